@@ -1,0 +1,76 @@
+#include "platform/CloudKeyValueStore.h"
+
+#include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
+
+namespace {
+QString defaultPath()
+{
+    return Paths::dataDirectory() + QStringLiteral("/cloud-kvs.json");
+}
+std::unique_ptr<CloudKeyValueStore> &instance()
+{
+    static std::unique_ptr<CloudKeyValueStore> store;
+    return store;
+}
+QMutex g_instanceMutex;
+} // namespace
+
+CloudKeyValueStore &CloudKeyValueStore::shared()
+{
+    QMutexLocker lock(&g_instanceMutex);
+    if (!instance())
+        instance() = std::make_unique<CloudKeyValueStore>(defaultPath());
+    return *instance();
+}
+
+void CloudKeyValueStore::resetShared()
+{
+    QMutexLocker lock(&g_instanceMutex);
+    static std::vector<std::unique_ptr<CloudKeyValueStore>> retired;
+    if (instance())
+        retired.push_back(std::move(instance()));
+    instance() = std::make_unique<CloudKeyValueStore>(defaultPath());
+}
+
+CloudKeyValueStore::CloudKeyValueStore(QString filePath) : m_values(std::move(filePath)) {}
+
+QVariant CloudKeyValueStore::value(const QString &key) const
+{
+    return m_values.value(key);
+}
+
+void CloudKeyValueStore::setValue(const QString &key, const QVariant &value)
+{
+    m_values.setValue(key, value);
+    Publisher publisher;
+    {
+        QMutexLocker lock(&m_publisherMutex);
+        publisher = m_publisher;
+    }
+    if (publisher)
+        publisher({{key, value}});
+}
+
+void CloudKeyValueStore::remove(const QString &key)
+{
+    m_values.remove(key);
+}
+
+bool CloudKeyValueStore::synchronize()
+{
+    return true; // every write is already on disk
+}
+
+void CloudKeyValueStore::setPublisher(Publisher publisher)
+{
+    QMutexLocker lock(&m_publisherMutex);
+    m_publisher = std::move(publisher);
+}
+
+void CloudKeyValueStore::applyExternalChange(const QVariantMap &values, ChangeReason reason)
+{
+    m_values.setValues(values);
+    NotificationCenter::defaultCenter().post(kDidChangeExternally, this,
+                                             {{kChangedKeys, QStringList(values.keys())}, {kChangeReason, int(reason)}});
+}

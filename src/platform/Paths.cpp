@@ -1,0 +1,31 @@
+#include "platform/Paths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+
+namespace {
+QString xdg(const char *variable, const char *fallbackUnderHome)
+{
+    QString base = qEnvironmentVariable(variable);
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QLatin1Char('/') + QLatin1String(fallbackUnderHome);
+    return base + QStringLiteral("/TaviPaste");
+}
+} // namespace
+
+namespace Paths {
+QString configDirectory() { return xdg("XDG_CONFIG_HOME", ".config"); }
+QString dataDirectory() { return xdg("XDG_DATA_HOME", ".local/share"); }
+QString stateDirectory() { return xdg("XDG_STATE_HOME", ".local/state"); }
+QString cacheDirectory() { return xdg("XDG_CACHE_HOME", ".cache"); }
+
+QString moveAside(const QString &path, const QString &reason)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = path + QLatin1Char('.') + reason + QLatin1Char('-') + stamp;
+    for (int n = 1; QFile::exists(target); ++n)
+        target = path + QLatin1Char('.') + reason + QLatin1Char('-') + stamp + QLatin1Char('-') + QString::number(n);
+    return QFile::rename(path, target) ? target : QString();
+}
+} // namespace Paths

@@ -1,0 +1,15 @@
+#pragma once
+// Where TaviPaste keeps its files, after the XDG base directory rules. Read from the environment
+// on every call, so tests can point them at temporary folders. Any thread.
+
+#include <QString>
+
+namespace Paths {
+QString configDirectory(); // $XDG_CONFIG_HOME/TaviPaste
+QString dataDirectory();   // $XDG_DATA_HOME/TaviPaste
+QString stateDirectory();  // $XDG_STATE_HOME/TaviPaste
+QString cacheDirectory();  // $XDG_CACHE_HOME/TaviPaste
+
+// Renames a damaged file aside (never deletes it) and returns the new path, or empty on failure.
+QString moveAside(const QString &path, const QString &reason);
+} // namespace Paths

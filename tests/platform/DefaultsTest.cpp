@@ -1,0 +1,90 @@
+#include "platform/AutoCache.h"
+#include "platform/Defaults.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+enum class Edge { Left = 0, Right = 1 };
+
+QString settingsFile()
+{
+    return Defaults::standard().filePath();
+}
+} // namespace
+
+TEST(Defaults, ValuesKeepTheirTypeAcrossARestart)
+{
+    ScopedXdgHome home;
+    AutoCache<bool> flag(QStringLiteral("flag"), true);
+    AutoCache<QStringList> list(QStringLiteral("list"), {QStringLiteral("seed")});
+    AutoCache<int> count(QStringLiteral("count"), 7);
+    AutoCache<double> size(QStringLiteral("size"), 1.5);
+    AutoCache<Edge> edge(QStringLiteral("edge"), Edge::Left);
+    AutoCache<QByteArray> blob(QStringLiteral("blob"), {});
+    flag = false;
+    list = QStringList();
+    count = -3;
+    size = 2.25;
+    edge = Edge::Right;
+    blob = QByteArray("\0\x01\xff", 3);
+
+    Defaults::resetStandard(settingsFile()); // a new process reading the same file
+
+    EXPECT_FALSE(flag.get());
+    EXPECT_TRUE(flag.hasStoredValue());
+    EXPECT_TRUE(list.get().isEmpty());
+    EXPECT_EQ(count.get(), -3);
+    EXPECT_DOUBLE_EQ(size.get(), 2.25);
+    EXPECT_EQ(edge.get(), Edge::Right);
+    EXPECT_EQ(blob.get(), QByteArray("\0\x01\xff", 3));
+}
+
+TEST(Defaults, AValueOfAnotherTypeReadsAsTheInitialValue)
+{
+    ScopedXdgHome home;
+    Defaults::standard().setValue(QStringLiteral("enabled"), QStringLiteral("yes"));
+    Defaults::standard().setValue(QStringLiteral("small"), qint64(1) << 40);
+    AutoCache<bool> enabled(QStringLiteral("enabled"), true);
+    AutoCache<int> small(QStringLiteral("small"), 4);
+    EXPECT_TRUE(enabled.get());
+    EXPECT_EQ(small.get(), 4); // out of int's range
+}
+
+TEST(Defaults, ACorruptFileIsKeptAsideAndDefaultsApply)
+{
+    ScopedXdgHome home;
+    const QString path = settingsFile();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{ this is not json");
+    file.close();
+
+    Defaults::resetStandard(path);
+    AutoCache<int> count(QStringLiteral("count"), 9);
+    EXPECT_EQ(count.get(), 9);
+
+    const QStringList aside = QDir(QFileInfo(path).absolutePath()).entryList({QStringLiteral("defaults.json.corrupt-*")});
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside.first());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("{ this is not json"));
+
+    count = 10; // the store works again and writes a fresh file
+    Defaults::resetStandard(path);
+    EXPECT_EQ(count.get(), 10);
+}
+
+TEST(Defaults, NestedMapsAndListsRoundTrip)
+{
+    ScopedXdgHome home;
+    const QVariantMap bookmarks{{QStringLiteral("/home/u/a"), QByteArray("x")},
+                                {QStringLiteral("/home/u/b"), QVariantList{true, qint64(2), QStringLiteral("s")}}};
+    Defaults::standard().setValue(QStringLiteral("kTPBookMarks"), bookmarks);
+    Defaults::resetStandard(settingsFile());
+    EXPECT_EQ(Defaults::standard().value(QStringLiteral("kTPBookMarks")).toMap(), bookmarks);
+}

@@ -1,0 +1,30 @@
+// Shared main of the test executables: a QApplication and temporary XDG folders per process.
+
+#include "platform/Strings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    const char *variables[] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME",
+                               "XDG_RUNTIME_DIR"};
+    const char *folders[] = {"config", "data", "state", "cache", "runtime"};
+    for (int i = 0; i < 5; ++i)
+        qputenv(variables[i], (home.path() + QLatin1Char('/') + QLatin1String(folders[i])).toLocal8Bit());
+    QDir().mkpath(home.path() + QStringLiteral("/runtime"));
+    QFile::setPermissions(home.path() + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TaviPaste"));
+    QApplication app(argc, argv);
+    Strings::install();
+    return RUN_ALL_TESTS();
+}
