@@ -1,10 +1,12 @@
 #include "support/TestEnvironment.h"
 
+#include "platform/Analytics.h"
 #include "platform/CloudKeyValueStore.h"
 #include "platform/Defaults.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QThread>
 
 namespace {
@@ -41,4 +43,37 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
         QThread::msleep(1);
     }
     return true;
+}
+
+struct RecordedEventsState {
+    mutable QMutex mutex;
+    QList<RecordedEvents::Event> events;
+};
+
+RecordedEvents::RecordedEvents() : m_state(std::make_shared<RecordedEventsState>())
+{
+    Analytics::setEventObserver([state = m_state](const QString &name, const EventProperties &properties) {
+        QMutexLocker lock(&state->mutex);
+        state->events.append({name, properties});
+    });
+}
+
+RecordedEvents::~RecordedEvents()
+{
+    Analytics::setEventObserver({});
+}
+
+QList<RecordedEvents::Event> RecordedEvents::events() const
+{
+    QMutexLocker lock(&m_state->mutex);
+    return m_state->events;
+}
+
+QList<RecordedEvents::Event> RecordedEvents::named(const QString &name) const
+{
+    QList<Event> matching;
+    for (const Event &event : events())
+        if (event.name == name)
+            matching.append(event);
+    return matching;
 }

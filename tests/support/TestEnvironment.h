@@ -2,8 +2,20 @@
 // Every test process runs with its own temporary XDG folders; a test that needs fresh ones
 // within the process uses ScopedXdgHome.
 
+#include <QList>
+#include <QMap>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 class ScopedXdgHome {
 public:
@@ -18,3 +30,19 @@ private:
 
 // Pumps the Qt event loop until condition holds or timeoutMs passes; returns the condition.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 2000);
+
+// Records the analytics events tracked while it lives.
+class RecordedEvents {
+public:
+    struct Event {
+        QString name;
+        QMap<QString, QString> properties;
+    };
+    RecordedEvents();
+    ~RecordedEvents();
+    QList<Event> events() const;
+    QList<Event> named(const QString &name) const;
+
+private:
+    std::shared_ptr<struct RecordedEventsState> m_state;
+};

@@ -1,0 +1,135 @@
+#include "core/TaviSettings.h"
+
+#include "platform/Analytics.h"
+#include "platform/CloudKeyValueStore.h"
+#include "platform/Defaults.h"
+
+#include <QLocale>
+
+namespace {
+const QString kActiveCategoryID = QStringLiteral("activeCategoryID");
+const QString kEnableCloudSync = QStringLiteral("enableCloudSync");
+const QString kSelectedOCRLanguage = QStringLiteral("selectedOCRLanguage");
+const QString kFallbackOCRLanguage = QStringLiteral("en-US");
+
+// The user's first preferred language as language-territory ("fr-FR"); Qt lists a form with the
+// script ("fr-Latn-FR") first, which no table here uses.
+QString firstPreferredLanguage()
+{
+    const QStringList languages = QLocale().uiLanguages();
+    if (languages.isEmpty())
+        return {};
+    return QLocale(languages.first()).name().replace(QLatin1Char('_'), QLatin1Char('-'));
+}
+} // namespace
+
+QString symbol(PBHistoryQuickSelectionKey key)
+{
+    switch (key) {
+    case PBHistoryQuickSelectionKey::command:
+        return QStringLiteral("⌘");
+    case PBHistoryQuickSelectionKey::option:
+        return QStringLiteral("⌥");
+    case PBHistoryQuickSelectionKey::control:
+        return QStringLiteral("⌃");
+    }
+    return {};
+}
+
+quint32 modifierFlags(PBHistoryQuickSelectionKey key)
+{
+    switch (key) {
+    case PBHistoryQuickSelectionKey::command:
+        return 0x100000;
+    case PBHistoryQuickSelectionKey::option:
+        return 0x80000;
+    case PBHistoryQuickSelectionKey::control:
+        return 0x40000;
+    }
+    return 0;
+}
+
+TaviSettings &TaviSettings::shared()
+{
+    static TaviSettings *const instance = new TaviSettings; // kept for the life of the process
+    return *instance;
+}
+
+void TaviSettings::setMenuHistoryCapacity(int capacity)
+{
+    m_menuHistoryCapacity.set(capacity);
+    Analytics::trackEvent(QStringLiteral("Settings_HistoryCapacity"), {{QStringLiteral("number"), QString::number(capacity)}});
+}
+
+void TaviSettings::setHistoryKeepLastCount(int count)
+{
+    m_historyKeepLastCount.set(count);
+    const QString unit = clearType() == PBHistoryClearType::items ? QStringLiteral("Items") : QStringLiteral("Days");
+    Analytics::trackEvent(QStringLiteral("Settings_KeepLastHistory"),
+                          {{QStringLiteral("count"), QString::number(count)}, {QStringLiteral("Unit"), unit}});
+}
+
+QString TaviSettings::activeCategoryID() const
+{
+    const QVariant value = CloudKeyValueStore::shared().value(kActiveCategoryID);
+    return value.metaType().id() == QMetaType::QString ? value.toString() : QString();
+}
+
+void TaviSettings::setActiveCategoryID(const QString &categoryID)
+{
+    CloudKeyValueStore &store = CloudKeyValueStore::shared();
+    store.setValue(kActiveCategoryID, categoryID);
+    store.synchronize();
+}
+
+bool TaviSettings::enableCloudSync() const
+{
+    const QVariant value = CloudKeyValueStore::shared().value(kEnableCloudSync);
+    return value.metaType().id() == QMetaType::Bool && value.toBool();
+}
+
+void TaviSettings::setEnableCloudSync(bool enabled)
+{
+    CloudKeyValueStore &store = CloudKeyValueStore::shared();
+    store.setValue(kEnableCloudSync, enabled);
+    store.synchronize();
+}
+
+QString TaviSettings::selectedOCRLanguage()
+{
+    const QVariant stored = Defaults::standard().value(kSelectedOCRLanguage);
+    if (stored.metaType().id() == QMetaType::QString)
+        return stored.toString();
+    const QString preferred = firstPreferredLanguage();
+    return TaviUserDefaults::supportedOCRLanguages().contains(preferred) ? preferred : kFallbackOCRLanguage;
+}
+
+void TaviSettings::setSelectedOCRLanguage(const QString &language)
+{
+    Defaults::standard().setValue(kSelectedOCRLanguage, language);
+}
+
+namespace TaviUserDefaults {
+
+const QStringList &supportedOCRLanguages()
+{
+    static const QStringList languages{
+        QStringLiteral("en-US"), QStringLiteral("zh-Hans"), QStringLiteral("zh-Hant"), QStringLiteral("fr-FR"),
+        QStringLiteral("it-IT"), QStringLiteral("de-DE"),   QStringLiteral("es-ES"),   QStringLiteral("pt-BR"),
+        QStringLiteral("ko-KR"), QStringLiteral("ja-JP"),   QStringLiteral("ru-RU"),   QStringLiteral("uk-UA")};
+    return languages;
+}
+
+const QMap<QString, QStringList> &ocrRecognitionLanguages()
+{
+    static const QMap<QString, QStringList> table{
+        {QStringLiteral("en-US"), {QStringLiteral("en-US")}},
+        {QStringLiteral("zh-Hans"), {QStringLiteral("zh-Hans"), QStringLiteral("zh-Hant"), QStringLiteral("en-US")}},
+        {QStringLiteral("zh-Hant"), {QStringLiteral("zh-Hant"), QStringLiteral("zh-Hans"), QStringLiteral("en-US")}},
+        {QStringLiteral("yue-Hans"), {QStringLiteral("yue-Hans"), QStringLiteral("yue-Hant"), QStringLiteral("en-US")}},
+        {QStringLiteral("yue-Hant"), {QStringLiteral("yue-Hant"), QStringLiteral("yue-Hans"), QStringLiteral("en-US")}},
+    };
+    return table;
+}
+
+} // namespace TaviUserDefaults

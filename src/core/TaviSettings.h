@@ -1,0 +1,168 @@
+#pragma once
+// The user's preferences: one typed persisted value per setting under a fixed key, typed views
+// (enumerations) over stored integers, two values in the cloud key-value store and the language
+// used for text recognition. Any thread; the object takes no lock of its own, each read returns
+// one value as the defaults store delivers it.
+
+#include "platform/AutoCache.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Setting enumerations. The raw value of a case is its position; fromRawValue() gives no value
+// outside that range.
+enum class PBColorBarAppearance { right, rounded };
+enum class PBColorBarSize { large, medium, small };
+enum class PBColorBarPosition { left, right };
+enum class PBColorBarDisplayScreenOption { initial, active, specific };
+enum class PBTimeUnit { day, week };
+enum class PBHistoryQuickSelectionKey { command, option, control };
+enum class PBHistoryClearType { days, items };
+// `defaultOrder` is the case the lists call "default" (a reserved word here).
+enum class TextSorter { defaultOrder, createAt, title, sourceApp };
+enum class NoteSorter { defaultOrder, createAt, title };
+enum class IgnoreDataSizeType { kb, mb };
+
+constexpr int caseCount(PBColorBarAppearance) { return 2; }
+constexpr int caseCount(PBColorBarSize) { return 3; }
+constexpr int caseCount(PBColorBarPosition) { return 2; }
+constexpr int caseCount(PBColorBarDisplayScreenOption) { return 3; }
+constexpr int caseCount(PBTimeUnit) { return 2; }
+constexpr int caseCount(PBHistoryQuickSelectionKey) { return 3; }
+constexpr int caseCount(PBHistoryClearType) { return 2; }
+constexpr int caseCount(TextSorter) { return 4; }
+constexpr int caseCount(NoteSorter) { return 3; }
+constexpr int caseCount(IgnoreDataSizeType) { return 2; }
+
+template <typename E> constexpr std::optional<E> fromRawValue(qint64 raw)
+{
+    if (raw < 0 || raw >= caseCount(E{}))
+        return std::nullopt;
+    return static_cast<E>(raw);
+}
+template <typename E> constexpr int rawValue(E value) { return static_cast<int>(value); }
+
+// The symbol shown beside a digit hot key, and the stored modifier flags of the key.
+QString symbol(PBHistoryQuickSelectionKey key);
+quint32 modifierFlags(PBHistoryQuickSelectionKey key);
+
+// Stored settings as (property, setter, type, key, initial value), in declaration order.
+// menuHistoryCapacity and historyKeepLastCount have their own setters (they report usage).
+#define TAVI_STORED_SETTINGS(X)                                                                             \
+    X(needAutoHideWindow, setNeedAutoHideWindow, bool, "needAutoHideWindow", false)                       \
+    X(needAutoHideColorBar, setNeedAutoHideColorBar, bool, "needAutoHidePanel", false)                    \
+    X(ignoreDirectory, setIgnoreDirectory, bool, "ignoreDirectory", false)                                \
+    X(ignoreFile, setIgnoreFile, bool, "ignoreFile", false)                                               \
+    X(ignoreImage, setIgnoreImage, bool, "ignoreImage", false)                                            \
+    X(enableAutoSaveNote, setEnableAutoSaveNote, bool, "enableAutoSaveNote", false)                       \
+    X(needShowWhenMouseEntered, setNeedShowWhenMouseEntered, bool, "needShowWhenMouseEntered", true)      \
+    X(needShowWhenEnterFullscreen, setNeedShowWhenEnterFullscreen, bool, "needShowWhenEnterFullscreen",   \
+      false)                                                                                               \
+    X(displayMenuBarButton, setDisplayMenuBarButton, bool, "displayMenuBarButton", true)                  \
+    X(animateWhenAddItem, setAnimateWhenAddItem, bool, "animateWhenAddItem", true)                        \
+    X(hideColorBarDuration, setHideColorBarDuration, double, "hidePanelDuration", 3.0)                    \
+    X(hideColorBarMaxDuration, setHideColorBarMaxDuration, double, "hideColorBarMaxDuration", 10.0)       \
+    X(ignoreWhiteSpace, setIgnoreWhiteSpace, bool, "ignoreWhiteSpace", false)                             \
+    X(enableLiteMode, setEnableLiteMode, bool, "enableLiteMode", false)                                   \
+    X(ignoreDataFromOtherDevices, setIgnoreDataFromOtherDevices, bool, "ignoreDataFromOtherDevices", false) \
+    X(ignoreDataSizeMoreThan, setIgnoreDataSizeMoreThan, bool, "ignoreDataSizeMoreThan", false)           \
+    X(ignoreDataSize, setIgnoreDataSize, double, "ignoreDataSize", 1.0)                                   \
+    X(notPromptFolderAccess, setNotPromptFolderAccess, bool, "notPromptFolderAccess", false)              \
+    X(autoCleanIncludeSticky, setAutoCleanIncludeSticky, bool, "autoCleanIncludeSticky", false)           \
+    X(autoCleanIncludeNote, setAutoCleanIncludeNote, bool, "autoCleanIncludeNote", false)                 \
+    X(autoCleanIncludeLock, setAutoCleanIncludeLock, bool, "autoCleanIncludeLock", false)                 \
+    X(autoCleanIncludeCustom, setAutoCleanIncludeCustom, bool, "autoCleanIncludeCustom", false)           \
+    X(textOrderAscending, setTextOrderAscending, bool, "textOrderAscending", false)                       \
+    X(noteOrderAscending, setNoteOrderAscending, bool, "noteOrderAscending", false)                       \
+    X(needPlaySound, setNeedPlaySound, bool, "needPlaySound", true)                                       \
+    X(needShowHUD, setNeedShowHUD, bool, "needShowHUD", true)                                             \
+    X(needShowHideCategoryTips, setNeedShowHideCategoryTips, bool, "needShowHideCategoryTips", true)      \
+    X(blackList, setBlackList, QStringList, "blackList", QStringList{QStringLiteral("com.apple.keychainaccess")}) \
+    X(isAutoLaunch, setIsAutoLaunch, bool, "isAutoLaunch", false)                                         \
+    X(noAutoLaunchHint, setNoAutoLaunchHint, bool, "noAutoLaunchHint", false)                             \
+    X(menuHistoryMaxCapacity, setMenuHistoryMaxCapacity, int, "menuHistoryMaxCapacity", 9)                \
+    X(copyOutTimes, setCopyOutTimes, int, "copyOutTimes", 0)                                              \
+    X(copyTotalTimes, setCopyTotalTimes, int, "copyTotalTimes", 0)                                        \
+    X(enableAutoCleanHistory, setEnableAutoCleanHistory, bool, "enableAutoCleanHistory", false)           \
+    X(selectedScreenID, setSelectedScreenID, int, "selectedScreenID", 0)                                  \
+    X(alwaysCopyPlainText, setAlwaysCopyPlainText, bool, "copyPlainText", true)                           \
+    X(quickPasteEnable, setQuickPasteEnable, bool, "quickPasteEnable", false)                             \
+    X(enableQuickSelection, setEnableQuickSelection, bool, "enableQuickSelection", true)
+
+// Enumeration-backed settings as (property, setter, enumeration, key, initial case, fallback case).
+#define TAVI_ENUM_SETTINGS(X)                                                                               \
+    X(barAppearance, setBarAppearance, PBColorBarAppearance, "colorBarAppearance", rounded, right)         \
+    X(barSize, setBarSize, PBColorBarSize, "colorBarSize", medium, medium)                                 \
+    X(barPosition, setBarPosition, PBColorBarPosition, "colorBarPosition", left, left)                     \
+    X(barScreenOption, setBarScreenOption, PBColorBarDisplayScreenOption, "colorBarScreenOption", active,  \
+      initial)                                                                                             \
+    X(timeUnit, setTimeUnit, PBTimeUnit, "historyKeepTimeUnit", day, day)                                  \
+    X(historyQuickSelectionKey, setHistoryQuickSelectionKey, PBHistoryQuickSelectionKey,                   \
+      "historyQuickSelectionKey", command, command)                                                        \
+    X(clearType, setClearType, PBHistoryClearType, "historyClearType", days, days)                         \
+    X(textSortType, setTextSortType, TextSorter, "textSortType", defaultOrder, defaultOrder)               \
+    X(noteSortType, setNoteSortType, NoteSorter, "noteSortType", defaultOrder, defaultOrder)               \
+    X(ignoreDataSizeType, setIgnoreDataSizeType, IgnoreDataSizeType, "ignoreDataSizeType", mb, mb)
+
+class TaviSettings {
+public:
+    // The one instance, created on first use from any thread.
+    static TaviSettings &shared();
+
+#define TAVI_DECLARE_STORED(name, setter, type, key, initial)                                              \
+    type name() const { return m_##name.get(); }                                                           \
+    void setter(const type &value) { m_##name.set(value); }
+    TAVI_STORED_SETTINGS(TAVI_DECLARE_STORED)
+#undef TAVI_DECLARE_STORED
+
+#define TAVI_DECLARE_ENUM(name, setter, type, key, initial, fallback)                                      \
+    type name() const { return fromRawValue<type>(m_##name.get()).value_or(type::fallback); }              \
+    void setter(type value) { m_##name.set(rawValue(value)); }
+    TAVI_ENUM_SETTINGS(TAVI_DECLARE_ENUM)
+#undef TAVI_DECLARE_ENUM
+
+    // Both setters send a usage event, also when the value is unchanged.
+    int menuHistoryCapacity() const { return m_menuHistoryCapacity.get(); }
+    void setMenuHistoryCapacity(int capacity);
+    int historyKeepLastCount() const { return m_historyKeepLastCount.get(); }
+    void setHistoryKeepLastCount(int count);
+
+    // Cloud key-value store: "activeCategoryID" (empty when no string is stored) and
+    // "enableCloudSync" (false when no bool is stored).
+    QString activeCategoryID() const;
+    void setActiveCategoryID(const QString &categoryID);
+    bool enableCloudSync() const;
+    void setEnableCloudSync(bool enabled);
+
+    // Standard defaults "selectedOCRLanguage"; when unset, the first preferred language if it is
+    // supported, else "en-US". Reading never stores the fallback.
+    static QString selectedOCRLanguage();
+    static void setSelectedOCRLanguage(const QString &language);
+
+    TaviSettings(const TaviSettings &) = delete;
+    TaviSettings &operator=(const TaviSettings &) = delete;
+
+private:
+    TaviSettings() = default;
+
+#define TAVI_MEMBER_STORED(name, setter, type, key, initial) AutoCache<type> m_##name{QStringLiteral(key), initial};
+    TAVI_STORED_SETTINGS(TAVI_MEMBER_STORED)
+#undef TAVI_MEMBER_STORED
+#define TAVI_MEMBER_ENUM(name, setter, type, key, initial, fallback)                                       \
+    AutoCache<int> m_##name{QStringLiteral(key), rawValue(type::initial)};
+    TAVI_ENUM_SETTINGS(TAVI_MEMBER_ENUM)
+#undef TAVI_MEMBER_ENUM
+    AutoCache<int> m_menuHistoryCapacity{QStringLiteral("menuHistoryCapacity"), 5};
+    AutoCache<int> m_historyKeepLastCount{QStringLiteral("historyKeepLastCount"), 1};
+};
+
+// Constant tables for text recognition.
+namespace TaviUserDefaults {
+// The languages offered for text recognition, in menu order.
+const QStringList &supportedOCRLanguages();
+// Language code -> ordered recognition languages.
+const QMap<QString, QStringList> &ocrRecognitionLanguages();
+} // namespace TaviUserDefaults

@@ -1,0 +1,198 @@
+#include "core/TaviSettings.h"
+#include "platform/CloudKeyValueStore.h"
+#include "platform/Defaults.h"
+#include "support/TestEnvironment.h"
+
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+namespace {
+TaviSettings &settings()
+{
+    return TaviSettings::shared();
+}
+
+void store(const char *key, const QVariant &value)
+{
+    Defaults::standard().setValue(QString::fromLatin1(key), value);
+}
+
+QVariant stored(const char *key)
+{
+    return Defaults::standard().value(QString::fromLatin1(key));
+}
+
+class ScopedLocale {
+public:
+    explicit ScopedLocale(const QString &name) { QLocale::setDefault(QLocale(name)); }
+    ~ScopedLocale() { QLocale::setDefault(m_saved); }
+
+private:
+    QLocale m_saved;
+};
+} // namespace
+
+TEST(TaviSettings, AFreshInstallationReadsTheInitialValues)
+{
+    ScopedXdgHome home;
+    EXPECT_EQ(settings().barSize(), PBColorBarSize::medium);
+    EXPECT_EQ(settings().barAppearance(), PBColorBarAppearance::rounded);
+    EXPECT_EQ(settings().barScreenOption(), PBColorBarDisplayScreenOption::active);
+    EXPECT_EQ(settings().ignoreDataSizeType(), IgnoreDataSizeType::mb);
+    EXPECT_DOUBLE_EQ(settings().hideColorBarDuration(), 3.0);
+    EXPECT_DOUBLE_EQ(settings().hideColorBarMaxDuration(), 10.0);
+    EXPECT_EQ(settings().blackList(), QStringList{QStringLiteral("com.apple.keychainaccess")});
+    EXPECT_EQ(settings().menuHistoryCapacity(), 5);
+    EXPECT_EQ(settings().menuHistoryMaxCapacity(), 9);
+    EXPECT_EQ(settings().historyKeepLastCount(), 1);
+    EXPECT_TRUE(settings().alwaysCopyPlainText());
+    EXPECT_TRUE(settings().enableQuickSelection());
+    EXPECT_TRUE(settings().needShowWhenMouseEntered());
+    EXPECT_FALSE(settings().needAutoHideColorBar());
+    EXPECT_TRUE(settings().activeCategoryID().isEmpty());
+    EXPECT_FALSE(settings().enableCloudSync());
+    EXPECT_TRUE(Defaults::standard().keys().isEmpty()); // reading stores nothing
+}
+
+TEST(TaviSettings, PropertiesUseTheirOwnPersistedKeys)
+{
+    ScopedXdgHome home;
+    settings().setNeedAutoHideColorBar(true);
+    settings().setHideColorBarDuration(4.5);
+    settings().setAlwaysCopyPlainText(false);
+    settings().setTimeUnit(PBTimeUnit::week);
+    settings().setClearType(PBHistoryClearType::items);
+    EXPECT_EQ(stored("needAutoHidePanel"), QVariant(true));
+    EXPECT_EQ(stored("hidePanelDuration").toDouble(), 4.5);
+    EXPECT_EQ(stored("copyPlainText"), QVariant(false));
+    EXPECT_EQ(stored("historyKeepTimeUnit").toLongLong(), 1);
+    EXPECT_EQ(stored("historyClearType").toLongLong(), 1);
+}
+
+TEST(TaviSettings, SettingAnEnumerationStoresItsRawValue)
+{
+    ScopedXdgHome home;
+    settings().setBarPosition(PBColorBarPosition::right);
+    EXPECT_EQ(stored("colorBarPosition").toLongLong(), 1);
+    EXPECT_EQ(settings().barPosition(), PBColorBarPosition::right);
+    settings().setNoteSortType(NoteSorter::title);
+    EXPECT_EQ(stored("noteSortType").toLongLong(), 2);
+}
+
+TEST(TaviSettings, StoredIntegersOutsideAnEnumerationReadAsItsFallback)
+{
+    ScopedXdgHome home;
+    store("colorBarSize", 7);
+    EXPECT_EQ(settings().barSize(), PBColorBarSize::medium);
+    store("colorBarSize", -1);
+    EXPECT_EQ(settings().barSize(), PBColorBarSize::medium);
+    store("colorBarSize", 2);
+    EXPECT_EQ(settings().barSize(), PBColorBarSize::small);
+    store("textSortType", 4);
+    EXPECT_EQ(settings().textSortType(), TextSorter::defaultOrder);
+    store("ignoreDataSizeType", 2);
+    EXPECT_EQ(settings().ignoreDataSizeType(), IgnoreDataSizeType::mb);
+    store("ignoreDataSizeType", 0);
+    EXPECT_EQ(settings().ignoreDataSizeType(), IgnoreDataSizeType::kb);
+    store("colorBarScreenOption", 3);
+    EXPECT_EQ(settings().barScreenOption(), PBColorBarDisplayScreenOption::initial);
+    store("colorBarAppearance", 5);
+    EXPECT_EQ(settings().barAppearance(), PBColorBarAppearance::right);
+    store("historyQuickSelectionKey", 2);
+    EXPECT_EQ(settings().historyQuickSelectionKey(), PBHistoryQuickSelectionKey::control);
+}
+
+TEST(TaviSettings, RawValuesOutsideTheCasesGiveNoCase)
+{
+    EXPECT_EQ(fromRawValue<TextSorter>(3), TextSorter::sourceApp);
+    EXPECT_FALSE(fromRawValue<TextSorter>(4).has_value());
+    EXPECT_FALSE(fromRawValue<NoteSorter>(-1).has_value());
+    EXPECT_FALSE(fromRawValue<PBColorBarPosition>(2).has_value());
+}
+
+TEST(TaviSettings, QuickSelectionKeysGiveTheirSymbolAndModifierFlags)
+{
+    EXPECT_EQ(symbol(PBHistoryQuickSelectionKey::command), QStringLiteral("⌘"));
+    EXPECT_EQ(symbol(PBHistoryQuickSelectionKey::option), QStringLiteral("⌥"));
+    EXPECT_EQ(symbol(PBHistoryQuickSelectionKey::control), QStringLiteral("⌃"));
+    EXPECT_EQ(modifierFlags(PBHistoryQuickSelectionKey::command), 0x100000u);
+    EXPECT_EQ(modifierFlags(PBHistoryQuickSelectionKey::option), 0x80000u);
+    EXPECT_EQ(modifierFlags(PBHistoryQuickSelectionKey::control), 0x40000u);
+}
+
+TEST(TaviSettings, CloudValuesLiveInTheKeyValueStore)
+{
+    ScopedXdgHome home;
+    settings().setActiveCategoryID(QStringLiteral("3"));
+    settings().setEnableCloudSync(true);
+    EXPECT_EQ(CloudKeyValueStore::shared().value(QStringLiteral("activeCategoryID")).toString(), QStringLiteral("3"));
+    EXPECT_EQ(CloudKeyValueStore::shared().value(QStringLiteral("enableCloudSync")), QVariant(true));
+    EXPECT_FALSE(Defaults::standard().contains(QStringLiteral("activeCategoryID")));
+
+    CloudKeyValueStore::resetShared(); // a restart
+    EXPECT_EQ(settings().activeCategoryID(), QStringLiteral("3"));
+    EXPECT_TRUE(settings().enableCloudSync());
+}
+
+TEST(TaviSettings, CloudValuesOfAnotherTypeReadAsAbsent)
+{
+    ScopedXdgHome home;
+    CloudKeyValueStore::shared().setValue(QStringLiteral("activeCategoryID"), qint64(3));
+    CloudKeyValueStore::shared().setValue(QStringLiteral("enableCloudSync"), QStringLiteral("true"));
+    EXPECT_TRUE(settings().activeCategoryID().isEmpty());
+    EXPECT_FALSE(settings().enableCloudSync());
+}
+
+TEST(TaviSettings, OCRLanguageFallsBackToASupportedPreferredLanguage)
+{
+    ScopedXdgHome home;
+    {
+        ScopedLocale french(QStringLiteral("fr_FR"));
+        EXPECT_EQ(TaviSettings::selectedOCRLanguage(), QStringLiteral("fr-FR"));
+    }
+    {
+        ScopedLocale canadian(QStringLiteral("fr_CA"));
+        EXPECT_EQ(TaviSettings::selectedOCRLanguage(), QStringLiteral("en-US"));
+    }
+    EXPECT_FALSE(Defaults::standard().contains(QStringLiteral("selectedOCRLanguage")));
+
+    TaviSettings::setSelectedOCRLanguage(QStringLiteral("ja-JP"));
+    ScopedLocale french(QStringLiteral("fr_FR"));
+    EXPECT_EQ(TaviSettings::selectedOCRLanguage(), QStringLiteral("ja-JP"));
+}
+
+TEST(TaviSettings, OCRTablesListTheRecognitionLanguages)
+{
+    EXPECT_EQ(TaviUserDefaults::supportedOCRLanguages().size(), 12);
+    EXPECT_EQ(TaviUserDefaults::supportedOCRLanguages().first(), QStringLiteral("en-US"));
+    EXPECT_EQ(TaviUserDefaults::ocrRecognitionLanguages().value(QStringLiteral("zh-Hant")),
+              (QStringList{QStringLiteral("zh-Hant"), QStringLiteral("zh-Hans"), QStringLiteral("en-US")}));
+}
+
+TEST(TaviSettings, CapacityWritesReportUsageEvenWhenUnchanged)
+{
+    ScopedXdgHome home;
+    RecordedEvents events;
+    settings().setMenuHistoryCapacity(5);
+    settings().setMenuHistoryCapacity(5);
+    const auto sent = events.named(QStringLiteral("Settings_HistoryCapacity"));
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent.last().properties, (QMap<QString, QString>{{QStringLiteral("number"), QStringLiteral("5")}}));
+    EXPECT_EQ(settings().menuHistoryCapacity(), 5);
+}
+
+TEST(TaviSettings, KeepLastCountReportsTheClearUnit)
+{
+    ScopedXdgHome home;
+    RecordedEvents events;
+    settings().setHistoryKeepLastCount(30);
+    settings().setClearType(PBHistoryClearType::items);
+    settings().setHistoryKeepLastCount(200);
+    const auto sent = events.named(QStringLiteral("Settings_KeepLastHistory"));
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(sent[0].properties.value(QStringLiteral("Unit")), QStringLiteral("Days"));
+    EXPECT_EQ(sent[0].properties.value(QStringLiteral("count")), QStringLiteral("30"));
+    EXPECT_EQ(sent[1].properties.value(QStringLiteral("Unit")), QStringLiteral("Items"));
+    EXPECT_EQ(settings().historyKeepLastCount(), 200);
+}
