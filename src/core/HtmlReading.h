@@ -1,0 +1,26 @@
+#pragma once
+// Reading copied HTML into rich and plain text without ever loading what the HTML names
+// (images, style sheets, local files). Any thread.
+
+#include <QByteArray>
+#include <QString>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+
+#include <optional>
+
+// A text document that refuses every external resource; use it for any HTML that came from the
+// pasteboard (QTextDocument would otherwise read local files named in <img src>).
+class SafeTextDocument : public QTextDocument {
+public:
+    using QTextDocument::QTextDocument;
+
+protected:
+    QVariant loadResource(int type, const QUrl &name) override;
+};
+
+// The HTML (UTF-8) as rich text, trimmed of leading and trailing white space; an all-blank text
+// is kept untrimmed. Nothing for empty data.
+std::optional<QTextDocumentFragment> htmlAttributedString(const QByteArray &html);
+// The plain characters of htmlAttributedString(); empty when it gives nothing.
+QString htmlString(const QByteArray &html);

@@ -1,0 +1,130 @@
+#include "core/HtmlReading.h"
+#include "core/StringExtensions.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <gtest/gtest.h>
+
+TEST(Digests, StringAndBytesOfTheSameTextAgree)
+{
+    const QString text = QStringLiteral("Grüße, 世界");
+    EXPECT_EQ(md5(text), md5(text.toUtf8()));
+    EXPECT_EQ(md5(QByteArray()), QStringLiteral("d41d8cd98f00b204e9800998ecf8427e"));
+    EXPECT_EQ(md5(QStringLiteral("abc")), QStringLiteral("900150983cd24fb0d6963f7d28e17f72"));
+}
+
+TEST(Digests, AreAlways32LowerCaseHexDigits)
+{
+    for (const QByteArray &data : {QByteArray(), QByteArray(1, '\0'), QByteArray(100000, '\xff')}) {
+        const QString digest = md5(data);
+        ASSERT_EQ(digest.size(), 32);
+        for (QChar c : digest)
+            EXPECT_TRUE((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f')));
+    }
+}
+
+TEST(LinkTest, AcceptsOnlyTheTwoWebPrefixesAsWritten)
+{
+    EXPECT_TRUE(isURL(QStringLiteral("https://")));
+    EXPECT_TRUE(isURL(QStringLiteral("http://example.org/a b")));
+    EXPECT_FALSE(isURL(QStringLiteral("HTTPS://example.org")));
+    EXPECT_FALSE(isURL(QStringLiteral("Http://example.org")));
+    EXPECT_FALSE(isURL(QStringLiteral(" http://example.org")));
+    EXPECT_FALSE(isURL(QStringLiteral("ftp://example.org")));
+    EXPECT_FALSE(isURL(QStringLiteral("https:/example.org")));
+    EXPECT_FALSE(isURL(QString()));
+}
+
+TEST(EmailTest, LocalPartRules)
+{
+    EXPECT_TRUE(isEmail(QStringLiteral("a@example.com")));
+    EXPECT_TRUE(isEmail(QStringLiteral("first.last+tag@example.com")));
+    EXPECT_FALSE(isEmail(QStringLiteral(".first@example.com")));
+    EXPECT_TRUE(isEmail(QString(64, QLatin1Char('x')) + QStringLiteral("@example.com")));
+    EXPECT_FALSE(isEmail(QString(65, QLatin1Char('x')) + QStringLiteral("@example.com")));
+    EXPECT_FALSE(isEmail(QStringLiteral("@example.com")));
+    EXPECT_FALSE(isEmail(QStringLiteral("a b@example.com")));
+}
+
+TEST(EmailTest, DomainRules)
+{
+    EXPECT_TRUE(isEmail(QStringLiteral("root@localhost")));
+    EXPECT_TRUE(isEmail(QStringLiteral("a@example.de")));
+    EXPECT_FALSE(isEmail(QStringLiteral("a@example.x")));
+    EXPECT_TRUE(isEmail(QStringLiteral("a@example.abcdefg")));
+    EXPECT_FALSE(isEmail(QStringLiteral("a@example.abcdefgh")));
+    EXPECT_FALSE(isEmail(QStringLiteral("a@")));
+    EXPECT_FALSE(isEmail(QStringLiteral("a@b@c")));
+}
+
+TEST(EmailTest, LettersOfAnyScriptAreAccepted)
+{
+    EXPECT_TRUE(isEmail(QStringLiteral("用户@例子.广告")));
+    EXPECT_TRUE(isEmail(QStringLiteral("jörg@müller.de")));
+    EXPECT_TRUE(isEmail(QStringLiteral("почта@пример.рф")));
+}
+
+TEST(EmailTest, NoLineBreakOrBlankAroundTheAddress)
+{
+    EXPECT_FALSE(isEmail(QStringLiteral("a@example.com\n")));
+    EXPECT_FALSE(isEmail(QStringLiteral("a@example.com\r\n")));
+    EXPECT_FALSE(isEmail(QStringLiteral("\na@example.com")));
+    EXPECT_FALSE(isEmail(QStringLiteral("a@example.com ")));
+    EXPECT_FALSE(isEmail(QStringLiteral("a@example.com\nb@example.com")));
+}
+
+TEST(HtmlReading, TrimsBlanksAroundTheTextAndKeepsItsFormat)
+{
+    const auto fragment = htmlAttributedString(QByteArray("<p>  \n <b>word</b> \n\n </p>"));
+    ASSERT_TRUE(fragment.has_value());
+    EXPECT_EQ(fragment->toPlainText(), QStringLiteral("word"));
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    cursor.insertFragment(*fragment);
+    cursor.setPosition(1);
+    EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
+}
+
+TEST(HtmlReading, TrimsAcrossParagraphsAndKeepsInnerLineBreaks)
+{
+    EXPECT_EQ(htmlString(QByteArray("<html><body><p>&nbsp;</p><p>one</p><p>two</p><br><br></body></html>")),
+              QStringLiteral("one\ntwo"));
+    EXPECT_EQ(htmlString(QByteArray("<p>caf\xc3\xa9 \xf0\x9f\x98\x80</p>")), QString::fromUtf8("café 😀"));
+}
+
+TEST(HtmlReading, AnAllBlankDocumentStaysUntrimmed)
+{
+    const auto fragment = htmlAttributedString(QByteArray("<pre>   </pre>"));
+    ASSERT_TRUE(fragment.has_value());
+    EXPECT_EQ(fragment->toPlainText(), QStringLiteral("   "));
+    EXPECT_EQ(htmlString(QByteArray()), QString());
+}
+
+TEST(HtmlReading, NeverLoadsResourcesTheHtmlNames)
+{
+    QTemporaryDir dir;
+    const QString imagePath = dir.filePath(QStringLiteral("secret.png"));
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(imagePath));
+    const QUrl url = QUrl::fromLocalFile(imagePath);
+
+    // The stock document does read the file: that is what must not happen.
+    QTextDocument plain;
+    plain.setHtml(QStringLiteral("<img src=\"%1\">").arg(url.toString()));
+    ASSERT_TRUE(plain.resource(QTextDocument::ImageResource, url).isValid());
+
+    SafeTextDocument safe;
+    safe.setHtml(QStringLiteral("<img src=\"%1\"><img src=\"%2\">").arg(url.toString(), imagePath));
+    EXPECT_FALSE(safe.resource(QTextDocument::ImageResource, url).isValid());
+    EXPECT_FALSE(safe.resource(QTextDocument::ImageResource, QUrl(imagePath)).isValid());
+    EXPECT_EQ(htmlString(QStringLiteral("<p>x<img src=\"%1\"></p>").arg(url.toString()).toUtf8()).trimmed().left(1),
+              QStringLiteral("x"));
+}
