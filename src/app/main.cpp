@@ -2,6 +2,7 @@
 
 #include "platform/Analytics.h"
 #include "platform/Log.h"
+#include "platform/PlatformBackends.h"
 #include "platform/Strings.h"
 
 #include <QApplication>
@@ -54,6 +55,7 @@ int main(int argc, char *argv[])
     Strings::install();
 
     Log::setup();
+    PlatformBackends::install();
     Analytics::start(QStringLiteral("local"), {Analytics::Service::Analytics, Analytics::Service::Crashes});
     LOG_INFO("main()", QStringLiteral("--> TaviPaste %1 started").arg(QStringLiteral(TAVI_VERSION)));
 

@@ -1,0 +1,25 @@
+#pragma once
+// Left-mouse-up monitors: global ones see releases in any program, local ones in our own windows.
+// Handlers run on the main thread with the pointer's global position (device-independent pixels).
+
+#include <QPoint>
+
+#include <functional>
+#include <memory>
+
+class MouseUpMonitor {
+public:
+    using Handler = std::function<void(QPoint globalPosition)>;
+    using Token = quint64;
+
+    virtual ~MouseUpMonitor() = default;
+
+    static MouseUpMonitor &shared();
+    static void setShared(std::unique_ptr<MouseUpMonitor> monitor);
+
+    // Main thread. A token of 0 means the monitor could not be installed.
+    virtual Token addGlobalLeftMouseUpMonitor(Handler handler) = 0;
+    virtual Token addLocalLeftMouseUpMonitor(Handler handler) = 0;
+    // Unknown or already removed tokens are ignored.
+    virtual void removeMonitor(Token token) = 0;
+};

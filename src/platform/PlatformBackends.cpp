@@ -1,0 +1,109 @@
+#include "platform/PlatformBackends.h"
+
+#include "platform/KeyEventPoster.h"
+#include "platform/Log.h"
+#include "platform/MouseUpMonitor.h"
+#include "platform/Pasteboard.h"
+#include "platform/ShortcutMonitor.h"
+#include "platform/Workspace.h"
+#include "platform/memory/FakeMouseUpMonitor.h"
+#include "platform/memory/FakeWorkspace.h"
+#include "platform/memory/MemoryPasteboard.h"
+#include "platform/memory/RecordingKeyEventPoster.h"
+#include "platform/memory/RecordingShortcutMonitor.h"
+
+#include <QGuiApplication>
+#include <QSystemTrayIcon>
+
+#include <atomic>
+#include <mutex>
+
+namespace {
+
+// One replaceable instance per interface; the fake is made on first use.
+template <typename Interface, typename Fake>
+class Slot {
+public:
+    Interface &get()
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_instance)
+            m_instance = std::make_unique<Fake>();
+        return *m_instance;
+    }
+    void set(std::unique_ptr<Interface> instance)
+    {
+        std::lock_guard lock(m_mutex);
+        m_instance = std::move(instance);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::unique_ptr<Interface> m_instance;
+};
+
+Slot<ShortcutMonitor, RecordingShortcutMonitor> g_shortcutMonitor;
+Slot<KeyEventPoster, RecordingKeyEventPoster> g_keyEventPoster;
+Slot<AccessibilityTrust, FakeAccessibilityTrust> g_accessibilityTrust;
+Slot<MouseUpMonitor, FakeMouseUpMonitor> g_mouseUpMonitor;
+std::atomic<PlatformBackends::Kind> g_current = PlatformBackends::Kind::Memory;
+
+void installMemory()
+{
+    Pasteboard::setGeneral(std::make_unique<MemoryPasteboard>());
+    Workspace::setShared(std::make_unique<FakeWorkspace>());
+    ShortcutMonitor::setShared(std::make_unique<RecordingShortcutMonitor>());
+    KeyEventPoster::setShared(std::make_unique<RecordingKeyEventPoster>());
+    AccessibilityTrust::setShared(std::make_unique<FakeAccessibilityTrust>());
+    MouseUpMonitor::setShared(std::make_unique<FakeMouseUpMonitor>());
+}
+
+} // namespace
+
+ShortcutMonitor &ShortcutMonitor::shared() { return g_shortcutMonitor.get(); }
+void ShortcutMonitor::setShared(std::unique_ptr<ShortcutMonitor> monitor) { g_shortcutMonitor.set(std::move(monitor)); }
+KeyEventPoster &KeyEventPoster::shared() { return g_keyEventPoster.get(); }
+void KeyEventPoster::setShared(std::unique_ptr<KeyEventPoster> poster) { g_keyEventPoster.set(std::move(poster)); }
+AccessibilityTrust &AccessibilityTrust::shared() { return g_accessibilityTrust.get(); }
+void AccessibilityTrust::setShared(std::unique_ptr<AccessibilityTrust> trust) { g_accessibilityTrust.set(std::move(trust)); }
+MouseUpMonitor &MouseUpMonitor::shared() { return g_mouseUpMonitor.get(); }
+void MouseUpMonitor::setShared(std::unique_ptr<MouseUpMonitor> monitor) { g_mouseUpMonitor.set(std::move(monitor)); }
+
+namespace PlatformBackends {
+
+Kind install()
+{
+    const bool onX11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    return install(onX11 ? Kind::X11 : Kind::Memory);
+}
+
+Kind install(Kind kind)
+{
+    if (kind == Kind::X11) {
+        LOG_WARNING("PlatformBackends::install()", QStringLiteral("X11 backends are not available; using in-memory ones"));
+        kind = Kind::Memory;
+    }
+    installMemory();
+    g_current = kind;
+    LOG_INFO("PlatformBackends::install()", QStringLiteral("Platform backends: in-memory"));
+    return kind;
+}
+
+Kind current()
+{
+    return g_current;
+}
+
+bool isSystemTrayAvailable()
+{
+    static bool warned = false;
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    if (!available && !warned) {
+        warned = true;
+        LOG_WARNING("PlatformBackends::isSystemTrayAvailable()",
+                    QStringLiteral("No system tray on this desktop: the status icon cannot be shown"));
+    }
+    return available;
+}
+
+} // namespace PlatformBackends

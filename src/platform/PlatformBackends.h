@@ -1,0 +1,19 @@
+#pragma once
+// Chooses the desktop backends of the platform layer: X11 when Qt runs on an X server, the
+// in-memory ones otherwise (headless runs and tests).
+
+namespace PlatformBackends {
+
+enum class Kind { Memory, X11 };
+
+// Main thread, once the QApplication exists. Returns what was installed.
+Kind install();
+// Installs the given kind; X11 falls back to Memory when no X server can be reached.
+Kind install(Kind kind);
+Kind current();
+
+// Whether a system tray (StatusNotifierItem or XEmbed) is there to show the status icon;
+// logs a warning the first time it is not. Main thread.
+bool isSystemTrayAvailable();
+
+} // namespace PlatformBackends

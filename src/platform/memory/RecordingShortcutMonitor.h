@@ -1,0 +1,29 @@
+#pragma once
+// A shortcut monitor for tests: keeps the registrations, lets a test press a shortcut, and plays
+// another program that holds some combinations.
+
+#include "platform/ShortcutMonitor.h"
+
+#include <QList>
+
+#include <map>
+#include <utility>
+
+class RecordingShortcutMonitor : public ShortcutMonitor {
+public:
+    bool registerShortcut(const Shortcut &shortcut, std::function<void()> action) override;
+    void unregisterShortcut(const Shortcut &shortcut) override;
+    void unregisterAllShortcuts() override;
+    bool isShortcutRegistered(const Shortcut &shortcut) const override;
+
+    // Runs the action registered for the shortcut; false when none is.
+    bool simulatePress(const Shortcut &shortcut);
+    // Registrations of this combination fail from now on, as if another program held it.
+    void simulateTakenElsewhere(const Shortcut &shortcut);
+    QList<Shortcut> registeredShortcuts() const;
+
+private:
+    using Key = std::pair<int, quint32>;
+    std::map<Key, std::function<void()>> m_actions;
+    QList<Key> m_taken;
+};
