@@ -87,7 +87,7 @@ quint32 modifierFlags(PBHistoryQuickSelectionKey key);
     X(copyOutTimes, setCopyOutTimes, int, "copyOutTimes", 0)                                              \
     X(copyTotalTimes, setCopyTotalTimes, int, "copyTotalTimes", 0)                                        \
     X(enableAutoCleanHistory, setEnableAutoCleanHistory, bool, "enableAutoCleanHistory", false)           \
-    X(selectedScreenID, setSelectedScreenID, int, "selectedScreenID", 0)                                  \
+    X(selectedScreenID, setSelectedScreenID, qint64, "selectedScreenID", 0)                                  \
     X(alwaysCopyPlainText, setAlwaysCopyPlainText, bool, "copyPlainText", true)                           \
     X(quickPasteEnable, setQuickPasteEnable, bool, "quickPasteEnable", false)                             \
     X(enableQuickSelection, setEnableQuickSelection, bool, "enableQuickSelection", true)

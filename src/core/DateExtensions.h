@@ -1,0 +1,12 @@
+#pragma once
+// The short time stamp of a history row. Any thread.
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+// Hours and minutes for a moment of today (local time), otherwise month, day, hours and minutes,
+// ordered and separated after the user's locale.
+QString displayLabel(const QDateTime &date);
+// The same for a given locale and "today" (tests, and callers that format many rows).
+QString displayLabel(const QDateTime &date, const QLocale &locale, const QDate &today);

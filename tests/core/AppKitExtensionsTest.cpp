@@ -1,0 +1,143 @@
+#include "core/Alert.h"
+#include "core/DateExtensions.h"
+#include "core/FileIcon.h"
+#include "core/ScreenExtensions.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+TEST(DisplayLabel, TodayShowsOnlyTheTime)
+{
+    const QDate today(2026, 3, 14);
+    const QDateTime morning(today, QTime(9, 5));
+    EXPECT_EQ(displayLabel(morning, QLocale(QStringLiteral("en_US")), today), QStringLiteral("09:05"));
+    EXPECT_EQ(displayLabel(morning, QLocale(QStringLiteral("de_DE")), today), QStringLiteral("09:05"));
+}
+
+TEST(DisplayLabel, OtherDaysShowMonthAndDayInTheLocalesOrder)
+{
+    const QDate today(2026, 3, 14);
+    const QDateTime yesterday(today.addDays(-1), QTime(21, 40));
+    EXPECT_EQ(displayLabel(yesterday, QLocale(QStringLiteral("en_US")), today), QStringLiteral("03/13 21:40"));
+    EXPECT_EQ(displayLabel(yesterday, QLocale(QStringLiteral("de_DE")), today), QStringLiteral("13.03 21:40"));
+    EXPECT_EQ(displayLabel(yesterday, QLocale(QStringLiteral("ja_JP")), today), QStringLiteral("03/13 21:40"));
+    const QString label = displayLabel(QDateTime(QDate(2025, 1, 2), QTime(7, 0)), QLocale(QStringLiteral("fr_FR")), today);
+    EXPECT_EQ(label, QStringLiteral("02/01 07:00"));
+}
+
+TEST(DisplayLabel, UsesTheCurrentDayByDefault)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime earlierToday(now.date(), QTime(0, 0));
+    EXPECT_EQ(displayLabel(earlierToday), QStringLiteral("00:00"));
+    EXPECT_GT(displayLabel(now.addDays(-1)).size(), 5);
+}
+
+TEST(ScreenNumbers, IdentifyAttachedScreens)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    ASSERT_FALSE(screens.isEmpty());
+    const quint32 number = screenNumber(screens.first());
+    EXPECT_NE(number, 0u);
+    EXPECT_LE(number, 0x7fffffffu);
+    EXPECT_EQ(number, screenNumber(screens.first())); // stable
+    EXPECT_EQ(indexOfScreenNumber(number), 0);
+    EXPECT_EQ(screenWithNumber(number), screens.first());
+}
+
+TEST(ScreenNumbers, AnUnknownNumberHasNoScreen)
+{
+    quint32 unknown = 12345;
+    while (indexOfScreenNumber(unknown) >= 0)
+        ++unknown;
+    EXPECT_EQ(indexOfScreenNumber(unknown), -1);
+    EXPECT_EQ(screenWithNumber(unknown), nullptr);
+    EXPECT_EQ(screenNumber(nullptr), 0u);
+}
+
+TEST(FileIcons, AFinalSlashMeansAFolderWithoutAskingTheFileSystem)
+{
+    EXPECT_EQ(fileIconType(QStringLiteral("/no/such/place.txt/"))->name(), QStringLiteral("inode/directory"));
+    QTemporaryDir dir;
+    EXPECT_EQ(fileIconType(dir.path())->name(), QStringLiteral("inode/directory"));
+    EXPECT_EQ(fileIconType(QUrl::fromLocalFile(dir.path()).toString())->name(), QStringLiteral("inode/directory"));
+}
+
+TEST(FileIcons, FilesUseTheTypeOfTheirExtension)
+{
+    EXPECT_EQ(fileIconType(QStringLiteral("/tmp/photo.png"))->name(), QStringLiteral("image/png"));
+    EXPECT_EQ(fileIconType(QStringLiteral("file:///tmp/report.pdf"))->name(), QStringLiteral("application/pdf"));
+    EXPECT_EQ(fileIconType(QStringLiteral("/tmp/README"))->name(), QStringLiteral("text/plain"));
+    EXPECT_EQ(fileIconType(QStringLiteral("/tmp/data.zzqqxx"))->name(), QStringLiteral("application/octet-stream"));
+    EXPECT_FALSE(fileIcon(QStringLiteral("/tmp/photo.png"))->isNull());
+    EXPECT_FALSE(fileIcon(QStringLiteral("/tmp/"))->isNull());
+}
+
+namespace {
+// Presses the button with the given title on the next modal dialog.
+void pressWhenShown(const QString &title, QWidget **seenAccessory = nullptr)
+{
+    QTimer::singleShot(0, [title, seenAccessory] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        if (seenAccessory)
+            *seenAccessory = box->findChild<QCheckBox *>();
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == title)
+                button->click();
+    });
+}
+} // namespace
+
+TEST(Alerts, ReturnTheButtonPressedAfterTheCompletionRan)
+{
+    std::optional<ModalResponse> response;
+    pressWhenShown(QStringLiteral("Keep"));
+    showAlert(QStringLiteral("Clear everything?"), QStringLiteral("This cannot be undone."), QStringLiteral("Clear"),
+              QStringLiteral("Keep"), nullptr, AlertStyle::warning, [&](ModalResponse r) { response = r; });
+    EXPECT_EQ(response, ModalResponse::alertSecondButtonReturn);
+
+    pressWhenShown(QStringLiteral("OK"));
+    showAlert(QStringLiteral("Done"), QString(), QStringLiteral("OK"), std::nullopt, nullptr, AlertStyle::informational,
+              [&](ModalResponse r) { response = r; });
+    EXPECT_EQ(response, ModalResponse::alertFirstButtonReturn);
+}
+
+TEST(Alerts, TheAccessoryIsShownAndStaysTheCallers)
+{
+    auto *checkBox = new QCheckBox(QStringLiteral("Also notes"));
+    QWidget *seen = nullptr;
+    bool checkedInCompletion = false;
+    QTimer::singleShot(0, [&] { checkBox->setChecked(true); });
+    pressWhenShown(QStringLiteral("Clear"), &seen);
+    showAlert(QStringLiteral("Clear?"), QString(), QStringLiteral("Clear"), QStringLiteral("Cancel"), checkBox,
+              AlertStyle::critical, [&](ModalResponse) { checkedInCompletion = checkBox->isChecked(); });
+    EXPECT_EQ(seen, checkBox);
+    EXPECT_TRUE(checkedInCompletion);
+    EXPECT_EQ(checkBox->parent(), nullptr); // not deleted with the dialog
+    delete checkBox;
+}
+
+TEST(Alerts, AResponderAnswersInsteadOfADialog)
+{
+    QString asked;
+    setAlertResponder([&](const AlertRequest &request) {
+        asked = request.messageText;
+        return ModalResponse::alertSecondButtonReturn;
+    });
+    std::optional<ModalResponse> response;
+    showAlert(QStringLiteral("Quit?"), QString(), QStringLiteral("Quit"), QStringLiteral("Stay"), nullptr,
+              AlertStyle::warning, [&](ModalResponse r) { response = r; });
+    setAlertResponder({});
+    EXPECT_EQ(asked, QStringLiteral("Quit?"));
+    EXPECT_EQ(response, ModalResponse::alertSecondButtonReturn);
+}
