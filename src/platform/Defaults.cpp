@@ -222,6 +222,9 @@ void Defaults::load()
         file.close();
         if (error.error != QJsonParseError::NoError || !document.isObject()) {
             problem = error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("not a JSON object");
+        } else if (!document.object().value(QStringLiteral("values")).isObject()) {
+            // Another file's shape: keep it rather than overwrite it with the next write.
+            problem = QStringLiteral("no values object");
         } else {
             const QJsonObject values = document.object().value(QStringLiteral("values")).toObject();
             for (auto it = values.begin(); it != values.end(); ++it) {

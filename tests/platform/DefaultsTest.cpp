@@ -88,3 +88,59 @@ TEST(Defaults, NestedMapsAndListsRoundTrip)
     Defaults::resetStandard(settingsFile());
     EXPECT_EQ(Defaults::standard().value(QStringLiteral("kTPBookMarks")).toMap(), bookmarks);
 }
+
+namespace {
+void writeSettingsFile(const QByteArray &content)
+{
+    const QString path = settingsFile();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+QStringList keptAside()
+{
+    return QDir(QFileInfo(settingsFile()).absolutePath()).entryList({QStringLiteral("defaults.json.corrupt-*")},
+                                                                    QDir::AllEntries | QDir::NoDotAndDotDot);
+}
+} // namespace
+
+TEST(Defaults, OneUnreadableValueLeavesTheOthers)
+{
+    ScopedXdgHome home;
+    writeSettingsFile(R"({"values": {"count": {"t": "int", "v": "12"}, "flag": {"t": "bool", "v": "yes"},
+                                     "name": {"t": "string", "v": "x"}}})");
+    Defaults::resetStandard(settingsFile());
+    EXPECT_EQ(AutoCache<int>(QStringLiteral("count"), 0).get(), 12);
+    EXPECT_TRUE(AutoCache<bool>(QStringLiteral("flag"), true).get());
+    EXPECT_EQ(AutoCache<QString>(QStringLiteral("name"), {}).get(), QStringLiteral("x"));
+    EXPECT_TRUE(keptAside().isEmpty());
+}
+
+TEST(Defaults, AFileOfAnotherShapeIsKeptAsideNotOverwritten)
+{
+    ScopedXdgHome home;
+    for (const QByteArray &content : {QByteArray("[1, 2]"), QByteArray(R"({"values": [true]})"),
+                                      QByteArray(R"({"something": "else"})"), QByteArray()}) {
+        writeSettingsFile(content);
+        Defaults::resetStandard(settingsFile());
+        AutoCache<int> count(QStringLiteral("count"), 3);
+        EXPECT_EQ(count.get(), 3);
+        count = 4;
+    }
+    EXPECT_EQ(keptAside().size(), 4);
+}
+
+TEST(Defaults, AnUnopenableFileIsKeptAsideAndANewOneWritten)
+{
+    ScopedXdgHome home;
+    ASSERT_TRUE(QDir().mkpath(settingsFile())); // a folder where the file should be
+    Defaults::resetStandard(settingsFile());
+    AutoCache<bool> flag(QStringLiteral("flag"), false);
+    EXPECT_FALSE(flag.get());
+    flag = true;
+    Defaults::resetStandard(settingsFile());
+    EXPECT_TRUE(flag.get());
+    EXPECT_EQ(keptAside().size(), 1);
+}
