@@ -1,0 +1,34 @@
+#pragma once
+// A copied file or folder. Creating one, and every change of its location, makes sure the
+// location is bookmarked unless the authorised root already is. Any thread.
+
+#include "core/PBProviderSupport.h"
+
+#include <QUrl>
+#include <QVariant>
+
+class PBFileItemProvider {
+public:
+    explicit PBFileItemProvider(QUrl url, PasteboardDataMap pasteboardData = {});
+
+    const QUrl &url() const { return m_url; }
+    void setUrl(const QUrl &url);
+    const PasteboardDataMap &pasteboardData() const { return m_pasteboardData; }
+    void setPasteboardData(const PasteboardDataMap &data) { m_pasteboardData = data; }
+
+    // The file's name with its extension (the last path component).
+    QString representedText() const;
+    // The location's absolute URL text as UTF-8.
+    QVariant accosicatedData() const;
+    // A URL text as UTF-8 gives a provider for that location.
+    static std::optional<PBFileItemProvider> restore(const std::optional<QByteArray> &data);
+    // Case-insensitive containment of any keyword in the file name.
+    bool matches(const QStringList &keywords) const;
+
+private:
+    enum class BookmarkReason { Created, UrlChanged };
+    void bookmarkLocation(BookmarkReason reason) const;
+
+    PasteboardDataMap m_pasteboardData;
+    QUrl m_url;
+};

@@ -1,0 +1,199 @@
+#include "core/RtfReader.h"
+
+#include <QSet>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <vector>
+
+namespace {
+// Windows-1252 code points of bytes 0x80 to 0x9F; the rest of the code page is Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+QChar fromCp1252(uchar byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? QChar(kCp1252High[byte - 0x80]) : QChar(byte);
+}
+
+const QSet<QByteArray> &skippedDestinations()
+{
+    static const QSet<QByteArray> names = {
+        "fonttbl", "colortbl", "stylesheet", "info", "pict", "object", "header", "headerl", "headerr",
+        "headerf", "footer", "footerl", "footerr", "footerf", "footnote", "fldinst", "themedata",
+        "colorschememapping", "latentstyles", "datastore", "xmlnstbl", "listtable", "listoverridetable",
+        "rsidtbl", "generator", "pgdsctbl", "filetbl", "revtbl", "operator", "author", "title"};
+    return names;
+}
+
+struct State {
+    bool skip = false;
+    int unicodeSkip = 1;
+    QTextCharFormat format;
+};
+
+class Reader {
+public:
+    explicit Reader(const QByteArray &rtf) : m_in(rtf), m_cursor(&m_document) {}
+
+    QTextDocumentFragment run()
+    {
+        std::vector<State> stack{State{}};
+        int pendingFallback = 0; // characters that stand in for the last \u character
+        qsizetype i = 0;
+        const qsizetype n = m_in.size();
+        while (i < n) {
+            const char c = m_in[i];
+            if (c == '{') {
+                flush(stack.back());
+                stack.push_back(stack.back());
+                ++i;
+            } else if (c == '}') {
+                flush(stack.back());
+                if (stack.size() > 1)
+                    stack.pop_back();
+                ++i;
+            } else if (c == '\\') {
+                ++i;
+                if (i >= n)
+                    break;
+                const char next = m_in[i];
+                if (std::isalpha(uchar(next))) {
+                    qsizetype start = i;
+                    while (i < n && std::isalpha(uchar(m_in[i])))
+                        ++i;
+                    const QByteArray word = m_in.mid(start, i - start);
+                    bool hasParam = false;
+                    int param = 0;
+                    if (i < n && (m_in[i] == '-' || std::isdigit(uchar(m_in[i])))) {
+                        start = i++;
+                        while (i < n && std::isdigit(uchar(m_in[i])) && i - start < 11)
+                            ++i;
+                        param = m_in.mid(start, i - start).toInt();
+                        hasParam = true;
+                    }
+                    if (i < n && m_in[i] == ' ')
+                        ++i;
+                    if (pendingFallback > 0 && word != "u") {
+                        --pendingFallback; // a control word counts as one fallback character
+                        continue;
+                    }
+                    controlWord(stack.back(), word, hasParam, param, pendingFallback);
+                } else if (next == '\'') {
+                    const QByteArray hex = m_in.mid(i + 1, 2);
+                    i += 3;
+                    bool ok = false;
+                    const uint byte = hex.toUInt(&ok, 16);
+                    if (pendingFallback > 0) {
+                        --pendingFallback;
+                    } else if (ok && !stack.back().skip) {
+                        m_text.append(fromCp1252(uchar(byte)));
+                    }
+                } else {
+                    ++i;
+                    if (next == '*')
+                        stack.back().skip = true;
+                    else if (stack.back().skip)
+                        continue;
+                    else if (next == '~')
+                        m_text.append(QChar(0x00A0));
+                    else if (next == '_')
+                        m_text.append(QChar(0x2011));
+                    else if (next == '\\' || next == '{' || next == '}')
+                        m_text.append(QLatin1Char(next));
+                    else if (next == '\n' || next == '\r')
+                        m_text.append(QLatin1Char('\n'));
+                }
+            } else {
+                ++i;
+                if (c == '\r' || c == '\n')
+                    continue;
+                if (pendingFallback > 0) {
+                    --pendingFallback;
+                    continue;
+                }
+                if (!stack.back().skip)
+                    m_text.append(fromCp1252(uchar(c)));
+            }
+        }
+        flush(stack.back());
+        return QTextDocumentFragment(&m_document);
+    }
+
+private:
+    void controlWord(State &state, const QByteArray &word, bool hasParam, int param, int &pendingFallback)
+    {
+        if (skippedDestinations().contains(word)) {
+            flush(state);
+            state.skip = true;
+            return;
+        }
+        if (word == "uc") {
+            state.unicodeSkip = qMax(0, param);
+            return;
+        }
+        if (state.skip)
+            return;
+        if (word == "u") {
+            m_text.append(QChar(char16_t(param < 0 ? param + 65536 : param)));
+            pendingFallback = state.unicodeSkip;
+        } else if (word == "par" || word == "line" || word == "sect" || word == "row") {
+            m_text.append(QLatin1Char('\n'));
+        } else if (word == "tab" || word == "cell") {
+            m_text.append(QLatin1Char('\t'));
+        } else if (word == "emdash") {
+            m_text.append(QChar(0x2014));
+        } else if (word == "endash") {
+            m_text.append(QChar(0x2013));
+        } else if (word == "bullet") {
+            m_text.append(QChar(0x2022));
+        } else if (word == "lquote") {
+            m_text.append(QChar(0x2018));
+        } else if (word == "rquote") {
+            m_text.append(QChar(0x2019));
+        } else if (word == "ldblquote") {
+            m_text.append(QChar(0x201C));
+        } else if (word == "rdblquote") {
+            m_text.append(QChar(0x201D));
+        } else if (word == "b" || word == "i" || word == "ul" || word == "ulnone" || word == "plain") {
+            flush(state);
+            const bool on = !hasParam || param != 0;
+            if (word == "b")
+                state.format.setFontWeight(on ? QFont::Bold : QFont::Normal);
+            else if (word == "i")
+                state.format.setFontItalic(on);
+            else if (word == "ul")
+                state.format.setFontUnderline(on);
+            else if (word == "ulnone")
+                state.format.setFontUnderline(false);
+            else
+                state.format = QTextCharFormat();
+        }
+    }
+
+    void flush(const State &state)
+    {
+        if (m_text.isEmpty())
+            return;
+        m_cursor.insertText(m_text, state.format);
+        m_text.clear();
+    }
+
+    const QByteArray &m_in;
+    QTextDocument m_document;
+    QTextCursor m_cursor;
+    QString m_text;
+};
+} // namespace
+
+namespace RtfReader {
+std::optional<QTextDocumentFragment> read(const QByteArray &rtf)
+{
+    if (!rtf.trimmed().startsWith("{\\rtf"))
+        return std::nullopt;
+    return Reader(rtf).run();
+}
+} // namespace RtfReader

@@ -1,0 +1,13 @@
+#pragma once
+// Reads the text of an RTF document with its bold, italic and underline runs. Pictures, fields'
+// instructions, tables of fonts, colours and styles and other destinations are skipped. Any thread.
+
+#include <QByteArray>
+#include <QTextDocumentFragment>
+
+#include <optional>
+
+namespace RtfReader {
+// Nothing when the data is not an RTF document.
+std::optional<QTextDocumentFragment> read(const QByteArray &rtf);
+}
