@@ -1,20 +1,11 @@
 #include "core/PBProviderSupport.h"
 
+#include "core/HtmlReading.h"
 #include "core/RtfReader.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
-#include <QTextDocument>
-#include <QUrl>
 #include <QVariant>
-
-namespace {
-// Copied HTML may name local files; none of them is ever read.
-class ResourceRefusingDocument : public QTextDocument {
-protected:
-    QVariant loadResource(int, const QUrl &) override { return {}; }
-};
-} // namespace
 
 namespace ProviderSupport {
 
@@ -76,7 +67,7 @@ std::optional<QTextDocumentFragment> readRichText(const QString &type, const QBy
         const auto html = decodeUtf8(data);
         if (!html)
             return std::nullopt;
-        ResourceRefusingDocument resources;
+        SafeTextDocument resources;
         return QTextDocumentFragment::fromHtml(*html, &resources);
     }
     return std::nullopt; // flat RTFD is not read on this platform
