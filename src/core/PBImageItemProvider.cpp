@@ -8,6 +8,6 @@ PBImageItemProvider::PBImageItemProvider(const std::optional<QByteArray> &data)
 }
 
 PBImageItemProvider::PBImageItemProvider(const std::optional<QByteArray> &data, QString text)
-    : m_representedText(std::move(text)), m_accosicatedData(data ? QVariant(*data) : QVariant())
+    : PBPayloadItemProvider(std::move(text), data ? QVariant(*data) : QVariant(), {})
 {
 }

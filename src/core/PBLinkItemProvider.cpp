@@ -16,17 +16,3 @@ QVariant PBLinkItemProvider::accosicatedData() const
         return {};
     return favicon;
 }
-
-std::optional<PBLinkItemProvider> PBLinkItemProvider::restore(const std::optional<QByteArray> &data)
-{
-    if (!data)
-        return std::nullopt;
-    if (auto text = ProviderSupport::decodeUtf8(*data))
-        return PBLinkItemProvider(*text);
-    return std::nullopt;
-}
-
-bool PBLinkItemProvider::matches(const QStringList &keywords) const
-{
-    return ProviderSupport::containsAnyKeyword(m_representedText, keywords, Qt::CaseInsensitive);
-}
