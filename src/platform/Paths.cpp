@@ -1,5 +1,10 @@
 #include "platform/Paths.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <vector>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -19,6 +24,25 @@ QString configDirectory() { return xdg("XDG_CONFIG_HOME", ".config"); }
 QString dataDirectory() { return xdg("XDG_DATA_HOME", ".local/share"); }
 QString stateDirectory() { return xdg("XDG_STATE_HOME", ".local/state"); }
 QString cacheDirectory() { return xdg("XDG_CACHE_HOME", ".cache"); }
+
+QString homeDirectoryPath(unsigned int userId)
+{
+    // getpwuid_r: other threads may use the user database meanwhile.
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size_t(size > 0 ? size : 16384));
+    struct passwd entry {};
+    struct passwd *found = nullptr;
+    if (::getpwuid_r(uid_t(userId), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir ||
+        !*found->pw_dir)
+        return QStringLiteral("/");
+    return QFile::decodeName(found->pw_dir);
+}
+
+QString homeDirectoryPath()
+{
+    static const QString path = homeDirectoryPath(unsigned(::getuid()));
+    return path;
+}
 
 QString moveAside(const QString &path, const QString &reason)
 {

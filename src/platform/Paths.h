@@ -10,6 +10,11 @@ QString dataDirectory();   // $XDG_DATA_HOME/TaviPaste
 QString stateDirectory();  // $XDG_STATE_HOME/TaviPaste
 QString cacheDirectory();  // $XDG_CACHE_HOME/TaviPaste
 
+// The user's real home folder from the user database (not $HOME); "/" when the user has no entry
+// or the entry no home. Read once.
+QString homeDirectoryPath();
+QString homeDirectoryPath(unsigned int userId);
+
 // Renames a damaged file aside (never deletes it) and returns the new path, or empty on failure.
 QString moveAside(const QString &path, const QString &reason);
 } // namespace Paths

@@ -1,0 +1,93 @@
+#include "shell/LaunchReport.h"
+
+#include "core/AppGlobals.h"
+#include "platform/Analytics.h"
+#include "platform/Defaults.h"
+#include "platform/DeviceInfo.h"
+
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+const QString kHasSentKey = QStringLiteral("HasSendFirstInstallGAEvent");
+const QString kProductName = QStringLiteral("TaviPaste");
+const QString kBundleIdentifier = QStringLiteral("tavipaste");
+
+void printLine(const QString &line)
+{
+    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+} // namespace
+
+namespace LaunchReport {
+
+Facts currentFacts()
+{
+    const QVariant uuid = Defaults::standard().value(QStringLiteral("UUID"));
+    return {appBundleIdentifier(),
+            appName(),
+            appVersion(),
+            QLocale(),
+            platformUUID(),
+            uuid.metaType().id() == QMetaType::QString ? uuid.toString() : QString(),
+            DeviceInfo::osVersionString()};
+}
+
+MakerService::Parameters parameters(const Facts &facts)
+{
+    const QLocale::Language language = facts.locale.language();
+    const QString languageCode = language == QLocale::C || language == QLocale::AnyLanguage
+                                     ? QStringLiteral("en")
+                                     : QLocale::languageToCode(language);
+    return {
+        {QStringLiteral("sku"), facts.bundleIdentifier.value_or(kBundleIdentifier)},
+        {QStringLiteral("appName"), facts.appName.value_or(kProductName)},
+        {QStringLiteral("countryCode"), MakerService::regionCode(facts.locale)},
+        {QStringLiteral("languageCode"), languageCode.isEmpty() ? QStringLiteral("en") : languageCode},
+        {QStringLiteral("appVersion"), facts.appVersion},
+        {QStringLiteral("deviceGuid"), facts.platformUUID.value_or(facts.installationUUID)},
+        {QStringLiteral("osVersion"), facts.osVersion},
+    };
+}
+
+void reportInstallEvent()
+{
+    const QString running = appVersion();
+    if (AppValues::firstVersion().get().isEmpty()) {
+        AppValues::firstVersion() = running;
+        Analytics::trackEvent(QStringLiteral("New_Install"));
+        return;
+    }
+    if (AppValues::lastVersion().get() != running)
+        Analytics::trackEvent(QStringLiteral("Update_Install"));
+}
+
+void sendFirstInstallGAEvent(std::function<void(bool accepted)> completion)
+{
+    const QVariant sent = Defaults::standard().value(kHasSentKey);
+    if (sent.metaType().id() == QMetaType::Bool && sent.toBool())
+        return;
+    MakerService::post(QStringLiteral("/api/app/launch"), parameters(currentFacts()),
+                       [completion](const std::optional<QJsonDocument> &json, const QString &error) {
+                           bool accepted = false;
+                           if (!json) {
+                               printLine(QStringLiteral("sendFirstInstallGAEvent Failed: ") + error);
+                           } else {
+                               const QJsonValue code = json->object().value(QStringLiteral("code"));
+                               // A missing or non-integer code counts as a refusal.
+                               accepted = json->isObject() && code.isDouble() && code.toDouble() == 0.0;
+                               if (accepted) {
+                                   printLine(QStringLiteral("sendFirstInstallGAEvent Succeed"));
+                                   Defaults::standard().setValue(kHasSentKey, true);
+                               } else {
+                                   printLine(QStringLiteral("sendFirstInstallGAEvent Failed"));
+                               }
+                           }
+                           if (completion)
+                               completion(accepted);
+                       });
+}
+
+} // namespace LaunchReport

@@ -1,0 +1,52 @@
+#include "support/LoopbackHttpServer.h"
+
+#include <QTcpSocket>
+
+LoopbackHttpServer::LoopbackHttpServer()
+{
+    m_server.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            socket->setParent(this);
+            auto buffer = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+                buffer->append(socket->readAll());
+                const qsizetype headerEnd = buffer->indexOf("\r\n\r\n");
+                if (headerEnd < 0)
+                    return;
+                Request request;
+                const QList<QByteArray> lines = buffer->left(headerEnd).split('\n');
+                const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+                request.method = first.value(0);
+                request.path = first.value(1);
+                for (qsizetype i = 1; i < lines.size(); ++i) {
+                    const qsizetype colon = lines[i].indexOf(':');
+                    if (colon > 0)
+                        request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+                }
+                const qsizetype length = request.headers.value("content-length", "0").toLongLong();
+                if (buffer->size() < headerEnd + 4 + length)
+                    return;
+                request.body = buffer->mid(headerEnd + 4, length);
+                buffer->clear();
+                m_requests.append(request);
+                QByteArray answer = "HTTP/1.1 " + QByteArray::number(m_status) + " Answer\r\n"
+                                    "Content-Type: application/json\r\nConnection: close\r\nContent-Length: " +
+                                    QByteArray::number(m_body.size()) + "\r\n\r\n" + m_body;
+                socket->write(answer);
+                socket->disconnectFromHost();
+            });
+        }
+    });
+}
+
+QString LoopbackHttpServer::baseURL() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
+}
+
+void LoopbackHttpServer::respondWith(int status, const QByteArray &body)
+{
+    m_status = status;
+    m_body = body;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// A small HTTP server on 127.0.0.1 for tests: records each request and answers with a canned
+// status and body. Runs on the thread that made it (pump the event loop to serve).
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QTcpServer>
+
+class LoopbackHttpServer : public QObject {
+public:
+    struct Request {
+        QByteArray method;
+        QByteArray path; // with the query
+        QMap<QByteArray, QByteArray> headers; // lower-case names
+        QByteArray body;
+    };
+
+    LoopbackHttpServer();
+    QString baseURL() const; // "http://127.0.0.1:PORT"
+    void respondWith(int status, const QByteArray &body);
+    const QList<Request> &requests() const { return m_requests; }
+
+private:
+    QTcpServer m_server;
+    int m_status = 200;
+    QByteArray m_body = "{}";
+    QList<Request> m_requests;
+};
