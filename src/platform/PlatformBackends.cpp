@@ -11,6 +11,7 @@
 #include "platform/memory/MemoryPasteboard.h"
 #include "platform/memory/RecordingKeyEventPoster.h"
 #include "platform/memory/RecordingShortcutMonitor.h"
+#include "platform/x11/X11Pasteboard.h"
 
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
@@ -77,15 +78,26 @@ Kind install()
     return install(onX11 ? Kind::X11 : Kind::Memory);
 }
 
+// Each X11 backend that cannot start (no X server, a missing extension) leaves its fake in place.
+bool installX11()
+{
+    std::unique_ptr<X11Pasteboard> pasteboard = X11Pasteboard::create();
+    if (!pasteboard)
+        return false;
+    Pasteboard::setGeneral(std::move(pasteboard));
+    return true;
+}
+
 Kind install(Kind kind)
 {
-    if (kind == Kind::X11) {
-        LOG_WARNING("PlatformBackends::install()", QStringLiteral("X11 backends are not available; using in-memory ones"));
+    installMemory();
+    if (kind == Kind::X11 && !installX11()) {
+        LOG_WARNING("PlatformBackends::install()", QStringLiteral("The X server cannot be used; the clipboard is not watched"));
         kind = Kind::Memory;
     }
-    installMemory();
     g_current = kind;
-    LOG_INFO("PlatformBackends::install()", QStringLiteral("Platform backends: in-memory"));
+    LOG_INFO("PlatformBackends::install()",
+             kind == Kind::X11 ? QStringLiteral("Platform backends: X11") : QStringLiteral("Platform backends: in-memory"));
     return kind;
 }
 

@@ -1,0 +1,366 @@
+#include "platform/x11/X11Pasteboard.h"
+
+#include "platform/DispatchQueue.h"
+#include "platform/Log.h"
+#include "platform/x11/ClipboardFormats.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <qguiapplication_platform.h>
+
+#include <xcb/xfixes.h>
+
+#include <cstring>
+
+using Clock = XcbEventLoop::Clock;
+using namespace std::chrono_literals;
+
+namespace {
+// Marks of our own changes that the server never echoed are forgotten after this.
+constexpr auto kPendingMarkLifetime = 2s;
+
+template <typename Mark>
+void dropExpired(std::deque<Mark> &marks)
+{
+    const auto now = Clock::now();
+    while (!marks.empty() && now - marks.front().time > kPendingMarkLifetime)
+        marks.pop_front();
+}
+} // namespace
+
+std::unique_ptr<X11Pasteboard> X11Pasteboard::create()
+{
+    auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11 || !x11->connection())
+        return nullptr;
+    const xcb_setup_t *qtSetup = xcb_get_setup(x11->connection());
+    std::unique_ptr<XcbConnection> connection = XcbConnection::open();
+    if (!connection)
+        return nullptr;
+    const xcb_query_extension_reply_t *xfixes = xcb_get_extension_data(connection->raw(), &xcb_xfixes_id);
+    if (!xfixes || !xfixes->present) {
+        LOG_WARNING("X11Pasteboard::create()", QStringLiteral("The X server has no XFixes extension"));
+        return nullptr;
+    }
+    XcbReply<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
+        connection->raw(), xcb_xfixes_query_version(connection->raw(), 5, 0), nullptr));
+    if (!version)
+        return nullptr;
+    return std::unique_ptr<X11Pasteboard>(new X11Pasteboard(std::move(connection), xfixes->first_event,
+                                                            qtSetup->resource_id_base, qtSetup->resource_id_mask));
+}
+
+X11Pasteboard::X11Pasteboard(std::unique_ptr<XcbConnection> connection, uint8_t xfixesEventBase,
+                             uint32_t ownIdBase, uint32_t ownIdMask)
+    : m_connection(std::move(connection)), m_loop(*m_connection, QStringLiteral("clipboard")),
+      m_xfixesEventBase(xfixesEventBase), m_ownIdBase(ownIdBase), m_ownIdMask(ownIdMask)
+{
+    m_clipboard = m_connection->atom("CLIPBOARD");
+    m_targets = m_connection->atom("TARGETS");
+    m_incr = m_connection->atom("INCR");
+    for (int i = 0; i < 4; ++i)
+        m_properties[i] = m_connection->atom("TAVI_SELECTION_" + QByteArray::number(i));
+    m_window = m_connection->createWindow(XCB_EVENT_MASK_PROPERTY_CHANGE);
+    startWatching();
+    m_loop.start([this](const xcb_generic_event_t &event) { handleEvent(event); }, [this] { readIfPending(); });
+}
+
+X11Pasteboard::~X11Pasteboard()
+{
+    m_loop.stop();
+    {
+        std::lock_guard lock(m_mutex);
+        m_snapshotReady.notify_all();
+    }
+}
+
+void X11Pasteboard::startWatching()
+{
+    xcb_connection_t *c = m_connection->raw();
+    xcb_xfixes_select_selection_input(c, m_window, m_clipboard,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    XcbReply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_clipboard), nullptr));
+    std::lock_guard lock(m_mutex);
+    if (owner && owner->owner != XCB_WINDOW_NONE)
+        m_pendingRead = ReadRequest{0, XCB_CURRENT_TIME};
+    else {
+        m_snapshot = QList<PasteboardItem>();
+        m_snapshotGeneration = 0;
+    }
+}
+
+void X11Pasteboard::handleEvent(const xcb_generic_event_t &event)
+{
+    if ((event.response_type & 0x7f) != m_xfixesEventBase + XCB_XFIXES_SELECTION_NOTIFY)
+        return; // answers to reads that were given up, our own property deletions
+    const auto &notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t &>(event);
+    if (notify.selection == m_clipboard)
+        ownerChanged(notify.subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER ? notify.owner : xcb_window_t(XCB_WINDOW_NONE),
+                     notify.selection_timestamp);
+}
+
+void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time)
+{
+    std::lock_guard lock(m_mutex);
+    dropExpired(m_pendingOwnWrites);
+    dropExpired(m_pendingClears);
+    // Our own write() or clear(), counted when it was made. When another program's change was
+    // counted in between (it reached the server first), ours is the newer one: count it again.
+    std::deque<PendingMark> *marks = nullptr;
+    if (owner == XCB_WINDOW_NONE && !m_pendingClears.empty())
+        marks = &m_pendingClears;
+    else if (owner != XCB_WINDOW_NONE && isOwnWindow(owner) && !m_pendingOwnWrites.empty())
+        marks = &m_pendingOwnWrites;
+    if (marks) {
+        marks->pop_front();
+        const bool settled = m_pendingOwnWrites.empty() && m_pendingClears.empty();
+        if (settled && m_changeCount != m_lastOwnChange) {
+            ++m_changeCount;
+            m_lastOwnChange = m_changeCount;
+            m_pendingRead.reset();
+            m_owned = m_lastOwnChangeWasWrite;
+            m_snapshot = m_owned ? m_written : QList<PasteboardItem>();
+            m_snapshotGeneration = m_changeCount;
+            m_snapshotReady.notify_all();
+        }
+        return;
+    }
+    ++m_changeCount;
+    m_owned = false;
+    if (owner == XCB_WINDOW_NONE) {
+        m_pendingRead.reset();
+        m_snapshot = QList<PasteboardItem>();
+        m_snapshotGeneration = m_changeCount;
+        m_snapshotReady.notify_all();
+        return;
+    }
+    m_pendingRead = ReadRequest{m_changeCount, time};
+}
+
+bool X11Pasteboard::isOwnWindow(xcb_window_t window) const
+{
+    return (window & ~m_ownIdMask) == m_ownIdBase;
+}
+
+bool X11Pasteboard::readCancelled() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_pendingRead.has_value() || m_changeCount != m_readingGeneration;
+}
+
+void X11Pasteboard::readIfPending()
+{
+    ReadRequest request;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_pendingRead)
+            return;
+        request = *m_pendingRead;
+        m_pendingRead.reset();
+    }
+    m_readingGeneration = request.generation;
+    m_readFailed = false;
+    const auto started = Clock::now();
+    const auto deadline = started + kReadTimeout;
+    const xcb_atom_t property = m_properties[m_nextProperty++ % 4];
+
+    const std::optional<QByteArray> targetList = readTarget(m_targets, request, property, deadline);
+    if (readCancelled())
+        return;
+    if (!targetList) {
+        if (m_readFailed)
+            LOG_WARNING("X11Pasteboard::readIfPending()", QStringLiteral("The clipboard owner did not answer; contents skipped"));
+        publish(request.generation, m_readFailed ? std::nullopt : std::optional(QList<PasteboardItem>()));
+        return;
+    }
+    QList<xcb_atom_t> atoms;
+    for (qsizetype i = 0; i + 4 <= targetList->size(); i += 4) {
+        xcb_atom_t atom = 0;
+        std::memcpy(&atom, targetList->constData() + i, 4);
+        atoms.append(atom);
+    }
+    const QList<QByteArray> offered = m_connection->atomNames(atoms);
+    QHash<QByteArray, QByteArray> read;
+    for (const QByteArray &target : ClipboardFormats::targetsToRead(offered)) {
+        std::optional<QByteArray> data = readTarget(m_connection->atom(target), request, property, deadline);
+        if (readCancelled())
+            return;
+        if (m_readFailed) {
+            // Half an answer could drop the password hint and keep the password: read nothing.
+            LOG_WARNING("X11Pasteboard::readIfPending()",
+                        QStringLiteral("The clipboard owner did not answer for %1; contents skipped").arg(QLatin1String(target)));
+            publish(request.generation, std::nullopt);
+            return;
+        }
+        if (data)
+            read.insert(target, *data);
+    }
+    publish(request.generation, ClipboardFormats::itemsFromTargets(offered, read));
+    LOG_DEBUG("X11Pasteboard::readIfPending()",
+              QStringLiteral("Clipboard read in %1 ms").arg(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count()));
+}
+
+std::optional<QByteArray> X11Pasteboard::readTarget(xcb_atom_t target, const ReadRequest &request,
+                                                   xcb_atom_t property, Clock::time_point readDeadline)
+{
+    xcb_connection_t *c = m_connection->raw();
+    xcb_delete_property(c, m_window, property);
+    xcb_convert_selection(c, m_window, m_clipboard, target, property, request.time);
+    xcb_flush(c);
+    const auto deadline = std::min(readDeadline, Clock::now() + kAnswerTimeout);
+    XcbReply<xcb_generic_event_t> answer = m_loop.waitForEvent(
+        [&](const xcb_generic_event_t &event) {
+            if ((event.response_type & 0x7f) != XCB_SELECTION_NOTIFY)
+                return false;
+            const auto &notify = reinterpret_cast<const xcb_selection_notify_event_t &>(event);
+            return notify.requestor == m_window && notify.selection == m_clipboard && notify.target == target;
+        },
+        deadline, [this] { return readCancelled(); });
+    if (!answer) {
+        m_readFailed = !readCancelled();
+        return std::nullopt;
+    }
+    if (reinterpret_cast<const xcb_selection_notify_event_t *>(answer.get())->property == XCB_ATOM_NONE)
+        return std::nullopt; // the owner refused this target
+
+    QByteArray data;
+    xcb_atom_t type = XCB_ATOM_NONE;
+    uint32_t offset = 0;
+    for (;;) {
+        XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+            c, xcb_get_property(c, 0, m_window, property, XCB_GET_PROPERTY_TYPE_ANY, offset, 1 << 20), nullptr));
+        if (!reply)
+            return std::nullopt;
+        type = reply->type;
+        const int length = xcb_get_property_value_length(reply.get());
+        data.append(static_cast<const char *>(xcb_get_property_value(reply.get())), length);
+        offset += uint32_t(length / 4);
+        if (reply->bytes_after == 0 || length == 0)
+            break;
+        if (data.size() > kMaxTargetBytes)
+            return std::nullopt;
+    }
+    if (type == m_incr)
+        return readIncrementally(property, readDeadline);
+    xcb_delete_property(c, m_window, property);
+    xcb_flush(c);
+    return data;
+}
+
+std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property, Clock::time_point readDeadline)
+{
+    xcb_connection_t *c = m_connection->raw();
+    // Deleting the INCR property asks the owner for the first part.
+    xcb_delete_property(c, m_window, property);
+    xcb_flush(c);
+    QByteArray data;
+    bool tooLarge = false;
+    for (;;) {
+        const auto deadline = std::min(readDeadline, Clock::now() + kAnswerTimeout);
+        XcbReply<xcb_generic_event_t> part = m_loop.waitForEvent(
+            [&](const xcb_generic_event_t &event) {
+                if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+                    return false;
+                const auto &notify = reinterpret_cast<const xcb_property_notify_event_t &>(event);
+                return notify.window == m_window && notify.atom == property && notify.state == XCB_PROPERTY_NEW_VALUE;
+            },
+            deadline, [this] { return readCancelled(); });
+        if (!part) {
+            m_readFailed = !readCancelled();
+            return std::nullopt;
+        }
+        XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+            c, xcb_get_property(c, 1, m_window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1fffffff), nullptr));
+        if (!reply)
+            return std::nullopt;
+        const int length = xcb_get_property_value_length(reply.get());
+        if (length == 0)
+            break;
+        if (!tooLarge && data.size() + length <= kMaxTargetBytes)
+            data.append(static_cast<const char *>(xcb_get_property_value(reply.get())), length);
+        else
+            tooLarge = true; // keep taking parts so the owner finishes, but keep none
+        xcb_flush(c);
+    }
+    if (tooLarge) {
+        LOG_WARNING("X11Pasteboard::readIncrementally()", QStringLiteral("A clipboard representation is too large; left out"));
+        return std::nullopt;
+    }
+    return data;
+}
+
+void X11Pasteboard::publish(qint64 generation, std::optional<QList<PasteboardItem>> items)
+{
+    std::lock_guard lock(m_mutex);
+    if (generation != m_changeCount)
+        return;
+    m_snapshot = std::move(items);
+    m_snapshotGeneration = generation;
+    m_snapshotReady.notify_all();
+}
+
+qint64 X11Pasteboard::changeCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_changeCount;
+}
+
+std::optional<QList<PasteboardItem>> X11Pasteboard::items()
+{
+    const auto limit = MainQueue::isCurrent() ? std::chrono::milliseconds(50) : kReadTimeout + 1s;
+    std::unique_lock lock(m_mutex);
+    const bool ready = m_snapshotReady.wait_for(lock, limit, [this] { return m_snapshotGeneration == m_changeCount; });
+    if (!ready)
+        return std::nullopt;
+    return m_snapshot;
+}
+
+qint64 X11Pasteboard::write(const QList<PasteboardItem> &items)
+{
+    std::unique_ptr<QMimeData> mime = ClipboardFormats::mimeDataForItems(items);
+    qint64 count = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_pendingRead.reset();
+        count = ++m_changeCount;
+        m_pendingOwnWrites.push_back({Clock::now()});
+        m_lastOwnChange = count;
+        m_lastOwnChangeWasWrite = true;
+        m_owned = true;
+        m_written = items;
+        m_snapshot = items;
+        m_snapshotGeneration = count;
+        m_snapshotReady.notify_all();
+    }
+    QGuiApplication::clipboard()->setMimeData(mime.release(), QClipboard::Clipboard);
+    return count;
+}
+
+qint64 X11Pasteboard::clear()
+{
+    qint64 count = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        m_pendingRead.reset();
+        count = ++m_changeCount;
+        m_pendingClears.push_back({Clock::now()});
+        m_lastOwnChange = count;
+        m_lastOwnChangeWasWrite = false;
+        m_owned = false;
+        m_snapshot = QList<PasteboardItem>();
+        m_snapshotGeneration = count;
+        m_snapshotReady.notify_all();
+    }
+    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+    return count;
+}
+
+bool X11Pasteboard::ownsContents() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_owned;
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The CLIPBOARD selection as the general pasteboard. A thread of its own, on its own X
+// connection, sees every new owner (XFixes) and reads the new contents at once: the allowed
+// targets only, large ones incrementally, each answer within a deadline; a newer owner cancels
+// an older read. The main thread never waits on another program. PRIMARY is never read.
+// Writes go through QClipboard, which answers other programs' requests.
+
+#include "platform/Pasteboard.h"
+#include "platform/x11/XcbEventLoop.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+
+class X11Pasteboard : public Pasteboard {
+public:
+    // How long an owner may take for one answer (or one part of a large one), and for a whole read.
+    static constexpr std::chrono::milliseconds kAnswerTimeout{1000};
+    static constexpr std::chrono::milliseconds kReadTimeout{10000};
+    // A representation larger than this is left out.
+    static constexpr qint64 kMaxTargetBytes = 512LL * 1024 * 1024;
+
+    // None without an X server or the XFixes extension. Main thread, on the xcb platform.
+    static std::unique_ptr<X11Pasteboard> create();
+    ~X11Pasteboard() override;
+
+    qint64 changeCount() const override;
+    std::optional<QList<PasteboardItem>> items() override;
+    qint64 write(const QList<PasteboardItem> &items) override;
+    qint64 clear() override;
+    bool ownsContents() const override;
+
+private:
+    X11Pasteboard(std::unique_ptr<XcbConnection> connection, uint8_t xfixesEventBase,
+                  uint32_t ownIdBase, uint32_t ownIdMask);
+
+    struct ReadRequest {
+        qint64 generation = 0;
+        xcb_timestamp_t time = XCB_CURRENT_TIME;
+    };
+
+    void startWatching();
+    void handleEvent(const xcb_generic_event_t &event);
+    void ownerChanged(xcb_window_t owner, xcb_timestamp_t time);
+    void readIfPending();
+    // The contents of one target; none when refused. Sets m_readFailed when the owner did not answer in time.
+    std::optional<QByteArray> readTarget(xcb_atom_t target, const ReadRequest &request, xcb_atom_t property,
+                                         XcbEventLoop::Clock::time_point readDeadline);
+    std::optional<QByteArray> readIncrementally(xcb_atom_t property, XcbEventLoop::Clock::time_point readDeadline);
+    void publish(qint64 generation, std::optional<QList<PasteboardItem>> items);
+    bool isOwnWindow(xcb_window_t window) const;
+    bool readCancelled() const;
+
+    std::unique_ptr<XcbConnection> m_connection;
+    XcbEventLoop m_loop;
+    const uint8_t m_xfixesEventBase;
+    const uint32_t m_ownIdBase;
+    const uint32_t m_ownIdMask;
+    xcb_window_t m_window = XCB_WINDOW_NONE;
+    xcb_atom_t m_clipboard = XCB_ATOM_NONE;
+    xcb_atom_t m_targets = XCB_ATOM_NONE;
+    xcb_atom_t m_incr = XCB_ATOM_NONE;
+    xcb_atom_t m_properties[4] = {};
+    int m_nextProperty = 0;
+
+    // Shared with callers; guarded by m_mutex.
+    mutable std::mutex m_mutex;
+    std::condition_variable m_snapshotReady;
+    qint64 m_changeCount = 0;
+    qint64 m_snapshotGeneration = -1;
+    std::optional<QList<PasteboardItem>> m_snapshot;
+    bool m_owned = false;
+    QList<PasteboardItem> m_written;
+    // Our own writes and clears whose owner change has not come back from the server yet.
+    struct PendingMark {
+        XcbEventLoop::Clock::time_point time;
+    };
+    std::deque<PendingMark> m_pendingOwnWrites;
+    std::deque<PendingMark> m_pendingClears;
+    qint64 m_lastOwnChange = -1; // the count given to our latest write() or clear()
+    bool m_lastOwnChangeWasWrite = false;
+    std::optional<ReadRequest> m_pendingRead;
+
+    // Loop thread only.
+    qint64 m_readingGeneration = -1;
+    bool m_readFailed = false;
+};

@@ -1,0 +1,143 @@
+#include "platform/x11/XcbEventLoop.h"
+
+#include "platform/Log.h"
+
+#include <condition_variable>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+XcbEventLoop::XcbEventLoop(XcbConnection &connection, QString name)
+    : m_connection(connection), m_name(std::move(name))
+{
+    m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+XcbEventLoop::~XcbEventLoop()
+{
+    stop();
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
+
+void XcbEventLoop::start(EventHandler handler, std::function<void()> idle)
+{
+    m_handler = std::move(handler);
+    m_idle = std::move(idle);
+    m_thread = std::thread([this] { run(); });
+}
+
+void XcbEventLoop::stop()
+{
+    m_stopping = true;
+    const uint64_t one = 1;
+    if (m_wakeFd >= 0)
+        (void)!::write(m_wakeFd, &one, sizeof one);
+    if (m_thread.joinable() && !isCurrent())
+        m_thread.join();
+}
+
+void XcbEventLoop::post(std::function<void()> task)
+{
+    {
+        std::lock_guard lock(m_taskMutex);
+        m_tasks.push_back(std::move(task));
+    }
+    const uint64_t one = 1;
+    (void)!::write(m_wakeFd, &one, sizeof one);
+}
+
+bool XcbEventLoop::postAndWait(std::function<void()> task, std::chrono::milliseconds timeout)
+{
+    if (isCurrent()) {
+        task();
+        return true;
+    }
+    struct State {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    auto state = std::make_shared<State>();
+    post([state, task = std::move(task)] {
+        task();
+        std::lock_guard lock(state->mutex);
+        state->finished = true;
+        state->done.notify_all();
+    });
+    std::unique_lock lock(state->mutex);
+    return state->done.wait_for(lock, timeout, [&] { return state->finished; });
+}
+
+void XcbEventLoop::run()
+{
+    while (!m_stopping) {
+        dispatchQueued();
+        runTasks();
+        if (m_idle && !m_stopping)
+            m_idle();
+        if (m_connection.hasError()) {
+            LOG_ERROR("XcbEventLoop::run()", m_name + QStringLiteral(": the X connection broke; stopping"));
+            break;
+        }
+        // Replies read by other requests may have queued events without waking poll(): never sleep long.
+        waitReadable(std::chrono::milliseconds(100));
+    }
+}
+
+void XcbEventLoop::dispatchQueued()
+{
+    while (xcb_generic_event_t *raw = xcb_poll_for_event(m_connection.raw())) {
+        XcbReply<xcb_generic_event_t> event(raw);
+        if (m_handler)
+            m_handler(*event);
+    }
+}
+
+void XcbEventLoop::runTasks()
+{
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard lock(m_taskMutex);
+            if (m_tasks.empty())
+                return;
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+        }
+        task();
+    }
+}
+
+bool XcbEventLoop::waitReadable(Clock::duration timeout)
+{
+    pollfd fds[2] = {{xcb_get_file_descriptor(m_connection.raw()), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    const int milliseconds = int(std::chrono::ceil<std::chrono::milliseconds>(timeout).count());
+    const int ready = ::poll(fds, 2, std::max(0, milliseconds));
+    if (ready > 0 && (fds[1].revents & POLLIN)) {
+        uint64_t count = 0;
+        (void)!::read(m_wakeFd, &count, sizeof count);
+    }
+    return ready > 0;
+}
+
+XcbReply<xcb_generic_event_t> XcbEventLoop::waitForEvent(const std::function<bool(const xcb_generic_event_t &)> &match,
+                                                         Clock::time_point deadline, const std::function<bool()> &abort)
+{
+    for (;;) {
+        while (xcb_generic_event_t *raw = xcb_poll_for_event(m_connection.raw())) {
+            XcbReply<xcb_generic_event_t> event(raw);
+            if (match(*event))
+                return event;
+            if (m_handler)
+                m_handler(*event);
+        }
+        if (m_stopping || m_connection.hasError() || (abort && abort()))
+            return nullptr;
+        const auto now = Clock::now();
+        if (now >= deadline)
+            return nullptr;
+        waitReadable(std::min<Clock::duration>(deadline - now, std::chrono::milliseconds(100)));
+    }
+}

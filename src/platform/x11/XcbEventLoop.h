@@ -1,0 +1,56 @@
+#pragma once
+// A thread that owns the event stream of one XcbConnection: it hands each event to a handler,
+// runs tasks posted from other threads, and lets work on it wait for a particular event with a
+// deadline while the other events still reach the handler.
+
+#include "platform/x11/XcbConnection.h"
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <thread>
+
+class XcbEventLoop {
+public:
+    using Clock = std::chrono::steady_clock;
+    using EventHandler = std::function<void(const xcb_generic_event_t &event)>;
+
+    XcbEventLoop(XcbConnection &connection, QString name);
+    ~XcbEventLoop(); // stops and joins
+    XcbEventLoop(const XcbEventLoop &) = delete;
+    XcbEventLoop &operator=(const XcbEventLoop &) = delete;
+
+    // `idle` runs on the loop after each round of events and tasks.
+    void start(EventHandler handler, std::function<void()> idle = {});
+    void stop();
+
+    // Any thread.
+    void post(std::function<void()> task);
+    // Runs the task on the loop and waits for it at most `timeout`; inline on the loop itself.
+    bool postAndWait(std::function<void()> task, std::chrono::milliseconds timeout);
+    bool isCurrent() const { return std::this_thread::get_id() == m_thread.get_id(); }
+
+    // Loop thread only. The first event that `match` accepts (the caller frees nothing: the result
+    // owns it), or none at the deadline, on stop, or as soon as `abort` answers true.
+    XcbReply<xcb_generic_event_t> waitForEvent(const std::function<bool(const xcb_generic_event_t &)> &match,
+                                               Clock::time_point deadline, const std::function<bool()> &abort);
+
+private:
+    void run();
+    void dispatchQueued();
+    void runTasks();
+    bool waitReadable(Clock::duration timeout);
+
+    XcbConnection &m_connection;
+    QString m_name;
+    EventHandler m_handler;
+    std::function<void()> m_idle;
+    int m_wakeFd = -1;
+    std::atomic<bool> m_stopping = false;
+    std::mutex m_taskMutex;
+    std::deque<std::function<void()>> m_tasks;
+    std::thread m_thread;
+};

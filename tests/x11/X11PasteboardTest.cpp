@@ -1,0 +1,242 @@
+#include "X11TestSupport.h"
+
+#include "platform/DispatchQueue.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "support/TestEnvironment.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QBuffer>
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+using namespace X11Test;
+
+namespace {
+
+class X11PasteboardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        pasteboard = X11Pasteboard::create();
+        ASSERT_NE(pasteboard, nullptr) << "needs the xcb platform on an X server with XFixes";
+    }
+
+    // Waits for another program's change, then reads it off the main thread as the capture road does.
+    std::optional<QList<PasteboardItem>> itemsAfterChangeFrom(qint64 before, int timeoutMs = 5000)
+    {
+        if (!waitUntil([&] { return pasteboard->changeCount() != before; }, timeoutMs))
+            return std::nullopt;
+        auto future = std::async(std::launch::async, [this] { return pasteboard->items(); });
+        waitUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 15000);
+        return future.get();
+    }
+
+    std::unique_ptr<X11Pasteboard> pasteboard;
+};
+
+QByteArray noisePng(int side)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    auto *random = QRandomGenerator::global();
+    for (int y = 0; y < side; ++y) {
+        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
+        for (int x = 0; x < side; ++x)
+            line[x] = random->generate();
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+} // namespace
+
+TEST_F(X11PasteboardTest, AnotherProgramsTextIsReadExactly)
+{
+    const QByteArray text = QStringLiteral("Grüße aus dem Test ✓ %1").arg(QRandomGenerator::global()->generate()).toUtf8();
+    const qint64 before = pasteboard->changeCount();
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", text));
+    const auto items = itemsAfterChangeFrom(before);
+    ASSERT_TRUE(items.has_value());
+    ASSERT_EQ(items->size(), 1);
+    EXPECT_EQ(items->first().data(PasteboardType::string), text);
+    EXPECT_FALSE(pasteboard->ownsContents());
+}
+
+TEST_F(X11PasteboardTest, HtmlKeepsItsTypeAndBytes)
+{
+    const QByteArray html = "<p>Hello <b>world</b> " + QByteArray::number(QRandomGenerator::global()->generate()) + "</p>";
+    const qint64 before = pasteboard->changeCount();
+    ASSERT_TRUE(copyWithXclip("text/html", html));
+    const auto items = itemsAfterChangeFrom(before);
+    ASSERT_TRUE(items.has_value());
+    ASSERT_EQ(items->size(), 1);
+    EXPECT_EQ(items->first().types(), QStringList{PasteboardType::html});
+    EXPECT_EQ(items->first().data(PasteboardType::html), html);
+}
+
+TEST_F(X11PasteboardTest, ALargePngArrivesWholeInParts)
+{
+    const QByteArray png = noisePng(1300);
+    ASSERT_GT(png.size(), 4 * 1024 * 1024);
+    const qint64 before = pasteboard->changeCount();
+    ASSERT_TRUE(copyWithXclip("image/png", png));
+    const auto items = itemsAfterChangeFrom(before);
+    ASSERT_TRUE(items.has_value());
+    ASSERT_EQ(items->size(), 1);
+    const std::optional<QByteArray> data = items->first().data(PasteboardType::png);
+    ASSERT_TRUE(data.has_value());
+    EXPECT_EQ(data->size(), png.size());
+    EXPECT_TRUE(*data == png);
+}
+
+TEST_F(X11PasteboardTest, AUriListOfTwoFilesBecomesTwoFileItems)
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first file.txt"));
+    const QString second = dir.filePath(QStringLiteral("second.png"));
+    const QByteArray list = QUrl::fromLocalFile(first).toEncoded() + "\r\n" + QUrl::fromLocalFile(second).toEncoded() + "\r\n";
+    const qint64 before = pasteboard->changeCount();
+    ASSERT_TRUE(copyWithXclip("text/uri-list", list));
+    const auto items = itemsAfterChangeFrom(before);
+    ASSERT_TRUE(items.has_value());
+    ASSERT_EQ(items->size(), 2);
+    EXPECT_EQ(QUrl::fromEncoded(*items->at(0).data(PasteboardType::fileURL)).toLocalFile(), first);
+    EXPECT_EQ(QUrl::fromEncoded(*items->at(1).data(PasteboardType::fileURL)).toLocalFile(), second);
+}
+
+TEST_F(X11PasteboardTest, APasswordManagersCopyCarriesTheConcealedMarker)
+{
+    const QByteArray secret = "hunter2-" + QByteArray::number(QRandomGenerator::global()->generate());
+    const qint64 before = pasteboard->changeCount();
+    Peer manager({QStringLiteral("secret"), QString::fromLatin1(secret)});
+    ASSERT_EQ(manager.waitForLine("COPIED:"), QByteArray("1"));
+    const auto items = itemsAfterChangeFrom(before);
+    ASSERT_TRUE(items.has_value());
+    ASSERT_EQ(items->size(), 1);
+    EXPECT_TRUE(items->first().hasType(PasteboardType::concealed));
+    EXPECT_NE(items->first().types().first(), PasteboardType::concealed) << "the marker never leads";
+    EXPECT_EQ(items->first().data(PasteboardType::string), secret);
+}
+
+TEST_F(X11PasteboardTest, AHungOwnerNeverStallsTheMainThreadAndTheNextCopyIsRead)
+{
+    const qint64 before = pasteboard->changeCount();
+    Peer hung({QStringLiteral("hang")});
+    ASSERT_NE(hung.waitForLine("OWNED:"), QByteArray("0"));
+    ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; }));
+
+    // The main thread asking directly is bounded tightly.
+    QElapsedTimer mainThreadRead;
+    mainThreadRead.start();
+    const auto fromMain = pasteboard->items();
+    EXPECT_LT(mainThreadRead.elapsed(), 150);
+    EXPECT_FALSE(fromMain.has_value());
+
+    // Meanwhile the event loop keeps running: measure the longest gap between timer ticks.
+    qint64 longestGap = 0;
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.restart());
+    });
+    ticker.start(5);
+    auto reader = std::async(std::launch::async, [this] { return pasteboard->items(); });
+    waitUntil([&] { return reader.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 15000);
+    EXPECT_FALSE(reader.get().has_value()) << "a hung owner's contents are unreadable, not empty";
+    EXPECT_LT(longestGap, 50);
+
+    const QByteArray text = "after the hang " + QByteArray::number(QRandomGenerator::global()->generate());
+    const qint64 hungCount = pasteboard->changeCount();
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", text));
+    const auto items = itemsAfterChangeFrom(hungCount);
+    ASSERT_TRUE(items.has_value());
+    ASSERT_EQ(items->size(), 1);
+    EXPECT_EQ(items->first().data(PasteboardType::string), text);
+}
+
+TEST_F(X11PasteboardTest, ANewCopyCancelsAReadStuckOnAHungOwner)
+{
+    Peer hung({QStringLiteral("hang")});
+    ASSERT_NE(hung.waitForLine("OWNED:"), QByteArray("0"));
+    QThread::msleep(50); // the read of the hung owner has started
+    const QByteArray text = "quick " + QByteArray::number(QRandomGenerator::global()->generate());
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", text));
+    auto reader = std::async(std::launch::async, [this] { return pasteboard->items(); });
+    waitUntil([&] { return reader.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 15000);
+    const auto items = reader.get();
+    ASSERT_TRUE(items.has_value());
+    ASSERT_FALSE(items->isEmpty());
+    EXPECT_EQ(items->first().data(PasteboardType::string), text);
+    EXPECT_LT(timer.elapsed(), qint64(X11Pasteboard::kAnswerTimeout.count()));
+}
+
+TEST_F(X11PasteboardTest, OtherProgramsReadEveryFormatWeWrite)
+{
+    PasteboardItem item;
+    item.setString(PasteboardType::string, QStringLiteral("plain ✓"));
+    item.setData(PasteboardType::html, "<i>rich</i>");
+    item.setData(PasteboardType::rtf, "{\\rtf1 rich}");
+    const qint64 count = pasteboard->write({item});
+    EXPECT_EQ(pasteboard->changeCount(), count);
+    EXPECT_TRUE(pasteboard->ownsContents());
+
+    bool ok = false;
+    EXPECT_EQ(pasteWithXclip("UTF8_STRING", &ok), QByteArray("plain ✓"));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(pasteWithXclip("text/html", &ok), QByteArray("<i>rich</i>"));
+    EXPECT_EQ(pasteWithXclip("text/rtf", &ok), QByteArray("{\\rtf1 rich}"));
+
+    // The server's echo of our own change moves nothing.
+    QThread::msleep(100);
+    waitUntil([] { return false; }, 100);
+    EXPECT_EQ(pasteboard->changeCount(), count);
+    EXPECT_TRUE(pasteboard->ownsContents());
+    EXPECT_EQ(pasteboard->items()->first(), item);
+}
+
+TEST_F(X11PasteboardTest, FilesWeWriteReachFileManagersAsOneList)
+{
+    PasteboardItem first;
+    first.setData(PasteboardType::fileURL, "file:///tmp/a.txt");
+    PasteboardItem second;
+    second.setData(PasteboardType::fileURL, "file:///tmp/b%20c.txt");
+    pasteboard->write({first, second});
+    EXPECT_EQ(pasteWithXclip("text/uri-list"), QByteArray("file:///tmp/a.txt\r\nfile:///tmp/b%20c.txt\r\n"));
+    EXPECT_EQ(pasteWithXclip("x-special/gnome-copied-files"), QByteArray("copy\nfile:///tmp/a.txt\nfile:///tmp/b%20c.txt"));
+}
+
+TEST_F(X11PasteboardTest, AnotherProgramsCopyAfterOursEndsOurOwnership)
+{
+    PasteboardItem item;
+    item.setString(PasteboardType::string, QStringLiteral("ours"));
+    const qint64 ours = pasteboard->write({item});
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", "theirs"));
+    const auto items = itemsAfterChangeFrom(ours);
+    ASSERT_TRUE(items.has_value());
+    EXPECT_FALSE(pasteboard->ownsContents());
+    EXPECT_EQ(pasteboard->changeCount(), ours + 1);
+    EXPECT_EQ(items->first().data(PasteboardType::string), QByteArray("theirs"));
+}
+
+TEST_F(X11PasteboardTest, PrimarySelectionIsNeverWatched)
+{
+    const qint64 before = pasteboard->changeCount();
+    bool ok = false;
+    run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("primary"), QStringLiteral("-i")},
+        "selected, not copied", &ok);
+    ASSERT_TRUE(ok);
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(pasteboard->changeCount(), before);
+}

@@ -1,0 +1,85 @@
+#include "X11TestSupport.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QCoreApplication>
+
+namespace X11Test {
+
+QByteArray run(const QString &program, const QStringList &arguments, const QByteArray &input, bool *ok, int timeoutMs)
+{
+    QProcess process;
+    process.start(program, arguments);
+    bool started = process.waitForStarted(5000);
+    if (started) {
+        if (!input.isEmpty())
+            process.write(input);
+        process.closeWriteChannel();
+    }
+    const bool finished = started && waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished(1000);
+    }
+    if (ok)
+        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.readAllStandardOutput();
+}
+
+bool copyWithXclip(const QByteArray &target, const QByteArray &data)
+{
+    bool ok = false;
+    // xclip reads its input, forks an owner that stays, and its first process exits.
+    run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                  QString::fromLatin1(target), QStringLiteral("-i")},
+        data, &ok);
+    return ok;
+}
+
+QByteArray pasteWithXclip(const QByteArray &target, bool *ok)
+{
+    return run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                         QString::fromLatin1(target), QStringLiteral("-o")},
+               {}, ok);
+}
+
+Peer::Peer(const QStringList &arguments)
+{
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start(QStringLiteral(TAVI_X11_PEER), arguments);
+    m_process.waitForStarted(5000);
+}
+
+Peer::~Peer()
+{
+    m_process.kill();
+    m_process.waitForFinished(2000);
+}
+
+QByteArray Peer::waitForLine(const QByteArray &prefix, int timeoutMs)
+{
+    QByteArray found;
+    waitUntil(
+        [&] {
+            m_buffer += m_process.readAllStandardOutput();
+            qsizetype start = 0;
+            while (true) {
+                const qsizetype end = m_buffer.indexOf('\n', start);
+                if (end < 0)
+                    break;
+                const QByteArray line = m_buffer.mid(start, end - start);
+                start = end + 1;
+                if (line.startsWith(prefix)) {
+                    found = line.mid(prefix.size());
+                    m_buffer.remove(0, start);
+                    return true;
+                }
+            }
+            m_buffer.remove(0, start);
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+} // namespace X11Test

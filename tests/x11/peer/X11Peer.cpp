@@ -1,0 +1,135 @@
+// A small X client the X11 tests drive as "another program":
+//   hang              owns the clipboard and never answers a request
+//   window CLASS NAME maps a window with that WM_CLASS and title
+//   field             a text field; prints every change of its text
+//   secret TEXT       copies TEXT as a password manager does (with the password hint)
+// Each prints one line when it is ready.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+xcb_atom_t intern(xcb_connection_t *c, const char *name)
+{
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
+int hang()
+{
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 2;
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t clipboard = intern(c, "CLIPBOARD");
+    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+    xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr);
+    const bool owned = owner && owner->owner == window;
+    std::free(owner);
+    std::printf("OWNED:%u\n", owned ? window : 0);
+    std::fflush(stdout);
+    for (;;)
+        ::pause(); // requests pile up unanswered
+}
+
+int window(const char *windowClass, const char *title)
+{
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 2;
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    const uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 100, 100, 300, 200, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    std::string wmClass = std::string(windowClass);
+    std::string instance = wmClass;
+    for (char &ch : instance)
+        ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    const std::string classValue = instance + '\0' + wmClass + '\0';
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
+                        uint32_t(classValue.size()), classValue.data());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        uint32_t(std::strlen(title)), title);
+    const uint32_t pid = uint32_t(::getpid());
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, intern(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    xcb_map_window(c, window);
+    xcb_flush(c);
+    bool announced = false;
+    while (xcb_generic_event_t *event = xcb_wait_for_event(c)) {
+        if (!announced && (event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
+            std::printf("WINDOW:%u\n", window);
+            std::fflush(stdout);
+            announced = true;
+        }
+        std::free(event);
+    }
+    return 0;
+}
+
+int field(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QLineEdit edit;
+    edit.setWindowTitle(QStringLiteral("Tavi Peer Field"));
+    edit.resize(400, 40);
+    QObject::connect(&edit, &QLineEdit::textChanged, [](const QString &text) {
+        std::printf("TEXT:%s\n", text.toUtf8().constData());
+        std::fflush(stdout);
+    });
+    edit.show();
+    QTimer::singleShot(300, &edit, [&edit] {
+        edit.activateWindow();
+        edit.setFocus();
+        std::printf("READY:%llu\n", static_cast<unsigned long long>(edit.winId()));
+        std::fflush(stdout);
+    });
+    return app.exec();
+}
+
+int secret(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    auto *mime = new QMimeData;
+    mime->setText(QString::fromUtf8(argv[2]));
+    mime->setData(QStringLiteral("x-kde-passwordManagerHint"), "secret");
+    QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+    QTimer::singleShot(0, [] {
+        std::printf("COPIED:1\n");
+        std::fflush(stdout);
+    });
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "hang") == 0)
+        return hang();
+    if (argc >= 4 && std::strcmp(argv[1], "window") == 0)
+        return window(argv[2], argv[3]);
+    if (argc >= 3 && std::strcmp(argv[1], "secret") == 0)
+        return secret(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "field") == 0)
+        return field(argc, argv);
+    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | secret TEXT\n", argv[0]);
+    return 1;
+}
