@@ -153,7 +153,9 @@ TEST_F(X11PasteboardTest, AHungOwnerNeverStallsTheMainThreadAndTheNextCopyIsRead
     auto reader = std::async(std::launch::async, [this] { return pasteboard->items(); });
     waitUntil([&] { return reader.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 15000);
     EXPECT_FALSE(reader.get().has_value()) << "a hung owner's contents are unreadable, not empty";
-    EXPECT_LT(longestGap, 50);
+    // Waiting on the owner would show as a gap near its one-second deadline; a loaded test
+    // machine alone can delay a tick by some tens of milliseconds.
+    EXPECT_LT(longestGap, 200);
 
     const QByteArray text = "after the hang " + QByteArray::number(QRandomGenerator::global()->generate());
     const qint64 hungCount = pasteboard->changeCount();
