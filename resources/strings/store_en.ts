@@ -1,0 +1,23 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>TaviPaste</name>
+    <message id="Store.Problem.Damaged">
+        <source>Your clipboard history could not be opened because its file is damaged. The file was kept at %1 and a new, empty history was started.</source>
+        <translation>Your clipboard history could not be opened because its file is damaged. The file was kept at %1 and a new, empty history was started.</translation>
+    </message>
+    <message id="Store.Problem.DamagedNotMoved">
+        <source>Your clipboard history at %1 could not be opened and could not be moved aside. It was left as it is; copies made now are kept only until TaviPaste quits.</source>
+        <translation>Your clipboard history at %1 could not be opened and could not be moved aside. It was left as it is; copies made now are kept only until TaviPaste quits.</translation>
+    </message>
+    <message id="Store.Problem.NewerVersion">
+        <source>Your clipboard history at %1 was saved by a newer version of TaviPaste and was left untouched. Update TaviPaste to use it; copies made now are kept only until TaviPaste quits.</source>
+        <translation>Your clipboard history at %1 was saved by a newer version of TaviPaste and was left untouched. Update TaviPaste to use it; copies made now are kept only until TaviPaste quits.</translation>
+    </message>
+    <message id="Store.Problem.Unwritable">
+        <source>TaviPaste cannot write its clipboard history in %1. Copies made now are kept only until TaviPaste quits.</source>
+        <translation>TaviPaste cannot write its clipboard history in %1. Copies made now are kept only until TaviPaste quits.</translation>
+    </message>
+</context>
+</TS>

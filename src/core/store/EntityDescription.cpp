@@ -1,0 +1,177 @@
+#include "core/store/EntityDescription.h"
+
+#include <QDateTime>
+#include <QUuid>
+
+namespace StoreValues {
+
+StoreValue fromVariant(AttributeType type, const QVariant &value)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    switch (type) {
+    case AttributeType::Boolean:
+        return qint64(value.toBool() ? 1 : 0);
+    case AttributeType::Integer64:
+        return qint64(value.toLongLong());
+    case AttributeType::String:
+        return value.toString();
+    case AttributeType::UUID: {
+        const QUuid uuid = value.typeId() == QMetaType::QUuid ? value.toUuid() : QUuid::fromString(value.toString());
+        if (uuid.isNull())
+            return {};
+        return uuid.toString(QUuid::WithoutBraces);
+    }
+    case AttributeType::Date: {
+        const QDateTime date = value.toDateTime();
+        if (!date.isValid())
+            return {};
+        return date.toMSecsSinceEpoch();
+    }
+    case AttributeType::Binary:
+        return value.toByteArray();
+    }
+    return {};
+}
+
+StoreValue coerce(AttributeType type, StoreValue value)
+{
+    if (isNull(value))
+        return value;
+    switch (type) {
+    case AttributeType::Boolean:
+    case AttributeType::Integer64:
+    case AttributeType::Date:
+        if (const auto *text = std::get_if<QString>(&value)) {
+            bool ok = false;
+            const qint64 number = text->toLongLong(&ok);
+            return ok ? StoreValue(number) : StoreValue();
+        }
+        if (std::holds_alternative<QByteArray>(value))
+            return {};
+        if (type == AttributeType::Boolean)
+            return qint64(std::get<qint64>(value) != 0);
+        return value;
+    case AttributeType::String:
+    case AttributeType::UUID:
+        if (const auto *number = std::get_if<qint64>(&value))
+            return QString::number(*number);
+        if (const auto *bytes = std::get_if<QByteArray>(&value))
+            return QString::fromUtf8(*bytes);
+        return value;
+    case AttributeType::Binary:
+        if (const auto *text = std::get_if<QString>(&value))
+            return text->toUtf8();
+        if (const auto *number = std::get_if<qint64>(&value))
+            return QByteArray::number(*number);
+        return value;
+    }
+    return value;
+}
+
+QVariant toVariant(AttributeType type, const StoreValue &value)
+{
+    if (isNull(value))
+        return {};
+    if (const StoreValue coerced = coerce(type, value); coerced.index() != value.index())
+        return toVariant(type, coerced);
+    switch (type) {
+    case AttributeType::Boolean:
+        return std::get<qint64>(value) != 0;
+    case AttributeType::Integer64:
+        return std::get<qint64>(value);
+    case AttributeType::String:
+        return std::get<QString>(value);
+    case AttributeType::UUID:
+        return QUuid::fromString(std::get<QString>(value));
+    case AttributeType::Date:
+        return QDateTime::fromMSecsSinceEpoch(std::get<qint64>(value));
+    case AttributeType::Binary:
+        return std::get<QByteArray>(value);
+    }
+    return {};
+}
+
+namespace {
+// UTF-16 code units remapped so that comparing them gives code point order.
+inline uint codePointOrder(char16_t unit)
+{
+    if (unit >= 0xD800 && unit < 0xE000)
+        return uint(unit) + 0x2000;
+    if (unit >= 0xE000)
+        return uint(unit) - 0x800;
+    return unit;
+}
+
+int compareText(const QString &a, const QString &b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = a.at(i).unicode();
+        const char16_t y = b.at(i).unicode();
+        if (x != y)
+            return codePointOrder(x) < codePointOrder(y) ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+} // namespace
+
+int compare(const StoreValue &a, const StoreValue &b)
+{
+    if (a.index() != b.index())
+        return a.index() < b.index() ? -1 : 1;
+    switch (a.index()) {
+    case 0:
+        return 0;
+    case 1: {
+        const qint64 x = std::get<qint64>(a), y = std::get<qint64>(b);
+        return x == y ? 0 : (x < y ? -1 : 1);
+    }
+    case 2:
+        return compareText(std::get<QString>(a), std::get<QString>(b));
+    default: {
+        const QByteArray &x = std::get<QByteArray>(a), &y = std::get<QByteArray>(b);
+        const int c = std::memcmp(x.constData(), y.constData(), size_t(std::min(x.size(), y.size())));
+        if (c != 0)
+            return c < 0 ? -1 : 1;
+        return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
+    }
+    }
+}
+
+QString fold(const QString &text, bool caseInsensitive, bool diacriticInsensitive)
+{
+    QString result = text;
+    if (diacriticInsensitive) {
+        const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+        result.clear();
+        result.reserve(decomposed.size());
+        for (const QChar c : decomposed) {
+            const QChar::Category category = c.category();
+            if (category != QChar::Mark_NonSpacing && category != QChar::Mark_SpacingCombining
+                && category != QChar::Mark_Enclosing)
+                result.append(c);
+        }
+    }
+    if (caseInsensitive)
+        result = result.toCaseFolded();
+    return result;
+}
+
+} // namespace StoreValues
+
+int EntityDescription::attributeIndex(const QString &key) const
+{
+    for (size_t i = 0; i < attributes.size(); ++i)
+        if (attributes[i].name == key)
+            return int(i);
+    return -1;
+}
+
+int EntityDescription::relationshipIndex(const QString &key) const
+{
+    for (size_t i = 0; i < relationships.size(); ++i)
+        if (relationships[i].name == key)
+            return int(i);
+    return -1;
+}

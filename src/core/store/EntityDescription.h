@@ -1,0 +1,67 @@
+#pragma once
+// How an entity of the history model maps onto its table: attributes with their column and type,
+// to-many relationships, and the owner link of entities that belong to another (cascade delete).
+
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <variant>
+#include <vector>
+
+class ManagedObject;
+
+enum class AttributeType { Boolean, Integer64, String, UUID, Date, Binary };
+
+// The canonical form of a stored value, shared by SQL binding, sorting and in-memory tests:
+// null, an integer (booleans 0/1, dates as UTC milliseconds), text (UUIDs lower-case, no
+// braces) or bytes.
+using StoreValue = std::variant<std::monostate, qint64, QString, QByteArray>;
+
+namespace StoreValues {
+StoreValue fromVariant(AttributeType type, const QVariant &value);
+QVariant toVariant(AttributeType type, const StoreValue &value);
+// A value read from the store in the attribute's own form (a peer may have written another).
+StoreValue coerce(AttributeType type, StoreValue value);
+inline bool isNull(const StoreValue &value) { return std::holds_alternative<std::monostate>(value); }
+// Total order: null first, then integers, text (by code point, as SQLite compares UTF-8), bytes.
+int compare(const StoreValue &a, const StoreValue &b);
+// Text folded for CONTAINS[c], [d] or [cd].
+QString fold(const QString &text, bool caseInsensitive, bool diacriticInsensitive);
+} // namespace StoreValues
+
+struct AttributeDescription {
+    QString name;
+    QString column;
+    AttributeType type;
+    bool lazy = false; // read from the store only when asked for (payloads)
+    StoreValue defaultValue = {};
+};
+
+struct EntityDescription;
+
+struct RelationshipDescription {
+    enum class Kind {
+        ManyToMany, // through a link table (ownColumn, targetColumn)
+        OwnedMany,  // target rows carry the owner's key in the target's ownerColumn; deleted with it
+    };
+    QString name;
+    Kind kind;
+    const EntityDescription &(*target)();
+    QString linkTable;
+    QString ownColumn;
+    QString targetColumn;
+};
+
+struct EntityDescription {
+    QString name;  // entity name = record class name = table name
+    std::vector<AttributeDescription> attributes;
+    std::vector<RelationshipDescription> relationships;
+    QString ownerColumn; // set for entities owned by another entity
+    const EntityDescription &(*ownerEntity)() = nullptr;
+    std::function<ManagedObject *()> make;
+
+    int attributeIndex(const QString &key) const;
+    int relationshipIndex(const QString &key) const;
+    const AttributeDescription &attribute(int index) const { return attributes[size_t(index)]; }
+};

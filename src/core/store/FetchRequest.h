@@ -1,0 +1,52 @@
+#pragma once
+// What to fetch: an entity, an optional predicate and sort descriptors. Records with equal sort
+// keys keep the store's order (row id ascending; unsaved records after saved ones, in insertion
+// order), in SQL and in memory alike.
+
+#include "core/store/EntityDescription.h"
+#include "core/store/Predicate.h"
+
+#include <QList>
+#include <QString>
+#include <QVariantMap>
+
+#include <optional>
+#include <utility>
+
+struct SortDescriptor {
+    QString key;
+    bool ascending = true;
+};
+
+// A (key, ascending) pair as the fetch manager's callers write sort keys.
+using SortKey = std::pair<QString, bool>;
+
+inline QList<SortDescriptor> sortDescriptors(const QList<SortKey> &keys)
+{
+    QList<SortDescriptor> descriptors;
+    for (const SortKey &key : keys)
+        descriptors.append({key.first, key.second});
+    return descriptors;
+}
+
+// An error of the store, as the fetch manager prints it: description, then user info.
+struct StoreError {
+    QString description;
+    QVariantMap userInfo;
+
+    QString userInfoText() const;
+    // "<description>, <user info>"
+    QString text() const { return description + QStringLiteral(", ") + userInfoText(); }
+};
+
+struct FetchRequestBase {
+    explicit FetchRequestBase(const EntityDescription &entity) : entity(&entity) {}
+    const EntityDescription *entity;
+    std::optional<Predicate> predicate;
+    QList<SortDescriptor> sortDescriptors;
+};
+
+template <class T>
+struct FetchRequest : FetchRequestBase {
+    FetchRequest() : FetchRequestBase(T::entityDescription()) {}
+};

@@ -1,0 +1,855 @@
+#include "core/store/ManagedObjectContext.h"
+
+#include "core/store/DebugOutput.h"
+#include "platform/Log.h"
+
+#include <SQLiteCpp/Exception.h>
+#include <SQLiteCpp/Transaction.h>
+#include <sqlite3.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+QString quoted(const QString &identifier)
+{
+    return QLatin1Char('"') + identifier + QLatin1Char('"');
+}
+
+// Statements of one entity that do not depend on the call.
+struct EntitySql {
+    QString selectValues;     // non-lazy columns by row id
+    QList<int> valueIndexes;  // attribute index of each selected column
+    QString insert;           // every column (and the owner column)
+    QString selectOwner;
+    QString deleteRow;
+    QList<QString> selectLazy; // by attribute index; empty for eager ones
+};
+
+const EntitySql &sqlFor(const EntityDescription &entity)
+{
+    static std::mutex mutex;
+    static std::unordered_map<const EntityDescription *, EntitySql> cache;
+    std::lock_guard lock(mutex);
+    auto it = cache.find(&entity);
+    if (it != cache.end())
+        return it->second;
+    EntitySql sql;
+    const QString table = quoted(entity.name);
+    QStringList eager, all, marks;
+    for (int i = 0; i < int(entity.attributes.size()); ++i) {
+        const AttributeDescription &attribute = entity.attribute(i);
+        all << quoted(attribute.column);
+        marks << QStringLiteral("?");
+        if (attribute.lazy) {
+            sql.selectLazy << QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(quoted(attribute.column), table);
+        } else {
+            sql.selectLazy << QString();
+            eager << quoted(attribute.column);
+            sql.valueIndexes << i;
+        }
+    }
+    if (!entity.ownerColumn.isEmpty()) {
+        all << quoted(entity.ownerColumn);
+        marks << QStringLiteral("?");
+        sql.selectOwner = QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(quoted(entity.ownerColumn), table);
+    }
+    sql.selectValues = QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(eager.join(QStringLiteral(", ")), table);
+    sql.insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                     .arg(table, all.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    sql.deleteRow = QStringLiteral("DELETE FROM %1 WHERE \"pk\" = ?").arg(table);
+    return cache.emplace(&entity, std::move(sql)).first->second;
+}
+
+void bindValue(SQLite::Statement &statement, int index, const StoreValue &value)
+{
+    if (const auto *integer = std::get_if<qint64>(&value)) {
+        statement.bind(index, int64_t(*integer));
+    } else if (const auto *text = std::get_if<QString>(&value)) {
+        statement.bind(index, text->toStdString());
+    } else if (const auto *bytes = std::get_if<QByteArray>(&value)) {
+        statement.bind(index, static_cast<const void *>(bytes->constData()), int(bytes->size()));
+    } else {
+        statement.bind(index);
+    }
+}
+
+StoreValue readValue(const SQLite::Column &column)
+{
+    switch (column.getType()) {
+    case SQLITE_INTEGER:
+        return qint64(column.getInt64());
+    case SQLITE_FLOAT:
+        return qint64(column.getDouble());
+    case SQLITE_TEXT: {
+        QString text = QString::fromUtf8(column.getText(), column.getBytes());
+        return text.isNull() ? QString(QLatin1String("")) : text;
+    }
+    case SQLITE_BLOB: {
+        const auto *bytes = static_cast<const char *>(column.getBlob());
+        return QByteArray(bytes ? bytes : "", column.getBytes());
+    }
+    default:
+        return {};
+    }
+}
+
+QString jsonRows(const QList<qint64> &rows)
+{
+    QJsonArray array;
+    for (qint64 row : rows)
+        array.append(row);
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+StoreError storeError(const std::exception &error)
+{
+    StoreError result;
+    result.description = QString::fromUtf8(error.what());
+    if (const auto *sqlite = dynamic_cast<const SQLite::Exception *>(&error)) {
+        result.userInfo.insert(QStringLiteral("code"), sqlite->getExtendedErrorCode());
+        result.userInfo.insert(QStringLiteral("reason"), QString::fromUtf8(sqlite->getErrorStr()));
+    }
+    return result;
+}
+
+void report(StoreError *target, StoreError error)
+{
+    if (target)
+        *target = std::move(error);
+}
+
+quint64 bit(int index)
+{
+    return quint64(1) << index;
+}
+
+qint64 tieKey(const ManagedObject &object, quint64 sequence)
+{
+    return object.objectID() > 0 ? object.objectID() : std::numeric_limits<qint64>::max() / 2 + qint64(sequence);
+}
+} // namespace
+
+QString StoreError::userInfoText() const
+{
+    QStringList parts;
+    for (auto it = userInfo.cbegin(); it != userInfo.cend(); ++it)
+        parts << it.key() + QStringLiteral(": ") + it.value().toString();
+    return QLatin1Char('{') + parts.join(QStringLiteral(", ")) + QLatin1Char('}');
+}
+
+ManagedObjectContext::ManagedObjectContext(std::shared_ptr<PersistentStore> store) : m_store(std::move(store)) {}
+
+ManagedObjectContext::~ManagedObjectContext()
+{
+    std::lock_guard lock(m_mutex);
+    for (auto &[entity, rows] : m_registered)
+        for (const auto &weak : std::as_const(rows.rows))
+            if (auto object = weak.lock())
+                object->m_context = nullptr;
+    for (const auto &object : std::as_const(m_inserted))
+        object->m_context = nullptr;
+}
+
+std::shared_ptr<PersistentStore> ManagedObjectContext::store() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_store;
+}
+
+void ManagedObjectContext::setStore(std::shared_ptr<PersistentStore> store)
+{
+    std::lock_guard lock(m_mutex);
+    m_store = std::move(store);
+}
+
+void ManagedObjectContext::setMergePolicy(MergePolicy policy)
+{
+    std::lock_guard lock(m_mutex);
+    m_mergePolicy = policy;
+}
+
+ManagedObjectContext::MergePolicy ManagedObjectContext::mergePolicy() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_mergePolicy;
+}
+
+void ManagedObjectContext::setAutomaticallyMergesChangesFromParent(bool merges)
+{
+    std::lock_guard lock(m_mutex);
+    m_automaticallyMerges = merges;
+}
+
+bool ManagedObjectContext::automaticallyMergesChangesFromParent() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_automaticallyMerges;
+}
+
+// --- registration -------------------------------------------------------------------------
+
+ManagedObjectPtr ManagedObjectContext::registeredObject(const EntityDescription &entity, qint64 rowId) const
+{
+    auto entityRows = m_registered.find(&entity);
+    if (entityRows == m_registered.end())
+        return nullptr;
+    auto it = entityRows->second.rows.constFind(rowId);
+    return it == entityRows->second.rows.cend() ? nullptr : it->lock();
+}
+
+ManagedObjectPtr ManagedObjectContext::objectForRow(const EntityDescription &entity, qint64 rowId)
+{
+    EntityRows &entityRows = m_registered[&entity];
+    auto it = entityRows.rows.find(rowId);
+    if (it != entityRows.rows.end()) {
+        if (auto object = it->lock())
+            return object;
+    }
+    ManagedObjectPtr object(entity.make());
+    object->m_context = this;
+    object->m_rowId = rowId;
+    entityRows.rows.insert(rowId, object);
+    if (entityRows.rows.size() > entityRows.sweepAt) {
+        entityRows.rows.removeIf([](const auto &entry) { return entry.value().expired(); });
+        entityRows.sweepAt = std::max<qsizetype>(4096, entityRows.rows.size() * 2);
+    }
+    return object;
+}
+
+bool ManagedObjectContext::isAlive(const ManagedObject &object) const
+{
+    return object.m_context == this
+           && (object.m_state == ManagedObject::Registered || object.m_state == ManagedObject::PendingInsert);
+}
+
+void ManagedObjectContext::insert(const ManagedObjectPtr &object)
+{
+    if (!object)
+        return;
+    std::lock_guard lock(m_mutex);
+    if (object->m_context && object->m_context != this) {
+        LOG_ERROR("ManagedObjectContext::insert()", QStringLiteral("record belongs to another context; not inserted"));
+        return;
+    }
+    if (object->m_context == this) {
+        if (object->m_state == ManagedObject::PendingDelete) {
+            m_deleted.erase(object.get());
+            object->m_state = ManagedObject::Registered;
+            if (object->m_dirty)
+                markUpdated(*object);
+        }
+        return;
+    }
+    if (object->m_rowId != 0 || object->m_state != ManagedObject::Registered)
+        return;
+    const EntityDescription &entity = object->entity();
+    object->m_values.resize(entity.attributes.size());
+    for (size_t i = 0; i < entity.attributes.size(); ++i) {
+        const bool set = entity.attributes[i].lazy ? bool(object->m_lazyLoaded & bit(int(i))) : bool(object->m_dirty & bit(int(i)));
+        if (!set)
+            object->m_values[i] = entity.attributes[i].defaultValue;
+    }
+    object->m_valuesLoaded = true;
+    object->m_lazyLoaded = ~quint64(0);
+    object->m_context = this;
+    object->m_state = ManagedObject::PendingInsert;
+    object->m_insertSequence = m_nextSequence++;
+    m_inserted.append(object);
+}
+
+void ManagedObjectContext::markUpdated(ManagedObject &object)
+{
+    if (object.m_context == this && object.m_state == ManagedObject::Registered && object.m_rowId > 0)
+        m_updated.emplace(&object, object.shared_from_this());
+}
+
+void ManagedObjectContext::remove(ManagedObject &object)
+{
+    ManagedObjectPtr keep = object.shared_from_this();
+    if (object.m_rowId > 0) {
+        auto entityRows = m_registered.find(&object.entity());
+        if (entityRows != m_registered.end()) {
+            auto it = entityRows->second.rows.find(object.m_rowId);
+            if (it != entityRows->second.rows.end() && it->lock().get() == &object)
+                entityRows->second.rows.erase(it);
+        }
+    }
+    m_updated.erase(&object);
+    m_deleted.erase(&object);
+    m_storeDeleted.erase(&object);
+    m_inserted.removeOne(keep);
+    object.m_state = ManagedObject::Removed;
+    object.m_context = nullptr;
+}
+
+void ManagedObjectContext::cutLinksTo(ManagedObject &target)
+{
+    const EntityDescription &targetEntity = target.entity();
+    ManagedObjectPtr keep = target.shared_from_this();
+    auto cut = [&](ManagedObject &holder) {
+        if (!holder.m_links)
+            return;
+        for (size_t i = 0; i < holder.entity().relationships.size(); ++i) {
+            const RelationshipDescription &relationship = holder.entity().relationships[i];
+            if (&relationship.target() == &targetEntity && holder.m_links->relationships[i].loaded)
+                holder.m_links->relationships[i].objects.removeOne(keep);
+        }
+    };
+    for (auto &[entity, rows] : m_registered) {
+        bool links = false;
+        for (const RelationshipDescription &relationship : entity->relationships)
+            links = links || &relationship.target() == &targetEntity;
+        if (!links)
+            continue;
+        for (const auto &weak : std::as_const(rows.rows))
+            if (auto holder = weak.lock())
+                cut(*holder);
+    }
+    for (const auto &holder : std::as_const(m_inserted))
+        cut(*holder);
+}
+
+void ManagedObjectContext::forgetInserted(ManagedObject &object)
+{
+    ManagedObjectPtr keep = object.shared_from_this();
+    const EntityDescription &entity = object.entity();
+    for (size_t i = 0; i < entity.relationships.size(); ++i) {
+        if (entity.relationships[i].kind != RelationshipDescription::Kind::OwnedMany)
+            continue;
+        const auto children = object.relationshipObjects(int(i));
+        for (const auto &child : children)
+            deleteObject(child);
+    }
+    cutLinksTo(object);
+    remove(object);
+}
+
+void ManagedObjectContext::deleteObject(const ManagedObjectPtr &object)
+{
+    if (!object)
+        return;
+    std::lock_guard lock(m_mutex);
+    if (object->m_context != this)
+        return;
+    if (object->m_state == ManagedObject::PendingInsert) {
+        forgetInserted(*object);
+        return;
+    }
+    if (object->m_state != ManagedObject::Registered)
+        return;
+    object->m_state = ManagedObject::PendingDelete;
+    m_updated.erase(object.get());
+    m_deleted.emplace(object.get(), object);
+    const EntityDescription &entity = object->entity();
+    for (size_t i = 0; i < entity.relationships.size(); ++i) {
+        if (entity.relationships[i].kind != RelationshipDescription::Kind::OwnedMany)
+            continue;
+        const auto children = object->relationshipObjects(int(i));
+        for (const auto &child : children)
+            deleteObject(child);
+    }
+    cutLinksTo(*object);
+}
+
+bool ManagedObjectContext::hasChanges() const
+{
+    std::lock_guard lock(m_mutex);
+    return !m_inserted.isEmpty() || !m_updated.empty() || !m_deleted.empty();
+}
+
+QList<ManagedObjectPtr> ManagedObjectContext::insertedObjects() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_inserted;
+}
+
+QList<ManagedObjectPtr> ManagedObjectContext::updatedObjects() const
+{
+    std::lock_guard lock(m_mutex);
+    QList<ManagedObjectPtr> objects;
+    for (const auto &entry : m_updated)
+        objects.append(entry.second);
+    return objects;
+}
+
+QList<ManagedObjectPtr> ManagedObjectContext::deletedObjects() const
+{
+    std::lock_guard lock(m_mutex);
+    QList<ManagedObjectPtr> objects;
+    for (const auto &entry : m_deleted)
+        objects.append(entry.second);
+    return objects;
+}
+
+int ManagedObjectContext::registeredObjectCount() const
+{
+    std::lock_guard lock(m_mutex);
+    int count = int(m_inserted.size());
+    for (const auto &[entity, rows] : m_registered)
+        for (const auto &weak : std::as_const(rows.rows))
+            count += weak.expired() ? 0 : 1;
+    return count;
+}
+
+// --- faults -------------------------------------------------------------------------------
+
+void ManagedObjectContext::loadValues(ManagedObject &object)
+{
+    const EntityDescription &entity = object.entity();
+    const EntitySql &sql = sqlFor(entity);
+    bool found = false;
+    try {
+        SQLite::Statement &statement = m_store->statement(sql.selectValues);
+        statement.bind(1, int64_t(object.m_rowId));
+        if (statement.executeStep()) {
+            found = true;
+            for (int column = 0; column < sql.valueIndexes.size(); ++column)
+                object.m_values[size_t(sql.valueIndexes[column])] =
+                    StoreValues::coerce(entity.attribute(sql.valueIndexes[column]).type, readValue(statement.getColumn(column)));
+        }
+        statement.reset();
+    } catch (const std::exception &error) {
+        LOG_ERROR("ManagedObjectContext::loadValues()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+    }
+    if (!found) {
+        for (int index : sql.valueIndexes)
+            object.m_values[size_t(index)] = entity.attribute(index).defaultValue;
+    }
+}
+
+void ManagedObjectContext::loadLazyValue(ManagedObject &object, int index)
+{
+    const EntityDescription &entity = object.entity();
+    StoreValue value = entity.attribute(index).defaultValue;
+    try {
+        SQLite::Statement &statement = m_store->statement(sqlFor(entity).selectLazy[index]);
+        statement.bind(1, int64_t(object.m_rowId));
+        if (statement.executeStep())
+            value = StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(0)));
+        statement.reset();
+    } catch (const std::exception &error) {
+        LOG_ERROR("ManagedObjectContext::loadLazyValue()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+    }
+    object.m_values[size_t(index)] = std::move(value);
+}
+
+void ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
+{
+    const RelationshipDescription &relationship = object.entity().relationships[size_t(index)];
+    const EntityDescription &target = relationship.target();
+    QString sql;
+    if (relationship.kind == RelationshipDescription::Kind::ManyToMany) {
+        sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                  .arg(quoted(relationship.targetColumn), quoted(relationship.linkTable), quoted(relationship.ownColumn));
+    } else {
+        sql = QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\"")
+                  .arg(quoted(target.name), quoted(target.ownerColumn));
+    }
+    QList<qint64> rows;
+    try {
+        SQLite::Statement &statement = m_store->statement(sql);
+        statement.bind(1, int64_t(object.m_rowId));
+        while (statement.executeStep())
+            rows.append(statement.getColumn(0).getInt64());
+        statement.reset();
+    } catch (const std::exception &error) {
+        LOG_ERROR("ManagedObjectContext::loadRelationship()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+    }
+    auto &state = object.links().relationships[size_t(index)];
+    for (qint64 row : rows) {
+        ManagedObjectPtr member = objectForRow(target, row);
+        if (member->m_state != ManagedObject::Registered)
+            continue;
+        if (relationship.kind == RelationshipDescription::Kind::OwnedMany) {
+            ManagedObject::Links &links = member->links();
+            if (links.ownerLoaded && links.ownerRowId != object.m_rowId)
+                continue; // moved to another owner, not saved yet
+            links.owner = object.shared_from_this();
+            links.ownerRowId = object.m_rowId;
+            links.ownerLoaded = true;
+        }
+        if (!state.objects.contains(member))
+            state.objects.append(member);
+    }
+}
+
+void ManagedObjectContext::loadOwner(ManagedObject &object)
+{
+    ManagedObject::Links &links = object.links();
+    try {
+        SQLite::Statement &statement = m_store->statement(sqlFor(object.entity()).selectOwner);
+        statement.bind(1, int64_t(object.m_rowId));
+        if (statement.executeStep() && !statement.getColumn(0).isNull())
+            links.ownerRowId = statement.getColumn(0).getInt64();
+        statement.reset();
+    } catch (const std::exception &error) {
+        LOG_ERROR("ManagedObjectContext::loadOwner()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+    }
+    links.ownerLoaded = true;
+}
+
+// --- fetch --------------------------------------------------------------------------------
+
+bool ManagedObjectContext::lessThan(ManagedObject &a, ManagedObject &b, const QList<int> &keys,
+                                    const QList<bool> &ascending)
+{
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        const int order = StoreValues::compare(a.storeValue(keys[i]), b.storeValue(keys[i]));
+        if (order != 0)
+            return ascending[i] ? order < 0 : order > 0;
+    }
+    return tieKey(a, a.m_insertSequence) < tieKey(b, b.m_insertSequence);
+}
+
+std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const FetchRequestBase &request, StoreError *error)
+{
+    std::lock_guard lock(m_mutex);
+    const EntityDescription &entity = *request.entity;
+    QList<int> keys;
+    QList<bool> ascending;
+    QString order;
+    for (const SortDescriptor &descriptor : request.sortDescriptors) {
+        const int index = entity.attributeIndex(descriptor.key);
+        if (index < 0) {
+            report(error, {QStringLiteral("keypath %1 not found in entity %2").arg(descriptor.key, entity.name), {}});
+            return std::nullopt;
+        }
+        keys << index;
+        ascending << descriptor.ascending;
+        order += quoted(entity.attribute(index).column) + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
+    }
+    QString sql = QStringLiteral("SELECT \"pk\" FROM ") + quoted(entity.name);
+    std::vector<StoreValue> bindings;
+    if (request.predicate) {
+        QString where;
+        if (auto problem = request.predicate->compile(entity, where, bindings)) {
+            report(error, {*problem, {{QStringLiteral("predicate"), request.predicate->format()}}});
+            return std::nullopt;
+        }
+        sql += QStringLiteral(" WHERE ") + where;
+    }
+    sql += QStringLiteral(" ORDER BY ") + order + QStringLiteral("\"pk\" ASC");
+
+    QList<qint64> rows;
+    try {
+        SQLite::Statement statement(m_store->database(), sql.toStdString());
+        for (size_t i = 0; i < bindings.size(); ++i)
+            bindValue(statement, int(i) + 1, bindings[i]);
+        while (statement.executeStep())
+            rows.append(statement.getColumn(0).getInt64());
+    } catch (const std::exception &failure) {
+        report(error, storeError(failure));
+        return std::nullopt;
+    }
+
+    QList<ManagedObjectPtr> stored;
+    stored.reserve(rows.size());
+    for (qint64 row : std::as_const(rows)) {
+        ManagedObjectPtr object = objectForRow(entity, row);
+        if (object->m_state != ManagedObject::Registered || m_updated.count(object.get()))
+            continue;
+        stored.append(std::move(object));
+    }
+
+    // Unsaved changes: changed records are tested again, pending inserts tested for the first time.
+    QList<ManagedObjectPtr> changed;
+    for (const auto &entry : m_updated) {
+        ManagedObject &object = *entry.second;
+        if (&object.entity() == &entity && (!request.predicate || request.predicate->evaluate(object)))
+            changed.append(entry.second);
+    }
+    for (const auto &object : std::as_const(m_inserted)) {
+        if (&object->entity() == &entity && (!request.predicate || request.predicate->evaluate(*object)))
+            changed.append(object);
+    }
+    if (changed.isEmpty())
+        return stored;
+
+    auto less = [&](const ManagedObjectPtr &a, const ManagedObjectPtr &b) { return lessThan(*a, *b, keys, ascending); };
+    std::sort(changed.begin(), changed.end(), less);
+    QList<ManagedObjectPtr> merged;
+    merged.reserve(stored.size() + changed.size());
+    auto from = stored.cbegin();
+    for (const auto &object : std::as_const(changed)) {
+        auto position = std::upper_bound(from, stored.cend(), object, less);
+        merged.append(QList<ManagedObjectPtr>(from, position));
+        merged.append(object);
+        from = position;
+    }
+    merged.append(QList<ManagedObjectPtr>(from, stored.cend()));
+    return merged;
+}
+
+// --- batch delete and merge ---------------------------------------------------------------
+
+void ManagedObjectContext::markStoreDeleted(const EntityDescription &entity, const QList<qint64> &rowIds)
+{
+    for (qint64 row : rowIds) {
+        ManagedObjectPtr object = registeredObject(entity, row);
+        if (!object || (object->m_state != ManagedObject::Registered && object->m_state != ManagedObject::PendingDelete))
+            continue;
+        m_updated.erase(object.get());
+        m_deleted.erase(object.get());
+        object->m_state = ManagedObject::StoreDeleted;
+        m_storeDeleted.emplace(object.get(), object);
+        cutLinksTo(*object);
+    }
+}
+
+std::optional<QList<qint64>> ManagedObjectContext::executeBatchDelete(const EntityDescription &entity,
+                                                                      const std::optional<Predicate> &predicate,
+                                                                      StoreError *error)
+{
+    std::lock_guard lock(m_mutex);
+    QString sql = QStringLiteral("SELECT \"pk\" FROM ") + quoted(entity.name);
+    std::vector<StoreValue> bindings;
+    if (predicate) {
+        QString where;
+        if (auto problem = predicate->compile(entity, where, bindings)) {
+            report(error, {*problem, {{QStringLiteral("predicate"), predicate->format()}}});
+            return std::nullopt;
+        }
+        sql += QStringLiteral(" WHERE ") + where;
+    }
+    QList<qint64> rows;
+    std::vector<std::pair<const EntityDescription *, QList<qint64>>> ownedRows;
+    try {
+        SQLite::Database &database = m_store->database();
+        SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
+        {
+            SQLite::Statement select(database, sql.toStdString());
+            for (size_t i = 0; i < bindings.size(); ++i)
+                bindValue(select, int(i) + 1, bindings[i]);
+            while (select.executeStep())
+                rows.append(select.getColumn(0).getInt64());
+        }
+        const QString ids = jsonRows(rows);
+        for (const RelationshipDescription &relationship : entity.relationships) {
+            if (relationship.kind != RelationshipDescription::Kind::OwnedMany)
+                continue;
+            const EntityDescription &target = relationship.target();
+            SQLite::Statement children(database, QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 IN (SELECT value FROM json_each(?))")
+                                                     .arg(quoted(target.name), quoted(target.ownerColumn))
+                                                     .toStdString());
+            children.bind(1, ids.toStdString());
+            QList<qint64> childRows;
+            while (children.executeStep())
+                childRows.append(children.getColumn(0).getInt64());
+            ownedRows.emplace_back(&target, childRows);
+        }
+        SQLite::Statement remove(database, QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
+                                               .arg(quoted(entity.name))
+                                               .toStdString());
+        remove.bind(1, ids.toStdString());
+        remove.exec();
+        transaction.commit();
+    } catch (const std::exception &failure) {
+        report(error, storeError(failure));
+        return std::nullopt;
+    }
+    markStoreDeleted(entity, rows);
+    for (const auto &[target, childRows] : ownedRows)
+        markStoreDeleted(*target, childRows);
+    // Pending inserts that match go too, and so do new records owned by a deleted one.
+    const QList<ManagedObjectPtr> inserted = m_inserted;
+    for (const auto &object : inserted) {
+        if (object->m_state != ManagedObject::PendingInsert)
+            continue;
+        bool drop = &object->entity() == &entity && (!predicate || predicate->evaluate(*object));
+        if (!drop && object->m_links && !object->entity().ownerColumn.isEmpty()) {
+            auto owner = object->m_links->owner.lock();
+            drop = owner && owner->m_state == ManagedObject::StoreDeleted;
+        }
+        if (drop)
+            forgetInserted(*object);
+    }
+    return rows;
+}
+
+void ManagedObjectContext::mergeDeletedObjects(const QList<ManagedObjectPtr> &objects)
+{
+    std::lock_guard lock(m_mutex);
+    for (const auto &object : objects) {
+        if (!object || object->m_context != this || object->m_rowId <= 0)
+            continue;
+        const EntityDescription &entity = object->entity();
+        if (object->m_links) {
+            for (size_t i = 0; i < entity.relationships.size(); ++i) {
+                if (entity.relationships[i].kind != RelationshipDescription::Kind::OwnedMany)
+                    continue;
+                const auto children = object->m_links->relationships[i].objects;
+                for (const auto &child : children)
+                    if (child->m_context == this && child->m_state == ManagedObject::StoreDeleted)
+                        remove(*child);
+            }
+        }
+        cutLinksTo(*object);
+        remove(*object);
+    }
+}
+
+// --- save ---------------------------------------------------------------------------------
+
+void ManagedObjectContext::insertRow(ManagedObject &object)
+{
+    const EntityDescription &entity = object.entity();
+    SQLite::Statement &statement = m_store->statement(sqlFor(entity).insert);
+    int column = 1;
+    for (size_t i = 0; i < entity.attributes.size(); ++i)
+        bindValue(statement, column++, object.m_values[i]);
+    if (!entity.ownerColumn.isEmpty()) {
+        auto owner = object.m_links ? object.m_links->owner.lock() : nullptr;
+        if (owner && isAlive(*owner) && owner->m_rowId > 0)
+            statement.bind(column, int64_t(owner->m_rowId));
+        else
+            statement.bind(column);
+    }
+    statement.exec();
+    statement.reset();
+    object.m_rowId = m_store->database().getLastInsertRowid();
+}
+
+void ManagedObjectContext::updateRow(ManagedObject &object)
+{
+    const EntityDescription &entity = object.entity();
+    QStringList assignments;
+    std::vector<StoreValue> values;
+    for (size_t i = 0; i < entity.attributes.size(); ++i) {
+        if (object.m_dirty & bit(int(i))) {
+            assignments << quoted(entity.attributes[i].column) + QStringLiteral(" = ?");
+            values.push_back(object.m_values[i]);
+        }
+    }
+    if (object.m_links && object.m_links->ownerDirty && !entity.ownerColumn.isEmpty()) {
+        auto owner = object.m_links->owner.lock();
+        assignments << quoted(entity.ownerColumn) + QStringLiteral(" = ?");
+        values.push_back(owner && isAlive(*owner) && owner->m_rowId > 0 ? StoreValue(owner->m_rowId) : StoreValue());
+    }
+    if (assignments.isEmpty())
+        return;
+    SQLite::Statement statement(m_store->database(), QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
+                                                         .arg(quoted(entity.name), assignments.join(QStringLiteral(", ")))
+                                                         .toStdString());
+    int column = 1;
+    for (const StoreValue &value : values)
+        bindValue(statement, column++, value);
+    statement.bind(column, int64_t(object.m_rowId));
+    statement.exec();
+}
+
+void ManagedObjectContext::writeLinks(ManagedObject &object)
+{
+    if (!object.m_links)
+        return;
+    const EntityDescription &entity = object.entity();
+    const bool inserted = object.m_state == ManagedObject::PendingInsert;
+    for (size_t i = 0; i < entity.relationships.size(); ++i) {
+        const RelationshipDescription &relationship = entity.relationships[i];
+        const auto &state = object.m_links->relationships[i];
+        if (relationship.kind != RelationshipDescription::Kind::ManyToMany || !state.loaded || !(state.dirty || inserted))
+            continue;
+        if (!inserted) {
+            SQLite::Statement &clear = m_store->statement(
+                QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(relationship.linkTable), quoted(relationship.ownColumn)));
+            clear.bind(1, int64_t(object.m_rowId));
+            clear.exec();
+            clear.reset();
+        }
+        for (const auto &member : state.objects) {
+            if (!isAlive(*member) || member->m_rowId <= 0)
+                continue;
+            SQLite::Statement &link = m_store->statement(QStringLiteral("INSERT OR IGNORE INTO %1 (%2, %3) VALUES (?, ?)")
+                                                             .arg(quoted(relationship.linkTable), quoted(relationship.ownColumn),
+                                                                  quoted(relationship.targetColumn)));
+            link.bind(1, int64_t(object.m_rowId));
+            link.bind(2, int64_t(member->m_rowId));
+            link.exec();
+            link.reset();
+        }
+    }
+}
+
+bool ManagedObjectContext::save(StoreError *error)
+{
+    std::lock_guard lock(m_mutex);
+    if (!hasChanges())
+        return true;
+    // Owners before the records they own, so owned rows can point at their owner's new row.
+    QList<ManagedObjectPtr> inserts;
+    for (const auto &object : std::as_const(m_inserted))
+        if (object->entity().ownerColumn.isEmpty())
+            inserts.append(object);
+    for (const auto &object : std::as_const(m_inserted))
+        if (!object->entity().ownerColumn.isEmpty())
+            inserts.append(object);
+    QList<ManagedObjectPtr> updates;
+    for (const auto &entry : m_updated)
+        updates.append(entry.second);
+    QList<ManagedObjectPtr> deletes;
+    for (const auto &entry : m_deleted)
+        deletes.append(entry.second);
+
+    try {
+        SQLite::Transaction transaction(m_store->database(), SQLite::TransactionBehavior::IMMEDIATE);
+        for (const auto &object : std::as_const(inserts))
+            insertRow(*object);
+        for (const auto &object : std::as_const(updates))
+            updateRow(*object);
+        for (const auto &object : std::as_const(inserts))
+            writeLinks(*object);
+        for (const auto &object : std::as_const(updates))
+            writeLinks(*object);
+        for (const auto &object : std::as_const(deletes)) {
+            SQLite::Statement &statement = m_store->statement(sqlFor(object->entity()).deleteRow);
+            statement.bind(1, int64_t(object->m_rowId));
+            statement.exec();
+            statement.reset();
+        }
+        transaction.commit();
+    } catch (const std::exception &failure) {
+        for (const auto &object : std::as_const(inserts))
+            object->m_rowId = 0;
+        report(error, storeError(failure));
+        return false;
+    }
+
+    auto settle = [](ManagedObject &object) {
+        object.m_dirty = 0;
+        if (object.m_links) {
+            for (auto &state : object.m_links->relationships)
+                state.dirty = false;
+            object.m_links->ownerDirty = false;
+            if (auto owner = object.m_links->owner.lock())
+                object.m_links->ownerRowId = owner->m_rowId;
+        }
+    };
+    for (const auto &object : std::as_const(inserts)) {
+        object->m_state = ManagedObject::Registered;
+        m_registered[&object->entity()].rows.insert(object->m_rowId, object);
+        settle(*object);
+    }
+    for (const auto &object : std::as_const(updates))
+        settle(*object);
+    for (const auto &object : std::as_const(deletes))
+        remove(*object);
+    m_inserted.clear();
+    m_updated.clear();
+    return true;
+}
+
+void ManagedObjectContext::saveContext()
+{
+    std::lock_guard lock(m_mutex);
+    if (!hasChanges())
+        return;
+    StoreError error;
+    if (!save(&error)) {
+        const QString message = QStringLiteral("Unresolved error ") + error.text();
+        DebugOutput::print(message);
+        LOG_ERROR("saveContext()", message);
+    }
+}

@@ -1,0 +1,133 @@
+#pragma once
+// The one place records live in memory: an identity map of the records loaded from the store and
+// their pending inserts, updates and deletes. Fetches see the unsaved changes; save() writes them
+// all in one transaction or none. Every operation runs under one reentrant lock, so the context
+// may be used synchronously from any thread; performAndWait() groups several operations.
+
+#include "core/store/FetchRequest.h"
+#include "core/store/ManagedObject.h"
+#include "core/store/PersistentStore.h"
+
+#include <QHash>
+#include <QList>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <unordered_map>
+
+class ManagedObjectContext {
+public:
+    enum class MergePolicy { Error, PropertyObjectTrump };
+
+    explicit ManagedObjectContext(std::shared_ptr<PersistentStore> store);
+    ~ManagedObjectContext();
+    ManagedObjectContext(const ManagedObjectContext &) = delete;
+    ManagedObjectContext &operator=(const ManagedObjectContext &) = delete;
+
+    std::recursive_mutex &mutex() const { return m_mutex; }
+    template <class Work>
+    decltype(auto) performAndWait(Work &&work)
+    {
+        std::lock_guard lock(m_mutex);
+        return work();
+    }
+
+    std::shared_ptr<PersistentStore> store() const;
+    // Moves the context onto another connection to its store file (a rebuilt container).
+    void setStore(std::shared_ptr<PersistentStore> store);
+
+    void setMergePolicy(MergePolicy policy);
+    MergePolicy mergePolicy() const;
+    void setAutomaticallyMergesChangesFromParent(bool merges);
+    bool automaticallyMergesChangesFromParent() const;
+
+    template <class T>
+    std::shared_ptr<T> insertNewObject()
+    {
+        std::shared_ptr<T> object(new T());
+        insert(object);
+        return object;
+    }
+    // Registers a new record as a pending insert. Re-inserting a pending delete revives it.
+    void insert(const ManagedObjectPtr &object);
+    // Marks a record for deletion at the next save (an unsaved one is simply dropped); records
+    // it owns go with it, to-many links to it are cut.
+    void deleteObject(const ManagedObjectPtr &object);
+
+    bool hasChanges() const;
+    QList<ManagedObjectPtr> insertedObjects() const;
+    QList<ManagedObjectPtr> updatedObjects() const;
+    QList<ManagedObjectPtr> deletedObjects() const;
+    // Loaded records still alive, including those removed from the store by a batch delete that
+    // was not merged yet.
+    int registeredObjectCount() const;
+
+    // Stored matches minus pending deletes plus matching pending inserts, changed records
+    // re-tested and placed by the sort. Absent on a store error.
+    std::optional<QList<ManagedObjectPtr>> execute(const FetchRequestBase &request, StoreError *error = nullptr);
+    template <class T>
+    std::optional<QList<std::shared_ptr<T>>> fetch(const FetchRequest<T> &request, StoreError *error = nullptr)
+    {
+        auto objects = execute(request, error);
+        if (!objects)
+            return std::nullopt;
+        QList<std::shared_ptr<T>> typed;
+        typed.reserve(objects->size());
+        for (const auto &object : *objects)
+            typed.append(std::static_pointer_cast<T>(object));
+        return typed;
+    }
+
+    // Deletes the matching rows in the store at once, in a transaction of its own, with the rows
+    // they own and their links. Matching pending inserts are dropped. Loaded records of deleted
+    // rows stay registered, marked deleted, until mergeDeletedObjects(); saves skip them.
+    // Returns the deleted row ids, or absent on a store error.
+    std::optional<QList<qint64>> executeBatchDelete(const EntityDescription &entity,
+                                                    const std::optional<Predicate> &predicate,
+                                                    StoreError *error = nullptr);
+    // Takes records that were deleted elsewhere out of the context.
+    void mergeDeletedObjects(const QList<ManagedObjectPtr> &objects);
+
+    // Writes every pending change in one transaction. On failure nothing is written, every
+    // change stays pending and the error is returned.
+    bool save(StoreError *error = nullptr);
+    // Saves when there are changes; a failure is printed and logged, the changes stay pending.
+    void saveContext();
+
+private:
+    friend class ManagedObject;
+    struct EntityRows {
+        QHash<qint64, std::weak_ptr<ManagedObject>> rows;
+        qsizetype sweepAt = 4096;
+    };
+
+    ManagedObjectPtr objectForRow(const EntityDescription &entity, qint64 rowId);
+    ManagedObjectPtr registeredObject(const EntityDescription &entity, qint64 rowId) const;
+    void loadValues(ManagedObject &object);
+    void loadLazyValue(ManagedObject &object, int index);
+    void loadRelationship(ManagedObject &object, int index);
+    void loadOwner(ManagedObject &object);
+    void markUpdated(ManagedObject &object);
+    void forgetInserted(ManagedObject &object);
+    void cutLinksTo(ManagedObject &object);
+    void markStoreDeleted(const EntityDescription &entity, const QList<qint64> &rowIds);
+    void remove(ManagedObject &object);
+    bool isAlive(const ManagedObject &object) const;
+    bool lessThan(ManagedObject &a, ManagedObject &b, const QList<int> &keys, const QList<bool> &ascending);
+    QList<const EntityDescription *> linkingEntities(const EntityDescription &target) const;
+    void writeLinks(ManagedObject &object);
+    void insertRow(ManagedObject &object);
+    void updateRow(ManagedObject &object);
+
+    mutable std::recursive_mutex m_mutex;
+    std::shared_ptr<PersistentStore> m_store;
+    MergePolicy m_mergePolicy = MergePolicy::Error;
+    bool m_automaticallyMerges = false;
+    std::unordered_map<const EntityDescription *, EntityRows> m_registered;
+    QList<ManagedObjectPtr> m_inserted;
+    std::unordered_map<ManagedObject *, ManagedObjectPtr> m_updated;
+    std::unordered_map<ManagedObject *, ManagedObjectPtr> m_deleted;
+    std::unordered_map<ManagedObject *, ManagedObjectPtr> m_storeDeleted;
+    quint64 m_nextSequence = 1;
+};

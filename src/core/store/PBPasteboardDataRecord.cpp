@@ -1,0 +1,31 @@
+#include "core/store/PBPasteboardDataRecord.h"
+
+#include "core/store/PBItemRecord.h"
+
+PBPasteboardDataRecord::PBPasteboardDataRecord() : ManagedObject(entityDescription()) {}
+
+const EntityDescription &PBPasteboardDataRecord::entityDescription()
+{
+    static const EntityDescription entity{
+        QStringLiteral("PBPasteboardDataRecord"),
+        {
+            {QStringLiteral("type"), QStringLiteral("type"), AttributeType::String},
+            {QStringLiteral("data"), QStringLiteral("data"), AttributeType::Binary, true},
+        },
+        {},
+        QStringLiteral("item"),
+        &PBItemRecord::entityDescription,
+        [] { return static_cast<ManagedObject *>(new PBPasteboardDataRecord()); },
+    };
+    return entity;
+}
+
+QString PBPasteboardDataRecord::type() const { return attribute(kType).toString(); }
+void PBPasteboardDataRecord::setType(const QString &type) { setAttribute(kType, type); }
+QByteArray PBPasteboardDataRecord::data() const { return attribute(kData).toByteArray(); }
+void PBPasteboardDataRecord::setData(const QByteArray &data) { setAttribute(kData, data); }
+
+std::shared_ptr<PBItemRecord> PBPasteboardDataRecord::item() const
+{
+    return std::static_pointer_cast<PBItemRecord>(owner());
+}

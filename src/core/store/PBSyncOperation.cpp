@@ -1,0 +1,24 @@
+#include "core/store/PBSyncOperation.h"
+
+PBSyncOperation::PBSyncOperation() : ManagedObject(entityDescription()) {}
+
+const EntityDescription &PBSyncOperation::entityDescription()
+{
+    static const EntityDescription entity{
+        QStringLiteral("PBSyncOperation"),
+        {
+            {QStringLiteral("uuid"), QStringLiteral("uuid"), AttributeType::UUID},
+            {QStringLiteral("updateDate"), QStringLiteral("updateDate"), AttributeType::Date},
+        },
+        {},
+        {},
+        nullptr,
+        [] { return static_cast<ManagedObject *>(new PBSyncOperation()); },
+    };
+    return entity;
+}
+
+QUuid PBSyncOperation::uuid() const { return attribute(kUuid).toUuid(); }
+void PBSyncOperation::setUuid(const QUuid &uuid) { setAttribute(kUuid, uuid.isNull() ? QVariant() : QVariant(uuid)); }
+QDateTime PBSyncOperation::updateDate() const { return attribute(kUpdateDate).toDateTime(); }
+void PBSyncOperation::setUpdateDate(const QDateTime &date) { setAttribute(kUpdateDate, date); }

@@ -1,0 +1,217 @@
+#include "core/store/PersistentStore.h"
+
+#include "core/store/EntityDescription.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/Strings.h"
+
+#include <SQLiteCpp/Exception.h>
+#include <SQLiteCpp/Transaction.h>
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+class NewerStoreVersion : public std::runtime_error {
+public:
+    explicit NewerStoreVersion(int version)
+        : std::runtime_error("store written by a newer version"), version(version) {}
+    int version;
+};
+
+// tavi_fold(text, flags): text folded for CONTAINS; flags 1 = case, 2 = diacritics.
+void foldFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    if (argc != 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const int bytes = sqlite3_value_bytes(argv[0]);
+    const int flags = sqlite3_value_int(argv[1]);
+    const QByteArray folded =
+        StoreValues::fold(QString::fromUtf8(text, bytes), flags & 1, flags & 2).toUtf8();
+    sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+}
+
+// Schema of each version; migrations[n] turns version n into n + 1.
+const char *const kMigrations[] = {
+    // 0 -> 1: the first schema.
+    R"sql(
+CREATE TABLE "PBCategoryRecord" (
+    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
+    "id" TEXT, "name" TEXT, "type" TEXT, "bgColorHexStr" TEXT, "fgColorHexStr" TEXT,
+    "index" INTEGER NOT NULL DEFAULT 0,
+    "isHidden" INTEGER NOT NULL DEFAULT 0,
+    "isLock" INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX "PBCategoryRecord_id" ON "PBCategoryRecord" ("id");
+CREATE TABLE "PBItemRecord" (
+    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
+    "uuid" TEXT, "dataHash" TEXT, "text" TEXT, "data" BLOB,
+    "appName" TEXT, "appId" TEXT, "appPath" TEXT,
+    "createdAt" INTEGER, "modifiedAt" INTEGER,
+    "is_sticky" INTEGER NOT NULL DEFAULT 0,
+    "comment" TEXT);
+CREATE INDEX "PBItemRecord_uuid" ON "PBItemRecord" ("uuid");
+CREATE INDEX "PBItemRecord_dataHash" ON "PBItemRecord" ("dataHash");
+CREATE INDEX "PBItemRecord_sticky_modifiedAt" ON "PBItemRecord" ("is_sticky", "modifiedAt");
+CREATE TABLE "PBPasteboardDataRecord" (
+    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
+    "item" INTEGER REFERENCES "PBItemRecord" ("pk") ON DELETE CASCADE,
+    "type" TEXT, "data" BLOB);
+CREATE INDEX "PBPasteboardDataRecord_item" ON "PBPasteboardDataRecord" ("item");
+CREATE TABLE "PBItemRecord_categories" (
+    "item" INTEGER NOT NULL REFERENCES "PBItemRecord" ("pk") ON DELETE CASCADE,
+    "category" INTEGER NOT NULL REFERENCES "PBCategoryRecord" ("pk") ON DELETE CASCADE,
+    PRIMARY KEY ("item", "category")) WITHOUT ROWID;
+CREATE INDEX "PBItemRecord_categories_category" ON "PBItemRecord_categories" ("category", "item");
+CREATE TABLE "PBSyncOperation" (
+    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
+    "uuid" TEXT, "updateDate" INTEGER);
+)sql",
+};
+static_assert(std::size(kMigrations) == PersistentStore::kSchemaVersion);
+
+int userVersion(SQLite::Database &database)
+{
+    return database.execAndGet("PRAGMA user_version").getInt();
+}
+
+bool moveCompanion(const QString &from, const QString &to)
+{
+    return !QFile::exists(from) || QFile::rename(from, to);
+}
+} // namespace
+
+QString StoreProblem::message() const
+{
+    switch (kind) {
+    case Kind::Damaged:
+        if (movedAsidePath.isEmpty())
+            return Strings::text("Store.Problem.DamagedNotMoved").arg(path);
+        return Strings::text("Store.Problem.Damaged").arg(movedAsidePath);
+    case Kind::NewerVersion:
+        return Strings::text("Store.Problem.NewerVersion").arg(path);
+    case Kind::Unwritable:
+        return Strings::text("Store.Problem.Unwritable").arg(path);
+    }
+    return {};
+}
+
+PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary)
+    : m_database(std::move(database)), m_path(std::move(path)), m_temporary(temporary)
+{
+}
+
+PersistentStore::~PersistentStore()
+{
+    m_statements.clear();
+}
+
+void PersistentStore::configure(SQLite::Database &database)
+{
+    database.setBusyTimeout(5000);
+    database.exec("PRAGMA foreign_keys = ON");
+    database.exec("PRAGMA synchronous = NORMAL");
+    database.createFunction("tavi_fold", 2, true, nullptr, &foldFunction);
+}
+
+void PersistentStore::migrate(SQLite::Database &database, int fromVersion)
+{
+    if (fromVersion == kSchemaVersion)
+        return;
+    SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
+    // Another process may have migrated while we waited for the write lock.
+    for (int version = userVersion(database); version < kSchemaVersion; ++version) {
+        database.exec(kMigrations[version]);
+        database.exec("PRAGMA user_version = " + std::to_string(version + 1));
+        LOG_INFO("PersistentStore::migrate()", QStringLiteral("[+] store schema now at version %1").arg(version + 1));
+    }
+    transaction.commit();
+}
+
+std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
+{
+    const std::string file = QFile::encodeName(path).toStdString();
+    if (QFileInfo::exists(path)) {
+        // Look before touching anything: a newer store must stay exactly as it is.
+        SQLite::Database probe(file, SQLite::OPEN_READONLY);
+        probe.execAndGet("SELECT count(*) FROM sqlite_master");
+        const int version = userVersion(probe);
+        if (version > kSchemaVersion)
+            throw NewerStoreVersion(version);
+    }
+    auto database = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    configure(*database);
+    const std::string mode = database->execAndGet("PRAGMA journal_mode = WAL").getString();
+    if (mode != "wal")
+        LOG_WARNING("PersistentStore::openFile()", QStringLiteral("journal mode stays %1").arg(QString::fromStdString(mode)));
+    const int version = userVersion(*database);
+    if (version > kSchemaVersion)
+        throw NewerStoreVersion(version);
+    migrate(*database, version);
+    return database;
+}
+
+PersistentStore::OpenResult PersistentStore::open(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    try {
+        auto database = openFile(path);
+        LOG_INFO("PersistentStore::open()", QStringLiteral("Store URL:") + path);
+        return {std::shared_ptr<PersistentStore>(new PersistentStore(std::move(database), path, false)), std::nullopt};
+    } catch (const NewerStoreVersion &newer) {
+        StoreProblem problem{StoreProblem::Kind::NewerVersion, path, {}, {}, newer.version};
+        LOG_ERROR("PersistentStore::open()",
+                  QStringLiteral("Store %1 has schema version %2, this version reads up to %3; left unchanged, "
+                                 "using a temporary store")
+                      .arg(path)
+                      .arg(newer.version)
+                      .arg(kSchemaVersion));
+        return {openTemporary(), problem};
+    } catch (const std::exception &error) {
+        StoreProblem problem{StoreProblem::Kind::Damaged, path, {}, QString::fromUtf8(error.what()), 0};
+        LOG_ERROR("PersistentStore::open()",
+                  QStringLiteral("Unresolved error %1, store %2 cannot be opened").arg(problem.detail, path));
+        const QString aside = Paths::moveAside(path, QStringLiteral("damaged"));
+        if (aside.isEmpty()) {
+            problem.kind = QFileInfo::exists(path) ? StoreProblem::Kind::Damaged : StoreProblem::Kind::Unwritable;
+            LOG_ERROR("PersistentStore::open()", QStringLiteral("Could not move %1 aside; using a temporary store").arg(path));
+            return {openTemporary(), problem};
+        }
+        moveCompanion(path + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
+        moveCompanion(path + QStringLiteral("-shm"), aside + QStringLiteral("-shm"));
+        problem.movedAsidePath = aside;
+        LOG_WARNING("PersistentStore::open()", QStringLiteral("[-] damaged store kept at %1; starting a new one").arg(aside));
+        try {
+            auto database = openFile(path);
+            return {std::shared_ptr<PersistentStore>(new PersistentStore(std::move(database), path, false)), problem};
+        } catch (const std::exception &again) {
+            LOG_ERROR("PersistentStore::open()",
+                      QStringLiteral("Unresolved error %1, using a temporary store").arg(QString::fromUtf8(again.what())));
+            problem.kind = StoreProblem::Kind::Unwritable;
+            return {openTemporary(), problem};
+        }
+    }
+}
+
+std::shared_ptr<PersistentStore> PersistentStore::openTemporary()
+{
+    auto database = std::make_unique<SQLite::Database>(":memory:", SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    configure(*database);
+    migrate(*database, 0);
+    return std::shared_ptr<PersistentStore>(new PersistentStore(std::move(database), QString(), true));
+}
+
+SQLite::Statement &PersistentStore::statement(const QString &sql)
+{
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end())
+        it = m_statements.insert(sql, std::make_shared<SQLite::Statement>(*m_database, sql.toStdString()));
+    SQLite::Statement &statement = **it;
+    statement.reset();
+    statement.clearBindings();
+    return statement;
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The SQLite file behind the history model "PBHistory": opening, schema versions (PRAGMA
+// user_version) and migrations, and a cache of prepared statements. Opening never gives up: a
+// damaged file is renamed aside and a new store started; a file written by a newer version is
+// left untouched and the session runs on a temporary store. Either way the problem is kept for
+// the user to be told. Used under the owning context's lock.
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+struct StoreProblem {
+    enum class Kind { Damaged, NewerVersion, Unwritable };
+    Kind kind;
+    QString path;           // the store file
+    QString movedAsidePath; // where a damaged file now is (empty when it could not be moved)
+    QString detail;         // the underlying error
+    int foundVersion = 0;
+
+    // A plain-words explanation for the user.
+    QString message() const;
+};
+
+class PersistentStore {
+public:
+    static constexpr int kSchemaVersion = 1;
+    static inline const QString kFileName = QStringLiteral("PBHistory.sqlite");
+
+    struct OpenResult {
+        std::shared_ptr<PersistentStore> store;
+        std::optional<StoreProblem> problem;
+    };
+
+    // Opens (creating or migrating) the store file; always yields a usable store.
+    static OpenResult open(const QString &path);
+    // A store that lives only as long as the process (and is never written to a file).
+    static std::shared_ptr<PersistentStore> openTemporary();
+
+    ~PersistentStore();
+
+    const QString &path() const { return m_path; }
+    bool isTemporary() const { return m_temporary; }
+    SQLite::Database &database() { return *m_database; }
+
+    // A prepared statement for `sql`, reset with bindings cleared, kept for reuse.
+    SQLite::Statement &statement(const QString &sql);
+
+private:
+    PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary);
+    static std::unique_ptr<SQLite::Database> openFile(const QString &path);
+    static void configure(SQLite::Database &database);
+    static void migrate(SQLite::Database &database, int fromVersion);
+
+    std::unique_ptr<SQLite::Database> m_database;
+    QString m_path;
+    bool m_temporary;
+    QHash<QString, std::shared_ptr<SQLite::Statement>> m_statements;
+};

@@ -1,0 +1,389 @@
+#include "core/store/Predicate.h"
+
+#include "core/store/ManagedObject.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+struct Predicate::Node {
+    enum class Kind { Compare, Contains, In, RelationshipContains, SelfIn, And, Or, Not };
+    Kind kind;
+    QString key;
+    Comparison comparison = Comparison::Equal;
+    QVariant value;
+    QVariantList values;
+    StringOptions options;
+    std::shared_ptr<ManagedObject> object;
+    QList<std::shared_ptr<ManagedObject>> objects;
+    QList<Predicate> children;
+};
+
+namespace {
+using Node = Predicate::Node;
+
+std::shared_ptr<Node> makeNode(Node::Kind kind)
+{
+    auto node = std::make_shared<Node>();
+    node->kind = kind;
+    return node;
+}
+
+QString quoted(const QString &identifier)
+{
+    return QLatin1Char('"') + identifier + QLatin1Char('"');
+}
+
+const char *comparisonOperator(Predicate::Comparison comparison)
+{
+    switch (comparison) {
+    case Predicate::Comparison::Equal: return "==";
+    case Predicate::Comparison::NotEqual: return "!=";
+    case Predicate::Comparison::Less: return "<";
+    case Predicate::Comparison::LessOrEqual: return "<=";
+    case Predicate::Comparison::Greater: return ">";
+    case Predicate::Comparison::GreaterOrEqual: return ">=";
+    }
+    return "==";
+}
+
+const char *sqlOperator(Predicate::Comparison comparison)
+{
+    switch (comparison) {
+    case Predicate::Comparison::Equal: return "IS";
+    case Predicate::Comparison::NotEqual: return "IS NOT";
+    case Predicate::Comparison::Less: return "<";
+    case Predicate::Comparison::LessOrEqual: return "<=";
+    case Predicate::Comparison::Greater: return ">";
+    case Predicate::Comparison::GreaterOrEqual: return ">=";
+    }
+    return "IS";
+}
+
+bool holds(int order, Predicate::Comparison comparison)
+{
+    switch (comparison) {
+    case Predicate::Comparison::Equal: return order == 0;
+    case Predicate::Comparison::NotEqual: return order != 0;
+    case Predicate::Comparison::Less: return order < 0;
+    case Predicate::Comparison::LessOrEqual: return order <= 0;
+    case Predicate::Comparison::Greater: return order > 0;
+    case Predicate::Comparison::GreaterOrEqual: return order >= 0;
+    }
+    return false;
+}
+
+int foldFlags(const Predicate::StringOptions &options)
+{
+    return (options.caseInsensitive ? 1 : 0) | (options.diacriticInsensitive ? 2 : 0);
+}
+
+QString unknownKey(const EntityDescription &entity, const QString &key)
+{
+    return QStringLiteral("keypath %1 not found in entity %2").arg(key, entity.name);
+}
+} // namespace
+
+Predicate Predicate::equal(const QString &key, const QVariant &value)
+{
+    return compare(key, Comparison::Equal, value);
+}
+
+Predicate Predicate::compare(const QString &key, Comparison comparison, const QVariant &value)
+{
+    auto node = makeNode(Node::Kind::Compare);
+    node->key = key;
+    node->comparison = comparison;
+    node->value = value;
+    return Predicate(node);
+}
+
+Predicate Predicate::contains(const QString &key, const QString &text)
+{
+    return contains(key, text, StringOptions{true, true});
+}
+
+Predicate Predicate::contains(const QString &key, const QString &text, StringOptions options)
+{
+    auto node = makeNode(Node::Kind::Contains);
+    node->key = key;
+    node->value = text;
+    node->options = options;
+    return Predicate(node);
+}
+
+Predicate Predicate::in(const QString &key, const QVariantList &values)
+{
+    auto node = makeNode(Node::Kind::In);
+    node->key = key;
+    node->values = values;
+    return Predicate(node);
+}
+
+Predicate Predicate::relationshipContains(const QString &key, const std::shared_ptr<ManagedObject> &object)
+{
+    auto node = makeNode(Node::Kind::RelationshipContains);
+    node->key = key;
+    node->object = object;
+    return Predicate(node);
+}
+
+Predicate Predicate::selfIn(const QList<std::shared_ptr<ManagedObject>> &objects)
+{
+    auto node = makeNode(Node::Kind::SelfIn);
+    node->objects = objects;
+    return Predicate(node);
+}
+
+Predicate Predicate::andPredicate(const QList<Predicate> &subpredicates)
+{
+    auto node = makeNode(Node::Kind::And);
+    node->children = subpredicates;
+    return Predicate(node);
+}
+
+Predicate Predicate::orPredicate(const QList<Predicate> &subpredicates)
+{
+    auto node = makeNode(Node::Kind::Or);
+    node->children = subpredicates;
+    return Predicate(node);
+}
+
+Predicate Predicate::notPredicate(const Predicate &subpredicate)
+{
+    auto node = makeNode(Node::Kind::Not);
+    node->children = {subpredicate};
+    return Predicate(node);
+}
+
+QString Predicate::format() const
+{
+    const Node &n = *m_node;
+    auto joined = [&](const char *separator) {
+        QStringList parts;
+        for (const Predicate &child : n.children)
+            parts << child.format();
+        return QLatin1Char('(') + parts.join(QLatin1String(separator)) + QLatin1Char(')');
+    };
+    switch (n.kind) {
+    case Node::Kind::Compare:
+        return n.key + QLatin1Char(' ') + QLatin1String(comparisonOperator(n.comparison)) + QLatin1Char(' ')
+               + (n.value.isValid() ? n.value.toString() : QStringLiteral("nil"));
+    case Node::Kind::Contains:
+        return n.key + QStringLiteral(" CONTAINS") + (foldFlags(n.options) ? QStringLiteral("[") : QString())
+               + (n.options.caseInsensitive ? QStringLiteral("c") : QString())
+               + (n.options.diacriticInsensitive ? QStringLiteral("d") : QString())
+               + (foldFlags(n.options) ? QStringLiteral("]") : QString()) + QStringLiteral(" \"")
+               + n.value.toString() + QLatin1Char('"');
+    case Node::Kind::In:
+        return n.key + QStringLiteral(" IN {") + QString::number(n.values.size()) + QStringLiteral(" values}");
+    case Node::Kind::RelationshipContains:
+        return n.key + QStringLiteral(" CONTAINS <object>");
+    case Node::Kind::SelfIn:
+        return QStringLiteral("SELF IN {") + QString::number(n.objects.size()) + QStringLiteral(" objects}");
+    case Node::Kind::And:
+        return n.children.isEmpty() ? QStringLiteral("TRUEPREDICATE") : joined(" AND ");
+    case Node::Kind::Or:
+        return n.children.isEmpty() ? QStringLiteral("FALSEPREDICATE") : joined(" OR ");
+    case Node::Kind::Not:
+        return QStringLiteral("NOT ") + n.children.first().format();
+    }
+    return {};
+}
+
+std::optional<QString> Predicate::validate(const EntityDescription &entity) const
+{
+    QString sql;
+    std::vector<StoreValue> bindings;
+    return compile(entity, sql, bindings);
+}
+
+std::optional<QString> Predicate::compile(const EntityDescription &entity, QString &sql,
+                                          std::vector<StoreValue> &bindings) const
+{
+    const Node &n = *m_node;
+    switch (n.kind) {
+    case Node::Kind::Compare: {
+        const int index = entity.attributeIndex(n.key);
+        if (index < 0)
+            return unknownKey(entity, n.key);
+        const AttributeDescription &attribute = entity.attribute(index);
+        const StoreValue value = StoreValues::fromVariant(attribute.type, n.value);
+        const QString column = quoted(attribute.column);
+        if (n.comparison == Comparison::Equal || n.comparison == Comparison::NotEqual) {
+            sql += column + QLatin1Char(' ') + QLatin1String(sqlOperator(n.comparison)) + QStringLiteral(" ?");
+            bindings.push_back(value);
+        } else if (StoreValues::isNull(value)) {
+            sql += QStringLiteral("0");
+        } else {
+            sql += QLatin1Char('(') + column + QStringLiteral(" IS NOT NULL AND ") + column + QLatin1Char(' ')
+                   + QLatin1String(sqlOperator(n.comparison)) + QStringLiteral(" ?)");
+            bindings.push_back(value);
+        }
+        return std::nullopt;
+    }
+    case Node::Kind::Contains: {
+        const int index = entity.attributeIndex(n.key);
+        if (index < 0)
+            return unknownKey(entity, n.key);
+        const AttributeDescription &attribute = entity.attribute(index);
+        if (attribute.type != AttributeType::String)
+            return QStringLiteral("CONTAINS needs a text attribute, %1 is not one").arg(n.key);
+        const int flags = foldFlags(n.options);
+        const QString needle = StoreValues::fold(n.value.toString(), n.options.caseInsensitive,
+                                                 n.options.diacriticInsensitive);
+        if (needle.isEmpty()) {
+            sql += QStringLiteral("0");
+            return std::nullopt;
+        }
+        const QString column = quoted(attribute.column);
+        const QString haystack = flags ? QStringLiteral("tavi_fold(%1, %2)").arg(column).arg(flags) : column;
+        sql += QStringLiteral("COALESCE(instr(%1, ?) > 0, 0)").arg(haystack);
+        bindings.push_back(needle);
+        return std::nullopt;
+    }
+    case Node::Kind::In: {
+        const int index = entity.attributeIndex(n.key);
+        if (index < 0)
+            return unknownKey(entity, n.key);
+        const AttributeDescription &attribute = entity.attribute(index);
+        std::vector<StoreValue> values;
+        for (const QVariant &v : n.values) {
+            StoreValue value = StoreValues::fromVariant(attribute.type, v);
+            if (!StoreValues::isNull(value))
+                values.push_back(std::move(value));
+        }
+        if (values.empty()) {
+            sql += QStringLiteral("0");
+            return std::nullopt;
+        }
+        const QString column = quoted(attribute.column);
+        sql += QLatin1Char('(') + column + QStringLiteral(" IS NOT NULL AND ") + column + QStringLiteral(" IN (");
+        for (size_t i = 0; i < values.size(); ++i) {
+            sql += i ? QStringLiteral(", ?") : QStringLiteral("?");
+            bindings.push_back(values[i]);
+        }
+        sql += QStringLiteral("))");
+        return std::nullopt;
+    }
+    case Node::Kind::RelationshipContains: {
+        const int index = entity.relationshipIndex(n.key);
+        if (index < 0)
+            return unknownKey(entity, n.key);
+        const RelationshipDescription &relationship = entity.relationships[size_t(index)];
+        if (n.object && &n.object->entity() != &relationship.target())
+            return QStringLiteral("%1 does not hold %2 objects").arg(n.key, n.object->entity().name);
+        const qint64 row = n.object ? n.object->objectID() : 0;
+        if (relationship.kind == RelationshipDescription::Kind::ManyToMany) {
+            sql += QStringLiteral("\"pk\" IN (SELECT %1 FROM %2 WHERE %3 = ?)")
+                       .arg(quoted(relationship.ownColumn), quoted(relationship.linkTable),
+                            quoted(relationship.targetColumn));
+        } else {
+            sql += QStringLiteral("\"pk\" IN (SELECT %1 FROM %2 WHERE \"pk\" = ?)")
+                       .arg(quoted(relationship.target().ownerColumn), quoted(relationship.target().name));
+        }
+        bindings.push_back(row > 0 ? StoreValue(row) : StoreValue(qint64(-1)));
+        return std::nullopt;
+    }
+    case Node::Kind::SelfIn: {
+        QJsonArray rows;
+        for (const auto &object : n.objects) {
+            if (object && &object->entity() == &entity && object->objectID() > 0)
+                rows.append(object->objectID());
+        }
+        sql += QStringLiteral("\"pk\" IN (SELECT value FROM json_each(?))");
+        bindings.push_back(QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Compact)));
+        return std::nullopt;
+    }
+    case Node::Kind::And:
+    case Node::Kind::Or: {
+        if (n.children.isEmpty()) {
+            sql += n.kind == Node::Kind::And ? QStringLiteral("1") : QStringLiteral("0");
+            return std::nullopt;
+        }
+        sql += QLatin1Char('(');
+        for (qsizetype i = 0; i < n.children.size(); ++i) {
+            if (i)
+                sql += n.kind == Node::Kind::And ? QStringLiteral(" AND ") : QStringLiteral(" OR ");
+            if (auto error = n.children[i].compile(entity, sql, bindings))
+                return error;
+        }
+        sql += QLatin1Char(')');
+        return std::nullopt;
+    }
+    case Node::Kind::Not:
+        sql += QStringLiteral("NOT (");
+        if (auto error = n.children.first().compile(entity, sql, bindings))
+            return error;
+        sql += QLatin1Char(')');
+        return std::nullopt;
+    }
+    return QStringLiteral("unknown predicate");
+}
+
+bool Predicate::evaluate(ManagedObject &object) const
+{
+    const Node &n = *m_node;
+    const EntityDescription &entity = object.entity();
+    switch (n.kind) {
+    case Node::Kind::Compare: {
+        const int index = entity.attributeIndex(n.key);
+        if (index < 0)
+            return false;
+        const StoreValue value = StoreValues::fromVariant(entity.attribute(index).type, n.value);
+        const StoreValue &stored = object.storeValue(index);
+        if (n.comparison != Comparison::Equal && n.comparison != Comparison::NotEqual
+            && (StoreValues::isNull(value) || StoreValues::isNull(stored)))
+            return false;
+        return holds(StoreValues::compare(stored, value), n.comparison);
+    }
+    case Node::Kind::Contains: {
+        const int index = entity.attributeIndex(n.key);
+        if (index < 0)
+            return false;
+        const QString needle = StoreValues::fold(n.value.toString(), n.options.caseInsensitive,
+                                                 n.options.diacriticInsensitive);
+        const StoreValue &stored = object.storeValue(index);
+        if (needle.isEmpty() || !std::holds_alternative<QString>(stored))
+            return false;
+        return StoreValues::fold(std::get<QString>(stored), n.options.caseInsensitive, n.options.diacriticInsensitive)
+            .contains(needle);
+    }
+    case Node::Kind::In: {
+        const int index = entity.attributeIndex(n.key);
+        if (index < 0)
+            return false;
+        const StoreValue &stored = object.storeValue(index);
+        if (StoreValues::isNull(stored))
+            return false;
+        for (const QVariant &v : n.values) {
+            if (StoreValues::compare(stored, StoreValues::fromVariant(entity.attribute(index).type, v)) == 0)
+                return true;
+        }
+        return false;
+    }
+    case Node::Kind::RelationshipContains: {
+        const int index = entity.relationshipIndex(n.key);
+        if (index < 0 || !n.object)
+            return false;
+        return object.relationshipObjects(index).contains(n.object);
+    }
+    case Node::Kind::SelfIn:
+        for (const auto &candidate : n.objects)
+            if (candidate.get() == &object)
+                return true;
+        return false;
+    case Node::Kind::And:
+        for (const Predicate &child : n.children)
+            if (!child.evaluate(object))
+                return false;
+        return true;
+    case Node::Kind::Or:
+        for (const Predicate &child : n.children)
+            if (child.evaluate(object))
+                return true;
+        return false;
+    case Node::Kind::Not:
+        return !n.children.first().evaluate(object);
+    }
+    return false;
+}

@@ -1,0 +1,65 @@
+#pragma once
+// A typed filter over the records of one entity. The same tree is compiled to SQL with bound
+// parameters (for stored rows) and evaluated in memory (for unsaved changes), and both give the
+// same answer: a comparison with a missing value is false, never unknown. Values never become
+// SQL text. Immutable and cheap to copy; any thread.
+
+#include "core/store/EntityDescription.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class ManagedObject;
+
+class Predicate {
+public:
+    enum class Comparison { Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual };
+    struct StringOptions {
+        bool caseInsensitive = true;
+        bool diacriticInsensitive = true;
+    };
+
+    // "%K == %@": equal values, or both missing.
+    static Predicate equal(const QString &key, const QVariant &value);
+    static Predicate compare(const QString &key, Comparison comparison, const QVariant &value);
+    // "%K CONTAINS[cd] %@" by default; an empty text matches nothing.
+    static Predicate contains(const QString &key, const QString &text);
+    static Predicate contains(const QString &key, const QString &text, StringOptions options);
+    // "%K IN %@": the value is one of the given ones (missing values never match).
+    static Predicate in(const QString &key, const QVariantList &values);
+    // A to-many relationship holds the object.
+    static Predicate relationshipContains(const QString &key, const std::shared_ptr<ManagedObject> &object);
+    // "SELF IN %@": exactly these objects.
+    static Predicate selfIn(const QList<std::shared_ptr<ManagedObject>> &objects);
+
+    static Predicate andPredicate(const QList<Predicate> &subpredicates);
+    static Predicate orPredicate(const QList<Predicate> &subpredicates);
+    static Predicate notPredicate(const Predicate &subpredicate);
+
+    Predicate operator&&(const Predicate &other) const { return andPredicate({*this, other}); }
+    Predicate operator||(const Predicate &other) const { return orPredicate({*this, other}); }
+    Predicate operator!() const { return notPredicate(*this); }
+
+    // Readable form for logs, e.g. `is_sticky == 0`.
+    QString format() const;
+
+    // Appends the SQL condition and its bindings. Returns an error text for a key the entity
+    // does not have or a test its type does not allow.
+    std::optional<QString> compile(const EntityDescription &entity, QString &sql,
+                                   std::vector<StoreValue> &bindings) const;
+    // Checks keys and types without building SQL.
+    std::optional<QString> validate(const EntityDescription &entity) const;
+    // In-memory test of one object. The object's context lock must be held.
+    bool evaluate(ManagedObject &object) const;
+
+    struct Node;
+
+private:
+    explicit Predicate(std::shared_ptr<const Node> node) : m_node(std::move(node)) {}
+    std::shared_ptr<const Node> m_node;
+};
