@@ -1,5 +1,6 @@
 #include "core/TPBookMarkCacher.h"
 
+#include "core/AppGlobals.h"
 #include "platform/Bookmark.h"
 #include "platform/Defaults.h"
 #include "platform/Log.h"
@@ -8,15 +9,9 @@
 #include <QReadLocker>
 #include <QWriteLocker>
 
-AutoCache<bool> &isIRM()
-{
-    static AutoCache<bool> value(QStringLiteral("isIRM"), false);
-    return value;
-}
-
 QString authorizedRootPath()
 {
-    return isIRM().get() ? QStringLiteral("/home") : QStringLiteral("/");
+    return AppValues::isIRM().get() ? QStringLiteral("/home") : QStringLiteral("/");
 }
 
 TPBookMarkCacher &TPBookMarkCacher::shared()

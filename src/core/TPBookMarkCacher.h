@@ -4,7 +4,6 @@
 // (access started again) and released at termination. Loading, storing and deleting run in order
 // on the serial queue "com.tavi.bookmark"; the table is guarded by a read-write lock.
 
-#include "platform/AutoCache.h"
 #include "platform/DispatchQueue.h"
 
 #include <QByteArray>
@@ -14,9 +13,8 @@
 #include <QString>
 #include <QUrl>
 
-// Set by the remote configuration: the authorised root is the folder of home folders.
-AutoCache<bool> &isIRM();
-// The folder whose bookmark covers everything the user copies: "/home" when isIRM, else "/".
+// The folder whose bookmark covers everything the user copies: the folder of home folders
+// ("/home") when AppValues::isIRM() is set, else "/".
 QString authorizedRootPath();
 
 class TPBookMarkCacher {

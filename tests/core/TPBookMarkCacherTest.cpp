@@ -1,3 +1,4 @@
+#include "core/AppGlobals.h"
 #include "core/TPBookMarkCacher.h"
 #include "platform/Bookmark.h"
 #include "platform/Defaults.h"
@@ -126,7 +127,7 @@ TEST_F(BookmarkCache, TheRootMatchesOnlyItsExactPath)
     EXPECT_FALSE(cacher.hasBookMark(folder + QStringLiteral("/child")));
 
     EXPECT_EQ(authorizedRootPath(), QStringLiteral("/"));
-    isIRM() = true;
+    AppValues::isIRM() = true;
     EXPECT_EQ(authorizedRootPath(), QStringLiteral("/home"));
 }
 
