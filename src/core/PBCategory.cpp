@@ -2,6 +2,7 @@
 
 #include "core/ColorExtensions.h"
 #include "core/Uuid.h"
+#include "core/store/PBCategoryRecord.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -36,6 +37,20 @@ const PBCategory &PBCategory::all()
                                      defaultForegroundColor(PBDefaultCategory::all), PBDefaultCategory::all, false,
                                      false);
     return category;
+}
+
+std::optional<PBCategory> PBCategory::fromRecord(const PBCategoryRecord &record)
+{
+    const QString id = record.id();
+    const auto type = categoryKind(record.type());
+    if (id.isEmpty() || !type)
+        return std::nullopt;
+    QString name = record.name();
+    if (name.isEmpty() && *type != PBDefaultCategory::custom)
+        name = localizedName(*type);
+    return PBCategory(id, name, colorWithHexString(record.bgColorHexStr()).value_or(defaultBackgroundColor(*type)),
+                      colorWithHexString(record.fgColorHexStr()).value_or(defaultForegroundColor(*type)), *type,
+                      record.isHidden(), record.isLock());
 }
 
 QByteArray PBCategory::encode() const

@@ -12,6 +12,8 @@
 
 #include <optional>
 
+class PBCategoryRecord;
+
 class PBCategory {
 public:
     // Without an id a custom category gets a new UUID string, any other kind its fixed id.
@@ -22,6 +24,10 @@ public:
 
     // The shared All category, built once on first use.
     static const PBCategory &all();
+
+    // The category a stored record describes; nothing without an id or with a type that names no
+    // kind. A missing name or colour falls back to the kind's own.
+    static std::optional<PBCategory> fromRecord(const PBCategoryRecord &record);
 
     const QString &id() const { return m_id; }
     PBDefaultCategory type() const { return m_type; }
