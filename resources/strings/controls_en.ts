@@ -1,0 +1,11 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>Controls</name>
+    <message id="Note.Edit.PlaceholderString">
+        <source>Write your note here…</source>
+        <translation>Write your note here…</translation>
+    </message>
+</context>
+</TS>
