@@ -111,16 +111,6 @@ TEST(TaviSettings, RawValuesOutsideTheCasesGiveNoCase)
     EXPECT_FALSE(fromRawValue<PBColorBarPosition>(2).has_value());
 }
 
-TEST(TaviSettings, QuickSelectionKeysGiveTheirSymbolAndModifierFlags)
-{
-    EXPECT_EQ(symbol(PBHistoryQuickSelectionKey::command), QStringLiteral("⌘"));
-    EXPECT_EQ(symbol(PBHistoryQuickSelectionKey::option), QStringLiteral("⌥"));
-    EXPECT_EQ(symbol(PBHistoryQuickSelectionKey::control), QStringLiteral("⌃"));
-    EXPECT_EQ(modifierFlags(PBHistoryQuickSelectionKey::command), 0x100000u);
-    EXPECT_EQ(modifierFlags(PBHistoryQuickSelectionKey::option), 0x80000u);
-    EXPECT_EQ(modifierFlags(PBHistoryQuickSelectionKey::control), 0x40000u);
-}
-
 TEST(TaviSettings, CloudValuesLiveInTheKeyValueStore)
 {
     ScopedXdgHome home;
@@ -160,14 +150,6 @@ TEST(TaviSettings, OCRLanguageFallsBackToASupportedPreferredLanguage)
     TaviSettings::setSelectedOCRLanguage(QStringLiteral("ja-JP"));
     ScopedLocale french(QStringLiteral("fr_FR"));
     EXPECT_EQ(TaviSettings::selectedOCRLanguage(), QStringLiteral("ja-JP"));
-}
-
-TEST(TaviSettings, OCRTablesListTheRecognitionLanguages)
-{
-    EXPECT_EQ(TaviUserDefaults::supportedOCRLanguages().size(), 12);
-    EXPECT_EQ(TaviUserDefaults::supportedOCRLanguages().first(), QStringLiteral("en-US"));
-    EXPECT_EQ(TaviUserDefaults::ocrRecognitionLanguages().value(QStringLiteral("zh-Hant")),
-              (QStringList{QStringLiteral("zh-Hant"), QStringLiteral("zh-Hans"), QStringLiteral("en-US")}));
 }
 
 TEST(TaviSettings, CapacityWritesReportUsageEvenWhenUnchanged)

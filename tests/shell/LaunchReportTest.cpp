@@ -84,18 +84,6 @@ TEST(InstallEvents, ANewVersionReportsAnUpdateUntilItOnceQuitNormally)
     EXPECT_EQ(AppValues::firstVersion().get(), QStringLiteral("1.0"));
 }
 
-TEST(AppValues, InitialValues)
-{
-    ScopedXdgHome home;
-    EXPECT_EQ(AppValues::launchTime().get(), 1);
-    EXPECT_FALSE(AppValues::alreadyShowTutorial().get());
-    EXPECT_FALSE(AppValues::isIRM().get());
-    EXPECT_TRUE(AppValues::serviceBaseURL().get().isEmpty());
-    EXPECT_EQ(AppValues::firstVersion().key(), QStringLiteral("1stVersion"));
-    EXPECT_EQ(appVersion(), QCoreApplication::applicationVersion().isEmpty() ? QStringLiteral("1.0")
-                                                                             : QCoreApplication::applicationVersion());
-}
-
 TEST(LaunchReportParameters, ComeInOrderFromTheFacts)
 {
     const auto parameters = LaunchReport::parameters(sampleFacts());
