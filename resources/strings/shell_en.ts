@@ -1,0 +1,99 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>Shell</name>
+    <message id="Accessibility.Permission.Title">
+        <source>Quick paste needs to send keystrokes</source>
+        <translation>Quick paste needs to send keystrokes</translation>
+    </message>
+    <message id="Accessibility.Permission.Message">
+        <source>To paste an item straight into the window you were working in, TaviPaste sends the paste keystroke (Ctrl+V) to it. This desktop does not let TaviPaste send keystrokes: the X server needs the XTEST extension. Without it, TaviPaste copies the item and you paste it yourself.</source>
+        <translation>To paste an item straight into the window you were working in, TaviPaste sends the paste keystroke (Ctrl+V) to it. This desktop does not let TaviPaste send keystrokes: the X server needs the XTEST extension. Without it, TaviPaste copies the item and you paste it yourself.</translation>
+    </message>
+    <message id="Accessibility.Permission.Open">
+        <source>Show Help</source>
+        <translation>Show Help</translation>
+    </message>
+    <message id="Accessibility.Permission.Cancel">
+        <source>Turn Quick Paste Off</source>
+        <translation>Turn Quick Paste Off</translation>
+    </message>
+    <message id="Accessibility.Permission.Help">
+        <source>Help</source>
+        <translation>Help</translation>
+    </message>
+    <message id="Accessibility.Permission.ImageName">
+        <source>accessibility_en</source>
+        <translation>accessibility_en</translation>
+    </message>
+    <message id="Accessibility.Permission.Alert.Title">
+        <source>Turn off quick paste?</source>
+        <translation>Turn off quick paste?</translation>
+    </message>
+    <message id="Accessibility.Permission.Alert.Message">
+        <source>Items you pick are then only copied to the clipboard; you paste them yourself with Ctrl+V. You can turn quick paste on again in the preferences.</source>
+        <translation>Items you pick are then only copied to the clipboard; you paste them yourself with Ctrl+V. You can turn quick paste on again in the preferences.</translation>
+    </message>
+    <message id="Accessibility.Permission.Alert.Confirm">
+        <source>Turn Off</source>
+        <translation>Turn Off</translation>
+    </message>
+    <message id="Accessibility.Permission.Alert.Cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="Server.Page.Quickpastehelp">
+        <source>https://tavipaste.app/help/quick-paste</source>
+        <translation>https://tavipaste.app/help/quick-paste</translation>
+    </message>
+    <message id="SearchTip.Title">
+        <source>Search your whole history</source>
+        <translation>Search your whole history</translation>
+    </message>
+    <message id="SearchTip.Message">
+        <source>Press Super+J anywhere to open the quick-paste panel, type a few letters to find any item you copied, choose it with the arrow keys and press Return to paste it.</source>
+        <translation>Press Super+J anywhere to open the quick-paste panel, type a few letters to find any item you copied, choose it with the arrow keys and press Return to paste it.</translation>
+    </message>
+    <message id="SearchTip.OK">
+        <source>Got It</source>
+        <translation>Got It</translation>
+    </message>
+    <message id="HUD.ItemsCount.Label">
+        <source>%1 items</source>
+        <translation>%1 items</translation>
+    </message>
+    <message id="HUD.Copied.Label">
+        <source>Copied</source>
+        <translation>Copied</translation>
+    </message>
+    <message id="HUD.Pasted.Label">
+        <source>Pasted</source>
+        <translation>Pasted</translation>
+    </message>
+    <message id="Category.Alert.Warning.title">
+        <source>Clear the whole history?</source>
+        <translation>Clear the whole history?</translation>
+    </message>
+    <message id="Category.Alert.CategoryItemsClearAll.message">
+        <source>Every item of the history is deleted. Pinned items go too. This cannot be undone.</source>
+        <translation>Every item of the history is deleted. Pinned items go too. This cannot be undone.</translation>
+    </message>
+    <message id="Category.Alert.YES">
+        <source>Clear</source>
+        <translation>Clear</translation>
+    </message>
+    <message id="Category.Alert.NO">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message id="ICP">
+        <source>Clipboard history for the Linux desktop</source>
+        <translation>Clipboard history for the Linux desktop</translation>
+    </message>
+    <message id="About.Title">
+        <source>About TaviPaste</source>
+        <translation>About TaviPaste</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,241 @@
+#include "history/PBHUDCell.h"
+
+#include "core/FileIcon.h"
+#include "core/TaviSettings.h"
+#include "platform/Strings.h"
+#include "platform/Workspace.h"
+
+#include <QApplication>
+#include <QCache>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QStyle>
+#include <QToolButton>
+#include <QWheelEvent>
+
+namespace {
+
+constexpr int kIconSize = 32;
+
+QPixmap iconPixmap(const QIcon &icon)
+{
+    return icon.pixmap(kIconSize, kIconSize);
+}
+
+// The named images of the panel, from the icon theme with a generic fallback.
+QPixmap namedImage(const QString &name)
+{
+    static QHash<QString, QPixmap> images;
+    if (const auto found = images.constFind(name); found != images.constEnd())
+        return *found;
+    QIcon icon;
+    QStyle *style = QApplication::style();
+    if (name == QLatin1String("website_default"))
+        icon = QIcon::fromTheme(QStringLiteral("text-html"), style->standardIcon(QStyle::SP_DriveNetIcon));
+    else if (name == QLatin1String("df_image"))
+        icon = QIcon::fromTheme(QStringLiteral("image-x-generic"), style->standardIcon(QStyle::SP_FileIcon));
+    else if (name == QLatin1String("noteIcon"))
+        icon = QIcon::fromTheme(QStringLiteral("accessories-text-editor"), style->standardIcon(QStyle::SP_FileDialogDetailedView));
+    else if (name == QLatin1String("email"))
+        icon = QIcon::fromTheme(QStringLiteral("mail-message"), style->standardIcon(QStyle::SP_MessageBoxInformation));
+    const QPixmap pixmap = iconPixmap(icon);
+    images.insert(name, pixmap);
+    return pixmap;
+}
+
+QPixmap applicationIcon(const QString &bundleIdentifier)
+{
+    static QHash<QString, QPixmap> icons;
+    if (const auto found = icons.constFind(bundleIdentifier); found != icons.constEnd())
+        return *found;
+    const QPixmap pixmap = iconPixmap(Workspace::shared().iconForApplication(bundleIdentifier));
+    icons.insert(bundleIdentifier, pixmap);
+    return pixmap;
+}
+
+// Thumbnails of copied images, by item; decoding a large image once is enough.
+QPixmap imageThumbnail(const PBItem &item, const QByteArray &data)
+{
+    static QCache<QUuid, QPixmap> thumbnails(200);
+    if (QPixmap *cached = thumbnails.object(item.uuid()))
+        return *cached;
+    QImage image;
+    if (!image.loadFromData(data))
+        return namedImage(QStringLiteral("df_image"));
+    auto *pixmap = new QPixmap(QPixmap::fromImage(image.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    thumbnails.insert(item.uuid(), pixmap);
+    return *pixmap;
+}
+
+QString symbolFor(PBHistoryQuickSelectionKey key)
+{
+    switch (key) {
+    case PBHistoryQuickSelectionKey::option: return QStringLiteral("\u2325");
+    case PBHistoryQuickSelectionKey::control: return QStringLiteral("\u2303");
+    case PBHistoryQuickSelectionKey::command: break;
+    }
+    return QStringLiteral("\u2318");
+}
+
+} // namespace
+
+PBHUDCell::PBHUDCell(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(kIdentifier);
+    setAttribute(Qt::WA_Hover);
+    setFixedHeight(int(kRowHeight));
+    iconImage = new QLabel(this);
+    iconImage->setObjectName(QStringLiteral("iconImage"));
+    iconImage->setFixedSize(kIconSize + 8, kIconSize + 8);
+    iconImage->setAlignment(Qt::AlignCenter);
+    textField = new QLabel(this);
+    textField->setObjectName(QStringLiteral("textField"));
+    textField->setTextFormat(Qt::PlainText);
+    textField->setWordWrap(false);
+    textField->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblShortCut = new QLabel(this);
+    lblShortCut->setObjectName(QStringLiteral("lblShortCut"));
+    lblShortCut->setTextFormat(Qt::PlainText);
+    lblShortCut->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblShortCut->setForegroundRole(QPalette::PlaceholderText);
+    deleteBtn = new QToolButton(this);
+    deleteBtn->setObjectName(QStringLiteral("deleteBtn"));
+    deleteBtn->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    deleteBtn->setAutoRaise(true);
+    deleteBtn->setToolTip(L("PBHUD.Delete.tooltip"));
+    deleteBtn->hide();
+    connect(deleteBtn, &QToolButton::clicked, this, &PBHUDCell::deleteBtnAction);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(10, 4, 10, 4);
+    layout->setSpacing(10);
+    layout->addWidget(iconImage);
+    layout->addWidget(textField, 1);
+    layout->addWidget(lblShortCut);
+    layout->addWidget(deleteBtn);
+}
+
+void PBHUDCell::configureHUDCell(const PBItem &item, int row, bool isSearchMode)
+{
+    m_item = item;
+    deleteBtn->hide();
+    if (const auto &provider = item.dataProvider()) {
+        // One line: the row is too low for more, and a newline would hide the rest.
+        QString text = provider->representedText().left(kMaxTextLength);
+        text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\t'), QLatin1Char(' '));
+        textField->setText(text.trimmed());
+    } else {
+        textField->setText(QStringLiteral("--"));
+    }
+    isSearchingMode = isSearchMode;
+    currentIndex = row;
+    const auto &settings = TaviSettings::shared();
+    if (!isSearchMode) {
+        shortCutStr = symbolFor(settings.historyQuickSelectionKey()) + QString::number(row + 1);
+        const QString text = row == 0 ? shortCutStr + QLatin1Char(' ') + L("PBHUD.OR") + QLatin1Char(' ') + kReturnSymbol
+                                      : shortCutStr;
+        lblShortCut->setText(row < settings.menuHistoryCapacity() ? text : QString());
+    } else {
+        lblShortCut->setText(row == 0 ? kReturnSymbol : QString());
+    }
+    updateIcon();
+}
+
+void PBHUDCell::updateShortcutLabel()
+{
+    const int capacity = TaviSettings::shared().menuHistoryCapacity();
+    if (isSearchingMode)
+        lblShortCut->setText(isSelected ? kReturnSymbol : QString());
+    else if (isSelected)
+        lblShortCut->setText(currentIndex >= capacity
+                                 ? kReturnSymbol
+                                 : shortCutStr + QLatin1Char(' ') + L("PBHUD.OR") + QLatin1Char(' ') + kReturnSymbol);
+    else
+        lblShortCut->setText(currentIndex < capacity ? shortCutStr : QString());
+    update();
+}
+
+void PBHUDCell::deleteBtnAction()
+{
+    if (deleteAction)
+        deleteAction();
+}
+
+void PBHUDCell::updateIcon()
+{
+    for (const PBCategory &category : m_item.categories()) {
+        switch (category.type()) {
+        case PBDefaultCategory::text:
+        case PBDefaultCategory::other:
+            if (const auto &app = m_item.sourceApp(); app && app->bundleId && !app->bundleId->isEmpty())
+                iconImage->setPixmap(applicationIcon(*app->bundleId));
+            break;
+        case PBDefaultCategory::link:
+            iconImage->setPixmap(namedImage(QStringLiteral("website_default")));
+            break;
+        case PBDefaultCategory::image:
+            if (const auto &provider = m_item.dataProvider()) {
+                if (const auto *file = provider->as<PBFileItemProvider>()) {
+                    const auto icon = fileIcon(file->url().toString());
+                    iconImage->setPixmap(icon ? iconPixmap(*icon) : QPixmap());
+                } else {
+                    iconImage->setPixmap(imageThumbnail(m_item, provider->accosicatedData().toByteArray()));
+                }
+            }
+            break;
+        case PBDefaultCategory::file:
+            if (const auto &provider = m_item.dataProvider()) {
+                if (const auto *file = provider->as<PBFileItemProvider>()) {
+                    const auto icon = fileIcon(file->url().toString());
+                    iconImage->setPixmap(icon ? iconPixmap(*icon) : QPixmap());
+                }
+            }
+            break;
+        case PBDefaultCategory::note:
+            iconImage->setPixmap(namedImage(QStringLiteral("noteIcon")));
+            break;
+        case PBDefaultCategory::email:
+            iconImage->setPixmap(namedImage(QStringLiteral("email")));
+            break;
+        case PBDefaultCategory::unknown:
+        case PBDefaultCategory::custom:
+        case PBDefaultCategory::all:
+            break;
+        }
+    }
+}
+
+void PBHUDCell::enterEvent(QEnterEvent *event)
+{
+    QWidget::enterEvent(event);
+    deleteBtn->show();
+}
+
+void PBHUDCell::leaveEvent(QEvent *event)
+{
+    QWidget::leaveEvent(event);
+    deleteBtn->hide();
+}
+
+void PBHUDCell::wheelEvent(QWheelEvent *event)
+{
+    if (event->angleDelta().y() != 0)
+        deleteBtn->hide();
+    // The table scrolls.
+    event->ignore();
+}
+
+void PBHUDCell::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (isSelected) {
+        QColor highlight = palette().color(QPalette::Highlight);
+        highlight.setAlpha(70);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(highlight);
+        painter.drawRoundedRect(rect().adjusted(4, 2, -4, -2), 6, 6);
+    }
+}

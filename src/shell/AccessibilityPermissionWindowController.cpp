@@ -1,0 +1,145 @@
+#include "shell/AccessibilityPermissionWindowController.h"
+
+#include "core/Alert.h"
+#include "core/NotificationNames.h"
+#include "core/TaviSettings.h"
+#include "platform/Analytics.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
+#include "platform/Workspace.h"
+#include "shell/ShellSeams.h"
+
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QUrl quickPasteHelpUrl()
+{
+    const QUrl url(L("Server.Page.Quickpastehelp"), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty())
+        return {};
+    return url;
+}
+
+} // namespace
+
+AccessibilityPermissionWindowController &AccessibilityPermissionWindowController::shared()
+{
+    static auto *controller = new AccessibilityPermissionWindowController;
+    return *controller;
+}
+
+AccessibilityPermissionWindowController::AccessibilityPermissionWindowController(QWidget *parent)
+    : RoundedPanelWindow(8, parent)
+{
+    setObjectName(QStringLiteral("AccessibilityPermissionWindowController"));
+    setWindowTitle(L("Accessibility.Permission.Title"));
+
+    auto *title = new QLabel(L("Accessibility.Permission.Title"), this);
+    QFont titleFont = title->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
+    title->setFont(titleFont);
+    auto *message = new QLabel(L("Accessibility.Permission.Message"), this);
+    message->setWordWrap(true);
+    permissionImgView = new QLabel(this);
+    permissionImgView->setObjectName(QStringLiteral("permissionImgView"));
+    permissionImgView->setAlignment(Qt::AlignCenter);
+
+    openBtn = new QPushButton(L("Accessibility.Permission.Open"), this);
+    openBtn->setObjectName(QStringLiteral("openBtn"));
+    cancelBtn = new QPushButton(L("Accessibility.Permission.Cancel"), this);
+    cancelBtn->setObjectName(QStringLiteral("cancelBtn"));
+    helpBtn = new QPushButton(L("Accessibility.Permission.Help"), this);
+    helpBtn->setObjectName(QStringLiteral("helpBtn"));
+    connect(openBtn, &QPushButton::clicked, this, &AccessibilityPermissionWindowController::openBtnAction);
+    connect(cancelBtn, &QPushButton::clicked, this, &AccessibilityPermissionWindowController::cancelBtnAction);
+    connect(helpBtn, &QPushButton::clicked, this, &AccessibilityPermissionWindowController::helpBtnAction);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(helpBtn);
+    buttons->addStretch();
+    buttons->addWidget(cancelBtn);
+    buttons->addWidget(openBtn);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 20, 24, 18);
+    layout->addWidget(title);
+    layout->addWidget(message);
+    layout->addWidget(permissionImgView);
+    layout->addLayout(buttons);
+    setFixedWidth(460);
+    windowDidLoad();
+}
+
+void AccessibilityPermissionWindowController::windowDidLoad()
+{
+    openBtn->setDefault(true);
+    openBtn->setFocus();
+    const QString imagePath = QStringLiteral(":/assets/images/%1.png").arg(L("Accessibility.Permission.ImageName"));
+    if (QFile::exists(imagePath))
+        permissionImgView->setPixmap(QPixmap(imagePath));
+    else
+        permissionImgView->hide();
+    adjustSize();
+    center();
+}
+
+void AccessibilityPermissionWindowController::present()
+{
+    showWindow();
+    makeKeyAndOrderFront();
+    center();
+}
+
+void AccessibilityPermissionWindowController::openBtnAction()
+{
+    openAccessibilitySettings();
+}
+
+void AccessibilityPermissionWindowController::cancelBtnAction()
+{
+    confirmDisableQuickPaste();
+}
+
+void AccessibilityPermissionWindowController::helpBtnAction()
+{
+    openQuickPasteHelp();
+}
+
+// This desktop has no permission pane: sending keys needs the XTest extension of the X server,
+// which the help page explains.
+void AccessibilityPermissionWindowController::openAccessibilitySettings()
+{
+    if (const QUrl url = quickPasteHelpUrl(); !url.isEmpty())
+        Workspace::shared().openUrl(url);
+    close();
+}
+
+void AccessibilityPermissionWindowController::confirmDisableQuickPaste()
+{
+    showAlert(L("Accessibility.Permission.Alert.Title"), L("Accessibility.Permission.Alert.Message"),
+              L("Accessibility.Permission.Alert.Confirm"), L("Accessibility.Permission.Alert.Cancel"), nullptr,
+              AlertStyle::informational, [this](ModalResponse response) {
+                  if (response == ModalResponse::alertFirstButtonReturn) {
+                      TaviSettings::shared().setQuickPasteEnable(false);
+                      auto &seams = ShellSeams::shared();
+                      if (seams.showPreferencesWindow)
+                          seams.showPreferencesWindow();
+                      if (seams.selectPreferencesTab && seams.selectPreferencesTab(0))
+                          NotificationCenter::defaultCenter().post(NotificationName::disableQuickPaste);
+                  }
+                  close();
+              });
+}
+
+void AccessibilityPermissionWindowController::openQuickPasteHelp()
+{
+    Analytics::trackEvent(QStringLiteral("ClickQuickPasteHelp"), {{QStringLiteral("source"), QStringLiteral("Permission_Alert")}});
+    if (const QUrl url = quickPasteHelpUrl(); !url.isEmpty())
+        Workspace::shared().openUrl(url);
+}

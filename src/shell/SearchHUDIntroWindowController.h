@@ -1,0 +1,23 @@
+#pragma once
+// The one-time window that introduces searching in the quick-paste panel, shown once the user
+// has copied a few times. Every owner shares the one persisted "shown" flag. Made from the scene
+// registry (storyboard "Whatsnew"). GUI thread.
+
+#include "platform/AutoCache.h"
+#include "shell/RoundedPanelWindow.h"
+
+class QPushButton;
+
+class SearchHUDIntroWindowController : public RoundedPanelWindow {
+    Q_OBJECT
+public:
+    static constexpr int kMinimumCopies = 3;
+
+    explicit SearchHUDIntroWindowController(QWidget *parent = nullptr);
+
+    // Shows the tip (on the main queue) when the user has copied often enough and it was never shown.
+    void showIfNeeded();
+
+    AutoCache<bool> hasShowHUDTip{QStringLiteral("hasShownSearchHUDTip"), false};
+    QPushButton *okBtn = nullptr;
+};

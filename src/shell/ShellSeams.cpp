@@ -1,0 +1,7 @@
+#include "shell/ShellSeams.h"
+
+ShellSeams &ShellSeams::shared()
+{
+    static ShellSeams seams;
+    return seams;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// What the shell calls of the windows and services that the layers above it provide. Each layer
+// fills its entries at start-up; an empty entry does nothing (and answers "not done"). GUI thread.
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QMenu;
+class QWidget;
+
+struct ShellSeams {
+    static ShellSeams &shared();
+
+    // Quick-paste panel: shows it when hidden, hides it when shown.
+    std::function<void()> toggleQuickPastePanel;
+    // Closes the window of the shared category list (created first when it does not exist).
+    std::function<void()> closeCategoryList;
+
+    // Preferences: shows the window; selects a tab of it (false when the window or its tabs do not exist).
+    std::function<void()> showPreferencesWindow;
+    std::function<bool(int index)> selectPreferencesTab;
+
+    // The color bar's active-screen monitor.
+    std::function<void()> startScreenMonitoring;
+    std::function<void()> stopScreenMonitoring;
+
+    // The menu of the status icon.
+    std::function<QMenu *()> statusBarMenu;
+
+    // Daily remote configuration: (re)start its timer and fetch at once; stop the timer.
+    std::function<void()> startRemoteConfiguration;
+    std::function<void()> stopRemoteConfiguration;
+    // The update check, with its new-version alert.
+    std::function<void()> checkForUpdate;
+
+    // Folder access for a copied file outside the granted folders; the sender may be null.
+    std::function<void(QWidget *sender, const QString &path)> showAuthorizer;
+
+    // Distributed notifications to the login helper (name, object).
+    std::function<void(const QString &name, const QString &object)> postDistributedNotification;
+
+    // Removes every entry (tests).
+    void reset() { *this = ShellSeams(); }
+};

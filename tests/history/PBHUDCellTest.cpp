@@ -1,0 +1,143 @@
+#include "core/TaviSettings.h"
+#include "history/PBHUDCell.h"
+#include "history/PBHUDTableView.h"
+#include "support/TestEnvironment.h"
+
+#include <QLabel>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+PBItem textItem(const QString &text)
+{
+    const PBCategory textKind(std::nullopt, QStringLiteral("Text"), Qt::white, Qt::black, PBDefaultCategory::text, false, false);
+    return PBItem(QUuid::createUuid(), text, {PBCategory::all(), textKind}, PBTextItemProvider(text),
+                  QDateTime::currentDateTime(), QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
+}
+
+QString label(const PBHUDCell &cell)
+{
+    return cell.lblShortCut->text();
+}
+
+const QString kReturn = QStringLiteral("\u23CE");
+
+} // namespace
+
+TEST(PBHUDCell, UnfilteredRowsShowTheirDigitKeyUpToTheCapacity)
+{
+    ScopedXdgHome home;
+    PBHUDCell cell;
+    cell.configureHUDCell(textItem(QStringLiteral("first")), 0, false);
+    EXPECT_EQ(label(cell), QStringLiteral("\u23181 or ") + kReturn);
+    cell.configureHUDCell(textItem(QStringLiteral("fourth")), 3, false);
+    EXPECT_EQ(label(cell), QStringLiteral("\u23184"));
+    cell.configureHUDCell(textItem(QStringLiteral("sixth")), 5, false);
+    EXPECT_EQ(label(cell), QString());
+}
+
+TEST(PBHUDCell, TheLabelFollowsTheSelection)
+{
+    ScopedXdgHome home;
+    PBHUDCell first;
+    PBHUDCell second;
+    PBHUDCell eighth;
+    first.configureHUDCell(textItem(QStringLiteral("a")), 0, false);
+    second.configureHUDCell(textItem(QStringLiteral("b")), 1, false);
+    eighth.configureHUDCell(textItem(QStringLiteral("h")), 7, false);
+    first.isSelected = false;
+    first.updateShortcutLabel();
+    second.isSelected = true;
+    second.updateShortcutLabel();
+    eighth.isSelected = true;
+    eighth.updateShortcutLabel();
+    EXPECT_EQ(label(first), QStringLiteral("\u23181"));
+    EXPECT_EQ(label(second), QStringLiteral("\u23182 or ") + kReturn);
+    EXPECT_EQ(label(eighth), kReturn);
+}
+
+TEST(PBHUDCell, SearchResultsShowOnlyTheReturnMark)
+{
+    ScopedXdgHome home;
+    PBHUDCell top;
+    PBHUDCell other;
+    top.configureHUDCell(textItem(QStringLiteral("a")), 0, true);
+    other.configureHUDCell(textItem(QStringLiteral("b")), 2, true);
+    EXPECT_EQ(label(top), kReturn);
+    EXPECT_EQ(label(other), QString());
+    other.isSelected = true;
+    other.updateShortcutLabel();
+    EXPECT_EQ(label(other), kReturn);
+}
+
+TEST(PBHUDCell, TheModifierSymbolFollowsTheSetting)
+{
+    ScopedXdgHome home;
+    PBHUDCell cell;
+    TaviSettings::shared().setHistoryQuickSelectionKey(PBHistoryQuickSelectionKey::option);
+    cell.configureHUDCell(textItem(QStringLiteral("b")), 1, false);
+    EXPECT_EQ(label(cell), QStringLiteral("\u23252"));
+    TaviSettings::shared().setHistoryQuickSelectionKey(PBHistoryQuickSelectionKey::control);
+    cell.configureHUDCell(textItem(QStringLiteral("b")), 1, false);
+    EXPECT_EQ(label(cell), QStringLiteral("\u23032"));
+}
+
+TEST(PBHUDCell, ShowsTheStartOfTheTextOrDashes)
+{
+    ScopedXdgHome home;
+    PBHUDCell cell;
+    cell.configureHUDCell(textItem(QString(500, QLatin1Char('x'))), 0, false);
+    EXPECT_EQ(cell.textField->text().size(), PBHUDCell::kMaxTextLength);
+    PBItem empty = textItem(QStringLiteral("gone"));
+    empty.setDataProvider(std::nullopt);
+    cell.configureHUDCell(empty, 0, false);
+    EXPECT_EQ(cell.textField->text(), QStringLiteral("--"));
+}
+
+TEST(PBHUDCell, TheDeleteButtonFollowsThePointerAndTheWheel)
+{
+    ScopedXdgHome home;
+    PBHUDCell cell;
+    int deletes = 0;
+    cell.deleteAction = [&] { ++deletes; };
+    cell.configureHUDCell(textItem(QStringLiteral("a")), 0, false);
+    cell.resize(400, 60);
+    cell.show();
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
+    QApplication::sendEvent(&cell, &enter);
+    EXPECT_TRUE(cell.deleteBtn->isVisible());
+    QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&cell, &wheel);
+    EXPECT_FALSE(cell.deleteBtn->isVisible());
+    QApplication::sendEvent(&cell, &enter);
+    cell.deleteBtn->click();
+    EXPECT_EQ(deletes, 1);
+}
+
+TEST(PBHUDTableView, MakesCellsOnlyForTheRowsInView)
+{
+    ScopedXdgHome home;
+    PBHUDTableView table;
+    int configured = 0;
+    table.setCellConfigurator([&](PBHUDCell *cell, int row) {
+        ++configured;
+        cell->configureHUDCell(textItem(QString::number(row)), row, false);
+    });
+    table.resize(600, 9 * 60);
+    table.setNumberOfRows(100000);
+    table.show();
+    table.reloadData();
+    EXPECT_LE(configured, 11);
+    EXPECT_EQ(table.findChildren<PBHUDCell *>().size(), 11);
+
+    table.selectRow(50000);
+    table.scrollRowToVisible(50000);
+    ASSERT_NE(table.cellForRow(50000), nullptr);
+    EXPECT_EQ(table.cellForRow(50000)->textField->text(), QStringLiteral("50000"));
+    EXPECT_TRUE(table.cellForRow(50000)->isSelected);
+    EXPECT_EQ(table.cellForRow(0), nullptr);
+}
