@@ -130,6 +130,7 @@ TEST(PBHUDTableView, MakesCellsOnlyForTheRowsInView)
     table.resize(600, 9 * 60);
     table.setNumberOfRows(100000);
     table.show();
+    configured = 0;
     table.reloadData();
     EXPECT_LE(configured, 11);
     EXPECT_EQ(table.findChildren<PBHUDCell *>().size(), 11);
