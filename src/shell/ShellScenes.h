@@ -1,0 +1,6 @@
+#pragma once
+// Registers the shell's windows with the scene registry. Main thread, once at start-up.
+
+namespace ShellScenes {
+void registerAll();
+}

@@ -1,0 +1,49 @@
+#include "controls/CheckMarkView.h"
+#include "history/CopyEffectHUDWindowController.h"
+#include "support/TestEnvironment.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+
+#include <gtest/gtest.h>
+
+TEST(CopyEffectHUDWindowController, ClosesItselfOneSecondAfterShowing)
+{
+    CopyEffectHUDWindowController panel;
+    QElapsedTimer clock;
+    clock.start();
+    panel.showWindow();
+    EXPECT_TRUE(panel.isVisible());
+    ASSERT_TRUE(waitUntil([&] { return !panel.isVisible(); }, 3000));
+    EXPECT_GE(clock.elapsed(), CopyEffectHUDWindowController::kCloseDelayMs - 50);
+}
+
+TEST(CopyEffectHUDWindowController, AnEarlierCloseAlsoEndsALaterShowing)
+{
+    CopyEffectHUDWindowController panel;
+    QElapsedTimer clock;
+    clock.start();
+    panel.showWindow();
+    waitUntil([&] { return clock.elapsed() >= 500; }, 1000);
+    panel.showWindow();
+    ASSERT_TRUE(waitUntil([&] { return !panel.isVisible(); }, 3000));
+    EXPECT_LT(clock.elapsed(), 1400);
+}
+
+TEST(CopyEffectHUDWindowController, DrawsTheMarkWhenShownAndClearsItWhenHidden)
+{
+    CopyEffectHUDWindowController panel;
+    panel.showWindow();
+    EXPECT_FALSE(panel.checkView()->markLayers().empty());
+    panel.close();
+    EXPECT_TRUE(panel.checkView()->markLayers().empty());
+}
+
+TEST(CopyEffectHUDWindowController, NeverTakesTheFocus)
+{
+    CopyEffectHUDWindowController panel;
+    EXPECT_TRUE(panel.testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(panel.windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_EQ(panel.label()->objectName(), QStringLiteral("label"));
+    EXPECT_EQ(panel.itemsCountLabel()->objectName(), QStringLiteral("itemsCountLabel"));
+}
