@@ -11,7 +11,11 @@
 #include "platform/memory/MemoryPasteboard.h"
 #include "platform/memory/RecordingKeyEventPoster.h"
 #include "platform/memory/RecordingShortcutMonitor.h"
+#include "platform/x11/X11KeyEventPoster.h"
+#include "platform/x11/X11MouseUpMonitor.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11ShortcutMonitor.h"
+#include "platform/x11/X11Workspace.h"
 
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
@@ -85,6 +89,20 @@ bool installX11()
     if (!pasteboard)
         return false;
     Pasteboard::setGeneral(std::move(pasteboard));
+    if (auto workspace = X11Workspace::create())
+        Workspace::setShared(std::move(workspace));
+    if (auto monitor = X11ShortcutMonitor::create())
+        ShortcutMonitor::setShared(std::move(monitor));
+    else
+        LOG_WARNING("PlatformBackends::install()", QStringLiteral("Global hot keys are not available"));
+    auto poster = X11KeyEventPoster::create();
+    AccessibilityTrust::setShared(std::make_unique<X11AccessibilityTrust>(poster != nullptr));
+    if (poster)
+        KeyEventPoster::setShared(std::move(poster));
+    else
+        LOG_WARNING("PlatformBackends::install()", QStringLiteral("No XTest extension: items cannot be pasted directly"));
+    if (auto mouse = X11MouseUpMonitor::create())
+        MouseUpMonitor::setShared(std::move(mouse));
     return true;
 }
 

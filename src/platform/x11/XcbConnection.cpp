@@ -1,5 +1,7 @@
 #include "platform/x11/XcbConnection.h"
 
+#include <xcb/res.h>
+
 #include <cstring>
 #include <optional>
 
@@ -121,4 +123,22 @@ std::optional<xcb_window_t> XcbConnection::windowProperty(xcb_window_t window, x
     xcb_window_t result = 0;
     std::memcpy(&result, value.constData(), 4);
     return result;
+}
+
+qint64 XcbConnection::processOfWindow(xcb_window_t window)
+{
+    if (window == XCB_WINDOW_NONE)
+        return 0;
+    if (std::optional<uint32_t> pid = cardinalProperty(window, atom("_NET_WM_PID")))
+        return *pid;
+    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    XcbReply<xcb_res_query_client_ids_reply_t> reply(
+        xcb_res_query_client_ids_reply(m_connection, xcb_res_query_client_ids(m_connection, 1, &spec), nullptr));
+    if (!reply)
+        return 0;
+    for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it)) {
+        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && xcb_res_client_id_value_value_length(it.data) >= 1)
+            return *xcb_res_client_id_value_value(it.data);
+    }
+    return 0;
 }

@@ -45,6 +45,8 @@ public:
     QByteArray property(xcb_window_t window, xcb_atom_t property, xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY);
     std::optional<uint32_t> cardinalProperty(xcb_window_t window, xcb_atom_t property);
     std::optional<xcb_window_t> windowProperty(xcb_window_t window, xcb_atom_t property);
+    // The process of the client that made the window: _NET_WM_PID, else the X-Resource answer; 0 unknown.
+    qint64 processOfWindow(xcb_window_t window);
 
 private:
     XcbConnection(xcb_connection_t *connection, xcb_screen_t *screen);

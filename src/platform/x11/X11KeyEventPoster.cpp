@@ -1,0 +1,114 @@
+#include "platform/x11/X11KeyEventPoster.h"
+
+#include "platform/Log.h"
+
+#include <xcb/xtest.h>
+
+#include <thread>
+#include <unistd.h>
+
+namespace {
+constexpr xcb_keysym_t kControlL = 0xffe3;
+constexpr xcb_keysym_t kLetterV = 0x76;
+} // namespace
+
+std::unique_ptr<X11KeyEventPoster> X11KeyEventPoster::create()
+{
+    std::unique_ptr<XcbConnection> connection = XcbConnection::open();
+    if (!connection)
+        return nullptr;
+    const xcb_query_extension_reply_t *xtest = xcb_get_extension_data(connection->raw(), &xcb_test_id);
+    if (!xtest || !xtest->present)
+        return nullptr;
+    return std::unique_ptr<X11KeyEventPoster>(new X11KeyEventPoster(std::move(connection)));
+}
+
+X11KeyEventPoster::X11KeyEventPoster(std::unique_ptr<XcbConnection> connection)
+    : m_connection(std::move(connection))
+{
+    m_queue.async([this] { m_keyboard = std::make_unique<X11Keyboard>(*m_connection); });
+}
+
+X11KeyEventPoster::~X11KeyEventPoster()
+{
+    m_queue.shutdown();
+}
+
+void X11KeyEventPoster::postPasteKeystroke()
+{
+    m_queue.async([this] { paste(); });
+}
+
+xcb_window_t X11KeyEventPoster::focusedWindow()
+{
+    if (std::optional<xcb_window_t> active =
+            m_connection->windowProperty(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW"));
+        active && *active != XCB_WINDOW_NONE)
+        return *active;
+    xcb_connection_t *c = m_connection->raw();
+    XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    return focus ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+void X11KeyEventPoster::fakeKey(uint8_t type, xcb_keycode_t keycode)
+{
+    xcb_test_fake_input(m_connection->raw(), type, keycode, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
+}
+
+void X11KeyEventPoster::paste()
+{
+    // The program hides so that the previous window gets the focus back: wait for that.
+    const auto deadline = std::chrono::steady_clock::now() + kFocusTimeout;
+    const qint64 ownProcess = ::getpid();
+    for (;;) {
+        const xcb_window_t window = focusedWindow();
+        if (window > XCB_INPUT_FOCUS_POINTER_ROOT && m_connection->processOfWindow(window) != ownProcess)
+            break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            LOG_WARNING("X11KeyEventPoster::paste()",
+                        QStringLiteral("Focus did not return to another window; the paste keystroke is not sent"));
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    xcb_connection_t *c = m_connection->raw();
+    // A modifier still held (the hot key's Super, say) would turn Ctrl+V into another chord.
+    XcbReply<xcb_query_keymap_reply_t> keymap(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
+    if (keymap) {
+        for (int code = 8; code < 256; ++code) {
+            if ((keymap->keys[code / 8] & (1 << (code % 8))) && m_keyboard->isModifierKey(xcb_keycode_t(code)))
+                fakeKey(XCB_KEY_RELEASE, xcb_keycode_t(code));
+        }
+    }
+    const std::optional<xcb_keycode_t> control = m_keyboard->keycodeFor(kControlL);
+    const std::optional<xcb_keycode_t> v = m_keyboard->keycodeFor(kLetterV);
+    if (!control || !v) {
+        LOG_WARNING("X11KeyEventPoster::paste()", QStringLiteral("The keyboard has no Ctrl or V key"));
+        return;
+    }
+    fakeKey(XCB_KEY_PRESS, *control);
+    fakeKey(XCB_KEY_PRESS, *v);
+    fakeKey(XCB_KEY_RELEASE, *v);
+    fakeKey(XCB_KEY_RELEASE, *control);
+    // A round trip: the server has taken all four before the queue moves on.
+    XcbReply<xcb_get_input_focus_reply_t> sync(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    LOG_DEBUG("X11KeyEventPoster::paste()", QStringLiteral("Paste keystroke sent"));
+}
+
+bool X11AccessibilityTrust::isProcessTrusted(bool prompt)
+{
+    if (!m_hasXTest && prompt)
+        LOG_WARNING("X11AccessibilityTrust::isProcessTrusted()",
+                    QStringLiteral("The X server has no XTest extension: keystrokes cannot be sent"));
+    return m_hasXTest;
+}
+
+bool X11AccessibilityTrust::serverHasXTest()
+{
+    std::unique_ptr<XcbConnection> connection = XcbConnection::open();
+    if (!connection)
+        return false;
+    const xcb_query_extension_reply_t *xtest = xcb_get_extension_data(connection->raw(), &xcb_test_id);
+    return xtest && xtest->present;
+}

@@ -1,0 +1,180 @@
+#include "X11TestSupport.h"
+
+#include "platform/x11/X11KeyEventPoster.h"
+#include "platform/x11/X11MouseUpMonitor.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11ShortcutMonitor.h"
+#include "support/TestEnvironment.h"
+
+#include <QRandomGenerator>
+#include <QWidget>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+using namespace X11Test;
+
+namespace {
+bool xdotool(const QStringList &arguments)
+{
+    bool ok = false;
+    run(QStringLiteral("xdotool"), arguments, {}, &ok);
+    return ok;
+}
+
+// Keys the server holds down right now.
+QList<int> pressedKeys()
+{
+    QList<int> pressed;
+    auto connection = XcbConnection::open();
+    xcb_connection_t *c = connection->raw();
+    XcbReply<xcb_query_keymap_reply_t> keymap(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
+    for (int code = 8; keymap && code < 256; ++code) {
+        if (keymap->keys[code / 8] & (1 << (code % 8)))
+            pressed.append(code);
+    }
+    return pressed;
+}
+
+bool numLockIsOn()
+{
+    auto connection = XcbConnection::open();
+    xcb_connection_t *c = connection->raw();
+    XcbReply<xcb_query_pointer_reply_t> pointer(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, connection->root()), nullptr));
+    X11Keyboard keyboard(*connection);
+    return pointer && (pointer->mask & keyboard.numLockMask());
+}
+
+const Shortcut kCommandJ(38, Shortcut::kCommand);
+} // namespace
+
+TEST(X11ShortcutMonitor, SuperJFiresWithNumLockOffAndOn)
+{
+    auto monitor = X11ShortcutMonitor::create();
+    ASSERT_NE(monitor, nullptr);
+    int fired = 0;
+    ASSERT_TRUE(monitor->registerShortcut(kCommandJ, [&] { ++fired; }));
+    EXPECT_TRUE(monitor->isShortcutRegistered(kCommandJ));
+
+    ASSERT_FALSE(numLockIsOn());
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
+    EXPECT_TRUE(waitUntil([&] { return fired == 1; }));
+
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+    ASSERT_TRUE(numLockIsOn());
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
+    EXPECT_TRUE(waitUntil([&] { return fired == 2; }));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
+
+    // Without the modifier, or with another, nothing fires.
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+j")}));
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(fired, 2);
+
+    monitor->unregisterShortcut(kCommandJ);
+    EXPECT_FALSE(monitor->isShortcutRegistered(kCommandJ));
+    waitUntil([] { return false; }, 100);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(fired, 2);
+}
+
+TEST(X11ShortcutMonitor, ACombinationAnotherProgramHoldsIsRefused)
+{
+    // Two monitors are two X clients: the second is "another program" to the server.
+    auto holder = X11ShortcutMonitor::create();
+    auto monitor = X11ShortcutMonitor::create();
+    const Shortcut shiftCommandC(8, Shortcut::kShift | Shortcut::kCommand);
+    ASSERT_TRUE(holder->registerShortcut(shiftCommandC, [] {}));
+    EXPECT_FALSE(monitor->registerShortcut(shiftCommandC, [] {}));
+    EXPECT_FALSE(monitor->isShortcutRegistered(shiftCommandC));
+
+    // Once released, it can be had; and the refusal left nothing half-grabbed behind.
+    holder->unregisterAllShortcuts();
+    int fired = 0;
+    EXPECT_TRUE(monitor->registerShortcut(shiftCommandC, [&] { ++fired; }));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+super+c")}));
+    EXPECT_TRUE(waitUntil([&] { return fired == 1; }));
+}
+
+TEST(X11ShortcutMonitor, AHeldHotKeyFiresOnce)
+{
+    auto monitor = X11ShortcutMonitor::create();
+    int fired = 0;
+    ASSERT_TRUE(monitor->registerShortcut(Shortcut(4, Shortcut::kCommand), [&] { ++fired; }));
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("super+h")}));
+    waitUntil([] { return false; }, 700); // long enough for the server's auto-repeat
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("super+h")}));
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(fired, 1);
+}
+
+TEST(X11KeyEventPoster, ThePasteLandsInAnotherProgramsFieldAndNoKeyStaysHeld)
+{
+    auto pasteboard = X11Pasteboard::create();
+    auto poster = X11KeyEventPoster::create();
+    ASSERT_NE(poster, nullptr);
+    EXPECT_TRUE(X11AccessibilityTrust(X11AccessibilityTrust::serverHasXTest()).isProcessTrusted(true));
+
+    Peer field({QStringLiteral("field")});
+    const QByteArray window = field.waitForLine("READY:");
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(window)}));
+
+    const QString text = QStringLiteral("pasted ✓ %1").arg(QRandomGenerator::global()->bounded(100000));
+    PasteboardItem item;
+    item.setString(PasteboardType::string, text);
+    pasteboard->write({item});
+
+    // The user still holds the hot key's Super when the paste goes out.
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("super")}));
+    poster->postPasteKeystroke();
+    EXPECT_EQ(QString::fromUtf8(field.waitForLine("TEXT:")), text);
+    waitUntil([] { return false; }, 100);
+    EXPECT_TRUE(pressedKeys().isEmpty()) << "held keys: " << pressedKeys().size();
+}
+
+TEST(X11MouseUpMonitor, ReleasesElsewhereGoToGlobalMonitorsAndOnOurWindowsToLocalOnes)
+{
+    auto monitor = X11MouseUpMonitor::create();
+    ASSERT_NE(monitor, nullptr);
+    QList<QPoint> global;
+    QList<QPoint> local;
+    const auto globalToken = monitor->addGlobalLeftMouseUpMonitor([&](QPoint at) { global.append(at); });
+    ASSERT_NE(globalToken, 0u);
+    monitor->addLocalLeftMouseUpMonitor([&](QPoint at) { local.append(at); });
+
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("900"), QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(waitUntil([&] { return !global.isEmpty(); }));
+    EXPECT_EQ(global.first(), QPoint(1500, 900));
+    EXPECT_TRUE(local.isEmpty());
+
+    // The right button is not watched.
+    ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("3")}));
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(global.size(), 1);
+
+    QWidget own;
+    own.setGeometry(200, 200, 300, 200);
+    own.show();
+    ASSERT_TRUE(waitUntil([&] { return own.isVisible() && own.windowHandle() && own.windowHandle()->isExposed(); }));
+    waitUntil([] { return false; }, 200);
+    // A release over our own window: the global monitor leaves it to the local ones.
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("350"), QStringLiteral("300"),
+                         QStringLiteral("click"), QStringLiteral("1")}));
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(global.size(), 1) << "a release on our own window is not global";
+    // Local monitors see releases in our windows as the application receives them.
+    QTest::mouseClick(own.windowHandle(), Qt::LeftButton, {}, QPoint(20, 30));
+    ASSERT_EQ(local.size(), 1);
+    EXPECT_EQ(local.first(), own.windowHandle()->mapToGlobal(QPoint(20, 30)));
+    QTest::mouseClick(own.windowHandle(), Qt::RightButton, {}, QPoint(20, 30));
+    EXPECT_EQ(local.size(), 1);
+
+    monitor->removeMonitor(globalToken);
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("900"), QStringLiteral("click"), QStringLiteral("1")}));
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(global.size(), 1);
+}
