@@ -166,12 +166,14 @@ TEST(X11MouseUpMonitor, ReleasesElsewhereGoToGlobalMonitorsAndOnOurWindowsToLoca
                          QStringLiteral("click"), QStringLiteral("1")}));
     waitUntil([] { return false; }, 300);
     EXPECT_EQ(global.size(), 1) << "a release on our own window is not global";
-    // Local monitors see releases in our windows as the application receives them.
+    // Local monitors see releases in our windows as the application receives them. (Whether the
+    // window manager passed the click above on to us varies; count from here.)
+    const qsizetype before = local.size();
     QTest::mouseClick(own.windowHandle(), Qt::LeftButton, {}, QPoint(20, 30));
-    ASSERT_EQ(local.size(), 1);
-    EXPECT_EQ(local.first(), own.windowHandle()->mapToGlobal(QPoint(20, 30)));
+    ASSERT_EQ(local.size(), before + 1);
+    EXPECT_EQ(local.last(), own.windowHandle()->mapToGlobal(QPoint(20, 30)));
     QTest::mouseClick(own.windowHandle(), Qt::RightButton, {}, QPoint(20, 30));
-    EXPECT_EQ(local.size(), 1);
+    EXPECT_EQ(local.size(), before + 1);
 
     monitor->removeMonitor(globalToken);
     ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("900"), QStringLiteral("click"), QStringLiteral("1")}));
