@@ -60,12 +60,12 @@ TEST(X11ShortcutMonitor, SuperJFiresWithNumLockOffAndOn)
 
     ASSERT_FALSE(numLockIsOn());
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
-    EXPECT_TRUE(waitUntil([&] { return fired == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return fired == 1; }, 5000)) << "fired " << fired;
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
     ASSERT_TRUE(numLockIsOn());
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
-    EXPECT_TRUE(waitUntil([&] { return fired == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return fired == 2; }, 5000)) << "fired " << fired;
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")}));
 
     // Without the modifier, or with another, nothing fires.
@@ -96,7 +96,7 @@ TEST(X11ShortcutMonitor, ACombinationAnotherProgramHoldsIsRefused)
     int fired = 0;
     EXPECT_TRUE(monitor->registerShortcut(shiftCommandC, [&] { ++fired; }));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+super+c")}));
-    EXPECT_TRUE(waitUntil([&] { return fired == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return fired == 1; }, 5000)) << "fired " << fired;
 }
 
 TEST(X11ShortcutMonitor, AHeldHotKeyFiresOnce)
