@@ -35,6 +35,7 @@ PBCategoryManager::PBCategoryManager(std::shared_ptr<ManagedObjectContext> conte
 
 QList<std::shared_ptr<PBCategoryRecord>> PBCategoryManager::refetch() const
 {
+    std::lock_guard lock(context()->mutex());
     m_storage.fetchRecords(std::nullopt, {{kIndex, true}});
     return m_storage.fetchedObjects().value_or(QList<std::shared_ptr<PBCategoryRecord>>());
 }

@@ -54,8 +54,8 @@ void PBFileItemProvider::bookmarkLocation(BookmarkReason reason) const
     if (cacher.hasBookMark(authorizedRootPath()))
         return;
     if (reason == BookmarkReason::Created)
-        LOG_DEBUG("init(url:)", QStringLiteral("Setting bookmark when initial provider..."));
+        LOG_DEBUG("PBFileItemProvider()", QStringLiteral("Setting bookmark when initial provider..."));
     else
-        LOG_DEBUG("url", QStringLiteral("Setting bookmark when set provider url..."));
+        LOG_DEBUG("setUrl()", QStringLiteral("Setting bookmark when set provider url..."));
     cacher.store({m_url});
 }

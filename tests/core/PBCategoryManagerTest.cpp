@@ -165,6 +165,12 @@ TEST_F(CategoryManager, DuplicateIdsShowTheFirstByIndexOnly)
     EXPECT_EQ(filterCategories(categories, QStringLiteral("U1")).size(), 1);
     EXPECT_EQ(manager.categoryWithId(QStringLiteral("U1"))->name(), QStringLiteral("Earlier"));
     EXPECT_EQ(manager.fetchCategories().size(), 10);
+
+    addRecord(QStringLiteral("U2"), QStringLiteral("custom"), 10, QStringLiteral("First stored"));
+    addRecord(QStringLiteral("U2"), QStringLiteral("custom"), 10, QStringLiteral("Second stored"));
+    ASSERT_TRUE(context()->save());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(manager.categoryWithId(QStringLiteral("U2"))->name(), QStringLiteral("First stored"));
 }
 
 TEST_F(CategoryManager, ReorderingMovesEveryRecordOfAnId)
