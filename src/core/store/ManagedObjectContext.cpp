@@ -676,17 +676,17 @@ void ManagedObjectContext::mergeDeletedObjects(const QList<ManagedObjectPtr> &ob
     for (const auto &object : objects) {
         if (!object || object->m_context != this || object->m_rowId <= 0)
             continue;
-        const EntityDescription &entity = object->entity();
-        if (object->m_links) {
-            for (size_t i = 0; i < entity.relationships.size(); ++i) {
-                if (entity.relationships[i].kind != RelationshipDescription::Kind::OwnedMany)
-                    continue;
-                const auto children = object->m_links->relationships[i].objects;
-                for (const auto &child : children)
-                    if (child->m_context == this && child->m_state == ManagedObject::StoreDeleted)
-                        remove(*child);
-            }
+        // Owned records the batch delete took with it go too.
+        QList<ManagedObjectPtr> owned;
+        for (const auto &entry : m_storeDeleted) {
+            const ManagedObject &candidate = *entry.second;
+            if (candidate.m_links && &candidate.entity() != &object->entity() && candidate.entity().ownerEntity
+                && &candidate.entity().ownerEntity() == &object->entity()
+                && candidate.m_links->ownerRowId == object->m_rowId)
+                owned.append(entry.second);
         }
+        for (const auto &child : std::as_const(owned))
+            remove(*child);
         cutLinksTo(*object);
         remove(*object);
     }

@@ -211,7 +211,7 @@ SQLite::Statement &PersistentStore::statement(const QString &sql)
     if (it == m_statements.end())
         it = m_statements.insert(sql, std::make_shared<SQLite::Statement>(*m_database, sql.toStdString()));
     SQLite::Statement &statement = **it;
-    statement.reset();
+    statement.tryReset(); // a statement that failed last time reports that error again here
     statement.clearBindings();
     return statement;
 }

@@ -1,0 +1,137 @@
+#include "StoreTestSupport.h"
+
+#include "support/TestEnvironment.h"
+#include "core/store/CoreDataManager.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+const QList<SortKey> kNewestFirst = {{QStringLiteral("modifiedAt"), false}};
+
+class CountingDelegate : public FetchedResultsControllerDelegate {
+public:
+    void controllerDidChangeContent(const void *) override { ++changes; }
+    int changes = 0;
+};
+} // namespace
+
+TEST_F(StoreTest, HistoryRecordsListPinnedOnesFirstCategoriesOnlyTheMainList)
+{
+    CoreDataManager<PBItemRecord> storage(context());
+    EXPECT_FALSE(storage.objects());
+    item(QStringLiteral("pinned old"), 1, true);
+    item(QStringLiteral("pinned new"), 2, true);
+    item(QStringLiteral("newest"), 9);
+    item(QStringLiteral("older"), 3);
+    storage.setupStickyFetchedResultsController();
+    storage.setupFetchedResultsController(Predicate::equal(QStringLiteral("is_sticky"), false), kNewestFirst);
+    EXPECT_EQ(texts(storage.objects()), (QStringList{"pinned new", "pinned old", "newest", "older"}));
+    EXPECT_EQ(texts(storage.fetchedObjects()), (QStringList{"newest", "older"}));
+
+    CoreDataManager<PBCategoryRecord> categories(context());
+    category(QStringLiteral("b"), 1);
+    category(QStringLiteral("a"), 0);
+    categories.setupStickyFetchedResultsController(); // no such key here: built, without results
+    categories.fetchRecords(std::nullopt, {{QStringLiteral("index"), true}});
+    ASSERT_TRUE(categories.objects());
+    ASSERT_EQ(categories.objects()->size(), 2);
+    EXPECT_EQ(categories.objects()->first()->id(), QStringLiteral("a"));
+}
+
+TEST_F(StoreTest, ControllersAreReplacedAndTakeTheDelegateOfTheirBuild)
+{
+    CoreDataManager<PBItemRecord> storage(context());
+    item(QStringLiteral("b"), 1);
+    item(QStringLiteral("a"), 2);
+    storage.setupFetchedResultsController(std::nullopt, {});
+    auto first = storage.fetchedRC();
+    EXPECT_TRUE(first->fetchRequest().sortDescriptors.isEmpty());
+    EXPECT_EQ(texts(storage.fetchedObjects()), (QStringList{"b", "a"}));
+
+    auto delegate = std::make_shared<CountingDelegate>();
+    storage.setDelegate(delegate);
+    EXPECT_TRUE(first->delegate().expired());
+    storage.fetchRecords(std::nullopt, {{QStringLiteral("text"), true}});
+    EXPECT_NE(storage.fetchedRC(), first);
+    EXPECT_EQ(storage.fetchedRC()->delegate().lock(), delegate);
+    EXPECT_EQ(delegate->changes, 1);
+    EXPECT_EQ(texts(storage.fetchedObjects()), (QStringList{"a", "b"}));
+}
+
+TEST_F(StoreTest, TheMainListCountsItsObjects)
+{
+    CoreDataManager<PBItemRecord> storage(context());
+    EXPECT_FALSE(storage.numberOfObjects());
+    storage.setupFetchedResultsController(Predicate::equal(QStringLiteral("text"), QStringLiteral("none")), {});
+    EXPECT_EQ(storage.numberOfObjects(), 0);
+    item(QStringLiteral("x"));
+    storage.setupFetchedResultsController(std::nullopt, {});
+    EXPECT_EQ(storage.numberOfObjects(), 1);
+    storage.deleteAt({0, 0});
+    storage.deleteAt({0, 5}); // outside the list: nothing
+    storage.setupFetchedResultsController(std::nullopt, {});
+    EXPECT_EQ(storage.numberOfObjects(), 0);
+}
+
+TEST_F(StoreTest, AnAsynchronousFetchCompletesOnceOnTheMainThreadEvenWhenItFails)
+{
+    CoreDataManager<PBItemRecord> storage(context());
+    item(QStringLiteral("cafe"), 1);
+    item(QStringLiteral("tea"), 2);
+    int calls = 0, failedCalls = 0;
+    QStringList found;
+    bool onMainThread = false;
+    std::optional<StoreError> failure;
+    storage.asyncFetch(Predicate::contains(QStringLiteral("text"), QStringLiteral("CAFÉ")), std::nullopt,
+                       [&](const AsynchronousFetchResult<PBItemRecord> &result) {
+                           ++calls;
+                           onMainThread = QThread::currentThread() == qApp->thread();
+                           found = texts(result.finalResult);
+                       });
+    storage.asyncFetch(Predicate::equal(QStringLiteral("nonsense"), 1), std::nullopt,
+                       [&](const AsynchronousFetchResult<PBItemRecord> &result) {
+                           ++failedCalls;
+                           EXPECT_TRUE(result.finalResult && result.finalResult->isEmpty());
+                           failure = result.error;
+                       });
+    ASSERT_TRUE(waitUntil([&] { return calls && failedCalls; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(failedCalls, 1);
+    EXPECT_TRUE(onMainThread);
+    EXPECT_EQ(found, QStringList{"cafe"});
+    EXPECT_TRUE(failure);
+}
+
+// Lists are refreshed on one thread while another reads them and inserts; under ASan a read
+// without the lock shows up here.
+TEST_F(StoreTest, ListsMayBeReadWhileAnotherThreadRefreshesThem)
+{
+    CoreDataManager<PBItemRecord> storage(context());
+    for (int i = 0; i < 50; ++i)
+        item(QString::number(i), i, i % 5 == 0);
+    ASSERT_TRUE(context()->save());
+    std::atomic<bool> stop = false;
+    std::thread writer([&] {
+        for (int i = 0; i < 200; ++i) {
+            auto record = storage.newRecord();
+            record->setModifiedAt(at(100 + i));
+            storage.refreshStickyRecords();
+            storage.fetchRecords(Predicate::equal(QStringLiteral("is_sticky"), false), kNewestFirst);
+        }
+        stop = true;
+    });
+    qsizetype seen = 0;
+    while (!stop) {
+        if (auto objects = storage.objects())
+            for (const auto &record : *objects)
+                seen += record->modifiedAt().isValid() ? 1 : 0;
+        storage.numberOfObjects();
+    }
+    writer.join();
+    EXPECT_GT(seen, 0);
+    EXPECT_EQ(storage.numberOfObjects(), 240);
+}

@@ -1,0 +1,151 @@
+#include "StoreTestSupport.h"
+
+namespace {
+const QList<SortDescriptor> kNewestFirst = {{QStringLiteral("modifiedAt"), false}};
+Predicate notSticky()
+{
+    return Predicate::equal(QStringLiteral("is_sticky"), false);
+}
+} // namespace
+
+TEST_F(StoreTest, FetchesSeeUnsavedInsertsUpdatesAndDeletes)
+{
+    auto a = item(QStringLiteral("a"), 1);
+    auto b = item(QStringLiteral("b"), 2);
+    item(QStringLiteral("c"), 3);
+    ASSERT_TRUE(context()->save());
+
+    item(QStringLiteral("d"), 4);
+    a->setModifiedAt(at(5));
+    context()->deleteObject(b);
+    EXPECT_EQ(fetchTexts(notSticky(), kNewestFirst), (QStringList{"a", "d", "c"}));
+
+    // Saved, the same answer comes from the store alone.
+    ASSERT_TRUE(context()->save());
+    reopen();
+    EXPECT_EQ(fetchTexts(notSticky(), kNewestFirst), (QStringList{"a", "d", "c"}));
+}
+
+TEST_F(StoreTest, AChangedRecordIsTestedAgainstThePredicate)
+{
+    auto a = item(QStringLiteral("a"), 1);
+    item(QStringLiteral("b"), 2);
+    ASSERT_TRUE(context()->save());
+    a->setIs_sticky(true);
+    EXPECT_EQ(fetchTexts(notSticky(), kNewestFirst), QStringList{"b"});
+    EXPECT_EQ(fetchTexts(Predicate::equal(QStringLiteral("is_sticky"), true)), QStringList{"a"});
+}
+
+TEST_F(StoreTest, EqualSortKeysKeepStoreOrderThenInsertionOrder)
+{
+    item(QStringLiteral("first"), 7);
+    item(QStringLiteral("second"), 7);
+    ASSERT_TRUE(context()->save());
+    item(QStringLiteral("third"), 7);
+    item(QStringLiteral("fourth"), 7);
+    item(QStringLiteral("newest"), 9);
+    const QStringList expected{"newest", "first", "second", "third", "fourth"};
+    EXPECT_EQ(fetchTexts(std::nullopt, kNewestFirst), expected);
+    ASSERT_TRUE(context()->save());
+    reopen();
+    EXPECT_EQ(fetchTexts(std::nullopt, kNewestFirst), expected);
+}
+
+TEST_F(StoreTest, ContainsIgnoresCaseAndDiacriticsBeyondAscii)
+{
+    item(QStringLiteral("Café Crème"));
+    item(QStringLiteral("ÉCOLE ÜBER STRASSE"));
+    item(QStringLiteral("plain"));
+    auto search = [&](const QString &keyword) {
+        QStringList found = fetchTexts(Predicate::contains(QStringLiteral("text"), keyword));
+        found.sort();
+        return found;
+    };
+    for (int pass = 0; pass < 2; ++pass) { // unsaved, then from the store
+        SCOPED_TRACE(pass ? "stored" : "unsaved");
+        EXPECT_EQ(search(QStringLiteral("cafe")), QStringList{"Café Crème"});
+        EXPECT_EQ(search(QStringLiteral("CRÈME")), QStringList{"Café Crème"});
+        EXPECT_EQ(search(QStringLiteral("école")), QStringList{"ÉCOLE ÜBER STRASSE"});
+        EXPECT_EQ(search(QStringLiteral("uber")), QStringList{"ÉCOLE ÜBER STRASSE"});
+        EXPECT_TRUE(search(QString()).isEmpty());
+        EXPECT_TRUE(search(QStringLiteral("%")).isEmpty());
+        ASSERT_TRUE(context()->save());
+        reopen();
+    }
+}
+
+TEST_F(StoreTest, UserTextInPredicatesIsNeverSql)
+{
+    item(QStringLiteral("it's a \"test\"; DROP TABLE PBItemRecord; --"));
+    item(QStringLiteral("other"));
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(fetchTexts(Predicate::contains(QStringLiteral("text"), QStringLiteral("'; DROP"))).size(), 0);
+    EXPECT_EQ(fetchTexts(Predicate::contains(QStringLiteral("text"), QStringLiteral("s a \"test\"; DROP"))).size(), 1);
+    EXPECT_EQ(rowCount("PBItemRecord"), 2);
+}
+
+// The in-memory test of unsaved records and the SQL of stored ones must agree, missing values
+// included (a comparison with a missing value is false, so NOT of it is true).
+TEST_F(StoreTest, StoredAndUnsavedRecordsAnswerEveryPredicateAlike)
+{
+    auto build = [&] {
+        auto a = item(QStringLiteral("alpha"), 1);
+        a->setAppName(QStringLiteral("Editor"));
+        a->setComment(QStringLiteral("note"));
+        auto b = item(QStringLiteral("beta"), 2, true);
+        b->setAppName(QStringLiteral("Browser"));
+        auto c = item(QStringLiteral("gamma"), 3);
+        c->setModifiedAt({});
+        c->setText({});
+    };
+    const QList<Predicate> predicates = {
+        Predicate::equal(QStringLiteral("comment"), QVariant()),
+        Predicate::compare(QStringLiteral("comment"), Predicate::Comparison::NotEqual, QStringLiteral("note")),
+        !Predicate::compare(QStringLiteral("modifiedAt"), Predicate::Comparison::Less, at(2)),
+        Predicate::compare(QStringLiteral("modifiedAt"), Predicate::Comparison::GreaterOrEqual, at(2)),
+        !Predicate::contains(QStringLiteral("text"), QStringLiteral("A")),
+        Predicate::in(QStringLiteral("appName"), {QStringLiteral("Editor"), QStringLiteral("Browser"), QVariant()}),
+        !Predicate::in(QStringLiteral("appName"), {QStringLiteral("Editor")}),
+        Predicate::contains(QStringLiteral("text"), QStringLiteral("et")) || Predicate::equal(QStringLiteral("is_sticky"), true),
+        Predicate::andPredicate({}),
+        Predicate::orPredicate({}),
+        Predicate::in(QStringLiteral("text"), {}),
+    };
+    build();
+    QList<QStringList> unsaved;
+    for (const Predicate &predicate : predicates)
+        unsaved << fetchTexts(predicate);
+    ASSERT_TRUE(context()->save());
+    reopen();
+    for (qsizetype i = 0; i < predicates.size(); ++i)
+        EXPECT_EQ(fetchTexts(predicates[i]), unsaved[i]) << predicates[i].format().toStdString();
+    EXPECT_EQ(unsaved[0], (QStringList{"beta", ""}));
+    EXPECT_EQ(unsaved[2], (QStringList{"beta", ""}));
+}
+
+TEST_F(StoreTest, AnUnknownKeyIsAnErrorNotACrash)
+{
+    item(QStringLiteral("a"));
+    auto request = PBItemRecord::fetchRequest();
+    request.predicate = Predicate::equal(QStringLiteral("nonsense"), 1);
+    StoreError error;
+    EXPECT_FALSE(context()->execute(request, &error));
+    EXPECT_TRUE(error.description.contains(QStringLiteral("nonsense")));
+    request.predicate.reset();
+    request.sortDescriptors = {{QStringLiteral("nonsense"), true}};
+    EXPECT_FALSE(context()->execute(request, &error));
+}
+
+TEST_F(StoreTest, RecordsCanBeFoundByTheirCategoryAndAsAGivenSet)
+{
+    auto group = category(QStringLiteral("g"));
+    auto a = item(QStringLiteral("a"), 1);
+    auto b = item(QStringLiteral("b"), 2);
+    item(QStringLiteral("c"), 3);
+    a->addCategoriesObject(group);
+    ASSERT_TRUE(context()->save());
+    b->addCategoriesObject(group);
+    EXPECT_EQ(fetchTexts(Predicate::relationshipContains(QStringLiteral("categories"), group), kNewestFirst),
+              (QStringList{"b", "a"}));
+    EXPECT_EQ(fetchTexts(Predicate::selfIn({a, b}), kNewestFirst), (QStringList{"b", "a"}));
+}

@@ -1,0 +1,106 @@
+#include "core/store/CoreDataStack.h"
+#include "core/store/PBItemRecord.h"
+#include "platform/NotificationCenter.h"
+
+#include <SQLiteCpp/Database.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+QByteArray digest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+QStringList asideFiles(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("PBHistory.sqlite.damaged-*")}, QDir::Files);
+}
+
+void writeItemAndSave(CoreDataStack &stack)
+{
+    auto record = stack.managedContext()->insertNewObject<PBItemRecord>();
+    record->setText(QStringLiteral("works"));
+    EXPECT_TRUE(stack.managedContext()->save());
+    EXPECT_EQ(stack.managedContext()->fetch(PBItemRecord::fetchRequest())->size(), 1);
+}
+} // namespace
+
+TEST(StoreOpening, ANewStoreGetsTheCurrentSchema)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/PBHistory.sqlite");
+    {
+        CoreDataStack stack(path);
+        EXPECT_FALSE(stack.storeProblem());
+        writeItemAndSave(stack);
+    }
+    SQLite::Database database(path.toStdString());
+    EXPECT_EQ(database.execAndGet("PRAGMA user_version").getInt(), PersistentStore::kSchemaVersion);
+    EXPECT_EQ(database.execAndGet("PRAGMA journal_mode").getString(), "wal");
+    for (const char *index : {"PBItemRecord_uuid", "PBItemRecord_dataHash", "PBItemRecord_sticky_modifiedAt",
+                              "PBItemRecord_categories_category"}) {
+        EXPECT_EQ(database.execAndGet(std::string("SELECT count(*) FROM sqlite_master WHERE name = '") + index + "'").getInt(), 1)
+            << index;
+    }
+}
+
+TEST(StoreOpening, AStoreOfANewerVersionIsLeftUntouched)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/PBHistory.sqlite");
+    {
+        SQLite::Database newer(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+        newer.exec("CREATE TABLE future (x); INSERT INTO future VALUES (1); PRAGMA user_version = 99");
+    }
+    const QByteArray before = digest(path);
+    {
+        CoreDataStack stack(path);
+        ASSERT_TRUE(stack.storeProblem());
+        EXPECT_EQ(stack.storeProblem()->kind, StoreProblem::Kind::NewerVersion);
+        EXPECT_TRUE(stack.storeProblem()->message().contains(path));
+        writeItemAndSave(stack); // the session still works, on a store of its own
+        stack.setupContainer();  // and keeps that store across a rebuild
+        EXPECT_EQ(stack.managedContext()->fetch(PBItemRecord::fetchRequest())->size(), 1);
+    }
+    EXPECT_EQ(digest(path), before);
+    EXPECT_TRUE(asideFiles(dir.path()).isEmpty());
+}
+
+TEST(StoreOpening, ADamagedStoreIsKeptAsideAndANewOneStarted)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/PBHistory.sqlite");
+    QFile garbage(path);
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(8192, 'x'));
+    garbage.close();
+    const QByteArray before = digest(path);
+
+    QString told;
+    const auto token = NotificationCenter::defaultCenter().addObserver(
+        CoreDataStack::kStoreProblemNotification, [&](const Notification &n) { told = n.info().toString(); });
+    {
+        CoreDataStack stack(path);
+        ASSERT_TRUE(stack.storeProblem());
+        EXPECT_EQ(stack.storeProblem()->kind, StoreProblem::Kind::Damaged);
+        writeItemAndSave(stack);
+    }
+    NotificationCenter::defaultCenter().removeObserver(token);
+
+    const QStringList aside = asideFiles(dir.path());
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(digest(dir.path() + QLatin1Char('/') + aside.first()), before);
+    EXPECT_TRUE(told.contains(aside.first())) << told.toStdString();
+    CoreDataStack again(path);
+    EXPECT_FALSE(again.storeProblem());
+    EXPECT_EQ(again.managedContext()->fetch(PBItemRecord::fetchRequest())->size(), 1);
+}

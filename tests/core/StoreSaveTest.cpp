@@ -1,0 +1,151 @@
+#include "StoreTestSupport.h"
+
+#include "core/store/CoreDataManager.h"
+
+#include <QRegularExpression>
+
+namespace {
+const char *kFailInserts =
+    "CREATE TRIGGER fail_inserts BEFORE INSERT ON PBPasteboardDataRecord BEGIN SELECT RAISE(ABORT, 'disk is full'); END";
+}
+
+TEST_F(StoreTest, AFailedSaveWritesNothingAndKeepsEveryChange)
+{
+    auto kept = item(QStringLiteral("kept"), 1);
+    auto gone = item(QStringLiteral("gone"), 2);
+    ASSERT_TRUE(context()->save());
+    rawDatabase().exec(kFailInserts);
+
+    auto fresh = item(QStringLiteral("fresh"), 3);
+    fresh->addPasteboardsObject(pasteboard(QStringLiteral("public.utf8-plain-text"), "fresh"));
+    kept->setComment(QStringLiteral("edited"));
+    context()->deleteObject(gone);
+    StoreError error;
+    EXPECT_FALSE(context()->save(&error));
+    EXPECT_TRUE(error.description.contains(QStringLiteral("disk is full")));
+    EXPECT_TRUE(context()->hasChanges());
+    EXPECT_EQ(fresh->objectID(), 0);
+    EXPECT_EQ(rowCount("PBItemRecord"), 2);
+    EXPECT_EQ(rawDatabase().execAndGet("SELECT count(*) FROM PBItemRecord WHERE comment IS NOT NULL").getInt(), 0);
+    // Still visible to fetches as before the attempt.
+    EXPECT_EQ(fetchTexts(std::nullopt, {{QStringLiteral("modifiedAt"), true}}), (QStringList{"kept", "fresh"}));
+
+    rawDatabase().exec("DROP TRIGGER fail_inserts");
+    ASSERT_TRUE(context()->save());
+    EXPECT_FALSE(context()->hasChanges());
+    EXPECT_EQ(rowCount("PBItemRecord"), 2);
+    EXPECT_EQ(rowCount("PBPasteboardDataRecord"), 1);
+    reopen();
+    EXPECT_EQ(fetchTexts(std::nullopt, {{QStringLiteral("modifiedAt"), true}}), (QStringList{"kept", "fresh"}));
+}
+
+TEST_F(StoreTest, SaveContextReportsAFailureAndGoesOn)
+{
+    item(QStringLiteral("a"))->addPasteboardsObject(pasteboard(QStringLiteral("t"), "d"));
+    rawDatabase().exec(kFailInserts);
+    testing::internal::CaptureStdout();
+    context()->saveContext();
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_NE(printed.find("Unresolved error "), std::string::npos);
+    EXPECT_TRUE(context()->hasChanges());
+
+    // Without changes nothing is attempted, so nothing is printed.
+    rawDatabase().exec("DROP TRIGGER fail_inserts");
+    context()->saveContext();
+    testing::internal::CaptureStdout();
+    context()->saveContext();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(StoreTest, DeletingAnItemTakesItsRepresentationsAndLinksButNotItsCategories)
+{
+    auto group = category(QStringLiteral("g"));
+    auto record = item(QStringLiteral("a"));
+    auto representation = pasteboard(QStringLiteral("public.png"), "png");
+    record->addPasteboardsObject(representation);
+    record->addCategoriesObject(group);
+    ASSERT_TRUE(context()->save());
+
+    context()->deleteObject(record);
+    EXPECT_TRUE(representation->isDeleted());
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(rowCount("PBItemRecord"), 0);
+    EXPECT_EQ(rowCount("PBPasteboardDataRecord"), 0);
+    EXPECT_EQ(rowCount("PBItemRecord_categories"), 0);
+    EXPECT_EQ(rowCount("PBCategoryRecord"), 1);
+}
+
+TEST_F(StoreTest, DeletingACategoryUnfilesItsItems)
+{
+    auto group = category(QStringLiteral("g"));
+    auto other = category(QStringLiteral("h"));
+    auto record = item(QStringLiteral("a"));
+    record->addCategories({group, other});
+    ASSERT_TRUE(context()->save());
+    ASSERT_EQ(record->categories().size(), 2);
+    context()->deleteObject(group);
+    EXPECT_EQ(record->categories(), QList<std::shared_ptr<PBCategoryRecord>>{other});
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(rowCount("PBItemRecord_categories"), 1);
+    EXPECT_EQ(rowCount("PBItemRecord"), 1);
+}
+
+TEST_F(StoreTest, AnInsertedThenDeletedRecordNeverReachesTheStore)
+{
+    auto record = item(QStringLiteral("a"));
+    record->addPasteboardsObject(pasteboard(QStringLiteral("t"), "d"));
+    context()->deleteObject(record);
+    EXPECT_FALSE(context()->hasChanges());
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(rowCount("PBItemRecord"), 0);
+    EXPECT_EQ(rowCount("PBPasteboardDataRecord"), 0);
+}
+
+TEST_F(StoreTest, ABatchDeleteActsOnTheStoreAndLeavesLoadedRecordsUntilMerged)
+{
+    CoreDataManager<PBItemRecord> storage(context());
+    auto group = category(QStringLiteral("g"));
+    auto old = item(QStringLiteral("old"), 1);
+    old->addCategoriesObject(group);
+    auto representation = pasteboard(QStringLiteral("t"), "d");
+    old->addPasteboardsObject(representation);
+    auto keep = item(QStringLiteral("keep"), 5);
+    ASSERT_TRUE(context()->save());
+    auto pending = item(QStringLiteral("old too"), 1);
+    const int registered = context()->registeredObjectCount();
+
+    storage.batchDelete(Predicate::compare(QStringLiteral("modifiedAt"), Predicate::Comparison::Less, at(3)));
+    EXPECT_EQ(rowCount("PBItemRecord"), 1);
+    EXPECT_EQ(rowCount("PBPasteboardDataRecord"), 0);
+    EXPECT_EQ(rowCount("PBItemRecord_categories"), 0);
+    EXPECT_TRUE(pending->isDeleted()); // the matching pending insert is dropped
+    EXPECT_TRUE(old->isDeleted());
+    EXPECT_EQ(old->managedObjectContext(), context().get());
+    EXPECT_EQ(context()->registeredObjectCount(), registered - 1);
+    EXPECT_EQ(fetchTexts(std::nullopt), QStringList{"keep"});
+
+    // Changes to a record whose row is gone neither fail a save nor bring the row back.
+    old->setComment(QStringLiteral("late edit"));
+    representation->setData("late");
+    keep->setComment(QStringLiteral("edited"));
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(rowCount("PBItemRecord"), 1);
+    EXPECT_EQ(rowCount("PBPasteboardDataRecord"), 0);
+
+    storage.mergeDeletedObjects({old});
+    EXPECT_EQ(old->managedObjectContext(), nullptr);
+    EXPECT_EQ(representation->managedObjectContext(), nullptr);
+}
+
+TEST_F(StoreTest, NewRepresentationsOfABatchDeletedItemAreDroppedWithIt)
+{
+    auto record = item(QStringLiteral("a"));
+    ASSERT_TRUE(context()->save());
+    auto late = pasteboard(QStringLiteral("t"), "d");
+    record->addPasteboardsObject(late);
+    auto request = PBItemRecord::fetchRequest();
+    ASSERT_TRUE(context()->executeBatchDelete(PBItemRecord::entityDescription(), std::nullopt));
+    EXPECT_TRUE(late->isDeleted());
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(rowCount("PBPasteboardDataRecord"), 0);
+}
