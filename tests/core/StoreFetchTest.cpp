@@ -36,7 +36,7 @@ TEST_F(StoreTest, AChangedRecordIsTestedAgainstThePredicate)
     EXPECT_EQ(fetchTexts(Predicate::equal(QStringLiteral("is_sticky"), true)), QStringList{"a"});
 }
 
-TEST_F(StoreTest, EqualSortKeysKeepStoreOrderThenInsertionOrder)
+TEST_F(StoreTest, EqualSortKeysFollowInsertionOrderInTheDirectionOfTheLastKey)
 {
     item(QStringLiteral("first"), 7);
     item(QStringLiteral("second"), 7);
@@ -44,11 +44,14 @@ TEST_F(StoreTest, EqualSortKeysKeepStoreOrderThenInsertionOrder)
     item(QStringLiteral("third"), 7);
     item(QStringLiteral("fourth"), 7);
     item(QStringLiteral("newest"), 9);
-    const QStringList expected{"newest", "first", "second", "third", "fourth"};
+    const QStringList expected{"newest", "fourth", "third", "second", "first"};
+    const QStringList unsorted{"first", "second", "third", "fourth", "newest"};
     EXPECT_EQ(fetchTexts(std::nullopt, kNewestFirst), expected);
+    EXPECT_EQ(fetchTexts(std::nullopt), unsorted);
     ASSERT_TRUE(context()->save());
     reopen();
     EXPECT_EQ(fetchTexts(std::nullopt, kNewestFirst), expected);
+    EXPECT_EQ(fetchTexts(std::nullopt), unsorted);
 }
 
 TEST_F(StoreTest, ContainsIgnoresCaseAndDiacriticsBeyondAscii)

@@ -6,6 +6,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <variant>
 #include <vector>
 
@@ -59,7 +60,7 @@ struct EntityDescription {
     std::vector<RelationshipDescription> relationships;
     QString ownerColumn; // set for entities owned by another entity
     const EntityDescription &(*ownerEntity)() = nullptr;
-    std::function<ManagedObject *()> make;
+    std::shared_ptr<ManagedObject> (*make)() = nullptr;
 
     int attributeIndex(const QString &key) const;
     int relationshipIndex(const QString &key) const;

@@ -1,7 +1,7 @@
 #pragma once
 // What to fetch: an entity, an optional predicate and sort descriptors. Records with equal sort
-// keys keep the store's order (row id ascending; unsaved records after saved ones, in insertion
-// order), in SQL and in memory alike.
+// keys follow the order in which they were inserted (unsaved ones after saved ones), in the
+// direction of the last sort key (ascending without keys), in SQL and in memory alike.
 
 #include "core/store/EntityDescription.h"
 #include "core/store/Predicate.h"

@@ -209,7 +209,7 @@ ManagedObjectPtr ManagedObjectContext::objectForRow(const EntityDescription &ent
         if (auto object = it->lock())
             return object;
     }
-    ManagedObjectPtr object(entity.make());
+    ManagedObjectPtr object = entity.make();
     object->m_context = this;
     object->m_rowId = rowId;
     entityRows.rows.insert(rowId, object);
@@ -502,7 +502,8 @@ bool ManagedObjectContext::lessThan(ManagedObject &a, ManagedObject &b, const QL
         if (order != 0)
             return ascending[i] ? order < 0 : order > 0;
     }
-    return tieKey(a, a.m_insertSequence) < tieKey(b, b.m_insertSequence);
+    const qint64 x = tieKey(a, a.m_insertSequence), y = tieKey(b, b.m_insertSequence);
+    return ascending.isEmpty() || ascending.last() ? x < y : x > y;
 }
 
 std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const FetchRequestBase &request, StoreError *error)
@@ -532,7 +533,9 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
         }
         sql += QStringLiteral(" WHERE ") + where;
     }
-    sql += QStringLiteral(" ORDER BY ") + order + QStringLiteral("\"pk\" ASC");
+    // Ties follow the row order in the direction of the last key, so an index serves the whole order.
+    const bool tiesAscending = request.sortDescriptors.isEmpty() || request.sortDescriptors.last().ascending;
+    sql += QStringLiteral(" ORDER BY ") + order + (tiesAscending ? QStringLiteral("\"pk\" ASC") : QStringLiteral("\"pk\" DESC"));
 
     QList<qint64> rows;
     try {
@@ -548,6 +551,7 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
 
     QList<ManagedObjectPtr> stored;
     stored.reserve(rows.size());
+    m_registered[&entity].rows.reserve(m_registered[&entity].rows.size() + rows.size());
     for (qint64 row : std::as_const(rows)) {
         ManagedObjectPtr object = objectForRow(entity, row);
         if (object->m_state != ManagedObject::Registered || m_updated.count(object.get()))

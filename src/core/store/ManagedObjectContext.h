@@ -45,7 +45,7 @@ public:
     template <class T>
     std::shared_ptr<T> insertNewObject()
     {
-        std::shared_ptr<T> object(new T());
+        auto object = std::make_shared<T>();
         insert(object);
         return object;
     }

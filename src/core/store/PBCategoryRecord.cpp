@@ -22,7 +22,7 @@ const EntityDescription &PBCategoryRecord::entityDescription()
         {},
         {},
         nullptr,
-        [] { return static_cast<ManagedObject *>(new PBCategoryRecord()); },
+        []() -> std::shared_ptr<ManagedObject> { return std::make_shared<PBCategoryRecord>(); },
     };
     return entity;
 }

@@ -40,7 +40,7 @@ const EntityDescription &PBItemRecord::entityDescription()
         },
         {},
         nullptr,
-        [] { return static_cast<ManagedObject *>(new PBItemRecord()); },
+        []() -> std::shared_ptr<ManagedObject> { return std::make_shared<PBItemRecord>(); },
     };
     return entity;
 }

@@ -15,7 +15,7 @@ const EntityDescription &PBPasteboardDataRecord::entityDescription()
         {},
         QStringLiteral("item"),
         &PBItemRecord::entityDescription,
-        [] { return static_cast<ManagedObject *>(new PBPasteboardDataRecord()); },
+        []() -> std::shared_ptr<ManagedObject> { return std::make_shared<PBPasteboardDataRecord>(); },
     };
     return entity;
 }

@@ -13,7 +13,7 @@ const EntityDescription &PBSyncOperation::entityDescription()
         {},
         {},
         nullptr,
-        [] { return static_cast<ManagedObject *>(new PBSyncOperation()); },
+        []() -> std::shared_ptr<ManagedObject> { return std::make_shared<PBSyncOperation>(); },
     };
     return entity;
 }
