@@ -24,10 +24,14 @@ TEST(CopyEffectHUDWindowController, AnEarlierCloseAlsoEndsALaterShowing)
     QElapsedTimer clock;
     clock.start();
     panel.showWindow();
-    waitUntil([&] { return clock.elapsed() >= 500; }, 1000);
+    waitUntil([&] { return clock.elapsed() >= 300; }, 1000);
+    if (!panel.isVisible())
+        GTEST_SKIP() << "the first close came before the second showing (machine too busy)";
+    const qint64 secondShowing = clock.elapsed();
     panel.showWindow();
     ASSERT_TRUE(waitUntil([&] { return !panel.isVisible(); }, 3000));
-    EXPECT_LT(clock.elapsed(), 1400);
+    // Closed by the first showing's timer, not a second later by the new one.
+    EXPECT_LT(clock.elapsed(), secondShowing + CopyEffectHUDWindowController::kCloseDelayMs);
 }
 
 TEST(CopyEffectHUDWindowController, DrawsTheMarkWhenShownAndClearsItWhenHidden)
