@@ -166,6 +166,15 @@ TEST_F(X11PasteboardTest, AHungOwnerNeverStallsTheMainThreadAndTheNextCopyIsRead
     EXPECT_EQ(items->first().data(PasteboardType::string), text);
 }
 
+TEST_F(X11PasteboardTest, AnOwnerSilentOnThePasswordHintGivesNothingRatherThanTheBareText)
+{
+    const qint64 before = pasteboard->changeCount();
+    Peer owner({QStringLiteral("mute-hint"), QStringLiteral("a-password")});
+    ASSERT_FALSE(owner.waitForLine("OWNED:").isEmpty());
+    const auto items = itemsAfterChangeFrom(before);
+    EXPECT_FALSE(items.has_value()) << "text read without its hint would pass as storable";
+}
+
 TEST_F(X11PasteboardTest, ANewCopyCancelsAReadStuckOnAHungOwner)
 {
     Peer hung({QStringLiteral("hang")});

@@ -3,6 +3,7 @@
 //   window CLASS NAME maps a window with that WM_CLASS and title
 //   field             a text field; prints every change of its text
 //   secret TEXT       copies TEXT as a password manager does (with the password hint)
+//   mute-hint TEXT    owns the clipboard, answers for the text but never for the password hint
 // Each prints one line when it is ready.
 
 #include <QApplication>
@@ -47,6 +48,54 @@ int hang()
     std::fflush(stdout);
     for (;;)
         ::pause(); // requests pile up unanswered
+}
+
+int muteHint(const char *text)
+{
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 2;
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t clipboard = intern(c, "CLIPBOARD");
+    const xcb_atom_t targets = intern(c, "TARGETS");
+    const xcb_atom_t utf8 = intern(c, "UTF8_STRING");
+    const xcb_atom_t hint = intern(c, "x-kde-passwordManagerHint");
+    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    std::printf("OWNED:%u\n", window);
+    std::fflush(stdout);
+    while (xcb_generic_event_t *event = xcb_wait_for_event(c)) {
+        if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST) {
+            auto *request = reinterpret_cast<xcb_selection_request_event_t *>(event);
+            xcb_atom_t property = XCB_ATOM_NONE;
+            if (request->target == targets) {
+                const xcb_atom_t offered[] = {targets, utf8, hint};
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32, 3, offered);
+                property = request->property;
+            } else if (request->target == utf8) {
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, utf8, 8,
+                                    uint32_t(std::strlen(text)), text);
+                property = request->property;
+            } else if (request->target == hint) {
+                std::free(event);
+                continue; // never answered
+            }
+            xcb_selection_notify_event_t notify{};
+            notify.response_type = XCB_SELECTION_NOTIFY;
+            notify.time = request->time;
+            notify.requestor = request->requestor;
+            notify.selection = request->selection;
+            notify.target = request->target;
+            notify.property = property;
+            xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
+            xcb_flush(c);
+        }
+        std::free(event);
+    }
+    return 0;
 }
 
 int window(const char *windowClass, const char *title)
@@ -126,10 +175,12 @@ int main(int argc, char **argv)
         return hang();
     if (argc >= 4 && std::strcmp(argv[1], "window") == 0)
         return window(argv[2], argv[3]);
+    if (argc >= 3 && std::strcmp(argv[1], "mute-hint") == 0)
+        return muteHint(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "secret") == 0)
         return secret(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "field") == 0)
         return field(argc, argv);
-    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | secret TEXT\n", argv[0]);
+    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | secret TEXT | mute-hint TEXT\n", argv[0]);
     return 1;
 }
