@@ -217,6 +217,17 @@ TEST_F(X11PasteboardTest, OtherProgramsReadEveryFormatWeWrite)
     EXPECT_EQ(pasteboard->items()->first(), item);
 }
 
+TEST_F(X11PasteboardTest, ImagesWeWriteKeepTheirExactBytes)
+{
+    const QByteArray png = noisePng(300);
+    PasteboardItem item;
+    item.setData(PasteboardType::png, png);
+    pasteboard->write({item});
+    bool ok = false;
+    EXPECT_TRUE(pasteWithXclip("image/png", &ok) == png);
+    EXPECT_TRUE(ok);
+}
+
 TEST_F(X11PasteboardTest, FilesWeWriteReachFileManagersAsOneList)
 {
     PasteboardItem first;
