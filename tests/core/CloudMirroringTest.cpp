@@ -3,12 +3,16 @@
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 #include "core/store/CloudKitManager.h"
+#include "core/store/PBSyncOperation.h"
+#include "core/store/PBSyncOperationManager.h"
 #include "platform/Analytics.h"
 #include "platform/CloudAccount.h"
 #include "platform/CloudKeyValueStore.h"
 #include "platform/Defaults.h"
 #include "platform/NotificationCenter.h"
 #include "support/TestEnvironment.h"
+
+#include <QThread>
 
 namespace {
 struct MirrorLog {
@@ -218,4 +222,22 @@ TEST_F(CloudMirroringTest, AnAccountThatIsNotAvailableSwitchesMirroringOff)
     EXPECT_FALSE(TaviSettings::shared().enableCloudSync());
     EXPECT_FALSE(stack->isMirroring());
     EXPECT_EQ(rowCount("PBItemRecord"), 1);
+}
+
+TEST(PBSyncOperationManager, TouchKeepsOneRecordAndMovesItsDate)
+{
+    PBSyncOperationManager::shared().touch();
+    auto context = CoreDataStack::shared().backgroundContext();
+    auto first = context->fetch(PBSyncOperation::fetchRequest());
+    ASSERT_TRUE(first && first->size() == 1);
+    const QDateTime touched = first->first()->updateDate();
+    const QUuid uuid = first->first()->uuid();
+    EXPECT_FALSE(uuid.isNull());
+    QThread::msleep(5);
+    PBSyncOperationManager::shared().touch();
+    auto second = context->fetch(PBSyncOperation::fetchRequest());
+    ASSERT_TRUE(second && second->size() == 1);
+    EXPECT_EQ(second->first()->uuid(), uuid);
+    EXPECT_GT(second->first()->updateDate(), touched);
+    EXPECT_FALSE(context->hasChanges());
 }

@@ -551,7 +551,8 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
 
     QList<ManagedObjectPtr> stored;
     stored.reserve(rows.size());
-    m_registered[&entity].rows.reserve(m_registered[&entity].rows.size() + rows.size());
+    if (auto &registered = m_registered[&entity].rows; registered.size() < rows.size())
+        registered.reserve(rows.size());
     for (qint64 row : std::as_const(rows)) {
         ManagedObjectPtr object = objectForRow(entity, row);
         if (object->m_state != ManagedObject::Registered || m_updated.count(object.get()))
