@@ -1,0 +1,176 @@
+// Figures of the capture road at large histories: the cost of one copy (from the pasteboard
+// change to "historyDidAddNewItem"), a keyword search, an auto-clean and the resident memory.
+// Each history size is seeded by one child process and measured by another, so that seeding
+// leaves nothing behind in the measured one.
+
+#include "capture/TaviPBManager.h"
+#include "core/NotificationNames.h"
+#include "core/PBCategoryManager.h"
+#include "core/StringExtensions.h"
+#include "core/TaviSettings.h"
+#include "core/store/CoreDataStack.h"
+#include "core/store/PBCategoryRecord.h"
+#include "platform/NotificationCenter.h"
+#include "platform/memory/FakeWorkspace.h"
+#include "platform/memory/MemoryPasteboard.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+void seed(qint64 count)
+{
+    auto context = CoreDataStack::shared().managedContext();
+    PBCategoryManager categories(context);
+    QList<std::shared_ptr<PBCategoryRecord>> kinds;
+    const auto stored = categories.storage().fetch(std::nullopt);
+    for (const auto &record : stored.value()) {
+        if (record->id() == QStringLiteral("0") || record->id() == QStringLiteral("1"))
+            kinds.append(record);
+    }
+    CoreDataManager<PBItemRecord> items(context);
+    CoreDataManager<PBPasteboardDataRecord> pasteboards(context);
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-count);
+    for (qint64 i = 0; i < count; ++i) {
+        // One item in a thousand holds the searched word.
+        const QString text = (i % 1000 == 7 ? QStringLiteral("Quarterly report %1 ") : QStringLiteral("Copied text number %1 "))
+                                 .arg(i)
+            + QStringLiteral("with some more words to make it the length of a usual copy");
+        auto record = items.newRecord();
+        record->setUuid(QUuid::createUuid());
+        record->setDataHash(md5(text));
+        record->addCategories(kinds);
+        record->setCreatedAt(start.addSecs(i));
+        record->setModifiedAt(start.addSecs(i));
+        record->setText(text);
+        record->setAppName(QStringLiteral("Text Editor"));
+        auto pasteboard = pasteboards.newRecord();
+        pasteboard->setType(PasteboardType::string);
+        pasteboard->setData(text.toUtf8());
+        record->addPasteboardsObject(pasteboard);
+        if ((i + 1) % 50000 == 0 || i + 1 == count)
+            context->saveContext();
+    }
+}
+
+void measure(qint64 count, bool full)
+{
+    const double startRss = residentMegabytes();
+    MemoryPasteboard pasteboard;
+    FakeWorkspace workspace;
+    RunningApplication editor;
+    editor.localizedName = QStringLiteral("Text Editor");
+    editor.bundleIdentifier = QStringLiteral("org.gnome.TextEditor");
+    workspace.setFrontmostApplication(editor);
+    PBCategoryManager categories(CoreDataStack::shared().managedContext());
+    TaviPBManager manager(pasteboard, workspace, categories);
+
+    QElapsedTimer timer;
+    timer.start();
+    const qsizetype loaded = manager.itemCount(); // builds both lists
+    const double loadMs = timer.nsecsElapsed() / 1e6;
+    const double listRss = residentMegabytes();
+
+    int added = 0;
+    const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyDidAddNewItem,
+                                                                      [&](const Notification &) { ++added; });
+    constexpr int kCopies = 40;
+    double total = 0;
+    for (int i = 0; i < kCopies; ++i) {
+        PasteboardItem item;
+        item.setString(PasteboardType::string, QStringLiteral("A fresh copy %1 made while measuring").arg(i));
+        timer.restart();
+        pasteboard.simulateCopy({item});
+        manager.retreivePasteboardInfo();
+        while (added <= i)
+            QCoreApplication::processEvents();
+        total += timer.nsecsElapsed() / 1e6;
+    }
+    NotificationCenter::defaultCenter().removeObserver(token);
+    std::printf("history %8lld items: capture %.2f ms per copy; lists of %lld loaded in %.0f ms\n", (long long)count,
+                total / kCopies, (long long)loaded, loadMs);
+
+    if (!full)
+        return;
+    manager.setFilter(PBSearchFilter{{QStringLiteral("quarterly")}});
+    bool done = false;
+    qsizetype found = 0;
+    timer.restart();
+    manager.getFilterItems(PBDefaultCategory::all, [&](const QList<PBItem> &items) {
+        found = items.size();
+        done = true;
+    });
+    while (!done)
+        QCoreApplication::processEvents();
+    std::printf("history %8lld items: search to the first 50 of %lld results %.1f ms\n", (long long)count,
+                (long long)found, timer.nsecsElapsed() / 1e6);
+    manager.setFilter(std::nullopt);
+    std::printf("history %8lld items: resident memory %.0f MB with the lists loaded (%.0f MB before)\n",
+                (long long)count, listRss, startRss);
+
+    if (count == 100000) {
+        TaviSettings::shared().setClearType(PBHistoryClearType::items);
+        TaviSettings::shared().setHistoryKeepLastCount(int(manager.itemCount() - 10000));
+        timer.restart();
+        manager.autoCleanHistory();
+        manager.saveNow();
+        std::printf("history %8lld items: auto-clean of 10000 items, saved, %.0f ms (%lld left)\n", (long long)count,
+                    timer.nsecsElapsed() / 1e6, (long long)manager.itemCount());
+    }
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() >= 4) {
+        // Child: <mode> <count> <folder>
+        qputenv("XDG_DATA_HOME", arguments.at(3).toLocal8Bit() + "/data");
+        qputenv("XDG_CONFIG_HOME", arguments.at(3).toLocal8Bit() + "/config");
+        qputenv("XDG_STATE_HOME", arguments.at(3).toLocal8Bit() + "/state");
+        const qint64 count = arguments.at(2).toLongLong();
+        if (arguments.at(1) == QStringLiteral("seed"))
+            seed(count);
+        else
+            measure(count, arguments.at(1) == QStringLiteral("full"));
+        std::fflush(stdout);
+        return 0;
+    }
+    QList<qint64> sizes{1000, 100000, 1000000};
+    if (arguments.size() == 2)
+        sizes = {arguments.at(1).toLongLong()};
+    for (qint64 count : sizes) {
+        QTemporaryDir folder;
+        QElapsedTimer timer;
+        timer.start();
+        QProcess::execute(arguments.first(), {QStringLiteral("seed"), QString::number(count), folder.path()});
+        std::printf("history %8lld items: seeded in %.1f s\n", (long long)count, timer.elapsed() / 1000.0);
+        std::fflush(stdout);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        child.start(arguments.first(), {count == 1000 ? QStringLiteral("capture") : QStringLiteral("full"),
+                                        QString::number(count), folder.path()});
+        child.waitForFinished(-1);
+    }
+    return 0;
+}

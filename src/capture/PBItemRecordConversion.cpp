@@ -1,0 +1,102 @@
+#include "capture/PBItemRecordConversion.h"
+
+#include "core/Uuid.h"
+#include "core/store/PBCategoryRecord.h"
+#include "core/store/PBItemRecord.h"
+#include "core/store/PBPasteboardDataRecord.h"
+
+#include <cstdio>
+
+namespace {
+std::optional<QByteArray> optionalData(const QByteArray &data)
+{
+    if (data.isNull())
+        return std::nullopt;
+    return data;
+}
+
+QString textOf(const PBItemRecord &record)
+{
+    const QString text = record.text();
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
+} // namespace
+
+std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading)
+{
+    const auto categoryRows = record.categories();
+    const QUuid uuid = record.uuid();
+    const QString hash = record.dataHash();
+    const QDateTime createdAt = record.createdAt();
+    if (uuid.isNull() || hash.isNull() || !createdAt.isValid() || categoryRows.isEmpty())
+        return std::nullopt;
+
+    QList<PBCategory> categories;
+    for (const auto &row : categoryRows) {
+        if (!row)
+            continue;
+        if (auto category = PBCategory::fromRecord(*row))
+            categories.append(*category);
+    }
+    const auto has = [&](PBDefaultCategory kind) {
+        return std::any_of(categories.cbegin(), categories.cend(), [&](const PBCategory &c) { return c.type() == kind; });
+    };
+
+    std::optional<PBItemProvider> provider;
+    if (has(PBDefaultCategory::text)) {
+        provider = PBTextItemProvider(textOf(record));
+    } else if (has(PBDefaultCategory::file)) {
+        if (auto file = PBFileItemProvider::restore(optionalData(record.data())))
+            provider = std::move(*file);
+        else
+            return std::nullopt;
+    } else if (has(PBDefaultCategory::image)) {
+        const std::optional<QByteArray> data = optionalData(record.data());
+        if (auto file = PBFileItemProvider::restore(data))
+            provider = std::move(*file);
+        else
+            provider = PBImageItemProvider(data, uuid.toString(QUuid::WithoutBraces).toUpper());
+    } else if (has(PBDefaultCategory::link)) {
+        provider = PBLinkItemProvider(textOf(record));
+    } else if (has(PBDefaultCategory::note)) {
+        const QByteArray data = record.data();
+        provider = PBNoteItemProvider(textOf(record), data.isNull() ? QVariant() : QVariant(data));
+        if (std::none_of(categories.cbegin(), categories.cend(), [](const PBCategory &c) { return c.id() == PBCategory::all().id(); }))
+            categories.append(PBCategory::all());
+    } else if (has(PBDefaultCategory::other)) {
+        const QByteArray data = record.data();
+        provider = PBOtherItemProvider(textOf(record), data.isNull() ? QVariant() : QVariant(data));
+    } else if (has(PBDefaultCategory::email)) {
+        provider = PBEmailItemProvider(textOf(record));
+    } else {
+        std::puts("[PBItemRecord]: Unknown type");
+        return std::nullopt;
+    }
+
+    if (loading == PayloadLoading::WithRepresentations) {
+        PasteboardDataMap map;
+        for (const auto &row : record.pasteboards()) {
+            if (!row)
+                continue;
+            const QString type = row->type();
+            const QByteArray data = row->data();
+            if (type.isNull() || data.isNull())
+                continue;
+            map.insert(type, data);
+        }
+        if (!map.isEmpty())
+            provider->setPasteboardData(map);
+    }
+
+    std::optional<PBAppInfo> sourceApp;
+    if (const QString name = record.appName(); !name.isNull()) {
+        const QString appId = record.appId();
+        const QString appPath = record.appPath();
+        sourceApp = PBAppInfo{name, appId.isNull() ? std::nullopt : std::optional(appId),
+                              appPath.isNull() ? std::nullopt : std::optional(appPath)};
+    }
+    const QDateTime modifiedAt = record.modifiedAt();
+    const QString comment = record.comment();
+    return PBItem(uuid, hash, categories, std::move(provider), modifiedAt.isValid() ? modifiedAt : createdAt, createdAt,
+                  sourceApp, record.is_sticky(), comment.isEmpty() ? std::nullopt : std::optional(comment));
+}

@@ -1,0 +1,1056 @@
+#include "capture/TaviPBManager.h"
+
+#include "capture/PBItemRecordConversion.h"
+#include "core/FileTypes.h"
+#include "core/NotificationNames.h"
+#include "core/PBCategoryManager.h"
+#include "core/TPBookMarkCacher.h"
+#include "core/TaviSettings.h"
+#include "core/Uuid.h"
+#include "core/store/PBCategoryRecord.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+
+#include <QCoreApplication>
+#include <QSet>
+#include <QTimer>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+const char *const kPoll = "retreivePasteboardInfo()";
+const QString kIsSticky = QStringLiteral("is_sticky");
+const QString kModifiedAt = QStringLiteral("modifiedAt");
+const QString kUuid = QStringLiteral("uuid");
+// Store-side deletes are split so that no statement grows without bound.
+constexpr qsizetype kDeleteChunk = 5000;
+
+Predicate notSticky()
+{
+    return Predicate::equal(kIsSticky, false);
+}
+
+QVariant itemsVariant(const QList<PBItem> &items)
+{
+    return QVariant::fromValue(items);
+}
+
+QVariantMap payloadOf(const TaviPBManager::ItemsByCategory &byCategory)
+{
+    QVariantMap map;
+    for (auto it = byCategory.cbegin(); it != byCategory.cend(); ++it)
+        map.insert(it.key(), itemsVariant(it.value()));
+    return map;
+}
+
+// Files each item once under each of its category ids.
+void fileUnderCategories(TaviPBManager::ItemsByCategory &byCategory, const PBItem &item)
+{
+    for (const PBCategory &category : item.categories()) {
+        QList<PBItem> &list = byCategory[category.id()];
+        if (!list.contains(item))
+            list.append(item);
+    }
+}
+
+bool hasKind(const PBItem &item, PBDefaultCategory kind)
+{
+    return std::any_of(item.categories().cbegin(), item.categories().cend(),
+                       [&](const PBCategory &category) { return category.type() == kind; });
+}
+
+QList<ManagedObjectPtr> plain(const QList<std::shared_ptr<PBItemRecord>> &records)
+{
+    QList<ManagedObjectPtr> objects;
+    objects.reserve(records.size());
+    for (const auto &record : records)
+        objects.append(record);
+    return objects;
+}
+} // namespace
+
+TaviPBManager &TaviPBManager::shared()
+{
+    static TaviPBManager manager(Pasteboard::general(), Workspace::shared(), PBCategoryManager::shared());
+    return manager;
+}
+
+TaviPBManager::TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCategoryManager &categoryManager)
+    : m_pasteboard(pasteboard),
+      m_workspace(workspace),
+      m_categoryManager(categoryManager),
+      m_storage(categoryManager.context()),
+      m_pasteboardStorage(categoryManager.context()),
+      m_saveScheduler([context = categoryManager.context()] { context->saveContext(); })
+{
+    m_lastChangeCount.store(m_pasteboard.changeCount());
+}
+
+TaviPBManager::~TaviPBManager()
+{
+    if (m_timer && (MainQueue::isCurrent() || !QCoreApplication::instance()))
+        m_timer.reset();
+    m_pbQueue.shutdown();
+    m_saveScheduler.flush();
+}
+
+std::optional<PBSearchFilter> TaviPBManager::filter() const
+{
+    std::lock_guard lock(m_filterMutex);
+    return m_filter;
+}
+
+void TaviPBManager::setFilter(std::optional<PBSearchFilter> filter)
+{
+    std::lock_guard lock(m_filterMutex);
+    m_filter = std::move(filter);
+}
+
+CoreDataManager<PBItemRecord> &TaviPBManager::storage()
+{
+    ensureListsFresh();
+    return m_storage;
+}
+
+void TaviPBManager::setFolderAuthorizationCheck(std::function<std::optional<QString>(const QList<PasteboardItem> &)> check)
+{
+    m_folderAuthorizationCheck = std::move(check);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Capture
+
+void TaviPBManager::startMonitoring()
+{
+    m_timer = std::make_unique<QTimer>();
+    m_timer->setInterval(250);
+    QObject::connect(m_timer.get(), &QTimer::timeout, [this] {
+        // One poll in flight at most: a slow poll never piles ticks up behind it.
+        if (m_pollQueued.exchange(true))
+            return;
+        m_pbQueue.async([this] {
+            m_pollQueued.store(false);
+            processBatch();
+        });
+    });
+    m_timer->start();
+}
+
+void TaviPBManager::stopMonitoring()
+{
+    m_timer.reset();
+}
+
+void TaviPBManager::retreivePasteboardInfo()
+{
+    m_pbQueue.sync([this] { processBatch(); });
+}
+
+std::optional<RunningApplication> TaviPBManager::getCurrentActiveApp()
+{
+    std::optional<RunningApplication> app = m_workspace.frontmostApplication();
+    LOG_DEBUG("getCurrentActiveApp()", QStringLiteral("Active App --> ")
+                                            + (app ? app->bundleIdentifier : QStringLiteral("nil")) + QStringLiteral(": ")
+                                            + (app ? app->localizedName : QStringLiteral("nil")));
+    return app;
+}
+
+void TaviPBManager::processPasteboardItem(const PasteboardItem &item, const std::optional<RunningApplication> &app,
+                                          const std::function<void(const PasteboardProcessResult &)> &resultCompletion)
+{
+    PBItemPipeline::Environment environment{[this](const QString &hash) { return findItem(hash); },
+                                            [this] { return activeCategory(); }, m_workspace.ownBundleIdentifier()};
+    const PasteboardProcessResult result = PBItemPipeline::process(item, app, environment);
+    if (resultCompletion)
+        resultCompletion(result);
+}
+
+void TaviPBManager::processBatch()
+{
+    if (m_isProcessing.load())
+        return;
+    const qint64 changeCount = m_pasteboard.changeCount();
+    if (changeCount == m_lastChangeCount.load())
+        return;
+    m_lastChangeCount.store(changeCount);
+    if (m_isPaused.load())
+        return;
+    // Our own copy-out is skipped only while what is on the pasteboard is still ours: another
+    // program's copy in the same tick, or after a pause, is recorded.
+    m_needIgnoreFromSelfCopy.store(false);
+    if (m_pasteboard.ownsContents())
+        return;
+    const std::optional<RunningApplication> app = getCurrentActiveApp();
+    if (!app || app->bundleIdentifier.isEmpty())
+        return;
+    const QStringList blackList = TaviSettings::shared().blackList();
+    if (blackList.contains(app->bundleIdentifier))
+        return;
+
+    LOG_DEBUG(kPoll, QStringLiteral("----> CP1"));
+    const std::optional<QList<PasteboardItem>> items = m_pasteboard.items();
+    LOG_DEBUG(kPoll, QStringLiteral("----> CP2"));
+    if (!items)
+        return;
+    LOG_DEBUG(kPoll, QStringLiteral("----> CP3"));
+    m_isProcessing.store(true);
+
+    ItemsByCategory newItemsByCategory;
+    ItemsByCategory updatedItemsByCategory;
+    QList<PBItem> newItems;
+    try {
+        for (const PasteboardItem &item : *items) {
+            LOG_DEBUG(kPoll, QStringLiteral(">> reading new pasteboard item:"));
+            processPasteboardItem(item, app, [&](const PasteboardProcessResult &result) {
+                TaviSettings &settings = TaviSettings::shared();
+                switch (result.kind) {
+                case PasteboardProcessResult::Kind::New: {
+                    const PBItem &newItem = *result.item;
+                    const PBFileItemProvider *file = newItem.dataProvider()->as<PBFileItemProvider>();
+                    if (file && settings.ignoreDirectory() && isDirectory(file->url())) {
+                        LOG_DEBUG(kPoll, QStringLiteral("---> PBManager ignore 'Folder' type"));
+                        return;
+                    }
+                    if (file && settings.ignoreFile() && !isDirectory(file->url())) {
+                        LOG_DEBUG(kPoll, QStringLiteral("---> PBManager ignore 'File' type"));
+                        return;
+                    }
+                    if (settings.ignoreImage() && newItem.dataProvider()->is<PBImageItemProvider>()) {
+                        LOG_DEBUG(kPoll, QStringLiteral("---> PBManager ignore 'Image' type"));
+                        return;
+                    }
+                    if (!add(newItem))
+                        return;
+                    fileUnderCategories(newItemsByCategory, newItem);
+                    newItems.append(newItem);
+                    break;
+                }
+                case PasteboardProcessResult::Kind::Update:
+                    if (update(*result.item, result.category))
+                        fileUnderCategories(updatedItemsByCategory, *result.item);
+                    break;
+                case PasteboardProcessResult::Kind::Failure:
+                    break;
+                }
+            });
+            LOG_DEBUG(kPoll, QStringLiteral("----> CP4"));
+        }
+    } catch (const std::exception &error) {
+        LOG_ERROR(kPoll, QStringLiteral("Capture batch failed: ") + QString::fromUtf8(error.what()));
+    } catch (...) {
+        LOG_ERROR(kPoll, QStringLiteral("Capture batch failed."));
+    }
+    LOG_DEBUG(kPoll, QStringLiteral("----> CP5"));
+    if (!newItems.isEmpty() || !updatedItemsByCategory.isEmpty())
+        changed();
+    // The batch ends here, whatever the main thread is doing; it only announces the result.
+    m_isProcessing.store(false);
+
+    auto end = [this, items = *items, newItemsByCategory, updatedItemsByCategory, newItems] {
+        if (!TaviSettings::shared().notPromptFolderAccess() && m_folderAuthorizationCheck) {
+            if (const std::optional<QString> path = m_folderAuthorizationCheck(items))
+                NotificationCenter::defaultCenter().postInfo(NotificationName::needCheckAuthorize, *path);
+        }
+        if (!newItemsByCategory.isEmpty()) {
+            TaviSettings &settings = TaviSettings::shared();
+            settings.setCopyTotalTimes(settings.copyTotalTimes() + 1);
+            NotificationCenter::defaultCenter().post(
+                NotificationName::historyDidAddNewItem, nullptr,
+                {{NotificationKey::info, payloadOf(newItemsByCategory)}, {NotificationKey::items, itemsVariant(newItems)}});
+        }
+        if (!updatedItemsByCategory.isEmpty())
+            NotificationCenter::defaultCenter().postInfo(NotificationName::historyItemDidUpdate, payloadOf(updatedItemsByCategory));
+        LOG_DEBUG(kPoll, QStringLiteral("----> CP6"));
+    };
+    if (QCoreApplication::instance())
+        MainQueue::async(std::move(end));
+    else
+        end();
+}
+
+std::optional<PBItem> TaviPBManager::findItem(const QString &hash)
+{
+    // An indexed look-up of the hash over the whole history, whatever a list shows or searches.
+    const auto records = m_storage.fetch(Predicate::equal(QStringLiteral("dataHash"), hash));
+    if (!records)
+        return std::nullopt;
+    std::shared_ptr<PBItemRecord> best;
+    for (const auto &record : *records) {
+        if (!best || std::pair(record->is_sticky(), record->modifiedAt()) > std::pair(best->is_sticky(), best->modifiedAt()))
+            best = record;
+    }
+    for (const auto &record : *records) {
+        // The best one first; another one with the hash serves when the best cannot be read.
+        if (record != best)
+            continue;
+        if (auto item = pbItem(*record, PayloadLoading::WithoutRepresentations))
+            return item;
+    }
+    for (const auto &record : *records) {
+        if (auto item = pbItem(*record, PayloadLoading::WithoutRepresentations))
+            return item;
+    }
+    return std::nullopt;
+}
+
+std::optional<PBCategory> TaviPBManager::activeCategory() const
+{
+    return m_categoryManager.activeCategory();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Storing
+
+bool TaviPBManager::add(const PBItem &item)
+{
+    const std::optional<PBItemProvider> &provider = item.dataProvider();
+    LOG_DEBUG("add(item:)", QStringLiteral("[+] -> add item ... "));
+    LOG_DEBUG("add(item:)", QStringLiteral("[+] category: [")
+                                + (item.categories().isEmpty() ? QString() : rawValue(item.categories().first().type()))
+                                + QStringLiteral("] - ") + (provider ? provider->representedText() : QString()));
+    QVariantList ids;
+    for (const PBCategory &category : item.categories())
+        ids.append(category.id());
+    const auto categoryRecords = m_categoryManager.storage().fetch(Predicate::in(QStringLiteral("id"), ids));
+    if (!categoryRecords || categoryRecords->isEmpty()) {
+        LOG_ERROR("add(item:)", QStringLiteral("Not matched category record!"));
+        return false;
+    }
+    m_storage.context()->performAndWait([&] {
+        const auto record = m_storage.newRecord();
+        record->setUuid(item.uuid());
+        record->setDataHash(item.hash());
+        record->addCategories(*categoryRecords);
+        record->setCreatedAt(item.createTime());
+        record->setModifiedAt(item.modifiedTime());
+        if (provider) {
+            const QVariant payload = provider->accosicatedData();
+            if (payload.typeId() == QMetaType::QByteArray)
+                record->setData(payload.toByteArray());
+            record->setText(provider->representedText());
+        }
+        if (const std::optional<PBAppInfo> &app = item.sourceApp()) {
+            record->setAppName(app->name);
+            if (app->bundleId)
+                record->setAppId(*app->bundleId);
+            if (app->bundlePath)
+                record->setAppPath(*app->bundlePath);
+        }
+        if (provider && !provider->pasteboardData().isEmpty()) {
+            QList<std::shared_ptr<PBPasteboardDataRecord>> pasteboards;
+            const PasteboardDataMap &map = provider->pasteboardData();
+            for (auto it = map.cbegin(); it != map.cend(); ++it) {
+                const auto pasteboard = m_pasteboardStorage.newRecord();
+                pasteboard->setType(it.key());
+                pasteboard->setData(it.value());
+                pasteboards.append(pasteboard);
+            }
+            record->addPasteboards(pasteboards);
+        }
+    });
+    refreshLists();
+    LOG_DEBUG("add(item:)", QStringLiteral("[+] <- add done"));
+    return true;
+}
+
+bool TaviPBManager::update(const PBItem &item, const std::optional<PBCategory> &activeCategory)
+{
+    const RecordPtr record = recordFor(item);
+    if (!record) {
+        LOG_DEBUG("update(item:activeCategory:)", QStringLiteral("[-] ! no item found"));
+        return false;
+    }
+    LOG_DEBUG("update(item:activeCategory:)", QStringLiteral("[↑] --> update item ..."));
+    if (!item.isSticky() && !record->is_sticky())
+        record->setModifiedAt(QDateTime::currentDateTime());
+    if (activeCategory) {
+        if (const auto category = categoryRecord(activeCategory->id()))
+            record->addCategoriesObject(category);
+    }
+    refreshLists();
+    LOG_DEBUG("update(item:activeCategory:)", QStringLiteral("[↑] <-- update done"));
+    return true;
+}
+
+TaviPBManager::RecordPtr TaviPBManager::recordFor(const PBItem &item)
+{
+    const auto records = m_storage.fetch(Predicate::equal(kUuid, item.uuid()));
+    if (!records || records->isEmpty())
+        return nullptr;
+    return records->first();
+}
+
+std::shared_ptr<PBCategoryRecord> TaviPBManager::categoryRecord(const QString &id)
+{
+    const auto records = m_categoryManager.storage().fetch(Predicate::equal(QStringLiteral("id"), id));
+    if (!records || records->isEmpty())
+        return nullptr;
+    return records->first();
+}
+
+void TaviPBManager::changed()
+{
+    m_saveScheduler.schedule();
+}
+
+void TaviPBManager::saveNow()
+{
+    m_saveScheduler.flush(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Queries
+
+void TaviPBManager::refreshLists()
+{
+    // The lists are rebuilt, in their default order, when they are next read: a capture costs
+    // the same at any size of history.
+    m_listsStale.store(true);
+}
+
+void TaviPBManager::ensureListsFresh()
+{
+    if (!m_listsStale.exchange(false))
+        return;
+    m_storage.setupStickyFetchedResultsController();
+    m_storage.setupFetchedResultsController(notSticky(), {{kModifiedAt, false}});
+}
+
+void TaviPBManager::reloadRecords(RecordSorter sorter, bool ascending)
+{
+    m_listsStale.store(false);
+    m_storage.setupStickyFetchedResultsController();
+    m_storage.setupFetchedResultsController(notSticky(), {{sortKey(sorter), ascending}});
+}
+
+QList<PBItem> TaviPBManager::itemsOf(const QList<RecordPtr> &records, bool withPayload)
+{
+    QList<PBItem> items;
+    items.reserve(records.size());
+    const PayloadLoading loading = withPayload ? PayloadLoading::WithRepresentations : PayloadLoading::WithoutRepresentations;
+    for (const RecordPtr &record : records) {
+        if (auto item = pbItem(*record, loading))
+            items.append(std::move(*item));
+    }
+    return items;
+}
+
+QList<PBItem> TaviPBManager::getAllItems()
+{
+    ensureListsFresh();
+    return itemsOf(m_storage.objects().value_or(QList<RecordPtr>()));
+}
+
+QList<PBItem> TaviPBManager::getItemsPage(qsizetype offset, qsizetype limit)
+{
+    ensureListsFresh();
+    const QList<RecordPtr> records = m_storage.objects().value_or(QList<RecordPtr>());
+    if (offset < 0 || limit <= 0 || offset >= records.size())
+        return {};
+    return itemsOf(records.mid(offset, limit));
+}
+
+qsizetype TaviPBManager::itemCount()
+{
+    ensureListsFresh();
+    return m_storage.objects().value_or(QList<RecordPtr>()).size();
+}
+
+void TaviPBManager::getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion)
+{
+    if (useFilter && filter()) {
+        getFilterItems(categoryType, completion);
+        return;
+    }
+    QList<PBItem> items = getAllItems();
+    if (categoryType != PBDefaultCategory::all)
+        items.removeIf([&](const PBItem &item) { return !hasKind(item, categoryType); });
+    completion(items);
+}
+
+void TaviPBManager::getItems(const PBCategory &category, bool useFilter, const ItemsCompletion &completion)
+{
+    if (useFilter && filter()) {
+        getFilterItems(category, completion);
+        return;
+    }
+    if (category.type() == PBDefaultCategory::all) {
+        completion(getAllItems());
+        return;
+    }
+    ensureListsFresh();
+    const QList<RecordPtr> records = m_storage.objects().value_or(QList<RecordPtr>());
+    QSet<const PBItemRecord *> members;
+    if (const auto categoryRow = categoryRecord(category.id())) {
+        for (const auto &member : categoryRow->records())
+            members.insert(member.get());
+    }
+    QList<RecordPtr> kept;
+    for (const RecordPtr &record : records) {
+        if (members.contains(record.get()))
+            kept.append(record);
+    }
+    completion(itemsOf(kept));
+}
+
+namespace {
+std::optional<Predicate> searchPredicate(const std::optional<PBSearchFilter> &filter)
+{
+    if (!filter || filter->keywords.isEmpty() || filter->keywords.first().isEmpty())
+        return std::nullopt;
+    const QString keyword = filter->keywords.first();
+    return Predicate::contains(QStringLiteral("text"), keyword) || Predicate::contains(QStringLiteral("appName"), keyword);
+}
+} // namespace
+
+void TaviPBManager::getFilterItems(PBDefaultCategory categoryType, const ItemsCompletion &completion)
+{
+    const std::optional<Predicate> predicate = searchPredicate(filter());
+    if (!predicate) {
+        completion({});
+        return;
+    }
+    const QList<SortDescriptor> sort{{kIsSticky, false}, {kModifiedAt, false}};
+    m_storage.asyncFetch(predicate, sort, [this, categoryType, completion](const AsynchronousFetchResult<PBItemRecord> &result) {
+        if (!result.finalResult || result.finalResult->isEmpty()) {
+            LOG_DEBUG("getFilterItems(categoryType:completion:)", QStringLiteral("[-] ! no item found"));
+            completion({});
+            return;
+        }
+        QList<PBItem> items = itemsOf(*result.finalResult);
+        if (categoryType != PBDefaultCategory::all)
+            items.removeIf([&](const PBItem &item) { return !hasKind(item, categoryType); });
+        completion(items);
+    });
+}
+
+void TaviPBManager::getFilterItems(const PBCategory &category, const ItemsCompletion &completion)
+{
+    const std::optional<Predicate> predicate = searchPredicate(filter());
+    if (!predicate) {
+        completion({});
+        return;
+    }
+    TaviSettings &settings = TaviSettings::shared();
+    SortDescriptor second{kModifiedAt, false};
+    if (category.type() == PBDefaultCategory::text) {
+        second.key = sortKey(static_cast<RecordSorter>(rawValue(settings.textSortType())));
+        second.ascending = settings.textOrderAscending();
+    } else if (category.type() == PBDefaultCategory::note) {
+        const NoteSorter sorter = settings.noteSortType();
+        second.key = sorter == NoteSorter::createAt ? QStringLiteral("createdAt")
+            : sorter == NoteSorter::title           ? QStringLiteral("text")
+                                                    : kModifiedAt;
+        second.ascending = settings.noteOrderAscending();
+    }
+    const QList<SortDescriptor> sort{{kIsSticky, false}, second};
+    m_storage.asyncFetch(predicate, sort, [this, category, completion](const AsynchronousFetchResult<PBItemRecord> &result) {
+        if (!result.finalResult || result.finalResult->isEmpty()) {
+            LOG_DEBUG("getFilterItems(category:completion:)", QStringLiteral("[-] ! no item found"));
+            completion({});
+            return;
+        }
+        if (category.type() == PBDefaultCategory::all) {
+            completion(itemsOf(*result.finalResult));
+            return;
+        }
+        QList<RecordPtr> kept;
+        for (const RecordPtr &record : *result.finalResult) {
+            const auto rows = record->categories();
+            if (std::any_of(rows.cbegin(), rows.cend(), [&](const auto &row) { return row && row->id() == category.id(); }))
+                kept.append(record);
+        }
+        completion(itemsOf(kept));
+    });
+}
+
+PBItem TaviPBManager::loadFullItem(const PBItem &item)
+{
+    if (const RecordPtr record = recordFor(item)) {
+        if (auto full = pbItem(*record, PayloadLoading::WithRepresentations))
+            return *full;
+    }
+    return item;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copy-out
+
+void TaviPBManager::copy(const QList<PBItem> &items, const std::optional<PBCategory> &category)
+{
+    QList<PasteboardItem> written;
+    for (const PBItem &item : items) {
+        if (std::optional<PasteboardItem> pasteboardItem = getPasteboardItem(item, category))
+            written.prepend(std::move(*pasteboardItem)); // the last item comes first
+    }
+    m_needIgnoreFromSelfCopy.store(true);
+    m_pasteboard.write(written);
+    TaviSettings &settings = TaviSettings::shared();
+    settings.setCopyOutTimes(settings.copyOutTimes() + 1);
+}
+
+std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category)
+{
+    const std::optional<PBCategory> primary = item.primaryCategory();
+    const PBDefaultCategory itemKind = primary ? primary->type() : PBDefaultCategory::unknown;
+    PBDefaultCategory listKind = category ? category->type() : itemKind;
+    if (listKind == PBDefaultCategory::custom)
+        listKind = itemKind;
+    if (!item.dataProvider())
+        return std::nullopt;
+    const char *const function = "getPasteboardItem(item:in:)";
+    LOG_DEBUG(function, QStringLiteral("[>>] copy out item:"));
+    PasteboardItem result;
+    const PBItemProvider &provider = *item.dataProvider();
+    if (itemKind == PBDefaultCategory::text && TaviSettings::shared().alwaysCopyPlainText()) {
+        result.setString(PasteboardType::string, provider.representedText());
+        LOG_DEBUG(function, QStringLiteral("   |- copy plain string: ") + provider.representedText());
+        return result;
+    }
+    if (listKind == PBDefaultCategory::note) {
+        if (const PBNoteItemProvider *note = provider.as<PBNoteItemProvider>()) {
+            result.setString(PasteboardType::string, note->body().value_or(QString()));
+            LOG_DEBUG(function, QStringLiteral("   |- copy note: ") + note->representedText() + QStringLiteral(")"));
+            return result;
+        }
+    }
+    PasteboardDataMap data = provider.pasteboardData();
+    if (data.isEmpty()) {
+        // Lists carry items without their stored representations.
+        const PBItem full = loadFullItem(item);
+        if (full.dataProvider())
+            data = full.dataProvider()->pasteboardData();
+    }
+    if (data.isEmpty()) {
+        result.setString(PasteboardType::string, provider.representedText());
+        LOG_DEBUG(function, QStringLiteral("   |- cast to string: ") + provider.representedText());
+        return result;
+    }
+    for (auto it = data.cbegin(); it != data.cend(); ++it) {
+        if (itemKind == PBDefaultCategory::text) {
+            PasteboardItem scratch;
+            scratch.setData(it.key(), it.value());
+            const std::optional<QString> text = scratch.string(it.key());
+            if (text && !text->isEmpty())
+                result.setData(it.key(), it.value());
+        } else {
+            result.setData(it.key(), it.value());
+        }
+        LOG_DEBUG(function, QStringLiteral("   |- type: ") + it.key());
+    }
+    LOG_DEBUG(function, QStringLiteral("🌞 pasteboard data: ") + QStringList(data.keys()).join(QStringLiteral(", ")));
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Edits
+
+void TaviPBManager::updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion)
+{
+    LOG_DEBUG("updateComment(item:comment:completion:)",
+              QStringLiteral("[-] -> update item comment: ") + comment.value_or(QStringLiteral("NA")));
+    const RecordPtr record = recordFor(item);
+    if (!record) {
+        LOG_DEBUG("updateComment(item:comment:completion:)", QStringLiteral("[-] ! no item found"));
+        return;
+    }
+    record->setComment(comment.value_or(QString()));
+    refreshLists();
+    changed();
+    if (completion)
+        completion();
+}
+
+void TaviPBManager::updateText(const PBItem &item, const QString &text, const std::function<void()> &completion)
+{
+    LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] -> update item text: text: ") + text);
+    const RecordPtr record = recordFor(item);
+    if (!record) {
+        LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] ! no item found"));
+        return;
+    }
+    m_storage.context()->performAndWait([&] {
+        record->setText(text);
+        record->setModifiedAt(QDateTime::currentDateTime());
+    });
+    refreshLists();
+    changed();
+    if (completion)
+        completion();
+}
+
+void TaviPBManager::stickItem(const PBItem &item, bool is_sticky, const std::function<void()> &completion)
+{
+    const char *const function = "stickItem(item:is_sticky:completion:)";
+    LOG_DEBUG(function, QStringLiteral("[-] -> stick item: is_sticky: ") + (is_sticky ? QStringLiteral("true") : QStringLiteral("false")));
+    const RecordPtr record = recordFor(item);
+    if (!record) {
+        LOG_DEBUG(function, QStringLiteral("[-] ! no item found"));
+        return;
+    }
+    m_storage.context()->performAndWait([&] {
+        record->setIs_sticky(is_sticky);
+        record->setModifiedAt(QDateTime::currentDateTime());
+    });
+    refreshLists();
+    changed();
+    LOG_DEBUG(function, QStringLiteral("[-] <- stick item done"));
+    if (completion)
+        completion();
+}
+
+void TaviPBManager::addItem(const PBItem &item, const PBCategory &to)
+{
+    LOG_DEBUG("addItem(item:to:)", QStringLiteral("[~>] -> move item to category"));
+    if (retag(item, to, true, "addItem(item:to:)"))
+        LOG_DEBUG("addItem(item:to:)", QStringLiteral("[~>] <- move done"));
+}
+
+void TaviPBManager::addItems(const QList<PBItem> &items, const PBCategory &to)
+{
+    const char *const function = "addItems(items:to:)";
+    LOG_DEBUG(function, QStringLiteral("[~>] -> move item to category"));
+    const auto category = categoryRecord(to.id());
+    if (!category) {
+        LOG_DEBUG(function, QStringLiteral("Not matched category record!"));
+        return;
+    }
+    for (const PBItem &item : items) {
+        if (const RecordPtr record = recordFor(item)) {
+            record->addCategoriesObject(category);
+            postOnMain(NotificationName::categoryTagStatusChanged, {{NotificationKey::info, QVariant::fromValue(item)}});
+        }
+    }
+    refreshLists();
+    changed();
+}
+
+void TaviPBManager::removeItem(const PBItem &item, const PBCategory &from)
+{
+    LOG_DEBUG("removeItem(item:from:)", QStringLiteral("[<~] -> remove item from categpry:") + from.name());
+    if (retag(item, from, false, "removeItem(item:from:)"))
+        LOG_DEBUG("removeItem(item:from:)", QStringLiteral("[<~] <- remove done"));
+}
+
+bool TaviPBManager::retag(const PBItem &item, const PBCategory &category, bool adding, const char *function)
+{
+    const auto categoryRow = categoryRecord(category.id());
+    if (!categoryRow) {
+        LOG_DEBUG(function, QStringLiteral("Not matched category record!"));
+        return false;
+    }
+    const RecordPtr record = recordFor(item);
+    if (!record) {
+        LOG_DEBUG(function, QStringLiteral("[-] ! no item found"));
+        return false;
+    }
+    if (adding)
+        record->addCategoriesObject(categoryRow);
+    else
+        record->removeCategoriesObject(categoryRow);
+    refreshLists();
+    changed();
+    postOnMain(NotificationName::categoryTagStatusChanged, {{NotificationKey::info, QVariant::fromValue(item)}});
+    return true;
+}
+
+void TaviPBManager::removeCategoryFromAllItems(const PBCategory &category)
+{
+    if (category.type() != PBDefaultCategory::custom)
+        return;
+    const auto categoryRow = categoryRecord(category.id());
+    if (!categoryRow)
+        return;
+    m_storage.context()->performAndWait([&] {
+        for (const auto &record : categoryRow->records())
+            record->removeCategoriesObject(categoryRow);
+    });
+    refreshLists();
+    changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Deleting and clearing
+
+void TaviPBManager::removeBookmarks(const QList<PBItem> &items)
+{
+    QList<QUrl> urls;
+    for (const PBItem &item : items) {
+        if (item.dataProvider()) {
+            if (const PBFileItemProvider *file = item.dataProvider()->as<PBFileItemProvider>())
+                urls.append(file->url());
+        }
+    }
+    if (!urls.isEmpty())
+        TPBookMarkCacher::shared().deleteBookMarks(urls);
+}
+
+void TaviPBManager::deleteItem(const PBItem &item)
+{
+    const char *const function = "deleteItem(item:)";
+    LOG_DEBUG(function, QStringLiteral("[-] -> delete item"));
+    LOG_DEBUG(function, QStringLiteral("[-] item: ")
+                            + (item.dataProvider() ? item.dataProvider()->representedText() : QStringLiteral("nil")));
+    const RecordPtr record = recordFor(item);
+    if (!record) {
+        LOG_DEBUG(function, QStringLiteral("[-] ! no item found"));
+        return;
+    }
+    m_storage.deleteRecord(record);
+    refreshLists();
+    removeBookmarks({item});
+    changed();
+    LOG_DEBUG(function, QStringLiteral("[-] <- delete done"));
+    postOnMain(NotificationName::historyItemDidDelete, {{NotificationKey::info, QVariant::fromValue(item)}});
+}
+
+void TaviPBManager::deleteItems(const QList<PBItem> &items)
+{
+    LOG_DEBUG("deleteItems(items:)", QStringLiteral("[x] -> clear items with count:") + QString::number(items.size()));
+    for (const PBItem &item : items)
+        deleteItem(item);
+}
+
+void TaviPBManager::removeRecords(const QList<RecordPtr> &records)
+{
+    for (qsizetype start = 0; start < records.size(); start += kDeleteChunk) {
+        const QList<RecordPtr> chunk = records.mid(start, kDeleteChunk);
+        m_storage.batchDelete(Predicate::selfIn(plain(chunk)));
+        m_storage.mergeDeletedObjects(chunk);
+    }
+}
+
+QList<PBDefaultCategory> TaviPBManager::sparedKinds(bool includeLock, bool includeCustom, bool includeNotes) const
+{
+    QList<PBDefaultCategory> spared;
+    for (const PBCategory &category : m_categoryManager.categories()) {
+        if (!includeLock && category.isLocked())
+            spared.append(category.type());
+        if (!includeCustom && category.type() == PBDefaultCategory::custom)
+            spared.append(PBDefaultCategory::custom);
+    }
+    if (!includeNotes)
+        spared.append(PBDefaultCategory::note);
+    return spared;
+}
+
+namespace {
+// The records filed under any category of one of the kinds.
+QSet<const PBItemRecord *> recordsOfKinds(CoreDataManager<PBCategoryRecord> &categories, const QList<PBDefaultCategory> &kinds)
+{
+    QSet<const PBItemRecord *> result;
+    if (kinds.isEmpty())
+        return result;
+    QVariantList names;
+    for (PBDefaultCategory kind : kinds)
+        names.append(rawValue(kind));
+    const auto rows = categories.fetch(Predicate::in(QStringLiteral("type"), names));
+    for (const auto &row : rows.value_or(QList<std::shared_ptr<PBCategoryRecord>>())) {
+        for (const auto &record : row->records())
+            result.insert(record.get());
+    }
+    return result;
+}
+} // namespace
+
+void TaviPBManager::clearAllItems(bool withNotes)
+{
+    const char *const function = "clearAllItems(withNotes:)";
+    LOG_DEBUG(function, QStringLiteral("[x] -> clear all items"));
+    auto records = m_storage.fetch(std::nullopt);
+    if (!records) {
+        LOG_DEBUG(function, QStringLiteral("[x] -> no items to clear"));
+        return;
+    }
+    if (!withNotes) {
+        const QSet<const PBItemRecord *> notes = recordsOfKinds(m_categoryManager.storage(), {PBDefaultCategory::note});
+        records->removeIf([&](const RecordPtr &record) { return notes.contains(record.get()); });
+    }
+    removeBookmarks(itemsOf(*records));
+    removeRecords(*records);
+    refreshLists();
+    changed();
+    LOG_DEBUG(function, QStringLiteral("[x] <- clear done"));
+    postOnMain(NotificationName::historyItemsDidClear);
+}
+
+void TaviPBManager::clearItems(const PBCategory &in, const ClearOptions &options)
+{
+    const char *const function = "clearItems(in:includeSticky:includeNotes:includeLock:includeCustom:)";
+    LOG_DEBUG(function, QStringLiteral("[x] -> clear items in categpry:") + in.name());
+    const auto categoryRow = categoryRecord(in.id());
+    if (!categoryRow)
+        return;
+    QList<RecordPtr> targets;
+    if (in.type() == PBDefaultCategory::all) {
+        targets = m_storage.fetch(options.includeSticky ? std::nullopt : std::optional(notSticky())).value_or(QList<RecordPtr>());
+    } else {
+        targets = categoryRow->records();
+        if (!options.includeSticky)
+            targets.removeIf([](const RecordPtr &record) { return record->is_sticky(); });
+    }
+    const QSet<const PBItemRecord *> spared = recordsOfKinds(
+        m_categoryManager.storage(), sparedKinds(options.includeLock, options.includeCustom, options.includeNotes));
+    targets.removeIf([&](const RecordPtr &record) { return spared.contains(record.get()); });
+    LOG_INFO(function, QStringLiteral("Trashing PBItemRecord of count: ") + QString::number(targets.size()));
+    // Only the removed file items lose their bookmarks; spared ones keep their access.
+    if (in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image || in.type() == PBDefaultCategory::all)
+        removeBookmarks(itemsOf(targets));
+    removeRecords(targets);
+    refreshLists();
+    changed();
+    LOG_DEBUG(function, QStringLiteral("[x] <- clear done"));
+    postOnMain(NotificationName::historyItemsDidClear, {{NotificationKey::info, QVariant::fromValue(in)}});
+}
+
+void TaviPBManager::clearHistoryItems(const QList<PBItem> &items)
+{
+    if (!items.isEmpty()) {
+        QVariantList uuids;
+        for (const PBItem &item : items)
+            uuids.append(item.uuid());
+        QHash<QUuid, RecordPtr> byUuid;
+        for (const RecordPtr &record : m_storage.fetch(Predicate::in(kUuid, uuids)).value_or(QList<RecordPtr>()))
+            byUuid.insert(record->uuid(), record);
+        m_storage.context()->performAndWait([&] {
+            for (const PBItem &item : items) {
+                const RecordPtr record = byUuid.take(item.uuid());
+                if (!record) {
+                    LOG_DEBUG("deleteItem(item:)", QStringLiteral("[-] ! no item found"));
+                    continue;
+                }
+                m_storage.deleteRecord(record);
+                postOnMain(NotificationName::historyItemDidDelete, {{NotificationKey::info, QVariant::fromValue(item)}});
+            }
+        });
+        removeBookmarks(items);
+        refreshLists();
+        changed();
+        postOnMain(NotificationName::historyItemsDidClear);
+    }
+    LOG_DEBUG("clearHistoryItems(items:)", QStringLiteral("[xx] <- clear done"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Auto-clean
+
+QList<TaviPBManager::RecordPtr> TaviPBManager::allRecordsInDefaultOrder()
+{
+    auto request = PBItemRecord::fetchRequest();
+    request.sortDescriptors = {{kIsSticky, false}, {kModifiedAt, false}};
+    return m_storage.context()->fetch(request).value_or(QList<RecordPtr>());
+}
+
+void TaviPBManager::getAutoCleanCandidates(const ItemsCompletion &completion)
+{
+    TaviSettings &settings = TaviSettings::shared();
+    const QSet<const PBItemRecord *> spared = recordsOfKinds(
+        m_categoryManager.storage(),
+        sparedKinds(settings.autoCleanIncludeLock(), settings.autoCleanIncludeCustom(), settings.autoCleanIncludeNote()));
+    QList<RecordPtr> records = allRecordsInDefaultOrder();
+    const bool includeSticky = settings.autoCleanIncludeSticky();
+    records.removeIf([&](const RecordPtr &record) { return spared.contains(record.get()) || (!includeSticky && record->is_sticky()); });
+    completion(itemsOf(records));
+}
+
+void TaviPBManager::autoCleanHistory()
+{
+    // Both rules work on the whole history in its default order (pinned first, then newest),
+    // whatever a list shows or searches.
+    TaviSettings &settings = TaviSettings::shared();
+    const int keep = settings.historyKeepLastCount();
+    const bool includeSticky = settings.autoCleanIncludeSticky();
+    const QSet<const PBItemRecord *> spared = recordsOfKinds(
+        m_categoryManager.storage(),
+        sparedKinds(settings.autoCleanIncludeLock(), settings.autoCleanIncludeCustom(), settings.autoCleanIncludeNote()));
+
+    QList<RecordPtr> doomed;
+    if (settings.clearType() == PBHistoryClearType::items) {
+        if (keep < 0) {
+            clearHistoryItems({});
+            return;
+        }
+        QList<RecordPtr> records = allRecordsInDefaultOrder();
+        records.removeIf([&](const RecordPtr &record) { return spared.contains(record.get()) || (!includeSticky && record->is_sticky()); });
+        if (records.size() > keep)
+            doomed = records.mid(keep);
+    } else {
+        // An item is N days old when its modification day is N or more calendar days before today.
+        const QDate today = QDate::currentDate();
+        const QDateTime cutoff = today.addDays(1 - qint64(keep)).startOfDay();
+        auto request = PBItemRecord::fetchRequest();
+        request.predicate = Predicate::compare(kModifiedAt, Predicate::Comparison::Less, cutoff);
+        if (!includeSticky)
+            request.predicate = *request.predicate && notSticky();
+        request.sortDescriptors = {{kIsSticky, false}, {kModifiedAt, false}};
+        doomed = m_storage.context()->fetch(request).value_or(QList<RecordPtr>());
+        doomed.removeIf([&](const RecordPtr &record) { return spared.contains(record.get()); });
+    }
+    clearHistoryItems(itemsOf(doomed));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notes
+
+PBItem TaviPBManager::addNote(const QString &title, const QString &body)
+{
+    const QUuid uuid = QUuid::createUuid();
+    const PBCategory noteCategory(std::nullopt, localizedName(PBDefaultCategory::note),
+                                  defaultBackgroundColor(PBDefaultCategory::note),
+                                  defaultForegroundColor(PBDefaultCategory::note), PBDefaultCategory::note, false, false);
+    std::optional<PBItemProvider> provider;
+    if (auto note = PBNoteItemProvider::make(title, body))
+        provider = std::move(*note);
+    const QDateTime modified = QDateTime::currentDateTime();
+    const QDateTime created = QDateTime::currentDateTime();
+    PBItem item(uuid, uuidString(uuid), {noteCategory, PBCategory::all()}, provider, modified, created, std::nullopt,
+                false, std::nullopt);
+    if (add(item)) {
+        changed();
+        ItemsByCategory payload;
+        payload.insert(noteCategory.id(), {item});
+        postOnMain(NotificationName::historyDidAddNewItem, {{NotificationKey::info, payloadOf(payload)}});
+    }
+    return item;
+}
+
+void TaviPBManager::updateNote(const PBItem &item)
+{
+    const RecordPtr record = recordFor(item);
+    if (!record)
+        return;
+    const std::optional<PBItemProvider> &provider = item.dataProvider();
+    m_storage.context()->performAndWait([&] {
+        const QVariant body = provider ? provider->accosicatedData() : QVariant();
+        record->setData(body.typeId() == QMetaType::QByteArray ? body.toByteArray() : QByteArray());
+        record->setText(provider ? provider->representedText() : QString());
+    });
+    const QString activeId = TaviSettings::shared().activeCategoryID();
+    std::optional<PBCategory> attach;
+    for (const PBCategory &category : m_categoryManager.categories()) {
+        if (category.id() == activeId) {
+            attach = category;
+            break;
+        }
+    }
+    if (attach && std::any_of(item.categories().cbegin(), item.categories().cend(),
+                              [&](const PBCategory &c) { return c.id() == attach->id(); }))
+        attach.reset();
+    update(item, attach);
+    changed();
+    ItemsByCategory payload;
+    payload.insert(categoryId(PBDefaultCategory::note), {item});
+    postOnMain(NotificationName::historyItemDidUpdate, {{NotificationKey::info, payloadOf(payload)}});
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void TaviPBManager::postOnMain(const QString &name, const QVariantMap &userInfo)
+{
+    if (!QCoreApplication::instance() || MainQueue::isCurrent()) {
+        NotificationCenter::defaultCenter().post(name, nullptr, userInfo);
+        return;
+    }
+    MainQueue::async([name, userInfo] { NotificationCenter::defaultCenter().post(name, nullptr, userInfo); });
+}

@@ -1,0 +1,185 @@
+#pragma once
+// The history store of the application: watches the general pasteboard, turns each new copy into
+// a de-duplicated history item, keeps the stored history and answers every query and change on
+// it. One shared instance; tests make their own on an in-memory pasteboard and workspace.
+//
+// Threads: the poll and the item pipeline run on the serial capture queue "com.tavi.pbQueue";
+// everything else may be called from any thread (the store's context is locked). Notifications
+// are always posted on the main thread. The capture queue never waits for the main thread.
+
+#include "capture/PBItemPipeline.h"
+#include "capture/PBNote.h"
+#include "capture/PBSearchFilter.h"
+#include "capture/PasteboardProcessResult.h"
+#include "capture/RecordSorter.h"
+#include "capture/SaveScheduler.h"
+#include "core/PBCategory.h"
+#include "core/PBItem.h"
+#include "core/store/CoreDataManager.h"
+#include "core/store/PBItemRecord.h"
+#include "core/store/PBPasteboardDataRecord.h"
+#include "platform/DispatchQueue.h"
+#include "platform/Pasteboard.h"
+#include "platform/Workspace.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class PBCategoryManager;
+class QTimer;
+
+class TaviPBManager {
+public:
+    using ItemsCompletion = std::function<void(const QList<PBItem> &)>;
+    // Category id -> the items of a batch filed under it (each item once per id).
+    using ItemsByCategory = QMap<QString, QList<PBItem>>;
+
+    // What clearItems(in:...) spares unless included.
+    struct ClearOptions {
+        bool includeSticky = false;
+        bool includeNotes = false;
+        bool includeLock = false;
+        bool includeCustom = false;
+    };
+
+    static TaviPBManager &shared();
+
+    // A manager on these backends and the shared store. The first change count seen is the
+    // pasteboard's current one: what is on it now is never recorded.
+    TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCategoryManager &categoryManager);
+    ~TaviPBManager();
+    TaviPBManager(const TaviPBManager &) = delete;
+    TaviPBManager &operator=(const TaviPBManager &) = delete;
+
+    // --- State (any thread)
+    Pasteboard &pasteboard() const { return m_pasteboard; }
+    std::optional<PBSearchFilter> filter() const;
+    void setFilter(std::optional<PBSearchFilter> filter);
+    bool isPaused() const { return m_isPaused.load(); }
+    void setPaused(bool paused) { m_isPaused.store(paused); }
+    bool isProcessing() const { return m_isProcessing.load(); }
+    qint64 lastChangeCount() const { return m_lastChangeCount.load(); }
+    bool needIgnoreFromSelfCopy() const { return m_needIgnoreFromSelfCopy.load(); }
+    // The item records; the two lists are brought up to date before they are handed out.
+    CoreDataManager<PBItemRecord> &storage();
+    PBCategoryManager &categoryManager() const { return m_categoryManager; }
+    // Asked after each batch with every pasteboard item of the change; a folder path it returns
+    // is posted as "needCheckAuthorize". The shell sets it. Main thread.
+    void setFolderAuthorizationCheck(std::function<std::optional<QString>(const QList<PasteboardItem> &)> check);
+
+    // --- Capture (poll: capture queue)
+    // A repeating 0.25 s poll on the main loop. Main thread.
+    void startMonitoring();
+    void stopMonitoring();
+    // One poll; runs on the capture queue (waits for it when called elsewhere). Never from the
+    // main thread's context lock.
+    void retreivePasteboardInfo();
+    std::optional<RunningApplication> getCurrentActiveApp();
+    // Calls the completion exactly once, before it returns, on the calling thread.
+    void processPasteboardItem(const PasteboardItem &item, const std::optional<RunningApplication> &app,
+                               const std::function<void(const PasteboardProcessResult &)> &resultCompletion);
+    // The stored item with this hash: pinned first, else the newest. Ignores the search.
+    std::optional<PBItem> findItem(const QString &hash);
+
+    // --- Storing
+    // False when nothing was stored (no category record to file it under).
+    bool add(const PBItem &item);
+    // Bumps the stored item's modification time (unless pinned) and attaches the category.
+    // False when the item's record is gone.
+    bool update(const PBItem &item, const std::optional<PBCategory> &activeCategory);
+
+    // --- Queries
+    // Sets the order of the main list (the pinned list keeps its own).
+    void reloadRecords(RecordSorter sorter, bool ascending);
+    // Every item: pinned first, then the main list's order.
+    QList<PBItem> getAllItems();
+    // A page of getAllItems() without converting the rest; and the number of items.
+    QList<PBItem> getItemsPage(qsizetype offset, qsizetype limit);
+    qsizetype itemCount();
+    // Without search: before returning. With useFilter and an active search: on the main thread.
+    void getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion);
+    void getItems(const PBCategory &category, bool useFilter, const ItemsCompletion &completion);
+    void getFilterItems(PBDefaultCategory categoryType, const ItemsCompletion &completion);
+    void getFilterItems(const PBCategory &category, const ItemsCompletion &completion);
+    // The whole item (stored representations included) of a listed one; lists leave them out.
+    PBItem loadFullItem(const PBItem &item);
+
+    // --- Copy-out (main thread)
+    void copy(const QList<PBItem> &items, const std::optional<PBCategory> &category);
+    std::optional<PasteboardItem> getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category);
+
+    // --- Edits (completions run before returning; not run when the item is gone)
+    void updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion = {});
+    void updateText(const PBItem &item, const QString &text, const std::function<void()> &completion = {});
+    void stickItem(const PBItem &item, bool is_sticky, const std::function<void()> &completion = {});
+    void addItem(const PBItem &item, const PBCategory &to);
+    void addItems(const QList<PBItem> &items, const PBCategory &to);
+    void removeItem(const PBItem &item, const PBCategory &from);
+    void removeCategoryFromAllItems(const PBCategory &category);
+
+    // --- Deleting and clearing
+    void deleteItem(const PBItem &item);
+    void deleteItems(const QList<PBItem> &items);
+    void clearAllItems(bool withNotes);
+    void clearItems(const PBCategory &in, const ClearOptions &options);
+    void clearHistoryItems(const QList<PBItem> &items);
+
+    // --- Auto-clean
+    void autoCleanHistory();
+    void getAutoCleanCandidates(const ItemsCompletion &completion);
+
+    // --- Notes (main thread)
+    PBItem addNote(const QString &title, const QString &body);
+    void updateNote(const PBItem &item);
+
+    // --- Saving
+    // Saves the pending changes now (termination, SIGTERM, the end of the session). Any thread.
+    void saveNow();
+    SaveScheduler &saveScheduler() { return m_saveScheduler; }
+
+private:
+    using RecordPtr = std::shared_ptr<PBItemRecord>;
+
+    void processBatch();
+    void refreshLists();
+    void ensureListsFresh();
+    std::optional<PBCategory> activeCategory() const;
+    RecordPtr recordFor(const PBItem &item);
+    std::shared_ptr<PBCategoryRecord> categoryRecord(const QString &id);
+    QList<RecordPtr> allRecordsInDefaultOrder();
+    QList<PBItem> itemsOf(const QList<RecordPtr> &records, bool withPayload = false);
+    QList<PBDefaultCategory> sparedKinds(bool includeLock, bool includeCustom, bool includeNotes) const;
+    void removeRecords(const QList<RecordPtr> &records);
+    void removeBookmarks(const QList<PBItem> &items);
+    // Files the item's record under the category or takes it out, and tells the interface.
+    bool retag(const PBItem &item, const PBCategory &category, bool adding, const char *function);
+    void postOnMain(const QString &name, const QVariantMap &userInfo = {});
+    void changed();
+
+    Pasteboard &m_pasteboard;
+    Workspace &m_workspace;
+    PBCategoryManager &m_categoryManager;
+
+    mutable std::mutex m_filterMutex;
+    std::optional<PBSearchFilter> m_filter;
+    std::atomic<bool> m_isPaused{false};
+    std::atomic<bool> m_isProcessing{false};
+    std::atomic<qint64> m_lastChangeCount{-1};
+    std::atomic<bool> m_needIgnoreFromSelfCopy{false};
+    std::atomic<bool> m_listsStale{true};
+    std::atomic<bool> m_pollQueued{false};
+    std::function<std::optional<QString>(const QList<PasteboardItem> &)> m_folderAuthorizationCheck;
+
+    CoreDataManager<PBItemRecord> m_storage;
+    CoreDataManager<PBPasteboardDataRecord> m_pasteboardStorage;
+    SaveScheduler m_saveScheduler;
+    std::unique_ptr<QTimer> m_timer;
+    SerialQueue m_pbQueue{QStringLiteral("com.tavi.pbQueue")};
+};

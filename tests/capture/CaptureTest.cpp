@@ -1,0 +1,257 @@
+#include "CaptureTestSupport.h"
+
+#include "core/NotificationNames.h"
+#include "core/TaviSettings.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+QStringList idsOf(const PostedNotification &notification)
+{
+    return notification.userInfo.value(NotificationKey::info).toMap().keys();
+}
+
+QList<PBItem> itemsUnder(const PostedNotification &notification, const QString &id)
+{
+    return notification.userInfo.value(NotificationKey::info).toMap().value(id).value<QList<PBItem>>();
+}
+
+PasteboardItem fileItem(const QString &path)
+{
+    PasteboardItem item;
+    item.setData(PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded());
+    return item;
+}
+
+QByteArray pngBytes()
+{
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+} // namespace
+
+TEST(Capture, WhatIsOnThePasteboardAtLaunchIsNotRecorded)
+{
+    CaptureHarness h;
+    h.pasteboard.simulateCopy({CaptureHarness::textItem(QStringLiteral("before"))});
+    h.manager = std::make_unique<TaviPBManager>(h.pasteboard, h.workspace, *h.categories);
+    h.manager->retreivePasteboardInfo();
+    h.settle();
+    EXPECT_TRUE(h.texts().isEmpty());
+    h.copyText(QStringLiteral("after"));
+    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("after")});
+}
+
+TEST(Capture, TwoItemsOfOneCopyAreAnnouncedOnceOnTheMainThread)
+{
+    CaptureHarness h;
+    const PBCategory work = h.userCategory(QStringLiteral("Work"));
+    h.categories->setActiveCategory(work);
+    const int before = TaviSettings::shared().copyTotalTimes();
+    h.copyFromOutside({CaptureHarness::textItem(QStringLiteral("one")), CaptureHarness::textItem(QStringLiteral("two"))});
+
+    const auto added = h.posted(NotificationName::historyDidAddNewItem);
+    ASSERT_EQ(added.size(), 1);
+    EXPECT_TRUE(added.first().onMainThread);
+    const auto items = added.first().userInfo.value(NotificationKey::items).value<QList<PBItem>>();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0].dataProvider()->representedText(), QStringLiteral("one"));
+    EXPECT_EQ(items[1].dataProvider()->representedText(), QStringLiteral("two"));
+    QStringList expected{QStringLiteral("0"), QStringLiteral("1"), work.id()};
+    expected.sort();
+    EXPECT_EQ(idsOf(added.first()), expected);
+    EXPECT_EQ(itemsUnder(added.first(), QStringLiteral("0")).size(), 2);
+    EXPECT_EQ(TaviSettings::shared().copyTotalTimes(), before + 1);
+}
+
+TEST(Capture, RepeatedCopyBumpsTheStoredItemAndPinnedOnesKeepTheirTime)
+{
+    CaptureHarness h;
+    h.copyText(QStringLiteral("a"));
+    h.copyText(QStringLiteral("b"));
+    h.clearPosted();
+    h.copyText(QStringLiteral("a"));
+    EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_TRUE(h.posted(NotificationName::historyDidAddNewItem).isEmpty());
+    const auto updated = h.posted(NotificationName::historyItemDidUpdate);
+    ASSERT_EQ(updated.size(), 1);
+    EXPECT_EQ(idsOf(updated.first()), (QStringList{QStringLiteral("0"), QStringLiteral("1")}));
+
+    const PBItem b = h.item(QStringLiteral("b"));
+    h.manager->stickItem(b, true);
+    const QDateTime pinnedAt = h.item(QStringLiteral("b")).modifiedTime();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    h.copyText(QStringLiteral("b"));
+    EXPECT_EQ(h.item(QStringLiteral("b")).modifiedTime(), pinnedAt);
+}
+
+TEST(Capture, RepeatIsFoundWhateverTheSearchOrSortOfTheLists)
+{
+    CaptureHarness h;
+    h.copyText(QStringLiteral("alpha"));
+    h.copyText(QStringLiteral("beta"));
+    h.manager->setFilter(PBSearchFilter{{QStringLiteral("beta")}});
+    h.manager->reloadRecords(RecordSorter::title, false);
+    h.copyText(QStringLiteral("alpha"));
+    h.manager->setFilter(std::nullopt);
+    EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("alpha"), QStringLiteral("beta")}));
+}
+
+TEST(Capture, PausedBlacklistedAndBundlelessCopiesAreConsumed)
+{
+    CaptureHarness h;
+    h.manager->setPaused(true);
+    h.copyText(QStringLiteral("while paused"));
+    h.manager->setPaused(false);
+    h.manager->retreivePasteboardInfo();
+    h.settle();
+
+    RunningApplication keychain = CaptureHarness::editor();
+    keychain.bundleIdentifier = QStringLiteral("com.apple.keychainaccess");
+    h.workspace.setFrontmostApplication(keychain);
+    h.copyText(QStringLiteral("secret"));
+    h.workspace.setFrontmostApplication(CaptureHarness::editor());
+    h.manager->retreivePasteboardInfo();
+    h.workspace.setFrontmostApplication(std::nullopt);
+    h.copyText(QStringLiteral("nobody"));
+    EXPECT_TRUE(h.texts().isEmpty());
+}
+
+TEST(Capture, OwnCopyOutIsSkippedButTheNextCopyIsNotLost)
+{
+    CaptureHarness h;
+    h.copyText(QStringLiteral("kept"));
+    const PBItem kept = h.item(QStringLiteral("kept"));
+
+    h.manager->copy({kept}, std::nullopt);
+    EXPECT_TRUE(h.manager->needIgnoreFromSelfCopy());
+    h.manager->retreivePasteboardInfo();
+    EXPECT_FALSE(h.manager->needIgnoreFromSelfCopy());
+    h.copyText(QStringLiteral("next"));
+    EXPECT_EQ(h.texts().size(), 2);
+
+    // Copy-out while paused, then another program's copy after resuming.
+    h.manager->copy({kept}, std::nullopt);
+    h.manager->setPaused(true);
+    h.manager->retreivePasteboardInfo();
+    h.manager->setPaused(false);
+    h.copyText(QStringLiteral("after resume"));
+    EXPECT_TRUE(h.texts().contains(QStringLiteral("after resume")));
+
+    // Another program copies within the same tick as our copy-out.
+    h.manager->copy({kept}, std::nullopt);
+    h.copyText(QStringLiteral("same tick"));
+    EXPECT_TRUE(h.texts().contains(QStringLiteral("same tick")));
+}
+
+TEST(Capture, IgnoreSettingsApplyToNewItemsOnly)
+{
+    CaptureHarness h;
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    QDir().mkpath(folder);
+    const QString file = dir.filePath(QStringLiteral("notes.txt"));
+    QFile(file).open(QIODevice::WriteOnly);
+    TaviSettings &settings = TaviSettings::shared();
+
+    settings.setIgnoreDirectory(true);
+    h.copyFromOutside({fileItem(folder)});
+    h.copyFromOutside({fileItem(file)});
+    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("notes.txt")});
+    settings.setIgnoreDirectory(false);
+    settings.setIgnoreFile(true);
+    h.copyFromOutside({fileItem(folder)});
+    EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("folder"), QStringLiteral("notes.txt")}));
+
+    PasteboardItem image;
+    image.setData(PasteboardType::png, pngBytes());
+    h.copyFromOutside({image});
+    EXPECT_EQ(h.texts().size(), 3);
+    settings.setIgnoreImage(true);
+    h.clearPosted();
+    h.copyFromOutside({image});
+    EXPECT_EQ(h.texts().size(), 3);
+    EXPECT_EQ(h.posted(NotificationName::historyItemDidUpdate).size(), 1);
+    PasteboardItem other;
+    other.setData(PasteboardType::png, pngBytes() + "x");
+    h.copyFromOutside({other});
+    EXPECT_EQ(h.texts().size(), 3);
+}
+
+TEST(Capture, EmptyOrUnreadableChangeEndsTheBatchAndPostsNothing)
+{
+    CaptureHarness h;
+    h.copyFromOutside({});
+    EXPECT_FALSE(h.manager->isProcessing());
+    h.pasteboard.simulateUnreadableCopy();
+    h.manager->retreivePasteboardInfo();
+    h.settle();
+    EXPECT_FALSE(h.manager->isProcessing());
+    EXPECT_TRUE(h.posted(NotificationName::historyDidAddNewItem).isEmpty());
+    h.copyText(QStringLiteral("still capturing"));
+    EXPECT_EQ(h.texts().size(), 1);
+}
+
+TEST(Capture, FailedInsertIsNeitherAnnouncedNorCounted)
+{
+    CaptureHarness h;
+    // No category records to file items under.
+    for (const auto &record : h.categories->storage().fetch(std::nullopt).value_or(QList<std::shared_ptr<PBCategoryRecord>>()))
+        h.categories->storage().deleteRecord(record);
+    const int before = TaviSettings::shared().copyTotalTimes();
+    h.copyText(QStringLiteral("nowhere to go"));
+    EXPECT_TRUE(h.posted(NotificationName::historyDidAddNewItem).isEmpty());
+    EXPECT_EQ(TaviSettings::shared().copyTotalTimes(), before);
+}
+
+TEST(Capture, ChangesAreSavedSoonAfterABatch)
+{
+    CaptureHarness h;
+    h.copyText(QStringLiteral("durable"));
+    EXPECT_TRUE(h.manager->saveScheduler().isPending());
+    EXPECT_TRUE(waitUntil([&] { return !CoreDataStack::shared().managedContext()->hasChanges(); }, 3000));
+    h.copyText(QStringLiteral("flushed"));
+    h.manager->saveNow();
+    EXPECT_FALSE(CoreDataStack::shared().managedContext()->hasChanges());
+}
+
+TEST(Capture, RandomCopiesNeverLoseStoredItems)
+{
+    CaptureHarness h;
+    const QStringList types{PasteboardType::string, PasteboardType::html, PasteboardType::rtf, PasteboardType::png,
+                            PasteboardType::fileURL, QStringLiteral("com.example.odd"), PasteboardType::concealed,
+                            QStringLiteral("dyn.xyz"), QStringLiteral("public.image")};
+    QRandomGenerator random(4242);
+    qsizetype stored = 0;
+    for (int round = 0; round < 120; ++round) {
+        QList<PasteboardItem> items;
+        for (int i = int(random.bounded(3)); i > 0; --i) {
+            PasteboardItem item;
+            QByteArray data(int(random.bounded(300)), Qt::Uninitialized);
+            for (char &c : data)
+                c = char(random.bounded(256));
+            if (random.bounded(3) == 0)
+                data = QByteArray::number(random.bounded(20)); // repeats
+            item.setData(types.at(int(random.bounded(types.size()))), data);
+            items.append(item);
+        }
+        h.copyFromOutside(items);
+        const qsizetype now = h.manager->itemCount();
+        ASSERT_GE(now, stored);
+        stored = now;
+    }
+    EXPECT_GT(stored, 0);
+}

@@ -1,0 +1,99 @@
+#include "CaptureTestSupport.h"
+
+#include "core/TaviSettings.h"
+#include "platform/DispatchQueue.h"
+
+#include <QCoreApplication>
+
+CaptureHarness::CaptureHarness()
+{
+    home = std::make_unique<ScopedXdgHome>();
+    CoreDataStack::resetShared();
+    categories = std::make_unique<PBCategoryManager>(CoreDataStack::shared().managedContext());
+    workspace.setFrontmostApplication(editor());
+    manager = std::make_unique<TaviPBManager>(pasteboard, workspace, *categories);
+    auto posted = m_posted;
+    m_token = NotificationCenter::defaultCenter().addObserver({}, [posted](const Notification &notification) {
+        posted->append({notification.name, notification.userInfo, MainQueue::isCurrent()});
+    });
+}
+
+CaptureHarness::~CaptureHarness()
+{
+    NotificationCenter::defaultCenter().removeObserver(m_token);
+    manager.reset();
+    categories.reset();
+    CoreDataStack::resetShared();
+}
+
+void CaptureHarness::copyFromOutside(const QList<PasteboardItem> &items)
+{
+    pasteboard.simulateCopy(items);
+    manager->retreivePasteboardInfo();
+    settle();
+}
+
+void CaptureHarness::copyText(const QString &text)
+{
+    copyFromOutside({textItem(text)});
+}
+
+void CaptureHarness::settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+QList<PostedNotification> CaptureHarness::posted(const QString &name) const
+{
+    QList<PostedNotification> result;
+    for (const PostedNotification &notification : *m_posted) {
+        if (notification.name == name)
+            result.append(notification);
+    }
+    return result;
+}
+
+QStringList CaptureHarness::texts()
+{
+    QStringList result;
+    for (const PBItem &item : manager->getAllItems())
+        result.append(item.dataProvider() ? item.dataProvider()->representedText() : QString());
+    return result;
+}
+
+PBItem CaptureHarness::item(const QString &text)
+{
+    for (const PBItem &item : manager->getAllItems()) {
+        if (item.dataProvider() && item.dataProvider()->representedText() == text)
+            return item;
+    }
+    return {};
+}
+
+PasteboardItem CaptureHarness::textItem(const QString &text)
+{
+    PasteboardItem item;
+    item.setString(PasteboardType::string, text);
+    return item;
+}
+
+RunningApplication CaptureHarness::editor()
+{
+    RunningApplication app;
+    app.localizedName = QStringLiteral("Text Editor");
+    app.bundleIdentifier = QStringLiteral("org.gnome.TextEditor");
+    app.bundlePath = QStringLiteral("/usr/share/applications/org.gnome.TextEditor.desktop");
+    return app;
+}
+
+PBCategory CaptureHarness::userCategory(const QString &name, bool locked)
+{
+    PBCategory category(std::nullopt, name, Qt::blue, Qt::white, PBDefaultCategory::custom, false, false);
+    categories->add(category);
+    if (locked) {
+        category.setLocked(true);
+        categories->update(category);
+    }
+    return category;
+}

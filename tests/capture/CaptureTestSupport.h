@@ -1,0 +1,52 @@
+#pragma once
+// A history manager on an in-memory pasteboard and workspace and a fresh store, for tests.
+
+#include "capture/TaviPBManager.h"
+#include "core/PBCategoryManager.h"
+#include "core/store/CoreDataStack.h"
+#include "platform/NotificationCenter.h"
+#include "platform/memory/FakeWorkspace.h"
+#include "platform/memory/MemoryPasteboard.h"
+#include "support/TestEnvironment.h"
+
+#include <QList>
+#include <QVariantMap>
+
+#include <memory>
+
+struct PostedNotification {
+    QString name;
+    QVariantMap userInfo;
+    bool onMainThread = false;
+};
+
+class CaptureHarness {
+public:
+    CaptureHarness();
+    ~CaptureHarness();
+
+    // Another program's copy of one or more items, then one poll.
+    void copyFromOutside(const QList<PasteboardItem> &items);
+    void copyText(const QString &text);
+    // Lets queued main-thread work (the batch's announcements) run.
+    void settle();
+
+    QList<PostedNotification> posted(const QString &name) const;
+    void clearPosted() { m_posted->clear(); }
+    QStringList texts(); // every item's text, in getAllItems() order
+    PBItem item(const QString &text);
+
+    static PasteboardItem textItem(const QString &text);
+    static RunningApplication editor();
+    PBCategory userCategory(const QString &name, bool locked = false);
+
+    std::unique_ptr<ScopedXdgHome> home;
+    MemoryPasteboard pasteboard;
+    FakeWorkspace workspace;
+    std::unique_ptr<PBCategoryManager> categories;
+    std::unique_ptr<TaviPBManager> manager;
+
+private:
+    std::shared_ptr<QList<PostedNotification>> m_posted = std::make_shared<QList<PostedNotification>>();
+    NotificationCenter::Token m_token = 0;
+};

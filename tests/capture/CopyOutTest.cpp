@@ -1,0 +1,100 @@
+#include "CaptureTestSupport.h"
+
+#include "core/TaviSettings.h"
+
+#include <QBuffer>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+PBCategory kind(PBDefaultCategory type)
+{
+    return PBCategory(std::nullopt, QString(), {}, {}, type, false, false);
+}
+} // namespace
+
+TEST(CopyOut, TextIsWrittenAsPlainStringUnlessSetOtherwise)
+{
+    CaptureHarness h;
+    PasteboardItem rich;
+    rich.setData(PasteboardType::html, "<i>hi</i>");
+    rich.setString(PasteboardType::string, QStringLiteral("hi"));
+    rich.setData(QStringLiteral("com.example.binary"), QByteArray("\xc3\x28\xa0", 3));
+    h.copyFromOutside({rich});
+    const PBItem item = h.item(QStringLiteral("hi"));
+
+    const int before = TaviSettings::shared().copyOutTimes();
+    h.manager->copy({item}, kind(PBDefaultCategory::all));
+    QList<PasteboardItem> written = h.pasteboard.contents();
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_EQ(written.first().types(), QStringList{PasteboardType::string});
+    EXPECT_EQ(TaviSettings::shared().copyOutTimes(), before + 1);
+    EXPECT_TRUE(h.pasteboard.ownsContents());
+
+    TaviSettings::shared().setAlwaysCopyPlainText(false);
+    h.manager->copy({item}, kind(PBDefaultCategory::text));
+    written = h.pasteboard.contents();
+    ASSERT_EQ(written.size(), 1);
+    QStringList types = written.first().types();
+    types.sort();
+    EXPECT_EQ(types, (QStringList{PasteboardType::html, PasteboardType::string}));
+}
+
+TEST(CopyOut, SeveralItemsAreWrittenInReverseOrderAndEmptyListClears)
+{
+    CaptureHarness h;
+    for (const char *text : {"A", "B", "C"})
+        h.copyText(QString::fromLatin1(text));
+    QList<PBItem> items{h.item(QStringLiteral("A")), h.item(QStringLiteral("B")), h.item(QStringLiteral("C"))};
+    items.insert(1, PBItem()); // no provider: left out
+    h.manager->copy(items, std::nullopt);
+    const QList<PasteboardItem> written = h.pasteboard.contents();
+    ASSERT_EQ(written.size(), 3);
+    EXPECT_EQ(written.first().string(PasteboardType::string), QStringLiteral("C"));
+    EXPECT_EQ(written.last().string(PasteboardType::string), QStringLiteral("A"));
+
+    const int before = TaviSettings::shared().copyOutTimes();
+    h.manager->copy({}, std::nullopt);
+    EXPECT_TRUE(h.pasteboard.contents().isEmpty());
+    EXPECT_TRUE(h.manager->needIgnoreFromSelfCopy());
+    EXPECT_EQ(TaviSettings::shared().copyOutTimes(), before + 1);
+}
+
+TEST(CopyOut, NoteGivesItsBodyFromTheNoteListAndItsTitleElsewhere)
+{
+    CaptureHarness h;
+    const PBItem note = h.manager->addNote(QStringLiteral("Title"), QStringLiteral("Body text"));
+    const PBItem listed = h.manager->getAllItems().first();
+    h.manager->copy({listed}, kind(PBDefaultCategory::note));
+    EXPECT_EQ(h.pasteboard.contents().first().string(PasteboardType::string), QStringLiteral("Body text"));
+    h.manager->copy({listed}, PBCategory(std::nullopt, QStringLiteral("Mine"), {}, {}, PBDefaultCategory::custom, false, false));
+    EXPECT_EQ(h.pasteboard.contents().first().string(PasteboardType::string), QStringLiteral("Body text"));
+    h.manager->copy({listed}, PBCategory::all());
+    EXPECT_EQ(h.pasteboard.contents().first().string(PasteboardType::string), QStringLiteral("Title"));
+}
+
+TEST(CopyOut, ImagesAndFilesKeepEveryStoredType)
+{
+    CaptureHarness h;
+    QImage image(3, 3, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    PasteboardItem copied;
+    copied.setData(PasteboardType::png, png);
+    copied.setData(QStringLiteral("com.example.meta"), "meta");
+    h.copyFromOutside({copied});
+    const PBItem item = h.manager->getAllItems().first();
+    h.manager->copy({item}, PBCategory::all());
+    const PasteboardItem written = h.pasteboard.contents().first();
+    EXPECT_EQ(written.data(PasteboardType::png), png);
+    EXPECT_EQ(written.data(QStringLiteral("com.example.meta")), QByteArray("meta"));
+
+    // What we wrote is not recorded again.
+    h.manager->retreivePasteboardInfo();
+    h.settle();
+    EXPECT_EQ(h.manager->itemCount(), 1);
+}
