@@ -1,19 +1,26 @@
 // TaviPaste: clipboard history for the Linux desktop.
 
+#include "capture/TaviPBManager.h"
+#include "history/HistoryScenes.h"
 #include "platform/Analytics.h"
 #include "platform/Log.h"
 #include "platform/PlatformBackends.h"
 #include "platform/Strings.h"
+#include "shell/AppActivation.h"
+#include "shell/AppDelegate.h"
 
 #include <QApplication>
+#include <QSessionManager>
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 int g_signalPipe[2] = {-1, -1};
+AppDelegate *g_delegate = nullptr;
 
 void onTerminationSignal(int signal)
 {
@@ -21,7 +28,8 @@ void onTerminationSignal(int signal)
     (void)!::write(g_signalPipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT end the event loop, so the normal shutdown path runs.
+// SIGTERM (the session ending, a logout, a kill), SIGINT and SIGHUP end the event loop, so the
+// normal shutdown runs and the history is saved.
 void routeTerminationSignals(QApplication &app)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
@@ -41,6 +49,14 @@ void routeTerminationSignals(QApplication &app)
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
 }
+
+// Qt ends the process with exit() when the X server goes away (the session ended without
+// telling us): run the shutdown from there too, so nothing copied is lost.
+void terminateAtExit()
+{
+    if (g_delegate && !g_delegate->isTerminated())
+        g_delegate->applicationWillTerminate();
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -53,14 +69,36 @@ int main(int argc, char *argv[])
     app.setQuitOnLastWindowClosed(false);
     routeTerminationSignals(app);
     Strings::install();
-
     Log::setup();
     PlatformBackends::install();
-    Analytics::start(QStringLiteral("local"), {Analytics::Service::Analytics, Analytics::Service::Crashes});
-    LOG_INFO("main()", QStringLiteral("--> TaviPaste %1 started").arg(QStringLiteral(TAVI_VERSION)));
+    HistoryScenes::registerAll();
 
+    AppDelegate delegate(TaviPBManager::shared());
+    g_delegate = &delegate;
+    std::atexit(terminateAtExit);
+    delegate.applicationWillFinishLaunching();
+
+    bool wasActive = false;
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &delegate, [&](Qt::ApplicationState state) {
+        const bool active = state == Qt::ApplicationActive;
+        if (active && !wasActive) {
+            delegate.applicationWillBecomeActive();
+        } else if (!active && wasActive) {
+            AppActivation::postWillResignActive();
+            delegate.applicationWillResignActive();
+        }
+        wasActive = active;
+    });
+    // The desktop session is ending: save now, the session may not wait for the quit.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate, [&](QSessionManager &) {
+        delegate.pbManager.saveNow();
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
+
+    delegate.applicationDidFinishLaunching();
     const int result = app.exec();
-    LOG_INFO("main()", QStringLiteral("<-- TaviPaste quits"));
+    delegate.applicationWillTerminate();
+    g_delegate = nullptr;
     Analytics::flush();
     return result;
 }

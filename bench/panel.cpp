@@ -1,0 +1,175 @@
+// Figures of the keyboard road at 1,000 and 100,000 history items: from the start of TaviPaste to
+// its hot keys being live, from the hot key to the quick-paste panel shown with its first rows,
+// and from Return to the paste keystroke. Each history is seeded by one child process and measured
+// by another, so the measured one starts as the program does, from the store on disk.
+
+#include "capture/TaviPBManager.h"
+#include "core/PBCategoryManager.h"
+#include "core/StringExtensions.h"
+#include "core/TaviSettings.h"
+#include "core/store/CoreDataStack.h"
+#include "core/store/PBCategoryRecord.h"
+#include "history/HistoryScenes.h"
+#include "history/PBHUDCell.h"
+#include "history/PBHUDTableView.h"
+#include "history/PBHUDViewController.h"
+#include "history/PBHUDWindowController.h"
+#include "platform/KeyEventPoster.h"
+#include "platform/PlatformBackends.h"
+#include "platform/Shortcut.h"
+#include "platform/ShortcutMonitor.h"
+#include "shell/AppDelegate.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstring>
+
+bool waitUntilShown(PBHUDWindowController *panel, PBHUDViewController *view);
+
+namespace {
+
+void seed(qint64 count)
+{
+    auto context = CoreDataStack::shared().managedContext();
+    PBCategoryManager categories(context);
+    QList<std::shared_ptr<PBCategoryRecord>> kinds;
+    const auto stored = categories.storage().fetch(std::nullopt);
+    for (const auto &record : stored.value()) {
+        if (record->id() == QStringLiteral("0") || record->id() == QStringLiteral("1"))
+            kinds.append(record);
+    }
+    CoreDataManager<PBItemRecord> items(context);
+    CoreDataManager<PBPasteboardDataRecord> pasteboards(context);
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-count);
+    for (qint64 i = 0; i < count; ++i) {
+        const QString text = QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
+        auto record = items.newRecord();
+        record->setUuid(QUuid::createUuid());
+        record->setDataHash(md5(text));
+        record->addCategories(kinds);
+        record->setCreatedAt(start.addSecs(i));
+        record->setModifiedAt(start.addSecs(i));
+        record->setText(text);
+        record->setAppName(QStringLiteral("Text Editor"));
+        auto pasteboard = pasteboards.newRecord();
+        pasteboard->setType(PasteboardType::string);
+        pasteboard->setData(text.toUtf8());
+        record->addPasteboardsObject(pasteboard);
+        if ((i + 1) % 50000 == 0 || i + 1 == count)
+            context->saveContext();
+    }
+}
+
+// Notes when the paste keystroke is sent.
+class TimedKeyEventPoster : public KeyEventPoster {
+public:
+    void postPasteKeystroke() override { postedAt = clock->nsecsElapsed(); }
+    QElapsedTimer *clock = nullptr;
+    qint64 postedAt = -1;
+};
+
+double ms(qint64 nanoseconds)
+{
+    return double(nanoseconds) / 1e6;
+}
+
+void measure(qint64 count)
+{
+    QElapsedTimer clock;
+    clock.start();
+    HistoryScenes::registerAll();
+    TaviPBManager &manager = TaviPBManager::shared();
+    const qint64 managerMade = clock.nsecsElapsed();
+    manager.getItemsPage(0, 9);
+    const qint64 firstPage = clock.nsecsElapsed();
+    std::printf("%8lld items    (history opened %.1f ms, first page %.1f ms)\n", static_cast<long long>(count), ms(managerMade),
+                ms(firstPage - managerMade));
+    AppDelegate delegate(manager);
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    const bool live = ShortcutMonitor::shared().isShortcutRegistered(Shortcut(38, Shortcut::kCommand))
+        && ShortcutMonitor::shared().isShortcutRegistered(Shortcut(AppDelegate::kDigitKeyCodes[0], Shortcut::kCommand));
+    const qint64 started = clock.nsecsElapsed();
+    std::printf("%8lld items  start to hot keys live:            %8.1f ms%s\n", static_cast<long long>(count), ms(started),
+                live ? "" : "  (keys NOT live)");
+
+    for (const char *round : {"first", "again"}) {
+        clock.restart();
+        PBHUDWindowController::toggle();
+        PBHUDWindowController *panel = PBHUDWindowController::shared();
+        PBHUDViewController *view = panel->contentViewController();
+        const bool shown = waitUntilShown(panel, view);
+        const qint64 elapsed = clock.nsecsElapsed();
+        std::printf("%8lld items  hot key to panel with rows (%s): %8.1f ms%s\n", static_cast<long long>(count), round, ms(elapsed),
+                    shown ? "" : "  (rows NOT shown)");
+        if (std::strcmp(round, "again") == 0)
+            break;
+        PBHUDWindowController::toggle();
+        QApplication::processEvents();
+    }
+
+    auto poster = std::make_unique<TimedKeyEventPoster>();
+    TimedKeyEventPoster *timed = poster.get();
+    timed->clock = &clock;
+    KeyEventPoster::setShared(std::move(poster));
+    TaviSettings::shared().setQuickPasteEnable(true);
+    clock.restart();
+    PBHUDWindowController::shared()->contentViewController()->pasteSelectedItem();
+    std::printf("%8lld items  Return to the paste keystroke:      %8.1f ms\n", static_cast<long long>(count), ms(timed->postedAt));
+    TaviSettings::shared().setQuickPasteEnable(false);
+    delegate.applicationWillTerminate();
+}
+
+} // namespace
+
+bool waitUntilShown(PBHUDWindowController *panel, PBHUDViewController *view)
+{
+    QElapsedTimer deadline;
+    deadline.start();
+    while (deadline.elapsed() < 5000) {
+        QApplication::processEvents();
+        PBHUDCell *first = view->historyTableView->cellForRow(0);
+        if (panel->isVisible() && view->numberOfRows() > 0 && first && first->isVisible() && !first->textField->text().isEmpty())
+            return true;
+    }
+    return false;
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc == 4) {
+        // A child: seed or measure the history under the XDG folders we were given.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        const qint64 count = QByteArray(argv[2]).toLongLong();
+        if (qstrcmp(argv[1], "seed") == 0)
+            seed(count);
+        else
+            measure(count);
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    for (const qint64 count : {qint64(1000), qint64(100000)}) {
+        QTemporaryDir home;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
+            QDir().mkpath(home.filePath(QString::fromLatin1(name)));
+            environment.insert(QString::fromLatin1(name), home.filePath(QString::fromLatin1(name)));
+        }
+        environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
+        for (const char *step : {"seed", "measure"}) {
+            QProcess child;
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), home.path()});
+            child.waitForFinished(-1);
+        }
+    }
+    return 0;
+}

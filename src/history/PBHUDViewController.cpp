@@ -1,0 +1,513 @@
+#include "history/PBHUDViewController.h"
+
+#include "capture/TaviPBManager.h"
+#include "core/Alert.h"
+#include "core/Debounce.h"
+#include "core/NotificationNames.h"
+#include "core/TaviSettings.h"
+#include "history/PBHUDCell.h"
+#include "history/PBHUDTableView.h"
+#include "platform/Analytics.h"
+#include "platform/DispatchQueue.h"
+#include "platform/KeyEventPoster.h"
+#include "platform/Log.h"
+#include "platform/Pasteboard.h"
+#include "platform/Strings.h"
+#include "shell/AccessibilityPermissionWindowController.h"
+#include "shell/AppActivation.h"
+#include "shell/AppDelegate.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPointer>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+void track(const char *event)
+{
+    Analytics::trackEvent(QString::fromLatin1(event));
+}
+
+// The drag's data under the desktop's names of the item's types.
+QMimeData *mimeDataFor(const PasteboardItem &item)
+{
+    auto *mime = new QMimeData;
+    for (const auto &[type, data] : item.entries()) {
+        if (type == PasteboardType::string)
+            mime->setText(QString::fromUtf8(data));
+        else if (type == PasteboardType::html)
+            mime->setHtml(QString::fromUtf8(data));
+        else if (type == PasteboardType::fileURL || type == PasteboardType::url)
+            mime->setUrls(mime->urls() << QUrl::fromEncoded(data));
+        else if (type == PasteboardType::png)
+            mime->setData(QStringLiteral("image/png"), data);
+        else if (type == PasteboardType::rtf)
+            mime->setData(QStringLiteral("text/rtf"), data);
+    }
+    return mime;
+}
+
+} // namespace
+
+PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent) : QWidget(parent), manager(manager)
+{
+    setObjectName(QStringLiteral("PBHUDViewController"));
+    searchInput = new QLineEdit(this);
+    searchInput->setObjectName(QStringLiteral("searchInput"));
+    searchInput->setPlaceholderText(L("PBHUD.Search.placeholder"));
+    searchInput->setFrame(false);
+    QFont searchFont = searchInput->font();
+    searchFont.setPointSizeF(searchFont.pointSizeF() * 1.4);
+    searchInput->setFont(searchFont);
+    searchInput->setMinimumHeight(40);
+    btnClearSearch = new QToolButton(this);
+    btnClearSearch->setObjectName(QStringLiteral("btnClearSearch"));
+    btnClearSearch->setIcon(style()->standardIcon(QStyle::SP_LineEditClearButton));
+    btnClearSearch->setAutoRaise(true);
+    btnClearSearch->setFocusPolicy(Qt::NoFocus);
+    btnClose = new QToolButton(this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    btnClose->setAutoRaise(true);
+    btnClose->setFocusPolicy(Qt::NoFocus);
+    historyTableView = new PBHUDTableView(this);
+    historyTableView->setObjectName(QStringLiteral("historyTableView"));
+    historyTableView->setFixedHeight(0);
+
+    auto *searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(14, 6, 8, 6);
+    searchRow->addWidget(searchInput, 1);
+    searchRow->addWidget(btnClearSearch);
+    searchRow->addWidget(btnClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 6);
+    layout->setSpacing(0);
+    layout->addLayout(searchRow);
+    layout->addWidget(historyTableView);
+
+    setupSearch();
+    setupUI();
+}
+
+PBHUDViewController::~PBHUDViewController()
+{
+    stopKeyMonitor();
+}
+
+void PBHUDViewController::setupSearch()
+{
+    connect(historyTableView, &PBHUDTableView::doubleClicked, this, &PBHUDViewController::doubleClickAciton);
+    const QPointer<PBHUDViewController> self(this);
+    changeHandleFunc = debounce(std::chrono::milliseconds(100), [self] {
+        if (self)
+            self->searchAndReload();
+    });
+    connect(searchInput, &QLineEdit::textEdited, this, &PBHUDViewController::controlTextDidChange);
+    connect(searchInput, &QLineEdit::textChanged, this, [this] { btnClearSearch->setHidden(searchInput->text().isEmpty()); });
+}
+
+void PBHUDViewController::setupUI()
+{
+    historyTableView->setCellConfigurator([this](PBHUDCell *cell, int row) { configureCell(cell, row); });
+    connect(historyTableView, &PBHUDTableView::selectionDidChange, this, &PBHUDViewController::tableViewSelectionDidChange);
+    connect(historyTableView, &PBHUDTableView::dragRequested, this, &PBHUDViewController::startDrag);
+    connect(btnClearSearch, &QToolButton::clicked, this, &PBHUDViewController::clearAction);
+    connect(btnClose, &QToolButton::clicked, this, &PBHUDViewController::closeAction);
+}
+
+// --- Life cycle
+
+void PBHUDViewController::viewWillAppear()
+{
+    btnClearSearch->hide();
+    searchInput->clear();
+    m_keyword.clear();
+    isSearchMode = false;
+    // A selection left from the last opening would make Return paste a row the user cannot see
+    // marked: every opening starts with none, so Return pastes the first row.
+    historyTableView->deselectAll();
+    lastSelectedIndex = 0;
+    startKeyMonitor();
+    track("PBHUD_Open");
+
+    m_observers.clear();
+    const auto refresh = [this](const Notification &) { refreshData(); };
+    m_observers.observe(NotificationName::historyDidAddNewItem, refresh);
+    m_observers.observe(NotificationName::historyItemDidUpdate, refresh);
+    m_observers.observe(NotificationName::historyItemsDidClear, refresh);
+    m_observers.observe(NotificationName::historyItemDidDelete, [this](const Notification &n) { handleItemDelete(n); });
+    m_observers.observe(NotificationName::remoteDataChanged, refresh);
+    m_observers.observe(AppActivation::kWillResignActive, [this](const Notification &) { handleAppResignActive(); });
+}
+
+void PBHUDViewController::viewDidAppear()
+{
+    searchInput->setFocus(Qt::ActiveWindowFocusReason);
+    searchAndReload();
+}
+
+void PBHUDViewController::viewWillDisappear()
+{
+    stopKeyMonitor();
+    m_observers.clear();
+    // A search still running must not fill the rows of a closed panel.
+    ++m_fetchGeneration;
+}
+
+// --- Fetching
+
+void PBHUDViewController::searchAndReload()
+{
+    const QString text = searchInput->text();
+    isSearchMode = !text.isEmpty();
+    btnClearSearch->setHidden(text.isEmpty());
+    m_keyword = text;
+    fetch([this] {
+        historyTableView->reloadData();
+        lastSelectedIndex = 0;
+        historyTableView->scrollToTop();
+    });
+}
+
+void PBHUDViewController::refreshData()
+{
+    fetch([this] {
+        historyTableView->reloadData();
+        lastSelectedIndex = 0;
+        historyTableView->scrollToTop();
+    });
+}
+
+void PBHUDViewController::fetch(std::function<void()> then)
+{
+    const quint64 generation = ++m_fetchGeneration;
+    const QPointer<PBHUDViewController> self(this);
+    const auto apply = [self, generation, then](qsizetype count, std::optional<QList<PBItem>> results) {
+        if (!self || self->m_fetchGeneration != generation)
+            return;
+        self->m_count = count;
+        self->m_searchResults = std::move(results);
+        self->m_pages.clear();
+        self->setTableHeight();
+        self->historyTableView->setNumberOfRows(int(self->m_count));
+        if (then)
+            then();
+    };
+    if (m_keyword.isEmpty()) {
+        const qsizetype count = manager.itemCount();
+        MainQueue::async([apply, count] { apply(count, std::nullopt); });
+        return;
+    }
+    // The search is the panel's own: the store's filter is set only for the one request, so
+    // what the other lists show never changes.
+    const std::optional<PBSearchFilter> previous = manager.filter();
+    manager.setFilter(PBSearchFilter{{m_keyword}});
+    manager.getItems(PBDefaultCategory::all, true, [apply](const QList<PBItem> &items) {
+        MainQueue::async([apply, items] { apply(items.size(), items); });
+    });
+    manager.setFilter(previous);
+}
+
+PBItem PBHUDViewController::itemAt(int row) const
+{
+    if (row < 0 || row >= m_count)
+        return {};
+    if (m_searchResults)
+        return m_searchResults->value(row);
+    const qsizetype page = row / kPageSize;
+    auto found = m_pages.find(page);
+    if (found == m_pages.end())
+        found = m_pages.insert(page, manager.getItemsPage(page * kPageSize, kPageSize));
+    return found->value(row - page * kPageSize);
+}
+
+void PBHUDViewController::setTableHeight()
+{
+    const int height = int(PBHUDCell::kRowHeight) * int(std::min<qsizetype>(m_count, kMaxVisibleRows));
+    historyTableView->setFixedHeight(height);
+    if (height != m_tableHeight) {
+        m_tableHeight = height;
+        Q_EMIT tableHeightChanged(height);
+    }
+}
+
+void PBHUDViewController::configureCell(PBHUDCell *cell, int row)
+{
+    cell->configureHUDCell(itemAt(row), row, isSearchMode);
+    const QPointer<PBHUDViewController> self(this);
+    const QPointer<PBHUDCell> weakCell(cell);
+    cell->deleteAction = [self, weakCell] {
+        if (self && weakCell)
+            self->deleteRowOfCell(weakCell);
+    };
+}
+
+// --- Keyboard
+
+// The panel's own key-down monitor: it sees every key press of the search field and the list
+// before they do.
+void PBHUDViewController::startKeyMonitor()
+{
+    if (m_keyMonitorInstalled)
+        return;
+    searchInput->installEventFilter(this);
+    historyTableView->installEventFilter(this);
+    m_keyMonitorInstalled = true;
+}
+
+void PBHUDViewController::stopKeyMonitor()
+{
+    if (!m_keyMonitorInstalled)
+        return;
+    searchInput->removeEventFilter(this);
+    historyTableView->removeEventFilter(this);
+    m_keyMonitorInstalled = false;
+}
+
+bool PBHUDViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !m_keyMonitorInstalled
+        || (watched != searchInput && watched != historyTableView))
+        return QWidget::eventFilter(watched, event);
+    m_keyReceiver = static_cast<QWidget *>(watched);
+    const bool consumed = handleKeyDown(static_cast<QKeyEvent *>(event));
+    m_keyReceiver = nullptr;
+    return consumed;
+}
+
+bool PBHUDViewController::handleKeyDown(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        track("PBHUD_ESC");
+        Q_EMIT closeRequested();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        track("PBHUD_UsingReturn");
+        pasteSelectedItem();
+        return false;
+    case Qt::Key_Down:
+        track("PBHUD_KeyBoardSelection");
+        moveSelection(false);
+        return false;
+    case Qt::Key_Up:
+        track("PBHUD_KeyBoardSelection");
+        moveSelection(true);
+        return false;
+    case Qt::Key_Backspace:
+        track("ListVC_CommandAndDelete");
+        if (event->modifiers() & Qt::ControlModifier)
+            deleteSelectedItem();
+        return false;
+    default:
+        return false;
+    }
+}
+
+void PBHUDViewController::moveSelection(bool up)
+{
+    QWidget *focus = m_keyReceiver ? m_keyReceiver : QApplication::focusWidget();
+    if (!window() || !focus || focus == historyTableView || m_count == 0)
+        return;
+    const int n = int(m_count);
+    const int candidate = lastSelectedIndex + (up ? -1 : 1);
+    const int row = (candidate < 0 ? n - 1 : candidate) % n;
+    historyTableView->selectRow(row);
+    historyTableView->scrollRowToVisible(row);
+}
+
+void PBHUDViewController::tableViewSelectionDidChange()
+{
+    const int selected = historyTableView->selectedRow();
+    const int old = lastSelectedIndex;
+    if (selected == old)
+        return;
+    if (PBHUDCell *cell = historyTableView->cellForRow(selected)) {
+        cell->isSelected = true;
+        cell->updateShortcutLabel();
+    }
+    if (old >= 0 && old < m_count) {
+        if (PBHUDCell *cell = historyTableView->cellForRow(old)) {
+            cell->isSelected = false;
+            cell->updateShortcutLabel();
+        }
+    }
+    lastSelectedIndex = selected;
+}
+
+// --- Pasting
+
+void PBHUDViewController::pasteSelectedItem()
+{
+    const int selected = historyTableView->selectedRow();
+    if (m_count == 0 || selected >= m_count)
+        return;
+    pasteItem(selected < 0 ? 0 : selected);
+    const QPointer<PBHUDViewController> self(this);
+    MainQueue::async([self] {
+        if (self)
+            Q_EMIT self->closeRequested();
+    });
+}
+
+void PBHUDViewController::doubleClickAciton()
+{
+    const int row = historyTableView->clickedRow();
+    if (row < 0 || row >= m_count)
+        return;
+    pasteItem(row);
+    track("PBHUD_DoubleClickCopy");
+}
+
+void PBHUDViewController::pasteItem(int row)
+{
+    const PBItem item = itemAt(row);
+    const auto feedback = [](OperationType operation) {
+        MainQueue::async([operation] {
+            if (AppDelegate *delegate = AppDelegate::shared())
+                delegate->showFeedback(operation, false, 1);
+        });
+    };
+    if (TaviSettings::shared().quickPasteEnable()) {
+        if (AccessibilityTrust::shared().isProcessTrusted(true)) {
+            feedback(OperationType::quickPaste);
+            manager.copy({item}, item.primaryCategory());
+            AppActivation::hide();
+            AppActivation::unhideWithoutActivation();
+        } else {
+            LOG_DEBUG("pasteItem(at:)", QStringLiteral("Please allow accessibility API access to this app."));
+            AccessibilityPermissionWindowController::shared().present();
+        }
+        KeyEventPoster::shared().postPasteKeystroke();
+        return;
+    }
+    feedback(OperationType::paste);
+    manager.copy({item}, item.primaryCategory());
+    AppActivation::hide();
+    AppActivation::unhideWithoutActivation();
+}
+
+// --- Deleting
+
+void PBHUDViewController::deleteSelectedItem()
+{
+    const int row = historyTableView->selectedRow();
+    if (row < 0 || row >= m_count)
+        return;
+    const PBItem item = itemAt(row);
+    manager.deleteItem(item);
+    NotificationCenter::defaultCenter().postInfo(NotificationName::historyItemDidDeleteFromHUD, QVariant::fromValue(item));
+    reloadAfterDelete(row);
+}
+
+void PBHUDViewController::deleteRowOfCell(PBHUDCell *cell)
+{
+    const int row = historyTableView->rowForCell(cell);
+    if (row < 0 || row >= m_count)
+        return;
+    const PBItem item = cell->item();
+    manager.deleteItem(itemAt(row));
+    NotificationCenter::defaultCenter().postInfo(NotificationName::historyItemDidDeleteFromHUD, QVariant::fromValue(item));
+    reloadAfterDelete(row);
+}
+
+void PBHUDViewController::reloadAfterDelete(int row)
+{
+    if (TaviSettings::shared().enableQuickSelection()) {
+        if (AppDelegate *delegate = AppDelegate::shared())
+            delegate->requestQuickSelectionRefresh();
+    }
+    fetch([this, row] {
+        historyTableView->reloadData();
+        if (m_count > 0)
+            historyTableView->selectRow(std::min(row, int(m_count) - 1));
+    });
+}
+
+void PBHUDViewController::handleItemDelete(const Notification &notification)
+{
+    if (!notification.info().canConvert<PBItem>())
+        return;
+    const int selected = historyTableView->selectedRow();
+    fetch([this, selected] {
+        historyTableView->reloadData();
+        if (selected >= 0 && m_count > 0)
+            historyTableView->selectRow(std::min(selected, int(m_count) - 1));
+    });
+}
+
+void PBHUDViewController::handleAppResignActive()
+{
+    Q_EMIT closeRequested();
+}
+
+// --- Buttons and the search field
+
+void PBHUDViewController::closeAction()
+{
+    track("PBHUD_CloseByCross");
+    if (hasShowCloseTip.get()) {
+        Q_EMIT closeRequested();
+        return;
+    }
+    showAlert(L("PBHUD.Close.Tip"), QString(), L("Note.Alert.confirm"), std::nullopt, nullptr, AlertStyle::informational);
+    Q_EMIT closeRequested();
+    hasShowCloseTip.set(true);
+}
+
+void PBHUDViewController::clearAction()
+{
+    searchInput->clear();
+    searchAndReload();
+}
+
+void PBHUDViewController::controlTextDidChange()
+{
+    if (changeHandleFunc)
+        changeHandleFunc();
+}
+
+// --- Drag out
+
+void PBHUDViewController::startDrag(int row)
+{
+    if (row < 0 || row >= m_count)
+        return;
+    const PBItem item = manager.loadFullItem(itemAt(row));
+    if (!item.dataProvider())
+        return;
+    const auto &provider = *item.dataProvider();
+    LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("[>>] copy out item: %1").arg(item.description()));
+    const auto kind = item.primaryCategory() ? item.primaryCategory()->type() : PBDefaultCategory::unknown;
+    PasteboardItem pasteboardItem;
+    if (kind == PBDefaultCategory::text && TaviSettings::shared().alwaysCopyPlainText()) {
+        LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- copy plain string: "));
+        pasteboardItem.setString(PasteboardType::string, provider.representedText());
+    } else if (const auto *note = provider.as<PBNoteItemProvider>(); kind == PBDefaultCategory::note && note) {
+        LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- copy note: "));
+        pasteboardItem.setString(PasteboardType::string, note->body().value_or(QString()));
+    } else if (!provider.pasteboardData().isEmpty()) {
+        for (auto it = provider.pasteboardData().constBegin(); it != provider.pasteboardData().constEnd(); ++it) {
+            LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- type: %1").arg(it.key()));
+            pasteboardItem.setData(it.key(), it.value());
+        }
+    } else {
+        LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- cast to string: "));
+        pasteboardItem.setString(PasteboardType::string, provider.representedText());
+    }
+    auto *drag = new QDrag(this);
+    drag->setMimeData(mimeDataFor(pasteboardItem));
+    drag->exec(Qt::CopyAction);
+    // Whatever the drop did, the program under the pointer stays in front.
+    AppActivation::hide();
+    AppActivation::unhideWithoutActivation();
+}

@@ -1,0 +1,389 @@
+#include "shell/AppDelegate.h"
+
+#include "capture/TaviPBManager.h"
+#include "controls/SceneRegistry.h"
+#include "core/AppGlobals.h"
+#include "core/NotificationNames.h"
+#include "core/TPBookMarkCacher.h"
+#include "core/TaviSettings.h"
+#include "core/store/CoreDataStack.h"
+#include "platform/Analytics.h"
+#include "platform/CloudKeyValueStore.h"
+#include "platform/Defaults.h"
+#include "platform/DispatchQueue.h"
+#include "platform/Log.h"
+#include "platform/Strings.h"
+#include "shell/FeedbackPanel.h"
+#include "shell/LaunchReport.h"
+#include "shell/SearchHUDIntroWindowController.h"
+#include "shell/ShellSeams.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <algorithm>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLocale>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUuid>
+#include <QWidget>
+
+namespace {
+
+AppDelegate *g_shared = nullptr;
+const char *const kLaunching = "applicationDidFinishLaunching(_:)";
+// The reporting service's secret for this application.
+const QString kAppSecret = QStringLiteral("6d0c3f0e-8a47-4b7e-9a61-2f3c5d7e9b10");
+const QString kInstallationUUIDKey = QStringLiteral("UUID");
+constexpr int kDeactivationPollMs = 500;
+
+QString languageCode(const QLocale &locale)
+{
+    if (locale.language() == QLocale::C || locale.language() == QLocale::AnyLanguage)
+        return {};
+    return QLocale::languageToCode(locale.language());
+}
+
+QString regionCode(const QLocale &locale)
+{
+    if (locale.territory() == QLocale::AnyTerritory)
+        return {};
+    return QLocale::territoryToCode(locale.territory());
+}
+
+bool isOwnApplication(const RunningApplication &app)
+{
+    return app.processIdentifier == QCoreApplication::applicationPid()
+        || (!app.bundleIdentifier.isEmpty() && app.bundleIdentifier == Workspace::shared().ownBundleIdentifier());
+}
+
+QString ownBundleIdentifier()
+{
+    return appBundleIdentifier().value_or(Workspace::shared().ownBundleIdentifier());
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(parent), pbManager(pbManager)
+{
+    g_shared = this;
+    // The feedback panel comes from its nib; a missing nib leaves the shell without panel.
+    std::vector<QObject *> objects = SceneRegistry::shared().loadNib(QStringLiteral("HUDWindowController"));
+    for (QObject *object : objects) {
+        if (auto *panel = dynamic_cast<FeedbackPanel *>(object)) {
+            m_hud = panel;
+            m_hudOwner.reset(object);
+        }
+    }
+    for (QObject *object : objects) {
+        if (object != m_hudOwner.get())
+            delete object;
+    }
+
+    m_animTimer = new QTimer(this);
+    m_animTimer->setInterval(50);
+    connect(m_animTimer, &QTimer::timeout, this, &AppDelegate::tickStatusIcon);
+}
+
+AppDelegate::~AppDelegate()
+{
+    if (g_shared == this)
+        g_shared = nullptr;
+    unregisterQuickSelectionShortcuts();
+}
+
+AppDelegate *AppDelegate::shared()
+{
+    return g_shared;
+}
+
+QFileDialog &AppDelegate::openPanel()
+{
+    if (!m_openPanel)
+        m_openPanel = std::make_unique<QFileDialog>();
+    return *m_openPanel;
+}
+
+SearchHUDIntroWindowController *AppDelegate::searchTipWC()
+{
+    if (!m_searchTipWC)
+        m_searchTipWC = SceneRegistry::shared().instantiate<SearchHUDIntroWindowController>(QStringLiteral("Whatsnew"));
+    return *m_searchTipWC;
+}
+
+// --- Application life
+
+void AppDelegate::applicationWillFinishLaunching()
+{
+    lastActiveApplication = Workspace::shared().frontmostApplication();
+    m_lastSeenFrontmost = lastActiveApplication;
+}
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    if (m_launched)
+        return;
+    m_launched = true;
+    const QLocale locale;
+    auto &settings = TaviSettings::shared();
+    auto &seams = ShellSeams::shared();
+
+    Defaults &defaults = Defaults::standard();
+    if (defaults.value(kInstallationUUIDKey).toString().isEmpty())
+        defaults.setValue(kInstallationUUIDKey, QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+
+    Analytics::setCountryCode(languageCode(locale));
+    Analytics::start(kAppSecret, {Analytics::Service::Analytics, Analytics::Service::Crashes});
+    Analytics::trackEvent(QStringLiteral("APP_Launch"));
+    Analytics::trackEvent(QStringLiteral("Device_Info"),
+                          {{QStringLiteral("ScreenCount"), QString::number(QGuiApplication::screens().size())}});
+    const QString region = regionCode(locale);
+    Analytics::trackEvent(QStringLiteral("Region"), {{QStringLiteral("region"), region.isEmpty() ? QStringLiteral("na") : region}});
+
+    Log::setup();
+    LOG_DEBUG(kLaunching, QStringLiteral("--> App launching..."));
+    LaunchReport::reportInstallEvent();
+    registerDefaultShortcuts();
+    observeApplicationDeactivation();
+
+    LOG_DEBUG(kLaunching, QStringLiteral("Loading data..."));
+    if (settings.enableAutoCleanHistory())
+        pbManager.autoCleanHistory();
+    TPBookMarkCacher::shared().loadBookMarks();
+    // The lists load lazily: only the pages shown are ever read.
+    LaunchReport::sendFirstInstallGAEvent();
+    if (seams.startRemoteConfiguration)
+        seams.startRemoteConfiguration();
+    if (!AppValues::alreadyShowTutorial().get()) {
+        showWelcomeWindow();
+        AppValues::alreadyShowTutorial().set(true);
+    }
+
+    LOG_DEBUG(kLaunching, QStringLiteral("Updating menubar..."));
+    updateStatusItem();
+    if (settings.enableQuickSelection())
+        refreshQuickSelection(pbManager.getItemsPage(0, 9));
+
+    LOG_DEBUG(kLaunching, QStringLiteral("Starting working..."));
+    if (settings.barScreenOption() == PBColorBarDisplayScreenOption::active && seams.startScreenMonitoring)
+        seams.startScreenMonitoring();
+    pbManager.stopMonitoring();
+    pbManager.startMonitoring();
+    registerObservers();
+
+    const QString helperIdentifier = ownBundleIdentifier() + QStringLiteral("-helper");
+    const QList<RunningApplication> running = Workspace::shared().runningApplications();
+    const bool helperRunning = std::any_of(running.begin(), running.end(), [&](const RunningApplication &app) {
+        return app.bundleIdentifier == helperIdentifier;
+    });
+    if (helperRunning && seams.postDistributedNotification)
+        seams.postDistributedNotification(NotificationName::killLauncher, ownBundleIdentifier());
+
+    LOG_DEBUG(kLaunching, QStringLiteral("<-- App did launch"));
+    if (seams.checkForUpdate)
+        seams.checkForUpdate();
+}
+
+void AppDelegate::registerObservers()
+{
+    const auto observe = [this](const QString &name, void (AppDelegate::*handler)(const Notification &)) {
+        m_observers.observe(name, [this, handler](const Notification &notification) { (this->*handler)(notification); });
+    };
+    observe(NotificationName::historyDidAddNewItem, &AppDelegate::newItemHandler);
+    observe(NotificationName::historyItemDidUpdate, &AppDelegate::updateItemHandler);
+    observe(NotificationName::colorBarScreenOptionChanged, &AppDelegate::colorBarScreenOptionHandler);
+    observe(NotificationName::needCheckAuthorize, &AppDelegate::checkAuthorizationHandler);
+    observe(NotificationName::didChangedPasteEnableState, &AppDelegate::didChangedPasteEnableStateHandler);
+    observe(NotificationName::historyItemDidDelete, &AppDelegate::historyShortenedHandler);
+    observe(NotificationName::historyItemsDidClear, &AppDelegate::historyShortenedHandler);
+    m_observers.observe(
+        CloudKeyValueStore::kDidChangeExternally,
+        [this](const Notification &notification) { ubiquitousKeyValueStoreDidChange(notification); },
+        &CloudKeyValueStore::shared());
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    auto &seams = ShellSeams::shared();
+    if (seams.postDistributedNotification)
+        seams.postDistributedNotification(NotificationName::killHelper, ownBundleIdentifier());
+    TPBookMarkCacher::shared().stopAccessingResource();
+    m_observers.clear();
+    if (m_dayTimer)
+        m_dayTimer->stop();
+    if (m_deactivationTimer)
+        m_deactivationTimer->stop();
+    if (seams.stopRemoteConfiguration)
+        seams.stopRemoteConfiguration();
+    pbManager.stopMonitoring();
+    if (seams.stopScreenMonitoring)
+        seams.stopScreenMonitoring();
+    AppValues::lastVersion().set(appVersion());
+    AppValues::launchTime().set(AppValues::launchTime().get() + 1);
+    pbManager.saveNow();
+    LOG_INFO("applicationWillTerminate(_:)", QStringLiteral("History saved"));
+}
+
+void AppDelegate::applicationWillBecomeActive()
+{
+    if (TaviSettings::shared().enableAutoCleanHistory())
+        pbManager.autoCleanHistory();
+}
+
+void AppDelegate::applicationWillResignActive()
+{
+    pbManager.saveNow();
+}
+
+void AppDelegate::aboutMenuItemAction()
+{
+    const QString text = QStringLiteral("<p align=\"center\"><b>%1</b> %2</p><p align=\"center\" style=\"font-size:10pt\">%3</p>")
+                             .arg(appName().value_or(QStringLiteral("TaviPaste")).toHtmlEscaped(), appVersion().toHtmlEscaped(),
+                                  L("ICP").toHtmlEscaped());
+    QMessageBox::about(nullptr, L("About.Title"), text);
+}
+
+// --- Handlers
+
+void AppDelegate::newItemHandler(const Notification &)
+{
+    showFeedback(OperationType::copy, true, 1);
+    if (TaviSettings::shared().enableQuickSelection())
+        requestQuickSelectionRefresh();
+    if (TaviSettings::shared().enableAutoCleanHistory())
+        pbManager.autoCleanHistory();
+}
+
+void AppDelegate::updateItemHandler(const Notification &)
+{
+    showFeedback(OperationType::copy, true, 1);
+    if (TaviSettings::shared().enableQuickSelection())
+        requestQuickSelectionRefresh();
+}
+
+void AppDelegate::historyShortenedHandler(const Notification &)
+{
+    if (TaviSettings::shared().enableQuickSelection())
+        requestQuickSelectionRefresh();
+}
+
+void AppDelegate::colorBarScreenOptionHandler(const Notification &)
+{
+    auto &seams = ShellSeams::shared();
+    if (TaviSettings::shared().barScreenOption() == PBColorBarDisplayScreenOption::active) {
+        if (seams.startScreenMonitoring)
+            seams.startScreenMonitoring();
+    } else if (seams.stopScreenMonitoring) {
+        seams.stopScreenMonitoring();
+    }
+}
+
+void AppDelegate::checkAuthorizationHandler(const Notification &notification)
+{
+    showAuthorizer(notification.userInfo);
+}
+
+void AppDelegate::showAuthorizer(const QVariantMap &userInfo)
+{
+    const QVariant info = userInfo.value(QStringLiteral("info"));
+    if (info.metaType().id() != QMetaType::QString)
+        return;
+    if (auto &show = ShellSeams::shared().showAuthorizer)
+        show(nullptr, info.toString());
+}
+
+void AppDelegate::didChangedPasteEnableStateHandler(const Notification &)
+{
+    updatePasteEnableState();
+}
+
+void AppDelegate::dayChangedHandler(const Notification &)
+{
+    pbManager.autoCleanHistory();
+}
+
+void AppDelegate::updateDayChangedObserver()
+{
+    const auto &settings = TaviSettings::shared();
+    const bool observe = settings.enableAutoCleanHistory() && settings.clearType() != PBHistoryClearType::items;
+    if (!observe) {
+        if (m_dayTimer)
+            m_dayTimer->stop();
+        return;
+    }
+    if (!m_dayTimer) {
+        m_dayTimer = new QTimer(this);
+        m_dayTimer->setSingleShot(true);
+        connect(m_dayTimer, &QTimer::timeout, this, [this] {
+            dayChangedHandler(Notification{});
+            updateDayChangedObserver();
+        });
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime midnight(now.date().addDays(1), QTime(0, 0));
+    m_dayTimer->start(std::max<qint64>(1000, now.msecsTo(midnight) + 1000));
+}
+
+void AppDelegate::ubiquitousKeyValueStoreDidChange(const Notification &notification)
+{
+    const QVariant keys = notification.userInfo.value(CloudKeyValueStore::kChangedKeys);
+    const QVariantList list = keys.toList();
+    if (list.isEmpty() || list.first().metaType().id() != QMetaType::QString)
+        return;
+    if (list.first().toString() != QLatin1String("enableCloudSync"))
+        return;
+    pbManager.saveNow();
+    CoreDataStack::shared().setupContainer();
+}
+
+void AppDelegate::showWelcomeWindow()
+{
+    if (!welcomeWindowController) {
+        QObject *scene = SceneRegistry::shared().instantiateScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"));
+        if (auto *window = qobject_cast<QWidget *>(scene))
+            welcomeWindowController = window;
+        else
+            delete scene;
+    }
+    if (!welcomeWindowController)
+        return;
+    welcomeWindowController->show();
+    welcomeWindowController->raise();
+    QRect frame = welcomeWindowController->frameGeometry();
+    if (QScreen *screen = welcomeWindowController->screen())
+        frame.moveCenter(screen->availableGeometry().center());
+    welcomeWindowController->move(frame.topLeft());
+    welcomeWindowController->activateWindow();
+}
+
+// The desktop tells no one when a program stops being active: watch the active window and take
+// the program that had it before as the one that was deactivated.
+void AppDelegate::observeApplicationDeactivation()
+{
+    if (m_deactivationTimer)
+        return;
+    m_deactivationTimer = new QTimer(this);
+    m_deactivationTimer->setInterval(kDeactivationPollMs);
+    connect(m_deactivationTimer, &QTimer::timeout, this, &AppDelegate::pollFrontmostApplication);
+    m_deactivationTimer->start();
+}
+
+void AppDelegate::pollFrontmostApplication()
+{
+    const std::optional<RunningApplication> frontmost = Workspace::shared().frontmostApplication();
+    if (frontmost == m_lastSeenFrontmost)
+        return;
+    const std::optional<RunningApplication> deactivated = m_lastSeenFrontmost;
+    m_lastSeenFrontmost = frontmost;
+    if (!deactivated || isOwnApplication(*deactivated))
+        return;
+    lastActiveApplication = deactivated;
+    LOG_DEBUG("observeApplicationDeactivation()",
+              QStringLiteral("~~~%1~~~%2").arg(deactivated->bundleIdentifier, deactivated->localizedName));
+}

@@ -1,0 +1,136 @@
+#pragma once
+// The root object of TaviPaste: runs the start-up sequence and the shutdown, owns the long-lived
+// pieces of the shell (status icon, feedback panel, digit hot keys, icon animation) and the
+// observers through which the rest of the program talks to the shell. One instance, made by the
+// program's entry; others reach it through shared(). GUI thread unless a function says otherwise.
+
+#include "core/PBItem.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Shortcut.h"
+#include "platform/Workspace.h"
+#include "shell/OperationType.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QVariantMap>
+
+#include <atomic>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class FeedbackPanel;
+class QFileDialog;
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+class QWidget;
+class SearchHUDIntroWindowController;
+class TaviPBManager;
+
+class AppDelegate : public QObject {
+    Q_OBJECT
+public:
+    // The virtual key codes of the digits 1 to 9.
+    static constexpr int kDigitKeyCodes[9] = {18, 19, 20, 21, 23, 22, 26, 28, 25};
+    static inline const QString kSpotlightShortcutKey = QStringLiteral("activeSpotlightSearchShortcutKey");
+    static inline const QString kHideCategoryListShortcutKey = QStringLiteral("hideCategoryListShortcutKey");
+    static inline const QString kClearAllShortcutKey = QStringLiteral("clearAllShortcutKey");
+
+    explicit AppDelegate(TaviPBManager &pbManager, QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // The application's delegate; null before it is made and after it is gone.
+    static AppDelegate *shared();
+
+    // --- Application life
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    void applicationWillBecomeActive();
+    void applicationWillResignActive();
+    bool isTerminated() const { return m_terminated; }
+    void aboutMenuItemAction();
+
+    // --- Notification handlers
+    void newItemHandler(const Notification &notification);
+    void updateItemHandler(const Notification &notification);
+    void colorBarScreenOptionHandler(const Notification &notification);
+    void checkAuthorizationHandler(const Notification &notification);
+    void didChangedPasteEnableStateHandler(const Notification &notification);
+    void dayChangedHandler(const Notification &notification);
+    void ubiquitousKeyValueStoreDidChange(const Notification &notification);
+    // Deletions, clears and auto-clean: the digit keys follow the shortened history.
+    void historyShortenedHandler(const Notification &notification);
+
+    void showWelcomeWindow();
+    void updateDayChangedObserver();
+    void showAuthorizer(const QVariantMap &userInfo);
+    void observeApplicationDeactivation();
+    // One look at the active window; the deactivation observer runs it twice a second.
+    void pollFrontmostApplication();
+    QFileDialog &openPanel();
+
+    // --- Hot keys and quick selection
+    void registerDefaultShortcuts();
+    void closeCategoryList();
+    void showClearAllAlert();
+    void unregisterQuickSelectionShortcuts();
+    // The completion of the recent-items request: binds digit key i + 1 to item i.
+    void refreshQuickSelection(const QList<PBItem> &items);
+    // Asks the history for its first items with refreshQuickSelection() as the completion.
+    // Coalesced: several calls in one turn of the event loop make one request. Any thread.
+    void requestQuickSelectionRefresh();
+    // The digit key's action: copies the item out, pastes it when quick paste is on.
+    void pasteItem(const PBItem &item);
+    // The modifier of the digit keys from "historyQuickSelectionKey".
+    static quint32 quickSelectionModifier();
+    // The digit keys registered now, in key order.
+    QList<Shortcut> registeredQuickSelectionShortcuts() const { return m_registeredDigitKeys; }
+
+    // --- Feedback and status icon
+    // Any thread: the sound plays at once, the panel and the animation on the main queue.
+    void showFeedback(OperationType operation, bool hideHUD, int count);
+    void animateStatusIcon();
+    void updateStatusItem();
+    void updatePasteEnableState();
+    // The name of the image the status icon shows now (empty without a status icon).
+    QString statusItemImageName() const { return m_statusImageName; }
+    bool isStatusIconAnimating() const;
+
+    // --- State
+    QPointer<QWidget> mainWindowController;
+    TaviPBManager &pbManager;
+    QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
+    QList<PBItem> lastItems;
+    QPointer<QMenu> statusBarMenu;
+    int statusItemIndex = -1;
+    std::optional<RunningApplication> lastActiveApplication;
+    QPointer<QWidget> welcomeWindowController;
+    SearchHUDIntroWindowController *searchTipWC();
+    FeedbackPanel *hud() const { return m_hud; }
+    int currentFrame = 1;
+
+private:
+    void setStatusImage(const QString &name);
+    void tickStatusIcon();
+    void registerObservers();
+
+    std::unique_ptr<QFileDialog> m_openPanel;
+    std::unique_ptr<QSystemTrayIcon> m_statusItem;
+    QString m_statusImageName;
+    FeedbackPanel *m_hud = nullptr;
+    std::unique_ptr<QObject> m_hudOwner;
+    std::optional<SearchHUDIntroWindowController *> m_searchTipWC;
+    QTimer *m_animTimer = nullptr;
+    QTimer *m_deactivationTimer = nullptr;
+    std::optional<RunningApplication> m_lastSeenFrontmost;
+    QList<Shortcut> m_registeredDigitKeys;
+    ObserverBag m_observers;
+    QTimer *m_dayTimer = nullptr;
+    std::atomic<bool> m_refreshQueued{false};
+    bool m_launched = false;
+    bool m_terminated = false;
+};

@@ -1,0 +1,113 @@
+// AppDelegate: sound and panel feedback, the status icon and its animation.
+
+#include "shell/AppDelegate.h"
+
+#include "capture/TaviPBManager.h"
+#include "core/TaviSettings.h"
+#include "platform/Defaults.h"
+#include "platform/DispatchQueue.h"
+#include "platform/PlatformBackends.h"
+#include "platform/SoundPlayer.h"
+#include "platform/Strings.h"
+#include "shell/FeedbackPanel.h"
+#include "shell/ShellSeams.h"
+#include "shell/StatusBarIcons.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+const QString kNormalIcon = QStringLiteral("statusBarIcon-0");
+const QString kDisabledIcon = QStringLiteral("statusBarIcon_disabled");
+const QString kPositionKeyPrefix = QStringLiteral("NSStatusItem Preferred Position Item-");
+} // namespace
+
+void AppDelegate::showFeedback(OperationType operation, bool hideHUD, int count)
+{
+    if (TaviSettings::shared().needPlaySound())
+        SoundPlayer::play(operation == OperationType::copy ? QStringLiteral("copy") : QStringLiteral("paste"));
+    const QPointer<AppDelegate> self(this);
+    MainQueue::async([self, operation, hideHUD, count] {
+        if (!self)
+            return;
+        FeedbackPanel *panel = self->m_hud;
+        if (panel && TaviSettings::shared().needShowHUD() && !hideHUD) {
+            panel->showWindow();
+            panel->window()->raise();
+            if (count < 2) {
+                panel->itemsCountLabel()->hide();
+            } else {
+                panel->itemsCountLabel()->show();
+                panel->itemsCountLabel()->setText(L("HUD.ItemsCount.Label").arg(count));
+            }
+            if (operation == OperationType::paste)
+                panel->label()->setText(L("HUD.Copied.Label"));
+            else if (operation == OperationType::quickPaste)
+                panel->label()->setText(L("HUD.Pasted.Label"));
+        }
+        self->animateStatusIcon();
+    });
+}
+
+void AppDelegate::animateStatusIcon()
+{
+    m_animTimer->start();
+}
+
+bool AppDelegate::isStatusIconAnimating() const
+{
+    return m_animTimer->isActive();
+}
+
+void AppDelegate::tickStatusIcon()
+{
+    if (m_statusItem)
+        setStatusImage(QStringLiteral("statusBarIcon-%1").arg(currentFrame));
+    if (currentFrame == 0)
+        m_animTimer->stop();
+    currentFrame = (currentFrame + 1) % 10;
+}
+
+void AppDelegate::setStatusImage(const QString &name)
+{
+    if (!m_statusItem)
+        return;
+    m_statusImageName = name;
+    m_statusItem->setIcon(StatusBarIcons::named(name));
+}
+
+void AppDelegate::updateStatusItem()
+{
+    if (TaviSettings::shared().displayMenuBarButton()) {
+        ++statusItemIndex;
+        Defaults::standard().setValue(kPositionKeyPrefix + QString::number(statusItemIndex), qint64(300));
+        m_statusItem.reset();
+        m_statusItem = std::make_unique<QSystemTrayIcon>();
+        m_statusItem->setToolTip(L("App.name"));
+        setStatusImage(kNormalIcon);
+        if (!statusBarMenu && ShellSeams::shared().statusBarMenu)
+            statusBarMenu = ShellSeams::shared().statusBarMenu();
+        if (statusBarMenu)
+            m_statusItem->setContextMenu(statusBarMenu);
+        // Without a tray the program runs on; its hot keys still work.
+        if (PlatformBackends::isSystemTrayAvailable())
+            m_statusItem->show();
+    } else {
+        statusItemIndex = -1;
+        m_statusItem.reset();
+        m_statusImageName.clear();
+    }
+}
+
+void AppDelegate::updatePasteEnableState()
+{
+    const QPointer<AppDelegate> self(this);
+    MainQueue::async([self] {
+        if (self && self->m_statusItem)
+            self->setStatusImage(self->pbManager.isPaused() ? kDisabledIcon : kNormalIcon);
+    });
+}

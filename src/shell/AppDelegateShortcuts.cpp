@@ -1,0 +1,165 @@
+// AppDelegate: the global hot keys, the digit keys of the most recent items and their paste.
+
+#include "shell/AppDelegate.h"
+
+#include "capture/TaviPBManager.h"
+#include "controls/SceneRegistry.h"
+#include "core/Alert.h"
+#include "core/TaviSettings.h"
+#include "platform/DispatchQueue.h"
+#include "platform/KeyEventPoster.h"
+#include "platform/Log.h"
+#include "platform/ShortcutBinder.h"
+#include "platform/ShortcutMonitor.h"
+#include "platform/Strings.h"
+#include "shell/AccessibilityPermissionWindowController.h"
+#include "shell/AppActivation.h"
+#include "shell/SearchHUDIntroWindowController.h"
+#include "shell/ShellSeams.h"
+
+#include <QAbstractButton>
+#include <QPointer>
+#include <QWidget>
+
+namespace {
+
+// Only nine digit keys exist, whatever the settings say.
+int boundedCapacity(int capacity)
+{
+    return std::clamp(capacity, 0, 9);
+}
+
+} // namespace
+
+void AppDelegate::registerDefaultShortcuts()
+{
+    struct Row {
+        QString key;
+        Shortcut shortcut;
+        std::function<void()> action;
+    };
+    const QPointer<AppDelegate> self(this);
+    const Row rows[] = {
+        {kSpotlightShortcutKey, Shortcut(38, Shortcut::kCommand),
+         [] {
+             if (auto &toggle = ShellSeams::shared().toggleQuickPastePanel)
+                 toggle();
+         }},
+        {kHideCategoryListShortcutKey, Shortcut(4, Shortcut::kCommand),
+         [self] {
+             if (self)
+                 self->closeCategoryList();
+         }},
+        {kClearAllShortcutKey, Shortcut(8, Shortcut::kShift | Shortcut::kCommand),
+         [self] {
+             if (self)
+                 self->showClearAllAlert();
+         }},
+    };
+    ShortcutBinder &binder = ShortcutBinder::shared();
+    for (const Row &row : rows) {
+        binder.registerDefaultShortcuts({{row.key, row.shortcut}});
+        binder.bindShortcut(row.key, row.action);
+    }
+}
+
+void AppDelegate::closeCategoryList()
+{
+    if (auto &close = ShellSeams::shared().closeCategoryList)
+        close();
+}
+
+void AppDelegate::showClearAllAlert()
+{
+    // The accessory's check box asks whether notes go too; without the view notes are kept.
+    QWidget *accessory = nullptr;
+    std::vector<std::unique_ptr<QObject>> nibObjects;
+    for (QObject *object : SceneRegistry::shared().loadNib(QStringLiteral("TrashFilterNoteView"))) {
+        nibObjects.emplace_back(object);
+        if (auto *view = qobject_cast<QWidget *>(object))
+            accessory = view;
+    }
+    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
+              L("Category.Alert.NO"), accessory, AlertStyle::warning, [this, accessory](ModalResponse response) {
+                  if (response != ModalResponse::alertFirstButtonReturn)
+                      return;
+                  auto *noteBtn = accessory ? accessory->findChild<QAbstractButton *>(QStringLiteral("noteBtn")) : nullptr;
+                  pbManager.clearAllItems(noteBtn && noteBtn->isChecked());
+              });
+}
+
+quint32 AppDelegate::quickSelectionModifier()
+{
+    return modifierFlags(TaviSettings::shared().historyQuickSelectionKey());
+}
+
+// The keys registered last, whatever the modifier setting says now: after a change of the
+// modifier the old keys must go, not the ones the new modifier would make.
+void AppDelegate::unregisterQuickSelectionShortcuts()
+{
+    ShortcutMonitor &monitor = ShortcutMonitor::shared();
+    for (const Shortcut &shortcut : std::as_const(m_registeredDigitKeys))
+        monitor.unregisterShortcut(shortcut);
+    m_registeredDigitKeys.clear();
+}
+
+void AppDelegate::refreshQuickSelection(const QList<PBItem> &items)
+{
+    const int capacity = boundedCapacity(TaviSettings::shared().menuHistoryCapacity());
+    lastItems = items.mid(0, capacity);
+    unregisterQuickSelectionShortcuts();
+    if (!lastItems.isEmpty()) {
+        const quint32 modifier = quickSelectionModifier();
+        const QPointer<AppDelegate> self(this);
+        ShortcutMonitor &monitor = ShortcutMonitor::shared();
+        for (qsizetype i = 0; i < lastItems.size(); ++i) {
+            const Shortcut shortcut(kDigitKeyCodes[i], modifier);
+            const PBItem item = lastItems.at(i);
+            const bool registered = monitor.registerShortcut(shortcut, [self, item] {
+                if (self)
+                    self->pasteItem(item);
+            });
+            if (registered)
+                m_registeredDigitKeys.append(shortcut);
+            else
+                LOG_WARNING("refreshQuickSelection(items:)",
+                            QStringLiteral("The digit key %1 is taken by another program").arg(shortcut.displayText()));
+        }
+    }
+    if (SearchHUDIntroWindowController *tip = searchTipWC())
+        tip->showIfNeeded();
+}
+
+void AppDelegate::requestQuickSelectionRefresh()
+{
+    if (m_refreshQueued.exchange(true))
+        return;
+    const QPointer<AppDelegate> self(this);
+    MainQueue::async([self] {
+        if (!self)
+            return;
+        self->m_refreshQueued = false;
+        if (self->m_terminated)
+            return;
+        self->refreshQuickSelection(self->pbManager.getItemsPage(0, boundedCapacity(TaviSettings::shared().menuHistoryCapacity())));
+    });
+}
+
+void AppDelegate::pasteItem(const PBItem &item)
+{
+    if (!TaviSettings::shared().quickPasteEnable()) {
+        pbManager.copy({item}, item.primaryCategory());
+        showFeedback(OperationType::paste, false, 1);
+        return;
+    }
+    if (AccessibilityTrust::shared().isProcessTrusted(true)) {
+        pbManager.copy({item}, item.primaryCategory());
+        showFeedback(OperationType::quickPaste, false, 1);
+        AppActivation::hide();
+        AppActivation::unhideWithoutActivation();
+    } else {
+        LOG_DEBUG("pasteItem(_:)", QStringLiteral("Please allow accessibility API access to this app."));
+        AccessibilityPermissionWindowController::shared().present();
+    }
+    KeyEventPoster::shared().postPasteKeystroke();
+}

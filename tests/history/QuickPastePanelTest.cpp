@@ -1,0 +1,235 @@
+#include "core/Alert.h"
+#include "core/NotificationNames.h"
+#include "core/TaviSettings.h"
+#include "history/PBHUDCell.h"
+#include "history/PBHUDTableView.h"
+#include "history/PBHUDViewController.h"
+#include "shell/AppDelegate.h"
+#include "support/ShellHarness.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A shown panel over a history of the texts, the last one newest.
+struct Panel {
+    explicit Panel(ShellHarness &shell, const QStringList &texts) : shell(shell)
+    {
+        for (const QString &text : texts)
+            shell.copyText(text);
+        window.resize(640, 600);
+        view = new PBHUDViewController(*shell.manager, &window);
+        open();
+    }
+    void open()
+    {
+        window.show();
+        view->viewWillAppear();
+        view->viewDidAppear();
+        shell.settle();
+    }
+    void close()
+    {
+        view->viewWillDisappear();
+        window.hide();
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(view->searchInput, key, modifiers);
+        shell.settle();
+    }
+    void type(const QString &text)
+    {
+        QTest::keyClicks(view->searchInput, text);
+        waitUntil([] { return false; }, 250);
+        shell.settle();
+    }
+    int selected() const { return view->historyTableView->selectedRow(); }
+    QString textAt(int row) const { return view->itemAt(row).dataProvider()->representedText(); }
+
+    ShellHarness &shell;
+    QWidget window;
+    PBHUDViewController *view = nullptr;
+};
+
+QStringList numbered(int count)
+{
+    QStringList texts;
+    for (int i = 1; i <= count; ++i)
+        texts.append(QStringLiteral("item %1").arg(i));
+    return texts;
+}
+
+} // namespace
+
+TEST(QuickPastePanel, TheListGrowsToNineRowsThenScrolls)
+{
+    ShellHarness shell;
+    Panel empty(shell, {});
+    EXPECT_EQ(empty.view->tableHeight(), 0);
+    ShellHarness other;
+    Panel full(other, numbered(12));
+    EXPECT_EQ(full.view->numberOfRows(), 12);
+    EXPECT_EQ(full.view->tableHeight(), 540);
+    EXPECT_EQ(full.textAt(0), QStringLiteral("item 12"));
+}
+
+TEST(QuickPastePanel, ArrowKeysWrapAroundFromAFreshList)
+{
+    ShellHarness shell;
+    Panel panel(shell, numbered(4));
+    EXPECT_EQ(panel.selected(), -1);
+    EXPECT_EQ(panel.view->lastSelectedIndex, 0);
+    panel.key(Qt::Key_Up);
+    EXPECT_EQ(panel.selected(), 3);
+    panel.key(Qt::Key_Down);
+    EXPECT_EQ(panel.selected(), 0);
+    panel.key(Qt::Key_Down);
+    EXPECT_EQ(panel.selected(), 1);
+
+    panel.close();
+    panel.open();
+    panel.key(Qt::Key_Down);
+    EXPECT_EQ(panel.selected(), 1);
+}
+
+TEST(QuickPastePanel, ReturnPastesTheFirstRowWhenNothingIsSelected)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"older", "newest"});
+    panel.key(Qt::Key_Return);
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("newest"));
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 0);
+}
+
+TEST(QuickPastePanel, ReturnAfterReopeningPastesWhatIsSelectedNow)
+{
+    ShellHarness shell;
+    TaviSettings::shared().setQuickPasteEnable(true);
+    Panel panel(shell, {"a", "b", "c"});
+    panel.key(Qt::Key_Down);
+    panel.key(Qt::Key_Down);
+    EXPECT_EQ(panel.selected(), 2);
+    panel.close();
+    shell.copyText(QStringLiteral("d"));
+    panel.open();
+    panel.key(Qt::Key_Return);
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("d"));
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 1);
+}
+
+TEST(QuickPastePanel, EscapeClosesAndIsNotTyped)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"a"});
+    int closes = 0;
+    QObject::connect(panel.view, &PBHUDViewController::closeRequested, [&] { ++closes; });
+    panel.view->searchInput->setText(QStringLiteral("x"));
+    panel.key(Qt::Key_Escape);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(panel.view->searchInput->text(), QStringLiteral("x"));
+}
+
+TEST(QuickPastePanel, TypingFiltersOnceAfterAPauseWithTheWholeText)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"hello world", "Hello World!", "world hello", "other"});
+    panel.type(QStringLiteral("o w"));
+    ASSERT_EQ(panel.view->numberOfRows(), 2);
+    EXPECT_TRUE(panel.view->isSearchMode);
+    EXPECT_FALSE(panel.view->btnClearSearch->isHidden());
+    panel.view->clearAction();
+    shell.settle();
+    EXPECT_EQ(panel.view->numberOfRows(), 4);
+    EXPECT_TRUE(panel.view->btnClearSearch->isHidden());
+}
+
+TEST(QuickPastePanel, TheSearchIsNeverLeftOnTheSharedHistory)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"alpha", "beta"});
+    panel.type(QStringLiteral("alp"));
+    EXPECT_EQ(panel.view->numberOfRows(), 1);
+    EXPECT_FALSE(shell.manager->filter().has_value());
+    panel.close();
+    EXPECT_FALSE(shell.manager->filter().has_value());
+}
+
+TEST(QuickPastePanel, CtrlBackspaceDeletesTheSelectedRowAndSelectsTheNext)
+{
+    ShellHarness shell;
+    RecordedEvents events;
+    Panel panel(shell, {"a", "b", "c"});
+    panel.key(Qt::Key_Backspace);
+    EXPECT_EQ(shell.manager->itemCount(), 3);
+    EXPECT_EQ(events.named(QStringLiteral("ListVC_CommandAndDelete")).size(), 1);
+
+    panel.key(Qt::Key_Up); // the last row, "a"
+    QList<PBItem> fromPanel;
+    ObserverBag observers;
+    observers.observe(NotificationName::historyItemDidDeleteFromHUD,
+                      [&](const Notification &n) { fromPanel.append(n.info().value<PBItem>()); });
+    panel.key(Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(shell.manager->itemCount(), 2);
+    ASSERT_EQ(fromPanel.size(), 1);
+    EXPECT_EQ(fromPanel.first().dataProvider()->representedText(), QStringLiteral("a"));
+    EXPECT_EQ(panel.selected(), 1);
+}
+
+TEST(QuickPastePanel, DeletingTheOnlyRowLeavesNoSelection)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"only"});
+    panel.key(Qt::Key_Down);
+    panel.key(Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(panel.view->numberOfRows(), 0);
+    EXPECT_EQ(panel.selected(), -1);
+}
+
+TEST(QuickPastePanel, ReopeningDoesNotObserveTwice)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"a"});
+    for (int i = 0; i < 3; ++i) {
+        panel.close();
+        panel.open();
+    }
+    int closes = 0;
+    QObject::connect(panel.view, &PBHUDViewController::closeRequested, [&] { ++closes; });
+    NotificationCenter::defaultCenter().post(QStringLiteral("NSApplicationWillResignActiveNotification"));
+    EXPECT_EQ(closes, 1);
+    panel.close();
+    NotificationCenter::defaultCenter().post(QStringLiteral("NSApplicationWillResignActiveNotification"));
+    EXPECT_EQ(closes, 1);
+}
+
+TEST(QuickPastePanel, TheCloseTipIsShownOnlyTheFirstTime)
+{
+    ShellHarness shell;
+    int alerts = 0;
+    setAlertResponder([&](const AlertRequest &) {
+        ++alerts;
+        return ModalResponse::alertFirstButtonReturn;
+    });
+    Panel panel(shell, {"a"});
+    panel.view->closeAction();
+    panel.view->closeAction();
+    setAlertResponder({});
+    EXPECT_EQ(alerts, 1);
+    EXPECT_TRUE(panel.view->hasShowCloseTip.get());
+}
+
+TEST(QuickPastePanel, ANewCopyShowsWhileThePanelIsOpen)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"a"});
+    shell.copyText(QStringLiteral("b"));
+    shell.settle();
+    EXPECT_EQ(panel.view->numberOfRows(), 2);
+    EXPECT_EQ(panel.textAt(0), QStringLiteral("b"));
+}

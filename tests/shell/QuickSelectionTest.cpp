@@ -1,0 +1,196 @@
+#include "core/Alert.h"
+#include "core/TaviSettings.h"
+#include "platform/Strings.h"
+#include "shell/AccessibilityPermissionWindowController.h"
+#include "shell/AppDelegate.h"
+#include "shell/FeedbackPanel.h"
+#include "shell/SearchHUDIntroWindowController.h"
+#include "shell/ShellSeams.h"
+#include "support/ShellHarness.h"
+
+#include <QLabel>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+Shortcut digit(int number, quint32 modifier = Shortcut::kCommand)
+{
+    return Shortcut(AppDelegate::kDigitKeyCodes[number - 1], modifier);
+}
+
+// A launched delegate with the given texts copied, the last one newest.
+AppDelegate &launchWith(ShellHarness &shell, const QStringList &texts)
+{
+    AppDelegate &delegate = shell.makeDelegate();
+    delegate.applicationDidFinishLaunching();
+    for (const QString &text : texts)
+        shell.copyText(text);
+    shell.settle();
+    return delegate;
+}
+
+class ScopedAlertAnswer {
+public:
+    explicit ScopedAlertAnswer(ModalResponse response)
+    {
+        setAlertResponder([this, response](const AlertRequest &request) {
+            accessory = request.accessoryView;
+            ++count;
+            return response;
+        });
+    }
+    ~ScopedAlertAnswer() { setAlertResponder({}); }
+    int count = 0;
+    QWidget *accessory = nullptr;
+};
+
+} // namespace
+
+TEST(GlobalHotKeys, TheDefaultShortcutsAreLiveAfterLaunch)
+{
+    ShellHarness shell;
+    int toggles = 0;
+    ShellSeams::shared().toggleQuickPastePanel = [&] { ++toggles; };
+    int closes = 0;
+    ShellSeams::shared().closeCategoryList = [&] { ++closes; };
+    launchWith(shell, {});
+    EXPECT_TRUE(shell.shortcuts->simulatePress(Shortcut(38, Shortcut::kCommand)));
+    EXPECT_TRUE(shell.shortcuts->simulatePress(Shortcut(4, Shortcut::kCommand)));
+    EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(Shortcut(8, Shortcut::kShift | Shortcut::kCommand)));
+    EXPECT_EQ(toggles, 1);
+    EXPECT_EQ(closes, 1);
+}
+
+TEST(GlobalHotKeys, ClearAllAsksFirstAndKeepsNotesUnlessTicked)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = launchWith(shell, {QStringLiteral("one"), QStringLiteral("two")});
+    {
+        ScopedAlertAnswer answer(ModalResponse::alertSecondButtonReturn);
+        delegate.showClearAllAlert();
+        EXPECT_EQ(answer.count, 1);
+        EXPECT_EQ(shell.manager->itemCount(), 2);
+    }
+    shell.manager->addNote(QStringLiteral("note"), QStringLiteral("body"));
+    ScopedAlertAnswer answer(ModalResponse::alertFirstButtonReturn);
+    delegate.showClearAllAlert();
+    shell.settle();
+    EXPECT_EQ(shell.manager->itemCount(), 1);
+}
+
+TEST(QuickSelection, DigitKeysFollowTheNewestItemsUpToTheCapacity)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = launchWith(shell, {"a", "b", "c", "d", "e", "f", "g"});
+    for (int number = 1; number <= 5; ++number)
+        EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(digit(number))) << number;
+    EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(6)));
+    ASSERT_EQ(delegate.lastItems.size(), 5);
+    EXPECT_EQ(delegate.lastItems.first().dataProvider()->representedText(), QStringLiteral("g"));
+
+    shell.shortcuts->simulatePress(digit(2));
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("f"));
+}
+
+TEST(QuickSelection, AnEmptyHistoryBindsNoKeyButStillOffersTheTip)
+{
+    ShellHarness shell;
+    TaviSettings::shared().setCopyTotalTimes(5);
+    AppDelegate &delegate = launchWith(shell, {});
+    for (int number = 1; number <= 9; ++number)
+        EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(number)));
+    ASSERT_NE(delegate.searchTipWC(), nullptr);
+    EXPECT_TRUE(delegate.searchTipWC()->hasShowHUDTip.get());
+}
+
+TEST(QuickSelection, ChangingTheModifierRemovesTheKeysActuallyBound)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = launchWith(shell, {"a", "b"});
+    ASSERT_TRUE(shell.shortcuts->isShortcutRegistered(digit(1)));
+    TaviSettings::shared().setHistoryQuickSelectionKey(PBHistoryQuickSelectionKey::option);
+    delegate.unregisterQuickSelectionShortcuts();
+    EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(1)));
+    delegate.requestQuickSelectionRefresh();
+    shell.settle();
+    EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(digit(1, Shortcut::kOption)));
+    EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(digit(2, Shortcut::kOption)));
+    EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(1)));
+}
+
+TEST(QuickSelection, ADigitKeyNeverPastesADeletedItem)
+{
+    ShellHarness shell;
+    launchWith(shell, {"old", "new"});
+    shell.manager->deleteItem(shell.item(QStringLiteral("new")));
+    shell.settle();
+    EXPECT_TRUE(shell.shortcuts->simulatePress(digit(1)));
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("old"));
+    EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(2)));
+
+    shell.manager->clearAllItems(true);
+    shell.settle();
+    EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(1)));
+}
+
+TEST(QuickSelection, ACapacityBeyondTheNineDigitsIsBounded)
+{
+    ShellHarness shell;
+    Defaults::standard().setValue(QStringLiteral("menuHistoryCapacity"), qint64(40));
+    AppDelegate &delegate = launchWith(shell, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"});
+    EXPECT_EQ(delegate.lastItems.size(), 9);
+    EXPECT_EQ(delegate.registeredQuickSelectionShortcuts().size(), 9);
+    Defaults::standard().setValue(QStringLiteral("menuHistoryCapacity"), qint64(-3));
+    delegate.requestQuickSelectionRefresh();
+    shell.settle();
+    EXPECT_TRUE(delegate.lastItems.isEmpty());
+    EXPECT_TRUE(shell.shortcuts->registeredShortcuts().size() == 3);
+}
+
+TEST(QuickSelection, WithoutQuickPasteADigitKeyOnlyCopies)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = launchWith(shell, {"text"});
+    shell.sounds.clear();
+    delegate.pasteItem(shell.item(QStringLiteral("text")));
+    shell.settle();
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("text"));
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 0);
+    EXPECT_EQ(shell.sounds, QStringList{QStringLiteral("paste")});
+    ASSERT_NE(delegate.hud(), nullptr);
+    EXPECT_TRUE(delegate.hud()->window()->isVisible());
+    EXPECT_EQ(delegate.hud()->label()->text(), L("HUD.Copied.Label"));
+}
+
+TEST(QuickSelection, WithQuickPasteAndTrustADigitKeyPastesOnce)
+{
+    ShellHarness shell;
+    TaviSettings::shared().setQuickPasteEnable(true);
+    AppDelegate &delegate = launchWith(shell, {"text"});
+    delegate.pasteItem(shell.item(QStringLiteral("text")));
+    shell.settle();
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("text"));
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 1);
+    EXPECT_EQ(delegate.hud()->label()->text(), L("HUD.Pasted.Label"));
+    // The copy-out is not captured again.
+    shell.manager->retreivePasteboardInfo();
+    shell.settle();
+    EXPECT_EQ(shell.manager->itemCount(), 1);
+}
+
+TEST(QuickSelection, WithoutTrustThePermissionWindowOpensAndTheClipboardStays)
+{
+    ShellHarness shell;
+    TaviSettings::shared().setQuickPasteEnable(true);
+    AppDelegate &delegate = launchWith(shell, {"older", "text"});
+    shell.trust->setTrusted(false);
+    delegate.pasteItem(shell.item(QStringLiteral("older")));
+    shell.settle();
+    EXPECT_TRUE(AccessibilityPermissionWindowController::shared().isVisible());
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("text"));
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 1);
+    EXPECT_GE(shell.trust->promptCount(), 1);
+    AccessibilityPermissionWindowController::shared().close();
+}
