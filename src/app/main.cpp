@@ -51,11 +51,12 @@ void routeTerminationSignals(QApplication &app)
 }
 
 // Qt ends the process with exit() when the X server goes away (the session ended without
-// telling us): run the shutdown from there too, so nothing copied is lost.
-void terminateAtExit()
+// telling us): save the history from there too, so nothing copied is lost. Only the store is
+// touched: it was made before this handler was registered, so it is still alive.
+void saveAtExit()
 {
     if (g_delegate && !g_delegate->isTerminated())
-        g_delegate->applicationWillTerminate();
+        g_delegate->pbManager.saveNow();
 }
 } // namespace
 
@@ -74,8 +75,6 @@ int main(int argc, char *argv[])
     HistoryScenes::registerAll();
 
     AppDelegate delegate(TaviPBManager::shared());
-    g_delegate = &delegate;
-    std::atexit(terminateAtExit);
     delegate.applicationWillFinishLaunching();
 
     bool wasActive = false;
@@ -96,6 +95,8 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
 
     delegate.applicationDidFinishLaunching();
+    g_delegate = &delegate;
+    std::atexit(saveAtExit);
     const int result = app.exec();
     delegate.applicationWillTerminate();
     g_delegate = nullptr;

@@ -18,6 +18,7 @@ CopyEffectHUDWindowController::CopyEffectHUDWindowController(QWidget *parent)
                           | Qt::WindowTransparentForInput)
 {
     setObjectName(QStringLiteral("HUDWindowController"));
+    setWindowTitle(QStringLiteral("TaviPaste Feedback"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);

@@ -183,6 +183,7 @@ void AppDelegate::applicationDidFinishLaunching()
         seams.postDistributedNotification(NotificationName::killLauncher, ownBundleIdentifier());
 
     LOG_DEBUG(kLaunching, QStringLiteral("<-- App did launch"));
+    LOG_INFO(kLaunching, QStringLiteral("TaviPaste is running"));
     if (seams.checkForUpdate)
         seams.checkForUpdate();
 }
