@@ -317,7 +317,7 @@ const QStringList &PBItemPipeline::handoffTypes()
 
 const QStringList &PBItemPipeline::transientTypes()
 {
-    static const QStringList types{QStringLiteral("de.petermaurer.TransientPasteboardType"),
+    static const QStringList types{QStringLiteral("com.tavi.TransientPasteboardType"),
                                    QStringLiteral("com.typeit4me.clipping"), QStringLiteral("Pasteboard generator type"),
                                    QStringLiteral("com.agilebits.onepassword")};
     return types;
