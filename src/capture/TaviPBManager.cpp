@@ -445,16 +445,15 @@ QList<PBItem> TaviPBManager::getAllItems()
 QList<PBItem> TaviPBManager::getItemsPage(qsizetype offset, qsizetype limit)
 {
     ensureListsFresh();
-    const QList<RecordPtr> records = m_storage.objects().value_or(QList<RecordPtr>());
-    if (offset < 0 || limit <= 0 || offset >= records.size())
+    if (offset < 0 || limit <= 0)
         return {};
-    return itemsOf(records.mid(offset, limit));
+    return itemsOf(m_storage.objectsPage(offset, limit).value_or(QList<RecordPtr>()));
 }
 
 qsizetype TaviPBManager::itemCount()
 {
     ensureListsFresh();
-    return m_storage.objects().value_or(QList<RecordPtr>()).size();
+    return m_storage.objectCount().value_or(0);
 }
 
 void TaviPBManager::getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion)

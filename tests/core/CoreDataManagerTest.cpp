@@ -135,3 +135,26 @@ TEST_F(StoreTest, ListsMayBeReadWhileAnotherThreadRefreshesThem)
     EXPECT_GT(seen, 0);
     EXPECT_EQ(storage.numberOfObjects(), 240);
 }
+
+TEST_F(StoreTest, PagesOfTheHistoryListRunOnFromThePinnedIntoTheMainList)
+{
+    CoreDataManager<PBItemRecord> storage(context());
+    for (int i = 0; i < 3; ++i)
+        item(QStringLiteral("p%1").arg(i), i, true);
+    for (int i = 0; i < 6; ++i)
+        item(QStringLiteral("m%1").arg(i), i);
+    storage.setupStickyFetchedResultsController();
+    storage.setupFetchedResultsController(Predicate::equal(QStringLiteral("is_sticky"), false), kNewestFirst);
+    const QStringList whole = texts(storage.objects());
+    ASSERT_EQ(whole.size(), 9);
+    EXPECT_EQ(storage.objectCount(), 9);
+    for (int offset = 0; offset < 11; ++offset)
+        for (int limit = 1; limit < 5; ++limit)
+            EXPECT_EQ(texts(storage.objectsPage(offset, limit)), whole.mid(offset, limit)) << offset << "+" << limit;
+
+    // The count follows changes made after the lists were built.
+    item(QStringLiteral("newest"), 99);
+    EXPECT_EQ(storage.objectCount(), 10);
+    EXPECT_EQ(texts(storage.objectsPage(3, 1)), QStringList{"newest"});
+    EXPECT_EQ(storage.numberOfObjects(), 7);
+}

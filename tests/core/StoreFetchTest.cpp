@@ -152,3 +152,53 @@ TEST_F(StoreTest, RecordsCanBeFoundByTheirCategoryAndAsAGivenSet)
               (QStringList{"b", "a"}));
     EXPECT_EQ(fetchTexts(Predicate::selfIn({a, b}), kNewestFirst), (QStringList{"b", "a"}));
 }
+
+TEST_F(StoreTest, WindowsAndCountsAgreeWithTheWholeFetchUnderUnsavedChanges)
+{
+    QList<std::shared_ptr<PBItemRecord>> records;
+    for (int i = 0; i < 40; ++i)
+        records << item(QStringLiteral("s%1").arg(i), i % 7, i % 9 == 0);
+    ASSERT_TRUE(context()->save());
+
+    // Unsaved edits that move records, change whether they match, delete and add.
+    std::srand(7);
+    for (int round = 0; round < 30; ++round) {
+        auto &record = records[std::rand() % records.size()];
+        switch (std::rand() % 4) {
+        case 0: record->setModifiedAt(at(std::rand() % 9)); break;
+        case 1: record->setIs_sticky(!record->is_sticky()); break;
+        case 2: context()->deleteObject(record); break;
+        default: records << item(QStringLiteral("n%1").arg(round), std::rand() % 9, std::rand() % 3 == 0); break;
+        }
+
+        for (const std::optional<Predicate> &predicate : {std::optional<Predicate>(notSticky()), std::optional<Predicate>()}) {
+            auto request = PBItemRecord::fetchRequest();
+            request.predicate = predicate;
+            request.sortDescriptors = kNewestFirst;
+            const QStringList whole = texts(context()->fetch(request));
+            ASSERT_EQ(context()->count(request), whole.size());
+            for (const auto &[offset, limit] : {std::pair{0, 5}, {3, 4}, {0, 100}, {17, 9}, {38, 10}, {60, 5}}) {
+                request.fetchOffset = offset;
+                request.fetchLimit = limit;
+                ASSERT_EQ(texts(context()->fetch(request)), whole.mid(offset, limit))
+                    << "round " << round << " window " << offset << "+" << limit;
+            }
+        }
+    }
+}
+
+TEST_F(StoreTest, AWindowMakesRecordsOnlyForWhatItReturns)
+{
+    for (int i = 0; i < 500; ++i)
+        item(QStringLiteral("r%1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    reopen();
+    auto request = PBItemRecord::fetchRequest();
+    request.sortDescriptors = kNewestFirst;
+    request.fetchOffset = 10;
+    request.fetchLimit = 3;
+    const auto page = context()->fetch(request);
+    EXPECT_EQ(texts(page), (QStringList{"r489", "r488", "r487"}));
+    EXPECT_LE(context()->registeredObjectCount(), 3);
+    EXPECT_EQ(context()->count(request), 500);
+}

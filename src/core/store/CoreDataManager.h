@@ -88,6 +88,41 @@ public:
         return main;
     }
 
+    // A window of objects(), read without building the rest of the list.
+    std::optional<List> objectsPage(qsizetype offset, qsizetype limit) const
+    {
+        std::lock_guard lock(m_context->mutex());
+        if (!m_fetchedRC || offset < 0 || limit <= 0)
+            return m_fetchedRC ? std::optional<List>(List()) : std::nullopt;
+        List page;
+        qsizetype mainOffset = offset;
+        if (const auto sticky = pinnedController()) {
+            const qsizetype pinned = sticky->count().value_or(0);
+            if (offset < pinned)
+                page = sticky->objects(offset, limit).value_or(List());
+            mainOffset = std::max<qsizetype>(0, offset - pinned);
+        }
+        if (page.size() < limit) {
+            const auto rest = m_fetchedRC->objects(mainOffset, limit - page.size());
+            if (!rest)
+                return std::nullopt;
+            page += *rest;
+        }
+        return page;
+    }
+    // The length of objects(), counted in the store.
+    std::optional<qsizetype> objectCount() const
+    {
+        std::lock_guard lock(m_context->mutex());
+        if (!m_fetchedRC)
+            return std::nullopt;
+        const auto main = m_fetchedRC->count();
+        if (!main)
+            return std::nullopt;
+        const auto sticky = pinnedController();
+        return *main + (sticky ? sticky->count().value_or(0) : 0);
+    }
+
     std::optional<List> fetchedObjects() const
     {
         std::lock_guard lock(m_context->mutex());
@@ -222,6 +257,16 @@ public:
     }
 
 private:
+    // The pinned list where objects() puts it in front: history records with a fetched one.
+    std::shared_ptr<Controller> pinnedController() const
+    {
+        if constexpr (std::is_same_v<T, PBItemRecord>) {
+            if (m_recordsFetchRC && m_recordsFetchRC->hasFetched())
+                return m_recordsFetchRC;
+        }
+        return nullptr;
+    }
+
     std::shared_ptr<Controller> build(FetchRequest<T> request)
     {
         auto controller = std::make_shared<Controller>(std::move(request), m_context);

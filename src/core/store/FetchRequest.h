@@ -44,6 +44,9 @@ struct FetchRequestBase {
     const EntityDescription *entity;
     std::optional<Predicate> predicate;
     QList<SortDescriptor> sortDescriptors;
+    // A window of the ordered result: skip fetchOffset records, return at most fetchLimit (0: all).
+    qsizetype fetchOffset = 0;
+    qsizetype fetchLimit = 0;
 };
 
 template <class T>

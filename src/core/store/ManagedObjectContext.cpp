@@ -131,6 +131,45 @@ qint64 tieKey(const ManagedObject &object, quint64 sequence)
 {
     return object.objectID() > 0 ? object.objectID() : std::numeric_limits<qint64>::max() / 2 + qint64(sequence);
 }
+
+// A request as SQL: " WHERE ..." (empty without a predicate) with its bindings, and
+// " ORDER BY ..." with the attribute index and direction of each sort key.
+struct CompiledRequest {
+    QString where;
+    std::vector<StoreValue> bindings;
+    QString order;
+    QList<int> keys;
+    QList<bool> ascending;
+};
+
+std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error)
+{
+    const EntityDescription &entity = *request.entity;
+    CompiledRequest compiled;
+    QString order;
+    for (const SortDescriptor &descriptor : request.sortDescriptors) {
+        const int index = entity.attributeIndex(descriptor.key);
+        if (index < 0) {
+            report(error, {QStringLiteral("keypath %1 not found in entity %2").arg(descriptor.key, entity.name), {}});
+            return std::nullopt;
+        }
+        compiled.keys << index;
+        compiled.ascending << descriptor.ascending;
+        order += quoted(entity.attribute(index).column) + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
+    }
+    if (request.predicate) {
+        QString where;
+        if (auto problem = request.predicate->compile(entity, where, compiled.bindings)) {
+            report(error, {*problem, {{QStringLiteral("predicate"), request.predicate->format()}}});
+            return std::nullopt;
+        }
+        compiled.where = QStringLiteral(" WHERE ") + where;
+    }
+    // Ties follow the row order in the direction of the last key, so an index serves the whole order.
+    const bool tiesAscending = request.sortDescriptors.isEmpty() || request.sortDescriptors.last().ascending;
+    compiled.order = QStringLiteral(" ORDER BY ") + order + (tiesAscending ? QStringLiteral("\"pk\" ASC") : QStringLiteral("\"pk\" DESC"));
+    return compiled;
+}
 } // namespace
 
 QString StoreError::userInfoText() const
@@ -164,6 +203,7 @@ void ManagedObjectContext::setStore(std::shared_ptr<PersistentStore> store)
 {
     std::lock_guard lock(m_mutex);
     m_store = std::move(store);
+    ++m_generation;
 }
 
 void ManagedObjectContext::setMergePolicy(MergePolicy policy)
@@ -237,6 +277,7 @@ void ManagedObjectContext::insert(const ManagedObjectPtr &object)
     }
     if (object->m_context == this) {
         if (object->m_state == ManagedObject::PendingDelete) {
+            ++m_generation;
             m_deleted.erase(object.get());
             object->m_state = ManagedObject::Registered;
             if (object->m_dirty)
@@ -259,10 +300,13 @@ void ManagedObjectContext::insert(const ManagedObjectPtr &object)
     object->m_state = ManagedObject::PendingInsert;
     object->m_insertSequence = m_nextSequence++;
     m_inserted.append(object);
+    ++m_generation;
 }
 
 void ManagedObjectContext::markUpdated(ManagedObject &object)
 {
+    if (object.m_context == this)
+        ++m_generation;
     if (object.m_context == this && object.m_state == ManagedObject::Registered && object.m_rowId > 0)
         m_updated.emplace(&object, object.shared_from_this());
 }
@@ -284,6 +328,7 @@ void ManagedObjectContext::remove(ManagedObject &object)
     m_inserted.removeOne(keep);
     object.m_state = ManagedObject::Removed;
     object.m_context = nullptr;
+    ++m_generation;
 }
 
 void ManagedObjectContext::cutLinksTo(ManagedObject &target)
@@ -342,6 +387,7 @@ void ManagedObjectContext::deleteObject(const ManagedObjectPtr &object)
     if (object->m_state != ManagedObject::Registered)
         return;
     object->m_state = ManagedObject::PendingDelete;
+    ++m_generation;
     m_updated.erase(object.get());
     m_deleted.emplace(object.get(), object);
     const EntityDescription &entity = object->entity();
@@ -510,40 +556,27 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
 {
     std::lock_guard lock(m_mutex);
     const EntityDescription &entity = *request.entity;
-    QList<int> keys;
-    QList<bool> ascending;
-    QString order;
-    for (const SortDescriptor &descriptor : request.sortDescriptors) {
-        const int index = entity.attributeIndex(descriptor.key);
-        if (index < 0) {
-            report(error, {QStringLiteral("keypath %1 not found in entity %2").arg(descriptor.key, entity.name), {}});
-            return std::nullopt;
-        }
-        keys << index;
-        ascending << descriptor.ascending;
-        order += quoted(entity.attribute(index).column) + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
-    }
-    QString sql = QStringLiteral("SELECT \"pk\" FROM ") + quoted(entity.name);
-    std::vector<StoreValue> bindings;
-    if (request.predicate) {
-        QString where;
-        if (auto problem = request.predicate->compile(entity, where, bindings)) {
-            report(error, {*problem, {{QStringLiteral("predicate"), request.predicate->format()}}});
-            return std::nullopt;
-        }
-        sql += QStringLiteral(" WHERE ") + where;
-    }
-    // Ties follow the row order in the direction of the last key, so an index serves the whole order.
-    const bool tiesAscending = request.sortDescriptors.isEmpty() || request.sortDescriptors.last().ascending;
-    sql += QStringLiteral(" ORDER BY ") + order + (tiesAscending ? QStringLiteral("\"pk\" ASC") : QStringLiteral("\"pk\" DESC"));
+    auto compiled = compileRequest(request, error);
+    if (!compiled)
+        return std::nullopt;
+    const qsizetype offset = std::max<qsizetype>(0, request.fetchOffset);
+    // With a limit only the first offset + limit matches can be part of the window; the store is
+    // asked for as many more as there are stored rows whose unsaved state replaces them.
+    const qsizetype wanted = request.fetchLimit > 0 ? offset + request.fetchLimit : -1;
+    QString sql = QStringLiteral("SELECT \"pk\" FROM ") + quoted(entity.name) + compiled->where + compiled->order;
+    if (wanted >= 0)
+        sql += QStringLiteral(" LIMIT ?");
 
     QList<qint64> rows;
     try {
-        SQLite::Statement statement(m_store->database(), sql.toStdString());
-        for (size_t i = 0; i < bindings.size(); ++i)
-            bindValue(statement, int(i) + 1, bindings[i]);
+        SQLite::Statement &statement = m_store->statement(sql);
+        for (size_t i = 0; i < compiled->bindings.size(); ++i)
+            bindValue(statement, int(i) + 1, compiled->bindings[i]);
+        if (wanted >= 0)
+            statement.bind(int(compiled->bindings.size()) + 1, int64_t(wanted + shadowedRows(entity).size()));
         while (statement.executeStep())
             rows.append(statement.getColumn(0).getInt64());
+        statement.reset();
     } catch (const std::exception &failure) {
         report(error, storeError(failure));
         return std::nullopt;
@@ -554,28 +587,30 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
     if (auto &registered = m_registered[&entity].rows; registered.size() < rows.size())
         registered.reserve(rows.size());
     for (qint64 row : std::as_const(rows)) {
+        if (wanted >= 0 && stored.size() >= wanted)
+            break;
         ManagedObjectPtr object = objectForRow(entity, row);
         if (object->m_state != ManagedObject::Registered || m_updated.count(object.get()))
             continue;
         stored.append(std::move(object));
     }
+    auto window = [&](QList<ManagedObjectPtr> objects) {
+        if (offset == 0 && (wanted < 0 || objects.size() <= wanted))
+            return objects;
+        return objects.mid(offset, request.fetchLimit > 0 ? request.fetchLimit : -1);
+    };
 
     // Unsaved changes: changed records are tested again, pending inserts tested for the first time.
-    QList<ManagedObjectPtr> changed;
-    for (const auto &entry : m_updated) {
-        ManagedObject &object = *entry.second;
-        if (&object.entity() == &entity && (!request.predicate || request.predicate->evaluate(object)))
-            changed.append(entry.second);
-    }
-    for (const auto &object : std::as_const(m_inserted)) {
-        if (&object->entity() == &entity && (!request.predicate || request.predicate->evaluate(*object)))
-            changed.append(object);
-    }
+    QList<ManagedObjectPtr> changed = changedMatches(request);
     if (changed.isEmpty())
-        return stored;
+        return window(std::move(stored));
 
+    const QList<int> &keys = compiled->keys;
+    const QList<bool> &ascending = compiled->ascending;
     auto less = [&](const ManagedObjectPtr &a, const ManagedObjectPtr &b) { return lessThan(*a, *b, keys, ascending); };
     std::sort(changed.begin(), changed.end(), less);
+    if (wanted >= 0 && changed.size() > wanted)
+        changed.resize(wanted);
     QList<ManagedObjectPtr> merged;
     merged.reserve(stored.size() + changed.size());
     auto from = stored.cbegin();
@@ -586,7 +621,95 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
         from = position;
     }
     merged.append(QList<ManagedObjectPtr>(from, stored.cend()));
-    return merged;
+    return window(std::move(merged));
+}
+
+std::optional<qsizetype> ManagedObjectContext::count(const FetchRequestBase &request, StoreError *error)
+{
+    std::lock_guard lock(m_mutex);
+    const EntityDescription &entity = *request.entity;
+    auto compiled = compileRequest(request, error);
+    if (!compiled)
+        return std::nullopt;
+    qsizetype total = 0;
+    try {
+        const QString table = quoted(entity.name);
+        auto countOf = [&](const QString &sql, const std::optional<QString> &rowsJson) {
+            SQLite::Statement &statement = m_store->statement(sql);
+            int column = 1;
+            for (const StoreValue &binding : compiled->bindings)
+                bindValue(statement, column++, binding);
+            if (rowsJson)
+                statement.bind(column, rowsJson->toStdString());
+            qint64 value = 0;
+            if (statement.executeStep())
+                value = statement.getColumn(0).getInt64();
+            statement.reset();
+            return qsizetype(value);
+        };
+        total = countOf(QStringLiteral("SELECT COUNT(*) FROM ") + table + compiled->where, std::nullopt);
+        // Stored rows that the context holds edited or deleted count as they are now, not as stored.
+        if (const QList<qint64> shadowed = shadowedRows(entity); !shadowed.isEmpty()) {
+            const QString where = compiled->where.isEmpty() ? QStringLiteral(" WHERE ") : compiled->where + QStringLiteral(" AND ");
+            total -= countOf(QStringLiteral("SELECT COUNT(*) FROM ") + table + where
+                                 + QStringLiteral("\"pk\" IN (SELECT value FROM json_each(?))"),
+                             jsonRows(shadowed));
+        }
+    } catch (const std::exception &failure) {
+        report(error, storeError(failure));
+        return std::nullopt;
+    }
+    return total + changedMatches(request).size();
+}
+
+bool ManagedObjectContext::validate(const FetchRequestBase &request, StoreError *error)
+{
+    std::lock_guard lock(m_mutex);
+    auto compiled = compileRequest(request, error);
+    if (!compiled)
+        return false;
+    try {
+        m_store->statement(QStringLiteral("SELECT \"pk\" FROM ") + quoted(request.entity->name) + compiled->where
+                           + compiled->order);
+    } catch (const std::exception &failure) {
+        report(error, storeError(failure));
+        return false;
+    }
+    return true;
+}
+
+quint64 ManagedObjectContext::generation() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_generation;
+}
+
+QList<qint64> ManagedObjectContext::shadowedRows(const EntityDescription &entity) const
+{
+    QList<qint64> rows;
+    for (const auto &entry : m_updated)
+        if (&entry.first->entity() == &entity && entry.first->m_rowId > 0)
+            rows.append(entry.first->m_rowId);
+    for (const auto &entry : m_deleted)
+        if (&entry.first->entity() == &entity && entry.first->m_rowId > 0)
+            rows.append(entry.first->m_rowId);
+    return rows;
+}
+
+QList<ManagedObjectPtr> ManagedObjectContext::changedMatches(const FetchRequestBase &request)
+{
+    const EntityDescription &entity = *request.entity;
+    QList<ManagedObjectPtr> changed;
+    for (const auto &entry : m_updated) {
+        ManagedObject &object = *entry.second;
+        if (&object.entity() == &entity && (!request.predicate || request.predicate->evaluate(object)))
+            changed.append(entry.second);
+    }
+    for (const auto &object : std::as_const(m_inserted)) {
+        if (&object->entity() == &entity && (!request.predicate || request.predicate->evaluate(*object)))
+            changed.append(object);
+    }
+    return changed;
 }
 
 // --- batch delete and merge ---------------------------------------------------------------
@@ -656,6 +779,7 @@ std::optional<QList<qint64>> ManagedObjectContext::executeBatchDelete(const Enti
         report(error, storeError(failure));
         return std::nullopt;
     }
+    ++m_generation;
     markStoreDeleted(entity, rows);
     for (const auto &[target, childRows] : ownedRows)
         markStoreDeleted(*target, childRows);
@@ -843,6 +967,7 @@ bool ManagedObjectContext::save(StoreError *error)
         remove(*object);
     m_inserted.clear();
     m_updated.clear();
+    ++m_generation;
     return true;
 }
 

@@ -64,8 +64,16 @@ public:
     int registeredObjectCount() const;
 
     // Stored matches minus pending deletes plus matching pending inserts, changed records
-    // re-tested and placed by the sort. Absent on a store error.
+    // re-tested and placed by the sort; only the request's window is read from the store and
+    // made into records. Absent on a store error.
     std::optional<QList<ManagedObjectPtr>> execute(const FetchRequestBase &request, StoreError *error = nullptr);
+    // The number of records execute() would return without a window, counted in the store.
+    std::optional<qsizetype> count(const FetchRequestBase &request, StoreError *error = nullptr);
+    // Whether the request can run: its keys exist and its statement compiles.
+    bool validate(const FetchRequestBase &request, StoreError *error = nullptr);
+    // Moves on with every change of the context's records (inserts, edits, deletes, saves), so
+    // results computed at one generation stay valid while it lasts.
+    quint64 generation() const;
     template <class T>
     std::optional<QList<std::shared_ptr<T>>> fetch(const FetchRequest<T> &request, StoreError *error = nullptr)
     {
@@ -114,6 +122,10 @@ private:
     void markStoreDeleted(const EntityDescription &entity, const QList<qint64> &rowIds);
     void remove(ManagedObject &object);
     bool isAlive(const ManagedObject &object) const;
+    // Stored rows of the entity whose unsaved state (edited, deleted) replaces the stored one.
+    QList<qint64> shadowedRows(const EntityDescription &entity) const;
+    // Unsaved records of the entity (edited or new) that match the request's predicate.
+    QList<ManagedObjectPtr> changedMatches(const FetchRequestBase &request);
     bool lessThan(ManagedObject &a, ManagedObject &b, const QList<int> &keys, const QList<bool> &ascending);
     QList<const EntityDescription *> linkingEntities(const EntityDescription &target) const;
     void writeLinks(ManagedObject &object);
@@ -130,4 +142,5 @@ private:
     std::unordered_map<ManagedObject *, ManagedObjectPtr> m_deleted;
     std::unordered_map<ManagedObject *, ManagedObjectPtr> m_storeDeleted;
     quint64 m_nextSequence = 1;
+    quint64 m_generation = 1;
 };

@@ -13,7 +13,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <string>
+
 namespace {
+constexpr qsizetype kStatementCacheSize = 256;
+
 class NewerStoreVersion : public std::runtime_error {
 public:
     explicit NewerStoreVersion(int version)
@@ -31,6 +36,19 @@ void foldFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
     const int bytes = sqlite3_value_bytes(argv[0]);
     const int flags = sqlite3_value_int(argv[1]);
+    // Plain ASCII folds to itself, lower-cased: no decomposition, no marks.
+    if (std::all_of(text, text + bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        if (!(flags & 1)) {
+            sqlite3_result_text(context, text, bytes, SQLITE_TRANSIENT);
+            return;
+        }
+        std::string lowered(text, size_t(bytes));
+        for (char &c : lowered)
+            if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        sqlite3_result_text(context, lowered.data(), int(lowered.size()), SQLITE_TRANSIENT);
+        return;
+    }
     const QByteArray folded =
         StoreValues::fold(QString::fromUtf8(text, bytes), flags & 1, flags & 2).toUtf8();
     sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
@@ -208,8 +226,12 @@ std::shared_ptr<PersistentStore> PersistentStore::openTemporary()
 SQLite::Statement &PersistentStore::statement(const QString &sql)
 {
     auto it = m_statements.find(sql);
-    if (it == m_statements.end())
-        it = m_statements.insert(sql, std::make_shared<SQLite::Statement>(*m_database, sql.toStdString()));
+    if (it == m_statements.end()) {
+        auto prepared = std::make_shared<SQLite::Statement>(*m_database, sql.toStdString());
+        if (m_statements.size() >= kStatementCacheSize)
+            m_statements.clear();
+        it = m_statements.insert(sql, std::move(prepared));
+    }
     SQLite::Statement &statement = **it;
     statement.tryReset(); // a statement that failed last time reports that error again here
     statement.clearBindings();

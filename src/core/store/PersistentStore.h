@@ -47,7 +47,8 @@ public:
     bool isTemporary() const { return m_temporary; }
     SQLite::Database &database() { return *m_database; }
 
-    // A prepared statement for `sql`, reset with bindings cleared, kept for reuse.
+    // A prepared statement for `sql`, reset with bindings cleared, kept for reuse. At most a few
+    // hundred are kept: the reference holds until the next call.
     SQLite::Statement &statement(const QString &sql);
 
 private:
