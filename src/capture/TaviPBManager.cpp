@@ -23,8 +23,6 @@ const char *const kPoll = "retreivePasteboardInfo()";
 const QString kIsSticky = QStringLiteral("is_sticky");
 const QString kModifiedAt = QStringLiteral("modifiedAt");
 const QString kUuid = QStringLiteral("uuid");
-// Store-side deletes are split so that no statement grows without bound.
-constexpr qsizetype kDeleteChunk = 5000;
 
 Predicate notSticky()
 {
@@ -503,6 +501,35 @@ std::optional<Predicate> searchPredicate(const std::optional<PBSearchFilter> &fi
 }
 } // namespace
 
+namespace {
+FetchRequest<PBItemRecord> searchRequest(const Predicate &predicate)
+{
+    auto request = PBItemRecord::fetchRequest();
+    request.predicate = predicate;
+    request.sortDescriptors = {{kIsSticky, false}, {kModifiedAt, false}};
+    return request;
+}
+} // namespace
+
+QList<PBItem> TaviPBManager::getFilterItemsPage(const PBSearchFilter &filter, qsizetype offset, qsizetype limit)
+{
+    const std::optional<Predicate> predicate = searchPredicate(filter);
+    if (!predicate || offset < 0 || limit <= 0)
+        return {};
+    FetchRequest<PBItemRecord> request = searchRequest(*predicate);
+    request.fetchOffset = offset;
+    request.fetchLimit = limit;
+    return itemsOf(m_storage.context()->fetch(request).value_or(QList<RecordPtr>()));
+}
+
+qsizetype TaviPBManager::filterItemCount(const PBSearchFilter &filter)
+{
+    const std::optional<Predicate> predicate = searchPredicate(filter);
+    if (!predicate)
+        return 0;
+    return m_storage.context()->count(searchRequest(*predicate)).value_or(0);
+}
+
 void TaviPBManager::getFilterItems(PBDefaultCategory categoryType, const ItemsCompletion &completion)
 {
     const std::optional<Predicate> predicate = searchPredicate(filter());
@@ -811,13 +838,15 @@ void TaviPBManager::deleteItems(const QList<PBItem> &items)
         deleteItem(item);
 }
 
-void TaviPBManager::removeRecords(const QList<RecordPtr> &records)
+bool TaviPBManager::removeRecords(const QList<RecordPtr> &records)
 {
-    for (qsizetype start = 0; start < records.size(); start += kDeleteChunk) {
-        const QList<RecordPtr> chunk = records.mid(start, kDeleteChunk);
-        m_storage.batchDelete(Predicate::selfIn(plain(chunk)));
-        m_storage.mergeDeletedObjects(chunk);
-    }
+    if (records.isEmpty())
+        return true;
+    // One transaction and one pass over the loaded records, whatever the number.
+    if (!m_storage.batchDelete(Predicate::selfIn(plain(records))))
+        return false;
+    m_storage.mergeDeletedObjects(records);
+    return true;
 }
 
 QList<PBDefaultCategory> TaviPBManager::sparedKinds(bool includeLock, bool includeCustom, bool includeNotes) const
@@ -834,22 +863,30 @@ QList<PBDefaultCategory> TaviPBManager::sparedKinds(bool includeLock, bool inclu
     return spared;
 }
 
-namespace {
-// The records filed under any category of one of the kinds.
-QSet<const PBItemRecord *> recordsOfKinds(CoreDataManager<PBCategoryRecord> &categories, const QList<PBDefaultCategory> &kinds)
+std::optional<Predicate> TaviPBManager::notFiledUnder(const QList<PBDefaultCategory> &kinds)
 {
-    QSet<const PBItemRecord *> result;
     if (kinds.isEmpty())
-        return result;
+        return std::nullopt;
     QVariantList names;
     for (PBDefaultCategory kind : kinds)
         names.append(rawValue(kind));
-    const auto rows = categories.fetch(Predicate::in(QStringLiteral("type"), names));
-    for (const auto &row : rows.value_or(QList<std::shared_ptr<PBCategoryRecord>>())) {
-        for (const auto &record : row->records())
-            result.insert(record.get());
-    }
-    return result;
+    QList<Predicate> filed;
+    const auto rows = m_categoryManager.storage().fetch(Predicate::in(QStringLiteral("type"), names));
+    for (const auto &row : rows.value_or(QList<std::shared_ptr<PBCategoryRecord>>()))
+        filed.append(Predicate::relationshipContains(QStringLiteral("categories"), row));
+    if (filed.isEmpty())
+        return std::nullopt;
+    return !Predicate::orPredicate(filed);
+}
+
+namespace {
+std::optional<Predicate> both(const std::optional<Predicate> &a, const std::optional<Predicate> &b)
+{
+    if (!a)
+        return b;
+    if (!b)
+        return a;
+    return *a && *b;
 }
 } // namespace
 
@@ -857,14 +894,10 @@ void TaviPBManager::clearAllItems(bool withNotes)
 {
     const char *const function = "clearAllItems(withNotes:)";
     LOG_DEBUG(function, QStringLiteral("[x] -> clear all items"));
-    auto records = m_storage.fetch(std::nullopt);
+    auto records = m_storage.fetch(withNotes ? std::nullopt : notFiledUnder({PBDefaultCategory::note}));
     if (!records) {
         LOG_DEBUG(function, QStringLiteral("[x] -> no items to clear"));
         return;
-    }
-    if (!withNotes) {
-        const QSet<const PBItemRecord *> notes = recordsOfKinds(m_categoryManager.storage(), {PBDefaultCategory::note});
-        records->removeIf([&](const RecordPtr &record) { return notes.contains(record.get()); });
     }
     removeBookmarks(itemsOf(*records));
     removeRecords(*records);
@@ -881,17 +914,13 @@ void TaviPBManager::clearItems(const PBCategory &in, const ClearOptions &options
     const auto categoryRow = categoryRecord(in.id());
     if (!categoryRow)
         return;
-    QList<RecordPtr> targets;
-    if (in.type() == PBDefaultCategory::all) {
-        targets = m_storage.fetch(options.includeSticky ? std::nullopt : std::optional(notSticky())).value_or(QList<RecordPtr>());
-    } else {
-        targets = categoryRow->records();
-        if (!options.includeSticky)
-            targets.removeIf([](const RecordPtr &record) { return record->is_sticky(); });
-    }
-    const QSet<const PBItemRecord *> spared = recordsOfKinds(
-        m_categoryManager.storage(), sparedKinds(options.includeLock, options.includeCustom, options.includeNotes));
-    targets.removeIf([&](const RecordPtr &record) { return spared.contains(record.get()); });
+    std::optional<Predicate> predicate =
+        notFiledUnder(sparedKinds(options.includeLock, options.includeCustom, options.includeNotes));
+    if (!options.includeSticky)
+        predicate = both(predicate, notSticky());
+    if (in.type() != PBDefaultCategory::all)
+        predicate = both(predicate, Predicate::relationshipContains(QStringLiteral("categories"), categoryRow));
+    const QList<RecordPtr> targets = m_storage.fetch(predicate).value_or(QList<RecordPtr>());
     LOG_INFO(function, QStringLiteral("Trashing PBItemRecord of count: ") + QString::number(targets.size()));
     // Only the removed file items lose their bookmarks; spared ones keep their access.
     if (in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image || in.type() == PBDefaultCategory::all)
@@ -912,81 +941,77 @@ void TaviPBManager::clearHistoryItems(const QList<PBItem> &items)
         QHash<QUuid, RecordPtr> byUuid;
         for (const RecordPtr &record : m_storage.fetch(Predicate::in(kUuid, uuids)).value_or(QList<RecordPtr>()))
             byUuid.insert(record->uuid(), record);
-        m_storage.context()->performAndWait([&] {
-            for (const PBItem &item : items) {
-                const RecordPtr record = byUuid.take(item.uuid());
-                if (!record) {
-                    LOG_DEBUG("deleteItem(item:)", QStringLiteral("[-] ! no item found"));
-                    continue;
-                }
-                m_storage.deleteRecord(record);
-                postOnMain(NotificationName::historyItemDidDelete, {{NotificationKey::info, QVariant::fromValue(item)}});
+        QList<RecordPtr> records;
+        QList<PBItem> deleted;
+        for (const PBItem &item : items) {
+            if (const RecordPtr record = byUuid.take(item.uuid())) {
+                records.append(record);
+                deleted.append(item);
+            } else {
+                LOG_DEBUG("deleteItem(item:)", QStringLiteral("[-] ! no item found"));
             }
-        });
-        removeBookmarks(items);
-        refreshLists();
-        changed();
-        postOnMain(NotificationName::historyItemsDidClear);
+        }
+        if (records.isEmpty())
+            postOnMain(NotificationName::historyItemsDidClear);
+        else
+            discard(records, deleted);
     }
     LOG_DEBUG("clearHistoryItems(items:)", QStringLiteral("[xx] <- clear done"));
+}
+
+void TaviPBManager::discard(const QList<RecordPtr> &records, const QList<PBItem> &items)
+{
+    if (records.isEmpty())
+        return;
+    if (!removeRecords(records))
+        return; // still stored: nothing is announced as deleted
+    for (const PBItem &item : items)
+        postOnMain(NotificationName::historyItemDidDelete, {{NotificationKey::info, QVariant::fromValue(item)}});
+    removeBookmarks(items);
+    refreshLists();
+    changed();
+    postOnMain(NotificationName::historyItemsDidClear);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Auto-clean
 
-QList<TaviPBManager::RecordPtr> TaviPBManager::allRecordsInDefaultOrder()
+FetchRequest<PBItemRecord> TaviPBManager::autoCleanRequest()
 {
+    TaviSettings &settings = TaviSettings::shared();
     auto request = PBItemRecord::fetchRequest();
+    request.predicate = notFiledUnder(
+        sparedKinds(settings.autoCleanIncludeLock(), settings.autoCleanIncludeCustom(), settings.autoCleanIncludeNote()));
+    if (!settings.autoCleanIncludeSticky())
+        request.predicate = both(request.predicate, notSticky());
     request.sortDescriptors = {{kIsSticky, false}, {kModifiedAt, false}};
-    return m_storage.context()->fetch(request).value_or(QList<RecordPtr>());
+    return request;
 }
 
 void TaviPBManager::getAutoCleanCandidates(const ItemsCompletion &completion)
 {
-    TaviSettings &settings = TaviSettings::shared();
-    const QSet<const PBItemRecord *> spared = recordsOfKinds(
-        m_categoryManager.storage(),
-        sparedKinds(settings.autoCleanIncludeLock(), settings.autoCleanIncludeCustom(), settings.autoCleanIncludeNote()));
-    QList<RecordPtr> records = allRecordsInDefaultOrder();
-    const bool includeSticky = settings.autoCleanIncludeSticky();
-    records.removeIf([&](const RecordPtr &record) { return spared.contains(record.get()) || (!includeSticky && record->is_sticky()); });
-    completion(itemsOf(records));
+    completion(itemsOf(m_storage.context()->fetch(autoCleanRequest()).value_or(QList<RecordPtr>())));
 }
 
 void TaviPBManager::autoCleanHistory()
 {
     // Both rules work on the whole history in its default order (pinned first, then newest),
-    // whatever a list shows or searches.
+    // whatever a list shows or searches; only what goes is read.
     TaviSettings &settings = TaviSettings::shared();
     const int keep = settings.historyKeepLastCount();
-    const bool includeSticky = settings.autoCleanIncludeSticky();
-    const QSet<const PBItemRecord *> spared = recordsOfKinds(
-        m_categoryManager.storage(),
-        sparedKinds(settings.autoCleanIncludeLock(), settings.autoCleanIncludeCustom(), settings.autoCleanIncludeNote()));
-
-    QList<RecordPtr> doomed;
+    if (keep < 0)
+        return;
+    FetchRequest<PBItemRecord> request = autoCleanRequest();
     if (settings.clearType() == PBHistoryClearType::items) {
-        if (keep < 0) {
-            clearHistoryItems({});
-            return;
-        }
-        QList<RecordPtr> records = allRecordsInDefaultOrder();
-        records.removeIf([&](const RecordPtr &record) { return spared.contains(record.get()) || (!includeSticky && record->is_sticky()); });
-        if (records.size() > keep)
-            doomed = records.mid(keep);
+        request.fetchOffset = keep;
     } else {
         // An item is N days old when its modification day is N or more calendar days before today.
         const QDate today = QDate::currentDate();
         const QDateTime cutoff = today.addDays(1 - qint64(keep)).startOfDay();
-        auto request = PBItemRecord::fetchRequest();
-        request.predicate = Predicate::compare(kModifiedAt, Predicate::Comparison::Less, cutoff);
-        if (!includeSticky)
-            request.predicate = *request.predicate && notSticky();
-        request.sortDescriptors = {{kIsSticky, false}, {kModifiedAt, false}};
-        doomed = m_storage.context()->fetch(request).value_or(QList<RecordPtr>());
-        doomed.removeIf([&](const RecordPtr &record) { return spared.contains(record.get()); });
+        request.predicate = both(request.predicate, Predicate::compare(kModifiedAt, Predicate::Comparison::Less, cutoff));
     }
-    clearHistoryItems(itemsOf(doomed));
+    const QList<RecordPtr> doomed = m_storage.context()->fetch(request).value_or(QList<RecordPtr>());
+    discard(doomed, itemsOf(doomed));
 }
 
 // ---------------------------------------------------------------------------------------------

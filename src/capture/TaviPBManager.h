@@ -106,6 +106,10 @@ public:
     // Without search: before returning. With useFilter and an active search: on the main thread.
     void getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion);
     void getItems(const PBCategory &category, bool useFilter, const ItemsCompletion &completion);
+    // A page of the search's matches over the whole history (pinned first, then newest) and
+    // their number, without reading the other matches; nothing for an empty search. Any thread.
+    QList<PBItem> getFilterItemsPage(const PBSearchFilter &filter, qsizetype offset, qsizetype limit);
+    qsizetype filterItemCount(const PBSearchFilter &filter);
     void getFilterItems(PBDefaultCategory categoryType, const ItemsCompletion &completion);
     void getFilterItems(const PBCategory &category, const ItemsCompletion &completion);
     // The whole item (stored representations included) of a listed one; lists leave them out.
@@ -153,10 +157,16 @@ private:
     std::optional<PBCategory> activeCategory() const;
     RecordPtr recordFor(const PBItem &item);
     std::shared_ptr<PBCategoryRecord> categoryRecord(const QString &id);
-    QList<RecordPtr> allRecordsInDefaultOrder();
+    // Every record auto-clean may take, in the default order (pinned first, then newest).
+    FetchRequest<PBItemRecord> autoCleanRequest();
     QList<PBItem> itemsOf(const QList<RecordPtr> &records, bool withPayload = false);
     QList<PBDefaultCategory> sparedKinds(bool includeLock, bool includeCustom, bool includeNotes) const;
-    void removeRecords(const QList<RecordPtr> &records);
+    // Deletes the records from the store at once; false (nothing deleted) on a store error.
+    bool removeRecords(const QList<RecordPtr> &records);
+    // Deletes the records of these items and tells the interface: each item, then the clear.
+    void discard(const QList<RecordPtr> &records, const QList<PBItem> &items);
+    // Records filed under no category of these kinds; absent when nothing is filed so.
+    std::optional<Predicate> notFiledUnder(const QList<PBDefaultCategory> &kinds);
     void removeBookmarks(const QList<PBItem> &items);
     // Files the item's record under the category or takes it out, and tells the interface.
     bool retag(const PBItem &item, const PBCategory &category, bool adding, const char *function);

@@ -190,12 +190,15 @@ void PBHUDViewController::fetch(std::function<void()> then)
 {
     const quint64 generation = ++m_fetchGeneration;
     const QPointer<PBHUDViewController> self(this);
-    const auto apply = [self, generation, then](qsizetype count, std::optional<QList<PBItem>> results) {
+    const auto apply = [self, generation, then](qsizetype count, std::optional<PBSearchFilter> search,
+                                                QList<PBItem> firstPage) {
         if (!self || self->m_fetchGeneration != generation)
             return;
         self->m_count = count;
-        self->m_searchResults = std::move(results);
+        self->m_search = std::move(search);
         self->m_pages.clear();
+        if (self->m_search)
+            self->m_pages.insert(0, std::move(firstPage));
         self->setTableHeight();
         self->historyTableView->setNumberOfRows(int(self->m_count));
         if (then)
@@ -203,29 +206,30 @@ void PBHUDViewController::fetch(std::function<void()> then)
     };
     if (m_keyword.isEmpty()) {
         const qsizetype count = manager.itemCount();
-        MainQueue::async([apply, count] { apply(count, std::nullopt); });
+        MainQueue::async([apply, count] { apply(count, std::nullopt, {}); });
         return;
     }
-    // The search is the panel's own: the store's filter is set only for the one request, so
-    // what the other lists show never changes.
-    const std::optional<PBSearchFilter> previous = manager.filter();
-    manager.setFilter(PBSearchFilter{{m_keyword}});
-    manager.getItems(PBDefaultCategory::all, true, [apply](const QList<PBItem> &items) {
-        MainQueue::async([apply, items] { apply(items.size(), items); });
+    // The search is the panel's own: the store's filter is never set, so what the other lists
+    // show never changes. The first page and the count are read off the main thread.
+    const PBSearchFilter search{{m_keyword}};
+    TaviPBManager *store = &manager;
+    GlobalQueue::async([store, search, apply] {
+        QList<PBItem> first = store->getFilterItemsPage(search, 0, kPageSize);
+        const qsizetype count = first.size() < kPageSize ? first.size() : store->filterItemCount(search);
+        MainQueue::async([apply, count, search, first] { apply(count, search, first); });
     });
-    manager.setFilter(previous);
 }
 
 PBItem PBHUDViewController::itemAt(int row) const
 {
     if (row < 0 || row >= m_count)
         return {};
-    if (m_searchResults)
-        return m_searchResults->value(row);
     const qsizetype page = row / kPageSize;
     auto found = m_pages.find(page);
-    if (found == m_pages.end())
-        found = m_pages.insert(page, manager.getItemsPage(page * kPageSize, kPageSize));
+    if (found == m_pages.end()) {
+        found = m_pages.insert(page, m_search ? manager.getFilterItemsPage(*m_search, page * kPageSize, kPageSize)
+                                              : manager.getItemsPage(page * kPageSize, kPageSize));
+    }
     return found->value(row - page * kPageSize);
 }
 

@@ -4,6 +4,7 @@
 // pastes the chosen item into the application the user works in, Ctrl+Backspace deletes it.
 // GUI thread.
 
+#include "capture/PBSearchFilter.h"
 #include "core/PBItem.h"
 #include "platform/AutoCache.h"
 #include "platform/NotificationCenter.h"
@@ -94,7 +95,8 @@ private:
 
     QString m_keyword;
     qsizetype m_count = 0;
-    std::optional<QList<PBItem>> m_searchResults;
+    // The search the rows show, if any; its pages are read like the history's.
+    std::optional<PBSearchFilter> m_search;
     mutable QHash<qsizetype, QList<PBItem>> m_pages;
     quint64 m_fetchGeneration = 0;
     bool m_keyMonitorInstalled = false;

@@ -3,6 +3,9 @@
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 #include "core/store/PBItemRecord.h"
+#include "core/store/PersistentStore.h"
+
+#include <SQLiteCpp/Database.h>
 
 #include <gtest/gtest.h>
 
@@ -107,7 +110,35 @@ TEST(AutoClean, AgeRuleCountsCalendarDaysOfTheModificationTime)
     EXPECT_EQ(h.texts().size(), 3);
     EXPECT_FALSE(h.texts().contains(QStringLiteral("yesterday")));
 
+    settings.setHistoryKeepLastCount(-3); // not "everything older than three days from now"
+    h.manager->autoCleanHistory();
+    EXPECT_EQ(h.texts().size(), 3);
+
     settings.setHistoryKeepLastCount(0);
     h.manager->autoCleanHistory();
     EXPECT_EQ(h.texts(), QStringList{QStringLiteral("tomorrow")});
+}
+
+TEST(AutoClean, AStoreThatRefusesTheDeleteKeepsEveryItemAndAnnouncesNothing)
+{
+    CaptureHarness h;
+    TaviSettings &settings = TaviSettings::shared();
+    settings.setClearType(PBHistoryClearType::items);
+    settings.setHistoryKeepLastCount(1);
+    copyNumbered(h, 4);
+    h.manager->saveNow();
+    h.manager->storage().context()->store()->database().exec(
+        "CREATE TEMP TRIGGER refuse BEFORE DELETE ON \"PBItemRecord\" BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    h.clearPosted();
+    h.manager->autoCleanHistory();
+    h.settle();
+    EXPECT_EQ(h.texts().size(), 4);
+    EXPECT_TRUE(h.posted(NotificationName::historyItemDidDelete).isEmpty());
+    EXPECT_TRUE(h.posted(NotificationName::historyItemsDidClear).isEmpty());
+
+    h.manager->storage().context()->store()->database().exec("DROP TRIGGER temp.refuse");
+    h.manager->autoCleanHistory();
+    h.settle();
+    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("item 3")});
+    EXPECT_EQ(h.posted(NotificationName::historyItemDidDelete).size(), 3);
 }

@@ -86,6 +86,28 @@ TEST(HistoryQueries, SearchFoldsCaseAndLooksAtTextAndSourceOnly)
     EXPECT_EQ(unfiltered.size(), 2);
 }
 
+TEST(HistoryQueries, SearchPagesAreWindowsOfTheWholeSearch)
+{
+    CaptureHarness h;
+    for (int i = 0; i < 12; ++i) {
+        h.copyText(i % 3 ? QStringLiteral("Report %1").arg(i) : QStringLiteral("other %1").arg(i));
+        tick();
+    }
+    h.manager->stickItem(h.item(QStringLiteral("Report 1")), true);
+    const PBSearchFilter search{{QStringLiteral("report")}};
+    h.manager->setFilter(search);
+    const QStringList whole =
+        textsOf(waitForItems([&](auto done) { h.manager->getItems(PBDefaultCategory::all, true, done); }));
+    h.manager->setFilter(std::nullopt);
+    ASSERT_EQ(whole.size(), 8);
+    EXPECT_EQ(whole.first(), QStringLiteral("Report 1"));
+    EXPECT_EQ(h.manager->filterItemCount(search), 8);
+    for (int offset : {0, 3, 7, 8})
+        EXPECT_EQ(textsOf(h.manager->getFilterItemsPage(search, offset, 3)), whole.mid(offset, 3)) << offset;
+    EXPECT_TRUE(h.manager->getFilterItemsPage(PBSearchFilter{{QString()}}, 0, 3).isEmpty());
+    EXPECT_EQ(h.manager->filterItemCount(PBSearchFilter{}), 0);
+}
+
 TEST(HistoryQueries, SearchInTheTextListFollowsTheTextSortSettings)
 {
     CaptureHarness h;

@@ -220,8 +220,9 @@ public:
 
     // Store-side deletes (see ManagedObjectContext::executeBatchDelete); loaded records learn
     // of them through mergeDeletedObjects().
-    void deleteAll() { runBatchDelete(std::nullopt); }
-    void batchDelete(const std::optional<Predicate> &predicate) { runBatchDelete(predicate); }
+    // False on a store error: then nothing was deleted.
+    bool deleteAll() { return runBatchDelete(std::nullopt); }
+    bool batchDelete(const std::optional<Predicate> &predicate) { return runBatchDelete(predicate); }
 
     void mergeDeletedObjects(const List &objects)
     {
@@ -277,11 +278,13 @@ private:
         return controller;
     }
 
-    void runBatchDelete(const std::optional<Predicate> &predicate)
+    bool runBatchDelete(const std::optional<Predicate> &predicate)
     {
         StoreError error;
-        if (!m_context->executeBatchDelete(T::entityDescription(), predicate, &error))
-            DebugOutput::print(QStringLiteral("Could not delete. ") + error.text());
+        if (m_context->executeBatchDelete(T::entityDescription(), predicate, &error))
+            return true;
+        DebugOutput::print(QStringLiteral("Could not delete. ") + error.text());
+        return false;
     }
 
     std::shared_ptr<ManagedObjectContext> m_context;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_set>
 
 namespace {
 QString quoted(const QString &identifier)
@@ -333,15 +334,21 @@ void ManagedObjectContext::remove(ManagedObject &object)
 
 void ManagedObjectContext::cutLinksTo(ManagedObject &target)
 {
-    const EntityDescription &targetEntity = target.entity();
-    ManagedObjectPtr keep = target.shared_from_this();
+    cutLinksTo(target.entity(), {&target});
+}
+
+void ManagedObjectContext::cutLinksTo(const EntityDescription &targetEntity, const std::unordered_set<const ManagedObject *> &targets)
+{
+    if (targets.empty())
+        return;
     auto cut = [&](ManagedObject &holder) {
         if (!holder.m_links)
             return;
         for (size_t i = 0; i < holder.entity().relationships.size(); ++i) {
             const RelationshipDescription &relationship = holder.entity().relationships[i];
             if (&relationship.target() == &targetEntity && holder.m_links->relationships[i].loaded)
-                holder.m_links->relationships[i].objects.removeOne(keep);
+                holder.m_links->relationships[i].objects.removeIf(
+                    [&](const ManagedObjectPtr &member) { return targets.count(member.get()) > 0; });
         }
     };
     for (auto &[entity, rows] : m_registered) {
@@ -716,6 +723,7 @@ QList<ManagedObjectPtr> ManagedObjectContext::changedMatches(const FetchRequestB
 
 void ManagedObjectContext::markStoreDeleted(const EntityDescription &entity, const QList<qint64> &rowIds)
 {
+    std::unordered_set<const ManagedObject *> marked;
     for (qint64 row : rowIds) {
         ManagedObjectPtr object = registeredObject(entity, row);
         if (!object || (object->m_state != ManagedObject::Registered && object->m_state != ManagedObject::PendingDelete))
@@ -724,8 +732,9 @@ void ManagedObjectContext::markStoreDeleted(const EntityDescription &entity, con
         m_deleted.erase(object.get());
         object->m_state = ManagedObject::StoreDeleted;
         m_storeDeleted.emplace(object.get(), object);
-        cutLinksTo(*object);
+        marked.insert(object.get());
     }
+    cutLinksTo(entity, marked);
 }
 
 std::optional<QList<qint64>> ManagedObjectContext::executeBatchDelete(const EntityDescription &entity,
@@ -802,23 +811,31 @@ std::optional<QList<qint64>> ManagedObjectContext::executeBatchDelete(const Enti
 void ManagedObjectContext::mergeDeletedObjects(const QList<ManagedObjectPtr> &objects)
 {
     std::lock_guard lock(m_mutex);
+    std::unordered_map<const EntityDescription *, std::unordered_set<qint64>> merged;
+    std::unordered_map<const EntityDescription *, std::unordered_set<const ManagedObject *>> cuts;
+    QList<ManagedObjectPtr> removed;
     for (const auto &object : objects) {
         if (!object || object->m_context != this || object->m_rowId <= 0)
             continue;
-        // Owned records the batch delete took with it go too.
-        QList<ManagedObjectPtr> owned;
-        for (const auto &entry : m_storeDeleted) {
-            const ManagedObject &candidate = *entry.second;
-            if (candidate.m_links && &candidate.entity() != &object->entity() && candidate.entity().ownerEntity
-                && &candidate.entity().ownerEntity() == &object->entity()
-                && candidate.m_links->ownerRowId == object->m_rowId)
-                owned.append(entry.second);
-        }
-        for (const auto &child : std::as_const(owned))
-            remove(*child);
-        cutLinksTo(*object);
-        remove(*object);
+        merged[&object->entity()].insert(object->m_rowId);
+        cuts[&object->entity()].insert(object.get());
+        removed.append(object);
     }
+    // Owned records the batch delete took with them go too.
+    for (const auto &entry : m_storeDeleted) {
+        const ManagedObject &candidate = *entry.second;
+        if (!candidate.m_links || !candidate.entity().ownerEntity)
+            continue;
+        const auto owners = merged.find(&candidate.entity().ownerEntity());
+        if (owners != merged.end() && &candidate.entity() != owners->first
+            && owners->second.count(candidate.m_links->ownerRowId))
+            removed.prepend(entry.second);
+    }
+    for (const auto &[entity, targets] : cuts)
+        cutLinksTo(*entity, targets);
+    for (const auto &object : std::as_const(removed))
+        if (object->m_context == this)
+            remove(*object);
 }
 
 // --- save ---------------------------------------------------------------------------------

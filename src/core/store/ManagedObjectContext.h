@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 class ManagedObjectContext {
 public:
@@ -119,6 +120,8 @@ private:
     void markUpdated(ManagedObject &object);
     void forgetInserted(ManagedObject &object);
     void cutLinksTo(ManagedObject &object);
+    // Takes the targets (records of one entity) out of every loaded to-many relationship, in one pass.
+    void cutLinksTo(const EntityDescription &targetEntity, const std::unordered_set<const ManagedObject *> &targets);
     void markStoreDeleted(const EntityDescription &entity, const QList<qint64> &rowIds);
     void remove(ManagedObject &object);
     bool isAlive(const ManagedObject &object) const;

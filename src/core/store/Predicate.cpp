@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
+
 struct Predicate::Node {
     enum class Kind { Compare, Contains, In, RelationshipContains, SelfIn, And, Or, Not };
     Kind kind;
@@ -258,6 +260,22 @@ std::optional<QString> Predicate::compile(const EntityDescription &entity, QStri
         }
         const QString column = quoted(attribute.column);
         sql += QLatin1Char('(') + column + QStringLiteral(" IS NOT NULL AND ") + column + QStringLiteral(" IN (");
+        // Numbers and texts travel as one JSON array, so a list of any length is one binding.
+        const bool json = std::all_of(values.cbegin(), values.cend(), [](const StoreValue &value) {
+            return std::holds_alternative<qint64>(value) || std::holds_alternative<QString>(value);
+        });
+        if (json) {
+            QJsonArray array;
+            for (const StoreValue &value : values) {
+                if (const auto *number = std::get_if<qint64>(&value))
+                    array.append(*number);
+                else
+                    array.append(std::get<QString>(value));
+            }
+            sql += QStringLiteral("SELECT value FROM json_each(?)))");
+            bindings.push_back(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
+            return std::nullopt;
+        }
         for (size_t i = 0; i < values.size(); ++i) {
             sql += i ? QStringLiteral(", ?") : QStringLiteral("?");
             bindings.push_back(values[i]);
