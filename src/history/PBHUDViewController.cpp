@@ -210,13 +210,24 @@ void PBHUDViewController::fetch(std::function<void()> then)
         return;
     }
     // The search is the panel's own: the store's filter is never set, so what the other lists
-    // show never changes. The first page and the count are read off the main thread.
+    // show never changes. Off the main thread, the first page is read and shown, then the
+    // matches are counted and the list grows to them.
     const PBSearchFilter search{{m_keyword}};
     TaviPBManager *store = &manager;
-    GlobalQueue::async([store, search, apply] {
-        QList<PBItem> first = store->getFilterItemsPage(search, 0, kPageSize);
-        const qsizetype count = first.size() < kPageSize ? first.size() : store->filterItemCount(search);
-        MainQueue::async([apply, count, search, first] { apply(count, search, first); });
+    const auto grow = [self, generation](qsizetype count) {
+        if (!self || self->m_fetchGeneration != generation || count <= self->m_count)
+            return;
+        self->m_count = count;
+        self->setTableHeight();
+        self->historyTableView->setNumberOfRows(int(count));
+    };
+    GlobalQueue::async([store, search, apply, grow] {
+        const QList<PBItem> first = store->getFilterItemsPage(search, 0, kPageSize);
+        MainQueue::async([apply, search, first] { apply(first.size(), search, first); });
+        if (first.size() < kPageSize)
+            return;
+        const qsizetype count = store->filterItemCount(search);
+        MainQueue::async([grow, count] { grow(count); });
     });
 }
 

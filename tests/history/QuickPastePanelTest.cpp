@@ -149,6 +149,21 @@ TEST(QuickPastePanel, TypingFiltersOnceAfterAPauseWithTheWholeText)
     EXPECT_TRUE(panel.view->btnClearSearch->isHidden());
 }
 
+TEST(QuickPastePanel, ASearchWithMoreThanAPageOfMatchesShowsThemAll)
+{
+    ShellHarness shell;
+    QStringList texts;
+    for (int i = 1; i <= 60; ++i)
+        texts << QStringLiteral("match %1").arg(i) << (i % 12 ? QString() : QStringLiteral("other %1").arg(i));
+    texts.removeAll(QString());
+    Panel panel(shell, texts);
+    panel.type(QStringLiteral("match"));
+    EXPECT_TRUE(waitUntil([&] { return panel.view->numberOfRows() == 60; }, 10000));
+    EXPECT_EQ(panel.textAt(0), QStringLiteral("match 60"));
+    EXPECT_EQ(panel.textAt(55), QStringLiteral("match 5"));
+    EXPECT_FALSE(panel.view->itemAt(60).dataProvider().has_value());
+}
+
 TEST(QuickPastePanel, TheSearchIsNeverLeftOnTheSharedHistory)
 {
     ShellHarness shell;
