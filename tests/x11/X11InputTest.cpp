@@ -136,6 +136,30 @@ TEST(X11KeyEventPoster, ThePasteLandsInAnotherProgramsFieldAndNoKeyStaysHeld)
     EXPECT_TRUE(pressedKeys().isEmpty()) << "held keys: " << pressedKeys().size();
 }
 
+TEST(X11KeyEventPoster, APasteFromAHotKeyWaitsForItsKeyToBeReleased)
+{
+    auto pasteboard = X11Pasteboard::create();
+    auto poster = X11KeyEventPoster::create();
+    auto monitor = X11ShortcutMonitor::create();
+    Peer field({QStringLiteral("field")});
+    const QByteArray window = field.waitForLine("READY:");
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(window)}));
+
+    const QString text = QStringLiteral("from a digit key %1").arg(QRandomGenerator::global()->bounded(100000));
+    PasteboardItem item;
+    item.setString(PasteboardType::string, text);
+    pasteboard->write({item});
+    // While the hot key's own key is down its grab would take the keystroke away from the field.
+    const Shortcut commandTwo(19, Shortcut::kCommand);
+    ASSERT_TRUE(monitor->registerShortcut(commandTwo, [&] { poster->postPasteKeystroke(); }));
+    ASSERT_TRUE(xdotool({QStringLiteral("keydown"), QStringLiteral("super+2")}));
+    waitUntil([] { return false; }, 150);
+    ASSERT_TRUE(xdotool({QStringLiteral("keyup"), QStringLiteral("2")}));
+    EXPECT_EQ(QString::fromUtf8(field.waitForLine("TEXT:")), text);
+    xdotool({QStringLiteral("keyup"), QStringLiteral("super")});
+}
+
 TEST(X11MouseUpMonitor, ReleasesElsewhereGoToGlobalMonitorsAndOnOurWindowsToLocalOnes)
 {
     auto monitor = X11MouseUpMonitor::create();

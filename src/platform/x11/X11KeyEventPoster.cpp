@@ -73,8 +73,23 @@ void X11KeyEventPoster::paste()
     }
 
     xcb_connection_t *c = m_connection->raw();
+    // While the key of a hot key is down, its grab sends every key event to the grabbing
+    // program, our own paste included: wait until only modifiers are held.
+    XcbReply<xcb_query_keymap_reply_t> keymap;
+    for (;;) {
+        keymap = XcbReply<xcb_query_keymap_reply_t>(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
+        bool otherKeyDown = false;
+        for (int code = 8; keymap && code < 256 && !otherKeyDown; ++code)
+            otherKeyDown = (keymap->keys[code / 8] & (1 << (code % 8))) && !m_keyboard->isModifierKey(xcb_keycode_t(code));
+        if (!otherKeyDown)
+            break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            LOG_WARNING("X11KeyEventPoster::paste()", QStringLiteral("A key is still held; the paste keystroke may not arrive"));
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     // A modifier still held (the hot key's Super, say) would turn Ctrl+V into another chord.
-    XcbReply<xcb_query_keymap_reply_t> keymap(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
     if (keymap) {
         for (int code = 8; code < 256; ++code) {
             if ((keymap->keys[code / 8] & (1 << (code % 8))) && m_keyboard->isModifierKey(xcb_keycode_t(code)))
