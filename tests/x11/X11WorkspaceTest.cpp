@@ -1,6 +1,7 @@
 #include "X11TestSupport.h"
 
 #include "platform/x11/X11Workspace.h"
+#include "platform/x11/XcbConnection.h"
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -71,4 +72,21 @@ TEST(X11Workspace, AWindowWithoutDesktopFileIsKnownByItsClass)
     EXPECT_EQ(front->bundleIdentifier, windowClass);
     EXPECT_EQ(front->processIdentifier, probe.processId());
     EXPECT_TRUE(front->executablePath.endsWith(QStringLiteral("tavi_x11_peer")));
+}
+
+TEST(X11Workspace, WithoutAnActiveWindowTheClipboardsOwnerStandsIn)
+{
+    auto workspace = X11Workspace::create();
+    ASSERT_NE(workspace, nullptr);
+    Peer owner({QStringLiteral("secret"), QStringLiteral("owned by the peer")});
+    ASSERT_EQ(owner.waitForLine("COPIED:"), QByteArray("1"));
+    // As on a display without a window manager: nobody keeps the active window.
+    auto connection = XcbConnection::open();
+    xcb_delete_property(connection->raw(), connection->root(), connection->atom("_NET_ACTIVE_WINDOW"));
+    xcb_flush(connection->raw());
+    ASSERT_FALSE(connection->windowProperty(connection->root(), connection->atom("_NET_ACTIVE_WINDOW")));
+    const auto front = workspace->frontmostApplication();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(front->processIdentifier, owner.processId());
+    EXPECT_FALSE(front->bundleIdentifier.isEmpty());
 }

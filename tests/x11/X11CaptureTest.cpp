@@ -1,0 +1,155 @@
+#include "X11TestSupport.h"
+
+#include "capture/TaviPBManager.h"
+#include "core/PBCategoryManager.h"
+#include "core/StringExtensions.h"
+#include "core/store/CoreDataStack.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11Workspace.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace X11Test;
+
+namespace {
+
+// The history store on the real clipboard and the real frontmost application.
+class X11CaptureTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        home = std::make_unique<ScopedXdgHome>();
+        CoreDataStack::resetShared();
+        pasteboard = X11Pasteboard::create();
+        ASSERT_NE(pasteboard, nullptr) << "needs the xcb platform on an X server with XFixes";
+        writeProbeDesktopFile();
+        workspace = X11Workspace::create();
+        ASSERT_NE(workspace, nullptr);
+        categories = std::make_unique<PBCategoryManager>(CoreDataStack::shared().managedContext());
+        manager = std::make_unique<TaviPBManager>(*pasteboard, *workspace, *categories);
+    }
+    void TearDown() override
+    {
+        manager.reset();
+        categories.reset();
+        CoreDataStack::resetShared();
+    }
+
+    static void writeProbeDesktopFile()
+    {
+        const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications");
+        QDir().mkpath(folder);
+        QFile file(folder + QStringLiteral("/org.tavi.Writer.desktop"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Desktop Entry]\nType=Application\nName=Tavi Writer\nExec=/opt/writer/bin/writer\n"
+                   "StartupWMClass=TaviWriter\n");
+    }
+
+    // Polls as the capture timer does until the history holds `count` items.
+    bool waitForItems(qsizetype count, int timeoutMs = 10000)
+    {
+        return waitUntil([&] {
+            manager->retreivePasteboardInfo();
+            return manager->itemCount() >= count;
+        }, timeoutMs);
+    }
+
+    std::unique_ptr<ScopedXdgHome> home;
+    std::unique_ptr<X11Pasteboard> pasteboard;
+    std::unique_ptr<X11Workspace> workspace;
+    std::unique_ptr<PBCategoryManager> categories;
+    std::unique_ptr<TaviPBManager> manager;
+};
+
+bool activate(const QByteArray &window)
+{
+    bool ok = false;
+    if (!window.isEmpty())
+        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(window)}, {}, &ok);
+    return ok;
+}
+
+QStringList storedTypes(TaviPBManager &manager, const PBItem &item)
+{
+    const PBItem full = manager.loadFullItem(item);
+    return full.dataProvider() ? QStringList(full.dataProvider()->pasteboardData().keys()) : QStringList();
+}
+
+} // namespace
+
+TEST_F(X11CaptureTest, CopiesInAnotherProgramAreStoredWithTheirKindTypesAndApplication)
+{
+    Peer writer({QStringLiteral("window"), QStringLiteral("TaviWriter"), QStringLiteral("Writer window")});
+    ASSERT_TRUE(activate(writer.waitForLine("WINDOW:")));
+
+    const QByteArray text = "notes from the writer " + QByteArray::number(QRandomGenerator::global()->generate());
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", text));
+    ASSERT_TRUE(waitForItems(1));
+    PBItem item = manager->getItemsPage(0, 1).value(0);
+    ASSERT_TRUE(item.dataProvider());
+    EXPECT_EQ(item.dataProvider()->representedText(), QString::fromUtf8(text));
+    ASSERT_TRUE(item.primaryCategory());
+    EXPECT_EQ(item.primaryCategory()->type(), PBDefaultCategory::text);
+    ASSERT_TRUE(item.sourceApp());
+    EXPECT_EQ(item.sourceApp()->name, QStringLiteral("Tavi Writer"));
+    EXPECT_EQ(item.sourceApp()->bundleId, QStringLiteral("org.tavi.Writer"));
+    EXPECT_TRUE(storedTypes(*manager, item).contains(PasteboardType::string));
+
+    ASSERT_TRUE(copyWithXclip("text/html", "<p>Some <b>bold</b> words</p>"));
+    ASSERT_TRUE(waitForItems(2));
+    item = manager->getItemsPage(0, 1).value(0);
+    ASSERT_TRUE(item.dataProvider());
+    EXPECT_TRUE(item.dataProvider()->representedText().contains(QStringLiteral("bold")));
+    EXPECT_TRUE(storedTypes(*manager, item).contains(PasteboardType::html));
+
+    // Two files copied in a file manager: two file items.
+    QTemporaryDir folder;
+    QByteArray uris;
+    for (const char *name : {"one.txt", "two.txt"}) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(name);
+        uris += QUrl::fromLocalFile(file.fileName()).toEncoded() + "\r\n";
+    }
+    ASSERT_TRUE(copyWithXclip("text/uri-list", uris));
+    ASSERT_TRUE(waitForItems(4));
+    QStringList files;
+    for (const PBItem &file : manager->getItemsPage(0, 2)) {
+        ASSERT_TRUE(file.primaryCategory());
+        EXPECT_EQ(file.primaryCategory()->type(), PBDefaultCategory::file);
+        files << file.dataProvider()->representedText();
+    }
+    files.sort();
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_TRUE(files[0].endsWith(QStringLiteral("one.txt"))) << qPrintable(files[0]);
+    EXPECT_TRUE(files[1].endsWith(QStringLiteral("two.txt"))) << qPrintable(files[1]);
+}
+
+TEST_F(X11CaptureTest, APasswordManagersCopyIsNeverStoredAndTheNextCopyIs)
+{
+    Peer writer({QStringLiteral("window"), QStringLiteral("TaviWriter"), QStringLiteral("Writer window")});
+    ASSERT_TRUE(activate(writer.waitForLine("WINDOW:")));
+    const QByteArray secret = "hunter2-" + QByteArray::number(QRandomGenerator::global()->generate());
+    {
+        Peer passwords({QStringLiteral("secret"), QString::fromLatin1(secret)});
+        ASSERT_EQ(passwords.waitForLine("COPIED:"), QByteArray("1"));
+        const qint64 seen = manager->lastChangeCount();
+        ASSERT_TRUE(waitUntil([&] {
+            manager->retreivePasteboardInfo();
+            return manager->lastChangeCount() != seen;
+        }, 10000));
+        EXPECT_EQ(manager->itemCount(), 0);
+    }
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", "an ordinary copy"));
+    ASSERT_TRUE(waitForItems(1));
+    EXPECT_EQ(manager->itemCount(), 1);
+    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("an ordinary copy"));
+    EXPECT_TRUE(manager->findItem(md5(QString::fromUtf8(secret))) == std::nullopt);
+}
