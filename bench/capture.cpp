@@ -3,6 +3,8 @@
 // Each history size is seeded by one child process and measured by another, so that seeding
 // leaves nothing behind in the measured one.
 
+#include "support/BenchHistory.h"
+
 #include "capture/TaviPBManager.h"
 #include "core/NotificationNames.h"
 #include "core/PBCategoryManager.h"
@@ -24,56 +26,18 @@
 #include <cstdio>
 
 namespace {
-double residentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
-
 void seed(qint64 count)
 {
-    auto context = CoreDataStack::shared().managedContext();
-    PBCategoryManager categories(context);
-    QList<std::shared_ptr<PBCategoryRecord>> kinds;
-    const auto stored = categories.storage().fetch(std::nullopt);
-    for (const auto &record : stored.value()) {
-        if (record->id() == QStringLiteral("0") || record->id() == QStringLiteral("1"))
-            kinds.append(record);
-    }
-    CoreDataManager<PBItemRecord> items(context);
-    CoreDataManager<PBPasteboardDataRecord> pasteboards(context);
-    const QDateTime start = QDateTime::currentDateTime().addSecs(-count);
-    for (qint64 i = 0; i < count; ++i) {
-        // One item in a thousand holds the searched word.
-        const QString text = (i % 1000 == 7 ? QStringLiteral("Quarterly report %1 ") : QStringLiteral("Copied text number %1 "))
-                                 .arg(i)
-            + QStringLiteral("with some more words to make it the length of a usual copy");
-        auto record = items.newRecord();
-        record->setUuid(QUuid::createUuid());
-        record->setDataHash(md5(text));
-        record->addCategories(kinds);
-        record->setCreatedAt(start.addSecs(i));
-        record->setModifiedAt(start.addSecs(i));
-        record->setText(text);
-        record->setAppName(QStringLiteral("Text Editor"));
-        auto pasteboard = pasteboards.newRecord();
-        pasteboard->setType(PasteboardType::string);
-        pasteboard->setData(text.toUtf8());
-        record->addPasteboardsObject(pasteboard);
-        if ((i + 1) % 50000 == 0 || i + 1 == count)
-            context->saveContext();
-    }
+    // One item in a thousand holds the searched word.
+    Bench::seedHistory(count, [](qint64 i) {
+        return (i % 1000 == 7 ? QStringLiteral("Quarterly report %1 ") : QStringLiteral("Copied text number %1 ")).arg(i)
+               + QStringLiteral("with some more words to make it the length of a usual copy");
+    });
 }
 
 void measure(qint64 count, bool full)
 {
-    const double startRss = residentMegabytes();
+    const double startRss = Bench::residentMegabytes();
     MemoryPasteboard pasteboard;
     FakeWorkspace workspace;
     RunningApplication editor;
@@ -88,7 +52,7 @@ void measure(qint64 count, bool full)
     const qsizetype loaded = manager.itemCount(); // builds both lists
     const QList<PBItem> shown = manager.getItemsPage(0, 50);
     const double loadMs = timer.nsecsElapsed() / 1e6;
-    const double listRss = residentMegabytes();
+    const double listRss = Bench::residentMegabytes();
 
     int added = 0;
     const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyDidAddNewItem,

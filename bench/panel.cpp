@@ -3,6 +3,8 @@
 // and from Return to the paste keystroke. Each history is seeded by one child process and measured
 // by another, so the measured one starts as the program does, from the store on disk.
 
+#include "support/BenchHistory.h"
+
 #include "capture/TaviPBManager.h"
 #include "core/PBCategoryManager.h"
 #include "core/StringExtensions.h"
@@ -36,34 +38,9 @@ namespace {
 
 void seed(qint64 count)
 {
-    auto context = CoreDataStack::shared().managedContext();
-    PBCategoryManager categories(context);
-    QList<std::shared_ptr<PBCategoryRecord>> kinds;
-    const auto stored = categories.storage().fetch(std::nullopt);
-    for (const auto &record : stored.value()) {
-        if (record->id() == QStringLiteral("0") || record->id() == QStringLiteral("1"))
-            kinds.append(record);
-    }
-    CoreDataManager<PBItemRecord> items(context);
-    CoreDataManager<PBPasteboardDataRecord> pasteboards(context);
-    const QDateTime start = QDateTime::currentDateTime().addSecs(-count);
-    for (qint64 i = 0; i < count; ++i) {
-        const QString text = QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
-        auto record = items.newRecord();
-        record->setUuid(QUuid::createUuid());
-        record->setDataHash(md5(text));
-        record->addCategories(kinds);
-        record->setCreatedAt(start.addSecs(i));
-        record->setModifiedAt(start.addSecs(i));
-        record->setText(text);
-        record->setAppName(QStringLiteral("Text Editor"));
-        auto pasteboard = pasteboards.newRecord();
-        pasteboard->setType(PasteboardType::string);
-        pasteboard->setData(text.toUtf8());
-        record->addPasteboardsObject(pasteboard);
-        if ((i + 1) % 50000 == 0 || i + 1 == count)
-            context->saveContext();
-    }
+    Bench::seedHistory(count, [](qint64 i) {
+        return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
+    });
 }
 
 // Notes when the paste keystroke is sent.

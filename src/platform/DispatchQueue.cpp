@@ -9,6 +9,25 @@
 
 #include <memory>
 
+bool postAndWait(const std::function<void(std::function<void()>)> &post, std::function<void()> work,
+                 std::chrono::milliseconds timeout)
+{
+    struct State {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    auto state = std::make_shared<State>();
+    post([state, work = std::move(work)] {
+        work();
+        std::lock_guard lock(state->mutex);
+        state->finished = true;
+        state->done.notify_all();
+    });
+    std::unique_lock lock(state->mutex);
+    return state->done.wait_for(lock, timeout, [&] { return state->finished; });
+}
+
 namespace MainQueue {
 
 void async(std::function<void()> work)
@@ -38,20 +57,7 @@ bool syncWithTimeout(std::function<void()> work, std::chrono::milliseconds timeo
         work();
         return true;
     }
-    struct State {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-    };
-    auto state = std::make_shared<State>();
-    async([state, work = std::move(work)] {
-        work();
-        std::lock_guard lock(state->mutex);
-        state->finished = true;
-        state->done.notify_all();
-    });
-    std::unique_lock lock(state->mutex);
-    return state->done.wait_for(lock, timeout, [&] { return state->finished; });
+    return postAndWait([](std::function<void()> task) { async(std::move(task)); }, std::move(work), timeout);
 }
 
 } // namespace MainQueue

@@ -11,6 +11,11 @@
 #include <mutex>
 #include <thread>
 
+// Hands the work to `post`, which runs it on another thread, and waits at most `timeout` for it
+// to finish. False when it did not finish in time (it may still run later).
+bool postAndWait(const std::function<void(std::function<void()>)> &post, std::function<void()> work,
+                 std::chrono::milliseconds timeout);
+
 namespace MainQueue {
 // Runs on the GUI thread's event loop. Any thread. Dropped when no application object exists.
 void async(std::function<void()> work);

@@ -93,6 +93,8 @@ AppDelegate::~AppDelegate()
     if (g_shared == this)
         g_shared = nullptr;
     unregisterQuickSelectionShortcuts();
+    if (m_searchTipWC)
+        delete *m_searchTipWC; // a window of its own: nobody else owns it
 }
 
 AppDelegate *AppDelegate::shared()

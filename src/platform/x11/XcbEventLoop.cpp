@@ -1,8 +1,7 @@
 #include "platform/x11/XcbEventLoop.h"
 
+#include "platform/DispatchQueue.h"
 #include "platform/Log.h"
-
-#include <condition_variable>
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -54,20 +53,7 @@ bool XcbEventLoop::postAndWait(std::function<void()> task, std::chrono::millisec
         task();
         return true;
     }
-    struct State {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-    };
-    auto state = std::make_shared<State>();
-    post([state, task = std::move(task)] {
-        task();
-        std::lock_guard lock(state->mutex);
-        state->finished = true;
-        state->done.notify_all();
-    });
-    std::unique_lock lock(state->mutex);
-    return state->done.wait_for(lock, timeout, [&] { return state->finished; });
+    return ::postAndWait([this](std::function<void()> work) { post(std::move(work)); }, std::move(task), timeout);
 }
 
 void XcbEventLoop::run()
