@@ -66,6 +66,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("TaviPaste"));
     QApplication::setDesktopFileName(QStringLiteral("tavipaste"));
     QApplication::setApplicationVersion(QStringLiteral(TAVI_VERSION));
+    PlatformBackends::preferX11();
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     routeTerminationSignals(app);

@@ -76,9 +76,20 @@ void MouseUpMonitor::setShared(std::unique_ptr<MouseUpMonitor> monitor) { g_mous
 
 namespace PlatformBackends {
 
+void preferX11()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 Kind install()
 {
     const bool onX11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    if (!onX11)
+        LOG_WARNING("PlatformBackends::install()", QStringLiteral("Not on an X11 display (Qt platform \"%1\"): the clipboard "
+                                                                  "is not watched and hot keys do not work")
+                                                       .arg(QGuiApplication::platformName()));
     return install(onX11 ? Kind::X11 : Kind::Memory);
 }
 

@@ -6,6 +6,10 @@ namespace PlatformBackends {
 
 enum class Kind { Memory, X11 };
 
+// Before the QApplication exists: on a Wayland session with XWayland, asks Qt for its X11
+// platform so that the X11 backends serve (unless QT_QPA_PLATFORM says otherwise).
+void preferX11();
+
 // Main thread, once the QApplication exists. Returns what was installed.
 Kind install();
 // Installs the given kind; X11 falls back to Memory when no X server can be reached.
