@@ -899,8 +899,13 @@ void TaviPBManager::clearAllItems(bool withNotes)
         LOG_DEBUG(function, QStringLiteral("[x] -> no items to clear"));
         return;
     }
-    removeBookmarks(itemsOf(*records));
-    removeRecords(*records);
+    // The items are read before their records go; bookmarks go only with the records.
+    const QList<PBItem> cleared = itemsOf(*records);
+    if (!removeRecords(*records)) {
+        LOG_ERROR(function, QStringLiteral("[x] ! clear failed, the history is unchanged"));
+        return;
+    }
+    removeBookmarks(cleared);
     refreshLists();
     changed();
     LOG_DEBUG(function, QStringLiteral("[x] <- clear done"));
@@ -923,9 +928,14 @@ void TaviPBManager::clearItems(const PBCategory &in, const ClearOptions &options
     const QList<RecordPtr> targets = m_storage.fetch(predicate).value_or(QList<RecordPtr>());
     LOG_INFO(function, QStringLiteral("Trashing PBItemRecord of count: ") + QString::number(targets.size()));
     // Only the removed file items lose their bookmarks; spared ones keep their access.
+    QList<PBItem> files;
     if (in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image || in.type() == PBDefaultCategory::all)
-        removeBookmarks(itemsOf(targets));
-    removeRecords(targets);
+        files = itemsOf(targets);
+    if (!removeRecords(targets)) {
+        LOG_ERROR(function, QStringLiteral("[x] ! clear failed, the history is unchanged"));
+        return;
+    }
+    removeBookmarks(files);
     refreshLists();
     changed();
     LOG_DEBUG(function, QStringLiteral("[x] <- clear done"));

@@ -1,7 +1,15 @@
 #include "CaptureTestSupport.h"
 
 #include "core/NotificationNames.h"
+#include "core/TPBookMarkCacher.h"
 #include "core/TaviSettings.h"
+#include "core/store/PersistentStore.h"
+
+#include <SQLiteCpp/Database.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -143,6 +151,42 @@ TEST(Clearing, ClearingACategorySparesWhatTheOptionsDoNotInclude)
     h.clearPosted();
     h.manager->clearItems(PBCategory(QStringLiteral("nope"), QStringLiteral("Gone"), {}, {}, PBDefaultCategory::custom, false, false), {});
     EXPECT_TRUE(h.posted(NotificationName::historyItemsDidClear).isEmpty());
+}
+
+TEST(Clearing, ClearsTheStoreRefusesKeepItemsAndBookmarksAndAnnounceNothing)
+{
+    CaptureHarness h;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.txt"));
+    QFile(path).open(QIODevice::WriteOnly);
+    PasteboardItem file;
+    file.setData(PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded());
+    h.copyFromOutside({file});
+    h.copyText(QStringLiteral("text"));
+    TPBookMarkCacher &cacher = TPBookMarkCacher::shared();
+    cacher.waitUntilIdle();
+    ASSERT_TRUE(cacher.hasBookMark(path));
+    h.manager->saveNow();
+    SQLite::Database &database = h.manager->storage().context()->store()->database();
+    database.exec("CREATE TEMP TRIGGER refuse BEFORE DELETE ON \"PBItemRecord\" BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    h.clearPosted();
+
+    h.manager->clearAllItems(true);
+    h.manager->clearItems(PBCategory::all(), {.includeSticky = true, .includeNotes = true, .includeLock = true, .includeCustom = true});
+    h.manager->clearItems(kind(PBDefaultCategory::file), {});
+    h.settle();
+    cacher.waitUntilIdle();
+    EXPECT_EQ(h.texts().size(), 2);
+    EXPECT_TRUE(h.posted(NotificationName::historyItemsDidClear).isEmpty());
+    EXPECT_TRUE(cacher.hasBookMark(path));
+
+    database.exec("DROP TRIGGER temp.refuse");
+    h.manager->clearItems(kind(PBDefaultCategory::file), {});
+    h.settle();
+    cacher.waitUntilIdle();
+    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("text")});
+    EXPECT_EQ(h.posted(NotificationName::historyItemsDidClear).size(), 1);
+    EXPECT_FALSE(cacher.hasBookMark(path));
 }
 
 TEST(Clearing, NotificationsOfClearsFromAWorkerArriveOnTheMainThread)
