@@ -953,14 +953,18 @@ void TaviPBManager::clearHistoryItems(const QList<PBItem> &items)
             byUuid.insert(record->uuid(), record);
         QList<RecordPtr> records;
         QList<PBItem> deleted;
+        QList<PBItem> gone;
         for (const PBItem &item : items) {
             if (const RecordPtr record = byUuid.take(item.uuid())) {
                 records.append(record);
                 deleted.append(item);
             } else {
                 LOG_DEBUG("deleteItem(item:)", QStringLiteral("[-] ! no item found"));
+                gone.append(item);
             }
         }
+        // An item already gone from the history needs its file's bookmark no more.
+        removeBookmarks(gone);
         if (records.isEmpty())
             postOnMain(NotificationName::historyItemsDidClear);
         else
@@ -1022,6 +1026,7 @@ void TaviPBManager::autoCleanHistory()
     }
     const QList<RecordPtr> doomed = m_storage.context()->fetch(request).value_or(QList<RecordPtr>());
     discard(doomed, itemsOf(doomed));
+    LOG_DEBUG("clearHistoryItems(items:)", QStringLiteral("[xx] <- clear done"));
 }
 
 // ---------------------------------------------------------------------------------------------
