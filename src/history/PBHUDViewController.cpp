@@ -29,6 +29,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 void track(const char *event)
@@ -110,7 +112,11 @@ void PBHUDViewController::setupSearch()
         if (self)
             self->searchAndReload();
     });
-    connect(searchInput, &QLineEdit::textEdited, this, &PBHUDViewController::controlTextDidChange);
+    connect(searchInput, &QLineEdit::textEdited, this, [this] {
+        if (!std::exchange(m_isEditingSearch, true))
+            controlTextDidBeginEditing();
+        controlTextDidChange();
+    });
     connect(searchInput, &QLineEdit::textChanged, this, [this] { btnClearSearch->setHidden(searchInput->text().isEmpty()); });
 }
 
@@ -131,6 +137,7 @@ void PBHUDViewController::viewWillAppear()
     searchInput->clear();
     m_keyword.clear();
     isSearchMode = false;
+    m_isEditingSearch = false;
     // A selection left from the last opening would make Return paste a row the user cannot see
     // marked: every opening starts with none, so Return pastes the first row.
     historyTableView->deselectAll();
@@ -160,6 +167,10 @@ void PBHUDViewController::viewWillDisappear()
     m_observers.clear();
     // A search still running must not fill the rows of a closed panel.
     ++m_fetchGeneration;
+    // Nothing is observed while the panel is hidden: rows wanted before the next opening's fetch
+    // lands are read afresh, never taken from this opening.
+    m_search.reset();
+    m_pages.clear();
 }
 
 // --- Fetching
@@ -489,6 +500,11 @@ void PBHUDViewController::controlTextDidChange()
 {
     if (changeHandleFunc)
         changeHandleFunc();
+}
+
+void PBHUDViewController::controlTextDidBeginEditing()
+{
+    track("PBHUD_UsingSearch");
 }
 
 // --- Drag out

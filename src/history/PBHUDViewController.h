@@ -43,6 +43,8 @@ public:
     void clearAction();
     void doubleClickAciton();
     void controlTextDidChange();
+    // The first edit of the search field in an opening.
+    void controlTextDidBeginEditing();
 
     // --- Operations
     void searchAndReload();
@@ -100,6 +102,7 @@ private:
     mutable QHash<qsizetype, QList<PBItem>> m_pages;
     quint64 m_fetchGeneration = 0;
     bool m_keyMonitorInstalled = false;
+    bool m_isEditingSearch = false;
     QWidget *m_keyReceiver = nullptr;
     ObserverBag m_observers;
     int m_tableHeight = 0;

@@ -123,6 +123,21 @@ TEST(QuickPastePanel, ReturnAfterReopeningPastesWhatIsSelectedNow)
     EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 1);
 }
 
+TEST(QuickPastePanel, ReturnBeforeTheReopenedListIsReadPastesNoRowOfTheLastOpening)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"a", "b"});
+    panel.close();
+    shell.copyText(QStringLiteral("c"));
+    panel.window.show();
+    panel.view->viewWillAppear();
+    panel.view->viewDidAppear();
+    // The fetch of this opening has not landed yet.
+    QTest::keyClick(panel.view->searchInput, Qt::Key_Return);
+    shell.settle();
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("c"));
+}
+
 TEST(QuickPastePanel, EscapeClosesAndIsNotTyped)
 {
     ShellHarness shell;
@@ -138,8 +153,10 @@ TEST(QuickPastePanel, EscapeClosesAndIsNotTyped)
 TEST(QuickPastePanel, TypingFiltersOnceAfterAPauseWithTheWholeText)
 {
     ShellHarness shell;
+    RecordedEvents events;
     Panel panel(shell, {"hello world", "Hello World!", "world hello", "other"});
     panel.type(QStringLiteral("o w"));
+    EXPECT_EQ(events.named(QStringLiteral("PBHUD_UsingSearch")).size(), 1);
     ASSERT_EQ(panel.view->numberOfRows(), 2);
     EXPECT_TRUE(panel.view->isSearchMode);
     EXPECT_FALSE(panel.view->btnClearSearch->isHidden());
