@@ -2,6 +2,8 @@
 
 #include "core/FileIcon.h"
 #include "core/TaviSettings.h"
+#include "core/Thumbnail.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Strings.h"
 #include "platform/Workspace.h"
 
@@ -9,11 +11,15 @@
 #include <QCache>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QStyle>
 #include <QToolButton>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 namespace {
 
@@ -67,6 +73,31 @@ QPixmap imageThumbnail(const PBItem &item, const QByteArray &data)
     auto *pixmap = new QPixmap(QPixmap::fromImage(image.scaled(64, 64, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     thumbnails.insert(item.uuid(), pixmap);
     return *pixmap;
+}
+
+// The rows that have a digit hot key: never more than the nine digits.
+int digitKeyRows()
+{
+    return std::clamp(TaviSettings::shared().menuHistoryCapacity(), 0, 9);
+}
+
+// Thumbnails of copied image files, by item.
+QCache<QUuid, QPixmap> &fileThumbnails()
+{
+    static QCache<QUuid, QPixmap> thumbnails(200);
+    return thumbnails;
+}
+
+// A thumbnail of the image file within 64 x 64, decoded at that size; null when it is not a readable image.
+QImage readThumbnail(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty())
+        return {};
+    reader.setScaledSize(thumbnailSize(QSizeF(size), 64, 64));
+    return reader.read();
 }
 
 QString symbolFor(PBHistoryQuickSelectionKey key)
@@ -136,7 +167,7 @@ void PBHUDCell::configureHUDCell(const PBItem &item, int row, bool isSearchMode)
         shortCutStr = symbolFor(settings.historyQuickSelectionKey()) + QString::number(row + 1);
         const QString text = row == 0 ? shortCutStr + QLatin1Char(' ') + L("PBHUD.OR") + QLatin1Char(' ') + kReturnSymbol
                                       : shortCutStr;
-        lblShortCut->setText(row < settings.menuHistoryCapacity() ? text : QString());
+        lblShortCut->setText(row < digitKeyRows() ? text : QString());
     } else {
         lblShortCut->setText(row == 0 ? kReturnSymbol : QString());
     }
@@ -145,7 +176,7 @@ void PBHUDCell::configureHUDCell(const PBItem &item, int row, bool isSearchMode)
 
 void PBHUDCell::updateShortcutLabel()
 {
-    const int capacity = TaviSettings::shared().menuHistoryCapacity();
+    const int capacity = digitKeyRows();
     if (isSearchingMode)
         lblShortCut->setText(isSelected ? kReturnSymbol : QString());
     else if (isSelected)
@@ -165,6 +196,8 @@ void PBHUDCell::deleteBtnAction()
 
 void PBHUDCell::updateIcon()
 {
+    // Cells are reused for other rows: an item without an icon of its own must not show the last one.
+    iconImage->clear();
     for (const PBCategory &category : m_item.categories()) {
         switch (category.type()) {
         case PBDefaultCategory::text:
@@ -178,8 +211,7 @@ void PBHUDCell::updateIcon()
         case PBDefaultCategory::image:
             if (const auto &provider = m_item.dataProvider()) {
                 if (const auto *file = provider->as<PBFileItemProvider>()) {
-                    const auto icon = fileIcon(file->url().toString());
-                    iconImage->setPixmap(icon ? iconPixmap(*icon) : QPixmap());
+                    showFileThumbnail(file->url());
                 } else {
                     iconImage->setPixmap(imageThumbnail(m_item, provider->accosicatedData().toByteArray()));
                 }
@@ -205,6 +237,33 @@ void PBHUDCell::updateIcon()
             break;
         }
     }
+}
+
+// Decoding a large image file takes long: off the main thread, shown when the cell still holds
+// the item; the file's icon when it gives no image.
+void PBHUDCell::showFileThumbnail(const QUrl &url)
+{
+    const QUuid uuid = m_item.uuid();
+    if (const QPixmap *cached = fileThumbnails().object(uuid)) {
+        iconImage->setPixmap(*cached);
+        return;
+    }
+    const QPointer<PBHUDCell> self(this);
+    GlobalQueue::async([self, uuid, url] {
+        const QImage image = url.isLocalFile() ? readThumbnail(url.toLocalFile()) : QImage();
+        MainQueue::async([self, uuid, url, image] {
+            if (!self || self->m_item.uuid() != uuid)
+                return;
+            if (image.isNull()) {
+                const auto icon = fileIcon(url.toString());
+                self->iconImage->setPixmap(icon ? iconPixmap(*icon) : QPixmap());
+                return;
+            }
+            auto *pixmap = new QPixmap(QPixmap::fromImage(image));
+            self->iconImage->setPixmap(*pixmap);
+            fileThumbnails().insert(uuid, pixmap);
+        });
+    });
 }
 
 void PBHUDCell::enterEvent(QEnterEvent *event)

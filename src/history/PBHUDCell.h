@@ -5,6 +5,7 @@
 
 #include "core/PBItem.h"
 
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -46,6 +47,7 @@ protected:
 
 private:
     void updateIcon();
+    void showFileThumbnail(const QUrl &url);
 
     PBItem m_item;
 };

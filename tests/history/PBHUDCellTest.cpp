@@ -1,9 +1,12 @@
 #include "core/TaviSettings.h"
+#include "platform/Defaults.h"
 #include "history/PBHUDCell.h"
 #include "history/PBHUDTableView.h"
 #include "support/TestEnvironment.h"
 
+#include <QImage>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -15,6 +18,13 @@ PBItem textItem(const QString &text)
 {
     const PBCategory textKind(std::nullopt, QStringLiteral("Text"), Qt::white, Qt::black, PBDefaultCategory::text, false, false);
     return PBItem(QUuid::createUuid(), text, {PBCategory::all(), textKind}, PBTextItemProvider(text),
+                  QDateTime::currentDateTime(), QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
+}
+
+PBItem emailItem(const QString &address)
+{
+    const PBCategory kind(std::nullopt, QStringLiteral("Email"), Qt::white, Qt::black, PBDefaultCategory::email, false, false);
+    return PBItem(QUuid::createUuid(), address, {PBCategory::all(), kind}, PBEmailItemProvider(address),
                   QDateTime::currentDateTime(), QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
 }
 
@@ -37,6 +47,20 @@ TEST(PBHUDCell, UnfilteredRowsShowTheirDigitKeyUpToTheCapacity)
     EXPECT_EQ(label(cell), QStringLiteral("\u23184"));
     cell.configureHUDCell(textItem(QStringLiteral("sixth")), 5, false);
     EXPECT_EQ(label(cell), QString());
+}
+
+TEST(PBHUDCell, OnlyTheNineDigitsAreOfferedWhateverTheCapacitySays)
+{
+    ScopedXdgHome home;
+    Defaults::standard().setValue(QStringLiteral("menuHistoryCapacity"), qint64(40));
+    PBHUDCell cell;
+    cell.configureHUDCell(textItem(QStringLiteral("ninth")), 8, false);
+    EXPECT_EQ(label(cell), QStringLiteral("\u23189"));
+    cell.configureHUDCell(textItem(QStringLiteral("tenth")), 9, false);
+    EXPECT_EQ(label(cell), QString());
+    cell.isSelected = true;
+    cell.updateShortcutLabel();
+    EXPECT_EQ(label(cell), kReturn);
 }
 
 TEST(PBHUDCell, TheLabelFollowsTheSelection)
@@ -141,4 +165,34 @@ TEST(PBHUDTableView, MakesCellsOnlyForTheRowsInView)
     EXPECT_EQ(table.cellForRow(50000)->textField->text(), QStringLiteral("50000"));
     EXPECT_TRUE(table.cellForRow(50000)->isSelected);
     EXPECT_EQ(table.cellForRow(0), nullptr);
+}
+
+TEST(PBHUDCell, AReusedCellKeepsNoIconOfItsLastRow)
+{
+    ScopedXdgHome home;
+    PBHUDCell cell;
+    cell.configureHUDCell(emailItem(QStringLiteral("someone@example.org")), 0, false);
+    ASSERT_FALSE(cell.iconImage->pixmap().isNull());
+    // A text without a source application has no icon of its own.
+    cell.configureHUDCell(textItem(QStringLiteral("plain")), 1, false);
+    EXPECT_TRUE(cell.iconImage->pixmap().isNull());
+}
+
+TEST(PBHUDCell, AnImageFileShowsItsThumbnail)
+{
+    ScopedXdgHome home;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("red.png"));
+    QImage red(400, 200, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(path));
+    const PBCategory kind(std::nullopt, QStringLiteral("Image"), Qt::white, Qt::black, PBDefaultCategory::image, false, false);
+    const PBItem item(QUuid::createUuid(), path, {PBCategory::all(), kind}, PBFileItemProvider(QUrl::fromLocalFile(path)),
+                      QDateTime::currentDateTime(), QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
+    PBHUDCell cell;
+    cell.configureHUDCell(item, 0, false);
+    ASSERT_TRUE(waitUntil([&] { return !cell.iconImage->pixmap().isNull(); }, 5000));
+    const QImage shown = cell.iconImage->pixmap().toImage();
+    EXPECT_EQ(shown.width(), 64);
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::red));
 }
