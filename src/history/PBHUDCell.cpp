@@ -3,6 +3,7 @@
 #include "core/FileIcon.h"
 #include "core/TaviSettings.h"
 #include "core/Thumbnail.h"
+#include "history/ImageLoader.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Strings.h"
 #include "platform/Workspace.h"
@@ -207,6 +208,13 @@ void PBHUDCell::updateIcon()
             break;
         case PBDefaultCategory::link:
             iconImage->setPixmap(namedImage(QStringLiteral("website_default")));
+            if (const auto &provider = m_item.dataProvider()) {
+                const QUuid uuid = m_item.uuid();
+                ImageLoader::shared().load(provider->accosicatedData().toUrl(), this, [this, uuid](const QPixmap &favicon) {
+                    if (m_item.uuid() == uuid)
+                        iconImage->setPixmap(favicon.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+                });
+            }
             break;
         case PBDefaultCategory::image:
             if (const auto &provider = m_item.dataProvider()) {

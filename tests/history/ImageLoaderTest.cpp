@@ -1,0 +1,65 @@
+#include "history/ImageLoader.h"
+#include "support/LoopbackHttpServer.h"
+#include "support/TestEnvironment.h"
+
+#include <QBuffer>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QByteArray pngOf(const QColor &color)
+{
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(color);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data;
+}
+
+} // namespace
+
+TEST(ImageLoader, AnImageIsFetchedOnceAndThenServedFromMemory)
+{
+    LoopbackHttpServer server;
+    server.respondWith(200, pngOf(Qt::blue));
+    const QUrl url(server.baseURL() + QStringLiteral("/favicon.ico"));
+    QObject context;
+    QList<QPixmap> shown;
+    const auto record = [&](const QPixmap &pixmap) { shown.append(pixmap); };
+    ImageLoader::shared().load(url, &context, record);
+    ImageLoader::shared().load(url, &context, record);
+    ASSERT_TRUE(waitUntil([&] { return shown.size() == 2; }, 5000));
+    EXPECT_EQ(shown.first().toImage().pixelColor(8, 8), QColor(Qt::blue));
+    ImageLoader::shared().load(url, &context, record);
+    EXPECT_EQ(shown.size(), 3);
+    EXPECT_EQ(server.requests().size(), 1);
+}
+
+TEST(ImageLoader, NothingIsShownForAFailedLoadOrAViewThatIsGone)
+{
+    LoopbackHttpServer server;
+    server.respondWith(200, "no image");
+    const QUrl broken(server.baseURL() + QStringLiteral("/broken.ico"));
+    QObject context;
+    int calls = 0;
+    ImageLoader::shared().load(broken, &context, [&](const QPixmap &) { ++calls; });
+    waitUntil([] { return false; }, 500);
+    EXPECT_EQ(calls, 0);
+    ImageLoader::shared().load(broken, &context, [&](const QPixmap &) { ++calls; });
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(server.requests().size(), 1);
+
+    server.respondWith(200, pngOf(Qt::red));
+    auto gone = std::make_unique<QObject>();
+    ImageLoader::shared().load(QUrl(server.baseURL() + QStringLiteral("/late.ico")), gone.get(), [&](const QPixmap &) { ++calls; });
+    gone.reset();
+    waitUntil([&] { return server.requests().size() == 2; }, 5000);
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(calls, 0);
+}
