@@ -42,7 +42,10 @@ void ImageLoader::load(const QUrl &url, QObject *context, std::function<void(con
         return;
     }
     const bool inFlight = m_waiting.contains(url);
-    m_waiting[url].append({context, std::move(done)});
+    QList<Waiter> &waiters = m_waiting[url];
+    // A reused view waits once: its latest wish replaces the earlier one.
+    waiters.removeIf([context](const Waiter &waiter) { return !waiter.context || waiter.context == context; });
+    waiters.append({context, std::move(done)});
     if (inFlight)
         return;
     QNetworkRequest request(url);

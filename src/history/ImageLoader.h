@@ -22,7 +22,8 @@ public:
     static ImageLoader &shared();
 
     // Calls `done` on the main thread with the image, at once when it is cached; not at all when
-    // the load fails or `context` is gone by then.
+    // the load fails or `context` is gone by then. A context waits once for an address: a later
+    // call replaces its earlier `done`.
     void load(const QUrl &url, QObject *context, std::function<void(const QPixmap &)> done);
 
 private:

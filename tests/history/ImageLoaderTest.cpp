@@ -29,14 +29,18 @@ TEST(ImageLoader, AnImageIsFetchedOnceAndThenServedFromMemory)
     LoopbackHttpServer server;
     server.respondWith(200, pngOf(Qt::blue));
     const QUrl url(server.baseURL() + QStringLiteral("/favicon.ico"));
-    QObject context;
+    QObject row;
+    QObject otherRow;
     QList<QPixmap> shown;
     const auto record = [&](const QPixmap &pixmap) { shown.append(pixmap); };
-    ImageLoader::shared().load(url, &context, record);
-    ImageLoader::shared().load(url, &context, record);
+    ImageLoader::shared().load(url, &row, record);
+    ImageLoader::shared().load(url, &row, record); // a reused row asks again: still one answer
+    ImageLoader::shared().load(url, &otherRow, record);
     ASSERT_TRUE(waitUntil([&] { return shown.size() == 2; }, 5000));
+    waitUntil([] { return false; }, 200);
+    EXPECT_EQ(shown.size(), 2);
     EXPECT_EQ(shown.first().toImage().pixelColor(8, 8), QColor(Qt::blue));
-    ImageLoader::shared().load(url, &context, record);
+    ImageLoader::shared().load(url, &row, record);
     EXPECT_EQ(shown.size(), 3);
     EXPECT_EQ(server.requests().size(), 1);
 }
