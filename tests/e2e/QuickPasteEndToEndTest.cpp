@@ -194,7 +194,7 @@ TEST(EndToEnd, TheHotKeyAndADigitKeyPasteIntoTheFocusedField)
     const std::optional<QByteArray> fieldWindow = field.waitForLine("READY:");
     ASSERT_TRUE(fieldWindow) << "the text field did not start";
 
-    Child tavi(QStringLiteral(TAVI_EXECUTABLE), {}, environment);
+    auto tavi = std::make_unique<Child>(QStringLiteral(TAVI_EXECUTABLE), QStringList(), environment);
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
     ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
 
@@ -221,6 +221,7 @@ TEST(EndToEnd, TheHotKeyAndADigitKeyPasteIntoTheFocusedField)
         << "the digit key did not paste: " << field.lastValue("TEXT:").constData();
     stop(*first);
     stop(*second);
+    tavi.reset(); // its log is complete once it has quit
     if (HasFailure())
         printLogs(stateHome);
 }

@@ -99,6 +99,21 @@ TEST(X11ShortcutMonitor, ACombinationAnotherProgramHoldsIsRefused)
     EXPECT_TRUE(waitUntil([&] { return fired == 1; }, 5000)) << "fired " << fired;
 }
 
+TEST(X11ShortcutMonitor, KeyboardMappingChangesNeverDropAPress)
+{
+    auto monitor = X11ShortcutMonitor::create();
+    int fired = 0;
+    ASSERT_TRUE(monitor->registerShortcut(kCommandJ, [&] { ++fired; }));
+    // Typing a character the keymap lacks maps it onto a spare key and back: each change tells
+    // every client that the mapping changed.
+    for (int i = 1; i <= 8; ++i) {
+        ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("✓")}));
+        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
+        EXPECT_TRUE(waitUntil([&] { return fired == i; }, 5000)) << "press " << i << ", fired " << fired;
+    }
+    EXPECT_TRUE(monitor->isShortcutRegistered(kCommandJ));
+}
+
 TEST(X11ShortcutMonitor, AHeldHotKeyFiresOnce)
 {
     auto monitor = X11ShortcutMonitor::create();

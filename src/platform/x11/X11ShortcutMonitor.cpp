@@ -37,16 +37,24 @@ QList<uint16_t> X11ShortcutMonitor::lockVariants() const
     return {0, XCB_MOD_MASK_LOCK, numLock, uint16_t(numLock | XCB_MOD_MASK_LOCK)};
 }
 
-std::optional<X11ShortcutMonitor::Grab> X11ShortcutMonitor::grab(const Shortcut &shortcut)
+std::optional<X11ShortcutMonitor::Grab> X11ShortcutMonitor::target(const Shortcut &shortcut) const
 {
     const xcb_keysym_t keysym = X11Keyboard::keysymForQtKey(Shortcut::qtKey(shortcut.keyCode));
     const std::optional<xcb_keycode_t> keycode = m_keyboard->keycodeFor(keysym);
-    if (!keycode) {
+    if (!keycode)
+        return std::nullopt;
+    return Grab{*keycode, m_keyboard->modifiersFor(shortcut.modifierFlags)};
+}
+
+std::optional<X11ShortcutMonitor::Grab> X11ShortcutMonitor::grab(const Shortcut &shortcut)
+{
+    const std::optional<Grab> wanted = target(shortcut);
+    if (!wanted) {
         LOG_WARNING("X11ShortcutMonitor::grab()",
                     QStringLiteral("No key on this keyboard for %1").arg(shortcut.displayText()));
         return std::nullopt;
     }
-    const Grab result{*keycode, m_keyboard->modifiersFor(shortcut.modifierFlags)};
+    const Grab result = *wanted;
     xcb_connection_t *c = m_connection->raw();
     QList<xcb_void_cookie_t> cookies;
     for (uint16_t variant : lockVariants())
@@ -149,13 +157,22 @@ void X11ShortcutMonitor::handleEvent(const xcb_generic_event_t &event)
         auto mapping = reinterpret_cast<const xcb_mapping_notify_event_t &>(event);
         if (mapping.request == XCB_MAPPING_POINTER)
             return;
-        // Keys moved: grab the same shortcuts on their new codes.
+        // The server also says so when only the sending keyboard changes (XTest, say): a shortcut
+        // whose key and modifiers stay keeps its grab, so it is never missing for a moment. One
+        // whose key moved is grabbed on its new code before the old grab goes.
         std::lock_guard lock(m_mutex);
-        for (auto &entry : m_registrations)
-            ungrab(entry.second.first);
         m_keyboard->refresh(&mapping);
         for (auto it = m_registrations.begin(); it != m_registrations.end();) {
-            if (std::optional<Grab> grabbed = grab(Shortcut(it->first.first, it->first.second))) {
+            const Shortcut shortcut(it->first.first, it->first.second);
+            const Grab old = it->second.first;
+            const std::optional<Grab> wanted = target(shortcut);
+            if (wanted && wanted->keycode == old.keycode && wanted->modifiers == old.modifiers) {
+                ++it;
+                continue;
+            }
+            const std::optional<Grab> grabbed = wanted ? grab(shortcut) : std::nullopt;
+            ungrab(old);
+            if (grabbed) {
                 it->second.first = *grabbed;
                 ++it;
             } else {

@@ -32,6 +32,8 @@ private:
     using Key = std::pair<int, quint32>;
 
     // Loop thread only.
+    // The key code and modifiers the shortcut has on the keyboard now; none without such a key.
+    std::optional<Grab> target(const Shortcut &shortcut) const;
     std::optional<Grab> grab(const Shortcut &shortcut);
     void ungrab(const Grab &grab);
     void handleEvent(const xcb_generic_event_t &event);
