@@ -16,6 +16,20 @@ public:
     void controllerDidChangeContent(const void *) override { ++changes; }
     int changes = 0;
 };
+
+// Reads the manager's main list when told that it changed, as a list view reloading would.
+class ReloadingDelegate : public FetchedResultsControllerDelegate {
+public:
+    explicit ReloadingDelegate(const CoreDataManager<PBItemRecord> &storage) : storage(storage) {}
+    void controllerDidChangeContent(const void *controller) override
+    {
+        current = controller == storage.fetchedRC().get();
+        seen = storage.fetchedObjects().value_or(QList<std::shared_ptr<PBItemRecord>>()).size();
+    }
+    const CoreDataManager<PBItemRecord> &storage;
+    bool current = false;
+    qsizetype seen = -1;
+};
 } // namespace
 
 TEST_F(StoreTest, HistoryRecordsListPinnedOnesFirstCategoriesOnlyTheMainList)
@@ -59,6 +73,21 @@ TEST_F(StoreTest, ControllersAreReplacedAndTakeTheDelegateOfTheirBuild)
     EXPECT_EQ(storage.fetchedRC()->delegate().lock(), delegate);
     EXPECT_EQ(delegate->changes, 1);
     EXPECT_EQ(texts(storage.fetchedObjects()), (QStringList{"a", "b"}));
+}
+
+TEST_F(StoreTest, ADelegateToldOfANewListReadsThatList)
+{
+    CoreDataManager<PBItemRecord> storage(context());
+    item(QStringLiteral("a"));
+    item(QStringLiteral("b"));
+    auto delegate = std::make_shared<ReloadingDelegate>(storage);
+    storage.setDelegate(delegate);
+    storage.fetchRecords(std::nullopt, {});
+    EXPECT_TRUE(delegate->current);
+    EXPECT_EQ(delegate->seen, 2);
+    storage.fetchRecords(Predicate::equal(QStringLiteral("text"), QStringLiteral("a")), {});
+    EXPECT_TRUE(delegate->current);
+    EXPECT_EQ(delegate->seen, 1);
 }
 
 TEST_F(StoreTest, TheMainListCountsItsObjects)

@@ -140,7 +140,7 @@ public:
         request.sortDescriptors = {{QStringLiteral("is_sticky"), true}, {QStringLiteral("modifiedAt"), false}};
         request.predicate = Predicate::equal(QStringLiteral("is_sticky"), true);
         std::lock_guard lock(m_context->mutex());
-        m_recordsFetchRC = build(std::move(request));
+        build(m_recordsFetchRC, std::move(request));
     }
 
     // The main list: the predicate (none when absent) and one sort descriptor per key, in order.
@@ -150,7 +150,7 @@ public:
         request.predicate = predicate;
         request.sortDescriptors = sortDescriptors(sortKeys);
         std::lock_guard lock(m_context->mutex());
-        m_fetchedRC = build(std::move(request));
+        build(m_fetchedRC, std::move(request));
     }
 
     // The names later callers use for the two builders.
@@ -268,14 +268,14 @@ private:
         return nullptr;
     }
 
-    std::shared_ptr<Controller> build(FetchRequest<T> request)
+    // The new controller takes its place before it fetches, so its delegate reads the new list.
+    void build(std::shared_ptr<Controller> &slot, FetchRequest<T> request)
     {
-        auto controller = std::make_shared<Controller>(std::move(request), m_context);
-        controller->setDelegate(m_delegate);
+        slot = std::make_shared<Controller>(std::move(request), m_context);
+        slot->setDelegate(m_delegate);
         StoreError error;
-        if (!controller->performFetch(&error))
+        if (!slot->performFetch(&error))
             DebugOutput::print(QStringLiteral("Could not fetch. ") + error.text());
-        return controller;
     }
 
     bool runBatchDelete(const std::optional<Predicate> &predicate)
