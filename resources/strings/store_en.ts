@@ -3,6 +3,14 @@
 <TS version="2.1" language="en">
 <context>
     <name>TaviPaste</name>
+    <message id="Store.Problem.title">
+        <source>Clipboard history problem</source>
+        <translation>Clipboard history problem</translation>
+    </message>
+    <message id="Store.Problem.OK">
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
     <message id="Store.Problem.Damaged">
         <source>Your clipboard history could not be opened because its file is damaged. The file was kept at %1 and a new, empty history was started.</source>
         <translation>Your clipboard history could not be opened because its file is damaged. The file was kept at %1 and a new, empty history was started.</translation>

@@ -2,6 +2,7 @@
 
 #include "capture/TaviPBManager.h"
 #include "controls/SceneRegistry.h"
+#include "core/Alert.h"
 #include "core/AppGlobals.h"
 #include "core/NotificationNames.h"
 #include "core/TPBookMarkCacher.h"
@@ -152,6 +153,13 @@ void AppDelegate::applicationDidFinishLaunching()
     observeApplicationDeactivation();
 
     LOG_DEBUG(kLaunching, QStringLiteral("Loading data..."));
+    // A history that could not be used as found (kept aside or left untouched) is told once the
+    // launch is done, so the dialog does not hold it up.
+    if (const auto problem = CoreDataStack::shared().storeProblem()) {
+        MainQueue::async([text = problem->message()] {
+            showAlert(L("Store.Problem.title"), text, L("Store.Problem.OK"), std::nullopt, nullptr, AlertStyle::critical);
+        });
+    }
     if (settings.enableAutoCleanHistory())
         pbManager.autoCleanHistory();
     TPBookMarkCacher::shared().loadBookMarks();

@@ -1,4 +1,5 @@
 #include "controls/SceneRegistry.h"
+#include "core/Alert.h"
 #include "core/AppGlobals.h"
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
@@ -9,6 +10,7 @@
 #include "shell/ShellSeams.h"
 #include "support/ShellHarness.h"
 
+#include <QFile>
 #include <QLocale>
 #include <QWidget>
 
@@ -208,4 +210,34 @@ TEST(AppDelegateLife, AFolderCheckReachesTheAuthorizerOnlyWithAPath)
     center.postInfo(NotificationName::needCheckAuthorize, 42);
     center.postInfo(NotificationName::needCheckAuthorize, QStringLiteral("/home/user/Documents"));
     EXPECT_EQ(paths, QStringList{QStringLiteral("/home/user/Documents")});
+}
+
+TEST(AppDelegateLife, ADamagedHistoryIsToldWithWhereItWasKept)
+{
+    ShellHarness shell;
+    const QString path = CoreDataStack::shared().storePath();
+    shell.manager.reset();
+    shell.categories.reset();
+    CoreDataStack::resetShared();
+    for (const QString &file : QStringList{path, path + QStringLiteral("-wal"), path + QStringLiteral("-shm")})
+        QFile::remove(file);
+    QFile damaged(path);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(4096, 'x'));
+    damaged.close();
+    shell.categories = std::make_unique<PBCategoryManager>(CoreDataStack::shared().managedContext());
+    shell.manager = std::make_unique<TaviPBManager>(shell.pasteboard, shell.workspace, *shell.categories);
+    const auto problem = CoreDataStack::shared().storeProblem();
+    ASSERT_TRUE(problem && !problem->movedAsidePath.isEmpty());
+
+    QList<AlertRequest> alerts;
+    setAlertResponder([&](const AlertRequest &request) {
+        alerts.append(request);
+        return ModalResponse::alertFirstButtonReturn;
+    });
+    shell.makeDelegate().applicationDidFinishLaunching();
+    EXPECT_TRUE(waitUntil([&] { return !alerts.isEmpty(); }));
+    setAlertResponder({});
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.first().informativeText.contains(problem->movedAsidePath));
 }
