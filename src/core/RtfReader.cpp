@@ -1,10 +1,12 @@
 #include "core/RtfReader.h"
 
 #include <QSet>
+#include <QStringDecoder>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -90,7 +92,7 @@ public:
                     if (pendingFallback > 0) {
                         --pendingFallback;
                     } else if (ok && !stack.back().skip) {
-                        m_text.append(fromCp1252(uchar(byte)));
+                        m_bytes.append(char(byte));
                     }
                 } else {
                     ++i;
@@ -99,13 +101,13 @@ public:
                     else if (stack.back().skip)
                         continue;
                     else if (next == '~')
-                        m_text.append(QChar(0x00A0));
+                        append(QChar(0x00A0));
                     else if (next == '_')
-                        m_text.append(QChar(0x2011));
+                        append(QChar(0x2011));
                     else if (next == '\\' || next == '{' || next == '}')
-                        m_text.append(QLatin1Char(next));
+                        append(QLatin1Char(next));
                     else if (next == '\n' || next == '\r')
-                        m_text.append(QLatin1Char('\n'));
+                        append(QLatin1Char('\n'));
                 }
             } else {
                 ++i;
@@ -115,8 +117,12 @@ public:
                     --pendingFallback;
                     continue;
                 }
-                if (!stack.back().skip)
-                    m_text.append(fromCp1252(uchar(c)));
+                if (stack.back().skip)
+                    continue;
+                if (uchar(c) >= 0x80)
+                    m_bytes.append(c);
+                else
+                    append(QLatin1Char(c));
             }
         }
         flush(stack.back());
@@ -135,29 +141,33 @@ private:
             state.unicodeSkip = qMax(0, param);
             return;
         }
+        if (word == "ansicpg") {
+            setCodePage(param);
+            return;
+        }
         if (state.skip)
             return;
         if (word == "u") {
-            m_text.append(QChar(char16_t(param < 0 ? param + 65536 : param)));
+            append(QChar(char16_t(param < 0 ? param + 65536 : param)));
             pendingFallback = state.unicodeSkip;
         } else if (word == "par" || word == "line" || word == "sect" || word == "row") {
-            m_text.append(QLatin1Char('\n'));
+            append(QLatin1Char('\n'));
         } else if (word == "tab" || word == "cell") {
-            m_text.append(QLatin1Char('\t'));
+            append(QLatin1Char('\t'));
         } else if (word == "emdash") {
-            m_text.append(QChar(0x2014));
+            append(QChar(0x2014));
         } else if (word == "endash") {
-            m_text.append(QChar(0x2013));
+            append(QChar(0x2013));
         } else if (word == "bullet") {
-            m_text.append(QChar(0x2022));
+            append(QChar(0x2022));
         } else if (word == "lquote") {
-            m_text.append(QChar(0x2018));
+            append(QChar(0x2018));
         } else if (word == "rquote") {
-            m_text.append(QChar(0x2019));
+            append(QChar(0x2019));
         } else if (word == "ldblquote") {
-            m_text.append(QChar(0x201C));
+            append(QChar(0x201C));
         } else if (word == "rdblquote") {
-            m_text.append(QChar(0x201D));
+            append(QChar(0x201D));
         } else if (word == "b" || word == "i" || word == "ul" || word == "ulnone" || word == "plain") {
             flush(state);
             const bool on = !hasParam || param != 0;
@@ -174,8 +184,42 @@ private:
         }
     }
 
+    // Bytes in the document's code page (several make one character in the East Asian ones).
+    void setCodePage(int codePage)
+    {
+        flushBytes();
+        m_codePage.reset();
+        if (codePage == 1252 || codePage <= 0)
+            return; // the built-in table
+        QStringDecoder decoder(QByteArray("windows-" + QByteArray::number(codePage)).constData(),
+                               QStringConverter::Flag::Stateless);
+        if (decoder.isValid())
+            m_codePage.emplace(std::move(decoder));
+    }
+
+    void flushBytes()
+    {
+        if (m_bytes.isEmpty())
+            return;
+        if (m_codePage) {
+            m_text += m_codePage->decode(m_bytes);
+        } else {
+            for (const char byte : std::as_const(m_bytes))
+                m_text.append(fromCp1252(uchar(byte)));
+        }
+        m_bytes.clear();
+    }
+
+    template <typename Text>
+    void append(const Text &text)
+    {
+        flushBytes();
+        m_text.append(text);
+    }
+
     void flush(const State &state)
     {
+        flushBytes();
         if (m_text.isEmpty())
             return;
         m_cursor.insertText(m_text, state.format);
@@ -186,6 +230,8 @@ private:
     QTextDocument m_document;
     QTextCursor m_cursor;
     QString m_text;
+    QByteArray m_bytes;
+    std::optional<QStringDecoder> m_codePage;
 };
 } // namespace
 

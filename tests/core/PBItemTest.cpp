@@ -271,6 +271,18 @@ TEST(AttributedString, ReadsRtfWithItsStyles)
     EXPECT_FALSE(PBTextItemProvider(QString(), {{QStringLiteral("public.rtf"), "plain, not rtf"}}).attributedString());
 }
 
+TEST(AttributedString, ReadsRtfBytesInTheDocumentsCodePage)
+{
+    auto plain = [](const QByteArray &rtf) {
+        const auto fragment = PBTextItemProvider(QString(), {{QStringLiteral("public.rtf"), rtf}}).attributedString();
+        return fragment ? fragment->toPlainText() : QStringLiteral("(unreadable)");
+    };
+    EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2, {\\b \\'ec\\'e8\\'f0}}"),
+              QString::fromUtf8("Привет, мир"));
+    EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2 ok}"), QString::fromUtf8("あい ok"));
+    EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg99999 caf\\'e9}"), QString::fromUtf8("café")); // unknown: Western
+}
+
 TEST(AttributedString, ReadsHtmlElsePlainText)
 {
     const QByteArray html = "<html><body><p>Hello <i>there</i></p></body></html>";
