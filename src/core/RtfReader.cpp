@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -79,6 +80,10 @@ public:
                     }
                     if (i < n && m_in[i] == ' ')
                         ++i;
+                    if (word == "bin" && hasParam) {
+                        i = std::min(n, i + qsizetype(std::max(0, param))); // raw bytes, never text or braces
+                        continue;
+                    }
                     if (pendingFallback > 0 && word != "u") {
                         --pendingFallback; // a control word counts as one fallback character
                         continue;

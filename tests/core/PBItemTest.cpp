@@ -271,7 +271,7 @@ TEST(AttributedString, ReadsRtfWithItsStyles)
     EXPECT_FALSE(PBTextItemProvider(QString(), {{QStringLiteral("public.rtf"), "plain, not rtf"}}).attributedString());
 }
 
-TEST(AttributedString, ReadsRtfBytesInTheDocumentsCodePage)
+TEST(AttributedString, ReadsRtfBytesInTheDocumentsCodePageAndSkipsBinaryData)
 {
     auto plain = [](const QByteArray &rtf) {
         const auto fragment = PBTextItemProvider(QString(), {{QStringLiteral("public.rtf"), rtf}}).attributedString();
@@ -281,6 +281,7 @@ TEST(AttributedString, ReadsRtfBytesInTheDocumentsCodePage)
               QString::fromUtf8("Привет, мир"));
     EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2 ok}"), QString::fromUtf8("あい ok"));
     EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg99999 caf\\'e9}"), QString::fromUtf8("café")); // unknown: Western
+    EXPECT_EQ(plain("{\\rtf1 a{\\pict\\bin2 {{}b}"), QStringLiteral("ab")); // binary picture data holds braces
 }
 
 TEST(AttributedString, ReadsHtmlElsePlainText)
