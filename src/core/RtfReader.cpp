@@ -1,5 +1,6 @@
 #include "core/RtfReader.h"
 
+#include <QHash>
 #include <QSet>
 #include <QStringDecoder>
 #include <QTextCharFormat>
@@ -7,7 +8,8 @@
 #include <QTextDocument>
 
 #include <algorithm>
-#include <optional>
+#include <map>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -34,9 +36,34 @@ const QSet<QByteArray> &skippedDestinations()
 
 struct State {
     bool skip = false;
+    bool fontTable = false;
+    int font = -1; // -1: the document's default font
     int unicodeSkip = 1;
     QTextCharFormat format;
 };
+
+// The Windows code page of a font's character set; 0 for the document's own (ANSI, default,
+// symbol and unknown sets).
+int charsetCodePage(int charset)
+{
+    switch (charset) {
+    case 77: return 10000;
+    case 128: return 932;
+    case 129: return 949;
+    case 134: return 936;
+    case 136: return 950;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    default: return 0;
+    }
+}
 
 class Reader {
 public:
@@ -97,7 +124,7 @@ public:
                     if (pendingFallback > 0) {
                         --pendingFallback;
                     } else if (ok && !stack.back().skip) {
-                        m_bytes.append(char(byte));
+                        addByte(stack.back(), char(byte));
                     }
                 } else {
                     ++i;
@@ -125,7 +152,7 @@ public:
                 if (stack.back().skip)
                     continue;
                 if (uchar(c) >= 0x80)
-                    m_bytes.append(c);
+                    addByte(stack.back(), c);
                 else
                     append(QLatin1Char(c));
             }
@@ -140,6 +167,14 @@ private:
         if (skippedDestinations().contains(word)) {
             flush(state);
             state.skip = true;
+            state.fontTable = word == "fonttbl";
+            return;
+        }
+        if (state.fontTable) { // entries "\fN ... \fcharsetM Name;"
+            if (word == "f" && hasParam)
+                m_definingFont = param;
+            else if (word == "fcharset" && hasParam)
+                m_fontCodePages.insert(m_definingFont, charsetCodePage(param));
             return;
         }
         if (word == "uc") {
@@ -147,12 +182,18 @@ private:
             return;
         }
         if (word == "ansicpg") {
-            setCodePage(param);
+            m_documentCodePage = param > 0 ? param : 1252;
+            return;
+        }
+        if (word == "deff" && hasParam) {
+            m_defaultFont = param;
             return;
         }
         if (state.skip)
             return;
-        if (word == "u") {
+        if (word == "f" && hasParam) {
+            state.font = param;
+        } else if (word == "u") {
             append(QChar(char16_t(param < 0 ? param + 65536 : param)));
             pendingFallback = state.unicodeSkip;
         } else if (word == "par" || word == "line" || word == "sect" || word == "row") {
@@ -189,25 +230,43 @@ private:
         }
     }
 
-    // Bytes in the document's code page (several make one character in the East Asian ones).
-    void setCodePage(int codePage)
+    // Bytes are read in the code page of the current font's character set, else the document's;
+    // several make one character in the East Asian code pages, so a run is decoded at once.
+    int codePageOf(const State &state) const
     {
-        flushBytes();
-        m_codePage.reset();
-        if (codePage == 1252 || codePage <= 0)
-            return; // the built-in table
-        QStringDecoder decoder(QByteArray("windows-" + QByteArray::number(codePage)).constData(),
-                               QStringConverter::Flag::Stateless);
-        if (decoder.isValid())
-            m_codePage.emplace(std::move(decoder));
+        const int codePage = m_fontCodePages.value(state.font >= 0 ? state.font : m_defaultFont, 0);
+        return codePage > 0 ? codePage : m_documentCodePage;
+    }
+
+    void addByte(const State &state, char byte)
+    {
+        const int codePage = codePageOf(state);
+        if (!m_bytes.isEmpty() && codePage != m_bytesCodePage)
+            flushBytes();
+        m_bytesCodePage = codePage;
+        m_bytes.append(byte);
+    }
+
+    // Null for Western (the built-in table) and for code pages this system cannot read.
+    QStringDecoder *decoder(int codePage)
+    {
+        if (codePage == 1252)
+            return nullptr;
+        auto found = m_decoders.find(codePage);
+        if (found == m_decoders.end()) {
+            auto made = std::make_unique<QStringDecoder>(
+                QByteArray("windows-" + QByteArray::number(codePage)).constData(), QStringConverter::Flag::Stateless);
+            found = m_decoders.emplace(codePage, made->isValid() ? std::move(made) : nullptr).first;
+        }
+        return found->second.get();
     }
 
     void flushBytes()
     {
         if (m_bytes.isEmpty())
             return;
-        if (m_codePage) {
-            m_text += m_codePage->decode(m_bytes);
+        if (QStringDecoder *codePage = decoder(m_bytesCodePage)) {
+            m_text += codePage->decode(m_bytes);
         } else {
             for (const char byte : std::as_const(m_bytes))
                 m_text.append(fromCp1252(uchar(byte)));
@@ -236,7 +295,12 @@ private:
     QTextCursor m_cursor;
     QString m_text;
     QByteArray m_bytes;
-    std::optional<QStringDecoder> m_codePage;
+    int m_bytesCodePage = 1252;
+    int m_documentCodePage = 1252;
+    int m_defaultFont = -1;
+    int m_definingFont = -1;
+    QHash<int, int> m_fontCodePages;
+    std::map<int, std::unique_ptr<QStringDecoder>> m_decoders;
 };
 } // namespace
 

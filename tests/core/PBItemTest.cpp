@@ -281,6 +281,10 @@ TEST(AttributedString, ReadsRtfBytesInTheDocumentsCodePageAndSkipsBinaryData)
               QString::fromUtf8("Привет, мир"));
     EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2 ok}"), QString::fromUtf8("あい ok"));
     EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg99999 caf\\'e9}"), QString::fromUtf8("café")); // unknown: Western
+    // A font's character set decides for the text in that font.
+    EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fnil\\fcharset204 Arial;}}"
+                    "caf\\'e9 {\\f1 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2} caf\\'e9}"),
+              QString::fromUtf8("café Привет café"));
     EXPECT_EQ(plain("{\\rtf1 a{\\pict\\bin2 {{}b}"), QStringLiteral("ab")); // binary picture data holds braces
 }
 
