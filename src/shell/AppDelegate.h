@@ -5,6 +5,7 @@
 // program's entry; others reach it through shared(). GUI thread unless a function says otherwise.
 
 #include "core/PBItem.h"
+#include "core/store/CloudKitManager.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Shortcut.h"
 #include "platform/Workspace.h"
@@ -103,6 +104,8 @@ public:
     // --- State
     QPointer<QWidget> mainWindowController;
     TaviPBManager &pbManager;
+    // Watches the cloud account from creation on; mirroring goes off while it is not available.
+    CloudKitManager cloudkitManager;
     QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
     QList<PBItem> lastItems;
     QPointer<QMenu> statusBarMenu;

@@ -241,3 +241,13 @@ TEST(AppDelegateLife, ADamagedHistoryIsToldWithWhereItWasKept)
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts.first().informativeText.contains(problem->movedAsidePath));
 }
+
+TEST(AppDelegateLife, WithoutACloudAccountMirroringIsSwitchedOff)
+{
+    ShellHarness shell;
+    TaviSettings::shared().setEnableCloudSync(true);
+    AppDelegate &delegate = shell.makeDelegate();
+    EXPECT_EQ(delegate.cloudkitManager.accountStatus(), CloudAccountStatus::NoAccount);
+    EXPECT_FALSE(TaviSettings::shared().enableCloudSync());
+    EXPECT_FALSE(CoreDataStack::shared().isMirroring());
+}
