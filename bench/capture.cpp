@@ -29,7 +29,7 @@ namespace {
 void seed(qint64 count)
 {
     // One item in a thousand holds the searched word.
-    Bench::seedHistory(count, [](qint64 i) {
+    Bench::seedHistory(count, [](qint64 i) -> QString {
         return (i % 1000 == 7 ? QStringLiteral("Quarterly report %1 ") : QStringLiteral("Copied text number %1 ")).arg(i)
                + QStringLiteral("with some more words to make it the length of a usual copy");
     });

@@ -38,7 +38,7 @@ namespace {
 
 void seed(qint64 count)
 {
-    Bench::seedHistory(count, [](qint64 i) {
+    Bench::seedHistory(count, [](qint64 i) -> QString {
         return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
     });
 }
