@@ -1,6 +1,8 @@
 #include "core/store/CoreDataStack.h"
 #include "core/store/PBItemRecord.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
+#include "support/TestEnvironment.h"
 
 #include <SQLiteCpp/Database.h>
 
@@ -10,6 +12,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <future>
 
 namespace {
 QByteArray digest(const QString &path)
@@ -103,4 +108,29 @@ TEST(StoreOpening, ADamagedStoreIsKeptAsideAndANewOneStarted)
     CoreDataStack again(path);
     EXPECT_FALSE(again.storeProblem());
     EXPECT_EQ(again.managedContext()->fetch(PBItemRecord::fetchRequest())->size(), 1);
+}
+
+TEST(StoreOpening, AListenerToTheSharedStoresProblemMayUseTheSharedStore)
+{
+    ScopedXdgHome home;
+    CoreDataStack::resetShared();
+    QDir().mkpath(Paths::dataDirectory());
+    QFile garbage(Paths::dataDirectory() + QLatin1Char('/') + PersistentStore::kFileName);
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(8192, 'x'));
+    garbage.close();
+
+    bool sawProblem = false;
+    const auto token = NotificationCenter::defaultCenter().addObserver(
+        CoreDataStack::kStoreProblemNotification,
+        [&](const Notification &) { sawProblem = CoreDataStack::shared().storeProblem().has_value(); });
+    auto opened = std::async(std::launch::async, [] { return CoreDataStack::shared().storeProblem().has_value(); });
+    if (opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        ADD_FAILURE() << "the shared store hung while its problem was told";
+        std::_Exit(1);
+    }
+    NotificationCenter::defaultCenter().removeObserver(token);
+    EXPECT_TRUE(opened.get());
+    EXPECT_TRUE(sawProblem);
+    CoreDataStack::resetShared();
 }

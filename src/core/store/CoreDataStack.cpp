@@ -15,6 +15,9 @@
 
 namespace {
 QMutex g_sharedMutex;
+// Set while this thread builds the shared stack: its store problem is told once the lock is free,
+// so a listener may ask for the shared stack.
+thread_local bool t_buildingShared = false;
 std::unique_ptr<CoreDataStack> &sharedInstance()
 {
     static std::unique_ptr<CoreDataStack> stack;
@@ -56,9 +59,17 @@ void switchMirroringOff(CoreDataStack &stack)
 CoreDataStack &CoreDataStack::shared()
 {
     QMutexLocker lock(&g_sharedMutex);
-    if (!sharedInstance())
-        sharedInstance() = std::make_unique<CoreDataStack>();
-    return *sharedInstance();
+    if (sharedInstance())
+        return *sharedInstance();
+    t_buildingShared = true;
+    sharedInstance() = std::make_unique<CoreDataStack>();
+    t_buildingShared = false;
+    CoreDataStack &stack = *sharedInstance();
+    const std::optional<StoreProblem> problem = stack.storeProblem();
+    lock.unlock();
+    if (problem)
+        NotificationCenter::defaultCenter().postInfo(kStoreProblemNotification, problem->message(), &stack);
+    return stack;
 }
 
 void CoreDataStack::resetShared()
@@ -170,7 +181,8 @@ void CoreDataStack::setupContainer()
     }
     if (newProblem) {
         LOG_ERROR("setupContainer()", newProblem->message());
-        NotificationCenter::defaultCenter().postInfo(kStoreProblemNotification, newProblem->message(), this);
+        if (!t_buildingShared)
+            NotificationCenter::defaultCenter().postInfo(kStoreProblemNotification, newProblem->message(), this);
     }
 }
 
