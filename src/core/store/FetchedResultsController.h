@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <limits>
-
 #include <memory>
 #include <optional>
 

@@ -136,6 +136,7 @@ qint64 tieKey(const ManagedObject &object, quint64 sequence)
 // A request as SQL: " WHERE ..." (empty without a predicate) with its bindings, and
 // " ORDER BY ..." with the attribute index and direction of each sort key.
 struct CompiledRequest {
+    QString expression; // the predicate's condition alone
     QString where;
     std::vector<StoreValue> bindings;
     QString order;
@@ -164,6 +165,7 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
             report(error, {*problem, {{QStringLiteral("predicate"), request.predicate->format()}}});
             return std::nullopt;
         }
+        compiled.expression = where;
         compiled.where = QStringLiteral(" WHERE ") + where;
     }
     // Ties follow the row order in the direction of the last key, so an index serves the whole order.
@@ -657,7 +659,9 @@ std::optional<qsizetype> ManagedObjectContext::count(const FetchRequestBase &req
         total = countOf(QStringLiteral("SELECT COUNT(*) FROM ") + table + compiled->where, std::nullopt);
         // Stored rows that the context holds edited or deleted count as they are now, not as stored.
         if (const QList<qint64> shadowed = shadowedRows(entity); !shadowed.isEmpty()) {
-            const QString where = compiled->where.isEmpty() ? QStringLiteral(" WHERE ") : compiled->where + QStringLiteral(" AND ");
+            const QString where = compiled->expression.isEmpty()
+                                      ? QStringLiteral(" WHERE ")
+                                      : QStringLiteral(" WHERE (") + compiled->expression + QStringLiteral(") AND ");
             total -= countOf(QStringLiteral("SELECT COUNT(*) FROM ") + table + where
                                  + QStringLiteral("\"pk\" IN (SELECT value FROM json_each(?))"),
                              jsonRows(shadowed));
