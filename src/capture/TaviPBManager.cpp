@@ -863,7 +863,7 @@ QList<PBDefaultCategory> TaviPBManager::sparedKinds(bool includeLock, bool inclu
     return spared;
 }
 
-std::optional<Predicate> TaviPBManager::notFiledUnder(const QList<PBDefaultCategory> &kinds)
+std::optional<Predicate> TaviPBManager::filedUnder(const QList<PBDefaultCategory> &kinds)
 {
     if (kinds.isEmpty())
         return std::nullopt;
@@ -876,7 +876,14 @@ std::optional<Predicate> TaviPBManager::notFiledUnder(const QList<PBDefaultCateg
         filed.append(Predicate::relationshipContains(QStringLiteral("categories"), row));
     if (filed.isEmpty())
         return std::nullopt;
-    return !Predicate::orPredicate(filed);
+    return Predicate::orPredicate(filed);
+}
+
+std::optional<Predicate> TaviPBManager::notFiledUnder(const QList<PBDefaultCategory> &kinds)
+{
+    if (const std::optional<Predicate> filed = filedUnder(kinds))
+        return !*filed;
+    return std::nullopt;
 }
 
 namespace {
@@ -890,17 +897,27 @@ std::optional<Predicate> both(const std::optional<Predicate> &a, const std::opti
 }
 } // namespace
 
+QList<PBItem> TaviPBManager::fileItemsAmong(const std::optional<Predicate> &predicate)
+{
+    // Only items of the file and image kinds can hold a file; the others are not read.
+    const std::optional<Predicate> files = filedUnder({PBDefaultCategory::file, PBDefaultCategory::image});
+    if (!files)
+        return {};
+    return itemsOf(m_storage.fetch(both(predicate, *files)).value_or(QList<RecordPtr>()));
+}
+
 void TaviPBManager::clearAllItems(bool withNotes)
 {
     const char *const function = "clearAllItems(withNotes:)";
     LOG_DEBUG(function, QStringLiteral("[x] -> clear all items"));
-    auto records = m_storage.fetch(withNotes ? std::nullopt : notFiledUnder({PBDefaultCategory::note}));
+    const std::optional<Predicate> predicate = withNotes ? std::nullopt : notFiledUnder({PBDefaultCategory::note});
+    auto records = m_storage.fetch(predicate);
     if (!records) {
         LOG_DEBUG(function, QStringLiteral("[x] -> no items to clear"));
         return;
     }
-    // The items are read before their records go; bookmarks go only with the records.
-    const QList<PBItem> cleared = itemsOf(*records);
+    // The file items are read before their records go; bookmarks go only with the records.
+    const QList<PBItem> cleared = fileItemsAmong(predicate);
     if (!removeRecords(*records)) {
         LOG_ERROR(function, QStringLiteral("[x] ! clear failed, the history is unchanged"));
         return;
@@ -930,7 +947,7 @@ void TaviPBManager::clearItems(const PBCategory &in, const ClearOptions &options
     // Only the removed file items lose their bookmarks; spared ones keep their access.
     QList<PBItem> files;
     if (in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image || in.type() == PBDefaultCategory::all)
-        files = itemsOf(targets);
+        files = fileItemsAmong(predicate);
     if (!removeRecords(targets)) {
         LOG_ERROR(function, QStringLiteral("[x] ! clear failed, the history is unchanged"));
         return;

@@ -165,8 +165,12 @@ private:
     bool removeRecords(const QList<RecordPtr> &records);
     // Deletes the records of these items and tells the interface: each item, then the clear.
     void discard(const QList<RecordPtr> &records, const QList<PBItem> &items);
+    // Records filed under some category of these kinds; absent when there is no such category.
+    std::optional<Predicate> filedUnder(const QList<PBDefaultCategory> &kinds);
     // Records filed under no category of these kinds; absent when nothing is filed so.
     std::optional<Predicate> notFiledUnder(const QList<PBDefaultCategory> &kinds);
+    // The items of the records the predicate selects that may hold a file, for their bookmarks.
+    QList<PBItem> fileItemsAmong(const std::optional<Predicate> &predicate);
     void removeBookmarks(const QList<PBItem> &items);
     // Files the item's record under the category or takes it out, and tells the interface.
     bool retag(const PBItem &item, const PBCategory &category, bool adding, const char *function);

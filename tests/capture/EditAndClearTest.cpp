@@ -189,6 +189,28 @@ TEST(Clearing, ClearsTheStoreRefusesKeepItemsAndBookmarksAndAnnounceNothing)
     EXPECT_FALSE(cacher.hasBookMark(path));
 }
 
+TEST(Clearing, ClearingEverythingDropsTheBookmarksOfTheFilesOnly)
+{
+    CaptureHarness h;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.txt"));
+    QFile(path).open(QIODevice::WriteOnly);
+    PasteboardItem file;
+    file.setData(PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded());
+    h.copyFromOutside({file});
+    h.copyText(QStringLiteral("words"));
+    h.manager->addNote(QStringLiteral("kept"), QStringLiteral("note"));
+    TPBookMarkCacher &cacher = TPBookMarkCacher::shared();
+    cacher.waitUntilIdle();
+    ASSERT_TRUE(cacher.hasBookMark(path));
+
+    h.manager->clearAllItems(false);
+    h.settle();
+    cacher.waitUntilIdle();
+    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("kept")});
+    EXPECT_FALSE(cacher.hasBookMark(path));
+}
+
 TEST(Clearing, NotificationsOfClearsFromAWorkerArriveOnTheMainThread)
 {
     CaptureHarness h;
