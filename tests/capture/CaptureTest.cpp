@@ -3,7 +3,6 @@
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QRandomGenerator>
@@ -24,22 +23,11 @@ QList<PBItem> itemsUnder(const PostedNotification &notification, const QString &
     return notification.userInfo.value(NotificationKey::info).toMap().value(id).value<QList<PBItem>>();
 }
 
-PasteboardItem fileItem(const QString &path)
-{
-    PasteboardItem item;
-    item.setData(PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded());
-    return item;
-}
-
 QByteArray pngBytes()
 {
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(Qt::green);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngOf(image);
 }
 } // namespace
 
@@ -168,12 +156,12 @@ TEST(Capture, IgnoreSettingsApplyToNewItemsOnly)
     TaviSettings &settings = TaviSettings::shared();
 
     settings.setIgnoreDirectory(true);
-    h.copyFromOutside({fileItem(folder)});
-    h.copyFromOutside({fileItem(file)});
+    h.copyFromOutside({CaptureHarness::fileItem(folder)});
+    h.copyFromOutside({CaptureHarness::fileItem(file)});
     EXPECT_EQ(h.texts(), QStringList{QStringLiteral("notes.txt")});
     settings.setIgnoreDirectory(false);
     settings.setIgnoreFile(true);
-    h.copyFromOutside({fileItem(folder)});
+    h.copyFromOutside({CaptureHarness::fileItem(folder)});
     EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("folder"), QStringLiteral("notes.txt")}));
 
     PasteboardItem image;

@@ -4,6 +4,7 @@
 #include "platform/DispatchQueue.h"
 
 #include <QCoreApplication>
+#include <QUrl>
 
 CaptureHarness::CaptureHarness()
 {
@@ -75,6 +76,13 @@ PasteboardItem CaptureHarness::textItem(const QString &text)
 {
     PasteboardItem item;
     item.setString(PasteboardType::string, text);
+    return item;
+}
+
+PasteboardItem CaptureHarness::fileItem(const QString &path)
+{
+    PasteboardItem item;
+    item.setData(PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded());
     return item;
 }
 

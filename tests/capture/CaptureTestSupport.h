@@ -37,6 +37,8 @@ public:
     PBItem item(const QString &text);
 
     static PasteboardItem textItem(const QString &text);
+    // A file manager's copy of one file.
+    static PasteboardItem fileItem(const QString &path);
     static RunningApplication editor();
     PBCategory userCategory(const QString &name, bool locked = false);
 

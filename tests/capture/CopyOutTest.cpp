@@ -2,7 +2,6 @@
 
 #include "core/TaviSettings.h"
 
-#include <QBuffer>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -79,10 +78,7 @@ TEST(CopyOut, ImagesAndFilesKeepEveryStoredType)
     CaptureHarness h;
     QImage image(3, 3, QImage::Format_RGB32);
     image.fill(Qt::blue);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    const QByteArray png = pngOf(image);
     PasteboardItem copied;
     copied.setData(PasteboardType::png, png);
     copied.setData(QStringLiteral("com.example.meta"), "meta");

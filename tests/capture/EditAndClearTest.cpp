@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -159,9 +158,7 @@ TEST(Clearing, ClearsTheStoreRefusesKeepItemsAndBookmarksAndAnnounceNothing)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("report.txt"));
     QFile(path).open(QIODevice::WriteOnly);
-    PasteboardItem file;
-    file.setData(PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded());
-    h.copyFromOutside({file});
+    h.copyFromOutside({CaptureHarness::fileItem(path)});
     h.copyText(QStringLiteral("text"));
     TPBookMarkCacher &cacher = TPBookMarkCacher::shared();
     cacher.waitUntilIdle();
@@ -195,9 +192,7 @@ TEST(Clearing, ClearingEverythingDropsTheBookmarksOfTheFilesOnly)
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plan.txt"));
     QFile(path).open(QIODevice::WriteOnly);
-    PasteboardItem file;
-    file.setData(PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded());
-    h.copyFromOutside({file});
+    h.copyFromOutside({CaptureHarness::fileItem(path)});
     h.copyText(QStringLiteral("words"));
     h.manager->addNote(QStringLiteral("kept"), QStringLiteral("note"));
     TPBookMarkCacher &cacher = TPBookMarkCacher::shared();

@@ -4,7 +4,6 @@
 #include "platform/Log.h"
 #include "support/TestEnvironment.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -43,11 +42,7 @@ QByteArray pngBytes(int width = 8, int height = 8)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return pngOf(image);
 }
 
 PBCategory userCategory()

@@ -2,7 +2,6 @@
 #include "support/LoopbackHttpServer.h"
 #include "support/TestEnvironment.h"
 
-#include <QBuffer>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -15,11 +14,7 @@ QByteArray pngOf(const QColor &color)
 {
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(color);
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return data;
+    return ::pngOf(image);
 }
 
 } // namespace

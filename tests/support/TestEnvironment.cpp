@@ -4,6 +4,7 @@
 #include "platform/CloudKeyValueStore.h"
 #include "platform/Defaults.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMutex>
@@ -30,6 +31,15 @@ ScopedXdgHome::~ScopedXdgHome()
         qputenv(kVariables[i], m_saved[i]);
     Defaults::resetStandard();
     CloudKeyValueStore::resetShared();
+}
+
+QByteArray pngOf(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs)

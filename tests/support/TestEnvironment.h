@@ -2,6 +2,7 @@
 // Every test process runs with its own temporary XDG folders; a test that needs fresh ones
 // within the process uses ScopedXdgHome.
 
+#include <QImage>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -27,6 +28,9 @@ private:
     QTemporaryDir m_dir;
     QByteArray m_saved[4];
 };
+
+// The image encoded as PNG, as a program would put it on the clipboard.
+QByteArray pngOf(const QImage &image);
 
 // Pumps the Qt event loop until condition holds or timeoutMs passes; returns the condition.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 2000);

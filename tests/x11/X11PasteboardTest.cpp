@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
-#include <QBuffer>
 
 #include <gtest/gtest.h>
 
@@ -50,11 +49,7 @@ QByteArray noisePng(int side)
         for (int x = 0; x < side; ++x)
             line[x] = random->generate();
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
+    return pngOf(image);
 }
 
 } // namespace
