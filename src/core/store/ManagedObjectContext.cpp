@@ -746,16 +746,13 @@ std::optional<QList<qint64>> ManagedObjectContext::executeBatchDelete(const Enti
                                                                       StoreError *error)
 {
     std::lock_guard lock(m_mutex);
-    QString sql = QStringLiteral("SELECT \"pk\" FROM ") + quoted(entity.name);
-    std::vector<StoreValue> bindings;
-    if (predicate) {
-        QString where;
-        if (auto problem = predicate->compile(entity, where, bindings)) {
-            report(error, {*problem, {{QStringLiteral("predicate"), predicate->format()}}});
-            return std::nullopt;
-        }
-        sql += QStringLiteral(" WHERE ") + where;
-    }
+    FetchRequestBase request(entity);
+    request.predicate = predicate;
+    const std::optional<CompiledRequest> compiled = compileRequest(request, error);
+    if (!compiled)
+        return std::nullopt;
+    const QString sql = QStringLiteral("SELECT \"pk\" FROM ") + quoted(entity.name) + compiled->where;
+    const std::vector<StoreValue> &bindings = compiled->bindings;
     QList<qint64> rows;
     std::vector<std::pair<const EntityDescription *, QList<qint64>>> ownedRows;
     try {
