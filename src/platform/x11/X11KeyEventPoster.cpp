@@ -57,44 +57,47 @@ void X11KeyEventPoster::fakeKey(uint8_t type, xcb_keycode_t keycode)
 
 void X11KeyEventPoster::paste()
 {
-    // The program hides so that the previous window gets the focus back: wait for that.
-    const auto deadline = std::chrono::steady_clock::now() + kFocusTimeout;
-    const qint64 ownProcess = ::getpid();
-    for (;;) {
-        const xcb_window_t window = focusedWindow();
-        if (window > XCB_INPUT_FOCUS_POINTER_ROOT && m_connection->processOfWindow(window) != ownProcess)
-            break;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            LOG_WARNING("X11KeyEventPoster::paste()",
-                        QStringLiteral("Focus did not return to another window; the paste keystroke is not sent"));
-            return;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + kFocusTimeout;
+    // Asks until the condition holds; false once the deadline has passed.
+    const auto waitFor = [deadline](std::chrono::milliseconds interval, const auto &condition) {
+        while (!condition()) {
+            if (Clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(interval);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return true;
+    };
+
+    // The program hides so that the previous window gets the focus back: wait for that.
+    const qint64 ownProcess = ::getpid();
+    if (!waitFor(std::chrono::milliseconds(10), [&] {
+            const xcb_window_t window = focusedWindow();
+            return window > XCB_INPUT_FOCUS_POINTER_ROOT && m_connection->processOfWindow(window) != ownProcess;
+        })) {
+        LOG_WARNING("X11KeyEventPoster::paste()",
+                    QStringLiteral("Focus did not return to another window; the paste keystroke is not sent"));
+        return;
     }
 
     xcb_connection_t *c = m_connection->raw();
+    XcbReply<xcb_query_keymap_reply_t> keymap;
+    const auto isDown = [&keymap](int code) { return keymap && (keymap->keys[code / 8] & (1 << (code % 8))); };
     // While the key of a hot key is down, its grab sends every key event to the grabbing
     // program, our own paste included: wait until only modifiers are held.
-    XcbReply<xcb_query_keymap_reply_t> keymap;
-    for (;;) {
-        keymap = XcbReply<xcb_query_keymap_reply_t>(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
-        bool otherKeyDown = false;
-        for (int code = 8; keymap && code < 256 && !otherKeyDown; ++code)
-            otherKeyDown = (keymap->keys[code / 8] & (1 << (code % 8))) && !m_keyboard->isModifierKey(xcb_keycode_t(code));
-        if (!otherKeyDown)
-            break;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            LOG_WARNING("X11KeyEventPoster::paste()", QStringLiteral("A key is still held; the paste keystroke may not arrive"));
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    if (!waitFor(std::chrono::milliseconds(5), [&] {
+            keymap = XcbReply<xcb_query_keymap_reply_t>(xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr));
+            for (int code = 8; code < 256; ++code) {
+                if (isDown(code) && !m_keyboard->isModifierKey(xcb_keycode_t(code)))
+                    return false;
+            }
+            return true;
+        }))
+        LOG_WARNING("X11KeyEventPoster::paste()", QStringLiteral("A key is still held; the paste keystroke may not arrive"));
     // A modifier still held (the hot key's Super, say) would turn Ctrl+V into another chord.
-    if (keymap) {
-        for (int code = 8; code < 256; ++code) {
-            if ((keymap->keys[code / 8] & (1 << (code % 8))) && m_keyboard->isModifierKey(xcb_keycode_t(code)))
-                fakeKey(XCB_KEY_RELEASE, xcb_keycode_t(code));
-        }
+    for (int code = 8; code < 256; ++code) {
+        if (isDown(code) && m_keyboard->isModifierKey(xcb_keycode_t(code)))
+            fakeKey(XCB_KEY_RELEASE, xcb_keycode_t(code));
     }
     const std::optional<xcb_keycode_t> control = m_keyboard->keycodeFor(kControlL);
     const std::optional<xcb_keycode_t> v = m_keyboard->keycodeFor(kLetterV);
