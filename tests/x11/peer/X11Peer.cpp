@@ -30,15 +30,22 @@ xcb_atom_t intern(xcb_connection_t *c, const char *name)
     return atom;
 }
 
+// An unmapped 1 x 1 window to own a selection with.
+xcb_window_t hiddenWindow(xcb_connection_t *c)
+{
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    return window;
+}
+
 int hang()
 {
     xcb_connection_t *c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c))
         return 2;
-    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const xcb_window_t window = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_window_t window = hiddenWindow(c);
     const xcb_atom_t clipboard = intern(c, "CLIPBOARD");
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
     xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr);
@@ -55,10 +62,7 @@ int muteHint(const char *text)
     xcb_connection_t *c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c))
         return 2;
-    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    const xcb_window_t window = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_window_t window = hiddenWindow(c);
     const xcb_atom_t clipboard = intern(c, "CLIPBOARD");
     const xcb_atom_t targets = intern(c, "TARGETS");
     const xcb_atom_t utf8 = intern(c, "UTF8_STRING");
