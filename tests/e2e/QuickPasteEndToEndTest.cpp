@@ -4,6 +4,9 @@
 #include "platform/Defaults.h"
 #include "support/TestEnvironment.h"
 
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -69,10 +72,57 @@ bool xdotool(const QStringList &arguments)
     return run(QStringLiteral("xdotool"), arguments);
 }
 
+// What xdotool prints; empty when it fails.
+QByteArray xdotoolOutput(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("xdotool"), arguments);
+    if (!process.waitForStarted(5000) || !waitUntil([&] { return process.state() == QProcess::NotRunning; }, 5000)) {
+        process.kill();
+        process.waitForFinished(1000);
+        return {};
+    }
+    return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
+}
+
 bool isFeedbackPanelShown()
 {
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral("TaviPaste Feedback")});
+}
+
+// The height of the quick-paste panel while it is mapped; none while it is not.
+std::optional<int> panelHeight()
+{
+    const QByteArray found = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                            QStringLiteral("^TaviPaste$")});
+    const QList<QByteArray> windows = found.trimmed().split('\n');
+    if (found.trimmed().isEmpty() || windows.size() != 1)
+        return std::nullopt;
+    const QByteArray geometry = xdotoolOutput({QStringLiteral("getwindowgeometry"), QString::fromLatin1(windows.first())});
+    const qsizetype at = geometry.indexOf("Geometry: ");
+    if (at < 0)
+        return std::nullopt;
+    const QList<QByteArray> size = geometry.mid(at + 10).trimmed().split('\n').first().split('x');
+    bool ok = false;
+    const int height = size.size() == 2 ? size[1].toInt(&ok) : 0;
+    return ok ? std::optional<int>(height) : std::nullopt;
+}
+
+// The number of items in the history the program saved.
+qint64 storedItems(const QString &dataHome)
+{
+    const QString path = dataHome + QStringLiteral("/TaviPaste/PBHistory.sqlite");
+    if (!QFile::exists(path))
+        return 0;
+    try {
+        SQLite::Database database(path.toStdString(), SQLite::OPEN_READONLY);
+        database.setBusyTimeout(1000);
+        SQLite::Statement count(database, "SELECT count(*) FROM PBItemRecord");
+        return count.executeStep() ? count.getColumn(0).getInt64() : 0;
+    } catch (const std::exception &) {
+        return 0; // not created yet
+    }
 }
 
 class Child {
@@ -198,17 +248,22 @@ TEST(EndToEnd, TheHotKeyAndADigitKeyPasteIntoTheFocusedField)
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
     ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
 
+    const QString dataHome = environment.value(QStringLiteral("XDG_DATA_HOME"));
     auto first = copyWithXclip("first text");
-    waitUntil([] { return false; }, 800);
+    ASSERT_TRUE(waitUntil([&] { return storedItems(dataHome) == 1; }, 10000)) << "the first copy was not stored";
     auto second = copyWithXclip("second text");
-    waitUntil([] { return false; }, 800);
+    ASSERT_TRUE(waitUntil([&] { return storedItems(dataHome) == 2; }, 10000)) << "the second copy was not stored";
     ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(fieldWindow->trimmed())}));
 
-    // The panel: typing filters, Return pastes the one row left into the field.
+    // The panel: typing filters, Return pastes the one row left into the field. Its list is shown
+    // (and its search field has the focus) once it has grown to the two rows.
+    constexpr int kRowHeight = 60;
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
-    waitUntil([] { return false; }, 600);
+    std::optional<int> twoRows;
+    ASSERT_TRUE(waitUntil([&] { return (twoRows = panelHeight()) && *twoRows >= 2 * kRowHeight + 40; }, 10000))
+        << "the panel did not show its rows";
     ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), QStringLiteral("first")}));
-    waitUntil([] { return false; }, 400);
+    ASSERT_TRUE(waitUntil([&] { return panelHeight() == *twoRows - kRowHeight; }, 10000)) << "the search did not filter";
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
     EXPECT_TRUE(field.waitForValue("TEXT:", "first text")) << "Return did not paste into the field";
 
