@@ -12,6 +12,7 @@
 #include "platform/NotificationCenter.h"
 
 #include <QCoreApplication>
+#include <QMimeData>
 #include <QSet>
 #include <QTimer>
 
@@ -603,13 +604,24 @@ PBItem TaviPBManager::loadFullItem(const PBItem &item)
 // ---------------------------------------------------------------------------------------------
 // Copy-out
 
-void TaviPBManager::copy(const QList<PBItem> &items, const std::optional<PBCategory> &category)
+QList<PasteboardItem> TaviPBManager::pasteboardItems(const QList<PBItem> &items, const std::optional<PBCategory> &category)
 {
-    QList<PasteboardItem> written;
+    QList<PasteboardItem> result;
     for (const PBItem &item : items) {
         if (std::optional<PasteboardItem> pasteboardItem = getPasteboardItem(item, category))
-            written.prepend(std::move(*pasteboardItem)); // the last item comes first
+            result.prepend(std::move(*pasteboardItem)); // the last item comes first
     }
+    return result;
+}
+
+std::unique_ptr<QMimeData> TaviPBManager::mimeDataForDrag(const QList<PBItem> &items, const std::optional<PBCategory> &category)
+{
+    return Pasteboard::mimeDataForItems(pasteboardItems(items, category));
+}
+
+void TaviPBManager::copy(const QList<PBItem> &items, const std::optional<PBCategory> &category)
+{
+    const QList<PasteboardItem> written = pasteboardItems(items, category);
     m_needIgnoreFromSelfCopy.store(true);
     m_pasteboard.write(written);
     TaviSettings &settings = TaviSettings::shared();

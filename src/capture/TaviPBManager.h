@@ -118,6 +118,9 @@ public:
     // --- Copy-out (main thread)
     void copy(const QList<PBItem> &items, const std::optional<PBCategory> &category);
     std::optional<PasteboardItem> getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category);
+    // What a drag of the items out of a list carries: what copy() would put on the clipboard,
+    // under the same MIME names. Neither the clipboard nor the copy-out count changes.
+    std::unique_ptr<QMimeData> mimeDataForDrag(const QList<PBItem> &items, const std::optional<PBCategory> &category);
 
     // --- Edits (completions run before returning; not run when the item is gone)
     void updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion = {});
@@ -161,6 +164,8 @@ private:
     FetchRequest<PBItemRecord> autoCleanRequest();
     QList<PBItem> itemsOf(const QList<RecordPtr> &records, bool withPayload = false);
     QList<PBDefaultCategory> sparedKinds(bool includeLock, bool includeCustom, bool includeNotes) const;
+    // The pasteboard items of a copy-out: the last item first, items without data left out.
+    QList<PasteboardItem> pasteboardItems(const QList<PBItem> &items, const std::optional<PBCategory> &category);
     // Deletes the records from the store at once; false (nothing deleted) on a store error.
     bool removeRecords(const QList<RecordPtr> &records);
     // Deletes the records of these items and tells the interface: each item, then the clear.

@@ -38,25 +38,6 @@ void track(const char *event)
     Analytics::trackEvent(QString::fromLatin1(event));
 }
 
-// The drag's data under the desktop's names of the item's types.
-QMimeData *mimeDataFor(const PasteboardItem &item)
-{
-    auto *mime = new QMimeData;
-    for (const auto &[type, data] : item.entries()) {
-        if (type == PasteboardType::string)
-            mime->setText(QString::fromUtf8(data));
-        else if (type == PasteboardType::html)
-            mime->setHtml(QString::fromUtf8(data));
-        else if (type == PasteboardType::fileURL || type == PasteboardType::url)
-            mime->setUrls(mime->urls() << QUrl::fromEncoded(data));
-        else if (type == PasteboardType::png)
-            mime->setData(QStringLiteral("image/png"), data);
-        else if (type == PasteboardType::rtf)
-            mime->setData(QStringLiteral("text/rtf"), data);
-    }
-    return mime;
-}
-
 } // namespace
 
 PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent) : QWidget(parent), manager(manager)
@@ -70,14 +51,24 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     searchFont.setPointSizeF(searchFont.pointSizeF() * 1.4);
     searchInput->setFont(searchFont);
     searchInput->setMinimumHeight(40);
-    btnClearSearch = new QToolButton(this);
+    // The one clear button, inside the search field at its end; the field's own stays off.
+    searchInput->setClearButtonEnabled(false);
+    btnClearSearch = new QToolButton(searchInput);
     btnClearSearch->setObjectName(QStringLiteral("btnClearSearch"));
     btnClearSearch->setIcon(style()->standardIcon(QStyle::SP_LineEditClearButton));
     btnClearSearch->setAutoRaise(true);
     btnClearSearch->setFocusPolicy(Qt::NoFocus);
+    btnClearSearch->setCursor(Qt::ArrowCursor);
+    btnClearSearch->setToolTip(L("PBHUD.Clear.tooltip"));
+    auto *insideSearch = new QHBoxLayout(searchInput);
+    insideSearch->setContentsMargins(0, 0, 2, 0);
+    insideSearch->addStretch();
+    insideSearch->addWidget(btnClearSearch);
+    searchInput->setTextMargins(0, 0, btnClearSearch->sizeHint().width() + 2, 0);
     btnClose = new QToolButton(this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
     btnClose->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    btnClose->setToolTip(L("PBHUD.Close.tooltip"));
     btnClose->setAutoRaise(true);
     btnClose->setFocusPolicy(Qt::NoFocus);
     historyTableView = new PBHUDTableView(this);
@@ -87,7 +78,6 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     auto *searchRow = new QHBoxLayout;
     searchRow->setContentsMargins(14, 6, 8, 6);
     searchRow->addWidget(searchInput, 1);
-    searchRow->addWidget(btnClearSearch);
     searchRow->addWidget(btnClose);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 6);
@@ -404,15 +394,14 @@ void PBHUDViewController::pasteItem(int row)
         });
     };
     if (TaviSettings::shared().quickPasteEnable()) {
-        if (AccessibilityTrust::shared().isProcessTrusted(true)) {
-            feedback(OperationType::quickPaste);
-            manager.copy({item}, item.primaryCategory());
-            AppActivation::hide();
-            AppActivation::unhideWithoutActivation();
-        } else {
-            LOG_DEBUG("pasteItem(at:)", QStringLiteral("Please allow accessibility API access to this app."));
-            AccessibilityPermissionWindowController::shared().present();
+        if (!AccessibilityTrust::shared().isProcessTrusted(true)) {
+            AccessibilityPermissionWindowController::copyInsteadOfPasting(manager, {item}, item.primaryCategory());
+            return;
         }
+        feedback(OperationType::quickPaste);
+        manager.copy({item}, item.primaryCategory());
+        AppActivation::hide();
+        AppActivation::unhideWithoutActivation();
         KeyEventPoster::shared().postPasteKeystroke();
         return;
     }
@@ -513,30 +502,13 @@ void PBHUDViewController::startDrag(int row)
 {
     if (row < 0 || row >= m_count)
         return;
-    const PBItem item = manager.loadFullItem(itemAt(row));
+    const PBItem item = itemAt(row);
     if (!item.dataProvider())
         return;
-    const auto &provider = *item.dataProvider();
-    LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("[>>] copy out item: %1").arg(item.description()));
-    const auto kind = item.primaryCategory() ? item.primaryCategory()->type() : PBDefaultCategory::unknown;
-    PasteboardItem pasteboardItem;
-    if (kind == PBDefaultCategory::text && TaviSettings::shared().alwaysCopyPlainText()) {
-        LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- copy plain string: "));
-        pasteboardItem.setString(PasteboardType::string, provider.representedText());
-    } else if (const auto *note = provider.as<PBNoteItemProvider>(); kind == PBDefaultCategory::note && note) {
-        LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- copy note: "));
-        pasteboardItem.setString(PasteboardType::string, note->body().value_or(QString()));
-    } else if (!provider.pasteboardData().isEmpty()) {
-        for (auto it = provider.pasteboardData().constBegin(); it != provider.pasteboardData().constEnd(); ++it) {
-            LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- type: %1").arg(it.key()));
-            pasteboardItem.setData(it.key(), it.value());
-        }
-    } else {
-        LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- cast to string: "));
-        pasteboardItem.setString(PasteboardType::string, provider.representedText());
-    }
+    // The copy-out's own data: the drop gets what a paste of the item would.
+    std::unique_ptr<QMimeData> mime = manager.mimeDataForDrag({item}, item.primaryCategory());
     auto *drag = new QDrag(this);
-    drag->setMimeData(mimeDataFor(pasteboardItem));
+    drag->setMimeData(mime.release());
     drag->exec(Qt::CopyAction);
     // Whatever the drop did, the program under the pointer stays in front.
     AppActivation::hide();

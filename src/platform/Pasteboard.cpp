@@ -1,7 +1,9 @@
 #include "platform/Pasteboard.h"
 
 #include "platform/memory/MemoryPasteboard.h"
+#include "platform/x11/ClipboardFormats.h"
 
+#include <QMimeData>
 #include <QStringDecoder>
 
 #include <mutex>
@@ -75,6 +77,11 @@ Pasteboard &Pasteboard::general()
     if (!g_general)
         g_general = std::make_unique<MemoryPasteboard>();
     return *g_general;
+}
+
+std::unique_ptr<QMimeData> Pasteboard::mimeDataForItems(const QList<PasteboardItem> &items)
+{
+    return ClipboardFormats::mimeDataForItems(items);
 }
 
 void Pasteboard::setGeneral(std::unique_ptr<Pasteboard> pasteboard)

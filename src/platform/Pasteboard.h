@@ -12,6 +12,8 @@
 #include <optional>
 #include <utility>
 
+class QMimeData;
+
 namespace PasteboardType {
 inline const QString string = QStringLiteral("public.utf8-plain-text");
 inline const QString html = QStringLiteral("public.html");
@@ -76,4 +78,8 @@ public:
 
     // True while what is on the pasteboard is what this program wrote last. Any thread.
     virtual bool ownsContents() const = 0;
+
+    // The items under the desktop's MIME names, as the desktop's clipboard offers what write()
+    // puts there; a drag out of the program carries the same. Any thread.
+    static std::unique_ptr<QMimeData> mimeDataForItems(const QList<PasteboardItem> &items);
 };

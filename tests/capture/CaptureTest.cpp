@@ -108,7 +108,7 @@ TEST(Capture, PausedBlacklistedAndBundlelessCopiesAreConsumed)
     h.settle();
 
     RunningApplication keychain = CaptureHarness::editor();
-    keychain.bundleIdentifier = QStringLiteral("com.apple.keychainaccess");
+    keychain.bundleIdentifier = QStringLiteral("org.keepassxc.KeePassXC"); // ignored by default
     h.workspace.setFrontmostApplication(keychain);
     h.copyText(QStringLiteral("secret"));
     h.workspace.setFrontmostApplication(CaptureHarness::editor());

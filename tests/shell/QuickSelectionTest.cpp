@@ -180,7 +180,7 @@ TEST(QuickSelection, WithQuickPasteAndTrustADigitKeyPastesOnce)
     EXPECT_EQ(shell.manager->itemCount(), 1);
 }
 
-TEST(QuickSelection, WithoutTrustThePermissionWindowOpensAndTheClipboardStays)
+TEST(QuickSelection, WithoutTrustTheItemIsCopiedForTheUserAndThePermissionWindowSaysSo)
 {
     ShellHarness shell;
     TaviSettings::shared().setQuickPasteEnable(true);
@@ -189,8 +189,14 @@ TEST(QuickSelection, WithoutTrustThePermissionWindowOpensAndTheClipboardStays)
     delegate.pasteItem(shell.item(QStringLiteral("older")));
     shell.settle();
     EXPECT_TRUE(AccessibilityPermissionWindowController::shared().isVisible());
-    EXPECT_EQ(shell.clipboardText(), QStringLiteral("text"));
-    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 1);
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("older"));
+    EXPECT_EQ(delegate.hud()->label()->text(), L("HUD.Copied.Label"));
+    // No keystroke that could land in the permission window.
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 0);
     EXPECT_GE(shell.trust->promptCount(), 1);
+    // The copy-out is not captured again.
+    shell.manager->retreivePasteboardInfo();
+    shell.settle();
+    EXPECT_EQ(shell.manager->itemCount(), 2);
     AccessibilityPermissionWindowController::shared().close();
 }
