@@ -2,9 +2,12 @@
 
 #include "capture/TaviPBManager.h"
 #include "history/HistoryScenes.h"
+#include "history/PBHUDWindowController.h"
 #include "platform/Analytics.h"
 #include "platform/Log.h"
+#include "platform/Paths.h"
 #include "platform/PlatformBackends.h"
+#include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "shell/AppActivation.h"
 #include "shell/AppDelegate.h"
@@ -14,6 +17,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -58,6 +62,21 @@ void saveAtExit()
     if (g_delegate && !g_delegate->isTerminated())
         g_delegate->pbManager.saveNow();
 }
+void tellUser(const QString &sentence)
+{
+    std::fprintf(stderr, "%s\n", sentence.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// The request of a second launch: the panel is shown, never hidden.
+void showQuickPastePanel()
+{
+    PBHUDWindowController *panel = PBHUDWindowController::shared();
+    if (panel && panel->isVisible())
+        panel->showAndActivate();
+    else
+        PBHUDWindowController::toggle();
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -67,10 +86,26 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("tavipaste"));
     QApplication::setApplicationVersion(QStringLiteral(TAVI_VERSION));
     PlatformBackends::preferX11();
+    if (!PlatformBackends::hasDisplay()) {
+        // Said in plain words, instead of the toolkit's abort.
+        QCoreApplication core(argc, argv);
+        Strings::install();
+        tellUser(L("App.noDisplay"));
+        return 1;
+    }
     QApplication app(argc, argv);
+    Strings::install();
+    // Before anything captures, grabs keys or opens the store or the log: a second TaviPaste
+    // leaves all of that to the first.
+    const std::unique_ptr<SingleInstance> instance = SingleInstance::claim();
+    if (!instance) {
+        const bool shown = SingleInstance::showQuickPastePanel();
+        tellUser(shown ? L("App.alreadyRunningPanelShown") : L("App.alreadyRunning"));
+        return 0;
+    }
     app.setQuitOnLastWindowClosed(false);
     routeTerminationSignals(app);
-    Strings::install();
+    Paths::tightenPrivateFolders();
     Log::setup();
     PlatformBackends::install();
     HistoryScenes::registerAll();
@@ -96,6 +131,7 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
 
     delegate.applicationDidFinishLaunching();
+    instance->setQuickPastePanelHandler(showQuickPastePanel);
     g_delegate = &delegate;
     std::atexit(saveAtExit);
     const int result = app.exec();
