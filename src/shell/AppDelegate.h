@@ -120,6 +120,11 @@ private:
     void setStatusImage(const QString &name);
     void tickStatusIcon();
     void registerObservers();
+    // Problems with the history or the settings found at start-up, and those reported later
+    // through "historyProblemOccurred", are shown to the user in an alert.
+    void tellHistoryProblems();
+    // The history could not be written at quit: says how many items are lost.
+    void tellUnsavedItems(int count);
 
     std::unique_ptr<QFileDialog> m_openPanel;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
