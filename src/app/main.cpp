@@ -4,6 +4,7 @@
 #include "history/HistoryScenes.h"
 #include "history/PBHUDWindowController.h"
 #include "platform/Analytics.h"
+#include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/PlatformBackends.h"
@@ -11,6 +12,7 @@
 #include "platform/Strings.h"
 #include "shell/AppActivation.h"
 #include "shell/AppDelegate.h"
+#include "shell/ShellSeams.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -109,6 +111,12 @@ int main(int argc, char *argv[])
     Log::setup();
     PlatformBackends::install();
     HistoryScenes::registerAll();
+    // "killLauncher" and "killHelper" reach the login helper over the session bus.
+    ShellSeams::shared().postDistributedNotification = [](const QString &name, const QString &object) {
+        DistributedNotificationCenter &center = DistributedNotificationCenter::defaultCenter();
+        if (!center.post(name, object))
+            LOG_WARNING("main()", QStringLiteral("Could not tell the login helper \"%1\": %2").arg(name, center.lastError()));
+    };
 
     AppDelegate delegate(TaviPBManager::shared());
     delegate.applicationWillFinishLaunching();

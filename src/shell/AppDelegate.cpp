@@ -18,6 +18,7 @@
 #include "shell/LaunchReport.h"
 #include "shell/SearchHUDIntroWindowController.h"
 #include "shell/ShellSeams.h"
+#include "shell/TaviMenuBarController.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -25,6 +26,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -83,6 +85,9 @@ AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(pa
         if (object != m_hudOwner.get())
             delete object;
     }
+
+    m_menuBarController = std::make_unique<TaviMenuBarController>(*this);
+    statusBarMenu = m_menuBarController->statusBarMenu();
 
     m_animTimer = new QTimer(this);
     m_animTimer->setInterval(50);
@@ -178,12 +183,7 @@ void AppDelegate::applicationDidFinishLaunching()
     pbManager.startMonitoring();
     registerObservers();
 
-    const QString helperIdentifier = ownBundleIdentifier() + QStringLiteral("-helper");
-    const QList<RunningApplication> running = Workspace::shared().runningApplications();
-    const bool helperRunning = std::any_of(running.begin(), running.end(), [&](const RunningApplication &app) {
-        return app.bundleIdentifier == helperIdentifier;
-    });
-    if (helperRunning && seams.postDistributedNotification)
+    if (isLoginHelperRunning() && seams.postDistributedNotification)
         seams.postDistributedNotification(NotificationName::killLauncher, ownBundleIdentifier());
 
     LOG_DEBUG(kLaunching, QStringLiteral("<-- App did launch"));
