@@ -15,6 +15,10 @@ QString cacheDirectory();  // $XDG_CACHE_HOME/TaviPaste
 QString homeDirectoryPath();
 QString homeDirectoryPath(unsigned int userId);
 
+// Whether path is folder or lies inside it, comparing canonical paths (links resolved; a path
+// that does not exist is cleaned) component by component: "/homeX" is not inside "/home".
+bool isInside(const QString &path, const QString &folder);
+
 // Renames a damaged file aside (never deletes it) and returns the new path, or empty on failure.
 QString moveAside(const QString &path, const QString &reason);
 } // namespace Paths
