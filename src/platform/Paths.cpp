@@ -12,6 +12,10 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 QString xdg(const char *variable, const char *fallbackUnderHome)
@@ -44,6 +48,20 @@ QString configDirectory() { return xdg("XDG_CONFIG_HOME", ".config"); }
 QString dataDirectory() { return xdg("XDG_DATA_HOME", ".local/share"); }
 QString stateDirectory() { return xdg("XDG_STATE_HOME", ".local/state"); }
 QString cacheDirectory() { return xdg("XDG_CACHE_HOME", ".cache"); }
+
+bool isInside(const QString &path, const QString &folder)
+{
+    const auto canonical = [](const QString &value) {
+        const QString resolved = QFileInfo(value).canonicalFilePath();
+        return resolved.isEmpty() ? QDir::cleanPath(QDir::isAbsolutePath(value) ? value : QDir::current().absoluteFilePath(value))
+                                  : resolved;
+    };
+    if (path.isEmpty() || folder.isEmpty())
+        return false;
+    const QStringList inner = canonical(path).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const QStringList outer = canonical(folder).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return outer.size() <= inner.size() && std::equal(outer.begin(), outer.end(), inner.begin());
+}
 
 QString homeDirectoryPath(unsigned int userId)
 {

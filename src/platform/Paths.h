@@ -23,6 +23,9 @@ bool makePrivateFile(const QString &path);
 // Tightens what older runs left in the program's config, data, state and cache folders: the
 // folders 0700, the files 0600. Symbolic links and what they point to are left alone.
 void tightenPrivateFolders();
+// Whether path is folder or lies inside it, comparing canonical paths (links resolved; a path
+// that does not exist is cleaned) component by component: "/homeX" is not inside "/home".
+bool isInside(const QString &path, const QString &folder);
 
 // Renames a damaged file aside (never deletes it) and returns the new path, or empty on failure.
 QString moveAside(const QString &path, const QString &reason);

@@ -14,6 +14,7 @@
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
+#include "shell/AuthorizerManager.h"
 #include "shell/FeedbackPanel.h"
 #include "shell/LaunchReport.h"
 #include "shell/SearchHUDIntroWindowController.h"
@@ -73,6 +74,8 @@ QString ownBundleIdentifier()
 AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(parent), pbManager(pbManager)
 {
     g_shared = this;
+    pbManager.setFolderAuthorizationCheck(
+        [](const QList<PasteboardItem> &items) { return AuthorizerManager::shared().folderNeedingAuthorization(items); });
     // The feedback panel comes from its nib; a missing nib leaves the shell without panel.
     std::vector<QObject *> objects = SceneRegistry::shared().loadNib(QStringLiteral("HUDWindowController"));
     for (QObject *object : objects) {
@@ -166,10 +169,9 @@ void AppDelegate::applicationDidFinishLaunching()
     LaunchReport::sendFirstInstallGAEvent();
     if (seams.startRemoteConfiguration)
         seams.startRemoteConfiguration();
-    if (!AppValues::alreadyShowTutorial().get()) {
-        showWelcomeWindow();
+    // Only a welcome window that was shown counts: without one the next launch tries again.
+    if (!AppValues::alreadyShowTutorial().get() && showWelcomeWindow())
         AppValues::alreadyShowTutorial().set(true);
-    }
 
     LOG_DEBUG(kLaunching, QStringLiteral("Updating menubar..."));
     updateStatusItem();
@@ -376,7 +378,7 @@ void AppDelegate::ubiquitousKeyValueStoreDidChange(const Notification &notificat
     CoreDataStack::shared().setupContainer();
 }
 
-void AppDelegate::showWelcomeWindow()
+bool AppDelegate::showWelcomeWindow()
 {
     if (!welcomeWindowController) {
         QObject *scene = SceneRegistry::shared().instantiateScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"));
@@ -386,7 +388,7 @@ void AppDelegate::showWelcomeWindow()
             delete scene;
     }
     if (!welcomeWindowController)
-        return;
+        return false;
     welcomeWindowController->show();
     welcomeWindowController->raise();
     QRect frame = welcomeWindowController->frameGeometry();
@@ -394,6 +396,7 @@ void AppDelegate::showWelcomeWindow()
         frame.moveCenter(screen->availableGeometry().center());
     welcomeWindowController->move(frame.topLeft());
     welcomeWindowController->activateWindow();
+    return welcomeWindowController->isVisible();
 }
 
 // The desktop tells no one when a program stops being active: watch the active window and take

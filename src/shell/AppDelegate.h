@@ -71,7 +71,8 @@ public:
     // Deletions, clears and auto-clean: the digit keys follow the shortened history.
     void historyShortenedHandler(const Notification &notification);
 
-    void showWelcomeWindow();
+    // Shows the welcome window; false when there is none to show.
+    bool showWelcomeWindow();
     void updateDayChangedObserver();
     void showAuthorizer(const QVariantMap &userInfo);
     void observeApplicationDeactivation();
