@@ -11,7 +11,7 @@
 
 // Where an instance is looked for. The defaults are the session's; tests pass their own.
 struct SingleInstanceAddress {
-    QString serviceName = QStringLiteral("org.tavipaste.TaviPaste");
+    QString serviceName = QStringLiteral("org.tavipaste.TaviPaste"); // SingleInstance::kServiceName
     QString busConnection;  // the name of a QDBusConnection; empty: the session bus
     bool useBus = true;     // false: the lock file only, as where there is no bus
     QString lockFilePath;   // empty: TaviPaste.lock in $XDG_RUNTIME_DIR
@@ -32,7 +32,7 @@ public:
     // cannot be made). The claim lasts as long as the returned object. Main thread, once the
     // QCoreApplication exists.
     static std::unique_ptr<SingleInstance> claim(const Address &address = {});
-    // Whether a TaviPaste runs in this session. Any thread.
+    // Whether a TaviPaste runs in this session. Any thread, once the QCoreApplication exists.
     static bool isRunning(const Address &address = {});
     // Asks the running TaviPaste to show its quick-paste panel; false when none answered in time
     // (there is no asking without a bus). Blocks; not on the thread of the instance asked.
