@@ -308,7 +308,7 @@ bool TaviPBManager::add(const PBItem &item)
     LOG_DEBUG("add(item:)", QStringLiteral("[+] -> add item ... "));
     LOG_DEBUG("add(item:)", QStringLiteral("[+] category: [")
                                 + (item.categories().isEmpty() ? QString() : rawValue(item.categories().first().type()))
-                                + QStringLiteral("] - ") + (provider ? provider->representedText() : QString()));
+                                + QStringLiteral("] - ") + Log::redacted(provider ? provider->representedText() : QString()));
     QVariantList ids;
     for (const PBCategory &category : item.categories())
         ids.append(category.id());
@@ -658,13 +658,13 @@ std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &ite
     const PBItemProvider &provider = *item.dataProvider();
     if (itemKind == PBDefaultCategory::text && TaviSettings::shared().alwaysCopyPlainText()) {
         result.setString(PasteboardType::string, provider.representedText());
-        LOG_DEBUG(function, QStringLiteral("   |- copy plain string: ") + provider.representedText());
+        LOG_DEBUG(function, QStringLiteral("   |- copy plain string: ") + Log::redacted(provider.representedText()));
         return result;
     }
     if (listKind == PBDefaultCategory::note) {
         if (const PBNoteItemProvider *note = provider.as<PBNoteItemProvider>()) {
             result.setString(PasteboardType::string, note->body().value_or(QString()));
-            LOG_DEBUG(function, QStringLiteral("   |- copy note: ") + note->representedText() + QStringLiteral(")"));
+            LOG_DEBUG(function, QStringLiteral("   |- copy note: ") + Log::redacted(note->representedText()));
             return result;
         }
     }
@@ -683,7 +683,7 @@ std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &ite
     }
     if (data.isEmpty()) {
         result.setString(PasteboardType::string, provider.representedText());
-        LOG_DEBUG(function, QStringLiteral("   |- cast to string: ") + provider.representedText());
+        LOG_DEBUG(function, QStringLiteral("   |- cast to string: ") + Log::redacted(provider.representedText()));
         return result;
     }
     for (auto it = data.cbegin(); it != data.cend(); ++it) {
@@ -708,7 +708,7 @@ std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &ite
 void TaviPBManager::updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion)
 {
     LOG_DEBUG("updateComment(item:comment:completion:)",
-              QStringLiteral("[-] -> update item comment: ") + comment.value_or(QStringLiteral("NA")));
+              QStringLiteral("[-] -> update item comment: ") + (comment ? Log::redacted(*comment) : QStringLiteral("NA")));
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG("updateComment(item:comment:completion:)", QStringLiteral("[-] ! no item found"));
@@ -723,7 +723,7 @@ void TaviPBManager::updateComment(const PBItem &item, const std::optional<QStrin
 
 void TaviPBManager::updateText(const PBItem &item, const QString &text, const std::function<void()> &completion)
 {
-    LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] -> update item text: text: ") + text);
+    LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] -> update item text: text: ") + Log::redacted(text));
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] ! no item found"));
@@ -850,7 +850,7 @@ void TaviPBManager::deleteItem(const PBItem &item)
     const char *const function = "deleteItem(item:)";
     LOG_DEBUG(function, QStringLiteral("[-] -> delete item"));
     LOG_DEBUG(function, QStringLiteral("[-] item: ")
-                            + (item.dataProvider() ? item.dataProvider()->representedText() : QStringLiteral("nil")));
+                            + (item.dataProvider() ? Log::redacted(item.dataProvider()->representedText()) : QStringLiteral("nil")));
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG(function, QStringLiteral("[-] ! no item found"));

@@ -261,9 +261,10 @@ bool Defaults::save()
     root[QStringLiteral("version")] = 1;
     root[QStringLiteral("values")] = values;
 
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    Paths::makePrivateDirectory(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 ||
+    // The new file replaces the old one: it gets the user's permissions alone before anything is in it.
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 ||
         !file.commit()) {
         LOG_ERROR("Defaults::save()", QStringLiteral("Could not write %1: %2").arg(m_path, file.errorString()));
         return false;

@@ -14,10 +14,12 @@
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
+#include "shell/AuthorizerManager.h"
 #include "shell/FeedbackPanel.h"
 #include "shell/LaunchReport.h"
 #include "shell/SearchHUDIntroWindowController.h"
 #include "shell/ShellSeams.h"
+#include "shell/TaviMenuBarController.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -25,6 +27,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -71,6 +74,8 @@ QString ownBundleIdentifier()
 AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(parent), pbManager(pbManager)
 {
     g_shared = this;
+    pbManager.setFolderAuthorizationCheck(
+        [](const QList<PasteboardItem> &items) { return AuthorizerManager::shared().folderNeedingAuthorization(items); });
     // The feedback panel comes from its nib; a missing nib leaves the shell without panel.
     std::vector<QObject *> objects = SceneRegistry::shared().loadNib(QStringLiteral("HUDWindowController"));
     for (QObject *object : objects) {
@@ -83,6 +88,9 @@ AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(pa
         if (object != m_hudOwner.get())
             delete object;
     }
+
+    m_menuBarController = std::make_unique<TaviMenuBarController>(*this);
+    statusBarMenu = m_menuBarController->statusBarMenu();
 
     m_animTimer = new QTimer(this);
     m_animTimer->setInterval(50);
@@ -161,10 +169,9 @@ void AppDelegate::applicationDidFinishLaunching()
     LaunchReport::sendFirstInstallGAEvent();
     if (seams.startRemoteConfiguration)
         seams.startRemoteConfiguration();
-    if (!AppValues::alreadyShowTutorial().get()) {
-        showWelcomeWindow();
+    // Only a welcome window that was shown counts: without one the next launch tries again.
+    if (!AppValues::alreadyShowTutorial().get() && showWelcomeWindow())
         AppValues::alreadyShowTutorial().set(true);
-    }
 
     LOG_DEBUG(kLaunching, QStringLiteral("Updating menubar..."));
     updateStatusItem();
@@ -178,12 +185,7 @@ void AppDelegate::applicationDidFinishLaunching()
     pbManager.startMonitoring();
     registerObservers();
 
-    const QString helperIdentifier = ownBundleIdentifier() + QStringLiteral("-helper");
-    const QList<RunningApplication> running = Workspace::shared().runningApplications();
-    const bool helperRunning = std::any_of(running.begin(), running.end(), [&](const RunningApplication &app) {
-        return app.bundleIdentifier == helperIdentifier;
-    });
-    if (helperRunning && seams.postDistributedNotification)
+    if (isLoginHelperRunning() && seams.postDistributedNotification)
         seams.postDistributedNotification(NotificationName::killLauncher, ownBundleIdentifier());
 
     LOG_DEBUG(kLaunching, QStringLiteral("<-- App did launch"));
@@ -376,7 +378,7 @@ void AppDelegate::ubiquitousKeyValueStoreDidChange(const Notification &notificat
     CoreDataStack::shared().setupContainer();
 }
 
-void AppDelegate::showWelcomeWindow()
+bool AppDelegate::showWelcomeWindow()
 {
     if (!welcomeWindowController) {
         QObject *scene = SceneRegistry::shared().instantiateScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"));
@@ -386,7 +388,7 @@ void AppDelegate::showWelcomeWindow()
             delete scene;
     }
     if (!welcomeWindowController)
-        return;
+        return false;
     welcomeWindowController->show();
     welcomeWindowController->raise();
     QRect frame = welcomeWindowController->frameGeometry();
@@ -394,6 +396,7 @@ void AppDelegate::showWelcomeWindow()
         frame.moveCenter(screen->availableGeometry().center());
     welcomeWindowController->move(frame.topLeft());
     welcomeWindowController->activateWindow();
+    return welcomeWindowController->isVisible();
 }
 
 // The desktop tells no one when a program stops being active: watch the active window and take

@@ -197,6 +197,12 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
             throw ForeignDatabase();
     }
     auto database = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    // Before anything is written: the -wal and -shm files SQLite makes next take the store's mode.
+    Paths::makePrivateFile(path);
+    for (const QString &companion : QStringList{path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(companion))
+            QFile::setPermissions(companion, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
     configure(*database);
     const std::string mode = database->execAndGet("PRAGMA journal_mode = WAL").getString();
     if (mode != "wal")
@@ -210,7 +216,7 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
 
 PersistentStore::OpenResult PersistentStore::open(const QString &path)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    Paths::makePrivateDirectory(QFileInfo(path).absolutePath());
     try {
         auto database = openFile(path);
         LOG_INFO("PersistentStore::open()", QStringLiteral("Store URL:") + path);
