@@ -44,3 +44,15 @@ TEST_F(StoreTest, LinksThatCouldNotBeReadAreNotLostByTheNextChange)
     EXPECT_EQ(rowCount("PBItemRecord_categories"), 2);
     EXPECT_EQ(stored->categories().size(), 2);
 }
+
+TEST_F(StoreTest, AMissingColumnIsAReadErrorNotItsOwnName)
+{
+    auto record = item(QStringLiteral("a"));
+    record->setData("payload");
+    ASSERT_TRUE(context()->save());
+    reopen();
+    const auto stored = context()->fetch(PBItemRecord::fetchRequest()).value().first();
+    rawDatabase().exec("ALTER TABLE \"PBItemRecord\" RENAME COLUMN \"data\" TO \"gone\"");
+    EXPECT_TRUE(stored->data().isEmpty());
+    EXPECT_EQ(stored->readFailureCount(), 1u);
+}

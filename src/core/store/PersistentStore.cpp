@@ -161,6 +161,10 @@ PersistentStore::~PersistentStore()
 void PersistentStore::configure(SQLite::Database &database)
 {
     database.setBusyTimeout(5000);
+    // A quoted name that matches no column is an error, not a text literal: a missing column must
+    // never read back as its own name.
+    sqlite3_db_config(database.getHandle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(database.getHandle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     database.exec("PRAGMA foreign_keys = ON");
     database.exec("PRAGMA synchronous = NORMAL");
     database.createFunction("tavi_fold", 2, true, nullptr, &foldFunction);
