@@ -47,6 +47,10 @@
         <source>Don't ask again</source>
         <translation>Don't ask again</translation>
     </message>
+    <message id="Authorization.Folder">
+        <source>Folder: %1</source>
+        <translation>Folder: %1</translation>
+    </message>
     <message id="Authorization.Failed">
         <source>No folder was chosen</source>
         <translation>No folder was chosen</translation>

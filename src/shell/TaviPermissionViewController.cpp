@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QUrl>
@@ -101,8 +102,18 @@ QString TaviPermissionViewController::targetPath() const
 void TaviPermissionViewController::updateTexts()
 {
     lblDescription->setText(L("Authorization.Desc"));
-    lblFolder->setText(QDir::toNativeSeparators(targetPath()));
+    lblFolder->setText(Strings::text("Authorization.Folder").arg(QDir::toNativeSeparators(targetPath())));
     adjustSize();
+}
+
+void TaviPermissionViewController::paintEvent(QPaintEvent *event)
+{
+    RoundedPanelWindow::paintEvent(event);
+    // A hairline keeps the popover apart from a window of the same colour behind it.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Mid), 1));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
 }
 
 void TaviPermissionViewController::showEvent(QShowEvent *event)
@@ -141,6 +152,8 @@ void TaviPermissionViewController::openPanel()
     m_openPanel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     m_openPanel->setLabelText(QFileDialog::Accept, L("Authorization.OK"));
     m_openPanel->setDirectory(target);
+    if (!m_openPanel->isVisible() && m_openPanel->width() < 760)
+        m_openPanel->resize(760, 480);
     // Nothing typed or picked from an earlier round: the choice starts as the target itself.
     if (auto *name = m_openPanel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
         name->clear();

@@ -45,6 +45,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     // The dialog's checks: it stays inside the target folder and accepts only the target.

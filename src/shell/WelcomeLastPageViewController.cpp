@@ -12,6 +12,7 @@ WelcomeLastPageViewController::WelcomeLastPageViewController(QWidget *parent)
     okButton = new QPushButton(L("Welcome.autoTag.OK"), this);
     okButton->setObjectName(QStringLiteral("okButton"));
     okButton->setMinimumWidth(180);
+    okButton->setDefault(true);
     connect(okButton, &QPushButton::clicked, this, &WelcomeLastPageViewController::clickOKButton);
     auto *row = new QHBoxLayout;
     row->addStretch();

@@ -115,7 +115,7 @@ TEST(FolderAccess, ThePopoverTellsTheFolderAndSendsOneEvent)
     TaviPermissionViewController &popover = popoverFor(QStringLiteral("/"));
     EXPECT_TRUE(popover.isVisible());
     EXPECT_EQ(popover.targetPath(), QStringLiteral("/"));
-    EXPECT_EQ(popover.lblFolder->text(), QStringLiteral("/"));
+    EXPECT_EQ(popover.lblFolder->text(), Strings::text("Authorization.Folder").arg(QStringLiteral("/")));
     EXPECT_EQ(events.named(QStringLiteral("Authorizer_Show")).size(), 1);
     for (const auto &event : events.events())
         EXPECT_NE(event.name, QStringLiteral("Permission_Alert")); // a property value, never an event
