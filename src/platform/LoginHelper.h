@@ -2,8 +2,6 @@
 // What TaviPaste and its login helper know of each other: the identifiers their notifications
 // carry and the session-bus names by which each sees whether the other runs.
 
-#include "platform/SingleInstance.h"
-
 #include <QString>
 
 namespace LoginHelper {
@@ -13,8 +11,7 @@ namespace LoginHelper {
 inline const QString kMainIdentifier = QStringLiteral("tavipaste");
 inline const QString kHelperIdentifier = kMainIdentifier + QStringLiteral("-helper");
 
-// Owned by the running TaviPaste (its single-instance name) and by the waiting helper.
-inline const QString kMainBusName = QString::fromLatin1(SingleInstance::kServiceName);
+// Owned by the waiting helper, so TaviPaste sees it (TaviPaste's own is SingleInstance's).
 inline const QString kHelperBusName = QStringLiteral("org.tavipaste.TaviPasteHelper");
 
 // How long the helper waits for TaviPaste's word before it quits by itself.

@@ -96,8 +96,7 @@ void AppDelegate::updateStatusItem()
             m_statusItem->setContextMenu(statusBarMenu);
             // A left click opens the menu too.
             connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-                // After the click has ended: a menu opened while the button is still down gets
-                // no keyboard grab, so its keys would not work.
+                // Opened from the event loop, once the tray icon has handled its press.
                 if (reason == QSystemTrayIcon::Trigger)
                     QTimer::singleShot(0, this, [this] {
                         if (statusBarMenu && !statusBarMenu->isVisible())
