@@ -62,6 +62,15 @@ void TaviSettings::setHistoryKeepLastCount(int count)
                           {{QStringLiteral("count"), QString::number(count)}, {QStringLiteral("Unit"), unit}});
 }
 
+std::optional<QString> TaviSettings::unreadableAutoCleanSetting() const
+{
+    for (const AutoCache<int> *setting : {&m_clearType, &m_historyKeepLastCount}) {
+        if (setting->hasUnreadableValue())
+            return setting->key();
+    }
+    return std::nullopt;
+}
+
 const QStringList &TaviSettings::passwordManagerIds()
 {
     static const QStringList ids{

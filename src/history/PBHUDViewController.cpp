@@ -399,7 +399,9 @@ void PBHUDViewController::pasteItem(int row)
             return;
         }
         feedback(OperationType::quickPaste);
-        manager.copy({item}, item.primaryCategory());
+        // A copy-out that failed (the user is told) must not paste what was on the clipboard before.
+        if (!manager.copy({item}, item.primaryCategory()))
+            return;
         AppActivation::hide();
         AppActivation::unhideWithoutActivation();
         KeyEventPoster::shared().postPasteKeystroke();
@@ -507,6 +509,8 @@ void PBHUDViewController::startDrag(int row)
         return;
     // The copy-out's own data: the drop gets what a paste of the item would.
     std::unique_ptr<QMimeData> mime = manager.mimeDataForDrag({item}, item.primaryCategory());
+    if (!mime)
+        return;
     auto *drag = new QDrag(this);
     drag->setMimeData(mime.release());
     drag->exec(Qt::CopyAction);

@@ -96,9 +96,11 @@ void AccessibilityPermissionWindowController::copyInsteadOfPasting(TaviPBManager
                                                                    const std::optional<PBCategory> &category)
 {
     LOG_DEBUG("pasteItem(at:)", QStringLiteral("Please allow accessibility API access to this app."));
-    manager.copy(items, category);
-    if (AppDelegate *delegate = AppDelegate::shared())
-        delegate->showFeedback(OperationType::paste, false, int(items.size()));
+    // A copy-out that failed has told the user already.
+    if (manager.copy(items, category)) {
+        if (AppDelegate *delegate = AppDelegate::shared())
+            delegate->showFeedback(OperationType::paste, false, int(items.size()));
+    }
     shared().present();
 }
 

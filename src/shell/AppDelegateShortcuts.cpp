@@ -156,7 +156,9 @@ void AppDelegate::pasteItem(const PBItem &item)
         AccessibilityPermissionWindowController::copyInsteadOfPasting(pbManager, {item}, item.primaryCategory());
         return;
     }
-    pbManager.copy({item}, item.primaryCategory());
+    // A copy-out that failed (the user is told) must not paste what was on the clipboard before.
+    if (!pbManager.copy({item}, item.primaryCategory()))
+        return;
     showFeedback(OperationType::quickPaste, false, 1);
     AppActivation::hide();
     AppActivation::unhideWithoutActivation();
