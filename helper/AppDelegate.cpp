@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "platform/LoginHelper.h"
+#include "platform/SingleInstance.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,13 +46,13 @@ QString AppDelegate::mainExecutablePath(const QString &helperDirectory)
 
 bool AppDelegate::isMainApplicationRunning()
 {
-    return m_center.isNameOwned(LoginHelper::kMainBusName);
+    return SingleInstance::isRunning();
 }
 
 void AppDelegate::launchMainApplicationIfNeeded()
 {
     const bool hasBus = m_center.isConnected();
-    if (hasBus && isMainApplicationRunning()) {
+    if (isMainApplicationRunning()) {
         qInfo("TaviPaste is running already");
         terminate(0);
         return;

@@ -12,4 +12,7 @@ class PBItemRecord;
 
 enum class PayloadLoading { WithoutRepresentations, WithRepresentations };
 
-std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading = PayloadLoading::WithRepresentations);
+// Absent when the record is not an item; also when part of it could not be read from the store,
+// which `readFailed` then tells (such a record is never handed out as an empty item).
+std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading = PayloadLoading::WithRepresentations,
+                             bool *readFailed = nullptr);

@@ -11,8 +11,7 @@ namespace LoginHelper {
 inline const QString kMainIdentifier = QStringLiteral("tavipaste");
 inline const QString kHelperIdentifier = kMainIdentifier + QStringLiteral("-helper");
 
-// Owned by the running TaviPaste (its single-instance name) and by the waiting helper.
-inline const QString kMainBusName = QStringLiteral("org.tavipaste.TaviPaste");
+// Owned by the waiting helper, so TaviPaste sees it (TaviPaste's own is SingleInstance's).
 inline const QString kHelperBusName = QStringLiteral("org.tavipaste.TaviPasteHelper");
 
 // How long the helper waits for TaviPaste's word before it quits by itself.

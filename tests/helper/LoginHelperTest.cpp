@@ -3,6 +3,7 @@
 
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/LoginHelper.h"
+#include "platform/SingleInstance.h"
 #include "support/TestEnvironment.h"
 
 #include <QDBusConnection>
@@ -86,6 +87,8 @@ public:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+        // A runtime folder of its own: no TaviPaste of another test holds its lock there.
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         if (timeoutMs > 0)
             environment.insert(QStringLiteral("TAVI_HELPER_TIMEOUT_MS"), QString::number(timeoutMs));
         process.setProcessEnvironment(environment);
@@ -105,6 +108,7 @@ public:
     }
     QString errors() { return QString::fromUtf8(process.readAllStandardError()); }
 
+    QTemporaryDir m_runtime;
     QProcess process;
 };
 
@@ -136,7 +140,7 @@ TEST(LoginHelper, QuitsAtOnceWhenTaviPasteRunsAlready)
     PrivateBus bus;
     if (!bus.isUp())
         GTEST_SKIP() << "no dbus-daemon";
-    ASSERT_TRUE(bus.center->registerName(LoginHelper::kMainBusName));
+    ASSERT_TRUE(bus.center->registerName(QString::fromLatin1(SingleInstance::kServiceName)));
     InstallLayout layout;
     Helper helper(layout, bus.address);
     ASSERT_TRUE(helper.hasQuit(5000));

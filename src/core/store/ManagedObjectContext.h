@@ -113,10 +113,12 @@ private:
 
     ManagedObjectPtr objectForRow(const EntityDescription &entity, qint64 rowId);
     ManagedObjectPtr registeredObject(const EntityDescription &entity, qint64 rowId) const;
-    void loadValues(ManagedObject &object);
-    void loadLazyValue(ManagedObject &object, int index);
-    void loadRelationship(ManagedObject &object, int index);
-    void loadOwner(ManagedObject &object);
+    // Each loads part of a stored record; false on a store error (counted on the record, which
+    // then reads defaults and tries again on its next use).
+    bool loadValues(ManagedObject &object);
+    bool loadLazyValue(ManagedObject &object, int index);
+    bool loadRelationship(ManagedObject &object, int index);
+    bool loadOwner(ManagedObject &object);
     void markUpdated(ManagedObject &object);
     void forgetInserted(ManagedObject &object);
     void cutLinksTo(ManagedObject &object);
