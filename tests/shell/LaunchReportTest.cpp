@@ -12,17 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-class ScopedVersion {
-public:
-    explicit ScopedVersion(const QString &version) : m_saved(QCoreApplication::applicationVersion())
-    {
-        QCoreApplication::setApplicationVersion(version);
-    }
-    ~ScopedVersion() { QCoreApplication::setApplicationVersion(m_saved); }
-
-private:
-    QString m_saved;
-};
 
 LaunchReport::Facts sampleFacts()
 {
@@ -57,7 +46,7 @@ std::optional<bool> sendReport()
 TEST(InstallEvents, TheFirstLaunchRecordsItsVersionAndReportsANewInstall)
 {
     ScopedXdgHome home;
-    ScopedVersion version(QStringLiteral("1.0"));
+    ScopedAppVersion version(QStringLiteral("1.0"));
     RecordedEvents events;
     LaunchReport::reportInstallEvent();
     EXPECT_EQ(AppValues::firstVersion().get(), QStringLiteral("1.0"));
@@ -73,7 +62,7 @@ TEST(InstallEvents, ANewVersionReportsAnUpdateUntilItOnceQuitNormally)
     ScopedXdgHome home;
     AppValues::firstVersion() = QStringLiteral("1.0");
     AppValues::lastVersion() = QStringLiteral("1.0");
-    ScopedVersion version(QStringLiteral("1.1"));
+    ScopedAppVersion version(QStringLiteral("1.1"));
     RecordedEvents events;
     LaunchReport::reportInstallEvent();
     EXPECT_EQ(events.named(QStringLiteral("Update_Install")).size(), 1);

@@ -16,17 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-class ScopedVersion {
-public:
-    explicit ScopedVersion(const QString &version) : m_saved(QCoreApplication::applicationVersion())
-    {
-        QCoreApplication::setApplicationVersion(version);
-    }
-    ~ScopedVersion() { QCoreApplication::setApplicationVersion(m_saved); }
-
-private:
-    QString m_saved;
-};
 
 // A loopback service and the configuration notifications it causes.
 struct Service {
@@ -95,7 +84,7 @@ TEST(VersionString, ComparesRunsOfDigitsAsNumbers)
 TEST(RemoteConfiguration, AnOlderServiceVersionSetsTheFlagAndAnnouncesTheRecord)
 {
     Service service;
-    ScopedVersion version(QStringLiteral("1.2"));
+    ScopedAppVersion version(QStringLiteral("1.2"));
     EXPECT_TRUE(service.fetch(R"({"version": "1.0", "ads": [1, 2]})"));
     EXPECT_TRUE(AppValues::isIRM().get());
     ASSERT_EQ(service.posted.size(), 1);
@@ -107,7 +96,7 @@ TEST(RemoteConfiguration, AnOlderServiceVersionSetsTheFlagAndAnnouncesTheRecord)
 
     EXPECT_TRUE(service.fetch(R"({"version": "1.2"})"));
     EXPECT_FALSE(AppValues::isIRM().get());
-    ScopedVersion older(QStringLiteral("2.9"));
+    ScopedAppVersion older(QStringLiteral("2.9"));
     EXPECT_TRUE(service.fetch(R"({"version": "2.10"})"));
     EXPECT_FALSE(AppValues::isIRM().get());
 }
@@ -115,7 +104,7 @@ TEST(RemoteConfiguration, AnOlderServiceVersionSetsTheFlagAndAnnouncesTheRecord)
 TEST(RemoteConfiguration, BadAnswersChangeNothingAndAnnounceNothing)
 {
     Service service;
-    ScopedVersion version(QStringLiteral("1.2"));
+    ScopedAppVersion version(QStringLiteral("1.2"));
     ASSERT_TRUE(service.fetch(R"({"version": "1.0"})"));
     service.posted.clear();
     const std::pair<int, QByteArray> bad[] = {
@@ -144,7 +133,7 @@ TEST(RemoteConfiguration, StartFetchesAtOnceAndRepeatsDailyUntilStopped)
 TEST(UpdateCheck, AsksWithTheProductAndVersionAndReadsTheNewestVersion)
 {
     Service service;
-    ScopedVersion version(QStringLiteral("1.2"));
+    ScopedAppVersion version(QStringLiteral("1.2"));
     const auto result = service.check(R"({"code": 0, "data": {"lastest_version": "2.0"}})");
     EXPECT_TRUE(result.first);
     EXPECT_EQ(result.second, QStringLiteral("2.0"));

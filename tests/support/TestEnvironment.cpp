@@ -115,3 +115,13 @@ QList<RecordedEvents::Event> RecordedEvents::named(const QString &name) const
             matching.append(event);
     return matching;
 }
+
+ScopedAppVersion::ScopedAppVersion(const QString &version) : m_saved(QCoreApplication::applicationVersion())
+{
+    QCoreApplication::setApplicationVersion(version);
+}
+
+ScopedAppVersion::~ScopedAppVersion()
+{
+    QCoreApplication::setApplicationVersion(m_saved);
+}

@@ -39,6 +39,16 @@ QStringList entriesWiderThanPrivate(const QStringList &roots);
 // Pumps the Qt event loop until condition holds or timeoutMs passes; returns the condition.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 2000);
 
+// Makes the running program report another version while it lives.
+class ScopedAppVersion {
+public:
+    explicit ScopedAppVersion(const QString &version);
+    ~ScopedAppVersion();
+
+private:
+    QString m_saved;
+};
+
 // Records the analytics events tracked while it lives.
 class RecordedEvents {
 public:
