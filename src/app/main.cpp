@@ -4,6 +4,7 @@
 #include "history/HistoryScenes.h"
 #include "platform/Analytics.h"
 #include "platform/Log.h"
+#include "platform/Memory.h"
 #include "platform/PlatformBackends.h"
 #include "platform/Strings.h"
 #include "shell/AppActivation.h"
@@ -62,6 +63,7 @@ void saveAtExit()
 
 int main(int argc, char *argv[])
 {
+    Memory::returnLargeBlocksAtOnce();
     QApplication::setApplicationName(QStringLiteral("TaviPaste"));
     QApplication::setOrganizationName(QStringLiteral("TaviPaste"));
     QApplication::setDesktopFileName(QStringLiteral("tavipaste"));
