@@ -53,7 +53,25 @@ PBItem listItem(const PBItem &item)
     return light;
 }
 
-std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading)
+namespace {
+std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading, bool &representationFailed);
+}
+
+std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading, bool *readFailed)
+{
+    const quint32 failuresBefore = record.readFailureCount();
+    bool representationFailed = false;
+    std::optional<PBItem> item = convert(record, loading, representationFailed);
+    const bool failed = representationFailed || record.readFailureCount() != failuresBefore;
+    if (readFailed)
+        *readFailed = failed;
+    if (failed)
+        return std::nullopt;
+    return item;
+}
+
+namespace {
+std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading, bool &representationFailed)
 {
     const auto categoryRows = record.categories();
     const QUuid uuid = record.uuid();
@@ -111,8 +129,13 @@ std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading)
         for (const auto &row : record.pasteboards()) {
             if (!row)
                 continue;
+            const quint32 failuresBefore = row->readFailureCount();
             const QString type = row->type();
             const QByteArray data = row->data();
+            if (row->readFailureCount() != failuresBefore) {
+                representationFailed = true;
+                return std::nullopt;
+            }
             if (type.isNull() || data.isNull())
                 continue;
             map.insert(type, data);
@@ -133,3 +156,4 @@ std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading)
     return PBItem(uuid, hash, categories, std::move(provider), modifiedAt.isValid() ? modifiedAt : createdAt, createdAt,
                   sourceApp, record.is_sticky(), comment.isEmpty() ? std::nullopt : std::optional(comment));
 }
+} // namespace

@@ -21,4 +21,7 @@ inline constexpr qsizetype kListPayloadBytes = 64 * 1024;
 // no payload over kListPayloadBytes (notes stay whole). Any thread.
 PBItem listItem(const PBItem &item);
 
-std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading = PayloadLoading::WithRepresentations);
+// Absent when the record is not an item; also when part of it could not be read from the store,
+// which `readFailed` then tells (such a record is never handed out as an empty item).
+std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading = PayloadLoading::WithRepresentations,
+                             bool *readFailed = nullptr);

@@ -11,6 +11,7 @@
 #include "platform/Log.h"
 #include "platform/Memory.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
 
 #include <QCoreApplication>
 #include <QSet>
@@ -81,9 +82,11 @@ TaviPBManager::TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCat
       m_categoryManager(categoryManager),
       m_storage(categoryManager.context()),
       m_pasteboardStorage(categoryManager.context()),
-      m_saveScheduler([context = categoryManager.context()] {
-          context->saveContext();
+      m_saver(categoryManager.context()),
+      m_saveScheduler([this] {
+          const bool saved = m_saver.save();
           Memory::trim(); // what the saved payloads took goes back to the system
+          return saved;
       })
 {
     m_lastChangeCount.store(m_pasteboard.changeCount());
@@ -335,7 +338,7 @@ bool TaviPBManager::add(const PBItem &item)
     LOG_DEBUG("add(item:)", QStringLiteral("[+] -> add item ... "));
     LOG_DEBUG("add(item:)", QStringLiteral("[+] category: [")
                                 + (item.categories().isEmpty() ? QString() : rawValue(item.categories().first().type()))
-                                + QStringLiteral("] - ") + (provider ? provider->representedText() : QString()));
+                                + QStringLiteral("] - ") + Log::redacted(provider ? provider->representedText() : QString()));
     QVariantList ids;
     for (const PBCategory &category : item.categories())
         ids.append(category.id());
@@ -400,9 +403,11 @@ bool TaviPBManager::update(const PBItem &item, const std::optional<PBCategory> &
     return true;
 }
 
-TaviPBManager::RecordPtr TaviPBManager::recordFor(const PBItem &item)
+TaviPBManager::RecordPtr TaviPBManager::recordFor(const PBItem &item, bool *readFailed)
 {
     const auto records = m_storage.fetch(Predicate::equal(kUuid, item.uuid()));
+    if (readFailed)
+        *readFailed = !records;
     if (!records || records->isEmpty())
         return nullptr;
     return records->first();
@@ -421,9 +426,9 @@ void TaviPBManager::changed()
     m_saveScheduler.schedule();
 }
 
-void TaviPBManager::saveNow()
+bool TaviPBManager::saveNow()
 {
-    m_saveScheduler.flush(true);
+    return m_saveScheduler.flush(true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -456,10 +461,17 @@ QList<PBItem> TaviPBManager::itemsOf(const QList<RecordPtr> &records, bool withP
     QList<PBItem> items;
     items.reserve(records.size());
     const PayloadLoading loading = withPayload ? PayloadLoading::WithRepresentations : PayloadLoading::WithoutRepresentations;
+    int unreadable = 0;
     for (const RecordPtr &record : records) {
-        if (auto item = pbItem(*record, loading))
+        bool readFailed = false;
+        if (auto item = pbItem(*record, loading, &readFailed))
             items.append(std::move(*item));
+        else if (readFailed)
+            ++unreadable;
     }
+    // Left out rather than listed empty; they show again once the store can be read.
+    if (unreadable > 0)
+        LOG_ERROR("itemsOf()", QStringLiteral("[-] %1 items could not be read from the store; left out").arg(unreadable));
     return items;
 }
 
@@ -620,33 +632,49 @@ void TaviPBManager::getFilterItems(const PBCategory &category, const ItemsComple
     });
 }
 
-PBItem TaviPBManager::loadFullItem(const PBItem &item)
+PBItem TaviPBManager::loadFullItem(const PBItem &item, bool *readFailed)
 {
-    if (const RecordPtr record = recordFor(item)) {
-        if (auto full = pbItem(*record, PayloadLoading::WithRepresentations))
-            return *full;
+    bool failed = false;
+    PBItem result = item;
+    if (const RecordPtr record = recordFor(item, &failed)) {
+        if (auto full = pbItem(*record, PayloadLoading::WithRepresentations, &failed))
+            result = std::move(*full);
     }
-    return item;
+    if (failed)
+        LOG_ERROR("loadFullItem()", QStringLiteral("[-] the stored data of an item could not be read"));
+    if (readFailed)
+        *readFailed = failed;
+    return result;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Copy-out
 
-void TaviPBManager::copy(const QList<PBItem> &items, const std::optional<PBCategory> &category)
+bool TaviPBManager::copy(const QList<PBItem> &items, const std::optional<PBCategory> &category)
 {
     QList<PasteboardItem> written;
     for (const PBItem &item : items) {
-        if (std::optional<PasteboardItem> pasteboardItem = getPasteboardItem(item, category))
+        bool readFailed = false;
+        if (std::optional<PasteboardItem> pasteboardItem = getPasteboardItem(item, category, &readFailed))
             written.prepend(std::move(*pasteboardItem)); // the last item comes first
+        // What is on the clipboard stays rather than make way for an empty or partial copy.
+        if (readFailed) {
+            postHistoryProblem(L("Read.Problem.title"), L("Read.Problem.CopyOut"));
+            return false;
+        }
     }
     m_needIgnoreFromSelfCopy.store(true);
     m_pasteboard.write(written);
     TaviSettings &settings = TaviSettings::shared();
     settings.setCopyOutTimes(settings.copyOutTimes() + 1);
+    return true;
 }
 
-std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category)
+std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category,
+                                                               bool *readFailed)
 {
+    if (readFailed)
+        *readFailed = false;
     const std::optional<PBCategory> primary = item.primaryCategory();
     const PBDefaultCategory itemKind = primary ? primary->type() : PBDefaultCategory::unknown;
     PBDefaultCategory listKind = category ? category->type() : itemKind;
@@ -659,24 +687,30 @@ std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &ite
     PasteboardItem result;
     // Lists hold items without their representations and with their text cut: copy-out reads
     // the whole item.
-    const PBItem full = item.dataProvider()->pasteboardData().isEmpty() ? loadFullItem(item) : item;
+    bool failed = false;
+    const PBItem full = item.dataProvider()->pasteboardData().isEmpty() ? loadFullItem(item, &failed) : item;
+    if (failed) {
+        if (readFailed)
+            *readFailed = true;
+        return std::nullopt;
+    }
     const PBItemProvider &provider = full.dataProvider() ? *full.dataProvider() : *item.dataProvider();
     if (itemKind == PBDefaultCategory::text && TaviSettings::shared().alwaysCopyPlainText()) {
         result.setString(PasteboardType::string, provider.representedText());
-        LOG_DEBUG(function, QStringLiteral("   |- copy plain string: ") + provider.representedText());
+        LOG_DEBUG(function, QStringLiteral("   |- copy plain string: ") + Log::redacted(provider.representedText()));
         return result;
     }
     if (listKind == PBDefaultCategory::note) {
         if (const PBNoteItemProvider *note = provider.as<PBNoteItemProvider>()) {
             result.setString(PasteboardType::string, note->body().value_or(QString()));
-            LOG_DEBUG(function, QStringLiteral("   |- copy note: ") + note->representedText() + QStringLiteral(")"));
+            LOG_DEBUG(function, QStringLiteral("   |- copy note: ") + Log::redacted(note->representedText()));
             return result;
         }
     }
     const PasteboardDataMap &data = provider.pasteboardData();
     if (data.isEmpty()) {
         result.setString(PasteboardType::string, provider.representedText());
-        LOG_DEBUG(function, QStringLiteral("   |- cast to string: ") + provider.representedText());
+        LOG_DEBUG(function, QStringLiteral("   |- cast to string: ") + Log::redacted(provider.representedText()));
         return result;
     }
     for (auto it = data.cbegin(); it != data.cend(); ++it) {
@@ -701,7 +735,7 @@ std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &ite
 void TaviPBManager::updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion)
 {
     LOG_DEBUG("updateComment(item:comment:completion:)",
-              QStringLiteral("[-] -> update item comment: ") + comment.value_or(QStringLiteral("NA")));
+              QStringLiteral("[-] -> update item comment: ") + (comment ? Log::redacted(*comment) : QStringLiteral("NA")));
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG("updateComment(item:comment:completion:)", QStringLiteral("[-] ! no item found"));
@@ -716,7 +750,7 @@ void TaviPBManager::updateComment(const PBItem &item, const std::optional<QStrin
 
 void TaviPBManager::updateText(const PBItem &item, const QString &text, const std::function<void()> &completion)
 {
-    LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] -> update item text: text: ") + text);
+    LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] -> update item text: text: ") + Log::redacted(text));
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] ! no item found"));
@@ -843,7 +877,7 @@ void TaviPBManager::deleteItem(const PBItem &item)
     const char *const function = "deleteItem(item:)";
     LOG_DEBUG(function, QStringLiteral("[-] -> delete item"));
     LOG_DEBUG(function, QStringLiteral("[-] item: ")
-                            + (item.dataProvider() ? item.dataProvider()->representedText() : QStringLiteral("nil")));
+                            + (item.dataProvider() ? Log::redacted(item.dataProvider()->representedText()) : QStringLiteral("nil")));
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG(function, QStringLiteral("[-] ! no item found"));
@@ -1055,6 +1089,15 @@ void TaviPBManager::autoCleanHistory()
     // Both rules work on the whole history in its default order (pinned first, then newest),
     // whatever a list shows or searches; only what goes is read.
     TaviSettings &settings = TaviSettings::shared();
+    // A rule read as its initial value because the stored one is unreadable must not delete.
+    if (const std::optional<QString> unreadable = settings.unreadableAutoCleanSetting()) {
+        if (m_toldSettings.isFirst(*unreadable)) {
+            LOG_WARNING("autoCleanHistory()", QStringLiteral("[-] auto-clean skipped: the stored \"%1\" cannot be read").arg(*unreadable));
+            postHistoryProblem(L("Settings.Problem.title"),
+                               L("Settings.Problem.AutoCleanIgnored").arg(Strings::text(QStringLiteral("Settings.Name.") + *unreadable)));
+        }
+        return;
+    }
     const int keep = settings.historyKeepLastCount();
     if (keep < 0)
         return;

@@ -7,6 +7,7 @@
 // everything else may be called from any thread (the store's context is locked). Notifications
 // are always posted on the main thread. The capture queue never waits for the main thread.
 
+#include "capture/HistorySaver.h"
 #include "capture/PBItemPipeline.h"
 #include "capture/PBNote.h"
 #include "capture/PBSearchFilter.h"
@@ -115,11 +116,17 @@ public:
     void getFilterItems(PBDefaultCategory categoryType, const ItemsCompletion &completion);
     void getFilterItems(const PBCategory &category, const ItemsCompletion &completion);
     // The whole item (stored representations included) of a listed one; lists leave them out.
-    PBItem loadFullItem(const PBItem &item);
+    // When the store cannot be read the item comes back as given and `readFailed` says so.
+    PBItem loadFullItem(const PBItem &item, bool *readFailed = nullptr);
 
     // --- Copy-out (main thread)
-    void copy(const QList<PBItem> &items, const std::optional<PBCategory> &category);
-    std::optional<PasteboardItem> getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category);
+    // False, with the clipboard left as it was and the user told, when an item's stored data
+    // could not be read.
+    bool copy(const QList<PBItem> &items, const std::optional<PBCategory> &category);
+    // Absent for an item without a payload; also when its stored data could not be read, which
+    // `readFailed` then tells.
+    std::optional<PasteboardItem> getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category,
+                                                    bool *readFailed = nullptr);
 
     // --- Edits (completions run before returning; not run when the item is gone)
     void updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion = {});
@@ -146,8 +153,12 @@ public:
     void updateNote(const PBItem &item);
 
     // --- Saving
-    // Saves the pending changes now (termination, SIGTERM, the end of the session). Any thread.
-    void saveNow();
+    // Saves the pending changes now (termination, SIGTERM, the end of the session); false when
+    // that failed (a retry stays scheduled). A failed save is told to the user once per cause.
+    // Any thread.
+    bool saveNow();
+    // The items whose changes are not written yet. Any thread.
+    int unsavedItemCount() const { return m_saver.unsavedItemCount(); }
     SaveScheduler &saveScheduler() { return m_saveScheduler; }
 
 private:
@@ -159,7 +170,8 @@ private:
     void refreshLists();
     void ensureListsFresh();
     std::optional<PBCategory> activeCategory() const;
-    RecordPtr recordFor(const PBItem &item);
+    // Null when there is no such record, or when the store could not be read (`readFailed`).
+    RecordPtr recordFor(const PBItem &item, bool *readFailed = nullptr);
     std::shared_ptr<PBCategoryRecord> categoryRecord(const QString &id);
     // Every record auto-clean may take, in the default order (pinned first, then newest).
     FetchRequest<PBItemRecord> autoCleanRequest();
@@ -197,7 +209,9 @@ private:
 
     CoreDataManager<PBItemRecord> m_storage;
     CoreDataManager<PBPasteboardDataRecord> m_pasteboardStorage;
+    HistorySaver m_saver;
     SaveScheduler m_saveScheduler;
+    ToldOnce m_toldSettings; // unreadable settings the user was told about
     std::unique_ptr<QTimer> m_timer;
     SerialQueue m_pbQueue{QStringLiteral("com.tavi.pbQueue")};
 };

@@ -69,6 +69,15 @@ void TaviSettings::setHistoryKeepLastCount(int count)
                           {{QStringLiteral("count"), QString::number(count)}, {QStringLiteral("Unit"), unit}});
 }
 
+std::optional<QString> TaviSettings::unreadableAutoCleanSetting() const
+{
+    for (const AutoCache<int> *setting : {&m_clearType, &m_historyKeepLastCount}) {
+        if (setting->hasUnreadableValue())
+            return setting->key();
+    }
+    return std::nullopt;
+}
+
 QString TaviSettings::activeCategoryID() const
 {
     const QVariant value = CloudKeyValueStore::shared().value(kActiveCategoryID);

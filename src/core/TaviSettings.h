@@ -130,6 +130,10 @@ public:
     int historyKeepLastCount() const { return m_historyKeepLastCount.get(); }
     void setHistoryKeepLastCount(int count);
 
+    // The key of the first auto-clean rule setting ("historyClearType", "historyKeepLastCount")
+    // whose stored value cannot be read, if any: auto-clean must not delete on a guessed rule.
+    std::optional<QString> unreadableAutoCleanSetting() const;
+
     // Cloud key-value store: "activeCategoryID" (empty when no string is stored) and
     // "enableCloudSync" (false when no bool is stored).
     QString activeCategoryID() const;

@@ -517,7 +517,8 @@ void PBHUDViewController::startDrag(int row)
     if (!item.dataProvider())
         return;
     const auto &provider = *item.dataProvider();
-    LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("[>>] copy out item: %1").arg(item.description()));
+    LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("[>>] copy out item: ")
+                                                     + Log::redacted(item.dataProvider() ? item.dataProvider()->representedText() : QString()));
     const auto kind = item.primaryCategory() ? item.primaryCategory()->type() : PBDefaultCategory::unknown;
     PasteboardItem pasteboardItem;
     if (kind == PBDefaultCategory::text && TaviSettings::shared().alwaysCopyPlainText()) {

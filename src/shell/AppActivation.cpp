@@ -27,6 +27,9 @@ void hide()
             continue;
         if (window->testAttribute(Qt::WA_ShowWithoutActivating) || (window->windowFlags() & Qt::WindowDoesNotAcceptFocus))
             continue;
+        // The status icon docked in the tray: hidden, it would leave the tray for good.
+        if (window->inherits("QSystemTrayIconSys") || (window->windowFlags() & Qt::BypassWindowManagerHint))
+            continue;
         g_hidden.append(window);
         window->hide();
     }

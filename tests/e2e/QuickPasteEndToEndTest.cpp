@@ -1,168 +1,23 @@
 // TaviPaste as a user meets it: the real program on the test display, another program's copies,
 // the hot key, the panel, Return and a digit key pasting into a third program's text field.
 
-#include "platform/Defaults.h"
+#include "EndToEndSupport.h"
+
 #include "support/TestEnvironment.h"
 
 #include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 namespace {
 
-bool hasProgram(const char *name)
-{
-    return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
-}
-
-bool run(const QString &program, const QStringList &arguments, const QByteArray &input = {})
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted(5000))
-        return false;
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    // xclip stays behind as the clipboard's owner: its exit is not waited for beyond a moment.
-    const bool finished = waitUntil([&] { return process.state() == QProcess::NotRunning; }, 5000);
-    if (!finished) {
-        process.kill();
-        process.waitForFinished(1000);
-        return false;
-    }
-    if (process.exitCode() != 0)
-        std::fprintf(stderr, "%s %s: %s\n", qPrintable(program), qPrintable(arguments.join(QLatin1Char(' '))),
-                     process.readAllStandardError().constData());
-    return process.exitCode() == 0;
-}
-
-// Another program owns the clipboard with the text until it is stopped (or loses it).
-std::unique_ptr<QProcess> copyWithXclip(const QByteArray &text)
-{
-    auto xclip = std::make_unique<QProcess>();
-    xclip->start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                           QStringLiteral("-i")});
-    xclip->waitForStarted(5000);
-    xclip->write(text);
-    xclip->closeWriteChannel();
-    return xclip;
-}
-
-void stop(QProcess &process)
-{
-    process.terminate();
-    if (!process.waitForFinished(2000))
-        process.kill();
-    process.waitForFinished(1000);
-}
-
-bool xdotool(const QStringList &arguments)
-{
-    return run(QStringLiteral("xdotool"), arguments);
-}
+using namespace EndToEnd;
 
 bool isFeedbackPanelShown()
 {
     return run(QStringLiteral("xdotool"),
                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral("TaviPaste Feedback")});
-}
-
-class Child {
-public:
-    Child(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)
-    {
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start(program, arguments);
-        m_process.waitForStarted(5000);
-    }
-    ~Child()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(2000);
-        }
-    }
-    // The last line of standard output that starts with the prefix, once one arrives.
-    std::optional<QByteArray> waitForLine(const QByteArray &prefix, int timeoutMs = 5000)
-    {
-        std::optional<QByteArray> found;
-        waitUntil([&] {
-            m_buffer += m_process.readAllStandardOutput();
-            for (const QByteArray &line : completeLines()) {
-                if (line.startsWith(prefix))
-                    found = line.mid(prefix.size());
-            }
-            return found.has_value();
-        }, timeoutMs);
-        return found;
-    }
-    // Waits until the latest line with the prefix equals the value.
-    bool waitForValue(const QByteArray &prefix, const QByteArray &value, int timeoutMs = 5000)
-    {
-        return waitUntil([&] {
-            m_buffer += m_process.readAllStandardOutput();
-            QByteArray last;
-            for (const QByteArray &line : completeLines()) {
-                if (line.startsWith(prefix))
-                    last = line.mid(prefix.size());
-            }
-            return last == value;
-        }, timeoutMs);
-    }
-    QProcess &process() { return m_process; }
-    QByteArray lastValue(const QByteArray &prefix)
-    {
-        m_buffer += m_process.readAllStandardOutput();
-        QByteArray last;
-        for (const QByteArray &line : completeLines()) {
-            if (line.startsWith(prefix))
-                last = line.mid(prefix.size());
-        }
-        return last;
-    }
-
-private:
-    // Output arrives in pieces: only lines that have ended count.
-    QList<QByteArray> completeLines() const
-    {
-        QList<QByteArray> lines = m_buffer.split('\n');
-        lines.removeLast();
-        return lines;
-    }
-
-    QProcess m_process;
-    QByteArray m_buffer;
-};
-
-bool logContains(const QString &stateHome, const QByteArray &text)
-{
-    QDirIterator files(stateHome, QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        QFile file(files.next());
-        if (file.open(QIODevice::ReadOnly) && file.readAll().contains(text))
-            return true;
-    }
-    return false;
-}
-
-void printLogs(const QString &stateHome)
-{
-    QDirIterator files(stateHome, {QStringLiteral("*.log")}, QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        QFile file(files.next());
-        if (file.open(QIODevice::ReadOnly))
-            std::fprintf(stderr, "--- %s\n%s\n", qPrintable(file.fileName()), file.readAll().constData());
-    }
 }
 
 } // namespace
@@ -173,24 +28,10 @@ TEST(EndToEnd, TheHotKeyAndADigitKeyPasteIntoTheFocusedField)
         GTEST_SKIP() << "needs an X display with xdotool and xclip";
 
     QTemporaryDir home;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
-        const QString path = home.filePath(QString::fromLatin1(name));
-        QDir().mkpath(path);
-        environment.insert(QString::fromLatin1(name), path);
-    }
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
-    {
-        const QString configDir = home.filePath(QStringLiteral("XDG_CONFIG_HOME/TaviPaste"));
-        QDir().mkpath(configDir);
-        Defaults defaults(configDir + QStringLiteral("/defaults.json"));
-        defaults.setValue(QStringLiteral("quickPasteEnable"), true);
-    }
+    const QProcessEnvironment environment = isolatedEnvironment(home.path());
+    writeDefaults(environment, {{QStringLiteral("quickPasteEnable"), true}});
 
-    QProcessEnvironment peerEnvironment = QProcessEnvironment::systemEnvironment();
-    peerEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    Child field(QStringLiteral(TAVI_X11_PEER), {QStringLiteral("field")}, peerEnvironment);
+    Child field(QStringLiteral(TAVI_X11_PEER), {QStringLiteral("field")}, xcbEnvironment());
     const std::optional<QByteArray> fieldWindow = field.waitForLine("READY:");
     ASSERT_TRUE(fieldWindow) << "the text field did not start";
 

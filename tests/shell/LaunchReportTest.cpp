@@ -95,7 +95,7 @@ TEST(LaunchReportParameters, ComeInOrderFromTheFacts)
                                  QStringLiteral("deviceGuid"), QStringLiteral("osVersion")}));
     EXPECT_EQ(parameter(parameters, "countryCode"), QStringLiteral("de"));
     EXPECT_EQ(parameter(parameters, "languageCode"), QStringLiteral("de"));
-    EXPECT_EQ(parameter(parameters, "deviceGuid"), QStringLiteral("4C4C4544-0000-1000-8000-000000000001"));
+    EXPECT_EQ(parameter(parameters, "deviceGuid"), LaunchReport::deviceIdentifier(QStringLiteral("4C4C4544-0000-1000-8000-000000000001")));
 }
 
 TEST(LaunchReportParameters, FallBackWhenFactsAreMissing)
@@ -158,7 +158,9 @@ TEST(LaunchReport, AnswersThatAreNotAnAcceptanceLeaveTheFlagFalse)
         server.respondWith(200, body);
         EXPECT_EQ(sendReport(), false) << body.constData();
     }
-    server.respondWith(500, R"({"code": 0})"); // any status with an acceptance counts
+    server.respondWith(500, R"({"code": 0})"); // an error status is no acceptance, whatever its body
+    EXPECT_EQ(sendReport(), false);
+    server.respondWith(200, R"({"code": 0})");
     EXPECT_EQ(sendReport(), true);
 }
 

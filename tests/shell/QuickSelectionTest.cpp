@@ -20,17 +20,6 @@ Shortcut digit(int number, quint32 modifier = Shortcut::kCommand)
     return Shortcut(AppDelegate::kDigitKeyCodes[number - 1], modifier);
 }
 
-// A launched delegate with the given texts copied, the last one newest.
-AppDelegate &launchWith(ShellHarness &shell, const QStringList &texts)
-{
-    AppDelegate &delegate = shell.makeDelegate();
-    delegate.applicationDidFinishLaunching();
-    for (const QString &text : texts)
-        shell.copyText(text);
-    shell.settle();
-    return delegate;
-}
-
 class ScopedAlertAnswer {
 public:
     explicit ScopedAlertAnswer(ModalResponse response)
@@ -55,7 +44,7 @@ TEST(GlobalHotKeys, TheDefaultShortcutsAreLiveAfterLaunch)
     ShellSeams::shared().toggleQuickPastePanel = [&] { ++toggles; };
     int closes = 0;
     ShellSeams::shared().closeCategoryList = [&] { ++closes; };
-    launchWith(shell, {});
+    shell.launchWith({});
     EXPECT_TRUE(shell.shortcuts->simulatePress(Shortcut(38, Shortcut::kCommand)));
     EXPECT_TRUE(shell.shortcuts->simulatePress(Shortcut(4, Shortcut::kCommand)));
     EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(Shortcut(8, Shortcut::kShift | Shortcut::kCommand)));
@@ -66,7 +55,7 @@ TEST(GlobalHotKeys, TheDefaultShortcutsAreLiveAfterLaunch)
 TEST(GlobalHotKeys, ClearAllAsksFirstAndKeepsNotesUnlessTicked)
 {
     ShellHarness shell;
-    AppDelegate &delegate = launchWith(shell, {QStringLiteral("one"), QStringLiteral("two")});
+    AppDelegate &delegate = shell.launchWith({QStringLiteral("one"), QStringLiteral("two")});
     {
         ScopedAlertAnswer answer(ModalResponse::alertSecondButtonReturn);
         delegate.showClearAllAlert();
@@ -83,7 +72,7 @@ TEST(GlobalHotKeys, ClearAllAsksFirstAndKeepsNotesUnlessTicked)
 TEST(QuickSelection, DigitKeysFollowTheNewestItemsUpToTheCapacity)
 {
     ShellHarness shell;
-    AppDelegate &delegate = launchWith(shell, {"a", "b", "c", "d", "e", "f", "g"});
+    AppDelegate &delegate = shell.launchWith({"a", "b", "c", "d", "e", "f", "g"});
     for (int number = 1; number <= 5; ++number)
         EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(digit(number))) << number;
     EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(6)));
@@ -98,7 +87,7 @@ TEST(QuickSelection, AnEmptyHistoryBindsNoKeyButStillOffersTheTip)
 {
     ShellHarness shell;
     TaviSettings::shared().setCopyTotalTimes(5);
-    AppDelegate &delegate = launchWith(shell, {});
+    AppDelegate &delegate = shell.launchWith({});
     for (int number = 1; number <= 9; ++number)
         EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(number)));
     ASSERT_NE(delegate.searchTipWC(), nullptr);
@@ -108,7 +97,7 @@ TEST(QuickSelection, AnEmptyHistoryBindsNoKeyButStillOffersTheTip)
 TEST(QuickSelection, ChangingTheModifierRemovesTheKeysActuallyBound)
 {
     ShellHarness shell;
-    AppDelegate &delegate = launchWith(shell, {"a", "b"});
+    AppDelegate &delegate = shell.launchWith({"a", "b"});
     ASSERT_TRUE(shell.shortcuts->isShortcutRegistered(digit(1)));
     TaviSettings::shared().setHistoryQuickSelectionKey(PBHistoryQuickSelectionKey::option);
     delegate.unregisterQuickSelectionShortcuts();
@@ -123,7 +112,7 @@ TEST(QuickSelection, ChangingTheModifierRemovesTheKeysActuallyBound)
 TEST(QuickSelection, ADigitKeyNeverPastesADeletedItem)
 {
     ShellHarness shell;
-    launchWith(shell, {"old", "new"});
+    shell.launchWith({"old", "new"});
     shell.manager->deleteItem(shell.item(QStringLiteral("new")));
     shell.settle();
     EXPECT_TRUE(shell.shortcuts->simulatePress(digit(1)));
@@ -139,7 +128,7 @@ TEST(QuickSelection, ACapacityBeyondTheNineDigitsIsBounded)
 {
     ShellHarness shell;
     Defaults::standard().setValue(QStringLiteral("menuHistoryCapacity"), qint64(40));
-    AppDelegate &delegate = launchWith(shell, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"});
+    AppDelegate &delegate = shell.launchWith({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"});
     EXPECT_EQ(delegate.lastItems.size(), 9);
     EXPECT_EQ(delegate.registeredQuickSelectionShortcuts().size(), 9);
     Defaults::standard().setValue(QStringLiteral("menuHistoryCapacity"), qint64(-3));
@@ -152,7 +141,7 @@ TEST(QuickSelection, ACapacityBeyondTheNineDigitsIsBounded)
 TEST(QuickSelection, WithoutQuickPasteADigitKeyOnlyCopies)
 {
     ShellHarness shell;
-    AppDelegate &delegate = launchWith(shell, {"text"});
+    AppDelegate &delegate = shell.launchWith({"text"});
     shell.sounds.clear();
     delegate.pasteItem(shell.item(QStringLiteral("text")));
     shell.settle();
@@ -168,7 +157,7 @@ TEST(QuickSelection, WithQuickPasteAndTrustADigitKeyPastesOnce)
 {
     ShellHarness shell;
     TaviSettings::shared().setQuickPasteEnable(true);
-    AppDelegate &delegate = launchWith(shell, {"text"});
+    AppDelegate &delegate = shell.launchWith({"text"});
     delegate.pasteItem(shell.item(QStringLiteral("text")));
     shell.settle();
     EXPECT_EQ(shell.clipboardText(), QStringLiteral("text"));
@@ -184,7 +173,7 @@ TEST(QuickSelection, WithoutTrustThePermissionWindowOpensAndTheClipboardStays)
 {
     ShellHarness shell;
     TaviSettings::shared().setQuickPasteEnable(true);
-    AppDelegate &delegate = launchWith(shell, {"older", "text"});
+    AppDelegate &delegate = shell.launchWith({"older", "text"});
     shell.trust->setTrusted(false);
     delegate.pasteItem(shell.item(QStringLiteral("older")));
     shell.settle();

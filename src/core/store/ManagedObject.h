@@ -30,6 +30,10 @@ public:
     bool isDeleted() const;
     bool isFault() const;
     bool hasChanges() const;
+    // How many times loading this record's values or relationships from the store failed. What
+    // such a load yields is a default, not the stored value: a reader compares the count before
+    // and after reading to tell an empty record from one it could not read.
+    quint32 readFailureCount() const;
 
     // Generic access by attribute name (tests, sorting, logs).
     QVariant valueForKey(const QString &key) const;
@@ -96,6 +100,7 @@ private:
     quint64 m_insertSequence = 0;
     State m_state = Registered;
     bool m_valuesLoaded = false;
+    quint16 m_readFailures = 0;
     quint64 m_lazyLoaded = 0;
     quint64 m_dirty = 0;
     std::vector<StoreValue> m_values;

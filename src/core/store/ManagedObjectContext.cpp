@@ -457,34 +457,42 @@ int ManagedObjectContext::registeredObjectCount() const
 
 // --- faults -------------------------------------------------------------------------------
 
-void ManagedObjectContext::loadValues(ManagedObject &object)
+bool ManagedObjectContext::loadValues(ManagedObject &object)
 {
     const EntityDescription &entity = object.entity();
     const EntitySql &sql = sqlFor(entity);
     bool found = false;
+    bool failed = false;
     try {
         SQLite::Statement &statement = m_store->statement(sql.selectValues);
         statement.bind(1, int64_t(object.m_rowId));
         if (statement.executeStep()) {
             found = true;
-            for (int column = 0; column < sql.valueIndexes.size(); ++column)
-                object.m_values[size_t(sql.valueIndexes[column])] =
-                    StoreValues::coerce(entity.attribute(sql.valueIndexes[column]).type, readValue(statement.getColumn(column)));
+            for (int column = 0; column < sql.valueIndexes.size(); ++column) {
+                const int index = sql.valueIndexes[column];
+                if (!(object.m_dirty & bit(index))) // set while an earlier load had failed
+                    object.m_values[size_t(index)] = StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(column)));
+            }
         }
         statement.reset();
     } catch (const std::exception &error) {
         LOG_ERROR("ManagedObjectContext::loadValues()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        failed = true;
+        ++object.m_readFailures;
     }
     if (!found) {
         for (int index : sql.valueIndexes)
-            object.m_values[size_t(index)] = entity.attribute(index).defaultValue;
+            if (!(object.m_dirty & bit(index)))
+                object.m_values[size_t(index)] = entity.attribute(index).defaultValue;
     }
+    return !failed;
 }
 
-void ManagedObjectContext::loadLazyValue(ManagedObject &object, int index)
+bool ManagedObjectContext::loadLazyValue(ManagedObject &object, int index)
 {
     const EntityDescription &entity = object.entity();
     StoreValue value = entity.attribute(index).defaultValue;
+    bool failed = false;
     try {
         SQLite::Statement &statement = m_store->statement(sqlFor(entity).selectLazy[index]);
         statement.bind(1, int64_t(object.m_rowId));
@@ -493,8 +501,11 @@ void ManagedObjectContext::loadLazyValue(ManagedObject &object, int index)
         statement.reset();
     } catch (const std::exception &error) {
         LOG_ERROR("ManagedObjectContext::loadLazyValue()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        failed = true;
+        ++object.m_readFailures;
     }
     object.m_values[size_t(index)] = std::move(value);
+    return !failed;
 }
 
 std::pair<StoreValue, qint64> ManagedObjectContext::loadLazyPrefix(ManagedObject &object, int index, qint64 headLength,
@@ -515,11 +526,12 @@ std::pair<StoreValue, qint64> ManagedObjectContext::loadLazyPrefix(ManagedObject
         statement.reset();
     } catch (const std::exception &error) {
         LOG_ERROR("ManagedObjectContext::loadLazyPrefix()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        ++object.m_readFailures;
     }
     return {std::move(value), length};
 }
 
-void ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
+bool ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
 {
     const RelationshipDescription &relationship = object.entity().relationships[size_t(index)];
     const EntityDescription &target = relationship.target();
@@ -540,6 +552,8 @@ void ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
         statement.reset();
     } catch (const std::exception &error) {
         LOG_ERROR("ManagedObjectContext::loadRelationship()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        ++object.m_readFailures;
+        return false;
     }
     auto &state = object.links().relationships[size_t(index)];
     for (qint64 row : rows) {
@@ -557,9 +571,10 @@ void ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
         if (!state.objects.contains(member))
             state.objects.append(member);
     }
+    return true;
 }
 
-void ManagedObjectContext::loadOwner(ManagedObject &object)
+bool ManagedObjectContext::loadOwner(ManagedObject &object)
 {
     ManagedObject::Links &links = object.links();
     try {
@@ -570,8 +585,10 @@ void ManagedObjectContext::loadOwner(ManagedObject &object)
         statement.reset();
     } catch (const std::exception &error) {
         LOG_ERROR("ManagedObjectContext::loadOwner()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        ++object.m_readFailures;
+        return false;
     }
-    links.ownerLoaded = true;
+    return true;
 }
 
 // --- fetch --------------------------------------------------------------------------------
@@ -924,8 +941,15 @@ void ManagedObjectContext::writeLinks(ManagedObject &object)
     for (size_t i = 0; i < entity.relationships.size(); ++i) {
         const RelationshipDescription &relationship = entity.relationships[i];
         const auto &state = object.m_links->relationships[i];
-        if (relationship.kind != RelationshipDescription::Kind::ManyToMany || !state.loaded || !(state.dirty || inserted))
+        if (relationship.kind != RelationshipDescription::Kind::ManyToMany || !(state.dirty || inserted))
             continue;
+        // Links changed before the stored ones could be read: rewriting them now would drop the
+        // stored ones, so the save waits until they can be read.
+        if (!state.loaded) {
+            if (!loadRelationship(object, int(i)))
+                throw std::runtime_error("the stored links of a changed record could not be read");
+            object.m_links->relationships[i].loaded = true;
+        }
         if (!inserted) {
             SQLite::Statement &clear = m_store->statement(
                 QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(relationship.linkTable), quoted(relationship.ownColumn)));

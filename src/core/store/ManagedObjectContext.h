@@ -116,14 +116,16 @@ private:
 
     ManagedObjectPtr objectForRow(const EntityDescription &entity, qint64 rowId);
     ManagedObjectPtr registeredObject(const EntityDescription &entity, qint64 rowId) const;
-    void loadValues(ManagedObject &object);
-    void loadLazyValue(ManagedObject &object, int index);
+    // Each loads part of a stored record; false on a store error (counted on the record, which
+    // then reads defaults and tries again on its next use).
+    bool loadValues(ManagedObject &object);
+    bool loadLazyValue(ManagedObject &object, int index);
     // A lazy value whole when its length is at most `wholeLimit`, else its first `headLength`
-    // characters (bytes for binary values); and its whole length.
+    // characters (bytes for binary values); and its whole length. A store error is counted.
     std::pair<StoreValue, qint64> loadLazyPrefix(ManagedObject &object, int index, qint64 headLength, qint64 wholeLimit);
     void checkpoint();
-    void loadRelationship(ManagedObject &object, int index);
-    void loadOwner(ManagedObject &object);
+    bool loadRelationship(ManagedObject &object, int index);
+    bool loadOwner(ManagedObject &object);
     void markUpdated(ManagedObject &object);
     void forgetInserted(ManagedObject &object);
     void cutLinksTo(ManagedObject &object);

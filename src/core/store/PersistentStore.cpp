@@ -26,6 +26,32 @@ public:
     int version;
 };
 
+class ForeignDatabase : public std::runtime_error {
+public:
+    ForeignDatabase() : std::runtime_error("a database of another program: the history's tables are missing") {}
+};
+
+// Tables every version of our schema has.
+const char *const kOwnTables[] = {"PBItemRecord", "PBPasteboardDataRecord", "PBCategoryRecord", "PBItemRecord_categories"};
+
+// Whether a database found at the store's path is one of ours. An empty one (no schema yet) is
+// ours to fill; one with tables but no version, or a version whose tables are missing, belongs to
+// another program and must not get our tables added.
+bool isOwnDatabase(SQLite::Database &database, int version)
+{
+    const int objects = database.execAndGet("SELECT count(*) FROM sqlite_master").getInt();
+    if (version == 0)
+        return objects == 0;
+    SQLite::Statement table(database, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?");
+    for (const char *name : kOwnTables) {
+        table.bind(1, name);
+        if (!table.executeStep() || table.getColumn(0).getInt() != 1)
+            return false;
+        table.reset();
+    }
+    return true;
+}
+
 // tavi_fold(text, flags): text folded for CONTAINS; flags 1 = case, 2 = diacritics.
 void foldFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
 {
@@ -110,6 +136,10 @@ QString StoreProblem::message() const
         if (movedAsidePath.isEmpty())
             return Strings::text("Store.Problem.DamagedNotMoved").arg(path);
         return Strings::text("Store.Problem.Damaged").arg(movedAsidePath);
+    case Kind::Foreign:
+        if (movedAsidePath.isEmpty())
+            return Strings::text("Store.Problem.ForeignNotMoved").arg(path);
+        return Strings::text("Store.Problem.Foreign").arg(path, movedAsidePath);
     case Kind::NewerVersion:
         return Strings::text("Store.Problem.NewerVersion").arg(path);
     case Kind::Unwritable:
@@ -131,6 +161,10 @@ PersistentStore::~PersistentStore()
 void PersistentStore::configure(SQLite::Database &database)
 {
     database.setBusyTimeout(5000);
+    // A quoted name that matches no column is an error, not a text literal: a missing column must
+    // never read back as its own name.
+    sqlite3_db_config(database.getHandle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(database.getHandle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     database.exec("PRAGMA foreign_keys = ON");
     database.exec("PRAGMA synchronous = NORMAL");
     database.createFunction("tavi_fold", 2, true, nullptr, &foldFunction);
@@ -156,12 +190,19 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
     if (QFileInfo::exists(path)) {
         // Look before touching anything: a newer store must stay exactly as it is.
         SQLite::Database probe(file, SQLite::OPEN_READONLY);
-        probe.execAndGet("SELECT count(*) FROM sqlite_master");
         const int version = userVersion(probe);
         if (version > kSchemaVersion)
             throw NewerStoreVersion(version);
+        if (!isOwnDatabase(probe, version))
+            throw ForeignDatabase();
     }
     auto database = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    // Before anything is written: the -wal and -shm files SQLite makes next take the store's mode.
+    Paths::makePrivateFile(path);
+    for (const QString &companion : QStringList{path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(companion))
+            QFile::setPermissions(companion, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
     configure(*database);
     const std::string mode = database->execAndGet("PRAGMA journal_mode = WAL").getString();
     if (mode != "wal")
@@ -175,7 +216,7 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
 
 PersistentStore::OpenResult PersistentStore::open(const QString &path)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    Paths::makePrivateDirectory(QFileInfo(path).absolutePath());
     try {
         auto database = openFile(path);
         LOG_INFO("PersistentStore::open()", QStringLiteral("Store URL:") + path);
@@ -190,19 +231,26 @@ PersistentStore::OpenResult PersistentStore::open(const QString &path)
                       .arg(kSchemaVersion));
         return {openTemporary(), problem};
     } catch (const std::exception &error) {
-        StoreProblem problem{StoreProblem::Kind::Damaged, path, {}, QString::fromUtf8(error.what()), 0};
+        const StoreProblem::Kind kind =
+            dynamic_cast<const ForeignDatabase *>(&error) ? StoreProblem::Kind::Foreign : StoreProblem::Kind::Damaged;
+        StoreProblem problem{kind, path, {}, QString::fromUtf8(error.what()), 0};
         LOG_ERROR("PersistentStore::open()",
                   QStringLiteral("Unresolved error %1, store %2 cannot be opened").arg(problem.detail, path));
-        const QString aside = Paths::moveAside(path, QStringLiteral("damaged"));
+        const QString aside =
+            Paths::moveAside(path, kind == StoreProblem::Kind::Foreign ? QStringLiteral("foreign") : QStringLiteral("damaged"));
         if (aside.isEmpty()) {
-            problem.kind = QFileInfo::exists(path) ? StoreProblem::Kind::Damaged : StoreProblem::Kind::Unwritable;
+            if (!QFileInfo::exists(path))
+                problem.kind = StoreProblem::Kind::Unwritable;
             LOG_ERROR("PersistentStore::open()", QStringLiteral("Could not move %1 aside; using a temporary store").arg(path));
             return {openTemporary(), problem};
         }
         moveCompanion(path + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
         moveCompanion(path + QStringLiteral("-shm"), aside + QStringLiteral("-shm"));
         problem.movedAsidePath = aside;
-        LOG_WARNING("PersistentStore::open()", QStringLiteral("[-] damaged store kept at %1; starting a new one").arg(aside));
+        LOG_WARNING("PersistentStore::open()", QStringLiteral("[-] %1 kept at %2; starting a new one")
+                                                   .arg(kind == StoreProblem::Kind::Foreign ? QStringLiteral("foreign database")
+                                                                                            : QStringLiteral("damaged store"),
+                                                        aside));
         try {
             auto database = openFile(path);
             return {std::shared_ptr<PersistentStore>(new PersistentStore(std::move(database), path, false)), problem};

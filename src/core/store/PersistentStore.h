@@ -1,7 +1,7 @@
 #pragma once
 // The SQLite file behind the history model "PBHistory": opening, schema versions (PRAGMA
 // user_version) and migrations, and a cache of prepared statements. Opening never gives up: a
-// damaged file is renamed aside and a new store started; a file written by a newer version is
+// damaged file, or another program's database, is renamed aside and a new store started; a file written by a newer version is
 // left untouched and the session runs on a temporary store. Either way the problem is kept for
 // the user to be told. Used under the owning context's lock.
 
@@ -15,10 +15,10 @@
 #include <optional>
 
 struct StoreProblem {
-    enum class Kind { Damaged, NewerVersion, Unwritable };
+    enum class Kind { Damaged, Foreign, NewerVersion, Unwritable };
     Kind kind;
     QString path;           // the store file
-    QString movedAsidePath; // where a damaged file now is (empty when it could not be moved)
+    QString movedAsidePath; // where a damaged or foreign file now is (empty when it could not be moved)
     QString detail;         // the underlying error
     int foundVersion = 0;
 
