@@ -6,6 +6,7 @@
 #include "platform/Analytics.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
+#include "platform/Memory.h"
 #include "platform/Paths.h"
 #include "platform/PlatformBackends.h"
 #include "platform/SingleInstance.h"
@@ -83,6 +84,7 @@ void showQuickPastePanel()
 
 int main(int argc, char *argv[])
 {
+    Memory::returnLargeBlocksAtOnce();
     QApplication::setApplicationName(QStringLiteral("TaviPaste"));
     QApplication::setOrganizationName(QStringLiteral("TaviPaste"));
     QApplication::setDesktopFileName(QStringLiteral("tavipaste"));

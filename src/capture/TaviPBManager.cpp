@@ -9,6 +9,7 @@
 #include "core/Uuid.h"
 #include "core/store/PBCategoryRecord.h"
 #include "platform/Log.h"
+#include "platform/Memory.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 
@@ -83,13 +84,18 @@ TaviPBManager::TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCat
       m_storage(categoryManager.context()),
       m_pasteboardStorage(categoryManager.context()),
       m_saver(categoryManager.context()),
-      m_saveScheduler([this] { return m_saver.save(); })
+      m_saveScheduler([this] {
+          const bool saved = m_saver.save();
+          Memory::trim(); // what the saved payloads took goes back to the system
+          return saved;
+      })
 {
     m_lastChangeCount.store(m_pasteboard.changeCount());
 }
 
 TaviPBManager::~TaviPBManager()
 {
+    m_pasteboard.setChangeHandler(nullptr);
     if (m_timer && (MainQueue::isCurrent() || !QCoreApplication::instance()))
         m_timer.reset();
     m_pbQueue.shutdown();
@@ -122,25 +128,31 @@ void TaviPBManager::setFolderAuthorizationCheck(std::function<std::optional<QStr
 // ---------------------------------------------------------------------------------------------
 // Capture
 
-void TaviPBManager::startMonitoring()
+void TaviPBManager::startMonitoring(std::chrono::milliseconds fallback)
 {
+    m_pasteboard.setChangeHandler([this] { schedulePoll(); });
     m_timer = std::make_unique<QTimer>();
-    m_timer->setInterval(250);
-    QObject::connect(m_timer.get(), &QTimer::timeout, [this] {
-        // One poll in flight at most: a slow poll never piles ticks up behind it.
-        if (m_pollQueued.exchange(true))
-            return;
-        m_pbQueue.async([this] {
-            m_pollQueued.store(false);
-            processBatch();
-        });
-    });
+    m_timer->setInterval(int(fallback.count()));
+    QObject::connect(m_timer.get(), &QTimer::timeout, [this] { schedulePoll(); });
     m_timer->start();
+    schedulePoll();
 }
 
 void TaviPBManager::stopMonitoring()
 {
+    m_pasteboard.setChangeHandler(nullptr);
     m_timer.reset();
+}
+
+void TaviPBManager::schedulePoll()
+{
+    // One poll in flight at most: it takes every change recorded until it starts.
+    if (m_pollQueued.exchange(true))
+        return;
+    m_pbQueue.async([this] {
+        m_pollQueued.store(false);
+        processBatch();
+    });
 }
 
 void TaviPBManager::retreivePasteboardInfo()
@@ -171,29 +183,37 @@ void TaviPBManager::processBatch()
 {
     if (m_isProcessing.load())
         return;
-    const qint64 changeCount = m_pasteboard.changeCount();
-    if (changeCount == m_lastChangeCount.load())
-        return;
-    m_lastChangeCount.store(changeCount);
+    for (const PasteboardChange &change : m_pasteboard.takeChanges()) {
+        // What was there before this manager started is never recorded.
+        if (change.changeCount <= m_lastChangeCount.load())
+            continue;
+        m_lastChangeCount.store(change.changeCount);
+        processChange(change);
+    }
+}
+
+void TaviPBManager::processChange(const PasteboardChange &change)
+{
     if (m_isPaused.load())
         return;
-    // Our own copy-out is skipped only while what is on the pasteboard is still ours: another
-    // program's copy in the same tick, or after a pause, is recorded.
+    // Our own copy-out is skipped; another program's copy right after it, or after a pause, is
+    // recorded.
     m_needIgnoreFromSelfCopy.store(false);
-    if (m_pasteboard.ownsContents())
+    if (change.isOwn)
         return;
-    const std::optional<RunningApplication> app = getCurrentActiveApp();
-    if (!app || app->bundleIdentifier.isEmpty())
-        return;
-    const QStringList blackList = TaviSettings::shared().blackList();
-    if (blackList.contains(app->bundleIdentifier))
+    // The application of the moment of the change; the frontmost one now only when the backend
+    // could not tell. A copy is never dropped for want of one.
+    const std::optional<RunningApplication> app = change.application ? change.application : getCurrentActiveApp();
+    if (app && !app->bundleIdentifier.isEmpty() && TaviSettings::shared().blackList().contains(app->bundleIdentifier))
         return;
 
     LOG_DEBUG(kPoll, QStringLiteral("----> CP1"));
-    const std::optional<QList<PasteboardItem>> items = m_pasteboard.items();
+    const std::optional<QList<PasteboardItem>> &items = change.items;
     LOG_DEBUG(kPoll, QStringLiteral("----> CP2"));
-    if (!items)
+    if (!items) {
+        LOG_INFO(kPoll, QStringLiteral("A clipboard change could not be read; skipped"));
         return;
+    }
     LOG_DEBUG(kPoll, QStringLiteral("----> CP3"));
     m_isProcessing.store(true);
 
@@ -223,8 +243,10 @@ void TaviPBManager::processBatch()
                     }
                     if (!add(newItem))
                         return;
-                    fileUnderCategories(newItemsByCategory, newItem);
-                    newItems.append(newItem);
+                    // Announced as lists hold it: the whole copy stays in the store.
+                    const PBItem listed = listItem(newItem);
+                    fileUnderCategories(newItemsByCategory, listed);
+                    newItems.append(listed);
                     break;
                 }
                 case PasteboardProcessResult::Kind::Update:
@@ -248,7 +270,15 @@ void TaviPBManager::processBatch()
     // The batch ends here, whatever the main thread is doing; it only announces the result.
     m_isProcessing.store(false);
 
-    auto end = [this, items = *items, newItemsByCategory, updatedItemsByCategory, newItems] {
+    // The folder check needs the files only; the copy itself is not held for the main thread.
+    QList<PasteboardItem> files;
+    for (const PasteboardItem &item : *items) {
+        PasteboardItem file;
+        if (const std::optional<QByteArray> url = item.data(PasteboardType::fileURL))
+            file.setData(PasteboardType::fileURL, *url);
+        files.append(file);
+    }
+    auto end = [this, items = std::move(files), newItemsByCategory, updatedItemsByCategory, newItems] {
         if (!TaviSettings::shared().notPromptFolderAccess() && m_folderAuthorizationCheck) {
             if (const std::optional<QString> path = m_folderAuthorizationCheck(items))
                 NotificationCenter::defaultCenter().postInfo(NotificationName::needCheckAuthorize, *path);
@@ -672,7 +702,16 @@ std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &ite
     const char *const function = "getPasteboardItem(item:in:)";
     LOG_DEBUG(function, QStringLiteral("[>>] copy out item:"));
     PasteboardItem result;
-    const PBItemProvider &provider = *item.dataProvider();
+    // Lists hold items without their representations and with their text cut: copy-out reads
+    // the whole item.
+    bool failed = false;
+    const PBItem full = item.dataProvider()->pasteboardData().isEmpty() ? loadFullItem(item, &failed) : item;
+    if (failed) {
+        if (readFailed)
+            *readFailed = true;
+        return std::nullopt;
+    }
+    const PBItemProvider &provider = full.dataProvider() ? *full.dataProvider() : *item.dataProvider();
     if (itemKind == PBDefaultCategory::text && TaviSettings::shared().alwaysCopyPlainText()) {
         result.setString(PasteboardType::string, provider.representedText());
         LOG_DEBUG(function, QStringLiteral("   |- copy plain string: ") + Log::redacted(provider.representedText()));
@@ -685,19 +724,7 @@ std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &ite
             return result;
         }
     }
-    PasteboardDataMap data = provider.pasteboardData();
-    if (data.isEmpty()) {
-        // Lists carry items without their stored representations.
-        bool failed = false;
-        const PBItem full = loadFullItem(item, &failed);
-        if (failed) {
-            if (readFailed)
-                *readFailed = true;
-            return std::nullopt;
-        }
-        if (full.dataProvider())
-            data = full.dataProvider()->pasteboardData();
-    }
+    const PasteboardDataMap &data = provider.pasteboardData();
     if (data.isEmpty()) {
         result.setString(PasteboardType::string, provider.representedText());
         LOG_DEBUG(function, QStringLiteral("   |- cast to string: ") + Log::redacted(provider.representedText()));

@@ -28,6 +28,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -76,11 +77,12 @@ public:
     void setFolderAuthorizationCheck(std::function<std::optional<QString>(const QList<PasteboardItem> &)> check);
 
     // --- Capture (poll: capture queue)
-    // A repeating 0.25 s poll on the main loop. Main thread.
-    void startMonitoring();
+    // Each pasteboard change starts a batch at once; a repeating poll on the main loop (every
+    // `fallback`) catches anything missed. Main thread.
+    void startMonitoring(std::chrono::milliseconds fallback = std::chrono::milliseconds(250));
     void stopMonitoring();
-    // One poll; runs on the capture queue (waits for it when called elsewhere). Never from the
-    // main thread's context lock.
+    // One poll: every change since the last one, in order. Runs on the capture queue (waits for
+    // it when called elsewhere). Never from the main thread's context lock.
     void retreivePasteboardInfo();
     std::optional<RunningApplication> getCurrentActiveApp();
     // Calls the completion exactly once, before it returns, on the calling thread.
@@ -167,6 +169,8 @@ private:
     using RecordPtr = std::shared_ptr<PBItemRecord>;
 
     void processBatch();
+    void processChange(const PasteboardChange &change);
+    void schedulePoll();
     void refreshLists();
     void ensureListsFresh();
     std::optional<PBCategory> activeCategory() const;

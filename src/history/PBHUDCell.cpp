@@ -1,5 +1,6 @@
 #include "history/PBHUDCell.h"
 
+#include "capture/TaviPBManager.h"
 #include "core/FileIcon.h"
 #include "core/TaviSettings.h"
 #include "core/Thumbnail.h"
@@ -62,12 +63,19 @@ QPixmap applicationIcon(const QString &bundleIdentifier)
     return pixmap;
 }
 
-// Thumbnails of copied images, by item; decoding a large image once is enough.
-QPixmap imageThumbnail(const PBItem &item, const QByteArray &data)
+// Thumbnails of copied images, by item; decoding a large image once is enough. Lists leave large
+// images out: those are read from the store for it.
+QPixmap imageThumbnail(const PBItem &item, const QByteArray &listed)
 {
     static QCache<QUuid, QPixmap> thumbnails(200);
     if (QPixmap *cached = thumbnails.object(item.uuid()))
         return *cached;
+    QByteArray data = listed;
+    if (data.isEmpty()) {
+        const PBItem full = TaviPBManager::shared().loadFullItem(item);
+        if (full.dataProvider())
+            data = full.dataProvider()->accosicatedData().toByteArray();
+    }
     QImage image;
     if (!image.loadFromData(data))
         return namedImage(QStringLiteral("df_image"));

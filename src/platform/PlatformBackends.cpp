@@ -112,6 +112,11 @@ bool installX11()
     std::unique_ptr<X11Pasteboard> pasteboard = X11Pasteboard::create();
     if (!pasteboard)
         return false;
+    pasteboard->setApplicationResolver([](xcb_window_t owner, xcb_window_t active) -> std::optional<RunningApplication> {
+        if (auto *workspace = dynamic_cast<X11Workspace *>(&Workspace::shared()))
+            return workspace->applicationForClipboardOwner(owner, active);
+        return std::nullopt;
+    });
     Pasteboard::setGeneral(std::move(pasteboard));
     if (auto workspace = X11Workspace::create())
         Workspace::setShared(std::move(workspace));

@@ -29,6 +29,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -101,6 +102,8 @@ AppDelegate::~AppDelegate()
 {
     if (g_shared == this)
         g_shared = nullptr;
+    if (m_watchingFrontmost)
+        Workspace::shared().setFrontmostApplicationObserver(nullptr);
     unregisterQuickSelectionShortcuts();
     if (m_searchTipWC)
         delete *m_searchTipWC; // a window of its own: nobody else owns it
@@ -226,6 +229,8 @@ void AppDelegate::applicationWillTerminate()
         m_dayTimer->stop();
     if (m_deactivationTimer)
         m_deactivationTimer->stop();
+    if (m_watchingFrontmost)
+        Workspace::shared().setFrontmostApplicationObserver(nullptr);
     if (seams.stopRemoteConfiguration)
         seams.stopRemoteConfiguration();
     pbManager.stopMonitoring();
@@ -400,10 +405,20 @@ bool AppDelegate::showWelcomeWindow()
 }
 
 // The desktop tells no one when a program stops being active: watch the active window and take
-// the program that had it before as the one that was deactivated.
+// the program that had it before as the one that was deactivated. The workspace says when the
+// active window changes; only a workspace that cannot is looked at now and then.
 void AppDelegate::observeApplicationDeactivation()
 {
-    if (m_deactivationTimer)
+    if (m_deactivationTimer || m_watchingFrontmost)
+        return;
+    QPointer<AppDelegate> self(this);
+    m_watchingFrontmost = Workspace::shared().setFrontmostApplicationObserver([self] {
+        QMetaObject::invokeMethod(qApp, [self] {
+            if (self)
+                self->pollFrontmostApplication();
+        }, Qt::QueuedConnection);
+    });
+    if (m_watchingFrontmost)
         return;
     m_deactivationTimer = new QTimer(this);
     m_deactivationTimer->setInterval(kDeactivationPollMs);

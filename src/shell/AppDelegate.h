@@ -151,6 +151,7 @@ private:
     std::optional<SearchHUDIntroWindowController *> m_searchTipWC;
     QTimer *m_animTimer = nullptr;
     QTimer *m_deactivationTimer = nullptr;
+    bool m_watchingFrontmost = false; // the workspace reports changes of the active window
     std::optional<RunningApplication> m_lastSeenFrontmost;
     QList<Shortcut> m_registeredDigitKeys;
     ObserverBag m_observers;

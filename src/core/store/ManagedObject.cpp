@@ -2,6 +2,8 @@
 
 #include "core/store/ManagedObjectContext.h"
 
+#include <tuple>
+
 namespace {
 std::unique_lock<std::recursive_mutex> lockContext(ManagedObjectContext *context)
 {
@@ -106,6 +108,46 @@ QVariant ManagedObject::attribute(int index) const
     auto lock = lockContext(m_context);
     auto *self = const_cast<ManagedObject *>(this);
     return StoreValues::toVariant(m_entity->attribute(index).type, self->storeValue(index));
+}
+
+QVariant ManagedObject::attributeHead(int index, qsizetype headLength, qsizetype wholeLimit, bool *whole) const
+{
+    auto lock = lockContext(m_context);
+    auto *self = const_cast<ManagedObject *>(this);
+    const AttributeDescription &description = m_entity->attribute(index);
+    StoreValue value;
+    qint64 length = 0;
+    if (description.lazy && !(m_lazyLoaded & bit(index)) && m_context && m_rowId > 0) {
+        std::tie(value, length) = m_context->loadLazyPrefix(*self, index, headLength, wholeLimit);
+    } else {
+        value = self->storeValue(index);
+        if (const auto *text = std::get_if<QString>(&value)) {
+            length = text->size();
+            if (length > wholeLimit)
+                value = text->left(headLength);
+        } else if (const auto *bytes = std::get_if<QByteArray>(&value)) {
+            length = bytes->size();
+            if (length > wholeLimit)
+                value = bytes->left(headLength);
+        }
+    }
+    if (whole)
+        *whole = length <= wholeLimit;
+    return StoreValues::toVariant(description.type, value);
+}
+
+qint64 ManagedObject::lazyPayloadBytes() const
+{
+    qint64 bytes = 0;
+    for (size_t i = 0; i < m_entity->attributes.size() && i < m_values.size(); ++i) {
+        if (!m_entity->attributes[i].lazy || !(m_dirty & bit(int(i))))
+            continue;
+        if (const auto *text = std::get_if<QString>(&m_values[i]))
+            bytes += text->size() * 2;
+        else if (const auto *data = std::get_if<QByteArray>(&m_values[i]))
+            bytes += data->size();
+    }
+    return bytes;
 }
 
 void ManagedObject::setAttribute(int index, const QVariant &value)

@@ -49,6 +49,10 @@ protected:
 
     QVariant attribute(int index) const;
     void setAttribute(int index, const QVariant &value);
+    // A lazy attribute without loading all of it: the whole value when its length (characters
+    // for text, bytes for binary) is at most `wholeLimit`, else its first `headLength`; and
+    // whether that is the whole value.
+    QVariant attributeHead(int index, qsizetype headLength, qsizetype wholeLimit, bool *whole = nullptr) const;
     QList<std::shared_ptr<ManagedObject>> relationship(int index) const;
     void addToRelationship(int index, const QList<std::shared_ptr<ManagedObject>> &objects);
     void removeFromRelationship(int index, const std::shared_ptr<ManagedObject> &object);
@@ -85,6 +89,8 @@ private:
     enum State : quint8 { Registered = 0, PendingInsert, PendingDelete, StoreDeleted, Removed };
 
     Links &links();
+    // Bytes of the changed lazy values (what a save writes of the payloads).
+    qint64 lazyPayloadBytes() const;
     void loadValues();
     void setOwner(const std::shared_ptr<ManagedObject> &owner);
 

@@ -28,6 +28,7 @@ struct EntitySql {
     QString selectOwner;
     QString deleteRow;
     QList<QString> selectLazy; // by attribute index; empty for eager ones
+    QList<QString> selectLazyPrefix; // the value when short enough, else its head; and its length
 };
 
 const EntitySql &sqlFor(const EntityDescription &entity)
@@ -47,8 +48,12 @@ const EntitySql &sqlFor(const EntityDescription &entity)
         marks << QStringLiteral("?");
         if (attribute.lazy) {
             sql.selectLazy << QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(quoted(attribute.column), table);
+            sql.selectLazyPrefix << QStringLiteral("SELECT CASE WHEN length(%1) <= ?2 THEN %1 ELSE substr(%1, 1, ?1) END, "
+                                                   "length(%1) FROM %2 WHERE \"pk\" = ?3")
+                                        .arg(quoted(attribute.column), table);
         } else {
             sql.selectLazy << QString();
+            sql.selectLazyPrefix << QString();
             eager << quoted(attribute.column);
             sql.valueIndexes << i;
         }
@@ -501,6 +506,29 @@ bool ManagedObjectContext::loadLazyValue(ManagedObject &object, int index)
     }
     object.m_values[size_t(index)] = std::move(value);
     return !failed;
+}
+
+std::pair<StoreValue, qint64> ManagedObjectContext::loadLazyPrefix(ManagedObject &object, int index, qint64 headLength,
+                                                                   qint64 wholeLimit)
+{
+    const EntityDescription &entity = object.entity();
+    StoreValue value = entity.attribute(index).defaultValue;
+    qint64 length = 0;
+    try {
+        SQLite::Statement &statement = m_store->statement(sqlFor(entity).selectLazyPrefix[index]);
+        statement.bind(1, int64_t(headLength));
+        statement.bind(2, int64_t(wholeLimit));
+        statement.bind(3, int64_t(object.m_rowId));
+        if (statement.executeStep()) {
+            value = StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(0)));
+            length = statement.getColumn(1).getInt64();
+        }
+        statement.reset();
+    } catch (const std::exception &error) {
+        LOG_ERROR("ManagedObjectContext::loadLazyPrefix()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        ++object.m_readFailures;
+    }
+    return {std::move(value), length};
 }
 
 bool ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
@@ -962,6 +990,11 @@ bool ManagedObjectContext::save(StoreError *error)
     QList<ManagedObjectPtr> deletes;
     for (const auto &entry : m_deleted)
         deletes.append(entry.second);
+    qint64 payloadBytes = 0;
+    for (const auto *changed : {&inserts, &updates}) {
+        for (const auto &object : *changed)
+            payloadBytes += object->lazyPayloadBytes();
+    }
 
     try {
         SQLite::Transaction transaction(m_store->database(), SQLite::TransactionBehavior::IMMEDIATE);
@@ -989,6 +1022,13 @@ bool ManagedObjectContext::save(StoreError *error)
 
     auto settle = [](ManagedObject &object) {
         object.m_dirty = 0;
+        // Written payloads are read again from the store when next asked for, not kept.
+        const auto &attributes = object.entity().attributes;
+        for (size_t i = 0; i < attributes.size() && i < object.m_values.size(); ++i) {
+            if (attributes[i].lazy)
+                object.m_values[i] = StoreValue();
+        }
+        object.m_lazyLoaded = 0;
         if (object.m_links) {
             for (auto &state : object.m_links->relationships)
                 state.dirty = false;
@@ -1009,7 +1049,19 @@ bool ManagedObjectContext::save(StoreError *error)
     m_inserted.clear();
     m_updated.clear();
     ++m_generation;
+    if (payloadBytes >= kCheckpointAfterBytes)
+        checkpoint();
     return true;
+}
+
+void ManagedObjectContext::checkpoint()
+{
+    // A large write leaves a write-ahead log as large; fold it into the store and empty it.
+    try {
+        m_store->database().exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    } catch (const std::exception &error) {
+        LOG_WARNING("ManagedObjectContext::checkpoint()", QStringLiteral("Checkpoint failed. ") + storeError(error).text());
+    }
 }
 
 void ManagedObjectContext::saveContext()
