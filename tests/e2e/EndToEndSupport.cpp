@@ -84,19 +84,6 @@ void pause(int ms)
     waitUntil([] { return false; }, ms);
 }
 
-QProcessEnvironment isolatedEnvironment(const QString &root)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
-        const QString path = root + QLatin1Char('/') + QString::fromLatin1(name);
-        QDir().mkpath(path);
-        environment.insert(QString::fromLatin1(name), path);
-    }
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
-    return environment;
-}
-
 QProcessEnvironment xcbEnvironment()
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -110,6 +97,22 @@ void writeDefaults(const QProcessEnvironment &environment, const QVariantMap &va
     QDir().mkpath(configDir);
     Defaults defaults(configDir + QStringLiteral("/defaults.json"));
     defaults.setValues(values);
+}
+
+QProcessEnvironment isolatedEnvironment(const QString &root)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
+        const QString path = root + QLatin1Char('/') + QString::fromLatin1(name);
+        QDir().mkpath(path);
+        environment.insert(QString::fromLatin1(name), path);
+    }
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
+    // A user who has seen the welcome window: open, it would be the active window, and copies
+    // made meanwhile by windowless programs (xclip) would count as TaviPaste's own.
+    writeDefaults(environment, {{QStringLiteral("alreadyShowTutorial"), true}});
+    return environment;
 }
 
 Child::Child(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)

@@ -28,7 +28,7 @@ void stop(QProcess &process);
 // Pumps the event loop for a while: only for giving another program time to react.
 void pause(int ms);
 
-// XDG folders of their own under root, the xcb platform and muted sounds.
+// XDG folders of their own under root, the xcb platform, muted sounds and no welcome window.
 QProcessEnvironment isolatedEnvironment(const QString &root);
 // The test's own environment on the xcb platform: for peer programs.
 QProcessEnvironment xcbEnvironment();
