@@ -21,8 +21,10 @@
 
 namespace Bench {
 
-// `count` text items, one a second up to now, filed under "all" and "text", saved in batches.
-inline void seedHistory(qint64 count, const std::function<QString(qint64)> &textOf)
+// `count` text items, one a second up to now, filed under "all" and "text", saved in batches;
+// copied in the application `appOf` names (by default "Text Editor").
+inline void seedHistory(qint64 count, const std::function<QString(qint64)> &textOf,
+                        const std::function<QString(qint64)> &appOf = {})
 {
     auto context = CoreDataStack::shared().managedContext();
     PBCategoryManager categories(context);
@@ -44,7 +46,7 @@ inline void seedHistory(qint64 count, const std::function<QString(qint64)> &text
         record->setCreatedAt(start.addSecs(i));
         record->setModifiedAt(start.addSecs(i));
         record->setText(text);
-        record->setAppName(QStringLiteral("Text Editor"));
+        record->setAppName(appOf ? appOf(i) : QStringLiteral("Text Editor"));
         auto pasteboard = pasteboards.newRecord();
         pasteboard->setType(PasteboardType::string);
         pasteboard->setData(text.toUtf8());

@@ -496,6 +496,18 @@ qsizetype TaviPBManager::itemCount()
     return m_storage.objectCount().value_or(0);
 }
 
+qsizetype TaviPBManager::itemCount(const PBCategory &category)
+{
+    if (category.type() == PBDefaultCategory::all)
+        return itemCount();
+    const auto categoryRow = categoryRecord(category.id());
+    if (!categoryRow)
+        return 0;
+    auto request = PBItemRecord::fetchRequest();
+    request.predicate = Predicate::relationshipContains(QStringLiteral("categories"), categoryRow);
+    return m_storage.context()->count(request).value_or(0);
+}
+
 void TaviPBManager::getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion)
 {
     if (useFilter && filter()) {
@@ -539,7 +551,7 @@ std::optional<Predicate> searchPredicate(const std::optional<PBSearchFilter> &fi
     if (!filter || filter->keywords.isEmpty() || filter->keywords.first().isEmpty())
         return std::nullopt;
     const QString keyword = filter->keywords.first();
-    return Predicate::contains(QStringLiteral("text"), keyword) || Predicate::contains(QStringLiteral("appName"), keyword);
+    return Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, keyword);
 }
 } // namespace
 

@@ -106,6 +106,8 @@ public:
     // A page of getAllItems() without converting the rest; and the number of items.
     QList<PBItem> getItemsPage(qsizetype offset, qsizetype limit);
     qsizetype itemCount();
+    // The number of items getItems(category:useFilter:false) lists, counted in the store's indexes.
+    qsizetype itemCount(const PBCategory &category);
     // Without search: before returning. With useFilter and an active search: on the main thread.
     void getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion);
     void getItems(const PBCategory &category, bool useFilter, const ItemsCompletion &completion);

@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <unordered_set>
 
@@ -149,7 +150,8 @@ struct CompiledRequest {
     QList<bool> ascending;
 };
 
-std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error)
+std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error,
+                                             Predicate::SearchForm form = Predicate::SearchForm::Scan)
 {
     const EntityDescription &entity = *request.entity;
     CompiledRequest compiled;
@@ -162,11 +164,14 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
         }
         compiled.keys << index;
         compiled.ascending << descriptor.ascending;
-        order += quoted(entity.attribute(index).column) + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
+        // Through the search index the matches drive the query and are sorted, rather than an
+        // ordered walk testing every row against them ("+" keeps SQLite off the order's index).
+        order += (form == Predicate::SearchForm::Index ? QStringLiteral("+") : QString()) + quoted(entity.attribute(index).column)
+                 + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
     }
     if (request.predicate) {
         QString where;
-        if (auto problem = request.predicate->compile(entity, where, compiled.bindings)) {
+        if (auto problem = request.predicate->compile(entity, where, compiled.bindings, form)) {
             report(error, {*problem, {{QStringLiteral("predicate"), request.predicate->format()}}});
             return std::nullopt;
         }
@@ -177,6 +182,93 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
     const bool tiesAscending = request.sortDescriptors.isEmpty() || request.sortDescriptors.last().ascending;
     compiled.order = QStringLiteral(" ORDER BY ") + order + (tiesAscending ? QStringLiteral("\"pk\" ASC") : QStringLiteral("\"pk\" DESC"));
     return compiled;
+}
+
+// The ids of the stored rows of the request, in its order; at most `limit` (< 0: all).
+QList<qint64> selectRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit)
+{
+    QString sql = QStringLiteral("SELECT \"pk\" FROM ") + table + compiled.where + compiled.order;
+    if (limit >= 0)
+        sql += QStringLiteral(" LIMIT ?");
+    SQLite::Statement &statement = store.statement(sql);
+    for (size_t i = 0; i < compiled.bindings.size(); ++i)
+        bindValue(statement, int(i) + 1, compiled.bindings[i]);
+    if (limit >= 0)
+        statement.bind(int(compiled.bindings.size()) + 1, int64_t(limit));
+    QList<qint64> rows;
+    while (statement.executeStep())
+        rows.append(statement.getColumn(0).getInt64());
+    statement.reset();
+    return rows;
+}
+
+int interruptAfterDeadline(void *deadline)
+{
+    return std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point *>(deadline) ? 1 : 0;
+}
+
+// The stored rows of a search request, through the search index when it is ready.
+QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit)
+{
+    const EntityDescription &entity = *request.entity;
+    const QString table = quoted(entity.name);
+    SearchIndex &index = store.searchIndex();
+    if (!request.predicate || !request.predicate->usesSearchIndex(entity) || !index.isReady())
+        return selectRows(store, table, scan, limit);
+    const SearchIndex::Tuning tuning = SearchIndex::tuning();
+    if (limit >= 0 && tuning.scanBudget.count() > 0) {
+        auto deadline = std::chrono::steady_clock::now() + tuning.scanBudget;
+        sqlite3 *handle = store.database().getHandle();
+        sqlite3_progress_handler(handle, 1000, &interruptAfterDeadline, &deadline);
+        try {
+            QList<qint64> rows = selectRows(store, table, scan, limit);
+            sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+            return rows;
+        } catch (const SQLite::Exception &failure) {
+            sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+            if (failure.getErrorCode() != SQLITE_INTERRUPT)
+                throw;
+        }
+    }
+    try {
+        Predicate::SearchForm form = Predicate::SearchForm::Index;
+        if (limit >= 0 && request.predicate->countThroughIndex(entity, store).value_or(0) > tuning.walkFrom)
+            form = Predicate::SearchForm::IndexInOrder;
+        return selectRows(store, table, *compileRequest(request, nullptr, form), limit);
+    } catch (const std::exception &failure) {
+        index.reportFailure(failure);
+    }
+    return selectRows(store, table, scan, limit);
+}
+
+// The number of stored rows matching a request: counted in an index where one answers it.
+qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan)
+{
+    const EntityDescription &entity = *request.entity;
+    const QString table = quoted(entity.name);
+    SearchIndex &index = store.searchIndex();
+    auto countOf = [&](const CompiledRequest &compiled) {
+        SQLite::Statement &statement = store.statement(QStringLiteral("SELECT COUNT(*) FROM ") + table + compiled.where);
+        for (size_t i = 0; i < compiled.bindings.size(); ++i)
+            bindValue(statement, int(i) + 1, compiled.bindings[i]);
+        const qint64 value = statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
+        statement.reset();
+        return qsizetype(value);
+    };
+    if (!request.predicate)
+        return countOf(scan);
+    const bool searches = request.predicate->usesSearchIndex(entity) && index.isReady();
+    try {
+        if (const auto counted = request.predicate->countThroughIndex(entity, store))
+            return qsizetype(*counted);
+        if (searches)
+            return countOf(*compileRequest(request, nullptr, Predicate::SearchForm::Index));
+    } catch (const std::exception &failure) {
+        if (!searches)
+            throw;
+        index.reportFailure(failure);
+    }
+    return countOf(scan);
 }
 } // namespace
 
@@ -616,20 +708,10 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
     // With a limit only the first offset + limit matches can be part of the window; the store is
     // asked for as many more as there are stored rows whose unsaved state replaces them.
     const qsizetype wanted = request.fetchLimit > 0 ? offset + request.fetchLimit : -1;
-    QString sql = QStringLiteral("SELECT \"pk\" FROM ") + quoted(entity.name) + compiled->where + compiled->order;
-    if (wanted >= 0)
-        sql += QStringLiteral(" LIMIT ?");
 
     QList<qint64> rows;
     try {
-        SQLite::Statement &statement = m_store->statement(sql);
-        for (size_t i = 0; i < compiled->bindings.size(); ++i)
-            bindValue(statement, int(i) + 1, compiled->bindings[i]);
-        if (wanted >= 0)
-            statement.bind(int(compiled->bindings.size()) + 1, int64_t(wanted + shadowedRows(entity).size()));
-        while (statement.executeStep())
-            rows.append(statement.getColumn(0).getInt64());
-        statement.reset();
+        rows = searchRows(*m_store, request, *compiled, wanted >= 0 ? wanted + shadowedRows(entity).size() : -1);
     } catch (const std::exception &failure) {
         report(error, storeError(failure));
         return std::nullopt;
@@ -700,7 +782,7 @@ std::optional<qsizetype> ManagedObjectContext::count(const FetchRequestBase &req
             statement.reset();
             return qsizetype(value);
         };
-        total = countOf(QStringLiteral("SELECT COUNT(*) FROM ") + table + compiled->where, std::nullopt);
+        total = countRows(*m_store, request, *compiled);
         // Stored rows that the context holds edited or deleted count as they are now, not as stored.
         if (const QList<qint64> shadowed = shadowedRows(entity); !shadowed.isEmpty()) {
             const QString where = compiled->expression.isEmpty()
@@ -799,7 +881,9 @@ std::optional<QList<qint64>> ManagedObjectContext::executeBatchDelete(const Enti
     const std::vector<StoreValue> &bindings = compiled->bindings;
     QList<qint64> rows;
     std::vector<std::pair<const EntityDescription *, QList<qint64>>> ownedRows;
-    try {
+    for (int attempt = 0;; ++attempt) try {
+        rows.clear();
+        ownedRows.clear();
         SQLite::Database &database = m_store->database();
         SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
         {
@@ -823,13 +907,19 @@ std::optional<QList<qint64>> ManagedObjectContext::executeBatchDelete(const Enti
                 childRows.append(children.getColumn(0).getInt64());
             ownedRows.emplace_back(&target, childRows);
         }
+        m_store->searchIndex().willDelete(database, entity, rows.size());
         SQLite::Statement remove(database, QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
                                                .arg(quoted(entity.name))
                                                .toStdString());
         remove.bind(1, ids.toStdString());
         remove.exec();
         transaction.commit();
+        break;
     } catch (const std::exception &failure) {
+        if (attempt == 0 && SearchIndex::isIndexFailure(failure)) {
+            m_store->searchIndex().reportFailure(failure);
+            continue;
+        }
         report(error, storeError(failure));
         return std::nullopt;
     }
@@ -996,7 +1086,9 @@ bool ManagedObjectContext::save(StoreError *error)
             payloadBytes += object->lazyPayloadBytes();
     }
 
-    try {
+    // A broken search index never keeps the history from being saved: it is switched off (to be
+    // built anew) and the save tried once more.
+    for (int attempt = 0;; ++attempt) try {
         SQLite::Transaction transaction(m_store->database(), SQLite::TransactionBehavior::IMMEDIATE);
         for (const auto &object : std::as_const(inserts))
             insertRow(*object);
@@ -1013,9 +1105,14 @@ bool ManagedObjectContext::save(StoreError *error)
             statement.reset();
         }
         transaction.commit();
+        break;
     } catch (const std::exception &failure) {
         for (const auto &object : std::as_const(inserts))
             object->m_rowId = 0;
+        if (attempt == 0 && SearchIndex::isIndexFailure(failure)) {
+            m_store->searchIndex().reportFailure(failure);
+            continue;
+        }
         report(error, storeError(failure));
         return false;
     }

@@ -115,6 +115,8 @@ CREATE TABLE "PBSyncOperation" (
     "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
     "uuid" TEXT, "updateDate" INTEGER);
 )sql",
+    // 1 -> 2: the search index, made by SearchIndex::createSchema (built after opening).
+    nullptr,
 };
 static_assert(std::size(kMigrations) == PersistentStore::kSchemaVersion);
 
@@ -151,10 +153,20 @@ QString StoreProblem::message() const
 PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary)
     : m_database(std::move(database)), m_path(std::move(path)), m_temporary(temporary)
 {
+    SearchIndex::ConnectionFactory connect;
+    if (!m_temporary) {
+        connect = [file = QFile::encodeName(m_path).toStdString()] {
+            auto connection = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE);
+            configure(*connection);
+            return connection;
+        };
+    }
+    m_searchIndex = std::make_unique<SearchIndex>(*m_database, std::move(connect));
 }
 
 PersistentStore::~PersistentStore()
 {
+    m_searchIndex.reset();
     m_statements.clear();
 }
 
@@ -168,6 +180,7 @@ void PersistentStore::configure(SQLite::Database &database)
     database.exec("PRAGMA foreign_keys = ON");
     database.exec("PRAGMA synchronous = NORMAL");
     database.createFunction("tavi_fold", 2, true, nullptr, &foldFunction);
+    SearchIndex::registerFunctions(database);
 }
 
 void PersistentStore::migrate(SQLite::Database &database, int fromVersion)
@@ -177,7 +190,10 @@ void PersistentStore::migrate(SQLite::Database &database, int fromVersion)
     SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
     // Another process may have migrated while we waited for the write lock.
     for (int version = userVersion(database); version < kSchemaVersion; ++version) {
-        database.exec(kMigrations[version]);
+        if (kMigrations[version])
+            database.exec(kMigrations[version]);
+        else
+            SearchIndex::createSchema(database);
         database.exec("PRAGMA user_version = " + std::to_string(version + 1));
         LOG_INFO("PersistentStore::migrate()", QStringLiteral("[+] store schema now at version %1").arg(version + 1));
     }
