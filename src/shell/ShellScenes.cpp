@@ -36,6 +36,10 @@ void registerAll()
     seams.startRemoteConfiguration = [] { ServerConfigManager::shared().start(); };
     seams.stopRemoteConfiguration = [] { ServerConfigManager::shared().stop(); };
     seams.checkForUpdate = [] { UpdateChecker::shared().checkUpdate(&UpdateChecker::showNewVersionAlert); };
+    seams.checkUpdate = [](ShellSeams::UpdateCheckCompletion completion) {
+        UpdateChecker::shared().checkUpdate(std::move(completion));
+    };
+    seams.downloadPageURL = [] { return UpdateChecker::downloadPageURL(); };
     seams.checkUpdate = [](ShellSeams::UpdateCheckCompletion completion) { UpdateChecker::shared().checkUpdate(std::move(completion)); };
     seams.downloadPageURL = [] { return UpdateChecker::downloadPageURL(); };
     seams.showAuthorizer = [](QWidget *, const QString &path) {

@@ -6,6 +6,8 @@
 #include "platform/Workspace.h"
 #include "platform/memory/FakeWorkspace.h"
 #include "shell/ServerConfigManager.h"
+#include "shell/ShellScenes.h"
+#include "shell/ShellSeams.h"
 #include "shell/UpdateChecker.h"
 #include "shell/VersionString.h"
 #include "support/LoopbackHttpServer.h"
@@ -183,4 +185,18 @@ TEST(UpdateCheck, TheLaunchAlertOffersTheVersionUnlessItWasSkipped)
     ASSERT_EQ(workspace().openedUrls().size(), opened + 1);
     EXPECT_EQ(workspace().openedUrls().last(), UpdateChecker::downloadPageURL());
     EXPECT_EQ(UpdateChecker::ignoredVersion(), QStringLiteral("2.0"));
+}
+
+TEST(UpdateCheck, TheStatusMenuAsksTheSameService)
+{
+    Service service;
+    ShellScenes::registerAll();
+    service.server.respondWith(200, R"({"code": 1})");
+    std::optional<QString> text;
+    ShellSeams::shared().checkUpdate([&](bool, const std::optional<QString> &answer) { text = answer.value_or(QString()); });
+    waitUntil([&] { return text.has_value(); }, 5000);
+    EXPECT_EQ(text, L("CheckUpdate.Msg.AlreadyLatest"));
+    EXPECT_EQ(ShellSeams::shared().downloadPageURL(), UpdateChecker::downloadPageURL());
+    EXPECT_FALSE(UpdateChecker::downloadPageURL().isEmpty());
+    ShellSeams::shared().reset();
 }
