@@ -40,8 +40,6 @@ void registerAll()
         UpdateChecker::shared().checkUpdate(std::move(completion));
     };
     seams.downloadPageURL = [] { return UpdateChecker::downloadPageURL(); };
-    seams.checkUpdate = [](ShellSeams::UpdateCheckCompletion completion) { UpdateChecker::shared().checkUpdate(std::move(completion)); };
-    seams.downloadPageURL = [] { return UpdateChecker::downloadPageURL(); };
     seams.showAuthorizer = [](QWidget *, const QString &path) {
         // The tray may not tell where its icon is: the popover then opens at the pointer.
         const AppDelegate *delegate = AppDelegate::shared();

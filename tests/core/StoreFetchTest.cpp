@@ -87,6 +87,19 @@ TEST_F(StoreTest, UserTextInPredicatesIsNeverSql)
     EXPECT_EQ(rowCount("PBItemRecord"), 2);
 }
 
+// Predicates reach log lines when a fetch fails: what the user searched for or copied never does.
+TEST(Predicate, ItsReadableFormNamesTextsOnlyByLengthAndHash)
+{
+    const QString secret = QStringLiteral("hunter2-password");
+    const Predicate predicate = Predicate::contains(QStringLiteral("text"), secret)
+                                && Predicate::equal(QStringLiteral("dataHash"), secret)
+                                && Predicate::search({QStringLiteral("text")}, secret)
+                                && Predicate::equal(QStringLiteral("is_sticky"), false);
+    const QString form = predicate.format();
+    EXPECT_FALSE(form.contains(QStringLiteral("hunter2"))) << form.toStdString();
+    EXPECT_TRUE(form.contains(QStringLiteral("is_sticky"))) << form.toStdString();
+}
+
 // The in-memory test of unsaved records and the SQL of stored ones must agree, missing values
 // included (a comparison with a missing value is false, so NOT of it is true).
 TEST_F(StoreTest, StoredAndUnsavedRecordsAnswerEveryPredicateAlike)

@@ -29,9 +29,11 @@ protected:
     std::shared_ptr<ManagedObjectContext> context() const { return stack->managedContext(); }
 
     // A second, independent connection to the store file.
+    // A second connection, as another program would open: it waits its turn while the store's own
+    // connections (the search index's background build among them) hold a write lock.
     SQLite::Database rawDatabase() const
     {
-        return SQLite::Database(storePath().toStdString(), SQLite::OPEN_READWRITE);
+        return SQLite::Database(storePath().toStdString(), SQLite::OPEN_READWRITE, 10000);
     }
     int rowCount(const char *table) const
     {

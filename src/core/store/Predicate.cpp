@@ -3,6 +3,7 @@
 #include "core/store/ManagedObject.h"
 #include "core/store/PersistentStore.h"
 #include "core/store/SearchIndex.h"
+#include "platform/Log.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -173,7 +174,7 @@ Predicate Predicate::notPredicate(const Predicate &subpredicate)
 QString Predicate::format() const
 {
     const Node &n = *m_node;
-    auto joined = [&](const char *separator) {
+    auto joined = [&](const char *separator) -> QString {
         QStringList parts;
         for (const Predicate &child : n.children)
             parts << child.format();
@@ -182,13 +183,15 @@ QString Predicate::format() const
     switch (n.kind) {
     case Node::Kind::Compare:
         return n.key + QLatin1Char(' ') + QLatin1String(comparisonOperator(n.comparison)) + QLatin1Char(' ')
-               + (n.value.isValid() ? n.value.toString() : QStringLiteral("nil"));
+               + (!n.value.isValid()                            ? QStringLiteral("nil")
+                  : n.value.typeId() == QMetaType::QString ? Log::redacted(n.value.toString())
+                                                           : n.value.toString());
     case Node::Kind::Contains:
         return n.key + QStringLiteral(" CONTAINS") + (foldFlags(n.options) ? QStringLiteral("[") : QString())
                + (n.options.caseInsensitive ? QStringLiteral("c") : QString())
                + (n.options.diacriticInsensitive ? QStringLiteral("d") : QString())
-               + (foldFlags(n.options) ? QStringLiteral("]") : QString()) + QStringLiteral(" \"")
-               + n.value.toString() + QLatin1Char('"');
+               + (foldFlags(n.options) ? QStringLiteral("]") : QString()) + QLatin1Char(' ')
+               + Log::redacted(n.value.toString());
     case Node::Kind::Search:
         return joined(" OR ");
     case Node::Kind::In:

@@ -50,7 +50,7 @@ public:
     Predicate operator||(const Predicate &other) const { return orPredicate({*this, other}); }
     Predicate operator!() const { return notPredicate(*this); }
 
-    // Readable form for logs, e.g. `is_sticky == 0`.
+    // Readable form for logs, e.g. `is_sticky == 0`; texts appear only by length and a short hash.
     QString format() const;
 
     // How search terms become SQL: scanning every row, or through the store's search index
