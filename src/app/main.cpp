@@ -67,6 +67,8 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(QStringLiteral("tavipaste"));
     QApplication::setApplicationVersion(QStringLiteral(TAVI_VERSION));
     PlatformBackends::preferX11();
+    // The link preview's web engine shares its GL contexts; this must be set before the application.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     routeTerminationSignals(app);

@@ -6,14 +6,14 @@
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 #include "history/PBHUDCell.h"
+#include "history/DragOut.h"
 #include "history/PBHUDTableView.h"
+#include "history/PasteRoutine.h"
 #include "platform/Analytics.h"
 #include "platform/DispatchQueue.h"
-#include "platform/KeyEventPoster.h"
 #include "platform/Log.h"
 #include "platform/Pasteboard.h"
 #include "platform/Strings.h"
-#include "shell/AccessibilityPermissionWindowController.h"
 #include "shell/AppActivation.h"
 #include "shell/AppDelegate.h"
 
@@ -36,25 +36,6 @@ namespace {
 void track(const char *event)
 {
     Analytics::trackEvent(QString::fromLatin1(event));
-}
-
-// The drag's data under the desktop's names of the item's types.
-QMimeData *mimeDataFor(const PasteboardItem &item)
-{
-    auto *mime = new QMimeData;
-    for (const auto &[type, data] : item.entries()) {
-        if (type == PasteboardType::string)
-            mime->setText(QString::fromUtf8(data));
-        else if (type == PasteboardType::html)
-            mime->setHtml(QString::fromUtf8(data));
-        else if (type == PasteboardType::fileURL || type == PasteboardType::url)
-            mime->setUrls(mime->urls() << QUrl::fromEncoded(data));
-        else if (type == PasteboardType::png)
-            mime->setData(QStringLiteral("image/png"), data);
-        else if (type == PasteboardType::rtf)
-            mime->setData(QStringLiteral("text/rtf"), data);
-    }
-    return mime;
 }
 
 } // namespace
@@ -397,29 +378,7 @@ void PBHUDViewController::doubleClickAciton()
 void PBHUDViewController::pasteItem(int row)
 {
     const PBItem item = itemAt(row);
-    const auto feedback = [](OperationType operation) {
-        MainQueue::async([operation] {
-            if (AppDelegate *delegate = AppDelegate::shared())
-                delegate->showFeedback(operation, false, 1);
-        });
-    };
-    if (TaviSettings::shared().quickPasteEnable()) {
-        if (AccessibilityTrust::shared().isProcessTrusted(true)) {
-            feedback(OperationType::quickPaste);
-            manager.copy({item}, item.primaryCategory());
-            AppActivation::hide();
-            AppActivation::unhideWithoutActivation();
-        } else {
-            LOG_DEBUG("pasteItem(at:)", QStringLiteral("Please allow accessibility API access to this app."));
-            AccessibilityPermissionWindowController::shared().present();
-        }
-        KeyEventPoster::shared().postPasteKeystroke();
-        return;
-    }
-    feedback(OperationType::paste);
-    manager.copy({item}, item.primaryCategory());
-    AppActivation::hide();
-    AppActivation::unhideWithoutActivation();
+    PasteRoutine::paste(manager, {item}, item.primaryCategory());
 }
 
 // --- Deleting
@@ -514,31 +473,6 @@ void PBHUDViewController::startDrag(int row)
     if (row < 0 || row >= m_count)
         return;
     const PBItem item = manager.loadFullItem(itemAt(row));
-    if (!item.dataProvider())
-        return;
-    const auto &provider = *item.dataProvider();
-    LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("[>>] copy out item: %1").arg(item.description()));
     const auto kind = item.primaryCategory() ? item.primaryCategory()->type() : PBDefaultCategory::unknown;
-    PasteboardItem pasteboardItem;
-    if (kind == PBDefaultCategory::text && TaviSettings::shared().alwaysCopyPlainText()) {
-        LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- copy plain string: "));
-        pasteboardItem.setString(PasteboardType::string, provider.representedText());
-    } else if (const auto *note = provider.as<PBNoteItemProvider>(); kind == PBDefaultCategory::note && note) {
-        LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- copy note: "));
-        pasteboardItem.setString(PasteboardType::string, note->body().value_or(QString()));
-    } else if (!provider.pasteboardData().isEmpty()) {
-        for (auto it = provider.pasteboardData().constBegin(); it != provider.pasteboardData().constEnd(); ++it) {
-            LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- type: %1").arg(it.key()));
-            pasteboardItem.setData(it.key(), it.value());
-        }
-    } else {
-        LOG_DEBUG("tableView(_:writeRowsWith:to:)", QStringLiteral("   |- cast to string: "));
-        pasteboardItem.setString(PasteboardType::string, provider.representedText());
-    }
-    auto *drag = new QDrag(this);
-    drag->setMimeData(mimeDataFor(pasteboardItem));
-    drag->exec(Qt::CopyAction);
-    // Whatever the drop did, the program under the pointer stays in front.
-    AppActivation::hide();
-    AppActivation::unhideWithoutActivation();
+    DragOut::start(this, {DragOut::pasteboardItem(item, kind)});
 }

@@ -1,6 +1,7 @@
 #include "shell/ShellScenes.h"
 
 #include "controls/SceneRegistry.h"
+#include "controls/TrashFilterNoteView.h"
 #include "shell/SearchHUDIntroWindowController.h"
 
 namespace ShellScenes {
@@ -9,6 +10,8 @@ void registerAll()
 {
     SceneRegistry::shared().registerScene(QStringLiteral("Whatsnew"), QStringLiteral("SearchHUDIntroWindowController"),
                                           [] { return new SearchHUDIntroWindowController; });
+    SceneRegistry::shared().registerNib(QStringLiteral("TrashFilterNoteView"),
+                                        [] { return std::vector<QObject *>{new TrashFilterNoteView}; });
 }
 
 } // namespace ShellScenes

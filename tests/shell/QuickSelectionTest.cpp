@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <QAbstractButton>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -33,10 +35,12 @@ AppDelegate &launchWith(ShellHarness &shell, const QStringList &texts)
 
 class ScopedAlertAnswer {
 public:
-    explicit ScopedAlertAnswer(ModalResponse response)
+    explicit ScopedAlertAnswer(ModalResponse response, bool tickNotes = false)
     {
-        setAlertResponder([this, response](const AlertRequest &request) {
+        setAlertResponder([this, response, tickNotes](const AlertRequest &request) {
             accessory = request.accessoryView;
+            if (auto *notes = accessory ? accessory->findChild<QAbstractButton *>(QStringLiteral("noteBtn")) : nullptr)
+                notes->setChecked(tickNotes);
             ++count;
             return response;
         });
@@ -78,6 +82,18 @@ TEST(GlobalHotKeys, ClearAllAsksFirstAndKeepsNotesUnlessTicked)
     delegate.showClearAllAlert();
     shell.settle();
     EXPECT_EQ(shell.manager->itemCount(), 1);
+}
+
+TEST(GlobalHotKeys, ClearAllWithTheNotesBoxTickedClearsNotesToo)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = launchWith(shell, {QStringLiteral("one")});
+    shell.manager->addNote(QStringLiteral("note"), QStringLiteral("body"));
+    ScopedAlertAnswer answer(ModalResponse::alertFirstButtonReturn, true);
+    delegate.showClearAllAlert();
+    shell.settle();
+    ASSERT_TRUE(answer.accessory);
+    EXPECT_EQ(shell.manager->itemCount(), 0);
 }
 
 TEST(QuickSelection, DigitKeysFollowTheNewestItemsUpToTheCapacity)
