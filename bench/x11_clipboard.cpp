@@ -2,12 +2,12 @@
 // 100 B of text, 1 MiB of text and a 5 MB PNG, and the main thread's longest stall meanwhile.
 // Needs an X server (run it inside xvfb-run) and xclip.
 
+#include "support/BenchHistory.h"
+
 #include "platform/x11/X11Pasteboard.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryFile>
@@ -29,22 +29,6 @@ QByteArray textOf(qsizetype size)
     while (text.size() < size)
         text.append(char('a' + random->bounded(26)));
     return text;
-}
-
-QByteArray noisePng(int side)
-{
-    QImage image(side, side, QImage::Format_RGB32);
-    auto *random = QRandomGenerator::global();
-    for (int y = 0; y < side; ++y) {
-        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
-        for (int x = 0; x < side; ++x)
-            line[x] = random->generate();
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
 }
 
 struct Sample {
@@ -115,7 +99,7 @@ int main(int argc, char *argv[])
     const Case cases[] = {
         {"text 100 B", "UTF8_STRING", PasteboardType::string, textOf(100)},
         {"text 1 MiB", "UTF8_STRING", PasteboardType::string, textOf(1024 * 1024)},
-        {"PNG 5 MB", "image/png", PasteboardType::png, noisePng(1300)},
+        {"PNG 5 MB", "image/png", PasteboardType::png, Bench::noisePng(1300)},
     };
     constexpr int kRuns = 5;
     std::printf("X11 clipboard: another program's copy until the items are read (%d runs each)\n", kRuns);

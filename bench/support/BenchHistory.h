@@ -1,6 +1,6 @@
 #pragma once
-// What the benchmarks share: a history of text copies written straight into the store, and the
-// resident memory of the process.
+// What the benchmarks share: a history of text copies written straight into the store, a PNG
+// that does not compress, and the resident memory of a process.
 
 #include "core/PBCategoryManager.h"
 #include "core/StringExtensions.h"
@@ -11,15 +11,20 @@
 #include "core/store/PBPasteboardDataRecord.h"
 #include "platform/Pasteboard.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
 
 #include <functional>
 
 namespace Bench {
 
-// `count` text items, one a second up to now, filed under "all" and "text", saved in batches.
-inline void seedHistory(qint64 count, const std::function<QString(qint64)> &textOf)
+// `count` text items, one a second up to now, filed under "all" and "text", saved in batches;
+// copied in the application `appOf` names (by default "Text Editor").
+inline void seedHistory(qint64 count, const std::function<QString(qint64)> &textOf,
+                        const std::function<QString(qint64)> &appOf = {})
 {
     auto context = CoreDataStack::shared().managedContext();
     PBCategoryManager categories(context);
@@ -41,7 +46,7 @@ inline void seedHistory(qint64 count, const std::function<QString(qint64)> &text
         record->setCreatedAt(start.addSecs(i));
         record->setModifiedAt(start.addSecs(i));
         record->setText(text);
-        record->setAppName(QStringLiteral("Text Editor"));
+        record->setAppName(appOf ? appOf(i) : QStringLiteral("Text Editor"));
         auto pasteboard = pasteboards.newRecord();
         pasteboard->setType(PasteboardType::string);
         pasteboard->setData(text.toUtf8());
@@ -51,9 +56,10 @@ inline void seedHistory(qint64 count, const std::function<QString(qint64)> &text
     }
 }
 
-inline double residentMegabytes()
+// Of this process, or of another one by its id.
+inline double residentMegabytes(qint64 pid = 0)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : status.readAll().split('\n')) {
@@ -61,6 +67,23 @@ inline double residentMegabytes()
             return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return 0;
+}
+
+// A square of random pixels: its PNG is about as large as the pixels (4 bytes each).
+inline QByteArray noisePng(int side)
+{
+    QImage image(side, side, QImage::Format_RGB32);
+    auto *random = QRandomGenerator::global();
+    for (int y = 0; y < side; ++y) {
+        auto *line = reinterpret_cast<quint32 *>(image.scanLine(y));
+        for (int x = 0; x < side; ++x)
+            line[x] = random->generate();
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
 }
 
 } // namespace Bench

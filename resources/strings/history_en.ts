@@ -11,6 +11,14 @@
         <source>Delete this item</source>
         <translation>Delete this item</translation>
     </message>
+    <message id="PBHUD.Clear.tooltip">
+        <source>Clear the search</source>
+        <translation>Clear the search</translation>
+    </message>
+    <message id="PBHUD.Close.tooltip">
+        <source>Close the panel</source>
+        <translation>Close the panel</translation>
+    </message>
     <message id="PBHUD.Search.placeholder">
         <source>Search the history</source>
         <translation>Search the history</translation>

@@ -39,5 +39,9 @@
         <source>E-mail</source>
         <translation>E-mail</translation>
     </message>
+    <message id="Workspace.XClient">
+        <source>X client %1</source>
+        <translation>X client %1</translation>
+    </message>
 </context>
 </TS>

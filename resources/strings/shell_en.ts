@@ -8,12 +8,12 @@
         <translation>Quick paste needs to send keystrokes</translation>
     </message>
     <message id="Accessibility.Permission.Message">
-        <source>To paste an item straight into the window you were working in, TaviPaste sends the paste keystroke (Ctrl+V) to it. This desktop does not let TaviPaste send keystrokes: the X server needs the XTEST extension. Without it, TaviPaste copies the item and you paste it yourself.</source>
-        <translation>To paste an item straight into the window you were working in, TaviPaste sends the paste keystroke (Ctrl+V) to it. This desktop does not let TaviPaste send keystrokes: the X server needs the XTEST extension. Without it, TaviPaste copies the item and you paste it yourself.</translation>
+        <source>To paste an item straight into the window you were working in, TaviPaste sends the paste keystroke (Ctrl+V) to it. This desktop does not let TaviPaste send keystrokes: the X server needs the XTEST extension. Until it has it, TaviPaste copies the item you pick, and you paste it yourself with Ctrl+V.</source>
+        <translation>To paste an item straight into the window you were working in, TaviPaste sends the paste keystroke (Ctrl+V) to it. This desktop does not let TaviPaste send keystrokes: the X server needs the XTEST extension. Until it has it, TaviPaste copies the item you pick, and you paste it yourself with Ctrl+V.</translation>
     </message>
     <message id="Accessibility.Permission.Open">
-        <source>Show Help</source>
-        <translation>Show Help</translation>
+        <source>OK</source>
+        <translation>OK</translation>
     </message>
     <message id="Accessibility.Permission.Cancel">
         <source>Turn Quick Paste Off</source>
@@ -52,8 +52,20 @@
         <translation>Search your whole history</translation>
     </message>
     <message id="SearchTip.Message">
-        <source>Press Super+J anywhere to open the quick-paste panel, type a few letters to find any item you copied, choose it with the arrow keys and press Return to paste it.</source>
-        <translation>Press Super+J anywhere to open the quick-paste panel, type a few letters to find any item you copied, choose it with the arrow keys and press Return to paste it.</translation>
+        <source>Press %1 anywhere to open the quick-paste panel. Type a few letters to find any item you copied and choose it with the arrow keys.</source>
+        <translation>Press %1 anywhere to open the quick-paste panel. Type a few letters to find any item you copied and choose it with the arrow keys.</translation>
+    </message>
+    <message id="SearchTip.Message.NoHotKey">
+        <source>Give the quick-paste panel a hot key in the preferences to open it anywhere. Type a few letters to find any item you copied and choose it with the arrow keys.</source>
+        <translation>Give the quick-paste panel a hot key in the preferences to open it anywhere. Type a few letters to find any item you copied and choose it with the arrow keys.</translation>
+    </message>
+    <message id="SearchTip.Return.Paste">
+        <source>Press Enter, and the item is pasted into the window you were working in.</source>
+        <translation>Press Enter, and the item is pasted into the window you were working in.</translation>
+    </message>
+    <message id="SearchTip.Return.Copy">
+        <source>Press Enter, and the item is copied: paste it with Ctrl+V where you want it.</source>
+        <translation>Press Enter, and the item is copied: paste it with Ctrl+V where you want it.</translation>
     </message>
     <message id="SearchTip.OK">
         <source>Got It</source>

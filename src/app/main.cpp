@@ -2,18 +2,25 @@
 
 #include "capture/TaviPBManager.h"
 #include "history/HistoryScenes.h"
+#include "history/PBHUDWindowController.h"
 #include "platform/Analytics.h"
+#include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
+#include "platform/Memory.h"
+#include "platform/Paths.h"
 #include "platform/PlatformBackends.h"
+#include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "shell/AppActivation.h"
 #include "shell/AppDelegate.h"
+#include "shell/ShellSeams.h"
 
 #include <QApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -58,24 +65,62 @@ void saveAtExit()
     if (g_delegate && !g_delegate->isTerminated())
         g_delegate->pbManager.saveNow();
 }
+void tellUser(const QString &sentence)
+{
+    std::fprintf(stderr, "%s\n", sentence.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+// The request of a second launch: the panel is shown, never hidden.
+void showQuickPastePanel()
+{
+    PBHUDWindowController *panel = PBHUDWindowController::shared();
+    if (panel && panel->isVisible())
+        panel->showAndActivate();
+    else
+        PBHUDWindowController::toggle();
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    Memory::returnLargeBlocksAtOnce();
     QApplication::setApplicationName(QStringLiteral("TaviPaste"));
     QApplication::setOrganizationName(QStringLiteral("TaviPaste"));
     QApplication::setDesktopFileName(QStringLiteral("tavipaste"));
     QApplication::setApplicationVersion(QStringLiteral(TAVI_VERSION));
     PlatformBackends::preferX11();
+    if (!PlatformBackends::hasDisplay()) {
+        // Said in plain words, instead of the toolkit's abort.
+        QCoreApplication core(argc, argv);
+        Strings::install();
+        tellUser(L("App.noDisplay"));
+        return 1;
+    }
     // The link preview's web engine shares its GL contexts; this must be set before the application.
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    Strings::install();
+    // Before anything captures, grabs keys or opens the store or the log: a second TaviPaste
+    // leaves all of that to the first.
+    const std::unique_ptr<SingleInstance> instance = SingleInstance::claim();
+    if (!instance) {
+        const bool shown = SingleInstance::showQuickPastePanel();
+        tellUser(shown ? L("App.alreadyRunningPanelShown") : L("App.alreadyRunning"));
+        return 0;
+    }
     app.setQuitOnLastWindowClosed(false);
     routeTerminationSignals(app);
-    Strings::install();
+    Paths::tightenPrivateFolders();
     Log::setup();
     PlatformBackends::install();
     HistoryScenes::registerAll();
+    // "killLauncher" and "killHelper" reach the login helper over the session bus.
+    ShellSeams::shared().postDistributedNotification = [](const QString &name, const QString &object) {
+        DistributedNotificationCenter &center = DistributedNotificationCenter::defaultCenter();
+        if (!center.post(name, object))
+            LOG_WARNING("main()", QStringLiteral("Could not tell the login helper \"%1\": %2").arg(name, center.lastError()));
+    };
 
     AppDelegate delegate(TaviPBManager::shared());
     delegate.applicationWillFinishLaunching();
@@ -98,6 +143,7 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
 
     delegate.applicationDidFinishLaunching();
+    instance->setQuickPastePanelHandler(showQuickPastePanel);
     g_delegate = &delegate;
     std::atexit(saveAtExit);
     const int result = app.exec();

@@ -29,6 +29,11 @@ const QString kNotesRichText = QStringLiteral("com.apple.notes.richtext");
 const QString kTraditionalMacText = QStringLiteral("com.apple.traditional-mac-plain-text");
 constexpr int kSummaryLength = 48;
 
+QString concealedSkipped()
+{
+    return QStringLiteral("A concealed item (%1) was skipped.").arg(PasteboardType::concealed);
+}
+
 // Counts at most `limit` characters, so that a huge text costs no more than a short one.
 qsizetype graphemeCount(const QString &text, qsizetype limit)
 {
@@ -105,7 +110,8 @@ Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data)
                     return {PBImageItemProvider(bytes), PBDefaultCategory::image, {}};
             }
         }
-        LOG_DEBUG(kFunction, QStringLiteral("Image file unreadable or over the size limit, kept as a file: ") + url.toString());
+        LOG_DEBUG(kFunction, QStringLiteral("Image file unreadable or over the size limit, kept as a file: ")
+                                 + Log::redacted(url.toString()));
     }
     return {PBFileItemProvider(url), PBDefaultCategory::file, {}};
 }
@@ -214,6 +220,11 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
     const QString availableType = types.first();
     if (availableType.isEmpty())
         return fail(QStringLiteral("No available type found. Ignored."));
+    // A password manager's copy: nothing of it is read, hashed, looked up or logged but this line.
+    if (item.hasType(PasteboardType::concealed)) {
+        LOG_INFO(kFunction, concealedSkipped());
+        return PasteboardProcessResult::failure(concealedSkipped());
+    }
     LOG_DEBUG(kFunction, QStringLiteral(">>> Available Type: ") + availableType);
 
     TaviSettings &settings = TaviSettings::shared();
@@ -248,7 +259,7 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
 
     // 7-8: hash and the look-up of a stored repeat.
     const QString hash = PBItemPipeline::contentHash(item, availableType, *data);
-    LOG_DEBUG(kFunction, QStringLiteral("hash = ") + hash);
+    LOG_DEBUG(kFunction, QStringLiteral("hash = ") + Log::redacted(hash));
     std::optional<PBItem> found = environment.findItemByHash ? environment.findItemByHash(hash) : std::nullopt;
     LOG_DEBUG(kFunction, QStringLiteral("hash check done"));
 
@@ -275,7 +286,7 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
             }
         }
         LOG_DEBUG(kFunction, QStringLiteral("    |- Type: ") + type + QStringLiteral(" --> string: ")
-                                 + summaryText.value_or(QStringLiteral("nil")));
+                                 + (summaryText ? Log::redacted(*summaryText) : QStringLiteral("nil")));
         pasteboardData.insert(type, bytes);
     }
     if (pasteboardData.isEmpty())

@@ -15,14 +15,63 @@ std::optional<QByteArray> optionalData(const QByteArray &data)
     return data;
 }
 
-QString textOf(const PBItemRecord &record)
+QString textOf(const PBItemRecord &record, bool whole)
 {
-    const QString text = record.text();
+    const QString text = whole ? record.text() : record.textHead(kListTextLength);
     return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
+std::optional<QByteArray> dataOf(const PBItemRecord &record, bool whole)
+{
+    if (whole)
+        return optionalData(record.data());
+    const std::optional<QByteArray> data = record.dataUpTo(kListPayloadBytes);
+    return data ? optionalData(*data) : std::nullopt;
+}
+
+template <typename Provider>
+void lighten(Provider &provider)
+{
+    provider.setPasteboardData({});
+    if constexpr (requires { provider.setRepresentedText(QString()); }) {
+        if (provider.representedText().size() > kListTextLength)
+            provider.setRepresentedText(provider.representedText().left(kListTextLength));
+    }
+    if constexpr (std::is_base_of_v<PBPayloadItemProvider, Provider>) {
+        const QVariant &payload = provider.accosicatedData();
+        if (payload.typeId() == QMetaType::QByteArray && payload.toByteArray().size() > kListPayloadBytes)
+            provider.setAccosicatedData(QVariant());
+    }
 }
 } // namespace
 
-std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading)
+PBItem listItem(const PBItem &item)
+{
+    PBItem light = item;
+    if (std::optional<PBItemProvider> &provider = light.dataProvider(); provider && !provider->is<PBNoteItemProvider>())
+        std::visit([](auto &concrete) { lighten(concrete); }, provider->variant());
+    return light;
+}
+
+namespace {
+std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading, bool &representationFailed);
+}
+
+std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading, bool *readFailed)
+{
+    const quint32 failuresBefore = record.readFailureCount();
+    bool representationFailed = false;
+    std::optional<PBItem> item = convert(record, loading, representationFailed);
+    const bool failed = representationFailed || record.readFailureCount() != failuresBefore;
+    if (readFailed)
+        *readFailed = failed;
+    if (failed)
+        return std::nullopt;
+    return item;
+}
+
+namespace {
+std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading, bool &representationFailed)
 {
     const auto categoryRows = record.categories();
     const QUuid uuid = record.uuid();
@@ -42,32 +91,34 @@ std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading)
         return std::any_of(categories.cbegin(), categories.cend(), [&](const PBCategory &c) { return c.type() == kind; });
     };
 
+    // Lists read only the head of the text and small payloads; a note is always whole.
+    const bool whole = loading == PayloadLoading::WithRepresentations || has(PBDefaultCategory::note);
     std::optional<PBItemProvider> provider;
     if (has(PBDefaultCategory::text)) {
-        provider = PBTextItemProvider(textOf(record));
+        provider = PBTextItemProvider(textOf(record, whole));
     } else if (has(PBDefaultCategory::file)) {
         if (auto file = PBFileItemProvider::restore(optionalData(record.data())))
             provider = std::move(*file);
         else
             return std::nullopt;
     } else if (has(PBDefaultCategory::image)) {
-        const std::optional<QByteArray> data = optionalData(record.data());
+        const std::optional<QByteArray> data = dataOf(record, whole);
         if (auto file = PBFileItemProvider::restore(data))
             provider = std::move(*file);
         else
             provider = PBImageItemProvider(data, uuid.toString(QUuid::WithoutBraces).toUpper());
     } else if (has(PBDefaultCategory::link)) {
-        provider = PBLinkItemProvider(textOf(record));
+        provider = PBLinkItemProvider(textOf(record, whole));
     } else if (has(PBDefaultCategory::note)) {
         const QByteArray data = record.data();
-        provider = PBNoteItemProvider(textOf(record), data.isNull() ? QVariant() : QVariant(data));
+        provider = PBNoteItemProvider(textOf(record, true), data.isNull() ? QVariant() : QVariant(data));
         if (std::none_of(categories.cbegin(), categories.cend(), [](const PBCategory &c) { return c.id() == PBCategory::all().id(); }))
             categories.append(PBCategory::all());
     } else if (has(PBDefaultCategory::other)) {
-        const QByteArray data = record.data();
-        provider = PBOtherItemProvider(textOf(record), data.isNull() ? QVariant() : QVariant(data));
+        const std::optional<QByteArray> data = dataOf(record, whole);
+        provider = PBOtherItemProvider(textOf(record, whole), data ? QVariant(*data) : QVariant());
     } else if (has(PBDefaultCategory::email)) {
-        provider = PBEmailItemProvider(textOf(record));
+        provider = PBEmailItemProvider(textOf(record, whole));
     } else {
         std::puts("[PBItemRecord]: Unknown type");
         return std::nullopt;
@@ -78,8 +129,13 @@ std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading)
         for (const auto &row : record.pasteboards()) {
             if (!row)
                 continue;
+            const quint32 failuresBefore = row->readFailureCount();
             const QString type = row->type();
             const QByteArray data = row->data();
+            if (row->readFailureCount() != failuresBefore) {
+                representationFailed = true;
+                return std::nullopt;
+            }
             if (type.isNull() || data.isNull())
                 continue;
             map.insert(type, data);
@@ -100,3 +156,4 @@ std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading)
     return PBItem(uuid, hash, categories, std::move(provider), modifiedAt.isValid() ? modifiedAt : createdAt, createdAt,
                   sourceApp, record.is_sticky(), comment.isEmpty() ? std::nullopt : std::optional(comment));
 }
+} // namespace

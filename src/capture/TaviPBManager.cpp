@@ -9,9 +9,12 @@
 #include "core/Uuid.h"
 #include "core/store/PBCategoryRecord.h"
 #include "platform/Log.h"
+#include "platform/Memory.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
 
 #include <QCoreApplication>
+#include <QMimeData>
 #include <QSet>
 #include <QTimer>
 
@@ -80,13 +83,19 @@ TaviPBManager::TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCat
       m_categoryManager(categoryManager),
       m_storage(categoryManager.context()),
       m_pasteboardStorage(categoryManager.context()),
-      m_saveScheduler([context = categoryManager.context()] { context->saveContext(); })
+      m_saver(categoryManager.context()),
+      m_saveScheduler([this] {
+          const bool saved = m_saver.save();
+          Memory::trim(); // what the saved payloads took goes back to the system
+          return saved;
+      })
 {
     m_lastChangeCount.store(m_pasteboard.changeCount());
 }
 
 TaviPBManager::~TaviPBManager()
 {
+    m_pasteboard.setChangeHandler(nullptr);
     if (m_timer && (MainQueue::isCurrent() || !QCoreApplication::instance()))
         m_timer.reset();
     m_pbQueue.shutdown();
@@ -119,25 +128,31 @@ void TaviPBManager::setFolderAuthorizationCheck(std::function<std::optional<QStr
 // ---------------------------------------------------------------------------------------------
 // Capture
 
-void TaviPBManager::startMonitoring()
+void TaviPBManager::startMonitoring(std::chrono::milliseconds fallback)
 {
+    m_pasteboard.setChangeHandler([this] { schedulePoll(); });
     m_timer = std::make_unique<QTimer>();
-    m_timer->setInterval(250);
-    QObject::connect(m_timer.get(), &QTimer::timeout, [this] {
-        // One poll in flight at most: a slow poll never piles ticks up behind it.
-        if (m_pollQueued.exchange(true))
-            return;
-        m_pbQueue.async([this] {
-            m_pollQueued.store(false);
-            processBatch();
-        });
-    });
+    m_timer->setInterval(int(fallback.count()));
+    QObject::connect(m_timer.get(), &QTimer::timeout, [this] { schedulePoll(); });
     m_timer->start();
+    schedulePoll();
 }
 
 void TaviPBManager::stopMonitoring()
 {
+    m_pasteboard.setChangeHandler(nullptr);
     m_timer.reset();
+}
+
+void TaviPBManager::schedulePoll()
+{
+    // One poll in flight at most: it takes every change recorded until it starts.
+    if (m_pollQueued.exchange(true))
+        return;
+    m_pbQueue.async([this] {
+        m_pollQueued.store(false);
+        processBatch();
+    });
 }
 
 void TaviPBManager::retreivePasteboardInfo()
@@ -168,29 +183,37 @@ void TaviPBManager::processBatch()
 {
     if (m_isProcessing.load())
         return;
-    const qint64 changeCount = m_pasteboard.changeCount();
-    if (changeCount == m_lastChangeCount.load())
-        return;
-    m_lastChangeCount.store(changeCount);
+    for (const PasteboardChange &change : m_pasteboard.takeChanges()) {
+        // What was there before this manager started is never recorded.
+        if (change.changeCount <= m_lastChangeCount.load())
+            continue;
+        m_lastChangeCount.store(change.changeCount);
+        processChange(change);
+    }
+}
+
+void TaviPBManager::processChange(const PasteboardChange &change)
+{
     if (m_isPaused.load())
         return;
-    // Our own copy-out is skipped only while what is on the pasteboard is still ours: another
-    // program's copy in the same tick, or after a pause, is recorded.
+    // Our own copy-out is skipped; another program's copy right after it, or after a pause, is
+    // recorded.
     m_needIgnoreFromSelfCopy.store(false);
-    if (m_pasteboard.ownsContents())
+    if (change.isOwn)
         return;
-    const std::optional<RunningApplication> app = getCurrentActiveApp();
-    if (!app || app->bundleIdentifier.isEmpty())
-        return;
-    const QStringList blackList = TaviSettings::shared().blackList();
-    if (blackList.contains(app->bundleIdentifier))
+    // The application of the moment of the change; the frontmost one now only when the backend
+    // could not tell. A copy is never dropped for want of one.
+    const std::optional<RunningApplication> app = change.application ? change.application : getCurrentActiveApp();
+    if (app && !app->bundleIdentifier.isEmpty() && TaviSettings::shared().blackList().contains(app->bundleIdentifier))
         return;
 
     LOG_DEBUG(kPoll, QStringLiteral("----> CP1"));
-    const std::optional<QList<PasteboardItem>> items = m_pasteboard.items();
+    const std::optional<QList<PasteboardItem>> &items = change.items;
     LOG_DEBUG(kPoll, QStringLiteral("----> CP2"));
-    if (!items)
+    if (!items) {
+        LOG_INFO(kPoll, QStringLiteral("A clipboard change could not be read; skipped"));
         return;
+    }
     LOG_DEBUG(kPoll, QStringLiteral("----> CP3"));
     m_isProcessing.store(true);
 
@@ -220,8 +243,10 @@ void TaviPBManager::processBatch()
                     }
                     if (!add(newItem))
                         return;
-                    fileUnderCategories(newItemsByCategory, newItem);
-                    newItems.append(newItem);
+                    // Announced as lists hold it: the whole copy stays in the store.
+                    const PBItem listed = listItem(newItem);
+                    fileUnderCategories(newItemsByCategory, listed);
+                    newItems.append(listed);
                     break;
                 }
                 case PasteboardProcessResult::Kind::Update:
@@ -245,7 +270,15 @@ void TaviPBManager::processBatch()
     // The batch ends here, whatever the main thread is doing; it only announces the result.
     m_isProcessing.store(false);
 
-    auto end = [this, items = *items, newItemsByCategory, updatedItemsByCategory, newItems] {
+    // The folder check needs the files only; the copy itself is not held for the main thread.
+    QList<PasteboardItem> files;
+    for (const PasteboardItem &item : *items) {
+        PasteboardItem file;
+        if (const std::optional<QByteArray> url = item.data(PasteboardType::fileURL))
+            file.setData(PasteboardType::fileURL, *url);
+        files.append(file);
+    }
+    auto end = [this, items = std::move(files), newItemsByCategory, updatedItemsByCategory, newItems] {
         if (!TaviSettings::shared().notPromptFolderAccess() && m_folderAuthorizationCheck) {
             if (const std::optional<QString> path = m_folderAuthorizationCheck(items))
                 NotificationCenter::defaultCenter().postInfo(NotificationName::needCheckAuthorize, *path);
@@ -306,7 +339,7 @@ bool TaviPBManager::add(const PBItem &item)
     LOG_DEBUG("add(item:)", QStringLiteral("[+] -> add item ... "));
     LOG_DEBUG("add(item:)", QStringLiteral("[+] category: [")
                                 + (item.categories().isEmpty() ? QString() : rawValue(item.categories().first().type()))
-                                + QStringLiteral("] - ") + (provider ? provider->representedText() : QString()));
+                                + QStringLiteral("] - ") + Log::redacted(provider ? provider->representedText() : QString()));
     QVariantList ids;
     for (const PBCategory &category : item.categories())
         ids.append(category.id());
@@ -371,9 +404,11 @@ bool TaviPBManager::update(const PBItem &item, const std::optional<PBCategory> &
     return true;
 }
 
-TaviPBManager::RecordPtr TaviPBManager::recordFor(const PBItem &item)
+TaviPBManager::RecordPtr TaviPBManager::recordFor(const PBItem &item, bool *readFailed)
 {
     const auto records = m_storage.fetch(Predicate::equal(kUuid, item.uuid()));
+    if (readFailed)
+        *readFailed = !records;
     if (!records || records->isEmpty())
         return nullptr;
     return records->first();
@@ -392,9 +427,9 @@ void TaviPBManager::changed()
     m_saveScheduler.schedule();
 }
 
-void TaviPBManager::saveNow()
+bool TaviPBManager::saveNow()
 {
-    m_saveScheduler.flush(true);
+    return m_saveScheduler.flush(true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -427,10 +462,17 @@ QList<PBItem> TaviPBManager::itemsOf(const QList<RecordPtr> &records, bool withP
     QList<PBItem> items;
     items.reserve(records.size());
     const PayloadLoading loading = withPayload ? PayloadLoading::WithRepresentations : PayloadLoading::WithoutRepresentations;
+    int unreadable = 0;
     for (const RecordPtr &record : records) {
-        if (auto item = pbItem(*record, loading))
+        bool readFailed = false;
+        if (auto item = pbItem(*record, loading, &readFailed))
             items.append(std::move(*item));
+        else if (readFailed)
+            ++unreadable;
     }
+    // Left out rather than listed empty; they show again once the store can be read.
+    if (unreadable > 0)
+        LOG_ERROR("itemsOf()", QStringLiteral("[-] %1 items could not be read from the store; left out").arg(unreadable));
     return items;
 }
 
@@ -452,6 +494,18 @@ qsizetype TaviPBManager::itemCount()
 {
     ensureListsFresh();
     return m_storage.objectCount().value_or(0);
+}
+
+qsizetype TaviPBManager::itemCount(const PBCategory &category)
+{
+    if (category.type() == PBDefaultCategory::all)
+        return itemCount();
+    const auto categoryRow = categoryRecord(category.id());
+    if (!categoryRow)
+        return 0;
+    auto request = PBItemRecord::fetchRequest();
+    request.predicate = Predicate::relationshipContains(QStringLiteral("categories"), categoryRow);
+    return m_storage.context()->count(request).value_or(0);
 }
 
 void TaviPBManager::getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion)
@@ -497,7 +551,7 @@ std::optional<Predicate> searchPredicate(const std::optional<PBSearchFilter> &fi
     if (!filter || filter->keywords.isEmpty() || filter->keywords.first().isEmpty())
         return std::nullopt;
     const QString keyword = filter->keywords.first();
-    return Predicate::contains(QStringLiteral("text"), keyword) || Predicate::contains(QStringLiteral("appName"), keyword);
+    return Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, keyword);
 }
 } // namespace
 
@@ -649,33 +703,65 @@ void TaviPBManager::getFilterItems(const PBCategory &category, const ItemsComple
     });
 }
 
-PBItem TaviPBManager::loadFullItem(const PBItem &item)
+PBItem TaviPBManager::loadFullItem(const PBItem &item, bool *readFailed)
 {
-    if (const RecordPtr record = recordFor(item)) {
-        if (auto full = pbItem(*record, PayloadLoading::WithRepresentations))
-            return *full;
+    bool failed = false;
+    PBItem result = item;
+    if (const RecordPtr record = recordFor(item, &failed)) {
+        if (auto full = pbItem(*record, PayloadLoading::WithRepresentations, &failed))
+            result = std::move(*full);
     }
-    return item;
+    if (failed)
+        LOG_ERROR("loadFullItem()", QStringLiteral("[-] the stored data of an item could not be read"));
+    if (readFailed)
+        *readFailed = failed;
+    return result;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Copy-out
 
-void TaviPBManager::copy(const QList<PBItem> &items, const std::optional<PBCategory> &category)
+std::optional<QList<PasteboardItem>> TaviPBManager::pasteboardItems(const QList<PBItem> &items,
+                                                                    const std::optional<PBCategory> &category)
 {
-    QList<PasteboardItem> written;
+    QList<PasteboardItem> result;
     for (const PBItem &item : items) {
-        if (std::optional<PasteboardItem> pasteboardItem = getPasteboardItem(item, category))
-            written.prepend(std::move(*pasteboardItem)); // the last item comes first
+        bool readFailed = false;
+        if (std::optional<PasteboardItem> pasteboardItem = getPasteboardItem(item, category, &readFailed))
+            result.prepend(std::move(*pasteboardItem)); // the last item comes first
+        // Nothing rather than an empty or partial copy.
+        if (readFailed) {
+            postHistoryProblem(L("Read.Problem.title"), L("Read.Problem.CopyOut"));
+            return std::nullopt;
+        }
     }
-    m_needIgnoreFromSelfCopy.store(true);
-    m_pasteboard.write(written);
-    TaviSettings &settings = TaviSettings::shared();
-    settings.setCopyOutTimes(settings.copyOutTimes() + 1);
+    return result;
 }
 
-std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category)
+std::unique_ptr<QMimeData> TaviPBManager::mimeDataForDrag(const QList<PBItem> &items, const std::optional<PBCategory> &category)
 {
+    const std::optional<QList<PasteboardItem>> dragged = pasteboardItems(items, category);
+    return dragged ? Pasteboard::mimeDataForItems(*dragged) : nullptr;
+}
+
+bool TaviPBManager::copy(const QList<PBItem> &items, const std::optional<PBCategory> &category)
+{
+    // What is on the clipboard stays when an item could not be read.
+    const std::optional<QList<PasteboardItem>> written = pasteboardItems(items, category);
+    if (!written)
+        return false;
+    m_needIgnoreFromSelfCopy.store(true);
+    m_pasteboard.write(*written);
+    TaviSettings &settings = TaviSettings::shared();
+    settings.setCopyOutTimes(settings.copyOutTimes() + 1);
+    return true;
+}
+
+std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category,
+                                                               bool *readFailed)
+{
+    if (readFailed)
+        *readFailed = false;
     const std::optional<PBCategory> primary = item.primaryCategory();
     const PBDefaultCategory itemKind = primary ? primary->type() : PBDefaultCategory::unknown;
     PBDefaultCategory listKind = category ? category->type() : itemKind;
@@ -686,29 +772,32 @@ std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &ite
     const char *const function = "getPasteboardItem(item:in:)";
     LOG_DEBUG(function, QStringLiteral("[>>] copy out item:"));
     PasteboardItem result;
-    const PBItemProvider &provider = *item.dataProvider();
+    // Lists hold items without their representations and with their text cut: copy-out reads
+    // the whole item.
+    bool failed = false;
+    const PBItem full = item.dataProvider()->pasteboardData().isEmpty() ? loadFullItem(item, &failed) : item;
+    if (failed) {
+        if (readFailed)
+            *readFailed = true;
+        return std::nullopt;
+    }
+    const PBItemProvider &provider = full.dataProvider() ? *full.dataProvider() : *item.dataProvider();
     if (itemKind == PBDefaultCategory::text && TaviSettings::shared().alwaysCopyPlainText()) {
         result.setString(PasteboardType::string, provider.representedText());
-        LOG_DEBUG(function, QStringLiteral("   |- copy plain string: ") + provider.representedText());
+        LOG_DEBUG(function, QStringLiteral("   |- copy plain string: ") + Log::redacted(provider.representedText()));
         return result;
     }
     if (listKind == PBDefaultCategory::note) {
         if (const PBNoteItemProvider *note = provider.as<PBNoteItemProvider>()) {
             result.setString(PasteboardType::string, note->body().value_or(QString()));
-            LOG_DEBUG(function, QStringLiteral("   |- copy note: ") + note->representedText() + QStringLiteral(")"));
+            LOG_DEBUG(function, QStringLiteral("   |- copy note: ") + Log::redacted(note->representedText()));
             return result;
         }
     }
-    PasteboardDataMap data = provider.pasteboardData();
-    if (data.isEmpty()) {
-        // Lists carry items without their stored representations.
-        const PBItem full = loadFullItem(item);
-        if (full.dataProvider())
-            data = full.dataProvider()->pasteboardData();
-    }
+    const PasteboardDataMap &data = provider.pasteboardData();
     if (data.isEmpty()) {
         result.setString(PasteboardType::string, provider.representedText());
-        LOG_DEBUG(function, QStringLiteral("   |- cast to string: ") + provider.representedText());
+        LOG_DEBUG(function, QStringLiteral("   |- cast to string: ") + Log::redacted(provider.representedText()));
         return result;
     }
     for (auto it = data.cbegin(); it != data.cend(); ++it) {
@@ -733,7 +822,7 @@ std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &ite
 void TaviPBManager::updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion)
 {
     LOG_DEBUG("updateComment(item:comment:completion:)",
-              QStringLiteral("[-] -> update item comment: ") + comment.value_or(QStringLiteral("NA")));
+              QStringLiteral("[-] -> update item comment: ") + (comment ? Log::redacted(*comment) : QStringLiteral("NA")));
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG("updateComment(item:comment:completion:)", QStringLiteral("[-] ! no item found"));
@@ -748,7 +837,7 @@ void TaviPBManager::updateComment(const PBItem &item, const std::optional<QStrin
 
 void TaviPBManager::updateText(const PBItem &item, const QString &text, const std::function<void()> &completion)
 {
-    LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] -> update item text: text: ") + text);
+    LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] -> update item text: text: ") + Log::redacted(text));
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] ! no item found"));
@@ -875,7 +964,7 @@ void TaviPBManager::deleteItem(const PBItem &item)
     const char *const function = "deleteItem(item:)";
     LOG_DEBUG(function, QStringLiteral("[-] -> delete item"));
     LOG_DEBUG(function, QStringLiteral("[-] item: ")
-                            + (item.dataProvider() ? item.dataProvider()->representedText() : QStringLiteral("nil")));
+                            + (item.dataProvider() ? Log::redacted(item.dataProvider()->representedText()) : QStringLiteral("nil")));
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG(function, QStringLiteral("[-] ! no item found"));
@@ -1087,6 +1176,15 @@ void TaviPBManager::autoCleanHistory()
     // Both rules work on the whole history in its default order (pinned first, then newest),
     // whatever a list shows or searches; only what goes is read.
     TaviSettings &settings = TaviSettings::shared();
+    // A rule read as its initial value because the stored one is unreadable must not delete.
+    if (const std::optional<QString> unreadable = settings.unreadableAutoCleanSetting()) {
+        if (m_toldSettings.isFirst(*unreadable)) {
+            LOG_WARNING("autoCleanHistory()", QStringLiteral("[-] auto-clean skipped: the stored \"%1\" cannot be read").arg(*unreadable));
+            postHistoryProblem(L("Settings.Problem.title"),
+                               L("Settings.Problem.AutoCleanIgnored").arg(Strings::text(QStringLiteral("Settings.Name.") + *unreadable)));
+        }
+        return;
+    }
     const int keep = settings.historyKeepLastCount();
     if (keep < 0)
         return;

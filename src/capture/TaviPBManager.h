@@ -7,6 +7,7 @@
 // everything else may be called from any thread (the store's context is locked). Notifications
 // are always posted on the main thread. The capture queue never waits for the main thread.
 
+#include "capture/HistorySaver.h"
 #include "capture/PBItemPipeline.h"
 #include "capture/PBNote.h"
 #include "capture/PBSearchFilter.h"
@@ -27,6 +28,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -85,11 +87,12 @@ public:
     void setFolderAuthorizationCheck(std::function<std::optional<QString>(const QList<PasteboardItem> &)> check);
 
     // --- Capture (poll: capture queue)
-    // A repeating 0.25 s poll on the main loop. Main thread.
-    void startMonitoring();
+    // Each pasteboard change starts a batch at once; a repeating poll on the main loop (every
+    // `fallback`) catches anything missed. Main thread.
+    void startMonitoring(std::chrono::milliseconds fallback = std::chrono::milliseconds(250));
     void stopMonitoring();
-    // One poll; runs on the capture queue (waits for it when called elsewhere). Never from the
-    // main thread's context lock.
+    // One poll: every change since the last one, in order. Runs on the capture queue (waits for
+    // it when called elsewhere). Never from the main thread's context lock.
     void retreivePasteboardInfo();
     std::optional<RunningApplication> getCurrentActiveApp();
     // Calls the completion exactly once, before it returns, on the calling thread.
@@ -113,6 +116,8 @@ public:
     // A page of getAllItems() without converting the rest; and the number of items.
     QList<PBItem> getItemsPage(qsizetype offset, qsizetype limit);
     qsizetype itemCount();
+    // The number of items getItems(category:useFilter:false) lists, counted in the store's indexes.
+    qsizetype itemCount(const PBCategory &category);
     // Without search: before returning. With useFilter and an active search: on the main thread.
     void getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion);
     void getItems(const PBCategory &category, bool useFilter, const ItemsCompletion &completion);
@@ -126,11 +131,21 @@ public:
     void getFilterItems(PBDefaultCategory categoryType, const ItemsCompletion &completion);
     void getFilterItems(const PBCategory &category, const ItemsCompletion &completion);
     // The whole item (stored representations included) of a listed one; lists leave them out.
-    PBItem loadFullItem(const PBItem &item);
+    // When the store cannot be read the item comes back as given and `readFailed` says so.
+    PBItem loadFullItem(const PBItem &item, bool *readFailed = nullptr);
 
     // --- Copy-out (main thread)
-    void copy(const QList<PBItem> &items, const std::optional<PBCategory> &category);
-    std::optional<PasteboardItem> getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category);
+    // False, with the clipboard left as it was and the user told, when an item's stored data
+    // could not be read.
+    bool copy(const QList<PBItem> &items, const std::optional<PBCategory> &category);
+    // Absent for an item without a payload; also when its stored data could not be read, which
+    // `readFailed` then tells.
+    std::optional<PasteboardItem> getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category,
+                                                    bool *readFailed = nullptr);
+    // What a drag of the items out of a list carries: what copy() would put on the clipboard,
+    // under the same MIME names; none (the user told) when an item could not be read. Neither
+    // the clipboard nor the copy-out count changes.
+    std::unique_ptr<QMimeData> mimeDataForDrag(const QList<PBItem> &items, const std::optional<PBCategory> &category);
 
     // --- Edits (completions run before returning; not run when the item is gone)
     void updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion = {});
@@ -157,25 +172,35 @@ public:
     void updateNote(const PBItem &item);
 
     // --- Saving
-    // Saves the pending changes now (termination, SIGTERM, the end of the session). Any thread.
-    void saveNow();
+    // Saves the pending changes now (termination, SIGTERM, the end of the session); false when
+    // that failed (a retry stays scheduled). A failed save is told to the user once per cause.
+    // Any thread.
+    bool saveNow();
+    // The items whose changes are not written yet. Any thread.
+    int unsavedItemCount() const { return m_saver.unsavedItemCount(); }
     SaveScheduler &saveScheduler() { return m_saveScheduler; }
 
 private:
     using RecordPtr = std::shared_ptr<PBItemRecord>;
 
     void processBatch();
+    void processChange(const PasteboardChange &change);
+    void schedulePoll();
     void refreshLists();
     void ensureListsFresh();
     std::optional<PBCategory> activeCategory() const;
     // The list's pinned or unpinned records; absent when the query can match nothing.
     std::optional<FetchRequest<PBItemRecord>> listRequest(const ListQuery &query, bool sticky);
-    RecordPtr recordFor(const PBItem &item);
+    // Null when there is no such record, or when the store could not be read (`readFailed`).
+    RecordPtr recordFor(const PBItem &item, bool *readFailed = nullptr);
     std::shared_ptr<PBCategoryRecord> categoryRecord(const QString &id);
     // Every record auto-clean may take, in the default order (pinned first, then newest).
     FetchRequest<PBItemRecord> autoCleanRequest();
     QList<PBItem> itemsOf(const QList<RecordPtr> &records, bool withPayload = false);
     QList<PBDefaultCategory> sparedKinds(bool includeLock, bool includeCustom, bool includeNotes) const;
+    // The pasteboard items of a copy-out: the last item first, items without data left out;
+    // none, the user told, when an item's stored data could not be read.
+    std::optional<QList<PasteboardItem>> pasteboardItems(const QList<PBItem> &items, const std::optional<PBCategory> &category);
     // Deletes the records from the store at once; false (nothing deleted) on a store error.
     bool removeRecords(const QList<RecordPtr> &records);
     // Deletes the records of these items and tells the interface: each item, then the clear.
@@ -208,7 +233,9 @@ private:
 
     CoreDataManager<PBItemRecord> m_storage;
     CoreDataManager<PBPasteboardDataRecord> m_pasteboardStorage;
+    HistorySaver m_saver;
     SaveScheduler m_saveScheduler;
+    ToldOnce m_toldSettings; // unreadable settings the user was told about
     std::unique_ptr<QTimer> m_timer;
     SerialQueue m_pbQueue{QStringLiteral("com.tavi.pbQueue")};
 };

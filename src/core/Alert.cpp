@@ -1,6 +1,7 @@
 #include "core/Alert.h"
 
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -28,8 +29,12 @@ QMessageBox::Icon iconFor(AlertStyle style)
 ModalResponse runDialog(const AlertRequest &request)
 {
     QMessageBox box;
+    // Texts may come from a server or a user's data: never read them as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.messageText);
     box.setInformativeText(request.informativeText);
+    if (auto *informative = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     box.setIcon(iconFor(request.alertStyle));
     QPushButton *first = box.addButton(request.firstButtonTitle, QMessageBox::AcceptRole);
     QPushButton *second = nullptr;

@@ -1,6 +1,17 @@
 #include "core/DateExtensions.h"
 
+#include <mutex>
+
 namespace {
+std::mutex g_dateSourceMutex;
+CurrentDateSource g_dateSource;
+
+QDate currentDate()
+{
+    std::lock_guard lock(g_dateSourceMutex);
+    return g_dateSource ? g_dateSource() : QDate::currentDate();
+}
+
 // The locale's short date pattern without its year, with two-digit month and day ("M/d/yy" gives
 // "MM/dd", "dd.MM.yy" gives "dd.MM").
 QString monthDayPattern(const QLocale &locale)
@@ -71,5 +82,11 @@ QString displayLabel(const QDateTime &date)
 {
     const QStringList languages = QLocale().uiLanguages();
     const QLocale locale = languages.isEmpty() ? QLocale() : QLocale(languages.first());
-    return displayLabel(date, locale, QDate::currentDate());
+    return displayLabel(date, locale, currentDate());
+}
+
+void setCurrentDateSource(CurrentDateSource source)
+{
+    std::lock_guard lock(g_dateSourceMutex);
+    g_dateSource = std::move(source);
 }

@@ -11,11 +11,11 @@
 #include <memory>
 #include <type_traits>
 
-using DebounceScheduler = std::function<void(std::chrono::milliseconds, std::function<void()>)>;
+using DebounceScheduler = DelayedScheduler;
 
 inline DebounceScheduler mainQueueScheduler()
 {
-    return [](std::chrono::milliseconds delay, std::function<void()> work) { MainQueue::asyncAfter(delay, std::move(work)); };
+    return MainQueue::scheduler();
 }
 
 // The action receives the argument of the call that runs it.

@@ -10,6 +10,8 @@ inline const QString info = QStringLiteral("info");
 inline const QString items = QStringLiteral("items");
 // The new remote configuration of "ServerConfigDidUpdate".
 inline const QString serverConfig = QStringLiteral("kServerConfig");
+// The title of "historyProblemOccurred" (its text is under info).
+inline const QString title = QStringLiteral("title");
 } // namespace NotificationKey
 
 namespace NotificationName {
@@ -51,6 +53,9 @@ inline const QString activeScreenDidChange = QStringLiteral("activeScreenDidChan
 // Store and sync.
 inline const QString remoteDataChanged = QStringLiteral("remoteDataChanged");
 inline const QString cloudSyncStateChanged = QStringLiteral("cloudSyncStateChanged");
+// Something the user must know about their history (a save that failed, a setting that was
+// ignored, an item that could not be read): info is the plain-words text, title its title.
+inline const QString historyProblemOccurred = QStringLiteral("historyProblemOccurred");
 
 // Shell.
 inline const QString needCheckAuthorize = QStringLiteral("needCheckAuthorize"); // folder path

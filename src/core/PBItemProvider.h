@@ -36,6 +36,7 @@ public:
     template <typename P> const P *as() const { return std::get_if<P>(&m_provider); }
     template <typename P> P *as() { return std::get_if<P>(&m_provider); }
     const Variant &variant() const { return m_provider; }
+    Variant &variant() { return m_provider; }
 
 private:
     Variant m_provider;

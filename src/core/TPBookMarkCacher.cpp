@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QReadLocker>
+#include <QRegularExpression>
 #include <QWriteLocker>
 
 QString authorizedRootPath()
@@ -60,6 +61,22 @@ void TPBookMarkCacher::loadBookMarks()
     m_serialQueue.async([this] { asyncLoadBookMarks(); });
 }
 
+namespace {
+// A bookmark's error names its file in quotes: the log gets the path's length and hash instead.
+QString withoutPaths(const QString &error)
+{
+    static const QRegularExpression quoted(QStringLiteral("“([^”]*)”"));
+    QString result;
+    qsizetype from = 0;
+    for (QRegularExpressionMatchIterator it = quoted.globalMatch(error); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        result += error.mid(from, match.capturedStart() - from) + Log::redacted(match.captured(1));
+        from = match.capturedEnd();
+    }
+    return result + error.mid(from);
+}
+} // namespace
+
 void TPBookMarkCacher::asyncLoadBookMarks()
 {
     const Table loaded = snapshot();
@@ -67,21 +84,21 @@ void TPBookMarkCacher::asyncLoadBookMarks()
     for (auto it = loaded.cbegin(); it != loaded.cend(); ++it) {
         const QString &path = it.key();
         if (!QFileInfo::exists(path)) {
-            LOG_ERROR("asyncLoadBookMarks()", QStringLiteral("The Bookmark target path ") + path + QStringLiteral(" is't exist"));
+            LOG_ERROR("asyncLoadBookMarks()", QStringLiteral("The Bookmark target path ") + Log::redacted(path) + QStringLiteral(" is't exist"));
             dropped.append(path);
             continue;
         }
         QString error;
         const auto resolved = Bookmark::resolve(it.value(), &error);
         if (!resolved) {
-            LOG_ERROR("asyncLoadBookMarks()", QStringLiteral("Generate book mark url failed ") + error);
+            LOG_ERROR("asyncLoadBookMarks()", QStringLiteral("Generate book mark url failed ") + withoutPaths(error));
             dropped.append(path);
             continue;
         }
         const bool accessed = Bookmark::startAccessing(*resolved);
         LOG_DEBUG("asyncLoadBookMarks()", QStringLiteral("Accessed status: ") +
                                               (accessed ? QStringLiteral("true") : QStringLiteral("false")) +
-                                              QLatin1Char(' ') + *resolved);
+                                              QLatin1Char(' ') + Log::redacted(*resolved));
     }
     // Drop only what was checked here; an entry replaced meanwhile is another bookmark.
     QWriteLocker locker(&m_lock);
@@ -106,14 +123,14 @@ void TPBookMarkCacher::storeWork(const QList<QUrl> &urls)
         QString error;
         const auto bookmark = Bookmark::create(path, &error);
         if (!bookmark) {
-            LOG_ERROR("store(_:)", QStringLiteral("generate book mark failed ") + error);
+            LOG_ERROR("store(_:)", QStringLiteral("generate book mark failed ") + withoutPaths(error));
             continue;
         }
         {
             QWriteLocker locker(&m_lock);
             m_currentBookMarks.insert(path, *bookmark);
         }
-        LOG_DEBUG("store(_:)", QStringLiteral("Store bookmark: ") + path);
+        LOG_DEBUG("store(_:)", QStringLiteral("Store bookmark: ") + Log::redacted(path));
     }
     QWriteLocker locker(&m_lock);
     persistLocked();

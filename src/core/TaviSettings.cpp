@@ -3,6 +3,7 @@
 #include "platform/Analytics.h"
 #include "platform/CloudKeyValueStore.h"
 #include "platform/Defaults.h"
+#include "platform/Shortcut.h"
 
 #include <QLocale>
 
@@ -25,15 +26,7 @@ QString firstPreferredLanguage()
 
 QString symbol(PBHistoryQuickSelectionKey key)
 {
-    switch (key) {
-    case PBHistoryQuickSelectionKey::command:
-        return QStringLiteral("⌘");
-    case PBHistoryQuickSelectionKey::option:
-        return QStringLiteral("⌥");
-    case PBHistoryQuickSelectionKey::control:
-        return QStringLiteral("⌃");
-    }
-    return {};
+    return Shortcut::modifierText(modifierFlags(key));
 }
 
 quint32 modifierFlags(PBHistoryQuickSelectionKey key)
@@ -67,6 +60,43 @@ void TaviSettings::setHistoryKeepLastCount(int count)
     const QString unit = clearType() == PBHistoryClearType::items ? QStringLiteral("Items") : QStringLiteral("Days");
     Analytics::trackEvent(QStringLiteral("Settings_KeepLastHistory"),
                           {{QStringLiteral("count"), QString::number(count)}, {QStringLiteral("Unit"), unit}});
+}
+
+std::optional<QString> TaviSettings::unreadableAutoCleanSetting() const
+{
+    for (const AutoCache<int> *setting : {&m_clearType, &m_historyKeepLastCount}) {
+        if (setting->hasUnreadableValue())
+            return setting->key();
+    }
+    return std::nullopt;
+}
+
+const QStringList &TaviSettings::passwordManagerIds()
+{
+    static const QStringList ids{
+        QStringLiteral("org.keepassxc.KeePassXC"),        QStringLiteral("org.gnome.seahorse.Application"),
+        QStringLiteral("org.kde.kwalletmanager5"),        QStringLiteral("org.kde.kwalletmanager"),
+        QStringLiteral("org.gnome.World.Secrets"),        QStringLiteral("keepass2"),
+        QStringLiteral("org.kde.kleopatra"),              QStringLiteral("bitwarden"),
+        QStringLiteral("1password")};
+    return ids;
+}
+
+QStringList TaviSettings::blackList() const
+{
+    const QStringList stored = m_blackList.get();
+    QStringList result;
+    for (const QString &id : stored) {
+        if (id != kKeychainAccessId) {
+            result.append(id);
+            continue;
+        }
+        for (const QString &manager : passwordManagerIds()) {
+            if (!result.contains(manager) && !stored.contains(manager))
+                result.append(manager);
+        }
+    }
+    return result;
 }
 
 QString TaviSettings::activeCategoryID() const

@@ -45,7 +45,8 @@ template <typename E> constexpr std::optional<E> fromRawValue(qint64 raw)
 }
 template <typename E> constexpr int rawValue(E value) { return static_cast<int>(value); }
 
-// The symbol shown beside a digit hot key, and the stored modifier flags of the key.
+// The name of the modifier the digit hot keys use on this desktop ("Super", "Alt" or "Ctrl"), and
+// the stored modifier flags of the key.
 QString symbol(PBHistoryQuickSelectionKey key);
 quint32 modifierFlags(PBHistoryQuickSelectionKey key);
 
@@ -80,7 +81,6 @@ quint32 modifierFlags(PBHistoryQuickSelectionKey key);
     X(needPlaySound, setNeedPlaySound, bool, "needPlaySound", true)                                       \
     X(needShowHUD, setNeedShowHUD, bool, "needShowHUD", true)                                             \
     X(needShowHideCategoryTips, setNeedShowHideCategoryTips, bool, "needShowHideCategoryTips", true)      \
-    X(blackList, setBlackList, QStringList, "blackList", QStringList{QStringLiteral("com.apple.keychainaccess")}) \
     X(isAutoLaunch, setIsAutoLaunch, bool, "isAutoLaunch", false)                                         \
     X(noAutoLaunchHint, setNoAutoLaunchHint, bool, "noAutoLaunchHint", false)                             \
     X(menuHistoryMaxCapacity, setMenuHistoryMaxCapacity, int, "menuHistoryMaxCapacity", 9)                \
@@ -124,11 +124,23 @@ public:
     TAVI_ENUM_SETTINGS(TAVI_DECLARE_ENUM)
 #undef TAVI_DECLARE_ENUM
 
+    // The applications (desktop ids) whose copies are never recorded. The stored default names the
+    // original platform's keychain application; read here it stands for this desktop's password
+    // and key managers (passwordManagerIds()). The stored list is never rewritten by a read.
+    static inline const QString kKeychainAccessId = QStringLiteral("com.apple.keychainaccess");
+    static const QStringList &passwordManagerIds();
+    QStringList blackList() const;
+    void setBlackList(const QStringList &list) { m_blackList.set(list); }
+
     // Both setters send a usage event, also when the value is unchanged.
     int menuHistoryCapacity() const { return m_menuHistoryCapacity.get(); }
     void setMenuHistoryCapacity(int capacity);
     int historyKeepLastCount() const { return m_historyKeepLastCount.get(); }
     void setHistoryKeepLastCount(int count);
+
+    // The key of the first auto-clean rule setting ("historyClearType", "historyKeepLastCount")
+    // whose stored value cannot be read, if any: auto-clean must not delete on a guessed rule.
+    std::optional<QString> unreadableAutoCleanSetting() const;
 
     // Cloud key-value store: "activeCategoryID" (empty when no string is stored) and
     // "enableCloudSync" (false when no bool is stored).
@@ -155,6 +167,7 @@ private:
     AutoCache<int> m_##name{QStringLiteral(key), rawValue(type::initial)};
     TAVI_ENUM_SETTINGS(TAVI_MEMBER_ENUM)
 #undef TAVI_MEMBER_ENUM
+    AutoCache<QStringList> m_blackList{QStringLiteral("blackList"), QStringList{kKeychainAccessId}};
     AutoCache<int> m_menuHistoryCapacity{QStringLiteral("menuHistoryCapacity"), 5};
     AutoCache<int> m_historyKeepLastCount{QStringLiteral("historyKeepLastCount"), 1};
 };

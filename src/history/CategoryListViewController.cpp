@@ -745,13 +745,8 @@ void CategoryListViewController::startDrag(const QList<int> &rows)
 {
     if (!category)
         return;
-    QList<PasteboardItem> dragged;
-    for (const int row : rows) {
-        const PBItem item = manager.loadFullItem(itemAt(row));
-        PBDefaultCategory kind = category->type();
-        if (kind == PBDefaultCategory::custom)
-            kind = item.primaryCategory() ? item.primaryCategory()->type() : PBDefaultCategory::unknown;
-        dragged.append(DragOut::pasteboardItem(item, kind));
-    }
-    DragOut::start(itemsTableView, dragged);
+    QList<PBItem> dragged;
+    for (const int row : rows)
+        dragged.append(itemAt(row));
+    DragOut::start(itemsTableView, manager, dragged, category);
 }

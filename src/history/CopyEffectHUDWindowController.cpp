@@ -13,9 +13,10 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-CopyEffectHUDWindowController::CopyEffectHUDWindowController(QWidget *parent)
+CopyEffectHUDWindowController::CopyEffectHUDWindowController(QWidget *parent, DelayedScheduler scheduler)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
-                          | Qt::WindowTransparentForInput)
+                          | Qt::WindowTransparentForInput),
+      m_scheduler(std::move(scheduler))
 {
     setObjectName(QStringLiteral("HUDWindowController"));
     setWindowTitle(QStringLiteral("TaviPaste Feedback"));
@@ -66,7 +67,7 @@ void CopyEffectHUDWindowController::showWindow()
         move(frame.topLeft());
     }
     const QPointer<CopyEffectHUDWindowController> self(this);
-    MainQueue::asyncAfter(std::chrono::milliseconds(kCloseDelayMs), [self] {
+    m_scheduler(std::chrono::milliseconds(kCloseDelayMs), [self] {
         if (self)
             self->close();
     });

@@ -4,6 +4,7 @@
 // never takes the focus, so a paste keystroke still reaches the program the user works in, and it
 // closes itself one second after each showing. GUI thread.
 
+#include "platform/DispatchQueue.h"
 #include "shell/FeedbackPanel.h"
 
 #include <QWidget>
@@ -16,7 +17,8 @@ class CopyEffectHUDWindowController : public QWidget, public FeedbackPanel {
 public:
     static constexpr int kCloseDelayMs = 1000;
 
-    explicit CopyEffectHUDWindowController(QWidget *parent = nullptr);
+    // The scheduler runs the closes (the main queue's timers unless a test gives another).
+    explicit CopyEffectHUDWindowController(QWidget *parent = nullptr, DelayedScheduler scheduler = MainQueue::scheduler());
 
     QLabel *label() const override { return m_label; }
     QLabel *itemsCountLabel() const override { return m_itemsCountLabel; }
@@ -38,4 +40,5 @@ private:
     QLabel *m_itemsCountLabel = nullptr;
     QLabel *m_label = nullptr;
     CheckMarkView *m_checkView = nullptr;
+    DelayedScheduler m_scheduler;
 };

@@ -1,6 +1,7 @@
 #include "history/ImageLoader.h"
 
 #include "platform/DispatchQueue.h"
+#include "platform/Log.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -63,7 +64,8 @@ void ImageLoader::finished(QNetworkReply *reply, const QUrl &url)
 {
     reply->deleteLater();
     if (reply->error() != QNetworkReply::NoError) {
-        fail(url, reply->errorString());
+        // The error's text names the address, which comes from a copied link.
+        fail(url, QStringLiteral("network error %1").arg(int(reply->error())));
         return;
     }
     const QByteArray data = reply->readAll();
@@ -76,7 +78,7 @@ void ImageLoader::finished(QNetworkReply *reply, const QUrl &url)
                 fail(url, QStringLiteral("The answer is not an image"));
                 return;
             }
-            printLine(QStringLiteral("Task done for: ") + url.toString());
+            printLine(QStringLiteral("Task done for: ") + Log::redacted(url.toString()));
             const QPixmap shown = QPixmap::fromImage(image);
             m_images.insert(url, new QPixmap(shown));
             const QList<Waiter> waiters = m_waiting.take(url);

@@ -1,5 +1,6 @@
 #include "history/PBHUDCell.h"
 
+#include "capture/TaviPBManager.h"
 #include "core/FileIcon.h"
 #include "core/TaviSettings.h"
 #include "core/Thumbnail.h"
@@ -25,7 +26,7 @@
 
 namespace {
 
-constexpr int kIconSize = 32;
+constexpr int kIconSize = PBHUDCell::kIconSize;
 
 QPixmap iconPixmap(const QIcon &icon)
 {
@@ -42,12 +43,19 @@ QPixmap applicationIcon(const QString &bundleIdentifier)
     return pixmap;
 }
 
-// Thumbnails of copied images, by item; decoding a large image once is enough.
-QPixmap imageThumbnail(const PBItem &item, const QByteArray &data)
+// Thumbnails of copied images, by item; decoding a large image once is enough. Lists leave large
+// images out: those are read from the store for it.
+QPixmap imageThumbnail(const PBItem &item, const QByteArray &listed)
 {
     static QCache<QUuid, QPixmap> thumbnails(200);
     if (QPixmap *cached = thumbnails.object(item.uuid()))
         return *cached;
+    QByteArray data = listed;
+    if (data.isEmpty()) {
+        const PBItem full = TaviPBManager::shared().loadFullItem(item);
+        if (full.dataProvider())
+            data = full.dataProvider()->accosicatedData().toByteArray();
+    }
     QImage image;
     if (!image.loadFromData(data))
         return namedImage(QStringLiteral("df_image"));
@@ -81,14 +89,10 @@ QImage readThumbnail(const QString &path)
     return reader.read();
 }
 
-QString symbolFor(PBHistoryQuickSelectionKey key)
+// The key that pastes the row Return would paste, as the keyboard names it.
+QString returnKeyName()
 {
-    switch (key) {
-    case PBHistoryQuickSelectionKey::option: return QStringLiteral("\u2325");
-    case PBHistoryQuickSelectionKey::control: return QStringLiteral("\u2303");
-    case PBHistoryQuickSelectionKey::command: break;
-    }
-    return QStringLiteral("\u2318");
+    return L("Key.Enter");
 }
 
 } // namespace
@@ -102,11 +106,8 @@ PBHUDCell::PBHUDCell(QWidget *parent) : QWidget(parent)
     iconImage->setObjectName(QStringLiteral("iconImage"));
     iconImage->setFixedSize(kIconSize + 8, kIconSize + 8);
     iconImage->setAlignment(Qt::AlignCenter);
-    textField = new QLabel(this);
+    textField = new ElidedLabel(this);
     textField->setObjectName(QStringLiteral("textField"));
-    textField->setTextFormat(Qt::PlainText);
-    textField->setWordWrap(false);
-    textField->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblShortCut = new QLabel(this);
     lblShortCut->setObjectName(QStringLiteral("lblShortCut"));
     lblShortCut->setTextFormat(Qt::PlainText);
@@ -145,12 +146,13 @@ void PBHUDCell::configureHUDCell(const PBItem &item, int row, bool isSearchMode)
     currentIndex = row;
     const auto &settings = TaviSettings::shared();
     if (!isSearchMode) {
-        shortCutStr = symbolFor(settings.historyQuickSelectionKey()) + QString::number(row + 1);
-        const QString text = row == 0 ? shortCutStr + QLatin1Char(' ') + L("PBHUD.OR") + QLatin1Char(' ') + kReturnSymbol
+        // The digit hot key as the user presses it: "Super+1", "Alt+1" or "Ctrl+1".
+        shortCutStr = symbol(settings.historyQuickSelectionKey()) + QLatin1Char('+') + QString::number(row + 1);
+        const QString text = row == 0 ? shortCutStr + QLatin1Char(' ') + L("PBHUD.OR") + QLatin1Char(' ') + returnKeyName()
                                       : shortCutStr;
         lblShortCut->setText(row < digitKeyRows() ? text : QString());
     } else {
-        lblShortCut->setText(row == 0 ? kReturnSymbol : QString());
+        lblShortCut->setText(row == 0 ? returnKeyName() : QString());
     }
     updateIcon();
 }
@@ -159,11 +161,11 @@ void PBHUDCell::updateShortcutLabel()
 {
     const int capacity = digitKeyRows();
     if (isSearchingMode)
-        lblShortCut->setText(isSelected ? kReturnSymbol : QString());
+        lblShortCut->setText(isSelected ? returnKeyName() : QString());
     else if (isSelected)
         lblShortCut->setText(currentIndex >= capacity
-                                 ? kReturnSymbol
-                                 : shortCutStr + QLatin1Char(' ') + L("PBHUD.OR") + QLatin1Char(' ') + kReturnSymbol);
+                                 ? returnKeyName()
+                                 : shortCutStr + QLatin1Char(' ') + L("PBHUD.OR") + QLatin1Char(' ') + returnKeyName());
     else
         lblShortCut->setText(currentIndex < capacity ? shortCutStr : QString());
     update();
@@ -184,15 +186,15 @@ void PBHUDCell::updateIcon()
         case PBDefaultCategory::text:
         case PBDefaultCategory::other:
             if (const auto &app = m_item.sourceApp(); app && app->bundleId && !app->bundleId->isEmpty())
-                iconImage->setPixmap(applicationIcon(*app->bundleId));
+                setIcon(applicationIcon(*app->bundleId));
             break;
         case PBDefaultCategory::link:
-            iconImage->setPixmap(namedImage(QStringLiteral("website_default")));
+            setIcon(namedImage(QStringLiteral("website_default")));
             if (const auto &provider = m_item.dataProvider()) {
                 const QUuid uuid = m_item.uuid();
                 ImageLoader::shared().load(provider->accosicatedData().toUrl(), this, [this, uuid](const QPixmap &favicon) {
                     if (m_item.uuid() == uuid)
-                        iconImage->setPixmap(favicon.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+                        setIcon(favicon);
                 });
             }
             break;
@@ -201,7 +203,7 @@ void PBHUDCell::updateIcon()
                 if (const auto *file = provider->as<PBFileItemProvider>()) {
                     showFileThumbnail(file->url());
                 } else {
-                    iconImage->setPixmap(imageThumbnail(m_item, provider->accosicatedData().toByteArray()));
+                    setIcon(imageThumbnail(m_item, provider->accosicatedData().toByteArray()));
                 }
             }
             break;
@@ -209,15 +211,15 @@ void PBHUDCell::updateIcon()
             if (const auto &provider = m_item.dataProvider()) {
                 if (const auto *file = provider->as<PBFileItemProvider>()) {
                     const auto icon = fileIcon(file->url().toString());
-                    iconImage->setPixmap(icon ? iconPixmap(*icon) : QPixmap());
+                    setIcon(icon ? iconPixmap(*icon) : QPixmap());
                 }
             }
             break;
         case PBDefaultCategory::note:
-            iconImage->setPixmap(namedImage(QStringLiteral("noteIcon")));
+            setIcon(namedImage(QStringLiteral("noteIcon")));
             break;
         case PBDefaultCategory::email:
-            iconImage->setPixmap(namedImage(QStringLiteral("email")));
+            setIcon(namedImage(QStringLiteral("email")));
             break;
         case PBDefaultCategory::unknown:
         case PBDefaultCategory::custom:
@@ -227,13 +229,32 @@ void PBHUDCell::updateIcon()
     }
 }
 
+// Styles and icon themes may give a smaller picture than asked for (a 16-pixel globe for the link
+// placeholder); thumbnails and site icons come in any size. All are shown at one size.
+void PBHUDCell::setIcon(const QPixmap &pixmap)
+{
+    if (pixmap.isNull()) {
+        iconImage->clear();
+        return;
+    }
+    const QSize size = pixmap.deviceIndependentSize().toSize();
+    if (std::max(size.width(), size.height()) == kIconSize && size.width() <= kIconSize && size.height() <= kIconSize) {
+        iconImage->setPixmap(pixmap);
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    QPixmap fitted = pixmap.scaled(QSize(kIconSize, kIconSize) * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    fitted.setDevicePixelRatio(ratio);
+    iconImage->setPixmap(fitted);
+}
+
 // Decoding a large image file takes long: off the main thread, shown when the cell still holds
 // the item; the file's icon when it gives no image.
 void PBHUDCell::showFileThumbnail(const QUrl &url)
 {
     const QUuid uuid = m_item.uuid();
     if (const QPixmap *cached = fileThumbnails().object(uuid)) {
-        iconImage->setPixmap(*cached);
+        setIcon(*cached);
         return;
     }
     const QPointer<PBHUDCell> self(this);
@@ -244,11 +265,11 @@ void PBHUDCell::showFileThumbnail(const QUrl &url)
                 return;
             if (image.isNull()) {
                 const auto icon = fileIcon(url.toString());
-                self->iconImage->setPixmap(icon ? iconPixmap(*icon) : QPixmap());
+                self->setIcon(icon ? iconPixmap(*icon) : QPixmap());
                 return;
             }
             auto *pixmap = new QPixmap(QPixmap::fromImage(image));
-            self->iconImage->setPixmap(*pixmap);
+            self->setIcon(*pixmap);
             fileThumbnails().insert(uuid, pixmap);
         });
     });

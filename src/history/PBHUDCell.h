@@ -1,8 +1,10 @@
 #pragma once
-// One row of the quick-paste panel: the item's icon, the start of its text and a label that says
-// how to paste the row (its digit hot key, or Return on the row Return would paste). The delete
-// button shows while the pointer is over the row. GUI thread.
+// One row of the quick-paste panel: the item's icon, the start of its text (cut with "…" where the
+// row ends) and a label that says how to paste the row: its digit hot key as the keyboard names
+// it ("Super+1"), or Enter on the row Enter would paste. The delete button shows while the
+// pointer is over the row. GUI thread.
 
+#include "controls/ElidedLabel.h"
 #include "core/PBItem.h"
 
 #include <QUrl>
@@ -19,7 +21,8 @@ public:
     static inline const QString kIdentifier = QStringLiteral("PBHUDCell");
     static constexpr double kRowHeight = 60.0;
     static constexpr int kMaxTextLength = 200;
-    static inline const QString kReturnSymbol = QStringLiteral("\u23CE");
+    // Every icon of a row is drawn at this size, whatever size its source gives.
+    static constexpr int kIconSize = 32;
 
     explicit PBHUDCell(QWidget *parent = nullptr);
 
@@ -30,7 +33,7 @@ public:
     const PBItem &item() const { return m_item; }
 
     QLabel *iconImage = nullptr;
-    QLabel *textField = nullptr;
+    ElidedLabel *textField = nullptr;
     QLabel *lblShortCut = nullptr;
     QToolButton *deleteBtn = nullptr;
     bool isSearchingMode = false;
@@ -47,6 +50,7 @@ protected:
 
 private:
     void updateIcon();
+    void setIcon(const QPixmap &pixmap);
     void showFileThumbnail(const QUrl &url);
 
     PBItem m_item;

@@ -51,14 +51,24 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     searchFont.setPointSizeF(searchFont.pointSizeF() * 1.4);
     searchInput->setFont(searchFont);
     searchInput->setMinimumHeight(40);
-    btnClearSearch = new QToolButton(this);
+    // The one clear button, inside the search field at its end; the field's own stays off.
+    searchInput->setClearButtonEnabled(false);
+    btnClearSearch = new QToolButton(searchInput);
     btnClearSearch->setObjectName(QStringLiteral("btnClearSearch"));
     btnClearSearch->setIcon(style()->standardIcon(QStyle::SP_LineEditClearButton));
     btnClearSearch->setAutoRaise(true);
     btnClearSearch->setFocusPolicy(Qt::NoFocus);
+    btnClearSearch->setCursor(Qt::ArrowCursor);
+    btnClearSearch->setToolTip(L("PBHUD.Clear.tooltip"));
+    auto *insideSearch = new QHBoxLayout(searchInput);
+    insideSearch->setContentsMargins(0, 0, 2, 0);
+    insideSearch->addStretch();
+    insideSearch->addWidget(btnClearSearch);
+    searchInput->setTextMargins(0, 0, btnClearSearch->sizeHint().width() + 2, 0);
     btnClose = new QToolButton(this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
     btnClose->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    btnClose->setToolTip(L("PBHUD.Close.tooltip"));
     btnClose->setAutoRaise(true);
     btnClose->setFocusPolicy(Qt::NoFocus);
     historyTableView = new PBHUDTableView(this);
@@ -68,7 +78,6 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     auto *searchRow = new QHBoxLayout;
     searchRow->setContentsMargins(14, 6, 8, 6);
     searchRow->addWidget(searchInput, 1);
-    searchRow->addWidget(btnClearSearch);
     searchRow->addWidget(btnClose);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 6);
@@ -472,7 +481,6 @@ void PBHUDViewController::startDrag(int row)
 {
     if (row < 0 || row >= m_count)
         return;
-    const PBItem item = manager.loadFullItem(itemAt(row));
-    const auto kind = item.primaryCategory() ? item.primaryCategory()->type() : PBDefaultCategory::unknown;
-    DragOut::start(this, {DragOut::pasteboardItem(item, kind)});
+    const PBItem item = itemAt(row);
+    DragOut::start(this, manager, {item}, item.primaryCategory());
 }

@@ -18,13 +18,15 @@ namespace {
 PBHUDWindowController *g_shared = nullptr;
 } // namespace
 
-PBHUDWindowController::PBHUDWindowController(QWidget *parent)
+PBHUDWindowController::PBHUDWindowController(QWidget *parent) : PBHUDWindowController(TaviPBManager::shared(), parent) {}
+
+PBHUDWindowController::PBHUDWindowController(TaviPBManager &manager, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("PBHUDWindowController"));
     setAttribute(Qt::WA_TranslucentBackground);
     setWindowTitle(QStringLiteral("TaviPaste"));
-    m_content = new PBHUDViewController(TaviPBManager::shared(), this);
+    m_content = new PBHUDViewController(manager, this);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_content);
@@ -58,22 +60,29 @@ void PBHUDWindowController::toggle()
 
 void PBHUDWindowController::showAndActivate()
 {
+    m_screen = QGuiApplication::screenAt(QCursor::pos());
+    centerOnScreen();
     show();
     raise();
-    QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        // Centred with room below for the list to grow.
-        const QRect area = screen->availableGeometry();
-        move(area.center().x() - width() / 2, area.top() + area.height() / 4);
-    }
+    // The window manager may have placed it on mapping.
+    centerOnScreen();
     activateWindow();
 }
 
 void PBHUDWindowController::fitToContent()
 {
     setFixedHeight(m_content->sizeHint().height());
+    if (isVisible())
+        centerOnScreen();
+}
+
+void PBHUDWindowController::centerOnScreen()
+{
+    QScreen *screen = m_screen ? m_screen.data() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QPoint center = screen->availableGeometry().center();
+    move(center.x() - width() / 2, center.y() - height() / 2);
 }
 
 void PBHUDWindowController::showEvent(QShowEvent *event)

@@ -1,18 +1,24 @@
 #pragma once
-// The quick-paste panel's window: floats above the other windows, centred, and grows and shrinks
-// with its list. One shared instance, made from the scene registry (storyboard "PBHUD") on the
-// first toggle and kept for the life of the program. GUI thread.
+// The quick-paste panel's window: floats above the other windows, centred on the screen with the
+// pointer, and grows and shrinks with its list (staying centred). One shared instance, made from
+// the scene registry (storyboard "PBHUD") on the first toggle and kept for the life of the
+// program. GUI thread.
 
+#include <QPointer>
 #include <QWidget>
 
 class PBHUDViewController;
+class QScreen;
+class TaviPBManager;
 
 class PBHUDWindowController : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kWidth = 640;
 
+    // Over the shared history, or over the given one.
     explicit PBHUDWindowController(QWidget *parent = nullptr);
+    explicit PBHUDWindowController(TaviPBManager &manager, QWidget *parent = nullptr);
 
     // The shortcut's action: shows the panel when it is hidden, hides it when it is shown.
     static void toggle();
@@ -20,7 +26,7 @@ public:
     static PBHUDWindowController *shared();
 
     PBHUDViewController *contentViewController() const { return m_content; }
-    // Shows, raises, centres and activates the panel.
+    // Shows, raises, centres on the pointer's screen and activates the panel.
     void showAndActivate();
 
 protected:
@@ -30,6 +36,9 @@ protected:
 
 private:
     void fitToContent();
+    void centerOnScreen();
 
     PBHUDViewController *m_content = nullptr;
+    // The screen the panel opened on.
+    QPointer<QScreen> m_screen;
 };

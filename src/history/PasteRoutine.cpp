@@ -27,15 +27,17 @@ void paste(TaviPBManager &manager, const QList<PBItem> &items, const std::option
             MainQueue::async(show);
     };
     if (TaviSettings::shared().quickPasteEnable()) {
-        if (AccessibilityTrust::shared().isProcessTrusted(true)) {
-            tell(OperationType::quickPaste);
-            manager.copy(items, category);
-            AppActivation::hide();
-            AppActivation::unhideWithoutActivation();
-        } else {
-            LOG_DEBUG("pasteItem(at:)", QStringLiteral("Please allow accessibility API access to this app."));
-            AccessibilityPermissionWindowController::shared().present();
+        if (!AccessibilityTrust::shared().isProcessTrusted(true)) {
+            // The permission window says the items are copied for the user to paste: they are.
+            AccessibilityPermissionWindowController::copyInsteadOfPasting(manager, items, category);
+            return;
         }
+        tell(OperationType::quickPaste);
+        // A copy-out that failed (the user is told) must not paste what was on the clipboard before.
+        if (!manager.copy(items, category))
+            return;
+        AppActivation::hide();
+        AppActivation::unhideWithoutActivation();
         KeyEventPoster::shared().postPasteKeystroke();
         return;
     }

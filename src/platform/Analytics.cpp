@@ -17,6 +17,7 @@
 #include <cstring>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -41,6 +42,7 @@ void crashHandler(int signal)
 {
     const int fd = ::open(g_crashPath, O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (fd >= 0) {
+        ::fchmod(fd, 0600); // whatever the umask
         const char *header = "TaviPaste crashed on signal ";
         (void)!::write(fd, header, strlen(header));
         char number[16];
@@ -65,7 +67,7 @@ void crashHandler(int signal)
 
 void installCrashHook()
 {
-    QDir().mkpath(Analytics::crashDirectory());
+    Paths::makePrivateDirectory(Analytics::crashDirectory());
     const QByteArray path = (Analytics::crashDirectory() + QStringLiteral("/crash-%1-%2.txt")
                                  .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))
                                  .arg(QCoreApplication::applicationPid()))
@@ -98,12 +100,12 @@ QStringList collectEarlierCrashes()
 void appendEvent(const QByteArray &line)
 {
     const QString dir = Analytics::eventsDirectory();
-    QDir().mkpath(dir);
     const QString path = dir + QStringLiteral("/events.jsonl");
     if (QFileInfo(path).size() > kMaxEventFileBytes) {
         QFile::remove(path + QStringLiteral(".1"));
         QFile::rename(path, path + QStringLiteral(".1"));
     }
+    Paths::makePrivateFile(path);
     QFile file(path);
     if (file.open(QIODevice::Append | QIODevice::WriteOnly))
         file.write(line);

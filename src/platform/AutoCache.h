@@ -1,40 +1,87 @@
 #pragma once
-// A typed value persisted under a name with an initial value. Reads give the initial value when
-// the key is absent or holds a value of another type. Any thread.
+// A typed value persisted under a name with an initial value. A stored number of another numeric
+// type, or a number written as text, is read when it converts exactly (500.0 or "500" for an
+// integer); reads give the initial value when the key is absent or its value cannot be read, and
+// hasUnreadableValue() tells the two apart. Any thread.
 
 #include "platform/Defaults.h"
 
 #include <QDateTime>
 #include <QStringList>
+
+#include <cmath>
+#include <optional>
 #include <type_traits>
 #include <utility>
 
 namespace autocache_detail {
 
+// The stored value as a number when it is one, or text that spells one exactly.
+inline std::optional<qint64> exactInteger(const QVariant &v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::LongLong:
+        return v.toLongLong();
+    case QMetaType::Double: {
+        const double d = v.toDouble();
+        // 2^63 itself is out of range; every double below it in magnitude fits.
+        if (!std::isfinite(d) || std::trunc(d) != d || std::fabs(d) >= 9223372036854775808.0)
+            return std::nullopt;
+        return qint64(d);
+    }
+    case QMetaType::QString: {
+        const QString text = v.toString().trimmed();
+        bool ok = false;
+        const qint64 n = text.toLongLong(&ok, 10);
+        if (ok)
+            return n;
+        const double d = text.toDouble(&ok); // "500.0"
+        return ok ? exactInteger(QVariant(d)) : std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+inline std::optional<double> number(const QVariant &v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::Double:
+        return v.toDouble();
+    case QMetaType::LongLong:
+        return double(v.toLongLong());
+    case QMetaType::QString: {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(d))
+            return std::nullopt;
+        return d;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 template <typename T> struct Codec {
     static std::optional<T> read(const QVariant &v)
     {
         if constexpr (std::is_enum_v<T>) {
-            if (v.metaType().id() != QMetaType::LongLong)
+            const std::optional<qint64> n = exactInteger(v);
+            if (!n || !std::in_range<std::underlying_type_t<T>>(*n))
                 return std::nullopt;
-            return static_cast<T>(v.toLongLong());
+            return static_cast<T>(*n);
         } else if constexpr (std::is_same_v<T, bool>) {
             if (v.metaType().id() != QMetaType::Bool)
                 return std::nullopt;
             return v.toBool();
         } else if constexpr (std::is_integral_v<T>) {
-            if (v.metaType().id() != QMetaType::LongLong)
+            const std::optional<qint64> n = exactInteger(v);
+            if (!n || !std::in_range<T>(*n))
                 return std::nullopt;
-            const qint64 n = v.toLongLong();
-            if (!std::in_range<T>(n))
-                return std::nullopt;
-            return static_cast<T>(n);
+            return static_cast<T>(*n);
         } else if constexpr (std::is_floating_point_v<T>) {
-            const int id = v.metaType().id();
-            if (id == QMetaType::Double)
-                return static_cast<T>(v.toDouble());
-            if (id == QMetaType::LongLong)
-                return static_cast<T>(v.toLongLong());
+            if (const std::optional<double> d = number(v))
+                return static_cast<T>(*d);
             return std::nullopt;
         } else {
             if (v.metaType() != QMetaType::fromType<T>())
@@ -92,6 +139,16 @@ public:
             store().remove(m_key);
     }
     bool hasStoredValue() const { return store().contains(m_key); }
+    // Whether a value is stored under the key that cannot be read as T (reads then give the
+    // initial value): a caller must not act on the initial value as if the user had chosen it.
+    bool hasUnreadableValue() const
+    {
+        const Defaults &defaults = store();
+        if (defaults.hasUnreadableEntry(m_key))
+            return true;
+        const QVariant value = defaults.value(m_key);
+        return value.isValid() && !autocache_detail::Codec<T>::read(value);
+    }
     void reset() { store().remove(m_key); }
 
     operator T() const { return get(); }

@@ -210,6 +210,7 @@ void Defaults::load()
 {
     QMutexLocker lock(&m_mutex);
     m_values.clear();
+    m_unreadable = {};
     QFile file(m_path);
     if (!file.exists())
         return;
@@ -230,22 +231,26 @@ void Defaults::load()
             for (auto it = values.begin(); it != values.end(); ++it) {
                 bool ok = false;
                 QVariant decoded = decode(it.value(), &ok);
-                if (ok)
+                if (ok) {
                     m_values.insert(it.key(), decoded);
-                else
+                } else {
+                    m_unreadable.insert(it.key(), it.value());
                     LOG_WARNING("Defaults::load()", QStringLiteral("Ignoring unreadable value of \"%1\" in %2").arg(it.key(), m_path));
+                }
             }
             return;
         }
     }
     const QString aside = Paths::moveAside(m_path, QStringLiteral("corrupt"));
+    if (!aside.isEmpty())
+        m_keptAsidePath = aside;
     LOG_ERROR("Defaults::load()", QStringLiteral("Settings file %1 is unreadable (%2); kept as %3, defaults apply")
                                       .arg(m_path, problem, aside.isEmpty() ? QStringLiteral("(could not rename)") : aside));
 }
 
 bool Defaults::save()
 {
-    QJsonObject values;
+    QJsonObject values = m_unreadable;
     for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
         const QJsonValue encoded = encode(it.value());
         if (!encoded.isUndefined())
@@ -256,9 +261,10 @@ bool Defaults::save()
     root[QStringLiteral("version")] = 1;
     root[QStringLiteral("values")] = values;
 
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    Paths::makePrivateDirectory(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 ||
+    // The new file replaces the old one: it gets the user's permissions alone before anything is in it.
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 ||
         !file.commit()) {
         LOG_ERROR("Defaults::save()", QStringLiteral("Could not write %1: %2").arg(m_path, file.errorString()));
         return false;
@@ -297,6 +303,7 @@ void Defaults::setValues(const QVariantMap &values)
         if (existing != m_values.cend() && existing->metaType() == value.metaType() && *existing == value)
             continue;
         m_values.insert(it.key(), value);
+        m_unreadable.remove(it.key());
         changed = true;
     }
     if (changed)
@@ -306,8 +313,25 @@ void Defaults::setValues(const QVariantMap &values)
 void Defaults::remove(const QString &key)
 {
     QMutexLocker lock(&m_mutex);
-    if (m_values.remove(key))
+    const bool removed = m_values.remove(key) > 0;
+    if (m_unreadable.contains(key)) {
+        m_unreadable.remove(key);
         save();
+    } else if (removed) {
+        save();
+    }
+}
+
+bool Defaults::hasUnreadableEntry(const QString &key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_unreadable.contains(key);
+}
+
+QString Defaults::keptAsidePath() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_keptAsidePath;
 }
 
 QStringList Defaults::keys() const

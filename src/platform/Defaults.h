@@ -3,8 +3,11 @@
 // Values keep their exact type across restarts (a bool stays a bool, an empty list stays an
 // empty list): each is stored with a type tag. Supported value types: bool, qint64/int, double,
 // QString, QStringList, QByteArray, QDateTime, QVariantList and QVariantMap of those.
-// A corrupt or unreadable file is renamed aside and logged; the defaults then apply. Any thread.
+// A corrupt or unreadable file is renamed aside and logged; the defaults then apply. An entry that
+// cannot be decoded reads as absent but stays in the file, untouched, until a new value replaces
+// it. Any thread.
 
+#include <QJsonObject>
 #include <QMutex>
 #include <QString>
 #include <QVariant>
@@ -21,8 +24,12 @@ public:
 
     QString filePath() const { return m_path; }
 
-    QVariant value(const QString &key) const; // invalid QVariant when absent
+    QVariant value(const QString &key) const; // invalid QVariant when absent or unreadable
     bool contains(const QString &key) const;
+    // Whether the file holds an entry under the key that could not be decoded.
+    bool hasUnreadableEntry(const QString &key) const;
+    // Where an unreadable settings file was moved when it was last loaded (empty when none was).
+    QString keptAsidePath() const;
     void setValue(const QString &key, const QVariant &value);
     void remove(const QString &key);
     QStringList keys() const;
@@ -44,4 +51,6 @@ private:
     QString m_path;
     mutable QMutex m_mutex;
     QVariantMap m_values;
+    QJsonObject m_unreadable; // undecodable entries as found, written back as they are
+    QString m_keptAsidePath;
 };

@@ -45,6 +45,11 @@ void asyncAfter(std::chrono::milliseconds delay, std::function<void()> work)
     });
 }
 
+DelayedScheduler scheduler()
+{
+    return [](std::chrono::milliseconds delay, std::function<void()> work) { asyncAfter(delay, std::move(work)); };
+}
+
 bool isCurrent()
 {
     QCoreApplication *app = QCoreApplication::instance();

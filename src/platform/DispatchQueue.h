@@ -16,11 +16,17 @@
 bool postAndWait(const std::function<void(std::function<void()>)> &post, std::function<void()> work,
                  std::chrono::milliseconds timeout);
 
+// Runs work once, a delay from now: the main queue's timers in the program, a virtual clock in
+// tests that must not depend on how busy the machine is.
+using DelayedScheduler = std::function<void(std::chrono::milliseconds delay, std::function<void()> work)>;
+
 namespace MainQueue {
 // Runs on the GUI thread's event loop. Any thread. Dropped when no application object exists.
 void async(std::function<void()> work);
 void asyncAfter(std::chrono::milliseconds delay, std::function<void()> work);
 bool isCurrent();
+// asyncAfter as a scheduler.
+DelayedScheduler scheduler();
 // Runs work on the main thread and waits for it at most `timeout`. Returns false (and the work
 // may still run later) when the main thread did not get to it in time; runs inline on the main thread.
 bool syncWithTimeout(std::function<void()> work, std::chrono::milliseconds timeout);

@@ -18,10 +18,19 @@ QString logDirectory();
 // Never fails towards the caller. Any thread.
 void write(LogLevel level, const QString &message, const char *file, const char *function, int line);
 
+// How a log line names clipboard content, a title, edited text or a file path: its length and a
+// short hash, never the text itself. The hash is keyed afresh in every run, so lines of one run can
+// be matched with each other while nothing can be guessed back from them. Any thread.
+QString redacted(const QString &text);
+QString redacted(const QByteArray &data);
+
 // Receives every message after the sinks; for tests. Pass an empty function to remove.
 using Observer = std::function<void(LogLevel, const QString &message, const char *file,
                                     const char *function, int line)>;
 void setObserver(Observer observer);
+
+// Lines below warning reach the files at least this often; warnings and errors at once.
+inline constexpr int kFlushSeconds = 1;
 
 // Roll period and retention of the file sink.
 inline constexpr qint64 kRollSeconds = 259200;

@@ -1,7 +1,10 @@
 #include "platform/Pasteboard.h"
 
+#include "platform/Log.h"
 #include "platform/memory/MemoryPasteboard.h"
+#include "platform/x11/ClipboardFormats.h"
 
+#include <QMimeData>
 #include <QStringDecoder>
 
 #include <mutex>
@@ -65,6 +68,56 @@ void PasteboardItem::setData(const QString &type, const QByteArray &data)
 }
 
 namespace {
+qint64 sizeOf(const PasteboardChange &change)
+{
+    qint64 bytes = 0;
+    if (change.items) {
+        for (const PasteboardItem &item : *change.items)
+            for (const auto &entry : item.entries())
+                bytes += entry.second.size();
+    }
+    return bytes;
+}
+} // namespace
+
+QList<PasteboardChange> Pasteboard::takeChanges()
+{
+    std::lock_guard lock(m_changesMutex);
+    QList<PasteboardChange> taken(std::make_move_iterator(m_changes.begin()), std::make_move_iterator(m_changes.end()));
+    m_changes.clear();
+    m_keptBytes = 0;
+    return taken;
+}
+
+void Pasteboard::setChangeHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(m_handlerMutex);
+    m_changeHandler = std::move(handler);
+}
+
+void Pasteboard::recordChange(PasteboardChange change)
+{
+    {
+        std::lock_guard lock(m_changesMutex);
+        m_keptBytes += sizeOf(change);
+        m_changes.push_back(std::move(change));
+        qsizetype dropped = 0;
+        while (m_changes.size() > 1
+               && (qsizetype(m_changes.size()) > kMaxKeptChanges || m_keptBytes > kMaxKeptBytes)) {
+            m_keptBytes -= sizeOf(m_changes.front());
+            m_changes.pop_front();
+            ++dropped;
+        }
+        if (dropped > 0)
+            LOG_WARNING("Pasteboard::recordChange()",
+                        QStringLiteral("%1 clipboard changes were not taken in time and are dropped").arg(dropped));
+    }
+    std::lock_guard lock(m_handlerMutex);
+    if (m_changeHandler)
+        m_changeHandler();
+}
+
+namespace {
 std::mutex g_generalMutex;
 std::unique_ptr<Pasteboard> g_general;
 } // namespace
@@ -75,6 +128,11 @@ Pasteboard &Pasteboard::general()
     if (!g_general)
         g_general = std::make_unique<MemoryPasteboard>();
     return *g_general;
+}
+
+std::unique_ptr<QMimeData> Pasteboard::mimeDataForItems(const QList<PasteboardItem> &items)
+{
+    return ClipboardFormats::mimeDataForItems(items);
 }
 
 void Pasteboard::setGeneral(std::unique_ptr<Pasteboard> pasteboard)

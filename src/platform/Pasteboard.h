@@ -3,14 +3,21 @@
 // content, and the items on it, each an ordered list of types with their data. Type names are
 // the program's own (see PasteboardType); backends map them to what the desktop uses.
 
+#include "platform/Workspace.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
+
+class QMimeData;
 
 namespace PasteboardType {
 inline const QString string = QStringLiteral("public.utf8-plain-text");
@@ -52,8 +59,24 @@ private:
     QList<std::pair<QString, QByteArray>> m_entries;
 };
 
+// One change of the pasteboard as it was seen when it happened.
+struct PasteboardChange {
+    qint64 changeCount = 0;
+    // What the change put on the pasteboard; none when it could not be read (the owner did not
+    // answer in time, or a newer owner came first).
+    std::optional<QList<PasteboardItem>> items;
+    // The application the copy came from, when the backend knows it at the moment of the change.
+    std::optional<RunningApplication> application;
+    // This program's own write or clear.
+    bool isOwn = false;
+};
+
 class Pasteboard {
 public:
+    // Changes kept for the consumer at most (the oldest go first beyond these).
+    static constexpr qsizetype kMaxKeptChanges = 1024;
+    static constexpr qint64 kMaxKeptBytes = 1024LL * 1024 * 1024;
+
     virtual ~Pasteboard() = default;
 
     // The backend chosen at start-up (an in-memory one until then). Any thread.
@@ -76,4 +99,25 @@ public:
 
     // True while what is on the pasteboard is what this program wrote last. Any thread.
     virtual bool ownsContents() const = 0;
+
+    // The items under the desktop's MIME names, as the desktop's clipboard offers what write()
+    // puts there; a drag out of the program carries the same. Any thread.
+    static std::unique_ptr<QMimeData> mimeDataForItems(const QList<PasteboardItem> &items);
+    // Every change recorded since the last call, oldest first, each with what it put on the
+    // pasteboard; each is handed out once. Any thread.
+    QList<PasteboardChange> takeChanges();
+    // Called after each change is recorded, on the thread that recorded it (the backend's own, or
+    // the writer's); it must only schedule work. Replacing it waits for a call in progress. Any thread.
+    void setChangeHandler(std::function<void()> handler);
+
+protected:
+    // Backends record every change in order, once its contents are known. Any thread.
+    void recordChange(PasteboardChange change);
+
+private:
+    std::mutex m_changesMutex;
+    std::deque<PasteboardChange> m_changes;
+    qint64 m_keptBytes = 0;
+    std::mutex m_handlerMutex;
+    std::function<void()> m_changeHandler;
 };

@@ -20,6 +20,8 @@
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
 
+#include <xcb/xcb.h>
+
 #include <atomic>
 #include <mutex>
 
@@ -83,6 +85,17 @@ void preferX11()
         qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
+bool hasDisplay()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland"))
+        return true;
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    const bool opened = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return opened;
+}
+
 Kind install()
 {
     const bool onX11 = QGuiApplication::platformName() == QLatin1String("xcb");
@@ -99,6 +112,11 @@ bool installX11()
     std::unique_ptr<X11Pasteboard> pasteboard = X11Pasteboard::create();
     if (!pasteboard)
         return false;
+    pasteboard->setApplicationResolver([](xcb_window_t owner, xcb_window_t active) -> std::optional<RunningApplication> {
+        if (auto *workspace = dynamic_cast<X11Workspace *>(&Workspace::shared()))
+            return workspace->applicationForClipboardOwner(owner, active);
+        return std::nullopt;
+    });
     Pasteboard::setGeneral(std::move(pasteboard));
     if (auto workspace = X11Workspace::create())
         Workspace::setShared(std::move(workspace));

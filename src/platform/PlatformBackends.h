@@ -10,6 +10,11 @@ enum class Kind { Memory, X11 };
 // platform so that the X11 backends serve (unless QT_QPA_PLATFORM says otherwise).
 void preferX11();
 
+// Before the QApplication exists: whether the program has a display to run on. The clipboard and
+// hot keys are X11's, so an X server must answer (on Wayland, XWayland's); a headless Qt platform
+// asked for by name in QT_QPA_PLATFORM (offscreen, minimal) needs none.
+bool hasDisplay();
+
 // Main thread, once the QApplication exists. Returns what was installed.
 Kind install();
 // Installs the given kind; X11 falls back to Memory when no X server can be reached.

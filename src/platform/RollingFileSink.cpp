@@ -1,5 +1,7 @@
 #include "platform/RollingFileSink.h"
 
+#include "platform/Paths.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -19,7 +21,7 @@ RollingFileSink::RollingFileSink(QString directory, qint64 rollSeconds, int maxF
     : m_directory(std::move(directory)), m_rollSeconds(rollSeconds), m_maxFiles(qMax(1, maxFiles)),
       m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
 {
-    QDir().mkpath(m_directory);
+    Paths::makePrivateDirectory(m_directory);
     const QStringList existing = QDir(m_directory).entryList({kPrefix + "*" + kSuffix}, QDir::Files, QDir::Name);
     const QDateTime now = m_clock();
     if (!existing.isEmpty()) {
@@ -27,6 +29,7 @@ RollingFileSink::RollingFileSink(QString directory, qint64 rollSeconds, int maxF
         if (started.isValid() && started.secsTo(now) < m_rollSeconds && started <= now) {
             m_currentPath = QDir(m_directory).filePath(existing.last());
             m_openedAt = started;
+            Paths::makePrivateFile(m_currentPath);
             m_file.open(m_currentPath.toStdString(), false);
             return;
         }
@@ -39,6 +42,7 @@ void RollingFileSink::openNewFile(const QDateTime &now)
     m_file.close();
     m_openedAt = now;
     m_currentPath = QDir(m_directory).filePath(kPrefix + now.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) + kSuffix);
+    Paths::makePrivateFile(m_currentPath);
     m_file.open(m_currentPath.toStdString(), false);
     pruneOldFiles();
 }

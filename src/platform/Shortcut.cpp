@@ -1,5 +1,9 @@
 #include "platform/Shortcut.h"
 
+#include "platform/Strings.h"
+
+#include <QStringList>
+
 #include <utility>
 
 namespace {
@@ -103,5 +107,24 @@ QKeySequence Shortcut::keySequence() const
 
 QString Shortcut::displayText() const
 {
-    return keySequence().toString(QKeySequence::NativeText);
+    const int key = qtKey(keyCode);
+    if (key == 0)
+        return {};
+    const QString keyName = QKeySequence(key).toString(QKeySequence::NativeText);
+    const QString modifiers = modifierText(modifierFlags);
+    return modifiers.isEmpty() ? keyName : modifiers + QLatin1Char('+') + keyName;
+}
+
+QString Shortcut::modifierText(quint32 modifierFlags)
+{
+    QStringList names;
+    if (modifierFlags & kControl)
+        names.append(L("Key.Ctrl"));
+    if (modifierFlags & kOption)
+        names.append(L("Key.Alt"));
+    if (modifierFlags & kShift)
+        names.append(L("Key.Shift"));
+    if (modifierFlags & kCommand)
+        names.append(L("Key.Super"));
+    return names.join(QLatin1Char('+'));
 }

@@ -31,7 +31,10 @@ struct Shortcut {
     static std::optional<int> keyCodeForQtKey(int qtKey);
     // From a recorded key press: the Super key (Qt's Meta) is Command, Ctrl is Control.
     static std::optional<Shortcut> fromQtKeyEvent(int qtKey, Qt::KeyboardModifiers modifiers);
-    // For display: "Meta+J" style, Command shown as the Super key.
+    // Qt's form: Command is Qt's Meta.
     QKeySequence keySequence() const;
+    // As this desktop names keys: "Super+J", "Ctrl+Alt+1" (Command is the Super key).
     QString displayText() const;
+    // The names of the modifiers in the flags, joined by "+": "Super", "Shift+Super".
+    static QString modifierText(quint32 modifierFlags);
 };

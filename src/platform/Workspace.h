@@ -7,6 +7,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -33,6 +34,14 @@ public:
 
     // The application whose window is active; none without one. Any thread; no main-thread work.
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
+    // Calls `changed` (on any thread) whenever the frontmost application may have changed, and
+    // answers true; false when this backend cannot tell, and the caller has to look now and then.
+    // Any thread; `changed` must only schedule work.
+    virtual bool setFrontmostApplicationObserver(std::function<void()> changed)
+    {
+        (void)changed;
+        return false;
+    }
     // Applications with windows, this program included. Any thread.
     virtual QList<RunningApplication> runningApplications() = 0;
     // This program's own identifier, compared with a source application's. Any thread.

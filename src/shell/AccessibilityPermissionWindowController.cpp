@@ -1,15 +1,17 @@
 #include "shell/AccessibilityPermissionWindowController.h"
 
+#include "capture/TaviPBManager.h"
 #include "core/Alert.h"
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 #include "platform/Analytics.h"
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 #include "platform/Workspace.h"
+#include "shell/AppDelegate.h"
 #include "shell/ShellSeams.h"
 
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -41,12 +43,10 @@ AccessibilityPermissionWindowController::AccessibilityPermissionWindowController
     setWindowTitle(L("Accessibility.Permission.Title"));
 
     auto *title = new QLabel(L("Accessibility.Permission.Title"), this);
-    QFont titleFont = title->font();
-    titleFont.setBold(true);
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
-    title->setFont(titleFont);
-    auto *message = new QLabel(L("Accessibility.Permission.Message"), this);
-    message->setWordWrap(true);
+    setTitleLabel(title);
+    messageLabel = new QLabel(L("Accessibility.Permission.Message"), this);
+    messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    messageLabel->setWordWrap(true);
     permissionImgView = new QLabel(this);
     permissionImgView->setObjectName(QStringLiteral("permissionImgView"));
     permissionImgView->setAlignment(Qt::AlignCenter);
@@ -68,11 +68,11 @@ AccessibilityPermissionWindowController::AccessibilityPermissionWindowController
     buttons->addWidget(openBtn);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 18);
+    layout->setSpacing(12);
     layout->addWidget(title);
-    layout->addWidget(message);
+    layout->addWidget(messageLabel);
     layout->addWidget(permissionImgView);
     layout->addLayout(buttons);
-    setFixedWidth(460);
     windowDidLoad();
 }
 
@@ -81,12 +81,27 @@ void AccessibilityPermissionWindowController::windowDidLoad()
     openBtn->setDefault(true);
     openBtn->setFocus();
     const QString imagePath = QStringLiteral(":/assets/images/%1.png").arg(L("Accessibility.Permission.ImageName"));
-    if (QFile::exists(imagePath))
-        permissionImgView->setPixmap(QPixmap(imagePath));
-    else
+    if (QPixmap picture(imagePath); !picture.isNull()) {
+        // Drawn at twice the size it is shown at, so it stays sharp on high-density screens.
+        picture.setDevicePixelRatio(2.0);
+        permissionImgView->setPixmap(picture);
+    } else {
         permissionImgView->hide();
-    adjustSize();
+    }
+    fitToWidth(kPreferredWidth);
     center();
+}
+
+void AccessibilityPermissionWindowController::copyInsteadOfPasting(TaviPBManager &manager, const QList<PBItem> &items,
+                                                                   const std::optional<PBCategory> &category)
+{
+    LOG_DEBUG("pasteItem(at:)", QStringLiteral("Please allow accessibility API access to this app."));
+    // A copy-out that failed has told the user already.
+    if (manager.copy(items, category)) {
+        if (AppDelegate *delegate = AppDelegate::shared())
+            delegate->showFeedback(OperationType::paste, false, int(items.size()));
+    }
+    shared().present();
 }
 
 void AccessibilityPermissionWindowController::present()
@@ -111,12 +126,10 @@ void AccessibilityPermissionWindowController::helpBtnAction()
     openQuickPasteHelp();
 }
 
-// This desktop has no permission pane: sending keys needs the XTest extension of the X server,
-// which the help page explains.
+// This desktop has no settings pane that grants sending keys (the X server's XTEST extension
+// does): the window's default button only closes it; help explains the rest.
 void AccessibilityPermissionWindowController::openAccessibilitySettings()
 {
-    if (const QUrl url = quickPasteHelpUrl(); !url.isEmpty())
-        Workspace::shared().openUrl(url);
     close();
 }
 

@@ -9,6 +9,13 @@
 namespace {
 QList<QPointer<QWidget>> g_hidden;
 bool g_isHidden = false;
+
+// The tray icon's window, embedded in the desktop's tray: hidden, it leaves the tray for good
+// (showing it again does not embed it again).
+bool isTrayIcon(const QWidget *window)
+{
+    return window->inherits("QSystemTrayIconSys") || window->objectName() == QLatin1String("QSystemTrayIconSys");
+}
 } // namespace
 
 namespace AppActivation {
@@ -25,7 +32,11 @@ void hide()
     for (QWidget *window : windows) {
         if (!window->isVisible() || window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip)
             continue;
-        if (window->testAttribute(Qt::WA_ShowWithoutActivating) || (window->windowFlags() & Qt::WindowDoesNotAcceptFocus))
+        if (window->testAttribute(Qt::WA_ShowWithoutActivating) || (window->windowFlags() & Qt::WindowDoesNotAcceptFocus)
+            || isTrayIcon(window))
+            continue;
+        // The status icon docked in the tray: hidden, it would leave the tray for good.
+        if (window->inherits("QSystemTrayIconSys") || (window->windowFlags() & Qt::BypassWindowManagerHint))
             continue;
         g_hidden.append(window);
         window->hide();

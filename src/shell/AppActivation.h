@@ -1,8 +1,8 @@
 #pragma once
 // Stepping aside for the program the user works in: hide() hides this program's windows so the
 // window that was active before gets the focus back; unhideWithoutActivation() shows them again
-// without taking the focus. Windows that never take the focus (the feedback panel) are left alone.
-// GUI thread.
+// without taking the focus. Windows that never take the focus (the feedback panel) and the tray
+// icon are left alone. GUI thread.
 
 #include <QString>
 

@@ -14,10 +14,12 @@
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
+#include "shell/AuthorizerManager.h"
 #include "shell/FeedbackPanel.h"
 #include "shell/LaunchReport.h"
 #include "shell/SearchHUDIntroWindowController.h"
 #include "shell/ShellSeams.h"
+#include "shell/TaviMenuBarController.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -25,7 +27,9 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -71,6 +75,8 @@ QString ownBundleIdentifier()
 AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(parent), pbManager(pbManager)
 {
     g_shared = this;
+    pbManager.setFolderAuthorizationCheck(
+        [](const QList<PasteboardItem> &items) { return AuthorizerManager::shared().folderNeedingAuthorization(items); });
     // The feedback panel comes from its nib; a missing nib leaves the shell without panel.
     std::vector<QObject *> objects = SceneRegistry::shared().loadNib(QStringLiteral("HUDWindowController"));
     for (QObject *object : objects) {
@@ -84,6 +90,9 @@ AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(pa
             delete object;
     }
 
+    m_menuBarController = std::make_unique<TaviMenuBarController>(*this);
+    statusBarMenu = m_menuBarController->statusBarMenu();
+
     m_animTimer = new QTimer(this);
     m_animTimer->setInterval(50);
     connect(m_animTimer, &QTimer::timeout, this, &AppDelegate::tickStatusIcon);
@@ -93,6 +102,8 @@ AppDelegate::~AppDelegate()
 {
     if (g_shared == this)
         g_shared = nullptr;
+    if (m_watchingFrontmost)
+        Workspace::shared().setFrontmostApplicationObserver(nullptr);
     unregisterQuickSelectionShortcuts();
     if (m_searchTipWC)
         delete *m_searchTipWC; // a window of its own: nobody else owns it
@@ -153,13 +164,7 @@ void AppDelegate::applicationDidFinishLaunching()
     observeApplicationDeactivation();
 
     LOG_DEBUG(kLaunching, QStringLiteral("Loading data..."));
-    // A history that could not be used as found (kept aside or left untouched) is told once the
-    // launch is done, so the dialog does not hold it up.
-    if (const auto problem = CoreDataStack::shared().storeProblem()) {
-        MainQueue::async([text = problem->message()] {
-            showAlert(L("Store.Problem.title"), text, L("Store.Problem.OK"), std::nullopt, nullptr, AlertStyle::critical);
-        });
-    }
+    tellHistoryProblems();
     if (settings.enableAutoCleanHistory())
         pbManager.autoCleanHistory();
     TPBookMarkCacher::shared().loadBookMarks();
@@ -167,10 +172,9 @@ void AppDelegate::applicationDidFinishLaunching()
     LaunchReport::sendFirstInstallGAEvent();
     if (seams.startRemoteConfiguration)
         seams.startRemoteConfiguration();
-    if (!AppValues::alreadyShowTutorial().get()) {
-        showWelcomeWindow();
+    // Only a welcome window that was shown counts: without one the next launch tries again.
+    if (!AppValues::alreadyShowTutorial().get() && showWelcomeWindow())
         AppValues::alreadyShowTutorial().set(true);
-    }
 
     LOG_DEBUG(kLaunching, QStringLiteral("Updating menubar..."));
     updateStatusItem();
@@ -184,12 +188,7 @@ void AppDelegate::applicationDidFinishLaunching()
     pbManager.startMonitoring();
     registerObservers();
 
-    const QString helperIdentifier = ownBundleIdentifier() + QStringLiteral("-helper");
-    const QList<RunningApplication> running = Workspace::shared().runningApplications();
-    const bool helperRunning = std::any_of(running.begin(), running.end(), [&](const RunningApplication &app) {
-        return app.bundleIdentifier == helperIdentifier;
-    });
-    if (helperRunning && seams.postDistributedNotification)
+    if (isLoginHelperRunning() && seams.postDistributedNotification)
         seams.postDistributedNotification(NotificationName::killLauncher, ownBundleIdentifier());
 
     LOG_DEBUG(kLaunching, QStringLiteral("<-- App did launch"));
@@ -230,6 +229,8 @@ void AppDelegate::applicationWillTerminate()
         m_dayTimer->stop();
     if (m_deactivationTimer)
         m_deactivationTimer->stop();
+    if (m_watchingFrontmost)
+        Workspace::shared().setFrontmostApplicationObserver(nullptr);
     if (seams.stopRemoteConfiguration)
         seams.stopRemoteConfiguration();
     pbManager.stopMonitoring();
@@ -237,8 +238,37 @@ void AppDelegate::applicationWillTerminate()
         seams.stopScreenMonitoring();
     AppValues::lastVersion().set(appVersion());
     AppValues::launchTime().set(AppValues::launchTime().get() + 1);
-    pbManager.saveNow();
-    LOG_INFO("applicationWillTerminate(_:)", QStringLiteral("History saved"));
+    if (pbManager.saveNow())
+        LOG_INFO("applicationWillTerminate(_:)", QStringLiteral("History saved"));
+    else
+        tellUnsavedItems(pbManager.unsavedItemCount());
+}
+
+void AppDelegate::tellHistoryProblems()
+{
+    // Each is told once the launch is done (or the reporter has moved on), so the dialog holds
+    // up neither.
+    const auto tell = [](const QString &title, const QString &text) {
+        MainQueue::async([title, text] {
+            showAlert(title, text, L("Store.Problem.OK"), std::nullopt, nullptr, AlertStyle::critical);
+        });
+    };
+    if (const auto problem = CoreDataStack::shared().storeProblem())
+        tell(L("Store.Problem.title"), problem->message());
+    if (const QString aside = Defaults::standard().keptAsidePath(); !aside.isEmpty())
+        tell(L("Settings.Problem.title"), L("Settings.Problem.KeptAside").arg(aside));
+    m_observers.observe(NotificationName::historyProblemOccurred, [tell](const Notification &notification) {
+        tell(notification.userInfo.value(NotificationKey::title).toString(), notification.info().toString());
+    });
+}
+
+void AppDelegate::tellUnsavedItems(int count)
+{
+    LOG_ERROR("applicationWillTerminate(_:)", QStringLiteral("History not saved: %1 items could not be written").arg(count));
+    if (count <= 0)
+        return;
+    const QString text = count == 1 ? L("Save.Problem.UnsavedOne") : L("Save.Problem.UnsavedMany").arg(count);
+    showAlert(L("Save.Problem.title"), text, L("Store.Problem.OK"), std::nullopt, nullptr, AlertStyle::critical);
 }
 
 void AppDelegate::applicationWillBecomeActive()
@@ -353,7 +383,7 @@ void AppDelegate::ubiquitousKeyValueStoreDidChange(const Notification &notificat
     CoreDataStack::shared().setupContainer();
 }
 
-void AppDelegate::showWelcomeWindow()
+bool AppDelegate::showWelcomeWindow()
 {
     if (!welcomeWindowController) {
         QObject *scene = SceneRegistry::shared().instantiateScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"));
@@ -363,7 +393,7 @@ void AppDelegate::showWelcomeWindow()
             delete scene;
     }
     if (!welcomeWindowController)
-        return;
+        return false;
     welcomeWindowController->show();
     welcomeWindowController->raise();
     QRect frame = welcomeWindowController->frameGeometry();
@@ -371,13 +401,24 @@ void AppDelegate::showWelcomeWindow()
         frame.moveCenter(screen->availableGeometry().center());
     welcomeWindowController->move(frame.topLeft());
     welcomeWindowController->activateWindow();
+    return welcomeWindowController->isVisible();
 }
 
 // The desktop tells no one when a program stops being active: watch the active window and take
-// the program that had it before as the one that was deactivated.
+// the program that had it before as the one that was deactivated. The workspace says when the
+// active window changes; only a workspace that cannot is looked at now and then.
 void AppDelegate::observeApplicationDeactivation()
 {
-    if (m_deactivationTimer)
+    if (m_deactivationTimer || m_watchingFrontmost)
+        return;
+    QPointer<AppDelegate> self(this);
+    m_watchingFrontmost = Workspace::shared().setFrontmostApplicationObserver([self] {
+        QMetaObject::invokeMethod(qApp, [self] {
+            if (self)
+                self->pollFrontmostApplication();
+        }, Qt::QueuedConnection);
+    });
+    if (m_watchingFrontmost)
         return;
     m_deactivationTimer = new QTimer(this);
     m_deactivationTimer->setInterval(kDeactivationPollMs);

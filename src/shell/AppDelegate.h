@@ -6,6 +6,7 @@
 
 #include "core/PBItem.h"
 #include "core/store/CloudKitManager.h"
+#include "platform/LoginItem.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Shortcut.h"
 #include "platform/Workspace.h"
@@ -29,6 +30,7 @@ class QSystemTrayIcon;
 class QTimer;
 class QWidget;
 class SearchHUDIntroWindowController;
+class TaviMenuBarController;
 class TaviPBManager;
 
 class AppDelegate : public QObject {
@@ -53,6 +55,9 @@ public:
     void applicationWillBecomeActive();
     void applicationWillResignActive();
     bool isTerminated() const { return m_terminated; }
+    // Quits through the normal shutdown (queued); later calls do nothing.
+    void terminate();
+    bool isTerminationRequested() const { return m_terminationRequested; }
     void aboutMenuItemAction();
 
     // --- Notification handlers
@@ -66,7 +71,8 @@ public:
     // Deletions, clears and auto-clean: the digit keys follow the shortened history.
     void historyShortenedHandler(const Notification &notification);
 
-    void showWelcomeWindow();
+    // Shows the welcome window; false when there is none to show.
+    bool showWelcomeWindow();
     void updateDayChangedObserver();
     void showAuthorizer(const QVariantMap &userInfo);
     void observeApplicationDeactivation();
@@ -91,6 +97,15 @@ public:
     // The digit keys registered now, in key order.
     QList<Shortcut> registeredQuickSelectionShortcuts() const { return m_registeredDigitKeys; }
 
+    // --- Launch at login
+    // Writes or removes the login helper's autostart entry. Only when the entry's state matches
+    // the request is "isAutoLaunch" stored; the result's error says why not.
+    LoginItem::Result setLaunchAtLogin(bool enabled);
+    // The installed helper next to this program; empty when it is missing.
+    static QString helperExecutablePath();
+    // A login helper waits for this program's word.
+    bool isLoginHelperRunning() const;
+
     // --- Feedback and status icon
     // Any thread: the sound plays at once, the panel and the animation on the main queue.
     void showFeedback(OperationType operation, bool hideHUD, int count);
@@ -109,6 +124,7 @@ public:
     QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
     QList<PBItem> lastItems;
     QPointer<QMenu> statusBarMenu;
+    TaviMenuBarController *menuBarController() const { return m_menuBarController.get(); }
     int statusItemIndex = -1;
     std::optional<RunningApplication> lastActiveApplication;
     QPointer<QWidget> welcomeWindowController;
@@ -120,8 +136,14 @@ private:
     void setStatusImage(const QString &name);
     void tickStatusIcon();
     void registerObservers();
+    // Problems with the history or the settings found at start-up, and those reported later
+    // through "historyProblemOccurred", are shown to the user in an alert.
+    void tellHistoryProblems();
+    // The history could not be written at quit: says how many items are lost.
+    void tellUnsavedItems(int count);
 
     std::unique_ptr<QFileDialog> m_openPanel;
+    std::unique_ptr<TaviMenuBarController> m_menuBarController;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     QString m_statusImageName;
     FeedbackPanel *m_hud = nullptr;
@@ -129,6 +151,7 @@ private:
     std::optional<SearchHUDIntroWindowController *> m_searchTipWC;
     QTimer *m_animTimer = nullptr;
     QTimer *m_deactivationTimer = nullptr;
+    bool m_watchingFrontmost = false; // the workspace reports changes of the active window
     std::optional<RunningApplication> m_lastSeenFrontmost;
     QList<Shortcut> m_registeredDigitKeys;
     ObserverBag m_observers;
@@ -136,4 +159,5 @@ private:
     std::atomic<bool> m_refreshQueued{false};
     bool m_launched = false;
     bool m_terminated = false;
+    bool m_terminationRequested = false;
 };

@@ -13,6 +13,7 @@
 #include "shell/ShellSeams.h"
 #include "shell/StatusBarIcons.h"
 
+#include <QCursor>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
@@ -91,11 +92,22 @@ void AppDelegate::updateStatusItem()
         setStatusImage(kNormalIcon);
         if (!statusBarMenu && ShellSeams::shared().statusBarMenu)
             statusBarMenu = ShellSeams::shared().statusBarMenu();
-        if (statusBarMenu)
+        if (statusBarMenu) {
             m_statusItem->setContextMenu(statusBarMenu);
-        // Without a tray the program runs on; its hot keys still work.
-        if (PlatformBackends::isSystemTrayAvailable())
-            m_statusItem->show();
+            // A left click opens the menu too.
+            connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+                // Opened from the event loop, once the tray icon has handled its press.
+                if (reason == QSystemTrayIcon::Trigger)
+                    QTimer::singleShot(0, this, [this] {
+                        if (statusBarMenu && !statusBarMenu->isVisible())
+                            statusBarMenu->popup(QCursor::pos());
+                    });
+            });
+        }
+        // Without a tray the program runs on (its hot keys still work), and the icon appears when
+        // a tray does: the absence is only told once.
+        PlatformBackends::isSystemTrayAvailable();
+        m_statusItem->show();
     } else {
         statusItemIndex = -1;
         m_statusItem.reset();

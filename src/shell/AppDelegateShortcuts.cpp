@@ -152,14 +152,15 @@ void AppDelegate::pasteItem(const PBItem &item)
         showFeedback(OperationType::paste, false, 1);
         return;
     }
-    if (AccessibilityTrust::shared().isProcessTrusted(true)) {
-        pbManager.copy({item}, item.primaryCategory());
-        showFeedback(OperationType::quickPaste, false, 1);
-        AppActivation::hide();
-        AppActivation::unhideWithoutActivation();
-    } else {
-        LOG_DEBUG("pasteItem(_:)", QStringLiteral("Please allow accessibility API access to this app."));
-        AccessibilityPermissionWindowController::shared().present();
+    if (!AccessibilityTrust::shared().isProcessTrusted(true)) {
+        AccessibilityPermissionWindowController::copyInsteadOfPasting(pbManager, {item}, item.primaryCategory());
+        return;
     }
+    // A copy-out that failed (the user is told) must not paste what was on the clipboard before.
+    if (!pbManager.copy({item}, item.primaryCategory()))
+        return;
+    showFeedback(OperationType::quickPaste, false, 1);
+    AppActivation::hide();
+    AppActivation::unhideWithoutActivation();
     KeyEventPoster::shared().postPasteKeystroke();
 }

@@ -6,6 +6,8 @@
 #include "platform/DeviceInfo.h"
 
 #include <QJsonObject>
+#include <QMessageAuthenticationCode>
+#include <QUuid>
 
 #include <cstdio>
 
@@ -13,6 +15,9 @@ namespace {
 const QString kHasSentKey = QStringLiteral("HasSendFirstInstallGAEvent");
 const QString kProductName = QStringLiteral("TaviPaste");
 const QString kBundleIdentifier = QStringLiteral("tavipaste");
+// Keys the device identifier: the machine's own identifier never leaves it, and another program
+// hashing it gets a different value.
+const QByteArray kDeviceIdentifierKey = QByteArrayLiteral("TaviPaste device identifier 1");
 
 void printLine(const QString &line)
 {
@@ -35,6 +40,13 @@ Facts currentFacts()
             DeviceInfo::osVersionString()};
 }
 
+QString deviceIdentifier(const QString &machineIdentifier)
+{
+    const QByteArray digest = QMessageAuthenticationCode::hash(machineIdentifier.trimmed().toUpper().toUtf8(),
+                                                               kDeviceIdentifierKey, QCryptographicHash::Sha256);
+    return QUuid::fromRfc4122(digest.left(16)).toString(QUuid::WithoutBraces).toUpper();
+}
+
 MakerService::Parameters parameters(const Facts &facts)
 {
     const QLocale::Language language = facts.locale.language();
@@ -47,7 +59,7 @@ MakerService::Parameters parameters(const Facts &facts)
         {QStringLiteral("countryCode"), MakerService::regionCode(facts.locale)},
         {QStringLiteral("languageCode"), languageCode.isEmpty() ? QStringLiteral("en") : languageCode},
         {QStringLiteral("appVersion"), facts.appVersion},
-        {QStringLiteral("deviceGuid"), facts.platformUUID.value_or(facts.installationUUID)},
+        {QStringLiteral("deviceGuid"), facts.platformUUID ? deviceIdentifier(*facts.platformUUID) : facts.installationUUID},
         {QStringLiteral("osVersion"), facts.osVersion},
     };
 }

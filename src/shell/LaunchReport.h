@@ -23,6 +23,9 @@ struct Facts {
 };
 Facts currentFacts();
 
+// What the report sends for the machine: a keyed hash of its identifier, shaped like a UUID.
+QString deviceIdentifier(const QString &machineIdentifier);
+
 // The report's seven parameters, in their order.
 MakerService::Parameters parameters(const Facts &facts);
 

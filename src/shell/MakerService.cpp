@@ -3,16 +3,21 @@
 #include "core/AppGlobals.h"
 #include "platform/DeviceInfo.h"
 #include "platform/DispatchQueue.h"
+#include "platform/Log.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QTimer>
 #include <QUrlQuery>
 
+#include <atomic>
+
 namespace {
-constexpr int kTransferTimeoutMs = 60000;
+const char *const kFunction = "MakerService";
+std::atomic<int> g_timeoutMs{int(MakerService::kRequestTimeout.count())};
 
 QNetworkAccessManager &network()
 {
@@ -22,35 +27,88 @@ QNetworkAccessManager &network()
     return *manager;
 }
 
-std::optional<QUrl> serviceURL(const QString &path)
+bool isLoopback(const QString &host)
+{
+    return host == QLatin1String("localhost") || host == QLatin1String("127.0.0.1") || host == QLatin1String("::1");
+}
+
+// The address of a path at the configured service; nothing when none is configured or the
+// configured one is not HTTPS (plain HTTP is allowed to this machine only).
+std::optional<QUrl> serviceURL(const QString &path, QString *problem = nullptr)
 {
     const QString base = AppValues::serviceBaseURL().get().trimmed();
-    if (base.isEmpty())
+    if (base.isEmpty()) {
+        if (problem)
+            *problem = QStringLiteral("No service address is configured");
         return std::nullopt;
-    QUrl url(base);
-    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
+    }
+    QUrl url(base, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    const bool secure = scheme == QLatin1String("https") || (scheme == QLatin1String("http") && isLoopback(url.host()));
+    if (!url.isValid() || url.host().isEmpty() || !secure) {
+        if (problem)
+            *problem = QStringLiteral("The service address is not an HTTPS address");
         return std::nullopt;
+    }
     QString basePath = url.path();
     while (basePath.endsWith(QLatin1Char('/')))
         basePath.chop(1);
     url.setPath(basePath + path);
+    url.setQuery(QString());
+    url.setFragment(QString());
     return url;
 }
 
-void finish(QNetworkReply *reply, const MakerService::Completion &completion)
+// Fails the request once its body passes the size limit, announced or not.
+void limitBodySize(QNetworkReply *reply)
+{
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > MakerService::kMaxBodyBytes || total > MakerService::kMaxBodyBytes) {
+            reply->setProperty("taviTooLarge", true);
+            reply->abort();
+        }
+    });
+}
+
+void fail(const QString &path, const QString &reason, const MakerService::Completion &completion)
+{
+    LOG_WARNING(kFunction, QStringLiteral("Request to %1 failed: %2").arg(path, reason));
+    completion(std::nullopt, reason);
+}
+
+void finish(QNetworkReply *reply, const QString &path, const MakerService::Completion &completion)
 {
     reply->deleteLater();
-    // Only a reply without any HTTP answer is a transport failure; an HTTP error status still
-    // carries a body to read.
-    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    if (!answered && reply->error() != QNetworkReply::NoError) {
-        completion(std::nullopt, reply->errorString());
+    if (reply->property("taviTooLarge").toBool()) {
+        fail(path, QStringLiteral("The answer is larger than %1 bytes").arg(MakerService::kMaxBodyBytes), completion);
+        return;
+    }
+    if (reply->error() == QNetworkReply::OperationCanceledError) { // the transfer timeout
+        fail(path, QStringLiteral("No answer within %1 ms").arg(g_timeoutMs.load()), completion);
+        return;
+    }
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid()) {
+        fail(path, reply->errorString(), completion);
+        return;
+    }
+    if (status.toInt() >= 400) {
+        fail(path, QStringLiteral("HTTP status %1").arg(status.toInt()), completion);
+        return;
+    }
+    const QByteArray body = reply->read(MakerService::kMaxBodyBytes + 1);
+    if (body.size() > MakerService::kMaxBodyBytes) {
+        fail(path, QStringLiteral("The answer is larger than %1 bytes").arg(MakerService::kMaxBodyBytes), completion);
+        return;
+    }
+    if (body.trimmed().isEmpty()) {
+        fail(path, QStringLiteral("The answer is empty"), completion);
         return;
     }
     QJsonParseError error{};
-    const QJsonDocument json = QJsonDocument::fromJson(reply->readAll(), &error);
+    const QJsonDocument json = QJsonDocument::fromJson(body, &error);
     if (error.error != QJsonParseError::NoError) {
-        completion(std::nullopt, QStringLiteral("The answer is not JSON: %1").arg(error.errorString()));
+        fail(path, QStringLiteral("The answer is not JSON: %1").arg(error.errorString()), completion);
         return;
     }
     completion(json, QString());
@@ -59,26 +117,39 @@ void finish(QNetworkReply *reply, const MakerService::Completion &completion)
 void send(bool isPost, const QString &path, const MakerService::Parameters &parameters, MakerService::Completion completion)
 {
     MainQueue::async([=] {
-        std::optional<QUrl> url = serviceURL(path);
+        QString problem;
+        std::optional<QUrl> url = serviceURL(path, &problem);
         if (!url) {
-            completion(std::nullopt, QStringLiteral("No service address is configured"));
+            // Nothing is sent; only a configured address that is refused is worth a warning.
+            const QString line = QStringLiteral("Request to %1 not sent: %2").arg(path, problem);
+            if (AppValues::serviceBaseURL().get().trimmed().isEmpty())
+                LOG_DEBUG(kFunction, line);
+            else
+                LOG_WARNING(kFunction, line);
+            completion(std::nullopt, problem);
             return;
         }
+        if (!isPost && !parameters.isEmpty())
+            url->setQuery(QString::fromLatin1(MakerService::formEncoded(parameters)), QUrl::StrictMode);
+        QNetworkRequest request(*url);
+        request.setTransferTimeout(g_timeoutMs.load());
+        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+        request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
         QNetworkReply *reply = nullptr;
         if (isPost) {
-            QNetworkRequest request(*url);
-            request.setTransferTimeout(kTransferTimeoutMs);
             request.setHeader(QNetworkRequest::ContentTypeHeader,
                               QStringLiteral("application/x-www-form-urlencoded; charset=utf-8"));
             reply = network().post(request, MakerService::formEncoded(parameters));
         } else {
-            if (!parameters.isEmpty())
-                url->setQuery(QString::fromLatin1(MakerService::formEncoded(parameters)), QUrl::StrictMode);
-            QNetworkRequest request(*url);
-            request.setTransferTimeout(kTransferTimeoutMs);
             reply = network().get(request);
         }
-        QObject::connect(reply, &QNetworkReply::finished, reply, [reply, completion] { finish(reply, completion); });
+        limitBodySize(reply);
+        // The transfer timeout restarts with every byte; this one bounds the whole request.
+        QTimer::singleShot(g_timeoutMs.load(), reply, [reply] {
+            if (reply->isRunning())
+                reply->abort();
+        });
+        QObject::connect(reply, &QNetworkReply::finished, reply, [reply, path, completion] { finish(reply, path, completion); });
     });
 }
 
@@ -90,6 +161,11 @@ QUrl pageURL(const QLocale &locale, const QString &page)
 } // namespace
 
 namespace MakerService {
+
+void setRequestTimeout(std::chrono::milliseconds timeout)
+{
+    g_timeoutMs.store(int(timeout.count()));
+}
 
 void post(const QString &path, const Parameters &parameters, Completion completion)
 {
@@ -110,6 +186,12 @@ QByteArray formEncoded(const Parameters &parameters)
         body += QUrl::toPercentEncoding(key) + '=' + QUrl::toPercentEncoding(value);
     }
     return body;
+}
+
+QUrl address(const QString &path)
+{
+    const auto url = serviceURL(path);
+    return url ? *url : QUrl();
 }
 
 QString regionCode(const QLocale &locale)

@@ -2,10 +2,15 @@
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
+
+#include <algorithm>
 
 RoundedPanelWindow::RoundedPanelWindow(double cornerRadius, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_cornerRadius(cornerRadius)
@@ -34,6 +39,49 @@ void RoundedPanelWindow::center()
     QRect frame = frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
+}
+
+void RoundedPanelWindow::setTitleLabel(QLabel *label)
+{
+    m_title = label;
+    label->setWordWrap(true);
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
+    label->setFont(titleFont);
+}
+
+void RoundedPanelWindow::fitToWidth(int width)
+{
+    m_preferredWidth = width;
+    QLayout *content = layout();
+    if (!content)
+        return;
+    content->activate();
+    const int fitted = std::max(width, content->totalMinimumSize().width());
+    const int height = content->hasHeightForWidth() ? content->totalHeightForWidth(fitted) : content->totalSizeHint().height();
+    setFixedSize(fitted, std::max(height, content->totalMinimumSize().height()));
+}
+
+void RoundedPanelWindow::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::FontChange && event->type() != QEvent::StyleChange)
+        return;
+    if (m_title)
+        setTitleLabel(m_title);
+    // Once the children have taken the new font too.
+    if (m_preferredWidth > 0)
+        QMetaObject::invokeMethod(this, [this] { fitToWidth(m_preferredWidth); }, Qt::QueuedConnection);
+}
+
+void RoundedPanelWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void RoundedPanelWindow::paintEvent(QPaintEvent *)

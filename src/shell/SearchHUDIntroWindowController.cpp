@@ -3,7 +3,9 @@
 #include "core/TaviSettings.h"
 #include "platform/Analytics.h"
 #include "platform/DispatchQueue.h"
+#include "platform/ShortcutBinder.h"
 #include "platform/Strings.h"
+#include "shell/AppDelegate.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,12 +18,10 @@ SearchHUDIntroWindowController::SearchHUDIntroWindowController(QWidget *parent) 
     setObjectName(QStringLiteral("SearchHUDIntroWindowController"));
     setWindowTitle(L("SearchTip.Title"));
     auto *title = new QLabel(L("SearchTip.Title"), this);
-    QFont titleFont = title->font();
-    titleFont.setBold(true);
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
-    title->setFont(titleFont);
-    auto *message = new QLabel(L("SearchTip.Message"), this);
-    message->setWordWrap(true);
+    setTitleLabel(title);
+    messageLabel = new QLabel(this);
+    messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    messageLabel->setWordWrap(true);
     okBtn = new QPushButton(L("SearchTip.OK"), this);
     okBtn->setObjectName(QStringLiteral("okBtn"));
     okBtn->setDefault(true);
@@ -33,10 +33,19 @@ SearchHUDIntroWindowController::SearchHUDIntroWindowController(QWidget *parent) 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 18);
     layout->addWidget(title);
-    layout->addWidget(message);
+    layout->addWidget(messageLabel);
     layout->addLayout(buttons);
-    setFixedWidth(420);
-    adjustSize();
+    layout->setSpacing(12);
+    updateMessage();
+}
+
+void SearchHUDIntroWindowController::updateMessage()
+{
+    const std::optional<Shortcut> hotKey = ShortcutBinder::shared().shortcut(AppDelegate::kSpotlightShortcutKey);
+    const QString open = hotKey ? L("SearchTip.Message").arg(hotKey->displayText()) : L("SearchTip.Message.NoHotKey");
+    const QString enter = TaviSettings::shared().quickPasteEnable() ? L("SearchTip.Return.Paste") : L("SearchTip.Return.Copy");
+    messageLabel->setText(open + QLatin1Char(' ') + enter);
+    fitToWidth(kPreferredWidth);
 }
 
 void SearchHUDIntroWindowController::showIfNeeded()
@@ -50,6 +59,7 @@ void SearchHUDIntroWindowController::showIfNeeded()
     MainQueue::async([self] {
         if (!self)
             return;
+        self->updateMessage();
         self->showWindow();
         self->makeKeyAndOrderFront();
         self->center();

@@ -6,6 +6,7 @@
 #include "platform/AutoCache.h"
 #include "shell/RoundedPanelWindow.h"
 
+class QLabel;
 class QPushButton;
 
 class SearchHUDIntroWindowController : public RoundedPanelWindow {
@@ -15,9 +16,15 @@ public:
 
     explicit SearchHUDIntroWindowController(QWidget *parent = nullptr);
 
+    static constexpr int kPreferredWidth = 420;
+
     // Shows the tip (on the main queue) when the user has copied often enough and it was never shown.
     void showIfNeeded();
+    // Fills the text from the settings of now: the panel's hot key and what Enter does with
+    // quick paste on or off.
+    void updateMessage();
 
     AutoCache<bool> hasShowHUDTip{QStringLiteral("hasShownSearchHUDTip"), false};
+    QLabel *messageLabel = nullptr;
     QPushButton *okBtn = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
 
 class QMenu;
 class QWidget;
@@ -34,6 +35,12 @@ struct ShellSeams {
     std::function<void()> stopRemoteConfiguration;
     // The update check, with its new-version alert.
     std::function<void()> checkForUpdate;
+    // The update check the user asked for: the completion gets (has update, text): the newest
+    // version when there is one, else the message to show. Called once, on the GUI thread.
+    using UpdateCheckCompletion = std::function<void(bool hasUpdate, const std::optional<QString> &text)>;
+    std::function<void(UpdateCheckCompletion completion)> checkUpdate;
+    // The page the newest version is downloaded from.
+    std::function<QUrl()> downloadPageURL;
 
     // Folder access for a copied file outside the granted folders; the sender may be null.
     std::function<void(QWidget *sender, const QString &path)> showAuthorizer;

@@ -4,6 +4,8 @@
 #include "core/TaviSettings.h"
 #include "core/store/PBItemRecord.h"
 #include "core/store/PersistentStore.h"
+#include "platform/Defaults.h"
+#include "platform/Strings.h"
 
 #include <SQLiteCpp/Database.h>
 
@@ -141,4 +143,35 @@ TEST(AutoClean, AStoreThatRefusesTheDeleteKeepsEveryItemAndAnnouncesNothing)
     h.settle();
     EXPECT_EQ(h.texts(), QStringList{QStringLiteral("item 3")});
     EXPECT_EQ(h.posted(NotificationName::historyItemDidDelete).size(), 3);
+}
+
+TEST(AutoClean, AnUnreadableRuleSettingDeletesNothingAndIsToldOnce)
+{
+    CaptureHarness h;
+    TaviSettings &settings = TaviSettings::shared();
+    settings.setClearType(PBHistoryClearType::items);
+    copyNumbered(h, 4);
+    Defaults &defaults = Defaults::standard();
+    for (const QString &key : {QStringLiteral("historyKeepLastCount"), QStringLiteral("historyClearType")}) {
+        // Read as its initial value (keep 1, or by days), it would delete what the user meant to keep.
+        defaults.setValue(QStringLiteral("historyKeepLastCount"), qint64(2));
+        defaults.setValue(key, QStringLiteral("two"));
+        h.clearPosted();
+        h.manager->autoCleanHistory();
+        h.manager->autoCleanHistory();
+        h.settle();
+        EXPECT_EQ(h.texts().size(), 4) << key.toStdString();
+        EXPECT_TRUE(h.posted(NotificationName::historyItemDidDelete).isEmpty());
+        const auto told = h.posted(NotificationName::historyProblemOccurred);
+        ASSERT_EQ(told.size(), 1) << key.toStdString();
+        EXPECT_TRUE(told.first().userInfo.value(NotificationKey::info).toString().contains(
+            Strings::text(QStringLiteral("Settings.Name.") + key)));
+        defaults.remove(key);
+    }
+
+    // A whole number stored as another type is the user's number.
+    defaults.setValue(QStringLiteral("historyClearType"), 1.0);
+    defaults.setValue(QStringLiteral("historyKeepLastCount"), QStringLiteral("2"));
+    h.manager->autoCleanHistory();
+    EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("item 3"), QStringLiteral("item 2")}));
 }

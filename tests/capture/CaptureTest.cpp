@@ -1,9 +1,11 @@
 #include "CaptureTestSupport.h"
 
+#include "capture/PBItemRecordConversion.h"
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -98,7 +100,7 @@ TEST(Capture, RepeatIsFoundWhateverTheSearchOrSortOfTheLists)
     EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("alpha"), QStringLiteral("beta")}));
 }
 
-TEST(Capture, PausedBlacklistedAndBundlelessCopiesAreConsumed)
+TEST(Capture, PausedAndBlacklistedCopiesAreConsumedAndOneWithoutApplicationIsKept)
 {
     CaptureHarness h;
     h.manager->setPaused(true);
@@ -108,14 +110,106 @@ TEST(Capture, PausedBlacklistedAndBundlelessCopiesAreConsumed)
     h.settle();
 
     RunningApplication keychain = CaptureHarness::editor();
-    keychain.bundleIdentifier = QStringLiteral("com.apple.keychainaccess");
+    keychain.bundleIdentifier = QStringLiteral("org.keepassxc.KeePassXC"); // ignored by default
     h.workspace.setFrontmostApplication(keychain);
     h.copyText(QStringLiteral("secret"));
     h.workspace.setFrontmostApplication(CaptureHarness::editor());
     h.manager->retreivePasteboardInfo();
+    EXPECT_TRUE(h.texts().isEmpty());
+
     h.workspace.setFrontmostApplication(std::nullopt);
     h.copyText(QStringLiteral("nobody"));
-    EXPECT_TRUE(h.texts().isEmpty());
+    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("nobody")});
+}
+
+TEST(Capture, EveryChangeOfABurstIsStoredInOrderWithTheApplicationOfItsMoment)
+{
+    CaptureHarness h;
+    QList<RunningApplication> apps;
+    for (const char *name : {"Writer", "Browser", "Terminal"}) {
+        RunningApplication app;
+        app.localizedName = QString::fromLatin1(name);
+        app.bundleIdentifier = QStringLiteral("org.example.") + app.localizedName;
+        apps.append(app);
+        h.pasteboard.simulateCopy({CaptureHarness::textItem(QStringLiteral("from ") + app.localizedName)}, app);
+    }
+    // Meanwhile another application came to the front: it made none of the copies.
+    h.workspace.setFrontmostApplication(CaptureHarness::editor());
+    h.manager->retreivePasteboardInfo();
+    h.settle();
+
+    const QList<PBItem> items = h.manager->getAllItems();
+    ASSERT_EQ(items.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const RunningApplication &app = apps[2 - i];
+        EXPECT_EQ(items[i].dataProvider()->representedText(), QStringLiteral("from ") + app.localizedName);
+        ASSERT_TRUE(items[i].sourceApp());
+        EXPECT_EQ(items[i].sourceApp()->name, app.localizedName);
+    }
+    EXPECT_EQ(h.posted(NotificationName::historyDidAddNewItem).size(), 3);
+}
+
+TEST(Capture, AChangeStartsItsBatchWithoutWaitingForThePoll)
+{
+    CaptureHarness h;
+    h.manager->startMonitoring(std::chrono::hours(1));
+    h.pasteboard.simulateCopy({CaptureHarness::textItem(QStringLiteral("at once"))});
+    EXPECT_TRUE(waitUntil([&] { return !h.posted(NotificationName::historyDidAddNewItem).isEmpty(); }, 5000));
+    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("at once")});
+    h.manager->stopMonitoring();
+}
+
+TEST(Capture, ListsHoldTheHeadOfALargeCopyAndCopyOutGivesAllOfIt)
+{
+    CaptureHarness h;
+    QString large;
+    for (int i = 0; large.size() < 300 * 1024; ++i)
+        large += QStringLiteral("line %1 of a long log\n").arg(i);
+    h.copyText(large);
+    const auto added = h.posted(NotificationName::historyDidAddNewItem);
+    ASSERT_EQ(added.size(), 1);
+    const auto announced = added.first().userInfo.value(NotificationKey::items).value<QList<PBItem>>();
+    ASSERT_EQ(announced.size(), 1);
+    EXPECT_EQ(announced.first().dataProvider()->representedText(), large.left(kListTextLength));
+    EXPECT_TRUE(announced.first().dataProvider()->pasteboardData().isEmpty());
+
+    for (bool saved : {false, true}) {
+        if (saved)
+            h.manager->saveNow();
+        const PBItem listed = h.manager->getItemsPage(0, 1).value(0);
+        ASSERT_TRUE(listed.dataProvider());
+        EXPECT_EQ(listed.dataProvider()->representedText(), large.left(kListTextLength));
+        EXPECT_EQ(h.manager->loadFullItem(listed).dataProvider()->representedText(), large);
+        h.manager->copy({listed}, std::nullopt);
+        EXPECT_EQ(h.pasteboard.contents().value(0).string(PasteboardType::string), large);
+    }
+    // The stored representations, not only the plain text.
+    TaviSettings::shared().setAlwaysCopyPlainText(false);
+    h.manager->copy({h.manager->getItemsPage(0, 1).value(0)}, std::nullopt);
+    EXPECT_EQ(h.pasteboard.contents().value(0).string(PasteboardType::string), large);
+}
+
+TEST(Capture, ALargeSaveLeavesNoLargeWriteAheadLog)
+{
+    CaptureHarness h;
+    // Random pixels: a PNG of about 4 MB, stored twice (the image and its representation).
+    QImage pixels(1000, 1000, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto *line = reinterpret_cast<quint32 *>(pixels.scanLine(y));
+        for (int x = 0; x < pixels.width(); ++x)
+            line[x] = random.generate();
+    }
+    const QByteArray noise = pngOf(pixels);
+    PasteboardItem image;
+    image.setData(PasteboardType::png, noise);
+    h.copyFromOutside({image});
+    h.manager->saveNow();
+    const QString wal = CoreDataStack::shared().storePath() + QStringLiteral("-wal");
+    EXPECT_LT(QFileInfo(wal).size(), 1024 * 1024);
+    const PBItem stored = h.manager->loadFullItem(h.manager->getItemsPage(0, 1).value(0));
+    ASSERT_TRUE(stored.dataProvider());
+    EXPECT_EQ(stored.dataProvider()->accosicatedData().toByteArray(), noise);
 }
 
 TEST(Capture, OwnCopyOutIsSkippedButTheNextCopyIsNotLost)

@@ -3,6 +3,7 @@
 #include "core/TaviSettings.h"
 
 #include <QImage>
+#include <QMimeData>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,20 @@ namespace {
 PBCategory kind(PBDefaultCategory type)
 {
     return PBCategory(std::nullopt, QString(), {}, {}, type, false, false);
+}
+
+// Another program's copy of a small image with more representations beside its PNG; returns the PNG.
+QByteArray copyImage(CaptureHarness &h, const QColor &color, const QList<std::pair<QString, QByteArray>> &more)
+{
+    QImage image(3, 3, QImage::Format_RGB32);
+    image.fill(color);
+    const QByteArray png = pngOf(image);
+    PasteboardItem copied;
+    copied.setData(PasteboardType::png, png);
+    for (const auto &[type, data] : more)
+        copied.setData(type, data);
+    h.copyFromOutside({copied});
+    return png;
 }
 } // namespace
 
@@ -76,13 +91,7 @@ TEST(CopyOut, NoteGivesItsBodyFromTheNoteListAndItsTitleElsewhere)
 TEST(CopyOut, ImagesAndFilesKeepEveryStoredType)
 {
     CaptureHarness h;
-    QImage image(3, 3, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    const QByteArray png = pngOf(image);
-    PasteboardItem copied;
-    copied.setData(PasteboardType::png, png);
-    copied.setData(QStringLiteral("com.example.meta"), "meta");
-    h.copyFromOutside({copied});
+    const QByteArray png = copyImage(h, Qt::blue, {{QStringLiteral("com.example.meta"), "meta"}});
     const PBItem item = h.manager->getAllItems().first();
     h.manager->copy({item}, PBCategory::all());
     const PasteboardItem written = h.pasteboard.contents().first();
@@ -93,4 +102,30 @@ TEST(CopyOut, ImagesAndFilesKeepEveryStoredType)
     h.manager->retreivePasteboardInfo();
     h.settle();
     EXPECT_EQ(h.manager->itemCount(), 1);
+}
+
+TEST(CopyOut, ADragCarriesWhatTheClipboardWouldOfferForEveryStoredType)
+{
+    CaptureHarness h;
+    const QByteArray png = copyImage(h, Qt::red, {{PasteboardType::tiff, "tiff bytes"}, {QStringLiteral("com.example.meta"), "meta"}});
+    const PBItem listed = h.manager->getAllItems().first();
+    const int copiesBefore = TaviSettings::shared().copyOutTimes();
+
+    const std::unique_ptr<QMimeData> drag = h.manager->mimeDataForDrag({listed}, listed.primaryCategory());
+    ASSERT_NE(drag, nullptr);
+    EXPECT_EQ(TaviSettings::shared().copyOutTimes(), copiesBefore);
+    EXPECT_TRUE(h.pasteboard.contents().isEmpty() || !h.pasteboard.ownsContents());
+    EXPECT_EQ(drag->data(QStringLiteral("image/png")), png);
+    EXPECT_EQ(drag->data(QStringLiteral("image/tiff")), QByteArray("tiff bytes"));
+    EXPECT_EQ(drag->data(QStringLiteral("com.example.meta")), QByteArray("meta"));
+
+    h.manager->copy({listed}, listed.primaryCategory());
+    const std::unique_ptr<QMimeData> offered = Pasteboard::mimeDataForItems(h.pasteboard.contents());
+    QStringList dragged = drag->formats();
+    QStringList onClipboard = offered->formats();
+    dragged.sort();
+    onClipboard.sort();
+    EXPECT_EQ(dragged, onClipboard);
+    for (const QString &format : std::as_const(dragged))
+        EXPECT_EQ(drag->data(format), offered->data(format)) << format.toStdString();
 }

@@ -63,6 +63,15 @@ TEST(HistoryQueries, KindsAndCategoriesSelectTheirItems)
     QList<PBItem> all;
     h.manager->getItems(PBCategory::all(), false, [&](const QList<PBItem> &items) { all = items; });
     EXPECT_EQ(all.size(), 2);
+
+    // Counted without the lists, saved or not.
+    EXPECT_EQ(h.manager->itemCount(work), 1);
+    EXPECT_EQ(h.manager->itemCount(PBCategory::all()), 2);
+    h.manager->saveNow();
+    h.manager->addItem(h.item(QStringLiteral("https://example.org")), work);
+    EXPECT_EQ(h.manager->itemCount(work), 2);
+    h.manager->saveNow();
+    EXPECT_EQ(h.manager->itemCount(work), 2);
 }
 
 TEST(HistoryQueries, SearchFoldsCaseAndLooksAtTextAndSourceOnly)

@@ -159,11 +159,12 @@ TEST_F(PipelineTest, RepeatIsReportedAsUpdateWithTheActiveCategoryOnlyWhenMissin
     EXPECT_EQ(repeat.category->id(), QStringLiteral("C0FFEE"));
 }
 
-TEST_F(PipelineTest, RepeatIsRecognisedBeforeTheIgnoreRules)
+TEST_F(PipelineTest, RepeatIsRecognisedBeforeTheIgnoreRulesButNeverForAConcealedCopy)
 {
     stored = run(textItem(QStringLiteral("secret"))).item;
+    // A password manager's copy is not even compared with the history.
     auto concealed = itemOf({{PasteboardType::string, "secret"}, {PasteboardType::concealed, ""}});
-    EXPECT_EQ(run(concealed).kind, PasteboardProcessResult::Kind::Update);
+    EXPECT_EQ(run(concealed).kind, PasteboardProcessResult::Kind::Failure);
 
     RunningApplication own = editor();
     own.bundleIdentifier = QStringLiteral("tavipaste");

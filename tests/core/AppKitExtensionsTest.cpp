@@ -36,10 +36,16 @@ TEST(DisplayLabel, OtherDaysShowMonthAndDayInTheLocalesOrder)
 
 TEST(DisplayLabel, UsesTheCurrentDayByDefault)
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDateTime earlierToday(now.date(), QTime(0, 0));
-    EXPECT_EQ(displayLabel(earlierToday), QStringLiteral("00:00"));
-    EXPECT_GT(displayLabel(now.addDays(-1)).size(), 5);
+    // A fixed "today": a clock read twice could fall on both sides of midnight.
+    const QDate today(2026, 3, 14);
+    setCurrentDateSource([today] { return today; });
+    const QString midnight = displayLabel(QDateTime(today, QTime(0, 0)));
+    const QString dayBefore = displayLabel(QDateTime(today.addDays(-1), QTime(23, 59)));
+    const QString dayAfter = displayLabel(QDateTime(today.addDays(1), QTime(0, 0)));
+    setCurrentDateSource({});
+    EXPECT_EQ(midnight, QStringLiteral("00:00"));
+    EXPECT_GT(dayBefore.size(), 5);
+    EXPECT_GT(dayAfter.size(), 5);
 }
 
 TEST(ScreenNumbers, IdentifyAttachedScreens)

@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -36,6 +37,35 @@ void writeItemAndSave(CoreDataStack &stack)
     record->setText(QStringLiteral("works"));
     EXPECT_TRUE(stack.managedContext()->save());
     EXPECT_EQ(stack.managedContext()->fetch(PBItemRecord::fetchRequest())->size(), 1);
+}
+
+// Opens the store file as found: it must be kept aside unchanged under a name matching `pattern`,
+// the user told where, and a new store started that works and stays. Returns the kept file.
+QString expectKeptAsideAndReplaced(const QString &path, StoreProblem::Kind kind, const QString &pattern)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    const QByteArray before = digest(path);
+    QString told;
+    const auto token = NotificationCenter::defaultCenter().addObserver(
+        CoreDataStack::kStoreProblemNotification, [&](const Notification &n) { told = n.info().toString(); });
+    {
+        CoreDataStack stack(path);
+        EXPECT_TRUE(stack.storeProblem() && stack.storeProblem()->kind == kind);
+        writeItemAndSave(stack);
+    }
+    NotificationCenter::defaultCenter().removeObserver(token);
+
+    const QStringList aside = QDir(folder).entryList({pattern}, QDir::Files);
+    EXPECT_EQ(aside.size(), 1);
+    if (aside.size() != 1)
+        return {};
+    const QString kept = folder + QLatin1Char('/') + aside.first();
+    EXPECT_EQ(digest(kept), before);
+    EXPECT_TRUE(told.contains(aside.first())) << told.toStdString();
+    CoreDataStack again(path);
+    EXPECT_FALSE(again.storeProblem());
+    EXPECT_EQ(again.managedContext()->fetch(PBItemRecord::fetchRequest())->size(), 1);
+    return kept;
 }
 } // namespace
 
@@ -88,26 +118,38 @@ TEST(StoreOpening, ADamagedStoreIsKeptAsideAndANewOneStarted)
     ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
     garbage.write(QByteArray(8192, 'x'));
     garbage.close();
-    const QByteArray before = digest(path);
+    expectKeptAsideAndReplaced(path, StoreProblem::Kind::Damaged, QStringLiteral("PBHistory.sqlite.damaged-*"));
+}
 
-    QString told;
-    const auto token = NotificationCenter::defaultCenter().addObserver(
-        CoreDataStack::kStoreProblemNotification, [&](const Notification &n) { told = n.info().toString(); });
-    {
-        CoreDataStack stack(path);
-        ASSERT_TRUE(stack.storeProblem());
-        EXPECT_EQ(stack.storeProblem()->kind, StoreProblem::Kind::Damaged);
-        writeItemAndSave(stack);
+TEST(StoreOpening, AnotherProgramsDatabaseIsKeptAsideUntouchedAndNeverGetsOurTables)
+{
+    // One without a schema version, and one whose version matches ours but whose tables are not ours.
+    for (const char *schema : {"CREATE TABLE bookmarks (url TEXT); INSERT INTO bookmarks VALUES ('x')",
+                               "CREATE TABLE notes (body TEXT); INSERT INTO notes VALUES ('y'); PRAGMA user_version = 1"}) {
+        QTemporaryDir dir;
+        const QString path = dir.path() + QStringLiteral("/PBHistory.sqlite");
+        {
+            SQLite::Database other(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+            other.exec(schema);
+        }
+        const QString kept = expectKeptAsideAndReplaced(path, StoreProblem::Kind::Foreign,
+                                                        QStringLiteral("PBHistory.sqlite.foreign-*"));
+        ASSERT_FALSE(kept.isEmpty()) << schema;
+        SQLite::Database database(kept.toStdString(), SQLite::OPEN_READONLY);
+        EXPECT_EQ(database.execAndGet("SELECT count(*) FROM sqlite_master WHERE name LIKE 'PB%'").getInt(), 0);
     }
-    NotificationCenter::defaultCenter().removeObserver(token);
+}
 
-    const QStringList aside = asideFiles(dir.path());
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(digest(dir.path() + QLatin1Char('/') + aside.first()), before);
-    EXPECT_TRUE(told.contains(aside.first())) << told.toStdString();
-    CoreDataStack again(path);
-    EXPECT_FALSE(again.storeProblem());
-    EXPECT_EQ(again.managedContext()->fetch(PBItemRecord::fetchRequest())->size(), 1);
+TEST(StoreOpening, AnEmptyFileAtTheStoresPathBecomesTheStore)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/PBHistory.sqlite");
+    QFile empty(path);
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    CoreDataStack stack(path);
+    EXPECT_FALSE(stack.storeProblem());
+    writeItemAndSave(stack);
 }
 
 TEST(StoreOpening, AListenerToTheSharedStoresProblemMayUseTheSharedStore)

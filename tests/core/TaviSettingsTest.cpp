@@ -42,7 +42,7 @@ TEST(TaviSettings, AFreshInstallationReadsTheInitialValues)
     EXPECT_EQ(settings().ignoreDataSizeType(), IgnoreDataSizeType::mb);
     EXPECT_DOUBLE_EQ(settings().hideColorBarDuration(), 3.0);
     EXPECT_DOUBLE_EQ(settings().hideColorBarMaxDuration(), 10.0);
-    EXPECT_EQ(settings().blackList(), QStringList{QStringLiteral("com.apple.keychainaccess")});
+    EXPECT_EQ(settings().blackList(), TaviSettings::passwordManagerIds());
     EXPECT_EQ(settings().menuHistoryCapacity(), 5);
     EXPECT_EQ(settings().menuHistoryMaxCapacity(), 9);
     EXPECT_EQ(settings().historyKeepLastCount(), 1);
@@ -53,6 +53,30 @@ TEST(TaviSettings, AFreshInstallationReadsTheInitialValues)
     EXPECT_TRUE(settings().activeCategoryID().isEmpty());
     EXPECT_FALSE(settings().enableCloudSync());
     EXPECT_TRUE(Defaults::standard().keys().isEmpty()); // reading stores nothing
+}
+
+TEST(TaviSettings, TheDefaultIgnoreListNamesThisDesktopsPasswordAndKeyManagers)
+{
+    ScopedXdgHome home;
+    const QStringList ignored = settings().blackList();
+    for (const char *id : {"org.keepassxc.KeePassXC", "org.gnome.seahorse.Application", "org.kde.kwalletmanager5"})
+        EXPECT_TRUE(ignored.contains(QString::fromLatin1(id))) << id;
+    EXPECT_FALSE(ignored.contains(QStringLiteral("com.apple.keychainaccess")));
+
+    // A stored list keeps the original entry as it is and in its place; the user's own entries stay.
+    const QStringList stored{QStringLiteral("org.example.Editor"), QStringLiteral("com.apple.keychainaccess"),
+                             QStringLiteral("keepass2")};
+    Defaults::standard().setValue(QStringLiteral("blackList"), stored);
+    const QStringList read = settings().blackList();
+    EXPECT_EQ(read.first(), QStringLiteral("org.example.Editor"));
+    EXPECT_EQ(read.at(1), QStringLiteral("org.keepassxc.KeePassXC"));
+    EXPECT_EQ(read.count(QStringLiteral("keepass2")), 1);
+    EXPECT_EQ(read.last(), QStringLiteral("keepass2"));
+    EXPECT_EQ(Defaults::standard().value(QStringLiteral("blackList")).toStringList(), stored);
+
+    // Without the original entry nothing is added.
+    settings().setBlackList({QStringLiteral("org.example.Editor")});
+    EXPECT_EQ(settings().blackList(), QStringList{QStringLiteral("org.example.Editor")});
 }
 
 TEST(TaviSettings, PropertiesUseTheirOwnPersistedKeys)

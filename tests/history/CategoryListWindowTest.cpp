@@ -341,11 +341,13 @@ TEST(HistoryListWindow, DraggedTextCarriesPlainTextOrEveryStoredType)
     shell.settle();
     const PBItem item = shell.manager->loadFullItem(shell.item(QStringLiteral("bold")));
     TaviSettings::shared().setAlwaysCopyPlainText(true);
-    auto mime = DragOut::mimeData({DragOut::pasteboardItem(item, PBDefaultCategory::text)});
+    const PBCategory textList = *PBCategoryManager::shared().categoryWithId(categoryId(PBDefaultCategory::text));
+    const PBCategory allList = *PBCategoryManager::shared().categoryWithId(categoryId(PBDefaultCategory::all));
+    auto mime = shell.manager->mimeDataForDrag({item}, textList);
     EXPECT_EQ(mime->text(), QStringLiteral("bold"));
     EXPECT_FALSE(mime->hasHtml());
     TaviSettings::shared().setAlwaysCopyPlainText(false);
-    mime = DragOut::mimeData({DragOut::pasteboardItem(item, PBDefaultCategory::custom)});
+    mime = shell.manager->mimeDataForDrag({item}, allList);
     EXPECT_EQ(mime->text(), QStringLiteral("bold"));
     EXPECT_TRUE(mime->html().contains(QStringLiteral("<b>bold</b>")));
     TaviSettings::shared().setAlwaysCopyPlainText(true);

@@ -1,5 +1,6 @@
 #include "core/TaviSettings.h"
 #include "platform/Defaults.h"
+#include "platform/Shortcut.h"
 #include "history/PBHUDCell.h"
 #include "history/PBHUDTableView.h"
 #include "support/TestEnvironment.h"
@@ -28,12 +29,19 @@ PBItem emailItem(const QString &address)
                   QDateTime::currentDateTime(), QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
 }
 
+PBItem itemOfKind(PBDefaultCategory type, const PBItemProvider &provider, const QString &text)
+{
+    const PBCategory kind(std::nullopt, QStringLiteral("Kind"), Qt::white, Qt::black, type, false, false);
+    return PBItem(QUuid::createUuid(), text, {PBCategory::all(), kind}, provider, QDateTime::currentDateTime(),
+                  QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
+}
+
 QString label(const PBHUDCell &cell)
 {
     return cell.lblShortCut->text();
 }
 
-const QString kReturn = QStringLiteral("\u23CE");
+const QString kReturn = QStringLiteral("Enter");
 
 } // namespace
 
@@ -42,9 +50,9 @@ TEST(PBHUDCell, UnfilteredRowsShowTheirDigitKeyUpToTheCapacity)
     ScopedXdgHome home;
     PBHUDCell cell;
     cell.configureHUDCell(textItem(QStringLiteral("first")), 0, false);
-    EXPECT_EQ(label(cell), QStringLiteral("\u23181 or ") + kReturn);
+    EXPECT_EQ(label(cell), QStringLiteral("Super+1 or ") + kReturn);
     cell.configureHUDCell(textItem(QStringLiteral("fourth")), 3, false);
-    EXPECT_EQ(label(cell), QStringLiteral("\u23184"));
+    EXPECT_EQ(label(cell), QStringLiteral("Super+4"));
     cell.configureHUDCell(textItem(QStringLiteral("sixth")), 5, false);
     EXPECT_EQ(label(cell), QString());
 }
@@ -55,7 +63,7 @@ TEST(PBHUDCell, OnlyTheNineDigitsAreOfferedWhateverTheCapacitySays)
     Defaults::standard().setValue(QStringLiteral("menuHistoryCapacity"), qint64(40));
     PBHUDCell cell;
     cell.configureHUDCell(textItem(QStringLiteral("ninth")), 8, false);
-    EXPECT_EQ(label(cell), QStringLiteral("\u23189"));
+    EXPECT_EQ(label(cell), QStringLiteral("Super+9"));
     cell.configureHUDCell(textItem(QStringLiteral("tenth")), 9, false);
     EXPECT_EQ(label(cell), QString());
     cell.isSelected = true;
@@ -78,8 +86,8 @@ TEST(PBHUDCell, TheLabelFollowsTheSelection)
     second.updateShortcutLabel();
     eighth.isSelected = true;
     eighth.updateShortcutLabel();
-    EXPECT_EQ(label(first), QStringLiteral("\u23181"));
-    EXPECT_EQ(label(second), QStringLiteral("\u23182 or ") + kReturn);
+    EXPECT_EQ(label(first), QStringLiteral("Super+1"));
+    EXPECT_EQ(label(second), QStringLiteral("Super+2 or ") + kReturn);
     EXPECT_EQ(label(eighth), kReturn);
 }
 
@@ -97,16 +105,22 @@ TEST(PBHUDCell, SearchResultsShowOnlyTheReturnMark)
     EXPECT_EQ(label(other), kReturn);
 }
 
-TEST(PBHUDCell, TheModifierSymbolFollowsTheSetting)
+TEST(PBHUDCell, HintsNameTheKeysTheDigitHotKeysReallyUse)
 {
     ScopedXdgHome home;
     PBHUDCell cell;
-    TaviSettings::shared().setHistoryQuickSelectionKey(PBHistoryQuickSelectionKey::option);
-    cell.configureHUDCell(textItem(QStringLiteral("b")), 1, false);
-    EXPECT_EQ(label(cell), QStringLiteral("\u23252"));
-    TaviSettings::shared().setHistoryQuickSelectionKey(PBHistoryQuickSelectionKey::control);
-    cell.configureHUDCell(textItem(QStringLiteral("b")), 1, false);
-    EXPECT_EQ(label(cell), QStringLiteral("\u23032"));
+    const QList<std::pair<PBHistoryQuickSelectionKey, QString>> cases = {
+        {PBHistoryQuickSelectionKey::command, QStringLiteral("Super+2")},
+        {PBHistoryQuickSelectionKey::option, QStringLiteral("Alt+2")},
+        {PBHistoryQuickSelectionKey::control, QStringLiteral("Ctrl+2")},
+    };
+    for (const auto &[key, hint] : cases) {
+        TaviSettings::shared().setHistoryQuickSelectionKey(key);
+        cell.configureHUDCell(textItem(QStringLiteral("b")), 1, false);
+        EXPECT_EQ(label(cell), hint);
+        // The same name as the grabbed key's (the digit 2 is key code 19).
+        EXPECT_EQ(label(cell), Shortcut(19, modifierFlags(key)).displayText());
+    }
 }
 
 TEST(PBHUDCell, ShowsTheStartOfTheTextOrDashes)
@@ -119,6 +133,46 @@ TEST(PBHUDCell, ShowsTheStartOfTheTextOrDashes)
     empty.setDataProvider(std::nullopt);
     cell.configureHUDCell(empty, 0, false);
     EXPECT_EQ(cell.textField->text(), QStringLiteral("--"));
+}
+
+TEST(PBHUDCell, ALongTextEndsWithAnEllipsisInsideTheRow)
+{
+    ScopedXdgHome home;
+    PBHUDCell cell;
+    cell.resize(640, 60);
+    cell.show();
+    const QString longText = QString(150, QLatin1Char('w'));
+    cell.configureHUDCell(textItem(longText), 1, false);
+    QApplication::processEvents();
+    const QString shown = cell.textField->displayedText();
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(cell.textField->fontMetrics().horizontalAdvance(shown), cell.textField->width());
+    EXPECT_LE(cell.textField->geometry().right(), cell.lblShortCut->geometry().left());
+    EXPECT_EQ(cell.textField->text(), longText);
+
+    cell.configureHUDCell(textItem(QStringLiteral("short")), 1, false);
+    EXPECT_EQ(cell.textField->displayedText(), QStringLiteral("short"));
+}
+
+TEST(PBHUDCell, EveryKindOfIconIsShownAtTheSameSize)
+{
+    ScopedXdgHome home;
+    QImage wide(300, 100, QImage::Format_RGB32);
+    wide.fill(Qt::green);
+    const QList<PBItem> items = {
+        itemOfKind(PBDefaultCategory::link, PBLinkItemProvider(QStringLiteral("about:blank")), QStringLiteral("about:blank")),
+        itemOfKind(PBDefaultCategory::note, PBNoteItemProvider(QStringLiteral("Title"), QStringLiteral("Body")), QStringLiteral("Title")),
+        emailItem(QStringLiteral("someone@example.org")),
+        itemOfKind(PBDefaultCategory::image, PBImageItemProvider(pngOf(wide)), QStringLiteral("image")),
+    };
+    PBHUDCell cell;
+    for (const PBItem &item : items) {
+        cell.configureHUDCell(item, 0, false);
+        const QPixmap icon = cell.iconImage->pixmap();
+        ASSERT_FALSE(icon.isNull()) << int(item.categories().last().type());
+        const QSize size = icon.deviceIndependentSize().toSize();
+        EXPECT_EQ(std::max(size.width(), size.height()), PBHUDCell::kIconSize) << int(item.categories().last().type());
+    }
 }
 
 TEST(PBHUDCell, TheDeleteButtonFollowsThePointerAndTheWheel)
@@ -193,6 +247,8 @@ TEST(PBHUDCell, AnImageFileShowsItsThumbnail)
     cell.configureHUDCell(item, 0, false);
     ASSERT_TRUE(waitUntil([&] { return !cell.iconImage->pixmap().isNull(); }, 5000));
     const QImage shown = cell.iconImage->pixmap().toImage();
-    EXPECT_EQ(shown.width(), 64);
+    // At the row's icon size, its proportions kept.
+    EXPECT_EQ(shown.width(), PBHUDCell::kIconSize);
+    EXPECT_EQ(shown.height(), PBHUDCell::kIconSize / 2);
     EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::red));
 }

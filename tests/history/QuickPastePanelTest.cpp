@@ -4,10 +4,15 @@
 #include "history/PBHUDCell.h"
 #include "history/PBHUDTableView.h"
 #include "history/PBHUDViewController.h"
+#include "history/PBHUDWindowController.h"
+#include "shell/AccessibilityPermissionWindowController.h"
 #include "shell/AppDelegate.h"
 #include "support/ShellHarness.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QTest>
@@ -105,6 +110,20 @@ TEST(QuickPastePanel, ReturnPastesTheFirstRowWhenNothingIsSelected)
     panel.key(Qt::Key_Return);
     EXPECT_EQ(shell.clipboardText(), QStringLiteral("newest"));
     EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 0);
+}
+
+TEST(QuickPastePanel, WithoutTrustReturnCopiesTheItemAndShowsThePermissionWindow)
+{
+    ShellHarness shell;
+    TaviSettings::shared().setQuickPasteEnable(true);
+    shell.trust->setTrusted(false);
+    Panel panel(shell, {"older", "newest"});
+    panel.key(Qt::Key_Down);
+    panel.key(Qt::Key_Return);
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("older"));
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 0);
+    EXPECT_TRUE(AccessibilityPermissionWindowController::shared().isVisible());
+    AccessibilityPermissionWindowController::shared().close();
 }
 
 TEST(QuickPastePanel, ReturnAfterReopeningPastesWhatIsSelectedNow)
@@ -264,4 +283,47 @@ TEST(QuickPastePanel, ANewCopyShowsWhileThePanelIsOpen)
     shell.settle();
     EXPECT_EQ(panel.view->numberOfRows(), 2);
     EXPECT_EQ(panel.textAt(0), QStringLiteral("b"));
+}
+
+TEST(QuickPastePanel, StaysCentredOnThePointersScreenWhileItsListGrowsAndShrinks)
+{
+    ShellHarness shell;
+    for (const QString &text : numbered(4))
+        shell.copyText(text);
+    PBHUDWindowController window(*shell.manager);
+    const auto expectCentred = [&] {
+        QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+        const QRect area = (screen ? screen : QGuiApplication::primaryScreen())->availableGeometry();
+        const QPoint offset = window.frameGeometry().center() - area.center();
+        EXPECT_LE(std::abs(offset.x()), 1);
+        EXPECT_LE(std::abs(offset.y()), 1);
+    };
+    window.showAndActivate();
+    ASSERT_TRUE(waitUntil([&] { return window.contentViewController()->tableHeight() == 4 * 60; }));
+    expectCentred();
+
+    QTest::keyClicks(window.contentViewController()->searchInput, QStringLiteral("item 3"));
+    ASSERT_TRUE(waitUntil([&] { return window.contentViewController()->tableHeight() == 60; }));
+    expectCentred();
+    window.close();
+}
+
+TEST(QuickPastePanel, TheSearchFieldHasOneClearButtonInsideIt)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"alpha", "beta"});
+    EXPECT_TRUE(panel.view->btnClearSearch->isHidden());
+    panel.type(QStringLiteral("al"));
+    ASSERT_TRUE(panel.view->btnClearSearch->isVisible());
+    EXPECT_FALSE(panel.view->searchInput->isClearButtonEnabled());
+    const QRect button(panel.view->btnClearSearch->mapTo(panel.view->searchInput, QPoint(0, 0)),
+                       panel.view->btnClearSearch->size());
+    EXPECT_TRUE(panel.view->searchInput->rect().contains(button));
+    // The typed text stops before the button.
+    EXPECT_GE(panel.view->searchInput->textMargins().right(), panel.view->btnClearSearch->width());
+    panel.view->btnClearSearch->click();
+    shell.settle();
+    EXPECT_TRUE(panel.view->searchInput->text().isEmpty());
+    EXPECT_TRUE(panel.view->btnClearSearch->isHidden());
+    EXPECT_EQ(panel.view->numberOfRows(), 2);
 }

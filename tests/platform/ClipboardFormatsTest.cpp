@@ -19,14 +19,25 @@ TEST(ClipboardFormats, ReadsOneTargetOfEachKindInTheOwnersOrder)
               (QList<QByteArray>{"text/uri-list", "x-kde-passwordManagerHint"}));
 }
 
+TEST(ClipboardFormats, InvalidUtf8AndNulsAreReplacedNeverReadAsLatin1)
+{
+    const QString replaced = QStringLiteral("na\uFFFDve");
+    const auto plain = itemsFromTargets({"text/plain"}, {{"text/plain", QByteArray("na\xefve")}});
+    ASSERT_EQ(plain.size(), 1);
+    EXPECT_EQ(plain[0].string(PasteboardType::string), replaced);
+    const auto utf8 = itemsFromTargets({"UTF8_STRING"}, {{"UTF8_STRING", QByteArray("na\xefve")}});
+    ASSERT_EQ(utf8.size(), 1);
+    EXPECT_EQ(utf8[0].string(PasteboardType::string), replaced);
+    const auto withNul = itemsFromTargets({"UTF8_STRING"}, {{"UTF8_STRING", QByteArray("one\0two", 7)}});
+    ASSERT_EQ(withNul.size(), 1);
+    EXPECT_EQ(withNul[0].string(PasteboardType::string), QStringLiteral("one\uFFFDtwo"));
+}
+
 TEST(ClipboardFormats, TextOfEveryEncodingBecomesUtf8)
 {
     const auto latin1 = itemsFromTargets({"STRING"}, {{"STRING", QByteArray("caf\xe9")}});
     ASSERT_EQ(latin1.size(), 1);
     EXPECT_EQ(latin1[0].string(PasteboardType::string), QStringLiteral("café"));
-
-    const auto legacyPlain = itemsFromTargets({"text/plain"}, {{"text/plain", QByteArray("na\xefve")}});
-    EXPECT_EQ(legacyPlain[0].string(PasteboardType::string), QStringLiteral("naïve"));
 
     const auto utf8 = itemsFromTargets({"UTF8_STRING"}, {{"UTF8_STRING", QByteArray("✓ done\0", 9)}});
     EXPECT_EQ(utf8[0].data(PasteboardType::string), QByteArray("✓ done"));

@@ -144,3 +144,69 @@ TEST(Defaults, AnUnopenableFileIsKeptAsideAndANewOneWritten)
     EXPECT_TRUE(flag.get());
     EXPECT_EQ(keptAside().size(), 1);
 }
+
+TEST(Defaults, NumbersOfAnotherTypeAreReadWhenTheyConvertExactly)
+{
+    ScopedXdgHome home;
+    Defaults &store = Defaults::standard();
+    store.setValues({{QStringLiteral("fromDouble"), 500.0},
+                     {QStringLiteral("fromText"), QStringLiteral(" 500 ")},
+                     {QStringLiteral("fromDecimalText"), QStringLiteral("7.0")},
+                     {QStringLiteral("fraction"), 500.5},
+                     {QStringLiteral("words"), QStringLiteral("five hundred")},
+                     {QStringLiteral("huge"), 1e30},
+                     {QStringLiteral("doubleFromText"), QStringLiteral("2.5")},
+                     {QStringLiteral("doubleFromInt"), qint64(3)},
+                     {QStringLiteral("edgeFromDouble"), 1.0}});
+    const auto readInt = [](const char *key) { return AutoCache<int>(QString::fromLatin1(key), -1); };
+    EXPECT_EQ(readInt("fromDouble").get(), 500);
+    EXPECT_EQ(readInt("fromText").get(), 500);
+    EXPECT_EQ(readInt("fromDecimalText").get(), 7);
+    EXPECT_FALSE(readInt("fromDouble").hasUnreadableValue());
+    for (const char *key : {"fraction", "words", "huge"}) {
+        EXPECT_EQ(readInt(key).get(), -1) << key;
+        EXPECT_TRUE(readInt(key).hasUnreadableValue()) << key;
+    }
+    EXPECT_DOUBLE_EQ(AutoCache<double>(QStringLiteral("doubleFromText"), 0).get(), 2.5);
+    EXPECT_DOUBLE_EQ(AutoCache<double>(QStringLiteral("doubleFromInt"), 0).get(), 3.0);
+    EXPECT_EQ(AutoCache<Edge>(QStringLiteral("edgeFromDouble"), Edge::Left).get(), Edge::Right);
+    // Absent is not unreadable.
+    EXPECT_FALSE(readInt("absent").hasUnreadableValue());
+    // The stored value itself is left as it was.
+    EXPECT_EQ(store.value(QStringLiteral("fromText")).toString(), QStringLiteral(" 500 "));
+}
+
+TEST(Defaults, AnUnreadableEntryStaysInTheFileUntilANewValueReplacesIt)
+{
+    ScopedXdgHome home;
+    writeSettingsFile(R"({"values": {"count": {"t": "int", "v": "12x"}, "flag": {"t": "bool", "v": true}}})");
+    Defaults::resetStandard(settingsFile());
+    AutoCache<int> count(QStringLiteral("count"), 1);
+    EXPECT_EQ(count.get(), 1);
+    EXPECT_TRUE(count.hasUnreadableValue());
+
+    AutoCache<bool>(QStringLiteral("flag"), false).set(false); // any write saves the whole file
+    Defaults::resetStandard(settingsFile());
+    EXPECT_TRUE(count.hasUnreadableValue());
+    QFile file(settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("12x"));
+    file.close();
+
+    count = 4;
+    Defaults::resetStandard(settingsFile());
+    EXPECT_EQ(count.get(), 4);
+    EXPECT_FALSE(count.hasUnreadableValue());
+}
+
+TEST(Defaults, TheFileKeptAsideIsRecordedForTheUser)
+{
+    ScopedXdgHome home;
+    writeSettingsFile(R"({"values": {"count": {"t": "int", "v": "3"}}})");
+    Defaults::resetStandard(settingsFile());
+    EXPECT_TRUE(Defaults::standard().keptAsidePath().isEmpty());
+    writeSettingsFile("{ broken");
+    Defaults::resetStandard(settingsFile());
+    ASSERT_EQ(keptAside().size(), 1);
+    EXPECT_TRUE(Defaults::standard().keptAsidePath().endsWith(keptAside().first()));
+}

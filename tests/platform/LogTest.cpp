@@ -154,3 +154,20 @@ TEST(Log, TheLogFileHoldsMessageLevelFunctionFileAndLine)
     EXPECT_TRUE(text.contains(QStringLiteral("warning")));
     EXPECT_TRUE(text.contains(QStringLiteral("[-] done")));
 }
+
+TEST(Log, WarningsReachTheFileAtOnceAndOtherLinesWithinASecond)
+{
+    ScopedXdgHome home;
+    Log::setup();
+    const QString directory = Log::logDirectory();
+    auto fileHolds = [&](const QByteArray &text) {
+        const QStringList files = logFiles(directory);
+        return !files.isEmpty() && readAll(QDir(directory).filePath(files.last())).contains(text);
+    };
+    LOG_WARNING("saveContext()", QStringLiteral("warning kept before a crash"));
+    EXPECT_TRUE(fileHolds("warning kept before a crash"));
+
+    LOG_DEBUG("retreivePasteboardInfo()", QStringLiteral("debug line kept before a crash"));
+    // Flushed once a second: without that flush it would wait in the buffer for more lines.
+    EXPECT_TRUE(waitUntil([&] { return fileHolds("debug line kept before a crash"); }, 3000));
+}

@@ -32,6 +32,14 @@ TEST(Shortcut, RecordedPressesRoundTrip)
     EXPECT_EQ(Shortcut(8, 0x120000).keySequence(), QKeySequence(Qt::ShiftModifier | Qt::MetaModifier | Qt::Key_C));
 }
 
+TEST(Shortcut, DisplayTextNamesThisDesktopsKeys)
+{
+    EXPECT_EQ(Shortcut(38, Shortcut::kCommand).displayText(), QStringLiteral("Super+J"));
+    EXPECT_EQ(Shortcut(8, Shortcut::kShift | Shortcut::kCommand).displayText(), QStringLiteral("Shift+Super+C"));
+    EXPECT_EQ(Shortcut(18, Shortcut::kControl | Shortcut::kOption).displayText(), QStringLiteral("Ctrl+Alt+1"));
+    EXPECT_EQ(Shortcut(52, Shortcut::kCommand).displayText(), QString());
+}
+
 TEST(Shortcut, ModifierFlagsOutsideTheMaskAreDropped)
 {
     // Caps Lock (0x10000) and device bits must not make a different shortcut.

@@ -12,17 +12,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-class ScopedVersion {
-public:
-    explicit ScopedVersion(const QString &version) : m_saved(QCoreApplication::applicationVersion())
-    {
-        QCoreApplication::setApplicationVersion(version);
-    }
-    ~ScopedVersion() { QCoreApplication::setApplicationVersion(m_saved); }
-
-private:
-    QString m_saved;
-};
 
 LaunchReport::Facts sampleFacts()
 {
@@ -57,7 +46,7 @@ std::optional<bool> sendReport()
 TEST(InstallEvents, TheFirstLaunchRecordsItsVersionAndReportsANewInstall)
 {
     ScopedXdgHome home;
-    ScopedVersion version(QStringLiteral("1.0"));
+    ScopedAppVersion version(QStringLiteral("1.0"));
     RecordedEvents events;
     LaunchReport::reportInstallEvent();
     EXPECT_EQ(AppValues::firstVersion().get(), QStringLiteral("1.0"));
@@ -73,7 +62,7 @@ TEST(InstallEvents, ANewVersionReportsAnUpdateUntilItOnceQuitNormally)
     ScopedXdgHome home;
     AppValues::firstVersion() = QStringLiteral("1.0");
     AppValues::lastVersion() = QStringLiteral("1.0");
-    ScopedVersion version(QStringLiteral("1.1"));
+    ScopedAppVersion version(QStringLiteral("1.1"));
     RecordedEvents events;
     LaunchReport::reportInstallEvent();
     EXPECT_EQ(events.named(QStringLiteral("Update_Install")).size(), 1);
@@ -95,7 +84,7 @@ TEST(LaunchReportParameters, ComeInOrderFromTheFacts)
                                  QStringLiteral("deviceGuid"), QStringLiteral("osVersion")}));
     EXPECT_EQ(parameter(parameters, "countryCode"), QStringLiteral("de"));
     EXPECT_EQ(parameter(parameters, "languageCode"), QStringLiteral("de"));
-    EXPECT_EQ(parameter(parameters, "deviceGuid"), QStringLiteral("4C4C4544-0000-1000-8000-000000000001"));
+    EXPECT_EQ(parameter(parameters, "deviceGuid"), LaunchReport::deviceIdentifier(QStringLiteral("4C4C4544-0000-1000-8000-000000000001")));
 }
 
 TEST(LaunchReportParameters, FallBackWhenFactsAreMissing)
@@ -158,7 +147,9 @@ TEST(LaunchReport, AnswersThatAreNotAnAcceptanceLeaveTheFlagFalse)
         server.respondWith(200, body);
         EXPECT_EQ(sendReport(), false) << body.constData();
     }
-    server.respondWith(500, R"({"code": 0})"); // any status with an acceptance counts
+    server.respondWith(500, R"({"code": 0})"); // an error status is no acceptance, whatever its body
+    EXPECT_EQ(sendReport(), false);
+    server.respondWith(200, R"({"code": 0})");
     EXPECT_EQ(sendReport(), true);
 }
 

@@ -22,17 +22,6 @@ Shortcut digit(int number, quint32 modifier = Shortcut::kCommand)
     return Shortcut(AppDelegate::kDigitKeyCodes[number - 1], modifier);
 }
 
-// A launched delegate with the given texts copied, the last one newest.
-AppDelegate &launchWith(ShellHarness &shell, const QStringList &texts)
-{
-    AppDelegate &delegate = shell.makeDelegate();
-    delegate.applicationDidFinishLaunching();
-    for (const QString &text : texts)
-        shell.copyText(text);
-    shell.settle();
-    return delegate;
-}
-
 class ScopedAlertAnswer {
 public:
     explicit ScopedAlertAnswer(ModalResponse response, bool tickNotes = false)
@@ -59,7 +48,7 @@ TEST(GlobalHotKeys, TheDefaultShortcutsAreLiveAfterLaunch)
     ShellSeams::shared().toggleQuickPastePanel = [&] { ++toggles; };
     int closes = 0;
     ShellSeams::shared().closeCategoryList = [&] { ++closes; };
-    launchWith(shell, {});
+    shell.launchWith({});
     EXPECT_TRUE(shell.shortcuts->simulatePress(Shortcut(38, Shortcut::kCommand)));
     EXPECT_TRUE(shell.shortcuts->simulatePress(Shortcut(4, Shortcut::kCommand)));
     EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(Shortcut(8, Shortcut::kShift | Shortcut::kCommand)));
@@ -70,7 +59,7 @@ TEST(GlobalHotKeys, TheDefaultShortcutsAreLiveAfterLaunch)
 TEST(GlobalHotKeys, ClearAllAsksFirstAndKeepsNotesUnlessTicked)
 {
     ShellHarness shell;
-    AppDelegate &delegate = launchWith(shell, {QStringLiteral("one"), QStringLiteral("two")});
+    AppDelegate &delegate = shell.launchWith({QStringLiteral("one"), QStringLiteral("two")});
     {
         ScopedAlertAnswer answer(ModalResponse::alertSecondButtonReturn);
         delegate.showClearAllAlert();
@@ -99,7 +88,7 @@ TEST(GlobalHotKeys, ClearAllWithTheNotesBoxTickedClearsNotesToo)
 TEST(QuickSelection, DigitKeysFollowTheNewestItemsUpToTheCapacity)
 {
     ShellHarness shell;
-    AppDelegate &delegate = launchWith(shell, {"a", "b", "c", "d", "e", "f", "g"});
+    AppDelegate &delegate = shell.launchWith({"a", "b", "c", "d", "e", "f", "g"});
     for (int number = 1; number <= 5; ++number)
         EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(digit(number))) << number;
     EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(6)));
@@ -114,7 +103,7 @@ TEST(QuickSelection, AnEmptyHistoryBindsNoKeyButStillOffersTheTip)
 {
     ShellHarness shell;
     TaviSettings::shared().setCopyTotalTimes(5);
-    AppDelegate &delegate = launchWith(shell, {});
+    AppDelegate &delegate = shell.launchWith({});
     for (int number = 1; number <= 9; ++number)
         EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(number)));
     ASSERT_NE(delegate.searchTipWC(), nullptr);
@@ -124,7 +113,7 @@ TEST(QuickSelection, AnEmptyHistoryBindsNoKeyButStillOffersTheTip)
 TEST(QuickSelection, ChangingTheModifierRemovesTheKeysActuallyBound)
 {
     ShellHarness shell;
-    AppDelegate &delegate = launchWith(shell, {"a", "b"});
+    AppDelegate &delegate = shell.launchWith({"a", "b"});
     ASSERT_TRUE(shell.shortcuts->isShortcutRegistered(digit(1)));
     TaviSettings::shared().setHistoryQuickSelectionKey(PBHistoryQuickSelectionKey::option);
     delegate.unregisterQuickSelectionShortcuts();
@@ -139,7 +128,7 @@ TEST(QuickSelection, ChangingTheModifierRemovesTheKeysActuallyBound)
 TEST(QuickSelection, ADigitKeyNeverPastesADeletedItem)
 {
     ShellHarness shell;
-    launchWith(shell, {"old", "new"});
+    shell.launchWith({"old", "new"});
     shell.manager->deleteItem(shell.item(QStringLiteral("new")));
     shell.settle();
     EXPECT_TRUE(shell.shortcuts->simulatePress(digit(1)));
@@ -155,7 +144,7 @@ TEST(QuickSelection, ACapacityBeyondTheNineDigitsIsBounded)
 {
     ShellHarness shell;
     Defaults::standard().setValue(QStringLiteral("menuHistoryCapacity"), qint64(40));
-    AppDelegate &delegate = launchWith(shell, {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"});
+    AppDelegate &delegate = shell.launchWith({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"});
     EXPECT_EQ(delegate.lastItems.size(), 9);
     EXPECT_EQ(delegate.registeredQuickSelectionShortcuts().size(), 9);
     Defaults::standard().setValue(QStringLiteral("menuHistoryCapacity"), qint64(-3));
@@ -168,7 +157,7 @@ TEST(QuickSelection, ACapacityBeyondTheNineDigitsIsBounded)
 TEST(QuickSelection, WithoutQuickPasteADigitKeyOnlyCopies)
 {
     ShellHarness shell;
-    AppDelegate &delegate = launchWith(shell, {"text"});
+    AppDelegate &delegate = shell.launchWith({"text"});
     shell.sounds.clear();
     delegate.pasteItem(shell.item(QStringLiteral("text")));
     shell.settle();
@@ -184,7 +173,7 @@ TEST(QuickSelection, WithQuickPasteAndTrustADigitKeyPastesOnce)
 {
     ShellHarness shell;
     TaviSettings::shared().setQuickPasteEnable(true);
-    AppDelegate &delegate = launchWith(shell, {"text"});
+    AppDelegate &delegate = shell.launchWith({"text"});
     delegate.pasteItem(shell.item(QStringLiteral("text")));
     shell.settle();
     EXPECT_EQ(shell.clipboardText(), QStringLiteral("text"));
@@ -196,17 +185,23 @@ TEST(QuickSelection, WithQuickPasteAndTrustADigitKeyPastesOnce)
     EXPECT_EQ(shell.manager->itemCount(), 1);
 }
 
-TEST(QuickSelection, WithoutTrustThePermissionWindowOpensAndTheClipboardStays)
+TEST(QuickSelection, WithoutTrustTheItemIsCopiedForTheUserAndThePermissionWindowSaysSo)
 {
     ShellHarness shell;
     TaviSettings::shared().setQuickPasteEnable(true);
-    AppDelegate &delegate = launchWith(shell, {"older", "text"});
+    AppDelegate &delegate = shell.launchWith({"older", "text"});
     shell.trust->setTrusted(false);
     delegate.pasteItem(shell.item(QStringLiteral("older")));
     shell.settle();
     EXPECT_TRUE(AccessibilityPermissionWindowController::shared().isVisible());
-    EXPECT_EQ(shell.clipboardText(), QStringLiteral("text"));
-    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 1);
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("older"));
+    EXPECT_EQ(delegate.hud()->label()->text(), L("HUD.Copied.Label"));
+    // No keystroke that could land in the permission window.
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 0);
     EXPECT_GE(shell.trust->promptCount(), 1);
+    // The copy-out is not captured again.
+    shell.manager->retreivePasteboardInfo();
+    shell.settle();
+    EXPECT_EQ(shell.manager->itemCount(), 2);
     AccessibilityPermissionWindowController::shared().close();
 }

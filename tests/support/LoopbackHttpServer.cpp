@@ -7,6 +7,7 @@ LoopbackHttpServer::LoopbackHttpServer()
     m_server.listen(QHostAddress::LocalHost, 0);
     QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+            ++m_connections;
             socket->setParent(this);
             auto buffer = std::make_shared<QByteArray>();
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
@@ -30,6 +31,8 @@ LoopbackHttpServer::LoopbackHttpServer()
                 request.body = buffer->mid(headerEnd + 4, length);
                 buffer->clear();
                 m_requests.append(request);
+                if (m_silent)
+                    return;
                 QByteArray answer = "HTTP/1.1 " + QByteArray::number(m_status) + " Answer\r\n"
                                     "Content-Type: application/json\r\nConnection: close\r\nContent-Length: " +
                                     QByteArray::number(m_body.size()) + "\r\n\r\n" + m_body;

@@ -20,11 +20,17 @@ public:
     LoopbackHttpServer();
     QString baseURL() const; // "http://127.0.0.1:PORT"
     void respondWith(int status, const QByteArray &body);
+    // Reads requests but never answers them.
+    void respondNever() { m_silent = true; }
     const QList<Request> &requests() const { return m_requests; }
+    // Connections accepted so far, answered or not.
+    int connectionCount() const { return m_connections; }
 
 private:
     QTcpServer m_server;
     int m_status = 200;
     QByteArray m_body = "{}";
     QList<Request> m_requests;
+    bool m_silent = false;
+    int m_connections = 0;
 };

@@ -49,6 +49,16 @@ AppDelegate &ShellHarness::makeDelegate()
     return *delegate;
 }
 
+AppDelegate &ShellHarness::launchWith(const QStringList &texts)
+{
+    AppDelegate &launched = makeDelegate();
+    launched.applicationDidFinishLaunching();
+    for (const QString &text : texts)
+        copyText(text);
+    settle();
+    return launched;
+}
+
 void ShellHarness::copyText(const QString &text)
 {
     PasteboardItem item;

@@ -29,6 +29,8 @@ public:
     QString clipboardText();
 
     AppDelegate &makeDelegate();
+    // A new delegate, launched, with the texts copied after it (the last one newest).
+    AppDelegate &launchWith(const QStringList &texts);
 
     static RunningApplication editor();
 

@@ -8,7 +8,12 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMutex>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
 #include <QThread>
+
+#include <sys/stat.h>
 
 namespace {
 const char *const kVariables[4] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"};
@@ -40,6 +45,29 @@ QByteArray pngOf(const QImage &image)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
+}
+
+QStringList entriesWiderThanPrivate(const QStringList &roots)
+{
+    QStringList wider;
+    auto check = [&](const QString &path) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || S_ISLNK(info.st_mode))
+            return;
+        const mode_t expected = S_ISDIR(info.st_mode) ? 0700 : 0600;
+        if ((info.st_mode & 07777) != expected)
+            wider.append(path + QStringLiteral(" %1").arg(info.st_mode & 07777, 0, 8));
+    };
+    for (const QString &root : roots) {
+        if (!QFileInfo::exists(root))
+            continue;
+        check(root);
+        QDirIterator entries(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                             QDirIterator::Subdirectories);
+        while (entries.hasNext())
+            check(entries.next());
+    }
+    return wider;
 }
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
@@ -86,4 +114,14 @@ QList<RecordedEvents::Event> RecordedEvents::named(const QString &name) const
         if (event.name == name)
             matching.append(event);
     return matching;
+}
+
+ScopedAppVersion::ScopedAppVersion(const QString &version) : m_saved(QCoreApplication::applicationVersion())
+{
+    QCoreApplication::setApplicationVersion(version);
+}
+
+ScopedAppVersion::~ScopedAppVersion()
+{
+    QCoreApplication::setApplicationVersion(m_saved);
 }

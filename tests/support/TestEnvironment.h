@@ -32,8 +32,22 @@ private:
 // The image encoded as PNG, as a program would put it on the clipboard.
 QByteArray pngOf(const QImage &image);
 
+// The folders and files under the roots (the roots included) that are not private: a folder not
+// 0700, a file not 0600; each with its mode. Symbolic links are not followed.
+QStringList entriesWiderThanPrivate(const QStringList &roots);
+
 // Pumps the Qt event loop until condition holds or timeoutMs passes; returns the condition.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 2000);
+
+// Makes the running program report another version while it lives.
+class ScopedAppVersion {
+public:
+    explicit ScopedAppVersion(const QString &version);
+    ~ScopedAppVersion();
+
+private:
+    QString m_saved;
+};
 
 // Records the analytics events tracked while it lives.
 class RecordedEvents {

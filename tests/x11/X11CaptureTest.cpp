@@ -8,8 +8,12 @@
 #include "platform/x11/X11Workspace.h"
 #include "support/TestEnvironment.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
+#include <QWidget>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -32,11 +36,16 @@ protected:
         writeProbeDesktopFile();
         workspace = X11Workspace::create();
         ASSERT_NE(workspace, nullptr);
+        pasteboard->setApplicationResolver([named = workspace.get()](xcb_window_t owner, xcb_window_t active) {
+            return std::optional(named->applicationForClipboardOwner(owner, active));
+        });
         categories = std::make_unique<PBCategoryManager>(CoreDataStack::shared().managedContext());
         manager = std::make_unique<TaviPBManager>(*pasteboard, *workspace, *categories);
     }
     void TearDown() override
     {
+        if (pasteboard)
+            pasteboard->setApplicationResolver(nullptr);
         manager.reset();
         categories.reset();
         CoreDataStack::resetShared();
@@ -152,4 +161,83 @@ TEST_F(X11CaptureTest, APasswordManagersCopyIsNeverStoredAndTheNextCopyIs)
     EXPECT_EQ(manager->itemCount(), 1);
     EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("an ordinary copy"));
     EXPECT_TRUE(manager->findItem(md5(QString::fromUtf8(secret))) == std::nullopt);
+}
+
+TEST_F(X11CaptureTest, ABurstOfTwentyCopiesASecondLosesNothing)
+{
+    manager->startMonitoring();
+    constexpr int kCopies = 40;
+    const QByteArray tag = QByteArray::number(QRandomGenerator::global()->generate());
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < kCopies; ++i) {
+        const qint64 before = pasteboard->changeCount();
+        ASSERT_TRUE(copyWithXclip("UTF8_STRING", "burst " + tag + " #" + QByteArray::number(i)));
+        // xclip may take the clipboard just after it returned: the next one waits for that.
+        ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; }, 5000));
+        while (clock.elapsed() < (i + 1) * 50)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    ASSERT_TRUE(waitUntil([&] { return manager->itemCount() >= kCopies; }, 10000)) << manager->itemCount();
+    QSet<QString> texts;
+    for (const PBItem &item : manager->getItemsPage(0, kCopies)) {
+        texts.insert(item.dataProvider()->representedText());
+        ASSERT_TRUE(item.sourceApp());
+        EXPECT_FALSE(item.sourceApp()->name.isEmpty());
+    }
+    EXPECT_EQ(texts.size(), kCopies);
+    manager->stopMonitoring();
+}
+
+TEST_F(X11CaptureTest, TheApplicationIsTheOneThatWasActiveWhenTheClipboardChanged)
+{
+    Peer writer({QStringLiteral("window"), QStringLiteral("TaviWriter"), QStringLiteral("Writer window")});
+    Peer other({QStringLiteral("window"), QStringLiteral("TaviOther"), QStringLiteral("Other window")});
+    const QByteArray otherWindow = other.waitForLine("WINDOW:");
+    ASSERT_TRUE(activate(writer.waitForLine("WINDOW:")));
+    const qint64 before = pasteboard->changeCount();
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", "written in the writer"));
+    ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before && pasteboard->items(); }, 5000));
+    ASSERT_TRUE(activate(otherWindow));
+
+    ASSERT_TRUE(waitForItems(1));
+    const PBItem item = manager->getItemsPage(0, 1).value(0);
+    ASSERT_TRUE(item.sourceApp());
+    EXPECT_EQ(item.sourceApp()->name, QStringLiteral("Tavi Writer"));
+}
+
+TEST_F(X11CaptureTest, WhileOurOwnWindowIsActiveAnotherProgramsCopyIsNamedAfterItsOwner)
+{
+    QWidget own;
+    own.setWindowTitle(QStringLiteral("TaviPaste window"));
+    own.resize(200, 100);
+    own.show();
+    ASSERT_TRUE(waitUntil([&] { return own.isVisible() && own.winId() != 0; }, 5000));
+    ASSERT_TRUE(activate(QByteArray::number(quint64(own.winId()))));
+
+    Peer tool({QStringLiteral("copy"), QStringLiteral("copied by a tool")});
+    ASSERT_EQ(tool.waitForLine("COPIED:"), QByteArray("1"));
+    ASSERT_TRUE(waitForItems(1));
+    PBItem item = manager->getItemsPage(0, 1).value(0);
+    EXPECT_EQ(item.dataProvider()->representedText(), QStringLiteral("copied by a tool"));
+    ASSERT_TRUE(item.sourceApp());
+    EXPECT_EQ(item.sourceApp()->name, QStringLiteral("tavi_x11_peer"));
+
+    // An owner whose process has gone on without its connection's (xclip forks) is named as a client.
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", "copied by a forked tool"));
+    ASSERT_TRUE(waitForItems(2));
+    item = manager->getItemsPage(0, 1).value(0);
+    ASSERT_TRUE(item.sourceApp());
+    EXPECT_FALSE(item.sourceApp()->name.isEmpty());
+    EXPECT_NE(item.sourceApp()->bundleId, workspace->ownBundleIdentifier());
+}
+
+TEST_F(X11CaptureTest, TextWithInvalidUtf8OrNulIsKeptWithReplacements)
+{
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", QByteArray("caf\xe9 one\0two", 13)));
+    ASSERT_TRUE(waitForItems(1));
+    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("caf\uFFFD one\uFFFDtwo"));
+    ASSERT_TRUE(copyWithXclip("text/plain", QByteArray("na\xefve")));
+    ASSERT_TRUE(waitForItems(2));
+    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("na\uFFFDve"));
 }

@@ -257,3 +257,40 @@ TEST_F(X11PasteboardTest, PrimarySelectionIsNeverWatched)
     waitUntil([] { return false; }, 300);
     EXPECT_EQ(pasteboard->changeCount(), before);
 }
+
+TEST_F(X11PasteboardTest, EveryOwnerChangeIsKeptWithWhatItHeldAndOurOwnAreMarked)
+{
+    // What was there before is taken first; then three programs copy one after the other at once.
+    waitUntil([&] { return pasteboard->items().has_value(); }, 5000);
+    pasteboard->takeChanges();
+    const QByteArray tag = QByteArray::number(QRandomGenerator::global()->generate());
+    for (const char *word : {"first", "second", "third"}) {
+        // Each owner is seen before the next one starts: xclip takes the clipboard after it returned.
+        const qint64 before = pasteboard->changeCount();
+        ASSERT_TRUE(copyWithXclip("UTF8_STRING", word + tag));
+        ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; }, 5000));
+    }
+    QList<PasteboardChange> changes;
+    ASSERT_TRUE(waitUntil([&] {
+        changes += pasteboard->takeChanges();
+        return changes.size() >= 3;
+    }, 5000));
+    ASSERT_EQ(changes.size(), 3);
+    QList<QByteArray> texts;
+    for (const PasteboardChange &change : changes) {
+        EXPECT_FALSE(change.isOwn);
+        ASSERT_TRUE(change.items.has_value());
+        texts.append(change.items->value(0).data(PasteboardType::string).value_or(QByteArray()));
+    }
+    EXPECT_EQ(texts, (QList<QByteArray>{"first" + tag, "second" + tag, "third" + tag}));
+    EXPECT_LT(changes[0].changeCount, changes[1].changeCount);
+    EXPECT_LT(changes[1].changeCount, changes[2].changeCount);
+
+    PasteboardItem ours;
+    ours.setString(PasteboardType::string, QStringLiteral("ours"));
+    const qint64 count = pasteboard->write({ours});
+    changes = pasteboard->takeChanges();
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_TRUE(changes.first().isOwn);
+    EXPECT_EQ(changes.first().changeCount, count);
+}

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <atomic>
+
 #include <gtest/gtest.h>
 
 using namespace X11Test;
@@ -89,4 +91,26 @@ TEST(X11Workspace, WithoutAnActiveWindowTheClipboardsOwnerStandsIn)
     ASSERT_TRUE(front.has_value());
     EXPECT_EQ(front->processIdentifier, owner.processId());
     EXPECT_FALSE(front->bundleIdentifier.isEmpty());
+}
+
+TEST(X11Workspace, ChangesOfTheActiveWindowAreReportedWithoutBeingAskedFor)
+{
+    auto workspace = X11Workspace::create();
+    ASSERT_NE(workspace, nullptr);
+    std::atomic<int> reported = 0;
+    ASSERT_TRUE(workspace->setFrontmostApplicationObserver([&] { ++reported; }));
+    const QString windowClass = QStringLiteral("Watched%1").arg(QRandomGenerator::global()->bounded(100000));
+    Peer first({QStringLiteral("window"), QStringLiteral("WatchedFirst"), QStringLiteral("First window")});
+    Peer probe({QStringLiteral("window"), windowClass, QStringLiteral("Watched window")});
+    const QByteArray window = probe.waitForLine("WINDOW:");
+    // The probe may have been activated when it was mapped: another window comes first.
+    ASSERT_TRUE(activate(first.waitForLine("WINDOW:")));
+    ASSERT_TRUE(waitUntil([&] { return reported > 0; }, 5000));
+    const int before = reported;
+    ASSERT_TRUE(activate(window));
+    EXPECT_TRUE(waitUntil([&] { return reported > before; }, 5000));
+    const auto front = workspace->frontmostApplication();
+    ASSERT_TRUE(front.has_value());
+    EXPECT_EQ(front->localizedName, windowClass);
+    workspace->setFrontmostApplicationObserver(nullptr);
 }

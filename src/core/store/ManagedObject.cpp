@@ -2,6 +2,8 @@
 
 #include "core/store/ManagedObjectContext.h"
 
+#include <tuple>
+
 namespace {
 std::unique_lock<std::recursive_mutex> lockContext(ManagedObjectContext *context)
 {
@@ -51,6 +53,12 @@ bool ManagedObject::hasChanges() const
     return isInserted() || isUpdated() || (m_state == PendingDelete);
 }
 
+quint32 ManagedObject::readFailureCount() const
+{
+    auto lock = lockContext(m_context);
+    return m_readFailures;
+}
+
 QVariant ManagedObject::valueForKey(const QString &key) const
 {
     const int index = m_entity->attributeIndex(key);
@@ -73,21 +81,24 @@ const StoreValue &ManagedObject::storeValue(int index)
     const bool stored = context && m_rowId > 0;
     if (description.lazy) {
         if (!(m_lazyLoaded & bit(index))) {
+            bool loaded = true;
             if (stored)
-                context->loadLazyValue(*this, index);
+                loaded = context->loadLazyValue(*this, index);
             else
                 m_values[size_t(index)] = description.defaultValue;
-            m_lazyLoaded |= bit(index);
+            if (loaded)
+                m_lazyLoaded |= bit(index);
         }
     } else if (!m_valuesLoaded) {
+        bool loaded = true;
         if (stored) {
-            context->loadValues(*this);
+            loaded = context->loadValues(*this);
         } else {
             for (size_t i = 0; i < m_entity->attributes.size(); ++i)
                 if (!m_entity->attributes[i].lazy)
                     m_values[i] = m_entity->attributes[i].defaultValue;
         }
-        m_valuesLoaded = true;
+        m_valuesLoaded = loaded;
     }
     return m_values[size_t(index)];
 }
@@ -97,6 +108,46 @@ QVariant ManagedObject::attribute(int index) const
     auto lock = lockContext(m_context);
     auto *self = const_cast<ManagedObject *>(this);
     return StoreValues::toVariant(m_entity->attribute(index).type, self->storeValue(index));
+}
+
+QVariant ManagedObject::attributeHead(int index, qsizetype headLength, qsizetype wholeLimit, bool *whole) const
+{
+    auto lock = lockContext(m_context);
+    auto *self = const_cast<ManagedObject *>(this);
+    const AttributeDescription &description = m_entity->attribute(index);
+    StoreValue value;
+    qint64 length = 0;
+    if (description.lazy && !(m_lazyLoaded & bit(index)) && m_context && m_rowId > 0) {
+        std::tie(value, length) = m_context->loadLazyPrefix(*self, index, headLength, wholeLimit);
+    } else {
+        value = self->storeValue(index);
+        if (const auto *text = std::get_if<QString>(&value)) {
+            length = text->size();
+            if (length > wholeLimit)
+                value = text->left(headLength);
+        } else if (const auto *bytes = std::get_if<QByteArray>(&value)) {
+            length = bytes->size();
+            if (length > wholeLimit)
+                value = bytes->left(headLength);
+        }
+    }
+    if (whole)
+        *whole = length <= wholeLimit;
+    return StoreValues::toVariant(description.type, value);
+}
+
+qint64 ManagedObject::lazyPayloadBytes() const
+{
+    qint64 bytes = 0;
+    for (size_t i = 0; i < m_entity->attributes.size() && i < m_values.size(); ++i) {
+        if (!m_entity->attributes[i].lazy || !(m_dirty & bit(int(i))))
+            continue;
+        if (const auto *text = std::get_if<QString>(&m_values[i]))
+            bytes += text->size() * 2;
+        else if (const auto *data = std::get_if<QByteArray>(&m_values[i]))
+            bytes += data->size();
+    }
+    return bytes;
 }
 
 void ManagedObject::setAttribute(int index, const QVariant &value)
@@ -134,9 +185,7 @@ const QList<std::shared_ptr<ManagedObject>> &ManagedObject::relationshipObjects(
     RelationshipState &state = links().relationships[size_t(index)];
     if (!state.loaded) {
         ManagedObjectContext *context = m_context;
-        if (context && m_rowId > 0)
-            context->loadRelationship(*this, index);
-        state.loaded = true;
+        state.loaded = !(context && m_rowId > 0) || context->loadRelationship(*this, index);
     }
     return state.objects;
 }
@@ -199,11 +248,8 @@ std::shared_ptr<ManagedObject> ManagedObject::owner() const
         return nullptr;
     auto *self = const_cast<ManagedObject *>(this);
     Links &links = self->links();
-    if (!links.ownerLoaded) {
-        if (context && m_rowId > 0)
-            context->loadOwner(*self);
-        links.ownerLoaded = true;
-    }
+    if (!links.ownerLoaded)
+        links.ownerLoaded = !(context && m_rowId > 0) || context->loadOwner(*self);
     if (auto owner = links.owner.lock())
         return owner;
     if (context && links.ownerRowId > 0) {

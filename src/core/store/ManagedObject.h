@@ -30,6 +30,10 @@ public:
     bool isDeleted() const;
     bool isFault() const;
     bool hasChanges() const;
+    // How many times loading this record's values or relationships from the store failed. What
+    // such a load yields is a default, not the stored value: a reader compares the count before
+    // and after reading to tell an empty record from one it could not read.
+    quint32 readFailureCount() const;
 
     // Generic access by attribute name (tests, sorting, logs).
     QVariant valueForKey(const QString &key) const;
@@ -45,6 +49,10 @@ protected:
 
     QVariant attribute(int index) const;
     void setAttribute(int index, const QVariant &value);
+    // A lazy attribute without loading all of it: the whole value when its length (characters
+    // for text, bytes for binary) is at most `wholeLimit`, else its first `headLength`; and
+    // whether that is the whole value.
+    QVariant attributeHead(int index, qsizetype headLength, qsizetype wholeLimit, bool *whole = nullptr) const;
     QList<std::shared_ptr<ManagedObject>> relationship(int index) const;
     void addToRelationship(int index, const QList<std::shared_ptr<ManagedObject>> &objects);
     void removeFromRelationship(int index, const std::shared_ptr<ManagedObject> &object);
@@ -81,6 +89,8 @@ private:
     enum State : quint8 { Registered = 0, PendingInsert, PendingDelete, StoreDeleted, Removed };
 
     Links &links();
+    // Bytes of the changed lazy values (what a save writes of the payloads).
+    qint64 lazyPayloadBytes() const;
     void loadValues();
     void setOwner(const std::shared_ptr<ManagedObject> &owner);
 
@@ -90,6 +100,7 @@ private:
     quint64 m_insertSequence = 0;
     State m_state = Registered;
     bool m_valuesLoaded = false;
+    quint16 m_readFailures = 0;
     quint64 m_lazyLoaded = 0;
     quint64 m_dirty = 0;
     std::vector<StoreValue> m_values;

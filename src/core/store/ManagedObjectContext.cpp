@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <unordered_set>
 
@@ -28,6 +29,7 @@ struct EntitySql {
     QString selectOwner;
     QString deleteRow;
     QList<QString> selectLazy; // by attribute index; empty for eager ones
+    QList<QString> selectLazyPrefix; // the value when short enough, else its head; and its length
 };
 
 const EntitySql &sqlFor(const EntityDescription &entity)
@@ -47,8 +49,12 @@ const EntitySql &sqlFor(const EntityDescription &entity)
         marks << QStringLiteral("?");
         if (attribute.lazy) {
             sql.selectLazy << QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(quoted(attribute.column), table);
+            sql.selectLazyPrefix << QStringLiteral("SELECT CASE WHEN length(%1) <= ?2 THEN %1 ELSE substr(%1, 1, ?1) END, "
+                                                   "length(%1) FROM %2 WHERE \"pk\" = ?3")
+                                        .arg(quoted(attribute.column), table);
         } else {
             sql.selectLazy << QString();
+            sql.selectLazyPrefix << QString();
             eager << quoted(attribute.column);
             sql.valueIndexes << i;
         }
@@ -144,7 +150,8 @@ struct CompiledRequest {
     QList<bool> ascending;
 };
 
-std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error)
+std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error,
+                                             Predicate::SearchForm form = Predicate::SearchForm::Scan)
 {
     const EntityDescription &entity = *request.entity;
     CompiledRequest compiled;
@@ -157,11 +164,14 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
         }
         compiled.keys << index;
         compiled.ascending << descriptor.ascending;
-        order += quoted(entity.attribute(index).column) + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
+        // Through the search index the matches drive the query and are sorted, rather than an
+        // ordered walk testing every row against them ("+" keeps SQLite off the order's index).
+        order += (form == Predicate::SearchForm::Index ? QStringLiteral("+") : QString()) + quoted(entity.attribute(index).column)
+                 + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
     }
     if (request.predicate) {
         QString where;
-        if (auto problem = request.predicate->compile(entity, where, compiled.bindings)) {
+        if (auto problem = request.predicate->compile(entity, where, compiled.bindings, form)) {
             report(error, {*problem, {{QStringLiteral("predicate"), request.predicate->format()}}});
             return std::nullopt;
         }
@@ -172,6 +182,93 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
     const bool tiesAscending = request.sortDescriptors.isEmpty() || request.sortDescriptors.last().ascending;
     compiled.order = QStringLiteral(" ORDER BY ") + order + (tiesAscending ? QStringLiteral("\"pk\" ASC") : QStringLiteral("\"pk\" DESC"));
     return compiled;
+}
+
+// The ids of the stored rows of the request, in its order; at most `limit` (< 0: all).
+QList<qint64> selectRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit)
+{
+    QString sql = QStringLiteral("SELECT \"pk\" FROM ") + table + compiled.where + compiled.order;
+    if (limit >= 0)
+        sql += QStringLiteral(" LIMIT ?");
+    SQLite::Statement &statement = store.statement(sql);
+    for (size_t i = 0; i < compiled.bindings.size(); ++i)
+        bindValue(statement, int(i) + 1, compiled.bindings[i]);
+    if (limit >= 0)
+        statement.bind(int(compiled.bindings.size()) + 1, int64_t(limit));
+    QList<qint64> rows;
+    while (statement.executeStep())
+        rows.append(statement.getColumn(0).getInt64());
+    statement.reset();
+    return rows;
+}
+
+int interruptAfterDeadline(void *deadline)
+{
+    return std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point *>(deadline) ? 1 : 0;
+}
+
+// The stored rows of a search request, through the search index when it is ready.
+QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit)
+{
+    const EntityDescription &entity = *request.entity;
+    const QString table = quoted(entity.name);
+    SearchIndex &index = store.searchIndex();
+    if (!request.predicate || !request.predicate->usesSearchIndex(entity) || !index.isReady())
+        return selectRows(store, table, scan, limit);
+    const SearchIndex::Tuning tuning = SearchIndex::tuning();
+    if (limit >= 0 && tuning.scanBudget.count() > 0) {
+        auto deadline = std::chrono::steady_clock::now() + tuning.scanBudget;
+        sqlite3 *handle = store.database().getHandle();
+        sqlite3_progress_handler(handle, 1000, &interruptAfterDeadline, &deadline);
+        try {
+            QList<qint64> rows = selectRows(store, table, scan, limit);
+            sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+            return rows;
+        } catch (const SQLite::Exception &failure) {
+            sqlite3_progress_handler(handle, 0, nullptr, nullptr);
+            if (failure.getErrorCode() != SQLITE_INTERRUPT)
+                throw;
+        }
+    }
+    try {
+        Predicate::SearchForm form = Predicate::SearchForm::Index;
+        if (limit >= 0 && request.predicate->countThroughIndex(entity, store).value_or(0) > tuning.walkFrom)
+            form = Predicate::SearchForm::IndexInOrder;
+        return selectRows(store, table, *compileRequest(request, nullptr, form), limit);
+    } catch (const std::exception &failure) {
+        index.reportFailure(failure);
+    }
+    return selectRows(store, table, scan, limit);
+}
+
+// The number of stored rows matching a request: counted in an index where one answers it.
+qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan)
+{
+    const EntityDescription &entity = *request.entity;
+    const QString table = quoted(entity.name);
+    SearchIndex &index = store.searchIndex();
+    auto countOf = [&](const CompiledRequest &compiled) {
+        SQLite::Statement &statement = store.statement(QStringLiteral("SELECT COUNT(*) FROM ") + table + compiled.where);
+        for (size_t i = 0; i < compiled.bindings.size(); ++i)
+            bindValue(statement, int(i) + 1, compiled.bindings[i]);
+        const qint64 value = statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
+        statement.reset();
+        return qsizetype(value);
+    };
+    if (!request.predicate)
+        return countOf(scan);
+    const bool searches = request.predicate->usesSearchIndex(entity) && index.isReady();
+    try {
+        if (const auto counted = request.predicate->countThroughIndex(entity, store))
+            return qsizetype(*counted);
+        if (searches)
+            return countOf(*compileRequest(request, nullptr, Predicate::SearchForm::Index));
+    } catch (const std::exception &failure) {
+        if (!searches)
+            throw;
+        index.reportFailure(failure);
+    }
+    return countOf(scan);
 }
 } // namespace
 
@@ -452,34 +549,42 @@ int ManagedObjectContext::registeredObjectCount() const
 
 // --- faults -------------------------------------------------------------------------------
 
-void ManagedObjectContext::loadValues(ManagedObject &object)
+bool ManagedObjectContext::loadValues(ManagedObject &object)
 {
     const EntityDescription &entity = object.entity();
     const EntitySql &sql = sqlFor(entity);
     bool found = false;
+    bool failed = false;
     try {
         SQLite::Statement &statement = m_store->statement(sql.selectValues);
         statement.bind(1, int64_t(object.m_rowId));
         if (statement.executeStep()) {
             found = true;
-            for (int column = 0; column < sql.valueIndexes.size(); ++column)
-                object.m_values[size_t(sql.valueIndexes[column])] =
-                    StoreValues::coerce(entity.attribute(sql.valueIndexes[column]).type, readValue(statement.getColumn(column)));
+            for (int column = 0; column < sql.valueIndexes.size(); ++column) {
+                const int index = sql.valueIndexes[column];
+                if (!(object.m_dirty & bit(index))) // set while an earlier load had failed
+                    object.m_values[size_t(index)] = StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(column)));
+            }
         }
         statement.reset();
     } catch (const std::exception &error) {
         LOG_ERROR("ManagedObjectContext::loadValues()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        failed = true;
+        ++object.m_readFailures;
     }
     if (!found) {
         for (int index : sql.valueIndexes)
-            object.m_values[size_t(index)] = entity.attribute(index).defaultValue;
+            if (!(object.m_dirty & bit(index)))
+                object.m_values[size_t(index)] = entity.attribute(index).defaultValue;
     }
+    return !failed;
 }
 
-void ManagedObjectContext::loadLazyValue(ManagedObject &object, int index)
+bool ManagedObjectContext::loadLazyValue(ManagedObject &object, int index)
 {
     const EntityDescription &entity = object.entity();
     StoreValue value = entity.attribute(index).defaultValue;
+    bool failed = false;
     try {
         SQLite::Statement &statement = m_store->statement(sqlFor(entity).selectLazy[index]);
         statement.bind(1, int64_t(object.m_rowId));
@@ -488,11 +593,37 @@ void ManagedObjectContext::loadLazyValue(ManagedObject &object, int index)
         statement.reset();
     } catch (const std::exception &error) {
         LOG_ERROR("ManagedObjectContext::loadLazyValue()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        failed = true;
+        ++object.m_readFailures;
     }
     object.m_values[size_t(index)] = std::move(value);
+    return !failed;
 }
 
-void ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
+std::pair<StoreValue, qint64> ManagedObjectContext::loadLazyPrefix(ManagedObject &object, int index, qint64 headLength,
+                                                                   qint64 wholeLimit)
+{
+    const EntityDescription &entity = object.entity();
+    StoreValue value = entity.attribute(index).defaultValue;
+    qint64 length = 0;
+    try {
+        SQLite::Statement &statement = m_store->statement(sqlFor(entity).selectLazyPrefix[index]);
+        statement.bind(1, int64_t(headLength));
+        statement.bind(2, int64_t(wholeLimit));
+        statement.bind(3, int64_t(object.m_rowId));
+        if (statement.executeStep()) {
+            value = StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(0)));
+            length = statement.getColumn(1).getInt64();
+        }
+        statement.reset();
+    } catch (const std::exception &error) {
+        LOG_ERROR("ManagedObjectContext::loadLazyPrefix()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        ++object.m_readFailures;
+    }
+    return {std::move(value), length};
+}
+
+bool ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
 {
     const RelationshipDescription &relationship = object.entity().relationships[size_t(index)];
     const EntityDescription &target = relationship.target();
@@ -513,6 +644,8 @@ void ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
         statement.reset();
     } catch (const std::exception &error) {
         LOG_ERROR("ManagedObjectContext::loadRelationship()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        ++object.m_readFailures;
+        return false;
     }
     auto &state = object.links().relationships[size_t(index)];
     for (qint64 row : rows) {
@@ -530,9 +663,10 @@ void ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
         if (!state.objects.contains(member))
             state.objects.append(member);
     }
+    return true;
 }
 
-void ManagedObjectContext::loadOwner(ManagedObject &object)
+bool ManagedObjectContext::loadOwner(ManagedObject &object)
 {
     ManagedObject::Links &links = object.links();
     try {
@@ -543,8 +677,10 @@ void ManagedObjectContext::loadOwner(ManagedObject &object)
         statement.reset();
     } catch (const std::exception &error) {
         LOG_ERROR("ManagedObjectContext::loadOwner()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        ++object.m_readFailures;
+        return false;
     }
-    links.ownerLoaded = true;
+    return true;
 }
 
 // --- fetch --------------------------------------------------------------------------------
@@ -572,20 +708,10 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
     // With a limit only the first offset + limit matches can be part of the window; the store is
     // asked for as many more as there are stored rows whose unsaved state replaces them.
     const qsizetype wanted = request.fetchLimit > 0 ? offset + request.fetchLimit : -1;
-    QString sql = QStringLiteral("SELECT \"pk\" FROM ") + quoted(entity.name) + compiled->where + compiled->order;
-    if (wanted >= 0)
-        sql += QStringLiteral(" LIMIT ?");
 
     QList<qint64> rows;
     try {
-        SQLite::Statement &statement = m_store->statement(sql);
-        for (size_t i = 0; i < compiled->bindings.size(); ++i)
-            bindValue(statement, int(i) + 1, compiled->bindings[i]);
-        if (wanted >= 0)
-            statement.bind(int(compiled->bindings.size()) + 1, int64_t(wanted + shadowedRows(entity).size()));
-        while (statement.executeStep())
-            rows.append(statement.getColumn(0).getInt64());
-        statement.reset();
+        rows = searchRows(*m_store, request, *compiled, wanted >= 0 ? wanted + shadowedRows(entity).size() : -1);
     } catch (const std::exception &failure) {
         report(error, storeError(failure));
         return std::nullopt;
@@ -656,7 +782,7 @@ std::optional<qsizetype> ManagedObjectContext::count(const FetchRequestBase &req
             statement.reset();
             return qsizetype(value);
         };
-        total = countOf(QStringLiteral("SELECT COUNT(*) FROM ") + table + compiled->where, std::nullopt);
+        total = countRows(*m_store, request, *compiled);
         // Stored rows that the context holds edited or deleted count as they are now, not as stored.
         if (const QList<qint64> shadowed = shadowedRows(entity); !shadowed.isEmpty()) {
             const QString where = compiled->expression.isEmpty()
@@ -755,7 +881,9 @@ std::optional<QList<qint64>> ManagedObjectContext::executeBatchDelete(const Enti
     const std::vector<StoreValue> &bindings = compiled->bindings;
     QList<qint64> rows;
     std::vector<std::pair<const EntityDescription *, QList<qint64>>> ownedRows;
-    try {
+    for (int attempt = 0;; ++attempt) try {
+        rows.clear();
+        ownedRows.clear();
         SQLite::Database &database = m_store->database();
         SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
         {
@@ -779,13 +907,19 @@ std::optional<QList<qint64>> ManagedObjectContext::executeBatchDelete(const Enti
                 childRows.append(children.getColumn(0).getInt64());
             ownedRows.emplace_back(&target, childRows);
         }
+        m_store->searchIndex().willDelete(database, entity, rows.size());
         SQLite::Statement remove(database, QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
                                                .arg(quoted(entity.name))
                                                .toStdString());
         remove.bind(1, ids.toStdString());
         remove.exec();
         transaction.commit();
+        break;
     } catch (const std::exception &failure) {
+        if (attempt == 0 && SearchIndex::isIndexFailure(failure)) {
+            m_store->searchIndex().reportFailure(failure);
+            continue;
+        }
         report(error, storeError(failure));
         return std::nullopt;
     }
@@ -897,8 +1031,15 @@ void ManagedObjectContext::writeLinks(ManagedObject &object)
     for (size_t i = 0; i < entity.relationships.size(); ++i) {
         const RelationshipDescription &relationship = entity.relationships[i];
         const auto &state = object.m_links->relationships[i];
-        if (relationship.kind != RelationshipDescription::Kind::ManyToMany || !state.loaded || !(state.dirty || inserted))
+        if (relationship.kind != RelationshipDescription::Kind::ManyToMany || !(state.dirty || inserted))
             continue;
+        // Links changed before the stored ones could be read: rewriting them now would drop the
+        // stored ones, so the save waits until they can be read.
+        if (!state.loaded) {
+            if (!loadRelationship(object, int(i)))
+                throw std::runtime_error("the stored links of a changed record could not be read");
+            object.m_links->relationships[i].loaded = true;
+        }
         if (!inserted) {
             SQLite::Statement &clear = m_store->statement(
                 QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(relationship.linkTable), quoted(relationship.ownColumn)));
@@ -939,8 +1080,15 @@ bool ManagedObjectContext::save(StoreError *error)
     QList<ManagedObjectPtr> deletes;
     for (const auto &entry : m_deleted)
         deletes.append(entry.second);
+    qint64 payloadBytes = 0;
+    for (const auto *changed : {&inserts, &updates}) {
+        for (const auto &object : *changed)
+            payloadBytes += object->lazyPayloadBytes();
+    }
 
-    try {
+    // A broken search index never keeps the history from being saved: it is switched off (to be
+    // built anew) and the save tried once more.
+    for (int attempt = 0;; ++attempt) try {
         SQLite::Transaction transaction(m_store->database(), SQLite::TransactionBehavior::IMMEDIATE);
         for (const auto &object : std::as_const(inserts))
             insertRow(*object);
@@ -957,15 +1105,27 @@ bool ManagedObjectContext::save(StoreError *error)
             statement.reset();
         }
         transaction.commit();
+        break;
     } catch (const std::exception &failure) {
         for (const auto &object : std::as_const(inserts))
             object->m_rowId = 0;
+        if (attempt == 0 && SearchIndex::isIndexFailure(failure)) {
+            m_store->searchIndex().reportFailure(failure);
+            continue;
+        }
         report(error, storeError(failure));
         return false;
     }
 
     auto settle = [](ManagedObject &object) {
         object.m_dirty = 0;
+        // Written payloads are read again from the store when next asked for, not kept.
+        const auto &attributes = object.entity().attributes;
+        for (size_t i = 0; i < attributes.size() && i < object.m_values.size(); ++i) {
+            if (attributes[i].lazy)
+                object.m_values[i] = StoreValue();
+        }
+        object.m_lazyLoaded = 0;
         if (object.m_links) {
             for (auto &state : object.m_links->relationships)
                 state.dirty = false;
@@ -986,7 +1146,19 @@ bool ManagedObjectContext::save(StoreError *error)
     m_inserted.clear();
     m_updated.clear();
     ++m_generation;
+    if (payloadBytes >= kCheckpointAfterBytes)
+        checkpoint();
     return true;
+}
+
+void ManagedObjectContext::checkpoint()
+{
+    // A large write leaves a write-ahead log as large; fold it into the store and empty it.
+    try {
+        m_store->database().exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    } catch (const std::exception &error) {
+        LOG_WARNING("ManagedObjectContext::checkpoint()", QStringLiteral("Checkpoint failed. ") + storeError(error).text());
+    }
 }
 
 void ManagedObjectContext::saveContext()

@@ -19,6 +19,9 @@
 
 class ManagedObjectContext {
 public:
+    // A save that writes this many payload bytes checkpoints the write-ahead log afterwards.
+    static constexpr qint64 kCheckpointAfterBytes = 4 * 1024 * 1024;
+
     enum class MergePolicy { Error, PropertyObjectTrump };
 
     explicit ManagedObjectContext(std::shared_ptr<PersistentStore> store);
@@ -113,10 +116,16 @@ private:
 
     ManagedObjectPtr objectForRow(const EntityDescription &entity, qint64 rowId);
     ManagedObjectPtr registeredObject(const EntityDescription &entity, qint64 rowId) const;
-    void loadValues(ManagedObject &object);
-    void loadLazyValue(ManagedObject &object, int index);
-    void loadRelationship(ManagedObject &object, int index);
-    void loadOwner(ManagedObject &object);
+    // Each loads part of a stored record; false on a store error (counted on the record, which
+    // then reads defaults and tries again on its next use).
+    bool loadValues(ManagedObject &object);
+    bool loadLazyValue(ManagedObject &object, int index);
+    // A lazy value whole when its length is at most `wholeLimit`, else its first `headLength`
+    // characters (bytes for binary values); and its whole length. A store error is counted.
+    std::pair<StoreValue, qint64> loadLazyPrefix(ManagedObject &object, int index, qint64 headLength, qint64 wholeLimit);
+    void checkpoint();
+    bool loadRelationship(ManagedObject &object, int index);
+    bool loadOwner(ManagedObject &object);
     void markUpdated(ManagedObject &object);
     void forgetInserted(ManagedObject &object);
     void cutLinksTo(ManagedObject &object);

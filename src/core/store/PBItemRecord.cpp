@@ -22,7 +22,7 @@ const EntityDescription &PBItemRecord::entityDescription()
         {
             {QStringLiteral("uuid"), QStringLiteral("uuid"), AttributeType::UUID},
             {QStringLiteral("dataHash"), QStringLiteral("dataHash"), AttributeType::String},
-            {QStringLiteral("text"), QStringLiteral("text"), AttributeType::String},
+            {QStringLiteral("text"), QStringLiteral("text"), AttributeType::String, true},
             {QStringLiteral("data"), QStringLiteral("data"), AttributeType::Binary, true},
             {QStringLiteral("appName"), QStringLiteral("appName"), AttributeType::String},
             {QStringLiteral("appId"), QStringLiteral("appId"), AttributeType::String},
@@ -52,6 +52,15 @@ void PBItemRecord::setDataHash(const QString &hash) { setAttribute(kDataHash, ha
 QString PBItemRecord::text() const { return attribute(kText).toString(); }
 void PBItemRecord::setText(const QString &text) { setAttribute(kText, text); }
 QByteArray PBItemRecord::data() const { return attribute(kData).toByteArray(); }
+QString PBItemRecord::textHead(qsizetype length, bool *whole) const { return attributeHead(kText, length, length, whole).toString(); }
+std::optional<QByteArray> PBItemRecord::dataUpTo(qsizetype size) const
+{
+    bool whole = false;
+    const QVariant value = attributeHead(kData, 0, size, &whole);
+    if (!whole)
+        return std::nullopt;
+    return value.toByteArray();
+}
 void PBItemRecord::setData(const QByteArray &data) { setAttribute(kData, data); }
 QString PBItemRecord::appName() const { return attribute(kAppName).toString(); }
 void PBItemRecord::setAppName(const QString &name) { setAttribute(kAppName, name); }

@@ -1,12 +1,14 @@
 #pragma once
-// The stored form of one history item. Its payload (`data`) loads only when read; its
-// pasteboard representations are owned by it and deleted with it.
+// The stored form of one history item. Its payloads (`text`, `data`) load only when read, and
+// may be read in part; its pasteboard representations are owned by it and deleted with it.
 
 #include "core/store/FetchRequest.h"
 #include "core/store/ManagedObject.h"
 
 #include <QDateTime>
 #include <QUuid>
+
+#include <optional>
 
 class PBCategoryRecord;
 class PBPasteboardDataRecord;
@@ -25,6 +27,11 @@ public:
     void setText(const QString &text);
     QByteArray data() const;
     void setData(const QByteArray &data);
+    // The first `length` characters of the text, without reading the rest; `whole` tells
+    // whether that is all of it.
+    QString textHead(qsizetype length, bool *whole = nullptr) const;
+    // The data when it is at most `size` bytes long; none (and nothing read) when longer.
+    std::optional<QByteArray> dataUpTo(qsizetype size) const;
     QString appName() const;
     void setAppName(const QString &name);
     QString appId() const;

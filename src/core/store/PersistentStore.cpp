@@ -26,6 +26,32 @@ public:
     int version;
 };
 
+class ForeignDatabase : public std::runtime_error {
+public:
+    ForeignDatabase() : std::runtime_error("a database of another program: the history's tables are missing") {}
+};
+
+// Tables every version of our schema has.
+const char *const kOwnTables[] = {"PBItemRecord", "PBPasteboardDataRecord", "PBCategoryRecord", "PBItemRecord_categories"};
+
+// Whether a database found at the store's path is one of ours. An empty one (no schema yet) is
+// ours to fill; one with tables but no version, or a version whose tables are missing, belongs to
+// another program and must not get our tables added.
+bool isOwnDatabase(SQLite::Database &database, int version)
+{
+    const int objects = database.execAndGet("SELECT count(*) FROM sqlite_master").getInt();
+    if (version == 0)
+        return objects == 0;
+    SQLite::Statement table(database, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?");
+    for (const char *name : kOwnTables) {
+        table.bind(1, name);
+        if (!table.executeStep() || table.getColumn(0).getInt() != 1)
+            return false;
+        table.reset();
+    }
+    return true;
+}
+
 // tavi_fold(text, flags): text folded for CONTAINS; flags 1 = case, 2 = diacritics.
 void foldFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
 {
@@ -89,6 +115,8 @@ CREATE TABLE "PBSyncOperation" (
     "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
     "uuid" TEXT, "updateDate" INTEGER);
 )sql",
+    // 1 -> 2: the search index, made by SearchIndex::createSchema (built after opening).
+    nullptr,
 };
 static_assert(std::size(kMigrations) == PersistentStore::kSchemaVersion);
 
@@ -110,6 +138,10 @@ QString StoreProblem::message() const
         if (movedAsidePath.isEmpty())
             return Strings::text("Store.Problem.DamagedNotMoved").arg(path);
         return Strings::text("Store.Problem.Damaged").arg(movedAsidePath);
+    case Kind::Foreign:
+        if (movedAsidePath.isEmpty())
+            return Strings::text("Store.Problem.ForeignNotMoved").arg(path);
+        return Strings::text("Store.Problem.Foreign").arg(path, movedAsidePath);
     case Kind::NewerVersion:
         return Strings::text("Store.Problem.NewerVersion").arg(path);
     case Kind::Unwritable:
@@ -121,19 +153,34 @@ QString StoreProblem::message() const
 PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary)
     : m_database(std::move(database)), m_path(std::move(path)), m_temporary(temporary)
 {
+    SearchIndex::ConnectionFactory connect;
+    if (!m_temporary) {
+        connect = [file = QFile::encodeName(m_path).toStdString()] {
+            auto connection = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE);
+            configure(*connection);
+            return connection;
+        };
+    }
+    m_searchIndex = std::make_unique<SearchIndex>(*m_database, std::move(connect));
 }
 
 PersistentStore::~PersistentStore()
 {
+    m_searchIndex.reset();
     m_statements.clear();
 }
 
 void PersistentStore::configure(SQLite::Database &database)
 {
     database.setBusyTimeout(5000);
+    // A quoted name that matches no column is an error, not a text literal: a missing column must
+    // never read back as its own name.
+    sqlite3_db_config(database.getHandle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(database.getHandle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     database.exec("PRAGMA foreign_keys = ON");
     database.exec("PRAGMA synchronous = NORMAL");
     database.createFunction("tavi_fold", 2, true, nullptr, &foldFunction);
+    SearchIndex::registerFunctions(database);
 }
 
 void PersistentStore::migrate(SQLite::Database &database, int fromVersion)
@@ -143,7 +190,10 @@ void PersistentStore::migrate(SQLite::Database &database, int fromVersion)
     SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
     // Another process may have migrated while we waited for the write lock.
     for (int version = userVersion(database); version < kSchemaVersion; ++version) {
-        database.exec(kMigrations[version]);
+        if (kMigrations[version])
+            database.exec(kMigrations[version]);
+        else
+            SearchIndex::createSchema(database);
         database.exec("PRAGMA user_version = " + std::to_string(version + 1));
         LOG_INFO("PersistentStore::migrate()", QStringLiteral("[+] store schema now at version %1").arg(version + 1));
     }
@@ -156,12 +206,19 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
     if (QFileInfo::exists(path)) {
         // Look before touching anything: a newer store must stay exactly as it is.
         SQLite::Database probe(file, SQLite::OPEN_READONLY);
-        probe.execAndGet("SELECT count(*) FROM sqlite_master");
         const int version = userVersion(probe);
         if (version > kSchemaVersion)
             throw NewerStoreVersion(version);
+        if (!isOwnDatabase(probe, version))
+            throw ForeignDatabase();
     }
     auto database = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    // Before anything is written: the -wal and -shm files SQLite makes next take the store's mode.
+    Paths::makePrivateFile(path);
+    for (const QString &companion : QStringList{path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
+        if (QFileInfo::exists(companion))
+            QFile::setPermissions(companion, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
     configure(*database);
     const std::string mode = database->execAndGet("PRAGMA journal_mode = WAL").getString();
     if (mode != "wal")
@@ -175,7 +232,7 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
 
 PersistentStore::OpenResult PersistentStore::open(const QString &path)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    Paths::makePrivateDirectory(QFileInfo(path).absolutePath());
     try {
         auto database = openFile(path);
         LOG_INFO("PersistentStore::open()", QStringLiteral("Store URL:") + path);
@@ -190,19 +247,26 @@ PersistentStore::OpenResult PersistentStore::open(const QString &path)
                       .arg(kSchemaVersion));
         return {openTemporary(), problem};
     } catch (const std::exception &error) {
-        StoreProblem problem{StoreProblem::Kind::Damaged, path, {}, QString::fromUtf8(error.what()), 0};
+        const StoreProblem::Kind kind =
+            dynamic_cast<const ForeignDatabase *>(&error) ? StoreProblem::Kind::Foreign : StoreProblem::Kind::Damaged;
+        StoreProblem problem{kind, path, {}, QString::fromUtf8(error.what()), 0};
         LOG_ERROR("PersistentStore::open()",
                   QStringLiteral("Unresolved error %1, store %2 cannot be opened").arg(problem.detail, path));
-        const QString aside = Paths::moveAside(path, QStringLiteral("damaged"));
+        const QString aside =
+            Paths::moveAside(path, kind == StoreProblem::Kind::Foreign ? QStringLiteral("foreign") : QStringLiteral("damaged"));
         if (aside.isEmpty()) {
-            problem.kind = QFileInfo::exists(path) ? StoreProblem::Kind::Damaged : StoreProblem::Kind::Unwritable;
+            if (!QFileInfo::exists(path))
+                problem.kind = StoreProblem::Kind::Unwritable;
             LOG_ERROR("PersistentStore::open()", QStringLiteral("Could not move %1 aside; using a temporary store").arg(path));
             return {openTemporary(), problem};
         }
         moveCompanion(path + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
         moveCompanion(path + QStringLiteral("-shm"), aside + QStringLiteral("-shm"));
         problem.movedAsidePath = aside;
-        LOG_WARNING("PersistentStore::open()", QStringLiteral("[-] damaged store kept at %1; starting a new one").arg(aside));
+        LOG_WARNING("PersistentStore::open()", QStringLiteral("[-] %1 kept at %2; starting a new one")
+                                                   .arg(kind == StoreProblem::Kind::Foreign ? QStringLiteral("foreign database")
+                                                                                            : QStringLiteral("damaged store"),
+                                                        aside));
         try {
             auto database = openFile(path);
             return {std::shared_ptr<PersistentStore>(new PersistentStore(std::move(database), path, false)), problem};

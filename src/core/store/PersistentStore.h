@@ -1,9 +1,11 @@
 #pragma once
 // The SQLite file behind the history model "PBHistory": opening, schema versions (PRAGMA
 // user_version) and migrations, and a cache of prepared statements. Opening never gives up: a
-// damaged file is renamed aside and a new store started; a file written by a newer version is
+// damaged file, or another program's database, is renamed aside and a new store started; a file written by a newer version is
 // left untouched and the session runs on a temporary store. Either way the problem is kept for
 // the user to be told. Used under the owning context's lock.
+
+#include "core/store/SearchIndex.h"
 
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
@@ -15,10 +17,10 @@
 #include <optional>
 
 struct StoreProblem {
-    enum class Kind { Damaged, NewerVersion, Unwritable };
+    enum class Kind { Damaged, Foreign, NewerVersion, Unwritable };
     Kind kind;
     QString path;           // the store file
-    QString movedAsidePath; // where a damaged file now is (empty when it could not be moved)
+    QString movedAsidePath; // where a damaged or foreign file now is (empty when it could not be moved)
     QString detail;         // the underlying error
     int foundVersion = 0;
 
@@ -28,7 +30,7 @@ struct StoreProblem {
 
 class PersistentStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static inline const QString kFileName = QStringLiteral("PBHistory.sqlite");
 
     struct OpenResult {
@@ -46,6 +48,7 @@ public:
     const QString &path() const { return m_path; }
     bool isTemporary() const { return m_temporary; }
     SQLite::Database &database() { return *m_database; }
+    SearchIndex &searchIndex() { return *m_searchIndex; }
 
     // A prepared statement for `sql`, reset with bindings cleared, kept for reuse. At most a few
     // hundred are kept: the reference holds until the next call.
@@ -61,4 +64,5 @@ private:
     QString m_path;
     bool m_temporary;
     QHash<QString, std::shared_ptr<SQLite::Statement>> m_statements;
+    std::unique_ptr<SearchIndex> m_searchIndex;
 };

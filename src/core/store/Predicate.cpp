@@ -1,6 +1,8 @@
 #include "core/store/Predicate.h"
 
 #include "core/store/ManagedObject.h"
+#include "core/store/PersistentStore.h"
+#include "core/store/SearchIndex.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,9 +10,10 @@
 #include <algorithm>
 
 struct Predicate::Node {
-    enum class Kind { Compare, Contains, In, RelationshipContains, SelfIn, And, Or, Not };
+    enum class Kind { Compare, Contains, Search, In, RelationshipContains, SelfIn, And, Or, Not };
     Kind kind;
     QString key;
+    QStringList keys;
     Comparison comparison = Comparison::Equal;
     QVariant value;
     QVariantList values;
@@ -113,6 +116,16 @@ Predicate Predicate::contains(const QString &key, const QString &text, StringOpt
     return Predicate(node);
 }
 
+Predicate Predicate::search(const QStringList &keys, const QString &text)
+{
+    auto node = makeNode(Node::Kind::Search);
+    node->keys = keys;
+    node->value = text;
+    for (const QString &key : keys)
+        node->children.append(contains(key, text));
+    return Predicate(node);
+}
+
 Predicate Predicate::in(const QString &key, const QVariantList &values)
 {
     auto node = makeNode(Node::Kind::In);
@@ -176,6 +189,8 @@ QString Predicate::format() const
                + (n.options.diacriticInsensitive ? QStringLiteral("d") : QString())
                + (foldFlags(n.options) ? QStringLiteral("]") : QString()) + QStringLiteral(" \"")
                + n.value.toString() + QLatin1Char('"');
+    case Node::Kind::Search:
+        return joined(" OR ");
     case Node::Kind::In:
         return n.key + QStringLiteral(" IN {") + QString::number(n.values.size()) + QStringLiteral(" values}");
     case Node::Kind::RelationshipContains:
@@ -200,10 +215,25 @@ std::optional<QString> Predicate::validate(const EntityDescription &entity) cons
 }
 
 std::optional<QString> Predicate::compile(const EntityDescription &entity, QString &sql,
-                                          std::vector<StoreValue> &bindings) const
+                                          std::vector<StoreValue> &bindings, SearchForm form) const
 {
     const Node &n = *m_node;
     switch (n.kind) {
+    case Node::Kind::Search: {
+        // The scan: the OR of the CONTAINS terms.
+        QString scan;
+        std::vector<StoreValue> scanBindings;
+        if (auto error = orPredicate(n.children).compile(entity, scan, scanBindings))
+            return error;
+        if (form == SearchForm::Scan || !SearchIndex::canAnswer(entity, n.keys, n.value.toString())) {
+            sql += scan;
+            bindings.insert(bindings.end(), scanBindings.begin(), scanBindings.end());
+            return std::nullopt;
+        }
+        SearchIndex::appendCondition(n.keys, n.value.toString(), scan, scanBindings, form == SearchForm::IndexInOrder,
+                                     sql, bindings);
+        return std::nullopt;
+    }
     case Node::Kind::Compare: {
         const int index = entity.attributeIndex(n.key);
         if (index < 0)
@@ -322,7 +352,7 @@ std::optional<QString> Predicate::compile(const EntityDescription &entity, QStri
         for (qsizetype i = 0; i < n.children.size(); ++i) {
             if (i)
                 sql += n.kind == Node::Kind::And ? QStringLiteral(" AND ") : QStringLiteral(" OR ");
-            if (auto error = n.children[i].compile(entity, sql, bindings))
+            if (auto error = n.children[i].compile(entity, sql, bindings, form))
                 return error;
         }
         sql += QLatin1Char(')');
@@ -330,7 +360,7 @@ std::optional<QString> Predicate::compile(const EntityDescription &entity, QStri
     }
     case Node::Kind::Not:
         sql += QStringLiteral("NOT (");
-        if (auto error = n.children.first().compile(entity, sql, bindings))
+        if (auto error = n.children.first().compile(entity, sql, bindings, form))
             return error;
         sql += QLatin1Char(')');
         return std::nullopt;
@@ -395,6 +425,7 @@ bool Predicate::evaluate(ManagedObject &object) const
             if (!child.evaluate(object))
                 return false;
         return true;
+    case Node::Kind::Search:
     case Node::Kind::Or:
         for (const Predicate &child : n.children)
             if (child.evaluate(object))
@@ -404,4 +435,42 @@ bool Predicate::evaluate(ManagedObject &object) const
         return !n.children.first().evaluate(object);
     }
     return false;
+}
+
+bool Predicate::usesSearchIndex(const EntityDescription &entity) const
+{
+    const Node &n = *m_node;
+    if (n.kind == Node::Kind::Search)
+        return SearchIndex::canAnswer(entity, n.keys, n.value.toString());
+    return std::any_of(n.children.cbegin(), n.children.cend(),
+                       [&](const Predicate &child) { return child.usesSearchIndex(entity); });
+}
+
+std::optional<qint64> Predicate::countThroughIndex(const EntityDescription &entity, PersistentStore &store) const
+{
+    const Node &n = *m_node;
+    if (n.kind == Node::Kind::RelationshipContains) {
+        const int index = entity.relationshipIndex(n.key);
+        if (index < 0 || entity.relationships[size_t(index)].kind != RelationshipDescription::Kind::ManyToMany)
+            return std::nullopt;
+        // Links reach only stored rows (their rows cascade), so counting links counts the rows.
+        const RelationshipDescription &relationship = entity.relationships[size_t(index)];
+        const qint64 row = n.object ? n.object->objectID() : 0;
+        if (row <= 0 || &n.object->entity() != &relationship.target())
+            return std::nullopt;
+        SQLite::Statement &statement = store.statement(
+            QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?").arg(quoted(relationship.linkTable), quoted(relationship.targetColumn)));
+        statement.bind(1, int64_t(row));
+        const qint64 counted = statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
+        statement.reset();
+        return counted;
+    }
+    if (n.kind != Node::Kind::Search || !SearchIndex::canAnswer(entity, n.keys, n.value.toString())
+        || !store.searchIndex().isReady())
+        return std::nullopt;
+    QString scan;
+    std::vector<StoreValue> scanBindings;
+    if (orPredicate(n.children).compile(entity, scan, scanBindings))
+        return std::nullopt;
+    return store.searchIndex().count(n.keys, n.value.toString(), scan, scanBindings);
 }

@@ -7,6 +7,7 @@
 #include "core/store/EntityDescription.h"
 
 #include <QList>
+#include <QStringList>
 #include <QString>
 #include <QVariant>
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 class ManagedObject;
+class PersistentStore;
 
 class Predicate {
 public:
@@ -30,6 +32,9 @@ public:
     // "%K CONTAINS[cd] %@" by default; an empty text matches nothing.
     static Predicate contains(const QString &key, const QString &text);
     static Predicate contains(const QString &key, const QString &text, StringOptions options);
+    // "%K CONTAINS[cd] %@" for any of the keys: the history search. The store answers it through
+    // its search index where it has one, with the same result.
+    static Predicate search(const QStringList &keys, const QString &text);
     // "%K IN %@": the value is one of the given ones (missing values never match).
     static Predicate in(const QString &key, const QVariantList &values);
     // A to-many relationship holds the object.
@@ -48,10 +53,19 @@ public:
     // Readable form for logs, e.g. `is_sticky == 0`.
     QString format() const;
 
+    // How search terms become SQL: scanning every row, or through the store's search index
+    // (InOrder: tested against an ordered walk rather than driving the query).
+    enum class SearchForm { Scan, Index, IndexInOrder };
     // Appends the SQL condition and its bindings. Returns an error text for a key the entity
     // does not have or a test its type does not allow.
-    std::optional<QString> compile(const EntityDescription &entity, QString &sql,
-                                   std::vector<StoreValue> &bindings) const;
+    std::optional<QString> compile(const EntityDescription &entity, QString &sql, std::vector<StoreValue> &bindings,
+                                   SearchForm form = SearchForm::Scan) const;
+    // Whether some search term of the predicate can go through the search index.
+    bool usesSearchIndex(const EntityDescription &entity) const;
+    // When the whole predicate is one term an index answers (a search term while the search index
+    // is ready, or a to-many relationship holding an object), the number of matching rows counted
+    // in that index, without the rows. Throws on a store error; the context's lock held.
+    std::optional<qint64> countThroughIndex(const EntityDescription &entity, PersistentStore &store) const;
     // Checks keys and types without building SQL.
     std::optional<QString> validate(const EntityDescription &entity) const;
     // In-memory test of one object. The object's context lock must be held.

@@ -21,7 +21,8 @@ qint64 MemoryPasteboard::write(const QList<PasteboardItem> &items)
     m_owned = true;
     m_readable = true;
     ++m_writes;
-    return ++m_changeCount;
+    recordChange({++m_changeCount, items, std::nullopt, true});
+    return m_changeCount;
 }
 
 qint64 MemoryPasteboard::clear()
@@ -31,7 +32,8 @@ qint64 MemoryPasteboard::clear()
     m_owned = false;
     m_readable = true;
     ++m_clears;
-    return ++m_changeCount;
+    recordChange({++m_changeCount, QList<PasteboardItem>(), std::nullopt, true});
+    return m_changeCount;
 }
 
 bool MemoryPasteboard::ownsContents() const
@@ -40,13 +42,14 @@ bool MemoryPasteboard::ownsContents() const
     return m_owned;
 }
 
-qint64 MemoryPasteboard::simulateCopy(const QList<PasteboardItem> &items)
+qint64 MemoryPasteboard::simulateCopy(const QList<PasteboardItem> &items, std::optional<RunningApplication> from)
 {
     std::lock_guard lock(m_mutex);
     m_items = items;
     m_owned = false;
     m_readable = true;
-    return ++m_changeCount;
+    recordChange({++m_changeCount, items, std::move(from), false});
+    return m_changeCount;
 }
 
 qint64 MemoryPasteboard::simulateUnreadableCopy()
@@ -55,7 +58,8 @@ qint64 MemoryPasteboard::simulateUnreadableCopy()
     m_items.clear();
     m_owned = false;
     m_readable = false;
-    return ++m_changeCount;
+    recordChange({++m_changeCount, std::nullopt, std::nullopt, false});
+    return m_changeCount;
 }
 
 QList<PasteboardItem> MemoryPasteboard::contents() const

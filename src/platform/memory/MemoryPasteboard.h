@@ -14,8 +14,8 @@ public:
     qint64 clear() override;
     bool ownsContents() const override;
 
-    // Another program's copy. Any thread.
-    qint64 simulateCopy(const QList<PasteboardItem> &items);
+    // Another program's copy, made in `from` when given. Any thread.
+    qint64 simulateCopy(const QList<PasteboardItem> &items, std::optional<RunningApplication> from = std::nullopt);
     // Another program's copy whose owner never answers: items() gives none.
     qint64 simulateUnreadableCopy();
     // What is on the pasteboard, whoever put it there, without reading through items().

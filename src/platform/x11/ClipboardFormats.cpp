@@ -76,17 +76,19 @@ QByteArray withoutTrailingNuls(QByteArray bytes)
 
 QByteArray textAsUtf8(const QByteArray &target, const QByteArray &bytes)
 {
-    const QByteArray name = normalized(target);
     const QByteArray clean = withoutTrailingNuls(bytes);
-    if (name == "STRING")
+    if (normalized(target) == "STRING")
         return QString::fromLatin1(clean).toUtf8();
-    if (name == "text/plain") {
-        // Legacy owners send Latin-1 here; most send UTF-8.
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        const QString decoded = utf8.decode(clean);
-        return utf8.hasError() ? QString::fromLatin1(clean).toUtf8() : decoded.toUtf8();
-    }
-    return clean;
+    // UTF-8 whatever the target says: invalid sequences and NULs become U+FFFD, so the copy is
+    // kept as text rather than dropped or read as another encoding.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(clean);
+    const bool hasNul = clean.contains('\0');
+    if (!utf8.hasError() && !hasNul)
+        return clean;
+    if (hasNul)
+        text.replace(QChar(u'\0'), QChar(QChar::ReplacementCharacter));
+    return text.toUtf8();
 }
 
 QByteArray htmlAsUtf8(const QByteArray &bytes)

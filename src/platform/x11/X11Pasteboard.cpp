@@ -85,9 +85,10 @@ void X11Pasteboard::startWatching()
     XcbReply<xcb_get_selection_owner_reply_t> owner(
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_clipboard), nullptr));
     std::lock_guard lock(m_mutex);
-    if (owner && owner->owner != XCB_WINDOW_NONE)
+    if (owner && owner->owner != XCB_WINDOW_NONE) {
         m_pendingRead = ReadRequest{0, XCB_CURRENT_TIME};
-    else {
+        m_openChange = PasteboardChange{0, std::nullopt, std::nullopt, false};
+    } else {
         m_snapshot = QList<PasteboardItem>();
         m_snapshotGeneration = 0;
     }
@@ -103,8 +104,30 @@ void X11Pasteboard::handleEvent(const xcb_generic_event_t &event)
                      notify.selection_timestamp);
 }
 
+void X11Pasteboard::setApplicationResolver(ApplicationResolver resolver)
+{
+    std::lock_guard lock(m_mutex);
+    m_resolver = std::move(resolver);
+}
+
+void X11Pasteboard::settleOpenChange()
+{
+    if (!m_openChange)
+        return;
+    LOG_WARNING("X11Pasteboard::ownerChanged()", QStringLiteral("A clipboard change was replaced before it could be read"));
+    recordChange(std::move(*m_openChange));
+    m_openChange.reset();
+}
+
 void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time)
 {
+    // The active window of this moment; its application is named once the copy is read.
+    xcb_window_t active = XCB_WINDOW_NONE;
+    if (owner != XCB_WINDOW_NONE && !isOwnWindow(owner)) {
+        if (const std::optional<xcb_window_t> window =
+                m_connection->windowProperty(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW")))
+            active = *window;
+    }
     std::lock_guard lock(m_mutex);
     dropExpired(m_pendingOwnWrites);
     dropExpired(m_pendingClears);
@@ -119,6 +142,7 @@ void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time)
         marks->pop_front();
         const bool settled = m_pendingOwnWrites.empty() && m_pendingClears.empty();
         if (settled && m_changeCount != m_lastOwnChange) {
+            settleOpenChange();
             ++m_changeCount;
             m_lastOwnChange = m_changeCount;
             m_pendingRead.reset();
@@ -126,9 +150,11 @@ void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time)
             m_snapshot = m_owned ? m_written : QList<PasteboardItem>();
             m_snapshotGeneration = m_changeCount;
             m_snapshotReady.notify_all();
+            recordChange({m_changeCount, m_snapshot, std::nullopt, true});
         }
         return;
     }
+    settleOpenChange();
     ++m_changeCount;
     m_owned = false;
     if (owner == XCB_WINDOW_NONE) {
@@ -136,9 +162,23 @@ void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time)
         m_snapshot = QList<PasteboardItem>();
         m_snapshotGeneration = m_changeCount;
         m_snapshotReady.notify_all();
+        recordChange({m_changeCount, QList<PasteboardItem>(), std::nullopt, false});
         return;
     }
-    m_pendingRead = ReadRequest{m_changeCount, time};
+    m_pendingRead = ReadRequest{m_changeCount, time, owner, active};
+    m_openChange = PasteboardChange{m_changeCount, std::nullopt, std::nullopt, false};
+}
+
+std::optional<RunningApplication> X11Pasteboard::sourceOf(const ReadRequest &request)
+{
+    ApplicationResolver resolver;
+    {
+        std::lock_guard lock(m_mutex);
+        resolver = m_resolver;
+    }
+    if (!resolver || request.owner == XCB_WINDOW_NONE)
+        return std::nullopt;
+    return resolver(request.owner, request.active);
 }
 
 bool X11Pasteboard::isOwnWindow(xcb_window_t window) const
@@ -199,7 +239,9 @@ void X11Pasteboard::readIfPending()
         if (data)
             read.insert(target, *data);
     }
-    publish(request.generation, ClipboardFormats::itemsFromTargets(offered, read));
+    // Named after the read: the owner is still there, and the copy was not kept waiting for it.
+    std::optional<RunningApplication> source = sourceOf(request);
+    publish(request.generation, ClipboardFormats::itemsFromTargets(offered, read), std::move(source));
     LOG_DEBUG("X11Pasteboard::readIfPending()",
               QStringLiteral("Clipboard read in %1 ms").arg(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count()));
 }
@@ -293,7 +335,8 @@ std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property, 
     return data;
 }
 
-void X11Pasteboard::publish(qint64 generation, std::optional<QList<PasteboardItem>> items)
+void X11Pasteboard::publish(qint64 generation, std::optional<QList<PasteboardItem>> items,
+                            std::optional<RunningApplication> source)
 {
     std::lock_guard lock(m_mutex);
     if (generation != m_changeCount)
@@ -301,6 +344,12 @@ void X11Pasteboard::publish(qint64 generation, std::optional<QList<PasteboardIte
     m_snapshot = std::move(items);
     m_snapshotGeneration = generation;
     m_snapshotReady.notify_all();
+    if (m_openChange && m_openChange->changeCount == generation) {
+        m_openChange->items = m_snapshot;
+        m_openChange->application = std::move(source);
+        recordChange(std::move(*m_openChange));
+        m_openChange.reset();
+    }
 }
 
 qint64 X11Pasteboard::changeCount() const
@@ -326,6 +375,7 @@ qint64 X11Pasteboard::write(const QList<PasteboardItem> &items)
     {
         std::lock_guard lock(m_mutex);
         m_pendingRead.reset();
+        settleOpenChange();
         count = ++m_changeCount;
         m_pendingOwnWrites.push_back({Clock::now()});
         m_lastOwnChange = count;
@@ -335,6 +385,7 @@ qint64 X11Pasteboard::write(const QList<PasteboardItem> &items)
         m_snapshot = items;
         m_snapshotGeneration = count;
         m_snapshotReady.notify_all();
+        recordChange({count, items, std::nullopt, true});
     }
     QGuiApplication::clipboard()->setMimeData(mime.release(), QClipboard::Clipboard);
     return count;
@@ -346,6 +397,7 @@ qint64 X11Pasteboard::clear()
     {
         std::lock_guard lock(m_mutex);
         m_pendingRead.reset();
+        settleOpenChange();
         count = ++m_changeCount;
         m_pendingClears.push_back({Clock::now()});
         m_lastOwnChange = count;
@@ -354,6 +406,7 @@ qint64 X11Pasteboard::clear()
         m_snapshot = QList<PasteboardItem>();
         m_snapshotGeneration = count;
         m_snapshotReady.notify_all();
+        recordChange({count, QList<PasteboardItem>(), std::nullopt, true});
     }
     QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
     return count;

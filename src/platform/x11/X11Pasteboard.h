@@ -3,7 +3,9 @@
 // connection, sees every new owner (XFixes) and reads the new contents at once: the allowed
 // targets only, large ones incrementally, each answer within a deadline; a newer owner cancels
 // an older read. The main thread never waits on another program. PRIMARY is never read.
-// Writes go through QClipboard, which answers other programs' requests.
+// Writes go through QClipboard, which answers other programs' requests. Every owner change is
+// recorded as a change of its own (see Pasteboard::takeChanges()), with the application it came
+// from as the resolver names it at that moment.
 
 #include "platform/Pasteboard.h"
 #include "platform/x11/XcbEventLoop.h"
@@ -24,6 +26,12 @@ public:
     static std::unique_ptr<X11Pasteboard> create();
     ~X11Pasteboard() override;
 
+    // Names the application a copy came from, given its clipboard owner and the window that was
+    // active when the owner changed; asked on the clipboard thread once the copy is read, while the
+    // owner still holds the clipboard. Set once at start-up.
+    using ApplicationResolver = std::function<std::optional<RunningApplication>(xcb_window_t owner, xcb_window_t active)>;
+    void setApplicationResolver(ApplicationResolver resolver);
+
     qint64 changeCount() const override;
     std::optional<QList<PasteboardItem>> items() override;
     qint64 write(const QList<PasteboardItem> &items) override;
@@ -37,6 +45,8 @@ private:
     struct ReadRequest {
         qint64 generation = 0;
         xcb_timestamp_t time = XCB_CURRENT_TIME;
+        xcb_window_t owner = XCB_WINDOW_NONE;
+        xcb_window_t active = XCB_WINDOW_NONE; // at the owner change
     };
 
     void startWatching();
@@ -47,7 +57,11 @@ private:
     std::optional<QByteArray> readTarget(xcb_atom_t target, const ReadRequest &request, xcb_atom_t property,
                                          XcbEventLoop::Clock::time_point readDeadline);
     std::optional<QByteArray> readIncrementally(xcb_atom_t property, XcbEventLoop::Clock::time_point readDeadline);
-    void publish(qint64 generation, std::optional<QList<PasteboardItem>> items);
+    void publish(qint64 generation, std::optional<QList<PasteboardItem>> items,
+                 std::optional<RunningApplication> source = std::nullopt);
+    std::optional<RunningApplication> sourceOf(const ReadRequest &request);
+    // The change still being read is given up (a newer one came first). m_mutex held.
+    void settleOpenChange();
     bool isOwnWindow(xcb_window_t window) const;
     bool readCancelled() const;
 
@@ -80,6 +94,9 @@ private:
     qint64 m_lastOwnChange = -1; // the count given to our latest write() or clear()
     bool m_lastOwnChangeWasWrite = false;
     std::optional<ReadRequest> m_pendingRead;
+    // The latest foreign change whose contents are not read yet.
+    std::optional<PasteboardChange> m_openChange;
+    ApplicationResolver m_resolver;
 
     // Loop thread only.
     qint64 m_readingGeneration = -1;

@@ -1,6 +1,7 @@
 #include "platform/x11/X11Workspace.h"
 
 #include "platform/DesktopEntries.h"
+#include "platform/Strings.h"
 
 #include <QDesktopServices>
 #include <QFileIconProvider>
@@ -32,13 +33,85 @@ std::unique_ptr<X11Workspace> X11Workspace::create()
     std::unique_ptr<XcbConnection> connection = XcbConnection::open();
     if (!connection)
         return nullptr;
-    return std::unique_ptr<X11Workspace>(new X11Workspace(std::move(connection)));
+    return std::unique_ptr<X11Workspace>(new X11Workspace(std::move(connection), XcbConnection::open()));
 }
 
-X11Workspace::X11Workspace(std::unique_ptr<XcbConnection> connection)
+X11Workspace::X11Workspace(std::unique_ptr<XcbConnection> connection, std::unique_ptr<XcbConnection> watchConnection)
     : m_ownName(QGuiApplication::applicationDisplayName()), m_ownIdentifier(ownIdentifier()),
-      m_connection(std::move(connection))
+      m_connection(std::move(connection)), m_watchConnection(std::move(watchConnection))
 {
+    if (!m_watchConnection)
+        return;
+    const xcb_atom_t activeAtom = m_watchConnection->atom("_NET_ACTIVE_WINDOW");
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_watchConnection->raw(), m_watchConnection->root(), XCB_CW_EVENT_MASK, &mask);
+    m_watchConnection->flush();
+    m_watchLoop = std::make_unique<XcbEventLoop>(*m_watchConnection, QStringLiteral("active window"));
+    m_watchLoop->start([this, activeAtom](const xcb_generic_event_t &event) {
+        if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+            return;
+        const auto &notify = reinterpret_cast<const xcb_property_notify_event_t &>(event);
+        if (notify.window == m_watchConnection->root() && notify.atom == activeAtom)
+            activeWindowChanged();
+    });
+}
+
+X11Workspace::~X11Workspace()
+{
+    if (m_watchLoop)
+        m_watchLoop->stop();
+}
+
+void X11Workspace::activeWindowChanged()
+{
+    std::lock_guard lock(m_observerMutex);
+    if (m_observer)
+        m_observer();
+}
+
+bool X11Workspace::setFrontmostApplicationObserver(std::function<void()> changed)
+{
+    std::lock_guard lock(m_observerMutex);
+    m_observer = std::move(changed);
+    return m_watchLoop != nullptr;
+}
+
+xcb_window_t X11Workspace::readActiveWindow()
+{
+    const std::optional<xcb_window_t> active =
+        m_connection->windowProperty(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW"));
+    return active ? *active : xcb_window_t(XCB_WINDOW_NONE);
+}
+
+bool X11Workspace::isDesktopWindow(xcb_window_t window)
+{
+    std::lock_guard lock(m_mutex);
+    const QByteArray types = m_connection->property(window, m_connection->atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM);
+    const xcb_atom_t desktop = m_connection->atom("_NET_WM_WINDOW_TYPE_DESKTOP");
+    for (qsizetype i = 0; i + 4 <= types.size(); i += 4) {
+        xcb_atom_t type = 0;
+        std::memcpy(&type, types.constData() + i, 4);
+        if (type == desktop)
+            return true;
+    }
+    return false;
+}
+
+RunningApplication X11Workspace::applicationForClipboardOwner(xcb_window_t owner, xcb_window_t active)
+{
+    if (active != XCB_WINDOW_NONE && active != m_connection->root() && !isDesktopWindow(active)) {
+        if (std::optional<RunningApplication> app = applicationForWindow(active); app && app->processIdentifier != ::getpid())
+            return *app;
+    }
+    if (std::optional<RunningApplication> app = applicationForWindow(owner))
+        return *app;
+    // Nothing names the owner (a remote client without class or process): its client stands in.
+    RunningApplication client;
+    const uint32_t base = owner & ~xcb_get_setup(m_connection->raw())->resource_id_mask;
+    const QString id = QStringLiteral("0x%1").arg(base, 0, 16);
+    client.localizedName = Strings::text("Workspace.XClient").arg(id);
+    client.bundleIdentifier = QStringLiteral("x11-client-") + id;
+    return client;
 }
 
 RunningApplication X11Workspace::describe(xcb_window_t window, qint64 pid)
@@ -106,9 +179,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     xcb_window_t window = XCB_WINDOW_NONE;
     {
         std::lock_guard lock(m_mutex);
-        if (std::optional<xcb_window_t> active =
-                m_connection->windowProperty(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW")))
-            window = *active;
+        window = readActiveWindow();
         if (window == XCB_WINDOW_NONE) {
             // No window manager keeps the active window: the program that copied last stands in.
             xcb_connection_t *c = m_connection->raw();

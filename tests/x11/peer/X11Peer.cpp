@@ -2,6 +2,7 @@
 //   hang              owns the clipboard and never answers a request
 //   window CLASS NAME maps a window with that WM_CLASS and title
 //   field             a text field; prints every change of its text
+//   copy TEXT         copies TEXT as an ordinary program does
 //   secret TEXT       copies TEXT as a password manager does (with the password hint)
 //   mute-hint TEXT    owns the clipboard, answers for the text but never for the password hint
 // Each prints one line when it is ready.
@@ -157,12 +158,13 @@ int field(int argc, char **argv)
     return app.exec();
 }
 
-int secret(int argc, char **argv)
+int copy(int argc, char **argv, bool concealed)
 {
     QApplication app(argc, argv);
     auto *mime = new QMimeData;
     mime->setText(QString::fromUtf8(argv[2]));
-    mime->setData(QStringLiteral("x-kde-passwordManagerHint"), "secret");
+    if (concealed)
+        mime->setData(QStringLiteral("x-kde-passwordManagerHint"), "secret");
     QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
     QTimer::singleShot(0, [] {
         std::printf("COPIED:1\n");
@@ -182,9 +184,11 @@ int main(int argc, char **argv)
     if (argc >= 3 && std::strcmp(argv[1], "mute-hint") == 0)
         return muteHint(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "secret") == 0)
-        return secret(argc, argv);
+        return copy(argc, argv, true);
+    if (argc >= 3 && std::strcmp(argv[1], "copy") == 0)
+        return copy(argc, argv, false);
     if (argc >= 2 && std::strcmp(argv[1], "field") == 0)
         return field(argc, argv);
-    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | secret TEXT | mute-hint TEXT\n", argv[0]);
+    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | copy TEXT | secret TEXT | mute-hint TEXT\n", argv[0]);
     return 1;
 }

@@ -1,0 +1,289 @@
+// Capture on a real X server with the whole program running (the shell, its reactions, the saves):
+//   burst  200 copies at 20 a second by another program (xclip): how many are stored, how many
+//          with their application, and how soon each is announced after xclip has copied it;
+//   large  a 10 MB PNG, a 20 MB text and a 50 MB text copied by another program: the longest
+//          stall of the GUI thread until each is stored and saved, and the resident memory before,
+//          after and 30 s later; the store's size on disk (with its write-ahead log) once idle;
+//   restart the resident memory of a fresh start on that history, and on an empty one.
+// Run it inside xvfb-run with a window manager (openbox) and xclip installed.
+
+#include "capture/TaviPBManager.h"
+#include "core/NotificationNames.h"
+#include "core/store/CoreDataStack.h"
+#include "history/HistoryScenes.h"
+#include "platform/Memory.h"
+#include "platform/NotificationCenter.h"
+#include "platform/PlatformBackends.h"
+#include "platform/Strings.h"
+#include "shell/AppDelegate.h"
+#include "support/BenchHistory.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// The GUI thread's longest gap between two ticks of a 1 ms timer.
+class StallWatch {
+public:
+    StallWatch()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
+        m_timer.start(1);
+        m_since.start();
+    }
+    void reset()
+    {
+        m_longest = 0;
+        m_since.restart();
+    }
+    qint64 longest() const { return m_longest; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_longest = 0;
+};
+
+void spin(int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+template <typename Condition>
+bool spinUntil(Condition condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+QByteArray textOf(qsizetype size, char seed)
+{
+    QByteArray line = "A line of a long copied log, number ";
+    QByteArray text;
+    text.reserve(size);
+    for (qint64 i = 0; text.size() < size; ++i)
+        text += line + QByteArray::number(i) + ' ' + seed + '\n';
+    text.truncate(size);
+    return text;
+}
+
+// xclip takes the clipboard with the file's bytes and stays as the owner; it runs on its own.
+void startCopy(QProcess &xclip, const QString &file, const QByteArray &target)
+{
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                                          QString::fromLatin1(target), QStringLiteral("-i"), file});
+}
+
+bool copyNow(const QByteArray &data)
+{
+    QProcess xclip;
+    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
+    if (!xclip.waitForStarted(5000))
+        return false;
+    xclip.write(data);
+    xclip.closeWriteChannel();
+    return spinUntil([&] { return xclip.state() == QProcess::NotRunning; }, 5000);
+}
+
+qint64 storeBytes()
+{
+    const QString path = CoreDataStack::shared().storePath();
+    qint64 total = 0;
+    for (const char *suffix : {"", "-wal", "-shm"})
+        total += QFileInfo(path + QLatin1String(suffix)).size();
+    return total;
+}
+
+double megabytes(qint64 bytes)
+{
+    return bytes / 1024.0 / 1024.0;
+}
+
+void burst(TaviPBManager &manager)
+{
+    constexpr int kCopies = 200;
+    std::vector<qint64> copiedAt(kCopies, -1), announcedAt(kCopies, -1);
+    QElapsedTimer clock;
+    clock.start();
+    int withApplication = 0;
+    const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyDidAddNewItem, [&](const Notification &n) {
+        for (const PBItem &item : n.userInfo.value(NotificationKey::items).value<QList<PBItem>>()) {
+            const QString text = item.dataProvider() ? item.dataProvider()->representedText() : QString();
+            const int index = text.section(QLatin1Char('#'), 1).toInt();
+            if (text.startsWith(QStringLiteral("burst copy #")) && index >= 0 && index < kCopies && announcedAt[index] < 0) {
+                announcedAt[index] = clock.elapsed();
+                if (item.sourceApp() && !item.sourceApp()->name.isEmpty())
+                    ++withApplication;
+            }
+        }
+    });
+    const qsizetype before = manager.itemCount();
+    for (int i = 0; i < kCopies; ++i) {
+        const qint64 count = manager.pasteboard().changeCount();
+        copyNow("burst copy #" + QByteArray::number(i));
+        // xclip may take the clipboard just after it returned.
+        spinUntil([&] { return manager.pasteboard().changeCount() != count; }, 2000);
+        copiedAt[i] = clock.elapsed();
+        while (clock.elapsed() < (i + 1) * 50)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    }
+    const double seconds = clock.elapsed() / 1000.0;
+    spinUntil([&] { return std::all_of(announcedAt.begin(), announcedAt.end(), [](qint64 t) { return t >= 0; }); }, 5000);
+    spin(300);
+    NotificationCenter::defaultCenter().removeObserver(token);
+    std::vector<qint64> latency;
+    for (int i = 0; i < kCopies; ++i) {
+        if (announcedAt[i] >= 0)
+            latency.push_back(std::max<qint64>(0, announcedAt[i] - copiedAt[i]));
+    }
+    std::sort(latency.begin(), latency.end());
+    std::printf("burst: %d copies in %.1f s (%.1f a second): %lld stored, %d announced with their application\n", kCopies,
+                seconds, kCopies / seconds, (long long)(manager.itemCount() - before), withApplication);
+    if (!latency.empty())
+        std::printf("burst: from xclip's copy to the announcement: median %lld ms, max %lld ms\n",
+                    (long long)latency[latency.size() / 2], (long long)latency.back());
+}
+
+void large(TaviPBManager &manager)
+{
+    struct Case {
+        const char *name;
+        QByteArray target;
+        QByteArray data;
+    };
+    const Case cases[] = {
+        {"PNG 10 MB", "image/png", Bench::noisePng(1620)},
+        {"text 20 MB", "UTF8_STRING", textOf(20 * 1000 * 1000, 'a')},
+        {"text 50 MB", "UTF8_STRING", textOf(50 * 1000 * 1000, 'b')},
+    };
+    StallWatch stalls;
+    QList<QProcess *> owners;
+    for (const Case &c : cases) {
+        QTemporaryFile file;
+        file.open();
+        file.write(c.data);
+        file.flush();
+        const QByteArray dataSize = QByteArray::number(megabytes(c.data.size()), 'f', 1);
+        spin(2000);
+        Memory::trim();
+        const double before = Bench::residentMegabytes();
+        int added = 0;
+        const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyDidAddNewItem,
+                                                                          [&](const Notification &) { ++added; });
+        const int saves = manager.saveScheduler().saveCount();
+        stalls.reset();
+        QElapsedTimer clock;
+        clock.start();
+        auto *xclip = new QProcess;
+        owners.append(xclip);
+        startCopy(*xclip, file.fileName(), c.target);
+        const bool stored = spinUntil([&] { return added > 0 && manager.saveScheduler().saveCount() > saves; }, 60000);
+        const qint64 storedMs = clock.elapsed();
+        const qint64 stall = stalls.longest();
+        NotificationCenter::defaultCenter().removeObserver(token);
+        const double after = Bench::residentMegabytes();
+        double settled = after;
+        qint64 backAfterMs = -1;
+        QElapsedTimer since;
+        since.start();
+        while (since.elapsed() < 30000) {
+            spin(500);
+            settled = Bench::residentMegabytes();
+            if (backAfterMs < 0 && settled - before <= 20)
+                backAfterMs = since.elapsed();
+        }
+        std::printf("%-10s (%s MB): %s in %lld ms; GUI thread's longest stall %lld ms; resident %.0f MB before, %.0f MB when "
+                    "saved, %.0f MB 30 s later (back within 20 MB after %s)\n",
+                    c.name, dataSize.constData(), stored ? "stored and saved" : "NOT STORED", (long long)storedMs,
+                    (long long)stall, before, after, settled,
+                    backAfterMs < 0 ? "never" : qPrintable(QStringLiteral("%1 s").arg(backAfterMs / 1000.0, 0, 'f', 1)));
+        std::fflush(stdout);
+    }
+    spin(3000);
+    std::printf("store on disk once idle, with its write-ahead log: %.1f MB (%s)\n", megabytes(storeBytes()),
+                qPrintable(CoreDataStack::shared().storePath()));
+    for (QProcess *owner : owners) {
+        owner->kill();
+        owner->waitForFinished(1000);
+        delete owner;
+    }
+}
+
+int child(int argc, char **argv, const QString &mode, const QString &folder)
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder + QStringLiteral("/data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder + QStringLiteral("/config")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(folder + QStringLiteral("/state")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(folder + QStringLiteral("/cache")));
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    Memory::returnLargeBlocksAtOnce();
+    QApplication::setApplicationName(QStringLiteral("TaviPaste"));
+    QApplication::setDesktopFileName(QStringLiteral("tavipaste"));
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    Strings::install();
+    if (PlatformBackends::install() != PlatformBackends::Kind::X11) {
+        std::fprintf(stderr, "needs an X server with XFixes (run inside xvfb-run)\n");
+        return 1;
+    }
+    HistoryScenes::registerAll();
+    AppDelegate delegate(TaviPBManager::shared());
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    spin(3000);
+    if (mode == QStringLiteral("burst"))
+        burst(delegate.pbManager);
+    else if (mode == QStringLiteral("large"))
+        large(delegate.pbManager);
+    else {
+        spin(5000);
+        Memory::trim();
+        std::printf("restart on %s: resident %.0f MB after start-up, %lld items listed\n", qPrintable(mode),
+                    Bench::residentMegabytes(), (long long)delegate.pbManager.itemCount());
+    }
+    std::fflush(stdout);
+    delegate.applicationWillTerminate();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc >= 3)
+        return child(argc, argv, QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
+    QCoreApplication app(argc, argv);
+    const QString self = QCoreApplication::applicationFilePath();
+    auto run = [&](const QString &mode, const QString &folder) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(self, {mode, folder});
+        child.waitForFinished(-1);
+    };
+    QTemporaryDir empty, burstHome, largeHome;
+    run(QStringLiteral("burst"), burstHome.path());
+    run(QStringLiteral("an empty history"), empty.path());
+    run(QStringLiteral("large"), largeHome.path());
+    run(QStringLiteral("the history with the large copies"), largeHome.path());
+    return 0;
+}

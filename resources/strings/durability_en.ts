@@ -1,0 +1,71 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>TaviPaste</name>
+    <message id="Store.Problem.Foreign">
+        <source>The file at %1 is not a TaviPaste clipboard history; it looks like another program's database. It was left intact and moved to %2, and a new, empty history was started.</source>
+        <translation>The file at %1 is not a TaviPaste clipboard history; it looks like another program's database. It was left intact and moved to %2, and a new, empty history was started.</translation>
+    </message>
+    <message id="Store.Problem.ForeignNotMoved">
+        <source>The file at %1 is not a TaviPaste clipboard history and could not be moved aside. It was left as it is; copies made now are kept only until TaviPaste quits.</source>
+        <translation>The file at %1 is not a TaviPaste clipboard history and could not be moved aside. It was left as it is; copies made now are kept only until TaviPaste quits.</translation>
+    </message>
+    <message id="Settings.Problem.title">
+        <source>Settings problem</source>
+        <translation>Settings problem</translation>
+    </message>
+    <message id="Settings.Problem.KeptAside">
+        <source>Your TaviPaste settings file could not be read. It was kept at %1 and the default settings apply until you change them.</source>
+        <translation>Your TaviPaste settings file could not be read. It was kept at %1 and the default settings apply until you change them.</translation>
+    </message>
+    <message id="Settings.Problem.AutoCleanIgnored">
+        <source>The saved setting “%1” could not be read, so old history is not cleaned automatically. Choose the setting again in Preferences to turn automatic cleaning back on.</source>
+        <translation>The saved setting “%1” could not be read, so old history is not cleaned automatically. Choose the setting again in Preferences to turn automatic cleaning back on.</translation>
+    </message>
+    <message id="Settings.Name.historyKeepLastCount">
+        <source>Keep the last (number of days or items)</source>
+        <translation>Keep the last (number of days or items)</translation>
+    </message>
+    <message id="Settings.Name.historyClearType">
+        <source>Clean history by (days or items)</source>
+        <translation>Clean history by (days or items)</translation>
+    </message>
+    <message id="Save.Problem.title">
+        <source>Clipboard history not saved</source>
+        <translation>Clipboard history not saved</translation>
+    </message>
+    <message id="Save.Problem.DiskFull">
+        <source>Your clipboard history could not be saved because the disk is full. TaviPaste keeps your recent copies in memory and tries again; free some disk space so they are not lost when TaviPaste quits.</source>
+        <translation>Your clipboard history could not be saved because the disk is full. TaviPaste keeps your recent copies in memory and tries again; free some disk space so they are not lost when TaviPaste quits.</translation>
+    </message>
+    <message id="Save.Problem.ReadOnly">
+        <source>Your clipboard history could not be saved because its folder or file cannot be written (read-only or no permission). TaviPaste keeps your recent copies in memory and tries again.</source>
+        <translation>Your clipboard history could not be saved because its folder or file cannot be written (read-only or no permission). TaviPaste keeps your recent copies in memory and tries again.</translation>
+    </message>
+    <message id="Save.Problem.IOError">
+        <source>Your clipboard history could not be saved because the disk reported an error while writing. TaviPaste keeps your recent copies in memory and tries again.</source>
+        <translation>Your clipboard history could not be saved because the disk reported an error while writing. TaviPaste keeps your recent copies in memory and tries again.</translation>
+    </message>
+    <message id="Save.Problem.Other">
+        <source>Your clipboard history could not be saved (%1). TaviPaste keeps your recent copies in memory and tries again.</source>
+        <translation>Your clipboard history could not be saved (%1). TaviPaste keeps your recent copies in memory and tries again.</translation>
+    </message>
+    <message id="Save.Problem.UnsavedOne">
+        <source>One item of your clipboard history could not be written to disk; its latest changes are lost now that TaviPaste quits.</source>
+        <translation>One item of your clipboard history could not be written to disk; its latest changes are lost now that TaviPaste quits.</translation>
+    </message>
+    <message id="Save.Problem.UnsavedMany">
+        <source>%1 items of your clipboard history could not be written to disk; their latest changes are lost now that TaviPaste quits.</source>
+        <translation>%1 items of your clipboard history could not be written to disk; their latest changes are lost now that TaviPaste quits.</translation>
+    </message>
+    <message id="Read.Problem.title">
+        <source>Clipboard item not available</source>
+        <translation>Clipboard item not available</translation>
+    </message>
+    <message id="Read.Problem.CopyOut">
+        <source>The item could not be read from your clipboard history, so nothing was copied and the clipboard was left as it was. Try again; if it keeps failing, the history file may be damaged or its disk failing.</source>
+        <translation>The item could not be read from your clipboard history, so nothing was copied and the clipboard was left as it was. Try again; if it keeps failing, the history file may be damaged or its disk failing.</translation>
+    </message>
+</context>
+</TS>

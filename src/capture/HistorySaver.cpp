@@ -1,0 +1,129 @@
+#include "capture/HistorySaver.h"
+
+#include "core/NotificationNames.h"
+#include "core/store/DebugOutput.h"
+#include "core/store/PBItemRecord.h"
+#include "core/store/PBPasteboardDataRecord.h"
+#include "platform/DispatchQueue.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
+
+#include <QCoreApplication>
+
+#include <sqlite3.h>
+
+#include <unordered_set>
+
+bool ToldOnce::isFirst(const QString &cause)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_told.contains(cause))
+        return false;
+    m_told.insert(cause);
+    return true;
+}
+
+void ToldOnce::forgetAll()
+{
+    std::lock_guard lock(m_mutex);
+    m_told.clear();
+}
+
+bool ToldOnce::isEmpty() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_told.isEmpty();
+}
+
+HistorySaver::HistorySaver(std::shared_ptr<ManagedObjectContext> context) : m_context(std::move(context)) {}
+
+bool HistorySaver::save()
+{
+    if (!m_context->hasChanges())
+        return true;
+    StoreError error;
+    if (m_context->save(&error)) {
+        if (!m_told.isEmpty()) {
+            LOG_INFO("saveContext()", QStringLiteral("History saved again after a failed save"));
+            m_told.forgetAll();
+        }
+        return true;
+    }
+    const QString report = QStringLiteral("Unresolved error ") + error.text();
+    DebugOutput::print(report);
+    LOG_ERROR("saveContext()", report);
+    const FailureCause cause = causeOf(error);
+    if (m_told.isFirst(QString::number(int(cause))))
+        postHistoryProblem(L("Save.Problem.title"), message(cause, error));
+    return false;
+}
+
+int HistorySaver::unsavedItemCount() const
+{
+    return m_context->performAndWait([&] {
+        std::unordered_set<const ManagedObject *> items;
+        const auto consider = [&](const QList<ManagedObjectPtr> &objects) {
+            for (const ManagedObjectPtr &object : objects) {
+                if (dynamic_cast<const PBItemRecord *>(object.get())) {
+                    items.insert(object.get());
+                } else if (const auto *representation = dynamic_cast<const PBPasteboardDataRecord *>(object.get())) {
+                    if (const auto owner = representation->item())
+                        items.insert(owner.get());
+                }
+            }
+        };
+        consider(m_context->insertedObjects());
+        consider(m_context->updatedObjects());
+        consider(m_context->deletedObjects());
+        return int(items.size());
+    });
+}
+
+HistorySaver::FailureCause HistorySaver::causeOf(const StoreError &error)
+{
+    const QVariant code = error.userInfo.value(QStringLiteral("code"));
+    if (!code.isValid())
+        return FailureCause::other;
+    switch (code.toInt() & 0xff) {
+    case SQLITE_FULL:
+        return FailureCause::diskFull;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+    case SQLITE_AUTH:
+        return FailureCause::readOnly;
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return FailureCause::ioError;
+    default:
+        return FailureCause::other;
+    }
+}
+
+QString HistorySaver::message(FailureCause cause, const StoreError &error)
+{
+    switch (cause) {
+    case FailureCause::diskFull:
+        return L("Save.Problem.DiskFull");
+    case FailureCause::readOnly:
+        return L("Save.Problem.ReadOnly");
+    case FailureCause::ioError:
+        return L("Save.Problem.IOError");
+    case FailureCause::other:
+        break;
+    }
+    return L("Save.Problem.Other").arg(error.description);
+}
+
+void postHistoryProblem(const QString &title, const QString &text)
+{
+    const QVariantMap userInfo{{NotificationKey::info, text}, {NotificationKey::title, title}};
+    if (!QCoreApplication::instance() || MainQueue::isCurrent()) {
+        NotificationCenter::defaultCenter().post(NotificationName::historyProblemOccurred, nullptr, userInfo);
+        return;
+    }
+    MainQueue::async(
+        [userInfo] { NotificationCenter::defaultCenter().post(NotificationName::historyProblemOccurred, nullptr, userInfo); });
+}

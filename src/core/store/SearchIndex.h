@@ -1,0 +1,108 @@
+#pragma once
+// The history's search index: a trigram index (SQLite FTS5, positions kept, no copy of the text)
+// over the folded text and application name of every item, folded as CONTAINS[cd] folds. Triggers
+// on the item table keep it in step with every insert, edit and delete in the same transaction.
+// An item whose text or name is longer than kIndexedBytes, or holds a NUL, stays out of the index
+// and is listed apart, so every search checks it by scan. A store that predates the index, or
+// whose index is damaged, builds it in the background on a connection of its own; until it is
+// complete every search scans. Owned by its PersistentStore; the query helpers run on the
+// store's connection under the owning context's lock.
+
+#include "core/store/EntityDescription.h"
+
+#include <SQLiteCpp/Database.h>
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class SearchIndex {
+public:
+    // Longest text (UTF-8 bytes) of an item that goes into the index.
+    static constexpr qsizetype kIndexedBytes = 64 * 1024;
+    // The shortest folded keyword (in characters) the index answers; shorter ones are scanned.
+    static constexpr int kShortestKeyword = 3;
+
+    using ConnectionFactory = std::function<std::unique_ptr<SQLite::Database>()>;
+
+    // How a page of a search is found. The plain scan is tried first for `scanBudget`: a keyword
+    // many items hold fills a page from the first rows at once, which the index could only do
+    // after finding every match. With more than `walkFrom` matches, the page walks the list's
+    // order testing rows against the matches, rather than fetching and sorting them all.
+    struct Tuning {
+        std::chrono::microseconds scanBudget{4000};
+        qint64 walkFrom = 3000;
+    };
+    static Tuning tuning();
+    // For tests and benchmarks: the answers stay the same, only the road to them changes.
+    static void setTuning(Tuning tuning);
+
+    // Creates the index's tables and triggers (a schema migration). The index starts complete on
+    // an empty item table and empty otherwise, to be built by start().
+    static void createSchema(SQLite::Database &database);
+    // The SQL functions the triggers use, on every connection to the store.
+    static void registerFunctions(SQLite::Database &database);
+
+    // `openConnection` gives the background builder its own connection to the store file; without
+    // one (a store that has no file) the index is built at once on `database`.
+    SearchIndex(SQLite::Database &database, ConnectionFactory openConnection);
+    ~SearchIndex();
+    SearchIndex(const SearchIndex &) = delete;
+    SearchIndex &operator=(const SearchIndex &) = delete;
+
+    // Whether searches can go through the index now.
+    bool isReady();
+    // Waits until the index is complete (tests, benchmarks); false after `timeoutMs`.
+    bool waitUntilReady(int timeoutMs);
+
+    // Whether the index can answer "any of `keys` CONTAINS[cd] `keyword`" on `entity`.
+    static bool canAnswer(const EntityDescription &entity, const QStringList &keys, const QString &keyword);
+    // Appends a condition on "pk" selecting the items that match, through the index. `scan` is
+    // the condition the plain scan uses (with its bindings): it checks the items kept out of the
+    // index. With `inOrder`, the condition keeps SQLite from driving the query by it, so a
+    // query ordered by an index walks that index and tests each item against the matches.
+    static void appendCondition(const QStringList &keys, const QString &keyword, const QString &scan,
+                                const std::vector<StoreValue> &scanBindings, bool inOrder, QString &sql,
+                                std::vector<StoreValue> &bindings);
+    // The number of matching items, counted in the index.
+    qint64 count(const QStringList &keys, const QString &keyword, const QString &scan,
+                 const std::vector<StoreValue> &scanBindings);
+
+    // Called inside the transaction that is about to delete `rows` rows of `entity`: when that is
+    // most of a large history, the index is emptied and the rest built again in the background,
+    // far quicker than taking each item out of it.
+    void willDelete(SQLite::Database &database, const EntityDescription &entity, qint64 rows);
+
+    // Whether a failed statement failed in the index (so that writes may go on without it).
+    static bool isIndexFailure(const std::exception &error);
+    // A statement through the index failed: searches scan from now on and the index is built anew.
+    void reportFailure(const std::exception &error);
+
+private:
+    enum class Step { More, Done };
+    void verifySchema(SQLite::Database &database);
+    void disable(SQLite::Database &database);
+    static void reset(SQLite::Database &database);
+    static Step buildStep(SQLite::Database &database, int rows);
+    static bool isConsistent(SQLite::Database &database);
+    void run();
+
+    SQLite::Database &m_database;
+    ConnectionFactory m_openConnection;
+    std::atomic<bool> m_failed{false};
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    bool m_rebuild = false;
+    bool m_resume = false;
+    std::thread m_builder;
+};

@@ -1,0 +1,79 @@
+// AppDelegate: launch at login through the helper, and quitting.
+
+#include "shell/AppDelegate.h"
+
+#include "core/AppGlobals.h"
+#include "core/TaviSettings.h"
+#include "platform/DistributedNotificationCenter.h"
+#include "platform/LoginHelper.h"
+#include "platform/Log.h"
+#include "platform/Strings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+QString helperIdentifier()
+{
+    return appBundleIdentifier().value_or(LoginHelper::kMainIdentifier) + QStringLiteral("-helper");
+}
+
+} // namespace
+
+void AppDelegate::terminate()
+{
+    if (m_terminationRequested)
+        return;
+    m_terminationRequested = true;
+    LOG_INFO("terminate(_:)", QStringLiteral("Quitting"));
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+// The helper lives where the install rules put it relative to this program; in a build tree it
+// sits next to it.
+QString AppDelegate::helperExecutablePath()
+{
+    const QDir own(QCoreApplication::applicationDirPath());
+    for (const QString &relative : {QStringLiteral(TAVI_HELPER_FROM_PROGRAM), QStringLiteral("TaviPasteHelper")}) {
+        const QFileInfo candidate(own.filePath(relative));
+        if (candidate.isFile() && candidate.isExecutable())
+            return candidate.canonicalFilePath();
+    }
+    return {};
+}
+
+LoginItem::Result AppDelegate::setLaunchAtLogin(bool enabled)
+{
+    LoginItem::Result result;
+    if (enabled) {
+        const QString helper = helperExecutablePath();
+        if (helper.isEmpty())
+            result = {false, L("AutoLaunch.Failed.NoHelper")};
+        else
+            result = LoginItem::setEnabled(helperIdentifier(), true, {helper}, appName().value_or(QStringLiteral("TaviPaste")));
+    } else {
+        result = LoginItem::setEnabled(helperIdentifier(), false);
+    }
+    if (result.matches) {
+        TaviSettings::shared().setIsAutoLaunch(enabled);
+        LOG_INFO("setLaunchAtLogin(_:)", QStringLiteral("succeed to handle launch operation"));
+    } else {
+        LOG_ERROR("setLaunchAtLogin(_:)", QStringLiteral("failed to handle launch operation: %1").arg(result.error));
+    }
+    return result;
+}
+
+bool AppDelegate::isLoginHelperRunning() const
+{
+    const QString identifier = helperIdentifier();
+    const QList<RunningApplication> running = Workspace::shared().runningApplications();
+    if (std::any_of(running.begin(), running.end(),
+                    [&](const RunningApplication &app) { return app.bundleIdentifier == identifier; }))
+        return true;
+    // The helper has no window: it is seen by its name on the session bus.
+    return DistributedNotificationCenter::defaultCenter().isNameOwned(LoginHelper::kHelperBusName);
+}

@@ -1,0 +1,235 @@
+#include "StoreTestSupport.h"
+
+#include "core/store/SearchIndex.h"
+
+#include <QRandomGenerator>
+
+namespace {
+const QList<SortDescriptor> kPinnedThenNewest = {{QStringLiteral("is_sticky"), false}, {QStringLiteral("modifiedAt"), false}};
+
+// The search as the plain scan answers it: no index involved.
+Predicate scanned(const QString &keyword)
+{
+    return Predicate::contains(QStringLiteral("text"), keyword) || Predicate::contains(QStringLiteral("appName"), keyword);
+}
+Predicate searched(const QString &keyword)
+{
+    return Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, keyword);
+}
+
+// Forces every page through the index (no scan first), walking the order from `walkFrom` matches.
+class TuningScope {
+public:
+    explicit TuningScope(qint64 walkFrom) : m_saved(SearchIndex::tuning())
+    {
+        SearchIndex::setTuning({std::chrono::microseconds(0), walkFrom});
+    }
+    ~TuningScope() { SearchIndex::setTuning(m_saved); }
+
+private:
+    SearchIndex::Tuning m_saved;
+};
+
+const QStringList kPieces = {
+    QStringLiteral("cafe"), QStringLiteral("Café"), QStringLiteral("CAFÉ"), QStringLiteral("cafe\u0301"), QStringLiteral("naïve"),
+    QStringLiteral("Straße"), QStringLiteral("ǅemal"), QStringLiteral("ﬁle"), QStringLiteral("😀"), QStringLiteral("👩‍💻"),
+    QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("ab"), QStringLiteral(" "), QStringLiteral("  "), QStringLiteral("\""),
+    QStringLiteral("*"), QStringLiteral("NEAR"), QStringLiteral("-"), QStringLiteral("^"), QStringLiteral("("), QStringLiteral(")"),
+    QStringLiteral("'"), QStringLiteral(":"), QStringLiteral("{t}"), QStringLiteral("\u0301\u0308"), QStringLiteral("Ωμέγα"),
+    QStringLiteral("日本語"), QStringLiteral("x\u0000y"), QStringLiteral("report"), QStringLiteral("Report"), QStringLiteral("\n"),
+};
+
+QString randomText(QRandomGenerator &random, int pieces)
+{
+    QString text;
+    for (int i = 0; i < pieces; ++i)
+        text += kPieces.at(random.bounded(int(kPieces.size())));
+    return text;
+}
+
+// A keyword: a piece of a stored text, a random run of pieces, or one of the awkward ones.
+QString randomKeyword(QRandomGenerator &random, const QStringList &stored)
+{
+    switch (random.bounded(3)) {
+    case 0: {
+        const QString &text = stored.at(random.bounded(int(stored.size())));
+        const int from = random.bounded(int(text.size()) + 1);
+        return text.mid(from, random.bounded(12));
+    }
+    case 1:
+        return randomText(random, 1 + random.bounded(4));
+    default: {
+        const QStringList awkward = {QString(), QString(10000, QLatin1Char('x')), QString(10000, QChar(0x00e9)),
+                                     QStringLiteral("     "), QStringLiteral("\u0301\u0301\u0301\u0301"),
+                                     QStringLiteral("\"report\" OR *"), QStringLiteral("NEAR(a b)"), QStringLiteral("-^()*"),
+                                     QStringLiteral("'; DROP TABLE \"PBItemRecord\"; --"), QStringLiteral("{t a} : x"),
+                                     QStringLiteral("cafe"), QStringLiteral("CAFÉ")};
+        return awkward.at(random.bounded(int(awkward.size())));
+    }
+    }
+}
+} // namespace
+
+class SearchIndexTest : public StoreTest {
+protected:
+    SearchIndex &index() { return context()->store()->searchIndex(); }
+
+    QList<qint64> ids(const std::optional<Predicate> &predicate, qsizetype offset = 0, qsizetype limit = 0)
+    {
+        auto request = PBItemRecord::fetchRequest();
+        request.predicate = predicate;
+        request.sortDescriptors = kPinnedThenNewest;
+        request.fetchOffset = offset;
+        request.fetchLimit = limit;
+        QList<qint64> result;
+        StoreError error;
+        const auto records = context()->fetch(request, &error);
+        EXPECT_TRUE(records.has_value()) << error.text().toStdString();
+        // Stored records by row, unsaved ones (kept alive by the context) by identity.
+        for (const auto &record : records.value_or(QList<std::shared_ptr<PBItemRecord>>()))
+            result << (record->objectID() > 0 ? record->objectID() : -qint64(quintptr(record.get())));
+        return result;
+    }
+    qsizetype count(const Predicate &predicate)
+    {
+        auto request = PBItemRecord::fetchRequest();
+        request.predicate = predicate;
+        StoreError error;
+        const auto counted = context()->count(request, &error);
+        EXPECT_TRUE(counted.has_value()) << error.text().toStdString();
+        return counted.value_or(-1);
+    }
+    // The indexed search gives what the scan gives: whole list, pages and count.
+    void expectSameAsScan(const QString &keyword)
+    {
+        const QString shown = keyword.left(40);
+        const QList<qint64> all = ids(scanned(keyword));
+        EXPECT_EQ(ids(searched(keyword)), all) << shown.toStdString();
+        EXPECT_EQ(count(searched(keyword)), all.size()) << shown.toStdString();
+        EXPECT_EQ(ids(searched(keyword), 0, 5), all.mid(0, 5)) << shown.toStdString();
+        EXPECT_EQ(ids(searched(keyword), 3, 4), all.mid(3, 4)) << shown.toStdString();
+    }
+};
+
+TEST_F(SearchIndexTest, SearchThroughTheIndexAnswersAsTheScanOverRandomHistories)
+{
+    QRandomGenerator random(20261209);
+    QStringList stored;
+    const QStringList apps = {QStringLiteral("Text Editor"), QStringLiteral("Café Bar"), QStringLiteral("日本語 App"), QString()};
+    for (int i = 0; i < 300; ++i) {
+        QString text = randomText(random, 1 + random.bounded(30));
+        if (i % 150 == 5) // beyond the indexed length: checked by scan
+            text = QString(SearchIndex::kIndexedBytes, QLatin1Char('z')) + QStringLiteral(" Report café");
+        auto record = item(text, random.bounded(200), random.bounded(10) == 0);
+        if (const QString app = apps.at(random.bounded(int(apps.size()))); !app.isEmpty())
+            record->setAppName(app);
+        stored << text;
+    }
+    ASSERT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    // Unsaved changes take part as well: an edit, a deletion and a new item.
+    const auto records = context()->fetch(PBItemRecord::fetchRequest()).value();
+    records.at(5)->setText(QStringLiteral("an edited Café report"));
+    context()->deleteObject(records.at(3));
+    item(QStringLiteral("an unsaved report"), 50);
+
+    for (const qint64 walkFrom : {qint64(1) << 40, qint64(0)}) {
+        const TuningScope tuning(walkFrom);
+        for (int round = 0; round < 60; ++round)
+            expectSameAsScan(randomKeyword(random, stored));
+    }
+    EXPECT_TRUE(index().isReady());
+}
+
+TEST_F(SearchIndexTest, TheIndexKeepsInStepWithEditsBumpsDeletesAndClears)
+{
+    const TuningScope tuning(0);
+    auto quarterly = item(QStringLiteral("Quarterly report"), 1);
+    auto minutes = item(QStringLiteral("Meeting minutes"), 2);
+    auto recipe = item(QStringLiteral("Crème brûlée recipe"), 3);
+    item(QStringLiteral("Shopping list"), 4);
+    ASSERT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(10000));
+
+    quarterly->setText(QStringLiteral("Annual summary"));
+    minutes->setModifiedAt(at(10)); // a bump
+    recipe->setAppName(QStringLiteral("Recipe Box"));
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(count(searched(QStringLiteral("quarterly"))), 0);
+    EXPECT_EQ(count(searched(QStringLiteral("ANNUAL"))), 1);
+    EXPECT_EQ(count(searched(QStringLiteral("creme"))), 1);
+    EXPECT_EQ(count(searched(QStringLiteral("box"))), 1);
+    EXPECT_EQ(ids(searched(QStringLiteral("minutes"))), ids(scanned(QStringLiteral("minutes"))));
+
+    context()->deleteObject(minutes);
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(count(searched(QStringLiteral("minutes"))), 0);
+
+    ASSERT_TRUE(context()->executeBatchDelete(PBItemRecord::entityDescription(), searched(QStringLiteral("list"))));
+    EXPECT_EQ(count(searched(QStringLiteral("shopping"))), 0);
+    ASSERT_TRUE(context()->executeBatchDelete(PBItemRecord::entityDescription(), std::nullopt));
+    EXPECT_EQ(count(searched(QStringLiteral("summary"))), 0);
+    EXPECT_EQ(rowCount("PBItemRecord_search_docsize"), 0);
+
+    // New items after a clear are found again.
+    item(QStringLiteral("Fresh report"), 20);
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 1);
+    EXPECT_TRUE(index().isReady());
+}
+
+TEST_F(SearchIndexTest, AStoreFromBeforeTheIndexBuildsItInTheBackgroundWhileSearchesScan)
+{
+    for (int i = 0; i < 5000; ++i)
+        item(i % 100 == 7 ? QStringLiteral("Quarterly report %1").arg(i) : QStringLiteral("Copied text %1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    reopen();
+    context().reset();
+    stack.reset();
+    {
+        // Back to the schema without the index.
+        SQLite::Database database = rawDatabase();
+        database.exec(R"sql(DROP TRIGGER "PBItemRecord_search_insert"; DROP TRIGGER "PBItemRecord_search_delete";
+            DROP TRIGGER "PBItemRecord_search_update"; DROP TABLE "PBItemRecord_search";
+            DROP TABLE "PBItemRecord_search_long"; DROP TABLE "PBItemRecord_search_state"; PRAGMA user_version = 1;)sql");
+    }
+    openStack();
+    // Answers at once, whether by scan or by index.
+    EXPECT_EQ(count(searched(QStringLiteral("quarterly"))), 50);
+    item(QStringLiteral("Quarterly report, new"), 9000);
+    ASSERT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(20000));
+    const TuningScope tuning(0);
+    EXPECT_EQ(count(searched(QStringLiteral("quarterly"))), 51);
+    EXPECT_EQ(ids(searched(QStringLiteral("report")), 0, 10), ids(scanned(QStringLiteral("report")), 0, 10));
+    EXPECT_EQ(rowCount("PBItemRecord_search_docsize"), 5001);
+}
+
+TEST_F(SearchIndexTest, ADamagedIndexIsBuiltAnewAndNeverStopsASave)
+{
+    for (int i = 0; i < 300; ++i)
+        item(QStringLiteral("Item %1 with a report").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    {
+        SQLite::Database database = rawDatabase();
+        database.exec(R"sql(DELETE FROM "PBItemRecord_search_data" WHERE "id" > 10)sql");
+    }
+    const TuningScope tuning(0);
+    // The search answers (by scan), the save goes through, and the index comes back.
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 300);
+    item(QStringLiteral("One more report"), 500);
+    EXPECT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 301);
+    EXPECT_EQ(ids(searched(QStringLiteral("more"))), ids(scanned(QStringLiteral("more"))));
+
+    // An index that went missing altogether is found at the next start and built again.
+    context().reset();
+    stack.reset();
+    rawDatabase().exec(R"sql(DROP TABLE "PBItemRecord_search")sql");
+    openStack();
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 301);
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 301);
+}

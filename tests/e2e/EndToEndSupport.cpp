@@ -1,0 +1,212 @@
+#include "EndToEndSupport.h"
+
+#include "platform/Defaults.h"
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+namespace EndToEnd {
+
+bool hasProgram(const char *name)
+{
+    return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
+}
+
+namespace {
+bool runFor(const QString &program, const QStringList &arguments, const QByteArray &input, QByteArray *output,
+            int timeoutMs = 5000)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000))
+        return false;
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    // xclip stays behind as the clipboard's owner: its exit is not waited for beyond a moment.
+    const bool finished = waitUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished(1000);
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput().trimmed();
+    if (process.exitCode() != 0)
+        std::fprintf(stderr, "%s %s: %s\n", qPrintable(program), qPrintable(arguments.join(QLatin1Char(' '))),
+                     process.readAllStandardError().constData());
+    return process.exitCode() == 0;
+}
+} // namespace
+
+bool run(const QString &program, const QStringList &arguments, const QByteArray &input, int timeoutMs)
+{
+    return runFor(program, arguments, input, nullptr, timeoutMs);
+}
+
+bool xdotool(const QStringList &arguments)
+{
+    return run(QStringLiteral("xdotool"), arguments);
+}
+
+QByteArray xdotoolOutput(const QStringList &arguments)
+{
+    QByteArray output;
+    return runFor(QStringLiteral("xdotool"), arguments, {}, &output) ? output : QByteArray();
+}
+
+std::unique_ptr<QProcess> copyWithXclip(const QByteArray &text)
+{
+    auto xclip = std::make_unique<QProcess>();
+    xclip->start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                           QStringLiteral("-i")});
+    xclip->waitForStarted(5000);
+    xclip->write(text);
+    xclip->closeWriteChannel();
+    return xclip;
+}
+
+void stop(QProcess &process)
+{
+    process.terminate();
+    if (!process.waitForFinished(2000))
+        process.kill();
+    process.waitForFinished(1000);
+}
+
+void pause(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
+QProcessEnvironment xcbEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return environment;
+}
+
+void writeDefaults(const QProcessEnvironment &environment, const QVariantMap &values)
+{
+    const QString configDir = environment.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/TaviPaste");
+    QDir().mkpath(configDir);
+    Defaults defaults(configDir + QStringLiteral("/defaults.json"));
+    defaults.setValues(values);
+}
+
+QProcessEnvironment isolatedEnvironment(const QString &root)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
+        const QString path = root + QLatin1Char('/') + QString::fromLatin1(name);
+        QDir().mkpath(path);
+        environment.insert(QString::fromLatin1(name), path);
+    }
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
+    // A user who has seen the welcome window: open, it would be the active window, and copies
+    // made meanwhile by windowless programs (xclip) would count as TaviPaste's own.
+    writeDefaults(environment, {{QStringLiteral("alreadyShowTutorial"), true}});
+    return environment;
+}
+
+Child::Child(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment)
+{
+    m_process.setProcessEnvironment(environment);
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start(program, arguments);
+    m_process.waitForStarted(5000);
+}
+
+Child::~Child()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(2000);
+    }
+}
+
+void Child::readOutput()
+{
+    m_buffer += m_process.readAllStandardOutput();
+}
+
+// Output arrives in pieces: only lines that have ended count.
+QList<QByteArray> Child::completeLines() const
+{
+    QList<QByteArray> lines = m_buffer.split('\n');
+    lines.removeLast();
+    return lines;
+}
+
+std::optional<QByteArray> Child::waitForLine(const QByteArray &prefix, int timeoutMs)
+{
+    std::optional<QByteArray> found;
+    waitUntil([&] {
+        readOutput();
+        for (const QByteArray &line : completeLines()) {
+            if (line.startsWith(prefix))
+                found = line.mid(prefix.size());
+        }
+        return found.has_value();
+    }, timeoutMs);
+    return found;
+}
+
+bool Child::waitForValue(const QByteArray &prefix, const QByteArray &value, int timeoutMs)
+{
+    return waitUntil([&] { return lastValue(prefix) == value; }, timeoutMs);
+}
+
+QByteArray Child::lastValue(const QByteArray &prefix)
+{
+    readOutput();
+    QByteArray last;
+    for (const QByteArray &line : completeLines()) {
+        if (line.startsWith(prefix))
+            last = line.mid(prefix.size());
+    }
+    return last;
+}
+
+bool Child::waitForExit(int timeoutMs)
+{
+    return waitUntil([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+}
+
+int logCount(const QString &stateHome, const QByteArray &text)
+{
+    int count = 0;
+    QDirIterator files(stateHome, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (file.open(QIODevice::ReadOnly))
+            count += int(file.readAll().count(text));
+    }
+    return count;
+}
+
+bool logContains(const QString &stateHome, const QByteArray &text)
+{
+    return logCount(stateHome, text) > 0;
+}
+
+void printLogs(const QString &stateHome)
+{
+    QDirIterator files(stateHome, {QStringLiteral("*.log")}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (file.open(QIODevice::ReadOnly))
+            std::fprintf(stderr, "--- %s\n%s\n", qPrintable(file.fileName()), file.readAll().constData());
+    }
+}
+
+} // namespace EndToEnd

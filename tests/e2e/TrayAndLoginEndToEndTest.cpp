@@ -1,0 +1,354 @@
+// The tray menu, launch at login and the installed program, as a user meets them: the real
+// program docked in a real tray (trayer), the menu driven by mouse and keys, the program installed
+// by cmake --install and started from its .desktop file, and its autostart entry run as the
+// session runs it.
+
+#include "EndToEndSupport.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRect>
+#include <QStandardPaths>
+#include <QVariantMap>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+using namespace EndToEnd;
+
+namespace {
+
+// trayer, an XEmbed tray at the top right of the screen; it grows as icons dock into it.
+class Tray {
+public:
+    Tray()
+    {
+        m_process.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                                                   QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                                                   QStringLiteral("--height"), QStringLiteral("28"), QStringLiteral("--SetDockType"),
+                                                   QStringLiteral("true")});
+        if (!m_process.waitForStarted(5000))
+            return;
+        waitUntil([&] {
+            // trayer's bar is its window of class "panel"; its other windows are hidden helpers.
+            m_window = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("^panel$")})
+                           .split('\n')
+                           .value(0);
+            return !m_window.isEmpty();
+        }, 5000);
+    }
+    ~Tray() { stop(m_process); }
+    bool isUp() const { return !m_window.isEmpty(); }
+
+    QRect geometry() const
+    {
+        QRect rect;
+        for (const QByteArray &line :
+             xdotoolOutput({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(m_window)}).split('\n')) {
+            const QList<QByteArray> pair = line.split('=');
+            if (pair.size() != 2)
+                continue;
+            const int value = pair[1].toInt();
+            if (pair[0] == "X") rect.moveLeft(value);
+            else if (pair[0] == "Y") rect.moveTop(value);
+            else if (pair[0] == "WIDTH") rect.setWidth(value);
+            else if (pair[0] == "HEIGHT") rect.setHeight(value);
+        }
+        return rect;
+    }
+    // An icon has docked once the tray is wider than its empty self.
+    bool waitForIcon(int timeoutMs = 10000) const
+    {
+        return waitUntil([&] { return geometry().width() >= 16; }, timeoutMs);
+    }
+    bool clickIcon(int button = 1) const
+    {
+        const QRect rect = geometry();
+        return xdotool({QStringLiteral("mousemove"), QString::number(rect.center().x()), QString::number(rect.center().y()),
+                        QStringLiteral("click"), QString::number(button)});
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_window;
+};
+
+bool isMenuShown()
+{
+    return !xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                           QStringLiteral("^TaviPaste Menu$")})
+                .isEmpty();
+}
+
+// Opens the tray menu with a left click and waits until it shows.
+bool openMenu(const Tray &tray)
+{
+    if (!tray.clickIcon())
+        return false;
+    return waitUntil([] { return isMenuShown(); }, 3000);
+}
+
+bool key(const QString &keys)
+{
+    return xdotool({QStringLiteral("key"), keys});
+}
+
+QString readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The value of a key of a .desktop file's main group.
+QString desktopValue(const QString &path, const QString &key)
+{
+    for (const QString &line : readFile(path).split(QLatin1Char('\n'))) {
+        if (line.startsWith(key + QLatin1Char('=')))
+            return line.mid(key.size() + 1);
+    }
+    return {};
+}
+
+// An Exec value as the session splits it: string escapes, then the quoting of arguments.
+QStringList execArguments(const QString &value)
+{
+    QString unescaped;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == QLatin1Char('\\') && i + 1 < value.size())
+            unescaped += value[++i];
+        else
+            unescaped += value[i];
+    }
+    QStringList arguments;
+    QString current;
+    bool quoted = false;
+    for (qsizetype i = 0; i < unescaped.size(); ++i) {
+        const QChar c = unescaped[i];
+        if (quoted && c == QLatin1Char('\\') && i + 1 < unescaped.size())
+            current += unescaped[++i];
+        else if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (c == QLatin1Char(' ') && !quoted) {
+            if (!current.isEmpty())
+                arguments.append(current);
+            current.clear();
+        } else
+            current += c;
+    }
+    if (!current.isEmpty())
+        arguments.append(current);
+    return arguments;
+}
+
+// The program of an Exec line as the session finds it: on the PATH of the environment.
+QString onPath(const QString &program, const QProcessEnvironment &environment)
+{
+    return QStandardPaths::findExecutable(program, environment.value(QStringLiteral("PATH")).split(QLatin1Char(':')));
+}
+
+// Processes running the program, found by their executable.
+QList<qint64> processesOf(const QString &executable)
+{
+    QList<qint64> found;
+    const QString wanted = QFileInfo(executable).canonicalFilePath();
+    QDirIterator proc(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (proc.hasNext()) {
+        const QString dir = proc.next();
+        bool isNumber = false;
+        const qint64 pid = QFileInfo(dir).fileName().toLongLong(&isNumber);
+        if (isNumber && QFileInfo(dir + QStringLiteral("/exe")).symLinkTarget() == wanted)
+            found.append(pid);
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(EndToEnd, TheTrayMenuPastesPausesResumesAndQuitsSaving)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("xdotool") || !hasProgram("xclip") || !hasProgram("trayer"))
+        GTEST_SKIP() << "needs an X display with xdotool, xclip and trayer";
+    Tray tray;
+    ASSERT_TRUE(tray.isUp()) << "trayer did not start";
+
+    QTemporaryDir home;
+    const QProcessEnvironment environment = isolatedEnvironment(home.path());
+    writeDefaults(environment, {{QStringLiteral("quickPasteEnable"), true}, {QStringLiteral("noAutoLaunchHint"), true}});
+    const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+
+    Child field(QStringLiteral(TAVI_X11_PEER), {QStringLiteral("field")}, xcbEnvironment());
+    const std::optional<QByteArray> fieldWindow = field.waitForLine("READY:");
+    ASSERT_TRUE(fieldWindow) << "the text field did not start";
+
+    auto tavi = std::make_unique<Child>(QStringLiteral(TAVI_EXECUTABLE), QStringList(), environment);
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    ASSERT_TRUE(tray.waitForIcon()) << "the status icon did not dock";
+
+    auto first = copyWithXclip("first text");
+    pause(800);
+    auto second = copyWithXclip("second text");
+    pause(800);
+    const QString fieldId = QString::fromLatin1(fieldWindow->trimmed());
+    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), fieldId}));
+
+    // The menu lists the newest items; Super+2 in it pastes the second newest into the field.
+    ASSERT_TRUE(openMenu(tray)) << "the tray menu did not open";
+    ASSERT_TRUE(key(QStringLiteral("super+2")));
+    EXPECT_TRUE(field.waitForValue("TEXT:", "first text")) << "the menu entry did not paste: " << field.lastValue("TEXT:").constData();
+    EXPECT_TRUE(waitUntil([] { return !isMenuShown(); }, 2000));
+
+    // Paused, a copy is not kept: the newest item is still the second text.
+    ASSERT_TRUE(openMenu(tray));
+    ASSERT_TRUE(key(QStringLiteral("p")));
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "Capture paused"); }, 3000));
+    auto third = copyWithXclip("third text");
+    pause(800);
+    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), fieldId}));
+    ASSERT_TRUE(openMenu(tray));
+    ASSERT_TRUE(key(QStringLiteral("super+1")));
+    EXPECT_TRUE(field.waitForValue("TEXT:", "first textsecond text")) << field.lastValue("TEXT:").constData();
+
+    // Resumed, copies are kept again.
+    ASSERT_TRUE(openMenu(tray));
+    ASSERT_TRUE(key(QStringLiteral("r")));
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "Capture resumed"); }, 3000));
+    auto fourth = copyWithXclip("fourth text");
+    pause(800);
+    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), fieldId}));
+    ASSERT_TRUE(openMenu(tray));
+    ASSERT_TRUE(key(QStringLiteral("super+1")));
+    EXPECT_TRUE(field.waitForValue("TEXT:", "first textsecond textfourth text")) << field.lastValue("TEXT:").constData();
+
+    // Quit (no launch-at-login offer: declined earlier): the program ends normally and saved.
+    ASSERT_TRUE(openMenu(tray));
+    ASSERT_TRUE(key(QStringLiteral("q")));
+    ASSERT_TRUE(tavi->waitForExit(10000)) << "TaviPaste did not quit";
+    EXPECT_EQ(tavi->process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tavi->process().exitCode(), 0);
+    EXPECT_TRUE(logContains(stateHome, "History saved"));
+    for (auto *copier : {first.get(), second.get(), third.get(), fourth.get()})
+        stop(*copier);
+
+    // What was kept is there after a restart: the newest item is the fourth text.
+    tavi = std::make_unique<Child>(QStringLiteral(TAVI_EXECUTABLE), QStringList(), environment);
+    ASSERT_TRUE(waitUntil([&] { return logCount(stateHome, "TaviPaste is running") == 2; }, 15000));
+    ASSERT_TRUE(tray.waitForIcon());
+    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), fieldId}));
+    ASSERT_TRUE(openMenu(tray));
+    ASSERT_TRUE(key(QStringLiteral("super+1")));
+    EXPECT_TRUE(field.waitForValue("TEXT:", "first textsecond textfourth textfourth text")) << field.lastValue("TEXT:").constData();
+    tavi.reset();
+    if (HasFailure())
+        printLogs(stateHome);
+}
+
+TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHelper)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("xdotool") || !hasProgram("trayer") || !hasProgram("cmake"))
+        GTEST_SKIP() << "needs an X display with xdotool, trayer and cmake";
+    QTemporaryDir root;
+    const QString prefix = root.filePath(QStringLiteral("prefix"));
+    ASSERT_TRUE(run(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(TAVI_BUILD_DIR), QStringLiteral("--prefix"), prefix}, {}, 60000));
+    for (const char *installed : {"bin/TaviPaste", "libexec/tavipaste/TaviPasteHelper", "share/applications/tavipaste.desktop",
+                                  "share/icons/hicolor/16x16/apps/tavipaste.png", "share/icons/hicolor/48x48/apps/tavipaste.png",
+                                  "share/icons/hicolor/256x256/apps/tavipaste.png", "share/icons/hicolor/scalable/apps/tavipaste.svg"})
+        EXPECT_TRUE(QFileInfo::exists(prefix + QLatin1Char('/') + QString::fromLatin1(installed))) << installed;
+
+    Tray tray;
+    ASSERT_TRUE(tray.isUp()) << "trayer did not start";
+    QTemporaryDir home;
+    QProcessEnvironment environment = isolatedEnvironment(home.path());
+    environment.insert(QStringLiteral("PATH"), prefix + QStringLiteral("/bin:") + environment.value(QStringLiteral("PATH")));
+    const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+
+    // Started as the application menu starts it: the .desktop file's Exec, found on the PATH.
+    const QString desktopFile = prefix + QStringLiteral("/share/applications/tavipaste.desktop");
+    const QStringList exec = execArguments(desktopValue(desktopFile, QStringLiteral("Exec")));
+    ASSERT_FALSE(exec.isEmpty());
+    EXPECT_EQ(desktopValue(desktopFile, QStringLiteral("Icon")), QStringLiteral("tavipaste"));
+    ASSERT_FALSE(onPath(exec.first(), environment).isEmpty());
+    auto tavi = std::make_unique<Child>(onPath(exec.first(), environment), exec.mid(1), environment);
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    ASSERT_TRUE(tray.waitForIcon());
+
+    // Quitting offers launch at login; its default button turns it on and quits.
+    ASSERT_TRUE(openMenu(tray));
+    ASSERT_TRUE(key(QStringLiteral("q")));
+    QByteArray hint;
+    ASSERT_TRUE(waitUntil([&] {
+        hint = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                              QStringLiteral("^Quit TaviPaste$")});
+        return !hint.isEmpty();
+    }, 5000)) << "no launch-at-login offer";
+    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(hint.split('\n').first())}));
+    ASSERT_TRUE(key(QStringLiteral("Return")));
+    ASSERT_TRUE(tavi->waitForExit(10000)) << "TaviPaste did not quit";
+    EXPECT_EQ(tavi->process().exitCode(), 0);
+    EXPECT_EQ(logCount(stateHome, "History saved"), 1);
+
+    const QString entry = environment.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/autostart/tavipaste-helper.desktop");
+    ASSERT_TRUE(QFileInfo::exists(entry)) << "no autostart entry";
+    EXPECT_EQ(QFileInfo(entry).permissions() & 0x0077, 0);
+
+    // The session logs in: the entry's command starts the helper, which starts TaviPaste and is
+    // told to quit by it.
+    const QStringList command = execArguments(desktopValue(entry, QStringLiteral("Exec")));
+    ASSERT_FALSE(command.isEmpty());
+    EXPECT_EQ(QFileInfo(command.first()).canonicalFilePath(),
+              QFileInfo(prefix + QStringLiteral("/libexec/tavipaste/TaviPasteHelper")).canonicalFilePath());
+    Child helper(command.first(), command.mid(1), environment);
+    ASSERT_TRUE(helper.waitForExit(20000)) << "the helper did not end: "
+                                           << helper.process().readAllStandardError().constData();
+    EXPECT_EQ(helper.process().exitCode(), 0);
+    EXPECT_TRUE(helper.process().readAllStandardError().contains("TaviPaste has started"));
+    ASSERT_TRUE(waitUntil([&] { return logCount(stateHome, "TaviPaste is running") == 2; }, 15000));
+    const QList<qint64> started = processesOf(prefix + QStringLiteral("/bin/TaviPaste"));
+    EXPECT_EQ(started.size(), 1);
+    for (const qint64 pid : started)
+        ::kill(pid_t(pid), SIGTERM);
+    EXPECT_TRUE(waitUntil([&] { return logCount(stateHome, "History saved") == 2; }, 10000));
+    if (HasFailure())
+        printLogs(stateHome);
+}
+
+TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFile)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("cpack") || !hasProgram("dpkg-deb") || !hasProgram("dpkg-shlibdeps"))
+        GTEST_SKIP() << "needs an X display, cpack and the Debian packaging tools";
+    QTemporaryDir root;
+    ASSERT_TRUE(run(QStringLiteral("cpack"), {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                                              QStringLiteral(TAVI_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), root.path()},
+                    {}, 110000));
+    const QStringList packages = QDir(root.path()).entryList({QStringLiteral("tavipaste_*.deb")}, QDir::Files);
+    ASSERT_EQ(packages.size(), 1);
+    const QString package = root.filePath(packages.first());
+
+    QProcess fields;
+    fields.start(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), package, QStringLiteral("Depends")});
+    ASSERT_TRUE(fields.waitForFinished(10000));
+    const QByteArray depends = fields.readAllStandardOutput();
+    for (const char *dependency : {"libqt6widgets6", "libqt6dbus6", "qt6-qpa-plugins"})
+        EXPECT_TRUE(depends.contains(dependency)) << dependency << " missing from: " << depends.constData();
+
+    const QString tree = root.filePath(QStringLiteral("tree"));
+    ASSERT_TRUE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), package, tree}, {}, 60000));
+    const QString desktopFile = tree + QStringLiteral("/usr/share/applications/tavipaste.desktop");
+    ASSERT_TRUE(QFileInfo::exists(tree + QStringLiteral("/usr/libexec/tavipaste/TaviPasteHelper")));
+    ASSERT_TRUE(QFileInfo::exists(tree + QStringLiteral("/usr/share/icons/hicolor/48x48/apps/tavipaste.png")));
+
+    QTemporaryDir home;
+    QProcessEnvironment environment = isolatedEnvironment(home.path());
+    environment.insert(QStringLiteral("PATH"), tree + QStringLiteral("/usr/bin:") + environment.value(QStringLiteral("PATH")));
+    const QStringList exec = execArguments(desktopValue(desktopFile, QStringLiteral("Exec")));
+    ASSERT_FALSE(exec.isEmpty());
+    ASSERT_FALSE(onPath(exec.first(), environment).isEmpty());
+    Child tavi(onPath(exec.first(), environment), exec.mid(1), environment);
+    const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+    EXPECT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+}

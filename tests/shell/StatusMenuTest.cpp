@@ -1,0 +1,336 @@
+#include "core/Alert.h"
+#include "core/AppGlobals.h"
+#include "core/NotificationNames.h"
+#include "core/TaviSettings.h"
+#include "platform/LoginItem.h"
+#include "platform/Strings.h"
+#include "shell/AppDelegate.h"
+#include "shell/AutoLaunchHintWindowController.h"
+#include "shell/ShellSeams.h"
+#include "shell/TaviMenuBarController.h"
+#include "support/ShellHarness.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<QAction *> itemEntries(TaviMenuBarController &menu)
+{
+    QList<QAction *> entries;
+    for (QAction *entry : menu.statusBarMenu()->actions()) {
+        if (TaviMenuBarController::tag(entry) >= TaviMenuBarController::kItemTagBase)
+            entries.append(entry);
+    }
+    return entries;
+}
+
+QStringList numbered(int count)
+{
+    QStringList texts;
+    for (int i = 1; i <= count; ++i)
+        texts.append(QStringLiteral("item %1").arg(i));
+    return texts;
+}
+
+Shortcut digit(int number, quint32 modifier = Shortcut::kCommand)
+{
+    return Shortcut(AppDelegate::kDigitKeyCodes[number - 1], modifier);
+}
+
+struct AlertLog {
+    AlertLog(ModalResponse response = ModalResponse::alertSecondButtonReturn)
+    {
+        setAlertResponder([this, response](const AlertRequest &request) {
+            requests.append(request);
+            return response;
+        });
+    }
+    ~AlertLog() { setAlertResponder({}); }
+    QList<AlertRequest> requests;
+};
+
+FakeWorkspace &sharedFakeWorkspace()
+{
+    Workspace::setShared(std::make_unique<FakeWorkspace>());
+    return static_cast<FakeWorkspace &>(Workspace::shared());
+}
+
+} // namespace
+
+TEST(StatusMenu, ListsTheNewestItemsWithDigitKeysAboveTheFixedEntries)
+{
+    ShellHarness shell;
+    TaviSettings::shared().setMenuHistoryCapacity(5);
+    AppDelegate &delegate = shell.launchWith(numbered(12));
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.menuNeedsUpdate();
+    menu.menuNeedsUpdate(); // a second opening replaces the entries
+    const QList<QAction *> entries = itemEntries(menu);
+    ASSERT_EQ(entries.size(), 5);
+    const QList<QAction *> all = menu.statusBarMenu()->actions();
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(all.indexOf(entries[i]), i);
+        EXPECT_EQ(TaviMenuBarController::tag(entries[i]), 100 + i);
+        EXPECT_EQ(entries[i]->text(), QStringLiteral("item %1").arg(12 - i));
+        EXPECT_EQ(entries[i]->shortcut(), digit(i + 1).keySequence());
+    }
+}
+
+TEST(StatusMenu, NeverListsMoreThanNineItemsWhateverTheCapacitySays)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith(numbered(12));
+    TaviSettings::shared().setMenuHistoryCapacity(40);
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.menuNeedsUpdate();
+    EXPECT_EQ(itemEntries(menu).size(), 9);
+    EXPECT_EQ(menu.lastItems.size(), 9);
+}
+
+TEST(StatusMenu, AnEmptiedHistoryLeavesOnlyTheFixedEntries)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith(numbered(3));
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.menuNeedsUpdate();
+    const qsizetype withItems = menu.statusBarMenu()->actions().size();
+    shell.manager->clearAllItems(true);
+    shell.settle();
+    menu.menuNeedsUpdate();
+    EXPECT_TRUE(itemEntries(menu).isEmpty());
+    EXPECT_EQ(menu.statusBarMenu()->actions().size(), withItems - 3);
+}
+
+TEST(StatusMenu, TitlesAreFlatEscapedAndCutAfterTwentyCharacters)
+{
+    EXPECT_EQ(TaviMenuBarController::menuTitle(QStringLiteral("12345678901234567890")), QStringLiteral("12345678901234567890"));
+    EXPECT_EQ(TaviMenuBarController::menuTitle(QStringLiteral("123456789012345678901")),
+              QStringLiteral("12345678901234567890..."));
+    EXPECT_EQ(TaviMenuBarController::menuTitle(QStringLiteral("Tom & Jerry\tshow\nnow")), QStringLiteral("Tom && Jerry show now"));
+    // A flag and an accented letter made of two code points count as one character each.
+    const QString flag = QStringLiteral("\U0001F1E9\U0001F1EA");
+    const QString accented = QStringLiteral("e\u0301");
+    const QString twenty = flag + accented + QStringLiteral("123456789012345678");
+    EXPECT_EQ(TaviMenuBarController::menuTitle(twenty), twenty);
+    EXPECT_EQ(TaviMenuBarController::menuTitle(twenty + flag), twenty + QStringLiteral("..."));
+}
+
+TEST(StatusMenu, DigitHotKeysStepAsideWhileTheMenuShows)
+{
+    ShellHarness shell;
+    TaviSettings::shared().setEnableQuickSelection(true);
+    TaviSettings::shared().setHistoryQuickSelectionKey(PBHistoryQuickSelectionKey::option);
+    AppDelegate &delegate = shell.launchWith(numbered(3));
+    ASSERT_TRUE(shell.shortcuts->isShortcutRegistered(digit(1, Shortcut::kOption)));
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.menuNeedsUpdate();
+    EXPECT_EQ(itemEntries(menu).first()->shortcut(), digit(1, Shortcut::kOption).keySequence());
+    for (int number = 1; number <= 3; ++number)
+        EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(number, Shortcut::kOption)));
+    menu.menuDidClose();
+    shell.settle();
+    for (int number = 1; number <= 3; ++number)
+        EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(digit(number, Shortcut::kOption)));
+}
+
+TEST(StatusMenu, AnEntryPastesItsItem)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({QStringLiteral("older"), QStringLiteral("newer")});
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.menuNeedsUpdate();
+    shell.copyText(QStringLiteral("something else"));
+    itemEntries(menu).at(1)->trigger();
+    shell.settle();
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("older"));
+    // Its digit key in the open menu does the same.
+    shell.copyText(QStringLiteral("another"));
+    menu.menuNeedsUpdate();
+    const qsizetype older = std::find_if(menu.lastItems.cbegin(), menu.lastItems.cend(), [](const PBItem &item) {
+                                return item.dataProvider()->representedText() == QLatin1String("older");
+                            }) - menu.lastItems.cbegin();
+    ASSERT_LT(older, menu.lastItems.size());
+    QTest::keyClick(menu.statusBarMenu(), Qt::Key(Qt::Key_1 + older), Qt::MetaModifier);
+    shell.settle();
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("older"));
+    // An entry of an earlier opening whose index is gone does nothing.
+    QAction stale;
+    stale.setData(TaviMenuBarController::kItemTagBase + 7);
+    shell.copyText(QStringLiteral("latest"));
+    menu.pasteItem(&stale);
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("latest"));
+}
+
+TEST(StatusMenu, PauseStopsCaptureUntilResumed)
+{
+    ShellHarness shell;
+    int announcements = 0;
+    ObserverBag observers;
+    observers.observe(NotificationName::didChangedPasteEnableState, [&](const Notification &) { ++announcements; });
+    AppDelegate &delegate = shell.launchWith({QStringLiteral("before")});
+    TaviMenuBarController &menu = *delegate.menuBarController();
+
+    menu.pauseBtnItem->trigger();
+    EXPECT_EQ(menu.pauseBtnItem->text(), L("StatusBarMenu.Resume.title"));
+    shell.copyText(QStringLiteral("while paused"));
+    EXPECT_EQ(shell.manager->itemCount(), 1);
+
+    menu.pauseBtnItem->trigger();
+    EXPECT_EQ(menu.pauseBtnItem->text(), L("StatusBarMenu.Pause.title"));
+    shell.copyText(QStringLiteral("after"));
+    EXPECT_EQ(shell.manager->itemCount(), 2);
+    EXPECT_EQ(announcements, 2);
+}
+
+TEST(StatusMenu, ClearAllAsksFirst)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith(numbered(2));
+    AlertLog alerts(ModalResponse::alertSecondButtonReturn);
+    delegate.menuBarController()->clearAllMenuItem->trigger();
+    ASSERT_EQ(alerts.requests.size(), 1);
+    EXPECT_EQ(alerts.requests.first().messageText, L("Category.Alert.Warning.title"));
+    EXPECT_EQ(shell.manager->itemCount(), 2);
+}
+
+TEST(StatusMenu, TheUpdateCheckTellsTheResultOrOpensTheDownloadPage)
+{
+    ShellHarness shell;
+    FakeWorkspace &workspace = sharedFakeWorkspace();
+    AppDelegate &delegate = shell.launchWith({});
+    RecordedEvents events;
+    bool hasUpdate = false;
+    std::optional<QString> text = QStringLiteral("You have the newest version.");
+    ShellSeams::shared().checkUpdate = [&](const ShellSeams::UpdateCheckCompletion &completion) { completion(hasUpdate, text); };
+    ShellSeams::shared().downloadPageURL = [] { return QUrl(QStringLiteral("https://tavipaste.app/download/")); };
+    AlertLog alerts;
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.checkUpdateMenuItem->trigger();
+    text.reset();
+    menu.checkUpdateMenuItem->trigger();
+    ASSERT_EQ(alerts.requests.size(), 2);
+    EXPECT_EQ(alerts.requests[0].messageText, QStringLiteral("You have the newest version."));
+    EXPECT_EQ(alerts.requests[1].messageText, QStringLiteral("Error"));
+
+    hasUpdate = true;
+    text = QStringLiteral("2.0");
+    menu.checkUpdateMenuItem->trigger();
+    EXPECT_EQ(alerts.requests.size(), 2);
+    EXPECT_EQ(workspace.openedUrls(), QList<QUrl>{QUrl(QStringLiteral("https://tavipaste.app/download/"))});
+    EXPECT_EQ(events.named(QStringLiteral("Update_Action")).size(), 3);
+}
+
+TEST(StatusMenu, FeedbackIsAnEncodedMailAndOnlyWebAndMailAddressesOpen)
+{
+    const QUrl mail = TaviMenuBarController::feedbackMailURL({QStringLiteral("support@tavipaste.app")},
+                                                             QStringLiteral("Feedback of TaviPaste"),
+                                                             QStringLiteral("\n---\nRegion: de&x=1?#é"));
+    EXPECT_EQ(mail.scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(mail.path(), QStringLiteral("support@tavipaste.app"));
+    const QUrlQuery query(mail);
+    EXPECT_EQ(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded), QStringLiteral("Feedback of TaviPaste"));
+    EXPECT_EQ(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded), QStringLiteral("\n---\nRegion: de&x=1?#é"));
+    EXPECT_FALSE(mail.toEncoded().contains(' '));
+
+    ShellHarness shell;
+    FakeWorkspace &workspace = sharedFakeWorkspace();
+    for (const char *refused : {"file:///etc/passwd", "javascript:alert(1)", "smb://server/share", ""})
+        EXPECT_FALSE(TaviMenuBarController::openExternalURL(QUrl(QString::fromLatin1(refused)))) << refused;
+    EXPECT_TRUE(workspace.openedUrls().isEmpty());
+
+    AppValues::serviceBaseURL().set(QStringLiteral("https://www.tavipaste.app"));
+    AppDelegate &delegate = shell.launchWith({});
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.contactUsItemAction();
+    menu.feedbackItemAction();
+    ASSERT_EQ(workspace.openedUrls().size(), 2);
+    EXPECT_EQ(workspace.openedUrls()[0].scheme(), QStringLiteral("https"));
+    EXPECT_TRUE(workspace.openedUrls()[1].toString().startsWith(QLatin1String("mailto:support@tavipaste.app?subject=")));
+    AppValues::serviceBaseURL().set(QString());
+}
+
+TEST(LaunchAtLoginHint, QuittingOffersLaunchAtLoginOnceUnlessDeclined)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({});
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.quitItemAction();
+    ASSERT_TRUE(menu.autoLaunchHintWC);
+    EXPECT_TRUE(menu.autoLaunchHintWC->isVisible());
+    EXPECT_FALSE(delegate.isTerminationRequested());
+
+    menu.autoLaunchHintWC->noPromptBtn->click();
+    EXPECT_TRUE(TaviSettings::shared().noAutoLaunchHint());
+    // The window stays until the user chooses.
+    EXPECT_TRUE(menu.autoLaunchHintWC->isVisible());
+    menu.autoLaunchHintWC->cancelBtn->click();
+    EXPECT_TRUE(delegate.isTerminationRequested());
+
+    AppDelegate &next = shell.launchWith({});
+    next.menuBarController()->quitItemAction();
+    EXPECT_FALSE(next.menuBarController()->autoLaunchHintWC);
+    EXPECT_TRUE(next.isTerminationRequested());
+}
+
+TEST(LaunchAtLoginHint, ClosingTheWindowQuitsThroughTheNormalShutdownOnce)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({});
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.quitItemAction();
+    ASSERT_TRUE(menu.autoLaunchHintWC);
+    menu.autoLaunchHintWC->close();
+    // The process lives on: the quit is queued for the event loop, whose end runs the shutdown.
+    EXPECT_TRUE(delegate.isTerminationRequested());
+    EXPECT_FALSE(delegate.isTerminated());
+    menu.autoLaunchHintWC->cancelBtn->click();
+    delegate.applicationWillTerminate();
+    EXPECT_TRUE(delegate.isTerminated());
+}
+
+TEST(LaunchAtLogin, AMissingHelperIsReportedAndKeepsTheSetting)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({});
+    ASSERT_TRUE(AppDelegate::helperExecutablePath().isEmpty()) << "the test program has no helper beside it";
+    AlertLog alerts;
+    delegate.menuBarController()->quitItemAction();
+    AutoLaunchHintWindowController *hint = delegate.menuBarController()->autoLaunchHintWC;
+    ASSERT_TRUE(hint);
+    hint->autoLaunchBtn->click();
+    ASSERT_EQ(alerts.requests.size(), 1);
+    EXPECT_EQ(alerts.requests.first().informativeText, L("AutoLaunch.Failed.NoHelper"));
+    EXPECT_FALSE(TaviSettings::shared().isAutoLaunch());
+    EXPECT_FALSE(QFileInfo::exists(LoginItem::entryPath(QStringLiteral("tavipaste-helper"))));
+    // The user still quits, a moment later.
+    EXPECT_FALSE(delegate.isTerminationRequested());
+    EXPECT_TRUE(waitUntil([&] { return delegate.isTerminationRequested(); }, 2000));
+}
+
+TEST(LaunchAtLogin, TurningOffRemovesTheEntryAndAFailureKeepsTheSetting)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({});
+    const QString entry = LoginItem::entryPath(QStringLiteral("tavipaste-helper"));
+    // An entry that cannot be removed: a folder with something in it.
+    ASSERT_TRUE(QDir().mkpath(entry + QStringLiteral("/inside")));
+    TaviSettings::shared().setIsAutoLaunch(true);
+    EXPECT_FALSE(delegate.setLaunchAtLogin(false).matches);
+    EXPECT_TRUE(TaviSettings::shared().isAutoLaunch());
+
+    QDir(entry).removeRecursively();
+    ASSERT_TRUE(LoginItem::setEnabled(QStringLiteral("tavipaste-helper"), true, {QStringLiteral("/bin/true")}).matches);
+    EXPECT_TRUE(delegate.setLaunchAtLogin(false).matches);
+    EXPECT_FALSE(TaviSettings::shared().isAutoLaunch());
+    EXPECT_FALSE(QFileInfo::exists(entry));
+}
