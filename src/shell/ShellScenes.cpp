@@ -21,6 +21,8 @@ void registerAll()
     SceneRegistry &registry = SceneRegistry::shared();
     registry.registerScene(QStringLiteral("Whatsnew"), QStringLiteral("SearchHUDIntroWindowController"),
                            [] { return new SearchHUDIntroWindowController; });
+    registry.registerNib(QStringLiteral("TrashFilterNoteView"),
+                         [] { return std::vector<QObject *>{new TrashFilterNoteView}; });
     registry.registerScene(QStringLiteral("Whatsnew"), QStringLiteral("WhatsnewWindowController"),
                            [] { return new WhatsnewWindowController; });
     registry.registerScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"),

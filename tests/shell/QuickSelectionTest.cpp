@@ -9,9 +9,8 @@
 #include "support/ShellHarness.h"
 
 #include <QLabel>
-#include <QWidget>
-
 #include <QAbstractButton>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -76,7 +75,7 @@ TEST(GlobalHotKeys, ClearAllAsksFirstAndKeepsNotesUnlessTicked)
 TEST(GlobalHotKeys, ClearAllWithTheNotesBoxTickedClearsNotesToo)
 {
     ShellHarness shell;
-    AppDelegate &delegate = launchWith(shell, {QStringLiteral("one")});
+    AppDelegate &delegate = shell.launchWith({QStringLiteral("one")});
     shell.manager->addNote(QStringLiteral("note"), QStringLiteral("body"));
     ScopedAlertAnswer answer(ModalResponse::alertFirstButtonReturn, true);
     delegate.showClearAllAlert();
