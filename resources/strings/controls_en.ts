@@ -7,5 +7,9 @@
         <source>Write your note here…</source>
         <translation>Write your note here…</translation>
     </message>
+    <message id="Category.Alert.IncludeNotes">
+        <source>Clear the notes too</source>
+        <translation>Clear the notes too</translation>
+    </message>
 </context>
 </TS>

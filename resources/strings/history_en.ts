@@ -31,5 +31,69 @@
         <source>OK</source>
         <translation>OK</translation>
     </message>
+    <message id="Category.List.Search.placeholder">
+        <source>Search this list</source>
+        <translation>Search this list</translation>
+    </message>
+    <message id="ToolTip.List.NewNote">
+        <source>New note</source>
+        <translation>New note</translation>
+    </message>
+    <message id="ToolTip.List.Style">
+        <source>Copy text with or without its formatting</source>
+        <translation>Copy text with or without its formatting</translation>
+    </message>
+    <message id="ToolTip.List.Sort">
+        <source>Sort by</source>
+        <translation>Sort by</translation>
+    </message>
+    <message id="ToolTip.List.Order">
+        <source>Oldest first</source>
+        <translation>Oldest first</translation>
+    </message>
+    <message id="ToolTip.List.AutoTag">
+        <source>File new copies in this category</source>
+        <translation>File new copies in this category</translation>
+    </message>
+    <message id="ToolTip.List.Lock">
+        <source>Lock this category against clearing</source>
+        <translation>Lock this category against clearing</translation>
+    </message>
+    <message id="ToolTip.List.Delete">
+        <source>Clear this category</source>
+        <translation>Clear this category</translation>
+    </message>
+    <message id="ToolTip.List.Top">
+        <source>Keep this window above the others</source>
+        <translation>Keep this window above the others</translation>
+    </message>
+    <message id="ToolTip.List.Edit">
+        <source>Edit this category</source>
+        <translation>Edit this category</translation>
+    </message>
+    <message id="ToolTip.List.Settings">
+        <source>Preferences</source>
+        <translation>Preferences</translation>
+    </message>
+    <message id="Category.List.DeleteSelection">
+        <source>Delete the selected items</source>
+        <translation>Delete the selected items</translation>
+    </message>
+    <message id="Category.List.ItemsSelectedCount">
+        <source>%1 items selected</source>
+        <translation>%1 items selected</translation>
+    </message>
+    <message id="Category.Preview.FileMissing">
+        <source>This file is no longer there or cannot be read.</source>
+        <translation>This file is no longer there or cannot be read.</translation>
+    </message>
+    <message id="Category.Preview.Reload">
+        <source>Load the page again</source>
+        <translation>Load the page again</translation>
+    </message>
+    <message id="Category.Preview.NoPage">
+        <source>There is no web page to show for this link.</source>
+        <translation>There is no web page to show for this link.</translation>
+    </message>
 </context>
 </TS>

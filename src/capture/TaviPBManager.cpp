@@ -584,6 +584,64 @@ qsizetype TaviPBManager::filterItemCount(const PBSearchFilter &filter)
     return m_storage.context()->count(searchRequest(*predicate)).value_or(0);
 }
 
+std::optional<FetchRequest<PBItemRecord>> TaviPBManager::listRequest(const ListQuery &query, bool sticky)
+{
+    QList<Predicate> parts{Predicate::equal(kIsSticky, sticky)};
+    if (query.category && query.category->type() != PBDefaultCategory::all) {
+        const auto record = categoryRecord(query.category->id());
+        if (!record)
+            return std::nullopt;
+        parts.append(Predicate::relationshipContains(QStringLiteral("categories"), record));
+    }
+    if (query.search) {
+        const std::optional<Predicate> search = searchPredicate(query.search);
+        if (!search)
+            return std::nullopt;
+        parts.append(*search);
+    }
+    auto request = PBItemRecord::fetchRequest();
+    request.predicate = Predicate::andPredicate(parts);
+    // Pinned rows keep the pinned list's order; the others take the query's (newest first without one).
+    const bool ordered = !sticky && !query.order.key.isEmpty();
+    request.sortDescriptors = {ordered ? query.order : SortDescriptor{kModifiedAt, false}};
+    return request;
+}
+
+QList<PBItem> TaviPBManager::getItemsPage(const ListQuery &query, qsizetype offset, qsizetype limit)
+{
+    if (offset < 0 || limit <= 0)
+        return {};
+    QList<RecordPtr> records;
+    qsizetype mainOffset = offset;
+    if (auto pinned = listRequest(query, true)) {
+        const qsizetype pinnedCount = m_storage.context()->count(*pinned).value_or(0);
+        if (offset < pinnedCount) {
+            pinned->fetchOffset = offset;
+            pinned->fetchLimit = limit;
+            records = m_storage.context()->fetch(*pinned).value_or(QList<RecordPtr>());
+        }
+        mainOffset = std::max<qsizetype>(0, offset - pinnedCount);
+    }
+    if (records.size() < limit) {
+        if (auto rest = listRequest(query, false)) {
+            rest->fetchOffset = mainOffset;
+            rest->fetchLimit = limit - records.size();
+            records += m_storage.context()->fetch(*rest).value_or(QList<RecordPtr>());
+        }
+    }
+    return itemsOf(records);
+}
+
+qsizetype TaviPBManager::itemCount(const ListQuery &query)
+{
+    qsizetype count = 0;
+    for (const bool sticky : {true, false}) {
+        if (const auto request = listRequest(query, sticky))
+            count += m_storage.context()->count(*request).value_or(0);
+    }
+    return count;
+}
+
 void TaviPBManager::getFilterItems(PBDefaultCategory categoryType, const ItemsCompletion &completion)
 {
     const std::optional<Predicate> predicate = searchPredicate(filter());

@@ -40,6 +40,16 @@ class QTimer;
 class TaviPBManager {
 public:
     using ItemsCompletion = std::function<void(const QList<PBItem> &)>;
+
+    // What one history list shows: the items of a category (every item without one, or for All),
+    // pinned first and newest first, then the others in `order`; with a search, only its matches.
+    // A list passes its own search here; the shared filter() is never read. An empty order key
+    // means newest first.
+    struct ListQuery {
+        std::optional<PBCategory> category;
+        std::optional<PBSearchFilter> search;
+        SortDescriptor order{QStringLiteral("modifiedAt"), false};
+    };
     // Category id -> the items of a batch filed under it (each item once per id).
     using ItemsByCategory = QMap<QString, QList<PBItem>>;
 
@@ -115,6 +125,9 @@ public:
     // their number, without reading the other matches; nothing for an empty search. Any thread.
     QList<PBItem> getFilterItemsPage(const PBSearchFilter &filter, qsizetype offset, qsizetype limit);
     qsizetype filterItemCount(const PBSearchFilter &filter);
+    // A page of a list's rows, and their number, read from the store without the other rows. Any thread.
+    QList<PBItem> getItemsPage(const ListQuery &query, qsizetype offset, qsizetype limit);
+    qsizetype itemCount(const ListQuery &query);
     void getFilterItems(PBDefaultCategory categoryType, const ItemsCompletion &completion);
     void getFilterItems(const PBCategory &category, const ItemsCompletion &completion);
     // The whole item (stored representations included) of a listed one; lists leave them out.
@@ -176,6 +189,8 @@ private:
     void refreshLists();
     void ensureListsFresh();
     std::optional<PBCategory> activeCategory() const;
+    // The list's pinned or unpinned records; absent when the query can match nothing.
+    std::optional<FetchRequest<PBItemRecord>> listRequest(const ListQuery &query, bool sticky);
     // Null when there is no such record, or when the store could not be read (`readFailed`).
     RecordPtr recordFor(const PBItem &item, bool *readFailed = nullptr);
     std::shared_ptr<PBCategoryRecord> categoryRecord(const QString &id);

@@ -1,6 +1,7 @@
 #include "history/HistoryScenes.h"
 
 #include "controls/SceneRegistry.h"
+#include "history/CategoryWindowController.h"
 #include "history/CopyEffectHUDWindowController.h"
 #include "history/PBHUDWindowController.h"
 #include "shell/ShellScenes.h"
@@ -16,7 +17,13 @@ void registerAll()
                            [] { return new PBHUDWindowController; });
     registry.registerNib(QStringLiteral("HUDWindowController"),
                          [] { return std::vector<QObject *>{new CopyEffectHUDWindowController}; });
+    registry.registerScene(QStringLiteral("Main"), QStringLiteral("CategoryWindowController"),
+                           [] { return new CategoryWindowController; });
     ShellSeams::shared().toggleQuickPastePanel = [] { PBHUDWindowController::toggle(); };
+    ShellSeams::shared().closeCategoryList = [] {
+        if (CategoryWindowController *list = sharedCategoryWindowController())
+            list->close();
+    };
 }
 
 } // namespace HistoryScenes

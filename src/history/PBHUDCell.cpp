@@ -5,6 +5,7 @@
 #include "core/TaviSettings.h"
 #include "core/Thumbnail.h"
 #include "history/ImageLoader.h"
+#include "history/NamedImages.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Strings.h"
 #include "platform/Workspace.h"
@@ -30,27 +31,6 @@ constexpr int kIconSize = PBHUDCell::kIconSize;
 QPixmap iconPixmap(const QIcon &icon)
 {
     return icon.pixmap(kIconSize, kIconSize);
-}
-
-// The named images of the panel, from the icon theme with a generic fallback.
-QPixmap namedImage(const QString &name)
-{
-    static QHash<QString, QPixmap> images;
-    if (const auto found = images.constFind(name); found != images.constEnd())
-        return *found;
-    QIcon icon;
-    QStyle *style = QApplication::style();
-    if (name == QLatin1String("website_default"))
-        icon = QIcon::fromTheme(QStringLiteral("text-html"), style->standardIcon(QStyle::SP_DriveNetIcon));
-    else if (name == QLatin1String("df_image"))
-        icon = QIcon::fromTheme(QStringLiteral("image-x-generic"), style->standardIcon(QStyle::SP_FileIcon));
-    else if (name == QLatin1String("noteIcon"))
-        icon = QIcon::fromTheme(QStringLiteral("accessories-text-editor"), style->standardIcon(QStyle::SP_FileDialogDetailedView));
-    else if (name == QLatin1String("email"))
-        icon = QIcon::fromTheme(QStringLiteral("mail-message"), style->standardIcon(QStyle::SP_MessageBoxInformation));
-    const QPixmap pixmap = iconPixmap(icon);
-    images.insert(name, pixmap);
-    return pixmap;
 }
 
 QPixmap applicationIcon(const QString &bundleIdentifier)

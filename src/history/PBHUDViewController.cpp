@@ -6,14 +6,14 @@
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 #include "history/PBHUDCell.h"
+#include "history/DragOut.h"
 #include "history/PBHUDTableView.h"
+#include "history/PasteRoutine.h"
 #include "platform/Analytics.h"
 #include "platform/DispatchQueue.h"
-#include "platform/KeyEventPoster.h"
 #include "platform/Log.h"
 #include "platform/Pasteboard.h"
 #include "platform/Strings.h"
-#include "shell/AccessibilityPermissionWindowController.h"
 #include "shell/AppActivation.h"
 #include "shell/AppDelegate.h"
 
@@ -387,30 +387,7 @@ void PBHUDViewController::doubleClickAciton()
 void PBHUDViewController::pasteItem(int row)
 {
     const PBItem item = itemAt(row);
-    const auto feedback = [](OperationType operation) {
-        MainQueue::async([operation] {
-            if (AppDelegate *delegate = AppDelegate::shared())
-                delegate->showFeedback(operation, false, 1);
-        });
-    };
-    if (TaviSettings::shared().quickPasteEnable()) {
-        if (!AccessibilityTrust::shared().isProcessTrusted(true)) {
-            AccessibilityPermissionWindowController::copyInsteadOfPasting(manager, {item}, item.primaryCategory());
-            return;
-        }
-        feedback(OperationType::quickPaste);
-        // A copy-out that failed (the user is told) must not paste what was on the clipboard before.
-        if (!manager.copy({item}, item.primaryCategory()))
-            return;
-        AppActivation::hide();
-        AppActivation::unhideWithoutActivation();
-        KeyEventPoster::shared().postPasteKeystroke();
-        return;
-    }
-    feedback(OperationType::paste);
-    manager.copy({item}, item.primaryCategory());
-    AppActivation::hide();
-    AppActivation::unhideWithoutActivation();
+    PasteRoutine::paste(manager, {item}, item.primaryCategory());
 }
 
 // --- Deleting
@@ -505,16 +482,5 @@ void PBHUDViewController::startDrag(int row)
     if (row < 0 || row >= m_count)
         return;
     const PBItem item = itemAt(row);
-    if (!item.dataProvider())
-        return;
-    // The copy-out's own data: the drop gets what a paste of the item would.
-    std::unique_ptr<QMimeData> mime = manager.mimeDataForDrag({item}, item.primaryCategory());
-    if (!mime)
-        return;
-    auto *drag = new QDrag(this);
-    drag->setMimeData(mime.release());
-    drag->exec(Qt::CopyAction);
-    // Whatever the drop did, the program under the pointer stays in front.
-    AppActivation::hide();
-    AppActivation::unhideWithoutActivation();
+    DragOut::start(this, manager, {item}, item.primaryCategory());
 }

@@ -1,6 +1,7 @@
 #include "shell/ShellScenes.h"
 
 #include "controls/SceneRegistry.h"
+#include "controls/TrashFilterNoteView.h"
 #include "shell/AppDelegate.h"
 #include "shell/AuthorizerManager.h"
 #include "shell/SearchHUDIntroWindowController.h"
@@ -20,6 +21,8 @@ void registerAll()
     SceneRegistry &registry = SceneRegistry::shared();
     registry.registerScene(QStringLiteral("Whatsnew"), QStringLiteral("SearchHUDIntroWindowController"),
                            [] { return new SearchHUDIntroWindowController; });
+    registry.registerNib(QStringLiteral("TrashFilterNoteView"),
+                         [] { return std::vector<QObject *>{new TrashFilterNoteView}; });
     registry.registerScene(QStringLiteral("Whatsnew"), QStringLiteral("WhatsnewWindowController"),
                            [] { return new WhatsnewWindowController; });
     registry.registerScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"),

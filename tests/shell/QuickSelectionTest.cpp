@@ -9,6 +9,7 @@
 #include "support/ShellHarness.h"
 
 #include <QLabel>
+#include <QAbstractButton>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -22,10 +23,12 @@ Shortcut digit(int number, quint32 modifier = Shortcut::kCommand)
 
 class ScopedAlertAnswer {
 public:
-    explicit ScopedAlertAnswer(ModalResponse response)
+    explicit ScopedAlertAnswer(ModalResponse response, bool tickNotes = false)
     {
-        setAlertResponder([this, response](const AlertRequest &request) {
+        setAlertResponder([this, response, tickNotes](const AlertRequest &request) {
             accessory = request.accessoryView;
+            if (auto *notes = accessory ? accessory->findChild<QAbstractButton *>(QStringLiteral("noteBtn")) : nullptr)
+                notes->setChecked(tickNotes);
             ++count;
             return response;
         });
@@ -67,6 +70,18 @@ TEST(GlobalHotKeys, ClearAllAsksFirstAndKeepsNotesUnlessTicked)
     delegate.showClearAllAlert();
     shell.settle();
     EXPECT_EQ(shell.manager->itemCount(), 1);
+}
+
+TEST(GlobalHotKeys, ClearAllWithTheNotesBoxTickedClearsNotesToo)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({QStringLiteral("one")});
+    shell.manager->addNote(QStringLiteral("note"), QStringLiteral("body"));
+    ScopedAlertAnswer answer(ModalResponse::alertFirstButtonReturn, true);
+    delegate.showClearAllAlert();
+    shell.settle();
+    ASSERT_TRUE(answer.accessory);
+    EXPECT_EQ(shell.manager->itemCount(), 0);
 }
 
 TEST(QuickSelection, DigitKeysFollowTheNewestItemsUpToTheCapacity)

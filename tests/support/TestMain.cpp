@@ -24,6 +24,7 @@ int main(int argc, char **argv)
 
     ::testing::InitGoogleTest(&argc, argv);
     QApplication::setApplicationName(QStringLiteral("TaviPaste"));
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     Strings::install();
     return RUN_ALL_TESTS();

@@ -1,0 +1,266 @@
+// Figures of the history list window over 1,000,000 items (half texts, a tenth images, the rest
+// links): opening the All and the Text category to the first rows painted, scrolling a page at a
+// time (per-frame p50 and p99), the memory the open list adds, and the list's search to its first
+// rows for a keyword one item in a thousand holds. One child process seeds the store, another
+// measures, so the measured one opens the history from disk as the program does.
+
+#include "support/BenchHistory.h"
+
+#include "capture/TaviPBManager.h"
+#include "core/PBCategoryManager.h"
+#include "core/StringExtensions.h"
+#include "history/CategoryListModel.h"
+#include "history/CategoryListTableView.h"
+#include "history/CategoryListViewController.h"
+#include "history/CategoryWindowController.h"
+#include "history/HistoryScenes.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr qint64 kItems = 1000000;
+
+QByteArray tinyPng()
+{
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+void seed(qint64 count)
+{
+    auto context = CoreDataStack::shared().managedContext();
+    PBCategoryManager categories(context);
+    QHash<QString, std::shared_ptr<PBCategoryRecord>> byId;
+    for (const auto &record : categories.storage().fetch(std::nullopt).value())
+        byId.insert(record->id(), record);
+    const auto all = byId.value(categoryId(PBDefaultCategory::all));
+    const auto text = byId.value(categoryId(PBDefaultCategory::text));
+    const auto link = byId.value(categoryId(PBDefaultCategory::link));
+    const auto image = byId.value(categoryId(PBDefaultCategory::image));
+    CoreDataManager<PBItemRecord> items(context);
+    CoreDataManager<PBPasteboardDataRecord> pasteboards(context);
+    const QByteArray png = tinyPng();
+    const QDateTime start = QDateTime::currentDateTime().addSecs(-count);
+    for (qint64 i = 0; i < count; ++i) {
+        auto record = items.newRecord();
+        record->setUuid(QUuid::createUuid());
+        record->setCreatedAt(start.addSecs(i));
+        record->setModifiedAt(start.addSecs(i));
+        record->setAppName(QStringLiteral("Text Editor"));
+        auto pasteboard = pasteboards.newRecord();
+        QString shown;
+        if (i % 10 == 0) {
+            shown = QStringLiteral("image-%1.png").arg(i);
+            record->addCategories({all, image});
+            record->setData(png);
+            pasteboard->setType(PasteboardType::png);
+            pasteboard->setData(png);
+        } else if (i % 2 == 1) {
+            shown = i % 1000 == 1 ? QStringLiteral("Copied needle text %1 with a few more words").arg(i)
+                                  : QStringLiteral("Copied text number %1 with some more words to make it a usual copy").arg(i);
+            record->addCategories({all, text});
+            pasteboard->setType(PasteboardType::string);
+            pasteboard->setData(shown.toUtf8());
+        } else {
+            shown = QStringLiteral("https://example.com/articles/%1").arg(i);
+            record->addCategories({all, link});
+            pasteboard->setType(PasteboardType::string);
+            pasteboard->setData(shown.toUtf8());
+        }
+        record->setText(shown);
+        record->setDataHash(md5(shown));
+        record->addPasteboardsObject(pasteboard);
+        if ((i + 1) % 50000 == 0 || i + 1 == count) {
+            context->saveContext();
+            std::fprintf(stderr, "\rseeded %lld", static_cast<long long>(i + 1));
+        }
+    }
+    std::fprintf(stderr, "\n");
+}
+
+double ms(qint64 nanoseconds)
+{
+    return double(nanoseconds) / 1e6;
+}
+
+PBCategory kind(PBDefaultCategory type)
+{
+    for (const PBCategory &category : PBCategoryManager::shared().categories()) {
+        if (category.type() == type)
+            return category;
+    }
+    return PBCategory::all();
+}
+
+// Events until the list has its rows and every visible row's item; then one paint.
+bool waitForRows(CategoryListViewController *view)
+{
+    QElapsedTimer deadline;
+    deadline.start();
+    CategoryListTableView *table = view->itemsTableView;
+    while (deadline.elapsed() < 10000) {
+        QApplication::processEvents();
+        if (view->isLoading() || view->numberOfRows() == 0)
+            continue;
+        const QModelIndex first = table->indexAt(QPoint(10, 10));
+        if (first.isValid() && view->model->cachedItem(first.row())) {
+            table->viewport()->repaint();
+            return true;
+        }
+    }
+    return false;
+}
+
+double percentile(QList<double> values, double p)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values.at(std::min<qsizetype>(values.size() - 1, qsizetype(p * double(values.size()))));
+}
+
+// One frame: the scroll, the events that arrived (pages read off the GUI thread), one paint.
+double frame(CategoryListTableView *table, int value)
+{
+    QElapsedTimer clock;
+    clock.start();
+    table->verticalScrollBar()->setValue(value);
+    QApplication::processEvents();
+    table->viewport()->repaint();
+    return ms(clock.nsecsElapsed());
+}
+
+void printFrames(const char *what, const QList<double> &frames)
+{
+    std::printf("  %-44s %6lld frames  p50 %6.2f ms  p99 %6.2f ms  max %6.2f ms\n", what, static_cast<long long>(frames.size()),
+                percentile(frames, 0.5), percentile(frames, 0.99), percentile(frames, 1.0));
+}
+
+void measure()
+{
+    HistoryScenes::registerAll();
+    TaviPBManager &manager = TaviPBManager::shared();
+    std::printf("history of %lld items\n", static_cast<long long>(manager.itemCount()));
+    const double before = Bench::residentMegabytes();
+    CategoryWindowController window(manager);
+    window.resize(380, 720);
+    window.show();
+    CategoryListViewController *view = window.contentViewController();
+    for (const PBDefaultCategory type : {PBDefaultCategory::all, PBDefaultCategory::text}) {
+        for (const char *round : {"first", "again"}) {
+            QElapsedTimer clock;
+            clock.start();
+            view->updateUI(kind(type));
+            const bool shown = waitForRows(view);
+            std::printf("  open %-5s to first rows painted (%s):      %8.1f ms%s\n", qPrintable(rawValue(type)), round,
+                        ms(clock.nsecsElapsed()), shown ? "" : "  (rows NOT shown)");
+        }
+    }
+
+    view->updateUI(kind(PBDefaultCategory::all));
+    waitForRows(view);
+    // Let the count arrive: the scroll bar then spans the whole list.
+    QElapsedTimer counting;
+    counting.start();
+    while (view->numberOfRows() < 1000 && counting.elapsed() < 20000)
+        QApplication::processEvents();
+    std::printf("  rows in the All list: %d (count after %.1f ms)\n", view->numberOfRows(), double(counting.elapsed()));
+    CategoryListTableView *table = view->itemsTableView;
+    QScrollBar *bar = table->verticalScrollBar();
+    const int page = std::max(1, table->viewport()->height());
+    QList<double> consecutive;
+    for (int value = 0, i = 0; i < 3000 && value <= bar->maximum(); value += page, ++i)
+        consecutive.append(frame(table, value));
+    printFrames("page by page from the top (3000 pages)", consecutive);
+    // The whole way down, a page at a time but every stride-th page painted.
+    const int stride = std::max(1, bar->maximum() / page / 3000);
+    QList<double> across;
+    for (qint64 value = 0; value <= bar->maximum(); value += qint64(page) * stride)
+        across.append(frame(table, int(value)));
+    for (int i = 0; i < 200; ++i)
+        across.append(frame(table, std::max(0, bar->maximum() - i * page)));
+    printFrames("top to bottom (every page stride, then 200 at the end)", across);
+    std::printf("  (stride %d pages of %d px)\n", stride, page);
+    for (int i = 0; i < 200; ++i)
+        QApplication::processEvents();
+    const double after = Bench::residentMegabytes();
+    std::printf("  memory added by the open list:               %8.1f MB (pages in memory: %d)\n", after - before,
+                view->model->cachedPageCount());
+
+    for (const char *round : {"first", "again"}) {
+        view->itemSearchTextfield->clear();
+        waitForRows(view);
+        QElapsedTimer clock;
+        clock.start();
+        view->itemSearchTextfield->setText(QStringLiteral("needle"));
+        const bool shown = waitForRows(view);
+        std::printf("  search (1 in 1000) to first rows (%s):      %8.1f ms%s\n", round, ms(clock.nsecsElapsed()),
+                    shown ? "" : "  (rows NOT shown)");
+    }
+    view->itemSearchTextfield->setText(QStringLiteral("needle"));
+    waitForRows(view);
+    QElapsedTimer counted;
+    counted.start();
+    while (view->numberOfRows() <= CategoryListModel::kPageSize && counted.elapsed() < 20000)
+        QApplication::processEvents();
+    std::printf("  search matches counted: %d after %.1f ms more\n", view->numberOfRows(), double(counted.elapsed()));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 4) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        if (qstrcmp(argv[1], "seed") == 0)
+            seed(QByteArray(argv[2]).toLongLong());
+        else
+            measure();
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    const qint64 count = argc > 1 ? QByteArray(argv[1]).toLongLong() : kItems;
+    // A seeded history can be kept between runs: TAVI_BENCH_HOME names its folder.
+    QTemporaryDir temporary;
+    const QString home = qEnvironmentVariableIsEmpty("TAVI_BENCH_HOME") ? temporary.path() : qEnvironmentVariable("TAVI_BENCH_HOME");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
+        const QString folder = home + QLatin1Char('/') + QString::fromLatin1(name);
+        QDir().mkpath(folder);
+        environment.insert(QString::fromLatin1(name), folder);
+    }
+    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
+    const bool seeded = QFile::exists(home + QStringLiteral("/XDG_DATA_HOME/seeded"));
+    for (const char *step : {"seed", "measure"}) {
+        if (seeded && qstrcmp(step, "seed") == 0)
+            continue;
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), home});
+        child.waitForFinished(-1);
+        if (qstrcmp(step, "seed") == 0) {
+            QFile mark(home + QStringLiteral("/XDG_DATA_HOME/seeded"));
+            mark.open(QIODevice::WriteOnly);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,237 @@
+#include "history/CategoryListModel.h"
+
+#include "platform/DispatchQueue.h"
+
+#include <QMap>
+#include <QPointer>
+#include <QScopeGuard>
+
+#include <algorithm>
+
+CategoryListModel::CategoryListModel(TaviPBManager &manager, QObject *parent) : QAbstractListModel(parent), m_manager(manager)
+{
+}
+
+CategoryListModel::~CategoryListModel()
+{
+    // Work still queued sees a newer request and stops before reading the store.
+    m_latest->store(~quint64(0));
+    m_queue.shutdown();
+}
+
+void CategoryListModel::fetch(const TaviPBManager::ListQuery &query, std::function<void()> done)
+{
+    const quint64 generation = ++m_generation;
+    m_latest->store(generation);
+    m_fetching = true;
+    TaviPBManager *manager = &m_manager;
+    const QPointer<CategoryListModel> self(this);
+    const auto latest = m_latest;
+    m_queue.async([self, manager, query, generation, done, latest] {
+        if (latest->load() != generation)
+            return;
+        QList<PBItem> first = manager->getItemsPage(query, 0, kPageSize);
+        const bool complete = first.size() < kPageSize;
+        MainQueue::async([self, query, generation, done, first] {
+            if (!self || self->m_generation != generation)
+                return;
+            self->beginResetModel();
+            self->m_query = query;
+            self->m_pages.clear();
+            self->m_recent.clear();
+            self->m_requested.clear();
+            self->m_wanted.clear();
+            self->m_reading = false;
+            self->m_count = int(first.size());
+            if (!first.isEmpty())
+                self->m_pages.insert(0, first);
+            self->m_recent.append(0);
+            self->m_fetching = false;
+            self->endResetModel();
+            if (done)
+                done();
+            Q_EMIT self->fetched();
+        });
+        if (complete || latest->load() != generation)
+            return;
+        const qsizetype count = manager->itemCount(query);
+        MainQueue::async([self, generation, count] {
+            if (!self || self->m_generation != generation || count <= self->m_count)
+                return;
+            self->beginInsertRows({}, self->m_count, int(count) - 1);
+            self->m_count = int(count);
+            self->endInsertRows();
+            Q_EMIT self->countChanged(self->m_count);
+        });
+    });
+}
+
+int CategoryListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_count;
+}
+
+QVariant CategoryListModel::data(const QModelIndex &index, int role) const
+{
+    if (role != ItemRole || !index.isValid())
+        return {};
+    if (const auto found = cachedItem(index.row()))
+        return QVariant::fromValue(*found);
+    return {};
+}
+
+Qt::ItemFlags CategoryListModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
+std::optional<PBItem> CategoryListModel::cachedItem(int row) const
+{
+    if (row < 0 || row >= m_count)
+        return std::nullopt;
+    const int page = row / kPageSize;
+    const auto found = m_pages.constFind(page);
+    const int offset = row - page * kPageSize;
+    if (found == m_pages.constEnd() || offset >= found->size()) {
+        requestPage(page);
+        return std::nullopt;
+    }
+    touch(page);
+    return found->at(offset);
+}
+
+PBItem CategoryListModel::item(int row)
+{
+    if (row < 0 || row >= m_count)
+        return {};
+    if (auto cached = cachedItem(row))
+        return *cached;
+    const QList<PBItem> one = m_manager.getItemsPage(m_query, row, 1);
+    return one.value(0);
+}
+
+int CategoryListModel::rowOf(const QUuid &uuid) const
+{
+    for (auto it = m_pages.constBegin(); it != m_pages.constEnd(); ++it) {
+        for (int i = 0; i < it->size(); ++i) {
+            if (it->at(i).uuid() == uuid)
+                return it.key() * kPageSize + i;
+        }
+    }
+    return -1;
+}
+
+void CategoryListModel::removeRowAt(int row)
+{
+    if (row < 0 || row >= m_count)
+        return;
+    beginRemoveRows({}, row, row);
+    // The rows in memory, moved up past the removed one, regrouped into the pages they now
+    // fall in; a page keeps the run of rows it has from its start.
+    QMap<int, PBItem> rows;
+    for (auto it = m_pages.constBegin(); it != m_pages.constEnd(); ++it) {
+        for (int i = 0; i < it->size(); ++i) {
+            const int at = it.key() * kPageSize + i;
+            if (at != row)
+                rows.insert(at > row ? at - 1 : at, it->at(i));
+        }
+    }
+    QHash<int, QList<PBItem>> pages;
+    for (auto it = m_pages.constBegin(); it != m_pages.constEnd(); ++it) {
+        QList<PBItem> page;
+        for (int at = it.key() * kPageSize; at < (it.key() + 1) * kPageSize && rows.contains(at); ++at)
+            page.append(rows.value(at));
+        if (!page.isEmpty())
+            pages.insert(it.key(), page);
+    }
+    m_pages = pages;
+    m_recent.removeIf([&](int page) { return !m_pages.contains(page); });
+    m_requested.clear();
+    m_wanted.clear();
+    ++m_layout;
+    --m_count;
+    endRemoveRows();
+}
+
+void CategoryListModel::reloadRow(int row)
+{
+    if (row < 0 || row >= m_count)
+        return;
+    const int page = row / kPageSize;
+    m_requested.remove(page);
+    requestPage(page);
+}
+
+void CategoryListModel::requestPage(int page) const
+{
+    if (m_fetching || m_requested.contains(page))
+        return;
+    m_requested.insert(page);
+    m_wanted.append(page);
+    while (m_wanted.size() > kMaxWantedPages)
+        m_requested.remove(m_wanted.takeFirst());
+    loadNext();
+}
+
+void CategoryListModel::loadNext() const
+{
+    if (m_reading || m_wanted.isEmpty())
+        return;
+    m_reading = true;
+    const int page = m_wanted.takeLast();
+    TaviPBManager *manager = &m_manager;
+    const TaviPBManager::ListQuery query = m_query;
+    const quint64 generation = m_generation;
+    const quint64 layout = m_layout;
+    const QPointer<CategoryListModel> self(const_cast<CategoryListModel *>(this));
+    const auto latest = m_latest;
+    m_queue.async([self, manager, query, generation, layout, page, latest] {
+        if (latest->load() != generation)
+            return;
+        const QList<PBItem> items = manager->getItemsPage(query, qsizetype(page) * kPageSize, kPageSize);
+        MainQueue::async([self, generation, layout, page, items] {
+            if (self)
+                self->pageArrived(generation, layout, page, items);
+        });
+    });
+}
+
+void CategoryListModel::pageArrived(quint64 generation, quint64 layout, int page, const QList<PBItem> &items)
+{
+    if (generation != m_generation)
+        return;
+    m_reading = false;
+    // Whatever this page brings, the next wanted one is read.
+    const auto next = qScopeGuard([this] { loadNext(); });
+    const int first = page * kPageSize;
+    const int last = std::min(m_count, first + kPageSize) - 1;
+    if (layout != m_layout) {
+        // Read before a row was taken out: the view asks again for the rows it still shows.
+        m_requested.remove(page);
+        if (last >= first)
+            Q_EMIT dataChanged(index(first), index(last), {ItemRole});
+        return;
+    }
+    // A short page (the store lost rows since the count) is not asked for again until the next
+    // request: its missing rows stay blank instead of asking in a loop.
+    if (items.size() >= last - first + 1)
+        m_requested.remove(page);
+    m_pages.insert(page, items);
+    touch(page);
+    while (m_pages.size() > kMaxCachedPages && !m_recent.isEmpty())
+        m_pages.remove(m_recent.takeFirst());
+    if (last >= first)
+        Q_EMIT dataChanged(index(first), index(last), {ItemRole});
+}
+
+void CategoryListModel::touch(int page) const
+{
+    const qsizetype at = m_recent.lastIndexOf(page);
+    if (at == m_recent.size() - 1 && at >= 0)
+        return;
+    if (at >= 0)
+        m_recent.removeAt(at);
+    m_recent.append(page);
+}

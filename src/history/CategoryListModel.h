@@ -1,0 +1,90 @@
+#pragma once
+// The rows of a history list: a category's items (or a search's matches) read from the store a
+// page at a time off the GUI thread. Only a bounded number of pages stay in memory; a row whose
+// page is not in yet answers no item (its delegate paints a blank row) and asks for the page.
+// Results of a request that a later one replaced are dropped. GUI thread.
+
+#include "capture/TaviPBManager.h"
+#include "core/PBItem.h"
+#include "platform/DispatchQueue.h"
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QList>
+#include <QSet>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class CategoryListModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum Role { ItemRole = Qt::UserRole + 1 };
+    static constexpr int kPageSize = 50;
+    static constexpr int kMaxCachedPages = 24;
+    // Pages asked for while one is read; the oldest are forgotten (rows scrolled past), and asked
+    // for again if they are still on screen when painted.
+    static constexpr int kMaxWantedPages = 4;
+
+    explicit CategoryListModel(TaviPBManager &manager, QObject *parent = nullptr);
+    ~CategoryListModel() override;
+
+    // Reads the rows the query selects. The rows shown stay until its first page is in; then the
+    // model resets and `done` runs (never for a request a later one replaced). The count follows.
+    void fetch(const TaviPBManager::ListQuery &query, std::function<void()> done = {});
+    bool isFetching() const { return m_fetching; }
+    const TaviPBManager::ListQuery &query() const { return m_query; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // The row's item when its page is in memory (asks for the page otherwise).
+    std::optional<PBItem> cachedItem(int row) const;
+    // The row's item, read from the store now when its page is not in memory; a null item for a
+    // row out of range. For the few rows a user action names.
+    PBItem item(int row);
+    // The row of the item among the pages in memory; -1 when it is not there.
+    int rowOf(const QUuid &uuid) const;
+    // Takes the row out without reading the store again; the rows below move up.
+    void removeRowAt(int row);
+    // Reads the row's page again and repaints it.
+    void reloadRow(int row);
+    // Runs store work for the list (previews) on its queue, which the model waits for when it goes.
+    void readAsync(std::function<void()> work) { m_queue.async(std::move(work)); }
+    // The pages in memory (tests and the benchmark check the bound).
+    int cachedPageCount() const { return int(m_pages.size()); }
+
+Q_SIGNALS:
+    // The first page of the latest request is in and the rows were reset.
+    void fetched();
+    // The latest request's count grew the list.
+    void countChanged(int rows);
+
+private:
+    void requestPage(int page) const;
+    // Reads the page asked for last, one page at a time.
+    void loadNext() const;
+    void pageArrived(quint64 generation, quint64 layout, int page, const QList<PBItem> &items);
+    void touch(int page) const;
+
+    TaviPBManager &m_manager;
+    TaviPBManager::ListQuery m_query;
+    int m_count = 0;
+    bool m_fetching = false;
+    // Moves with every request; page results of an older one are dropped.
+    quint64 m_generation = 0;
+    // Moves when a row is taken out: pages read before no longer line up.
+    quint64 m_layout = 0;
+    mutable QHash<int, QList<PBItem>> m_pages;
+    mutable QList<int> m_recent;
+    // Pages wanted or being read.
+    mutable QSet<int> m_requested;
+    mutable QList<int> m_wanted;
+    mutable bool m_reading = false;
+    // The latest request, read by the store work to skip what a later request replaced.
+    std::shared_ptr<std::atomic<quint64>> m_latest = std::make_shared<std::atomic<quint64>>(0);
+    // Store reads run here, in order; the model waits for them when it goes.
+    mutable SerialQueue m_queue{QStringLiteral("com.tavi.categoryList")};
+};

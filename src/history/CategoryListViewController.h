@@ -1,0 +1,141 @@
+#pragma once
+// The content of the history list window: a header in the category's colours with its name, a
+// search field and the tool buttons its kind calls for (or, while several rows are selected, the
+// selection bar), and the table of the category's items, pinned first. It reads the rows a page at
+// a time with its own search and order, follows the history's notifications, previews the row the
+// selection rests on, and pastes, copies and deletes the selected rows from the keyboard. GUI thread.
+
+#include "capture/TaviPBManager.h"
+#include "core/PBCategory.h"
+#include "core/PBItem.h"
+#include "platform/NotificationCenter.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class CategoryListModel;
+class CategoryListTableView;
+class FilePreviewViewController;
+class ImagePreviewViewController;
+class LinkContentViewController;
+class PasteItemDelegate;
+class PreviewPopover;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QToolButton;
+class SpinningProgressIndicatorLayer;
+class TextContentViewController;
+
+class CategoryListViewController : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds kPreviewDelay{200};
+    static constexpr std::chrono::milliseconds kReloadAfterDelete{400};
+
+    explicit CategoryListViewController(TaviPBManager &manager, QWidget *parent = nullptr);
+    ~CategoryListViewController() override;
+
+    // Sets the list up for the category (header, buttons by kind) and reads its rows again.
+    void updateUI(const PBCategory &category);
+    // Loading state, then the rows read again.
+    void reloadItems();
+    // Reads the rows for the category, search and order now in force; `completion` runs once the
+    // first page is in (never for a request a later one replaced).
+    void fetchItems(std::function<void()> completion = {});
+    // The query the list reads with.
+    TaviPBManager::ListQuery listQuery() const;
+
+    // The key monitor: keys addressed to the list window itself while it is the active window.
+    void addKeyEventMonitor();
+    void removeKeyEventMonitor();
+    bool hasKeyEventMonitor() const { return m_keyMonitorInstalled; }
+
+    // Rows taken bottom-up when several are selected.
+    void pasteSelectedItems();
+    void deleteSelectedItems();
+    void searchTextChanged();
+    void previewRow(int row);
+    void closePreview();
+    // Whether the window belongs to the list (its preview, sheets and dialogs).
+    bool ownsWindow(const QWidget *window) const;
+
+    // The item of a row, read from the store when its page is not in memory.
+    PBItem itemAt(int row);
+    int numberOfRows() const;
+    bool isLoading() const;
+
+    std::optional<PBCategory> category;
+    TaviPBManager &manager;
+    QString seachKeywords;
+
+    QWidget *naviView = nullptr;
+    QLabel *categoryNameLabel = nullptr;
+    QLineEdit *itemSearchTextfield = nullptr;
+    QWidget *rightTopPanel = nullptr;
+    QToolButton *trashBtn = nullptr;
+    QToolButton *floatingBtn = nullptr;
+    QToolButton *editBtn = nullptr;
+    QToolButton *settingsBtn = nullptr;
+    QToolButton *noteAddBtn = nullptr;
+    QToolButton *textStyleBtn = nullptr;
+    QToolButton *activeBtn = nullptr;
+    QToolButton *lockBtn = nullptr;
+    QToolButton *orderBtn = nullptr;
+    QToolButton *sortTypeBtn = nullptr;
+    QWidget *selectionStackView = nullptr;
+    QLabel *selectedItemsLabel = nullptr;
+    QToolButton *selectionDeleteBtn = nullptr;
+    SpinningProgressIndicatorLayer *loadingProgress = nullptr;
+    CategoryListTableView *itemsTableView = nullptr;
+    CategoryListModel *model = nullptr;
+    QMenu *rightClickMenu = nullptr;
+
+    TextContentViewController *textContentViewController();
+    LinkContentViewController *linkContentViewController();
+    FilePreviewViewController *filePreviewViewController();
+    ImagePreviewViewController *imagePreviewViewController();
+    PreviewPopover *contentPopover();
+
+Q_SIGNALS:
+    // The floating button was switched: the window keeps above the others while on.
+    void floatingChanged(bool floating);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setupUI();
+    void registerObservers();
+    void showLoadingState();
+    void endLoadingState();
+    void refetchFromNotification();
+    void updateStar();
+    void applyTint(const QColor &color);
+    void tableViewSelectionDidChange();
+    bool handleKeyDown(QObject *receiver, QKeyEvent *event);
+    void moveSelection(bool up);
+    QList<PBItem> selectedItemsBottomUp();
+    void deleteRow(int row);
+    void handleDeleteFromHUD(const Notification &notification);
+    void startDrag(const QList<int> &rows);
+    void showPreviewFor(const PBItem &item, int row);
+    void showInPopover(QWidget *content, int row);
+    QRect globalRowRect(int row) const;
+    void refreshQuickSelection();
+    void layoutModeChanged();
+
+    PasteItemDelegate *m_delegate = nullptr;
+    ObserverBag m_observers;
+    std::function<void(int)> m_debouncedPreview;
+    bool m_keyMonitorInstalled = false;
+    bool m_loading = false;
+    quint64 m_previewRequest = 0;
+    TextContentViewController *m_textPreview = nullptr;
+    LinkContentViewController *m_linkPreview = nullptr;
+    FilePreviewViewController *m_filePreview = nullptr;
+    ImagePreviewViewController *m_imagePreview = nullptr;
+    PreviewPopover *m_popover = nullptr;
+};

@@ -1,0 +1,162 @@
+#include "history/PasteItemCellView.h"
+
+#include "history/PasteItemRowView.h"
+#include "history/RowIcons.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextLayout>
+
+namespace {
+constexpr int kPadding = 10;
+constexpr int kChipWidth = 14;
+constexpr int kChipHeight = 8;
+
+QColor secondaryText()
+{
+    QColor color = QApplication::palette().color(QPalette::Text);
+    color.setAlphaF(0.6);
+    return color;
+}
+} // namespace
+
+namespace RowPainting {
+
+void drawIcon(QPainter &painter, const QRect &box, const PasteItemRow &row)
+{
+    const QPixmap pixmap = RowIcons::shared().icon(row);
+    if (pixmap.isNull())
+        return;
+    const QSize size = pixmap.size().scaled(box.size(), Qt::KeepAspectRatio);
+    const QRect target(box.left() + (box.width() - size.width()) / 2, box.top() + (box.height() - size.height()) / 2,
+                       size.width(), size.height());
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(target, pixmap);
+    painter.restore();
+}
+
+void drawText(QPainter &painter, const QRect &rect, const QString &text, int lines)
+{
+    const QFontMetrics metrics(painter.font());
+    QTextLayout layout(text, painter.font());
+    layout.beginLayout();
+    int y = rect.top();
+    for (int line = 0; line < lines; ++line) {
+        QTextLine textLine = layout.createLine();
+        if (!textLine.isValid())
+            break;
+        textLine.setLineWidth(rect.width());
+        const bool last = line == lines - 1;
+        if (last) {
+            const QString rest = text.mid(textLine.textStart());
+            painter.drawText(QPoint(rect.left(), y + metrics.ascent()), metrics.elidedText(rest, Qt::ElideRight, rect.width()));
+        } else {
+            painter.drawText(QPoint(rect.left(), y + metrics.ascent()), text.mid(textLine.textStart(), textLine.textLength()));
+        }
+        y += metrics.lineSpacing();
+    }
+    layout.endLayout();
+}
+
+int drawChips(QPainter &painter, const QRect &rect, const QList<QColor> &chips)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    int x = rect.left();
+    for (const QColor &color : chips) {
+        if (x + kChipWidth > rect.right())
+            break;
+        painter.setBrush(color);
+        painter.drawRoundedRect(QRectF(x, rect.center().y() - kChipHeight / 2.0, kChipWidth, kChipHeight), 2, 2);
+        x += kChipWidth + 4;
+    }
+    painter.restore();
+    return x;
+}
+
+void drawPin(QPainter &painter, const QRect &rect)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xE7, 0x4C, 0x3C));
+    const QPointF head(rect.center().x(), rect.top() + rect.height() * 0.35);
+    painter.drawEllipse(head, rect.width() * 0.3, rect.width() * 0.3);
+    painter.setPen(QPen(QColor(0x7F, 0x8C, 0x8D), 1.5));
+    painter.drawLine(head, QPointF(rect.center().x(), rect.bottom()));
+    painter.restore();
+}
+
+void drawDeleteButton(QPainter &painter, const QRect &rect)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 110));
+    painter.drawEllipse(rect);
+    painter.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap));
+    const QRectF cross = QRectF(rect).adjusted(5.5, 5.5, -5.5, -5.5);
+    painter.drawLine(cross.topLeft(), cross.bottomRight());
+    painter.drawLine(cross.topRight(), cross.bottomLeft());
+    painter.restore();
+}
+
+} // namespace RowPainting
+
+QRect PasteItemCellView::deleteButtonRect(const QRect &rowRect)
+{
+    const QRect card = PasteItemRowView::cardRect(rowRect);
+    constexpr int size = 18;
+    return QRect(card.right() - kPadding - size + 1, card.center().y() - size / 2, size, size);
+}
+
+void PasteItemCellView::paint(QPainter &painter, const QRect &rowRect, const PasteItemRow &row, RowPaintState state)
+{
+    PasteItemRowView::paint(painter, rowRect, state.selected);
+    const QRect card = PasteItemRowView::cardRect(rowRect);
+    const int iconWidth = row.iconWidth > 0 ? row.iconWidth : 36;
+    RowPainting::drawIcon(painter, QRect(card.left() + kPadding, card.top() + kPadding, iconWidth, std::min(iconWidth, card.height() - 2 * kPadding)), row);
+
+    painter.save();
+    QFont titleFont = painter.font();
+    titleFont.setPixelSize(13);
+    QFont smallFont = painter.font();
+    smallFont.setPixelSize(11);
+    const QFontMetrics smallMetrics(smallFont);
+    const int dateWidth = smallMetrics.horizontalAdvance(row.date) + 4;
+    const int textLeft = card.left() + kPadding + iconWidth + kPadding;
+    const int textRight = card.right() - kPadding - (state.showDelete ? 26 : 16);
+    int y = card.top() + 7;
+
+    painter.setFont(titleFont);
+    painter.setPen(QApplication::palette().color(QPalette::Text));
+    const int titleHeight = QFontMetrics(titleFont).lineSpacing() * row.titleLines;
+    RowPainting::drawText(painter, QRect(textLeft, y, textRight - textLeft, titleHeight), row.title, row.titleLines);
+    y += titleHeight + 1;
+
+    painter.setFont(smallFont);
+    painter.setPen(secondaryText());
+    if (row.hasSecondLine && !row.secondLine.isEmpty()) {
+        painter.drawText(QPoint(textLeft, y + smallMetrics.ascent()),
+                         smallMetrics.elidedText(row.secondLine, Qt::ElideMiddle, textRight - textLeft));
+        y += smallMetrics.lineSpacing();
+    }
+    const int bottom = card.bottom() - 6 - smallMetrics.height();
+    if (row.comment && y + smallMetrics.height() <= bottom + 1) {
+        painter.drawText(QPoint(textLeft, y + smallMetrics.ascent()),
+                         smallMetrics.elidedText(*row.comment, Qt::ElideRight, textRight - textLeft));
+    }
+    RowPainting::drawChips(painter, QRect(textLeft, bottom, textRight - textLeft - dateWidth, smallMetrics.height()), row.chips);
+    painter.drawText(QRect(card.right() - kPadding - dateWidth, bottom, dateWidth, smallMetrics.height()), Qt::AlignRight | Qt::AlignVCenter, row.date);
+    painter.restore();
+
+    if (row.isSticky)
+        RowPainting::drawPin(painter, QRect(card.right() - kPadding - 10, card.top() + 6, 10, 14));
+    if (state.showDelete)
+        RowPainting::drawDeleteButton(painter, deleteButtonRect(rowRect));
+}

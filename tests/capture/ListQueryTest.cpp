@@ -1,0 +1,105 @@
+#include "CaptureTestSupport.h"
+
+#include "core/TaviSettings.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace {
+
+QStringList textsOf(const QList<PBItem> &items)
+{
+    QStringList texts;
+    for (const PBItem &item : items)
+        texts.append(item.dataProvider() ? item.dataProvider()->representedText() : QString());
+    return texts;
+}
+
+// Reads every row of the query a page of `size` at a time.
+QList<PBItem> readInPages(TaviPBManager &manager, const TaviPBManager::ListQuery &query, int size)
+{
+    QList<PBItem> all;
+    for (qsizetype offset = 0;; offset += size) {
+        const QList<PBItem> page = manager.getItemsPage(query, offset, size);
+        all += page;
+        if (page.size() < size)
+            return all;
+    }
+}
+
+// Texts a, b, ... copied a moment apart; "b" and "d" pinned; "c" and "e" in the user's category.
+struct ListFixture {
+    ListFixture()
+    {
+        for (const char *text : {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot"}) {
+            h.copyText(QString::fromLatin1(text));
+            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        }
+        h.manager->stickItem(h.item(QStringLiteral("bravo")), true);
+        h.manager->stickItem(h.item(QStringLiteral("delta")), true);
+        mine = h.userCategory(QStringLiteral("Mine"));
+        h.manager->addItem(h.item(QStringLiteral("charlie")), mine);
+        h.manager->addItem(h.item(QStringLiteral("echo")), mine);
+        h.settle();
+    }
+    CaptureHarness h;
+    PBCategory mine;
+};
+
+PBCategory kindCategory(PBCategoryManager &categories, PBDefaultCategory kind)
+{
+    for (const PBCategory &category : categories.categories()) {
+        if (category.type() == kind)
+            return category;
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(ListQueries, PagesOfACategoryMatchItsWholeListPinnedFirst)
+{
+    ListFixture f;
+    TaviPBManager::ListQuery text{kindCategory(*f.h.categories, PBDefaultCategory::text), std::nullopt, {}};
+    const QStringList expected{"delta", "bravo", "foxtrot", "echo", "charlie", "alpha"};
+    EXPECT_EQ(textsOf(readInPages(*f.h.manager, text, 4)), expected);
+    EXPECT_EQ(textsOf(readInPages(*f.h.manager, text, 1)), expected);
+    EXPECT_EQ(f.h.manager->itemCount(text), 6);
+
+    TaviPBManager::ListQuery mine{f.mine, std::nullopt, {}};
+    EXPECT_EQ(textsOf(readInPages(*f.h.manager, mine, 1)), QStringList({"echo", "charlie"}));
+    EXPECT_EQ(f.h.manager->itemCount(mine), 2);
+}
+
+TEST(ListQueries, TheOrderAppliesToUnpinnedRowsOnly)
+{
+    ListFixture f;
+    TaviPBManager::ListQuery byTitle{PBCategory::all(), std::nullopt, {QStringLiteral("text"), true}};
+    EXPECT_EQ(textsOf(readInPages(*f.h.manager, byTitle, 2)), QStringList({"delta", "bravo", "alpha", "charlie", "echo", "foxtrot"}));
+}
+
+TEST(ListQueries, TheListsSearchIsItsOwnAndLeavesTheSharedFilterAlone)
+{
+    ListFixture f;
+    f.h.manager->setFilter(PBSearchFilter{{QStringLiteral("alpha")}});
+    TaviPBManager::ListQuery search{PBCategory::all(), PBSearchFilter{{QStringLiteral("HO")}}, {}};
+    EXPECT_EQ(textsOf(readInPages(*f.h.manager, search, 5)), QStringList({"echo"}));
+    EXPECT_EQ(f.h.manager->itemCount(search), 1);
+    // A search with a blank is one keyword.
+    search.search = PBSearchFilter{{QStringLiteral("a l")}};
+    EXPECT_EQ(f.h.manager->itemCount(search), 0);
+    EXPECT_EQ(f.h.manager->filter()->keywords, QStringList({"alpha"}));
+}
+
+TEST(ListQueries, ACategoryWithoutItsRecordOrAnEmptySearchListsNothing)
+{
+    ListFixture f;
+    const PBCategory gone(std::nullopt, QStringLiteral("Gone"), Qt::red, Qt::white, PBDefaultCategory::custom, false, false);
+    TaviPBManager::ListQuery none{gone, std::nullopt, {}};
+    EXPECT_TRUE(f.h.manager->getItemsPage(none, 0, 10).isEmpty());
+    EXPECT_EQ(f.h.manager->itemCount(none), 0);
+    TaviPBManager::ListQuery empty{PBCategory::all(), PBSearchFilter{{QString()}}, {}};
+    EXPECT_EQ(f.h.manager->itemCount(empty), 0);
+    EXPECT_TRUE(f.h.manager->getItemsPage(TaviPBManager::ListQuery{}, -1, 10).isEmpty());
+}
