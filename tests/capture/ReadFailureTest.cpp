@@ -23,7 +23,8 @@ void restart(CaptureHarness &h)
 
 void renameTable(const char *from, const char *to)
 {
-    SQLite::Database database(CoreDataStack::shared().storePath().toStdString(), SQLite::OPEN_READWRITE);
+    // The store's own connection may be writing (the search index is built in the background): wait our turn.
+    SQLite::Database database(CoreDataStack::shared().storePath().toStdString(), SQLite::OPEN_READWRITE, 10000);
     database.exec(std::string("ALTER TABLE \"") + from + "\" RENAME TO \"" + to + "\"");
 }
 } // namespace

@@ -81,7 +81,7 @@ TEST(SaveFailure, EachCauseIsToldOnceInPlainWordsAndTheChangesStayPending)
     EXPECT_TRUE(h.manager->saveNow());
     EXPECT_EQ(h.manager->unsavedItemCount(), 0);
     EXPECT_FALSE(h.manager->saveScheduler().isPending());
-    SQLite::Database check(CoreDataStack::shared().storePath().toStdString(), SQLite::OPEN_READONLY);
+    SQLite::Database check(CoreDataStack::shared().storePath().toStdString(), SQLite::OPEN_READONLY, 10000);
     EXPECT_EQ(check.execAndGet("SELECT count(*) FROM PBItemRecord").getInt(), 3);
 
     // After a success, the same cause is worth telling again.
