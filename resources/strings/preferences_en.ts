@@ -371,6 +371,10 @@
         <source>“%1” gives the application no name.</source>
         <translation>“%1” gives the application no name.</translation>
     </message>
+    <message id="Settings.Blacklist.NotInstalled">
+        <source>Not installed</source>
+        <translation>Not installed</translation>
+    </message>
     <message id="Settings.Blacklist.Add">
         <source>Add applications</source>
         <translation>Add applications</translation>
@@ -408,8 +412,8 @@
         <translation>Locked</translation>
     </message>
     <message id="Settings.Category.Manage">
-        <source>Items</source>
-        <translation>Items</translation>
+        <source>Manage</source>
+        <translation>Manage</translation>
     </message>
     <message id="Settings.Category.Type.Custom">
         <source>Custom</source>

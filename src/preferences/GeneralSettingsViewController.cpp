@@ -117,14 +117,14 @@ GeneralSettingsViewController::GeneralSettingsViewController(QWidget *parent) : 
         return dialog.selectedFiles().constFirst();
     };
 
-    PaneLayout pane(this);
+    PaneLayout pane(this, PaneLayout::Labels::Inline);
     pane.section(L("Settings.General.Section.Behaviour"));
     quickPasteBtn = pane.checkBox(L("Settings.General.QuickPaste"), "quickPasteBtn");
     auto *helpButton = new QPushButton(L("Settings.General.QuickPasteHelp"), pane.content());
     helpButton->setObjectName(QStringLiteral("helpBtn"));
     helpButton->setFlat(true);
     helpButton->setCursor(Qt::PointingHandCursor);
-    helpButton->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-align: left; padding: 0 0 0 24px; }"));
+    helpButton->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-align: left; padding: 0 0 0 12px; border: none; }"));
     pane.row(QString(), helpButton);
     launchUpBtn = pane.checkBox(L("Settings.General.LaunchAtLogin"), "launchUpBtn");
     textStyleBtn = pane.checkBox(L("Settings.General.PlainText"), "textStyleBtn");
@@ -148,8 +148,9 @@ GeneralSettingsViewController::GeneralSettingsViewController(QWidget *parent) : 
         dataSizeTypeBtn->setObjectName(QStringLiteral("dataSizeTypeBtn"));
         dataSizeTypeBtn->addItem(L("Settings.General.Unit.KB"), 0);
         dataSizeTypeBtn->addItem(L("Settings.General.Unit.MB"), 1);
-        layout->addWidget(ignoreDataSizeTextfield, 1);
-        layout->addWidget(dataSizeTypeBtn, 0, Qt::AlignTop);
+        layout->addWidget(ignoreDataSizeTextfield, 0, Qt::AlignTop);
+        ignoreDataSizeTextfield->addAccessory(dataSizeTypeBtn);
+        layout->addStretch(1);
         pane.row(QString(), holder);
     }
 
@@ -166,10 +167,13 @@ GeneralSettingsViewController::GeneralSettingsViewController(QWidget *parent) : 
         historyClearPopupBtn->addItems({L("Settings.General.ClearType.Days"), L("Settings.General.ClearType.Items")});
         clearNowBtn = new QPushButton(L("Settings.General.CleanNow"), holder);
         clearNowBtn->setObjectName(QStringLiteral("clearNowBtn"));
-        layout->addWidget(new QLabel(L("Settings.General.KeepLast"), holder), 0, Qt::AlignTop);
-        layout->addWidget(historyClearTextfield, 1);
-        layout->addWidget(historyClearPopupBtn, 0, Qt::AlignTop);
-        layout->addWidget(clearNowBtn, 0, Qt::AlignTop);
+        auto *keepLast = new QLabel(L("Settings.General.KeepLast"), holder);
+        keepLast->setContentsMargins(0, 4, 0, 0);
+        layout->addWidget(keepLast, 0, Qt::AlignTop);
+        layout->addWidget(historyClearTextfield, 0, Qt::AlignTop);
+        historyClearTextfield->addAccessory(historyClearPopupBtn);
+        historyClearTextfield->addAccessory(clearNowBtn);
+        layout->addStretch(1);
         pane.row(QString(), holder);
     }
     includeStickyBtn = pane.checkBox(L("Settings.General.IncludeSticky"), "includeStickyBtn", 1);

@@ -8,7 +8,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-PaneLayout::PaneLayout(QWidget *pane)
+PaneLayout::PaneLayout(QWidget *pane, Labels labels) : m_labels(labels)
 {
     auto *outer = new QVBoxLayout(pane);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -23,7 +23,8 @@ PaneLayout::PaneLayout(QWidget *pane)
     m_grid->setHorizontalSpacing(12);
     m_grid->setVerticalSpacing(6);
     m_grid->setColumnStretch(1, 1);
-    m_grid->setColumnMinimumWidth(0, 180);
+    if (m_labels == Labels::InColumn)
+        m_grid->setColumnMinimumWidth(0, 160);
 }
 
 void PaneLayout::section(const QString &title)
@@ -41,15 +42,18 @@ QCheckBox *PaneLayout::checkBox(const QString &text, const char *objectName, int
 {
     auto *box = new QCheckBox(text, m_content);
     box->setObjectName(QLatin1String(objectName));
-    if (indent > 0) {
+    const int margin = 20 * indent + (m_labels == Labels::Inline ? 12 : 0);
+    const int column = m_labels == Labels::Inline ? 0 : 1;
+    const int span = m_labels == Labels::Inline ? 2 : 1;
+    if (margin > 0) {
         auto *holder = new QWidget(m_content);
         auto *layout = new QHBoxLayout(holder);
-        layout->setContentsMargins(20 * indent, 0, 0, 0);
+        layout->setContentsMargins(margin, 0, 0, 0);
         layout->addWidget(box);
         layout->addStretch(1);
-        m_grid->addWidget(holder, m_row++, 1);
+        m_grid->addWidget(holder, m_row++, column, 1, span);
     } else {
-        m_grid->addWidget(box, m_row++, 1);
+        m_grid->addWidget(box, m_row++, column, 1, span);
     }
     return box;
 }
@@ -78,18 +82,34 @@ ValueStepperField *PaneLayout::stepperField(const QString &label, const char *ob
     layout->setContentsMargins(0, 0, 0, 0);
     auto *field = new ValueStepperField(kind, holder);
     field->setObjectName(QLatin1String(objectName));
-    layout->addWidget(field, 1);
+    layout->addWidget(field, 0, Qt::AlignTop);
     if (!unit.isEmpty()) {
         auto *unitLabel = new QLabel(unit, holder);
-        layout->addWidget(unitLabel, 0, Qt::AlignTop | Qt::AlignLeft);
-        unitLabel->setContentsMargins(0, 4, 0, 0);
+        unitLabel->setContentsMargins(4, 0, 0, 0);
+        field->addAccessory(unitLabel);
     }
+    layout->addStretch(1);
     row(label, holder);
     return field;
 }
 
 void PaneLayout::row(const QString &label, QWidget *control)
 {
+    if (m_labels == Labels::Inline) {
+        auto *holder = new QWidget(m_content);
+        auto *layout = new QHBoxLayout(holder);
+        layout->setContentsMargins(12, 0, 0, 0);
+        if (!label.isEmpty()) {
+            auto *text = new QLabel(label, holder);
+            text->setBuddy(control);
+            layout->addWidget(text, 0, Qt::AlignTop);
+            text->setContentsMargins(0, 4, 0, 0);
+        }
+        layout->addWidget(control, 0, Qt::AlignTop);
+        layout->addStretch(1);
+        m_grid->addWidget(holder, m_row++, 0, 1, 2);
+        return;
+    }
     if (!label.isEmpty()) {
         auto *text = new QLabel(label, m_content);
         text->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -107,7 +127,7 @@ QLabel *PaneLayout::note(const QString &text)
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, palette.color(QPalette::Disabled, QPalette::WindowText));
     label->setPalette(palette);
-    m_grid->addWidget(label, m_row++, 1);
+    m_grid->addWidget(label, m_row++, m_labels == Labels::Inline ? 0 : 1, 1, m_labels == Labels::Inline ? 2 : 1);
     return label;
 }
 

@@ -14,7 +14,9 @@ class QWidget;
 
 class PaneLayout {
 public:
-    explicit PaneLayout(QWidget *pane);
+    // Without a label column, check boxes start at the left and labels stand before their control.
+    enum class Labels { InColumn, Inline };
+    explicit PaneLayout(QWidget *pane, Labels labels = Labels::InColumn);
 
     void section(const QString &title);
     // A check box in the control column; indent moves it right to show it depends on the one above.
@@ -36,4 +38,5 @@ private:
     QWidget *m_content = nullptr;
     QGridLayout *m_grid = nullptr;
     int m_row = 0;
+    Labels m_labels = Labels::InColumn;
 };

@@ -71,11 +71,14 @@ QWidget *PreferenceTabViewController::makeSyncPane()
     QFont font = title->font();
     font.setBold(true);
     title->setFont(font);
+    title->setAlignment(Qt::AlignCenter);
     auto *text = new QLabel(L("Settings.Sync.NotSetUp.message"), pane);
+    text->setAlignment(Qt::AlignCenter);
     text->setWordWrap(true);
+    text->setStyleSheet(QStringLiteral("color: #7f7f7f;"));
     layout->addStretch(1);
-    layout->addWidget(title, 0, Qt::AlignHCenter);
-    layout->addWidget(text, 0, Qt::AlignHCenter);
+    layout->addWidget(title);
+    layout->addWidget(text);
     layout->addStretch(2);
     return pane;
 }

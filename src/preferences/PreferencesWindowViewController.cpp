@@ -21,7 +21,7 @@ PreferencesWindowViewController::PreferencesWindowViewController(QWidget *parent
     layout->setContentsMargins(12, 12, 12, 12);
     m_tabs = new PreferenceTabViewController(this);
     layout->addWidget(m_tabs);
-    resize(720, 560);
+    resize(760, 640);
 }
 
 void PreferencesWindowViewController::showWindow()

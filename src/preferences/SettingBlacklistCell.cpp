@@ -26,9 +26,7 @@ SettingBlacklistCell::SettingBlacklistCell(QWidget *parent) : QWidget(parent)
     QFont small = idField->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     idField->setFont(small);
-    QPalette grey = idField->palette();
-    grey.setColor(QPalette::WindowText, grey.color(QPalette::Disabled, QPalette::WindowText));
-    idField->setPalette(grey);
+    idField->setStyleSheet(QStringLiteral("color: #7f7f7f;"));
     texts->addWidget(textField);
     texts->addWidget(idField);
     row->addWidget(appIconView);
@@ -70,7 +68,11 @@ QIcon SettingBlacklistCell::icon(const QString &appId)
 void SettingBlacklistCell::configure(const QString &id)
 {
     appId = id;
-    textField->setText(displayName(id));
-    idField->setText(id == TaviSettings::kKeychainAccessId ? L("Settings.Blacklist.PasswordManagers.detail") : id);
+    bool installed = false;
+    textField->setText(displayName(id, &installed));
+    if (id == TaviSettings::kKeychainAccessId)
+        idField->setText(L("Settings.Blacklist.PasswordManagers.detail"));
+    else
+        idField->setText(installed ? id : L("Settings.Blacklist.NotInstalled"));
     appIconView->setPixmap(icon(id).pixmap(28, 28));
 }

@@ -81,6 +81,7 @@ ShortcutRecorderView::ShortcutRecorderView(QWidget *parent) : QWidget(parent)
     auto *box = new QWidget(this);
     box->setFixedHeight(26);
     box->setMinimumWidth(180);
+    box->setMaximumWidth(280);
     auto *row = new QHBoxLayout(box);
     row->setContentsMargins(8, 0, 4, 0);
     m_text = new QLabel(box);
@@ -100,7 +101,7 @@ ShortcutRecorderView::ShortcutRecorderView(QWidget *parent) : QWidget(parent)
     m_reason->setStyleSheet(QStringLiteral("color: #c0392b;"));
     m_reason->setWordWrap(true);
     m_reason->hide();
-    outer->addWidget(box);
+    outer->addWidget(box, 0, Qt::AlignLeft);
     outer->addWidget(m_reason);
     connect(m_clear, &QToolButton::clicked, this, [this] { commit(std::nullopt); });
     updateText();
@@ -272,7 +273,7 @@ void ShortcutRecorderView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = QRectF(0.5, 0.5, width() - 1, 25);
+    const QRectF box = QRectF(0.5, 0.5, m_text->parentWidget()->width() - 1, 25);
     const QPalette &palette = this->palette();
     painter.setPen(QPen(m_recording ? palette.color(QPalette::Highlight) : palette.color(QPalette::Mid), m_recording ? 2 : 1));
     painter.setBrush(palette.color(isEnabled() ? QPalette::Base : QPalette::Window));

@@ -15,6 +15,7 @@
 ValueStepperField::ValueStepperField(Kind kind, QWidget *parent) : QWidget(parent), m_kind(kind)
 {
     auto *layout = new QGridLayout(this);
+    m_grid = layout;
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setHorizontalSpacing(2);
     layout->setVerticalSpacing(2);
@@ -48,18 +49,23 @@ ValueStepperField::ValueStepperField(Kind kind, QWidget *parent) : QWidget(paren
     QFont small = m_reason->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     m_reason->setFont(small);
-    m_reason->setWordWrap(true);
     m_reason->hide();
 
     layout->addWidget(m_edit, 0, 0);
     layout->addWidget(stepper, 0, 1, Qt::AlignVCenter);
-    layout->addWidget(m_reason, 1, 0, 1, 3);
-    layout->setColumnStretch(2, 1);
+    layout->addWidget(m_reason, 1, 0, 1, 8);
+    layout->setColumnStretch(7, 1);
 
     connect(m_edit, &QLineEdit::textEdited, this, &ValueStepperField::textEdited);
     connect(m_edit, &QLineEdit::editingFinished, this, &ValueStepperField::editingFinished);
     connect(m_up, &QToolButton::clicked, this, [this] { stepBy(1); });
     connect(m_down, &QToolButton::clicked, this, [this] { stepBy(-1); });
+}
+
+void ValueStepperField::addAccessory(QWidget *widget)
+{
+    widget->setParent(this);
+    m_grid->addWidget(widget, 0, 2 + m_accessories++, Qt::AlignVCenter | Qt::AlignLeft);
 }
 
 void ValueStepperField::setRange(double minimum, double maximum)

@@ -47,6 +47,9 @@ public:
     // bounds, shows the result and emits stepped().
     void stepBy(int steps);
 
+    // A widget beside the stepper (a unit); a refusal shows below both.
+    void addAccessory(QWidget *widget);
+
     QLineEdit *lineEdit() const { return m_edit; }
     QToolButton *upButton() const { return m_up; }
     QToolButton *downButton() const { return m_down; }
@@ -71,4 +74,6 @@ private:
     QToolButton *m_up = nullptr;
     QToolButton *m_down = nullptr;
     QLabel *m_reason = nullptr;
+    class QGridLayout *m_grid = nullptr;
+    int m_accessories = 0;
 };

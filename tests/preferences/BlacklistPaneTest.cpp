@@ -93,7 +93,7 @@ TEST(BlacklistPane, ARowOfAGoneApplicationShowsItsOwnId)
     ASSERT_EQ(pane.listTableView->rowCount(), 3);
     EXPECT_EQ(cellAt(pane, 0)->textField->text(), "Present App");
     EXPECT_EQ(cellAt(pane, 1)->textField->text(), "org.example.Gone");
-    EXPECT_EQ(cellAt(pane, 1)->idField->text(), "org.example.Gone");
+    EXPECT_EQ(cellAt(pane, 1)->idField->text(), "Not installed");
     EXPECT_FALSE(cellAt(pane, 1)->appIconView->pixmap().isNull());
     EXPECT_EQ(cellAt(pane, 2)->textField->text(), "Password and key managers");
     EXPECT_EQ(pane.listTableView->rowHeight(0), SettingBlacklistCell::kRowHeight);
