@@ -3,13 +3,19 @@
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Defaults.h"
+#include "preferences/BlacklistViewController.h"
+#include "preferences/CategoryPreferencesViewController.h"
 #include "preferences/GeneralSettingsViewController.h"
+#include "preferences/ValueStepperField.h"
 #include "preferences/PreferenceTabViewController.h"
 #include "preferences/PreferencesWindowViewController.h"
 #include "shell/AccessibilityPermissionWindowController.h"
 #include "shell/ShellSeams.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
@@ -93,4 +99,24 @@ TEST(PreferencesWindow, PanesShowSettingsChangedElsewhereWhenShownAgain)
     EXPECT_TRUE(general->textStyleBtn->isChecked()); // shown as it was while hidden
     showPreferencesWindow();
     EXPECT_FALSE(general->textStyleBtn->isChecked());
+}
+
+TEST(PreferencesWindow, StoredValuesOfTheWrongTypeShowTheDefaultAndAreOnlyReplacedByAChoice)
+{
+    PreferencesFixture fixture;
+    Defaults &defaults = Defaults::standard();
+    defaults.setValue(QStringLiteral("menuHistoryCapacity"), QStringLiteral("lots"));
+    defaults.setValue(QStringLiteral("needShowHUD"), QStringLiteral("yes"));
+    defaults.setValue(QStringLiteral("blackList"), qint64(3));
+    showPreferencesWindow();
+    auto *appearance = preferencesWindowController()->findChild<CategoryPreferencesViewController *>();
+    auto *blacklist = preferencesWindowController()->findChild<BlacklistViewController *>();
+    EXPECT_EQ(appearance->historyCapacityTextfield->lineEdit()->text(), "5");
+    EXPECT_TRUE(appearance->checkboxEnableHUD->isChecked());
+    EXPECT_EQ(blacklist->listTableView->rowCount(), 1); // the default entry
+    // Showing the panes wrote nothing.
+    EXPECT_EQ(defaults.value(QStringLiteral("menuHistoryCapacity")), QVariant(QStringLiteral("lots")));
+    EXPECT_EQ(defaults.value(QStringLiteral("blackList")), QVariant(qint64(3)));
+    appearance->checkboxEnableHUD->click();
+    EXPECT_FALSE(TaviSettings::shared().needShowHUD());
 }
