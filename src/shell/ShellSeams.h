@@ -23,6 +23,9 @@ struct ShellSeams {
     std::function<void()> showPreferencesWindow;
     std::function<bool(int index)> selectPreferencesTab;
 
+    // The category edit window: editing the category with this id, or making a new one.
+    std::function<void(std::optional<QString> categoryId)> showCategoryEditor;
+
     // The color bar's active-screen monitor.
     std::function<void()> startScreenMonitoring;
     std::function<void()> stopScreenMonitoring;
