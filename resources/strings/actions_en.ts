@@ -28,8 +28,8 @@
         <translation>Edit Text…</translation>
     </message>
     <message id="Category.List.Menu.AddComment">
-        <source>Add a comment</source>
-        <translation>Add a comment</translation>
+        <source>Add Comment…</source>
+        <translation>Add Comment…</translation>
     </message>
     <message id="Category.List.Menu.AddToCategory">
         <source>Add to Category</source>
@@ -124,20 +124,24 @@
         <translation>This item holds no e-mail address to write to.</translation>
     </message>
     <message id="Actions.Clear.IncludeSticky">
-        <source>Also delete pinned items</source>
-        <translation>Also delete pinned items</translation>
+        <source>Clear pinned items too</source>
+        <translation>Clear pinned items too</translation>
     </message>
     <message id="Actions.Clear.IncludeLocked">
-        <source>Also delete items of locked categories</source>
-        <translation>Also delete items of locked categories</translation>
+        <source>Clear items of locked categories too</source>
+        <translation>Clear items of locked categories too</translation>
     </message>
     <message id="Actions.Clear.IncludeCustom">
-        <source>Also delete items filed in my categories</source>
-        <translation>Also delete items filed in my categories</translation>
+        <source>Clear items filed in my categories too</source>
+        <translation>Clear items filed in my categories too</translation>
     </message>
     <message id="Actions.Sheet.Save">
         <source>Save</source>
         <translation>Save</translation>
+    </message>
+    <message id="Actions.Sheet.Close">
+        <source>Close</source>
+        <translation>Close</translation>
     </message>
     <message id="Actions.Sheet.Cancel">
         <source>Cancel</source>

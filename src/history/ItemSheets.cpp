@@ -139,6 +139,7 @@ ImageOCRResultVC::ImageOCRResultVC(Pasteboard &pasteboard, QWidget *parent) : QD
     m_waiting->setObjectName(QStringLiteral("waiting"));
     m_spinner = new SpinningProgressIndicatorLayer(m_waiting);
     m_spinner->setFixedSize(32, 32);
+    m_spinner->setForeColor(palette().color(QPalette::WindowText));
     m_progressLabel = new QLabel(L("Actions.OCR.Recognising"), m_waiting);
     m_progressLabel->setObjectName(QStringLiteral("progressLabel"));
     auto *waitingLayout = new QVBoxLayout(m_waiting);
@@ -155,8 +156,8 @@ ImageOCRResultVC::ImageOCRResultVC(Pasteboard &pasteboard, QWidget *parent) : QD
     m_copyButton = box->addButton(L("Actions.OCR.Copy"), QDialogButtonBox::AcceptRole);
     m_copyButton->setObjectName(QStringLiteral("copyButton"));
     m_copyButton->setEnabled(false);
-    QPushButton *close = box->addButton(L("Actions.Sheet.Cancel"), QDialogButtonBox::RejectRole);
-    close->setObjectName(QStringLiteral("cancelButton"));
+    m_closeButton = box->addButton(L("Actions.Sheet.Cancel"), QDialogButtonBox::RejectRole);
+    m_closeButton->setObjectName(QStringLiteral("cancelButton"));
     connect(box, &QDialogButtonBox::accepted, this, &ImageOCRResultVC::copyToPasteboardAction);
     connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -175,6 +176,9 @@ ImageOCRResultVC::~ImageOCRResultVC()
 
 void ImageOCRResultVC::setProgress(int percent)
 {
+    m_spinner->setDeterminate(true);
+    m_spinner->setMaxValue(100);
+    m_spinner->setDoubleValue(std::clamp(percent, 0, 100));
     m_progressLabel->setText(L("Actions.OCR.Progress").arg(std::clamp(percent, 0, 100)));
 }
 
@@ -187,6 +191,8 @@ void ImageOCRResultVC::setResult(const QString &text)
     resultTextView->show();
     m_copyButton->setEnabled(true);
     m_copyButton->setDefault(true);
+    // Nothing runs any more that the button would cancel.
+    m_closeButton->setText(L("Actions.Sheet.Close"));
 }
 
 bool ImageOCRResultVC::isWaiting() const

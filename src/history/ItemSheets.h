@@ -89,5 +89,6 @@ private:
     QLabel *m_progressLabel = nullptr;
     SpinningProgressIndicatorLayer *m_spinner = nullptr;
     QPushButton *m_copyButton = nullptr;
+    QPushButton *m_closeButton = nullptr;
     std::shared_ptr<std::atomic<bool>> m_cancel = std::make_shared<std::atomic<bool>>(false);
 };

@@ -2,7 +2,9 @@
 #include "core/Alert.h"
 #include "core/NotificationNames.h"
 #include "core/PBCategoryManager.h"
+#include "core/PBNoteItemProvider.h"
 #include "core/TaviSettings.h"
+#include "core/store/CoreDataStack.h"
 #include "history/CategoryListModel.h"
 #include "history/CategoryNoteWindowController.h"
 #include "history/ItemActions.h"
@@ -387,4 +389,33 @@ TEST(TextRecognition, UnreadableTinyAndBlankImagesTellTheUser)
     EXPECT_TRUE(waitUntil([&] { return ok.asked.size() == 2; }, 30000));
     EXPECT_EQ(ok.asked.value(1), L("Alert.OCR.Msg.Unreadable"));
     EXPECT_FALSE(list.window.findChild<ImageOCRResultVC *>() && list.window.findChild<ImageOCRResultVC *>()->isVisible());
+}
+
+TEST(HistoryListToolbar, ANewNoteWrittenInTheEditorIsListedAndSurvivesARestart)
+{
+    ShellHarness shell;
+    {
+        ListWindow list(shell, {}, PBDefaultCategory::note);
+        list.view->noteAddBtn->click();
+        ASSERT_EQ(list.view->noteWindows().size(), 1);
+        CategoryNoteWindowController *editor = list.view->noteWindows().first();
+        QApplication::setActiveWindow(editor);
+        QTest::keyClicks(editor->noteTitleTextfield, QStringLiteral("Groceries"));
+        QTest::keyClicks(editor->noteContentTextView, QStringLiteral("milk, bread"));
+        QTest::keyClick(editor->noteContentTextView, Qt::Key_S, Qt::ControlModifier);
+        EXPECT_TRUE(waitUntil([&] { return list.view->noteWindows().isEmpty(); }));
+        list.settle();
+        EXPECT_EQ(list.texts(), QStringList{QStringLiteral("Groceries")});
+    }
+
+    ASSERT_TRUE(shell.manager->saveNow());
+    shell.manager.reset();
+    shell.categories.reset();
+    CoreDataStack::resetShared();
+    shell.categories = std::make_unique<PBCategoryManager>(CoreDataStack::shared().managedContext());
+    shell.manager = std::make_unique<TaviPBManager>(shell.pasteboard, shell.workspace, *shell.categories);
+    const QList<PBItem> items = shell.manager->getAllItems();
+    ASSERT_EQ(items.size(), 1);
+    ASSERT_TRUE(items.first().dataProvider() && items.first().dataProvider()->is<PBNoteItemProvider>());
+    EXPECT_EQ(items.first().dataProvider()->as<PBNoteItemProvider>()->body(), QStringLiteral("milk, bread"));
 }
