@@ -182,43 +182,48 @@ void CategoryListModel::removeRange(int first, int last)
 
 QList<PBItem> CategoryListModel::items(const QList<int> &rows)
 {
+    return itemsReader(rows)();
+}
+
+std::function<QList<PBItem>()> CategoryListModel::itemsReader(const QList<int> &rows) const
+{
     // Looks into memory without asking for pages: the rows named may be far from those shown.
-    const auto peek = [this](int row) -> std::optional<PBItem> {
-        const auto found = m_pages.constFind(row / kPageSize);
-        const int offset = row % kPageSize;
-        if (found == m_pages.constEnd() || offset >= found->size())
-            return std::nullopt;
-        return found->at(offset);
-    };
-    QList<PBItem> result;
-    result.reserve(rows.size());
-    QHash<int, PBItem> read;
-    // Rows not in memory are read in runs of consecutive rows, one store query per run.
+    QHash<int, PBItem> known;
     QList<int> missing;
-    for (const int row : rows) {
-        if (row >= 0 && row < m_count && !peek(row))
-            missing.append(row);
-    }
-    std::sort(missing.begin(), missing.end());
-    qsizetype at = 0;
-    while (at < missing.size()) {
-        const int first = missing.at(at);
-        int last = first;
-        while (++at < missing.size() && missing.at(at) <= last + 1)
-            last = missing.at(at);
-        const QList<PBItem> run = m_manager.getItemsPage(m_query, first, last - first + 1);
-        for (int i = 0; i < run.size(); ++i)
-            read.insert(first + i, run.at(i));
-    }
+    QList<int> inRange;
     for (const int row : rows) {
         if (row < 0 || row >= m_count)
             continue;
-        if (auto cached = peek(row))
-            result.append(*cached);
-        else if (read.contains(row))
-            result.append(read.value(row));
+        inRange.append(row);
+        const auto found = m_pages.constFind(row / kPageSize);
+        if (found != m_pages.constEnd() && row % kPageSize < found->size())
+            known.insert(row, found->at(row % kPageSize));
+        else
+            missing.append(row);
     }
-    return result;
+    std::sort(missing.begin(), missing.end());
+    TaviPBManager *manager = &m_manager;
+    return [manager, query = m_query, known = std::move(known), missing = std::move(missing), inRange = std::move(inRange)] {
+        // Rows not in memory are read in runs of consecutive rows, one store query per run.
+        QHash<int, PBItem> read = known;
+        qsizetype at = 0;
+        while (at < missing.size()) {
+            const int first = missing.at(at);
+            int last = first;
+            while (++at < missing.size() && missing.at(at) <= last + 1)
+                last = missing.at(at);
+            const QList<PBItem> run = manager->getItemsPage(query, first, last - first + 1);
+            for (int i = 0; i < run.size(); ++i)
+                read.insert(first + i, run.at(i));
+        }
+        QList<PBItem> result;
+        result.reserve(inRange.size());
+        for (const int row : inRange) {
+            if (read.contains(row))
+                result.append(read.value(row));
+        }
+        return result;
+    };
 }
 
 QList<int> CategoryListModel::rowsOf(const QSet<QUuid> &uuids) const

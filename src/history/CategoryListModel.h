@@ -50,6 +50,9 @@ public:
     // The items of the rows, in the order given; rows not in memory are read from the store in
     // runs of consecutive rows. Rows out of range are left out.
     QList<PBItem> items(const QList<int> &rows);
+    // The same, in two steps: what is in memory is taken now, and the returned function reads the
+    // rest from the store when called (on any thread, while the model's manager lives).
+    std::function<QList<PBItem>()> itemsReader(const QList<int> &rows) const;
     // The rows among the pages in memory that hold these items.
     QList<int> rowsOf(const QSet<QUuid> &uuids) const;
     // Takes the row out without reading the store again; the rows below move up.

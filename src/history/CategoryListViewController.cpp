@@ -699,32 +699,36 @@ void CategoryListViewController::pasteSelectedItems()
 
 void CategoryListViewController::deleteSelectedItems()
 {
-    const QList<int> rows = itemsTableView->selectedRows();
+    QList<int> rows = itemsTableView->selectedRows();
     if (rows.isEmpty())
         return;
-    deleteItems(selectedItemsBottomUp(), rows);
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    // Thousands of rows may be selected: the ones not in memory are read off the GUI thread.
+    removeAndDelete(model->itemsReader(rows), rows);
 }
 
-void CategoryListViewController::deleteItems(const QList<PBItem> &items, std::optional<QList<int>> rows)
+void CategoryListViewController::deleteItems(const QList<PBItem> &items)
 {
     if (items.isEmpty())
         return;
-    if (!rows) {
-        // Where the items are now: the rows may have been read again since they were taken.
-        QSet<QUuid> uuids;
-        for (const PBItem &item : items)
-            uuids.insert(item.uuid());
-        rows = model->rowsOf(uuids);
-    }
+    // Where the items are now: the rows may have been read again since they were taken.
+    QSet<QUuid> uuids;
+    for (const PBItem &item : items)
+        uuids.insert(item.uuid());
+    removeAndDelete([items] { return items; }, model->rowsOf(uuids));
+}
+
+void CategoryListViewController::removeAndDelete(std::function<QList<PBItem>()> items, const QList<int> &rows)
+{
     itemsTableView->clearSelection();
-    model->removeRows(*rows);
+    model->removeRows(rows);
     refreshQuickSelection();
     // The store's work runs on the list's queue, off the GUI thread; the rows are read again
     // once it is done (and not before the removal was seen).
     const QPointer<CategoryListViewController> self(this);
     TaviPBManager *store = &manager;
-    model->readAsync([self, store, items] {
-        store->deleteItems(items);
+    model->readAsync([self, store, items = std::move(items)] {
+        store->deleteItems(items());
         MainQueue::asyncAfter(kReloadAfterDelete, [self] {
             if (self)
                 self->reloadItems();

@@ -191,9 +191,10 @@ private:
     void moveSelection(bool up);
     QList<PBItem> selectedItemsBottomUp();
     void deleteRow(int row);
-    // Takes the items' rows out at once and deletes them from the store off the GUI thread.
-    // The rows are found by the items' uuids when not given.
-    void deleteItems(const QList<PBItem> &items, std::optional<QList<int>> rows = std::nullopt);
+    // Takes the items' rows out at once (found by their uuids) and deletes them from the store
+    // off the GUI thread.
+    void deleteItems(const QList<PBItem> &items);
+    void removeAndDelete(std::function<QList<PBItem>()> items, const QList<int> &rows);
     void handleDeleteFromHUD(const Notification &notification);
     void startDrag(const QList<int> &rows);
     void showPreviewFor(const PBItem &item, int row);
