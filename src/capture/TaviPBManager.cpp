@@ -980,9 +980,30 @@ void TaviPBManager::deleteItem(const PBItem &item)
 
 void TaviPBManager::deleteItems(const QList<PBItem> &items)
 {
-    LOG_DEBUG("deleteItems(items:)", QStringLiteral("[x] -> clear items with count:") + QString::number(items.size()));
+    const char *const function = "deleteItems(items:)";
+    LOG_DEBUG(function, QStringLiteral("[x] -> clear items with count:") + QString::number(items.size()));
+    if (items.size() == 1) {
+        deleteItem(items.first());
+        return;
+    }
+    if (items.isEmpty())
+        return;
+    // One store transaction for the whole selection, and one announcement: the lists read their
+    // rows again once instead of once per item.
+    QVariantList uuids;
+    uuids.reserve(items.size());
     for (const PBItem &item : items)
-        deleteItem(item);
+        uuids.append(item.uuid());
+    const QList<RecordPtr> records = m_storage.fetch(Predicate::in(kUuid, uuids)).value_or(QList<RecordPtr>());
+    if (!removeRecords(records)) {
+        LOG_ERROR(function, QStringLiteral("[x] ! delete failed, the history is unchanged"));
+        return;
+    }
+    removeBookmarks(items);
+    refreshLists();
+    changed();
+    LOG_DEBUG(function, QStringLiteral("[x] <- deleted: ") + QString::number(records.size()));
+    postOnMain(NotificationName::historyItemsDidClear);
 }
 
 bool TaviPBManager::removeRecords(const QList<RecordPtr> &records)

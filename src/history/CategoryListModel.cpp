@@ -125,17 +125,42 @@ int CategoryListModel::rowOf(const QUuid &uuid) const
 
 void CategoryListModel::removeRowAt(int row)
 {
-    if (row < 0 || row >= m_count)
+    removeRange(row, row);
+}
+
+void CategoryListModel::removeRows(QList<int> rows)
+{
+    // Bottom-most run first, so the rows of the runs above keep their numbers.
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    qsizetype at = 0;
+    while (at < rows.size()) {
+        const int last = rows.at(at);
+        int first = last;
+        while (++at < rows.size() && rows.at(at) == first - 1)
+            first = rows.at(at);
+        removeRange(first, last);
+    }
+}
+
+void CategoryListModel::removeRange(int first, int last)
+{
+    first = std::max(first, 0);
+    last = std::min(last, m_count - 1);
+    if (first > last)
         return;
-    beginRemoveRows({}, row, row);
-    // The rows in memory, moved up past the removed one, regrouped into the pages they now
+    const int removed = last - first + 1;
+    beginRemoveRows({}, first, last);
+    // The rows in memory, moved up past the removed ones, regrouped into the pages they now
     // fall in; a page keeps the run of rows it has from its start.
     QMap<int, PBItem> rows;
     for (auto it = m_pages.constBegin(); it != m_pages.constEnd(); ++it) {
         for (int i = 0; i < it->size(); ++i) {
             const int at = it.key() * kPageSize + i;
-            if (at != row)
-                rows.insert(at > row ? at - 1 : at, it->at(i));
+            if (at < first)
+                rows.insert(at, it->at(i));
+            else if (at > last)
+                rows.insert(at - removed, it->at(i));
         }
     }
     QHash<int, QList<PBItem>> pages;
@@ -151,8 +176,66 @@ void CategoryListModel::removeRowAt(int row)
     m_requested.clear();
     m_wanted.clear();
     ++m_layout;
-    --m_count;
+    m_count -= removed;
     endRemoveRows();
+}
+
+QList<PBItem> CategoryListModel::items(const QList<int> &rows)
+{
+    return itemsReader(rows)();
+}
+
+std::function<QList<PBItem>()> CategoryListModel::itemsReader(const QList<int> &rows) const
+{
+    // Looks into memory without asking for pages: the rows named may be far from those shown.
+    QHash<int, PBItem> known;
+    QList<int> missing;
+    QList<int> inRange;
+    for (const int row : rows) {
+        if (row < 0 || row >= m_count)
+            continue;
+        inRange.append(row);
+        const auto found = m_pages.constFind(row / kPageSize);
+        if (found != m_pages.constEnd() && row % kPageSize < found->size())
+            known.insert(row, found->at(row % kPageSize));
+        else
+            missing.append(row);
+    }
+    std::sort(missing.begin(), missing.end());
+    TaviPBManager *manager = &m_manager;
+    return [manager, query = m_query, known = std::move(known), missing = std::move(missing), inRange = std::move(inRange)] {
+        // Rows not in memory are read in runs of consecutive rows, one store query per run.
+        QHash<int, PBItem> read = known;
+        qsizetype at = 0;
+        while (at < missing.size()) {
+            const int first = missing.at(at);
+            int last = first;
+            while (++at < missing.size() && missing.at(at) <= last + 1)
+                last = missing.at(at);
+            const QList<PBItem> run = manager->getItemsPage(query, first, last - first + 1);
+            for (int i = 0; i < run.size(); ++i)
+                read.insert(first + i, run.at(i));
+        }
+        QList<PBItem> result;
+        result.reserve(inRange.size());
+        for (const int row : inRange) {
+            if (read.contains(row))
+                result.append(read.value(row));
+        }
+        return result;
+    };
+}
+
+QList<int> CategoryListModel::rowsOf(const QSet<QUuid> &uuids) const
+{
+    QList<int> rows;
+    for (auto it = m_pages.constBegin(); it != m_pages.constEnd(); ++it) {
+        for (int i = 0; i < it->size(); ++i) {
+            if (uuids.contains(it->at(i).uuid()))
+                rows.append(it.key() * kPageSize + i);
+        }
+    }
+    return rows;
 }
 
 void CategoryListModel::reloadRow(int row)

@@ -47,8 +47,18 @@ public:
     PBItem item(int row);
     // The row of the item among the pages in memory; -1 when it is not there.
     int rowOf(const QUuid &uuid) const;
+    // The items of the rows, in the order given; rows not in memory are read from the store in
+    // runs of consecutive rows. Rows out of range are left out.
+    QList<PBItem> items(const QList<int> &rows);
+    // The same, in two steps: what is in memory is taken now, and the returned function reads the
+    // rest from the store when called (on any thread, while the model's manager lives).
+    std::function<QList<PBItem>()> itemsReader(const QList<int> &rows) const;
+    // The rows among the pages in memory that hold these items.
+    QList<int> rowsOf(const QSet<QUuid> &uuids) const;
     // Takes the row out without reading the store again; the rows below move up.
     void removeRowAt(int row);
+    // Takes the rows out, one removal per run of consecutive rows.
+    void removeRows(QList<int> rows);
     // Reads the row's page again and repaints it.
     void reloadRow(int row);
     // Runs store work for the list (previews) on its queue, which the model waits for when it goes.
@@ -68,6 +78,7 @@ private:
     void loadNext() const;
     void pageArrived(quint64 generation, quint64 layout, int page, const QList<PBItem> &items);
     void touch(int page) const;
+    void removeRange(int first, int last);
 
     TaviPBManager &m_manager;
     TaviPBManager::ListQuery m_query;

@@ -193,23 +193,23 @@ void CategoryListViewController::setupUI()
 
     rightClickMenu = new QMenu(this);
     rightClickMenu->setObjectName(QStringLiteral("rightClickMenu"));
+    setupRowMenu();
+    setupToolbarActions();
 
     connect(itemSearchTextfield, &QLineEdit::textChanged, this, &CategoryListViewController::searchTextChanged);
     connect(itemsTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CategoryListViewController::tableViewSelectionDidChange);
     connect(itemsTableView, &CategoryListTableView::deleteClicked, this, &CategoryListViewController::deleteRow);
-    connect(itemsTableView, &CategoryListTableView::rowDoubleClicked, this, [this](int) {
-        pasteSelectedItems();
-        track("DoubleClick_Copy");
-    });
+    connect(itemsTableView, &CategoryListTableView::rowDoubleClicked, this,
+            &CategoryListViewController::categoryListItemDoubleClickAction);
     connect(itemsTableView, &CategoryListTableView::pressed, this, &CategoryListViewController::closePreview);
     connect(itemsTableView, &CategoryListTableView::dragRequested, this, &CategoryListViewController::startDrag);
     connect(itemsTableView, &CategoryListTableView::menuRequested, this, [this](int row, const QPoint &at) {
-        if (row >= 0 && !rightClickMenu->isEmpty())
+        prepareRowMenu(row);
+        if (m_menuTarget.clickedItem)
             rightClickMenu->popup(at);
     });
     connect(selectionDeleteBtn, &QToolButton::clicked, this, &CategoryListViewController::deleteSelectedItems);
-    connect(floatingBtn, &QToolButton::toggled, this, &CategoryListViewController::floatingChanged);
     connect(&RowIcons::shared(), &RowIcons::iconReady, itemsTableView->viewport(), [this] { itemsTableView->viewport()->update(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { m_delegate->forgetRows(); });
     LOG_DEBUG("setupUI()", QStringLiteral("<-- CategoryListViewController setupUI done"));
@@ -681,13 +681,9 @@ void CategoryListViewController::moveSelection(bool up)
 QList<PBItem> CategoryListViewController::selectedItemsBottomUp()
 {
     QList<int> rows = itemsTableView->selectedRows();
-    std::reverse(rows.begin(), rows.end());
-    QList<PBItem> items;
-    for (const int row : rows) {
-        const PBItem item = itemAt(row);
-        if (!item.uuid().isNull())
-            items.append(item);
-    }
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    QList<PBItem> items = model->items(rows);
+    items.removeIf([](const PBItem &item) { return item.uuid().isNull(); });
     return items;
 }
 
@@ -706,16 +702,37 @@ void CategoryListViewController::deleteSelectedItems()
     QList<int> rows = itemsTableView->selectedRows();
     if (rows.isEmpty())
         return;
-    const QList<PBItem> items = selectedItemsBottomUp();
-    manager.deleteItems(items);
-    itemsTableView->clearSelection();
     std::sort(rows.begin(), rows.end(), std::greater<>());
-    for (const int row : rows)
-        model->removeRowAt(row);
+    // Thousands of rows may be selected: the ones not in memory are read off the GUI thread.
+    removeAndDelete(model->itemsReader(rows), rows);
+}
+
+void CategoryListViewController::deleteItems(const QList<PBItem> &items)
+{
+    if (items.isEmpty())
+        return;
+    // Where the items are now: the rows may have been read again since they were taken.
+    QSet<QUuid> uuids;
+    for (const PBItem &item : items)
+        uuids.insert(item.uuid());
+    removeAndDelete([items] { return items; }, model->rowsOf(uuids));
+}
+
+void CategoryListViewController::removeAndDelete(std::function<QList<PBItem>()> items, const QList<int> &rows)
+{
+    itemsTableView->clearSelection();
+    model->removeRows(rows);
+    refreshQuickSelection();
+    // The store's work runs on the list's queue, off the GUI thread; the rows are read again
+    // once it is done (and not before the removal was seen).
     const QPointer<CategoryListViewController> self(this);
-    MainQueue::asyncAfter(kReloadAfterDelete, [self] {
-        if (self)
-            self->reloadItems();
+    TaviPBManager *store = &manager;
+    model->readAsync([self, store, items = std::move(items)] {
+        store->deleteItems(items());
+        MainQueue::asyncAfter(kReloadAfterDelete, [self] {
+            if (self)
+                self->reloadItems();
+        });
     });
 }
 

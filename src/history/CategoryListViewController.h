@@ -10,6 +10,7 @@
 #include "core/PBItem.h"
 #include "platform/NotificationCenter.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -17,6 +18,8 @@
 
 class CategoryListModel;
 class CategoryListTableView;
+class CategoryNoteWindowController;
+class CustomCategoryPickViewController;
 class FilePreviewViewController;
 class ImagePreviewViewController;
 class LinkContentViewController;
@@ -24,6 +27,7 @@ class PasteItemDelegate;
 class PreviewPopover;
 class QLabel;
 class QLineEdit;
+class QAction;
 class QMenu;
 class QToolButton;
 class SpinningProgressIndicatorLayer;
@@ -56,6 +60,56 @@ public:
     // Rows taken bottom-up when several are selected.
     void pasteSelectedItems();
     void deleteSelectedItems();
+    // The row double-clicked: pastes it, or the selection when several rows are selected.
+    void categoryListItemDoubleClickAction(int clickedRow);
+
+    // --- The row menu (its entries act on the items taken when it opened)
+    // Takes the items under the pointer or selected, and shows the entries that apply to them.
+    void prepareRowMenu(int clickedRow);
+    // The items the open menu acts on: the clicked one, and the selection when several rows are.
+    struct MenuTarget {
+        int clickedRow = -1;
+        std::optional<PBItem> clickedItem;
+        bool several = false;
+        QList<PBItem> selectedBottomUp;
+    };
+    const MenuTarget &menuTarget() const { return m_menuTarget; }
+    void openNoteWindow(const PBItem &note);
+    void showCategoryPicker(int row);
+    const QList<QPointer<CategoryNoteWindowController>> &noteWindows() const { return m_noteWindows; }
+    CustomCategoryPickViewController *categoryPickViewController();
+
+    QAction *markTopMenuItem = nullptr;
+    QAction *cancelTopMenuItem = nullptr;
+    QAction *editTextMenuItem = nullptr;
+    QAction *openInFinderMenuItem = nullptr;
+    QAction *openmenuItem = nullptr;
+    QAction *copyToPasteboardMenuItem = nullptr;
+    QAction *copyToAppMenuItem = nullptr;
+    QAction *deleteMenuItem = nullptr;
+    QAction *addToCategoryMenuItem = nullptr;
+    QAction *openViaBrowserMenuItem = nullptr;
+    QAction *addCommentMenuItem = nullptr;
+    QAction *sendEmailMenuItem = nullptr;
+    QAction *imageOCRMenuItem = nullptr;
+    QMenu *addToCategorySubmenu = nullptr;
+
+    // --- Toolbar
+    QMenu *textSortTypeMenu = nullptr;
+    QMenu *noteSortTypeMenu = nullptr;
+    // Sets the sort menus' check marks from the settings.
+    void updateSortMenus();
+    void handleTextSortTypeMenuChange(int tag);
+    void handleNoteSortTypeMenuChange(int tag);
+    void orderBtnAction();
+    void floatingBtnAction();
+    void activeBtnAction();
+    void lockBtnAction();
+    void trashBtnAction();
+    void editBtnAction();
+    void settingsBtnAction();
+    void addNoteAction();
+    void textStyleChangeAction();
     void searchTextChanged();
     void previewRow(int row);
     void closePreview();
@@ -108,6 +162,24 @@ protected:
 
 private:
     void setupUI();
+    void setupRowMenu();
+    void setupToolbarActions();
+    void menuNeedsUpdate();
+    void menuWillOpen();
+    QList<PBItem> menuItems() const;
+    void markAsTop(bool sticky);
+    void editTextMenuItemAction();
+    void openInFinderMenuItemAction();
+    void copyToPasteMenuItemAction();
+    void copyToAppMenuItemAction();
+    void deleteMenuItemAction();
+    void openViaBrowserMenuItemAction();
+    void addCommentMenuItemAction();
+    void sendEmailMenuItemAction();
+    void imageOCRMenuItemAction();
+    void handleAddToCustomCategory(const QString &categoryId);
+    void showOcrAlert(const char *messageKey);
+    void trackNote(CategoryNoteWindowController *editor);
     void registerObservers();
     void showLoadingState();
     void endLoadingState();
@@ -119,6 +191,10 @@ private:
     void moveSelection(bool up);
     QList<PBItem> selectedItemsBottomUp();
     void deleteRow(int row);
+    // Takes the items' rows out at once (found by their uuids) and deletes them from the store
+    // off the GUI thread.
+    void deleteItems(const QList<PBItem> &items);
+    void removeAndDelete(std::function<QList<PBItem>()> items, const QList<int> &rows);
     void handleDeleteFromHUD(const Notification &notification);
     void startDrag(const QList<int> &rows);
     void showPreviewFor(const PBItem &item, int row);
@@ -138,4 +214,7 @@ private:
     FilePreviewViewController *m_filePreview = nullptr;
     ImagePreviewViewController *m_imagePreview = nullptr;
     PreviewPopover *m_popover = nullptr;
+    MenuTarget m_menuTarget;
+    QList<QPointer<CategoryNoteWindowController>> m_noteWindows;
+    CustomCategoryPickViewController *m_picker = nullptr;
 };

@@ -11,7 +11,8 @@
 
 namespace PasteRoutine {
 
-void paste(TaviPBManager &manager, const QList<PBItem> &items, const std::optional<PBCategory> &category, Feedback feedback)
+void paste(TaviPBManager &manager, const QList<PBItem> &items, const std::optional<PBCategory> &category, Feedback feedback,
+           Keystroke keystroke)
 {
     if (items.isEmpty())
         return;
@@ -26,12 +27,7 @@ void paste(TaviPBManager &manager, const QList<PBItem> &items, const std::option
         else
             MainQueue::async(show);
     };
-    if (TaviSettings::shared().quickPasteEnable()) {
-        if (!AccessibilityTrust::shared().isProcessTrusted(true)) {
-            // The permission window says the items are copied for the user to paste: they are.
-            AccessibilityPermissionWindowController::copyInsteadOfPasting(manager, items, category);
-            return;
-        }
+    const auto pasteWithKeystroke = [&] {
         tell(OperationType::quickPaste);
         // A copy-out that failed (the user is told) must not paste what was on the clipboard before.
         if (!manager.copy(items, category))
@@ -39,6 +35,18 @@ void paste(TaviPBManager &manager, const QList<PBItem> &items, const std::option
         AppActivation::hide();
         AppActivation::unhideWithoutActivation();
         KeyEventPoster::shared().postPasteKeystroke();
+    };
+    if (keystroke == Keystroke::always) {
+        pasteWithKeystroke();
+        return;
+    }
+    if (TaviSettings::shared().quickPasteEnable()) {
+        if (!AccessibilityTrust::shared().isProcessTrusted(true)) {
+            // The permission window says the items are copied for the user to paste: they are.
+            AccessibilityPermissionWindowController::copyInsteadOfPasting(manager, items, category);
+            return;
+        }
+        pasteWithKeystroke();
         return;
     }
     tell(OperationType::paste);

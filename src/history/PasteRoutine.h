@@ -16,8 +16,11 @@ class TaviPBManager;
 namespace PasteRoutine {
 
 enum class Feedback { scheduled, immediate };
+// Whether the paste keystroke follows the quick-paste setting, or is always sent (a paste the
+// user asked for by name, such as the row menu's paste into the previous program).
+enum class Keystroke { followSetting, always };
 
 void paste(TaviPBManager &manager, const QList<PBItem> &items, const std::optional<PBCategory> &category,
-           Feedback feedback = Feedback::scheduled);
+           Feedback feedback = Feedback::scheduled, Keystroke keystroke = Keystroke::followSetting);
 
 } // namespace PasteRoutine

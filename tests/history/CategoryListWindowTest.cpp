@@ -12,6 +12,7 @@
 #include "history/TextContentViewController.h"
 #include "shell/ShellSeams.h"
 #include "support/ShellHarness.h"
+#include "ListWindowHarness.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -28,67 +29,6 @@
 #include <thread>
 
 namespace {
-
-PBCategory kindCategory(ShellHarness &shell, PBDefaultCategory kind)
-{
-    for (const PBCategory &category : shell.categories->categories()) {
-        if (category.type() == kind)
-            return category;
-    }
-    return PBCategory::all();
-}
-
-// The list window over a history of the texts (the last one newest), showing a category.
-struct ListWindow {
-    explicit ListWindow(ShellHarness &shell, const QStringList &texts, PBDefaultCategory kind = PBDefaultCategory::all)
-        : shell(shell), window(*shell.manager)
-    {
-        for (const QString &text : texts) {
-            shell.copyText(text);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        view = window.contentViewController();
-        window.show();
-        open(kindCategory(shell, kind));
-    }
-    void open(const PBCategory &category)
-    {
-        view->updateUI(category);
-        settle();
-    }
-    void settle()
-    {
-        EXPECT_TRUE(waitUntil([this] { return !view->isLoading(); }));
-        shell.settle();
-    }
-    void activate()
-    {
-        QApplication::setActiveWindow(&window);
-        window.windowDidBecomeMain();
-    }
-    void key(QWidget *to, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(to, key, modifiers);
-        shell.settle();
-    }
-    QList<int> selected() const { return view->itemsTableView->selectedRows(); }
-    QString textAt(int row) const
-    {
-        const PBItem item = view->itemAt(row);
-        return item.dataProvider() ? item.dataProvider()->representedText() : QString();
-    }
-    QStringList texts() const
-    {
-        QStringList all;
-        for (int row = 0; row < view->numberOfRows(); ++row)
-            all.append(textAt(row));
-        return all;
-    }
-
-    ShellHarness &shell;
-    CategoryWindowController window;
-    CategoryListViewController *view = nullptr;
-};
 
 QStringList visibleButtons(CategoryListViewController *view)
 {

@@ -1,0 +1,226 @@
+// Figures of what the user does with listed items: deleting 10,000 selected rows of a list of
+// 1,000,000 items (to the store's change and the list read again, with the GUI thread's longest
+// stall meanwhile), recognising the text of a 1920 x 1080 screenshot of text with the English
+// data (time, and the GUI thread's longest stall while it runs), and typing into a note of 1 MB
+// (the GUI thread's time per key). One child process seeds the store, another measures.
+
+#include "support/BenchHistory.h"
+
+#include "capture/TaviPBManager.h"
+#include "controls/NoteTextView.h"
+#include "history/CategoryListModel.h"
+#include "history/CategoryListTableView.h"
+#include "history/CategoryListViewController.h"
+#include "history/CategoryNoteWindowController.h"
+#include "history/CategoryWindowController.h"
+#include "history/HistoryScenes.h"
+#include "platform/TextRecognizer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+constexpr qint64 kItems = 1000000;
+constexpr int kDeleted = 10000;
+
+double ms(qint64 nanoseconds)
+{
+    return double(nanoseconds) / 1e6;
+}
+
+// The longest time the GUI thread did not get back to its event loop, measured by a 1 ms timer.
+class StallMonitor {
+public:
+    StallMonitor()
+    {
+        m_timer.setInterval(1);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    double longestMs() const { return ms(m_longest); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer deadline;
+    deadline.start();
+    while (!condition()) {
+        if (deadline.elapsed() > timeoutMs)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+void measureDelete()
+{
+    TaviPBManager &manager = TaviPBManager::shared();
+    const qsizetype before = manager.itemCount();
+    std::printf("history of %lld items\n", static_cast<long long>(before));
+    CategoryWindowController window(manager);
+    window.resize(380, 720);
+    window.show();
+    CategoryListViewController *view = window.contentViewController();
+    view->updateUI(PBCategory::all());
+    waitFor([&] { return !view->isLoading() && view->numberOfRows() >= before; }, 60000);
+    // Rows 1,000 to 10,999: most of them were never read into the list.
+    view->itemsTableView->selectionModel()->select(
+        QItemSelection(view->model->index(1000), view->model->index(1000 + kDeleted - 1)), QItemSelectionModel::Select);
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+    QElapsedTimer clock;
+    StallMonitor stalls;
+    clock.start();
+    view->deleteSelectedItems();
+    const double rowsGone = ms(clock.nsecsElapsed());
+    const bool stored = waitFor([&] { return manager.itemCount() == before - kDeleted; }, 60000);
+    const double storeDone = ms(clock.nsecsElapsed());
+    const bool redrawn = waitFor([&] { return !view->isLoading() && view->numberOfRows() == before - kDeleted
+                                              && view->model->cachedItem(0).has_value(); }, 60000);
+    view->itemsTableView->viewport()->repaint();
+    const double listDone = ms(clock.nsecsElapsed());
+    std::printf("  delete %d selected rows: rows out of the list %8.1f ms\n", kDeleted, rowsGone);
+    std::printf("  delete %d selected rows: store changed        %8.1f ms%s\n", kDeleted, storeDone, stored ? "" : " (NOT done)");
+    std::printf("  delete %d selected rows: list read again       %8.1f ms%s (less the 400 ms wait: %.1f ms)\n", kDeleted,
+                listDone, redrawn ? "" : " (NOT done)", listDone - 400);
+    std::printf("  longest GUI stall meanwhile:                   %8.1f ms\n", stalls.longestMs());
+}
+
+QImage screenshotOfText()
+{
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(22);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    for (int line = 0; line < 30; ++line)
+        painter.drawText(40, 40 + line * 34,
+                         QStringLiteral("Line %1 of a screenshot: the quick brown fox jumps over the lazy dog, again and again.")
+                             .arg(line + 1));
+    return image;
+}
+
+void measureRecognition()
+{
+    const QImage image = screenshotOfText();
+    const QStringList data = TextRecognizer::installedDataNames({QStringLiteral("en-US")});
+    std::atomic<bool> done{false};
+    TextRecognizer::Result result;
+    QElapsedTimer clock;
+    StallMonitor stalls;
+    clock.start();
+    QThreadPool::globalInstance()->start([&] {
+        result = TextRecognizer::recognize(image, data);
+        done.store(true);
+    });
+    waitFor([&] { return done.load(); }, 120000);
+    const double took = ms(clock.nsecsElapsed());
+    std::printf("  recognise text of a 1920x1080 screenshot (eng): %8.1f ms, %lld lines\n", took,
+                static_cast<long long>(result.lines.size()));
+    std::printf("  longest GUI stall meanwhile:                   %8.1f ms\n", stalls.longestMs());
+}
+
+void measureNoteTyping()
+{
+    CategoryNoteWindowController editor(TaviPBManager::shared());
+    editor.setAttribute(Qt::WA_DeleteOnClose, false);
+    editor.show();
+    QString body;
+    while (body.size() < 1024 * 1024)
+        body += QStringLiteral("A line of a long note with some words in it, and a few more words.\n");
+    editor.noteContentTextView->setPlainText(body);
+    editor.noteContentTextView->setFocus();
+    editor.noteContentTextView->moveCursor(QTextCursor::End);
+    waitFor([&] { return !editor.isCounting(); }, 10000);
+    // The first key lays the loaded text out; typing starts after it.
+    QKeyEvent first(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QApplication::sendEvent(editor.noteContentTextView, &first);
+    QApplication::processEvents();
+    editor.repaint();
+    QList<double> keys;
+    for (int i = 0; i < 100; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(editor.noteContentTextView, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(editor.noteContentTextView, &release);
+        QApplication::processEvents();
+        editor.repaint();
+        keys.append(ms(clock.nsecsElapsed()));
+    }
+    waitFor([&] { return !editor.isCounting(); }, 10000);
+    std::sort(keys.begin(), keys.end());
+    std::printf("  type into a 1 MB note: per key p50 %.2f ms, p99 %.2f ms, max %.2f ms (counts: %lld characters)\n",
+                keys.at(keys.size() / 2), keys.at(keys.size() * 99 / 100), keys.last(),
+                static_cast<long long>(editor.shownCounts().characters));
+}
+
+void measure()
+{
+    HistoryScenes::registerAll();
+    measureDelete();
+    measureRecognition();
+    measureNoteTyping();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 4) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        if (qstrcmp(argv[1], "seed") == 0)
+            Bench::seedHistory(QByteArray(argv[2]).toLongLong(),
+                               [](qint64 i) { return QStringLiteral("Copied text number %1 with a few words").arg(i); });
+        else
+            measure();
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    const qint64 count = argc > 1 ? QByteArray(argv[1]).toLongLong() : kItems;
+    QTemporaryDir temporary;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
+        const QString folder = temporary.path() + QLatin1Char('/') + QString::fromLatin1(name);
+        QDir().mkpath(folder);
+        environment.insert(QString::fromLatin1(name), folder);
+    }
+    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
+    for (const char *step : {"seed", "measure"}) {
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), temporary.path()});
+        child.waitForFinished(-1);
+    }
+    return 0;
+}

@@ -1,0 +1,278 @@
+#include "history/CategoryNoteWindowController.h"
+
+#include "capture/TaviPBManager.h"
+#include "controls/NoteTextView.h"
+#include "core/Alert.h"
+#include "core/PBNoteItemProvider.h"
+#include "core/TaviSettings.h"
+#include "platform/Analytics.h"
+#include "platform/Log.h"
+#include "platform/Strings.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPointer>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTextBoundaryFinder>
+#include <QThreadPool>
+#include <QTimer>
+#include <QVBoxLayout>
+
+CategoryNoteWindowController::CategoryNoteWindowController(TaviPBManager &manager, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_manager(manager)
+{
+    setObjectName(QStringLiteral("CategoryNoteWindowController"));
+    setWindowTitle(L("Actions.Note.title"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    noteTitleTextfield = new QLineEdit(this);
+    noteTitleTextfield->setObjectName(QStringLiteral("noteTitleTextfield"));
+    noteTitleTextfield->setPlaceholderText(L("Actions.Note.TitlePlaceholder"));
+    QFont titleFont = noteTitleTextfield->font();
+    titleFont.setPixelSize(16);
+    titleFont.setBold(true);
+    noteTitleTextfield->setFont(titleFont);
+    noteContentTextView = new NoteTextView(this);
+    noteContentTextView->setObjectName(QStringLiteral("noteContentTextView"));
+    noteContentTextView->setAcceptRichText(false);
+    linesCountLabel = new QLabel(this);
+    linesCountLabel->setObjectName(QStringLiteral("linesCountLabel"));
+    charactersCountLabel = new QLabel(this);
+    charactersCountLabel->setObjectName(QStringLiteral("charactersCountLabel"));
+    wordsCountLabel = new QLabel(this);
+    wordsCountLabel->setObjectName(QStringLiteral("wordsCountLabel"));
+    autoSavedLabel = new QLabel(this);
+    autoSavedLabel->setObjectName(QStringLiteral("autoSavedLabel"));
+    autoSavedLabel->hide();
+    saveNoteBtn = new QPushButton(L("Actions.Sheet.Save"), this);
+    saveNoteBtn->setObjectName(QStringLiteral("saveNoteBtn"));
+    saveNoteBtn->setDefault(true);
+    cancelNoteBtn = new QPushButton(L("Actions.Sheet.Cancel"), this);
+    cancelNoteBtn->setObjectName(QStringLiteral("cancelNoteBtn"));
+    autoSaveTimer = new QTimer(this);
+    autoSaveTimer->setSingleShot(true);
+
+    auto *counts = new QHBoxLayout;
+    for (const auto &[key, label] : {std::pair{"Actions.Note.Lines", linesCountLabel},
+                                     std::pair{"Actions.Note.Characters", charactersCountLabel},
+                                     std::pair{"Actions.Note.Words", wordsCountLabel}}) {
+        auto *name = new QLabel(L(key), this);
+        name->setEnabled(false);
+        counts->addWidget(name);
+        counts->addWidget(label);
+        counts->addSpacing(10);
+    }
+    counts->addStretch();
+    counts->addWidget(autoSavedLabel);
+    auto *actions = new QHBoxLayout;
+    actions->addStretch();
+    actions->addWidget(cancelNoteBtn);
+    actions->addWidget(saveNoteBtn);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(noteTitleTextfield);
+    layout->addWidget(noteContentTextView, 1);
+    layout->addLayout(counts);
+    layout->addLayout(actions);
+    resize(520, 460);
+
+    auto *save = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    save->setContext(Qt::WindowShortcut);
+    connect(save, &QShortcut::activated, this, &CategoryNoteWindowController::saveNote);
+    connect(saveNoteBtn, &QPushButton::clicked, this, &CategoryNoteWindowController::saveNote);
+    connect(cancelNoteBtn, &QPushButton::clicked, this, &CategoryNoteWindowController::closeWithoutAsking);
+    connect(noteContentTextView, &QTextEdit::textChanged, this, &CategoryNoteWindowController::textDidChange);
+    connect(noteTitleTextfield, &QLineEdit::textEdited, this, [this] { m_dirty = true; });
+    connect(autoSaveTimer, &QTimer::timeout, this, &CategoryNoteWindowController::autoSave);
+    updateCounters();
+}
+
+CategoryNoteWindowController::~CategoryNoteWindowController() = default;
+
+NoteCounts CategoryNoteWindowController::count(const QString &text)
+{
+    NoteCounts counts;
+    if (text.isEmpty())
+        return counts;
+    counts.lines = 1;
+    bool inWord = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool newline = c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator || c == QChar(0x0B) || c == QChar(0x0C) || c == QChar(0x85);
+        if (newline) {
+            // A CR LF pair is one line break.
+            if (!(c == QLatin1Char('\n') && i > 0 && text.at(i - 1) == QLatin1Char('\r')))
+                ++counts.lines;
+        }
+        if (newline || c.isSpace()) {
+            inWord = false;
+        } else if (!inWord) {
+            inWord = true;
+            ++counts.words;
+        }
+    }
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    while (graphemes.toNextBoundary() != -1)
+        ++counts.characters;
+    return counts;
+}
+
+void CategoryNoteWindowController::edit(const PBItem &note)
+{
+    isUpdated = true;
+    item = note;
+    const auto &provider = note.dataProvider();
+    if (const auto *noteProvider = provider ? provider->as<PBNoteItemProvider>() : nullptr) {
+        noteTitleTextfield->setText(noteProvider->representedText());
+        if (const auto body = noteProvider->body())
+            noteContentTextView->setPlainText(*body);
+    }
+    m_dirty = false;
+    autoSaveTimer->stop();
+    updateCounters();
+}
+
+void CategoryNoteWindowController::textDidChange()
+{
+    m_dirty = true;
+    updateCounters();
+    if (TaviSettings::shared().enableAutoSaveNote())
+        autoSaveTimer->start(autoSaveTimeInterval);
+}
+
+void CategoryNoteWindowController::updateCounters()
+{
+    if (m_countRunning) {
+        m_countAgain = true;
+        return;
+    }
+    QString text = noteContentTextView->toPlainText();
+    if (text.size() < kCountInBackgroundFrom) {
+        showCounts(count(text));
+        return;
+    }
+    // One count at a time; keys typed meanwhile are counted together once it is in.
+    m_countRunning = true;
+    const QPointer<CategoryNoteWindowController> self(this);
+    QThreadPool::globalInstance()->start([self, text = std::move(text)] {
+        const NoteCounts counts = count(text);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, counts] {
+                if (!self)
+                    return;
+                self->m_countRunning = false;
+                self->showCounts(counts);
+                if (std::exchange(self->m_countAgain, false))
+                    self->updateCounters();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CategoryNoteWindowController::showCounts(const NoteCounts &counts)
+{
+    m_shown = counts;
+    linesCountLabel->setText(QString::number(counts.lines));
+    charactersCountLabel->setText(QString::number(counts.characters));
+    wordsCountLabel->setText(QString::number(counts.words));
+}
+
+bool CategoryNoteWindowController::isEmpty() const
+{
+    return noteTitleTextfield->text().isEmpty() && noteContentTextView->document()->isEmpty();
+}
+
+void CategoryNoteWindowController::autoSave()
+{
+    const QString title = noteTitleTextfield->text();
+    const QString body = noteContentTextView->toPlainText();
+    if (title.isEmpty() && body.isEmpty())
+        return;
+    if (!isUpdated || !item) {
+        item = m_manager.addNote(title, body);
+        isUpdated = true;
+    } else {
+        auto provider = PBNoteItemProvider::make(title, body);
+        if (!provider)
+            return;
+        item->setDataProvider(std::move(*provider));
+        m_manager.updateNote(*item);
+    }
+    m_dirty = false;
+    const QString when = QLocale().toString(QDateTime::currentDateTime(), QLocale::LongFormat);
+    autoSavedLabel->setText(L("Note.AutoSave.Title").arg(when));
+    autoSavedLabel->show();
+}
+
+void CategoryNoteWindowController::saveNote()
+{
+    const QString title = noteTitleTextfield->text();
+    const QString body = noteContentTextView->toPlainText();
+    if (title.isEmpty() || body.isEmpty()) {
+        showAlert(L("Note.Alert.MissingDetails.title"),
+                  L(title.isEmpty() ? "Note.Alert.Title.message" : "Note.Alert.Content.message"), L("Note.Alert.confirm"));
+        return;
+    }
+    if (!isUpdated || !item) {
+        m_manager.addNote(title, body);
+        Analytics::trackEvent(QStringLiteral("Note_Add"));
+    } else {
+        auto provider = PBNoteItemProvider::make(title, body);
+        if (!provider)
+            return;
+        item->setDataProvider(std::move(*provider));
+        m_manager.updateNote(*item);
+        Analytics::trackEvent(QStringLiteral("Note_Edit"));
+    }
+    m_dirty = false;
+    closeWithoutAsking();
+}
+
+void CategoryNoteWindowController::escape()
+{
+    Analytics::trackEvent(QStringLiteral("NotePage_ESC"));
+    if (isEmpty() || confirmDiscard())
+        closeWithoutAsking();
+}
+
+bool CategoryNoteWindowController::confirmDiscard()
+{
+    bool discard = false;
+    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.NoteExitWithContent.message"), L("Category.Alert.YES"),
+              L("Category.Alert.NO"), nullptr, AlertStyle::warning,
+              [&discard](ModalResponse response) { discard = response == ModalResponse::alertFirstButtonReturn; });
+    return discard;
+}
+
+void CategoryNoteWindowController::closeWithoutAsking()
+{
+    m_closing = true;
+    close();
+}
+
+void CategoryNoteWindowController::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        escape();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CategoryNoteWindowController::closeEvent(QCloseEvent *event)
+{
+    // Closed by the window's own button with unsaved text: ask as Escape does.
+    if (!m_closing && m_dirty && !isEmpty() && !confirmDiscard()) {
+        event->ignore();
+        return;
+    }
+    autoSaveTimer->stop();
+    if (willCloseBlock)
+        willCloseBlock(this);
+    QWidget::closeEvent(event);
+}

@@ -1,0 +1,85 @@
+#pragma once
+// The window in which a note is written or edited: a title, a body with live line, character and
+// word counts, a save button and Ctrl+S. With "enableAutoSaveNote" on it saves by itself a minute
+// after the last change; Escape (or closing the window) asks before throwing text away. The
+// counts of a large body are made off the GUI thread so typing stays smooth. GUI thread.
+
+#include "core/PBItem.h"
+
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class NoteTextView;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class TaviPBManager;
+
+struct NoteCounts {
+    qsizetype lines = 0;
+    qsizetype characters = 0; // user-perceived characters
+    qsizetype words = 0;
+    bool operator==(const NoteCounts &) const = default;
+};
+
+class CategoryNoteWindowController : public QWidget {
+    Q_OBJECT
+public:
+    // Bodies longer than this are counted off the GUI thread.
+    static constexpr qsizetype kCountInBackgroundFrom = 32 * 1024;
+
+    explicit CategoryNoteWindowController(TaviPBManager &manager, QWidget *parent = nullptr);
+    ~CategoryNoteWindowController() override;
+
+    static NoteCounts count(const QString &text);
+
+    // Loads an existing note for editing.
+    void edit(const PBItem &note);
+    // Saves with the button or Ctrl+S: asks for a missing title or body, else stores and closes.
+    void saveNote();
+    // The automatic save: stores whatever is written (a first one creates the note), stays open.
+    void autoSave();
+    // Escape: closes an empty editor at once, else asks first.
+    void escape();
+    // The counts shown now (after a background count, once it arrived).
+    NoteCounts shownCounts() const { return m_shown; }
+    bool isCounting() const { return m_countRunning; }
+
+    QLineEdit *noteTitleTextfield = nullptr;
+    NoteTextView *noteContentTextView = nullptr;
+    QLabel *linesCountLabel = nullptr;
+    QLabel *charactersCountLabel = nullptr;
+    QLabel *wordsCountLabel = nullptr;
+    QPushButton *saveNoteBtn = nullptr;
+    QPushButton *cancelNoteBtn = nullptr;
+    QLabel *autoSavedLabel = nullptr;
+    std::function<void(CategoryNoteWindowController *)> willCloseBlock;
+    bool isUpdated = false;
+    std::optional<PBItem> item;
+    QTimer *autoSaveTimer = nullptr;
+    std::chrono::milliseconds autoSaveTimeInterval{60000};
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void textDidChange();
+    void updateCounters();
+    void showCounts(const NoteCounts &counts);
+    bool isEmpty() const;
+    // Asks whether the written text may go; true for the first button.
+    bool confirmDiscard();
+    void closeWithoutAsking();
+
+    TaviPBManager &m_manager;
+    NoteCounts m_shown;
+    bool m_countRunning = false;
+    bool m_countAgain = false;
+    bool m_dirty = false;
+    bool m_closing = false;
+};
