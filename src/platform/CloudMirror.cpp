@@ -7,7 +7,7 @@ public:
     void start() override { m_running = true; }
     void stop() override { m_running = false; }
     bool isRunning() const override { return m_running; }
-    void setRemoteChangeHandler(std::function<void()>) override {}
+    void setRemoteChangeHandler(CloudRemoteChangeHandler) override {}
 
 private:
     bool m_running = false;
