@@ -70,8 +70,9 @@ void CloudMirror::setFactory(Factory factory)
 
 CloudMirrorEvents &CloudMirrorEvents::shared()
 {
-    static CloudMirrorEvents events;
-    return events;
+    // Never destroyed: a stack that lives in a static may unsubscribe during exit.
+    static CloudMirrorEvents *events = new CloudMirrorEvents;
+    return *events;
 }
 
 CloudMirrorEvents::Token CloudMirrorEvents::subscribe(Handler handler)
