@@ -9,6 +9,7 @@
 #include "platform/Memory.h"
 #include "platform/Paths.h"
 #include "platform/PlatformBackends.h"
+#include "core/sync/FolderCloudMirror.h"
 #include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "preferences/PreferencesScenes.h"
@@ -115,6 +116,7 @@ int main(int argc, char *argv[])
     Paths::tightenPrivateFolders();
     Log::setup();
     PlatformBackends::install();
+    FolderCloudMirror::install();
     HistoryScenes::registerAll();
     PreferencesScenes::registerAll();
     // "killLauncher" and "killHelper" reach the login helper over the session bus.

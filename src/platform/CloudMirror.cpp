@@ -7,7 +7,7 @@ public:
     void start() override { m_running = true; }
     void stop() override { m_running = false; }
     bool isRunning() const override { return m_running; }
-    void setRemoteChangeHandler(std::function<void()>) override {}
+    void setRemoteChangeHandler(CloudRemoteChangeHandler) override {}
 
 private:
     bool m_running = false;
@@ -70,8 +70,9 @@ void CloudMirror::setFactory(Factory factory)
 
 CloudMirrorEvents &CloudMirrorEvents::shared()
 {
-    static CloudMirrorEvents events;
-    return events;
+    // Never destroyed: a stack that lives in a static may unsubscribe during exit.
+    static CloudMirrorEvents *events = new CloudMirrorEvents;
+    return *events;
 }
 
 CloudMirrorEvents::Token CloudMirrorEvents::subscribe(Handler handler)

@@ -5,6 +5,8 @@
 // errors) reach the store through CloudMirrorEvents, where tests also inject them.
 
 #include <QDateTime>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QUuid>
 #include <QVariantMap>
@@ -52,6 +54,13 @@ struct CloudMirrorEvent {
     QString description() const;
 };
 
+// Rows of the store file that an import changed or deleted, by table.
+struct CloudRemoteChanges {
+    QHash<QString, QList<qint64>> changedRows;
+    QHash<QString, QList<qint64>> deletedRows;
+};
+using CloudRemoteChangeHandler = std::function<void(const CloudRemoteChanges &changes)>;
+
 // What a mirror is built for.
 struct CloudMirrorOptions {
     QString storePath;
@@ -66,7 +75,7 @@ public:
     virtual void stop() = 0;
     virtual bool isRunning() const = 0;
     // Called (any thread) when another machine's changes reached the local store.
-    virtual void setRemoteChangeHandler(std::function<void()> handler) = 0;
+    virtual void setRemoteChangeHandler(CloudRemoteChangeHandler handler) = 0;
 
     using Factory = std::function<std::unique_ptr<CloudMirror>(const CloudMirrorOptions &)>;
     // The engine used for new containers; the default one replicates nothing yet.

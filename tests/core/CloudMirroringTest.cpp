@@ -17,7 +17,7 @@
 namespace {
 struct MirrorLog {
     int made = 0, started = 0, stopped = 0;
-    std::function<void()> remoteChange;
+    CloudRemoteChangeHandler remoteChange;
 };
 
 class RecordingMirror : public CloudMirror {
@@ -26,7 +26,7 @@ public:
     void start() override { ++m_log->started; m_running = true; }
     void stop() override { ++m_log->stopped; m_running = false; }
     bool isRunning() const override { return m_running; }
-    void setRemoteChangeHandler(std::function<void()> handler) override { m_log->remoteChange = std::move(handler); }
+    void setRemoteChangeHandler(CloudRemoteChangeHandler handler) override { m_log->remoteChange = std::move(handler); }
 
 private:
     std::shared_ptr<MirrorLog> m_log;
@@ -202,7 +202,7 @@ TEST_F(CloudMirroringTest, ARemoteChangeRecordsTheSyncDate)
 {
     startMirroring();
     ASSERT_TRUE(log->remoteChange);
-    log->remoteChange();
+    log->remoteChange({});
     EXPECT_TRUE(Defaults::standard().value(QStringLiteral("lastSyncDate")).toDateTime().isValid());
 }
 

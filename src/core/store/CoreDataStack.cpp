@@ -3,6 +3,10 @@
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 #include "core/store/DebugOutput.h"
+#include "core/store/PBCategoryRecord.h"
+#include "core/store/PBItemRecord.h"
+#include "core/store/PBPasteboardDataRecord.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Analytics.h"
 #include "platform/CloudKeyValueStore.h"
 #include "platform/Defaults.h"
@@ -144,7 +148,7 @@ void CoreDataStack::setupContainer()
         const bool mirroring = TaviSettings::shared().enableCloudSync();
         if (mirroring) {
             description.cloudContainerIdentifier = kContainerIdentifier;
-            container->setRemoteChangeHandler([this] { storeRemoteChange(); });
+            container->setRemoteChangeHandler([this](const CloudRemoteChanges &changes) { storeRemoteChange(changes); });
         } else {
             description.cloudContainerIdentifier.reset();
         }
@@ -186,10 +190,21 @@ void CoreDataStack::setupContainer()
     }
 }
 
-void CoreDataStack::storeRemoteChange()
+void CoreDataStack::storeRemoteChange(const CloudRemoteChanges &changes)
 {
     DebugOutput::print(QStringLiteral("---]]] notification fired"));
     Defaults::standard().setValue(QStringLiteral("lastSyncDate"), QDateTime::currentDateTime());
+    if (changes.changedRows.isEmpty() && changes.deletedRows.isEmpty())
+        return;
+    // The import wrote through another connection: loaded records read again, deleted ones leave.
+    for (const EntityDescription *entity : {&PBItemRecord::entityDescription(), &PBCategoryRecord::entityDescription(),
+                                            &PBPasteboardDataRecord::entityDescription()}) {
+        const QList<qint64> changed = changes.changedRows.value(entity->name);
+        const QList<qint64> deleted = changes.deletedRows.value(entity->name);
+        if (!changed.isEmpty() || !deleted.isEmpty())
+            m_managedContext->mergeStoreChanges(*entity, changed, deleted);
+    }
+    MainQueue::async([] { NotificationCenter::defaultCenter().post(NotificationName::remoteDataChanged, nullptr); });
 }
 
 void CoreDataStack::handleCloudKitEvent(const CloudMirrorEvent &event, const QVariantMap &userInfo)

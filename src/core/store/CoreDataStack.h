@@ -41,8 +41,9 @@ public:
     void setupContainer();
     bool isMirroring() const;
 
-    // The store's remote-change notification: records "lastSyncDate".
-    void storeRemoteChange();
+    // The store's remote-change notification: records "lastSyncDate", takes the imported rows
+    // into the main context and posts "remoteDataChanged" on the main queue.
+    void storeRemoteChange(const CloudRemoteChanges &changes = {});
     // Reaction to one event of the mirror.
     void handleCloudKitEvent(const CloudMirrorEvent &event, const QVariantMap &userInfo);
 

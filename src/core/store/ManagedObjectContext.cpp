@@ -973,6 +973,34 @@ void ManagedObjectContext::mergeDeletedObjects(const QList<ManagedObjectPtr> &ob
             remove(*object);
 }
 
+void ManagedObjectContext::mergeStoreChanges(const EntityDescription &entity, const QList<qint64> &changedRows,
+                                             const QList<qint64> &deletedRows)
+{
+    std::lock_guard lock(m_mutex);
+    for (qint64 row : changedRows) {
+        ManagedObjectPtr object = registeredObject(entity, row);
+        if (!object || object->m_state != ManagedObject::Registered || m_updated.count(object.get()))
+            continue;
+        object->m_valuesLoaded = false;
+        object->m_lazyLoaded = 0;
+        if (object->m_links) {
+            for (auto &relationship : object->m_links->relationships) {
+                if (!relationship.dirty) {
+                    relationship.loaded = false;
+                    relationship.objects.clear();
+                }
+            }
+        }
+    }
+    QList<ManagedObjectPtr> deleted;
+    for (qint64 row : deletedRows)
+        if (ManagedObjectPtr object = registeredObject(entity, row))
+            deleted.append(object);
+    markStoreDeleted(entity, deletedRows);
+    mergeDeletedObjects(deleted);
+    ++m_generation;
+}
+
 // --- save ---------------------------------------------------------------------------------
 
 void ManagedObjectContext::insertRow(ManagedObject &object)

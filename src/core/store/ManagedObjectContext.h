@@ -100,6 +100,10 @@ public:
                                                     StoreError *error = nullptr);
     // Takes records that were deleted elsewhere out of the context.
     void mergeDeletedObjects(const QList<ManagedObjectPtr> &objects);
+    // Takes in rows that another connection changed or deleted: loaded records without unsaved
+    // changes read their values and relationships again on next use; deleted ones leave.
+    void mergeStoreChanges(const EntityDescription &entity, const QList<qint64> &changedRows,
+                           const QList<qint64> &deletedRows);
 
     // Writes every pending change in one transaction. On failure nothing is written, every
     // change stays pending and the error is returned.

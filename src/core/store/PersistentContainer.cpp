@@ -36,7 +36,7 @@ void PersistentContainer::loadPersistentStores(const LoadCompletion &completion,
         completion(description, problem);
 }
 
-void PersistentContainer::setRemoteChangeHandler(std::function<void()> handler)
+void PersistentContainer::setRemoteChangeHandler(CloudRemoteChangeHandler handler)
 {
     m_remoteChangeHandler = std::move(handler);
     if (m_mirror)

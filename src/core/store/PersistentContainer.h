@@ -38,7 +38,7 @@ public:
 
     std::shared_ptr<PersistentStore> store() const { return m_store; }
     CloudMirror *mirror() const { return m_mirror.get(); }
-    void setRemoteChangeHandler(std::function<void()> handler);
+    void setRemoteChangeHandler(CloudRemoteChangeHandler handler);
     void stopMirroring();
 
 private:
@@ -46,5 +46,5 @@ private:
     QList<PersistentStoreDescription> m_descriptions;
     std::shared_ptr<PersistentStore> m_store;
     std::unique_ptr<CloudMirror> m_mirror;
-    std::function<void()> m_remoteChangeHandler;
+    CloudRemoteChangeHandler m_remoteChangeHandler;
 };

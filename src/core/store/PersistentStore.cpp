@@ -279,6 +279,15 @@ PersistentStore::OpenResult PersistentStore::open(const QString &path)
     }
 }
 
+std::shared_ptr<PersistentStore> PersistentStore::openExisting(const QString &path)
+{
+    auto database = std::make_unique<SQLite::Database>(QFile::encodeName(path).toStdString(), SQLite::OPEN_READWRITE, 5000);
+    configure(*database);
+    if (userVersion(*database) != kSchemaVersion)
+        throw std::runtime_error("the store is not at the current version");
+    return std::shared_ptr<PersistentStore>(new PersistentStore(std::move(database), path, false));
+}
+
 std::shared_ptr<PersistentStore> PersistentStore::openTemporary()
 {
     auto database = std::make_unique<SQLite::Database>(":memory:", SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);

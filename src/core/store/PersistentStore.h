@@ -40,6 +40,9 @@ public:
 
     // Opens (creating or migrating) the store file; always yields a usable store.
     static OpenResult open(const QString &path);
+    // One more connection to a store file already open at the current version: never migrates,
+    // moves or replaces anything, waits its turn for locks; throws when it cannot be used.
+    static std::shared_ptr<PersistentStore> openExisting(const QString &path);
     // A store that lives only as long as the process (and is never written to a file).
     static std::shared_ptr<PersistentStore> openTemporary();
 

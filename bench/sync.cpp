@@ -1,0 +1,146 @@
+// Sync through a folder: a burst of 1,000 copies exported (segments written), the first import
+// of a 100,000-item history by a running engine (time, longest stall of the GUI thread, memory
+// added) and the time from a segment's arrival in the folder to the item being in the other
+// store's history.
+//
+//   bench_sync [items]   (default 100000)
+
+#include "core/TaviSettings.h"
+#include "core/store/CoreDataStack.h"
+#include "core/store/PBItemRecord.h"
+#include "core/store/PBPasteboardDataRecord.h"
+#include "core/sync/FolderCloudMirror.h"
+#include "core/sync/SyncExporter.h"
+#include "core/sync/SyncSettings.h"
+#include "platform/Defaults.h"
+#include "platform/Paths.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+double residentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+void addItems(CoreDataStack &stack, int count, int offset)
+{
+    auto context = stack.managedContext();
+    for (int i = 0; i < count; ++i) {
+        auto item = context->insertNewObject<PBItemRecord>();
+        item->setUuid(QUuid::createUuid());
+        const QString text = QStringLiteral("copied text number %1 with a little more to read").arg(offset + i);
+        item->setText(text);
+        item->setDataHash(QString::number(qHash(text), 16));
+        item->setCreatedAt(QDateTime::currentDateTimeUtc());
+        item->setModifiedAt(QDateTime::currentDateTimeUtc());
+        auto pasteboard = context->insertNewObject<PBPasteboardDataRecord>();
+        pasteboard->setType(QStringLiteral("public.utf8-plain-text"));
+        pasteboard->setData(text.toUtf8());
+        item->addPasteboardsObject(pasteboard);
+    }
+    context->save();
+}
+
+qint64 itemCount(CoreDataStack &stack)
+{
+    return stack.managedContext()->count(PBItemRecord::fetchRequest()).value_or(-1);
+}
+
+// Runs the event loop until the condition holds; returns the longest gap between two 5 ms ticks.
+qint64 runUntil(const std::function<bool()> &done, int timeoutMs, double *peakMegabytes)
+{
+    QElapsedTimer sinceTick;
+    sinceTick.start();
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setInterval(5);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, sinceTick.restart());
+        *peakMegabytes = std::max(*peakMegabytes, residentMegabytes());
+        if (done())
+            QCoreApplication::exit(0);
+    });
+    QTimer::singleShot(timeoutMs, [] { QCoreApplication::exit(1); });
+    tick.start();
+    QCoreApplication::exec();
+    return longest;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir home;
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, (home.path() + QLatin1Char('/') + QLatin1String(name)).toUtf8());
+    QApplication app(argc, argv);
+    const int items = argc > 1 ? QByteArray(argv[1]).toInt() : 100000;
+    const QString folder = home.path() + QStringLiteral("/sync");
+    QDir().mkpath(folder);
+    const SyncFolder::Joined joined = SyncFolder(folder).join(QStringLiteral("bench passphrase"));
+    if (!joined.key)
+        return 1;
+
+    // The exporting machine: a store whose change log is on, exported by hand.
+    CoreDataStack source(home.path() + QStringLiteral("/a.sqlite"));
+    std::unique_ptr<SyncJournal> journal = SyncJournal::open(source.storePath());
+    journal->install();
+    SyncFolder syncFolder(folder);
+    SyncExporter exporter(*journal, syncFolder, *joined.key);
+
+    addItems(source, 1000, 0);
+    QElapsedTimer timer;
+    timer.start();
+    SyncExporter::Result burst = exporter.exportChanges();
+    std::printf("burst of 1000 copies: %d segment(s), %d records, exported in %lld ms\n", burst.segments, burst.records,
+                qint64(timer.elapsed()));
+
+    for (int done = 1000; done < items; done += 10000)
+        addItems(source, std::min(10000, items - done), done);
+    timer.restart();
+    SyncExporter::Result bulk = exporter.exportChanges();
+    std::printf("export of %d more items: %d segments in %lld ms, folder %.1f MB\n", items - 1000, bulk.segments,
+                qint64(timer.elapsed()), double(syncFolder.deviceBytes(journal->deviceId())) / (1024.0 * 1024.0));
+
+    // The importing machine: the real engine, started with mirroring on.
+    SyncSettings::setFolder(folder);
+    SyncSettings::setKey(*joined.key);
+    FolderCloudMirror::install();
+    TaviSettings::shared().setEnableCloudSync(true);
+    const double before = residentMegabytes();
+    double peak = before;
+    timer.restart();
+    CoreDataStack target(home.path() + QStringLiteral("/b.sqlite"));
+    const qint64 stall = runUntil([&] { return itemCount(target) >= items; }, 300000, &peak);
+    std::printf("first import of %lld items: %lld ms, longest GUI-thread stall %lld ms, memory added %.1f MB\n",
+                qint64(itemCount(target)), qint64(timer.elapsed()), stall, peak - before);
+
+    // Latency: from a segment's arrival in the folder to the item in the other history.
+    QList<qint64> latencies;
+    for (int round = 0; round < 5; ++round) {
+        addItems(source, 1, items + round);
+        const qint64 expected = itemCount(source);
+        exporter.exportChanges(); // the segment arrives now
+        timer.restart();
+        runUntil([&] { return itemCount(target) >= expected; }, 10000, &peak);
+        latencies << timer.elapsed();
+    }
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("arrival to history: median %lld ms, worst %lld ms\n", latencies[latencies.size() / 2], latencies.last());
+    TaviSettings::shared().setEnableCloudSync(false);
+    target.setupContainer();
+    return 0;
+}

@@ -1,0 +1,264 @@
+#include "core/sync/SyncJournal.h"
+
+#include "core/store/PBCategoryRecord.h"
+#include "core/store/PBItemRecord.h"
+#include "platform/Log.h"
+
+#include <SQLiteCpp/Transaction.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QUuid>
+
+namespace {
+SyncEntity describe(const QString &kind, const EntityDescription &entity, const QString &idColumn, bool pasteboards)
+{
+    SyncEntity sync{kind, entity.name, idColumn, {}, {}, pasteboards};
+    for (const AttributeDescription &attribute : entity.attributes) {
+        if (attribute.column == idColumn)
+            continue;
+        sync.attributes.append(attribute.column);
+        sync.types.append(int(attribute.type));
+    }
+    return sync;
+}
+
+QString quoted(const QString &name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+const char *const kNow = "CAST((julianday('now') - 2440587.5) * 86400000 AS INTEGER)";
+const char *const kLogging = "(SELECT \"value\" FROM \"SyncMeta\" WHERE \"key\" = 'logging') = '1'";
+
+// Triggers that log each change of an entity: inserts and deletes by id, updates with a mask of
+// the attributes that changed.
+QStringList triggersFor(const SyncEntity &entity)
+{
+    const QString table = quoted(entity.table);
+    const QString id = quoted(entity.idColumn);
+    QStringList maskTerms;
+    for (int i = 0; i < entity.attributes.size(); ++i)
+        maskTerms << QStringLiteral("((NEW.%1 IS NOT OLD.%1) << %2)").arg(quoted(entity.attributes[i])).arg(i);
+    const QString mask = maskTerms.join(QStringLiteral(" | "));
+    const QString prefix = QStringLiteral("Sync_") + entity.kind;
+    QStringList sql;
+    sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"%1_insert\" AFTER INSERT ON %2 WHEN NEW.%3 IS NOT NULL AND %4 "
+                          "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('%5', NEW.%3, -1, 0, %6); END")
+               .arg(prefix, table, id, QLatin1String(kLogging), entity.kind, QLatin1String(kNow));
+    sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"%1_update\" AFTER UPDATE ON %2 WHEN NEW.%3 IS NOT NULL AND (%4) != 0 AND %5 "
+                          "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('%6', NEW.%3, %4, 1, %7); END")
+               .arg(prefix, table, id, mask, QLatin1String(kLogging), entity.kind, QLatin1String(kNow));
+    sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"%1_delete\" AFTER DELETE ON %2 WHEN OLD.%3 IS NOT NULL AND %4 "
+                          "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('%5', OLD.%3, 0, 2, %6); END")
+               .arg(prefix, table, id, QLatin1String(kLogging), entity.kind, QLatin1String(kNow));
+    return sql;
+}
+
+QStringList linkAndPasteboardTriggers()
+{
+    const int bit = SyncEntity::item().pasteboardsBit();
+    const QString itemId = QStringLiteral("(SELECT \"uuid\" FROM \"PBItemRecord\" WHERE \"pk\" = %1.\"item\")");
+    const QString categoryId = QStringLiteral("(SELECT \"id\" FROM \"PBCategoryRecord\" WHERE \"pk\" = %1.\"category\")");
+    QStringList sql;
+    for (const auto &[event, row, op] : {std::tuple{"INSERT", "NEW", 3}, std::tuple{"DELETE", "OLD", 4}}) {
+        const QString r = QLatin1String(row);
+        sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Sync_link_%1\" AFTER %1 ON \"PBItemRecord_categories\" "
+                              "WHEN %2 IS NOT NULL AND %3 IS NOT NULL AND %4 "
+                              "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('link', %2 || '|' || %3, 0, %5, %6); END")
+                   .arg(QLatin1String(event), itemId.arg(r), categoryId.arg(r), QLatin1String(kLogging))
+                   .arg(op)
+                   .arg(QLatin1String(kNow));
+        sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Sync_pasteboard_%1\" AFTER %1 ON \"PBPasteboardDataRecord\" "
+                              "WHEN %2 IS NOT NULL AND %3 "
+                              "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('item', %2, %4, 1, %5); END")
+                   .arg(QLatin1String(event), itemId.arg(r), QLatin1String(kLogging))
+                   .arg(qint64(1) << bit)
+                   .arg(QLatin1String(kNow));
+    }
+    return sql;
+}
+} // namespace
+
+const SyncEntity &SyncEntity::item()
+{
+    static const SyncEntity entity = describe(QStringLiteral("item"), PBItemRecord::entityDescription(), QStringLiteral("uuid"), true);
+    return entity;
+}
+
+const SyncEntity &SyncEntity::category()
+{
+    static const SyncEntity entity = describe(QStringLiteral("category"), PBCategoryRecord::entityDescription(), QStringLiteral("id"), false);
+    return entity;
+}
+
+const SyncEntity *SyncEntity::byKind(const QString &kind)
+{
+    if (kind == item().kind)
+        return &item();
+    if (kind == category().kind)
+        return &category();
+    return nullptr;
+}
+
+std::unique_ptr<SyncJournal> SyncJournal::open(const QString &storePath, QString *error)
+{
+    try {
+        auto journal = std::unique_ptr<SyncJournal>(new SyncJournal(PersistentStore::openExisting(storePath)));
+        journal->database().exec(
+            "CREATE TABLE IF NOT EXISTS \"SyncMeta\" (\"key\" TEXT PRIMARY KEY, \"value\" TEXT) WITHOUT ROWID;"
+            "CREATE TABLE IF NOT EXISTS \"SyncChange\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"entity\" TEXT NOT NULL,"
+            " \"gid\" TEXT NOT NULL, \"mask\" INTEGER NOT NULL, \"op\" INTEGER NOT NULL, \"at\" INTEGER NOT NULL);"
+            "CREATE TABLE IF NOT EXISTS \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL,"
+            " PRIMARY KEY (\"kind\", \"gid\")) WITHOUT ROWID;");
+        return journal;
+    } catch (const std::exception &failure) {
+        if (error)
+            *error = QString::fromUtf8(failure.what());
+        return nullptr;
+    }
+}
+
+SyncJournal::SyncJournal(std::shared_ptr<PersistentStore> store) : m_store(std::move(store)) {}
+
+bool SyncJournal::hasTriggers()
+{
+    return database().execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'Sync\\_%' ESCAPE '\\'").getInt() > 0
+           && meta(QStringLiteral("logging")).value_or(QString()) == QLatin1String("1");
+}
+
+bool SyncJournal::install()
+{
+    SQLite::Transaction transaction(database(), SQLite::TransactionBehavior::IMMEDIATE);
+    const bool wasOn = hasTriggers();
+    QStringList sql = triggersFor(SyncEntity::item()) + triggersFor(SyncEntity::category()) + linkAndPasteboardTriggers();
+    for (const QString &statement : sql)
+        database().exec(statement.toStdString());
+    setMeta(QStringLiteral("logging"), QStringLiteral("1"));
+    if (!wasOn)
+        logEverything();
+    transaction.commit();
+    return !wasOn;
+}
+
+void SyncJournal::uninstall()
+{
+    SQLite::Transaction transaction(database(), SQLite::TransactionBehavior::IMMEDIATE);
+    setMeta(QStringLiteral("logging"), QStringLiteral("0"));
+    QStringList names;
+    SQLite::Statement triggers(database(), "SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'Sync\\_%' ESCAPE '\\'");
+    while (triggers.executeStep())
+        names << QString::fromStdString(triggers.getColumn(0).getString());
+    for (const QString &name : std::as_const(names))
+        database().exec(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(quoted(name)).toStdString());
+    database().exec("DELETE FROM \"SyncChange\"");
+    transaction.commit();
+}
+
+void SyncJournal::logEverything()
+{
+    database().exec("DELETE FROM \"SyncChange\"");
+    database().exec(QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'category', \"id\", -1, 0, %1 "
+                                   "FROM \"PBCategoryRecord\" WHERE \"id\" IS NOT NULL ORDER BY \"pk\"")
+                        .arg(QLatin1String(kNow))
+                        .toStdString());
+    database().exec(QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'item', \"uuid\", -1, 0, "
+                                   "coalesce(\"modifiedAt\", \"createdAt\", 0) FROM \"PBItemRecord\" WHERE \"uuid\" IS NOT NULL ORDER BY \"pk\"")
+                        .toStdString());
+    database().exec("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'link', i.\"uuid\" || '|' || c.\"id\", 0, 3, "
+                    "coalesce(i.\"modifiedAt\", 0) FROM \"PBItemRecord_categories\" l JOIN \"PBItemRecord\" i ON i.\"pk\" = l.\"item\" "
+                    "JOIN \"PBCategoryRecord\" c ON c.\"pk\" = l.\"category\" WHERE i.\"uuid\" IS NOT NULL AND c.\"id\" IS NOT NULL");
+}
+
+std::optional<QString> SyncJournal::meta(const QString &key)
+{
+    SQLite::Statement &statement = m_store->statement(QStringLiteral("SELECT \"value\" FROM \"SyncMeta\" WHERE \"key\" = ?"));
+    statement.bind(1, key.toStdString());
+    std::optional<QString> value;
+    if (statement.executeStep())
+        value = QString::fromStdString(statement.getColumn(0).getString());
+    statement.reset();
+    return value;
+}
+
+void SyncJournal::setMeta(const QString &key, const QString &value)
+{
+    SQLite::Statement &statement = m_store->statement(QStringLiteral("INSERT OR REPLACE INTO \"SyncMeta\" (\"key\", \"value\") VALUES (?, ?)"));
+    statement.bind(1, key.toStdString());
+    statement.bind(2, value.toStdString());
+    statement.exec();
+    statement.reset();
+}
+
+QString SyncJournal::deviceId()
+{
+    if (!m_deviceId.isEmpty())
+        return m_deviceId;
+    // Per store, not per machine: two homes on one machine are two devices.
+    std::optional<QString> stored = meta(QStringLiteral("device"));
+    if (!stored || QUuid(*stored).isNull()) {
+        stored = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        setMeta(QStringLiteral("device"), *stored);
+    }
+    m_deviceId = *stored;
+    return m_deviceId;
+}
+
+quint64 SyncJournal::cursor(const QString &device)
+{
+    return meta(QStringLiteral("cursor:") + device).value_or(QStringLiteral("0")).toULongLong();
+}
+
+void SyncJournal::setCursor(const QString &device, quint64 number)
+{
+    setMeta(QStringLiteral("cursor:") + device, QString::number(number));
+}
+
+QJsonObject SyncJournal::stamps(const QString &kind, const QString &id)
+{
+    SQLite::Statement &statement = m_store->statement(QStringLiteral("SELECT \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = ? AND \"gid\" = ?"));
+    statement.bind(1, kind.toStdString());
+    statement.bind(2, id.toStdString());
+    QJsonObject stamps;
+    if (statement.executeStep())
+        stamps = QJsonDocument::fromJson(QByteArray::fromStdString(statement.getColumn(0).getString())).object();
+    statement.reset();
+    return stamps;
+}
+
+void SyncJournal::setStamps(const QString &kind, const QString &id, const QJsonObject &stamps)
+{
+    SQLite::Statement &statement =
+        m_store->statement(QStringLiteral("INSERT OR REPLACE INTO \"SyncClock\" (\"kind\", \"gid\", \"stamps\") VALUES (?, ?, ?)"));
+    statement.bind(1, kind.toStdString());
+    statement.bind(2, id.toStdString());
+    statement.bind(3, QJsonDocument(stamps).toJson(QJsonDocument::Compact).toStdString());
+    statement.exec();
+    statement.reset();
+}
+
+SyncStamp SyncJournal::stampOf(const QJsonObject &stamps, const QString &attribute)
+{
+    const QJsonArray entry = stamps.value(attribute).toArray();
+    if (entry.size() < 2)
+        return {};
+    return {qint64(entry.at(0).toDouble()), entry.at(1).toString()};
+}
+
+QJsonArray SyncJournal::stampValue(const SyncStamp &stamp)
+{
+    return QJsonArray{double(stamp.time), stamp.device};
+}
+
+qint64 SyncJournal::lastChange()
+{
+    return database().execAndGet("SELECT coalesce(max(\"seq\"), 0) FROM \"SyncChange\"").getInt64();
+}
+
+void SyncJournal::forgetChangesAfter(qint64 change)
+{
+    SQLite::Statement &statement = m_store->statement(QStringLiteral("DELETE FROM \"SyncChange\" WHERE \"seq\" > ?"));
+    statement.bind(1, int64_t(change));
+    statement.exec();
+    statement.reset();
+}

@@ -1,0 +1,167 @@
+#include "SyncTestSupport.h"
+
+#include "core/store/PBPasteboardDataRecord.h"
+#include "core/sync/SyncSegment.h"
+
+#include <QJsonArray>
+
+// Two stores, each with its own folder; the replicator carries files between the folders.
+class SyncMergeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        prepareFolder(folderA());
+        // Both folders carry the same marker, as a sync service would have copied it.
+        QDir().mkpath(folderB());
+        QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName, folderB() + QLatin1Char('/') + SyncFolder::kMarkerName);
+        a = std::make_unique<SyncPeer>(folderA());
+        b = std::make_unique<SyncPeer>(folderB());
+    }
+    QString folderA() const { return m_root.path() + QStringLiteral("/a"); }
+    QString folderB() const { return m_root.path() + QStringLiteral("/b"); }
+    void exchange()
+    {
+        ASSERT_FALSE(a->exportChanges().failure);
+        ASSERT_FALSE(b->exportChanges().failure);
+        Replicator(folderA(), folderB()).copyAll();
+        Replicator(folderB(), folderA()).copyAll();
+        a->importChanges();
+        b->importChanges();
+        // What an import changed goes nowhere, but local changes made since travel.
+        ASSERT_FALSE(a->exportChanges().failure);
+        ASSERT_FALSE(b->exportChanges().failure);
+    }
+
+    QTemporaryDir m_root;
+    std::unique_ptr<SyncPeer> a;
+    std::unique_ptr<SyncPeer> b;
+};
+
+TEST_F(SyncMergeTest, TwoStoresConvergeAfterEveryKindOfChange)
+{
+    auto work = a->addCategory(QStringLiteral("work"), 3);
+    auto first = a->addItem(QStringLiteral("first"));
+    auto second = a->addItem(QStringLiteral("second"));
+    first->addCategoriesObject(work);
+    auto pasteboard = a->context()->insertNewObject<PBPasteboardDataRecord>();
+    pasteboard->setType(QStringLiteral("public.utf8-plain-text"));
+    pasteboard->setData(QByteArray("first\0bytes", 11));
+    first->addPasteboardsObject(pasteboard);
+    auto fromB = b->addItem(QStringLiteral("from b"));
+    exchange();
+    EXPECT_EQ(a->state(), b->state());
+    ASSERT_TRUE(b->findItem(first->uuid()));
+    EXPECT_EQ(b->findItem(first->uuid())->pasteboards().size(), 1);
+
+    // Pins, comments, edits, reorders and category moves on both sides.
+    b->findItem(first->uuid())->setIs_sticky(true);
+    a->findItem(second->uuid())->setComment(QStringLiteral("a note"));
+    a->findCategory(QStringLiteral("work"))->setIndex(0);
+    b->findItem(fromB->uuid())->addCategoriesObject(b->findCategory(QStringLiteral("work")));
+    a->findItem(first->uuid())->removeCategoriesObject(a->findCategory(QStringLiteral("work")));
+    exchange();
+    EXPECT_EQ(a->state(), b->state());
+    EXPECT_TRUE(a->findItem(first->uuid())->is_sticky());
+    EXPECT_EQ(b->findItem(second->uuid())->comment(), QStringLiteral("a note"));
+    EXPECT_TRUE(a->findItem(first->uuid())->categories().isEmpty());
+    EXPECT_EQ(a->findItem(fromB->uuid())->categories().size(), 1);
+
+    // A delete and a clear (batch delete, as the clear-all does) travel too.
+    b->context()->deleteObject(b->findItem(second->uuid()));
+    ASSERT_TRUE(a->context()->executeBatchDelete(PBItemRecord::entityDescription(),
+                                                 Predicate::equal(QStringLiteral("uuid"), fromB->uuid())));
+    exchange();
+    EXPECT_EQ(a->state(), b->state());
+    EXPECT_FALSE(a->findItem(second->uuid()));
+    EXPECT_FALSE(b->findItem(fromB->uuid()));
+    EXPECT_TRUE(b->findItem(first->uuid()));
+}
+
+TEST_F(SyncMergeTest, ConcurrentEditsOfOneItemKeepEachAttributesLatestWriter)
+{
+    auto item = a->addItem(QStringLiteral("shared"));
+    exchange();
+    a->findItem(item->uuid())->setIs_sticky(true);
+    b->findItem(item->uuid())->setComment(QStringLiteral("from b"));
+    b->findItem(item->uuid())->setText(QStringLiteral("edited on b"));
+    exchange();
+    EXPECT_EQ(a->state(), b->state());
+    EXPECT_TRUE(b->findItem(item->uuid())->is_sticky());
+    EXPECT_EQ(a->findItem(item->uuid())->comment(), QStringLiteral("from b"));
+    EXPECT_EQ(a->findItem(item->uuid())->text(), QStringLiteral("edited on b"));
+
+    // Both edit one attribute: the later stamp wins on both sides.
+    a->findItem(item->uuid())->setText(QStringLiteral("a wrote first"));
+    ASSERT_FALSE(a->exportChanges().failure);
+    QThread::msleep(5);
+    b->findItem(item->uuid())->setText(QStringLiteral("b wrote last"));
+    exchange();
+    EXPECT_EQ(a->findItem(item->uuid())->text(), QStringLiteral("b wrote last"));
+    EXPECT_EQ(a->state(), b->state());
+}
+
+TEST_F(SyncMergeTest, DeletionBeatsAnOlderEditWhicheverArrivesFirst)
+{
+    auto item = a->addItem(QStringLiteral("doomed"));
+    exchange();
+    a->findItem(item->uuid())->setComment(QStringLiteral("edited before the delete"));
+    ASSERT_FALSE(a->exportChanges().failure);
+    QThread::msleep(5);
+    b->context()->deleteObject(b->findItem(item->uuid()));
+    ASSERT_FALSE(b->exportChanges().failure);
+    // The deletion reaches A first, then B sees A's older edit.
+    Replicator(folderB(), folderA()).copyAll();
+    a->importChanges();
+    Replicator(folderA(), folderB()).copyAll();
+    b->importChanges();
+    EXPECT_FALSE(a->findItem(item->uuid()));
+    EXPECT_FALSE(b->findItem(item->uuid()));
+    EXPECT_EQ(a->state(), b->state());
+}
+
+TEST_F(SyncMergeTest, AnEditThatArrivesBeforeItsItemWaitsForIt)
+{
+    // Three devices: C edits A's item; C's files reach B before A's.
+    const QString folderC = m_root.path() + QStringLiteral("/c");
+    QDir().mkpath(folderC);
+    QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName, folderC + QLatin1Char('/') + SyncFolder::kMarkerName);
+    SyncPeer c(folderC);
+    auto item = a->addItem(QStringLiteral("original"));
+    auto work = a->addCategory(QStringLiteral("work"), 1);
+    ASSERT_FALSE(a->exportChanges().failure);
+    Replicator(folderA(), folderC).copyAll();
+    c.importChanges();
+    c.findItem(item->uuid())->setComment(QStringLiteral("from c"));
+    c.findItem(item->uuid())->addCategoriesObject(c.findCategory(QStringLiteral("work")));
+    ASSERT_FALSE(c.exportChanges().failure);
+
+    Replicator(folderC, folderB()).copyAll(c.device());
+    b->importChanges();
+    EXPECT_FALSE(b->findItem(item->uuid()));
+    Replicator(folderA(), folderB()).copyAll();
+    b->importChanges();
+    ASSERT_TRUE(b->findItem(item->uuid()));
+    EXPECT_EQ(b->findItem(item->uuid())->comment(), QStringLiteral("from c"));
+    EXPECT_EQ(b->findItem(item->uuid())->categories().size(), 1);
+    EXPECT_EQ(b->findItem(item->uuid())->text(), QStringLiteral("original"));
+    Q_UNUSED(work);
+}
+
+TEST_F(SyncMergeTest, ABurstOfCopiesGoesOutAsOneSegment)
+{
+    for (int i = 0; i < 1000; ++i)
+        a->addItem(QStringLiteral("copy %1").arg(i));
+    const SyncExporter::Result result = a->exportChanges();
+    EXPECT_EQ(result.segments, 1);
+    EXPECT_EQ(result.records, 1000);
+    EXPECT_EQ(a->folder().segments(a->device()).size(), 1);
+    // Nothing more to send afterwards.
+    EXPECT_EQ(a->exportChanges().segments, 0);
+}
+
+TEST_F(SyncMergeTest, ImportedChangesAreNotSentBack)
+{
+    a->addItem(QStringLiteral("one"));
+    exchange();
+    EXPECT_TRUE(b->folder().segments(b->device()).isEmpty());
+}
