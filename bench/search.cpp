@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -28,6 +29,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -93,17 +95,25 @@ DROP TRIGGER IF EXISTS "PBItemRecord_search_insert"; DROP TRIGGER IF EXISTS "PBI
 DROP TRIGGER IF EXISTS "PBItemRecord_search_update"; DROP TABLE IF EXISTS "PBItemRecord_search";
 DROP TABLE IF EXISTS "PBItemRecord_search_long"; DROP TABLE IF EXISTS "PBItemRecord_search_state";)sql";
 
+// A connection of the benchmark's own, able to change the index's tables.
+std::unique_ptr<SQLite::Database> connect(const std::string &path)
+{
+    auto database = std::make_unique<SQLite::Database>(path, SQLite::OPEN_READWRITE, 10000);
+    SearchIndex::registerFunctions(*database);
+    return database;
+}
+
 void seed(qint64 count, bool accented)
 {
     // The store as a build without the index leaves it: seeded without the triggers, then the
     // index and its schema version taken away.
     const std::string path = CoreDataStack::shared().storePath().toStdString();
-    SQLite::Database(path, SQLite::OPEN_READWRITE).exec(R"sql(DROP TRIGGER "PBItemRecord_search_insert";
+    connect(path)->exec(R"sql(DROP TRIGGER "PBItemRecord_search_insert";
         DROP TRIGGER "PBItemRecord_search_delete"; DROP TRIGGER "PBItemRecord_search_update";)sql");
     Bench::seedHistory(count, [&](qint64 i) { return textOf(i, count, accented); }, appOf);
-    SQLite::Database database(path, SQLite::OPEN_READWRITE);
-    database.exec(kDropIndex);
-    database.exec("PRAGMA user_version = 1");
+    const auto database = connect(path);
+    database->exec(kDropIndex);
+    database->exec("PRAGMA user_version = 1");
 }
 
 double ms(qint64 nanoseconds)
@@ -199,6 +209,9 @@ void measure(qint64 count, bool accented)
     timer.start();
     const qsizetype page = manager.getFilterItemsPage(rare, 0, 50).size();
     const double pageDuringBuild = ms(timer.nsecsElapsed());
+    QFile loadAverage(QStringLiteral("/proc/loadavg"));
+    if (loadAverage.open(QIODevice::ReadOnly))
+        say(QStringLiteral("machine load (1, 5, 15 min): %1").arg(QString::fromLatin1(loadAverage.readAll().split(' ').mid(0, 3).join(", "))));
     say(QStringLiteral("opened (migrated) in %1 ms; index %2; a search meanwhile (%3) showed its first %4 in %5 ms")
             .arg(openMs, 0, 'f', 1)
             .arg(readyAtOpen ? QStringLiteral("ready") : QStringLiteral("building"))
@@ -258,8 +271,7 @@ void measure(qint64 count, bool accented)
     const double withIndex = captureMsPerCopy(manager, pasteboard, 1);
     {
         // The write road as before the index: no triggers.
-        SQLite::Database database(CoreDataStack::shared().storePath().toStdString(), SQLite::OPEN_READWRITE);
-        database.exec(R"sql(DROP TRIGGER "PBItemRecord_search_insert"; DROP TRIGGER "PBItemRecord_search_delete";
+        connect(CoreDataStack::shared().storePath().toStdString())->exec(R"sql(DROP TRIGGER "PBItemRecord_search_insert"; DROP TRIGGER "PBItemRecord_search_delete";
             DROP TRIGGER "PBItemRecord_search_update";)sql");
     }
     const double withoutIndex = captureMsPerCopy(manager, pasteboard, 2);

@@ -634,6 +634,9 @@ QList<PBItem> TaviPBManager::getItemsPage(const ListQuery &query, qsizetype offs
 
 qsizetype TaviPBManager::itemCount(const ListQuery &query)
 {
+    // A search in every category counts pinned and other items at once, in the search index.
+    if (query.search && (!query.category || query.category->type() == PBDefaultCategory::all))
+        return filterItemCount(*query.search);
     qsizetype count = 0;
     for (const bool sticky : {true, false}) {
         if (const auto request = listRequest(query, sticky))

@@ -86,6 +86,10 @@ TEST(ListQueries, TheListsSearchIsItsOwnAndLeavesTheSharedFilterAlone)
     TaviPBManager::ListQuery search{PBCategory::all(), PBSearchFilter{{QStringLiteral("HO")}}, {}};
     EXPECT_EQ(textsOf(readInPages(*f.h.manager, search, 5)), QStringList({"echo"}));
     EXPECT_EQ(f.h.manager->itemCount(search), 1);
+    // Pinned items are found and counted as well.
+    search.search = PBSearchFilter{{QStringLiteral("ELTA")}};
+    EXPECT_EQ(textsOf(readInPages(*f.h.manager, search, 5)), QStringList({"delta"}));
+    EXPECT_EQ(f.h.manager->itemCount(search), 1);
     // A search with a blank is one keyword.
     search.search = PBSearchFilter{{QStringLiteral("a l")}};
     EXPECT_EQ(f.h.manager->itemCount(search), 0);

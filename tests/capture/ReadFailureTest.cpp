@@ -1,6 +1,7 @@
 #include "CaptureTestSupport.h"
 
 #include "core/NotificationNames.h"
+#include "core/store/SearchIndex.h"
 #include "platform/Strings.h"
 
 #include <SQLiteCpp/Database.h>
@@ -25,6 +26,7 @@ void renameTable(const char *from, const char *to)
 {
     // The store's own connection may be writing (the search index is built in the background): wait our turn.
     SQLite::Database database(CoreDataStack::shared().storePath().toStdString(), SQLite::OPEN_READWRITE, 10000);
+    SearchIndex::registerFunctions(database); // the schema's search index needs its tokenizer
     database.exec(std::string("ALTER TABLE \"") + from + "\" RENAME TO \"" + to + "\"");
 }
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <QRandomGenerator>
 
+#include <limits>
+
 namespace {
 const QList<SortDescriptor> kPinnedThenNewest = {{QStringLiteral("is_sticky"), false}, {QStringLiteral("modifiedAt"), false}};
 
@@ -17,12 +19,14 @@ Predicate searched(const QString &keyword)
     return Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, keyword);
 }
 
-// Forces every page through the index (no scan first), walking the order from `walkFrom` matches.
+// Forces every page of a search down one road through the index: matches fetched and sorted, or
+// the list walked in its order testing rows against the matches.
+enum class Road { Sorted, Walk };
 class TuningScope {
 public:
-    explicit TuningScope(qint64 walkFrom) : m_saved(SearchIndex::tuning())
+    explicit TuningScope(Road road) : m_saved(SearchIndex::tuning())
     {
-        SearchIndex::setTuning({std::chrono::microseconds(0), walkFrom});
+        SearchIndex::setTuning({road == Road::Sorted ? std::numeric_limits<qint64>::max() - 1 : -1, 0});
     }
     ~TuningScope() { SearchIndex::setTuning(m_saved); }
 
@@ -37,6 +41,7 @@ const QStringList kPieces = {
     QStringLiteral("*"), QStringLiteral("NEAR"), QStringLiteral("-"), QStringLiteral("^"), QStringLiteral("("), QStringLiteral(")"),
     QStringLiteral("'"), QStringLiteral(":"), QStringLiteral("{t}"), QStringLiteral("\u0301\u0308"), QStringLiteral("Ωμέγα"),
     QStringLiteral("日本語"), QStringLiteral("x\u0000y"), QStringLiteral("report"), QStringLiteral("Report"), QStringLiteral("\n"),
+    QStringLiteral("\t"), QStringLiteral("\u00a0"), QStringLiteral("\u3000"), QStringLiteral("word report"), QStringLiteral("a b"),
 };
 
 QString randomText(QRandomGenerator &random, int pieces)
@@ -63,7 +68,9 @@ QString randomKeyword(QRandomGenerator &random, const QStringList &stored)
                                      QStringLiteral("     "), QStringLiteral("\u0301\u0301\u0301\u0301"),
                                      QStringLiteral("\"report\" OR *"), QStringLiteral("NEAR(a b)"), QStringLiteral("-^()*"),
                                      QStringLiteral("'; DROP TABLE \"PBItemRecord\"; --"), QStringLiteral("{t a} : x"),
-                                     QStringLiteral("cafe"), QStringLiteral("CAFÉ")};
+                                     QStringLiteral("cafe"), QStringLiteral("CAFÉ"), QStringLiteral("café report"),
+                                     QStringLiteral(" report"), QStringLiteral("report\u00a0"), QStringLiteral("ab cd ef"),
+                                     QStringLiteral("Report  Report")};
         return awkward.at(random.bounded(int(awkward.size())));
     }
     }
@@ -133,8 +140,8 @@ TEST_F(SearchIndexTest, SearchThroughTheIndexAnswersAsTheScanOverRandomHistories
     context()->deleteObject(records.at(3));
     item(QStringLiteral("an unsaved report"), 50);
 
-    for (const qint64 walkFrom : {qint64(1) << 40, qint64(0)}) {
-        const TuningScope tuning(walkFrom);
+    for (const Road road : {Road::Sorted, Road::Walk}) {
+        const TuningScope tuning(road);
         for (int round = 0; round < 60; ++round)
             expectSameAsScan(randomKeyword(random, stored));
     }
@@ -143,7 +150,7 @@ TEST_F(SearchIndexTest, SearchThroughTheIndexAnswersAsTheScanOverRandomHistories
 
 TEST_F(SearchIndexTest, TheIndexKeepsInStepWithEditsBumpsDeletesAndClears)
 {
-    const TuningScope tuning(0);
+    const TuningScope tuning(Road::Walk);
     auto quarterly = item(QStringLiteral("Quarterly report"), 1);
     auto minutes = item(QStringLiteral("Meeting minutes"), 2);
     auto recipe = item(QStringLiteral("Crème brûlée recipe"), 3);
@@ -199,7 +206,7 @@ TEST_F(SearchIndexTest, AStoreFromBeforeTheIndexBuildsItInTheBackgroundWhileSear
     item(QStringLiteral("Quarterly report, new"), 9000);
     ASSERT_TRUE(context()->save());
     ASSERT_TRUE(index().waitUntilReady(20000));
-    const TuningScope tuning(0);
+    const TuningScope tuning(Road::Walk);
     EXPECT_EQ(count(searched(QStringLiteral("quarterly"))), 51);
     EXPECT_EQ(ids(searched(QStringLiteral("report")), 0, 10), ids(scanned(QStringLiteral("report")), 0, 10));
     EXPECT_EQ(rowCount("PBItemRecord_search_docsize"), 5001);
@@ -215,7 +222,7 @@ TEST_F(SearchIndexTest, ADamagedIndexIsBuiltAnewAndNeverStopsASave)
         SQLite::Database database = rawDatabase();
         database.exec(R"sql(DELETE FROM "PBItemRecord_search_data" WHERE "id" > 10)sql");
     }
-    const TuningScope tuning(0);
+    const TuningScope tuning(Road::Walk);
     // The search answers (by scan), the save goes through, and the index comes back.
     EXPECT_EQ(count(searched(QStringLiteral("report"))), 300);
     item(QStringLiteral("One more report"), 500);
@@ -232,4 +239,46 @@ TEST_F(SearchIndexTest, ADamagedIndexIsBuiltAnewAndNeverStopsASave)
     EXPECT_EQ(count(searched(QStringLiteral("report"))), 301);
     ASSERT_TRUE(index().waitUntilReady(10000));
     EXPECT_EQ(count(searched(QStringLiteral("report"))), 301);
+}
+
+TEST_F(SearchIndexTest, AnIndexOfAnEarlierLayoutIsBuiltAnewWhileSearchesScan)
+{
+    for (int i = 0; i < 3000; ++i)
+        item(i % 100 == 7 ? QStringLiteral("Quarterly report %1").arg(i) : QStringLiteral("Copied text %1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    context().reset();
+    stack.reset();
+    {
+        // The index as an earlier build left it: trigrams of the whole text, another column set.
+        SQLite::Database database = rawDatabase();
+        database.exec(R"sql(DROP TABLE "PBItemRecord_search";
+            CREATE VIRTUAL TABLE "PBItemRecord_search" USING fts5(t, a, content='', tokenize='trigram case_sensitive 1');
+            INSERT INTO "PBItemRecord_search" (rowid, t, a) SELECT "pk", lower("text"), lower("appName") FROM "PBItemRecord";
+            UPDATE "PBItemRecord_search_state" SET "fold" = '1/15';)sql");
+    }
+    openStack();
+    EXPECT_EQ(count(searched(QStringLiteral("quarterly"))), 30);
+    ASSERT_TRUE(index().waitUntilReady(20000));
+    const TuningScope tuning(Road::Sorted);
+    EXPECT_EQ(count(searched(QStringLiteral("quarterly"))), 30);
+    EXPECT_EQ(ids(searched(QStringLiteral("report 10"))), ids(scanned(QStringLiteral("report 10"))));
+    EXPECT_EQ(rowCount("PBItemRecord_search_docsize"), 3000);
+}
+
+TEST_F(SearchIndexTest, KeywordsAcrossWhiteSpaceFindWhatTheScanFinds)
+{
+    for (const char *text : {"quarterly report", "quarterly  report", "quarterly\treport", "xquarterly reportx", "not otes",
+                             "a notes b", "Quarterly\nReport", "ab cd", "one two three"})
+        item(QString::fromUtf8(text));
+    ASSERT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    for (const Road road : {Road::Sorted, Road::Walk}) {
+        const TuningScope tuning(road);
+        for (const char *keyword : {"quarterly report", "y r", "ly  re", "quarterly\treport", "notes", "t otes", "not otes",
+                                    "ly\nre", " report", "report ", "b cd", "one two", "e two t", "ne two thr"})
+            expectSameAsScan(QString::fromUtf8(keyword));
+    }
+    EXPECT_EQ(count(searched(QStringLiteral("quarterly report"))), 2);
+    EXPECT_EQ(count(searched(QStringLiteral("notes"))), 1);
 }

@@ -5,6 +5,7 @@
 #include "core/store/PBCategoryRecord.h"
 #include "core/store/PBItemRecord.h"
 #include "core/store/PBPasteboardDataRecord.h"
+#include "core/store/SearchIndex.h"
 
 #include <SQLiteCpp/Database.h>
 
@@ -31,9 +32,13 @@ protected:
     // A second, independent connection to the store file.
     // A second connection, as another program would open: it waits its turn while the store's own
     // connections (the search index's background build among them) hold a write lock.
+    // A connection of the test's own; it can change the schema, which needs the search index's
+    // tokenizer.
     SQLite::Database rawDatabase() const
     {
-        return SQLite::Database(storePath().toStdString(), SQLite::OPEN_READWRITE, 10000);
+        SQLite::Database database(storePath().toStdString(), SQLite::OPEN_READWRITE, 10000);
+        SearchIndex::registerFunctions(database);
+        return database;
     }
     int rowCount(const char *table) const
     {

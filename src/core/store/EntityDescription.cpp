@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QUuid>
 
+#include <algorithm>
+
 namespace StoreValues {
 
 StoreValue fromVariant(AttributeType type, const QVariant &value)
@@ -156,6 +158,20 @@ QString fold(const QString &text, bool caseInsensitive, bool diacriticInsensitiv
     if (caseInsensitive)
         result = result.toCaseFolded();
     return result;
+}
+
+QByteArray foldUtf8(const char *text, qsizetype bytes, bool caseInsensitive, bool diacriticInsensitive)
+{
+    if (std::all_of(text, text + bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        QByteArray result(text, bytes);
+        if (caseInsensitive) {
+            for (char &c : result)
+                if (c >= 'A' && c <= 'Z')
+                    c = char(c - 'A' + 'a');
+        }
+        return result;
+    }
+    return fold(QString::fromUtf8(text, bytes), caseInsensitive, diacriticInsensitive).toUtf8();
 }
 
 } // namespace StoreValues

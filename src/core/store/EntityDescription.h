@@ -29,6 +29,8 @@ inline bool isNull(const StoreValue &value) { return std::holds_alternative<std:
 int compare(const StoreValue &a, const StoreValue &b);
 // Text folded for CONTAINS[c], [d] or [cd].
 QString fold(const QString &text, bool caseInsensitive, bool diacriticInsensitive);
+// The same on UTF-8, quick for plain ASCII (which only lower-cases).
+QByteArray foldUtf8(const char *text, qsizetype bytes, bool caseInsensitive, bool diacriticInsensitive);
 } // namespace StoreValues
 
 struct AttributeDescription {

@@ -202,12 +202,42 @@ QList<qint64> selectRows(PersistentStore &store, const QString &table, const Com
     return rows;
 }
 
-int interruptAfterDeadline(void *deadline)
+// Stops a statement after a number of SQLite virtual-machine steps, while it lives.
+class StepBudget {
+public:
+    StepBudget(sqlite3 *handle, qint64 steps) : m_handle(handle), m_calls(steps / kStepsPerCall)
+    {
+        sqlite3_progress_handler(m_handle, kStepsPerCall, &spend, &m_calls);
+    }
+    ~StepBudget() { sqlite3_progress_handler(m_handle, 0, nullptr, nullptr); }
+    StepBudget(const StepBudget &) = delete;
+    StepBudget &operator=(const StepBudget &) = delete;
+
+private:
+    static constexpr int kStepsPerCall = 100;
+    static int spend(void *calls) { return --*static_cast<qint64 *>(calls) < 0 ? 1 : 0; }
+    sqlite3 *m_handle;
+    qint64 m_calls;
+};
+
+// The rows of a request by scan, when it finds them within `steps` steps.
+std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QString &table, const CompiledRequest &compiled,
+                                              qint64 limit, qint64 steps)
 {
-    return std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point *>(deadline) ? 1 : 0;
+    try {
+        const StepBudget budget(store.database().getHandle(), steps);
+        return selectRows(store, table, compiled, limit);
+    } catch (const SQLite::Exception &failure) {
+        if (failure.getErrorCode() != SQLITE_INTERRUPT)
+            throw;
+    }
+    return std::nullopt;
 }
 
-// The stored rows of a search request, through the search index when it is ready.
+// The stored rows of a search request, through the search index when it is ready. A page looks
+// at the number of matches first (counting no further than needed): few are fetched and sorted;
+// many mean a common keyword, whose page the list's first rows fill, tested by scan, or else
+// tested against the matches in the list's order.
 QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit)
 {
     const EntityDescription &entity = *request.entity;
@@ -216,24 +246,16 @@ QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request
     if (!request.predicate || !request.predicate->usesSearchIndex(entity) || !index.isReady())
         return selectRows(store, table, scan, limit);
     const SearchIndex::Tuning tuning = SearchIndex::tuning();
-    if (limit >= 0 && tuning.scanBudget.count() > 0) {
-        auto deadline = std::chrono::steady_clock::now() + tuning.scanBudget;
-        sqlite3 *handle = store.database().getHandle();
-        sqlite3_progress_handler(handle, 1000, &interruptAfterDeadline, &deadline);
-        try {
-            QList<qint64> rows = selectRows(store, table, scan, limit);
-            sqlite3_progress_handler(handle, 0, nullptr, nullptr);
-            return rows;
-        } catch (const SQLite::Exception &failure) {
-            sqlite3_progress_handler(handle, 0, nullptr, nullptr);
-            if (failure.getErrorCode() != SQLITE_INTERRUPT)
-                throw;
-        }
-    }
     try {
         Predicate::SearchForm form = Predicate::SearchForm::Index;
-        if (limit >= 0 && request.predicate->countThroughIndex(entity, store).value_or(0) > tuning.walkFrom)
-            form = Predicate::SearchForm::IndexInOrder;
+        if (limit >= 0) {
+            const auto candidates = request.predicate->indexCandidates(entity, store, tuning.sortedUpTo);
+            if (candidates && *candidates > tuning.sortedUpTo) {
+                if (auto rows = selectRowsWithin(store, table, scan, limit, tuning.scanStepsPerRow * std::max<qint64>(limit, 1)))
+                    return *rows;
+                form = Predicate::SearchForm::IndexInOrder;
+            }
+        }
         return selectRows(store, table, *compileRequest(request, nullptr, form), limit);
     } catch (const std::exception &failure) {
         index.reportFailure(failure);

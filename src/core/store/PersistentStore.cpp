@@ -60,23 +60,8 @@ void foldFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
         return;
     }
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
-    const int bytes = sqlite3_value_bytes(argv[0]);
     const int flags = sqlite3_value_int(argv[1]);
-    // Plain ASCII folds to itself, lower-cased: no decomposition, no marks.
-    if (std::all_of(text, text + bytes, [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        if (!(flags & 1)) {
-            sqlite3_result_text(context, text, bytes, SQLITE_TRANSIENT);
-            return;
-        }
-        std::string lowered(text, size_t(bytes));
-        for (char &c : lowered)
-            if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-        sqlite3_result_text(context, lowered.data(), int(lowered.size()), SQLITE_TRANSIENT);
-        return;
-    }
-    const QByteArray folded =
-        StoreValues::fold(QString::fromUtf8(text, bytes), flags & 1, flags & 2).toUtf8();
+    const QByteArray folded = StoreValues::foldUtf8(text, sqlite3_value_bytes(argv[0]), flags & 1, flags & 2);
     sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
 }
 

@@ -477,3 +477,19 @@ std::optional<qint64> Predicate::countThroughIndex(const EntityDescription &enti
         return std::nullopt;
     return store.searchIndex().count(n.keys, n.value.toString(), scan, scanBindings);
 }
+
+std::optional<qint64> Predicate::indexCandidates(const EntityDescription &entity, PersistentStore &store, qint64 cap) const
+{
+    const Node &n = *m_node;
+    if (n.kind == Node::Kind::And) {
+        for (const Predicate &child : n.children) {
+            if (const auto found = child.indexCandidates(entity, store, cap))
+                return found;
+        }
+        return std::nullopt;
+    }
+    if (n.kind != Node::Kind::Search || !SearchIndex::canAnswer(entity, n.keys, n.value.toString())
+        || !store.searchIndex().isReady())
+        return std::nullopt;
+    return store.searchIndex().candidates(n.value.toString(), cap);
+}

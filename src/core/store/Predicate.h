@@ -66,6 +66,10 @@ public:
     // is ready, or a to-many relationship holding an object), the number of matching rows counted
     // in that index, without the rows. Throws on a store error; the context's lock held.
     std::optional<qint64> countThroughIndex(const EntityDescription &entity, PersistentStore &store) const;
+    // When the predicate is a search term the search index answers, or an AND holding one, the
+    // number of items the index offers for it, counted no further than past `cap`. Throws on a
+    // store error; the context's lock held.
+    std::optional<qint64> indexCandidates(const EntityDescription &entity, PersistentStore &store, qint64 cap) const;
     // Checks keys and types without building SQL.
     std::optional<QString> validate(const EntityDescription &entity) const;
     // In-memory test of one object. The object's context lock must be held.

@@ -1,5 +1,6 @@
 #include "core/store/SearchIndex.h"
 
+#include "core/store/SearchTokenizer.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Exception.h>
@@ -9,6 +10,7 @@
 
 #include <QChar>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <limits>
@@ -17,20 +19,22 @@ namespace {
 constexpr qint64 kComplete = std::numeric_limits<qint64>::max();
 // Rows indexed per background transaction: each holds the write lock for a few tens of ms.
 constexpr int kBuildRows = 2000;
-// Folded keywords are matched in the index by at most this many characters; longer ones are
+// Words of a keyword are matched in the index by at most this many characters; longer ones are
 // then checked by scan among the items the index finds.
 constexpr int kLongestPhrase = 32;
 
-// Changes with the folding (and Qt's Unicode tables): an index folded otherwise is built anew.
+// Changes with the index's layout, the folding and Qt's Unicode tables: an index made otherwise
+// is built anew.
 QString foldVersion()
 {
-    return QStringLiteral("1/%1").arg(int(QChar::currentUnicodeVersion()));
+    return QStringLiteral("2/%1").arg(int(QChar::currentUnicodeVersion()));
 }
 
 // The index holds exactly the items with "pk" <= indexedUpTo that are not in the long list,
-// each with its current text and name, folded.
+// each with its current text and name, folded (tavi_search_text). Contentless: the text stays in
+// the item table only.
 const char *const kSchema = R"sql(
-CREATE VIRTUAL TABLE "PBItemRecord_search" USING fts5(t, a, content='', tokenize='trigram case_sensitive 1');
+CREATE VIRTUAL TABLE "PBItemRecord_search" USING fts5(t, content='', tokenize='tavi_words');
 CREATE TABLE "PBItemRecord_search_long" ("pk" INTEGER PRIMARY KEY);
 CREATE TABLE "PBItemRecord_search_state" ("indexedUpTo" INTEGER NOT NULL, "fold" TEXT NOT NULL);
 CREATE TRIGGER "PBItemRecord_search_insert" AFTER INSERT ON "PBItemRecord" WHEN new.INDEXED
@@ -43,13 +47,13 @@ BEGIN REMOVE_OLD ADD_NEW END;
 
 const char *const kIndexed = R"sql("pk" <= (SELECT "indexedUpTo" FROM "PBItemRecord_search_state"))sql";
 const char *const kAddNew = R"sql(
-    INSERT INTO "PBItemRecord_search" (rowid, t, a)
-        SELECT new."pk", tavi_fold(new."text", 3), tavi_fold(new."appName", 3)
+    INSERT INTO "PBItemRecord_search" (rowid, t)
+        SELECT new."pk", tavi_search_text(new."text", new."appName")
         WHERE NOT tavi_unindexed(new."text", new."appName");
     INSERT INTO "PBItemRecord_search_long" ("pk") SELECT new."pk" WHERE tavi_unindexed(new."text", new."appName");)sql";
 const char *const kRemoveOld = R"sql(
-    INSERT INTO "PBItemRecord_search" ("PBItemRecord_search", rowid, t, a)
-        SELECT 'delete', old."pk", tavi_fold(old."text", 3), tavi_fold(old."appName", 3)
+    INSERT INTO "PBItemRecord_search" ("PBItemRecord_search", rowid, t)
+        SELECT 'delete', old."pk", tavi_search_text(old."text", old."appName")
         WHERE NOT tavi_unindexed(old."text", old."appName");
     DELETE FROM "PBItemRecord_search_long" WHERE "pk" = old."pk";)sql";
 
@@ -76,31 +80,67 @@ void unindexedFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
     sqlite3_result_int(context, unindexed ? 1 : 0);
 }
 
-QString column(const QString &key)
+// tavi_search_text(text, name): what the index holds of an item, its text and application name
+// folded as CONTAINS[cd] folds, a line apart.
+void searchTextFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
 {
-    return key == QStringLiteral("text") ? QStringLiteral("t") : QStringLiteral("a");
+    QByteArray joined;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0)
+            joined += '\n';
+        if (sqlite3_value_type(argv[i]) != SQLITE_NULL) {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[i]));
+            joined += StoreValues::foldUtf8(text, sqlite3_value_bytes(argv[i]), true, true);
+        }
+    }
+    sqlite3_result_text(context, joined.constData(), int(joined.size()), SQLITE_TRANSIENT);
 }
 
-QString folded(const QString &keyword)
-{
-    return StoreValues::fold(keyword, true, true);
-}
+// How the index answers a keyword: a MATCH expression of one quoted phrase (so no character of the
+// keyword is query syntax), and whether its matches are exactly the keyword's or only candidates
+// that the scan must then check.
+struct IndexQuery {
+    QString match;
+    bool exact = false;
+};
 
-// The FTS5 query for the folded keyword: a column filter and one quoted phrase, so no character
-// of the keyword is query syntax. Sets `truncated` when only the start of the keyword is matched.
-QString matchQuery(const QStringList &keys, const QString &keyword, bool &truncated)
+QString quotedPhrase(const QString &text)
 {
-    QList<uint> characters = folded(keyword).toUcs4();
-    truncated = characters.size() > kLongestPhrase;
-    if (truncated)
-        characters.resize(kLongestPhrase);
+    QList<uint> characters = text.toUcs4();
+    characters.resize(std::min<qsizetype>(characters.size(), kLongestPhrase));
     QString phrase = QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), characters.size());
     phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    QStringList columns;
-    for (const QString &key : keys)
-        columns << column(key);
-    columns.removeDuplicates();
-    return QLatin1Char('{') + columns.join(QLatin1Char(' ')) + QStringLiteral("} : \"") + phrase + QLatin1Char('"');
+    return QLatin1Char('"') + phrase + QLatin1Char('"');
+}
+
+// A keyword is one phrase: its words' trigrams and the markers between them. It is exact when the
+// phrase pins down every character: each word at least a trigram long, no white space at either
+// end, every space between words short enough for its marker to name it, and at most
+// kLongestPhrase characters; otherwise the index's matches are candidates for the scan. Absent
+// when no word is long enough to hold a trigram.
+std::optional<IndexQuery> indexQuery(const QString &keyword)
+{
+    const QString folded = StoreValues::fold(keyword, true, true);
+    if (folded.contains(QChar(0)))
+        return std::nullopt;
+    const QList<QString> words = SearchTokenizer::words(folded);
+    const auto isLong = [](const QString &word) { return word.toUcs4().size() >= SearchIndex::kShortestKeyword; };
+    if (std::none_of(words.cbegin(), words.cend(), isLong))
+        return std::nullopt;
+    const QList<uint> characters = folded.toUcs4();
+    bool exact = characters.size() <= kLongestPhrase && std::all_of(words.cbegin(), words.cend(), isLong)
+                 && !SearchTokenizer::isSeparator(characters.first()) && !SearchTokenizer::isSeparator(characters.last());
+    qsizetype space = 0;
+    for (const uint character : characters) {
+        if (SearchTokenizer::isSeparator(character)) {
+            const char32_t c = character;
+            space += QString::fromUcs4(&c, 1).toUtf8().size();
+        } else {
+            exact = exact && space <= SearchTokenizer::kLongestSpace;
+            space = 0;
+        }
+    }
+    return IndexQuery{quotedPhrase(folded), exact};
 }
 
 void appendAll(std::vector<StoreValue> &to, const std::vector<StoreValue> &from)
@@ -150,6 +190,9 @@ void SearchIndex::setTuning(Tuning tuning)
 void SearchIndex::registerFunctions(SQLite::Database &database)
 {
     database.createFunction("tavi_unindexed", 2, true, nullptr, &unindexedFunction);
+    database.createFunction("tavi_search_text", 2, true, nullptr, &searchTextFunction);
+    if (!SearchTokenizer::registerWith(database.getHandle()))
+        LOG_ERROR("SearchIndex::registerFunctions()", QStringLiteral("this SQLite has no FTS5: searches scan"));
 }
 
 void SearchIndex::createSchema(SQLite::Database &database)
@@ -272,7 +315,7 @@ SearchIndex::Step SearchIndex::buildStep(SQLite::Database &database, int rows)
     const int64_t through = last.getColumn(0).getInt64();
     last.reset();
     for (const char *sql : {
-             R"sql(INSERT INTO "PBItemRecord_search" (rowid, t, a) SELECT "pk", tavi_fold("text", 3), tavi_fold("appName", 3)
+             R"sql(INSERT INTO "PBItemRecord_search" (rowid, t) SELECT "pk", tavi_search_text("text", "appName")
                    FROM "PBItemRecord" WHERE "pk" > ?1 AND "pk" <= ?2 AND NOT tavi_unindexed("text", "appName"))sql",
              R"sql(INSERT INTO "PBItemRecord_search_long" ("pk") SELECT "pk" FROM "PBItemRecord"
                    WHERE "pk" > ?1 AND "pk" <= ?2 AND tavi_unindexed("text", "appName"))sql",
@@ -380,65 +423,71 @@ bool SearchIndex::waitUntilReady(int timeoutMs)
 
 bool SearchIndex::canAnswer(const EntityDescription &entity, const QStringList &keys, const QString &keyword)
 {
-    if (entity.name != QStringLiteral("PBItemRecord") || keys.isEmpty())
+    // The index holds the text and the application name together.
+    if (entity.name != QStringLiteral("PBItemRecord") || keys.size() != 2 || !keys.contains(QStringLiteral("text"))
+        || !keys.contains(QStringLiteral("appName")))
         return false;
-    for (const QString &key : keys)
-        if (key != QStringLiteral("text") && key != QStringLiteral("appName"))
-            return false;
-    const QString needle = folded(keyword);
-    return !needle.contains(QChar(0)) && needle.toUcs4().size() >= kShortestKeyword;
+    return indexQuery(keyword).has_value();
 }
 
 namespace {
-// SELECT of the ids of the matching items: the index's matches (checked by scan when only the
-// start of the keyword was matched) and the long items that the scan finds.
-QString matchingSelect(const QStringList &keys, const QString &keyword, const QString &scan,
-                       const std::vector<StoreValue> &scanBindings, std::vector<StoreValue> &bindings)
+const char *const kLongItems = R"sql(SELECT "pk" FROM "PBItemRecord" WHERE "pk" IN (SELECT "pk" FROM "PBItemRecord_search_long") AND ()sql";
+
+// SELECT of the ids of the matching items: the index's matches (checked by scan when they are
+// only candidates) and the long items that the scan finds.
+QString matchingSelect(const QString &keyword, const QString &scan, const std::vector<StoreValue> &scanBindings,
+                       std::vector<StoreValue> &bindings)
 {
-    bool truncated = false;
-    const QString query = matchQuery(keys, keyword, truncated);
+    const IndexQuery query = indexQuery(keyword).value();
     const QString indexed = QStringLiteral(R"sql(SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?)sql");
-    bindings.push_back(query);
+    bindings.push_back(query.match);
     QString sql;
-    if (truncated) {
+    if (!query.exact) {
         sql += QStringLiteral(R"sql(SELECT "pk" FROM "PBItemRecord" WHERE "pk" IN ()sql") + indexed + QStringLiteral(") AND (")
                + scan + QLatin1Char(')');
         appendAll(bindings, scanBindings);
     } else {
         sql += indexed;
     }
-    sql += QStringLiteral(R"sql( UNION ALL SELECT "pk" FROM "PBItemRecord" WHERE "pk" IN (SELECT "pk" FROM "PBItemRecord_search_long") AND ()sql")
-           + scan + QLatin1Char(')');
+    sql += QStringLiteral(" UNION ALL ") + QString::fromUtf8(kLongItems) + scan + QLatin1Char(')');
     appendAll(bindings, scanBindings);
     return sql;
 }
 } // namespace
 
-void SearchIndex::appendCondition(const QStringList &keys, const QString &keyword, const QString &scan,
+void SearchIndex::appendCondition(const QStringList &, const QString &keyword, const QString &scan,
                                   const std::vector<StoreValue> &scanBindings, bool inOrder, QString &sql,
                                   std::vector<StoreValue> &bindings)
 {
     sql += (inOrder ? QStringLiteral("+\"pk\" IN (") : QStringLiteral("\"pk\" IN ("))
-           + matchingSelect(keys, keyword, scan, scanBindings, bindings) + QLatin1Char(')');
+           + matchingSelect(keyword, scan, scanBindings, bindings) + QLatin1Char(')');
 }
 
-qint64 SearchIndex::count(const QStringList &keys, const QString &keyword, const QString &scan,
+qint64 SearchIndex::count(const QStringList &, const QString &keyword, const QString &scan,
                           const std::vector<StoreValue> &scanBindings)
 {
-    bool truncated = false;
-    const QString query = matchQuery(keys, keyword, truncated);
-    std::vector<StoreValue> bindings{query};
-    QString sql = truncated
-        ? QStringLiteral(R"sql(SELECT (SELECT count(*) FROM "PBItemRecord" WHERE "pk" IN (SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?) AND ()sql")
-              + scan + QStringLiteral("))")
-        : QStringLiteral(R"sql(SELECT (SELECT count(*) FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?))sql");
-    if (truncated)
+    const IndexQuery query = indexQuery(keyword).value();
+    std::vector<StoreValue> bindings{query.match};
+    QString sql = query.exact
+        ? QStringLiteral(R"sql(SELECT (SELECT count(*) FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?))sql")
+        : QStringLiteral(R"sql(SELECT (SELECT count(*) FROM "PBItemRecord" WHERE "pk" IN (SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?) AND ()sql")
+              + scan + QStringLiteral("))");
+    if (!query.exact)
         appendAll(bindings, scanBindings);
-    sql += QStringLiteral(R"sql( + (SELECT count(*) FROM "PBItemRecord" WHERE "pk" IN (SELECT "pk" FROM "PBItemRecord_search_long") AND ()sql")
-           + scan + QStringLiteral("))");
+    sql += QStringLiteral(" + (SELECT count(*) FROM (") + QString::fromUtf8(kLongItems) + scan + QStringLiteral(")))");
     appendAll(bindings, scanBindings);
     SQLite::Statement statement(m_database, sql.toStdString());
     bindAll(statement, bindings);
+    statement.executeStep();
+    return statement.getColumn(0).getInt64();
+}
+
+qint64 SearchIndex::candidates(const QString &keyword, qint64 cap)
+{
+    SQLite::Statement statement(m_database, R"sql(SELECT (SELECT count(*) FROM (SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?1 LIMIT ?2))
+        + (SELECT count(*) FROM "PBItemRecord_search_long"))sql");
+    statement.bind(1, indexQuery(keyword).value().match.toStdString());
+    statement.bind(2, int64_t(cap) + 1);
     statement.executeStep();
     return statement.getColumn(0).getInt64();
 }

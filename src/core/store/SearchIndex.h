@@ -1,6 +1,8 @@
 #pragma once
-// The history's search index: a trigram index (SQLite FTS5, positions kept, no copy of the text)
-// over the folded text and application name of every item, folded as CONTAINS[cd] folds. Triggers
+// The history's search index: the trigrams of each word (SQLite FTS5 with SearchTokenizer,
+// positions kept, no copy of the text) of the folded text and application name of every item,
+// folded as CONTAINS[cd] folds. A keyword without white space is answered by the index alone;
+// one with white space takes the items holding its longer words, which the scan checks. Triggers
 // on the item table keep it in step with every insert, edit and delete in the same transaction.
 // An item whose text or name is longer than kIndexedBytes, or holds a NUL, stays out of the index
 // and is listed apart, so every search checks it by scan. A store that predates the index, or
@@ -34,13 +36,14 @@ public:
 
     using ConnectionFactory = std::function<std::unique_ptr<SQLite::Database>()>;
 
-    // How a page of a search is found. The plain scan is tried first for `scanBudget`: a keyword
-    // many items hold fills a page from the first rows at once, which the index could only do
-    // after finding every match. With more than `walkFrom` matches, the page walks the list's
-    // order testing rows against the matches, rather than fetching and sorting them all.
+    // How a page of a search is found. Up to `sortedUpTo` matches (the index's candidates,
+    // counted), they are fetched and sorted. With more, a keyword that many items hold: the list
+    // is walked in its order testing each row by scan, for at most `scanStepsPerRow` SQLite steps
+    // per wanted row, which fills a page of a common keyword from its first rows; when that is
+    // not enough, the walk tests rows against the index's matches instead.
     struct Tuning {
-        std::chrono::microseconds scanBudget{4000};
-        qint64 walkFrom = 3000;
+        qint64 sortedUpTo = 4000;
+        qint64 scanStepsPerRow = 1000;
     };
     static Tuning tuning();
     // For tests and benchmarks: the answers stay the same, only the road to them changes.
@@ -76,6 +79,9 @@ public:
     // The number of matching items, counted in the index.
     qint64 count(const QStringList &keys, const QString &keyword, const QString &scan,
                  const std::vector<StoreValue> &scanBindings);
+    // The number of items the index offers for the keyword (matches or candidates), counted no
+    // further than past `cap`.
+    qint64 candidates(const QString &keyword, qint64 cap);
 
     // Called inside the transaction that is about to delete `rows` rows of `entity`: when that is
     // most of a large history, the index is emptied and the rest built again in the background,
