@@ -47,14 +47,6 @@
         <source>Sync</source>
         <translation>Sync</translation>
     </message>
-    <message id="Settings.Sync.NotSetUp.title">
-        <source>Sync is not set up yet</source>
-        <translation>Sync is not set up yet</translation>
-    </message>
-    <message id="Settings.Sync.NotSetUp.message">
-        <source>Your history stays on this computer.</source>
-        <translation>Your history stays on this computer.</translation>
-    </message>
     <message id="Settings.Apperance.Section.ColorBar">
         <source>Color bar</source>
         <translation>Color bar</translation>

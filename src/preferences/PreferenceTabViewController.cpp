@@ -8,6 +8,7 @@
 #include "preferences/CategorySettingViewController.h"
 #include "preferences/GeneralSettingsViewController.h"
 #include "preferences/ShortCutSettingsViewController.h"
+#include "preferences/SyncPaneViewController.h"
 
 #include <QLabel>
 #include <QTabBar>
@@ -64,21 +65,5 @@ void PreferenceTabViewController::tabDidChange(int index)
 
 QWidget *PreferenceTabViewController::makeSyncPane()
 {
-    auto *pane = new QWidget;
-    pane->setObjectName(QStringLiteral("syncPlaceholderPane"));
-    auto *layout = new QVBoxLayout(pane);
-    auto *title = new QLabel(L("Settings.Sync.NotSetUp.title"), pane);
-    QFont font = title->font();
-    font.setBold(true);
-    title->setFont(font);
-    title->setAlignment(Qt::AlignCenter);
-    auto *text = new QLabel(L("Settings.Sync.NotSetUp.message"), pane);
-    text->setAlignment(Qt::AlignCenter);
-    text->setWordWrap(true);
-    text->setStyleSheet(QStringLiteral("color: #7f7f7f;"));
-    layout->addStretch(1);
-    layout->addWidget(title);
-    layout->addWidget(text);
-    layout->addStretch(2);
-    return pane;
+    return new SyncPaneViewController;
 }
