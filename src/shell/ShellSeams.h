@@ -26,6 +26,8 @@ struct ShellSeams {
     // The color bar's active-screen monitor.
     std::function<void()> startScreenMonitoring;
     std::function<void()> stopScreenMonitoring;
+    // The category edit window: edits the category with this id, or creates a new one when empty.
+    std::function<void(std::optional<QString> categoryId)> showCategoryEditor;
 
     // The menu of the status icon.
     std::function<QMenu *()> statusBarMenu;
