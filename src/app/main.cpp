@@ -1,6 +1,7 @@
 // TaviPaste: clipboard history for the Linux desktop.
 
 #include "capture/TaviPBManager.h"
+#include "colorbar/ColorBarScenes.h"
 #include "history/HistoryScenes.h"
 #include "history/PBHUDWindowController.h"
 #include "platform/Analytics.h"
@@ -115,6 +116,7 @@ int main(int argc, char *argv[])
     Log::setup();
     PlatformBackends::install();
     HistoryScenes::registerAll();
+    ColorBarScenes::registerAll();
     // "killLauncher" and "killHelper" reach the login helper over the session bus.
     ShellSeams::shared().postDistributedNotification = [](const QString &name, const QString &object) {
         DistributedNotificationCenter &center = DistributedNotificationCenter::defaultCenter();
@@ -143,6 +145,7 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
 
     delegate.applicationDidFinishLaunching();
+    ColorBarScenes::showColorBar();
     instance->setQuickPastePanelHandler(showQuickPastePanel);
     g_delegate = &delegate;
     std::atexit(saveAtExit);
