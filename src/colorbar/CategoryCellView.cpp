@@ -31,22 +31,6 @@ QPainterPath starPath(const QPointF &centre, double radius)
     return path;
 }
 
-// A rectangle whose corners on one side are rounded.
-QPainterPath tabPath(const QRectF &rect, double radius, std::optional<Qt::Edge> roundedSide)
-{
-    QPainterPath path;
-    if (!roundedSide || radius <= 0) {
-        path.addRect(rect);
-        return path;
-    }
-    QPainterPath rounded;
-    rounded.addRoundedRect(rect, radius, radius);
-    QPainterPath square;
-    const double half = rect.width() / 2;
-    square.addRect(*roundedSide == Qt::LeftEdge ? rect.adjusted(half, 0, 0, 0) : rect.adjusted(0, 0, -half, 0));
-    return rounded.united(square);
-}
-
 } // namespace
 
 // The coloured tab: paints the row and turns pointer events into the row's hover, press and drag.
@@ -306,7 +290,7 @@ void CategoryCellView::paintTab(QPainter &painter, const QRect &rect) const
     if (m_pressed)
         background.setAlphaF(0.8f);
     const QColor border = QColor::fromRgbF(background.redF() * 0.9f, background.greenF() * 0.9f, background.blueF() * 0.9f);
-    const QPainterPath path = tabPath(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), m_metrics.cornerRadius, roundedSide());
+    const QPainterPath path = ColorBarPlacement::tabShape(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), m_metrics.cornerRadius, roundedSide());
     painter.fillPath(path, background);
     painter.setPen(QPen(border, 1));
     painter.drawPath(path);

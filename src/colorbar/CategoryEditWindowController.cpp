@@ -186,10 +186,10 @@ void CategoryEditWindowController::windowDidLoad()
     m_darkBtn->setObjectName(QStringLiteral("darkBtn"));
     for (QPushButton *button : {m_lightBtn, m_darkBtn})
         button->setCheckable(true);
-    m_lightBtn->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border-radius: 4px; padding: 5px 14px; }"
+    m_lightBtn->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid #95A5A6; border-radius: 4px; padding: 5px 14px; }"
                                              "QPushButton:checked { border: 2px solid #0432FF; }")
                                   .arg(colorName(QStringLiteral("Clouds")), colorName(QStringLiteral("Midnight Blue"))));
-    m_darkBtn->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border-radius: 4px; padding: 5px 14px; }"
+    m_darkBtn->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid #95A5A6; border-radius: 4px; padding: 5px 14px; }"
                                             "QPushButton:checked { border: 2px solid #0432FF; }")
                                  .arg(colorName(QStringLiteral("Midnight Blue")), colorName(QStringLiteral("Clouds"))));
     connect(m_lightBtn, &QPushButton::clicked, this, [this] { lightBtnAction(); });

@@ -89,4 +89,26 @@ std::optional<double> rememberedTop(const QString &key)
     return value;
 }
 
+std::optional<Qt::Edge> roundedSide()
+{
+    if (!isRounded())
+        return std::nullopt;
+    return isDockedRight() ? Qt::LeftEdge : Qt::RightEdge;
+}
+
+QPainterPath tabShape(const QRectF &rect, double radius, std::optional<Qt::Edge> roundedSide)
+{
+    QPainterPath path;
+    if (!roundedSide || radius <= 0) {
+        path.addRect(rect);
+        return path;
+    }
+    QPainterPath rounded;
+    rounded.addRoundedRect(rect, radius, radius);
+    QPainterPath square;
+    const double half = rect.width() / 2;
+    square.addRect(*roundedSide == Qt::LeftEdge ? rect.adjusted(half, 0, 0, 0) : rect.adjusted(0, 0, -half, 0));
+    return rounded.united(square);
+}
+
 } // namespace ColorBarPlacement

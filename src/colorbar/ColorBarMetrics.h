@@ -4,6 +4,7 @@
 
 #include "core/TaviSettings.h"
 
+#include <QPainterPath>
 #include <QRect>
 #include <QString>
 
@@ -50,4 +51,8 @@ bool isAcceptableTop(double top, const QRect &frame, int height);
 int centredTop(const QRect &frame, int height);
 // The remembered top of a screen: nothing when absent or not a finite number.
 std::optional<double> rememberedTop(const QString &key);
+// The side of a tab whose corners are rounded: the one facing into the screen; none when square.
+std::optional<Qt::Edge> roundedSide();
+// A rectangle with the corners of one side rounded (all square without a side).
+QPainterPath tabShape(const QRectF &rect, double radius, std::optional<Qt::Edge> roundedSide);
 } // namespace ColorBarPlacement

@@ -39,27 +39,6 @@
 namespace {
 const char *const kLogTag = "MainViewController";
 
-QPainterPath sideRoundedRect(const QRectF &rect, double radius, std::optional<Qt::Edge> side)
-{
-    QPainterPath path;
-    if (!side || radius <= 0) {
-        path.addRect(rect);
-        return path;
-    }
-    QPainterPath rounded;
-    rounded.addRoundedRect(rect, radius, radius);
-    QPainterPath square;
-    const double half = rect.width() / 2;
-    square.addRect(*side == Qt::LeftEdge ? rect.adjusted(half, 0, 0, 0) : rect.adjusted(0, 0, -half, 0));
-    return rounded.united(square);
-}
-
-std::optional<Qt::Edge> innerSide()
-{
-    if (!ColorBarPlacement::isRounded())
-        return std::nullopt;
-    return ColorBarPlacement::isDockedRight() ? Qt::LeftEdge : Qt::RightEdge;
-}
 } // namespace
 
 // The add button below the rows; also the handle the bar is dragged by.
@@ -82,7 +61,7 @@ protected:
         if (pressed)
             background.setAlphaF(0.6f);
         const ColorBarMetrics metrics = ColorBarMetrics::current();
-        painter.fillPath(sideRoundedRect(QRectF(rect()), metrics.cornerRadius, innerSide()), background);
+        painter.fillPath(ColorBarPlacement::tabShape(QRectF(rect()), metrics.cornerRadius, ColorBarPlacement::roundedSide()), background);
         const double arm = std::max(3.0, width() * 0.28);
         const QPointF centre = QRectF(rect()).center();
         painter.setPen(QPen(Qt::white, std::max(1.5, width() / 10.0), Qt::SolidLine, Qt::RoundCap));
@@ -256,15 +235,15 @@ void MainViewController::updateShape()
     if (!canShape)
         return;
     const ColorBarMetrics metrics = ColorBarMetrics::current();
-    const std::optional<Qt::Edge> side = innerSide();
+    const std::optional<Qt::Edge> side = ColorBarPlacement::roundedSide();
     QPainterPath shape;
     for (CategoryCellView *row : m_rows) {
         if (!row->isVisible())
             continue;
         const QRect tab = row->tabGeometry().translated(row->pos());
-        shape.addPath(sideRoundedRect(QRectF(tab), metrics.cornerRadius, side));
+        shape.addPath(ColorBarPlacement::tabShape(QRectF(tab), metrics.cornerRadius, side));
     }
-    shape.addPath(sideRoundedRect(QRectF(m_addButton->geometry()), metrics.cornerRadius, side));
+    shape.addPath(ColorBarPlacement::tabShape(QRectF(m_addButton->geometry()), metrics.cornerRadius, side));
     const QRegion region(shape.toFillPolygon().toPolygon());
     window->setMask(region.translated(mapTo(window, QPoint())));
 }
