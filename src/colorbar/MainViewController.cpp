@@ -907,10 +907,16 @@ QString MainViewController::activeCategoryId() const
 
 void MainViewController::countItems(const PBCategory &category, std::function<void(qsizetype)> completion)
 {
-    // The store counts through its indexes; queued so that the animation's frame goes first.
-    MainQueue::async([category, completion = std::move(completion), self = QPointer<MainViewController>(this)] {
-        if (self)
-            completion(self->m_history.itemCount(category));
+    // Counted off the GUI thread, so a large category never holds up the row's animation. The
+    // history manager lives as long as the program.
+    TaviPBManager *history = &m_history;
+    const QPointer<MainViewController> self(this);
+    GlobalQueue::async([history, category, completion = std::move(completion), self] {
+        const qsizetype count = history->itemCount(category);
+        MainQueue::async([self, completion, count] {
+            if (self)
+                completion(count);
+        });
     });
 }
 

@@ -17,7 +17,7 @@ MainWindowController::MainWindowController(PBCategoryManager &categories, TaviPB
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("MainWindowController"));
-    setWindowTitle(QStringLiteral("TaviPaste"));
+    setWindowTitle(QStringLiteral("TaviPaste Colour Bar"));
     m_content = new MainViewController(categories, history, monitor, this);
     windowDidLoad();
 }
