@@ -12,6 +12,7 @@
 #include "platform/PlatformBackends.h"
 #include "platform/SingleInstance.h"
 #include "platform/Strings.h"
+#include "preferences/PreferencesScenes.h"
 #include "shell/AppActivation.h"
 #include "shell/AppDelegate.h"
 #include "shell/ShellSeams.h"
@@ -117,6 +118,7 @@ int main(int argc, char *argv[])
     PlatformBackends::install();
     HistoryScenes::registerAll();
     ColorBarScenes::registerAll();
+    PreferencesScenes::registerAll();
     // "killLauncher" and "killHelper" reach the login helper over the session bus.
     ShellSeams::shared().postDistributedNotification = [](const QString &name, const QString &object) {
         DistributedNotificationCenter &center = DistributedNotificationCenter::defaultCenter();

@@ -130,6 +130,8 @@ public:
     static inline const QString kKeychainAccessId = QStringLiteral("com.apple.keychainaccess");
     static const QStringList &passwordManagerIds();
     QStringList blackList() const;
+    // The list as stored, the keychain application's id unexpanded (what the user edits).
+    QStringList storedBlackList() const { return m_blackList.get(); }
     void setBlackList(const QStringList &list) { m_blackList.set(list); }
 
     // Both setters send a usage event, also when the value is unchanged.

@@ -104,6 +104,7 @@ bool CategoryWindowController::ownsWindow(const QWidget *window) const
 
 void CategoryWindowController::windowDidBecomeMain()
 {
+    AppActivation::didBecomeActive();
     m_isMain = true;
     m_content->addKeyEventMonitor();
 }
@@ -117,7 +118,7 @@ void CategoryWindowController::windowDidResignMain(const QWidget *newlyActive)
         return;
     m_content->closePreview();
     // Stepping aside for a paste or a drop is not the user leaving the list.
-    if (m_floating || AppActivation::isHidden() || !TaviSettings::shared().needAutoHideWindow())
+    if (m_floating || AppActivation::isSteppingAside() || !TaviSettings::shared().needAutoHideWindow())
         return;
     close();
 }

@@ -58,6 +58,8 @@ public:
 
     // --- The rows
     int numberOfRows() const { return int(m_count); }
+    // The keyword of the rows shown: empty when they are the whole history.
+    QString shownKeyword() const { return m_search ? m_search->keywords.value(0) : QString(); }
     PBItem itemAt(int row) const;
 
     PBHUDTableView *historyTableView = nullptr;

@@ -28,7 +28,13 @@ bool ShortcutBinder::bindShortcut(const QString &defaultsKey, std::function<void
     breakBinding(defaultsKey);
     Binding binding{shortcut(defaultsKey), std::move(action)};
     bool registered = false;
-    if (binding.registered) {
+    if (binding.registered && ShortcutMonitor::shared().isShortcutRegistered(*binding.registered)) {
+        // Registering would silently take the combination from another of our shortcuts.
+        LOG_WARNING("ShortcutBinder::bindShortcut()",
+                    QStringLiteral("The shortcut %1 of %2 is already another shortcut of this program")
+                        .arg(binding.registered->displayText(), defaultsKey));
+        binding.registered.reset();
+    } else if (binding.registered) {
         registered = ShortcutMonitor::shared().registerShortcut(*binding.registered, binding.action);
         if (!registered) {
             LOG_WARNING("ShortcutBinder::bindShortcut()",

@@ -20,7 +20,8 @@ public:
     // Defaults used for keys that hold no stored shortcut; later registrations add to them.
     void registerDefaultShortcuts(const QMap<QString, Shortcut> &defaults);
     // Registers the key's shortcut with the shortcut monitor; a binding of the same key is replaced.
-    // False when there is no shortcut or another program holds it.
+    // False when there is no shortcut, another program holds it, or another registration of this
+    // program has it already (which keeps it).
     bool bindShortcut(const QString &defaultsKey, std::function<void()> action);
     void breakBinding(const QString &defaultsKey);
     bool isBound(const QString &defaultsKey) const { return m_bindings.contains(defaultsKey); }

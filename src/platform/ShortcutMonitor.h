@@ -21,4 +21,10 @@ public:
     virtual void unregisterShortcut(const Shortcut &shortcut) = 0;
     virtual void unregisterAllShortcuts() = 0;
     virtual bool isShortcutRegistered(const Shortcut &shortcut) const = 0;
+
+    // While suspended no combination is held, so that a shortcut recorder of ours receives every
+    // chord and no action runs; registrations go on (a combination another program holds is still
+    // refused) and take hold again on resume. Main thread.
+    virtual void setSuspended(bool suspended) = 0;
+    virtual bool isSuspended() const = 0;
 };

@@ -42,6 +42,10 @@ public:
         (void)changed;
         return false;
     }
+    // Gives the focus back to the window of another program that was active last, unless another
+    // program's window has it already. False when this backend cannot (no window manager, no such
+    // window known): the caller steps aside by hiding its windows instead. Main thread.
+    virtual bool activateOtherApplication() { return false; }
     // Applications with windows, this program included. Any thread.
     virtual QList<RunningApplication> runningApplications() = 0;
     // This program's own identifier, compared with a source application's. Any thread.

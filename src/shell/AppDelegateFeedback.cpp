@@ -96,8 +96,9 @@ void AppDelegate::updateStatusItem()
             m_statusItem->setContextMenu(statusBarMenu);
             // A left click opens the menu too.
             connect(m_statusItem.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-                // Opened from the event loop, once the tray icon has handled its press.
-                if (reason == QSystemTrayIcon::Trigger)
+                // Opened from the event loop, once the tray icon has handled its press. A click soon
+                // after the last one (the menu closed in between) arrives as a double click.
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
                     QTimer::singleShot(0, this, [this] {
                         if (statusBarMenu && !statusBarMenu->isVisible())
                             statusBarMenu->popup(QCursor::pos());

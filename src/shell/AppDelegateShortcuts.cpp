@@ -114,6 +114,13 @@ void AppDelegate::refreshQuickSelection(const QList<PBItem> &items)
         ShortcutMonitor &monitor = ShortcutMonitor::shared();
         for (qsizetype i = 0; i < lastItems.size(); ++i) {
             const Shortcut shortcut(kDigitKeyCodes[i], modifier);
+            // Registering would take the combination over from another of our shortcuts, and
+            // unregistering the digit keys later would leave that one dead.
+            if (monitor.isShortcutRegistered(shortcut)) {
+                LOG_WARNING("refreshQuickSelection(items:)",
+                            QStringLiteral("The digit key %1 is another shortcut of TaviPaste").arg(shortcut.displayText()));
+                continue;
+            }
             const PBItem item = lastItems.at(i);
             const bool registered = monitor.registerShortcut(shortcut, [self, item] {
                 if (self)

@@ -23,11 +23,12 @@ struct ShellSeams {
     std::function<void()> showPreferencesWindow;
     std::function<bool(int index)> selectPreferencesTab;
 
+    // The category edit window: creates a category without an id, else edits the one with that id.
+    std::function<void(std::optional<QString> categoryId)> showCategoryEditor;
+
     // The color bar's active-screen monitor.
     std::function<void()> startScreenMonitoring;
     std::function<void()> stopScreenMonitoring;
-    // The category edit window: edits the category with this id, or creates a new one when empty.
-    std::function<void(std::optional<QString> categoryId)> showCategoryEditor;
 
     // The menu of the status icon.
     std::function<QMenu *()> statusBarMenu;

@@ -51,7 +51,7 @@ struct Panel {
     void type(const QString &text)
     {
         QTest::keyClicks(view->searchInput, text);
-        waitUntil([] { return false; }, 250);
+        EXPECT_TRUE(waitUntil([&] { return view->shownKeyword() == view->searchInput->text(); }, 5000));
         shell.settle();
     }
     int selected() const { return view->historyTableView->selectedRow(); }

@@ -16,7 +16,10 @@ TEST(ClipboardFormats, ReadsOneTargetOfEachKindInTheOwnersOrder)
     EXPECT_EQ(targetsToRead(offered), (QList<QByteArray>{"image/png", "text/html", "text/plain;charset=utf-8"}));
     EXPECT_TRUE(targetsToRead({"TARGETS", "application/x-foo", "COMPOUND_TEXT"}).isEmpty());
     EXPECT_EQ(targetsToRead({"text/uri-list", "x-special/gnome-copied-files", "x-kde-passwordManagerHint"}),
-              (QList<QByteArray>{"text/uri-list", "x-kde-passwordManagerHint"}));
+              (QList<QByteArray>{"x-kde-passwordManagerHint", "text/uri-list"}));
+    EXPECT_TRUE(marksConcealed("x-kde-passwordManagerHint", QByteArray("secret\0", 7)));
+    EXPECT_FALSE(marksConcealed("x-kde-passwordManagerHint", "public"));
+    EXPECT_FALSE(marksConcealed("text/plain", "secret"));
 }
 
 TEST(ClipboardFormats, InvalidUtf8AndNulsAreReplacedNeverReadAsLatin1)

@@ -108,7 +108,7 @@ TEST_F(X11PasteboardTest, AUriListOfTwoFilesBecomesTwoFileItems)
     EXPECT_EQ(QUrl::fromEncoded(*items->at(1).data(PasteboardType::fileURL)).toLocalFile(), second);
 }
 
-TEST_F(X11PasteboardTest, APasswordManagersCopyCarriesTheConcealedMarker)
+TEST_F(X11PasteboardTest, APasswordManagersCopyIsTheConcealedMarkerAloneNeverItsContents)
 {
     const QByteArray secret = "hunter2-" + QByteArray::number(QRandomGenerator::global()->generate());
     const qint64 before = pasteboard->changeCount();
@@ -117,9 +117,7 @@ TEST_F(X11PasteboardTest, APasswordManagersCopyCarriesTheConcealedMarker)
     const auto items = itemsAfterChangeFrom(before);
     ASSERT_TRUE(items.has_value());
     ASSERT_EQ(items->size(), 1);
-    EXPECT_TRUE(items->first().hasType(PasteboardType::concealed));
-    EXPECT_NE(items->first().types().first(), PasteboardType::concealed) << "the marker never leads";
-    EXPECT_EQ(items->first().data(PasteboardType::string), secret);
+    EXPECT_EQ(items->first().types(), QStringList{PasteboardType::concealed});
 }
 
 TEST_F(X11PasteboardTest, AHungOwnerNeverStallsTheMainThreadAndTheNextCopyIsRead)

@@ -27,7 +27,7 @@ bool RecordingShortcutMonitor::isShortcutRegistered(const Shortcut &shortcut) co
 bool RecordingShortcutMonitor::simulatePress(const Shortcut &shortcut)
 {
     const auto found = m_actions.find({shortcut.keyCode, shortcut.modifierFlags});
-    if (found == m_actions.end())
+    if (found == m_actions.end() || m_suspended)
         return false;
     // The action may unregister itself; run a copy.
     const std::function<void()> action = found->second;

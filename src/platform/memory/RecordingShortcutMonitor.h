@@ -15,8 +15,10 @@ public:
     void unregisterShortcut(const Shortcut &shortcut) override;
     void unregisterAllShortcuts() override;
     bool isShortcutRegistered(const Shortcut &shortcut) const override;
+    void setSuspended(bool suspended) override { m_suspended = suspended; }
+    bool isSuspended() const override { return m_suspended; }
 
-    // Runs the action registered for the shortcut; false when none is.
+    // Runs the action registered for the shortcut; false when none is or the monitor is suspended.
     bool simulatePress(const Shortcut &shortcut);
     // Registrations of this combination fail from now on, as if another program held it.
     void simulateTakenElsewhere(const Shortcut &shortcut);
@@ -26,4 +28,5 @@ private:
     using Key = std::pair<int, quint32>;
     std::map<Key, std::function<void()>> m_actions;
     QList<Key> m_taken;
+    bool m_suspended = false;
 };

@@ -140,9 +140,21 @@ QList<QByteArray> targetsToRead(const QList<QByteArray> &offered)
     QList<QByteArray> result;
     for (const QByteArray &target : offered) {
         if (chosen.contains(target) && !result.contains(target))
-            result.append(target);
+            result.insert(kindOf(target) == Kind::Hint ? 0 : result.size(), target);
     }
     return result;
+}
+
+bool marksConcealed(const QByteArray &target, const QByteArray &bytes)
+{
+    return kindOf(target) == Kind::Hint && withoutTrailingNuls(bytes).trimmed() == "secret";
+}
+
+QList<PasteboardItem> concealedItems()
+{
+    PasteboardItem item;
+    item.setData(PasteboardType::concealed, QByteArray("secret"));
+    return {item};
 }
 
 QList<PasteboardItem> itemsFromTargets(const QList<QByteArray> &offered, const QHash<QByteArray, QByteArray> &read)
@@ -176,7 +188,7 @@ QList<PasteboardItem> itemsFromTargets(const QList<QByteArray> &offered, const Q
             files = fileUrls(target, bytes);
             break;
         case Kind::Hint:
-            concealed = withoutTrailingNuls(bytes).trimmed() == "secret";
+            concealed = marksConcealed(target, bytes);
             break;
         case Kind::None:
             break;

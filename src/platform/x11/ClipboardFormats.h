@@ -17,8 +17,15 @@ namespace ClipboardFormats {
 
 inline constexpr char kPasswordHint[] = "x-kde-passwordManagerHint";
 
-// The targets worth reading out of those offered, in the order the owner offered them.
+// The targets worth reading out of those offered, in the order the owner offered them, except
+// that the password hint comes first: a concealed copy is known before any of it is read.
 QList<QByteArray> targetsToRead(const QList<QByteArray> &offered);
+
+// Whether this target's bytes mark the copy as a password manager's.
+bool marksConcealed(const QByteArray &target, const QByteArray &bytes);
+
+// What stands for a concealed copy: the marker alone, none of the contents.
+QList<PasteboardItem> concealedItems();
 
 // The items for what was read: one item, or one per file when files were copied. `offered` gives
 // the owner's order; `read` maps a target to its bytes (targets missing from it were not readable).

@@ -39,15 +39,18 @@ void X11KeyEventPoster::postPasteKeystroke()
     m_queue.async([this] { paste(); });
 }
 
-xcb_window_t X11KeyEventPoster::focusedWindow()
+bool X11KeyEventPoster::focusIsElsewhere(qint64 ownProcess)
 {
-    if (std::optional<xcb_window_t> active =
-            m_connection->windowProperty(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW"));
-        active && *active != XCB_WINDOW_NONE)
-        return *active;
+    // Keystrokes go to the input focus; the window manager may name the new active window a
+    // moment before it moves the focus there (or the other way round): both must have left us.
     xcb_connection_t *c = m_connection->raw();
     XcbReply<xcb_get_input_focus_reply_t> focus(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    return focus ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
+    const xcb_window_t input = focus ? focus->focus : xcb_window_t(XCB_WINDOW_NONE);
+    if (input <= XCB_INPUT_FOCUS_POINTER_ROOT || m_connection->processOfWindow(input) == ownProcess)
+        return false;
+    const std::optional<xcb_window_t> active =
+        m_connection->windowProperty(m_connection->root(), m_connection->atom("_NET_ACTIVE_WINDOW"));
+    return !active || *active == XCB_WINDOW_NONE || m_connection->processOfWindow(*active) != ownProcess;
 }
 
 void X11KeyEventPoster::fakeKey(uint8_t type, xcb_keycode_t keycode)
@@ -71,10 +74,7 @@ void X11KeyEventPoster::paste()
 
     // The program hides so that the previous window gets the focus back: wait for that.
     const qint64 ownProcess = ::getpid();
-    if (!waitFor(std::chrono::milliseconds(10), [&] {
-            const xcb_window_t window = focusedWindow();
-            return window > XCB_INPUT_FOCUS_POINTER_ROOT && m_connection->processOfWindow(window) != ownProcess;
-        })) {
+    if (!waitFor(std::chrono::milliseconds(10), [&] { return focusIsElsewhere(ownProcess); })) {
         LOG_WARNING("X11KeyEventPoster::paste()",
                     QStringLiteral("Focus did not return to another window; the paste keystroke is not sent"));
         return;

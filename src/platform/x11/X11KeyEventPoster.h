@@ -22,7 +22,7 @@ public:
 private:
     explicit X11KeyEventPoster(std::unique_ptr<XcbConnection> connection);
     void paste();
-    xcb_window_t focusedWindow();
+    bool focusIsElsewhere(qint64 ownProcess);
     void fakeKey(uint8_t type, xcb_keycode_t keycode);
 
     std::unique_ptr<XcbConnection> m_connection;

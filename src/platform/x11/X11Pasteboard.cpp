@@ -236,6 +236,11 @@ void X11Pasteboard::readIfPending()
             publish(request.generation, std::nullopt);
             return;
         }
+        if (data && ClipboardFormats::marksConcealed(target, *data)) {
+            // A password manager's copy: none of its contents is read into this process.
+            publish(request.generation, ClipboardFormats::concealedItems(), sourceOf(request));
+            return;
+        }
         if (data)
             read.insert(target, *data);
     }

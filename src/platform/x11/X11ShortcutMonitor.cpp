@@ -104,6 +104,9 @@ bool X11ShortcutMonitor::registerShortcut(const Shortcut &shortcut, std::functio
         [this, shortcut, key, action = std::move(action), registered] {
             if (std::optional<Grab> grabbed = grab(shortcut)) {
                 std::lock_guard lock(m_mutex);
+                // Suspended: the grab only asked whether another program holds the combination.
+                if (m_suspended)
+                    ungrab(*grabbed);
                 m_registrations[key] = {*grabbed, action};
                 *registered = true;
             }
@@ -124,6 +127,8 @@ void X11ShortcutMonitor::unregisterShortcut(const Shortcut &shortcut)
             return;
         grab = found->second.first;
         m_registrations.erase(found);
+        if (m_suspended)
+            return;
     }
     m_loop.post([this, grab = *grab] { ungrab(grab); });
 }
@@ -133,8 +138,9 @@ void X11ShortcutMonitor::unregisterAllShortcuts()
     QList<Grab> grabs;
     {
         std::lock_guard lock(m_mutex);
-        for (const auto &entry : m_registrations)
-            grabs.append(entry.second.first);
+        if (!m_suspended)
+            for (const auto &entry : m_registrations)
+                grabs.append(entry.second.first);
         m_registrations.clear();
     }
     if (!grabs.isEmpty())
@@ -142,6 +148,49 @@ void X11ShortcutMonitor::unregisterAllShortcuts()
             for (const Grab &grab : grabs)
                 ungrab(grab);
         }, kServerTimeout);
+}
+
+void X11ShortcutMonitor::setSuspended(bool suspended)
+{
+    QList<Grab> grabs;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_suspended == suspended)
+            return;
+        m_suspended = suspended;
+        for (const auto &entry : m_registrations)
+            grabs.append(entry.second.first);
+    }
+    if (suspended) {
+        m_loop.postAndWait([this, grabs] {
+            for (const Grab &grab : grabs)
+                ungrab(grab);
+        }, kServerTimeout);
+        return;
+    }
+    // The keyboard may have changed meanwhile, and another program may have taken a combination.
+    m_loop.postAndWait([this] {
+        std::lock_guard lock(m_mutex);
+        if (m_suspended)
+            return;
+        for (auto it = m_registrations.begin(); it != m_registrations.end();) {
+            const Shortcut shortcut(it->first.first, it->first.second);
+            if (const std::optional<Grab> grabbed = grab(shortcut)) {
+                it->second.first = *grabbed;
+                ++it;
+            } else {
+                LOG_WARNING("X11ShortcutMonitor::setSuspended()",
+                            QStringLiteral("%1 could not be held again").arg(shortcut.displayText()));
+                it = m_registrations.erase(it);
+            }
+        }
+    }, kServerTimeout);
+}
+
+bool X11ShortcutMonitor::isSuspended() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_suspended;
 }
 
 bool X11ShortcutMonitor::isShortcutRegistered(const Shortcut &shortcut) const
@@ -162,6 +211,8 @@ void X11ShortcutMonitor::handleEvent(const xcb_generic_event_t &event)
         // whose key moved is grabbed on its new code before the old grab goes.
         std::lock_guard lock(m_mutex);
         m_keyboard->refresh(&mapping);
+        if (m_suspended)
+            return; // resuming grabs every combination on the keyboard of that moment
         for (auto it = m_registrations.begin(); it != m_registrations.end();) {
             const Shortcut shortcut(it->first.first, it->first.second);
             const Grab old = it->second.first;

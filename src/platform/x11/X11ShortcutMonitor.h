@@ -21,6 +21,8 @@ public:
     void unregisterShortcut(const Shortcut &shortcut) override;
     void unregisterAllShortcuts() override;
     bool isShortcutRegistered(const Shortcut &shortcut) const override;
+    void setSuspended(bool suspended) override;
+    bool isSuspended() const override;
 
 private:
     explicit X11ShortcutMonitor(std::unique_ptr<XcbConnection> connection);
@@ -45,5 +47,6 @@ private:
 
     mutable std::mutex m_mutex;
     std::map<Key, std::pair<Grab, std::function<void()>>> m_registrations;
+    bool m_suspended = false; // no grab is held while set
     QHash<xcb_keycode_t, xcb_timestamp_t> m_lastRelease; // loop thread only
 };

@@ -46,6 +46,7 @@ X11Workspace::X11Workspace(std::unique_ptr<XcbConnection> connection, std::uniqu
     const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_change_window_attributes(m_watchConnection->raw(), m_watchConnection->root(), XCB_CW_EVENT_MASK, &mask);
     m_watchConnection->flush();
+    noteActiveWindow(*m_watchConnection);
     m_watchLoop = std::make_unique<XcbEventLoop>(*m_watchConnection, QStringLiteral("active window"));
     m_watchLoop->start([this, activeAtom](const xcb_generic_event_t &event) {
         if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
@@ -62,8 +63,46 @@ X11Workspace::~X11Workspace()
         m_watchLoop->stop();
 }
 
+void X11Workspace::noteActiveWindow(XcbConnection &connection)
+{
+    const std::optional<xcb_window_t> active = connection.windowProperty(connection.root(), connection.atom("_NET_ACTIVE_WINDOW"));
+    if (active && *active != XCB_WINDOW_NONE && connection.processOfWindow(*active) != ::getpid())
+        m_lastOtherWindow = *active;
+}
+
+bool X11Workspace::activateOtherApplication()
+{
+    const xcb_window_t target = m_lastOtherWindow;
+    if (target == XCB_WINDOW_NONE || !m_watchLoop)
+        return false;
+    std::lock_guard lock(m_mutex);
+    const xcb_window_t active = readActiveWindow();
+    if (active != XCB_WINDOW_NONE && m_connection->processOfWindow(active) != ::getpid())
+        return true;
+    xcb_connection_t *c = m_connection->raw();
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, target), nullptr));
+    if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+        return false; // closed or minimised since
+    // Asked as a pager would (source 2): window managers honour it without focus-stealing rules.
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = target;
+    message.type = m_connection->atom("_NET_ACTIVE_WINDOW");
+    message.data.data32[0] = 2;
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    message.data.data32[2] = active;
+    xcb_send_event(c, 0, m_connection->root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+    m_connection->flush();
+    return true;
+}
+
 void X11Workspace::activeWindowChanged()
 {
+    noteActiveWindow(*m_watchConnection);
     std::lock_guard lock(m_observerMutex);
     if (m_observer)
         m_observer();

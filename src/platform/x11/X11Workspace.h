@@ -10,6 +10,7 @@
 
 #include <QHash>
 
+#include <atomic>
 #include <mutex>
 
 class X11Workspace : public Workspace {
@@ -25,6 +26,7 @@ public:
     QIcon iconForFile(const QString &path) override;
 
     bool setFrontmostApplicationObserver(std::function<void()> changed) override;
+    bool activateOtherApplication() override;
     ~X11Workspace() override;
 
     // The application a window belongs to. Any thread.
@@ -42,6 +44,8 @@ private:
     xcb_window_t readActiveWindow();
     bool isDesktopWindow(xcb_window_t window);
     void activeWindowChanged();
+    // Remembers the active window when it is another program's. Watcher thread or constructor.
+    void noteActiveWindow(XcbConnection &connection);
 
     // Read once on the main thread: the application object's getters are not for other threads.
     const QString m_ownName;
@@ -51,6 +55,7 @@ private:
     QHash<xcb_window_t, RunningApplication> m_cache;
     std::mutex m_observerMutex;
     std::function<void()> m_observer;
+    std::atomic<xcb_window_t> m_lastOtherWindow{XCB_WINDOW_NONE};
     // Declared last: the watcher thread stops before the state above goes.
     std::unique_ptr<XcbConnection> m_watchConnection;
     std::unique_ptr<XcbEventLoop> m_watchLoop;
