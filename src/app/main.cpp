@@ -1,6 +1,7 @@
 // TaviPaste: clipboard history for the Linux desktop.
 
 #include "capture/TaviPBManager.h"
+#include "colorbar/ColorBarScenes.h"
 #include "history/HistoryScenes.h"
 #include "history/PBHUDWindowController.h"
 #include "platform/Analytics.h"
@@ -118,6 +119,7 @@ int main(int argc, char *argv[])
     PlatformBackends::install();
     FolderCloudMirror::install();
     HistoryScenes::registerAll();
+    ColorBarScenes::registerAll();
     PreferencesScenes::registerAll();
     // "killLauncher" and "killHelper" reach the login helper over the session bus.
     ShellSeams::shared().postDistributedNotification = [](const QString &name, const QString &object) {
@@ -147,6 +149,7 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
 
     delegate.applicationDidFinishLaunching();
+    ColorBarScenes::showColorBar();
     instance->setQuickPastePanelHandler(showQuickPastePanel);
     g_delegate = &delegate;
     std::atexit(saveAtExit);

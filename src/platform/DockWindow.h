@@ -1,0 +1,10 @@
+#pragma once
+// Windows that dock at a screen edge: on X11 a dock window (no struts) on every desktop, kept
+// above others and never given the focus; elsewhere just a frameless, always-on-top tool window.
+// GUI thread; call before the window is first shown.
+
+class QWidget;
+
+namespace DockWindow {
+void prepare(QWidget *window);
+} // namespace DockWindow

@@ -1,0 +1,181 @@
+#include "ColorBarTestSupport.h"
+
+#include "colorbar/HideCategoryHintWindowController.h"
+#include "core/NotificationNames.h"
+#include "core/TaviSettings.h"
+#include "history/CategoryListViewController.h"
+#include "history/CategoryWindowController.h"
+#include "platform/NotificationCenter.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCursor>
+#include <QMenu>
+
+namespace {
+
+using ColorBarBehaviourTest = ColorBarTest;
+
+QStringList visibleActions(QMenu *menu)
+{
+    QStringList names;
+    for (QAction *action : menu->actions()) {
+        if (action->isVisible())
+            names.append(action->objectName());
+    }
+    return names;
+}
+
+TEST_F(ColorBarBehaviourTest, ClickingARowOpensItsListBesideTheBar)
+{
+    MainViewController &view = makeBar();
+    const int row = rowOf(PBDefaultCategory::link);
+    view.tableViewDidClickRow(row);
+    CategoryWindowController *list = existingCategoryWindowController();
+    ASSERT_NE(list, nullptr);
+    EXPECT_TRUE(list->isVisible());
+    EXPECT_EQ(list->x(), leftScreen()->availableGeometry().x() + 18);
+    EXPECT_EQ(list->contentViewController()->category->id(), view.categoryAt(row)->id());
+    EXPECT_EQ(view.selectedIndexCache(), row);
+    EXPECT_TRUE(leftScreen()->availableGeometry().contains(list->geometry()));
+
+    list->close();
+    sharedShell().settle();
+    EXPECT_EQ(view.selectedIndexCache(), -1);
+    EXPECT_EQ(view.selectedRow(), -1);
+    // Rows that do not exist open nothing.
+    view.tableViewDidClickRow(-1);
+    view.tableViewDidClickRow(view.numberOfRows());
+    EXPECT_FALSE(list->isVisible());
+}
+
+TEST_F(ColorBarBehaviourTest, CategoryKeysStepThroughTheRowsWithinTheList)
+{
+    MainViewController &view = makeBar();
+    view.selectPreviousCategory();
+    EXPECT_EQ(view.selectedIndexCache(), -1) << "nothing before the first row";
+    view.selectNextCategory();
+    EXPECT_EQ(view.selectedIndexCache(), 0);
+    view.selectAllCategory();
+    EXPECT_EQ(view.selectedRow(), rowOf(PBDefaultCategory::all));
+
+    const PBCategory first = addCustom(QStringLiteral("First"));
+    const PBCategory second = addCustom(QStringLiteral("Second"));
+    view.reloadData();
+    while (view.selectedIndexCache() < view.numberOfRows() - 1)
+        view.selectNextCategory();
+    view.selectNextCategory();
+    EXPECT_EQ(view.selectedIndexCache(), 9) << "nothing after the last row";
+
+    // The list shrinks under the remembered row: the previous key stays within it.
+    categories().deleteCategory(first);
+    categories().deleteCategory(second);
+    view.reloadData();
+    view.selectPreviousCategory();
+    EXPECT_EQ(view.selectedIndexCache(), 7);
+    EXPECT_EQ(view.selectedRow(), 7);
+}
+
+TEST_F(ColorBarBehaviourTest, AutoHideHidesAfterTheDelayAndThePointerBringsTheBarBack)
+{
+    TaviSettings::shared().setNeedAutoHideColorBar(true);
+    TaviSettings::shared().setHideColorBarDuration(3.0);
+    MainViewController &view = makeBar();
+    EXPECT_TRUE(view.isHideTimerArmed());
+    EXPECT_EQ(view.hideTimerInterval(), 3000);
+
+    NotificationCenter::defaultCenter().postInfo(NotificationName::colorBarDelayChanged, 5.0);
+    EXPECT_EQ(view.hideTimerInterval(), 3000) << "the pane writes the setting first";
+    TaviSettings::shared().setHideColorBarDuration(5.0);
+    NotificationCenter::defaultCenter().postInfo(NotificationName::colorBarDelayChanged, 5.0);
+    EXPECT_EQ(view.hideTimerInterval(), 5000);
+
+    view.handlePanelHiddenAction();
+    EXPECT_TRUE(view.panelIsHidden());
+    EXPECT_FALSE(barWindow().isVisible());
+    // Hidden but reachable: the pointer over the bar's place brings it back.
+    QCursor::setPos(barWindow().geometry().center());
+    EXPECT_TRUE(waitUntil([&] { return !view.panelIsHidden(); }, 2000));
+    EXPECT_TRUE(barWindow().isVisible());
+    EXPECT_FALSE(view.isHideTimerArmed()) << "the pointer is inside";
+    view.barMouseExited();
+    EXPECT_TRUE(view.isHideTimerArmed());
+    QCursor::setPos(QPoint(700, 450));
+
+    TaviSettings::shared().setNeedShowWhenMouseEntered(false);
+    view.collapsePanel();
+    view.barMouseEntered();
+    EXPECT_TRUE(view.panelIsHidden()) << "only the hot key brings it back";
+    view.toggleSideBarPanel();
+    EXPECT_FALSE(view.panelIsHidden());
+}
+
+TEST_F(ColorBarBehaviourTest, NoCollapseIsArmedWhileARowIsDragged)
+{
+    MainViewController &view = makeBar();
+    view.setDragAndDropInProgress(true);
+    NotificationCenter::defaultCenter().post(NotificationName::colorBarMouseExited);
+    EXPECT_FALSE(view.isCollapseTimerArmed());
+    view.setDragAndDropInProgress(false);
+    NotificationCenter::defaultCenter().post(NotificationName::colorBarMouseExited);
+    EXPECT_TRUE(view.isCollapseTimerArmed());
+    NotificationCenter::defaultCenter().post(NotificationName::colorBarMouseEntered);
+    EXPECT_FALSE(view.isCollapseTimerArmed());
+}
+
+TEST_F(ColorBarBehaviourTest, RemoteChangesWhileThePointerIsInTheBarWaitUntilItLeaves)
+{
+    MainViewController &view = makeBar();
+    view.barMouseEntered();
+    addCustom(QStringLiteral("From another Mac"));
+    NotificationCenter::defaultCenter().post(NotificationName::remoteDataChanged);
+    sharedShell().settle();
+    EXPECT_EQ(view.numberOfRows(), 8);
+    EXPECT_TRUE(view.hasPendingReload());
+    view.barMouseExited();
+    EXPECT_EQ(view.numberOfRows(), 9);
+    EXPECT_FALSE(view.hasPendingReload());
+}
+
+TEST_F(ColorBarBehaviourTest, TheRowMenuOffersWhatTheCategoryAllows)
+{
+    const PBCategory custom = addCustom(QStringLiteral("Mine"));
+    MainViewController &view = makeBar();
+    const QString hide = QStringLiteral("categoryHideMenuItem");
+    const QString remove = QStringLiteral("categoryRemoveMenuItem");
+    const QString edit = QStringLiteral("editCategoryMenuItem");
+    EXPECT_EQ(visibleActions(view.rowMenu(rowOf(PBDefaultCategory::all))), QStringList{edit});
+    EXPECT_EQ(visibleActions(view.rowMenu(rowOf(PBDefaultCategory::text))), (QStringList{edit, hide}));
+    EXPECT_EQ(visibleActions(view.rowMenu(8)), (QStringList{edit, hide, remove}));
+    EXPECT_EQ(view.rowMenu(42), nullptr);
+
+    view.rowMenu(8);
+    view.confirmRemoveCategory();
+    EXPECT_FALSE(categories().categoryWithId(custom.id()).has_value());
+    EXPECT_EQ(view.numberOfRows(), 8);
+}
+
+TEST_F(ColorBarBehaviourTest, HidingARowShortensTheBarAndShowsTheHintOnce)
+{
+    RecordedEvents events;
+    MainViewController &view = makeBar();
+    const int height = barWindow().height();
+    view.rowMenu(rowOf(PBDefaultCategory::image));
+    view.hideCategoryFromMenu();
+    EXPECT_EQ(barWindow().height(), height - 44);
+    EXPECT_TRUE(categories().categoryAt(rowOf(PBDefaultCategory::image))->isHidden());
+    ASSERT_NE(view.hideCategoryHint(), nullptr);
+    EXPECT_TRUE(view.hideCategoryHint()->isVisible());
+    ASSERT_EQ(events.named(QStringLiteral("Category_Hide")).size(), 1);
+    EXPECT_EQ(events.named(QStringLiteral("Category_Hide")).first().properties.value(QStringLiteral("source")),
+              QStringLiteral("RightClickMenu"));
+
+    QCheckBox *notPrompt = view.hideCategoryHint()->notPromptButton();
+    notPrompt->setChecked(true);
+    EXPECT_FALSE(TaviSettings::shared().needShowHideCategoryTips());
+    notPrompt->setChecked(false);
+    EXPECT_TRUE(TaviSettings::shared().needShowHideCategoryTips());
+    view.hideCategoryHint()->confirmBtnAction();
+}
+
+} // namespace

@@ -1,0 +1,138 @@
+#include "ColorBarTestSupport.h"
+
+#include "colorbar/ColorBarMetrics.h"
+#include "colorbar/PBScreenMonitor.h"
+#include "core/TaviSettings.h"
+#include "platform/Defaults.h"
+
+#include <cmath>
+
+namespace {
+
+using ColorBarLayoutTest = ColorBarTest;
+
+void hideAllBut(PBCategoryManager &manager, int visible)
+{
+    int shown = 0;
+    for (PBCategory category : manager.categories()) {
+        if (shown++ < visible)
+            continue;
+        category.setHidden(true);
+        manager.update(category);
+    }
+}
+
+TEST_F(ColorBarLayoutTest, TheBarIsOneRowPerVisibleCategoryPlusTheAddButton)
+{
+    hideAllBut(categories(), 3);
+    MainViewController &view = makeBar();
+    EXPECT_EQ(barWindow().size(), QSize(18, 176));
+    EXPECT_EQ(view.numberOfRows(), 8); // hidden rows stay in the table, without height
+    EXPECT_EQ(view.rowView(5)->height(), 0);
+    EXPECT_EQ(view.addButtonGeometry(), QRect(0, 132, 18, 44));
+
+    Defaults::standard().setValue(QStringLiteral("colorBarSize"), 7);
+    view.updateBarSize();
+    EXPECT_EQ(barWindow().size(), QSize(18, 176));
+    Defaults::standard().setValue(QStringLiteral("colorBarSize"), -1);
+    EXPECT_EQ(ColorBarMetrics::current().rowHeight, 44);
+    TaviSettings::shared().setBarSize(PBColorBarSize::large);
+    view.updateBarSize();
+    EXPECT_EQ(barWindow().size(), QSize(24, 224));
+}
+
+TEST_F(ColorBarLayoutTest, TheRememberedTopIsKeyedByScreenNumberAndOrigin)
+{
+    EXPECT_EQ(ColorBarPlacement::originKey(5, QPoint(0, 0)), QStringLiteral("SideBarOriginY-5-x:0.0-y:0.0"));
+    EXPECT_EQ(ColorBarPlacement::originKey(7, QPoint(-1440, 1920)), QStringLiteral("SideBarOriginY-7-x:-1440.0-y:1920.0"));
+}
+
+TEST_F(ColorBarLayoutTest, AFirstPlacementCentresTheBarAndASecondReusesTheRememberedTop)
+{
+    makeBar();
+    const QRect frame = leftScreen()->geometry();
+    const QString key = ColorBarPlacement::originKey(leftScreen());
+    const int height = barWindow().height();
+    EXPECT_EQ(barWindow().y(), (frame.height() - height) / 2);
+    EXPECT_EQ(Defaults::standard().value(key).toDouble(), barWindow().y());
+    EXPECT_EQ(barWindow().x(), 0);
+
+    Defaults::standard().setValue(key, 200.0);
+    bar().placeSideBarOnScreen();
+    EXPECT_EQ(barWindow().y(), 200);
+}
+
+TEST_F(ColorBarLayoutTest, ARememberedTopOutsideTheMarginsOrNotANumberIsReplacedByTheCentre)
+{
+    makeBar();
+    const QRect frame = leftScreen()->geometry();
+    const QString key = ColorBarPlacement::originKey(leftScreen());
+    const int height = barWindow().height();
+    const int centre = (frame.height() - height) / 2;
+    const auto placedAt = [&](const QVariant &stored) {
+        Defaults::standard().setValue(key, stored);
+        bar().placeSideBarOnScreen();
+        return barWindow().y();
+    };
+    EXPECT_EQ(placedAt(29.0), centre);
+    EXPECT_EQ(Defaults::standard().value(key).toDouble(), centre) << "the centre is written back";
+    EXPECT_EQ(placedAt(30.0), 30);
+    EXPECT_EQ(placedAt(double(frame.height() - 10 - height)), frame.height() - 10 - height);
+    EXPECT_EQ(placedAt(double(frame.height() - 9 - height)), centre);
+    EXPECT_EQ(placedAt(QStringLiteral("up high")), centre);
+    EXPECT_EQ(placedAt(std::nan("")), centre);
+}
+
+TEST_F(ColorBarLayoutTest, DockedRightTheBarTouchesTheRightEdgeOfTheVisibleFrame)
+{
+    TaviSettings::shared().setBarPosition(PBColorBarPosition::right);
+    TaviSettings::shared().setBarSize(PBColorBarSize::large);
+    makeBar();
+    EXPECT_EQ(barWindow().x(), 1416);
+    EXPECT_EQ(bar().addButtonGeometry().right(), barWindow().width() - 1);
+}
+
+TEST_F(ColorBarLayoutTest, ATinyScreenNeverPutsTheBarAboveItsTop)
+{
+    const QRect tiny(100, 50, 1, 1);
+    EXPECT_FALSE(ColorBarPlacement::isAcceptableTop(50, tiny, 100));
+    EXPECT_EQ(ColorBarPlacement::centredTop(tiny, 100), 50);
+    EXPECT_EQ(ColorBarPlacement::dockedX(tiny, true, 18), 83);
+    EXPECT_FALSE(ColorBarPlacement::isAcceptableTop(std::numeric_limits<double>::infinity(), QRect(0, 0, 900, 900), 10));
+}
+
+TEST_F(ColorBarLayoutTest, DraggingTheAddButtonMovesTheBarVerticallyWithinTheMargins)
+{
+    MainViewController &view = makeBar();
+    const QString key = ColorBarPlacement::originKey(leftScreen());
+    const int startTop = barWindow().y();
+    const QPoint onButton = barWindow().mapToGlobal(view.addButtonGeometry().center());
+
+    // A move that is not a drag of the button never writes a position.
+    Defaults::standard().remove(key);
+    view.mouseDragged(onButton + QPoint(200, 0));
+    EXPECT_FALSE(Defaults::standard().value(key).isValid());
+
+    view.addButtonPressed(onButton);
+    view.mouseDragged(onButton);
+    view.mouseDragged(onButton + QPoint(40, -100)); // the pointer may leave the button once dragging
+    EXPECT_TRUE(view.isDraggingBar());
+    EXPECT_EQ(barWindow().geometry().topLeft(), QPoint(0, startTop - 100));
+    // Past the top margin the bar stays where it was, and the remembered top is its real one.
+    view.mouseDragged(QPoint(onButton.x(), -2000));
+    EXPECT_EQ(barWindow().y(), startTop - 100);
+    view.mouseDragged(QPoint(onButton.x(), 5000));
+    EXPECT_EQ(barWindow().y(), startTop - 100);
+    EXPECT_EQ(Defaults::standard().value(key).toDouble(), startTop - 100);
+    view.addButtonReleased(onButton + QPoint(0, 5000));
+    EXPECT_FALSE(view.isDraggingBar());
+    EXPECT_FALSE(view.categoryColorPickWindowController()->isVisible()) << "a drag is not a click";
+
+    view.addButtonPressed(onButton);
+    view.addButtonReleased(barWindow().mapToGlobal(view.addButtonGeometry().center()));
+    EXPECT_TRUE(view.categoryColorPickWindowController()->isVisible());
+    EXPECT_FALSE(view.categoryColorPickWindowController()->category().has_value());
+    view.categoryColorPickWindowController()->close();
+}
+
+} // namespace
