@@ -682,6 +682,12 @@ void MainViewController::observeNotifications()
     };
     observe(NotificationName::colorBarSizeChanged, relayout);
     observe(NotificationName::colorBarPositionChanged, relayout);
+    // A category hidden or shown again elsewhere (the preferences' category pane).
+    observe(NotificationName::categoryHideChanged, [](MainViewController &bar, const Notification &) {
+        bar.updateBarSize();
+        bar.placeSideBarOnScreen();
+        bar.reloadData();
+    });
     observe(NotificationName::colorBarMouseEntered, [](MainViewController &bar, const Notification &) { bar.m_collapseTimer->stop(); });
     observe(NotificationName::colorBarMouseExited, [](MainViewController &bar, const Notification &) { bar.scheduleCollapseTimer(); });
     observe(NotificationName::categoryActiveStatusChanged, [](MainViewController &bar, const Notification &) { bar.reloadData(); });

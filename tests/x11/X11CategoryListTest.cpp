@@ -53,7 +53,11 @@ TEST(X11CategoryList, KeysPasteIntoAnotherProgramAndTheHideKeyClosesTheList)
     auto pasteboard = X11Pasteboard::create();
     auto x11Workspace = X11Workspace::create();
     ASSERT_TRUE(pasteboard && x11Workspace);
-    // The paste steps aside through the desktop's window manager, as the program does.
+    // Copies are named after their application, and the paste steps aside through the desktop's
+    // window manager, as in the program.
+    pasteboard->setApplicationResolver([named = x11Workspace.get()](xcb_window_t owner, xcb_window_t active) {
+        return std::optional(named->applicationForClipboardOwner(owner, active));
+    });
     Workspace::setShared(std::move(x11Workspace));
     Workspace &workspace = Workspace::shared();
     PBCategoryManager categories(CoreDataStack::shared().managedContext());
@@ -137,6 +141,7 @@ TEST(X11CategoryList, KeysPasteIntoAnotherProgramAndTheHideKeyClosesTheList)
 
     TaviSettings::shared().setQuickPasteEnable(false);
     ShellSeams::shared().reset();
+    pasteboard->setApplicationResolver(nullptr);
     delete window;
     CoreDataStack::resetShared();
 }
