@@ -4,6 +4,7 @@
 // data (time, and the GUI thread's longest stall while it runs), and typing into a note of 1 MB
 // (the GUI thread's time per key). One child process seeds the store, another measures.
 
+#include "support/BenchDriver.h"
 #include "support/BenchHistory.h"
 
 #include "capture/TaviPBManager.h"
@@ -195,32 +196,10 @@ void measure()
 
 int main(int argc, char *argv[])
 {
-    if (argc == 4) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
-        if (qstrcmp(argv[1], "seed") == 0)
-            Bench::seedHistory(QByteArray(argv[2]).toLongLong(),
-                               [](qint64 i) { return QStringLiteral("Copied text number %1 with a few words").arg(i); });
-        else
-            measure();
-        return 0;
-    }
-    QCoreApplication app(argc, argv);
-    const qint64 count = argc > 1 ? QByteArray(argv[1]).toLongLong() : kItems;
-    QTemporaryDir temporary;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
-        const QString folder = temporary.path() + QLatin1Char('/') + QString::fromLatin1(name);
-        QDir().mkpath(folder);
-        environment.insert(QString::fromLatin1(name), folder);
-    }
-    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
-    for (const char *step : {"seed", "measure"}) {
-        QProcess child;
-        child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), temporary.path()});
-        child.waitForFinished(-1);
-    }
-    return 0;
+    return Bench::runSeedThenMeasure(
+        argc, argv, kItems,
+        [](qint64 count) {
+            Bench::seedHistory(count, [](qint64 i) { return QStringLiteral("Copied text number %1 with a few words").arg(i); });
+        },
+        measure, {.reusableHome = false});
 }

@@ -4,6 +4,7 @@
 // rows for a keyword one item in a thousand holds. One child process seeds the store, another
 // measures, so the measured one opens the history from disk as the program does.
 
+#include "support/BenchDriver.h"
 #include "support/BenchHistory.h"
 
 #include "capture/TaviPBManager.h"
@@ -48,7 +49,8 @@ void seed(qint64 count)
     auto context = CoreDataStack::shared().managedContext();
     PBCategoryManager categories(context);
     QHash<QString, std::shared_ptr<PBCategoryRecord>> byId;
-    for (const auto &record : categories.storage().fetch(std::nullopt).value())
+    const auto stored = categories.storage().fetch(std::nullopt); // kept: the loop reads into it
+    for (const auto &record : stored.value())
         byId.insert(record->id(), record);
     const auto all = byId.value(categoryId(PBDefaultCategory::all));
     const auto text = byId.value(categoryId(PBDefaultCategory::text));
@@ -227,40 +229,5 @@ void measure()
 
 int main(int argc, char *argv[])
 {
-    if (argc == 4) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
-        if (qstrcmp(argv[1], "seed") == 0)
-            seed(QByteArray(argv[2]).toLongLong());
-        else
-            measure();
-        return 0;
-    }
-    QCoreApplication app(argc, argv);
-    const qint64 count = argc > 1 ? QByteArray(argv[1]).toLongLong() : kItems;
-    // A seeded history can be kept between runs: TAVI_BENCH_HOME names its folder.
-    QTemporaryDir temporary;
-    const QString home = qEnvironmentVariableIsEmpty("TAVI_BENCH_HOME") ? temporary.path() : qEnvironmentVariable("TAVI_BENCH_HOME");
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
-        const QString folder = home + QLatin1Char('/') + QString::fromLatin1(name);
-        QDir().mkpath(folder);
-        environment.insert(QString::fromLatin1(name), folder);
-    }
-    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
-    const bool seeded = QFile::exists(home + QStringLiteral("/XDG_DATA_HOME/seeded"));
-    for (const char *step : {"seed", "measure"}) {
-        if (seeded && qstrcmp(step, "seed") == 0)
-            continue;
-        QProcess child;
-        child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), home});
-        child.waitForFinished(-1);
-        if (qstrcmp(step, "seed") == 0) {
-            QFile mark(home + QStringLiteral("/XDG_DATA_HOME/seeded"));
-            mark.open(QIODevice::WriteOnly);
-        }
-    }
-    return 0;
+    return Bench::runSeedThenMeasure(argc, argv, kItems, seed, measure);
 }

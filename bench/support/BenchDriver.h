@@ -1,0 +1,68 @@
+#pragma once
+// The two-step benchmarks: this program starts itself twice with a private home (the XDG folders
+// under one folder), once to seed a history and once to measure it, so that the measuring
+// process starts on a stored history as the program would. The children get "seed"/"measure",
+// the item count and the home folder as their arguments.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace Bench {
+
+struct DriverOptions {
+    // A seeded history is kept between runs in the folder TAVI_BENCH_HOME names.
+    bool reusableHome = true;
+    // The children use the platform QT_QPA_PLATFORM names, offscreen when it names none.
+    bool platformFromEnvironment = false;
+};
+
+inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount, const std::function<void(qint64 count)> &seed,
+                              const std::function<void()> &measure, DriverOptions options = {})
+{
+    if (argc == 4) {
+        if (!options.platformFromEnvironment || qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        if (qstrcmp(argv[1], "seed") == 0)
+            seed(QByteArray(argv[2]).toLongLong());
+        else
+            measure();
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    const qint64 count = argc > 1 ? QByteArray(argv[1]).toLongLong() : defaultCount;
+    QTemporaryDir temporary;
+    const bool named = options.reusableHome && !qEnvironmentVariableIsEmpty("TAVI_BENCH_HOME");
+    const QString home = named ? qEnvironmentVariable("TAVI_BENCH_HOME") : temporary.path();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
+        const QString folder = home + QLatin1Char('/') + QString::fromLatin1(name);
+        QDir().mkpath(folder);
+        environment.insert(QString::fromLatin1(name), folder);
+    }
+    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
+    const QString seededMark = home + QStringLiteral("/XDG_DATA_HOME/seeded");
+    const bool seeded = options.reusableHome && QFile::exists(seededMark);
+    for (const char *step : {"seed", "measure"}) {
+        const bool seeding = qstrcmp(step, "seed") == 0;
+        if (seeded && seeding)
+            continue;
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), home});
+        child.waitForFinished(-1);
+        if (seeding && options.reusableHome) {
+            QFile mark(seededMark);
+            mark.open(QIODevice::WriteOnly);
+        }
+    }
+    return 0;
+}
+
+} // namespace Bench
