@@ -4,17 +4,20 @@
 #include "history/SimplePasteItemCellView.h"
 
 #include <QContextMenuEvent>
+#include <QCursor>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <limits>
 
 CategoryListTableView::CategoryListTableView(QWidget *parent) : QListView(parent)
 {
     setObjectName(QStringLiteral("itemsTableView"));
-    setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -38,9 +41,204 @@ void CategoryListTableView::setLiteMode(bool lite)
 
 void CategoryListTableView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles)
 {
-    // Rows have one height, so new data never moves them: the list view's own handling would lay
-    // out every row again (a million of them) for each page read in.
+    // New data never moves a row: only what shows of the range is repainted.
     QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
+void CategoryListTableView::rowsInserted(const QModelIndex &parent, int start, int end)
+{
+    QAbstractItemView::rowsInserted(parent, start, end);
+    scheduleDelayedItemsLayout();
+}
+
+void CategoryListTableView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
+{
+    QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);
+    // Runs once the rows are gone.
+    scheduleDelayedItemsLayout();
+}
+
+int CategoryListTableView::rows() const
+{
+    return model() ? model()->rowCount(rootIndex()) : 0;
+}
+
+std::pair<int, int> CategoryListTableView::rowsBetween(int top, int bottom) const
+{
+    const int height = rowHeight();
+    const qint64 offset = verticalOffset();
+    const qint64 first = std::max<qint64>(0, (offset + top) / height);
+    const qint64 last = std::min<qint64>(qint64(rows()) - 1, (offset + bottom) / height);
+    return {int(first), int(last)};
+}
+
+QRect CategoryListTableView::visualRect(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.parent() != rootIndex() || index.column() != 0)
+        return {};
+    const qint64 top = qint64(index.row()) * rowHeight() - verticalOffset();
+    if (top < std::numeric_limits<int>::min() / 2 || top > std::numeric_limits<int>::max() / 2)
+        return {};
+    return QRect(0, int(top), viewport()->width(), rowHeight());
+}
+
+void CategoryListTableView::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    if (!index.isValid() || index.parent() != rootIndex())
+        return;
+    QScrollBar *bar = verticalScrollBar();
+    const qint64 top = qint64(index.row()) * rowHeight();
+    const int height = rowHeight();
+    const int visible = viewport()->height();
+    qint64 value = bar->value();
+    switch (hint) {
+    case PositionAtTop: value = top; break;
+    case PositionAtBottom: value = top + height - visible; break;
+    case PositionAtCenter: value = top - (visible - height) / 2; break;
+    case EnsureVisible:
+        if (top < value)
+            value = top;
+        else if (top + height > value + visible)
+            value = top + height - visible;
+        break;
+    }
+    bar->setValue(int(std::clamp<qint64>(value, bar->minimum(), bar->maximum())));
+}
+
+QModelIndex CategoryListTableView::indexAt(const QPoint &point) const
+{
+    if (!model() || !viewport()->rect().contains(point))
+        return {};
+    const qint64 row = (qint64(point.y()) + verticalOffset()) / rowHeight();
+    if (row < 0 || row >= rows())
+        return {};
+    return model()->index(int(row), 0, rootIndex());
+}
+
+void CategoryListTableView::doItemsLayout()
+{
+    // Nothing to place: rows are found by arithmetic.
+    QAbstractItemView::doItemsLayout();
+}
+
+void CategoryListTableView::updateGeometries()
+{
+    QScrollBar *bar = verticalScrollBar();
+    const qint64 content = qint64(rows()) * rowHeight();
+    const int visible = viewport()->height();
+    bar->setPageStep(visible);
+    bar->setRange(0, int(std::clamp<qint64>(content - visible, 0, std::numeric_limits<int>::max())));
+    horizontalScrollBar()->setRange(0, 0);
+    QAbstractItemView::updateGeometries();
+}
+
+void CategoryListTableView::paintEvent(QPaintEvent *event)
+{
+    if (!model() || !itemDelegate())
+        return;
+    QPainter painter(viewport());
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QModelIndex current = currentIndex();
+    const QModelIndex hover = viewport()->underMouse() ? indexAt(viewport()->mapFromGlobal(QCursor::pos())) : QModelIndex();
+    QItemSelectionModel *selection = selectionModel();
+    const QStyle::State base = option.state & ~(QStyle::State_Selected | QStyle::State_MouseOver | QStyle::State_HasFocus);
+    const auto [first, last] = rowsBetween(event->rect().top(), event->rect().bottom());
+    for (int row = first; row <= last; ++row) {
+        const QModelIndex index = model()->index(row, 0, rootIndex());
+        option.rect = visualRect(index);
+        option.state = base;
+        if (selection && selection->isSelected(index))
+            option.state |= QStyle::State_Selected;
+        if (index == hover)
+            option.state |= QStyle::State_MouseOver;
+        if (index == current && hasFocus())
+            option.state |= QStyle::State_HasFocus;
+        itemDelegateForIndex(index)->paint(&painter, option, index);
+    }
+}
+
+void CategoryListTableView::resizeEvent(QResizeEvent *event)
+{
+    QAbstractItemView::resizeEvent(event);
+}
+
+void CategoryListTableView::scrollContentsBy(int dx, int dy)
+{
+    QAbstractItemView::scrollContentsBy(dx, dy);
+}
+
+int CategoryListTableView::horizontalOffset() const
+{
+    return 0;
+}
+
+int CategoryListTableView::verticalOffset() const
+{
+    return verticalScrollBar()->value();
+}
+
+QModelIndex CategoryListTableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers)
+{
+    const int count = rows();
+    if (count == 0)
+        return {};
+    const int page = std::max(1, viewport()->height() / rowHeight());
+    int row = currentIndex().isValid() ? currentIndex().row() : -1;
+    switch (cursorAction) {
+    case MoveUp:
+    case MovePrevious: row = row < 0 ? 0 : row - 1; break;
+    case MoveDown:
+    case MoveNext: row += 1; break;
+    case MovePageUp: row -= page; break;
+    case MovePageDown: row += page; break;
+    case MoveHome: row = 0; break;
+    case MoveEnd: row = count - 1; break;
+    default: break;
+    }
+    return model()->index(std::clamp(row, 0, count - 1), 0, rootIndex());
+}
+
+bool CategoryListTableView::isIndexHidden(const QModelIndex &) const
+{
+    return false;
+}
+
+void CategoryListTableView::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
+{
+    if (!model() || !selectionModel())
+        return;
+    const QRect band = rect.normalized();
+    const auto [first, last] = rowsBetween(band.top(), band.bottom());
+    if (first > last) {
+        selectionModel()->select(QItemSelection(), command);
+        return;
+    }
+    selectionModel()->select(QItemSelection(model()->index(first, 0, rootIndex()), model()->index(last, 0, rootIndex())),
+                             command);
+}
+
+QRegion CategoryListTableView::visualRegionForSelection(const QItemSelection &selection) const
+{
+    QRegion region;
+    const QRect shown = viewport()->rect();
+    const int height = rowHeight();
+    for (const QItemSelectionRange &range : selection) {
+        if (range.parent() != rootIndex() || range.left() > 0)
+            continue;
+        const qint64 top = qint64(range.top()) * height - verticalOffset();
+        const qint64 bottom = (qint64(range.bottom()) + 1) * height - verticalOffset();
+        if (bottom <= shown.top() || top >= shown.bottom() + 1)
+            continue;
+        region += QRect(0, int(std::max<qint64>(top, shown.top())), shown.width(),
+                        int(std::min<qint64>(bottom, shown.bottom() + 1) - std::max<qint64>(top, shown.top())));
+    }
+    return region;
+}
+
+QSize CategoryListTableView::viewportSizeHint() const
+{
+    return QAbstractItemView::viewportSizeHint();
 }
 
 int CategoryListTableView::rowHeight() const

@@ -1,8 +1,10 @@
 #pragma once
 // The table of the history list: one column of rows painted by the list's delegate from the
-// rows' descriptions (no widget per row). It does not handle keys itself: the list's key monitor
-// does. It tracks the row under the pointer for the delete button, hidden again by scrolling
-// until the pointer enters a row. GUI thread.
+// rows' descriptions (no widget per row). Every row has one height, so the table places rows by
+// arithmetic instead of the list view's layout, which walks every row (a million of them) on each
+// change of the row count. It does not handle keys itself: the list's key monitor does. It tracks
+// the row under the pointer for the delete button, hidden again by scrolling until the pointer
+// enters a row. GUI thread.
 
 #include <QListView>
 
@@ -12,6 +14,11 @@ class CategoryListTableView : public QListView {
     Q_OBJECT
 public:
     explicit CategoryListTableView(QWidget *parent = nullptr);
+
+    QRect visualRect(const QModelIndex &index) const override;
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint &point) const override;
+    void doItemsLayout() override;
 
     // The row under the pointer whose delete button shows; -1 when none.
     int hoveredRow() const { return m_deleteHidden ? -1 : m_hoveredRow; }
@@ -33,6 +40,19 @@ Q_SIGNALS:
 
 protected:
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) override;
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
+    void updateGeometries() override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    int horizontalOffset() const override;
+    int verticalOffset() const override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    bool isIndexHidden(const QModelIndex &index) const override;
+    void setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection &selection) const override;
+    QSize viewportSizeHint() const override;
 
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
@@ -45,6 +65,9 @@ protected:
 
 private:
     void setHoveredRow(int row);
+    int rows() const;
+    // The rows [first, last] that meet the viewport's band [top, bottom] (viewport coordinates).
+    std::pair<int, int> rowsBetween(int top, int bottom) const;
 
     int m_hoveredRow = -1;
     bool m_deleteHidden = false;

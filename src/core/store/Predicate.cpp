@@ -243,7 +243,10 @@ std::optional<QString> Predicate::compile(const EntityDescription &entity, QStri
             return unknownKey(entity, n.key);
         const AttributeDescription &attribute = entity.attribute(index);
         const StoreValue value = StoreValues::fromVariant(attribute.type, n.value);
-        const QString column = quoted(attribute.column);
+        // Where the search index's matches drive the query, "+" keeps SQLite from walking a
+        // column's index instead (it takes an equality on an index without statistics for a
+        // rare one, and would test every row of a common value against the matches).
+        const QString column = (form == SearchForm::Index ? QStringLiteral("+") : QString()) + quoted(attribute.column);
         if (n.comparison == Comparison::Equal || n.comparison == Comparison::NotEqual) {
             sql += column + QLatin1Char(' ') + QLatin1String(sqlOperator(n.comparison)) + QStringLiteral(" ?");
             bindings.push_back(value);
