@@ -4,6 +4,8 @@
 #include "core/store/PBCategoryRecord.h"
 #include "core/store/PBItemRecord.h"
 #include "core/store/PBPasteboardDataRecord.h"
+#include "platform/Pasteboard.h"
+#include "platform/UniformType.h"
 
 #include <cstdio>
 
@@ -45,6 +47,28 @@ void lighten(Provider &provider)
 }
 } // namespace
 
+namespace {
+bool isTextual(const PBItemProvider &provider)
+{
+    return provider.is<PBTextItemProvider>() || provider.is<PBLinkItemProvider>() || provider.is<PBEmailItemProvider>();
+}
+} // namespace
+
+bool repeatsOwnContent(const PBItemProvider &provider, const QString &type, const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return false;
+    if (isTextual(provider)) {
+        const QString text = provider.representedText();
+        return type == PasteboardType::string && bytes.size() >= text.size() && bytes == text.toUtf8();
+    }
+    if (provider.is<PBImageItemProvider>() && UniformType::conformsTo(type, UniformType::image)) {
+        const QVariant payload = provider.accosicatedData();
+        return payload.typeId() == QMetaType::QByteArray && bytes == payload.toByteArray();
+    }
+    return false;
+}
+
 PBItem listItem(const PBItem &item)
 {
     PBItem light = item;
@@ -55,6 +79,18 @@ PBItem listItem(const PBItem &item)
 
 namespace {
 std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading, bool &representationFailed);
+
+// The bytes a representation stored without them stands for (see repeatsOwnContent()).
+QByteArray ownContent(const PBItemProvider &provider, const QString &type)
+{
+    if (isTextual(provider))
+        return type == PasteboardType::string ? provider.representedText().toUtf8() : QByteArray();
+    if (provider.is<PBImageItemProvider>() && UniformType::conformsTo(type, UniformType::image)) {
+        const QVariant payload = provider.accosicatedData();
+        return payload.typeId() == QMetaType::QByteArray ? payload.toByteArray() : QByteArray();
+    }
+    return {};
+}
 }
 
 std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading, bool *readFailed)
@@ -136,8 +172,15 @@ std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading
                 representationFailed = true;
                 return std::nullopt;
             }
-            if (type.isNull() || data.isNull())
+            if (type.isNull())
                 continue;
+            if (data.isEmpty()) {
+                // Stored once, as the item's own content.
+                const QByteArray own = ownContent(*provider, type);
+                if (!own.isEmpty())
+                    map.insert(type, own);
+                continue;
+            }
             map.insert(type, data);
         }
         if (!map.isEmpty())

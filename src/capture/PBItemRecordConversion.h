@@ -21,6 +21,11 @@ inline constexpr qsizetype kListPayloadBytes = 64 * 1024;
 // no payload over kListPayloadBytes (notes stay whole). Any thread.
 PBItem listItem(const PBItem &item);
 
+// Whether a representation only repeats the item's own content (the UTF-8 of a text, link or
+// address; the payload of an image), and is then stored empty: reading the item gives the bytes
+// back from that content. Any thread.
+bool repeatsOwnContent(const PBItemProvider &provider, const QString &type, const QByteArray &bytes);
+
 // Absent when the record is not an item; also when part of it could not be read from the store,
 // which `readFailed` then tells (such a record is never handed out as an empty item).
 std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading = PayloadLoading::WithRepresentations,

@@ -61,6 +61,13 @@ bool hasKind(const PBItem &item, PBDefaultCategory kind)
                        [&](const PBCategory &category) { return category.type() == kind; });
 }
 
+// Texts, links and addresses are read back from their text alone: a payload that only repeats
+// it is not stored a second time.
+bool repeatsItsText(const PBItemProvider &provider, const QByteArray &payload)
+{
+    return !provider.is<PBImageItemProvider>() && repeatsOwnContent(provider, PasteboardType::string, payload);
+}
+
 QList<ManagedObjectPtr> plain(const QList<std::shared_ptr<PBItemRecord>> &records)
 {
     QList<ManagedObjectPtr> objects;
@@ -131,10 +138,14 @@ void TaviPBManager::setFolderAuthorizationCheck(std::function<std::optional<QStr
 void TaviPBManager::startMonitoring(std::chrono::milliseconds fallback)
 {
     m_pasteboard.setChangeHandler([this] { schedulePoll(); });
-    m_timer = std::make_unique<QTimer>();
-    m_timer->setInterval(int(fallback.count()));
-    QObject::connect(m_timer.get(), &QTimer::timeout, [this] { schedulePoll(); });
-    m_timer->start();
+    // An idle program wakes for nothing: the poll runs only where changes go untold.
+    m_timer.reset();
+    if (!m_pasteboard.announcesChanges()) {
+        m_timer = std::make_unique<QTimer>();
+        m_timer->setInterval(int(fallback.count()));
+        QObject::connect(m_timer.get(), &QTimer::timeout, [this] { schedulePoll(); });
+        m_timer->start();
+    }
     schedulePoll();
 }
 
@@ -336,10 +347,24 @@ std::optional<PBCategory> TaviPBManager::activeCategory() const
 bool TaviPBManager::add(const PBItem &item)
 {
     const std::optional<PBItemProvider> &provider = item.dataProvider();
+    const QString text = provider ? provider->representedText() : QString();
     LOG_DEBUG("add(item:)", QStringLiteral("[+] -> add item ... "));
+    // The length alone: hashing a large copy for a debug line would cost as much as storing it.
     LOG_DEBUG("add(item:)", QStringLiteral("[+] category: [")
                                 + (item.categories().isEmpty() ? QString() : rawValue(item.categories().first().type()))
-                                + QStringLiteral("] - ") + Log::redacted(provider ? provider->representedText() : QString()));
+                                + QStringLiteral("] - %1 chars").arg(text.size()));
+    // What is written is settled before the context is locked: comparing large payloads takes a
+    // while, and the interface reads through the same context.
+    std::optional<QByteArray> payload;
+    QList<std::pair<QString, QByteArray>> representations;
+    if (provider) {
+        const QVariant associated = provider->accosicatedData();
+        if (associated.typeId() == QMetaType::QByteArray && !repeatsItsText(*provider, associated.toByteArray()))
+            payload = associated.toByteArray();
+        const PasteboardDataMap &map = provider->pasteboardData();
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            representations.append({it.key(), repeatsOwnContent(*provider, it.key(), it.value()) ? QByteArray() : it.value()});
+    }
     QVariantList ids;
     for (const PBCategory &category : item.categories())
         ids.append(category.id());
@@ -355,12 +380,10 @@ bool TaviPBManager::add(const PBItem &item)
         record->addCategories(*categoryRecords);
         record->setCreatedAt(item.createTime());
         record->setModifiedAt(item.modifiedTime());
-        if (provider) {
-            const QVariant payload = provider->accosicatedData();
-            if (payload.typeId() == QMetaType::QByteArray)
-                record->setData(payload.toByteArray());
-            record->setText(provider->representedText());
-        }
+        if (payload)
+            record->setData(*payload);
+        if (provider)
+            record->setText(text);
         if (const std::optional<PBAppInfo> &app = item.sourceApp()) {
             record->setAppName(app->name);
             if (app->bundleId)
@@ -368,13 +391,12 @@ bool TaviPBManager::add(const PBItem &item)
             if (app->bundlePath)
                 record->setAppPath(*app->bundlePath);
         }
-        if (provider && !provider->pasteboardData().isEmpty()) {
+        if (!representations.isEmpty()) {
             QList<std::shared_ptr<PBPasteboardDataRecord>> pasteboards;
-            const PasteboardDataMap &map = provider->pasteboardData();
-            for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            for (const auto &[type, bytes] : representations) {
                 const auto pasteboard = m_pasteboardStorage.newRecord();
-                pasteboard->setType(it.key());
-                pasteboard->setData(it.value());
+                pasteboard->setType(type);
+                pasteboard->setData(bytes);
                 pasteboards.append(pasteboard);
             }
             record->addPasteboards(pasteboards);
@@ -859,6 +881,11 @@ void TaviPBManager::updateText(const PBItem &item, const QString &text, const st
         return;
     }
     m_storage.context()->performAndWait([&] {
+        // A representation kept as the item's text keeps the text it was copied with.
+        for (const auto &pasteboard : record->pasteboards()) {
+            if (pasteboard && pasteboard->type() == PasteboardType::string && pasteboard->data().isEmpty())
+                pasteboard->setData(record->text().toUtf8());
+        }
         record->setText(text);
         record->setModifiedAt(QDateTime::currentDateTime());
     });
@@ -916,7 +943,7 @@ void TaviPBManager::addItems(const QList<PBItem> &items, const PBCategory &to)
 
 void TaviPBManager::removeItem(const PBItem &item, const PBCategory &from)
 {
-    LOG_DEBUG("removeItem(item:from:)", QStringLiteral("[<~] -> remove item from categpry:") + from.name());
+    LOG_DEBUG("removeItem(item:from:)", QStringLiteral("[<~] -> remove item from category ") + from.id());
     if (retag(item, from, false, "removeItem(item:from:)"))
         LOG_DEBUG("removeItem(item:from:)", QStringLiteral("[<~] <- remove done"));
 }
@@ -1115,7 +1142,7 @@ void TaviPBManager::clearAllItems(bool withNotes)
 void TaviPBManager::clearItems(const PBCategory &in, const ClearOptions &options)
 {
     const char *const function = "clearItems(in:includeSticky:includeNotes:includeLock:includeCustom:)";
-    LOG_DEBUG(function, QStringLiteral("[x] -> clear items in categpry:") + in.name());
+    LOG_DEBUG(function, QStringLiteral("[x] -> clear items in category ") + in.id());
     const auto categoryRow = categoryRecord(in.id());
     if (!categoryRow)
         return;

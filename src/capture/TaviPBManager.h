@@ -87,10 +87,12 @@ public:
     void setFolderAuthorizationCheck(std::function<std::optional<QString>(const QList<PasteboardItem> &)> check);
 
     // --- Capture (poll: capture queue)
-    // Each pasteboard change starts a batch at once; a repeating poll on the main loop (every
-    // `fallback`) catches anything missed. Main thread.
+    // Each pasteboard change starts a batch at once; a pasteboard that is not told of its
+    // changes is polled on the main loop instead (every `fallback`). Main thread.
     void startMonitoring(std::chrono::milliseconds fallback = std::chrono::milliseconds(250));
     void stopMonitoring();
+    // Whether the fallback poll runs. Main thread.
+    bool isPolling() const { return m_timer != nullptr; }
     // One poll: every change since the last one, in order. Runs on the capture queue (waits for
     // it when called elsewhere). Never from the main thread's context lock.
     void retreivePasteboardInfo();

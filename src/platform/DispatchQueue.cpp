@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <pthread.h>
 
 bool postAndWait(const std::function<void(std::function<void()>)> &post, std::function<void()> work,
                  std::chrono::milliseconds timeout)
@@ -152,6 +153,8 @@ bool SerialQueue::isCurrent() const
 void SerialQueue::run()
 {
     t_currentQueue = this;
+    // Named for profilers and debuggers (the system keeps at most 15 bytes).
+    pthread_setname_np(pthread_self(), m_label.toUtf8().right(15).constData());
     for (;;) {
         std::function<void()> work;
         {

@@ -3,7 +3,6 @@
 #include "platform/Paths.h"
 #include "platform/RollingFileSink.h"
 
-#include <spdlog/details/periodic_worker.h>
 #include <spdlog/logger.h>
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/sinks/syslog_sink.h>
@@ -15,13 +14,63 @@
 
 #include <syslog.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <thread>
+
 namespace {
 std::mutex g_setupMutex;
 std::shared_ptr<spdlog::logger> g_logger; // guarded by g_setupMutex for writes, atomic load for reads
 QMutex g_observerMutex;
 Log::Observer g_observer;
-// Declared after the logger, so it stops before the logger goes at exit.
-std::unique_ptr<spdlog::details::periodic_worker> g_flusher; // guarded by g_setupMutex
+
+// Flushes the log a while after a line was written, and sleeps while nothing is written (an idle
+// program wakes for nothing). Made once and never destroyed: a thread may log while the program
+// exits, and the logger itself goes at exit as before (its files are closed, and so flushed).
+class LazyFlusher {
+public:
+    LazyFlusher(std::weak_ptr<spdlog::logger> logger, std::chrono::seconds delay)
+        : m_logger(std::move(logger)), m_delay(delay), m_thread([this] { run(); })
+    {
+        m_thread.detach();
+    }
+    // Any thread, after each line.
+    void written()
+    {
+        if (m_pending.exchange(true))
+            return;
+        std::lock_guard lock(m_mutex);
+        m_wake.notify_all();
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_pending.load(); });
+            m_wake.wait_for(lock, m_delay, [] { return false; });
+            m_pending.store(false);
+            lock.unlock();
+            try {
+                if (const std::shared_ptr<spdlog::logger> logger = m_logger.lock())
+                    logger->flush();
+            } catch (...) {
+                // a log that cannot be flushed is no reason to stop
+            }
+            lock.lock();
+        }
+    }
+
+    const std::weak_ptr<spdlog::logger> m_logger;
+    const std::chrono::seconds m_delay;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::atomic<bool> m_pending = false;
+    std::thread m_thread;
+};
+
+LazyFlusher *g_flusher = nullptr; // set once under g_setupMutex, before the logger is published
 
 spdlog::level::level_enum toSpd(LogLevel level)
 {
@@ -80,8 +129,7 @@ void setup()
     created->set_level(spdlog::level::debug);
     created->set_pattern("%Y-%m-%d %H:%M:%S.%e %^%l%$ [%t] %s:%# %! | %v");
     created->flush_on(spdlog::level::warn);
-    g_flusher = std::make_unique<spdlog::details::periodic_worker>([created] { created->flush(); },
-                                                                   std::chrono::seconds(kFlushSeconds));
+    g_flusher = new LazyFlusher(created, std::chrono::seconds(kFlushSeconds));
     std::atomic_store(&g_logger, created);
 }
 
@@ -102,6 +150,7 @@ void write(LogLevel level, const QString &message, const char *file, const char 
             const QByteArray text = message.toUtf8();
             target->log(spdlog::source_loc{file, line, function}, toSpd(level),
                         spdlog::string_view_t(text.constData(), size_t(text.size())));
+            g_flusher->written();
         }
     } catch (...) {
         // Logging never fails towards the caller.

@@ -70,15 +70,18 @@ void PasteboardItem::setData(const QString &type, const QByteArray &data)
 namespace {
 qint64 sizeOf(const PasteboardChange &change)
 {
-    qint64 bytes = 0;
-    if (change.items) {
-        for (const PasteboardItem &item : *change.items)
-            for (const auto &entry : item.entries())
-                bytes += entry.second.size();
-    }
-    return bytes;
+    return change.items ? PasteboardItem::byteSize(*change.items) : 0;
 }
 } // namespace
+
+qint64 PasteboardItem::byteSize(const QList<PasteboardItem> &items)
+{
+    qint64 bytes = 0;
+    for (const PasteboardItem &item : items)
+        for (const auto &entry : item.entries())
+            bytes += entry.second.size();
+    return bytes;
+}
 
 QList<PasteboardChange> Pasteboard::takeChanges()
 {
@@ -112,6 +115,8 @@ void Pasteboard::recordChange(PasteboardChange change)
             LOG_WARNING("Pasteboard::recordChange()",
                         QStringLiteral("%1 clipboard changes were not taken in time and are dropped").arg(dropped));
     }
+    if (!announcesChanges())
+        return;
     std::lock_guard lock(m_handlerMutex);
     if (m_changeHandler)
         m_changeHandler();

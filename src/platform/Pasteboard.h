@@ -54,6 +54,8 @@ public:
     void setString(const QString &type, const QString &text) { setData(type, text.toUtf8()); }
 
     bool operator==(const PasteboardItem &other) const = default;
+    // The bytes of every representation of the items.
+    static qint64 byteSize(const QList<PasteboardItem> &items);
 
 private:
     QList<std::pair<QString, QByteArray>> m_entries;
@@ -106,6 +108,9 @@ public:
     // Every change recorded since the last call, oldest first, each with what it put on the
     // pasteboard; each is handed out once. Any thread.
     QList<PasteboardChange> takeChanges();
+    // Whether the backend hears of each change as it happens and calls the change handler, so
+    // that nobody needs to poll. Any thread.
+    virtual bool announcesChanges() const { return true; }
     // Called after each change is recorded, on the thread that recorded it (the backend's own, or
     // the writer's); it must only schedule work. Replacing it waits for a call in progress. Any thread.
     void setChangeHandler(std::function<void()> handler);

@@ -97,10 +97,11 @@ SingleInstance::~SingleInstance()
 
 bool SingleInstance::isRunning(const Address &address)
 {
+    // Looked for where claim() takes the session: a lock held by a process of another session
+    // (one without a bus) never counts here.
     if (hasBus(address)) {
         const QDBusReply<bool> registered = busOf(address).interface()->isServiceRegistered(address.serviceName);
-        if (registered.isValid() && registered.value())
-            return true;
+        return registered.isValid() && registered.value();
     }
     return isLockHeld(lockFileOf(address));
 }

@@ -159,6 +159,22 @@ TEST(Capture, AChangeStartsItsBatchWithoutWaitingForThePoll)
     h.manager->stopMonitoring();
 }
 
+TEST(Capture, OnlyAPasteboardThatIsNotToldOfItsChangesIsPolled)
+{
+    CaptureHarness h;
+    h.manager->startMonitoring(std::chrono::milliseconds(10));
+    EXPECT_FALSE(h.manager->isPolling()) << "an idle program must not wake for nothing";
+    h.manager->stopMonitoring();
+
+    h.pasteboard.setAnnouncesChanges(false);
+    h.manager->startMonitoring(std::chrono::milliseconds(10));
+    EXPECT_TRUE(h.manager->isPolling());
+    h.pasteboard.simulateCopy({CaptureHarness::textItem(QStringLiteral("found by the poll"))});
+    EXPECT_TRUE(waitUntil([&] { return !h.posted(NotificationName::historyDidAddNewItem).isEmpty(); }, 5000));
+    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("found by the poll")});
+    h.manager->stopMonitoring();
+}
+
 TEST(Capture, ListsHoldTheHeadOfALargeCopyAndCopyOutGivesAllOfIt)
 {
     CaptureHarness h;
@@ -189,11 +205,62 @@ TEST(Capture, ListsHoldTheHeadOfALargeCopyAndCopyOutGivesAllOfIt)
     EXPECT_EQ(h.pasteboard.contents().value(0).string(PasteboardType::string), large);
 }
 
+TEST(Capture, ContentIsStoredOnceAndReadBackWhole)
+{
+    CaptureHarness h;
+    TaviSettings::shared().setAlwaysCopyPlainText(false);
+    const QString text = QStringLiteral("plain words ") + QString(200, QChar(0x00e9));
+    PasteboardItem html = CaptureHarness::textItem(QStringLiteral("marked-up words"));
+    html.setData(PasteboardType::html, "<b>marked-up words</b>");
+    PasteboardItem image;
+    image.setData(PasteboardType::png, pngOf(QImage(QSize(3, 2), QImage::Format_RGB32)));
+    h.copyText(text);
+    h.copyFromOutside({html});
+    h.copyFromOutside({image});
+    h.manager->saveNow();
+    SQLite::Database &database = h.manager->storage().context()->store()->database();
+    QStringList stored;
+    SQLite::Statement rows(database, "SELECT i.\"text\", i.\"data\" IS NULL, p.\"type\", length(p.\"data\") = 0 FROM \"PBItemRecord\" i "
+                                     "JOIN \"PBPasteboardDataRecord\" p ON p.\"item\" = i.\"pk\" ORDER BY i.\"pk\", p.\"pk\"");
+    while (rows.executeStep()) {
+        const QString type = QString::fromUtf8(rows.getColumn(2).getText());
+        const QString label = type == PasteboardType::png ? QStringLiteral("image") : QString::fromUtf8(rows.getColumn(0).getText()).left(12);
+        stored << QStringLiteral("%1 %2 %3 %4").arg(label,
+                                                    rows.getColumn(1).getInt() ? QStringLiteral("-") : QStringLiteral("data"),
+                                                    QString::fromUtf8(rows.getColumn(2).getText()),
+                                                    rows.getColumn(3).getInt() ? QStringLiteral("-") : QStringLiteral("bytes"));
+    }
+    const QStringList expected{QStringLiteral("plain words  - public.utf8-plain-text -"),
+                               QStringLiteral("marked-up wo data public.html bytes"),
+                               QStringLiteral("marked-up wo data public.utf8-plain-text -"), QStringLiteral("image data public.png -")};
+    EXPECT_EQ(stored, expected);
+
+    for (const PBItem &item : h.manager->getItemsPage(0, 3)) {
+        const PBItem full = h.manager->loadFullItem(item);
+        h.manager->copy({item}, std::nullopt);
+        const PasteboardItem copied = h.pasteboard.contents().value(0);
+        if (full.dataProvider()->is<PBImageItemProvider>()) {
+            EXPECT_EQ(copied.data(PasteboardType::png), image.data(PasteboardType::png));
+        } else if (full.dataProvider()->representedText() == text) {
+            EXPECT_EQ(full.dataProvider()->accosicatedData().toByteArray(), text.toUtf8());
+            EXPECT_EQ(copied.string(PasteboardType::string), text);
+        } else {
+            EXPECT_EQ(copied.data(PasteboardType::html), html.data(PasteboardType::html));
+            EXPECT_EQ(copied.string(PasteboardType::string), QStringLiteral("marked-up words"));
+        }
+    }
+    // An edited text keeps the representation it was copied with, as before the edit.
+    h.manager->updateText(h.item(text), QStringLiteral("edited"));
+    h.manager->saveNow();
+    h.manager->copy({h.item(QStringLiteral("edited"))}, std::nullopt);
+    EXPECT_EQ(h.pasteboard.contents().value(0).string(PasteboardType::string), text);
+}
+
 TEST(Capture, ALargeSaveLeavesNoLargeWriteAheadLog)
 {
     CaptureHarness h;
-    // Random pixels: a PNG of about 4 MB, stored twice (the image and its representation).
-    QImage pixels(1000, 1000, QImage::Format_RGB32);
+    // Random pixels: a PNG of about 6 MB.
+    QImage pixels(1400, 1400, QImage::Format_RGB32);
     QRandomGenerator random(7);
     for (int y = 0; y < pixels.height(); ++y) {
         auto *line = reinterpret_cast<quint32 *>(pixels.scanLine(y));
@@ -206,7 +273,7 @@ TEST(Capture, ALargeSaveLeavesNoLargeWriteAheadLog)
     h.copyFromOutside({image});
     h.manager->saveNow();
     const QString wal = CoreDataStack::shared().storePath() + QStringLiteral("-wal");
-    EXPECT_LT(QFileInfo(wal).size(), 1024 * 1024);
+    EXPECT_TRUE(waitUntil([&] { return QFileInfo(wal).size() < 1024 * 1024; }, 10000)) << QFileInfo(wal).size();
     const PBItem stored = h.manager->loadFullItem(h.manager->getItemsPage(0, 1).value(0));
     ASSERT_TRUE(stored.dataProvider());
     EXPECT_EQ(stored.dataProvider()->accosicatedData().toByteArray(), noise);

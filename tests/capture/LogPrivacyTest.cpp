@@ -61,9 +61,11 @@ QString unique(const char *prefix)
 
 } // namespace
 
-TEST(LogPrivacy, CopiesEditsCommentsAndFilePathsNeverReachTheLog)
+TEST(LogPrivacy, CopiesEditsCommentsCategoryNamesAndFilePathsNeverReachTheLog)
 {
     CaptureHarness h;
+    const QString categoryName = unique("my-category-");
+    const PBCategory category = h.userCategory(categoryName);
     LoggedLines logged;
     const QString text = unique("copied-text-");
     const QString edited = unique("edited-text-");
@@ -82,12 +84,16 @@ TEST(LogPrivacy, CopiesEditsCommentsAndFilePathsNeverReachTheLog)
     h.manager->copy({h.item(link)}, std::nullopt);
     h.manager->updateComment(item, comment);
     h.manager->updateText(item, edited);
-    h.manager->deleteItem(h.item(edited));
+    h.manager->addItem(h.item(edited), category);
+    h.manager->removeItem(h.item(edited), category);
+    h.manager->addItem(h.item(edited), category);
+    h.manager->clearItems(category, {.includeSticky = true, .includeNotes = true, .includeLock = true, .includeCustom = true});
+    h.manager->deleteItem(h.item(link));
     h.settle();
 
     ASSERT_FALSE(logged.lines().isEmpty());
     const QStringList fragments{text, edited, comment, link, filePath, QFileInfo(filePath).fileName(), md5(text),
-                                md5(edited), md5(link)};
+                                md5(edited), md5(link), categoryName};
     EXPECT_EQ(logged.containing(fragments), QStringList()) << "content in the log";
 }
 

@@ -109,3 +109,44 @@ TEST_F(StoreTest, ACategoryKnowsItsItemsIncludingUnsavedLinks)
     saved->removeCategoriesObject(group);
     EXPECT_EQ(texts(group->records()), QStringList{QStringLiteral("unsaved")});
 }
+
+TEST_F(StoreTest, HeadsOfStoredTextsAndPayloadsAreWhatTheQueryWouldGive)
+{
+    const QString emoji = QString::fromUcs4(U"\U0001F600");
+    const QList<QString> texts{QString(), QStringLiteral("short"), QString(2048, QLatin1Char('a')),
+                               QString(2049, QLatin1Char('b')), QString(3000, QChar(0x00e9)), emoji.repeated(2100),
+                               QStringLiteral("x") + emoji.repeated(600) + QString(5000, QChar(0x4e2d)),
+                               QString(300000, QLatin1Char('c'))};
+    const QList<QByteArray> payloads{QByteArray(), QByteArray("tiny"), QByteArray(4096, 'p'), QByteArray(4097, 'q'),
+                                     QByteArray(500000, 'r')};
+    QList<std::shared_ptr<PBItemRecord>> records;
+    for (qsizetype i = 0; i < std::max(texts.size(), payloads.size()); ++i) {
+        auto record = item(texts.value(i % texts.size()), int(i));
+        if (i < payloads.size() && !payloads[i].isNull())
+            record->setData(payloads[i]);
+        records.append(record);
+    }
+    ASSERT_TRUE(context()->save());
+    reopen();
+    SQLite::Database database = rawDatabase();
+    auto found = context()->fetch(PBItemRecord::fetchRequest());
+    ASSERT_TRUE(found.has_value());
+    ASSERT_EQ(found->size(), records.size());
+    for (const auto &record : *found) {
+        SQLite::Statement query(database, "SELECT CASE WHEN length(text) <= 2048 THEN text ELSE substr(text, 1, 2048) END, "
+                                          "length(data) <= 4096, data FROM PBItemRecord WHERE uuid = ?");
+        query.bind(1, record->uuid().toString(QUuid::WithoutBraces).toStdString());
+        ASSERT_TRUE(query.executeStep());
+        const QString head = QString::fromUtf8(query.getColumn(0).getText());
+        EXPECT_EQ(record->textHead(2048), head);
+        const std::optional<QByteArray> data = record->dataUpTo(4096);
+        if (query.getColumn(2).isNull()) {
+            EXPECT_TRUE(data.value_or(QByteArray("not empty")).isEmpty());
+        } else if (query.getColumn(1).getInt() == 0) {
+            EXPECT_FALSE(data.has_value()) << "a payload over the limit is not read";
+        } else {
+            ASSERT_TRUE(data.has_value());
+            EXPECT_EQ(*data, QByteArray(static_cast<const char *>(query.getColumn(2).getBlob()), query.getColumn(2).getBytes()));
+        }
+    }
+}

@@ -99,16 +99,9 @@ void writeDefaults(const QProcessEnvironment &environment, const QVariantMap &va
     defaults.setValues(values);
 }
 
-QProcessEnvironment isolatedEnvironment(const QString &root)
+QProcessEnvironment isolatedEnvironment(const TaviSession &session)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
-        const QString path = root + QLatin1Char('/') + QString::fromLatin1(name);
-        QDir().mkpath(path);
-        environment.insert(QString::fromLatin1(name), path);
-    }
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
+    const QProcessEnvironment environment = session.environment();
     // A user who has seen the welcome window: open, it would be the active window, and copies
     // made meanwhile by windowless programs (xclip) would count as TaviPaste's own.
     writeDefaults(environment, {{QStringLiteral("alreadyShowTutorial"), true}});

@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "TaviSession.h"
+
 #include <memory>
 #include <optional>
 
@@ -28,8 +30,9 @@ void stop(QProcess &process);
 // Pumps the event loop for a while: only for giving another program time to react.
 void pause(int ms);
 
-// XDG folders of their own under root, the xcb platform, muted sounds and no welcome window.
-QProcessEnvironment isolatedEnvironment(const QString &root);
+// The session's own XDG folders, runtime folder and session bus, the xcb platform, muted sounds
+// and no welcome window.
+QProcessEnvironment isolatedEnvironment(const TaviSession &session);
 // The test's own environment on the xcb platform: for peer programs.
 QProcessEnvironment xcbEnvironment();
 // Stores settings where TaviPaste run with the environment reads them.

@@ -65,8 +65,8 @@ TEST(EndToEnd, TheHotKeyAndADigitKeyPasteIntoTheFocusedField)
     if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("xdotool") || !hasProgram("xclip"))
         GTEST_SKIP() << "needs an X display with xdotool and xclip";
 
-    QTemporaryDir home;
-    const QProcessEnvironment environment = isolatedEnvironment(home.path());
+    TaviSession session;
+    const QProcessEnvironment environment = isolatedEnvironment(session);
     writeDefaults(environment, {{QStringLiteral("quickPasteEnable"), true}});
 
     Child field(QStringLiteral(TAVI_X11_PEER), {QStringLiteral("field")}, xcbEnvironment());

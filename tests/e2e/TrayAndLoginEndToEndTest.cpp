@@ -180,8 +180,8 @@ TEST(EndToEnd, DISABLED_TheTrayMenuPastesPausesResumesAndQuitsSaving)
     Tray tray;
     ASSERT_TRUE(tray.isUp()) << "trayer did not start";
 
-    QTemporaryDir home;
-    const QProcessEnvironment environment = isolatedEnvironment(home.path());
+    TaviSession session;
+    const QProcessEnvironment environment = isolatedEnvironment(session);
     writeDefaults(environment, {{QStringLiteral("quickPasteEnable"), true}, {QStringLiteral("noAutoLaunchHint"), true}});
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
 
@@ -268,8 +268,8 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
 
     Tray tray;
     ASSERT_TRUE(tray.isUp()) << "trayer did not start";
-    QTemporaryDir home;
-    QProcessEnvironment environment = isolatedEnvironment(home.path());
+    TaviSession session;
+    QProcessEnvironment environment = isolatedEnvironment(session);
     environment.insert(QStringLiteral("PATH"), prefix + QStringLiteral("/bin:") + environment.value(QStringLiteral("PATH")));
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
 
@@ -348,8 +348,8 @@ TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFil
     ASSERT_TRUE(QFileInfo::exists(tree + QStringLiteral("/usr/libexec/tavipaste/TaviPasteHelper")));
     ASSERT_TRUE(QFileInfo::exists(tree + QStringLiteral("/usr/share/icons/hicolor/48x48/apps/tavipaste.png")));
 
-    QTemporaryDir home;
-    QProcessEnvironment environment = isolatedEnvironment(home.path());
+    TaviSession session;
+    QProcessEnvironment environment = isolatedEnvironment(session);
     environment.insert(QStringLiteral("PATH"), tree + QStringLiteral("/usr/bin:") + environment.value(QStringLiteral("PATH")));
     const QStringList exec = execArguments(desktopValue(desktopFile, QStringLiteral("Exec")));
     ASSERT_FALSE(exec.isEmpty());

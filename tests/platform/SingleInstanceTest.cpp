@@ -58,6 +58,12 @@ TEST(SingleInstance, OnTheBusTheFirstOwnsTheNameAndOthersAskItToShowThePanel)
     ASSERT_TRUE(QDBusConnection::connectToBus(QDBusConnection::SessionBus, other.busConnection).isConnected());
 
     EXPECT_FALSE(SingleInstance::isRunning(other));
+    {
+        // A bus-less instance's lock in the same runtime folder is not a TaviPaste of this session.
+        const std::unique_ptr<SingleInstance> lockHolder = SingleInstance::claim(lockOnly(mine.lockFilePath));
+        ASSERT_TRUE(lockHolder != nullptr);
+        EXPECT_FALSE(SingleInstance::isRunning(other));
+    }
     std::unique_ptr<SingleInstance> first = SingleInstance::claim(mine);
     ASSERT_TRUE(first != nullptr);
     EXPECT_TRUE(SingleInstance::isRunning(other));

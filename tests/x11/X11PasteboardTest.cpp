@@ -93,6 +93,33 @@ TEST_F(X11PasteboardTest, ALargePngArrivesWholeInParts)
     EXPECT_TRUE(*data == png);
 }
 
+TEST_F(X11PasteboardTest, LargeContentsLetGoOnceRecordedAreReadAgainWhenAskedFor)
+{
+    QByteArray text;
+    while (text.size() < 2 * X11Pasteboard::kKeptContentsBytes)
+        text += "a line of a large copy " + QByteArray::number(QRandomGenerator::global()->generate()) + '\n';
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", text));
+    // The change with the copy (the display is shared: others may come before it).
+    ASSERT_TRUE(waitUntil([&] {
+        for (const PasteboardChange &change : pasteboard->takeChanges()) {
+            if (change.items && change.items->size() == 1 && change.items->first().data(PasteboardType::string) == text)
+                return true;
+        }
+        return false;
+    }, 5000));
+
+    for (int i = 0; i < 2; ++i) {
+        auto reader = std::async(std::launch::async, [this] { return pasteboard->items(); });
+        ASSERT_TRUE(waitUntil([&] { return reader.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 15000));
+        const auto items = reader.get();
+        ASSERT_TRUE(items.has_value());
+        ASSERT_EQ(items->size(), 1);
+        EXPECT_EQ(items->first().data(PasteboardType::string), text);
+    }
+    for (const PasteboardChange &change : pasteboard->takeChanges())
+        EXPECT_FALSE(change.items && change.items->value(0).data(PasteboardType::string) == text) << "reading again is not a new change";
+}
+
 TEST_F(X11PasteboardTest, AUriListOfTwoFilesBecomesTwoFileItems)
 {
     QTemporaryDir dir;

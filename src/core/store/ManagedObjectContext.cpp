@@ -1,12 +1,14 @@
 #include "core/store/ManagedObjectContext.h"
 
 #include "core/store/DebugOutput.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Exception.h>
 #include <SQLiteCpp/Transaction.h>
 #include <sqlite3.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -83,6 +85,87 @@ void bindValue(SQLite::Statement &statement, int index, const StoreValue &value)
         statement.bind(index);
     }
 }
+
+// The number of code points in UTF-8 bytes (as SQLite's length() counts them).
+qint64 codePoints(const char *bytes, qint64 size)
+{
+    qint64 count = 0;
+    for (qint64 i = 0; i < size; ++i)
+        count += (static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80;
+    return count;
+}
+
+// The first `count` code points of UTF-8 bytes, as bytes: never more than there are, never half a
+// code point.
+qint64 headBytes(const char *bytes, qint64 size, qint64 count)
+{
+    qint64 seen = 0;
+    for (qint64 i = 0; i < size; ++i) {
+        if ((static_cast<unsigned char>(bytes[i]) & 0xC0) != 0x80 && seen++ == count)
+            return i;
+    }
+    return size;
+}
+
+// What "CASE WHEN length(x) <= wholeLimit THEN x ELSE substr(x, 1, headLength) END, length(x)"
+// gives, reading only the head of a large value (SQLite would read, and for a text count, all of
+// it). None when the value is not a text or blob, so the query answers instead.
+std::optional<std::pair<StoreValue, qint64>> readHead(PersistentStore &store, const EntityDescription &entity, int index,
+                                                      qint64 rowId, qint64 headLength, qint64 wholeLimit)
+{
+    const AttributeDescription &attribute = entity.attribute(index);
+    const bool text = attribute.type == AttributeType::String;
+    if (!text && attribute.type != AttributeType::Binary)
+        return std::nullopt;
+    sqlite3_blob *blob = nullptr;
+    const QByteArray table = entity.name.toUtf8();
+    const QByteArray column = attribute.column.toUtf8();
+    if (sqlite3_blob_open(store.database().getHandle(), "main", table.constData(), column.constData(), rowId, 0, &blob)
+        != SQLITE_OK) {
+        sqlite3_blob_close(blob);
+        return std::nullopt; // NULL, a number, or no such row
+    }
+    const qint64 size = sqlite3_blob_bytes(blob);
+    // A text of more than four bytes a code point beyond the limit is longer than the limit.
+    const qint64 wanted = text ? std::min(size, 4 * std::max(wholeLimit, headLength) + 4)
+                               : std::min(size, size <= wholeLimit ? size : headLength);
+    QByteArray bytes(qsizetype(std::max<qint64>(wanted, 0)), Qt::Uninitialized);
+    const int read = bytes.isEmpty() ? SQLITE_OK : sqlite3_blob_read(blob, bytes.data(), int(bytes.size()), 0);
+    sqlite3_blob_close(blob);
+    if (read != SQLITE_OK)
+        return std::nullopt;
+    if (!text)
+        return std::pair{StoreValue(bytes), size};
+    // Past the part read the text holds more than `wholeLimit` code points; that is all the
+    // length tells then.
+    const qint64 length = wanted == size ? codePoints(bytes.constData(), size) : size;
+    if (length > wholeLimit)
+        bytes.truncate(qsizetype(headBytes(bytes.constData(), bytes.size(), headLength)));
+    QString value = QString::fromUtf8(bytes);
+    if (value.isNull())
+        value = QString(QLatin1String(""));
+    return std::pair{StoreValue(std::move(value)), length};
+}
+
+// Resets a cached statement and drops its bound values when the scope ends, however it ends.
+class BindingsReleased {
+public:
+    explicit BindingsReleased(SQLite::Statement &statement) : m_statement(statement) {}
+    ~BindingsReleased()
+    {
+        m_statement.tryReset();
+        try {
+            m_statement.clearBindings();
+        } catch (const std::exception &) {
+            // sqlite3_clear_bindings() has no failure to report
+        }
+    }
+    BindingsReleased(const BindingsReleased &) = delete;
+    BindingsReleased &operator=(const BindingsReleased &) = delete;
+
+private:
+    SQLite::Statement &m_statement;
+};
 
 StoreValue readValue(const SQLite::Column &column)
 {
@@ -632,6 +715,8 @@ std::pair<StoreValue, qint64> ManagedObjectContext::loadLazyPrefix(ManagedObject
                                                                    qint64 wholeLimit)
 {
     const EntityDescription &entity = object.entity();
+    if (std::optional<std::pair<StoreValue, qint64>> head = readHead(*m_store, entity, index, object.m_rowId, headLength, wholeLimit))
+        return std::move(*head);
     StoreValue value = entity.attribute(index).defaultValue;
     qint64 length = 0;
     try {
@@ -1055,9 +1140,23 @@ void ManagedObjectContext::insertRow(ManagedObject &object)
 {
     const EntityDescription &entity = object.entity();
     SQLite::Statement &statement = m_store->statement(sqlFor(entity).insert);
+    // Payloads are bound without another copy; the encoded texts live until the row is written.
+    std::vector<std::string> texts;
+    texts.reserve(entity.attributes.size());
+    // The statement stays cached: it must not keep the payloads once the row is written.
+    const BindingsReleased released(statement);
     int column = 1;
-    for (size_t i = 0; i < entity.attributes.size(); ++i)
-        bindValue(statement, column++, object.m_values[i]);
+    for (size_t i = 0; i < entity.attributes.size(); ++i, ++column) {
+        const StoreValue &value = object.m_values[i];
+        if (const auto *text = std::get_if<QString>(&value)) {
+            texts.push_back(text->toStdString());
+            statement.bindNoCopy(column, texts.back());
+        } else if (const auto *bytes = std::get_if<QByteArray>(&value)) {
+            statement.bindNoCopy(column, static_cast<const void *>(bytes->constData()), int(bytes->size()));
+        } else {
+            bindValue(statement, column, value);
+        }
+    }
     if (!entity.ownerColumn.isEmpty()) {
         auto owner = object.m_links ? object.m_links->owner.lock() : nullptr;
         if (owner && isAlive(*owner) && owner->m_rowId > 0)
@@ -1229,12 +1328,19 @@ bool ManagedObjectContext::save(StoreError *error)
 
 void ManagedObjectContext::checkpoint()
 {
-    // A large write leaves a write-ahead log as large; fold it into the store and empty it.
-    try {
-        m_store->database().exec("PRAGMA wal_checkpoint(TRUNCATE)");
-    } catch (const std::exception &error) {
-        LOG_WARNING("ManagedObjectContext::checkpoint()", QStringLiteral("Checkpoint failed. ") + storeError(error).text());
-    }
+    // A large write leaves a write-ahead log as large: it is folded into the store and emptied on
+    // a connection of its own, so that nobody waits on this context while the pages are copied.
+    if (m_store->isTemporary() || m_store->path().isEmpty())
+        return;
+    GlobalQueue::async([path = m_store->path()] {
+        try {
+            SQLite::Database database(QFile::encodeName(path).toStdString(), SQLite::OPEN_READWRITE, 5000);
+            database.exec("PRAGMA wal_checkpoint(PASSIVE)"); // copies while writers go on
+            database.exec("PRAGMA wal_checkpoint(TRUNCATE)");
+        } catch (const std::exception &error) {
+            LOG_WARNING("ManagedObjectContext::checkpoint()", QStringLiteral("Checkpoint failed. ") + storeError(error).text());
+        }
+    });
 }
 
 void ManagedObjectContext::saveContext()

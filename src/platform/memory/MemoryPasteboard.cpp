@@ -79,3 +79,13 @@ int MemoryPasteboard::clearCount() const
     std::lock_guard lock(m_mutex);
     return m_clears;
 }
+
+bool MemoryPasteboard::announcesChanges() const
+{
+    return m_announces.load();
+}
+
+void MemoryPasteboard::setAnnouncesChanges(bool announces)
+{
+    m_announces.store(announces);
+}

@@ -4,6 +4,7 @@
 
 #include "platform/Pasteboard.h"
 
+#include <atomic>
 #include <mutex>
 
 class MemoryPasteboard : public Pasteboard {
@@ -13,6 +14,10 @@ public:
     qint64 write(const QList<PasteboardItem> &items) override;
     qint64 clear() override;
     bool ownsContents() const override;
+    bool announcesChanges() const override;
+    // Off: changes are recorded without calling the change handler, as by a backend that is
+    // never told of them. Any thread.
+    void setAnnouncesChanges(bool announces);
 
     // Another program's copy, made in `from` when given. Any thread.
     qint64 simulateCopy(const QList<PasteboardItem> &items, std::optional<RunningApplication> from = std::nullopt);
@@ -30,6 +35,7 @@ private:
     qint64 m_changeCount = 0;
     bool m_owned = false;
     bool m_readable = true;
+    std::atomic<bool> m_announces{true};
     int m_writes = 0;
     int m_clears = 0;
 };

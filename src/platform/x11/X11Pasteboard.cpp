@@ -63,7 +63,12 @@ X11Pasteboard::X11Pasteboard(std::unique_ptr<XcbConnection> connection, uint8_t 
         m_properties[i] = m_connection->atom("TAVI_SELECTION_" + QByteArray::number(i));
     m_window = m_connection->createWindow(XCB_EVENT_MASK_PROPERTY_CHANGE);
     startWatching();
-    m_loop.start([this](const xcb_generic_event_t &event) { handleEvent(event); }, [this] { readIfPending(); });
+    m_loop.start([this](const xcb_generic_event_t &event) { handleEvent(event); },
+                 [this] {
+                     readIfPending();
+                     std::lock_guard lock(m_mutex);
+                     return m_pendingRead.has_value(); // a newer change came during the read
+                 });
 }
 
 X11Pasteboard::~X11Pasteboard()
@@ -214,7 +219,7 @@ void X11Pasteboard::readIfPending()
     if (!targetList) {
         if (m_readFailed)
             LOG_WARNING("X11Pasteboard::readIfPending()", QStringLiteral("The clipboard owner did not answer; contents skipped"));
-        publish(request.generation, m_readFailed ? std::nullopt : std::optional(QList<PasteboardItem>()));
+        publish(request, m_readFailed ? std::nullopt : std::optional(QList<PasteboardItem>()));
         return;
     }
     QList<xcb_atom_t> atoms;
@@ -233,12 +238,12 @@ void X11Pasteboard::readIfPending()
             // Half an answer could drop the password hint and keep the password: read nothing.
             LOG_WARNING("X11Pasteboard::readIfPending()",
                         QStringLiteral("The clipboard owner did not answer for %1; contents skipped").arg(QLatin1String(target)));
-            publish(request.generation, std::nullopt);
+            publish(request, std::nullopt);
             return;
         }
         if (data && ClipboardFormats::marksConcealed(target, *data)) {
             // A password manager's copy: none of its contents is read into this process.
-            publish(request.generation, ClipboardFormats::concealedItems(), sourceOf(request));
+            publish(request, ClipboardFormats::concealedItems(), sourceOf(request));
             return;
         }
         if (data)
@@ -246,7 +251,7 @@ void X11Pasteboard::readIfPending()
     }
     // Named after the read: the owner is still there, and the copy was not kept waiting for it.
     std::optional<RunningApplication> source = sourceOf(request);
-    publish(request.generation, ClipboardFormats::itemsFromTargets(offered, read), std::move(source));
+    publish(request, ClipboardFormats::itemsFromTargets(offered, read), std::move(source));
     LOG_DEBUG("X11Pasteboard::readIfPending()",
               QStringLiteral("Clipboard read in %1 ms").arg(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count()));
 }
@@ -340,20 +345,27 @@ std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property, 
     return data;
 }
 
-void X11Pasteboard::publish(qint64 generation, std::optional<QList<PasteboardItem>> items,
+void X11Pasteboard::publish(const ReadRequest &request, std::optional<QList<PasteboardItem>> items,
                             std::optional<RunningApplication> source)
 {
     std::lock_guard lock(m_mutex);
-    if (generation != m_changeCount)
+    if (request.generation != m_changeCount)
         return;
     m_snapshot = std::move(items);
-    m_snapshotGeneration = generation;
+    m_snapshotGeneration = request.generation;
+    m_droppedRead.reset();
     m_snapshotReady.notify_all();
-    if (m_openChange && m_openChange->changeCount == generation) {
+    if (m_openChange && m_openChange->changeCount == request.generation) {
         m_openChange->items = m_snapshot;
         m_openChange->application = std::move(source);
         recordChange(std::move(*m_openChange));
         m_openChange.reset();
+        // The change holds the contents now: a large copy is not kept a second time for as long
+        // as its owner keeps the clipboard.
+        if (m_snapshotWaiters == 0 && m_snapshot && PasteboardItem::byteSize(*m_snapshot) > kKeptContentsBytes) {
+            m_snapshot.reset();
+            m_droppedRead = request;
+        }
     }
 }
 
@@ -367,7 +379,16 @@ std::optional<QList<PasteboardItem>> X11Pasteboard::items()
 {
     const auto limit = MainQueue::isCurrent() ? std::chrono::milliseconds(50) : kReadTimeout + 1s;
     std::unique_lock lock(m_mutex);
+    if (m_droppedRead && m_droppedRead->generation == m_changeCount && m_snapshotGeneration == m_changeCount) {
+        // Contents let go after they were recorded: read once more from their owner.
+        m_pendingRead = m_droppedRead;
+        m_droppedRead.reset();
+        m_snapshotGeneration = -1;
+        m_loop.post([] {});
+    }
+    ++m_snapshotWaiters; // what they wait for is kept for them, however large
     const bool ready = m_snapshotReady.wait_for(lock, limit, [this] { return m_snapshotGeneration == m_changeCount; });
+    --m_snapshotWaiters;
     if (!ready)
         return std::nullopt;
     return m_snapshot;

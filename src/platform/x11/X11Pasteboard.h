@@ -21,6 +21,9 @@ public:
     static constexpr std::chrono::milliseconds kReadTimeout{10000};
     // A representation larger than this is left out.
     static constexpr qint64 kMaxTargetBytes = 512LL * 1024 * 1024;
+    // Contents larger than this are not kept once their change is recorded; items() reads them
+    // again from their owner.
+    static constexpr qint64 kKeptContentsBytes = 256 * 1024;
 
     // None without an X server or the XFixes extension. Main thread, on the xcb platform.
     static std::unique_ptr<X11Pasteboard> create();
@@ -57,7 +60,7 @@ private:
     std::optional<QByteArray> readTarget(xcb_atom_t target, const ReadRequest &request, xcb_atom_t property,
                                          XcbEventLoop::Clock::time_point readDeadline);
     std::optional<QByteArray> readIncrementally(xcb_atom_t property, XcbEventLoop::Clock::time_point readDeadline);
-    void publish(qint64 generation, std::optional<QList<PasteboardItem>> items,
+    void publish(const ReadRequest &request, std::optional<QList<PasteboardItem>> items,
                  std::optional<RunningApplication> source = std::nullopt);
     std::optional<RunningApplication> sourceOf(const ReadRequest &request);
     // The change still being read is given up (a newer one came first). m_mutex held.
@@ -83,6 +86,9 @@ private:
     qint64 m_changeCount = 0;
     qint64 m_snapshotGeneration = -1;
     std::optional<QList<PasteboardItem>> m_snapshot;
+    // The read whose large contents were let go after its change was recorded.
+    std::optional<ReadRequest> m_droppedRead;
+    int m_snapshotWaiters = 0; // callers of items() waiting for the snapshot
     bool m_owned = false;
     QList<PasteboardItem> m_written;
     // Our own writes and clears whose owner change has not come back from the server yet.

@@ -4,6 +4,7 @@
 #include "platform/Log.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -20,11 +21,15 @@ XcbEventLoop::~XcbEventLoop()
         ::close(m_wakeFd);
 }
 
-void XcbEventLoop::start(EventHandler handler, std::function<void()> idle)
+void XcbEventLoop::start(EventHandler handler, std::function<bool()> idle)
 {
     m_handler = std::move(handler);
     m_idle = std::move(idle);
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this] {
+        // Named for profilers and debuggers (the system keeps at most 15 bytes).
+        pthread_setname_np(pthread_self(), QByteArray("x11 " + m_name.toUtf8()).left(15).constData());
+        run();
+    });
 }
 
 void XcbEventLoop::stop()
@@ -61,14 +66,20 @@ void XcbEventLoop::run()
     while (!m_stopping) {
         dispatchQueued();
         runTasks();
-        if (m_idle && !m_stopping)
-            m_idle();
+        const bool busy = m_idle && !m_stopping && m_idle();
         if (m_connection.hasError()) {
             LOG_ERROR("XcbEventLoop::run()", m_name + QStringLiteral(": the X connection broke; stopping"));
             break;
         }
-        // Replies read by other requests may have queued events without waking poll(): never sleep long.
-        waitReadable(std::chrono::milliseconds(100));
+        // Replies read during the round may have queued events the socket no longer signals.
+        if (xcb_generic_event_t *raw = xcb_poll_for_queued_event(m_connection.raw())) {
+            XcbReply<xcb_generic_event_t> event(raw);
+            if (m_handler)
+                m_handler(*event);
+            continue;
+        }
+        if (!busy)
+            waitReadable(std::nullopt); // until the server or a task wakes the loop
     }
 }
 
@@ -96,11 +107,11 @@ void XcbEventLoop::runTasks()
     }
 }
 
-bool XcbEventLoop::waitReadable(Clock::duration timeout)
+bool XcbEventLoop::waitReadable(std::optional<Clock::duration> timeout)
 {
     pollfd fds[2] = {{xcb_get_file_descriptor(m_connection.raw()), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-    const int milliseconds = int(std::chrono::ceil<std::chrono::milliseconds>(timeout).count());
-    const int ready = ::poll(fds, 2, std::max(0, milliseconds));
+    const int milliseconds = timeout ? std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(*timeout).count())) : -1;
+    const int ready = ::poll(fds, 2, milliseconds);
     if (ready > 0 && (fds[1].revents & POLLIN)) {
         uint64_t count = 0;
         (void)!::read(m_wakeFd, &count, sizeof count);

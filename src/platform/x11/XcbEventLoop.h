@@ -1,7 +1,9 @@
 #pragma once
 // A thread that owns the event stream of one XcbConnection: it hands each event to a handler,
 // runs tasks posted from other threads, and lets work on it wait for a particular event with a
-// deadline while the other events still reach the handler.
+// deadline while the other events still reach the handler. Idle, it sleeps until the server or a
+// task wakes it; so once it has started, requests on its connection are made on the loop only
+// (post them), since a reply read elsewhere may queue events that wake nobody.
 
 #include "platform/x11/XcbConnection.h"
 
@@ -11,20 +13,21 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <thread>
 
 class XcbEventLoop {
 public:
     using Clock = std::chrono::steady_clock;
     using EventHandler = std::function<void(const xcb_generic_event_t &event)>;
-
     XcbEventLoop(XcbConnection &connection, QString name);
     ~XcbEventLoop(); // stops and joins
     XcbEventLoop(const XcbEventLoop &) = delete;
     XcbEventLoop &operator=(const XcbEventLoop &) = delete;
 
-    // `idle` runs on the loop after each round of events and tasks.
-    void start(EventHandler handler, std::function<void()> idle = {});
+    // `idle` runs on the loop after each round of events and tasks; it answers whether it has
+    // more to do at once (the loop then goes round again instead of sleeping).
+    void start(EventHandler handler, std::function<bool()> idle = {});
     void stop();
 
     // Any thread.
@@ -42,12 +45,13 @@ private:
     void run();
     void dispatchQueued();
     void runTasks();
-    bool waitReadable(Clock::duration timeout);
+    // Without a timeout, until the server or a task wakes the loop.
+    bool waitReadable(std::optional<Clock::duration> timeout);
 
     XcbConnection &m_connection;
     QString m_name;
     EventHandler m_handler;
-    std::function<void()> m_idle;
+    std::function<bool()> m_idle;
     int m_wakeFd = -1;
     std::atomic<bool> m_stopping = false;
     std::mutex m_taskMutex;
