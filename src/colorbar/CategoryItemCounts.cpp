@@ -10,6 +10,8 @@
 #include <QSet>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 // Invalidations within this time are counted by one run.
 constexpr int kCoalesceMs = 50;
@@ -90,7 +92,22 @@ void CategoryItemCounts::recount(const QStringList &categoryIds)
 
 bool CategoryItemCounts::isCounting() const
 {
-    return m_running || m_runTimer->isActive();
+    return m_running || m_runTimer->isActive() || (m_held && std::any_of(m_entries.cbegin(), m_entries.cend(), [](const Entry &entry) {
+                                                       return entry.dirty;
+                                                   }));
+}
+
+void CategoryItemCounts::setHeld(bool held)
+{
+    m_held = held;
+    if (held)
+        return;
+    for (const Entry &entry : std::as_const(m_entries)) {
+        if (entry.dirty) {
+            scheduleRun(0);
+            return;
+        }
+    }
 }
 
 void CategoryItemCounts::setSettleDelay(std::chrono::milliseconds delay)
@@ -211,15 +228,15 @@ void CategoryItemCounts::markDirty(const QStringList &ids)
 
 void CategoryItemCounts::scheduleRun(int delayMs)
 {
-    if (m_running)
-        return; // the run under way starts the next one when it ends
+    if (m_running || m_held)
+        return; // the run under way, or the release of the hold, starts the next one
     if (!m_runTimer->isActive() || m_runTimer->remainingTime() > delayMs)
         m_runTimer->start(delayMs);
 }
 
 void CategoryItemCounts::startRun()
 {
-    if (m_running)
+    if (m_running || m_held)
         return;
     QList<PBCategory> categories;
     for (Entry &entry : m_entries) {
@@ -280,8 +297,8 @@ void CategoryItemCounts::settle()
         if (entry.unsettled)
             entry.dirty = true;
     }
-    if (m_running)
-        return; // the run under way starts the next one when it ends
+    if (m_running || m_held)
+        return; // the run under way, or the release of the hold, starts the next one
     startRun();
 }
 

@@ -40,6 +40,9 @@ public:
     void recount(const QStringList &categoryIds = {});
     // Whether a count runs or is about to.
     bool isCounting() const;
+    // While held, no count starts (announcements still adjust the known counts): a count holds the
+    // store, which the bar reads while it is laid out and shown.
+    void setHeld(bool held);
     // How long the history must be quiet before an announcement that raced a count is checked.
     void setSettleDelay(std::chrono::milliseconds delay);
 
@@ -84,5 +87,6 @@ private:
     QTimer *m_settleTimer = nullptr;
     QElapsedTimer m_clock;
     bool m_running = false;
+    bool m_held = false;
     ObserverBag m_observers;
 };

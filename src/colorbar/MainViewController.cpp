@@ -99,6 +99,7 @@ MainViewController::MainViewController(PBCategoryManager &categories, TaviPBMana
     setMouseTracking(true);
     m_addButton = new AddButtonView(this);
     m_itemCounts = new CategoryItemCounts(history, this);
+    m_itemCounts->setHeld(true); // until the bar has appeared
     connect(m_itemCounts, &CategoryItemCounts::countChanged, this, [this](const QString &id) {
         for (CategoryCellView *row : m_rows) {
             if (row->category() && row->category()->id() == id)
@@ -149,6 +150,7 @@ void MainViewController::viewDidAppear()
     scheduleHideTimer();
     updateBarSize();
     placeSideBarOnScreen();
+    m_itemCounts->setHeld(false);
 }
 
 // --- Rows
