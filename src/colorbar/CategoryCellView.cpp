@@ -153,6 +153,19 @@ QRect CategoryCellView::tabGeometry() const
     return QRect(x, 0, m_tabWidth, height());
 }
 
+QRegion CategoryCellView::tabRegion() const
+{
+    const QRect tab = tabGeometry();
+    const std::optional<Qt::Edge> side = roundedSide();
+    if (tab != m_tabRegionRect || side != m_tabRegionSide || m_metrics.cornerRadius != m_tabRegionRadius) {
+        m_tabRegionRect = tab;
+        m_tabRegionSide = side;
+        m_tabRegionRadius = m_metrics.cornerRadius;
+        m_tabRegion = QRegion(ColorBarPlacement::tabShape(QRectF(tab), m_metrics.cornerRadius, side).toFillPolygon().toPolygon());
+    }
+    return m_tabRegion;
+}
+
 void CategoryCellView::setTabWidth(int width)
 {
     m_tabWidth = width;
@@ -212,14 +225,18 @@ void CategoryCellView::refreshCount()
 {
     if (!m_category)
         return;
-    const quint64 generation = ++m_countGeneration;
-    const QPointer<CategoryCellView> self(this);
-    m_host.countItems(*m_category, [self, generation](qsizetype count) {
-        if (!self || generation != self->m_countGeneration)
-            return;
-        self->m_countText = QString::number(count);
-        self->m_tab->update();
-    });
+    const std::optional<qsizetype> count = m_host.knownItemCount(*m_category);
+    const QString text = count ? QString::number(*count) : QString();
+    if (text == m_countText)
+        return;
+    m_countText = text;
+    m_tab->update();
+}
+
+void CategoryCellView::itemCountChanged()
+{
+    if (m_contentVisible)
+        refreshCount();
 }
 
 void CategoryCellView::showNewItemFlash()

@@ -9,6 +9,7 @@
 #include "core/PBCategory.h"
 
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 
 #include <functional>
@@ -26,8 +27,8 @@ public:
     virtual void widenWindow() = 0;
     // A flash ended: the window returns to the bar's width unless a row is open.
     virtual void flashDidEnd() = 0;
-    // Counts the category's items off the GUI thread; the completion runs on the GUI thread.
-    virtual void countItems(const PBCategory &category, std::function<void(qsizetype)> completion) = 0;
+    // The last known number of the category's items; none while it is being counted.
+    virtual std::optional<qsizetype> knownItemCount(const PBCategory &category) const = 0;
     // The id of the active category (empty for none).
     virtual QString activeCategoryId() const = 0;
     virtual void rowClicked(CategoryCellView *row) = 0;
@@ -67,10 +68,14 @@ public:
     void setTabWidth(int width);
     int contentWidth() const { return m_contentWidth; }
     QRect tabGeometry() const;
+    // The tab's shape as a region of the row (for the window's mask), kept while the tab is unchanged.
+    QRegion tabRegion() const;
     // Whether the rounded corners face left (docked right) or right (docked left); none when square.
     std::optional<Qt::Edge> roundedSide() const;
     bool isPressed() const { return m_pressed; }
 
+    // The category's count changed: an open tab shows the new one.
+    void itemCountChanged();
     // The pointer entered or left the tab.
     void pointerEntered();
     void pointerExited();
@@ -101,7 +106,10 @@ private:
     ColorBarMetrics m_metrics;
     bool m_dockedRight = false;
     bool m_rounded = false;
+    mutable QRegion m_tabRegion;
+    mutable QRect m_tabRegionRect;
+    mutable std::optional<Qt::Edge> m_tabRegionSide;
+    mutable double m_tabRegionRadius = -1;
     QPointer<QPropertyAnimation> m_animation;
     QPointer<QSequentialAnimationGroup> m_flash;
-    quint64 m_countGeneration = 0;
 };

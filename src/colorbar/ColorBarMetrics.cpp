@@ -5,6 +5,7 @@
 
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 
 ColorBarMetrics ColorBarMetrics::forSize(PBColorBarSize size)
@@ -98,17 +99,31 @@ std::optional<Qt::Edge> roundedSide()
 
 QPainterPath tabShape(const QRectF &rect, double radius, std::optional<Qt::Edge> roundedSide)
 {
+    // Drawn edge by edge (no path union): it is made for every frame of a row's animation.
     QPainterPath path;
+    radius = std::min({radius, rect.width() / 2, rect.height() / 2});
     if (!roundedSide || radius <= 0) {
         path.addRect(rect);
         return path;
     }
-    QPainterPath rounded;
-    rounded.addRoundedRect(rect, radius, radius);
-    QPainterPath square;
-    const double half = rect.width() / 2;
-    square.addRect(*roundedSide == Qt::LeftEdge ? rect.adjusted(half, 0, 0, 0) : rect.adjusted(0, 0, -half, 0));
-    return rounded.united(square);
+    const double d = 2 * radius;
+    if (*roundedSide == Qt::LeftEdge) {
+        path.moveTo(rect.right(), rect.top());
+        path.lineTo(rect.right(), rect.bottom());
+        path.lineTo(rect.left() + radius, rect.bottom());
+        path.arcTo(QRectF(rect.left(), rect.bottom() - d, d, d), 270, -90);
+        path.lineTo(rect.left(), rect.top() + radius);
+        path.arcTo(QRectF(rect.left(), rect.top(), d, d), 180, -90);
+    } else {
+        path.moveTo(rect.left(), rect.top());
+        path.lineTo(rect.right() - radius, rect.top());
+        path.arcTo(QRectF(rect.right() - d, rect.top(), d, d), 90, -90);
+        path.lineTo(rect.right(), rect.bottom() - radius);
+        path.arcTo(QRectF(rect.right() - d, rect.bottom() - d, d, d), 0, -90);
+        path.lineTo(rect.left(), rect.bottom());
+    }
+    path.closeSubpath();
+    return path;
 }
 
 } // namespace ColorBarPlacement

@@ -2,6 +2,7 @@
 
 #include "capture/TaviPBManager.h"
 #include "colorbar/CategoryEditWindowController.h"
+#include "colorbar/CategoryItemCounts.h"
 #include "colorbar/CategoryPasteboardWriter.h"
 #include "colorbar/HideCategoryHintWindowController.h"
 #include "colorbar/PBScreenMonitor.h"
@@ -17,6 +18,7 @@
 #include "platform/Defaults.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
+#include "platform/MouseUpMonitor.h"
 #include "platform/ShortcutBinder.h"
 #include "platform/Strings.h"
 #include "shell/AppActivation.h"
@@ -96,6 +98,14 @@ MainViewController::MainViewController(PBCategoryManager &categories, TaviPBMana
     setAcceptDrops(true);
     setMouseTracking(true);
     m_addButton = new AddButtonView(this);
+    m_itemCounts = new CategoryItemCounts(history, this);
+    m_itemCounts->setHeld(true); // until the bar has appeared
+    connect(m_itemCounts, &CategoryItemCounts::countChanged, this, [this](const QString &id) {
+        for (CategoryCellView *row : m_rows) {
+            if (row->category() && row->category()->id() == id)
+                row->itemCountChanged();
+        }
+    });
     m_hideTimer = new QTimer(this);
     m_hideTimer->setSingleShot(true);
     connect(m_hideTimer, &QTimer::timeout, this, [this] { handlePanelHiddenAction(); });
@@ -105,11 +115,12 @@ MainViewController::MainViewController(PBCategoryManager &categories, TaviPBMana
     connect(m_collapseTimer, &QTimer::timeout, this, [this] { collapseExpandedBar(); });
     m_pointerPoll = new QTimer(this);
     m_pointerPoll->setInterval(kPointerPollMs);
-    connect(m_pointerPoll, &QTimer::timeout, this, [this] { pollPointer(); });
+    connect(m_pointerPoll, &QTimer::timeout, this, [this] { pointerMoved(QCursor::pos()); });
 }
 
 MainViewController::~MainViewController()
 {
+    watchForPointer(false);
     m_observers.clear();
     if (CategoryWindowController *list = existingCategoryWindowController(); list && list->delegate == this)
         list->delegate = nullptr;
@@ -131,7 +142,6 @@ void MainViewController::viewDidLoad()
     };
     updateBarSize();
     updateBarCorners();
-    categoryColorPickWindowController();
 }
 
 void MainViewController::viewDidAppear()
@@ -140,6 +150,7 @@ void MainViewController::viewDidAppear()
     scheduleHideTimer();
     updateBarSize();
     placeSideBarOnScreen();
+    m_itemCounts->setHeld(false);
 }
 
 // --- Rows
@@ -147,6 +158,7 @@ void MainViewController::viewDidAppear()
 void MainViewController::reloadData()
 {
     m_categories = m_categoryManager.categories();
+    m_itemCounts->setCategories(m_categories);
     while (m_rows.size() > size_t(m_categories.size())) {
         delete m_rows.back();
         m_rows.pop_back();
@@ -235,17 +247,17 @@ void MainViewController::updateShape()
     if (!canShape)
         return;
     const ColorBarMetrics metrics = ColorBarMetrics::current();
-    const std::optional<Qt::Edge> side = ColorBarPlacement::roundedSide();
-    QPainterPath shape;
+    QRegion region;
     for (CategoryCellView *row : m_rows) {
-        if (!row->isVisible())
-            continue;
-        const QRect tab = row->tabGeometry().translated(row->pos());
-        shape.addPath(ColorBarPlacement::tabShape(QRectF(tab), metrics.cornerRadius, side));
+        if (row->isVisible())
+            region += row->tabRegion().translated(row->pos());
     }
-    shape.addPath(ColorBarPlacement::tabShape(QRectF(m_addButton->geometry()), metrics.cornerRadius, side));
-    const QRegion region(shape.toFillPolygon().toPolygon());
-    window->setMask(region.translated(mapTo(window, QPoint())));
+    const QPainterPath add = ColorBarPlacement::tabShape(QRectF(m_addButton->geometry()), metrics.cornerRadius,
+                                                         ColorBarPlacement::roundedSide());
+    region += QRegion(add.toFillPolygon().toPolygon());
+    region.translate(mapTo(window, QPoint()));
+    if (region != window->mask())
+        window->setMask(region);
 }
 
 void MainViewController::paintEvent(QPaintEvent *)
@@ -438,19 +450,16 @@ int MainViewController::hideTimerInterval() const
 void MainViewController::collapsePanel()
 {
     // Without a compositor a fade is an instant change: the bar leaves the screen, and while it
-    // should stay reachable, the pointer is looked for over its rectangle.
+    // should stay reachable, the pointer is watched for over its rectangle.
     m_hideTimer->stop();
     m_panelIsHidden = true;
     barWindow()->hide();
-    if (TaviSettings::shared().needShowWhenMouseEntered())
-        m_pointerPoll->start();
-    else
-        m_pointerPoll->stop();
+    watchForPointer(TaviSettings::shared().needShowWhenMouseEntered());
 }
 
 void MainViewController::showPanel()
 {
-    m_pointerPoll->stop();
+    watchForPointer(false);
     updateBarSize();
     barWindow()->show();
     if (TaviSettings::shared().needAutoHideColorBar())
@@ -470,15 +479,47 @@ void MainViewController::toggleSideBarPanel()
     }
 }
 
-void MainViewController::pollPointer()
+void MainViewController::watchForPointer(bool watch)
 {
-    if (!m_panelIsHidden || !TaviSettings::shared().needShowWhenMouseEntered()) {
+    // Told of the pointer's moves, the hidden bar costs nothing while the pointer rests; it polls
+    // only where the platform cannot tell it.
+    if (!watch) {
         m_pointerPoll->stop();
+        if (m_pointerMovedMonitor != 0)
+            MouseUpMonitor::shared().removeMonitor(m_pointerMovedMonitor);
+        m_pointerMovedMonitor = 0;
         return;
     }
-    if (!barWindow()->geometry().contains(QCursor::pos()))
+    if (isWatchingForPointer())
         return;
-    m_pointerPoll->stop();
+    m_pointerMovedMonitor = MouseUpMonitor::shared().addGlobalMouseMovedMonitor(
+        [self = QPointer<MainViewController>(this)](QPoint position) {
+            if (self)
+                self->pointerMoved(position);
+        });
+    if (m_pointerMovedMonitor == 0)
+        m_pointerPoll->start();
+}
+
+bool MainViewController::isWatchingForPointer() const
+{
+    return m_pointerMovedMonitor != 0 || m_pointerPoll->isActive();
+}
+
+bool MainViewController::isPollingForPointer() const
+{
+    return m_pointerPoll->isActive();
+}
+
+void MainViewController::pointerMoved(const QPoint &globalPosition)
+{
+    if (!m_panelIsHidden || !TaviSettings::shared().needShowWhenMouseEntered()) {
+        watchForPointer(false);
+        return;
+    }
+    if (!barWindow()->geometry().contains(globalPosition))
+        return;
+    watchForPointer(false);
     barWindow()->show();
     m_panelIsHidden = false;
     barMouseEntered();
@@ -489,7 +530,7 @@ void MainViewController::barMouseEntered()
     m_pointerInside = true;
     m_hideTimer->stop();
     if (m_panelIsHidden && TaviSettings::shared().needShowWhenMouseEntered()) {
-        m_pointerPoll->stop();
+        watchForPointer(false);
         barWindow()->show();
         m_panelIsHidden = false;
     }
@@ -649,6 +690,11 @@ void MainViewController::observeNotifications()
         bar.showPanel();
         bar.placeSideBarOnScreen();
     });
+    // The screen option or the chosen screen changed in the preferences: the bar goes to the screen
+    // they now name.
+    observe(NotificationName::colorBarScreenOptionChanged, [](MainViewController &bar, const Notification &) {
+        bar.placeSideBarOnScreen();
+    });
     observe(NotificationName::categorySettingsUpdated, [](MainViewController &bar, const Notification &) { bar.reloadData(); });
     observe(NotificationName::colorBarAutoHideSwitch, [](MainViewController &bar, const Notification &n) {
         if (n.info().typeId() == QMetaType::Bool)
@@ -660,7 +706,7 @@ void MainViewController::observeNotifications()
         if (n.info().toBool())
             bar.updateBarSize();
         else if (TaviSettings::shared().needAutoHideColorBar() && bar.m_panelIsHidden)
-            bar.m_pointerPoll->stop();
+            bar.watchForPointer(false);
     });
     observe(NotificationName::colorBarDelayChanged, [](MainViewController &bar, const Notification &n) {
         if (n.info().typeId() != QMetaType::Double)
@@ -911,19 +957,9 @@ QString MainViewController::activeCategoryId() const
     return TaviSettings::shared().activeCategoryID();
 }
 
-void MainViewController::countItems(const PBCategory &category, std::function<void(qsizetype)> completion)
+std::optional<qsizetype> MainViewController::knownItemCount(const PBCategory &category) const
 {
-    // Counted off the GUI thread, so a large category never holds up the row's animation. The
-    // history manager lives as long as the program.
-    TaviPBManager *history = &m_history;
-    const QPointer<MainViewController> self(this);
-    GlobalQueue::async([history, category, completion = std::move(completion), self] {
-        const qsizetype count = history->itemCount(category);
-        MainQueue::async([self, completion, count] {
-            if (self)
-                completion(count);
-        });
-    });
+    return m_itemCounts->count(category.id());
 }
 
 void MainViewController::rowClicked(CategoryCellView *row)

@@ -26,6 +26,7 @@ class QMimeData;
 class QTimer;
 class TaviPBManager;
 class AddButtonView;
+class CategoryItemCounts;
 
 class MainViewController : public QWidget, public CategoryCellHost, public CategoryListWindowDelegate {
     Q_OBJECT
@@ -35,7 +36,8 @@ public:
     static inline const QString kShowNextCategoryShortcutKey = QStringLiteral("showNextCategoryShortcutKey");
     static inline const QString kShowCategoryAllShortcutKey = QStringLiteral("showCategoryAllShortcutKey");
     static constexpr int kCollapseDelayMs = 400;
-    // How often a hidden but reachable bar looks for the pointer.
+    // How often a hidden but reachable bar looks for the pointer when the platform cannot tell
+    // it of the pointer's moves.
     static constexpr int kPointerPollMs = 100;
 
     MainViewController(PBCategoryManager &categories, TaviPBManager &history, PBScreenMonitor &monitor,
@@ -49,6 +51,8 @@ public:
 
     // --- Rows
     void reloadData();
+    // The rows' item counts, kept up to date off the GUI thread.
+    CategoryItemCounts &itemCounts() const { return *m_itemCounts; }
     int numberOfRows() const { return int(m_categories.size()); }
     std::optional<PBCategory> categoryAt(int row) const;
     CategoryCellView *rowView(int row) const;
@@ -91,6 +95,9 @@ public:
     void barMouseEntered();
     void barMouseExited();
     bool isPointerInside() const { return m_pointerInside; }
+    // Whether the hidden bar watches for the pointer over its place (by moves, else by polling).
+    bool isWatchingForPointer() const;
+    bool isPollingForPointer() const;
 
     // --- Hot keys
     void bindCategoryShortcuts();
@@ -133,7 +140,7 @@ public:
     // CategoryCellHost
     void widenWindow() override;
     void flashDidEnd() override;
-    void countItems(const PBCategory &category, std::function<void(qsizetype)> completion) override;
+    std::optional<qsizetype> knownItemCount(const PBCategory &category) const override;
     QString activeCategoryId() const override;
     void rowClicked(CategoryCellView *row) override;
     void rowDragStarted(CategoryCellView *row) override;
@@ -161,7 +168,8 @@ private:
     bool isValidRow(int row) const { return row >= 0 && row < numberOfRows(); }
     void flashCategoryRow(int row);
     void moveBarTo(int top);
-    void pollPointer();
+    void watchForPointer(bool watch);
+    void pointerMoved(const QPoint &globalPosition);
     void recordScreenChange();
 
     PBCategoryManager &m_categoryManager;
@@ -170,9 +178,11 @@ private:
     QList<PBCategory> m_categories;
     std::vector<CategoryCellView *> m_rows;
     AddButtonView *m_addButton = nullptr;
+    CategoryItemCounts *m_itemCounts = nullptr;
     QTimer *m_hideTimer = nullptr;
     QTimer *m_collapseTimer = nullptr;
     QTimer *m_pointerPoll = nullptr;
+    quint64 m_pointerMovedMonitor = 0;
     ObserverBag m_observers;
     bool m_loaded = false;
     bool m_panelIsHidden = false;

@@ -6,6 +6,7 @@
 #include "history/CategoryListViewController.h"
 #include "history/CategoryWindowController.h"
 #include "platform/NotificationCenter.h"
+#include "platform/memory/FakeMouseUpMonitor.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -93,17 +94,24 @@ TEST_F(ColorBarBehaviourTest, AutoHideHidesAfterTheDelayAndThePointerBringsTheBa
     view.handlePanelHiddenAction();
     EXPECT_TRUE(view.panelIsHidden());
     EXPECT_FALSE(barWindow().isVisible());
-    // Hidden but reachable: the pointer over the bar's place brings it back.
-    QCursor::setPos(barWindow().geometry().center());
-    EXPECT_TRUE(waitUntil([&] { return !view.panelIsHidden(); }, 2000));
+    // Hidden but reachable: the pointer over the bar's place brings it back. It is told of the
+    // pointer's moves and polls nothing.
+    auto &mouse = static_cast<FakeMouseUpMonitor &>(MouseUpMonitor::shared());
+    EXPECT_EQ(mouse.movedMonitorCount(), 1);
+    EXPECT_FALSE(view.isPollingForPointer());
+    mouse.simulateMouseMoved(barWindow().geometry().center() + QPoint(0, barWindow().height()));
+    EXPECT_TRUE(view.panelIsHidden()) << "below the bar";
+    mouse.simulateMouseMoved(barWindow().geometry().center());
+    EXPECT_FALSE(view.panelIsHidden());
     EXPECT_TRUE(barWindow().isVisible());
+    EXPECT_EQ(mouse.movedMonitorCount(), 0) << "a shown bar watches no moves";
     EXPECT_FALSE(view.isHideTimerArmed()) << "the pointer is inside";
     view.barMouseExited();
     EXPECT_TRUE(view.isHideTimerArmed());
-    QCursor::setPos(QPoint(700, 450));
 
     TaviSettings::shared().setNeedShowWhenMouseEntered(false);
     view.collapsePanel();
+    EXPECT_FALSE(view.isWatchingForPointer());
     view.barMouseEntered();
     EXPECT_TRUE(view.panelIsHidden()) << "only the hot key brings it back";
     view.toggleSideBarPanel();

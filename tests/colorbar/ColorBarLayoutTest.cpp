@@ -2,8 +2,12 @@
 
 #include "colorbar/ColorBarMetrics.h"
 #include "colorbar/PBScreenMonitor.h"
+#include "core/ScreenExtensions.h"
 #include "core/TaviSettings.h"
 #include "platform/Defaults.h"
+#include "preferences/CategoryPreferencesViewController.h"
+
+#include <QComboBox>
 
 #include <cmath>
 
@@ -133,6 +137,34 @@ TEST_F(ColorBarLayoutTest, DraggingTheAddButtonMovesTheBarVerticallyWithinTheMar
     EXPECT_TRUE(view.categoryColorPickWindowController()->isVisible());
     EXPECT_FALSE(view.categoryColorPickWindowController()->category().has_value());
     view.categoryColorPickWindowController()->close();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ColorBarLayoutTest, AScreenChosenInTheAppearancePaneTakesTheBar)
+{
+    MainViewController &view = makeBar();
+    ASSERT_TRUE(leftScreen()->geometry().contains(barWindow().geometry()));
+    CategoryPreferencesViewController pane;
+    pane.reloadFromSettings();
+
+    pane.screenOptionPopupBtn->setCurrentIndex(int(PBColorBarDisplayScreenOption::specific));
+    Q_EMIT pane.screenOptionPopupBtn->activated(int(PBColorBarDisplayScreenOption::specific));
+    const int right = pane.screenPopupBtn->findData(QVariant::fromValue(qint64(screenNumber(rightScreen()))));
+    ASSERT_GE(right, 0);
+    pane.screenPopupBtn->setCurrentIndex(right);
+    Q_EMIT pane.screenPopupBtn->activated(right);
+    sharedShell().settle();
+    EXPECT_TRUE(rightScreen()->geometry().contains(barWindow().geometry()));
+
+    // Back to the screen the bar was shown on.
+    pane.screenOptionPopupBtn->setCurrentIndex(int(PBColorBarDisplayScreenOption::initial));
+    Q_EMIT pane.screenOptionPopupBtn->activated(int(PBColorBarDisplayScreenOption::initial));
+    sharedShell().settle();
+    EXPECT_TRUE(leftScreen()->geometry().contains(barWindow().geometry()));
+    EXPECT_FALSE(view.panelIsHidden());
 }
 
 } // namespace

@@ -49,6 +49,9 @@ TEST_F(ColorBarRowTest, HoverWidensTheBarAndShowsTheCountUntilThePointerLeaves)
     EXPECT_TRUE(cell->isContentVisible());
     EXPECT_TRUE(waitUntil([&] { return cell->countText() == QString::number(sharedShell().manager->itemCount(*cell->category())); }));
     EXPECT_EQ(cell->countText(), QStringLiteral("2"));
+    // An open row shows a new item's count as it is announced.
+    sharedShell().copyText(QStringLiteral("three"));
+    EXPECT_EQ(cell->countText(), QStringLiteral("3"));
 
     cell->pointerExited();
     EXPECT_TRUE(view.isCollapseTimerArmed());

@@ -15,10 +15,14 @@
 #include "core/TaviSettings.h"
 #include "core/store/CoreDataStack.h"
 #include "history/CategoryWindowController.h"
+#include "preferences/CategoryPreferencesViewController.h"
 #include "support/ShellHarness.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QTest>
 #include <QProcess>
 #include <QScreen>
 #include <QWindow>
@@ -46,7 +50,86 @@ bool moveTo(const QPoint &point)
     return xdotool({QStringLiteral("mousemove"), QString::number(point.x()), QString::number(point.y())});
 }
 
+// The window's frame as the X server has it.
+QRect geometryFromX(const QWidget &window)
+{
+    const QByteArray answer = run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QString::number(window.winId())});
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("Position: (-?\\d+),(-?\\d+).*Geometry: (\\d+)x(\\d+)"),
+                                                             QRegularExpression::DotMatchesEverythingOption)
+                                              .match(QString::fromUtf8(answer));
+    if (!match.hasMatch())
+        return {};
+    return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(), match.captured(4).toInt());
+}
+
+// What a user's step through a closed pop-up with the arrow keys does.
+void choose(QComboBox *popUp, int index)
+{
+    while (popUp->currentIndex() < index)
+        QTest::keyClick(popUp, Qt::Key_Down);
+    while (popUp->currentIndex() > index)
+        QTest::keyClick(popUp, Qt::Key_Up);
+}
+
 } // namespace
+
+TEST(X11ColorBar, TheAppearancePaneMovesAndResizesTheBar)
+{
+    auto *shell = new ShellHarness; // kept, as the list window may be made on its history
+    ColorBarScenes::registerAll();
+    TaviSettings::shared().setBarPosition(PBColorBarPosition::left);
+    TaviSettings::shared().setBarSize(PBColorBarSize::medium);
+    TaviSettings::shared().setBarScreenOption(PBColorBarDisplayScreenOption::initial);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    PBScreenMonitor::shared().setCurrentScreen(screen);
+    const QRect visible = screen->availableGeometry();
+
+    auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
+    window->showBar();
+    ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 5000));
+    const int medium = ColorBarMetrics::current().barWidth;
+    const int rows = int(shell->categories->categories().size());
+    EXPECT_TRUE(waitUntil([&] { return geometryFromX(*window).topLeft().x() == visible.left(); }, 5000))
+        << "docked left at " << geometryFromX(*window).x();
+
+    CategoryPreferencesViewController pane;
+    pane.reloadFromSettings();
+
+    // The other edge.
+    choose(pane.positionPopUpBtn, int(PBColorBarPosition::right));
+    EXPECT_EQ(TaviSettings::shared().barPosition(), PBColorBarPosition::right);
+    EXPECT_TRUE(waitUntil([&] { return geometryFromX(*window) .right() == visible.right(); }, 5000))
+        << "docked right: " << geometryFromX(*window).right() << " of " << visible.right();
+    EXPECT_EQ(geometryFromX(*window).width(), medium);
+
+    // A larger bar: wider and taller, still at the right edge and within the screen.
+    choose(pane.sizePopUpBtn, int(PBColorBarSize::large));
+    const ColorBarMetrics large = ColorBarMetrics::current();
+    ASSERT_GT(large.barWidth, medium);
+    EXPECT_TRUE(waitUntil([&] {
+        const QRect frame = geometryFromX(*window);
+        return frame.width() == large.barWidth && frame.height() == large.barHeight(rows) && frame.right() == visible.right();
+    }, 5000)) << "large: " << geometryFromX(*window).width() << "x" << geometryFromX(*window).height();
+    EXPECT_TRUE(screen->geometry().contains(geometryFromX(*window)));
+
+    // Back to the left edge, small.
+    choose(pane.positionPopUpBtn, int(PBColorBarPosition::left));
+    choose(pane.sizePopUpBtn, int(PBColorBarSize::small));
+    const ColorBarMetrics small = ColorBarMetrics::current();
+    EXPECT_TRUE(waitUntil([&] {
+        const QRect frame = geometryFromX(*window);
+        return frame.x() == visible.left() && frame.width() == small.barWidth && frame.height() == small.barHeight(rows);
+    }, 5000));
+
+    // The one screen chosen by number keeps the bar on it.
+    choose(pane.screenOptionPopupBtn, int(PBColorBarDisplayScreenOption::specific));
+    ASSERT_GE(pane.screenPopupBtn->count(), 1);
+    choose(pane.screenPopupBtn, 0);
+    Q_EMIT pane.screenPopupBtn->activated(0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(waitUntil([&] { return geometryFromX(*window).x() == visible.left(); }, 5000));
+    EXPECT_TRUE(screen->geometry().contains(geometryFromX(*window)));
+}
 
 TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
 {

@@ -12,10 +12,17 @@ MouseUpMonitor::Token FakeMouseUpMonitor::addLocalLeftMouseUpMonitor(Handler han
     return m_next++;
 }
 
+MouseUpMonitor::Token FakeMouseUpMonitor::addGlobalMouseMovedMonitor(Handler handler)
+{
+    m_moved[m_next] = std::move(handler);
+    return m_next++;
+}
+
 void FakeMouseUpMonitor::removeMonitor(Token token)
 {
     m_global.erase(token);
     m_local.erase(token);
+    m_moved.erase(token);
 }
 
 void FakeMouseUpMonitor::simulateGlobalMouseUp(QPoint position)
@@ -26,6 +33,11 @@ void FakeMouseUpMonitor::simulateGlobalMouseUp(QPoint position)
 void FakeMouseUpMonitor::simulateLocalMouseUp(QPoint position)
 {
     deliver(m_local, position);
+}
+
+void FakeMouseUpMonitor::simulateMouseMoved(QPoint position)
+{
+    deliver(m_moved, position);
 }
 
 void FakeMouseUpMonitor::deliver(const std::map<Token, Handler> &handlers, QPoint position)
