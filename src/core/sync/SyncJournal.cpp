@@ -110,7 +110,10 @@ std::unique_ptr<SyncJournal> SyncJournal::open(const QString &storePath, QString
             "CREATE TABLE IF NOT EXISTS \"SyncChange\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"entity\" TEXT NOT NULL,"
             " \"gid\" TEXT NOT NULL, \"mask\" INTEGER NOT NULL, \"op\" INTEGER NOT NULL, \"at\" INTEGER NOT NULL);"
             "CREATE TABLE IF NOT EXISTS \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL,"
-            " PRIMARY KEY (\"kind\", \"gid\")) WITHOUT ROWID;");
+            " PRIMARY KEY (\"kind\", \"gid\")) WITHOUT ROWID;"
+            "CREATE TABLE IF NOT EXISTS \"SyncBlob\" (\"hash\" TEXT PRIMARY KEY, \"lastUse\" INTEGER NOT NULL) WITHOUT ROWID;"
+            "CREATE TABLE IF NOT EXISTS \"SyncWaiting\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"device\" TEXT NOT NULL,"
+            " \"record\" TEXT NOT NULL);");
         return journal;
     } catch (const std::exception &failure) {
         if (error)
@@ -168,6 +171,11 @@ void SyncJournal::logEverything()
     database().exec("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'link', i.\"uuid\" || '|' || c.\"id\", 0, 3, "
                     "coalesce(i.\"modifiedAt\", 0) FROM \"PBItemRecord_categories\" l JOIN \"PBItemRecord\" i ON i.\"pk\" = l.\"item\" "
                     "JOIN \"PBCategoryRecord\" c ON c.\"pk\" = l.\"category\" WHERE i.\"uuid\" IS NOT NULL AND c.\"id\" IS NOT NULL");
+}
+
+void SyncJournal::setLogging(bool on)
+{
+    setMeta(QStringLiteral("logging"), on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 std::optional<QString> SyncJournal::meta(const QString &key)
