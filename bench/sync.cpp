@@ -63,18 +63,23 @@ qint64 itemCount(CoreDataStack &stack)
 }
 
 // Runs the event loop until the condition holds; returns the longest gap between two 5 ms ticks.
+// The condition is checked every 100 ms and its own time is left out of the gaps.
 qint64 runUntil(const std::function<bool()> &done, int timeoutMs, double *peakMegabytes)
 {
     QElapsedTimer sinceTick;
     sinceTick.start();
     qint64 longest = 0;
+    int ticks = 0;
     QTimer tick;
     tick.setInterval(5);
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        longest = std::max(longest, sinceTick.restart());
-        *peakMegabytes = std::max(*peakMegabytes, residentMegabytes());
-        if (done())
-            QCoreApplication::exit(0);
+        longest = std::max(longest, sinceTick.elapsed());
+        if (++ticks % 20 == 0) {
+            *peakMegabytes = std::max(*peakMegabytes, residentMegabytes());
+            if (done())
+                QCoreApplication::exit(0);
+        }
+        sinceTick.restart();
     });
     QTimer::singleShot(timeoutMs, [] { QCoreApplication::exit(1); });
     tick.start();

@@ -1,6 +1,7 @@
 #include "core/sync/SyncBlobs.h"
 
 #include "platform/Log.h"
+#include "platform/Strings.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -70,7 +71,7 @@ std::variant<SyncBlobs::Ref, SyncFailure> SyncBlobs::store(const QByteArray &pla
 std::variant<SyncBlobs::Ref, SyncFailure> SyncBlobs::put(const QByteArray &plain)
 {
     if (plain.size() > kMaxBytes)
-        return SyncFailure{CloudErrorCode::QuotaExceeded, QStringLiteral("a value of %1 bytes is too large to sync").arg(plain.size())};
+        return SyncFailure{CloudErrorCode::QuotaExceeded, Strings::text("Sync.Error.TooLarge")};
     const Ref ref{m_key.contentHash(plain), plain.size()};
     const QString self = m_journal.deviceId();
     const QString name = fileName(ref.hash);

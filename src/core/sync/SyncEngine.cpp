@@ -40,7 +40,6 @@ void SyncEngine::begin()
     m_importer = std::make_unique<SyncImporter>(*m_journal, m_folder, m_setup.key);
     m_values = std::make_unique<SyncKeyValues>(*m_journal, m_folder, m_setup.key);
     m_snapshots = std::make_unique<SyncSnapshots>(*m_journal, m_folder, m_setup.key);
-    m_snapshots->setBudget(m_setup.budget);
 
     m_exportTimer = new QTimer(this);
     m_exportTimer->setSingleShot(true);

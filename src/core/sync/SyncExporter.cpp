@@ -87,8 +87,11 @@ bool SyncExporter::exportOne(Result &result)
     SyncBlobs blobs(m_journal, m_folder, m_key);
     blobs.setBudget(m_budget);
     std::optional<SyncFailure> blobFailure;
+    bool tooLarge = false;
     const SyncRecords::LargeValue large = [&](const QByteArray &bytes) -> QJsonValue {
-        if (blobFailure)
+        if (bytes.size() > SyncBlobs::kMaxBytes)
+            tooLarge = true;
+        if (blobFailure || tooLarge)
             return QJsonValue::Null;
         auto stored = blobs.store(bytes, number);
         if (const SyncFailure *failure = std::get_if<SyncFailure>(&stored)) {
@@ -119,7 +122,14 @@ bool SyncExporter::exportOne(Result &result)
                 record.insert(QStringLiteral("op"), QStringLiteral("del"));
                 stamps = QJsonObject{{SyncJournal::kDeleted, SyncJournal::stampValue(stamp)}};
             } else {
+                tooLarge = false;
                 const std::optional<SyncRecords::Row> row = SyncRecords::read(m_journal, *entity, entry.id, entry.mask, large);
+                if (tooLarge) {
+                    // Larger than any blob may be: it stays on this machine only.
+                    LOG_WARNING("SyncExporter::exportOne()", QStringLiteral("a %1 with a value over %2 bytes is too large to sync").arg(entry.kind).arg(SyncBlobs::kMaxBytes));
+                    result.skipped.append(entry.id);
+                    continue;
+                }
                 if (blobFailure) {
                     result.failure = blobFailure; // the changes stay logged for the next try
                     return false;

@@ -84,6 +84,7 @@ public:
 
 private:
     explicit SyncJournal(std::shared_ptr<PersistentStore> store);
+    void upgradeClock();
     bool hasTriggers();
 
     std::shared_ptr<PersistentStore> m_store;

@@ -118,7 +118,6 @@ SyncSnapshots::Result SyncSnapshots::write()
     Result result;
     const QString self = m_journal.deviceId();
     SyncBlobs blobs(m_journal, m_folder, m_key);
-    blobs.setBudget(m_budget);
     QSet<QString> usedBlobs;
     quint64 number = 0;
     int parts = 0;
@@ -151,7 +150,7 @@ SyncSnapshots::Result SyncSnapshots::write()
                                       {QStringLiteral("records"), records}};
             const QByteArray sealed = SyncSegment::seal(m_key, self, name, content);
             bytes += sealed.size();
-            if (std::optional<SyncFailure> failure = m_folder.writeFile(self, name, sealed, m_budget))
+            if (std::optional<SyncFailure> failure = m_folder.writeFile(self, name, sealed))
                 result.failure = failure;
             records = QJsonArray();
             partBytes = 0;
@@ -166,11 +165,10 @@ SyncSnapshots::Result SyncSnapshots::write()
             QList<Entry> entries;
             {
                 SQLite::Statement &page = m_journal.statement(QStringLiteral(
-                    "SELECT \"kind\", \"gid\", \"stamps\" FROM \"SyncClock\" WHERE \"kind\" > ? OR (\"kind\" = ? AND \"gid\" > ?) "
+                    "SELECT \"kind\", \"gid\", \"stamps\" FROM \"SyncClock\" WHERE (\"kind\", \"gid\") > (?, ?) "
                     "ORDER BY \"kind\", \"gid\" LIMIT 500"));
                 page.bind(1, lastKind.toStdString());
-                page.bind(2, lastKind.toStdString());
-                page.bind(3, lastId.toStdString());
+                page.bind(2, lastId.toStdString());
                 while (page.executeStep())
                     entries.append({QString::fromStdString(page.getColumn(0).getString()), QString::fromStdString(page.getColumn(1).getString()),
                                     QJsonDocument::fromJson(QByteArray::fromStdString(page.getColumn(2).getString())).object()});
@@ -212,7 +210,7 @@ SyncSnapshots::Result SyncSnapshots::write()
     const QJsonObject manifest{{QStringLiteral("format"), SyncFolder::kFormat}, {QStringLiteral("device"), self},
                                {QStringLiteral("number"), double(number)}, {QStringLiteral("parts"), parts},
                                {QStringLiteral("records"), result.records}};
-    if (std::optional<SyncFailure> failure = m_folder.writeFile(self, name, SyncSegment::seal(m_key, self, name, manifest), m_budget)) {
+    if (std::optional<SyncFailure> failure = m_folder.writeFile(self, name, SyncSegment::seal(m_key, self, name, manifest))) {
         result.failure = failure;
         return result;
     }

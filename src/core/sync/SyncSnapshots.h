@@ -4,7 +4,9 @@
 // and link it is the latest writer of, with their own times, in sealed parts and then a manifest
 // that names the segment it reaches to. Others read it in place of those segments. The files it
 // replaces (older segments, snapshots and blobs) go only after a grace period, so a peer that is
-// reading them finishes, and one that is behind simply reads the snapshot. Sync engine thread.
+// reading them finishes, and one that is behind simply reads the snapshot. Compaction is what
+// keeps the folder within its byte budget, so it is not refused for passing it for a while (the
+// disk's free space is still checked). Sync engine thread.
 
 #include "core/sync/SyncFolder.h"
 #include "core/sync/SyncJournal.h"
@@ -24,7 +26,6 @@ public:
     static constexpr qint64 kGraceMs = 10 * 60 * 1000;
 
     SyncSnapshots(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key);
-    void setBudget(qint64 bytes) { m_budget = bytes; }
     void setClock(std::function<qint64()> nowMs) { m_now = std::move(nowMs); }
     void setRecordsPerPart(int records) { m_recordsPerPart = records; }
 
@@ -47,7 +48,6 @@ private:
     SyncJournal &m_journal;
     const SyncFolder &m_folder;
     const SyncKey &m_key;
-    qint64 m_budget = 0;
     int m_recordsPerPart = kRecordsPerPart;
     std::function<qint64()> m_now;
 };
