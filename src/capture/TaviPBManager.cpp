@@ -637,6 +637,18 @@ qsizetype TaviPBManager::itemCount(const ListQuery &query)
     // A search in every category counts pinned and other items at once, in the search index.
     if (query.search && (!query.category || query.category->type() == PBDefaultCategory::all))
         return filterItemCount(*query.search);
+    if (!query.search) {
+        // Pinned or not, every item of the category: counted from its links (or the whole table)
+        // instead of testing each row of the two lists.
+        auto request = PBItemRecord::fetchRequest();
+        if (query.category && query.category->type() != PBDefaultCategory::all) {
+            const auto record = categoryRecord(query.category->id());
+            if (!record)
+                return 0;
+            request.predicate = Predicate::relationshipContains(QStringLiteral("categories"), record);
+        }
+        return m_storage.context()->count(request).value_or(0);
+    }
     qsizetype count = 0;
     for (const bool sticky : {true, false}) {
         if (const auto request = listRequest(query, sticky))

@@ -36,6 +36,13 @@ void CategoryListTableView::setLiteMode(bool lite)
     scheduleDelayedItemsLayout();
 }
 
+void CategoryListTableView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles)
+{
+    // Rows have one height, so new data never moves them: the list view's own handling would lay
+    // out every row again (a million of them) for each page read in.
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+}
+
 int CategoryListTableView::rowHeight() const
 {
     return m_lite ? SimplePasteItemCellView::kRowHeight : PasteItemCellView::kRowHeight;

@@ -214,4 +214,18 @@ TEST_F(StoreTest, AWindowMakesRecordsOnlyForWhatItReturns)
     EXPECT_EQ(texts(page), (QStringList{"r489", "r488", "r487"}));
     EXPECT_LE(context()->registeredObjectCount(), 3);
     EXPECT_EQ(context()->count(request), 500);
+
+    // Deep windows, with and without a predicate, are the slices of the whole fetch.
+    for (const std::optional<Predicate> &predicate : {std::optional<Predicate>(notSticky()), std::optional<Predicate>()}) {
+        auto whole = PBItemRecord::fetchRequest();
+        whole.predicate = predicate;
+        whole.sortDescriptors = kNewestFirst;
+        const QStringList all = texts(context()->fetch(whole));
+        for (const auto &[offset, limit] : {std::pair{490, 20}, {250, 50}, {499, 1}, {500, 5}}) {
+            auto window = whole;
+            window.fetchOffset = offset;
+            window.fetchLimit = limit;
+            EXPECT_EQ(texts(context()->fetch(window)), all.mid(offset, limit)) << offset << "+" << limit;
+        }
+    }
 }

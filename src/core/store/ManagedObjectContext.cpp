@@ -184,17 +184,21 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
     return compiled;
 }
 
-// The ids of the stored rows of the request, in its order; at most `limit` (< 0: all).
-QList<qint64> selectRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit)
+// The ids of the stored rows of the request, in its order; at most `limit` (< 0: all) after the
+// first `offset` (which needs a limit).
+QList<qint64> selectRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit,
+                         qint64 offset = 0)
 {
     QString sql = QStringLiteral("SELECT \"pk\" FROM ") + table + compiled.where + compiled.order;
     if (limit >= 0)
-        sql += QStringLiteral(" LIMIT ?");
+        sql += QStringLiteral(" LIMIT ? OFFSET ?");
     SQLite::Statement &statement = store.statement(sql);
     for (size_t i = 0; i < compiled.bindings.size(); ++i)
         bindValue(statement, int(i) + 1, compiled.bindings[i]);
-    if (limit >= 0)
+    if (limit >= 0) {
         statement.bind(int(compiled.bindings.size()) + 1, int64_t(limit));
+        statement.bind(int(compiled.bindings.size()) + 2, int64_t(std::max<qint64>(0, offset)));
+    }
     QList<qint64> rows;
     while (statement.executeStep())
         rows.append(statement.getColumn(0).getInt64());
@@ -222,11 +226,11 @@ private:
 
 // The rows of a request by scan, when it finds them within `steps` steps.
 std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QString &table, const CompiledRequest &compiled,
-                                              qint64 limit, qint64 steps)
+                                              qint64 limit, qint64 offset, qint64 steps)
 {
     try {
         const StepBudget budget(store.database().getHandle(), steps);
-        return selectRows(store, table, compiled, limit);
+        return selectRows(store, table, compiled, limit, offset);
     } catch (const SQLite::Exception &failure) {
         if (failure.getErrorCode() != SQLITE_INTERRUPT)
             throw;
@@ -238,29 +242,31 @@ std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QStr
 // at the number of matches first (counting no further than needed): few are fetched and sorted;
 // many mean a common keyword, whose page the list's first rows fill, tested by scan, or else
 // tested against the matches in the list's order.
-QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit)
+QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit,
+                         qint64 offset = 0)
 {
     const EntityDescription &entity = *request.entity;
     const QString table = quoted(entity.name);
     SearchIndex &index = store.searchIndex();
     if (!request.predicate || !request.predicate->usesSearchIndex(entity) || !index.isReady())
-        return selectRows(store, table, scan, limit);
+        return selectRows(store, table, scan, limit, offset);
     const SearchIndex::Tuning tuning = SearchIndex::tuning();
     try {
         Predicate::SearchForm form = Predicate::SearchForm::Index;
         if (limit >= 0) {
             const auto candidates = request.predicate->indexCandidates(entity, store, tuning.sortedUpTo);
             if (candidates && *candidates > tuning.sortedUpTo) {
-                if (auto rows = selectRowsWithin(store, table, scan, limit, tuning.scanStepsPerRow * std::max<qint64>(limit, 1)))
+                const qint64 steps = tuning.scanStepsPerRow * std::max<qint64>(offset + limit, 1);
+                if (auto rows = selectRowsWithin(store, table, scan, limit, offset, steps))
                     return *rows;
                 form = Predicate::SearchForm::IndexInOrder;
             }
         }
-        return selectRows(store, table, *compileRequest(request, nullptr, form), limit);
+        return selectRows(store, table, *compileRequest(request, nullptr, form), limit, offset);
     } catch (const std::exception &failure) {
         index.reportFailure(failure);
     }
-    return selectRows(store, table, scan, limit);
+    return selectRows(store, table, scan, limit, offset);
 }
 
 // The number of stored rows matching a request: counted in an index where one answers it.
@@ -731,9 +737,30 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
     // asked for as many more as there are stored rows whose unsaved state replaces them.
     const qsizetype wanted = request.fetchLimit > 0 ? offset + request.fetchLimit : -1;
 
+    // Without unsaved changes of the entity the store answers the window itself; otherwise every
+    // stored row up to its end is needed to merge the changes in.
+    const QList<qint64> shadowed = shadowedRows(entity);
+    QList<ManagedObjectPtr> changed = changedMatches(request);
+    if (wanted >= 0 && shadowed.isEmpty() && changed.isEmpty()) {
+        QList<ManagedObjectPtr> window;
+        try {
+            const QList<qint64> rows = searchRows(*m_store, request, *compiled, request.fetchLimit, offset);
+            window.reserve(rows.size());
+            for (qint64 row : rows) {
+                ManagedObjectPtr object = objectForRow(entity, row);
+                if (object->m_state == ManagedObject::Registered)
+                    window.append(std::move(object));
+            }
+        } catch (const std::exception &failure) {
+            report(error, storeError(failure));
+            return std::nullopt;
+        }
+        return window;
+    }
+
     QList<qint64> rows;
     try {
-        rows = searchRows(*m_store, request, *compiled, wanted >= 0 ? wanted + shadowedRows(entity).size() : -1);
+        rows = searchRows(*m_store, request, *compiled, wanted >= 0 ? wanted + shadowed.size() : -1);
     } catch (const std::exception &failure) {
         report(error, storeError(failure));
         return std::nullopt;
@@ -758,7 +785,6 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
     };
 
     // Unsaved changes: changed records are tested again, pending inserts tested for the first time.
-    QList<ManagedObjectPtr> changed = changedMatches(request);
     if (changed.isEmpty())
         return window(std::move(stored));
 

@@ -325,8 +325,10 @@ std::optional<QString> Predicate::compile(const EntityDescription &entity, QStri
             return QStringLiteral("%1 does not hold %2 objects").arg(n.key, n.object->entity().name);
         const qint64 row = n.object ? n.object->objectID() : 0;
         if (relationship.kind == RelationshipDescription::Kind::ManyToMany) {
-            sql += QStringLiteral("\"pk\" IN (SELECT %1 FROM %2 WHERE %3 = ?)")
-                       .arg(quoted(relationship.ownColumn), quoted(relationship.linkTable),
+            // A look-up per row tested: an ordered walk that stops after a page tests few rows,
+            // where an IN list would first gather every link of the target.
+            sql += QStringLiteral("EXISTS (SELECT 1 FROM %1 WHERE %1.%2 = %3.\"pk\" AND %1.%4 = ?)")
+                       .arg(quoted(relationship.linkTable), quoted(relationship.ownColumn), quoted(entity.name),
                             quoted(relationship.targetColumn));
         } else {
             sql += QStringLiteral("\"pk\" IN (SELECT %1 FROM %2 WHERE \"pk\" = ?)")
