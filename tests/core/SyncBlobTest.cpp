@@ -2,6 +2,8 @@
 
 #include "core/sync/SyncBlobs.h"
 
+#include <QFileInfo>
+
 // Large values travel as blobs: written once, fetched on import, waited for when late or damaged,
 // removed once nothing refers to them.
 class SyncBlobTest : public ::testing::Test {
