@@ -51,6 +51,10 @@
         <source>The history in the sync folder has reached the space allowed for it.</source>
         <translation>The history in the sync folder has reached the space allowed for it.</translation>
     </message>
+    <message id="Sync.Error.TooLarge">
+        <source>An item is larger than sync can carry (1 GB); it stays on this computer only.</source>
+        <translation>An item is larger than sync can carry (1 GB); it stays on this computer only.</translation>
+    </message>
     <message id="Sync.Pane.intro">
         <source>Keep the same history on each of your computers through a folder that a file-sync service (Syncthing, Nextcloud, a network drive) copies between them. Choose the same folder and passphrase on each computer.</source>
         <translation>Keep the same history on each of your computers through a folder that a file-sync service (Syncthing, Nextcloud, a network drive) copies between them. Choose the same folder and passphrase on each computer.</translation>

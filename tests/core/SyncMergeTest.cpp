@@ -165,3 +165,21 @@ TEST_F(SyncMergeTest, ImportedChangesAreNotSentBack)
     exchange();
     EXPECT_TRUE(b->folder().segments(b->device()).isEmpty());
 }
+
+TEST_F(SyncMergeTest, AClockKeptByAnEarlierVersionIsCarriedOver)
+{
+    auto item = a->addItem(QStringLiteral("stamped"));
+    ASSERT_FALSE(a->exportChanges().failure);
+    const QJsonObject stamps = a->journal().stamps(QStringLiteral("item"), item->uuid().toString(QUuid::WithoutBraces));
+    ASSERT_FALSE(stamps.isEmpty());
+    // The earlier form of the clock: ordered by id, without a row id.
+    a->journal().database().exec("ALTER TABLE \"SyncClock\" RENAME TO \"Current\";"
+                                 "CREATE TABLE \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL,"
+                                 " PRIMARY KEY (\"kind\", \"gid\")) WITHOUT ROWID;"
+                                 "INSERT INTO \"SyncClock\" SELECT \"kind\", \"gid\", \"stamps\" FROM \"Current\"; DROP TABLE \"Current\";");
+    std::unique_ptr<SyncJournal> reopened = SyncJournal::open(a->stack->storePath());
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->stamps(QStringLiteral("item"), item->uuid().toString(QUuid::WithoutBraces)), stamps);
+    reopened->setStamps(QStringLiteral("item"), item->uuid().toString(QUuid::WithoutBraces), QJsonObject{{"x", 1}});
+    EXPECT_EQ(reopened->database().execAndGet("SELECT count(*) FROM \"SyncClock\"").getInt(), 1);
+}

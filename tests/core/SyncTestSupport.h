@@ -9,6 +9,7 @@
 #include "core/sync/SyncExporter.h"
 #include "core/sync/SyncImporter.h"
 #include "core/sync/SyncKeyValues.h"
+#include "core/sync/SyncSnapshots.h"
 #include "platform/Defaults.h"
 
 #include <QDir>
@@ -54,12 +55,27 @@ public:
         exporter.setBudget(budget);
         return exporter.exportChanges();
     }
-    SyncImporter::Result importChanges()
+    SyncImporter::Result importChanges(int recordBudget = SyncImporter::kRecordsPerRound)
     {
-        SyncImporter::Result result = m_importer().importChanges();
+        SyncImporter::Result result = m_importer().importChanges(recordBudget);
         stack->storeRemoteChange({result.changedRows, result.deletedRows});
         return result;
     }
+    // Rounds until nothing more is left to read now.
+    void importAll()
+    {
+        for (int round = 0; round < 1000 && importChanges().more; ++round) {
+        }
+    }
+    // Compaction on a clock the test moves (ms since the epoch).
+    SyncSnapshots snapshots()
+    {
+        SyncSnapshots snapshots(*m_journal, m_folder, m_key);
+        snapshots.setClock([this] { return now; });
+        snapshots.setRecordsPerPart(4); // several parts even for a small history
+        return snapshots;
+    }
+    qint64 now = QDateTime::currentMSecsSinceEpoch();
 
     std::shared_ptr<PBItemRecord> addItem(const QString &text)
     {

@@ -193,7 +193,11 @@ void CoreDataStack::setupContainer()
 void CoreDataStack::storeRemoteChange(const CloudRemoteChanges &changes)
 {
     DebugOutput::print(QStringLiteral("---]]] notification fired"));
-    Defaults::standard().setValue(QStringLiteral("lastSyncDate"), QDateTime::currentDateTime());
+    // Saving the defaults waits for the disk: during a long import, at most twice a minute.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime last = Defaults::standard().value(QStringLiteral("lastSyncDate")).toDateTime();
+    if (!last.isValid() || last > now || last.secsTo(now) >= 30)
+        Defaults::standard().setValue(QStringLiteral("lastSyncDate"), now);
     if (changes.changedRows.isEmpty() && changes.deletedRows.isEmpty())
         return;
     // The import wrote through another connection: loaded records read again, deleted ones leave.

@@ -82,3 +82,19 @@ std::optional<QByteArray> SyncKey::open(const QByteArray &sealed, const QByteArr
     plain.resize(qsizetype(length));
     return plain;
 }
+
+QString SyncKey::contentHash(const QByteArray &plain) const
+{
+    if (!sodiumReady() || !isValid())
+        return {};
+    // A subkey of its own, so the name never reveals anything about the sealing key.
+    unsigned char subkey[crypto_generichash_KEYBYTES];
+    static const QByteArray context = QByteArrayLiteral("TaviPaste/blob-name");
+    crypto_generichash(subkey, sizeof subkey, reinterpret_cast<const unsigned char *>(context.constData()), size_t(context.size()),
+                       reinterpret_cast<const unsigned char *>(m_bytes.constData()), size_t(m_bytes.size()));
+    unsigned char hash[32];
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char *>(plain.constData()), size_t(plain.size()),
+                       subkey, sizeof subkey);
+    sodium_memzero(subkey, sizeof subkey);
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(hash), sizeof hash).toHex());
+}

@@ -35,6 +35,9 @@ public:
     QByteArray seal(const QByteArray &plain, const QByteArray &associated) const;
     // Absent when the data was not sealed with this key and associated data, or was altered.
     std::optional<QByteArray> open(const QByteArray &sealed, const QByteArray &associated) const;
+    // Keyed BLAKE2b-256 of the content, in hex: names a blob by what it holds without letting
+    // anyone without the key test whether a known content is in the folder.
+    QString contentHash(const QByteArray &plain) const;
 
 private:
     QByteArray m_bytes;

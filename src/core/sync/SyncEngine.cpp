@@ -39,6 +39,7 @@ void SyncEngine::begin()
     m_exporter->setBudget(m_setup.budget);
     m_importer = std::make_unique<SyncImporter>(*m_journal, m_folder, m_setup.key);
     m_values = std::make_unique<SyncKeyValues>(*m_journal, m_folder, m_setup.key);
+    m_snapshots = std::make_unique<SyncSnapshots>(*m_journal, m_folder, m_setup.key);
 
     m_exportTimer = new QTimer(this);
     m_exportTimer->setSingleShot(true);
@@ -92,6 +93,7 @@ void SyncEngine::finish(bool switchedOff)
             LOG_ERROR("SyncEngine::finish()", QStringLiteral("sync logging could not be turned off: ") + QString::fromUtf8(failure.what()));
         }
     }
+    m_snapshots.reset();
     m_values.reset();
     m_importer.reset();
     m_exporter.reset();
@@ -182,6 +184,8 @@ void SyncEngine::runExport()
         result.failure = m_values->exportValues(CloudKeyValueStore::shared().storage().snapshot());
         m_valuesDirty = bool(result.failure);
     }
+    if (!result.failure)
+        result.failure = m_snapshots->compact().failure;
     if (result.segments > 0 || result.failure)
         LOG_INFO("SyncEngine::runExport()", QStringLiteral("exported %1 records in %2 segments").arg(result.records).arg(result.segments));
     QVariantMap partial;
@@ -201,8 +205,10 @@ void SyncEngine::runImport()
         return;
     watch();
     SyncImporter::Result result = m_importer->importChanges();
+    if (result.more) // the next round once this one is announced and the queue has turned
+        QMetaObject::invokeMethod(this, &SyncEngine::runImport, Qt::QueuedConnection);
     QVariantMap changedValues;
-    if (!result.failure) {
+    if (!result.failure && !result.more) {
         try {
             changedValues = m_values->importValues(CloudKeyValueStore::shared().storage().snapshot());
         } catch (const std::exception &failure) {

@@ -2,12 +2,14 @@
 // One running sync between the store and the sync folder, on a thread of its own: exports the
 // logged changes a debounce after the store file changes (a burst of copies makes one segment),
 // imports as soon as other devices' files arrive (watched, with a slow poll for folders on
-// network mounts), keeps the key-value store in step and reports each round as mirror events.
+// network mounts) in rounds of bounded size, each announced on its own, compacts its own files
+// now and then, keeps the key-value store in step and reports each round as mirror events.
 // Created and destroyed by FolderCloudMirror; its slots run on its own thread.
 
 #include "core/sync/SyncExporter.h"
 #include "core/sync/SyncImporter.h"
 #include "core/sync/SyncKeyValues.h"
+#include "core/sync/SyncSnapshots.h"
 #include "platform/CloudMirror.h"
 
 #include <QObject>
@@ -59,6 +61,7 @@ private:
     std::unique_ptr<SyncExporter> m_exporter;
     std::unique_ptr<SyncImporter> m_importer;
     std::unique_ptr<SyncKeyValues> m_values;
+    std::unique_ptr<SyncSnapshots> m_snapshots;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_exportTimer = nullptr;
     QTimer *m_importTimer = nullptr;

@@ -1,5 +1,6 @@
 #include "core/sync/SyncExporter.h"
 
+#include "core/sync/SyncBlobs.h"
 #include "core/sync/SyncRecords.h"
 #include "core/sync/SyncSegment.h"
 #include "platform/Log.h"
@@ -82,6 +83,24 @@ bool SyncExporter::exportOne(Result &result)
     if (pending.empty())
         return false;
 
+    const quint64 number = m_journal.meta(QStringLiteral("lastSegment")).value_or(QStringLiteral("0")).toULongLong() + 1;
+    SyncBlobs blobs(m_journal, m_folder, m_key);
+    blobs.setBudget(m_budget);
+    std::optional<SyncFailure> blobFailure;
+    bool tooLarge = false;
+    const SyncRecords::LargeValue large = [&](const QByteArray &bytes) -> QJsonValue {
+        if (bytes.size() > SyncBlobs::kMaxBytes)
+            tooLarge = true;
+        if (blobFailure || tooLarge)
+            return QJsonValue::Null;
+        auto stored = blobs.store(bytes, number);
+        if (const SyncFailure *failure = std::get_if<SyncFailure>(&stored)) {
+            blobFailure = *failure;
+            return QJsonValue::Null;
+        }
+        return SyncBlobs::refValue(std::get<SyncBlobs::Ref>(stored));
+    };
+
     QJsonArray records;
     QHash<QPair<QString, QString>, QJsonObject> newStamps;
     qint64 bytes = 0;
@@ -103,7 +122,18 @@ bool SyncExporter::exportOne(Result &result)
                 record.insert(QStringLiteral("op"), QStringLiteral("del"));
                 stamps = QJsonObject{{SyncJournal::kDeleted, SyncJournal::stampValue(stamp)}};
             } else {
-                const std::optional<SyncRecords::Row> row = SyncRecords::read(database, *entity, entry.id, entry.mask);
+                tooLarge = false;
+                const std::optional<SyncRecords::Row> row = SyncRecords::read(m_journal, *entity, entry.id, entry.mask, large);
+                if (tooLarge) {
+                    // Larger than any blob may be: it stays on this machine only.
+                    LOG_WARNING("SyncExporter::exportOne()", QStringLiteral("a %1 with a value over %2 bytes is too large to sync").arg(entry.kind).arg(SyncBlobs::kMaxBytes));
+                    result.skipped.append(entry.id);
+                    continue;
+                }
+                if (blobFailure) {
+                    result.failure = blobFailure; // the changes stay logged for the next try
+                    return false;
+                }
                 if (!row)
                     continue; // deleted since; its delete is logged after this change
                 record.insert(QStringLiteral("op"), entry.op == SyncJournal::Insert ? QStringLiteral("put") : QStringLiteral("set"));
@@ -114,6 +144,8 @@ bool SyncExporter::exportOne(Result &result)
                     stamps.insert(it.key(), SyncJournal::stampValue(stamp));
                 if (row->pasteboards)
                     stamps.insert(QStringLiteral("_pb"), SyncJournal::stampValue(stamp));
+                if (entry.op == SyncJournal::Insert)
+                    stamps.insert(SyncJournal::kInserted, SyncJournal::stampValue(stamp));
                 stamps.remove(SyncJournal::kDeleted);
             }
         } else {
@@ -135,7 +167,6 @@ bool SyncExporter::exportOne(Result &result)
         }
     }
 
-    const quint64 number = m_journal.meta(QStringLiteral("lastSegment")).value_or(QStringLiteral("0")).toULongLong() + 1;
     if (!records.isEmpty()) {
         const QString name = SyncFolder::segmentName(number);
         const QJsonObject segment{{QStringLiteral("format"), SyncFolder::kFormat},

@@ -221,6 +221,11 @@ QString SyncFolder::snapshotName(quint64 number)
     return QStringLiteral("snap-%1.tps").arg(number, 16, 10, QLatin1Char('0'));
 }
 
+QString SyncFolder::snapshotPartName(quint64 number, int part)
+{
+    return QStringLiteral("part-%1-%2.tps").arg(number, 16, 10, QLatin1Char('0')).arg(part, 6, 10, QLatin1Char('0'));
+}
+
 SyncFailure SyncFolder::missingFolder() const
 {
     return {CloudErrorCode::NetworkUnavailable, Strings::text("Sync.Error.FolderMissing")};

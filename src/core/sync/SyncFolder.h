@@ -58,6 +58,8 @@ public:
     QList<quint64> snapshots(const QString &device) const;
     static QString segmentName(quint64 number);
     static QString snapshotName(quint64 number);
+    // A snapshot's records are in parts, named after the snapshot; its manifest is written last.
+    static QString snapshotPartName(quint64 number, int part);
     static inline const QString kValuesName = QStringLiteral("values.tps");
 
     // Writes a file of this device under a temporary name, flushes it and renames it into place,

@@ -9,11 +9,13 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QUuid>
 
 namespace {
 constexpr qsizetype kMaxRecordsPerSegment = 100000;
 constexpr qsizetype kMaxIdLength = 256;
+constexpr double kMaxSnapshotParts = 100000;
 
 bool isValidId(const SyncEntity &entity, const QString &id)
 {
@@ -29,11 +31,12 @@ QString logName(const QString &device, quint64 number)
 } // namespace
 
 SyncImporter::SyncImporter(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key)
-    : m_journal(journal), m_folder(folder), m_key(key), m_now([] { return QDateTime::currentMSecsSinceEpoch(); })
+    : m_journal(journal), m_folder(folder), m_key(key), m_blobs(journal, folder, key),
+      m_now([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
 }
 
-SyncImporter::Result SyncImporter::importChanges()
+SyncImporter::Result SyncImporter::importChanges(int recordBudget)
 {
     Result result;
     const QString self = m_journal.deviceId();
@@ -41,21 +44,45 @@ SyncImporter::Result SyncImporter::importChanges()
         result.failure = m_folder.missingFolder();
         return result;
     }
+    try {
+        retryWaiting(result);
+    } catch (const std::exception &failure) {
+        LOG_ERROR("SyncImporter::importChanges()", QStringLiteral("waiting records could not be stored: ") + QString::fromUtf8(failure.what()));
+    }
     for (const QString &device : m_folder.devices()) {
         if (device == self)
             continue;
-        const quint64 cursor = m_journal.cursor(device);
+        quint64 cursor = m_journal.cursor(device);
         const QList<quint64> numbers = m_folder.segments(device);
-        quint64 expected = cursor + 1;
-        for (qsizetype i = 0; i < numbers.size(); ++i) {
-            if (numbers[i] < expected)
-                continue;
-            if (numbers[i] != expected)
+        const QList<quint64> snapshots = m_folder.snapshots(device);
+        const quint64 snapshot = snapshots.isEmpty() ? 0 : snapshots.last();
+        while (!result.failure) {
+            if (result.records >= recordBudget) {
+                result.more = true;
+                return result;
+            }
+            const quint64 expected = cursor + 1;
+            const bool present = numbers.contains(expected);
+            Outcome outcome = Outcome::Retry;
+            // The snapshot when the segments it covers are gone, or to start from it.
+            if (snapshot >= expected && (!present || cursor == 0)) {
+                outcome = importSnapshot(device, snapshot, recordBudget, result);
+                if (outcome == Outcome::Applied) {
+                    cursor = m_journal.cursor(device); // still below it when the round ended inside it
+                    continue;
+                }
+                if (outcome == Outcome::Stop || !present)
+                    break;
+            }
+            if (!present)
                 break; // a segment in between has not arrived yet
-            const Outcome outcome = importSegment(device, numbers[i], i + 1 < numbers.size(), result);
+            const bool laterExists = numbers.last() > expected || snapshot >= expected;
+            outcome = importSegment(device, expected, laterExists && snapshot < expected, result);
+            if (outcome == Outcome::Retry && snapshot >= expected)
+                outcome = importSnapshot(device, snapshot, recordBudget, result);
             if (outcome != Outcome::Applied)
                 break;
-            ++expected;
+            cursor = m_journal.cursor(device);
         }
         if (result.failure)
             break;
@@ -102,103 +129,303 @@ SyncImporter::Outcome SyncImporter::importSegment(const QString &device, quint64
         m_journal.setCursor(device, number);
         return Outcome::Applied;
     }
-
-    Result applied;
-    try {
-        SQLite::Transaction transaction(m_journal.database(), SQLite::TransactionBehavior::IMMEDIATE);
-        const qint64 before = m_journal.lastChange();
-        for (const QJsonValue &record : records)
-            applyRecord(device, record.toObject(), applied);
-        // What this import wrote is not a local change: it must not travel back.
-        m_journal.forgetChangesAfter(before);
-        m_journal.setCursor(device, number);
-        transaction.commit();
-    } catch (const std::exception &failure) {
-        LOG_ERROR("SyncImporter::importSegment()", QStringLiteral("segment %1 could not be stored: %2").arg(logName(device, number), QString::fromUtf8(failure.what())));
-        result.failure = SyncFailure{CloudErrorCode::InternalError, QString::fromUtf8(failure.what())};
+    if (!applyRecords(device, records, [&] { m_journal.setCursor(device, number); }, result))
         return Outcome::Stop;
-    }
     m_attempts.remove(attemptKey);
-    for (auto it = applied.changedRows.cbegin(); it != applied.changedRows.cend(); ++it)
-        result.changedRows[it.key()] += it.value();
-    for (auto it = applied.deletedRows.cbegin(); it != applied.deletedRows.cend(); ++it)
-        result.deletedRows[it.key()] += it.value();
-    for (auto it = applied.partialErrors.cbegin(); it != applied.partialErrors.cend(); ++it)
-        result.partialErrors.insert(it.key(), it.value());
-    result.records += applied.records;
     ++result.segments;
     return Outcome::Applied;
 }
 
-void SyncImporter::applyRecord(const QString &device, const QJsonObject &record, Result &result)
+SyncImporter::Outcome SyncImporter::importSnapshot(const QString &device, quint64 number, int recordBudget, Result &result)
+{
+    const QString name = SyncFolder::snapshotName(number);
+    const std::optional<QByteArray> bytes = m_folder.readFile(device, name, SyncSegment::kMaxManifestBytes);
+    SyncSegment::OpenError error = SyncSegment::OpenError::None;
+    const std::optional<QJsonObject> manifest = bytes ? SyncSegment::open(m_key, device, name, *bytes, &error) : std::nullopt;
+    if (error == SyncSegment::OpenError::NewerFormat)
+        return Outcome::Stop;
+    const double parts = manifest ? manifest->value(QStringLiteral("parts")).toDouble() : 0;
+    if (!manifest || quint64(manifest->value(QStringLiteral("number")).toDouble()) != number || parts < 1
+        || parts > kMaxSnapshotParts || parts != std::floor(parts)) {
+        LOG_INFO("SyncImporter::importSnapshot()", QStringLiteral("snapshot %1 cannot be read yet; will retry").arg(logName(device, number)));
+        return Outcome::Retry;
+    }
+    // Parts already applied in earlier rounds, when they were of this snapshot.
+    const QString progressKey = QStringLiteral("snapshot:") + device;
+    const QStringList progress = m_journal.meta(progressKey).value_or(QString()).split(QLatin1Char(':'));
+    int part = progress.size() == 2 && progress[0].toULongLong() == number ? progress[1].toInt() + 1 : 1;
+    for (; part <= int(parts); ++part) {
+        if (result.records >= recordBudget)
+            return Outcome::Applied; // go on from here next round
+        const QString partName = SyncFolder::snapshotPartName(number, part);
+        const std::optional<QByteArray> partBytes = m_folder.readFile(device, partName);
+        const std::optional<QJsonObject> content =
+            partBytes ? SyncSegment::open(m_key, device, partName, *partBytes, &error) : std::nullopt;
+        if (!content && error != SyncSegment::OpenError::Malformed) {
+            // Not arrived, half copied, or removed while read (a newer snapshot replaced it).
+            LOG_INFO("SyncImporter::importSnapshot()", QStringLiteral("part %1 of snapshot %2 cannot be read yet; will retry")
+                                                           .arg(part).arg(logName(device, number)));
+            return Outcome::Retry;
+        }
+        const QJsonArray records = content ? content->value(QStringLiteral("records")).toArray() : QJsonArray();
+        const bool wellFormed = content && quint64(content->value(QStringLiteral("number")).toDouble()) == number
+                                && content->value(QStringLiteral("part")).toInt() == part && records.size() <= kMaxRecordsPerSegment;
+        if (!wellFormed)
+            LOG_WARNING("SyncImporter::importSnapshot()", QStringLiteral("part %1 of snapshot %2 is malformed; skipped").arg(part).arg(logName(device, number)));
+        const bool last = part == int(parts);
+        auto finish = [&] {
+            if (last) {
+                m_journal.setCursor(device, number);
+                m_journal.setMeta(progressKey, QString());
+            } else {
+                m_journal.setMeta(progressKey, QStringLiteral("%1:%2").arg(number).arg(part));
+            }
+        };
+        if (!applyRecords(device, wellFormed ? records : QJsonArray(), finish, result))
+            return Outcome::Stop;
+    }
+    LOG_INFO("SyncImporter::importSnapshot()", QStringLiteral("snapshot %1 applied").arg(logName(device, number)));
+    ++result.segments;
+    return Outcome::Applied;
+}
+
+bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records, const std::function<void()> &finish, Result &result)
+{
+    qsizetype next = 0;
+    do {
+        // Blobs are read before the transaction, so the store is not held while files are read.
+        struct Entry {
+            QJsonObject record;
+            SyncRecords::BlobContents blobs;
+            bool waits = false; // a blob it needs is missing or damaged
+        };
+        QList<Entry> batch;
+        qint64 blobBytes = 0;
+        while (next < records.size() && batch.size() < kRecordsPerTransaction && blobBytes < kBlobBytesPerTransaction) {
+            Entry entry{records.at(next++).toObject(), {}, false};
+            SyncBlobs::State state = SyncBlobs::State::Ready;
+            if (!fetchBlobs(device, entry.record, entry.blobs, &state)) {
+                if (state == SyncBlobs::State::Damaged)
+                    result.partialErrors.insert(entry.record.value(QStringLiteral("id")).toString().left(kMaxIdLength), QStringLiteral("damaged data"));
+                entry.waits = true;
+            }
+            for (const QByteArray &bytes : std::as_const(entry.blobs))
+                blobBytes += bytes.size();
+            batch.append(std::move(entry));
+        }
+        Result applied;
+        try {
+            SQLite::Transaction transaction(m_journal.database(), SQLite::TransactionBehavior::IMMEDIATE);
+            // What an import writes is not a local change: it must not travel back.
+            m_journal.setLogging(false);
+            for (const Entry &entry : std::as_const(batch)) {
+                if (entry.waits)
+                    wait(device, entry.record);
+                else
+                    applyRecord(device, entry.record, entry.blobs, applied);
+            }
+            if (next >= records.size())
+                finish();
+            m_journal.setLogging(true);
+            transaction.commit();
+        } catch (const std::exception &failure) {
+            LOG_ERROR("SyncImporter::applyRecords()", QStringLiteral("records from %1 could not be stored: %2").arg(device.left(8), QString::fromUtf8(failure.what())));
+            result.failure = SyncFailure{CloudErrorCode::InternalError, QString::fromUtf8(failure.what())};
+            return false;
+        }
+        for (auto it = applied.changedRows.cbegin(); it != applied.changedRows.cend(); ++it)
+            result.changedRows[it.key()] += it.value();
+        for (auto it = applied.deletedRows.cbegin(); it != applied.deletedRows.cend(); ++it)
+            result.deletedRows[it.key()] += it.value();
+        for (auto it = applied.partialErrors.cbegin(); it != applied.partialErrors.cend(); ++it)
+            result.partialErrors.insert(it.key(), it.value());
+        result.records += int(batch.size());
+    } while (next < records.size());
+    return true;
+}
+
+bool SyncImporter::fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs, SyncBlobs::State *state) const
+{
+    for (const SyncBlobs::Ref &ref : SyncBlobs::refsIn(record)) {
+        if (blobs.contains(ref.hash))
+            continue;
+        QByteArray plain;
+        *state = m_blobs.fetch(device, ref, &plain);
+        if (*state != SyncBlobs::State::Ready) {
+            LOG_WARNING("SyncImporter::fetchBlobs()", QStringLiteral("a blob of %1 bytes from %2 is %3; its record waits")
+                                                          .arg(ref.size).arg(device.left(8))
+                                                          .arg(*state == SyncBlobs::State::Damaged ? QStringLiteral("damaged") : QStringLiteral("missing")));
+            return false;
+        }
+        blobs.insert(ref.hash, plain);
+    }
+    return true;
+}
+
+void SyncImporter::wait(const QString &device, const QJsonObject &record)
+{
+    if (refusal(record))
+        return;
+    SQLite::Statement &statement = m_journal.statement(QStringLiteral("INSERT INTO \"SyncWaiting\" (\"device\", \"record\") VALUES (?, ?)"));
+    statement.bind(1, device.toStdString());
+    statement.bind(2, QJsonDocument(record).toJson(QJsonDocument::Compact).toStdString());
+    statement.exec();
+    statement.reset();
+}
+
+void SyncImporter::retryWaiting(Result &result)
+{
+    struct Waiting {
+        qint64 seq;
+        QString device;
+        QJsonObject record;
+    };
+    QList<Waiting> waiting;
+    {
+        SQLite::Statement &query = m_journal.statement(QStringLiteral("SELECT \"seq\", \"device\", \"record\" FROM \"SyncWaiting\" ORDER BY \"seq\" LIMIT 200"));
+        while (query.executeStep())
+            waiting.append({query.getColumn(0).getInt64(), QString::fromStdString(query.getColumn(1).getString()),
+                            QJsonDocument::fromJson(QByteArray::fromStdString(query.getColumn(2).getString())).object()});
+        query.reset();
+    }
+    for (const Waiting &entry : std::as_const(waiting)) {
+        SyncRecords::BlobContents blobs;
+        SyncBlobs::State state = SyncBlobs::State::Ready;
+        const bool superseded = isSuperseded(entry.device, entry.record);
+        const SyncEntity *entity = SyncEntity::byKind(entry.record.value(QStringLiteral("k")).toString());
+        if (!superseded && entity && entry.record.value(QStringLiteral("op")).toString() == QLatin1String("set")
+            && SyncRecords::rowIdOf(m_journal, *entity, entry.record.value(QStringLiteral("id")).toString()) == 0)
+            continue; // an edit whose record has not arrived yet
+        if (!superseded && !fetchBlobs(entry.device, entry.record, blobs, &state)) {
+            if (state == SyncBlobs::State::Damaged)
+                result.partialErrors.insert(entry.record.value(QStringLiteral("id")).toString().left(kMaxIdLength), QStringLiteral("damaged data"));
+            continue;
+        }
+        Result applied;
+        SQLite::Transaction transaction(m_journal.database(), SQLite::TransactionBehavior::IMMEDIATE);
+        m_journal.setLogging(false);
+        if (!superseded)
+            applyRecord(entry.device, entry.record, blobs, applied);
+        SQLite::Statement &done = m_journal.statement(QStringLiteral("DELETE FROM \"SyncWaiting\" WHERE \"seq\" = ?"));
+        done.bind(1, int64_t(entry.seq));
+        done.exec();
+        done.reset();
+        m_journal.setLogging(true);
+        transaction.commit();
+        for (auto it = applied.changedRows.cbegin(); it != applied.changedRows.cend(); ++it)
+            result.changedRows[it.key()] += it.value();
+        for (auto it = applied.deletedRows.cbegin(); it != applied.deletedRows.cend(); ++it)
+            result.deletedRows[it.key()] += it.value();
+        result.records += applied.records;
+    }
+}
+
+bool SyncImporter::isSuperseded(const QString &device, const QJsonObject &record)
+{
+    const SyncEntity *entity = SyncEntity::byKind(record.value(QStringLiteral("k")).toString());
+    if (!entity)
+        return true;
+    const QJsonObject stamps = m_journal.stamps(entity->kind, record.value(QStringLiteral("id")).toString());
+    const SyncStamp stamp{qint64(record.value(QStringLiteral("t")).toDouble()), device};
+    const QString op = record.value(QStringLiteral("op")).toString();
+    const SyncStamp tombstone = SyncJournal::stampOf(stamps, SyncJournal::kDeleted);
+    if (!tombstone.isNull() && !(op == QLatin1String("put") && tombstone < stamp))
+        return true;
+    const QJsonObject times = record.value(QStringLiteral("ts")).toObject();
+    QStringList keys = record.value(QStringLiteral("a")).toObject().keys();
+    if (record.contains(QStringLiteral("p")))
+        keys << QStringLiteral("_pb");
+    if (op == QLatin1String("put") && SyncRecords::rowIdOf(m_journal, *entity, record.value(QStringLiteral("id")).toString()) == 0)
+        return false; // the record itself has not arrived
+    for (const QString &key : std::as_const(keys)) {
+        const SyncStamp own{times.contains(key) ? qint64(times.value(key).toDouble()) : stamp.time, device};
+        if (SyncJournal::stampOf(stamps, key) < own)
+            return false;
+    }
+    return true;
+}
+
+std::optional<QString> SyncImporter::refusal(const QJsonObject &record) const
 {
     const QString kind = record.value(QStringLiteral("k")).toString();
     const QString id = record.value(QStringLiteral("id")).toString();
     const QString op = record.value(QStringLiteral("op")).toString();
     const QJsonValue time = record.value(QStringLiteral("t"));
-    auto refuse = [&](const QString &reason) {
-        LOG_WARNING("SyncImporter::applyRecord()", QStringLiteral("a %1 record from %2 refused: %3").arg(kind.left(16), device.left(8), reason));
-        if (!id.isEmpty() && id.size() <= kMaxIdLength)
-            result.partialErrors.insert(id, reason);
+    auto validTime = [this](const QJsonValue &value) {
+        return value.isDouble() && value.toDouble() >= 1 && value.toDouble() <= 9.0e15;
     };
-    if (!time.isDouble() || time.toDouble() < 1 || time.toDouble() > 9.0e15) {
-        refuse(QStringLiteral("no valid time"));
-        return;
-    }
-    const SyncStamp stamp{qint64(time.toDouble()), device};
-    if (stamp.time > m_now() + kFutureToleranceMs) {
-        refuse(QStringLiteral("dated in the future"));
-        return;
-    }
+    if (!validTime(time))
+        return QStringLiteral("no valid time");
+    if (qint64(time.toDouble()) > m_now() + kFutureToleranceMs)
+        return QStringLiteral("dated in the future");
     if (kind == SyncJournal::kLinkKind) {
         const qsizetype bar = id.indexOf(QLatin1Char('|'));
         if (bar <= 0 || !isValidId(SyncEntity::item(), id.left(bar)) || !isValidId(SyncEntity::category(), id.mid(bar + 1))
-            || (op != QLatin1String("put") && op != QLatin1String("del"))) {
-            refuse(QStringLiteral("malformed link"));
-            return;
-        }
-        applyLink(id, op == QLatin1String("put"), stamp, result);
-        ++result.records;
-        return;
+            || (op != QLatin1String("put") && op != QLatin1String("del")))
+            return QStringLiteral("malformed link");
+        return std::nullopt;
     }
     const SyncEntity *entity = SyncEntity::byKind(kind);
-    if (!entity || !isValidId(*entity, id)
-        || (op != QLatin1String("put") && op != QLatin1String("set") && op != QLatin1String("del"))) {
-        refuse(QStringLiteral("malformed record"));
-        return;
-    }
+    if (!entity || !isValidId(*entity, id) || (op != QLatin1String("put") && op != QLatin1String("set") && op != QLatin1String("del")))
+        return QStringLiteral("malformed record");
     const QJsonObject attributes = record.value(QStringLiteral("a")).toObject();
     for (auto it = attributes.constBegin(); it != attributes.constEnd(); ++it) {
         const int index = int(entity->attributes.indexOf(it.key()));
-        if (index < 0 || !SyncRecords::fits(*entity, index, it.value())) {
-            refuse(QStringLiteral("attribute of the wrong kind"));
-            return;
-        }
+        if (index < 0 || !SyncRecords::fits(*entity, index, it.value()))
+            return QStringLiteral("attribute of the wrong kind");
     }
-    if (record.contains(QStringLiteral("p")) && (!entity->hasPasteboards || !SyncRecords::pasteboardsFit(record.value(QStringLiteral("p"))))) {
-        refuse(QStringLiteral("malformed pasteboards"));
+    if (record.contains(QStringLiteral("p")) && (!entity->hasPasteboards || !SyncRecords::pasteboardsFit(record.value(QStringLiteral("p")))))
+        return QStringLiteral("malformed pasteboards");
+    // Times of single attributes (a snapshot's records): known names, valid, not in the future.
+    const QJsonObject times = record.value(QStringLiteral("ts")).toObject();
+    for (auto it = times.constBegin(); it != times.constEnd(); ++it) {
+        if ((!attributes.contains(it.key()) && !(it.key() == QLatin1String("_pb") && record.contains(QStringLiteral("p"))))
+            || !validTime(it.value()))
+            return QStringLiteral("malformed attribute time");
+        if (qint64(it.value().toDouble()) > m_now() + kFutureToleranceMs)
+            return QStringLiteral("dated in the future");
+    }
+    return std::nullopt;
+}
+
+void SyncImporter::applyRecord(const QString &device, const QJsonObject &record, const SyncRecords::BlobContents &blobs, Result &result)
+{
+    const QString kind = record.value(QStringLiteral("k")).toString();
+    const QString id = record.value(QStringLiteral("id")).toString();
+    if (const std::optional<QString> reason = refusal(record)) {
+        LOG_WARNING("SyncImporter::applyRecord()", QStringLiteral("a %1 record from %2 refused: %3").arg(kind.left(16), device.left(8), *reason));
+        if (!id.isEmpty() && id.size() <= kMaxIdLength)
+            result.partialErrors.insert(id, *reason);
         return;
     }
-    applyEntity(*entity, id, op, stamp, record, result);
+    const QString op = record.value(QStringLiteral("op")).toString();
+    const SyncStamp stamp{qint64(record.value(QStringLiteral("t")).toDouble()), device};
+    if (kind == SyncJournal::kLinkKind)
+        applyLink(id, op == QLatin1String("put"), stamp, result);
+    else
+        applyEntity(*SyncEntity::byKind(kind), id, op, stamp, record, blobs, result);
     ++result.records;
 }
 
 void SyncImporter::applyEntity(const SyncEntity &entity, const QString &id, const QString &op, const SyncStamp &stamp,
-                               const QJsonObject &record, Result &result)
+                               const QJsonObject &record, const SyncRecords::BlobContents &blobs, Result &result)
 {
-    SQLite::Database &database = m_journal.database();
     QJsonObject stamps = m_journal.stamps(entity.kind, id);
     const SyncStamp tombstone = SyncJournal::stampOf(stamps, SyncJournal::kDeleted);
-    const qint64 rowId = SyncRecords::rowIdOf(database, entity, id);
+    const qint64 rowId = SyncRecords::rowIdOf(m_journal, entity, id);
 
     if (op == QLatin1String("del")) {
         if (!tombstone.isNull() && !(tombstone < stamp))
             return;
+        // A record inserted anew after this deletion stays.
+        if (stamp < SyncJournal::stampOf(stamps, SyncJournal::kInserted))
+            return;
         m_journal.setStamps(entity.kind, id, QJsonObject{{SyncJournal::kDeleted, SyncJournal::stampValue(stamp)}});
         if (rowId > 0) {
-            SQLite::Statement remove(database, QStringLiteral("DELETE FROM \"%1\" WHERE \"%2\" = ?").arg(entity.table, entity.idColumn).toStdString());
+            SQLite::Statement &remove = m_journal.statement(QStringLiteral("DELETE FROM \"%1\" WHERE \"%2\" = ?").arg(entity.table, entity.idColumn));
             remove.bind(1, id.toStdString());
             remove.exec();
+            remove.reset();
             result.deletedRows[entity.table].append(rowId);
         }
         return;
@@ -208,29 +435,41 @@ void SyncImporter::applyEntity(const SyncEntity &entity, const QString &id, cons
         return;
 
     const QJsonObject incoming = record.value(QStringLiteral("a")).toObject();
+    const QJsonObject times = record.value(QStringLiteral("ts")).toObject();
+    auto stampFor = [&](const QString &key) {
+        return times.contains(key) ? SyncStamp{qint64(times.value(key).toDouble()), stamp.device} : stamp;
+    };
     const bool hasPasteboards = record.contains(QStringLiteral("p"));
+    if (rowId == 0 && op == QLatin1String("set") && !blobs.isEmpty()) {
+        wait(stamp.device, record); // with its blobs, until the record arrives
+        return;
+    }
     if (rowId == 0 && op == QLatin1String("set")) {
         // An edit of a record that has not arrived: its values wait in the stamps.
-        for (auto it = incoming.constBegin(); it != incoming.constEnd(); ++it)
-            if (SyncJournal::stampOf(stamps, it.key()) < stamp)
-                stamps.insert(it.key(), QJsonArray{double(stamp.time), stamp.device, it.value()});
-        if (hasPasteboards && SyncJournal::stampOf(stamps, QStringLiteral("_pb")) < stamp)
-            stamps.insert(QStringLiteral("_pb"), QJsonArray{double(stamp.time), stamp.device, record.value(QStringLiteral("p"))});
+        for (auto it = incoming.constBegin(); it != incoming.constEnd(); ++it) {
+            const SyncStamp own = stampFor(it.key());
+            if (SyncJournal::stampOf(stamps, it.key()) < own)
+                stamps.insert(it.key(), QJsonArray{double(own.time), own.device, it.value()});
+        }
+        const SyncStamp own = stampFor(QStringLiteral("_pb"));
+        if (hasPasteboards && SyncJournal::stampOf(stamps, QStringLiteral("_pb")) < own)
+            stamps.insert(QStringLiteral("_pb"), QJsonArray{double(own.time), own.device, record.value(QStringLiteral("p"))});
         m_journal.setStamps(entity.kind, id, stamps);
         return;
     }
 
     QJsonObject winners;
     for (auto it = incoming.constBegin(); it != incoming.constEnd(); ++it) {
-        if (SyncJournal::stampOf(stamps, it.key()) < stamp) {
+        const SyncStamp own = stampFor(it.key());
+        if (SyncJournal::stampOf(stamps, it.key()) < own) {
             winners.insert(it.key(), it.value());
-            stamps.insert(it.key(), SyncJournal::stampValue(stamp));
+            stamps.insert(it.key(), SyncJournal::stampValue(own));
         }
     }
     std::optional<QJsonArray> pasteboards;
-    if (hasPasteboards && SyncJournal::stampOf(stamps, QStringLiteral("_pb")) < stamp) {
+    if (hasPasteboards && SyncJournal::stampOf(stamps, QStringLiteral("_pb")) < stampFor(QStringLiteral("_pb"))) {
         pasteboards = record.value(QStringLiteral("p")).toArray();
-        stamps.insert(QStringLiteral("_pb"), SyncJournal::stampValue(stamp));
+        stamps.insert(QStringLiteral("_pb"), SyncJournal::stampValue(stampFor(QStringLiteral("_pb"))));
     }
     if (rowId == 0) {
         // Newer edits that arrived first take their place in the new record.
@@ -245,13 +484,15 @@ void SyncImporter::applyEntity(const SyncEntity &entity, const QString &id, cons
             it.value() = QJsonArray{entry.at(0), entry.at(1)};
         }
     }
+    if (op == QLatin1String("put") && SyncJournal::stampOf(stamps, SyncJournal::kInserted) < stamp)
+        stamps.insert(SyncJournal::kInserted, SyncJournal::stampValue(stamp));
     stamps.remove(SyncJournal::kDeleted);
     m_journal.setStamps(entity.kind, id, stamps);
     if (winners.isEmpty() && !pasteboards && rowId > 0)
         return;
-    const qint64 written = SyncRecords::write(database, entity, id, rowId, winners);
+    const qint64 written = SyncRecords::write(m_journal, entity, id, rowId, winners, blobs);
     if (pasteboards && written > 0)
-        SyncRecords::replacePasteboards(database, written, *pasteboards);
+        SyncRecords::replacePasteboards(m_journal, written, *pasteboards, blobs);
     result.changedRows[entity.table].append(written);
     if (rowId == 0)
         applyWaitingLinks(entity, id, result);
@@ -269,16 +510,18 @@ void SyncImporter::applyLink(const QString &id, bool linked, const SyncStamp &st
 
 bool SyncImporter::setLink(const QString &itemId, const QString &categoryId, bool linked, Result &result)
 {
-    SQLite::Database &database = m_journal.database();
-    const qint64 item = SyncRecords::rowIdOf(database, SyncEntity::item(), itemId);
-    const qint64 category = SyncRecords::rowIdOf(database, SyncEntity::category(), categoryId);
+    const qint64 item = SyncRecords::rowIdOf(m_journal, SyncEntity::item(), itemId);
+    const qint64 category = SyncRecords::rowIdOf(m_journal, SyncEntity::category(), categoryId);
     if (item == 0 || category == 0)
         return false;
-    SQLite::Statement statement(database, linked ? "INSERT OR IGNORE INTO \"PBItemRecord_categories\" (\"item\", \"category\") VALUES (?, ?)"
-                                                 : "DELETE FROM \"PBItemRecord_categories\" WHERE \"item\" = ? AND \"category\" = ?");
+    SQLite::Statement &statement =
+        m_journal.statement(linked ? QStringLiteral("INSERT OR IGNORE INTO \"PBItemRecord_categories\" (\"item\", \"category\") VALUES (?, ?)")
+                                   : QStringLiteral("DELETE FROM \"PBItemRecord_categories\" WHERE \"item\" = ? AND \"category\" = ?"));
     statement.bind(1, int64_t(item));
     statement.bind(2, int64_t(category));
-    if (statement.exec() > 0) {
+    const int changes = statement.exec();
+    statement.reset();
+    if (changes > 0) {
         result.changedRows[SyncEntity::item().table].append(item);
         result.changedRows[SyncEntity::category().table].append(category);
     }
@@ -287,11 +530,11 @@ bool SyncImporter::setLink(const QString &itemId, const QString &categoryId, boo
 
 void SyncImporter::applyWaitingLinks(const SyncEntity &entity, const QString &id, Result &result)
 {
-    SQLite::Database &database = m_journal.database();
     // Item links are found by prefix; category links need a scan (categories arrive rarely).
     const bool item = &entity == &SyncEntity::item();
-    SQLite::Statement links(database, item ? "SELECT \"gid\", \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = 'link' AND \"gid\" >= ? AND \"gid\" < ?"
-                                           : "SELECT \"gid\", \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = 'link' AND \"gid\" LIKE ? ESCAPE '\\'");
+    SQLite::Statement &links = m_journal.statement(
+        item ? QStringLiteral("SELECT \"gid\", \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = 'link' AND \"gid\" >= ? AND \"gid\" < ?")
+             : QStringLiteral("SELECT \"gid\", \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = 'link' AND \"gid\" LIKE ? ESCAPE '\\'"));
     if (item) {
         links.bind(1, QString(id + QLatin1Char('|')).toStdString());
         links.bind(2, QString(id + QLatin1Char('}')).toStdString());
@@ -309,6 +552,7 @@ void SyncImporter::applyWaitingLinks(const SyncEntity &entity, const QString &id
         if (entry.size() == 3)
             waiting.append({QString::fromStdString(links.getColumn(0).getString()), entry.at(2).toBool()});
     }
+    links.reset();
     for (const auto &[link, linked] : std::as_const(waiting)) {
         const qsizetype bar = link.indexOf(QLatin1Char('|'));
         setLink(link.left(bar), link.mid(bar + 1), linked, result);

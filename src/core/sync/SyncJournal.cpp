@@ -105,12 +105,20 @@ std::unique_ptr<SyncJournal> SyncJournal::open(const QString &storePath, QString
 {
     try {
         auto journal = std::unique_ptr<SyncJournal>(new SyncJournal(PersistentStore::openExisting(storePath)));
+        // Records arrive in no order of their ids: with SQLite's small default cache, every write
+        // to the id indexes of a large history would go to the disk.
+        journal->database().exec("PRAGMA cache_size = -32768");
         journal->database().exec(
             "CREATE TABLE IF NOT EXISTS \"SyncMeta\" (\"key\" TEXT PRIMARY KEY, \"value\" TEXT) WITHOUT ROWID;"
             "CREATE TABLE IF NOT EXISTS \"SyncChange\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"entity\" TEXT NOT NULL,"
             " \"gid\" TEXT NOT NULL, \"mask\" INTEGER NOT NULL, \"op\" INTEGER NOT NULL, \"at\" INTEGER NOT NULL);"
-            "CREATE TABLE IF NOT EXISTS \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL,"
-            " PRIMARY KEY (\"kind\", \"gid\")) WITHOUT ROWID;");
+            // Rows in arrival order, found through a small index: records arrive in no order of
+            // their ids, and a table ordered by id would be written all over on every import.
+            "CREATE TABLE IF NOT EXISTS \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL);"
+            "CREATE TABLE IF NOT EXISTS \"SyncBlob\" (\"hash\" TEXT PRIMARY KEY, \"lastUse\" INTEGER NOT NULL) WITHOUT ROWID;"
+            "CREATE TABLE IF NOT EXISTS \"SyncWaiting\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"device\" TEXT NOT NULL,"
+            " \"record\" TEXT NOT NULL);");
+        journal->upgradeClock();
         return journal;
     } catch (const std::exception &failure) {
         if (error)
@@ -120,6 +128,21 @@ std::unique_ptr<SyncJournal> SyncJournal::open(const QString &storePath, QString
 }
 
 SyncJournal::SyncJournal(std::shared_ptr<PersistentStore> store) : m_store(std::move(store)) {}
+
+void SyncJournal::upgradeClock()
+{
+    SQLite::Transaction transaction(database(), SQLite::TransactionBehavior::IMMEDIATE);
+    const std::string sql = database().execAndGet("SELECT \"sql\" FROM sqlite_master WHERE \"name\" = 'SyncClock'").getString();
+    if (QString::fromStdString(sql).contains(QLatin1String("WITHOUT ROWID"), Qt::CaseInsensitive)) {
+        // A clock kept in id order by an earlier version: the same rows, in the new form.
+        database().exec("ALTER TABLE \"SyncClock\" RENAME TO \"SyncClockByIdOrder\";"
+                        "CREATE TABLE \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL);"
+                        "INSERT INTO \"SyncClock\" (\"kind\", \"gid\", \"stamps\") SELECT \"kind\", \"gid\", \"stamps\" FROM \"SyncClockByIdOrder\";"
+                        "DROP TABLE \"SyncClockByIdOrder\";");
+    }
+    database().exec("CREATE UNIQUE INDEX IF NOT EXISTS \"SyncClock_id\" ON \"SyncClock\" (\"kind\", \"gid\")");
+    transaction.commit();
+}
 
 bool SyncJournal::hasTriggers()
 {
@@ -168,6 +191,11 @@ void SyncJournal::logEverything()
     database().exec("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'link', i.\"uuid\" || '|' || c.\"id\", 0, 3, "
                     "coalesce(i.\"modifiedAt\", 0) FROM \"PBItemRecord_categories\" l JOIN \"PBItemRecord\" i ON i.\"pk\" = l.\"item\" "
                     "JOIN \"PBCategoryRecord\" c ON c.\"pk\" = l.\"category\" WHERE i.\"uuid\" IS NOT NULL AND c.\"id\" IS NOT NULL");
+}
+
+void SyncJournal::setLogging(bool on)
+{
+    setMeta(QStringLiteral("logging"), on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 std::optional<QString> SyncJournal::meta(const QString &key)

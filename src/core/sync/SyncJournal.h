@@ -45,6 +45,7 @@ class SyncJournal {
 public:
     static inline const QString kLinkKind = QStringLiteral("link");
     static inline const QString kDeleted = QStringLiteral("_del");
+    static inline const QString kInserted = QStringLiteral("_put"); // who inserted the record, and when
     static inline const QString kLinked = QStringLiteral("_in");
     enum Operation { Insert = 0, Update = 1, Delete = 2, LinkAdd = 3, LinkRemove = 4 };
 
@@ -52,6 +53,8 @@ public:
     static std::unique_ptr<SyncJournal> open(const QString &storePath, QString *error = nullptr);
 
     SQLite::Database &database() { return m_store->database(); }
+    // A prepared statement kept for reuse (see PersistentStore::statement).
+    SQLite::Statement &statement(const QString &sql) { return m_store->statement(sql); }
 
     // Creates the tables and turns the change triggers on. True when they were off, so changes
     // made meanwhile were not logged and the whole store must be exported again.
@@ -60,6 +63,8 @@ public:
     void uninstall();
     // Logs every stored record as inserted (after a gap in the log).
     void logEverything();
+    // Pauses the change log inside a transaction that writes what other devices changed.
+    void setLogging(bool on);
 
     QString deviceId();
     std::optional<QString> meta(const QString &key);
@@ -79,6 +84,7 @@ public:
 
 private:
     explicit SyncJournal(std::shared_ptr<PersistentStore> store);
+    void upgradeClock();
     bool hasTriggers();
 
     std::shared_ptr<PersistentStore> m_store;

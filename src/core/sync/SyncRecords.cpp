@@ -1,6 +1,7 @@
 #include "core/sync/SyncRecords.h"
 
 #include "core/store/EntityDescription.h"
+#include "core/sync/SyncBlobs.h"
 
 #include <SQLiteCpp/Statement.h>
 
@@ -10,23 +11,36 @@ QString quoted(const QString &name)
     return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
-QJsonValue wireValue(const SQLite::Column &column, int type)
+QJsonValue wireValue(const SQLite::Column &column, int type, const SyncRecords::LargeValue &large)
 {
     if (column.isNull())
         return QJsonValue::Null;
-    if (AttributeType(type) == AttributeType::Binary) {
+    const bool binary = AttributeType(type) == AttributeType::Binary;
+    if (binary || AttributeType(type) == AttributeType::String) {
+        if (!binary && column.isInteger())
+            return double(column.getInt64()); // a number in a text column goes out as it is
         const QByteArray bytes(static_cast<const char *>(column.getBlob()), column.getBytes());
-        return QString::fromLatin1(bytes.toBase64());
+        if (large && bytes.size() >= SyncBlobs::kThreshold)
+            return large(bytes);
+        return binary ? QJsonValue(QString::fromLatin1(bytes.toBase64())) : QJsonValue(QString::fromUtf8(bytes));
     }
     if (column.isInteger())
         return double(column.getInt64());
     return QString::fromStdString(column.getString());
 }
 
-void bindWire(SQLite::Statement &statement, int index, const QJsonValue &value, int type)
+void bindWire(SQLite::Statement &statement, int index, const QJsonValue &value, int type, const SyncRecords::BlobContents &blobs)
 {
     if (value.isNull() || value.isUndefined()) {
         statement.bind(index);
+        return;
+    }
+    if (const std::optional<SyncBlobs::Ref> ref = SyncBlobs::refOf(value)) {
+        const QByteArray bytes = blobs.value(ref->hash);
+        if (AttributeType(type) == AttributeType::Binary)
+            statement.bind(index, bytes.constData(), int(bytes.size()));
+        else
+            statement.bind(index, bytes.toStdString());
         return;
     }
     switch (AttributeType(type)) {
@@ -52,42 +66,55 @@ bool isBase64(const QString &text)
     return QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors).decodingStatus
            == QByteArray::Base64DecodingStatus::Ok;
 }
+
+// Columns with a default never take a null.
+bool takesNoNull(const SyncEntity &entity, int index)
+{
+    return AttributeType(entity.types[index]) == AttributeType::Boolean || entity.attributes[index] == QLatin1String("index");
+}
 } // namespace
 
 namespace SyncRecords {
 
-qint64 rowIdOf(SQLite::Database &database, const SyncEntity &entity, const QString &id)
+qint64 rowIdOf(SyncJournal &journal, const SyncEntity &entity, const QString &id)
 {
-    SQLite::Statement statement(database, QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\" LIMIT 1")
-                                              .arg(quoted(entity.table), quoted(entity.idColumn))
-                                              .toStdString());
+    SQLite::Statement &statement = journal.statement(
+        QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\" LIMIT 1").arg(quoted(entity.table), quoted(entity.idColumn)));
     statement.bind(1, id.toStdString());
-    return statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
+    const qint64 row = statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
+    statement.reset();
+    return row;
 }
 
-std::optional<Row> read(SQLite::Database &database, const SyncEntity &entity, const QString &id, qint64 mask)
+std::optional<Row> read(SyncJournal &journal, const SyncEntity &entity, const QString &id, qint64 mask, const LargeValue &large)
 {
     QStringList columns{QStringLiteral("\"pk\"")};
     for (const QString &attribute : entity.attributes)
         columns << quoted(attribute);
-    SQLite::Statement statement(database, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY \"pk\" LIMIT 1")
-                                              .arg(columns.join(QLatin1Char(',')), quoted(entity.table), quoted(entity.idColumn))
-                                              .toStdString());
-    statement.bind(1, id.toStdString());
-    if (!statement.executeStep())
-        return std::nullopt;
     Row row;
-    row.rowId = statement.getColumn(0).getInt64();
-    for (int i = 0; i < entity.attributes.size(); ++i)
-        if (mask & (qint64(1) << i))
-            row.attributes.insert(entity.attributes[i], wireValue(statement.getColumn(i + 1), entity.types[i]));
+    {
+        SQLite::Statement &statement = journal.statement(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY \"pk\" LIMIT 1")
+                                                             .arg(columns.join(QLatin1Char(',')), quoted(entity.table), quoted(entity.idColumn)));
+        statement.bind(1, id.toStdString());
+        if (!statement.executeStep()) {
+            statement.reset();
+            return std::nullopt;
+        }
+        row.rowId = statement.getColumn(0).getInt64();
+        for (int i = 0; i < entity.attributes.size(); ++i)
+            if (mask & (qint64(1) << i))
+                row.attributes.insert(entity.attributes[i], wireValue(statement.getColumn(i + 1), entity.types[i], large));
+        statement.reset();
+    }
     if (entity.hasPasteboards && (mask & (qint64(1) << entity.pasteboardsBit()))) {
-        SQLite::Statement pasteboards(database, "SELECT \"type\", \"data\" FROM \"PBPasteboardDataRecord\" WHERE \"item\" = ? ORDER BY \"pk\"");
+        SQLite::Statement &pasteboards =
+            journal.statement(QStringLiteral("SELECT \"type\", \"data\" FROM \"PBPasteboardDataRecord\" WHERE \"item\" = ? ORDER BY \"pk\""));
         pasteboards.bind(1, int64_t(row.rowId));
         QJsonArray list;
         while (pasteboards.executeStep())
             list.append(QJsonArray{QString::fromStdString(pasteboards.getColumn(0).getString()),
-                                   wireValue(pasteboards.getColumn(1), int(AttributeType::Binary))});
+                                   wireValue(pasteboards.getColumn(1), int(AttributeType::Binary), large)});
+        pasteboards.reset();
         row.pasteboards = list;
     }
     return row;
@@ -99,13 +126,14 @@ bool fits(const SyncEntity &entity, int attribute, const QJsonValue &value)
         return true;
     switch (AttributeType(entity.types[attribute])) {
     case AttributeType::Binary:
-        return value.isString() && isBase64(value.toString());
+        return (value.isString() && isBase64(value.toString())) || SyncBlobs::refOf(value);
     case AttributeType::Boolean:
         return value.isDouble() && (value.toDouble() == 0 || value.toDouble() == 1);
     case AttributeType::Integer64:
     case AttributeType::Date:
         return value.isDouble() && std::abs(value.toDouble()) < 9.0e15 && value.toDouble() == std::floor(value.toDouble());
     case AttributeType::String:
+        return value.isString() || SyncBlobs::refOf(value);
     case AttributeType::UUID:
         return value.isString();
     }
@@ -118,14 +146,15 @@ bool pasteboardsFit(const QJsonValue &value)
         return false;
     for (const QJsonValue &entry : value.toArray()) {
         const QJsonArray pair = entry.toArray();
-        if (pair.size() != 2 || !pair.at(0).isString() || !(pair.at(1).isNull() || (pair.at(1).isString() && isBase64(pair.at(1).toString()))))
+        if (pair.size() != 2 || !pair.at(0).isString()
+            || !(pair.at(1).isNull() || (pair.at(1).isString() && isBase64(pair.at(1).toString())) || SyncBlobs::refOf(pair.at(1))))
             return false;
     }
     return true;
 }
 
-qint64 write(SQLite::Database &database, const SyncEntity &entity, const QString &id, qint64 rowId,
-             const QJsonObject &attributes)
+qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, qint64 rowId, const QJsonObject &attributes,
+             const BlobContents &blobs)
 {
     QStringList names;
     QList<int> indexes;
@@ -135,59 +164,55 @@ qint64 write(SQLite::Database &database, const SyncEntity &entity, const QString
             indexes << i;
         }
     }
+    auto bindValues = [&](SQLite::Statement &statement, int bind) {
+        for (int index : std::as_const(indexes)) {
+            const QJsonValue value = attributes.value(entity.attributes[index]);
+            if (value.isNull() && takesNoNull(entity, index))
+                statement.bind(bind++, int64_t(0));
+            else
+                bindWire(statement, bind++, value, entity.types[index], blobs);
+        }
+        return bind;
+    };
     if (rowId > 0) {
         if (names.isEmpty())
             return rowId;
         QStringList assignments;
         for (const QString &name : std::as_const(names))
             assignments << name + QStringLiteral(" = ?");
-        SQLite::Statement update(database, QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
-                                               .arg(quoted(entity.table), assignments.join(QLatin1Char(',')))
-                                               .toStdString());
-        int bind = 1;
-        for (int index : std::as_const(indexes)) {
-            const QJsonValue value = attributes.value(entity.attributes[index]);
-            // Columns with a default never take a null.
-            if (value.isNull() && (AttributeType(entity.types[index]) == AttributeType::Boolean || entity.attributes[index] == QLatin1String("index")))
-                update.bind(bind++, int64_t(0));
-            else
-                bindWire(update, bind++, value, entity.types[index]);
-        }
-        update.bind(bind, int64_t(rowId));
+        SQLite::Statement &update = journal.statement(
+            QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?").arg(quoted(entity.table), assignments.join(QLatin1Char(','))));
+        update.bind(bindValues(update, 1), int64_t(rowId));
         update.exec();
+        update.reset();
         return rowId;
     }
     QStringList placeholders{QStringLiteral("?")};
     names.prepend(quoted(entity.idColumn));
     for (int i = 0; i < indexes.size(); ++i)
         placeholders << QStringLiteral("?");
-    SQLite::Statement insert(database, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                           .arg(quoted(entity.table), names.join(QLatin1Char(',')), placeholders.join(QLatin1Char(',')))
-                                           .toStdString());
+    SQLite::Statement &insert = journal.statement(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                      .arg(quoted(entity.table), names.join(QLatin1Char(',')), placeholders.join(QLatin1Char(','))));
     insert.bind(1, id.toStdString());
-    int bind = 2;
-    for (int index : std::as_const(indexes)) {
-        const QJsonValue value = attributes.value(entity.attributes[index]);
-        if (value.isNull() && (AttributeType(entity.types[index]) == AttributeType::Boolean || entity.attributes[index] == QLatin1String("index")))
-            insert.bind(bind++, int64_t(0));
-        else
-            bindWire(insert, bind++, value, entity.types[index]);
-    }
+    bindValues(insert, 2);
     insert.exec();
-    return database.getLastInsertRowid();
+    insert.reset();
+    return journal.database().getLastInsertRowid();
 }
 
-void replacePasteboards(SQLite::Database &database, qint64 itemRowId, const QJsonArray &pasteboards)
+void replacePasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray &pasteboards, const BlobContents &blobs)
 {
-    SQLite::Statement remove(database, "DELETE FROM \"PBPasteboardDataRecord\" WHERE \"item\" = ?");
+    SQLite::Statement &remove = journal.statement(QStringLiteral("DELETE FROM \"PBPasteboardDataRecord\" WHERE \"item\" = ?"));
     remove.bind(1, int64_t(itemRowId));
     remove.exec();
-    SQLite::Statement insert(database, "INSERT INTO \"PBPasteboardDataRecord\" (\"item\", \"type\", \"data\") VALUES (?, ?, ?)");
+    remove.reset();
     for (const QJsonValue &entry : pasteboards) {
         const QJsonArray pair = entry.toArray();
+        SQLite::Statement &insert =
+            journal.statement(QStringLiteral("INSERT INTO \"PBPasteboardDataRecord\" (\"item\", \"type\", \"data\") VALUES (?, ?, ?)"));
         insert.bind(1, int64_t(itemRowId));
         insert.bind(2, pair.at(0).toString().toStdString());
-        bindWire(insert, 3, pair.at(1), int(AttributeType::Binary));
+        bindWire(insert, 3, pair.at(1), int(AttributeType::Binary), blobs);
         insert.exec();
         insert.reset();
     }

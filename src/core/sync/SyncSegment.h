@@ -11,6 +11,8 @@
 namespace SyncSegment {
 // Largest JSON a file may expand to.
 constexpr qint64 kMaxPlainBytes = 256 * 1024 * 1024;
+// Largest snapshot manifest read.
+constexpr qint64 kMaxManifestBytes = 64 * 1024;
 
 enum class OpenError { None, Unreadable, Malformed, NewerFormat };
 
