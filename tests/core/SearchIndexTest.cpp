@@ -28,6 +28,7 @@ public:
     {
         SearchIndex::setTuning({road == Road::Sorted ? std::numeric_limits<qint64>::max() - 1 : -1, 0});
     }
+    explicit TuningScope(SearchIndex::Tuning tuning) : m_saved(SearchIndex::tuning()) { SearchIndex::setTuning(tuning); }
     ~TuningScope() { SearchIndex::setTuning(m_saved); }
 
 private:
@@ -81,11 +82,12 @@ class SearchIndexTest : public StoreTest {
 protected:
     SearchIndex &index() { return context()->store()->searchIndex(); }
 
-    QList<qint64> ids(const std::optional<Predicate> &predicate, qsizetype offset = 0, qsizetype limit = 0)
+    QList<qint64> ids(const std::optional<Predicate> &predicate, qsizetype offset = 0, qsizetype limit = 0,
+                      const QList<SortDescriptor> &order = kPinnedThenNewest)
     {
         auto request = PBItemRecord::fetchRequest();
         request.predicate = predicate;
-        request.sortDescriptors = kPinnedThenNewest;
+        request.sortDescriptors = order;
         request.fetchOffset = offset;
         request.fetchLimit = limit;
         QList<qint64> result;
@@ -106,7 +108,8 @@ protected:
         EXPECT_TRUE(counted.has_value()) << error.text().toStdString();
         return counted.value_or(-1);
     }
-    // The indexed search gives what the scan gives: whole list, pages and count.
+    // The indexed search gives what the scan gives: whole list, pages and count, alone and as
+    // the list window asks for it (pinned and other items apart, newest first).
     void expectSameAsScan(const QString &keyword)
     {
         const QString shown = keyword.left(40);
@@ -115,6 +118,13 @@ protected:
         EXPECT_EQ(count(searched(keyword)), all.size()) << shown.toStdString();
         EXPECT_EQ(ids(searched(keyword), 0, 5), all.mid(0, 5)) << shown.toStdString();
         EXPECT_EQ(ids(searched(keyword), 3, 4), all.mid(3, 4)) << shown.toStdString();
+        const QList<SortDescriptor> newest{{QStringLiteral("modifiedAt"), false}};
+        for (const bool pinned : {true, false}) {
+            const Predicate part = Predicate::equal(QStringLiteral("is_sticky"), pinned);
+            const QList<qint64> listed = ids(part && scanned(keyword), 0, 0, newest);
+            EXPECT_EQ(ids(part && searched(keyword), 0, 0, newest), listed) << shown.toStdString();
+            EXPECT_EQ(ids(part && searched(keyword), 2, 6, newest), listed.mid(2, 6)) << shown.toStdString();
+        }
     }
 };
 
@@ -281,4 +291,20 @@ TEST_F(SearchIndexTest, KeywordsAcrossWhiteSpaceFindWhatTheScanFinds)
     }
     EXPECT_EQ(count(searched(QStringLiteral("quarterly report"))), 2);
     EXPECT_EQ(count(searched(QStringLiteral("notes"))), 1);
+}
+
+TEST_F(SearchIndexTest, ARarePhraseOfCommonWordsAnswersAsTheScan)
+{
+    // Each word is in every item, the phrase in a few: more items hold the words than a page's
+    // sort takes, so the phrase's own matches are ordered.
+    for (int i = 0; i < 60; ++i)
+        item(i % 10 == 3 ? QStringLiteral("Quarterly report %1").arg(i) : QStringLiteral("A report, quarterly %1").arg(i), i % 13,
+             i % 7 == 0);
+    item(QString(SearchIndex::kIndexedBytes, QLatin1Char('z')) + QStringLiteral(" quarterly report"), 5);
+    ASSERT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    const TuningScope tuning(SearchIndex::Tuning{10, 0});
+    for (const char *keyword : {"quarterly report", "QUARTERLY  report", "rly rep", "report 3", "y report", "quarterly"})
+        expectSameAsScan(QString::fromUtf8(keyword));
+    EXPECT_EQ(count(searched(QStringLiteral("quarterly report"))), 7);
 }

@@ -26,6 +26,7 @@ QString quoted(const QString &identifier)
 // Statements of one entity that do not depend on the call.
 struct EntitySql {
     QString selectValues;     // non-lazy columns by row id
+    QString selectRowsValues; // the row id and non-lazy columns of the rows of a JSON array
     QList<int> valueIndexes;  // attribute index of each selected column
     QString insert;           // every column (and the owner column)
     QString selectOwner;
@@ -67,6 +68,8 @@ const EntitySql &sqlFor(const EntityDescription &entity)
         sql.selectOwner = QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(quoted(entity.ownerColumn), table);
     }
     sql.selectValues = QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(eager.join(QStringLiteral(", ")), table);
+    sql.selectRowsValues = QStringLiteral("SELECT \"pk\", %1 FROM %2 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
+                               .arg(eager.join(QStringLiteral(", ")), table);
     sql.insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                      .arg(table, all.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     sql.deleteRow = QStringLiteral("DELETE FROM %1 WHERE \"pk\" = ?").arg(table);
@@ -234,7 +237,8 @@ struct CompiledRequest {
 };
 
 std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error,
-                                             Predicate::SearchForm form = Predicate::SearchForm::Scan)
+                                             Predicate::SearchForm form = Predicate::SearchForm::Scan,
+                                             const Predicate::IndexMatches *matches = nullptr)
 {
     const EntityDescription &entity = *request.entity;
     CompiledRequest compiled;
@@ -254,7 +258,7 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
     }
     if (request.predicate) {
         QString where;
-        if (auto problem = request.predicate->compile(entity, where, compiled.bindings, form)) {
+        if (auto problem = request.predicate->compile(entity, where, compiled.bindings, form, matches)) {
             report(error, {*problem, {{QStringLiteral("predicate"), request.predicate->format()}}});
             return std::nullopt;
         }
@@ -321,10 +325,10 @@ std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QStr
     return std::nullopt;
 }
 
-// The stored rows of a search request, through the search index when it is ready. A page looks
-// at the number of matches first (counting no further than needed): few are fetched and sorted;
-// many mean a common keyword, whose page the list's first rows fill, tested by scan, or else
-// tested against the matches in the list's order.
+// The stored rows of a search request, through the search index when it is ready. A page takes
+// the matches' ids from the index first (no further than needed): few are ordered by the list's
+// sort; many mean a common keyword, whose page the list's first rows fill, tested by scan, or
+// else tested against the matches in the list's order.
 QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit,
                          qint64 offset = 0)
 {
@@ -337,8 +341,10 @@ QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request
     try {
         Predicate::SearchForm form = Predicate::SearchForm::Index;
         if (limit >= 0) {
-            const auto candidates = request.predicate->indexCandidates(entity, store, tuning.sortedUpTo);
-            if (candidates && *candidates > tuning.sortedUpTo) {
+            const auto matches = request.predicate->indexMatches(entity, store, tuning.sortedUpTo);
+            if (matches && matches->found)
+                return selectRows(store, table, *compileRequest(request, nullptr, form, &*matches), limit, offset);
+            if (matches) {
                 const qint64 steps = tuning.scanStepsPerRow * std::max<qint64>(offset + limit, 1);
                 if (auto rows = selectRowsWithin(store, table, scan, limit, offset, steps))
                     return *rows;
@@ -660,6 +666,39 @@ int ManagedObjectContext::registeredObjectCount() const
 
 // --- faults -------------------------------------------------------------------------------
 
+void ManagedObjectContext::prefetchValues(const EntityDescription &entity, const QList<ManagedObjectPtr> &objects)
+{
+    QHash<qint64, ManagedObject *> pending;
+    for (const ManagedObjectPtr &object : objects) {
+        if (!object->m_valuesLoaded && object->m_rowId > 0)
+            pending.insert(object->m_rowId, object.get());
+    }
+    if (pending.size() < 2)
+        return;
+    const EntitySql &sql = sqlFor(entity);
+    try {
+        SQLite::Statement &statement = m_store->statement(sql.selectRowsValues);
+        statement.bind(1, jsonRows(pending.keys()).toStdString());
+        while (statement.executeStep()) {
+            ManagedObject *object = pending.value(statement.getColumn(0).getInt64());
+            if (!object || object->m_valuesLoaded)
+                continue;
+            object->m_values.resize(entity.attributes.size());
+            for (int column = 0; column < sql.valueIndexes.size(); ++column) {
+                const int index = sql.valueIndexes[column];
+                if (!(object->m_dirty & bit(index)))
+                    object->m_values[size_t(index)] =
+                        StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(column + 1)));
+            }
+            object->m_valuesLoaded = true;
+        }
+        statement.reset();
+    } catch (const std::exception &error) {
+        // The records load their values one by one when read, and report a failure then.
+        LOG_WARNING("ManagedObjectContext::prefetchValues()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+    }
+}
+
 bool ManagedObjectContext::loadValues(ManagedObject &object)
 {
     const EntityDescription &entity = object.entity();
@@ -863,6 +902,7 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
             continue;
         stored.append(std::move(object));
     }
+    prefetchValues(entity, stored);
     auto window = [&](QList<ManagedObjectPtr> objects) {
         if (offset == 0 && (wanted < 0 || objects.size() <= wanted))
             return objects;

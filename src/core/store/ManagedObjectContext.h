@@ -122,6 +122,8 @@ private:
     ManagedObjectPtr registeredObject(const EntityDescription &entity, qint64 rowId) const;
     // Each loads part of a stored record; false on a store error (counted on the record, which
     // then reads defaults and tries again on its next use).
+    // Reads the values of many fetched records in one statement rather than one each when read.
+    void prefetchValues(const EntityDescription &entity, const QList<ManagedObjectPtr> &objects);
     bool loadValues(ManagedObject &object);
     bool loadLazyValue(ManagedObject &object, int index);
     // A lazy value whole when its length is at most `wholeLimit`, else its first `headLength`

@@ -218,7 +218,8 @@ std::optional<QString> Predicate::validate(const EntityDescription &entity) cons
 }
 
 std::optional<QString> Predicate::compile(const EntityDescription &entity, QString &sql,
-                                          std::vector<StoreValue> &bindings, SearchForm form) const
+                                          std::vector<StoreValue> &bindings, SearchForm form,
+                                          const IndexMatches *matches) const
 {
     const Node &n = *m_node;
     switch (n.kind) {
@@ -233,8 +234,9 @@ std::optional<QString> Predicate::compile(const EntityDescription &entity, QStri
             bindings.insert(bindings.end(), scanBindings.begin(), scanBindings.end());
             return std::nullopt;
         }
+        const bool matched = matches && matches->found && matches->keyword == n.value.toString();
         SearchIndex::appendCondition(n.keys, n.value.toString(), scan, scanBindings, form == SearchForm::IndexInOrder,
-                                     sql, bindings);
+                                     sql, bindings, matched ? &*matches->found : nullptr);
         return std::nullopt;
     }
     case Node::Kind::Compare: {
@@ -360,7 +362,7 @@ std::optional<QString> Predicate::compile(const EntityDescription &entity, QStri
         for (qsizetype i = 0; i < n.children.size(); ++i) {
             if (i)
                 sql += n.kind == Node::Kind::And ? QStringLiteral(" AND ") : QStringLiteral(" OR ");
-            if (auto error = n.children[i].compile(entity, sql, bindings, form))
+            if (auto error = n.children[i].compile(entity, sql, bindings, form, matches))
                 return error;
         }
         sql += QLatin1Char(')');
@@ -368,7 +370,7 @@ std::optional<QString> Predicate::compile(const EntityDescription &entity, QStri
     }
     case Node::Kind::Not:
         sql += QStringLiteral("NOT (");
-        if (auto error = n.children.first().compile(entity, sql, bindings, form))
+        if (auto error = n.children.first().compile(entity, sql, bindings, form, matches))
             return error;
         sql += QLatin1Char(')');
         return std::nullopt;
@@ -483,12 +485,13 @@ std::optional<qint64> Predicate::countThroughIndex(const EntityDescription &enti
     return store.searchIndex().count(n.keys, n.value.toString(), scan, scanBindings);
 }
 
-std::optional<qint64> Predicate::indexCandidates(const EntityDescription &entity, PersistentStore &store, qint64 cap) const
+std::optional<Predicate::IndexMatches> Predicate::indexMatches(const EntityDescription &entity, PersistentStore &store,
+                                                               qint64 cap) const
 {
     const Node &n = *m_node;
     if (n.kind == Node::Kind::And) {
         for (const Predicate &child : n.children) {
-            if (const auto found = child.indexCandidates(entity, store, cap))
+            if (auto found = child.indexMatches(entity, store, cap))
                 return found;
         }
         return std::nullopt;
@@ -496,5 +499,5 @@ std::optional<qint64> Predicate::indexCandidates(const EntityDescription &entity
     if (n.kind != Node::Kind::Search || !SearchIndex::canAnswer(entity, n.keys, n.value.toString())
         || !store.searchIndex().isReady())
         return std::nullopt;
-    return store.searchIndex().candidates(n.value.toString(), cap);
+    return IndexMatches{n.value.toString(), store.searchIndex().matchingIds(n.value.toString(), cap)};
 }

@@ -5,6 +5,7 @@
 // SQL text. Immutable and cheap to copy; any thread.
 
 #include "core/store/EntityDescription.h"
+#include "core/store/SearchIndex.h"
 
 #include <QList>
 #include <QStringList>
@@ -56,10 +57,17 @@ public:
     // How search terms become SQL: scanning every row, or through the store's search index
     // (InOrder: tested against an ordered walk rather than driving the query).
     enum class SearchForm { Scan, Index, IndexInOrder };
+    // What the search index gave for the keyword of a search term, none when it had more items
+    // than asked for.
+    struct IndexMatches {
+        QString keyword;
+        std::optional<SearchIndex::Matches> found;
+    };
     // Appends the SQL condition and its bindings. Returns an error text for a key the entity
-    // does not have or a test its type does not allow.
+    // does not have or a test its type does not allow. Through the index, a search term for the
+    // keyword of `matches` uses its ids instead of asking the index again.
     std::optional<QString> compile(const EntityDescription &entity, QString &sql, std::vector<StoreValue> &bindings,
-                                   SearchForm form = SearchForm::Scan) const;
+                                   SearchForm form = SearchForm::Scan, const IndexMatches *matches = nullptr) const;
     // Whether some search term of the predicate can go through the search index.
     bool usesSearchIndex(const EntityDescription &entity) const;
     // When the whole predicate is one term an index answers (a search term while the search index
@@ -67,9 +75,9 @@ public:
     // in that index, without the rows. Throws on a store error; the context's lock held.
     std::optional<qint64> countThroughIndex(const EntityDescription &entity, PersistentStore &store) const;
     // When the predicate is a search term the search index answers, or an AND holding one, the
-    // number of items the index offers for it, counted no further than past `cap`. Throws on a
-    // store error; the context's lock held.
-    std::optional<qint64> indexCandidates(const EntityDescription &entity, PersistentStore &store, qint64 cap) const;
+    // items the index offers for it, when there are at most `cap`. Throws on a store error; the
+    // context's lock held.
+    std::optional<IndexMatches> indexMatches(const EntityDescription &entity, PersistentStore &store, qint64 cap) const;
     // Checks keys and types without building SQL.
     std::optional<QString> validate(const EntityDescription &entity) const;
     // In-memory test of one object. The object's context lock must be held.

@@ -102,6 +102,11 @@ void searchTextFunction(sqlite3_context *context, int argc, sqlite3_value **argv
 struct IndexQuery {
     QString match;
     bool exact = false;
+    // Each word of the keyword long enough for a trigram as a phrase of its own, in any order:
+    // the index finds these items far quicker than the whole phrase's (the markers between words
+    // are in nearly every item), as candidates for the scan unless the keyword is one word.
+    QString words;
+    bool wordsExact = false;
 };
 
 QString quotedPhrase(const QString &text)
@@ -140,7 +145,12 @@ std::optional<IndexQuery> indexQuery(const QString &keyword)
             space = 0;
         }
     }
-    return IndexQuery{quotedPhrase(folded), exact};
+    QStringList phrases;
+    for (const QString &word : words) {
+        if (isLong(word))
+            phrases << quotedPhrase(word);
+    }
+    return IndexQuery{quotedPhrase(folded), exact, phrases.join(QLatin1Char(' ')), exact && words.size() == 1};
 }
 
 void appendAll(std::vector<StoreValue> &to, const std::vector<StoreValue> &from)
@@ -457,8 +467,21 @@ QString matchingSelect(const QString &keyword, const QString &scan, const std::v
 
 void SearchIndex::appendCondition(const QStringList &, const QString &keyword, const QString &scan,
                                   const std::vector<StoreValue> &scanBindings, bool inOrder, QString &sql,
-                                  std::vector<StoreValue> &bindings)
+                                  std::vector<StoreValue> &bindings, const Matches *matches)
 {
+    if (matches) {
+        // The ids drive the query, each item read once and tested by scan where the ids are only
+        // candidates; the long items are tested by scan.
+        const QString ids = QStringLiteral(R"sql("pk" IN (SELECT value FROM json_each(?)))sql");
+        const QString kept = QStringLiteral(R"sql("pk" IN (SELECT "pk" FROM "PBItemRecord_search_long"))sql");
+        bindings.push_back(matches->ids);
+        if (matches->exact)
+            sql += QStringLiteral("(%1 OR (%2 AND (%3)))").arg(ids, kept, scan);
+        else
+            sql += QStringLiteral("((%1 OR %2) AND (%3))").arg(ids, kept, scan);
+        appendAll(bindings, scanBindings);
+        return;
+    }
     sql += (inOrder ? QStringLiteral("+\"pk\" IN (") : QStringLiteral("\"pk\" IN ("))
            + matchingSelect(keyword, scan, scanBindings, bindings) + QLatin1Char(')');
 }
@@ -482,14 +505,35 @@ qint64 SearchIndex::count(const QStringList &, const QString &keyword, const QSt
     return statement.getColumn(0).getInt64();
 }
 
-qint64 SearchIndex::candidates(const QString &keyword, qint64 cap)
+std::optional<SearchIndex::Matches> SearchIndex::matchingIds(const QString &keyword, qint64 cap)
 {
-    SQLite::Statement statement(m_database, R"sql(SELECT (SELECT count(*) FROM (SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?1 LIMIT ?2))
-        + (SELECT count(*) FROM "PBItemRecord_search_long"))sql");
-    statement.bind(1, indexQuery(keyword).value().match.toStdString());
-    statement.bind(2, int64_t(cap) + 1);
-    statement.executeStep();
-    return statement.getColumn(0).getInt64();
+    const qint64 kept = countOf(m_database, R"sql(SELECT count(*) FROM "PBItemRecord_search_long")sql");
+    if (kept > cap)
+        return std::nullopt;
+    const IndexQuery query = indexQuery(keyword).value();
+    SQLite::Statement statement(m_database, R"sql(SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?1 LIMIT ?2)sql");
+    const auto found = [&](const QString &match) -> std::optional<QString> {
+        statement.reset();
+        statement.bind(1, match.toStdString());
+        statement.bind(2, int64_t(std::min(cap - kept, std::numeric_limits<qint64>::max() - 1)) + 1);
+        QByteArray ids("[");
+        qint64 rows = 0;
+        while (statement.executeStep()) {
+            if (++rows > cap - kept)
+                return std::nullopt;
+            if (rows > 1)
+                ids += ',';
+            ids += QByteArray::number(qint64(statement.getColumn(0).getInt64()));
+        }
+        return QString::fromLatin1(ids + ']');
+    };
+    if (auto ids = found(query.words))
+        return Matches{*ids, query.wordsExact};
+    if (query.words == query.match)
+        return std::nullopt;
+    if (auto ids = found(query.match))
+        return Matches{*ids, query.exact};
+    return std::nullopt;
 }
 
 void SearchIndex::willDelete(SQLite::Database &database, const EntityDescription &entity, qint64 rows)

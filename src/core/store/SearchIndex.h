@@ -36,11 +36,12 @@ public:
 
     using ConnectionFactory = std::function<std::unique_ptr<SQLite::Database>()>;
 
-    // How a page of a search is found. Up to `sortedUpTo` matches (the index's candidates,
-    // counted), they are fetched and sorted. With more, a keyword that many items hold: the list
-    // is walked in its order testing each row by scan, for at most `scanStepsPerRow` SQLite steps
-    // per wanted row, which fills a page of a common keyword from its first rows; when that is
-    // not enough, the walk tests rows against the index's matches instead.
+    // How a page of a search is found. Up to `sortedUpTo` matches (the index's candidates), their
+    // ids are taken from the index once and the rows ordered by the list's sort. With more, a
+    // keyword that many items hold: the list is walked in its order testing each row by scan, for
+    // at most `scanStepsPerRow` SQLite steps per wanted row, which fills a page of a common
+    // keyword from its first rows; when that is not enough, the walk tests rows against the
+    // index's matches instead.
     struct Tuning {
         qint64 sortedUpTo = 4000;
         qint64 scanStepsPerRow = 1000;
@@ -67,21 +68,29 @@ public:
     // Waits until the index is complete (tests, benchmarks); false after `timeoutMs`.
     bool waitUntilReady(int timeoutMs);
 
+    // Items the index found for a keyword: their ids as a JSON array, and whether they are exactly
+    // its matches or candidates for the scan to check.
+    struct Matches {
+        QString ids;
+        bool exact = false;
+    };
     // Whether the index can answer "any of `keys` CONTAINS[cd] `keyword`" on `entity`.
     static bool canAnswer(const EntityDescription &entity, const QStringList &keys, const QString &keyword);
     // Appends a condition on "pk" selecting the items that match, through the index. `scan` is
     // the condition the plain scan uses (with its bindings): it checks the items kept out of the
     // index. With `inOrder`, the condition keeps SQLite from driving the query by it, so a
     // query ordered by an index walks that index and tests each item against the matches.
+    // `matches`, from matchingIds(), stands for the index's answer when given.
     static void appendCondition(const QStringList &keys, const QString &keyword, const QString &scan,
                                 const std::vector<StoreValue> &scanBindings, bool inOrder, QString &sql,
-                                std::vector<StoreValue> &bindings);
+                                std::vector<StoreValue> &bindings, const Matches *matches = nullptr);
     // The number of matching items, counted in the index.
     qint64 count(const QStringList &keys, const QString &keyword, const QString &scan,
                  const std::vector<StoreValue> &scanBindings);
-    // The number of items the index offers for the keyword (matches or candidates), counted no
-    // further than past `cap`.
-    qint64 candidates(const QString &keyword, qint64 cap);
+    // The items the index offers for the keyword, when there are at most `cap` of them with the
+    // items kept out of the index; none when there are more. Those holding each of its words are
+    // found first (quick, but only candidates unless it is one word), then those holding it whole.
+    std::optional<Matches> matchingIds(const QString &keyword, qint64 cap);
 
     // Called inside the transaction that is about to delete `rows` rows of `entity`: when that is
     // most of a large history, the index is emptied and the rest built again in the background,
