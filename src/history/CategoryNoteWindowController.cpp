@@ -15,11 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
-#include <QTextBoundaryFinder>
-#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -87,39 +84,12 @@ CategoryNoteWindowController::CategoryNoteWindowController(TaviPBManager &manage
     connect(noteContentTextView, &QTextEdit::textChanged, this, &CategoryNoteWindowController::textDidChange);
     connect(noteTitleTextfield, &QLineEdit::textEdited, this, [this] { m_dirty = true; });
     connect(autoSaveTimer, &QTimer::timeout, this, &CategoryNoteWindowController::autoSave);
-    updateCounters();
+    m_counter = new NoteCounter(*noteContentTextView->document(), this);
+    connect(m_counter, &NoteCounter::countsChanged, this, &CategoryNoteWindowController::showCounts);
+    showCounts(m_counter->counts());
 }
 
 CategoryNoteWindowController::~CategoryNoteWindowController() = default;
-
-NoteCounts CategoryNoteWindowController::count(const QString &text)
-{
-    NoteCounts counts;
-    if (text.isEmpty())
-        return counts;
-    counts.lines = 1;
-    bool inWord = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        const bool newline = c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator
-            || c == QChar::ParagraphSeparator || c == QChar(0x0B) || c == QChar(0x0C) || c == QChar(0x85);
-        if (newline) {
-            // A CR LF pair is one line break.
-            if (!(c == QLatin1Char('\n') && i > 0 && text.at(i - 1) == QLatin1Char('\r')))
-                ++counts.lines;
-        }
-        if (newline || c.isSpace()) {
-            inWord = false;
-        } else if (!inWord) {
-            inWord = true;
-            ++counts.words;
-        }
-    }
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
-    while (graphemes.toNextBoundary() != -1)
-        ++counts.characters;
-    return counts;
-}
 
 void CategoryNoteWindowController::edit(const PBItem &note)
 {
@@ -133,45 +103,13 @@ void CategoryNoteWindowController::edit(const PBItem &note)
     }
     m_dirty = false;
     autoSaveTimer->stop();
-    updateCounters();
 }
 
 void CategoryNoteWindowController::textDidChange()
 {
     m_dirty = true;
-    updateCounters();
     if (TaviSettings::shared().enableAutoSaveNote())
         autoSaveTimer->start(autoSaveTimeInterval);
-}
-
-void CategoryNoteWindowController::updateCounters()
-{
-    if (m_countRunning) {
-        m_countAgain = true;
-        return;
-    }
-    QString text = noteContentTextView->toPlainText();
-    if (text.size() < kCountInBackgroundFrom) {
-        showCounts(count(text));
-        return;
-    }
-    // One count at a time; keys typed meanwhile are counted together once it is in.
-    m_countRunning = true;
-    const QPointer<CategoryNoteWindowController> self(this);
-    QThreadPool::globalInstance()->start([self, text = std::move(text)] {
-        const NoteCounts counts = count(text);
-        QMetaObject::invokeMethod(
-            qApp,
-            [self, counts] {
-                if (!self)
-                    return;
-                self->m_countRunning = false;
-                self->showCounts(counts);
-                if (std::exchange(self->m_countAgain, false))
-                    self->updateCounters();
-            },
-            Qt::QueuedConnection);
-    });
 }
 
 void CategoryNoteWindowController::showCounts(const NoteCounts &counts)

@@ -2,9 +2,10 @@
 // The window in which a note is written or edited: a title, a body with live line, character and
 // word counts, a save button and Ctrl+S. With "enableAutoSaveNote" on it saves by itself a minute
 // after the last change; Escape (or closing the window) asks before throwing text away. The
-// counts of a large body are made off the GUI thread so typing stays smooth. GUI thread.
+// counts follow each change line by line, so typing in a long note stays smooth. GUI thread.
 
 #include "core/PBItem.h"
+#include "history/NoteCounter.h"
 
 #include <QWidget>
 
@@ -19,23 +20,11 @@ class QPushButton;
 class QTimer;
 class TaviPBManager;
 
-struct NoteCounts {
-    qsizetype lines = 0;
-    qsizetype characters = 0; // user-perceived characters
-    qsizetype words = 0;
-    bool operator==(const NoteCounts &) const = default;
-};
-
 class CategoryNoteWindowController : public QWidget {
     Q_OBJECT
 public:
-    // Bodies longer than this are counted off the GUI thread.
-    static constexpr qsizetype kCountInBackgroundFrom = 32 * 1024;
-
     explicit CategoryNoteWindowController(TaviPBManager &manager, QWidget *parent = nullptr);
     ~CategoryNoteWindowController() override;
-
-    static NoteCounts count(const QString &text);
 
     // Loads an existing note for editing.
     void edit(const PBItem &note);
@@ -45,9 +34,9 @@ public:
     void autoSave();
     // Escape: closes an empty editor at once, else asks first.
     void escape();
-    // The counts shown now (after a background count, once it arrived).
+    // The counts shown now (complete once isCounting() is false).
     NoteCounts shownCounts() const { return m_shown; }
-    bool isCounting() const { return m_countRunning; }
+    bool isCounting() const { return m_counter->isCounting(); }
 
     QLineEdit *noteTitleTextfield = nullptr;
     NoteTextView *noteContentTextView = nullptr;
@@ -69,7 +58,6 @@ protected:
 
 private:
     void textDidChange();
-    void updateCounters();
     void showCounts(const NoteCounts &counts);
     bool isEmpty() const;
     // Asks whether the written text may go; true for the first button.
@@ -77,9 +65,8 @@ private:
     void closeWithoutAsking();
 
     TaviPBManager &m_manager;
+    NoteCounter *m_counter = nullptr;
     NoteCounts m_shown;
-    bool m_countRunning = false;
-    bool m_countAgain = false;
     bool m_dirty = false;
     bool m_closing = false;
 };

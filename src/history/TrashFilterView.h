@@ -26,8 +26,8 @@ public:
     void setCategoryType(std::optional<PBDefaultCategory> type);
 
     // What a clear with the boxes' states spares. A hidden box counts as off, except that the
-    // items of the user's category being cleared are always included: sparing them would leave
-    // that clear nothing to delete.
+    // items of the user's category or the notes category being cleared are always included:
+    // sparing them would leave that clear nothing to delete.
     TaviPBManager::ClearOptions clearOptions() const;
 
     QCheckBox *noteBtn = nullptr;

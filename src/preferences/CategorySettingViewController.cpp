@@ -6,6 +6,7 @@
 #include "core/Alert.h"
 #include "core/NotificationNames.h"
 #include "core/PBCategoryManager.h"
+#include "history/TrashFilterView.h"
 #include "platform/Analytics.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Strings.h"
@@ -31,28 +32,11 @@ bool canBeLocked(PBDefaultCategory kind)
     return kind != PBDefaultCategory::all && kind != PBDefaultCategory::note && kind != PBDefaultCategory::custom;
 }
 
-// The clear confirmation's accessory and what it says to include.
-struct ClearAccessory {
-    std::unique_ptr<TrashFilterNoteView> view;
-    TaviPBManager::ClearOptions options(const PBCategory &category) const
-    {
-        TaviPBManager::ClearOptions result;
-        result.includeNotes = view && view->includesNotes();
-        // Clearing a custom category means its items, which all belong to a custom category.
-        result.includeCustom = category.type() == PBDefaultCategory::custom;
-        return result;
-    }
-};
-
-ClearAccessory makeClearAccessory(PBDefaultCategory kind)
+// The clear-all confirmation's accessory: whether the notes go too.
+std::unique_ptr<TrashFilterNoteView> makeNotesAccessory()
 {
-    ClearAccessory accessory;
-    // Notes are asked about only where they are among the items.
-    if (kind == PBDefaultCategory::all || kind == PBDefaultCategory::note)
-        accessory.view.reset(SceneRegistry::shared().loadFromNib<TrashFilterNoteView>());
-    if (!accessory.view && (kind == PBDefaultCategory::all || kind == PBDefaultCategory::note))
-        accessory.view = std::make_unique<TrashFilterNoteView>();
-    return accessory;
+    std::unique_ptr<TrashFilterNoteView> view(SceneRegistry::shared().loadFromNib<TrashFilterNoteView>());
+    return view ? std::move(view) : std::make_unique<TrashFilterNoteView>();
 }
 
 } // namespace
@@ -305,13 +289,14 @@ void CategorySettingViewController::clearItems(const QString &categoryId)
     TaviPBManager *manager = pbManager();
     if (!category || !manager)
         return;
-    const ClearAccessory accessory = makeClearAccessory(category->type());
+    TrashFilterView filter;
+    filter.setCategoryType(category->type());
     showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClear.message"),
-              L("Category.Alert.YES"), L("Category.Alert.NO"), accessory.view.get(), AlertStyle::warning,
+              L("Category.Alert.YES"), L("Category.Alert.NO"), &filter, AlertStyle::warning,
               [&](ModalResponse response) {
                   if (response != ModalResponse::alertFirstButtonReturn)
                       return;
-                  const TaviPBManager::ClearOptions options = accessory.options(*category);
+                  const TaviPBManager::ClearOptions options = filter.clearOptions();
                   const PBCategory target = *category;
                   GlobalQueue::async([manager, target, options] { manager->clearItems(target, options); });
               });
@@ -322,11 +307,11 @@ void CategorySettingViewController::clearAllAction()
     TaviPBManager *manager = pbManager();
     if (!manager)
         return;
-    const ClearAccessory accessory = makeClearAccessory(PBDefaultCategory::all);
+    const std::unique_ptr<TrashFilterNoteView> notes = makeNotesAccessory();
     showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
-              L("Category.Alert.NO"), accessory.view.get(), AlertStyle::warning, [&](ModalResponse response) {
+              L("Category.Alert.NO"), notes.get(), AlertStyle::warning, [&](ModalResponse response) {
                   if (response == ModalResponse::alertFirstButtonReturn)
-                      manager->clearAllItems(accessory.view && accessory.view->includesNotes());
+                      manager->clearAllItems(notes->includesNotes());
               });
 }
 

@@ -394,6 +394,9 @@ bool AppDelegate::showWelcomeWindow()
     }
     if (!welcomeWindowController)
         return false;
+    // The search tip never opens over the welcome window: it waits until that has closed.
+    if (SearchHUDIntroWindowController *tip = searchTipWC())
+        tip->waitWhileShown(welcomeWindowController);
     welcomeWindowController->show();
     welcomeWindowController->raise();
     QRect frame = welcomeWindowController->frameGeometry();

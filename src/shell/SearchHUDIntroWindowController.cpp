@@ -5,8 +5,12 @@
 #include "platform/DispatchQueue.h"
 #include "platform/ShortcutBinder.h"
 #include "platform/Strings.h"
+#include "platform/Workspace.h"
+#include "shell/AppActivation.h"
 #include "shell/AppDelegate.h"
 
+#include <QEvent>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -54,15 +58,73 @@ void SearchHUDIntroWindowController::showIfNeeded()
         return;
     if (hasShowHUDTip.get())
         return;
+    if (isHeldBack()) {
+        m_waiting = true;
+        return;
+    }
     Analytics::trackEvent(QStringLiteral("PBHUD_OpenTip"));
+    hasShowHUDTip.set(true);
     QPointer<SearchHUDIntroWindowController> self(this);
     MainQueue::async([self] {
-        if (!self)
-            return;
-        self->updateMessage();
-        self->showWindow();
-        self->makeKeyAndOrderFront();
-        self->center();
+        if (self)
+            self->present();
     });
-    hasShowHUDTip.set(true);
+}
+
+void SearchHUDIntroWindowController::present()
+{
+    if (isHeldBack()) {
+        m_waiting = true;
+        return;
+    }
+    updateMessage();
+    // Due after a copy or a paste, while the user works in another program (the window system's
+    // active window, not Qt's state, which an opened tray menu leaves active), the tip shows
+    // without taking the focus: the window manager would activate it a moment later, in the
+    // middle of whatever the user does then (opening the tray menu, or receiving a paste).
+    const std::optional<RunningApplication> front = Workspace::shared().frontmostApplication();
+    const bool takesFocus = front && front->processIdentifier == QCoreApplication::applicationPid() && !AppActivation::isSteppingAside();
+    setAttribute(Qt::WA_ShowWithoutActivating, !takesFocus);
+    showWindow();
+    if (takesFocus)
+        makeKeyAndOrderFront();
+    else
+        raise();
+    center();
+}
+
+void SearchHUDIntroWindowController::waitWhileShown(QWidget *window)
+{
+    if (m_heldBackBy == window)
+        return;
+    if (m_heldBackBy)
+        m_heldBackBy->removeEventFilter(this);
+    m_heldBackBy = window;
+    if (window)
+        window->installEventFilter(this);
+}
+
+bool SearchHUDIntroWindowController::isHeldBack() const
+{
+    return m_heldBackBy && m_heldBackBy->isVisible();
+}
+
+bool SearchHUDIntroWindowController::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool closed = event->type() == QEvent::Hide || event->type() == QEvent::Close;
+    if (watched == m_heldBackBy && closed && m_waiting) {
+        // Once the window has really gone (a close hides it only after this event).
+        QPointer<SearchHUDIntroWindowController> self(this);
+        MainQueue::async([self] {
+            if (!self || !self->m_waiting || self->isHeldBack())
+                return;
+            self->m_waiting = false;
+            // Held back before it was promised, or between the promise and the showing.
+            if (self->hasShowHUDTip.get())
+                self->present();
+            else
+                self->showIfNeeded();
+        });
+    }
+    return RoundedPanelWindow::eventFilter(watched, event);
 }

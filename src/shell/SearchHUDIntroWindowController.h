@@ -6,6 +6,8 @@
 #include "platform/AutoCache.h"
 #include "shell/RoundedPanelWindow.h"
 
+#include <QPointer>
+
 class QLabel;
 class QPushButton;
 
@@ -18,8 +20,12 @@ public:
 
     static constexpr int kPreferredWidth = 420;
 
-    // Shows the tip (on the main queue) when the user has copied often enough and it was never shown.
+    // Shows the tip (on the main queue) when the user has copied often enough and it was never
+    // shown. While the window given to waitWhileShown() shows, the tip waits until it has closed.
     void showIfNeeded();
+    // Another onboarding window (the welcome window) that the tip never opens over.
+    void waitWhileShown(QWidget *window);
+    bool isWaiting() const { return m_waiting; }
     // Fills the text from the settings of now: the panel's hot key and what Enter does with
     // quick paste on or off.
     void updateMessage();
@@ -27,4 +33,14 @@ public:
     AutoCache<bool> hasShowHUDTip{QStringLiteral("hasShownSearchHUDTip"), false};
     QLabel *messageLabel = nullptr;
     QPushButton *okBtn = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool isHeldBack() const;
+    void present();
+
+    QPointer<QWidget> m_heldBackBy;
+    bool m_waiting = false;
 };

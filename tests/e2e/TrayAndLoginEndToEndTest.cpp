@@ -94,6 +94,20 @@ bool openMenu(const Tray &tray)
     return waitUntil([] { return isMenuShown(); }, 3000);
 }
 
+// Prints the program's logs when the test has failed by the time it goes, also after an ASSERT.
+class LogsOnFailure {
+public:
+    explicit LogsOnFailure(QString stateHome) : m_stateHome(std::move(stateHome)) {}
+    ~LogsOnFailure()
+    {
+        if (::testing::Test::HasFailure())
+            printLogs(m_stateHome);
+    }
+
+private:
+    QString m_stateHome;
+};
+
 bool key(const QString &keys)
 {
     return xdotool({QStringLiteral("key"), keys});
@@ -170,10 +184,7 @@ QList<qint64> processesOf(const QString &executable)
 
 } // namespace
 
-// Off until a click on the tray icon right after a menu entry has pasted always opens the menu:
-// about one run in ten, the click before "Quit" opens nothing (a quick second click, which arrives
-// as a double click, is handled; this is another cause).
-TEST(EndToEnd, DISABLED_TheTrayMenuPastesPausesResumesAndQuitsSaving)
+TEST(EndToEnd, TheTrayMenuPastesPausesResumesAndQuitsSaving)
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("xdotool") || !hasProgram("xclip") || !hasProgram("trayer"))
         GTEST_SKIP() << "needs an X display with xdotool, xclip and trayer";
@@ -184,6 +195,7 @@ TEST(EndToEnd, DISABLED_TheTrayMenuPastesPausesResumesAndQuitsSaving)
     const QProcessEnvironment environment = isolatedEnvironment(session);
     writeDefaults(environment, {{QStringLiteral("quickPasteEnable"), true}, {QStringLiteral("noAutoLaunchHint"), true}});
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+    const LogsOnFailure logs(stateHome);
 
     Child field(QStringLiteral(TAVI_X11_PEER), {QStringLiteral("field")}, xcbEnvironment());
     const std::optional<QByteArray> fieldWindow = field.waitForLine("READY:");
@@ -224,9 +236,18 @@ TEST(EndToEnd, DISABLED_TheTrayMenuPastesPausesResumesAndQuitsSaving)
     ASSERT_TRUE(openMenu(tray));
     ASSERT_TRUE(key(QStringLiteral("r")));
     ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "Capture resumed"); }, 3000));
+    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), fieldId}));
     auto fourth = copyWithXclip("fourth text");
     ASSERT_TRUE(captured(3));
-    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), fieldId}));
+    // The third copy kept brings up the search tip, which leaves the focus where the user works.
+    QByteArray tip;
+    ASSERT_TRUE(waitUntil([&] {
+        tip = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                             QStringLiteral("^Search your whole history$")});
+        return !tip.isEmpty();
+    }, 5000)) << "no search tip";
+    pause(300); // time enough for a window manager to hand the focus over, were it asked to
+    EXPECT_EQ(xdotoolOutput({QStringLiteral("getactivewindow")}), fieldWindow->trimmed());
     ASSERT_TRUE(openMenu(tray));
     ASSERT_TRUE(key(QStringLiteral("super+1")));
     EXPECT_TRUE(field.waitForValue("TEXT:", "first textsecond textfourth text")) << field.lastValue("TEXT:").constData();
@@ -250,8 +271,6 @@ TEST(EndToEnd, DISABLED_TheTrayMenuPastesPausesResumesAndQuitsSaving)
     ASSERT_TRUE(key(QStringLiteral("super+1")));
     EXPECT_TRUE(field.waitForValue("TEXT:", "first textsecond textfourth textfourth text")) << field.lastValue("TEXT:").constData();
     tavi.reset();
-    if (HasFailure())
-        printLogs(stateHome);
 }
 
 TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHelper)

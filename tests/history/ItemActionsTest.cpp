@@ -8,6 +8,7 @@
 #include "history/CustomCategoryPickViewController.h"
 #include "history/ItemActions.h"
 #include "history/ItemSheets.h"
+#include "history/NoteCounter.h"
 #include "history/TrashFilterView.h"
 #include "platform/Strings.h"
 #include "support/ShellHarness.h"
@@ -19,7 +20,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
+
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -63,13 +68,61 @@ TEST(ItemActionChecks, MailRecipientsCannotCarryAQueryOrAnAttachment)
 
 TEST(NoteEditorCounts, LinesCharactersAndWords)
 {
-    EXPECT_EQ(CategoryNoteWindowController::count(QStringLiteral("a b\nc")), (NoteCounts{2, 5, 3}));
-    EXPECT_EQ(CategoryNoteWindowController::count(QString()), (NoteCounts{0, 0, 0}));
-    EXPECT_EQ(CategoryNoteWindowController::count(QStringLiteral("   ")), (NoteCounts{1, 3, 0}));
+    EXPECT_EQ(NoteCounter::count(QStringLiteral("a b\nc")), (NoteCounts{2, 5, 3}));
+    EXPECT_EQ(NoteCounter::count(QString()), (NoteCounts{0, 0, 0}));
+    EXPECT_EQ(NoteCounter::count(QStringLiteral("   ")), (NoteCounts{1, 3, 0}));
     // CR LF is one line break and one character.
-    EXPECT_EQ(CategoryNoteWindowController::count(QStringLiteral("one\r\ntwo\n")), (NoteCounts{3, 8, 2}));
+    EXPECT_EQ(NoteCounter::count(QStringLiteral("one\r\ntwo\n")), (NoteCounts{3, 8, 2}));
     // A flag and an accented letter made of two code points are one character each.
-    EXPECT_EQ(CategoryNoteWindowController::count(QStringLiteral("\U0001F1E9\U0001F1EA e\u0301")).characters, 3);
+    EXPECT_EQ(NoteCounter::count(QStringLiteral("\U0001F1E9\U0001F1EA e\u0301")).characters, 3);
+}
+
+// The counts kept line by line through edits of every size equal a count of the whole text.
+TEST(NoteEditorCounts, FollowEveryEditAsAWholeCountWould)
+{
+    QTextDocument document;
+    NoteCounter counter(document);
+    int announced = 0;
+    QObject::connect(&counter, &NoteCounter::countsChanged, [&] { ++announced; });
+    ASSERT_TRUE(waitUntil([&] { return !counter.isCounting(); }));
+    EXPECT_EQ(counter.counts(), NoteCounts{});
+
+    const QStringList pieces = {QStringLiteral("word"), QStringLiteral(" "), QStringLiteral("\n"), QStringLiteral("\r\n"),
+                                QStringLiteral("\u2028"), QStringLiteral("e\u0301"), QStringLiteral("\U0001F1E9\U0001F1EA"),
+                                QStringLiteral("\t"), QStringLiteral("\u00A0"), QStringLiteral("\v")};
+    std::mt19937 random(7);
+    QString large;
+    while (large.size() <= NoteCounter::kCountAtOnceUpTo)
+        large += QStringLiteral("a long pasted line\n");
+    for (int step = 0; step < 400; ++step) {
+        QTextCursor cursor(&document);
+        const int end = document.characterCount() - 1;
+        cursor.setPosition(int(random() % (end + 1)));
+        const unsigned action = random() % 10;
+        if (step % 100 == 50) {
+            cursor.insertText(large);
+        } else if (action < 6) {
+            cursor.insertText(pieces.at(int(random() % pieces.size())));
+        } else if (action < 9) {
+            cursor.setPosition(std::min(end, cursor.position() + int(random() % 6)), QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        } else {
+            document.undo();
+        }
+        // Edits go on for a while as a large paste is being counted, then the counting catches up.
+        if (step % 100 == 60)
+            ASSERT_TRUE(waitUntil([&] { return !counter.isCounting(); }));
+        if (!counter.isCounting()) {
+            ASSERT_EQ(counter.counts(), NoteCounter::count(document.toPlainText())) << "step " << step;
+        }
+    }
+    ASSERT_TRUE(waitUntil([&] { return !counter.isCounting(); }));
+    EXPECT_EQ(counter.counts(), NoteCounter::count(document.toPlainText()));
+    EXPECT_GT(announced, 300);
+
+    document.setPlainText(QString());
+    ASSERT_TRUE(waitUntil([&] { return !counter.isCounting(); }));
+    EXPECT_EQ(counter.counts(), NoteCounts{});
 }
 
 TEST(ClearFilterView, BoxesAndHeightFollowTheKindCleared)
@@ -101,6 +154,10 @@ TEST(ClearFilterView, BoxesAndHeightFollowTheKindCleared)
     view.setCategoryType(PBDefaultCategory::text);
     EXPECT_FALSE(view.clearOptions().includeCustom);
     EXPECT_FALSE(view.clearOptions().includeLock);
+    EXPECT_FALSE(view.clearOptions().includeNotes);
+    // The notes category cleared: its notes are what goes, though its box is hidden.
+    view.setCategoryType(PBDefaultCategory::note);
+    EXPECT_TRUE(view.clearOptions().includeNotes);
 }
 
 TEST(CustomCategoryPicker, RowsTagAndUntagTheItem)
@@ -282,7 +339,7 @@ TEST(NoteEditor, EscapeClosesAnEmptyEditorAndAsksBeforeDiscardingText)
     EXPECT_EQ(shell.manager->itemCount(), 0);
 }
 
-TEST(NoteEditor, ALargeBodyIsCountedOffTheGuiThread)
+TEST(NoteEditor, ALargeBodyIsCountedInSlicesAndShown)
 {
     ShellHarness shell;
     CategoryNoteWindowController editor(*shell.manager);

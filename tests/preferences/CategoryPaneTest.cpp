@@ -3,6 +3,8 @@
 #include "capture/TaviPBManager.h"
 #include "core/NotificationNames.h"
 #include "core/PBCategoryManager.h"
+#include "core/Alert.h"
+#include "history/TrashFilterView.h"
 #include "platform/NotificationCenter.h"
 #include "preferences/CategorySettingViewController.h"
 #include "preferences/SettingCategoryCells.h"
@@ -154,6 +156,40 @@ TEST(CategoryPane, ClearingACustomCategoryRemovesItsItems)
     ASSERT_TRUE(waitUntil([&] {
         return pane.listTableView->item(rowNamed(pane, "Work"), CategorySettingViewController::ItemsColumn)->text() == "0";
     }));
+}
+
+// The row's clear asks with the list toolbar's filter: a pinned text goes only when its box is
+// ticked, and clearing the notes category removes its notes.
+TEST(CategoryPane, ARowsClearAsksWhichProtectedItemsGoToo)
+{
+    PreferencesFixture fixture({"plain", "pinned"});
+    fixture.shell.manager->stickItem(fixture.shell.item("pinned"), true);
+    fixture.shell.manager->addNote(QStringLiteral("A note"), QStringLiteral("its body"));
+    fixture.shell.settle();
+    CategorySettingViewController pane;
+    const PBCategory text = builtIn(fixture, PBDefaultCategory::text);
+    const auto clearRow = [&](const PBCategory &category, bool includePinned) {
+        setAlertResponder([&](const AlertRequest &request) {
+            auto *filter = qobject_cast<TrashFilterView *>(request.accessoryView);
+            EXPECT_TRUE(filter);
+            if (filter)
+                filter->stickyBtn->setChecked(includePinned);
+            return ModalResponse::alertFirstButtonReturn;
+        });
+        cellOf<SettingCategoryManageCell>(pane, category.name(), CategorySettingViewController::ManageColumn)->deleteBtn->click();
+        setAlertResponder({});
+    };
+
+    clearRow(text, false);
+    ASSERT_TRUE(waitUntil([&] { return fixture.shell.manager->itemCount(text) == 1; }));
+    EXPECT_EQ(fixture.shell.manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), "pinned");
+    clearRow(text, true);
+    ASSERT_TRUE(waitUntil([&] { return fixture.shell.manager->itemCount(text) == 0; }));
+
+    const PBCategory notes = builtIn(fixture, PBDefaultCategory::note);
+    ASSERT_EQ(fixture.shell.manager->itemCount(notes), 1);
+    clearRow(notes, false);
+    EXPECT_TRUE(waitUntil([&] { return fixture.shell.manager->itemCount(notes) == 0; }));
 }
 
 TEST(CategoryPane, NewAndDeletedCategoriesShowAtOnce)

@@ -7,9 +7,12 @@
 #include "platform/CloudKeyValueStore.h"
 #include "platform/Defaults.h"
 #include "shell/AppDelegate.h"
+#include "shell/SearchHUDIntroWindowController.h"
 #include "shell/ShellSeams.h"
 #include "support/ShellHarness.h"
+#include "support/TestEnvironment.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLocale>
 #include <QWidget>
@@ -66,6 +69,30 @@ TEST(AppDelegateLife, TheFirstLaunchMakesTheInstallationIdAndWelcomesOnce)
     second.applicationDidFinishLaunching();
     EXPECT_EQ(welcomeWindowsMade, 1);
     EXPECT_EQ(Defaults::standard().value(QStringLiteral("UUID")).toString(), uuid);
+    SceneRegistry::shared().removeScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"));
+}
+
+TEST(AppDelegateLife, TheSearchTipWaitsUntilTheWelcomeWindowHasClosed)
+{
+    ShellHarness shell;
+    registerWelcomeScene();
+    TaviSettings::shared().setCopyTotalTimes(5);
+    AppDelegate &delegate = shell.makeDelegate();
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(delegate.welcomeWindowController && delegate.welcomeWindowController->isVisible());
+    SearchHUDIntroWindowController *tip = delegate.searchTipWC();
+    ASSERT_NE(tip, nullptr);
+    QApplication::processEvents();
+    EXPECT_TRUE(tip->isWaiting());
+    EXPECT_FALSE(tip->isVisible());
+    EXPECT_FALSE(tip->hasShowHUDTip.get());
+
+    delegate.welcomeWindowController->close();
+    EXPECT_TRUE(waitUntil([&] { return tip->isVisible(); }));
+    EXPECT_TRUE(tip->hasShowHUDTip.get());
+    tip->close();
+    delegate.applicationWillTerminate();
     SceneRegistry::shared().removeScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"));
 }
 

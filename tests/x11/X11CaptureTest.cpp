@@ -6,6 +6,7 @@
 #include "core/store/CoreDataStack.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11Workspace.h"
+#include "preferences/BlacklistViewController.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -230,6 +231,31 @@ TEST_F(X11CaptureTest, WhileOurOwnWindowIsActiveAnotherProgramsCopyIsNamedAfterI
     ASSERT_TRUE(item.sourceApp());
     EXPECT_FALSE(item.sourceApp()->name.isEmpty());
     EXPECT_NE(item.sourceApp()->bundleId, workspace->ownBundleIdentifier());
+}
+
+TEST_F(X11CaptureTest, AnApplicationAddedToTheIgnoredListIsNoLongerRecorded)
+{
+    BlacklistViewController pane;
+    const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/org.tavi.Writer.desktop");
+    ASSERT_EQ(pane.addApplications({entry}), QStringList{QStringLiteral("org.tavi.Writer")});
+    manager->startMonitoring();
+
+    Peer writer({QStringLiteral("window"), QStringLiteral("TaviWriter"), QStringLiteral("Writer window")});
+    Peer other({QStringLiteral("window"), QStringLiteral("TaviOther"), QStringLiteral("Other window")});
+    const QByteArray otherWindow = other.waitForLine("WINDOW:");
+    ASSERT_TRUE(activate(writer.waitForLine("WINDOW:")));
+    const qint64 before = manager->lastChangeCount();
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", "copied in the ignored writer"));
+    ASSERT_TRUE(waitUntil([&] { return manager->lastChangeCount() != before; }, 5000));
+
+    ASSERT_TRUE(activate(otherWindow));
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", "copied in another program"));
+    ASSERT_TRUE(waitUntil([&] { return manager->itemCount() >= 1; }, 10000));
+    manager->stopMonitoring();
+    EXPECT_EQ(manager->itemCount(), 1);
+    const PBItem item = manager->getItemsPage(0, 1).value(0);
+    ASSERT_TRUE(item.dataProvider());
+    EXPECT_EQ(item.dataProvider()->representedText(), QStringLiteral("copied in another program"));
 }
 
 TEST_F(X11CaptureTest, TextWithInvalidUtf8OrNulIsKeptWithReplacements)
