@@ -54,7 +54,7 @@ TEST_F(SyncBlobTest, ALargeItemTravelsBesideItsSegmentConvergesAndEqualContentIs
     auto text = a->addItem(QString(SyncBlobs::kThreshold, QLatin1Char('t')));
     text->setDataHash(QStringLiteral("short"));
     const SyncExporter::Result exported = a->exportChanges();
-    ASSERT_FALSE(exported.failure);
+    ASSERT_FALSE(exported.failure) << exported.failure->message.toStdString();
     EXPECT_TRUE(exported.skipped.isEmpty());
     EXPECT_EQ(blobsOf(*a, folderA()).size(), 2);
     EXPECT_LT(QFileInfo(a->folder().deviceDirectory(a->device()) + QLatin1Char('/') + SyncFolder::segmentName(1)).size(), 64 * 1024);

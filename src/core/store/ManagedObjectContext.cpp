@@ -1368,19 +1368,14 @@ bool ManagedObjectContext::save(StoreError *error)
 
 void ManagedObjectContext::checkpoint()
 {
-    // A large write leaves a write-ahead log as large: it is folded into the store and emptied on
-    // a connection of its own, so that nobody waits on this context while the pages are copied.
-    if (m_store->isTemporary() || m_store->path().isEmpty())
-        return;
-    GlobalQueue::async([path = m_store->path()] {
-        try {
-            SQLite::Database database(QFile::encodeName(path).toStdString(), SQLite::OPEN_READWRITE, 5000);
-            database.exec("PRAGMA wal_checkpoint(PASSIVE)"); // copies while writers go on
-            database.exec("PRAGMA wal_checkpoint(TRUNCATE)");
-        } catch (const std::exception &error) {
-            LOG_WARNING("ManagedObjectContext::checkpoint()", QStringLiteral("Checkpoint failed. ") + storeError(error).text());
-        }
-    });
+    // A large write leaves a write-ahead log as large; fold it into the store and empty it. On
+    // this connection: emptying the log from another one would leave a read open here on a log
+    // that is gone, and its next write would fail as locked.
+    try {
+        m_store->database().exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    } catch (const std::exception &error) {
+        LOG_WARNING("ManagedObjectContext::checkpoint()", QStringLiteral("Checkpoint failed. ") + storeError(error).text());
+    }
 }
 
 void ManagedObjectContext::saveContext()
