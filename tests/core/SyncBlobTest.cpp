@@ -6,18 +6,8 @@
 
 // Large values travel as blobs: written once, fetched on import, waited for when late or damaged,
 // removed once nothing refers to them.
-class SyncBlobTest : public ::testing::Test {
+class SyncBlobTest : public TwoPeerSyncTest {
 protected:
-    void SetUp() override
-    {
-        prepareFolder(folderA());
-        QDir().mkpath(folderB());
-        QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName, folderB() + QLatin1Char('/') + SyncFolder::kMarkerName);
-        a = std::make_unique<SyncPeer>(folderA());
-        b = std::make_unique<SyncPeer>(folderB());
-    }
-    QString folderA() const { return m_root.path() + QStringLiteral("/a"); }
-    QString folderB() const { return m_root.path() + QStringLiteral("/b"); }
     QStringList blobsOf(SyncPeer &peer, const QString &folder) const
     {
         return QDir(folder + QStringLiteral("/devices/") + peer.device()).entryList({QStringLiteral("blob-*")}, QDir::Files);
@@ -39,9 +29,6 @@ protected:
         return bytes;
     }
 
-    QTemporaryDir m_root;
-    std::unique_ptr<SyncPeer> a;
-    std::unique_ptr<SyncPeer> b;
 };
 
 TEST_F(SyncBlobTest, ALargeItemTravelsBesideItsSegmentConvergesAndEqualContentIsWrittenOnce)

@@ -6,19 +6,8 @@
 #include <QJsonArray>
 
 // Two stores, each with its own folder; the replicator carries files between the folders.
-class SyncMergeTest : public ::testing::Test {
+class SyncMergeTest : public TwoPeerSyncTest {
 protected:
-    void SetUp() override
-    {
-        prepareFolder(folderA());
-        // Both folders carry the same marker, as a sync service would have copied it.
-        QDir().mkpath(folderB());
-        QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName, folderB() + QLatin1Char('/') + SyncFolder::kMarkerName);
-        a = std::make_unique<SyncPeer>(folderA());
-        b = std::make_unique<SyncPeer>(folderB());
-    }
-    QString folderA() const { return m_root.path() + QStringLiteral("/a"); }
-    QString folderB() const { return m_root.path() + QStringLiteral("/b"); }
     void exchange()
     {
         ASSERT_FALSE(a->exportChanges().failure);
@@ -32,9 +21,6 @@ protected:
         ASSERT_FALSE(b->exportChanges().failure);
     }
 
-    QTemporaryDir m_root;
-    std::unique_ptr<SyncPeer> a;
-    std::unique_ptr<SyncPeer> b;
 };
 
 TEST_F(SyncMergeTest, TwoStoresConvergeAfterEveryKindOfChange)

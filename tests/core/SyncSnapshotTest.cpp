@@ -4,18 +4,8 @@
 
 // Compaction: a device's snapshot stands in for the segments it replaced, for new devices, for
 // peers that were away, and while a replicator delivers it late, half or replaced.
-class SyncSnapshotTest : public ::testing::Test {
+class SyncSnapshotTest : public TwoPeerSyncTest {
 protected:
-    void SetUp() override
-    {
-        prepareFolder(folderA());
-        QDir().mkpath(folderB());
-        QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName, folderB() + QLatin1Char('/') + SyncFolder::kMarkerName);
-        a = std::make_unique<SyncPeer>(folderA());
-        b = std::make_unique<SyncPeer>(folderB());
-    }
-    QString folderA() const { return m_root.path() + QStringLiteral("/a"); }
-    QString folderB() const { return m_root.path() + QStringLiteral("/b"); }
     QStringList filesOf(SyncPeer &peer, const QString &prefix) const
     {
         return QDir(peer.folder().deviceDirectory(peer.device())).entryList({prefix + QLatin1Char('*')}, QDir::Files);
@@ -49,9 +39,6 @@ protected:
         EXPECT_GT(a->snapshots().cleanUp(), 0);
     }
 
-    QTemporaryDir m_root;
-    std::unique_ptr<SyncPeer> a;
-    std::unique_ptr<SyncPeer> b;
     QList<QUuid> items;
 };
 

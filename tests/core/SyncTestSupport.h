@@ -185,3 +185,23 @@ private:
     QString m_from;
     QString m_to;
 };
+
+// Two stores, each with its own folder carrying the same marker (as a sync service would have
+// copied it); a Replicator carries files between the folders.
+class TwoPeerSyncTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        prepareFolder(folderA());
+        QDir().mkpath(folderB());
+        QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName, folderB() + QLatin1Char('/') + SyncFolder::kMarkerName);
+        a = std::make_unique<SyncPeer>(folderA());
+        b = std::make_unique<SyncPeer>(folderB());
+    }
+    QString folderA() const { return m_root.path() + QStringLiteral("/a"); }
+    QString folderB() const { return m_root.path() + QStringLiteral("/b"); }
+
+    QTemporaryDir m_root;
+    std::unique_ptr<SyncPeer> a;
+    std::unique_ptr<SyncPeer> b;
+};

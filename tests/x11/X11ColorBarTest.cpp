@@ -142,6 +142,9 @@ TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
     QScreen *screen = QGuiApplication::primaryScreen();
     PBScreenMonitor::shared().setCurrentScreen(screen);
 
+    // The pointer starts away from the edge (an earlier test may have left it there), or the bar
+    // would widen under it at once.
+    ASSERT_TRUE(moveTo(screen->geometry().center()));
     auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
     window->showBar();
     ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 5000));
