@@ -39,6 +39,8 @@ Q_SIGNALS:
     void pressed();
 
 protected:
+    // Overrides that only call QAbstractItemView's skip the list view's own, which read or
+    // rebuild its row layout.
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) override;
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
     void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;

@@ -1,7 +1,6 @@
 #include "core/store/ManagedObjectContext.h"
 
 #include "core/store/DebugOutput.h"
-#include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Exception.h>
