@@ -87,6 +87,9 @@ void showQuickPastePanel()
 
 int main(int argc, char *argv[])
 {
+    // Standard output and error may be a pipe whose reader is gone (the login helper that started
+    // us has quit, a closed terminal): writing there fails instead of ending the program.
+    std::signal(SIGPIPE, SIG_IGN);
     Memory::returnLargeBlocksAtOnce();
     QApplication::setApplicationName(QStringLiteral("TaviPaste"));
     QApplication::setOrganizationName(QStringLiteral("TaviPaste"));

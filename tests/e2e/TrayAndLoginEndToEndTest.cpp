@@ -291,6 +291,7 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
     QProcessEnvironment environment = isolatedEnvironment(session);
     environment.insert(QStringLiteral("PATH"), prefix + QStringLiteral("/bin:") + environment.value(QStringLiteral("PATH")));
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+    const LogsOnFailure logs(stateHome);
 
     // Started as the application menu starts it: the .desktop file's Exec, found on the PATH.
     const QString desktopFile = prefix + QStringLiteral("/share/applications/tavipaste.desktop");
@@ -338,8 +339,6 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
     for (const qint64 pid : started)
         ::kill(pid_t(pid), SIGTERM);
     EXPECT_TRUE(waitUntil([&] { return logCount(stateHome, "History saved") == 2; }, 10000));
-    if (HasFailure())
-        printLogs(stateHome);
 }
 
 TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFile)

@@ -6,12 +6,15 @@
 #include "core/StringExtensions.h"
 #include "support/TestEnvironment.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +107,35 @@ TEST(TrustEndToEnd, APasswordManagersCopyIsInNoFileAndNoOutputOfTheProgram)
     EXPECT_EQ(session.filesContaining(secret), QStringList());
     EXPECT_EQ(session.filesContaining(md5(QString::fromLatin1(secret)).toLatin1()), QStringList());
     EXPECT_EQ(session.filesContaining(secret.toBase64()), QStringList());
+    if (HasFailure())
+        session.printLogs();
+}
+
+TEST(TrustEndToEnd, OutputToAReaderThatIsGoneNeverEndsTheProgram)
+{
+    if (!hasDisplayAndTools())
+        GTEST_SKIP() << "needs an X display with xclip, xdotool and dbus-daemon";
+    // As when the login helper that started it has quit: its output and error are pipes nobody
+    // reads any more. Its log lines go there too, so it writes to them from the start.
+    TaviSession session;
+    QProcessEnvironment environment = session.environment();
+    environment.insert(QStringLiteral("TAVI_LOG_STDERR"), QStringLiteral("1"));
+    TaviProcess tavi(environment, [] {
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return;
+        ::close(ends[0]);
+        ::dup2(ends[1], STDOUT_FILENO);
+        ::dup2(ends[1], STDERR_FILENO);
+        ::close(ends[1]);
+    });
+    ASSERT_TRUE(session.waitForLog("TaviPaste is running"));
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(tavi.isRunning());
+    EXPECT_TRUE(tavi.terminate());
     if (HasFailure())
         session.printLogs();
 }
