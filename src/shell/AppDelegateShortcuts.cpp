@@ -107,31 +107,42 @@ void AppDelegate::refreshQuickSelection(const QList<PBItem> &items)
 {
     const int capacity = boundedCapacity(TaviSettings::shared().menuHistoryCapacity());
     lastItems = items.mid(0, capacity);
-    unregisterQuickSelectionShortcuts();
-    if (!lastItems.isEmpty()) {
-        const quint32 modifier = quickSelectionModifier();
-        const QPointer<AppDelegate> self(this);
-        ShortcutMonitor &monitor = ShortcutMonitor::shared();
-        for (qsizetype i = 0; i < lastItems.size(); ++i) {
-            const Shortcut shortcut(kDigitKeyCodes[i], modifier);
-            // Registering would take the combination over from another of our shortcuts, and
-            // unregistering the digit keys later would leave that one dead.
-            if (monitor.isShortcutRegistered(shortcut)) {
-                LOG_WARNING("refreshQuickSelection(items:)",
-                            QStringLiteral("The digit key %1 is another shortcut of TaviPaste").arg(shortcut.displayText()));
-                continue;
-            }
-            const PBItem item = lastItems.at(i);
-            const bool registered = monitor.registerShortcut(shortcut, [self, item] {
-                if (self)
-                    self->pasteItem(item);
-            });
-            if (registered)
-                m_registeredDigitKeys.append(shortcut);
-            else
-                LOG_WARNING("refreshQuickSelection(items:)",
-                            QStringLiteral("The digit key %1 is taken by another program").arg(shortcut.displayText()));
+    const quint32 modifier = quickSelectionModifier();
+    QList<Shortcut> wanted;
+    for (qsizetype i = 0; i < lastItems.size(); ++i)
+        wanted.append(Shortcut(kDigitKeyCodes[i], modifier));
+    // Keys still wanted stay bound and only take their new item: after each copy, nothing is
+    // given back to the X server and taken again.
+    ShortcutMonitor &monitor = ShortcutMonitor::shared();
+    QList<Shortcut> kept;
+    for (const Shortcut &shortcut : std::as_const(m_registeredDigitKeys)) {
+        if (wanted.contains(shortcut))
+            kept.append(shortcut);
+        else
+            monitor.unregisterShortcut(shortcut);
+    }
+    m_registeredDigitKeys = kept;
+    const QPointer<AppDelegate> self(this);
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        const Shortcut &shortcut = wanted.at(i);
+        const bool ours = kept.contains(shortcut);
+        // Registering would take the combination over from another of our shortcuts, and
+        // unregistering the digit keys later would leave that one dead.
+        if (!ours && monitor.isShortcutRegistered(shortcut)) {
+            LOG_WARNING("refreshQuickSelection(items:)",
+                        QStringLiteral("The digit key %1 is another shortcut of TaviPaste").arg(shortcut.displayText()));
+            continue;
         }
+        const PBItem item = lastItems.at(i);
+        const bool registered = monitor.registerShortcut(shortcut, [self, item] {
+            if (self)
+                self->pasteItem(item);
+        });
+        if (registered && !ours)
+            m_registeredDigitKeys.append(shortcut);
+        else if (!registered)
+            LOG_WARNING("refreshQuickSelection(items:)",
+                        QStringLiteral("The digit key %1 is taken by another program").arg(shortcut.displayText()));
     }
     if (SearchHUDIntroWindowController *tip = searchTipWC())
         tip->showIfNeeded();

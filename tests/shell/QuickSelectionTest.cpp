@@ -99,6 +99,20 @@ TEST(QuickSelection, DigitKeysFollowTheNewestItemsUpToTheCapacity)
     EXPECT_EQ(shell.clipboardText(), QStringLiteral("f"));
 }
 
+TEST(QuickSelection, ANewCopyMovesTheItemsAlongTheBoundKeysWithoutBindingThemAgain)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({"a", "b"});
+    const int before = shell.shortcuts->grabsAndReleases();
+    shell.copyText(QStringLiteral("c"));
+    shell.settle();
+    ASSERT_EQ(delegate.lastItems.size(), 3);
+    // Only the third key is new.
+    EXPECT_EQ(shell.shortcuts->grabsAndReleases(), before + 1);
+    shell.shortcuts->simulatePress(digit(2));
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("b"));
+}
+
 TEST(QuickSelection, AnEmptyHistoryBindsNoKeyButStillOffersTheTip)
 {
     ShellHarness shell;

@@ -5,13 +5,15 @@ bool RecordingShortcutMonitor::registerShortcut(const Shortcut &shortcut, std::f
     const Key key{shortcut.keyCode, shortcut.modifierFlags};
     if (!shortcut.isValid() || m_taken.contains(key))
         return false;
+    if (!m_actions.count(key))
+        ++m_grabsAndReleases;
     m_actions[key] = std::move(action);
     return true;
 }
 
 void RecordingShortcutMonitor::unregisterShortcut(const Shortcut &shortcut)
 {
-    m_actions.erase({shortcut.keyCode, shortcut.modifierFlags});
+    m_grabsAndReleases += int(m_actions.erase({shortcut.keyCode, shortcut.modifierFlags}));
 }
 
 void RecordingShortcutMonitor::unregisterAllShortcuts()

@@ -23,10 +23,13 @@ public:
     // Registrations of this combination fail from now on, as if another program held it.
     void simulateTakenElsewhere(const Shortcut &shortcut);
     QList<Shortcut> registeredShortcuts() const;
+    // Combinations newly taken or given back: what costs a round trip to the X server.
+    int grabsAndReleases() const { return m_grabsAndReleases; }
 
 private:
     using Key = std::pair<int, quint32>;
     std::map<Key, std::function<void()>> m_actions;
     QList<Key> m_taken;
     bool m_suspended = false;
+    int m_grabsAndReleases = 0;
 };
