@@ -2,6 +2,7 @@
 
 #include "core/store/PBCategoryRecord.h"
 #include "core/store/PBItemRecord.h"
+#include "core/store/StoreFailure.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Transaction.h>
@@ -108,6 +109,9 @@ std::unique_ptr<SyncJournal> SyncJournal::open(const QString &storePath, QString
         // Records arrive in no order of their ids: with SQLite's small default cache, every write
         // to the id indexes of a large history would go to the disk.
         journal->database().exec("PRAGMA cache_size = -32768");
+        // An import rewrites the same index pages in commit after commit: they are copied into
+        // the store once per round (checkpoint()) rather than after every few commits.
+        journal->database().exec("PRAGMA wal_autocheckpoint = 16384");
         journal->database().exec(
             "CREATE TABLE IF NOT EXISTS \"SyncMeta\" (\"key\" TEXT PRIMARY KEY, \"value\" TEXT) WITHOUT ROWID;"
             "CREATE TABLE IF NOT EXISTS \"SyncChange\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"entity\" TEXT NOT NULL,"
@@ -122,7 +126,7 @@ std::unique_ptr<SyncJournal> SyncJournal::open(const QString &storePath, QString
         return journal;
     } catch (const std::exception &failure) {
         if (error)
-            *error = QString::fromUtf8(failure.what());
+            *error = storeFailureKind(failure);
         return nullptr;
     }
 }
@@ -289,4 +293,9 @@ void SyncJournal::forgetChangesAfter(qint64 change)
     statement.bind(1, int64_t(change));
     statement.exec();
     statement.reset();
+}
+
+void SyncJournal::checkpoint()
+{
+    database().exec("PRAGMA wal_checkpoint(PASSIVE)");
 }
