@@ -11,6 +11,8 @@
 #include <QJsonDocument>
 #include <QUuid>
 
+#include <cmath>
+
 namespace {
 SyncEntity describe(const QString &kind, const EntityDescription &entity, const QString &idColumn, bool pasteboards)
 {
@@ -27,6 +29,37 @@ SyncEntity describe(const QString &kind, const EntityDescription &entity, const 
 QString quoted(const QString &name)
 {
     return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+bool isPlainName(const QString &text)
+{
+    for (const QChar c : text)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('_') && c != QLatin1Char('-'))
+            return false;
+    return !text.isEmpty();
+}
+
+// Stamps as compact JSON. Nearly every entry is [time, device] with plain names: written
+// directly, several times quicker than through QJsonDocument; anything else takes that road.
+QByteArray encodeStamps(const QJsonObject &stamps)
+{
+    QByteArray json;
+    json.reserve(stamps.size() * 64);
+    json += '{';
+    for (auto it = stamps.constBegin(); it != stamps.constEnd(); ++it) {
+        const QJsonValue value = it.value();
+        const QJsonArray entry = value.toArray();
+        const double time = entry.size() == 2 ? entry.at(0).toDouble(-1) : -1;
+        const QString device = entry.size() == 2 ? entry.at(1).toString() : QString();
+        if (!value.isArray() || time < 0 || time > 9.0e15 || time != std::floor(time) || !isPlainName(device)
+            || !isPlainName(it.key()))
+            return QJsonDocument(stamps).toJson(QJsonDocument::Compact);
+        if (json.size() > 1)
+            json += ',';
+        json += '"' + it.key().toLatin1() + "\":[" + QByteArray::number(qint64(time)) + ",\"" + device.toLatin1() + "\"]";
+    }
+    json += '}';
+    return json;
 }
 
 const char *const kNow = "CAST((julianday('now') - 2440587.5) * 86400000 AS INTEGER)";
@@ -264,7 +297,7 @@ void SyncJournal::setStamps(const QString &kind, const QString &id, const QJsonO
         m_store->statement(QStringLiteral("INSERT OR REPLACE INTO \"SyncClock\" (\"kind\", \"gid\", \"stamps\") VALUES (?, ?, ?)"));
     statement.bind(1, kind.toStdString());
     statement.bind(2, id.toStdString());
-    statement.bind(3, QJsonDocument(stamps).toJson(QJsonDocument::Compact).toStdString());
+    statement.bind(3, encodeStamps(stamps).toStdString());
     statement.exec();
     statement.reset();
 }
