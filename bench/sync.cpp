@@ -11,6 +11,7 @@
 #include "core/store/PBItemRecord.h"
 #include "core/store/PBPasteboardDataRecord.h"
 #include "core/sync/FolderCloudMirror.h"
+#include "core/sync/SyncEngine.h"
 #include "core/sync/SyncExporter.h"
 #include "core/sync/SyncSettings.h"
 #include "core/sync/SyncSnapshots.h"
@@ -199,6 +200,29 @@ int main(int argc, char **argv)
     timer.restart();
     const qint64 largeStall = runUntil([&] { return itemCount(*target) >= expected; }, 60000, &peak);
     std::printf("40 MB item, arrival to history: %lld ms, longest GUI-thread stall %lld ms\n", qint64(timer.elapsed()), largeStall);
+    // A burst of copies saved one by one on a machine whose engine runs: its files in the folder.
+    {
+        const QString device = SyncJournal::open(target->storePath())->deviceId();
+        auto files = [&] { return QDir(syncFolder.deviceDirectory(device)).entryList(QDir::Files).size(); };
+        const qsizetype before = files();
+        const qsizetype segmentsBefore = syncFolder.segments(device).size();
+        timer.restart();
+        for (int i = 0; i < 1000; ++i)
+            addItems(*target, 1, 2 * items + i);
+        const qint64 saving = timer.elapsed();
+        qsizetype seen = before;
+        QElapsedTimer stable;
+        stable.start();
+        runUntil([&] {
+            if (files() != seen) {
+                seen = files();
+                stable.restart();
+            }
+            return seen > before && stable.elapsed() > 3 * SyncEngine::kExportDebounceMs;
+        }, 60000, &peak);
+        std::printf("burst of 1000 copies saved one by one in %lld ms (export debounce %d ms): %lld new file(s), %lld segment(s)\n",
+                    saving, SyncEngine::kExportDebounceMs, qint64(files() - before), qint64(syncFolder.segments(device).size() - segmentsBefore));
+    }
     TaviSettings::shared().setEnableCloudSync(false);
     target->setupContainer();
     return 0;

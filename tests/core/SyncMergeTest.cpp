@@ -1,6 +1,7 @@
 #include "SyncTestSupport.h"
 
 #include "core/store/PBPasteboardDataRecord.h"
+#include "core/store/SearchIndex.h"
 #include "core/sync/SyncSegment.h"
 
 #include <QJsonArray>
@@ -168,4 +169,31 @@ TEST_F(SyncMergeTest, AClockKeptByAnEarlierVersionIsCarriedOver)
     EXPECT_EQ(reopened->stamps(QStringLiteral("item"), item->uuid().toString(QUuid::WithoutBraces)), stamps);
     reopened->setStamps(QStringLiteral("item"), item->uuid().toString(QUuid::WithoutBraces), QJsonObject{{"x", 1}});
     EXPECT_EQ(reopened->database().execAndGet("SELECT count(*) FROM \"SyncClock\"").getInt(), 1);
+}
+
+TEST_F(SyncMergeTest, ImportedItemsAreFoundThroughTheSearchIndex)
+{
+    b->addItem(QStringLiteral("local quarterly notes"));
+    QList<std::shared_ptr<PBItemRecord>> items;
+    for (int i = 0; i < 40; ++i)
+        items << a->addItem(QStringLiteral("imported report %1%2").arg(i).arg(i % 7 == 0 ? QStringLiteral(" quarterly") : QString()));
+    a->addItem(QString(SearchIndex::kIndexedBytes, QLatin1Char('z')) + QStringLiteral(" long report"));
+    exchange();
+    items[3]->setText(QStringLiteral("renamed memo"));
+    a->context()->deleteObject(items[7]);
+    exchange();
+
+    SearchIndex &index = b->context()->store()->searchIndex();
+    ASSERT_TRUE(index.waitUntilReady(10000));
+    for (const QString &keyword : {QStringLiteral("report"), QStringLiteral("quarterly"), QStringLiteral("memo"), QStringLiteral("imported report 1")}) {
+        FetchRequest<PBItemRecord> search = PBItemRecord::fetchRequest();
+        search.predicate = Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, keyword);
+        FetchRequest<PBItemRecord> scan = PBItemRecord::fetchRequest();
+        scan.predicate = Predicate::contains(QStringLiteral("text"), keyword);
+        EXPECT_EQ(b->context()->count(search).value_or(-1), b->context()->count(scan).value_or(-2)) << keyword.toStdString();
+    }
+    FetchRequest<PBItemRecord> memo = PBItemRecord::fetchRequest();
+    memo.predicate = Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, QStringLiteral("memo"));
+    EXPECT_EQ(b->context()->count(memo).value_or(-1), 1);
+    EXPECT_TRUE(index.isReady());
 }

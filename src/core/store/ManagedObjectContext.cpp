@@ -1,6 +1,7 @@
 #include "core/store/ManagedObjectContext.h"
 
 #include "core/store/DebugOutput.h"
+#include "core/store/StoreFailure.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Exception.h>
@@ -694,7 +695,7 @@ void ManagedObjectContext::prefetchValues(const EntityDescription &entity, const
         statement.reset();
     } catch (const std::exception &error) {
         // The records load their values one by one when read, and report a failure then.
-        LOG_WARNING("ManagedObjectContext::prefetchValues()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        LOG_WARNING("ManagedObjectContext::prefetchValues()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
     }
 }
 
@@ -717,7 +718,7 @@ bool ManagedObjectContext::loadValues(ManagedObject &object)
         }
         statement.reset();
     } catch (const std::exception &error) {
-        LOG_ERROR("ManagedObjectContext::loadValues()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        LOG_ERROR("ManagedObjectContext::loadValues()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
         failed = true;
         ++object.m_readFailures;
     }
@@ -741,7 +742,7 @@ bool ManagedObjectContext::loadLazyValue(ManagedObject &object, int index)
             value = StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(0)));
         statement.reset();
     } catch (const std::exception &error) {
-        LOG_ERROR("ManagedObjectContext::loadLazyValue()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        LOG_ERROR("ManagedObjectContext::loadLazyValue()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
         failed = true;
         ++object.m_readFailures;
     }
@@ -768,7 +769,7 @@ std::pair<StoreValue, qint64> ManagedObjectContext::loadLazyPrefix(ManagedObject
         }
         statement.reset();
     } catch (const std::exception &error) {
-        LOG_ERROR("ManagedObjectContext::loadLazyPrefix()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        LOG_ERROR("ManagedObjectContext::loadLazyPrefix()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
         ++object.m_readFailures;
     }
     return {std::move(value), length};
@@ -794,7 +795,7 @@ bool ManagedObjectContext::loadRelationship(ManagedObject &object, int index)
             rows.append(statement.getColumn(0).getInt64());
         statement.reset();
     } catch (const std::exception &error) {
-        LOG_ERROR("ManagedObjectContext::loadRelationship()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        LOG_ERROR("ManagedObjectContext::loadRelationship()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
         ++object.m_readFailures;
         return false;
     }
@@ -827,7 +828,7 @@ bool ManagedObjectContext::loadOwner(ManagedObject &object)
             links.ownerRowId = statement.getColumn(0).getInt64();
         statement.reset();
     } catch (const std::exception &error) {
-        LOG_ERROR("ManagedObjectContext::loadOwner()", QStringLiteral("Could not fetch. ") + storeError(error).text());
+        LOG_ERROR("ManagedObjectContext::loadOwner()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
         ++object.m_readFailures;
         return false;
     }
@@ -1440,7 +1441,7 @@ void ManagedObjectContext::checkpoint()
     try {
         m_store->database().exec("PRAGMA wal_checkpoint(TRUNCATE)");
     } catch (const std::exception &error) {
-        LOG_WARNING("ManagedObjectContext::checkpoint()", QStringLiteral("Checkpoint failed. ") + storeError(error).text());
+        LOG_WARNING("ManagedObjectContext::checkpoint()", QStringLiteral("Checkpoint failed. ") + storeFailureKind(error));
     }
 }
 

@@ -324,19 +324,47 @@ SearchIndex::Step SearchIndex::buildStep(SQLite::Database &database, int rows)
     }
     const int64_t through = last.getColumn(0).getInt64();
     last.reset();
+    indexRows(database, upTo, through, through);
+    transaction.commit();
+    return Step::More;
+}
+
+void SearchIndex::indexRows(SQLite::Database &database, qint64 upTo, qint64 through, qint64 watermark)
+{
     for (const char *sql : {
              R"sql(INSERT INTO "PBItemRecord_search" (rowid, t) SELECT "pk", tavi_search_text("text", "appName")
                    FROM "PBItemRecord" WHERE "pk" > ?1 AND "pk" <= ?2 AND NOT tavi_unindexed("text", "appName"))sql",
              R"sql(INSERT INTO "PBItemRecord_search_long" ("pk") SELECT "pk" FROM "PBItemRecord"
                    WHERE "pk" > ?1 AND "pk" <= ?2 AND tavi_unindexed("text", "appName"))sql",
-             R"sql(UPDATE "PBItemRecord_search_state" SET "indexedUpTo" = ?2)sql"}) {
+             R"sql(UPDATE "PBItemRecord_search_state" SET "indexedUpTo" = ?3)sql"}) {
         SQLite::Statement statement(database, sql);
         statement.bind(1, int64_t(upTo));
-        statement.bind(2, through);
+        statement.bind(2, int64_t(through));
+        if (statement.getBindParameterCount() >= 3)
+            statement.bind(3, int64_t(watermark));
         statement.exec();
     }
-    transaction.commit();
-    return Step::More;
+}
+
+std::optional<qint64> SearchIndex::deferInserts(SQLite::Database &database)
+{
+    // No state table: the index is switched off while it is built anew.
+    if (database.execAndGet(R"sql(SELECT count(*) FROM sqlite_master WHERE "name" = 'PBItemRecord_search_state')sql").getInt() == 0)
+        return std::nullopt;
+    SQLite::Statement state(database, R"sql(SELECT "indexedUpTo" FROM "PBItemRecord_search_state")sql");
+    if (!state.executeStep() || state.getColumn(0).getInt64() != kComplete)
+        return std::nullopt;
+    state.reset();
+    const qint64 last = database.execAndGet(R"sql(SELECT coalesce(max("pk"), 0) FROM "PBItemRecord")sql").getInt64();
+    SQLite::Statement defer(database, R"sql(UPDATE "PBItemRecord_search_state" SET "indexedUpTo" = ?)sql");
+    defer.bind(1, int64_t(last));
+    defer.exec();
+    return last;
+}
+
+void SearchIndex::indexDeferred(SQLite::Database &database, qint64 deferredAfter)
+{
+    indexRows(database, deferredAfter, kComplete, kComplete);
 }
 
 bool SearchIndex::isConsistent(SQLite::Database &database)

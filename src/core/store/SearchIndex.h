@@ -92,6 +92,13 @@ public:
     // found first (quick, but only candidates unless it is one word), then those holding it whole.
     std::optional<Matches> matchingIds(const QString &keyword, qint64 cap);
 
+    // Many inserts in one transaction (an import): inside it, deferInserts() keeps the rows
+    // inserted next out of the index, and indexDeferred() adds them in one pass before the commit,
+    // far quicker than one index update per row. Nothing when the index is still being built (its
+    // builder takes the new rows then). Other connections never see the index incomplete.
+    static std::optional<qint64> deferInserts(SQLite::Database &database);
+    static void indexDeferred(SQLite::Database &database, qint64 deferredAfter);
+
     // Called inside the transaction that is about to delete `rows` rows of `entity`: when that is
     // most of a large history, the index is emptied and the rest built again in the background,
     // far quicker than taking each item out of it.
@@ -108,6 +115,8 @@ private:
     void disable(SQLite::Database &database);
     static void reset(SQLite::Database &database);
     static Step buildStep(SQLite::Database &database, int rows);
+    // Indexes the items with upTo < "pk" <= through and records the new watermark.
+    static void indexRows(SQLite::Database &database, qint64 upTo, qint64 through, qint64 watermark);
     static bool isConsistent(SQLite::Database &database);
     void run();
 

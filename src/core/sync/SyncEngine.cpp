@@ -1,5 +1,6 @@
 #include "core/sync/SyncEngine.h"
 
+#include "core/store/StoreFailure.h"
 #include "core/sync/SyncSettings.h"
 #include "platform/CloudKeyValueStore.h"
 #include "platform/DispatchQueue.h"
@@ -31,7 +32,7 @@ void SyncEngine::begin()
         if (m_journal->install())
             LOG_INFO("SyncEngine::begin()", QStringLiteral("store changes logged for sync from now on; the whole store goes out once"));
     } catch (const std::exception &failure) {
-        report(CloudMirrorEvent::Type::Setup, SyncFailure{CloudErrorCode::InternalError, QString::fromUtf8(failure.what())});
+        report(CloudMirrorEvent::Type::Setup, SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)});
         m_journal.reset();
         return;
     }
@@ -90,7 +91,7 @@ void SyncEngine::finish(bool switchedOff)
         try {
             m_journal->uninstall();
         } catch (const std::exception &failure) {
-            LOG_ERROR("SyncEngine::finish()", QStringLiteral("sync logging could not be turned off: ") + QString::fromUtf8(failure.what()));
+            LOG_ERROR("SyncEngine::finish()", QStringLiteral("sync logging could not be turned off: ") + storeFailureKind(failure));
         }
     }
     m_snapshots.reset();
@@ -205,6 +206,13 @@ void SyncEngine::runImport()
         return;
     watch();
     SyncImporter::Result result = m_importer->importChanges();
+    if (result.records > 0) {
+        try {
+            m_journal->checkpoint();
+        } catch (const std::exception &failure) {
+            LOG_WARNING("SyncEngine::runImport()", QStringLiteral("checkpoint failed: ") + storeFailureKind(failure));
+        }
+    }
     if (result.more) // the next round once this one is announced and the queue has turned
         QMetaObject::invokeMethod(this, &SyncEngine::runImport, Qt::QueuedConnection);
     QVariantMap changedValues;
@@ -212,7 +220,7 @@ void SyncEngine::runImport()
         try {
             changedValues = m_values->importValues(CloudKeyValueStore::shared().storage().snapshot());
         } catch (const std::exception &failure) {
-            result.failure = SyncFailure{CloudErrorCode::InternalError, QString::fromUtf8(failure.what())};
+            result.failure = SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)};
         }
     }
     if (result.segments == 0 && !result.failure && changedValues.isEmpty())

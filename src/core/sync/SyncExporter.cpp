@@ -1,5 +1,6 @@
 #include "core/sync/SyncExporter.h"
 
+#include "core/store/StoreFailure.h"
 #include "core/sync/SyncBlobs.h"
 #include "core/sync/SyncRecords.h"
 #include "core/sync/SyncSegment.h"
@@ -34,8 +35,8 @@ SyncExporter::Result SyncExporter::exportChanges()
         while (!result.failure && exportOne(result)) {
         }
     } catch (const std::exception &failure) {
-        LOG_ERROR("SyncExporter::exportChanges()", QStringLiteral("store error: ") + QString::fromUtf8(failure.what()));
-        result.failure = SyncFailure{CloudErrorCode::InternalError, QString::fromUtf8(failure.what())};
+        LOG_ERROR("SyncExporter::exportChanges()", QStringLiteral("store error: ") + storeFailureKind(failure));
+        result.failure = SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)};
     }
     return result;
 }

@@ -1,5 +1,7 @@
 #include "core/sync/SyncImporter.h"
 
+#include "core/store/SearchIndex.h"
+#include "core/store/StoreFailure.h"
 #include "core/sync/SyncRecords.h"
 #include "core/sync/SyncSegment.h"
 #include "platform/Log.h"
@@ -7,6 +9,7 @@
 #include <SQLiteCpp/Transaction.h>
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -47,7 +50,7 @@ SyncImporter::Result SyncImporter::importChanges(int recordBudget)
     try {
         retryWaiting(result);
     } catch (const std::exception &failure) {
-        LOG_ERROR("SyncImporter::importChanges()", QStringLiteral("waiting records could not be stored: ") + QString::fromUtf8(failure.what()));
+        LOG_ERROR("SyncImporter::importChanges()", QStringLiteral("waiting records could not be stored: ") + storeFailureKind(failure));
     }
     for (const QString &device : m_folder.devices()) {
         if (device == self)
@@ -213,35 +216,50 @@ bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records
                 blobBytes += bytes.size();
             batch.append(std::move(entry));
         }
-        Result applied;
+        // Short transactions, so the store's own writes never wait long for the lock.
+        qsizetype done = 0;
         try {
-            SQLite::Transaction transaction(m_journal.database(), SQLite::TransactionBehavior::IMMEDIATE);
-            // What an import writes is not a local change: it must not travel back.
-            m_journal.setLogging(false);
-            for (const Entry &entry : std::as_const(batch)) {
-                if (entry.waits)
-                    wait(device, entry.record);
-                else
-                    applyRecord(device, entry.record, entry.blobs, applied);
+            while (done < batch.size()) {
+                Result applied;
+                QElapsedTimer held;
+                held.start();
+                SQLite::Transaction transaction(m_journal.database(), SQLite::TransactionBehavior::IMMEDIATE);
+                // What an import writes is not a local change: it must not travel back.
+                m_journal.setLogging(false);
+                const std::optional<qint64> deferred = SearchIndex::deferInserts(m_journal.database());
+                do {
+                    const Entry &entry = batch.at(done++);
+                    if (entry.waits)
+                        wait(device, entry.record);
+                    else
+                        applyRecord(device, entry.record, entry.blobs, applied);
+                } while (done < batch.size() && held.elapsed() < kTransactionMs);
+                if (done == batch.size() && next >= records.size())
+                    finish();
+                if (deferred)
+                    SearchIndex::indexDeferred(m_journal.database(), *deferred);
+                m_journal.setLogging(true);
+                transaction.commit();
+                result.takeChanges(applied);
             }
-            if (next >= records.size())
-                finish();
-            m_journal.setLogging(true);
-            transaction.commit();
         } catch (const std::exception &failure) {
-            LOG_ERROR("SyncImporter::applyRecords()", QStringLiteral("records from %1 could not be stored: %2").arg(device.left(8), QString::fromUtf8(failure.what())));
-            result.failure = SyncFailure{CloudErrorCode::InternalError, QString::fromUtf8(failure.what())};
+            LOG_ERROR("SyncImporter::applyRecords()", QStringLiteral("records from %1 could not be stored: %2").arg(device.left(8), storeFailureKind(failure)));
+            result.failure = SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)};
             return false;
         }
-        for (auto it = applied.changedRows.cbegin(); it != applied.changedRows.cend(); ++it)
-            result.changedRows[it.key()] += it.value();
-        for (auto it = applied.deletedRows.cbegin(); it != applied.deletedRows.cend(); ++it)
-            result.deletedRows[it.key()] += it.value();
-        for (auto it = applied.partialErrors.cbegin(); it != applied.partialErrors.cend(); ++it)
-            result.partialErrors.insert(it.key(), it.value());
         result.records += int(batch.size());
     } while (next < records.size());
     return true;
+}
+
+void SyncImporter::Result::takeChanges(const Result &applied)
+{
+    for (auto it = applied.changedRows.cbegin(); it != applied.changedRows.cend(); ++it)
+        changedRows[it.key()] += it.value();
+    for (auto it = applied.deletedRows.cbegin(); it != applied.deletedRows.cend(); ++it)
+        deletedRows[it.key()] += it.value();
+    for (auto it = applied.partialErrors.cbegin(); it != applied.partialErrors.cend(); ++it)
+        partialErrors.insert(it.key(), it.value());
 }
 
 bool SyncImporter::fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs, SyncBlobs::State *state) const
@@ -312,10 +330,7 @@ void SyncImporter::retryWaiting(Result &result)
         done.reset();
         m_journal.setLogging(true);
         transaction.commit();
-        for (auto it = applied.changedRows.cbegin(); it != applied.changedRows.cend(); ++it)
-            result.changedRows[it.key()] += it.value();
-        for (auto it = applied.deletedRows.cbegin(); it != applied.deletedRows.cend(); ++it)
-            result.deletedRows[it.key()] += it.value();
+        result.takeChanges(applied);
         result.records += applied.records;
     }
 }
@@ -491,7 +506,9 @@ void SyncImporter::applyEntity(const SyncEntity &entity, const QString &id, cons
     if (winners.isEmpty() && !pasteboards && rowId > 0)
         return;
     const qint64 written = SyncRecords::write(m_journal, entity, id, rowId, winners, blobs);
-    if (pasteboards && written > 0)
+    if (pasteboards && written > 0 && rowId == 0)
+        SyncRecords::addPasteboards(m_journal, written, *pasteboards, blobs);
+    else if (pasteboards && written > 0)
         SyncRecords::replacePasteboards(m_journal, written, *pasteboards, blobs);
     result.changedRows[entity.table].append(written);
     if (rowId == 0)

@@ -25,9 +25,11 @@ public:
     static constexpr int kAttemptsBeforeDrop = 3;
     // Records stamped further ahead of this machine's clock are skipped.
     static constexpr qint64 kFutureToleranceMs = 24LL * 3600 * 1000;
-    // Records applied per round (more segments wait for the next round) and per transaction.
+    // Records applied per round (more segments wait for the next round), records read ahead of
+    // the store's lock, and how long one transaction may hold it.
     static constexpr int kRecordsPerRound = 5000;
-    static constexpr int kRecordsPerTransaction = 250;
+    static constexpr int kRecordsPerTransaction = 1000;
+    static constexpr qint64 kTransactionMs = 40;
     // Blob bytes read ahead of one transaction.
     static constexpr qint64 kBlobBytesPerTransaction = 64 * 1024 * 1024;
 
@@ -44,6 +46,8 @@ public:
         std::optional<SyncFailure> failure;
         QVariantMap partialErrors; // record id -> reason, for records that were refused
         bool hasChanges() const { return !changedRows.isEmpty() || !deletedRows.isEmpty(); }
+        // Adds the rows and refusals of a committed transaction.
+        void takeChanges(const Result &applied);
     };
     Result importChanges(int recordBudget = kRecordsPerRound);
 

@@ -78,6 +78,9 @@ public:
     static SyncStamp stampOf(const QJsonObject &stamps, const QString &attribute);
     static QJsonArray stampValue(const SyncStamp &stamp);
 
+    // Copies what the write-ahead log holds into the store file, as far as readers allow.
+    void checkpoint();
+
     // The highest change number so far (changes an import makes above it are its own).
     qint64 lastChange();
     void forgetChangesAfter(qint64 change);

@@ -206,6 +206,11 @@ void replacePasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray
     remove.bind(1, int64_t(itemRowId));
     remove.exec();
     remove.reset();
+    addPasteboards(journal, itemRowId, pasteboards, blobs);
+}
+
+void addPasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray &pasteboards, const BlobContents &blobs)
+{
     for (const QJsonValue &entry : pasteboards) {
         const QJsonArray pair = entry.toArray();
         SQLite::Statement &insert =

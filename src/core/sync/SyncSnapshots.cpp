@@ -1,5 +1,6 @@
 #include "core/sync/SyncSnapshots.h"
 
+#include "core/store/StoreFailure.h"
 #include "core/sync/SyncBlobs.h"
 #include "core/sync/SyncRecords.h"
 #include "core/sync/SyncSegment.h"
@@ -198,8 +199,8 @@ SyncSnapshots::Result SyncSnapshots::write()
         if (!result.failure && (!records.isEmpty() || parts == 0))
             flush();
     } catch (const std::exception &failure) {
-        LOG_ERROR("SyncSnapshots::write()", QStringLiteral("store error: ") + QString::fromUtf8(failure.what()));
-        result.failure = SyncFailure{CloudErrorCode::InternalError, QString::fromUtf8(failure.what())};
+        LOG_ERROR("SyncSnapshots::write()", QStringLiteral("store error: ") + storeFailureKind(failure));
+        result.failure = SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)};
     }
     if (result.failure) {
         LOG_WARNING("SyncSnapshots::write()", QStringLiteral("snapshot %1 not written: %2").arg(number).arg(int(result.failure->code)));
@@ -223,7 +224,7 @@ SyncSnapshots::Result SyncSnapshots::write()
         m_journal.setMeta(kLastSnapshotBytes, QString::number(bytes));
         transaction.commit();
     } catch (const std::exception &failure) {
-        result.failure = SyncFailure{CloudErrorCode::InternalError, QString::fromUtf8(failure.what())};
+        result.failure = SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)};
         return result;
     }
     LOG_INFO("SyncSnapshots::write()", QStringLiteral("snapshot %1 written: %2 records in %3 parts, %4 bytes")

@@ -1,0 +1,23 @@
+#include "core/store/StoreFailure.h"
+
+#include <SQLiteCpp/Exception.h>
+
+#include <cxxabi.h>
+
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <typeinfo>
+
+QString storeFailureKind(const std::exception &error)
+{
+    if (const auto *sqlite = dynamic_cast<const SQLite::Exception *>(&error)) {
+        // sqlite3_errstr: one fixed text per code.
+        return QStringLiteral("SQLite error %1 (%2)").arg(sqlite->getExtendedErrorCode()).arg(QString::fromUtf8(sqlite->getErrorStr()));
+    }
+    if (dynamic_cast<const std::bad_alloc *>(&error))
+        return QStringLiteral("out of memory");
+    int status = 0;
+    const std::unique_ptr<char, decltype(&std::free)> name(abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), &std::free);
+    return QStringLiteral("%1 thrown").arg(QString::fromUtf8(status == 0 && name ? name.get() : typeid(error).name()));
+}
