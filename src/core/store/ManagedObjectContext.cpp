@@ -878,6 +878,7 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
             report(error, storeError(failure));
             return std::nullopt;
         }
+        prefetchValues(entity, window);
         return window;
     }
 
