@@ -56,18 +56,25 @@ inline void seedHistory(qint64 count, const std::function<QString(qint64)> &text
     }
 }
 
-// Of this process, or of another one by its id.
-inline double residentMegabytes(qint64 pid = 0)
+// A line of /proc/<pid>/status in megabytes, of this process or of another one by its id.
+inline double statusMegabytes(const QByteArray &field, qint64 pid = 0)
 {
     QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
+    const QByteArray key = field + ':';
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return 0;
 }
+
+inline double residentMegabytes(qint64 pid = 0) { return statusMegabytes("VmRSS", pid); }
+
+// Resident memory of the process's own (anonymous) pages: without the store's file pages mapped
+// for reads, which the kernel shares with its page cache and takes back under pressure.
+inline double privateMegabytes(qint64 pid = 0) { return statusMegabytes("RssAnon", pid); }
 
 // A square of random pixels: its PNG is about as large as the pixels (4 bytes each).
 inline QByteArray noisePng(int side)

@@ -17,6 +17,7 @@ CategoryListModel::~CategoryListModel()
     // Work still queued sees a newer request and stops before reading the store.
     m_latest->store(~quint64(0));
     m_queue.shutdown();
+    m_countQueue.shutdown();
 }
 
 void CategoryListModel::fetch(const TaviPBManager::ListQuery &query, std::function<void()> done)
@@ -27,7 +28,8 @@ void CategoryListModel::fetch(const TaviPBManager::ListQuery &query, std::functi
     TaviPBManager *manager = &m_manager;
     const QPointer<CategoryListModel> self(this);
     const auto latest = m_latest;
-    m_queue.async([self, manager, query, generation, done, latest] {
+    SerialQueue *counts = &m_countQueue;
+    m_queue.async([self, manager, query, generation, done, latest, counts] {
         if (latest->load() != generation)
             return;
         QList<PBItem> first = manager->getItemsPage(query, 0, kPageSize);
@@ -54,14 +56,20 @@ void CategoryListModel::fetch(const TaviPBManager::ListQuery &query, std::functi
         });
         if (complete || latest->load() != generation)
             return;
-        const qsizetype count = manager->itemCount(query);
-        MainQueue::async([self, generation, count] {
-            if (!self || self->m_generation != generation || count <= self->m_count)
+        // Counting a large category takes a while: on its own queue, so that the next list's first
+        // page does not wait behind it.
+        counts->async([self, manager, query, generation, latest] {
+            if (latest->load() != generation)
                 return;
-            self->beginInsertRows({}, self->m_count, int(count) - 1);
-            self->m_count = int(count);
-            self->endInsertRows();
-            Q_EMIT self->countChanged(self->m_count);
+            const qsizetype count = manager->itemCount(query);
+            MainQueue::async([self, generation, count] {
+                if (!self || self->m_generation != generation || count <= self->m_count)
+                    return;
+                self->beginInsertRows({}, self->m_count, int(count) - 1);
+                self->m_count = int(count);
+                self->endInsertRows();
+                Q_EMIT self->countChanged(self->m_count);
+            });
         });
     });
 }

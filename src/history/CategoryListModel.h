@@ -104,4 +104,5 @@ private:
     std::shared_ptr<std::atomic<quint64>> m_latest = std::make_shared<std::atomic<quint64>>(0);
     // Store reads run here, in order; the model waits for them when it goes.
     mutable SerialQueue m_queue{QStringLiteral("com.tavi.categoryList")};
+    SerialQueue m_countQueue{QStringLiteral("com.tavi.categoryList.count")};
 };

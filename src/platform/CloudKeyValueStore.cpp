@@ -28,8 +28,10 @@ void CloudKeyValueStore::resetShared()
 {
     QMutexLocker lock(&g_instanceMutex);
     static std::vector<std::unique_ptr<CloudKeyValueStore>> retired;
-    if (instance())
+    if (instance()) {
+        instance()->m_values.flush(); // the new one reads the file
         retired.push_back(std::move(instance()));
+    }
     instance() = std::make_unique<CloudKeyValueStore>(defaultPath());
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Defaults.h"
 
+#include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 
@@ -56,11 +57,33 @@ std::unique_ptr<Defaults> &standardInstance()
     return instance;
 }
 QMutex g_standardMutex;
+
+// Never destroyed, like the writer: the standard instance still writes at exit.
+std::function<void()> &writeHook()
+{
+    static auto *hook = new std::function<void()>;
+    return *hook;
+}
+
+// Writes the changes made on the GUI thread. Never destroyed: instances flush through it until
+// the process ends.
+SerialQueue &writerQueue()
+{
+    static auto *queue = new SerialQueue(QStringLiteral("com.tavi.defaultsWriter"));
+    return *queue;
+}
 } // namespace
 
 Defaults::Defaults(QString filePath) : m_path(std::move(filePath))
 {
     load();
+}
+
+Defaults::~Defaults()
+{
+    if (m_usedWriter.load())
+        writerQueue().drain(); // no queued write may outlive this
+    flush();
 }
 
 Defaults &Defaults::standard()
@@ -78,8 +101,10 @@ void Defaults::resetStandard(const QString &filePath)
     const QString path = filePath.isEmpty() ? Paths::configDirectory() + QStringLiteral("/defaults.json") : filePath;
     // The old object is kept alive: AutoCache values and other threads may still point at it.
     static std::vector<std::unique_ptr<Defaults>> retired;
-    if (standardInstance())
+    if (standardInstance()) {
+        standardInstance()->flush();
         retired.push_back(std::move(standardInstance()));
+    }
     standardInstance() = std::make_unique<Defaults>(path);
 }
 
@@ -248,10 +273,38 @@ void Defaults::load()
                                       .arg(m_path, problem, aside.isEmpty() ? QStringLiteral("(could not rename)") : aside));
 }
 
-bool Defaults::save()
+bool Defaults::noteChange()
 {
-    QJsonObject values = m_unreadable;
-    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
+    ++m_changes;
+    if (!MainQueue::isCurrent())
+        return true;
+    // The GUI thread never waits for the disk (a write syncs it): the writer takes the change,
+    // with any made before it got to it.
+    m_usedWriter.store(true);
+    if (!m_writeQueued.exchange(true)) {
+        writerQueue().async([this] {
+            m_writeQueued.store(false);
+            writeLatest();
+        });
+    }
+    return false;
+}
+
+bool Defaults::writeLatest()
+{
+    QMutexLocker writing(&m_writeMutex);
+    QVariantMap current;
+    QJsonObject values;
+    quint64 changes = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_changes == m_written)
+            return !m_lastWriteFailed;
+        current = m_values;
+        values = m_unreadable;
+        changes = m_changes;
+    }
+    for (auto it = current.cbegin(); it != current.cend(); ++it) {
         const QJsonValue encoded = encode(it.value());
         if (!encoded.isUndefined())
             values[it.key()] = encoded;
@@ -264,12 +317,30 @@ bool Defaults::save()
     Paths::makePrivateDirectory(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
     // The new file replaces the old one: it gets the user's permissions alone before anything is in it.
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 ||
-        !file.commit()) {
-        LOG_ERROR("Defaults::save()", QStringLiteral("Could not write %1: %2").arg(m_path, file.errorString()));
+    const bool written = file.open(QIODevice::WriteOnly)
+                         && file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+                         && file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) >= 0;
+    if (written && writeHook())
+        writeHook()();
+    if (!written || !file.commit()) {
+        LOG_ERROR("Defaults::writeLatest()", QStringLiteral("Could not write %1: %2").arg(m_path, file.errorString()));
+        m_lastWriteFailed = true;
         return false;
     }
+    m_written = changes;
+    m_lastWriteFailed = false;
     return true;
+}
+
+void Defaults::setWriteHookForTesting(std::function<void()> hook)
+{
+    writeHook() = std::move(hook);
+}
+
+bool Defaults::flush()
+{
+    // Changes of the GUI thread still queued are written here, or already were.
+    return writeLatest();
 }
 
 QVariant Defaults::value(const QString &key) const
@@ -306,20 +377,22 @@ void Defaults::setValues(const QVariantMap &values)
         m_unreadable.remove(it.key());
         changed = true;
     }
-    if (changed)
-        save();
+    if (!changed || !noteChange())
+        return;
+    lock.unlock();
+    writeLatest();
 }
 
 void Defaults::remove(const QString &key)
 {
     QMutexLocker lock(&m_mutex);
     const bool removed = m_values.remove(key) > 0;
-    if (m_unreadable.contains(key)) {
-        m_unreadable.remove(key);
-        save();
-    } else if (removed) {
-        save();
-    }
+    const bool unreadable = m_unreadable.contains(key);
+    m_unreadable.remove(key);
+    if ((!removed && !unreadable) || !noteChange())
+        return;
+    lock.unlock();
+    writeLatest();
 }
 
 bool Defaults::hasUnreadableEntry(const QString &key) const

@@ -5,7 +5,9 @@
 // QString, QStringList, QByteArray, QDateTime, QVariantList and QVariantMap of those.
 // A corrupt or unreadable file is renamed aside and logged; the defaults then apply. An entry that
 // cannot be decoded reads as absent but stays in the file, untouched, until a new value replaces
-// it. Any thread.
+// it. The file is written outside the lock that reads take, so a read never waits for the disk; a
+// change made on the GUI thread is written by a worker a moment later (flush() waits for it), one
+// made on another thread is on disk when the call returns. Any thread.
 
 #include <QJsonObject>
 #include <QMutex>
@@ -13,9 +15,16 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <atomic>
+#include <functional>
+
 class Defaults {
 public:
     explicit Defaults(QString filePath);
+    // Writes what is not written yet.
+    ~Defaults();
+    Defaults(const Defaults &) = delete;
+    Defaults &operator=(const Defaults &) = delete;
 
     // The standard defaults: $XDG_CONFIG_HOME/TaviPaste/defaults.json.
     static Defaults &standard();
@@ -39,6 +48,10 @@ public:
     void setValues(const QVariantMap &values);
     // Re-reads the file (used when another process or a sync changed it).
     void reload();
+    // Waits until the file holds every change made so far; false when the last write failed.
+    bool flush();
+    // Runs inside every write of the file, before it is committed (tests: a slow disk).
+    static void setWriteHookForTesting(std::function<void()> hook);
 
     // Encoding used on disk, shared with the cloud key-value store.
     static QJsonValue encode(const QVariant &value);
@@ -46,11 +59,21 @@ public:
 
 private:
     void load();
-    bool save();
+    // Counts a change, under m_mutex. On the GUI thread the writer thread is asked to write it
+    // and false returned; elsewhere true: the caller writes it once it released m_mutex.
+    bool noteChange();
+    // Writes the newest values when the file does not hold them yet; false when that failed.
+    bool writeLatest();
 
     QString m_path;
-    mutable QMutex m_mutex;
+    mutable QMutex m_mutex; // the values; never held while the file is written
     QVariantMap m_values;
     QJsonObject m_unreadable; // undecodable entries as found, written back as they are
     QString m_keptAsidePath;
+    quint64 m_changes = 0;
+    QMutex m_writeMutex; // one write at a time, in the order of the changes
+    quint64 m_written = 0; // guarded by m_writeMutex: the changes the file holds
+    bool m_lastWriteFailed = false; // guarded by m_writeMutex
+    std::atomic<bool> m_writeQueued{false};
+    std::atomic<bool> m_usedWriter{false};
 };

@@ -238,6 +238,9 @@ void AppDelegate::applicationWillTerminate()
         seams.stopScreenMonitoring();
     AppValues::lastVersion().set(appVersion());
     AppValues::launchTime().set(AppValues::launchTime().get() + 1);
+    // The GUI thread's settings changes are written by a worker: on disk before the end.
+    Defaults::standard().flush();
+    CloudKeyValueStore::shared().storage().flush();
     if (pbManager.saveNow())
         LOG_INFO("applicationWillTerminate(_:)", QStringLiteral("History saved"));
     else

@@ -2,7 +2,10 @@
 
 #include "core/store/CoreDataManager.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
+
+#include <future>
 
 namespace {
 const char *kFailInserts =
@@ -148,4 +151,35 @@ TEST_F(StoreTest, NewRepresentationsOfABatchDeletedItemAreDroppedWithIt)
     EXPECT_TRUE(late->isDeleted());
     ASSERT_TRUE(context()->save());
     EXPECT_EQ(rowCount("PBPasteboardDataRecord"), 0);
+}
+
+TEST_F(StoreTest, ALargeSaveCopiesItsLogIntoTheStoreWithoutHoldingTheContext)
+{
+    // Over the checkpoint's threshold, and long enough to be encoded before the save locks.
+    const QString large = QStringLiteral("a long copied line of text, ").repeated(100000);
+    bool copied = false;
+    bool contextFree = false;
+    PersistentStore::setLogCopiedHookForTesting([&] {
+        copied = true;
+        // Another thread, as the GUI thread reading a list would be.
+        contextFree = std::async(std::launch::async, [&] {
+                          if (!context()->mutex().try_lock())
+                              return false;
+                          context()->mutex().unlock();
+                          return true;
+                      }).get();
+    });
+    auto record = item(large, 1);
+    const bool saved = context()->save();
+    PersistentStore::setLogCopiedHookForTesting(nullptr);
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(copied);
+    EXPECT_TRUE(contextFree);
+    EXPECT_LT(QFileInfo(storePath() + QStringLiteral("-wal")).size(), 1024 * 1024);
+
+    // Edited as large again: the update's text is written whole too.
+    record->setText(large + QStringLiteral("edited"));
+    ASSERT_TRUE(context()->save());
+    reopen();
+    EXPECT_EQ(fetchTexts(std::nullopt, {}), QStringList{large + QStringLiteral("edited")});
 }

@@ -5,6 +5,11 @@
 #include <QDir>
 #include <QFile>
 
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -128,6 +133,7 @@ TEST(Defaults, AFileOfAnotherShapeIsKeptAsideNotOverwritten)
         AutoCache<int> count(QStringLiteral("count"), 3);
         EXPECT_EQ(count.get(), 3);
         count = 4;
+        Defaults::standard().flush(); // before the next file is put in its place
     }
     EXPECT_EQ(keptAside().size(), 4);
 }
@@ -209,4 +215,116 @@ TEST(Defaults, TheFileKeptAsideIsRecordedForTheUser)
     Defaults::resetStandard(settingsFile());
     ASSERT_EQ(keptAside().size(), 1);
     EXPECT_TRUE(Defaults::standard().keptAsidePath().endsWith(keptAside().first()));
+}
+
+namespace {
+// Holds every write of the settings file until released, as a slow disk would.
+class SlowDisk {
+public:
+    SlowDisk()
+    {
+        Defaults::setWriteHookForTesting([this] {
+            std::unique_lock lock(m_mutex);
+            ++m_writing;
+            m_changed.notify_all();
+            m_changed.wait(lock, [this] { return m_released; });
+        });
+    }
+    ~SlowDisk()
+    {
+        release();
+        Defaults::standard().flush(); // no write runs the hook after this
+        Defaults::setWriteHookForTesting(nullptr);
+    }
+    // Waits until a write is held.
+    bool waitForWrite()
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(30), [this] { return m_writing > 0; });
+    }
+    void release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_writing = 0;
+    bool m_released = false;
+};
+
+QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+TEST(DefaultsWrites, NeitherAReadNorAGuiThreadChangeWaitsForAWriteInProgress)
+{
+    ScopedXdgHome home;
+    Defaults &defaults = Defaults::standard();
+    SlowDisk disk;
+    // Off the GUI thread a change is on disk when the call returns: this one is held there.
+    auto writer = std::async(std::launch::async, [&] { defaults.setValue(QStringLiteral("first"), 1); });
+    ASSERT_TRUE(disk.waitForWrite());
+
+    auto reader = std::async(std::launch::async, [&] { return defaults.value(QStringLiteral("first")); });
+    ASSERT_EQ(reader.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    EXPECT_EQ(reader.get().toLongLong(), 1);
+    defaults.setValue(QStringLiteral("second"), 2); // the test's thread is the GUI thread
+    EXPECT_EQ(writer.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+
+    disk.release();
+    writer.get();
+    ASSERT_TRUE(defaults.flush());
+    Defaults reread(defaults.filePath());
+    EXPECT_EQ(reread.value(QStringLiteral("first")).toLongLong(), 1);
+    EXPECT_EQ(reread.value(QStringLiteral("second")).toLongLong(), 2);
+}
+
+TEST(DefaultsWrites, AChangeOnTheGuiThreadReturnsBeforeTheDiskAndReachesTheFile)
+{
+    ScopedXdgHome home;
+    Defaults &defaults = Defaults::standard();
+    {
+        SlowDisk disk;
+        defaults.setValue(QStringLiteral("quickPasteEnable"), true); // returns with the write held
+        ASSERT_TRUE(disk.waitForWrite());
+        EXPECT_TRUE(defaults.value(QStringLiteral("quickPasteEnable")).toBool());
+        defaults.setValue(QStringLiteral("copyTotalTimes"), 41);
+        defaults.setValue(QStringLiteral("copyTotalTimes"), 42);
+    }
+    EXPECT_TRUE(defaults.flush());
+    Defaults reread(defaults.filePath());
+    EXPECT_TRUE(reread.value(QStringLiteral("quickPasteEnable")).toBool());
+    EXPECT_EQ(reread.value(QStringLiteral("copyTotalTimes")).toLongLong(), 42);
+}
+
+TEST(DefaultsWrites, ChangesFromManyThreadsAllReachTheFile)
+{
+    ScopedXdgHome home;
+    Defaults &defaults = Defaults::standard();
+    std::vector<std::future<void>> writers;
+    for (int thread = 0; thread < 4; ++thread) {
+        writers.push_back(std::async(std::launch::async, [&, thread] {
+            for (int i = 0; i < 25; ++i)
+                defaults.setValue(QStringLiteral("key%1").arg(thread), i);
+        }));
+    }
+    for (int i = 0; i < 25; ++i)
+        defaults.setValue(QStringLiteral("gui"), i); // the GUI thread's go through the writer
+    for (auto &writer : writers)
+        writer.get();
+    defaults.remove(QStringLiteral("key1"));
+    ASSERT_TRUE(defaults.flush());
+    Defaults reread(defaults.filePath());
+    EXPECT_EQ(reread.value(QStringLiteral("gui")).toLongLong(), 24);
+    EXPECT_FALSE(reread.contains(QStringLiteral("key1")));
+    EXPECT_EQ(reread.value(QStringLiteral("key2")).toLongLong(), 24);
+    EXPECT_EQ(reread.value(QStringLiteral("key3")).toLongLong(), 24);
+    EXPECT_FALSE(fileContents(defaults.filePath()).isEmpty());
 }

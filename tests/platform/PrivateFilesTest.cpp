@@ -61,7 +61,9 @@ TEST(PrivateFiles, EverythingTheProgramWritesIsTheUsersAloneWhateverTheUmask)
 
     Defaults settings(Paths::configDirectory() + QStringLiteral("/defaults.json"));
     settings.setValue(QStringLiteral("quickPasteEnable"), true);
+    settings.flush(); // the GUI thread's change is written by a worker
     CloudKeyValueStore::shared().setValue(QStringLiteral("activeCategory"), QStringLiteral("1"));
+    CloudKeyValueStore::shared().storage().flush();
     {
         auto sink = std::make_shared<RollingFileSink>(Paths::stateDirectory() + QStringLiteral("/logs"), Log::kRollSeconds,
                                                       Log::kMaxLogFiles);

@@ -1176,7 +1176,45 @@ void ManagedObjectContext::mergeStoreChanges(const EntityDescription &entity, co
 
 // --- save ---------------------------------------------------------------------------------
 
-void ManagedObjectContext::insertRow(ManagedObject &object)
+ManagedObjectContext::EncodedTexts ManagedObjectContext::encodeLargeTexts() const
+{
+    // Below this many characters encoding under the lock costs less than looking ahead.
+    constexpr qsizetype kLargeText = 64 * 1024;
+    QList<QString> large;
+    {
+        std::lock_guard lock(m_mutex);
+        auto collect = [&](const ManagedObject &object) {
+            const auto &attributes = object.entity().attributes;
+            for (size_t i = 0; i < attributes.size() && i < object.m_values.size(); ++i) {
+                const auto *text = std::get_if<QString>(&object.m_values[i]);
+                if (text && (object.m_dirty & bit(int(i)) || object.m_state == ManagedObject::PendingInsert)
+                    && text->size() >= kLargeText)
+                    large.append(*text);
+            }
+        };
+        for (const auto &object : std::as_const(m_inserted))
+            collect(*object);
+        for (const auto &entry : m_updated)
+            collect(*entry.second);
+    }
+    // The copies share the texts' data, so no other text can take their address meanwhile.
+    EncodedTexts texts;
+    for (const QString &text : std::as_const(large))
+        texts.emplace(text.constData(), std::pair(text, text.toStdString()));
+    return texts;
+}
+
+std::string ManagedObjectContext::encoded(const QString &text, EncodedTexts &texts)
+{
+    const auto found = texts.find(text.constData());
+    if (found == texts.end() || found->second.first.size() != text.size())
+        return text.toStdString();
+    std::string result = std::move(found->second.second);
+    texts.erase(found); // a text written twice is encoded again
+    return result;
+}
+
+void ManagedObjectContext::insertRow(ManagedObject &object, EncodedTexts &encodedTexts)
 {
     const EntityDescription &entity = object.entity();
     SQLite::Statement &statement = m_store->statement(sqlFor(entity).insert);
@@ -1189,7 +1227,7 @@ void ManagedObjectContext::insertRow(ManagedObject &object)
     for (size_t i = 0; i < entity.attributes.size(); ++i, ++column) {
         const StoreValue &value = object.m_values[i];
         if (const auto *text = std::get_if<QString>(&value)) {
-            texts.push_back(text->toStdString());
+            texts.push_back(encoded(*text, encodedTexts));
             statement.bindNoCopy(column, texts.back());
         } else if (const auto *bytes = std::get_if<QByteArray>(&value)) {
             statement.bindNoCopy(column, static_cast<const void *>(bytes->constData()), int(bytes->size()));
@@ -1209,7 +1247,7 @@ void ManagedObjectContext::insertRow(ManagedObject &object)
     object.m_rowId = m_store->database().getLastInsertRowid();
 }
 
-void ManagedObjectContext::updateRow(ManagedObject &object)
+void ManagedObjectContext::updateRow(ManagedObject &object, EncodedTexts &encodedTexts)
 {
     const EntityDescription &entity = object.entity();
     QStringList assignments;
@@ -1231,8 +1269,16 @@ void ManagedObjectContext::updateRow(ManagedObject &object)
                                                          .arg(quoted(entity.name), assignments.join(QStringLiteral(", ")))
                                                          .toStdString());
     int column = 1;
-    for (const StoreValue &value : values)
-        bindValue(statement, column++, value);
+    std::vector<std::string> texts;
+    texts.reserve(values.size());
+    for (const StoreValue &value : values) {
+        if (const auto *text = std::get_if<QString>(&value)) {
+            texts.push_back(encoded(*text, encodedTexts));
+            statement.bindNoCopy(column++, texts.back());
+        } else {
+            bindValue(statement, column++, value);
+        }
+    }
     statement.bind(column, int64_t(object.m_rowId));
     statement.exec();
 }
@@ -1278,7 +1324,22 @@ void ManagedObjectContext::writeLinks(ManagedObject &object)
 
 bool ManagedObjectContext::save(StoreError *error)
 {
-    std::lock_guard lock(m_mutex);
+    if (!hasChanges())
+        return true;
+    EncodedTexts texts = encodeLargeTexts();
+    bool large = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!writeChanges(error, texts, large))
+            return false;
+    }
+    if (large)
+        checkpoint();
+    return true;
+}
+
+bool ManagedObjectContext::writeChanges(StoreError *error, EncodedTexts &texts, bool &large)
+{
     if (!hasChanges())
         return true;
     // Owners before the records they own, so owned rows can point at their owner's new row.
@@ -1306,9 +1367,9 @@ bool ManagedObjectContext::save(StoreError *error)
     for (int attempt = 0;; ++attempt) try {
         SQLite::Transaction transaction(m_store->database(), SQLite::TransactionBehavior::IMMEDIATE);
         for (const auto &object : std::as_const(inserts))
-            insertRow(*object);
+            insertRow(*object, texts);
         for (const auto &object : std::as_const(updates))
-            updateRow(*object);
+            updateRow(*object, texts);
         for (const auto &object : std::as_const(inserts))
             writeLinks(*object);
         for (const auto &object : std::as_const(updates))
@@ -1361,16 +1422,22 @@ bool ManagedObjectContext::save(StoreError *error)
     m_inserted.clear();
     m_updated.clear();
     ++m_generation;
-    if (payloadBytes >= kCheckpointAfterBytes)
-        checkpoint();
+    large = payloadBytes >= kCheckpointAfterBytes;
     return true;
 }
 
 void ManagedObjectContext::checkpoint()
 {
-    // A large write leaves a write-ahead log as large; fold it into the store and empty it. On
-    // this connection: emptying the log from another one would leave a read open here on a log
-    // that is gone, and its next write would fail as locked.
+    // A large write leaves a write-ahead log as large. Its pages are copied into the store on a
+    // connection of their own while the lock is free; then this connection empties the log, which
+    // takes little once it is copied. Emptied here: emptying it from another connection would
+    // leave a read open here on a log that is gone, and its next write would fail as locked.
+    const std::shared_ptr<PersistentStore> copied = store();
+    if (copied)
+        copied->copyLogIntoStore();
+    std::lock_guard lock(m_mutex);
+    if (!m_store)
+        return;
     try {
         m_store->database().exec("PRAGMA wal_checkpoint(TRUNCATE)");
     } catch (const std::exception &error) {

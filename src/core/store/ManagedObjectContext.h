@@ -106,7 +106,8 @@ public:
                            const QList<qint64> &deletedRows);
 
     // Writes every pending change in one transaction. On failure nothing is written, every
-    // change stays pending and the error is returned.
+    // change stays pending and the error is returned. Large texts are encoded before the lock is
+    // taken, and the log of a large save is copied into the store after it is released.
     bool save(StoreError *error = nullptr);
     // Saves when there are changes; a failure is printed and logged, the changes stay pending.
     void saveContext();
@@ -129,6 +130,12 @@ private:
     // A lazy value whole when its length is at most `wholeLimit`, else its first `headLength`
     // characters (bytes for binary values); and its whole length. A store error is counted.
     std::pair<StoreValue, qint64> loadLazyPrefix(ManagedObject &object, int index, qint64 headLength, qint64 wholeLimit);
+    // Texts of pending changes encoded for the store ahead of a save, by the text they encode.
+    using EncodedTexts = std::unordered_map<const QChar *, std::pair<QString, std::string>>;
+    EncodedTexts encodeLargeTexts() const;
+    static std::string encoded(const QString &text, EncodedTexts &texts);
+    bool writeChanges(StoreError *error, EncodedTexts &texts, bool &large);
+    // Without the lock held.
     void checkpoint();
     bool loadRelationship(ManagedObject &object, int index);
     bool loadOwner(ManagedObject &object);
@@ -147,8 +154,8 @@ private:
     bool lessThan(ManagedObject &a, ManagedObject &b, const QList<int> &keys, const QList<bool> &ascending);
     QList<const EntityDescription *> linkingEntities(const EntityDescription &target) const;
     void writeLinks(ManagedObject &object);
-    void insertRow(ManagedObject &object);
-    void updateRow(ManagedObject &object);
+    void insertRow(ManagedObject &object, EncodedTexts &texts);
+    void updateRow(ManagedObject &object, EncodedTexts &texts);
 
     mutable std::recursive_mutex m_mutex;
     std::shared_ptr<PersistentStore> m_store;

@@ -155,6 +155,40 @@ PersistentStore::~PersistentStore()
     m_statements.clear();
 }
 
+namespace {
+std::function<void()> &logCopiedHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+} // namespace
+
+void PersistentStore::setLogCopiedHookForTesting(std::function<void()> hook)
+{
+    logCopiedHook() = std::move(hook);
+}
+
+bool PersistentStore::copyLogIntoStore()
+{
+    if (m_temporary)
+        return false;
+    std::lock_guard lock(m_checkpointMutex);
+    try {
+        if (!m_checkpointConnection) {
+            m_checkpointConnection = std::make_unique<SQLite::Database>(QFile::encodeName(m_path).toStdString(), SQLite::OPEN_READWRITE);
+            configure(*m_checkpointConnection);
+        }
+        m_checkpointConnection->exec("PRAGMA wal_checkpoint(PASSIVE)");
+        if (logCopiedHook())
+            logCopiedHook()();
+        return true;
+    } catch (const std::exception &error) {
+        LOG_WARNING("PersistentStore::copyLogIntoStore()", QStringLiteral("Checkpoint failed: %1").arg(QString::fromUtf8(error.what())));
+        m_checkpointConnection.reset();
+        return false;
+    }
+}
+
 void PersistentStore::configure(SQLite::Database &database)
 {
     database.setBusyTimeout(5000);

@@ -13,7 +13,9 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 struct StoreProblem {
@@ -57,6 +59,13 @@ public:
     // hundred are kept: the reference holds until the next call.
     SQLite::Statement &statement(const QString &sql);
 
+    // Copies the write-ahead log into the store file on a connection of its own, without
+    // resetting the log, so that readers and writers of every connection go on meanwhile. Any
+    // thread, without the owning context's lock. False when it could not run.
+    bool copyLogIntoStore();
+    // Runs in copyLogIntoStore() once the log is copied (tests).
+    static void setLogCopiedHookForTesting(std::function<void()> hook);
+
 private:
     PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary);
     static std::unique_ptr<SQLite::Database> openFile(const QString &path);
@@ -68,4 +77,6 @@ private:
     bool m_temporary;
     QHash<QString, std::shared_ptr<SQLite::Statement>> m_statements;
     std::unique_ptr<SearchIndex> m_searchIndex;
+    std::mutex m_checkpointMutex;
+    std::unique_ptr<SQLite::Database> m_checkpointConnection; // guarded by m_checkpointMutex
 };
