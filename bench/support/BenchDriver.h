@@ -19,7 +19,21 @@ struct DriverOptions {
     bool reusableHome = true;
     // The children use the platform QT_QPA_PLATFORM names, offscreen when it names none.
     bool platformFromEnvironment = false;
+    // The measuring child works on a copy of the seeded home: it changes the history.
+    bool measureOnCopy = false;
 };
+
+inline bool copyFolder(const QString &from, const QString &to)
+{
+    QDir().mkpath(to);
+    const QDir source(from);
+    for (const QFileInfo &entry : source.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir() ? !copyFolder(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
 
 inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount, const std::function<void(qint64 count)> &seed,
                               const std::function<void()> &measure, DriverOptions options = {})
@@ -48,14 +62,23 @@ inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount, const
     environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
     const QString seededMark = home + QStringLiteral("/XDG_DATA_HOME/seeded");
     const bool seeded = options.reusableHome && QFile::exists(seededMark);
+    QTemporaryDir copy;
     for (const char *step : {"seed", "measure"}) {
         const bool seeding = qstrcmp(step, "seed") == 0;
         if (seeded && seeding)
             continue;
+        QString childHome = home;
+        if (!seeding && options.measureOnCopy && named) {
+            childHome = copy.path();
+            if (!copyFolder(home, childHome))
+                qFatal("could not copy the seeded home %s", qPrintable(home));
+            for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+                environment.insert(QString::fromLatin1(name), childHome + QLatin1Char('/') + QString::fromLatin1(name));
+        }
         QProcess child;
         child.setProcessEnvironment(environment);
         child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), home});
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), childHome});
         child.waitForFinished(-1);
         if (seeding && options.reusableHome) {
             QFile mark(seededMark);

@@ -631,6 +631,11 @@ std::optional<FetchRequest<PBItemRecord>> TaviPBManager::listRequest(const ListQ
 
 QList<PBItem> TaviPBManager::getItemsPage(const ListQuery &query, qsizetype offset, qsizetype limit)
 {
+    return itemsOf(listRecordsPage(query, offset, limit));
+}
+
+QList<TaviPBManager::RecordPtr> TaviPBManager::listRecordsPage(const ListQuery &query, qsizetype offset, qsizetype limit)
+{
     if (offset < 0 || limit <= 0)
         return {};
     QList<RecordPtr> records;
@@ -651,7 +656,7 @@ QList<PBItem> TaviPBManager::getItemsPage(const ListQuery &query, qsizetype offs
             records += m_storage.context()->fetch(*rest).value_or(QList<RecordPtr>());
         }
     }
-    return itemsOf(records);
+    return records;
 }
 
 qsizetype TaviPBManager::itemCount(const ListQuery &query)
@@ -1022,29 +1027,68 @@ void TaviPBManager::deleteItem(const PBItem &item)
 
 void TaviPBManager::deleteItems(const QList<PBItem> &items)
 {
-    const char *const function = "deleteItems(items:)";
-    LOG_DEBUG(function, QStringLiteral("[x] -> clear items with count:") + QString::number(items.size()));
     if (items.size() == 1) {
         deleteItem(items.first());
         return;
     }
-    if (items.isEmpty())
-        return;
-    // One store transaction for the whole selection, and one announcement: the lists read their
-    // rows again once instead of once per item.
-    QVariantList uuids;
+    QList<QUuid> uuids;
     uuids.reserve(items.size());
     for (const PBItem &item : items)
         uuids.append(item.uuid());
-    const QList<RecordPtr> records = m_storage.fetch(Predicate::in(kUuid, uuids)).value_or(QList<RecordPtr>());
-    if (!removeRecords(records)) {
+    deleteItems(uuids);
+}
+
+void TaviPBManager::deleteItems(const QList<QUuid> &uuids)
+{
+    deleteItems(ListRows{{}, uuids, {}});
+}
+
+void TaviPBManager::deleteItems(const ListRows &rows)
+{
+    const char *const function = "deleteItems(items:)";
+    qsizetype named = rows.uuids.size();
+    for (const auto &run : rows.runs)
+        named += std::max(run.second, 0);
+    LOG_DEBUG(function, QStringLiteral("[x] -> clear items with count:") + QString::number(named));
+    if (named == 1 && rows.uuids.size() == 1) {
+        // One item is announced as itself.
+        const RecordPtr record = m_storage.fetch(Predicate::equal(kUuid, rows.uuids.first())).value_or(QList<RecordPtr>()).value(0);
+        const QList<PBItem> item = record ? itemsOf({record}) : QList<PBItem>();
+        if (!item.isEmpty())
+            deleteItem(item.first());
+        return;
+    }
+    // The records are found by id and by position, never built into items (only the file items
+    // are, for their bookmarks). Reading and deleting hold the context, so nothing can change
+    // in between.
+    const std::optional<qsizetype> deleted = m_storage.context()->performAndWait([&]() -> std::optional<qsizetype> {
+        QList<RecordPtr> records;
+        if (!rows.uuids.isEmpty()) {
+            QVariantList ids;
+            ids.reserve(rows.uuids.size());
+            for (const QUuid &uuid : rows.uuids)
+                ids.append(uuid);
+            records += m_storage.fetch(Predicate::in(kUuid, ids)).value_or(QList<RecordPtr>());
+        }
+        for (const auto &[first, count] : rows.runs)
+            records += listRecordsPage(rows.query, first, count);
+        if (records.isEmpty())
+            return 0;
+        const QList<PBItem> files = fileItemsAmong(Predicate::selfIn(plain(records)));
+        if (!removeRecords(records))
+            return std::nullopt;
+        removeBookmarks(files);
+        return records.size();
+    });
+    if (!deleted) {
         LOG_ERROR(function, QStringLiteral("[x] ! delete failed, the history is unchanged"));
         return;
     }
-    removeBookmarks(items);
+    if (*deleted == 0)
+        return;
     refreshLists();
     changed();
-    LOG_DEBUG(function, QStringLiteral("[x] <- deleted: ") + QString::number(records.size()));
+    LOG_DEBUG(function, QStringLiteral("[x] <- deleted: ") + QString::number(*deleted));
     postOnMain(NotificationName::historyItemsDidClear);
 }
 

@@ -50,6 +50,13 @@ public:
         std::optional<PBSearchFilter> search;
         SortDescriptor order{QStringLiteral("modifiedAt"), false};
     };
+    // Rows of a list named for a delete: the ids of the items known, and runs (first row, count)
+    // of the list's rows whose items are not, found in the store when deleted.
+    struct ListRows {
+        ListQuery query;
+        QList<QUuid> uuids;
+        QList<std::pair<int, int>> runs;
+    };
     // Category id -> the items of a batch filed under it (each item once per id).
     using ItemsByCategory = QMap<QString, QList<PBItem>>;
 
@@ -161,6 +168,10 @@ public:
     // --- Deleting and clearing
     void deleteItem(const PBItem &item);
     void deleteItems(const QList<PBItem> &items);
+    // The items with these ids, in one store transaction and one announcement; ids no longer
+    // stored are passed over. Any thread.
+    void deleteItems(const QList<QUuid> &uuids);
+    void deleteItems(const ListRows &rows);
     void clearAllItems(bool withNotes);
     void clearItems(const PBCategory &in, const ClearOptions &options);
     void clearHistoryItems(const QList<PBItem> &items);
@@ -193,6 +204,8 @@ private:
     std::optional<PBCategory> activeCategory() const;
     // The list's pinned or unpinned records; absent when the query can match nothing.
     std::optional<FetchRequest<PBItemRecord>> listRequest(const ListQuery &query, bool sticky);
+    // The records of a page of getItemsPage(query...), without their items.
+    QList<RecordPtr> listRecordsPage(const ListQuery &query, qsizetype offset, qsizetype limit);
     // Null when there is no such record, or when the store could not be read (`readFailed`).
     RecordPtr recordFor(const PBItem &item, bool *readFailed = nullptr);
     std::shared_ptr<PBCategoryRecord> categoryRecord(const QString &id);

@@ -193,34 +193,52 @@ QList<PBItem> CategoryListModel::items(const QList<int> &rows)
     return itemsReader(rows)();
 }
 
-std::function<QList<PBItem>()> CategoryListModel::itemsReader(const QList<int> &rows) const
+namespace {
+// Sorted rows as runs of consecutive rows: (first row, count).
+QList<std::pair<int, int>> runsOf(const QList<int> &sorted)
+{
+    QList<std::pair<int, int>> runs;
+    qsizetype at = 0;
+    while (at < sorted.size()) {
+        const int first = sorted.at(at);
+        int last = first;
+        while (++at < sorted.size() && sorted.at(at) <= last + 1)
+            last = sorted.at(at);
+        runs.append({first, last - first + 1});
+    }
+    return runs;
+}
+} // namespace
+
+void CategoryListModel::splitByMemory(const QList<int> &rows, QList<int> &inRange, QList<int> &missing,
+                                      const std::function<void(int row, const PBItem &item)> &known) const
 {
     // Looks into memory without asking for pages: the rows named may be far from those shown.
-    QHash<int, PBItem> known;
-    QList<int> missing;
-    QList<int> inRange;
     for (const int row : rows) {
         if (row < 0 || row >= m_count)
             continue;
         inRange.append(row);
         const auto found = m_pages.constFind(row / kPageSize);
         if (found != m_pages.constEnd() && row % kPageSize < found->size())
-            known.insert(row, found->at(row % kPageSize));
+            known(row, found->at(row % kPageSize));
         else
             missing.append(row);
     }
     std::sort(missing.begin(), missing.end());
+}
+
+std::function<QList<PBItem>()> CategoryListModel::itemsReader(const QList<int> &rows) const
+{
+    QHash<int, PBItem> known;
+    QList<int> inRange;
+    QList<int> missing;
+    splitByMemory(rows, inRange, missing, [&](int row, const PBItem &item) { known.insert(row, item); });
     TaviPBManager *manager = &m_manager;
-    return [manager, query = m_query, known = std::move(known), missing = std::move(missing), inRange = std::move(inRange)] {
+    return [manager, query = m_query, known = std::move(known), runs = runsOf(missing), inRange = std::move(inRange)] {
         // Rows not in memory are read in runs of consecutive rows, one store query per run.
         QHash<int, PBItem> read = known;
-        qsizetype at = 0;
-        while (at < missing.size()) {
-            const int first = missing.at(at);
-            int last = first;
-            while (++at < missing.size() && missing.at(at) <= last + 1)
-                last = missing.at(at);
-            const QList<PBItem> run = manager->getItemsPage(query, first, last - first + 1);
+        for (const auto &[first, count] : runs) {
+            const QList<PBItem> run = manager->getItemsPage(query, first, count);
             for (int i = 0; i < run.size(); ++i)
                 read.insert(first + i, run.at(i));
         }
@@ -232,6 +250,19 @@ std::function<QList<PBItem>()> CategoryListModel::itemsReader(const QList<int> &
         }
         return result;
     };
+}
+
+TaviPBManager::ListRows CategoryListModel::listRows(const QList<int> &rows) const
+{
+    TaviPBManager::ListRows named{m_query, {}, {}};
+    QList<int> inRange;
+    QList<int> missing;
+    splitByMemory(rows, inRange, missing, [&](int, const PBItem &item) {
+        if (!item.uuid().isNull())
+            named.uuids.append(item.uuid());
+    });
+    named.runs = runsOf(missing);
+    return named;
 }
 
 QList<int> CategoryListModel::rowsOf(const QSet<QUuid> &uuids) const

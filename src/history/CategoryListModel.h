@@ -53,6 +53,8 @@ public:
     // The same, in two steps: what is in memory is taken now, and the returned function reads the
     // rest from the store when called (on any thread, while the model's manager lives).
     std::function<QList<PBItem>()> itemsReader(const QList<int> &rows) const;
+    // The rows as the store's delete takes them: ids of the items in memory, runs of the others.
+    TaviPBManager::ListRows listRows(const QList<int> &rows) const;
     // The rows among the pages in memory that hold these items.
     QList<int> rowsOf(const QSet<QUuid> &uuids) const;
     // Takes the row out without reading the store again; the rows below move up.
@@ -79,6 +81,10 @@ private:
     void pageArrived(quint64 generation, quint64 layout, int page, const QList<PBItem> &items);
     void touch(int page) const;
     void removeRange(int first, int last);
+    // The rows in range, and among them those whose page is not in memory (sorted); `known` gets
+    // the others.
+    void splitByMemory(const QList<int> &rows, QList<int> &inRange, QList<int> &missing,
+                       const std::function<void(int row, const PBItem &item)> &known) const;
 
     TaviPBManager &m_manager;
     TaviPBManager::ListQuery m_query;

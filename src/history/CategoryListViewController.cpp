@@ -703,8 +703,9 @@ void CategoryListViewController::deleteSelectedItems()
     if (rows.isEmpty())
         return;
     std::sort(rows.begin(), rows.end(), std::greater<>());
-    // Thousands of rows may be selected: the ones not in memory are read off the GUI thread.
-    removeAndDelete(model->itemsReader(rows), rows);
+    // Thousands of rows may be selected: the store finds those not in memory by their place in
+    // the list, off the GUI thread, without building their items.
+    removeAndDelete(model->listRows(rows), rows);
 }
 
 void CategoryListViewController::deleteItems(const QList<PBItem> &items)
@@ -712,13 +713,13 @@ void CategoryListViewController::deleteItems(const QList<PBItem> &items)
     if (items.isEmpty())
         return;
     // Where the items are now: the rows may have been read again since they were taken.
-    QSet<QUuid> uuids;
+    TaviPBManager::ListRows named;
     for (const PBItem &item : items)
-        uuids.insert(item.uuid());
-    removeAndDelete([items] { return items; }, model->rowsOf(uuids));
+        named.uuids.append(item.uuid());
+    removeAndDelete(named, model->rowsOf(QSet<QUuid>(named.uuids.cbegin(), named.uuids.cend())));
 }
 
-void CategoryListViewController::removeAndDelete(std::function<QList<PBItem>()> items, const QList<int> &rows)
+void CategoryListViewController::removeAndDelete(const TaviPBManager::ListRows &named, const QList<int> &rows)
 {
     itemsTableView->clearSelection();
     model->removeRows(rows);
@@ -727,8 +728,8 @@ void CategoryListViewController::removeAndDelete(std::function<QList<PBItem>()> 
     // once it is done (and not before the removal was seen).
     const QPointer<CategoryListViewController> self(this);
     TaviPBManager *store = &manager;
-    model->readAsync([self, store, items = std::move(items)] {
-        store->deleteItems(items());
+    model->readAsync([self, store, named] {
+        store->deleteItems(named);
         MainQueue::asyncAfter(kReloadAfterDelete, [self] {
             if (self)
                 self->reloadItems();

@@ -194,7 +194,7 @@ private:
     // Takes the items' rows out at once (found by their uuids) and deletes them from the store
     // off the GUI thread.
     void deleteItems(const QList<PBItem> &items);
-    void removeAndDelete(std::function<QList<PBItem>()> items, const QList<int> &rows);
+    void removeAndDelete(const TaviPBManager::ListRows &named, const QList<int> &rows);
     void handleDeleteFromHUD(const Notification &notification);
     void startDrag(const QList<int> &rows);
     void showPreviewFor(const PBItem &item, int row);

@@ -23,6 +23,8 @@
 #include <QThread>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 QStringList visibleEntries(CategoryListViewController *view)
@@ -198,6 +200,35 @@ TEST(HistoryRowMenu, DeletingSeveralRowsTakesThemOutInOneGo)
     EXPECT_TRUE(waitUntil([&] { return shell.manager->itemCount() == 2 && clears == 1; }));
     list.settle();
     EXPECT_TRUE(waitUntil([&] { return !list.view->isLoading() && list.texts() == QStringList({"a", "c"}); }));
+}
+
+TEST(HistoryRowMenu, DeletingASelectionBeyondThePagesReadTakesExactlyThoseItems)
+{
+    ShellHarness shell;
+    QStringList texts;
+    for (int i = 0; i < 180; ++i)
+        texts.append(QStringLiteral("row %1").arg(i));
+    ListWindow list(shell, texts);
+    // Newest first, as listed; read from what was copied, so no page is asked for.
+    QStringList shown = texts;
+    std::reverse(shown.begin(), shown.end());
+    ASSERT_EQ(list.view->numberOfRows(), shown.size());
+    // One row near the top and a run far below it, whose pages were never read.
+    QItemSelectionModel *selection = list.view->itemsTableView->selectionModel();
+    selection->select(list.view->model->index(2), QItemSelectionModel::Select);
+    selection->select(QItemSelection(list.view->model->index(110), list.view->model->index(169)), QItemSelectionModel::Select);
+    QStringList expected = shown;
+    expected.remove(110, 60);
+    expected.removeAt(2);
+    int clears = 0;
+    ObserverBag observers;
+    observers.observe(NotificationName::historyItemsDidClear, [&clears](const Notification &) { ++clears; });
+    list.view->deleteSelectedItems();
+    EXPECT_EQ(list.view->numberOfRows(), expected.size());
+    EXPECT_TRUE(waitUntil([&] { return clears == 1; }));
+    EXPECT_EQ(shell.manager->itemCount(), expected.size());
+    list.settle();
+    EXPECT_TRUE(waitUntil([&] { return !list.view->isLoading() && list.texts() == expected; }));
 }
 
 TEST(HistoryRowMenu, TheCategorySubmenuCarriesIdsAndIgnoresACategoryRemovedMeanwhile)

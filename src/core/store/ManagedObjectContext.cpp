@@ -879,6 +879,7 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
             report(error, storeError(failure));
             return std::nullopt;
         }
+        prefetchValues(entity, window);
         return window;
     }
 
