@@ -1061,6 +1061,7 @@ void TaviPBManager::deleteItems(const ListRows &rows)
     // The records are found by id and by position, never built into items (only the file items
     // are, for their bookmarks). Reading and deleting hold the context, so nothing can change
     // in between.
+    bool moved = false;
     const std::optional<qsizetype> deleted = m_storage.context()->performAndWait([&]() -> std::optional<qsizetype> {
         QList<RecordPtr> records;
         if (!rows.uuids.isEmpty()) {
@@ -1070,8 +1071,21 @@ void TaviPBManager::deleteItems(const ListRows &rows)
                 ids.append(uuid);
             records += m_storage.fetch(Predicate::in(kUuid, ids)).value_or(QList<RecordPtr>());
         }
-        for (const auto &[first, count] : rows.runs)
-            records += listRecordsPage(rows.query, first, count);
+        for (qsizetype i = 0; i < rows.runs.size(); ++i) {
+            const auto &[first, count] = rows.runs.at(i);
+            const auto [before, after] = rows.anchors.value(i);
+            const int lead = !before.isNull() && first > 0 ? 1 : 0;
+            const int tail = after.isNull() ? 0 : 1;
+            QList<RecordPtr> page = listRecordsPage(rows.query, first - lead, count + lead + tail);
+            // An item came or went since the list showed these rows: by position, a neighbour
+            // of the selection would go.
+            if ((lead && (page.isEmpty() || page.first()->uuid() != before))
+                || (tail && (page.size() != count + lead + tail || page.last()->uuid() != after))) {
+                moved = true;
+                return 0;
+            }
+            records += page.mid(lead, count);
+        }
         if (records.isEmpty())
             return 0;
         const QList<PBItem> files = fileItemsAmong(Predicate::selfIn(plain(records)));
@@ -1082,6 +1096,10 @@ void TaviPBManager::deleteItems(const ListRows &rows)
     });
     if (!deleted) {
         LOG_ERROR(function, QStringLiteral("[x] ! delete failed, the history is unchanged"));
+        return;
+    }
+    if (moved) {
+        LOG_WARNING(function, QStringLiteral("[x] ! the list changed under the selection; nothing deleted"));
         return;
     }
     if (*deleted == 0)

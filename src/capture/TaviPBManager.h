@@ -51,11 +51,14 @@ public:
         SortDescriptor order{QStringLiteral("modifiedAt"), false};
     };
     // Rows of a list named for a delete: the ids of the items known, and runs (first row, count)
-    // of the list's rows whose items are not, found in the store when deleted.
+    // of the list's rows whose items are not, found in the store when deleted. Per run, the ids
+    // of the items the list showed just before and after it (null when it did not know them):
+    // when the store has other items there, the list has moved since and nothing is deleted.
     struct ListRows {
         ListQuery query;
         QList<QUuid> uuids;
         QList<std::pair<int, int>> runs;
+        QList<std::pair<QUuid, QUuid>> anchors;
     };
     // Category id -> the items of a batch filed under it (each item once per id).
     using ItemsByCategory = QMap<QString, QList<PBItem>>;

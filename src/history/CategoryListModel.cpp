@@ -262,6 +262,13 @@ TaviPBManager::ListRows CategoryListModel::listRows(const QList<int> &rows) cons
             named.uuids.append(item.uuid());
     });
     named.runs = runsOf(missing);
+    const auto known = [this](int row) {
+        const auto found = m_pages.constFind(row / kPageSize);
+        return row >= 0 && found != m_pages.constEnd() && row % kPageSize < found->size() ? found->at(row % kPageSize).uuid()
+                                                                                            : QUuid();
+    };
+    for (const auto &[first, count] : std::as_const(named.runs))
+        named.anchors.append({known(first - 1), known(first + count)});
     return named;
 }
 

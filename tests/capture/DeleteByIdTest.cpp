@@ -145,3 +145,32 @@ TEST(DeletingById, RunsOfAListsRowsTakeTheItemsListedThere)
     h.settle();
     EXPECT_TRUE(h.posted(NotificationName::historyItemsDidClear).isEmpty());
 }
+
+TEST(DeletingById, ARunWhoseNeighboursMovedSinceTheListShowedThemDeletesNothing)
+{
+    CaptureHarness h;
+    for (int i = 0; i < 8; ++i)
+        h.copyText(QStringLiteral("entry %1").arg(i));
+    const QList<PBItem> listed = h.manager->getItemsPage({}, 0, 100);
+    ASSERT_EQ(listed.size(), 8);
+    // Rows 2 to 4 as the list saw them, between the items it showed at rows 1 and 5.
+    const TaviPBManager::ListRows named{{}, {}, {{2, 3}}, {{listed.at(1).uuid(), listed.at(5).uuid()}}};
+
+    // A copy lands on top first: by position, the run now holds row 1's item.
+    h.copyText(QStringLiteral("newer"));
+    const QStringList before = h.texts();
+    h.clearPosted();
+    h.manager->deleteItems(named);
+    h.settle();
+    EXPECT_EQ(h.texts(), before);
+    EXPECT_TRUE(h.posted(NotificationName::historyItemsDidClear).isEmpty());
+
+    // Where the list still holds them, those rows go.
+    const QList<PBItem> now = h.manager->getItemsPage({}, 0, 100);
+    h.manager->deleteItems(TaviPBManager::ListRows{{}, {}, {{3, 3}}, {{now.at(2).uuid(), now.at(6).uuid()}}});
+    h.settle();
+    QStringList expected = before;
+    for (int row : {3, 4, 5})
+        expected.removeOne(textsOf({now.at(row)}).first());
+    EXPECT_EQ(h.texts(), expected);
+}
