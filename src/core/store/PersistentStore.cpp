@@ -1,6 +1,7 @@
 #include "core/store/PersistentStore.h"
 
 #include "core/store/EntityDescription.h"
+#include "core/store/StoreFailure.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
@@ -183,7 +184,7 @@ bool PersistentStore::copyLogIntoStore()
             logCopiedHook()();
         return true;
     } catch (const std::exception &error) {
-        LOG_WARNING("PersistentStore::copyLogIntoStore()", QStringLiteral("Checkpoint failed: %1").arg(QString::fromUtf8(error.what())));
+        LOG_WARNING("PersistentStore::copyLogIntoStore()", QStringLiteral("Checkpoint failed: ") + storeFailureKind(error));
         m_checkpointConnection.reset();
         return false;
     }
