@@ -95,19 +95,25 @@ Qt::ItemFlags CategoryListModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
 }
 
+const PBItem *CategoryListModel::inMemory(int row) const
+{
+    if (row < 0 || row >= m_count)
+        return nullptr;
+    const auto found = m_pages.constFind(row / kPageSize);
+    return found != m_pages.constEnd() && row % kPageSize < found->size() ? &found->at(row % kPageSize) : nullptr;
+}
+
 std::optional<PBItem> CategoryListModel::cachedItem(int row) const
 {
     if (row < 0 || row >= m_count)
         return std::nullopt;
-    const int page = row / kPageSize;
-    const auto found = m_pages.constFind(page);
-    const int offset = row - page * kPageSize;
-    if (found == m_pages.constEnd() || offset >= found->size()) {
-        requestPage(page);
+    const PBItem *item = inMemory(row);
+    if (!item) {
+        requestPage(row / kPageSize);
         return std::nullopt;
     }
-    touch(page);
-    return found->at(offset);
+    touch(row / kPageSize);
+    return *item;
 }
 
 PBItem CategoryListModel::item(int row)
@@ -218,9 +224,8 @@ void CategoryListModel::splitByMemory(const QList<int> &rows, QList<int> &inRang
         if (row < 0 || row >= m_count)
             continue;
         inRange.append(row);
-        const auto found = m_pages.constFind(row / kPageSize);
-        if (found != m_pages.constEnd() && row % kPageSize < found->size())
-            known(row, found->at(row % kPageSize));
+        if (const PBItem *item = inMemory(row))
+            known(row, *item);
         else
             missing.append(row);
     }
@@ -263,9 +268,8 @@ TaviPBManager::ListRows CategoryListModel::listRows(const QList<int> &rows) cons
     });
     named.runs = runsOf(missing);
     const auto known = [this](int row) {
-        const auto found = m_pages.constFind(row / kPageSize);
-        return row >= 0 && found != m_pages.constEnd() && row % kPageSize < found->size() ? found->at(row % kPageSize).uuid()
-                                                                                            : QUuid();
+        const PBItem *item = inMemory(row);
+        return item ? item->uuid() : QUuid();
     };
     for (const auto &[first, count] : std::as_const(named.runs))
         named.anchors.append({known(first - 1), known(first + count)});

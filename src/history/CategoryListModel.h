@@ -81,6 +81,8 @@ private:
     void pageArrived(quint64 generation, quint64 layout, int page, const QList<PBItem> &items);
     void touch(int page) const;
     void removeRange(int first, int last);
+    // The item of a row when its page is in memory; asks for nothing.
+    const PBItem *inMemory(int row) const;
     // The rows in range, and among them those whose page is not in memory (sorted); `known` gets
     // the others.
     void splitByMemory(const QList<int> &rows, QList<int> &inRange, QList<int> &missing,
