@@ -41,8 +41,9 @@ protected:
     {
         const QString copy = m_copies.path() + QStringLiteral("/copy%1.sqlite").arg(++m_copyCount);
         EXPECT_TRUE(QFile::copy(storePath(), copy));
-        if (withLog)
+        if (withLog) {
             EXPECT_TRUE(QFile::copy(storePath() + QStringLiteral("-wal"), copy + QStringLiteral("-wal")));
+        }
         SQLite::Database database(copy.toStdString(), SQLite::OPEN_READWRITE);
         if (!database.tableExists("scratch"))
             return 0;
