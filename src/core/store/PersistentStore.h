@@ -19,6 +19,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 struct StoreProblem {
     enum class Kind { Damaged, Foreign, NewerVersion, Unwritable };
@@ -55,7 +56,7 @@ public:
     const QString &path() const { return m_path; }
     bool isTemporary() const { return m_temporary; }
     SQLite::Database &database() { return *m_database; }
-    SearchIndex &searchIndex() { return *m_searchIndex; }
+    SearchIndex &searchIndex() { return *m_searchIndex; } // never on a reader
 
     // A prepared statement for `sql`, reset with bindings cleared, kept for reuse. At most a few
     // hundred are kept: the reference holds until the next call.
@@ -79,8 +80,17 @@ public:
     // Other lengths than kCopyLogAfterPages and kCopyLogNowPages (tests).
     void setLogCopyLimitsForTesting(int afterPages, int nowPages);
 
+    // Runs `read` with a read-only connection of its own to the store file (one per caller at a
+    // time; a few are kept for reuse), so that a long read never holds the owning context's lock.
+    // The reader has no search index. False when the store has no file, or the reader cannot be
+    // opened, or `read` threw (logged).
+    bool withReader(const std::function<void(PersistentStore &reader)> &read);
+    bool isReader() const { return !m_searchIndex; }
+    // Runs in withReader() before each read, without the reader's lock (tests).
+    static void setReaderHookForTesting(std::function<void()> hook);
+
 private:
-    PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary);
+    PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed = true);
     static std::unique_ptr<SQLite::Database> openFile(const QString &path);
     static void configure(SQLite::Database &database);
     static void migrate(SQLite::Database &database, int fromVersion);
@@ -101,4 +111,7 @@ private:
     std::thread m_copier;     // guarded by m_copierMutex
     std::atomic<int> m_copyLogAfterPages = kCopyLogAfterPages;
     std::atomic<int> m_copyLogNowPages = kCopyLogNowPages;
+    static constexpr size_t kIdleReaders = 2;
+    std::mutex m_readerMutex;
+    std::vector<std::unique_ptr<PersistentStore>> m_idleReaders; // guarded by m_readerMutex
 };
