@@ -12,6 +12,8 @@
 
 #include <functional>
 
+#include <unistd.h>
+
 namespace Bench {
 
 struct DriverOptions {
@@ -72,6 +74,8 @@ inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount, const
             childHome = copy.path();
             if (!copyFolder(home, childHome))
                 qFatal("could not copy the seeded home %s", qPrintable(home));
+            // The copy's pages reach the disk now, not while the figures are taken.
+            ::sync();
             for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
                 environment.insert(QString::fromLatin1(name), childHome + QLatin1Char('/') + QString::fromLatin1(name));
         }

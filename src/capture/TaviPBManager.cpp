@@ -634,7 +634,8 @@ QList<PBItem> TaviPBManager::getItemsPage(const ListQuery &query, qsizetype offs
     return itemsOf(listRecordsPage(query, offset, limit));
 }
 
-QList<TaviPBManager::RecordPtr> TaviPBManager::listRecordsPage(const ListQuery &query, qsizetype offset, qsizetype limit)
+QList<TaviPBManager::RecordPtr> TaviPBManager::listRecordsPage(const ListQuery &query, qsizetype offset, qsizetype limit,
+                                                               RecordValues values)
 {
     if (offset < 0 || limit <= 0)
         return {};
@@ -645,6 +646,7 @@ QList<TaviPBManager::RecordPtr> TaviPBManager::listRecordsPage(const ListQuery &
         if (offset < pinnedCount) {
             pinned->fetchOffset = offset;
             pinned->fetchLimit = limit;
+            pinned->includesPropertyValues = values == RecordValues::WithFetch;
             records = m_storage.context()->fetch(*pinned).value_or(QList<RecordPtr>());
         }
         mainOffset = std::max<qsizetype>(0, offset - pinnedCount);
@@ -653,6 +655,7 @@ QList<TaviPBManager::RecordPtr> TaviPBManager::listRecordsPage(const ListQuery &
         if (auto rest = listRequest(query, false)) {
             rest->fetchOffset = mainOffset;
             rest->fetchLimit = limit - records.size();
+            rest->includesPropertyValues = values == RecordValues::WithFetch;
             records += m_storage.context()->fetch(*rest).value_or(QList<RecordPtr>());
         }
     }
@@ -1076,7 +1079,8 @@ void TaviPBManager::deleteItems(const ListRows &rows)
             const auto [before, after] = rows.anchors.value(i);
             const int lead = !before.isNull() && first > 0 ? 1 : 0;
             const int tail = after.isNull() ? 0 : 1;
-            QList<RecordPtr> page = listRecordsPage(rows.query, first - lead, count + lead + tail);
+            // Only the neighbours' ids are read; the rest is deleted unread.
+            QList<RecordPtr> page = listRecordsPage(rows.query, first - lead, count + lead + tail, RecordValues::OnFirstUse);
             // An item came or went since the list showed these rows: by position, a neighbour
             // of the selection would go.
             if ((lead && (page.isEmpty() || page.first()->uuid() != before))

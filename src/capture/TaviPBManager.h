@@ -207,8 +207,11 @@ private:
     std::optional<PBCategory> activeCategory() const;
     // The list's pinned or unpinned records; absent when the query can match nothing.
     std::optional<FetchRequest<PBItemRecord>> listRequest(const ListQuery &query, bool sticky);
+    // When fetched records read their values: with the fetch, or each on its first use.
+    enum class RecordValues { WithFetch, OnFirstUse };
     // The records of a page of getItemsPage(query...), without their items.
-    QList<RecordPtr> listRecordsPage(const ListQuery &query, qsizetype offset, qsizetype limit);
+    QList<RecordPtr> listRecordsPage(const ListQuery &query, qsizetype offset, qsizetype limit,
+                                     RecordValues values = RecordValues::WithFetch);
     // Null when there is no such record, or when the store could not be read (`readFailed`).
     RecordPtr recordFor(const PBItem &item, bool *readFailed = nullptr);
     std::shared_ptr<PBCategoryRecord> categoryRecord(const QString &id);

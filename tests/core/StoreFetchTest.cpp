@@ -260,3 +260,29 @@ TEST_F(StoreTest, AWindowMakesRecordsOnlyForWhatItReturns)
         }
     }
 }
+
+TEST_F(StoreTest, RecordsFetchedWithoutTheirValuesReadThemWhenUsed)
+{
+    for (int i = 0; i < 50; ++i)
+        item(QStringLiteral("r%1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    reopen();
+    auto request = PBItemRecord::fetchRequest();
+    request.sortDescriptors = kNewestFirst;
+    request.fetchOffset = 5;
+    request.fetchLimit = 3;
+    request.includesPropertyValues = false;
+    EXPECT_EQ(texts(context()->fetch(request)), (QStringList{"r44", "r43", "r42"}));
+
+    // Unsaved changes are still placed by their values.
+    reopen();
+    request.fetchOffset = 1;
+    request.fetchLimit = 4;
+    auto edited = PBItemRecord::fetchRequest();
+    edited.predicate = Predicate::equal(QStringLiteral("text"), QStringLiteral("r2"));
+    const auto r2 = context()->fetch(edited);
+    ASSERT_TRUE(r2 && r2->size() == 1);
+    r2->first()->setModifiedAt(at(100));
+    item(QStringLiteral("n"), 60);
+    EXPECT_EQ(texts(context()->fetch(request)), (QStringList{"n", "r49", "r48", "r47"}));
+}

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <future>
+#include <limits>
 
 namespace {
 const char *kFailInserts =
@@ -159,6 +160,8 @@ TEST_F(StoreTest, ALargeSaveCopiesItsLogIntoTheStoreWithoutHoldingTheContext)
     const QString large = QStringLiteral("a long copied line of text, ").repeated(100000);
     bool copied = false;
     bool contextFree = false;
+    // The save's own copy, not the one its commit starts in the background.
+    context()->store()->setLogCopyLimitsForTesting(std::numeric_limits<int>::max(), std::numeric_limits<int>::max());
     PersistentStore::setLogCopiedHookForTesting([&] {
         copied = true;
         // Another thread, as the GUI thread reading a list would be.

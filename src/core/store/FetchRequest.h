@@ -47,6 +47,9 @@ struct FetchRequestBase {
     // A window of the ordered result: skip fetchOffset records, return at most fetchLimit (0: all).
     qsizetype fetchOffset = 0;
     qsizetype fetchLimit = 0;
+    // Whether the records' values are read with them, in one statement; when not, each record
+    // reads its own on first use (for records fetched only to be deleted or counted).
+    bool includesPropertyValues = true;
 };
 
 template <class T>

@@ -878,7 +878,8 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
             report(error, storeError(failure));
             return std::nullopt;
         }
-        prefetchValues(entity, window);
+        if (request.includesPropertyValues)
+            prefetchValues(entity, window);
         return window;
     }
 
@@ -902,7 +903,8 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
             continue;
         stored.append(std::move(object));
     }
-    prefetchValues(entity, stored);
+    if (request.includesPropertyValues || !changed.isEmpty())
+        prefetchValues(entity, stored);
     auto window = [&](QList<ManagedObjectPtr> objects) {
         if (offset == 0 && (wanted < 0 || objects.size() <= wanted))
             return objects;

@@ -150,13 +150,86 @@ PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QSt
         };
     }
     m_searchIndex = std::make_unique<SearchIndex>(*m_database, std::move(connect));
+    // In place of SQLite's own copy of the log at commit time, which would hold up the writer
+    // (and the context's lock) for as long as the copy takes.
+    if (!m_temporary)
+        sqlite3_wal_hook(m_database->getHandle(), &PersistentStore::logWritten, this);
 }
 
 PersistentStore::~PersistentStore()
 {
+    if (!m_temporary)
+        sqlite3_wal_hook(m_database->getHandle(), nullptr, nullptr);
+    std::thread copier;
+    {
+        std::lock_guard lock(m_copierMutex);
+        m_copyAgain = false;
+        copier = std::move(m_copier);
+    }
+    if (copier.joinable())
+        copier.join();
     m_idleReaders.clear();
     m_searchIndex.reset();
     m_statements.clear();
+}
+
+int PersistentStore::logWritten(void *context, sqlite3 *database, const char *name, int pages)
+{
+    auto *store = static_cast<PersistentStore *>(context);
+    if (pages < store->m_copyLogAfterPages)
+        return SQLITE_OK;
+    bool running = false;
+    {
+        std::lock_guard lock(store->m_copierMutex);
+        running = store->m_copying;
+        if (running) {
+            store->m_copyAgain = true;
+        } else {
+            if (store->m_copier.joinable())
+                store->m_copier.join(); // finished: it clears m_copying last
+            store->m_copying = true;
+            try {
+                store->m_copier = std::thread([store] { store->copyLogInBackground(); });
+            } catch (const std::system_error &) {
+                store->m_copying = false;
+                running = true; // no thread to copy it: copy here
+            }
+        }
+    }
+    if (running && pages >= store->m_copyLogNowPages) {
+        // Waits for the running copy, then copies the rest on this connection, which also lets
+        // the next write start the log afresh.
+        std::lock_guard lock(store->m_checkpointMutex);
+        const int result = sqlite3_wal_checkpoint_v2(database, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        if (result != SQLITE_OK)
+            LOG_WARNING("PersistentStore::logWritten()", QStringLiteral("Checkpoint failed: ") + QString::fromUtf8(sqlite3_errstr(result)));
+    }
+    return SQLITE_OK;
+}
+
+void PersistentStore::copyLogInBackground()
+{
+    for (;;) {
+        copyLogIntoStore();
+        std::lock_guard lock(m_copierMutex);
+        if (!m_copyAgain) {
+            m_copying = false;
+            return;
+        }
+        m_copyAgain = false;
+    }
+}
+
+bool PersistentStore::isCopyingLog() const
+{
+    std::lock_guard lock(m_copierMutex);
+    return m_copying;
+}
+
+void PersistentStore::setLogCopyLimitsForTesting(int afterPages, int nowPages)
+{
+    m_copyLogAfterPages = afterPages;
+    m_copyLogNowPages = nowPages;
 }
 
 namespace {

@@ -13,10 +13,12 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 struct StoreProblem {
@@ -60,12 +62,23 @@ public:
     // hundred are kept: the reference holds until the next call.
     SQLite::Statement &statement(const QString &sql);
 
+    // A commit that leaves the write-ahead log at this many pages or more has the log copied
+    // into the store by a thread of the store's own, so the commit never waits for the copy.
+    static constexpr int kCopyLogAfterPages = 1000;
+    // While such a copy is still running, a commit that leaves the log this long waits for it
+    // and copies the rest itself: the log stays bounded however fast the writes come.
+    static constexpr int kCopyLogNowPages = 50000;
+
     // Copies the write-ahead log into the store file on a connection of its own, without
     // resetting the log, so that readers and writers of every connection go on meanwhile. Any
     // thread, without the owning context's lock. False when it could not run.
     bool copyLogIntoStore();
     // Runs in copyLogIntoStore() once the log is copied (tests).
     static void setLogCopiedHookForTesting(std::function<void()> hook);
+    // Whether a copy started by a commit is queued or running (tests).
+    bool isCopyingLog() const;
+    // Other lengths than kCopyLogAfterPages and kCopyLogNowPages (tests).
+    void setLogCopyLimitsForTesting(int afterPages, int nowPages);
 
     // Runs `read` with a read-only connection of its own to the store file (one per caller at a
     // time; a few are kept for reuse), so that a long read never holds the owning context's lock.
@@ -81,6 +94,9 @@ private:
     static std::unique_ptr<SQLite::Database> openFile(const QString &path);
     static void configure(SQLite::Database &database);
     static void migrate(SQLite::Database &database, int fromVersion);
+    // After each commit of the store's own connection, with the log's length in pages.
+    static int logWritten(void *store, struct sqlite3 *database, const char *name, int pages);
+    void copyLogInBackground();
 
     std::unique_ptr<SQLite::Database> m_database;
     QString m_path;
@@ -89,6 +105,12 @@ private:
     std::unique_ptr<SearchIndex> m_searchIndex;
     std::mutex m_checkpointMutex;
     std::unique_ptr<SQLite::Database> m_checkpointConnection; // guarded by m_checkpointMutex
+    mutable std::mutex m_copierMutex;
+    bool m_copying = false;   // guarded by m_copierMutex
+    bool m_copyAgain = false; // guarded by m_copierMutex
+    std::thread m_copier;     // guarded by m_copierMutex
+    std::atomic<int> m_copyLogAfterPages = kCopyLogAfterPages;
+    std::atomic<int> m_copyLogNowPages = kCopyLogNowPages;
     static constexpr size_t kIdleReaders = 2;
     std::mutex m_readerMutex;
     std::vector<std::unique_ptr<PersistentStore>> m_idleReaders; // guarded by m_readerMutex
