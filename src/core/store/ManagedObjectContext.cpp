@@ -311,13 +311,13 @@ private:
     qint64 m_calls;
 };
 
-// The rows of a request by scan, when it finds them within `steps` steps.
-std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QString &table, const CompiledRequest &compiled,
-                                              qint64 limit, qint64 offset, qint64 steps)
+// What `read` returns when it runs within `steps` SQLite steps; nothing when it ran out.
+template <typename Read>
+auto within(PersistentStore &store, qint64 steps, Read read) -> std::optional<decltype(read())>
 {
     try {
         const StepBudget budget(store.database().getHandle(), steps);
-        return selectRows(store, table, compiled, limit, offset);
+        return read();
     } catch (const SQLite::Exception &failure) {
         if (failure.getErrorCode() != SQLITE_INTERRUPT)
             throw;
@@ -325,10 +325,18 @@ std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QStr
     return std::nullopt;
 }
 
+// The rows of a request, when they are found within `steps` steps.
+std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QString &table, const CompiledRequest &compiled,
+                                              qint64 limit, qint64 offset, qint64 steps)
+{
+    return within(store, steps, [&] { return selectRows(store, table, compiled, limit, offset); });
+}
+
 // The stored rows of a search request, through the search index when it is ready. A page takes
-// the matches' ids from the index first (no further than needed): few are ordered by the list's
-// sort; many mean a common keyword, whose page the list's first rows fill, tested by scan, or
-// else tested against the matches in the list's order.
+// the matches' ids from the index first (no further than needed): the list's order is walked
+// testing rows against a few, and when that takes too long they are ordered by the list's sort;
+// many mean a common keyword, whose page the list's first rows fill, tested by scan, or else
+// tested against the matches in the list's order.
 QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit,
                          qint64 offset = 0)
 {
@@ -342,8 +350,18 @@ QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request
         Predicate::SearchForm form = Predicate::SearchForm::Index;
         if (limit >= 0) {
             const auto matches = request.predicate->indexMatches(entity, store, tuning.sortedUpTo);
-            if (matches && matches->found)
+            if (matches && matches->found) {
+                const qint64 size = std::max<qint64>(matches->found->size, 1);
+                const qint64 steps = tuning.walkStepsPerMatch > std::numeric_limits<qint64>::max() / size
+                                         ? std::numeric_limits<qint64>::max()
+                                         : tuning.walkStepsPerMatch * size;
+                if (steps > 0) {
+                    const auto walk = compileRequest(request, nullptr, Predicate::SearchForm::IndexInOrder, &*matches);
+                    if (auto rows = selectRowsWithin(store, table, *walk, limit, offset, steps))
+                        return *rows;
+                }
                 return selectRows(store, table, *compileRequest(request, nullptr, form, &*matches), limit, offset);
+            }
             if (matches) {
                 const qint64 steps = tuning.scanStepsPerRow * std::max<qint64>(offset + limit, 1);
                 if (auto rows = selectRowsWithin(store, table, scan, limit, offset, steps))
@@ -378,8 +396,20 @@ qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, con
     try {
         if (const auto counted = request.predicate->countThroughIndex(entity, store))
             return qsizetype(*counted);
-        if (searches)
+        if (searches) {
+            // A short list (the pinned items) is walked, its rows tested against the matches,
+            // rather than reading every match's row.
+            const SearchIndex::Tuning tuning = SearchIndex::tuning();
+            const auto matches = tuning.countWalkSteps > 0 ? request.predicate->indexMatches(entity, store, tuning.sortedUpTo)
+                                                           : std::nullopt;
+            if (matches && matches->found) {
+                const auto walk = compileRequest(request, nullptr, Predicate::SearchForm::IndexInOrder, &*matches);
+                if (const auto counted = within(store, tuning.countWalkSteps, [&] { return countOf(*walk); }))
+                    return *counted;
+                return countOf(*compileRequest(request, nullptr, Predicate::SearchForm::Index, &*matches));
+            }
             return countOf(*compileRequest(request, nullptr, Predicate::SearchForm::Index));
+        }
     } catch (const std::exception &failure) {
         if (!searches)
             throw;
