@@ -527,7 +527,7 @@ qsizetype TaviPBManager::itemCount(const PBCategory &category)
         return 0;
     auto request = PBItemRecord::fetchRequest();
     request.predicate = Predicate::relationshipContains(QStringLiteral("categories"), categoryRow);
-    return m_storage.context()->count(request).value_or(0);
+    return m_storage.context()->countOnReader(request).value_or(0);
 }
 
 void TaviPBManager::getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion)
@@ -674,7 +674,7 @@ qsizetype TaviPBManager::itemCount(const ListQuery &query)
                 return 0;
             request.predicate = Predicate::relationshipContains(QStringLiteral("categories"), record);
         }
-        return m_storage.context()->count(request).value_or(0);
+        return m_storage.context()->countOnReader(request).value_or(0);
     }
     qsizetype count = 0;
     for (const bool sticky : {true, false}) {

@@ -8,8 +8,10 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QThread>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 constexpr int kTransferTimeoutMs = 15000;
@@ -27,11 +29,23 @@ ImageLoader &ImageLoader::shared()
     return loader;
 }
 
-QNetworkAccessManager *ImageLoader::network()
+ImageLoader::~ImageLoader()
 {
-    if (!m_network)
-        m_network = new QNetworkAccessManager(QCoreApplication::instance());
-    return m_network;
+    stop();
+}
+
+void ImageLoader::stop()
+{
+    if (!m_thread)
+        return;
+    // The worker and its transfers are deleted on their own thread, which then ends.
+    QObject *worker = std::exchange(m_worker, nullptr);
+    QMetaObject::invokeMethod(worker, [worker] {
+        delete worker;
+        QThread::currentThread()->quit();
+    });
+    m_thread->wait();
+    delete std::exchange(m_thread, nullptr);
 }
 
 void ImageLoader::load(const QUrl &url, QObject *context, std::function<void(const QPixmap &)> done)
@@ -49,45 +63,57 @@ void ImageLoader::load(const QUrl &url, QObject *context, std::function<void(con
     waiters.append({context, std::move(done)});
     if (inFlight)
         return;
+    if (!m_thread) {
+        m_thread = new QThread;
+        m_thread->setObjectName(QStringLiteral("ImageLoader"));
+        m_worker = new QObject;
+        m_worker->moveToThread(m_thread);
+        m_thread->start();
+        // Ended with the application, while the network's own objects still exist.
+        qAddPostRoutine([] { ImageLoader::shared().stop(); });
+    }
+    QMetaObject::invokeMethod(m_worker, [this, url] { transfer(url); });
+}
+
+void ImageLoader::transfer(const QUrl &url)
+{
+    auto *network = m_worker->findChild<QNetworkAccessManager *>();
+    if (!network)
+        network = new QNetworkAccessManager(m_worker);
     QNetworkRequest request(url);
     request.setTransferTimeout(kTransferTimeoutMs);
-    QNetworkReply *reply = network()->get(request);
+    QNetworkReply *reply = network->get(request);
     // An icon is small: a large answer is not one.
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
         if (received > kMaxImageBytes || total > kMaxImageBytes)
             reply->abort();
     });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, url] { finished(reply, url); });
+    QObject::connect(reply, &QNetworkReply::finished, reply, [this, reply, url] {
+        reply->deleteLater();
+        QImage image;
+        QString error;
+        if (reply->error() != QNetworkReply::NoError)
+            error = QStringLiteral("network error %1").arg(int(reply->error())); // its text names the copied address
+        else if (!image.loadFromData(reply->readAll()) || image.isNull())
+            error = QStringLiteral("The answer is not an image");
+        MainQueue::async([this, url, image, error] { arrived(url, image, error); });
+    });
 }
 
-void ImageLoader::finished(QNetworkReply *reply, const QUrl &url)
+void ImageLoader::arrived(const QUrl &url, const QImage &image, const QString &error)
 {
-    reply->deleteLater();
-    if (reply->error() != QNetworkReply::NoError) {
-        // The error's text names the address, which comes from a copied link.
-        fail(url, QStringLiteral("network error %1").arg(int(reply->error())));
+    if (!error.isEmpty()) {
+        fail(url, error);
         return;
     }
-    const QByteArray data = reply->readAll();
-    // Decoding off the main thread; the pixmap is made back on it.
-    GlobalQueue::async([this, url, data] {
-        QImage image;
-        const bool decoded = image.loadFromData(data);
-        MainQueue::async([this, url, image, decoded] {
-            if (!decoded || image.isNull()) {
-                fail(url, QStringLiteral("The answer is not an image"));
-                return;
-            }
-            printLine(QStringLiteral("Task done for: ") + Log::redacted(url.toString()));
-            const QPixmap shown = QPixmap::fromImage(image);
-            m_images.insert(url, new QPixmap(shown));
-            const QList<Waiter> waiters = m_waiting.take(url);
-            for (const Waiter &waiter : waiters) {
-                if (waiter.context)
-                    waiter.done(shown);
-            }
-        });
-    });
+    printLine(QStringLiteral("Task done for: ") + Log::redacted(url.toString()));
+    const QPixmap shown = QPixmap::fromImage(image);
+    m_images.insert(url, new QPixmap(shown));
+    const QList<Waiter> waiters = m_waiting.take(url);
+    for (const Waiter &waiter : waiters) {
+        if (waiter.context)
+            waiter.done(shown);
+    }
 }
 
 void ImageLoader::fail(const QUrl &url, const QString &error)

@@ -1,6 +1,8 @@
 #pragma once
 // Loads images from web addresses into image views (a link's favicon), keeping the last ones in
-// memory. A failed address is not asked again in this run. GUI thread.
+// memory. A failed address is not asked again in this run. Called on the GUI thread; transfers
+// and decoding run on a thread of their own, so that setting up the network (proxies, the
+// system's certificates) never holds up a paint.
 
 #include <QCache>
 #include <QHash>
@@ -11,8 +13,7 @@
 
 #include <functional>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class QThread;
 
 class ImageLoader {
 public:
@@ -20,6 +21,7 @@ public:
     static constexpr qint64 kMaxImageBytes = 1 << 20;
 
     static ImageLoader &shared();
+    ~ImageLoader();
 
     // Calls `done` on the main thread with the image, at once when it is cached; not at all when
     // the load fails or `context` is gone by then. A context waits once for an address: a later
@@ -32,12 +34,15 @@ private:
         std::function<void(const QPixmap &)> done;
     };
 
-    void finished(QNetworkReply *reply, const QUrl &url);
+    ImageLoader() = default;
+    // Network thread: fetches and decodes, then hands the image to arrived() on the GUI thread.
+    void transfer(const QUrl &url);
+    void arrived(const QUrl &url, const QImage &image, const QString &error);
     void fail(const QUrl &url, const QString &error);
+    void stop();
 
-    QNetworkAccessManager *network();
-
-    QPointer<QNetworkAccessManager> m_network;
+    QThread *m_thread = nullptr;
+    QObject *m_worker = nullptr; // lives on m_thread, with the network access manager it owns
     QCache<QUrl, QPixmap> m_images{kCacheSize};
     QCache<QUrl, bool> m_failed{kCacheSize};
     QHash<QUrl, QList<Waiter>> m_waiting;

@@ -1,5 +1,7 @@
 #include "StoreTestSupport.h"
 
+#include <future>
+
 namespace {
 const QList<SortDescriptor> kNewestFirst = {{QStringLiteral("modifiedAt"), false}};
 Predicate notSticky()
@@ -198,6 +200,35 @@ TEST_F(StoreTest, WindowsAndCountsAgreeWithTheWholeFetchUnderUnsavedChanges)
             }
         }
     }
+}
+
+TEST_F(StoreTest, ACountLetsOtherThreadsReadMeanwhileAndNeverCountsASaveTwice)
+{
+    for (int i = 0; i < 10; ++i)
+        item(QStringLiteral("c%1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    item(QStringLiteral("unsaved"), 20);
+
+    bool pageReadDuringCount = false;
+    std::future<bool> page; // outlives the count, which would keep it waiting if it held the lock
+    bool fired = false;
+    PersistentStore::setReaderHookForTesting([&] {
+        if (std::exchange(fired, true))
+            return;
+        page = std::async(std::launch::async, [this] {
+            auto request = PBItemRecord::fetchRequest();
+            request.sortDescriptors = kNewestFirst;
+            request.fetchLimit = 3;
+            return context()->fetch(request).has_value();
+        });
+        pageReadDuringCount = page.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        // The unsaved item, already counted as a change, is stored before the stored rows are counted.
+        ASSERT_TRUE(context()->save());
+    });
+    EXPECT_EQ(context()->countOnReader(PBItemRecord::fetchRequest()), 11);
+    PersistentStore::setReaderHookForTesting({});
+    EXPECT_TRUE(pageReadDuringCount);
+    EXPECT_EQ(context()->countOnReader(PBItemRecord::fetchRequest()), 11);
 }
 
 TEST_F(StoreTest, AWindowMakesRecordsOnlyForWhatItReturns)

@@ -29,11 +29,9 @@ protected:
     }
     std::shared_ptr<ManagedObjectContext> context() const { return stack->managedContext(); }
 
-    // A second, independent connection to the store file.
-    // A second connection, as another program would open: it waits its turn while the store's own
-    // connections (the search index's background build among them) hold a write lock.
-    // A connection of the test's own; it can change the schema, which needs the search index's
-    // tokenizer.
+    // A connection of the test's own, as another program would open: it waits its turn while the
+    // store's connections hold a write lock, and can change the schema (the search index's
+    // tokenizer is registered on it).
     SQLite::Database rawDatabase() const
     {
         SQLite::Database database(storePath().toStdString(), SQLite::OPEN_READWRITE, 10000);

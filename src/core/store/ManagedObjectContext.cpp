@@ -381,7 +381,6 @@ qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, con
 {
     const EntityDescription &entity = *request.entity;
     const QString table = quoted(entity.name);
-    SearchIndex &index = store.searchIndex();
     auto countOf = [&](const CompiledRequest &compiled) {
         SQLite::Statement &statement = store.statement(QStringLiteral("SELECT COUNT(*) FROM ") + table + compiled.where);
         for (size_t i = 0; i < compiled.bindings.size(); ++i)
@@ -392,7 +391,7 @@ qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, con
     };
     if (!request.predicate)
         return countOf(scan);
-    const bool searches = request.predicate->usesSearchIndex(entity) && index.isReady();
+    const bool searches = request.predicate->usesSearchIndex(entity) && store.searchIndex().isReady();
     try {
         if (const auto counted = request.predicate->countThroughIndex(entity, store))
             return qsizetype(*counted);
@@ -413,7 +412,7 @@ qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, con
     } catch (const std::exception &failure) {
         if (!searches)
             throw;
-        index.reportFailure(failure);
+        store.searchIndex().reportFailure(failure);
     }
     return countOf(scan);
 }
@@ -963,44 +962,75 @@ std::optional<QList<ManagedObjectPtr>> ManagedObjectContext::execute(const Fetch
     return window(std::move(merged));
 }
 
+namespace {
+// The stored rows matching a request, less those of `shadowed` (rows the context holds edited or
+// deleted, which count as they are now, not as stored).
+qsizetype countStoredRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &compiled,
+                          const QList<qint64> &shadowed)
+{
+    qsizetype total = countRows(store, request, compiled);
+    if (shadowed.isEmpty())
+        return total;
+    const QString where = compiled.expression.isEmpty()
+                              ? QStringLiteral(" WHERE ")
+                              : QStringLiteral(" WHERE (") + compiled.expression + QStringLiteral(") AND ");
+    SQLite::Statement &statement = store.statement(QStringLiteral("SELECT COUNT(*) FROM ") + quoted(request.entity->name) + where
+                                                   + QStringLiteral("\"pk\" IN (SELECT value FROM json_each(?))"));
+    int column = 1;
+    for (const StoreValue &binding : compiled.bindings)
+        bindValue(statement, column++, binding);
+    statement.bind(column, jsonRows(shadowed).toStdString());
+    if (statement.executeStep())
+        total -= qsizetype(statement.getColumn(0).getInt64());
+    statement.reset();
+    return total;
+}
+} // namespace
+
 std::optional<qsizetype> ManagedObjectContext::count(const FetchRequestBase &request, StoreError *error)
 {
-    std::lock_guard lock(m_mutex);
+    return countMatching(request, error, false);
+}
+
+std::optional<qsizetype> ManagedObjectContext::countOnReader(const FetchRequestBase &request, StoreError *error)
+{
+    return countMatching(request, error, true);
+}
+
+std::optional<qsizetype> ManagedObjectContext::countMatching(const FetchRequestBase &request, StoreError *error, bool onReader)
+{
+    std::unique_lock lock(m_mutex);
     const EntityDescription &entity = *request.entity;
-    auto compiled = compileRequest(request, error);
-    if (!compiled)
-        return std::nullopt;
-    qsizetype total = 0;
-    try {
-        const QString table = quoted(entity.name);
-        auto countOf = [&](const QString &sql, const std::optional<QString> &rowsJson) {
-            SQLite::Statement &statement = m_store->statement(sql);
-            int column = 1;
-            for (const StoreValue &binding : compiled->bindings)
-                bindValue(statement, column++, binding);
-            if (rowsJson)
-                statement.bind(column, rowsJson->toStdString());
-            qint64 value = 0;
-            if (statement.executeStep())
-                value = statement.getColumn(0).getInt64();
-            statement.reset();
-            return qsizetype(value);
-        };
-        total = countRows(*m_store, request, *compiled);
-        // Stored rows that the context holds edited or deleted count as they are now, not as stored.
-        if (const QList<qint64> shadowed = shadowedRows(entity); !shadowed.isEmpty()) {
-            const QString where = compiled->expression.isEmpty()
-                                      ? QStringLiteral(" WHERE ")
-                                      : QStringLiteral(" WHERE (") + compiled->expression + QStringLiteral(") AND ");
-            total -= countOf(QStringLiteral("SELECT COUNT(*) FROM ") + table + where
-                                 + QStringLiteral("\"pk\" IN (SELECT value FROM json_each(?))"),
-                             jsonRows(shadowed));
+    // Counted again under the lock when the context changed while the reader counted, since the
+    // stored count must agree with the unsaved changes added to it.
+    bool outsideLock = onReader && (!request.predicate || !request.predicate->usesSearchIndex(entity));
+    for (;;) {
+        auto compiled = compileRequest(request, error);
+        if (!compiled)
+            return std::nullopt;
+        const QList<qint64> shadowed = shadowedRows(entity);
+        const qsizetype changed = changedMatches(request).size();
+        if (outsideLock) {
+            outsideLock = false;
+            const std::shared_ptr<PersistentStore> store = m_store;
+            const quint64 generation = m_generation;
+            qsizetype stored = 0;
+            lock.unlock();
+            const bool read = store->withReader(
+                [&](PersistentStore &reader) { stored = countStoredRows(reader, request, *compiled, shadowed); });
+            lock.lock();
+            if (m_generation != generation)
+                continue;
+            if (read)
+                return stored + changed;
         }
-    } catch (const std::exception &failure) {
-        report(error, storeError(failure));
-        return std::nullopt;
+        try {
+            return countStoredRows(*m_store, request, *compiled, shadowed) + changed;
+        } catch (const std::exception &failure) {
+            report(error, storeError(failure));
+            return std::nullopt;
+        }
     }
-    return total + changedMatches(request).size();
 }
 
 bool ManagedObjectContext::validate(const FetchRequestBase &request, StoreError *error)

@@ -73,6 +73,10 @@ public:
     std::optional<QList<ManagedObjectPtr>> execute(const FetchRequestBase &request, StoreError *error = nullptr);
     // The number of records execute() would return without a window, counted in the store.
     std::optional<qsizetype> count(const FetchRequestBase &request, StoreError *error = nullptr);
+    // The same, for a count that takes long (a whole category): the stored rows are counted on
+    // one of the store's readers without the context's lock, so that other threads' reads go on
+    // meanwhile. Searches through the index, and stores without a file, count as count() does.
+    std::optional<qsizetype> countOnReader(const FetchRequestBase &request, StoreError *error = nullptr);
     // Whether the request can run: its keys exist and its statement compiles.
     bool validate(const FetchRequestBase &request, StoreError *error = nullptr);
     // Moves on with every change of the context's records (inserts, edits, deletes, saves), so
@@ -147,6 +151,7 @@ private:
     void markStoreDeleted(const EntityDescription &entity, const QList<qint64> &rowIds);
     void remove(ManagedObject &object);
     bool isAlive(const ManagedObject &object) const;
+    std::optional<qsizetype> countMatching(const FetchRequestBase &request, StoreError *error, bool onReader);
     // Stored rows of the entity whose unsaved state (edited, deleted) replaces the stored one.
     QList<qint64> shadowedRows(const EntityDescription &entity) const;
     // Unsaved records of the entity (edited or new) that match the request's predicate.

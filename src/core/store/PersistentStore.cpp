@@ -136,9 +136,11 @@ QString StoreProblem::message() const
     return {};
 }
 
-PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary)
+PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed)
     : m_database(std::move(database)), m_path(std::move(path)), m_temporary(temporary)
 {
+    if (!indexed)
+        return;
     SearchIndex::ConnectionFactory connect;
     if (!m_temporary) {
         connect = [file = QFile::encodeName(m_path).toStdString()] {
@@ -152,6 +154,7 @@ PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QSt
 
 PersistentStore::~PersistentStore()
 {
+    m_idleReaders.clear();
     m_searchIndex.reset();
     m_statements.clear();
 }
@@ -162,11 +165,22 @@ std::function<void()> &logCopiedHook()
     static std::function<void()> hook;
     return hook;
 }
+
+std::function<void()> &readerHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
 } // namespace
 
 void PersistentStore::setLogCopiedHookForTesting(std::function<void()> hook)
 {
     logCopiedHook() = std::move(hook);
+}
+
+void PersistentStore::setReaderHookForTesting(std::function<void()> hook)
+{
+    readerHook() = std::move(hook);
 }
 
 bool PersistentStore::copyLogIntoStore()
@@ -188,6 +202,45 @@ bool PersistentStore::copyLogIntoStore()
         m_checkpointConnection.reset();
         return false;
     }
+}
+
+bool PersistentStore::withReader(const std::function<void(PersistentStore &reader)> &read)
+{
+    if (m_temporary || isReader())
+        return false;
+    if (const auto hook = readerHook())
+        hook();
+    // An idle reader, or a new one: two threads that read at once (a list's count and the next
+    // list's page) never wait for each other.
+    std::unique_ptr<PersistentStore> reader;
+    {
+        std::lock_guard lock(m_readerMutex);
+        if (!m_idleReaders.empty()) {
+            reader = std::move(m_idleReaders.back());
+            m_idleReaders.pop_back();
+        }
+    }
+    if (!reader) {
+        try {
+            auto connection = std::make_unique<SQLite::Database>(QFile::encodeName(m_path).toStdString(), SQLite::OPEN_READONLY);
+            configure(*connection);
+            reader.reset(new PersistentStore(std::move(connection), m_path, false, false));
+        } catch (const std::exception &error) {
+            LOG_WARNING("PersistentStore::withReader()", QStringLiteral("No reader: ") + storeFailureKind(error));
+            return false;
+        }
+    }
+    try {
+        read(*reader);
+    } catch (const std::exception &error) {
+        // Dropped: a failed statement may keep its read open, which would hold back checkpoints.
+        LOG_WARNING("PersistentStore::withReader()", QStringLiteral("Read failed: ") + storeFailureKind(error));
+        return false;
+    }
+    std::lock_guard lock(m_readerMutex);
+    if (m_idleReaders.size() < kIdleReaders)
+        m_idleReaders.push_back(std::move(reader));
+    return true;
 }
 
 void PersistentStore::configure(SQLite::Database &database)

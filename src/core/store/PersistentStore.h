@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 struct StoreProblem {
     enum class Kind { Damaged, Foreign, NewerVersion, Unwritable };
@@ -53,7 +54,7 @@ public:
     const QString &path() const { return m_path; }
     bool isTemporary() const { return m_temporary; }
     SQLite::Database &database() { return *m_database; }
-    SearchIndex &searchIndex() { return *m_searchIndex; }
+    SearchIndex &searchIndex() { return *m_searchIndex; } // never on a reader
 
     // A prepared statement for `sql`, reset with bindings cleared, kept for reuse. At most a few
     // hundred are kept: the reference holds until the next call.
@@ -66,8 +67,17 @@ public:
     // Runs in copyLogIntoStore() once the log is copied (tests).
     static void setLogCopiedHookForTesting(std::function<void()> hook);
 
+    // Runs `read` with a read-only connection of its own to the store file (one per caller at a
+    // time; a few are kept for reuse), so that a long read never holds the owning context's lock.
+    // The reader has no search index. False when the store has no file, or the reader cannot be
+    // opened, or `read` threw (logged).
+    bool withReader(const std::function<void(PersistentStore &reader)> &read);
+    bool isReader() const { return !m_searchIndex; }
+    // Runs in withReader() before each read, without the reader's lock (tests).
+    static void setReaderHookForTesting(std::function<void()> hook);
+
 private:
-    PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary);
+    PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed = true);
     static std::unique_ptr<SQLite::Database> openFile(const QString &path);
     static void configure(SQLite::Database &database);
     static void migrate(SQLite::Database &database, int fromVersion);
@@ -79,4 +89,7 @@ private:
     std::unique_ptr<SearchIndex> m_searchIndex;
     std::mutex m_checkpointMutex;
     std::unique_ptr<SQLite::Database> m_checkpointConnection; // guarded by m_checkpointMutex
+    static constexpr size_t kIdleReaders = 2;
+    std::mutex m_readerMutex;
+    std::vector<std::unique_ptr<PersistentStore>> m_idleReaders; // guarded by m_readerMutex
 };
