@@ -324,6 +324,10 @@ TEST_F(SearchIndexTest, KeywordsAcrossWhiteSpaceFindWhatTheScanFinds)
         for (const char *keyword : {"quarterly report", "y r", "ly  re", "quarterly\treport", "notes", "t otes", "not otes",
                                     "ly\nre", " report", "report ", "b cd", "one two", "e two t", "ne two thr"})
             expectSameAsScan(QString::fromUtf8(keyword));
+        // An order no index serves: the matches are sorted, never walked.
+        const QList<SortDescriptor> byTitle{{QStringLiteral("text"), true}};
+        for (const char *keyword : {"quarterly report", "notes", "one two"})
+            EXPECT_EQ(ids(searched(QString::fromUtf8(keyword)), 0, 2, byTitle), ids(scanned(QString::fromUtf8(keyword)), 0, 2, byTitle));
     }
     EXPECT_EQ(count(searched(QStringLiteral("quarterly report"))), 2);
     EXPECT_EQ(count(searched(QStringLiteral("notes"))), 1);

@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <limits>
+#include <mutex>
 #include <unordered_set>
 
 namespace {
@@ -273,13 +275,18 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
 
 // The ids of the stored rows of the request, in its order; at most `limit` (< 0: all) after the
 // first `offset` (which needs a limit).
-QList<qint64> selectRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit,
-                         qint64 offset = 0)
+QString selectSql(const QString &table, const CompiledRequest &compiled, qint64 limit)
 {
     QString sql = QStringLiteral("SELECT \"pk\" FROM ") + table + compiled.where + compiled.order;
     if (limit >= 0)
         sql += QStringLiteral(" LIMIT ? OFFSET ?");
-    SQLite::Statement &statement = store.statement(sql);
+    return sql;
+}
+
+QList<qint64> selectRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit,
+                         qint64 offset = 0)
+{
+    SQLite::Statement &statement = store.statement(selectSql(table, compiled, limit));
     for (size_t i = 0; i < compiled.bindings.size(); ++i)
         bindValue(statement, int(i) + 1, compiled.bindings[i]);
     if (limit >= 0) {
@@ -310,6 +317,25 @@ private:
     sqlite3 *m_handle;
     qint64 m_calls;
 };
+
+// Whether SQLite answers `sql` by walking an index in its order, rather than sorting the rows it
+// finds: only such a walk stops early, after a page. Asked once per statement text.
+bool walksInOrder(PersistentStore &store, const QString &sql)
+{
+    static std::mutex mutex;
+    static QHash<QString, bool> known;
+    std::lock_guard lock(mutex);
+    if (const auto found = known.constFind(sql); found != known.cend())
+        return *found;
+    SQLite::Statement plan(store.database(), "EXPLAIN QUERY PLAN " + sql.toStdString());
+    bool sorts = false;
+    while (plan.executeStep())
+        sorts = sorts || std::strstr(plan.getColumn(3).getText(), "TEMP B-TREE") != nullptr;
+    if (known.size() >= 64)
+        known.clear();
+    known.insert(sql, !sorts);
+    return !sorts;
+}
 
 // What `read` returns when it runs within `steps` SQLite steps; nothing when it ran out.
 template <typename Read>
@@ -357,8 +383,10 @@ QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request
                                          : tuning.walkStepsPerMatch * size;
                 if (steps > 0) {
                     const auto walk = compileRequest(request, nullptr, Predicate::SearchForm::IndexInOrder, &*matches);
-                    if (auto rows = selectRowsWithin(store, table, *walk, limit, offset, steps))
-                        return *rows;
+                    if (walksInOrder(store, selectSql(table, *walk, limit))) {
+                        if (auto rows = selectRowsWithin(store, table, *walk, limit, offset, steps))
+                            return *rows;
+                    }
                 }
                 return selectRows(store, table, *compileRequest(request, nullptr, form, &*matches), limit, offset);
             }
