@@ -72,14 +72,15 @@ void ImageLoader::load(const QUrl &url, QObject *context, std::function<void(con
         // Ended with the application, while the network's own objects still exist.
         qAddPostRoutine([] { ImageLoader::shared().stop(); });
     }
-    QMetaObject::invokeMethod(m_worker, [this, url] { transfer(url); });
+    // The worker outlives what is queued for it: stop() queues its deletion after them.
+    QMetaObject::invokeMethod(m_worker, [this, worker = m_worker, url] { transfer(worker, url); });
 }
 
-void ImageLoader::transfer(const QUrl &url)
+void ImageLoader::transfer(QObject *worker, const QUrl &url)
 {
-    auto *network = m_worker->findChild<QNetworkAccessManager *>();
+    auto *network = worker->findChild<QNetworkAccessManager *>();
     if (!network)
-        network = new QNetworkAccessManager(m_worker);
+        network = new QNetworkAccessManager(worker);
     QNetworkRequest request(url);
     request.setTransferTimeout(kTransferTimeoutMs);
     QNetworkReply *reply = network->get(request);

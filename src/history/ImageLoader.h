@@ -36,7 +36,7 @@ private:
 
     ImageLoader() = default;
     // Network thread: fetches and decodes, then hands the image to arrived() on the GUI thread.
-    void transfer(const QUrl &url);
+    void transfer(QObject *worker, const QUrl &url);
     void arrived(const QUrl &url, const QImage &image, const QString &error);
     void fail(const QUrl &url, const QString &error);
     void stop();
