@@ -1,7 +1,8 @@
 // Figures of the history list window over 1,000,000 items (half texts, a tenth images, the rest
 // links): opening the All and the Text category to the first rows painted, scrolling a page at a
-// time (per-frame p50 and p99), the memory the open list adds, and the list's search to its first
-// rows for a keyword one item in a thousand holds. One child process seeds the store, another
+// time (per-frame p50 and p99), the memory the open list adds, and the list's search in the All
+// and the Text category to its first rows for a keyword one item in a thousand holds.
+// TAVI_BENCH_PARTS picks some of the figures. One child process seeds the store, another
 // measures, so the measured one opens the history from disk as the program does.
 
 #include "support/BenchDriver.h"
@@ -10,6 +11,7 @@
 #include "capture/TaviPBManager.h"
 #include "core/PBCategoryManager.h"
 #include "core/StringExtensions.h"
+#include "core/store/SearchIndex.h"
 #include "history/CategoryListModel.h"
 #include "history/CategoryListTableView.h"
 #include "history/CategoryListViewController.h"
@@ -130,6 +132,16 @@ bool waitForRows(CategoryListViewController *view)
     return false;
 }
 
+// Events until the list has its count (more rows than its first page); the ms that took.
+double waitForCount(CategoryListViewController *view)
+{
+    QElapsedTimer counting;
+    counting.start();
+    while (view->numberOfRows() <= CategoryListModel::kPageSize && counting.elapsed() < 20000)
+        QApplication::processEvents();
+    return double(counting.elapsed());
+}
+
 double percentile(QList<double> values, double p)
 {
     if (values.isEmpty())
@@ -155,17 +167,8 @@ void printFrames(const char *what, const QList<double> &frames)
                 percentile(frames, 0.5), percentile(frames, 0.99), percentile(frames, 1.0));
 }
 
-void measure()
+void measureOpen(CategoryListViewController *view)
 {
-    HistoryScenes::registerAll();
-    TaviPBManager &manager = TaviPBManager::shared();
-    std::printf("history of %lld items\n", static_cast<long long>(manager.itemCount()));
-    const double before = Bench::residentMegabytes();
-    const double privateBefore = Bench::privateMegabytes();
-    CategoryWindowController window(manager);
-    window.resize(380, 720);
-    window.show();
-    CategoryListViewController *view = window.contentViewController();
     for (const PBDefaultCategory type : {PBDefaultCategory::all, PBDefaultCategory::text}) {
         for (const char *round : {"first", "again"}) {
             QElapsedTimer clock;
@@ -176,15 +179,15 @@ void measure()
                         ms(clock.nsecsElapsed()), shown ? "" : "  (rows NOT shown)");
         }
     }
+}
 
+void measureScroll(CategoryListViewController *view, double before, double privateBefore)
+{
     view->updateUI(kind(PBDefaultCategory::all));
     waitForRows(view);
     // Let the count arrive: the scroll bar then spans the whole list.
-    QElapsedTimer counting;
-    counting.start();
-    while (view->numberOfRows() < 1000 && counting.elapsed() < 20000)
-        QApplication::processEvents();
-    std::printf("  rows in the All list: %d (count after %.1f ms)\n", view->numberOfRows(), double(counting.elapsed()));
+    const double counted = waitForCount(view);
+    std::printf("  rows in the All list: %d (count after %.1f ms)\n", view->numberOfRows(), counted);
     CategoryListTableView *table = view->itemsTableView;
     QScrollBar *bar = table->verticalScrollBar();
     const int page = std::max(1, table->viewport()->height());
@@ -208,24 +211,59 @@ void measure()
     std::printf("  memory added by the open list:               %8.1f MB private (pages in memory: %d)\n",
                 privateAfter - privateBefore, view->model->cachedPageCount());
     std::printf("  resident, with the store's mapped file pages: %8.1f MB\n", after - before);
+}
 
-    for (const char *round : {"first", "again"}) {
-        view->itemSearchTextfield->clear();
-        waitForRows(view);
-        QElapsedTimer clock;
-        clock.start();
-        view->itemSearchTextfield->setText(QStringLiteral("needle"));
-        const bool shown = waitForRows(view);
-        std::printf("  search (1 in 1000) to first rows (%s):      %8.1f ms%s\n", round, ms(clock.nsecsElapsed()),
-                    shown ? "" : "  (rows NOT shown)");
+void measureSearch(CategoryListViewController *view)
+{
+    // TAVI_BENCH_SORTED=1: the search sorts its matches without first walking the list against them.
+    if (qEnvironmentVariableIntValue("TAVI_BENCH_SORTED") == 1) {
+        SearchIndex::Tuning tuning = SearchIndex::tuning();
+        tuning.walkStepsPerMatch = 0;
+        tuning.countWalkSteps = 0;
+        SearchIndex::setTuning(tuning);
     }
-    view->itemSearchTextfield->setText(QStringLiteral("needle"));
-    waitForRows(view);
-    QElapsedTimer counted;
-    counted.start();
-    while (view->numberOfRows() <= CategoryListModel::kPageSize && counted.elapsed() < 20000)
-        QApplication::processEvents();
-    std::printf("  search matches counted: %d after %.1f ms more\n", view->numberOfRows(), double(counted.elapsed()));
+    // TAVI_BENCH_KEYWORD: another keyword ("image-12": about 1 in 900 items, all of them old).
+    const QString keyword = qEnvironmentVariable("TAVI_BENCH_KEYWORD", QStringLiteral("needle"));
+    // The search is typed into a list that has settled: its rows shown and its count arrived.
+    for (const PBDefaultCategory type : {PBDefaultCategory::all, PBDefaultCategory::text}) {
+        view->itemSearchTextfield->clear();
+        view->updateUI(kind(type));
+        waitForRows(view);
+        for (const char *round : {"first", "again"}) {
+            view->itemSearchTextfield->clear();
+            waitForRows(view);
+            waitForCount(view);
+            QElapsedTimer clock;
+            clock.start();
+            view->itemSearchTextfield->setText(keyword);
+            const bool shown = waitForRows(view);
+            std::printf("  search %-5s (1 in 1000) to first rows (%s): %8.1f ms%s\n", qPrintable(rawValue(type)), round,
+                        ms(clock.nsecsElapsed()), shown ? "" : "  (rows NOT shown)");
+        }
+        const double counted = waitForCount(view);
+        std::printf("  search matches counted: %d after %.1f ms more\n", view->numberOfRows(), counted);
+    }
+}
+
+void measure()
+{
+    HistoryScenes::registerAll();
+    TaviPBManager &manager = TaviPBManager::shared();
+    std::printf("history of %lld items\n", static_cast<long long>(manager.itemCount()));
+    const double before = Bench::residentMegabytes();
+    const double privateBefore = Bench::privateMegabytes();
+    CategoryWindowController window(manager);
+    window.resize(380, 720);
+    window.show();
+    CategoryListViewController *view = window.contentViewController();
+    // TAVI_BENCH_PARTS names the figures to take ("open,scroll,search"); all by default.
+    const QString parts = qEnvironmentVariable("TAVI_BENCH_PARTS", QStringLiteral("open,scroll,search"));
+    if (parts.contains(QStringLiteral("open")))
+        measureOpen(view);
+    if (parts.contains(QStringLiteral("scroll")))
+        measureScroll(view, before, privateBefore);
+    if (parts.contains(QStringLiteral("search")))
+        measureSearch(view);
 }
 
 } // namespace

@@ -19,14 +19,21 @@ Predicate searched(const QString &keyword)
     return Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, keyword);
 }
 
-// Forces every page of a search down one road through the index: matches fetched and sorted, or
-// the list walked in its order testing rows against the matches.
-enum class Road { Sorted, Walk };
+// Forces every page and count of a search down one road through the index: matches fetched and
+// sorted, the list walked in its order testing rows against the matches' ids, or against the
+// index's answer for a keyword too common for ids.
+enum class Road { Sorted, WalkIds, Walk };
 class TuningScope {
 public:
     explicit TuningScope(Road road) : m_saved(SearchIndex::tuning())
     {
-        SearchIndex::setTuning({road == Road::Sorted ? std::numeric_limits<qint64>::max() - 1 : -1, 0});
+        constexpr qint64 kUnbounded = std::numeric_limits<qint64>::max() - 1;
+        if (road == Road::Walk)
+            SearchIndex::setTuning({-1, 0});
+        else if (road == Road::Sorted)
+            SearchIndex::setTuning({kUnbounded, 0, 0, 0});
+        else
+            SearchIndex::setTuning({kUnbounded, 0, kUnbounded, kUnbounded});
     }
     explicit TuningScope(SearchIndex::Tuning tuning) : m_saved(SearchIndex::tuning()) { SearchIndex::setTuning(tuning); }
     ~TuningScope() { SearchIndex::setTuning(m_saved); }
@@ -125,6 +132,7 @@ protected:
             const QList<qint64> listed = ids(part && scanned(keyword), 0, 0, newest);
             EXPECT_EQ(ids(part && searched(keyword), 0, 0, newest), listed) << shown.toStdString();
             EXPECT_EQ(ids(part && searched(keyword), 2, 6, newest), listed.mid(2, 6)) << shown.toStdString();
+            EXPECT_EQ(count(part && searched(keyword)), listed.size()) << shown.toStdString();
         }
     }
 };
@@ -168,6 +176,11 @@ TEST_F(SearchIndexTest, SortedMatchesAnswerAsTheScanOverARandomHistory)
 TEST_F(SearchIndexTest, SortedMatchesAnswerAsTheScanOverAnotherRandomHistory)
 {
     compareWithScanOverRandomHistory(Road::Sorted, 20261211);
+}
+
+TEST_F(SearchIndexTest, ListsWalkedAgainstTheMatchesAnswerAsTheScanOverARandomHistory)
+{
+    compareWithScanOverRandomHistory(Road::WalkIds, 20261213);
 }
 
 TEST_F(SearchIndexTest, MatchesWalkedInOrderAnswerAsTheScanOverARandomHistory)
@@ -305,11 +318,16 @@ TEST_F(SearchIndexTest, KeywordsAcrossWhiteSpaceFindWhatTheScanFinds)
         item(QString::fromUtf8(text));
     ASSERT_TRUE(context()->save());
     ASSERT_TRUE(index().waitUntilReady(10000));
-    for (const Road road : {Road::Sorted, Road::Walk}) {
+    // No item is kept out of the index here: the matches alone stand for the keyword.
+    for (const Road road : {Road::Sorted, Road::WalkIds, Road::Walk}) {
         const TuningScope tuning(road);
         for (const char *keyword : {"quarterly report", "y r", "ly  re", "quarterly\treport", "notes", "t otes", "not otes",
                                     "ly\nre", " report", "report ", "b cd", "one two", "e two t", "ne two thr"})
             expectSameAsScan(QString::fromUtf8(keyword));
+        // An order no index serves: the matches are sorted, never walked.
+        const QList<SortDescriptor> byTitle{{QStringLiteral("text"), true}};
+        for (const char *keyword : {"quarterly report", "notes", "one two"})
+            EXPECT_EQ(ids(searched(QString::fromUtf8(keyword)), 0, 2, byTitle), ids(scanned(QString::fromUtf8(keyword)), 0, 2, byTitle));
     }
     EXPECT_EQ(count(searched(QStringLiteral("quarterly report"))), 2);
     EXPECT_EQ(count(searched(QStringLiteral("notes"))), 1);
@@ -325,8 +343,11 @@ TEST_F(SearchIndexTest, ARarePhraseOfCommonWordsAnswersAsTheScan)
     item(QString(SearchIndex::kIndexedBytes, QLatin1Char('z')) + QStringLiteral(" quarterly report"), 5);
     ASSERT_TRUE(context()->save());
     ASSERT_TRUE(index().waitUntilReady(10000));
-    const TuningScope tuning(SearchIndex::Tuning{10, 0});
-    for (const char *keyword : {"quarterly report", "QUARTERLY  report", "rly rep", "report 3", "y report", "quarterly"})
-        expectSameAsScan(QString::fromUtf8(keyword));
+    // Matches sorted; a walk against them that gives up at once for the sort; a walk to the end.
+    for (const qint64 walk : {qint64(0), qint64(1), std::numeric_limits<qint64>::max()}) {
+        const TuningScope tuning(SearchIndex::Tuning{10, 0, walk, walk});
+        for (const char *keyword : {"quarterly report", "QUARTERLY  report", "rly rep", "report 3", "y report", "quarterly"})
+            expectSameAsScan(QString::fromUtf8(keyword));
+    }
     EXPECT_EQ(count(searched(QStringLiteral("quarterly report"))), 7);
 }

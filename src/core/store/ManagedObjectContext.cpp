@@ -14,7 +14,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <limits>
+#include <mutex>
 #include <unordered_set>
 
 namespace {
@@ -273,13 +275,18 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
 
 // The ids of the stored rows of the request, in its order; at most `limit` (< 0: all) after the
 // first `offset` (which needs a limit).
-QList<qint64> selectRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit,
-                         qint64 offset = 0)
+QString selectSql(const QString &table, const CompiledRequest &compiled, qint64 limit)
 {
     QString sql = QStringLiteral("SELECT \"pk\" FROM ") + table + compiled.where + compiled.order;
     if (limit >= 0)
         sql += QStringLiteral(" LIMIT ? OFFSET ?");
-    SQLite::Statement &statement = store.statement(sql);
+    return sql;
+}
+
+QList<qint64> selectRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit,
+                         qint64 offset = 0)
+{
+    SQLite::Statement &statement = store.statement(selectSql(table, compiled, limit));
     for (size_t i = 0; i < compiled.bindings.size(); ++i)
         bindValue(statement, int(i) + 1, compiled.bindings[i]);
     if (limit >= 0) {
@@ -311,13 +318,32 @@ private:
     qint64 m_calls;
 };
 
-// The rows of a request by scan, when it finds them within `steps` steps.
-std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QString &table, const CompiledRequest &compiled,
-                                              qint64 limit, qint64 offset, qint64 steps)
+// Whether SQLite answers `sql` by walking an index in its order, rather than sorting the rows it
+// finds: only such a walk stops early, after a page. Asked once per statement text.
+bool walksInOrder(PersistentStore &store, const QString &sql)
+{
+    static std::mutex mutex;
+    static QHash<QString, bool> known;
+    std::lock_guard lock(mutex);
+    if (const auto found = known.constFind(sql); found != known.cend())
+        return *found;
+    SQLite::Statement plan(store.database(), "EXPLAIN QUERY PLAN " + sql.toStdString());
+    bool sorts = false;
+    while (plan.executeStep())
+        sorts = sorts || std::strstr(plan.getColumn(3).getText(), "TEMP B-TREE") != nullptr;
+    if (known.size() >= 64)
+        known.clear();
+    known.insert(sql, !sorts);
+    return !sorts;
+}
+
+// What `read` returns when it runs within `steps` SQLite steps; nothing when it ran out.
+template <typename Read>
+auto within(PersistentStore &store, qint64 steps, Read read) -> std::optional<decltype(read())>
 {
     try {
         const StepBudget budget(store.database().getHandle(), steps);
-        return selectRows(store, table, compiled, limit, offset);
+        return read();
     } catch (const SQLite::Exception &failure) {
         if (failure.getErrorCode() != SQLITE_INTERRUPT)
             throw;
@@ -325,10 +351,18 @@ std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QStr
     return std::nullopt;
 }
 
+// The rows of a request, when they are found within `steps` steps.
+std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QString &table, const CompiledRequest &compiled,
+                                              qint64 limit, qint64 offset, qint64 steps)
+{
+    return within(store, steps, [&] { return selectRows(store, table, compiled, limit, offset); });
+}
+
 // The stored rows of a search request, through the search index when it is ready. A page takes
-// the matches' ids from the index first (no further than needed): few are ordered by the list's
-// sort; many mean a common keyword, whose page the list's first rows fill, tested by scan, or
-// else tested against the matches in the list's order.
+// the matches' ids from the index first (no further than needed): the list's order is walked
+// testing rows against a few, and when that takes too long they are ordered by the list's sort;
+// many mean a common keyword, whose page the list's first rows fill, tested by scan, or else
+// tested against the matches in the list's order.
 QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit,
                          qint64 offset = 0)
 {
@@ -342,8 +376,20 @@ QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request
         Predicate::SearchForm form = Predicate::SearchForm::Index;
         if (limit >= 0) {
             const auto matches = request.predicate->indexMatches(entity, store, tuning.sortedUpTo);
-            if (matches && matches->found)
+            if (matches && matches->found) {
+                const qint64 size = std::max<qint64>(matches->found->size, 1);
+                const qint64 steps = tuning.walkStepsPerMatch > std::numeric_limits<qint64>::max() / size
+                                         ? std::numeric_limits<qint64>::max()
+                                         : tuning.walkStepsPerMatch * size;
+                if (steps > 0) {
+                    const auto walk = compileRequest(request, nullptr, Predicate::SearchForm::IndexInOrder, &*matches);
+                    if (walksInOrder(store, selectSql(table, *walk, limit))) {
+                        if (auto rows = selectRowsWithin(store, table, *walk, limit, offset, steps))
+                            return *rows;
+                    }
+                }
                 return selectRows(store, table, *compileRequest(request, nullptr, form, &*matches), limit, offset);
+            }
             if (matches) {
                 const qint64 steps = tuning.scanStepsPerRow * std::max<qint64>(offset + limit, 1);
                 if (auto rows = selectRowsWithin(store, table, scan, limit, offset, steps))
@@ -377,8 +423,20 @@ qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, con
     try {
         if (const auto counted = request.predicate->countThroughIndex(entity, store))
             return qsizetype(*counted);
-        if (searches)
+        if (searches) {
+            // A short list (the pinned items) is walked, its rows tested against the matches,
+            // rather than reading every match's row.
+            const SearchIndex::Tuning tuning = SearchIndex::tuning();
+            const auto matches = tuning.countWalkSteps > 0 ? request.predicate->indexMatches(entity, store, tuning.sortedUpTo)
+                                                           : std::nullopt;
+            if (matches && matches->found) {
+                const auto walk = compileRequest(request, nullptr, Predicate::SearchForm::IndexInOrder, &*matches);
+                if (const auto counted = within(store, tuning.countWalkSteps, [&] { return countOf(*walk); }))
+                    return *counted;
+                return countOf(*compileRequest(request, nullptr, Predicate::SearchForm::Index, &*matches));
+            }
             return countOf(*compileRequest(request, nullptr, Predicate::SearchForm::Index));
+        }
     } catch (const std::exception &failure) {
         if (!searches)
             throw;

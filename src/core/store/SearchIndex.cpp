@@ -498,16 +498,21 @@ void SearchIndex::appendCondition(const QStringList &, const QString &keyword, c
                                   std::vector<StoreValue> &bindings, const Matches *matches)
 {
     if (matches) {
-        // The ids drive the query, each item read once and tested by scan where the ids are only
-        // candidates; the long items are tested by scan.
-        const QString ids = QStringLiteral(R"sql("pk" IN (SELECT value FROM json_each(?)))sql");
-        const QString kept = QStringLiteral(R"sql("pk" IN (SELECT "pk" FROM "PBItemRecord_search_long"))sql");
+        // The ids drive the query (or, in order, each row walked is tested against them), each
+        // item read once and tested by scan where the ids are only candidates; the long items, if
+        // any, are tested by scan.
+        const QString pk = inOrder ? QStringLiteral("+\"pk\"") : QStringLiteral("\"pk\"");
+        const QString ids = pk + QStringLiteral(R"sql( IN (SELECT value FROM json_each(?)))sql");
+        const QString kept = pk + QStringLiteral(R"sql( IN (SELECT "pk" FROM "PBItemRecord_search_long"))sql");
         bindings.push_back(matches->ids);
-        if (matches->exact)
+        if (!matches->kept)
+            sql += matches->exact ? ids : QStringLiteral("(%1 AND (%2))").arg(ids, scan);
+        else if (matches->exact)
             sql += QStringLiteral("(%1 OR (%2 AND (%3)))").arg(ids, kept, scan);
         else
             sql += QStringLiteral("((%1 OR %2) AND (%3))").arg(ids, kept, scan);
-        appendAll(bindings, scanBindings);
+        if (matches->kept || !matches->exact)
+            appendAll(bindings, scanBindings);
         return;
     }
     sql += (inOrder ? QStringLiteral("+\"pk\" IN (") : QStringLiteral("\"pk\" IN ("))
@@ -540,6 +545,7 @@ std::optional<SearchIndex::Matches> SearchIndex::matchingIds(const QString &keyw
         return std::nullopt;
     const IndexQuery query = indexQuery(keyword).value();
     SQLite::Statement statement(m_database, R"sql(SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?1 LIMIT ?2)sql");
+    qint64 size = 0;
     const auto found = [&](const QString &match) -> std::optional<QString> {
         statement.reset();
         statement.bind(1, match.toStdString());
@@ -553,14 +559,15 @@ std::optional<SearchIndex::Matches> SearchIndex::matchingIds(const QString &keyw
                 ids += ',';
             ids += QByteArray::number(qint64(statement.getColumn(0).getInt64()));
         }
+        size = rows;
         return QString::fromLatin1(ids + ']');
     };
     if (auto ids = found(query.words))
-        return Matches{*ids, query.wordsExact};
+        return Matches{*ids, size, query.wordsExact, kept > 0};
     if (query.words == query.match)
         return std::nullopt;
     if (auto ids = found(query.match))
-        return Matches{*ids, query.exact};
+        return Matches{*ids, size, query.exact, kept > 0};
     return std::nullopt;
 }
 

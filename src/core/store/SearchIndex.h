@@ -37,14 +37,21 @@ public:
     using ConnectionFactory = std::function<std::unique_ptr<SQLite::Database>()>;
 
     // How a page of a search is found. Up to `sortedUpTo` matches (the index's candidates), their
-    // ids are taken from the index once and the rows ordered by the list's sort. With more, a
-    // keyword that many items hold: the list is walked in its order testing each row by scan, for
-    // at most `scanStepsPerRow` SQLite steps per wanted row, which fills a page of a common
-    // keyword from its first rows; when that is not enough, the walk tests rows against the
-    // index's matches instead.
+    // ids are taken from the index once. The list is then walked in its order (its sort's index)
+    // testing each row against the ids, for at most `walkStepsPerMatch` SQLite steps per match:
+    // the walk reads the order's index only, where ordering the matches reads each of their rows,
+    // which is slow while those rows are not yet in memory. A walk that does not fill the page
+    // within that gives up, and the matches are ordered by the list's sort. A count walks at most
+    // `countWalkSteps` steps (a short list, such as the pinned items), else it counts the matches.
+    // With more matches, a keyword that many items hold: the list is walked in its order testing
+    // each row by scan, for at most `scanStepsPerRow` SQLite steps per wanted row, which fills a
+    // page of a common keyword from its first rows; when that is not enough, the walk tests rows
+    // against the index's matches instead.
     struct Tuning {
         qint64 sortedUpTo = 4000;
         qint64 scanStepsPerRow = 1000;
+        qint64 walkStepsPerMatch = 1000;
+        qint64 countWalkSteps = 20000;
     };
     static Tuning tuning();
     // For tests and benchmarks: the answers stay the same, only the road to them changes.
@@ -72,7 +79,10 @@ public:
     // its matches or candidates for the scan to check.
     struct Matches {
         QString ids;
+        qint64 size = 0;
         bool exact = false;
+        // Whether items kept out of the index exist, which the scan checks.
+        bool kept = true;
     };
     // Whether the index can answer "any of `keys` CONTAINS[cd] `keyword`" on `entity`.
     static bool canAnswer(const EntityDescription &entity, const QStringList &keys, const QString &keyword);
