@@ -4,6 +4,8 @@
 // process starts on a stored history as the program would. The children get "seed"/"measure",
 // the item count and the home folder as their arguments.
 
+#include "platform/Strings.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -44,6 +46,7 @@ inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount, const
         if (!options.platformFromEnvironment || qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
+        Strings::install(); // the windows measured show their real texts
         if (qstrcmp(argv[1], "seed") == 0)
             seed(QByteArray(argv[2]).toLongLong());
         else
