@@ -125,6 +125,9 @@ void CategoryCellView::configure(const PBCategory &category)
     setVisible(!category.isHidden());
     m_tab->setGeometry(tabGeometry());
     m_tab->update();
+    // The pointer stays where it was: no new enter would widen the row under it again.
+    if (m_isMouseIn && !category.isHidden())
+        setExpanded(true);
 }
 
 bool CategoryCellView::isActive() const

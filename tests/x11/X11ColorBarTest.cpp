@@ -18,7 +18,9 @@
 #include "preferences/CategoryPreferencesViewController.h"
 #include "support/ShellHarness.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -60,6 +62,28 @@ QRect geometryFromX(const QWidget &window)
     if (!match.hasMatch())
         return {};
     return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(), match.captured(4).toInt());
+}
+
+// What a failed hover leaves behind: the widths, where the pointer is, what is under it, and where
+// the X server has the bar.
+std::string hoverState(const QWidget &window, const CategoryCellView &row)
+{
+    const QPoint pointer = QCursor::pos();
+    const QWidget *under = QApplication::widgetAt(pointer);
+    const QRect fromX = geometryFromX(window);
+    return QStringLiteral("tab %1, window %2 wide; pointer at %3,%4 over %5; tab centre at %6,%7; X has the bar at %8,%9 %10x%11")
+        .arg(row.tabWidth())
+        .arg(window.width())
+        .arg(pointer.x())
+        .arg(pointer.y())
+        .arg(under ? QString::fromLatin1(under->metaObject()->className()) : QStringLiteral("nothing"))
+        .arg(row.mapToGlobal(row.tabGeometry().center()).x())
+        .arg(row.mapToGlobal(row.tabGeometry().center()).y())
+        .arg(fromX.x())
+        .arg(fromX.y())
+        .arg(fromX.width())
+        .arg(fromX.height())
+        .toStdString();
 }
 
 // What a user's step through a closed pop-up with the arrow keys does.
@@ -166,7 +190,8 @@ TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
     // Hover widens the row under the pointer and the window with it, away from the edge.
     CategoryCellView *row = bar->rowView(1);
     ASSERT_TRUE(moveTo(centreOf(*row, row->tabGeometry())));
-    EXPECT_TRUE(waitUntil([&] { return row->tabWidth() == 140 && window->width() == 140; }, 3000));
+    EXPECT_TRUE(waitUntil([&] { return row->tabWidth() == 140 && window->width() == 140; }, 3000))
+        << hoverState(*window, *row);
     EXPECT_EQ(window->geometry().right(), visible.right());
 
     // A click opens the row's list beside the bar.
