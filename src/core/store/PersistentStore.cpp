@@ -143,11 +143,7 @@ PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QSt
         return;
     SearchIndex::ConnectionFactory connect;
     if (!m_temporary) {
-        connect = [file = QFile::encodeName(m_path).toStdString()] {
-            auto connection = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE);
-            configure(*connection);
-            return connection;
-        };
+        connect = [path = m_path] { return connectTo(path, SQLite::OPEN_READWRITE); };
     }
     m_searchIndex = std::make_unique<SearchIndex>(*m_database, std::move(connect));
     // In place of SQLite's own copy of the log at commit time, which would hold up the writer
@@ -262,13 +258,11 @@ bool PersistentStore::copyLogIntoStore()
         return false;
     std::lock_guard lock(m_checkpointMutex);
     try {
-        if (!m_checkpointConnection) {
-            m_checkpointConnection = std::make_unique<SQLite::Database>(QFile::encodeName(m_path).toStdString(), SQLite::OPEN_READWRITE);
-            configure(*m_checkpointConnection);
-        }
+        if (!m_checkpointConnection)
+            m_checkpointConnection = connectTo(m_path, SQLite::OPEN_READWRITE);
         m_checkpointConnection->exec("PRAGMA wal_checkpoint(PASSIVE)");
-        if (logCopiedHook())
-            logCopiedHook()();
+        if (const auto hook = logCopiedHook())
+            hook();
         return true;
     } catch (const std::exception &error) {
         LOG_WARNING("PersistentStore::copyLogIntoStore()", QStringLiteral("Checkpoint failed: ") + storeFailureKind(error));
@@ -295,9 +289,7 @@ bool PersistentStore::withReader(const std::function<void(PersistentStore &reade
     }
     if (!reader) {
         try {
-            auto connection = std::make_unique<SQLite::Database>(QFile::encodeName(m_path).toStdString(), SQLite::OPEN_READONLY);
-            configure(*connection);
-            reader.reset(new PersistentStore(std::move(connection), m_path, false, false));
+            reader.reset(new PersistentStore(connectTo(m_path, SQLite::OPEN_READONLY), m_path, false, false));
         } catch (const std::exception &error) {
             LOG_WARNING("PersistentStore::withReader()", QStringLiteral("No reader: ") + storeFailureKind(error));
             return false;
@@ -316,9 +308,16 @@ bool PersistentStore::withReader(const std::function<void(PersistentStore &reade
     return true;
 }
 
+std::unique_ptr<SQLite::Database> PersistentStore::connectTo(const QString &path, int flags)
+{
+    auto connection = std::make_unique<SQLite::Database>(QFile::encodeName(path).toStdString(), flags, kBusyTimeoutMs);
+    configure(*connection);
+    return connection;
+}
+
 void PersistentStore::configure(SQLite::Database &database)
 {
-    database.setBusyTimeout(5000);
+    database.setBusyTimeout(kBusyTimeoutMs);
     // A quoted name that matches no column is an error, not a text literal: a missing column must
     // never read back as its own name.
     sqlite3_db_config(database.getHandle(), SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -430,8 +429,7 @@ PersistentStore::OpenResult PersistentStore::open(const QString &path)
 
 std::shared_ptr<PersistentStore> PersistentStore::openExisting(const QString &path)
 {
-    auto database = std::make_unique<SQLite::Database>(QFile::encodeName(path).toStdString(), SQLite::OPEN_READWRITE, 5000);
-    configure(*database);
+    auto database = connectTo(path, SQLite::OPEN_READWRITE);
     if (userVersion(*database) != kSchemaVersion)
         throw std::runtime_error("the store is not at the current version");
     return std::shared_ptr<PersistentStore>(new PersistentStore(std::move(database), path, false));

@@ -36,6 +36,8 @@ struct StoreProblem {
 class PersistentStore {
 public:
     static constexpr int kSchemaVersion = 2;
+    // How long a connection waits for another one's lock before giving up.
+    static constexpr int kBusyTimeoutMs = 5000;
     static inline const QString kFileName = QStringLiteral("PBHistory.sqlite");
 
     struct OpenResult {
@@ -92,6 +94,8 @@ public:
 private:
     PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed = true);
     static std::unique_ptr<SQLite::Database> openFile(const QString &path);
+    // One more connection to the store file at `path`, configured as every one is.
+    static std::unique_ptr<SQLite::Database> connectTo(const QString &path, int flags);
     static void configure(SQLite::Database &database);
     static void migrate(SQLite::Database &database, int fromVersion);
     // After each commit of the store's own connection, with the log's length in pages.
