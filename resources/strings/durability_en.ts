@@ -20,8 +20,12 @@
         <translation>Your TaviPaste settings file could not be read. It was kept at %1 and the default settings apply until you change them.</translation>
     </message>
     <message id="Settings.Problem.AutoCleanIgnored">
-        <source>The saved setting “%1” could not be read, so old history is not cleaned automatically. Choose the setting again in Preferences to turn automatic cleaning back on.</source>
-        <translation>The saved setting “%1” could not be read, so old history is not cleaned automatically. Choose the setting again in Preferences to turn automatic cleaning back on.</translation>
+        <source>The saved setting “%1” could not be read or holds a value Preferences cannot set, so old history is not cleaned automatically. Choose the setting again in Preferences to turn automatic cleaning back on.</source>
+        <translation>The saved setting “%1” could not be read or holds a value Preferences cannot set, so old history is not cleaned automatically. Choose the setting again in Preferences to turn automatic cleaning back on.</translation>
+    </message>
+    <message id="Settings.Problem.SizeLimitIgnored">
+        <source>The saved setting “%1” could not be read or holds a value Preferences cannot set, so copies of every size are recorded. Choose the size limit again in Preferences to turn it back on.</source>
+        <translation>The saved setting “%1” could not be read or holds a value Preferences cannot set, so copies of every size are recorded. Choose the size limit again in Preferences to turn it back on.</translation>
     </message>
     <message id="Settings.Name.historyKeepLastCount">
         <source>Keep the last (number of days or items)</source>
@@ -30,6 +34,14 @@
     <message id="Settings.Name.historyClearType">
         <source>Clean history by (days or items)</source>
         <translation>Clean history by (days or items)</translation>
+    </message>
+    <message id="Settings.Name.ignoreDataSize">
+        <source>Do not record copies larger than (size)</source>
+        <translation>Do not record copies larger than (size)</translation>
+    </message>
+    <message id="Settings.Name.ignoreDataSizeType">
+        <source>Do not record copies larger than (KB or MB)</source>
+        <translation>Do not record copies larger than (KB or MB)</translation>
     </message>
     <message id="Save.Problem.title">
         <source>Clipboard history not saved</source>

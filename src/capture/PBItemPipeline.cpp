@@ -99,7 +99,7 @@ Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data)
         const QFileInfo info(url.toLocalFile());
         TaviSettings &settings = TaviSettings::shared();
         qint64 limit = PBItemPipeline::kMaxImageFileBytes;
-        if (settings.ignoreDataSizeMoreThan())
+        if (settings.ignoreDataSizeMoreThan() && !settings.unreadableSizeLimitSetting())
             limit = std::min(limit, PBItemPipeline::sizeLimitBytes(settings.ignoreDataSize(),
                                                                    settings.ignoreDataSizeType() == IgnoreDataSizeType::mb));
         if (info.isFile() && info.size() <= limit) {
@@ -246,8 +246,8 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
     if (!data)
         return fail(QStringLiteral("No valid data found. Ignored! - ") + availableType);
 
-    // 6: size limit.
-    if (settings.ignoreDataSizeMoreThan()) {
+    // 6: size limit; one that cannot be read drops nothing.
+    if (settings.ignoreDataSizeMoreThan() && !settings.unreadableSizeLimitSetting()) {
         const QString size = QLocale::system().formattedDataSize(data->size());
         std::printf("++++++ Copy data size: %s\n", size.toUtf8().constData());
         std::fflush(stdout);

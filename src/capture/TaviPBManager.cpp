@@ -183,6 +183,12 @@ std::optional<RunningApplication> TaviPBManager::getCurrentActiveApp()
 void TaviPBManager::processPasteboardItem(const PasteboardItem &item, const std::optional<RunningApplication> &app,
                                           const std::function<void(const PasteboardProcessResult &)> &resultCompletion)
 {
+    // The pipeline records copies of any size while the limit cannot be read; the user learns why.
+    TaviSettings &settings = TaviSettings::shared();
+    if (settings.ignoreDataSizeMoreThan()) {
+        if (const std::optional<QString> unreadable = settings.unreadableSizeLimitSetting())
+            tellUnreadableSetting(*unreadable, "Settings.Problem.SizeLimitIgnored");
+    }
     PBItemPipeline::Environment environment{[this](const QString &hash) { return findItem(hash); },
                                             [this] { return activeCategory(); }, m_workspace.ownBundleIdentifier()};
     const PasteboardProcessResult result = PBItemPipeline::process(item, app, environment);
@@ -1307,11 +1313,7 @@ void TaviPBManager::autoCleanHistory()
     TaviSettings &settings = TaviSettings::shared();
     // A rule read as its initial value because the stored one is unreadable must not delete.
     if (const std::optional<QString> unreadable = settings.unreadableAutoCleanSetting()) {
-        if (m_toldSettings.isFirst(*unreadable)) {
-            LOG_WARNING("autoCleanHistory()", QStringLiteral("[-] auto-clean skipped: the stored \"%1\" cannot be read").arg(*unreadable));
-            postHistoryProblem(L("Settings.Problem.title"),
-                               L("Settings.Problem.AutoCleanIgnored").arg(Strings::text(QStringLiteral("Settings.Name.") + *unreadable)));
-        }
+        tellUnreadableSetting(*unreadable, "Settings.Problem.AutoCleanIgnored");
         return;
     }
     const int keep = settings.historyKeepLastCount();
@@ -1329,6 +1331,15 @@ void TaviPBManager::autoCleanHistory()
     const QList<RecordPtr> doomed = m_storage.context()->fetch(request).value_or(QList<RecordPtr>());
     discard(doomed, itemsOf(doomed));
     LOG_DEBUG("clearHistoryItems(items:)", QStringLiteral("[xx] <- clear done"));
+}
+
+void TaviPBManager::tellUnreadableSetting(const QString &key, const char *consequence)
+{
+    if (!m_toldSettings.isFirst(key))
+        return;
+    LOG_WARNING("tellUnreadableSetting(_:)", QStringLiteral("[-] the stored \"%1\" cannot be read or is out of range; %2")
+                                                 .arg(key, QString::fromLatin1(consequence)));
+    postHistoryProblem(L("Settings.Problem.title"), L(consequence).arg(Strings::text(QStringLiteral("Settings.Name.") + key)));
 }
 
 // ---------------------------------------------------------------------------------------------

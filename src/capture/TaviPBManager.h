@@ -217,6 +217,9 @@ private:
     std::shared_ptr<PBCategoryRecord> categoryRecord(const QString &id);
     // Every record auto-clean may take, in the default order (pinned first, then newest).
     FetchRequest<PBItemRecord> autoCleanRequest();
+    // Tells the user once per setting that its stored value cannot be read, and what follows
+    // (the text under `consequence`, naming the setting). Any thread.
+    void tellUnreadableSetting(const QString &key, const char *consequence);
     QList<PBItem> itemsOf(const QList<RecordPtr> &records, bool withPayload = false);
     QList<PBDefaultCategory> sparedKinds(bool includeLock, bool includeCustom, bool includeNotes) const;
     // The pasteboard items of a copy-out: the last item first, items without data left out;

@@ -71,6 +71,15 @@ std::optional<QString> TaviSettings::unreadableAutoCleanSetting() const
     return std::nullopt;
 }
 
+std::optional<QString> TaviSettings::unreadableSizeLimitSetting() const
+{
+    if (m_ignoreDataSize.hasUnreadableValue())
+        return m_ignoreDataSize.key();
+    if (m_ignoreDataSizeType.hasUnreadableValue())
+        return m_ignoreDataSizeType.key();
+    return std::nullopt;
+}
+
 const QStringList &TaviSettings::passwordManagerIds()
 {
     static const QStringList ids{

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <limits>
 #include <optional>
 
 // Setting enumerations. The raw value of a case is its position; fromRawValue() gives no value
@@ -70,7 +71,6 @@ quint32 modifierFlags(PBHistoryQuickSelectionKey key);
     X(enableLiteMode, setEnableLiteMode, bool, "enableLiteMode", false)                                   \
     X(ignoreDataFromOtherDevices, setIgnoreDataFromOtherDevices, bool, "ignoreDataFromOtherDevices", false) \
     X(ignoreDataSizeMoreThan, setIgnoreDataSizeMoreThan, bool, "ignoreDataSizeMoreThan", false)           \
-    X(ignoreDataSize, setIgnoreDataSize, double, "ignoreDataSize", 1.0)                                   \
     X(notPromptFolderAccess, setNotPromptFolderAccess, bool, "notPromptFolderAccess", false)              \
     X(autoCleanIncludeSticky, setAutoCleanIncludeSticky, bool, "autoCleanIncludeSticky", false)           \
     X(autoCleanIncludeNote, setAutoCleanIncludeNote, bool, "autoCleanIncludeNote", false)                 \
@@ -92,7 +92,15 @@ quint32 modifierFlags(PBHistoryQuickSelectionKey key);
     X(quickPasteEnable, setQuickPasteEnable, bool, "quickPasteEnable", false)                             \
     X(enableQuickSelection, setEnableQuickSelection, bool, "enableQuickSelection", true)
 
+// Stored numbers that decide what is deleted or not recorded, as (property, setter, type, key,
+// initial value, lowest, highest): the range is what Preferences can set, and a stored value outside
+// it cannot be read, like one of another type. ignoreDataSize is in units of ignoreDataSizeType.
+#define TAVI_BOUNDED_SETTINGS(X)                                                                            \
+    X(ignoreDataSize, setIgnoreDataSize, double, "ignoreDataSize", 1.0, 0.0, 1024.0 * 1024.0)
+
 // Enumeration-backed settings as (property, setter, enumeration, key, initial case, fallback case).
+// The stored integer's range is the enumeration's cases; a stored integer of no case reads as the
+// fallback case and counts as unreadable.
 #define TAVI_ENUM_SETTINGS(X)                                                                               \
     X(barAppearance, setBarAppearance, PBColorBarAppearance, "colorBarAppearance", rounded, right)         \
     X(barSize, setBarSize, PBColorBarSize, "colorBarSize", medium, medium)                                 \
@@ -118,8 +126,18 @@ public:
     TAVI_STORED_SETTINGS(TAVI_DECLARE_STORED)
 #undef TAVI_DECLARE_STORED
 
+#define TAVI_DECLARE_BOUNDED(name, setter, type, key, initial, lowest, highest)                            \
+    type name() const { return m_##name.get(); }                                                           \
+    void setter(const type &value) { m_##name.set(value); }                                                \
+    static constexpr ValidRange<type> name##Range() { return {lowest, highest}; }
+    TAVI_BOUNDED_SETTINGS(TAVI_DECLARE_BOUNDED)
+#undef TAVI_DECLARE_BOUNDED
+
 #define TAVI_DECLARE_ENUM(name, setter, type, key, initial, fallback)                                      \
-    type name() const { return fromRawValue<type>(m_##name.get()).value_or(type::fallback); }              \
+    type name() const                                                                                      \
+    {                                                                                                      \
+        return m_##name.hasValueOutOfRange() ? type::fallback : static_cast<type>(m_##name.get());          \
+    }                                                                                                      \
     void setter(type value) { m_##name.set(rawValue(value)); }
     TAVI_ENUM_SETTINGS(TAVI_DECLARE_ENUM)
 #undef TAVI_DECLARE_ENUM
@@ -139,10 +157,15 @@ public:
     void setMenuHistoryCapacity(int capacity);
     int historyKeepLastCount() const { return m_historyKeepLastCount.get(); }
     void setHistoryKeepLastCount(int count);
+    // The days or items Preferences can keep; a stored count outside it cannot be read.
+    static constexpr ValidRange<int> historyKeepLastCountRange() { return {1, std::numeric_limits<int>::max()}; }
 
     // The key of the first auto-clean rule setting ("historyClearType", "historyKeepLastCount")
     // whose stored value cannot be read, if any: auto-clean must not delete on a guessed rule.
     std::optional<QString> unreadableAutoCleanSetting() const;
+    // The key of the first setting of the size limit for new copies ("ignoreDataSize",
+    // "ignoreDataSizeType") whose stored value cannot be read, if any: such a limit drops no copy.
+    std::optional<QString> unreadableSizeLimitSetting() const;
 
     // Cloud key-value store: "activeCategoryID" (empty when no string is stored) and
     // "enableCloudSync" (false when no bool is stored).
@@ -165,13 +188,17 @@ private:
 #define TAVI_MEMBER_STORED(name, setter, type, key, initial) AutoCache<type> m_##name{QStringLiteral(key), initial};
     TAVI_STORED_SETTINGS(TAVI_MEMBER_STORED)
 #undef TAVI_MEMBER_STORED
+#define TAVI_MEMBER_BOUNDED(name, setter, type, key, initial, lowest, highest)                             \
+    AutoCache<type> m_##name{QStringLiteral(key), initial, name##Range()};
+    TAVI_BOUNDED_SETTINGS(TAVI_MEMBER_BOUNDED)
+#undef TAVI_MEMBER_BOUNDED
 #define TAVI_MEMBER_ENUM(name, setter, type, key, initial, fallback)                                       \
-    AutoCache<int> m_##name{QStringLiteral(key), rawValue(type::initial)};
+    AutoCache<int> m_##name{QStringLiteral(key), rawValue(type::initial), ValidRange<int>{0, caseCount(type{}) - 1}};
     TAVI_ENUM_SETTINGS(TAVI_MEMBER_ENUM)
 #undef TAVI_MEMBER_ENUM
     AutoCache<QStringList> m_blackList{QStringLiteral("blackList"), QStringList{kKeychainAccessId}};
     AutoCache<int> m_menuHistoryCapacity{QStringLiteral("menuHistoryCapacity"), 5};
-    AutoCache<int> m_historyKeepLastCount{QStringLiteral("historyKeepLastCount"), 1};
+    AutoCache<int> m_historyKeepLastCount{QStringLiteral("historyKeepLastCount"), 1, historyKeepLastCountRange()};
 };
 
 // Constant tables for text recognition.

@@ -1,8 +1,9 @@
 #pragma once
-// A typed value persisted under a name with an initial value. A stored number of another numeric
-// type, or a number written as text, is read when it converts exactly (500.0 or "500" for an
-// integer); reads give the initial value when the key is absent or its value cannot be read, and
-// hasUnreadableValue() tells the two apart. Any thread.
+// A typed value persisted under a name with an initial value and, for a number, the range of values
+// it may hold. A stored number of another numeric type, or a number written as text, is read when it
+// converts exactly (500.0 or "500" for an integer); a number outside the range cannot be read, like
+// a value of another type. Reads give the initial value when the key is absent or its value cannot
+// be read, and hasUnreadableValue() tells the two apart. Any thread.
 
 #include "platform/Defaults.h"
 
@@ -116,17 +117,27 @@ template <typename T> struct Codec<std::optional<T>> {
 
 } // namespace autocache_detail
 
+// The values a numeric setting may hold, both ends included.
+template <typename T> struct ValidRange {
+    T lowest;
+    T highest;
+    constexpr bool contains(T value) const { return value >= lowest && value <= highest; } // false for NaN
+};
+
 template <typename T> class AutoCache {
 public:
     AutoCache(QString key, T initial, Defaults *store = nullptr)
         : m_key(std::move(key)), m_initial(std::move(initial)), m_store(store) {}
+    AutoCache(QString key, T initial, ValidRange<T> range, Defaults *store = nullptr)
+        requires std::is_arithmetic_v<T>
+        : m_key(std::move(key)), m_initial(std::move(initial)), m_range(range), m_store(store) {}
 
     const QString &key() const { return m_key; }
     const T &initialValue() const { return m_initial; }
 
     T get() const
     {
-        if (auto value = autocache_detail::Codec<T>::read(store().value(m_key)))
+        if (auto value = read(store().value(m_key)))
             return *value;
         return m_initial;
     }
@@ -147,7 +158,13 @@ public:
         if (defaults.hasUnreadableEntry(m_key))
             return true;
         const QVariant value = defaults.value(m_key);
-        return value.isValid() && !autocache_detail::Codec<T>::read(value);
+        return value.isValid() && !read(value);
+    }
+    // Whether the stored value is a T outside the valid range (one kind of unreadable value).
+    bool hasValueOutOfRange() const
+    {
+        const std::optional<T> value = autocache_detail::Codec<T>::read(store().value(m_key));
+        return value && !inRange(*value);
     }
     void reset() { store().remove(m_key); }
 
@@ -160,8 +177,23 @@ public:
 
 private:
     Defaults &store() const { return m_store ? *m_store : Defaults::standard(); }
+    bool inRange(const T &value) const
+    {
+        if constexpr (std::is_arithmetic_v<T>)
+            return !m_range || m_range->contains(value);
+        else
+            return true;
+    }
+    std::optional<T> read(const QVariant &stored) const
+    {
+        std::optional<T> value = autocache_detail::Codec<T>::read(stored);
+        if (value && !inRange(*value))
+            return std::nullopt;
+        return value;
+    }
 
     QString m_key;
     T m_initial;
+    std::optional<ValidRange<T>> m_range;
     Defaults *m_store;
 };

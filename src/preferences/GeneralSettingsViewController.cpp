@@ -201,7 +201,8 @@ GeneralSettingsViewController::GeneralSettingsViewController(QWidget *parent) : 
     pane.finish();
 
     ignoreDataSizeTextfield->setRange(0, kMaximumDataSize);
-    historyClearTextfield->setRange(1, std::numeric_limits<int>::max());
+    constexpr ValidRange<int> counts = TaviSettings::historyKeepLastCountRange();
+    historyClearTextfield->setRange(counts.lowest, counts.highest);
     historyClearTextfield->setIncrement(1);
 
     for (const BoolSetting &setting : kBoolSettings) {
@@ -396,12 +397,14 @@ void GeneralSettingsViewController::enableAutomaticCleanupAction()
 
 void GeneralSettingsViewController::lastNumbersTextChanged(bool editingFinished)
 {
-    constexpr double maximum = std::numeric_limits<int>::max();
+    constexpr ValidRange<int> counts = TaviSettings::historyKeepLastCountRange();
+    constexpr double minimum = counts.lowest;
+    constexpr double maximum = counts.highest;
     const std::optional<double> typed = historyClearTextfield->typedValue();
-    const QString range = L("Settings.Field.WholeNumberRange").arg(1).arg(std::numeric_limits<int>::max());
+    const QString range = L("Settings.Field.WholeNumberRange").arg(counts.lowest).arg(counts.highest);
     if (!typed || *typed != std::trunc(*typed)) {
         if (editingFinished) {
-            const int previous = int(std::clamp(historyClearTextfield->lastSetValue(), 1.0, maximum));
+            const int previous = int(std::clamp(historyClearTextfield->lastSetValue(), minimum, maximum));
             historyClearTextfield->setValue(previous);
             historyClearTextfield->showRefusal(range);
             if (previous != TaviSettings::shared().historyKeepLastCount())
@@ -409,7 +412,7 @@ void GeneralSettingsViewController::lastNumbersTextChanged(bool editingFinished)
         }
         return;
     }
-    const double count = std::clamp(*typed, 1.0, maximum);
+    const double count = std::clamp(*typed, minimum, maximum);
     if (count != *typed) {
         historyClearTextfield->setValue(count);
         historyClearTextfield->showRefusal(range);

@@ -5,6 +5,7 @@
 // root-folder access grant. Every control writes its setting at once; the controls are read from
 // the settings again each time the pane is shown. GUI thread.
 
+#include "core/TaviSettings.h"
 #include "platform/NotificationCenter.h"
 
 #include <QWidget>
@@ -22,7 +23,7 @@ class GeneralSettingsViewController : public QWidget {
     Q_OBJECT
 public:
     // The largest size limit, in either unit; beyond it the limit would never apply anyway.
-    static constexpr double kMaximumDataSize = 1024.0 * 1024.0;
+    static constexpr double kMaximumDataSize = TaviSettings::ignoreDataSizeRange().highest;
 
     explicit GeneralSettingsViewController(QWidget *parent = nullptr);
 

@@ -7,10 +7,12 @@
 #include "platform/Defaults.h"
 #include "platform/Strings.h"
 
+#include <QSet>
 #include <SQLiteCpp/Database.h>
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <thread>
 
 namespace {
@@ -55,19 +57,21 @@ TEST(AutoClean, CountRuleKeepsTheNewestInTheDefaultOrder)
     EXPECT_TRUE(h.posted(NotificationName::historyItemsDidClear).isEmpty());
 }
 
-TEST(AutoClean, CountRuleOfZeroTakesEveryCandidateAndANegativeOneNothing)
+TEST(AutoClean, CountRuleKeepsAtLeastOneCandidateAndAtMostEveryOne)
 {
     CaptureHarness h;
     TaviSettings &settings = TaviSettings::shared();
     settings.setClearType(PBHistoryClearType::items);
     copyNumbered(h, 3);
     h.manager->addNote(QStringLiteral("note"), QStringLiteral("body"));
-    settings.setHistoryKeepLastCount(-2);
+    // The largest count Preferences can set: every item stays.
+    settings.setHistoryKeepLastCount(std::numeric_limits<int>::max());
     h.manager->autoCleanHistory();
     EXPECT_EQ(h.texts().size(), 4);
-    settings.setHistoryKeepLastCount(0);
+    // The smallest: the newest candidate stays; notes are no candidates.
+    settings.setHistoryKeepLastCount(1);
     h.manager->autoCleanHistory();
-    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("note")});
+    EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("note"), QStringLiteral("item 2")}));
 }
 
 TEST(AutoClean, LockedAndUserCategoriesAreSparedUnlessIncluded)
@@ -75,7 +79,7 @@ TEST(AutoClean, LockedAndUserCategoriesAreSparedUnlessIncluded)
     CaptureHarness h;
     TaviSettings &settings = TaviSettings::shared();
     settings.setClearType(PBHistoryClearType::items);
-    settings.setHistoryKeepLastCount(0);
+    settings.setHistoryKeepLastCount(1);
     const PBCategory work = h.userCategory(QStringLiteral("Work"));
     h.copyText(QStringLiteral("tagged"));
     h.manager->addItem(h.item(QStringLiteral("tagged")), work);
@@ -84,12 +88,14 @@ TEST(AutoClean, LockedAndUserCategoriesAreSparedUnlessIncluded)
     link.setLocked(true);
     h.categories->update(link);
     h.copyText(QStringLiteral("plain"));
+    h.copyText(QStringLiteral("newest"));
     h.manager->autoCleanHistory();
-    EXPECT_EQ(h.texts().size(), 2);
+    EXPECT_EQ(h.texts().size(), 3);
+    EXPECT_FALSE(h.texts().contains(QStringLiteral("plain")));
     settings.setAutoCleanIncludeLock(true);
     settings.setAutoCleanIncludeCustom(true);
     h.manager->autoCleanHistory();
-    EXPECT_TRUE(h.texts().isEmpty());
+    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("newest")});
 }
 
 TEST(AutoClean, AgeRuleCountsCalendarDaysOfTheModificationTime)
@@ -112,13 +118,11 @@ TEST(AutoClean, AgeRuleCountsCalendarDaysOfTheModificationTime)
     EXPECT_EQ(h.texts().size(), 3);
     EXPECT_FALSE(h.texts().contains(QStringLiteral("yesterday")));
 
-    settings.setHistoryKeepLastCount(-3); // not "everything older than three days from now"
+    // The largest count Preferences can set reaches back before any date: nothing goes.
+    setModified(h, QStringLiteral("today"), QDateTime(QDate(1970, 1, 1), QTime(0, 0)));
+    settings.setHistoryKeepLastCount(std::numeric_limits<int>::max());
     h.manager->autoCleanHistory();
     EXPECT_EQ(h.texts().size(), 3);
-
-    settings.setHistoryKeepLastCount(0);
-    h.manager->autoCleanHistory();
-    EXPECT_EQ(h.texts(), QStringList{QStringLiteral("tomorrow")});
 }
 
 TEST(AutoClean, AStoreThatRefusesTheDeleteKeepsEveryItemAndAnnouncesNothing)
@@ -174,4 +178,61 @@ TEST(AutoClean, AnUnreadableRuleSettingDeletesNothingAndIsToldOnce)
     defaults.setValue(QStringLiteral("historyKeepLastCount"), QStringLiteral("2"));
     h.manager->autoCleanHistory();
     EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("item 3"), QStringLiteral("item 2")}));
+}
+
+TEST(AutoClean, ARuleOutsideWhatPreferencesCanSetDeletesNothingAndIsToldOnce)
+{
+    CaptureHarness h;
+    copyNumbered(h, 6);
+    h.copyText(QStringLiteral("old"));
+    setModified(h, QStringLiteral("old"), QDateTime(QDate::currentDate().addDays(-400), QTime(12, 0)));
+    Defaults &defaults = Defaults::standard();
+    struct Case {
+        const char *key;
+        QVariant value;
+        QVariant otherRule; // a valid value of the other setting
+    };
+    const QList<Case> cases{
+        // By days or by count, each of these once deleted most or all of the history.
+        {"historyClearType", qint64(7), qint64(3)},
+        {"historyClearType", qint64(-1), qint64(3)},
+        {"historyClearType", qint64(2), qint64(3)},
+        {"historyKeepLastCount", qint64(0), qint64(rawValue(PBHistoryClearType::items))},
+        {"historyKeepLastCount", qint64(0), qint64(rawValue(PBHistoryClearType::days))},
+        {"historyKeepLastCount", qint64(-5), qint64(rawValue(PBHistoryClearType::items))},
+        {"historyKeepLastCount", qint64(std::numeric_limits<int>::min()), qint64(rawValue(PBHistoryClearType::days))},
+    };
+    QSet<QString> toldKeys;
+    for (const Case &c : cases) {
+        const QString key = QString::fromLatin1(c.key);
+        const QString other = key == QLatin1String("historyClearType") ? QStringLiteral("historyKeepLastCount")
+                                                                       : QStringLiteral("historyClearType");
+        const std::string label = key.toStdString() + " = " + c.value.toString().toStdString();
+        defaults.setValue(other, c.otherRule);
+        defaults.setValue(key, c.value);
+        h.clearPosted();
+        h.manager->autoCleanHistory();
+        h.manager->autoCleanHistory();
+        h.settle();
+        EXPECT_EQ(h.texts().size(), 7) << label;
+        EXPECT_TRUE(h.posted(NotificationName::historyItemDidDelete).isEmpty()) << label;
+        const auto told = h.posted(NotificationName::historyProblemOccurred);
+        // Told once per setting for the life of the program.
+        const bool firstOfKey = !toldKeys.contains(key);
+        toldKeys.insert(key);
+        ASSERT_EQ(told.size(), firstOfKey ? 1 : 0) << label;
+        if (firstOfKey) {
+            EXPECT_TRUE(told.first().userInfo.value(NotificationKey::info).toString().contains(
+                Strings::text(QStringLiteral("Settings.Name.") + key)))
+                << label;
+        }
+        defaults.remove(key);
+        defaults.remove(other);
+    }
+
+    // The user chooses the rule again: it applies.
+    TaviSettings::shared().setClearType(PBHistoryClearType::days);
+    TaviSettings::shared().setHistoryKeepLastCount(30);
+    h.manager->autoCleanHistory();
+    EXPECT_EQ(h.texts().size(), 6);
 }

@@ -1,6 +1,7 @@
 #include "capture/PBItemPipeline.h"
 #include "core/StringExtensions.h"
 #include "core/TaviSettings.h"
+#include "platform/Defaults.h"
 #include "platform/Log.h"
 #include "support/TestEnvironment.h"
 
@@ -214,6 +215,38 @@ TEST_F(PipelineTest, SizeLimitOfBadSettingsIsClamped)
     const qint64 huge = PBItemPipeline::sizeLimitBytes(1e300, true);
     EXPECT_EQ(huge, PBItemPipeline::sizeLimitBytes(std::numeric_limits<double>::infinity(), true));
     EXPECT_GT(huge, qint64(1) << 50);
+}
+
+TEST_F(PipelineTest, ASizeLimitOutsideWhatPreferencesCanSetDropsNothing)
+{
+    TaviSettings &settings = TaviSettings::shared();
+    Defaults &defaults = Defaults::standard();
+    settings.setIgnoreDataSizeMoreThan(true);
+    const auto recorded = [&](qsizetype length) {
+        return run(textItem(QString(length, QLatin1Char('x')))).kind == PasteboardProcessResult::Kind::New;
+    };
+    // At the bounds the limit is the user's: nothing at all, or more than any copy.
+    settings.setIgnoreDataSizeType(IgnoreDataSizeType::kb);
+    settings.setIgnoreDataSize(0);
+    EXPECT_FALSE(recorded(1));
+    settings.setIgnoreDataSizeType(IgnoreDataSizeType::mb);
+    settings.setIgnoreDataSize(1024.0 * 1024.0);
+    EXPECT_TRUE(recorded(3 * 1024 * 1024));
+
+    // Beyond them, or of another type, the limit cannot be read and no copy is dropped for it
+    // (read as its initial value or clamped, each once dropped copies of 1 MB or of any size).
+    for (const QVariant &size : {QVariant(-1.0), QVariant(-0.001), QVariant(qint64(-3)), QVariant(1048576.5),
+                                 QVariant(1e300), QVariant(QStringLiteral("big"))}) {
+        defaults.setValue(QStringLiteral("ignoreDataSize"), size);
+        EXPECT_TRUE(recorded(1)) << size.toString().toStdString();
+        EXPECT_TRUE(recorded(2 * 1024 * 1024)) << size.toString().toStdString();
+    }
+    settings.setIgnoreDataSize(1);
+    EXPECT_FALSE(recorded(2 * 1024 * 1024));
+    for (const qint64 unit : {qint64(2), qint64(-1)}) {
+        defaults.setValue(QStringLiteral("ignoreDataSizeType"), unit);
+        EXPECT_TRUE(recorded(2 * 1024 * 1024)) << unit;
+    }
 }
 
 TEST_F(PipelineTest, WhiteSpaceIsDroppedOnlyWhenSoSet)

@@ -5,6 +5,8 @@
 
 #include <QLocale>
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -125,6 +127,36 @@ TEST(TaviSettings, StoredIntegersOutsideAnEnumerationReadAsItsFallback)
     EXPECT_EQ(settings().barAppearance(), PBColorBarAppearance::right);
     store("historyQuickSelectionKey", 2);
     EXPECT_EQ(settings().historyQuickSelectionKey(), PBHistoryQuickSelectionKey::control);
+}
+
+TEST(TaviSettings, RuleValuesOutsideWhatPreferencesCanSetAreUnreadable)
+{
+    ScopedXdgHome home;
+    const auto unreadableWith = [](const char *key, const QVariant &value) {
+        store(key, value);
+        const std::optional<QString> unreadable = settings().unreadableAutoCleanSetting();
+        Defaults::standard().remove(QString::fromLatin1(key));
+        return unreadable;
+    };
+    // The bounds themselves are the user's choice.
+    for (const QVariant &type : {QVariant(qint64(0)), QVariant(qint64(1)), QVariant(QStringLiteral("1"))})
+        EXPECT_FALSE(unreadableWith("historyClearType", type)) << type.toString().toStdString();
+    for (const QVariant &count : {QVariant(qint64(1)), QVariant(qint64(std::numeric_limits<int>::max()))})
+        EXPECT_FALSE(unreadableWith("historyKeepLastCount", count)) << count.toString().toStdString();
+    // Beyond them a rule would delete what the user never chose to delete.
+    for (const QVariant &type : {QVariant(qint64(7)), QVariant(qint64(-1)), QVariant(qint64(2)), QVariant(2.0)})
+        EXPECT_EQ(unreadableWith("historyClearType", type), QStringLiteral("historyClearType")) << type.toString().toStdString();
+    for (const QVariant &count : {QVariant(qint64(0)), QVariant(qint64(-1)), QVariant(qint64(std::numeric_limits<int>::min())),
+                                  QVariant(qint64(std::numeric_limits<int>::max()) + 1), QVariant(QStringLiteral("0"))})
+        EXPECT_EQ(unreadableWith("historyKeepLastCount", count), QStringLiteral("historyKeepLastCount"))
+            << count.toString().toStdString();
+
+    // Read, an unreadable count is the initial one, never the stored zero; the pane shows that.
+    store("historyKeepLastCount", qint64(0));
+    EXPECT_EQ(settings().historyKeepLastCount(), 1);
+    // A clear type of no case still reads as the fallback case, as every enumeration does.
+    store("historyClearType", qint64(7));
+    EXPECT_EQ(settings().clearType(), PBHistoryClearType::days);
 }
 
 TEST(TaviSettings, RawValuesOutsideTheCasesGiveNoCase)

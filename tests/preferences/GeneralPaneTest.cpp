@@ -86,6 +86,41 @@ TEST(GeneralPane, KeepLastCountIsAtLeastOne)
     EXPECT_EQ(TaviSettings::shared().historyKeepLastCount(), std::numeric_limits<int>::max());
 }
 
+TEST(GeneralPane, WhatThePaneCanSetIsWhatTheSettingsDeclareReadable)
+{
+    PreferencesFixture fixture;
+    TaviSettings &settings = TaviSettings::shared();
+    settings.setIgnoreDataSizeMoreThan(true);
+    GeneralSettingsViewController pane;
+    const ValidRange<int> counts = TaviSettings::historyKeepLastCountRange();
+    for (const QString &typed : {QStringLiteral("-4"), QStringLiteral("0"), QString::number(counts.lowest),
+                                 QString::number(counts.highest), QStringLiteral("99999999999")}) {
+        typeInto(pane.historyClearTextfield, typed);
+        EXPECT_FALSE(settings.unreadableAutoCleanSetting()) << typed.toStdString();
+    }
+    EXPECT_EQ(settings.historyKeepLastCount(), counts.highest);
+    for (int index = 0; index < pane.historyClearPopupBtn->count(); ++index) {
+        pane.historyClearPopupBtn->setCurrentIndex(index);
+        pane.lastHistoryClearTypeChangedAction();
+        EXPECT_FALSE(settings.unreadableAutoCleanSetting()) << index;
+    }
+    EXPECT_EQ(pane.historyClearPopupBtn->count(), caseCount(PBHistoryClearType{}));
+
+    const ValidRange<double> sizes = TaviSettings::ignoreDataSizeRange();
+    for (const double size : {sizes.lowest, sizes.highest}) {
+        typeInto(pane.ignoreDataSizeTextfield, QString::number(size, 'f', 0));
+        EXPECT_EQ(settings.ignoreDataSize(), size);
+        EXPECT_FALSE(settings.unreadableSizeLimitSetting()) << size;
+    }
+    typeInto(pane.ignoreDataSizeTextfield, QString::number(sizes.highest + 1, 'f', 0));
+    EXPECT_EQ(settings.ignoreDataSize(), sizes.highest);
+    for (int index = 0; index < pane.dataSizeTypeBtn->count(); ++index) {
+        pane.dataSizeTypeBtn->setCurrentIndex(index);
+        pane.changeIgnoreDataSizeType();
+        EXPECT_FALSE(settings.unreadableSizeLimitSetting()) << index;
+    }
+}
+
 TEST(GeneralPane, CleanNowNamesTheCountWithItsUnit)
 {
     PreferencesFixture fixture({"a", "b", "c"});
