@@ -57,11 +57,6 @@ QString graphemePrefix(const QString &text, qsizetype length)
     return text.left(end);
 }
 
-bool isBlank(const QString &text)
-{
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); });
-}
-
 bool containsAny(const QStringList &types, const QStringList &list)
 {
     return std::any_of(types.cbegin(), types.cend(), [&](const QString &type) { return list.contains(type); });
@@ -156,8 +151,6 @@ Classified classifyText(const PasteboardItem &item, const QString &availableType
             LOG_DEBUG(kFunction, QStringLiteral("-> CP11"));
             result = {PBTextItemProvider(*text), PBDefaultCategory::text, {}};
         }
-        if (TaviSettings::shared().ignoreWhiteSpace() && isBlank(*text))
-            result.dropReason = QStringLiteral("White space only. Ignored!");
     } else {
         result.kind = PBDefaultCategory::text;
     }
@@ -297,6 +290,10 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
     LOG_DEBUG(kFunction, QStringLiteral("<- parsing type done"));
     if (!classified.dropReason.isEmpty())
         return fail(classified.dropReason);
+    // Whatever representation the text was read from (plain, rich, HTML).
+    if (classified.provider && classified.provider->is<PBTextItemProvider>() && settings.ignoreWhiteSpace()
+        && isWhiteSpaceOnly(classified.provider->representedText()))
+        return fail(QStringLiteral("White space only. Ignored!"));
     if (!classified.provider)
         return fail(QStringLiteral("No content could be made of the item. Ignored! - ") + availableType);
 

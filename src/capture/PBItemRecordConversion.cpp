@@ -1,5 +1,6 @@
 #include "capture/PBItemRecordConversion.h"
 
+#include "core/StringExtensions.h"
 #include "core/Uuid.h"
 #include "core/store/PBCategoryRecord.h"
 #include "core/store/PBItemRecord.h"
@@ -75,6 +76,17 @@ PBItem listItem(const PBItem &item)
     if (std::optional<PBItemProvider> &provider = light.dataProvider(); provider && !provider->is<PBNoteItemProvider>())
         std::visit([](auto &concrete) { lighten(concrete); }, provider->variant());
     return light;
+}
+
+QString listTitleText(const PBItem &item)
+{
+    const std::optional<PBItemProvider> &provider = item.dataProvider();
+    if (!provider)
+        return {};
+    const QString text = provider->representedText();
+    // A listed text this long may be only the start of the copy.
+    const bool start = !provider->is<PBNoteItemProvider>() && text.size() >= kListTextLength;
+    return titleText(text, start ? TextExtent::start : TextExtent::whole);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
-// Digests and the link and e-mail tests that classify copied text. Pure functions; any thread.
+// Digests, the link and e-mail tests that classify copied text, and the white-space rules of
+// copied text and its titles. Any thread.
 
 #include <QByteArray>
 #include <QString>
@@ -14,3 +15,14 @@ bool isURL(const QString &text);
 // Whether the whole text is an e-mail address: a local part of 1 to 64 characters that does not
 // begin with a dot, "@", a host and dotted labels of 2 to 7 characters; letters of any script.
 bool isEmail(const QString &text);
+
+// Whether the text is only white space (spaces, tabs, line breaks); an empty text is too.
+bool isWhiteSpaceOnly(const QString &text);
+
+// How much of a text a caller holds: all of it, or its start (a list's head of a long text).
+enum class TextExtent { whole, start };
+// What a one-line title shows of a copied text: the text from its first visible character on. A
+// text with no visible character (only white space, control and format characters) is named in
+// words instead, so that it never shows as an empty title: "3 spaces", "1 tab", "2 line breaks",
+// "Whitespace (2 lines)", "4 invisible characters". An empty text stays empty.
+QString titleText(const QString &text, TextExtent extent = TextExtent::whole);

@@ -1,5 +1,6 @@
 #include "history/PBHUDCell.h"
 
+#include "capture/PBItemRecordConversion.h"
 #include "capture/TaviPBManager.h"
 #include "core/FileIcon.h"
 #include "core/TaviSettings.h"
@@ -134,9 +135,9 @@ void PBHUDCell::configureHUDCell(const PBItem &item, int row, bool isSearchMode)
 {
     m_item = item;
     deleteBtn->hide();
-    if (const auto &provider = item.dataProvider()) {
+    if (item.dataProvider()) {
         // One line: the row is too low for more, and a newline would hide the rest.
-        QString text = provider->representedText().left(kMaxTextLength);
+        QString text = listTitleText(item).left(kMaxTextLength);
         text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\t'), QLatin1Char(' '));
         textField->setText(text.trimmed());
     } else {

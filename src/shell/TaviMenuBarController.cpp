@@ -1,5 +1,6 @@
 #include "shell/TaviMenuBarController.h"
 
+#include "capture/PBItemRecordConversion.h"
 #include "capture/TaviPBManager.h"
 #include "core/Alert.h"
 #include "core/NotificationNames.h"
@@ -101,7 +102,7 @@ void TaviMenuBarController::menuNeedsUpdate()
             const PBItem &item = lastItems.at(i);
             if (!item.dataProvider())
                 continue;
-            auto *entry = new QAction(menuTitle(item.dataProvider()->representedText()), m_menu.get());
+            auto *entry = new QAction(menuTitle(listTitleText(item)), m_menu.get());
             entry->setData(kItemTagBase + int(i));
             entry->setShortcut(digitKey(int(i), modifier));
             entry->setShortcutVisibleInContextMenu(true);

@@ -252,10 +252,17 @@ TEST_F(PipelineTest, ASizeLimitOutsideWhatPreferencesCanSetDropsNothing)
 TEST_F(PipelineTest, WhiteSpaceIsDroppedOnlyWhenSoSet)
 {
     const auto blank = textItem(QStringLiteral("  \n\t \r\n"));
-    EXPECT_EQ(run(blank).kind, PasteboardProcessResult::Kind::New);
+    // A blank part of a web page: its text is only white space.
+    const auto blankHtml = itemOf({{PasteboardType::html, "<p>&nbsp; </p>\n<br>"}, {PasteboardType::string, " \n"}});
+    const auto blankRtf = itemOf({{PasteboardType::rtf, "{\\rtf1\\ansi \\par \\tab }"}});
+    for (const auto &item : {blank, blankHtml, blankRtf})
+        EXPECT_EQ(run(item).kind, PasteboardProcessResult::Kind::New);
     TaviSettings::shared().setIgnoreWhiteSpace(true);
-    EXPECT_EQ(run(blank).kind, PasteboardProcessResult::Kind::Failure);
+    for (const auto &item : {blank, blankHtml, blankRtf})
+        EXPECT_EQ(run(item).kind, PasteboardProcessResult::Kind::Failure);
     EXPECT_EQ(run(textItem(QStringLiteral(" a "))).kind, PasteboardProcessResult::Kind::New);
+    // An invisible character that is no white space is not the rule's to drop.
+    EXPECT_EQ(run(textItem(QStringLiteral(" \u200B "))).kind, PasteboardProcessResult::Kind::New);
 }
 
 TEST_F(PipelineTest, HtmlIsReadAsTextOrLink)

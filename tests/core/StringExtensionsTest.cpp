@@ -80,6 +80,38 @@ TEST(EmailTest, NoLineBreakOrBlankAroundTheAddress)
     EXPECT_FALSE(isEmail(QStringLiteral("a@example.com\nb@example.com")));
 }
 
+TEST(Titles, ATextNoOneCanSeeIsNamedInWords)
+{
+    EXPECT_EQ(titleText(QStringLiteral(" ")), QStringLiteral("1 space"));
+    EXPECT_EQ(titleText(QStringLiteral("   ")), QStringLiteral("3 spaces"));
+    EXPECT_EQ(titleText(QStringLiteral("\u00A0\u3000")), QStringLiteral("2 spaces"));
+    EXPECT_EQ(titleText(QStringLiteral("\t\t")), QStringLiteral("2 tabs"));
+    EXPECT_EQ(titleText(QStringLiteral("\n")), QStringLiteral("1 line break"));
+    EXPECT_EQ(titleText(QStringLiteral("\r\n\r\n\u2029")), QStringLiteral("3 line breaks"));
+    EXPECT_EQ(titleText(QStringLiteral("  \n\t")), QStringLiteral("Whitespace (2 lines)"));
+    EXPECT_EQ(titleText(QStringLiteral(" \t ")), QStringLiteral("Whitespace (3 characters)"));
+    // Zero-width space, joiner, byte-order mark, a control character: nothing shows either.
+    EXPECT_EQ(titleText(QStringLiteral("\u200B")), QStringLiteral("1 invisible character"));
+    EXPECT_EQ(titleText(QStringLiteral(" \u200D\uFEFF\u0007")), QStringLiteral("4 invisible characters"));
+    // A supplementary format character (a tag) is one character.
+    EXPECT_EQ(titleText(QStringLiteral("\U000E0041\U000E0042")), QStringLiteral("2 invisible characters"));
+    // Only the start of a longer text is held: nothing is claimed about the rest.
+    EXPECT_EQ(titleText(QString(2048, QLatin1Char(' ')), TextExtent::start), QStringLiteral("Starts with 2048 invisible characters"));
+}
+
+TEST(Titles, AVisibleTextIsShownFromItsFirstVisibleCharacter)
+{
+    EXPECT_EQ(titleText(QStringLiteral("a b")), QStringLiteral("a b"));
+    EXPECT_EQ(titleText(QString(300, QLatin1Char('\n')) + QStringLiteral("hello ")), QStringLiteral("hello "));
+    EXPECT_EQ(titleText(QStringLiteral("\u200B\t\U0001F600!")), QStringLiteral("\U0001F600!"));
+    EXPECT_EQ(titleText(QStringLiteral("\u00AD")), QStringLiteral("1 invisible character")); // soft hyphen alone
+    EXPECT_EQ(titleText(QString()), QString());
+    // The ignore rule takes white space only; an invisible format character is kept.
+    EXPECT_TRUE(isWhiteSpaceOnly(QStringLiteral(" \t\r\n\u00A0\u2028")));
+    EXPECT_FALSE(isWhiteSpaceOnly(QStringLiteral(" \u200B")));
+    EXPECT_FALSE(isWhiteSpaceOnly(QStringLiteral(" . ")));
+}
+
 TEST(HtmlReading, TrimsBlanksAroundTheTextAndKeepsItsFormat)
 {
     const auto fragment = htmlAttributedString(QByteArray("<p>  \n <b>word</b> \n\n </p>"));

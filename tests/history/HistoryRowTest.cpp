@@ -77,6 +77,24 @@ TEST(HistoryRows, RichAndCompactRowsDescribeTheirItem)
     EXPECT_FALSE(PasteItemRow::describe(textItem(QStringLiteral("x")), false).comment);
 }
 
+TEST(HistoryRows, ACopyNoOneCanSeeIsTitledAsWhatItIs)
+{
+    for (const bool compact : {false, true}) {
+        EXPECT_EQ(PasteItemRow::describe(textItem(QStringLiteral("   ")), compact).title, QStringLiteral("3 spaces"));
+        EXPECT_EQ(PasteItemRow::describe(textItem(QStringLiteral(" \n\n")), compact).title, QStringLiteral("Whitespace (3 lines)"));
+        EXPECT_EQ(PasteItemRow::describe(textItem(QStringLiteral("\u200B")), compact).title, QStringLiteral("1 invisible character"));
+        // Text after more blanks than a title holds still shows.
+        EXPECT_EQ(PasteItemRow::describe(textItem(QString(100, QLatin1Char(' ')) + QStringLiteral("late")), compact).title,
+                  QStringLiteral("late"));
+    }
+    // A list holds the start of a long text only: a blank start is said to be one.
+    EXPECT_EQ(PasteItemRow::describe(textItem(QString(2048, QLatin1Char('\t'))), false).title,
+              QStringLiteral("Starts with 2048 invisible characters"));
+    // An item whose kind shows no text keeps its empty title.
+    const PBItem image = itemOf(PBImageItemProvider(QByteArray("not an image"), QString()), {PBCategory::all(), kind(PBDefaultCategory::image)});
+    EXPECT_TRUE(PasteItemRow::describe(image, false).title.isEmpty());
+}
+
 TEST(HistoryRows, FileAndNoteRowsShowASecondLineOfOneTitleLine)
 {
     const PBItem file = itemOf(PBFileItemProvider(QUrl::fromLocalFile(QStringLiteral("/tmp/gone/report.pdf"))),

@@ -221,6 +221,19 @@ TEST(PBHUDTableView, MakesCellsOnlyForTheRowsInView)
     EXPECT_EQ(table.cellForRow(0), nullptr);
 }
 
+TEST(PBHUDCell, ACopyNoOneCanSeeIsShownAsWhatItIs)
+{
+    ScopedXdgHome home;
+    PBHUDCell cell;
+    cell.configureHUDCell(textItem(QStringLiteral("   ")), 0, false);
+    EXPECT_EQ(cell.textField->text(), QStringLiteral("3 spaces"));
+    cell.configureHUDCell(textItem(QStringLiteral("\n\n")), 1, false);
+    EXPECT_EQ(cell.textField->text(), QStringLiteral("2 line breaks"));
+    // Text after more blank lines than the row holds still shows.
+    cell.configureHUDCell(textItem(QString(250, QLatin1Char('\n')) + QStringLiteral("late text")), 2, false);
+    EXPECT_EQ(cell.textField->text(), QStringLiteral("late text"));
+}
+
 TEST(PBHUDCell, AReusedCellKeepsNoIconOfItsLastRow)
 {
     ScopedXdgHome home;

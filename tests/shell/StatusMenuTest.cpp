@@ -125,6 +125,20 @@ TEST(StatusMenu, TitlesAreFlatEscapedAndCutAfterTwentyCharacters)
     EXPECT_EQ(TaviMenuBarController::menuTitle(twenty + flag), twenty + QStringLiteral("..."));
 }
 
+TEST(StatusMenu, ACopyNoOneCanSeeIsListedAsWhatItIs)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({QStringLiteral("  \n "), QString(30, QLatin1Char(' ')) + QStringLiteral("indented"),
+                                              QStringLiteral("\t")});
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.menuNeedsUpdate();
+    const QList<QAction *> entries = itemEntries(menu);
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0]->text(), QStringLiteral("1 tab"));
+    EXPECT_EQ(entries[1]->text(), QStringLiteral("indented"));
+    EXPECT_EQ(entries[2]->text(), QStringLiteral("Whitespace (2 lines)"));
+}
+
 TEST(StatusMenu, DigitHotKeysStepAsideWhileTheMenuShows)
 {
     ShellHarness shell;
