@@ -159,6 +159,8 @@ public:
     void setHistoryKeepLastCount(int count);
     // The days or items Preferences can keep; a stored count outside it cannot be read.
     static constexpr ValidRange<int> historyKeepLastCountRange() { return {1, std::numeric_limits<int>::max()}; }
+    // Whether a count is stored that cannot be read (historyKeepLastCount() then gives the initial one).
+    bool hasUnreadableHistoryKeepLastCount() const { return m_historyKeepLastCount.hasUnreadableValue(); }
 
     // The key of the first auto-clean rule setting ("historyClearType", "historyKeepLastCount")
     // whose stored value cannot be read, if any: auto-clean must not delete on a guessed rule.

@@ -84,6 +84,15 @@ QString chineseTitle(const QString &code)
     return QString();
 }
 
+// Stores a count the user chose when the settings hold another one, or one they cannot read: the
+// field then shows the initial count, and choosing it must make it the stored one.
+void storeKeepLastCount(int count)
+{
+    TaviSettings &settings = TaviSettings::shared();
+    if (count != settings.historyKeepLastCount() || settings.hasUnreadableHistoryKeepLastCount())
+        settings.setHistoryKeepLastCount(count);
+}
+
 void updateDayChangedObserver()
 {
     if (AppDelegate *delegate = AppDelegate::shared())
@@ -407,8 +416,7 @@ void GeneralSettingsViewController::lastNumbersTextChanged(bool editingFinished)
             const int previous = int(std::clamp(historyClearTextfield->lastSetValue(), minimum, maximum));
             historyClearTextfield->setValue(previous);
             historyClearTextfield->showRefusal(range);
-            if (previous != TaviSettings::shared().historyKeepLastCount())
-                TaviSettings::shared().setHistoryKeepLastCount(previous);
+            storeKeepLastCount(previous);
         }
         return;
     }
@@ -421,8 +429,7 @@ void GeneralSettingsViewController::lastNumbersTextChanged(bool editingFinished)
     } else {
         historyClearTextfield->showRefusal(QString());
     }
-    if (int(count) != TaviSettings::shared().historyKeepLastCount())
-        TaviSettings::shared().setHistoryKeepLastCount(int(count));
+    storeKeepLastCount(int(count));
 }
 
 void GeneralSettingsViewController::lastNumbersStepperAction(double value)

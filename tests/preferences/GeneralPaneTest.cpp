@@ -2,6 +2,7 @@
 
 #include "core/TPBookMarkCacher.h"
 #include "core/TaviSettings.h"
+#include "platform/Defaults.h"
 #include "preferences/GeneralSettingsViewController.h"
 #include "preferences/ValueStepperField.h"
 #include "shell/AppDelegate.h"
@@ -119,6 +120,24 @@ TEST(GeneralPane, WhatThePaneCanSetIsWhatTheSettingsDeclareReadable)
         pane.changeIgnoreDataSizeType();
         EXPECT_FALSE(settings.unreadableSizeLimitSetting()) << index;
     }
+}
+
+TEST(GeneralPane, ChoosingTheShownRuleAgainReplacesAnUnreadableOne)
+{
+    PreferencesFixture fixture;
+    TaviSettings &settings = TaviSettings::shared();
+    Defaults::standard().setValue(QStringLiteral("historyKeepLastCount"), qint64(0));
+    Defaults::standard().setValue(QStringLiteral("historyClearType"), qint64(7));
+    GeneralSettingsViewController pane;
+    // The pane shows the initial count and the fallback type: choosing them stores them.
+    EXPECT_EQ(pane.historyClearTextfield->lineEdit()->text(), "1");
+    typeInto(pane.historyClearTextfield, "1");
+    EXPECT_FALSE(settings.hasUnreadableHistoryKeepLastCount());
+    EXPECT_EQ(settings.unreadableAutoCleanSetting(), QStringLiteral("historyClearType"));
+    pane.historyClearPopupBtn->setCurrentIndex(0);
+    pane.lastHistoryClearTypeChangedAction();
+    EXPECT_FALSE(settings.unreadableAutoCleanSetting());
+    EXPECT_EQ(Defaults::standard().value(QStringLiteral("historyKeepLastCount")).toLongLong(), 1);
 }
 
 TEST(GeneralPane, CleanNowNamesTheCountWithItsUnit)
