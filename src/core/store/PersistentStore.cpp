@@ -360,9 +360,10 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
         if (!isOwnDatabase(probe, version))
             throw ForeignDatabase();
     }
-    auto database = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-    // Before anything is written: the -wal and -shm files SQLite makes next take the store's mode.
+    // Before the connection opens it: the -wal and -shm files SQLite makes take the store's mode.
+    // Nothing here opens a file a connection of this process may already have open.
     Paths::makePrivateFile(path);
+    auto database = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     for (const QString &companion : QStringList{path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
         if (QFileInfo::exists(companion))
             QFile::setPermissions(companion, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
