@@ -2,6 +2,7 @@
 
 #include "core/store/EntityDescription.h"
 #include "core/store/StoreFailure.h"
+#include "platform/LockedFiles.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
@@ -200,6 +201,8 @@ QString StoreProblem::message() const
 PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed)
     : m_database(std::move(database)), m_path(std::move(path)), m_temporary(temporary)
 {
+    if (!m_temporary)
+        LockedFiles::hold(m_path);
     if (!indexed)
         return;
     SearchIndex::ConnectionFactory connect;
@@ -228,6 +231,10 @@ PersistentStore::~PersistentStore()
     m_idleReaders.clear();
     m_searchIndex.reset();
     m_statements.clear();
+    m_checkpointConnection.reset();
+    m_database.reset();
+    if (!m_temporary)
+        LockedFiles::release(m_path);
 }
 
 int PersistentStore::logWritten(void *context, sqlite3 *database, const char *name, int pages)
