@@ -1,6 +1,7 @@
 // The store beside another program that opens the same file (the sqlite3 shell, a database
-// browser, a backup script, a second session): its locks hold, its log stays, and a lock the
-// other holds at start is waited for, never taken for damage.
+// browser, a backup script, a second session): its locks hold, its log stays, a lock the other
+// holds at start is waited for, never taken for damage, and a file cut short under it fails reads
+// instead of ending the program.
 
 #include "StoreTestSupport.h"
 
@@ -206,4 +207,34 @@ TEST_F(StoreSharing, AStoreThatStaysLockedIsLeftAsItIsAndTheUserToldWhy)
     openStack();
     EXPECT_FALSE(stack->storeProblem());
     EXPECT_EQ(fetchTexts(std::nullopt), QStringList{QStringLiteral("kept")});
+}
+
+TEST_F(StoreSharing, AStoreFileCutShortByAnotherProgramFailsReadsInsteadOfEndingTheProgram)
+{
+    const QByteArray payload(64 * 1024, 'p');
+    for (int i = 0; i < 64; ++i)
+        item(QStringLiteral("item %1").arg(i))->setData(payload);
+    ASSERT_TRUE(context()->save());
+    rawDatabase().exec("PRAGMA wal_checkpoint(TRUNCATE)"); // every page in the file itself
+    reopen();
+    // A later copy leaves the log naming the file's full length, as it does while the program runs.
+    save(QStringLiteral("later"));
+    const auto records = context()->fetch(PBItemRecord::fetchRequest()).value();
+    ASSERT_EQ(records.size(), 65);
+
+    QProcess cut;
+    cut.start(QStringLiteral("truncate"), {QStringLiteral("--size=16384"), storePath()});
+    ASSERT_TRUE(cut.waitForFinished(10000) && cut.exitCode() == 0);
+    ASSERT_EQ(QFileInfo(storePath()).size(), 16384);
+
+    // The payloads lay past the new end: each read fails and is counted; none ends the process.
+    int failed = 0;
+    for (const auto &record : records) {
+        if (record->text() == QLatin1String("later"))
+            continue;
+        const QByteArray data = record->data();
+        EXPECT_TRUE(data == payload || (data.isEmpty() && record->readFailureCount() > 0));
+        failed += data.isEmpty() ? 1 : 0;
+    }
+    EXPECT_GT(failed, 0);
 }
