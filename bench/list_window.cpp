@@ -210,7 +210,7 @@ void measureScroll(CategoryListViewController *view, double before, double priva
     const double privateAfter = Bench::privateMegabytes();
     std::printf("  memory added by the open list:               %8.1f MB private (pages in memory: %d)\n",
                 privateAfter - privateBefore, view->model->cachedPageCount());
-    std::printf("  resident, with the store's mapped file pages: %8.1f MB\n", after - before);
+    std::printf("  resident memory added:                       %8.1f MB\n", after - before);
 }
 
 void measureSearch(CategoryListViewController *view)

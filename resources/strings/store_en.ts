@@ -27,5 +27,13 @@
         <source>TaviPaste cannot write its clipboard history in %1. Copies made now are kept only until TaviPaste quits.</source>
         <translation>TaviPaste cannot write its clipboard history in %1. Copies made now are kept only until TaviPaste quits.</translation>
     </message>
+    <message id="Store.Problem.Busy">
+        <source>Your clipboard history at %1 is in use by another program and could not be opened in time. It was left as it is; copies made now are kept only until TaviPaste quits. Close the other program and start TaviPaste again to use your history.</source>
+        <translation>Your clipboard history at %1 is in use by another program and could not be opened in time. It was left as it is; copies made now are kept only until TaviPaste quits. Close the other program and start TaviPaste again to use your history.</translation>
+    </message>
+    <message id="Store.Problem.Unreadable">
+        <source>Your clipboard history at %1 could not be read just now. It was left as it is; copies made now are kept only until TaviPaste quits. Start TaviPaste again to use your history.</source>
+        <translation>Your clipboard history at %1 could not be read just now. It was left as it is; copies made now are kept only until TaviPaste quits. Start TaviPaste again to use your history.</translation>
+    </message>
 </context>
 </TS>

@@ -3,6 +3,7 @@
 #include "core/FileIcon.h"
 #include "history/ImagePreviewViewController.h"
 #include "platform/DispatchQueue.h"
+#include "platform/LockedFiles.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
 
@@ -59,9 +60,12 @@ FilePreviewViewController::Content FilePreviewViewController::read(const QUrl &f
         return content;
     }
     content.size = info.isFile() ? info.size() : -1;
-    const QMimeType mime = QMimeDatabase().mimeTypeForFile(info);
+    // A database this process has open (a copy of the history's own file, say) is never opened
+    // here: closing the descriptor would drop the locks the store's connections hold on it.
+    const bool locked = LockedFiles::isHeld(path);
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(info, locked ? QMimeDatabase::MatchExtension : QMimeDatabase::MatchDefault);
     content.type = mime.comment();
-    if (info.isDir())
+    if (info.isDir() || locked)
         return content;
     if (QImageReader(path).canRead()) {
         content.image = ImagePreviewViewController::decodeFileForPreview(path);

@@ -107,12 +107,19 @@ bool makePrivateFile(const QString &path)
 {
     if (!makePrivateDirectory(QFileInfo(path).absolutePath()))
         return false;
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, kPrivateFile);
-    if (fd < 0)
+    const QByteArray name = QFile::encodeName(path);
+    // Only a file made here is opened: closing a descriptor drops every POSIX lock this process
+    // holds on the file, through any descriptor (a database connection's among them).
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, kPrivateFile);
+    if (fd >= 0) {
+        const bool done = ::fchmod(fd, kPrivateFile) == 0;
+        ::close(fd);
+        return done;
+    }
+    struct stat info {};
+    if (errno != EEXIST || ::lstat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
-    const bool done = ::fchmod(fd, kPrivateFile) == 0;
-    ::close(fd);
-    return done;
+    return (info.st_mode & 07777) == kPrivateFile || ::chmod(name.constData(), kPrivateFile) == 0;
 }
 
 void tightenPrivateFolders()

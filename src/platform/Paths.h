@@ -18,7 +18,8 @@ QString homeDirectoryPath(unsigned int userId);
 // What the program writes is its user's alone, whatever the umask: folders 0700, files 0600.
 // Makes the folder with any missing parents, each it makes set to 0700. False when it cannot.
 bool makePrivateDirectory(const QString &path);
-// Makes the file (empty) when it is missing, with its folder, and sets it to 0600.
+// Makes the file (empty) when it is missing, with its folder, and sets it to 0600. A file that
+// exists is never opened (its locks stay); a symbolic link or anything but a file is left alone.
 bool makePrivateFile(const QString &path);
 // Tightens what older runs left in the program's config, data, state and cache folders: the
 // folders 0700, the files 0600. Symbolic links and what they point to are left alone.

@@ -1,4 +1,6 @@
 #include "core/TaviSettings.h"
+#include "core/store/CoreDataStack.h"
+#include "core/store/PBItemRecord.h"
 #include "history/FilePreviewViewController.h"
 #include "history/ImagePreviewViewController.h"
 #include "history/LinkContentViewController.h"
@@ -8,11 +10,16 @@
 #include "support/TestEnvironment.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextDocument>
+
+#include <SQLiteCpp/Database.h>
 
 #include <gtest/gtest.h>
 
@@ -154,4 +161,34 @@ TEST(ItemPreviews, FilesShowTheirImageFirstPageTextOrACard)
     ASSERT_TRUE(waitUntil([&] { return !preview.isLoading(); }));
     EXPECT_EQ(preview.content().kind, FilePreviewViewController::Content::Kind::text);
     EXPECT_EQ(preview.windowTitle(), QStringLiteral("notes.txt"));
+}
+
+TEST(ItemPreviews, ACopiedFileOfTheOpenHistoryIsShownAsACardWithoutOpeningIt)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+        GTEST_SKIP() << "needs the sqlite3 shell";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("PBHistory.sqlite"));
+    CoreDataStack stack(path);
+    const auto save = [&](const QString &text) {
+        stack.managedContext()->insertNewObject<PBItemRecord>()->setText(text);
+        return stack.managedContext()->save();
+    };
+    ASSERT_TRUE(save(QStringLiteral("before")));
+
+    // The user copied the history's files (to back them up) and looks at them in the list.
+    for (const char *suffix : {"", "-wal", "-shm"}) {
+        const auto content = FilePreviewViewController::read(QUrl::fromLocalFile(path + QLatin1String(suffix)));
+        EXPECT_EQ(content.kind, FilePreviewViewController::Content::Kind::card) << suffix;
+        EXPECT_FALSE(content.missing) << suffix;
+    }
+
+    // The store still holds its locks: a read-write session of the shell leaves the log alone.
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {path, QStringLiteral("SELECT count(*) FROM PBItemRecord")});
+    ASSERT_TRUE(shell.waitForFinished(10000));
+    EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("-wal")));
+    ASSERT_TRUE(save(QStringLiteral("after")));
+    SQLite::Database other(path.toStdString(), SQLite::OPEN_READONLY, 5000);
+    EXPECT_EQ(other.execAndGet("SELECT count(*) FROM PBItemRecord").getInt(), 2);
 }

@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -52,7 +54,50 @@ void makeWithMode(const QString &path, mode_t mode, bool folder)
     ::chmod(QFile::encodeName(path).constData(), mode);
 }
 
+// Whether another process sees a write lock on the file's first byte.
+bool isLockedForOthers(const QString &path)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_len = 1;
+        ::_exit(fd >= 0 && ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 } // namespace
+
+TEST(PrivateFiles, MakingAFilePrivateKeepsTheLocksThisProcessHoldsOnIt)
+{
+    ScopedXdgHome home;
+    const QString path = Paths::dataDirectory() + QStringLiteral("/locked.sqlite");
+    makeWithMode(Paths::dataDirectory(), 0700, true);
+    makeWithMode(path, 0644, false);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_len = 1;
+    ASSERT_EQ(::fcntl(fd, F_SETLK, &lock), 0);
+    ASSERT_TRUE(isLockedForOthers(path));
+
+    EXPECT_TRUE(Paths::makePrivateFile(path));
+    EXPECT_EQ(modeOf(path), mode_t(0600));
+    EXPECT_TRUE(isLockedForOthers(path)) << "the lock went with another descriptor of the file";
+    ::close(fd);
+
+    // A link is no file of ours: left as it is.
+    const QString link = Paths::dataDirectory() + QStringLiteral("/link.sqlite");
+    QFile::link(path, link);
+    EXPECT_FALSE(Paths::makePrivateFile(link));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+}
 
 TEST(PrivateFiles, EverythingTheProgramWritesIsTheUsersAloneWhateverTheUmask)
 {

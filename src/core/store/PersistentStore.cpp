@@ -2,6 +2,7 @@
 
 #include "core/store/EntityDescription.h"
 #include "core/store/StoreFailure.h"
+#include "platform/LockedFiles.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace {
@@ -115,6 +117,62 @@ bool moveCompanion(const QString &from, const QString &to)
 {
     return !QFile::exists(from) || QFile::rename(from, to);
 }
+
+// The wait for another program's lock while the store opens: one deadline for every statement of
+// the opening, told once in the log, so a slow start has its reason written down.
+struct OpeningWait {
+    std::chrono::steady_clock::time_point deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(PersistentStore::kOpenBusyTimeoutMs);
+    bool told = false;
+};
+
+int onBusy(void *context, int attempts)
+{
+    auto &wait = *static_cast<OpeningWait *>(context);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wait.deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return 0;
+    if (!wait.told) {
+        wait.told = true;
+        LOG_WARNING("PersistentStore::open()", QStringLiteral("The store is locked by another connection; waiting up to %1 s for it")
+                                                   .arg(PersistentStore::kOpenBusyTimeoutMs / 1000));
+    }
+    sqlite3_sleep(int(std::min<qint64>({qint64(1) << std::min(attempts, 6), 50, left.count()})));
+    return 1;
+}
+
+void waitWhileBusy(SQLite::Database &database, OpeningWait &wait)
+{
+    sqlite3_busy_handler(database.getHandle(), &onBusy, &wait);
+}
+
+// What SQLite reports as a damaged file: the only failures that move a store aside.
+bool isDamage(const std::exception &error)
+{
+    const auto *sqlite = dynamic_cast<const SQLite::Exception *>(&error);
+    const int code = sqlite ? (sqlite->getExtendedErrorCode() & 0xff) : SQLITE_OK;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
+// What a failure that is no damage leaves the user: a lock held past the wait, or a file that
+// cannot be written or read just now.
+StoreProblem::Kind kindOfFailure(const std::exception &error)
+{
+    const auto *sqlite = dynamic_cast<const SQLite::Exception *>(&error);
+    switch (sqlite ? (sqlite->getExtendedErrorCode() & 0xff) : SQLITE_OK) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return StoreProblem::Kind::Busy;
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_FULL:
+    case SQLITE_AUTH:
+        return StoreProblem::Kind::Unwritable;
+    default:
+        return StoreProblem::Kind::Unreadable;
+    }
+}
 } // namespace
 
 QString StoreProblem::message() const
@@ -132,6 +190,10 @@ QString StoreProblem::message() const
         return Strings::text("Store.Problem.NewerVersion").arg(path);
     case Kind::Unwritable:
         return Strings::text("Store.Problem.Unwritable").arg(path);
+    case Kind::Busy:
+        return Strings::text("Store.Problem.Busy").arg(path);
+    case Kind::Unreadable:
+        return Strings::text("Store.Problem.Unreadable").arg(path);
     }
     return {};
 }
@@ -139,6 +201,8 @@ QString StoreProblem::message() const
 PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed)
     : m_database(std::move(database)), m_path(std::move(path)), m_temporary(temporary)
 {
+    if (!m_temporary)
+        LockedFiles::hold(m_path);
     if (!indexed)
         return;
     SearchIndex::ConnectionFactory connect;
@@ -167,6 +231,10 @@ PersistentStore::~PersistentStore()
     m_idleReaders.clear();
     m_searchIndex.reset();
     m_statements.clear();
+    m_checkpointConnection.reset();
+    m_database.reset();
+    if (!m_temporary)
+        LockedFiles::release(m_path);
 }
 
 int PersistentStore::logWritten(void *context, sqlite3 *database, const char *name, int pages)
@@ -324,9 +392,10 @@ void PersistentStore::configure(SQLite::Database &database)
     sqlite3_db_config(database.getHandle(), SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     database.exec("PRAGMA foreign_keys = ON");
     database.exec("PRAGMA synchronous = NORMAL");
-    // Reads of scattered rows (a search's matches, a list's pages) come straight from the mapped
-    // file instead of one system call and copy per page.
-    database.exec("PRAGMA mmap_size = 1073741824");
+    // The file is read, never mapped: a page of a mapped file that a disk error or another
+    // program's truncation takes away ends the process (SIGBUS), where a read fails as an error.
+    // Lists and searches read as fast either way (bench/list_window).
+    database.exec("PRAGMA mmap_size = 0");
     database.createFunction("tavi_fold", 2, true, nullptr, &foldFunction);
     SearchIndex::registerFunctions(database);
 }
@@ -351,23 +420,27 @@ void PersistentStore::migrate(SQLite::Database &database, int fromVersion)
 std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
 {
     const std::string file = QFile::encodeName(path).toStdString();
+    OpeningWait wait; // outlives both connections
     if (QFileInfo::exists(path)) {
         // Look before touching anything: a newer store must stay exactly as it is.
         SQLite::Database probe(file, SQLite::OPEN_READONLY);
+        waitWhileBusy(probe, wait);
         const int version = userVersion(probe);
         if (version > kSchemaVersion)
             throw NewerStoreVersion(version);
         if (!isOwnDatabase(probe, version))
             throw ForeignDatabase();
     }
-    auto database = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-    // Before anything is written: the -wal and -shm files SQLite makes next take the store's mode.
+    // Before the connection opens it: the -wal and -shm files SQLite makes take the store's mode.
+    // Nothing here opens a file a connection of this process may already have open.
     Paths::makePrivateFile(path);
+    auto database = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     for (const QString &companion : QStringList{path + QStringLiteral("-wal"), path + QStringLiteral("-shm")}) {
         if (QFileInfo::exists(companion))
             QFile::setPermissions(companion, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     configure(*database);
+    waitWhileBusy(*database, wait);
     const std::string mode = database->execAndGet("PRAGMA journal_mode = WAL").getString();
     if (mode != "wal")
         LOG_WARNING("PersistentStore::openFile()", QStringLiteral("journal mode stays %1").arg(QString::fromStdString(mode)));
@@ -375,6 +448,7 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
     if (version > kSchemaVersion)
         throw NewerStoreVersion(version);
     migrate(*database, version);
+    database->setBusyTimeout(kBusyTimeoutMs);
     return database;
 }
 
@@ -395,8 +469,16 @@ PersistentStore::OpenResult PersistentStore::open(const QString &path)
                       .arg(kSchemaVersion));
         return {openTemporary(), problem};
     } catch (const std::exception &error) {
-        const StoreProblem::Kind kind =
-            dynamic_cast<const ForeignDatabase *>(&error) ? StoreProblem::Kind::Foreign : StoreProblem::Kind::Damaged;
+        const bool foreign = dynamic_cast<const ForeignDatabase *>(&error);
+        if (!foreign && !isDamage(error)) {
+            // A lock held past the wait, a failed read, no room or no right to write: the file
+            // is sound as far as anyone knows, and stays exactly where and as it is.
+            StoreProblem problem{kindOfFailure(error), path, {}, storeFailureKind(error), 0};
+            LOG_ERROR("PersistentStore::open()",
+                      QStringLiteral("Store %1 cannot be opened (%2); left as it is, using a temporary store").arg(path, problem.detail));
+            return {openTemporary(), problem};
+        }
+        const StoreProblem::Kind kind = foreign ? StoreProblem::Kind::Foreign : StoreProblem::Kind::Damaged;
         StoreProblem problem{kind, path, {}, QString::fromUtf8(error.what()), 0};
         LOG_ERROR("PersistentStore::open()",
                   QStringLiteral("Unresolved error %1, store %2 cannot be opened").arg(problem.detail, path));

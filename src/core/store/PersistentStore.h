@@ -1,9 +1,11 @@
 #pragma once
 // The SQLite file behind the history model "PBHistory": opening, schema versions (PRAGMA
 // user_version) and migrations, and a cache of prepared statements. Opening never gives up: a
-// damaged file, or another program's database, is renamed aside and a new store started; a file written by a newer version is
-// left untouched and the session runs on a temporary store. Either way the problem is kept for
-// the user to be told. Used under the owning context's lock.
+// file SQLite calls damaged, or another program's database, is renamed aside and a new store
+// started; a file written by a newer version, one another program keeps locked past the wait, or
+// one that cannot be read or written is left untouched and the session runs on a temporary
+// store. Either way the problem is kept for the user to be told. Used under the owning context's
+// lock.
 
 #include "core/store/SearchIndex.h"
 
@@ -22,7 +24,7 @@
 #include <vector>
 
 struct StoreProblem {
-    enum class Kind { Damaged, Foreign, NewerVersion, Unwritable };
+    enum class Kind { Damaged, Foreign, NewerVersion, Unwritable, Busy, Unreadable };
     Kind kind;
     QString path;           // the store file
     QString movedAsidePath; // where a damaged or foreign file now is (empty when it could not be moved)
@@ -38,6 +40,8 @@ public:
     static constexpr int kSchemaVersion = 2;
     // How long a connection waits for another one's lock before giving up.
     static constexpr int kBusyTimeoutMs = 5000;
+    // How long opening waits, in all, for a lock another program holds on the store.
+    static constexpr int kOpenBusyTimeoutMs = 10000;
     static inline const QString kFileName = QStringLiteral("PBHistory.sqlite");
 
     struct OpenResult {
