@@ -17,15 +17,19 @@
 #include <QDateTime>
 #include <QMutex>
 
+#include <utility>
+
 namespace {
 QMutex g_sharedMutex;
 // Set while this thread builds the shared stack: its store problem is told once the lock is free,
 // so a listener may ask for the shared stack.
 thread_local bool t_buildingShared = false;
+// Never destroyed: what a stack's destructor stops (the mirror, the event subscription) lives in
+// other process-wide objects, which may be gone at exit. shutDownShared() stops it in time.
 std::unique_ptr<CoreDataStack> &sharedInstance()
 {
-    static std::unique_ptr<CoreDataStack> stack;
-    return stack;
+    static auto *stack = new std::unique_ptr<CoreDataStack>;
+    return *stack;
 }
 
 QString defaultStorePath()
@@ -78,11 +82,30 @@ CoreDataStack &CoreDataStack::shared()
 
 void CoreDataStack::resetShared()
 {
-    QMutexLocker lock(&g_sharedMutex);
-    // Kept alive: managers made earlier may still point at the old stack's context.
-    static std::vector<std::unique_ptr<CoreDataStack>> retired;
-    if (sharedInstance())
-        retired.push_back(std::move(sharedInstance()));
+    CoreDataStack *old = nullptr;
+    {
+        QMutexLocker lock(&g_sharedMutex);
+        // Kept alive: managers made earlier may still point at the old stack's context.
+        static auto *retired = new std::vector<std::unique_ptr<CoreDataStack>>;
+        if (sharedInstance()) {
+            old = sharedInstance().get();
+            retired->push_back(std::move(sharedInstance()));
+        }
+    }
+    // Never destroyed either: its mirror stops now.
+    if (old)
+        old->shutDown();
+}
+
+void CoreDataStack::shutDownShared()
+{
+    CoreDataStack *stack = nullptr;
+    {
+        QMutexLocker lock(&g_sharedMutex);
+        stack = sharedInstance().get();
+    }
+    if (stack)
+        stack->shutDown();
 }
 
 CoreDataStack::CoreDataStack(const QString &storePath)
@@ -94,9 +117,22 @@ CoreDataStack::CoreDataStack(const QString &storePath)
 
 CoreDataStack::~CoreDataStack()
 {
-    if (m_eventSubscription)
-        CloudMirrorEvents::shared().unsubscribe(*m_eventSubscription);
+    shutDown();
+}
+
+void CoreDataStack::shutDown()
+{
+    std::optional<CloudMirrorEvents::Token> subscription;
+    {
+        std::lock_guard lock(m_managedContext->mutex());
+        m_shutDown = true;
+        subscription = std::exchange(m_eventSubscription, std::nullopt);
+    }
+    // Unsubscribed without the context's lock: an event being delivered takes it.
+    if (subscription)
+        CloudMirrorEvents::shared().unsubscribe(*subscription);
     std::lock_guard lock(m_managedContext->mutex());
+    m_mirroring = false;
     if (m_storeContainer)
         m_storeContainer->stopMirroring();
 }
@@ -145,7 +181,7 @@ void CoreDataStack::setupContainer()
         description.remoteChangeNotificationPost = true;
         m_managedContext->setMergePolicy(ManagedObjectContext::MergePolicy::PropertyObjectTrump);
 
-        const bool mirroring = TaviSettings::shared().enableCloudSync();
+        const bool mirroring = !m_shutDown && TaviSettings::shared().enableCloudSync();
         if (mirroring) {
             description.cloudContainerIdentifier = kContainerIdentifier;
             container->setRemoteChangeHandler([this](const CloudRemoteChanges &changes) { storeRemoteChange(changes); });
@@ -176,7 +212,7 @@ void CoreDataStack::setupContainer()
         m_mirroring = mirroring && container->mirror();
 
         // One subscription to mirror events for the life of the stack.
-        if (TaviSettings::shared().enableCloudSync() && !m_eventSubscription) {
+        if (!m_shutDown && TaviSettings::shared().enableCloudSync() && !m_eventSubscription) {
             m_eventSubscription = CloudMirrorEvents::shared().subscribe(
                 [this](const CloudMirrorEvent &event, const QVariantMap &userInfo) { handleCloudKitEvent(event, userInfo); });
         }
