@@ -306,3 +306,55 @@ TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFil
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
     EXPECT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
 }
+
+// An installation moved after launch at login was turned on: the entry written by the old place
+// names a helper that is gone. The program, started from its new place, writes the entry again
+// for its own helper, and the session's login start works again; the entry names the program it
+// needs, so once the installation is removed a session skips it.
+TEST(EndToEnd, AMovedInstallationWritesItsLoginEntryAgainAtStart)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("cmake"))
+        GTEST_SKIP() << "needs an X display and cmake";
+    QTemporaryDir root;
+    const QString first = root.filePath(QStringLiteral("first"));
+    const QString moved = root.filePath(QStringLiteral("moved"));
+    ASSERT_TRUE(run(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(TAVI_BUILD_DIR), QStringLiteral("--prefix"), first}, {}, 60000));
+
+    TaviSession session;
+    const QProcessEnvironment environment = isolatedEnvironment(session);
+    writeDefaults(environment, {{QStringLiteral("isAutoLaunch"), true}, {QStringLiteral("noAutoLaunchHint"), true}});
+    const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+    const LogsOnFailure logs(stateHome);
+    const QString autostart = environment.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/autostart");
+    const QString entry = autostart + QStringLiteral("/tavipaste-helper.desktop");
+    QDir().mkpath(autostart);
+    {
+        QFile file(entry);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Desktop Entry]\nType=Application\nName=TaviPaste\nExec=" + QFile::encodeName(first)
+                   + "/libexec/tavipaste/TaviPasteHelper\nTerminal=false\nNoDisplay=true\n");
+    }
+    ASSERT_TRUE(QDir().rename(first, moved));
+
+    auto tavi = std::make_unique<Child>(moved + QStringLiteral("/bin/TaviPaste"), QStringList(), environment);
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    const QString helper = QFileInfo(moved + QStringLiteral("/libexec/tavipaste/TaviPasteHelper")).canonicalFilePath();
+    const QStringList command = execArguments(desktopValue(entry, QStringLiteral("Exec")));
+    ASSERT_FALSE(command.isEmpty()) << readFile(entry).toStdString();
+    EXPECT_EQ(QFileInfo(command.first()).canonicalFilePath(), helper) << readFile(entry).toStdString();
+    EXPECT_EQ(QFileInfo(desktopValue(entry, QStringLiteral("TryExec"))).canonicalFilePath(), helper);
+    EXPECT_EQ(QFileInfo(entry).permissions() & 0x0077, 0);
+    tavi.reset();
+
+    // The session logs in: the entry starts the helper, which starts TaviPaste.
+    Child login(command.first(), command.mid(1), environment);
+    ASSERT_TRUE(login.waitForExit(20000)) << "the helper did not end: " << login.process().readAllStandardError().constData();
+    EXPECT_EQ(login.process().exitCode(), 0);
+    ASSERT_TRUE(waitUntil([&] { return logCount(stateHome, "TaviPaste is running") == 2; }, 15000)) << "login did not start TaviPaste";
+    const QList<qint64> started = processesOf(moved + QStringLiteral("/bin/TaviPaste"));
+    EXPECT_EQ(started.size(), 1);
+    for (const qint64 pid : started)
+        ::kill(pid_t(pid), SIGTERM);
+    EXPECT_TRUE(waitUntil([&] { return processesOf(moved + QStringLiteral("/bin/TaviPaste")).isEmpty(); }, 10000));
+    EXPECT_TRUE(logContains(stateHome, "writing the entry again"));
+}
