@@ -123,18 +123,20 @@ CoreDataStack::~CoreDataStack()
 void CoreDataStack::shutDown()
 {
     std::optional<CloudMirrorEvents::Token> subscription;
+    std::shared_ptr<PersistentContainer> container;
     {
         std::lock_guard lock(m_managedContext->mutex());
         m_shutDown = true;
+        m_mirroring = false; // late events of the mirror are ignored
         subscription = std::exchange(m_eventSubscription, std::nullopt);
+        container = m_storeContainer;
     }
-    // Unsubscribed without the context's lock: an event being delivered takes it.
+    // Without the context's lock: an event being delivered, or an import being taken into the
+    // context, takes it while the mirror waits for them to end.
     if (subscription)
         CloudMirrorEvents::shared().unsubscribe(*subscription);
-    std::lock_guard lock(m_managedContext->mutex());
-    m_mirroring = false;
-    if (m_storeContainer)
-        m_storeContainer->stopMirroring();
+    if (container)
+        container->stopMirroring();
 }
 
 std::shared_ptr<ManagedObjectContext> CoreDataStack::backgroundContext()
@@ -171,6 +173,8 @@ void CoreDataStack::setupContainer()
     std::optional<StoreProblem> newProblem;
     {
         std::lock_guard lock(m_managedContext->mutex());
+        if (m_shutDown)
+            return; // nothing is rebuilt once the stack has shut down
         const std::shared_ptr<PersistentContainer> previous = m_storeContainer;
         auto container = std::make_shared<PersistentContainer>(kModelName, m_storePath);
         if (container->persistentStoreDescriptions().isEmpty())
@@ -181,7 +185,7 @@ void CoreDataStack::setupContainer()
         description.remoteChangeNotificationPost = true;
         m_managedContext->setMergePolicy(ManagedObjectContext::MergePolicy::PropertyObjectTrump);
 
-        const bool mirroring = !m_shutDown && TaviSettings::shared().enableCloudSync();
+        const bool mirroring = TaviSettings::shared().enableCloudSync();
         if (mirroring) {
             description.cloudContainerIdentifier = kContainerIdentifier;
             container->setRemoteChangeHandler([this](const CloudRemoteChanges &changes) { storeRemoteChange(changes); });
@@ -212,7 +216,7 @@ void CoreDataStack::setupContainer()
         m_mirroring = mirroring && container->mirror();
 
         // One subscription to mirror events for the life of the stack.
-        if (!m_shutDown && TaviSettings::shared().enableCloudSync() && !m_eventSubscription) {
+        if (TaviSettings::shared().enableCloudSync() && !m_eventSubscription) {
             m_eventSubscription = CloudMirrorEvents::shared().subscribe(
                 [this](const CloudMirrorEvent &event, const QVariantMap &userInfo) { handleCloudKitEvent(event, userInfo); });
         }

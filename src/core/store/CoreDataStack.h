@@ -40,10 +40,10 @@ public:
     std::shared_ptr<ManagedObjectContext> backgroundContext();
     std::shared_ptr<PersistentContainer> storeContainer() const;
 
-    // (Re)builds the container from the current "enableCloudSync".
+    // (Re)builds the container from the current "enableCloudSync"; nothing after shutDown().
     void setupContainer();
-    // Stops the mirror for good (later rebuilds start none) and drops the subscription to mirror
-    // events. The store stays open for the contexts that still use it. The destructor calls it.
+    // Stops the mirror for good and drops the subscription to mirror events. The store stays open
+    // for the contexts that still use it. The destructor calls it.
     void shutDown();
     bool isMirroring() const;
 
