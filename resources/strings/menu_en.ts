@@ -79,6 +79,14 @@
         <source>OK</source>
         <translation>OK</translation>
     </message>
+    <message id="AutoLaunch.Lost.title">
+        <source>TaviPaste no longer starts at login</source>
+        <translation>TaviPaste no longer starts at login</translation>
+    </message>
+    <message id="AutoLaunch.Lost.NoHelper">
+        <source>The program that started TaviPaste at login was moved or removed, and this copy of TaviPaste has no login helper next to it. Reinstall TaviPaste, then turn on “Start TaviPaste when I log in” again.</source>
+        <translation>The program that started TaviPaste at login was moved or removed, and this copy of TaviPaste has no login helper next to it. Reinstall TaviPaste, then turn on “Start TaviPaste when I log in” again.</translation>
+    </message>
     <message id="AutoLaunch.Failed.NoHelper">
         <source>The login helper (TaviPasteHelper) is not installed next to TaviPaste. Reinstall TaviPaste to start it at login.</source>
         <translation>The login helper (TaviPasteHelper) is not installed next to TaviPaste. Reinstall TaviPaste to start it at login.</translation>

@@ -2,15 +2,20 @@
 
 #include "capture/TaviPBManager.h"
 #include "colorbar/ColorBarScenes.h"
+#include "core/TPBookMarkCacher.h"
+#include "core/store/CoreDataStack.h"
+#include "core/sync/FolderCloudMirror.h"
 #include "history/HistoryScenes.h"
 #include "history/PBHUDWindowController.h"
 #include "platform/Analytics.h"
+#include "platform/CloudKeyValueStore.h"
+#include "platform/Defaults.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
 #include "platform/Memory.h"
 #include "platform/Paths.h"
 #include "platform/PlatformBackends.h"
-#include "core/sync/FolderCloudMirror.h"
+#include "platform/QtMessages.h"
 #include "platform/SingleInstance.h"
 #include "platform/Strings.h"
 #include "preferences/PreferencesScenes.h"
@@ -60,13 +65,32 @@ void routeTerminationSignals(QApplication &app)
     sigaction(SIGHUP, &action, nullptr);
 }
 
-// Qt ends the process with exit() when the X server goes away (the session ended without
-// telling us): save the history from there too, so nothing copied is lost. Only the store is
-// touched: it was made before this handler was registered, so it is still alive.
-void saveAtExit()
+// The process-wide objects stop here, in this order, while every one of them is alive: capture
+// first (its last changes are written), then the bookmark queue, the store's mirror (the sync
+// engine may still write key-values), the settings, analytics and the log. None of them is
+// destroyed at exit, so nothing depends on the order of static destruction.
+void shutDownProcessWideObjects()
 {
-    if (g_delegate && !g_delegate->isTerminated())
-        g_delegate->pbManager.saveNow();
+    TaviPBManager::shared().shutDown();
+    TPBookMarkCacher::shared().shutDown();
+    CoreDataStack::shutDownShared();
+    Defaults::standard().flush();
+    CloudKeyValueStore::shared().storage().flush();
+    Analytics::flush();
+    Log::shutDown();
+}
+
+// Qt ends the process with exit() when the X server goes away (the session ended without
+// telling us): the history is saved and everything shut down just before, when Qt reports it,
+// or else from exit() itself. The objects touched are never destroyed, so they are still alive.
+void finishBeforeExit()
+{
+    if (!g_delegate)
+        return; // main has shut down
+    if (!g_delegate->isTerminated() && g_delegate->pbManager.saveNow())
+        LOG_INFO("main()", QStringLiteral("History saved"));
+    g_delegate = nullptr;
+    shutDownProcessWideObjects();
 }
 void tellUser(const QString &sentence)
 {
@@ -119,6 +143,7 @@ int main(int argc, char *argv[])
     routeTerminationSignals(app);
     Paths::tightenPrivateFolders();
     Log::setup();
+    QtMessages::install();
     PlatformBackends::install();
     FolderCloudMirror::install();
     HistoryScenes::registerAll();
@@ -155,10 +180,11 @@ int main(int argc, char *argv[])
     ColorBarScenes::showColorBar();
     instance->setQuickPastePanelHandler(showQuickPastePanel);
     g_delegate = &delegate;
-    std::atexit(saveAtExit);
+    QtMessages::setDisplayLostHandler(finishBeforeExit);
+    std::atexit(finishBeforeExit);
     const int result = app.exec();
     delegate.applicationWillTerminate();
     g_delegate = nullptr;
-    Analytics::flush();
+    shutDownProcessWideObjects();
     return result;
 }

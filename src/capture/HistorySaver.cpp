@@ -1,7 +1,6 @@
 #include "capture/HistorySaver.h"
 
 #include "core/NotificationNames.h"
-#include "core/store/DebugOutput.h"
 #include "core/store/PBItemRecord.h"
 #include "core/store/PBPasteboardDataRecord.h"
 #include "platform/DispatchQueue.h"
@@ -50,9 +49,7 @@ bool HistorySaver::save()
         }
         return true;
     }
-    const QString report = QStringLiteral("Unresolved error ") + error.text();
-    DebugOutput::print(report);
-    LOG_ERROR("saveContext()", report);
+    LOG_ERROR("saveContext()", QStringLiteral("Unresolved error ") + error.text());
     const FailureCause cause = causeOf(error);
     if (m_told.isFirst(QString::number(int(cause))))
         postHistoryProblem(L("Save.Problem.title"), message(cause, error));

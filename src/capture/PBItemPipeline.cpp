@@ -20,7 +20,6 @@
 #include <QUrl>
 
 #include <cmath>
-#include <cstdio>
 #include <exception>
 
 namespace {
@@ -242,8 +241,7 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
     // 6: size limit; one that cannot be read drops nothing.
     if (settings.ignoreDataSizeMoreThan() && !settings.unreadableSizeLimitSetting()) {
         const QString size = QLocale::system().formattedDataSize(data->size());
-        std::printf("++++++ Copy data size: %s\n", size.toUtf8().constData());
-        std::fflush(stdout);
+        LOG_DEBUG("processPasteboardItem(_:from:resultCompletion:)", QStringLiteral("Copy data size: ") + size);
         const qint64 limit = PBItemPipeline::sizeLimitBytes(settings.ignoreDataSize(),
                                                             settings.ignoreDataSizeType() == IgnoreDataSizeType::mb);
         if (data->size() > limit)

@@ -5,10 +5,10 @@
 #include "core/store/PBCategoryRecord.h"
 #include "core/store/PBItemRecord.h"
 #include "core/store/PBPasteboardDataRecord.h"
+#include "platform/Log.h"
 #include "platform/Pasteboard.h"
 #include "platform/UniformType.h"
 
-#include <cstdio>
 
 namespace {
 std::optional<QByteArray> optionalData(const QByteArray &data)
@@ -168,7 +168,7 @@ std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading
     } else if (has(PBDefaultCategory::email)) {
         provider = PBEmailItemProvider(textOf(record, whole));
     } else {
-        std::puts("[PBItemRecord]: Unknown type");
+        LOG_WARNING("convert(record:)", QStringLiteral("A stored item of an unknown type is not shown"));
         return std::nullopt;
     }
 

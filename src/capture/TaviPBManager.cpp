@@ -80,8 +80,10 @@ QList<ManagedObjectPtr> plain(const QList<std::shared_ptr<PBItemRecord>> &record
 
 TaviPBManager &TaviPBManager::shared()
 {
-    static TaviPBManager manager(Pasteboard::general(), Workspace::shared(), PBCategoryManager::shared());
-    return manager;
+    // Never destroyed: its destructor would reach the pasteboard and the store, other
+    // process-wide objects that may be gone at exit.
+    static auto *manager = new TaviPBManager(Pasteboard::general(), Workspace::shared(), PBCategoryManager::shared());
+    return *manager;
 }
 
 TaviPBManager::TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCategoryManager &categoryManager)
@@ -101,6 +103,11 @@ TaviPBManager::TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCat
 }
 
 TaviPBManager::~TaviPBManager()
+{
+    shutDown();
+}
+
+void TaviPBManager::shutDown()
 {
     m_pasteboard.setChangeHandler(nullptr);
     if (m_timer && (MainQueue::isCurrent() || !QCoreApplication::instance()))

@@ -71,6 +71,7 @@ public:
         bool includeCustom = false;
     };
 
+    // Made on first use and never destroyed: shutDown() stops it before the program ends.
     static TaviPBManager &shared();
 
     // A manager on these backends and the shared store. The first change count seen is the
@@ -192,6 +193,10 @@ public:
     // that failed (a retry stays scheduled). A failed save is told to the user once per cause.
     // Any thread.
     bool saveNow();
+    // Stops for good: no more pasteboard changes are taken, the capture queue is drained and
+    // stopped, and pending changes are written. At quit, before the store shuts down; the
+    // destructor calls it. Main thread.
+    void shutDown();
     // The items whose changes are not written yet. Any thread.
     int unsavedItemCount() const { return m_saver.unsavedItemCount(); }
     SaveScheduler &saveScheduler() { return m_saveScheduler; }

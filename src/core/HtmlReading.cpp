@@ -1,8 +1,8 @@
 #include "core/HtmlReading.h"
 
-#include <QTextCursor>
+#include "platform/Log.h"
 
-#include <cstdio>
+#include <QTextCursor>
 
 QVariant SafeTextDocument::loadResource(int type, const QUrl &name)
 {
@@ -14,7 +14,7 @@ QVariant SafeTextDocument::loadResource(int type, const QUrl &name)
 std::optional<QTextDocumentFragment> htmlAttributedString(const QByteArray &html)
 {
     if (html.isEmpty()) {
-        std::printf("error: no HTML data\n");
+        LOG_DEBUG("htmlAttributedString(_:)", QStringLiteral("No HTML data"));
         return std::nullopt;
     }
     SafeTextDocument document;

@@ -151,7 +151,7 @@ void PBCategoryManager::update(const PBCategory &category)
     const auto fetched = m_storage.fetchedObjects();
     const auto records = fetched ? filterCategoryRecords(*fetched, category) : QList<std::shared_ptr<PBCategoryRecord>>();
     if (records.isEmpty()) {
-        DebugOutput::print(QStringLiteral("Cannot find category: ") + category.description());
+        DebugOutput::print(QStringLiteral("Cannot find category: ") + category.id());
         return;
     }
     for (const auto &record : records)
@@ -193,7 +193,6 @@ void PBCategoryManager::save(const QList<PBCategory> &categories)
     const QList<PBCategory> current = this->categories();
     for (qsizetype i = 0; i < categories.size(); ++i) {
         const PBCategory &category = categories.at(i);
-        DebugOutput::print(QString::number(i) + QStringLiteral(", ") + category.name());
         if (current.contains(category))
             update(category);
         else

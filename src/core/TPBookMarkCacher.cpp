@@ -17,8 +17,9 @@ QString authorizedRootPath()
 
 TPBookMarkCacher &TPBookMarkCacher::shared()
 {
-    static TPBookMarkCacher instance;
-    return instance;
+    // Never destroyed: its queued work writes the settings, another process-wide object.
+    static auto *instance = new TPBookMarkCacher;
+    return *instance;
 }
 
 TPBookMarkCacher::TPBookMarkCacher() : m_serialQueue(QStringLiteral("com.tavi.bookmark"))
@@ -37,6 +38,11 @@ TPBookMarkCacher::TPBookMarkCacher() : m_serialQueue(QStringLiteral("com.tavi.bo
 }
 
 TPBookMarkCacher::~TPBookMarkCacher()
+{
+    shutDown();
+}
+
+void TPBookMarkCacher::shutDown()
 {
     m_serialQueue.shutdown();
 }

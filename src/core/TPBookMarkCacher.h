@@ -21,6 +21,7 @@ class TPBookMarkCacher {
 public:
     static inline const QString kDefaultsKey = QStringLiteral("kTPBookMarks");
 
+    // Made on first use and never destroyed: shutDown() stops it before the program ends.
     static TPBookMarkCacher &shared();
 
     // Reads the stored table (access is not started). Tests make their own.
@@ -41,6 +42,9 @@ public:
     void remove(const QString &path);
     // Stops access to every cached location that exists; the table is unchanged. Caller's thread.
     void stopAccessingResource();
+    // Runs the queued work (the table reaches the settings) and stops the queue; later requests
+    // are dropped. At quit; the destructor calls it. Any thread but the queue's.
+    void shutDown();
     // Whether the table has an entry for exactly this path. Any thread.
     bool hasBookMark(const QString &path) const;
 

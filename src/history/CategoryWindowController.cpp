@@ -6,6 +6,7 @@
 #include "history/CategoryListTableView.h"
 #include "history/CategoryListViewController.h"
 #include "platform/DispatchQueue.h"
+#include "platform/Log.h"
 #include "shell/AppActivation.h"
 
 #include <QApplication>
@@ -26,7 +27,7 @@ CategoryWindowController *sharedCategoryWindowController()
     if (!g_shared) {
         g_shared = SceneRegistry::shared().instantiate<CategoryWindowController>(QStringLiteral("Main"));
         if (!g_shared)
-            std::puts("Failed to initialize window controller. Pleas check storyboard.");
+            LOG_ERROR("sharedCategoryWindowController()", QStringLiteral("The list window could not be made from its scene"));
     }
     return g_shared;
 }

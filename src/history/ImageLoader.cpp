@@ -10,17 +10,11 @@
 #include <QNetworkRequest>
 #include <QThread>
 
-#include <cstdio>
 #include <utility>
 
 namespace {
 constexpr int kTransferTimeoutMs = 15000;
 
-void printLine(const QString &line)
-{
-    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stdout);
-}
 } // namespace
 
 ImageLoader &ImageLoader::shared()
@@ -107,7 +101,7 @@ void ImageLoader::arrived(const QUrl &url, const QImage &image, const QString &e
         fail(url, error);
         return;
     }
-    printLine(QStringLiteral("Task done for: ") + Log::redacted(url.toString()));
+    LOG_DEBUG("ImageLoader::arrived()", QStringLiteral("Task done for: ") + Log::redacted(url.toString()));
     const QPixmap shown = QPixmap::fromImage(image);
     m_images.insert(url, new QPixmap(shown));
     const QList<Waiter> waiters = m_waiting.take(url);
@@ -119,7 +113,7 @@ void ImageLoader::arrived(const QUrl &url, const QImage &image, const QString &e
 
 void ImageLoader::fail(const QUrl &url, const QString &error)
 {
-    printLine(QStringLiteral("Job failed: ") + error);
+    LOG_DEBUG("ImageLoader::fail()", QStringLiteral("Job failed: ") + error);
     m_waiting.remove(url);
     m_failed.insert(url, new bool(true));
 }

@@ -8,10 +8,12 @@ QString defaultPath()
 {
     return Paths::dataDirectory() + QStringLiteral("/cloud-kvs.json");
 }
+// Never destroyed: objects that stop late (a sync engine) still reach it; its file is flushed
+// explicitly before the program ends.
 std::unique_ptr<CloudKeyValueStore> &instance()
 {
-    static std::unique_ptr<CloudKeyValueStore> store;
-    return store;
+    static auto *store = new std::unique_ptr<CloudKeyValueStore>;
+    return *store;
 }
 QMutex g_instanceMutex;
 } // namespace
@@ -27,10 +29,10 @@ CloudKeyValueStore &CloudKeyValueStore::shared()
 void CloudKeyValueStore::resetShared()
 {
     QMutexLocker lock(&g_instanceMutex);
-    static std::vector<std::unique_ptr<CloudKeyValueStore>> retired;
+    static auto *retired = new std::vector<std::unique_ptr<CloudKeyValueStore>>;
     if (instance()) {
         instance()->m_values.flush(); // the new one reads the file
-        retired.push_back(std::move(instance()));
+        retired->push_back(std::move(instance()));
     }
     instance() = std::make_unique<CloudKeyValueStore>(defaultPath());
 }

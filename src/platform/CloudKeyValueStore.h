@@ -18,6 +18,7 @@ public:
     // Receives local writes so a sync backend can publish them.
     using Publisher = std::function<void(const QVariantMap &changed)>;
 
+    // Made on first use and never destroyed; storage().flush() writes it at quit.
     static CloudKeyValueStore &shared();
     // Reopens the shared store on its file under the current XDG folders (tests).
     static void resetShared();

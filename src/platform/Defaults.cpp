@@ -51,14 +51,16 @@ QVariant normalized(const QVariant &value)
     }
 }
 
+// Never destroyed: any object may read a setting while it stops; the program flushes the standard
+// instance explicitly before it ends.
 std::unique_ptr<Defaults> &standardInstance()
 {
-    static std::unique_ptr<Defaults> instance;
-    return instance;
+    static auto *instance = new std::unique_ptr<Defaults>;
+    return *instance;
 }
 QMutex g_standardMutex;
 
-// Never destroyed, like the writer: the standard instance still writes at exit.
+// Never destroyed, like the writer: instances write through it until the process ends.
 std::function<void()> &writeHook()
 {
     static auto *hook = new std::function<void()>;
@@ -100,10 +102,10 @@ void Defaults::resetStandard(const QString &filePath)
     QMutexLocker lock(&g_standardMutex);
     const QString path = filePath.isEmpty() ? Paths::configDirectory() + QStringLiteral("/defaults.json") : filePath;
     // The old object is kept alive: AutoCache values and other threads may still point at it.
-    static std::vector<std::unique_ptr<Defaults>> retired;
+    static auto *retired = new std::vector<std::unique_ptr<Defaults>>;
     if (standardInstance()) {
         standardInstance()->flush();
-        retired.push_back(std::move(standardInstance()));
+        retired->push_back(std::move(standardInstance()));
     }
     standardInstance() = std::make_unique<Defaults>(path);
 }

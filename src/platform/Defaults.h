@@ -26,7 +26,8 @@ public:
     Defaults(const Defaults &) = delete;
     Defaults &operator=(const Defaults &) = delete;
 
-    // The standard defaults: $XDG_CONFIG_HOME/TaviPaste/defaults.json.
+    // The standard defaults: $XDG_CONFIG_HOME/TaviPaste/defaults.json. Made on first use and never
+    // destroyed; flush() writes it at quit.
     static Defaults &standard();
     // Points the standard defaults at another file (tests); reloads from it.
     static void resetStandard(const QString &filePath = {});

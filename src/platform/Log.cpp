@@ -20,13 +20,18 @@
 
 namespace {
 std::mutex g_setupMutex;
-std::shared_ptr<spdlog::logger> g_logger; // guarded by g_setupMutex for writes, atomic load for reads
+// Never destroyed: threads and Qt may log while the program exits. Guarded by g_setupMutex for
+// writes, atomic load for reads.
+std::shared_ptr<spdlog::logger> &loggerSlot()
+{
+    static auto *slot = new std::shared_ptr<spdlog::logger>;
+    return *slot;
+}
 QMutex g_observerMutex;
 Log::Observer g_observer;
 
 // Flushes the log a while after a line was written, and sleeps while nothing is written (an idle
-// program wakes for nothing). Made once and never destroyed: a thread may log while the program
-// exits, and the logger itself goes at exit as before (its files are closed, and so flushed).
+// program wakes for nothing). Made once and never destroyed, like the logger.
 class LazyFlusher {
 public:
     LazyFlusher(std::weak_ptr<spdlog::logger> logger, std::chrono::seconds delay)
@@ -85,7 +90,7 @@ spdlog::level::level_enum toSpd(LogLevel level)
 
 std::shared_ptr<spdlog::logger> logger()
 {
-    return std::atomic_load(&g_logger);
+    return std::atomic_load(&loggerSlot());
 }
 
 QString shortHash(QByteArrayView bytes)
@@ -130,7 +135,7 @@ void setup()
     created->set_pattern("%Y-%m-%d %H:%M:%S.%e %^%l%$ [%t] %s:%# %! | %v");
     created->flush_on(spdlog::level::warn);
     g_flusher = new LazyFlusher(created, std::chrono::seconds(kFlushSeconds));
-    std::atomic_store(&g_logger, created);
+    std::atomic_store(&loggerSlot(), created);
 }
 
 QString redacted(const QString &text)
@@ -141,6 +146,28 @@ QString redacted(const QString &text)
 QString redacted(const QByteArray &data)
 {
     return QStringLiteral("[%1 bytes #%2]").arg(data.size()).arg(shortHash(data));
+}
+
+void flush()
+{
+    try {
+        if (auto target = logger())
+            target->flush();
+    } catch (...) {
+        // Logging never fails towards the caller.
+    }
+}
+
+void shutDown()
+{
+    try {
+        if (auto target = logger()) {
+            target->flush_on(spdlog::level::trace);
+            target->flush();
+        }
+    } catch (...) {
+        // Logging never fails towards the caller.
+    }
 }
 
 void write(LogLevel level, const QString &message, const char *file, const char *function, int line)

@@ -15,6 +15,12 @@ void setup();
 // Directory of the rolling log files ($XDG_STATE_HOME/TaviPaste/logs).
 QString logDirectory();
 
+// Writes every line logged so far to the files. Any thread.
+void flush();
+// At quit: flushes, and writes every later line through at once (the logger is never destroyed,
+// so nothing at exit closes its files). Any thread.
+void shutDown();
+
 // Never fails towards the caller. Any thread.
 void write(LogLevel level, const QString &message, const char *file, const char *function, int line);
 

@@ -12,8 +12,9 @@ struct NotificationCenter::Entry {
 
 NotificationCenter &NotificationCenter::defaultCenter()
 {
-    static NotificationCenter center;
-    return center;
+    // Never destroyed: observers remove themselves when they go, whenever that is.
+    static auto *center = new NotificationCenter;
+    return *center;
 }
 
 NotificationCenter::Token NotificationCenter::addObserver(const QString &name, Handler handler, const void *object)

@@ -187,6 +187,7 @@ void AppDelegate::applicationDidFinishLaunching()
     pbManager.stopMonitoring();
     pbManager.startMonitoring();
     registerObservers();
+    checkLaunchAtLogin();
 
     if (isLoginHelperRunning() && seams.postDistributedNotification)
         seams.postDistributedNotification(NotificationName::killLauncher, ownBundleIdentifier());

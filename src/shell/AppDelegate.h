@@ -101,6 +101,11 @@ public:
     // Writes or removes the login helper's autostart entry. Only when the entry's state matches
     // the request is "isAutoLaunch" stored; the result's error says why not.
     LoginItem::Result setLaunchAtLogin(bool enabled);
+    // At start: with launch at login on, an entry that can no longer start anything (the program
+    // moved, the helper it names was removed) is written again for this installation's helper;
+    // without one the entry goes, the setting is turned off and the user told. An entry removed or
+    // disabled outside TaviPaste turns the setting off.
+    void checkLaunchAtLogin();
     // The installed helper next to this program; empty when it is missing.
     static QString helperExecutablePath();
     // A login helper waits for this program's word.

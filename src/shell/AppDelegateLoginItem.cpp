@@ -2,8 +2,10 @@
 
 #include "shell/AppDelegate.h"
 
+#include "core/Alert.h"
 #include "core/AppGlobals.h"
 #include "core/TaviSettings.h"
+#include "platform/DispatchQueue.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/LoginHelper.h"
 #include "platform/Log.h"
@@ -65,6 +67,31 @@ LoginItem::Result AppDelegate::setLaunchAtLogin(bool enabled)
         LOG_ERROR("setLaunchAtLogin(_:)", QStringLiteral("failed to handle launch operation: %1").arg(result.error));
     }
     return result;
+}
+
+void AppDelegate::checkLaunchAtLogin()
+{
+    TaviSettings &settings = TaviSettings::shared();
+    if (!settings.isAutoLaunch())
+        return;
+    const QString identifier = helperIdentifier();
+    if (!LoginItem::isEnabled(identifier)) {
+        settings.setIsAutoLaunch(false);
+        LOG_INFO("checkLaunchAtLogin()", QStringLiteral("Launch at login was turned off outside TaviPaste"));
+        return;
+    }
+    if (LoginItem::canStart(identifier))
+        return;
+    LOG_WARNING("checkLaunchAtLogin()", QStringLiteral("The login entry's program is gone; writing the entry again"));
+    if (!helperExecutablePath().isEmpty() && setLaunchAtLogin(true).matches)
+        return;
+    // Nothing to start at login: an entry that fails at each login helps no one.
+    setLaunchAtLogin(false);
+    settings.setIsAutoLaunch(false);
+    MainQueue::async([] {
+        showAlert(L("AutoLaunch.Lost.title"), L("AutoLaunch.Lost.NoHelper"), L("AutoLaunch.Failed.OK"), std::nullopt, nullptr,
+                  AlertStyle::warning);
+    });
 }
 
 bool AppDelegate::isLoginHelperRunning() const

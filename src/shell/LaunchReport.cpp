@@ -4,12 +4,12 @@
 #include "platform/Analytics.h"
 #include "platform/Defaults.h"
 #include "platform/DeviceInfo.h"
+#include "platform/Log.h"
 
 #include <QJsonObject>
 #include <QMessageAuthenticationCode>
 #include <QUuid>
 
-#include <cstdio>
 
 namespace {
 const QString kHasSentKey = QStringLiteral("HasSendFirstInstallGAEvent");
@@ -18,12 +18,6 @@ const QString kBundleIdentifier = QStringLiteral("tavipaste");
 // Keys the device identifier: the machine's own identifier never leaves it, and another program
 // hashing it gets a different value.
 const QByteArray kDeviceIdentifierKey = QByteArrayLiteral("TaviPaste device identifier 1");
-
-void printLine(const QString &line)
-{
-    std::fprintf(stdout, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stdout);
-}
 } // namespace
 
 namespace LaunchReport {
@@ -85,16 +79,16 @@ void sendFirstInstallGAEvent(std::function<void(bool accepted)> completion)
                        [completion](const std::optional<QJsonDocument> &json, const QString &error) {
                            bool accepted = false;
                            if (!json) {
-                               printLine(QStringLiteral("sendFirstInstallGAEvent Failed: ") + error);
+                               LOG_INFO("sendFirstInstallGAEvent()", QStringLiteral("Failed: ") + error);
                            } else {
                                const QJsonValue code = json->object().value(QStringLiteral("code"));
                                // A missing or non-integer code counts as a refusal.
                                accepted = json->isObject() && code.isDouble() && code.toDouble() == 0.0;
                                if (accepted) {
-                                   printLine(QStringLiteral("sendFirstInstallGAEvent Succeed"));
+                                   LOG_INFO("sendFirstInstallGAEvent()", QStringLiteral("Succeeded"));
                                    Defaults::standard().setValue(kHasSentKey, true);
                                } else {
-                                   printLine(QStringLiteral("sendFirstInstallGAEvent Failed"));
+                                   LOG_INFO("sendFirstInstallGAEvent()", QStringLiteral("Refused"));
                                }
                            }
                            if (completion)

@@ -3,16 +3,22 @@
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
 #include "core/store/CloudKitManager.h"
+#include "core/store/PBItemRecord.h"
 #include "core/store/PBSyncOperation.h"
 #include "core/store/PBSyncOperationManager.h"
 #include "platform/Analytics.h"
 #include "platform/CloudAccount.h"
 #include "platform/CloudKeyValueStore.h"
+#include "platform/Log.h"
 #include "platform/Defaults.h"
 #include "platform/NotificationCenter.h"
 #include "support/TestEnvironment.h"
 
 #include <QThread>
+
+#include <chrono>
+#include <future>
+#include <thread>
 
 namespace {
 struct MirrorLog {
@@ -163,9 +169,13 @@ TEST_F(CloudMirroringTest, AnUnfinishedEventOnlyAnnouncesItsStart)
     startMirroring();
     CloudMirrorEvent event = finished(CloudMirrorEvent::Type::Import, false, int(CloudErrorCode::QuotaExceeded));
     event.endDate.reset();
+    QStringList lines;
+    Log::setObserver([&](LogLevel, const QString &message, const char *, const char *, int) { lines.append(message); });
     testing::internal::CaptureStdout();
     post(event);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Starting an event...\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    Log::setObserver({});
+    EXPECT_EQ(lines, QStringList{QStringLiteral("Starting an event...")});
     EXPECT_TRUE(events.isEmpty());
     EXPECT_TRUE(stack->isMirroring());
 }
@@ -240,4 +250,59 @@ TEST(PBSyncOperationManager, TouchKeepsOneRecordAndMovesItsDate)
     EXPECT_EQ(second->first()->uuid(), uuid);
     EXPECT_GT(second->first()->updateDate(), touched);
     EXPECT_FALSE(context->hasChanges());
+}
+
+// The mirror's engine may be handing an import over when the stack shuts down: stopping the
+// mirror waits for the engine, and the engine for the context to take the import in. Shutting
+// down holds no lock of the context meanwhile, and rebuilds nothing afterwards.
+TEST_F(CloudMirroringTest, ShuttingDownWaitsForAnImportBeingTakenInAndRebuildsNothing)
+{
+    struct Engine {
+        CloudRemoteChangeHandler handler; // the engine's own copy, as it keeps it while it runs
+        int made = 0;
+        bool stopped = false;
+        bool handedOverInTime = false;
+    };
+    class HandingOverMirror : public CloudMirror {
+    public:
+        explicit HandingOverMirror(std::shared_ptr<Engine> engine) : m_engine(std::move(engine)) { ++m_engine->made; }
+        void start() override {}
+        void stop() override
+        {
+            if (m_engine->stopped || !m_engine->handler)
+                return;
+            m_engine->stopped = true;
+            auto done = std::make_shared<std::promise<void>>();
+            std::future<void> handedOver = done->get_future();
+            std::thread([handler = m_engine->handler, done] {
+                CloudRemoteChanges changes;
+                changes.changedRows.insert(PBItemRecord::entityDescription().name, {1});
+                handler(changes);
+                done->set_value();
+            }).detach();
+            m_engine->handedOverInTime = handedOver.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        }
+        bool isRunning() const override { return !m_engine->stopped; }
+        void setRemoteChangeHandler(CloudRemoteChangeHandler handler) override
+        {
+            if (handler)
+                m_engine->handler = std::move(handler);
+        }
+
+    private:
+        std::shared_ptr<Engine> m_engine;
+    };
+    auto engine = std::make_shared<Engine>();
+    CloudMirror::setFactory([engine](const CloudMirrorOptions &) { return std::make_unique<HandingOverMirror>(engine); });
+    startMirroring();
+    item(QStringLiteral("kept"));
+    ASSERT_TRUE(context()->save());
+
+    stack->shutDown();
+    EXPECT_TRUE(engine->handedOverInTime) << "the import waited for a context the shutdown held";
+    EXPECT_FALSE(stack->isMirroring());
+    EXPECT_EQ(CloudMirrorEvents::shared().subscriberCount(), 0);
+    stack->setupContainer();
+    EXPECT_EQ(engine->made, 1) << "a rebuild after the shutdown made a mirror";
+    EXPECT_FALSE(stack->isMirroring());
 }

@@ -3,11 +3,14 @@
 #include "platform/Defaults.h"
 #include "support/TestEnvironment.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace EndToEnd {
@@ -200,6 +203,103 @@ void printLogs(const QString &stateHome)
         if (file.open(QIODevice::ReadOnly))
             std::fprintf(stderr, "--- %s\n%s\n", qPrintable(file.fileName()), file.readAll().constData());
     }
+}
+
+QList<QByteArray> lastLogLines(const QString &stateHome, int count)
+{
+    QString newest;
+    QDateTime newestTime;
+    QDirIterator files(stateHome, {QStringLiteral("*.log")}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        const QDateTime modified = QFileInfo(path).lastModified();
+        if (newest.isEmpty() || modified > newestTime) {
+            newest = path;
+            newestTime = modified;
+        }
+    }
+    QFile file(newest);
+    if (newest.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    lines.removeAll(QByteArray());
+    return lines.mid(std::max<qsizetype>(0, lines.size() - count));
+}
+
+QByteArray faultReport(const QByteArray &standardError)
+{
+    for (const char *sign : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:", "double free",
+                             "corrupted", "free(): invalid", "Aborted", "terminate called"}) {
+        const qsizetype at = standardError.indexOf(sign);
+        if (at >= 0)
+            return standardError.mid(std::max<qsizetype>(0, at - 200), 4000);
+    }
+    return {};
+}
+
+Tray::Tray()
+{
+    m_process.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                                               QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                                               QStringLiteral("--height"), QStringLiteral("28"), QStringLiteral("--SetDockType"),
+                                               QStringLiteral("true")});
+    if (!m_process.waitForStarted(5000))
+        return;
+    waitUntil([&] {
+        // trayer's bar is its window of class "panel"; its other windows are hidden helpers.
+        m_window = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("^panel$")})
+                       .split('\n')
+                       .value(0);
+        return !m_window.isEmpty();
+    }, 5000);
+}
+
+Tray::~Tray()
+{
+    stop(m_process);
+}
+
+QRect Tray::geometry() const
+{
+    QRect rect;
+    for (const QByteArray &line :
+         xdotoolOutput({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(m_window)}).split('\n')) {
+        const QList<QByteArray> pair = line.split('=');
+        if (pair.size() != 2)
+            continue;
+        const int value = pair[1].toInt();
+        if (pair[0] == "X") rect.moveLeft(value);
+        else if (pair[0] == "Y") rect.moveTop(value);
+        else if (pair[0] == "WIDTH") rect.setWidth(value);
+        else if (pair[0] == "HEIGHT") rect.setHeight(value);
+    }
+    return rect;
+}
+
+bool Tray::waitForIcon(int timeoutMs) const
+{
+    return waitUntil([&] { return geometry().width() >= 16; }, timeoutMs);
+}
+
+bool Tray::clickIcon(int button) const
+{
+    const QRect rect = geometry();
+    return xdotool({QStringLiteral("mousemove"), QString::number(rect.center().x()), QString::number(rect.center().y()),
+                    QStringLiteral("click"), QString::number(button)});
+}
+
+bool isMenuShown()
+{
+    return !xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                           QStringLiteral("^TaviPaste Menu$")})
+                .isEmpty();
+}
+
+bool openMenu(const Tray &tray)
+{
+    if (!tray.clickIcon())
+        return false;
+    return waitUntil([] { return isMenuShown(); }, 3000);
 }
 
 } // namespace EndToEnd

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -63,5 +64,30 @@ private:
 bool logContains(const QString &stateHome, const QByteArray &text);
 int logCount(const QString &stateHome, const QByteArray &text);
 void printLogs(const QString &stateHome);
+// The last lines of the newest log file under the folder, the last one last.
+QList<QByteArray> lastLogLines(const QString &stateHome, int count);
+// What a sanitizer or the C library said about a fault in a program's standard error; empty when
+// nothing.
+QByteArray faultReport(const QByteArray &standardError);
+
+// trayer, an XEmbed tray at the top right of the screen; it grows as icons dock into it.
+class Tray {
+public:
+    Tray();
+    ~Tray();
+    bool isUp() const { return !m_window.isEmpty(); }
+    QRect geometry() const;
+    // An icon has docked once the tray is wider than its empty self.
+    bool waitForIcon(int timeoutMs = 10000) const;
+    bool clickIcon(int button = 1) const;
+
+private:
+    QProcess m_process;
+    QByteArray m_window;
+};
+
+bool isMenuShown();
+// Opens the tray menu with a left click and waits until it shows.
+bool openMenu(const Tray &tray);
 
 } // namespace EndToEnd

@@ -15,6 +15,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -55,6 +60,7 @@ private:
 void setUpSync(const QProcessEnvironment &environment, const QString &folder, const SyncKey &key)
 {
     EndToEnd::writeDefaults(environment, {{QStringLiteral("alreadyShowTutorial"), true},
+                                          {QStringLiteral("noAutoLaunchHint"), true},
                                           {QStringLiteral("syncFolderPath"), folder},
                                           {QStringLiteral("syncFolderKey"), key.bytes()}});
     const QString dataDir = environment.value(QStringLiteral("XDG_DATA_HOME")) + QStringLiteral("/TaviPaste");
@@ -125,5 +131,118 @@ TEST(SyncEndToEnd, ATextCopiedUnderTheFirstAppearsInTheSecondsHistory)
     if (HasFailure()) {
         first.printLogs();
         second.printLogs();
+    }
+}
+
+// Every way a user or the session quits, with sync on: the program ends with status 0, nothing
+// on its standard error reports a fault (the build under test is sanitized), and the log's last
+// lines say the history was saved. Each run copies new texts first, so the mirror has work.
+TEST(SyncEndToEnd, EveryQuitWithSyncOnExitsCleanlyWithTheHistorySaved)
+{
+    if (!hasTools() || !EndToEnd::hasProgram("trayer") || !EndToEnd::hasProgram("xdotool"))
+        GTEST_SKIP() << "needs an X display, Xvfb, xclip, dbus-daemon, trayer and xdotool";
+    QTemporaryDir shared;
+    const QString folder = shared.filePath(QStringLiteral("sync"));
+    QDir().mkpath(folder);
+    const SyncFolder::Joined joined = SyncFolder(folder).join(QStringLiteral("quit with sync"), SyncKey::Cost::minimal());
+    ASSERT_TRUE(joined.key);
+    EndToEnd::Tray tray;
+    ASSERT_TRUE(tray.isUp()) << "trayer did not start";
+    TaviSession session;
+    const QProcessEnvironment environment = session.environment();
+    setUpSync(environment, folder, *joined.key);
+    const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+
+    enum class Route { Signal, Interrupt, TrayMenu };
+    int run = 0;
+    for (const Route route : {Route::Signal, Route::TrayMenu, Route::Interrupt}) {
+        SCOPED_TRACE(route == Route::Signal ? "SIGTERM" : route == Route::Interrupt ? "SIGINT" : "the tray menu's Quit");
+        ++run;
+        TaviProcess tavi(environment);
+        ASSERT_TRUE(waitUntil([&] { return EndToEnd::logCount(stateHome, "TaviPaste is running") == run; }, 15000))
+            << "TaviPaste did not start";
+        ASSERT_TRUE(session.waitForLog("store changes logged for sync")) << "sync did not start";
+        std::vector<std::unique_ptr<QProcess>> copiers;
+        const int added = EndToEnd::logCount(stateHome, "<- add done");
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray text = "quit " + QByteArray::number(run) + " copy " + QByteArray::number(i);
+            copiers.push_back(EndToEnd::copyWithXclip(text));
+            ASSERT_TRUE(waitUntil([&] { return EndToEnd::logCount(stateHome, "<- add done") == added + i + 1; }, 10000))
+                << "not captured: " << text.constData();
+        }
+        switch (route) {
+        case Route::Signal:
+            tavi.process().terminate();
+            break;
+        case Route::Interrupt:
+            ::kill(pid_t(tavi.process().processId()), SIGINT);
+            break;
+        case Route::TrayMenu:
+            ASSERT_TRUE(tray.waitForIcon()) << "the status icon did not dock";
+            ASSERT_TRUE(EndToEnd::openMenu(tray)) << "the tray menu did not open";
+            ASSERT_TRUE(EndToEnd::xdotool({QStringLiteral("key"), QStringLiteral("q")}));
+            break;
+        }
+        ASSERT_TRUE(waitUntil([&] { return !tavi.isRunning(); }, 20000)) << "TaviPaste did not quit";
+        EXPECT_EQ(tavi.process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(tavi.process().exitCode(), 0);
+        const QByteArray fault = EndToEnd::faultReport(tavi.standardError());
+        EXPECT_TRUE(fault.isEmpty()) << fault.constData();
+        const QList<QByteArray> last = EndToEnd::lastLogLines(stateHome, 3);
+        EXPECT_TRUE(std::any_of(last.begin(), last.end(), [](const QByteArray &line) { return line.contains("History saved"); }))
+            << "the log ends with:\n" << last.join('\n').constData();
+        EXPECT_EQ(EndToEnd::logCount(stateHome, "History saved"), run);
+        for (auto &copier : copiers)
+            EndToEnd::stop(*copier);
+    }
+    if (HasFailure())
+        session.printLogs();
+}
+
+// The session ends without a word: the X server goes away under the program, and the toolkit
+// ends the process from inside its event loop. The history is saved and the sync engine stopped
+// on that road too, without a fault.
+TEST(SyncEndToEnd, LosingTheDisplayWithSyncOnSavesTheHistoryWithoutAFault)
+{
+    if (!hasTools())
+        GTEST_SKIP() << "needs an X display, Xvfb, xclip and dbus-daemon";
+    auto display = std::make_unique<SecondDisplay>();
+    ASSERT_FALSE(display->name.isEmpty()) << "no second X server";
+    QTemporaryDir shared;
+    const QString folder = shared.filePath(QStringLiteral("sync"));
+    QDir().mkpath(folder);
+    const SyncFolder::Joined joined = SyncFolder(folder).join(QStringLiteral("display goes"), SyncKey::Cost::minimal());
+    ASSERT_TRUE(joined.key);
+    TaviSession session;
+    QProcessEnvironment environment = session.environment();
+    environment.insert(QStringLiteral("DISPLAY"), display->name);
+    setUpSync(environment, folder, *joined.key);
+    const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+
+    TaviProcess tavi(environment);
+    ASSERT_TRUE(session.waitForLog("TaviPaste is running")) << "TaviPaste did not start";
+    ASSERT_TRUE(session.waitForLog("store changes logged for sync")) << "sync did not start";
+    QProcess copy;
+    copy.setProcessEnvironment(environment);
+    copy.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
+    ASSERT_TRUE(copy.waitForStarted(5000));
+    copy.write("copied before the display went");
+    copy.closeWriteChannel();
+    ASSERT_TRUE(session.waitForLog("<- add done")) << "not captured";
+
+    display.reset();
+    ASSERT_TRUE(waitUntil([&] { return !tavi.isRunning(); }, 20000)) << "TaviPaste did not end";
+    EXPECT_EQ(tavi.process().exitStatus(), QProcess::NormalExit);
+    const QByteArray fault = EndToEnd::faultReport(tavi.standardError());
+    EXPECT_TRUE(fault.isEmpty()) << fault.constData();
+    const QList<QByteArray> last = EndToEnd::lastLogLines(stateHome, 3);
+    EXPECT_TRUE(std::any_of(last.begin(), last.end(), [](const QByteArray &line) { return line.contains("History saved"); }))
+        << "the log ends with:\n" << last.join('\n').constData();
+    EXPECT_EQ(storedCopies(environment, "copied before the display went"), 1);
+    copy.kill();
+    copy.waitForFinished(2000);
+    if (HasFailure()) {
+        std::fprintf(stderr, "standard error: %s\n", tavi.standardError().constData());
+        session.printLogs();
     }
 }

@@ -24,76 +24,6 @@ using namespace EndToEnd;
 
 namespace {
 
-// trayer, an XEmbed tray at the top right of the screen; it grows as icons dock into it.
-class Tray {
-public:
-    Tray()
-    {
-        m_process.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                                   QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                                                   QStringLiteral("--height"), QStringLiteral("28"), QStringLiteral("--SetDockType"),
-                                                   QStringLiteral("true")});
-        if (!m_process.waitForStarted(5000))
-            return;
-        waitUntil([&] {
-            // trayer's bar is its window of class "panel"; its other windows are hidden helpers.
-            m_window = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("^panel$")})
-                           .split('\n')
-                           .value(0);
-            return !m_window.isEmpty();
-        }, 5000);
-    }
-    ~Tray() { stop(m_process); }
-    bool isUp() const { return !m_window.isEmpty(); }
-
-    QRect geometry() const
-    {
-        QRect rect;
-        for (const QByteArray &line :
-             xdotoolOutput({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(m_window)}).split('\n')) {
-            const QList<QByteArray> pair = line.split('=');
-            if (pair.size() != 2)
-                continue;
-            const int value = pair[1].toInt();
-            if (pair[0] == "X") rect.moveLeft(value);
-            else if (pair[0] == "Y") rect.moveTop(value);
-            else if (pair[0] == "WIDTH") rect.setWidth(value);
-            else if (pair[0] == "HEIGHT") rect.setHeight(value);
-        }
-        return rect;
-    }
-    // An icon has docked once the tray is wider than its empty self.
-    bool waitForIcon(int timeoutMs = 10000) const
-    {
-        return waitUntil([&] { return geometry().width() >= 16; }, timeoutMs);
-    }
-    bool clickIcon(int button = 1) const
-    {
-        const QRect rect = geometry();
-        return xdotool({QStringLiteral("mousemove"), QString::number(rect.center().x()), QString::number(rect.center().y()),
-                        QStringLiteral("click"), QString::number(button)});
-    }
-
-private:
-    QProcess m_process;
-    QByteArray m_window;
-};
-
-bool isMenuShown()
-{
-    return !xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                           QStringLiteral("^TaviPaste Menu$")})
-                .isEmpty();
-}
-
-// Opens the tray menu with a left click and waits until it shows.
-bool openMenu(const Tray &tray)
-{
-    if (!tray.clickIcon())
-        return false;
-    return waitUntil([] { return isMenuShown(); }, 3000);
-}
-
 // Prints the program's logs when the test has failed by the time it goes, also after an ASSERT.
 class LogsOnFailure {
 public:
@@ -375,4 +305,56 @@ TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFil
     Child tavi(onPath(exec.first(), environment), exec.mid(1), environment);
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
     EXPECT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+}
+
+// An installation moved after launch at login was turned on: the entry written by the old place
+// names a helper that is gone. The program, started from its new place, writes the entry again
+// for its own helper, and the session's login start works again; the entry names the program it
+// needs, so once the installation is removed a session skips it.
+TEST(EndToEnd, AMovedInstallationWritesItsLoginEntryAgainAtStart)
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("cmake"))
+        GTEST_SKIP() << "needs an X display and cmake";
+    QTemporaryDir root;
+    const QString first = root.filePath(QStringLiteral("first"));
+    const QString moved = root.filePath(QStringLiteral("moved"));
+    ASSERT_TRUE(run(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(TAVI_BUILD_DIR), QStringLiteral("--prefix"), first}, {}, 60000));
+
+    TaviSession session;
+    const QProcessEnvironment environment = isolatedEnvironment(session);
+    writeDefaults(environment, {{QStringLiteral("isAutoLaunch"), true}, {QStringLiteral("noAutoLaunchHint"), true}});
+    const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+    const LogsOnFailure logs(stateHome);
+    const QString autostart = environment.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/autostart");
+    const QString entry = autostart + QStringLiteral("/tavipaste-helper.desktop");
+    QDir().mkpath(autostart);
+    {
+        QFile file(entry);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Desktop Entry]\nType=Application\nName=TaviPaste\nExec=" + QFile::encodeName(first)
+                   + "/libexec/tavipaste/TaviPasteHelper\nTerminal=false\nNoDisplay=true\n");
+    }
+    ASSERT_TRUE(QDir().rename(first, moved));
+
+    auto tavi = std::make_unique<Child>(moved + QStringLiteral("/bin/TaviPaste"), QStringList(), environment);
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    const QString helper = QFileInfo(moved + QStringLiteral("/libexec/tavipaste/TaviPasteHelper")).canonicalFilePath();
+    const QStringList command = execArguments(desktopValue(entry, QStringLiteral("Exec")));
+    ASSERT_FALSE(command.isEmpty()) << readFile(entry).toStdString();
+    EXPECT_EQ(QFileInfo(command.first()).canonicalFilePath(), helper) << readFile(entry).toStdString();
+    EXPECT_EQ(QFileInfo(desktopValue(entry, QStringLiteral("TryExec"))).canonicalFilePath(), helper);
+    EXPECT_EQ(QFileInfo(entry).permissions() & 0x0077, 0);
+    tavi.reset();
+
+    // The session logs in: the entry starts the helper, which starts TaviPaste.
+    Child login(command.first(), command.mid(1), environment);
+    ASSERT_TRUE(login.waitForExit(20000)) << "the helper did not end: " << login.process().readAllStandardError().constData();
+    EXPECT_EQ(login.process().exitCode(), 0);
+    ASSERT_TRUE(waitUntil([&] { return logCount(stateHome, "TaviPaste is running") == 2; }, 15000)) << "login did not start TaviPaste";
+    const QList<qint64> started = processesOf(moved + QStringLiteral("/bin/TaviPaste"));
+    EXPECT_EQ(started.size(), 1);
+    for (const qint64 pid : started)
+        ::kill(pid_t(pid), SIGTERM);
+    EXPECT_TRUE(waitUntil([&] { return processesOf(moved + QStringLiteral("/bin/TaviPaste")).isEmpty(); }, 10000));
+    EXPECT_TRUE(logContains(stateHome, "writing the entry again"));
 }

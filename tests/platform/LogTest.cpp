@@ -1,4 +1,5 @@
 #include "platform/Log.h"
+#include "platform/QtMessages.h"
 #include "platform/RollingFileSink.h"
 #include "support/TestEnvironment.h"
 
@@ -6,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -170,4 +172,36 @@ TEST(Log, WarningsReachTheFileAtOnceAndOtherLinesWithinASecond)
     LOG_DEBUG("retreivePasteboardInfo()", QStringLiteral("debug line kept before a crash"));
     // Flushed once a second: without that flush it would wait in the buffer for more lines.
     EXPECT_TRUE(waitUntil([&] { return fileHolds("debug line kept before a crash"); }, 3000));
+}
+
+// Qt's own messages (a desktop service quoting the URL it could not open, say) reach the log as
+// their kind, category, length and hash, never their text; the display-lost handler runs once,
+// on Qt's report that the X connection broke.
+TEST(Log, QtsOwnMessagesReachTheLogWithoutTheirText)
+{
+    QList<std::pair<LogLevel, QString>> seen;
+    Log::setObserver([&](LogLevel level, const QString &message, const char *, const char *, int) { seen.append({level, message}); });
+    QtMessages::install();
+    int displayLost = 0;
+    QtMessages::setDisplayLostHandler([&] { ++displayLost; });
+    qWarning("Unable to detect a launcher for '%s'", "mailto:secret.person@example.org");
+    const QLoggingCategory category("qt.test.category");
+    qCInfo(category, "copied folder /home/someone/private-folder");
+    qWarning("The X11 connection broke (error 1). Did the X11 server die?");
+    qWarning("The X11 connection broke (error 1). Did the X11 server die?");
+    qInstallMessageHandler(nullptr);
+    Log::setObserver({});
+
+    ASSERT_EQ(seen.size(), 4);
+    for (const auto &[level, message] : seen) {
+        EXPECT_FALSE(message.contains(QStringLiteral("secret.person"))) << message.toStdString();
+        EXPECT_FALSE(message.contains(QStringLiteral("private-folder"))) << message.toStdString();
+    }
+    EXPECT_EQ(seen[0].first, LogLevel::Warning);
+    const QString warning = QStringLiteral("Qt warning (default) [");
+    EXPECT_TRUE(seen[0].second.startsWith(warning)) << seen[0].second.toStdString();
+    EXPECT_EQ(seen[1].first, LogLevel::Info);
+    const QString info = QStringLiteral("Qt info (qt.test.category) [");
+    EXPECT_TRUE(seen[1].second.startsWith(info)) << seen[1].second.toStdString();
+    EXPECT_EQ(displayLost, 1);
 }

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,63 @@ TEST(LoginItem, EnablingWritesAPrivateEntryAndDisablingRemovesIt)
     EXPECT_TRUE(LoginItem::setEnabled(QStringLiteral("tavipaste-helper"), false).matches);
 }
 
+namespace {
+QString value(const QString &text, const QString &key)
+{
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (line.startsWith(key + QLatin1Char('=')))
+            return line.mid(key.size() + 1);
+    }
+    return {};
+}
+} // namespace
+
+// The entry finds the installed helper as the session looks for it, and says which program it
+// needs (TryExec), so a session skips it once the program is removed instead of failing at each
+// login: a helper in a folder of the PATH is named by its bare name, which still finds it after it
+// moves to another folder of the PATH; one elsewhere by its path.
+TEST(LoginItem, TheEntryNamesItsHelperSoTheSessionFindsItOrSkipsTheEntry)
+{
+    ScopedXdgHome home;
+    QTemporaryDir root;
+    const QString onPath = root.filePath(QStringLiteral("bin"));
+    const QString elsewhere = root.filePath(QStringLiteral("libexec"));
+    for (const QString &folder : {onPath, elsewhere, root.filePath(QStringLiteral("other"))})
+        QDir().mkpath(folder);
+    const auto makeProgram = [](const QString &path) {
+        QFile program(path);
+        program.open(QIODevice::WriteOnly);
+        program.write("#!/bin/sh\n");
+        program.close();
+        program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    makeProgram(onPath + QStringLiteral("/tavi-test-helper"));
+    makeProgram(elsewhere + QStringLiteral("/tavi-test-helper"));
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(onPath) + ':' + QFile::encodeName(root.filePath(QStringLiteral("other"))) + ':' + savedPath);
+    const QString id = QStringLiteral("tavipaste-helper");
+
+    ASSERT_TRUE(LoginItem::setEnabled(id, true, {onPath + QStringLiteral("/tavi-test-helper")}).matches);
+    QString text = entryText(id);
+    EXPECT_EQ(parsedExec(execValue(text)), QStringList{QStringLiteral("tavi-test-helper")}) << text.toStdString();
+    EXPECT_EQ(value(text, QStringLiteral("TryExec")), QStringLiteral("tavi-test-helper"));
+    EXPECT_TRUE(LoginItem::canStart(id));
+    ASSERT_TRUE(QFile::rename(onPath + QStringLiteral("/tavi-test-helper"), root.filePath(QStringLiteral("other/tavi-test-helper"))));
+    EXPECT_TRUE(LoginItem::canStart(id)) << "moved within the PATH";
+
+    const QString outside = elsewhere + QStringLiteral("/tavi-test-helper");
+    ASSERT_TRUE(LoginItem::setEnabled(id, true, {outside, QStringLiteral("--flag")}).matches);
+    text = entryText(id);
+    EXPECT_EQ(parsedExec(execValue(text)), (QStringList{outside, QStringLiteral("--flag")}));
+    EXPECT_EQ(value(text, QStringLiteral("TryExec")), outside);
+    EXPECT_EQ(LoginItem::command(id), (QStringList{outside, QStringLiteral("--flag")}));
+    EXPECT_TRUE(LoginItem::canStart(id));
+    QFile::remove(outside);
+    EXPECT_FALSE(LoginItem::canStart(id)) << "removed";
+    qputenv("PATH", savedPath);
+    EXPECT_FALSE(LoginItem::canStart(QStringLiteral("absent")));
+}
+
 TEST(LoginItem, ExecArgumentsSurviveTheSessionsReading)
 {
     ScopedXdgHome home;
@@ -99,6 +157,7 @@ TEST(LoginItem, ExecArgumentsSurviveTheSessionsReading)
     ASSERT_TRUE(LoginItem::setEnabled(QStringLiteral("odd"), true, command).matches);
     const QString exec = execValue(entryText(QStringLiteral("odd")));
     EXPECT_EQ(parsedExec(exec), command) << exec.toStdString();
+    EXPECT_EQ(LoginItem::command(QStringLiteral("odd")), command);
     EXPECT_EQ(LoginItem::execArgument(QStringLiteral("a\\b")), QStringLiteral("\"a\\\\\\\\b\""));
     EXPECT_EQ(LoginItem::execArgument(QStringLiteral("50%")), QStringLiteral("50%%"));
     EXPECT_FALSE(entryText(QStringLiteral("odd")).contains(QLatin1Char('\t')));

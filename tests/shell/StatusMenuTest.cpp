@@ -348,3 +348,52 @@ TEST(LaunchAtLogin, TurningOffRemovesTheEntryAndAFailureKeepsTheSetting)
     EXPECT_FALSE(TaviSettings::shared().isAutoLaunch());
     EXPECT_FALSE(QFileInfo::exists(entry));
 }
+
+// At start, launch at login is checked against its entry: an entry whose helper was moved or
+// removed is not left to fail at every login. Without a helper of its own (the test program has
+// none beside it) TaviPaste removes the entry, turns the setting off and tells the user once; an
+// entry removed or disabled in the desktop's settings turns the setting off quietly; a working
+// entry is left alone.
+TEST(LaunchAtLogin, AtStartAnEntryThatCannotStartAnythingIsRemovedAndTheUserTold)
+{
+    const QString id = QStringLiteral("tavipaste-helper");
+    {
+        ShellHarness shell;
+        ASSERT_TRUE(LoginItem::setEnabled(id, true, {QStringLiteral("/gone/libexec/tavipaste/TaviPasteHelper")}).matches);
+        TaviSettings::shared().setIsAutoLaunch(true);
+        AlertLog alerts;
+        shell.launchWith({});
+        EXPECT_TRUE(waitUntil([&] { return !alerts.requests.isEmpty(); }, 2000)) << "the user was not told";
+        ASSERT_EQ(alerts.requests.size(), 1);
+        EXPECT_EQ(alerts.requests.first().informativeText, L("AutoLaunch.Lost.NoHelper"));
+        EXPECT_FALSE(TaviSettings::shared().isAutoLaunch());
+        EXPECT_FALSE(QFileInfo::exists(LoginItem::entryPath(id)));
+    }
+    {
+        // Turned off in the desktop's settings: the entry stays as the desktop left it.
+        ShellHarness shell;
+        QDir().mkpath(LoginItem::autostartDirectory());
+        QFile entry(LoginItem::entryPath(id));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nExec=/bin/true\nHidden=true\n");
+        entry.close();
+        TaviSettings::shared().setIsAutoLaunch(true);
+        AlertLog alerts;
+        shell.launchWith({});
+        EXPECT_FALSE(TaviSettings::shared().isAutoLaunch());
+        EXPECT_TRUE(QFileInfo::exists(LoginItem::entryPath(id)));
+        EXPECT_TRUE(alerts.requests.isEmpty());
+    }
+    {
+        ShellHarness shell;
+        ASSERT_TRUE(LoginItem::setEnabled(id, true, {QStringLiteral("/bin/true")}).matches);
+        const QStringList working = LoginItem::command(id);
+        TaviSettings::shared().setIsAutoLaunch(true);
+        AlertLog alerts;
+        shell.launchWith({});
+        shell.settle();
+        EXPECT_TRUE(TaviSettings::shared().isAutoLaunch());
+        EXPECT_EQ(LoginItem::command(id), working);
+        EXPECT_TRUE(alerts.requests.isEmpty());
+    }
+}

@@ -17,15 +17,19 @@
 #include <QDateTime>
 #include <QMutex>
 
+#include <utility>
+
 namespace {
 QMutex g_sharedMutex;
 // Set while this thread builds the shared stack: its store problem is told once the lock is free,
 // so a listener may ask for the shared stack.
 thread_local bool t_buildingShared = false;
+// Never destroyed: what a stack's destructor stops (the mirror, the event subscription) lives in
+// other process-wide objects, which may be gone at exit. shutDownShared() stops it in time.
 std::unique_ptr<CoreDataStack> &sharedInstance()
 {
-    static std::unique_ptr<CoreDataStack> stack;
-    return stack;
+    static auto *stack = new std::unique_ptr<CoreDataStack>;
+    return *stack;
 }
 
 QString defaultStorePath()
@@ -78,11 +82,30 @@ CoreDataStack &CoreDataStack::shared()
 
 void CoreDataStack::resetShared()
 {
-    QMutexLocker lock(&g_sharedMutex);
-    // Kept alive: managers made earlier may still point at the old stack's context.
-    static std::vector<std::unique_ptr<CoreDataStack>> retired;
-    if (sharedInstance())
-        retired.push_back(std::move(sharedInstance()));
+    CoreDataStack *old = nullptr;
+    {
+        QMutexLocker lock(&g_sharedMutex);
+        // Kept alive: managers made earlier may still point at the old stack's context.
+        static auto *retired = new std::vector<std::unique_ptr<CoreDataStack>>;
+        if (sharedInstance()) {
+            old = sharedInstance().get();
+            retired->push_back(std::move(sharedInstance()));
+        }
+    }
+    // Never destroyed either: its mirror stops now.
+    if (old)
+        old->shutDown();
+}
+
+void CoreDataStack::shutDownShared()
+{
+    CoreDataStack *stack = nullptr;
+    {
+        QMutexLocker lock(&g_sharedMutex);
+        stack = sharedInstance().get();
+    }
+    if (stack)
+        stack->shutDown();
 }
 
 CoreDataStack::CoreDataStack(const QString &storePath)
@@ -94,11 +117,26 @@ CoreDataStack::CoreDataStack(const QString &storePath)
 
 CoreDataStack::~CoreDataStack()
 {
-    if (m_eventSubscription)
-        CloudMirrorEvents::shared().unsubscribe(*m_eventSubscription);
-    std::lock_guard lock(m_managedContext->mutex());
-    if (m_storeContainer)
-        m_storeContainer->stopMirroring();
+    shutDown();
+}
+
+void CoreDataStack::shutDown()
+{
+    std::optional<CloudMirrorEvents::Token> subscription;
+    std::shared_ptr<PersistentContainer> container;
+    {
+        std::lock_guard lock(m_managedContext->mutex());
+        m_shutDown = true;
+        m_mirroring = false; // late events of the mirror are ignored
+        subscription = std::exchange(m_eventSubscription, std::nullopt);
+        container = m_storeContainer;
+    }
+    // Without the context's lock: an event being delivered, or an import being taken into the
+    // context, takes it while the mirror waits for them to end.
+    if (subscription)
+        CloudMirrorEvents::shared().unsubscribe(*subscription);
+    if (container)
+        container->stopMirroring();
 }
 
 std::shared_ptr<ManagedObjectContext> CoreDataStack::backgroundContext()
@@ -135,6 +173,8 @@ void CoreDataStack::setupContainer()
     std::optional<StoreProblem> newProblem;
     {
         std::lock_guard lock(m_managedContext->mutex());
+        if (m_shutDown)
+            return; // nothing is rebuilt once the stack has shut down
         const std::shared_ptr<PersistentContainer> previous = m_storeContainer;
         auto container = std::make_shared<PersistentContainer>(kModelName, m_storePath);
         if (container->persistentStoreDescriptions().isEmpty())

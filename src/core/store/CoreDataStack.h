@@ -22,9 +22,12 @@ public:
     static inline const QString kContainerIdentifier = QStringLiteral("TaviPaste.PBHistory");
     static inline const QString kModelName = QStringLiteral("PBHistory");
 
+    // Made on first use and never destroyed: it is shut down explicitly before the program ends.
     static CoreDataStack &shared();
     // Drops the shared stack; the next shared() builds one on the current data folder (tests).
     static void resetShared();
+    // Shuts the shared stack down, if one was made (at quit, before main returns).
+    static void shutDownShared();
 
     // A stack on `storePath` (default: PBHistory.sqlite in the data folder); builds the container.
     explicit CoreDataStack(const QString &storePath = {});
@@ -37,8 +40,11 @@ public:
     std::shared_ptr<ManagedObjectContext> backgroundContext();
     std::shared_ptr<PersistentContainer> storeContainer() const;
 
-    // (Re)builds the container from the current "enableCloudSync".
+    // (Re)builds the container from the current "enableCloudSync"; nothing after shutDown().
     void setupContainer();
+    // Stops the mirror for good and drops the subscription to mirror events. The store stays open
+    // for the contexts that still use it. The destructor calls it.
+    void shutDown();
     bool isMirroring() const;
 
     // The store's remote-change notification: records "lastSyncDate", takes the imported rows
@@ -59,4 +65,5 @@ private:
     std::optional<CloudMirrorEvents::Token> m_eventSubscription;
     std::optional<StoreProblem> m_storeProblem;
     bool m_mirroring = false;
+    bool m_shutDown = false;
 };

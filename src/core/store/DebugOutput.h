@@ -1,6 +1,6 @@
 #pragma once
-// Plain diagnostic lines on standard output (the store's and the fetch manager's "printed"
-// messages), apart from the log. Any thread.
+// The store's and the fetch manager's diagnostic lines: debug lines of the log (standard output
+// is kept for what a user asked for). Any thread.
 
 #include <QString>
 

@@ -1,6 +1,5 @@
 #include "core/store/ManagedObjectContext.h"
 
-#include "core/store/DebugOutput.h"
 #include "core/store/StoreFailure.h"
 #include "platform/Log.h"
 
@@ -1543,8 +1542,6 @@ void ManagedObjectContext::saveContext()
         return;
     StoreError error;
     if (!save(&error)) {
-        const QString message = QStringLiteral("Unresolved error ") + error.text();
-        DebugOutput::print(message);
-        LOG_ERROR("saveContext()", message);
+        LOG_ERROR("saveContext()", QStringLiteral("Unresolved error ") + error.text());
     }
 }

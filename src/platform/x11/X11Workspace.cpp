@@ -7,6 +7,8 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <cstring>
 #include <unistd.h>
@@ -269,7 +271,21 @@ QString X11Workspace::ownBundleIdentifier() const
 
 bool X11Workspace::openUrl(const QUrl &url)
 {
-    return url.isValid() && QDesktopServices::openUrl(url);
+    if (!url.isValid())
+        return false;
+    // The desktop's opener, and the program it starts, complain on standard error quoting the URL
+    // (a copied address or folder) when nothing handles it: their output is discarded. Without
+    // one, Qt looks for another opener, and its complaint goes through the log's redaction.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (opener.isEmpty())
+        return QDesktopServices::openUrl(url);
+    QProcess process;
+    process.setProgram(opener);
+    process.setArguments({QString::fromLatin1(url.toEncoded())});
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
 }
 
 QIcon X11Workspace::iconForApplication(const QString &bundlePathOrIdentifier)
