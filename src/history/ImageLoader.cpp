@@ -77,6 +77,12 @@ void ImageLoader::load(const QUrl &url, QObject *context, std::function<void(con
     QMetaObject::invokeMethod(m_worker, [this, worker = m_worker, url] { transfer(worker, url); });
 }
 
+QPixmap ImageLoader::cached(const QUrl &url)
+{
+    const QPixmap *image = m_images.object(url);
+    return image ? *image : QPixmap();
+}
+
 void ImageLoader::transfer(QObject *worker, const QUrl &url)
 {
     auto *network = worker->findChild<QNetworkAccessManager *>();

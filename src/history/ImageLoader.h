@@ -28,6 +28,8 @@ public:
     // the load fails or `context` is gone by then. A context waits once for an address: a later
     // call replaces its earlier `done`.
     void load(const QUrl &url, QObject *context, std::function<void(const QPixmap &)> done);
+    // The image already in memory for the address; null when there is none (nothing is asked).
+    QPixmap cached(const QUrl &url);
 
 private:
     struct Waiter {
