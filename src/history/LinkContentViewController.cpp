@@ -223,8 +223,10 @@ void LinkContentViewController::configure(const QString &link)
     } else {
         // Never the previous item's page: a link that may not load leaves the preview empty.
         url = QUrl();
-        LOG_INFO("LinkContentViewController.configure",
-                 QStringLiteral("A link with scheme \"%1\" is not loaded").arg(QUrl(link.trimmed()).scheme().left(16)));
+        // Its scheme is copied text too: only its length is told.
+        LOG_INFO("LinkContentViewController.configure", QStringLiteral("A link that is not an http or https address is not loaded "
+                                                                       "(a scheme of %1 characters)")
+                                                             .arg(QUrl(link.trimmed()).scheme().size()));
     }
     if (isVisible())
         present();

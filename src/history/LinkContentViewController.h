@@ -4,9 +4,8 @@
 // it hides, with a 60 s time-out. Only http and https addresses load. The web engine runs pages
 // only inside its sandbox; where it cannot (see LinkPreviewEngine) the preview is a card with the
 // address, the site's icon when the list has it and "Open in Browser", and the engine is never
-// started. Nothing
-// reaches this computer or the local network unless the user asks for that page (see
-// LinkAddressGuard): such a link shows a card with "Load This Page". A page that cannot be
+// started. Nothing reaches this computer or the local network unless the user asks for that page
+// (see LinkAddressGuard): such a link shows a card with "Load This Page". A page that cannot be
 // loaded says so, with "Try Again". GUI thread.
 
 #include "history/LinkAddressGuard.h"
