@@ -55,8 +55,12 @@ public:
         case LinkAddressGuard::Verdict::allow:
             return;
         case LinkAddressGuard::Verdict::block:
-            LOG_INFO("LinkRequestInterceptor", QStringLiteral("A request of type %1 to this computer or the local network is refused")
-                                                   .arg(int(info.resourceType())));
+            // A page may try many times: the first few are told, so the log is never flooded.
+            if (++m_refused <= kRefusalsLogged)
+                LOG_INFO("LinkRequestInterceptor", QStringLiteral("A request of type %1 to this computer or the local network is refused%2")
+                                                       .arg(int(info.resourceType()))
+                                                       .arg(m_refused == kRefusalsLogged ? QStringLiteral("; further refusals are not logged")
+                                                                                         : QString()));
             info.block(true);
             if (kind == LinkAddressGuard::RequestKind::page)
                 m_pageHeld(target);
@@ -72,8 +76,11 @@ public:
     }
 
 private:
+    static constexpr int kRefusalsLogged = 20;
+
     LinkAddressGuard *m_guard;
     std::function<void(const QUrl &)> m_pageHeld;
+    int m_refused = 0;
 };
 #endif
 
