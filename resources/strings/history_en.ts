@@ -95,5 +95,41 @@
         <source>There is no web page to show for this link.</source>
         <translation>There is no web page to show for this link.</translation>
     </message>
+    <message id="Category.Preview.LoadPage">
+        <source>Load This Page</source>
+        <translation>Load This Page</translation>
+    </message>
+    <message id="Category.Preview.TryAgain">
+        <source>Try Again</source>
+        <translation>Try Again</translation>
+    </message>
+    <message id="Category.Preview.LocalAddress.title">
+        <source>This page is on your computer or local network</source>
+        <translation>This page is on your computer or local network</translation>
+    </message>
+    <message id="Category.Preview.LocalAddress.detail">
+        <source>It is loaded only when you ask, so that a copied link cannot act on your devices.</source>
+        <translation>It is loaded only when you ask, so that a copied link cannot act on your devices.</translation>
+    </message>
+    <message id="Category.Preview.CouldNotLoad.title">
+        <source>Could not load this page</source>
+        <translation>Could not load this page</translation>
+    </message>
+    <message id="Category.Preview.CouldNotLoad.detail">
+        <source>Check your connection, then try again.</source>
+        <translation>Check your connection, then try again.</translation>
+    </message>
+    <message id="Category.Preview.NoEngine.Root">
+        <source>Pages are not previewed while TaviPaste runs as root.</source>
+        <translation>Pages are not previewed while TaviPaste runs as root.</translation>
+    </message>
+    <message id="Category.Preview.NoEngine.Sandbox">
+        <source>Pages are not previewed here: the web engine&apos;s sandbox is turned off or not available.</source>
+        <translation>Pages are not previewed here: the web engine&apos;s sandbox is turned off or not available.</translation>
+    </message>
+    <message id="Category.Preview.NoEngine">
+        <source>Pages cannot be previewed here.</source>
+        <translation>Pages cannot be previewed here.</translation>
+    </message>
 </context>
 </TS>

@@ -7,6 +7,7 @@ class PBLinkItemProvider : public PBTextualItemProvider<PBLinkItemProvider> {
 public:
     using PBTextualItemProvider::PBTextualItemProvider;
 
-    // The favicon address at the link's host, always over https; nothing without a host.
+    // The favicon address at the link's host, always over https; nothing without a host or for a
+    // host on this computer or the local network.
     QVariant accosicatedData() const;
 };

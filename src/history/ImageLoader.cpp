@@ -1,5 +1,6 @@
 #include "history/ImageLoader.h"
 
+#include "core/LocalNetwork.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 
@@ -70,6 +71,12 @@ void ImageLoader::load(const QUrl &url, QObject *context, std::function<void(con
     QMetaObject::invokeMethod(m_worker, [this, worker = m_worker, url] { transfer(worker, url); });
 }
 
+QPixmap ImageLoader::cached(const QUrl &url)
+{
+    const QPixmap *image = m_images.object(url);
+    return image ? *image : QPixmap();
+}
+
 void ImageLoader::transfer(QObject *worker, const QUrl &url)
 {
     auto *network = worker->findChild<QNetworkAccessManager *>();
@@ -77,7 +84,17 @@ void ImageLoader::transfer(QObject *worker, const QUrl &url)
         network = new QNetworkAccessManager(worker);
     QNetworkRequest request(url);
     request.setTransferTimeout(kTransferTimeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     QNetworkReply *reply = network->get(request);
+    // A site's icon may move to another site, never to this computer or the local network, nor
+    // from https to http.
+    QObject::connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl &target) {
+        const bool downgrade = reply->url().scheme() == QLatin1String("https") && target.scheme() != QLatin1String("https");
+        if (downgrade || LocalNetwork::isLocalHost(target.host()))
+            reply->abort();
+        else
+            Q_EMIT reply->redirectAllowed();
+    });
     // An icon is small: a large answer is not one.
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
         if (received > kMaxImageBytes || total > kMaxImageBytes)

@@ -1,8 +1,9 @@
 #pragma once
 // Loads images from web addresses into image views (a link's favicon), keeping the last ones in
-// memory. A failed address is not asked again in this run. Called on the GUI thread; transfers
-// and decoding run on a thread of their own, so that setting up the network (proxies, the
-// system's certificates) never holds up a paint.
+// memory. A failed address is not asked again in this run; a redirect to this computer or the
+// local network is not followed. Called on the GUI thread; transfers and decoding run on a
+// thread of their own, so that setting up the network (proxies, the system's certificates) never
+// holds up a paint.
 
 #include <QCache>
 #include <QHash>
@@ -27,6 +28,8 @@ public:
     // the load fails or `context` is gone by then. A context waits once for an address: a later
     // call replaces its earlier `done`.
     void load(const QUrl &url, QObject *context, std::function<void(const QPixmap &)> done);
+    // The image already in memory for the address; null when there is none (nothing is asked).
+    QPixmap cached(const QUrl &url);
 
 private:
     struct Waiter {

@@ -134,6 +134,14 @@ TEST(LinkFavicon, AnIpv6HostKeepsItsBrackets)
     EXPECT_EQ(url.host(), QStringLiteral("2001:db8::1"));
 }
 
+TEST(LinkFavicon, IsNeverAskedOfThisComputerOrTheLocalNetwork)
+{
+    for (const char *link : {"http://127.0.0.1:8080/reboot", "http://192.168.1.1/cgi-bin/reboot", "http://localhost/", "http://router/",
+                             "http://nas.local/", "http://[::1]:631/", "http://[fe80::1]/", "http://2130706433/", "http://10.0.0.1./"})
+        EXPECT_FALSE(favicon(QString::fromLatin1(link)).isValid()) << link;
+    EXPECT_TRUE(favicon(QStringLiteral("http://93.184.216.34/")).isValid());
+}
+
 TEST(KeywordMatching, EmptyKeywordsNeverMatch)
 {
     for (const PBItemProvider &provider : oneOfEachKind()) {

@@ -3,6 +3,9 @@
 #include "platform/Defaults.h"
 #include "support/TestEnvironment.h"
 
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
@@ -176,6 +179,21 @@ QByteArray Child::lastValue(const QByteArray &prefix)
 bool Child::waitForExit(int timeoutMs)
 {
     return waitUntil([&] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+}
+
+qint64 storedItems(const QString &dataHome)
+{
+    const QString path = dataHome + QStringLiteral("/TaviPaste/PBHistory.sqlite");
+    if (!QFile::exists(path))
+        return 0;
+    try {
+        SQLite::Database database(path.toStdString(), SQLite::OPEN_READONLY);
+        database.setBusyTimeout(1000);
+        SQLite::Statement count(database, "SELECT count(*) FROM PBItemRecord");
+        return count.executeStep() ? count.getColumn(0).getInt64() : 0;
+    } catch (const std::exception &) {
+        return 0; // not created yet
+    }
 }
 
 int logCount(const QString &stateHome, const QByteArray &text)

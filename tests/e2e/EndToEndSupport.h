@@ -60,6 +60,9 @@ private:
     QByteArray m_buffer;
 };
 
+// The number of items in the history a program run with the data folder saved.
+qint64 storedItems(const QString &dataHome);
+
 // Every log file under the folder, searched or printed (on a failure).
 bool logContains(const QString &stateHome, const QByteArray &text);
 int logCount(const QString &stateHome, const QByteArray &text);

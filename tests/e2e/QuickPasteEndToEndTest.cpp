@@ -5,9 +5,6 @@
 
 #include "support/TestEnvironment.h"
 
-#include <SQLiteCpp/Database.h>
-#include <SQLiteCpp/Statement.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -40,22 +37,6 @@ std::optional<int> panelHeight()
     bool ok = false;
     const int height = size.size() == 2 ? size[1].toInt(&ok) : 0;
     return ok ? std::optional<int>(height) : std::nullopt;
-}
-
-// The number of items in the history the program saved.
-qint64 storedItems(const QString &dataHome)
-{
-    const QString path = dataHome + QStringLiteral("/TaviPaste/PBHistory.sqlite");
-    if (!QFile::exists(path))
-        return 0;
-    try {
-        SQLite::Database database(path.toStdString(), SQLite::OPEN_READONLY);
-        database.setBusyTimeout(1000);
-        SQLite::Statement count(database, "SELECT count(*) FROM PBItemRecord");
-        return count.executeStep() ? count.getColumn(0).getInt64() : 0;
-    } catch (const std::exception &) {
-        return 0; // not created yet
-    }
 }
 
 } // namespace

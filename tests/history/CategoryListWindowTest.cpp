@@ -10,7 +10,9 @@
 #include "history/LinkContentViewController.h"
 #include "history/PreviewPopover.h"
 #include "history/TextContentViewController.h"
+#include "platform/memory/FakeWorkspace.h"
 #include "shell/ShellSeams.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/ShellHarness.h"
 #include "ListWindowHarness.h"
 
@@ -18,6 +20,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMimeData>
 #include <QTest>
 #include <QTextBrowser>
@@ -270,6 +273,27 @@ TEST(HistoryListWindow, APreviewShowsOnceForTheRowTheSelectionRestsOn)
     // A press in the list closes it.
     QTest::mouseClick(list.view->itemsTableView->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(popover->isVisible());
+}
+
+TEST(HistoryListWindow, SelectingALinkToThisComputerAsksNothingOfIt)
+{
+    LoopbackHttpServer server;
+    const QString link = server.baseURL() + QStringLiteral("/cgi-bin/reboot");
+    ShellHarness shell;
+    ListWindow list(shell, {link});
+    list.activate();
+    list.key(list.view->itemSearchTextfield, Qt::Key_Down);
+    PreviewPopover *popover = list.view->contentPopover();
+    ASSERT_TRUE(waitUntil([&] { return popover->isVisible(); }, 2000));
+    LinkContentViewController *preview = list.view->linkContentViewController();
+    EXPECT_EQ(preview->showing(), LinkContentViewController::Showing::localAddress);
+    EXPECT_TRUE(preview->cardText().contains(link));
+    // The row's icon, the card's or the page would be asked of the server within moments.
+    EXPECT_FALSE(waitUntil([&] { return server.connectionCount() > 0; }, 1500));
+    // Asked by the user, the browser opens it.
+    Workspace::setShared(std::make_unique<FakeWorkspace>());
+    QTest::mouseClick(preview->openButton, Qt::LeftButton);
+    EXPECT_EQ(static_cast<FakeWorkspace &>(Workspace::shared()).openedUrls(), QList<QUrl>{QUrl(link)});
 }
 
 TEST(HistoryListWindow, DraggedTextCarriesPlainTextOrEveryStoredType)

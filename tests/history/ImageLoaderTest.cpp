@@ -62,3 +62,18 @@ TEST(ImageLoader, NothingIsShownForAFailedLoadOrAViewThatIsGone)
     waitUntil([] { return false; }, 300);
     EXPECT_EQ(calls, 0);
 }
+
+TEST(ImageLoader, ARedirectToTheLocalNetworkIsNotFollowed)
+{
+    LoopbackHttpServer local;
+    local.respondWith(200, pngOf(Qt::green));
+    LoopbackHttpServer site;
+    site.respondTo("/favicon.ico", 302, {}, {{"Location", (local.baseURL() + QStringLiteral("/reboot")).toUtf8()}});
+    QObject row;
+    int calls = 0;
+    ImageLoader::shared().load(QUrl(site.baseURL() + QStringLiteral("/favicon.ico")), &row, [&](const QPixmap &) { ++calls; });
+    ASSERT_TRUE(waitUntil([&] { return site.requests().size() == 1; }, 5000));
+    // Followed, the redirect would reach the local server within moments.
+    EXPECT_FALSE(waitUntil([&] { return local.connectionCount() > 0; }, 1500));
+    EXPECT_EQ(calls, 0);
+}

@@ -33,10 +33,16 @@ LoopbackHttpServer::LoopbackHttpServer()
                 m_requests.append(request);
                 if (m_silent)
                     return;
-                QByteArray answer = "HTTP/1.1 " + QByteArray::number(m_status) + " Answer\r\n"
-                                    "Content-Type: application/json\r\nConnection: close\r\nContent-Length: " +
-                                    QByteArray::number(m_body.size()) + "\r\n\r\n" + m_body;
-                socket->write(answer);
+                const Answer reply = m_answers.value(request.path.split('?').value(0), m_answer);
+                QMap<QByteArray, QByteArray> headers = reply.headers;
+                if (!headers.contains("Content-Type"))
+                    headers.insert("Content-Type", "application/json");
+                headers.insert("Connection", "close");
+                headers.insert("Content-Length", QByteArray::number(reply.body.size()));
+                QByteArray answer = "HTTP/1.1 " + QByteArray::number(reply.status) + " Answer\r\n";
+                for (auto it = headers.cbegin(); it != headers.cend(); ++it)
+                    answer += it.key() + ": " + it.value() + "\r\n";
+                socket->write(answer + "\r\n" + reply.body);
                 socket->disconnectFromHost();
             });
         }
@@ -50,6 +56,11 @@ QString LoopbackHttpServer::baseURL() const
 
 void LoopbackHttpServer::respondWith(int status, const QByteArray &body)
 {
-    m_status = status;
-    m_body = body;
+    m_answer.status = status;
+    m_answer.body = body;
+}
+
+void LoopbackHttpServer::respondTo(const QByteArray &path, int status, const QByteArray &body, const QMap<QByteArray, QByteArray> &headers)
+{
+    m_answers.insert(path, {status, body, headers});
 }

@@ -20,6 +20,9 @@ public:
     LoopbackHttpServer();
     QString baseURL() const; // "http://127.0.0.1:PORT"
     void respondWith(int status, const QByteArray &body);
+    // Answers requests for one path (without the query) with their own status, body and headers
+    // (the content type is JSON unless they name another).
+    void respondTo(const QByteArray &path, int status, const QByteArray &body, const QMap<QByteArray, QByteArray> &headers = {});
     // Reads requests but never answers them.
     void respondNever() { m_silent = true; }
     const QList<Request> &requests() const { return m_requests; }
@@ -27,9 +30,15 @@ public:
     int connectionCount() const { return m_connections; }
 
 private:
+    struct Answer {
+        int status = 200;
+        QByteArray body = "{}";
+        QMap<QByteArray, QByteArray> headers;
+    };
+
     QTcpServer m_server;
-    int m_status = 200;
-    QByteArray m_body = "{}";
+    Answer m_answer;
+    QMap<QByteArray, Answer> m_answers; // by path
     QList<Request> m_requests;
     bool m_silent = false;
     int m_connections = 0;
