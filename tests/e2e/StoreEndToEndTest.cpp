@@ -9,6 +9,7 @@
 #include <SQLiteCpp/Database.h>
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QRandomGenerator>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,36 @@ TEST(StoreEndToEnd, CopiesMadeAfterAnotherProgramReadTheStoreSurviveAKill)
     EXPECT_EQ(tavi.process().exitStatus(), QProcess::CrashExit);
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(storedCopies(path, texts[i]), 1) << "copy " << i << " lost after the kill";
+    if (HasFailure())
+        session.printLogs();
+}
+
+TEST(StoreEndToEnd, AfterAQuitTheStoreFileAloneHoldsEveryCopy)
+{
+    if (!hasTools())
+        GTEST_SKIP() << "needs an X display, xclip, sqlite3 and dbus-daemon";
+    TaviSession session;
+    const QProcessEnvironment environment = EndToEnd::isolatedEnvironment(session);
+    const QString path = storePath(environment);
+    const QByteArray run = QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+
+    TaviProcess tavi(environment);
+    ASSERT_TRUE(session.waitForLog("TaviPaste is running")) << "TaviPaste did not start";
+    QList<QByteArray> texts;
+    for (int i = 0; i < 3; ++i) {
+        texts.append("kept copy " + QByteArray::number(i) + " of " + run);
+        auto owner = copy(environment, texts.last());
+        EXPECT_TRUE(waitUntil([&] { return storedCopies(path, texts.last()) == 1; }, 15000)) << "copy " << i << " was not stored";
+        EndToEnd::stop(*owner);
+    }
+    ASSERT_TRUE(tavi.terminate()) << "TaviPaste did not quit cleanly";
+
+    // A backup that copies only the store file, as a user's script may.
+    QTemporaryDir backup;
+    const QString copied = backup.filePath(QStringLiteral("PBHistory.sqlite"));
+    ASSERT_TRUE(QFile::copy(path, copied));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(storedCopies(copied, texts[i]), 1) << "copy " << i << " is only in the log beside the store";
     if (HasFailure())
         session.printLogs();
 }

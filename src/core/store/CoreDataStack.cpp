@@ -137,6 +137,11 @@ void CoreDataStack::shutDown()
         CloudMirrorEvents::shared().unsubscribe(*subscription);
     if (container)
         container->stopMirroring();
+    // The last save is done: the store file alone then holds the history, as a backup copy of
+    // it expects.
+    std::lock_guard lock(m_managedContext->mutex());
+    if (const std::shared_ptr<PersistentStore> store = m_managedContext->store())
+        store->finishWriting();
 }
 
 std::shared_ptr<ManagedObjectContext> CoreDataStack::backgroundContext()

@@ -245,6 +245,8 @@ int PersistentStore::logWritten(void *context, sqlite3 *database, const char *na
     bool running = false;
     {
         std::lock_guard lock(store->m_copierMutex);
+        if (store->m_finished)
+            return SQLITE_OK;
         running = store->m_copying;
         if (running) {
             store->m_copyAgain = true;
@@ -282,6 +284,39 @@ void PersistentStore::copyLogInBackground()
         }
         m_copyAgain = false;
     }
+}
+
+bool PersistentStore::finishWriting()
+{
+    if (m_temporary)
+        return true;
+    std::thread copier;
+    {
+        std::lock_guard lock(m_copierMutex);
+        m_finished = true;
+        m_copyAgain = false;
+        copier = std::move(m_copier);
+    }
+    if (copier.joinable())
+        copier.join();
+    {
+        std::lock_guard lock(m_checkpointMutex);
+        m_checkpointConnection.reset();
+    }
+    {
+        std::lock_guard lock(m_readerMutex);
+        m_idleReaders.clear(); // an idle reader's cached statement could hold a snapshot
+    }
+    int logPages = -1;
+    int copiedPages = -1;
+    const int result = sqlite3_wal_checkpoint_v2(m_database->getHandle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, &logPages,
+                                                 &copiedPages);
+    if (result != SQLITE_OK) {
+        LOG_WARNING("PersistentStore::finishWriting()",
+                    QStringLiteral("The log stays beside the store: ") + QString::fromUtf8(sqlite3_errstr(result)));
+        return false;
+    }
+    return true;
 }
 
 bool PersistentStore::isCopyingLog() const

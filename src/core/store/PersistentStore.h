@@ -79,6 +79,11 @@ public:
     // resetting the log, so that readers and writers of every connection go on meanwhile. Any
     // thread, without the owning context's lock. False when it could not run.
     bool copyLogIntoStore();
+    // At quit, after the last save: stops the store's own log copies and copies the whole log
+    // into the store file, emptying it, so that the file alone holds the history. Writes after it
+    // still succeed (their log is copied when SQLite next opens the store). With the owning
+    // context's lock. False when the log could not be emptied (another connection still reads).
+    bool finishWriting();
     // Runs in copyLogIntoStore() once the log is copied (tests).
     static void setLogCopiedHookForTesting(std::function<void()> hook);
     // Whether a copy started by a commit is queued or running (tests).
@@ -116,6 +121,7 @@ private:
     mutable std::mutex m_copierMutex;
     bool m_copying = false;   // guarded by m_copierMutex
     bool m_copyAgain = false; // guarded by m_copierMutex
+    bool m_finished = false;  // guarded by m_copierMutex: no copier thread starts any more
     std::thread m_copier;     // guarded by m_copierMutex
     std::atomic<int> m_copyLogAfterPages = kCopyLogAfterPages;
     std::atomic<int> m_copyLogNowPages = kCopyLogNowPages;
