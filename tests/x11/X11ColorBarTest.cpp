@@ -109,6 +109,8 @@ TEST(X11ColorBar, TheAppearancePaneMovesAndResizesTheBar)
     QScreen *screen = QGuiApplication::primaryScreen();
     PBScreenMonitor::shared().setCurrentScreen(screen);
     const QRect visible = screen->availableGeometry();
+    // Away from both edges: a row under a pointer left there would widen the bar.
+    ASSERT_TRUE(moveTo(screen->geometry().center()));
 
     auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
     window->showBar();
