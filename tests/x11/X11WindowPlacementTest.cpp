@@ -44,8 +44,7 @@ QList<QRect> placesWhenShown(const std::function<QWidget *()> &show)
 
 TEST(X11WindowPlacement, TheProgramsOwnPanelsAreMappedOnceWhereTheyStay)
 {
-    auto *shell = new ShellHarness; // kept: the panels' delegate lives on it
-    shell->makeDelegate();
+    ShellHarness shell;
     // Another program's window over the middle of the screen: a window manager placing a window
     // itself puts it beside that, away from the centre the program puts these panels at.
     QWidget other;
@@ -67,6 +66,6 @@ TEST(X11WindowPlacement, TheProgramsOwnPanelsAreMappedOnceWhereTheyStay)
     expectMappedOnce("search tip", placesWhenShown([&] { tip.showIfNeeded(); return &tip; }));
     AccessibilityPermissionWindowController permission;
     expectMappedOnce("accessibility permission", placesWhenShown([&] { permission.present(); return &permission; }));
-    PBHUDWindowController panel(*shell->manager);
+    PBHUDWindowController panel(*shell.manager);
     expectMappedOnce("quick-paste panel", placesWhenShown([&] { panel.showAndActivate(); return &panel; }));
 }
