@@ -144,6 +144,12 @@ void MainViewController::viewDidLoad()
     updateBarCorners();
 }
 
+void MainViewController::viewWillAppear()
+{
+    updateBarSize();
+    placeSideBarOnScreen();
+}
+
 void MainViewController::viewDidAppear()
 {
     m_mouseMonitor.updateCurrentScreen(barWindow()->frameGeometry());
@@ -295,27 +301,38 @@ void MainViewController::updateBarSize()
     layoutRows();
 }
 
+QScreen *MainViewController::placementScreen() const
+{
+    if (QScreen *screen = m_mouseMonitor.currentScreen())
+        return screen;
+    // Not shown yet, so no screen taken: the one the window is made on.
+    return barWindow()->screen() ? barWindow()->screen() : QGuiApplication::primaryScreen();
+}
+
+int MainViewController::barTop(QScreen *screen, int height)
+{
+    const QRect frame = screen->geometry();
+    const QString key = ColorBarPlacement::originKey(screen);
+    const std::optional<double> remembered = ColorBarPlacement::rememberedTop(key);
+    if (remembered && ColorBarPlacement::isAcceptableTop(*remembered, frame, height))
+        return int(std::lround(*remembered));
+    const int top = ColorBarPlacement::centredTop(frame, height);
+    Defaults::standard().setValue(key, double(top));
+    return top;
+}
+
 void MainViewController::placeSideBarOnScreen()
 {
-    QScreen *screen = m_mouseMonitor.currentScreen();
+    QScreen *screen = placementScreen();
     if (!screen)
         return;
     QWidget *window = barWindow();
     const ColorBarMetrics metrics = ColorBarMetrics::current();
-    const bool right = ColorBarPlacement::isDockedRight();
-    const QRect frame = screen->geometry();
     const int height = window->height();
-    const int x = ColorBarPlacement::dockedX(screen->availableGeometry(), right, metrics.barWidth);
-    const QString key = ColorBarPlacement::originKey(screen);
-    const std::optional<double> remembered = ColorBarPlacement::rememberedTop(key);
-    int top = 0;
-    if (remembered && ColorBarPlacement::isAcceptableTop(*remembered, frame, height)) {
-        top = int(std::lround(*remembered));
-    } else {
-        top = ColorBarPlacement::centredTop(frame, height);
-        Defaults::standard().setValue(key, double(top));
-    }
-    window->setGeometry(QRect(x, top, metrics.barWidth, height));
+    const int x = ColorBarPlacement::dockedX(screen->availableGeometry(), ColorBarPlacement::isDockedRight(), metrics.barWidth);
+    const QRect place(x, barTop(screen, height), metrics.barWidth, height);
+    if (place != window->geometry())
+        window->setGeometry(place);
     m_edgeCorrections = 0;
     layoutRows();
 }
@@ -330,7 +347,9 @@ void MainViewController::keepDockedEdge()
     if (window->x() == x)
         return;
     ++m_edgeCorrections;
-    window->move(x, window->y());
+    // Back to the bar's own top, not the one reported with the move: a report can be an old one,
+    // from before the bar was last placed.
+    window->move(x, barTop(screen, window->height()));
 }
 
 void MainViewController::updateBarCorners()
@@ -460,7 +479,9 @@ void MainViewController::collapsePanel()
 void MainViewController::showPanel()
 {
     watchForPointer(false);
+    // Placed while still hidden: the window system maps it once, where it belongs.
     updateBarSize();
+    placeSideBarOnScreen();
     barWindow()->show();
     if (TaviSettings::shared().needAutoHideColorBar())
         scheduleHideTimer();
@@ -473,7 +494,6 @@ void MainViewController::toggleSideBarPanel()
 {
     if (m_panelIsHidden) {
         showPanel();
-        placeSideBarOnScreen();
     } else {
         collapsePanel();
     }
@@ -686,10 +706,7 @@ void MainViewController::observeNotifications()
                 handler(*self, notification);
         });
     };
-    observe(NotificationName::activeScreenDidChange, [](MainViewController &bar, const Notification &) {
-        bar.showPanel();
-        bar.placeSideBarOnScreen();
-    });
+    observe(NotificationName::activeScreenDidChange, [](MainViewController &bar, const Notification &) { bar.showPanel(); });
     // The screen option or the chosen screen changed in the preferences: the bar goes to the screen
     // they now name.
     observe(NotificationName::colorBarScreenOptionChanged, [](MainViewController &bar, const Notification &) {
@@ -722,7 +739,6 @@ void MainViewController::observeNotifications()
         if (!n.info().isValid())
             return;
         bar.showPanel();
-        bar.placeSideBarOnScreen();
         bar.updateBarCorners();
         bar.reloadData();
     };

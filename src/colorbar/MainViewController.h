@@ -46,6 +46,9 @@ public:
 
     // Start-up: hot keys, observers, the table and the add button (once the window exists).
     void viewDidLoad();
+    // The window is about to be shown for the first time: sizes and places the bar, so the window
+    // system maps it once, at its place.
+    void viewWillAppear();
     // The window is shown: takes its screen, arms the hide timer, sizes and places the bar.
     void viewDidAppear();
 
@@ -83,6 +86,7 @@ public:
     // --- Auto-hide and hover
     void scheduleHideTimer();
     void collapsePanel();
+    // Shows the bar at its place (placed before it is shown).
     void showPanel();
     void toggleSideBarPanel();
     void handlePanelHiddenAction() { collapsePanel(); }
@@ -165,6 +169,11 @@ private:
     // One geometry change; docked right the right edge stays put.
     void setWindowWidth(int width);
     int visibleCategoryCount() const;
+    // The screen the bar is placed on: the monitor's, else (before the bar took one) its window's.
+    QScreen *placementScreen() const;
+    // The bar's top on a screen: the remembered one while the bar fits there, else the centred one,
+    // which is remembered from then on.
+    int barTop(QScreen *screen, int height);
     bool isValidRow(int row) const { return row >= 0 && row < numberOfRows(); }
     void flashCategoryRow(int row);
     void moveBarTo(int top);

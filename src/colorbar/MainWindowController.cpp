@@ -55,6 +55,8 @@ void MainWindowController::relayoutColorBar()
 
 void MainWindowController::showBar()
 {
+    if (!m_appeared)
+        m_content->viewWillAppear();
     show();
 }
 
@@ -64,8 +66,7 @@ void MainWindowController::showEvent(QShowEvent *event)
     if (m_appeared)
         return;
     m_appeared = true;
-    // Once mapped: a geometry set while the window is being mapped can be lost on the way to
-    // the window manager, which then keeps the window where it was made.
+    // Once mapped, the bar takes the screen it is on; it was placed before it was shown.
     QMetaObject::invokeMethod(m_content, [content = m_content] { content->viewDidAppear(); }, Qt::QueuedConnection);
 }
 

@@ -24,7 +24,7 @@ public:
     // Re-lays out the bar after its categories changed: size, place, reload. Nothing without a bar.
     static void relayoutColorBar();
 
-    // Shows the bar and runs the content's appearance (screen, hide timer, size and place).
+    // Sizes and places the bar, then shows it and runs the content's appearance (screen, hide timer).
     void showBar();
 
 protected:

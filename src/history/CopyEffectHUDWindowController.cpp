@@ -57,7 +57,7 @@ void CopyEffectHUDWindowController::windowDidLoad()
 
 void CopyEffectHUDWindowController::showWindow()
 {
-    show();
+    // Placed before it is shown, so it is mapped once, there.
     QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
@@ -66,6 +66,7 @@ void CopyEffectHUDWindowController::showWindow()
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+    show();
     const QPointer<CopyEffectHUDWindowController> self(this);
     m_scheduler(std::chrono::milliseconds(kCloseDelayMs), [self] {
         if (self)

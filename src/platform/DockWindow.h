@@ -1,6 +1,7 @@
 #pragma once
 // Windows that dock at a screen edge: on X11 a dock window (no struts) on every desktop, kept
-// above others and never given the focus; elsewhere just a frameless, always-on-top tool window.
+// above others and never given the focus, whose place as Qt knows it is checked against the X
+// server's each time it is mapped; elsewhere just a frameless, always-on-top tool window.
 // GUI thread; call before the window is first shown.
 
 class QWidget;

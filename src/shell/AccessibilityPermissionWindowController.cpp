@@ -106,9 +106,9 @@ void AccessibilityPermissionWindowController::copyInsteadOfPasting(TaviPBManager
 
 void AccessibilityPermissionWindowController::present()
 {
+    center(); // before it is shown, so it is mapped once, there
     showWindow();
     makeKeyAndOrderFront();
-    center();
 }
 
 void AccessibilityPermissionWindowController::openBtnAction()

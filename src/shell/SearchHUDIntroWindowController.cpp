@@ -85,12 +85,12 @@ void SearchHUDIntroWindowController::present()
     const std::optional<RunningApplication> front = Workspace::shared().frontmostApplication();
     const bool takesFocus = front && front->processIdentifier == QCoreApplication::applicationPid() && !AppActivation::isSteppingAside();
     setAttribute(Qt::WA_ShowWithoutActivating, !takesFocus);
+    center(); // before it is shown, so it is mapped once, there
     showWindow();
     if (takesFocus)
         makeKeyAndOrderFront();
     else
         raise();
-    center();
 }
 
 void SearchHUDIntroWindowController::waitWhileShown(QWidget *window)

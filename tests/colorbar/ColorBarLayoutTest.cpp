@@ -139,6 +139,78 @@ TEST_F(ColorBarLayoutTest, DraggingTheAddButtonMovesTheBarVerticallyWithinTheMar
     view.categoryColorPickWindowController()->close();
 }
 
+// The geometry a window has each time it is shown: what the window system is asked to map.
+class ShownPlaces : public QObject {
+public:
+    explicit ShownPlaces(QWidget &window) : m_window(window) { window.installEventFilter(this); }
+    QList<QRect> places;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            places.append(m_window.geometry());
+        return false;
+    }
+
+private:
+    QWidget &m_window;
+};
+
+TEST_F(ColorBarLayoutTest, TheBarIsShownOnlyAtItsPlaceOnStartAndOnEveryReturn)
+{
+    TaviSettings::shared().setBarPosition(PBColorBarPosition::right);
+    Defaults::standard().setValue(ColorBarPlacement::originKey(leftScreen()), 200.0);
+    PBScreenMonitor monitor; // no screen taken yet, as when the program starts
+    MainWindowController window(categories(), *sharedShell().manager, monitor);
+    ShownPlaces shown(window);
+    window.showBar();
+    sharedShell().settle();
+    const int width = ColorBarMetrics::current().barWidth;
+    const QRect stored(leftScreen()->availableGeometry().right() + 1 - width, 200, width, window.height());
+    EXPECT_EQ(shown.places, QList<QRect>{stored});
+    EXPECT_EQ(window.geometry(), stored);
+    EXPECT_EQ(monitor.currentScreen(), leftScreen());
+
+    // Hidden, then another screen takes it: it comes back there, at that screen's centre.
+    MainViewController &view = *window.contentViewController();
+    view.collapsePanel();
+    monitor.setCurrentScreen(rightScreen());
+    const QRect right = rightScreen()->availableGeometry();
+    const QRect centred(right.right() + 1 - width, right.top() + (right.height() - window.height()) / 2, width, window.height());
+    EXPECT_EQ(shown.places, (QList<QRect>{stored, centred}));
+    EXPECT_EQ(window.geometry(), centred);
+
+    // The hot key brings it back where it was.
+    view.collapsePanel();
+    view.toggleSideBarPanel();
+    EXPECT_EQ(shown.places, (QList<QRect>{stored, centred, centred}));
+}
+
+TEST_F(ColorBarLayoutTest, AMoveReportedByTheWindowSystemPutsTheBarBackAtItsEdgeAndStoredTop)
+{
+    TaviSettings::shared().setBarPosition(PBColorBarPosition::right);
+    Defaults::standard().setValue(ColorBarPlacement::originKey(leftScreen()), 200.0);
+    makeBar();
+    const QRect place = barWindow().geometry();
+    ASSERT_EQ(place.topLeft(), QPoint(1422, 200));
+
+    // A report of an old place (where the window was made) comes after the bar was placed.
+    barWindow().move(622, 0);
+    bar().keepDockedEdge();
+    EXPECT_EQ(barWindow().geometry(), place);
+
+    // A window manager that keeps moving it away is not fought forever.
+    for (int report = 2; report <= 5; ++report) {
+        barWindow().move(700, 200);
+        bar().keepDockedEdge();
+        EXPECT_EQ(barWindow().geometry(), place) << "report " << report;
+    }
+    barWindow().move(700, 200);
+    bar().keepDockedEdge();
+    EXPECT_EQ(barWindow().pos(), QPoint(700, 200));
+}
+
 } // namespace
 
 namespace {

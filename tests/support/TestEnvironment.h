@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QList>
 #include <QMap>
+#include <QRect>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -16,6 +17,15 @@
 inline void PrintTo(const QString &text, std::ostream *out)
 {
     *out << '"' << text.toStdString() << '"';
+}
+// Points and rectangles in screen terms: "x,y" and "x,y wxh".
+inline void PrintTo(const QPoint &point, std::ostream *out)
+{
+    *out << point.x() << ',' << point.y();
+}
+inline void PrintTo(const QRect &rect, std::ostream *out)
+{
+    *out << rect.x() << ',' << rect.y() << ' ' << rect.width() << 'x' << rect.height();
 }
 
 class ScopedXdgHome {

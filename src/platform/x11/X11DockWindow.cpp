@@ -1,12 +1,15 @@
 #include "platform/DockWindow.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <xcb/xcb.h>
 
 #include <array>
+#include <cmath>
 
 namespace {
 
@@ -18,6 +21,47 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
     std::free(reply);
     return atom;
 }
+
+// Qt learns where a window is mapped by asking the X server when it handles the window's
+// configure notification. Asked while the window manager frames the window (its new frame still
+// at the corner), the answer is the corner, and no later notification corrects it when the window
+// manager then puts the frame where the window asked to be. Each time the window is mapped, Qt's
+// place is compared with the server's and set right.
+class MappedPlaceCheck : public QObject {
+public:
+    MappedPlaceCheck(QWindow *window, xcb_connection_t *connection) : QObject(window), m_window(window), m_connection(connection) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_window || event->type() != QEvent::Expose)
+            return false;
+        if (!m_window->isExposed()) {
+            m_checked = false; // unmapped: checked again when mapped again
+            return false;
+        }
+        if (m_checked)
+            return false;
+        m_checked = true;
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+        xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(
+            m_connection, xcb_translate_coordinates(m_connection, xcb_window_t(m_window->winId()), root, 0, 0), nullptr);
+        if (!reply)
+            return false;
+        const qreal ratio = m_window->devicePixelRatio();
+        const QPoint onServer(int(std::lround(reply->dst_x / ratio)), int(std::lround(reply->dst_y / ratio)));
+        std::free(reply);
+        // Asks for the place the window has already: nothing moves, Qt's place is right again.
+        if (m_window->position() != onServer)
+            m_window->setPosition(onServer);
+        return false;
+    }
+
+private:
+    QWindow *m_window;
+    xcb_connection_t *m_connection;
+    bool m_checked = false;
+};
 
 } // namespace
 
@@ -50,6 +94,8 @@ void prepare(QWidget *window)
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, internAtom(connection, "_NET_WM_DESKTOP"),
                         XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
     xcb_flush(connection);
+    if (QWindow *handle = window->windowHandle())
+        handle->installEventFilter(new MappedPlaceCheck(handle, connection));
 }
 
 } // namespace DockWindow
