@@ -30,6 +30,24 @@ protected:
         ASSERT_FALSE(a->folder().writeFile(a->device(), name, SyncSegment::seal(testKeyOf(), a->device(), name, content)));
     }
     SyncKey testKeyOf() const { return SyncPeer::keyFor(folder()); }
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    }
+    static void overwrite(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    static mode_t modeOf(const QString &path)
+    {
+        struct stat info {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0) << path.toStdString();
+        return info.st_mode & 07777;
+    }
 
     QTemporaryDir m_root;
     std::unique_ptr<SyncPeer> a;
@@ -167,10 +185,54 @@ TEST_F(SyncFolderTest, AFolderThatVanishesIsReportedAsMissing)
     EXPECT_EQ(exported.failure->code, CloudErrorCode::NetworkUnavailable);
 }
 
-TEST_F(SyncFolderTest, FilesWrittenArePrivate)
+TEST_F(SyncFolderTest, EverythingMadeInTheFolderIsPrivateWhateverTheUmask)
 {
-    a->addItem(QStringLiteral("private"));
+    const mode_t umask = ::umask(022);
+    const QString fresh = m_root.path() + QStringLiteral("/fresh");
+    QDir().mkpath(fresh);
+    const bool joined = bool(SyncFolder(fresh).join(QStringLiteral("correct horse"), SyncKey::Cost::minimal()).key);
+    {
+        SyncPeer peer(fresh);
+        peer.addItem(QStringLiteral("private"));
+        EXPECT_FALSE(peer.exportChanges().failure);
+    }
+    ::umask(umask);
+    ASSERT_TRUE(joined);
+    EXPECT_EQ(modeOf(fresh + QLatin1Char('/') + SyncFolder::kMarkerName), 0600u);
+    EXPECT_EQ(modeOf(fresh + QStringLiteral("/devices")), 0700u);
+    int files = 0;
+    for (const QFileInfo &device : QDir(fresh + QStringLiteral("/devices")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        EXPECT_EQ(modeOf(device.filePath()), 0700u);
+        for (const QFileInfo &file : QDir(device.filePath()).entryInfoList(QDir::Files | QDir::Hidden)) {
+            EXPECT_EQ(modeOf(file.filePath()), 0600u) << file.fileName().toStdString();
+            ++files;
+        }
+    }
+    EXPECT_GT(files, 0);
+
+    // A folder an earlier version left open to others is closed with the next write.
+    ::chmod(QFile::encodeName(folder() + QStringLiteral("/devices")).constData(), 0755);
+    ::chmod(QFile::encodeName(a->folder().deviceDirectory(a->device())).constData(), 0755);
+    a->addItem(QStringLiteral("later"));
     ASSERT_FALSE(a->exportChanges().failure);
-    EXPECT_EQ(QFileInfo(segmentPath(*a, 1)).permissions() & 0x0077, 0);
-    EXPECT_EQ(QFile::permissions(a->folder().deviceDirectory(a->device())) & (QFile::ReadGroup | QFile::ReadOther), 0);
+    EXPECT_EQ(modeOf(folder() + QStringLiteral("/devices")), 0700u);
+    EXPECT_EQ(modeOf(a->folder().deviceDirectory(a->device())), 0700u);
+}
+
+TEST_F(SyncFolderTest, AMarkerStillBeingCopiedInIsWaitedForNeverReplaced)
+{
+    const QString copying = m_root.path() + QStringLiteral("/copying");
+    QDir().mkpath(copying);
+    const QByteArray marker = contents(folder() + QLatin1Char('/') + SyncFolder::kMarkerName);
+    overwrite(copying + QLatin1Char('/') + SyncFolder::kMarkerName, marker.left(marker.size() / 2));
+    const SyncFolder::Joined early = SyncFolder(copying).join(QStringLiteral("correct horse"), SyncKey::Cost::minimal());
+    EXPECT_FALSE(early.key) << "a new marker replaced the one being copied in";
+    EXPECT_TRUE(early.failure);
+    EXPECT_EQ(SyncFolder(copying).status().status, CloudAccountStatus::TemporarilyUnavailable);
+    EXPECT_EQ(contents(copying + QLatin1Char('/') + SyncFolder::kMarkerName), marker.left(marker.size() / 2));
+
+    overwrite(copying + QLatin1Char('/') + SyncFolder::kMarkerName, marker);
+    const SyncFolder::Joined joined = SyncFolder(copying).join(QStringLiteral("correct horse"), SyncKey::Cost::minimal());
+    ASSERT_TRUE(joined.key);
+    EXPECT_EQ(joined.key->bytes(), testKeyOf().bytes());
 }

@@ -1,6 +1,7 @@
 #include "core/sync/SyncFolder.h"
 
 #include "platform/Log.h"
+#include "platform/Paths.h"
 #include "platform/Strings.h"
 
 #include <QCryptographicHash>
@@ -89,6 +90,11 @@ SyncFolder::Status SyncFolder::status(const SyncKey *key) const
         return result;
     }
     const std::optional<QJsonObject> marker = readMarker();
+    if (!marker && QFileInfo::exists(m_path + QLatin1Char('/') + kMarkerName)) {
+        result.status = CloudAccountStatus::TemporarilyUnavailable;
+        result.message = Strings::text("Sync.Status.MarkerUnreadable");
+        return result;
+    }
     if (!marker) {
         result.status = CloudAccountStatus::NoAccount;
         result.message = Strings::text("Sync.Status.NoMarker");
@@ -152,6 +158,11 @@ SyncFolder::Joined SyncFolder::join(const QString &passphrase, SyncKey::Cost cos
         joined.key = std::move(key);
         return joined;
     }
+    // A marker that cannot be read may be one still being copied in: never replaced by a new one.
+    if (QFileInfo::exists(m_path + QLatin1Char('/') + kMarkerName)) {
+        joined.failure = SyncFailure{CloudErrorCode::NetworkFailure, Strings::text("Sync.Status.MarkerUnreadable")};
+        return joined;
+    }
     const QByteArray salt = SyncKey::randomSalt();
     std::optional<SyncKey> key = SyncKey::derive(passphrase, salt, costForNewFolder);
     if (!key) {
@@ -168,18 +179,22 @@ SyncFolder::Joined SyncFolder::join(const QString &passphrase, SyncKey::Cost cos
     // The marker is the one file no device owns: written under a temporary name, renamed in place.
     const QString target = m_path + QLatin1Char('/') + kMarkerName;
     const QString temporary = m_path + QStringLiteral("/.") + kMarkerName + QStringLiteral(".tmp");
-    QFile file(temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(QJsonDocument(marker).toJson()) < 0 || !file.flush()) {
-        joined.failure = ioFailure(EIO);
-        file.remove();
+    const QByteArray temporaryName = QFile::encodeName(temporary);
+    const int fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        joined.failure = ioFailure(errno);
         return joined;
     }
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    file.close();
-    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
-        joined.failure = ioFailure(errno);
-        QFile::remove(temporary);
+    int error = 0;
+    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, QJsonDocument(marker).toJson()) || ::fsync(fd) != 0)
+        error = errno ? errno : EIO;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temporaryName.constData(), QFile::encodeName(target).constData()) != 0)
+        error = errno;
+    if (error) {
+        joined.failure = ioFailure(error);
+        ::unlink(temporaryName.constData());
         return joined;
     }
     joined.key = std::move(key);
@@ -246,9 +261,11 @@ std::optional<SyncFailure> SyncFolder::writeFile(const QString &device, const QS
     if (!QFileInfo(m_path).isDir())
         return missingFolder();
     const QString directory = deviceDirectory(device);
-    if (!QDir().mkpath(directory))
+    if (!Paths::makePrivateDirectory(directory))
         return ioFailure(errno ? errno : EIO);
-    QFile::setPermissions(directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Folders an earlier version made with the umask's modes.
+    for (const QString &folder : QStringList{m_path + QLatin1Char('/') + kDevicesFolder, directory})
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
     if (budget > 0 && deviceBytes(device) + bytes.size() > budget)
         return SyncFailure{CloudErrorCode::QuotaExceeded, Strings::text("Sync.Error.Budget")};
     const QStorageInfo storage(directory);
@@ -263,7 +280,7 @@ std::optional<SyncFailure> SyncFolder::writeFile(const QString &device, const QS
     if (fd < 0)
         return ioFailure(errno);
     int error = 0;
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
+    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, bytes) || ::fsync(fd) != 0)
         error = errno ? errno : EIO;
     if (::close(fd) != 0 && !error)
         error = errno;
