@@ -11,6 +11,7 @@
 #include "core/sync/SyncKeyValues.h"
 #include "core/sync/SyncSnapshots.h"
 #include "platform/Defaults.h"
+#include "platform/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,9 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <string_view>
 
 // A folder key made once with the cheapest derivation.
 inline const SyncKey &testKey()
@@ -184,6 +188,24 @@ public:
 private:
     QString m_from;
     QString m_to;
+};
+
+// Counts, while it lives, the log lines of information and above from functions whose names start
+// with a prefix (a class's).
+class LogCounter {
+public:
+    explicit LogCounter(const char *prefix)
+    {
+        Log::setObserver([this, prefix](LogLevel level, const QString &, const char *, const char *function, int) {
+            if (level >= LogLevel::Info && function && std::string_view(function).starts_with(prefix))
+                ++m_count;
+        });
+    }
+    ~LogCounter() { Log::setObserver({}); }
+    int count() const { return m_count; }
+
+private:
+    std::atomic<int> m_count = 0;
 };
 
 // Two stores, each with its own folder carrying the same marker (as a sync service would have
