@@ -13,6 +13,7 @@
 #include "platform/Defaults.h"
 #include "platform/Log.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -59,6 +60,9 @@ public:
         exporter.setBudget(budget);
         return exporter.exportChanges();
     }
+    SyncImporter &importer() { return m_importer(); }
+    // As after a restart: what the importer kept in memory is gone.
+    void restartImporter() { m_importerInstance.reset(); }
     SyncImporter::Result importChanges(int recordBudget = SyncImporter::kRecordsPerRound)
     {
         SyncImporter::Result result = m_importer().importChanges(recordBudget);
@@ -71,7 +75,7 @@ public:
         for (int round = 0; round < 1000 && importChanges().more; ++round) {
         }
     }
-    // Compaction on a clock the test moves (ms since the epoch).
+    // Compaction and the importer's patience on a clock the test moves (ms since the epoch).
     SyncSnapshots snapshots()
     {
         SyncSnapshots snapshots(*m_journal, m_folder, m_key);
@@ -126,7 +130,10 @@ public:
             categories.sort();
             QStringList pasteboards;
             for (const auto &pasteboard : item->pasteboards())
-                pasteboards << pasteboard->type() + QLatin1Char('=') + QString::fromLatin1(pasteboard->data().toHex());
+                pasteboards << pasteboard->type() + QLatin1Char('=')
+                                   + QString::fromLatin1(pasteboard->data().size() <= 32
+                                                             ? pasteboard->data().toHex()
+                                                             : QCryptographicHash::hash(pasteboard->data(), QCryptographicHash::Md5).toHex());
             lines << QStringLiteral("item %1 text=%2 sticky=%3 comment=%4 in=%5 pb=%6")
                          .arg(item->uuid().toString(), item->text())
                          .arg(item->is_sticky())
@@ -144,8 +151,10 @@ public:
 private:
     SyncImporter &m_importer()
     {
-        if (!m_importerInstance)
+        if (!m_importerInstance) {
             m_importerInstance = std::make_unique<SyncImporter>(*m_journal, m_folder, m_key);
+            m_importerInstance->setClock([this] { return now; });
+        }
         return *m_importerInstance;
     }
 

@@ -1,6 +1,5 @@
 #include "core/sync/SyncFolder.h"
 
-#include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 
@@ -298,11 +297,9 @@ std::optional<QByteArray> SyncFolder::readFile(const QString &device, const QStr
     QFile file(deviceDirectory(device) + QLatin1Char('/') + name);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const qint64 size = file.size();
-    if (size > cap) {
-        LOG_WARNING("SyncFolder::readFile()", QStringLiteral("skipped a file of %1 bytes: over the size cap").arg(size));
+    // Over the cap: the caller tells it once (it is read again on every round).
+    if (file.size() > cap)
         return std::nullopt;
-    }
     // A file that grows while read (replaced under us) is caught by the cap and the seal.
     QByteArray bytes = file.read(cap + 1);
     if (bytes.size() > cap)
@@ -313,6 +310,16 @@ std::optional<QByteArray> SyncFolder::readFile(const QString &device, const QStr
 void SyncFolder::removeFile(const QString &device, const QString &name) const
 {
     QFile::remove(deviceDirectory(device) + QLatin1Char('/') + name);
+}
+
+QByteArray SyncFolder::fileVersion(const QString &device, const QString &name) const
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(deviceDirectory(device) + QLatin1Char('/') + name).constData(), &info) != 0)
+        return {};
+    return QByteArray::number(qint64(info.st_size)) + ':' + QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.'
+           + QByteArray::number(qint64(info.st_mtim.tv_nsec)) + ':' + QByteArray::number(qint64(info.st_ctim.tv_sec)) + '.'
+           + QByteArray::number(qint64(info.st_ctim.tv_nsec)) + ':' + QByteArray::number(quint64(info.st_ino));
 }
 
 qint64 SyncFolder::deviceBytes(const QString &device) const

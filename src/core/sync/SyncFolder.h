@@ -72,6 +72,9 @@ public:
     // Reads a file whose size is at most `cap`; nothing when missing, too large or unreadable.
     std::optional<QByteArray> readFile(const QString &device, const QString &name, qint64 cap = kMaxFileBytes) const;
     void removeFile(const QString &device, const QString &name) const;
+    // What tells one version of a file from another without reading it: size, modification and
+    // change times and inode (a rename over it changes the inode). Empty when the file is missing.
+    QByteArray fileVersion(const QString &device, const QString &name) const;
     qint64 deviceBytes(const QString &device) const;
 
     // The associated data that binds a sealed file to its place.
