@@ -673,6 +673,10 @@ void SyncImporter::applyEntity(const SyncEntity &entity, const QString &id, cons
     m_journal.setStamps(entity.kind, id, stamps);
     if (winners.isEmpty() && !pasteboards && rowId > 0)
         return;
+    // Deleted here and not exported yet: the deletion goes out stamped after what the stamps now
+    // hold, and wins everywhere; bringing the row back would keep it here alone.
+    if (rowId == 0 && m_journal.pendingOperation(entity.kind, id) == SyncJournal::Delete)
+        return;
     const qint64 written = SyncRecords::write(m_journal, entity, id, rowId, winners, blobs);
     if (pasteboards && written > 0 && rowId == 0)
         SyncRecords::addPasteboards(m_journal, written, *pasteboards, blobs);
@@ -689,6 +693,9 @@ void SyncImporter::applyLink(const QString &id, bool linked, const SyncStamp &st
     if (!(SyncJournal::stampOf(stamps, SyncJournal::kLinked) < stamp))
         return;
     m_journal.setStamps(SyncJournal::kLinkKind, id, QJsonObject{{SyncJournal::kLinked, QJsonArray{double(stamp.time), stamp.device, linked}}});
+    // Linked or unlinked here and not exported yet: that goes out stamped later and wins.
+    if (m_journal.pendingOperation(SyncJournal::kLinkKind, id))
+        return;
     const qsizetype bar = id.indexOf(QLatin1Char('|'));
     setLink(id.left(bar), id.mid(bar + 1), linked, result);
 }

@@ -4,7 +4,9 @@
 // record unless the record is inserted anew later; links travel as added or removed pairs; an
 // edit of a record not seen yet waits in its stamps until the record arrives. A device's snapshot
 // stands in for the segments it covers when they are gone (or on a first import). A record whose
-// blobs have not arrived waits until they do. A segment that is missing, partial or not ours yet
+// blobs have not arrived waits until they do. A deletion or a link change made here and not
+// exported yet stays: it goes out stamped later than what arrives meanwhile, which only adds to
+// the stamps. A segment that is missing, partial or not ours yet
 // is waited for: only once it has stayed unchanged (size, times, content) for kGiveUpMs while a
 // later file of its device opens are the later ones read past it, and it is then remembered and
 // read when it changes, or when a snapshot that covers it arrives. One that is sealed but
