@@ -11,6 +11,10 @@
         <source>This folder has not been set up for TaviPaste sync yet.</source>
         <translation>This folder has not been set up for TaviPaste sync yet.</translation>
     </message>
+    <message id="Sync.Status.MarkerUnreadable">
+        <source>The sync folder's set-up file (TaviPaste-sync.json) cannot be read; it may still be arriving. If it stays so, remove it and set the folder up again.</source>
+        <translation>The sync folder's set-up file (TaviPaste-sync.json) cannot be read; it may still be arriving. If it stays so, remove it and set the folder up again.</translation>
+    </message>
     <message id="Sync.Status.NewerFormat">
         <source>This sync folder was set up by a newer version of TaviPaste. Update TaviPaste to sync with it.</source>
         <translation>This sync folder was set up by a newer version of TaviPaste. Update TaviPaste to sync with it.</translation>

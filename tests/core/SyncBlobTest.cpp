@@ -1,8 +1,11 @@
 #include "SyncTestSupport.h"
 
 #include "core/sync/SyncBlobs.h"
+#include "support/TestEnvironment.h"
 
 #include <QFileInfo>
+
+#include <future>
 
 // Large values travel as blobs: written once, fetched on import, waited for when late or damaged,
 // removed once nothing refers to them.
@@ -112,4 +115,46 @@ TEST_F(SyncBlobTest, BlobsNoFileRefersToAnyMoreAreRemoved)
     ASSERT_TRUE(b->findItem(kept->uuid()));
     EXPECT_TRUE(b->findItem(kept->uuid())->pasteboards().first()->data() == pattern(SyncBlobs::kThreshold, 'k'));
     EXPECT_FALSE(b->findItem(gone->uuid()));
+}
+
+TEST_F(SyncBlobTest, APartialCopyOfItsOwnBlobIsWrittenAgainNotTakenForTheBlob)
+{
+    // A restore or a service left this device's blob cut short under its name.
+    const QByteArray large = pattern(SyncBlobs::kThreshold, 'r');
+    const SyncKey key = SyncPeer::keyFor(folderA());
+    const QString name = SyncBlobs::fileName(key.contentHash(large));
+    QDir().mkpath(a->folder().deviceDirectory(a->device()));
+    QFile partial(a->folder().deviceDirectory(a->device()) + QLatin1Char('/') + name);
+    ASSERT_TRUE(partial.open(QIODevice::WriteOnly));
+    partial.write(key.seal(large, SyncFolder::associatedData(a->device(), name)).left(1000));
+    partial.close();
+
+    auto item = addLargeItem(large);
+    ASSERT_FALSE(a->exportChanges().failure);
+    Replicator(folderA(), folderB()).copyAll();
+    const SyncImporter::Result imported = b->importChanges();
+    EXPECT_TRUE(imported.partialErrors.isEmpty());
+    ASSERT_TRUE(b->findItem(item->uuid()));
+    EXPECT_TRUE(b->findItem(item->uuid())->pasteboards().first()->data() == large);
+}
+
+TEST_F(SyncBlobTest, ALargeItemGoesOutWhileAnotherConnectionWritesToTheStore)
+{
+    auto item = addLargeItem(pattern(SyncBlobs::kThreshold, 'w'));
+    ASSERT_TRUE(a->context()->save());
+    const QString blobs = a->folder().deviceDirectory(a->device());
+    const SyncKey key = SyncPeer::keyFor(folderA());
+    // Another writer (the search index, a capture) holds the store while the export reads the
+    // item and writes its blob.
+    SQLite::Database other(a->stack->storePath().toStdString(), SQLite::OPEN_READWRITE, 5000);
+    other.exec("BEGIN IMMEDIATE");
+    auto exporting = std::async(std::launch::async, [&] { return SyncExporter(a->journal(), a->folder(), key).exportChanges(); });
+    EXPECT_TRUE(waitUntil([&] { return !QDir(blobs).entryList({QStringLiteral("blob-*")}, QDir::Files).isEmpty(); }, 10000));
+    other.exec("COMMIT");
+    const SyncExporter::Result exported = exporting.get();
+    ASSERT_FALSE(exported.failure) << exported.failure->message.toStdString();
+    EXPECT_EQ(exported.records, 1);
+    Replicator(folderA(), folderB()).copyAll();
+    b->importChanges();
+    EXPECT_TRUE(b->findItem(item->uuid()));
 }

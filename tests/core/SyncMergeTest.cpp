@@ -197,3 +197,36 @@ TEST_F(SyncMergeTest, ImportedItemsAreFoundThroughTheSearchIndex)
     EXPECT_EQ(b->context()->count(memo).value_or(-1), 1);
     EXPECT_TRUE(index.isReady());
 }
+
+TEST_F(SyncMergeTest, ALocalChangeNotSentOutYetIsNotUndoneByAnImport)
+{
+    auto item = a->addItem(QStringLiteral("linked"));
+    item->addCategoriesObject(a->addCategory(QStringLiteral("work"), 1));
+    auto gone = b->addItem(QStringLiteral("deleted on a"));
+    exchange();
+    ASSERT_TRUE(a->findItem(gone->uuid()));
+
+    // B unlinks; A unlinks and links again, and its change has not gone out when B's arrives.
+    b->findItem(item->uuid())->removeCategoriesObject(b->findCategory(QStringLiteral("work")));
+    ASSERT_FALSE(b->exportChanges().failure);
+    a->findItem(item->uuid())->removeCategoriesObject(a->findCategory(QStringLiteral("work")));
+    ASSERT_TRUE(a->context()->save());
+    a->findItem(item->uuid())->addCategoriesObject(a->findCategory(QStringLiteral("work")));
+    ASSERT_TRUE(a->context()->save());
+    // B compacts its files; A deletes B's item, and catches up from B's snapshot before that goes out.
+    ASSERT_GT(b->snapshots().write().number, 0u);
+    b->now += SyncSnapshots::kGraceMs;
+    EXPECT_GT(b->snapshots().cleanUp(), 0);
+    a->context()->deleteObject(a->findItem(gone->uuid()));
+    ASSERT_TRUE(a->context()->save());
+    QDir(folderA() + QStringLiteral("/devices/") + b->device()).removeRecursively();
+    Replicator(folderB(), folderA()).copyAll(b->device());
+    a->importAll();
+    EXPECT_EQ(a->findItem(item->uuid())->categories().size(), 1);
+    EXPECT_FALSE(a->findItem(gone->uuid()));
+
+    exchange();
+    EXPECT_EQ(a->state(), b->state());
+    EXPECT_EQ(b->findItem(item->uuid())->categories().size(), 1);
+    EXPECT_FALSE(b->findItem(gone->uuid()));
+}

@@ -100,8 +100,10 @@ TEST_F(SyncSnapshotTest, ASnapshotLateHalfCopiedOrReplacedMidReadIsWaitedForNeve
     b->importAll();
     EXPECT_TRUE(b->state().filter(QStringLiteral("item")).isEmpty());
     replicator.copy(device, part, 100);
-    for (int attempt = 0; attempt <= SyncImporter::kAttemptsBeforeDrop; ++attempt)
+    for (int round = 0; round < 5; ++round) {
         b->importAll();
+        b->now += SyncImporter::kGiveUpMs;
+    }
     EXPECT_EQ(b->journal().cursor(device), 0u);
 
     // Read halfway (a round's budget ends inside it), then replaced by a newer snapshot.
@@ -135,4 +137,30 @@ TEST_F(SyncSnapshotTest, TheFolderStaysBoundedHoweverLongItRuns)
     Replicator(folderA(), folderB()).copyAll();
     b->importAll();
     EXPECT_EQ(b->state(), a->state());
+}
+
+TEST_F(SyncSnapshotTest, AFileThisDeviceDidNotWriteIsNotCountedTowardsASnapshot)
+{
+    items << a->addItem(QStringLiteral("first"))->uuid();
+    ASSERT_FALSE(a->exportChanges().failure);
+    ASSERT_GT(a->snapshots().write().number, 0u);
+    // A large file under a later segment's name that this device never wrote.
+    const quint64 last = a->folder().segments(a->device()).last();
+    QFile foreign(a->folder().deviceDirectory(a->device()) + QLatin1Char('/') + SyncFolder::segmentName(last + 50));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    ASSERT_EQ(foreign.write(QByteArray(5 * 1024 * 1024, 'f')), 5 * 1024 * 1024);
+    foreign.close();
+
+    LogCounter lines("SyncSnapshots");
+    SyncSnapshots snapshots = a->snapshots();
+    for (int i = 0; i < 3; ++i) {
+        a->findItem(items.first())->setComment(QStringLiteral("edit %1").arg(i));
+        ASSERT_FALSE(a->exportChanges().failure);
+        EXPECT_FALSE(snapshots.isDue());
+        const SyncSnapshots::Result compacted = snapshots.compact();
+        EXPECT_FALSE(compacted.failure);
+        EXPECT_EQ(compacted.number, 0u) << "a snapshot was written for a file this device did not write";
+    }
+    EXPECT_EQ(lines.count(), 1) << "the foreign file is told once";
+    EXPECT_TRUE(foreign.exists());
 }

@@ -11,13 +11,21 @@
 #include "core/sync/SyncKeyValues.h"
 #include "core/sync/SyncSnapshots.h"
 #include "platform/Defaults.h"
+#include "platform/Log.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string_view>
 
 // A folder key made once with the cheapest derivation.
 inline const SyncKey &testKey()
@@ -55,6 +63,9 @@ public:
         exporter.setBudget(budget);
         return exporter.exportChanges();
     }
+    SyncImporter &importer() { return m_importer(); }
+    // As after a restart: what the importer kept in memory is gone.
+    void restartImporter() { m_importerInstance.reset(); }
     SyncImporter::Result importChanges(int recordBudget = SyncImporter::kRecordsPerRound)
     {
         SyncImporter::Result result = m_importer().importChanges(recordBudget);
@@ -67,7 +78,7 @@ public:
         for (int round = 0; round < 1000 && importChanges().more; ++round) {
         }
     }
-    // Compaction on a clock the test moves (ms since the epoch).
+    // Compaction and the importer's patience on a clock the test moves (ms since the epoch).
     SyncSnapshots snapshots()
     {
         SyncSnapshots snapshots(*m_journal, m_folder, m_key);
@@ -122,7 +133,10 @@ public:
             categories.sort();
             QStringList pasteboards;
             for (const auto &pasteboard : item->pasteboards())
-                pasteboards << pasteboard->type() + QLatin1Char('=') + QString::fromLatin1(pasteboard->data().toHex());
+                pasteboards << pasteboard->type() + QLatin1Char('=')
+                                   + QString::fromLatin1(pasteboard->data().size() <= 32
+                                                             ? pasteboard->data().toHex()
+                                                             : QCryptographicHash::hash(pasteboard->data(), QCryptographicHash::Md5).toHex());
             lines << QStringLiteral("item %1 text=%2 sticky=%3 comment=%4 in=%5 pb=%6")
                          .arg(item->uuid().toString(), item->text())
                          .arg(item->is_sticky())
@@ -140,8 +154,10 @@ public:
 private:
     SyncImporter &m_importer()
     {
-        if (!m_importerInstance)
+        if (!m_importerInstance) {
             m_importerInstance = std::make_unique<SyncImporter>(*m_journal, m_folder, m_key);
+            m_importerInstance->setClock([this] { return now; });
+        }
         return *m_importerInstance;
     }
 
@@ -155,7 +171,9 @@ public:
     std::unique_ptr<CoreDataStack> stack;
 };
 
-// Copies the files of one folder's device folders into another's, as a file-sync service does.
+// Copies the files of one folder's device folders into another's, as a file-sync service does;
+// also the way an unreliable one does: half-way, late and out of order, under a temporary name
+// first, dropping a copy and delivering it again, carrying removals late.
 class Replicator {
 public:
     Replicator(QString from, QString to) : m_from(std::move(from)), m_to(std::move(to)) {}
@@ -170,20 +188,135 @@ public:
     }
     void copy(const QString &device, const QString &name, qsizetype truncateTo = -1, const QString &asName = {}) const
     {
-        QFile source(m_from + QStringLiteral("/devices/") + device + QLatin1Char('/') + name);
-        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
-        QByteArray bytes = source.readAll();
+        QByteArray bytes = source(device, name);
         if (truncateTo >= 0)
             bytes.truncate(truncateTo);
-        QDir().mkpath(m_to + QStringLiteral("/devices/") + device);
-        QFile target(m_to + QStringLiteral("/devices/") + device + QLatin1Char('/') + (asName.isEmpty() ? name : asName));
-        ASSERT_TRUE(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        target.write(bytes);
+        write(device, asName.isEmpty() ? name : asName, bytes);
+    }
+    // The copy written whole under a temporary name, then renamed into place.
+    void copyThroughTemporary(const QString &device, const QString &name) const
+    {
+        copy(device, name, -1, temporaryName(name));
+        ASSERT_EQ(::rename(QFile::encodeName(target(device, temporaryName(name))).constData(),
+                           QFile::encodeName(target(device, name)).constData()), 0);
+    }
+    void drop(const QString &device, const QString &name) const { QFile::remove(target(device, name)); }
+
+    // The device's files whose copy is missing or differs, and copies the source no longer has
+    // (temporary ones aside).
+    QStringList differing(const QString &device) const
+    {
+        QStringList names;
+        for (const QString &name : QDir(m_from + QStringLiteral("/devices/") + device).entryList(QDir::Files)) {
+            QFile copy(target(device, name));
+            if (!copy.open(QIODevice::ReadOnly) || copy.readAll() != source(device, name))
+                names << name;
+        }
+        return names;
+    }
+    QStringList removed(const QString &device) const
+    {
+        QStringList names;
+        for (const QString &name : QDir(m_to + QStringLiteral("/devices/") + device).entryList(QDir::Files))
+            if (!isTemporary(name) && !QFile::exists(m_from + QStringLiteral("/devices/") + device + QLatin1Char('/') + name))
+                names << name;
+        return names;
+    }
+
+    // One pass of an unreliable service over a device's files, in a random order: each file that
+    // differs is delivered whole (in place or through a temporary name), half-way, only under its
+    // temporary name, or not yet; a copy left half-way mostly stays so for a few passes; a copy
+    // delivered earlier may be dropped, to come again on a later pass; removals come late.
+    // Returns the faults it made.
+    int deliverSome(const QString &device, QRandomGenerator &random) const
+    {
+        int faults = 0;
+        QStringList names = differing(device);
+        std::shuffle(names.begin(), names.end(), random);
+        for (const QString &name : std::as_const(names)) {
+            if (QFile::exists(target(device, name)) && random.bounded(4) > 0) {
+                ++faults; // an interrupted copy, not resumed yet
+                continue;
+            }
+            const int roll = int(random.bounded(10));
+            if (roll < 4) {
+                copy(device, name);
+                continue;
+            }
+            if (roll < 6) {
+                copyThroughTemporary(device, name);
+                continue;
+            }
+            ++faults;
+            if (roll < 8)
+                copy(device, name, qsizetype(random.bounded(std::max<quint32>(1, quint32(source(device, name).size())))));
+            else if (roll < 9)
+                copy(device, name, -1, temporaryName(name));
+            // else: late, not this time
+        }
+        QStringList present = QDir(m_to + QStringLiteral("/devices/") + device).entryList(QDir::Files);
+        if (!present.isEmpty() && random.bounded(8) == 0) {
+            drop(device, present.at(int(random.bounded(int(present.size())))));
+            ++faults;
+        }
+        if (random.bounded(3) == 0)
+            for (const QString &name : removed(device))
+                drop(device, name);
+        return faults;
+    }
+    // The service catching up: every file whole, the removals done, no temporary names left.
+    void settle(const QString &device) const
+    {
+        for (const QString &name : differing(device))
+            copy(device, name);
+        for (const QString &name : removed(device))
+            drop(device, name);
+        for (const QString &name : QDir(m_to + QStringLiteral("/devices/") + device).entryList(QDir::Files | QDir::Hidden))
+            if (isTemporary(name))
+                drop(device, name);
     }
 
 private:
+    static QString temporaryName(const QString &name) { return QStringLiteral(".") + name + QStringLiteral(".part"); }
+    static bool isTemporary(const QString &name) { return name.endsWith(QLatin1String(".part")); }
+    QString target(const QString &device, const QString &name) const
+    {
+        return m_to + QStringLiteral("/devices/") + device + QLatin1Char('/') + name;
+    }
+    QByteArray source(const QString &device, const QString &name) const
+    {
+        QFile file(m_from + QStringLiteral("/devices/") + device + QLatin1Char('/') + name);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        return file.readAll();
+    }
+    void write(const QString &device, const QString &name, const QByteArray &bytes) const
+    {
+        QDir().mkpath(m_to + QStringLiteral("/devices/") + device);
+        QFile file(target(device, name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+
     QString m_from;
     QString m_to;
+};
+
+// Counts, while it lives, the log lines of information and above from functions whose names start
+// with a prefix (a class's).
+class LogCounter {
+public:
+    explicit LogCounter(const char *prefix)
+    {
+        Log::setObserver([this, prefix](LogLevel level, const QString &, const char *, const char *function, int) {
+            if (level >= LogLevel::Info && function && std::string_view(function).starts_with(prefix))
+                ++m_count;
+        });
+    }
+    ~LogCounter() { Log::setObserver({}); }
+    int count() const { return m_count; }
+
+private:
+    std::atomic<int> m_count = 0;
 };
 
 // Two stores, each with its own folder carrying the same marker (as a sync service would have

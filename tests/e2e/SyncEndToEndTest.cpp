@@ -1,16 +1,21 @@
 // Two real TaviPaste processes, each with its own home and its own X display, syncing through
-// one folder: what is copied under the first reaches the second's history.
+// one folder: what is copied under the first reaches the second's history, past a third device's
+// file that holds no records, and everything they make in the folder is theirs alone.
 
 #include "EndToEndSupport.h"
 #include "TaviSession.h"
 
 #include "core/sync/SyncFolder.h"
+#include "core/sync/SyncSegment.h"
 #include "platform/CloudKeyValueStore.h"
 #include "support/TestEnvironment.h"
 
 #include <SQLiteCpp/Database.h>
 
 #include <QDir>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -21,6 +26,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 bool hasTools()
@@ -68,6 +75,46 @@ void setUpSync(const QProcessEnvironment &environment, const QString &folder, co
     CloudKeyValueStore(dataDir + QStringLiteral("/cloud-kvs.json")).setValue(QStringLiteral("enableCloudSync"), true);
 }
 
+// Sets the umask for as long as it lives.
+class Umask {
+public:
+    explicit Umask(mode_t mask) : m_previous(::umask(mask)) {}
+    ~Umask() { ::umask(m_previous); }
+
+private:
+    mode_t m_previous;
+};
+
+// A file of a device that no longer syncs: sealed with the folder's key, holding no records.
+void writeEmptySegment(const QString &folder, const SyncKey &key)
+{
+    const QString device = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name = SyncFolder::segmentName(1);
+    const QJsonObject content{{QStringLiteral("format"), SyncFolder::kFormat}, {QStringLiteral("device"), device},
+                              {QStringLiteral("number"), 1}, {QStringLiteral("records"), QJsonArray()}};
+    const QString directory = folder + QStringLiteral("/devices/") + device;
+    ASSERT_TRUE(QDir().mkdir(directory));
+    QFile::setPermissions(directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile file(directory + QLatin1Char('/') + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    file.write(SyncSegment::seal(key, device, name, content));
+}
+
+// Folders and files under `folder` (not the folder itself) whose modes let others in.
+QStringList openToOthers(const QString &folder)
+{
+    QStringList open;
+    QDirIterator entries(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QString path = entries.next();
+        struct stat info {};
+        if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && (info.st_mode & 0077) != 0)
+            open << QDir(folder).relativeFilePath(path) + QStringLiteral(" %1").arg(info.st_mode & 07777, 0, 8);
+    }
+    return open;
+}
+
 int storedCopies(const QProcessEnvironment &environment, const QByteArray &text)
 {
     const QString path = environment.value(QStringLiteral("XDG_DATA_HOME")) + QStringLiteral("/TaviPaste/PBHistory.sqlite");
@@ -95,6 +142,8 @@ TEST(SyncEndToEnd, ATextCopiedUnderTheFirstAppearsInTheSecondsHistory)
     QDir().mkpath(folder);
     const SyncFolder::Joined joined = SyncFolder(folder).join(QStringLiteral("both know this"), SyncKey::Cost::minimal());
     ASSERT_TRUE(joined.key);
+    // What the programs make in the folder is made under the usual umask.
+    const Umask usual(022);
 
     TaviSession first;
     TaviSession second;
@@ -107,6 +156,10 @@ TEST(SyncEndToEnd, ATextCopiedUnderTheFirstAppearsInTheSecondsHistory)
     TaviProcess two(secondEnvironment);
     ASSERT_TRUE(first.waitForLog("TaviPaste is running")) << "the first did not start";
     ASSERT_TRUE(second.waitForLog("TaviPaste is running")) << "the second did not start";
+    // Once both have their folders, a third device's file without records arrives.
+    ASSERT_TRUE(waitUntil([&] { return QDir(folder + QStringLiteral("/devices")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() == 2; }, 20000))
+        << "the programs made no folders of their own";
+    writeEmptySegment(folder, *joined.key);
 
     const QByteArray text = "copied on the first " + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
     QProcessEnvironment copier = first.environment();
@@ -123,6 +176,7 @@ TEST(SyncEndToEnd, ATextCopiedUnderTheFirstAppearsInTheSecondsHistory)
     copy->waitForFinished(2000);
     EXPECT_TRUE(one.terminate());
     EXPECT_TRUE(two.terminate());
+    EXPECT_EQ(openToOthers(folder), QStringList());
     // Nothing of the copy is readable in the shared folder.
     QProcess grep;
     grep.start(QStringLiteral("grep"), {QStringLiteral("-rl"), QString::fromLatin1(text), folder});

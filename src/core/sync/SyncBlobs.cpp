@@ -60,14 +60,6 @@ SyncBlobs::SyncBlobs(SyncJournal &journal, const SyncFolder &folder, const SyncK
 {
 }
 
-std::variant<SyncBlobs::Ref, SyncFailure> SyncBlobs::store(const QByteArray &plain, quint64 usedBy)
-{
-    auto stored = put(plain);
-    if (const Ref *ref = std::get_if<Ref>(&stored))
-        noteUse(ref->hash, usedBy);
-    return stored;
-}
-
 std::variant<SyncBlobs::Ref, SyncFailure> SyncBlobs::put(const QByteArray &plain)
 {
     if (plain.size() > kMaxBytes)
@@ -75,8 +67,10 @@ std::variant<SyncBlobs::Ref, SyncFailure> SyncBlobs::put(const QByteArray &plain
     const Ref ref{m_key.contentHash(plain), plain.size()};
     const QString self = m_journal.deviceId();
     const QString name = fileName(ref.hash);
-    // Written once: an existing file of ours under this name already holds this content.
-    if (!QFileInfo::exists(m_folder.deviceDirectory(self) + QLatin1Char('/') + name)) {
+    // Written once: a file of ours under this name and of its size holds this content (one of
+    // another size is a partial copy, left by a restore or a service, and is written anew).
+    const QFileInfo existing(m_folder.deviceDirectory(self) + QLatin1Char('/') + name);
+    if (!existing.exists() || existing.size() != plain.size() + SyncKey::kSealOverhead) {
         if (std::optional<SyncFailure> failure =
                 m_folder.writeFile(self, name, m_key.seal(plain, SyncFolder::associatedData(self, name)), m_budget))
             return *failure;
@@ -100,7 +94,7 @@ SyncBlobs::State SyncBlobs::fetchFrom(const QString &device, const Ref &ref, QBy
     const QString name = fileName(ref.hash);
     if (!QFileInfo::exists(m_folder.deviceDirectory(device) + QLatin1Char('/') + name))
         return State::Missing;
-    const qint64 sealedSize = ref.size + 64; // nonce and tag
+    const qint64 sealedSize = ref.size + SyncKey::kSealOverhead;
     const std::optional<QByteArray> bytes = m_folder.readFile(device, name, sealedSize);
     if (!bytes)
         return State::Damaged;

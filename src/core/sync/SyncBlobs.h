@@ -33,10 +33,10 @@ public:
     SyncBlobs(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key);
     void setBudget(qint64 bytes) { m_budget = bytes; }
 
-    // Writes the blob unless this device already has it, and notes that file `usedBy` refers to it.
-    std::variant<Ref, SyncFailure> store(const QByteArray &plain, quint64 usedBy);
-    // The same in two steps, for a writer that may not write to the store while it reads.
+    // Writes the blob unless this device already has it. Its use is noted apart, in the writer's
+    // own transaction: a writer reads rows while it puts blobs, and may not write to the store then.
     std::variant<Ref, SyncFailure> put(const QByteArray &plain);
+    // Notes that this device's file `usedBy` refers to the blob.
     void noteUse(const QString &hash, quint64 usedBy);
 
     enum class State { Ready, Missing, Damaged };

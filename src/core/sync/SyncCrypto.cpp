@@ -10,6 +10,7 @@ bool sodiumReady()
 }
 constexpr int kNonceSize = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
 constexpr int kTagSize = crypto_aead_xchacha20poly1305_ietf_ABYTES;
+static_assert(SyncKey::kSealOverhead == kNonceSize + kTagSize);
 } // namespace
 
 SyncKey::Cost SyncKey::Cost::interactive()

@@ -12,6 +12,8 @@ class SyncKey {
 public:
     static constexpr int kSize = 32;
     static constexpr int kSaltSize = 16;
+    // Bytes a sealed file has beyond its content (nonce and tag).
+    static constexpr int kSealOverhead = 24 + 16;
 
     // Cost of the key derivation; the folder's marker records the one it was set up with.
     struct Cost {

@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QJsonArray>
+#include <QSet>
 
 #include <map>
 
@@ -89,16 +90,19 @@ bool SyncExporter::exportOne(Result &result)
     blobs.setBudget(m_budget);
     std::optional<SyncFailure> blobFailure;
     bool tooLarge = false;
+    // Called while a row is read: the blobs' use is noted with the segment, not amid the read.
+    QSet<QString> usedBlobs;
     const SyncRecords::LargeValue large = [&](const QByteArray &bytes) -> QJsonValue {
         if (bytes.size() > SyncBlobs::kMaxBytes)
             tooLarge = true;
         if (blobFailure || tooLarge)
             return QJsonValue::Null;
-        auto stored = blobs.store(bytes, number);
+        auto stored = blobs.put(bytes);
         if (const SyncFailure *failure = std::get_if<SyncFailure>(&stored)) {
             blobFailure = *failure;
             return QJsonValue::Null;
         }
+        usedBlobs.insert(std::get<SyncBlobs::Ref>(stored).hash);
         return SyncBlobs::refValue(std::get<SyncBlobs::Ref>(stored));
     };
 
@@ -181,6 +185,8 @@ bool SyncExporter::exportOne(Result &result)
     }
     // Which log rows went out: all up to lastSeq, unless the size cut stopped early.
     SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
+    for (const QString &hash : std::as_const(usedBlobs))
+        blobs.noteUse(hash, number);
     for (auto it = newStamps.cbegin(); it != newStamps.cend(); ++it)
         m_journal.setStamps(it.key().first, it.key().second, it.value());
     if (!cutShort) {

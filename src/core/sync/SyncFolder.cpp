@@ -1,6 +1,6 @@
 #include "core/sync/SyncFolder.h"
 
-#include "platform/Log.h"
+#include "platform/Paths.h"
 #include "platform/Strings.h"
 
 #include <QCryptographicHash>
@@ -89,6 +89,11 @@ SyncFolder::Status SyncFolder::status(const SyncKey *key) const
         return result;
     }
     const std::optional<QJsonObject> marker = readMarker();
+    if (!marker && QFileInfo::exists(m_path + QLatin1Char('/') + kMarkerName)) {
+        result.status = CloudAccountStatus::TemporarilyUnavailable;
+        result.message = Strings::text("Sync.Status.MarkerUnreadable");
+        return result;
+    }
     if (!marker) {
         result.status = CloudAccountStatus::NoAccount;
         result.message = Strings::text("Sync.Status.NoMarker");
@@ -152,6 +157,11 @@ SyncFolder::Joined SyncFolder::join(const QString &passphrase, SyncKey::Cost cos
         joined.key = std::move(key);
         return joined;
     }
+    // A marker that cannot be read may be one still being copied in: never replaced by a new one.
+    if (QFileInfo::exists(m_path + QLatin1Char('/') + kMarkerName)) {
+        joined.failure = SyncFailure{CloudErrorCode::NetworkFailure, Strings::text("Sync.Status.MarkerUnreadable")};
+        return joined;
+    }
     const QByteArray salt = SyncKey::randomSalt();
     std::optional<SyncKey> key = SyncKey::derive(passphrase, salt, costForNewFolder);
     if (!key) {
@@ -168,18 +178,22 @@ SyncFolder::Joined SyncFolder::join(const QString &passphrase, SyncKey::Cost cos
     // The marker is the one file no device owns: written under a temporary name, renamed in place.
     const QString target = m_path + QLatin1Char('/') + kMarkerName;
     const QString temporary = m_path + QStringLiteral("/.") + kMarkerName + QStringLiteral(".tmp");
-    QFile file(temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        || file.write(QJsonDocument(marker).toJson()) < 0 || !file.flush()) {
-        joined.failure = ioFailure(EIO);
-        file.remove();
+    const QByteArray temporaryName = QFile::encodeName(temporary);
+    const int fd = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        joined.failure = ioFailure(errno);
         return joined;
     }
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    file.close();
-    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
-        joined.failure = ioFailure(errno);
-        QFile::remove(temporary);
+    int error = 0;
+    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, QJsonDocument(marker).toJson()) || ::fsync(fd) != 0)
+        error = errno ? errno : EIO;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temporaryName.constData(), QFile::encodeName(target).constData()) != 0)
+        error = errno;
+    if (error) {
+        joined.failure = ioFailure(error);
+        ::unlink(temporaryName.constData());
         return joined;
     }
     joined.key = std::move(key);
@@ -246,9 +260,11 @@ std::optional<SyncFailure> SyncFolder::writeFile(const QString &device, const QS
     if (!QFileInfo(m_path).isDir())
         return missingFolder();
     const QString directory = deviceDirectory(device);
-    if (!QDir().mkpath(directory))
+    if (!Paths::makePrivateDirectory(directory))
         return ioFailure(errno ? errno : EIO);
-    QFile::setPermissions(directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Folders an earlier version made with the umask's modes.
+    for (const QString &folder : QStringList{m_path + QLatin1Char('/') + kDevicesFolder, directory})
+        ::chmod(QFile::encodeName(folder).constData(), 0700);
     if (budget > 0 && deviceBytes(device) + bytes.size() > budget)
         return SyncFailure{CloudErrorCode::QuotaExceeded, Strings::text("Sync.Error.Budget")};
     const QStorageInfo storage(directory);
@@ -263,7 +279,7 @@ std::optional<SyncFailure> SyncFolder::writeFile(const QString &device, const QS
     if (fd < 0)
         return ioFailure(errno);
     int error = 0;
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
+    if (::fchmod(fd, 0600) != 0 || !writeAll(fd, bytes) || ::fsync(fd) != 0)
         error = errno ? errno : EIO;
     if (::close(fd) != 0 && !error)
         error = errno;
@@ -281,11 +297,9 @@ std::optional<QByteArray> SyncFolder::readFile(const QString &device, const QStr
     QFile file(deviceDirectory(device) + QLatin1Char('/') + name);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const qint64 size = file.size();
-    if (size > cap) {
-        LOG_WARNING("SyncFolder::readFile()", QStringLiteral("skipped a file of %1 bytes: over the size cap").arg(size));
+    // Over the cap: the caller tells it once (it is read again on every round).
+    if (file.size() > cap)
         return std::nullopt;
-    }
     // A file that grows while read (replaced under us) is caught by the cap and the seal.
     QByteArray bytes = file.read(cap + 1);
     if (bytes.size() > cap)
@@ -296,6 +310,16 @@ std::optional<QByteArray> SyncFolder::readFile(const QString &device, const QStr
 void SyncFolder::removeFile(const QString &device, const QString &name) const
 {
     QFile::remove(deviceDirectory(device) + QLatin1Char('/') + name);
+}
+
+QByteArray SyncFolder::fileVersion(const QString &device, const QString &name) const
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(deviceDirectory(device) + QLatin1Char('/') + name).constData(), &info) != 0)
+        return {};
+    return QByteArray::number(qint64(info.st_size)) + ':' + QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.'
+           + QByteArray::number(qint64(info.st_mtim.tv_nsec)) + ':' + QByteArray::number(qint64(info.st_ctim.tv_sec)) + '.'
+           + QByteArray::number(qint64(info.st_ctim.tv_nsec)) + ':' + QByteArray::number(quint64(info.st_ino));
 }
 
 qint64 SyncFolder::deviceBytes(const QString &device) const

@@ -32,7 +32,8 @@ public:
     const QString &path() const { return m_path; }
 
     // Available: folder, marker and key agree and the folder takes writes; no folder or no marker
-    // is no account; a folder we cannot write (read-only mount) is temporarily unavailable.
+    // is no account; a folder we cannot write (read-only mount), or whose marker cannot be read
+    // (still being copied in), is temporarily unavailable.
     struct Status {
         CloudAccountStatus status = CloudAccountStatus::NoAccount;
         QString message;
@@ -41,7 +42,8 @@ public:
     Status status(const SyncKey *key = nullptr) const;
 
     // Creates the marker for a new folder, or checks the passphrase against an existing one.
-    // Returns the key, or the failure (a wrong passphrase is one).
+    // Returns the key, or the failure (a wrong passphrase is one, a marker that cannot be read
+    // another).
     struct Joined {
         std::optional<SyncKey> key;
         std::optional<SyncFailure> failure;
@@ -63,13 +65,16 @@ public:
     static inline const QString kValuesName = QStringLiteral("values.tps");
 
     // Writes a file of this device under a temporary name, flushes it and renames it into place,
-    // mode 0600. Checks the byte budget (bytes this device may keep in the folder; 0: none) and
+    // mode 0600, in folders made 0700. Checks the byte budget (bytes this device may keep in the folder; 0: none) and
     // the disk's free space first.
     std::optional<SyncFailure> writeFile(const QString &device, const QString &name, const QByteArray &bytes,
                                          qint64 budget = 0) const;
     // Reads a file whose size is at most `cap`; nothing when missing, too large or unreadable.
     std::optional<QByteArray> readFile(const QString &device, const QString &name, qint64 cap = kMaxFileBytes) const;
     void removeFile(const QString &device, const QString &name) const;
+    // What tells one version of a file from another without reading it: size, modification and
+    // change times and inode (a rename over it changes the inode). Empty when the file is missing.
+    QByteArray fileVersion(const QString &device, const QString &name) const;
     qint64 deviceBytes(const QString &device) const;
 
     // The associated data that binds a sealed file to its place.

@@ -4,10 +4,14 @@
 // record unless the record is inserted anew later; links travel as added or removed pairs; an
 // edit of a record not seen yet waits in its stamps until the record arrives. A device's snapshot
 // stands in for the segments it covers when they are gone (or on a first import). A record whose
-// blobs have not arrived waits until they do. A segment that is missing, partial or not ours yet
-// is retried later; one that stays unreadable behind later ones, or that is malformed, is dropped
-// with a log line. Work is done in rounds of bounded size, each in short transactions. Sync
-// engine thread.
+// blobs have not arrived waits until they do. A deletion or a link change made here and not
+// exported yet stays: it goes out stamped later than what arrives meanwhile, which only adds to
+// the stamps. A segment that is missing, partial or not ours yet
+// is waited for: only once it has stayed unchanged (size, times, content) for kGiveUpMs while a
+// later file of its device opens are the later ones read past it, and it is then remembered and
+// read when it changes, or when a snapshot that covers it arrives. One that is sealed but
+// malformed is dropped with a log line. Work is done in rounds of bounded size, each in short
+// transactions; every round either makes progress or ends. Sync engine thread.
 
 #include "core/sync/SyncBlobs.h"
 #include "core/sync/SyncFolder.h"
@@ -15,14 +19,16 @@
 #include "core/sync/SyncRecords.h"
 
 #include <QHash>
+#include <QMap>
 #include <QVariantMap>
 
 #include <functional>
 
 class SyncImporter {
 public:
-    // Attempts before a segment that cannot be opened, with later ones behind it, is dropped.
-    static constexpr int kAttemptsBeforeDrop = 3;
+    // How long a segment that cannot be opened stays unchanged, with a later file of its device
+    // that opens, before the later ones are read past it.
+    static constexpr qint64 kGiveUpMs = 10 * 60 * 1000;
     // Records stamped further ahead of this machine's clock are skipped.
     static constexpr qint64 kFutureToleranceMs = 24LL * 3600 * 1000;
     // Records applied per round (more segments wait for the next round), records read ahead of
@@ -53,8 +59,26 @@ public:
 
 private:
     enum class Outcome { Applied, Retry, Stop };
-    Outcome importSegment(const QString &device, quint64 number, bool laterExists, Result &result);
-    Outcome importSnapshot(const QString &device, quint64 number, int recordBudget, Result &result);
+    // The device's files: the numbers of its segments and of its snapshots, ascending.
+    struct Files {
+        QList<quint64> segments;
+        QList<quint64> snapshots;
+    };
+    Outcome importSegment(const QString &device, quint64 number, const Files &files, Result &result);
+    // Waits for a segment that cannot be opened, or reads past it once it has been given up on.
+    Outcome waitFor(const QString &device, quint64 number, const std::optional<QByteArray> &bytes, const Files &files);
+    // Whether a file opens with the key at its place: sealed, whole, by a holder of the key.
+    bool opens(const QString &device, const QString &name, qint64 cap) const;
+    // The newest snapshot numbered `from` or above whose manifest opens.
+    Outcome importSnapshot(const QString &device, const QList<quint64> &snapshots, quint64 from, int recordBudget, Result &result);
+    Outcome applySnapshot(const QString &device, quint64 number, int parts, int recordBudget, Result &result);
+    // Segments read past (number -> file version when given up on), persisted per device.
+    QMap<quint64, QByteArray> skipped(const QString &device);
+    void setSkipped(const QString &device, const QMap<quint64, QByteArray> &skipped);
+    void retrySkipped(const QString &device, const Files &files, int recordBudget, Result &result);
+    // Whether a state (of a file, usually) differs from the one last logged under the key: each
+    // state is logged once, not on every round.
+    bool isNews(const QString &key, const QByteArray &state);
     // Applies records in short transactions; `finish` runs in the last one (cursor, progress).
     bool applyRecords(const QString &device, const QJsonArray &records, const std::function<void()> &finish, Result &result);
     void retryWaiting(Result &result);
@@ -70,7 +94,7 @@ private:
     // Whether newer stamps have replaced all a waiting record would write.
     bool isSuperseded(const QString &device, const QJsonObject &record);
     // Reads the blobs a record refers to; false (with the state) when one is missing or damaged.
-    bool fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs, SyncBlobs::State *state) const;
+    bool fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs, SyncBlobs::State *state);
     void wait(const QString &device, const QJsonObject &record);
 
     SyncJournal &m_journal;
@@ -78,5 +102,11 @@ private:
     const SyncKey &m_key;
     SyncBlobs m_blobs;
     std::function<qint64()> m_now;
-    QHash<QString, int> m_attempts;
+    struct Unopened {
+        QByteArray version; // file version and content hash
+        qint64 since = 0;   // when it was first seen so
+    };
+    QHash<QString, Unopened> m_unopened; // by device/name
+    QHash<QString, QByteArray> m_logged;
+    qint64 m_waitingAfter = 0; // where the next retry of waiting records starts
 };

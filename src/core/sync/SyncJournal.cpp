@@ -149,6 +149,7 @@ std::unique_ptr<SyncJournal> SyncJournal::open(const QString &storePath, QString
             "CREATE TABLE IF NOT EXISTS \"SyncMeta\" (\"key\" TEXT PRIMARY KEY, \"value\" TEXT) WITHOUT ROWID;"
             "CREATE TABLE IF NOT EXISTS \"SyncChange\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"entity\" TEXT NOT NULL,"
             " \"gid\" TEXT NOT NULL, \"mask\" INTEGER NOT NULL, \"op\" INTEGER NOT NULL, \"at\" INTEGER NOT NULL);"
+            "CREATE INDEX IF NOT EXISTS \"SyncChange_id\" ON \"SyncChange\" (\"entity\", \"gid\");"
             // Rows in arrival order, found through a small index: records arrive in no order of
             // their ids, and a table ordered by id would be written all over on every import.
             "CREATE TABLE IF NOT EXISTS \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL);"
@@ -313,6 +314,19 @@ SyncStamp SyncJournal::stampOf(const QJsonObject &stamps, const QString &attribu
 QJsonArray SyncJournal::stampValue(const SyncStamp &stamp)
 {
     return QJsonArray{double(stamp.time), stamp.device};
+}
+
+std::optional<SyncJournal::Operation> SyncJournal::pendingOperation(const QString &kind, const QString &id)
+{
+    SQLite::Statement &statement = m_store->statement(
+        QStringLiteral("SELECT \"op\" FROM \"SyncChange\" WHERE \"entity\" = ? AND \"gid\" = ? ORDER BY \"seq\" DESC LIMIT 1"));
+    statement.bind(1, kind.toStdString());
+    statement.bind(2, id.toStdString());
+    std::optional<Operation> operation;
+    if (statement.executeStep())
+        operation = Operation(statement.getColumn(0).getInt());
+    statement.reset();
+    return operation;
 }
 
 qint64 SyncJournal::lastChange()

@@ -81,6 +81,9 @@ public:
     // Copies what the write-ahead log holds into the store file, as far as readers allow.
     void checkpoint();
 
+    // The latest change of a record logged here and not exported yet, if any.
+    std::optional<Operation> pendingOperation(const QString &kind, const QString &id);
+
     // The highest change number so far (changes an import makes above it are its own).
     qint64 lastChange();
     void forgetChangesAfter(qint64 change);

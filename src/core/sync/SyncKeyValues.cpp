@@ -68,9 +68,15 @@ QVariantMap SyncKeyValues::importValues(const QVariantMap &local)
             continue;
         const std::optional<QJsonObject> content = SyncSegment::open(m_key, device, SyncFolder::kValuesName, *bytes);
         if (!content) {
-            LOG_INFO("SyncKeyValues::importValues()", QStringLiteral("values of %1 could not be opened; will retry").arg(device.left(8)));
+            // Read again every round: told once for each version of the file.
+            const QByteArray version = m_folder.fileVersion(device, SyncFolder::kValuesName);
+            if (m_unopened.value(device) != version) {
+                m_unopened.insert(device, version);
+                LOG_INFO("SyncKeyValues::importValues()", QStringLiteral("values of %1 could not be opened; will retry").arg(device.left(8)));
+            }
             continue;
         }
+        m_unopened.remove(device);
         const QJsonObject values = content->value(QStringLiteral("values")).toObject();
         for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
             const QJsonObject entry = it.value().toObject();

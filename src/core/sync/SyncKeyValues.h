@@ -7,6 +7,7 @@
 #include "core/sync/SyncFolder.h"
 #include "core/sync/SyncJournal.h"
 
+#include <QHash>
 #include <QVariantMap>
 
 class SyncKeyValues {
@@ -29,4 +30,5 @@ private:
     SyncJournal &m_journal;
     const SyncFolder &m_folder;
     const SyncKey &m_key;
+    QHash<QString, QByteArray> m_unopened; // device -> version of its values file told as unopened
 };

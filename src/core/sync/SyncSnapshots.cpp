@@ -97,6 +97,14 @@ bool SyncSnapshots::isDue()
     for (quint64 number : m_folder.segments(self)) {
         if (number <= last)
             continue;
+        if (number > lastSegment) {
+            // Not written here (a service's stray copy, another program's file): not ours to count.
+            if (!m_foreign.contains(number)) {
+                m_foreign.insert(number);
+                LOG_WARNING("SyncSnapshots::isDue()", QStringLiteral("segment %1 in this device's folder was not written here; ignored").arg(number));
+            }
+            continue;
+        }
         ++count;
         bytes += QFileInfo(m_folder.deviceDirectory(self) + QLatin1Char('/') + SyncFolder::segmentName(number)).size();
     }

@@ -11,6 +11,8 @@
 #include "core/sync/SyncFolder.h"
 #include "core/sync/SyncJournal.h"
 
+#include <QSet>
+
 #include <functional>
 
 class SyncSnapshots {
@@ -29,6 +31,7 @@ public:
     void setClock(std::function<qint64()> nowMs) { m_now = std::move(nowMs); }
     void setRecordsPerPart(int records) { m_recordsPerPart = records; }
 
+    // Counts only the segments this device wrote (up to its last one).
     bool isDue();
     struct Result {
         quint64 number = 0; // the snapshot written (0: none)
@@ -50,4 +53,5 @@ private:
     const SyncKey &m_key;
     int m_recordsPerPart = kRecordsPerPart;
     std::function<qint64()> m_now;
+    QSet<quint64> m_foreign; // files numbered past our last segment, told once
 };
