@@ -94,6 +94,9 @@ DistributedNotificationCenter::Token DistributedNotificationCenter::addObserver(
         m_lastError = m_connection.lastError().message();
         return 0;
     }
+    // The bus takes the subscription without answering; a call answered after it means it is in
+    // place, so whatever another program posts from now on is heard.
+    m_connection.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.DBus"));
     const Token token = m_nextToken++;
     m_observers.emplace(token, std::move(receiver));
     return token;

@@ -28,7 +28,8 @@ public:
 
     // False when there is no bus or the name cannot be a D-Bus member name.
     bool post(const QString &name, const QString &object);
-    // Calls the handler for each posting of the name with exactly this object. 0 when no bus.
+    // Calls the handler for each posting of the name with exactly this object, from any program,
+    // posted after this returns. 0 when no bus.
     Token addObserver(const QString &name, const QString &object, std::function<void()> handler);
     void removeObserver(Token token);
 
