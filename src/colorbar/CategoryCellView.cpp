@@ -48,8 +48,8 @@ protected:
         QPainter painter(this);
         m_row->paintTab(painter, rect());
     }
-    void enterEvent(QEnterEvent *) override { m_row->pointerEntered(); }
-    void leaveEvent(QEvent *) override { m_row->pointerExited(); }
+    void enterEvent(QEnterEvent *) override { m_host.pointerCrossedTab(); }
+    void leaveEvent(QEvent *) override { m_host.pointerCrossedTab(); }
     void mousePressEvent(QMouseEvent *event) override
     {
         if (event->button() != Qt::LeftButton)

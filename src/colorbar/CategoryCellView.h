@@ -2,8 +2,8 @@
 // One row of the color bar: a narrow tab in the category's colour, flush with the screen edge.
 // Under the pointer it widens (0.2 s) into a labelled tab with the name, the item count and a
 // star; a new item of its category makes it flash. The row reports hover through
-// "colorBarMouseEntered"/"colorBarMouseExited" and hands clicks, drags and menus to its host.
-// GUI thread.
+// "colorBarMouseEntered"/"colorBarMouseExited" and hands clicks, drags and menus to its host,
+// which also decides when the pointer is on it. GUI thread.
 
 #include "colorbar/ColorBarMetrics.h"
 #include "core/PBCategory.h"
@@ -34,6 +34,9 @@ public:
     virtual void rowClicked(CategoryCellView *row) = 0;
     virtual void rowDragStarted(CategoryCellView *row) = 0;
     virtual void rowMenuRequested(CategoryCellView *row, const QPoint &globalPosition) = 0;
+    // The window system reports the pointer crossing a tab's edge. Its reports can date from
+    // before the bar last moved, so the host tells the rows from where the pointer is now.
+    virtual void pointerCrossedTab() = 0;
     // The tab changed its width (the window's shape follows it).
     virtual void tabDidResize() {}
 };
@@ -76,7 +79,7 @@ public:
 
     // The category's count changed: an open tab shows the new one.
     void itemCountChanged();
-    // The pointer entered or left the tab.
+    // The pointer came onto the tab or left it.
     void pointerEntered();
     void pointerExited();
     void press(const QPoint &tabPosition);

@@ -34,7 +34,9 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -140,6 +142,7 @@ void MainViewController::viewDidLoad()
     m_mouseMonitor.barScreen = [self = QPointer<MainViewController>(this)]() -> QScreen * {
         return self && self->barWindow()->windowHandle() ? self->barWindow()->screen() : nullptr;
     };
+    watchBarWindow();
     updateBarSize();
     updateBarCorners();
 }
@@ -152,6 +155,7 @@ void MainViewController::viewWillAppear()
 
 void MainViewController::viewDidAppear()
 {
+    watchBarWindow();
     m_mouseMonitor.updateCurrentScreen(barWindow()->frameGeometry());
     scheduleHideTimer();
     updateBarSize();
@@ -569,13 +573,75 @@ void MainViewController::barMouseExited()
 void MainViewController::enterEvent(QEnterEvent *event)
 {
     QWidget::enterEvent(event);
-    barMouseEntered();
+    followPointer(QCursor::pos());
 }
 
 void MainViewController::leaveEvent(QEvent *event)
 {
     QWidget::leaveEvent(event);
-    barMouseExited();
+    followPointer(QCursor::pos());
+}
+
+void MainViewController::pointerCrossedTab()
+{
+    followPointer(QCursor::pos());
+}
+
+void MainViewController::watchBarWindow()
+{
+    // Installing again only moves the filter to the front.
+    if (QWindow *handle = barWindow()->windowHandle())
+        handle->installEventFilter(this);
+}
+
+bool MainViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    // Seen before Qt hands them to the widgets, whose idea of what is under the pointer these same
+    // events can mislead; the screen positions they carry are right even when the local ones are not.
+    if (watched == barWindow()->windowHandle()) {
+        switch (event->type()) {
+        case QEvent::Enter:
+        case QEvent::MouseMove:
+            followPointer(static_cast<QSinglePointEvent *>(event)->globalPosition().toPoint());
+            break;
+        case QEvent::Leave:
+            followPointer(QCursor::pos());
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainViewController::followPointer(const QPoint &globalPosition)
+{
+    if (m_isInDragAndDrop || std::any_of(m_rows.begin(), m_rows.end(), [](const CategoryCellView *row) { return row->isPressed(); }))
+        return;
+    QWidget *window = barWindow();
+    const bool shown = window->isVisible() && !m_panelIsHidden;
+    CategoryCellView *under = nullptr;
+    for (CategoryCellView *row : m_rows) {
+        const QRect tab = row->tabGeometry();
+        if (shown && row->isVisible() && QRect(row->mapToGlobal(tab.topLeft()), tab.size()).contains(globalPosition)) {
+            under = row;
+            break;
+        }
+    }
+    // Leaves before enters, as the window system orders them; each call reads the row's state
+    // afresh, since a row that opens moves the window and may bring this back in.
+    for (CategoryCellView *row : m_rows) {
+        if (row != under && row->isMouseIn())
+            row->pointerExited();
+    }
+    if (under && !under->isMouseIn())
+        under->pointerEntered();
+    const QRegion shape = window->mask().isEmpty() ? QRegion(window->rect()) : window->mask();
+    const bool inside = shown && (under || shape.translated(window->mapToGlobal(QPoint())).contains(globalPosition));
+    if (inside && !m_pointerInside)
+        barMouseEntered();
+    else if (!inside && m_pointerInside)
+        barMouseExited();
 }
 
 void MainViewController::scheduleCollapseTimer()

@@ -150,8 +150,11 @@ public:
     void rowDragStarted(CategoryCellView *row) override;
     void rowMenuRequested(CategoryCellView *row, const QPoint &globalPosition) override;
     void tabDidResize() override;
+    void pointerCrossedTab() override;
 
 protected:
+    // Watches the bar window's own pointer events (enter, leave, moves) for followPointer.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
@@ -178,6 +181,12 @@ private:
     void flashCategoryRow(int row);
     void moveBarTo(int top);
     void watchForPointer(bool watch);
+    // Opens the row whose tab is at the pointer's place on the screen and closes the others; tells
+    // the bar whether the pointer is on it. Places are read against where the bar is now: what the
+    // window system reports of the pointer can be relative to where the bar was before it widened
+    // or narrowed, or fold a leave and an enter into one. A pressed row or a drag keeps its state.
+    void followPointer(const QPoint &globalPosition);
+    void watchBarWindow();
     void pointerMoved(const QPoint &globalPosition);
     void recordScreenChange();
 

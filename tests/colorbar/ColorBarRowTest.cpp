@@ -6,6 +6,8 @@
 #include "core/TaviSettings.h"
 #include "platform/NotificationCenter.h"
 
+#include <QCursor>
+
 namespace {
 
 using ColorBarRowTest = ColorBarTest;
@@ -85,6 +87,36 @@ TEST_F(ColorBarRowTest, DockedRightAWidenedBarGrowsAwayFromTheEdgeAndReturnsToIt
     view.collapseExpandedBar();
     EXPECT_EQ(barWindow().geometry(), QRect(right - 17, barWindow().y(), 18, barWindow().height()));
     EXPECT_EQ(view.rowView(0)->roundedSide(), Qt::LeftEdge);
+}
+
+TEST_F(ColorBarRowTest, ARowStaysOpenUnderAPointerThatRestsOnItAndClosesWhenItLeaves)
+{
+    // Docked right, the widened window grows away from the edge: its left side moves while the
+    // window system still reports the pointer's arrival against the old place.
+    TaviSettings::shared().setBarPosition(PBColorBarPosition::right);
+    MainViewController &view = makeBar();
+    const ColorBarMetrics metrics = ColorBarMetrics::current();
+    CategoryCellView *cell = view.rowView(1);
+    QCursor::setPos(cell->mapToGlobal(cell->tabGeometry().center()));
+    EXPECT_TRUE(waitUntil([&] { return cell->isContentVisible(); })) << "tab " << cell->tabWidth();
+    EXPECT_TRUE(cell->isMouseIn());
+    EXPECT_EQ(cell->tabWidth(), metrics.expandedWidth);
+    EXPECT_EQ(barWindow().width(), metrics.expandedWidth);
+    EXPECT_FALSE(view.isCollapseTimerArmed());
+    EXPECT_TRUE(view.isPointerInside());
+    for (int i = 0; i < view.numberOfRows(); ++i)
+        EXPECT_EQ(view.rowView(i)->isMouseIn(), i == 1) << "row " << i;
+
+    // Onto the next row's tab, then off the bar.
+    CategoryCellView *next = view.rowView(2);
+    QCursor::setPos(next->mapToGlobal(next->tabGeometry().center()));
+    EXPECT_TRUE(waitUntil([&] { return next->isContentVisible() && !cell->isAnimating(); }));
+    EXPECT_FALSE(cell->isMouseIn());
+    EXPECT_EQ(cell->tabWidth(), metrics.barWidth);
+    QCursor::setPos(barWindow().geometry().topLeft() - QPoint(200, 0));
+    EXPECT_TRUE(waitUntil([&] { return barWindow().width() == metrics.barWidth; }));
+    EXPECT_FALSE(next->isMouseIn());
+    EXPECT_FALSE(view.isPointerInside());
 }
 
 TEST_F(ColorBarRowTest, AFlashReturnsTheWindowToTheBarWidthWhenNoRowIsOpen)

@@ -10,12 +10,11 @@
 #include "support/WindowPlaces.h"
 
 #include <QGuiApplication>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 using namespace EndToEnd;
 
@@ -28,19 +27,44 @@ bool movePointer(const QPoint &to)
     return xdotool({QStringLiteral("mousemove"), QString::number(to.x()), QString::number(to.y())});
 }
 
-// The bar's window as the X server reports it; empty while none is shown.
-QRect barFromX()
+// The id of the bar's shown window; empty while none is shown.
+QString barWindowId()
 {
     const QByteArray found = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                                             QStringLiteral("^%1$").arg(QString::fromLatin1(kBarTitle))});
-    if (found.isEmpty() || found.contains('\n'))
+    return found.isEmpty() || found.contains('\n') ? QString() : QString::fromLatin1(found);
+}
+
+// The bar's window as the X server reports it; empty while none is shown.
+QRect barFromX()
+{
+    const QString id = barWindowId();
+    if (id.isEmpty())
         return {};
     const QRegularExpressionMatch match =
         QRegularExpression(QStringLiteral("Position: (-?\\d+),(-?\\d+).*Geometry: (\\d+)x(\\d+)"), QRegularExpression::DotMatchesEverythingOption)
-            .match(QString::fromUtf8(xdotoolOutput({QStringLiteral("getwindowgeometry"), QString::fromLatin1(found)})));
+            .match(QString::fromUtf8(xdotoolOutput({QStringLiteral("getwindowgeometry"), id})));
     if (!match.hasMatch())
         return {};
     return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(), match.captured(4).toInt());
+}
+
+// The extents of the bar's shape (its tabs and add button) as the X server has it, within the
+// window; empty while no bar or no shape is shown.
+QRect barShapeFromX()
+{
+    const QString id = barWindowId();
+    if (id.isEmpty())
+        return {};
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-shape"), QStringLiteral("-id"), id});
+    if (!xwininfo.waitForFinished(5000) || xwininfo.exitCode() != 0)
+        return {};
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("Window shape extents:\\s*(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"))
+                                              .match(QString::fromUtf8(xwininfo.readAllStandardOutput()));
+    if (!match.hasMatch())
+        return {};
+    return QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(), match.captured(2).toInt());
 }
 
 bool isCategoryEditorShown()
@@ -81,15 +105,17 @@ TEST(EndToEnd, TheBarComesUpAtItsStoredPlaceOnEveryStartAtEitherEdge)
             EXPECT_EQ(mapped.topLeft(), QPoint(barX, kStoredTop)) << WindowPlaces::describe(places.placesOf(kBarTitle));
             EXPECT_EQ(mapped.width(), medium.barWidth);
 
-            // The pointer over the bar widens it: by then the program has taken in all the X server
-            // told it before, the window manager's answer to the mapping included.
+            // The pointer over a row widens the bar and the row opens fully and stays open while
+            // the pointer rests on it: the bar's shape is as wide as the open tab. By then the
+            // program has taken in all the X server told it before, the window manager's answer to
+            // the mapping included.
             const QPoint row(right ? area.right() - medium.barWidth / 2 : area.left() + medium.barWidth / 2,
                              kStoredTop + medium.rowHeight + medium.rowHeight / 2);
             ASSERT_TRUE(movePointer(row));
             EXPECT_TRUE(waitUntil([&] {
-                const QList<QRect> seen = places.placesOf(kBarTitle);
-                return std::any_of(seen.begin(), seen.end(), [&](const QRect &place) { return place.width() == medium.expandedWidth; });
-            }, 5000)) << WindowPlaces::describe(places.placesOf(kBarTitle));
+                return places.placesOf(kBarTitle).last().width() == medium.expandedWidth
+                       && barShapeFromX().width() == medium.expandedWidth;
+            }, 5000)) << WindowPlaces::describe(places.placesOf(kBarTitle)) << "; shape " << barShapeFromX().width() << " wide";
             ASSERT_TRUE(movePointer(area.center()));
             EXPECT_TRUE(waitUntil([&] { return places.placesOf(kBarTitle).last().width() == medium.barWidth; }, 5000))
                 << WindowPlaces::describe(places.placesOf(kBarTitle));

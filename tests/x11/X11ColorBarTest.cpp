@@ -224,7 +224,7 @@ TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
     const QString first = bar->categoryAt(0)->id();
     CategoryCellView *source = bar->rowView(0);
     ASSERT_TRUE(moveTo(centreOf(*source, source->tabGeometry())));
-    waitUntil([&] { return source->tabWidth() == 140; }, 2000);
+    EXPECT_TRUE(waitUntil([&] { return source->tabWidth() == 140 && window->width() == 140; }, 3000)) << hoverState(*window, *source);
     // One detached run of the whole gesture: the drag's own event loop runs while it plays.
     const QPoint from = centreOf(*source, source->tabGeometry());
     const QPoint target = window->mapToGlobal(QPoint(window->width() - 10, bar->rowView(3)->y() + 4));
