@@ -100,7 +100,7 @@ struct Classified {
 };
 
 // A copied file URL: an image file becomes an image item when it is small enough to read.
-Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data)
+Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data, qint64 *imageFileBytesLeft)
 {
     const QUrl url(QString::fromUtf8(data).trimmed(), QUrl::StrictMode);
     if (!url.isValid() || url.isEmpty() || url.isRelative())
@@ -112,7 +112,11 @@ Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data)
         if (settings.ignoreDataSizeMoreThan())
             limit = std::min(limit, PBItemPipeline::sizeLimitBytes(settings.ignoreDataSize(),
                                                                    settings.ignoreDataSizeType() == IgnoreDataSizeType::mb));
+        if (imageFileBytesLeft)
+            limit = std::min(limit, *imageFileBytesLeft);
         if (info.isFile() && info.size() <= limit) {
+            if (imageFileBytesLeft)
+                *imageFileBytesLeft -= info.size();
             QFile file(info.filePath());
             if (file.open(QIODevice::ReadOnly)) {
                 QByteArray bytes = file.read(limit + 1);
@@ -159,10 +163,10 @@ Classified classifyText(const PasteboardItem &item, const QString &availableType
 }
 
 Classified classify(const PasteboardItem &item, const QString &availableType, const QByteArray &data,
-                    const std::optional<QString> &summaryText)
+                    const std::optional<QString> &summaryText, qint64 *imageFileBytesLeft)
 {
     if (UniformType::conformsTo(availableType, UniformType::fileURL))
-        return classifyFileUrl(item, data);
+        return classifyFileUrl(item, data, imageFileBytesLeft);
     if (UniformType::conformsTo(availableType, UniformType::image)) {
         const std::optional<QByteArray> bytes = item.data(availableType);
         if (!bytes)
@@ -274,7 +278,7 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
         return fail(QStringLiteral("No valiad pasteboard data found. Ignored!"));
 
     // 12-13: kind and payload.
-    Classified classified = classify(item, availableType, *data, summaryText);
+    Classified classified = classify(item, availableType, *data, summaryText, environment.imageFileBytesLeft);
     if (!classified.dropReason.isEmpty())
         return fail(classified.dropReason);
     if (!classified.provider)

@@ -28,6 +28,9 @@ public:
         std::function<void(const QString &reason)> dropped;
         // When the copy was made: the time of its new items (now when not set).
         QDateTime time;
+        // The bytes of image files the copy may still read into image items (each file read
+        // counts against it); unlimited when not set. Image files beyond it are kept as files.
+        qint64 *imageFileBytesLeft = nullptr;
     };
 
     // Types that mark content handed over from another device.
@@ -54,6 +57,8 @@ public:
 
     // Copied HTML larger than this is not laid out for its text when the copy has a plain text.
     static constexpr qint64 kMaxLaidOutHtmlBytes = 1024 * 1024;
-    // Image files read into an image item are at most this large without a size limit set.
+    // Image files read into an image item are at most this large without a size limit set, and
+    // one copy of many files reads at most kMaxImageFileBytesPerCopy of them.
     static constexpr qint64 kMaxImageFileBytes = 64ll * 1024 * 1024;
+    static constexpr qint64 kMaxImageFileBytesPerCopy = 256ll * 1024 * 1024;
 };

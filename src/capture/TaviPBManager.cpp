@@ -281,9 +281,11 @@ void TaviPBManager::processChange(const PasteboardChange &change, std::deque<Pas
     qsizetype updated = 0;
     qsizetype unsaved = 0;
     CategoryRecords categoryRecords;
+    qint64 imageFileBytesLeft = PBItemPipeline::kMaxImageFileBytesPerCopy;
     PBItemPipeline::Environment environment{[this](const QString &hash) { return findItem(hash); },
                                             [this] { return activeCategory(); }, m_workspace.ownBundleIdentifier(),
-                                            [&dropped](const QString &reason) { ++dropped[reason]; }, change.time};
+                                            [&dropped](const QString &reason) { ++dropped[reason]; }, change.time,
+                                            &imageFileBytesLeft};
     qsizetype done = 0;
     try {
         for (const PasteboardItem &item : *items) {
