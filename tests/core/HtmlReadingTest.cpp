@@ -51,19 +51,19 @@ TEST(HtmlReading, OrdinaryHtmlReadsAsTheDocumentReadsItUnbounded)
 
 TEST(HtmlReading, DeepNestingAndLongListsKeepEveryWordAndTakeTimeInProportionToTheirLength)
 {
-    const QByteArray nested = repeated("<html><body>", "<table><tr><td>cell #", 4000, "")
-        + repeated("", "</td></tr></table>", 4000, "</body></html>");
-    const QByteArray flat = repeated("<html><body>", "<table><tr><td>cell #</td></tr></table>", 4000, "</body></html>");
-    const QByteArray list = repeated("<ul>", "<li>item #<p>more", 4000, "</ul>");
-    const QByteArray spans = repeated("", "<span><b>word #", 4000, "");
+    const QByteArray nested = repeated("<html><body>", "<table><tr><td>cell #", 8000, "")
+        + repeated("", "</td></tr></table>", 8000, "</body></html>");
+    const QByteArray flat = repeated("<html><body>", "<table><tr><td>cell #</td></tr></table>", 8000, "</body></html>");
+    const QByteArray list = repeated("<ul>", "<li>item #<p>more", 8000, "</ul>");
+    const QByteArray spans = repeated("", "<span><b>word #", 8000, "");
 
     const QString nestedText = htmlString(nested);
     const QString listText = htmlString(list);
-    for (int i : {0, 99, 100, 2000, 3999}) {
+    for (int i : {0, 99, 100, 4000, 7999}) {
         EXPECT_TRUE(nestedText.contains(QStringLiteral("cell %1\n").arg(i)) || nestedText.endsWith(QStringLiteral("cell %1").arg(i))) << i;
         EXPECT_TRUE(listText.contains(QStringLiteral("item %1").arg(i))) << i;
     }
-    EXPECT_TRUE(htmlString(spans).contains(QStringLiteral("word 3999")));
+    EXPECT_TRUE(htmlString(spans).contains(QStringLiteral("word 7999")));
 
     // Unbounded, each of these costs time in proportion to its depth or its list's length at
     // every element: many times the flat document's.

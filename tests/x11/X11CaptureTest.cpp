@@ -278,7 +278,7 @@ TEST_F(X11CaptureTest, ATextItsProgramSendsSlowlyButSteadilyIsKeptWhole)
     constexpr int kBytes = 20 * 1000 * 1000;
     Peer owner({QStringLiteral("slow-text"), QString::number(kBytes), QStringLiteral("12000")});
     ASSERT_FALSE(owner.waitForLine("OWNED:").isEmpty());
-    ASSERT_TRUE(waitForItems(1, 90000)) << "lost copies: " << manager->lostCopyCount();
+    ASSERT_TRUE(waitForItems(1, 60000)) << "lost copies: " << manager->lostCopyCount();
     EXPECT_FALSE(owner.waitForLine("SENT:", 1000).isEmpty());
     const PBItem item = manager->loadFullItem(manager->getItemsPage(0, 1).value(0));
     ASSERT_TRUE(item.dataProvider());
