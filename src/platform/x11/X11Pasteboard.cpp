@@ -232,15 +232,16 @@ bool X11Pasteboard::readCancelled() const
         return false;
     if (!isOpen(m_readingGeneration))
         return true; // given up (our own write or clear came), or read again for items() only
-    // A newer copy waits: an owner that has not answered is given up at once, one that is
-    // answering may finish, for a while.
-    return !m_readAnswered || (m_supersededAt && Clock::now() - *m_supersededAt > kReadTimeout);
+    // A newer copy waits. A large copy whose parts are arriving may finish, for a while: its owner
+    // goes on sending after it lost the clipboard. Any other read is given up at once, since an
+    // owner that lost the clipboard may never answer again (some quit).
+    return !m_receivingParts || (m_supersededAt && Clock::now() - *m_supersededAt > kReadTimeout);
 }
 
 void X11Pasteboard::noteProgress()
 {
     std::lock_guard lock(m_mutex);
-    m_readAnswered = true;
+    m_receivingParts = true;
 }
 
 void X11Pasteboard::readIfPending()
@@ -253,7 +254,7 @@ void X11Pasteboard::readIfPending()
         request = *m_pendingRead;
         m_pendingRead.reset();
         m_readingGeneration = request.generation;
-        m_readAnswered = false;
+        m_receivingParts = false;
         m_supersededAt.reset();
     }
     struct EndOfRead {
@@ -333,7 +334,6 @@ std::optional<QByteArray> X11Pasteboard::readTarget(xcb_atom_t target, const Rea
         m_readFailed = !readCancelled();
         return std::nullopt;
     }
-    noteProgress();
     if (reinterpret_cast<const xcb_selection_notify_event_t *>(answer.get())->property == XCB_ATOM_NONE)
         return std::nullopt; // the owner refused this target
 
@@ -384,6 +384,7 @@ std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property)
             m_readFailed = !readCancelled();
             return std::nullopt;
         }
+        noteProgress();
         XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
             c, xcb_get_property(c, 1, m_window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1fffffff), nullptr));
         if (!reply)

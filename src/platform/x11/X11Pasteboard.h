@@ -2,9 +2,10 @@
 // The CLIPBOARD selection as the general pasteboard. A thread of its own, on its own X
 // connection, sees every new owner (XFixes) and reads the new contents at once: the allowed
 // targets only, large ones incrementally, each answer and each part within a deadline, however
-// long a steady owner takes for the whole. A newer owner cancels an older read that has had no
-// answer yet; one whose owner is answering goes on (for at most kReadTimeout more), and the newer
-// copy is read after it. Changes are recorded in the order they happened. The main thread never waits on another program. PRIMARY is never read.
+// long a steady owner takes for the whole. A newer owner cancels an older read, except one whose
+// large contents are arriving in parts: that one goes on while its owner sends (for at most
+// kReadTimeout more), and the newer copy is read after it. Changes are recorded in the order
+// they happened. The main thread never waits on another program. PRIMARY is never read.
 // Writes go through QClipboard, which answers other programs' requests. Every owner change is
 // recorded as a change of its own (see Pasteboard::takeChanges()), with the application it came
 // from as the resolver names it at that moment.
@@ -119,10 +120,10 @@ private:
         bool complete = false;
     };
     std::deque<OpenChange> m_openChanges;
-    // The read in progress: its generation (-1 when none), whether its owner has answered, and
-    // when a newer change began to wait behind it.
+    // The read in progress: its generation (-1 when none), whether parts of large contents are
+    // arriving, and when a newer change began to wait behind it.
     qint64 m_readingGeneration = -1;
-    bool m_readAnswered = false;
+    bool m_receivingParts = false;
     std::optional<XcbEventLoop::Clock::time_point> m_supersededAt;
     ApplicationResolver m_resolver;
 
