@@ -1,6 +1,7 @@
 // Capture on a real X server with the whole program running (the shell, its reactions, the saves):
 //   burst  200 copies at 20 a second by another program (xclip): how many are stored, how many
-//          with their application, and how soon each is announced after xclip has copied it;
+//          with their application, how many were lost and counted, and how soon each is announced
+//          after xclip has copied it;
 //   large  a 10 MB PNG, a 20 MB text and a 50 MB text copied by another program: the longest
 //          stall of the GUI thread until each is stored and saved, and the resident memory before,
 //          after and 30 s later; the store's size on disk (with its write-ahead log) once idle;
@@ -193,8 +194,10 @@ void burst(TaviPBManager &manager)
             latency.push_back(std::max<qint64>(0, announcedAt[i] - copiedAt[i]));
     }
     std::sort(latency.begin(), latency.end());
-    std::printf("burst: %d copies in %.1f s (%.1f a second): %lld stored, %d announced with their application\n", kCopies,
-                seconds, kCopies / seconds, (long long)(manager.itemCount() - before), withApplication);
+    std::printf("burst: %d copies in %.1f s (%.1f a second): %lld stored, %d announced with their application; "
+                "%lld counted as lost and told\n",
+                kCopies, seconds, kCopies / seconds, (long long)(manager.itemCount() - before), withApplication,
+                (long long)manager.lostCopyCount());
     if (!latency.empty())
         std::printf("burst: from xclip's copy to the announcement: median %lld ms, max %lld ms\n",
                     (long long)latency[latency.size() / 2], (long long)latency.back());

@@ -79,5 +79,29 @@
         <source>The item could not be read from your clipboard history, so nothing was copied and the clipboard was left as it was. Try again; if it keeps failing, the history file may be damaged or its disk failing.</source>
         <translation>The item could not be read from your clipboard history, so nothing was copied and the clipboard was left as it was. Try again; if it keeps failing, the history file may be damaged or its disk failing.</translation>
     </message>
+    <message id="Capture.Lost.title">
+        <source>Clipboard copy not recorded</source>
+        <translation>Clipboard copy not recorded</translation>
+    </message>
+    <message id="Capture.Lost.Replaced">
+        <source>A copy was replaced by a newer one before TaviPaste could read it, so it is not in your clipboard history. This can happen when copies follow each other very quickly on a busy computer; copy it again if you need it. The tooltip of TaviPaste's tray icon counts the copies missed this session.</source>
+        <translation>A copy was replaced by a newer one before TaviPaste could read it, so it is not in your clipboard history. This can happen when copies follow each other very quickly on a busy computer; copy it again if you need it. The tooltip of TaviPaste's tray icon counts the copies missed this session.</translation>
+    </message>
+    <message id="Capture.Lost.NoAnswer">
+        <source>The program you copied from did not answer, or stopped sending the copy before TaviPaste had all of it, so the copy is not in your clipboard history. Copy it again while that program is running. The tooltip of TaviPaste's tray icon counts the copies missed this session.</source>
+        <translation>The program you copied from did not answer, or stopped sending the copy before TaviPaste had all of it, so the copy is not in your clipboard history. Copy it again while that program is running. The tooltip of TaviPaste's tray icon counts the copies missed this session.</translation>
+    </message>
+    <message id="Capture.Lost.NotTaken">
+        <source>Copies came faster than TaviPaste could take them, and some of them are not in your clipboard history. The tooltip of TaviPaste's tray icon counts the copies missed this session.</source>
+        <translation>Copies came faster than TaviPaste could take them, and some of them are not in your clipboard history. The tooltip of TaviPaste's tray icon counts the copies missed this session.</translation>
+    </message>
+    <message id="Capture.Lost.TooltipOne">
+        <source>1 copy could not be recorded this session</source>
+        <translation>1 copy could not be recorded this session</translation>
+    </message>
+    <message id="Capture.Lost.TooltipMany">
+        <source>%1 copies could not be recorded this session</source>
+        <translation>%1 copies could not be recorded this session</translation>
+    </message>
 </context>
 </TS>

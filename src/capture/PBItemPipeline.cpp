@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QLocale>
 #include <QTextBoundaryFinder>
 #include <QUrl>
 
@@ -76,6 +75,19 @@ PBCategory kindCategory(PBDefaultCategory kind)
                       kind, false, false);
 }
 
+// The text of copied HTML. HTML larger than PBItemPipeline::kMaxLaidOutHtmlBytes is not laid
+// out when the copy has a plain text too: that text is taken instead.
+std::optional<QString> textOfHtml(const PasteboardItem &item, const QByteArray &html)
+{
+    if (html.size() > PBItemPipeline::kMaxLaidOutHtmlBytes) {
+        if (std::optional<QString> plain = item.string(PasteboardType::string))
+            return plain;
+    }
+    if (const std::optional<QTextDocumentFragment> fragment = htmlAttributedString(html))
+        return fragment->toPlainText();
+    return std::nullopt;
+}
+
 struct Classified {
     std::optional<PBItemProvider> provider;
     PBDefaultCategory kind = PBDefaultCategory::other;
@@ -83,9 +95,8 @@ struct Classified {
 };
 
 // A copied file URL: an image file becomes an image item when it is small enough to read.
-Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data)
+Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data, qint64 *imageFileBytesLeft)
 {
-    LOG_DEBUG(kFunction, QStringLiteral("-> kUTTypeFileURL"));
     const QUrl url(QString::fromUtf8(data).trimmed(), QUrl::StrictMode);
     if (!url.isValid() || url.isEmpty() || url.isRelative())
         return {PBTextItemProvider(item.string(PasteboardType::string).value_or(QString())), PBDefaultCategory::text, {}};
@@ -96,7 +107,11 @@ Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data)
         if (settings.ignoreDataSizeMoreThan() && !settings.unreadableSizeLimitSetting())
             limit = std::min(limit, PBItemPipeline::sizeLimitBytes(settings.ignoreDataSize(),
                                                                    settings.ignoreDataSizeType() == IgnoreDataSizeType::mb));
+        if (imageFileBytesLeft)
+            limit = std::min(limit, *imageFileBytesLeft);
         if (info.isFile() && info.size() <= limit) {
+            if (imageFileBytesLeft)
+                *imageFileBytesLeft -= info.size();
             QFile file(info.filePath());
             if (file.open(QIODevice::ReadOnly)) {
                 QByteArray bytes = file.read(limit + 1);
@@ -104,50 +119,34 @@ Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data)
                     return {PBImageItemProvider(bytes), PBDefaultCategory::image, {}};
             }
         }
-        LOG_DEBUG(kFunction, QStringLiteral("Image file unreadable or over the size limit, kept as a file: ")
-                                 + Log::redacted(url.toString()));
     }
     return {PBFileItemProvider(url), PBDefaultCategory::file, {}};
 }
 
 Classified classifyText(const PasteboardItem &item, const QString &availableType, const QByteArray &data)
 {
-    LOG_DEBUG(kFunction, QStringLiteral("-> Text type"));
     std::optional<QString> text;
     if (availableType == kTraditionalMacText || availableType == UniformType::webArchive || availableType == kNotesRichText) {
         text = item.string(PasteboardType::string);
     } else if (!UniformType::conformsTo(availableType, UniformType::plainText)) {
-        LOG_DEBUG(kFunction, QStringLiteral("-> CP1"));
-        std::optional<QTextDocumentFragment> attributed;
-        if (!UniformType::isEqual(availableType, UniformType::rtf)) {
-            LOG_DEBUG(kFunction, QStringLiteral("-> CP2"));
-            attributed = htmlAttributedString(data);
+        if (!UniformType::isEqual(availableType, UniformType::rtf))
+            text = textOfHtml(item, data);
+        if (!text) {
+            if (const std::optional<QTextDocumentFragment> attributed = RtfReader::read(data))
+                text = attributed->toPlainText();
         }
-        LOG_DEBUG(kFunction, QStringLiteral("-> CP3"));
-        if (!attributed)
-            attributed = RtfReader::read(data);
-        LOG_DEBUG(kFunction, QStringLiteral("-> CP4"));
-        if (attributed)
-            text = attributed->toPlainText();
     }
-    LOG_DEBUG(kFunction, QStringLiteral("-> CP5"));
     if (!text)
         text = item.string(availableType);
-    LOG_DEBUG(kFunction, QStringLiteral("-> CP6"));
     if (!text)
         text = item.string(PasteboardType::string);
-    LOG_DEBUG(kFunction, QStringLiteral("-> CP7"));
     Classified result;
     if (text) {
-        LOG_DEBUG(kFunction, QStringLiteral("-> CP8"));
         if (isURL(*text)) {
-            LOG_DEBUG(kFunction, QStringLiteral("-> CP9"));
             result = {PBLinkItemProvider(*text), PBDefaultCategory::link, {}};
         } else if (isEmail(*text)) {
-            LOG_DEBUG(kFunction, QStringLiteral("-> CP10"));
             result = {PBEmailItemProvider(*text), PBDefaultCategory::email, {}};
         } else {
-            LOG_DEBUG(kFunction, QStringLiteral("-> CP11"));
             result = {PBTextItemProvider(*text), PBDefaultCategory::text, {}};
         }
     } else {
@@ -157,10 +156,10 @@ Classified classifyText(const PasteboardItem &item, const QString &availableType
 }
 
 Classified classify(const PasteboardItem &item, const QString &availableType, const QByteArray &data,
-                    const std::optional<QString> &summaryText)
+                    const std::optional<QString> &summaryText, qint64 *imageFileBytesLeft)
 {
     if (UniformType::conformsTo(availableType, UniformType::fileURL))
-        return classifyFileUrl(item, data);
+        return classifyFileUrl(item, data, imageFileBytesLeft);
     if (UniformType::conformsTo(availableType, UniformType::image)) {
         const std::optional<QByteArray> bytes = item.data(availableType);
         if (!bytes)
@@ -170,8 +169,7 @@ Classified classify(const PasteboardItem &item, const QString &availableType, co
         return {PBImageItemProvider(*bytes), PBDefaultCategory::image, {}};
     }
     if (UniformType::conformsTo(availableType, UniformType::html)) {
-        LOG_DEBUG(kFunction, QStringLiteral("-> kUTTypeHTML"));
-        const QString text = htmlString(data);
+        const QString text = textOfHtml(item, data).value_or(QString());
         if (isURL(text))
             return {PBLinkItemProvider(text), PBDefaultCategory::link, {}};
         return {PBTextItemProvider(text), PBDefaultCategory::text, {}};
@@ -191,14 +189,12 @@ Classified classify(const PasteboardItem &item, const QString &availableType, co
         }
         return {provider, PBDefaultCategory::image, {}};
     }
-    LOG_DEBUG(kFunction, QStringLiteral("-> other type"));
     auto [provider, kind] = PBItemPipeline::getPasteboardData(item, summaryText);
     return {std::move(provider), kind, {}};
 }
 
 PasteboardProcessResult fail(const QString &reason)
 {
-    LOG_DEBUG(kFunction, reason);
     return PasteboardProcessResult::failure(reason);
 }
 
@@ -213,11 +209,8 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
     if (availableType.isEmpty())
         return fail(QStringLiteral("No available type found. Ignored."));
     // A password manager's copy: nothing of it is read, hashed, looked up or logged but this line.
-    if (item.hasType(PasteboardType::concealed)) {
-        LOG_INFO(kFunction, concealedSkipped());
+    if (item.hasType(PasteboardType::concealed))
         return PasteboardProcessResult::failure(concealedSkipped());
-    }
-    LOG_DEBUG(kFunction, QStringLiteral(">>> Available Type: ") + availableType);
 
     TaviSettings &settings = TaviSettings::shared();
     if (settings.ignoreDataFromOtherDevices() && containsAny(types, PBItemPipeline::handoffTypes()))
@@ -240,8 +233,6 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
 
     // 6: size limit; one that cannot be read drops nothing.
     if (settings.ignoreDataSizeMoreThan() && !settings.unreadableSizeLimitSetting()) {
-        const QString size = QLocale::system().formattedDataSize(data->size());
-        LOG_DEBUG("processPasteboardItem(_:from:resultCompletion:)", QStringLiteral("Copy data size: ") + size);
         const qint64 limit = PBItemPipeline::sizeLimitBytes(settings.ignoreDataSize(),
                                                             settings.ignoreDataSizeType() == IgnoreDataSizeType::mb);
         if (data->size() > limit)
@@ -250,9 +241,7 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
 
     // 7-8: hash and the look-up of a stored repeat.
     const QString hash = PBItemPipeline::contentHash(item, availableType, *data);
-    LOG_DEBUG(kFunction, QStringLiteral("hash = ") + Log::redacted(hash));
     std::optional<PBItem> found = environment.findItemByHash ? environment.findItemByHash(hash) : std::nullopt;
-    LOG_DEBUG(kFunction, QStringLiteral("hash check done"));
 
     const std::optional<PBCategory> active = environment.activeCategory ? environment.activeCategory() : std::nullopt;
     if (found) {
@@ -276,16 +265,13 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
                 summaryLength = graphemeCount(*summaryText, kSummaryLength);
             }
         }
-        LOG_DEBUG(kFunction, QStringLiteral("    |- Type: ") + type + QStringLiteral(" --> string: ")
-                                 + (summaryText ? Log::redacted(*summaryText) : QStringLiteral("nil")));
         pasteboardData.insert(type, bytes);
     }
     if (pasteboardData.isEmpty())
         return fail(QStringLiteral("No valiad pasteboard data found. Ignored!"));
 
     // 12-13: kind and payload.
-    Classified classified = classify(item, availableType, *data, summaryText);
-    LOG_DEBUG(kFunction, QStringLiteral("<- parsing type done"));
+    Classified classified = classify(item, availableType, *data, summaryText, environment.imageFileBytesLeft);
     if (!classified.dropReason.isEmpty())
         return fail(classified.dropReason);
     // Whatever representation the text was read from (plain, rich, HTML).
@@ -296,9 +282,8 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
         return fail(QStringLiteral("No content could be made of the item. Ignored! - ") + availableType);
 
     // 14: the new item.
-    LOG_DEBUG(kFunction, QStringLiteral("-> preparing meta data ..."));
     classified.provider->setPasteboardData(pasteboardData);
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = environment.time.isValid() ? environment.time : QDateTime::currentDateTime();
     std::optional<PBAppInfo> sourceApp;
     if (app) {
         const QString name = app->localizedName.isEmpty() ? app->description() : app->localizedName;
@@ -308,9 +293,7 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
     QList<PBCategory> categories{kindCategory(classified.kind), PBCategory::all()};
     if (active && std::none_of(categories.cbegin(), categories.cend(), [&](const PBCategory &c) { return c.id() == active->id(); }))
         categories.append(*active);
-    LOG_DEBUG(kFunction, QStringLiteral("-> converting data..."));
     PBItem newItem(QUuid::createUuid(), hash, categories, std::move(classified.provider), now, now, sourceApp, false, std::nullopt);
-    LOG_DEBUG(kFunction, QStringLiteral("<- proceck done"));
     return PasteboardProcessResult::newItem(std::move(newItem));
 }
 } // namespace
@@ -339,13 +322,21 @@ const QStringList &PBItemPipeline::markerTypes()
 PasteboardProcessResult PBItemPipeline::process(const PasteboardItem &item, const std::optional<RunningApplication> &app,
                                                 const Environment &environment)
 {
+    PasteboardProcessResult result;
     try {
-        return processItem(item, app, environment);
+        result = processItem(item, app, environment);
     } catch (const std::exception &error) {
-        return fail(QStringLiteral("Reading the item failed: ") + QString::fromUtf8(error.what()) + QStringLiteral(". Ignored."));
+        result = fail(QStringLiteral("Reading the item failed: ") + QString::fromUtf8(error.what()) + QStringLiteral(". Ignored."));
     } catch (...) {
-        return fail(QStringLiteral("Reading the item failed. Ignored."));
+        result = fail(QStringLiteral("Reading the item failed. Ignored."));
     }
+    if (result.kind == PasteboardProcessResult::Kind::Failure) {
+        if (environment.dropped)
+            environment.dropped(result.reason);
+        else
+            TAVI_LOG(result.reason == concealedSkipped() ? LogLevel::Info : LogLevel::Debug, kFunction, result.reason);
+    }
+    return result;
 }
 
 std::pair<PBItemProvider, PBDefaultCategory> PBItemPipeline::getPasteboardData(const PasteboardItem &item,

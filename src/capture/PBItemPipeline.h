@@ -8,6 +8,7 @@
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 
+#include <QDateTime>
 #include <QStringList>
 
 #include <functional>
@@ -23,6 +24,13 @@ public:
         std::function<std::optional<PBCategory>()> activeCategory;
         // This program's identifier: its own copies are never recorded.
         QString ownBundleIdentifier;
+        // Told the reason of each dropped item; unset, the reason is logged.
+        std::function<void(const QString &reason)> dropped;
+        // When the copy was made: the time of its new items (now when not set).
+        QDateTime time;
+        // The bytes of image files the copy may still read into image items (each file read
+        // counts against it); unlimited when not set. Image files beyond it are kept as files.
+        qint64 *imageFileBytesLeft = nullptr;
     };
 
     // Types that mark content handed over from another device.
@@ -31,7 +39,7 @@ public:
     static const QStringList &transientTypes();
     static const QStringList &markerTypes();
 
-    // Never throws; a dropped item is logged with its reason.
+    // Never throws; a dropped item's reason is logged, or told to the environment.
     static PasteboardProcessResult process(const PasteboardItem &item, const std::optional<RunningApplication> &app,
                                            const Environment &environment);
 
@@ -47,6 +55,10 @@ public:
     // is not a number gives the default of one unit.
     static qint64 sizeLimitBytes(double size, bool megabytes);
 
-    // Image files read into an image item are at most this large without a size limit set.
+    // Copied HTML larger than this is not laid out for its text when the copy has a plain text.
+    static constexpr qint64 kMaxLaidOutHtmlBytes = 1024 * 1024;
+    // Image files read into an image item are at most this large without a size limit set, and
+    // one copy of many files reads at most kMaxImageFileBytesPerCopy of them.
     static constexpr qint64 kMaxImageFileBytes = 64ll * 1024 * 1024;
+    static constexpr qint64 kMaxImageFileBytesPerCopy = 256ll * 1024 * 1024;
 };

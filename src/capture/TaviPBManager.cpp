@@ -45,16 +45,6 @@ QVariantMap payloadOf(const TaviPBManager::ItemsByCategory &byCategory)
     return map;
 }
 
-// Files each item once under each of its category ids.
-void fileUnderCategories(TaviPBManager::ItemsByCategory &byCategory, const PBItem &item)
-{
-    for (const PBCategory &category : item.categories()) {
-        QList<PBItem> &list = byCategory[category.id()];
-        if (!list.contains(item))
-            list.append(item);
-    }
-}
-
 bool hasKind(const PBItem &item, PBDefaultCategory kind)
 {
     return std::any_of(item.categories().cbegin(), item.categories().cend(),
@@ -205,18 +195,74 @@ void TaviPBManager::processPasteboardItem(const PasteboardItem &item, const std:
 
 void TaviPBManager::processBatch()
 {
-    if (m_isProcessing.load())
+    if (m_isProcessing.exchange(true))
         return;
-    for (const PasteboardChange &change : m_pasteboard.takeChanges()) {
+    std::deque<PasteboardChange> waiting;
+    takeNewChanges(waiting);
+    while (!waiting.empty()) {
+        const PasteboardChange change = std::move(waiting.front());
+        waiting.pop_front();
+        processChange(change, waiting);
+    }
+    // The batch ends here, whatever the main thread is doing; it only announces the result.
+    m_isProcessing.store(false);
+}
+
+void TaviPBManager::takeNewChanges(std::deque<PasteboardChange> &waiting)
+{
+    if (const qint64 dropped = m_pasteboard.takeDroppedChangeCount(); dropped > 0 && !m_isPaused.load())
+        noteLostCopies(LossCause::NotTaken, dropped);
+    for (PasteboardChange &change : m_pasteboard.takeChanges()) {
         // What was there before this manager started is never recorded.
         if (change.changeCount <= m_lastChangeCount.load())
             continue;
         m_lastChangeCount.store(change.changeCount);
-        processChange(change);
+        waiting.push_back(std::move(change));
     }
 }
 
-void TaviPBManager::processChange(const PasteboardChange &change)
+void TaviPBManager::takeSmallChangesMeanwhile(std::deque<PasteboardChange> &waiting)
+{
+    takeNewChanges(waiting);
+    // Each is stored under the time it was made, so the lists keep the order of the copies; large
+    // ones wait for the one in progress.
+    QList<PasteboardChange> small;
+    for (auto it = waiting.begin(); it != waiting.end();) {
+        if (!it->items || it->items->size() < kInterleaveEveryItems) {
+            small.append(std::move(*it));
+            it = waiting.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const PasteboardChange &change : std::as_const(small))
+        processChange(change, waiting);
+}
+
+namespace {
+// The items of a batch by category id, each filed once under each of its categories.
+class CategoryFiling {
+public:
+    void file(const PBItem &item)
+    {
+        for (const PBCategory &category : item.categories()) {
+            QSet<QUuid> &filed = m_filed[category.id()];
+            if (filed.contains(item.uuid()))
+                continue;
+            filed.insert(item.uuid());
+            m_byCategory[category.id()].append(item);
+        }
+    }
+    bool isEmpty() const { return m_byCategory.isEmpty(); }
+    const TaviPBManager::ItemsByCategory &byCategory() const { return m_byCategory; }
+
+private:
+    TaviPBManager::ItemsByCategory m_byCategory;
+    QHash<QString, QSet<QUuid>> m_filed;
+};
+} // namespace
+
+void TaviPBManager::processChange(const PasteboardChange &change, std::deque<PasteboardChange> &waiting)
 {
     if (m_isPaused.load())
         return;
@@ -231,78 +277,117 @@ void TaviPBManager::processChange(const PasteboardChange &change)
     if (app && !app->bundleIdentifier.isEmpty() && TaviSettings::shared().blackList().contains(app->bundleIdentifier))
         return;
 
-    LOG_DEBUG(kPoll, QStringLiteral("----> CP1"));
     const std::optional<QList<PasteboardItem>> &items = change.items;
-    LOG_DEBUG(kPoll, QStringLiteral("----> CP2"));
     if (!items) {
-        LOG_INFO(kPoll, QStringLiteral("A clipboard change could not be read; skipped"));
+        noteLostCopies(change.unread == PasteboardChange::Unread::Replaced ? LossCause::Replaced : LossCause::NoAnswer, 1);
         return;
     }
-    LOG_DEBUG(kPoll, QStringLiteral("----> CP3"));
-    m_isProcessing.store(true);
-
-    ItemsByCategory newItemsByCategory;
-    ItemsByCategory updatedItemsByCategory;
+    // Every step below is linear in the number of items: drops are counted by reason and logged
+    // in one line, repeats and categories are found by id, and what is pending is saved every
+    // kSaveEveryItems items so that no look-up walks an ever longer list of unsaved records.
+    // Copies made meanwhile are not held up by a large one: they are taken in between its items.
+    CategoryFiling newItemsByCategory;
+    CategoryFiling updatedItemsByCategory;
     QList<PBItem> newItems;
+    QList<QUrl> newFiles;
+    QMap<QString, int> dropped;
+    qsizetype updated = 0;
+    qsizetype unsaved = 0;
+    CategoryRecords categoryRecords;
+    qint64 imageFileBytesLeft = PBItemPipeline::kMaxImageFileBytesPerCopy;
+    PBItemPipeline::Environment environment{[this](const QString &hash) { return findItem(hash); },
+                                            [this] { return activeCategory(); }, m_workspace.ownBundleIdentifier(),
+                                            [&dropped](const QString &reason) { ++dropped[reason]; }, change.time,
+                                            &imageFileBytesLeft};
+    qsizetype done = 0;
     try {
         for (const PasteboardItem &item : *items) {
-            LOG_DEBUG(kPoll, QStringLiteral(">> reading new pasteboard item:"));
-            processPasteboardItem(item, app, [&](const PasteboardProcessResult &result) {
-                TaviSettings &settings = TaviSettings::shared();
-                switch (result.kind) {
-                case PasteboardProcessResult::Kind::New: {
-                    const PBItem &newItem = *result.item;
-                    const PBFileItemProvider *file = newItem.dataProvider()->as<PBFileItemProvider>();
-                    if (file && settings.ignoreDirectory() && isDirectory(file->url())) {
-                        LOG_DEBUG(kPoll, QStringLiteral("---> PBManager ignore 'Folder' type"));
-                        return;
-                    }
-                    if (file && settings.ignoreFile() && !isDirectory(file->url())) {
-                        LOG_DEBUG(kPoll, QStringLiteral("---> PBManager ignore 'File' type"));
-                        return;
-                    }
-                    if (settings.ignoreImage() && newItem.dataProvider()->is<PBImageItemProvider>()) {
-                        LOG_DEBUG(kPoll, QStringLiteral("---> PBManager ignore 'Image' type"));
-                        return;
-                    }
-                    if (!add(newItem))
-                        return;
-                    // Announced as lists hold it: the whole copy stays in the store.
-                    const PBItem listed = listItem(newItem);
-                    fileUnderCategories(newItemsByCategory, listed);
-                    newItems.append(listed);
-                    break;
+            if (++done % kInterleaveEveryItems == 0)
+                takeSmallChangesMeanwhile(waiting);
+            const PasteboardProcessResult result = PBItemPipeline::process(item, app, environment);
+            TaviSettings &settings = TaviSettings::shared();
+            switch (result.kind) {
+            case PasteboardProcessResult::Kind::New: {
+                const PBItem &newItem = *result.item;
+                const PBFileItemProvider *file = newItem.dataProvider()->as<PBFileItemProvider>();
+                if (file && settings.ignoreDirectory() && isDirectory(file->url())) {
+                    ++dropped[QStringLiteral("Folders are ignored")];
+                    continue;
                 }
-                case PasteboardProcessResult::Kind::Update:
-                    if (update(*result.item, result.category))
-                        fileUnderCategories(updatedItemsByCategory, *result.item);
-                    break;
-                case PasteboardProcessResult::Kind::Failure:
-                    break;
+                if (file && settings.ignoreFile() && !isDirectory(file->url())) {
+                    ++dropped[QStringLiteral("Files are ignored")];
+                    continue;
                 }
-            });
-            LOG_DEBUG(kPoll, QStringLiteral("----> CP4"));
+                if (settings.ignoreImage() && newItem.dataProvider()->is<PBImageItemProvider>()) {
+                    ++dropped[QStringLiteral("Images are ignored")];
+                    continue;
+                }
+                if (!add(newItem, categoryRecords)) {
+                    ++dropped[QStringLiteral("Not matched category record!")];
+                    continue;
+                }
+                if (file)
+                    newFiles.append(file->url());
+                // Announced as lists hold it: the whole copy stays in the store.
+                const PBItem listed = listItem(newItem);
+                newItemsByCategory.file(listed);
+                newItems.append(listed);
+                break;
+            }
+            case PasteboardProcessResult::Kind::Update:
+                if (update(*result.item, result.category, change.time)) {
+                    updatedItemsByCategory.file(*result.item);
+                    ++updated;
+                }
+                break;
+            case PasteboardProcessResult::Kind::Failure:
+                continue;
+            }
+            if (++unsaved >= kSaveEveryItems) {
+                changed();
+                m_saveScheduler.flush();
+                unsaved = 0;
+                categoryRecords.clear();
+            }
         }
     } catch (const std::exception &error) {
         LOG_ERROR(kPoll, QStringLiteral("Capture batch failed: ") + QString::fromUtf8(error.what()));
     } catch (...) {
         LOG_ERROR(kPoll, QStringLiteral("Capture batch failed."));
     }
-    LOG_DEBUG(kPoll, QStringLiteral("----> CP5"));
+    QStringList reasons;
+    qsizetype droppedCount = 0;
+    for (auto it = dropped.cbegin(); it != dropped.cend(); ++it) {
+        reasons.append(it.value() == 1 ? it.key() : QStringLiteral("%1 (%2 items)").arg(it.key()).arg(it.value()));
+        droppedCount += it.value();
+    }
+    LOG_DEBUG(kPoll, QStringLiteral("Clipboard change of %1 items: %2 new, %3 repeated, %4 dropped%5")
+                         .arg(items->size())
+                         .arg(newItems.size())
+                         .arg(updated)
+                         .arg(droppedCount)
+                         .arg(reasons.isEmpty() ? QString() : QStringLiteral(": ") + reasons.join(QStringLiteral("; "))));
     if (!newItems.isEmpty() || !updatedItemsByCategory.isEmpty())
         changed();
-    // The batch ends here, whatever the main thread is doing; it only announces the result.
-    m_isProcessing.store(false);
+    // The copied files are bookmarked together, off this queue, unless the whole root is.
+    if (!newFiles.isEmpty()) {
+        TPBookMarkCacher &bookmarks = TPBookMarkCacher::shared();
+        if (!bookmarks.hasBookMark(authorizedRootPath()))
+            bookmarks.store(newFiles);
+    }
 
-    // The folder check needs the files only; the copy itself is not held for the main thread.
+    // The folder check needs the first file only; the copy itself is not held for the main thread.
     QList<PasteboardItem> files;
     for (const PasteboardItem &item : *items) {
-        PasteboardItem file;
-        if (const std::optional<QByteArray> url = item.data(PasteboardType::fileURL))
+        if (const std::optional<QByteArray> url = item.data(PasteboardType::fileURL)) {
+            PasteboardItem file;
             file.setData(PasteboardType::fileURL, *url);
-        files.append(file);
+            files.append(file);
+            break;
+        }
     }
-    auto end = [this, items = std::move(files), newItemsByCategory, updatedItemsByCategory, newItems] {
+    auto end = [this, items = std::move(files), newItemsByCategory = newItemsByCategory.byCategory(),
+                updatedItemsByCategory = updatedItemsByCategory.byCategory(), newItems] {
         if (!TaviSettings::shared().notPromptFolderAccess() && m_folderAuthorizationCheck) {
             if (const std::optional<QString> path = m_folderAuthorizationCheck(items))
                 NotificationCenter::defaultCenter().postInfo(NotificationName::needCheckAuthorize, *path);
@@ -316,12 +401,26 @@ void TaviPBManager::processChange(const PasteboardChange &change)
         }
         if (!updatedItemsByCategory.isEmpty())
             NotificationCenter::defaultCenter().postInfo(NotificationName::historyItemDidUpdate, payloadOf(updatedItemsByCategory));
-        LOG_DEBUG(kPoll, QStringLiteral("----> CP6"));
     };
     if (QCoreApplication::instance())
         MainQueue::async(std::move(end));
     else
         end();
+}
+
+void TaviPBManager::noteLostCopies(LossCause cause, qint64 count)
+{
+    const qint64 total = m_lostCopies.fetch_add(count) + count;
+    static const char *const kCauses[] = {"replaced before it could be read", "its program stopped sending it",
+                                          "not taken in time"};
+    LOG_WARNING(kPoll, QStringLiteral("%1 clipboard copies not recorded: %2 (%3 this session)")
+                           .arg(count)
+                           .arg(QLatin1String(kCauses[int(cause)]))
+                           .arg(total));
+    postOnMain(NotificationName::historyCopiesLost, {{NotificationKey::info, total}});
+    static const char *const kTexts[] = {"Capture.Lost.Replaced", "Capture.Lost.NoAnswer", "Capture.Lost.NotTaken"};
+    if (m_toldLosses.isFirst(QString::number(int(cause))))
+        postHistoryProblem(L("Capture.Lost.title"), L(kTexts[int(cause)]));
 }
 
 std::optional<PBItem> TaviPBManager::findItem(const QString &hash)
@@ -359,13 +458,17 @@ std::optional<PBCategory> TaviPBManager::activeCategory() const
 
 bool TaviPBManager::add(const PBItem &item)
 {
+    CategoryRecords categoryRecords;
+    if (add(item, categoryRecords))
+        return true;
+    LOG_ERROR("add(item:)", QStringLiteral("Not matched category record!"));
+    return false;
+}
+
+bool TaviPBManager::add(const PBItem &item, CategoryRecords &categoryRecords)
+{
     const std::optional<PBItemProvider> &provider = item.dataProvider();
     const QString text = provider ? provider->representedText() : QString();
-    LOG_DEBUG("add(item:)", QStringLiteral("[+] -> add item ... "));
-    // The length alone: hashing a large copy for a debug line would cost as much as storing it.
-    LOG_DEBUG("add(item:)", QStringLiteral("[+] category: [")
-                                + (item.categories().isEmpty() ? QString() : rawValue(item.categories().first().type()))
-                                + QStringLiteral("] - %1 chars").arg(text.size()));
     // What is written is settled before the context is locked: comparing large payloads takes a
     // while, and the interface reads through the same context.
     std::optional<QByteArray> payload;
@@ -378,19 +481,40 @@ bool TaviPBManager::add(const PBItem &item)
         for (auto it = map.cbegin(); it != map.cend(); ++it)
             representations.append({it.key(), repeatsOwnContent(*provider, it.key(), it.value()) ? QByteArray() : it.value()});
     }
-    QVariantList ids;
-    for (const PBCategory &category : item.categories())
-        ids.append(category.id());
-    const auto categoryRecords = m_categoryManager.storage().fetch(Predicate::in(QStringLiteral("id"), ids));
-    if (!categoryRecords || categoryRecords->isEmpty()) {
-        LOG_ERROR("add(item:)", QStringLiteral("Not matched category record!"));
-        return false;
+    // The category records are looked up once for a whole batch.
+    QVariantList missing;
+    for (const PBCategory &category : item.categories()) {
+        if (!categoryRecords.contains(category.id()))
+            missing.append(category.id());
     }
+    if (!missing.isEmpty()) {
+        const auto found = m_categoryManager.storage().fetch(Predicate::in(QStringLiteral("id"), missing));
+        if (!found)
+            return false; // the store could not be read: nothing is remembered as missing
+        for (const auto &record : *found)
+            categoryRecords.insert(record->id(), record);
+        for (const QVariant &id : std::as_const(missing)) {
+            if (!categoryRecords.contains(id.toString()))
+                categoryRecords.insert(id.toString(), nullptr); // no such category: not asked again
+        }
+    }
+    QList<std::shared_ptr<PBCategoryRecord>> filedUnder;
+    QSet<PBCategoryRecord *> seen;
+    for (const PBCategory &category : item.categories()) {
+        for (const auto &record : categoryRecords.values(category.id())) {
+            if (record && !seen.contains(record.get())) {
+                seen.insert(record.get());
+                filedUnder.append(record);
+            }
+        }
+    }
+    if (filedUnder.isEmpty())
+        return false;
     m_storage.context()->performAndWait([&] {
         const auto record = m_storage.newRecord();
         record->setUuid(item.uuid());
         record->setDataHash(item.hash());
-        record->addCategories(*categoryRecords);
+        record->addCategories(filedUnder);
         record->setCreatedAt(item.createTime());
         record->setModifiedAt(item.modifiedTime());
         if (payload)
@@ -416,26 +540,29 @@ bool TaviPBManager::add(const PBItem &item)
         }
     });
     refreshLists();
-    LOG_DEBUG("add(item:)", QStringLiteral("[+] <- add done"));
     return true;
 }
 
 bool TaviPBManager::update(const PBItem &item, const std::optional<PBCategory> &activeCategory)
+{
+    return update(item, activeCategory, QDateTime::currentDateTime());
+}
+
+bool TaviPBManager::update(const PBItem &item, const std::optional<PBCategory> &activeCategory, const QDateTime &at)
 {
     const RecordPtr record = recordFor(item);
     if (!record) {
         LOG_DEBUG("update(item:activeCategory:)", QStringLiteral("[-] ! no item found"));
         return false;
     }
-    LOG_DEBUG("update(item:activeCategory:)", QStringLiteral("[↑] --> update item ..."));
-    if (!item.isSticky() && !record->is_sticky())
-        record->setModifiedAt(QDateTime::currentDateTime());
+    // Never back in time: a newer copy recorded first (while a large one was stored) keeps its place.
+    if (!item.isSticky() && !record->is_sticky() && !(at <= record->modifiedAt()))
+        record->setModifiedAt(at);
     if (activeCategory) {
         if (const auto category = categoryRecord(activeCategory->id()))
             record->addCategoriesObject(category);
     }
     refreshLists();
-    LOG_DEBUG("update(item:activeCategory:)", QStringLiteral("[↑] <-- update done"));
     return true;
 }
 

@@ -25,9 +25,11 @@
 
 #include <QList>
 #include <QMap>
+#include <QMultiHash>
 #include <QString>
 
 #include <atomic>
+#include <deque>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -93,8 +95,8 @@ public:
     // The item records; the two lists are brought up to date before they are handed out.
     CoreDataManager<PBItemRecord> &storage();
     PBCategoryManager &categoryManager() const { return m_categoryManager; }
-    // Asked after each batch with every pasteboard item of the change; a folder path it returns
-    // is posted as "needCheckAuthorize". The shell sets it. Main thread.
+    // Asked after each batch with the first copied file of the change (none when it copied no
+    // file); a folder path it returns is posted as "needCheckAuthorize". The shell sets it. Main thread.
     void setFolderAuthorizationCheck(std::function<std::optional<QString>(const QList<PasteboardItem> &)> check);
 
     // --- Capture (poll: capture queue)
@@ -117,6 +119,10 @@ public:
     // --- Storing
     // False when nothing was stored (no category record to file it under).
     bool add(const PBItem &item);
+    // A batch saves what is pending after this many items, however many it holds; copies made
+    // meanwhile with fewer items are taken after every kInterleaveEveryItems of them.
+    static constexpr qsizetype kSaveEveryItems = 500;
+    static constexpr qsizetype kInterleaveEveryItems = 100;
     // Bumps the stored item's modification time (unless pinned) and attaches the category.
     // False when the item's record is gone.
     bool update(const PBItem &item, const std::optional<PBCategory> &activeCategory);
@@ -188,6 +194,13 @@ public:
     PBItem addNote(const QString &title, const QString &body);
     void updateNote(const PBItem &item);
 
+    // --- Lost copies
+    // The copies not recorded since this manager started: replaced by a newer one before they
+    // could be read, given up because their program did not answer or stopped sending them, or
+    // come faster than they could be taken. Each loss is logged and announced with the new total
+    // ("historyCopiesLost"); the first of each cause is told the user. Any thread.
+    qint64 lostCopyCount() const { return m_lostCopies.load(); }
+
     // --- Saving
     // Saves the pending changes now (termination, SIGTERM, the end of the session); false when
     // that failed (a retry stays scheduled). A failed save is told to the user once per cause.
@@ -203,9 +216,21 @@ public:
 
 private:
     using RecordPtr = std::shared_ptr<PBItemRecord>;
+    // Category records by id, as one batch found them.
+    using CategoryRecords = QMultiHash<QString, std::shared_ptr<PBCategoryRecord>>;
+    enum class LossCause { Replaced, NoAnswer, NotTaken };
 
     void processBatch();
-    void processChange(const PasteboardChange &change);
+    // Moves the changes recorded since the last look onto `waiting`, counting those let go.
+    void takeNewChanges(std::deque<PasteboardChange> &waiting);
+    // Takes the changes made meanwhile and stores the small ones now.
+    void takeSmallChangesMeanwhile(std::deque<PasteboardChange> &waiting);
+    void processChange(const PasteboardChange &change, std::deque<PasteboardChange> &waiting);
+    // Stores a new item filed under the records found in (or added to) `categoryRecords`; false,
+    // unlogged, when there is none to file it under.
+    bool add(const PBItem &item, CategoryRecords &categoryRecords);
+    bool update(const PBItem &item, const std::optional<PBCategory> &activeCategory, const QDateTime &at);
+    void noteLostCopies(LossCause cause, qint64 count);
     void schedulePoll();
     void refreshLists();
     void ensureListsFresh();
@@ -265,6 +290,8 @@ private:
     HistorySaver m_saver;
     SaveScheduler m_saveScheduler;
     ToldOnce m_toldSettings; // unreadable settings the user was told about
+    ToldOnce m_toldLosses;   // causes of lost copies the user was told about
+    std::atomic<qint64> m_lostCopies{0};
     std::unique_ptr<QTimer> m_timer;
     SerialQueue m_pbQueue{QStringLiteral("com.tavi.pbQueue")};
 };

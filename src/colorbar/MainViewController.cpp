@@ -721,18 +721,21 @@ void MainViewController::handleDidAddNewItem(const Notification &notification)
     const QVariant payload = notification.userInfo.value(NotificationKey::items);
     if (!payload.canConvert<QList<PBItem>>())
         return;
-    if (!TaviSettings::shared().animateWhenAddItem())
+    if (!TaviSettings::shared().animateWhenAddItem() || m_panelIsHidden)
         return;
+    // Each row flashes once for the copy, however many of its items it holds.
+    QList<PBDefaultCategory> kinds; // a few kinds at most
     for (const PBItem &item : payload.value<QList<PBItem>>()) {
         const std::optional<PBCategory> primary = item.primaryCategory();
-        if (!primary)
+        if (primary && !kinds.contains(primary->type()))
+            kinds.append(primary->type());
+    }
+    for (PBDefaultCategory kind : std::as_const(kinds)) {
+        const auto found = std::find_if(m_categories.cbegin(), m_categories.cend(),
+                                        [&](const PBCategory &c) { return c.type() == kind; });
+        if (found == m_categories.cend())
             continue;
-        const QList<PBCategory> categories = m_categories;
-        const auto found = std::find_if(categories.begin(), categories.end(),
-                                        [&](const PBCategory &c) { return c.type() == primary->type(); });
-        if (found == categories.end() || m_panelIsHidden)
-            continue;
-        const int row = int(found - categories.begin());
+        const int row = int(found - m_categories.cbegin());
         MainQueue::async([self = QPointer<MainViewController>(this), row] {
             if (self)
                 self->flashCategoryRow(row);

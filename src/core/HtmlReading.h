@@ -19,6 +19,15 @@ protected:
     QVariant loadResource(int type, const QUrl &name) override;
 };
 
+// Elements nested deeper than this, and list items after this many in one list, are left out
+// of what the text document reads (their text stays): the document takes time in proportion to
+// the depth of every element and to the length of the list of every item.
+inline constexpr qsizetype kMaxHtmlNesting = 100;
+inline constexpr qsizetype kMaxHtmlListItems = 500;
+// The HTML with the tags of those elements left out (a block's start becomes a line break);
+// everything else as it was. Linear in the HTML's length.
+QString htmlWithBoundedNesting(QStringView html);
+
 // The HTML (UTF-8) as rich text, trimmed of leading and trailing white space; an all-blank text
 // is kept untrimmed. Nothing for empty data.
 std::optional<QTextDocumentFragment> htmlAttributedString(const QByteArray &html);

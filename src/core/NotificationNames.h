@@ -56,6 +56,8 @@ inline const QString cloudSyncStateChanged = QStringLiteral("cloudSyncStateChang
 // Something the user must know about their history (a save that failed, a setting that was
 // ignored, an item that could not be read): info is the plain-words text, title its title.
 inline const QString historyProblemOccurred = QStringLiteral("historyProblemOccurred");
+// Copies were lost before they could be recorded; info is how many this session (qint64).
+inline const QString historyCopiesLost = QStringLiteral("historyCopiesLost");
 
 // Shell.
 inline const QString needCheckAuthorize = QStringLiteral("needCheckAuthorize"); // folder path

@@ -1,18 +1,13 @@
 #include "core/PBFileItemProvider.h"
 
-#include "core/TPBookMarkCacher.h"
-#include "platform/Log.h"
-
 PBFileItemProvider::PBFileItemProvider(QUrl url, PasteboardDataMap pasteboardData)
     : m_pasteboardData(std::move(pasteboardData)), m_url(std::move(url))
 {
-    bookmarkLocation(BookmarkReason::Created);
 }
 
 void PBFileItemProvider::setUrl(const QUrl &url)
 {
     m_url = url;
-    bookmarkLocation(BookmarkReason::UrlChanged);
 }
 
 QString PBFileItemProvider::representedText() const
@@ -46,16 +41,4 @@ std::optional<PBFileItemProvider> PBFileItemProvider::restore(const std::optiona
 bool PBFileItemProvider::matches(const QStringList &keywords) const
 {
     return ProviderSupport::containsAnyKeyword(representedText(), keywords, Qt::CaseInsensitive);
-}
-
-void PBFileItemProvider::bookmarkLocation(BookmarkReason reason) const
-{
-    TPBookMarkCacher &cacher = TPBookMarkCacher::shared();
-    if (cacher.hasBookMark(authorizedRootPath()))
-        return;
-    if (reason == BookmarkReason::Created)
-        LOG_DEBUG("PBFileItemProvider()", QStringLiteral("Setting bookmark when initial provider..."));
-    else
-        LOG_DEBUG("setUrl()", QStringLiteral("Setting bookmark when set provider url..."));
-    cacher.store({m_url});
 }

@@ -1,6 +1,6 @@
 #pragma once
-// A copied file or folder. Creating one, and every change of its location, makes sure the
-// location is bookmarked unless the authorised root already is. Any thread.
+// A copied file or folder. Capture bookmarks the locations of a copy's new file items together
+// (see TPBookMarkCacher); a provider itself only names its location. Any thread.
 
 #include "core/PBProviderSupport.h"
 
@@ -26,9 +26,6 @@ public:
     bool matches(const QStringList &keywords) const;
 
 private:
-    enum class BookmarkReason { Created, UrlChanged };
-    void bookmarkLocation(BookmarkReason reason) const;
-
     PasteboardDataMap m_pasteboardData;
     QUrl m_url;
 };

@@ -68,7 +68,7 @@ std::optional<QTextDocumentFragment> readRichText(const QString &type, const QBy
         if (!html)
             return std::nullopt;
         SafeTextDocument resources;
-        return QTextDocumentFragment::fromHtml(*html, &resources);
+        return QTextDocumentFragment::fromHtml(htmlWithBoundedNesting(*html), &resources);
     }
     return std::nullopt; // flat RTFD is not read on this platform
 }

@@ -1,13 +1,16 @@
 #include "core/TPBookMarkCacher.h"
 
 #include "core/AppGlobals.h"
+#include "core/store/CoreDataStack.h"
 #include "platform/Bookmark.h"
 #include "platform/Defaults.h"
 #include "platform/Log.h"
 
+#include <SQLiteCpp/Exception.h>
+#include <SQLiteCpp/Transaction.h>
+
 #include <QFileInfo>
 #include <QReadLocker>
-#include <QRegularExpression>
 #include <QWriteLocker>
 
 QString authorizedRootPath()
@@ -22,19 +25,10 @@ TPBookMarkCacher &TPBookMarkCacher::shared()
     return *instance;
 }
 
-TPBookMarkCacher::TPBookMarkCacher() : m_serialQueue(QStringLiteral("com.tavi.bookmark"))
+TPBookMarkCacher::TPBookMarkCacher(ContextSource context)
+    : m_context(context ? std::move(context) : ContextSource([] { return CoreDataStack::shared().managedContext(); })),
+      m_serialQueue(QStringLiteral("com.tavi.bookmark"))
 {
-    const QVariant stored = Defaults::standard().value(kDefaultsKey);
-    if (stored.metaType() != QMetaType::fromType<QVariantMap>())
-        return;
-    const QVariantMap map = stored.toMap();
-    Table table;
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        if (it.value().metaType() != QMetaType::fromType<QByteArray>())
-            return; // one foreign value spoils the whole stored table
-        table.insert(it.key(), it.value().toByteArray());
-    }
-    m_currentBookMarks = std::move(table);
 }
 
 TPBookMarkCacher::~TPBookMarkCacher()
@@ -55,8 +49,123 @@ QString TPBookMarkCacher::pathOf(const QUrl &url)
     return path;
 }
 
+namespace {
+const char *const kSelect = R"sql(SELECT "path", "bookmark" FROM "FileBookmark")sql";
+
+// The table earlier versions kept in the settings file; none when there is none or when it
+// holds anything but bookmark data (one foreign value spoils the whole stored table).
+std::optional<QHash<QString, QByteArray>> tableInSettings()
+{
+    const QVariant stored = Defaults::standard().value(TPBookMarkCacher::kDefaultsKey);
+    if (stored.metaType() != QMetaType::fromType<QVariantMap>())
+        return std::nullopt;
+    const QVariantMap map = stored.toMap();
+    QHash<QString, QByteArray> table;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (it.value().metaType() != QMetaType::fromType<QByteArray>())
+            return std::nullopt;
+        table.insert(it.key(), it.value().toByteArray());
+    }
+    return table;
+}
+
+void readRows(SQLite::Database &database, QHash<QString, QByteArray> &table)
+{
+    SQLite::Statement rows(database, kSelect);
+    while (rows.executeStep()) {
+        const SQLite::Column bookmark = rows.getColumn(1);
+        table.insert(QString::fromUtf8(rows.getColumn(0).getText()),
+                     QByteArray(static_cast<const char *>(bookmark.getBlob()), bookmark.getBytes()));
+    }
+}
+} // namespace
+
+void TPBookMarkCacher::ensureLoaded() const
+{
+    if (m_loaded.load(std::memory_order_acquire))
+        return;
+    std::lock_guard loading(m_loadMutex);
+    if (m_loaded.load(std::memory_order_relaxed))
+        return;
+    Table table;
+    bool read = false;
+    const std::shared_ptr<ManagedObjectContext> context = m_context();
+    const std::shared_ptr<PersistentStore> store = context->store();
+    try {
+        // A reader of its own where the store has a file: the history is not held up meanwhile.
+        read = store->withReader([&](PersistentStore &reader) { readRows(reader.database(), table); });
+        if (!read) {
+            table.clear();
+            context->performAndWait([&] { readRows(store->database(), table); });
+            read = true;
+        }
+    } catch (const std::exception &error) {
+        LOG_ERROR("TPBookMarkCacher::load()", QStringLiteral("The stored bookmarks could not be read: ") + QString::fromUtf8(error.what()));
+    }
+    // Bookmarks an earlier version kept in the settings file move into the store; they leave the
+    // settings file only once the store holds them for good.
+    if (const std::optional<Table> older = tableInSettings()) {
+        Table moved;
+        for (auto it = older->cbegin(); it != older->cend(); ++it) {
+            if (!table.contains(it.key())) {
+                table.insert(it.key(), it.value());
+                moved.insert(it.key(), it.value());
+            }
+        }
+        if (read && write(moved, {}) && !store->isTemporary()) {
+            Defaults::standard().remove(kDefaultsKey);
+            LOG_INFO("TPBookMarkCacher::load()", QStringLiteral("%1 bookmarks moved from the settings file into the store").arg(moved.size()));
+        }
+    }
+    {
+        QWriteLocker locker(&m_lock);
+        m_currentBookMarks = std::move(table);
+    }
+    m_loaded.store(true, std::memory_order_release);
+}
+
+bool TPBookMarkCacher::write(const Table &entries, const QList<QString> &deleted) const
+{
+    if (entries.isEmpty() && deleted.isEmpty())
+        return true;
+    const std::shared_ptr<ManagedObjectContext> context = m_context();
+    try {
+        // A few statements per transaction: the store's connection is shared with the history,
+        // so it is never held for long, however many paths one call names.
+        auto entry = entries.cbegin();
+        qsizetype next = 0;
+        while (entry != entries.cend() || next < deleted.size()) {
+            context->performAndWait([&] {
+                const std::shared_ptr<PersistentStore> store = context->store();
+                SQLite::Database &database = store->database();
+                SQLite::Transaction transaction(database);
+                qsizetype rows = 0;
+                SQLite::Statement insert(database, R"sql(INSERT OR REPLACE INTO "FileBookmark" ("path", "bookmark") VALUES (?, ?))sql");
+                for (; entry != entries.cend() && rows < kRowsPerTransaction; ++entry, ++rows) {
+                    insert.bind(1, entry.key().toStdString());
+                    insert.bind(2, entry.value().constData(), int(entry.value().size()));
+                    insert.exec();
+                    insert.reset();
+                }
+                SQLite::Statement remove(database, R"sql(DELETE FROM "FileBookmark" WHERE "path" = ?)sql");
+                for (; next < deleted.size() && rows < kRowsPerTransaction; ++next, ++rows) {
+                    remove.bind(1, deleted.at(next).toStdString());
+                    remove.exec();
+                    remove.reset();
+                }
+                transaction.commit();
+            });
+        }
+    } catch (const std::exception &error) {
+        LOG_ERROR("TPBookMarkCacher::write()", QStringLiteral("Bookmarks could not be written: ") + QString::fromUtf8(error.what()));
+        return false;
+    }
+    return true;
+}
+
 TPBookMarkCacher::Table TPBookMarkCacher::snapshot() const
 {
+    ensureLoaded();
     QReadLocker locker(&m_lock);
     return m_currentBookMarks;
 }
@@ -67,45 +176,25 @@ void TPBookMarkCacher::loadBookMarks()
     m_serialQueue.async([this] { asyncLoadBookMarks(); });
 }
 
-namespace {
-// A bookmark's error names its file in quotes: the log gets the path's length and hash instead.
-QString withoutPaths(const QString &error)
-{
-    static const QRegularExpression quoted(QStringLiteral("“([^”]*)”"));
-    QString result;
-    qsizetype from = 0;
-    for (QRegularExpressionMatchIterator it = quoted.globalMatch(error); it.hasNext();) {
-        const QRegularExpressionMatch match = it.next();
-        result += error.mid(from, match.capturedStart() - from) + Log::redacted(match.captured(1));
-        from = match.capturedEnd();
-    }
-    return result + error.mid(from);
-}
-} // namespace
-
 void TPBookMarkCacher::asyncLoadBookMarks()
 {
     const Table loaded = snapshot();
     QList<QString> dropped;
+    qsizetype accessible = 0;
     for (auto it = loaded.cbegin(); it != loaded.cend(); ++it) {
         const QString &path = it.key();
-        if (!QFileInfo::exists(path)) {
-            LOG_ERROR("asyncLoadBookMarks()", QStringLiteral("The Bookmark target path ") + Log::redacted(path) + QStringLiteral(" is't exist"));
+        if (!QFileInfo::exists(path) || !Bookmark::resolve(it.value())) {
             dropped.append(path);
             continue;
         }
-        QString error;
-        const auto resolved = Bookmark::resolve(it.value(), &error);
-        if (!resolved) {
-            LOG_ERROR("asyncLoadBookMarks()", QStringLiteral("Generate book mark url failed ") + withoutPaths(error));
-            dropped.append(path);
-            continue;
-        }
-        const bool accessed = Bookmark::startAccessing(*resolved);
-        LOG_DEBUG("asyncLoadBookMarks()", QStringLiteral("Accessed status: ") +
-                                              (accessed ? QStringLiteral("true") : QStringLiteral("false")) +
-                                              QLatin1Char(' ') + Log::redacted(*resolved));
+        if (Bookmark::startAccessing(path))
+            ++accessible;
     }
+    // One line for the whole table: no path ever reaches the log.
+    LOG_INFO("asyncLoadBookMarks()", QStringLiteral("%1 bookmarks restored, %2 readable; %3 gone or no longer the granted location")
+                                         .arg(loaded.size() - dropped.size())
+                                         .arg(accessible)
+                                         .arg(dropped.size()));
     // Drop only what was checked here; an entry replaced meanwhile is another bookmark.
     QWriteLocker locker(&m_lock);
     for (const QString &path : std::as_const(dropped)) {
@@ -122,24 +211,29 @@ void TPBookMarkCacher::store(const QList<QUrl> &urls)
 
 void TPBookMarkCacher::storeWork(const QList<QUrl> &urls)
 {
+    ensureLoaded();
+    Table made;
+    qsizetype failed = 0;
     for (const QUrl &url : urls) {
         if (!url.isLocalFile())
             continue;
         const QString path = pathOf(url);
-        QString error;
-        const auto bookmark = Bookmark::create(path, &error);
-        if (!bookmark) {
-            LOG_ERROR("store(_:)", QStringLiteral("generate book mark failed ") + withoutPaths(error));
-            continue;
-        }
-        {
-            QWriteLocker locker(&m_lock);
-            m_currentBookMarks.insert(path, *bookmark);
-        }
-        LOG_DEBUG("store(_:)", QStringLiteral("Store bookmark: ") + Log::redacted(path));
+        if (const auto bookmark = Bookmark::create(path))
+            made.insert(path, *bookmark);
+        else
+            ++failed;
     }
-    QWriteLocker locker(&m_lock);
-    persistLocked();
+    {
+        QWriteLocker locker(&m_lock);
+        for (auto it = made.cbegin(); it != made.cend(); ++it)
+            m_currentBookMarks.insert(it.key(), it.value());
+    }
+    write(made, {});
+    if (failed > 0)
+        LOG_ERROR("store(_:)", QStringLiteral("%1 of %2 bookmarks could not be made (the location is gone or unreadable)")
+                                   .arg(failed)
+                                   .arg(urls.size()));
+    LOG_DEBUG("store(_:)", QStringLiteral("%1 bookmarks stored").arg(made.size()));
 }
 
 void TPBookMarkCacher::deleteBookMarks(const QList<QUrl> &urls)
@@ -150,18 +244,20 @@ void TPBookMarkCacher::deleteBookMarks(const QList<QUrl> &urls)
 void TPBookMarkCacher::deleteWork(const QList<QUrl> &urls)
 {
     const QString root = authorizedRootPath();
-    const Table table = snapshot();
     QList<QString> forgotten;
-    for (const QUrl &url : urls) {
-        const QString path = url.isLocalFile() ? pathOf(url) : url.path(QUrl::FullyDecoded);
-        if (path == root)
-            continue; // the grant of the whole root outlives any item that names it
-        const auto found = table.constFind(path);
-        if (found == table.constEnd())
-            continue;
-        if (url.isLocalFile())
-            stopAccessing(found.value(), "delete(_:)");
-        forgotten.append(path);
+    {
+        const Table table = snapshot();
+        for (const QUrl &url : urls) {
+            const QString path = url.isLocalFile() ? pathOf(url) : url.path(QUrl::FullyDecoded);
+            if (path == root)
+                continue; // the grant of the whole root outlives any item that names it
+            const auto found = table.constFind(path);
+            if (found == table.constEnd())
+                continue;
+            if (url.isLocalFile())
+                stopAccessing(found.value(), "delete(_:)");
+            forgotten.append(path);
+        }
     }
     forget(forgotten);
 }
@@ -177,11 +273,16 @@ void TPBookMarkCacher::remove(const QString &path)
 
 void TPBookMarkCacher::forget(const QList<QString> &paths)
 {
+    if (paths.isEmpty())
+        return;
+    ensureLoaded();
     // Erased from the live table, so nothing stored or removed meanwhile is undone.
-    QWriteLocker locker(&m_lock);
-    for (const QString &path : paths)
-        m_currentBookMarks.remove(path);
-    persistLocked();
+    {
+        QWriteLocker locker(&m_lock);
+        for (const QString &path : paths)
+            m_currentBookMarks.remove(path);
+    }
+    write({}, paths);
 }
 
 void TPBookMarkCacher::stopAccessingResource()
@@ -195,6 +296,7 @@ void TPBookMarkCacher::stopAccessingResource()
 
 bool TPBookMarkCacher::hasBookMark(const QString &path) const
 {
+    ensureLoaded();
     QReadLocker locker(&m_lock);
     return m_currentBookMarks.contains(path);
 }
@@ -204,20 +306,13 @@ void TPBookMarkCacher::waitUntilIdle()
     m_serialQueue.drain();
 }
 
-void TPBookMarkCacher::persistLocked()
-{
-    QVariantMap map;
-    for (auto it = m_currentBookMarks.cbegin(); it != m_currentBookMarks.cend(); ++it)
-        map.insert(it.key(), it.value());
-    Defaults::standard().setValue(kDefaultsKey, map);
-}
-
 void TPBookMarkCacher::stopAccessing(const QByteArray &bookmark, const char *function)
 {
     QString error;
     const auto resolved = Bookmark::resolve(bookmark, &error);
     if (!resolved) {
-        TAVI_LOG(LogLevel::Error, function, QStringLiteral("init bookmark url failed ") + error);
+        // The error names the location: the log gets neither.
+        TAVI_LOG(LogLevel::Debug, function, QStringLiteral("A bookmark no longer resolves; nothing to release"));
         return;
     }
     Bookmark::stopAccessing(*resolved);

@@ -92,6 +92,12 @@ QList<PasteboardChange> Pasteboard::takeChanges()
     return taken;
 }
 
+qint64 Pasteboard::takeDroppedChangeCount()
+{
+    std::lock_guard lock(m_changesMutex);
+    return std::exchange(m_droppedChanges, 0);
+}
+
 void Pasteboard::setChangeHandler(std::function<void()> handler)
 {
     std::lock_guard lock(m_handlerMutex);
@@ -100,6 +106,8 @@ void Pasteboard::setChangeHandler(std::function<void()> handler)
 
 void Pasteboard::recordChange(PasteboardChange change)
 {
+    if (!change.time.isValid())
+        change.time = QDateTime::currentDateTime();
     {
         std::lock_guard lock(m_changesMutex);
         m_keptBytes += sizeOf(change);
@@ -111,6 +119,7 @@ void Pasteboard::recordChange(PasteboardChange change)
             m_changes.pop_front();
             ++dropped;
         }
+        m_droppedChanges += dropped;
         if (dropped > 0)
             LOG_WARNING("Pasteboard::recordChange()",
                         QStringLiteral("%1 clipboard changes were not taken in time and are dropped").arg(dropped));

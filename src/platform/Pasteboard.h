@@ -6,6 +6,7 @@
 #include "platform/Workspace.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -63,14 +64,23 @@ private:
 
 // One change of the pasteboard as it was seen when it happened.
 struct PasteboardChange {
+    // Why a change's contents could not be read.
+    enum class Unread {
+        No,
+        Replaced,  // a newer owner came before they could be read
+        NoAnswer,  // the owner did not answer, or stopped sending part-way
+    };
+
     qint64 changeCount = 0;
-    // What the change put on the pasteboard; none when it could not be read (the owner did not
-    // answer in time, or a newer owner came first).
+    // What the change put on the pasteboard; none when it could not be read (`unread` says why).
     std::optional<QList<PasteboardItem>> items;
     // The application the copy came from, when the backend knows it at the moment of the change.
     std::optional<RunningApplication> application;
     // This program's own write or clear.
     bool isOwn = false;
+    Unread unread = Unread::No;
+    // When the change was recorded.
+    QDateTime time;
 };
 
 class Pasteboard {
@@ -108,6 +118,9 @@ public:
     // Every change recorded since the last call, oldest first, each with what it put on the
     // pasteboard; each is handed out once. Any thread.
     QList<PasteboardChange> takeChanges();
+    // How many changes were let go since the last call because they were not taken in time
+    // (beyond kMaxKeptChanges or kMaxKeptBytes). Any thread.
+    qint64 takeDroppedChangeCount();
     // Whether the backend hears of each change as it happens and calls the change handler, so
     // that nobody needs to poll. Any thread.
     virtual bool announcesChanges() const { return true; }
@@ -123,6 +136,7 @@ private:
     std::mutex m_changesMutex;
     std::deque<PasteboardChange> m_changes;
     qint64 m_keptBytes = 0;
+    qint64 m_droppedChanges = 0;
     std::mutex m_handlerMutex;
     std::function<void()> m_changeHandler;
 };

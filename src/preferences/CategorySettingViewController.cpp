@@ -311,7 +311,7 @@ void CategorySettingViewController::clearAllAction()
     showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
               L("Category.Alert.NO"), notes.get(), AlertStyle::warning, [&](ModalResponse response) {
                   if (response == ModalResponse::alertFirstButtonReturn)
-                      manager->clearAllItems(notes->includesNotes());
+                      GlobalQueue::async([manager, withNotes = notes->includesNotes()] { manager->clearAllItems(withNotes); });
               });
 }
 

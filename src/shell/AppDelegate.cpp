@@ -210,6 +210,10 @@ void AppDelegate::registerObservers()
     observe(NotificationName::didChangedPasteEnableState, &AppDelegate::didChangedPasteEnableStateHandler);
     observe(NotificationName::historyItemDidDelete, &AppDelegate::historyShortenedHandler);
     observe(NotificationName::historyItemsDidClear, &AppDelegate::historyShortenedHandler);
+    m_observers.observe(NotificationName::historyCopiesLost, [this](const Notification &) {
+        if (m_statusItem)
+            m_statusItem->setToolTip(statusToolTip());
+    });
     m_observers.observe(
         CloudKeyValueStore::kDidChangeExternally,
         [this](const Notification &notification) { ubiquitousKeyValueStoreDidChange(notification); },
@@ -239,8 +243,10 @@ void AppDelegate::applicationWillTerminate()
         seams.stopScreenMonitoring();
     AppValues::lastVersion().set(appVersion());
     AppValues::launchTime().set(AppValues::launchTime().get() + 1);
-    // The GUI thread's settings changes are written by a worker: on disk before the end.
+    // The GUI thread's settings changes are written by a worker, bookmarks by a queue of their
+    // own: on disk before the end.
     Defaults::standard().flush();
+    TPBookMarkCacher::shared().waitUntilIdle();
     CloudKeyValueStore::shared().storage().flush();
     if (pbManager.saveNow())
         LOG_INFO("applicationWillTerminate(_:)", QStringLiteral("History saved"));

@@ -116,6 +116,9 @@ public:
     void showFeedback(OperationType operation, bool hideHUD, int count);
     void animateStatusIcon();
     void updateStatusItem();
+    // The status icon's tooltip: the program's name, and how many copies this session could not
+    // record when there were any.
+    QString statusToolTip() const;
     void updatePasteEnableState();
     // The name of the image the status icon shows now (empty without a status icon).
     QString statusItemImageName() const { return m_statusImageName; }

@@ -88,7 +88,7 @@ void AppDelegate::updateStatusItem()
         Defaults::standard().setValue(kPositionKeyPrefix + QString::number(statusItemIndex), qint64(300));
         m_statusItem.reset();
         m_statusItem = std::make_unique<QSystemTrayIcon>();
-        m_statusItem->setToolTip(L("App.name"));
+        m_statusItem->setToolTip(statusToolTip());
         setStatusImage(kNormalIcon);
         if (!statusBarMenu && ShellSeams::shared().statusBarMenu)
             statusBarMenu = ShellSeams::shared().statusBarMenu();
@@ -114,6 +114,14 @@ void AppDelegate::updateStatusItem()
         m_statusItem.reset();
         m_statusImageName.clear();
     }
+}
+
+QString AppDelegate::statusToolTip() const
+{
+    const qint64 lost = pbManager.lostCopyCount();
+    if (lost <= 0)
+        return L("App.name");
+    return L("App.name") + QLatin1Char('\n') + (lost == 1 ? L("Capture.Lost.TooltipOne") : L("Capture.Lost.TooltipMany").arg(lost));
 }
 
 void AppDelegate::updatePasteEnableState()

@@ -84,7 +84,10 @@ void AppDelegate::showClearAllAlert()
                   if (response != ModalResponse::alertFirstButtonReturn)
                       return;
                   auto *noteBtn = accessory ? accessory->findChild<QAbstractButton *>(QStringLiteral("noteBtn")) : nullptr;
-                  pbManager.clearAllItems(noteBtn && noteBtn->isChecked());
+                  // Off the GUI thread: the history may hold many thousands of items.
+                  GlobalQueue::async([manager = &pbManager, withNotes = noteBtn && noteBtn->isChecked()] {
+                      manager->clearAllItems(withNotes);
+                  });
               });
 }
 

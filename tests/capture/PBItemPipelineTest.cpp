@@ -333,6 +333,31 @@ TEST_F(PipelineTest, ImageFileOverTheSizeLimitOrUnreadableStaysAFile)
     EXPECT_TRUE(missing.item->dataProvider()->is<PBFileItemProvider>());
 }
 
+TEST_F(PipelineTest, ACopyOfManyImageFilesReadsNoMoreOfThemThanItsShare)
+{
+    QTemporaryDir dir;
+    const QByteArray png = pngBytes(40, 40);
+    QList<QString> pictures;
+    for (int i = 0; i < 3; ++i) {
+        pictures.append(dir.filePath(QStringLiteral("picture %1.png").arg(i)));
+        QFile file(pictures.last());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(png);
+    }
+    // Room for two of the three: the third stays a file, and nothing is read for it.
+    qint64 left = 2 * png.size() + png.size() / 2;
+    environment.imageFileBytesLeft = &left;
+    QList<bool> images;
+    for (const QString &picture : pictures) {
+        const auto result = run(itemOf({{PasteboardType::fileURL, QUrl::fromLocalFile(picture).toEncoded()}}));
+        ASSERT_EQ(result.kind, PasteboardProcessResult::Kind::New);
+        images.append(result.item->dataProvider()->is<PBImageItemProvider>());
+    }
+    EXPECT_EQ(images, (QList<bool>{true, true, false}));
+    EXPECT_EQ(left, png.size() / 2);
+    environment.imageFileBytesLeft = nullptr;
+}
+
 TEST_F(PipelineTest, ImageDataBecomesImageItemAndFakeImageDataIsDropped)
 {
     auto image = run(itemOf({{PasteboardType::png, pngBytes()}}));

@@ -1,6 +1,4 @@
 #include "core/PBItem.h"
-#include "core/TPBookMarkCacher.h"
-#include "platform/Log.h"
 #include "support/TestEnvironment.h"
 
 #include <QCborMap>
@@ -225,38 +223,6 @@ TEST(FileProvider, ShowsTheFileNameAndRestoresFromItsUrl)
     EXPECT_FALSE(PBFileItemProvider::restore(QByteArray("not a url with spaces")));
     EXPECT_FALSE(PBFileItemProvider::restore(QByteArray()));
     EXPECT_FALSE(PBFileItemProvider::restore(QByteArray("\xFF")));
-}
-
-TEST(FileProvider, BookmarksItsLocationUnlessTheRootIsBookmarked)
-{
-    QTemporaryDir dir;
-    const QString first = dir.filePath(QStringLiteral("first.txt"));
-    const QString second = dir.filePath(QStringLiteral("second.txt"));
-    QFile(first).open(QIODevice::WriteOnly);
-    QFile(second).open(QIODevice::WriteOnly);
-    QStringList messages;
-    Log::setObserver([&](LogLevel, const QString &message, const char *, const char *, int) { messages.append(message); });
-    TPBookMarkCacher &cacher = TPBookMarkCacher::shared();
-
-    PBFileItemProvider provider(QUrl::fromLocalFile(first));
-    cacher.waitUntilIdle();
-    EXPECT_TRUE(cacher.hasBookMark(first));
-    EXPECT_TRUE(messages.contains(QStringLiteral("Setting bookmark when initial provider...")));
-
-    provider.setUrl(QUrl::fromLocalFile(second));
-    cacher.waitUntilIdle();
-    EXPECT_TRUE(cacher.hasBookMark(second));
-    EXPECT_TRUE(messages.contains(QStringLiteral("Setting bookmark when set provider url...")));
-
-    cacher.store({QUrl::fromLocalFile(QStringLiteral("/"))});
-    cacher.waitUntilIdle();
-    cacher.remove(first);
-    messages.clear();
-    PBFileItemProvider covered(QUrl::fromLocalFile(first));
-    cacher.waitUntilIdle();
-    EXPECT_FALSE(cacher.hasBookMark(first));
-    EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('|')).toStdString();
-    Log::setObserver({});
 }
 
 TEST(AttributedString, ReadsRtfWithItsStyles)

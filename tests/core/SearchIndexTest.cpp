@@ -239,11 +239,12 @@ TEST_F(SearchIndexTest, AStoreFromBeforeTheIndexBuildsItInTheBackgroundWhileSear
     context().reset();
     stack.reset();
     {
-        // Back to the schema without the index.
+        // Back to the schema without the index (nor what came after it).
         SQLite::Database database = rawDatabase();
         database.exec(R"sql(DROP TRIGGER "PBItemRecord_search_insert"; DROP TRIGGER "PBItemRecord_search_delete";
             DROP TRIGGER "PBItemRecord_search_update"; DROP TABLE "PBItemRecord_search";
-            DROP TABLE "PBItemRecord_search_long"; DROP TABLE "PBItemRecord_search_state"; PRAGMA user_version = 1;)sql");
+            DROP TABLE "PBItemRecord_search_long"; DROP TABLE "PBItemRecord_search_state";
+            DROP TABLE "FileBookmark"; PRAGMA user_version = 1;)sql");
     }
     openStack();
     // Answers at once, whether by scan or by index.

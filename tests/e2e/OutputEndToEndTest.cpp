@@ -22,7 +22,7 @@ TEST(EndToEnd, AStartACopyAndAQuitLeaveStandardOutputEmptyAndCopiedTextsOffStand
     ASSERT_TRUE(session.waitForLog("TaviPaste is running")) << "TaviPaste did not start";
     const QByteArray text = "output check " + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
     auto copier = copyWithXclip(text);
-    ASSERT_TRUE(session.waitForLog("<- add done")) << "not captured";
+    ASSERT_TRUE(session.waitForLog("items: 1 new")) << "not captured";
     EXPECT_TRUE(tavi.terminate());
     stop(*copier);
     EXPECT_TRUE(tavi.standardOutput().isEmpty()) << tavi.standardOutput().constData();

@@ -217,11 +217,11 @@ TEST(SyncEndToEnd, EveryQuitWithSyncOnExitsCleanlyWithTheHistorySaved)
             << "TaviPaste did not start";
         ASSERT_TRUE(session.waitForLog("store changes logged for sync")) << "sync did not start";
         std::vector<std::unique_ptr<QProcess>> copiers;
-        const int added = EndToEnd::logCount(stateHome, "<- add done");
+        const int added = EndToEnd::logCount(stateHome, "items: 1 new");
         for (int i = 0; i < 3; ++i) {
             const QByteArray text = "quit " + QByteArray::number(run) + " copy " + QByteArray::number(i);
             copiers.push_back(EndToEnd::copyWithXclip(text));
-            ASSERT_TRUE(waitUntil([&] { return EndToEnd::logCount(stateHome, "<- add done") == added + i + 1; }, 10000))
+            ASSERT_TRUE(waitUntil([&] { return EndToEnd::logCount(stateHome, "items: 1 new") == added + i + 1; }, 10000))
                 << "not captured: " << text.constData();
         }
         switch (route) {
@@ -282,7 +282,7 @@ TEST(SyncEndToEnd, LosingTheDisplayWithSyncOnSavesTheHistoryWithoutAFault)
     ASSERT_TRUE(copy.waitForStarted(5000));
     copy.write("copied before the display went");
     copy.closeWriteChannel();
-    ASSERT_TRUE(session.waitForLog("<- add done")) << "not captured";
+    ASSERT_TRUE(session.waitForLog("items: 1 new")) << "not captured";
 
     display.reset();
     ASSERT_TRUE(waitUntil([&] { return !tavi.isRunning(); }, 20000)) << "TaviPaste did not end";

@@ -136,7 +136,7 @@ TEST(EndToEnd, TheTrayMenuPastesPausesResumesAndQuitsSaving)
     ASSERT_TRUE(tray.waitForIcon()) << "the status icon did not dock";
 
     const auto captured = [&](int count) {
-        return waitUntil([&] { return logCount(stateHome, "<- add done") == count; }, 5000);
+        return waitUntil([&] { return logCount(stateHome, "items: 1 new") == count; }, 5000);
     };
     auto first = copyWithXclip("first text");
     ASSERT_TRUE(captured(1));

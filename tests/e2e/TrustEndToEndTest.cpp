@@ -89,7 +89,7 @@ TEST(TrustEndToEnd, APasswordManagersCopyIsInNoFileAndNoOutputOfTheProgram)
         // The next copy is captured as usual, so the one before it has been dealt with.
         const QByteArray ordinary = "an ordinary copy " + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         XclipCopy copy(ordinary, environment);
-        EXPECT_TRUE(session.waitForLog("add done")) << "the ordinary copy was not captured";
+        EXPECT_TRUE(session.waitForLog("items: 1 new")) << "the ordinary copy was not captured";
         passwords.kill();
         passwords.waitForFinished(2000);
         writer.kill();

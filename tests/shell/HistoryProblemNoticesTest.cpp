@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSystemTrayIcon>
 
 #include <gtest/gtest.h>
 
@@ -88,4 +89,35 @@ TEST(HistoryProblemNotices, ASettingsFileKeptAsideAndLaterProblemsAreShown)
     postHistoryProblem(QStringLiteral("Title"), QStringLiteral("Something went wrong"));
     EXPECT_TRUE(waitUntil([&] { return log.saw(QStringLiteral("Something went wrong")); }));
     EXPECT_EQ(log.alerts.size(), 2);
+}
+
+TEST(HistoryProblemNotices, CopiesLostBeforeTheyCouldBeReadAreCountedInTheTrayTooltipAndToldOnce)
+{
+    ShellHarness shell;
+    AlertLog log;
+    AppDelegate &delegate = shell.makeDelegate();
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(delegate.statusItem());
+    EXPECT_EQ(delegate.statusItem()->toolTip(), L("App.name"));
+    const auto loseOne = [&](const QString &newer) {
+        PasteboardItem item;
+        item.setString(PasteboardType::string, newer);
+        shell.pasteboard.simulateReplacedCopy({item});
+        shell.manager->retreivePasteboardInfo();
+        shell.settle();
+    };
+
+    loseOne(QStringLiteral("newer"));
+    EXPECT_TRUE(waitUntil([&] { return delegate.statusItem()->toolTip().contains(L("Capture.Lost.TooltipOne")); }))
+        << delegate.statusItem()->toolTip().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return log.saw(L("Capture.Lost.Replaced")); }));
+    loseOne(QStringLiteral("newest"));
+    EXPECT_TRUE(waitUntil([&] { return delegate.statusItem()->toolTip().contains(L("Capture.Lost.TooltipMany").arg(2)); }))
+        << delegate.statusItem()->toolTip().toStdString();
+    EXPECT_TRUE(delegate.statusItem()->toolTip().startsWith(L("App.name")));
+    shell.settle();
+    EXPECT_EQ(std::count_if(log.alerts.cbegin(), log.alerts.cend(),
+                            [](const AlertRequest &a) { return a.informativeText == L("Capture.Lost.Replaced"); }),
+              1);
+    EXPECT_EQ(shell.manager->itemCount(), 2);
 }

@@ -1,10 +1,13 @@
 #include "X11TestSupport.h"
 
 #include "capture/TaviPBManager.h"
+#include "core/NotificationNames.h"
 #include "core/PBCategoryManager.h"
 #include "core/StringExtensions.h"
 #include "core/store/CoreDataStack.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
 #include "platform/x11/X11Workspace.h"
 #include "preferences/BlacklistViewController.h"
 #include "support/TestEnvironment.h"
@@ -17,6 +20,7 @@
 #include <QWidget>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -266,4 +270,71 @@ TEST_F(X11CaptureTest, TextWithInvalidUtf8OrNulIsKeptWithReplacements)
     ASSERT_TRUE(copyWithXclip("text/plain", QByteArray("na\xefve")));
     ASSERT_TRUE(waitForItems(2));
     EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("na\uFFFDve"));
+}
+
+TEST_F(X11CaptureTest, ATextItsProgramSendsSlowlyButSteadilyIsKeptWhole)
+{
+    // Twenty megabytes in parts over more than ten seconds: the owner never stops sending.
+    constexpr int kBytes = 20 * 1000 * 1000;
+    Peer owner({QStringLiteral("slow-text"), QString::number(kBytes), QStringLiteral("12000")});
+    ASSERT_FALSE(owner.waitForLine("OWNED:").isEmpty());
+    ASSERT_TRUE(waitForItems(1, 60000)) << "lost copies: " << manager->lostCopyCount();
+    EXPECT_FALSE(owner.waitForLine("SENT:", 1000).isEmpty());
+    const PBItem item = manager->loadFullItem(manager->getItemsPage(0, 1).value(0));
+    ASSERT_TRUE(item.dataProvider());
+    const QString text = item.dataProvider()->representedText();
+    EXPECT_EQ(text.size(), kBytes);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("slowly sent line 0\nslowly sent line 1\n")));
+    EXPECT_EQ(manager->lostCopyCount(), 0);
+}
+
+TEST_F(X11CaptureTest, ACopyMadeWhileALargeOneIsStillArrivingIsKeptAfterIt)
+{
+    constexpr int kBytes = 4 * 1000 * 1000;
+    Peer owner({QStringLiteral("slow-text"), QString::number(kBytes), QStringLiteral("3000")});
+    ASSERT_FALSE(owner.waitForLine("OWNED:").isEmpty());
+    // The large one is being read (its first parts have come) when the next copy is made.
+    ASSERT_TRUE(waitUntil([&] {
+        manager->retreivePasteboardInfo();
+        return pasteboard->changeCount() > 0;
+    }));
+    QThread::msleep(500);
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", "copied while the large one arrived"));
+    ASSERT_TRUE(waitForItems(2, 60000)) << "lost copies: " << manager->lostCopyCount();
+    const QList<PBItem> items = manager->getItemsPage(0, 2);
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items.at(0).dataProvider()->representedText(), QStringLiteral("copied while the large one arrived"));
+    EXPECT_EQ(manager->loadFullItem(items.at(1)).dataProvider()->representedText().size(), kBytes);
+    EXPECT_EQ(manager->lostCopyCount(), 0);
+}
+
+TEST_F(X11CaptureTest, ACopyWhoseProgramStopsSendingIsCountedAndToldAndTheNextIsKept)
+{
+    QList<QString> told;
+    const auto token = NotificationCenter::defaultCenter().addObserver(
+        NotificationName::historyProblemOccurred,
+        [&](const Notification &notification) { told.append(notification.info().toString()); });
+    {
+        Peer owner({QStringLiteral("stop-text"), QString::number(2 * 1000 * 1000)});
+        ASSERT_FALSE(owner.waitForLine("OWNED:").isEmpty());
+        ASSERT_FALSE(owner.waitForLine("STOPPED:", 10000).isEmpty());
+        ASSERT_TRUE(waitUntil([&] {
+            manager->retreivePasteboardInfo();
+            return manager->lostCopyCount() == 1;
+        }, 10000));
+        EXPECT_TRUE(waitUntil([&] { return told.size() == 1; }));
+        EXPECT_EQ(told.value(0), L("Capture.Lost.NoAnswer"));
+        EXPECT_EQ(manager->itemCount(), 0);
+    }
+    // Replaced before its owner said anything: counted too, and the copy after it is kept.
+    Peer hung({QStringLiteral("hang")});
+    ASSERT_NE(hung.waitForLine("OWNED:"), QByteArray("0"));
+    ASSERT_TRUE(copyWithXclip("UTF8_STRING", "after the silent ones"));
+    ASSERT_TRUE(waitForItems(1));
+    EXPECT_TRUE(waitUntil([&] {
+        manager->retreivePasteboardInfo();
+        return manager->lostCopyCount() == 2;
+    }, 5000));
+    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("after the silent ones"));
+    NotificationCenter::defaultCenter().removeObserver(token);
 }

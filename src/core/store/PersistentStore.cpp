@@ -105,6 +105,12 @@ CREATE TABLE "PBSyncOperation" (
 )sql",
     // 1 -> 2: the search index, made by SearchIndex::createSchema (built after opening).
     nullptr,
+    // 2 -> 3: the bookmarks of copied and granted files (see TPBookMarkCacher), by path.
+    R"sql(
+CREATE TABLE IF NOT EXISTS "FileBookmark" (
+    "path" TEXT PRIMARY KEY NOT NULL,
+    "bookmark" BLOB NOT NULL) WITHOUT ROWID;
+)sql",
 };
 static_assert(std::size(kMigrations) == PersistentStore::kSchemaVersion);
 

@@ -37,7 +37,7 @@ struct StoreProblem {
 
 class PersistentStore {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     // How long a connection waits for another one's lock before giving up.
     static constexpr int kBusyTimeoutMs = 5000;
     // How long opening waits, in all, for a lock another program holds on the store.

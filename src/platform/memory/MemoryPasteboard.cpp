@@ -58,8 +58,17 @@ qint64 MemoryPasteboard::simulateUnreadableCopy()
     m_items.clear();
     m_owned = false;
     m_readable = false;
-    recordChange({++m_changeCount, std::nullopt, std::nullopt, false});
+    recordChange({++m_changeCount, std::nullopt, std::nullopt, false, PasteboardChange::Unread::NoAnswer});
     return m_changeCount;
+}
+
+qint64 MemoryPasteboard::simulateReplacedCopy(const QList<PasteboardItem> &newer)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        recordChange({++m_changeCount, std::nullopt, std::nullopt, false, PasteboardChange::Unread::Replaced});
+    }
+    return simulateCopy(newer);
 }
 
 QList<PasteboardItem> MemoryPasteboard::contents() const

@@ -23,6 +23,8 @@ public:
     qint64 simulateCopy(const QList<PasteboardItem> &items, std::optional<RunningApplication> from = std::nullopt);
     // Another program's copy whose owner never answers: items() gives none.
     qint64 simulateUnreadableCopy();
+    // Another program's copy that a newer one replaced before it could be read, and that newer one.
+    qint64 simulateReplacedCopy(const QList<PasteboardItem> &newer);
     // What is on the pasteboard, whoever put it there, without reading through items().
     QList<PasteboardItem> contents() const;
     // How many times write() and clear() were called.

@@ -92,7 +92,7 @@ void X11Pasteboard::startWatching()
     std::lock_guard lock(m_mutex);
     if (owner && owner->owner != XCB_WINDOW_NONE) {
         m_pendingRead = ReadRequest{0, XCB_CURRENT_TIME};
-        m_openChange = PasteboardChange{0, std::nullopt, std::nullopt, false};
+        m_openChanges.push_back({PasteboardChange{0, std::nullopt, std::nullopt, false}});
     } else {
         m_snapshot = QList<PasteboardItem>();
         m_snapshotGeneration = 0;
@@ -115,13 +115,42 @@ void X11Pasteboard::setApplicationResolver(ApplicationResolver resolver)
     m_resolver = std::move(resolver);
 }
 
-void X11Pasteboard::settleOpenChange()
+void X11Pasteboard::settle(qint64 generation, std::optional<QList<PasteboardItem>> items,
+                           std::optional<RunningApplication> source, PasteboardChange::Unread unread)
 {
-    if (!m_openChange)
-        return;
-    LOG_WARNING("X11Pasteboard::ownerChanged()", QStringLiteral("A clipboard change was replaced before it could be read"));
-    recordChange(std::move(*m_openChange));
-    m_openChange.reset();
+    for (OpenChange &open : m_openChanges) {
+        if (open.change.changeCount != generation || open.complete)
+            continue;
+        if (unread == PasteboardChange::Unread::Replaced)
+            LOG_WARNING("X11Pasteboard::settle()", QStringLiteral("A clipboard change was replaced before it could be read"));
+        open.change.items = std::move(items);
+        open.change.application = std::move(source);
+        open.change.unread = open.change.items ? PasteboardChange::Unread::No : unread;
+        open.complete = true;
+        break;
+    }
+    while (!m_openChanges.empty() && m_openChanges.front().complete) {
+        recordChange(std::move(m_openChanges.front().change));
+        m_openChanges.pop_front();
+    }
+}
+
+void X11Pasteboard::settleAllOpenChanges()
+{
+    m_pendingRead.reset();
+    QList<qint64> unread;
+    for (const OpenChange &open : m_openChanges) {
+        if (!open.complete)
+            unread.append(open.change.changeCount);
+    }
+    for (qint64 generation : unread)
+        settle(generation, std::nullopt, std::nullopt, PasteboardChange::Unread::Replaced);
+}
+
+bool X11Pasteboard::isOpen(qint64 generation) const
+{
+    return std::any_of(m_openChanges.cbegin(), m_openChanges.cend(),
+                       [&](const OpenChange &open) { return open.change.changeCount == generation && !open.complete; });
 }
 
 void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time)
@@ -147,10 +176,9 @@ void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time)
         marks->pop_front();
         const bool settled = m_pendingOwnWrites.empty() && m_pendingClears.empty();
         if (settled && m_changeCount != m_lastOwnChange) {
-            settleOpenChange();
+            settleAllOpenChanges();
             ++m_changeCount;
             m_lastOwnChange = m_changeCount;
-            m_pendingRead.reset();
             m_owned = m_lastOwnChangeWasWrite;
             m_snapshot = m_owned ? m_written : QList<PasteboardItem>();
             m_snapshotGeneration = m_changeCount;
@@ -159,19 +187,25 @@ void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time)
         }
         return;
     }
-    settleOpenChange();
+    // A change whose read has not started is replaced; one being read may go on (see readCancelled()).
+    if (m_pendingRead)
+        settle(m_pendingRead->generation, std::nullopt, std::nullopt, PasteboardChange::Unread::Replaced);
+    m_pendingRead.reset();
+    if (m_readingGeneration >= 0 && !m_supersededAt)
+        m_supersededAt = Clock::now();
     ++m_changeCount;
     m_owned = false;
     if (owner == XCB_WINDOW_NONE) {
-        m_pendingRead.reset();
         m_snapshot = QList<PasteboardItem>();
         m_snapshotGeneration = m_changeCount;
         m_snapshotReady.notify_all();
-        recordChange({m_changeCount, QList<PasteboardItem>(), std::nullopt, false});
+        // Recorded in its turn, after a read still in progress.
+        m_openChanges.push_back({PasteboardChange{m_changeCount, QList<PasteboardItem>(), std::nullopt, false}, true});
+        settle(-1, std::nullopt, std::nullopt, PasteboardChange::Unread::Replaced);
         return;
     }
     m_pendingRead = ReadRequest{m_changeCount, time, owner, active};
-    m_openChange = PasteboardChange{m_changeCount, std::nullopt, std::nullopt, false};
+    m_openChanges.push_back({PasteboardChange{m_changeCount, std::nullopt, std::nullopt, false}});
 }
 
 std::optional<RunningApplication> X11Pasteboard::sourceOf(const ReadRequest &request)
@@ -194,7 +228,20 @@ bool X11Pasteboard::isOwnWindow(xcb_window_t window) const
 bool X11Pasteboard::readCancelled() const
 {
     std::lock_guard lock(m_mutex);
-    return m_pendingRead.has_value() || m_changeCount != m_readingGeneration;
+    if (m_changeCount == m_readingGeneration)
+        return false;
+    if (!isOpen(m_readingGeneration))
+        return true; // given up (our own write or clear came), or read again for items() only
+    // A newer copy waits. A large copy whose parts are arriving may finish, for a while: its owner
+    // goes on sending after it lost the clipboard. Any other read is given up at once, since an
+    // owner that lost the clipboard may never answer again (some quit).
+    return !m_receivingParts || (m_supersededAt && Clock::now() - *m_supersededAt > kReadTimeout);
+}
+
+void X11Pasteboard::noteProgress()
+{
+    std::lock_guard lock(m_mutex);
+    m_receivingParts = true;
 }
 
 void X11Pasteboard::readIfPending()
@@ -206,14 +253,26 @@ void X11Pasteboard::readIfPending()
             return;
         request = *m_pendingRead;
         m_pendingRead.reset();
+        m_readingGeneration = request.generation;
+        m_receivingParts = false;
+        m_supersededAt.reset();
     }
-    m_readingGeneration = request.generation;
+    struct EndOfRead {
+        X11Pasteboard &pasteboard;
+        ~EndOfRead()
+        {
+            std::lock_guard lock(pasteboard.m_mutex);
+            // A read given up leaves its change to be recorded as unread.
+            if (pasteboard.isOpen(pasteboard.m_readingGeneration))
+                pasteboard.settle(pasteboard.m_readingGeneration, std::nullopt, std::nullopt, PasteboardChange::Unread::Replaced);
+            pasteboard.m_readingGeneration = -1;
+        }
+    } endOfRead{*this};
     m_readFailed = false;
     const auto started = Clock::now();
-    const auto deadline = started + kReadTimeout;
     const xcb_atom_t property = m_properties[m_nextProperty++ % 4];
 
-    const std::optional<QByteArray> targetList = readTarget(m_targets, request, property, deadline);
+    const std::optional<QByteArray> targetList = readTarget(m_targets, request, property);
     if (readCancelled())
         return;
     if (!targetList) {
@@ -231,7 +290,7 @@ void X11Pasteboard::readIfPending()
     const QList<QByteArray> offered = m_connection->atomNames(atoms);
     QHash<QByteArray, QByteArray> read;
     for (const QByteArray &target : ClipboardFormats::targetsToRead(offered)) {
-        std::optional<QByteArray> data = readTarget(m_connection->atom(target), request, property, deadline);
+        std::optional<QByteArray> data = readTarget(m_connection->atom(target), request, property);
         if (readCancelled())
             return;
         if (m_readFailed) {
@@ -256,14 +315,13 @@ void X11Pasteboard::readIfPending()
               QStringLiteral("Clipboard read in %1 ms").arg(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count()));
 }
 
-std::optional<QByteArray> X11Pasteboard::readTarget(xcb_atom_t target, const ReadRequest &request,
-                                                   xcb_atom_t property, Clock::time_point readDeadline)
+std::optional<QByteArray> X11Pasteboard::readTarget(xcb_atom_t target, const ReadRequest &request, xcb_atom_t property)
 {
     xcb_connection_t *c = m_connection->raw();
     xcb_delete_property(c, m_window, property);
     xcb_convert_selection(c, m_window, m_clipboard, target, property, request.time);
     xcb_flush(c);
-    const auto deadline = std::min(readDeadline, Clock::now() + kAnswerTimeout);
+    const auto deadline = Clock::now() + kAnswerTimeout;
     XcbReply<xcb_generic_event_t> answer = m_loop.waitForEvent(
         [&](const xcb_generic_event_t &event) {
             if ((event.response_type & 0x7f) != XCB_SELECTION_NOTIFY)
@@ -297,13 +355,13 @@ std::optional<QByteArray> X11Pasteboard::readTarget(xcb_atom_t target, const Rea
             return std::nullopt;
     }
     if (type == m_incr)
-        return readIncrementally(property, readDeadline);
+        return readIncrementally(property);
     xcb_delete_property(c, m_window, property);
     xcb_flush(c);
     return data;
 }
 
-std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property, Clock::time_point readDeadline)
+std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property)
 {
     xcb_connection_t *c = m_connection->raw();
     // Deleting the INCR property asks the owner for the first part.
@@ -312,7 +370,8 @@ std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property, 
     QByteArray data;
     bool tooLarge = false;
     for (;;) {
-        const auto deadline = std::min(readDeadline, Clock::now() + kAnswerTimeout);
+        // Each part has its own deadline: an owner still sending is waited for, one gone silent is not.
+        const auto deadline = Clock::now() + kAnswerTimeout;
         XcbReply<xcb_generic_event_t> part = m_loop.waitForEvent(
             [&](const xcb_generic_event_t &event) {
                 if ((event.response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
@@ -325,6 +384,7 @@ std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property, 
             m_readFailed = !readCancelled();
             return std::nullopt;
         }
+        noteProgress();
         XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
             c, xcb_get_property(c, 1, m_window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1fffffff), nullptr));
         if (!reply)
@@ -349,23 +409,22 @@ void X11Pasteboard::publish(const ReadRequest &request, std::optional<QList<Past
                             std::optional<RunningApplication> source)
 {
     std::lock_guard lock(m_mutex);
-    if (request.generation != m_changeCount)
+    const bool recording = isOpen(request.generation);
+    if (request.generation == m_changeCount) {
+        m_snapshot = items;
+        m_snapshotGeneration = request.generation;
+        m_droppedRead.reset();
+        m_snapshotReady.notify_all();
+    }
+    if (!recording)
         return;
-    m_snapshot = std::move(items);
-    m_snapshotGeneration = request.generation;
-    m_droppedRead.reset();
-    m_snapshotReady.notify_all();
-    if (m_openChange && m_openChange->changeCount == request.generation) {
-        m_openChange->items = m_snapshot;
-        m_openChange->application = std::move(source);
-        recordChange(std::move(*m_openChange));
-        m_openChange.reset();
-        // The change holds the contents now: a large copy is not kept a second time for as long
-        // as its owner keeps the clipboard.
-        if (m_snapshotWaiters == 0 && m_snapshot && PasteboardItem::byteSize(*m_snapshot) > kKeptContentsBytes) {
-            m_snapshot.reset();
-            m_droppedRead = request;
-        }
+    settle(request.generation, std::move(items), std::move(source), PasteboardChange::Unread::NoAnswer);
+    // The change holds the contents now: a large copy is not kept a second time for as long as
+    // its owner keeps the clipboard.
+    if (request.generation == m_changeCount && m_snapshotWaiters == 0 && m_snapshot
+        && PasteboardItem::byteSize(*m_snapshot) > kKeptContentsBytes) {
+        m_snapshot.reset();
+        m_droppedRead = request;
     }
 }
 
@@ -400,8 +459,7 @@ qint64 X11Pasteboard::write(const QList<PasteboardItem> &items)
     qint64 count = 0;
     {
         std::lock_guard lock(m_mutex);
-        m_pendingRead.reset();
-        settleOpenChange();
+        settleAllOpenChanges();
         count = ++m_changeCount;
         m_pendingOwnWrites.push_back({Clock::now()});
         m_lastOwnChange = count;
@@ -422,8 +480,7 @@ qint64 X11Pasteboard::clear()
     qint64 count = 0;
     {
         std::lock_guard lock(m_mutex);
-        m_pendingRead.reset();
-        settleOpenChange();
+        settleAllOpenChanges();
         count = ++m_changeCount;
         m_pendingClears.push_back({Clock::now()});
         m_lastOwnChange = count;

@@ -1,8 +1,11 @@
 #pragma once
 // The CLIPBOARD selection as the general pasteboard. A thread of its own, on its own X
 // connection, sees every new owner (XFixes) and reads the new contents at once: the allowed
-// targets only, large ones incrementally, each answer within a deadline; a newer owner cancels
-// an older read. The main thread never waits on another program. PRIMARY is never read.
+// targets only, large ones incrementally, each answer and each part within a deadline, however
+// long a steady owner takes for the whole. A newer owner cancels an older read, except one whose
+// large contents are arriving in parts: that one goes on while its owner sends (for at most
+// kReadTimeout more), and the newer copy is read after it. Changes are recorded in the order
+// they happened. The main thread never waits on another program. PRIMARY is never read.
 // Writes go through QClipboard, which answers other programs' requests. Every owner change is
 // recorded as a change of its own (see Pasteboard::takeChanges()), with the application it came
 // from as the resolver names it at that moment.
@@ -16,8 +19,11 @@
 
 class X11Pasteboard : public Pasteboard {
 public:
-    // How long an owner may take for one answer (or one part of a large one), and for a whole read.
+    // How long an owner may take for one answer, or for the next part of a large one: an owner
+    // silent for longer has stopped sending and its copy is given up.
     static constexpr std::chrono::milliseconds kAnswerTimeout{1000};
+    // How long items() off the main thread waits for a read in progress, and how much longer a
+    // read whose owner is answering may take once a newer copy waits behind it.
     static constexpr std::chrono::milliseconds kReadTimeout{10000};
     // A representation larger than this is left out.
     static constexpr qint64 kMaxTargetBytes = 512LL * 1024 * 1024;
@@ -57,16 +63,22 @@ private:
     void ownerChanged(xcb_window_t owner, xcb_timestamp_t time);
     void readIfPending();
     // The contents of one target; none when refused. Sets m_readFailed when the owner did not answer in time.
-    std::optional<QByteArray> readTarget(xcb_atom_t target, const ReadRequest &request, xcb_atom_t property,
-                                         XcbEventLoop::Clock::time_point readDeadline);
-    std::optional<QByteArray> readIncrementally(xcb_atom_t property, XcbEventLoop::Clock::time_point readDeadline);
+    std::optional<QByteArray> readTarget(xcb_atom_t target, const ReadRequest &request, xcb_atom_t property);
+    std::optional<QByteArray> readIncrementally(xcb_atom_t property);
     void publish(const ReadRequest &request, std::optional<QList<PasteboardItem>> items,
                  std::optional<RunningApplication> source = std::nullopt);
     std::optional<RunningApplication> sourceOf(const ReadRequest &request);
-    // The change still being read is given up (a newer one came first). m_mutex held.
-    void settleOpenChange();
+    // m_mutex held for these three.
+    // Gives the open change of this generation its contents (none: given up for `unread`), then
+    // records the open changes that are complete, oldest first.
+    void settle(qint64 generation, std::optional<QList<PasteboardItem>> items,
+                std::optional<RunningApplication> source, PasteboardChange::Unread unread);
+    // Every change not read yet is given up (our own write or clear replaces them all).
+    void settleAllOpenChanges();
+    bool isOpen(qint64 generation) const;
     bool isOwnWindow(xcb_window_t window) const;
     bool readCancelled() const;
+    void noteProgress();
 
     std::unique_ptr<XcbConnection> m_connection;
     XcbEventLoop m_loop;
@@ -99,12 +111,22 @@ private:
     std::deque<PendingMark> m_pendingClears;
     qint64 m_lastOwnChange = -1; // the count given to our latest write() or clear()
     bool m_lastOwnChangeWasWrite = false;
+    // The newest foreign change, while its read has not started.
     std::optional<ReadRequest> m_pendingRead;
-    // The latest foreign change whose contents are not read yet.
-    std::optional<PasteboardChange> m_openChange;
+    // Changes not recorded yet, oldest first: foreign ones waiting for their contents, and those
+    // after them (complete, or given up) that wait their turn.
+    struct OpenChange {
+        PasteboardChange change;
+        bool complete = false;
+    };
+    std::deque<OpenChange> m_openChanges;
+    // The read in progress: its generation (-1 when none), whether parts of large contents are
+    // arriving, and when a newer change began to wait behind it.
+    qint64 m_readingGeneration = -1;
+    bool m_receivingParts = false;
+    std::optional<XcbEventLoop::Clock::time_point> m_supersededAt;
     ApplicationResolver m_resolver;
 
     // Loop thread only.
-    qint64 m_readingGeneration = -1;
     bool m_readFailed = false;
 };

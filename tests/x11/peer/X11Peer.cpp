@@ -5,6 +5,9 @@
 //   copy TEXT         copies TEXT as an ordinary program does
 //   secret TEXT       copies TEXT as a password manager does (with the password hint)
 //   mute-hint TEXT    owns the clipboard, answers for the text but never for the password hint
+//   slow-text BYTES MS  owns the clipboard with a text of BYTES bytes that it sends in small parts
+//                     (INCR), paced so that the whole takes at least MS milliseconds
+//   stop-text BYTES   the same text, but it stops sending after the first part
 // Each prints one line when it is ready.
 
 #include <QApplication>
@@ -15,6 +18,7 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -103,6 +107,103 @@ int muteHint(const char *text)
     return 0;
 }
 
+// The text a slow owner sends: numbered lines, cut to the length asked for.
+std::string slowText(size_t bytes)
+{
+    std::string text;
+    text.reserve(bytes + 32);
+    for (size_t i = 0; text.size() < bytes; ++i)
+        text += "slowly sent line " + std::to_string(i) + '\n';
+    text.resize(bytes);
+    return text;
+}
+
+// Owns the clipboard with a text sent incrementally: after the INCR announcement each part goes
+// when the reader has taken the one before, no sooner than its share of `totalMs`. With
+// `stopAfter` parts sent, the owner goes silent and never answers again.
+int incrementalText(size_t bytes, int totalMs, int stopAfter)
+{
+    constexpr size_t kPart = 64 * 1024;
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 2;
+    const xcb_window_t window = hiddenWindow(c);
+    const xcb_atom_t clipboard = intern(c, "CLIPBOARD");
+    const xcb_atom_t targets = intern(c, "TARGETS");
+    const xcb_atom_t utf8 = intern(c, "UTF8_STRING");
+    const xcb_atom_t incr = intern(c, "INCR");
+    const std::string text = slowText(bytes);
+    const size_t parts = (bytes + kPart - 1) / kPart;
+    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    std::printf("OWNED:%u\n", window);
+    std::fflush(stdout);
+
+    struct Transfer {
+        xcb_window_t requestor = XCB_WINDOW_NONE;
+        xcb_atom_t property = XCB_ATOM_NONE;
+        size_t sent = 0; // parts sent, the final empty one included
+        std::chrono::steady_clock::time_point started;
+    } transfer;
+    while (xcb_generic_event_t *event = xcb_wait_for_event(c)) {
+        const uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_SELECTION_REQUEST) {
+            auto *request = reinterpret_cast<xcb_selection_request_event_t *>(event);
+            xcb_atom_t property = XCB_ATOM_NONE;
+            if (request->target == targets) {
+                const xcb_atom_t offered[] = {targets, utf8};
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32, 2, offered);
+                property = request->property;
+            } else if (request->target == utf8 && transfer.requestor == XCB_WINDOW_NONE) {
+                // Parts are asked for by deleting the property: watch the reader's window.
+                const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+                xcb_change_window_attributes(c, request->requestor, XCB_CW_EVENT_MASK, &mask);
+                const uint32_t size = uint32_t(bytes);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, incr, 32, 1, &size);
+                property = request->property;
+                transfer = {request->requestor, request->property, 0, std::chrono::steady_clock::now()};
+            }
+            xcb_selection_notify_event_t notify{};
+            notify.response_type = XCB_SELECTION_NOTIFY;
+            notify.time = request->time;
+            notify.requestor = request->requestor;
+            notify.selection = request->selection;
+            notify.target = request->target;
+            notify.property = property;
+            xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
+            xcb_flush(c);
+        } else if (type == XCB_PROPERTY_NOTIFY) {
+            auto *notify = reinterpret_cast<xcb_property_notify_event_t *>(event);
+            if (notify->window == transfer.requestor && notify->atom == transfer.property
+                && notify->state == XCB_PROPERTY_DELETE && transfer.sent <= parts) {
+                if (stopAfter >= 0 && transfer.sent >= size_t(stopAfter)) {
+                    std::printf("STOPPED:%zu\n", transfer.sent);
+                    std::fflush(stdout);
+                    transfer.sent = parts + 1; // silent from now on
+                } else {
+                    const auto due = transfer.started
+                        + std::chrono::milliseconds(long(totalMs) * long(transfer.sent + 1) / long(parts + 1));
+                    const auto wait = due - std::chrono::steady_clock::now();
+                    if (wait > std::chrono::steady_clock::duration::zero())
+                        ::usleep(useconds_t(std::chrono::duration_cast<std::chrono::microseconds>(wait).count()));
+                    const size_t offset = transfer.sent * kPart;
+                    const size_t length = offset < bytes ? std::min(kPart, bytes - offset) : 0;
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, transfer.requestor, transfer.property, utf8, 8,
+                                        uint32_t(length), text.data() + offset);
+                    xcb_flush(c);
+                    if (++transfer.sent > parts) {
+                        transfer = {}; // done: it may be asked for again
+                        std::printf("SENT:%zu\n", bytes);
+                        std::fflush(stdout);
+                    }
+                }
+            }
+        }
+        std::free(event);
+    }
+    return 0;
+}
+
 int window(const char *windowClass, const char *title)
 {
     xcb_connection_t *c = xcb_connect(nullptr, nullptr);
@@ -183,12 +284,16 @@ int main(int argc, char **argv)
         return window(argv[2], argv[3]);
     if (argc >= 3 && std::strcmp(argv[1], "mute-hint") == 0)
         return muteHint(argv[2]);
+    if (argc >= 4 && std::strcmp(argv[1], "slow-text") == 0)
+        return incrementalText(std::strtoul(argv[2], nullptr, 10), std::atoi(argv[3]), -1);
+    if (argc >= 3 && std::strcmp(argv[1], "stop-text") == 0)
+        return incrementalText(std::strtoul(argv[2], nullptr, 10), 0, 1);
     if (argc >= 3 && std::strcmp(argv[1], "secret") == 0)
         return copy(argc, argv, true);
     if (argc >= 3 && std::strcmp(argv[1], "copy") == 0)
         return copy(argc, argv, false);
     if (argc >= 2 && std::strcmp(argv[1], "field") == 0)
         return field(argc, argv);
-    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | copy TEXT | secret TEXT | mute-hint TEXT\n", argv[0]);
+    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | copy TEXT | secret TEXT | mute-hint TEXT | slow-text BYTES MS | stop-text BYTES\n", argv[0]);
     return 1;
 }
