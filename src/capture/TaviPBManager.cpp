@@ -180,12 +180,7 @@ std::optional<RunningApplication> TaviPBManager::getCurrentActiveApp()
 void TaviPBManager::processPasteboardItem(const PasteboardItem &item, const std::optional<RunningApplication> &app,
                                           const std::function<void(const PasteboardProcessResult &)> &resultCompletion)
 {
-    // The pipeline records copies of any size while the limit cannot be read; the user learns why.
-    TaviSettings &settings = TaviSettings::shared();
-    if (settings.ignoreDataSizeMoreThan()) {
-        if (const std::optional<QString> unreadable = settings.unreadableSizeLimitSetting())
-            tellUnreadableSetting(*unreadable, "Settings.Problem.SizeLimitIgnored");
-    }
+    tellIfSizeLimitIsUnreadable();
     PBItemPipeline::Environment environment{[this](const QString &hash) { return findItem(hash); },
                                             [this] { return activeCategory(); }, m_workspace.ownBundleIdentifier()};
     const PasteboardProcessResult result = PBItemPipeline::process(item, app, environment);
@@ -286,6 +281,7 @@ void TaviPBManager::processChange(const PasteboardChange &change, std::deque<Pas
     // in one line, repeats and categories are found by id, and what is pending is saved every
     // kSaveEveryItems items so that no look-up walks an ever longer list of unsaved records.
     // Copies made meanwhile are not held up by a large one: they are taken in between its items.
+    tellIfSizeLimitIsUnreadable();
     CategoryFiling newItemsByCategory;
     CategoryFiling updatedItemsByCategory;
     QList<PBItem> newItems;
@@ -1465,6 +1461,16 @@ void TaviPBManager::autoCleanHistory()
     const QList<RecordPtr> doomed = m_storage.context()->fetch(request).value_or(QList<RecordPtr>());
     discard(doomed, itemsOf(doomed));
     LOG_DEBUG("clearHistoryItems(items:)", QStringLiteral("[xx] <- clear done"));
+}
+
+void TaviPBManager::tellIfSizeLimitIsUnreadable()
+{
+    // The pipeline records copies of any size while the limit cannot be read; the user learns why.
+    TaviSettings &settings = TaviSettings::shared();
+    if (!settings.ignoreDataSizeMoreThan())
+        return;
+    if (const std::optional<QString> unreadable = settings.unreadableSizeLimitSetting())
+        tellUnreadableSetting(*unreadable, "Settings.Problem.SizeLimitIgnored");
 }
 
 void TaviPBManager::tellUnreadableSetting(const QString &key, const char *consequence)

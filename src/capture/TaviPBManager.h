@@ -250,6 +250,8 @@ private:
     // Tells the user once per setting that its stored value cannot be read, and what follows
     // (the text under `consequence`, naming the setting). Any thread.
     void tellUnreadableSetting(const QString &key, const char *consequence);
+    // Tells the user once when the size limit for new copies is on but cannot be read.
+    void tellIfSizeLimitIsUnreadable();
     QList<PBItem> itemsOf(const QList<RecordPtr> &records, bool withPayload = false);
     QList<PBDefaultCategory> sparedKinds(bool includeLock, bool includeCustom, bool includeNotes) const;
     // The pasteboard items of a copy-out: the last item first, items without data left out;

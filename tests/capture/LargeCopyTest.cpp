@@ -135,6 +135,7 @@ TEST(LargeCopies, ACopiedFileIsBookmarkedUnlessTheWholeRootIs)
     EXPECT_TRUE(bookmarks.hasBookMark(folder.filePath(QStringLiteral("first 0.txt"))));
 
     bookmarks.store({QUrl::fromLocalFile(authorizedRootPath())});
+    bookmarks.waitUntilIdle(); // the grant is made on the cache's queue
     const QList<PasteboardItem> second = filesIn(folder.path(), 1, QStringLiteral("second"));
     h.copyFromOutside(second);
     bookmarks.waitUntilIdle();
