@@ -102,6 +102,7 @@ void TaviPBManager::shutDown()
     m_pasteboard.setChangeHandler(nullptr);
     if (m_timer && (MainQueue::isCurrent() || !QCoreApplication::instance()))
         m_timer.reset();
+    m_clearQueue.shutdown(); // finishes a clear the user confirmed
     m_pbQueue.shutdown();
     m_saveScheduler.flush();
 }
@@ -1339,6 +1340,20 @@ void TaviPBManager::clearAllItems(bool withNotes)
     changed();
     LOG_DEBUG(function, QStringLiteral("[x] <- clear done"));
     postOnMain(NotificationName::historyItemsDidClear);
+}
+
+void TaviPBManager::clearAllItemsInBackground(bool withNotes)
+{
+    m_clearQueue.async([this, withNotes] { clearAllItems(withNotes); });
+}
+
+void TaviPBManager::clearItemsInBackground(const PBCategory &in, const ClearOptions &options, std::function<void()> done)
+{
+    m_clearQueue.async([this, in, options, done = std::move(done)] {
+        clearItems(in, options);
+        if (done)
+            done();
+    });
 }
 
 void TaviPBManager::clearItems(const PBCategory &in, const ClearOptions &options)

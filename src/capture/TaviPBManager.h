@@ -184,6 +184,10 @@ public:
     void deleteItems(const ListRows &rows);
     void clearAllItems(bool withNotes);
     void clearItems(const PBCategory &in, const ClearOptions &options);
+    // The same, on a queue of the manager's own, so a large history never holds the caller; a
+    // clear under way when the manager shuts down is finished first. `done` runs on that queue.
+    void clearAllItemsInBackground(bool withNotes);
+    void clearItemsInBackground(const PBCategory &in, const ClearOptions &options, std::function<void()> done = {});
     void clearHistoryItems(const QList<PBItem> &items);
 
     // --- Auto-clean
@@ -296,4 +300,5 @@ private:
     std::atomic<qint64> m_lostCopies{0};
     std::unique_ptr<QTimer> m_timer;
     SerialQueue m_pbQueue{QStringLiteral("com.tavi.pbQueue")};
+    SerialQueue m_clearQueue{QStringLiteral("com.tavi.clearQueue")};
 };

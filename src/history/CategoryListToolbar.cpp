@@ -197,10 +197,7 @@ void CategoryListViewController::trashBtnAction()
         return;
     const PBCategory cleared = *category;
     const TaviPBManager::ClearOptions options = filter.clearOptions();
-    model->readAsync([store, cleared, options, reloadWhenDone] {
-        store->clearItems(cleared, options);
-        reloadWhenDone();
-    });
+    store->clearItemsInBackground(cleared, options, reloadWhenDone);
 }
 
 // --- Other windows

@@ -298,7 +298,7 @@ void CategorySettingViewController::clearItems(const QString &categoryId)
                       return;
                   const TaviPBManager::ClearOptions options = filter.clearOptions();
                   const PBCategory target = *category;
-                  GlobalQueue::async([manager, target, options] { manager->clearItems(target, options); });
+                  manager->clearItemsInBackground(target, options);
               });
 }
 
@@ -311,7 +311,7 @@ void CategorySettingViewController::clearAllAction()
     showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
               L("Category.Alert.NO"), notes.get(), AlertStyle::warning, [&](ModalResponse response) {
                   if (response == ModalResponse::alertFirstButtonReturn)
-                      GlobalQueue::async([manager, withNotes = notes->includesNotes()] { manager->clearAllItems(withNotes); });
+                      manager->clearAllItemsInBackground(notes->includesNotes());
               });
 }
 

@@ -85,9 +85,7 @@ void AppDelegate::showClearAllAlert()
                       return;
                   auto *noteBtn = accessory ? accessory->findChild<QAbstractButton *>(QStringLiteral("noteBtn")) : nullptr;
                   // Off the GUI thread: the history may hold many thousands of items.
-                  GlobalQueue::async([manager = &pbManager, withNotes = noteBtn && noteBtn->isChecked()] {
-                      manager->clearAllItems(withNotes);
-                  });
+                  pbManager.clearAllItemsInBackground(noteBtn && noteBtn->isChecked());
               });
 }
 
