@@ -60,8 +60,8 @@
         <translation>Lock this category against clearing</translation>
     </message>
     <message id="ToolTip.List.Delete">
-        <source>Clear this category</source>
-        <translation>Clear this category</translation>
+        <source>Clear this category…</source>
+        <translation>Clear this category…</translation>
     </message>
     <message id="ToolTip.List.Top">
         <source>Keep this window above the others</source>
@@ -74,6 +74,30 @@
     <message id="ToolTip.List.Settings">
         <source>Preferences</source>
         <translation>Preferences</translation>
+    </message>
+    <message id="Category.List.Clear">
+        <source>Clear</source>
+        <translation>Clear</translation>
+    </message>
+    <message id="ToolTip.List.Close">
+        <source>Close the list (Escape)</source>
+        <translation>Close the list (Escape)</translation>
+    </message>
+    <message id="Category.List.Empty">
+        <source>No items in this category yet</source>
+        <translation>No items in this category yet</translation>
+    </message>
+    <message id="Category.List.NoMatch">
+        <source>No items match “%1”</source>
+        <translation>No items match “%1”</translation>
+    </message>
+    <message id="PBHUD.Empty">
+        <source>No items in the history yet</source>
+        <translation>No items in the history yet</translation>
+    </message>
+    <message id="PBHUD.NoMatch">
+        <source>No items match “%1”</source>
+        <translation>No items match “%1”</translation>
     </message>
     <message id="Category.List.DeleteSelection">
         <source>Delete the selected items</source>

@@ -137,6 +137,10 @@ void CategoryListTableView::paintEvent(QPaintEvent *event)
     if (!model() || !itemDelegate())
         return;
     QPainter painter(viewport());
+    if (rows() == 0) {
+        paintEmptyText(painter);
+        return;
+    }
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     const QModelIndex current = currentIndex();
@@ -156,6 +160,29 @@ void CategoryListTableView::paintEvent(QPaintEvent *event)
             option.state |= QStyle::State_HasFocus;
         itemDelegateForIndex(index)->paint(&painter, option, index);
     }
+}
+
+void CategoryListTableView::paintEmptyText(QPainter &painter)
+{
+    if (m_emptyText.isEmpty())
+        return;
+    QFont font = painter.font();
+    font.setPixelSize(13);
+    painter.setFont(font);
+    QColor color = palette().color(QPalette::Text);
+    color.setAlphaF(0.7);
+    painter.setPen(color);
+    const QRect box = viewport()->rect().adjusted(24, 32, -24, -24);
+    painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_emptyText);
+}
+
+void CategoryListTableView::setEmptyText(const QString &text)
+{
+    if (text == m_emptyText)
+        return;
+    m_emptyText = text;
+    if (rows() == 0)
+        viewport()->update();
 }
 
 void CategoryListTableView::resizeEvent(QResizeEvent *event)
@@ -183,7 +210,7 @@ QModelIndex CategoryListTableView::moveCursor(CursorAction cursorAction, Qt::Key
     const int count = rows();
     if (count == 0)
         return {};
-    const int page = std::max(1, viewport()->height() / rowHeight());
+    const int page = rowsPerPage();
     int row = currentIndex().isValid() ? currentIndex().row() : -1;
     switch (cursorAction) {
     case MoveUp:
@@ -244,6 +271,11 @@ QSize CategoryListTableView::viewportSizeHint() const
 int CategoryListTableView::rowHeight() const
 {
     return m_lite ? SimplePasteItemCellView::kRowHeight : PasteItemCellView::kRowHeight;
+}
+
+int CategoryListTableView::rowsPerPage() const
+{
+    return std::max(1, viewport()->height() / rowHeight());
 }
 
 QList<int> CategoryListTableView::selectedRows() const

@@ -9,6 +9,7 @@
 #include <QListView>
 
 class CategoryListModel;
+class QPainter;
 
 class CategoryListTableView : public QListView {
     Q_OBJECT
@@ -27,7 +28,12 @@ public:
     void setLiteMode(bool lite);
     bool isLiteMode() const { return m_lite; }
     int rowHeight() const;
+    // How many whole rows the table shows at once (at least one).
+    int rowsPerPage() const;
     QList<int> selectedRows() const;
+    // What the table says while it has no rows (an empty category, a search without matches).
+    void setEmptyText(const QString &text);
+    QString emptyText() const { return m_emptyText; }
     void selectRowAlone(int row);
 
 Q_SIGNALS:
@@ -67,6 +73,7 @@ protected:
 
 private:
     void setHoveredRow(int row);
+    void paintEmptyText(QPainter &painter);
     int rows() const;
     // The rows [first, last] that meet the viewport's band [top, bottom] (viewport coordinates).
     std::pair<int, int> rowsBetween(int top, int bottom) const;
@@ -75,4 +82,5 @@ private:
     bool m_deleteHidden = false;
     int m_clickedRow = -1;
     bool m_lite = false;
+    QString m_emptyText;
 };

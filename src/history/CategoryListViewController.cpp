@@ -11,7 +11,9 @@
 #include "history/FilePreviewViewController.h"
 #include "history/ImagePreviewViewController.h"
 #include "history/LinkContentViewController.h"
+#include "history/NamedImages.h"
 #include "history/PasteItemDelegate.h"
+#include "history/PasteItemRow.h"
 #include "history/PasteRoutine.h"
 #include "history/PreviewPopover.h"
 #include "history/RowIcons.h"
@@ -133,7 +135,12 @@ void CategoryListViewController::setupUI()
     orderBtn = makeButton(rightTopPanel, "orderBtn", QStringLiteral("\u21C5"), "ToolTip.List.Order");
     activeBtn = makeButton(rightTopPanel, "activeBtn", QStringLiteral("\u2606"), "ToolTip.List.AutoTag");
     lockBtn = makeButton(rightTopPanel, "lockBtn", QStringLiteral("\u25CB"), "ToolTip.List.Lock");
-    trashBtn = makeButton(rightTopPanel, "trashBtn", QStringLiteral("\u2715"), "ToolTip.List.Delete");
+    trashBtn = makeButton(rightTopPanel, "trashBtn", L("Category.List.Clear"), "ToolTip.List.Delete");
+    trashBtn->setAccessibleName(L("ToolTip.List.Delete"));
+    trashBtn->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    trashBtn->setMinimumWidth(0);
+    trashBtn->setMaximumWidth(QWIDGETSIZE_MAX);
+    trashBtn->setFont(font());
     floatingBtn = makeButton(rightTopPanel, "floatingBtn", QStringLiteral("\u21A5"), "ToolTip.List.Top");
     editBtn = makeButton(rightTopPanel, "editBtn", QStringLiteral("\u270E"), "ToolTip.List.Edit");
     settingsBtn = makeButton(rightTopPanel, "settingsBtn", QStringLiteral("\u2699"), "ToolTip.List.Settings");
@@ -149,17 +156,21 @@ void CategoryListViewController::setupUI()
     selectionStackView->setObjectName(QStringLiteral("selectionStackView"));
     selectedItemsLabel = new QLabel(selectionStackView);
     selectedItemsLabel->setObjectName(QStringLiteral("selectedItemsLabel"));
-    selectionDeleteBtn = makeButton(selectionStackView, "selectionDeleteBtn", QStringLiteral("\u2715"), "Category.List.DeleteSelection");
+    selectionDeleteBtn = makeButton(selectionStackView, "selectionDeleteBtn", QString(), "Category.List.DeleteSelection");
     auto *selection = new QHBoxLayout(selectionStackView);
     selection->setContentsMargins(0, 0, 0, 0);
     selection->addWidget(selectedItemsLabel);
     selection->addWidget(selectionDeleteBtn);
     selectionStackView->hide();
+    closeBtn = makeButton(naviView, "closeBtn", QString(), "ToolTip.List.Close");
+    closeBtn->setAccessibleName(L("ToolTip.List.Close"));
 
     auto *top = new QHBoxLayout;
     top->addWidget(categoryNameLabel, 1);
     top->addWidget(rightTopPanel);
     top->addWidget(selectionStackView);
+    top->addSpacing(4);
+    top->addWidget(closeBtn);
     auto *headerLayout = new QVBoxLayout(naviView);
     headerLayout->setContentsMargins(12, 8, 8, 8);
     headerLayout->setSpacing(6);
@@ -195,6 +206,7 @@ void CategoryListViewController::setupUI()
     rightClickMenu->setObjectName(QStringLiteral("rightClickMenu"));
     setupRowMenu();
     setupToolbarActions();
+    applyTint(readable(QColor()));
 
     connect(itemSearchTextfield, &QLineEdit::textChanged, this, &CategoryListViewController::searchTextChanged);
     connect(itemsTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -210,6 +222,7 @@ void CategoryListViewController::setupUI()
             rightClickMenu->popup(at);
     });
     connect(selectionDeleteBtn, &QToolButton::clicked, this, &CategoryListViewController::deleteSelectedItems);
+    connect(closeBtn, &QToolButton::clicked, this, [this] { window()->close(); });
     connect(&RowIcons::shared(), &RowIcons::iconReady, itemsTableView->viewport(), [this] { itemsTableView->viewport()->update(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { m_delegate->forgetRows(); });
     LOG_DEBUG("setupUI()", QStringLiteral("<-- CategoryListViewController setupUI done"));
@@ -313,8 +326,11 @@ void CategoryListViewController::applyTint(const QColor &color)
                                          " QToolButton:disabled { color: %2; }")
                               .arg(color.name(), QColor(color.red(), color.green(), color.blue(), 90).name(QColor::HexArgb));
     for (QToolButton *button : {trashBtn, floatingBtn, editBtn, settingsBtn, noteAddBtn, textStyleBtn, activeBtn, lockBtn, orderBtn,
-                                sortTypeBtn, selectionDeleteBtn})
+                                sortTypeBtn, selectionDeleteBtn, closeBtn})
         button->setStyleSheet(style);
+    trashBtn->setIcon(symbolIcon(QStringLiteral("trash"), color));
+    selectionDeleteBtn->setIcon(trashBtn->icon());
+    closeBtn->setIcon(symbolIcon(QStringLiteral("close"), color));
 }
 
 // --- Fetching
@@ -344,7 +360,21 @@ void CategoryListViewController::fetchItems(std::function<void()> completion)
     if (!category)
         return;
     // The search travels with the request: the history manager's shared filter is never set.
-    model->fetch(listQuery(), std::move(completion));
+    const QPointer<CategoryListViewController> self(this);
+    const QString empty = emptyListText(seachKeywords);
+    model->fetch(listQuery(), [self, empty, completion = std::move(completion)] {
+        if (self)
+            self->itemsTableView->setEmptyText(empty);
+        if (completion)
+            completion();
+    });
+}
+
+QString CategoryListViewController::emptyListText(const QString &search)
+{
+    if (search.isEmpty())
+        return L("Category.List.Empty");
+    return L("Category.List.NoMatch").arg(shownSearch(search));
 }
 
 void CategoryListViewController::reloadItems()
@@ -653,9 +683,44 @@ bool CategoryListViewController::handleKeyDown(QObject *receiver, QKeyEvent *eve
         track("ListVC_KeyBoardSelection");
         moveSelection(true);
         return true;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        // In a search field with text the keys move its cursor.
+        if (receiver == itemSearchTextfield && !itemSearchTextfield->text().isEmpty())
+            return false;
+        Q_FALLTHROUGH();
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        track("ListVC_KeyBoardSelection");
+        jumpSelection(Qt::Key(event->key()));
+        return true;
+    case Qt::Key_Escape:
+        window()->close();
+        return true;
     default:
         return false;
     }
+}
+
+void CategoryListViewController::jumpSelection(Qt::Key key)
+{
+    const int count = model->rowCount();
+    if (count == 0)
+        return;
+    const QList<int> rows = itemsTableView->selectedRows();
+    const QModelIndex current = itemsTableView->currentIndex();
+    const int from = rows.size() == 1 ? rows.first() : current.isValid() && !rows.isEmpty() ? current.row() : -1;
+    const int page = itemsTableView->rowsPerPage();
+    int to = 0;
+    switch (key) {
+    case Qt::Key_Home: to = 0; break;
+    case Qt::Key_End: to = count - 1; break;
+    // Without a selection the first row is taken, as the arrow keys do.
+    case Qt::Key_PageUp: to = from < 0 ? 0 : from - page; break;
+    case Qt::Key_PageDown: to = from < 0 ? 0 : from + page; break;
+    default: return;
+    }
+    itemsTableView->selectRowAlone(std::clamp(to, 0, count - 1));
 }
 
 void CategoryListViewController::moveSelection(bool up)

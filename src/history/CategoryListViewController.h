@@ -51,6 +51,8 @@ public:
     void fetchItems(std::function<void()> completion = {});
     // The query the list reads with.
     TaviPBManager::ListQuery listQuery() const;
+    // What the list says when it has no rows: the category is empty, or the search found nothing.
+    static QString emptyListText(const QString &search);
 
     // The key monitor: keys addressed to the list window itself while it is the active window.
     void addKeyEventMonitor();
@@ -139,6 +141,8 @@ public:
     QToolButton *lockBtn = nullptr;
     QToolButton *orderBtn = nullptr;
     QToolButton *sortTypeBtn = nullptr;
+    // Closes the window (as Escape does).
+    QToolButton *closeBtn = nullptr;
     QWidget *selectionStackView = nullptr;
     QLabel *selectedItemsLabel = nullptr;
     QToolButton *selectionDeleteBtn = nullptr;
@@ -189,6 +193,9 @@ private:
     void tableViewSelectionDidChange();
     bool handleKeyDown(QObject *receiver, QKeyEvent *event);
     void moveSelection(bool up);
+    // Page Up and Down move the selection by the rows the table shows at once; Home and End to
+    // the first and last row.
+    void jumpSelection(Qt::Key key);
     QList<PBItem> selectedItemsBottomUp();
     void deleteRow(int row);
     // Takes the items' rows out at once (found by their uuids) and deletes them from the store

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QIcon>
+#include <QPainter>
 #include <QStyle>
 
 QPixmap namedImage(const QString &name, int size)
@@ -26,4 +27,31 @@ QPixmap namedImage(const QString &name, int size)
     const QPixmap pixmap = icon.pixmap(size, size);
     images.insert(key, pixmap);
     return pixmap;
+}
+
+namespace {
+QPixmap painted(const QIcon &shape, const QColor &color, int size, qreal ratio)
+{
+    QPixmap pixmap = shape.pixmap(QSize(size, size), ratio);
+    if (pixmap.isNull())
+        return pixmap;
+    // The symbol's shape in the colour asked for, whatever colour the theme drew it in.
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(pixmap.rect(), color);
+    return pixmap;
+}
+} // namespace
+
+QIcon symbolIcon(const QString &name, const QColor &color, int size)
+{
+    const QString themeName = name == QLatin1String("trash") ? QStringLiteral("user-trash-symbolic") : QStringLiteral("window-close-symbolic");
+    const QIcon shape = QIcon::fromTheme(themeName, QIcon(QStringLiteral(":/assets/images/%1.svg").arg(name)));
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    QColor faded = color;
+    faded.setAlphaF(color.alphaF() * 0.35);
+    QIcon icon;
+    icon.addPixmap(painted(shape, color, size, ratio), QIcon::Normal);
+    icon.addPixmap(painted(shape, faded, size, ratio), QIcon::Disabled);
+    return icon;
 }

@@ -8,6 +8,7 @@
 #include "history/PBHUDCell.h"
 #include "history/DragOut.h"
 #include "history/PBHUDTableView.h"
+#include "history/PasteItemRow.h"
 #include "history/PasteRoutine.h"
 #include "platform/Analytics.h"
 #include "platform/DispatchQueue.h"
@@ -21,6 +22,7 @@
 #include <QDrag>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPointer>
@@ -74,6 +76,18 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     historyTableView = new PBHUDTableView(this);
     historyTableView->setObjectName(QStringLiteral("historyTableView"));
     historyTableView->setFixedHeight(0);
+    emptyLabel = new QLabel(this);
+    emptyLabel->setObjectName(QStringLiteral("emptyLabel"));
+    emptyLabel->setTextFormat(Qt::PlainText);
+    emptyLabel->setAlignment(Qt::AlignCenter);
+    emptyLabel->setWordWrap(true);
+    emptyLabel->setContentsMargins(14, 10, 14, 12);
+    QPalette quiet = emptyLabel->palette();
+    QColor quietText = quiet.color(QPalette::WindowText);
+    quietText.setAlphaF(0.7);
+    quiet.setColor(QPalette::WindowText, quietText);
+    emptyLabel->setPalette(quiet);
+    emptyLabel->hide();
 
     auto *searchRow = new QHBoxLayout;
     searchRow->setContentsMargins(14, 6, 8, 6);
@@ -83,6 +97,7 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     layout->setContentsMargins(0, 0, 0, 6);
     layout->setSpacing(0);
     layout->addLayout(searchRow);
+    layout->addWidget(emptyLabel);
     layout->addWidget(historyTableView);
 
     setupSearch();
@@ -249,7 +264,12 @@ void PBHUDViewController::setTableHeight()
 {
     const int height = int(PBHUDCell::kRowHeight) * int(std::min<qsizetype>(m_count, kMaxVisibleRows));
     historyTableView->setFixedHeight(height);
-    if (height != m_tableHeight) {
+    // The keyword is shown in the panel only; it is never logged.
+    emptyLabel->setText(!m_search ? L("PBHUD.Empty")
+                                  : L("PBHUD.NoMatch").arg(shownSearch(shownKeyword())));
+    const bool wasEmpty = !emptyLabel->isHidden();
+    emptyLabel->setVisible(m_count == 0);
+    if (height != m_tableHeight || wasEmpty != (m_count == 0)) {
         m_tableHeight = height;
         Q_EMIT tableHeightChanged(height);
     }

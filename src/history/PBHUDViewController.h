@@ -17,6 +17,7 @@
 
 class PBHUDCell;
 class PBHUDTableView;
+class QLabel;
 class QLineEdit;
 class QToolButton;
 class TaviPBManager;
@@ -66,6 +67,8 @@ public:
     QLineEdit *searchInput = nullptr;
     QToolButton *btnClearSearch = nullptr;
     QToolButton *btnClose = nullptr;
+    // Says that the history is empty or that the search found nothing, in place of the rows.
+    QLabel *emptyLabel = nullptr;
     int lastSelectedIndex = 0;
     bool isSearchMode = false;
     AutoCache<bool> hasShowCloseTip{QStringLiteral("hasShowPBHUDCloseTip"), false};

@@ -76,6 +76,13 @@ QString leftGraphemes(const QString &text, int length)
     return text.left(boundaries.at(length - 1));
 }
 
+QString shownSearch(const QString &keyword)
+{
+    constexpr int kShownLength = 40;
+    const QString shown = leftGraphemes(keyword, kShownLength);
+    return shown.size() < keyword.size() ? shown + QStringLiteral("\u2026") : shown;
+}
+
 QString leftCodeUnits(const QString &text, int units)
 {
     if (text.size() <= units)

@@ -45,3 +45,5 @@ struct PasteItemRow {
 QString leftGraphemes(const QString &text, int length);
 // The longest start of the text within `units` UTF-16 code units that ends on a character boundary.
 QString leftCodeUnits(const QString &text, int units);
+// A search as a list without matches repeats it: its start, with "…" when it is longer.
+QString shownSearch(const QString &keyword);

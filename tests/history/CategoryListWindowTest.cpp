@@ -10,6 +10,7 @@
 #include "history/LinkContentViewController.h"
 #include "history/PreviewPopover.h"
 #include "history/TextContentViewController.h"
+#include "platform/Strings.h"
 #include "platform/memory/FakeWorkspace.h"
 #include "shell/ShellSeams.h"
 #include "support/LoopbackHttpServer.h"
@@ -317,4 +318,110 @@ TEST(HistoryListWindow, DraggedTextCarriesPlainTextOrEveryStoredType)
     EXPECT_EQ(mime->text(), QStringLiteral("bold"));
     EXPECT_TRUE(mime->html().contains(QStringLiteral("<b>bold</b>")));
     TaviSettings::shared().setAlwaysCopyPlainText(true);
+}
+
+TEST(HistoryListWindow, EscapeAndTheCloseButtonCloseTheWindowAndTellItsDelegate)
+{
+    ShellHarness shell;
+    ListWindow list(shell, {"one", "two"});
+    struct Delegate : CategoryListWindowDelegate {
+        void categoryListWindowWillClose(const PBCategory &category) override { closed.append(category.id()); }
+        QStringList closed;
+    } delegate;
+    list.window.delegate = &delegate;
+    list.activate();
+    EXPECT_FALSE(list.view->closeBtn->isHidden());
+    EXPECT_FALSE(list.view->closeBtn->icon().isNull());
+    // Clear says what it does, with its own icon; nothing in the header is a bare "×".
+    EXPECT_EQ(list.view->trashBtn->text(), L("Category.List.Clear"));
+    EXPECT_FALSE(list.view->trashBtn->icon().isNull());
+    for (QToolButton *button : list.view->naviView->findChildren<QToolButton *>())
+        EXPECT_NE(button->text(), QStringLiteral("\u2715")) << button->objectName().toStdString();
+
+    list.key(list.view->itemSearchTextfield, Qt::Key_Escape);
+    EXPECT_FALSE(list.window.isVisible());
+    EXPECT_EQ(delegate.closed.size(), 1);
+
+    list.window.show();
+    list.open(kindCategory(shell, PBDefaultCategory::all));
+    list.view->closeBtn->click();
+    EXPECT_FALSE(list.window.isVisible());
+    EXPECT_EQ(delegate.closed.size(), 2);
+    list.window.delegate = nullptr;
+}
+
+TEST(HistoryListWindow, PageKeysHomeAndEndMoveTheSelectionAsInAnyList)
+{
+    ShellHarness shell;
+    ListWindow list(shell, numberedTexts(QStringLiteral("item"), 120));
+    ASSERT_TRUE(waitUntil([&] { return list.view->numberOfRows() == 120; }));
+    list.activate();
+    CategoryListTableView *table = list.view->itemsTableView;
+    QLineEdit *search = list.view->itemSearchTextfield;
+    const int page = table->rowsPerPage();
+    ASSERT_GT(page, 1);
+    const auto shown = [table](int row) { return table->viewport()->rect().intersects(table->visualRect(table->model()->index(row, 0))); };
+
+    // Without a selection Page Down takes the first row, as the arrows do.
+    list.key(search, Qt::Key_PageDown);
+    EXPECT_EQ(list.selected(), QList<int>({0}));
+    list.key(search, Qt::Key_PageDown);
+    EXPECT_EQ(list.selected(), QList<int>({page}));
+    EXPECT_TRUE(shown(page));
+    list.key(table, Qt::Key_PageUp);
+    list.key(table, Qt::Key_PageUp);
+    EXPECT_EQ(list.selected(), QList<int>({0}));
+    // The last row is beyond the pages read so far: it is read and shown.
+    list.key(search, Qt::Key_End);
+    EXPECT_EQ(list.selected(), QList<int>({119}));
+    EXPECT_TRUE(shown(119));
+    EXPECT_TRUE(waitUntil([&] { return list.textAt(119) == QStringLiteral("item 0"); }));
+    list.key(table, Qt::Key_PageDown);
+    EXPECT_EQ(list.selected(), QList<int>({119}));
+    list.key(table, Qt::Key_Home);
+    EXPECT_EQ(list.selected(), QList<int>({0}));
+    EXPECT_TRUE(shown(0));
+
+    // In a search field with text Home and End move its cursor and leave the rows alone.
+    list.key(search, Qt::Key_End);
+    QTest::keyClicks(search, QStringLiteral("item"));
+    list.settle();
+    list.view->itemsTableView->selectRowAlone(3);
+    list.key(search, Qt::Key_Home);
+    EXPECT_EQ(search->cursorPosition(), 0);
+    EXPECT_EQ(list.selected(), QList<int>({3}));
+}
+
+TEST(HistoryListWindow, AnEmptyCategoryAndASearchWithoutMatchesSaySo)
+{
+    ShellHarness shell;
+    ListWindow list(shell, {"apple", "banana"});
+    const auto painted = [&list] {
+        // Something besides the background is drawn in the rows' place.
+        const QImage image = list.view->itemsTableView->viewport()->grab().toImage();
+        const QRgb background = image.pixel(2, 2);
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2)
+                if (image.pixel(x, y) != background)
+                    return true;
+        return false;
+    };
+    list.open(kindCategory(shell, PBDefaultCategory::note));
+    ASSERT_EQ(list.view->numberOfRows(), 0);
+    EXPECT_EQ(list.view->itemsTableView->emptyText(), L("Category.List.Empty"));
+    EXPECT_TRUE(painted());
+
+    list.open(kindCategory(shell, PBDefaultCategory::all));
+    QTest::keyClicks(list.view->itemSearchTextfield, QStringLiteral("cherry"));
+    list.settle();
+    ASSERT_EQ(list.view->numberOfRows(), 0);
+    EXPECT_EQ(list.view->itemsTableView->emptyText(), L("Category.List.NoMatch").arg(QStringLiteral("cherry")));
+    EXPECT_TRUE(painted());
+    // A long search is repeated by its start.
+    EXPECT_EQ(CategoryListViewController::emptyListText(QString(100, QLatin1Char('x'))),
+              L("Category.List.NoMatch").arg(QString(40, QLatin1Char('x')) + QStringLiteral("\u2026")));
+
+    list.view->itemSearchTextfield->clear();
+    list.settle();
+    ASSERT_EQ(list.view->numberOfRows(), 2);
 }

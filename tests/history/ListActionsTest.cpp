@@ -205,9 +205,7 @@ TEST(HistoryRowMenu, DeletingSeveralRowsTakesThemOutInOneGo)
 TEST(HistoryRowMenu, DeletingASelectionBeyondThePagesReadTakesExactlyThoseItems)
 {
     ShellHarness shell;
-    QStringList texts;
-    for (int i = 0; i < 180; ++i)
-        texts.append(QStringLiteral("row %1").arg(i));
+    const QStringList texts = numberedTexts(QStringLiteral("row"), 180);
     ListWindow list(shell, texts);
     // Newest first, as listed; read from what was copied, so no page is asked for.
     QStringList shown = texts;

@@ -23,6 +23,15 @@ inline PBCategory kindCategory(ShellHarness &shell, PBDefaultCategory kind)
     return PBCategory::all();
 }
 
+// "<prefix> 0" to "<prefix> count-1".
+inline QStringList numberedTexts(const QString &prefix, int count)
+{
+    QStringList texts;
+    for (int i = 0; i < count; ++i)
+        texts.append(QStringLiteral("%1 %2").arg(prefix).arg(i));
+    return texts;
+}
+
 // The list window over a history of the texts (the last one newest), showing a category.
 struct ListWindow {
     explicit ListWindow(ShellHarness &shell, const QStringList &texts, PBDefaultCategory kind = PBDefaultCategory::all)

@@ -6,6 +6,7 @@
 #include "history/PBHUDViewController.h"
 #include "history/PBHUDWindowController.h"
 #include "shell/AccessibilityPermissionWindowController.h"
+#include "platform/Strings.h"
 #include "shell/AppDelegate.h"
 #include "support/ShellHarness.h"
 
@@ -326,4 +327,26 @@ TEST(QuickPastePanel, TheSearchFieldHasOneClearButtonInsideIt)
     EXPECT_TRUE(panel.view->searchInput->text().isEmpty());
     EXPECT_TRUE(panel.view->btnClearSearch->isHidden());
     EXPECT_EQ(panel.view->numberOfRows(), 2);
+}
+
+TEST(QuickPastePanel, AnEmptyHistoryAndASearchWithoutMatchesSaySo)
+{
+    ShellHarness shell;
+    Panel panel(shell, {});
+    EXPECT_FALSE(panel.view->emptyLabel->isHidden());
+    EXPECT_EQ(panel.view->emptyLabel->text(), L("PBHUD.Empty"));
+    const int emptyHeight = panel.view->sizeHint().height();
+
+    shell.copyText(QStringLiteral("apple"));
+    panel.close();
+    panel.open();
+    EXPECT_TRUE(panel.view->emptyLabel->isHidden());
+    panel.type(QStringLiteral("cherry"));
+    EXPECT_FALSE(panel.view->emptyLabel->isHidden());
+    EXPECT_EQ(panel.view->emptyLabel->text(), L("PBHUD.NoMatch").arg(QStringLiteral("cherry")));
+    // The panel makes room for the sentence instead of shrinking to the search field.
+    EXPECT_EQ(panel.view->sizeHint().height(), emptyHeight);
+    panel.view->searchInput->selectAll();
+    panel.key(Qt::Key_Backspace);
+    EXPECT_TRUE(waitUntil([&] { return panel.view->emptyLabel->isHidden(); }));
 }
