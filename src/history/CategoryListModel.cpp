@@ -18,6 +18,7 @@ CategoryListModel::~CategoryListModel()
     m_latest->store(~quint64(0));
     m_queue.shutdown();
     m_countQueue.shutdown();
+    m_titleQueue.shutdown();
 }
 
 void CategoryListModel::fetch(const TaviPBManager::ListQuery &query, std::function<void()> done)
@@ -25,6 +26,7 @@ void CategoryListModel::fetch(const TaviPBManager::ListQuery &query, std::functi
     const quint64 generation = ++m_generation;
     m_latest->store(generation);
     m_fetching = true;
+    m_latestReadsRichTitles = m_readRichTitles;
     TaviPBManager *manager = &m_manager;
     const QPointer<CategoryListModel> self(this);
     const auto latest = m_latest;
@@ -40,6 +42,7 @@ void CategoryListModel::fetch(const TaviPBManager::ListQuery &query, std::functi
             self->beginResetModel();
             self->m_query = query;
             self->m_pages.clear();
+            self->m_richTitles.clear();
             self->m_recent.clear();
             self->m_requested.clear();
             self->m_wanted.clear();
@@ -50,6 +53,7 @@ void CategoryListModel::fetch(const TaviPBManager::ListQuery &query, std::functi
             self->m_recent.append(0);
             self->m_fetching = false;
             self->endResetModel();
+            self->readRichTitles(generation, first);
             if (done)
                 done();
             Q_EMIT self->fetched();
@@ -81,7 +85,14 @@ int CategoryListModel::rowCount(const QModelIndex &parent) const
 
 QVariant CategoryListModel::data(const QModelIndex &index, int role) const
 {
-    if (role != ItemRole || !index.isValid())
+    if (!index.isValid())
+        return {};
+    if (role == RichTitleRole) {
+        const PBItem *item = inMemory(index.row());
+        const auto found = item ? m_richTitles.constFind(item->uuid()) : m_richTitles.constEnd();
+        return found != m_richTitles.constEnd() ? QVariant::fromValue(*found) : QVariant();
+    }
+    if (role != ItemRole)
         return {};
     if (const auto found = cachedItem(index.row()))
         return QVariant::fromValue(*found);
@@ -351,12 +362,55 @@ void CategoryListModel::pageArrived(quint64 generation, quint64 layout, int page
     // request: its missing rows stay blank instead of asking in a loop.
     if (items.size() >= last - first + 1)
         m_requested.remove(page);
+    forgetPage(page);
     m_pages.insert(page, items);
     touch(page);
     while (m_pages.size() > kMaxCachedPages && !m_recent.isEmpty())
-        m_pages.remove(m_recent.takeFirst());
+        forgetPage(m_recent.takeFirst());
     if (last >= first)
         Q_EMIT dataChanged(index(first), index(last), {ItemRole});
+    readRichTitles(generation, items);
+}
+
+void CategoryListModel::forgetPage(int page)
+{
+    for (const PBItem &item : m_pages.take(page))
+        m_richTitles.remove(item.uuid());
+}
+
+void CategoryListModel::readRichTitles(quint64 generation, const QList<PBItem> &items) const
+{
+    if (!m_latestReadsRichTitles || items.isEmpty())
+        return;
+    TaviPBManager *manager = &m_manager;
+    const QPointer<CategoryListModel> self(const_cast<CategoryListModel *>(this));
+    const auto latest = m_latest;
+    m_titleQueue.async([self, manager, generation, items, latest] {
+        if (latest->load() != generation)
+            return;
+        const QHash<QUuid, RichTitle> titles = RichTitle::load(*manager, items);
+        if (titles.isEmpty())
+            return;
+        MainQueue::async([self, generation, titles] {
+            if (self)
+                self->richTitlesArrived(generation, titles);
+        });
+    });
+}
+
+void CategoryListModel::richTitlesArrived(quint64 generation, const QHash<QUuid, RichTitle> &titles)
+{
+    if (generation != m_generation)
+        return;
+    const QList<int> rows = rowsOf(QSet<QUuid>(titles.keyBegin(), titles.keyEnd()));
+    for (const int row : rows) {
+        const QUuid uuid = inMemory(row)->uuid();
+        m_richTitles.insert(uuid, titles.value(uuid));
+    }
+    if (rows.isEmpty())
+        return;
+    const auto [first, last] = std::minmax_element(rows.cbegin(), rows.cend());
+    Q_EMIT dataChanged(index(*first), index(*last), {RichTitleRole});
 }
 
 void CategoryListModel::touch(int page) const

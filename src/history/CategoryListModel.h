@@ -2,10 +2,12 @@
 // The rows of a history list: a category's items (or a search's matches) read from the store a
 // page at a time off the GUI thread. Only a bounded number of pages stay in memory; a row whose
 // page is not in yet answers no item (its delegate paints a blank row) and asks for the page.
-// Results of a request that a later one replaced are dropped. GUI thread.
+// With rich titles on, the formatting of the text rows' titles follows each page, read from the
+// store off the GUI thread. Results of a request that a later one replaced are dropped. GUI thread.
 
 #include "capture/TaviPBManager.h"
 #include "core/PBItem.h"
+#include "history/RichTitle.h"
 #include "platform/DispatchQueue.h"
 
 #include <QAbstractListModel>
@@ -20,7 +22,8 @@
 class CategoryListModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    enum Role { ItemRole = Qt::UserRole + 1 };
+    // RichTitleRole: the row's RichTitle, for a formatted text row of a list with rich titles.
+    enum Role { ItemRole = Qt::UserRole + 1, RichTitleRole };
     static constexpr int kPageSize = 50;
     static constexpr int kMaxCachedPages = 24;
     // Pages asked for while one is read; the oldest are forgotten (rows scrolled past), and asked
@@ -34,6 +37,8 @@ public:
     // model resets and `done` runs (never for a request a later one replaced). The count follows.
     void fetch(const TaviPBManager::ListQuery &query, std::function<void()> done = {});
     bool isFetching() const { return m_fetching; }
+    // Whether the requests from now on read the formatting of text rows' titles.
+    void setRichTitles(bool rich) { m_readRichTitles = rich; }
     const TaviPBManager::ListQuery &query() const { return m_query; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -79,6 +84,10 @@ private:
     // Reads the page asked for last, one page at a time.
     void loadNext() const;
     void pageArrived(quint64 generation, quint64 layout, int page, const QList<PBItem> &items);
+    // Reads the rich titles of the items on their own queue, then repaints their rows.
+    void readRichTitles(quint64 generation, const QList<PBItem> &items) const;
+    void richTitlesArrived(quint64 generation, const QHash<QUuid, RichTitle> &titles);
+    void forgetPage(int page);
     void touch(int page) const;
     void removeRange(int first, int last);
     // The item of a row when its page is in memory; asks for nothing.
@@ -97,6 +106,11 @@ private:
     // Moves when a row is taken out: pages read before no longer line up.
     quint64 m_layout = 0;
     mutable QHash<int, QList<PBItem>> m_pages;
+    // The rich titles of items in the pages in memory.
+    QHash<QUuid, RichTitle> m_richTitles;
+    bool m_readRichTitles = false;
+    // Whether the latest request reads rich titles.
+    bool m_latestReadsRichTitles = false;
     mutable QList<int> m_recent;
     // Pages wanted or being read.
     mutable QSet<int> m_requested;
@@ -107,4 +121,6 @@ private:
     // Store reads run here, in order; the model waits for them when it goes.
     mutable SerialQueue m_queue{QStringLiteral("com.tavi.categoryList")};
     SerialQueue m_countQueue{QStringLiteral("com.tavi.categoryList.count")};
+    // Rich titles are read here, so that no page waits for them.
+    mutable SerialQueue m_titleQueue{QStringLiteral("com.tavi.categoryList.titles")};
 };

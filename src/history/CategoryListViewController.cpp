@@ -225,6 +225,10 @@ void CategoryListViewController::setupUI()
     connect(closeBtn, &QToolButton::clicked, this, [this] { window()->close(); });
     connect(&RowIcons::shared(), &RowIcons::iconReady, itemsTableView->viewport(), [this] { itemsTableView->viewport()->update(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { m_delegate->forgetRows(); });
+    connect(model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+        if (roles.contains(CategoryListModel::RichTitleRole))
+            m_delegate->forgetRows();
+    });
     LOG_DEBUG("setupUI()", QStringLiteral("<-- CategoryListViewController setupUI done"));
 }
 
@@ -362,6 +366,7 @@ void CategoryListViewController::fetchItems(std::function<void()> completion)
     // The search travels with the request: the history manager's shared filter is never set.
     const QPointer<CategoryListViewController> self(this);
     const QString empty = emptyListText(seachKeywords);
+    model->setRichTitles(!TaviSettings::shared().alwaysCopyPlainText());
     model->fetch(listQuery(), [self, empty, completion = std::move(completion)] {
         if (self)
             self->itemsTableView->setEmptyText(empty);

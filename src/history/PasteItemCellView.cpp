@@ -10,6 +10,8 @@
 #include <QPainterPath>
 #include <QTextLayout>
 
+#include <memory>
+
 namespace {
 constexpr int kPadding = 10;
 constexpr int kChipWidth = 14;
@@ -21,6 +23,88 @@ QColor secondaryText()
     color.setAlphaF(0.6);
     return color;
 }
+} // namespace
+
+namespace {
+
+QList<QTextLayout::FormatRange> formatsOf(const QList<RichTitle::Run> &runs, int from, int length)
+{
+    QList<QTextLayout::FormatRange> formats;
+    for (const RichTitle::Run &run : runs) {
+        const int start = std::max(run.start, from);
+        const int end = std::min(run.start + run.length, from + length);
+        if (start >= end)
+            continue;
+        QTextCharFormat format;
+        if (run.style.bold)
+            format.setFontWeight(QFont::Bold);
+        format.setFontItalic(run.style.italic);
+        format.setFontUnderline(run.style.underline);
+        format.setFontStrikeOut(run.style.strikeOut);
+        formats.append({start - from, end - start, format});
+    }
+    return formats;
+}
+
+// One line of the text from `from`, cut with "…" where it would pass the width.
+void drawFormattedLastLine(QPainter &painter, QPointF at, int width, const QString &text, int from,
+                           const QList<RichTitle::Run> &runs)
+{
+    const auto layOut = [&](const QString &shown) {
+        auto layout = std::make_unique<QTextLayout>(shown, painter.font());
+        layout->setFormats(formatsOf(runs, from, int(shown.size())));
+        layout->beginLayout();
+        QTextLine line = layout->createLine();
+        if (line.isValid())
+            line.setPosition(QPointF(0, 0));
+        layout->endLayout();
+        return layout;
+    };
+    const QString rest = text.mid(from);
+    auto whole = layOut(rest);
+    if (whole->lineCount() == 0)
+        return;
+    if (whole->lineAt(0).naturalTextWidth() <= width) {
+        whole->draw(&painter, at);
+        return;
+    }
+    const QString ellipsis = QStringLiteral("\u2026");
+    const int room = width - QFontMetrics(painter.font()).horizontalAdvance(ellipsis);
+    int cut = whole->lineAt(0).xToCursor(std::max(0, room), QTextLine::CursorOnCharacter);
+    while (cut > 0 && whole->lineAt(0).cursorToX(cut) > room)
+        --cut;
+    // Never between the halves of a character.
+    if (cut > 0 && rest.at(cut - 1).isHighSurrogate())
+        --cut;
+    layOut(rest.left(cut) + ellipsis)->draw(&painter, at);
+}
+
+void drawFormattedText(QPainter &painter, const QRect &rect, const QString &text, int lines, const QList<RichTitle::Run> &runs)
+{
+    const QFontMetrics metrics(painter.font());
+    QTextLayout layout(text, painter.font());
+    layout.setFormats(formatsOf(runs, 0, int(text.size())));
+    layout.beginLayout();
+    int y = 0;
+    for (int line = 0; line < lines - 1; ++line) {
+        QTextLine textLine = layout.createLine();
+        if (!textLine.isValid())
+            break;
+        textLine.setLineWidth(rect.width());
+        textLine.setPosition(QPointF(0, y));
+        y += metrics.lineSpacing();
+    }
+    layout.endLayout();
+    int next = 0;
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine textLine = layout.lineAt(i);
+        textLine.draw(&painter, rect.topLeft());
+        next = textLine.textStart() + textLine.textLength();
+    }
+    if (next < text.size())
+        drawFormattedLastLine(painter, QPointF(rect.left(), rect.top() + layout.lineCount() * metrics.lineSpacing()), rect.width(), text, next, runs);
+}
+
 } // namespace
 
 namespace RowPainting {
@@ -39,8 +123,12 @@ void drawIcon(QPainter &painter, const QRect &box, const PasteItemRow &row)
     painter.restore();
 }
 
-void drawText(QPainter &painter, const QRect &rect, const QString &text, int lines)
+void drawText(QPainter &painter, const QRect &rect, const QString &text, int lines, const QList<RichTitle::Run> &runs)
 {
+    if (!runs.isEmpty()) {
+        drawFormattedText(painter, rect, text, lines, runs);
+        return;
+    }
     const QFontMetrics metrics(painter.font());
     QTextLayout layout(text, painter.font());
     layout.beginLayout();
@@ -136,7 +224,7 @@ void PasteItemCellView::paint(QPainter &painter, const QRect &rowRect, const Pas
     painter.setFont(titleFont);
     painter.setPen(QApplication::palette().color(QPalette::Text));
     const int titleHeight = QFontMetrics(titleFont).lineSpacing() * row.titleLines;
-    RowPainting::drawText(painter, QRect(textLeft, y, textRight - textLeft, titleHeight), row.title, row.titleLines);
+    RowPainting::drawText(painter, QRect(textLeft, y, textRight - textLeft, titleHeight), row.title, row.titleLines, row.titleRuns);
     y += titleHeight + 1;
 
     painter.setFont(smallFont);

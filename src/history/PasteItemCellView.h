@@ -28,8 +28,8 @@ public:
 // Pieces both row kinds paint.
 namespace RowPainting {
 void drawIcon(QPainter &painter, const QRect &box, const PasteItemRow &row);
-// The text within `rect` on at most `lines` lines, the last one elided.
-void drawText(QPainter &painter, const QRect &rect, const QString &text, int lines);
+// The text within `rect` on at most `lines` lines, the last one elided; formatted by the runs.
+void drawText(QPainter &painter, const QRect &rect, const QString &text, int lines, const QList<RichTitle::Run> &runs = {});
 // The chips from the left of `rect`; returns the x after the last one.
 int drawChips(QPainter &painter, const QRect &rect, const QList<QColor> &chips);
 void drawPin(QPainter &painter, const QRect &rect);

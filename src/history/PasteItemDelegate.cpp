@@ -21,7 +21,9 @@ void PasteItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     const bool lite = m_table->isLiteMode();
     PasteItemRow *row = m_rows.object(item.uuid());
     if (!row) {
-        row = new PasteItemRow(PasteItemRow::describe(item, lite));
+        const QVariant rich = index.data(CategoryListModel::RichTitleRole);
+        const RichTitle title = rich.value<RichTitle>();
+        row = new PasteItemRow(PasteItemRow::describe(item, lite, rich.isValid() ? &title : nullptr));
         m_rows.insert(item.uuid(), row);
     }
     const RowPaintState state{selected, m_table->hoveredRow() == index.row()};

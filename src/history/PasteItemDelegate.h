@@ -16,7 +16,7 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    // Descriptions are kept per item until the rows are read again.
+    // Descriptions are kept per item until the rows are read again or their rich titles arrive.
     void forgetRows() { m_rows.clear(); }
 
 private:

@@ -91,7 +91,7 @@ QString leftCodeUnits(const QString &text, int units)
     return boundaries.isEmpty() ? QString() : text.left(boundaries.last());
 }
 
-PasteItemRow PasteItemRow::describe(const PBItem &item, bool compact)
+PasteItemRow PasteItemRow::describe(const PBItem &item, bool compact, const RichTitle *richTitle)
 {
     PasteItemRow row;
     row.uuid = item.uuid();
@@ -187,10 +187,12 @@ PasteItemRow PasteItemRow::describe(const PBItem &item, bool compact)
         setNamed(row, "ic_appicon_missing");
 
     const QString text = listTitleText(item);
-    // The lists hold no rich representations, so the rich title is the text cut by code units;
+    // The rich title is the text cut by code units, formatted as the start of the stored rich text;
     // the plain title is cut by characters. Neither splits a character.
     const bool rich = provider && provider->is<PBTextItemProvider>() && !TaviSettings::shared().alwaysCopyPlainText();
     row.title = oneLine(rich ? leftCodeUnits(text, kTitleLength) : leftGraphemes(text, kTitleLength));
+    if (rich && richTitle)
+        row.titleRuns = richTitle->runsFor(row.title);
     if (compact) {
         row.hasSecondLine = false;
         row.secondLine.clear();

@@ -4,6 +4,7 @@
 // tests read it. Any thread except where noted.
 
 #include "core/PBItem.h"
+#include "history/RichTitle.h"
 
 #include <QColor>
 #include <QList>
@@ -27,6 +28,8 @@ struct PasteItemRow {
     // Width of the icon column; 0 keeps the cell's own.
     int iconWidth = 0;
     QString title;
+    // The title's formatting, for a text whose rich form the list shows.
+    QList<RichTitle::Run> titleRuns;
     bool hasSecondLine = false;
     QString secondLine;
     std::optional<QString> comment;
@@ -36,14 +39,15 @@ struct PasteItemRow {
     QList<QColor> chips;
     int titleLines = 2;
 
-    // The rich row (92 px) or the compact one (50 px, no second line, comment or date).
-    static PasteItemRow describe(const PBItem &item, bool compact);
+    // The rich row (92 px) or the compact one (50 px, no second line, comment or date). A text
+    // item's title takes the formatting of its rich title while "copyPlainText" is off.
+    static PasteItemRow describe(const PBItem &item, bool compact, const RichTitle *richTitle = nullptr);
 };
 
 // The first `length` characters of the text, never splitting one (a grapheme cluster: a
 // surrogate pair, a base letter and its marks, an emoji sequence).
 QString leftGraphemes(const QString &text, int length);
-// The longest start of the text within `units` UTF-16 code units that ends on a character boundary.
-QString leftCodeUnits(const QString &text, int units);
 // A search as a list without matches repeats it: its start, with "…" when it is longer.
 QString shownSearch(const QString &keyword);
+// The longest start of the text within `units` UTF-16 code units that ends on a character boundary.
+QString leftCodeUnits(const QString &text, int units);

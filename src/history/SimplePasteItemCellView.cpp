@@ -26,7 +26,7 @@ void SimplePasteItemCellView::paint(QPainter &painter, const QRect &rowRect, con
     const bool tagLine = row.titleLines == 1;
     const int textHeight = metrics.lineSpacing() * row.titleLines + (tagLine ? 10 : 0);
     const int top = card.center().y() - textHeight / 2;
-    RowPainting::drawText(painter, QRect(left, top, right - left, metrics.lineSpacing() * row.titleLines), row.title, row.titleLines);
+    RowPainting::drawText(painter, QRect(left, top, right - left, metrics.lineSpacing() * row.titleLines), row.title, row.titleLines, row.titleRuns);
     if (tagLine) {
         const QRect line(left, top + metrics.lineSpacing() + 1, right - left, 9);
         const int x = RowPainting::drawChips(painter, line, row.chips);

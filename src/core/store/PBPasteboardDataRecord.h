@@ -16,6 +16,8 @@ public:
     QString type() const;
     void setType(const QString &type);
     QByteArray data() const;
+    // The first `size` bytes of the data (all of it when shorter), without reading the rest.
+    QByteArray dataHead(qsizetype size) const;
     void setData(const QByteArray &data);
 
     // The item this representation belongs to.
