@@ -16,6 +16,7 @@
 #include "platform/CloudKeyValueStore.h"
 #include "platform/ColorAssets.h"
 #include "platform/Defaults.h"
+#include "platform/DockWindow.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/MouseUpMonitor.h"
@@ -333,10 +334,15 @@ void MainViewController::placeSideBarOnScreen()
     QWidget *window = barWindow();
     const ColorBarMetrics metrics = ColorBarMetrics::current();
     const int height = window->height();
-    const int x = ColorBarPlacement::dockedX(screen->availableGeometry(), ColorBarPlacement::isDockedRight(), metrics.barWidth);
+    const QRect visible = screen->availableGeometry();
+    const bool right = ColorBarPlacement::isDockedRight();
+    const int x = ColorBarPlacement::dockedX(visible, right, metrics.barWidth);
     const QRect place(x, barTop(screen, height), metrics.barWidth, height);
     if (place != window->geometry())
         window->setGeometry(place);
+    // The bar moves along its edge and widens under the pointer: it keeps the edge's whole strip.
+    DockWindow::setReservedArea(window, QRect(ColorBarPlacement::dockedX(visible, right, metrics.expandedWidth), visible.top(),
+                                              metrics.expandedWidth, visible.height()));
     m_edgeCorrections = 0;
     layoutRows();
 }

@@ -301,6 +301,7 @@ void CategoryListViewController::editTextMenuItemAction()
                 if (self)
                     self->reloadItems();
             };
+            self->placeBesideList(sheet);
             sheet->open();
         });
     });
@@ -388,6 +389,7 @@ void CategoryListViewController::imageOCRMenuItemAction()
     }
 
     auto *sheet = new ImageOCRResultVC(manager.pasteboard(), window());
+    placeBesideList(sheet);
     sheet->open();
     const QPointer<ImageOCRResultVC> waiting(sheet);
     const QPointer<CategoryListViewController> self(this);
@@ -455,6 +457,7 @@ void CategoryListViewController::openNoteWindow(const PBItem &note)
         }
     }
     auto *editor = new CategoryNoteWindowController(manager);
+    placeBesideList(editor);
     editor->show();
     editor->edit(note);
     trackNote(editor);

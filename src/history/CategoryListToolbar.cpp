@@ -217,6 +217,7 @@ void CategoryListViewController::settingsBtnAction()
 void CategoryListViewController::addNoteAction()
 {
     auto *editor = new CategoryNoteWindowController(manager);
+    placeBesideList(editor);
     editor->show();
     trackNote(editor);
 }

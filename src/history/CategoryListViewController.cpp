@@ -18,6 +18,7 @@
 #include "history/PreviewPopover.h"
 #include "history/RowIcons.h"
 #include "history/TextContentViewController.h"
+#include "history/WindowPlacement.h"
 #include "platform/Analytics.h"
 #include "platform/CloudKeyValueStore.h"
 #include "platform/ColorAssets.h"
@@ -476,6 +477,9 @@ void CategoryListViewController::previewRow(int row)
     const QList<int> rows = itemsTableView->selectedRows();
     if (row < 0 || rows.size() != 1 || rows.first() != row || !isVisible())
         return;
+    // A sheet the list opened stands where the preview would.
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal->parentWidget() == window())
+        return;
     const PBItem item = itemAt(row);
     if (item.uuid().isNull())
         return;
@@ -575,6 +579,14 @@ void CategoryListViewController::closePreview()
 {
     if (m_popover && m_popover->isVisible())
         m_popover->close();
+}
+
+void CategoryListViewController::placeBesideList(QWidget *window)
+{
+    // A preview still being read is not shown either.
+    ++m_previewRequest;
+    closePreview();
+    WindowPlacement::placeBeside(window, this);
 }
 
 PreviewPopover *CategoryListViewController::contentPopover()

@@ -114,6 +114,9 @@ public:
     void textStyleChangeAction();
     void searchTextChanged();
     void previewRow(int row);
+    // Puts a window the list opens (a sheet, a note editor) beside the list, clear of the color
+    // bar, and closes the preview that would stand in its place.
+    void placeBesideList(QWidget *window);
     void closePreview();
     // Whether the window belongs to the list (its preview, sheets and dialogs).
     bool ownsWindow(const QWidget *window) const;

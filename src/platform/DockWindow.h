@@ -2,10 +2,21 @@
 // Windows that dock at a screen edge: on X11 a dock window (no struts) on every desktop, kept
 // above others and never given the focus, whose place as Qt knows it is checked against the X
 // server's each time it is mapped; elsewhere just a frameless, always-on-top tool window.
-// GUI thread; call before the window is first shown.
+// A docked window also names the part of its screen it keeps for itself, so that windows the
+// program places beside others stay clear of it. GUI thread.
 
+#include <QList>
+#include <QRect>
+
+class QScreen;
 class QWidget;
 
 namespace DockWindow {
+// Call before the window is first shown.
 void prepare(QWidget *window);
+// The area (global coordinates) the window keeps for itself while it is shown: its edge's whole
+// strip, as wide as it grows. An empty area keeps nothing.
+void setReservedArea(QWidget *window, const QRect &area);
+// The areas kept by the docked windows shown on the screen.
+QList<QRect> reservedAreas(const QScreen *screen);
 } // namespace DockWindow

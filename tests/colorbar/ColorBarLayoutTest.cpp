@@ -5,6 +5,7 @@
 #include "core/ScreenExtensions.h"
 #include "core/TaviSettings.h"
 #include "platform/Defaults.h"
+#include "platform/DockWindow.h"
 #include "preferences/CategoryPreferencesViewController.h"
 
 #include <QComboBox>
@@ -94,6 +95,22 @@ TEST_F(ColorBarLayoutTest, DockedRightTheBarTouchesTheRightEdgeOfTheVisibleFrame
     makeBar();
     EXPECT_EQ(barWindow().x(), 1416);
     EXPECT_EQ(bar().addButtonGeometry().right(), barWindow().width() - 1);
+}
+
+TEST_F(ColorBarLayoutTest, TheBarKeepsItsEdgesWholeStripAsWideAsItGrows)
+{
+    const QRect visible = leftScreen()->availableGeometry();
+    const int wide = ColorBarMetrics::current().expandedWidth;
+    makeBar();
+    EXPECT_EQ(DockWindow::reservedAreas(leftScreen()), QList<QRect>{QRect(visible.left(), visible.top(), wide, visible.height())});
+    TaviSettings::shared().setBarPosition(PBColorBarPosition::right);
+    bar().placeSideBarOnScreen();
+    EXPECT_EQ(DockWindow::reservedAreas(leftScreen()),
+              QList<QRect>{QRect(visible.right() - wide + 1, visible.top(), wide, visible.height())});
+    EXPECT_TRUE(DockWindow::reservedAreas(rightScreen()).isEmpty());
+    // A hidden bar keeps nothing.
+    barWindow().hide();
+    EXPECT_TRUE(DockWindow::reservedAreas(leftScreen()).isEmpty());
 }
 
 TEST_F(ColorBarLayoutTest, ATinyScreenNeverPutsTheBarAboveItsTop)

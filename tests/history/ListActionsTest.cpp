@@ -9,6 +9,8 @@
 #include "history/CategoryNoteWindowController.h"
 #include "history/ItemActions.h"
 #include "history/ItemSheets.h"
+#include "history/PreviewPopover.h"
+#include "platform/DockWindow.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 #include "shell/AppDelegate.h"
@@ -448,4 +450,58 @@ TEST(HistoryListToolbar, ANewNoteWrittenInTheEditorIsListedAndSurvivesARestart)
     ASSERT_EQ(items.size(), 1);
     ASSERT_TRUE(items.first().dataProvider() && items.first().dataProvider()->is<PBNoteItemProvider>());
     EXPECT_EQ(items.first().dataProvider()->as<PBNoteItemProvider>()->body(), QStringLiteral("milk, bread"));
+}
+
+TEST(HistoryListWindows, SheetsAndTheNoteEditorOpenBesideTheListClearOfTheBar)
+{
+    ShellHarness shell;
+    TaviSettings::setSelectedOCRLanguage(QStringLiteral("en-US"));
+    ListWindow list(shell, {});
+    copyImage(shell, pngOf(renderedText({QStringLiteral("Hello")})));
+    shell.copyText(QStringLiteral("some text"));
+    list.settle();
+    ASSERT_EQ(list.view->numberOfRows(), 2);
+    const QRect screen = list.window.screen()->availableGeometry();
+    QWidget bar;
+    bar.show();
+    for (const bool right : {false, true}) {
+        const QRect strip = right ? QRect(screen.right() - 59, screen.top(), 60, screen.height())
+                                  : QRect(screen.left(), screen.top(), 60, screen.height());
+        DockWindow::setReservedArea(&bar, strip);
+        list.window.resize(300, 400);
+        list.window.move(right ? strip.left() - 300 : strip.right() + 1, screen.top() + 40);
+        const QRect listFrame = list.window.frameGeometry();
+        const auto expectBeside = [&](QWidget *opened, const char *what) {
+            ASSERT_TRUE(opened) << what;
+            const QRect frame = opened->frameGeometry();
+            EXPECT_FALSE(frame.intersects(strip)) << what;
+            EXPECT_TRUE(screen.contains(frame)) << what;
+            // Beside the list where there is room for it, else as far to that side as the screen allows
+            // (less what the window manager's frame may take).
+            const int room = right ? listFrame.left() - screen.left() : screen.right() - listFrame.right();
+            if (frame.width() < room)
+                EXPECT_TRUE(right ? frame.right() < listFrame.left() : frame.left() > listFrame.right()) << what;
+            else
+                EXPECT_NEAR(right ? frame.left() : frame.right(), right ? screen.left() : screen.right(), 8) << what;
+            // The preview that would stand in its place is closed.
+            EXPECT_FALSE(list.view->contentPopover()->isVisible()) << what;
+            opened->close();
+            list.settle();
+        };
+        list.view->itemsTableView->selectRowAlone(0);
+        list.view->prepareRowMenu(0);
+        list.view->editTextMenuItem->trigger();
+        expectBeside(openSheet<TextEditViewController>(list), "edit");
+        list.view->prepareRowMenu(1);
+        list.view->imageOCRMenuItem->trigger();
+        ImageOCRResultVC *recognised = openSheet<ImageOCRResultVC>(list);
+        ASSERT_TRUE(recognised);
+        EXPECT_TRUE(waitUntil([&] { return !recognised->isWaiting(); }, 30000));
+        expectBeside(recognised, "recognised text");
+        list.view->addNoteAction();
+        ASSERT_EQ(list.view->noteWindows().size(), 1);
+        expectBeside(list.view->noteWindows().first(), "note");
+        EXPECT_TRUE(waitUntil([&] { return list.view->noteWindows().isEmpty(); }));
+    }
+    DockWindow::setReservedArea(&bar, {});
 }
