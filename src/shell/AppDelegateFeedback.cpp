@@ -141,6 +141,8 @@ void AppDelegate::tellMenuPlacesIfNoTray()
     m_noTrayWindow->setInformativeText(L("NoTray.ColorBar") + QStringLiteral("\n") + panelText);
     m_noTrayWindow->setStandardButtons(QMessageBox::Ok);
     m_noTrayWindow->setModal(false);
+    // It comes a moment after start: typing elsewhere goes on undisturbed.
+    m_noTrayWindow->setAttribute(Qt::WA_ShowWithoutActivating);
     m_noTrayWindow->show();
     m_noTrayWindow->raise();
     LOG_INFO("tellMenuPlacesIfNoTray()", QStringLiteral("No system tray: told where the menu is"));

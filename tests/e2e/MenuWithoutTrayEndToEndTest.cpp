@@ -55,7 +55,7 @@ TEST(EndToEnd, WithoutATrayTheMenuOpensFromTheColorBarAndTheUserIsToldOnce)
     ASSERT_TRUE(shownWindow(QStringLiteral("^TaviPaste Menu$")).isEmpty());
     TaviSession session;
     const QProcessEnvironment environment = isolatedEnvironment(session);
-    writeDefaults(environment, {{QStringLiteral("noAutoLaunchHint"), true}});
+    writeDefaults(environment, {{QStringLiteral("noAutoLaunchHint"), true}, {QStringLiteral("noTrayMenuPlacesTold"), false}});
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
 
     auto tavi = std::make_unique<Child>(QStringLiteral(TAVI_EXECUTABLE), QStringList(), environment);
@@ -97,7 +97,7 @@ TEST(EndToEnd, AHotKeyAnotherProgramHoldsIsRefusedAndTheUserToldWhichChord)
 
     TaviSession session;
     const QProcessEnvironment environment = isolatedEnvironment(session);
-    writeDefaults(environment, {{QStringLiteral("noAutoLaunchHint"), true}, {QStringLiteral("noTrayMenuPlacesTold"), true}});
+    writeDefaults(environment, {{QStringLiteral("noAutoLaunchHint"), true}});
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
     Child tavi(QStringLiteral(TAVI_EXECUTABLE), QStringList(), environment);
     ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
