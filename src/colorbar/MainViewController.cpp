@@ -22,11 +22,13 @@
 #include "platform/ShortcutBinder.h"
 #include "platform/Strings.h"
 #include "shell/AppActivation.h"
+#include "shell/AppDelegate.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QDrag>
 #include <QGuiApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -87,6 +89,7 @@ protected:
         if (event->button() == Qt::LeftButton)
             m_owner->addButtonReleased(event->globalPosition().toPoint());
     }
+    void contextMenuEvent(QContextMenuEvent *event) override { m_owner->addButtonMenuRequested(event->globalPos()); }
 
 private:
     MainViewController *m_owner;
@@ -671,7 +674,9 @@ void MainViewController::bindCategoryShortcuts()
     bind(kActiveColorBarShortcutKey, &MainViewController::toggleSideBarPanel);
     bind(kShowPreviousCategoryShortcutKey, &MainViewController::selectPreviousCategory);
     bind(kShowNextCategoryShortcutKey, &MainViewController::selectNextCategory);
-    binder.registerDefaultShortcuts({{kShowCategoryAllShortcutKey, Shortcut(0, Shortcut::kControl | Shortcut::kShift)}});
+    // Ctrl+Shift+A belongs to browsers and editors: the list opens with Shift+Super+A.
+    binder.retireDefault(kShowCategoryAllShortcutKey, Shortcut(0, Shortcut::kControl | Shortcut::kShift));
+    binder.registerDefaultShortcuts({{kShowCategoryAllShortcutKey, Shortcut(0, Shortcut::kShift | Shortcut::kCommand)}});
     bind(kShowCategoryAllShortcutKey, &MainViewController::selectAllCategory);
 }
 
@@ -1033,6 +1038,12 @@ void MainViewController::addButtonReleased(const QPoint &globalPosition)
     if (addGlobal.contains(globalPosition) && std::abs(window->y() - m_dragStartOriginY) < 3 && !m_panelIsHidden)
         categoryColorPickWindowController()->present();
     m_viewIsInDragging = false;
+}
+
+void MainViewController::addButtonMenuRequested(const QPoint &globalPosition)
+{
+    if (AppDelegate *delegate = AppDelegate::shared(); delegate && delegate->statusBarMenu)
+        delegate->statusBarMenu->popup(globalPosition);
 }
 
 // --- Clicks and drags of rows

@@ -128,6 +128,8 @@ public:
     void addButtonPressed(const QPoint &globalPosition);
     void mouseDragged(const QPoint &globalPosition);
     void addButtonReleased(const QPoint &globalPosition);
+    // The "+" row's menu is the program's own menu (its way in where there is no tray).
+    void addButtonMenuRequested(const QPoint &globalPosition);
     bool isAddButtonPressed() const { return m_addViewClicked; }
     bool isDraggingBar() const { return m_viewIsInDragging; }
 

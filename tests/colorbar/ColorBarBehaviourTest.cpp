@@ -7,8 +7,11 @@
 #include "history/CategoryWindowController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/memory/FakeMouseUpMonitor.h"
+#include "shell/AppDelegate.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCheckBox>
 #include <QCursor>
 #include <QMenu>
@@ -184,6 +187,23 @@ TEST_F(ColorBarBehaviourTest, HidingARowShortensTheBarAndShowsTheHintOnce)
     notPrompt->setChecked(false);
     EXPECT_TRUE(TaviSettings::shared().needShowHideCategoryTips());
     view.hideCategoryHint()->confirmBtnAction();
+}
+
+TEST_F(ColorBarBehaviourTest, TheAddRowsMenuIsTheProgramsMenu)
+{
+    AppDelegate *delegate = AppDelegate::shared() ? AppDelegate::shared() : &sharedShell().makeDelegate();
+    MainViewController &view = makeBar();
+    auto *add = view.findChild<QWidget *>(QStringLiteral("addImageView"));
+    ASSERT_TRUE(add);
+    const QPoint at = add->mapToGlobal(add->rect().center());
+    QContextMenuEvent request(QContextMenuEvent::Mouse, add->rect().center(), at);
+    QApplication::sendEvent(add, &request);
+    QMenu *menu = delegate->statusBarMenu;
+    ASSERT_TRUE(menu);
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    EXPECT_TRUE(visibleActions(menu).contains(QStringLiteral("StatusBarMenu.Quit.title")));
+    EXPECT_TRUE(menu->geometry().contains(at) || menu->geometry().topLeft() == at) << "opened away from the row";
+    menu->hide();
 }
 
 } // namespace

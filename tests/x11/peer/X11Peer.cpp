@@ -8,6 +8,7 @@
 //   slow-text BYTES MS  owns the clipboard with a text of BYTES bytes that it sends in small parts
 //                     (INCR), paced so that the whole takes at least MS milliseconds
 //   stop-text BYTES   the same text, but it stops sending after the first part
+//   grab LETTER       holds Shift+Super+LETTER on the root window, as a desktop's own hot key
 // Each prints one line when it is ready.
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QTimer>
 
 #include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 
 #include <chrono>
 #include <cstdio>
@@ -239,6 +241,31 @@ int window(const char *windowClass, const char *title)
     return 0;
 }
 
+int grabKey(char letter)
+{
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 2;
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(c);
+    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, xcb_keysym_t(std::tolower(static_cast<unsigned char>(letter))));
+    if (!codes || codes[0] == XCB_NO_SYMBOL)
+        return 3;
+    const xcb_void_cookie_t cookie = xcb_grab_key_checked(c, 1, screen->root, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4, codes[0],
+                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    std::free(codes);
+    if (xcb_generic_error_t *error = xcb_request_check(c, cookie)) {
+        std::free(error);
+        return 4;
+    }
+    std::printf("GRABBED\n");
+    std::fflush(stdout);
+    while (xcb_generic_event_t *event = xcb_wait_for_event(c))
+        std::free(event);
+    xcb_key_symbols_free(symbols);
+    return 0;
+}
+
 int field(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -292,8 +319,10 @@ int main(int argc, char **argv)
         return copy(argc, argv, true);
     if (argc >= 3 && std::strcmp(argv[1], "copy") == 0)
         return copy(argc, argv, false);
+    if (argc >= 3 && std::strcmp(argv[1], "grab") == 0)
+        return grabKey(argv[2][0]);
     if (argc >= 2 && std::strcmp(argv[1], "field") == 0)
         return field(argc, argv);
-    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | copy TEXT | secret TEXT | mute-hint TEXT | slow-text BYTES MS | stop-text BYTES\n", argv[0]);
+    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | copy TEXT | secret TEXT | mute-hint TEXT | slow-text BYTES MS | stop-text BYTES | grab LETTER\n", argv[0]);
     return 1;
 }
