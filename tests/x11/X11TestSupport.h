@@ -2,6 +2,7 @@
 // Peers for the tests against the real X server: xclip, xdotool and our own small peer program.
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,7 @@ public:
 private:
     QProcess m_process;
     QByteArray m_buffer;
+    QList<quint32> m_ownedWindows; // from its "OWNED:" lines
 };
 
 } // namespace X11Test
