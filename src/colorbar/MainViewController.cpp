@@ -386,9 +386,26 @@ void MainViewController::flashDidEnd()
 
 // --- Lists
 
+bool MainViewController::isRowStillStored(int row)
+{
+    const std::optional<PBCategory> category = categoryAt(row);
+    if (!category || m_categoryManager.categoryWithId(category->id()))
+        return true;
+    // Removed elsewhere since the rows were made (another window, another machine): the rows are
+    // made again and the bar takes its new height, once the clicked row has finished its event.
+    m_selectedRow = -1;
+    QTimer::singleShot(0, this, [this] {
+        updateBarSize();
+        placeSideBarOnScreen();
+    });
+    return false;
+}
+
 void MainViewController::openCategoryList()
 {
     LOG_DEBUG(kLogTag, QStringLiteral("--> Open Category List"));
+    if (!isRowStillStored(m_selectedRow))
+        return;
     CategoryWindowController *list = sharedCategoryWindowController();
     if (!list)
         return;
@@ -416,7 +433,7 @@ void MainViewController::openCategoryList()
 
 void MainViewController::tableViewDidClickRow(int row)
 {
-    if (!isValidRow(row))
+    if (!isValidRow(row) || !isRowStillStored(row))
         return;
     selectRow(row);
     openCategoryList();
@@ -438,6 +455,7 @@ void MainViewController::categoryListWindowWillClose(const PBCategory &category)
 
 void MainViewController::handleCategoryEdited(bool isNew)
 {
+    m_history.saveScheduler().schedule();
     if (isNew) {
         updateBarSize();
         placeSideBarOnScreen();
@@ -446,6 +464,14 @@ void MainViewController::handleCategoryEdited(bool isNew)
     } else {
         reloadData();
     }
+}
+
+void MainViewController::announceCategoryEdited(MainViewController *bar, bool isNew)
+{
+    if (bar)
+        bar->handleCategoryEdited(isNew);
+    else if (isNew)
+        NotificationCenter::defaultCenter().post(NotificationName::colorBarCategoryChanged);
 }
 
 // --- Auto-hide and hover
@@ -896,10 +922,7 @@ CategoryEditWindowController *MainViewController::categoryColorPickWindowControl
         m_categoryColorPickWindowController = new CategoryEditWindowController(m_categoryManager);
         m_categoryColorPickWindowController->changedBlick = [self = QPointer<MainViewController>(this)](bool isNew,
                                                                                                          const PBCategory &) {
-            if (self)
-                self->handleCategoryEdited(isNew);
-            else if (isNew)
-                NotificationCenter::defaultCenter().post(NotificationName::colorBarCategoryChanged);
+            announceCategoryEdited(self, isNew);
         };
     }
     return m_categoryColorPickWindowController;

@@ -81,6 +81,9 @@ public:
     void tableViewDidClickRow(int row);
     void categoryListWindowWillClose(const PBCategory &category) override;
     void handleCategoryEdited(bool isNew);
+    // What an edit window's owner does after a save: the bar's handleCategoryEdited, or without a
+    // bar, the announcement of a new category.
+    static void announceCategoryEdited(MainViewController *bar, bool isNew);
     int selectedIndexCache() const { return m_selectedIndexCache; }
 
     // --- Auto-hide and hover
@@ -178,6 +181,8 @@ private:
     // which is remembered from then on.
     int barTop(QScreen *screen, int height);
     bool isValidRow(int row) const { return row >= 0 && row < numberOfRows(); }
+    // False, with the rows made again, when the row's category was removed since the rows were made.
+    bool isRowStillStored(int row);
     void flashCategoryRow(int row);
     void moveBarTo(int top);
     void watchForPointer(bool watch);

@@ -1,6 +1,7 @@
 #include "preferences/CategorySettingViewController.h"
 
 #include "capture/TaviPBManager.h"
+#include "colorbar/MainWindowController.h"
 #include "controls/SceneRegistry.h"
 #include "controls/TrashFilterNoteView.h"
 #include "core/Alert.h"
@@ -136,6 +137,12 @@ TaviPBManager *CategorySettingViewController::pbManager() const
     return delegate ? &delegate->pbManager : nullptr;
 }
 
+void CategorySettingViewController::scheduleSave()
+{
+    if (TaviPBManager *manager = pbManager())
+        manager->saveScheduler().schedule();
+}
+
 void CategorySettingViewController::showEvent(QShowEvent *event)
 {
     reloadData();
@@ -262,6 +269,7 @@ void CategorySettingViewController::setHidden(const QString &categoryId, bool hi
         Analytics::trackEvent(QStringLiteral("Category_Hide"),
                               {{QStringLiteral("category"), rawValue(category->type())}, {QStringLiteral("source"), QStringLiteral("Settings")}});
     categoryManager().update(*category);
+    scheduleSave();
     // The bar lays itself out again on this.
     NotificationCenter::defaultCenter().post(NotificationName::categoryHideChanged);
 }
@@ -278,6 +286,7 @@ void CategorySettingViewController::setLocked(const QString &categoryId, bool lo
         Analytics::trackEvent(QStringLiteral("Category_Lock"),
                               {{QStringLiteral("category"), rawValue(category->type())}, {QStringLiteral("source"), QStringLiteral("Settings")}});
     categoryManager().update(*category);
+    scheduleSave();
     NotificationCenter::defaultCenter().postInfo(NotificationName::categorySettingsUpdated, QVariant::fromValue(*category));
 }
 
@@ -346,9 +355,11 @@ void CategorySettingViewController::clickDeleteCategory()
                   if (!category)
                       return;
                   categoryManager().deleteCategory(*category);
+                  scheduleSave();
                   selectedCategory.reset();
                   reloadData();
                   btnDeleteCategory->setEnabled(false);
+                  MainWindowController::relayoutColorBar();
               });
 }
 

@@ -50,6 +50,42 @@ TEST_F(ColorBarBehaviourTest, ClickingARowOpensItsListBesideTheBar)
     EXPECT_FALSE(list->isVisible());
 }
 
+// A category removed without a word to the bar (another window, another machine): neither its
+// stale row nor a hot key opens its list, and the bar is made again at its new height.
+TEST_F(ColorBarBehaviourTest, TheRowOfACategoryRemovedElsewhereOpensNothing)
+{
+    const PBCategory doomed = addCustom(QStringLiteral("Doomed"));
+    MainViewController &view = makeBar();
+    const int stale = view.numberOfRows() - 1;
+    ASSERT_EQ(view.categoryAt(stale)->id(), doomed.id());
+    const int height = barWindow().height();
+    const auto showsDoomed = [&] {
+        CategoryWindowController *list = existingCategoryWindowController();
+        return list && list->isVisible() && list->contentViewController()->category
+               && list->contentViewController()->category->id() == doomed.id();
+    };
+
+    categories().deleteCategory(*categories().categoryWithId(doomed.id()));
+    view.tableViewDidClickRow(stale);
+    sharedShell().settle();
+    EXPECT_FALSE(showsDoomed());
+    EXPECT_EQ(view.numberOfRows(), stale);
+    EXPECT_EQ(barWindow().height(), height - 44);
+    EXPECT_EQ(view.selectedIndexCache(), -1);
+
+    // The next-category key onto a stale row.
+    const PBCategory second = addCustom(QStringLiteral("Doomed too"));
+    view.reloadData();
+    view.tableViewDidClickRow(stale - 1);
+    ASSERT_TRUE(existingCategoryWindowController()->isVisible());
+    categories().deleteCategory(*categories().categoryWithId(second.id()));
+    view.selectNextCategory();
+    sharedShell().settle();
+    CategoryWindowController *list = existingCategoryWindowController();
+    EXPECT_NE(list->contentViewController()->category->id(), second.id());
+    EXPECT_EQ(view.numberOfRows(), stale);
+}
+
 TEST_F(ColorBarBehaviourTest, CategoryKeysStepThroughTheRowsWithinTheList)
 {
     MainViewController &view = makeBar();
