@@ -17,6 +17,8 @@
 #include "platform/ColorAssets.h"
 #include "platform/Defaults.h"
 #include "platform/DispatchQueue.h"
+#include "platform/DockWindow.h"
+#include "platform/FullScreenWindows.h"
 #include "platform/Log.h"
 #include "platform/MouseUpMonitor.h"
 #include "platform/ShortcutBinder.h"
@@ -160,6 +162,7 @@ void MainViewController::viewDidAppear()
     scheduleHideTimer();
     updateBarSize();
     placeSideBarOnScreen();
+    followFullScreenWindows();
     m_itemCounts->setHeld(false);
 }
 
@@ -259,7 +262,8 @@ void MainViewController::updateShape()
     const ColorBarMetrics metrics = ColorBarMetrics::current();
     QRegion region;
     for (CategoryCellView *row : m_rows) {
-        if (row->isVisible())
+        // Shaped while the window is hidden too (before it is shown again), when no row is visible.
+        if (!row->isHidden())
             region += row->tabRegion().translated(row->pos());
     }
     const QPainterPath add = ColorBarPlacement::tabShape(QRectF(m_addButton->geometry()), metrics.cornerRadius,
@@ -512,12 +516,39 @@ void MainViewController::showPanel()
     // Placed while still hidden: the window system maps it once, where it belongs.
     updateBarSize();
     placeSideBarOnScreen();
-    barWindow()->show();
+    showBarWindow();
     if (TaviSettings::shared().needAutoHideColorBar())
         scheduleHideTimer();
     else
         m_hideTimer->stop();
     m_panelIsHidden = false;
+}
+
+void MainViewController::showBarWindow()
+{
+    if (!m_steppedAside)
+        barWindow()->show();
+}
+
+void MainViewController::followFullScreenWindows()
+{
+    QScreen *screen = placementScreen();
+    const bool covered = screen && FullScreenWindows::shared().coversScreen(screen);
+    const bool showOver = TaviSettings::shared().needShowWhenEnterFullscreen();
+    const bool above = covered && showOver;
+    // Before a show below, so that the bar is mapped once, already out of the window manager's hands.
+    if (above)
+        DockWindow::keepAboveFullScreenWindows(barWindow(), true);
+    const bool stepAside = covered && !showOver;
+    if (stepAside != m_steppedAside) {
+        m_steppedAside = stepAside;
+        if (stepAside)
+            barWindow()->hide();
+        else if (!m_panelIsHidden)
+            showPanel();
+    }
+    // Raises a bar shown just now, or gives it back to the window manager.
+    DockWindow::keepAboveFullScreenWindows(barWindow(), above);
 }
 
 void MainViewController::toggleSideBarPanel()
@@ -570,7 +601,7 @@ void MainViewController::pointerMoved(const QPoint &globalPosition)
     if (!barWindow()->geometry().contains(globalPosition))
         return;
     watchForPointer(false);
-    barWindow()->show();
+    showBarWindow();
     m_panelIsHidden = false;
     barMouseEntered();
 }
@@ -581,7 +612,7 @@ void MainViewController::barMouseEntered()
     m_hideTimer->stop();
     if (m_panelIsHidden && TaviSettings::shared().needShowWhenMouseEntered()) {
         watchForPointer(false);
-        barWindow()->show();
+        showBarWindow();
         m_panelIsHidden = false;
     }
 }
@@ -801,12 +832,21 @@ void MainViewController::observeNotifications()
                 handler(*self, notification);
         });
     };
-    observe(NotificationName::activeScreenDidChange, [](MainViewController &bar, const Notification &) { bar.showPanel(); });
+    observe(NotificationName::activeScreenDidChange, [](MainViewController &bar, const Notification &) {
+        bar.showPanel();
+        bar.followFullScreenWindows();
+    });
     // The screen option or the chosen screen changed in the preferences: the bar goes to the screen
     // they now name.
     observe(NotificationName::colorBarScreenOptionChanged, [](MainViewController &bar, const Notification &) {
         bar.placeSideBarOnScreen();
+        bar.followFullScreenWindows();
     });
+    observe(NotificationName::colorBarShowWhenEnteredFullscreen, [](MainViewController &bar, const Notification &n) {
+        if (n.info().typeId() == QMetaType::Bool)
+            bar.followFullScreenWindows();
+    });
+    connect(&FullScreenWindows::shared(), &FullScreenWindows::changed, this, [this] { followFullScreenWindows(); });
     observe(NotificationName::categorySettingsUpdated, [](MainViewController &bar, const Notification &) { bar.reloadData(); });
     observe(NotificationName::colorBarAutoHideSwitch, [](MainViewController &bar, const Notification &n) {
         if (n.info().typeId() == QMetaType::Bool)

@@ -92,6 +92,10 @@ public:
     // Shows the bar at its place (placed before it is shown).
     void showPanel();
     void toggleSideBarPanel();
+    // While a full-screen window covers the bar's screen the bar stays above it when
+    // "needShowWhenEnterFullscreen" is on, else it steps aside until that window leaves.
+    void followFullScreenWindows();
+    bool hasSteppedAsideForFullScreen() const { return m_steppedAside; }
     void handlePanelHiddenAction() { collapsePanel(); }
     bool panelIsHidden() const { return m_panelIsHidden; }
     bool isHideTimerArmed() const;
@@ -185,6 +189,8 @@ private:
     bool isRowStillStored(int row);
     void flashCategoryRow(int row);
     void moveBarTo(int top);
+    // Shows the bar's window unless it stepped aside for a full-screen window.
+    void showBarWindow();
     void watchForPointer(bool watch);
     // Opens the row whose tab is at the pointer's place on the screen and closes the others; tells
     // the bar whether the pointer is on it. Places are read against where the bar is now: what the
@@ -213,6 +219,7 @@ private:
     bool m_addViewClicked = false;
     bool m_pointerInside = false;
     bool m_pendingReload = false;
+    bool m_steppedAside = false;
     int m_startOffset = 0;
     int m_edgeCorrections = 0;
     int m_dragStartOriginY = 0;

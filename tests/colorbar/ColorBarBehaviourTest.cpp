@@ -6,6 +6,7 @@
 #include "history/CategoryListViewController.h"
 #include "history/CategoryWindowController.h"
 #include "platform/NotificationCenter.h"
+#include "platform/memory/FakeFullScreenWindows.h"
 #include "platform/memory/FakeMouseUpMonitor.h"
 
 #include <QAction>
@@ -165,6 +166,45 @@ TEST_F(ColorBarBehaviourTest, NoCollapseIsArmedWhileARowIsDragged)
     EXPECT_TRUE(view.isCollapseTimerArmed());
     NotificationCenter::defaultCenter().post(NotificationName::colorBarMouseEntered);
     EXPECT_FALSE(view.isCollapseTimerArmed());
+}
+
+// Only a full-screen window on the bar's own screen counts; the setting, changed in the Appearance
+// pane, decides between stepping aside and staying shown, and an auto-hidden bar stays hidden.
+TEST_F(ColorBarBehaviourTest, AFullScreenWindowHasTheBarStepAsideUnlessTheSettingShowsItOver)
+{
+    auto fake = std::make_unique<FakeFullScreenWindows>();
+    FakeFullScreenWindows *windows = fake.get();
+    FullScreenWindows::setShared(std::move(fake));
+    MainViewController &view = makeBar();
+    windows->setCovered(rightScreen(), true);
+    EXPECT_TRUE(barWindow().isVisible()) << "another screen's full-screen window";
+    windows->setCovered(leftScreen(), true);
+    EXPECT_FALSE(barWindow().isVisible());
+    EXPECT_TRUE(view.hasSteppedAsideForFullScreen());
+    view.showPanel(); // as a change of size or edge does
+    EXPECT_FALSE(barWindow().isVisible());
+
+    const auto announce = [](const QVariant &info) {
+        NotificationCenter::defaultCenter().postInfo(NotificationName::colorBarShowWhenEnteredFullscreen, info);
+    };
+    TaviSettings::shared().setNeedShowWhenEnterFullscreen(true);
+    announce(true);
+    EXPECT_TRUE(barWindow().isVisible());
+    TaviSettings::shared().setNeedShowWhenEnterFullscreen(false);
+    announce(QStringLiteral("false")); // not a Bool: ignored
+    EXPECT_TRUE(barWindow().isVisible());
+    announce(false);
+    EXPECT_FALSE(barWindow().isVisible());
+    windows->setCovered(leftScreen(), false);
+    EXPECT_TRUE(barWindow().isVisible());
+    EXPECT_FALSE(view.hasSteppedAsideForFullScreen());
+
+    view.collapsePanel();
+    windows->setCovered(leftScreen(), true);
+    windows->setCovered(leftScreen(), false);
+    EXPECT_FALSE(barWindow().isVisible()) << "auto-hidden before, hidden after";
+    m_window.reset();
+    FullScreenWindows::setShared(nullptr);
 }
 
 TEST_F(ColorBarBehaviourTest, RemoteChangesWhileThePointerIsInTheBarWaitUntilItLeaves)

@@ -1,7 +1,7 @@
 // The color bar on the real X server: a dock window at the chosen edge, read back from X; a row
 // widens under the real pointer, a click opens its list beside the bar, a dragged row reorders
 // the categories for good, a new copy flashes its row, and a category made in the edit window
-// joins the bar; a deleted category leaves it.
+// joins the bar; a deleted category leaves it; a full-screen window has it step aside or stay above.
 
 #include "X11TestSupport.h"
 
@@ -16,6 +16,9 @@
 #include "core/TaviSettings.h"
 #include "core/store/CoreDataStack.h"
 #include "history/CategoryWindowController.h"
+#include "platform/DockWindow.h"
+#include "platform/FullScreenWindows.h"
+#include "platform/x11/X11FullScreenWindows.h"
 #include "history/CategoryListViewController.h"
 #include "preferences/CategoryPreferencesViewController.h"
 #include "preferences/CategorySettingViewController.h"
@@ -24,6 +27,7 @@
 #include "support/WindowPlaces.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
 #include <QGuiApplication>
@@ -344,4 +348,79 @@ TEST(X11ColorBar, ADeletedCategoryLeavesTheBarAndItsPlaceNeverOpensIt)
     EXPECT_FALSE(openedList().has_value());
     setAlertResponder({});
     pointerAway();
+}
+
+namespace {
+
+// The colour the X server shows at a point of the screen.
+QColor colourOnScreen(const QPoint &point)
+{
+    const QByteArray answer = run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                                                             QStringLiteral("1x1+%1+%2").arg(point.x()).arg(point.y()),
+                                                             QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("txt:-")});
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("#([0-9A-Fa-f]{6})")).match(QString::fromLatin1(answer));
+    return match.hasMatch() ? QColor(QLatin1Char('#') + match.captured(1)) : QColor();
+}
+
+bool isViewable(const QWidget &window)
+{
+    return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window.winId())}).contains("IsViewable");
+}
+
+} // namespace
+
+// A window shown full screen over the bar's screen: the bar steps aside until it leaves, or, with
+// "Show when entering full screen" on in the Appearance pane, stays over it, where it can be seen.
+TEST(X11ColorBar, AFullScreenWindowHasTheBarStepAsideOrStayAboveAsTheSettingSays)
+{
+    auto *shell = new ShellHarness; // kept, as the list window may be made on its history
+    ColorBarScenes::registerAll();
+    FullScreenWindows::setShared(X11FullScreenWindows::create());
+    TaviSettings::shared().setBarPosition(PBColorBarPosition::left);
+    TaviSettings::shared().setBarSize(PBColorBarSize::large);
+    TaviSettings::shared().setBarScreenOption(PBColorBarDisplayScreenOption::initial);
+    TaviSettings::shared().setNeedShowWhenEnterFullscreen(false);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    PBScreenMonitor::shared().setCurrentScreen(screen);
+    ASSERT_TRUE(moveTo(screen->geometry().center()));
+
+    auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
+    window->showBar();
+    ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 5000));
+    MainViewController *bar = window->contentViewController();
+    CategoryCellView *row = bar->rowView(0);
+    const QPoint probe = centreOf(*row, row->tabGeometry());
+    const QColor rowColour = bar->categoryAt(0)->backgroundColor();
+    const QColor green(0x00, 0xff, 0x00);
+    ASSERT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000)) << colourOnScreen(probe).name().toStdString();
+
+    auto peer = std::make_unique<Peer>(QStringList{QStringLiteral("fullscreen")});
+    ASSERT_FALSE(peer->waitForLine("STATE:full").isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return bar->hasSteppedAsideForFullScreen() && !isViewable(*window); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == green; }, 5000)) << colourOnScreen(probe).name().toStdString();
+
+    CategoryPreferencesViewController pane;
+    pane.reloadFromSettings();
+    pane.showWhenEnteredFullscreenBtn->click();
+    ASSERT_TRUE(TaviSettings::shared().needShowWhenEnterFullscreen());
+    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000))
+        << "over the full-screen window: " << colourOnScreen(probe).name().toStdString();
+    EXPECT_FALSE(bar->hasSteppedAsideForFullScreen());
+
+    // Out of full screen, the bar is a dock the window manager keeps again.
+    peer->writeLine("normal");
+    EXPECT_TRUE(waitUntil([&] { return !DockWindow::isKeptAboveFullScreenWindows(window.get()) && isViewable(*window); }, 5000));
+    EXPECT_TRUE(run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("_NET_WM_WINDOW_TYPE")})
+                    .contains("_NET_WM_WINDOW_TYPE_DOCK"));
+
+    // Off again: the next full screen has the bar step aside; the window going away brings it back.
+    pane.showWhenEnteredFullscreenBtn->click();
+    peer->writeLine("full");
+    EXPECT_TRUE(waitUntil([&] { return bar->hasSteppedAsideForFullScreen() && !isViewable(*window); }, 5000));
+    peer.reset();
+    EXPECT_TRUE(waitUntil([&] { return !bar->hasSteppedAsideForFullScreen() && isViewable(*window); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000)) << colourOnScreen(probe).name().toStdString();
+    EXPECT_EQ(geometryFromX(*window).x(), screen->availableGeometry().left());
+    window.reset();
+    FullScreenWindows::setShared(nullptr);
 }

@@ -56,6 +56,12 @@ Peer::~Peer()
     m_process.waitForFinished(2000);
 }
 
+void Peer::writeLine(const QByteArray &line)
+{
+    m_process.write(line + '\n');
+    m_process.waitForBytesWritten(1000);
+}
+
 QByteArray Peer::waitForLine(const QByteArray &prefix, int timeoutMs)
 {
     QByteArray found;
