@@ -11,6 +11,7 @@
 #include "platform/Analytics.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Strings.h"
+#include "preferences/SecondaryText.h"
 #include "preferences/SettingCategoryCells.h"
 #include "preferences/SettingCategoryLockCell.h"
 #include "shell/AppDelegate.h"
@@ -70,9 +71,7 @@ CategorySettingViewController::CategorySettingViewController(QWidget *parent) : 
 
     lblTips = new QLabel(L("Settings.Category.Tips"), this);
     lblTips->setWordWrap(true);
-    QPalette grey = lblTips->palette();
-    grey.setColor(QPalette::WindowText, grey.color(QPalette::Disabled, QPalette::WindowText));
-    lblTips->setPalette(grey);
+    SecondaryText::apply(lblTips, SecondaryText::Kind::Help);
 
     auto *buttons = new QHBoxLayout;
     btnAddCategory = new QPushButton(QStringLiteral("+"), this);
