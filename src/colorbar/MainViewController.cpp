@@ -17,6 +17,8 @@
 #include "platform/ColorAssets.h"
 #include "platform/Defaults.h"
 #include "platform/DispatchQueue.h"
+#include "platform/DockWindow.h"
+#include "platform/FullScreenWindows.h"
 #include "platform/Log.h"
 #include "platform/MouseUpMonitor.h"
 #include "platform/ShortcutBinder.h"
@@ -163,6 +165,7 @@ void MainViewController::viewDidAppear()
     scheduleHideTimer();
     updateBarSize();
     placeSideBarOnScreen();
+    followFullScreenWindows();
     m_itemCounts->setHeld(false);
 }
 
@@ -262,7 +265,8 @@ void MainViewController::updateShape()
     const ColorBarMetrics metrics = ColorBarMetrics::current();
     QRegion region;
     for (CategoryCellView *row : m_rows) {
-        if (row->isVisible())
+        // Shaped while the window is hidden too (before it is shown again), when no row is visible.
+        if (!row->isHidden())
             region += row->tabRegion().translated(row->pos());
     }
     const QPainterPath add = ColorBarPlacement::tabShape(QRectF(m_addButton->geometry()), metrics.cornerRadius,
@@ -389,9 +393,26 @@ void MainViewController::flashDidEnd()
 
 // --- Lists
 
+bool MainViewController::isRowStillStored(int row)
+{
+    const std::optional<PBCategory> category = categoryAt(row);
+    if (!category || m_categoryManager.categoryWithId(category->id()))
+        return true;
+    // Removed elsewhere since the rows were made (another window, another machine): the rows are
+    // made again and the bar takes its new height, once the clicked row has finished its event.
+    m_selectedRow = -1;
+    QTimer::singleShot(0, this, [this] {
+        updateBarSize();
+        placeSideBarOnScreen();
+    });
+    return false;
+}
+
 void MainViewController::openCategoryList()
 {
     LOG_DEBUG(kLogTag, QStringLiteral("--> Open Category List"));
+    if (!isRowStillStored(m_selectedRow))
+        return;
     CategoryWindowController *list = sharedCategoryWindowController();
     if (!list)
         return;
@@ -419,7 +440,7 @@ void MainViewController::openCategoryList()
 
 void MainViewController::tableViewDidClickRow(int row)
 {
-    if (!isValidRow(row))
+    if (!isValidRow(row) || !isRowStillStored(row))
         return;
     selectRow(row);
     openCategoryList();
@@ -441,6 +462,7 @@ void MainViewController::categoryListWindowWillClose(const PBCategory &category)
 
 void MainViewController::handleCategoryEdited(bool isNew)
 {
+    m_history.saveScheduler().schedule();
     if (isNew) {
         updateBarSize();
         placeSideBarOnScreen();
@@ -449,6 +471,14 @@ void MainViewController::handleCategoryEdited(bool isNew)
     } else {
         reloadData();
     }
+}
+
+void MainViewController::announceCategoryEdited(MainViewController *bar, bool isNew)
+{
+    if (bar)
+        bar->handleCategoryEdited(isNew);
+    else if (isNew)
+        NotificationCenter::defaultCenter().post(NotificationName::colorBarCategoryChanged);
 }
 
 // --- Auto-hide and hover
@@ -489,12 +519,39 @@ void MainViewController::showPanel()
     // Placed while still hidden: the window system maps it once, where it belongs.
     updateBarSize();
     placeSideBarOnScreen();
-    barWindow()->show();
+    showBarWindow();
     if (TaviSettings::shared().needAutoHideColorBar())
         scheduleHideTimer();
     else
         m_hideTimer->stop();
     m_panelIsHidden = false;
+}
+
+void MainViewController::showBarWindow()
+{
+    if (!m_steppedAside)
+        barWindow()->show();
+}
+
+void MainViewController::followFullScreenWindows()
+{
+    QScreen *screen = placementScreen();
+    const bool covered = screen && FullScreenWindows::shared().coversScreen(screen);
+    const bool showOver = TaviSettings::shared().needShowWhenEnterFullscreen();
+    const bool above = covered && showOver;
+    // Before a show below, so that the bar is mapped once, already out of the window manager's hands.
+    if (above)
+        DockWindow::keepAboveFullScreenWindows(barWindow(), true);
+    const bool stepAside = covered && !showOver;
+    if (stepAside != m_steppedAside) {
+        m_steppedAside = stepAside;
+        if (stepAside)
+            barWindow()->hide();
+        else if (!m_panelIsHidden)
+            showPanel();
+    }
+    // Raises a bar shown just now, or gives it back to the window manager.
+    DockWindow::keepAboveFullScreenWindows(barWindow(), above);
 }
 
 void MainViewController::toggleSideBarPanel()
@@ -547,7 +604,7 @@ void MainViewController::pointerMoved(const QPoint &globalPosition)
     if (!barWindow()->geometry().contains(globalPosition))
         return;
     watchForPointer(false);
-    barWindow()->show();
+    showBarWindow();
     m_panelIsHidden = false;
     barMouseEntered();
 }
@@ -558,7 +615,7 @@ void MainViewController::barMouseEntered()
     m_hideTimer->stop();
     if (m_panelIsHidden && TaviSettings::shared().needShowWhenMouseEntered()) {
         watchForPointer(false);
-        barWindow()->show();
+        showBarWindow();
         m_panelIsHidden = false;
     }
 }
@@ -780,12 +837,21 @@ void MainViewController::observeNotifications()
                 handler(*self, notification);
         });
     };
-    observe(NotificationName::activeScreenDidChange, [](MainViewController &bar, const Notification &) { bar.showPanel(); });
+    observe(NotificationName::activeScreenDidChange, [](MainViewController &bar, const Notification &) {
+        bar.showPanel();
+        bar.followFullScreenWindows();
+    });
     // The screen option or the chosen screen changed in the preferences: the bar goes to the screen
     // they now name.
     observe(NotificationName::colorBarScreenOptionChanged, [](MainViewController &bar, const Notification &) {
         bar.placeSideBarOnScreen();
+        bar.followFullScreenWindows();
     });
+    observe(NotificationName::colorBarShowWhenEnteredFullscreen, [](MainViewController &bar, const Notification &n) {
+        if (n.info().typeId() == QMetaType::Bool)
+            bar.followFullScreenWindows();
+    });
+    connect(&FullScreenWindows::shared(), &FullScreenWindows::changed, this, [this] { followFullScreenWindows(); });
     observe(NotificationName::categorySettingsUpdated, [](MainViewController &bar, const Notification &) { bar.reloadData(); });
     observe(NotificationName::colorBarAutoHideSwitch, [](MainViewController &bar, const Notification &n) {
         if (n.info().typeId() == QMetaType::Bool)
@@ -901,10 +967,7 @@ CategoryEditWindowController *MainViewController::categoryColorPickWindowControl
         m_categoryColorPickWindowController = new CategoryEditWindowController(m_categoryManager);
         m_categoryColorPickWindowController->changedBlick = [self = QPointer<MainViewController>(this)](bool isNew,
                                                                                                          const PBCategory &) {
-            if (self)
-                self->handleCategoryEdited(isNew);
-            else if (isNew)
-                NotificationCenter::defaultCenter().post(NotificationName::colorBarCategoryChanged);
+            announceCategoryEdited(self, isNew);
         };
     }
     return m_categoryColorPickWindowController;

@@ -6,6 +6,7 @@
 #include "history/CategoryListViewController.h"
 #include "history/CategoryWindowController.h"
 #include "platform/NotificationCenter.h"
+#include "platform/memory/FakeFullScreenWindows.h"
 #include "platform/memory/FakeMouseUpMonitor.h"
 #include "shell/AppDelegate.h"
 
@@ -51,6 +52,42 @@ TEST_F(ColorBarBehaviourTest, ClickingARowOpensItsListBesideTheBar)
     view.tableViewDidClickRow(-1);
     view.tableViewDidClickRow(view.numberOfRows());
     EXPECT_FALSE(list->isVisible());
+}
+
+// A category removed without a word to the bar (another window, another machine): neither its
+// stale row nor a hot key opens its list, and the bar is made again at its new height.
+TEST_F(ColorBarBehaviourTest, TheRowOfACategoryRemovedElsewhereOpensNothing)
+{
+    const PBCategory doomed = addCustom(QStringLiteral("Doomed"));
+    MainViewController &view = makeBar();
+    const int stale = view.numberOfRows() - 1;
+    ASSERT_EQ(view.categoryAt(stale)->id(), doomed.id());
+    const int height = barWindow().height();
+    const auto showsDoomed = [&] {
+        CategoryWindowController *list = existingCategoryWindowController();
+        return list && list->isVisible() && list->contentViewController()->category
+               && list->contentViewController()->category->id() == doomed.id();
+    };
+
+    categories().deleteCategory(*categories().categoryWithId(doomed.id()));
+    view.tableViewDidClickRow(stale);
+    sharedShell().settle();
+    EXPECT_FALSE(showsDoomed());
+    EXPECT_EQ(view.numberOfRows(), stale);
+    EXPECT_EQ(barWindow().height(), height - 44);
+    EXPECT_EQ(view.selectedIndexCache(), -1);
+
+    // The next-category key onto a stale row.
+    const PBCategory second = addCustom(QStringLiteral("Doomed too"));
+    view.reloadData();
+    view.tableViewDidClickRow(stale - 1);
+    ASSERT_TRUE(existingCategoryWindowController()->isVisible());
+    categories().deleteCategory(*categories().categoryWithId(second.id()));
+    view.selectNextCategory();
+    sharedShell().settle();
+    CategoryWindowController *list = existingCategoryWindowController();
+    EXPECT_NE(list->contentViewController()->category->id(), second.id());
+    EXPECT_EQ(view.numberOfRows(), stale);
 }
 
 TEST_F(ColorBarBehaviourTest, CategoryKeysStepThroughTheRowsWithinTheList)
@@ -132,6 +169,45 @@ TEST_F(ColorBarBehaviourTest, NoCollapseIsArmedWhileARowIsDragged)
     EXPECT_TRUE(view.isCollapseTimerArmed());
     NotificationCenter::defaultCenter().post(NotificationName::colorBarMouseEntered);
     EXPECT_FALSE(view.isCollapseTimerArmed());
+}
+
+// Only a full-screen window on the bar's own screen counts; the setting, changed in the Appearance
+// pane, decides between stepping aside and staying shown, and an auto-hidden bar stays hidden.
+TEST_F(ColorBarBehaviourTest, AFullScreenWindowHasTheBarStepAsideUnlessTheSettingShowsItOver)
+{
+    auto fake = std::make_unique<FakeFullScreenWindows>();
+    FakeFullScreenWindows *windows = fake.get();
+    FullScreenWindows::setShared(std::move(fake));
+    MainViewController &view = makeBar();
+    windows->setCovered(rightScreen(), true);
+    EXPECT_TRUE(barWindow().isVisible()) << "another screen's full-screen window";
+    windows->setCovered(leftScreen(), true);
+    EXPECT_FALSE(barWindow().isVisible());
+    EXPECT_TRUE(view.hasSteppedAsideForFullScreen());
+    view.showPanel(); // as a change of size or edge does
+    EXPECT_FALSE(barWindow().isVisible());
+
+    const auto announce = [](const QVariant &info) {
+        NotificationCenter::defaultCenter().postInfo(NotificationName::colorBarShowWhenEnteredFullscreen, info);
+    };
+    TaviSettings::shared().setNeedShowWhenEnterFullscreen(true);
+    announce(true);
+    EXPECT_TRUE(barWindow().isVisible());
+    TaviSettings::shared().setNeedShowWhenEnterFullscreen(false);
+    announce(QStringLiteral("false")); // not a Bool: ignored
+    EXPECT_TRUE(barWindow().isVisible());
+    announce(false);
+    EXPECT_FALSE(barWindow().isVisible());
+    windows->setCovered(leftScreen(), false);
+    EXPECT_TRUE(barWindow().isVisible());
+    EXPECT_FALSE(view.hasSteppedAsideForFullScreen());
+
+    view.collapsePanel();
+    windows->setCovered(leftScreen(), true);
+    windows->setCovered(leftScreen(), false);
+    EXPECT_FALSE(barWindow().isVisible()) << "auto-hidden before, hidden after";
+    m_window.reset();
+    FullScreenWindows::setShared(nullptr);
 }
 
 TEST_F(ColorBarBehaviourTest, RemoteChangesWhileThePointerIsInTheBarWaitUntilItLeaves)

@@ -94,6 +94,12 @@ Peer::~Peer()
     xcb_disconnect(connection);
 }
 
+void Peer::writeLine(const QByteArray &line)
+{
+    m_process.write(line + '\n');
+    m_process.waitForBytesWritten(1000);
+}
+
 QByteArray Peer::waitForLine(const QByteArray &prefix, int timeoutMs)
 {
     QByteArray found;
