@@ -25,15 +25,15 @@ public:
         m_client.waitForFinished(1000);
     }
 
-    // Pings the windows of process `pid` every `intervalMs`; false (and said on standard error)
-    // when none of them answered within `timeoutMs`.
+    // Pings a window of process `pid` every `intervalMs`; false (and said on standard error)
+    // when the process had no window within `timeoutMs`.
     bool start(qint64 pid, int timeoutMs, int intervalMs = 5)
     {
         m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_client.start(QStringLiteral(TAVI_WINDOW_PING), {QString::number(pid), QString::number(intervalMs)});
-        if (m_client.waitForReadyRead(timeoutMs) && m_client.readLine().startsWith("ready"))
+        if (m_client.waitForReadyRead(timeoutMs) && m_client.readLine().startsWith("window"))
             return true;
-        std::fprintf(stderr, "no window of process %lld answered a ping within %d ms\n", pid, timeoutMs);
+        std::fprintf(stderr, "process %lld had no window within %d ms\n", pid, timeoutMs);
         return false;
     }
 

@@ -4,7 +4,7 @@
 //
 //   tavi_window_ping <pid> [interval ms]   (default 5)
 //
-// Prints "ready <window>" once a window of the process answered, then reads commands from its
+// Prints "window <id>" once it found a window of the process, then reads commands from its
 // standard input: "reset" starts a new interval, "pause" and "resume" stop and restart pinging,
 // "report" prints "longest <ms> pings <count>" for the interval so far (a ping still unanswered
 // counts with its age). Ends at the end of its input or when the X connection breaks.
@@ -123,6 +123,11 @@ int main(int argc, char **argv)
             if (window != XCB_WINDOW_NONE) {
                 const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY; // to hear of its destruction
                 xcb_change_window_attributes(connection, window, XCB_CW_EVENT_MASK, &mask);
+                if (!announced) {
+                    std::printf("window 0x%x\n", window);
+                    std::fflush(stdout);
+                    announced = true;
+                }
             }
         }
         if (window != XCB_WINDOW_NONE && !waiting && !paused && now >= nextPingAt) {
@@ -155,11 +160,6 @@ int main(int argc, char **argv)
                     ++pings;
                     waiting = false;
                     nextPingAt = now + interval;
-                    if (!announced) {
-                        std::printf("ready 0x%x\n", window);
-                        std::fflush(stdout);
-                        announced = true;
-                    }
                 }
             } else if ((type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t *>(event)->window == window)
                        || type == 0) {
