@@ -73,7 +73,7 @@ int populate(const QString &path)
         rich->setType(QStringLiteral("public.html"));
         rich->setData(html);
         item->addPasteboards({plain, rich});
-        if ((i + 1) % 10000 == 0) {
+        if ((i + 1) % 10000 == 0 || i + 1 == kItems) {
             StoreError error;
             if (!context->save(&error)) {
                 std::fprintf(stderr, "save failed: %s\n", qPrintable(error.text()));
