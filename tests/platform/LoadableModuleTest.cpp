@@ -19,7 +19,7 @@ bool mapped(const QByteArray &library)
 
 TEST(LoadableModules, TheirLibrariesAreMappedOnlyOnceAModuleIsAskedFor)
 {
-    for (const char *library : {"libQt6WebEngineCore", "libQt6Quick", "libQt6Pdf", "libQt6Multimedia"})
+    for (const char *library : {"libQt6WebEngineCore", "libQt6Quick", "libQt6Pdf", "libQt6Multimedia", "libtesseract"})
         EXPECT_FALSE(mapped(library)) << library << " is linked";
 
     ASSERT_TRUE(LoadableModule::isInstalled(QString::fromLatin1(kPdfModule)));
