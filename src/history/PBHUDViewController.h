@@ -69,6 +69,9 @@ public:
     QToolButton *btnClose = nullptr;
     // Says that the history is empty or that the search found nothing, in place of the rows.
     QLabel *emptyLabel = nullptr;
+    // Opens the program's menu under the button (its way in where there is no tray).
+    QToolButton *btnMenu = nullptr;
+    void menuAction();
     int lastSelectedIndex = 0;
     bool isSearchMode = false;
     AutoCache<bool> hasShowCloseTip{QStringLiteral("hasShowPBHUDCloseTip"), false};

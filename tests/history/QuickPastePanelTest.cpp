@@ -8,6 +8,7 @@
 #include "shell/AccessibilityPermissionWindowController.h"
 #include "platform/Strings.h"
 #include "shell/AppDelegate.h"
+#include "shell/TaviMenuBarController.h"
 #include "support/ShellHarness.h"
 
 #include <QCursor>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolButton>
 #include <QTest>
 
@@ -349,4 +351,21 @@ TEST(QuickPastePanel, AnEmptyHistoryAndASearchWithoutMatchesSaySo)
     panel.view->searchInput->selectAll();
     panel.key(Qt::Key_Backspace);
     EXPECT_TRUE(waitUntil([&] { return panel.view->emptyLabel->isHidden(); }));
+}
+
+TEST(QuickPastePanel, TheMenuButtonOpensTheProgramsMenuUnderIt)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({QStringLiteral("one")});
+    Panel panel(shell, {});
+    ASSERT_TRUE(panel.view->btnMenu->isVisible());
+    panel.view->btnMenu->click();
+    QMenu *menu = delegate.statusBarMenu;
+    ASSERT_TRUE(menu);
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    // Opened like the tray's: the recent items are listed.
+    EXPECT_EQ(delegate.menuBarController()->lastItems.size(), 1);
+    const QPoint below = panel.view->btnMenu->mapToGlobal(QPoint(0, panel.view->btnMenu->height()));
+    EXPECT_LE(std::abs(menu->geometry().top() - below.y()), 2);
+    menu->hide();
 }
