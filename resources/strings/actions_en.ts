@@ -83,6 +83,10 @@
         <source>Delete the items of this category? This cannot be undone.</source>
         <translation>Delete the items of this category? This cannot be undone.</translation>
     </message>
+    <message id="Note.Alert.Discard">
+        <source>Discard</source>
+        <translation>Discard</translation>
+    </message>
     <message id="Category.Alert.NoteExitWithContent.message">
         <source>This note has text that is not saved. Close it and discard the text?</source>
         <translation>This note has text that is not saved. Close it and discard the text?</translation>

@@ -19,6 +19,10 @@
         <source>Remove Category…</source>
         <translation>Remove Category…</translation>
     </message>
+    <message id="Category.Alert.Delete">
+        <source>Delete</source>
+        <translation>Delete</translation>
+    </message>
     <message id="Category.Alert.CategoryDelete.message">
         <source>The category will be removed. Its items stay in your history.</source>
         <translation>The category will be removed. Its items stay in your history.</translation>

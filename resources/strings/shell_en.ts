@@ -84,8 +84,8 @@
         <translation>Pasted</translation>
     </message>
     <message id="Category.Alert.Warning.title">
-        <source>Clear the whole history?</source>
-        <translation>Clear the whole history?</translation>
+        <source>Are you sure?</source>
+        <translation>Are you sure?</translation>
     </message>
     <message id="Category.Alert.CategoryItemsClearAll.message">
         <source>Every item of the history is deleted. Pinned items go too. This cannot be undone.</source>

@@ -991,7 +991,7 @@ void MainViewController::confirmRemoveCategory()
 {
     if (!m_selectedCategory)
         return;
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.YES"),
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.Delete"),
                          L("Category.Alert.NO"), nullptr, [this](ModalResponse response) {
                              if (response == ModalResponse::alertFirstButtonReturn)
                                  removeCategory();

@@ -181,7 +181,7 @@ void CategoryNoteWindowController::escape()
 bool CategoryNoteWindowController::confirmDiscard()
 {
     bool discard = false;
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.NoteExitWithContent.message"), L("Category.Alert.YES"),
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.NoteExitWithContent.message"), L("Note.Alert.Discard"),
                          L("Category.Alert.NO"), nullptr,
                          [&discard](ModalResponse response) { discard = response == ModalResponse::alertFirstButtonReturn; });
     return discard;

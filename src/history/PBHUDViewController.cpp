@@ -113,7 +113,6 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     quietText.setAlphaF(0.7);
     quiet.setColor(QPalette::WindowText, quietText);
     emptyLabel->setPalette(quiet);
-    emptyLabel->hide();
 
     auto *searchRow = new QHBoxLayout;
     searchRow->setContentsMargins(14, 6, 8, 6);
@@ -129,6 +128,8 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
 
     setupSearch();
     setupUI();
+    // Until the history is read the panel is sized as an empty one.
+    setTableHeight();
 }
 
 PBHUDViewController::~PBHUDViewController()

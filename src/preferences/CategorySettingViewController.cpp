@@ -346,7 +346,7 @@ void CategorySettingViewController::clickDeleteCategory()
     if (!selectedCategory || selectedCategory->type() != PBDefaultCategory::custom)
         return;
     const QString id = selectedCategory->id();
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.YES"),
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.Delete"),
                          L("Category.Alert.NO"), nullptr, [this, id](ModalResponse response) {
                              if (response != ModalResponse::alertFirstButtonReturn)
                                  return;

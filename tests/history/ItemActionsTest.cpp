@@ -329,6 +329,9 @@ TEST(NoteEditor, EscapeClosesAnEmptyEditorAndAsksBeforeDiscardingText)
         QTest::keyClick(written->noteContentTextView, Qt::Key_Escape);
         written->close(); // the window's own close button asks too
         EXPECT_EQ(no.asked.size(), 2);
+        // It says what it does, and Return keeps the note.
+        EXPECT_EQ(no.askedDestructively.size(), 2);
+        EXPECT_EQ(no.buttons.value(0), L("Note.Alert.Discard"));
     }
     shell.settle();
     ASSERT_TRUE(alive);

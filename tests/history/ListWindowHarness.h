@@ -93,12 +93,13 @@ inline PBCategory addCustomCategory(ShellHarness &shell, const QString &name)
 }
 
 // Answers every alert with one button while it lives, and keeps the texts it was asked (and
-// those of the alerts that default to their cancel).
+// those of the alerts that default to their cancel) and the alerts' first buttons.
 struct Answering {
     explicit Answering(ModalResponse response)
     {
         setAlertResponder([this, response](const AlertRequest &request) {
             asked.append(request.informativeText);
+            buttons.append(request.firstButtonTitle);
             if (request.destructive)
                 askedDestructively.append(request.informativeText);
             return response;
@@ -107,4 +108,6 @@ struct Answering {
     ~Answering() { setAlertResponder({}); }
     QStringList asked;
     QStringList askedDestructively;
+    // The first button of each alert.
+    QStringList buttons;
 };

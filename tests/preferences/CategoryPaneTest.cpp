@@ -9,6 +9,7 @@
 #include "core/NotificationNames.h"
 #include "core/PBCategoryManager.h"
 #include "core/Alert.h"
+#include "platform/Strings.h"
 #include "history/TrashFilterView.h"
 #include "platform/NotificationCenter.h"
 #include "preferences/CategorySettingViewController.h"
@@ -248,6 +249,10 @@ TEST(CategoryPane, NewAndDeletedCategoriesShowAtOnceInTheTableAndOnTheBar)
     AnsweredAlerts alerts;
     pane.clickDeleteCategory();
     fixture.shell.settle();
+    // Asked as a deletion, with Cancel the default.
+    ASSERT_EQ(alerts.requests.size(), 1);
+    EXPECT_TRUE(alerts.requests.first().destructive);
+    EXPECT_EQ(alerts.requests.first().firstButtonTitle, L("Category.Alert.Delete"));
     EXPECT_EQ(rowNamed(pane, "Work"), -1);
     EXPECT_FALSE(pane.btnDeleteCategory->isEnabled());
     EXPECT_FALSE(fixture.shell.categories->categoryWithId(work->id()).has_value());
