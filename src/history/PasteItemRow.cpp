@@ -1,5 +1,6 @@
 #include "history/PasteItemRow.h"
 
+#include "capture/ItemTitle.h"
 #include "capture/PBItemRecordConversion.h"
 #include "core/DateExtensions.h"
 #include "core/TaviSettings.h"
@@ -179,11 +180,7 @@ PasteItemRow PasteItemRow::describe(const PBItem &item, bool compact)
     if (row.icon == IconSource::none)
         setNamed(row, "ic_appicon_missing");
 
-    const QString text = listTitleText(item);
-    // The lists hold no rich representations, so the rich title is the text cut by code units;
-    // the plain title is cut by characters. Neither splits a character.
-    const bool rich = provider && provider->is<PBTextItemProvider>() && !TaviSettings::shared().alwaysCopyPlainText();
-    row.title = oneLine(rich ? leftCodeUnits(text, kTitleLength) : leftGraphemes(text, kTitleLength));
+    row.title = itemTitle(item, kTitleLength);
     if (compact) {
         row.hasSecondLine = false;
         row.secondLine.clear();

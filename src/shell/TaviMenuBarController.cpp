@@ -1,5 +1,6 @@
 #include "shell/TaviMenuBarController.h"
 
+#include "capture/ItemTitle.h"
 #include "capture/PBItemRecordConversion.h"
 #include "capture/TaviPBManager.h"
 #include "core/Alert.h"
@@ -20,7 +21,6 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -102,7 +102,7 @@ void TaviMenuBarController::menuNeedsUpdate()
             const PBItem &item = lastItems.at(i);
             if (!item.dataProvider())
                 continue;
-            auto *entry = new QAction(menuTitle(listTitleText(item)), m_menu.get());
+            auto *entry = new QAction(menuTitle(itemTitle(item, kMaximumTitleLength)), m_menu.get());
             entry->setData(kItemTagBase + int(i));
             entry->setShortcut(digitKey(int(i), modifier));
             entry->setShortcutVisibleInContextMenu(true);
@@ -135,27 +135,11 @@ void TaviMenuBarController::menuDidClose()
         m_delegate.requestQuickSelectionRefresh();
 }
 
-QString TaviMenuBarController::menuTitle(const QString &text)
+QString TaviMenuBarController::menuTitle(const QString &title)
 {
-    QString flat = text;
-    for (QChar &c : flat) {
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar(0x2028) ||
-            c == QChar(0x2029) || c == QChar(0x0B) || c == QChar(0x0C))
-            c = QLatin1Char(' ');
-    }
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, flat);
-    int count = 0;
-    qsizetype cut = -1;
-    while (graphemes.toNextBoundary() != -1) {
-        if (++count == kMaximumTitleLength)
-            cut = graphemes.position();
-        else if (count > kMaximumTitleLength)
-            break;
-    }
-    if (count > kMaximumTitleLength)
-        flat = flat.left(cut) + QStringLiteral("...");
-    flat.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    return flat;
+    QString escaped = title;
+    escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return escaped;
 }
 
 void TaviMenuBarController::pasteItem(QAction *entry)

@@ -61,6 +61,7 @@ std::optional<QByteArray> PBItemRecord::dataUpTo(qsizetype size) const
         return std::nullopt;
     return value.toByteArray();
 }
+QByteArray PBItemRecord::dataHead(qsizetype size) const { return attributeHead(kData, size, size).toByteArray(); }
 void PBItemRecord::setData(const QByteArray &data) { setAttribute(kData, data); }
 QString PBItemRecord::appName() const { return attribute(kAppName).toString(); }
 void PBItemRecord::setAppName(const QString &name) { setAttribute(kAppName, name); }
