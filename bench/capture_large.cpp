@@ -8,6 +8,7 @@
 //             longest stall from the click until the list is empty and saved.
 // Without arguments it runs files 20000, files 100000, html and clear 5000.
 
+#include "support/StallWatch.h"
 #include "capture/TaviPBManager.h"
 #include "core/Alert.h"
 #include "core/NotificationNames.h"
@@ -39,28 +40,6 @@
 #include <cstdio>
 
 namespace {
-
-// The GUI thread's longest gap between two ticks of a 1 ms timer.
-class StallWatch {
-public:
-    StallWatch()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
-        m_timer.start(1);
-        m_since.start();
-    }
-    void reset()
-    {
-        m_longest = 0;
-        m_since.restart();
-    }
-    qint64 longest() const { return m_longest; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    qint64 m_longest = 0;
-};
 
 // Runs the event loop, sleeping between events, until the condition holds or the time is up.
 template <typename Condition>
@@ -126,7 +105,7 @@ struct Arrivals {
 };
 
 // A large copy and a text copied right after it, through the capture road.
-void largeThenText(const char *name, const QList<PasteboardItem> &large, const QString &home)
+bool largeThenText(const char *name, const QList<PasteboardItem> &large, const QString &home)
 {
     std::atomic<int> settingsWrites{0};
     Defaults::setWriteHookForTesting([&] { ++settingsWrites; });
@@ -154,7 +133,7 @@ void largeThenText(const char *name, const QList<PasteboardItem> &large, const Q
         }
         arrivals.lastAt = clock.elapsed();
     });
-    StallWatch stalls;
+    Bench::StallWatch stalls;
     manager.startMonitoring();
     spinUntil([] { return false; }, 200);
     const int saves = manager.saveScheduler().saveCount();
@@ -175,17 +154,18 @@ void largeThenText(const char *name, const QList<PasteboardItem> &large, const Q
     NotificationCenter::defaultCenter().removeObserver(token);
     std::printf("%s: %s; %lld items announced, the last at %.2f s; the text copied right after it announced at %.2f s; "
                 "saved at %.2f s, bookmarks written at %.2f s; settings file written %d times; log grew %.1f MB; "
-                "GUI thread's longest stall %lld ms\n",
+                "GUI thread's longest stall %.0f ms\n",
                 name, arrived ? "stored" : "NOT ALL STORED", (long long)arrivals.items.load(), largeMs / 1000.0,
                 arrivals.followUpAt / 1000.0, savedMs / 1000.0, bookmarkedMs / 1000.0, settingsWrites.load(),
-                (folderBytes(logs) - logBefore) / 1024.0 / 1024.0, (long long)stalls.longest());
+                (folderBytes(logs) - logBefore) / 1024.0 / 1024.0, stalls.longestMs());
     std::fflush(stdout);
     manager.stopMonitoring();
     Defaults::setWriteHookForTesting({});
     Q_UNUSED(home);
+    return arrived;
 }
 
-void clearHistory(int count, const QString &home)
+bool clearHistory(int count, const QString &home)
 {
     AppDelegate delegate(TaviPBManager::shared());
     TaviPBManager &manager = delegate.pbManager;
@@ -194,8 +174,8 @@ void clearHistory(int count, const QString &home)
     delegate.applicationDidFinishLaunching();
     pasteboard.simulateCopy(fileCopy(home + QStringLiteral("/files"), count));
     if (!spinUntil([&] { return manager.itemCount() >= count; }, 3600 * 1000)) {
-        std::printf("clear %d: the files were not stored\n", count);
-        return;
+        std::printf("clear %d: the files were NOT stored\n", count);
+        return false;
     }
     manager.saveNow();
     TPBookMarkCacher::shared().waitUntilIdle();
@@ -205,27 +185,30 @@ void clearHistory(int count, const QString &home)
     bool cleared = false;
     const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyItemsDidClear,
                                                                       [&](const Notification &) { cleared = true; });
-    StallWatch stalls;
+    Bench::StallWatch stalls;
     QElapsedTimer clock;
     clock.start();
     stalls.reset();
     delegate.showClearAllAlert();
     const qint64 returnedMs = clock.elapsed();
-    spinUntil([&] { return cleared && manager.itemCount() == 0; }, 600 * 1000);
+    const bool emptied = spinUntil([&] { return cleared && manager.itemCount() == 0; }, 600 * 1000);
     const qint64 clearedMs = clock.elapsed();
     // The GUI thread's reactions to the clear run meanwhile and after it.
     spinUntil([] { return false; }, 500);
-    const qint64 stall = std::max(returnedMs, stalls.longest());
+    const double stall = std::max(double(returnedMs), stalls.longestMs());
     manager.saveNow();
     TPBookMarkCacher::shared().waitUntilIdle();
     const qint64 doneMs = clock.elapsed();
     NotificationCenter::defaultCenter().removeObserver(token);
     std::printf("clear %d file items: the action returned after %lld ms, the list was empty at %.2f s, saved with "
-                "bookmarks dropped at %.2f s; GUI thread's longest stall %lld ms\n",
-                count, (long long)returnedMs, clearedMs / 1000.0, doneMs / 1000.0, (long long)stall);
+                "bookmarks dropped at %.2f s; GUI thread's longest stall %.0f ms\n",
+                count, (long long)returnedMs, clearedMs / 1000.0, doneMs / 1000.0, stall);
     std::fflush(stdout);
     setAlertResponder({});
     delegate.applicationWillTerminate();
+    if (!emptied)
+        std::printf("clear %d: the list was NOT emptied\n", count);
+    return emptied;
 }
 
 int child(int argc, char **argv, const QString &mode, int count, const QString &home)
@@ -242,18 +225,19 @@ int child(int argc, char **argv, const QString &mode, int count, const QString &
     Log::setup();
     if (mode == QStringLiteral("files")) {
         const QList<PasteboardItem> items = fileCopy(home + QStringLiteral("/files"), count);
-        largeThenText(qPrintable(QStringLiteral("files %1").arg(count)), items, home);
+        return largeThenText(qPrintable(QStringLiteral("files %1").arg(count)), items, home) ? 0 : 1;
     } else if (mode == QStringLiteral("html")) {
         const QByteArray html = nestedTables(count);
         PasteboardItem item;
         item.setData(PasteboardType::html, html);
         std::printf("html: %d nested tables, %.0f KB\n", count, html.size() / 1024.0);
-        largeThenText("html", {item}, home);
+        return largeThenText("html", {item}, home) ? 0 : 1;
     } else if (mode == QStringLiteral("clear")) {
         PlatformBackends::install();
-        clearHistory(count, home);
+        return clearHistory(count, home) ? 0 : 1;
     }
-    return 0;
+    std::fprintf(stderr, "nothing to measure: no mode \"%s\"\n", qPrintable(mode));
+    return 1;
 }
 
 } // namespace
@@ -267,12 +251,15 @@ int main(int argc, char **argv)
                                         {QStringLiteral("html"), 20000}, {QStringLiteral("clear"), 5000}};
     if (argc == 3)
         runs = {{QString::fromLocal8Bit(argv[1]), QByteArray(argv[2]).toInt()}};
+    int status = 0;
     for (const auto &[mode, count] : runs) {
         QTemporaryDir home;
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(), {mode, QString::number(count), home.path()});
         child.waitForFinished(-1);
+        if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+            status = 1;
     }
-    return 0;
+    return status;
 }

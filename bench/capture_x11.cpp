@@ -6,7 +6,11 @@
 //          stall of the GUI thread until each is stored and saved, and the resident memory before,
 //          after and 30 s later; the store's size on disk (with its write-ahead log) once idle;
 //   restart the resident memory of a fresh start on that history, and on an empty one.
-// Run it inside xvfb-run with a window manager (openbox) and xclip installed.
+// The GUI thread's stalls are timed inside (its event loop's timer) and from outside (a separate
+// client pinging the color bar's window). A copy that is not stored, or burst copies that are
+// all lost, exit with 1. Run it inside xvfb-run with a window manager (openbox) and xclip.
+//
+//   bench_capture_x11 [small]   (small: 20 burst copies; a 1 MB PNG, 2 MB and 5 MB texts)
 
 #include "capture/TaviPBManager.h"
 #include "core/NotificationNames.h"
@@ -18,6 +22,9 @@
 #include "platform/Strings.h"
 #include "shell/AppDelegate.h"
 #include "support/BenchHistory.h"
+#include "support/StallWatch.h"
+#include "support/WindowPing.h"
+#include "colorbar/ColorBarScenes.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,44 +42,6 @@
 #include <vector>
 
 namespace {
-
-// The GUI thread's longest gap between two ticks of a 1 ms timer.
-class StallWatch {
-public:
-    StallWatch()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 gap = m_since.restart();
-            if (gap > m_longest) {
-                m_longest = gap;
-                m_longestEndedAt = m_clock.elapsed();
-                m_longestEndedTime = QTime::currentTime();
-            }
-        });
-        m_timer.start(1);
-        m_since.start();
-        m_clock.start();
-    }
-    void reset()
-    {
-        m_longest = 0;
-        m_longestEndedAt = 0;
-        m_since.restart();
-        m_clock.restart();
-    }
-    qint64 longest() const { return m_longest; }
-    // When the longest stall ended, in milliseconds since the last reset.
-    qint64 longestEndedAt() const { return m_longestEndedAt; }
-    QTime longestEndedTime() const { return m_longestEndedTime; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    QElapsedTimer m_clock;
-    qint64 m_longest = 0;
-    qint64 m_longestEndedAt = 0;
-    QTime m_longestEndedTime;
-};
 
 // Runs the event loop until the condition holds (checked every 2 ms) or the time is up. The GUI
 // thread sleeps between events, as in the program: a loop that never sleeps is a CPU hog that a
@@ -156,9 +125,11 @@ double megabytes(qint64 bytes)
     return bytes / 1024.0 / 1024.0;
 }
 
-void burst(TaviPBManager &manager)
+bool g_small = false;
+
+bool burst(TaviPBManager &manager)
 {
-    constexpr int kCopies = 200;
+    const int kCopies = g_small ? 20 : 200;
     std::vector<qint64> copiedAt(kCopies, -1), announcedAt(kCopies, -1);
     QElapsedTimer clock;
     clock.start();
@@ -201,21 +172,28 @@ void burst(TaviPBManager &manager)
     if (!latency.empty())
         std::printf("burst: from xclip's copy to the announcement: median %lld ms, max %lld ms\n",
                     (long long)latency[latency.size() / 2], (long long)latency.back());
+    else
+        std::printf("burst: NO copy was announced\n");
+    return !latency.empty();
 }
 
-void large(TaviPBManager &manager)
+bool large(TaviPBManager &manager)
 {
+    const int scale = g_small ? 10 : 1;
     struct Case {
         const char *name;
         QByteArray target;
         QByteArray data;
     };
     const Case cases[] = {
-        {"PNG 10 MB", "image/png", Bench::noisePng(1620)},
-        {"text 20 MB", "UTF8_STRING", textOf(20 * 1000 * 1000, 'a')},
-        {"text 50 MB", "UTF8_STRING", textOf(50 * 1000 * 1000, 'b')},
+        {"PNG", "image/png", Bench::noisePng(1620 / (g_small ? 3 : 1))},
+        {"text", "UTF8_STRING", textOf(20 * 1000 * 1000 / scale, 'a')},
+        {"text", "UTF8_STRING", textOf(50 * 1000 * 1000 / scale, 'b')},
     };
-    StallWatch stalls;
+    Bench::StallWatch stalls;
+    Bench::WindowPing ping;
+    const bool pinging = ping.start(QCoreApplication::applicationPid(), 10000);
+    bool allStored = true;
     QList<QProcess *> owners;
     for (const Case &c : cases) {
         QTemporaryFile file;
@@ -237,29 +215,37 @@ void large(TaviPBManager &manager)
         // thread, which is the benchmark's cost, not the program's.
         xclip->waitForStarted(5000);
         stalls.reset();
+        ping.reset();
         QElapsedTimer clock;
         clock.start();
         const bool stored = spinUntil([&] { return added > 0 && manager.saveScheduler().saveCount() > saves; }, 60000);
         const qint64 storedMs = clock.elapsed();
-        const qint64 stall = stalls.longest();
-        const qint64 stallEnded = stalls.longestEndedAt();
+        const double stall = stalls.longestMs();
+        const double stallEnded = stalls.longestEndedAtMs();
+        const std::optional<Bench::WindowPing::Report> outside = pinging ? ping.report() : std::nullopt;
+        allStored = allStored && stored;
         NotificationCenter::defaultCenter().removeObserver(token);
         const double after = Bench::residentMegabytes();
         double settled = after;
         qint64 backAfterMs = -1;
+        const int settleMs = g_small ? 3000 : 30000;
         QElapsedTimer since;
         since.start();
-        while (since.elapsed() < 30000) {
+        while (since.elapsed() < settleMs) {
             spin(500);
             settled = Bench::residentMegabytes();
             if (backAfterMs < 0 && settled - before <= 20)
                 backAfterMs = since.elapsed();
         }
-        std::printf("%-10s (%s MB): %s in %lld ms; GUI thread's longest stall %lld ms (ended %lld ms after the copy, at %s); "
-                    "resident %.0f MB before, %.0f MB when saved, %.0f MB 30 s later (back within 20 MB after %s)\n",
+        const QByteArray seenOutside = outside && outside->pings > 0
+            ? QByteArray::number(outside->longestMs, 'f', 1) + " ms (" + QByteArray::number(outside->pings) + " pings)"
+            : QByteArrayLiteral("NOT measured (no ping answered)");
+        std::printf("%-4s (%s MB): %s in %lld ms; GUI thread's longest stall %.0f ms (ended %.0f ms after the copy, at %s), "
+                    "from outside %s; resident %.0f MB before, %.0f MB when saved, %.0f MB %d s later (back within 20 MB after %s)\n",
                     c.name, dataSize.constData(), stored ? "stored and saved" : "NOT STORED", (long long)storedMs,
-                    (long long)stall, (long long)stallEnded,
-                    qPrintable(stalls.longestEndedTime().toString(QStringLiteral("HH:mm:ss.zzz"))), before, after, settled,
+                    stall, stallEnded,
+                    qPrintable(stalls.longestEndedTime().toString(QStringLiteral("HH:mm:ss.zzz"))), seenOutside.constData(),
+                    before, after, settled, settleMs / 1000,
                     backAfterMs < 0 ? "never" : qPrintable(QStringLiteral("%1 s").arg(backAfterMs / 1000.0, 0, 'f', 1)));
         std::fflush(stdout);
     }
@@ -271,6 +257,7 @@ void large(TaviPBManager &manager)
         owner->waitForFinished(1000);
         delete owner;
     }
+    return allStored;
 }
 
 int child(int argc, char **argv, const QString &mode, const QString &folder)
@@ -291,14 +278,17 @@ int child(int argc, char **argv, const QString &mode, const QString &folder)
         return 1;
     }
     HistoryScenes::registerAll();
+    ColorBarScenes::registerAll();
     AppDelegate delegate(TaviPBManager::shared());
     delegate.applicationWillFinishLaunching();
     delegate.applicationDidFinishLaunching();
+    ColorBarScenes::showColorBar(); // as the program does; its window answers the outside pings
     spin(3000);
+    bool measured = true;
     if (mode == QStringLiteral("burst"))
-        burst(delegate.pbManager);
+        measured = burst(delegate.pbManager);
     else if (mode == QStringLiteral("large"))
-        large(delegate.pbManager);
+        measured = large(delegate.pbManager);
     else {
         spin(5000);
         Memory::trim();
@@ -307,27 +297,35 @@ int child(int argc, char **argv, const QString &mode, const QString &folder)
     }
     std::fflush(stdout);
     delegate.applicationWillTerminate();
-    return 0;
+    return measured ? 0 : 1;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    g_small = qEnvironmentVariableIntValue("TAVI_BENCH_SMALL") == 1;
     if (argc >= 3)
         return child(argc, argv, QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
+    if (argc == 2 && qstrcmp(argv[1], "small") == 0) {
+        g_small = true;
+        qputenv("TAVI_BENCH_SMALL", "1"); // for the children
+    }
     QCoreApplication app(argc, argv);
     const QString self = QCoreApplication::applicationFilePath();
+    int status = 0;
     auto run = [&](const QString &mode, const QString &folder) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(self, {mode, folder});
         child.waitForFinished(-1);
+        if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+            status = 1;
     };
     QTemporaryDir empty, burstHome, largeHome;
     run(QStringLiteral("burst"), burstHome.path());
     run(QStringLiteral("an empty history"), empty.path());
     run(QStringLiteral("large"), largeHome.path());
     run(QStringLiteral("the history with the large copies"), largeHome.path());
-    return 0;
+    return status;
 }

@@ -3,7 +3,10 @@
 // "historyDidAddNewItem", and the cost of each frame of the row animations (software rendering;
 // under xvfb-run with QT_QPA_PLATFORM=xcb the window's shape is set too).
 // One child process seeds the store, another measures, so the measured one opens the history from
-// disk as the program does.
+// disk as the program does. A bar whose counts, flash or animation do not come within 30 s is a
+// failure (exit status 1). TAVI_BENCH_QUICK=1 animates three rows only, for a smoke run.
+//
+//   bench_colorbar [items]   (default 1000000)
 
 #include "support/BenchDriver.h"
 #include "support/BenchHistory.h"
@@ -28,6 +31,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <optional>
 #include <ctime>
 #include <cstdio>
 #include <functional>
@@ -99,18 +103,35 @@ double ms(qint64 nanoseconds)
     return double(nanoseconds) / 1e6;
 }
 
-// The longest the GUI thread went without its event loop running, while `until` is false.
-double longestStall(const std::function<bool()> &until)
+// The longest the GUI thread went without its event loop running, while `until` is false; none
+// when it did not become true within 30 s.
+std::optional<double> longestStall(const std::function<bool()> &until)
 {
     qint64 longest = 0;
-    QElapsedTimer gap;
+    QElapsedTimer gap, deadline;
     gap.start();
+    deadline.start();
     while (!until()) {
+        if (deadline.elapsed() > 30000)
+            return std::nullopt;
         QApplication::processEvents(QEventLoop::AllEvents, 1);
         longest = std::max(longest, gap.nsecsElapsed());
         gap.restart();
     }
     return ms(longest);
+}
+
+// Events until `condition` holds; false when it did not within 30 s.
+bool processUntil(const std::function<bool()> &condition)
+{
+    QElapsedTimer deadline;
+    deadline.start();
+    while (!condition()) {
+        if (deadline.elapsed() > 30000)
+            return false;
+        QApplication::processEvents();
+    }
+    return true;
 }
 
 bool allCounted(const MainViewController &bar)
@@ -168,13 +189,17 @@ void postNewItem(const PBItem &item)
                                               {NotificationKey::items, QVariant::fromValue(QList<PBItem>{item})}});
 }
 
-void measure()
+bool measure()
 {
     HistoryScenes::registerAll();
     TaviPBManager &manager = TaviPBManager::shared();
     PBCategoryManager &categories = PBCategoryManager::shared();
     std::printf("history of %lld items in %lld categories; load average %s\n", static_cast<long long>(manager.itemCount()),
                 static_cast<long long>(categories.categories().size()), loadAverage().constData());
+    if (manager.itemCount() == 0) {
+        std::printf("  nothing to measure: the history is empty\n");
+        return false;
+    }
 
     {
         // What any first window of the process costs (fonts, the display connection), apart
@@ -197,11 +222,15 @@ void measure()
         window.repaint();
         const double shown = ms(clock.nsecsElapsed());
         MainViewController *bar = window.contentViewController();
-        const double stall = longestStall([bar] { return allCounted(*bar); });
+        const std::optional<double> stall = longestStall([bar] { return allCounted(*bar); });
         const double counted = ms(clock.nsecsElapsed());
+        if (!stall) {
+            std::printf("  the bar's counts did NOT all arrive within 30 s\n");
+            return false;
+        }
         std::printf("  bar shown and painted (first):                  %8.1f ms\n", shown);
         std::printf("  every row's count known, off the GUI thread:   %8.1f ms  (longest GUI stall meanwhile %.1f ms)\n",
-                    counted, stall);
+                    counted, *stall);
         window.hide();
         QApplication::processEvents();
         clock.restart();
@@ -214,40 +243,57 @@ void measure()
     MainWindowController window(categories, manager, PBScreenMonitor::shared());
     window.showBar();
     MainViewController *bar = window.contentViewController();
-    longestStall([bar] { return allCounted(*bar); });
+    if (!longestStall([bar] { return allCounted(*bar); })) {
+        std::printf("  the bar's counts did NOT all arrive within 30 s\n");
+        return false;
+    }
     const PBItem item = manager.getItemsPage(0, 1).value(0);
     CategoryCellView *row = nullptr;
     for (int i = 0; i < bar->numberOfRows(); ++i) {
         if (item.primaryCategory() && bar->categoryAt(i)->type() == item.primaryCategory()->type())
             row = bar->rowView(i);
     }
+    if (!row) {
+        std::printf("  NO row of the bar shows the newest item's category\n");
+        return false;
+    }
+    const bool quick = qEnvironmentVariableIntValue("TAVI_BENCH_QUICK") == 1;
     QList<double> flashes;
     QList<double> recounts;
-    for (int round = 0; round < 20 && row; ++round) {
+    for (int round = 0; round < (quick ? 3 : 20); ++round) {
         QElapsedTimer clock;
         clock.start();
         postNewItem(item);
-        while (!row->isAnimating())
-            QApplication::processEvents();
+        const auto animating = [row] { return row->isAnimating(); };
+        const auto still = [row] { return !row->isAnimating(); };
+        if (!processUntil(animating)) {
+            std::printf("  a new item did NOT flash its row\n");
+            return false;
+        }
         window.repaint();
         flashes.append(ms(clock.nsecsElapsed()));
-        while (row->isAnimating())
-            QApplication::processEvents();
         // An open row shows the new count instead.
+        const auto openWithCount = [row] { return !row->isAnimating() && !row->countText().isEmpty(); };
+        if (!processUntil(still))
+            return false;
         row->pointerEntered();
-        while (row->isAnimating() || row->countText().isEmpty())
-            QApplication::processEvents();
+        if (!processUntil(openWithCount)) {
+            std::printf("  the row did NOT open with its count\n");
+            return false;
+        }
         const QString before = row->countText();
         QElapsedTimer recount;
         recount.start();
         postNewItem(item);
-        while (row->countText() == before)
-            QApplication::processEvents();
+        if (!processUntil([row, &before] { return row->countText() != before; })) {
+            std::printf("  the open row's count did NOT change for a new item\n");
+            return false;
+        }
         window.repaint();
         recounts.append(ms(recount.nsecsElapsed()));
         row->pointerExited();
-        while (row->isAnimating())
-            QApplication::processEvents();
+        if (!processUntil(still))
+            return false;
     }
     std::sort(flashes.begin(), flashes.end());
     std::sort(recounts.begin(), recounts.end());
@@ -262,7 +308,8 @@ void measure()
     quiet.start();
     while (quiet.elapsed() < 2500)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-    longestStall([bar] { return allCounted(*bar); });
+    if (!longestStall([bar] { return allCounted(*bar); }))
+        return false;
 
     // Row animations: widen, narrow and flash every row in turn, timing each frame.
     FrameCosts costs;
@@ -270,7 +317,7 @@ void measure()
         costs.wall += more.wall;
         costs.processor += more.processor;
     };
-    for (int i = 0; i < bar->numberOfRows(); ++i) {
+    for (int i = 0; i < (quick ? std::min(3, bar->numberOfRows()) : bar->numberOfRows()); ++i) {
         CategoryCellView *cell = bar->rowView(i);
         cell->pointerEntered();
         add(frames(window, 260));
@@ -287,6 +334,7 @@ void measure()
                     static_cast<long long>(std::count_if(list->begin(), list->end(), [](double c) { return c > 16; })));
     }
     std::printf("  load average at the end: %s\n", loadAverage().constData());
+    return true;
 }
 
 } // namespace

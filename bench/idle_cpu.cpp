@@ -1,14 +1,20 @@
 // CPU time of the idle program: TaviPaste itself, with a history of 100,000 items, over 60 s in
-// which nothing is copied. Run it inside xvfb-run with a window manager (openbox).
+// which nothing is copied; its resident memory then; and the longest its GUI thread took to
+// answer a window ping from outside over 10 s more. It runs with a private home and a private
+// session bus, so another TaviPaste cannot take its place. Run it inside xvfb-run with a window
+// manager (openbox).
+//
+//   bench_idle_cpu [items] [seconds]   (default 100000 60)
 
 #include "support/BenchHistory.h"
+#include "support/WindowPing.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
 #include <unistd.h>
@@ -27,30 +33,39 @@ double cpuMilliseconds(qint64 pid)
     return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+// Waits `milliseconds`; false (and said) when the program quit meanwhile.
+bool stillRunning(QProcess &program, int milliseconds)
 {
-    QCoreApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    if (arguments.size() == 3 && arguments.at(1) == QStringLiteral("seed")) {
-        qputenv("XDG_DATA_HOME", QFile::encodeName(arguments.at(2) + QStringLiteral("/data")));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(arguments.at(2) + QStringLiteral("/config")));
-        Bench::seedHistory(100000, [](qint64 i) {
-            return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
-        });
-        return 0;
+    if (!program.waitForFinished(milliseconds))
+        return program.state() == QProcess::Running;
+    std::fprintf(stderr, "TaviPaste quit while idle (exit code %d): nothing measured\n", program.exitCode());
+    return false;
+}
+
+// A session bus of the benchmark's own; its address, empty when it did not start.
+QString startBus(QProcess &bus)
+{
+    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    if (!bus.waitForStarted(5000) || !bus.waitForReadyRead(5000))
+        return {};
+    return QString::fromLocal8Bit(bus.readLine().trimmed());
+}
+
+int measure(const QString &home, qint64 items, int seconds)
+{
+    QProcess bus;
+    const QString busAddress = startBus(bus);
+    if (busAddress.isEmpty()) {
+        std::fprintf(stderr, "could not start a private session bus (dbus-daemon)\n");
+        return 1;
     }
-    constexpr int kSeconds = 60;
-    QTemporaryDir home;
-    QProcess::execute(arguments.first(), {QStringLiteral("seed"), home.path()});
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.path() + QStringLiteral("/cache"));
+    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+        environment.insert(QString::fromLatin1(name), home + QLatin1Char('/') + QString::fromLatin1(name));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
     program.setProcessEnvironment(environment);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(QStringLiteral(TAVI_EXECUTABLE), {});
@@ -58,17 +73,75 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "TaviPaste did not start\n");
         return 1;
     }
-    QThread::sleep(10); // start-up, the welcome window, the first saves
     const qint64 pid = program.processId();
+    // Ready: the program has its window.
+    Bench::WindowPing ping;
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    if (!ping.start(pid, 60000) || program.state() != QProcess::Running) {
+        std::fprintf(stderr, "TaviPaste never became ready%s\n", program.state() == QProcess::Running ? "" : " (it quit)");
+        return 1;
+    }
+    const qint64 readyMs = sinceStart.elapsed();
+    ping.pause(); // pings would wake the idle program
+    if (!stillRunning(program, std::min(seconds, 10) * 1000)) // start-up's tail: the welcome window, the first saves
+        return 1;
     const double before = cpuMilliseconds(pid);
     QElapsedTimer clock;
     clock.start();
-    QThread::sleep(kSeconds);
+    if (!stillRunning(program, seconds * 1000))
+        return 1;
     const double used = cpuMilliseconds(pid) - before;
-    const double seconds = clock.elapsed() / 1000.0;
-    std::printf("idle with 100000 items: %.0f ms of CPU in %.0f s = %.2f ms per second; resident %.0f MB\n", used, seconds,
-                used / seconds, Bench::residentMegabytes(pid));
+    const double elapsed = clock.elapsed() / 1000.0;
+    const double resident = Bench::residentMegabytes(pid);
+    ping.reset();
+    ping.resume();
+    const int pingSeconds = std::min(seconds, 10);
+    if (!stillRunning(program, pingSeconds * 1000))
+        return 1;
+    const std::optional<Bench::WindowPing::Report> answers = ping.report();
+    std::printf("idle with %lld items (its window made after %lld ms): %.0f ms of CPU in %.0f s = %.2f ms per second; "
+                "resident %.0f MB\n",
+                static_cast<long long>(items), static_cast<long long>(readyMs), used, elapsed, used / elapsed, resident);
+    if (!answers || answers->pings == 0)
+        std::printf("idle: the window answered NO ping over %d s: no stall measured from outside\n", pingSeconds);
+    else
+        std::printf("idle: longest answer to a window ping from outside over %d s: %.1f ms (%lld pings)\n", pingSeconds,
+                    answers->longestMs, static_cast<long long>(answers->pings));
     program.terminate();
     program.waitForFinished(10000);
+    bus.terminate();
+    bus.waitForFinished(5000);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() == 4 && arguments.at(1) == QStringLiteral("seed")) {
+        for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
+            qputenv(name, QFile::encodeName(arguments.at(3) + QLatin1Char('/') + QString::fromLatin1(name)));
+        Bench::seedHistory(arguments.at(2).toLongLong(), [](qint64 i) {
+            return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
+        });
+        return 0;
+    }
+    const qint64 items = arguments.size() > 1 ? arguments.at(1).toLongLong() : 100000;
+    const int seconds = arguments.size() > 2 ? arguments.at(2).toInt() : 60;
+    if (items <= 0 || seconds <= 0) {
+        std::fprintf(stderr, "nothing to measure: %lld items over %d s\n", static_cast<long long>(items), seconds);
+        return 1;
+    }
+    QTemporaryDir home;
+    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+        QDir().mkpath(home.path() + QLatin1Char('/') + QString::fromLatin1(name));
+    QFile::setPermissions(home.path() + QStringLiteral("/XDG_RUNTIME_DIR"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (QProcess::execute(arguments.first(), {QStringLiteral("seed"), QString::number(items), home.path()}) != 0) {
+        std::fprintf(stderr, "seeding the history failed\n");
+        return 1;
+    }
+    return measure(home.path(), items, seconds);
 }

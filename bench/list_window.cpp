@@ -1,7 +1,12 @@
 // Figures of the history list window over 1,000,000 items (half texts, a tenth images, the rest
 // links): opening the All and the Text category to the first rows painted, scrolling a page at a
-// time (per-frame p50 and p99), the memory the open list adds, and the list's search in the All
-// and the Text category to its first rows for a keyword one item in a thousand holds.
+// time (per-frame p50 and p99 of the frames whose rows were painted with their items; frames
+// that painted rows still unread are counted apart), the memory the open list adds, and the
+// list's search in the All and the Text category to its first rows for a keyword one item in a
+// thousand holds (each category's real share is printed). A list that does not show its rows or
+// its count in time is a failure: the program then exits with 1.
+//
+//   bench_list_window [items]   (default 1000000)
 // TAVI_BENCH_PARTS picks some of the figures. One child process seeds the store, another
 // measures, so the measured one opens the history from disk as the program does.
 
@@ -28,6 +33,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 
@@ -132,14 +138,36 @@ bool waitForRows(CategoryListViewController *view)
     return false;
 }
 
-// Events until the list has its count (more rows than its first page); the ms that took.
-double waitForCount(CategoryListViewController *view)
+// Events until the list has its count: no longer loading, and more rows than its first page
+// unless the whole list fits in it. The ms that took; none when it did not come within 20 s.
+std::optional<double> waitForCount(CategoryListViewController *view, int expectedAtLeast = CategoryListModel::kPageSize + 1)
 {
     QElapsedTimer counting;
     counting.start();
-    while (view->numberOfRows() <= CategoryListModel::kPageSize && counting.elapsed() < 20000)
+    while (view->isLoading() || view->numberOfRows() < expectedAtLeast) {
+        if (counting.elapsed() > 20000) {
+            std::printf("  the count did NOT arrive within 20 s (%d rows listed)\n", view->numberOfRows());
+            return std::nullopt;
+        }
         QApplication::processEvents();
+    }
     return double(counting.elapsed());
+}
+
+// Whether every row the list shows has its item read: a frame that painted an unread row
+// painted it empty.
+bool visibleRowsRead(CategoryListTableView *table, const CategoryListModel &model)
+{
+    const QModelIndex first = table->indexAt(QPoint(1, 1));
+    if (!first.isValid())
+        return false;
+    const QModelIndex last = table->indexAt(QPoint(1, table->viewport()->height() - 1));
+    const int lastRow = last.isValid() ? last.row() : model.rowCount() - 1;
+    for (int row = first.row(); row <= lastRow; ++row) {
+        if (!model.cachedItem(row))
+            return false;
+    }
+    return true;
 }
 
 double percentile(QList<double> values, double p)
@@ -150,25 +178,41 @@ double percentile(QList<double> values, double p)
     return values.at(std::min<qsizetype>(values.size() - 1, qsizetype(p * double(values.size()))));
 }
 
+// Scrolling frames: the time of those that painted their rows' items, and how many painted
+// rows still unread.
+struct Frames {
+    QList<double> painted;
+    qint64 empty = 0;
+};
+
 // One frame: the scroll, the events that arrived (pages read off the GUI thread), one paint.
-double frame(CategoryListTableView *table, int value)
+void frame(CategoryListViewController *view, int value, Frames &frames)
 {
+    CategoryListTableView *table = view->itemsTableView;
     QElapsedTimer clock;
     clock.start();
     table->verticalScrollBar()->setValue(value);
     QApplication::processEvents();
     table->viewport()->repaint();
-    return ms(clock.nsecsElapsed());
+    const double took = ms(clock.nsecsElapsed());
+    if (visibleRowsRead(table, *view->model))
+        frames.painted.append(took);
+    else
+        ++frames.empty;
 }
 
-void printFrames(const char *what, const QList<double> &frames)
+void printFrames(const char *what, const Frames &frames)
 {
-    std::printf("  %-44s %6lld frames  p50 %6.2f ms  p99 %6.2f ms  max %6.2f ms\n", what, static_cast<long long>(frames.size()),
-                percentile(frames, 0.5), percentile(frames, 0.99), percentile(frames, 1.0));
+    const QList<double> &painted = frames.painted;
+    std::printf("  %-44s %6lld frames  p50 %6.2f ms  p99 %6.2f ms  max %6.2f ms; %lld frames painted unread rows (%.1f%%)\n",
+                what, static_cast<long long>(painted.size()), percentile(painted, 0.5), percentile(painted, 0.99),
+                percentile(painted, 1.0), static_cast<long long>(frames.empty),
+                100.0 * double(frames.empty) / double(std::max<qint64>(1, painted.size() + frames.empty)));
 }
 
-void measureOpen(CategoryListViewController *view)
+bool measureOpen(CategoryListViewController *view)
 {
+    bool measured = true;
     for (const PBDefaultCategory type : {PBDefaultCategory::all, PBDefaultCategory::text}) {
         for (const char *round : {"first", "again"}) {
             QElapsedTimer clock;
@@ -176,32 +220,37 @@ void measureOpen(CategoryListViewController *view)
             view->updateUI(kind(type));
             const bool shown = waitForRows(view);
             std::printf("  open %-5s to first rows painted (%s):      %8.1f ms%s\n", qPrintable(rawValue(type)), round,
-                        ms(clock.nsecsElapsed()), shown ? "" : "  (rows NOT shown)");
+                        ms(clock.nsecsElapsed()), shown ? "" : "  (rows NOT shown within 10 s)");
+            measured = measured && shown;
         }
     }
+    return measured;
 }
 
-void measureScroll(CategoryListViewController *view, double before, double privateBefore)
+bool measureScroll(CategoryListViewController *view, qint64 items, double before, double privateBefore)
 {
     view->updateUI(kind(PBDefaultCategory::all));
-    waitForRows(view);
     // Let the count arrive: the scroll bar then spans the whole list.
-    const double counted = waitForCount(view);
-    std::printf("  rows in the All list: %d (count after %.1f ms)\n", view->numberOfRows(), counted);
+    const std::optional<double> counted = waitForRows(view) ? waitForCount(view, int(items)) : std::nullopt;
+    if (!counted) {
+        std::printf("  the All list did NOT show its %lld rows: no scrolling measured\n", static_cast<long long>(items));
+        return false;
+    }
+    std::printf("  rows in the All list: %d (count after %.1f ms)\n", view->numberOfRows(), *counted);
     CategoryListTableView *table = view->itemsTableView;
     QScrollBar *bar = table->verticalScrollBar();
     const int page = std::max(1, table->viewport()->height());
-    QList<double> consecutive;
+    Frames consecutive;
     for (int value = 0, i = 0; i < 3000 && value <= bar->maximum(); value += page, ++i)
-        consecutive.append(frame(table, value));
+        frame(view, value, consecutive);
     printFrames("page by page from the top (3000 pages)", consecutive);
     // The whole way down, a page at a time but every stride-th page painted.
     const int stride = std::max(1, bar->maximum() / page / 3000);
-    QList<double> across;
+    Frames across;
     for (qint64 value = 0; value <= bar->maximum(); value += qint64(page) * stride)
-        across.append(frame(table, int(value)));
+        frame(view, int(value), across);
     for (int i = 0; i < 200; ++i)
-        across.append(frame(table, std::max(0, bar->maximum() - i * page)));
+        frame(view, std::max(0, bar->maximum() - i * page), across);
     printFrames("top to bottom (every page stride, then 200 at the end)", across);
     std::printf("  (stride %d pages of %d px)\n", stride, page);
     for (int i = 0; i < 200; ++i)
@@ -211,10 +260,16 @@ void measureScroll(CategoryListViewController *view, double before, double priva
     std::printf("  memory added by the open list:               %8.1f MB private (pages in memory: %d)\n",
                 privateAfter - privateBefore, view->model->cachedPageCount());
     std::printf("  resident memory added:                       %8.1f MB\n", after - before);
+    if (consecutive.painted.isEmpty() || across.painted.isEmpty()) {
+        std::printf("  NO scrolling frame painted its rows' items\n");
+        return false;
+    }
+    return true;
 }
 
-void measureSearch(CategoryListViewController *view)
+bool measureSearch(CategoryListViewController *view)
 {
+    bool measured = true;
     // TAVI_BENCH_SORTED=1: the search sorts its matches without first walking the list against them.
     if (qEnvironmentVariableIntValue("TAVI_BENCH_SORTED") == 1) {
         SearchIndex::Tuning tuning = SearchIndex::tuning();
@@ -229,27 +284,40 @@ void measureSearch(CategoryListViewController *view)
         view->itemSearchTextfield->clear();
         view->updateUI(kind(type));
         waitForRows(view);
+        int listed = 0;
         for (const char *round : {"first", "again"}) {
             view->itemSearchTextfield->clear();
-            waitForRows(view);
-            waitForCount(view);
+            if (!waitForRows(view) || !waitForCount(view))
+                return false;
+            listed = view->numberOfRows();
             QElapsedTimer clock;
             clock.start();
             view->itemSearchTextfield->setText(keyword);
             const bool shown = waitForRows(view);
-            std::printf("  search %-5s (1 in 1000) to first rows (%s): %8.1f ms%s\n", qPrintable(rawValue(type)), round,
-                        ms(clock.nsecsElapsed()), shown ? "" : "  (rows NOT shown)");
+            std::printf("  search %-5s \"%s\" to first rows (%s): %8.1f ms%s\n", qPrintable(rawValue(type)), qPrintable(keyword),
+                        round, ms(clock.nsecsElapsed()), shown ? "" : "  (rows NOT shown within 10 s)");
+            measured = measured && shown;
         }
-        const double counted = waitForCount(view);
-        std::printf("  search matches counted: %d after %.1f ms more\n", view->numberOfRows(), counted);
+        const std::optional<double> counted = waitForCount(view, 1);
+        if (!counted)
+            return false;
+        const int matches = view->numberOfRows();
+        std::printf("  search matches counted: %d of the %d items of %s (1 in %.0f) after %.1f ms more\n", matches, listed,
+                    qPrintable(rawValue(type)), matches > 0 ? double(listed) / matches : 0.0, *counted);
     }
+    return measured;
 }
 
-void measure()
+bool measure()
 {
     HistoryScenes::registerAll();
     TaviPBManager &manager = TaviPBManager::shared();
-    std::printf("history of %lld items\n", static_cast<long long>(manager.itemCount()));
+    const qint64 items = manager.itemCount();
+    std::printf("history of %lld items\n", static_cast<long long>(items));
+    if (items == 0) {
+        std::printf("  nothing to measure: the history is empty\n");
+        return false;
+    }
     const double before = Bench::residentMegabytes();
     const double privateBefore = Bench::privateMegabytes();
     CategoryWindowController window(manager);
@@ -258,12 +326,14 @@ void measure()
     CategoryListViewController *view = window.contentViewController();
     // TAVI_BENCH_PARTS names the figures to take ("open,scroll,search"); all by default.
     const QString parts = qEnvironmentVariable("TAVI_BENCH_PARTS", QStringLiteral("open,scroll,search"));
+    bool measured = true;
     if (parts.contains(QStringLiteral("open")))
-        measureOpen(view);
+        measured = measureOpen(view) && measured;
     if (parts.contains(QStringLiteral("scroll")))
-        measureScroll(view, before, privateBefore);
+        measured = measureScroll(view, items, before, privateBefore) && measured;
     if (parts.contains(QStringLiteral("search")))
-        measureSearch(view);
+        measured = measureSearch(view) && measured;
+    return measured;
 }
 
 } // namespace

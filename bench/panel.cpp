@@ -56,8 +56,9 @@ double ms(qint64 nanoseconds)
     return double(nanoseconds) / 1e6;
 }
 
-void measure(qint64 count)
+bool measure(qint64 count)
 {
+    bool measured = true;
     QElapsedTimer clock;
     clock.start();
     HistoryScenes::registerAll();
@@ -75,6 +76,7 @@ void measure(qint64 count)
     const qint64 started = clock.nsecsElapsed();
     std::printf("%8lld items  start to hot keys live:            %8.1f ms%s\n", static_cast<long long>(count), ms(started),
                 live ? "" : "  (keys NOT live)");
+    measured = measured && live;
 
     for (const char *round : {"first", "again"}) {
         clock.restart();
@@ -85,6 +87,7 @@ void measure(qint64 count)
         const qint64 elapsed = clock.nsecsElapsed();
         std::printf("%8lld items  hot key to panel with rows (%s): %8.1f ms%s\n", static_cast<long long>(count), round, ms(elapsed),
                     shown ? "" : "  (rows NOT shown)");
+        measured = measured && shown;
         if (std::strcmp(round, "again") == 0)
             break;
         PBHUDWindowController::toggle();
@@ -101,6 +104,7 @@ void measure(qint64 count)
     std::printf("%8lld items  Return to the paste keystroke:      %8.1f ms\n", static_cast<long long>(count), ms(timed->postedAt));
     TaviSettings::shared().setQuickPasteEnable(false);
     delegate.applicationWillTerminate();
+    return measured && timed->postedAt >= 0;
 }
 
 } // namespace
@@ -128,11 +132,19 @@ int main(int argc, char *argv[])
         if (qstrcmp(argv[1], "seed") == 0)
             seed(count);
         else
-            measure(count);
+            return measure(count) ? 0 : 1;
         return 0;
     }
     QCoreApplication app(argc, argv);
-    for (const qint64 count : {qint64(1000), qint64(100000)}) {
+    QList<qint64> counts{1000, 100000};
+    if (argc == 2)
+        counts = {QByteArray(argv[1]).toLongLong()};
+    if (counts.first() <= 0) {
+        std::fprintf(stderr, "nothing to measure: a history of %s items\n", argv[1]);
+        return 1;
+    }
+    int status = 0;
+    for (const qint64 count : counts) {
         QTemporaryDir home;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
@@ -146,7 +158,9 @@ int main(int argc, char *argv[])
             child.setProcessChannelMode(QProcess::ForwardedChannels);
             child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), home.path()});
             child.waitForFinished(-1);
+            if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+                status = 1;
         }
     }
-    return 0;
+    return status;
 }

@@ -4,7 +4,11 @@
 // against "Café" and "cafe"; the cost of a copy with and without the index; the store's size
 // before and after the index; and how an existing store opened by this build answers while its
 // index is built in the background. Each history is seeded by one child process, without the
-// index (as an older build left it), and measured by another.
+// index (as an older build left it), and measured by another. Each keyword's answer through the
+// index (its count and first page) is checked against a full scan's; a difference, an index
+// that is never built or a copy that is not taken exits with 1.
+//
+//   bench_search [items]   (default: 100000, then 1000000)
 
 #include "support/BenchHistory.h"
 
@@ -180,7 +184,7 @@ double captureMsPerCopy(TaviPBManager &manager, MemoryPasteboard &pasteboard, in
     return total / kCopies;
 }
 
-void measure(qint64 count, bool accented)
+bool measure(qint64 count, bool accented)
 {
     const char *kind = accented ? "accented" : "plain";
     const QString label = QStringLiteral("%1 %2 items").arg(QString::fromLatin1(kind), -8).arg(count, 8);
@@ -220,7 +224,7 @@ void measure(qint64 count, bool accented)
             .arg(pageDuringBuild, 0, 'f', 1));
     if (!index.waitUntilReady(30 * 60 * 1000)) {
         say(QStringLiteral("index NOT built"));
-        return;
+        return false;
     }
     say(QStringLiteral("index built in the background, ready %1 s after opening").arg(ms(sinceOpen.nsecsElapsed()) / 1000, 0, 'f', 1));
 
@@ -247,21 +251,42 @@ void measure(qint64 count, bool accented)
         request.sortDescriptors = {{QStringLiteral("is_sticky"), false}, {QStringLiteral("modifiedAt"), false}};
         return request;
     };
+    bool agreed = true;
     for (const auto &[what, keyword] : keywords) {
         const PBSearchFilter search{{keyword}};
-        qsizetype shown = 0, found = 0;
-        const double pageMs = medianMs(5, [&] { shown = manager.getFilterItemsPage(search, 0, 50).size(); });
+        QList<PBItem> shown;
+        qsizetype found = 0;
+        const double pageMs = medianMs(5, [&] { shown = manager.getFilterItemsPage(search, 0, 50); });
         const double countMs = medianMs(5, [&] { found = manager.filterItemCount(search); });
         // Before the index: the plain scan, once.
         auto request = scanRequest(keyword);
-        const double scanCountMs = medianMs(1, [&] { context->count(request); });
+        qsizetype scanned = -1;
+        const double scanCountMs = medianMs(1, [&] { scanned = context->count(request).value_or(-1); });
         request.fetchLimit = 50;
-        const double scanPageMs = medianMs(1, [&] { context->fetch(request); });
+        QList<QUuid> scannedPage;
+        const double scanPageMs = medianMs(1, [&] {
+            scannedPage.clear();
+            for (const auto &record : context->fetch(request).value_or(QList<std::shared_ptr<PBItemRecord>>()))
+                scannedPage.append(record->uuid());
+        });
+        QList<QUuid> shownPage;
+        for (const PBItem &item : shown)
+            shownPage.append(item.uuid());
+        if (found != scanned || shownPage != scannedPage) {
+            say(QStringLiteral("%1: the index's answer DIFFERS from the scan's: %2 found and %3 shown against %4 and %5 (first pages %6)")
+                    .arg(QLatin1Char('"') + keyword + QLatin1Char('"'))
+                    .arg(found)
+                    .arg(shownPage.size())
+                    .arg(scanned)
+                    .arg(scannedPage.size())
+                    .arg(shownPage == scannedPage ? QStringLiteral("equal") : QStringLiteral("differ")));
+            agreed = false;
+        }
         say(QStringLiteral("%1 %2 (%3 found): first page of %4 %5 ms, count %6 ms  [scan before: %7 ms, %8 ms]")
                 .arg(QLatin1Char('"') + keyword + QLatin1Char('"'), -18)
                 .arg(what, -16)
                 .arg(found, 7)
-                .arg(shown, 2)
+                .arg(shown.size(), 2)
                 .arg(pageMs, 6, 'f', 1)
                 .arg(countMs, 6, 'f', 1)
                 .arg(scanPageMs, 0, 'f', 1)
@@ -275,10 +300,15 @@ void measure(qint64 count, bool accented)
             DROP TRIGGER "PBItemRecord_search_update";)sql");
     }
     const double withoutIndex = captureMsPerCopy(manager, pasteboard, 2);
+    if (withIndex < 0 || withoutIndex < 0) {
+        say(QStringLiteral("a copy was NOT taken: no capture cost measured"));
+        return false;
+    }
     say(QStringLiteral("capture and save per copy: %1 ms with the index, %2 ms without (%3 x)")
             .arg(withIndex, 0, 'f', 2)
             .arg(withoutIndex, 0, 'f', 2)
             .arg(withIndex / withoutIndex, 0, 'f', 2));
+    return agreed;
 }
 
 } // namespace
@@ -295,29 +325,40 @@ int main(int argc, char **argv)
         qputenv("XDG_STATE_HOME", arguments.at(4).toLocal8Bit() + "/state");
         const qint64 count = arguments.at(2).toLongLong();
         const bool accented = arguments.at(3) == QStringLiteral("accented");
-        if (arguments.at(1) == QStringLiteral("seed"))
+        if (arguments.at(1) == QStringLiteral("seed")) {
             seed(count, accented);
-        else
-            measure(count, accented);
+            return 0;
+        }
+        const bool measured = measure(count, accented);
         std::fflush(stdout);
-        return 0;
+        return measured ? 0 : 1;
     }
     QList<qint64> sizes{100000, 1000000};
     if (arguments.size() == 2)
         sizes = {arguments.at(1).toLongLong()};
+    if (sizes.first() <= 0) {
+        std::fprintf(stderr, "nothing to measure: a history of %s items\n", qPrintable(arguments.at(1)));
+        return 1;
+    }
+    int status = 0;
     for (qint64 count : sizes) {
         for (const QString &kind : {QStringLiteral("plain"), QStringLiteral("accented")}) {
             QTemporaryDir folder;
             QElapsedTimer timer;
             timer.start();
-            QProcess::execute(arguments.first(), {QStringLiteral("seed"), QString::number(count), kind, folder.path()});
+            if (QProcess::execute(arguments.first(), {QStringLiteral("seed"), QString::number(count), kind, folder.path()}) != 0) {
+                std::fprintf(stderr, "seeding the %s history failed\n", qPrintable(kind));
+                return 1;
+            }
             std::printf("%-8s %8lld items: seeded in %.1f s\n", qPrintable(kind), (long long)count, timer.elapsed() / 1000.0);
             std::fflush(stdout);
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedChannels);
             child.start(arguments.first(), {QStringLiteral("measure"), QString::number(count), kind, folder.path()});
             child.waitForFinished(-1);
+            if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+                status = 1;
         }
     }
-    return 0;
+    return status;
 }

@@ -2,7 +2,7 @@
 // in a fresh process, opens it, builds the two history lists (pinned, then by "modifiedAt"
 // descending), reads the first 50 rows and looks items up by hash. Prints times and memory growth.
 //
-//   bench_store_open [folder]   (default: a temporary folder, removed afterwards)
+//   bench_store_open [items] [folder]   (default: 100000 items in a temporary folder, removed afterwards)
 
 #include "core/store/CoreDataManager.h"
 #include "core/store/PBItemRecord.h"
@@ -20,7 +20,7 @@
 #include <unistd.h>
 
 namespace {
-constexpr int kItems = 100000;
+int kItems = 100000; // the first argument may set another count
 constexpr int kPinned = 20;
 constexpr int kFirstPage = 50;
 
@@ -73,7 +73,7 @@ int populate(const QString &path)
         rich->setType(QStringLiteral("public.html"));
         rich->setData(html);
         item->addPasteboards({plain, rich});
-        if ((i + 1) % 10000 == 0) {
+        if ((i + 1) % 10000 == 0 || i + 1 == kItems) {
             StoreError error;
             if (!context->save(&error)) {
                 std::fprintf(stderr, "save failed: %s\n", qPrintable(error.text()));
@@ -130,11 +130,23 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
-    if (arguments.size() == 3 && arguments[1] == QStringLiteral("--measure"))
+    if (arguments.size() == 4 && arguments[1] == QStringLiteral("--measure")) {
+        kItems = arguments[3].toInt();
         return measure(arguments[2]);
-
+    }
+    QStringList rest = arguments.mid(1);
+    bool numeric = false;
+    const int given = rest.isEmpty() ? 0 : rest.first().toInt(&numeric);
+    if (numeric) {
+        kItems = given;
+        rest.removeFirst();
+    }
+    if (kItems < kPinned) {
+        std::fprintf(stderr, "nothing to measure: %d items\n", kItems);
+        return 1;
+    }
     QTemporaryDir temporary;
-    const QString folder = arguments.size() > 1 ? arguments[1] : temporary.path();
+    const QString folder = !rest.isEmpty() ? rest.first() : temporary.path();
     const QString path = folder + QStringLiteral("/PBHistory.sqlite");
     if (!QFileInfo::exists(path) && populate(path) != 0)
         return 1;
@@ -142,7 +154,7 @@ int main(int argc, char **argv)
     // A fresh process, so nothing of the store is in memory yet.
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--measure"), path});
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--measure"), path, QString::number(kItems)});
     child.waitForFinished(-1);
     return child.exitCode();
 }

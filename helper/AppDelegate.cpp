@@ -36,7 +36,9 @@ void AppDelegate::terminate(int exitCode)
 QString AppDelegate::mainExecutablePath(const QString &helperDirectory)
 {
     const QDir own(helperDirectory);
-    for (const QString &relative : {QStringLiteral(TAVI_PROGRAM_FROM_HELPER), QStringLiteral("TaviPaste")}) {
+    // Installed, the program is in its own folder; in a build tree beside the helper, under the
+    // lowercase name or the old one.
+    for (const QString &relative : {QStringLiteral(TAVI_PROGRAM_FROM_HELPER), QStringLiteral("tavipaste"), QStringLiteral("TaviPaste")}) {
         const QFileInfo candidate(own.filePath(relative));
         if (candidate.isFile() && candidate.isExecutable())
             return candidate.canonicalFilePath();
@@ -73,7 +75,7 @@ void AppDelegate::launchMainApplicationIfNeeded()
 
     const QString program = mainExecutablePath(QCoreApplication::applicationDirPath());
     if (program.isEmpty()) {
-        qCritical("TaviPaste's program is missing: looked for %s and TaviPaste in %s", TAVI_PROGRAM_FROM_HELPER,
+        qCritical("TaviPaste's program is missing: looked for %s and tavipaste in %s", TAVI_PROGRAM_FROM_HELPER,
                   qPrintable(QCoreApplication::applicationDirPath()));
         terminate(1);
         return;

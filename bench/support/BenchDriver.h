@@ -2,7 +2,8 @@
 // The two-step benchmarks: this program starts itself twice with a private home (the XDG folders
 // under one folder), once to seed a history and once to measure it, so that the measuring
 // process starts on a stored history as the program would. The children get "seed"/"measure",
-// the item count and the home folder as their arguments.
+// the item count and the home folder as their arguments. `measure` returns false when it could
+// not take its figures; the program's exit status is then 1.
 
 #include "platform/Strings.h"
 
@@ -12,6 +13,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <functional>
 
 #include <unistd.h>
@@ -40,21 +42,27 @@ inline bool copyFolder(const QString &from, const QString &to)
 }
 
 inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount, const std::function<void(qint64 count)> &seed,
-                              const std::function<void()> &measure, DriverOptions options = {})
+                              const std::function<bool()> &measure, DriverOptions options = {})
 {
     if (argc == 4) {
         if (!options.platformFromEnvironment || qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
         Strings::install(); // the windows measured show their real texts
-        if (qstrcmp(argv[1], "seed") == 0)
+        if (qstrcmp(argv[1], "seed") == 0) {
             seed(QByteArray(argv[2]).toLongLong());
-        else
-            measure();
-        return 0;
+            return 0;
+        }
+        const bool measured = measure();
+        std::fflush(stdout);
+        return measured ? 0 : 1;
     }
     QCoreApplication app(argc, argv);
     const qint64 count = argc > 1 ? QByteArray(argv[1]).toLongLong() : defaultCount;
+    if (count <= 0) {
+        std::fprintf(stderr, "nothing to measure: a history of %s items\n", argc > 1 ? argv[1] : "0");
+        return 1;
+    }
     QTemporaryDir temporary;
     const bool named = options.reusableHome && !qEnvironmentVariableIsEmpty("TAVI_BENCH_HOME");
     const QString home = named ? qEnvironmentVariable("TAVI_BENCH_HOME") : temporary.path();
@@ -87,6 +95,10 @@ inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount, const
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), childHome});
         child.waitForFinished(-1);
+        if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+            std::fprintf(stderr, "the %s step failed\n", step);
+            return 1;
+        }
         if (seeding && options.reusableHome) {
             QFile mark(seededMark);
             mark.open(QIODevice::WriteOnly);

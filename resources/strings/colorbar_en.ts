@@ -4,8 +4,8 @@
 <context>
     <name>ColorBar</name>
     <message id="ColorBar.Add.tooltip">
-        <source>New category (drag to move the bar)</source>
-        <translation>New category (drag to move the bar)</translation>
+        <source>New category (drag to move the bar; right-click for TaviPaste’s menu)</source>
+        <translation>New category (drag to move the bar; right-click for TaviPaste’s menu)</translation>
     </message>
     <message id="ColorBar.Menu.Edit">
         <source>Edit Category…</source>
@@ -60,8 +60,8 @@
         <translation>Category name</translation>
     </message>
     <message id="ColorBar.Edit.color">
-        <source>Colour</source>
-        <translation>Colour</translation>
+        <source>Color</source>
+        <translation>Color</translation>
     </message>
     <message id="ColorBar.Edit.textColor">
         <source>Text</source>
@@ -80,20 +80,20 @@
         <translation>Save</translation>
     </message>
     <message id="ColorBar.Edit.addColor">
-        <source>Add a colour</source>
-        <translation>Add a colour</translation>
+        <source>Add a color</source>
+        <translation>Add a color</translation>
     </message>
     <message id="ColorBar.Edit.colorPanel">
-        <source>Colours</source>
-        <translation>Colours</translation>
+        <source>Colors</source>
+        <translation>Colors</translation>
     </message>
     <message id="Category.Color.Delete">
-        <source>Delete Colour</source>
-        <translation>Delete Colour</translation>
+        <source>Delete Color</source>
+        <translation>Delete Color</translation>
     </message>
     <message id="Category.Color.Edit">
-        <source>Edit Colour…</source>
-        <translation>Edit Colour…</translation>
+        <source>Edit Color…</source>
+        <translation>Edit Color…</translation>
     </message>
     <message id="Category.Alert.MissingDetails.title">
         <source>Some details are missing</source>
@@ -104,8 +104,8 @@
         <translation>Please enter a name for the category.</translation>
     </message>
     <message id="Category.Alert.Color.message">
-        <source>Please choose a colour for the category.</source>
-        <translation>Please choose a colour for the category.</translation>
+        <source>Please choose a color for the category.</source>
+        <translation>Please choose a color for the category.</translation>
     </message>
     <message id="Category.Alert.confirm">
         <source>OK</source>

@@ -15,6 +15,10 @@
         <source>Clear the search</source>
         <translation>Clear the search</translation>
     </message>
+    <message id="PBHUD.Menu.tooltip">
+        <source>TaviPaste’s menu</source>
+        <translation>TaviPaste’s menu</translation>
+    </message>
     <message id="PBHUD.Close.tooltip">
         <source>Close the panel</source>
         <translation>Close the panel</translation>

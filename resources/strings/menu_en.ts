@@ -67,6 +67,10 @@
         <source>Quit</source>
         <translation>Quit</translation>
     </message>
+    <message id="AutoLaunchHint.Cancel">
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
     <message id="AutoLaunchHint.LaunchAndQuit">
         <source>Start at Login and Quit</source>
         <translation>Start at Login and Quit</translation>

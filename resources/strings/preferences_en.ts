@@ -440,8 +440,8 @@
         <translation>Delete the selected category</translation>
     </message>
     <message id="Settings.Category.Tips">
-        <source>Double-click a category to rename or recolour it. Locked categories keep their items when the history is cleaned.</source>
-        <translation>Double-click a category to rename or recolour it. Locked categories keep their items when the history is cleaned.</translation>
+        <source>Double-click a category to rename or recolor it. Locked categories keep their items when the history is cleaned.</source>
+        <translation>Double-click a category to rename or recolor it. Locked categories keep their items when the history is cleaned.</translation>
     </message>
     <message id="Settings.Shortcut.Section.HotKeys">
         <source>Global shortcuts</source>

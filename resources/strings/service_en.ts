@@ -23,6 +23,10 @@
         <source>Skip This Version</source>
         <translation>Skip This Version</translation>
     </message>
+    <message id="CheckUpdate.Msg.NoService">
+        <source>TaviPaste has no update service set, so it cannot check for updates. Your package manager keeps it up to date.</source>
+        <translation>TaviPaste has no update service set, so it cannot check for updates. Your package manager keeps it up to date.</translation>
+    </message>
     <message id="CheckUpdate.Btn.OK">
         <source>OK</source>
         <translation>OK</translation>
@@ -31,9 +35,13 @@
         <source>Allow TaviPaste to read the files you copy</source>
         <translation>Allow TaviPaste to read the files you copy</translation>
     </message>
+    <message id="Authorization.Unreadable">
+        <source>TaviPaste could not read a file you copied</source>
+        <translation>TaviPaste could not read a file you copied</translation>
+    </message>
     <message id="Authorization.Desc">
-        <source>To keep copied files and folders in your history, TaviPaste needs to read them. Choose the folder below in the next window; TaviPaste remembers it and will not ask again.</source>
-        <translation>To keep copied files and folders in your history, TaviPaste needs to read them. Choose the folder below in the next window; TaviPaste remembers it and will not ask again.</translation>
+        <source>TaviPaste reads the files you copy with your own permissions, and it could not read one you copied from the folder below: your history keeps its name and place, without a preview. Granting the folder changes no permission; TaviPaste remembers it and no longer asks about files copied from there. To let TaviPaste read them, give yourself read permission in your file manager.</source>
+        <translation>TaviPaste reads the files you copy with your own permissions, and it could not read one you copied from the folder below: your history keeps its name and place, without a preview. Granting the folder changes no permission; TaviPaste remembers it and no longer asks about files copied from there. To let TaviPaste read them, give yourself read permission in your file manager.</translation>
     </message>
     <message id="Authorization.OK">
         <source>Choose Folder</source>
@@ -52,8 +60,8 @@
         <translation>Folder: %1</translation>
     </message>
     <message id="Authorization.Failed">
-        <source>No folder was chosen</source>
-        <translation>No folder was chosen</translation>
+        <source>The folder was not granted</source>
+        <translation>The folder was not granted</translation>
     </message>
     <message id="Authorization.Invalid">
         <source>That is not the folder TaviPaste asked for</source>
@@ -76,16 +84,16 @@
         <translation>Everything you copy, at the edge of your screen</translation>
     </message>
     <message id="Welcome.sideBar.Text">
-        <source>TaviPaste keeps a history of what you copy. The colour bar at the side of your screen has one row per category: move the pointer to it whenever you need something again.</source>
-        <translation>TaviPaste keeps a history of what you copy. The colour bar at the side of your screen has one row per category: move the pointer to it whenever you need something again.</translation>
+        <source>TaviPaste keeps a history of what you copy. The color bar at the side of your screen has one row per category: move the pointer to it whenever you need something again.</source>
+        <translation>TaviPaste keeps a history of what you copy. The color bar at the side of your screen has one row per category: move the pointer to it whenever you need something again.</translation>
     </message>
     <message id="Welcome.drag.Title">
         <source>Put your categories in order</source>
         <translation>Put your categories in order</translation>
     </message>
     <message id="Welcome.drag.Text">
-        <source>Drag a row up or down the colour bar to move a category. Keep the ones you use most where your pointer reaches them first.</source>
-        <translation>Drag a row up or down the colour bar to move a category. Keep the ones you use most where your pointer reaches them first.</translation>
+        <source>Drag a row up or down the color bar to move a category. Keep the ones you use most where your pointer reaches them first.</source>
+        <translation>Drag a row up or down the color bar to move a category. Keep the ones you use most where your pointer reaches them first.</translation>
     </message>
     <message id="Welcome.click.Title">
         <source>Click a row to see its items</source>
@@ -100,8 +108,8 @@
         <translation>Tag items with your own categories</translation>
     </message>
     <message id="Welcome.tag.Text">
-        <source>Make categories of your own with a name and a colour, and file any item under one or more of them. Pin the items you need every day so they stay at the top.</source>
-        <translation>Make categories of your own with a name and a colour, and file any item under one or more of them. Pin the items you need every day so they stay at the top.</translation>
+        <source>Make categories of your own with a name and a color, and file any item under one or more of them. Pin the items you need every day so they stay at the top.</source>
+        <translation>Make categories of your own with a name and a color, and file any item under one or more of them. Pin the items you need every day so they stay at the top.</translation>
     </message>
     <message id="Welcome.autoTag.Title">
         <source>Sorted for you as you copy</source>

@@ -103,9 +103,49 @@
         <source>Clipboard history for the Linux desktop</source>
         <translation>Clipboard history for the Linux desktop</translation>
     </message>
+    <message id="About.Version">
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message id="About.License">
+        <source>© TaviPaste maintainers. All rights reserved.</source>
+        <translation>© TaviPaste maintainers. All rights reserved.</translation>
+    </message>
     <message id="About.Title">
         <source>About TaviPaste</source>
         <translation>About TaviPaste</translation>
+    </message>
+    <message id="Shortcut.Taken.title">
+        <source>A shortcut is used by another program</source>
+        <translation>A shortcut is used by another program</translation>
+    </message>
+    <message id="Shortcut.Taken.message">
+        <source>Another program holds %1, so TaviPaste cannot use it. Choose another shortcut in Preferences → Shortcuts.</source>
+        <translation>Another program holds %1, so TaviPaste cannot use it. Choose another shortcut in Preferences → Shortcuts.</translation>
+    </message>
+    <message id="Shortcut.Taken.OK">
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message id="NoTray.title">
+        <source>Where TaviPaste’s menu is</source>
+        <translation>Where TaviPaste’s menu is</translation>
+    </message>
+    <message id="NoTray.message">
+        <source>Your desktop has no system tray, so TaviPaste’s menu, with your recent items, Pause, Preferences, Help and Quit, opens from two other places.</source>
+        <translation>Your desktop has no system tray, so TaviPaste’s menu, with your recent items, Pause, Preferences, Help and Quit, opens from two other places.</translation>
+    </message>
+    <message id="NoTray.ColorBar">
+        <source>• Right-click the “+” at the end of the color bar.</source>
+        <translation>• Right-click the “+” at the end of the color bar.</translation>
+    </message>
+    <message id="NoTray.Panel.withKey">
+        <source>• Open the quick-paste panel with %1 and click its menu button.</source>
+        <translation>• Open the quick-paste panel with %1 and click its menu button.</translation>
+    </message>
+    <message id="NoTray.Panel">
+        <source>• Click the menu button of the quick-paste panel.</source>
+        <translation>• Click the menu button of the quick-paste panel.</translation>
     </message>
 </context>
 </TS>

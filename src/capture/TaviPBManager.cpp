@@ -373,22 +373,24 @@ void TaviPBManager::processChange(const PasteboardChange &change, std::deque<Pas
             bookmarks.store(newFiles);
     }
 
-    // The folder check needs the first file only; the copy itself is not held for the main thread.
-    QList<PasteboardItem> files;
-    for (const PasteboardItem &item : *items) {
-        if (const std::optional<QByteArray> url = item.data(PasteboardType::fileURL)) {
-            PasteboardItem file;
-            file.setData(PasteboardType::fileURL, *url);
-            files.append(file);
-            break;
+    // The folder check reads the copied files' permissions here, not on the main thread.
+    std::optional<QString> folderToAsk;
+    if (m_folderAuthorizationCheck && !TaviSettings::shared().notPromptFolderAccess()) {
+        QList<PasteboardItem> files;
+        for (const PasteboardItem &item : *items) {
+            if (const std::optional<QByteArray> url = item.data(PasteboardType::fileURL)) {
+                PasteboardItem file;
+                file.setData(PasteboardType::fileURL, *url);
+                files.append(file);
+            }
         }
+        if (!files.isEmpty())
+            folderToAsk = m_folderAuthorizationCheck(files);
     }
-    auto end = [this, items = std::move(files), newItemsByCategory = newItemsByCategory.byCategory(),
+    auto end = [folderToAsk, newItemsByCategory = newItemsByCategory.byCategory(),
                 updatedItemsByCategory = updatedItemsByCategory.byCategory(), newItems] {
-        if (!TaviSettings::shared().notPromptFolderAccess() && m_folderAuthorizationCheck) {
-            if (const std::optional<QString> path = m_folderAuthorizationCheck(items))
-                NotificationCenter::defaultCenter().postInfo(NotificationName::needCheckAuthorize, *path);
-        }
+        if (folderToAsk && !TaviSettings::shared().notPromptFolderAccess())
+            NotificationCenter::defaultCenter().postInfo(NotificationName::needCheckAuthorize, *folderToAsk);
         if (!newItemsByCategory.isEmpty()) {
             TaviSettings &settings = TaviSettings::shared();
             settings.setCopyTotalTimes(settings.copyTotalTimes() + 1);

@@ -95,8 +95,9 @@ public:
     // The item records; the two lists are brought up to date before they are handed out.
     CoreDataManager<PBItemRecord> &storage();
     PBCategoryManager &categoryManager() const { return m_categoryManager; }
-    // Asked after each batch with the first copied file of the change (none when it copied no
-    // file); a folder path it returns is posted as "needCheckAuthorize". The shell sets it. Main thread.
+    // Asked after each batch, on the capture thread, with the copied files of the change (not when
+    // it copied no file); a folder path it returns is posted as "needCheckAuthorize" on the main
+    // thread. The shell sets it before monitoring starts. Main thread.
     void setFolderAuthorizationCheck(std::function<std::optional<QString>(const QList<PasteboardItem> &)> check);
 
     // --- Capture (poll: capture queue)

@@ -18,6 +18,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,6 +29,8 @@
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 const char *const kLogTag = "CategoryEditWindowController";
@@ -141,10 +144,7 @@ CategoryEditWindowController::CategoryEditWindowController(PBCategoryManager &ca
     windowDidLoad();
 }
 
-CategoryEditWindowController::~CategoryEditWindowController()
-{
-    delete m_colorPanel.data();
-}
+CategoryEditWindowController::~CategoryEditWindowController() = default;
 
 void CategoryEditWindowController::windowDidLoad()
 {
@@ -344,12 +344,45 @@ void CategoryEditWindowController::darkBtnAction()
 QColorDialog *CategoryEditWindowController::colorPanel()
 {
     if (!m_colorPanel) {
-        m_colorPanel = new QColorDialog;
-        m_colorPanel->setOptions(QColorDialog::NoButtons | QColorDialog::DontUseNativeDialog);
+        // A child of this window, so the window system keeps it above this always-on-top window.
+        m_colorPanel = new QColorDialog(this);
+        m_colorPanel->setOptions(QColorDialog::DontUseNativeDialog);
         m_colorPanel->setWindowTitle(L("ColorBar.Edit.colorPanel"));
         connect(m_colorPanel, &QColorDialog::currentColorChanged, this, [this](const QColor &color) { colorPanelDidChange(color); });
+        connect(m_colorPanel, &QDialog::accepted, this, [this] { m_colorEdit.reset(); });
+        connect(m_colorPanel, &QDialog::rejected, this, [this] { cancelColorEdit(); });
     }
     return m_colorPanel;
+}
+
+void CategoryEditWindowController::showColorPanel(int index, const QColor &color, const std::optional<QString> &entryBefore)
+{
+    QColorDialog *panel = colorPanel();
+    {
+        const QSignalBlocker blocker(panel);
+        panel->setCurrentColor(color);
+    }
+    m_colorEdit = ColorEdit{index, entryBefore};
+    panel->show();
+    panel->raise();
+    panel->activateWindow();
+}
+
+void CategoryEditWindowController::cancelColorEdit()
+{
+    const std::optional<ColorEdit> edit = std::exchange(m_colorEdit, std::nullopt);
+    QStringList colors = categoryColors().value_or(QStringList());
+    if (!edit || edit->index < 0 || edit->index >= colors.size())
+        return;
+    // An added colour goes again; an edited one gets back the colour it had.
+    if (edit->entryBefore)
+        colors[edit->index] = *edit->entryBefore;
+    else
+        colors.removeAt(edit->index);
+    setCategoryColors(colors);
+    reloadPalette();
+    if (edit->entryBefore)
+        selectSwatch(edit->index);
 }
 
 void CategoryEditWindowController::addColor()
@@ -360,13 +393,7 @@ void CategoryEditWindowController::addColor()
     setCategoryColors(colors);
     reloadPalette();
     selectSwatch(int(colors.size()) - 1);
-    QColorDialog *panel = colorPanel();
-    {
-        const QSignalBlocker blocker(panel);
-        panel->setCurrentColor(Qt::white);
-    }
-    panel->show();
-    panel->raise();
+    showColorPanel(int(colors.size()) - 1, Qt::white, std::nullopt);
 }
 
 void CategoryEditWindowController::colorPanelDidChange(const QColor &color)
@@ -396,14 +423,8 @@ void CategoryEditWindowController::didSelectEdit()
     const std::optional<QColor> color = colorWithHexString(colors.at(*clicked));
     if (!color)
         return;
-    QColorDialog *panel = colorPanel();
-    {
-        const QSignalBlocker blocker(panel);
-        panel->setCurrentColor(*color);
-    }
-    panel->show();
-    panel->raise();
     selectSwatch(*clicked);
+    showColorPanel(*clicked, *color, colors.at(*clicked));
 }
 
 void CategoryEditWindowController::didSelectDelete()
@@ -472,11 +493,22 @@ void CategoryEditWindowController::saveCategory()
     close();
 }
 
+void CategoryEditWindowController::keyPressEvent(QKeyEvent *event)
+{
+    // The colour panel is a window of its own: its Escape closes only the panel.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void CategoryEditWindowController::closeEvent(QCloseEvent *event)
 {
-    resetForNextUse();
     if (m_colorPanel)
-        m_colorPanel->hide();
+        m_colorPanel->hide(); // what it changed so far is kept
+    m_colorEdit.reset();
+    resetForNextUse();
     QWidget::closeEvent(event);
 }
 

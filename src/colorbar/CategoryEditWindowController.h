@@ -67,6 +67,7 @@ public:
     QColorDialog *colorPanel();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -75,6 +76,16 @@ private:
     bool showMissingAlert(const char *messageKey);
     // The colour of the first selected swatch.
     std::optional<QColor> selectedColor() const;
+    // Opens the colour panel on a palette entry; its Cancel puts back the entry as it was before
+    // (none: the entry was just added, and goes).
+    void showColorPanel(int index, const QColor &color, const std::optional<QString> &entryBefore);
+    void cancelColorEdit();
+
+    struct ColorEdit {
+        int index = -1;
+        std::optional<QString> entryBefore;
+    };
+    std::optional<ColorEdit> m_colorEdit;
 
     PBCategoryManager &m_categoryManager;
     std::optional<PBCategory> m_category;

@@ -17,16 +17,20 @@
 #include "platform/ColorAssets.h"
 #include "platform/Defaults.h"
 #include "platform/DispatchQueue.h"
+#include "platform/DockWindow.h"
+#include "platform/FullScreenWindows.h"
 #include "platform/Log.h"
 #include "platform/MouseUpMonitor.h"
 #include "platform/ShortcutBinder.h"
 #include "platform/Strings.h"
 #include "shell/AppActivation.h"
+#include "shell/AppDelegate.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QDrag>
 #include <QGuiApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -87,6 +91,7 @@ protected:
         if (event->button() == Qt::LeftButton)
             m_owner->addButtonReleased(event->globalPosition().toPoint());
     }
+    void contextMenuEvent(QContextMenuEvent *event) override { m_owner->addButtonMenuRequested(event->globalPos()); }
 
 private:
     MainViewController *m_owner;
@@ -160,6 +165,7 @@ void MainViewController::viewDidAppear()
     scheduleHideTimer();
     updateBarSize();
     placeSideBarOnScreen();
+    followFullScreenWindows();
     m_itemCounts->setHeld(false);
 }
 
@@ -259,7 +265,8 @@ void MainViewController::updateShape()
     const ColorBarMetrics metrics = ColorBarMetrics::current();
     QRegion region;
     for (CategoryCellView *row : m_rows) {
-        if (row->isVisible())
+        // Shaped while the window is hidden too (before it is shown again), when no row is visible.
+        if (!row->isHidden())
             region += row->tabRegion().translated(row->pos());
     }
     const QPainterPath add = ColorBarPlacement::tabShape(QRectF(m_addButton->geometry()), metrics.cornerRadius,
@@ -386,9 +393,26 @@ void MainViewController::flashDidEnd()
 
 // --- Lists
 
+bool MainViewController::isRowStillStored(int row)
+{
+    const std::optional<PBCategory> category = categoryAt(row);
+    if (!category || m_categoryManager.categoryWithId(category->id()))
+        return true;
+    // Removed elsewhere since the rows were made (another window, another machine): the rows are
+    // made again and the bar takes its new height, once the clicked row has finished its event.
+    m_selectedRow = -1;
+    QTimer::singleShot(0, this, [this] {
+        updateBarSize();
+        placeSideBarOnScreen();
+    });
+    return false;
+}
+
 void MainViewController::openCategoryList()
 {
     LOG_DEBUG(kLogTag, QStringLiteral("--> Open Category List"));
+    if (!isRowStillStored(m_selectedRow))
+        return;
     CategoryWindowController *list = sharedCategoryWindowController();
     if (!list)
         return;
@@ -416,7 +440,7 @@ void MainViewController::openCategoryList()
 
 void MainViewController::tableViewDidClickRow(int row)
 {
-    if (!isValidRow(row))
+    if (!isValidRow(row) || !isRowStillStored(row))
         return;
     selectRow(row);
     openCategoryList();
@@ -438,6 +462,7 @@ void MainViewController::categoryListWindowWillClose(const PBCategory &category)
 
 void MainViewController::handleCategoryEdited(bool isNew)
 {
+    m_history.saveScheduler().schedule();
     if (isNew) {
         updateBarSize();
         placeSideBarOnScreen();
@@ -446,6 +471,14 @@ void MainViewController::handleCategoryEdited(bool isNew)
     } else {
         reloadData();
     }
+}
+
+void MainViewController::announceCategoryEdited(MainViewController *bar, bool isNew)
+{
+    if (bar)
+        bar->handleCategoryEdited(isNew);
+    else if (isNew)
+        NotificationCenter::defaultCenter().post(NotificationName::colorBarCategoryChanged);
 }
 
 // --- Auto-hide and hover
@@ -486,12 +519,39 @@ void MainViewController::showPanel()
     // Placed while still hidden: the window system maps it once, where it belongs.
     updateBarSize();
     placeSideBarOnScreen();
-    barWindow()->show();
+    showBarWindow();
     if (TaviSettings::shared().needAutoHideColorBar())
         scheduleHideTimer();
     else
         m_hideTimer->stop();
     m_panelIsHidden = false;
+}
+
+void MainViewController::showBarWindow()
+{
+    if (!m_steppedAside)
+        barWindow()->show();
+}
+
+void MainViewController::followFullScreenWindows()
+{
+    QScreen *screen = placementScreen();
+    const bool covered = screen && FullScreenWindows::shared().coversScreen(screen);
+    const bool showOver = TaviSettings::shared().needShowWhenEnterFullscreen();
+    const bool above = covered && showOver;
+    // Before a show below, so that the bar is mapped once, already out of the window manager's hands.
+    if (above)
+        DockWindow::keepAboveFullScreenWindows(barWindow(), true);
+    const bool stepAside = covered && !showOver;
+    if (stepAside != m_steppedAside) {
+        m_steppedAside = stepAside;
+        if (stepAside)
+            barWindow()->hide();
+        else if (!m_panelIsHidden)
+            showPanel();
+    }
+    // Raises a bar shown just now, or gives it back to the window manager.
+    DockWindow::keepAboveFullScreenWindows(barWindow(), above);
 }
 
 void MainViewController::toggleSideBarPanel()
@@ -544,7 +604,7 @@ void MainViewController::pointerMoved(const QPoint &globalPosition)
     if (!barWindow()->geometry().contains(globalPosition))
         return;
     watchForPointer(false);
-    barWindow()->show();
+    showBarWindow();
     m_panelIsHidden = false;
     barMouseEntered();
 }
@@ -555,7 +615,7 @@ void MainViewController::barMouseEntered()
     m_hideTimer->stop();
     if (m_panelIsHidden && TaviSettings::shared().needShowWhenMouseEntered()) {
         watchForPointer(false);
-        barWindow()->show();
+        showBarWindow();
         m_panelIsHidden = false;
     }
 }
@@ -671,7 +731,9 @@ void MainViewController::bindCategoryShortcuts()
     bind(kActiveColorBarShortcutKey, &MainViewController::toggleSideBarPanel);
     bind(kShowPreviousCategoryShortcutKey, &MainViewController::selectPreviousCategory);
     bind(kShowNextCategoryShortcutKey, &MainViewController::selectNextCategory);
-    binder.registerDefaultShortcuts({{kShowCategoryAllShortcutKey, Shortcut(0, Shortcut::kControl | Shortcut::kShift)}});
+    // Ctrl+Shift+A belongs to browsers and editors: the list opens with Shift+Super+A.
+    binder.retireDefault(kShowCategoryAllShortcutKey, Shortcut(0, Shortcut::kControl | Shortcut::kShift));
+    binder.registerDefaultShortcuts({{kShowCategoryAllShortcutKey, Shortcut(0, Shortcut::kShift | Shortcut::kCommand)}});
     bind(kShowCategoryAllShortcutKey, &MainViewController::selectAllCategory);
 }
 
@@ -775,12 +837,21 @@ void MainViewController::observeNotifications()
                 handler(*self, notification);
         });
     };
-    observe(NotificationName::activeScreenDidChange, [](MainViewController &bar, const Notification &) { bar.showPanel(); });
+    observe(NotificationName::activeScreenDidChange, [](MainViewController &bar, const Notification &) {
+        bar.showPanel();
+        bar.followFullScreenWindows();
+    });
     // The screen option or the chosen screen changed in the preferences: the bar goes to the screen
     // they now name.
     observe(NotificationName::colorBarScreenOptionChanged, [](MainViewController &bar, const Notification &) {
         bar.placeSideBarOnScreen();
+        bar.followFullScreenWindows();
     });
+    observe(NotificationName::colorBarShowWhenEnteredFullscreen, [](MainViewController &bar, const Notification &n) {
+        if (n.info().typeId() == QMetaType::Bool)
+            bar.followFullScreenWindows();
+    });
+    connect(&FullScreenWindows::shared(), &FullScreenWindows::changed, this, [this] { followFullScreenWindows(); });
     observe(NotificationName::categorySettingsUpdated, [](MainViewController &bar, const Notification &) { bar.reloadData(); });
     observe(NotificationName::colorBarAutoHideSwitch, [](MainViewController &bar, const Notification &n) {
         if (n.info().typeId() == QMetaType::Bool)
@@ -896,10 +967,7 @@ CategoryEditWindowController *MainViewController::categoryColorPickWindowControl
         m_categoryColorPickWindowController = new CategoryEditWindowController(m_categoryManager);
         m_categoryColorPickWindowController->changedBlick = [self = QPointer<MainViewController>(this)](bool isNew,
                                                                                                          const PBCategory &) {
-            if (self)
-                self->handleCategoryEdited(isNew);
-            else if (isNew)
-                NotificationCenter::defaultCenter().post(NotificationName::colorBarCategoryChanged);
+            announceCategoryEdited(self, isNew);
         };
     }
     return m_categoryColorPickWindowController;
@@ -1033,6 +1101,12 @@ void MainViewController::addButtonReleased(const QPoint &globalPosition)
     if (addGlobal.contains(globalPosition) && std::abs(window->y() - m_dragStartOriginY) < 3 && !m_panelIsHidden)
         categoryColorPickWindowController()->present();
     m_viewIsInDragging = false;
+}
+
+void MainViewController::addButtonMenuRequested(const QPoint &globalPosition)
+{
+    if (AppDelegate *delegate = AppDelegate::shared(); delegate && delegate->statusBarMenu)
+        delegate->statusBarMenu->popup(globalPosition);
 }
 
 // --- Clicks and drags of rows

@@ -81,6 +81,9 @@ public:
     void tableViewDidClickRow(int row);
     void categoryListWindowWillClose(const PBCategory &category) override;
     void handleCategoryEdited(bool isNew);
+    // What an edit window's owner does after a save: the bar's handleCategoryEdited, or without a
+    // bar, the announcement of a new category.
+    static void announceCategoryEdited(MainViewController *bar, bool isNew);
     int selectedIndexCache() const { return m_selectedIndexCache; }
 
     // --- Auto-hide and hover
@@ -89,6 +92,10 @@ public:
     // Shows the bar at its place (placed before it is shown).
     void showPanel();
     void toggleSideBarPanel();
+    // While a full-screen window covers the bar's screen the bar stays above it when
+    // "needShowWhenEnterFullscreen" is on, else it steps aside until that window leaves.
+    void followFullScreenWindows();
+    bool hasSteppedAsideForFullScreen() const { return m_steppedAside; }
     void handlePanelHiddenAction() { collapsePanel(); }
     bool panelIsHidden() const { return m_panelIsHidden; }
     bool isHideTimerArmed() const;
@@ -128,6 +135,8 @@ public:
     void addButtonPressed(const QPoint &globalPosition);
     void mouseDragged(const QPoint &globalPosition);
     void addButtonReleased(const QPoint &globalPosition);
+    // The "+" row's menu is the program's own menu (its way in where there is no tray).
+    void addButtonMenuRequested(const QPoint &globalPosition);
     bool isAddButtonPressed() const { return m_addViewClicked; }
     bool isDraggingBar() const { return m_viewIsInDragging; }
 
@@ -178,8 +187,12 @@ private:
     // which is remembered from then on.
     int barTop(QScreen *screen, int height);
     bool isValidRow(int row) const { return row >= 0 && row < numberOfRows(); }
+    // False, with the rows made again, when the row's category was removed since the rows were made.
+    bool isRowStillStored(int row);
     void flashCategoryRow(int row);
     void moveBarTo(int top);
+    // Shows the bar's window unless it stepped aside for a full-screen window.
+    void showBarWindow();
     void watchForPointer(bool watch);
     // Opens the row whose tab is at the pointer's place on the screen and closes the others; tells
     // the bar whether the pointer is on it. Places are read against where the bar is now: what the
@@ -208,6 +221,7 @@ private:
     bool m_addViewClicked = false;
     bool m_pointerInside = false;
     bool m_pendingReload = false;
+    bool m_steppedAside = false;
     int m_startOffset = 0;
     int m_edgeCorrections = 0;
     int m_dragStartOriginY = 0;

@@ -17,7 +17,7 @@ MainWindowController::MainWindowController(PBCategoryManager &categories, TaviPB
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("MainWindowController"));
-    setWindowTitle(QStringLiteral("TaviPaste Colour Bar"));
+    setWindowTitle(QStringLiteral("TaviPaste Color Bar"));
     m_content = new MainViewController(categories, history, monitor, this);
     windowDidLoad();
 }

@@ -22,7 +22,10 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QStyle>
 #include <QToolButton>
@@ -36,6 +39,23 @@ namespace {
 void track(const char *event)
 {
     Analytics::trackEvent(QString::fromLatin1(event));
+}
+
+// Three bars, the usual sign of a menu; no icon theme is needed.
+QIcon menuIcon(const QColor &color)
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(color, size / 10.0, Qt::SolidLine, Qt::RoundCap));
+        for (const double y : {0.3, 0.5, 0.7})
+            painter.drawLine(QPointF(size * 0.2, size * y), QPointF(size * 0.8, size * y));
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 } // namespace
@@ -65,6 +85,12 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     insideSearch->addStretch();
     insideSearch->addWidget(btnClearSearch);
     searchInput->setTextMargins(0, 0, btnClearSearch->sizeHint().width() + 2, 0);
+    btnMenu = new QToolButton(this);
+    btnMenu->setObjectName(QStringLiteral("btnMenu"));
+    btnMenu->setIcon(menuIcon(palette().color(QPalette::WindowText)));
+    btnMenu->setToolTip(L("PBHUD.Menu.tooltip"));
+    btnMenu->setAutoRaise(true);
+    btnMenu->setFocusPolicy(Qt::NoFocus);
     btnClose = new QToolButton(this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
     btnClose->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
@@ -78,6 +104,7 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     auto *searchRow = new QHBoxLayout;
     searchRow->setContentsMargins(14, 6, 8, 6);
     searchRow->addWidget(searchInput, 1);
+    searchRow->addWidget(btnMenu);
     searchRow->addWidget(btnClose);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 6);
@@ -117,6 +144,15 @@ void PBHUDViewController::setupUI()
     connect(historyTableView, &PBHUDTableView::dragRequested, this, &PBHUDViewController::startDrag);
     connect(btnClearSearch, &QToolButton::clicked, this, &PBHUDViewController::clearAction);
     connect(btnClose, &QToolButton::clicked, this, &PBHUDViewController::closeAction);
+    connect(btnMenu, &QToolButton::clicked, this, &PBHUDViewController::menuAction);
+}
+
+void PBHUDViewController::menuAction()
+{
+    AppDelegate *delegate = AppDelegate::shared();
+    if (!delegate || !delegate->statusBarMenu)
+        return;
+    delegate->statusBarMenu->popup(btnMenu->mapToGlobal(QPoint(0, btnMenu->height())));
 }
 
 // --- Life cycle

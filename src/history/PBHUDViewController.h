@@ -66,6 +66,9 @@ public:
     QLineEdit *searchInput = nullptr;
     QToolButton *btnClearSearch = nullptr;
     QToolButton *btnClose = nullptr;
+    // Opens the program's menu under the button (its way in where there is no tray).
+    QToolButton *btnMenu = nullptr;
+    void menuAction();
     int lastSelectedIndex = 0;
     bool isSearchMode = false;
     AutoCache<bool> hasShowCloseTip{QStringLiteral("hasShowPBHUDCloseTip"), false};

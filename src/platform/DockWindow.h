@@ -8,4 +8,9 @@ class QWidget;
 
 namespace DockWindow {
 void prepare(QWidget *window);
+// Keeps the window above full-screen windows, raised again at each call, or gives it back to the
+// window manager's stacking, which keeps full-screen windows above docks. A window manager stacks
+// only the windows it manages: on X11 the window is taken out of its hands while above.
+void keepAboveFullScreenWindows(QWidget *window, bool above);
+bool isKeptAboveFullScreenWindows(const QWidget *window);
 } // namespace DockWindow

@@ -1,16 +1,19 @@
 #include "platform/PlatformBackends.h"
 
+#include "platform/FullScreenWindows.h"
 #include "platform/KeyEventPoster.h"
 #include "platform/Log.h"
 #include "platform/MouseUpMonitor.h"
 #include "platform/Pasteboard.h"
 #include "platform/ShortcutMonitor.h"
 #include "platform/Workspace.h"
+#include "platform/memory/FakeFullScreenWindows.h"
 #include "platform/memory/FakeMouseUpMonitor.h"
 #include "platform/memory/FakeWorkspace.h"
 #include "platform/memory/MemoryPasteboard.h"
 #include "platform/memory/RecordingKeyEventPoster.h"
 #include "platform/memory/RecordingShortcutMonitor.h"
+#include "platform/x11/X11FullScreenWindows.h"
 #include "platform/x11/X11KeyEventPoster.h"
 #include "platform/x11/X11MouseUpMonitor.h"
 #include "platform/x11/X11Pasteboard.h"
@@ -53,6 +56,7 @@ Slot<ShortcutMonitor, RecordingShortcutMonitor> g_shortcutMonitor;
 Slot<KeyEventPoster, RecordingKeyEventPoster> g_keyEventPoster;
 Slot<AccessibilityTrust, FakeAccessibilityTrust> g_accessibilityTrust;
 Slot<MouseUpMonitor, FakeMouseUpMonitor> g_mouseUpMonitor;
+Slot<FullScreenWindows, FakeFullScreenWindows> g_fullScreenWindows;
 std::atomic<PlatformBackends::Kind> g_current = PlatformBackends::Kind::Memory;
 
 void installMemory()
@@ -63,6 +67,7 @@ void installMemory()
     KeyEventPoster::setShared(std::make_unique<RecordingKeyEventPoster>());
     AccessibilityTrust::setShared(std::make_unique<FakeAccessibilityTrust>());
     MouseUpMonitor::setShared(std::make_unique<FakeMouseUpMonitor>());
+    FullScreenWindows::setShared(std::make_unique<FakeFullScreenWindows>());
 }
 
 } // namespace
@@ -75,6 +80,8 @@ AccessibilityTrust &AccessibilityTrust::shared() { return g_accessibilityTrust.g
 void AccessibilityTrust::setShared(std::unique_ptr<AccessibilityTrust> trust) { g_accessibilityTrust.set(std::move(trust)); }
 MouseUpMonitor &MouseUpMonitor::shared() { return g_mouseUpMonitor.get(); }
 void MouseUpMonitor::setShared(std::unique_ptr<MouseUpMonitor> monitor) { g_mouseUpMonitor.set(std::move(monitor)); }
+FullScreenWindows &FullScreenWindows::shared() { return g_fullScreenWindows.get(); }
+void FullScreenWindows::setShared(std::unique_ptr<FullScreenWindows> windows) { g_fullScreenWindows.set(std::move(windows)); }
 
 namespace PlatformBackends {
 
@@ -132,6 +139,8 @@ bool installX11()
         LOG_WARNING("PlatformBackends::install()", QStringLiteral("No XTest extension: items cannot be pasted directly"));
     if (auto mouse = X11MouseUpMonitor::create())
         MouseUpMonitor::setShared(std::move(mouse));
+    if (auto fullScreen = X11FullScreenWindows::create())
+        FullScreenWindows::setShared(std::move(fullScreen));
     return true;
 }
 

@@ -23,6 +23,17 @@ void ShortcutBinder::registerDefaultShortcuts(const QMap<QString, Shortcut> &def
         m_defaults.insert(it.key(), it.value());
 }
 
+void ShortcutBinder::retireDefault(const QString &defaultsKey, const Shortcut &formerDefault)
+{
+    Defaults &defaults = Defaults::standard();
+    const QVariant stored = defaults.value(defaultsKey);
+    if (stored.isValid() && decode(stored) == formerDefault) {
+        LOG_INFO("ShortcutBinder::retireDefault()",
+                 QStringLiteral("%1 moves from the former default %2 to the current one").arg(defaultsKey, formerDefault.displayText()));
+        defaults.remove(defaultsKey);
+    }
+}
+
 bool ShortcutBinder::bindShortcut(const QString &defaultsKey, std::function<void()> action)
 {
     breakBinding(defaultsKey);
@@ -40,7 +51,10 @@ bool ShortcutBinder::bindShortcut(const QString &defaultsKey, std::function<void
             LOG_WARNING("ShortcutBinder::bindShortcut()",
                         QStringLiteral("The shortcut %1 of %2 is taken by another program")
                             .arg(binding.registered->displayText(), defaultsKey));
+            const Shortcut refused = *binding.registered;
             binding.registered.reset();
+            if (m_refusalHandler)
+                m_refusalHandler(defaultsKey, refused);
         }
     }
     m_bindings.insert(defaultsKey, std::move(binding));

@@ -19,6 +19,12 @@ public:
 
     // Defaults used for keys that hold no stored shortcut; later registrations add to them.
     void registerDefaultShortcuts(const QMap<QString, Shortcut> &defaults);
+    // A stored shortcut equal to a former default of the key is forgotten, so the current default
+    // applies; any other stored choice, a removed shortcut included, stays.
+    void retireDefault(const QString &defaultsKey, const Shortcut &formerDefault);
+    // Told when a key's shortcut cannot be had because another program holds its combination.
+    using RefusalHandler = std::function<void(const QString &defaultsKey, const Shortcut &shortcut)>;
+    void setRefusalHandler(RefusalHandler handler) { m_refusalHandler = std::move(handler); }
     // Registers the key's shortcut with the shortcut monitor; a binding of the same key is replaced.
     // False when there is no shortcut, another program holds it, or another registration of this
     // program has it already (which keeps it).
@@ -45,4 +51,5 @@ private:
     };
     QMap<QString, Shortcut> m_defaults;
     QHash<QString, Binding> m_bindings;
+    RefusalHandler m_refusalHandler;
 };

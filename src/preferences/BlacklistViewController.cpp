@@ -4,6 +4,7 @@
 #include "platform/Analytics.h"
 #include "platform/DesktopEntries.h"
 #include "platform/Strings.h"
+#include "preferences/SecondaryText.h"
 #include "preferences/SettingBlacklistCell.h"
 
 #include <QDir>
@@ -92,7 +93,7 @@ BlacklistViewController::BlacklistViewController(QWidget *parent) : QWidget(pare
 
     lblRefusal = new QLabel(this);
     lblRefusal->setObjectName(QStringLiteral("lblRefusal"));
-    lblRefusal->setStyleSheet(QStringLiteral("color: #c0392b;"));
+    SecondaryText::apply(lblRefusal, SecondaryText::Kind::Warning);
     lblRefusal->setWordWrap(true);
     lblRefusal->hide();
 

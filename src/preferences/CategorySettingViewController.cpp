@@ -1,6 +1,7 @@
 #include "preferences/CategorySettingViewController.h"
 
 #include "capture/TaviPBManager.h"
+#include "colorbar/MainWindowController.h"
 #include "controls/SceneRegistry.h"
 #include "controls/TrashFilterNoteView.h"
 #include "core/Alert.h"
@@ -10,6 +11,7 @@
 #include "platform/Analytics.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Strings.h"
+#include "preferences/SecondaryText.h"
 #include "preferences/SettingCategoryCells.h"
 #include "preferences/SettingCategoryLockCell.h"
 #include "shell/AppDelegate.h"
@@ -69,9 +71,7 @@ CategorySettingViewController::CategorySettingViewController(QWidget *parent) : 
 
     lblTips = new QLabel(L("Settings.Category.Tips"), this);
     lblTips->setWordWrap(true);
-    QPalette grey = lblTips->palette();
-    grey.setColor(QPalette::WindowText, grey.color(QPalette::Disabled, QPalette::WindowText));
-    lblTips->setPalette(grey);
+    SecondaryText::apply(lblTips, SecondaryText::Kind::Help);
 
     auto *buttons = new QHBoxLayout;
     btnAddCategory = new QPushButton(QStringLiteral("+"), this);
@@ -134,6 +134,12 @@ TaviPBManager *CategorySettingViewController::pbManager() const
 {
     AppDelegate *delegate = AppDelegate::shared();
     return delegate ? &delegate->pbManager : nullptr;
+}
+
+void CategorySettingViewController::scheduleSave()
+{
+    if (TaviPBManager *manager = pbManager())
+        manager->saveScheduler().schedule();
 }
 
 void CategorySettingViewController::showEvent(QShowEvent *event)
@@ -262,6 +268,7 @@ void CategorySettingViewController::setHidden(const QString &categoryId, bool hi
         Analytics::trackEvent(QStringLiteral("Category_Hide"),
                               {{QStringLiteral("category"), rawValue(category->type())}, {QStringLiteral("source"), QStringLiteral("Settings")}});
     categoryManager().update(*category);
+    scheduleSave();
     // The bar lays itself out again on this.
     NotificationCenter::defaultCenter().post(NotificationName::categoryHideChanged);
 }
@@ -278,6 +285,7 @@ void CategorySettingViewController::setLocked(const QString &categoryId, bool lo
         Analytics::trackEvent(QStringLiteral("Category_Lock"),
                               {{QStringLiteral("category"), rawValue(category->type())}, {QStringLiteral("source"), QStringLiteral("Settings")}});
     categoryManager().update(*category);
+    scheduleSave();
     NotificationCenter::defaultCenter().postInfo(NotificationName::categorySettingsUpdated, QVariant::fromValue(*category));
 }
 
@@ -346,9 +354,11 @@ void CategorySettingViewController::clickDeleteCategory()
                   if (!category)
                       return;
                   categoryManager().deleteCategory(*category);
+                  scheduleSave();
                   selectedCategory.reset();
                   reloadData();
                   btnDeleteCategory->setEnabled(false);
+                  MainWindowController::relayoutColorBar();
               });
 }
 

@@ -57,6 +57,8 @@ protected:
 private:
     PBCategoryManager &categoryManager() const;
     TaviPBManager *pbManager() const;
+    // A changed category is written to the store soon, as every edit is.
+    void scheduleSave();
     void fillRow(int row, const PBCategory &category, const std::optional<PBCategory> &active);
 
     QList<QString> m_rowIds; // category id per row

@@ -1,5 +1,7 @@
 #include "preferences/PaneLayout.h"
 
+#include "preferences/SecondaryText.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -124,9 +126,7 @@ QLabel *PaneLayout::note(const QString &text)
 {
     auto *label = new QLabel(text, m_content);
     label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::Disabled, QPalette::WindowText));
-    label->setPalette(palette);
+    SecondaryText::apply(label, SecondaryText::Kind::Help);
     m_grid->addWidget(label, m_row++, m_labels == Labels::Inline ? 0 : 1, 1, m_labels == Labels::Inline ? 2 : 1);
     return label;
 }

@@ -3,6 +3,7 @@
 #include "core/TaviSettings.h"
 #include "platform/DesktopEntries.h"
 #include "platform/Strings.h"
+#include "preferences/SecondaryText.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -26,7 +27,7 @@ SettingBlacklistCell::SettingBlacklistCell(QWidget *parent) : QWidget(parent)
     QFont small = idField->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     idField->setFont(small);
-    idField->setStyleSheet(QStringLiteral("color: #7f7f7f;"));
+    SecondaryText::apply(idField, SecondaryText::Kind::Help, QPalette::NoRole, {QPalette::Base, QPalette::AlternateBase});
     texts->addWidget(textField);
     texts->addWidget(idField);
     row->addWidget(appIconView);

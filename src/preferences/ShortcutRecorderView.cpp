@@ -2,6 +2,7 @@
 
 #include "platform/ShortcutMonitor.h"
 #include "platform/Strings.h"
+#include "preferences/SecondaryText.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -98,7 +99,7 @@ ShortcutRecorderView::ShortcutRecorderView(QWidget *parent) : QWidget(parent)
     row->addWidget(m_clear);
     m_reason = new QLabel(this);
     m_reason->setObjectName(QStringLiteral("refusalLabel"));
-    m_reason->setStyleSheet(QStringLiteral("color: #c0392b;"));
+    SecondaryText::apply(m_reason, SecondaryText::Kind::Warning);
     m_reason->setWordWrap(true);
     m_reason->hide();
     outer->addWidget(box, 0, Qt::AlignLeft);
@@ -196,8 +197,11 @@ void ShortcutRecorderView::updateText(Qt::KeyboardModifiers held)
     }
     m_text->setText(text);
     QPalette palette = m_text->palette();
-    palette.setColor(QPalette::WindowText, (m_value || m_recording) ? this->palette().color(QPalette::Text)
-                                                                    : this->palette().color(QPalette::Disabled, QPalette::Text));
+    // The box is painted in the field colour.
+    palette.setColor(QPalette::WindowText, (m_value || m_recording)
+                                               ? this->palette().color(QPalette::Text)
+                                               : SecondaryText::color(this->palette(), SecondaryText::Kind::Help,
+                                                                      QPalette::PlaceholderText, {QPalette::Base}));
     m_text->setPalette(palette);
     m_clear->setVisible(m_value.has_value() && !m_recording);
 }

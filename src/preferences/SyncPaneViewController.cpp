@@ -9,6 +9,7 @@
 #include "platform/CloudKeyValueStore.h"
 #include "platform/Defaults.h"
 #include "platform/Strings.h"
+#include "preferences/SecondaryText.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -51,11 +52,13 @@ SyncPaneViewController::SyncPaneViewController(QWidget *parent) : QWidget(parent
     m_passphraseField->setEchoMode(QLineEdit::Password);
     m_passphraseField->setPlaceholderText(L("Sync.Pane.passphrasePlaceholder"));
     form->addRow(L("Sync.Pane.passphrase"), m_passphraseField);
+    for (QLineEdit *field : {m_folderField, m_passphraseField})
+        SecondaryText::apply(field, SecondaryText::Kind::Help, QPalette::PlaceholderText, {QPalette::Base});
     layout->addLayout(form);
 
     auto *hint = new QLabel(L("Sync.Pane.passphraseHint"), this);
     hint->setWordWrap(true);
-    hint->setEnabled(false);
+    SecondaryText::apply(hint, SecondaryText::Kind::Help);
     layout->addWidget(hint);
 
     m_enableBox = new QCheckBox(L("Sync.Pane.enable"), this);
@@ -70,7 +73,7 @@ SyncPaneViewController::SyncPaneViewController(QWidget *parent) : QWidget(parent
     m_errorLabel = new QLabel(this);
     m_errorLabel->setObjectName(QStringLiteral("syncErrorLabel"));
     m_errorLabel->setWordWrap(true);
-    m_errorLabel->setStyleSheet(QStringLiteral("color: #b3261e;"));
+    SecondaryText::apply(m_errorLabel, SecondaryText::Kind::Warning);
     layout->addWidget(m_statusLabel);
     layout->addWidget(m_lastSyncLabel);
     layout->addWidget(m_errorLabel);

@@ -1,5 +1,7 @@
 #include "preferences/ValueStepperField.h"
 
+#include "preferences/SecondaryText.h"
+
 #include <QEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -45,7 +47,7 @@ ValueStepperField::ValueStepperField(Kind kind, QWidget *parent) : QWidget(paren
 
     m_reason = new QLabel(this);
     m_reason->setObjectName(QStringLiteral("refusalLabel"));
-    m_reason->setStyleSheet(QStringLiteral("color: #c0392b;"));
+    SecondaryText::apply(m_reason, SecondaryText::Kind::Warning);
     QFont small = m_reason->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     m_reason->setFont(small);

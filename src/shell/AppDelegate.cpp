@@ -13,7 +13,9 @@
 #include "platform/Defaults.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
+#include "platform/ShortcutBinder.h"
 #include "platform/Strings.h"
+#include "shell/AppIcon.h"
 #include "shell/AuthorizerManager.h"
 #include "shell/FeedbackPanel.h"
 #include "shell/LaunchReport.h"
@@ -33,6 +35,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QUrl>
 #include <QUuid>
 #include <QWidget>
 
@@ -75,6 +78,8 @@ QString ownBundleIdentifier()
 AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(parent), pbManager(pbManager)
 {
     g_shared = this;
+    // Every window made from here on carries the program's icon.
+    AppIcon::install();
     pbManager.setFolderAuthorizationCheck(
         [](const QList<PasteboardItem> &items) { return AuthorizerManager::shared().folderNeedingAuthorization(items); });
     // The feedback panel comes from its nib; a missing nib leaves the shell without panel.
@@ -105,6 +110,7 @@ AppDelegate::~AppDelegate()
     if (m_watchingFrontmost)
         Workspace::shared().setFrontmostApplicationObserver(nullptr);
     unregisterQuickSelectionShortcuts();
+    ShortcutBinder::shared().setRefusalHandler({});
     if (m_searchTipWC)
         delete *m_searchTipWC; // a window of its own: nobody else owns it
 }
@@ -178,6 +184,8 @@ void AppDelegate::applicationDidFinishLaunching()
 
     LOG_DEBUG(kLaunching, QStringLiteral("Updating menubar..."));
     updateStatusItem();
+    // A tray host may start after this program at login: its absence is judged a moment later.
+    QTimer::singleShot(noTrayGraceMs, this, &AppDelegate::tellMenuPlacesIfNoTray);
     if (settings.enableQuickSelection())
         refreshQuickSelection(pbManager.getItemsPage(0, 9));
 
@@ -292,12 +300,40 @@ void AppDelegate::applicationWillResignActive()
     pbManager.saveNow();
 }
 
+QMessageBox *AppDelegate::aboutWindow() const
+{
+    return m_aboutWindow;
+}
+
+QMessageBox *AppDelegate::noTrayWindow() const
+{
+    return m_noTrayWindow;
+}
+
 void AppDelegate::aboutMenuItemAction()
 {
-    const QString text = QStringLiteral("<p align=\"center\"><b>%1</b> %2</p><p align=\"center\" style=\"font-size:10pt\">%3</p>")
-                             .arg(appName().value_or(QStringLiteral("TaviPaste")).toHtmlEscaped(), appVersion().toHtmlEscaped(),
-                                  L("ICP").toHtmlEscaped());
-    QMessageBox::about(nullptr, L("About.Title"), text);
+    if (!m_aboutWindow) {
+        m_aboutWindow = new QMessageBox;
+        m_aboutWindow->setObjectName(QStringLiteral("aboutWindow"));
+        m_aboutWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_aboutWindow->setWindowTitle(L("About.Title"));
+        m_aboutWindow->setIconPixmap(AppIcon::icon().pixmap(96, 96));
+        m_aboutWindow->setTextFormat(Qt::RichText);
+        const QUrl homepage(QStringLiteral(TAVI_HOMEPAGE));
+        QString text = QStringLiteral("<p><b style=\"font-size:14pt\">%1</b><br>%2</p><p>%3</p><p>%4</p>")
+                           .arg(appName().value_or(QStringLiteral("TaviPaste")).toHtmlEscaped(),
+                                L("About.Version").arg(appVersion()).toHtmlEscaped(), L("ICP").toHtmlEscaped(),
+                                L("About.License").toHtmlEscaped());
+        if (homepage.isValid() && !homepage.host().isEmpty())
+            text += QStringLiteral("<p><a href=\"%1\">%2</a></p>")
+                        .arg(QString::fromUtf8(homepage.toEncoded()).toHtmlEscaped(), homepage.host().toHtmlEscaped());
+        m_aboutWindow->setText(text);
+        m_aboutWindow->setStandardButtons(QMessageBox::Close);
+        m_aboutWindow->setModal(false);
+    }
+    m_aboutWindow->show();
+    m_aboutWindow->raise();
+    m_aboutWindow->activateWindow();
 }
 
 // --- Handlers

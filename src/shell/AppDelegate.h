@@ -15,6 +15,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <atomic>
@@ -26,6 +27,7 @@
 class FeedbackPanel;
 class QFileDialog;
 class QMenu;
+class QMessageBox;
 class QSystemTrayIcon;
 class QTimer;
 class QWidget;
@@ -58,7 +60,9 @@ public:
     // Quits through the normal shutdown (queued); later calls do nothing.
     void terminate();
     bool isTerminationRequested() const { return m_terminationRequested; }
+    // Shows the About window (icon, version, license, the program's address), made once.
     void aboutMenuItemAction();
+    QMessageBox *aboutWindow() const;
 
     // --- Notification handlers
     void newItemHandler(const Notification &notification);
@@ -84,6 +88,9 @@ public:
     void registerDefaultShortcuts();
     void closeCategoryList();
     void showClearAllAlert();
+    // A global shortcut another program holds: the user is told which, in one alert for all those
+    // refused in one turn of the event loop.
+    void tellRefusedShortcut(const Shortcut &shortcut);
     void unregisterQuickSelectionShortcuts();
     // The completion of the recent-items request: binds digit key i + 1 to item i.
     void refreshQuickSelection(const QList<PBItem> &items);
@@ -120,6 +127,13 @@ public:
     // record when there were any.
     QString statusToolTip() const;
     void updatePasteEnableState();
+    // Without a system tray the status menu opens from the color bar's "+" row and the quick-paste
+    // panel's menu button: a window says so once, the first time no tray is found.
+    void tellMenuPlacesIfNoTray();
+    QMessageBox *noTrayWindow() const;
+    // How long after launch a tray may still appear (tests shorten it).
+    static inline int noTrayGraceMs = 4000;
+    static inline const QString kNoTrayToldKey = QStringLiteral("noTrayMenuPlacesTold");
     // The name of the image the status icon shows now (empty without a status icon).
     QString statusItemImageName() const { return m_statusImageName; }
     bool isStatusIconAnimating() const;
@@ -162,6 +176,9 @@ private:
     bool m_watchingFrontmost = false; // the workspace reports changes of the active window
     std::optional<RunningApplication> m_lastSeenFrontmost;
     QList<Shortcut> m_registeredDigitKeys;
+    QPointer<QMessageBox> m_aboutWindow;
+    QPointer<QMessageBox> m_noTrayWindow;
+    QStringList m_refusedShortcuts; // waiting for the alert queued to tell them
     ObserverBag m_observers;
     QTimer *m_dayTimer = nullptr;
     std::atomic<bool> m_refreshQueued{false};

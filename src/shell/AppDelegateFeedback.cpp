@@ -6,9 +6,12 @@
 #include "core/TaviSettings.h"
 #include "platform/Defaults.h"
 #include "platform/DispatchQueue.h"
+#include "platform/Log.h"
 #include "platform/PlatformBackends.h"
+#include "platform/ShortcutBinder.h"
 #include "platform/SoundPlayer.h"
 #include "platform/Strings.h"
+#include "shell/AppIcon.h"
 #include "shell/FeedbackPanel.h"
 #include "shell/ShellSeams.h"
 #include "shell/StatusBarIcons.h"
@@ -16,6 +19,7 @@
 #include <QCursor>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -114,6 +118,34 @@ void AppDelegate::updateStatusItem()
         m_statusItem.reset();
         m_statusImageName.clear();
     }
+}
+
+void AppDelegate::tellMenuPlacesIfNoTray()
+{
+    if (m_terminated || !TaviSettings::shared().displayMenuBarButton() || PlatformBackends::isSystemTrayAvailable())
+        return;
+    Defaults &defaults = Defaults::standard();
+    if (defaults.value(kNoTrayToldKey).toBool()) {
+        LOG_INFO("tellMenuPlacesIfNoTray()", QStringLiteral("No system tray: where the menu is was told before"));
+        return;
+    }
+    defaults.setValue(kNoTrayToldKey, true);
+    const std::optional<Shortcut> panel = ShortcutBinder::shared().shortcut(kSpotlightShortcutKey);
+    const QString panelText = panel ? L("NoTray.Panel.withKey").arg(panel->displayText()) : L("NoTray.Panel");
+    m_noTrayWindow = new QMessageBox;
+    m_noTrayWindow->setObjectName(QStringLiteral("noTrayWindow"));
+    m_noTrayWindow->setAttribute(Qt::WA_DeleteOnClose);
+    m_noTrayWindow->setWindowTitle(L("NoTray.title"));
+    m_noTrayWindow->setIconPixmap(AppIcon::icon().pixmap(64, 64));
+    m_noTrayWindow->setText(L("NoTray.message"));
+    m_noTrayWindow->setInformativeText(L("NoTray.ColorBar") + QStringLiteral("\n") + panelText);
+    m_noTrayWindow->setStandardButtons(QMessageBox::Ok);
+    m_noTrayWindow->setModal(false);
+    // It comes a moment after start: typing elsewhere goes on undisturbed.
+    m_noTrayWindow->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_noTrayWindow->show();
+    m_noTrayWindow->raise();
+    LOG_INFO("tellMenuPlacesIfNoTray()", QStringLiteral("No system tray: told where the menu is"));
 }
 
 QString AppDelegate::statusToolTip() const

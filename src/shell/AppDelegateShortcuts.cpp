@@ -45,7 +45,8 @@ void AppDelegate::registerDefaultShortcuts()
              if (auto &toggle = ShellSeams::shared().toggleQuickPastePanel)
                  toggle();
          }},
-        {kHideCategoryListShortcutKey, Shortcut(4, Shortcut::kCommand),
+        // Super+H hides the active window on several desktops: the list closes with Shift+Super+H.
+        {kHideCategoryListShortcutKey, Shortcut(4, Shortcut::kShift | Shortcut::kCommand),
          [self] {
              if (self)
                  self->closeCategoryList();
@@ -57,10 +58,34 @@ void AppDelegate::registerDefaultShortcuts()
          }},
     };
     ShortcutBinder &binder = ShortcutBinder::shared();
+    binder.setRefusalHandler([self](const QString &, const Shortcut &shortcut) {
+        if (self)
+            self->tellRefusedShortcut(shortcut);
+    });
+    binder.retireDefault(kHideCategoryListShortcutKey, Shortcut(4, Shortcut::kCommand));
     for (const Row &row : rows) {
         binder.registerDefaultShortcuts({{row.key, row.shortcut}});
         binder.bindShortcut(row.key, row.action);
     }
+}
+
+void AppDelegate::tellRefusedShortcut(const Shortcut &shortcut)
+{
+    const QString chord = shortcut.displayText();
+    if (m_refusedShortcuts.contains(chord))
+        return;
+    m_refusedShortcuts.append(chord);
+    LOG_INFO("tellRefusedShortcut()", QStringLiteral("Told the user that %1 is held by another program").arg(chord));
+    if (m_refusedShortcuts.size() > 1)
+        return; // the alert already queued names this one too
+    MainQueue::async([self = QPointer(this)] {
+        if (!self)
+            return;
+        const QString chords = self->m_refusedShortcuts.join(QStringLiteral(", "));
+        self->m_refusedShortcuts.clear();
+        showAlert(L("Shortcut.Taken.title"), L("Shortcut.Taken.message").arg(chords), L("Shortcut.Taken.OK"), std::nullopt,
+                  nullptr, AlertStyle::warning);
+    });
 }
 
 void AppDelegate::closeCategoryList()

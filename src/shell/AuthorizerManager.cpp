@@ -1,12 +1,15 @@
 #include "shell/AuthorizerManager.h"
 
 #include "core/TPBookMarkCacher.h"
+#include "platform/Bookmark.h"
 #include "platform/Analytics.h"
 #include "platform/Paths.h"
 #include "shell/AppDelegate.h"
 #include "shell/TaviPermissionViewController.h"
 
 #include <QCursor>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QScreen>
@@ -42,24 +45,28 @@ AuthorizerManager &AuthorizerManager::shared()
     return manager;
 }
 
+AuthorizerManager::AuthorizerManager() : isReadable(&Bookmark::startAccessing) {}
+
 std::optional<QString> AuthorizerManager::folderNeedingAuthorization(const QList<PasteboardItem> &items) const
 {
     const TPBookMarkCacher &cacher = TPBookMarkCacher::shared();
-    const QString home = Paths::homeDirectoryPath();
-    if (cacher.hasBookMark(home))
+    if (cacher.hasBookMark(Paths::homeDirectoryPath()) || cacher.hasBookMark(authorizedRootPath()))
         return std::nullopt;
-    const auto file = std::find_if(items.begin(), items.end(),
-                                   [](const PasteboardItem &item) { return item.hasType(PasteboardType::fileURL); });
-    if (file == items.end())
-        return std::nullopt;
-    const std::optional<QByteArray> data = file->data(PasteboardType::fileURL);
-    const QUrl url = data ? QUrl(QString::fromUtf8(*data), QUrl::StrictMode) : QUrl();
-    if (!url.isValid() || url.isEmpty())
-        return home;
-    const QString root = authorizedRootPath();
-    if (cacher.hasBookMark(root))
-        return std::nullopt;
-    return root;
+    for (const PasteboardItem &item : items) {
+        const std::optional<QByteArray> data = item.data(PasteboardType::fileURL);
+        const QUrl url = data ? QUrl(QString::fromUtf8(*data), QUrl::StrictMode) : QUrl();
+        if (!url.isValid() || !url.isLocalFile())
+            continue;
+        const QFileInfo file(QDir::cleanPath(url.toLocalFile()));
+        // A file that is gone has nothing to grant.
+        if (!file.exists() || isReadable(file.absoluteFilePath()))
+            continue;
+        const QString folder = file.absolutePath();
+        if (cacher.hasBookMark(folder))
+            return std::nullopt;
+        return folder;
+    }
+    return std::nullopt;
 }
 
 TaviPermissionViewController *AuthorizerManager::popover() const

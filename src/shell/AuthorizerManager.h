@@ -1,7 +1,8 @@
 #pragma once
-// Folder access for the files the user copies: decides which folder to ask for after a capture
-// batch, and shows the popover that asks for it at the tray icon (or at the pointer when the tray
-// gives no position). GUI thread.
+// Folder access for the files the user copies. Reading a file is its permission here: a folder is
+// asked for only when a copied file in it cannot be read, and the popover that asks shows at the
+// tray icon (or at the pointer when the tray gives no position). GUI thread, but for
+// folderNeedingAuthorization().
 
 #include "platform/Pasteboard.h"
 
@@ -9,6 +10,8 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
+
+#include <functional>
 
 #include <optional>
 
@@ -19,9 +22,13 @@ class AuthorizerManager {
 public:
     static AuthorizerManager &shared();
 
-    // The folder to ask for after a batch with these items; nothing when none is needed (the
-    // home folder or the authorised root is bookmarked, or no item is a file).
+    // The folder of the first copied file that exists but cannot be read; nothing when every
+    // file can be read, no item is a local file, or that folder, the home folder or the authorised
+    // root is granted already. Any thread.
     std::optional<QString> folderNeedingAuthorization(const QList<PasteboardItem> &items) const;
+
+    // Whether the program may read a location (tests replace it: root reads everything).
+    std::function<bool(const QString &path)> isReadable;
 
     // Shows the popover below (or above) the anchor, a rectangle in screen coordinates; at the
     // pointer when the anchor is empty. A given path replaces the folder asked for.
@@ -34,7 +41,7 @@ public:
     QFileDialog &openPanel();
 
 private:
-    AuthorizerManager() = default;
+    AuthorizerManager();
 
     QPointer<TaviPermissionViewController> m_popover;
     QRect m_senderObject;

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -38,7 +39,11 @@ AutoLaunchHintWindowController::AutoLaunchHintWindowController(AppDelegate &dele
     cancelBtn->setObjectName(QStringLiteral("cancelBtn"));
     autoLaunchBtn = new QPushButton(L("AutoLaunchHint.LaunchAndQuit"), this);
     autoLaunchBtn->setObjectName(QStringLiteral("autoLaunchBtn"));
-    autoLaunchBtn->setDefault(true);
+    cancelQuitBtn = new QPushButton(L("AutoLaunchHint.Cancel"), this);
+    cancelQuitBtn->setObjectName(QStringLiteral("cancelQuitBtn"));
+    // The default quits as asked and changes no setting.
+    cancelBtn->setDefault(true);
+    connect(cancelQuitBtn, &QPushButton::clicked, this, &AutoLaunchHintWindowController::cancelQuitAction);
     connect(noPromptBtn, &QCheckBox::toggled, this, &AutoLaunchHintWindowController::notPromptBtnAction);
     connect(cancelBtn, &QPushButton::clicked, this, &AutoLaunchHintWindowController::cancelBtnAction);
     connect(autoLaunchBtn, &QPushButton::clicked, this, &AutoLaunchHintWindowController::autoLaunchBtnAction);
@@ -46,8 +51,12 @@ AutoLaunchHintWindowController::AutoLaunchHintWindowController(AppDelegate &dele
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(noPromptBtn);
     buttons->addStretch();
-    buttons->addWidget(cancelBtn);
+    buttons->addWidget(cancelQuitBtn);
     buttons->addWidget(autoLaunchBtn);
+    buttons->addWidget(cancelBtn);
+    setTabOrder(noPromptBtn, cancelQuitBtn);
+    setTabOrder(cancelQuitBtn, autoLaunchBtn);
+    setTabOrder(autoLaunchBtn, cancelBtn);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 18);
     layout->setSpacing(12);
@@ -70,8 +79,8 @@ void AutoLaunchHintWindowController::present()
     move(frame.topLeft());
     raise();
     activateWindow();
-    // Return takes the offer, as in a dialog.
-    autoLaunchBtn->setFocus();
+    // Return quits as asked, as in a dialog.
+    cancelBtn->setFocus();
 }
 
 void AutoLaunchHintWindowController::notPromptBtnAction(bool checked)
@@ -96,6 +105,28 @@ void AutoLaunchHintWindowController::autoLaunchBtnAction()
         if (delegate)
             delegate->terminate();
     });
+}
+
+void AutoLaunchHintWindowController::cancelQuitAction()
+{
+    hide();
+}
+
+void AutoLaunchHintWindowController::keyPressEvent(QKeyEvent *event)
+{
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Escape) {
+            cancelQuitAction();
+            return;
+        }
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            // The focused button, else the default one.
+            auto *focused = qobject_cast<QPushButton *>(focusWidget());
+            (focused ? focused : cancelBtn)->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void AutoLaunchHintWindowController::windowWillClose()

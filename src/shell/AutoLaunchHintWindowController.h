@@ -1,7 +1,8 @@
 #pragma once
-// The window that offers launch at login when the user quits: quit, start at login and quit, or
-// tick the box to be asked no more. Every way out, closing the window included, quits through
-// the application's normal shutdown. GUI thread.
+// The window that offers launch at login when the user quits: quit (the default, which changes no
+// setting), start at login and quit, cancel the quit, or tick the box to be asked no more. Every
+// way out but Cancel and Escape, closing the window included, quits through the application's
+// normal shutdown. GUI thread.
 
 #include <QWidget>
 
@@ -23,14 +24,18 @@ public:
     void notPromptBtnAction(bool checked);
     void cancelBtnAction();
     void autoLaunchBtnAction();
+    // Hides the window; TaviPaste keeps running.
+    void cancelQuitAction();
     void windowWillClose();
 
     QCheckBox *noPromptBtn = nullptr;
     QPushButton *cancelBtn = nullptr;
     QPushButton *autoLaunchBtn = nullptr;
+    QPushButton *cancelQuitBtn = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     AppDelegate &m_delegate;

@@ -213,6 +213,11 @@ QUrl supportURL(const QLocale &locale)
     return pageURL(locale, QStringLiteral("/support/"));
 }
 
+bool isConfigured()
+{
+    return serviceURL(QString()).has_value();
+}
+
 QStringList feedbackRecipients()
 {
     const auto url = serviceURL(QString());

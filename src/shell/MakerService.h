@@ -36,6 +36,9 @@ void setRequestTimeout(std::chrono::milliseconds timeout);
 // application/x-www-form-urlencoded text of the parameters, in their order.
 QByteArray formEncoded(const Parameters &parameters);
 
+// Whether a usable (HTTPS) service address is configured: without one nothing is ever sent.
+bool isConfigured();
+
 // The address of a path at the service; empty when no (HTTPS) service is configured.
 QUrl address(const QString &path);
 

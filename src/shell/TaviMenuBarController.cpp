@@ -28,9 +28,12 @@ namespace {
 
 const char *const kOpening = "menuNeedsUpdate(_:)";
 
-QKeySequence digitKey(int index, quint32 modifierFlags)
+// The menu shows the key in the program's own words ("Super", never the toolkit's "Meta"): the
+// text after a tab is what a menu shows as the entry's key.
+void setEntryKey(QAction *entry, const QString &title, const Shortcut &shortcut)
 {
-    return Shortcut(AppDelegate::kDigitKeyCodes[index], modifierFlags).keySequence();
+    entry->setShortcut(shortcut.keySequence());
+    entry->setText(title + QLatin1Char('\t') + shortcut.displayText());
 }
 
 } // namespace
@@ -47,13 +50,14 @@ TaviMenuBarController::TaviMenuBarController(AppDelegate &delegate, QObject *par
     addFixedEntry("StatusBarMenu.Preferences.title", &TaviMenuBarController::preferencesItemAction);
     checkUpdateMenuItem = addFixedEntry("StatusBarMenu.CheckUpdate.title", &TaviMenuBarController::checkUpdateAction);
     addFixedEntry("StatusBarMenu.Help.title", &TaviMenuBarController::showHelpAction);
-    addFixedEntry("StatusBarMenu.Contact.title", &TaviMenuBarController::contactUsItemAction);
-    addFixedEntry("StatusBarMenu.Feedback.title", &TaviMenuBarController::feedbackItemAction);
-    addFixedEntry("StatusBarMenu.MoreTools.title", &TaviMenuBarController::moreToolsItemAction);
+    contactMenuItem = addFixedEntry("StatusBarMenu.Contact.title", &TaviMenuBarController::contactUsItemAction);
+    feedbackMenuItem = addFixedEntry("StatusBarMenu.Feedback.title", &TaviMenuBarController::feedbackItemAction);
+    moreToolsMenuItem = addFixedEntry("StatusBarMenu.MoreTools.title", &TaviMenuBarController::moreToolsItemAction);
     addFixedEntry("StatusBarMenu.About.title", &TaviMenuBarController::aboutItemAction);
     m_menu->addSeparator();
     addFixedEntry("StatusBarMenu.Quit.title", &TaviMenuBarController::quitItemAction);
     checkUpdateMenuItem->setVisible(true);
+    updateServiceEntries();
 
     m_menu->installEventFilter(this);
     connect(m_menu.get(), &QMenu::aboutToShow, this, &TaviMenuBarController::menuNeedsUpdate);
@@ -78,11 +82,21 @@ int TaviMenuBarController::tag(const QAction *entry)
     return entry ? entry->data().toInt() : 0;
 }
 
+void TaviMenuBarController::updateServiceEntries()
+{
+    const bool hasService = MakerService::isConfigured();
+    checkUpdateMenuItem->setVisible(hasService);
+    contactMenuItem->setVisible(hasService);
+    moreToolsMenuItem->setVisible(hasService);
+    feedbackMenuItem->setVisible(hasService && !MakerService::feedbackRecipients().isEmpty());
+}
+
 void TaviMenuBarController::menuNeedsUpdate()
 {
     LOG_DEBUG(kOpening, QStringLiteral("--> Start Open Menubar"));
+    updateServiceEntries();
     if (const std::optional<Shortcut> clearAll = ShortcutBinder::shared().shortcut(AppDelegate::kClearAllShortcutKey))
-        clearAllMenuItem->setShortcut(clearAll->keySequence());
+        setEntryKey(clearAllMenuItem, L("StatusBarMenu.ClearAll.title"), *clearAll);
 
     for (QAction *entry : m_menu->actions()) {
         if (tag(entry) >= kItemTagBase) {
@@ -102,9 +116,9 @@ void TaviMenuBarController::menuNeedsUpdate()
             const PBItem &item = lastItems.at(i);
             if (!item.dataProvider())
                 continue;
-            auto *entry = new QAction(menuTitle(itemTitle(item, kMaximumTitleLength)), m_menu.get());
+            auto *entry = new QAction(m_menu.get());
             entry->setData(kItemTagBase + int(i));
-            entry->setShortcut(digitKey(int(i), modifier));
+            setEntryKey(entry, menuTitle(itemTitle(item, kMaximumTitleLength)), Shortcut(AppDelegate::kDigitKeyCodes[i], modifier));
             entry->setShortcutVisibleInContextMenu(true);
             connect(entry, &QAction::triggered, this, [this, entry] { pasteItem(entry); });
             m_menu->insertAction(before, entry);

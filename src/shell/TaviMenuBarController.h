@@ -35,10 +35,16 @@ public:
     QAction *pauseBtnItem = nullptr;
     QAction *checkUpdateMenuItem = nullptr;
     QAction *clearAllMenuItem = nullptr;
+    QAction *contactMenuItem = nullptr;
+    QAction *feedbackMenuItem = nullptr;
+    QAction *moreToolsMenuItem = nullptr;
     QList<PBItem> lastItems;
     QPointer<AutoLaunchHintWindowController> autoLaunchHintWC;
 
-    // The menu opens: the clear-all key and the recent items are refreshed.
+    // The entries that only the maker's service can answer show only while its address is set;
+    // feedback also needs the support address that comes with it.
+    void updateServiceEntries();
+    // The menu opens: the clear-all key, the service entries and the recent items are refreshed.
     void menuNeedsUpdate();
     // The menu closed: the digit hot keys come back.
     void menuDidClose();

@@ -37,9 +37,9 @@ TaviPermissionViewController::TaviPermissionViewController(QFileDialog *openPane
     : RoundedPanelWindow(10, parent), m_openPanel(openPanel), m_homeDir(Paths::homeDirectoryPath())
 {
     setObjectName(QStringLiteral("TaviPermissionViewController"));
-    setWindowTitle(L("Authorization.Title"));
+    setWindowTitle(L("Authorization.Unreadable"));
 
-    auto *title = new QLabel(L("Authorization.Title"), this);
+    auto *title = new QLabel(L("Authorization.Unreadable"), this);
     QFont titleFont = title->font();
     titleFont.setBold(true);
     title->setFont(titleFont);

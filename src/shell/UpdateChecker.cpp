@@ -4,6 +4,7 @@
 #include "core/AppGlobals.h"
 #include "platform/Analytics.h"
 #include "platform/Defaults.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
 #include "platform/Workspace.h"
@@ -50,6 +51,12 @@ UpdateChecker &UpdateChecker::shared()
 
 void UpdateChecker::checkUpdate(Completion completion)
 {
+    if (!MakerService::isConfigured()) {
+        // Nothing is sent, so nothing is said about the network.
+        LOG_DEBUG(kFunction, QStringLiteral("No update check: no service address is configured"));
+        MainQueue::async([completion] { completion(false, L("CheckUpdate.Msg.NoService")); });
+        return;
+    }
     const MakerService::Parameters parameters{{QStringLiteral("appid"), appId()}, {QStringLiteral("version"), appVersion()}};
     MakerService::get(kPath, parameters, [completion](const std::optional<QJsonDocument> &json, const QString &error) {
         QString problem = error;

@@ -13,8 +13,10 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 namespace {
 
@@ -61,6 +63,57 @@ TEST_F(CategoryEditWindowTest, APaletteThatIsNotAListOfStringsIsSeededAgainAndTa
     window.colorPanelDidChange(Qt::black);
     EXPECT_EQ(CategoryEditWindowController::categoryColors()->at(3), QStringLiteral("Carrot"));
     window.colorPanel()->close();
+}
+
+// The colour panel belongs to the window (so it stands above it), has OK and Cancel, and its
+// Escape closes only itself; Escape in the window closes the window.
+TEST_F(CategoryEditWindowTest, TheColourPanelIsTheWindowsOwnWithOkAndCancel)
+{
+    CategoryEditWindowController window(categories());
+    window.present();
+    const int added = int(CategoryEditWindowController::seedColors().size());
+    QColorDialog *panel = window.colorPanel();
+    EXPECT_EQ(panel->parentWidget(), &window);
+    EXPECT_TRUE(panel->isWindow());
+    auto *buttons = panel->findChild<QDialogButtonBox *>();
+    ASSERT_NE(buttons, nullptr);
+    ASSERT_NE(buttons->button(QDialogButtonBox::Ok), nullptr);
+    ASSERT_NE(buttons->button(QDialogButtonBox::Cancel), nullptr);
+
+    // Cancel takes back a colour just added.
+    window.addColor();
+    ASSERT_TRUE(panel->isVisible());
+    panel->setCurrentColor(QColor(0xFF, 0x00, 0x00));
+    EXPECT_EQ(CategoryEditWindowController::categoryColors()->value(added), QStringLiteral("#FF0000"));
+    buttons->button(QDialogButtonBox::Cancel)->click();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(CategoryEditWindowController::categoryColors()->size(), added);
+    EXPECT_EQ(window.numberOfItems(), added + 1);
+
+    // OK keeps it.
+    window.addColor();
+    panel->setCurrentColor(QColor(0x00, 0x00, 0xFF));
+    buttons->button(QDialogButtonBox::Ok)->click();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(CategoryEditWindowController::categoryColors()->value(added), QStringLiteral("#0000FF"));
+
+    // Editing it and pressing Escape in the panel: the colour it had comes back, the window stays.
+    ClickedCollectionView *swatches = window.colorsCollectionView();
+    swatches->doItemsLayout();
+    swatches->menuForEvent(swatches->visualRect(swatches->model()->index(added, 0)).center());
+    ASSERT_EQ(swatches->clickedIndex(), added);
+    window.didSelectEdit();
+    ASSERT_TRUE(panel->isVisible());
+    panel->setCurrentColor(QColor(0x00, 0x80, 0x00));
+    EXPECT_EQ(CategoryEditWindowController::categoryColors()->value(added), QStringLiteral("#008000"));
+    QTest::keyClick(panel, Qt::Key_Escape);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(CategoryEditWindowController::categoryColors()->value(added), QStringLiteral("#0000FF"));
+    EXPECT_EQ(window.selectedSwatches(), QList<int>{added});
+
+    QTest::keyClick(window.nameField(), Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST_F(CategoryEditWindowTest, CreatingNeedsANameAndAColourAndAddsTheCategoryToTheBar)

@@ -6,9 +6,13 @@
 #include "history/CategoryListViewController.h"
 #include "history/CategoryWindowController.h"
 #include "platform/NotificationCenter.h"
+#include "platform/memory/FakeFullScreenWindows.h"
 #include "platform/memory/FakeMouseUpMonitor.h"
+#include "shell/AppDelegate.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCheckBox>
 #include <QCursor>
 #include <QMenu>
@@ -48,6 +52,42 @@ TEST_F(ColorBarBehaviourTest, ClickingARowOpensItsListBesideTheBar)
     view.tableViewDidClickRow(-1);
     view.tableViewDidClickRow(view.numberOfRows());
     EXPECT_FALSE(list->isVisible());
+}
+
+// A category removed without a word to the bar (another window, another machine): neither its
+// stale row nor a hot key opens its list, and the bar is made again at its new height.
+TEST_F(ColorBarBehaviourTest, TheRowOfACategoryRemovedElsewhereOpensNothing)
+{
+    const PBCategory doomed = addCustom(QStringLiteral("Doomed"));
+    MainViewController &view = makeBar();
+    const int stale = view.numberOfRows() - 1;
+    ASSERT_EQ(view.categoryAt(stale)->id(), doomed.id());
+    const int height = barWindow().height();
+    const auto showsDoomed = [&] {
+        CategoryWindowController *list = existingCategoryWindowController();
+        return list && list->isVisible() && list->contentViewController()->category
+               && list->contentViewController()->category->id() == doomed.id();
+    };
+
+    categories().deleteCategory(*categories().categoryWithId(doomed.id()));
+    view.tableViewDidClickRow(stale);
+    sharedShell().settle();
+    EXPECT_FALSE(showsDoomed());
+    EXPECT_EQ(view.numberOfRows(), stale);
+    EXPECT_EQ(barWindow().height(), height - 44);
+    EXPECT_EQ(view.selectedIndexCache(), -1);
+
+    // The next-category key onto a stale row.
+    const PBCategory second = addCustom(QStringLiteral("Doomed too"));
+    view.reloadData();
+    view.tableViewDidClickRow(stale - 1);
+    ASSERT_TRUE(existingCategoryWindowController()->isVisible());
+    categories().deleteCategory(*categories().categoryWithId(second.id()));
+    view.selectNextCategory();
+    sharedShell().settle();
+    CategoryWindowController *list = existingCategoryWindowController();
+    EXPECT_NE(list->contentViewController()->category->id(), second.id());
+    EXPECT_EQ(view.numberOfRows(), stale);
 }
 
 TEST_F(ColorBarBehaviourTest, CategoryKeysStepThroughTheRowsWithinTheList)
@@ -131,6 +171,45 @@ TEST_F(ColorBarBehaviourTest, NoCollapseIsArmedWhileARowIsDragged)
     EXPECT_FALSE(view.isCollapseTimerArmed());
 }
 
+// Only a full-screen window on the bar's own screen counts; the setting, changed in the Appearance
+// pane, decides between stepping aside and staying shown, and an auto-hidden bar stays hidden.
+TEST_F(ColorBarBehaviourTest, AFullScreenWindowHasTheBarStepAsideUnlessTheSettingShowsItOver)
+{
+    auto fake = std::make_unique<FakeFullScreenWindows>();
+    FakeFullScreenWindows *windows = fake.get();
+    FullScreenWindows::setShared(std::move(fake));
+    MainViewController &view = makeBar();
+    windows->setCovered(rightScreen(), true);
+    EXPECT_TRUE(barWindow().isVisible()) << "another screen's full-screen window";
+    windows->setCovered(leftScreen(), true);
+    EXPECT_FALSE(barWindow().isVisible());
+    EXPECT_TRUE(view.hasSteppedAsideForFullScreen());
+    view.showPanel(); // as a change of size or edge does
+    EXPECT_FALSE(barWindow().isVisible());
+
+    const auto announce = [](const QVariant &info) {
+        NotificationCenter::defaultCenter().postInfo(NotificationName::colorBarShowWhenEnteredFullscreen, info);
+    };
+    TaviSettings::shared().setNeedShowWhenEnterFullscreen(true);
+    announce(true);
+    EXPECT_TRUE(barWindow().isVisible());
+    TaviSettings::shared().setNeedShowWhenEnterFullscreen(false);
+    announce(QStringLiteral("false")); // not a Bool: ignored
+    EXPECT_TRUE(barWindow().isVisible());
+    announce(false);
+    EXPECT_FALSE(barWindow().isVisible());
+    windows->setCovered(leftScreen(), false);
+    EXPECT_TRUE(barWindow().isVisible());
+    EXPECT_FALSE(view.hasSteppedAsideForFullScreen());
+
+    view.collapsePanel();
+    windows->setCovered(leftScreen(), true);
+    windows->setCovered(leftScreen(), false);
+    EXPECT_FALSE(barWindow().isVisible()) << "auto-hidden before, hidden after";
+    m_window.reset();
+    FullScreenWindows::setShared(nullptr);
+}
+
 TEST_F(ColorBarBehaviourTest, RemoteChangesWhileThePointerIsInTheBarWaitUntilItLeaves)
 {
     MainViewController &view = makeBar();
@@ -184,6 +263,23 @@ TEST_F(ColorBarBehaviourTest, HidingARowShortensTheBarAndShowsTheHintOnce)
     notPrompt->setChecked(false);
     EXPECT_TRUE(TaviSettings::shared().needShowHideCategoryTips());
     view.hideCategoryHint()->confirmBtnAction();
+}
+
+TEST_F(ColorBarBehaviourTest, TheAddRowsMenuIsTheProgramsMenu)
+{
+    AppDelegate *delegate = AppDelegate::shared() ? AppDelegate::shared() : &sharedShell().makeDelegate();
+    MainViewController &view = makeBar();
+    auto *add = view.findChild<QWidget *>(QStringLiteral("addImageView"));
+    ASSERT_TRUE(add);
+    const QPoint at = add->mapToGlobal(add->rect().center());
+    QContextMenuEvent request(QContextMenuEvent::Mouse, add->rect().center(), at);
+    QApplication::sendEvent(add, &request);
+    QMenu *menu = delegate->statusBarMenu;
+    ASSERT_TRUE(menu);
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    EXPECT_TRUE(visibleActions(menu).contains(QStringLiteral("StatusBarMenu.Quit.title")));
+    EXPECT_TRUE(menu->geometry().contains(at) || menu->geometry().topLeft() == at) << "opened away from the row";
+    menu->hide();
 }
 
 } // namespace

@@ -34,6 +34,7 @@ void ColorBarTest::SetUp()
         if (key.startsWith(QStringLiteral("SideBarOriginY-")) || key.startsWith(QStringLiteral("colorBar"))
             || key == QStringLiteral("categoryColors") || key == QStringLiteral("needAutoHidePanel")
             || key == QStringLiteral("needShowWhenMouseEntered") || key == QStringLiteral("animateWhenAddItem")
+            || key == QStringLiteral("needShowWhenEnterFullscreen")
             || key == QStringLiteral("needShowHideCategoryTips") || key == QStringLiteral("hidePanelDuration"))
             Defaults::standard().remove(key);
     }

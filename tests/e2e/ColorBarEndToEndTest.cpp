@@ -20,7 +20,7 @@ using namespace EndToEnd;
 
 namespace {
 
-const QByteArray kBarTitle = "TaviPaste Colour Bar";
+const QByteArray kBarTitle = "TaviPaste Color Bar";
 
 bool movePointer(const QPoint &to)
 {

@@ -110,7 +110,8 @@ QProcessEnvironment isolatedEnvironment(const TaviSession &session)
     const QProcessEnvironment environment = session.environment();
     // A user who has seen the welcome window: open, it would be the active window, and copies
     // made meanwhile by windowless programs (xclip) would count as TaviPaste's own.
-    writeDefaults(environment, {{QStringLiteral("alreadyShowTutorial"), true}});
+    // Nor the note on where the menu is without a tray, for the same reason.
+    writeDefaults(environment, {{QStringLiteral("alreadyShowTutorial"), true}, {QStringLiteral("noTrayMenuPlacesTold"), true}});
     return environment;
 }
 

@@ -46,7 +46,7 @@ void previewLinksAsRoot(const QProcessEnvironment &environment, const QStringLis
         owners.push_back(copyWithXclip(link.toUtf8()));
         ASSERT_TRUE(waitUntil([&] { return storedItems(dataHome) > stored; }, 10000)) << "a copy was not stored";
     }
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+shift+a")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+super+a")}));
     ASSERT_TRUE(waitUntil([] { return listShown(); }, 10000)) << "the list did not open";
     for (int row = 0; row < links.size(); ++row) {
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Down")}));

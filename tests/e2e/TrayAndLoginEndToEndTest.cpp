@@ -210,7 +210,8 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
     QTemporaryDir root;
     const QString prefix = root.filePath(QStringLiteral("prefix"));
     ASSERT_TRUE(run(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(TAVI_BUILD_DIR), QStringLiteral("--prefix"), prefix}, {}, 60000));
-    for (const char *installed : {"bin/TaviPaste", "libexec/tavipaste/TaviPasteHelper", "share/applications/tavipaste.desktop",
+    for (const char *installed : {"bin/tavipaste", "bin/TaviPaste", "libexec/tavipaste/TaviPasteHelper", "share/applications/tavipaste.desktop",
+                                  "share/man/man1/tavipaste.1.gz", "share/doc/tavipaste/copyright", "share/doc/tavipaste/changelog.gz",
                                   "share/icons/hicolor/16x16/apps/tavipaste.png", "share/icons/hicolor/48x48/apps/tavipaste.png",
                                   "share/icons/hicolor/256x256/apps/tavipaste.png", "share/icons/hicolor/scalable/apps/tavipaste.svg"})
         EXPECT_TRUE(QFileInfo::exists(prefix + QLatin1Char('/') + QString::fromLatin1(installed))) << installed;
@@ -228,12 +229,17 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
     const QStringList exec = execArguments(desktopValue(desktopFile, QStringLiteral("Exec")));
     ASSERT_FALSE(exec.isEmpty());
     EXPECT_EQ(desktopValue(desktopFile, QStringLiteral("Icon")), QStringLiteral("tavipaste"));
+    EXPECT_EQ(exec.first(), QStringLiteral("tavipaste"));
+    // The old command name still starts the program.
+    EXPECT_EQ(QFileInfo(prefix + QStringLiteral("/bin/TaviPaste")).canonicalFilePath(),
+              QFileInfo(prefix + QStringLiteral("/bin/tavipaste")).canonicalFilePath());
     ASSERT_FALSE(onPath(exec.first(), environment).isEmpty());
     auto tavi = std::make_unique<Child>(onPath(exec.first(), environment), exec.mid(1), environment);
     ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
     ASSERT_TRUE(tray.waitForIcon());
 
-    // Quitting offers launch at login; its default button turns it on and quits.
+    // Quitting offers launch at login; its button beside the default (which only quits) turns it
+    // on and quits.
     ASSERT_TRUE(openMenu(tray));
     ASSERT_TRUE(key(QStringLiteral("q")));
     QByteArray hint;
@@ -243,6 +249,7 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
         return !hint.isEmpty();
     }, 5000)) << "no launch-at-login offer";
     ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(hint.split('\n').first())}));
+    ASSERT_TRUE(key(QStringLiteral("shift+Tab")));
     ASSERT_TRUE(key(QStringLiteral("Return")));
     ASSERT_TRUE(tavi->waitForExit(10000)) << "TaviPaste did not quit";
     EXPECT_EQ(tavi->process().exitCode(), 0);
@@ -295,6 +302,17 @@ TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFil
     const QString desktopFile = tree + QStringLiteral("/usr/share/applications/tavipaste.desktop");
     ASSERT_TRUE(QFileInfo::exists(tree + QStringLiteral("/usr/libexec/tavipaste/TaviPasteHelper")));
     ASSERT_TRUE(QFileInfo::exists(tree + QStringLiteral("/usr/share/icons/hicolor/48x48/apps/tavipaste.png")));
+    for (const char *installed : {"/usr/bin/tavipaste", "/usr/share/man/man1/tavipaste.1.gz", "/usr/share/doc/tavipaste/copyright",
+                                  "/usr/share/doc/tavipaste/changelog.gz"})
+        EXPECT_TRUE(QFileInfo::exists(tree + QString::fromLatin1(installed))) << installed;
+    EXPECT_EQ(QFileInfo(tree + QStringLiteral("/usr/bin/TaviPaste")).symLinkTarget(), tree + QStringLiteral("/usr/bin/tavipaste"));
+    if (hasProgram("lintian")) {
+        QProcess lintian;
+        lintian.start(QStringLiteral("lintian"), {QStringLiteral("--tag-display-limit"), QStringLiteral("0"), package});
+        ASSERT_TRUE(lintian.waitForFinished(110000));
+        const QByteArray report = lintian.readAllStandardOutput() + lintian.readAllStandardError();
+        EXPECT_FALSE(report.contains("\nE: ") || report.startsWith("E: ")) << report.constData();
+    }
 
     TaviSession session;
     QProcessEnvironment environment = isolatedEnvironment(session);

@@ -48,7 +48,7 @@ private:
     QProcess m_daemon;
 };
 
-// <root>/libexec/tavipaste/TaviPasteHelper and, unless left out, <root>/bin/TaviPaste: a script
+// <root>/libexec/tavipaste/TaviPasteHelper and, unless left out, <root>/bin/tavipaste: a script
 // that notes each start in a file.
 class InstallLayout {
 public:
@@ -61,7 +61,7 @@ public:
         QFile::copy(QStringLiteral(TAVI_HELPER_EXECUTABLE), helper);
         starts = m_root.filePath(QStringLiteral("starts"));
         if (withProgram) {
-            QFile program(m_root.filePath(QStringLiteral("bin/TaviPaste")));
+            QFile program(m_root.filePath(QStringLiteral("bin/tavipaste")));
             program.open(QIODevice::WriteOnly);
             program.write("#!/bin/sh\necho started >> '" + starts.toUtf8() + "'\n");
             program.close();

@@ -7,6 +7,7 @@
 #include "history/PBHUDWindowController.h"
 #include "shell/AccessibilityPermissionWindowController.h"
 #include "shell/AppDelegate.h"
+#include "shell/TaviMenuBarController.h"
 #include "support/ShellHarness.h"
 
 #include <QCursor>
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolButton>
 #include <QTest>
 
@@ -326,4 +328,21 @@ TEST(QuickPastePanel, TheSearchFieldHasOneClearButtonInsideIt)
     EXPECT_TRUE(panel.view->searchInput->text().isEmpty());
     EXPECT_TRUE(panel.view->btnClearSearch->isHidden());
     EXPECT_EQ(panel.view->numberOfRows(), 2);
+}
+
+TEST(QuickPastePanel, TheMenuButtonOpensTheProgramsMenuUnderIt)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({QStringLiteral("one")});
+    Panel panel(shell, {});
+    ASSERT_TRUE(panel.view->btnMenu->isVisible());
+    panel.view->btnMenu->click();
+    QMenu *menu = delegate.statusBarMenu;
+    ASSERT_TRUE(menu);
+    ASSERT_TRUE(waitUntil([&] { return menu->isVisible(); }));
+    // Opened like the tray's: the recent items are listed.
+    EXPECT_EQ(delegate.menuBarController()->lastItems.size(), 1);
+    const QPoint below = panel.view->btnMenu->mapToGlobal(QPoint(0, panel.view->btnMenu->height()));
+    EXPECT_LE(std::abs(menu->geometry().top() - below.y()), 2);
+    menu->hide();
 }

@@ -1,6 +1,11 @@
 #include "PreferencesTestSupport.h"
 
 #include "capture/TaviPBManager.h"
+#include "colorbar/CategoryEditWindowController.h"
+#include "colorbar/ColorBarMetrics.h"
+#include "colorbar/ColorBarScenes.h"
+#include "colorbar/MainViewController.h"
+#include "colorbar/MainWindowController.h"
 #include "core/NotificationNames.h"
 #include "core/PBCategoryManager.h"
 #include "core/Alert.h"
@@ -9,11 +14,13 @@
 #include "preferences/CategorySettingViewController.h"
 #include "preferences/SettingCategoryCells.h"
 #include "preferences/SettingCategoryLockCell.h"
-#include "shell/ShellSeams.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -39,6 +46,15 @@ template <typename Cell> Cell *cellOf(CategorySettingViewController &pane, const
 {
     const int row = rowNamed(pane, name);
     return row < 0 ? nullptr : qobject_cast<Cell *>(pane.listTableView->cellWidget(row, column));
+}
+
+CategoryEditWindowController *shownEditor()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *editor = qobject_cast<CategoryEditWindowController *>(widget); editor && editor->isVisible())
+            return editor;
+    }
+    return nullptr;
 }
 
 PBCategory builtIn(PreferencesFixture &fixture, PBDefaultCategory kind)
@@ -192,29 +208,50 @@ TEST(CategoryPane, ARowsClearAsksWhichProtectedItemsGoToo)
     EXPECT_TRUE(waitUntil([&] { return fixture.shell.manager->itemCount(notes) == 0; }));
 }
 
-TEST(CategoryPane, NewAndDeletedCategoriesShowAtOnce)
+// "+" opens the real edit window; the table learns of the category it saves from the window's own
+// announcement, and a delete from the table takes the row off the bar, which shortens.
+TEST(CategoryPane, NewAndDeletedCategoriesShowAtOnceInTheTableAndOnTheBar)
 {
     PreferencesFixture fixture;
-    CategorySettingViewController pane;
-    std::optional<std::optional<QString>> edited;
-    ShellSeams::shared().showCategoryEditor = [&](std::optional<QString> id) { edited = id; };
-    pane.clickAddCategory();
-    ASSERT_TRUE(edited.has_value());
-    EXPECT_EQ(*edited, std::nullopt);
-
-    // The edit window saves the new category and says so.
-    const PBCategory work = addCustom(fixture, "Work");
-    NotificationCenter::defaultCenter().postInfo(NotificationName::categorySettingsUpdated, QVariant::fromValue(work));
+    ColorBarScenes::registerAll();
+    const std::unique_ptr<MainWindowController> bar(ColorBarScenes::showColorBar(*fixture.shell.categories, *fixture.shell.manager));
     fixture.shell.settle();
-    ASSERT_GE(rowNamed(pane, "Work"), 0);
-    pane.listItemDoubleClickAction(rowNamed(pane, "Work"));
-    EXPECT_EQ(*edited, work.id());
+    const int rows = bar->contentViewController()->numberOfRows();
+    const int height = bar->height();
+    const int rowHeight = ColorBarMetrics::current().rowHeight;
+    CategorySettingViewController pane;
 
+    pane.clickAddCategory();
+    CategoryEditWindowController *editor = shownEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_FALSE(editor->category().has_value());
+    QTest::keyClicks(editor->nameField(), QStringLiteral("Work"));
+    editor->selectSwatch(3);
+    editor->saveButton()->click();
+    EXPECT_FALSE(editor->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return rowNamed(pane, "Work") >= 0; }));
+    const std::optional<PBCategory> work = fixture.shell.categories->categoryWithName(QStringLiteral("Work"));
+    ASSERT_TRUE(work.has_value());
+    EXPECT_EQ(bar->contentViewController()->numberOfRows(), rows + 1);
+    EXPECT_EQ(bar->height(), height + rowHeight);
+
+    // A double-click opens the same window on the row's category.
+    pane.listItemDoubleClickAction(rowNamed(pane, "Work"));
+    ASSERT_EQ(shownEditor(), editor);
+    EXPECT_EQ(editor->category()->id(), work->id());
+    editor->close();
+
+    SaveScheduler &saves = fixture.shell.manager->saveScheduler();
+    ASSERT_TRUE(waitUntil([&] { return !saves.isPending(); }, 5000));
+    const int savesBefore = saves.saveCount();
     pane.listTableView->selectRow(rowNamed(pane, "Work"));
     AnsweredAlerts alerts;
     pane.clickDeleteCategory();
     fixture.shell.settle();
     EXPECT_EQ(rowNamed(pane, "Work"), -1);
     EXPECT_FALSE(pane.btnDeleteCategory->isEnabled());
-    EXPECT_FALSE(fixture.shell.categories->categoryWithId(work.id()).has_value());
+    EXPECT_FALSE(fixture.shell.categories->categoryWithId(work->id()).has_value());
+    EXPECT_EQ(bar->contentViewController()->numberOfRows(), rows);
+    EXPECT_EQ(bar->height(), height);
+    EXPECT_TRUE(waitUntil([&] { return saves.saveCount() > savesBefore; }, 5000)) << "the deletion is written soon";
 }

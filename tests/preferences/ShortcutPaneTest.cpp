@@ -111,7 +111,7 @@ TEST(ShortcutPane, ChordsThatCannotBeGlobalShortcutsAreRefusedWithTheReason)
     const Case cases[] = {
         {Qt::Key_A, Qt::NoModifier, "needs"},
         {Qt::Key_A, Qt::ShiftModifier, "needs"},
-        {Qt::Key_H, Qt::MetaModifier, "Close the history list"},  // another of our shortcuts
+        {Qt::Key_H, Qt::MetaModifier | Qt::ShiftModifier, "Close the history list"}, // another of our shortcuts
         {Qt::Key_1, Qt::MetaModifier, "quick selection"},         // a digit key
         {Qt::Key_T, Qt::MetaModifier, "another program"},
     };

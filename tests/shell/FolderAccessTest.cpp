@@ -1,11 +1,14 @@
 #include "core/Alert.h"
 #include "core/AppGlobals.h"
+#include "core/NotificationNames.h"
+#include "platform/NotificationCenter.h"
 #include "core/TPBookMarkCacher.h"
 #include "core/TaviSettings.h"
 #include "platform/Paths.h"
 #include "platform/Strings.h"
 #include "shell/AuthorizerManager.h"
 #include "shell/TaviPermissionViewController.h"
+#include "support/ShellHarness.h"
 #include "support/TestEnvironment.h"
 
 #include <QCheckBox>
@@ -83,29 +86,83 @@ TEST(FolderTest, ComparesCanonicalPathsByComponent)
     EXPECT_FALSE(Paths::isInside(dir.path() + QStringLiteral("/granted/escape"), dir.path() + QStringLiteral("/granted")));
 }
 
-TEST(FolderAccess, AsksForTheRootUnlessTheHomeOrTheRootIsGranted)
+TEST(FolderAccess, AsksOnlyForTheFolderOfACopiedFileThatCannotBeRead)
 {
     ScopedXdgHome home;
-    TPBookMarkCacher &cacher = TPBookMarkCacher::shared();
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("open"));
+    QDir(dir.path()).mkpath(QStringLiteral("closed"));
+    const QString readable = dir.path() + QStringLiteral("/open/a.txt");
+    const QString unreadable = dir.path() + QStringLiteral("/closed/b.txt");
+    for (const QString &path : {readable, unreadable}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
     AuthorizerManager &manager = AuthorizerManager::shared();
-    const QList<PasteboardItem> copied{textItem(), fileItem("file:///etc/hostname")};
+    // As root every file reads: the closed folder is made unreadable for the check itself.
+    const auto realCheck = manager.isReadable;
+    manager.isReadable = [&](const QString &path) { return !path.startsWith(dir.path() + QStringLiteral("/closed")) && realCheck(path); };
+    const auto url = [](const QString &path) { return QUrl::fromLocalFile(path).toEncoded(); };
 
     EXPECT_EQ(manager.folderNeedingAuthorization({textItem()}), std::nullopt);
-    EXPECT_EQ(manager.folderNeedingAuthorization(copied), authorizedRootPath());
-    EXPECT_EQ(manager.folderNeedingAuthorization({fileItem("")}), Paths::homeDirectoryPath());
-    EXPECT_EQ(manager.folderNeedingAuthorization({fileItem("http://[bad")}), Paths::homeDirectoryPath());
+    EXPECT_EQ(manager.folderNeedingAuthorization({fileItem(url(readable))}), std::nullopt);
+    // Nothing to grant for what is not a file here.
+    for (const QByteArray &other : {QByteArray(), QByteArray("http://[bad"), QByteArray("https://example.com/a"),
+                                    url(dir.path() + QStringLiteral("/closed/gone.txt"))})
+        EXPECT_EQ(manager.folderNeedingAuthorization({fileItem(other)}), std::nullopt) << other.constData();
+    const QList<PasteboardItem> copied{textItem(), fileItem(url(readable)), fileItem(url(unreadable))};
+    EXPECT_EQ(manager.folderNeedingAuthorization(copied), dir.path() + QStringLiteral("/closed"));
 
+    // A granted folder, or everything granted, is not asked for again.
+    TPBookMarkCacher &cacher = TPBookMarkCacher::shared();
+    cacher.store({QUrl::fromLocalFile(dir.path() + QStringLiteral("/closed"))});
+    cacher.waitUntilIdle();
+    EXPECT_EQ(manager.folderNeedingAuthorization(copied), std::nullopt);
+    cacher.remove(dir.path() + QStringLiteral("/closed"));
+    EXPECT_EQ(manager.folderNeedingAuthorization(copied), dir.path() + QStringLiteral("/closed"));
     cacher.store({QUrl::fromLocalFile(authorizedRootPath())});
     cacher.waitUntilIdle();
     EXPECT_EQ(manager.folderNeedingAuthorization(copied), std::nullopt);
     cacher.remove(authorizedRootPath());
-    EXPECT_EQ(manager.folderNeedingAuthorization(copied), authorizedRootPath());
-    if (QFileInfo::exists(Paths::homeDirectoryPath())) {
-        cacher.store({QUrl::fromLocalFile(Paths::homeDirectoryPath())});
-        cacher.waitUntilIdle();
-        EXPECT_EQ(manager.folderNeedingAuthorization({fileItem("")}), std::nullopt);
-        cacher.remove(Paths::homeDirectoryPath());
+    manager.isReadable = realCheck;
+}
+
+TEST(FolderAccess, ACopyOfReadableFilesAsksNothingAndAnUnreadableOneNamesItsFolder)
+{
+    ShellHarness shell;
+    shell.launchWith({});
+    QTemporaryDir dir;
+    const QString readable = dir.path() + QStringLiteral("/photo.txt");
+    {
+        QFile file(readable);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
     }
+    QStringList asked;
+    ObserverBag observers;
+    observers.observe(NotificationName::needCheckAuthorize,
+                      [&](const Notification &notification) { asked.append(notification.userInfo.value(NotificationKey::info).toString()); });
+    const auto copyFile = [&](const QString &path) {
+        PasteboardItem item;
+        item.setData(PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded());
+        shell.pasteboard.simulateCopy({item});
+        shell.manager->retreivePasteboardInfo();
+        shell.settle();
+    };
+    copyFile(readable);
+    EXPECT_TRUE(asked.isEmpty()); // a new user is asked nothing
+
+    AuthorizerManager &manager = AuthorizerManager::shared();
+    const auto realCheck = manager.isReadable;
+    manager.isReadable = [&](const QString &path) { return path != readable && realCheck(path); };
+    copyFile(readable); // a repeated copy is asked about too
+
+    EXPECT_TRUE(waitUntil([&] { return !asked.isEmpty(); }));
+    EXPECT_EQ(asked, QStringList{dir.path()});
+    manager.isReadable = realCheck;
+    if (auto *popover = manager.popover())
+        popover->close();
 }
 
 TEST(FolderAccess, ThePopoverTellsTheFolderAndSendsOneEvent)

@@ -1,5 +1,7 @@
 #include "core/Alert.h"
 #include "core/TaviSettings.h"
+#include "platform/Defaults.h"
+#include "platform/ShortcutBinder.h"
 #include "platform/Strings.h"
 #include "shell/AccessibilityPermissionWindowController.h"
 #include "shell/AppDelegate.h"
@@ -55,10 +57,54 @@ TEST(GlobalHotKeys, TheDefaultShortcutsAreLiveAfterLaunch)
     ShellSeams::shared().closeCategoryList = [&] { ++closes; };
     shell.launchWith({});
     EXPECT_TRUE(shell.shortcuts->simulatePress(Shortcut(38, Shortcut::kCommand)));
-    EXPECT_TRUE(shell.shortcuts->simulatePress(Shortcut(4, Shortcut::kCommand)));
+    EXPECT_TRUE(shell.shortcuts->simulatePress(Shortcut(4, Shortcut::kShift | Shortcut::kCommand)));
     EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(Shortcut(8, Shortcut::kShift | Shortcut::kCommand)));
+    // Super+H is the desktop's own hide-window key.
+    EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(Shortcut(4, Shortcut::kCommand)));
     EXPECT_EQ(toggles, 1);
     EXPECT_EQ(closes, 1);
+}
+
+TEST(GlobalHotKeys, AStoredFormerDefaultMovesToTheNewOneAndOtherChoicesStay)
+{
+    ShellHarness shell;
+    ShortcutBinder &binder = ShortcutBinder::shared();
+    const QString hideList = AppDelegate::kHideCategoryListShortcutKey;
+    Defaults::standard().setValue(hideList, ShortcutBinder::encode(Shortcut(4, Shortcut::kCommand)));
+    Defaults::standard().setValue(AppDelegate::kSpotlightShortcutKey, ShortcutBinder::encode(Shortcut(9, Shortcut::kOption)));
+    Defaults::standard().setValue(AppDelegate::kClearAllShortcutKey, ShortcutBinder::encode(std::nullopt));
+    shell.launchWith({});
+    EXPECT_EQ(binder.shortcut(hideList), Shortcut(4, Shortcut::kShift | Shortcut::kCommand));
+    EXPECT_FALSE(Defaults::standard().value(hideList).isValid());
+    EXPECT_EQ(binder.shortcut(AppDelegate::kSpotlightShortcutKey), Shortcut(9, Shortcut::kOption));
+    EXPECT_EQ(binder.shortcut(AppDelegate::kClearAllShortcutKey), std::nullopt); // removed by the user, stays removed
+    EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(Shortcut(4, Shortcut::kShift | Shortcut::kCommand)));
+    EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(Shortcut(4, Shortcut::kCommand)));
+}
+
+TEST(GlobalHotKeys, AChordAnotherProgramHoldsIsToldOnceNamingEveryRefusedChord)
+{
+    ShellHarness shell;
+    QList<AlertRequest> alerts;
+    setAlertResponder([&](const AlertRequest &request) {
+        alerts.append(request);
+        return ModalResponse::alertFirstButtonReturn;
+    });
+    const Shortcut clearAll(8, Shortcut::kShift | Shortcut::kCommand);
+    const Shortcut panel(38, Shortcut::kCommand);
+    shell.shortcuts->simulateTakenElsewhere(clearAll);
+    shell.shortcuts->simulateTakenElsewhere(panel);
+    shell.launchWith({});
+    EXPECT_TRUE(waitUntil([&] { return !alerts.isEmpty(); }));
+    shell.settle();
+    setAlertResponder({});
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts.first().messageText, L("Shortcut.Taken.title"));
+    EXPECT_TRUE(alerts.first().informativeText.contains(clearAll.displayText())) << alerts.first().informativeText.toStdString();
+    EXPECT_TRUE(alerts.first().informativeText.contains(panel.displayText()));
+    EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(clearAll));
+    // The other shortcuts work.
+    EXPECT_TRUE(shell.shortcuts->isShortcutRegistered(Shortcut(4, Shortcut::kShift | Shortcut::kCommand)));
 }
 
 TEST(GlobalHotKeys, ClearAllAsksFirstAndKeepsNotesUnlessTicked)

@@ -8,14 +8,19 @@
 #include "shell/AutoLaunchHintWindowController.h"
 #include "shell/ShellSeams.h"
 #include "shell/TaviMenuBarController.h"
+#include "shell/UpdateChecker.h"
+#include "support/LoopbackHttpServer.h"
 #include "support/ShellHarness.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
 #include <QPushButton>
 #include <QTest>
 #include <QUrlQuery>
@@ -32,6 +37,12 @@ QList<QAction *> itemEntries(TaviMenuBarController &menu)
             entries.append(entry);
     }
     return entries;
+}
+
+// An entry's title, without the key a menu shows after the tab.
+QString title(const QAction *entry)
+{
+    return entry->text().section(QLatin1Char('\t'), 0, 0);
 }
 
 QStringList numbered(int count)
@@ -59,6 +70,11 @@ struct AlertLog {
     QList<AlertRequest> requests;
 };
 
+TaviMenuBarController &menuOf(AppDelegate &delegate)
+{
+    return *delegate.menuBarController();
+}
+
 FakeWorkspace &sharedFakeWorkspace()
 {
     Workspace::setShared(std::make_unique<FakeWorkspace>());
@@ -81,9 +97,13 @@ TEST(StatusMenu, ListsTheNewestItemsWithDigitKeysAboveTheFixedEntries)
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(all.indexOf(entries[i]), i);
         EXPECT_EQ(TaviMenuBarController::tag(entries[i]), 100 + i);
-        EXPECT_EQ(entries[i]->text(), QStringLiteral("item %1").arg(12 - i));
+        EXPECT_EQ(title(entries[i]), QStringLiteral("item %1").arg(12 - i));
         EXPECT_EQ(entries[i]->shortcut(), digit(i + 1).keySequence());
+        // The key shown names the Super key as every other window does.
+        EXPECT_EQ(entries[i]->text().section(QLatin1Char('\t'), 1), QStringLiteral("Super+%1").arg(i + 1));
     }
+    EXPECT_EQ(menu.clearAllMenuItem->text().section(QLatin1Char('\t'), 1), QStringLiteral("Shift+Super+C"));
+    EXPECT_EQ(title(menu.clearAllMenuItem), L("StatusBarMenu.ClearAll.title"));
 }
 
 TEST(StatusMenu, NeverListsMoreThanNineItemsWhateverTheCapacitySays)
@@ -120,9 +140,9 @@ TEST(StatusMenu, TitlesAreFlatEscapedAndCutAtAWordAfterTwentyCharacters)
     menu.menuNeedsUpdate();
     const QList<QAction *> entries = itemEntries(menu);
     ASSERT_EQ(entries.size(), 3);
-    EXPECT_EQ(entries[0]->text(), QStringLiteral("Meeting notes for\u2026"));
-    EXPECT_EQ(entries[1]->text(), QStringLiteral("12345678901234567890"));
-    EXPECT_EQ(entries[2]->text(), QStringLiteral("Tom && Jerry show now"));
+    EXPECT_EQ(title(entries[0]), QStringLiteral("Meeting notes for\u2026"));
+    EXPECT_EQ(title(entries[1]), QStringLiteral("12345678901234567890"));
+    EXPECT_EQ(title(entries[2]), QStringLiteral("Tom && Jerry show now"));
 }
 
 TEST(StatusMenu, ACopyNoOneCanSeeIsListedAsWhatItIs)
@@ -134,9 +154,9 @@ TEST(StatusMenu, ACopyNoOneCanSeeIsListedAsWhatItIs)
     menu.menuNeedsUpdate();
     const QList<QAction *> entries = itemEntries(menu);
     ASSERT_EQ(entries.size(), 3);
-    EXPECT_EQ(entries[0]->text(), QStringLiteral("1 tab"));
-    EXPECT_EQ(entries[1]->text(), QStringLiteral("indented"));
-    EXPECT_EQ(entries[2]->text(), QStringLiteral("Whitespace (2 lines)"));
+    EXPECT_EQ(title(entries[0]), QStringLiteral("1 tab"));
+    EXPECT_EQ(title(entries[1]), QStringLiteral("indented"));
+    EXPECT_EQ(title(entries[2]), QStringLiteral("Whitespace (2 lines)"));
 }
 
 TEST(StatusMenu, DigitHotKeysStepAsideWhileTheMenuShows)
@@ -244,6 +264,56 @@ TEST(StatusMenu, TheUpdateCheckTellsTheResultOrOpensTheDownloadPage)
     EXPECT_EQ(events.named(QStringLiteral("Update_Action")).size(), 3);
 }
 
+TEST(StatusMenu, EntriesThatNeedTheServiceShowOnlyWithItsAddressAndBlameNoNetworkWithout)
+{
+    ShellHarness shell;
+    FakeWorkspace &workspace = sharedFakeWorkspace();
+    LoopbackHttpServer server;
+    AppDelegate &delegate = shell.launchWith({});
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    const QList<QAction *> serviceEntries{menu.checkUpdateMenuItem, menu.contactMenuItem, menu.feedbackMenuItem,
+                                          menu.moreToolsMenuItem};
+    const auto visibleEntries = [&] {
+        menu.menuNeedsUpdate();
+        int visible = 0;
+        for (QAction *entry : serviceEntries)
+            visible += entry->isVisible() ? 1 : 0;
+        return visible;
+    };
+    const auto checkedText = [] {
+        std::optional<QString> text;
+        UpdateChecker::shared().checkUpdate([&](bool, const std::optional<QString> &answer) { text = answer.value_or(QString()); });
+        waitUntil([&] { return text.has_value(); }, 5000);
+        return text.value_or(QStringLiteral("no answer"));
+    };
+
+    EXPECT_EQ(visibleEntries(), 0);
+    // Fixed entries that work here stay.
+    for (const char *kept : {"StatusBarMenu.Preferences.title", "StatusBarMenu.Help.title", "StatusBarMenu.About.title",
+                             "StatusBarMenu.Quit.title"})
+        EXPECT_TRUE(menu.statusBarMenu()->findChild<QAction *>(QString::fromLatin1(kept))->isVisible()) << kept;
+    EXPECT_EQ(checkedText(), L("CheckUpdate.Msg.NoService"));
+    // A refused (plain HTTP, not loopback) address is no service either.
+    AppValues::serviceBaseURL().set(QStringLiteral("http://tavipaste.app"));
+    EXPECT_EQ(visibleEntries(), 0);
+    EXPECT_EQ(checkedText(), L("CheckUpdate.Msg.NoService"));
+    EXPECT_EQ(server.connectionCount(), 0);
+
+    AppValues::serviceBaseURL().set(server.baseURL());
+    EXPECT_EQ(visibleEntries(), 4);
+    server.respondWith(200, R"({"code": 1})");
+    EXPECT_EQ(checkedText(), L("CheckUpdate.Msg.AlreadyLatest"));
+    ASSERT_EQ(server.requests().size(), 1);
+    EXPECT_TRUE(server.requests().first().path.startsWith("/homepage/version?"));
+    menu.contactMenuItem->trigger();
+    menu.moreToolsMenuItem->trigger();
+    ASSERT_EQ(workspace.openedUrls().size(), 2);
+    EXPECT_EQ(workspace.openedUrls()[0].path(), QStringLiteral("/support/"));
+    EXPECT_EQ(workspace.openedUrls()[1].host(), QStringLiteral("127.0.0.1"));
+    AppValues::serviceBaseURL().set(QString());
+    EXPECT_EQ(visibleEntries(), 0);
+}
+
 TEST(StatusMenu, FeedbackIsAnEncodedMailAndOnlyWebAndMailAddressesOpen)
 {
     const QUrl mail = TaviMenuBarController::feedbackMailURL({QStringLiteral("support@tavipaste.app")},
@@ -273,6 +343,63 @@ TEST(StatusMenu, FeedbackIsAnEncodedMailAndOnlyWebAndMailAddressesOpen)
     AppValues::serviceBaseURL().set(QString());
 }
 
+TEST(StatusMenu, AboutShowsTheIconVersionLicenseAndAddressAndEveryWindowHasTheIcon)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({});
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+    EXPECT_FALSE(QApplication::windowIcon().pixmap(48, 48).isNull());
+    delegate.menuBarController()->statusBarMenu()->findChild<QAction *>(QStringLiteral("StatusBarMenu.About.title"))->trigger();
+    QMessageBox *about = delegate.aboutWindow();
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_FALSE(about->isModal());
+    EXPECT_FALSE(about->iconPixmap().isNull());
+    EXPECT_EQ(about->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+    EXPECT_TRUE(about->text().contains(appVersion()));
+    EXPECT_TRUE(about->text().contains(L("About.License").toHtmlEscaped()));
+    EXPECT_TRUE(about->text().contains(QStringLiteral("href=\"https://")));
+    // A second choice brings the same window forward.
+    delegate.aboutMenuItemAction();
+    EXPECT_EQ(delegate.aboutWindow(), about);
+    about->close();
+
+    menuOf(delegate).quitItemAction();
+    ASSERT_TRUE(menuOf(delegate).autoLaunchHintWC);
+    EXPECT_EQ(menuOf(delegate).autoLaunchHintWC->windowIcon().cacheKey(), QApplication::windowIcon().cacheKey());
+    menuOf(delegate).autoLaunchHintWC->cancelQuitAction();
+}
+
+TEST(StatusMenu, WithoutATrayAWindowTellsOnceWhereTheMenuOpens)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "the test display has a tray";
+    const int grace = std::exchange(AppDelegate::noTrayGraceMs, 0);
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({});
+    ASSERT_TRUE(waitUntil([&] { return delegate.noTrayWindow() && delegate.noTrayWindow()->isVisible(); }));
+    QMessageBox &told = *delegate.noTrayWindow();
+    EXPECT_FALSE(told.isModal());
+    EXPECT_TRUE(told.informativeText().contains(Shortcut(38, Shortcut::kCommand).displayText()));
+    EXPECT_TRUE(told.informativeText().contains(L("NoTray.ColorBar")));
+    told.close();
+
+    AppDelegate &next = shell.launchWith({});
+    shell.settle();
+    EXPECT_FALSE(next.noTrayWindow()); // told once, not at every start
+    AppDelegate::noTrayGraceMs = grace;
+}
+
+TEST(StatusMenu, WithTheTrayIconTurnedOffNoTrayWindowIsShown)
+{
+    const int grace = std::exchange(AppDelegate::noTrayGraceMs, 0);
+    ShellHarness shell;
+    TaviSettings::shared().setDisplayMenuBarButton(false);
+    AppDelegate &delegate = shell.launchWith({});
+    shell.settle();
+    EXPECT_FALSE(delegate.noTrayWindow());
+    AppDelegate::noTrayGraceMs = grace;
+}
+
 TEST(LaunchAtLoginHint, QuittingOffersLaunchAtLoginOnceUnlessDeclined)
 {
     ShellHarness shell;
@@ -294,6 +421,34 @@ TEST(LaunchAtLoginHint, QuittingOffersLaunchAtLoginOnceUnlessDeclined)
     next.menuBarController()->quitItemAction();
     EXPECT_FALSE(next.menuBarController()->autoLaunchHintWC);
     EXPECT_TRUE(next.isTerminationRequested());
+}
+
+TEST(LaunchAtLoginHint, ReturnQuitsWithoutChangingSettingsAndCancelKeepsRunning)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({});
+    TaviMenuBarController &menu = *delegate.menuBarController();
+    menu.quitItemAction();
+    ASSERT_TRUE(menu.autoLaunchHintWC);
+    AutoLaunchHintWindowController &hint = *menu.autoLaunchHintWC;
+    EXPECT_TRUE(hint.cancelBtn->isDefault());
+    EXPECT_FALSE(hint.autoLaunchBtn->isDefault());
+
+    QTest::keyClick(&hint, Qt::Key_Escape);
+    EXPECT_FALSE(hint.isVisible());
+    hint.present();
+    hint.cancelQuitBtn->click();
+    EXPECT_FALSE(hint.isVisible());
+    EXPECT_FALSE(delegate.isTerminationRequested());
+
+    menu.quitItemAction();
+    QWidget *focused = QApplication::focusWidget();
+    QTest::keyClick(focused && focused->window() == menu.autoLaunchHintWC.data() ? focused : menu.autoLaunchHintWC.data(),
+                    Qt::Key_Return);
+    EXPECT_TRUE(delegate.isTerminationRequested());
+    EXPECT_FALSE(TaviSettings::shared().isAutoLaunch());
+    EXPECT_FALSE(TaviSettings::shared().noAutoLaunchHint());
+    EXPECT_FALSE(QFileInfo::exists(LoginItem::entryPath(QStringLiteral("tavipaste-helper"))));
 }
 
 TEST(LaunchAtLoginHint, ClosingTheWindowQuitsThroughTheNormalShutdownOnce)

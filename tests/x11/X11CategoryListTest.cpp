@@ -132,10 +132,10 @@ TEST(X11CategoryList, KeysPasteIntoAnotherProgramAndTheHideKeyClosesTheList)
     // The hide-list hot key closes the list.
     auto monitor = X11ShortcutMonitor::create();
     ASSERT_TRUE(monitor);
-    const Shortcut hideList(4, Shortcut::kCommand);
+    const Shortcut hideList(4, Shortcut::kShift | Shortcut::kCommand);
     ASSERT_TRUE(monitor->registerShortcut(hideList, [] { ShellSeams::shared().closeCategoryList(); }));
     ASSERT_TRUE(window->isVisible());
-    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+h")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("shift+super+h")}));
     EXPECT_TRUE(waitUntil([&] { return !window->isVisible(); }, 5000));
     monitor->unregisterShortcut(hideList);
 

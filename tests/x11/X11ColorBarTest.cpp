@@ -1,7 +1,7 @@
 // The color bar on the real X server: a dock window at the chosen edge, read back from X; a row
 // widens under the real pointer, a click opens its list beside the bar, a dragged row reorders
 // the categories for good, a new copy flashes its row, and a category made in the edit window
-// joins the bar.
+// joins the bar; a deleted category leaves it; a full-screen window has it step aside or stay above.
 
 #include "X11TestSupport.h"
 
@@ -12,19 +12,27 @@
 #include "colorbar/MainWindowController.h"
 #include "colorbar/PBScreenMonitor.h"
 #include "controls/SceneRegistry.h"
+#include "core/Alert.h"
 #include "core/TaviSettings.h"
 #include "core/store/CoreDataStack.h"
 #include "history/CategoryWindowController.h"
+#include "platform/DockWindow.h"
+#include "platform/FullScreenWindows.h"
+#include "platform/x11/X11FullScreenWindows.h"
+#include "history/CategoryListViewController.h"
 #include "preferences/CategoryPreferencesViewController.h"
+#include "preferences/CategorySettingViewController.h"
 #include "support/ShellHarness.h"
 #include "support/TestEnvironment.h"
 #include "support/WindowPlaces.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QRegularExpression>
 #include <QTest>
 #include <QProcess>
@@ -257,4 +265,162 @@ TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
     ASSERT_GE(reopened.categories().size(), 3);
     EXPECT_EQ(reopened.categories().at(2).id(), first);
     EXPECT_EQ(reopened.categories().last().name(), QStringLiteral("From X"));
+}
+
+// A category deleted in the preferences leaves the bar on the X server at once, and the bar's
+// height follows; a click where its row was opens the category that is there now. A category
+// removed without a word to the bar opens nothing from its stale row.
+TEST(X11ColorBar, ADeletedCategoryLeavesTheBarAndItsPlaceNeverOpensIt)
+{
+    auto *shell = new ShellHarness; // kept: the shared list window may be made on its history
+    SceneRegistry::shared().registerScene(QStringLiteral("Main"), QStringLiteral("CategoryWindowController"),
+                                          [shell] { return new CategoryWindowController(*shell->manager); });
+    shell->launchWith({});
+    ColorBarScenes::registerAll();
+    TaviSettings::shared().setBarPosition(PBColorBarPosition::left);
+    TaviSettings::shared().setBarSize(PBColorBarSize::large);
+    TaviSettings::shared().setBarScreenOption(PBColorBarDisplayScreenOption::initial);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    PBScreenMonitor::shared().setCurrentScreen(screen);
+    ASSERT_TRUE(moveTo(screen->geometry().center()));
+
+    // Two custom categories, the first moved up to row 1.
+    const PBCategory doomed(std::nullopt, QStringLiteral("Doomed"), QColor(0x8E44AD), QColor(0xECF0F1), PBDefaultCategory::custom,
+                            false, false);
+    const PBCategory stale(std::nullopt, QStringLiteral("Stale"), QColor(0x16A085), QColor(0xECF0F1), PBDefaultCategory::custom,
+                           false, false);
+    shell->categories->add(doomed);
+    shell->categories->add(stale);
+    QList<PBCategory> order = shell->categories->categories();
+    order.move(order.size() - 2, 1);
+    shell->categories->reorder(order);
+
+    auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
+    window->showBar();
+    ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 5000));
+    MainViewController *bar = window->contentViewController();
+    const int rows = bar->numberOfRows();
+    ASSERT_EQ(bar->categoryAt(1)->id(), doomed.id());
+    EXPECT_TRUE(waitUntil([&] { return geometryFromX(*window).height() == 56 * (rows + 1); }, 5000));
+    const QPoint doomedPlace = centreOf(*bar->rowView(1), bar->rowView(1)->tabGeometry());
+    const auto openedList = [] {
+        CategoryWindowController *list = existingCategoryWindowController();
+        return list && list->isVisible() ? list->contentViewController()->category : std::nullopt;
+    };
+    const auto clickAt = [&](const QPoint &place) {
+        EXPECT_TRUE(moveTo(place));
+        EXPECT_TRUE(waitUntil([&] { return window->width() == 140; }, 3000)) << "the row under the pointer opens";
+        EXPECT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
+    };
+    const auto pointerAway = [&] {
+        if (CategoryWindowController *list = existingCategoryWindowController())
+            list->close();
+        EXPECT_TRUE(moveTo(screen->geometry().center()));
+        EXPECT_TRUE(waitUntil([&] { return window->width() == 24; }, 3000));
+    };
+
+    CategorySettingViewController pane;
+    for (int row = 0; row < pane.listTableView->rowCount(); ++row) {
+        if (pane.listTableView->item(row, CategorySettingViewController::NameColumn)->text() == QStringLiteral("Doomed"))
+            pane.listTableView->selectRow(row);
+    }
+    ASSERT_EQ(pane.selectedCategory->id(), doomed.id());
+    setAlertResponder([](const AlertRequest &) { return ModalResponse::alertFirstButtonReturn; });
+    pane.clickDeleteCategory();
+    EXPECT_TRUE(waitUntil([&] { return geometryFromX(*window).height() == 56 * rows; }, 5000))
+        << "the bar is " << geometryFromX(*window).height() << " high";
+    EXPECT_EQ(bar->numberOfRows(), rows - 1);
+    EXPECT_EQ(bar->categoryAt(1)->id(), order.at(2).id());
+
+    clickAt(doomedPlace);
+    EXPECT_TRUE(waitUntil([&] { return openedList().has_value(); }, 3000));
+    EXPECT_EQ(openedList().value_or(doomed).id(), order.at(2).id());
+    pointerAway();
+
+    // Removed behind the bar's back: its row is still there, but a click on it opens nothing.
+    const int staleRow = bar->numberOfRows() - 1;
+    ASSERT_EQ(bar->categoryAt(staleRow)->id(), stale.id());
+    const QPoint stalePlace = centreOf(*bar->rowView(staleRow), bar->rowView(staleRow)->tabGeometry());
+    shell->categories->deleteCategory(*shell->categories->categoryWithId(stale.id()));
+    clickAt(stalePlace);
+    EXPECT_TRUE(waitUntil([&] { return geometryFromX(*window).height() == 56 * (rows - 1); }, 5000))
+        << "the bar is " << geometryFromX(*window).height() << " high";
+    EXPECT_FALSE(openedList().has_value());
+    setAlertResponder({});
+    pointerAway();
+}
+
+namespace {
+
+// The colour the X server shows at a point of the screen.
+QColor colourOnScreen(const QPoint &point)
+{
+    const QByteArray answer = run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                                                             QStringLiteral("1x1+%1+%2").arg(point.x()).arg(point.y()),
+                                                             QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("txt:-")});
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("#([0-9A-Fa-f]{6})")).match(QString::fromLatin1(answer));
+    return match.hasMatch() ? QColor(QLatin1Char('#') + match.captured(1)) : QColor();
+}
+
+bool isViewable(const QWidget &window)
+{
+    return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window.winId())}).contains("IsViewable");
+}
+
+} // namespace
+
+// A window shown full screen over the bar's screen: the bar steps aside until it leaves, or, with
+// "Show when entering full screen" on in the Appearance pane, stays over it, where it can be seen.
+TEST(X11ColorBar, AFullScreenWindowHasTheBarStepAsideOrStayAboveAsTheSettingSays)
+{
+    auto *shell = new ShellHarness; // kept, as the list window may be made on its history
+    ColorBarScenes::registerAll();
+    FullScreenWindows::setShared(X11FullScreenWindows::create());
+    TaviSettings::shared().setBarPosition(PBColorBarPosition::left);
+    TaviSettings::shared().setBarSize(PBColorBarSize::large);
+    TaviSettings::shared().setBarScreenOption(PBColorBarDisplayScreenOption::initial);
+    TaviSettings::shared().setNeedShowWhenEnterFullscreen(false);
+    QScreen *screen = QGuiApplication::primaryScreen();
+    PBScreenMonitor::shared().setCurrentScreen(screen);
+    ASSERT_TRUE(moveTo(screen->geometry().center()));
+
+    auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
+    window->showBar();
+    ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 5000));
+    MainViewController *bar = window->contentViewController();
+    CategoryCellView *row = bar->rowView(0);
+    const QPoint probe = centreOf(*row, row->tabGeometry());
+    const QColor rowColour = bar->categoryAt(0)->backgroundColor();
+    const QColor green(0x00, 0xff, 0x00);
+    ASSERT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000)) << colourOnScreen(probe).name().toStdString();
+
+    auto peer = std::make_unique<Peer>(QStringList{QStringLiteral("fullscreen")});
+    ASSERT_FALSE(peer->waitForLine("STATE:full").isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return bar->hasSteppedAsideForFullScreen() && !isViewable(*window); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == green; }, 5000)) << colourOnScreen(probe).name().toStdString();
+
+    CategoryPreferencesViewController pane;
+    pane.reloadFromSettings();
+    pane.showWhenEnteredFullscreenBtn->click();
+    ASSERT_TRUE(TaviSettings::shared().needShowWhenEnterFullscreen());
+    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000))
+        << "over the full-screen window: " << colourOnScreen(probe).name().toStdString();
+    EXPECT_FALSE(bar->hasSteppedAsideForFullScreen());
+
+    // Out of full screen, the bar is a dock the window manager keeps again.
+    peer->writeLine("normal");
+    EXPECT_TRUE(waitUntil([&] { return !DockWindow::isKeptAboveFullScreenWindows(window.get()) && isViewable(*window); }, 5000));
+    EXPECT_TRUE(run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("_NET_WM_WINDOW_TYPE")})
+                    .contains("_NET_WM_WINDOW_TYPE_DOCK"));
+
+    // Off again: the next full screen has the bar step aside; the window going away brings it back.
+    pane.showWhenEnteredFullscreenBtn->click();
+    peer->writeLine("full");
+    EXPECT_TRUE(waitUntil([&] { return bar->hasSteppedAsideForFullScreen() && !isViewable(*window); }, 5000));
+    peer.reset();
+    EXPECT_TRUE(waitUntil([&] { return !bar->hasSteppedAsideForFullScreen() && isViewable(*window); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000)) << colourOnScreen(probe).name().toStdString();
+    EXPECT_EQ(geometryFromX(*window).x(), screen->availableGeometry().left());
+    window.reset();
+    FullScreenWindows::setShared(nullptr);
 }

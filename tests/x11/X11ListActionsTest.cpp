@@ -176,8 +176,9 @@ TEST(X11ListActions, HandingItemsToMissingDesktopProgramsKeepsTheirTextsOutOfSta
                 shell.settle();
             }
             EXPECT_EQ(handed, 3);
-            if (withOpener)
+            if (withOpener) {
                 EXPECT_TRUE(waitUntil([&] { return contentsOf(marks).count('x') == 3; }, 10000)) << "the opener did not run";
+            }
         }
         qputenv("PATH", savedPath);
         Log::flush();

@@ -2,6 +2,7 @@
 // Peers for the tests against the real X server: xclip, xdotool and our own small peer program.
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -25,11 +26,14 @@ public:
     ~Peer();
     // Waits for a line of standard output that starts with `prefix`; returns the rest of it.
     QByteArray waitForLine(const QByteArray &prefix, int timeoutMs = 5000);
+    // A line on its standard input.
+    void writeLine(const QByteArray &line);
     qint64 processId() const { return m_process.processId(); }
 
 private:
     QProcess m_process;
     QByteArray m_buffer;
+    QList<quint32> m_ownedWindows; // from its "OWNED:" lines
 };
 
 } // namespace X11Test

@@ -8,15 +8,20 @@
 //   slow-text BYTES MS  owns the clipboard with a text of BYTES bytes that it sends in small parts
 //                     (INCR), paced so that the whole takes at least MS milliseconds
 //   stop-text BYTES   the same text, but it stops sending after the first part
+//   grab LETTER       holds Shift+Super+LETTER on the root window, as a desktop's own hot key
+//   fullscreen        a green window shown full screen; the lines "normal" and "full" on its
+//                     input take it out of full screen and back; prints each state it reaches
 // Each prints one line when it is ready.
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
 #include <QLineEdit>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 
 #include <chrono>
 #include <cstdio>
@@ -239,6 +244,31 @@ int window(const char *windowClass, const char *title)
     return 0;
 }
 
+int grabKey(char letter)
+{
+    xcb_connection_t *c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 2;
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(c);
+    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, xcb_keysym_t(std::tolower(static_cast<unsigned char>(letter))));
+    if (!codes || codes[0] == XCB_NO_SYMBOL)
+        return 3;
+    const xcb_void_cookie_t cookie = xcb_grab_key_checked(c, 1, screen->root, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4, codes[0],
+                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    std::free(codes);
+    if (xcb_generic_error_t *error = xcb_request_check(c, cookie)) {
+        std::free(error);
+        return 4;
+    }
+    std::printf("GRABBED\n");
+    std::fflush(stdout);
+    while (xcb_generic_event_t *event = xcb_wait_for_event(c))
+        std::free(event);
+    xcb_key_symbols_free(symbols);
+    return 0;
+}
+
 int field(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -274,6 +304,56 @@ int copy(int argc, char **argv, bool concealed)
     return app.exec();
 }
 
+// Tells each state as the window manager has it (Qt follows _NET_WM_STATE).
+class FullScreenWindow : public QWidget {
+protected:
+    void changeEvent(QEvent *event) override
+    {
+        QWidget::changeEvent(event);
+        if (event->type() == QEvent::WindowStateChange)
+            tell();
+    }
+    void showEvent(QShowEvent *event) override
+    {
+        QWidget::showEvent(event);
+        tell();
+    }
+
+private:
+    void tell()
+    {
+        std::printf("STATE:%s %llu\n", isFullScreen() ? "full" : "normal", static_cast<unsigned long long>(winId()));
+        std::fflush(stdout);
+    }
+};
+
+int fullScreen(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    FullScreenWindow window;
+    window.setWindowTitle(QStringLiteral("Tavi Peer Full Screen"));
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, QColor(0x00, 0xff, 0x00));
+    window.setPalette(palette);
+    window.setAutoFillBackground(true);
+    window.resize(500, 400);
+    QSocketNotifier input(0, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, [&window, &input] {
+        char line[64] = {};
+        const ssize_t read = ::read(0, line, sizeof line - 1);
+        if (read <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        if (std::strncmp(line, "normal", 6) == 0)
+            window.showNormal();
+        else if (std::strncmp(line, "full", 4) == 0)
+            window.showFullScreen();
+    });
+    window.showFullScreen();
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -292,8 +372,12 @@ int main(int argc, char **argv)
         return copy(argc, argv, true);
     if (argc >= 3 && std::strcmp(argv[1], "copy") == 0)
         return copy(argc, argv, false);
+    if (argc >= 3 && std::strcmp(argv[1], "grab") == 0)
+        return grabKey(argv[2][0]);
     if (argc >= 2 && std::strcmp(argv[1], "field") == 0)
         return field(argc, argv);
-    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | copy TEXT | secret TEXT | mute-hint TEXT | slow-text BYTES MS | stop-text BYTES\n", argv[0]);
+    if (argc >= 2 && std::strcmp(argv[1], "fullscreen") == 0)
+        return fullScreen(argc, argv);
+    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | copy TEXT | secret TEXT | mute-hint TEXT | slow-text BYTES MS | stop-text BYTES | grab LETTER | fullscreen\n", argv[0]);
     return 1;
 }
