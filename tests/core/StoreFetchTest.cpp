@@ -61,6 +61,8 @@ TEST_F(StoreTest, ContainsIgnoresCaseAndDiacriticsBeyondAscii)
     item(QStringLiteral("Café Crème"));
     item(QStringLiteral("ÉCOLE ÜBER STRASSE"));
     item(QStringLiteral("plain"));
+    item(QStringLiteral("Maße am Fluß"));
+    item(QStringLiteral("İstanbul"));
     auto search = [&](const QString &keyword) {
         QStringList found = fetchTexts(Predicate::contains(QStringLiteral("text"), keyword));
         found.sort();
@@ -72,6 +74,13 @@ TEST_F(StoreTest, ContainsIgnoresCaseAndDiacriticsBeyondAscii)
         EXPECT_EQ(search(QStringLiteral("CRÈME")), QStringList{"Café Crème"});
         EXPECT_EQ(search(QStringLiteral("école")), QStringList{"ÉCOLE ÜBER STRASSE"});
         EXPECT_EQ(search(QStringLiteral("uber")), QStringList{"ÉCOLE ÜBER STRASSE"});
+        // Full case folding: a sharp s is "ss", a capital I with a dot is an i.
+        EXPECT_EQ(search(QStringLiteral("strasse")), QStringList{"ÉCOLE ÜBER STRASSE"});
+        EXPECT_EQ(search(QStringLiteral("straße")), QStringList{"ÉCOLE ÜBER STRASSE"});
+        EXPECT_EQ(search(QStringLiteral("MASSE")), QStringList{"Maße am Fluß"});
+        EXPECT_EQ(search(QStringLiteral("ẞ")), QStringList({"Maße am Fluß", "ÉCOLE ÜBER STRASSE"}));
+        EXPECT_EQ(search(QStringLiteral("fluss")), QStringList{"Maße am Fluß"});
+        EXPECT_EQ(search(QStringLiteral("istanbul")), QStringList{"İstanbul"});
         EXPECT_TRUE(search(QString()).isEmpty());
         EXPECT_TRUE(search(QStringLiteral("%")).isEmpty());
         ASSERT_TRUE(context()->save());

@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QUuid>
 
+#include <unicode/stringoptions.h>
+#include <unicode/ustring.h>
+
 #include <algorithm>
 
 namespace StoreValues {
@@ -141,22 +144,52 @@ int compare(const StoreValue &a, const StoreValue &b)
     }
 }
 
+namespace {
+bool isMark(QChar c)
+{
+    const QChar::Category category = c.category();
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining || category == QChar::Mark_Enclosing;
+}
+
+QString withoutMarks(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (!isMark(c))
+            result.append(c);
+    }
+    return result;
+}
+
+// Unicode's full case folding ("ß" and "ẞ" read "ss", "ﬁ" "fi"), which QString::toCaseFolded()
+// does only in its simple form.
+QString fullCaseFolded(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    // A code unit folds to at most three.
+    QString folded(text.size() * 3, Qt::Uninitialized);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length = u_strFoldCase(reinterpret_cast<UChar *>(folded.data()), int32_t(folded.size()),
+                                         reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()),
+                                         U_FOLD_CASE_DEFAULT, &status);
+    if (U_FAILURE(status))
+        return text.toCaseFolded();
+    folded.truncate(length);
+    return folded;
+}
+} // namespace
+
 QString fold(const QString &text, bool caseInsensitive, bool diacriticInsensitive)
 {
-    QString result = text;
-    if (diacriticInsensitive) {
-        const QString decomposed = text.normalized(QString::NormalizationForm_KD);
-        result.clear();
-        result.reserve(decomposed.size());
-        for (const QChar c : decomposed) {
-            const QChar::Category category = c.category();
-            if (category != QChar::Mark_NonSpacing && category != QChar::Mark_SpacingCombining
-                && category != QChar::Mark_Enclosing)
-                result.append(c);
-        }
+    QString result = diacriticInsensitive ? withoutMarks(text.normalized(QString::NormalizationForm_KD)) : text;
+    if (caseInsensitive) {
+        result = fullCaseFolded(result);
+        // Folding can give a letter and its mark ("İ" is "i" and a dot above).
+        if (diacriticInsensitive)
+            result = withoutMarks(result);
     }
-    if (caseInsensitive)
-        result = result.toCaseFolded();
     return result;
 }
 

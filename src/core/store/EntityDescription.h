@@ -27,7 +27,8 @@ StoreValue coerce(AttributeType type, StoreValue value);
 inline bool isNull(const StoreValue &value) { return std::holds_alternative<std::monostate>(value); }
 // Total order: null first, then integers, text (by code point, as SQLite compares UTF-8), bytes.
 int compare(const StoreValue &a, const StoreValue &b);
-// Text folded for CONTAINS[c], [d] or [cd].
+// Text folded for CONTAINS[c], [d] or [cd]: full case folding, compatibility decomposition
+// without marks.
 QString fold(const QString &text, bool caseInsensitive, bool diacriticInsensitive);
 // The same on UTF-8, quick for plain ASCII (which only lower-cases).
 QByteArray foldUtf8(const char *text, qsizetype bytes, bool caseInsensitive, bool diacriticInsensitive);
