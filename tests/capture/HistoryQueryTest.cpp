@@ -137,12 +137,13 @@ TEST(HistoryQueries, SearchInTheTextListFollowsTheTextSortSettings)
 TEST(HistoryQueries, ReloadByTitleOrdersTheMainListAndChangesRestoreTheDefault)
 {
     CaptureHarness h;
-    for (const char *text : {"banana", "cherry", "apple"}) {
+    for (const char *text : {"banana", "Cherry", "apple"}) {
         h.copyText(QString::fromLatin1(text));
         tick();
     }
+    // Case does not order the titles.
     h.manager->reloadRecords(RecordSorter::title, true);
-    EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("apple"), QStringLiteral("banana"), QStringLiteral("cherry")}));
+    EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("apple"), QStringLiteral("banana"), QStringLiteral("Cherry")}));
     h.copyText(QStringLiteral("date"));
     EXPECT_EQ(h.texts().first(), QStringLiteral("date"));
     EXPECT_EQ(h.texts().last(), QStringLiteral("banana"));

@@ -88,6 +88,32 @@ TEST_F(StoreTest, ContainsIgnoresCaseAndDiacriticsBeyondAscii)
     }
 }
 
+TEST_F(StoreTest, TextsSortAsTheyReadIgnoringCaseInTheStoreAndUnsavedAlike)
+{
+    const QStringList ascending{"Apple", "apple pie", "banana", "Echo", "eclair", "Éclair", "zebra", "Zoo"};
+    // Stored ones and unsaved ones mixed, in no order.
+    for (const char *text : {"Zoo", "eclair", "banana", "Apple"})
+        item(QString::fromUtf8(text));
+    ASSERT_TRUE(context()->save());
+    for (const char *text : {"zebra", "Éclair", "apple pie", "Echo"})
+        item(QString::fromUtf8(text));
+    // Texts that differ only after the start the order reads keep the order they were made in.
+    const QString longStart(StoreValues::kReadableOrderUnits, QLatin1Char('m'));
+    item(longStart + QStringLiteral("B"));
+    item(longStart + QStringLiteral("a"));
+    for (int pass = 0; pass < 2; ++pass) { // unsaved changes merged in, then from the store alone
+        SCOPED_TRACE(pass ? "stored" : "unsaved");
+        const QStringList sorted = fetchTexts(std::nullopt, {{QStringLiteral("text"), true}});
+        EXPECT_EQ(sorted.mid(0, 6), ascending.mid(0, 6));
+        EXPECT_EQ(sorted.mid(6, 2), QStringList({longStart + QStringLiteral("B"), longStart + QStringLiteral("a")}));
+        EXPECT_EQ(sorted.mid(8), ascending.mid(6));
+        EXPECT_EQ(fetchTexts(Predicate::contains(QStringLiteral("text"), QStringLiteral("e")), {{QStringLiteral("text"), false}}),
+                  QStringList({"zebra", "Éclair", "eclair", "Echo", "apple pie", "Apple"}));
+        ASSERT_TRUE(context()->save());
+        reopen();
+    }
+}
+
 TEST_F(StoreTest, UserTextInPredicatesIsNeverSql)
 {
     item(QStringLiteral("it's a \"test\"; DROP TABLE PBItemRecord; --"));

@@ -3,7 +3,10 @@
 #include <QDateTime>
 #include <QUuid>
 
+#include <QLocale>
+
 #include <unicode/stringoptions.h>
+#include <unicode/ucol.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
@@ -205,6 +208,61 @@ QByteArray foldUtf8(const char *text, qsizetype bytes, bool caseInsensitive, boo
         return result;
     }
     return fold(QString::fromUtf8(text, bytes), caseInsensitive, diacriticInsensitive).toUtf8();
+}
+
+namespace {
+// The user's language's collation at secondary strength: letters and accents count, case does
+// not. Opened once; ICU collators may be used from any thread for keys.
+const UCollator *readableCollator()
+{
+    static const UCollator *const collator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UCollator *opened = ucol_open(QLocale().name().toLatin1().constData(), &status);
+        if (U_FAILURE(status)) {
+            status = U_ZERO_ERROR;
+            opened = ucol_open("", &status);
+        }
+        if (opened)
+            ucol_setStrength(opened, UCOL_SECONDARY);
+        return opened;
+    }();
+    return collator;
+}
+} // namespace
+
+QByteArray readableOrderKey(QStringView text)
+{
+    QStringView start = text.left(kReadableOrderUnits);
+    // Never half a surrogate pair.
+    if (start.size() < text.size() && !start.isEmpty() && start.back().isHighSurrogate())
+        start.chop(1);
+    const UCollator *collator = readableCollator();
+    if (!collator)
+        return start.toString().toCaseFolded().toUtf8();
+    const auto *units = reinterpret_cast<const UChar *>(start.utf16());
+    QByteArray key(start.size() * 4 + 16, Qt::Uninitialized);
+    int32_t length = ucol_getSortKey(collator, units, int32_t(start.size()), reinterpret_cast<uint8_t *>(key.data()),
+                                     int32_t(key.size()));
+    if (length > key.size()) {
+        key.resize(length);
+        length = ucol_getSortKey(collator, units, int32_t(start.size()), reinterpret_cast<uint8_t *>(key.data()), length);
+    }
+    // The key ends with a zero byte, left out so that keys compare as their bytes.
+    key.truncate(std::max(0, length - 1));
+    return key;
+}
+
+QByteArray readableOrderKeyUtf8(const char *text, qsizetype bytes)
+{
+    // A code unit takes at most three bytes; the decoded start is cut to the units that count.
+    const qsizetype read = std::min<qsizetype>(bytes, kReadableOrderUnits * 3);
+    qsizetype end = read;
+    // Not within a character: back to the start of the one the cut falls in.
+    if (end < bytes) {
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+    }
+    return readableOrderKey(QString::fromUtf8(text, end));
 }
 
 } // namespace StoreValues

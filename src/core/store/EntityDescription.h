@@ -32,6 +32,13 @@ int compare(const StoreValue &a, const StoreValue &b);
 QString fold(const QString &text, bool caseInsensitive, bool diacriticInsensitive);
 // The same on UTF-8, quick for plain ASCII (which only lower-cases).
 QByteArray foldUtf8(const char *text, qsizetype bytes, bool caseInsensitive, bool diacriticInsensitive);
+// The key a text sorts by where order is for reading: the collation of the user's language,
+// ignoring case ("apple" before "Banana", "Éclair" among the e's). Keys compare as bytes; only
+// the text's start (kReadableOrderUnits code units) counts. Any thread.
+inline constexpr qsizetype kReadableOrderUnits = 256;
+QByteArray readableOrderKey(QStringView text);
+// The same on UTF-8, of which only the start is read.
+QByteArray readableOrderKeyUtf8(const char *text, qsizetype bytes);
 } // namespace StoreValues
 
 struct AttributeDescription {
@@ -40,6 +47,8 @@ struct AttributeDescription {
     AttributeType type;
     bool lazy = false; // read from the store only when asked for (payloads)
     StoreValue defaultValue = {};
+    // Sorted as a reader expects (readableOrderKey()), not by code point.
+    bool readableOrder = false;
 };
 
 struct EntityDescription;

@@ -22,9 +22,9 @@ const EntityDescription &PBItemRecord::entityDescription()
         {
             {QStringLiteral("uuid"), QStringLiteral("uuid"), AttributeType::UUID},
             {QStringLiteral("dataHash"), QStringLiteral("dataHash"), AttributeType::String},
-            {QStringLiteral("text"), QStringLiteral("text"), AttributeType::String, true},
+            {QStringLiteral("text"), QStringLiteral("text"), AttributeType::String, true, {}, true},
             {QStringLiteral("data"), QStringLiteral("data"), AttributeType::Binary, true},
-            {QStringLiteral("appName"), QStringLiteral("appName"), AttributeType::String},
+            {QStringLiteral("appName"), QStringLiteral("appName"), AttributeType::String, false, {}, true},
             {QStringLiteral("appId"), QStringLiteral("appId"), AttributeType::String},
             {QStringLiteral("appPath"), QStringLiteral("appPath"), AttributeType::String},
             {QStringLiteral("createdAt"), QStringLiteral("createdAt"), AttributeType::Date},
