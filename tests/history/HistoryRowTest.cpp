@@ -4,11 +4,14 @@
 #include "history/RowIcons.h"
 #include "support/ShellHarness.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGlyphRun>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -156,6 +159,28 @@ TEST(HistoryRows, ThumbnailsLandOnlyUnderTheirOwnItemAndBadImagesFallBack)
     EXPECT_FALSE(icons.icon(brokenRow).isNull());
     EXPECT_NE(icons.icon(brokenRow).size(), thumbnail.size());
     EXPECT_FALSE(icons.icon(claimedRow).isNull());
+}
+
+TEST(HistoryRows, TheCommentsMarkIsDrawnFromAFontThatHasIt)
+{
+    const PBItem item = itemOf(PBTextItemProvider(QStringLiteral("x")), {PBCategory::all(), kind(PBDefaultCategory::text)}, false,
+                               QStringLiteral("for Friday"));
+    const std::optional<QString> comment = PasteItemRow::describe(item, false).comment;
+    ASSERT_TRUE(comment);
+    // Laid out in the list's font: the fallback that draws the mark must have a glyph for it, not a box.
+    QFont font = QApplication::font();
+    font.setPixelSize(11);
+    QTextLayout layout(*comment, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    bool markDrawn = false;
+    for (const QGlyphRun &run : layout.glyphRuns(0, 1)) {
+        const QList<quint32> glyphs = run.glyphIndexes();
+        markDrawn = markDrawn || std::any_of(glyphs.cbegin(), glyphs.cend(), [](quint32 glyph) { return glyph != 0; });
+        EXPECT_FALSE(glyphs.contains(0u)) << run.rawFont().familyName().toStdString();
+    }
+    EXPECT_TRUE(markDrawn);
 }
 
 TEST(HistoryRows, AHugeTextIsDescribedQuickly)
