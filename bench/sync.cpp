@@ -75,7 +75,11 @@ bool runUntil(const char *what, const std::function<bool()> &done, int timeoutMs
         if (done())
             QCoreApplication::exit(0);
     });
-    QTimer::singleShot(timeoutMs, [] { QCoreApplication::exit(1); });
+    // Scoped to this wait: a time limit left pending would end a later one.
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    limit.start(timeoutMs);
     check.start();
     if (QCoreApplication::exec() == 0)
         return true;
@@ -219,12 +223,16 @@ int main(int argc, char **argv)
         qsizetype seen = before;
         QElapsedTimer stable;
         stable.start();
+        // Settled once its segments stop growing; other files (markers, temporary copies) come and go.
+        auto segments = [&] { return syncFolder.segments(device).size(); };
+        qsizetype seenSegments = segmentsBefore;
         measured = runUntil("the burst's export", [&] {
-            if (files() != seen) {
+            if (segments() != seenSegments) {
+                seenSegments = segments();
                 seen = files();
                 stable.restart();
             }
-            return seen > before && stable.elapsed() > 3 * SyncEngine::kExportDebounceMs;
+            return seenSegments > segmentsBefore && stable.elapsed() > 3 * SyncEngine::kExportDebounceMs;
         }, 60000, &peak) && measured;
         std::printf("burst of 1000 copies saved one by one in %lld ms (export debounce %d ms): %lld new file(s), %lld segment(s)\n",
                     saving, SyncEngine::kExportDebounceMs, qint64(files() - before), qint64(syncFolder.segments(device).size() - segmentsBefore));

@@ -12,6 +12,8 @@ function(tavi_add_subsystem name folder)
        ${CMAKE_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_SOURCE_DIR}/${folder}/*.h)
   set(target tavi_${name})
   list(FILTER sources INCLUDE REGEX "\\.cpp$")
+  # A modules/ folder holds loadable modules, built by tavi_add_module.
+  list(FILTER sources EXCLUDE REGEX "/${folder}/modules/")
   set(use_pch ON)
   if(NOT sources)
     set(use_pch OFF)

@@ -985,11 +985,11 @@ void MainViewController::confirmRemoveCategory()
 {
     if (!m_selectedCategory)
         return;
-    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.YES"),
-              L("Category.Alert.NO"), nullptr, AlertStyle::warning, [this](ModalResponse response) {
-                  if (response == ModalResponse::alertFirstButtonReturn)
-                      removeCategory();
-              });
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.YES"),
+                         L("Category.Alert.NO"), nullptr, [this](ModalResponse response) {
+                             if (response == ModalResponse::alertFirstButtonReturn)
+                                 removeCategory();
+                         });
 }
 
 void MainViewController::removeCategory()

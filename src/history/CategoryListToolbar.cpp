@@ -174,9 +174,9 @@ void CategoryListViewController::trashBtnAction()
     };
     if (!seachKeywords.isEmpty()) {
         bool confirmed = false;
-        showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryFilterItemsClear.message"),
-                  L("Category.Alert.YES"), L("Category.Alert.NO"), nullptr, AlertStyle::warning,
-                  [&confirmed](ModalResponse response) { confirmed = response == ModalResponse::alertFirstButtonReturn; });
+        showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryFilterItemsClear.message"),
+                             L("Category.Alert.YES"), L("Category.Alert.NO"), nullptr,
+                             [&confirmed](ModalResponse response) { confirmed = response == ModalResponse::alertFirstButtonReturn; });
         if (!confirmed)
             return;
         // Exactly the search's matches, read and deleted off the GUI thread.
@@ -190,9 +190,9 @@ void CategoryListViewController::trashBtnAction()
     TrashFilterView filter;
     filter.setCategoryType(category ? std::optional(category->type()) : std::nullopt);
     bool confirmed = false;
-    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClear.message"), L("Category.Alert.YES"),
-              L("Category.Alert.NO"), &filter, AlertStyle::warning,
-              [&confirmed](ModalResponse response) { confirmed = response == ModalResponse::alertFirstButtonReturn; });
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClear.message"), L("Category.Alert.YES"),
+                         L("Category.Alert.NO"), &filter,
+                         [&confirmed](ModalResponse response) { confirmed = response == ModalResponse::alertFirstButtonReturn; });
     if (!confirmed || !category)
         return;
     const PBCategory cleared = *category;

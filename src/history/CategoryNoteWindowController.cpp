@@ -181,9 +181,9 @@ void CategoryNoteWindowController::escape()
 bool CategoryNoteWindowController::confirmDiscard()
 {
     bool discard = false;
-    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.NoteExitWithContent.message"), L("Category.Alert.YES"),
-              L("Category.Alert.NO"), nullptr, AlertStyle::warning,
-              [&discard](ModalResponse response) { discard = response == ModalResponse::alertFirstButtonReturn; });
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.NoteExitWithContent.message"), L("Category.Alert.YES"),
+                         L("Category.Alert.NO"), nullptr,
+                         [&discard](ModalResponse response) { discard = response == ModalResponse::alertFirstButtonReturn; });
     return discard;
 }
 

@@ -2,7 +2,9 @@
 
 #include "core/FileIcon.h"
 #include "history/ImagePreviewViewController.h"
+#include "history/PdfRenderer.h"
 #include "platform/DispatchQueue.h"
+#include "platform/LoadableModule.h"
 #include "platform/LockedFiles.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -17,10 +19,6 @@
 #include <QPointer>
 #include <QStringDecoder>
 #include <QVBoxLayout>
-
-#ifdef TAVI_HAVE_QTPDF
-#include <QPdfDocument>
-#endif
 
 FilePreviewViewController::FilePreviewViewController(QWidget *parent) : QWidget(parent)
 {
@@ -76,12 +74,12 @@ FilePreviewViewController::Content FilePreviewViewController::read(const QUrl &f
         LOG_INFO("FilePreviewViewController.read", QStringLiteral("An image file does not decode; its card is shown"));
         return content;
     }
-#ifdef TAVI_HAVE_QTPDF
     if (mime.inherits(QStringLiteral("application/pdf"))) {
-        QPdfDocument document;
-        if (document.load(path) == QPdfDocument::Error::None && document.pageCount() > 0) {
-            const QSize page = document.pagePointSize(0).toSize();
-            content.image = document.render(0, ImagePreviewViewController::fittedSize(page.scaled(kBox, kBox, Qt::KeepAspectRatio)));
+        // On this worker thread: the first PDF loads the module and maps Qt PDF's libraries.
+        if (const QFunctionPointer entry = LoadableModule::entry(QString::fromLatin1(kPdfModule), kPdfRendererEntry)) {
+            content.image = reinterpret_cast<PdfRendererEntry>(entry)()->firstPage(path, [](const QSize &page) {
+                return ImagePreviewViewController::fittedSize(page.scaled(kBox, kBox, Qt::KeepAspectRatio));
+            });
             if (!content.image.isNull()) {
                 content.kind = Content::Kind::pdf;
                 return content;
@@ -90,7 +88,6 @@ FilePreviewViewController::Content FilePreviewViewController::read(const QUrl &f
         LOG_INFO("FilePreviewViewController.read", QStringLiteral("A PDF file does not render; its card is shown"));
         return content;
     }
-#endif
     if (mime.inherits(QStringLiteral("text/plain"))) {
         QFile file(path);
         if (file.open(QIODevice::ReadOnly)) {

@@ -7,6 +7,7 @@
 #include "history/LinkAddressGuard.h"
 #include "history/LinkPreviewEngine.h"
 #include "history/NamedImages.h"
+#include "platform/LoadableModule.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
 #include "platform/Workspace.h"
@@ -16,18 +17,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#ifdef TAVI_HAVE_WEBENGINE
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
-#include <QWebEngineUrlRequestInterceptor>
-#include <QWebEngineView>
-#endif
 
 namespace {
 constexpr int kWidth = 480;
@@ -35,54 +30,7 @@ constexpr int kHeight = 360;
 constexpr int kIconSize = 64;
 constexpr int kCardMargin = 24;
 
-#ifdef TAVI_HAVE_WEBENGINE
-// Every request of the preview's pages passes the guard; a page whose name must be looked up
-// first is stopped and handed to the preview, which loads it again once the name is known.
-class LinkRequestInterceptor : public QWebEngineUrlRequestInterceptor {
-public:
-    LinkRequestInterceptor(LinkAddressGuard *guard, std::function<void(const QUrl &)> pageHeld, QObject *parent)
-        : QWebEngineUrlRequestInterceptor(parent), m_guard(guard), m_pageHeld(std::move(pageHeld))
-    {
-    }
-
-    void interceptRequest(QWebEngineUrlRequestInfo &info) override
-    {
-        const QUrl target = info.requestUrl();
-        const auto kind = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame ? LinkAddressGuard::RequestKind::page
-            : info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeSubFrame              ? LinkAddressGuard::RequestKind::frame
-                                                                                                 : LinkAddressGuard::RequestKind::resource;
-        switch (m_guard->verdict(target, kind)) {
-        case LinkAddressGuard::Verdict::allow:
-            return;
-        case LinkAddressGuard::Verdict::block:
-            // A page may try many times: the first few are told, so the log is never flooded.
-            if (++m_refused <= kRefusalsLogged)
-                LOG_INFO("LinkRequestInterceptor", QStringLiteral("A request of type %1 to this computer or the local network is refused%2")
-                                                       .arg(int(info.resourceType()))
-                                                       .arg(m_refused == kRefusalsLogged ? QStringLiteral("; further refusals are not logged")
-                                                                                         : QString()));
-            info.block(true);
-            if (kind == LinkAddressGuard::RequestKind::page)
-                m_pageHeld(target);
-            return;
-        case LinkAddressGuard::Verdict::lookUpFirst:
-            info.block(true);
-            if (kind == LinkAddressGuard::RequestKind::page)
-                m_pageHeld(target);
-            else // a frame loads when the preview shows again
-                m_guard->lookUp(target.host(), this, [](LinkAddressGuard::Reach) {});
-            return;
-        }
-    }
-
-private:
-    static constexpr int kRefusalsLogged = 20;
-
-    LinkAddressGuard *m_guard;
-    std::function<void(const QUrl &)> m_pageHeld;
-    int m_refused = 0;
-};
-#endif
+constexpr int kRefusalsLogged = 20;
 
 constexpr int kAddressLines = 3;
 
@@ -196,14 +144,7 @@ LinkContentViewController::LinkContentViewController(QWidget *parent, EngineUse 
     layout->addWidget(m_empty, 1);
 }
 
-LinkContentViewController::~LinkContentViewController()
-{
-#ifdef TAVI_HAVE_WEBENGINE
-    // The page goes before the profile it was made with.
-    delete linkWebView;
-    linkWebView = nullptr;
-#endif
-}
+LinkContentViewController::~LinkContentViewController() = default;
 
 bool LinkContentViewController::mayStartEngine() const
 {
@@ -282,78 +223,109 @@ void LinkContentViewController::present()
 
 void LinkContentViewController::load(const QUrl &address)
 {
-    ensureWebView();
-#ifdef TAVI_HAVE_WEBENGINE
-    if (linkWebView && !m_engineFailed) {
+    if (!m_webView && !m_engineFailed) {
+        // The first page: the module and the engine's libraries load on a worker meanwhile.
         showLoading();
-        linkWebView->load(address);
+        m_waitingPage = address;
+        m_waitingAttempt = m_attempt;
+        if (!m_moduleLoading) {
+            m_moduleLoading = true;
+            LoadableModule::entryLater(QString::fromLatin1(kLinkViewModule), kLinkWebViewEntry,
+                                       [self = QPointer<LinkContentViewController>(this)](QFunctionPointer entry) {
+                                           if (self)
+                                               self->makeWebView(entry);
+                                       });
+        }
+        return;
+    }
+    if (m_webView && !m_engineFailed) {
+        showLoading();
+        m_webView->load(address);
         m_timeout->start();
         return;
     }
-#endif
     showCard(Showing::noEngine, address);
 }
 
-void LinkContentViewController::ensureWebView()
+void LinkContentViewController::makeWebView(QFunctionPointer entry)
 {
-#ifdef TAVI_HAVE_WEBENGINE
-    if (linkWebView || m_engineFailed)
-        return;
-    m_profile = new QWebEngineProfile(this); // off the record: nothing is kept on disk
-    m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-    m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    m_profile->setUrlRequestInterceptor(new LinkRequestInterceptor(m_guard, [this](const QUrl &target) { pageHeld(target); }, m_profile));
-    linkWebView = new QWebEngineView(this);
-    auto *page = new QWebEnginePage(m_profile, linkWebView);
-    QWebEngineSettings *settings = page->settings();
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
-    settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, true);
-    settings->setAttribute(QWebEngineSettings::WebRTCPublicInterfacesOnly, true);
-    linkWebView->setPage(page);
-    linkWebView->setFocusPolicy(Qt::NoFocus);
-    linkWebView->hide();
-    static_cast<QVBoxLayout *>(layout())->insertWidget(1, linkWebView, 1);
-    connect(linkWebView, &QWebEngineView::loadStarted, this, &LinkContentViewController::didStartProvisionalNavigation);
-    connect(linkWebView, &QWebEngineView::loadFinished, this, &LinkContentViewController::didFinishNavigation);
-    connect(page, &QWebEnginePage::renderProcessTerminated, this, [this](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-        if (status == QWebEnginePage::NormalTerminationStatus)
-            return;
+    m_moduleLoading = false;
+    if (!entry) {
         m_engineFailed = true;
-        LOG_INFO("LinkContentViewController", QStringLiteral("The page's renderer stopped (status %1)").arg(int(status)));
-        showCard(Showing::noEngine, url);
-    });
-#endif
+    } else {
+        LinkWebView::Callbacks callbacks;
+        callbacks.request = [this](const QUrl &target, LinkWebView::RequestKind kind, int resourceType) {
+            return mayRequest(target, kind, resourceType);
+        };
+        callbacks.loadStarted = [this] { didStartProvisionalNavigation(); };
+        callbacks.loadFinished = [this](bool ok) { didFinishNavigation(ok); };
+        callbacks.rendererStopped = [this](int status) {
+            m_engineFailed = true;
+            LOG_INFO("LinkContentViewController", QStringLiteral("The page's renderer stopped (status %1)").arg(status));
+            showCard(Showing::noEngine, url);
+        };
+        m_webView.reset(reinterpret_cast<LinkWebViewEntry>(entry)(this, std::move(callbacks)));
+        linkWebView = m_webView->widget();
+        linkWebView->setFocusPolicy(Qt::NoFocus);
+        linkWebView->hide();
+        static_cast<QVBoxLayout *>(layout())->insertWidget(1, linkWebView, 1);
+    }
+    const std::optional<QUrl> waiting = std::exchange(m_waitingPage, std::nullopt);
+    if (waiting && m_waitingAttempt == m_attempt && m_showing == Showing::loading)
+        load(*waiting);
+}
+
+// Every request of the preview's pages passes the guard; a page whose name must be looked up
+// first is stopped and handed to the preview, which loads it again once the name is known.
+bool LinkContentViewController::mayRequest(const QUrl &target, LinkWebView::RequestKind requestKind, int resourceType)
+{
+    const auto kind = requestKind == LinkWebView::RequestKind::page ? LinkAddressGuard::RequestKind::page
+        : requestKind == LinkWebView::RequestKind::frame            ? LinkAddressGuard::RequestKind::frame
+                                                                    : LinkAddressGuard::RequestKind::resource;
+    switch (m_guard->verdict(target, kind)) {
+    case LinkAddressGuard::Verdict::allow:
+        return true;
+    case LinkAddressGuard::Verdict::block:
+        // A page may try many times: the first few are told, so the log is never flooded.
+        if (++m_refused <= kRefusalsLogged)
+            LOG_INFO("LinkRequestInterceptor", QStringLiteral("A request of type %1 to this computer or the local network is refused%2")
+                                                   .arg(resourceType)
+                                                   .arg(m_refused == kRefusalsLogged ? QStringLiteral("; further refusals are not logged")
+                                                                                     : QString()));
+        if (kind == LinkAddressGuard::RequestKind::page)
+            pageHeld(target);
+        return false;
+    case LinkAddressGuard::Verdict::lookUpFirst:
+        if (kind == LinkAddressGuard::RequestKind::page)
+            pageHeld(target);
+        else // a frame loads when the preview shows again
+            m_guard->lookUp(target.host(), this, [](LinkAddressGuard::Reach) {});
+        return false;
+    }
+    return false;
 }
 
 void LinkContentViewController::stopPage()
 {
-#ifdef TAVI_HAVE_WEBENGINE
-    if (linkWebView) {
-        linkWebView->stop();
+    if (m_webView) {
+        m_webView->stop();
         linkWebView->hide();
     }
-#endif
 }
 
 void LinkContentViewController::clearPage()
 {
-#ifdef TAVI_HAVE_WEBENGINE
     // No script of the last page runs on behind a card.
-    if (linkWebView) {
+    if (m_webView) {
         stopPage();
-        linkWebView->setUrl(QUrl(QStringLiteral("about:blank")));
+        m_webView->load(QUrl(QStringLiteral("about:blank")));
     }
-#endif
 }
 
 void LinkContentViewController::showLoading()
 {
-#ifdef TAVI_HAVE_WEBENGINE
     if (linkWebView)
         linkWebView->hide();
-#endif
     m_card->hide();
     m_empty->hide();
     progressIndicator->show();
@@ -508,12 +480,10 @@ void LinkContentViewController::hideEvent(QHideEvent *event)
     m_held.reset();
     m_timeout->stop();
     m_showing = Showing::nothing; // what the stopped page reports now is not shown
-#ifdef TAVI_HAVE_WEBENGINE
-    if (linkWebView) {
-        linkWebView->stop();
-        linkWebView->page()->runJavaScript(kPauseVideosScript);
+    if (m_webView) {
+        m_webView->stop();
+        m_webView->runJavaScript(kPauseVideosScript);
     }
-#endif
 }
 
 void LinkContentViewController::didStartProvisionalNavigation()
@@ -536,16 +506,12 @@ void LinkContentViewController::didFinishNavigation(bool ok)
     progressIndicator->hide();
     if (!ok) {
         QUrl failed;
-#ifdef TAVI_HAVE_WEBENGINE
-        if (linkWebView)
-            failed = linkWebView->url(); // where the preview was sent on to, if it was
-#endif
+        if (m_webView)
+            failed = m_webView->url(); // where the preview was sent on to, if it was
         showCard(Showing::couldNotLoad, ItemActions::browserUrl(failed.toString()).value_or(url));
         return;
     }
-#ifdef TAVI_HAVE_WEBENGINE
     if (linkWebView)
         linkWebView->show();
-#endif
     m_showing = Showing::page;
 }

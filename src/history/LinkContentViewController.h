@@ -9,18 +9,18 @@
 // loaded says so, with "Try Again". GUI thread.
 
 #include "history/LinkAddressGuard.h"
+#include "history/LinkWebView.h"
 
 #include <QUrl>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class QWebEngineProfile;
-class QWebEngineView;
 
 class LinkContentViewController : public QWidget {
     Q_OBJECT
@@ -58,8 +58,8 @@ public:
     QPushButton *loadButton = nullptr;
     QPushButton *reloadBtn = nullptr;
     QPushButton *openButton = nullptr;
-    // Null until the first page loads, and where the web engine may not start.
-    QWebEngineView *linkWebView = nullptr;
+    // The web view's widget: null until the first page loads, and where the web engine may not start.
+    QWidget *linkWebView = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -78,7 +78,8 @@ private:
     bool mayStartEngine() const;
     void present();
     void load(const QUrl &address);
-    void ensureWebView();
+    void makeWebView(QFunctionPointer entry);
+    bool mayRequest(const QUrl &target, LinkWebView::RequestKind kind, int resourceType);
     void stopPage();
     void clearPage();
     void showLoading();
@@ -99,7 +100,12 @@ private:
     QUrl m_cardAddress;
     QLabel *m_empty = nullptr;
     QTimer *m_timeout = nullptr;
-    QWebEngineProfile *m_profile = nullptr;
+    std::unique_ptr<LinkWebView> m_webView;
+    // The page to load once the link view module has loaded, and the showing it was asked for.
+    std::optional<QUrl> m_waitingPage;
+    quint64 m_waitingAttempt = 0;
+    bool m_moduleLoading = false;
+    int m_refused = 0;
     std::optional<HeldPage> m_held;
     quint64 m_attempt = 0; // answers for an earlier showing are dropped
     bool m_engineFailed = false;

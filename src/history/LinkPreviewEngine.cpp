@@ -1,5 +1,8 @@
 #include "history/LinkPreviewEngine.h"
 
+#include "history/LinkWebView.h"
+#include "platform/LoadableModule.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -73,7 +76,7 @@ LinkPreviewEngine::Conditions LinkPreviewEngine::current()
 {
     Conditions conditions;
 #ifdef TAVI_HAVE_WEBENGINE
-    conditions.builtIn = true;
+    conditions.builtIn = LoadableModule::isInstalled(QString::fromLatin1(kLinkViewModule));
 #endif
     conditions.platformName = QGuiApplication::platformName();
     conditions.turnedOff = !qEnvironmentVariableIsEmpty("TAVI_NO_WEB_ENGINE");

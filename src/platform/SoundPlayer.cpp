@@ -1,16 +1,12 @@
 #include "platform/SoundPlayer.h"
 
 #include "platform/DispatchQueue.h"
+#include "platform/LoadableModule.h"
 #include "platform/Log.h"
+#include "platform/SoundBackend.h"
 
 #include <QFile>
 #include <QGuiApplication>
-#include <QHash>
-#include <QUrl>
-
-#ifdef TAVI_HAVE_MULTIMEDIA
-#include <QSoundEffect>
-#endif
 
 #include <atomic>
 #include <mutex>
@@ -34,23 +30,15 @@ bool mutedByPlatform()
         || QGuiApplication::platformName() == QLatin1String("minimal");
 }
 
-#ifdef TAVI_HAVE_MULTIMEDIA
-// Main thread only; the effects live as long as the application.
-QSoundEffect *effect(const QString &name)
+// Plays on the GUI thread once the sound module is loaded (on a worker: it maps the audio
+// libraries); without the module every sound is silent.
+void playWithBackend(const QString &name)
 {
-    static QHash<QString, QSoundEffect *> effects;
-    if (auto found = effects.constFind(name); found != effects.constEnd())
-        return *found;
-    QSoundEffect *made = nullptr;
-    if (QFile::exists(resourcePath(name))) {
-        made = new QSoundEffect(qApp);
-        made->setSource(QUrl(QStringLiteral("qrc") + resourcePath(name)));
-        made->setVolume(0.6);
-    }
-    effects.insert(name, made);
-    return made;
+    LoadableModule::entryLater(QString::fromLatin1(kSoundModule), kSoundBackendEntry, [name](QFunctionPointer entry) {
+        if (entry)
+            reinterpret_cast<SoundBackendEntry>(entry)()->play(QStringLiteral("qrc") + resourcePath(name));
+    });
 }
-#endif
 
 } // namespace
 
@@ -71,12 +59,7 @@ void play(const QString &name)
         LOG_DEBUG("SoundPlayer::play()", QStringLiteral("No sound named %1").arg(name));
         return;
     }
-#ifdef TAVI_HAVE_MULTIMEDIA
-    MainQueue::async([name] {
-        if (QSoundEffect *sound = effect(name))
-            sound->play();
-    });
-#endif
+    playWithBackend(name);
 }
 
 void setMuted(bool muted)

@@ -1,6 +1,8 @@
 #include "platform/TextRecognizer.h"
 
+#include "platform/LoadableModule.h"
 #include "platform/Log.h"
+#include "platform/TextRecognitionEngine.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -10,14 +12,6 @@
 #include <QImageReader>
 #include <QPainter>
 
-#ifdef TAVI_HAVE_TESSERACT
-#include <tesseract/baseapi.h>
-#include <tesseract/ocrclass.h>
-#include <tesseract/resultiterator.h>
-#endif
-
-#include <dlfcn.h>
-#include <memory>
 #include <mutex>
 
 namespace TextRecognizer {
@@ -119,35 +113,6 @@ QImage readImage(const QByteArray &data)
     return reader.read();
 }
 
-#ifdef TAVI_HAVE_TESSERACT
-
-namespace {
-
-struct Monitor {
-    const std::atomic<bool> *cancel = nullptr;
-    const std::function<void(int)> *progress = nullptr;
-    int lastProgress = -1;
-};
-
-// The recognition library parallelises with OpenMP, whose idle threads spin: on a busy desktop
-// that makes a recognition several times slower and keeps other cores hot. Its parallel parts
-// take as many threads as the load leaves free (set for the calling thread).
-void adaptThreadsToLoad()
-{
-    using SetFlag = void (*)(int);
-    static const auto setDynamic = reinterpret_cast<SetFlag>(dlsym(RTLD_DEFAULT, "omp_set_dynamic"));
-    if (setDynamic)
-        setDynamic(1);
-}
-
-bool cancelled(void *data, int)
-{
-    auto *monitor = static_cast<Monitor *>(data);
-    return monitor->cancel && monitor->cancel->load();
-}
-
-} // namespace
-
 Result recognize(const QImage &image, const QStringList &dataNames, const std::atomic<bool> *cancel,
                  const std::function<void(int)> &progress)
 {
@@ -168,69 +133,20 @@ Result recognize(const QImage &image, const QStringList &dataNames, const std::a
     if (gray.isNull())
         return {Status::failed, {}};
 
-    adaptThreadsToLoad();
-    auto api = std::make_unique<tesseract::TessBaseAPI>();
-    const QByteArray path = QFile::encodeName(dataPath());
-    const QByteArray languages = dataNames.join(QLatin1Char('+')).toLatin1();
-    if (api->Init(path.constData(), languages.constData(), tesseract::OEM_DEFAULT) != 0) {
-        LOG_ERROR(function, QStringLiteral("The recognition data could not be loaded: ") + QString::fromLatin1(languages));
+    // On this worker thread: the first recognition loads the module and maps libtesseract.
+    const QFunctionPointer entry = LoadableModule::entry(QString::fromLatin1(kTextRecognitionModule), kTextRecognitionEngineEntry);
+    if (!entry) {
+        LOG_ERROR(function, QStringLiteral("This build has no text recognition"));
         return {Status::failed, {}};
     }
-    if (cancel && cancel->load())
-        return {Status::cancelled, {}};
-    api->SetPageSegMode(tesseract::PSM_AUTO);
-    api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, int(gray.bytesPerLine()));
-    // Screen captures are at screen resolution; saying so spares a warning and a guess.
-    api->SetSourceResolution(96);
-
-    Monitor monitorData{cancel, &progress};
-    tesseract::ETEXT_DESC monitor;
-    monitor.cancel = &cancelled;
-    monitor.cancel_this = &monitorData;
-    if (progress) {
-        monitor.progress_callback2 = [](tesseract::ETEXT_DESC *description, int, int, int, int) {
-            auto *data = static_cast<Monitor *>(description->cancel_this);
-            if (data->progress && *data->progress && description->progress != data->lastProgress) {
-                data->lastProgress = description->progress;
-                (*data->progress)(description->progress);
-            }
-            return true;
-        };
-    }
-    const int failed = api->Recognize(&monitor);
-    if (cancel && cancel->load())
-        return {Status::cancelled, {}};
-    if (failed != 0) {
-        LOG_ERROR(function, QStringLiteral("Text recognition failed"));
-        return {Status::failed, {}};
-    }
-    Result result{Status::nothingFound, {}};
-    std::unique_ptr<tesseract::ResultIterator> lines(api->GetIterator());
-    if (lines) {
-        do {
-            std::unique_ptr<char[]> text(lines->GetUTF8Text(tesseract::RIL_TEXTLINE));
-            if (!text)
-                continue;
-            const QString line = QString::fromUtf8(text.get()).trimmed();
-            if (!line.isEmpty())
-                result.lines.append(line);
-        } while (lines->Next(tesseract::RIL_TEXTLINE));
-    }
-    api->End();
-    if (!result.lines.isEmpty())
-        result.status = Status::recognized;
-    LOG_INFO(function, QStringLiteral("Recognised lines: ") + QString::number(result.lines.size()));
+    QString failure;
+    const Result result = reinterpret_cast<TextRecognitionEngineEntry>(entry)()->recognize(
+        gray, QFile::encodeName(dataPath()), dataNames.join(QLatin1Char('+')).toLatin1(), cancel, progress, &failure);
+    if (!failure.isEmpty())
+        LOG_ERROR(function, failure);
+    else if (result.status != Status::cancelled)
+        LOG_INFO(function, QStringLiteral("Recognised lines: ") + QString::number(result.lines.size()));
     return result;
 }
-
-#else
-
-Result recognize(const QImage &, const QStringList &, const std::atomic<bool> *, const std::function<void(int)> &)
-{
-    LOG_ERROR("recognize(image:languages:)", QStringLiteral("This build has no text recognition"));
-    return {Status::failed, {}};
-}
-
-#endif
 
 } // namespace TextRecognizer

@@ -299,15 +299,15 @@ void CategorySettingViewController::clearItems(const QString &categoryId)
         return;
     TrashFilterView filter;
     filter.setCategoryType(category->type());
-    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClear.message"),
-              L("Category.Alert.YES"), L("Category.Alert.NO"), &filter, AlertStyle::warning,
-              [&](ModalResponse response) {
-                  if (response != ModalResponse::alertFirstButtonReturn)
-                      return;
-                  const TaviPBManager::ClearOptions options = filter.clearOptions();
-                  const PBCategory target = *category;
-                  manager->clearItemsInBackground(target, options);
-              });
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClear.message"),
+                         L("Category.Alert.YES"), L("Category.Alert.NO"), &filter,
+                         [&](ModalResponse response) {
+                             if (response != ModalResponse::alertFirstButtonReturn)
+                                 return;
+                             const TaviPBManager::ClearOptions options = filter.clearOptions();
+                             const PBCategory target = *category;
+                             manager->clearItemsInBackground(target, options);
+                         });
 }
 
 void CategorySettingViewController::clearAllAction()
@@ -316,11 +316,11 @@ void CategorySettingViewController::clearAllAction()
     if (!manager)
         return;
     const std::unique_ptr<TrashFilterNoteView> notes = makeNotesAccessory();
-    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
-              L("Category.Alert.NO"), notes.get(), AlertStyle::warning, [&](ModalResponse response) {
-                  if (response == ModalResponse::alertFirstButtonReturn)
-                      manager->clearAllItemsInBackground(notes->includesNotes());
-              });
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
+                         L("Category.Alert.NO"), notes.get(), [&](ModalResponse response) {
+                             if (response == ModalResponse::alertFirstButtonReturn)
+                                 manager->clearAllItemsInBackground(notes->includesNotes());
+                         });
 }
 
 // --- Adding, editing, deleting
@@ -346,20 +346,20 @@ void CategorySettingViewController::clickDeleteCategory()
     if (!selectedCategory || selectedCategory->type() != PBDefaultCategory::custom)
         return;
     const QString id = selectedCategory->id();
-    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.YES"),
-              L("Category.Alert.NO"), nullptr, AlertStyle::warning, [this, id](ModalResponse response) {
-                  if (response != ModalResponse::alertFirstButtonReturn)
-                      return;
-                  const std::optional<PBCategory> category = categoryManager().categoryWithId(id);
-                  if (!category)
-                      return;
-                  categoryManager().deleteCategory(*category);
-                  scheduleSave();
-                  selectedCategory.reset();
-                  reloadData();
-                  btnDeleteCategory->setEnabled(false);
-                  MainWindowController::relayoutColorBar();
-              });
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.YES"),
+                         L("Category.Alert.NO"), nullptr, [this, id](ModalResponse response) {
+                             if (response != ModalResponse::alertFirstButtonReturn)
+                                 return;
+                             const std::optional<PBCategory> category = categoryManager().categoryWithId(id);
+                             if (!category)
+                                 return;
+                             categoryManager().deleteCategory(*category);
+                             scheduleSave();
+                             selectedCategory.reset();
+                             reloadData();
+                             btnDeleteCategory->setEnabled(false);
+                             MainWindowController::relayoutColorBar();
+                         });
 }
 
 void CategorySettingViewController::tableViewSelectionDidChange()

@@ -446,13 +446,13 @@ void GeneralSettingsViewController::clearKeepLastAction()
     const bool singular = count < 2;
     const char *unit = items ? (singular ? "Settings.General.Unit.Items.singular" : "Settings.General.Unit.Items.plural")
                              : (singular ? "Settings.General.Unit.Days.singular" : "Settings.General.Unit.Days.plural");
-    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearLast.message").arg(QString::number(count), L(unit)),
-              L("Category.Alert.YES"), L("Category.Alert.NO"), nullptr, AlertStyle::warning, [](ModalResponse response) {
-                  if (response != ModalResponse::alertFirstButtonReturn)
-                      return;
-                  if (AppDelegate *delegate = AppDelegate::shared())
-                      delegate->pbManager.autoCleanHistory();
-              });
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearLast.message").arg(QString::number(count), L(unit)),
+                         L("Category.Alert.YES"), L("Category.Alert.NO"), nullptr, [](ModalResponse response) {
+                             if (response != ModalResponse::alertFirstButtonReturn)
+                                 return;
+                             if (AppDelegate *delegate = AppDelegate::shared())
+                                 delegate->pbManager.autoCleanHistory();
+                         });
 }
 
 // --- Recognition language, help, folder access

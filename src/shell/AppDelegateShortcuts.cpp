@@ -104,14 +104,14 @@ void AppDelegate::showClearAllAlert()
         if (auto *view = qobject_cast<QWidget *>(object))
             accessory = view;
     }
-    showAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
-              L("Category.Alert.NO"), accessory, AlertStyle::warning, [this, accessory](ModalResponse response) {
-                  if (response != ModalResponse::alertFirstButtonReturn)
-                      return;
-                  auto *noteBtn = accessory ? accessory->findChild<QAbstractButton *>(QStringLiteral("noteBtn")) : nullptr;
-                  // Off the GUI thread: the history may hold many thousands of items.
-                  pbManager.clearAllItemsInBackground(noteBtn && noteBtn->isChecked());
-              });
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
+                         L("Category.Alert.NO"), accessory, [this, accessory](ModalResponse response) {
+                             if (response != ModalResponse::alertFirstButtonReturn)
+                                 return;
+                             auto *noteBtn = accessory ? accessory->findChild<QAbstractButton *>(QStringLiteral("noteBtn")) : nullptr;
+                             // Off the GUI thread: the history may hold many thousands of items.
+                             pbManager.clearAllItemsInBackground(noteBtn && noteBtn->isChecked());
+                         });
 }
 
 quint32 AppDelegate::quickSelectionModifier()

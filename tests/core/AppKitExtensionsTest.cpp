@@ -6,7 +6,11 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QLabel>
+#include <QTest>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -131,6 +135,71 @@ TEST(Alerts, TheAccessoryIsShownAndStaysTheCallers)
     EXPECT_TRUE(checkedInCompletion);
     EXPECT_EQ(checkBox->parent(), nullptr); // not deleted with the dialog
     delete checkBox;
+}
+
+namespace {
+// Types the key into the next modal alert; `look` sees the alert first.
+void typeWhenShown(Qt::Key key, std::function<void(QMessageBox &)> look = {})
+{
+    QTimer::singleShot(0, [key, look] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        if (look)
+            look(*box);
+        QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, key);
+    });
+}
+} // namespace
+
+TEST(Alerts, ADestructiveAlertIsLeftWithReturnOrEscape)
+{
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Enter}) {
+        std::optional<ModalResponse> response;
+        QString defaultTitle;
+        typeWhenShown(key, [&](QMessageBox &box) { defaultTitle = box.defaultButton() ? box.defaultButton()->text() : QString(); });
+        showDestructiveAlert(QStringLiteral("Clear this category?"), QStringLiteral("This cannot be undone."), QStringLiteral("Clear"),
+                             QStringLiteral("Cancel"), nullptr, [&](ModalResponse r) { response = r; });
+        EXPECT_EQ(defaultTitle, QStringLiteral("Cancel"));
+        EXPECT_EQ(response, ModalResponse::alertSecondButtonReturn) << "key " << key;
+    }
+    // A question that destroys nothing keeps its first button as the default, a warning too.
+    for (const AlertStyle style : {AlertStyle::informational, AlertStyle::warning}) {
+        std::optional<ModalResponse> response;
+        typeWhenShown(Qt::Key_Return);
+        showAlert(QStringLiteral("Folder not readable"), QString(), QStringLiteral("Choose Folder"), QStringLiteral("Later"),
+                  nullptr, style, [&](ModalResponse r) { response = r; });
+        EXPECT_EQ(response, ModalResponse::alertFirstButtonReturn);
+    }
+}
+
+TEST(Alerts, TheOptionsSitBetweenTheTextsAndTheButtons)
+{
+    auto *options = new QWidget;
+    auto *column = new QVBoxLayout(options);
+    column->addWidget(new QCheckBox(QStringLiteral("Pinned items too")));
+    column->addWidget(new QCheckBox(QStringLiteral("Items in my categories too")));
+    QRect optionsPlace, textsPlace, buttonsPlace;
+    std::optional<ModalResponse> response;
+    typeWhenShown(Qt::Key_Return, [&](QMessageBox &box) {
+        box.layout()->activate();
+        const auto place = [&box](QWidget *widget) {
+            return widget ? QRect(widget->mapTo(&box, QPoint(0, 0)), widget->size()) : QRect();
+        };
+        optionsPlace = place(options);
+        textsPlace = place(box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")));
+        buttonsPlace = place(box.findChild<QDialogButtonBox *>(QStringLiteral("qt_msgbox_buttonbox")));
+    });
+    showDestructiveAlert(QStringLiteral("Clear this category?"), QStringLiteral("This cannot be undone."), QStringLiteral("Clear"),
+                         QStringLiteral("Cancel"), options, [&](ModalResponse r) { response = r; });
+    ASSERT_FALSE(optionsPlace.isEmpty());
+    ASSERT_FALSE(textsPlace.isEmpty());
+    ASSERT_FALSE(buttonsPlace.isEmpty());
+    EXPECT_GT(optionsPlace.top(), textsPlace.bottom());
+    EXPECT_LT(optionsPlace.bottom(), buttonsPlace.top());
+    // Aligned with the texts, not under the icon.
+    EXPECT_EQ(optionsPlace.left(), textsPlace.left());
+    EXPECT_EQ(response, ModalResponse::alertSecondButtonReturn);
+    delete options;
 }
 
 TEST(Alerts, AResponderAnswersInsteadOfADialog)

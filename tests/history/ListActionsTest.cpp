@@ -358,6 +358,7 @@ TEST(HistoryListToolbar, ClearingAUserCategoryRemovesItsItemsAndAnnouncesOnTheMa
     {
         Answering no(ModalResponse::alertSecondButtonReturn);
         list.view->trashBtn->click();
+        EXPECT_EQ(no.askedDestructively, QStringList{L("Category.Alert.CategoryItemsClear.message")});
     }
     list.settle();
     EXPECT_EQ(shell.manager->itemCount(), 3);
@@ -378,7 +379,7 @@ TEST(HistoryListToolbar, ClearingDuringASearchDeletesExactlyItsMatches)
     ASSERT_EQ(list.view->numberOfRows(), 3);
     Answering yes(ModalResponse::alertFirstButtonReturn);
     list.view->trashBtn->click();
-    EXPECT_EQ(yes.asked, QStringList{L("Category.Alert.CategoryFilterItemsClear.message")});
+    EXPECT_EQ(yes.askedDestructively, QStringList{L("Category.Alert.CategoryFilterItemsClear.message")});
     EXPECT_TRUE(waitUntil([&] { return shell.manager->itemCount() == 3; }));
     EXPECT_TRUE(shell.item(QStringLiteral("apple tart")).uuid().isNull());
     EXPECT_FALSE(shell.item(QStringLiteral("kiwi")).uuid().isNull());

@@ -83,15 +83,19 @@ inline PBCategory addCustomCategory(ShellHarness &shell, const QString &name)
     return shell.categories->customCategories().last();
 }
 
-// Answers every alert with one button while it lives, and keeps the texts it was asked.
+// Answers every alert with one button while it lives, and keeps the texts it was asked (and
+// those of the alerts that default to their cancel).
 struct Answering {
     explicit Answering(ModalResponse response)
     {
         setAlertResponder([this, response](const AlertRequest &request) {
             asked.append(request.informativeText);
+            if (request.destructive)
+                askedDestructively.append(request.informativeText);
             return response;
         });
     }
     ~Answering() { setAlertResponder({}); }
     QStringList asked;
+    QStringList askedDestructively;
 };

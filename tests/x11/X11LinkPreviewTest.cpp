@@ -9,9 +9,6 @@
 #include "support/TestEnvironment.h"
 
 #include <QPushButton>
-#ifdef TAVI_HAVE_WEBENGINE
-#include <QWebEngineView>
-#endif
 #include <QTest>
 
 #include <gtest/gtest.h>

@@ -40,7 +40,7 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 {
     Reply<xcb_intern_atom_reply_t> reply(
         xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr), &std::free);
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 std::vector<uint32_t> property32(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)

@@ -1,0 +1,154 @@
+// Start-up of the real program on a seeded history (1,000,000 text items, or the count given as
+// the first argument): the time from starting TaviPaste to its "TaviPaste is running" log line,
+// its resident memory 2 s later, and how many shared libraries it has mapped then. Each start is
+// measured on its own (five of them, the first on a history just written). Run it inside
+// xvfb-run with a window manager (openbox); exits non-zero if TaviPaste quits or never gets ready.
+
+#include "support/BenchHistory.h"
+
+#include "platform/Defaults.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+constexpr int kStarts = 5;
+constexpr int kReadyTimeoutMs = 60000;
+constexpr int kSettleMs = 2000;
+const QByteArray kReadyLine = "TaviPaste is running";
+
+// The shared libraries a process has mapped, each counted once.
+int mappedLibraries(qint64 pid)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly))
+        return -1;
+    QSet<QByteArray> libraries;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const qsizetype slash = line.indexOf('/');
+        if (slash < 0)
+            continue;
+        const QByteArray path = line.mid(slash).trimmed();
+        const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+        if (name.endsWith(".so") || name.contains(".so."))
+            libraries.insert(path);
+    }
+    return int(libraries.size());
+}
+
+struct Start {
+    double readyMs = -1;
+    double residentMb = 0;
+    int libraries = 0;
+};
+
+// One start, stopped again once measured; nullopt with the reason told when it never got ready.
+std::optional<Start> measureStart(const QProcessEnvironment &environment)
+{
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::SeparateChannels);
+    program.setReadChannel(QProcess::StandardError); // where the log line comes, and what waitForReadyRead waits on
+    QElapsedTimer clock;
+    clock.start();
+    program.start(QStringLiteral(TAVI_EXECUTABLE), {});
+    if (!program.waitForStarted(10000)) {
+        std::fprintf(stderr, "TaviPaste did not start\n");
+        return std::nullopt;
+    }
+    QByteArray output;
+    Start start;
+    while (start.readyMs < 0) {
+        if (program.state() == QProcess::NotRunning) {
+            std::fprintf(stderr, "TaviPaste quit before it was ready (exit code %d): another one may be running\n",
+                         program.exitCode());
+            return std::nullopt;
+        }
+        if (clock.elapsed() > kReadyTimeoutMs) {
+            std::fprintf(stderr, "TaviPaste was not ready within %d s\n", kReadyTimeoutMs / 1000);
+            program.kill();
+            program.waitForFinished(5000);
+            return std::nullopt;
+        }
+        program.waitForReadyRead(100);
+        output += program.readAllStandardError();
+        program.readAllStandardOutput();
+        if (output.contains(kReadyLine))
+            start.readyMs = clock.nsecsElapsed() / 1e6;
+    }
+    // Memory and libraries once the first things after start-up (the bar, the first reads) are done.
+    QThread::msleep(kSettleMs);
+    if (program.state() == QProcess::NotRunning) {
+        std::fprintf(stderr, "TaviPaste quit within %d s of being ready\n", kSettleMs / 1000);
+        return std::nullopt;
+    }
+    start.residentMb = Bench::residentMegabytes(program.processId());
+    start.libraries = mappedLibraries(program.processId());
+    program.terminate();
+    if (!program.waitForFinished(15000)) {
+        program.kill();
+        program.waitForFinished(5000);
+    }
+    return start;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    if (arguments.size() == 4 && arguments.at(1) == QStringLiteral("seed")) {
+        qputenv("XDG_DATA_HOME", QFile::encodeName(arguments.at(2) + QStringLiteral("/data")));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(arguments.at(2) + QStringLiteral("/config")));
+        Bench::seedHistory(arguments.at(3).toLongLong(), [](qint64 i) {
+            return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
+        });
+        // A user who has seen the welcome window and the note on the menu: neither opens at start.
+        QDir().mkpath(arguments.at(2) + QStringLiteral("/config/TaviPaste"));
+        Defaults(arguments.at(2) + QStringLiteral("/config/TaviPaste/defaults.json"))
+            .setValues({{QStringLiteral("alreadyShowTutorial"), true}, {QStringLiteral("noTrayMenuPlacesTold"), true}});
+        return 0;
+    }
+    const qint64 items = arguments.size() > 1 ? arguments.at(1).toLongLong() : 1000000;
+    if (items < 1) {
+        std::fprintf(stderr, "usage: bench_startup [item count]\n");
+        return 2;
+    }
+    QTemporaryDir home;
+    if (QProcess::execute(arguments.first(), {QStringLiteral("seed"), home.path(), QString::number(items)}) != 0) {
+        std::fprintf(stderr, "The history could not be seeded\n");
+        return 1;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.path() + QStringLiteral("/cache"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("TAVI_LOG_STDERR"), QStringLiteral("1"));
+
+    QList<double> readyTimes;
+    for (int i = 0; i < kStarts; ++i) {
+        const std::optional<Start> start = measureStart(environment);
+        if (!start)
+            return 1;
+        readyTimes.append(start->readyMs);
+        std::printf("start %d with %lld items: ready in %.0f ms; 2 s later resident %.0f MB, %d shared libraries mapped\n",
+                    i + 1, static_cast<long long>(items), start->readyMs, start->residentMb, start->libraries);
+        std::fflush(stdout);
+    }
+    std::sort(readyTimes.begin(), readyTimes.end());
+    std::printf("start-up with %lld items: median ready in %.0f ms (fastest %.0f, slowest %.0f)\n",
+                static_cast<long long>(items), readyTimes.at(kStarts / 2), readyTimes.first(), readyTimes.last());
+    return 0;
+}
