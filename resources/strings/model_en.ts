@@ -87,5 +87,13 @@
         <source>Starts with %1 invisible characters</source>
         <translation>Starts with %1 invisible characters</translation>
     </message>
+    <message id="Item.Title.Image">
+        <source>Image</source>
+        <translation>Image</translation>
+    </message>
+    <message id="Item.Title.ImageSize">
+        <source>Image %1 × %2</source>
+        <translation>Image %1 × %2</translation>
+    </message>
 </context>
 </TS>

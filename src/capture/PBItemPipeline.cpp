@@ -116,7 +116,7 @@ Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data, q
             if (file.open(QIODevice::ReadOnly)) {
                 QByteArray bytes = file.read(limit + 1);
                 if (file.error() == QFileDevice::NoError && bytes.size() <= limit)
-                    return {PBImageItemProvider(bytes), PBDefaultCategory::image, {}};
+                    return {PBImageItemProvider(bytes, info.fileName()), PBDefaultCategory::image, {}};
             }
         }
     }

@@ -1,7 +1,6 @@
 #include "capture/PBItemRecordConversion.h"
 
 #include "core/StringExtensions.h"
-#include "core/Uuid.h"
 #include "core/store/PBCategoryRecord.h"
 #include "core/store/PBItemRecord.h"
 #include "core/store/PBPasteboardDataRecord.h"
@@ -11,6 +10,9 @@
 
 
 namespace {
+// Enough of an image file to hold its size (a JPEG's comes after its metadata).
+constexpr qsizetype kImageHeaderBytes = 64 * 1024;
+
 std::optional<QByteArray> optionalData(const QByteArray &data)
 {
     if (data.isNull())
@@ -78,17 +80,6 @@ PBItem listItem(const PBItem &item)
     return light;
 }
 
-QString listTitleText(const PBItem &item)
-{
-    const std::optional<PBItemProvider> &provider = item.dataProvider();
-    if (!provider)
-        return {};
-    const QString text = provider->representedText();
-    // A listed text this long may be only the start of the copy.
-    const bool start = !provider->is<PBNoteItemProvider>() && text.size() >= kListTextLength;
-    return titleText(text, start ? TextExtent::start : TextExtent::whole);
-}
-
 namespace {
 std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading, bool &representationFailed);
 
@@ -153,8 +144,13 @@ std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading
         const std::optional<QByteArray> data = dataOf(record, whole);
         if (auto file = PBFileItemProvider::restore(data))
             provider = std::move(*file);
-        else
-            provider = PBImageItemProvider(data, uuid.toString(QUuid::WithoutBraces).toUpper());
+        else {
+            PBImageItemProvider image(data, textOf(record, whole));
+            // Listed without a large payload: its size comes from the data's start.
+            if (!data)
+                image.setPixelSize(PBImageItemProvider::pixelSizeOf(record.dataHead(kImageHeaderBytes)));
+            provider = std::move(image);
+        }
     } else if (has(PBDefaultCategory::link)) {
         provider = PBLinkItemProvider(textOf(record, whole));
     } else if (has(PBDefaultCategory::note)) {

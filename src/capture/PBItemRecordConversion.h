@@ -21,11 +21,6 @@ inline constexpr qsizetype kListPayloadBytes = 64 * 1024;
 // no payload over kListPayloadBytes (notes stay whole). Any thread.
 PBItem listItem(const PBItem &item);
 
-// The text the lists, the quick-paste panel and the status menu title an item with (before each
-// cuts it to its length): its text from the first visible character on, or, when none of it can be
-// seen, what it is in words (titleText()). Any thread.
-QString listTitleText(const PBItem &item);
-
 // Whether a representation only repeats the item's own content (the UTF-8 of a text, link or
 // address; the payload of an image), and is then stored empty: reading the item gives the bytes
 // back from that content. Any thread.

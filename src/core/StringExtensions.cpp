@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QRegularExpression>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -112,4 +113,61 @@ QString titleText(const QString &text, TextExtent extent)
         at = next;
     }
     return text.isEmpty() ? text : invisibleTextTitle(text, extent);
+}
+
+namespace {
+bool breaksLine(QChar c)
+{
+    switch (c.unicode()) {
+    case u'\t': case u'\n': case u'\v': case u'\f': case u'\r': case 0x85: case 0x2028: case 0x2029:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+QString oneLineTitle(const QString &text, int length)
+{
+    if (length <= 0)
+        return {};
+    // A character seldom takes more than a few code units: this start holds `length` of them
+    // unless they are unusually long, and then the title is cut within it.
+    QString head = text.left(qsizetype(length) * 16 + 64);
+    const bool partial = head.size() < text.size();
+    for (QChar &c : head) {
+        if (breaksLine(c))
+            c = QLatin1Char(' ');
+    }
+    // ends[i]: where character i ends; one more than `length` tells that the text goes on. The end
+    // of a partial start is no boundary of the text.
+    QList<qsizetype> ends;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, head);
+    for (qsizetype at = characters.toNextBoundary(); at > 0 && ends.size() <= length; at = characters.toNextBoundary()) {
+        if (partial && at == head.size())
+            break;
+        ends.append(at);
+    }
+    if (!partial && ends.size() <= length)
+        return head;
+    // One absurdly long character (a letter under thousands of marks) is cut where the start ends.
+    if (ends.isEmpty())
+        ends.append(head.size());
+    const qsizetype kept = std::min<qsizetype>(ends.size(), length);
+    const qsizetype cut = ends.at(kept - 1);
+    // A word boundary in the last fifth of the kept characters; else the cut falls between two.
+    const qsizetype nearest = ends.at(std::max<qsizetype>(0, kept - 1 - std::max(1, length / 5)));
+    // A cut just before a space ends a word too.
+    qsizetype word = cut < head.size() && head.at(cut).isSpace() ? cut : -1;
+    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, head);
+    for (qsizetype at = lines.toNextBoundary(); at > 0 && at <= cut; at = lines.toNextBoundary()) {
+        if (at >= nearest)
+            word = std::max(word, at);
+    }
+    QString title = head.left(word > 0 ? word : cut);
+    while (!title.isEmpty() && title.back().isSpace())
+        title.chop(1);
+    if (title.isEmpty())
+        title = head.left(cut);
+    return title + QChar(0x2026);
 }

@@ -26,3 +26,9 @@ enum class TextExtent { whole, start };
 // words instead, so that it never shows as an empty title: "3 spaces", "1 tab", "2 line breaks",
 // "Whitespace (2 lines)", "4 invisible characters". An empty text stays empty.
 QString titleText(const QString &text, TextExtent extent = TextExtent::whole);
+
+// A title on one line (tabs and line, page and paragraph breaks read as spaces) of at most
+// `length` characters (grapheme clusters) of the text. A longer text is cut at the last word
+// boundary of its last fifth, or between two characters when none is there, and "…" follows.
+// Only a bounded start of the text is looked at. Any thread.
+QString oneLineTitle(const QString &text, int length);

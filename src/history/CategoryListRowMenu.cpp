@@ -27,8 +27,6 @@
 #include "shell/SearchHUDIntroWindowController.h"
 #include "shell/ShellSeams.h"
 
-#include <QImageReader>
-#include <QBuffer>
 #include <QMenu>
 #include <QThreadPool>
 
@@ -401,14 +399,7 @@ void CategoryListViewController::imageOCRMenuItemAction()
         bool failed = false;
         const PBItem full = store->loadFullItem(listed, &failed);
         const QByteArray bytes = full.dataProvider() ? full.dataProvider()->accosicatedData().toByteArray() : QByteArray();
-        QBuffer buffer;
-        buffer.setData(bytes);
-        QImageReader reader(&buffer);
-        const QSize size = reader.size();
-        // A huge image is decoded at a size recognition can handle.
-        if (size.isValid() && (size.width() > TextRecognizer::kMaxSide || size.height() > TextRecognizer::kMaxSide))
-            reader.setScaledSize(size.scaled(TextRecognizer::kMaxSide, TextRecognizer::kMaxSide, Qt::KeepAspectRatio));
-        const QImage image = bytes.isEmpty() || failed ? QImage() : reader.read();
+        const QImage image = failed ? QImage() : TextRecognizer::readImage(bytes);
         if (image.isNull()) {
             LOG_INFO("imageOCRMenuItemAction(_:)", QStringLiteral("An image of %1 bytes does not decode").arg(bytes.size()));
             onMain([self, waiting] {

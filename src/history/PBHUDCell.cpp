@@ -1,5 +1,6 @@
 #include "history/PBHUDCell.h"
 
+#include "capture/ItemTitle.h"
 #include "capture/PBItemRecordConversion.h"
 #include "capture/TaviPBManager.h"
 #include "core/FileIcon.h"
@@ -137,9 +138,7 @@ void PBHUDCell::configureHUDCell(const PBItem &item, int row, bool isSearchMode)
     deleteBtn->hide();
     if (item.dataProvider()) {
         // One line: the row is too low for more, and a newline would hide the rest.
-        QString text = listTitleText(item).left(kMaxTextLength);
-        text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\t'), QLatin1Char(' '));
-        textField->setText(text.trimmed());
+        textField->setText(itemTitle(item, kMaxTextLength).trimmed());
     } else {
         textField->setText(QStringLiteral("--"));
     }

@@ -1,5 +1,6 @@
 #include "history/PasteItemRow.h"
 
+#include "capture/ItemTitle.h"
 #include "capture/PBItemRecordConversion.h"
 #include "core/DateExtensions.h"
 #include "core/TaviSettings.h"
@@ -81,14 +82,6 @@ QString shownSearch(const QString &keyword)
     constexpr int kShownLength = 40;
     const QString shown = leftGraphemes(keyword, kShownLength);
     return shown.size() < keyword.size() ? shown + QStringLiteral("\u2026") : shown;
-}
-
-QString leftCodeUnits(const QString &text, int units)
-{
-    if (text.size() <= units)
-        return text;
-    const QList<qsizetype> boundaries = characterBoundaries(text, units);
-    return boundaries.isEmpty() ? QString() : text.left(boundaries.last());
 }
 
 PasteItemRow PasteItemRow::describe(const PBItem &item, bool compact, const RichTitle *richTitle)
@@ -186,11 +179,9 @@ PasteItemRow PasteItemRow::describe(const PBItem &item, bool compact, const Rich
     if (row.icon == IconSource::none)
         setNamed(row, "ic_appicon_missing");
 
-    const QString text = listTitleText(item);
-    // The rich title is the text cut by code units, formatted as the start of the stored rich text;
-    // the plain title is cut by characters. Neither splits a character.
+    // A rich title formats the plain one as the start of the stored rich text.
+    row.title = itemTitle(item, kTitleLength);
     const bool rich = provider && provider->is<PBTextItemProvider>() && !TaviSettings::shared().alwaysCopyPlainText();
-    row.title = oneLine(rich ? leftCodeUnits(text, kTitleLength) : leftGraphemes(text, kTitleLength));
     if (rich && richTitle)
         row.titleRuns = richTitle->runsFor(row.title);
     if (compact) {

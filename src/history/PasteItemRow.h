@@ -49,5 +49,3 @@ struct PasteItemRow {
 QString leftGraphemes(const QString &text, int length);
 // A search as a list without matches repeats it: its start, with "…" when it is longer.
 QString shownSearch(const QString &keyword);
-// The longest start of the text within `units` UTF-16 code units that ends on a character boundary.
-QString leftCodeUnits(const QString &text, int units);

@@ -30,6 +30,11 @@ QStringList installedDataNames(const QStringList &languages);
 // Images larger than this on a side are scaled down before recognition.
 inline constexpr int kMaxSide = 8000;
 
+// The image of the data as recognition takes it, decoded at most kMaxSide on a side; null when it
+// does not decode. Qt's image memory limit (128 MB, a 5800 x 5800 image) is raised while it
+// decodes to what such an image needs, so a 600-dpi page scan is read. Any thread.
+QImage readImage(const QByteArray &data);
+
 // Recognises the image's text with the data names given. `cancel` is polled while it runs;
 // `progress` (0-100) is called from the calling thread. Any thread but the GUI thread.
 Result recognize(const QImage &image, const QStringList &dataNames, const std::atomic<bool> *cancel = nullptr,

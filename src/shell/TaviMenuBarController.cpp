@@ -1,5 +1,6 @@
 #include "shell/TaviMenuBarController.h"
 
+#include "capture/ItemTitle.h"
 #include "capture/PBItemRecordConversion.h"
 #include "capture/TaviPBManager.h"
 #include "core/Alert.h"
@@ -20,7 +21,6 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -118,7 +118,7 @@ void TaviMenuBarController::menuNeedsUpdate()
                 continue;
             auto *entry = new QAction(m_menu.get());
             entry->setData(kItemTagBase + int(i));
-            setEntryKey(entry, menuTitle(listTitleText(item)), Shortcut(AppDelegate::kDigitKeyCodes[i], modifier));
+            setEntryKey(entry, menuTitle(itemTitle(item, kMaximumTitleLength)), Shortcut(AppDelegate::kDigitKeyCodes[i], modifier));
             entry->setShortcutVisibleInContextMenu(true);
             connect(entry, &QAction::triggered, this, [this, entry] { pasteItem(entry); });
             m_menu->insertAction(before, entry);
@@ -149,27 +149,11 @@ void TaviMenuBarController::menuDidClose()
         m_delegate.requestQuickSelectionRefresh();
 }
 
-QString TaviMenuBarController::menuTitle(const QString &text)
+QString TaviMenuBarController::menuTitle(const QString &title)
 {
-    QString flat = text;
-    for (QChar &c : flat) {
-        if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar(0x2028) ||
-            c == QChar(0x2029) || c == QChar(0x0B) || c == QChar(0x0C))
-            c = QLatin1Char(' ');
-    }
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, flat);
-    int count = 0;
-    qsizetype cut = -1;
-    while (graphemes.toNextBoundary() != -1) {
-        if (++count == kMaximumTitleLength)
-            cut = graphemes.position();
-        else if (count > kMaximumTitleLength)
-            break;
-    }
-    if (count > kMaximumTitleLength)
-        flat = flat.left(cut) + QStringLiteral("...");
-    flat.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    return flat;
+    QString escaped = title;
+    escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return escaped;
 }
 
 void TaviMenuBarController::pasteItem(QAction *entry)

@@ -64,9 +64,8 @@ public:
 
     // The entry's tag: 100 + index for item entries, 0 for fixed ones.
     static int tag(const QAction *entry);
-    // A menu title from an item's text: "&" kept as text, tabs and line breaks as spaces, cut
-    // after 20 user-perceived characters with "..." appended.
-    static QString menuTitle(const QString &text);
+    // A menu entry's text from an item's title: "&" kept as text, not taken for a mnemonic.
+    static QString menuTitle(const QString &title);
     // mailto: with the recipients, subject and body, every part percent-encoded.
     static QUrl feedbackMailURL(const QStringList &recipients, const QString &subject, const QString &body);
     // Opens an http, https or mailto address with the desktop; anything else is refused.

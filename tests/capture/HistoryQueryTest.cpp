@@ -1,5 +1,6 @@
 #include "CaptureTestSupport.h"
 
+#include "capture/ItemTitle.h"
 #include "capture/PBItemRecordConversion.h"
 #include "core/TaviSettings.h"
 #include "core/store/PBCategoryRecord.h"
@@ -136,12 +137,13 @@ TEST(HistoryQueries, SearchInTheTextListFollowsTheTextSortSettings)
 TEST(HistoryQueries, ReloadByTitleOrdersTheMainListAndChangesRestoreTheDefault)
 {
     CaptureHarness h;
-    for (const char *text : {"banana", "cherry", "apple"}) {
+    for (const char *text : {"banana", "Cherry", "apple"}) {
         h.copyText(QString::fromLatin1(text));
         tick();
     }
+    // Case does not order the titles.
     h.manager->reloadRecords(RecordSorter::title, true);
-    EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("apple"), QStringLiteral("banana"), QStringLiteral("cherry")}));
+    EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("apple"), QStringLiteral("banana"), QStringLiteral("Cherry")}));
     h.copyText(QStringLiteral("date"));
     EXPECT_EQ(h.texts().first(), QStringLiteral("date"));
     EXPECT_EQ(h.texts().last(), QStringLiteral("banana"));
@@ -183,7 +185,10 @@ TEST(RecordConversion, RecordsMissingWhatIdentifiesAnItemGiveNone)
     image->setData("file:///tmp/picture.png");
     EXPECT_TRUE(pbItem(*image)->dataProvider()->is<PBFileItemProvider>());
     image->setData(QByteArray("\x89PNG", 4));
-    EXPECT_EQ(pbItem(*image)->dataProvider()->representedText(), image->uuid().toString(QUuid::WithoutBraces).toUpper());
+    // The name stored with it, which earlier versions made the item's id: never shown as its title.
+    image->setText(image->uuid().toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_EQ(pbItem(*image)->dataProvider()->representedText(), image->text());
+    EXPECT_EQ(itemTitle(*pbItem(*image), 64), QStringLiteral("Image"));
 
     auto note = storage.newRecord();
     note->setUuid(QUuid::createUuid());

@@ -79,6 +79,20 @@ TEST(ListQueries, TheOrderAppliesToUnpinnedRowsOnly)
     EXPECT_EQ(textsOf(readInPages(*f.h.manager, byTitle, 2)), QStringList({"delta", "bravo", "alpha", "charlie", "echo", "foxtrot"}));
 }
 
+TEST(ListQueries, ATitleOrderReadsAsAPersonReadsPageByPage)
+{
+    CaptureHarness h;
+    for (const char *text : {"zebra", "Apple", "\u00e9clair", "banana", "Echo"})
+        h.copyText(QString::fromUtf8(text));
+    const QStringList ascending{"Apple", "banana", "Echo", "\u00e9clair", "zebra"};
+    TaviPBManager::ListQuery byTitle{PBCategory::all(), std::nullopt, {QStringLiteral("text"), true}};
+    EXPECT_EQ(textsOf(readInPages(*h.manager, byTitle, 2)), ascending);
+    byTitle.order.ascending = false;
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+    EXPECT_EQ(textsOf(readInPages(*h.manager, byTitle, 3)), descending);
+}
+
 TEST(ListQueries, TheListsSearchIsItsOwnAndLeavesTheSharedFilterAlone)
 {
     ListFixture f;

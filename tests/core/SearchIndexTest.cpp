@@ -2,6 +2,7 @@
 
 #include "core/store/SearchIndex.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <limits>
@@ -310,6 +311,33 @@ TEST_F(SearchIndexTest, AnIndexOfAnEarlierLayoutIsBuiltAnewWhileSearchesScan)
     EXPECT_EQ(count(searched(QStringLiteral("quarterly"))), 30);
     EXPECT_EQ(ids(searched(QStringLiteral("report 10"))), ids(scanned(QStringLiteral("report 10"))));
     EXPECT_EQ(rowCount("PBItemRecord_search_docsize"), 3000);
+}
+
+TEST_F(SearchIndexTest, AStoreIndexedWithSimpleCaseFoldingIsIndexedAnewAndFindsSharpSAsDoubleS)
+{
+    // A store an earlier build wrote and indexed, where "ß" only matched itself.
+    context().reset();
+    stack.reset();
+    for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
+        QFile::remove(storePath() + suffix);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TAVI_TESTS_DIR "/core/fixtures/PBHistory-v3-simple-folding.sqlite"), storePath()));
+    ASSERT_TRUE(QFile::setPermissions(storePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    openStack();
+    const QStringList texts{"Straße am Fluss", "Die ﬁle ist gut", "banana split", "Apple pie", "Éclair recipe", "zebra crossing",
+                            "MASSE und Maße"};
+    // Searches answer while the index is built again, and no item is lost by it.
+    EXPECT_EQ(count(searched(QStringLiteral("STRASSE"))), 1);
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    EXPECT_EQ(fetchTexts(std::nullopt), texts);
+    EXPECT_EQ(rowCount("PBItemRecord_search_docsize"), texts.size());
+    for (const Road road : {Road::Sorted, Road::Walk}) {
+        const TuningScope tuning(road);
+        for (const char *keyword : {"strasse", "STRASSE", "straße", "maße", "masse", "ss", "file", "eclair"})
+            expectSameAsScan(QString::fromUtf8(keyword));
+        EXPECT_EQ(ids(searched(QStringLiteral("strasse"))), ids(searched(QStringLiteral("Straße"))));
+        EXPECT_EQ(count(searched(QStringLiteral("maße"))), 1);
+        EXPECT_EQ(count(searched(QStringLiteral("ss"))), 3);
+    }
 }
 
 TEST_F(SearchIndexTest, KeywordsAcrossWhiteSpaceFindWhatTheScanFinds)

@@ -61,6 +61,8 @@ TEST_F(StoreTest, ContainsIgnoresCaseAndDiacriticsBeyondAscii)
     item(QStringLiteral("Café Crème"));
     item(QStringLiteral("ÉCOLE ÜBER STRASSE"));
     item(QStringLiteral("plain"));
+    item(QStringLiteral("Maße am Fluß"));
+    item(QStringLiteral("İstanbul"));
     auto search = [&](const QString &keyword) {
         QStringList found = fetchTexts(Predicate::contains(QStringLiteral("text"), keyword));
         found.sort();
@@ -72,8 +74,41 @@ TEST_F(StoreTest, ContainsIgnoresCaseAndDiacriticsBeyondAscii)
         EXPECT_EQ(search(QStringLiteral("CRÈME")), QStringList{"Café Crème"});
         EXPECT_EQ(search(QStringLiteral("école")), QStringList{"ÉCOLE ÜBER STRASSE"});
         EXPECT_EQ(search(QStringLiteral("uber")), QStringList{"ÉCOLE ÜBER STRASSE"});
+        // Full case folding: a sharp s is "ss", a capital I with a dot is an i.
+        EXPECT_EQ(search(QStringLiteral("strasse")), QStringList{"ÉCOLE ÜBER STRASSE"});
+        EXPECT_EQ(search(QStringLiteral("straße")), QStringList{"ÉCOLE ÜBER STRASSE"});
+        EXPECT_EQ(search(QStringLiteral("MASSE")), QStringList{"Maße am Fluß"});
+        EXPECT_EQ(search(QStringLiteral("ẞ")), QStringList({"Maße am Fluß", "ÉCOLE ÜBER STRASSE"}));
+        EXPECT_EQ(search(QStringLiteral("fluss")), QStringList{"Maße am Fluß"});
+        EXPECT_EQ(search(QStringLiteral("istanbul")), QStringList{"İstanbul"});
         EXPECT_TRUE(search(QString()).isEmpty());
         EXPECT_TRUE(search(QStringLiteral("%")).isEmpty());
+        ASSERT_TRUE(context()->save());
+        reopen();
+    }
+}
+
+TEST_F(StoreTest, TextsSortAsTheyReadIgnoringCaseInTheStoreAndUnsavedAlike)
+{
+    const QStringList ascending{"Apple", "apple pie", "banana", "Echo", "eclair", "Éclair", "zebra", "Zoo"};
+    // Stored ones and unsaved ones mixed, in no order.
+    for (const char *text : {"Zoo", "eclair", "banana", "Apple"})
+        item(QString::fromUtf8(text));
+    ASSERT_TRUE(context()->save());
+    for (const char *text : {"zebra", "Éclair", "apple pie", "Echo"})
+        item(QString::fromUtf8(text));
+    // Texts that differ only after the start the order reads keep the order they were made in.
+    const QString longStart(StoreValues::kReadableOrderUnits, QLatin1Char('m'));
+    item(longStart + QStringLiteral("B"));
+    item(longStart + QStringLiteral("a"));
+    for (int pass = 0; pass < 2; ++pass) { // unsaved changes merged in, then from the store alone
+        SCOPED_TRACE(pass ? "stored" : "unsaved");
+        const QStringList sorted = fetchTexts(std::nullopt, {{QStringLiteral("text"), true}});
+        EXPECT_EQ(sorted.mid(0, 6), ascending.mid(0, 6));
+        EXPECT_EQ(sorted.mid(6, 2), QStringList({longStart + QStringLiteral("B"), longStart + QStringLiteral("a")}));
+        EXPECT_EQ(sorted.mid(8), ascending.mid(6));
+        EXPECT_EQ(fetchTexts(Predicate::contains(QStringLiteral("text"), QStringLiteral("e")), {{QStringLiteral("text"), false}}),
+                  QStringList({"zebra", "Éclair", "eclair", "Echo", "apple pie", "Apple"}));
         ASSERT_TRUE(context()->save());
         reopen();
     }

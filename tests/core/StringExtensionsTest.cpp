@@ -112,6 +112,37 @@ TEST(Titles, AVisibleTextIsShownFromItsFirstVisibleCharacter)
     EXPECT_FALSE(isWhiteSpaceOnly(QStringLiteral(" . ")));
 }
 
+TEST(Titles, ALongTitleIsCutAtAWordWithAnEllipsis)
+{
+    const QString ellipsis = QStringLiteral("\u2026");
+    const QString report = QStringLiteral("The quarterly report for the northern region shows a steady increase in revenue");
+    const QString cut = oneLineTitle(report, 64);
+    EXPECT_EQ(cut, QStringLiteral("The quarterly report for the northern region shows a steady") + ellipsis);
+    // Exactly the limit is no cut; one character more is.
+    EXPECT_EQ(oneLineTitle(QString(20, QLatin1Char('x')), 20), QString(20, QLatin1Char('x')));
+    EXPECT_EQ(oneLineTitle(QString(21, QLatin1Char('x')), 20), QString(20, QLatin1Char('x')) + ellipsis);
+    // A word that fills most of the span is cut between characters rather than dropped whole.
+    EXPECT_EQ(oneLineTitle(QStringLiteral("ab ") + QString(30, QLatin1Char('y')), 20),
+              QStringLiteral("ab ") + QString(17, QLatin1Char('y')) + ellipsis);
+    // A hyphen is a boundary too; the space before a cut is not kept.
+    EXPECT_EQ(oneLineTitle(QStringLiteral("well-known  neighbourhoods"), 14), QStringLiteral("well-known") + ellipsis);
+}
+
+TEST(Titles, ATitleIsOneLineCountedInCharacters)
+{
+    EXPECT_EQ(oneLineTitle(QStringLiteral("Tom & Jerry\tshow\nnow\r\n\u2029end"), 64), QStringLiteral("Tom & Jerry show now   end"));
+    // A flag and an accented letter made of two code points count as one character each.
+    const QString flag = QStringLiteral("\U0001F1E9\U0001F1EA");
+    const QString twenty = flag + QStringLiteral("e\u0301") + QStringLiteral("123456789012345678");
+    EXPECT_EQ(oneLineTitle(twenty, 20), twenty);
+    EXPECT_EQ(oneLineTitle(twenty + flag, 20), twenty + QStringLiteral("\u2026"));
+    // Only the start of a huge text is read, and a cut inside it still ends on a character.
+    const QString marks = QStringLiteral("a") + QString(5000, QChar(0x0301));
+    EXPECT_EQ(oneLineTitle(marks + marks, 2).back(), QChar(0x2026));
+    EXPECT_EQ(oneLineTitle(QString(1'000'000, QLatin1Char('z')), 64).size(), 65);
+    EXPECT_EQ(oneLineTitle(QStringLiteral("anything"), 0), QString());
+}
+
 TEST(HtmlReading, TrimsBlanksAroundTheTextAndKeepsItsFormat)
 {
     const auto fragment = htmlAttributedString(QByteArray("<p>  \n <b>word</b> \n\n </p>"));

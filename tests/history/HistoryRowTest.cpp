@@ -4,11 +4,14 @@
 #include "history/RowIcons.h"
 #include "support/ShellHarness.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGlyphRun>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
 
@@ -44,11 +47,9 @@ TEST(HistoryRows, TitlesAreCutAtWholeCharacters)
     const QString accented = QStringLiteral("e\u0301");
     // A surrogate pair straddling the 64th code unit.
     const QString pair = QString(63, QLatin1Char('a')) + QStringLiteral("\U0001F600") + QStringLiteral("tail");
-    EXPECT_EQ(leftCodeUnits(pair, 64), QString(63, QLatin1Char('a')));
     EXPECT_EQ(leftGraphemes(pair, 64), QString(63, QLatin1Char('a')) + QStringLiteral("\U0001F600"));
     // An emoji sequence and a combining accent count as one character each.
     const QString emoji = QString(62, QLatin1Char('b')) + family + QStringLiteral("xyz");
-    EXPECT_EQ(leftCodeUnits(emoji, 64), QString(62, QLatin1Char('b')));
     EXPECT_EQ(leftGraphemes(emoji, 63), QString(62, QLatin1Char('b')) + family);
     EXPECT_EQ(leftGraphemes(QString(63, QLatin1Char('c')) + accented + QStringLiteral("d"), 64), QString(63, QLatin1Char('c')) + accented);
     EXPECT_EQ(leftGraphemes(QStringLiteral("short"), 64), QStringLiteral("short"));
@@ -90,9 +91,9 @@ TEST(HistoryRows, ACopyNoOneCanSeeIsTitledAsWhatItIs)
     // A list holds the start of a long text only: a blank start is said to be one.
     EXPECT_EQ(PasteItemRow::describe(textItem(QString(2048, QLatin1Char('\t'))), false).title,
               QStringLiteral("Starts with 2048 invisible characters"));
-    // An item whose kind shows no text keeps its empty title.
+    // An image is named as one even when its size cannot be read.
     const PBItem image = itemOf(PBImageItemProvider(QByteArray("not an image"), QString()), {PBCategory::all(), kind(PBDefaultCategory::image)});
-    EXPECT_TRUE(PasteItemRow::describe(image, false).title.isEmpty());
+    EXPECT_EQ(PasteItemRow::describe(image, false).title, QStringLiteral("Image"));
 }
 
 TEST(HistoryRows, FileAndNoteRowsShowASecondLineOfOneTitleLine)
@@ -158,6 +159,28 @@ TEST(HistoryRows, ThumbnailsLandOnlyUnderTheirOwnItemAndBadImagesFallBack)
     EXPECT_FALSE(icons.icon(claimedRow).isNull());
 }
 
+TEST(HistoryRows, TheCommentsMarkIsDrawnFromAFontThatHasIt)
+{
+    const PBItem item = itemOf(PBTextItemProvider(QStringLiteral("x")), {PBCategory::all(), kind(PBDefaultCategory::text)}, false,
+                               QStringLiteral("for Friday"));
+    const std::optional<QString> comment = PasteItemRow::describe(item, false).comment;
+    ASSERT_TRUE(comment);
+    // Laid out in the list's font: the fallback that draws the mark must have a glyph for it, not a box.
+    QFont font = QApplication::font();
+    font.setPixelSize(11);
+    QTextLayout layout(*comment, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    bool markDrawn = false;
+    for (const QGlyphRun &run : layout.glyphRuns(0, 1)) {
+        const QList<quint32> glyphs = run.glyphIndexes();
+        markDrawn = markDrawn || std::any_of(glyphs.cbegin(), glyphs.cend(), [](quint32 glyph) { return glyph != 0; });
+        EXPECT_FALSE(glyphs.contains(0u)) << run.rawFont().familyName().toStdString();
+    }
+    EXPECT_TRUE(markDrawn);
+}
+
 TEST(HistoryRows, AHugeTextIsDescribedQuickly)
 {
     const QString huge(50 * 1024 * 1024, QLatin1Char('w'));
@@ -166,7 +189,7 @@ TEST(HistoryRows, AHugeTextIsDescribedQuickly)
     timer.start();
     const PasteItemRow row = PasteItemRow::describe(item, false);
     EXPECT_LT(timer.elapsed(), 50);
-    EXPECT_EQ(row.title.size(), PasteItemRow::kTitleLength);
+    EXPECT_EQ(row.title, QString(PasteItemRow::kTitleLength, QLatin1Char('w')) + QStringLiteral("\u2026"));
 }
 
 TEST(HistoryRows, TheModelKeepsABoundedNumberOfPagesAndRemovesRowsInPlace)

@@ -20,6 +20,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QThread>
@@ -397,6 +399,46 @@ TEST(TextRecognition, RecognisesRenderedTextIntoTheResultSheet)
     EXPECT_TRUE(waitUntil([&] { return !sheet->isWaiting(); }, 30000));
     EXPECT_EQ(sheet->resultTextView->toPlainText(), QStringLiteral("Hello Clipboard\nSecond Line 42"));
     sheet->close();
+}
+
+TEST(TextRecognition, APageScannedAt600DpiIsRecognisedAndQtsImageLimitIsPutBack)
+{
+    ShellHarness shell;
+    TaviSettings::setSelectedOCRLanguage(QStringLiteral("en-US"));
+    ListWindow list(shell, {});
+    // 7000 x 7000 pixels: 196 MB decoded, over the 128 MB Qt allows an image by default.
+    QImage page(7000, 7000, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        QPainter painter(&page);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(100);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(600, 900, QStringLiteral("Quarterly Report"));
+        painter.drawText(600, 1100, QStringLiteral("Scanned Page 42"));
+    }
+    const int limit = QImageReader::allocationLimit();
+    ASSERT_LT(qint64(limit) << 20, qint64(page.sizeInBytes()));
+    copyImage(shell, pngOf(page));
+    list.settle();
+    list.view->prepareRowMenu(0);
+    Answering ok(ModalResponse::alertFirstButtonReturn);
+    list.view->imageOCRMenuItem->trigger();
+    auto *sheet = openSheet<ImageOCRResultVC>(list);
+    ASSERT_TRUE(sheet);
+    const QPointer<ImageOCRResultVC> shown(sheet);
+    EXPECT_TRUE(waitUntil([&] { return !ok.asked.isEmpty() || (shown && !shown->isWaiting()); }, 90000));
+    EXPECT_EQ(ok.asked, QStringList());
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(sheet->resultTextView->toPlainText(), QStringLiteral("Quarterly Report\nScanned Page 42"));
+    sheet->close();
+    // Raised only while the recognition read the image.
+    EXPECT_EQ(QImageReader::allocationLimit(), limit);
+    QBuffer buffer;
+    const QByteArray png = pngOf(page);
+    buffer.setData(png);
+    EXPECT_TRUE(QImageReader(&buffer).read().isNull());
 }
 
 TEST(TextRecognition, UnreadableTinyAndBlankImagesTellTheUser)

@@ -128,7 +128,7 @@ TEST(PBHUDCell, ShowsTheStartOfTheTextOrDashes)
     ScopedXdgHome home;
     PBHUDCell cell;
     cell.configureHUDCell(textItem(QString(500, QLatin1Char('x'))), 0, false);
-    EXPECT_EQ(cell.textField->text().size(), PBHUDCell::kMaxTextLength);
+    EXPECT_EQ(cell.textField->text(), QString(PBHUDCell::kMaxTextLength, QLatin1Char('x')) + QStringLiteral("\u2026"));
     PBItem empty = textItem(QStringLiteral("gone"));
     empty.setDataProvider(std::nullopt);
     cell.configureHUDCell(empty, 0, false);

@@ -3,6 +3,12 @@
 #include <QDateTime>
 #include <QUuid>
 
+#include <QLocale>
+
+#include <unicode/stringoptions.h>
+#include <unicode/ucol.h>
+#include <unicode/ustring.h>
+
 #include <algorithm>
 
 namespace StoreValues {
@@ -141,22 +147,52 @@ int compare(const StoreValue &a, const StoreValue &b)
     }
 }
 
+namespace {
+bool isMark(QChar c)
+{
+    const QChar::Category category = c.category();
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining || category == QChar::Mark_Enclosing;
+}
+
+QString withoutMarks(const QString &text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        if (!isMark(c))
+            result.append(c);
+    }
+    return result;
+}
+
+// Unicode's full case folding ("ß" and "ẞ" read "ss", "ﬁ" "fi"), which QString::toCaseFolded()
+// does only in its simple form.
+QString fullCaseFolded(const QString &text)
+{
+    if (text.isEmpty())
+        return text;
+    // A code unit folds to at most three.
+    QString folded(text.size() * 3, Qt::Uninitialized);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length = u_strFoldCase(reinterpret_cast<UChar *>(folded.data()), int32_t(folded.size()),
+                                         reinterpret_cast<const UChar *>(text.utf16()), int32_t(text.size()),
+                                         U_FOLD_CASE_DEFAULT, &status);
+    if (U_FAILURE(status))
+        return text.toCaseFolded();
+    folded.truncate(length);
+    return folded;
+}
+} // namespace
+
 QString fold(const QString &text, bool caseInsensitive, bool diacriticInsensitive)
 {
-    QString result = text;
-    if (diacriticInsensitive) {
-        const QString decomposed = text.normalized(QString::NormalizationForm_KD);
-        result.clear();
-        result.reserve(decomposed.size());
-        for (const QChar c : decomposed) {
-            const QChar::Category category = c.category();
-            if (category != QChar::Mark_NonSpacing && category != QChar::Mark_SpacingCombining
-                && category != QChar::Mark_Enclosing)
-                result.append(c);
-        }
+    QString result = diacriticInsensitive ? withoutMarks(text.normalized(QString::NormalizationForm_KD)) : text;
+    if (caseInsensitive) {
+        result = fullCaseFolded(result);
+        // Folding can give a letter and its mark ("İ" is "i" and a dot above).
+        if (diacriticInsensitive)
+            result = withoutMarks(result);
     }
-    if (caseInsensitive)
-        result = result.toCaseFolded();
     return result;
 }
 
@@ -172,6 +208,61 @@ QByteArray foldUtf8(const char *text, qsizetype bytes, bool caseInsensitive, boo
         return result;
     }
     return fold(QString::fromUtf8(text, bytes), caseInsensitive, diacriticInsensitive).toUtf8();
+}
+
+namespace {
+// The user's language's collation at secondary strength: letters and accents count, case does
+// not. Opened once; ICU collators may be used from any thread for keys.
+const UCollator *readableCollator()
+{
+    static const UCollator *const collator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        UCollator *opened = ucol_open(QLocale().name().toLatin1().constData(), &status);
+        if (U_FAILURE(status)) {
+            status = U_ZERO_ERROR;
+            opened = ucol_open("", &status);
+        }
+        if (opened)
+            ucol_setStrength(opened, UCOL_SECONDARY);
+        return opened;
+    }();
+    return collator;
+}
+} // namespace
+
+QByteArray readableOrderKey(QStringView text)
+{
+    QStringView start = text.left(kReadableOrderUnits);
+    // Never half a surrogate pair.
+    if (start.size() < text.size() && !start.isEmpty() && start.back().isHighSurrogate())
+        start.chop(1);
+    const UCollator *collator = readableCollator();
+    if (!collator)
+        return start.toString().toCaseFolded().toUtf8();
+    const auto *units = reinterpret_cast<const UChar *>(start.utf16());
+    QByteArray key(start.size() * 4 + 16, Qt::Uninitialized);
+    int32_t length = ucol_getSortKey(collator, units, int32_t(start.size()), reinterpret_cast<uint8_t *>(key.data()),
+                                     int32_t(key.size()));
+    if (length > key.size()) {
+        key.resize(length);
+        length = ucol_getSortKey(collator, units, int32_t(start.size()), reinterpret_cast<uint8_t *>(key.data()), length);
+    }
+    // The key ends with a zero byte, left out so that keys compare as their bytes.
+    key.truncate(std::max(0, length - 1));
+    return key;
+}
+
+QByteArray readableOrderKeyUtf8(const char *text, qsizetype bytes)
+{
+    // A code unit takes at most three bytes; the decoded start is cut to the units that count.
+    const qsizetype read = std::min<qsizetype>(bytes, kReadableOrderUnits * 3);
+    qsizetype end = read;
+    // Not within a character: back to the start of the one the cut falls in.
+    if (end < bytes) {
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+    }
+    return readableOrderKey(QString::fromUtf8(text, end));
 }
 
 } // namespace StoreValues

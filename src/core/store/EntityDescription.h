@@ -27,10 +27,18 @@ StoreValue coerce(AttributeType type, StoreValue value);
 inline bool isNull(const StoreValue &value) { return std::holds_alternative<std::monostate>(value); }
 // Total order: null first, then integers, text (by code point, as SQLite compares UTF-8), bytes.
 int compare(const StoreValue &a, const StoreValue &b);
-// Text folded for CONTAINS[c], [d] or [cd].
+// Text folded for CONTAINS[c], [d] or [cd]: full case folding, compatibility decomposition
+// without marks.
 QString fold(const QString &text, bool caseInsensitive, bool diacriticInsensitive);
 // The same on UTF-8, quick for plain ASCII (which only lower-cases).
 QByteArray foldUtf8(const char *text, qsizetype bytes, bool caseInsensitive, bool diacriticInsensitive);
+// The key a text sorts by where order is for reading: the collation of the user's language,
+// ignoring case ("apple" before "Banana", "Éclair" among the e's). Keys compare as bytes; only
+// the text's start (kReadableOrderUnits code units) counts. Any thread.
+inline constexpr qsizetype kReadableOrderUnits = 256;
+QByteArray readableOrderKey(QStringView text);
+// The same on UTF-8, of which only the start is read.
+QByteArray readableOrderKeyUtf8(const char *text, qsizetype bytes);
 } // namespace StoreValues
 
 struct AttributeDescription {
@@ -39,6 +47,8 @@ struct AttributeDescription {
     AttributeType type;
     bool lazy = false; // read from the store only when asked for (payloads)
     StoreValue defaultValue = {};
+    // Sorted as a reader expects (readableOrderKey()), not by code point.
+    bool readableOrder = false;
 };
 
 struct EntityDescription;

@@ -254,7 +254,10 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
         compiled.ascending << descriptor.ascending;
         // Through the search index the matches drive the query and are sorted, rather than an
         // ordered walk testing every row against them ("+" keeps SQLite off the order's index).
-        order += (form == Predicate::SearchForm::Index ? QStringLiteral("+") : QString()) + quoted(entity.attribute(index).column)
+        const AttributeDescription &attribute = entity.attribute(index);
+        const QString column = quoted(attribute.column);
+        order += (form == Predicate::SearchForm::Index ? QStringLiteral("+") : QString())
+                 + (attribute.readableOrder ? QStringLiteral("tavi_order_key(") + column + QLatin1Char(')') : column)
                  + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
     }
     if (request.predicate) {
@@ -897,7 +900,14 @@ bool ManagedObjectContext::lessThan(ManagedObject &a, ManagedObject &b, const QL
                                     const QList<bool> &ascending)
 {
     for (qsizetype i = 0; i < keys.size(); ++i) {
-        const int order = StoreValues::compare(a.storeValue(keys[i]), b.storeValue(keys[i]));
+        // As tavi_order_key() orders in SQL.
+        const auto sortValue = [&](ManagedObject &object) -> StoreValue {
+            StoreValue value = object.storeValue(keys[i]);
+            if (const auto *text = std::get_if<QString>(&value); text && object.entity().attribute(keys[i]).readableOrder)
+                return StoreValues::readableOrderKey(*text);
+            return value;
+        };
+        const int order = StoreValues::compare(sortValue(a), sortValue(b));
         if (order != 0)
             return ascending[i] ? order < 0 : order > 0;
     }

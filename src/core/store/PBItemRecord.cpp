@@ -22,9 +22,9 @@ const EntityDescription &PBItemRecord::entityDescription()
         {
             {QStringLiteral("uuid"), QStringLiteral("uuid"), AttributeType::UUID},
             {QStringLiteral("dataHash"), QStringLiteral("dataHash"), AttributeType::String},
-            {QStringLiteral("text"), QStringLiteral("text"), AttributeType::String, true},
+            {QStringLiteral("text"), QStringLiteral("text"), AttributeType::String, true, {}, true},
             {QStringLiteral("data"), QStringLiteral("data"), AttributeType::Binary, true},
-            {QStringLiteral("appName"), QStringLiteral("appName"), AttributeType::String},
+            {QStringLiteral("appName"), QStringLiteral("appName"), AttributeType::String, false, {}, true},
             {QStringLiteral("appId"), QStringLiteral("appId"), AttributeType::String},
             {QStringLiteral("appPath"), QStringLiteral("appPath"), AttributeType::String},
             {QStringLiteral("createdAt"), QStringLiteral("createdAt"), AttributeType::Date},
@@ -61,6 +61,7 @@ std::optional<QByteArray> PBItemRecord::dataUpTo(qsizetype size) const
         return std::nullopt;
     return value.toByteArray();
 }
+QByteArray PBItemRecord::dataHead(qsizetype size) const { return attributeHead(kData, size, size).toByteArray(); }
 void PBItemRecord::setData(const QByteArray &data) { setAttribute(kData, data); }
 QString PBItemRecord::appName() const { return attribute(kAppName).toString(); }
 void PBItemRecord::setAppName(const QString &name) { setAttribute(kAppName, name); }

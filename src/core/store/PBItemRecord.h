@@ -32,6 +32,8 @@ public:
     QString textHead(qsizetype length, bool *whole = nullptr) const;
     // The data when it is at most `size` bytes long; none (and nothing read) when longer.
     std::optional<QByteArray> dataUpTo(qsizetype size) const;
+    // The first `size` bytes of the data, without reading the rest.
+    QByteArray dataHead(qsizetype size) const;
     QString appName() const;
     void setAppName(const QString &name);
     QString appId() const;

@@ -68,6 +68,18 @@ void foldFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
     sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
 }
 
+// tavi_order_key(text): what a text is sorted by for reading (readableOrderKey()), a blob.
+void orderKeyFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    if (argc != 1 || sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const QByteArray key = StoreValues::readableOrderKeyUtf8(text, sqlite3_value_bytes(argv[0]));
+    sqlite3_result_blob(context, key.constData(), int(key.size()), SQLITE_TRANSIENT);
+}
+
 // Schema of each version; migrations[n] turns version n into n + 1.
 const char *const kMigrations[] = {
     // 0 -> 1: the first schema.
@@ -438,6 +450,7 @@ void PersistentStore::configure(SQLite::Database &database)
     // Lists and searches read as fast either way (bench/list_window).
     database.exec("PRAGMA mmap_size = 0");
     database.createFunction("tavi_fold", 2, true, nullptr, &foldFunction);
+    database.createFunction("tavi_order_key", 1, true, nullptr, &orderKeyFunction);
     SearchIndex::registerFunctions(database);
 }
 

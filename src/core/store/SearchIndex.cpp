@@ -7,6 +7,7 @@
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 #include <sqlite3.h>
+#include <unicode/uchar.h>
 
 #include <QChar>
 
@@ -23,11 +24,11 @@ constexpr int kBuildRows = 2000;
 // then checked by scan among the items the index finds.
 constexpr int kLongestPhrase = 32;
 
-// Changes with the index's layout, the folding and Qt's Unicode tables: an index made otherwise
+// Changes with the index's layout, the folding and the Unicode tables of Qt and ICU: an index made otherwise
 // is built anew.
 QString foldVersion()
 {
-    return QStringLiteral("2/%1").arg(int(QChar::currentUnicodeVersion()));
+    return QStringLiteral("3/%1/%2").arg(int(QChar::currentUnicodeVersion())).arg(QString::fromLatin1(U_UNICODE_VERSION));
 }
 
 // The index holds exactly the items with "pk" <= indexedUpTo that are not in the long list,
