@@ -6,6 +6,7 @@
 #include "core/StringExtensions.h"
 #include "core/TaviSettings.h"
 #include "core/Thumbnail.h"
+#include "platform/LockedFiles.h"
 #include "platform/Log.h"
 #include "platform/UniformType.h"
 
@@ -109,7 +110,9 @@ Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data, q
                                                                    settings.ignoreDataSizeType() == IgnoreDataSizeType::mb));
         if (imageFileBytesLeft)
             limit = std::min(limit, *imageFileBytesLeft);
-        if (info.isFile() && info.size() <= limit) {
+        // The store's own file under another name stays a file item: closing a descriptor of it
+        // would drop the locks the store's connections hold on it.
+        if (info.isFile() && info.size() <= limit && !LockedFiles::isHeld(info.filePath())) {
             if (imageFileBytesLeft)
                 *imageFileBytesLeft -= info.size();
             QFile file(info.filePath());

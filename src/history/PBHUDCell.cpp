@@ -9,6 +9,7 @@
 #include "history/ImageLoader.h"
 #include "history/NamedImages.h"
 #include "platform/DispatchQueue.h"
+#include "platform/LockedFiles.h"
 #include "platform/Strings.h"
 #include "platform/Workspace.h"
 
@@ -82,6 +83,8 @@ QCache<QUuid, QPixmap> &fileThumbnails()
 // A thumbnail of the image file within 64 x 64, decoded at that size; null when it is not a readable image.
 QImage readThumbnail(const QString &path)
 {
+    if (LockedFiles::isHeld(path))
+        return {}; // the store's own file: opening it would drop its locks
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize size = reader.size();

@@ -6,6 +6,7 @@
 #include "history/NamedImages.h"
 #include "platform/DesktopEntries.h"
 #include "platform/DispatchQueue.h"
+#include "platform/LockedFiles.h"
 #include "platform/Log.h"
 
 #include <QBuffer>
@@ -43,6 +44,8 @@ QImage imageFromData(const QByteArray &data)
 
 QImage imageFromFile(const QString &path)
 {
+    if (LockedFiles::isHeld(path))
+        return {}; // the store's own file: opening it would drop its locks
     QImageReader reader(path);
     return readScaled(reader);
 }

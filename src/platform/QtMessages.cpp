@@ -50,8 +50,9 @@ bool saysTheDisplayIsGone(QtMsgType type, const QString &message)
 
 void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    Log::write(levelOf(type), QtMessages::describe(type, context.category, message), context.file ? context.file : "Qt",
-               context.function ? context.function : "", context.line);
+    // The context's file and line are not Qt's own source for every message: the web engine puts
+    // a page's script address (a copied link) there. They stay out of the log.
+    Log::write(levelOf(type), QtMessages::describe(type, context.category, message), "Qt", "", 0);
     if (type == QtFatalMsg) {
         Log::flush(); // Qt aborts next
         return;

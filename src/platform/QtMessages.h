@@ -1,8 +1,10 @@
 #pragma once
 // Qt's own messages (the toolkit's and its plugins' warnings) go to the log instead of standard
-// error, as their kind, category, length and short hash only: they may quote what was handed to
-// the desktop, such as an address to mail or a folder to show. Qt's report that the X connection
-// broke, after which it ends the process with exit(), runs the display-lost handler first.
+// error, as their kind, category, length and short hash only, never the source place they name:
+// they may quote what was handed to the desktop, such as an address to mail or a folder to show,
+// and a web page's script messages name the page's address as their file. Qt's report that the X
+// connection broke, after which it ends the process with exit(), runs the display-lost handler
+// first.
 
 #include <QString>
 #include <QtGlobal>

@@ -1,5 +1,7 @@
 #include "platform/UniformType.h"
 
+#include "platform/LockedFiles.h"
+
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
@@ -197,7 +199,9 @@ QString identifierForFile(const QString &path)
         return {};
     if (info.isDir())
         return folder;
-    const QMimeType mime = QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchDefault);
+    // Its content is never read from a database this process holds locks on.
+    const QMimeType mime = QMimeDatabase().mimeTypeForFile(
+        info, LockedFiles::isHeld(path) ? QMimeDatabase::MatchExtension : QMimeDatabase::MatchDefault);
     if (!mime.isValid())
         return data;
     return identifierForMimeType(mime.name());

@@ -11,8 +11,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QRandomGenerator>
+#include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+
+#include <unistd.h>
 
 namespace {
 bool hasTools()
@@ -41,26 +46,25 @@ int storedCopies(const QString &path, const QByteArray &text)
     }
 }
 
-// Another program owns the clipboard with the text until the copy is stopped.
-std::unique_ptr<QProcess> copy(const QProcessEnvironment &environment, const QByteArray &text)
+// Another program owns the clipboard with the text (of the type) until the copy is stopped.
+std::unique_ptr<QProcess> copy(const QProcessEnvironment &environment, const QByteArray &text,
+                               const QString &type = QStringLiteral("UTF8_STRING"))
 {
     auto xclip = std::make_unique<QProcess>();
     xclip->setProcessEnvironment(environment);
     xclip->start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                           QStringLiteral("-i")});
+                                           QStringLiteral("-t"), type, QStringLiteral("-i")});
     xclip->waitForStarted(5000);
     xclip->write(text);
     xclip->closeWriteChannel();
     return xclip;
 }
-} // namespace
 
-TEST(StoreEndToEnd, CopiesMadeAfterAnotherProgramReadTheStoreSurviveAKill)
+// Three copies, whatever `meanwhile` does with the running program, a read-write sqlite3 session
+// of the user's on the store, three more copies, and a kill: every copy is in the store.
+void copiesSurviveASqliteSessionAndAKill(TaviSession &session, const QProcessEnvironment &environment,
+                                         const std::function<void()> &meanwhile)
 {
-    if (!hasTools())
-        GTEST_SKIP() << "needs an X display, xclip, sqlite3 and dbus-daemon";
-    TaviSession session;
-    const QProcessEnvironment environment = EndToEnd::isolatedEnvironment(session);
     const QString path = storePath(environment);
     const QByteArray run = QByteArray::number(QRandomGenerator::global()->generate64(), 36);
     QList<QByteArray> texts;
@@ -77,6 +81,7 @@ TEST(StoreEndToEnd, CopiesMadeAfterAnotherProgramReadTheStoreSurviveAKill)
     };
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(copyAndWait(texts[i])) << "copy " << i << " was not stored";
+    meanwhile();
 
     // The user looks into the store with the sqlite3 shell (read-write, as it opens by default)
     // while TaviPaste runs; the shell must see that it is not alone and leave the log in place.
@@ -90,8 +95,51 @@ TEST(StoreEndToEnd, CopiesMadeAfterAnotherProgramReadTheStoreSurviveAKill)
     EXPECT_EQ(tavi.process().exitStatus(), QProcess::CrashExit);
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(storedCopies(path, texts[i]), 1) << "copy " << i << " lost after the kill";
-    if (HasFailure())
+    if (::testing::Test::HasFailure())
         session.printLogs();
+}
+} // namespace
+
+TEST(StoreEndToEnd, CopiesMadeAfterAnotherProgramReadTheStoreSurviveAKill)
+{
+    if (!hasTools())
+        GTEST_SKIP() << "needs an X display, xclip, sqlite3 and dbus-daemon";
+    TaviSession session;
+    copiesSurviveASqliteSessionAndAKill(session, EndToEnd::isolatedEnvironment(session), [] {});
+}
+
+// The store's file copied under other names (a link named as an image, a hard link without an
+// extension) is captured and listed without being opened: closing a descriptor of it would drop
+// the locks the store's connections hold.
+TEST(StoreEndToEnd, CopyingTheStoreFileUnderAnotherNameLeavesTheStoreItsLocks)
+{
+    if (!hasTools() || !EndToEnd::hasProgram("xdotool"))
+        GTEST_SKIP() << "needs an X display, xclip, xdotool, sqlite3 and dbus-daemon";
+    TaviSession session;
+    const QProcessEnvironment environment = EndToEnd::isolatedEnvironment(session);
+    const QString dataHome = environment.value(QStringLiteral("XDG_DATA_HOME"));
+    copiesSurviveASqliteSessionAndAKill(session, environment, [&] {
+        const QString image = dataHome + QStringLiteral("/shot.png");
+        const QString alias = dataHome + QStringLiteral("/history-copy");
+        ASSERT_TRUE(QFile::link(storePath(environment), image));
+        ASSERT_EQ(::link(QFile::encodeName(storePath(environment)).constData(), QFile::encodeName(alias).constData()), 0);
+        const qint64 before = EndToEnd::storedItems(dataHome);
+        const QByteArray list = QUrl::fromLocalFile(image).toEncoded() + "\n" + QUrl::fromLocalFile(alias).toEncoded();
+        auto owner = copy(environment, list, QStringLiteral("text/uri-list"));
+        EXPECT_TRUE(waitUntil([&] { return EndToEnd::storedItems(dataHome) == before + 2; }, 15000)) << "the files were not stored";
+        EndToEnd::stop(*owner);
+        // The list shows their rows, and closes again: copies made while it is the active window
+        // would count as the program's own.
+        const auto listShown = [] {
+            return !EndToEnd::xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                             QStringLiteral("^TaviPaste$")})
+                        .isEmpty();
+        };
+        ASSERT_TRUE(EndToEnd::xdotool({QStringLiteral("key"), QStringLiteral("shift+super+a")}));
+        EXPECT_TRUE(waitUntil(listShown, 10000)) << "the list did not open";
+        ASSERT_TRUE(EndToEnd::xdotool({QStringLiteral("key"), QStringLiteral("shift+super+h")}));
+        EXPECT_TRUE(waitUntil([&] { return !listShown(); }, 10000)) << "the list did not close";
+    });
 }
 
 TEST(StoreEndToEnd, AfterAQuitTheStoreFileAloneHoldsEveryCopy)

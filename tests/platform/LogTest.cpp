@@ -205,3 +205,27 @@ TEST(Log, QtsOwnMessagesReachTheLogWithoutTheirText)
     EXPECT_TRUE(seen[1].second.startsWith(info)) << seen[1].second.toStdString();
     EXPECT_EQ(displayLost, 1);
 }
+
+// A previewed page's script messages come with the page's address (a copied link) as their file
+// and a line of the script: neither reaches the log line.
+TEST(Log, QtMessagesNeverNameThePlaceTheyComeFrom)
+{
+    QStringList places;
+    QStringList messages;
+    Log::setObserver([&](LogLevel, const QString &message, const char *file, const char *function, int line) {
+        messages.append(message);
+        places.append(QString::fromUtf8(file) + QLatin1Char(' ') + QString::fromUtf8(function) + QLatin1Char(' ') + QString::number(line));
+    });
+    QtMessages::install();
+    QMessageLogger("https://example.org/reset-password?token=s3cr3t-token", 8624, "https://example.org/s3cr3t-function", "js")
+        .warning("Uncaught ReferenceError");
+    QMessageLogger("/home/someone/s3cr3t-folder/file.cpp", 12, nullptr).critical("failed");
+    qInstallMessageHandler(nullptr);
+    Log::setObserver({});
+
+    ASSERT_EQ(places.size(), 2);
+    for (const QString &message : messages)
+        EXPECT_FALSE(message.contains(QStringLiteral("s3cr3t"))) << message.toStdString();
+    for (const QString &place : places)
+        EXPECT_EQ(place, QStringLiteral("Qt  0"));
+}
