@@ -63,10 +63,6 @@
         <source>Notice</source>
         <translation>Notice</translation>
     </message>
-    <message id="Category.Alert.confirm">
-        <source>Create a Category</source>
-        <translation>Create a Category</translation>
-    </message>
     <message id="Category.Alert.NotNow">
         <source>Not Now</source>
         <translation>Not Now</translation>

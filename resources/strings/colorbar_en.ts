@@ -24,8 +24,8 @@
         <translation>Delete</translation>
     </message>
     <message id="Category.Alert.CategoryDelete.message">
-        <source>The category will be removed. Its items stay in your history.</source>
-        <translation>The category will be removed. Its items stay in your history.</translation>
+        <source>Delete this category? Its items stay in your history.</source>
+        <translation>Delete this category? Its items stay in your history.</translation>
     </message>
     <message id="ColorBar.HideHint.windowTitle">
         <source>Category Hidden</source>

@@ -3,14 +3,6 @@
 <TS version="2.1" language="en">
 <context>
     <name>TaviPaste</name>
-    <message id="Category.Alert.CategoryDelete.message">
-        <source>Delete this category? Its items stay in the history.</source>
-        <translation>Delete this category? Its items stay in the history.</translation>
-    </message>
-    <message id="Category.Alert.CategoryItemsClear.message">
-        <source>Clear the items of this category? This cannot be undone.</source>
-        <translation>Clear the items of this category? This cannot be undone.</translation>
-    </message>
     <message id="Category.Alert.CategoryItemsClearLast.message">
         <source>Clean the history now, keeping only the last %1 %2? This cannot be undone.</source>
         <translation>Clean the history now, keeping only the last %1 %2? This cannot be undone.</translation>
