@@ -1,5 +1,7 @@
 #include "history/ImagePreviewViewController.h"
 
+#include "platform/ImageDecoding.h"
+
 #include <QBuffer>
 #include <QImageReader>
 #include <QLabel>
@@ -13,7 +15,11 @@ QImage readFitted(QImageReader &reader)
     const QSize size = reader.size();
     if (size.isValid() && !size.isEmpty())
         reader.setScaledSize(ImagePreviewViewController::fittedSize(size));
-    QImage image = reader.read();
+    QImage image;
+    {
+        const ImageDecoding::LargeImageAllowance allowance;
+        image = reader.read();
+    }
     if (!image.isNull() && (image.width() > ImagePreviewViewController::kLimit || image.height() > ImagePreviewViewController::kLimit))
         image = image.scaled(ImagePreviewViewController::fittedSize(image.size()), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     return image;

@@ -6,6 +6,7 @@
 #include "history/NamedImages.h"
 #include "platform/DesktopEntries.h"
 #include "platform/DispatchQueue.h"
+#include "platform/ImageDecoding.h"
 #include "platform/LockedFiles.h"
 #include "platform/Log.h"
 
@@ -28,6 +29,7 @@ QImage readScaled(QImageReader &reader)
     if (!size.isValid() || size.isEmpty())
         return reader.read().scaled(RowIcons::kThumbnailSize, RowIcons::kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     reader.setScaledSize(thumbnailSize(QSizeF(size), RowIcons::kThumbnailSize, RowIcons::kThumbnailSize));
+    const ImageDecoding::LargeImageAllowance allowance;
     return reader.read();
 }
 

@@ -1,5 +1,6 @@
 #include "platform/TextRecognizer.h"
 
+#include "platform/ImageDecoding.h"
 #include "platform/LoadableModule.h"
 #include "platform/Log.h"
 #include "platform/TextRecognitionEngine.h"
@@ -11,8 +12,6 @@
 #include <QHash>
 #include <QImageReader>
 #include <QPainter>
-
-#include <mutex>
 
 namespace TextRecognizer {
 
@@ -65,38 +64,6 @@ QStringList installedDataNames(const QStringList &languages)
     return names;
 }
 
-namespace {
-// Qt's limit is one for the process: it stays raised while any recognition read runs and is put
-// back by the last one.
-class RaisedImageLimit {
-public:
-    RaisedImageLimit()
-    {
-        std::lock_guard lock(s_mutex);
-        if (s_readers++ == 0) {
-            s_saved = QImageReader::allocationLimit();
-            // A 32-bit image of kMaxSide x kMaxSide pixels, in MB; no limit stays no limit.
-            constexpr int needed = int((qint64(kMaxSide) * kMaxSide * 4 + (1 << 20) - 1) >> 20);
-            if (s_saved > 0 && s_saved < needed)
-                QImageReader::setAllocationLimit(needed);
-        }
-    }
-    ~RaisedImageLimit()
-    {
-        std::lock_guard lock(s_mutex);
-        if (--s_readers == 0)
-            QImageReader::setAllocationLimit(s_saved);
-    }
-    RaisedImageLimit(const RaisedImageLimit &) = delete;
-    RaisedImageLimit &operator=(const RaisedImageLimit &) = delete;
-
-private:
-    static inline std::mutex s_mutex;
-    static inline int s_readers = 0;
-    static inline int s_saved = 0;
-};
-} // namespace
-
 QImage readImage(const QByteArray &data)
 {
     if (data.isEmpty())
@@ -109,7 +76,7 @@ QImage readImage(const QByteArray &data)
     // A huge image is decoded at a size recognition can handle.
     if (size.isValid() && (size.width() > kMaxSide || size.height() > kMaxSide))
         reader.setScaledSize(size.scaled(kMaxSide, kMaxSide, Qt::KeepAspectRatio));
-    const RaisedImageLimit limit;
+    const ImageDecoding::LargeImageAllowance allowance;
     return reader.read();
 }
 

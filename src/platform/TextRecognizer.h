@@ -2,6 +2,8 @@
 // Text recognition in images (libtesseract). Recognition is slow (seconds on a large page): call
 // recognize() off the GUI thread; it can be cancelled through the flag it polls.
 
+#include "platform/ImageDecoding.h"
+
 #include <QImage>
 #include <QStringList>
 
@@ -28,7 +30,7 @@ QString dataPath();
 QStringList installedDataNames(const QStringList &languages);
 
 // Images larger than this on a side are scaled down before recognition.
-inline constexpr int kMaxSide = 8000;
+inline constexpr int kMaxSide = ImageDecoding::kMaxDecodedSide;
 
 // The image of the data as recognition takes it, decoded at most kMaxSide on a side; null when it
 // does not decode. Qt's image memory limit (128 MB, a 5800 x 5800 image) is raised while it

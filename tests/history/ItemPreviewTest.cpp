@@ -22,6 +22,8 @@
 
 #include <SQLiteCpp/Database.h>
 
+#include <QBuffer>
+
 #include <gtest/gtest.h>
 
 TEST(ItemPreviews, ImagesAreFittedWithin480WhateverTheirShape)
@@ -41,6 +43,17 @@ TEST(ItemPreviews, ImagesAreFittedWithin480WhateverTheirShape)
     EXPECT_EQ(preview.widthConstraints, 480);
     EXPECT_EQ(preview.heightConstraints, 230);
     EXPECT_TRUE(ImagePreviewViewController::decodeForPreview(QByteArray("garbage")).isNull());
+
+    // 6000 x 6000 pixels decode to 144 MB, over the 128 MB Qt allows an image by default; a BMP
+    // decodes whole before it is scaled.
+    QImage scan(6000, 6000, QImage::Format_RGB32);
+    scan.fill(Qt::white);
+    QByteArray scanBmp;
+    QBuffer buffer(&scanBmp);
+    buffer.open(QIODevice::WriteOnly);
+    scan.save(&buffer, "BMP");
+    scan = QImage();
+    EXPECT_EQ(ImagePreviewViewController::decodeForPreview(scanBmp).size(), QSize(480, 480));
 }
 
 TEST(ItemPreviews, ThePopoverSitsBesideTheRowInsideTheScreen)
