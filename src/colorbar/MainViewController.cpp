@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 MainViewController::MainViewController(PBCategoryManager &categories, TaviPBManager &history, PBScreenMonitor &monitor,
                                        QWidget *parent)
@@ -60,9 +61,8 @@ MainViewController::~MainViewController()
     if (CategoryWindowController *list = existingCategoryWindowController(); list && list->delegate == this)
         list->delegate = nullptr;
     m_rowMenu.reset();
-    // The rows go before the collaborators they call.
-    qDeleteAll(m_rows);
-    m_rows.clear();
+    // The rows go before the collaborators they call, out of the list those walk.
+    qDeleteAll(std::exchange(m_rows, {}));
 }
 
 void MainViewController::viewDidLoad()
