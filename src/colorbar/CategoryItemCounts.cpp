@@ -68,7 +68,9 @@ void CategoryItemCounts::setCategories(const QList<PBCategory> &categories)
         ids.insert(category.id());
         auto it = m_entries.find(category.id());
         if (it == m_entries.end()) {
-            m_entries.insert(category.id(), Entry{category});
+            Entry entry;
+            entry.category = category;
+            m_entries.insert(category.id(), entry);
             added = true;
         } else {
             it->category = category;

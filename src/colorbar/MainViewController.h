@@ -3,12 +3,19 @@
 // button below them. It places the bar at the chosen edge of the monitor's screen, remembers
 // its top per screen, opens a category's list window beside the bar, hides itself after a delay,
 // flashes the row of each new item, reorders rows dropped on it, and offers each row's menu
-// (edit, remove, hide). GUI thread.
+// (edit, remove, hide). It holds the rows and hands the rest to its collaborators: the layout,
+// the hover (auto-hide, pointer, full-screen windows), the list opener, the row drag and the row
+// menu; the add button moves the bar. GUI thread.
 
 #include "colorbar/CategoryCellView.h"
 #include "colorbar/CategoryEditWindowController.h"
 #include "colorbar/HideCategoryHintWindowController.h"
+#include "colorbar/ColorBarHover.h"
+#include "colorbar/ColorBarLayout.h"
+#include "colorbar/ColorBarListOpener.h"
 #include "colorbar/ColorBarMetrics.h"
+#include "colorbar/ColorBarRowDrag.h"
+#include "colorbar/ColorBarRowMenu.h"
 #include "core/PBCategory.h"
 #include "history/CategoryWindowController.h"
 #include "platform/NotificationCenter.h"
@@ -16,6 +23,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,8 +31,8 @@ class PBCategoryManager;
 class PBScreenMonitor;
 class QMenu;
 class QMimeData;
-class QTimer;
 class TaviPBManager;
+class TaviSettings;
 class AddButtonView;
 class CategoryItemCounts;
 
@@ -68,53 +76,53 @@ public:
 
     // --- Layout
     void updateBarSize();
-    void placeSideBarOnScreen();
+    void placeSideBarOnScreen() { m_layout->placeSideBarOnScreen(); }
     void updateBarCorners();
     // The window's width returns to the bar's when it is the widened width.
-    void collapseExpandedBar();
+    void collapseExpandedBar() { m_layout->collapseExpandedBar(); }
     // The window system moved the window: it goes back to the docking edge (a few times at most,
     // so a window manager that insists is not fought forever).
-    void keepDockedEdge();
+    void keepDockedEdge() { m_layout->keepDockedEdge(); }
 
     // --- Lists
-    void openCategoryList();
-    void tableViewDidClickRow(int row);
-    void categoryListWindowWillClose(const PBCategory &category) override;
+    void openCategoryList() { m_listOpener->openCategoryList(); }
+    void tableViewDidClickRow(int row) { m_listOpener->openRow(row); }
+    void categoryListWindowWillClose(const PBCategory &category) override { m_listOpener->listWillClose(category); }
     void handleCategoryEdited(bool isNew);
     // What an edit window's owner does after a save: the bar's handleCategoryEdited, or without a
     // bar, the announcement of a new category.
     static void announceCategoryEdited(MainViewController *bar, bool isNew);
-    int selectedIndexCache() const { return m_selectedIndexCache; }
+    int selectedIndexCache() const { return m_listOpener->selectedIndexCache(); }
 
     // --- Auto-hide and hover
-    void scheduleHideTimer();
+    void scheduleHideTimer() { m_hover->scheduleHideTimer(); }
     void collapsePanel();
     // Shows the bar at its place (placed before it is shown).
-    void showPanel();
-    void toggleSideBarPanel();
+    void showPanel() { m_hover->showPanel(); }
+    void toggleSideBarPanel() { m_hover->toggleSideBarPanel(); }
     // While a full-screen window covers the bar's screen the bar stays above it when
     // "needShowWhenEnterFullscreen" is on, else it steps aside until that window leaves.
-    void followFullScreenWindows();
-    bool hasSteppedAsideForFullScreen() const { return m_steppedAside; }
+    void followFullScreenWindows() { m_hover->followFullScreenWindows(); }
+    bool hasSteppedAsideForFullScreen() const { return m_hover->hasSteppedAside(); }
     void handlePanelHiddenAction() { collapsePanel(); }
-    bool panelIsHidden() const { return m_panelIsHidden; }
-    bool isHideTimerArmed() const;
-    int hideTimerInterval() const;
-    void scheduleCollapseTimer();
-    bool isCollapseTimerArmed() const;
+    bool panelIsHidden() const { return m_hover->panelIsHidden(); }
+    bool isHideTimerArmed() const { return m_hover->isHideTimerArmed(); }
+    int hideTimerInterval() const { return m_hover->hideTimerInterval(); }
+    void scheduleCollapseTimer() { m_hover->scheduleCollapseTimer(); }
+    bool isCollapseTimerArmed() const { return m_hover->isCollapseTimerArmed(); }
     // The pointer entered or left the bar.
-    void barMouseEntered();
-    void barMouseExited();
-    bool isPointerInside() const { return m_pointerInside; }
+    void barMouseEntered() { m_hover->barMouseEntered(); }
+    void barMouseExited() { m_hover->barMouseExited(); }
+    bool isPointerInside() const { return m_hover->isPointerInside(); }
     // Whether the hidden bar watches for the pointer over its place (by moves, else by polling).
-    bool isWatchingForPointer() const;
-    bool isPollingForPointer() const;
+    bool isWatchingForPointer() const { return m_hover->isWatchingForPointer(); }
+    bool isPollingForPointer() const { return m_hover->isPollingForPointer(); }
 
     // --- Hot keys
     void bindCategoryShortcuts();
-    void selectPreviousCategory();
-    void selectNextCategory();
-    void selectAllCategory();
+    void selectPreviousCategory() { m_listOpener->selectPreviousCategory(); }
+    void selectNextCategory() { m_listOpener->selectNextCategory(); }
+    void selectAllCategory() { m_listOpener->selectAllCategory(); }
 
     // --- New items and remote changes
     void handleDidAddNewItem(const Notification &notification);
@@ -122,14 +130,14 @@ public:
     bool hasPendingReload() const { return m_pendingReload; }
 
     // --- Row menu (the clicked row)
-    QMenu *rowMenu(int row);
-    void editCategory(int row);
-    void confirmRemoveCategory();
-    void removeCategory();
-    void hideCategoryFromMenu();
-    const std::optional<PBCategory> &selectedCategory() const { return m_selectedCategory; }
-    HideCategoryHintWindowController *hideCategoryHint() const { return m_hideCategoryHintWC.data(); }
-    CategoryEditWindowController *categoryColorPickWindowController();
+    QMenu *rowMenu(int row) { return m_rowMenu->menuFor(row); }
+    void editCategory(int row) { m_rowMenu->editCategory(row); }
+    void confirmRemoveCategory() { m_rowMenu->confirmRemoveCategory(); }
+    void removeCategory() { m_rowMenu->removeCategory(); }
+    void hideCategoryFromMenu() { m_rowMenu->hideCategory(); }
+    const std::optional<PBCategory> &selectedCategory() const { return m_rowMenu->selectedCategory(); }
+    HideCategoryHintWindowController *hideCategoryHint() const { return m_rowMenu->hideCategoryHint(); }
+    CategoryEditWindowController *categoryColorPickWindowController() { return m_rowMenu->editWindowController(); }
 
     // --- The add button: press, drag (moves the bar vertically), release
     void addButtonPressed(const QPoint &globalPosition);
@@ -137,28 +145,28 @@ public:
     void addButtonReleased(const QPoint &globalPosition);
     // The "+" row's menu is the program's own menu (its way in where there is no tray).
     void addButtonMenuRequested(const QPoint &globalPosition);
-    bool isAddButtonPressed() const { return m_addViewClicked; }
-    bool isDraggingBar() const { return m_viewIsInDragging; }
+    bool isAddButtonPressed() const;
+    bool isDraggingBar() const;
 
     // --- Row drag and drop
-    bool isDragAndDropInProgress() const { return m_isInDragAndDrop; }
-    void setDragAndDropInProgress(bool inProgress) { m_isInDragAndDrop = inProgress; }
+    bool isDragAndDropInProgress() const { return m_rowDrag->isInProgress(); }
+    void setDragAndDropInProgress(bool inProgress) { m_rowDrag->setInProgress(inProgress); }
     // The drop row ("above" it) for a point of this view: 0 to the number of rows.
-    int dropRowAt(const QPoint &position) const;
+    int dropRowAt(const QPoint &position) const { return m_rowDrag->dropRowAt(position); }
     // Whether a drop from this source may land: only the bar's own drags.
-    bool validateCategoryDrop(const QObject *source, const QMimeData *data) const;
+    bool validateCategoryDrop(const QObject *source, const QMimeData *data) const { return m_rowDrag->validate(source, data); }
     // Moves the dragged rows above `row`; false (nothing changes) for a refused payload.
-    bool acceptCategoryDrop(const QObject *source, const QMimeData *data, int row);
+    bool acceptCategoryDrop(const QObject *source, const QMimeData *data, int row) { return m_rowDrag->accept(source, data, row); }
 
     // CategoryCellHost
-    void widenWindow() override;
-    void flashDidEnd() override;
+    void widenWindow() override { m_layout->widenWindow(); }
+    void flashDidEnd() override { m_layout->flashDidEnd(); }
     std::optional<qsizetype> knownItemCount(const PBCategory &category) const override;
     QString activeCategoryId() const override;
     void rowClicked(CategoryCellView *row) override;
     void rowDragStarted(CategoryCellView *row) override;
     void rowMenuRequested(CategoryCellView *row, const QPoint &globalPosition) override;
-    void tabDidResize() override;
+    void tabDidResize() override { m_layout->updateShape(); }
     void pointerCrossedTab() override;
 
 protected:
@@ -176,62 +184,24 @@ protected:
 private:
     QWidget *barWindow() const { return window(); }
     void observeNotifications();
-    void layoutRows();
-    void updateShape();
-    // One geometry change; docked right the right edge stays put.
-    void setWindowWidth(int width);
-    int visibleCategoryCount() const;
-    // The screen the bar is placed on: the monitor's, else (before the bar took one) its window's.
-    QScreen *placementScreen() const;
-    // The bar's top on a screen: the remembered one while the bar fits there, else the centred one,
-    // which is remembered from then on.
-    int barTop(QScreen *screen, int height);
     bool isValidRow(int row) const { return row >= 0 && row < numberOfRows(); }
-    // False, with the rows made again, when the row's category was removed since the rows were made.
-    bool isRowStillStored(int row);
     void flashCategoryRow(int row);
-    void moveBarTo(int top);
-    // Shows the bar's window unless it stepped aside for a full-screen window.
-    void showBarWindow();
-    void watchForPointer(bool watch);
-    // Opens the row whose tab is at the pointer's place on the screen and closes the others; tells
-    // the bar whether the pointer is on it. Places are read against where the bar is now: what the
-    // window system reports of the pointer can be relative to where the bar was before it widened
-    // or narrowed, or fold a leave and an enter into one. A pressed row or a drag keeps its state.
-    void followPointer(const QPoint &globalPosition);
-    void watchBarWindow();
-    void pointerMoved(const QPoint &globalPosition);
-    void recordScreenChange();
 
     PBCategoryManager &m_categoryManager;
     TaviPBManager &m_history;
+    TaviSettings &m_settings;
     PBScreenMonitor &m_mouseMonitor;
     QList<PBCategory> m_categories;
     std::vector<CategoryCellView *> m_rows;
     AddButtonView *m_addButton = nullptr;
     CategoryItemCounts *m_itemCounts = nullptr;
-    QTimer *m_hideTimer = nullptr;
-    QTimer *m_collapseTimer = nullptr;
-    QTimer *m_pointerPoll = nullptr;
-    quint64 m_pointerMovedMonitor = 0;
+    std::unique_ptr<ColorBarLayout> m_layout;
+    std::unique_ptr<ColorBarHover> m_hover;
+    std::unique_ptr<ColorBarRowDrag> m_rowDrag;
+    std::unique_ptr<ColorBarRowMenu> m_rowMenu;
+    std::unique_ptr<ColorBarListOpener> m_listOpener;
     ObserverBag m_observers;
     bool m_loaded = false;
-    bool m_panelIsHidden = false;
-    bool m_viewIsInDragging = false;
-    bool m_addViewClicked = false;
-    bool m_pointerInside = false;
     bool m_pendingReload = false;
-    bool m_steppedAside = false;
-    int m_startOffset = 0;
-    int m_edgeCorrections = 0;
-    int m_dragStartOriginY = 0;
-    int m_selectedIndexCache = -1;
     int m_selectedRow = -1;
-    bool m_isSelectByShortcut = false;
-    bool m_isInDragAndDrop = false;
-    std::optional<int> m_dropIndicatorRow;
-    std::optional<PBCategory> m_selectedCategory;
-    QPointer<CategoryEditWindowController> m_categoryColorPickWindowController;
-    QPointer<HideCategoryHintWindowController> m_hideCategoryHintWC;
-    QPointer<QMenu> m_rowMenu;
 };

@@ -8,6 +8,7 @@
 #include "core/PBImageItemProvider.h"
 #include "core/TaviSettings.h"
 #include "history/CategoryListModel.h"
+#include "history/CategoryListPreview.h"
 #include "history/CategoryListTableView.h"
 #include "history/CategoryNoteWindowController.h"
 #include "history/CategoryWindowController.h"
@@ -496,7 +497,7 @@ void CategoryListViewController::showCategoryPicker(int row)
         if (self)
             self->reloadItems();
     };
-    picker->popup(globalRowRect(row));
+    picker->popup(m_preview->globalRowRect(row));
 }
 
 void CategoryListViewController::handleAddToCustomCategory(const QString &categoryId)

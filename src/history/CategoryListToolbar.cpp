@@ -182,7 +182,7 @@ void CategoryListViewController::trashBtnAction()
         // Exactly the search's matches, read and deleted off the GUI thread.
         const TaviPBManager::ListQuery query = listQuery();
         model->readAsync([store, query, reloadWhenDone] {
-            store->deleteItems(TaviPBManager::ListRows{query, {}, {{0, int(store->itemCount(query))}}});
+            store->deleteItems(TaviPBManager::ListRows{query, {}, {{0, int(store->itemCount(query))}}, {}});
             reloadWhenDone();
         });
         return;

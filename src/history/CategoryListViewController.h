@@ -14,9 +14,13 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
+class CategoryListHeader;
+class CategoryListKeys;
 class CategoryListModel;
+class CategoryListPreview;
 class CategoryListTableView;
 class CategoryNoteWindowController;
 class CustomCategoryPickViewController;
@@ -57,7 +61,7 @@ public:
     // The key monitor: keys addressed to the list window itself while it is the active window.
     void addKeyEventMonitor();
     void removeKeyEventMonitor();
-    bool hasKeyEventMonitor() const { return m_keyMonitorInstalled; }
+    bool hasKeyEventMonitor() const;
 
     // Rows taken bottom-up when several are selected.
     void pasteSelectedItems();
@@ -164,9 +168,6 @@ Q_SIGNALS:
     // The floating button was switched: the window keeps above the others while on.
     void floatingChanged(bool floating);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void setupUI();
     void setupRowMenu();
@@ -192,13 +193,7 @@ private:
     void endLoadingState();
     void refetchFromNotification();
     void updateStar();
-    void applyTint(const QColor &color);
     void tableViewSelectionDidChange();
-    bool handleKeyDown(QObject *receiver, QKeyEvent *event);
-    void moveSelection(bool up);
-    // Page Up and Down move the selection by the rows the table shows at once; Home and End to
-    // the first and last row.
-    void jumpSelection(Qt::Key key);
     QList<PBItem> selectedItemsBottomUp();
     void deleteRow(int row);
     // Takes the items' rows out at once (found by their uuids) and deletes them from the store
@@ -207,23 +202,16 @@ private:
     void removeAndDelete(const TaviPBManager::ListRows &named, const QList<int> &rows);
     void handleDeleteFromHUD(const Notification &notification);
     void startDrag(const QList<int> &rows);
-    void showPreviewFor(const PBItem &item, int row);
-    void showInPopover(QWidget *content, int row);
-    QRect globalRowRect(int row) const;
     void refreshQuickSelection();
     void layoutModeChanged();
 
     PasteItemDelegate *m_delegate = nullptr;
     ObserverBag m_observers;
     std::function<void(int)> m_debouncedPreview;
-    bool m_keyMonitorInstalled = false;
     bool m_loading = false;
-    quint64 m_previewRequest = 0;
-    TextContentViewController *m_textPreview = nullptr;
-    LinkContentViewController *m_linkPreview = nullptr;
-    FilePreviewViewController *m_filePreview = nullptr;
-    ImagePreviewViewController *m_imagePreview = nullptr;
-    PreviewPopover *m_popover = nullptr;
+    CategoryListHeader *m_header = nullptr;
+    std::unique_ptr<CategoryListPreview> m_preview;
+    CategoryListKeys *m_keys = nullptr;
     MenuTarget m_menuTarget;
     QList<QPointer<CategoryNoteWindowController>> m_noteWindows;
     CustomCategoryPickViewController *m_picker = nullptr;
