@@ -7,7 +7,6 @@
 #include "core/sync/SyncSettings.h"
 #include "platform/CloudAccount.h"
 #include "platform/CloudKeyValueStore.h"
-#include "platform/Defaults.h"
 #include "platform/Strings.h"
 #include "preferences/SecondaryText.h"
 
@@ -189,7 +188,7 @@ void SyncPaneViewController::refresh()
         state = status.message;
     m_statusLabel->setText(state);
 
-    const QDateTime last = Defaults::standard().value(QStringLiteral("lastSyncDate")).toDateTime();
+    const QDateTime last = TaviSettings::shared().lastSyncDate();
     m_lastSyncLabel->setText(last.isValid() ? L("Sync.Pane.lastSync").arg(QLocale().toString(last, QLocale::ShortFormat))
                                             : L("Sync.Pane.neverSynced"));
     const QString error = !m_pendingError.isEmpty() ? m_pendingError : (enabled ? SyncSettings::lastError() : QString());

@@ -66,7 +66,7 @@ void ServerConfigManager::fetchConfig(Completion completion)
 void ServerConfigManager::apply(const ServerConfigure &configure)
 {
     m_configure = configure;
-    AppValues::isIRM() = VersionString::compare(configure.version, appVersion()) < 0;
+    TaviSettings::shared().setIsIRM(VersionString::compare(configure.version, appVersion()) < 0);
 }
 
 void ServerConfigManager::timerCallback()

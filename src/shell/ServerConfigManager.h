@@ -1,5 +1,5 @@
 #pragma once
-// The daily configuration file of the maker's service. Its "version" decides AppValues::isIRM():
+// The daily configuration file of the maker's service. Its "version" decides TaviSettings::isIRM():
 // set while this program is newer than that version. Each successful fetch posts
 // "ServerConfigDidUpdate" with the record under "kServerConfig". Main thread.
 

@@ -27,7 +27,7 @@ struct Service {
     ObserverBag observers;
     Service()
     {
-        AppValues::serviceBaseURL() = server.baseURL();
+        TaviSettings::shared().setServiceBaseURL(server.baseURL());
         observers.observe(ServerConfigManager::didUpdateNotification, [this](const Notification &notification) {
             posted.append(notification.userInfo.value(ServerConfigManager::kServerConfig).value<ServerConfigure>());
         });
@@ -88,7 +88,7 @@ TEST(RemoteConfiguration, AnOlderServiceVersionSetsTheFlagAndAnnouncesTheRecord)
     Service service;
     ScopedAppVersion version(QStringLiteral("1.2"));
     EXPECT_TRUE(service.fetch(R"({"version": "1.0", "ads": [1, 2]})"));
-    EXPECT_TRUE(AppValues::isIRM().get());
+    EXPECT_TRUE(TaviSettings::shared().isIRM());
     ASSERT_EQ(service.posted.size(), 1);
     EXPECT_EQ(service.posted.first().version, QStringLiteral("1.0"));
     EXPECT_EQ(ServerConfigManager::shared().configure().version, QStringLiteral("1.0"));
@@ -97,10 +97,10 @@ TEST(RemoteConfiguration, AnOlderServiceVersionSetsTheFlagAndAnnouncesTheRecord)
     EXPECT_EQ(service.server.requests().first().path, QByteArray("/paste/native_config.json"));
 
     EXPECT_TRUE(service.fetch(R"({"version": "1.2"})"));
-    EXPECT_FALSE(AppValues::isIRM().get());
+    EXPECT_FALSE(TaviSettings::shared().isIRM());
     ScopedAppVersion older(QStringLiteral("2.9"));
     EXPECT_TRUE(service.fetch(R"({"version": "2.10"})"));
-    EXPECT_FALSE(AppValues::isIRM().get());
+    EXPECT_FALSE(TaviSettings::shared().isIRM());
 }
 
 TEST(RemoteConfiguration, BadAnswersChangeNothingAndAnnounceNothing)
@@ -115,7 +115,7 @@ TEST(RemoteConfiguration, BadAnswersChangeNothingAndAnnounceNothing)
         {200, "not json"}, {503, R"({"version": "2.0"})"}};
     for (const auto &[status, body] : bad) {
         EXPECT_FALSE(service.fetch(body, status)) << body.constData();
-        EXPECT_TRUE(AppValues::isIRM().get()) << body.constData();
+        EXPECT_TRUE(TaviSettings::shared().isIRM()) << body.constData();
         EXPECT_EQ(ServerConfigManager::shared().configure().version, QStringLiteral("1.0"));
     }
     EXPECT_TRUE(service.posted.isEmpty());
