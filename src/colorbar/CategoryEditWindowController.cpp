@@ -2,7 +2,7 @@
 
 #include "colorbar/MainWindowController.h"
 #include "controls/ClickedCollectionView.h"
-#include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/Alert.h"
 #include "core/ColorExtensions.h"
 #include "core/PBCategoryManager.h"
@@ -476,7 +476,8 @@ void CategoryEditWindowController::saveCategory()
         m_categoryManager.update(edited);
         if (changedBlick)
             changedBlick(false, edited);
-        NotificationCenter::defaultCenter().postInfo(NotificationName::categorySettingsUpdated, QVariant::fromValue(edited));
+        NotificationCenter::defaultCenter().post(NotificationName::categorySettingsUpdated, nullptr,
+                                                NotificationPayload::ChangedCategory::encode(edited));
         Analytics::trackEvent(QStringLiteral("Category_Action"), {{QStringLiteral("action"), QStringLiteral("EditCategory")}});
     }
     close();

@@ -1,5 +1,6 @@
 #include "core/Alert.h"
 #include "core/AppGlobals.h"
+#include "core/NotificationNames.h"
 #include "platform/Defaults.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
@@ -28,8 +29,9 @@ struct Service {
     Service()
     {
         TaviSettings::shared().setServiceBaseURL(server.baseURL());
-        observers.observe(ServerConfigManager::didUpdateNotification, [this](const Notification &notification) {
-            posted.append(notification.userInfo.value(ServerConfigManager::kServerConfig).value<ServerConfigure>());
+        observers.observe(NotificationName::serverConfigDidUpdate, [this](const Notification &notification) {
+            if (const std::optional<ServerConfigure> configure = ServerConfigManager::decodeUpdate(notification))
+                posted.append(*configure);
         });
     }
 
