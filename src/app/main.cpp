@@ -3,13 +3,13 @@
 #include "capture/TaviPBManager.h"
 #include "colorbar/ColorBarScenes.h"
 #include "core/TPBookMarkCacher.h"
+#include "core/TaviSettings.h"
 #include "core/store/CoreDataStack.h"
 #include "core/sync/FolderCloudMirror.h"
 #include "history/HistoryScenes.h"
 #include "history/PBHUDWindowController.h"
 #include "platform/Analytics.h"
 #include "platform/CloudKeyValueStore.h"
-#include "platform/Defaults.h"
 #include "platform/DistributedNotificationCenter.h"
 #include "platform/Log.h"
 #include "platform/Memory.h"
@@ -74,7 +74,7 @@ void shutDownProcessWideObjects()
     TaviPBManager::shared().shutDown();
     TPBookMarkCacher::shared().shutDown();
     CoreDataStack::shutDownShared();
-    Defaults::standard().flush();
+    TaviSettings::shared().flush();
     CloudKeyValueStore::shared().storage().flush();
     Analytics::flush();
     Log::shutDown();

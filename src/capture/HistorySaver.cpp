@@ -1,6 +1,6 @@
 #include "capture/HistorySaver.h"
 
-#include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/store/PBItemRecord.h"
 #include "core/store/PBPasteboardDataRecord.h"
 #include "platform/DispatchQueue.h"
@@ -116,7 +116,7 @@ QString HistorySaver::message(FailureCause cause, const StoreError &error)
 
 void postHistoryProblem(const QString &title, const QString &text)
 {
-    const QVariantMap userInfo{{NotificationKey::info, text}, {NotificationKey::title, title}};
+    const QVariantMap userInfo = NotificationPayload::HistoryProblem::encode({title, text});
     if (!QCoreApplication::instance() || MainQueue::isCurrent()) {
         NotificationCenter::defaultCenter().post(NotificationName::historyProblemOccurred, nullptr, userInfo);
         return;

@@ -2,13 +2,13 @@
 
 #include "colorbar/MainWindowController.h"
 #include "controls/ClickedCollectionView.h"
-#include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/Alert.h"
 #include "core/ColorExtensions.h"
 #include "core/PBCategoryManager.h"
+#include "core/TaviSettings.h"
 #include "platform/Analytics.h"
 #include "platform/ColorAssets.h"
-#include "platform/Defaults.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
@@ -112,23 +112,12 @@ const QStringList &CategoryEditWindowController::seedColors()
 
 std::optional<QStringList> CategoryEditWindowController::categoryColors()
 {
-    const QVariant stored = Defaults::standard().value(kCategoryColorsKey);
-    if (stored.typeId() == QMetaType::QStringList)
-        return stored.toStringList();
-    if (stored.typeId() != QMetaType::QVariantList)
-        return std::nullopt;
-    QStringList colors;
-    for (const QVariant &entry : stored.toList()) {
-        if (entry.typeId() != QMetaType::QString)
-            return std::nullopt;
-        colors.append(entry.toString());
-    }
-    return colors;
+    return TaviSettings::shared().categoryColors();
 }
 
 void CategoryEditWindowController::setCategoryColors(const QStringList &colors)
 {
-    Defaults::standard().setValue(kCategoryColorsKey, colors);
+    TaviSettings::shared().setCategoryColors(colors);
 }
 
 std::optional<QColor> CategoryEditWindowController::colorOfEntry(const QString &entry)
@@ -487,7 +476,8 @@ void CategoryEditWindowController::saveCategory()
         m_categoryManager.update(edited);
         if (changedBlick)
             changedBlick(false, edited);
-        NotificationCenter::defaultCenter().postInfo(NotificationName::categorySettingsUpdated, QVariant::fromValue(edited));
+        NotificationCenter::defaultCenter().post(NotificationName::categorySettingsUpdated, nullptr,
+                                                NotificationPayload::ChangedCategory::encode(edited));
         Analytics::trackEvent(QStringLiteral("Category_Action"), {{QStringLiteral("action"), QStringLiteral("EditCategory")}});
     }
     close();

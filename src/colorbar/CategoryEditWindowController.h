@@ -24,7 +24,6 @@ class QStandardItemModel;
 class CategoryEditWindowController : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString kCategoryColorsKey = QStringLiteral("categoryColors");
     static const QStringList &seedColors();
 
     explicit CategoryEditWindowController(PBCategoryManager &categories, QWidget *parent = nullptr);

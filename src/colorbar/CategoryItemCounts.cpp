@@ -1,7 +1,7 @@
 #include "colorbar/CategoryItemCounts.h"
 
 #include "capture/TaviPBManager.h"
-#include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/PBItem.h"
 #include "core/TaviSettings.h"
 #include "platform/DispatchQueue.h"
@@ -19,11 +19,6 @@ constexpr int kCoalesceMs = 50;
 // (the capture announces a batch after storing all of it).
 constexpr qint64 kRaceWindowMs = 2000;
 constexpr std::chrono::milliseconds kDefaultSettleDelay(1000);
-
-QList<PBItem> itemsIn(const QVariant &value)
-{
-    return value.canConvert<QList<PBItem>>() ? value.value<QList<PBItem>>() : QList<PBItem>();
-}
 } // namespace
 
 CategoryItemCounts::CategoryItemCounts(TaviPBManager &history, QObject *parent)
@@ -123,19 +118,20 @@ void CategoryItemCounts::itemsAdded(const Notification &notification)
 {
     // The capture files each new item under each of its categories' ids; other posters may send
     // only the items. All counts every item once.
+    const std::optional<NotificationPayload::ItemChanges> changes = NotificationPayload::ItemChanges::decode(notification);
+    if (!changes)
+        return;
     QSet<QUuid> items;
-    const QVariantMap byCategory = notification.info().toMap();
     const QString all = categoryId(PBDefaultCategory::all);
-    if (!byCategory.isEmpty()) {
-        for (auto it = byCategory.cbegin(); it != byCategory.cend(); ++it) {
-            const QList<PBItem> filed = itemsIn(it.value());
-            for (const PBItem &item : filed)
+    if (!changes->byCategory.isEmpty()) {
+        for (auto it = changes->byCategory.cbegin(); it != changes->byCategory.cend(); ++it) {
+            for (const PBItem &item : it.value())
                 items.insert(item.uuid());
             if (it.key() != all)
-                adjust(it.key(), filed.size());
+                adjust(it.key(), it.value().size());
         }
     } else {
-        for (const PBItem &item : itemsIn(notification.userInfo.value(NotificationKey::items))) {
+        for (const PBItem &item : changes->items) {
             items.insert(item.uuid());
             for (const PBCategory &category : item.categories()) {
                 if (category.id() != all)
@@ -149,14 +145,14 @@ void CategoryItemCounts::itemsAdded(const Notification &notification)
 
 void CategoryItemCounts::itemDeleted(const Notification &notification)
 {
-    const QVariant info = notification.info();
-    if (!info.canConvert<PBItem>()) {
+    const std::optional<PBItem> deleted = NotificationPayload::ChangedItem::decode(notification);
+    if (!deleted) {
         recount();
         return;
     }
     // An item's kind and its place in All never change; the categories the user files it under
     // may have changed since the item was read.
-    const PBItem item = info.value<PBItem>();
+    const PBItem &item = *deleted;
     adjust(categoryId(PBDefaultCategory::all), -1);
     for (const PBCategory &category : item.categories()) {
         if (category.type() != PBDefaultCategory::all && category.type() != PBDefaultCategory::custom)

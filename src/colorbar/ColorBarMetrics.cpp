@@ -1,7 +1,6 @@
 #include "colorbar/ColorBarMetrics.h"
 
 #include "core/ScreenExtensions.h"
-#include "platform/Defaults.h"
 
 #include <QScreen>
 
@@ -28,17 +27,6 @@ ColorBarMetrics ColorBarMetrics::current()
 
 namespace ColorBarPlacement {
 
-namespace {
-// Shortest decimal form of a coordinate with at least one fractional digit ("0.0", "-1440.0").
-QString coordinate(double value)
-{
-    QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
-    if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
-        text += QStringLiteral(".0");
-    return text;
-}
-} // namespace
-
 bool isDockedRight()
 {
     return TaviSettings::shared().barPosition() == PBColorBarPosition::right;
@@ -51,8 +39,7 @@ bool isRounded()
 
 QString originKey(quint32 number, const QPoint &frameOrigin)
 {
-    return QStringLiteral("SideBarOriginY-") + QString::number(number) + QStringLiteral("-x:")
-           + coordinate(frameOrigin.x()) + QStringLiteral("-y:") + coordinate(frameOrigin.y());
+    return TaviSettings::colorBarOriginKey(number, frameOrigin);
 }
 
 QString originKey(const QScreen *screen)
@@ -78,16 +65,7 @@ int centredTop(const QRect &frame, int height)
 
 std::optional<double> rememberedTop(const QString &key)
 {
-    const QVariant stored = Defaults::standard().value(key);
-    if (!stored.isValid())
-        return std::nullopt;
-    const auto type = stored.typeId();
-    if (type != QMetaType::Double && type != QMetaType::Int && type != QMetaType::LongLong)
-        return std::nullopt;
-    const double value = stored.toDouble();
-    if (!std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return TaviSettings::shared().colorBarOriginY(key);
 }
 
 std::optional<Qt::Edge> roundedSide()

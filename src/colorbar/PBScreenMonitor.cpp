@@ -1,6 +1,6 @@
 #include "colorbar/PBScreenMonitor.h"
 
-#include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/ScreenExtensions.h"
 #include "core/TaviSettings.h"
 #include "platform/NotificationCenter.h"
@@ -46,7 +46,8 @@ void PBScreenMonitor::setCurrentScreen(QScreen *screen)
     QScreen *current = currentScreen();
     if (!current || current == previous)
         return;
-    NotificationCenter::defaultCenter().postInfo(NotificationName::activeScreenDidChange, QVariant::fromValue(current));
+    NotificationCenter::defaultCenter().post(NotificationName::activeScreenDidChange, nullptr,
+                                            NotificationPayload::ActiveScreen::encode(current));
 }
 
 void PBScreenMonitor::updateCurrentScreen(const QRect &windowFrame)

@@ -9,43 +9,9 @@ const QString kFallbackBundleIdentifier = QStringLiteral("tavipaste");
 }
 
 namespace AppValues {
-
-AutoCache<QString> &firstVersion()
-{
-    static AutoCache<QString> value(QStringLiteral("1stVersion"), QString());
-    return value;
-}
-
-AutoCache<QString> &lastVersion()
-{
-    static AutoCache<QString> value(QStringLiteral("lastVersion"), QString());
-    return value;
-}
-
-AutoCache<int> &launchTime()
-{
-    static AutoCache<int> value(QStringLiteral("launchTime"), 1);
-    return value;
-}
-
-AutoCache<bool> &alreadyShowTutorial()
-{
-    static AutoCache<bool> value(QStringLiteral("alreadyShowTutorial"), false);
-    return value;
-}
-
-AutoCache<bool> &isIRM()
-{
-    static AutoCache<bool> value(QStringLiteral("isIRM"), false);
-    return value;
-}
-
-AutoCache<QString> &serviceBaseURL()
-{
-    static AutoCache<QString> value(QStringLiteral("serviceBaseURL"), QString());
-    return value;
-}
-
+AutoCache<QString> &lastVersion() { return TaviSettings::shared().m_lastVersion; }
+AutoCache<int> &launchTime() { return TaviSettings::shared().m_launchTime; }
+AutoCache<bool> &alreadyShowTutorial() { return TaviSettings::shared().m_alreadyShowTutorial; }
 } // namespace AppValues
 
 std::optional<QString> appBundleIdentifier()

@@ -1,9 +1,8 @@
 #include "core/TPBookMarkCacher.h"
 
-#include "core/AppGlobals.h"
+#include "core/TaviSettings.h"
 #include "core/store/CoreDataStack.h"
 #include "platform/Bookmark.h"
-#include "platform/Defaults.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Exception.h>
@@ -15,7 +14,7 @@
 
 QString authorizedRootPath()
 {
-    return AppValues::isIRM().get() ? QStringLiteral("/home") : QStringLiteral("/");
+    return TaviSettings::shared().isIRM() ? QStringLiteral("/home") : QStringLiteral("/");
 }
 
 TPBookMarkCacher &TPBookMarkCacher::shared()
@@ -56,10 +55,10 @@ const char *const kSelect = R"sql(SELECT "path", "bookmark" FROM "FileBookmark")
 // holds anything but bookmark data (one foreign value spoils the whole stored table).
 std::optional<QHash<QString, QByteArray>> tableInSettings()
 {
-    const QVariant stored = Defaults::standard().value(TPBookMarkCacher::kDefaultsKey);
-    if (stored.metaType() != QMetaType::fromType<QVariantMap>())
+    const std::optional<QVariantMap> stored = TaviSettings::shared().legacyBookmarks();
+    if (!stored)
         return std::nullopt;
-    const QVariantMap map = stored.toMap();
+    const QVariantMap &map = *stored;
     QHash<QString, QByteArray> table;
     for (auto it = map.cbegin(); it != map.cend(); ++it) {
         if (it.value().metaType() != QMetaType::fromType<QByteArray>())
@@ -113,7 +112,7 @@ void TPBookMarkCacher::ensureLoaded() const
             }
         }
         if (read && write(moved, {}) && !store->isTemporary()) {
-            Defaults::standard().remove(kDefaultsKey);
+            TaviSettings::shared().setLegacyBookmarks(std::nullopt);
             LOG_INFO("TPBookMarkCacher::load()", QStringLiteral("%1 bookmarks moved from the settings file into the store").arg(moved.size()));
         }
     }

@@ -23,13 +23,11 @@
 class ManagedObjectContext;
 
 // The folder whose bookmark covers everything the user copies: the folder of home folders
-// ("/home") when AppValues::isIRM() is set, else "/".
+// ("/home") when TaviSettings::isIRM() is set, else "/".
 QString authorizedRootPath();
 
 class TPBookMarkCacher {
 public:
-    // Where earlier versions kept the table, in the standard defaults.
-    static inline const QString kDefaultsKey = QStringLiteral("kTPBookMarks");
     // Rows written per store transaction: the store's lock is never held for long.
     static constexpr qsizetype kRowsPerTransaction = 1000;
 

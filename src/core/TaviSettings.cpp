@@ -7,10 +7,12 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 namespace {
 const QString kActiveCategoryID = QStringLiteral("activeCategoryID");
 const QString kEnableCloudSync = QStringLiteral("enableCloudSync");
-const QString kSelectedOCRLanguage = QStringLiteral("selectedOCRLanguage");
+const QString kStatusItemPositionPrefix = QStringLiteral("NSStatusItem Preferred Position Item-");
 const QString kFallbackOCRLanguage = QStringLiteral("en-US");
 
 // The user's first preferred language as language-territory ("fr-FR"); Qt lists a form with the
@@ -136,16 +138,83 @@ void TaviSettings::setEnableCloudSync(bool enabled)
 
 QString TaviSettings::selectedOCRLanguage()
 {
-    const QVariant stored = Defaults::standard().value(kSelectedOCRLanguage);
-    if (stored.metaType().id() == QMetaType::QString)
-        return stored.toString();
+    if (const std::optional<QString> stored = shared().m_selectedOCRLanguage.get())
+        return *stored;
     const QString preferred = firstPreferredLanguage();
     return TaviUserDefaults::supportedOCRLanguages().contains(preferred) ? preferred : kFallbackOCRLanguage;
 }
 
 void TaviSettings::setSelectedOCRLanguage(const QString &language)
 {
-    Defaults::standard().setValue(kSelectedOCRLanguage, language);
+    shared().m_selectedOCRLanguage.set(language);
+}
+
+std::optional<QStringList> TaviSettings::categoryColors() const
+{
+    const QVariant stored = Defaults::standard().value(categoryColorsKey());
+    if (stored.typeId() == QMetaType::QStringList)
+        return stored.toStringList();
+    if (stored.typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    QStringList colors;
+    for (const QVariant &entry : stored.toList()) {
+        if (entry.typeId() != QMetaType::QString)
+            return std::nullopt;
+        colors.append(entry.toString());
+    }
+    return colors;
+}
+
+void TaviSettings::setCategoryColors(const QStringList &colors)
+{
+    Defaults::standard().setValue(categoryColorsKey(), colors);
+}
+
+QString TaviSettings::colorBarOriginKey(quint32 screenNumber, const QPoint &frameOrigin)
+{
+    // Shortest decimal form of a coordinate with at least one fractional digit ("0.0", "-1440.0").
+    const auto coordinate = [](double value) {
+        QString text = QString::number(value, 'g', QLocale::FloatingPointShortest);
+        if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
+            text += QStringLiteral(".0");
+        return text;
+    };
+    return QStringLiteral("SideBarOriginY-") + QString::number(screenNumber) + QStringLiteral("-x:")
+           + coordinate(frameOrigin.x()) + QStringLiteral("-y:") + coordinate(frameOrigin.y());
+}
+
+std::optional<double> TaviSettings::colorBarOriginY(const QString &originKey) const
+{
+    const QVariant stored = Defaults::standard().value(originKey);
+    if (!stored.isValid())
+        return std::nullopt;
+    const auto type = stored.typeId();
+    if (type != QMetaType::Double && type != QMetaType::Int && type != QMetaType::LongLong)
+        return std::nullopt;
+    const double value = stored.toDouble();
+    if (!std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+void TaviSettings::setColorBarOriginY(const QString &originKey, double top)
+{
+    Defaults::standard().setValue(originKey, top);
+}
+
+void TaviSettings::setStatusItemPreferredPosition(int index, qint64 position)
+{
+    Defaults::standard().setValue(kStatusItemPositionPrefix + QString::number(index), position);
+}
+
+bool TaviSettings::flush()
+{
+    return Defaults::standard().flush();
+}
+
+QString TaviSettings::keptAsidePath() const
+{
+    return Defaults::standard().keptAsidePath();
 }
 
 namespace TaviUserDefaults {

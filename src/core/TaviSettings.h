@@ -1,14 +1,19 @@
 #pragma once
-// The user's preferences: one typed persisted value per setting under a fixed key, typed views
-// (enumerations) over stored integers, two values in the cloud key-value store and the language
-// used for text recognition. Any thread; the object takes no lock of its own, each read returns
-// one value as the defaults store delivers it.
+// Every value the program keeps in the standard defaults, each declared once under its stored key:
+// the user's preferences, typed views (enumerations) over stored integers, the program's own
+// values, two values in the cloud key-value store and the language used for text recognition. The
+// one way to reach the settings file outside the platform layer. Any thread; the object takes no
+// lock of its own, each read returns one value as the defaults store delivers it.
 
 #include "platform/AutoCache.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QMap>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <limits>
 #include <optional>
@@ -115,6 +120,35 @@ quint32 modifierFlags(PBHistoryQuickSelectionKey key);
     X(noteSortType, setNoteSortType, NoteSorter, "noteSortType", defaultOrder, defaultOrder)               \
     X(ignoreDataSizeType, setIgnoreDataSizeType, IgnoreDataSizeType, "ignoreDataSizeType", mb, mb)
 
+// Values the program keeps for itself rather than the user's choices, as (property, setter, type,
+// key, initial value). An optional value is removed from the file when set to none.
+#define TAVI_PROGRAM_VALUES(X)                                                                              \
+    X(firstVersion, setFirstVersion, QString, "1stVersion", QString())                                     \
+    X(lastVersion, setLastVersion, QString, "lastVersion", QString())                                      \
+    X(launchTime, setLaunchTime, int, "launchTime", 1)                                                     \
+    X(alreadyShowTutorial, setAlreadyShowTutorial, bool, "alreadyShowTutorial", false)                     \
+    X(isIRM, setIsIRM, bool, "isIRM", false)                                                               \
+    X(serviceBaseURL, setServiceBaseURL, QString, "serviceBaseURL", QString())                             \
+    X(installationUUID, setInstallationUUID, QString, "UUID", QString())                                   \
+    X(hasSentFirstInstallEvent, setHasSentFirstInstallEvent, bool, "HasSendFirstInstallGAEvent", false)    \
+    X(ignoredVersion, setIgnoredVersion, std::optional<QString>, "ignoreVersion", std::nullopt)             \
+    X(hasShownSearchHUDTip, setHasShownSearchHUDTip, bool, "hasShownSearchHUDTip", false)                  \
+    X(hasShownPBHUDCloseTip, setHasShownPBHUDCloseTip, bool, "hasShowPBHUDCloseTip", false)                \
+    X(noTrayMenuPlacesTold, setNoTrayMenuPlacesTold, bool, "noTrayMenuPlacesTold", false)                  \
+    X(lastSyncDate, setLastSyncDate, QDateTime, "lastSyncDate", QDateTime())                               \
+    X(syncFolderPath, setSyncFolderPath, QString, "syncFolderPath", QString())                             \
+    X(syncFolderKey, setSyncFolderKey, std::optional<QByteArray>, "syncFolderKey", std::nullopt)            \
+    X(syncByteBudget, setSyncByteBudget, qint64, "syncByteBudget", 0)                                      \
+    X(syncLastError, setSyncLastError, QString, "syncLastError", QString())                                \
+    X(legacyBookmarks, setLegacyBookmarks, std::optional<QVariantMap>, "kTPBookMarks", std::nullopt)
+
+// Accessors for callers that still hold the persisted values themselves; the keys are TaviSettings'.
+namespace AppValues {
+AutoCache<QString> &lastVersion();
+AutoCache<int> &launchTime();
+AutoCache<bool> &alreadyShowTutorial();
+} // namespace AppValues
+
 class TaviSettings {
 public:
     // The one instance, created on first use from any thread.
@@ -141,6 +175,34 @@ public:
     void setter(type value) { m_##name.set(rawValue(value)); }
     TAVI_ENUM_SETTINGS(TAVI_DECLARE_ENUM)
 #undef TAVI_DECLARE_ENUM
+
+#define TAVI_DECLARE_PROGRAM(name, setter, type, key, initial)                                             \
+    type name() const { return m_##name.get(); }                                                           \
+    void setter(const type &value) { m_##name.set(value); }                                                \
+    static QString name##Key() { return QStringLiteral(key); }
+    TAVI_PROGRAM_VALUES(TAVI_DECLARE_PROGRAM)
+#undef TAVI_DECLARE_PROGRAM
+
+    // The stored colors of the category editor ("categoryColors"): color names or "#RRGGBB"
+    // texts; none when nothing is stored or an entry is not a text.
+    std::optional<QStringList> categoryColors() const;
+    void setCategoryColors(const QStringList &colors);
+    static QString categoryColorsKey() { return QStringLiteral("categoryColors"); }
+
+    // Where the color bar's top was left on a screen, under the screen's key: the screen's
+    // number and the origin of its frame ("SideBarOriginY-5-x:0.0-y:0.0"). None when nothing is
+    // stored, or not a finite number.
+    static QString colorBarOriginKey(quint32 screenNumber, const QPoint &frameOrigin);
+    std::optional<double> colorBarOriginY(const QString &originKey) const;
+    void setColorBarOriginY(const QString &originKey, double top);
+
+    // The place the desktop's tray should give the status icon of the index'th time it is shown.
+    void setStatusItemPreferredPosition(int index, qint64 position);
+
+    // Waits until the settings file holds every change made so far; false when the last write failed.
+    bool flush();
+    // Where an unreadable settings file was moved when it was read (empty when none was).
+    QString keptAsidePath() const;
 
     // The applications (desktop ids) whose copies are never recorded. The stored default names the
     // original platform's keychain application; read here it stands for this desktop's password
@@ -189,7 +251,6 @@ private:
 
 #define TAVI_MEMBER_STORED(name, setter, type, key, initial) AutoCache<type> m_##name{QStringLiteral(key), initial};
     TAVI_STORED_SETTINGS(TAVI_MEMBER_STORED)
-#undef TAVI_MEMBER_STORED
 #define TAVI_MEMBER_BOUNDED(name, setter, type, key, initial, lowest, highest)                             \
     AutoCache<type> m_##name{QStringLiteral(key), initial, name##Range()};
     TAVI_BOUNDED_SETTINGS(TAVI_MEMBER_BOUNDED)
@@ -198,9 +259,16 @@ private:
     AutoCache<int> m_##name{QStringLiteral(key), rawValue(type::initial), ValidRange<int>{0, caseCount(type{}) - 1}};
     TAVI_ENUM_SETTINGS(TAVI_MEMBER_ENUM)
 #undef TAVI_MEMBER_ENUM
+    TAVI_PROGRAM_VALUES(TAVI_MEMBER_STORED)
+#undef TAVI_MEMBER_STORED
     AutoCache<QStringList> m_blackList{QStringLiteral("blackList"), QStringList{kKeychainAccessId}};
     AutoCache<int> m_menuHistoryCapacity{QStringLiteral("menuHistoryCapacity"), 5};
     AutoCache<int> m_historyKeepLastCount{QStringLiteral("historyKeepLastCount"), 1, historyKeepLastCountRange()};
+    AutoCache<std::optional<QString>> m_selectedOCRLanguage{QStringLiteral("selectedOCRLanguage"), std::nullopt};
+
+    friend AutoCache<QString> &AppValues::lastVersion();
+    friend AutoCache<int> &AppValues::launchTime();
+    friend AutoCache<bool> &AppValues::alreadyShowTutorial();
 };
 
 // Constant tables for text recognition.

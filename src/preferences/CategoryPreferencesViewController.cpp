@@ -1,6 +1,6 @@
 #include "preferences/CategoryPreferencesViewController.h"
 
-#include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/ScreenExtensions.h"
 #include "core/TaviSettings.h"
 #include "platform/Analytics.h"
@@ -29,9 +29,9 @@ QString trueFalse(bool value)
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-void post(const QString &name, const QVariant &info)
+void post(const QString &name, const QVariantMap &userInfo)
 {
-    NotificationCenter::defaultCenter().postInfo(name, info);
+    NotificationCenter::defaultCenter().post(name, nullptr, userInfo);
 }
 
 // How a screen is told apart in the list: its connector and, when known, its model.
@@ -185,7 +185,7 @@ void CategoryPreferencesViewController::autoHideBtnAction()
     TaviSettings::shared().setNeedAutoHideColorBar(on);
     showWhenEnteredBtn->setEnabled(on);
     showWhenEnteredFullscreenBtn->setEnabled(true);
-    post(NotificationName::colorBarAutoHideSwitch, TaviSettings::shared().needAutoHideColorBar());
+    post(NotificationName::colorBarAutoHideSwitch, NotificationPayload::ColorBarSwitch::encode(TaviSettings::shared().needAutoHideColorBar()));
 }
 
 void CategoryPreferencesViewController::hideWindowBtnAction()
@@ -207,13 +207,15 @@ void CategoryPreferencesViewController::displayMenuBarButtonAction()
 void CategoryPreferencesViewController::showWhenMouseEnteredAction()
 {
     TaviSettings::shared().setNeedShowWhenMouseEntered(showWhenEnteredBtn->isChecked());
-    post(NotificationName::colorBarShowWhenMouseEntered, TaviSettings::shared().needShowWhenMouseEntered());
+    post(NotificationName::colorBarShowWhenMouseEntered,
+         NotificationPayload::ColorBarSwitch::encode(TaviSettings::shared().needShowWhenMouseEntered()));
 }
 
 void CategoryPreferencesViewController::showColorBarWhenEnterFullscreenAction()
 {
     TaviSettings::shared().setNeedShowWhenEnterFullscreen(showWhenEnteredFullscreenBtn->isChecked());
-    post(NotificationName::colorBarShowWhenEnteredFullscreen, TaviSettings::shared().needShowWhenEnterFullscreen());
+    post(NotificationName::colorBarShowWhenEnteredFullscreen,
+         NotificationPayload::ColorBarSwitch::encode(TaviSettings::shared().needShowWhenEnterFullscreen()));
 }
 
 void CategoryPreferencesViewController::animateWhenAddItemAction()
@@ -240,7 +242,7 @@ void CategoryPreferencesViewController::appearanceBtnAction()
 {
     const auto value = fromRawValue<PBColorBarAppearance>(appearancePopUpBtn->currentIndex()).value_or(PBColorBarAppearance::right);
     TaviSettings::shared().setBarAppearance(value);
-    post(NotificationName::colorBarAppearanceChanged, QVariant::fromValue(value));
+    post(NotificationName::colorBarAppearanceChanged, NotificationPayload::ColorBarAppearance::encode(value));
     Analytics::trackEvent(QStringLiteral("Settings_BarAppearance"), {{QStringLiteral("appearance"), QString::number(rawValue(value))}});
 }
 
@@ -248,7 +250,7 @@ void CategoryPreferencesViewController::sizeChangeBtnAction()
 {
     const auto value = fromRawValue<PBColorBarSize>(sizePopUpBtn->currentIndex()).value_or(PBColorBarSize::medium);
     TaviSettings::shared().setBarSize(value);
-    post(NotificationName::colorBarSizeChanged, QVariant::fromValue(value));
+    post(NotificationName::colorBarSizeChanged, NotificationPayload::ColorBarSize::encode(value));
     Analytics::trackEvent(QStringLiteral("Settings_BarSize"), {{QStringLiteral("size"), QString::number(rawValue(value))}});
 }
 
@@ -256,7 +258,7 @@ void CategoryPreferencesViewController::positionChangeAction()
 {
     const auto value = fromRawValue<PBColorBarPosition>(positionPopUpBtn->currentIndex()).value_or(PBColorBarPosition::left);
     TaviSettings::shared().setBarPosition(value);
-    post(NotificationName::colorBarPositionChanged, QVariant::fromValue(value));
+    post(NotificationName::colorBarPositionChanged, NotificationPayload::ColorBarPosition::encode(value));
     Analytics::trackEvent(QStringLiteral("Settings_BarPosition"), {{QStringLiteral("position"), QString::number(rawValue(value))}});
 }
 
@@ -266,7 +268,7 @@ void CategoryPreferencesViewController::displayOptionChangeAction()
                            .value_or(PBColorBarDisplayScreenOption::initial);
     TaviSettings::shared().setBarScreenOption(value);
     screenPopupBtn->setEnabled(value == PBColorBarDisplayScreenOption::specific);
-    post(NotificationName::colorBarScreenOptionChanged, QVariant::fromValue(value));
+    post(NotificationName::colorBarScreenOptionChanged, NotificationPayload::ColorBarScreenOption::encode(value));
     Analytics::trackEvent(QStringLiteral("Settings_BarScreenOption"), {{QStringLiteral("option"), QString::number(rawValue(value))}});
 }
 
@@ -282,7 +284,8 @@ void CategoryPreferencesViewController::screenChangeAction()
     }
     TaviSettings::shared().setSelectedScreenID(screenNumber(screens.at(index)));
     // The bar reads the chosen screen afresh when the screen option is announced.
-    post(NotificationName::colorBarScreenOptionChanged, QVariant::fromValue(TaviSettings::shared().barScreenOption()));
+    post(NotificationName::colorBarScreenOptionChanged,
+         NotificationPayload::ColorBarScreenOption::encode(TaviSettings::shared().barScreenOption()));
 }
 
 // --- History capacity
@@ -336,7 +339,7 @@ void CategoryPreferencesViewController::capacityStepperAction(double value)
 void CategoryPreferencesViewController::storeDelay(double seconds)
 {
     TaviSettings::shared().setHideColorBarDuration(seconds);
-    post(NotificationName::colorBarDelayChanged, TaviSettings::shared().hideColorBarDuration());
+    post(NotificationName::colorBarDelayChanged, NotificationPayload::ColorBarDelay::encode(TaviSettings::shared().hideColorBarDuration()));
 }
 
 void CategoryPreferencesViewController::delayTextChanged()

@@ -5,7 +5,7 @@
 #include "controls/SceneRegistry.h"
 #include "controls/TrashFilterNoteView.h"
 #include "core/Alert.h"
-#include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/PBCategoryManager.h"
 #include "history/TrashFilterView.h"
 #include "platform/Analytics.h"
@@ -286,7 +286,8 @@ void CategorySettingViewController::setLocked(const QString &categoryId, bool lo
                               {{QStringLiteral("category"), rawValue(category->type())}, {QStringLiteral("source"), QStringLiteral("Settings")}});
     categoryManager().update(*category);
     scheduleSave();
-    NotificationCenter::defaultCenter().postInfo(NotificationName::categorySettingsUpdated, QVariant::fromValue(*category));
+    NotificationCenter::defaultCenter().post(NotificationName::categorySettingsUpdated, nullptr,
+                                            NotificationPayload::ChangedCategory::encode(*category));
 }
 
 // --- Clearing

@@ -274,7 +274,7 @@ void GeneralSettingsViewController::reloadFromSettings()
     setSizeControlsEnabled(bySize);
 
     allowRootFolderAccessBtn->setChecked(TPBookMarkCacher::shared().hasBookMark(authorizedRootPath()));
-    grantPermissionBox->setVisible(!AppValues::isIRM().get());
+    grantPermissionBox->setVisible(!TaviSettings::shared().isIRM());
     const int language = TaviUserDefaults::supportedOCRLanguages().indexOf(TaviSettings::selectedOCRLanguage());
     ocrLanguagePopUpBtn->setCurrentIndex(language);
 }

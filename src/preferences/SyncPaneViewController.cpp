@@ -7,7 +7,7 @@
 #include "core/sync/SyncSettings.h"
 #include "platform/CloudAccount.h"
 #include "platform/CloudKeyValueStore.h"
-#include "platform/Defaults.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Strings.h"
 #include "preferences/SecondaryText.h"
 
@@ -15,14 +15,12 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 SyncPaneViewController::SyncPaneViewController(QWidget *parent) : QWidget(parent)
 {
@@ -137,21 +135,23 @@ void SyncPaneViewController::enableWithKey(const QString &folder, const QString 
     m_busy = true;
     refresh();
     // Key derivation takes a noticeable moment and much memory: never on the GUI thread.
-    auto *watcher = new QFutureWatcher<SyncFolder::Joined>(this);
-    connect(watcher, &QFutureWatcher<SyncFolder::Joined>::finished, this, [this, watcher, folder] {
-        const SyncFolder::Joined joined = watcher->result();
-        watcher->deleteLater();
-        m_busy = false;
-        if (joined.key && SyncSettings::folder() == folder) {
-            SyncSettings::setKey(*joined.key);
-            m_passphraseField->clear();
-            switchMirroring(true);
-        } else if (joined.failure) {
-            m_pendingError = joined.failure->message;
-        }
-        refresh();
+    const QPointer<SyncPaneViewController> self(this);
+    GlobalQueue::async([self, folder, passphrase] {
+        const SyncFolder::Joined joined = SyncFolder(folder).join(passphrase);
+        MainQueue::async([self, folder, joined] {
+            if (!self)
+                return;
+            self->m_busy = false;
+            if (joined.key && SyncSettings::folder() == folder) {
+                SyncSettings::setKey(*joined.key);
+                self->m_passphraseField->clear();
+                self->switchMirroring(true);
+            } else if (joined.failure) {
+                self->m_pendingError = joined.failure->message;
+            }
+            self->refresh();
+        });
     });
-    watcher->setFuture(QtConcurrent::run([folder, passphrase] { return SyncFolder(folder).join(passphrase); }));
 }
 
 void SyncPaneViewController::switchMirroring(bool on)
@@ -189,7 +189,7 @@ void SyncPaneViewController::refresh()
         state = status.message;
     m_statusLabel->setText(state);
 
-    const QDateTime last = Defaults::standard().value(QStringLiteral("lastSyncDate")).toDateTime();
+    const QDateTime last = TaviSettings::shared().lastSyncDate();
     m_lastSyncLabel->setText(last.isValid() ? L("Sync.Pane.lastSync").arg(QLocale().toString(last, QLocale::ShortFormat))
                                             : L("Sync.Pane.neverSynced"));
     const QString error = !m_pendingError.isEmpty() ? m_pendingError : (enabled ? SyncSettings::lastError() : QString());

@@ -1,8 +1,8 @@
 #include "shell/LaunchReport.h"
 
 #include "core/AppGlobals.h"
+#include "core/TaviSettings.h"
 #include "platform/Analytics.h"
-#include "platform/Defaults.h"
 #include "platform/DeviceInfo.h"
 #include "platform/Log.h"
 
@@ -12,7 +12,6 @@
 
 
 namespace {
-const QString kHasSentKey = QStringLiteral("HasSendFirstInstallGAEvent");
 const QString kProductName = QStringLiteral("TaviPaste");
 const QString kBundleIdentifier = QStringLiteral("tavipaste");
 // Keys the device identifier: the machine's own identifier never leaves it, and another program
@@ -24,13 +23,12 @@ namespace LaunchReport {
 
 Facts currentFacts()
 {
-    const QVariant uuid = Defaults::standard().value(QStringLiteral("UUID"));
     return {appBundleIdentifier(),
             appName(),
             appVersion(),
             QLocale(),
             platformUUID(),
-            uuid.metaType().id() == QMetaType::QString ? uuid.toString() : QString(),
+            TaviSettings::shared().installationUUID(),
             DeviceInfo::osVersionString()};
 }
 
@@ -61,19 +59,19 @@ MakerService::Parameters parameters(const Facts &facts)
 void reportInstallEvent()
 {
     const QString running = appVersion();
-    if (AppValues::firstVersion().get().isEmpty()) {
-        AppValues::firstVersion() = running;
+    TaviSettings &settings = TaviSettings::shared();
+    if (settings.firstVersion().isEmpty()) {
+        settings.setFirstVersion(running);
         Analytics::trackEvent(QStringLiteral("New_Install"));
         return;
     }
-    if (AppValues::lastVersion().get() != running)
+    if (settings.lastVersion() != running)
         Analytics::trackEvent(QStringLiteral("Update_Install"));
 }
 
 void sendFirstInstallGAEvent(std::function<void(bool accepted)> completion)
 {
-    const QVariant sent = Defaults::standard().value(kHasSentKey);
-    if (sent.metaType().id() == QMetaType::Bool && sent.toBool())
+    if (TaviSettings::shared().hasSentFirstInstallEvent())
         return;
     MakerService::post(QStringLiteral("/api/app/launch"), parameters(currentFacts()),
                        [completion](const std::optional<QJsonDocument> &json, const QString &error) {
@@ -86,7 +84,7 @@ void sendFirstInstallGAEvent(std::function<void(bool accepted)> completion)
                                accepted = json->isObject() && code.isDouble() && code.toDouble() == 0.0;
                                if (accepted) {
                                    LOG_INFO("sendFirstInstallGAEvent()", QStringLiteral("Succeeded"));
-                                   Defaults::standard().setValue(kHasSentKey, true);
+                                   TaviSettings::shared().setHasSentFirstInstallEvent(true);
                                } else {
                                    LOG_INFO("sendFirstInstallGAEvent()", QStringLiteral("Refused"));
                                }

@@ -36,7 +36,7 @@ bool isLoopback(const QString &host)
 // configured one is not HTTPS (plain HTTP is allowed to this machine only).
 std::optional<QUrl> serviceURL(const QString &path, QString *problem = nullptr)
 {
-    const QString base = AppValues::serviceBaseURL().get().trimmed();
+    const QString base = TaviSettings::shared().serviceBaseURL().trimmed();
     if (base.isEmpty()) {
         if (problem)
             *problem = QStringLiteral("No service address is configured");
@@ -122,7 +122,7 @@ void send(bool isPost, const QString &path, const MakerService::Parameters &para
         if (!url) {
             // Nothing is sent; only a configured address that is refused is worth a warning.
             const QString line = QStringLiteral("Request to %1 not sent: %2").arg(path, problem);
-            if (AppValues::serviceBaseURL().get().trimmed().isEmpty())
+            if (TaviSettings::shared().serviceBaseURL().trimmed().isEmpty())
                 LOG_DEBUG(kFunction, line);
             else
                 LOG_WARNING(kFunction, line);

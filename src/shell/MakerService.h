@@ -1,5 +1,5 @@
 #pragma once
-// Requests to the maker's service at the base URL of AppValues::serviceBaseURL() (empty: nothing
+// Requests to the maker's service at the base URL of TaviSettings::serviceBaseURL() (empty: nothing
 // is sent), and the maker's web addresses. Answers arrive on the main thread. Only HTTPS is used
 // (plain HTTP to this machine only); every request has a timeout and a body size limit.
 

@@ -56,14 +56,14 @@ void SearchHUDIntroWindowController::showIfNeeded()
 {
     if (TaviSettings::shared().copyTotalTimes() < kMinimumCopies)
         return;
-    if (hasShowHUDTip.get())
+    if (TaviSettings::shared().hasShownSearchHUDTip())
         return;
     if (isHeldBack()) {
         m_waiting = true;
         return;
     }
     Analytics::trackEvent(QStringLiteral("PBHUD_OpenTip"));
-    hasShowHUDTip.set(true);
+    TaviSettings::shared().setHasShownSearchHUDTip(true);
     QPointer<SearchHUDIntroWindowController> self(this);
     MainQueue::async([self] {
         if (self)
@@ -120,7 +120,7 @@ bool SearchHUDIntroWindowController::eventFilter(QObject *watched, QEvent *event
                 return;
             self->m_waiting = false;
             // Held back before it was promised, or between the promise and the showing.
-            if (self->hasShowHUDTip.get())
+            if (TaviSettings::shared().hasShownSearchHUDTip())
                 self->present();
             else
                 self->showIfNeeded();

@@ -3,7 +3,6 @@
 // has copied a few times. Every owner shares the one persisted "shown" flag. Made from the scene
 // registry (storyboard "Whatsnew"). GUI thread.
 
-#include "platform/AutoCache.h"
 #include "shell/RoundedPanelWindow.h"
 
 #include <QPointer>
@@ -30,7 +29,6 @@ public:
     // quick paste on or off.
     void updateMessage();
 
-    AutoCache<bool> hasShowHUDTip{QStringLiteral("hasShownSearchHUDTip"), false};
     QLabel *messageLabel = nullptr;
     QPushButton *okBtn = nullptr;
 

@@ -1,6 +1,7 @@
 #include "shell/ServerConfigManager.h"
 
 #include "core/AppGlobals.h"
+#include "core/NotificationNames.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "shell/MakerService.h"
@@ -58,15 +59,27 @@ void ServerConfigManager::fetchConfig(Completion completion)
         apply(*configure);
         if (completion)
             completion(configure, QString());
-        NotificationCenter::defaultCenter().post(didUpdateNotification, nullptr,
-                                                 {{kServerConfig, QVariant::fromValue(*configure)}});
+        NotificationCenter::defaultCenter().post(NotificationName::serverConfigDidUpdate, nullptr, encodeUpdate(*configure));
     });
+}
+
+QVariantMap ServerConfigManager::encodeUpdate(const ServerConfigure &configure)
+{
+    return {{NotificationKey::serverConfig, QVariant::fromValue(configure)}};
+}
+
+std::optional<ServerConfigure> ServerConfigManager::decodeUpdate(const Notification &notification)
+{
+    const QVariant record = notification.userInfo.value(NotificationKey::serverConfig);
+    if (record.metaType() != QMetaType::fromType<ServerConfigure>())
+        return std::nullopt;
+    return record.value<ServerConfigure>();
 }
 
 void ServerConfigManager::apply(const ServerConfigure &configure)
 {
     m_configure = configure;
-    AppValues::isIRM() = VersionString::compare(configure.version, appVersion()) < 0;
+    TaviSettings::shared().setIsIRM(VersionString::compare(configure.version, appVersion()) < 0);
 }
 
 void ServerConfigManager::timerCallback()

@@ -1,5 +1,5 @@
 #pragma once
-// The daily configuration file of the maker's service. Its "version" decides AppValues::isIRM():
+// The daily configuration file of the maker's service. Its "version" decides TaviSettings::isIRM():
 // set while this program is newer than that version. Each successful fetch posts
 // "ServerConfigDidUpdate" with the record under "kServerConfig". Main thread.
 
@@ -7,6 +7,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 
 #include <functional>
 #include <optional>
@@ -23,15 +24,19 @@ struct ServerConfigure {
 };
 Q_DECLARE_METATYPE(ServerConfigure)
 
+struct Notification;
+
 class ServerConfigManager : public QObject {
     Q_OBJECT
 public:
-    static inline const QString didUpdateNotification = QStringLiteral("ServerConfigDidUpdate");
-    static inline const QString kServerConfig = QStringLiteral("kServerConfig");
     static inline const QString kPath = QStringLiteral("/paste/native_config.json");
     static constexpr double timerInterval = 86400.0;
 
     static ServerConfigManager &shared();
+
+    // The payload of "ServerConfigDidUpdate": the record under NotificationKey::serverConfig.
+    static QVariantMap encodeUpdate(const ServerConfigure &configure);
+    static std::optional<ServerConfigure> decodeUpdate(const Notification &notification);
 
     // The last configuration decoded (the default record until one was).
     ServerConfigure configure() const { return m_configure; }

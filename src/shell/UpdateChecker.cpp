@@ -2,8 +2,8 @@
 
 #include "core/Alert.h"
 #include "core/AppGlobals.h"
+#include "core/TaviSettings.h"
 #include "platform/Analytics.h"
-#include "platform/Defaults.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -91,15 +91,12 @@ void UpdateChecker::showNewVersionAlert(bool hasUpdate, const std::optional<QStr
 
 std::optional<QString> UpdateChecker::ignoredVersion()
 {
-    const QVariant value = Defaults::standard().value(kIgnoreVersionKey);
-    if (value.metaType().id() != QMetaType::QString)
-        return std::nullopt;
-    return value.toString();
+    return TaviSettings::shared().ignoredVersion();
 }
 
 void UpdateChecker::storeIgnoredVersion(const QString &version)
 {
-    Defaults::standard().setValue(kIgnoreVersionKey, version);
+    TaviSettings::shared().setIgnoredVersion(version);
 }
 
 QUrl UpdateChecker::downloadPageURL()

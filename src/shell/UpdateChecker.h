@@ -11,7 +11,6 @@
 class UpdateChecker {
 public:
     static inline const QString kPath = QStringLiteral("/homepage/version");
-    static inline const QString kIgnoreVersionKey = QStringLiteral("ignoreVersion");
 
     static UpdateChecker &shared();
 

@@ -5,6 +5,7 @@
 
 #include "core/NotificationNames.h"
 #include "core/TPBookMarkCacher.h"
+#include "core/TaviSettings.h"
 #include "platform/Defaults.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
@@ -103,7 +104,7 @@ TEST(LargeCopies, ManyFilesAreStoredSavedAndBookmarkedTogetherWithoutTouchingThe
     }
     // The copy is counted in the settings once; the bookmarks live in the store.
     EXPECT_LE(settingsWrites.load(), 1);
-    EXPECT_FALSE(Defaults::standard().contains(TPBookMarkCacher::kDefaultsKey));
+    EXPECT_FALSE(Defaults::standard().contains(TaviSettings::legacyBookmarksKey()));
 
     // A copy of the same files again finds each one stored, as quickly.
     h.clearPosted();

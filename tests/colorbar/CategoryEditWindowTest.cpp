@@ -6,6 +6,7 @@
 #include "core/ColorExtensions.h"
 #include "core/NotificationNames.h"
 #include "platform/ColorAssets.h"
+#include "core/TaviSettings.h"
 #include "platform/Defaults.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
@@ -49,7 +50,7 @@ TEST_F(CategoryEditWindowTest, TheFirstWindowSeedsThePaletteAndLaterOnesKeepTheU
 
 TEST_F(CategoryEditWindowTest, APaletteThatIsNotAListOfStringsIsSeededAgainAndTakesNewColours)
 {
-    Defaults::standard().setValue(CategoryEditWindowController::kCategoryColorsKey, QVariantList{1, QStringLiteral("Carrot")});
+    Defaults::standard().setValue(TaviSettings::categoryColorsKey(), QVariantList{1, QStringLiteral("Carrot")});
     CategoryEditWindowController window(categories());
     EXPECT_EQ(CategoryEditWindowController::categoryColors(), CategoryEditWindowController::seedColors());
     window.addColor();

@@ -1,4 +1,4 @@
-#include "core/AppGlobals.h"
+#include "core/TaviSettings.h"
 #include "core/TPBookMarkCacher.h"
 #include "core/store/CoreDataStack.h"
 #include "platform/Bookmark.h"
@@ -74,7 +74,7 @@ TEST_F(BookmarkCache, StoringKeepsEachFileUrlUnderItsPathAndPersistsTheTable)
     EXPECT_TRUE(cacher->hasBookMark(folder));
     EXPECT_FALSE(cacher->hasBookMark(folder + QLatin1Char('/')));
     EXPECT_EQ(storedTable().keys(), (QStringList{file, folder}));
-    EXPECT_FALSE(Defaults::standard().contains(TPBookMarkCacher::kDefaultsKey));
+    EXPECT_FALSE(Defaults::standard().contains(TaviSettings::legacyBookmarksKey()));
 
     cacher.reset();
     openStore();
@@ -154,7 +154,7 @@ TEST_F(BookmarkCache, TheRootMatchesOnlyItsExactPath)
     EXPECT_FALSE(cacher->hasBookMark(folder + QStringLiteral("/child")));
 
     EXPECT_EQ(authorizedRootPath(), QStringLiteral("/"));
-    AppValues::isIRM() = true;
+    TaviSettings::shared().setIsIRM(true);
     EXPECT_EQ(authorizedRootPath(), QStringLiteral("/home"));
 }
 
@@ -210,7 +210,7 @@ TEST_F(BookmarkCache, ATableKeptInTheSettingsFileMovesIntoTheStoreWithoutLosingA
     }
     const QByteArray stored = storedTable().value(copied);
     // What an earlier version left in the settings file: an older bookmark of the same file too.
-    Defaults::standard().setValue(TPBookMarkCacher::kDefaultsKey,
+    Defaults::standard().setValue(TaviSettings::legacyBookmarksKey(),
                                   QVariantMap{{granted, *Bookmark::create(granted)}, {copied, QByteArray("older")}});
 
     openStore();
@@ -218,7 +218,7 @@ TEST_F(BookmarkCache, ATableKeptInTheSettingsFileMovesIntoTheStoreWithoutLosingA
     EXPECT_TRUE(cacher->hasBookMark(granted));
     EXPECT_TRUE(cacher->hasBookMark(copied));
     EXPECT_EQ(storedTable(), (QMap<QString, QByteArray>{{granted, *Bookmark::create(granted)}, {copied, stored}}));
-    EXPECT_FALSE(Defaults::standard().contains(TPBookMarkCacher::kDefaultsKey));
+    EXPECT_FALSE(Defaults::standard().contains(TaviSettings::legacyBookmarksKey()));
 
     cacher.reset();
     openStore();
@@ -229,14 +229,14 @@ TEST_F(BookmarkCache, AStoredValueOfTheWrongShapeIsIgnoredAndKept)
 {
     const QString file = makeFile(QStringLiteral("a.txt"));
     const QVariantMap mixed{{file, *Bookmark::create(file)}, {QStringLiteral("/x"), QStringLiteral("text")}};
-    Defaults::standard().setValue(TPBookMarkCacher::kDefaultsKey, mixed);
+    Defaults::standard().setValue(TaviSettings::legacyBookmarksKey(), mixed);
     EXPECT_FALSE(cache()->hasBookMark(file));
     // What cannot be read is never dropped.
-    EXPECT_EQ(Defaults::standard().value(TPBookMarkCacher::kDefaultsKey).toMap(), mixed);
-    Defaults::standard().setValue(TPBookMarkCacher::kDefaultsKey, QStringLiteral("not a table"));
+    EXPECT_EQ(Defaults::standard().value(TaviSettings::legacyBookmarksKey()).toMap(), mixed);
+    Defaults::standard().setValue(TaviSettings::legacyBookmarksKey(), QStringLiteral("not a table"));
     auto wrong = cache();
     wrong->store({QUrl::fromLocalFile(file)});
     wrong->waitUntilIdle();
     EXPECT_EQ(storedTable().keys(), QStringList{file});
-    EXPECT_EQ(Defaults::standard().value(TPBookMarkCacher::kDefaultsKey), QVariant(QStringLiteral("not a table")));
+    EXPECT_EQ(Defaults::standard().value(TaviSettings::legacyBookmarksKey()), QVariant(QStringLiteral("not a table")));
 }

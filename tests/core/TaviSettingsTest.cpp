@@ -234,3 +234,44 @@ TEST(TaviSettings, KeepLastCountReportsTheClearUnit)
     EXPECT_EQ(sent[1].properties.value(QStringLiteral("Unit")), QStringLiteral("Items"));
     EXPECT_EQ(settings().historyKeepLastCount(), 200);
 }
+
+TEST(TaviSettings, ProgramValuesReadWhatEarlierVersionsStored)
+{
+    ScopedXdgHome home;
+    store("1stVersion", QStringLiteral("1.0"));
+    store("UUID", QStringLiteral("ABC"));
+    store("ignoreVersion", QStringLiteral("2.0"));
+    store("HasSendFirstInstallGAEvent", true);
+    store("syncFolderKey", QByteArray("key"));
+    store("syncByteBudget", qint64(4096));
+    store("kTPBookMarks", QVariantMap{{QStringLiteral("/home"), QByteArray("bookmark")}});
+    EXPECT_EQ(settings().firstVersion(), QStringLiteral("1.0"));
+    EXPECT_EQ(settings().installationUUID(), QStringLiteral("ABC"));
+    EXPECT_EQ(settings().ignoredVersion(), QStringLiteral("2.0"));
+    EXPECT_TRUE(settings().hasSentFirstInstallEvent());
+    EXPECT_EQ(settings().syncFolderKey(), QByteArray("key"));
+    EXPECT_EQ(settings().syncByteBudget(), 4096);
+    ASSERT_TRUE(settings().legacyBookmarks());
+    EXPECT_EQ(settings().legacyBookmarks()->value(QStringLiteral("/home")), QVariant(QByteArray("bookmark")));
+
+    // An optional value set to none leaves the file; one of another type reads as none.
+    settings().setSyncFolderKey(std::nullopt);
+    settings().setLegacyBookmarks(std::nullopt);
+    EXPECT_FALSE(Defaults::standard().contains(QStringLiteral("syncFolderKey")));
+    EXPECT_FALSE(Defaults::standard().contains(QStringLiteral("kTPBookMarks")));
+    store("ignoreVersion", 2.0);
+    EXPECT_EQ(settings().ignoredVersion(), std::nullopt);
+}
+
+TEST(TaviSettings, TheColorBarTopIsKeptPerScreenAndReadOnlyAsAFiniteNumber)
+{
+    ScopedXdgHome home;
+    const QString key = TaviSettings::colorBarOriginKey(2, QPoint(-1440, 0));
+    EXPECT_EQ(key, QStringLiteral("SideBarOriginY-2-x:-1440.0-y:0.0"));
+    EXPECT_EQ(settings().colorBarOriginY(key), std::nullopt);
+    settings().setColorBarOriginY(key, 200);
+    EXPECT_EQ(settings().colorBarOriginY(key), 200.0);
+    EXPECT_EQ(settings().colorBarOriginY(TaviSettings::colorBarOriginKey(1, QPoint())), std::nullopt);
+    Defaults::standard().setValue(key, QStringLiteral("200"));
+    EXPECT_EQ(settings().colorBarOriginY(key), std::nullopt);
+}

@@ -61,7 +61,7 @@ TEST(AppDelegateLife, TheFirstLaunchMakesTheInstallationIdAndWelcomesOnce)
     EXPECT_EQ(welcomeWindowsMade, 1);
     ASSERT_TRUE(first.welcomeWindowController);
     EXPECT_TRUE(first.welcomeWindowController->isVisible());
-    EXPECT_TRUE(AppValues::alreadyShowTutorial().get());
+    EXPECT_TRUE(TaviSettings::shared().alreadyShowTutorial());
     first.applicationWillTerminate();
 
     AppDelegate &second = shell.makeDelegate();
@@ -86,11 +86,11 @@ TEST(AppDelegateLife, TheSearchTipWaitsUntilTheWelcomeWindowHasClosed)
     QApplication::processEvents();
     EXPECT_TRUE(tip->isWaiting());
     EXPECT_FALSE(tip->isVisible());
-    EXPECT_FALSE(tip->hasShowHUDTip.get());
+    EXPECT_FALSE(TaviSettings::shared().hasShownSearchHUDTip());
 
     delegate.welcomeWindowController->close();
     EXPECT_TRUE(waitUntil([&] { return tip->isVisible(); }));
-    EXPECT_TRUE(tip->hasShowHUDTip.get());
+    EXPECT_TRUE(TaviSettings::shared().hasShownSearchHUDTip());
     tip->close();
     delegate.applicationWillTerminate();
     SceneRegistry::shared().removeScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"));
@@ -172,11 +172,11 @@ TEST(AppDelegateLife, EachQuitCountsOnceStoresTheVersionAndSavesTheHistory)
     AppDelegate &delegate = shell.makeDelegate();
     delegate.applicationDidFinishLaunching();
     shell.copyText(QStringLiteral("keep me"));
-    const int launches = AppValues::launchTime().get();
+    const int launches = TaviSettings::shared().launchTime();
     delegate.applicationWillTerminate();
     delegate.applicationWillTerminate();
-    EXPECT_EQ(AppValues::launchTime().get(), launches + 1);
-    EXPECT_EQ(AppValues::lastVersion().get(), appVersion());
+    EXPECT_EQ(TaviSettings::shared().launchTime(), launches + 1);
+    EXPECT_EQ(TaviSettings::shared().lastVersion(), appVersion());
     EXPECT_EQ(seams.distributed.filter(NotificationName::killHelper).size(), 1);
     EXPECT_EQ(seams.screenStops, 1);
 

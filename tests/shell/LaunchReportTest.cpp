@@ -49,7 +49,7 @@ TEST(InstallEvents, TheFirstLaunchRecordsItsVersionAndReportsANewInstall)
     ScopedAppVersion version(QStringLiteral("1.0"));
     RecordedEvents events;
     LaunchReport::reportInstallEvent();
-    EXPECT_EQ(AppValues::firstVersion().get(), QStringLiteral("1.0"));
+    EXPECT_EQ(TaviSettings::shared().firstVersion(), QStringLiteral("1.0"));
     EXPECT_EQ(events.named(QStringLiteral("New_Install")).size(), 1);
     EXPECT_TRUE(events.named(QStringLiteral("Update_Install")).isEmpty());
 
@@ -60,17 +60,17 @@ TEST(InstallEvents, TheFirstLaunchRecordsItsVersionAndReportsANewInstall)
 TEST(InstallEvents, ANewVersionReportsAnUpdateUntilItOnceQuitNormally)
 {
     ScopedXdgHome home;
-    AppValues::firstVersion() = QStringLiteral("1.0");
-    AppValues::lastVersion() = QStringLiteral("1.0");
+    TaviSettings::shared().setFirstVersion(QStringLiteral("1.0"));
+    TaviSettings::shared().setLastVersion(QStringLiteral("1.0"));
     ScopedAppVersion version(QStringLiteral("1.1"));
     RecordedEvents events;
     LaunchReport::reportInstallEvent();
     EXPECT_EQ(events.named(QStringLiteral("Update_Install")).size(), 1);
-    AppValues::lastVersion() = QStringLiteral("1.1"); // what a normal quit stores
+    TaviSettings::shared().setLastVersion(QStringLiteral("1.1")); // what a normal quit stores
     LaunchReport::reportInstallEvent();
     EXPECT_EQ(events.named(QStringLiteral("Update_Install")).size(), 1);
     EXPECT_TRUE(events.named(QStringLiteral("New_Install")).isEmpty());
-    EXPECT_EQ(AppValues::firstVersion().get(), QStringLiteral("1.0"));
+    EXPECT_EQ(TaviSettings::shared().firstVersion(), QStringLiteral("1.0"));
 }
 
 TEST(LaunchReportParameters, ComeInOrderFromTheFacts)
@@ -109,7 +109,7 @@ TEST(LaunchReport, IsPostedFormEncodedAndAcceptedOnlyWithCodeZero)
 {
     ScopedXdgHome home;
     LoopbackHttpServer server;
-    AppValues::serviceBaseURL() = server.baseURL() + QStringLiteral("/");
+    TaviSettings::shared().setServiceBaseURL(server.baseURL() + QStringLiteral("/"));
     Defaults::standard().setValue(QStringLiteral("UUID"), QStringLiteral("a b&c=d+e"));
 
     server.respondWith(200, R"({"code": 1, "msg": "no"})");
@@ -141,7 +141,7 @@ TEST(LaunchReport, AnswersThatAreNotAnAcceptanceLeaveTheFlagFalse)
 {
     ScopedXdgHome home;
     LoopbackHttpServer server;
-    AppValues::serviceBaseURL() = server.baseURL();
+    TaviSettings::shared().setServiceBaseURL(server.baseURL());
     for (const QByteArray &body : {QByteArray("[0]"), QByteArray("not json"), QByteArray(R"({"code": "0"})"),
                                    QByteArray(R"({"status": 0})"), QByteArray(R"({"code": 0.5})")}) {
         server.respondWith(200, body);
@@ -162,7 +162,7 @@ TEST(LaunchReport, NothingIsSentWithoutAServiceOrWhenItIsUnreachable)
         LoopbackHttpServer server;
         closedPort = quint16(QUrl(server.baseURL()).port());
     }
-    AppValues::serviceBaseURL() = QStringLiteral("http://127.0.0.1:%1").arg(closedPort);
+    TaviSettings::shared().setServiceBaseURL(QStringLiteral("http://127.0.0.1:%1").arg(closedPort));
     EXPECT_EQ(sendReport(), false);
     EXPECT_FALSE(reportSent());
 }
@@ -171,7 +171,7 @@ TEST(MakerService, RegionCodeCNSelectsTheChinesePages)
 {
     ScopedXdgHome home;
     EXPECT_TRUE(MakerService::websiteURL().isEmpty());
-    AppValues::serviceBaseURL() = QStringLiteral("https://www.maker.example");
+    TaviSettings::shared().setServiceBaseURL(QStringLiteral("https://www.maker.example"));
     EXPECT_EQ(MakerService::websiteURL(QLocale(QStringLiteral("zh_CN"))).toString(), QStringLiteral("https://www.maker.example/cn/"));
     EXPECT_EQ(MakerService::supportURL(QLocale(QStringLiteral("zh_CN"))).toString(),
               QStringLiteral("https://www.maker.example/cn/support/"));

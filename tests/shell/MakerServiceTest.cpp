@@ -59,13 +59,13 @@ TEST(MakerService, OnlyHttpsIsUsedExceptToThisMachine)
     const quint16 port = quint16(QUrl(server.baseURL()).port());
     for (const QString &base : {QStringLiteral("ftp://127.0.0.1:%1").arg(port), QStringLiteral("127.0.0.1:%1").arg(port),
                                 QStringLiteral("http://maker.example")}) {
-        AppValues::serviceBaseURL() = base;
+        TaviSettings::shared().setServiceBaseURL(base);
         const Answer answer = getAnswer(QStringLiteral("/x"));
         EXPECT_FALSE(answer.json) << base.toStdString();
         EXPECT_TRUE(answer.error.contains(QLatin1String("HTTPS"))) << answer.error.toStdString();
     }
     EXPECT_EQ(server.connectionCount(), 0);
-    AppValues::serviceBaseURL() = QStringLiteral("https://maker.example/base/");
+    TaviSettings::shared().setServiceBaseURL(QStringLiteral("https://maker.example/base/"));
     EXPECT_EQ(MakerService::address(QStringLiteral("/a")).toString(), QStringLiteral("https://maker.example/base/a"));
 }
 
@@ -73,7 +73,7 @@ TEST(MakerService, BadAnswersFailWithTheirReason)
 {
     ScopedXdgHome home;
     LoopbackHttpServer server;
-    AppValues::serviceBaseURL() = server.baseURL();
+    TaviSettings::shared().setServiceBaseURL(server.baseURL());
     const struct {
         int status;
         QByteArray body;
@@ -95,7 +95,7 @@ TEST(MakerService, ABodyOverOneMebibyteIsRefused)
 {
     ScopedXdgHome home;
     LoopbackHttpServer server;
-    AppValues::serviceBaseURL() = server.baseURL();
+    TaviSettings::shared().setServiceBaseURL(server.baseURL());
     QByteArray huge = "{\"version\": \"" + QByteArray(50 * 1024 * 1024, '1') + "\"}";
     server.respondWith(200, huge);
     huge.clear();
@@ -114,7 +114,7 @@ TEST(MakerService, ARequestWithoutAnswerTimesOut)
     ShortTimeout timeout(std::chrono::milliseconds(300));
     LoopbackHttpServer server;
     server.respondNever();
-    AppValues::serviceBaseURL() = server.baseURL();
+    TaviSettings::shared().setServiceBaseURL(server.baseURL());
     const Answer answer = getAnswer(QStringLiteral("/x"));
     ASSERT_TRUE(answer.done);
     EXPECT_FALSE(answer.json);

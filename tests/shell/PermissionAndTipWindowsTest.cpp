@@ -200,7 +200,7 @@ TEST(SearchTipWindow, StaysHiddenUntilTheThirdCopy)
     tip.showIfNeeded();
     QApplication::processEvents();
     EXPECT_FALSE(tip.isVisible());
-    EXPECT_FALSE(tip.hasShowHUDTip.get());
+    EXPECT_FALSE(TaviSettings::shared().hasShownSearchHUDTip());
     EXPECT_TRUE(events.named(QStringLiteral("PBHUD_OpenTip")).isEmpty());
 }
 
@@ -211,7 +211,7 @@ TEST(SearchTipWindow, IsShownOnceForEveryOwner)
     TaviSettings::shared().setCopyTotalTimes(3);
     SearchHUDIntroWindowController first;
     first.showIfNeeded();
-    EXPECT_TRUE(first.hasShowHUDTip.get());
+    EXPECT_TRUE(TaviSettings::shared().hasShownSearchHUDTip());
     ASSERT_TRUE(waitUntil([&] { return first.isVisible(); }));
 
     first.showIfNeeded();

@@ -213,7 +213,7 @@ TEST(QuickSelection, AnEmptyHistoryBindsNoKeyButStillOffersTheTip)
     // Offered once the first launch's welcome window has closed.
     if (delegate.welcomeWindowController)
         delegate.welcomeWindowController->close();
-    EXPECT_TRUE(waitUntil([&] { return delegate.searchTipWC()->hasShowHUDTip.get(); }));
+    EXPECT_TRUE(waitUntil([&] { return TaviSettings::shared().hasShownSearchHUDTip(); }));
 }
 
 TEST(QuickSelection, ChangingTheModifierRemovesTheKeysActuallyBound)

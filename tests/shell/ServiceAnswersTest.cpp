@@ -1,5 +1,6 @@
 #include "core/Alert.h"
 #include "core/AppGlobals.h"
+#include "core/NotificationNames.h"
 #include "platform/Defaults.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
@@ -27,9 +28,10 @@ struct Service {
     ObserverBag observers;
     Service()
     {
-        AppValues::serviceBaseURL() = server.baseURL();
-        observers.observe(ServerConfigManager::didUpdateNotification, [this](const Notification &notification) {
-            posted.append(notification.userInfo.value(ServerConfigManager::kServerConfig).value<ServerConfigure>());
+        TaviSettings::shared().setServiceBaseURL(server.baseURL());
+        observers.observe(NotificationName::serverConfigDidUpdate, [this](const Notification &notification) {
+            if (const std::optional<ServerConfigure> configure = ServerConfigManager::decodeUpdate(notification))
+                posted.append(*configure);
         });
     }
 
@@ -88,7 +90,7 @@ TEST(RemoteConfiguration, AnOlderServiceVersionSetsTheFlagAndAnnouncesTheRecord)
     Service service;
     ScopedAppVersion version(QStringLiteral("1.2"));
     EXPECT_TRUE(service.fetch(R"({"version": "1.0", "ads": [1, 2]})"));
-    EXPECT_TRUE(AppValues::isIRM().get());
+    EXPECT_TRUE(TaviSettings::shared().isIRM());
     ASSERT_EQ(service.posted.size(), 1);
     EXPECT_EQ(service.posted.first().version, QStringLiteral("1.0"));
     EXPECT_EQ(ServerConfigManager::shared().configure().version, QStringLiteral("1.0"));
@@ -97,10 +99,10 @@ TEST(RemoteConfiguration, AnOlderServiceVersionSetsTheFlagAndAnnouncesTheRecord)
     EXPECT_EQ(service.server.requests().first().path, QByteArray("/paste/native_config.json"));
 
     EXPECT_TRUE(service.fetch(R"({"version": "1.2"})"));
-    EXPECT_FALSE(AppValues::isIRM().get());
+    EXPECT_FALSE(TaviSettings::shared().isIRM());
     ScopedAppVersion older(QStringLiteral("2.9"));
     EXPECT_TRUE(service.fetch(R"({"version": "2.10"})"));
-    EXPECT_FALSE(AppValues::isIRM().get());
+    EXPECT_FALSE(TaviSettings::shared().isIRM());
 }
 
 TEST(RemoteConfiguration, BadAnswersChangeNothingAndAnnounceNothing)
@@ -115,7 +117,7 @@ TEST(RemoteConfiguration, BadAnswersChangeNothingAndAnnounceNothing)
         {200, "not json"}, {503, R"({"version": "2.0"})"}};
     for (const auto &[status, body] : bad) {
         EXPECT_FALSE(service.fetch(body, status)) << body.constData();
-        EXPECT_TRUE(AppValues::isIRM().get()) << body.constData();
+        EXPECT_TRUE(TaviSettings::shared().isIRM()) << body.constData();
         EXPECT_EQ(ServerConfigManager::shared().configure().version, QStringLiteral("1.0"));
     }
     EXPECT_TRUE(service.posted.isEmpty());

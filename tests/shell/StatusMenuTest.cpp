@@ -294,12 +294,12 @@ TEST(StatusMenu, EntriesThatNeedTheServiceShowOnlyWithItsAddressAndBlameNoNetwor
         EXPECT_TRUE(menu.statusBarMenu()->findChild<QAction *>(QString::fromLatin1(kept))->isVisible()) << kept;
     EXPECT_EQ(checkedText(), L("CheckUpdate.Msg.NoService"));
     // A refused (plain HTTP, not loopback) address is no service either.
-    AppValues::serviceBaseURL().set(QStringLiteral("http://tavipaste.app"));
+    TaviSettings::shared().setServiceBaseURL(QStringLiteral("http://tavipaste.app"));
     EXPECT_EQ(visibleEntries(), 0);
     EXPECT_EQ(checkedText(), L("CheckUpdate.Msg.NoService"));
     EXPECT_EQ(server.connectionCount(), 0);
 
-    AppValues::serviceBaseURL().set(server.baseURL());
+    TaviSettings::shared().setServiceBaseURL(server.baseURL());
     EXPECT_EQ(visibleEntries(), 4);
     server.respondWith(200, R"({"code": 1})");
     EXPECT_EQ(checkedText(), L("CheckUpdate.Msg.AlreadyLatest"));
@@ -310,7 +310,7 @@ TEST(StatusMenu, EntriesThatNeedTheServiceShowOnlyWithItsAddressAndBlameNoNetwor
     ASSERT_EQ(workspace.openedUrls().size(), 2);
     EXPECT_EQ(workspace.openedUrls()[0].path(), QStringLiteral("/support/"));
     EXPECT_EQ(workspace.openedUrls()[1].host(), QStringLiteral("127.0.0.1"));
-    AppValues::serviceBaseURL().set(QString());
+    TaviSettings::shared().setServiceBaseURL(QString());
     EXPECT_EQ(visibleEntries(), 0);
 }
 
@@ -332,7 +332,7 @@ TEST(StatusMenu, FeedbackIsAnEncodedMailAndOnlyWebAndMailAddressesOpen)
         EXPECT_FALSE(TaviMenuBarController::openExternalURL(QUrl(QString::fromLatin1(refused)))) << refused;
     EXPECT_TRUE(workspace.openedUrls().isEmpty());
 
-    AppValues::serviceBaseURL().set(QStringLiteral("https://www.tavipaste.app"));
+    TaviSettings::shared().setServiceBaseURL(QStringLiteral("https://www.tavipaste.app"));
     AppDelegate &delegate = shell.launchWith({});
     TaviMenuBarController &menu = *delegate.menuBarController();
     menu.contactUsItemAction();
@@ -340,7 +340,7 @@ TEST(StatusMenu, FeedbackIsAnEncodedMailAndOnlyWebAndMailAddressesOpen)
     ASSERT_EQ(workspace.openedUrls().size(), 2);
     EXPECT_EQ(workspace.openedUrls()[0].scheme(), QStringLiteral("https"));
     EXPECT_TRUE(workspace.openedUrls()[1].toString().startsWith(QLatin1String("mailto:support@tavipaste.app?subject=")));
-    AppValues::serviceBaseURL().set(QString());
+    TaviSettings::shared().setServiceBaseURL(QString());
 }
 
 TEST(StatusMenu, AboutShowsTheIconVersionLicenseAndAddressAndEveryWindowHasTheIcon)

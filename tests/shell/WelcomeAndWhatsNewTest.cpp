@@ -80,7 +80,7 @@ TEST(Onboarding, TheFirstRunFlagWaitsForAWelcomeWindowThatWasShown)
     SceneRegistry::shared().removeScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"));
     AppDelegate &first = shell.makeDelegate();
     first.applicationDidFinishLaunching();
-    EXPECT_FALSE(AppValues::alreadyShowTutorial().get());
+    EXPECT_FALSE(TaviSettings::shared().alreadyShowTutorial());
     first.applicationWillTerminate();
 
     ShellScenes::registerAll();
@@ -88,7 +88,7 @@ TEST(Onboarding, TheFirstRunFlagWaitsForAWelcomeWindowThatWasShown)
     second.applicationDidFinishLaunching();
     ASSERT_TRUE(second.welcomeWindowController);
     EXPECT_TRUE(second.welcomeWindowController->isVisible());
-    EXPECT_TRUE(AppValues::alreadyShowTutorial().get());
+    EXPECT_TRUE(TaviSettings::shared().alreadyShowTutorial());
     second.applicationWillTerminate();
 }
 
@@ -134,7 +134,7 @@ TEST(WhatsNew, TheContentIsStyledToItsVeryEndAndTheButtonOpensTheSite)
     const qsizetype opened = workspace.openedUrls().size();
     content->btnGo->click(); // no service configured: nothing to open
     EXPECT_EQ(workspace.openedUrls().size(), opened);
-    AppValues::serviceBaseURL() = QStringLiteral("https://maker.example");
+    TaviSettings::shared().setServiceBaseURL(QStringLiteral("https://maker.example"));
     content->btnGo->click();
     ASSERT_EQ(workspace.openedUrls().size(), opened + 1);
     EXPECT_EQ(workspace.openedUrls().last().host(), QStringLiteral("maker.example"));

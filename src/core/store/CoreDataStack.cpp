@@ -9,7 +9,6 @@
 #include "platform/DispatchQueue.h"
 #include "platform/Analytics.h"
 #include "platform/CloudKeyValueStore.h"
-#include "platform/Defaults.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Paths.h"
@@ -240,9 +239,10 @@ void CoreDataStack::storeRemoteChange(const CloudRemoteChanges &changes)
     DebugOutput::print(QStringLiteral("---]]] notification fired"));
     // Saving the defaults waits for the disk: during a long import, at most twice a minute.
     const QDateTime now = QDateTime::currentDateTime();
-    const QDateTime last = Defaults::standard().value(QStringLiteral("lastSyncDate")).toDateTime();
+    TaviSettings &settings = TaviSettings::shared();
+    const QDateTime last = settings.lastSyncDate();
     if (!last.isValid() || last > now || last.secsTo(now) >= 30)
-        Defaults::standard().setValue(QStringLiteral("lastSyncDate"), now);
+        settings.setLastSyncDate(now);
     if (changes.changedRows.isEmpty() && changes.deletedRows.isEmpty())
         return;
     // The import wrote through another connection: loaded records read again, deleted ones leave.

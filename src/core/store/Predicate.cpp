@@ -3,6 +3,7 @@
 #include "core/store/ManagedObject.h"
 #include "core/store/PersistentStore.h"
 #include "core/store/SearchIndex.h"
+#include "core/store/SqlIdentifier.h"
 #include "platform/Log.h"
 
 #include <QJsonArray>
@@ -32,11 +33,6 @@ std::shared_ptr<Node> makeNode(Node::Kind kind)
     auto node = std::make_shared<Node>();
     node->kind = kind;
     return node;
-}
-
-QString quoted(const QString &identifier)
-{
-    return QLatin1Char('"') + identifier + QLatin1Char('"');
 }
 
 const char *comparisonOperator(Predicate::Comparison comparison)

@@ -2,6 +2,7 @@
 
 #include "core/store/PBCategoryRecord.h"
 #include "core/store/PBItemRecord.h"
+#include "core/store/SqlIdentifier.h"
 #include "core/store/StoreFailure.h"
 #include "platform/Log.h"
 
@@ -24,11 +25,6 @@ SyncEntity describe(const QString &kind, const EntityDescription &entity, const 
         sync.types.append(int(attribute.type));
     }
     return sync;
-}
-
-QString quoted(const QString &name)
-{
-    return QLatin1Char('"') + name + QLatin1Char('"');
 }
 
 bool isPlainName(const QString &text)

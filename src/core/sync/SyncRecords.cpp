@@ -1,16 +1,12 @@
 #include "core/sync/SyncRecords.h"
 
 #include "core/store/EntityDescription.h"
+#include "core/store/SqlIdentifier.h"
 #include "core/sync/SyncBlobs.h"
 
 #include <SQLiteCpp/Statement.h>
 
 namespace {
-QString quoted(const QString &name)
-{
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
 QJsonValue wireValue(const SQLite::Column &column, int type, const SyncRecords::LargeValue &large)
 {
     if (column.isNull())

@@ -1,31 +1,21 @@
 #include "core/sync/SyncSettings.h"
 
-#include "platform/Defaults.h"
-
-namespace {
-const QString kFolder = QStringLiteral("syncFolderPath");
-const QString kKey = QStringLiteral("syncFolderKey");
-const QString kBudget = QStringLiteral("syncByteBudget");
-const QString kLastError = QStringLiteral("syncLastError");
-} // namespace
+#include "core/TaviSettings.h"
 
 namespace SyncSettings {
-QString folder() { return Defaults::standard().value(kFolder).toString(); }
-void setFolder(const QString &path) { Defaults::standard().setValue(kFolder, path); }
-SyncKey key() { return SyncKey(Defaults::standard().value(kKey).toByteArray()); }
+QString folder() { return TaviSettings::shared().syncFolderPath(); }
+void setFolder(const QString &path) { TaviSettings::shared().setSyncFolderPath(path); }
+SyncKey key() { return SyncKey(TaviSettings::shared().syncFolderKey().value_or(QByteArray())); }
 void setKey(const SyncKey &key)
 {
-    if (key.isValid())
-        Defaults::standard().setValue(kKey, key.bytes());
-    else
-        Defaults::standard().remove(kKey);
+    TaviSettings::shared().setSyncFolderKey(key.isValid() ? std::optional<QByteArray>(key.bytes()) : std::nullopt);
 }
-qint64 budget() { return Defaults::standard().value(kBudget).toLongLong(); }
-void setBudget(qint64 bytes) { Defaults::standard().setValue(kBudget, bytes); }
-QString lastError() { return Defaults::standard().value(kLastError).toString(); }
+qint64 budget() { return TaviSettings::shared().syncByteBudget(); }
+void setBudget(qint64 bytes) { TaviSettings::shared().setSyncByteBudget(bytes); }
+QString lastError() { return TaviSettings::shared().syncLastError(); }
 void setLastError(const QString &message)
 {
     if (lastError() != message)
-        Defaults::standard().setValue(kLastError, message);
+        TaviSettings::shared().setSyncLastError(message);
 }
 } // namespace SyncSettings

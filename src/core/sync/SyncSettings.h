@@ -1,7 +1,7 @@
 #pragma once
 // This machine's own sync settings, which never travel: the folder, the key derived from the
-// passphrase (never the passphrase itself) and the byte budget. Kept in the standard defaults
-// (a 0600 file). Any thread.
+// passphrase (never the passphrase itself) and the byte budget, read through TaviSettings (the
+// standard defaults, a 0600 file). Any thread.
 
 #include "core/sync/SyncCrypto.h"
 
