@@ -4,7 +4,6 @@
 #include "colorbar/MainViewController.h"
 #include "colorbar/PBScreenMonitor.h"
 #include "platform/ColorAssets.h"
-#include "platform/Defaults.h"
 #include "platform/Strings.h"
 
 #include <QContextMenuEvent>
@@ -104,7 +103,7 @@ void AddButtonView::moveBarTo(int top)
     if (top + bar->height() <= frame.top() + frame.height() - ColorBarPlacement::kBottomMargin)
         bar->move(x, top);
     // The top the bar actually has, so the remembered value always lies within the bounds.
-    Defaults::standard().setValue(ColorBarPlacement::originKey(screen), double(bar->y()));
+    ColorBarPlacement::rememberTop(ColorBarPlacement::originKey(screen), bar->y());
 }
 
 bool AddButtonView::release(const QPoint &globalPosition)

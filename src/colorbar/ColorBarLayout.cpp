@@ -3,7 +3,6 @@
 #include "colorbar/CategoryCellView.h"
 #include "colorbar/ColorBarMetrics.h"
 #include "colorbar/PBScreenMonitor.h"
-#include "platform/Defaults.h"
 #include "platform/DockWindow.h"
 
 #include <QGuiApplication>
@@ -99,7 +98,7 @@ int ColorBarLayout::barTop(QScreen *screen, int height)
     if (remembered && ColorBarPlacement::isAcceptableTop(*remembered, frame, height))
         return int(std::lround(*remembered));
     const int top = ColorBarPlacement::centredTop(frame, height);
-    Defaults::standard().setValue(key, double(top));
+    ColorBarPlacement::rememberTop(key, top);
     return top;
 }
 

@@ -68,6 +68,11 @@ std::optional<double> rememberedTop(const QString &key)
     return TaviSettings::shared().colorBarOriginY(key);
 }
 
+void rememberTop(const QString &key, double top)
+{
+    TaviSettings::shared().setColorBarOriginY(key, top);
+}
+
 std::optional<Qt::Edge> roundedSide()
 {
     if (!isRounded())

@@ -49,8 +49,9 @@ int dockedX(const QRect &visibleFrame, bool dockedRight, int width);
 bool isAcceptableTop(double top, const QRect &frame, int height);
 // The top of a bar centred on the frame, never above the frame's top.
 int centredTop(const QRect &frame, int height);
-// The remembered top of a screen: nothing when absent or not a finite number.
+// The remembered top of a screen (nothing when absent or not a finite number), and remembering it.
 std::optional<double> rememberedTop(const QString &key);
+void rememberTop(const QString &key, double top);
 // The side of a tab whose corners are rounded: the one facing into the screen; none when square.
 std::optional<Qt::Edge> roundedSide();
 // A rectangle with the corners of one side rounded (all square without a side).

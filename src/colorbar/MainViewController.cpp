@@ -5,6 +5,7 @@
 #include "colorbar/CategoryItemCounts.h"
 #include "colorbar/PBScreenMonitor.h"
 #include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/PBCategoryManager.h"
 #include "core/PBItem.h"
 #include "core/TaviSettings.h"
@@ -254,14 +255,14 @@ void MainViewController::bindCategoryShortcuts()
 
 void MainViewController::handleDidAddNewItem(const Notification &notification)
 {
-    const QVariant payload = notification.userInfo.value(NotificationKey::items);
-    if (!payload.canConvert<QList<PBItem>>())
+    const std::optional<NotificationPayload::ItemChanges> changes = NotificationPayload::ItemChanges::decode(notification);
+    if (!changes)
         return;
     if (!m_settings.animateWhenAddItem() || m_hover->panelIsHidden())
         return;
     // Each row flashes once for the copy, however many of its items it holds.
     QList<PBDefaultCategory> kinds; // a few kinds at most
-    for (const PBItem &item : payload.value<QList<PBItem>>()) {
+    for (const PBItem &item : std::as_const(changes->items)) {
         const std::optional<PBCategory> primary = item.primaryCategory();
         if (primary && !kinds.contains(primary->type()))
             kinds.append(primary->type());
@@ -322,25 +323,26 @@ void MainViewController::observeNotifications()
         bar.followFullScreenWindows();
     });
     observe(NotificationName::colorBarShowWhenEnteredFullscreen, [](MainViewController &bar, const Notification &n) {
-        if (n.info().typeId() == QMetaType::Bool)
+        if (NotificationPayload::ColorBarSwitch::decode(n))
             bar.followFullScreenWindows();
     });
     connect(&FullScreenWindows::shared(), &FullScreenWindows::changed, this, [this] { followFullScreenWindows(); });
     observe(NotificationName::categorySettingsUpdated, [](MainViewController &bar, const Notification &) { bar.reloadData(); });
     observe(NotificationName::colorBarAutoHideSwitch, [](MainViewController &bar, const Notification &n) {
-        if (n.info().typeId() == QMetaType::Bool)
+        if (NotificationPayload::ColorBarSwitch::decode(n))
             bar.showPanel();
     });
     observe(NotificationName::colorBarShowWhenMouseEntered, [](MainViewController &bar, const Notification &n) {
-        if (n.info().typeId() != QMetaType::Bool)
+        const std::optional<bool> shown = NotificationPayload::ColorBarSwitch::decode(n);
+        if (!shown)
             return;
-        if (n.info().toBool())
+        if (*shown)
             bar.updateBarSize();
         else if (bar.m_settings.needAutoHideColorBar() && bar.m_hover->panelIsHidden())
             bar.m_hover->watchForPointer(false);
     });
     observe(NotificationName::colorBarDelayChanged, [](MainViewController &bar, const Notification &n) {
-        if (n.info().typeId() != QMetaType::Double)
+        if (!NotificationPayload::ColorBarDelay::decode(n))
             return;
         bar.m_hover->stopHideTimer();
         bar.scheduleHideTimer();
@@ -349,15 +351,19 @@ void MainViewController::observeNotifications()
         bar.updateBarCorners();
         bar.reloadData();
     });
-    const auto relayout = [](MainViewController &bar, const Notification &n) {
-        if (!n.info().isValid())
-            return;
+    const auto relayout = [](MainViewController &bar) {
         bar.showPanel();
         bar.updateBarCorners();
         bar.reloadData();
     };
-    observe(NotificationName::colorBarSizeChanged, relayout);
-    observe(NotificationName::colorBarPositionChanged, relayout);
+    observe(NotificationName::colorBarSizeChanged, [relayout](MainViewController &bar, const Notification &n) {
+        if (NotificationPayload::ColorBarSize::decode(n))
+            relayout(bar);
+    });
+    observe(NotificationName::colorBarPositionChanged, [relayout](MainViewController &bar, const Notification &n) {
+        if (NotificationPayload::ColorBarPosition::decode(n))
+            relayout(bar);
+    });
     // A category hidden or shown again elsewhere (the preferences' category pane).
     observe(NotificationName::categoryHideChanged, [](MainViewController &bar, const Notification &) {
         bar.updateBarSize();

@@ -29,7 +29,6 @@
 #include "shell/ShellSeams.h"
 
 #include <QMenu>
-#include <QThreadPool>
 
 #include <algorithm>
 
@@ -395,7 +394,7 @@ void CategoryListViewController::imageOCRMenuItemAction()
     const auto cancel = sheet->cancelFlag();
     TaviPBManager *store = &manager;
     const PBItem listed = *m_menuTarget.clickedItem;
-    QThreadPool::globalInstance()->start([self, waiting, cancel, store, listed, data] {
+    GlobalQueue::async([self, waiting, cancel, store, listed, data] {
         const auto onMain = [](auto work) { MainQueue::async(std::move(work)); };
         bool failed = false;
         const PBItem full = store->loadFullItem(listed, &failed);

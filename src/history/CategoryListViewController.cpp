@@ -3,6 +3,7 @@
 #include "controls/SpinningProgressIndicatorLayer.h"
 #include "core/Debounce.h"
 #include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/PBCategoryManager.h"
 #include "core/TaviSettings.h"
 #include "history/CategoryListHeader.h"
@@ -128,23 +129,20 @@ void CategoryListViewController::setupUI()
 void CategoryListViewController::registerObservers()
 {
     const auto itemsChanged = [this](const Notification &notification) {
-        // The payload is a map of category ids to the items filed under them.
-        if (notification.info().typeId() == QMetaType::QVariantMap)
+        if (NotificationPayload::ItemChanges::decode(notification))
             refetchFromNotification();
     };
     m_observers.observe(NotificationName::historyDidAddNewItem, itemsChanged);
     m_observers.observe(NotificationName::historyItemDidUpdate, itemsChanged);
     m_observers.observe(NotificationName::categorySettingsUpdated, [this](const Notification &notification) {
-        if (!notification.info().canConvert<PBCategory>())
-            return;
-        const auto updated = notification.info().value<PBCategory>();
-        if (category && category->id() == updated.id())
-            updateUI(updated);
+        const std::optional<PBCategory> updated = NotificationPayload::ChangedCategory::decode(notification);
+        if (updated && category && category->id() == updated->id())
+            updateUI(*updated);
     });
     // An item tagged or untagged may join or leave the list: the rows are read again, so a row's
     // delete button never acts on another item.
     m_observers.observe(NotificationName::categoryTagStatusChanged, [this](const Notification &notification) {
-        if (notification.info().canConvert<PBItem>())
+        if (NotificationPayload::ChangedItem::decode(notification))
             fetchItems();
     });
     m_observers.observe(NotificationName::categoryActiveStatusChanged, [this](const Notification &) { updateStar(); });
@@ -455,9 +453,10 @@ void CategoryListViewController::deleteRow(int row)
 
 void CategoryListViewController::handleDeleteFromHUD(const Notification &notification)
 {
-    if (!notification.info().canConvert<PBItem>())
+    const std::optional<PBItem> deleted = NotificationPayload::ChangedItem::decode(notification);
+    if (!deleted)
         return;
-    const int row = model->rowOf(notification.info().value<PBItem>().uuid());
+    const int row = model->rowOf(deleted->uuid());
     if (row >= 0)
         model->removeRowAt(row);
 }
