@@ -2,13 +2,32 @@
 
 #include "history/LinkWebView.h"
 
+#include <QCoreApplication>
+#include <QOpenGLContext>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+// The context every GL context of the process shares with, which the web engine needs.
+Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
+
 namespace {
+
+// Made here rather than at start: the program itself draws without GL.
+void makeShareContext()
+{
+    if (qt_gl_global_share_context())
+        return;
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    auto *context = new QOpenGLContext(qApp);
+    if (context->create())
+        qt_gl_set_global_share_context(context);
+    else
+        delete context; // the engine draws without the GPU then
+}
 
 // Every request of the preview's pages is put to the preview, which may block it.
 class LinkRequestInterceptor : public QWebEngineUrlRequestInterceptor {
@@ -35,6 +54,7 @@ class LinkWebEngineView final : public LinkWebView {
 public:
     LinkWebEngineView(QWidget *parent, Callbacks callbacks)
     {
+        makeShareContext();
         m_profile = new QWebEngineProfile; // off the record: nothing is kept on disk
         m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
