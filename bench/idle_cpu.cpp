@@ -7,6 +7,7 @@
 //   bench_idle_cpu [items] [seconds]   (default 100000 60)
 
 #include "support/BenchHistory.h"
+#include "support/PrivateBus.h"
 #include "support/WindowPing.h"
 
 #include <QCoreApplication>
@@ -42,19 +43,10 @@ bool stillRunning(QProcess &program, int milliseconds)
     return false;
 }
 
-// A session bus of the benchmark's own; its address, empty when it did not start.
-QString startBus(QProcess &bus)
-{
-    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (!bus.waitForStarted(5000) || !bus.waitForReadyRead(5000))
-        return {};
-    return QString::fromLocal8Bit(bus.readLine().trimmed());
-}
-
 int measure(const QString &home, qint64 items, int seconds)
 {
     QProcess bus;
-    const QString busAddress = startBus(bus);
+    const QString busAddress = Bench::startBus(bus);
     if (busAddress.isEmpty()) {
         std::fprintf(stderr, "could not start a private session bus (dbus-daemon)\n");
         return 1;

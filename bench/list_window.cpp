@@ -1,17 +1,21 @@
 // Figures of the history list window over 1,000,000 items (half texts, a tenth images, the rest
-// links): opening the All and the Text category to the first rows painted, scrolling a page at a
-// time (per-frame p50 and p99 of the frames whose rows were painted with their items; frames
-// that painted rows still unread are counted apart), the memory the open list adds, and the
-// list's search in the All and the Text category to its first rows for a keyword one item in a
-// thousand holds (each category's real share is printed). A list that does not show its rows or
-// its count in time is a failure: the program then exits with 1.
+// links): opening the All and the Text category to the first rows painted; what a page costs to
+// read at its depth; scrolling a page at a time at 60 frames a second (per-frame p50 and p99 of
+// the frames whose rows were painted with their items; frames that painted rows still unread are
+// counted apart, with their share); the memory the open list adds; and the list's search in the
+// All and the Text category to its first rows for a keyword one item in a thousand holds (each
+// category's real share is printed). A list that does not show its rows or its count in time is
+// a failure: the program then exits with 1.
 //
 //   bench_list_window [items]   (default 1000000)
 // TAVI_BENCH_PARTS picks some of the figures. One child process seeds the store, another
-// measures, so the measured one opens the history from disk as the program does.
+// measures, so the measured one opens the history from disk as the program does. With
+// QT_QPA_PLATFORM=xcb the list is on the X server and the scrolling's longest stall is also
+// timed from outside the process, by a client pinging the list's window.
 
 #include "support/BenchDriver.h"
 #include "support/BenchHistory.h"
+#include "support/WindowPing.h"
 
 #include "capture/TaviPBManager.h"
 #include "core/PBCategoryManager.h"
@@ -22,6 +26,7 @@
 #include "history/CategoryListViewController.h"
 #include "history/CategoryWindowController.h"
 #include "history/HistoryScenes.h"
+#include "platform/x11/X11WindowPing.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -179,15 +184,24 @@ double percentile(QList<double> values, double p)
 }
 
 // Scrolling frames: the time of those that painted their rows' items, and how many painted
-// rows still unread.
+// rows still unread. Frames come at most at 60 Hz, as a display shows them: between two, the
+// events that arrive (pages read off the GUI thread) are served.
 struct Frames {
     QList<double> painted;
     qint64 empty = 0;
+    QElapsedTimer sinceLast;
 };
 
-// One frame: the scroll, the events that arrived (pages read off the GUI thread), one paint.
+constexpr qint64 kFrameNs = 1000000000 / 60;
+
+// One frame: the scroll, the events that arrived, one paint; its time is the frame's work.
 void frame(CategoryListViewController *view, int value, Frames &frames)
 {
+    if (frames.sinceLast.isValid()) {
+        while (frames.sinceLast.nsecsElapsed() < kFrameNs)
+            QApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    frames.sinceLast.start();
     CategoryListTableView *table = view->itemsTableView;
     QElapsedTimer clock;
     clock.start();
@@ -237,13 +251,46 @@ bool measureScroll(CategoryListViewController *view, qint64 items, double before
         return false;
     }
     std::printf("  rows in the All list: %d (count after %.1f ms)\n", view->numberOfRows(), *counted);
+    // What a page costs to read at each depth: a prefetch helps only while a read takes less time
+    // than the frames it reads ahead of.
+    for (const double depth : {0.0, 0.1, 0.5, 0.9}) {
+        const qsizetype row = qsizetype(depth * double(items - CategoryListModel::kPageSize));
+        QElapsedTimer clock;
+        clock.start();
+        const qsizetype read = TaviPBManager::shared().getItemsPage(view->model->query(), row, CategoryListModel::kPageSize).size();
+        std::printf("  a page of %lld rows read at row %lld: %.1f ms\n", static_cast<long long>(read), static_cast<long long>(row),
+                    ms(clock.nsecsElapsed()));
+    }
     CategoryListTableView *table = view->itemsTableView;
     QScrollBar *bar = table->verticalScrollBar();
     const int page = std::max(1, table->viewport()->height());
+    // From outside: a client pings the list's window while it scrolls.
+    std::optional<Bench::WindowPing> ping;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        X11WindowPing::install();
+        ping.emplace();
+        if (!ping->start(QCoreApplication::applicationPid(), 10000))
+            ping.reset();
+    }
+    const auto printOutside = [&ping] {
+        const std::optional<Bench::WindowPing::Report> outside = ping ? ping->report() : std::nullopt;
+        if (!ping)
+            std::printf("    (not on an X server: no stall timed from outside)\n");
+        else if (!outside || outside->pings == 0)
+            std::printf("    the window answered NO ping: no stall timed from outside\n");
+        else
+            std::printf("    longest answer to a window ping from outside: %.1f ms (%lld pings)\n", outside->longestMs,
+                        static_cast<long long>(outside->pings));
+        if (ping)
+            ping->reset();
+    };
+    if (ping)
+        ping->reset();
     Frames consecutive;
     for (int value = 0, i = 0; i < 3000 && value <= bar->maximum(); value += page, ++i)
         frame(view, value, consecutive);
     printFrames("page by page from the top (3000 pages)", consecutive);
+    printOutside();
     // The whole way down, a page at a time but every stride-th page painted.
     const int stride = std::max(1, bar->maximum() / page / 3000);
     Frames across;
@@ -252,6 +299,7 @@ bool measureScroll(CategoryListViewController *view, qint64 items, double before
     for (int i = 0; i < 200; ++i)
         frame(view, std::max(0, bar->maximum() - i * page), across);
     printFrames("top to bottom (every page stride, then 200 at the end)", across);
+    printOutside();
     std::printf("  (stride %d pages of %d px)\n", stride, page);
     for (int i = 0; i < 200; ++i)
         QApplication::processEvents();
@@ -340,5 +388,7 @@ bool measure()
 
 int main(int argc, char *argv[])
 {
-    return Bench::runSeedThenMeasure(argc, argv, kItems, seed, measure);
+    Bench::DriverOptions options;
+    options.platformFromEnvironment = true;
+    return Bench::runSeedThenMeasure(argc, argv, kItems, seed, measure, options);
 }

@@ -1,10 +1,13 @@
 // Start-up of the real program on a seeded history (1,000,000 text items, or the count given as
 // the first argument): the time from starting TaviPaste to its "TaviPaste is running" log line,
-// its resident memory 2 s later, and how many shared libraries it has mapped then. Each start is
-// measured on its own (five of them, the first on a history just written). Run it inside
-// xvfb-run with a window manager (openbox); exits non-zero if TaviPaste quits or never gets ready.
+// its resident memory 2 s later, where that memory lies (heap and other anonymous pages, shared
+// libraries, the store's files, other files), and how many shared libraries it has mapped then.
+// It runs on a private session bus. Each start is measured on its own (five of them, the first on a history just written; two with
+// TAVI_BENCH_QUICK=1). Run it inside xvfb-run with a window manager (openbox); exits non-zero if
+// TaviPaste quits or never gets ready.
 
 #include "support/BenchHistory.h"
+#include "support/PrivateBus.h"
 
 #include "platform/Defaults.h"
 
@@ -45,9 +48,47 @@ int mappedLibraries(qint64 pid)
     return int(libraries.size());
 }
 
+// Resident memory by what it maps, in MB, from /proc/<pid>/smaps.
+struct Residence {
+    double anonymous = 0; // the heap, thread stacks, other anonymous maps
+    double libraries = 0;
+    double store = 0; // the history's files (the store, its log and shared memory)
+    double otherFiles = 0; // fonts, icon and locale caches, the program itself
+};
+
+Residence residence(qint64 pid, const QString &dataHome)
+{
+    Residence found;
+    QFile smaps(QStringLiteral("/proc/%1/smaps").arg(pid));
+    if (!smaps.open(QIODevice::ReadOnly))
+        return found;
+    const QByteArray storeFolder = QFile::encodeName(dataHome);
+    double *current = nullptr;
+    for (const QByteArray &line : smaps.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.isEmpty() || fields.first().isEmpty())
+            continue;
+        if (!fields.first().endsWith(':')) { // a mapping's first line: range perms offset dev inode [path]
+            const QByteArray path = fields.size() > 5 ? fields.at(5) : QByteArray();
+            if (path.isEmpty() || path.startsWith('['))
+                current = &found.anonymous;
+            else if (path.startsWith(storeFolder))
+                current = &found.store;
+            else if (path.endsWith(".so") || path.contains(".so."))
+                current = &found.libraries;
+            else
+                current = &found.otherFiles;
+        } else if (fields.first() == "Rss:" && current && fields.size() > 1) {
+            *current += fields.at(1).toDouble() / 1024.0;
+        }
+    }
+    return found;
+}
+
 struct Start {
     double readyMs = -1;
     double residentMb = 0;
+    Residence residence;
     int libraries = 0;
 };
 
@@ -92,6 +133,7 @@ std::optional<Start> measureStart(const QProcessEnvironment &environment)
         return std::nullopt;
     }
     start.residentMb = Bench::residentMegabytes(program.processId());
+    start.residence = residence(program.processId(), environment.value(QStringLiteral("XDG_DATA_HOME")));
     start.libraries = mappedLibraries(program.processId());
     program.terminate();
     if (!program.waitForFinished(15000)) {
@@ -134,21 +176,39 @@ int main(int argc, char **argv)
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
     environment.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.path() + QStringLiteral("/cache"));
+    const QString runtime = home.path() + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    QProcess bus;
+    const QString busAddress = Bench::startBus(bus);
+    if (busAddress.isEmpty()) {
+        std::fprintf(stderr, "could not start a private session bus (dbus-daemon)\n");
+        return 1;
+    }
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     environment.insert(QStringLiteral("TAVI_LOG_STDERR"), QStringLiteral("1"));
 
     QList<double> readyTimes;
-    for (int i = 0; i < kStarts; ++i) {
+    const int starts = qEnvironmentVariableIntValue("TAVI_BENCH_QUICK") == 1 ? 2 : kStarts;
+    for (int i = 0; i < starts; ++i) {
         const std::optional<Start> start = measureStart(environment);
         if (!start)
             return 1;
         readyTimes.append(start->readyMs);
         std::printf("start %d with %lld items: ready in %.0f ms; 2 s later resident %.0f MB, %d shared libraries mapped\n",
                     i + 1, static_cast<long long>(items), start->readyMs, start->residentMb, start->libraries);
+        const Residence &where = start->residence;
+        std::printf("  resident: %.1f MB heap and anonymous, %.1f MB shared libraries, %.1f MB the store's files, "
+                    "%.1f MB other files\n",
+                    where.anonymous, where.libraries, where.store, where.otherFiles);
         std::fflush(stdout);
     }
+    bus.terminate();
+    bus.waitForFinished(5000);
     std::sort(readyTimes.begin(), readyTimes.end());
     std::printf("start-up with %lld items: median ready in %.0f ms (fastest %.0f, slowest %.0f)\n",
-                static_cast<long long>(items), readyTimes.at(kStarts / 2), readyTimes.first(), readyTimes.last());
+                static_cast<long long>(items), readyTimes.at(starts / 2), readyTimes.first(), readyTimes.last());
     return 0;
 }

@@ -127,8 +127,8 @@ int main(int argc, char *argv[])
         tellUser(L("App.noDisplay"));
         return 1;
     }
-    // The link preview's web engine shares its GL contexts; this must be set before the application.
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No GL context is made at start (the one the link preview's web engine shares costs the start
+    // a driver and tens of MB): the link view module makes it before its first page.
     QApplication app(argc, argv);
     Strings::install();
     // Before anything captures, grabs keys or opens the store or the log: a second TaviPaste

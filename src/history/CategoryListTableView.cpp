@@ -1,5 +1,6 @@
 #include "history/CategoryListTableView.h"
 
+#include "history/CategoryListModel.h"
 #include "history/PasteItemCellView.h"
 #include "history/SimplePasteItemCellView.h"
 
@@ -148,8 +149,10 @@ void CategoryListTableView::paintEvent(QPaintEvent *event)
     QItemSelectionModel *selection = selectionModel();
     const QStyle::State base = option.state & ~(QStyle::State_Selected | QStyle::State_MouseOver | QStyle::State_HasFocus);
     const auto [first, last] = rowsBetween(event->rect().top(), event->rect().bottom());
+    bool allRead = true;
     for (int row = first; row <= last; ++row) {
         const QModelIndex index = model()->index(row, 0, rootIndex());
+        allRead = allRead && index.data(CategoryListModel::ItemRole).isValid();
         option.rect = visualRect(index);
         option.state = base;
         if (selection && selection->isSelected(index))
@@ -160,6 +163,33 @@ void CategoryListTableView::paintEvent(QPaintEvent *event)
             option.state |= QStyle::State_HasFocus;
         itemDelegateForIndex(index)->paint(&painter, option, index);
     }
+    // Rows ahead are asked for only once the rows shown are in: their reads never delay these.
+    if (allRead)
+        prefetchAhead();
+}
+
+void CategoryListTableView::prefetchAhead()
+{
+    // Where the next scrolls land, in the direction of the last one and a stride of at least a
+    // viewport. The model reads the page asked for last first: the nearest are asked for last.
+    const qint64 visible = viewport()->height();
+    const qint64 stride = m_lastScroll < 0 ? -std::max(-m_lastScroll, visible) : std::max(m_lastScroll, visible);
+    const int height = rowHeight();
+    const qint64 end = qint64(rows()) * height - 1;
+    if (end < 0)
+        return;
+    QList<int> pages;
+    for (int step = kPrefetchScrolls; step >= 1; --step) {
+        const qint64 top = std::clamp<qint64>(verticalOffset() + step * stride, 0, end);
+        const qint64 bottom = std::clamp<qint64>(top + visible, 0, end);
+        for (int page = int(top / height) / CategoryListModel::kPageSize; page <= int(bottom / height) / CategoryListModel::kPageSize;
+             ++page) {
+            pages.removeAll(page);
+            pages.append(page);
+        }
+    }
+    for (const int page : pages.mid(std::max<qsizetype>(0, pages.size() - kPrefetchPages)))
+        model()->index(page * CategoryListModel::kPageSize, 0, rootIndex()).data(CategoryListModel::ItemRole);
 }
 
 void CategoryListTableView::paintEmptyText(QPainter &painter)
@@ -192,6 +222,8 @@ void CategoryListTableView::resizeEvent(QResizeEvent *event)
 
 void CategoryListTableView::scrollContentsBy(int dx, int dy)
 {
+    if (dy != 0)
+        m_lastScroll = -qint64(dy);
     QAbstractItemView::scrollContentsBy(dx, dy);
 }
 

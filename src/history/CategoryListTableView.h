@@ -77,10 +77,19 @@ private:
     int rows() const;
     // The rows [first, last] that meet the viewport's band [top, bottom] (viewport coordinates).
     std::pair<int, int> rowsBetween(int top, int bottom) const;
+    // Asks the model for the pages the next scrolls will show, in the direction and stride of
+    // the last one, so that they are read before they are painted.
+    void prefetchAhead();
+
+    // Scrolls of the last one's stride read ahead of, and at most this many pages asked for.
+    static constexpr int kPrefetchScrolls = 2;
+    static constexpr int kPrefetchPages = 3;
 
     int m_hoveredRow = -1;
     bool m_deleteHidden = false;
     int m_clickedRow = -1;
     bool m_lite = false;
     QString m_emptyText;
+    // Pixels the last scroll moved the rows (positive down the list); 0 before any.
+    qint64 m_lastScroll = 0;
 };

@@ -18,6 +18,7 @@
 #include "platform/x11/X11MouseUpMonitor.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11ShortcutMonitor.h"
+#include "platform/x11/X11WindowPing.h"
 #include "platform/x11/X11Workspace.h"
 
 #include <QGuiApplication>
@@ -116,6 +117,7 @@ Kind install()
 // Each X11 backend that cannot start (no X server, a missing extension) leaves its fake in place.
 bool installX11()
 {
+    X11WindowPing::install();
     std::unique_ptr<X11Pasteboard> pasteboard = X11Pasteboard::create();
     if (!pasteboard)
         return false;

@@ -2,13 +2,40 @@
 
 #include "history/LinkWebView.h"
 
+#include <QCoreApplication>
+#include <QOpenGLContext>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+// The context every GL context of the process shares with, which the web engine needs.
+Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
+
 namespace {
+
+// Made with the module rather than at start: the program itself draws without GL. The module is
+// loaded off the GUI thread, so the context is made there and handed to the GUI thread.
+bool makeShareContext()
+{
+    if (qt_gl_global_share_context())
+        return true;
+    if (!QCoreApplication::instance())
+        return false;
+    auto *context = new QOpenGLContext;
+    if (!context->create()) {
+        delete context; // the engine draws without the GPU then
+        return false;
+    }
+    // Kept for the life of the process, as the web engine needs.
+    context->moveToThread(QCoreApplication::instance()->thread());
+    qt_gl_set_global_share_context(context);
+    return true;
+}
+
+const bool g_shareContextOnLoad = makeShareContext();
 
 // Every request of the preview's pages is put to the preview, which may block it.
 class LinkRequestInterceptor : public QWebEngineUrlRequestInterceptor {
@@ -35,6 +62,10 @@ class LinkWebEngineView final : public LinkWebView {
 public:
     LinkWebEngineView(QWidget *parent, Callbacks callbacks)
     {
+        if (!g_shareContextOnLoad)
+            makeShareContext();
+        if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts))
+            QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         m_profile = new QWebEngineProfile; // off the record: nothing is kept on disk
         m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
