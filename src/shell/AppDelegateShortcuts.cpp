@@ -7,13 +7,11 @@
 #include "core/Alert.h"
 #include "core/TaviSettings.h"
 #include "platform/DispatchQueue.h"
-#include "platform/KeyEventPoster.h"
 #include "platform/Log.h"
 #include "platform/ShortcutBinder.h"
 #include "platform/ShortcutMonitor.h"
 #include "platform/Strings.h"
-#include "shell/AccessibilityPermissionWindowController.h"
-#include "shell/AppActivation.h"
+#include "shell/PasteRoutine.h"
 #include "shell/SearchHUDIntroWindowController.h"
 #include "shell/ShellSeams.h"
 
@@ -191,20 +189,5 @@ void AppDelegate::requestQuickSelectionRefresh()
 
 void AppDelegate::pasteItem(const PBItem &item)
 {
-    if (!TaviSettings::shared().quickPasteEnable()) {
-        pbManager.copy({item}, item.primaryCategory());
-        showFeedback(OperationType::paste, false, 1);
-        return;
-    }
-    if (!AccessibilityTrust::shared().isProcessTrusted(true)) {
-        AccessibilityPermissionWindowController::copyInsteadOfPasting(pbManager, {item}, item.primaryCategory());
-        return;
-    }
-    // A copy-out that failed (the user is told) must not paste what was on the clipboard before.
-    if (!pbManager.copy({item}, item.primaryCategory()))
-        return;
-    showFeedback(OperationType::quickPaste, false, 1);
-    AppActivation::hide();
-    AppActivation::unhideWithoutActivation();
-    KeyEventPoster::shared().postPasteKeystroke();
+    PasteRoutine::paste(pbManager, {item}, item.primaryCategory(), PasteRoutine::Feedback::immediate);
 }
