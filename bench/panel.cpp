@@ -1,9 +1,11 @@
-// Figures of the keyboard road at 1,000 and 100,000 history items: from the start of TaviPaste to
-// its hot keys being live, from the hot key to the quick-paste panel shown with its first rows,
-// and from Return to the paste keystroke. Each history is seeded by one child process and measured
+// Figures of the keyboard road at 1,000 and 100,000 history items (or the count given): from the
+// start of TaviPaste to its hot keys being live, from the hot key to the quick-paste panel shown
+// with its first rows, then to the whole count in, with the longest GUI-thread stall meanwhile, the
+// same for a keyword typed into the panel's search, and from Return to the paste keystroke. Each history is seeded by one child process and measured
 // by another, so the measured one starts as the program does, from the store on disk.
 
 #include "support/BenchHistory.h"
+#include "support/StallWatch.h"
 
 #include "capture/TaviPBManager.h"
 #include "core/PBCategoryManager.h"
@@ -26,13 +28,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
 
-bool waitUntilShown(PBHUDWindowController *panel, PBHUDViewController *view);
+bool waitUntilShown(PBHUDWindowController *panel, PBHUDViewController *view, const QString &keyword = {});
+bool waitUntilCounted(PBHUDViewController *view, qint64 count);
 
 namespace {
 
@@ -78,8 +82,10 @@ bool measure(qint64 count)
                 live ? "" : "  (keys NOT live)");
     measured = measured && live;
 
+    Bench::StallWatch stalls;
     for (const char *round : {"first", "again"}) {
         clock.restart();
+        stalls.reset();
         PBHUDWindowController::toggle();
         PBHUDWindowController *panel = PBHUDWindowController::shared();
         PBHUDViewController *view = panel->contentViewController();
@@ -87,11 +93,34 @@ bool measure(qint64 count)
         const qint64 elapsed = clock.nsecsElapsed();
         std::printf("%8lld items  hot key to panel with rows (%s): %8.1f ms%s\n", static_cast<long long>(count), round, ms(elapsed),
                     shown ? "" : "  (rows NOT shown)");
-        measured = measured && shown;
+        const bool counted = shown && waitUntilCounted(view, count);
+        std::printf("%8lld items    then all rows counted:             %8.1f ms%s; longest GUI stall %.1f ms\n",
+                    static_cast<long long>(count), ms(clock.nsecsElapsed()), counted ? "" : " (count NOT in)", stalls.longestMs());
+        measured = measured && shown && counted;
         if (std::strcmp(round, "again") == 0)
             break;
         PBHUDWindowController::toggle();
         QApplication::processEvents();
+    }
+
+    {
+        // A keyword every seeded item holds: the search's first page, then its count of all of them.
+        PBHUDViewController *view = PBHUDWindowController::shared()->contentViewController();
+        clock.restart();
+        stalls.reset();
+        view->searchInput->setText(QStringLiteral("number"));
+        view->searchAndReload();
+        const bool searched = waitUntilShown(PBHUDWindowController::shared(), view, QStringLiteral("number"));
+        const qint64 firstRows = clock.nsecsElapsed();
+        const double stallToRows = stalls.longestMs();
+        const bool counted = searched && waitUntilCounted(view, count);
+        std::printf("%8lld items  search to its first rows:           %8.1f ms%s (stall %.1f ms); all %s in %.1f ms, "
+                    "longest GUI stall %.1f ms\n",
+                    static_cast<long long>(count), ms(firstRows), searched ? "" : "  (rows NOT shown)", stallToRows,
+                    counted ? "counted" : "NOT counted", ms(clock.nsecsElapsed()), stalls.longestMs());
+        measured = measured && searched && counted;
+        view->clearAction();
+        waitUntilCounted(view, count);
     }
 
     auto poster = std::make_unique<TimedKeyEventPoster>();
@@ -109,14 +138,27 @@ bool measure(qint64 count)
 
 } // namespace
 
-bool waitUntilShown(PBHUDWindowController *panel, PBHUDViewController *view)
+bool waitUntilShown(PBHUDWindowController *panel, PBHUDViewController *view, const QString &keyword)
 {
     QElapsedTimer deadline;
     deadline.start();
     while (deadline.elapsed() < 5000) {
         QApplication::processEvents();
         PBHUDCell *first = view->historyTableView->cellForRow(0);
-        if (panel->isVisible() && view->numberOfRows() > 0 && first && first->isVisible() && !first->textField->text().isEmpty())
+        if (panel->isVisible() && view->shownKeyword() == keyword && !view->isFetching() && view->numberOfRows() > 0 && first
+            && first->isVisible() && !first->textField->text().isEmpty())
+            return true;
+    }
+    return false;
+}
+
+bool waitUntilCounted(PBHUDViewController *view, qint64 count)
+{
+    QElapsedTimer deadline;
+    deadline.start();
+    while (deadline.elapsed() < 60000) {
+        QApplication::processEvents();
+        if (view->numberOfRows() == count && !view->isFetching())
             return true;
     }
     return false;

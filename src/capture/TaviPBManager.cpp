@@ -770,6 +770,11 @@ std::optional<FetchRequest<PBItemRecord>> TaviPBManager::listRequest(const ListQ
 
 QList<PBItem> TaviPBManager::getItemsPage(const ListQuery &query, qsizetype offset, qsizetype limit)
 {
+    // A search in every category, newest first: pinned and other items in one read of the search
+    // index, in the same order, as itemCount(query) counts them.
+    if (query.search && (!query.category || query.category->type() == PBDefaultCategory::all) && query.order.key == kModifiedAt
+        && !query.order.ascending)
+        return getFilterItemsPage(*query.search, offset, limit);
     return itemsOf(listRecordsPage(query, offset, limit));
 }
 

@@ -1,5 +1,7 @@
 #include "controls/ElidedLabel.h"
 
+#include "core/StringExtensions.h"
+
 #include <QPainter>
 #include <QStyle>
 
@@ -18,7 +20,15 @@ QRect ElidedLabel::textArea() const
 
 QString ElidedLabel::displayedText() const
 {
+    if (m_atWord)
+        return elideAtWordBoundary(text(), fontMetrics(), textArea().width());
     return fontMetrics().elidedText(text(), Qt::ElideRight, textArea().width());
+}
+
+void ElidedLabel::setElideAtWordBoundary(bool atWord)
+{
+    m_atWord = atWord;
+    update();
 }
 
 QSize ElidedLabel::minimumSizeHint() const

@@ -11,6 +11,8 @@ public:
 
     // What is drawn at the label's present width.
     QString displayedText() const;
+    // Whether a text too wide is cut at a word boundary (as titles are) instead of mid-word.
+    void setElideAtWordBoundary(bool atWord);
 
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
@@ -20,4 +22,6 @@ protected:
 
 private:
     QRect textArea() const;
+
+    bool m_atWord = false;
 };

@@ -3,12 +3,32 @@
 #include "platform/Strings.h"
 
 #include <QCryptographicHash>
+#include <QFontMetrics>
 #include <QRegularExpression>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
 
 namespace {
+// The start of the text up to `cut`, or to the last word boundary between `nearest` and `cut`,
+// without its trailing spaces, and "…".
+QString cutAtWordBoundary(const QString &text, qsizetype cut, qsizetype nearest)
+{
+    // A cut just before a space ends a word too.
+    qsizetype word = cut < text.size() && text.at(cut).isSpace() ? cut : -1;
+    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
+    for (qsizetype at = lines.toNextBoundary(); at > 0 && at <= cut; at = lines.toNextBoundary()) {
+        if (at >= nearest)
+            word = std::max(word, at);
+    }
+    QString title = text.left(word > 0 ? word : cut);
+    while (!title.isEmpty() && title.back().isSpace())
+        title.chop(1);
+    if (title.isEmpty())
+        title = text.left(cut);
+    return title + QChar(0x2026);
+}
+
 // The code point at `at` and where the next one starts; a lone surrogate is read as it is.
 std::pair<char32_t, qsizetype> codePointAt(const QString &text, qsizetype at)
 {
@@ -157,17 +177,15 @@ QString oneLineTitle(const QString &text, int length)
     const qsizetype cut = ends.at(kept - 1);
     // A word boundary in the last fifth of the kept characters; else the cut falls between two.
     const qsizetype nearest = ends.at(std::max<qsizetype>(0, kept - 1 - std::max(1, length / 5)));
-    // A cut just before a space ends a word too.
-    qsizetype word = cut < head.size() && head.at(cut).isSpace() ? cut : -1;
-    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, head);
-    for (qsizetype at = lines.toNextBoundary(); at > 0 && at <= cut; at = lines.toNextBoundary()) {
-        if (at >= nearest)
-            word = std::max(word, at);
-    }
-    QString title = head.left(word > 0 ? word : cut);
-    while (!title.isEmpty() && title.back().isSpace())
-        title.chop(1);
-    if (title.isEmpty())
-        title = head.left(cut);
-    return title + QChar(0x2026);
+    return cutAtWordBoundary(head, cut, nearest);
+}
+
+QString elideAtWordBoundary(const QString &text, const QFontMetrics &metrics, int width)
+{
+    const QString elided = metrics.elidedText(text, Qt::ElideRight, width);
+    const qsizetype cut = elided.size() - 1;
+    // It fits, nothing but "…" fits, or the cut is not a plain start of the text.
+    if (elided == text || cut <= 0 || !elided.endsWith(QChar(0x2026)) || !text.startsWith(QStringView(elided).left(cut)))
+        return elided;
+    return cutAtWordBoundary(text, cut, cut - std::max<qsizetype>(1, cut / 5));
 }

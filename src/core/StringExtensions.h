@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QFontMetrics;
+
 // MD5 of the bytes as 32 lower-case hexadecimal digits.
 QString md5(const QByteArray &data);
 // MD5 of the string's UTF-8 bytes.
@@ -32,3 +34,6 @@ QString titleText(const QString &text, TextExtent extent = TextExtent::whole);
 // boundary of its last fifth, or between two characters when none is there, and "…" follows.
 // Only a bounded start of the text is looked at. Any thread.
 QString oneLineTitle(const QString &text, int length);
+// The one-line text as it fits `width` in the font: a wider one is cut as oneLineTitle() cuts, at
+// the last word boundary of the last fifth of what fits, and "…" follows. GUI thread.
+QString elideAtWordBoundary(const QString &text, const QFontMetrics &metrics, int width);

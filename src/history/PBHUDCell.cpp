@@ -113,6 +113,8 @@ PBHUDCell::PBHUDCell(QWidget *parent) : QWidget(parent)
     iconImage->setAlignment(Qt::AlignCenter);
     textField = new ElidedLabel(this);
     textField->setObjectName(QStringLiteral("textField"));
+    // Cut where a word ends, as the list's titles are.
+    textField->setElideAtWordBoundary(true);
     lblShortCut = new QLabel(this);
     lblShortCut->setObjectName(QStringLiteral("lblShortCut"));
     lblShortCut->setTextFormat(Qt::PlainText);

@@ -1,6 +1,6 @@
 #pragma once
-// One row of the quick-paste panel: the item's icon, the start of its text (cut with "…" where the
-// row ends) and a label that says how to paste the row: its digit hot key as the keyboard names
+// One row of the quick-paste panel: the item's icon, the start of its text (cut at a word boundary
+// with "…" where the row ends) and a label that says how to paste the row: its digit hot key as the keyboard names
 // it ("Super+1"), or Enter on the row Enter would paste. The delete button shows while the
 // pointer is over the row. GUI thread.
 

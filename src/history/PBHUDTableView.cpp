@@ -3,6 +3,7 @@
 #include "history/PBHUDCell.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -41,11 +42,38 @@ void PBHUDTableView::setNumberOfRows(int rows)
     m_scrollBar->setVisible(contentHeight > height() && height() > 0);
 }
 
+void PBHUDTableView::setModel(QAbstractItemModel *model)
+{
+    const auto recount = [this, model] {
+        setNumberOfRows(model->rowCount());
+        reloadData();
+    };
+    connect(model, &QAbstractItemModel::modelReset, this, recount);
+    connect(model, &QAbstractItemModel::rowsInserted, this, recount);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, recount);
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) { reloadRows(topLeft.row(), bottomRight.row()); });
+    recount();
+}
+
 void PBHUDTableView::reloadData()
 {
     setNumberOfRows(m_rows);
     m_cellRows.fill(-1);
     layoutCells();
+}
+
+void PBHUDTableView::reloadRows(int first, int last)
+{
+    bool changed = false;
+    for (int &row : m_cellRows) {
+        if (row >= first && row <= last) {
+            row = -1;
+            changed = true;
+        }
+    }
+    if (changed)
+        layoutCells();
 }
 
 void PBHUDTableView::selectRow(int row)

@@ -1,7 +1,8 @@
 #pragma once
-// The list of the quick-paste panel: one column of fixed-height rows over any number of items,
+// The list of the quick-paste panel: one column of fixed-height rows over the rows of a model,
 // with single selection. Only the rows in view have a cell: a long history costs nothing until it
-// is scrolled to. The data source fills a cell for a row. GUI thread.
+// is scrolled to. The configurator fills a cell for a row, again when the model changes the row.
+// GUI thread.
 
 #include <QList>
 #include <QWidget>
@@ -9,6 +10,7 @@
 #include <functional>
 
 class PBHUDCell;
+class QAbstractItemModel;
 class QScrollBar;
 
 class PBHUDTableView : public QWidget {
@@ -19,12 +21,16 @@ public:
     explicit PBHUDTableView(QWidget *parent = nullptr);
 
     void setCellConfigurator(CellConfigurator configurator) { m_configure = std::move(configurator); }
+    // The rows follow the model's count; its changed rows are filled again.
+    void setModel(QAbstractItemModel *model);
     void setNumberOfRows(int rows);
     int numberOfRows() const { return m_rows; }
     int rowHeight() const;
 
     // Rebuilds every visible cell from the data source.
     void reloadData();
+    // Fills the cells of the rows in view among these again.
+    void reloadRows(int first, int last);
     // The selected row, -1 when none.
     int selectedRow() const { return m_selectedRow; }
     void selectRow(int row);

@@ -5,6 +5,7 @@
 #include "core/Debounce.h"
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
+#include "history/CategoryListModel.h"
 #include "history/PBHUDCell.h"
 #include "history/DragOut.h"
 #include "history/PBHUDTableView.h"
@@ -102,6 +103,7 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     historyTableView = new PBHUDTableView(this);
     historyTableView->setObjectName(QStringLiteral("historyTableView"));
     historyTableView->setFixedHeight(0);
+    m_model = new CategoryListModel(manager, this);
     emptyLabel = new QLabel(this);
     emptyLabel->setObjectName(QStringLiteral("emptyLabel"));
     emptyLabel->setTextFormat(Qt::PlainText);
@@ -156,6 +158,9 @@ void PBHUDViewController::setupSearch()
 void PBHUDViewController::setupUI()
 {
     historyTableView->setCellConfigurator([this](PBHUDCell *cell, int row) { configureCell(cell, row); });
+    historyTableView->setModel(m_model);
+    // A search's count follows its first page: the panel grows to it.
+    connect(m_model, &CategoryListModel::countChanged, this, [this] { setTableHeight(); });
     connect(historyTableView, &PBHUDTableView::selectionDidChange, this, &PBHUDViewController::tableViewSelectionDidChange);
     connect(historyTableView, &PBHUDTableView::dragRequested, this, &PBHUDViewController::startDrag);
     connect(btnClearSearch, &QToolButton::clicked, this, &PBHUDViewController::clearAction);
@@ -207,12 +212,12 @@ void PBHUDViewController::viewWillDisappear()
 {
     stopKeyMonitor();
     m_observers.clear();
-    // A search still running must not fill the rows of a closed panel.
+    // A search still running must not act on a closed panel.
     ++m_fetchGeneration;
     // Nothing is observed while the panel is hidden: rows wanted before the next opening's fetch
     // lands are read afresh, never taken from this opening.
-    m_search.reset();
-    m_pages.clear();
+    m_query = {};
+    m_stale = true;
 }
 
 // --- Fetching
@@ -242,71 +247,54 @@ void PBHUDViewController::refreshData()
 void PBHUDViewController::fetch(std::function<void()> then)
 {
     const quint64 generation = ++m_fetchGeneration;
+    // The search is the panel's own: the store's filter is never set, so what the other lists
+    // show never changes.
+    m_query = {};
+    if (!m_keyword.isEmpty())
+        m_query.search = PBSearchFilter{{m_keyword}};
+    m_stale = true;
     const QPointer<PBHUDViewController> self(this);
-    const auto apply = [self, generation, then](qsizetype count, std::optional<PBSearchFilter> search,
-                                                QList<PBItem> firstPage) {
+    m_model->fetch(m_query, [self, generation, then] {
         if (!self || self->m_fetchGeneration != generation)
             return;
-        self->m_count = count;
-        self->m_search = std::move(search);
-        self->m_pages.clear();
-        if (self->m_search)
-            self->m_pages.insert(0, std::move(firstPage));
+        self->m_stale = false;
         self->setTableHeight();
-        self->historyTableView->setNumberOfRows(int(self->m_count));
         if (then)
             then();
-    };
-    if (m_keyword.isEmpty()) {
-        const qsizetype count = manager.itemCount();
-        MainQueue::async([apply, count] { apply(count, std::nullopt, {}); });
-        return;
-    }
-    // The search is the panel's own: the store's filter is never set, so what the other lists
-    // show never changes. Off the main thread, the first page is read and shown, then the
-    // matches are counted and the list grows to them.
-    const PBSearchFilter search{{m_keyword}};
-    TaviPBManager *store = &manager;
-    const auto grow = [self, generation](qsizetype count) {
-        if (!self || self->m_fetchGeneration != generation || count <= self->m_count)
-            return;
-        self->m_count = count;
-        self->setTableHeight();
-        self->historyTableView->setNumberOfRows(int(count));
-    };
-    GlobalQueue::async([store, search, apply, grow] {
-        const QList<PBItem> first = store->getFilterItemsPage(search, 0, kPageSize);
-        MainQueue::async([apply, search, first] { apply(first.size(), search, first); });
-        if (first.size() < kPageSize)
-            return;
-        const qsizetype count = store->filterItemCount(search);
-        MainQueue::async([grow, count] { grow(count); });
     });
+}
+
+int PBHUDViewController::numberOfRows() const
+{
+    return m_model->rowCount();
+}
+
+QString PBHUDViewController::shownKeyword() const
+{
+    const auto &search = m_model->query().search;
+    return search ? search->keywords.value(0) : QString();
 }
 
 PBItem PBHUDViewController::itemAt(int row) const
 {
-    if (row < 0 || row >= m_count)
+    if (row < 0 || row >= numberOfRows())
         return {};
-    const qsizetype page = row / kPageSize;
-    auto found = m_pages.find(page);
-    if (found == m_pages.end()) {
-        found = m_pages.insert(page, m_search ? manager.getFilterItemsPage(*m_search, page * kPageSize, kPageSize)
-                                              : manager.getItemsPage(page * kPageSize, kPageSize));
-    }
-    return found->value(row - page * kPageSize);
+    if (m_stale)
+        return manager.getItemsPage(m_query, row, 1).value(0);
+    return m_model->item(row);
 }
 
 void PBHUDViewController::setTableHeight()
 {
-    const int height = int(PBHUDCell::kRowHeight) * int(std::min<qsizetype>(m_count, kMaxVisibleRows));
+    const int count = numberOfRows();
+    const int height = int(PBHUDCell::kRowHeight) * std::min(count, kMaxVisibleRows);
     historyTableView->setFixedHeight(height);
     // The keyword is shown in the panel only; it is never logged.
-    emptyLabel->setText(!m_search ? L("PBHUD.Empty")
-                                  : L("PBHUD.NoMatch").arg(shownSearch(shownKeyword())));
+    const QString keyword = shownKeyword();
+    emptyLabel->setText(keyword.isEmpty() ? L("PBHUD.Empty") : L("PBHUD.NoMatch").arg(shownSearch(keyword)));
     const bool wasEmpty = !emptyLabel->isHidden();
-    emptyLabel->setVisible(m_count == 0);
-    if (height != m_tableHeight || wasEmpty != (m_count == 0)) {
+    emptyLabel->setVisible(count == 0);
+    if (height != m_tableHeight || wasEmpty != (count == 0)) {
         m_tableHeight = height;
         Q_EMIT tableHeightChanged(height);
     }
@@ -314,7 +302,11 @@ void PBHUDViewController::setTableHeight()
 
 void PBHUDViewController::configureCell(PBHUDCell *cell, int row)
 {
-    cell->configureHUDCell(itemAt(row), row, isSearchMode);
+    // A row whose page is not in yet is blank until the page arrives and fills it.
+    const std::optional<PBItem> item = m_model->cachedItem(row);
+    cell->configureHUDCell(item.value_or(PBItem()), row, isSearchMode);
+    if (!item)
+        cell->textField->clear();
     const QPointer<PBHUDViewController> self(this);
     const QPointer<PBHUDCell> weakCell(cell);
     cell->deleteAction = [self, weakCell] {
@@ -389,9 +381,9 @@ bool PBHUDViewController::handleKeyDown(QKeyEvent *event)
 void PBHUDViewController::moveSelection(bool up)
 {
     QWidget *focus = m_keyReceiver ? m_keyReceiver : QApplication::focusWidget();
-    if (!window() || !focus || focus == historyTableView || m_count == 0)
+    if (!window() || !focus || focus == historyTableView || numberOfRows() == 0)
         return;
-    const int n = int(m_count);
+    const int n = numberOfRows();
     const int candidate = lastSelectedIndex + (up ? -1 : 1);
     const int row = (candidate < 0 ? n - 1 : candidate) % n;
     historyTableView->selectRow(row);
@@ -408,7 +400,7 @@ void PBHUDViewController::tableViewSelectionDidChange()
         cell->isSelected = true;
         cell->updateShortcutLabel();
     }
-    if (old >= 0 && old < m_count) {
+    if (old >= 0 && old < numberOfRows()) {
         if (PBHUDCell *cell = historyTableView->cellForRow(old)) {
             cell->isSelected = false;
             cell->updateShortcutLabel();
@@ -422,7 +414,7 @@ void PBHUDViewController::tableViewSelectionDidChange()
 void PBHUDViewController::pasteSelectedItem()
 {
     const int selected = historyTableView->selectedRow();
-    if (m_count == 0 || selected >= m_count)
+    if (numberOfRows() == 0 || selected >= numberOfRows())
         return;
     pasteItem(selected < 0 ? 0 : selected);
     const QPointer<PBHUDViewController> self(this);
@@ -435,7 +427,7 @@ void PBHUDViewController::pasteSelectedItem()
 void PBHUDViewController::doubleClickAciton()
 {
     const int row = historyTableView->clickedRow();
-    if (row < 0 || row >= m_count)
+    if (row < 0 || row >= numberOfRows())
         return;
     pasteItem(row);
     track("PBHUD_DoubleClickCopy");
@@ -452,7 +444,7 @@ void PBHUDViewController::pasteItem(int row)
 void PBHUDViewController::deleteSelectedItem()
 {
     const int row = historyTableView->selectedRow();
-    if (row < 0 || row >= m_count)
+    if (row < 0 || row >= numberOfRows())
         return;
     const PBItem item = itemAt(row);
     manager.deleteItem(item);
@@ -463,7 +455,7 @@ void PBHUDViewController::deleteSelectedItem()
 void PBHUDViewController::deleteRowOfCell(PBHUDCell *cell)
 {
     const int row = historyTableView->rowForCell(cell);
-    if (row < 0 || row >= m_count)
+    if (row < 0 || row >= numberOfRows())
         return;
     const PBItem item = cell->item();
     manager.deleteItem(itemAt(row));
@@ -479,8 +471,8 @@ void PBHUDViewController::reloadAfterDelete(int row)
     }
     fetch([this, row] {
         historyTableView->reloadData();
-        if (m_count > 0)
-            historyTableView->selectRow(std::min(row, int(m_count) - 1));
+        if (numberOfRows() > 0)
+            historyTableView->selectRow(std::min(row, numberOfRows() - 1));
     });
 }
 
@@ -491,8 +483,8 @@ void PBHUDViewController::handleItemDelete(const Notification &notification)
     const int selected = historyTableView->selectedRow();
     fetch([this, selected] {
         historyTableView->reloadData();
-        if (selected >= 0 && m_count > 0)
-            historyTableView->selectRow(std::min(selected, int(m_count) - 1));
+        if (selected >= 0 && numberOfRows() > 0)
+            historyTableView->selectRow(std::min(selected, numberOfRows() - 1));
     });
 }
 
@@ -536,7 +528,7 @@ void PBHUDViewController::controlTextDidBeginEditing()
 
 void PBHUDViewController::startDrag(int row)
 {
-    if (row < 0 || row >= m_count)
+    if (row < 0 || row >= numberOfRows())
         return;
     const PBItem item = itemAt(row);
     DragOut::start(this, manager, {item}, item.primaryCategory());

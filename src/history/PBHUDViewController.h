@@ -1,32 +1,30 @@
 #pragma once
 // The content of the quick-paste panel: a search field over the history list. Typing filters the
 // list (debounced), the arrow keys move a selection that wraps around, Return or a double click
-// pastes the chosen item into the application the user works in, Ctrl+Backspace deletes it.
-// GUI thread.
+// pastes the chosen item into the application the user works in, Ctrl+Backspace deletes it. The
+// rows are a CategoryListModel's, read from the store off the GUI thread. GUI thread.
 
-#include "capture/PBSearchFilter.h"
+#include "capture/TaviPBManager.h"
 #include "core/PBItem.h"
 #include "platform/AutoCache.h"
 #include "platform/NotificationCenter.h"
 
-#include <QHash>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
 
+class CategoryListModel;
 class PBHUDCell;
 class PBHUDTableView;
 class QLabel;
 class QLineEdit;
 class QToolButton;
-class TaviPBManager;
 
 class PBHUDViewController : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kMaxVisibleRows = 9;
-    static constexpr int kPageSize = 50;
 
     explicit PBHUDViewController(TaviPBManager &manager, QWidget *parent = nullptr);
     ~PBHUDViewController() override;
@@ -58,10 +56,15 @@ public:
     void reloadAfterDelete(int row);
 
     // --- The rows
-    int numberOfRows() const { return int(m_count); }
+    int numberOfRows() const;
     // The keyword of the rows shown: empty when they are the whole history.
-    QString shownKeyword() const { return m_search ? m_search->keywords.value(0) : QString(); }
+    QString shownKeyword() const;
+    // The row's item. Until the rows asked for last are in, it is read from the store for them,
+    // never taken from rows of an earlier opening or search.
     PBItem itemAt(int row) const;
+    CategoryListModel *model() const { return m_model; }
+    // Whether the rows asked for last are not in yet.
+    bool isFetching() const { return m_stale; }
 
     PBHUDTableView *historyTableView = nullptr;
     QLineEdit *searchInput = nullptr;
@@ -94,7 +97,7 @@ private:
     void startKeyMonitor();
     void stopKeyMonitor();
     // Reads the rows again: the history's pages without a search, the search's results with one.
-    // `then` runs on the main queue once the rows are in.
+    // `then` runs once the first page is in.
     void fetch(std::function<void()> then);
     void setTableHeight();
     void configureCell(PBHUDCell *cell, int row);
@@ -104,10 +107,10 @@ private:
     bool handleKeyDown(QKeyEvent *event);
 
     QString m_keyword;
-    qsizetype m_count = 0;
-    // The search the rows show, if any; its pages are read like the history's.
-    std::optional<PBSearchFilter> m_search;
-    mutable QHash<qsizetype, QList<PBItem>> m_pages;
+    CategoryListModel *m_model = nullptr;
+    // The rows asked for last, and whether they are not in yet (or the panel was closed since).
+    TaviPBManager::ListQuery m_query;
+    bool m_stale = true;
     quint64 m_fetchGeneration = 0;
     bool m_keyMonitorInstalled = false;
     bool m_isEditingSearch = false;

@@ -1,26 +1,3 @@
 #pragma once
-// The one way the history windows paste: the items go back on the clipboard through the history
-// store, the program steps aside so the previous window is in front again, and, with quick paste
-// on, the paste keystroke follows (without the accessibility permission the items are copied for
-// the user to paste, as the permission window says). GUI thread.
-
-#include "core/PBCategory.h"
-#include "core/PBItem.h"
-
-#include <QList>
-
-#include <optional>
-
-class TaviPBManager;
-
-namespace PasteRoutine {
-
-enum class Feedback { scheduled, immediate };
-// Whether the paste keystroke follows the quick-paste setting, or is always sent (a paste the
-// user asked for by name, such as the row menu's paste into the previous program).
-enum class Keystroke { followSetting, always };
-
-void paste(TaviPBManager &manager, const QList<PBItem> &items, const std::optional<PBCategory> &category,
-           Feedback feedback = Feedback::scheduled, Keystroke keystroke = Keystroke::followSetting);
-
-} // namespace PasteRoutine
+// The paste routine lives in the shell, where the digit keys use it too.
+#include "shell/PasteRoutine.h"

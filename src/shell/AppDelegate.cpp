@@ -101,6 +101,10 @@ AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(pa
     m_animTimer = new QTimer(this);
     m_animTimer->setInterval(50);
     connect(m_animTimer, &QTimer::timeout, this, &AppDelegate::tickStatusIcon);
+    m_quickSelectionKeys = std::make_unique<QuickSelectionKeys>(pbManager, lastItems, [this] {
+        if (SearchHUDIntroWindowController *tip = searchTipWC())
+            tip->showIfNeeded();
+    });
 }
 
 AppDelegate::~AppDelegate()
@@ -233,6 +237,7 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated)
         return;
     m_terminated = true;
+    m_quickSelectionKeys->stop();
     auto &seams = ShellSeams::shared();
     if (seams.postDistributedNotification)
         seams.postDistributedNotification(NotificationName::killHelper, ownBundleIdentifier());
@@ -260,6 +265,15 @@ void AppDelegate::applicationWillTerminate()
         LOG_INFO("applicationWillTerminate(_:)", QStringLiteral("History saved"));
     else
         tellUnsavedItems(pbManager.unsavedItemCount());
+}
+
+void AppDelegate::terminate()
+{
+    if (m_terminationRequested)
+        return;
+    m_terminationRequested = true;
+    LOG_INFO("terminate(_:)", QStringLiteral("Quitting"));
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void AppDelegate::tellHistoryProblems()

@@ -1,7 +1,8 @@
 #pragma once
 // The root object of TaviPaste: runs the start-up sequence and the shutdown, owns the long-lived
-// pieces of the shell (status icon, feedback panel, digit hot keys, icon animation) and the
-// observers through which the rest of the program talks to the shell. One instance, made by the
+// pieces of the shell (status icon, feedback panel, icon animation, the digit hot keys of
+// QuickSelectionKeys) and the observers through which the rest of the program talks to the shell;
+// launch at login is LaunchAtLogin's. One instance, made by the
 // program's entry; others reach it through shared(). GUI thread unless a function says otherwise.
 
 #include "core/PBItem.h"
@@ -10,15 +11,15 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Shortcut.h"
 #include "platform/Workspace.h"
+#include "shell/LaunchAtLogin.h"
 #include "shell/OperationType.h"
+#include "shell/QuickSelectionKeys.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <QVariantMap>
-
-#include <atomic>
 
 #include <functional>
 #include <memory>
@@ -39,7 +40,7 @@ class AppDelegate : public QObject {
     Q_OBJECT
 public:
     // The virtual key codes of the digits 1 to 9.
-    static constexpr int kDigitKeyCodes[9] = {18, 19, 20, 21, 23, 22, 26, 28, 25};
+    static constexpr const int (&kDigitKeyCodes)[9] = QuickSelectionKeys::kDigitKeyCodes;
     static inline const QString kSpotlightShortcutKey = QStringLiteral("activeSpotlightSearchShortcutKey");
     static inline const QString kHideCategoryListShortcutKey = QStringLiteral("hideCategoryListShortcutKey");
     static inline const QString kClearAllShortcutKey = QStringLiteral("clearAllShortcutKey");
@@ -91,32 +92,24 @@ public:
     // A global shortcut another program holds: the user is told which, in one alert for all those
     // refused in one turn of the event loop.
     void tellRefusedShortcut(const Shortcut &shortcut);
-    void unregisterQuickSelectionShortcuts();
+    void unregisterQuickSelectionShortcuts() { m_quickSelectionKeys->unregisterAll(); }
     // The completion of the recent-items request: binds digit key i + 1 to item i.
-    void refreshQuickSelection(const QList<PBItem> &items);
+    void refreshQuickSelection(const QList<PBItem> &items) { m_quickSelectionKeys->refresh(items); }
     // Asks the history for its first items with refreshQuickSelection() as the completion.
     // Coalesced: several calls in one turn of the event loop make one request. Any thread.
-    void requestQuickSelectionRefresh();
+    void requestQuickSelectionRefresh() { m_quickSelectionKeys->requestRefresh(); }
     // The digit key's action: copies the item out, pastes it when quick paste is on.
-    void pasteItem(const PBItem &item);
+    void pasteItem(const PBItem &item) { m_quickSelectionKeys->paste(item); }
     // The modifier of the digit keys from "historyQuickSelectionKey".
-    static quint32 quickSelectionModifier();
+    static quint32 quickSelectionModifier() { return QuickSelectionKeys::modifier(); }
     // The digit keys registered now, in key order.
-    QList<Shortcut> registeredQuickSelectionShortcuts() const { return m_registeredDigitKeys; }
+    QList<Shortcut> registeredQuickSelectionShortcuts() const { return m_quickSelectionKeys->registered(); }
 
-    // --- Launch at login
-    // Writes or removes the login helper's autostart entry. Only when the entry's state matches
-    // the request is "isAutoLaunch" stored; the result's error says why not.
-    LoginItem::Result setLaunchAtLogin(bool enabled);
-    // At start: with launch at login on, an entry that can no longer start anything (the program
-    // moved, the helper it names was removed) is written again for this installation's helper;
-    // without one the entry goes, the setting is turned off and the user told. An entry removed or
-    // disabled outside TaviPaste turns the setting off.
-    void checkLaunchAtLogin();
-    // The installed helper next to this program; empty when it is missing.
-    static QString helperExecutablePath();
-    // A login helper waits for this program's word.
-    bool isLoginHelperRunning() const;
+    // --- Launch at login (see LaunchAtLogin)
+    LoginItem::Result setLaunchAtLogin(bool enabled) { return LaunchAtLogin::setEnabled(enabled); }
+    void checkLaunchAtLogin() { LaunchAtLogin::check(); }
+    static QString helperExecutablePath() { return LaunchAtLogin::helperExecutablePath(); }
+    bool isLoginHelperRunning() const { return LaunchAtLogin::isHelperRunning(); }
 
     // --- Feedback and status icon
     // Any thread: the sound plays at once, the panel and the animation on the main queue.
@@ -175,13 +168,12 @@ private:
     QTimer *m_deactivationTimer = nullptr;
     bool m_watchingFrontmost = false; // the workspace reports changes of the active window
     std::optional<RunningApplication> m_lastSeenFrontmost;
-    QList<Shortcut> m_registeredDigitKeys;
+    std::unique_ptr<QuickSelectionKeys> m_quickSelectionKeys;
     QPointer<QMessageBox> m_aboutWindow;
     QPointer<QMessageBox> m_noTrayWindow;
     QStringList m_refusedShortcuts; // waiting for the alert queued to tell them
     ObserverBag m_observers;
     QTimer *m_dayTimer = nullptr;
-    std::atomic<bool> m_refreshQueued{false};
     bool m_launched = false;
     bool m_terminated = false;
     bool m_terminationRequested = false;

@@ -1,4 +1,4 @@
-// AppDelegate: the global hot keys, the digit keys of the most recent items and their paste.
+// AppDelegate: the global hot keys; the digit keys of the most recent items are QuickSelectionKeys.
 
 #include "shell/AppDelegate.h"
 
@@ -7,29 +7,15 @@
 #include "core/Alert.h"
 #include "core/TaviSettings.h"
 #include "platform/DispatchQueue.h"
-#include "platform/KeyEventPoster.h"
 #include "platform/Log.h"
 #include "platform/ShortcutBinder.h"
 #include "platform/ShortcutMonitor.h"
 #include "platform/Strings.h"
-#include "shell/AccessibilityPermissionWindowController.h"
-#include "shell/AppActivation.h"
-#include "shell/SearchHUDIntroWindowController.h"
 #include "shell/ShellSeams.h"
 
 #include <QAbstractButton>
 #include <QPointer>
 #include <QWidget>
-
-namespace {
-
-// Only nine digit keys exist, whatever the settings say.
-int boundedCapacity(int capacity)
-{
-    return std::clamp(capacity, 0, 9);
-}
-
-} // namespace
 
 void AppDelegate::registerDefaultShortcuts()
 {
@@ -112,99 +98,4 @@ void AppDelegate::showClearAllAlert()
                              // Off the GUI thread: the history may hold many thousands of items.
                              pbManager.clearAllItemsInBackground(noteBtn && noteBtn->isChecked());
                          });
-}
-
-quint32 AppDelegate::quickSelectionModifier()
-{
-    return modifierFlags(TaviSettings::shared().historyQuickSelectionKey());
-}
-
-// The keys registered last, whatever the modifier setting says now: after a change of the
-// modifier the old keys must go, not the ones the new modifier would make.
-void AppDelegate::unregisterQuickSelectionShortcuts()
-{
-    ShortcutMonitor &monitor = ShortcutMonitor::shared();
-    for (const Shortcut &shortcut : std::as_const(m_registeredDigitKeys))
-        monitor.unregisterShortcut(shortcut);
-    m_registeredDigitKeys.clear();
-}
-
-void AppDelegate::refreshQuickSelection(const QList<PBItem> &items)
-{
-    const int capacity = boundedCapacity(TaviSettings::shared().menuHistoryCapacity());
-    lastItems = items.mid(0, capacity);
-    const quint32 modifier = quickSelectionModifier();
-    QList<Shortcut> wanted;
-    for (qsizetype i = 0; i < lastItems.size(); ++i)
-        wanted.append(Shortcut(kDigitKeyCodes[i], modifier));
-    // Keys still wanted stay bound and only take their new item: after each copy, nothing is
-    // given back to the X server and taken again.
-    ShortcutMonitor &monitor = ShortcutMonitor::shared();
-    QList<Shortcut> kept;
-    for (const Shortcut &shortcut : std::as_const(m_registeredDigitKeys)) {
-        if (wanted.contains(shortcut))
-            kept.append(shortcut);
-        else
-            monitor.unregisterShortcut(shortcut);
-    }
-    m_registeredDigitKeys = kept;
-    const QPointer<AppDelegate> self(this);
-    for (qsizetype i = 0; i < wanted.size(); ++i) {
-        const Shortcut &shortcut = wanted.at(i);
-        const bool ours = kept.contains(shortcut);
-        // Registering would take the combination over from another of our shortcuts, and
-        // unregistering the digit keys later would leave that one dead.
-        if (!ours && monitor.isShortcutRegistered(shortcut)) {
-            LOG_WARNING("refreshQuickSelection(items:)",
-                        QStringLiteral("The digit key %1 is another shortcut of TaviPaste").arg(shortcut.displayText()));
-            continue;
-        }
-        const PBItem item = lastItems.at(i);
-        const bool registered = monitor.registerShortcut(shortcut, [self, item] {
-            if (self)
-                self->pasteItem(item);
-        });
-        if (registered && !ours)
-            m_registeredDigitKeys.append(shortcut);
-        else if (!registered)
-            LOG_WARNING("refreshQuickSelection(items:)",
-                        QStringLiteral("The digit key %1 is taken by another program").arg(shortcut.displayText()));
-    }
-    if (SearchHUDIntroWindowController *tip = searchTipWC())
-        tip->showIfNeeded();
-}
-
-void AppDelegate::requestQuickSelectionRefresh()
-{
-    if (m_refreshQueued.exchange(true))
-        return;
-    const QPointer<AppDelegate> self(this);
-    MainQueue::async([self] {
-        if (!self)
-            return;
-        self->m_refreshQueued = false;
-        if (self->m_terminated)
-            return;
-        self->refreshQuickSelection(self->pbManager.getItemsPage(0, boundedCapacity(TaviSettings::shared().menuHistoryCapacity())));
-    });
-}
-
-void AppDelegate::pasteItem(const PBItem &item)
-{
-    if (!TaviSettings::shared().quickPasteEnable()) {
-        pbManager.copy({item}, item.primaryCategory());
-        showFeedback(OperationType::paste, false, 1);
-        return;
-    }
-    if (!AccessibilityTrust::shared().isProcessTrusted(true)) {
-        AccessibilityPermissionWindowController::copyInsteadOfPasting(pbManager, {item}, item.primaryCategory());
-        return;
-    }
-    // A copy-out that failed (the user is told) must not paste what was on the clipboard before.
-    if (!pbManager.copy({item}, item.primaryCategory()))
-        return;
-    showFeedback(OperationType::quickPaste, false, 1);
-    AppActivation::hide();
-    AppActivation::unhideWithoutActivation();
-    KeyEventPoster::shared().postPasteKeystroke();
 }

@@ -154,6 +154,27 @@ TEST(PBHUDCell, ALongTextEndsWithAnEllipsisInsideTheRow)
     EXPECT_EQ(cell.textField->displayedText(), QStringLiteral("short"));
 }
 
+TEST(PBHUDCell, AWideTitleIsCutWhereAWordEnds)
+{
+    ScopedXdgHome home;
+    PBHUDCell cell;
+    cell.resize(420, 60);
+    cell.show();
+    QStringList words;
+    for (int i = 0; i < 40; ++i)
+        words << QStringLiteral("word%1").arg(i);
+    const QString sentence = words.join(QLatin1Char(' '));
+    cell.configureHUDCell(textItem(sentence), 1, false);
+    QApplication::processEvents();
+    const QString shown = cell.textField->displayedText();
+    ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    const QString kept = shown.chopped(1);
+    EXPECT_TRUE(sentence.startsWith(kept + QLatin1Char(' '))) << shown.toStdString();
+    EXPECT_LE(cell.textField->fontMetrics().horizontalAdvance(shown), cell.textField->width());
+    // Not much less than fits: the cut is at the last word boundary, not the first.
+    EXPECT_GE(cell.textField->fontMetrics().horizontalAdvance(shown), cell.textField->width() * 3 / 5);
+}
+
 TEST(PBHUDCell, EveryKindOfIconIsShownAtTheSameSize)
 {
     ScopedXdgHome home;

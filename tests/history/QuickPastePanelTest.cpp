@@ -1,6 +1,7 @@
 #include "core/Alert.h"
 #include "core/NotificationNames.h"
 #include "core/TaviSettings.h"
+#include "history/CategoryListModel.h"
 #include "history/PBHUDCell.h"
 #include "history/PBHUDTableView.h"
 #include "history/PBHUDViewController.h"
@@ -11,6 +12,7 @@
 #include "shell/TaviMenuBarController.h"
 #include "support/ShellHarness.h"
 
+#include <QAbstractItemModelTester>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
@@ -39,7 +41,13 @@ struct Panel {
         window.show();
         view->viewWillAppear();
         view->viewDidAppear();
+        settle();
+    }
+    // Events handled, and the rows asked for last are in.
+    void settle()
+    {
         shell.settle();
+        EXPECT_TRUE(waitUntil([&] { return !view->isFetching(); }, 5000));
     }
     void close()
     {
@@ -49,13 +57,13 @@ struct Panel {
     void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         QTest::keyClick(view->searchInput, key, modifiers);
-        shell.settle();
+        settle();
     }
     void type(const QString &text)
     {
         QTest::keyClicks(view->searchInput, text);
         EXPECT_TRUE(waitUntil([&] { return view->shownKeyword() == view->searchInput->text(); }, 5000));
-        shell.settle();
+        settle();
     }
     int selected() const { return view->historyTableView->selectedRow(); }
     QString textAt(int row) const { return view->itemAt(row).dataProvider()->representedText(); }
@@ -183,7 +191,7 @@ TEST(QuickPastePanel, TypingFiltersOnceAfterAPauseWithTheWholeText)
     EXPECT_TRUE(panel.view->isSearchMode);
     EXPECT_FALSE(panel.view->btnClearSearch->isHidden());
     panel.view->clearAction();
-    shell.settle();
+    panel.settle();
     EXPECT_EQ(panel.view->numberOfRows(), 4);
     EXPECT_TRUE(panel.view->btnClearSearch->isHidden());
 }
@@ -283,7 +291,7 @@ TEST(QuickPastePanel, ANewCopyShowsWhileThePanelIsOpen)
     ShellHarness shell;
     Panel panel(shell, {"a"});
     shell.copyText(QStringLiteral("b"));
-    shell.settle();
+    panel.settle();
     EXPECT_EQ(panel.view->numberOfRows(), 2);
     EXPECT_EQ(panel.textAt(0), QStringLiteral("b"));
 }
@@ -325,7 +333,7 @@ TEST(QuickPastePanel, TheSearchFieldHasOneClearButtonInsideIt)
     // The typed text stops before the button.
     EXPECT_GE(panel.view->searchInput->textMargins().right(), panel.view->btnClearSearch->width());
     panel.view->btnClearSearch->click();
-    shell.settle();
+    panel.settle();
     EXPECT_TRUE(panel.view->searchInput->text().isEmpty());
     EXPECT_TRUE(panel.view->btnClearSearch->isHidden());
     EXPECT_EQ(panel.view->numberOfRows(), 2);
@@ -368,4 +376,36 @@ TEST(QuickPastePanel, TheMenuButtonOpensTheProgramsMenuUnderIt)
     const QPoint below = panel.view->btnMenu->mapToGlobal(QPoint(0, panel.view->btnMenu->height()));
     EXPECT_LE(std::abs(menu->geometry().top() - below.y()), 2);
     menu->hide();
+}
+
+TEST(QuickPastePanel, ItsRowsComeFromAListModelThatFillsThemPageByPage)
+{
+    ShellHarness shell;
+    Panel panel(shell, numbered(130));
+    CategoryListModel *model = panel.view->model();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    // The count follows the first page, off the GUI thread.
+    ASSERT_TRUE(waitUntil([&] { return panel.view->numberOfRows() == 130; }, 10000));
+    EXPECT_EQ(panel.view->tableHeight(), 9 * 60);
+
+    // Rows far from the first page are blank until their page arrives, then filled.
+    panel.view->historyTableView->scrollRowToVisible(129);
+    ASSERT_TRUE(waitUntil([&] {
+        PBHUDCell *cell = panel.view->historyTableView->cellForRow(129);
+        return cell && cell->textField->text() == QStringLiteral("item 1");
+    }, 10000));
+    EXPECT_LE(model->cachedPageCount(), CategoryListModel::kMaxCachedPages);
+
+    panel.key(Qt::Key_Down);
+    panel.key(Qt::Key_Backspace, Qt::ControlModifier);
+    EXPECT_EQ(panel.selected(), 1);
+    ASSERT_TRUE(waitUntil([&] { return panel.view->numberOfRows() == 129; }, 10000));
+    EXPECT_EQ(panel.textAt(1), QStringLiteral("item 128"));
+
+    panel.type(QStringLiteral("item 12"));
+    EXPECT_EQ(panel.view->numberOfRows(), 10); // 12 and 120 to 128
+    EXPECT_EQ(panel.textAt(0), QStringLiteral("item 128"));
+    panel.view->clearAction();
+    panel.settle();
+    ASSERT_TRUE(waitUntil([&] { return panel.view->numberOfRows() == 129; }, 10000));
 }

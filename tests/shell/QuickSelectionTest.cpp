@@ -1,11 +1,14 @@
 #include "core/Alert.h"
 #include "core/TaviSettings.h"
 #include "platform/Defaults.h"
+#include "platform/NotificationCenter.h"
 #include "platform/ShortcutBinder.h"
 #include "platform/Strings.h"
 #include "shell/AccessibilityPermissionWindowController.h"
+#include "shell/AppActivation.h"
 #include "shell/AppDelegate.h"
 #include "shell/FeedbackPanel.h"
+#include "shell/PasteRoutine.h"
 #include "shell/SearchHUDIntroWindowController.h"
 #include "shell/ShellSeams.h"
 #include "support/ShellHarness.h"
@@ -310,4 +313,34 @@ TEST(QuickSelection, WithoutTrustTheItemIsCopiedForTheUserAndThePermissionWindow
     shell.settle();
     EXPECT_EQ(shell.manager->itemCount(), 2);
     AccessibilityPermissionWindowController::shared().close();
+}
+
+TEST(QuickSelection, TheProgramStepsAsideBeforeThePasteKeystrokeSoItReachesTheUsersWindow)
+{
+    ShellHarness shell;
+    TaviSettings::shared().setQuickPasteEnable(true);
+    AppDelegate &delegate = shell.launchWith({"older", "text"});
+    // One of ours in front, as the list or the quick-paste panel is when a digit key is pressed.
+    QWidget ours;
+    ours.show();
+    int keystrokesWhenSteppingAside = -1;
+    ObserverBag observers;
+    observers.observe(AppActivation::kWillResignActive, [&](const Notification &) {
+        keystrokesWhenSteppingAside = shell.keys->pasteKeystrokeCount();
+    });
+    delegate.pasteItem(shell.item(QStringLiteral("older")));
+    shell.settle();
+    EXPECT_EQ(keystrokesWhenSteppingAside, 0);
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 1);
+    // Shown again, without taking the focus back.
+    EXPECT_TRUE(ours.isVisible());
+
+    // Without quick paste the program steps aside too, for the user to paste where they work.
+    TaviSettings::shared().setQuickPasteEnable(false);
+    keystrokesWhenSteppingAside = -1;
+    PasteRoutine::paste(*shell.manager, {shell.item(QStringLiteral("text"))}, std::nullopt);
+    shell.settle();
+    EXPECT_EQ(keystrokesWhenSteppingAside, 1);
+    EXPECT_EQ(shell.keys->pasteKeystrokeCount(), 1);
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("text"));
 }

@@ -1,6 +1,4 @@
-// AppDelegate: launch at login through the helper, and quitting.
-
-#include "shell/AppDelegate.h"
+#include "shell/LaunchAtLogin.h"
 
 #include "core/Alert.h"
 #include "core/AppGlobals.h"
@@ -10,6 +8,7 @@
 #include "platform/LoginHelper.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
+#include "platform/Workspace.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,18 +25,11 @@ QString helperIdentifier()
 
 } // namespace
 
-void AppDelegate::terminate()
-{
-    if (m_terminationRequested)
-        return;
-    m_terminationRequested = true;
-    LOG_INFO("terminate(_:)", QStringLiteral("Quitting"));
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
-}
+namespace LaunchAtLogin {
 
 // The helper lives where the install rules put it relative to this program; in a build tree it
 // sits next to it.
-QString AppDelegate::helperExecutablePath()
+QString helperExecutablePath()
 {
     const QDir own(QCoreApplication::applicationDirPath());
     for (const QString &relative : {QStringLiteral(TAVI_HELPER_FROM_PROGRAM), QStringLiteral("TaviPasteHelper")}) {
@@ -48,7 +40,7 @@ QString AppDelegate::helperExecutablePath()
     return {};
 }
 
-LoginItem::Result AppDelegate::setLaunchAtLogin(bool enabled)
+LoginItem::Result setEnabled(bool enabled)
 {
     LoginItem::Result result;
     if (enabled) {
@@ -69,7 +61,7 @@ LoginItem::Result AppDelegate::setLaunchAtLogin(bool enabled)
     return result;
 }
 
-void AppDelegate::checkLaunchAtLogin()
+void check()
 {
     TaviSettings &settings = TaviSettings::shared();
     if (!settings.isAutoLaunch())
@@ -83,10 +75,10 @@ void AppDelegate::checkLaunchAtLogin()
     if (LoginItem::canStart(identifier))
         return;
     LOG_WARNING("checkLaunchAtLogin()", QStringLiteral("The login entry's program is gone; writing the entry again"));
-    if (!helperExecutablePath().isEmpty() && setLaunchAtLogin(true).matches)
+    if (!helperExecutablePath().isEmpty() && setEnabled(true).matches)
         return;
     // Nothing to start at login: an entry that fails at each login helps no one.
-    setLaunchAtLogin(false);
+    setEnabled(false);
     settings.setIsAutoLaunch(false);
     MainQueue::async([] {
         showAlert(L("AutoLaunch.Lost.title"), L("AutoLaunch.Lost.NoHelper"), L("AutoLaunch.Failed.OK"), std::nullopt, nullptr,
@@ -94,7 +86,7 @@ void AppDelegate::checkLaunchAtLogin()
     });
 }
 
-bool AppDelegate::isLoginHelperRunning() const
+bool isHelperRunning()
 {
     const QString identifier = helperIdentifier();
     const QList<RunningApplication> running = Workspace::shared().runningApplications();
@@ -104,3 +96,5 @@ bool AppDelegate::isLoginHelperRunning() const
     // The helper has no window: it is seen by its name on the session bus.
     return DistributedNotificationCenter::defaultCenter().isNameOwned(LoginHelper::kHelperBusName);
 }
+
+} // namespace LaunchAtLogin
