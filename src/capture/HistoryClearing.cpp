@@ -207,16 +207,21 @@ void HistoryClearing::clearAllItems(bool withNotes)
         return;
     }
     // The file items are read before their records go; bookmarks go only with the records.
-    const QList<PBItem> cleared = fileItemsAmong(predicate);
-    if (!m_records.removeRecords(*records)) {
+    removeAndAnnounce(function, *records, fileItemsAmong(predicate), {});
+}
+
+void HistoryClearing::removeAndAnnounce(const char *function, const QList<RecordPtr> &records, const QList<PBItem> &files,
+                                        const QVariantMap &userInfo)
+{
+    if (!m_records.removeRecords(records)) {
         LOG_ERROR(function, QStringLiteral("[x] ! clear failed, the history is unchanged"));
         return;
     }
-    removeBookmarks(cleared);
+    removeBookmarks(files);
     m_records.refreshLists();
     m_records.changed();
     LOG_DEBUG(function, QStringLiteral("[x] <- clear done"));
-    postOnMain(NotificationName::historyItemsDidClear);
+    postOnMain(NotificationName::historyItemsDidClear, userInfo);
 }
 
 void HistoryClearing::clearAllItemsInBackground(bool withNotes)
@@ -257,15 +262,7 @@ void HistoryClearing::clearItems(const PBCategory &in, const ClearOptions &optio
     QList<PBItem> files;
     if (in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image || in.type() == PBDefaultCategory::all)
         files = fileItemsAmong(predicate);
-    if (!m_records.removeRecords(targets)) {
-        LOG_ERROR(function, QStringLiteral("[x] ! clear failed, the history is unchanged"));
-        return;
-    }
-    removeBookmarks(files);
-    m_records.refreshLists();
-    m_records.changed();
-    LOG_DEBUG(function, QStringLiteral("[x] <- clear done"));
-    postOnMain(NotificationName::historyItemsDidClear, {{NotificationKey::info, QVariant::fromValue(in)}});
+    removeAndAnnounce(function, targets, files, {{NotificationKey::info, QVariant::fromValue(in)}});
 }
 
 void HistoryClearing::clearHistoryItems(const QList<PBItem> &items)

@@ -50,6 +50,10 @@ private:
     // The records a list's rows name, found and deleted under one hold of the context; zero when
     // the list moved since (`moved`), absent on a store error.
     std::optional<qsizetype> removeRows(const ListRows &rows, bool &moved);
+    // Deletes the records, then the bookmarks of `files`, and announces the clear with this user
+    // info; nothing is dropped or announced on a store error.
+    void removeAndAnnounce(const char *function, const QList<RecordPtr> &records, const QList<PBItem> &files,
+                           const QVariantMap &userInfo);
     // Deletes the records of these items and tells the interface: each item, then the clear.
     void discard(const QList<RecordPtr> &records, const QList<PBItem> &items);
     // Every record auto-clean may take, in the default order (pinned first, then newest).
