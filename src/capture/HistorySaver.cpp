@@ -10,8 +10,6 @@
 
 #include <QCoreApplication>
 
-#include <sqlite3.h>
-
 #include <unordered_set>
 
 bool ToldOnce::isFirst(const QString &cause)
@@ -79,24 +77,7 @@ int HistorySaver::unsavedItemCount() const
 
 HistorySaver::FailureCause HistorySaver::causeOf(const StoreError &error)
 {
-    const QVariant code = error.userInfo.value(QStringLiteral("code"));
-    if (!code.isValid())
-        return FailureCause::other;
-    switch (code.toInt() & 0xff) {
-    case SQLITE_FULL:
-        return FailureCause::diskFull;
-    case SQLITE_READONLY:
-    case SQLITE_PERM:
-    case SQLITE_CANTOPEN:
-    case SQLITE_AUTH:
-        return FailureCause::readOnly;
-    case SQLITE_IOERR:
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return FailureCause::ioError;
-    default:
-        return FailureCause::other;
-    }
+    return error.kind();
 }
 
 QString HistorySaver::message(FailureCause cause, const StoreError &error)

@@ -26,7 +26,7 @@ private:
 
 class HistorySaver {
 public:
-    enum class FailureCause { diskFull, readOnly, ioError, other };
+    using FailureCause = StoreError::Kind;
 
     explicit HistorySaver(std::shared_ptr<ManagedObjectContext> context);
 

@@ -1,7 +1,10 @@
 #pragma once
 // The history store of the application: watches the general pasteboard, turns each new copy into
 // a de-duplicated history item, keeps the stored history and answers every query and change on
-// it. One shared instance; tests make their own on an in-memory pasteboard and workspace.
+// it. One shared instance; tests make their own on an in-memory pasteboard and workspace. The work
+// is done by collaborators, each with one job: PasteboardCapture (capture batches), HistoryQueries
+// (lists, counts, search), HistoryCopyOut, HistoryEdits, HistoryClearing (deleting, clearing,
+// auto-clean) and HistoryNotes, over HistoryRecords (the stored records they share).
 //
 // Threads: the poll and the item pipeline run on the serial capture queue "com.tavi.pbQueue";
 // everything else may be called from any thread (the store's context is locked). Notifications
@@ -36,8 +39,17 @@
 #include <mutex>
 #include <optional>
 
+class HistoryClearing;
+class HistoryCopyOut;
+class HistoryEdits;
+class HistoryNotes;
+class HistoryQueries;
+class HistoryRecords;
+class PasteboardCapture;
 class PBCategoryManager;
 class QTimer;
+class TaviSettings;
+class UnreadableSettingNotice;
 
 class TaviPBManager {
 public:
@@ -57,10 +69,10 @@ public:
     // of the items the list showed just before and after it (null when it did not know them):
     // when the store has other items there, the list has moved since and nothing is deleted.
     struct ListRows {
-        ListQuery query;
-        QList<QUuid> uuids;
-        QList<std::pair<int, int>> runs;
-        QList<std::pair<QUuid, QUuid>> anchors;
+        ListQuery query{};
+        QList<QUuid> uuids{};
+        QList<std::pair<int, int>> runs{};
+        QList<std::pair<QUuid, QUuid>> anchors{};
     };
     // Category id -> the items of a batch filed under it (each item once per id).
     using ItemsByCategory = QMap<QString, QList<PBItem>>;
@@ -87,11 +99,11 @@ public:
     Pasteboard &pasteboard() const { return m_pasteboard; }
     std::optional<PBSearchFilter> filter() const;
     void setFilter(std::optional<PBSearchFilter> filter);
-    bool isPaused() const { return m_isPaused.load(); }
-    void setPaused(bool paused) { m_isPaused.store(paused); }
-    bool isProcessing() const { return m_isProcessing.load(); }
-    qint64 lastChangeCount() const { return m_lastChangeCount.load(); }
-    bool needIgnoreFromSelfCopy() const { return m_needIgnoreFromSelfCopy.load(); }
+    bool isPaused() const;
+    void setPaused(bool paused);
+    bool isProcessing() const;
+    qint64 lastChangeCount() const;
+    bool needIgnoreFromSelfCopy() const;
     // The item records; the two lists are brought up to date before they are handed out.
     CoreDataManager<PBItemRecord> &storage();
     PBCategoryManager &categoryManager() const { return m_categoryManager; }
@@ -106,7 +118,7 @@ public:
     void startMonitoring(std::chrono::milliseconds fallback = std::chrono::milliseconds(250));
     void stopMonitoring();
     // Whether the fallback poll runs. Main thread.
-    bool isPolling() const { return m_timer != nullptr; }
+    bool isPolling() const;
     // One poll: every change since the last one, in order. Runs on the capture queue (waits for
     // it when called elsewhere). Never from the main thread's context lock.
     void retreivePasteboardInfo();
@@ -204,7 +216,7 @@ public:
     // could be read, given up because their program did not answer or stopped sending them, or
     // come faster than they could be taken. Each loss is logged and announced with the new total
     // ("historyCopiesLost"); the first of each cause is told the user. Any thread.
-    qint64 lostCopyCount() const { return m_lostCopies.load(); }
+    qint64 lostCopyCount() const;
 
     // --- Saving
     // Saves the pending changes now (termination, SIGTERM, the end of the session); false when
@@ -220,86 +232,18 @@ public:
     SaveScheduler &saveScheduler() { return m_saveScheduler; }
 
 private:
-    using RecordPtr = std::shared_ptr<PBItemRecord>;
-    // Category records by id, as one batch found them.
-    using CategoryRecords = QMultiHash<QString, std::shared_ptr<PBCategoryRecord>>;
-    enum class LossCause { Replaced, NoAnswer, NotTaken };
-
-    void processBatch();
-    // Moves the changes recorded since the last look onto `waiting`, counting those let go.
-    void takeNewChanges(std::deque<PasteboardChange> &waiting);
-    // Takes the changes made meanwhile and stores the small ones now.
-    void takeSmallChangesMeanwhile(std::deque<PasteboardChange> &waiting);
-    void processChange(const PasteboardChange &change, std::deque<PasteboardChange> &waiting);
-    // Stores a new item filed under the records found in (or added to) `categoryRecords`; false,
-    // unlogged, when there is none to file it under.
-    bool add(const PBItem &item, CategoryRecords &categoryRecords);
-    bool update(const PBItem &item, const std::optional<PBCategory> &activeCategory, const QDateTime &at);
-    void noteLostCopies(LossCause cause, qint64 count);
-    void schedulePoll();
-    void refreshLists();
-    void ensureListsFresh();
-    std::optional<PBCategory> activeCategory() const;
-    // The list's pinned or unpinned records; absent when the query can match nothing.
-    std::optional<FetchRequest<PBItemRecord>> listRequest(const ListQuery &query, bool sticky);
-    // When fetched records read their values: with the fetch, or each on its first use.
-    enum class RecordValues { WithFetch, OnFirstUse };
-    // The records of a page of getItemsPage(query...), without their items.
-    QList<RecordPtr> listRecordsPage(const ListQuery &query, qsizetype offset, qsizetype limit,
-                                     RecordValues values = RecordValues::WithFetch);
-    // Null when there is no such record, or when the store could not be read (`readFailed`).
-    RecordPtr recordFor(const PBItem &item, bool *readFailed = nullptr);
-    std::shared_ptr<PBCategoryRecord> categoryRecord(const QString &id);
-    // Every record auto-clean may take, in the default order (pinned first, then newest).
-    FetchRequest<PBItemRecord> autoCleanRequest();
-    // Tells the user once per setting that its stored value cannot be read, and what follows
-    // (the text under `consequence`, naming the setting). Any thread.
-    void tellUnreadableSetting(const QString &key, const char *consequence);
-    // Tells the user once when the size limit for new copies is on but cannot be read.
-    void tellIfSizeLimitIsUnreadable();
-    QList<PBItem> itemsOf(const QList<RecordPtr> &records, bool withPayload = false);
-    QList<PBDefaultCategory> sparedKinds(bool includeLock, bool includeCustom, bool includeNotes) const;
-    // The pasteboard items of a copy-out: the last item first, items without data left out;
-    // none, the user told, when an item's stored data could not be read.
-    std::optional<QList<PasteboardItem>> pasteboardItems(const QList<PBItem> &items, const std::optional<PBCategory> &category);
-    // Deletes the records from the store at once; false (nothing deleted) on a store error.
-    bool removeRecords(const QList<RecordPtr> &records);
-    // Deletes the records of these items and tells the interface: each item, then the clear.
-    void discard(const QList<RecordPtr> &records, const QList<PBItem> &items);
-    // Records filed under some category of these kinds; absent when there is no such category.
-    std::optional<Predicate> filedUnder(const QList<PBDefaultCategory> &kinds);
-    // Records filed under no category of these kinds; absent when nothing is filed so.
-    std::optional<Predicate> notFiledUnder(const QList<PBDefaultCategory> &kinds);
-    // The items of the records the predicate selects that may hold a file, for their bookmarks.
-    QList<PBItem> fileItemsAmong(const std::optional<Predicate> &predicate);
-    void removeBookmarks(const QList<PBItem> &items);
-    // Files the item's record under the category or takes it out, and tells the interface.
-    bool retag(const PBItem &item, const PBCategory &category, bool adding, const char *function);
-    void postOnMain(const QString &name, const QVariantMap &userInfo = {});
-    void changed();
-
     Pasteboard &m_pasteboard;
-    Workspace &m_workspace;
     PBCategoryManager &m_categoryManager;
+    TaviSettings &m_settings;
 
-    mutable std::mutex m_filterMutex;
-    std::optional<PBSearchFilter> m_filter;
-    std::atomic<bool> m_isPaused{false};
-    std::atomic<bool> m_isProcessing{false};
-    std::atomic<qint64> m_lastChangeCount{-1};
-    std::atomic<bool> m_needIgnoreFromSelfCopy{false};
-    std::atomic<bool> m_listsStale{true};
-    std::atomic<bool> m_pollQueued{false};
-    std::function<std::optional<QString>(const QList<PasteboardItem> &)> m_folderAuthorizationCheck;
-
-    CoreDataManager<PBItemRecord> m_storage;
-    CoreDataManager<PBPasteboardDataRecord> m_pasteboardStorage;
     HistorySaver m_saver;
     SaveScheduler m_saveScheduler;
-    ToldOnce m_toldSettings; // unreadable settings the user was told about
-    ToldOnce m_toldLosses;   // causes of lost copies the user was told about
-    std::atomic<qint64> m_lostCopies{0};
-    std::unique_ptr<QTimer> m_timer;
-    SerialQueue m_pbQueue{QStringLiteral("com.tavi.pbQueue")};
-    SerialQueue m_clearQueue{QStringLiteral("com.tavi.clearQueue")};
+    std::unique_ptr<UnreadableSettingNotice> m_unreadableSettings;
+    std::unique_ptr<HistoryRecords> m_records;
+    std::unique_ptr<PasteboardCapture> m_capture;
+    std::unique_ptr<HistoryQueries> m_queries;
+    std::unique_ptr<HistoryCopyOut> m_copyOut;
+    std::unique_ptr<HistoryEdits> m_edits;
+    std::unique_ptr<HistoryClearing> m_clearing;
+    std::unique_ptr<HistoryNotes> m_notes;
 };

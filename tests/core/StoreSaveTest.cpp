@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <sqlite3.h>
+
 #include <future>
 #include <limits>
 
@@ -42,6 +44,33 @@ TEST_F(StoreTest, AFailedSaveWritesNothingAndKeepsEveryChange)
     EXPECT_EQ(rowCount("PBPasteboardDataRecord"), 1);
     reopen();
     EXPECT_EQ(fetchTexts(std::nullopt, {{QStringLiteral("modifiedAt"), true}}), (QStringList{"kept", "fresh"}));
+}
+
+TEST_F(StoreTest, AFailedSaveNamesItsKind)
+{
+    item(QStringLiteral("first"), 1);
+    ASSERT_TRUE(context()->save());
+    SQLite::Database &database = context()->store()->database();
+    database.exec("PRAGMA query_only = 1");
+    item(QStringLiteral("refused while read-only"), 2);
+    StoreError error;
+    EXPECT_FALSE(context()->save(&error));
+    EXPECT_EQ(error.kind(), StoreError::Kind::readOnly) << error.text().toStdString();
+    database.exec("PRAGMA query_only = 0");
+
+    rawDatabase().exec("CREATE TRIGGER refuse BEFORE INSERT ON PBItemRecord BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    EXPECT_FALSE(context()->save(&error));
+    EXPECT_EQ(error.kind(), StoreError::Kind::other) << error.text().toStdString();
+    rawDatabase().exec("DROP TRIGGER refuse");
+    EXPECT_TRUE(context()->save());
+
+    // An extended result code is of the kind of its primary code; an error without a code is of none.
+    const auto kindOf = [](int code) { return StoreError{QString(), {{QStringLiteral("code"), code}}}.kind(); };
+    EXPECT_EQ(kindOf(SQLITE_IOERR_WRITE), StoreError::Kind::ioError);
+    EXPECT_EQ(kindOf(SQLITE_READONLY_DBMOVED), StoreError::Kind::readOnly);
+    EXPECT_EQ(kindOf(SQLITE_CORRUPT_VTAB), StoreError::Kind::ioError);
+    EXPECT_EQ(kindOf(SQLITE_FULL), StoreError::Kind::diskFull);
+    EXPECT_EQ(StoreError{}.kind(), StoreError::Kind::other);
 }
 
 TEST_F(StoreTest, SaveContextReportsAFailureAndGoesOn)

@@ -31,8 +31,15 @@ inline QList<SortDescriptor> sortDescriptors(const QList<SortKey> &keys)
 
 // An error of the store, as the fetch manager prints it: description, then user info.
 struct StoreError {
+    // What the user can be told of a failure: the disk is full, the store cannot be written, it
+    // cannot be read back (an I/O error, a damaged file), or anything else.
+    enum class Kind { diskFull, readOnly, ioError, other };
+
     QString description;
     QVariantMap userInfo;
+
+    // Read from the SQLite result code the error carries; other without one.
+    Kind kind() const;
 
     QString userInfoText() const;
     // "<description>, <user info>"

@@ -1,8 +1,11 @@
 #include "core/store/StoreFailure.h"
 
+#include "core/store/FetchRequest.h"
+
 #include <SQLiteCpp/Exception.h>
 
 #include <cxxabi.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <memory>
@@ -20,4 +23,26 @@ QString storeFailureKind(const std::exception &error)
     int status = 0;
     const std::unique_ptr<char, decltype(&std::free)> name(abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), &std::free);
     return QStringLiteral("%1 thrown").arg(QString::fromUtf8(status == 0 && name ? name.get() : typeid(error).name()));
+}
+
+StoreError::Kind StoreError::kind() const
+{
+    const QVariant code = userInfo.value(QStringLiteral("code"));
+    if (!code.isValid())
+        return Kind::other;
+    switch (code.toInt() & 0xff) {
+    case SQLITE_FULL:
+        return Kind::diskFull;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_CANTOPEN:
+    case SQLITE_AUTH:
+        return Kind::readOnly;
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return Kind::ioError;
+    default:
+        return Kind::other;
+    }
 }

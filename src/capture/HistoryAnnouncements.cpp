@@ -1,0 +1,39 @@
+#include "capture/HistoryAnnouncements.h"
+
+#include "platform/DispatchQueue.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/Strings.h"
+
+#include <QCoreApplication>
+
+QVariant itemsVariant(const QList<PBItem> &items)
+{
+    return QVariant::fromValue(items);
+}
+
+QVariantMap payloadOf(const ItemsByCategory &byCategory)
+{
+    QVariantMap map;
+    for (auto it = byCategory.cbegin(); it != byCategory.cend(); ++it)
+        map.insert(it.key(), itemsVariant(it.value()));
+    return map;
+}
+
+void postOnMain(const QString &name, const QVariantMap &userInfo)
+{
+    if (!QCoreApplication::instance() || MainQueue::isCurrent()) {
+        NotificationCenter::defaultCenter().post(name, nullptr, userInfo);
+        return;
+    }
+    MainQueue::async([name, userInfo] { NotificationCenter::defaultCenter().post(name, nullptr, userInfo); });
+}
+
+void UnreadableSettingNotice::tell(const QString &key, const char *consequence)
+{
+    if (!m_told.isFirst(key))
+        return;
+    LOG_WARNING("tellUnreadableSetting(_:)", QStringLiteral("[-] the stored \"%1\" cannot be read or is out of range; %2")
+                                                 .arg(key, QString::fromLatin1(consequence)));
+    postHistoryProblem(L("Settings.Problem.title"), L(consequence).arg(Strings::text(QStringLiteral("Settings.Name.") + key)));
+}

@@ -1,0 +1,30 @@
+#pragma once
+// How the history manager's parts tell the rest of the program: notifications posted on the main
+// thread, items by category as their payload, and the user told once of each setting whose
+// stored value cannot be read. Any thread.
+
+#include "capture/HistorySaver.h"
+#include "core/PBItem.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QVariantMap>
+
+// Category id -> the items of a batch filed under it (each item once per id).
+using ItemsByCategory = QMap<QString, QList<PBItem>>;
+
+QVariant itemsVariant(const QList<PBItem> &items);
+QVariantMap payloadOf(const ItemsByCategory &byCategory);
+// Posts at once on the main thread (or without an application), else queued to it.
+void postOnMain(const QString &name, const QVariantMap &userInfo = {});
+
+class UnreadableSettingNotice {
+public:
+    // Tells the user once per setting that its stored value cannot be read, and what follows
+    // (the text under `consequence`, naming the setting).
+    void tell(const QString &key, const char *consequence);
+
+private:
+    ToldOnce m_told;
+};
