@@ -8,6 +8,9 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+#include <cstring>
+#include <type_traits>
+
 namespace {
 
 // Every request of the preview's pages is put to the preview, which may block it.
@@ -31,6 +34,13 @@ private:
     std::function<bool(const QUrl &, LinkWebView::RequestKind, int)> m_request;
 };
 
+int rawStatus(const QWebEnginePage::RenderProcessTerminationStatus &status)
+{
+    std::underlying_type_t<QWebEnginePage::RenderProcessTerminationStatus> raw;
+    std::memcpy(&raw, &status, sizeof raw);
+    return int(raw);
+}
+
 class LinkWebEngineView final : public LinkWebView {
 public:
     LinkWebEngineView(QWidget *parent, Callbacks callbacks)
@@ -50,10 +60,12 @@ public:
         m_view->setPage(page);
         QObject::connect(m_view, &QWebEngineView::loadStarted, m_view, std::move(callbacks.loadStarted));
         QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, std::move(callbacks.loadFinished));
+        // The engine may report a status outside the enum (-1): taken by reference and read as
+        // its raw value, never loaded as the enum.
         QObject::connect(page, &QWebEnginePage::renderProcessTerminated, m_view,
-                         [stopped = std::move(callbacks.rendererStopped)](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-                             if (status != QWebEnginePage::NormalTerminationStatus)
-                                 stopped(int(status));
+                         [stopped = std::move(callbacks.rendererStopped)](const QWebEnginePage::RenderProcessTerminationStatus &status, int) {
+                             if (const int raw = rawStatus(status); raw != QWebEnginePage::NormalTerminationStatus)
+                                 stopped(raw);
                          });
     }
 
