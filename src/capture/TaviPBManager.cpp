@@ -99,6 +99,7 @@ TaviPBManager::~TaviPBManager()
 
 void TaviPBManager::shutDown()
 {
+    m_shuttingDown.store(true);
     m_pasteboard.setChangeHandler(nullptr);
     if (m_timer && (MainQueue::isCurrent() || !QCoreApplication::instance()))
         m_timer.reset();
@@ -299,6 +300,10 @@ void TaviPBManager::processChange(const PasteboardChange &change, std::deque<Pas
     qsizetype done = 0;
     try {
         for (const PasteboardItem &item : *items) {
+            if (m_shuttingDown.load()) {
+                dropped[QStringLiteral("Left at quit")] += int(items->size() - done);
+                break;
+            }
             if (++done % kInterleaveEveryItems == 0)
                 takeSmallChangesMeanwhile(waiting);
             const PasteboardProcessResult result = PBItemPipeline::process(item, app, environment);

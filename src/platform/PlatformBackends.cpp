@@ -19,6 +19,7 @@
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11ShortcutMonitor.h"
 #include "platform/x11/X11Workspace.h"
+#include "platform/x11/XcbEventLoop.h"
 
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
@@ -160,6 +161,11 @@ Kind install(Kind kind)
 Kind current()
 {
     return g_current;
+}
+
+void stopDisplayThreads()
+{
+    XcbEventLoop::stopAll();
 }
 
 bool isSystemTrayAvailable()

@@ -29,6 +29,9 @@ public:
     // more to do at once (the loop then goes round again instead of sleeping).
     void start(EventHandler handler, std::function<bool()> idle = {});
     void stop();
+    // Stops every loop that runs (the X server is gone, the program ends): none of them handles an
+    // event, runs a task or logs after it returns. Any thread but a loop's own.
+    static void stopAll();
 
     // Any thread.
     void post(std::function<void()> task);
@@ -42,6 +45,7 @@ public:
                                                Clock::time_point deadline, const std::function<bool()> &abort);
 
 private:
+    void halt();
     void run();
     void dispatchQueued();
     void runTasks();
