@@ -116,8 +116,8 @@ TEST(LargeCopies, ManyFilesAreStoredSavedAndBookmarkedTogetherWithoutTouchingThe
 TEST(LargeCopies, AFileListTakesTimeInProportionToItsLength)
 {
     QTemporaryDir folder;
-    const QList<PasteboardItem> small = filesIn(folder.path(), 600, QStringLiteral("small"));
-    const QList<PasteboardItem> large = filesIn(folder.path(), 4800, QStringLiteral("large"));
+    const QList<PasteboardItem> small = filesIn(folder.path(), 400, QStringLiteral("small"));
+    const QList<PasteboardItem> large = filesIn(folder.path(), 3200, QStringLiteral("large"));
     captureMilliseconds(small); // warms the caches of the file system and the program
     // The quickest of rounds that alternate the two: a busy machine slows some rounds, rarely all,
     // and slows both sizes alike.
@@ -128,7 +128,7 @@ TEST(LargeCopies, AFileListTakesTimeInProportionToItsLength)
         largeMs = std::min(largeMs, captureMilliseconds(large));
     }
     // Eight times the paths take about eight times as long; sixty-four times would be quadratic.
-    EXPECT_LT(largeMs, 24 * smallMs) << smallMs << " ms for 600 paths, " << largeMs << " ms for 4800";
+    EXPECT_LT(largeMs, 24 * smallMs) << smallMs << " ms for 400 paths, " << largeMs << " ms for 3200";
 }
 
 TEST(LargeCopies, ACopiedFileIsBookmarkedUnlessTheWholeRootIs)
