@@ -433,7 +433,11 @@ std::optional<QList<PasteboardItem>> X11Pasteboard::items()
         m_loop.post([] {});
     }
     ++m_snapshotWaiters; // what they wait for is kept for them, however large
-    const bool ready = m_snapshotReady.wait_for(lock, limit, [this] { return m_snapshotGeneration == m_changeCount; });
+    // A stopped loop (the X server gone, the program ending) reads nothing more: not waited for.
+    const auto deadline = Clock::now() + limit;
+    bool ready = false;
+    while (!(ready = m_snapshotGeneration == m_changeCount) && !m_loop.isStopped() && Clock::now() < deadline)
+        m_snapshotReady.wait_for(lock, std::min<Clock::duration>(deadline - Clock::now(), 100ms));
     --m_snapshotWaiters;
     if (!ready)
         return std::nullopt;

@@ -105,6 +105,7 @@ void XcbEventLoop::run()
         const bool busy = m_idle && !m_stopping && m_idle();
         if (m_connection.hasError()) {
             LOG_ERROR("XcbEventLoop::run()", m_name + QStringLiteral(": the X connection broke; stopping"));
+            m_stopping = true;
             break;
         }
         // Replies read during the round may have queued events the socket no longer signals.

@@ -33,7 +33,8 @@ public:
     // event, runs a task or logs after it returns. Any thread but a loop's own.
     static void stopAll();
 
-    // Any thread.
+    // Any thread. Stopped, or ended by a broken connection.
+    bool isStopped() const { return m_stopping; }
     void post(std::function<void()> task);
     // Runs the task on the loop and waits for it at most `timeout`; inline on the loop itself.
     bool postAndWait(std::function<void()> task, std::chrono::milliseconds timeout);
