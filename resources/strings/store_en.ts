@@ -35,5 +35,17 @@
         <source>Your clipboard history at %1 could not be read just now. It was left as it is; copies made now are kept only until TaviPaste quits. Start TaviPaste again to use your history.</source>
         <translation>Your clipboard history at %1 could not be read just now. It was left as it is; copies made now are kept only until TaviPaste quits. Start TaviPaste again to use your history.</translation>
     </message>
+    <message id="Crash.LastRun.title">
+        <source>TaviPaste stopped unexpectedly the last time it ran</source>
+        <translation>TaviPaste stopped unexpectedly the last time it ran</translation>
+    </message>
+    <message id="Crash.LastRun.HistoryIntact">
+        <source>Your clipboard history is intact: everything TaviPaste had saved is there. A copy made in the last moment before it stopped may be missing.</source>
+        <translation>Your clipboard history is intact: everything TaviPaste had saved is there. A copy made in the last moment before it stopped may be missing.</translation>
+    </message>
+    <message id="Crash.LastRun.HistoryNotOpened">
+        <source>Your clipboard history could not be opened as it was; the next message says what became of it.</source>
+        <translation>Your clipboard history could not be opened as it was; the next message says what became of it.</translation>
+    </message>
 </context>
 </TS>

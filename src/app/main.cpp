@@ -83,14 +83,29 @@ void shutDownProcessWideObjects()
 // Qt ends the process with exit() when the X server goes away (the session ended without
 // telling us): the history is saved and everything shut down just before, when Qt reports it,
 // or else from exit() itself. The objects touched are never destroyed, so they are still alive.
-void finishBeforeExit()
+// The X threads and capture stop first, so that nothing is written after "History saved".
+// False when the history could not be saved.
+bool finishBeforeExit()
 {
     if (!g_delegate)
-        return; // main has shut down
-    if (!g_delegate->isTerminated() && g_delegate->pbManager.saveNow())
-        LOG_INFO("main()", QStringLiteral("History saved"));
+        return true; // main has shut down
+    PlatformBackends::stopDisplayThreads();
+    g_delegate->pbManager.shutDown();
+    TPBookMarkCacher::shared().waitUntilIdle();
+    const bool saved = g_delegate->isTerminated() || g_delegate->pbManager.saveNow();
+    if (!g_delegate->isTerminated())
+        LOG_INFO("main()", saved ? QStringLiteral("History saved") : QStringLiteral("History not saved"));
     g_delegate = nullptr;
     shutDownProcessWideObjects();
+    return saved;
+}
+
+// The X server went away under the program: its session ended, which is no failure of its own.
+// The status says whether everything was saved: 0 as after a logout, 1 when the history was not.
+void endWithTheDisplay()
+{
+    LOG_WARNING("main()", QStringLiteral("The X server is gone; saving the history and quitting"));
+    std::exit(finishBeforeExit() ? 0 : 1);
 }
 void tellUser(const QString &sentence)
 {
@@ -174,15 +189,20 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate, [&](QSessionManager &) {
         delegate.pbManager.saveNow();
     });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] { delegate.applicationWillTerminate(); });
+    // Capture stops first (a large copy at its next item), so nothing follows "History saved".
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
+        delegate.pbManager.shutDown();
+        delegate.applicationWillTerminate();
+    });
 
     delegate.applicationDidFinishLaunching();
     ColorBarScenes::showColorBar();
     instance->setQuickPastePanelHandler(showQuickPastePanel);
     g_delegate = &delegate;
-    QtMessages::setDisplayLostHandler(finishBeforeExit);
-    std::atexit(finishBeforeExit);
+    QtMessages::setDisplayLostHandler(endWithTheDisplay);
+    std::atexit([] { finishBeforeExit(); });
     const int result = app.exec();
+    delegate.pbManager.shutDown();
     delegate.applicationWillTerminate();
     g_delegate = nullptr;
     shutDownProcessWideObjects();

@@ -80,6 +80,7 @@ void PasteboardCapture::stopMonitoring()
 
 void PasteboardCapture::detach()
 {
+    m_detached.store(true);
     m_pasteboard.setChangeHandler(nullptr);
     if (m_timer && (MainQueue::isCurrent() || !QCoreApplication::instance()))
         m_timer.reset();
@@ -242,6 +243,10 @@ void PasteboardCapture::processChange(const PasteboardChange &change, std::deque
     qsizetype done = 0;
     try {
         for (const PasteboardItem &item : *items) {
+            if (m_detached.load()) {
+                dropped[QStringLiteral("Left at quit")] += int(items->size() - done);
+                break;
+            }
             if (++done % TaviPBManager::kInterleaveEveryItems == 0)
                 takeSmallChangesMeanwhile(waiting);
             const PasteboardProcessResult result = PBItemPipeline::process(item, app, environment);

@@ -49,7 +49,8 @@ public:
     void startMonitoring(std::chrono::milliseconds fallback);
     void stopMonitoring();
     bool isPolling() const { return m_timer != nullptr; }
-    // Takes no more changes; the timer goes only on the main thread (or without an application).
+    // Takes no more changes, and a copy in progress stops at its next item (what it took is
+    // kept); the timer goes only on the main thread (or without an application).
     void detach();
     // Runs what is queued and stops the capture queue for good.
     void drain();
@@ -90,6 +91,7 @@ private:
     std::atomic<qint64> m_lastChangeCount{-1};
     std::atomic<bool> m_needIgnoreFromSelfCopy{false};
     std::atomic<bool> m_pollQueued{false};
+    std::atomic<bool> m_detached{false};
     std::atomic<qint64> m_lostCopies{0};
     FolderAuthorizationCheck m_folderAuthorizationCheck;
     ToldOnce m_toldLosses; // causes of lost copies the user was told about

@@ -223,9 +223,9 @@ public:
     // that failed (a retry stays scheduled). A failed save is told to the user once per cause.
     // Any thread.
     bool saveNow();
-    // Stops for good: no more pasteboard changes are taken, the capture queue is drained and
-    // stopped, and pending changes are written. At quit, before the store shuts down; the
-    // destructor calls it. Main thread.
+    // Stops for good: no more pasteboard changes are taken, a copy in progress stops at its next
+    // item (what it took is kept), the capture queue is stopped, and pending changes are written.
+    // At quit, before the history is saved; the destructor calls it. Main thread.
     void shutDown();
     // The items whose changes are not written yet. Any thread.
     int unsavedItemCount() const { return m_saver.unsavedItemCount(); }

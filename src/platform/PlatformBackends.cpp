@@ -20,6 +20,7 @@
 #include "platform/x11/X11ShortcutMonitor.h"
 #include "platform/x11/X11WindowPing.h"
 #include "platform/x11/X11Workspace.h"
+#include "platform/x11/XcbEventLoop.h"
 
 #include <QGuiApplication>
 #include <QSystemTrayIcon>
@@ -162,6 +163,11 @@ Kind install(Kind kind)
 Kind current()
 {
     return g_current;
+}
+
+void stopDisplayThreads()
+{
+    XcbEventLoop::stopAll();
 }
 
 bool isSystemTrayAvailable()

@@ -20,6 +20,9 @@ Kind install();
 // Installs the given kind; X11 falls back to Memory when no X server can be reached.
 Kind install(Kind kind);
 Kind current();
+// The X11 backends' own threads stop for good (the X server is gone, the program ends): after
+// this none of them reads the clipboard, sees a key or logs. Main thread.
+void stopDisplayThreads();
 
 // Whether a system tray (StatusNotifierItem or XEmbed) is there to show the status icon;
 // logs a warning the first time it is not. Main thread.

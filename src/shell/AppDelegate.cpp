@@ -160,7 +160,7 @@ void AppDelegate::applicationDidFinishLaunching()
         defaults.setValue(kInstallationUUIDKey, QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
 
     Analytics::setCountryCode(languageCode(locale));
-    Analytics::start(kAppSecret, {Analytics::Service::Analytics, Analytics::Service::Crashes});
+    const bool lastRunCrashed = !Analytics::start(kAppSecret, {Analytics::Service::Analytics, Analytics::Service::Crashes}).isEmpty();
     Analytics::trackEvent(QStringLiteral("APP_Launch"));
     Analytics::trackEvent(QStringLiteral("Device_Info"),
                           {{QStringLiteral("ScreenCount"), QString::number(QGuiApplication::screens().size())}});
@@ -174,6 +174,11 @@ void AppDelegate::applicationDidFinishLaunching()
     observeApplicationDeactivation();
 
     LOG_DEBUG(kLaunching, QStringLiteral("Loading data..."));
+    if (lastRunCrashed) // told once: the report is marked as reported
+        MainQueue::async([intact = !CoreDataStack::shared().storeProblem()] {
+            showAlert(L("Crash.LastRun.title"), L(intact ? "Crash.LastRun.HistoryIntact" : "Crash.LastRun.HistoryNotOpened"),
+                      L("Store.Problem.OK"), std::nullopt, nullptr, AlertStyle::warning);
+        });
     tellHistoryProblems();
     if (settings.enableAutoCleanHistory())
         pbManager.autoCleanHistory();

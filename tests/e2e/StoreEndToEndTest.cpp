@@ -1,5 +1,6 @@
 // The history of the real program against other programs that open its store: a database
-// browser's or a backup script's session, and a crash right after.
+// browser's or a backup script's session, and a crash right after; a crash the store's shared
+// memory file cut short causes, told at the next start; a quit during a copy of many files.
 
 #include "EndToEndSupport.h"
 #include "TaviSession.h"
@@ -8,6 +9,8 @@
 
 #include <SQLiteCpp/Database.h>
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QRandomGenerator>
@@ -60,6 +63,24 @@ std::unique_ptr<QProcess> copy(const QProcessEnvironment &environment, const QBy
     return xclip;
 }
 
+// The program's shown windows with this very title. (A dialog's title is not always found by a
+// search by name.)
+QList<QByteArray> shownWindows(const QByteArray &title)
+{
+    QList<QByteArray> shown;
+    const QByteArray windows = EndToEnd::xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                              QStringLiteral("--classname"), QStringLiteral("^tavipaste$")});
+    for (const QByteArray &window : windows.split('\n')) {
+        if (!window.isEmpty() && EndToEnd::xdotoolOutput({QStringLiteral("getwindowname"), QString::fromLatin1(window)}).trimmed() == title)
+            shown.append(window);
+    }
+    return shown;
+}
+
+QByteArray randomTag()
+{
+    return QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+}
 // Three copies, whatever `meanwhile` does with the running program, a read-write sqlite3 session
 // of the user's on the store, three more copies, and a kill: every copy is in the store.
 void copiesSurviveASqliteSessionAndAKill(TaviSession &session, const QProcessEnvironment &environment,
@@ -168,6 +189,83 @@ TEST(StoreEndToEnd, AfterAQuitTheStoreFileAloneHoldsEveryCopy)
     ASSERT_TRUE(QFile::copy(path, copied));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(storedCopies(copied, texts[i]), 1) << "copy " << i << " is only in the log beside the store";
+    if (HasFailure())
+        session.printLogs();
+}
+
+TEST(StoreEndToEnd, ACrashIsToldAtTheNextStartAndTheHistoryIsIntact)
+{
+    if (!hasTools() || !EndToEnd::hasProgram("xdotool"))
+        GTEST_SKIP() << "needs an X display, xclip, xdotool, sqlite3 and dbus-daemon";
+    TaviSession session;
+    const QProcessEnvironment environment = EndToEnd::isolatedEnvironment(session);
+    const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
+    const QByteArray kept = "kept before the crash " + randomTag();
+    {
+        TaviProcess tavi(environment);
+        ASSERT_TRUE(session.waitForLog("TaviPaste is running")) << "TaviPaste did not start";
+        auto owner = copy(environment, kept);
+        ASSERT_TRUE(waitUntil([&] { return EndToEnd::storedItems(environment.value(QStringLiteral("XDG_DATA_HOME"))) == 1; }, 15000));
+        EndToEnd::stop(*owner);
+        // Another program cuts the store's shared memory file short: the next use of its map
+        // ends the program (SIGBUS).
+        ASSERT_TRUE(QFile::resize(storePath(environment) + QStringLiteral("-shm"), 0));
+        auto next = copy(environment, "the copy that meets the cut file " + randomTag());
+        ASSERT_TRUE(waitUntil([&] { return !tavi.isRunning(); }, 20000)) << "the cut file did not end the program";
+        EXPECT_EQ(tavi.process().exitStatus(), QProcess::CrashExit);
+        EndToEnd::stop(*next);
+    }
+    const QStringList reports = QDir(stateHome + QStringLiteral("/TaviPaste/crashes")).entryList({QStringLiteral("crash-*.txt")});
+    ASSERT_EQ(reports.size(), 1) << "no crash report";
+
+    // The next start says so, once, in a dialog of its own.
+    TaviProcess again(environment);
+    ASSERT_TRUE(waitUntil([&] { return session.logLinesContaining("TaviPaste is running") == 2; }, 15000)) << "no restart";
+    QList<QByteArray> told;
+    EXPECT_TRUE(waitUntil([&] { return !(told = shownWindows("TaviPaste")).isEmpty(); }, 15000))
+        << "the crash was not told";
+    EXPECT_EQ(told.size(), 1);
+    EXPECT_TRUE(QDir(stateHome + QStringLiteral("/TaviPaste/crashes")).entryList({QStringLiteral("crash-*.txt")}).isEmpty())
+        << "the report would be told again";
+    for (const QByteArray &window : told)
+        EndToEnd::xdotool({QStringLiteral("windowclose"), QString::fromLatin1(window)});
+    EXPECT_TRUE(waitUntil([&] { return shownWindows("TaviPaste").isEmpty(); }, 10000));
+    EXPECT_EQ(EndToEnd::storedItems(environment.value(QStringLiteral("XDG_DATA_HOME"))), 1) << "the saved copy is gone";
+    EXPECT_TRUE(again.terminate());
+    if (HasFailure())
+        session.printLogs();
+}
+
+TEST(StoreEndToEnd, AQuitDuringACopyOfManyFilesEndsAtOnceWithTheHistorySavedLast)
+{
+    if (!hasTools() || !EndToEnd::hasProgram("xdotool"))
+        GTEST_SKIP() << "needs an X display, xclip, xdotool, sqlite3 and dbus-daemon";
+    TaviSession session;
+    const QProcessEnvironment environment = EndToEnd::isolatedEnvironment(session);
+    const QString dataHome = environment.value(QStringLiteral("XDG_DATA_HOME"));
+    QTemporaryDir folder;
+    constexpr int kFiles = 20000;
+    QByteArray list;
+    for (int i = 0; i < kFiles; ++i) {
+        const QString path = folder.filePath(QStringLiteral("file %1.txt").arg(i));
+        QFile(path).open(QIODevice::WriteOnly);
+        list += QUrl::fromLocalFile(path).toEncoded() + "\r\n";
+    }
+
+    TaviProcess tavi(environment);
+    ASSERT_TRUE(session.waitForLog("TaviPaste is running")) << "TaviPaste did not start";
+    auto owner = copy(environment, list, QStringLiteral("text/uri-list"));
+    // The copy is being taken: its first items are saved, most are still to come.
+    ASSERT_TRUE(waitUntil([&] { return EndToEnd::storedItems(dataHome) > 0; }, 60000)) << "the copy was not taken";
+    QElapsedTimer quitting;
+    quitting.start();
+    EXPECT_TRUE(tavi.terminate()) << "TaviPaste did not quit cleanly in time";
+    EXPECT_LT(quitting.elapsed(), 5000);
+    const QList<QByteArray> last = EndToEnd::lastLogLines(environment.value(QStringLiteral("XDG_STATE_HOME")), 1);
+    ASSERT_EQ(last.size(), 1);
+    EXPECT_TRUE(last.first().contains("History saved")) << "the log ends with: " << last.first().constData();
+    EXPECT_GT(EndToEnd::storedItems(dataHome), 0);
+    EndToEnd::stop(*owner);
     if (HasFailure())
         session.printLogs();
 }

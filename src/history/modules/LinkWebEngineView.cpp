@@ -10,6 +10,9 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
+#include <cstring>
+#include <type_traits>
+
 // The context every GL context of the process shares with, which the web engine needs.
 Q_GUI_EXPORT QOpenGLContext *qt_gl_global_share_context();
 Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
@@ -58,6 +61,13 @@ private:
     std::function<bool(const QUrl &, LinkWebView::RequestKind, int)> m_request;
 };
 
+int rawStatus(const QWebEnginePage::RenderProcessTerminationStatus &status)
+{
+    std::underlying_type_t<QWebEnginePage::RenderProcessTerminationStatus> raw;
+    std::memcpy(&raw, &status, sizeof raw);
+    return int(raw);
+}
+
 class LinkWebEngineView final : public LinkWebView {
 public:
     LinkWebEngineView(QWidget *parent, Callbacks callbacks)
@@ -81,10 +91,12 @@ public:
         m_view->setPage(page);
         QObject::connect(m_view, &QWebEngineView::loadStarted, m_view, std::move(callbacks.loadStarted));
         QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, std::move(callbacks.loadFinished));
+        // The engine may report a status outside the enum (-1): taken by reference and read as
+        // its raw value, never loaded as the enum.
         QObject::connect(page, &QWebEnginePage::renderProcessTerminated, m_view,
-                         [stopped = std::move(callbacks.rendererStopped)](QWebEnginePage::RenderProcessTerminationStatus status, int) {
-                             if (status != QWebEnginePage::NormalTerminationStatus)
-                                 stopped(int(status));
+                         [stopped = std::move(callbacks.rendererStopped)](const QWebEnginePage::RenderProcessTerminationStatus &status, int) {
+                             if (const int raw = rawStatus(status); raw != QWebEnginePage::NormalTerminationStatus)
+                                 stopped(raw);
                          });
     }
 

@@ -187,12 +187,10 @@ void X11Pasteboard::ownerChanged(xcb_window_t owner, xcb_timestamp_t time)
         }
         return;
     }
-    // A change whose read has not started is replaced; one being read may go on (see readCancelled()).
+    // A change whose read has not started is replaced; one being read is given up (see readCancelled()).
     if (m_pendingRead)
         settle(m_pendingRead->generation, std::nullopt, std::nullopt, PasteboardChange::Unread::Replaced);
     m_pendingRead.reset();
-    if (m_readingGeneration >= 0 && !m_supersededAt)
-        m_supersededAt = Clock::now();
     ++m_changeCount;
     m_owned = false;
     if (owner == XCB_WINDOW_NONE) {
@@ -227,21 +225,11 @@ bool X11Pasteboard::isOwnWindow(xcb_window_t window) const
 
 bool X11Pasteboard::readCancelled() const
 {
+    // A newer copy (or our own write or clear) replaced the one being read: the user replaced it,
+    // and an owner that lost the clipboard may never answer again (some quit), however steadily it
+    // was sending. A read again for items() only is of the current change.
     std::lock_guard lock(m_mutex);
-    if (m_changeCount == m_readingGeneration)
-        return false;
-    if (!isOpen(m_readingGeneration))
-        return true; // given up (our own write or clear came), or read again for items() only
-    // A newer copy waits. A large copy whose parts are arriving may finish, for a while: its owner
-    // goes on sending after it lost the clipboard. Any other read is given up at once, since an
-    // owner that lost the clipboard may never answer again (some quit).
-    return !m_receivingParts || (m_supersededAt && Clock::now() - *m_supersededAt > kReadTimeout);
-}
-
-void X11Pasteboard::noteProgress()
-{
-    std::lock_guard lock(m_mutex);
-    m_receivingParts = true;
+    return m_changeCount != m_readingGeneration;
 }
 
 void X11Pasteboard::readIfPending()
@@ -254,8 +242,6 @@ void X11Pasteboard::readIfPending()
         request = *m_pendingRead;
         m_pendingRead.reset();
         m_readingGeneration = request.generation;
-        m_receivingParts = false;
-        m_supersededAt.reset();
     }
     struct EndOfRead {
         X11Pasteboard &pasteboard;
@@ -384,7 +370,8 @@ std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property)
             m_readFailed = !readCancelled();
             return std::nullopt;
         }
-        noteProgress();
+        if (readCancelled())
+            return std::nullopt; // parts that keep coming never hold up a newer copy
         XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
             c, xcb_get_property(c, 1, m_window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0x1fffffff), nullptr));
         if (!reply)
@@ -446,7 +433,11 @@ std::optional<QList<PasteboardItem>> X11Pasteboard::items()
         m_loop.post([] {});
     }
     ++m_snapshotWaiters; // what they wait for is kept for them, however large
-    const bool ready = m_snapshotReady.wait_for(lock, limit, [this] { return m_snapshotGeneration == m_changeCount; });
+    // A stopped loop (the X server gone, the program ending) reads nothing more: not waited for.
+    const auto deadline = Clock::now() + limit;
+    bool ready = false;
+    while (!(ready = m_snapshotGeneration == m_changeCount) && !m_loop.isStopped() && Clock::now() < deadline)
+        m_snapshotReady.wait_for(lock, std::min<Clock::duration>(deadline - Clock::now(), 100ms));
     --m_snapshotWaiters;
     if (!ready)
         return std::nullopt;

@@ -2,10 +2,9 @@
 // The CLIPBOARD selection as the general pasteboard. A thread of its own, on its own X
 // connection, sees every new owner (XFixes) and reads the new contents at once: the allowed
 // targets only, large ones incrementally, each answer and each part within a deadline, however
-// long a steady owner takes for the whole. A newer owner cancels an older read, except one whose
-// large contents are arriving in parts: that one goes on while its owner sends (for at most
-// kReadTimeout more), and the newer copy is read after it. Changes are recorded in the order
-// they happened. The main thread never waits on another program. PRIMARY is never read.
+// long a steady owner takes for the whole. A newer owner cancels an older read at once, even one
+// whose large contents are still arriving, and the newer copy is read straight away. Changes are
+// recorded in the order they happened. The main thread never waits on another program. PRIMARY is never read.
 // Writes go through QClipboard, which answers other programs' requests. Every owner change is
 // recorded as a change of its own (see Pasteboard::takeChanges()), with the application it came
 // from as the resolver names it at that moment.
@@ -22,8 +21,7 @@ public:
     // How long an owner may take for one answer, or for the next part of a large one: an owner
     // silent for longer has stopped sending and its copy is given up.
     static constexpr std::chrono::milliseconds kAnswerTimeout{1000};
-    // How long items() off the main thread waits for a read in progress, and how much longer a
-    // read whose owner is answering may take once a newer copy waits behind it.
+    // How long items() off the main thread waits for a read in progress.
     static constexpr std::chrono::milliseconds kReadTimeout{10000};
     // A representation larger than this is left out.
     static constexpr qint64 kMaxTargetBytes = 512LL * 1024 * 1024;
@@ -78,7 +76,6 @@ private:
     bool isOpen(qint64 generation) const;
     bool isOwnWindow(xcb_window_t window) const;
     bool readCancelled() const;
-    void noteProgress();
 
     std::unique_ptr<XcbConnection> m_connection;
     XcbEventLoop m_loop;
@@ -120,11 +117,8 @@ private:
         bool complete = false;
     };
     std::deque<OpenChange> m_openChanges;
-    // The read in progress: its generation (-1 when none), whether parts of large contents are
-    // arriving, and when a newer change began to wait behind it.
+    // The generation of the read in progress (-1 when none).
     qint64 m_readingGeneration = -1;
-    bool m_receivingParts = false;
-    std::optional<XcbEventLoop::Clock::time_point> m_supersededAt;
     ApplicationResolver m_resolver;
 
     // Loop thread only.

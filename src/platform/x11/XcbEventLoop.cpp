@@ -3,10 +3,26 @@
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 
+#include <mutex>
+#include <vector>
+
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
+
+namespace {
+// The loops that were started and not stopped yet. Never destroyed: loops may stop at exit.
+struct RunningLoops {
+    std::mutex mutex;
+    std::vector<XcbEventLoop *> loops;
+};
+RunningLoops &running()
+{
+    static auto *loops = new RunningLoops;
+    return *loops;
+}
+} // namespace
 
 XcbEventLoop::XcbEventLoop(XcbConnection &connection, QString name)
     : m_connection(connection), m_name(std::move(name))
@@ -30,9 +46,29 @@ void XcbEventLoop::start(EventHandler handler, std::function<bool()> idle)
         pthread_setname_np(pthread_self(), QByteArray("x11 " + m_name.toUtf8()).left(15).constData());
         run();
     });
+    std::lock_guard lock(running().mutex);
+    running().loops.push_back(this);
 }
 
 void XcbEventLoop::stop()
+{
+    {
+        std::lock_guard lock(running().mutex);
+        std::erase(running().loops, this);
+    }
+    halt();
+}
+
+void XcbEventLoop::stopAll()
+{
+    // Held while they stop, so that none of them is destroyed meanwhile.
+    std::lock_guard lock(running().mutex);
+    for (XcbEventLoop *loop : running().loops)
+        loop->halt();
+    running().loops.clear();
+}
+
+void XcbEventLoop::halt()
 {
     m_stopping = true;
     const uint64_t one = 1;
@@ -69,6 +105,7 @@ void XcbEventLoop::run()
         const bool busy = m_idle && !m_stopping && m_idle();
         if (m_connection.hasError()) {
             LOG_ERROR("XcbEventLoop::run()", m_name + QStringLiteral(": the X connection broke; stopping"));
+            m_stopping = true;
             break;
         }
         // Replies read during the round may have queued events the socket no longer signals.

@@ -29,8 +29,12 @@ public:
     // more to do at once (the loop then goes round again instead of sleeping).
     void start(EventHandler handler, std::function<bool()> idle = {});
     void stop();
+    // Stops every loop that runs (the X server is gone, the program ends): none of them handles an
+    // event, runs a task or logs after it returns. Any thread but a loop's own.
+    static void stopAll();
 
-    // Any thread.
+    // Any thread. Stopped, or ended by a broken connection.
+    bool isStopped() const { return m_stopping; }
     void post(std::function<void()> task);
     // Runs the task on the loop and waits for it at most `timeout`; inline on the loop itself.
     bool postAndWait(std::function<void()> task, std::chrono::milliseconds timeout);
@@ -42,6 +46,7 @@ public:
                                                Clock::time_point deadline, const std::function<bool()> &abort);
 
 private:
+    void halt();
     void run();
     void dispatchQueued();
     void runTasks();

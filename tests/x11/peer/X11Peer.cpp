@@ -6,7 +6,8 @@
 //   secret TEXT       copies TEXT as a password manager does (with the password hint)
 //   mute-hint TEXT    owns the clipboard, answers for the text but never for the password hint
 //   slow-text BYTES MS  owns the clipboard with a text of BYTES bytes that it sends in small parts
-//                     (INCR), paced so that the whole takes at least MS milliseconds
+//                     (INCR), paced so that the whole takes at least MS milliseconds; says
+//                     SENDING once its parts are arriving
 //   stop-text BYTES   the same text, but it stops sending after the first part
 //   grab LETTER       holds Shift+Super+LETTER on the root window, as a desktop's own hot key
 //   fullscreen        a green window shown full screen; the lines "normal" and "full" on its
@@ -196,7 +197,11 @@ int incrementalText(size_t bytes, int totalMs, int stopAfter)
                     xcb_change_property(c, XCB_PROP_MODE_REPLACE, transfer.requestor, transfer.property, utf8, 8,
                                         uint32_t(length), text.data() + offset);
                     xcb_flush(c);
-                    if (++transfer.sent > parts) {
+                    if (++transfer.sent == 2) {
+                        std::printf("SENDING:%zu\n", transfer.sent); // its parts are arriving
+                        std::fflush(stdout);
+                    }
+                    if (transfer.sent > parts) {
                         transfer = {}; // done: it may be asked for again
                         std::printf("SENT:%zu\n", bytes);
                         std::fflush(stdout);
