@@ -11,6 +11,7 @@
 // store's connection under the owning context's lock.
 
 #include "core/store/EntityDescription.h"
+#include "core/store/SearchIndexSchema.h"
 
 #include <SQLiteCpp/Database.h>
 
@@ -30,7 +31,7 @@
 class SearchIndex {
 public:
     // Longest text (UTF-8 bytes) of an item that goes into the index.
-    static constexpr qsizetype kIndexedBytes = 64 * 1024;
+    static constexpr qsizetype kIndexedBytes = SearchIndexSchema::kIndexedBytes;
     // The shortest folded keyword (in characters) the index answers; shorter ones are scanned.
     static constexpr int kShortestKeyword = 3;
 
