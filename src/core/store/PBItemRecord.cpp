@@ -15,6 +15,16 @@ QList<ManagedObjectPtr> upcast(const auto &objects)
 
 PBItemRecord::PBItemRecord() : ManagedObject(entityDescription()) {}
 
+QList<SortDescriptor> PBItemRecord::pinnedThenNewest()
+{
+    return pinnedThen({QStringLiteral("modifiedAt"), false});
+}
+
+QList<SortDescriptor> PBItemRecord::pinnedThen(const SortDescriptor &order)
+{
+    return {{QStringLiteral("is_sticky"), false}, order};
+}
+
 const EntityDescription &PBItemRecord::entityDescription()
 {
     static const EntityDescription entity{

@@ -18,6 +18,9 @@ public:
     PBItemRecord();
     static const EntityDescription &entityDescription();
     static FetchRequest<PBItemRecord> fetchRequest() { return {}; }
+    // The history's order: pinned items first, then the newest (or `order` within each part).
+    static QList<SortDescriptor> pinnedThenNewest();
+    static QList<SortDescriptor> pinnedThen(const SortDescriptor &order);
 
     QUuid uuid() const;
     void setUuid(const QUuid &uuid);
