@@ -21,6 +21,8 @@ public:
     // The history's order: pinned items first, then the newest (or `order` within each part).
     static QList<SortDescriptor> pinnedThenNewest();
     static QList<SortDescriptor> pinnedThen(const SortDescriptor &order);
+    // The link table of the items' categories: its name, its item and its category columns.
+    static const RelationshipDescription &categoriesLink();
 
     QUuid uuid() const;
     void setUuid(const QUuid &uuid);

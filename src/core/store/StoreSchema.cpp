@@ -1,9 +1,15 @@
 #include "core/store/StoreSchema.h"
 
+#include "core/store/PBCategoryRecord.h"
+#include "core/store/PBItemRecord.h"
+#include "core/store/PBPasteboardDataRecord.h"
 #include "core/store/PersistentStore.h"
 #include "core/store/SearchIndex.h"
 
+#include <QStringList>
+
 #include <iterator>
+#include <string>
 
 namespace StoreSchema {
 namespace {
@@ -33,11 +39,7 @@ CREATE TABLE "PBPasteboardDataRecord" (
     "item" INTEGER REFERENCES "PBItemRecord" ("pk") ON DELETE CASCADE,
     "type" TEXT, "data" BLOB);
 CREATE INDEX "PBPasteboardDataRecord_item" ON "PBPasteboardDataRecord" ("item");
-CREATE TABLE "PBItemRecord_categories" (
-    "item" INTEGER NOT NULL REFERENCES "PBItemRecord" ("pk") ON DELETE CASCADE,
-    "category" INTEGER NOT NULL REFERENCES "PBCategoryRecord" ("pk") ON DELETE CASCADE,
-    PRIMARY KEY ("item", "category")) WITHOUT ROWID;
-CREATE INDEX "PBItemRecord_categories_category" ON "PBItemRecord_categories" ("category", "item");
+LINK_TABLES
 CREATE TABLE "PBSyncOperation" (
     "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
     "uuid" TEXT, "updateDate" INTEGER);
@@ -53,8 +55,22 @@ CREATE TABLE IF NOT EXISTS "FileBookmark" (
 };
 static_assert(std::size(kMigrations) == PersistentStore::kSchemaVersion);
 
+// Migration `version`, with the link tables as their relationships describe them.
+std::string migration(int version)
+{
+    QString links;
+    for (const RelationshipDescription &relationship : PBItemRecord::entityDescription().relationships)
+        if (relationship.kind == RelationshipDescription::Kind::ManyToMany)
+            links += relationship.linkTableSchema(PBItemRecord::entityDescription());
+    return QString::fromUtf8(kMigrations[version]).replace(QStringLiteral("LINK_TABLES\n"), links).toStdString();
+}
+
 // Tables every version of our schema has.
-const char *const kOwnTables[] = {"PBItemRecord", "PBPasteboardDataRecord", "PBCategoryRecord", "PBItemRecord_categories"};
+QStringList ownTables()
+{
+    return {PBItemRecord::entityDescription().name, PBPasteboardDataRecord::entityDescription().name,
+            PBCategoryRecord::entityDescription().name, PBItemRecord::categoriesLink().linkTable};
+}
 
 } // namespace
 
@@ -64,8 +80,8 @@ bool isOwnDatabase(SQLite::Database &database, int version)
     if (version == 0)
         return objects == 0;
     SQLite::Statement table(database, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?");
-    for (const char *name : kOwnTables) {
-        table.bind(1, name);
+    for (const QString &name : ownTables()) {
+        table.bind(1, name.toStdString());
         if (!table.executeStep() || table.getColumn(0).getInt() != 1)
             return false;
         table.reset();
@@ -76,7 +92,7 @@ bool isOwnDatabase(SQLite::Database &database, int version)
 void migrate(SQLite::Database &database, int version)
 {
     if (kMigrations[version])
-        database.exec(kMigrations[version]);
+        database.exec(migration(version));
     else
         SearchIndex::createSchema(database);
 }

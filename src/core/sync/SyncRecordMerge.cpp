@@ -1,5 +1,7 @@
 #include "core/sync/SyncRecordMerge.h"
 
+#include "core/store/PBItemRecord.h"
+#include "core/store/StoreStatements.h"
 #include "platform/Log.h"
 
 #include <QJsonArray>
@@ -232,9 +234,12 @@ bool SyncRecordMerge::setLink(const QString &itemId, const QString &categoryId, 
     const qint64 category = SyncRecords::rowIdOf(m_journal, SyncEntity::category(), categoryId);
     if (item == 0 || category == 0)
         return false;
-    SQLite::Statement &statement =
-        m_journal.statement(linked ? QStringLiteral("INSERT OR IGNORE INTO \"PBItemRecord_categories\" (\"item\", \"category\") VALUES (?, ?)")
-                                   : QStringLiteral("DELETE FROM \"PBItemRecord_categories\" WHERE \"item\" = ? AND \"category\" = ?"));
+    using StoreStatements::quoted;
+    const RelationshipDescription &link = PBItemRecord::categoriesLink();
+    const QString table = quoted(link.linkTable), itemColumn = quoted(link.ownColumn), categoryColumn = quoted(link.targetColumn);
+    SQLite::Statement &statement = m_journal.statement(
+        linked ? QStringLiteral("INSERT OR IGNORE INTO %1 (%2, %3) VALUES (?, ?)").arg(table, itemColumn, categoryColumn)
+               : QStringLiteral("DELETE FROM %1 WHERE %2 = ? AND %3 = ?").arg(table, itemColumn, categoryColumn));
     statement.bind(1, int64_t(item));
     statement.bind(2, int64_t(category));
     const int changes = statement.exec();
