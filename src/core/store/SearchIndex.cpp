@@ -2,6 +2,7 @@
 
 #include "core/store/SearchIndexSchema.h"
 #include "core/store/SearchTokenizer.h"
+#include "core/store/StoreFailure.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Exception.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 constexpr qint64 kComplete = std::numeric_limits<qint64>::max();
@@ -111,6 +113,15 @@ qint64 countOf(SQLite::Database &database, const char *sql)
 namespace {
 std::mutex g_tuningMutex;
 SearchIndex::Tuning g_tuning;
+SearchIndex::Patience g_patience;
+
+// Another connection holds the write lock (or, in shared-cache mode, a table lock).
+bool isBusy(const std::exception &error)
+{
+    const auto *sqlite = dynamic_cast<const SQLite::Exception *>(&error);
+    const int code = sqlite ? (sqlite->getExtendedErrorCode() & 0xff) : SQLITE_OK;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
 } // namespace
 
 SearchIndex::Tuning SearchIndex::tuning()
@@ -123,6 +134,18 @@ void SearchIndex::setTuning(Tuning tuning)
 {
     std::lock_guard lock(g_tuningMutex);
     g_tuning = tuning;
+}
+
+SearchIndex::Patience SearchIndex::patience()
+{
+    std::lock_guard lock(g_tuningMutex);
+    return g_patience;
+}
+
+void SearchIndex::setPatience(Patience patience)
+{
+    std::lock_guard lock(g_tuningMutex);
+    g_patience = patience;
 }
 
 void SearchIndex::registerFunctions(SQLite::Database &database)
@@ -293,11 +316,24 @@ bool SearchIndex::isConsistent(SQLite::Database &database)
     return indexed == items - kept;
 }
 
+int SearchIndex::waitWhileBusy(void *index, int attempts)
+{
+    constexpr std::chrono::milliseconds kSlice(10);
+    auto &self = *static_cast<SearchIndex *>(index);
+    std::unique_lock lock(self.m_mutex);
+    if (self.m_stop || attempts * kSlice >= patience().busyWait)
+        return 0;
+    self.m_wake.wait_for(lock, kSlice, [&self] { return self.m_stop; });
+    return self.m_stop ? 0 : 1;
+}
+
 void SearchIndex::run()
 {
     std::unique_ptr<SQLite::Database> database;
     bool checked = false;
-    int failures = 0;
+    bool waiting = false; // for another connection's write lock
+    // Since when steps fail for other reasons than a busy store; none while they go through.
+    std::optional<std::chrono::steady_clock::time_point> failingSince;
     for (;;) {
         bool rebuild = false;
         {
@@ -307,8 +343,10 @@ void SearchIndex::run()
             rebuild = m_rebuild;
         }
         try {
-            if (!database)
+            if (!database) {
                 database = m_openConnection();
+                sqlite3_busy_handler(database->getHandle(), &SearchIndex::waitWhileBusy, this);
+            }
             if (rebuild) {
                 LOG_INFO("SearchIndex::run()", QStringLiteral("[+] building the search index anew"));
                 reset(*database);
@@ -318,8 +356,11 @@ void SearchIndex::run()
                 }
                 m_failed = false;
             }
-            if (buildStep(*database, kBuildRows) == Step::More) {
-                failures = 0;
+            const Step step = buildStep(*database, kBuildRows);
+            failingSince.reset();
+            if (std::exchange(waiting, false))
+                LOG_INFO("SearchIndex::run()", QStringLiteral("[+] the store's write lock is free; the search index is built on"));
+            if (step == Step::More) {
                 // Leaves a moment for the writes of the program between two steps.
                 std::unique_lock lock(m_mutex);
                 m_wake.wait_for(lock, std::chrono::milliseconds(2), [this] { return m_stop; });
@@ -339,15 +380,25 @@ void SearchIndex::run()
             m_wake.wait(lock, [this] { return m_stop || m_rebuild || m_resume; });
             m_resume = false;
         } catch (const std::exception &error) {
-            // A busy store or a passing error: try again a little later, give up after a while.
-            LOG_WARNING("SearchIndex::run()", QStringLiteral("search index build step failed: %1").arg(QString::fromUtf8(error.what())));
-            database.reset();
-            if (++failures >= 20) {
-                LOG_ERROR("SearchIndex::run()", QStringLiteral("search index not built; searches scan"));
-                return;
+            const auto now = std::chrono::steady_clock::now();
+            if (isBusy(error)) {
+                // A passing state of a store that works: waited out, the connection kept.
+                failingSince.reset();
+                if (!std::exchange(waiting, true))
+                    LOG_WARNING("SearchIndex::run()", QStringLiteral("[-] the store is locked by another connection; the search "
+                                                                     "index waits for it while searches scan"));
+            } else {
+                LOG_WARNING("SearchIndex::run()", QStringLiteral("search index build step failed: ") + storeFailureKind(error));
+                database.reset();
+                if (!failingSince)
+                    failingSince = now;
+                if (now - *failingSince >= patience().giveUpAfter) {
+                    LOG_ERROR("SearchIndex::run()", QStringLiteral("search index not built; searches scan"));
+                    return;
+                }
             }
             std::unique_lock lock(m_mutex);
-            m_wake.wait_for(lock, std::chrono::milliseconds(500), [this] { return m_stop; });
+            m_wake.wait_for(lock, patience().retryPause, [this] { return m_stop; });
         }
     }
 }
