@@ -1,8 +1,10 @@
 #include "core/store/SearchIndex.h"
 
+#include "core/store/SearchIndexQuery.h"
 #include "core/store/SearchIndexSchema.h"
 #include "core/store/SearchTokenizer.h"
 #include "core/store/StoreFailure.h"
+#include "core/store/StoreStatements.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Exception.h>
@@ -22,67 +24,6 @@ namespace {
 constexpr qint64 kComplete = std::numeric_limits<qint64>::max();
 // Rows indexed per background transaction: each holds the write lock for a few tens of ms.
 constexpr int kBuildRows = 2000;
-// Words of a keyword are matched in the index by at most this many characters; longer ones are
-// then checked by scan among the items the index finds.
-constexpr int kLongestPhrase = 32;
-
-// How the index answers a keyword: a MATCH expression of one quoted phrase (so no character of the
-// keyword is query syntax), and whether its matches are exactly the keyword's or only candidates
-// that the scan must then check.
-struct IndexQuery {
-    QString match;
-    bool exact = false;
-    // Each word of the keyword long enough for a trigram as a phrase of its own, in any order:
-    // the index finds these items far quicker than the whole phrase's (the markers between words
-    // are in nearly every item), as candidates for the scan unless the keyword is one word.
-    QString words;
-    bool wordsExact = false;
-};
-
-QString quotedPhrase(const QString &text)
-{
-    QList<uint> characters = text.toUcs4();
-    characters.resize(std::min<qsizetype>(characters.size(), kLongestPhrase));
-    QString phrase = QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), characters.size());
-    phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + phrase + QLatin1Char('"');
-}
-
-// A keyword is one phrase: its words' trigrams and the markers between them. It is exact when the
-// phrase pins down every character: each word at least a trigram long, no white space at either
-// end, every space between words short enough for its marker to name it, and at most
-// kLongestPhrase characters; otherwise the index's matches are candidates for the scan. Absent
-// when no word is long enough to hold a trigram.
-std::optional<IndexQuery> indexQuery(const QString &keyword)
-{
-    const QString folded = StoreValues::fold(keyword, true, true);
-    if (folded.contains(QChar(0)))
-        return std::nullopt;
-    const QList<QString> words = SearchTokenizer::words(folded);
-    const auto isLong = [](const QString &word) { return word.toUcs4().size() >= SearchIndex::kShortestKeyword; };
-    if (std::none_of(words.cbegin(), words.cend(), isLong))
-        return std::nullopt;
-    const QList<uint> characters = folded.toUcs4();
-    bool exact = characters.size() <= kLongestPhrase && std::all_of(words.cbegin(), words.cend(), isLong)
-                 && !SearchTokenizer::isSeparator(characters.first()) && !SearchTokenizer::isSeparator(characters.last());
-    qsizetype space = 0;
-    for (const uint character : characters) {
-        if (SearchTokenizer::isSeparator(character)) {
-            const char32_t c = character;
-            space += QString::fromUcs4(&c, 1).toUtf8().size();
-        } else {
-            exact = exact && space <= SearchTokenizer::kLongestSpace;
-            space = 0;
-        }
-    }
-    QStringList phrases;
-    for (const QString &word : words) {
-        if (isLong(word))
-            phrases << quotedPhrase(word);
-    }
-    return IndexQuery{quotedPhrase(folded), exact, phrases.join(QLatin1Char(' ')), exact && words.size() == 1};
-}
-
 void appendAll(std::vector<StoreValue> &to, const std::vector<StoreValue> &from)
 {
     to.insert(to.end(), from.begin(), from.end());
@@ -90,18 +31,8 @@ void appendAll(std::vector<StoreValue> &to, const std::vector<StoreValue> &from)
 
 void bindAll(SQLite::Statement &statement, const std::vector<StoreValue> &values)
 {
-    int index = 1;
-    for (const StoreValue &value : values) {
-        if (const auto *text = std::get_if<QString>(&value))
-            statement.bind(index, text->toStdString());
-        else if (const auto *number = std::get_if<qint64>(&value))
-            statement.bind(index, int64_t(*number));
-        else if (const auto *bytes = std::get_if<QByteArray>(&value))
-            statement.bind(index, static_cast<const void *>(bytes->constData()), int(bytes->size()));
-        else
-            statement.bind(index);
-        ++index;
-    }
+    for (size_t i = 0; i < values.size(); ++i)
+        StoreStatements::bindValue(statement, int(i) + 1, values[i]);
 }
 
 qint64 countOf(SQLite::Database &database, const char *sql)
