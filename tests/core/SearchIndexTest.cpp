@@ -8,7 +8,7 @@
 #include <limits>
 
 namespace {
-const QList<SortDescriptor> kPinnedThenNewest = {{QStringLiteral("is_sticky"), false}, {QStringLiteral("modifiedAt"), false}};
+const QList<SortDescriptor> kPinnedThenNewest = PBItemRecord::pinnedThenNewest();
 
 // The search as the plain scan answers it: no index involved.
 Predicate scanned(const QString &keyword)

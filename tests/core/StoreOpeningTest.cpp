@@ -88,6 +88,31 @@ TEST(StoreOpening, ANewStoreGetsTheCurrentSchema)
     }
 }
 
+TEST(StoreOpening, ANewStoreHasTheSchemaTextOfTheStoresEarlierBuildsWrote)
+{
+    QTemporaryDir dir;
+    const QString made = dir.path() + QStringLiteral("/PBHistory.sqlite");
+    const QString earlier = dir.path() + QStringLiteral("/earlier.sqlite");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TAVI_TESTS_DIR "/core/fixtures/PBHistory-v3-simple-folding.sqlite"), earlier));
+    ASSERT_TRUE(QFile::setPermissions(earlier, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    {
+        CoreDataStack stack(made);
+        EXPECT_FALSE(stack.storeProblem());
+    }
+    const auto schema = [](const QString &path) {
+        SQLite::Database database(path.toStdString(), SQLite::OPEN_READONLY);
+        SQLite::Statement query(database, "SELECT type, name, tbl_name, coalesce(sql, '') FROM sqlite_master ORDER BY name");
+        QStringList rows;
+        while (query.executeStep())
+            rows << QString::fromStdString(query.getColumn(0).getString() + " " + query.getColumn(1).getString() + " "
+                                           + query.getColumn(2).getString() + "\n" + query.getColumn(3).getString());
+        return rows;
+    };
+    const QStringList expected = schema(earlier);
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(schema(made), expected);
+}
+
 TEST(StoreOpening, AStoreOfANewerVersionIsLeftUntouched)
 {
     QTemporaryDir dir;

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <future>
+#include <stdexcept>
 
 namespace {
 bool hasSqliteShell()
@@ -48,10 +49,13 @@ public:
     }
     ~LockingShell() { release(); }
     bool isLocked() const { return m_locked; }
-    void release()
+    // Keeps the lock `seconds` longer, as a program busy writing does, then lets it go.
+    void release(double seconds = 0)
     {
         if (m_shell.state() == QProcess::NotRunning)
             return;
+        if (seconds > 0)
+            m_shell.write(".shell sleep " + QByteArray::number(seconds) + "\n");
         m_shell.write("COMMIT;\n.quit\n");
         m_shell.closeWriteChannel();
         if (!m_shell.waitForFinished(10000))
@@ -83,6 +87,15 @@ public:
         Log::setObserver([seen = std::move(seen)](LogLevel, const QString &message, const char *, const char *, int) { seen(message); });
     }
     ~LogWatch() { Log::setObserver({}); }
+};
+
+class PatienceScope {
+public:
+    explicit PatienceScope(SearchIndex::Patience patience) : m_saved(SearchIndex::patience()) { SearchIndex::setPatience(patience); }
+    ~PatienceScope() { SearchIndex::setPatience(m_saved); }
+
+private:
+    SearchIndex::Patience m_saved;
 };
 
 const char *const kWaitingLine = "locked by another connection; waiting";
@@ -207,6 +220,41 @@ TEST_F(StoreSharing, AStoreThatStaysLockedIsLeftAsItIsAndTheUserToldWhy)
     openStack();
     EXPECT_FALSE(stack->storeProblem());
     EXPECT_EQ(fetchTexts(std::nullopt), QStringList{QStringLiteral("kept")});
+}
+
+TEST_F(StoreSharing, TheSearchIndexWaitsOutAnotherProgramsWriteLockAndIsBuiltWhenItGoes)
+{
+    for (int i = 0; i < 30; ++i)
+        item(QStringLiteral("Quarterly report %1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    SearchIndex &index = context()->store()->searchIndex();
+    ASSERT_TRUE(index.waitUntilReady(10000));
+
+    // Each wait short, so that the lock outlasts many of them and the time other failures get.
+    const PatienceScope patience({std::chrono::milliseconds(20), std::chrono::milliseconds(10), std::chrono::milliseconds(200)});
+    LockingShell shell(storePath(), "BEGIN IMMEDIATE; INSERT INTO PBCategoryRecord (name) VALUES ('other');");
+    ASSERT_TRUE(shell.isLocked());
+    std::promise<void> waiting;
+    std::atomic<bool> told = false;
+    LogWatch watch([&](const QString &line) {
+        if (line.contains(QLatin1String("the search index waits for it")) && !told.exchange(true))
+            waiting.set_value();
+    });
+    // A failed search while the lock is held: the index is to be built anew.
+    context()->store()->database().setBusyTimeout(50);
+    index.reportFailure(std::runtime_error("fts5: damaged"));
+    context()->store()->database().setBusyTimeout(PersistentStore::kBusyTimeoutMs);
+    ASSERT_EQ(waiting.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready)
+        << "the builder did not wait for the lock";
+    EXPECT_FALSE(index.isReady());
+    EXPECT_EQ(fetchTexts(Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, QStringLiteral("report 7"))),
+              QStringList{QStringLiteral("Quarterly report 7")});
+
+    shell.release(1.5);
+    EXPECT_TRUE(index.waitUntilReady(20000)) << "the index was not built after the lock went";
+    EXPECT_EQ(rowCount("PBItemRecord_search_docsize"), 30);
+    EXPECT_EQ(fetchTexts(Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, QStringLiteral("report 12"))),
+              QStringList{QStringLiteral("Quarterly report 12")});
 }
 
 TEST_F(StoreSharing, AStoreFileCutShortByAnotherProgramFailsReadsInsteadOfEndingTheProgram)

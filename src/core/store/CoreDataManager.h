@@ -133,11 +133,11 @@ public:
 
     Ptr newRecord() { return m_context->insertNewObject<T>(); }
 
-    // Pinned records: "is_sticky" true, by "is_sticky" ascending then "modifiedAt" descending.
+    // Pinned records ("is_sticky" true), newest first.
     void setupStickyFetchedResultsController()
     {
         auto request = T::fetchRequest();
-        request.sortDescriptors = {{QStringLiteral("is_sticky"), true}, {QStringLiteral("modifiedAt"), false}};
+        request.sortDescriptors = PBItemRecord::pinnedThenNewest();
         request.predicate = Predicate::equal(QStringLiteral("is_sticky"), true);
         std::lock_guard lock(m_context->mutex());
         build(m_recordsFetchRC, std::move(request));

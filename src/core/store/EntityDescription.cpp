@@ -1,5 +1,7 @@
 #include "core/store/EntityDescription.h"
 
+#include "core/store/StoreStatements.h"
+
 #include <QDateTime>
 #include <QUuid>
 
@@ -281,4 +283,16 @@ int EntityDescription::relationshipIndex(const QString &key) const
         if (relationships[i].name == key)
             return int(i);
     return -1;
+}
+
+QString RelationshipDescription::linkTableSchema(const EntityDescription &owner) const
+{
+    using StoreStatements::quoted;
+    const QString table = quoted(linkTable), own = quoted(ownColumn), other = quoted(targetColumn);
+    return QStringLiteral("CREATE TABLE %1 (\n"
+                          "    %2 INTEGER NOT NULL REFERENCES %4 (\"pk\") ON DELETE CASCADE,\n"
+                          "    %3 INTEGER NOT NULL REFERENCES %5 (\"pk\") ON DELETE CASCADE,\n"
+                          "    PRIMARY KEY (%2, %3)) WITHOUT ROWID;\n"
+                          "CREATE INDEX %6 ON %1 (%3, %2);\n")
+        .arg(table, own, other, quoted(owner.name), quoted(target().name), quoted(linkTable + QLatin1Char('_') + targetColumn));
 }

@@ -64,6 +64,10 @@ struct RelationshipDescription {
     QString linkTable;
     QString ownColumn;
     QString targetColumn;
+
+    // The DDL of a many-to-many link table of `owner`'s rows: a row per link, gone with either
+    // end, and an index from the target's side.
+    QString linkTableSchema(const EntityDescription &owner) const;
 };
 
 struct EntityDescription {

@@ -1,6 +1,7 @@
 #include "core/store/ManagedObject.h"
 
 #include "core/store/ManagedObjectContext.h"
+#include "core/store/RecordLoader.h"
 
 #include <tuple>
 
@@ -83,7 +84,7 @@ const StoreValue &ManagedObject::storeValue(int index)
         if (!(m_lazyLoaded & bit(index))) {
             bool loaded = true;
             if (stored)
-                loaded = context->loadLazyValue(*this, index);
+                loaded = RecordLoader(*context).loadLazyValue(*this, index);
             else
                 m_values[size_t(index)] = description.defaultValue;
             if (loaded)
@@ -92,7 +93,7 @@ const StoreValue &ManagedObject::storeValue(int index)
     } else if (!m_valuesLoaded) {
         bool loaded = true;
         if (stored) {
-            loaded = context->loadValues(*this);
+            loaded = RecordLoader(*context).loadValues(*this);
         } else {
             for (size_t i = 0; i < m_entity->attributes.size(); ++i)
                 if (!m_entity->attributes[i].lazy)
@@ -118,7 +119,7 @@ QVariant ManagedObject::attributeHead(int index, qsizetype headLength, qsizetype
     StoreValue value;
     qint64 length = 0;
     if (description.lazy && !(m_lazyLoaded & bit(index)) && m_context && m_rowId > 0) {
-        std::tie(value, length) = m_context->loadLazyPrefix(*self, index, headLength, wholeLimit);
+        std::tie(value, length) = RecordLoader(*m_context).loadLazyPrefix(*self, index, headLength, wholeLimit);
     } else {
         value = self->storeValue(index);
         if (const auto *text = std::get_if<QString>(&value)) {
@@ -185,7 +186,7 @@ const QList<std::shared_ptr<ManagedObject>> &ManagedObject::relationshipObjects(
     RelationshipState &state = links().relationships[size_t(index)];
     if (!state.loaded) {
         ManagedObjectContext *context = m_context;
-        state.loaded = !(context && m_rowId > 0) || context->loadRelationship(*this, index);
+        state.loaded = !(context && m_rowId > 0) || RecordLoader(*context).loadRelationship(*this, index);
     }
     return state.objects;
 }
@@ -249,7 +250,7 @@ std::shared_ptr<ManagedObject> ManagedObject::owner() const
     auto *self = const_cast<ManagedObject *>(this);
     Links &links = self->links();
     if (!links.ownerLoaded)
-        links.ownerLoaded = !(context && m_rowId > 0) || context->loadOwner(*self);
+        links.ownerLoaded = !(context && m_rowId > 0) || RecordLoader(*context).loadOwner(*self);
     if (auto owner = links.owner.lock())
         return owner;
     if (context && links.ownerRowId > 0) {

@@ -72,6 +72,10 @@ protected:
 
 private:
     friend class ManagedObjectContext;
+    friend class RecordLoader;
+    friend class ContextFetcher;
+    friend class StoreDeletions;
+    friend class ChangeWriter;
 
     struct RelationshipState {
         bool loaded = false;

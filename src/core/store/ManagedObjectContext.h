@@ -3,7 +3,10 @@
 // their pending inserts, updates and deletes. Fetches see the unsaved changes; save() writes them
 // all in one transaction or none. Every operation runs under one reentrant lock, so the context
 // may be used synchronously from any thread; performAndWait() groups several operations.
+// ContextFetcher answers its fetches and counts, RecordLoader fills its records, ChangeWriter
+// writes a save and StoreDeletions takes in rows deleted outside a save.
 
+#include "core/store/ChangeWriter.h"
 #include "core/store/FetchRequest.h"
 #include "core/store/ManagedObject.h"
 #include "core/store/PersistentStore.h"
@@ -118,6 +121,10 @@ public:
 
 private:
     friend class ManagedObject;
+    friend class RecordLoader;
+    friend class ContextFetcher;
+    friend class StoreDeletions;
+    friend class ChangeWriter;
     struct EntityRows {
         QHash<qint64, std::weak_ptr<ManagedObject>> rows;
         qsizetype sweepAt = 4096;
@@ -125,42 +132,16 @@ private:
 
     ManagedObjectPtr objectForRow(const EntityDescription &entity, qint64 rowId);
     ManagedObjectPtr registeredObject(const EntityDescription &entity, qint64 rowId) const;
-    // Each loads part of a stored record; false on a store error (counted on the record, which
-    // then reads defaults and tries again on its next use).
-    // Reads the values of many fetched records in one statement rather than one each when read.
-    void prefetchValues(const EntityDescription &entity, const QList<ManagedObjectPtr> &objects);
-    bool loadValues(ManagedObject &object);
-    bool loadLazyValue(ManagedObject &object, int index);
-    // A lazy value whole when its length is at most `wholeLimit`, else its first `headLength`
-    // characters (bytes for binary values); and its whole length. A store error is counted.
-    std::pair<StoreValue, qint64> loadLazyPrefix(ManagedObject &object, int index, qint64 headLength, qint64 wholeLimit);
-    // Texts of pending changes encoded for the store ahead of a save, by the text they encode.
-    using EncodedTexts = std::unordered_map<const QChar *, std::pair<QString, std::string>>;
-    EncodedTexts encodeLargeTexts() const;
-    static std::string encoded(const QString &text, EncodedTexts &texts);
-    bool writeChanges(StoreError *error, EncodedTexts &texts, bool &large);
+    bool writeChanges(StoreError *error, ChangeWriter::EncodedTexts &texts, bool &large);
     // Without the lock held.
     void checkpoint();
-    bool loadRelationship(ManagedObject &object, int index);
-    bool loadOwner(ManagedObject &object);
     void markUpdated(ManagedObject &object);
     void forgetInserted(ManagedObject &object);
     void cutLinksTo(ManagedObject &object);
     // Takes the targets (records of one entity) out of every loaded to-many relationship, in one pass.
     void cutLinksTo(const EntityDescription &targetEntity, const std::unordered_set<const ManagedObject *> &targets);
-    void markStoreDeleted(const EntityDescription &entity, const QList<qint64> &rowIds);
     void remove(ManagedObject &object);
     bool isAlive(const ManagedObject &object) const;
-    std::optional<qsizetype> countMatching(const FetchRequestBase &request, StoreError *error, bool onReader);
-    // Stored rows of the entity whose unsaved state (edited, deleted) replaces the stored one.
-    QList<qint64> shadowedRows(const EntityDescription &entity) const;
-    // Unsaved records of the entity (edited or new) that match the request's predicate.
-    QList<ManagedObjectPtr> changedMatches(const FetchRequestBase &request);
-    bool lessThan(ManagedObject &a, ManagedObject &b, const QList<int> &keys, const QList<bool> &ascending);
-    QList<const EntityDescription *> linkingEntities(const EntityDescription &target) const;
-    void writeLinks(ManagedObject &object);
-    void insertRow(ManagedObject &object, EncodedTexts &texts);
-    void updateRow(ManagedObject &object, EncodedTexts &texts);
 
     mutable std::recursive_mutex m_mutex;
     std::shared_ptr<PersistentStore> m_store;

@@ -15,6 +15,22 @@ QList<ManagedObjectPtr> upcast(const auto &objects)
 
 PBItemRecord::PBItemRecord() : ManagedObject(entityDescription()) {}
 
+QList<SortDescriptor> PBItemRecord::pinnedThenNewest()
+{
+    return pinnedThen({QStringLiteral("modifiedAt"), false});
+}
+
+QList<SortDescriptor> PBItemRecord::pinnedThen(const SortDescriptor &order)
+{
+    return {{QStringLiteral("is_sticky"), false}, order};
+}
+
+const RelationshipDescription &PBItemRecord::categoriesLink()
+{
+    const EntityDescription &entity = entityDescription();
+    return entity.relationships[size_t(entity.relationshipIndex(QStringLiteral("categories")))];
+}
+
 const EntityDescription &PBItemRecord::entityDescription()
 {
     static const EntityDescription entity{

@@ -18,6 +18,11 @@ public:
     PBItemRecord();
     static const EntityDescription &entityDescription();
     static FetchRequest<PBItemRecord> fetchRequest() { return {}; }
+    // The history's order: pinned items first, then the newest (or `order` within each part).
+    static QList<SortDescriptor> pinnedThenNewest();
+    static QList<SortDescriptor> pinnedThen(const SortDescriptor &order);
+    // The link table of the items' categories: its name, its item and its category columns.
+    static const RelationshipDescription &categoriesLink();
 
     QUuid uuid() const;
     void setUuid(const QUuid &uuid);

@@ -2,6 +2,7 @@
 
 #include "core/store/EntityDescription.h"
 #include "core/store/StoreFailure.h"
+#include "core/store/StoreSchema.h"
 #include "platform/LockedFiles.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -34,27 +35,6 @@ public:
     ForeignDatabase() : std::runtime_error("a database of another program: the history's tables are missing") {}
 };
 
-// Tables every version of our schema has.
-const char *const kOwnTables[] = {"PBItemRecord", "PBPasteboardDataRecord", "PBCategoryRecord", "PBItemRecord_categories"};
-
-// Whether a database found at the store's path is one of ours. An empty one (no schema yet) is
-// ours to fill; one with tables but no version, or a version whose tables are missing, belongs to
-// another program and must not get our tables added.
-bool isOwnDatabase(SQLite::Database &database, int version)
-{
-    const int objects = database.execAndGet("SELECT count(*) FROM sqlite_master").getInt();
-    if (version == 0)
-        return objects == 0;
-    SQLite::Statement table(database, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?");
-    for (const char *name : kOwnTables) {
-        table.bind(1, name);
-        if (!table.executeStep() || table.getColumn(0).getInt() != 1)
-            return false;
-        table.reset();
-    }
-    return true;
-}
-
 // tavi_fold(text, flags): text folded for CONTAINS; flags 1 = case, 2 = diacritics.
 void foldFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
 {
@@ -79,52 +59,6 @@ void orderKeyFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
     const QByteArray key = StoreValues::readableOrderKeyUtf8(text, sqlite3_value_bytes(argv[0]));
     sqlite3_result_blob(context, key.constData(), int(key.size()), SQLITE_TRANSIENT);
 }
-
-// Schema of each version; migrations[n] turns version n into n + 1.
-const char *const kMigrations[] = {
-    // 0 -> 1: the first schema.
-    R"sql(
-CREATE TABLE "PBCategoryRecord" (
-    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
-    "id" TEXT, "name" TEXT, "type" TEXT, "bgColorHexStr" TEXT, "fgColorHexStr" TEXT,
-    "index" INTEGER NOT NULL DEFAULT 0,
-    "isHidden" INTEGER NOT NULL DEFAULT 0,
-    "isLock" INTEGER NOT NULL DEFAULT 0);
-CREATE INDEX "PBCategoryRecord_id" ON "PBCategoryRecord" ("id");
-CREATE TABLE "PBItemRecord" (
-    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
-    "uuid" TEXT, "dataHash" TEXT, "text" TEXT, "data" BLOB,
-    "appName" TEXT, "appId" TEXT, "appPath" TEXT,
-    "createdAt" INTEGER, "modifiedAt" INTEGER,
-    "is_sticky" INTEGER NOT NULL DEFAULT 0,
-    "comment" TEXT);
-CREATE INDEX "PBItemRecord_uuid" ON "PBItemRecord" ("uuid");
-CREATE INDEX "PBItemRecord_dataHash" ON "PBItemRecord" ("dataHash");
-CREATE INDEX "PBItemRecord_sticky_modifiedAt" ON "PBItemRecord" ("is_sticky", "modifiedAt");
-CREATE TABLE "PBPasteboardDataRecord" (
-    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
-    "item" INTEGER REFERENCES "PBItemRecord" ("pk") ON DELETE CASCADE,
-    "type" TEXT, "data" BLOB);
-CREATE INDEX "PBPasteboardDataRecord_item" ON "PBPasteboardDataRecord" ("item");
-CREATE TABLE "PBItemRecord_categories" (
-    "item" INTEGER NOT NULL REFERENCES "PBItemRecord" ("pk") ON DELETE CASCADE,
-    "category" INTEGER NOT NULL REFERENCES "PBCategoryRecord" ("pk") ON DELETE CASCADE,
-    PRIMARY KEY ("item", "category")) WITHOUT ROWID;
-CREATE INDEX "PBItemRecord_categories_category" ON "PBItemRecord_categories" ("category", "item");
-CREATE TABLE "PBSyncOperation" (
-    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
-    "uuid" TEXT, "updateDate" INTEGER);
-)sql",
-    // 1 -> 2: the search index, made by SearchIndex::createSchema (built after opening).
-    nullptr,
-    // 2 -> 3: the bookmarks of copied and granted files (see TPBookMarkCacher), by path.
-    R"sql(
-CREATE TABLE IF NOT EXISTS "FileBookmark" (
-    "path" TEXT PRIMARY KEY NOT NULL,
-    "bookmark" BLOB NOT NULL) WITHOUT ROWID;
-)sql",
-};
-static_assert(std::size(kMigrations) == PersistentStore::kSchemaVersion);
 
 int userVersion(SQLite::Database &database)
 {
@@ -461,10 +395,7 @@ void PersistentStore::migrate(SQLite::Database &database, int fromVersion)
     SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
     // Another process may have migrated while we waited for the write lock.
     for (int version = userVersion(database); version < kSchemaVersion; ++version) {
-        if (kMigrations[version])
-            database.exec(kMigrations[version]);
-        else
-            SearchIndex::createSchema(database);
+        StoreSchema::migrate(database, version);
         database.exec("PRAGMA user_version = " + std::to_string(version + 1));
         LOG_INFO("PersistentStore::migrate()", QStringLiteral("[+] store schema now at version %1").arg(version + 1));
     }
@@ -482,7 +413,7 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
         const int version = userVersion(probe);
         if (version > kSchemaVersion)
             throw NewerStoreVersion(version);
-        if (!isOwnDatabase(probe, version))
+        if (!StoreSchema::isOwnDatabase(probe, version))
             throw ForeignDatabase();
     }
     // Before the connection opens it: the -wal and -shm files SQLite makes take the store's mode.

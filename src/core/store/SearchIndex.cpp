@@ -1,13 +1,16 @@
 #include "core/store/SearchIndex.h"
 
+#include "core/store/SearchIndexQuery.h"
+#include "core/store/SearchIndexSchema.h"
 #include "core/store/SearchTokenizer.h"
+#include "core/store/StoreFailure.h"
+#include "core/store/StoreStatements.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Exception.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
 #include <sqlite3.h>
-#include <unicode/uchar.h>
 
 #include <QChar>
 
@@ -15,145 +18,12 @@
 #include <chrono>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 constexpr qint64 kComplete = std::numeric_limits<qint64>::max();
 // Rows indexed per background transaction: each holds the write lock for a few tens of ms.
 constexpr int kBuildRows = 2000;
-// Words of a keyword are matched in the index by at most this many characters; longer ones are
-// then checked by scan among the items the index finds.
-constexpr int kLongestPhrase = 32;
-
-// Changes with the index's layout, the folding and the Unicode tables of Qt and ICU: an index made otherwise
-// is built anew.
-QString foldVersion()
-{
-    return QStringLiteral("3/%1/%2").arg(int(QChar::currentUnicodeVersion())).arg(QString::fromLatin1(U_UNICODE_VERSION));
-}
-
-// The index holds exactly the items with "pk" <= indexedUpTo that are not in the long list,
-// each with its current text and name, folded (tavi_search_text). Contentless: the text stays in
-// the item table only.
-const char *const kSchema = R"sql(
-CREATE VIRTUAL TABLE "PBItemRecord_search" USING fts5(t, content='', tokenize='tavi_words');
-CREATE TABLE "PBItemRecord_search_long" ("pk" INTEGER PRIMARY KEY);
-CREATE TABLE "PBItemRecord_search_state" ("indexedUpTo" INTEGER NOT NULL, "fold" TEXT NOT NULL);
-CREATE TRIGGER "PBItemRecord_search_insert" AFTER INSERT ON "PBItemRecord" WHEN new.INDEXED
-BEGIN ADD_NEW END;
-CREATE TRIGGER "PBItemRecord_search_delete" AFTER DELETE ON "PBItemRecord" WHEN old.INDEXED
-BEGIN REMOVE_OLD END;
-CREATE TRIGGER "PBItemRecord_search_update" AFTER UPDATE OF "text", "appName" ON "PBItemRecord" WHEN old.INDEXED
-BEGIN REMOVE_OLD ADD_NEW END;
-)sql";
-
-const char *const kIndexed = R"sql("pk" <= (SELECT "indexedUpTo" FROM "PBItemRecord_search_state"))sql";
-const char *const kAddNew = R"sql(
-    INSERT INTO "PBItemRecord_search" (rowid, t)
-        SELECT new."pk", tavi_search_text(new."text", new."appName")
-        WHERE NOT tavi_unindexed(new."text", new."appName");
-    INSERT INTO "PBItemRecord_search_long" ("pk") SELECT new."pk" WHERE tavi_unindexed(new."text", new."appName");)sql";
-const char *const kRemoveOld = R"sql(
-    INSERT INTO "PBItemRecord_search" ("PBItemRecord_search", rowid, t)
-        SELECT 'delete', old."pk", tavi_search_text(old."text", old."appName")
-        WHERE NOT tavi_unindexed(old."text", old."appName");
-    DELETE FROM "PBItemRecord_search_long" WHERE "pk" = old."pk";)sql";
-
-const char *const kParts[] = {"PBItemRecord_search", "PBItemRecord_search_long", "PBItemRecord_search_state",
-                              "PBItemRecord_search_insert", "PBItemRecord_search_delete",
-                              "PBItemRecord_search_update"};
-
-bool tooLongForIndex(sqlite3_value *value)
-{
-    if (sqlite3_value_type(value) == SQLITE_NULL)
-        return false;
-    const auto *bytes = static_cast<const char *>(sqlite3_value_blob(value));
-    const int size = sqlite3_value_bytes(value);
-    return size > SearchIndex::kIndexedBytes || (bytes && std::memchr(bytes, 0, size_t(size)));
-}
-
-// tavi_unindexed(text, name): whether the item stays out of the index (too long, or a NUL the
-// trigram tokenizer would stop at).
-void unindexedFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
-{
-    bool unindexed = false;
-    for (int i = 0; i < argc; ++i)
-        unindexed = unindexed || tooLongForIndex(argv[i]);
-    sqlite3_result_int(context, unindexed ? 1 : 0);
-}
-
-// tavi_search_text(text, name): what the index holds of an item, its text and application name
-// folded as CONTAINS[cd] folds, a line apart.
-void searchTextFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
-{
-    QByteArray joined;
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0)
-            joined += '\n';
-        if (sqlite3_value_type(argv[i]) != SQLITE_NULL) {
-            const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[i]));
-            joined += StoreValues::foldUtf8(text, sqlite3_value_bytes(argv[i]), true, true);
-        }
-    }
-    sqlite3_result_text(context, joined.constData(), int(joined.size()), SQLITE_TRANSIENT);
-}
-
-// How the index answers a keyword: a MATCH expression of one quoted phrase (so no character of the
-// keyword is query syntax), and whether its matches are exactly the keyword's or only candidates
-// that the scan must then check.
-struct IndexQuery {
-    QString match;
-    bool exact = false;
-    // Each word of the keyword long enough for a trigram as a phrase of its own, in any order:
-    // the index finds these items far quicker than the whole phrase's (the markers between words
-    // are in nearly every item), as candidates for the scan unless the keyword is one word.
-    QString words;
-    bool wordsExact = false;
-};
-
-QString quotedPhrase(const QString &text)
-{
-    QList<uint> characters = text.toUcs4();
-    characters.resize(std::min<qsizetype>(characters.size(), kLongestPhrase));
-    QString phrase = QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), characters.size());
-    phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + phrase + QLatin1Char('"');
-}
-
-// A keyword is one phrase: its words' trigrams and the markers between them. It is exact when the
-// phrase pins down every character: each word at least a trigram long, no white space at either
-// end, every space between words short enough for its marker to name it, and at most
-// kLongestPhrase characters; otherwise the index's matches are candidates for the scan. Absent
-// when no word is long enough to hold a trigram.
-std::optional<IndexQuery> indexQuery(const QString &keyword)
-{
-    const QString folded = StoreValues::fold(keyword, true, true);
-    if (folded.contains(QChar(0)))
-        return std::nullopt;
-    const QList<QString> words = SearchTokenizer::words(folded);
-    const auto isLong = [](const QString &word) { return word.toUcs4().size() >= SearchIndex::kShortestKeyword; };
-    if (std::none_of(words.cbegin(), words.cend(), isLong))
-        return std::nullopt;
-    const QList<uint> characters = folded.toUcs4();
-    bool exact = characters.size() <= kLongestPhrase && std::all_of(words.cbegin(), words.cend(), isLong)
-                 && !SearchTokenizer::isSeparator(characters.first()) && !SearchTokenizer::isSeparator(characters.last());
-    qsizetype space = 0;
-    for (const uint character : characters) {
-        if (SearchTokenizer::isSeparator(character)) {
-            const char32_t c = character;
-            space += QString::fromUcs4(&c, 1).toUtf8().size();
-        } else {
-            exact = exact && space <= SearchTokenizer::kLongestSpace;
-            space = 0;
-        }
-    }
-    QStringList phrases;
-    for (const QString &word : words) {
-        if (isLong(word))
-            phrases << quotedPhrase(word);
-    }
-    return IndexQuery{quotedPhrase(folded), exact, phrases.join(QLatin1Char(' ')), exact && words.size() == 1};
-}
-
 void appendAll(std::vector<StoreValue> &to, const std::vector<StoreValue> &from)
 {
     to.insert(to.end(), from.begin(), from.end());
@@ -161,18 +31,8 @@ void appendAll(std::vector<StoreValue> &to, const std::vector<StoreValue> &from)
 
 void bindAll(SQLite::Statement &statement, const std::vector<StoreValue> &values)
 {
-    int index = 1;
-    for (const StoreValue &value : values) {
-        if (const auto *text = std::get_if<QString>(&value))
-            statement.bind(index, text->toStdString());
-        else if (const auto *number = std::get_if<qint64>(&value))
-            statement.bind(index, int64_t(*number));
-        else if (const auto *bytes = std::get_if<QByteArray>(&value))
-            statement.bind(index, static_cast<const void *>(bytes->constData()), int(bytes->size()));
-        else
-            statement.bind(index);
-        ++index;
-    }
+    for (size_t i = 0; i < values.size(); ++i)
+        StoreStatements::bindValue(statement, int(i) + 1, values[i]);
 }
 
 qint64 countOf(SQLite::Database &database, const char *sql)
@@ -184,6 +44,15 @@ qint64 countOf(SQLite::Database &database, const char *sql)
 namespace {
 std::mutex g_tuningMutex;
 SearchIndex::Tuning g_tuning;
+SearchIndex::Patience g_patience;
+
+// Another connection holds the write lock (or, in shared-cache mode, a table lock).
+bool isBusy(const std::exception &error)
+{
+    const auto *sqlite = dynamic_cast<const SQLite::Exception *>(&error);
+    const int code = sqlite ? (sqlite->getExtendedErrorCode() & 0xff) : SQLITE_OK;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
 } // namespace
 
 SearchIndex::Tuning SearchIndex::tuning()
@@ -198,25 +67,26 @@ void SearchIndex::setTuning(Tuning tuning)
     g_tuning = tuning;
 }
 
+SearchIndex::Patience SearchIndex::patience()
+{
+    std::lock_guard lock(g_tuningMutex);
+    return g_patience;
+}
+
+void SearchIndex::setPatience(Patience patience)
+{
+    std::lock_guard lock(g_tuningMutex);
+    g_patience = patience;
+}
+
 void SearchIndex::registerFunctions(SQLite::Database &database)
 {
-    database.createFunction("tavi_unindexed", 2, true, nullptr, &unindexedFunction);
-    database.createFunction("tavi_search_text", 2, true, nullptr, &searchTextFunction);
-    if (!SearchTokenizer::registerWith(database.getHandle()))
-        LOG_ERROR("SearchIndex::registerFunctions()", QStringLiteral("this SQLite has no FTS5: searches scan"));
+    SearchIndexSchema::registerFunctions(database);
 }
 
 void SearchIndex::createSchema(SQLite::Database &database)
 {
-    QString schema = QString::fromUtf8(kSchema);
-    schema.replace(QStringLiteral("INDEXED"), QString::fromUtf8(kIndexed));
-    schema.replace(QStringLiteral("ADD_NEW"), QString::fromUtf8(kAddNew));
-    schema.replace(QStringLiteral("REMOVE_OLD"), QString::fromUtf8(kRemoveOld));
-    database.exec(schema.toStdString());
-    SQLite::Statement state(database, R"sql(INSERT INTO "PBItemRecord_search_state" ("indexedUpTo", "fold")
-        VALUES (CASE WHEN EXISTS (SELECT 1 FROM "PBItemRecord") THEN 0 ELSE 9223372036854775807 END, ?))sql");
-    state.bind(1, foldVersion().toStdString());
-    state.exec();
+    SearchIndexSchema::create(database);
 }
 
 SearchIndex::SearchIndex(SQLite::Database &database, ConnectionFactory openConnection)
@@ -255,16 +125,16 @@ void SearchIndex::verifySchema(SQLite::Database &database)
 {
     try {
         int present = 0;
-        for (const char *part : kParts) {
+        for (const char *part : SearchIndexSchema::parts()) {
             SQLite::Statement query(database, "SELECT count(*) FROM sqlite_master WHERE name = ?");
             query.bind(1, part);
             query.executeStep();
             present += query.getColumn(0).getInt() > 0 ? 1 : 0;
         }
-        if (present == int(std::size(kParts))) {
+        if (present == int(SearchIndexSchema::parts().size())) {
             SQLite::Statement state(database, R"sql(SELECT count(*), max("fold") FROM "PBItemRecord_search_state")sql");
             state.executeStep();
-            if (state.getColumn(0).getInt() == 1 && state.getColumn(1).getString() == foldVersion().toStdString())
+            if (state.getColumn(0).getInt() == 1 && state.getColumn(1).getString() == SearchIndexSchema::foldVersion().toStdString())
                 return;
         }
         LOG_WARNING("SearchIndex::verifySchema()", QStringLiteral("[-] search index incomplete or folded otherwise; building it anew"));
@@ -377,11 +247,24 @@ bool SearchIndex::isConsistent(SQLite::Database &database)
     return indexed == items - kept;
 }
 
+int SearchIndex::waitWhileBusy(void *index, int attempts)
+{
+    constexpr std::chrono::milliseconds kSlice(10);
+    auto &self = *static_cast<SearchIndex *>(index);
+    std::unique_lock lock(self.m_mutex);
+    if (self.m_stop || attempts * kSlice >= patience().busyWait)
+        return 0;
+    self.m_wake.wait_for(lock, kSlice, [&self] { return self.m_stop; });
+    return self.m_stop ? 0 : 1;
+}
+
 void SearchIndex::run()
 {
     std::unique_ptr<SQLite::Database> database;
     bool checked = false;
-    int failures = 0;
+    bool waiting = false; // for another connection's write lock
+    // Since when steps fail for other reasons than a busy store; none while they go through.
+    std::optional<std::chrono::steady_clock::time_point> failingSince;
     for (;;) {
         bool rebuild = false;
         {
@@ -391,8 +274,10 @@ void SearchIndex::run()
             rebuild = m_rebuild;
         }
         try {
-            if (!database)
+            if (!database) {
                 database = m_openConnection();
+                sqlite3_busy_handler(database->getHandle(), &SearchIndex::waitWhileBusy, this);
+            }
             if (rebuild) {
                 LOG_INFO("SearchIndex::run()", QStringLiteral("[+] building the search index anew"));
                 reset(*database);
@@ -402,8 +287,11 @@ void SearchIndex::run()
                 }
                 m_failed = false;
             }
-            if (buildStep(*database, kBuildRows) == Step::More) {
-                failures = 0;
+            const Step step = buildStep(*database, kBuildRows);
+            failingSince.reset();
+            if (std::exchange(waiting, false))
+                LOG_INFO("SearchIndex::run()", QStringLiteral("[+] the store's write lock is free; the search index is built on"));
+            if (step == Step::More) {
                 // Leaves a moment for the writes of the program between two steps.
                 std::unique_lock lock(m_mutex);
                 m_wake.wait_for(lock, std::chrono::milliseconds(2), [this] { return m_stop; });
@@ -423,15 +311,25 @@ void SearchIndex::run()
             m_wake.wait(lock, [this] { return m_stop || m_rebuild || m_resume; });
             m_resume = false;
         } catch (const std::exception &error) {
-            // A busy store or a passing error: try again a little later, give up after a while.
-            LOG_WARNING("SearchIndex::run()", QStringLiteral("search index build step failed: %1").arg(QString::fromUtf8(error.what())));
-            database.reset();
-            if (++failures >= 20) {
-                LOG_ERROR("SearchIndex::run()", QStringLiteral("search index not built; searches scan"));
-                return;
+            const auto now = std::chrono::steady_clock::now();
+            if (isBusy(error)) {
+                // A passing state of a store that works: waited out, the connection kept.
+                failingSince.reset();
+                if (!std::exchange(waiting, true))
+                    LOG_WARNING("SearchIndex::run()", QStringLiteral("[-] the store is locked by another connection; the search "
+                                                                     "index waits for it while searches scan"));
+            } else {
+                LOG_WARNING("SearchIndex::run()", QStringLiteral("search index build step failed: ") + storeFailureKind(error));
+                database.reset();
+                if (!failingSince)
+                    failingSince = now;
+                if (now - *failingSince >= patience().giveUpAfter) {
+                    LOG_ERROR("SearchIndex::run()", QStringLiteral("search index not built; searches scan"));
+                    return;
+                }
             }
             std::unique_lock lock(m_mutex);
-            m_wake.wait_for(lock, std::chrono::milliseconds(500), [this] { return m_stop; });
+            m_wake.wait_for(lock, patience().retryPause, [this] { return m_stop; });
         }
     }
 }
@@ -443,7 +341,7 @@ bool SearchIndex::isReady()
     try {
         SQLite::Statement state(m_database, R"sql(SELECT "indexedUpTo", "fold" FROM "PBItemRecord_search_state")sql");
         return state.executeStep() && state.getColumn(0).getInt64() == kComplete
-            && state.getColumn(1).getString() == foldVersion().toStdString();
+            && state.getColumn(1).getString() == SearchIndexSchema::foldVersion().toStdString();
     } catch (const std::exception &) {
         return false;
     }

@@ -11,6 +11,7 @@
 // store's connection under the owning context's lock.
 
 #include "core/store/EntityDescription.h"
+#include "core/store/SearchIndexSchema.h"
 
 #include <SQLiteCpp/Database.h>
 
@@ -30,7 +31,7 @@
 class SearchIndex {
 public:
     // Longest text (UTF-8 bytes) of an item that goes into the index.
-    static constexpr qsizetype kIndexedBytes = 64 * 1024;
+    static constexpr qsizetype kIndexedBytes = SearchIndexSchema::kIndexedBytes;
     // The shortest folded keyword (in characters) the index answers; shorter ones are scanned.
     static constexpr int kShortestKeyword = 3;
 
@@ -56,6 +57,20 @@ public:
     static Tuning tuning();
     // For tests and benchmarks: the answers stay the same, only the road to them changes.
     static void setTuning(Tuning tuning);
+
+    // How the background builder bears failures, on its own thread. A store another connection
+    // holds locked for writing is waited out however long the lock is held: each statement waits
+    // up to `busyWait` (less when the index is destroyed meanwhile), the step is tried again after
+    // `retryPause`. Other failures are tried again every `retryPause` on a new connection, until
+    // they have gone on for `giveUpAfter` without a step done; then searches scan.
+    struct Patience {
+        std::chrono::milliseconds busyWait{5000};
+        std::chrono::milliseconds retryPause{500};
+        std::chrono::milliseconds giveUpAfter{60000};
+    };
+    static Patience patience();
+    // For tests.
+    static void setPatience(Patience patience);
 
     // Creates the index's tables and triggers (a schema migration). The index starts complete on
     // an empty item table and empty otherwise, to be built by start().
@@ -129,6 +144,8 @@ private:
     static void indexRows(SQLite::Database &database, qint64 upTo, qint64 through, qint64 watermark);
     static bool isConsistent(SQLite::Database &database);
     void run();
+    // The builder connection's busy handler: waits in short slices, up to Patience::busyWait.
+    static int waitWhileBusy(void *index, int attempts);
 
     SQLite::Database &m_database;
     ConnectionFactory m_openConnection;

@@ -82,20 +82,8 @@ private:
     // Applies records in short transactions; `finish` runs in the last one (cursor, progress).
     bool applyRecords(const QString &device, const QJsonArray &records, const std::function<void()> &finish, Result &result);
     void retryWaiting(Result &result);
-    // Why a record must be refused, or nothing when it is well formed.
-    std::optional<QString> refusal(const QJsonObject &record) const;
-    void applyRecord(const QString &device, const QJsonObject &record, const SyncRecords::BlobContents &blobs, Result &result);
-    void applyEntity(const SyncEntity &entity, const QString &id, const QString &op, const SyncStamp &stamp,
-                     const QJsonObject &record, const SyncRecords::BlobContents &blobs, Result &result);
-    void applyLink(const QString &id, bool linked, const SyncStamp &stamp, Result &result);
-    // Links that arrived before their item or category.
-    void applyWaitingLinks(const SyncEntity &entity, const QString &id, Result &result);
-    bool setLink(const QString &itemId, const QString &categoryId, bool linked, Result &result);
-    // Whether newer stamps have replaced all a waiting record would write.
-    bool isSuperseded(const QString &device, const QJsonObject &record);
     // Reads the blobs a record refers to; false (with the state) when one is missing or damaged.
     bool fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs, SyncBlobs::State *state);
-    void wait(const QString &device, const QJsonObject &record);
 
     SyncJournal &m_journal;
     const SyncFolder &m_folder;

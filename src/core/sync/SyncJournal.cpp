@@ -93,12 +93,12 @@ QStringList linkAndPasteboardTriggers()
     QStringList sql;
     for (const auto &[event, row, op] : {std::tuple{"INSERT", "NEW", 3}, std::tuple{"DELETE", "OLD", 4}}) {
         const QString r = QLatin1String(row);
-        sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Sync_link_%1\" AFTER %1 ON \"PBItemRecord_categories\" "
+        sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Sync_link_%1\" AFTER %1 ON %7 "
                               "WHEN %2 IS NOT NULL AND %3 IS NOT NULL AND %4 "
                               "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('link', %2 || '|' || %3, 0, %5, %6); END")
                    .arg(QLatin1String(event), itemId.arg(r), categoryId.arg(r), QLatin1String(kLogging))
                    .arg(op)
-                   .arg(QLatin1String(kNow));
+                   .arg(QLatin1String(kNow), quoted(PBItemRecord::categoriesLink().linkTable));
         sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Sync_pasteboard_%1\" AFTER %1 ON \"PBPasteboardDataRecord\" "
                               "WHEN %2 IS NOT NULL AND %3 "
                               "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('item', %2, %4, 1, %5); END")
@@ -222,9 +222,11 @@ void SyncJournal::logEverything()
     database().exec(QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'item', \"uuid\", -1, 0, "
                                    "coalesce(\"modifiedAt\", \"createdAt\", 0) FROM \"PBItemRecord\" WHERE \"uuid\" IS NOT NULL ORDER BY \"pk\"")
                         .toStdString());
-    database().exec("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'link', i.\"uuid\" || '|' || c.\"id\", 0, 3, "
-                    "coalesce(i.\"modifiedAt\", 0) FROM \"PBItemRecord_categories\" l JOIN \"PBItemRecord\" i ON i.\"pk\" = l.\"item\" "
-                    "JOIN \"PBCategoryRecord\" c ON c.\"pk\" = l.\"category\" WHERE i.\"uuid\" IS NOT NULL AND c.\"id\" IS NOT NULL");
+    database().exec(QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'link', i.\"uuid\" || '|' || c.\"id\", 0, 3, "
+                                   "coalesce(i.\"modifiedAt\", 0) FROM %1 l JOIN \"PBItemRecord\" i ON i.\"pk\" = l.\"item\" "
+                                   "JOIN \"PBCategoryRecord\" c ON c.\"pk\" = l.\"category\" WHERE i.\"uuid\" IS NOT NULL AND c.\"id\" IS NOT NULL")
+                        .arg(quoted(PBItemRecord::categoriesLink().linkTable))
+                        .toStdString());
 }
 
 void SyncJournal::setLogging(bool on)
