@@ -11,11 +11,6 @@
 #include <unordered_map>
 
 namespace StoreStatements {
-QString quoted(const QString &identifier)
-{
-    return QLatin1Char('"') + identifier + QLatin1Char('"');
-}
-
 const EntitySql &sqlFor(const EntityDescription &entity)
 {
     static std::mutex mutex;

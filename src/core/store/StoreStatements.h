@@ -4,6 +4,7 @@
 
 #include "core/store/EntityDescription.h"
 #include "core/store/FetchRequest.h"
+#include "core/store/SqlIdentifier.h"
 
 #include <SQLiteCpp/Statement.h>
 
@@ -13,8 +14,7 @@
 #include <exception>
 
 namespace StoreStatements {
-// An identifier as SQL names it.
-QString quoted(const QString &identifier);
+using ::quoted;
 
 // Statements of one entity that do not depend on the call.
 struct EntitySql {
