@@ -320,7 +320,7 @@ FetchRequest<PBItemRecord> HistoryClearing::autoCleanRequest()
         sparedKinds(m_settings.autoCleanIncludeLock(), m_settings.autoCleanIncludeCustom(), m_settings.autoCleanIncludeNote()));
     if (!m_settings.autoCleanIncludeSticky())
         request.predicate = both(request.predicate, notSticky());
-    request.sortDescriptors = {{kIsSticky, false}, {kModifiedAt, false}};
+    request.sortDescriptors = PBItemRecord::pinnedThenNewest();
     return request;
 }
 

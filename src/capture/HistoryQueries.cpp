@@ -26,7 +26,7 @@ FetchRequest<PBItemRecord> searchRequest(const Predicate &predicate)
 {
     auto request = PBItemRecord::fetchRequest();
     request.predicate = predicate;
-    request.sortDescriptors = {{kIsSticky, false}, {kModifiedAt, false}};
+    request.sortDescriptors = PBItemRecord::pinnedThenNewest();
     return request;
 }
 } // namespace
@@ -232,7 +232,7 @@ void HistoryQueries::getFilterItems(PBDefaultCategory categoryType, const ItemsC
         completion({});
         return;
     }
-    const QList<SortDescriptor> sort{{kIsSticky, false}, {kModifiedAt, false}};
+    const QList<SortDescriptor> sort = PBItemRecord::pinnedThenNewest();
     m_records.storage().asyncFetch(predicate, sort, [this, categoryType, completion](const AsynchronousFetchResult<PBItemRecord> &result) {
         if (!result.finalResult || result.finalResult->isEmpty()) {
             LOG_DEBUG("getFilterItems(categoryType:completion:)", QStringLiteral("[-] ! no item found"));
@@ -264,7 +264,7 @@ void HistoryQueries::getFilterItems(const PBCategory &category, const ItemsCompl
                                                     : kModifiedAt;
         second.ascending = m_settings.noteOrderAscending();
     }
-    const QList<SortDescriptor> sort{{kIsSticky, false}, second};
+    const QList<SortDescriptor> sort = PBItemRecord::pinnedThen(second);
     m_records.storage().asyncFetch(predicate, sort, [this, category, completion](const AsynchronousFetchResult<PBItemRecord> &result) {
         if (!result.finalResult || result.finalResult->isEmpty()) {
             LOG_DEBUG("getFilterItems(category:completion:)", QStringLiteral("[-] ! no item found"));
