@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <iterator>
 #include <execinfo.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,6 +38,9 @@ SerialQueue &writerQueue()
 
 // Written by the signal handler; prepared at start so the handler only calls async-signal-safe code.
 char g_crashPath[4096] = {0};
+constexpr int kCrashSignals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
+struct sigaction g_previousActions[std::size(kCrashSignals)] = {};
+bool g_hooked = false;
 
 void crashHandler(int signal)
 {
@@ -75,13 +79,14 @@ void installCrashHook()
     qstrncpy(g_crashPath, path.constData(), sizeof(g_crashPath));
     void *warmUp[1];
     backtrace(warmUp, 1); // loads libgcc now, not inside the handler
-    for (int signal : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) {
+    for (size_t i = 0; i < std::size(kCrashSignals); ++i) {
         struct sigaction action {};
         action.sa_handler = crashHandler;
         sigemptyset(&action.sa_mask);
         action.sa_flags = SA_RESETHAND;
-        sigaction(signal, &action, nullptr);
+        sigaction(kCrashSignals[i], &action, g_hooked ? nullptr : &g_previousActions[i]);
     }
+    g_hooked = true;
 }
 
 QStringList collectEarlierCrashes()
@@ -146,6 +151,18 @@ QStringList start(const QString &appSecret, const QList<Service> &services)
     for (const QString &report : earlier)
         LOG_ERROR("Analytics::start()", QStringLiteral("The previous session crashed; report kept at %1").arg(report));
     return earlier;
+}
+
+void resetForTesting()
+{
+    QMutexLocker lock(&g_mutex);
+    g_started = false;
+    g_analyticsOn = false;
+    if (g_hooked) {
+        for (size_t i = 0; i < std::size(kCrashSignals); ++i)
+            sigaction(kCrashSignals[i], &g_previousActions[i], nullptr);
+        g_hooked = false;
+    }
 }
 
 bool isStarted()

@@ -20,6 +20,9 @@ void setCountryCode(const QString &code);
 // Returns the crash reports of earlier sessions that had not been reported yet.
 QStringList start(const QString &appSecret, const QList<Service> &services);
 bool isStarted();
+// Forgets the start and puts back the signal handlers the crash hook replaced, so that a test
+// process starts the services afresh. Main thread.
+void resetForTesting();
 
 // Returns at once, never fails towards the caller. Any thread.
 void trackEvent(const QString &name, const EventProperties &properties = {});

@@ -20,7 +20,7 @@ void copyNumbered(CaptureHarness &h, int count)
 {
     for (int i = 0; i < count; ++i) {
         h.copyText(QStringLiteral("item %1").arg(i));
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        waitForTheClockToMove();
     }
 }
 

@@ -83,7 +83,7 @@ TEST(Capture, RepeatedCopyBumpsTheStoredItemAndPinnedOnesKeepTheirTime)
     const PBItem b = h.item(QStringLiteral("b"));
     h.manager->stickItem(b, true);
     const QDateTime pinnedAt = h.item(QStringLiteral("b")).modifiedTime();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    waitForTheClockToMove();
     h.copyText(QStringLiteral("b"));
     EXPECT_EQ(h.item(QStringLiteral("b")).modifiedTime(), pinnedAt);
 }

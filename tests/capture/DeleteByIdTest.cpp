@@ -133,7 +133,7 @@ TEST(DeletingById, RunsOfAListsRowsTakeTheItemsListedThere)
         for (int row : {0, 2, 3, 4})
             expected.removeOne(textsOf({listed.at(row)}).first());
         h.clearPosted();
-        h.manager->deleteItems(TaviPBManager::ListRows{query, {listed.at(3).uuid()}, {{0, 1}, {2, 3}}});
+        h.manager->deleteItems(TaviPBManager::ListRows{query, {listed.at(3).uuid()}, {{0, 1}, {2, 3}}, {}});
         h.settle();
         EXPECT_EQ(h.texts(), expected);
         EXPECT_EQ(h.posted(NotificationName::historyItemsDidClear).size(), 1);
@@ -141,7 +141,7 @@ TEST(DeletingById, RunsOfAListsRowsTakeTheItemsListedThere)
     }
     // Runs past the end take what is there; nothing there, nothing announced.
     h.clearPosted();
-    h.manager->deleteItems(TaviPBManager::ListRows{{}, {}, {{500, 10}}});
+    h.manager->deleteItems(TaviPBManager::ListRows{{}, {}, {{500, 10}}, {}});
     h.settle();
     EXPECT_TRUE(h.posted(NotificationName::historyItemsDidClear).isEmpty());
 }

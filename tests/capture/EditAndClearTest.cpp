@@ -17,7 +17,7 @@
 namespace {
 void tick()
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    waitForTheClockToMove();
 }
 
 PBCategory kind(PBDefaultCategory type)

@@ -29,7 +29,7 @@ QList<PBItem> waitForItems(const std::function<void(const TaviPBManager::ItemsCo
 
 void tick()
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    waitForTheClockToMove();
 }
 } // namespace
 

@@ -34,7 +34,7 @@ struct ListFixture {
     {
         for (const char *text : {"alpha", "bravo", "charlie", "delta", "echo", "foxtrot"}) {
             h.copyText(QString::fromLatin1(text));
-            std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            waitForTheClockToMove();
         }
         h.manager->stickItem(h.item(QStringLiteral("bravo")), true);
         h.manager->stickItem(h.item(QStringLiteral("delta")), true);

@@ -71,14 +71,18 @@ protected:
     std::optional<PBItem> stored;
     std::optional<PBCategory> active;
     QStringList lookedUp;
-    PBItemPipeline::Environment environment{
-        [this](const QString &hash) -> std::optional<PBItem> {
+    PBItemPipeline::Environment environment = [this] {
+        PBItemPipeline::Environment made;
+        made.findItemByHash = [this](const QString &hash) -> std::optional<PBItem> {
             lookedUp.append(hash);
             if (stored && stored->hash() == hash)
                 return stored;
             return std::nullopt;
-        },
-        [this] { return active; }, QStringLiteral("tavipaste")};
+        };
+        made.activeCategory = [this] { return active; };
+        made.ownBundleIdentifier = QStringLiteral("tavipaste");
+        return made;
+    }();
 };
 } // namespace
 

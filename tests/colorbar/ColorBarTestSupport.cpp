@@ -18,6 +18,7 @@ ShellHarness &sharedShell()
 {
     static ShellHarness *shell = [] {
         auto *made = new ShellHarness; // lives as long as the list window made on it
+        removeWhenTheTestsEnd(made->home->root());
         SceneRegistry::shared().registerScene(QStringLiteral("Main"), QStringLiteral("CategoryWindowController"),
                                               [made] { return new CategoryWindowController(*made->manager); });
         return made;

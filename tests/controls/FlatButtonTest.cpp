@@ -1,4 +1,5 @@
 #include "controls/FlatButton.h"
+#include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -210,9 +211,13 @@ TEST(FlatButton, TheIconIsPaintedInItsColourThroughTheImageMask)
     button.setIconColor(Qt::red);
     button.setImage(squareImage(10));
     button.setImagePosition(FlatButton::ImagePosition::ImageLeft);
-    QTest::qWait(150); // let the colour animations end
-    const QImage shot = button.grab().toImage();
     const QPointF inIcon = button.iconFrame().center();
+    // The colour animations end in the colours set.
+    EXPECT_TRUE(waitUntil([&] {
+        const QImage shot = button.grab().toImage();
+        return shot.pixelColor(inIcon.toPoint()) == QColor(Qt::red) && shot.pixelColor(20, 3) == QColor(Qt::white);
+    }));
+    const QImage shot = button.grab().toImage();
     EXPECT_EQ(shot.pixelColor(inIcon.toPoint()), QColor(Qt::red));
     EXPECT_EQ(shot.pixelColor(20, 3), QColor(Qt::white));
 }

@@ -80,7 +80,7 @@ TEST_F(SyncMergeTest, ConcurrentEditsOfOneItemKeepEachAttributesLatestWriter)
     // Both edit one attribute: the later stamp wins on both sides.
     a->findItem(item->uuid())->setText(QStringLiteral("a wrote first"));
     ASSERT_FALSE(a->exportChanges().failure);
-    QThread::msleep(5);
+    waitForTheClockToMove();
     b->findItem(item->uuid())->setText(QStringLiteral("b wrote last"));
     exchange();
     EXPECT_EQ(a->findItem(item->uuid())->text(), QStringLiteral("b wrote last"));
@@ -93,7 +93,7 @@ TEST_F(SyncMergeTest, DeletionBeatsAnOlderEditWhicheverArrivesFirst)
     exchange();
     a->findItem(item->uuid())->setComment(QStringLiteral("edited before the delete"));
     ASSERT_FALSE(a->exportChanges().failure);
-    QThread::msleep(5);
+    waitForTheClockToMove();
     b->context()->deleteObject(b->findItem(item->uuid()));
     ASSERT_FALSE(b->exportChanges().failure);
     // The deletion reaches A first, then B sees A's older edit.

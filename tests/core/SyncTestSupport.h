@@ -10,6 +10,7 @@
 #include "core/sync/SyncImporter.h"
 #include "core/sync/SyncKeyValues.h"
 #include "core/sync/SyncSnapshots.h"
+#include "support/TestEnvironment.h"
 #include "platform/Defaults.h"
 #include "platform/Log.h"
 

@@ -110,8 +110,9 @@ TEST(NoteEditorCounts, FollowEveryEditAsAWholeCountWould)
             document.undo();
         }
         // Edits go on for a while as a large paste is being counted, then the counting catches up.
-        if (step % 100 == 60)
+        if (step % 100 == 60) {
             ASSERT_TRUE(waitUntil([&] { return !counter.isCounting(); }));
+        }
         if (!counter.isCounting()) {
             ASSERT_EQ(counter.counts(), NoteCounter::count(document.toPlainText())) << "step " << step;
         }

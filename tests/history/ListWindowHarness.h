@@ -39,7 +39,7 @@ struct ListWindow {
     {
         for (const QString &text : texts) {
             shell.copyText(text);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            waitForTheClockToMove();
         }
         view = window.contentViewController();
         window.show();

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QThread>
 
@@ -65,7 +66,13 @@ TEST_F(DesktopEntriesTest, TheUsersOwnFileHidesTheSystemOneAndNewFilesAreFound)
 {
     DesktopEntries entries;
     EXPECT_EQ(entries.byId(QStringLiteral("org.example.Editor"))->name, QStringLiteral("Editor"));
-    QThread::msleep(20); // a folder time stamp that differs
+    // The file system's clock (coarser than the wall clock) moves on, so the folder's time stamp differs.
+    const auto stamp = [&] {
+        write(QStringLiteral("clock"), {});
+        return QFileInfo(home.root() + QStringLiteral("/clock")).lastModified();
+    };
+    const QDateTime scanned = stamp();
+    ASSERT_TRUE(waitUntil([&] { return stamp() > scanned; }));
     write(QStringLiteral("data/applications/org.example.Editor.desktop"),
           "[Desktop Entry]\nType=Application\nName=My Editor\nExec=my-editor\n");
     EXPECT_EQ(entries.byId(QStringLiteral("org.example.Editor"))->name, QStringLiteral("My Editor"));

@@ -113,8 +113,9 @@ TEST(AccessibilityPermissionWindow, ShipsItsPictureAndHasOneHelpButton)
     window.helpBtn->click();
     EXPECT_EQ(openedUrls().size(), before + 1);
     for (QPushButton *button : window.findChildren<QPushButton *>()) {
-        if (button != window.helpBtn)
+        if (button != window.helpBtn) {
             EXPECT_NE(button->text(), window.helpBtn->text());
+        }
     }
     window.close();
 }

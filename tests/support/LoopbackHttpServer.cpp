@@ -1,4 +1,5 @@
 #include "support/LoopbackHttpServer.h"
+#include "support/TestEnvironment.h"
 
 #include <QTcpSocket>
 
@@ -63,4 +64,12 @@ void LoopbackHttpServer::respondWith(int status, const QByteArray &body)
 void LoopbackHttpServer::respondTo(const QByteArray &path, int status, const QByteArray &body, const QMap<QByteArray, QByteArray> &headers)
 {
     m_answers.insert(path, {status, body, headers});
+}
+
+bool LoopbackHttpServer::acceptsAProbe()
+{
+    const int before = m_connections;
+    QTcpSocket probe;
+    probe.connectToHost(QHostAddress::LocalHost, m_server.serverPort());
+    return waitUntil([&] { return m_connections > before; }, 10000);
 }

@@ -28,6 +28,9 @@ public:
     const QList<Request> &requests() const { return m_requests; }
     // Connections accepted so far, answered or not.
     int connectionCount() const { return m_connections; }
+    // Connects once itself and waits until that connection is accepted (and counted): every
+    // connection opened before it has been accepted by then. False if it never is.
+    bool acceptsAProbe();
 
 private:
     struct Answer {

@@ -6,14 +6,18 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QMutex>
+#include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
 #include <sys/stat.h>
+
+#include <gtest/gtest.h>
 
 namespace {
 const char *const kVariables[4] = {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"};
@@ -28,6 +32,7 @@ ScopedXdgHome::ScopedXdgHome()
     }
     Defaults::resetStandard();
     CloudKeyValueStore::resetShared();
+    Analytics::resetForTesting();
 }
 
 ScopedXdgHome::~ScopedXdgHome()
@@ -36,6 +41,7 @@ ScopedXdgHome::~ScopedXdgHome()
         qputenv(kVariables[i], m_saved[i]);
     Defaults::resetStandard();
     CloudKeyValueStore::resetShared();
+    Analytics::resetForTesting();
 }
 
 QByteArray pngOf(const QImage &image)
@@ -81,6 +87,32 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
         QThread::msleep(1);
     }
     return true;
+}
+
+namespace {
+class FoldersRemovedAtTheEnd : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        for (const QString &folder : folders)
+            QDir(folder).removeRecursively();
+    }
+    QStringList folders;
+};
+} // namespace
+
+void removeWhenTheTestsEnd(const QString &folder)
+{
+    static auto *removed = static_cast<FoldersRemovedAtTheEnd *>(
+        ::testing::AddGlobalTestEnvironment(new FoldersRemovedAtTheEnd));
+    removed->folders.append(folder);
+}
+
+void waitForTheClockToMove()
+{
+    const qint64 start = QDateTime::currentMSecsSinceEpoch();
+    while (QDateTime::currentMSecsSinceEpoch() <= start)
+        QThread::yieldCurrentThread();
 }
 
 struct RecordedEventsState {

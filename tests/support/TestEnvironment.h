@@ -1,6 +1,7 @@
 #pragma once
 // Every test process runs with its own temporary XDG folders; a test that needs fresh ones
-// within the process uses ScopedXdgHome.
+// within the process uses ScopedXdgHome, which also forgets the settings, the cloud store and the
+// analytics start that belonged to the folders before and after it.
 
 #include <QImage>
 #include <QList>
@@ -48,6 +49,14 @@ QStringList entriesWiderThanPrivate(const QStringList &roots);
 
 // Pumps the Qt event loop until condition holds or timeoutMs passes; returns the condition.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 2000);
+
+// Removes the folder when the process's tests have ended: for the home of a harness kept for the
+// whole process, never destroyed (so its QTemporaryDir would stay behind).
+void removeWhenTheTestsEnd(const QString &folder);
+
+// Returns once the wall clock reads a later millisecond than at the call, so that the next time
+// stamp differs from every earlier one.
+void waitForTheClockToMove();
 
 // Makes the running program report another version while it lives.
 class ScopedAppVersion {

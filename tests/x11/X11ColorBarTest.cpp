@@ -110,6 +110,7 @@ void choose(QComboBox *popUp, int index)
 TEST(X11ColorBar, TheAppearancePaneMovesAndResizesTheBar)
 {
     auto *shell = new ShellHarness; // kept, as the list window may be made on its history
+    removeWhenTheTestsEnd(shell->home->root());
     ColorBarScenes::registerAll();
     TaviSettings::shared().setBarPosition(PBColorBarPosition::left);
     TaviSettings::shared().setBarSize(PBColorBarSize::medium);
@@ -170,6 +171,7 @@ TEST(X11ColorBar, TheAppearancePaneMovesAndResizesTheBar)
 TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
 {
     auto *shell = new ShellHarness; // kept: the shared list window is made on its history
+    removeWhenTheTestsEnd(shell->home->root());
     SceneRegistry::shared().registerScene(QStringLiteral("Main"), QStringLiteral("CategoryWindowController"),
                                           [shell] { return new CategoryWindowController(*shell->manager); });
     ColorBarScenes::registerAll();
@@ -273,6 +275,7 @@ TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
 TEST(X11ColorBar, ADeletedCategoryLeavesTheBarAndItsPlaceNeverOpensIt)
 {
     auto *shell = new ShellHarness; // kept: the shared list window may be made on its history
+    removeWhenTheTestsEnd(shell->home->root());
     SceneRegistry::shared().registerScene(QStringLiteral("Main"), QStringLiteral("CategoryWindowController"),
                                           [shell] { return new CategoryWindowController(*shell->manager); });
     shell->launchWith({});
@@ -374,6 +377,7 @@ bool isViewable(const QWidget &window)
 TEST(X11ColorBar, AFullScreenWindowHasTheBarStepAsideOrStayAboveAsTheSettingSays)
 {
     auto *shell = new ShellHarness; // kept, as the list window may be made on its history
+    removeWhenTheTestsEnd(shell->home->root());
     ColorBarScenes::registerAll();
     FullScreenWindows::setShared(X11FullScreenWindows::create());
     TaviSettings::shared().setBarPosition(PBColorBarPosition::left);
