@@ -22,8 +22,9 @@ QString modulePath(const QString &name)
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
     const QString file = name + QStringLiteral(".so");
-    for (const QString &folder : {programFolder + QStringLiteral("/" TAVI_MODULES_FROM_PROGRAM), programFolder + QStringLiteral("/modules"),
-                                  programFolder + QStringLiteral("/../modules")}) {
+    const QStringList folders{programFolder + QStringLiteral("/" TAVI_MODULES_FROM_PROGRAM), programFolder + QStringLiteral("/modules"),
+                              programFolder + QStringLiteral("/../modules")};
+    for (const QString &folder : folders) {
         const QFileInfo candidate(folder + QLatin1Char('/') + file);
         if (candidate.isFile())
             return candidate.absoluteFilePath();

@@ -80,7 +80,7 @@ struct PasteboardChange {
     bool isOwn = false;
     Unread unread = Unread::No;
     // When the change was recorded.
-    QDateTime time;
+    QDateTime time{};
 };
 
 class Pasteboard {

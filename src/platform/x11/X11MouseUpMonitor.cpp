@@ -51,7 +51,7 @@ bool X11MouseUpMonitor::selectRawEvents()
         xcb_input_event_mask_t head;
         uint32_t mask;
     } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-           XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE | (motion ? XCB_INPUT_XI_EVENT_MASK_RAW_MOTION : 0u)};
+           uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE) | (motion ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION) : 0u)};
     XcbReply<xcb_generic_error_t> error(
         xcb_request_check(c, xcb_input_xi_select_events_checked(c, m_connection->root(), 1, &mask.head)));
     if (error)
