@@ -2,7 +2,6 @@
 
 #include "platform/ImageDecoding.h"
 
-#include <QBuffer>
 #include <QImageReader>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -56,13 +55,7 @@ QSize ImagePreviewViewController::fittedSize(const QSize &size)
 
 QImage ImagePreviewViewController::decodeForPreview(const QByteArray &data)
 {
-    if (data.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    return readFitted(reader);
+    return ImageDecoding::fromBytes(data, readFitted);
 }
 
 QImage ImagePreviewViewController::decodeFileForPreview(const QString &path)

@@ -10,7 +10,6 @@
 #include "platform/LockedFiles.h"
 #include "platform/Log.h"
 
-#include <QBuffer>
 #include <QFileInfo>
 #include <QIcon>
 #include <QImageReader>
@@ -35,13 +34,7 @@ QImage readScaled(QImageReader &reader)
 
 QImage imageFromData(const QByteArray &data)
 {
-    if (data.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    return readScaled(reader);
+    return ImageDecoding::fromBytes(data, readScaled);
 }
 
 QImage imageFromFile(const QString &path)

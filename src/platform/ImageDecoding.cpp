@@ -1,5 +1,6 @@
 #include "platform/ImageDecoding.h"
 
+#include <QBuffer>
 #include <QImageReader>
 
 #include <mutex>
@@ -29,6 +30,17 @@ LargeImageAllowance::~LargeImageAllowance()
     std::lock_guard lock(s_mutex);
     if (--s_holders == 0)
         QImageReader::setAllocationLimit(s_saved);
+}
+
+QImage fromBytes(const QByteArray &data, const std::function<QImage(QImageReader &)> &read)
+{
+    if (data.isEmpty())
+        return {};
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return read(reader);
 }
 
 } // namespace ImageDecoding

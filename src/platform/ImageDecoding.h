@@ -1,6 +1,13 @@
 // Decoding images as large as a copy can hold.
 #pragma once
 
+#include <QImage>
+
+#include <functional>
+
+class QByteArray;
+class QImageReader;
+
 namespace ImageDecoding {
 
 // The longest side an image is decoded whole at: formats that cannot decode at a smaller size
@@ -17,5 +24,8 @@ public:
     LargeImageAllowance(const LargeImageAllowance &) = delete;
     LargeImageAllowance &operator=(const LargeImageAllowance &) = delete;
 };
+
+// What `read` makes of a reader over the bytes; a null image for no bytes. Any thread.
+QImage fromBytes(const QByteArray &data, const std::function<QImage(QImageReader &)> &read);
 
 } // namespace ImageDecoding

@@ -5,7 +5,6 @@
 #include "platform/Log.h"
 #include "platform/TextRecognitionEngine.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -66,18 +65,14 @@ QStringList installedDataNames(const QStringList &languages)
 
 QImage readImage(const QByteArray &data)
 {
-    if (data.isEmpty())
-        return {};
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    // A huge image is decoded at a size recognition can handle.
-    if (size.isValid() && (size.width() > kMaxSide || size.height() > kMaxSide))
-        reader.setScaledSize(size.scaled(kMaxSide, kMaxSide, Qt::KeepAspectRatio));
-    const ImageDecoding::LargeImageAllowance allowance;
-    return reader.read();
+    return ImageDecoding::fromBytes(data, [](QImageReader &reader) {
+        const QSize size = reader.size();
+        // A huge image is decoded at a size recognition can handle.
+        if (size.isValid() && (size.width() > kMaxSide || size.height() > kMaxSide))
+            reader.setScaledSize(size.scaled(kMaxSide, kMaxSide, Qt::KeepAspectRatio));
+        const ImageDecoding::LargeImageAllowance allowance;
+        return reader.read();
+    });
 }
 
 Result recognize(const QImage &image, const QStringList &dataNames, const std::atomic<bool> *cancel,
