@@ -5,12 +5,12 @@
 #include "core/Alert.h"
 #include "core/AppGlobals.h"
 #include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/TPBookMarkCacher.h"
 #include "core/TaviSettings.h"
 #include "core/store/CoreDataStack.h"
 #include "platform/Analytics.h"
 #include "platform/CloudKeyValueStore.h"
-#include "platform/Defaults.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/ShortcutBinder.h"
@@ -45,7 +45,6 @@ AppDelegate *g_shared = nullptr;
 const char *const kLaunching = "applicationDidFinishLaunching(_:)";
 // The reporting service's secret for this application.
 const QString kAppSecret = QStringLiteral("6d0c3f0e-8a47-4b7e-9a61-2f3c5d7e9b10");
-const QString kInstallationUUIDKey = QStringLiteral("UUID");
 constexpr int kDeactivationPollMs = 500;
 
 QString languageCode(const QLocale &locale)
@@ -155,9 +154,8 @@ void AppDelegate::applicationDidFinishLaunching()
     auto &settings = TaviSettings::shared();
     auto &seams = ShellSeams::shared();
 
-    Defaults &defaults = Defaults::standard();
-    if (defaults.value(kInstallationUUIDKey).toString().isEmpty())
-        defaults.setValue(kInstallationUUIDKey, QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    if (settings.installationUUID().isEmpty())
+        settings.setInstallationUUID(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
 
     Analytics::setCountryCode(languageCode(locale));
     const bool lastRunCrashed = !Analytics::start(kAppSecret, {Analytics::Service::Analytics, Analytics::Service::Crashes}).isEmpty();
@@ -188,8 +186,8 @@ void AppDelegate::applicationDidFinishLaunching()
     if (seams.startRemoteConfiguration)
         seams.startRemoteConfiguration();
     // Only a welcome window that was shown counts: without one the next launch tries again.
-    if (!AppValues::alreadyShowTutorial().get() && showWelcomeWindow())
-        AppValues::alreadyShowTutorial().set(true);
+    if (!settings.alreadyShowTutorial() && showWelcomeWindow())
+        settings.setAlreadyShowTutorial(true);
 
     LOG_DEBUG(kLaunching, QStringLiteral("Updating menubar..."));
     updateStatusItem();
@@ -259,11 +257,12 @@ void AppDelegate::applicationWillTerminate()
     pbManager.stopMonitoring();
     if (seams.stopScreenMonitoring)
         seams.stopScreenMonitoring();
-    AppValues::lastVersion().set(appVersion());
-    AppValues::launchTime().set(AppValues::launchTime().get() + 1);
+    auto &settings = TaviSettings::shared();
+    settings.setLastVersion(appVersion());
+    settings.setLaunchTime(settings.launchTime() + 1);
     // The GUI thread's settings changes are written by a worker, bookmarks by a queue of their
     // own: on disk before the end.
-    Defaults::standard().flush();
+    settings.flush();
     TPBookMarkCacher::shared().waitUntilIdle();
     CloudKeyValueStore::shared().storage().flush();
     if (pbManager.saveNow())
@@ -292,10 +291,11 @@ void AppDelegate::tellHistoryProblems()
     };
     if (const auto problem = CoreDataStack::shared().storeProblem())
         tell(L("Store.Problem.title"), problem->message());
-    if (const QString aside = Defaults::standard().keptAsidePath(); !aside.isEmpty())
+    if (const QString aside = TaviSettings::shared().keptAsidePath(); !aside.isEmpty())
         tell(L("Settings.Problem.title"), L("Settings.Problem.KeptAside").arg(aside));
     m_observers.observe(NotificationName::historyProblemOccurred, [tell](const Notification &notification) {
-        tell(notification.userInfo.value(NotificationKey::title).toString(), notification.info().toString());
+        if (const auto problem = NotificationPayload::HistoryProblem::decode(notification))
+            tell(problem->title, problem->text);
     });
 }
 
@@ -397,11 +397,11 @@ void AppDelegate::checkAuthorizationHandler(const Notification &notification)
 
 void AppDelegate::showAuthorizer(const QVariantMap &userInfo)
 {
-    const QVariant info = userInfo.value(QStringLiteral("info"));
-    if (info.metaType().id() != QMetaType::QString)
+    const std::optional<QString> folder = NotificationPayload::FolderToAuthorize::decode({QString(), nullptr, userInfo});
+    if (!folder)
         return;
     if (auto &show = ShellSeams::shared().showAuthorizer)
-        show(nullptr, info.toString());
+        show(nullptr, *folder);
 }
 
 void AppDelegate::didChangedPasteEnableStateHandler(const Notification &)

@@ -126,7 +126,6 @@ public:
     QMessageBox *noTrayWindow() const;
     // How long after launch a tray may still appear (tests shorten it).
     static inline int noTrayGraceMs = 4000;
-    static inline const QString kNoTrayToldKey = QStringLiteral("noTrayMenuPlacesTold");
     // The name of the image the status icon shows now (empty without a status icon).
     QString statusItemImageName() const { return m_statusImageName; }
     bool isStatusIconAnimating() const;

@@ -4,7 +4,6 @@
 
 #include "capture/TaviPBManager.h"
 #include "core/TaviSettings.h"
-#include "platform/Defaults.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/PlatformBackends.h"
@@ -28,7 +27,6 @@
 namespace {
 const QString kNormalIcon = QStringLiteral("statusBarIcon-0");
 const QString kDisabledIcon = QStringLiteral("statusBarIcon_disabled");
-const QString kPositionKeyPrefix = QStringLiteral("NSStatusItem Preferred Position Item-");
 } // namespace
 
 void AppDelegate::showFeedback(OperationType operation, bool hideHUD, int count)
@@ -89,7 +87,7 @@ void AppDelegate::updateStatusItem()
 {
     if (TaviSettings::shared().displayMenuBarButton()) {
         ++statusItemIndex;
-        Defaults::standard().setValue(kPositionKeyPrefix + QString::number(statusItemIndex), qint64(300));
+        TaviSettings::shared().setStatusItemPreferredPosition(statusItemIndex, 300);
         m_statusItem.reset();
         m_statusItem = std::make_unique<QSystemTrayIcon>();
         m_statusItem->setToolTip(statusToolTip());
@@ -124,12 +122,12 @@ void AppDelegate::tellMenuPlacesIfNoTray()
 {
     if (m_terminated || !TaviSettings::shared().displayMenuBarButton() || PlatformBackends::isSystemTrayAvailable())
         return;
-    Defaults &defaults = Defaults::standard();
-    if (defaults.value(kNoTrayToldKey).toBool()) {
+    auto &settings = TaviSettings::shared();
+    if (settings.noTrayMenuPlacesTold()) {
         LOG_INFO("tellMenuPlacesIfNoTray()", QStringLiteral("No system tray: where the menu is was told before"));
         return;
     }
-    defaults.setValue(kNoTrayToldKey, true);
+    settings.setNoTrayMenuPlacesTold(true);
     const std::optional<Shortcut> panel = ShortcutBinder::shared().shortcut(kSpotlightShortcutKey);
     const QString panelText = panel ? L("NoTray.Panel.withKey").arg(panel->displayText()) : L("NoTray.Panel");
     m_noTrayWindow = new QMessageBox;
