@@ -7,19 +7,6 @@
 
 #include <QCoreApplication>
 
-QVariant itemsVariant(const QList<PBItem> &items)
-{
-    return QVariant::fromValue(items);
-}
-
-QVariantMap payloadOf(const ItemsByCategory &byCategory)
-{
-    QVariantMap map;
-    for (auto it = byCategory.cbegin(); it != byCategory.cend(); ++it)
-        map.insert(it.key(), itemsVariant(it.value()));
-    return map;
-}
-
 void postOnMain(const QString &name, const QVariantMap &userInfo)
 {
     if (!QCoreApplication::instance() || MainQueue::isCurrent()) {

@@ -1,9 +1,10 @@
 #pragma once
 // How the history manager's parts tell the rest of the program: notifications posted on the main
-// thread, items by category as their payload, and the user told once of each setting whose
+// thread with the payloads of NotificationPayloads.h, and the user told once of each setting whose
 // stored value cannot be read. Any thread.
 
 #include "capture/HistorySaver.h"
+#include "core/NotificationPayloads.h"
 #include "core/PBItem.h"
 
 #include <QList>
@@ -12,10 +13,8 @@
 #include <QVariantMap>
 
 // Category id -> the items of a batch filed under it (each item once per id).
-using ItemsByCategory = QMap<QString, QList<PBItem>>;
+using ItemsByCategory = NotificationPayload::ItemsByCategory;
 
-QVariant itemsVariant(const QList<PBItem> &items);
-QVariantMap payloadOf(const ItemsByCategory &byCategory);
 // Posts at once on the main thread (or without an application), else queued to it.
 void postOnMain(const QString &name, const QVariantMap &userInfo = {});
 

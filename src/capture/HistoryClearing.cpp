@@ -54,7 +54,7 @@ void HistoryClearing::deleteItem(const PBItem &item)
     removeBookmarks({item});
     m_records.changed();
     LOG_DEBUG(function, QStringLiteral("[-] <- delete done"));
-    postOnMain(NotificationName::historyItemDidDelete, {{NotificationKey::info, QVariant::fromValue(item)}});
+    postOnMain(NotificationName::historyItemDidDelete, NotificationPayload::ChangedItem::encode(item));
 }
 
 void HistoryClearing::deleteItems(const QList<PBItem> &items)
@@ -262,7 +262,7 @@ void HistoryClearing::clearItems(const PBCategory &in, const ClearOptions &optio
     QList<PBItem> files;
     if (in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image || in.type() == PBDefaultCategory::all)
         files = fileItemsAmong(predicate);
-    removeAndAnnounce(function, targets, files, {{NotificationKey::info, QVariant::fromValue(in)}});
+    removeAndAnnounce(function, targets, files, NotificationPayload::ChangedCategory::encode(in));
 }
 
 void HistoryClearing::clearHistoryItems(const QList<PBItem> &items)
@@ -303,7 +303,7 @@ void HistoryClearing::discard(const QList<RecordPtr> &records, const QList<PBIte
     if (!m_records.removeRecords(records))
         return; // still stored: nothing is announced as deleted
     for (const PBItem &item : items)
-        postOnMain(NotificationName::historyItemDidDelete, {{NotificationKey::info, QVariant::fromValue(item)}});
+        postOnMain(NotificationName::historyItemDidDelete, NotificationPayload::ChangedItem::encode(item));
     removeBookmarks(items);
     m_records.refreshLists();
     m_records.changed();

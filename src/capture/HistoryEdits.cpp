@@ -85,7 +85,7 @@ void HistoryEdits::addItems(const QList<PBItem> &items, const PBCategory &to)
     for (const PBItem &item : items) {
         if (const HistoryRecords::RecordPtr record = m_records.recordFor(item)) {
             record->addCategoriesObject(category);
-            postOnMain(NotificationName::categoryTagStatusChanged, {{NotificationKey::info, QVariant::fromValue(item)}});
+            postOnMain(NotificationName::categoryTagStatusChanged, NotificationPayload::ChangedItem::encode(item));
         }
     }
     m_records.refreshLists();
@@ -117,7 +117,7 @@ bool HistoryEdits::retag(const PBItem &item, const PBCategory &category, bool ad
         record->removeCategoriesObject(categoryRow);
     m_records.refreshLists();
     m_records.changed();
-    postOnMain(NotificationName::categoryTagStatusChanged, {{NotificationKey::info, QVariant::fromValue(item)}});
+    postOnMain(NotificationName::categoryTagStatusChanged, NotificationPayload::ChangedItem::encode(item));
     return true;
 }
 

@@ -27,7 +27,7 @@ PBItem HistoryNotes::addNote(const QString &title, const QString &body)
         m_records.changed();
         ItemsByCategory payload;
         payload.insert(noteCategory.id(), {item});
-        postOnMain(NotificationName::historyDidAddNewItem, {{NotificationKey::info, payloadOf(payload)}});
+        postOnMain(NotificationName::historyDidAddNewItem, NotificationPayload::ItemChanges::encode(payload));
     }
     return item;
 }
@@ -58,5 +58,5 @@ void HistoryNotes::updateNote(const PBItem &item)
     m_records.changed();
     ItemsByCategory payload;
     payload.insert(categoryId(PBDefaultCategory::note), {item});
-    postOnMain(NotificationName::historyItemDidUpdate, {{NotificationKey::info, payloadOf(payload)}});
+    postOnMain(NotificationName::historyItemDidUpdate, NotificationPayload::ItemChanges::encode(payload));
 }

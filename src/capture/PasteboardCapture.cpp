@@ -308,15 +308,16 @@ void PasteboardCapture::processChange(const PasteboardChange &change, std::deque
     auto end = [&settings = m_settings, folder = folderToAsk(*items), newItemsByCategory = newItemsByCategory.byCategory(),
                 updatedItemsByCategory = updatedItemsByCategory.byCategory(), newItems] {
         if (folder && !settings.notPromptFolderAccess())
-            NotificationCenter::defaultCenter().postInfo(NotificationName::needCheckAuthorize, *folder);
+            NotificationCenter::defaultCenter().post(NotificationName::needCheckAuthorize, nullptr,
+                                                     NotificationPayload::FolderToAuthorize::encode(*folder));
         if (!newItemsByCategory.isEmpty()) {
             settings.setCopyTotalTimes(settings.copyTotalTimes() + 1);
-            NotificationCenter::defaultCenter().post(
-                NotificationName::historyDidAddNewItem, nullptr,
-                {{NotificationKey::info, payloadOf(newItemsByCategory)}, {NotificationKey::items, itemsVariant(newItems)}});
+            NotificationCenter::defaultCenter().post(NotificationName::historyDidAddNewItem, nullptr,
+                                                     NotificationPayload::ItemChanges::encode(newItemsByCategory, newItems));
         }
         if (!updatedItemsByCategory.isEmpty())
-            NotificationCenter::defaultCenter().postInfo(NotificationName::historyItemDidUpdate, payloadOf(updatedItemsByCategory));
+            NotificationCenter::defaultCenter().post(NotificationName::historyItemDidUpdate, nullptr,
+                                                     NotificationPayload::ItemChanges::encode(updatedItemsByCategory));
     };
     if (QCoreApplication::instance())
         MainQueue::async(std::move(end));
@@ -351,7 +352,7 @@ void PasteboardCapture::noteLostCopies(LossCause cause, qint64 count)
                            .arg(count)
                            .arg(QLatin1String(kCauses[int(cause)]))
                            .arg(total));
-    postOnMain(NotificationName::historyCopiesLost, {{NotificationKey::info, total}});
+    postOnMain(NotificationName::historyCopiesLost, NotificationPayload::CopiesLost::encode(total));
     static const char *const kTexts[] = {"Capture.Lost.Replaced", "Capture.Lost.NoAnswer", "Capture.Lost.NotTaken"};
     if (m_toldLosses.isFirst(QString::number(int(cause))))
         postHistoryProblem(L("Capture.Lost.title"), L(kTexts[int(cause)]));

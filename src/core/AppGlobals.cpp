@@ -8,12 +8,6 @@ namespace {
 const QString kFallbackBundleIdentifier = QStringLiteral("tavipaste");
 }
 
-namespace AppValues {
-AutoCache<QString> &lastVersion() { return TaviSettings::shared().m_lastVersion; }
-AutoCache<int> &launchTime() { return TaviSettings::shared().m_launchTime; }
-AutoCache<bool> &alreadyShowTutorial() { return TaviSettings::shared().m_alreadyShowTutorial; }
-} // namespace AppValues
-
 std::optional<QString> appBundleIdentifier()
 {
     const QString desktopId = QGuiApplication::desktopFileName();

@@ -142,13 +142,6 @@ quint32 modifierFlags(PBHistoryQuickSelectionKey key);
     X(syncLastError, setSyncLastError, QString, "syncLastError", QString())                                \
     X(legacyBookmarks, setLegacyBookmarks, std::optional<QVariantMap>, "kTPBookMarks", std::nullopt)
 
-// Accessors for callers that still hold the persisted values themselves; the keys are TaviSettings'.
-namespace AppValues {
-AutoCache<QString> &lastVersion();
-AutoCache<int> &launchTime();
-AutoCache<bool> &alreadyShowTutorial();
-} // namespace AppValues
-
 class TaviSettings {
 public:
     // The one instance, created on first use from any thread.
@@ -265,10 +258,6 @@ private:
     AutoCache<int> m_menuHistoryCapacity{QStringLiteral("menuHistoryCapacity"), 5};
     AutoCache<int> m_historyKeepLastCount{QStringLiteral("historyKeepLastCount"), 1, historyKeepLastCountRange()};
     AutoCache<std::optional<QString>> m_selectedOCRLanguage{QStringLiteral("selectedOCRLanguage"), std::nullopt};
-
-    friend AutoCache<QString> &AppValues::lastVersion();
-    friend AutoCache<int> &AppValues::launchTime();
-    friend AutoCache<bool> &AppValues::alreadyShowTutorial();
 };
 
 // Constant tables for text recognition.

@@ -4,6 +4,7 @@
 #include "core/Alert.h"
 #include "core/Debounce.h"
 #include "core/NotificationNames.h"
+#include "core/NotificationPayloads.h"
 #include "core/TaviSettings.h"
 #include "history/CategoryListModel.h"
 #include "history/PBHUDCell.h"
@@ -448,7 +449,8 @@ void PBHUDViewController::deleteSelectedItem()
         return;
     const PBItem item = itemAt(row);
     manager.deleteItem(item);
-    NotificationCenter::defaultCenter().postInfo(NotificationName::historyItemDidDeleteFromHUD, QVariant::fromValue(item));
+    NotificationCenter::defaultCenter().post(NotificationName::historyItemDidDeleteFromHUD, nullptr,
+                                             NotificationPayload::ChangedItem::encode(item));
     reloadAfterDelete(row);
 }
 
@@ -459,7 +461,8 @@ void PBHUDViewController::deleteRowOfCell(PBHUDCell *cell)
         return;
     const PBItem item = cell->item();
     manager.deleteItem(itemAt(row));
-    NotificationCenter::defaultCenter().postInfo(NotificationName::historyItemDidDeleteFromHUD, QVariant::fromValue(item));
+    NotificationCenter::defaultCenter().post(NotificationName::historyItemDidDeleteFromHUD, nullptr,
+                                             NotificationPayload::ChangedItem::encode(item));
     reloadAfterDelete(row);
 }
 
@@ -478,7 +481,7 @@ void PBHUDViewController::reloadAfterDelete(int row)
 
 void PBHUDViewController::handleItemDelete(const Notification &notification)
 {
-    if (!notification.info().canConvert<PBItem>())
+    if (!NotificationPayload::ChangedItem::decode(notification))
         return;
     const int selected = historyTableView->selectedRow();
     fetch([this, selected] {
@@ -498,13 +501,13 @@ void PBHUDViewController::handleAppResignActive()
 void PBHUDViewController::closeAction()
 {
     track("PBHUD_CloseByCross");
-    if (hasShowCloseTip.get()) {
+    if (TaviSettings::shared().hasShownPBHUDCloseTip()) {
         Q_EMIT closeRequested();
         return;
     }
     showAlert(L("PBHUD.Close.Tip"), QString(), L("Note.Alert.confirm"), std::nullopt, nullptr, AlertStyle::informational);
     Q_EMIT closeRequested();
-    hasShowCloseTip.set(true);
+    TaviSettings::shared().setHasShownPBHUDCloseTip(true);
 }
 
 void PBHUDViewController::clearAction()

@@ -77,7 +77,6 @@ public:
     void menuAction();
     int lastSelectedIndex = 0;
     bool isSearchMode = false;
-    AutoCache<bool> hasShowCloseTip{QStringLiteral("hasShowPBHUDCloseTip"), false};
     std::function<void()> changeHandleFunc;
     TaviPBManager &manager;
 

@@ -1,9 +1,9 @@
 #pragma once
-// The root object of TaviPaste: runs the start-up sequence and the shutdown, owns the long-lived
-// pieces of the shell (status icon, feedback panel, icon animation, the digit hot keys of
-// QuickSelectionKeys) and the observers through which the rest of the program talks to the shell;
-// launch at login is LaunchAtLogin's. One instance, made by the
-// program's entry; others reach it through shared(). GUI thread unless a function says otherwise.
+// The root object of TaviPaste: owns the long-lived pieces of the shell and the observers through
+// which the rest of the program talks to the shell, and forwards to them: StartUpSequence and
+// ShutdownSequence, StatusIcon, OperationFeedback, ActiveWindowWatcher, the digit hot keys of
+// QuickSelectionKeys; launch at login is LaunchAtLogin's. One instance, made by the program's
+// entry; others reach it through shared(). GUI thread unless a function says otherwise.
 
 #include "core/PBItem.h"
 #include "core/store/CloudKitManager.h"
@@ -25,7 +25,9 @@
 #include <memory>
 #include <optional>
 
+class ActiveWindowWatcher;
 class FeedbackPanel;
+class OperationFeedback;
 class QFileDialog;
 class QMenu;
 class QMessageBox;
@@ -33,6 +35,9 @@ class QSystemTrayIcon;
 class QTimer;
 class QWidget;
 class SearchHUDIntroWindowController;
+class ShutdownSequence;
+class StartUpSequence;
+class StatusIcon;
 class TaviMenuBarController;
 class TaviPBManager;
 
@@ -81,7 +86,7 @@ public:
     void updateDayChangedObserver();
     void showAuthorizer(const QVariantMap &userInfo);
     void observeApplicationDeactivation();
-    // One look at the active window; the deactivation observer runs it twice a second.
+    // One look at the active window (see ActiveWindowWatcher).
     void pollFrontmostApplication();
     QFileDialog &openPanel();
 
@@ -111,7 +116,7 @@ public:
     static QString helperExecutablePath() { return LaunchAtLogin::helperExecutablePath(); }
     bool isLoginHelperRunning() const { return LaunchAtLogin::isHelperRunning(); }
 
-    // --- Feedback and status icon
+    // --- Feedback and status icon (see OperationFeedback, StatusIcon)
     // Any thread: the sound plays at once, the panel and the animation on the main queue.
     void showFeedback(OperationType operation, bool hideHUD, int count);
     void animateStatusIcon();
@@ -126,9 +131,8 @@ public:
     QMessageBox *noTrayWindow() const;
     // How long after launch a tray may still appear (tests shorten it).
     static inline int noTrayGraceMs = 4000;
-    static inline const QString kNoTrayToldKey = QStringLiteral("noTrayMenuPlacesTold");
     // The name of the image the status icon shows now (empty without a status icon).
-    QString statusItemImageName() const { return m_statusImageName; }
+    QString statusItemImageName() const;
     bool isStatusIconAnimating() const;
 
     // --- State
@@ -136,7 +140,7 @@ public:
     TaviPBManager &pbManager;
     // Watches the cloud account from creation on; mirroring goes off while it is not available.
     CloudKitManager cloudkitManager;
-    QSystemTrayIcon *statusItem() const { return m_statusItem.get(); }
+    QSystemTrayIcon *statusItem() const;
     QList<PBItem> lastItems;
     QPointer<QMenu> statusBarMenu;
     TaviMenuBarController *menuBarController() const { return m_menuBarController.get(); }
@@ -144,35 +148,23 @@ public:
     std::optional<RunningApplication> lastActiveApplication;
     QPointer<QWidget> welcomeWindowController;
     SearchHUDIntroWindowController *searchTipWC();
-    FeedbackPanel *hud() const { return m_hud; }
+    FeedbackPanel *hud() const;
     int currentFrame = 1;
 
 private:
-    void setStatusImage(const QString &name);
-    void tickStatusIcon();
-    void registerObservers();
-    // Problems with the history or the settings found at start-up, and those reported later
-    // through "historyProblemOccurred", are shown to the user in an alert.
-    void tellHistoryProblems();
-    // The history could not be written at quit: says how many items are lost.
-    void tellUnsavedItems(int count);
-
+    // The menu goes after the status icon that shows it (members go in reverse order).
     std::unique_ptr<QFileDialog> m_openPanel;
     std::unique_ptr<TaviMenuBarController> m_menuBarController;
-    std::unique_ptr<QSystemTrayIcon> m_statusItem;
-    QString m_statusImageName;
-    FeedbackPanel *m_hud = nullptr;
-    std::unique_ptr<QObject> m_hudOwner;
+    std::unique_ptr<StatusIcon> m_statusIcon;
+    std::unique_ptr<OperationFeedback> m_feedback;
     std::optional<SearchHUDIntroWindowController *> m_searchTipWC;
-    QTimer *m_animTimer = nullptr;
-    QTimer *m_deactivationTimer = nullptr;
-    bool m_watchingFrontmost = false; // the workspace reports changes of the active window
-    std::optional<RunningApplication> m_lastSeenFrontmost;
+    std::unique_ptr<ActiveWindowWatcher> m_windowWatcher;
     std::unique_ptr<QuickSelectionKeys> m_quickSelectionKeys;
     QPointer<QMessageBox> m_aboutWindow;
-    QPointer<QMessageBox> m_noTrayWindow;
     QStringList m_refusedShortcuts; // waiting for the alert queued to tell them
     ObserverBag m_observers;
+    std::unique_ptr<StartUpSequence> m_startUp;
+    std::unique_ptr<ShutdownSequence> m_shutdown;
     QTimer *m_dayTimer = nullptr;
     bool m_launched = false;
     bool m_terminated = false;

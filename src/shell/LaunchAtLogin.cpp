@@ -97,4 +97,9 @@ bool isHelperRunning()
     return DistributedNotificationCenter::defaultCenter().isNameOwned(LoginHelper::kHelperBusName);
 }
 
+QString ownBundleIdentifier()
+{
+    return appBundleIdentifier().value_or(Workspace::shared().ownBundleIdentifier());
+}
+
 } // namespace LaunchAtLogin

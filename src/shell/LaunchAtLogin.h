@@ -20,5 +20,7 @@ void check();
 QString helperExecutablePath();
 // A login helper waits for this program's word.
 bool isHelperRunning();
+// The id the login helper and the launcher know this program by.
+QString ownBundleIdentifier();
 
 } // namespace LaunchAtLogin

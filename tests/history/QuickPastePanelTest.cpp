@@ -283,7 +283,7 @@ TEST(QuickPastePanel, TheCloseTipIsShownOnlyTheFirstTime)
     panel.view->closeAction();
     setAlertResponder({});
     EXPECT_EQ(alerts, 1);
-    EXPECT_TRUE(panel.view->hasShowCloseTip.get());
+    EXPECT_TRUE(TaviSettings::shared().hasShownPBHUDCloseTip());
 }
 
 TEST(QuickPastePanel, ANewCopyShowsWhileThePanelIsOpen)

@@ -1,0 +1,30 @@
+#pragma once
+// The start-up of TaviPaste once the application has finished launching, in order: the
+// installation's id, usage reporting, the log, the hot keys and the active-window watch, the
+// history's problems told, auto-clean, bookmarks, the welcome window, the status icon, the digit
+// keys, clipboard monitoring, the observers through which the rest of the program talks to the
+// shell, and launch at login. GUI thread.
+
+class AppDelegate;
+class ObserverBag;
+class TaviPBManager;
+class TaviSettings;
+
+class StartUpSequence {
+public:
+    // The observers are the delegate's: they live until it shuts down.
+    StartUpSequence(AppDelegate &delegate, TaviPBManager &pbManager, TaviSettings &settings, ObserverBag &observers);
+
+    void run();
+
+private:
+    void registerObservers();
+    // Problems with the history or the settings found at start-up, and those reported later
+    // through "historyProblemOccurred", are shown to the user in an alert.
+    void tellHistoryProblems();
+
+    AppDelegate &m_delegate;
+    TaviPBManager &m_pbManager;
+    TaviSettings &m_settings;
+    ObserverBag &m_observers;
+};
