@@ -121,3 +121,24 @@ TEST(ListQueries, ACategoryWithoutItsRecordOrAnEmptySearchListsNothing)
     EXPECT_EQ(f.h.manager->itemCount(empty), 0);
     EXPECT_TRUE(f.h.manager->getItemsPage(TaviPBManager::ListQuery{}, -1, 10).isEmpty());
 }
+
+TEST(ListQueries, DeepPagesReadAfterEarlierOnesEqualTheWholeListWithPinsAndTies)
+{
+    CaptureHarness h;
+    for (int i = 0; i < 60; ++i)
+        h.copyText(QStringLiteral("item %1").arg(i));
+    for (const int i : {3, 17, 40})
+        h.manager->stickItem(h.item(QStringLiteral("item %1").arg(i)), true);
+    h.settle();
+    for (const SortDescriptor &order : {SortDescriptor{}, SortDescriptor{QStringLiteral("text"), true}}) {
+        const TaviPBManager::ListQuery all{PBCategory::all(), std::nullopt, order};
+        const QStringList whole = textsOf(h.manager->getItemsPage(all, 0, 1000));
+        ASSERT_EQ(whole.size(), 60);
+        // Across the pinned rows' end, page by page and a few pages at a time.
+        for (const int stride : {1, 3}) {
+            for (int offset = 0; offset < 60; offset += 2 * stride)
+                EXPECT_EQ(textsOf(h.manager->getItemsPage(all, offset, 2)), whole.mid(offset, 2))
+                    << order.key.toStdString() << " at " << offset;
+        }
+    }
+}

@@ -321,3 +321,72 @@ TEST_F(StoreTest, RecordsFetchedWithoutTheirValuesReadThemWhenUsed)
     item(QStringLiteral("n"), 60);
     EXPECT_EQ(texts(context()->fetch(request)), (QStringList{"n", "r49", "r48", "r47"}));
 }
+
+TEST_F(StoreTest, DeepWindowsReadFromAnEarlierPageEqualTheSkippedOnes)
+{
+    // Few distinct keys, so most neighbours tie; pinned rows, a category, texts that sort apart
+    // from their insertion, and pinned rows without a date, which sort before every dated one.
+    auto group = category(QStringLiteral("g"));
+    for (int i = 0; i < 300; ++i) {
+        auto record = item(QStringLiteral("t%1").arg((i * 37) % 300, 3, 10, QLatin1Char('0')), i % 6, i % 11 == 0);
+        if (i % 3 == 0)
+            record->addCategoriesObject(group);
+        if (i % 22 == 0)
+            record->setModifiedAt(QDateTime());
+    }
+    ASSERT_TRUE(context()->save());
+    reopen();
+    auto groupRecord = PBCategoryRecord::fetchRequest();
+    groupRecord.predicate = Predicate::equal(QStringLiteral("id"), QStringLiteral("g"));
+    const auto groups = context()->fetch(groupRecord);
+    ASSERT_TRUE(groups && groups->size() == 1);
+
+    const QList<QList<SortDescriptor>> orders{kNewestFirst,
+                                              {{QStringLiteral("modifiedAt"), true}},
+                                              {{QStringLiteral("text"), true}},
+                                              {{QStringLiteral("text"), false}},
+                                              {{QStringLiteral("is_sticky"), false}, {QStringLiteral("modifiedAt"), false}}};
+    const QList<std::optional<Predicate>> predicates{
+        std::nullopt, notSticky(),
+        Predicate::andPredicate({notSticky(), Predicate::relationshipContains(QStringLiteral("categories"), groups->first())})};
+    auto check = [&](const char *when) {
+        for (const auto &sort : orders) {
+            for (const auto &predicate : predicates) {
+                auto request = PBItemRecord::fetchRequest();
+                request.predicate = predicate;
+                request.sortDescriptors = sort;
+                const QStringList whole = texts(context()->fetch(request));
+                // Page by page, then a stride of several pages, then back up: each window read after
+                // the ones before it equals the same window of the whole list.
+                for (const int stride : {1, 4, -3}) {
+                    for (int page = stride > 0 ? 0 : 29; page >= 0 && page < 30; page += stride) {
+                        request.fetchOffset = page * 10 + (stride == 4 ? 3 : 0);
+                        request.fetchLimit = 10;
+                        ASSERT_EQ(texts(context()->fetch(request)), whole.mid(request.fetchOffset, 10))
+                            << when << " order " << sort.first().key.toStdString() << " stride " << stride << " at "
+                            << request.fetchOffset;
+                    }
+                }
+            }
+        }
+    };
+    check("stored");
+    // Rows that move, leave and arrive: windows read before the change no longer count.
+    auto request = PBItemRecord::fetchRequest();
+    request.sortDescriptors = kNewestFirst;
+    request.fetchOffset = 40;
+    request.fetchLimit = 30;
+    const auto moved = context()->fetch(request);
+    ASSERT_TRUE(moved && moved->size() == 30);
+    for (int i = 0; i < 30; i += 3) {
+        (*moved)[i]->setModifiedAt(at(3));
+        context()->deleteObject((*moved)[i + 1]);
+        item(QStringLiteral("new%1").arg(i), i % 6);
+    }
+    ASSERT_TRUE(context()->save());
+    check("changed");
+    // And so do they when another connection moves rows.
+    rawDatabase().exec(R"sql(UPDATE "PBItemRecord" SET "modifiedAt" = (SELECT min("modifiedAt") FROM "PBItemRecord")
+                             WHERE "pk" % 7 = 0)sql");
+    check("changed elsewhere");
+}

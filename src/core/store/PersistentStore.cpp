@@ -3,6 +3,7 @@
 #include "core/store/EntityDescription.h"
 #include "core/store/StoreFailure.h"
 #include "core/store/StoreSchema.h"
+#include "core/store/StoredRowQuery.h"
 #include "platform/LockedFiles.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -151,7 +152,8 @@ QString StoreProblem::message() const
 }
 
 PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed)
-    : m_database(std::move(database)), m_path(std::move(path)), m_temporary(temporary)
+    : m_database(std::move(database)), m_path(std::move(path)), m_temporary(temporary),
+      m_pageAnchors(std::make_unique<StoredRowQuery::PageAnchors>())
 {
     if (!m_temporary)
         LockedFiles::hold(m_path);

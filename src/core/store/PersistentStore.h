@@ -35,6 +35,10 @@ struct StoreProblem {
     QString message() const;
 };
 
+namespace StoredRowQuery {
+class PageAnchors;
+}
+
 class PersistentStore {
 public:
     static constexpr int kSchemaVersion = 3;
@@ -67,6 +71,9 @@ public:
     // A prepared statement for `sql`, reset with bindings cleared, kept for reuse. At most a few
     // hundred are kept: the reference holds until the next call.
     SQLite::Statement &statement(const QString &sql);
+    // Rows already read at known places of ordered windows, so a deep window starts from the
+    // nearest one; used as statement() is.
+    StoredRowQuery::PageAnchors &pageAnchors() { return *m_pageAnchors; }
 
     // A commit that leaves the write-ahead log at this many pages or more has the log copied
     // into the store by a thread of the store's own, so the commit never waits for the copy.
@@ -115,6 +122,7 @@ private:
     QString m_path;
     bool m_temporary;
     QHash<QString, std::shared_ptr<SQLite::Statement>> m_statements;
+    std::unique_ptr<StoredRowQuery::PageAnchors> m_pageAnchors;
     std::unique_ptr<SearchIndex> m_searchIndex;
     std::mutex m_checkpointMutex;
     std::unique_ptr<SQLite::Database> m_checkpointConnection; // guarded by m_checkpointMutex

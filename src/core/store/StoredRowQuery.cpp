@@ -46,6 +46,130 @@ QList<qint64> selectRows(PersistentStore &store, const QString &table, const Com
     return rows;
 }
 
+// The store as the anchors of its windows know it: the changes of its own connection and the
+// commits of others.
+std::pair<qint64, qint64> storeState(PersistentStore &store)
+{
+    SQLite::Statement &version = store.statement(QStringLiteral("PRAGMA data_version"));
+    const qint64 data = version.executeStep() ? version.getColumn(0).getInt64() : -1;
+    version.reset();
+    return {qint64(sqlite3_total_changes64(store.database().getHandle())), data};
+}
+
+// A window's statement with its bindings, as the anchors tell windows apart.
+QString windowKey(const QString &table, const CompiledRequest &compiled)
+{
+    QString key = table + compiled.where + compiled.order;
+    for (const StoreValue &value : compiled.bindings) {
+        key += QChar(0) + QString::number(value.index()) + QLatin1Char(':');
+        if (const auto *number = std::get_if<qint64>(&value))
+            key += QString::number(*number);
+        else if (const auto *text = std::get_if<QString>(&value))
+            key += *text;
+        else if (const auto *bytes = std::get_if<QByteArray>(&value))
+            key += QString::fromLatin1(bytes->toHex());
+    }
+    return key;
+}
+
+// " WHERE (condition) AND " or " WHERE ", for a further condition.
+QString whereAnd(const CompiledRequest &compiled)
+{
+    return compiled.expression.isEmpty() ? QStringLiteral(" WHERE ")
+                                         : QStringLiteral(" WHERE (") + compiled.expression + QStringLiteral(") AND ");
+}
+
+void bindAll(SQLite::Statement &statement, const std::vector<StoreValue> &values, int first = 1)
+{
+    for (size_t i = 0; i < values.size(); ++i)
+        bindValue(statement, first + int(i), values[i]);
+}
+
+// The rows of the window that follow the anchor's row, `skip` of them skipped: a walk of the
+// order's index from the anchor's keys. Nothing when the anchor is no longer a row of the window
+// or a null key stands in the way of the comparison (null keys sort first).
+std::optional<QList<qint64>> rowsAfter(PersistentStore &store, const QString &table, const CompiledRequest &compiled,
+                                       const QString &key, PageAnchors::Anchor anchor, qint64 limit, qint64 skip)
+{
+    const QString terms = compiled.terms.join(QStringLiteral(", "));
+    const QString where = whereAnd(compiled);
+    SQLite::Statement &keysOf = store.statement(QStringLiteral("SELECT ") + terms + QStringLiteral(" FROM ") + table + where
+                                                + QStringLiteral("\"pk\" = ?"));
+    bindAll(keysOf, compiled.bindings);
+    keysOf.bind(int(compiled.bindings.size()) + 1, int64_t(anchor.row));
+    std::vector<StoreValue> keys;
+    if (keysOf.executeStep()) {
+        for (int i = 0; i < compiled.terms.size(); ++i)
+            keys.push_back(StoreStatements::readValue(keysOf.getColumn(i)));
+    }
+    keysOf.reset();
+    if (keys.empty() || std::any_of(keys.cbegin(), keys.cend(), [](const StoreValue &value) { return value.index() == 0; }))
+        return std::nullopt;
+    const bool ascending = compiled.ascending.first();
+    if (!ascending) {
+        // Descending, rows with a null key come after every other; the comparison skips them.
+        PageAnchors &anchors = store.pageAnchors();
+        std::optional<bool> nulls = anchors.hasNullKeys(key);
+        if (!nulls) {
+            SQLite::Statement &any = store.statement(QStringLiteral("SELECT 1 FROM ") + table + where + QLatin1Char('(')
+                                                     + compiled.terms.join(QStringLiteral(" IS NULL OR ")) + QStringLiteral(" IS NULL) LIMIT 1"));
+            bindAll(any, compiled.bindings);
+            nulls = any.executeStep();
+            any.reset();
+            anchors.setHasNullKeys(key, *nulls);
+        }
+        if (*nulls)
+            return std::nullopt;
+    }
+    QString places;
+    for (size_t i = 0; i <= keys.size(); ++i)
+        places += i == 0 ? QStringLiteral("?") : QStringLiteral(", ?");
+    SQLite::Statement &statement = store.statement(QStringLiteral("SELECT \"pk\" FROM ") + table + where + QLatin1Char('(') + terms
+                                                   + QStringLiteral(", \"pk\") ") + (ascending ? QLatin1Char('>') : QLatin1Char('<'))
+                                                   + QStringLiteral(" (") + places + QLatin1Char(')') + compiled.order
+                                                   + QStringLiteral(" LIMIT ? OFFSET ?"));
+    int column = 1;
+    bindAll(statement, compiled.bindings, column);
+    column += int(compiled.bindings.size());
+    bindAll(statement, keys, column);
+    column += int(keys.size());
+    statement.bind(column++, int64_t(anchor.row));
+    statement.bind(column++, int64_t(limit));
+    statement.bind(column, int64_t(skip));
+    QList<qint64> rows;
+    while (statement.executeStep())
+        rows.append(statement.getColumn(0).getInt64());
+    statement.reset();
+    return rows;
+}
+
+// The rows of a window in the request's order: after the nearest row already read before it
+// where one is known, else by skipping `offset` rows. Remembers the window's first and last rows.
+QList<qint64> orderedRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit,
+                          qint64 offset)
+{
+    const bool oneWay = !compiled.ascending.isEmpty()
+                        && std::all_of(compiled.ascending.cbegin(), compiled.ascending.cend(),
+                                       [&](bool ascending) { return ascending == compiled.ascending.first(); });
+    if (limit <= 0 || !oneWay)
+        return selectRows(store, table, compiled, limit, offset);
+    const auto state = storeState(store);
+    PageAnchors &anchors = store.pageAnchors();
+    const QString key = windowKey(table, compiled);
+    std::optional<QList<qint64>> rows;
+    if (offset > 0) {
+        if (const auto anchor = anchors.before(key, offset, state))
+            rows = rowsAfter(store, table, compiled, key, *anchor, limit, offset - anchor->offset - 1);
+    }
+    if (!rows)
+        rows = selectRows(store, table, compiled, limit, offset);
+    if (!rows->isEmpty()) {
+        anchors.remember(key, {offset, rows->first()}, state);
+        anchors.remember(key, {offset + rows->size() - 1, rows->last()}, state);
+    }
+    return *rows;
+}
+
 // Stops a statement after a number of SQLite virtual-machine steps, while it lives.
 class StepBudget {
 public:
@@ -146,6 +270,44 @@ qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, con
 }
 } // namespace
 
+std::optional<PageAnchors::Anchor> PageAnchors::before(const QString &statement, qint64 offset, std::pair<qint64, qint64> state)
+{
+    follow(state);
+    const auto rows = m_rows.constFind(statement);
+    if (rows == m_rows.cend())
+        return std::nullopt;
+    auto nearest = rows->lower_bound(offset);
+    if (nearest == rows->cbegin())
+        return std::nullopt;
+    --nearest;
+    return Anchor{nearest->first, nearest->second};
+}
+
+void PageAnchors::remember(const QString &statement, Anchor anchor, std::pair<qint64, qint64> state)
+{
+    follow(state);
+    if (!m_rows.contains(statement) && m_rows.size() >= kStatements)
+        clear();
+    std::map<qint64, qint64> &rows = m_rows[statement];
+    if (rows.size() >= kRowsPerStatement)
+        rows.clear();
+    rows[anchor.offset] = anchor.row;
+}
+
+void PageAnchors::clear()
+{
+    m_rows.clear();
+    m_nullKeys.clear();
+}
+
+void PageAnchors::follow(std::pair<qint64, qint64> state)
+{
+    if (state == m_state)
+        return;
+    clear();
+    m_state = state;
+}
+
 std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error, Predicate::SearchForm form,
                                              const Predicate::IndexMatches *matches)
 {
@@ -164,8 +326,9 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
         // ordered walk testing every row against them ("+" keeps SQLite off the order's index).
         const AttributeDescription &attribute = entity.attribute(index);
         const QString column = quoted(attribute.column);
-        order += (form == Predicate::SearchForm::Index ? QStringLiteral("+") : QString())
-                 + (attribute.readableOrder ? QStringLiteral("tavi_order_key(") + column + QLatin1Char(')') : column)
+        const QString term = attribute.readableOrder ? QStringLiteral("tavi_order_key(") + column + QLatin1Char(')') : column;
+        compiled.terms << term;
+        order += (form == Predicate::SearchForm::Index ? QStringLiteral("+") : QString()) + term
                  + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
     }
     if (request.predicate) {
@@ -195,7 +358,7 @@ QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request
     const QString table = quoted(entity.name);
     SearchIndex &index = store.searchIndex();
     if (!request.predicate || !request.predicate->usesSearchIndex(entity) || !index.isReady())
-        return selectRows(store, table, scan, limit, offset);
+        return orderedRows(store, table, scan, limit, offset);
     const SearchIndex::Tuning tuning = SearchIndex::tuning();
     try {
         Predicate::SearchForm form = Predicate::SearchForm::Index;

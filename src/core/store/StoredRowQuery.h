@@ -7,9 +7,12 @@
 #include "core/store/FetchRequest.h"
 #include "core/store/PersistentStore.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -21,8 +24,37 @@ struct CompiledRequest {
     QString where;
     std::vector<StoreValue> bindings;
     QString order;
+    QStringList terms; // the sort keys' expressions, in order
     QList<int> keys;
     QList<bool> ascending;
+};
+
+// Rows of ordered windows already read, by place, for each statement and its bindings: a window
+// deeper than one of them is read from the rows after it instead of skipping every row before.
+// Forgotten as soon as the store changes (through any connection). Bounded.
+class PageAnchors {
+public:
+    struct Anchor {
+        qint64 offset;
+        qint64 row;
+    };
+    // The known row nearest before `offset` in the window of `statement`, when the store is still
+    // in `state`.
+    std::optional<Anchor> before(const QString &statement, qint64 offset, std::pair<qint64, qint64> state);
+    void remember(const QString &statement, Anchor anchor, std::pair<qint64, qint64> state);
+    void clear();
+
+    // Whether rows of `statement` have a null sort key, once per state of the store.
+    std::optional<bool> hasNullKeys(const QString &statement) const { return m_nullKeys.value(statement); }
+    void setHasNullKeys(const QString &statement, bool nulls) { m_nullKeys.insert(statement, nulls); }
+
+private:
+    static constexpr qsizetype kStatements = 16;
+    static constexpr size_t kRowsPerStatement = 4096;
+    void follow(std::pair<qint64, qint64> state);
+    std::pair<qint64, qint64> m_state{-1, -1};
+    QHash<QString, std::map<qint64, qint64>> m_rows;
+    QHash<QString, std::optional<bool>> m_nullKeys;
 };
 
 // Absent, with the reason in `error`, when a key or the predicate does not fit the entity.
