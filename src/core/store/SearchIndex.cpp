@@ -473,8 +473,12 @@ std::optional<SearchIndex::Matches> SearchIndex::matchingIds(const QString &keyw
 void SearchIndex::willDelete(SQLite::Database &database, const EntityDescription &entity, qint64 rows)
 {
     constexpr qint64 kManyRows = 10000;
-    if (!m_openConnection || rows < kManyRows || entity.name != QStringLiteral("PBItemRecord") || !isReady()
-        || rows * 2 < countOf(database, R"sql(SELECT count(*) FROM "PBItemRecord")sql"))
+    if (!m_openConnection || rows < kManyRows || entity.name != QStringLiteral("PBItemRecord") || !isReady())
+        return;
+    // Counted only as far as the answer needs: a full count reads every page of an index.
+    SQLite::Statement items(database, R"sql(SELECT count(*) FROM (SELECT 1 FROM "PBItemRecord" LIMIT ?))sql");
+    items.bind(1, int64_t(rows * 2 + 1));
+    if (!items.executeStep() || rows * 2 < items.getColumn(0).getInt64())
         return;
     // In the caller's transaction: the index restarts empty (the remaining items, if any, to be
     // built), so the delete triggers find nothing to do.
