@@ -7,7 +7,8 @@ PBCategoryRecord::PBCategoryRecord() : ManagedObject(entityDescription()) {}
 
 const EntityDescription &PBCategoryRecord::entityDescription()
 {
-    static const EntityDescription entity{
+    // Never destroyed: a store may still open on another thread while the process ends.
+    static const EntityDescription &entity = *new const EntityDescription{
         QStringLiteral("PBCategoryRecord"),
         {
             {QStringLiteral("id"), QStringLiteral("id"), AttributeType::String},

@@ -33,7 +33,8 @@ const RelationshipDescription &PBItemRecord::categoriesLink()
 
 const EntityDescription &PBItemRecord::entityDescription()
 {
-    static const EntityDescription entity{
+    // Never destroyed: a store may still open on another thread while the process ends.
+    static const EntityDescription &entity = *new const EntityDescription{
         QStringLiteral("PBItemRecord"),
         {
             {QStringLiteral("uuid"), QStringLiteral("uuid"), AttributeType::UUID},

@@ -6,7 +6,8 @@ PBPasteboardDataRecord::PBPasteboardDataRecord() : ManagedObject(entityDescripti
 
 const EntityDescription &PBPasteboardDataRecord::entityDescription()
 {
-    static const EntityDescription entity{
+    // Never destroyed: a store may still open on another thread while the process ends.
+    static const EntityDescription &entity = *new const EntityDescription{
         QStringLiteral("PBPasteboardDataRecord"),
         {
             {QStringLiteral("type"), QStringLiteral("type"), AttributeType::String},

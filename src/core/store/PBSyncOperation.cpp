@@ -4,7 +4,8 @@ PBSyncOperation::PBSyncOperation() : ManagedObject(entityDescription()) {}
 
 const EntityDescription &PBSyncOperation::entityDescription()
 {
-    static const EntityDescription entity{
+    // Never destroyed: a store may still open on another thread while the process ends.
+    static const EntityDescription &entity = *new const EntityDescription{
         QStringLiteral("PBSyncOperation"),
         {
             {QStringLiteral("uuid"), QStringLiteral("uuid"), AttributeType::UUID},

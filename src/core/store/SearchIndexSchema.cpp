@@ -83,9 +83,10 @@ QString foldVersion()
 
 const std::vector<const char *> &parts()
 {
-    static const std::vector<const char *> names = {"PBItemRecord_search",        "PBItemRecord_search_long",
-                                                    "PBItemRecord_search_state",  "PBItemRecord_search_insert",
-                                                    "PBItemRecord_search_delete", "PBItemRecord_search_update"};
+    // Never destroyed: the index's builder may still check the schema while the process ends.
+    static const auto &names = *new const std::vector<const char *>{"PBItemRecord_search",        "PBItemRecord_search_long",
+                                                                    "PBItemRecord_search_state",  "PBItemRecord_search_insert",
+                                                                    "PBItemRecord_search_delete", "PBItemRecord_search_update"};
     return names;
 }
 
