@@ -103,8 +103,17 @@ void CoreDataStack::shutDownShared()
         QMutexLocker lock(&g_sharedMutex);
         stack = sharedInstance().get();
     }
-    if (stack)
-        stack->shutDown();
+    if (!stack)
+        return;
+    stack->shutDown();
+    // No thread of the store runs on while the process ends.
+    std::shared_ptr<PersistentStore> store;
+    {
+        std::lock_guard lock(stack->m_managedContext->mutex());
+        store = stack->m_managedContext->store();
+    }
+    if (store)
+        store->stopIndexing();
 }
 
 CoreDataStack::CoreDataStack(const QString &storePath)

@@ -26,7 +26,8 @@ public:
     static CoreDataStack &shared();
     // Drops the shared stack; the next shared() builds one on the current data folder (tests).
     static void resetShared();
-    // Shuts the shared stack down, if one was made (at quit, before main returns).
+    // Shuts the shared stack down, if one was made, and stops its store's threads (at quit, before
+    // main returns).
     static void shutDownShared();
 
     // A stack on `storePath` (default: PBHistory.sqlite in the data folder); builds the container.

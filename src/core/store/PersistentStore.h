@@ -91,6 +91,12 @@ public:
     // still succeed (their log is copied when SQLite next opens the store). With the owning
     // context's lock. False when the log could not be emptied (another connection still reads).
     bool finishWriting();
+    // Stops the search index's builder for good (at quit). Not with the owning context's lock.
+    void stopIndexing()
+    {
+        if (m_searchIndex)
+            m_searchIndex->stopBuilding();
+    }
     // Runs in copyLogIntoStore() once the log is copied (tests).
     static void setLogCopiedHookForTesting(std::function<void()> hook);
     // Whether a copy started by a commit is queued or running (tests).

@@ -112,6 +112,11 @@ SearchIndex::SearchIndex(SQLite::Database &database, ConnectionFactory openConne
 
 SearchIndex::~SearchIndex()
 {
+    stopBuilding();
+}
+
+void SearchIndex::stopBuilding()
+{
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;

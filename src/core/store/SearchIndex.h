@@ -82,6 +82,9 @@ public:
     // one (a store that has no file) the index is built at once on `database`.
     SearchIndex(SQLite::Database &database, ConnectionFactory openConnection);
     ~SearchIndex();
+    // Stops the builder for good and waits for it (at quit): the index is brought up to date at
+    // the next start. Not with the owning context's lock.
+    void stopBuilding();
     SearchIndex(const SearchIndex &) = delete;
     SearchIndex &operator=(const SearchIndex &) = delete;
 
