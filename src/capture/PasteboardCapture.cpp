@@ -8,6 +8,7 @@
 #include "core/PBCategoryManager.h"
 #include "core/TPBookMarkCacher.h"
 #include "core/TaviSettings.h"
+#include "core/store/StoreFailure.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
@@ -280,7 +281,7 @@ void PasteboardCapture::processChange(const PasteboardChange &change, std::deque
             }
         }
     } catch (const std::exception &error) {
-        LOG_ERROR(kPoll, QStringLiteral("Capture batch failed: ") + QString::fromUtf8(error.what()));
+        LOG_ERROR(kPoll, QStringLiteral("Capture batch failed: ") + storeFailureKind(error));
     } catch (...) {
         LOG_ERROR(kPoll, QStringLiteral("Capture batch failed."));
     }

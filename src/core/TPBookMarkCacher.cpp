@@ -2,6 +2,7 @@
 
 #include "core/TaviSettings.h"
 #include "core/store/CoreDataStack.h"
+#include "core/store/StoreFailure.h"
 #include "platform/Bookmark.h"
 #include "platform/Log.h"
 
@@ -99,7 +100,7 @@ void TPBookMarkCacher::ensureLoaded() const
             read = true;
         }
     } catch (const std::exception &error) {
-        LOG_ERROR("TPBookMarkCacher::load()", QStringLiteral("The stored bookmarks could not be read: ") + QString::fromUtf8(error.what()));
+        LOG_ERROR("TPBookMarkCacher::load()", QStringLiteral("The stored bookmarks could not be read: ") + storeFailureKind(error));
     }
     // Bookmarks an earlier version kept in the settings file move into the store; they leave the
     // settings file only once the store holds them for good.
@@ -156,7 +157,7 @@ bool TPBookMarkCacher::write(const Table &entries, const QList<QString> &deleted
             });
         }
     } catch (const std::exception &error) {
-        LOG_ERROR("TPBookMarkCacher::write()", QStringLiteral("Bookmarks could not be written: ") + QString::fromUtf8(error.what()));
+        LOG_ERROR("TPBookMarkCacher::write()", QStringLiteral("Bookmarks could not be written: ") + storeFailureKind(error));
         return false;
     }
     return true;

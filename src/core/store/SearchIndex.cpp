@@ -102,7 +102,7 @@ SearchIndex::SearchIndex(SQLite::Database &database, ConnectionFactory openConne
             while (buildStep(database, kBuildRows) == Step::More) {
             }
         } catch (const std::exception &error) {
-            LOG_ERROR("SearchIndex::SearchIndex()", QStringLiteral("search index not built: %1").arg(QString::fromUtf8(error.what())));
+            LOG_ERROR("SearchIndex::SearchIndex()", QStringLiteral("search index not built: %1").arg(storeFailureKind(error)));
             m_failed = true;
         }
         return;
@@ -145,7 +145,7 @@ void SearchIndex::verifySchema(SQLite::Database &database)
         LOG_WARNING("SearchIndex::verifySchema()", QStringLiteral("[-] search index incomplete or folded otherwise; building it anew"));
     } catch (const std::exception &error) {
         LOG_WARNING("SearchIndex::verifySchema()", QStringLiteral("[-] search index unreadable (%1); building it anew")
-                                                       .arg(QString::fromUtf8(error.what())));
+                                                       .arg(storeFailureKind(error)));
     }
     disable(database);
     m_rebuild = true;
@@ -165,7 +165,7 @@ DROP TRIGGER IF EXISTS "PBItemRecord_search_update";
 DROP TABLE IF EXISTS "PBItemRecord_search_state";)sql");
         transaction.commit();
     } catch (const std::exception &error) {
-        LOG_ERROR("SearchIndex::disable()", QStringLiteral("could not switch the search index off: %1").arg(QString::fromUtf8(error.what())));
+        LOG_ERROR("SearchIndex::disable()", QStringLiteral("could not switch the search index off: %1").arg(storeFailureKind(error)));
     }
 }
 
@@ -512,7 +512,7 @@ bool SearchIndex::isIndexFailure(const std::exception &error)
 void SearchIndex::reportFailure(const std::exception &error)
 {
     LOG_ERROR("SearchIndex::reportFailure()", QStringLiteral("[-] search index failed (%1); searches scan while it is built anew")
-                                                  .arg(QString::fromUtf8(error.what())));
+                                                  .arg(storeFailureKind(error)));
     disable(m_database);
     if (!m_openConnection) {
         try {
@@ -521,7 +521,7 @@ void SearchIndex::reportFailure(const std::exception &error)
             }
             m_failed = false;
         } catch (const std::exception &again) {
-            LOG_ERROR("SearchIndex::reportFailure()", QStringLiteral("search index not rebuilt: %1").arg(QString::fromUtf8(again.what())));
+            LOG_ERROR("SearchIndex::reportFailure()", QStringLiteral("search index not rebuilt: %1").arg(storeFailureKind(again)));
         }
         return;
     }
