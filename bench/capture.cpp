@@ -30,7 +30,8 @@ void seed(qint64 count)
 {
     // One item in a thousand holds the searched word.
     Bench::seedHistory(count, [](qint64 i) -> QString {
-        return (i % 1000 == 7 ? QStringLiteral("Quarterly report %1 ") : QStringLiteral("Copied text number %1 ")).arg(i)
+        return (i % 1000 == 7 ? QStringLiteral("Quarterly report %1 ") : QStringLiteral("Copied text number %1 "))
+                   .arg(i)
                + QStringLiteral("with some more words to make it the length of a usual copy");
     });
 }
@@ -56,7 +57,7 @@ void measure(qint64 count, bool full)
 
     int added = 0;
     const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyDidAddNewItem,
-                                                                      [&](const Notification &) { ++added; });
+                                                                       [&](const Notification &) { ++added; });
     constexpr int kCopies = 40;
     double total = 0;
     for (int i = 0; i < kCopies; ++i) {
@@ -70,8 +71,8 @@ void measure(qint64 count, bool full)
         total += timer.nsecsElapsed() / 1e6;
     }
     NotificationCenter::defaultCenter().removeObserver(token);
-    std::printf("history %8lld items: capture %.2f ms per copy; lists of %lld counted, first page read in %.0f ms\n", (long long)count,
-                total / kCopies, (long long)loaded, loadMs);
+    std::printf("history %8lld items: capture %.2f ms per copy; lists of %lld counted, first page read in %.0f ms\n",
+                (long long)count, total / kCopies, (long long)loaded, loadMs);
 
     if (!full)
         return;

@@ -124,15 +124,16 @@ bool largeThenText(const char *name, const QList<PasteboardItem> &large, const Q
     const QString followUp = QStringLiteral("copied right after the large one");
     Arrivals arrivals;
     QElapsedTimer clock;
-    const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyDidAddNewItem, [&](const Notification &n) {
-        for (const PBItem &item : n.userInfo.value(NotificationKey::items).value<QList<PBItem>>()) {
-            if (item.dataProvider() && item.dataProvider()->representedText() == followUp)
-                arrivals.followUpAt = clock.elapsed();
-            else
-                ++arrivals.items;
-        }
-        arrivals.lastAt = clock.elapsed();
-    });
+    const auto token = NotificationCenter::defaultCenter().addObserver(
+        NotificationName::historyDidAddNewItem, [&](const Notification &n) {
+            for (const PBItem &item : n.userInfo.value(NotificationKey::items).value<QList<PBItem>>()) {
+                if (item.dataProvider() && item.dataProvider()->representedText() == followUp)
+                    arrivals.followUpAt = clock.elapsed();
+                else
+                    ++arrivals.items;
+            }
+            arrivals.lastAt = clock.elapsed();
+        });
     Bench::StallWatch stalls;
     manager.startMonitoring();
     spinUntil([] { return false; }, 200);
@@ -146,7 +147,8 @@ bool largeThenText(const char *name, const QList<PasteboardItem> &large, const Q
     const qint64 expected = name == QByteArrayLiteral("html") ? 1 : large.size();
     const bool arrived = spinUntil([&] { return arrivals.items >= expected && arrivals.followUpAt >= 0; }, 3600 * 1000);
     const qint64 largeMs = arrivals.lastAt;
-    spinUntil([&] { return manager.saveScheduler().saveCount() > saves && !manager.saveScheduler().isPending(); }, 600 * 1000);
+    spinUntil([&] { return manager.saveScheduler().saveCount() > saves && !manager.saveScheduler().isPending(); },
+              600 * 1000);
     manager.saveNow();
     const qint64 savedMs = clock.elapsed();
     TPBookMarkCacher::shared().waitUntilIdle();
@@ -184,7 +186,7 @@ bool clearHistory(int count, const QString &home)
     setAlertResponder([](const AlertRequest &) { return ModalResponse::alertFirstButtonReturn; });
     bool cleared = false;
     const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyItemsDidClear,
-                                                                      [&](const Notification &) { cleared = true; });
+                                                                       [&](const Notification &) { cleared = true; });
     Bench::StallWatch stalls;
     QElapsedTimer clock;
     clock.start();
@@ -214,7 +216,8 @@ bool clearHistory(int count, const QString &home)
 int child(int argc, char **argv, const QString &mode, int count, const QString &home)
 {
     for (const char *variable : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
-        const QString folder = home + QLatin1Char('/') + QString::fromLatin1(variable).section(QLatin1Char('_'), 1, 1).toLower();
+        const QString folder =
+            home + QLatin1Char('/') + QString::fromLatin1(variable).section(QLatin1Char('_'), 1, 1).toLower();
         qputenv(variable, QFile::encodeName(folder));
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -245,10 +248,13 @@ int child(int argc, char **argv, const QString &mode, int count, const QString &
 int main(int argc, char **argv)
 {
     if (argc >= 4)
-        return child(argc, argv, QString::fromLocal8Bit(argv[1]), QByteArray(argv[2]).toInt(), QString::fromLocal8Bit(argv[3]));
+        return child(argc, argv, QString::fromLocal8Bit(argv[1]), QByteArray(argv[2]).toInt(),
+                     QString::fromLocal8Bit(argv[3]));
     QCoreApplication app(argc, argv);
-    QList<std::pair<QString, int>> runs{{QStringLiteral("files"), 20000}, {QStringLiteral("files"), 100000},
-                                        {QStringLiteral("html"), 20000}, {QStringLiteral("clear"), 5000}};
+    QList<std::pair<QString, int>> runs{{QStringLiteral("files"), 20000},
+                                        {QStringLiteral("files"), 100000},
+                                        {QStringLiteral("html"), 20000},
+                                        {QStringLiteral("clear"), 5000}};
     if (argc == 3)
         runs = {{QString::fromLocal8Bit(argv[1]), QByteArray(argv[2]).toInt()}};
     int status = 0;

@@ -96,14 +96,16 @@ QByteArray textOf(qsizetype size, char seed)
 // xclip takes the clipboard with the file's bytes and stays as the owner; it runs on its own.
 void startCopy(QProcess &xclip, const QString &file, const QByteArray &target)
 {
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                          QString::fromLatin1(target), QStringLiteral("-i"), file});
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                 QString::fromLatin1(target), QStringLiteral("-i"), file});
 }
 
 bool copyNow(const QByteArray &data)
 {
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
     if (!xclip.waitForStarted(5000))
         return false;
     xclip.write(data);
@@ -120,10 +122,7 @@ qint64 storeBytes()
     return total;
 }
 
-double megabytes(qint64 bytes)
-{
-    return bytes / 1024.0 / 1024.0;
-}
+double megabytes(qint64 bytes) { return bytes / 1024.0 / 1024.0; }
 
 bool g_small = false;
 
@@ -134,17 +133,19 @@ bool burst(TaviPBManager &manager)
     QElapsedTimer clock;
     clock.start();
     int withApplication = 0;
-    const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyDidAddNewItem, [&](const Notification &n) {
-        for (const PBItem &item : n.userInfo.value(NotificationKey::items).value<QList<PBItem>>()) {
-            const QString text = item.dataProvider() ? item.dataProvider()->representedText() : QString();
-            const int index = text.section(QLatin1Char('#'), 1).toInt();
-            if (text.startsWith(QStringLiteral("burst copy #")) && index >= 0 && index < kCopies && announcedAt[index] < 0) {
-                announcedAt[index] = clock.elapsed();
-                if (item.sourceApp() && !item.sourceApp()->name.isEmpty())
-                    ++withApplication;
+    const auto token = NotificationCenter::defaultCenter().addObserver(
+        NotificationName::historyDidAddNewItem, [&](const Notification &n) {
+            for (const PBItem &item : n.userInfo.value(NotificationKey::items).value<QList<PBItem>>()) {
+                const QString text = item.dataProvider() ? item.dataProvider()->representedText() : QString();
+                const int index = text.section(QLatin1Char('#'), 1).toInt();
+                if (text.startsWith(QStringLiteral("burst copy #")) && index >= 0 && index < kCopies
+                    && announcedAt[index] < 0) {
+                    announcedAt[index] = clock.elapsed();
+                    if (item.sourceApp() && !item.sourceApp()->name.isEmpty())
+                        ++withApplication;
+                }
             }
-        }
-    });
+        });
     const qsizetype before = manager.itemCount();
     for (int i = 0; i < kCopies; ++i) {
         const qint64 count = manager.pasteboard().changeCount();
@@ -156,7 +157,8 @@ bool burst(TaviPBManager &manager)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
     }
     const double seconds = clock.elapsed() / 1000.0;
-    spinUntil([&] { return std::all_of(announcedAt.begin(), announcedAt.end(), [](qint64 t) { return t >= 0; }); }, 5000);
+    spinUntil([&] { return std::all_of(announcedAt.begin(), announcedAt.end(), [](qint64 t) { return t >= 0; }); },
+              5000);
     spin(300);
     NotificationCenter::defaultCenter().removeObserver(token);
     std::vector<qint64> latency;
@@ -206,7 +208,7 @@ bool large(TaviPBManager &manager)
         const double before = Bench::residentMegabytes();
         int added = 0;
         const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyDidAddNewItem,
-                                                                          [&](const Notification &) { ++added; });
+                                                                           [&](const Notification &) { ++added; });
         const int saves = manager.saveScheduler().saveCount();
         auto *xclip = new QProcess;
         owners.append(xclip);
@@ -238,15 +240,17 @@ bool large(TaviPBManager &manager)
                 backAfterMs = since.elapsed();
         }
         const QByteArray seenOutside = outside && outside->pings > 0
-            ? QByteArray::number(outside->longestMs, 'f', 1) + " ms (" + QByteArray::number(outside->pings) + " pings)"
-            : QByteArrayLiteral("NOT measured (no ping answered)");
-        std::printf("%-4s (%s MB): %s in %lld ms; GUI thread's longest stall %.0f ms (ended %.0f ms after the copy, at %s), "
-                    "from outside %s; resident %.0f MB before, %.0f MB when saved, %.0f MB %d s later (back within 20 MB after %s)\n",
-                    c.name, dataSize.constData(), stored ? "stored and saved" : "NOT STORED", (long long)storedMs,
-                    stall, stallEnded,
-                    qPrintable(stalls.longestEndedTime().toString(QStringLiteral("HH:mm:ss.zzz"))), seenOutside.constData(),
-                    before, after, settled, settleMs / 1000,
-                    backAfterMs < 0 ? "never" : qPrintable(QStringLiteral("%1 s").arg(backAfterMs / 1000.0, 0, 'f', 1)));
+                                           ? QByteArray::number(outside->longestMs, 'f', 1) + " ms ("
+                                                 + QByteArray::number(outside->pings) + " pings)"
+                                           : QByteArrayLiteral("NOT measured (no ping answered)");
+        std::printf(
+            "%-4s (%s MB): %s in %lld ms; GUI thread's longest stall %.0f ms (ended %.0f ms after the copy, at %s), "
+            "from outside %s; resident %.0f MB before, %.0f MB when saved, %.0f MB %d s later (back within 20 MB after "
+            "%s)\n",
+            c.name, dataSize.constData(), stored ? "stored and saved" : "NOT STORED", (long long)storedMs, stall,
+            stallEnded, qPrintable(stalls.longestEndedTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
+            seenOutside.constData(), before, after, settled, settleMs / 1000,
+            backAfterMs < 0 ? "never" : qPrintable(QStringLiteral("%1 s").arg(backAfterMs / 1000.0, 0, 'f', 1)));
         std::fflush(stdout);
     }
     spin(3000);

@@ -46,8 +46,9 @@ void seed(qint64 count)
     auto context = CoreDataStack::shared().managedContext();
     PBCategoryManager categories(context);
     for (int i = 0; i < kCustomCategories; ++i)
-        categories.add(PBCategory(std::nullopt, QStringLiteral("Custom %1").arg(i + 1), QColor::fromHsv(i * 30, 160, 200),
-                                  Qt::white, PBDefaultCategory::custom, false, false));
+        categories.add(PBCategory(std::nullopt, QStringLiteral("Custom %1").arg(i + 1),
+                                  QColor::fromHsv(i * 30, 160, 200), Qt::white, PBDefaultCategory::custom, false,
+                                  false));
     context->saveContext();
     QList<std::shared_ptr<PBCategoryRecord>> records = categories.storage().fetch(std::nullopt).value();
     std::shared_ptr<PBCategoryRecord> all;
@@ -56,7 +57,8 @@ void seed(qint64 count)
     for (const auto &record : records) {
         if (record->id() == categoryId(PBDefaultCategory::all))
             all = record;
-        else if (record->id() == categoryId(PBDefaultCategory::text) || record->id() == categoryId(PBDefaultCategory::link))
+        else if (record->id() == categoryId(PBDefaultCategory::text)
+                 || record->id() == categoryId(PBDefaultCategory::link))
             kinds.append(record);
         else if (record->id().size() > 2)
             customs.append(record);
@@ -98,10 +100,7 @@ QByteArray loadAverage()
     return file.readAll().split(' ').mid(0, 3).join(' ');
 }
 
-double ms(qint64 nanoseconds)
-{
-    return double(nanoseconds) / 1e6;
-}
+double ms(qint64 nanoseconds) { return double(nanoseconds) / 1e6; }
 
 // The longest the GUI thread went without its event loop running, while `until` is false; none
 // when it did not become true within 30 s.
@@ -184,9 +183,9 @@ void postNewItem(const PBItem &item)
     QVariantMap byCategory;
     for (const PBCategory &category : item.categories())
         byCategory.insert(category.id(), QVariant::fromValue(QList<PBItem>{item}));
-    NotificationCenter::defaultCenter().post(NotificationName::historyDidAddNewItem, nullptr,
-                                             {{NotificationKey::info, byCategory},
-                                              {NotificationKey::items, QVariant::fromValue(QList<PBItem>{item})}});
+    NotificationCenter::defaultCenter().post(
+        NotificationName::historyDidAddNewItem, nullptr,
+        {{NotificationKey::info, byCategory}, {NotificationKey::items, QVariant::fromValue(QList<PBItem>{item})}});
 }
 
 bool measure()
@@ -194,8 +193,9 @@ bool measure()
     HistoryScenes::registerAll();
     TaviPBManager &manager = TaviPBManager::shared();
     PBCategoryManager &categories = PBCategoryManager::shared();
-    std::printf("history of %lld items in %lld categories; load average %s\n", static_cast<long long>(manager.itemCount()),
-                static_cast<long long>(categories.categories().size()), loadAverage().constData());
+    std::printf("history of %lld items in %lld categories; load average %s\n",
+                static_cast<long long>(manager.itemCount()), static_cast<long long>(categories.categories().size()),
+                loadAverage().constData());
     if (manager.itemCount() == 0) {
         std::printf("  nothing to measure: the history is empty\n");
         return false;
@@ -229,15 +229,17 @@ bool measure()
             return false;
         }
         std::printf("  bar shown and painted (first):                  %8.1f ms\n", shown);
-        std::printf("  every row's count known, off the GUI thread:   %8.1f ms  (longest GUI stall meanwhile %.1f ms)\n",
-                    counted, *stall);
+        std::printf(
+            "  every row's count known, off the GUI thread:   %8.1f ms  (longest GUI stall meanwhile %.1f ms)\n",
+            counted, *stall);
         window.hide();
         QApplication::processEvents();
         clock.restart();
         window.showBar();
         QApplication::processEvents();
         window.repaint();
-        std::printf("  bar shown again with all %d counts:             %8.1f ms\n", bar->numberOfRows(), ms(clock.nsecsElapsed()));
+        std::printf("  bar shown again with all %d counts:             %8.1f ms\n", bar->numberOfRows(),
+                    ms(clock.nsecsElapsed()));
     }
 
     MainWindowController window(categories, manager, PBScreenMonitor::shared());
@@ -301,8 +303,8 @@ bool measure()
         std::printf("  new item to flash painted:      median %6.2f ms  max %6.2f ms\n", flashes.at(flashes.size() / 2),
                     flashes.last());
     if (!recounts.isEmpty())
-        std::printf("  new item to open row's count:   median %6.2f ms  max %6.2f ms\n", recounts.at(recounts.size() / 2),
-                    recounts.last());
+        std::printf("  new item to open row's count:   median %6.2f ms  max %6.2f ms\n",
+                    recounts.at(recounts.size() / 2), recounts.last());
     // Let the counts settle (the posted items are not stored: the quiet count takes them back).
     QElapsedTimer quiet;
     quiet.start();
@@ -329,8 +331,9 @@ bool measure()
     for (QList<double> *list : {&costs.wall, &costs.processor}) {
         std::sort(list->begin(), list->end());
         std::printf("  animation frames (%s): %lld  p50 %5.2f ms  p99 %5.2f ms  max %5.2f ms  (over 16 ms: %lld)\n",
-                    list == &costs.wall ? "wall time" : "GUI thread's processor time", static_cast<long long>(list->size()),
-                    list->at(list->size() / 2), list->at(qsizetype(list->size() * 0.99)), list->last(),
+                    list == &costs.wall ? "wall time" : "GUI thread's processor time",
+                    static_cast<long long>(list->size()), list->at(list->size() / 2),
+                    list->at(qsizetype(list->size() * 0.99)), list->last(),
                     static_cast<long long>(std::count_if(list->begin(), list->end(), [](double c) { return c > 16; })));
     }
     std::printf("  load average at the end: %s\n", loadAverage().constData());

@@ -71,11 +71,12 @@ int measure(const QString &home, qint64 items, int seconds)
     QElapsedTimer sinceStart;
     sinceStart.start();
     if (!ping.start(pid, 60000) || program.state() != QProcess::Running) {
-        std::fprintf(stderr, "TaviPaste never became ready%s\n", program.state() == QProcess::Running ? "" : " (it quit)");
+        std::fprintf(stderr, "TaviPaste never became ready%s\n",
+                     program.state() == QProcess::Running ? "" : " (it quit)");
         return 1;
     }
     const qint64 readyMs = sinceStart.elapsed();
-    ping.pause(); // pings would wake the idle program
+    ping.pause();                                             // pings would wake the idle program
     if (!stillRunning(program, std::min(seconds, 10) * 1000)) // start-up's tail: the welcome window, the first saves
         return 1;
     const double before = cpuMilliseconds(pid);
@@ -94,7 +95,8 @@ int measure(const QString &home, qint64 items, int seconds)
     const std::optional<Bench::WindowPing::Report> answers = ping.report();
     std::printf("idle with %lld items (its window made after %lld ms): %.0f ms of CPU in %.0f s = %.2f ms per second; "
                 "resident %.0f MB\n",
-                static_cast<long long>(items), static_cast<long long>(readyMs), used, elapsed, used / elapsed, resident);
+                static_cast<long long>(items), static_cast<long long>(readyMs), used, elapsed, used / elapsed,
+                resident);
     if (!answers || answers->pings == 0)
         std::printf("idle: the window answered NO ping over %d s: no stall measured from outside\n", pingSeconds);
     else
@@ -117,7 +119,8 @@ int main(int argc, char **argv)
         for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
             qputenv(name, QFile::encodeName(arguments.at(3) + QLatin1Char('/') + QString::fromLatin1(name)));
         Bench::seedHistory(arguments.at(2).toLongLong(), [](qint64 i) {
-            return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
+            return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy")
+                .arg(i);
         });
         return 0;
     }
@@ -130,7 +133,8 @@ int main(int argc, char **argv)
     QTemporaryDir home;
     for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
         QDir().mkpath(home.path() + QLatin1Char('/') + QString::fromLatin1(name));
-    QFile::setPermissions(home.path() + QStringLiteral("/XDG_RUNTIME_DIR"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(home.path() + QStringLiteral("/XDG_RUNTIME_DIR"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (QProcess::execute(arguments.first(), {QStringLiteral("seed"), QString::number(items), home.path()}) != 0) {
         std::fprintf(stderr, "seeding the history failed\n");
         return 1;

@@ -42,10 +42,7 @@ namespace {
 constexpr qint64 kItems = 1000000;
 constexpr int kDeleted = 10000;
 
-double ms(qint64 nanoseconds)
-{
-    return double(nanoseconds) / 1e6;
-}
+double ms(qint64 nanoseconds) { return double(nanoseconds) / 1e6; }
 
 bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 {
@@ -81,7 +78,8 @@ bool measureDelete()
     }
     // Rows 1,000 to 10,999: most of them were never read into the list.
     view->itemsTableView->selectionModel()->select(
-        QItemSelection(view->model->index(firstDeleted), view->model->index(firstDeleted + deleted - 1)), QItemSelectionModel::Select);
+        QItemSelection(view->model->index(firstDeleted), view->model->index(firstDeleted + deleted - 1)),
+        QItemSelectionModel::Select);
     for (int i = 0; i < 20; ++i)
         QApplication::processEvents();
     QElapsedTimer clock;
@@ -89,21 +87,27 @@ bool measureDelete()
     // takes the store's lock the delete needs.
     double storeDone = 0;
     ObserverBag observers;
-    observers.observe(NotificationName::historyItemsDidClear, [&](const Notification &) { storeDone = ms(clock.nsecsElapsed()); });
+    observers.observe(NotificationName::historyItemsDidClear,
+                      [&](const Notification &) { storeDone = ms(clock.nsecsElapsed()); });
     Bench::StallWatch stalls;
     clock.start();
     view->deleteSelectedItems();
     const double rowsGone = ms(clock.nsecsElapsed());
     waitFor([&] { return storeDone > 0; }, 60000);
     const bool stored = storeDone > 0 && manager.itemCount() == before - deleted;
-    const bool redrawn = waitFor([&] { return !view->isLoading() && view->numberOfRows() == before - deleted
-                                              && view->model->cachedItem(0).has_value(); }, 60000);
+    const bool redrawn = waitFor(
+        [&] {
+            return !view->isLoading() && view->numberOfRows() == before - deleted
+                   && view->model->cachedItem(0).has_value();
+        },
+        60000);
     view->itemsTableView->viewport()->repaint();
     const double listDone = ms(clock.nsecsElapsed());
     std::printf("  delete %d selected rows: rows out of the list %8.1f ms\n", deleted, rowsGone);
-    std::printf("  delete %d selected rows: store changed        %8.1f ms%s\n", deleted, storeDone, stored ? "" : " (NOT done)");
-    std::printf("  delete %d selected rows: list read again       %8.1f ms%s (less the 400 ms wait: %.1f ms)\n", deleted,
-                listDone, redrawn ? "" : " (NOT done)", listDone - 400);
+    std::printf("  delete %d selected rows: store changed        %8.1f ms%s\n", deleted, storeDone,
+                stored ? "" : " (NOT done)");
+    std::printf("  delete %d selected rows: list read again       %8.1f ms%s (less the 400 ms wait: %.1f ms)\n",
+                deleted, listDone, redrawn ? "" : " (NOT done)", listDone - 400);
     std::printf("  longest GUI stall meanwhile:                   %8.1f ms\n", stalls.longestMs());
     return stored && redrawn;
 }
@@ -118,9 +122,10 @@ QImage screenshotOfText()
     painter.setFont(font);
     painter.setPen(Qt::black);
     for (int line = 0; line < 30; ++line)
-        painter.drawText(40, 40 + line * 34,
-                         QStringLiteral("Line %1 of a screenshot: the quick brown fox jumps over the lazy dog, again and again.")
-                             .arg(line + 1));
+        painter.drawText(
+            40, 40 + line * 34,
+            QStringLiteral("Line %1 of a screenshot: the quick brown fox jumps over the lazy dog, again and again.")
+                .arg(line + 1));
     return image;
 }
 
@@ -215,10 +220,11 @@ bool measure()
 
 int main(int argc, char *argv[])
 {
-    return Bench::runSeedThenMeasure(
-        argc, argv, kItems,
-        [](qint64 count) {
-            Bench::seedHistory(count, [](qint64 i) { return QStringLiteral("Copied text number %1 with a few words").arg(i); });
-        },
-        measure, {.measureOnCopy = true});
+    return Bench::runSeedThenMeasure(argc, argv, kItems,
+                                     [](qint64 count) {
+                                         Bench::seedHistory(count, [](qint64 i) {
+                                             return QStringLiteral("Copied text number %1 with a few words").arg(i);
+                                         });
+                                     },
+                                     measure, {.measureOnCopy = true});
 }

@@ -88,8 +88,9 @@ void seed(qint64 count)
             pasteboard->setType(PasteboardType::png);
             pasteboard->setData(png);
         } else if (i % 2 == 1) {
-            shown = i % 1000 == 1 ? QStringLiteral("Copied needle text %1 with a few more words").arg(i)
-                                  : QStringLiteral("Copied text number %1 with some more words to make it a usual copy").arg(i);
+            shown = i % 1000 == 1
+                        ? QStringLiteral("Copied needle text %1 with a few more words").arg(i)
+                        : QStringLiteral("Copied text number %1 with some more words to make it a usual copy").arg(i);
             record->addCategories({all, text});
             pasteboard->setType(PasteboardType::string);
             pasteboard->setData(shown.toUtf8());
@@ -110,10 +111,7 @@ void seed(qint64 count)
     std::fprintf(stderr, "\n");
 }
 
-double ms(qint64 nanoseconds)
-{
-    return double(nanoseconds) / 1e6;
-}
+double ms(qint64 nanoseconds) { return double(nanoseconds) / 1e6; }
 
 PBCategory kind(PBDefaultCategory type)
 {
@@ -145,7 +143,8 @@ bool waitForRows(CategoryListViewController *view)
 
 // Events until the list has its count: no longer loading, and more rows than its first page
 // unless the whole list fits in it. The ms that took; none when it did not come within 20 s.
-std::optional<double> waitForCount(CategoryListViewController *view, int expectedAtLeast = CategoryListModel::kPageSize + 1)
+std::optional<double> waitForCount(CategoryListViewController *view,
+                                   int expectedAtLeast = CategoryListModel::kPageSize + 1)
 {
     QElapsedTimer counting;
     counting.start();
@@ -218,10 +217,11 @@ void frame(CategoryListViewController *view, int value, Frames &frames)
 void printFrames(const char *what, const Frames &frames)
 {
     const QList<double> &painted = frames.painted;
-    std::printf("  %-44s %6lld frames  p50 %6.2f ms  p99 %6.2f ms  max %6.2f ms; %lld frames painted unread rows (%.1f%%)\n",
-                what, static_cast<long long>(painted.size()), percentile(painted, 0.5), percentile(painted, 0.99),
-                percentile(painted, 1.0), static_cast<long long>(frames.empty),
-                100.0 * double(frames.empty) / double(std::max<qint64>(1, painted.size() + frames.empty)));
+    std::printf(
+        "  %-44s %6lld frames  p50 %6.2f ms  p99 %6.2f ms  max %6.2f ms; %lld frames painted unread rows (%.1f%%)\n",
+        what, static_cast<long long>(painted.size()), percentile(painted, 0.5), percentile(painted, 0.99),
+        percentile(painted, 1.0), static_cast<long long>(frames.empty),
+        100.0 * double(frames.empty) / double(std::max<qint64>(1, painted.size() + frames.empty)));
 }
 
 bool measureOpen(CategoryListViewController *view)
@@ -247,7 +247,8 @@ bool measureScroll(CategoryListViewController *view, qint64 items, double before
     // Let the count arrive: the scroll bar then spans the whole list.
     const std::optional<double> counted = waitForRows(view) ? waitForCount(view, int(items)) : std::nullopt;
     if (!counted) {
-        std::printf("  the All list did NOT show its %lld rows: no scrolling measured\n", static_cast<long long>(items));
+        std::printf("  the All list did NOT show its %lld rows: no scrolling measured\n",
+                    static_cast<long long>(items));
         return false;
     }
     std::printf("  rows in the All list: %d (count after %.1f ms)\n", view->numberOfRows(), *counted);
@@ -257,12 +258,14 @@ bool measureScroll(CategoryListViewController *view, qint64 items, double before
         const qsizetype row = qsizetype(depth * double(items - CategoryListModel::kPageSize));
         QElapsedTimer clock;
         clock.start();
-        const qsizetype read = TaviPBManager::shared().getItemsPage(view->model->query(), row, CategoryListModel::kPageSize).size();
-        std::printf("  a page of %lld rows read at row %lld: %.1f ms", static_cast<long long>(read), static_cast<long long>(row),
-                    ms(clock.nsecsElapsed()));
+        const qsizetype read =
+            TaviPBManager::shared().getItemsPage(view->model->query(), row, CategoryListModel::kPageSize).size();
+        std::printf("  a page of %lld rows read at row %lld: %.1f ms", static_cast<long long>(read),
+                    static_cast<long long>(row), ms(clock.nsecsElapsed()));
         // The page after one already read, as scrolling reads them.
         clock.restart();
-        TaviPBManager::shared().getItemsPage(view->model->query(), row + CategoryListModel::kPageSize, CategoryListModel::kPageSize);
+        TaviPBManager::shared().getItemsPage(view->model->query(), row + CategoryListModel::kPageSize,
+                                             CategoryListModel::kPageSize);
         std::printf("; the next one then: %.1f ms\n", ms(clock.nsecsElapsed()));
     }
     CategoryListTableView *table = view->itemsTableView;
@@ -346,16 +349,17 @@ bool measureSearch(CategoryListViewController *view)
             clock.start();
             view->itemSearchTextfield->setText(keyword);
             const bool shown = waitForRows(view);
-            std::printf("  search %-5s \"%s\" to first rows (%s): %8.1f ms%s\n", qPrintable(rawValue(type)), qPrintable(keyword),
-                        round, ms(clock.nsecsElapsed()), shown ? "" : "  (rows NOT shown within 10 s)");
+            std::printf("  search %-5s \"%s\" to first rows (%s): %8.1f ms%s\n", qPrintable(rawValue(type)),
+                        qPrintable(keyword), round, ms(clock.nsecsElapsed()),
+                        shown ? "" : "  (rows NOT shown within 10 s)");
             measured = measured && shown;
         }
         const std::optional<double> counted = waitForCount(view, 1);
         if (!counted)
             return false;
         const int matches = view->numberOfRows();
-        std::printf("  search matches counted: %d of the %d items of %s (1 in %.0f) after %.1f ms more\n", matches, listed,
-                    qPrintable(rawValue(type)), matches > 0 ? double(listed) / matches : 0.0, *counted);
+        std::printf("  search matches counted: %d of the %d items of %s (1 in %.0f) after %.1f ms more\n", matches,
+                    listed, qPrintable(rawValue(type)), matches > 0 ? double(listed) / matches : 0.0, *counted);
     }
     return measured;
 }

@@ -43,7 +43,8 @@ namespace {
 void seed(qint64 count)
 {
     Bench::seedHistory(count, [](qint64 i) -> QString {
-        return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
+        return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy")
+            .arg(i);
     });
 }
 
@@ -55,10 +56,7 @@ public:
     qint64 postedAt = -1;
 };
 
-double ms(qint64 nanoseconds)
-{
-    return double(nanoseconds) / 1e6;
-}
+double ms(qint64 nanoseconds) { return double(nanoseconds) / 1e6; }
 
 bool measure(qint64 count)
 {
@@ -70,16 +68,17 @@ bool measure(qint64 count)
     const qint64 managerMade = clock.nsecsElapsed();
     manager.getItemsPage(0, 9);
     const qint64 firstPage = clock.nsecsElapsed();
-    std::printf("%8lld items    (history opened %.1f ms, first page %.1f ms)\n", static_cast<long long>(count), ms(managerMade),
-                ms(firstPage - managerMade));
+    std::printf("%8lld items    (history opened %.1f ms, first page %.1f ms)\n", static_cast<long long>(count),
+                ms(managerMade), ms(firstPage - managerMade));
     AppDelegate delegate(manager);
     delegate.applicationWillFinishLaunching();
     delegate.applicationDidFinishLaunching();
-    const bool live = ShortcutMonitor::shared().isShortcutRegistered(Shortcut(38, Shortcut::kCommand))
+    const bool live =
+        ShortcutMonitor::shared().isShortcutRegistered(Shortcut(38, Shortcut::kCommand))
         && ShortcutMonitor::shared().isShortcutRegistered(Shortcut(AppDelegate::kDigitKeyCodes[0], Shortcut::kCommand));
     const qint64 started = clock.nsecsElapsed();
-    std::printf("%8lld items  start to hot keys live:            %8.1f ms%s\n", static_cast<long long>(count), ms(started),
-                live ? "" : "  (keys NOT live)");
+    std::printf("%8lld items  start to hot keys live:            %8.1f ms%s\n", static_cast<long long>(count),
+                ms(started), live ? "" : "  (keys NOT live)");
     measured = measured && live;
 
     Bench::StallWatch stalls;
@@ -91,11 +90,12 @@ bool measure(qint64 count)
         PBHUDViewController *view = panel->contentViewController();
         const bool shown = waitUntilShown(panel, view);
         const qint64 elapsed = clock.nsecsElapsed();
-        std::printf("%8lld items  hot key to panel with rows (%s): %8.1f ms%s\n", static_cast<long long>(count), round, ms(elapsed),
-                    shown ? "" : "  (rows NOT shown)");
+        std::printf("%8lld items  hot key to panel with rows (%s): %8.1f ms%s\n", static_cast<long long>(count), round,
+                    ms(elapsed), shown ? "" : "  (rows NOT shown)");
         const bool counted = shown && waitUntilCounted(view, count);
         std::printf("%8lld items    then all rows counted:             %8.1f ms%s; longest GUI stall %.1f ms\n",
-                    static_cast<long long>(count), ms(clock.nsecsElapsed()), counted ? "" : " (count NOT in)", stalls.longestMs());
+                    static_cast<long long>(count), ms(clock.nsecsElapsed()), counted ? "" : " (count NOT in)",
+                    stalls.longestMs());
         measured = measured && shown && counted;
         if (std::strcmp(round, "again") == 0)
             break;
@@ -130,7 +130,8 @@ bool measure(qint64 count)
     TaviSettings::shared().setQuickPasteEnable(true);
     clock.restart();
     PBHUDWindowController::shared()->contentViewController()->pasteSelectedItem();
-    std::printf("%8lld items  Return to the paste keystroke:      %8.1f ms\n", static_cast<long long>(count), ms(timed->postedAt));
+    std::printf("%8lld items  Return to the paste keystroke:      %8.1f ms\n", static_cast<long long>(count),
+                ms(timed->postedAt));
     TaviSettings::shared().setQuickPasteEnable(false);
     delegate.applicationWillTerminate();
     return measured && timed->postedAt >= 0;
@@ -145,8 +146,8 @@ bool waitUntilShown(PBHUDWindowController *panel, PBHUDViewController *view, con
     while (deadline.elapsed() < 5000) {
         QApplication::processEvents();
         PBHUDCell *first = view->historyTableView->cellForRow(0);
-        if (panel->isVisible() && view->shownKeyword() == keyword && !view->isFetching() && view->numberOfRows() > 0 && first
-            && first->isVisible() && !first->textField->text().isEmpty())
+        if (panel->isVisible() && view->shownKeyword() == keyword && !view->isFetching() && view->numberOfRows() > 0
+            && first && first->isVisible() && !first->textField->text().isEmpty())
             return true;
     }
     return false;
@@ -198,7 +199,8 @@ int main(int argc, char *argv[])
             QProcess child;
             child.setProcessEnvironment(environment);
             child.setProcessChannelMode(QProcess::ForwardedChannels);
-            child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), home.path()});
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QString::fromLatin1(step), QString::number(count), home.path()});
             child.waitForFinished(-1);
             if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
                 status = 1;

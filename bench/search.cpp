@@ -67,7 +67,8 @@ QString textOf(qint64 i, qint64 count, bool accentedHistory)
     QStringList parts;
     const int length = 4 + random.bounded(24);
     for (int w = 0; w < length; ++w) // a rough Zipf: common words come up often
-        parts << words.at(std::min<int>(int(words.size()) - 1, int(random.bounded(1.0) * random.bounded(1.0) * words.size())));
+        parts << words.at(
+            std::min<int>(int(words.size()) - 1, int(random.bounded(1.0) * random.bounded(1.0) * words.size())));
     auto place = [&](const QString &phrase) { parts.insert(random.bounded(int(parts.size()) + 1), phrase); };
     if (i % 100 != 0)
         place(QStringLiteral("notes"));
@@ -77,8 +78,8 @@ QString textOf(qint64 i, qint64 count, bool accentedHistory)
         place(QStringLiteral("zanzibar quokka"));
     if (i % 500 == 3) {
         static const QStringList plainCafes = {QStringLiteral("cafe"), QStringLiteral("Cafe"), QStringLiteral("CAFE")};
-        static const QStringList accentedCafes = {QStringLiteral("café"), QStringLiteral("Café"), QStringLiteral("CAFÉ"),
-                                                  QStringLiteral("cafe")};
+        static const QStringList accentedCafes = {QStringLiteral("café"), QStringLiteral("Café"),
+                                                  QStringLiteral("CAFÉ"), QStringLiteral("cafe")};
         const QStringList &cafes = accentedHistory ? accentedCafes : plainCafes;
         place(cafes.at(int(i / 500) % cafes.size()));
     }
@@ -89,8 +90,9 @@ QString textOf(qint64 i, qint64 count, bool accentedHistory)
 
 QString appOf(qint64 i)
 {
-    static const QStringList apps = {QStringLiteral("Text Editor"), QStringLiteral("Firefox"), QStringLiteral("Terminal"),
-                                     QStringLiteral("Files"), QStringLiteral("Mail"), QStringLiteral("Visual Studio Code")};
+    static const QStringList apps = {QStringLiteral("Text Editor"), QStringLiteral("Firefox"),
+                                     QStringLiteral("Terminal"),    QStringLiteral("Files"),
+                                     QStringLiteral("Mail"),        QStringLiteral("Visual Studio Code")};
     return apps.at(int(i % apps.size()));
 }
 
@@ -114,16 +116,14 @@ void seed(qint64 count, bool accented)
     const std::string path = CoreDataStack::shared().storePath().toStdString();
     connect(path)->exec(R"sql(DROP TRIGGER "PBItemRecord_search_insert";
         DROP TRIGGER "PBItemRecord_search_delete"; DROP TRIGGER "PBItemRecord_search_update";)sql");
-    Bench::seedHistory(count, [&](qint64 i) { return textOf(i, count, accented); }, appOf);
+    Bench::seedHistory(
+        count, [&](qint64 i) { return textOf(i, count, accented); }, appOf);
     const auto database = connect(path);
     database->exec(kDropIndex);
     database->exec("PRAGMA user_version = 1");
 }
 
-double ms(qint64 nanoseconds)
-{
-    return double(nanoseconds) / 1e6;
-}
+double ms(qint64 nanoseconds) { return double(nanoseconds) / 1e6; }
 
 template <class Work>
 double medianMs(int runs, Work work)
@@ -149,10 +149,18 @@ Sizes sizes(const QString &path)
     database.exec("PRAGMA wal_checkpoint(TRUNCATE)");
     Sizes result;
     result.storeMb = QFileInfo(path).size() / 1e6;
-    result.indexMb = database.execAndGet(R"sql(SELECT coalesce(sum(pgsize), 0) FROM dbstat WHERE name LIKE 'PBItemRecord!_search%' ESCAPE '!')sql")
-                         .getInt64() / 1e6;
-    result.textMb = database.execAndGet(R"sql(SELECT sum(length(CAST("text" AS BLOB)) + coalesce(length(CAST("appName" AS BLOB)), 0)) FROM "PBItemRecord")sql")
-                        .getInt64() / 1e6;
+    result.indexMb =
+        database
+            .execAndGet(
+                R"sql(SELECT coalesce(sum(pgsize), 0) FROM dbstat WHERE name LIKE 'PBItemRecord!_search%' ESCAPE '!')sql")
+            .getInt64()
+        / 1e6;
+    result.textMb =
+        database
+            .execAndGet(
+                R"sql(SELECT sum(length(CAST("text" AS BLOB)) + coalesce(length(CAST("appName" AS BLOB)), 0)) FROM "PBItemRecord")sql")
+            .getInt64()
+        / 1e6;
     return result;
 }
 
@@ -160,14 +168,15 @@ double captureMsPerCopy(TaviPBManager &manager, MemoryPasteboard &pasteboard, in
 {
     int added = 0;
     const auto token = NotificationCenter::defaultCenter().addObserver(NotificationName::historyDidAddNewItem,
-                                                                      [&](const Notification &) { ++added; });
+                                                                       [&](const Notification &) { ++added; });
     constexpr int kCopies = 40;
     QElapsedTimer timer;
     double total = 0;
     for (int i = 0; i < kCopies; ++i) {
         PasteboardItem item;
-        item.setString(PasteboardType::string,
-                       QStringLiteral("A fresh copy %1 of round %2 made while measuring, with some words").arg(i).arg(round));
+        item.setString(
+            PasteboardType::string,
+            QStringLiteral("A fresh copy %1 of round %2 made while measuring, with some words").arg(i).arg(round));
         timer.start();
         pasteboard.simulateCopy({item});
         manager.retreivePasteboardInfo();
@@ -215,7 +224,8 @@ bool measure(qint64 count, bool accented)
     const double pageDuringBuild = ms(timer.nsecsElapsed());
     QFile loadAverage(QStringLiteral("/proc/loadavg"));
     if (loadAverage.open(QIODevice::ReadOnly))
-        say(QStringLiteral("machine load (1, 5, 15 min): %1").arg(QString::fromLatin1(loadAverage.readAll().split(' ').mid(0, 3).join(", "))));
+        say(QStringLiteral("machine load (1, 5, 15 min): %1")
+                .arg(QString::fromLatin1(loadAverage.readAll().split(' ').mid(0, 3).join(", "))));
     say(QStringLiteral("opened (migrated) in %1 ms; index %2; a search meanwhile (%3) showed its first %4 in %5 ms")
             .arg(openMs, 0, 'f', 1)
             .arg(readyAtOpen ? QStringLiteral("ready") : QStringLiteral("building"))
@@ -226,10 +236,12 @@ bool measure(qint64 count, bool accented)
         say(QStringLiteral("index NOT built"));
         return false;
     }
-    say(QStringLiteral("index built in the background, ready %1 s after opening").arg(ms(sinceOpen.nsecsElapsed()) / 1000, 0, 'f', 1));
+    say(QStringLiteral("index built in the background, ready %1 s after opening")
+            .arg(ms(sinceOpen.nsecsElapsed()) / 1000, 0, 'f', 1));
 
     const Sizes size = sizes(CoreDataStack::shared().storePath());
-    say(QStringLiteral("store %1 MB before the index, %2 MB with it: the index takes %3 MB, %4 x the %5 MB of searched text")
+    say(QStringLiteral(
+            "store %1 MB before the index, %2 MB with it: the index takes %3 MB, %4 x the %5 MB of searched text")
             .arg(size.storeMb - size.indexMb, 0, 'f', 1)
             .arg(size.storeMb, 0, 'f', 1)
             .arg(size.indexMb, 0, 'f', 1)
@@ -247,7 +259,8 @@ bool measure(qint64 count, bool accented)
     };
     auto scanRequest = [](const QString &keyword) {
         auto request = PBItemRecord::fetchRequest();
-        request.predicate = Predicate::contains(QStringLiteral("text"), keyword) || Predicate::contains(QStringLiteral("appName"), keyword);
+        request.predicate = Predicate::contains(QStringLiteral("text"), keyword)
+                            || Predicate::contains(QStringLiteral("appName"), keyword);
         request.sortDescriptors = {{QStringLiteral("is_sticky"), false}, {QStringLiteral("modifiedAt"), false}};
         return request;
     };
@@ -273,7 +286,8 @@ bool measure(qint64 count, bool accented)
         for (const PBItem &item : shown)
             shownPage.append(item.uuid());
         if (found != scanned || shownPage != scannedPage) {
-            say(QStringLiteral("%1: the index's answer DIFFERS from the scan's: %2 found and %3 shown against %4 and %5 (first pages %6)")
+            say(QStringLiteral("%1: the index's answer DIFFERS from the scan's: %2 found and %3 shown against %4 and "
+                               "%5 (first pages %6)")
                     .arg(QLatin1Char('"') + keyword + QLatin1Char('"'))
                     .arg(found)
                     .arg(shownPage.size())
@@ -296,7 +310,8 @@ bool measure(qint64 count, bool accented)
     const double withIndex = captureMsPerCopy(manager, pasteboard, 1);
     {
         // The write road as before the index: no triggers.
-        connect(CoreDataStack::shared().storePath().toStdString())->exec(R"sql(DROP TRIGGER "PBItemRecord_search_insert"; DROP TRIGGER "PBItemRecord_search_delete";
+        connect(CoreDataStack::shared().storePath().toStdString())
+            ->exec(R"sql(DROP TRIGGER "PBItemRecord_search_insert"; DROP TRIGGER "PBItemRecord_search_delete";
             DROP TRIGGER "PBItemRecord_search_update";)sql");
     }
     const double withoutIndex = captureMsPerCopy(manager, pasteboard, 2);
@@ -346,11 +361,14 @@ int main(int argc, char **argv)
             QTemporaryDir folder;
             QElapsedTimer timer;
             timer.start();
-            if (QProcess::execute(arguments.first(), {QStringLiteral("seed"), QString::number(count), kind, folder.path()}) != 0) {
+            if (QProcess::execute(arguments.first(),
+                                  {QStringLiteral("seed"), QString::number(count), kind, folder.path()})
+                != 0) {
                 std::fprintf(stderr, "seeding the %s history failed\n", qPrintable(kind));
                 return 1;
             }
-            std::printf("%-8s %8lld items: seeded in %.1f s\n", qPrintable(kind), (long long)count, timer.elapsed() / 1000.0);
+            std::printf("%-8s %8lld items: seeded in %.1f s\n", qPrintable(kind), (long long)count,
+                        timer.elapsed() / 1000.0);
             std::fflush(stdout);
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedChannels);

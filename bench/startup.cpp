@@ -52,7 +52,7 @@ int mappedLibraries(qint64 pid)
 struct Residence {
     double anonymous = 0; // the heap, thread stacks, other anonymous maps
     double libraries = 0;
-    double store = 0; // the history's files (the store, its log and shared memory)
+    double store = 0;      // the history's files (the store, its log and shared memory)
     double otherFiles = 0; // fonts, icon and locale caches, the program itself
 };
 
@@ -153,7 +153,8 @@ int main(int argc, char **argv)
         qputenv("XDG_DATA_HOME", QFile::encodeName(arguments.at(2) + QStringLiteral("/data")));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(arguments.at(2) + QStringLiteral("/config")));
         Bench::seedHistory(arguments.at(3).toLongLong(), [](qint64 i) {
-            return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy").arg(i);
+            return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy")
+                .arg(i);
         });
         // A user who has seen the welcome window and the note on the menu: neither opens at start.
         QDir().mkpath(arguments.at(2) + QStringLiteral("/config/TaviPaste"));
@@ -197,8 +198,9 @@ int main(int argc, char **argv)
         if (!start)
             return 1;
         readyTimes.append(start->readyMs);
-        std::printf("start %d with %lld items: ready in %.0f ms; 2 s later resident %.0f MB, %d shared libraries mapped\n",
-                    i + 1, static_cast<long long>(items), start->readyMs, start->residentMb, start->libraries);
+        std::printf(
+            "start %d with %lld items: ready in %.0f ms; 2 s later resident %.0f MB, %d shared libraries mapped\n",
+            i + 1, static_cast<long long>(items), start->readyMs, start->residentMb, start->libraries);
         const Residence &where = start->residence;
         std::printf("  resident: %.1f MB heap and anonymous, %.1f MB shared libraries, %.1f MB the store's files, "
                     "%.1f MB other files\n",

@@ -41,10 +41,7 @@ double residentMegabytes()
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
 }
 
-QString hashOf(int i)
-{
-    return QStringLiteral("%1").arg(uint(i) * 2654435761u, 32, 16, QLatin1Char('0'));
-}
+QString hashOf(int i) { return QStringLiteral("%1").arg(uint(i) * 2654435761u, 32, 16, QLatin1Char('0')); }
 
 int populate(const QString &path)
 {
@@ -82,7 +79,8 @@ int populate(const QString &path)
         }
     }
     std::printf("populate: %d items, %d representations in %.0f ms; store file %.1f MB\n", kItems, 2 * kItems,
-                double(timer.elapsed()), double(QFileInfo(path).size() + QFileInfo(path + QStringLiteral("-wal")).size()) / 1048576.0);
+                double(timer.elapsed()),
+                double(QFileInfo(path).size() + QFileInfo(path + QStringLiteral("-wal")).size()) / 1048576.0);
     return 0;
 }
 

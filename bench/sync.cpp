@@ -148,9 +148,11 @@ int main(int argc, char **argv)
         QElapsedTimer elapsed;
         elapsed.start();
         auto target = std::make_unique<CoreDataStack>(home.path() + file);
-        measured = runUntil("the first import", [&] { return itemCount(*target) >= items; }, 300000, &peak) && measured;
-        std::printf("first import of %lld items from %s: %lld ms, memory added %.1f MB\n", qint64(itemCount(*target)), from,
-                    qint64(elapsed.elapsed()), peak - before);
+        measured = runUntil(
+                       "the first import", [&] { return itemCount(*target) >= items; }, 300000, &peak)
+                   && measured;
+        std::printf("first import of %lld items from %s: %lld ms, memory added %.1f MB\n", qint64(itemCount(*target)),
+                    from, qint64(elapsed.elapsed()), peak - before);
         return target;
     };
     {
@@ -164,9 +166,12 @@ int main(int argc, char **argv)
     const SyncSnapshots::Result snapshot = snapshots.write();
     qint64 segmentBytes = 0;
     for (quint64 number : syncFolder.segments(journal->deviceId()))
-        segmentBytes += QFileInfo(syncFolder.deviceDirectory(journal->deviceId()) + QLatin1Char('/') + SyncFolder::segmentName(number)).size();
-    std::printf("snapshot of %d records written in %lld ms: %.1f MB (segments it replaces: %.1f MB)\n", snapshot.records,
-                qint64(timer.elapsed()), double(syncFolder.deviceBytes(journal->deviceId()) - segmentBytes) / (1024.0 * 1024.0),
+        segmentBytes += QFileInfo(syncFolder.deviceDirectory(journal->deviceId()) + QLatin1Char('/')
+                                  + SyncFolder::segmentName(number))
+                            .size();
+    std::printf("snapshot of %d records written in %lld ms: %.1f MB (segments it replaces: %.1f MB)\n",
+                snapshot.records, qint64(timer.elapsed()),
+                double(syncFolder.deviceBytes(journal->deviceId()) - segmentBytes) / (1024.0 * 1024.0),
                 double(segmentBytes) / (1024.0 * 1024.0));
 
     TaviSettings::shared().setEnableCloudSync(true);
@@ -180,11 +185,14 @@ int main(int argc, char **argv)
         const qint64 expected = itemCount(source);
         exporter.exportChanges(); // the segment arrives now
         timer.restart();
-        measured = runUntil("an item's arrival", [&] { return itemCount(*target) >= expected; }, 10000, &peak) && measured;
+        measured = runUntil(
+                       "an item's arrival", [&] { return itemCount(*target) >= expected; }, 10000, &peak)
+                   && measured;
         latencies << timer.elapsed();
     }
     std::sort(latencies.begin(), latencies.end());
-    std::printf("arrival to history: median %lld ms, worst %lld ms\n", latencies[latencies.size() / 2], latencies.last());
+    std::printf("arrival to history: median %lld ms, worst %lld ms\n", latencies[latencies.size() / 2],
+                latencies.last());
 
     // A 40 MB item: exported with its blob, then from arrival to the history.
     {
@@ -208,7 +216,9 @@ int main(int argc, char **argv)
     SyncExporter::Result large = exporter.exportChanges();
     std::printf("40 MB item exported in %lld ms (%d skipped)\n", qint64(timer.elapsed()), int(large.skipped.size()));
     timer.restart();
-    measured = runUntil("the 40 MB item's arrival", [&] { return itemCount(*target) >= expected; }, 60000, &peak) && measured;
+    measured = runUntil(
+                   "the 40 MB item's arrival", [&] { return itemCount(*target) >= expected; }, 60000, &peak)
+               && measured;
     std::printf("40 MB item, arrival to history: %lld ms\n", qint64(timer.elapsed()));
     // A burst of copies saved one by one on a machine whose engine runs: its files in the folder.
     {
@@ -226,16 +236,22 @@ int main(int argc, char **argv)
         // Settled once its segments stop growing; other files (markers, temporary copies) come and go.
         auto segments = [&] { return syncFolder.segments(device).size(); };
         qsizetype seenSegments = segmentsBefore;
-        measured = runUntil("the burst's export", [&] {
-            if (segments() != seenSegments) {
-                seenSegments = segments();
-                seen = files();
-                stable.restart();
-            }
-            return seenSegments > segmentsBefore && stable.elapsed() > 3 * SyncEngine::kExportDebounceMs;
-        }, 60000, &peak) && measured;
-        std::printf("burst of 1000 copies saved one by one in %lld ms (export debounce %d ms): %lld new file(s), %lld segment(s)\n",
-                    saving, SyncEngine::kExportDebounceMs, qint64(files() - before), qint64(syncFolder.segments(device).size() - segmentsBefore));
+        measured = runUntil(
+                       "the burst's export",
+                       [&] {
+                           if (segments() != seenSegments) {
+                               seenSegments = segments();
+                               seen = files();
+                               stable.restart();
+                           }
+                           return seenSegments > segmentsBefore && stable.elapsed() > 3 * SyncEngine::kExportDebounceMs;
+                       },
+                       60000, &peak)
+                   && measured;
+        std::printf("burst of 1000 copies saved one by one in %lld ms (export debounce %d ms): %lld new file(s), %lld "
+                    "segment(s)\n",
+                    saving, SyncEngine::kExportDebounceMs, qint64(files() - before),
+                    qint64(syncFolder.segments(device).size() - segmentsBefore));
     }
     TaviSettings::shared().setEnableCloudSync(false);
     target->setupContainer();

@@ -68,8 +68,9 @@ Sample measure(X11Pasteboard &pasteboard, const QByteArray &target, const QStrin
         done = true;
     });
     QProcess xclip;
-    xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                          QString::fromLatin1(target), QStringLiteral("-i"), file.fileName()});
+    xclip.start(QStringLiteral("xclip"),
+                {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                 QString::fromLatin1(target), QStringLiteral("-i"), file.fileName()});
     QElapsedTimer sinceTick;
     sinceTick.start();
     QTimer ticker;

@@ -9,7 +9,8 @@
 #include <QProcess>
 
 AppDelegate::AppDelegate(DistributedNotificationCenter &center, int timeoutMs, QObject *parent)
-    : QObject(parent), m_center(center)
+    : QObject(parent),
+      m_center(center)
 {
     m_timeout.setSingleShot(true);
     m_timeout.setInterval(timeoutMs);
@@ -19,10 +20,7 @@ AppDelegate::AppDelegate(DistributedNotificationCenter &center, int timeoutMs, Q
     });
 }
 
-void AppDelegate::applicationDidFinishLaunching()
-{
-    launchMainApplicationIfNeeded();
-}
+void AppDelegate::applicationDidFinishLaunching() { launchMainApplicationIfNeeded(); }
 
 void AppDelegate::terminate(int exitCode)
 {
@@ -38,7 +36,8 @@ QString AppDelegate::mainExecutablePath(const QString &helperDirectory)
     const QDir own(helperDirectory);
     // Installed, the program is in its own folder; in a build tree beside the helper, under the
     // lowercase name or the old one.
-    for (const QString &relative : {QStringLiteral(TAVI_PROGRAM_FROM_HELPER), QStringLiteral("tavipaste"), QStringLiteral("TaviPaste")}) {
+    for (const QString &relative :
+         {QStringLiteral(TAVI_PROGRAM_FROM_HELPER), QStringLiteral("tavipaste"), QStringLiteral("TaviPaste")}) {
         const QFileInfo candidate(own.filePath(relative));
         if (candidate.isFile() && candidate.isExecutable())
             return candidate.canonicalFilePath();
@@ -46,10 +45,7 @@ QString AppDelegate::mainExecutablePath(const QString &helperDirectory)
     return {};
 }
 
-bool AppDelegate::isMainApplicationRunning()
-{
-    return SingleInstance::isRunning();
-}
+bool AppDelegate::isMainApplicationRunning() { return SingleInstance::isRunning(); }
 
 void AppDelegate::launchMainApplicationIfNeeded()
 {

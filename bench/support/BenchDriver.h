@@ -41,8 +41,9 @@ inline bool copyFolder(const QString &from, const QString &to)
     return true;
 }
 
-inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount, const std::function<void(qint64 count)> &seed,
-                              const std::function<bool()> &measure, DriverOptions options = {})
+inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount,
+                              const std::function<void(qint64 count)> &seed, const std::function<bool()> &measure,
+                              DriverOptions options = {})
 {
     if (argc == 4) {
         if (!options.platformFromEnvironment || qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -93,7 +94,8 @@ inline int runSeedThenMeasure(int argc, char *argv[], qint64 defaultCount, const
         QProcess child;
         child.setProcessEnvironment(environment);
         child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(step), QString::number(count), childHome});
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(step), QString::number(count), childHome});
         child.waitForFinished(-1);
         if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
             std::fprintf(stderr, "the %s step failed\n", step);

@@ -168,7 +168,8 @@ int main(int argc, char *argv[])
     ShellSeams::shared().postDistributedNotification = [](const QString &name, const QString &object) {
         DistributedNotificationCenter &center = DistributedNotificationCenter::defaultCenter();
         if (!center.post(name, object))
-            LOG_WARNING("main()", QStringLiteral("Could not tell the login helper \"%1\": %2").arg(name, center.lastError()));
+            LOG_WARNING("main()",
+                        QStringLiteral("Could not tell the login helper \"%1\": %2").arg(name, center.lastError()));
     };
 
     AppDelegate delegate(TaviPBManager::shared());
@@ -186,9 +187,8 @@ int main(int argc, char *argv[])
         wasActive = active;
     });
     // The desktop session is ending: save now, the session may not wait for the quit.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate, [&](QSessionManager &) {
-        delegate.pbManager.saveNow();
-    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &delegate,
+                     [&](QSessionManager &) { delegate.pbManager.saveNow(); });
     // Capture stops first (a large copy at its next item), so nothing follows "History saved".
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&] {
         delegate.pbManager.shutDown();

@@ -20,7 +20,9 @@ void UnreadableSettingNotice::tell(const QString &key, const char *consequence)
 {
     if (!m_told.isFirst(key))
         return;
-    LOG_WARNING("tellUnreadableSetting(_:)", QStringLiteral("[-] the stored \"%1\" cannot be read or is out of range; %2")
-                                                 .arg(key, QString::fromLatin1(consequence)));
-    postHistoryProblem(L("Settings.Problem.title"), L(consequence).arg(Strings::text(QStringLiteral("Settings.Name.") + key)));
+    LOG_WARNING("tellUnreadableSetting(_:)",
+                QStringLiteral("[-] the stored \"%1\" cannot be read or is out of range; %2")
+                    .arg(key, QString::fromLatin1(consequence)));
+    postHistoryProblem(L("Settings.Problem.title"),
+                       L(consequence).arg(Strings::text(QStringLiteral("Settings.Name.") + key)));
 }

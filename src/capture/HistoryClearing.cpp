@@ -21,7 +21,10 @@ std::optional<Predicate> both(const std::optional<Predicate> &a, const std::opti
 
 HistoryClearing::HistoryClearing(TaviSettings &settings, HistoryRecords &records, HistoryQueries &queries,
                                  UnreadableSettingNotice &unreadableSettings)
-    : m_settings(settings), m_records(records), m_queries(queries), m_unreadableSettings(unreadableSettings)
+    : m_settings(settings),
+      m_records(records),
+      m_queries(queries),
+      m_unreadableSettings(unreadableSettings)
 {
 }
 
@@ -43,7 +46,8 @@ void HistoryClearing::deleteItem(const PBItem &item)
     const char *const function = "deleteItem(item:)";
     LOG_DEBUG(function, QStringLiteral("[-] -> delete item"));
     LOG_DEBUG(function, QStringLiteral("[-] item: ")
-                            + (item.dataProvider() ? Log::redacted(item.dataProvider()->representedText()) : QStringLiteral("nil")));
+                            + (item.dataProvider() ? Log::redacted(item.dataProvider()->representedText())
+                                                   : QStringLiteral("nil")));
     const RecordPtr record = m_records.recordFor(item);
     if (!record) {
         LOG_DEBUG(function, QStringLiteral("[-] ! no item found"));
@@ -70,10 +74,7 @@ void HistoryClearing::deleteItems(const QList<PBItem> &items)
     deleteItems(uuids);
 }
 
-void HistoryClearing::deleteItems(const QList<QUuid> &uuids)
-{
-    deleteItems(ListRows{{}, uuids, {}, {}});
-}
+void HistoryClearing::deleteItems(const QList<QUuid> &uuids) { deleteItems(ListRows{{}, uuids, {}, {}}); }
 
 void HistoryClearing::deleteItems(const ListRows &rows)
 {
@@ -84,8 +85,10 @@ void HistoryClearing::deleteItems(const ListRows &rows)
     LOG_DEBUG(function, QStringLiteral("[x] -> clear items with count:") + QString::number(named));
     if (named == 1 && rows.uuids.size() == 1) {
         // One item is announced as itself.
-        const RecordPtr record =
-            m_records.storage().fetch(Predicate::equal(kUuid, rows.uuids.first())).value_or(QList<RecordPtr>()).value(0);
+        const RecordPtr record = m_records.storage()
+                                     .fetch(Predicate::equal(kUuid, rows.uuids.first()))
+                                     .value_or(QList<RecordPtr>())
+                                     .value(0);
         const QList<PBItem> item = record ? m_records.itemsOf({record}) : QList<PBItem>();
         if (!item.isEmpty())
             deleteItem(item.first());
@@ -210,8 +213,8 @@ void HistoryClearing::clearAllItems(bool withNotes)
     removeAndAnnounce(function, *records, fileItemsAmong(predicate), {});
 }
 
-void HistoryClearing::removeAndAnnounce(const char *function, const QList<RecordPtr> &records, const QList<PBItem> &files,
-                                        const QVariantMap &userInfo)
+void HistoryClearing::removeAndAnnounce(const char *function, const QList<RecordPtr> &records,
+                                        const QList<PBItem> &files, const QVariantMap &userInfo)
 {
     if (!m_records.removeRecords(records)) {
         LOG_ERROR(function, QStringLiteral("[x] ! clear failed, the history is unchanged"));
@@ -229,7 +232,8 @@ void HistoryClearing::clearAllItemsInBackground(bool withNotes)
     m_clearQueue.async([this, withNotes] { clearAllItems(withNotes); });
 }
 
-void HistoryClearing::clearItemsInBackground(const PBCategory &in, const ClearOptions &options, std::function<void()> done)
+void HistoryClearing::clearItemsInBackground(const PBCategory &in, const ClearOptions &options,
+                                             std::function<void()> done)
 {
     m_clearQueue.async([this, in, options, done = std::move(done)] {
         clearItems(in, options);
@@ -238,10 +242,7 @@ void HistoryClearing::clearItemsInBackground(const PBCategory &in, const ClearOp
     });
 }
 
-void HistoryClearing::finishBackgroundClears()
-{
-    m_clearQueue.shutdown();
-}
+void HistoryClearing::finishBackgroundClears() { m_clearQueue.shutdown(); }
 
 void HistoryClearing::clearItems(const PBCategory &in, const ClearOptions &options)
 {
@@ -260,7 +261,8 @@ void HistoryClearing::clearItems(const PBCategory &in, const ClearOptions &optio
     LOG_INFO(function, QStringLiteral("Trashing PBItemRecord of count: ") + QString::number(targets.size()));
     // Only the removed file items lose their bookmarks; spared ones keep their access.
     QList<PBItem> files;
-    if (in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image || in.type() == PBDefaultCategory::all)
+    if (in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image
+        || in.type() == PBDefaultCategory::all)
         files = fileItemsAmong(predicate);
     removeAndAnnounce(function, targets, files, NotificationPayload::ChangedCategory::encode(in));
 }
@@ -272,7 +274,8 @@ void HistoryClearing::clearHistoryItems(const QList<PBItem> &items)
         for (const PBItem &item : items)
             uuids.append(item.uuid());
         QHash<QUuid, RecordPtr> byUuid;
-        for (const RecordPtr &record : m_records.storage().fetch(Predicate::in(kUuid, uuids)).value_or(QList<RecordPtr>()))
+        for (const RecordPtr &record :
+             m_records.storage().fetch(Predicate::in(kUuid, uuids)).value_or(QList<RecordPtr>()))
             byUuid.insert(record->uuid(), record);
         QList<RecordPtr> records;
         QList<PBItem> deleted;
@@ -316,8 +319,8 @@ void HistoryClearing::discard(const QList<RecordPtr> &records, const QList<PBIte
 FetchRequest<PBItemRecord> HistoryClearing::autoCleanRequest()
 {
     auto request = PBItemRecord::fetchRequest();
-    request.predicate = notFiledUnder(
-        sparedKinds(m_settings.autoCleanIncludeLock(), m_settings.autoCleanIncludeCustom(), m_settings.autoCleanIncludeNote()));
+    request.predicate = notFiledUnder(sparedKinds(
+        m_settings.autoCleanIncludeLock(), m_settings.autoCleanIncludeCustom(), m_settings.autoCleanIncludeNote()));
     if (!m_settings.autoCleanIncludeSticky())
         request.predicate = both(request.predicate, notSticky());
     request.sortDescriptors = PBItemRecord::pinnedThenNewest();
@@ -326,7 +329,8 @@ FetchRequest<PBItemRecord> HistoryClearing::autoCleanRequest()
 
 void HistoryClearing::getAutoCleanCandidates(const TaviPBManager::ItemsCompletion &completion)
 {
-    completion(m_records.itemsOf(m_records.storage().context()->fetch(autoCleanRequest()).value_or(QList<RecordPtr>())));
+    completion(
+        m_records.itemsOf(m_records.storage().context()->fetch(autoCleanRequest()).value_or(QList<RecordPtr>())));
 }
 
 void HistoryClearing::autoCleanHistory()
@@ -348,7 +352,8 @@ void HistoryClearing::autoCleanHistory()
         // An item is N days old when its modification day is N or more calendar days before today.
         const QDate today = QDate::currentDate();
         const QDateTime cutoff = today.addDays(1 - qint64(keep)).startOfDay();
-        request.predicate = both(request.predicate, Predicate::compare(kModifiedAt, Predicate::Comparison::Less, cutoff));
+        request.predicate =
+            both(request.predicate, Predicate::compare(kModifiedAt, Predicate::Comparison::Less, cutoff));
     }
     const QList<RecordPtr> doomed = m_records.storage().context()->fetch(request).value_or(QList<RecordPtr>());
     discard(doomed, m_records.itemsOf(doomed));

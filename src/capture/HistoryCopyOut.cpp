@@ -5,7 +5,11 @@
 #include "platform/Log.h"
 #include "platform/Strings.h"
 
-HistoryCopyOut::HistoryCopyOut(TaviSettings &settings, HistoryRecords &records) : m_settings(settings), m_records(records) {}
+HistoryCopyOut::HistoryCopyOut(TaviSettings &settings, HistoryRecords &records)
+    : m_settings(settings),
+      m_records(records)
+{
+}
 
 std::optional<QList<PasteboardItem>> HistoryCopyOut::pasteboardItems(const QList<PBItem> &items,
                                                                      const std::optional<PBCategory> &category)
@@ -24,14 +28,15 @@ std::optional<QList<PasteboardItem>> HistoryCopyOut::pasteboardItems(const QList
     return result;
 }
 
-std::unique_ptr<QMimeData> HistoryCopyOut::mimeDataForDrag(const QList<PBItem> &items, const std::optional<PBCategory> &category)
+std::unique_ptr<QMimeData> HistoryCopyOut::mimeDataForDrag(const QList<PBItem> &items,
+                                                           const std::optional<PBCategory> &category)
 {
     const std::optional<QList<PasteboardItem>> dragged = pasteboardItems(items, category);
     return dragged ? Pasteboard::mimeDataForItems(*dragged) : nullptr;
 }
 
-std::optional<PasteboardItem> HistoryCopyOut::getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category,
-                                                                bool *readFailed)
+std::optional<PasteboardItem>
+HistoryCopyOut::getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category, bool *readFailed)
 {
     if (readFailed)
         *readFailed = false;

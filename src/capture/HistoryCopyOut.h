@@ -18,7 +18,8 @@ public:
 
     // The pasteboard items of a copy-out: the last item first, items without data left out;
     // none, the user told, when an item's stored data could not be read.
-    std::optional<QList<PasteboardItem>> pasteboardItems(const QList<PBItem> &items, const std::optional<PBCategory> &category);
+    std::optional<QList<PasteboardItem>> pasteboardItems(const QList<PBItem> &items,
+                                                         const std::optional<PBCategory> &category);
     std::unique_ptr<QMimeData> mimeDataForDrag(const QList<PBItem> &items, const std::optional<PBCategory> &category);
     std::optional<PasteboardItem> getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category,
                                                     bool *readFailed = nullptr);

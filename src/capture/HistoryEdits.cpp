@@ -7,10 +7,12 @@
 
 HistoryEdits::HistoryEdits(HistoryRecords &records) : m_records(records) {}
 
-void HistoryEdits::updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion)
+void HistoryEdits::updateComment(const PBItem &item, const std::optional<QString> &comment,
+                                 const std::function<void()> &completion)
 {
     LOG_DEBUG("updateComment(item:comment:completion:)",
-              QStringLiteral("[-] -> update item comment: ") + (comment ? Log::redacted(*comment) : QStringLiteral("NA")));
+              QStringLiteral("[-] -> update item comment: ")
+                  + (comment ? Log::redacted(*comment) : QStringLiteral("NA")));
     const HistoryRecords::RecordPtr record = m_records.recordFor(item);
     if (!record) {
         LOG_DEBUG("updateComment(item:comment:completion:)", QStringLiteral("[-] ! no item found"));
@@ -25,7 +27,8 @@ void HistoryEdits::updateComment(const PBItem &item, const std::optional<QString
 
 void HistoryEdits::updateText(const PBItem &item, const QString &text, const std::function<void()> &completion)
 {
-    LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] -> update item text: text: ") + Log::redacted(text));
+    LOG_DEBUG("updateText(item:text:completion:)",
+              QStringLiteral("[-] -> update item text: text: ") + Log::redacted(text));
     const HistoryRecords::RecordPtr record = m_records.recordFor(item);
     if (!record) {
         LOG_DEBUG("updateText(item:text:completion:)", QStringLiteral("[-] ! no item found"));
@@ -49,7 +52,8 @@ void HistoryEdits::updateText(const PBItem &item, const QString &text, const std
 void HistoryEdits::stickItem(const PBItem &item, bool is_sticky, const std::function<void()> &completion)
 {
     const char *const function = "stickItem(item:is_sticky:completion:)";
-    LOG_DEBUG(function, QStringLiteral("[-] -> stick item: is_sticky: ") + (is_sticky ? QStringLiteral("true") : QStringLiteral("false")));
+    LOG_DEBUG(function, QStringLiteral("[-] -> stick item: is_sticky: ")
+                            + (is_sticky ? QStringLiteral("true") : QStringLiteral("false")));
     const HistoryRecords::RecordPtr record = m_records.recordFor(item);
     if (!record) {
         LOG_DEBUG(function, QStringLiteral("[-] ! no item found"));

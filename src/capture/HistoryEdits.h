@@ -11,7 +11,8 @@ class HistoryEdits {
 public:
     explicit HistoryEdits(HistoryRecords &records);
 
-    void updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion);
+    void updateComment(const PBItem &item, const std::optional<QString> &comment,
+                       const std::function<void()> &completion);
     void updateText(const PBItem &item, const QString &text, const std::function<void()> &completion);
     void stickItem(const PBItem &item, bool is_sticky, const std::function<void()> &completion);
     void addItem(const PBItem &item, const PBCategory &to);

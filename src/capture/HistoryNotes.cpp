@@ -8,14 +8,16 @@
 
 #include <algorithm>
 
-HistoryNotes::HistoryNotes(TaviSettings &settings, HistoryRecords &records) : m_settings(settings), m_records(records) {}
+HistoryNotes::HistoryNotes(TaviSettings &settings, HistoryRecords &records) : m_settings(settings), m_records(records)
+{
+}
 
 PBItem HistoryNotes::addNote(const QString &title, const QString &body)
 {
     const QUuid uuid = QUuid::createUuid();
-    const PBCategory noteCategory(std::nullopt, localizedName(PBDefaultCategory::note),
-                                  defaultBackgroundColor(PBDefaultCategory::note),
-                                  defaultForegroundColor(PBDefaultCategory::note), PBDefaultCategory::note, false, false);
+    const PBCategory noteCategory(
+        std::nullopt, localizedName(PBDefaultCategory::note), defaultBackgroundColor(PBDefaultCategory::note),
+        defaultForegroundColor(PBDefaultCategory::note), PBDefaultCategory::note, false, false);
     std::optional<PBItemProvider> provider;
     if (auto note = PBNoteItemProvider::make(title, body))
         provider = std::move(*note);
@@ -51,8 +53,9 @@ void HistoryNotes::updateNote(const PBItem &item)
             break;
         }
     }
-    if (attach && std::any_of(item.categories().cbegin(), item.categories().cend(),
-                              [&](const PBCategory &c) { return c.id() == attach->id(); }))
+    if (attach && std::any_of(item.categories().cbegin(), item.categories().cend(), [&](const PBCategory &c) {
+            return c.id() == attach->id();
+        }))
         attach.reset();
     m_records.update(item, attach, QDateTime::currentDateTime());
     m_records.changed();

@@ -31,7 +31,11 @@ FetchRequest<PBItemRecord> searchRequest(const Predicate &predicate)
 }
 } // namespace
 
-HistoryQueries::HistoryQueries(TaviSettings &settings, HistoryRecords &records) : m_settings(settings), m_records(records) {}
+HistoryQueries::HistoryQueries(TaviSettings &settings, HistoryRecords &records)
+    : m_settings(settings),
+      m_records(records)
+{
+}
 
 std::optional<PBSearchFilter> HistoryQueries::filter() const
 {
@@ -165,14 +169,14 @@ QList<PBItem> HistoryQueries::getItemsPage(const ListQuery &query, qsizetype off
 {
     // A search in every category, newest first: pinned and other items in one read of the search
     // index, in the same order, as itemCount(query) counts them.
-    if (query.search && (!query.category || query.category->type() == PBDefaultCategory::all) && query.order.key == kModifiedAt
-        && !query.order.ascending)
+    if (query.search && (!query.category || query.category->type() == PBDefaultCategory::all)
+        && query.order.key == kModifiedAt && !query.order.ascending)
         return getFilterItemsPage(*query.search, offset, limit);
     return m_records.itemsOf(listRecordsPage(query, offset, limit));
 }
 
-QList<HistoryQueries::RecordPtr> HistoryQueries::listRecordsPage(const ListQuery &query, qsizetype offset, qsizetype limit,
-                                                                 RecordValues values)
+QList<HistoryQueries::RecordPtr> HistoryQueries::listRecordsPage(const ListQuery &query, qsizetype offset,
+                                                                 qsizetype limit, RecordValues values)
 {
     if (offset < 0 || limit <= 0)
         return {};
@@ -233,17 +237,18 @@ void HistoryQueries::getFilterItems(PBDefaultCategory categoryType, const ItemsC
         return;
     }
     const QList<SortDescriptor> sort = PBItemRecord::pinnedThenNewest();
-    m_records.storage().asyncFetch(predicate, sort, [this, categoryType, completion](const AsynchronousFetchResult<PBItemRecord> &result) {
-        if (!result.finalResult || result.finalResult->isEmpty()) {
-            LOG_DEBUG("getFilterItems(categoryType:completion:)", QStringLiteral("[-] ! no item found"));
-            completion({});
-            return;
-        }
-        QList<PBItem> items = m_records.itemsOf(*result.finalResult);
-        if (categoryType != PBDefaultCategory::all)
-            items.removeIf([&](const PBItem &item) { return !hasKind(item, categoryType); });
-        completion(items);
-    });
+    m_records.storage().asyncFetch(
+        predicate, sort, [this, categoryType, completion](const AsynchronousFetchResult<PBItemRecord> &result) {
+            if (!result.finalResult || result.finalResult->isEmpty()) {
+                LOG_DEBUG("getFilterItems(categoryType:completion:)", QStringLiteral("[-] ! no item found"));
+                completion({});
+                return;
+            }
+            QList<PBItem> items = m_records.itemsOf(*result.finalResult);
+            if (categoryType != PBDefaultCategory::all)
+                items.removeIf([&](const PBItem &item) { return !hasKind(item, categoryType); });
+            completion(items);
+        });
 }
 
 void HistoryQueries::getFilterItems(const PBCategory &category, const ItemsCompletion &completion)
@@ -260,27 +265,29 @@ void HistoryQueries::getFilterItems(const PBCategory &category, const ItemsCompl
     } else if (category.type() == PBDefaultCategory::note) {
         const NoteSorter sorter = m_settings.noteSortType();
         second.key = sorter == NoteSorter::createAt ? QStringLiteral("createdAt")
-            : sorter == NoteSorter::title           ? QStringLiteral("text")
+                     : sorter == NoteSorter::title  ? QStringLiteral("text")
                                                     : kModifiedAt;
         second.ascending = m_settings.noteOrderAscending();
     }
     const QList<SortDescriptor> sort = PBItemRecord::pinnedThen(second);
-    m_records.storage().asyncFetch(predicate, sort, [this, category, completion](const AsynchronousFetchResult<PBItemRecord> &result) {
-        if (!result.finalResult || result.finalResult->isEmpty()) {
-            LOG_DEBUG("getFilterItems(category:completion:)", QStringLiteral("[-] ! no item found"));
-            completion({});
-            return;
-        }
-        if (category.type() == PBDefaultCategory::all) {
-            completion(m_records.itemsOf(*result.finalResult));
-            return;
-        }
-        QList<RecordPtr> kept;
-        for (const RecordPtr &record : *result.finalResult) {
-            const auto rows = record->categories();
-            if (std::any_of(rows.cbegin(), rows.cend(), [&](const auto &row) { return row && row->id() == category.id(); }))
-                kept.append(record);
-        }
-        completion(m_records.itemsOf(kept));
-    });
+    m_records.storage().asyncFetch(
+        predicate, sort, [this, category, completion](const AsynchronousFetchResult<PBItemRecord> &result) {
+            if (!result.finalResult || result.finalResult->isEmpty()) {
+                LOG_DEBUG("getFilterItems(category:completion:)", QStringLiteral("[-] ! no item found"));
+                completion({});
+                return;
+            }
+            if (category.type() == PBDefaultCategory::all) {
+                completion(m_records.itemsOf(*result.finalResult));
+                return;
+            }
+            QList<RecordPtr> kept;
+            for (const RecordPtr &record : *result.finalResult) {
+                const auto rows = record->categories();
+                if (std::any_of(rows.cbegin(), rows.cend(),
+                                [&](const auto &row) { return row && row->id() == category.id(); }))
+                    kept.append(record);
+            }
+            completion(m_records.itemsOf(kept));
+        });
 }

@@ -11,10 +11,7 @@ const QString kIsSticky = QStringLiteral("is_sticky");
 const QString kModifiedAt = QStringLiteral("modifiedAt");
 const QString kUuid = QStringLiteral("uuid");
 
-Predicate notSticky()
-{
-    return Predicate::equal(kIsSticky, false);
-}
+Predicate notSticky() { return Predicate::equal(kIsSticky, false); }
 
 namespace {
 // Texts, links and addresses are read back from their text alone: a payload that only repeats
@@ -64,10 +61,7 @@ void HistoryRecords::reloadLists(const SortKey &order)
     m_storage.setupFetchedResultsController(notSticky(), {order});
 }
 
-void HistoryRecords::changed()
-{
-    m_saveScheduler.schedule();
-}
+void HistoryRecords::changed() { m_saveScheduler.schedule(); }
 
 HistoryRecords::RecordPtr HistoryRecords::recordFor(const PBItem &item, bool *readFailed)
 {
@@ -91,7 +85,8 @@ QList<PBItem> HistoryRecords::itemsOf(const QList<RecordPtr> &records, bool with
 {
     QList<PBItem> items;
     items.reserve(records.size());
-    const PayloadLoading loading = withPayload ? PayloadLoading::WithRepresentations : PayloadLoading::WithoutRepresentations;
+    const PayloadLoading loading =
+        withPayload ? PayloadLoading::WithRepresentations : PayloadLoading::WithoutRepresentations;
     int unreadable = 0;
     for (const RecordPtr &record : records) {
         bool readFailed = false;
@@ -102,7 +97,8 @@ QList<PBItem> HistoryRecords::itemsOf(const QList<RecordPtr> &records, bool with
     }
     // Left out rather than listed empty; they show again once the store can be read.
     if (unreadable > 0)
-        LOG_ERROR("itemsOf()", QStringLiteral("[-] %1 items could not be read from the store; left out").arg(unreadable));
+        LOG_ERROR("itemsOf()",
+                  QStringLiteral("[-] %1 items could not be read from the store; left out").arg(unreadable));
     return items;
 }
 
@@ -114,7 +110,8 @@ std::optional<PBItem> HistoryRecords::findItem(const QString &hash)
         return std::nullopt;
     std::shared_ptr<PBItemRecord> best;
     for (const auto &record : *records) {
-        if (!best || std::pair(record->is_sticky(), record->modifiedAt()) > std::pair(best->is_sticky(), best->modifiedAt()))
+        if (!best
+            || std::pair(record->is_sticky(), record->modifiedAt()) > std::pair(best->is_sticky(), best->modifiedAt()))
             best = record;
     }
     for (const auto &record : *records) {
@@ -169,7 +166,8 @@ bool HistoryRecords::add(const PBItem &item, CategoryRecords &categoryRecords)
             payload = associated.toByteArray();
         const PasteboardDataMap &map = provider->pasteboardData();
         for (auto it = map.cbegin(); it != map.cend(); ++it)
-            representations.append({it.key(), repeatsOwnContent(*provider, it.key(), it.value()) ? QByteArray() : it.value()});
+            representations.append(
+                {it.key(), repeatsOwnContent(*provider, it.key(), it.value()) ? QByteArray() : it.value()});
     }
     // The category records are looked up once for a whole batch.
     QVariantList missing;

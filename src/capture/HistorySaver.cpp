@@ -75,22 +75,15 @@ int HistorySaver::unsavedItemCount() const
     });
 }
 
-HistorySaver::FailureCause HistorySaver::causeOf(const StoreError &error)
-{
-    return error.kind();
-}
+HistorySaver::FailureCause HistorySaver::causeOf(const StoreError &error) { return error.kind(); }
 
 QString HistorySaver::message(FailureCause cause, const StoreError &error)
 {
     switch (cause) {
-    case FailureCause::diskFull:
-        return L("Save.Problem.DiskFull");
-    case FailureCause::readOnly:
-        return L("Save.Problem.ReadOnly");
-    case FailureCause::ioError:
-        return L("Save.Problem.IOError");
-    case FailureCause::other:
-        break;
+    case FailureCause::diskFull: return L("Save.Problem.DiskFull");
+    case FailureCause::readOnly: return L("Save.Problem.ReadOnly");
+    case FailureCause::ioError: return L("Save.Problem.IOError");
+    case FailureCause::other: break;
     }
     return L("Save.Problem.Other").arg(error.description);
 }
@@ -102,6 +95,7 @@ void postHistoryProblem(const QString &title, const QString &text)
         NotificationCenter::defaultCenter().post(NotificationName::historyProblemOccurred, nullptr, userInfo);
         return;
     }
-    MainQueue::async(
-        [userInfo] { NotificationCenter::defaultCenter().post(NotificationName::historyProblemOccurred, nullptr, userInfo); });
+    MainQueue::async([userInfo] {
+        NotificationCenter::defaultCenter().post(NotificationName::historyProblemOccurred, nullptr, userInfo);
+    });
 }

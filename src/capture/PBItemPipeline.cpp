@@ -100,14 +100,16 @@ Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data, q
 {
     const QUrl url(QString::fromUtf8(data).trimmed(), QUrl::StrictMode);
     if (!url.isValid() || url.isEmpty() || url.isRelative())
-        return {PBTextItemProvider(item.string(PasteboardType::string).value_or(QString())), PBDefaultCategory::text, {}};
+        return {
+            PBTextItemProvider(item.string(PasteboardType::string).value_or(QString())), PBDefaultCategory::text, {}};
     if (url.isLocalFile() && isImage(url)) {
         const QFileInfo info(url.toLocalFile());
         TaviSettings &settings = TaviSettings::shared();
         qint64 limit = PBItemPipeline::kMaxImageFileBytes;
         if (settings.ignoreDataSizeMoreThan() && !settings.unreadableSizeLimitSetting())
-            limit = std::min(limit, PBItemPipeline::sizeLimitBytes(settings.ignoreDataSize(),
-                                                                   settings.ignoreDataSizeType() == IgnoreDataSizeType::mb));
+            limit = std::min(limit,
+                             PBItemPipeline::sizeLimitBytes(settings.ignoreDataSize(),
+                                                            settings.ignoreDataSizeType() == IgnoreDataSizeType::mb));
         if (imageFileBytesLeft)
             limit = std::min(limit, *imageFileBytesLeft);
         // The store's own file under another name stays a file item: closing a descriptor of it
@@ -129,7 +131,8 @@ Classified classifyFileUrl(const PasteboardItem &item, const QByteArray &data, q
 Classified classifyText(const PasteboardItem &item, const QString &availableType, const QByteArray &data)
 {
     std::optional<QString> text;
-    if (availableType == kTraditionalMacText || availableType == UniformType::webArchive || availableType == kNotesRichText) {
+    if (availableType == kTraditionalMacText || availableType == UniformType::webArchive
+        || availableType == kNotesRichText) {
         text = item.string(PasteboardType::string);
     } else if (!UniformType::conformsTo(availableType, UniformType::plainText)) {
         if (!UniformType::isEqual(availableType, UniformType::rtf))
@@ -168,7 +171,8 @@ Classified classify(const PasteboardItem &item, const QString &availableType, co
         if (!bytes)
             return {std::nullopt, PBDefaultCategory::image, {}};
         if (!looksLikeImage(*bytes))
-            return {std::nullopt, PBDefaultCategory::image, QStringLiteral("Image data could not be read. Ignored! - ") + availableType};
+            return {std::nullopt, PBDefaultCategory::image,
+                    QStringLiteral("Image data could not be read. Ignored! - ") + availableType};
         return {PBImageItemProvider(*bytes), PBDefaultCategory::image, {}};
     }
     if (UniformType::conformsTo(availableType, UniformType::html)) {
@@ -177,8 +181,8 @@ Classified classify(const PasteboardItem &item, const QString &availableType, co
             return {PBLinkItemProvider(text), PBDefaultCategory::link, {}};
         return {PBTextItemProvider(text), PBDefaultCategory::text, {}};
     }
-    if (UniformType::conformsTo(availableType, UniformType::text) || UniformType::conformsTo(availableType, UniformType::webArchive)
-        || availableType == kNotesRichText)
+    if (UniformType::conformsTo(availableType, UniformType::text)
+        || UniformType::conformsTo(availableType, UniformType::webArchive) || availableType == kNotesRichText)
         return classifyText(item, availableType, data);
 
     for (const QString &type : item.types()) {
@@ -196,10 +200,7 @@ Classified classify(const PasteboardItem &item, const QString &availableType, co
     return {std::move(provider), kind, {}};
 }
 
-PasteboardProcessResult fail(const QString &reason)
-{
-    return PasteboardProcessResult::failure(reason);
-}
+PasteboardProcessResult fail(const QString &reason) { return PasteboardProcessResult::failure(reason); }
 
 PasteboardProcessResult processItem(const PasteboardItem &item, const std::optional<RunningApplication> &app,
                                     const PBItemPipeline::Environment &environment)
@@ -248,8 +249,9 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
 
     const std::optional<PBCategory> active = environment.activeCategory ? environment.activeCategory() : std::nullopt;
     if (found) {
-        const bool lacksActive = active && std::none_of(found->categories().cbegin(), found->categories().cend(),
-                                                        [&](const PBCategory &c) { return c.id() == active->id(); });
+        const bool lacksActive = active
+                                 && std::none_of(found->categories().cbegin(), found->categories().cend(),
+                                                 [&](const PBCategory &c) { return c.id() == active->id(); });
         return PasteboardProcessResult::update(std::move(*found), lacksActive ? active : std::nullopt);
     }
 
@@ -261,7 +263,8 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
     for (const auto &[type, bytes] : item.entries()) {
         if (PBItemPipeline::transientTypes().contains(type) || PBItemPipeline::markerTypes().contains(type)
             || sourceId == std::optional<QString>(environment.ownBundleIdentifier))
-            return fail(QStringLiteral("Illegal type found or item generated from Tavi: ") + type + QStringLiteral(". Ignored."));
+            return fail(QStringLiteral("Illegal type found or item generated from Tavi: ") + type
+                        + QStringLiteral(". Ignored."));
         if (const std::optional<QString> string = item.string(type)) {
             if (!summaryText || graphemeCount(*string, summaryLength) < summaryLength) {
                 summaryText = graphemePrefix(*string, kSummaryLength);
@@ -290,13 +293,17 @@ PasteboardProcessResult processItem(const PasteboardItem &item, const std::optio
     std::optional<PBAppInfo> sourceApp;
     if (app) {
         const QString name = app->localizedName.isEmpty() ? app->description() : app->localizedName;
-        sourceApp = PBAppInfo{name, app->bundleIdentifier.isEmpty() ? std::nullopt : std::optional(app->bundleIdentifier),
-                              app->bundlePath.isEmpty() ? std::nullopt : std::optional(app->bundlePath)};
+        sourceApp =
+            PBAppInfo{name, app->bundleIdentifier.isEmpty() ? std::nullopt : std::optional(app->bundleIdentifier),
+                      app->bundlePath.isEmpty() ? std::nullopt : std::optional(app->bundlePath)};
     }
     QList<PBCategory> categories{kindCategory(classified.kind), PBCategory::all()};
-    if (active && std::none_of(categories.cbegin(), categories.cend(), [&](const PBCategory &c) { return c.id() == active->id(); }))
+    if (active && std::none_of(categories.cbegin(), categories.cend(), [&](const PBCategory &c) {
+            return c.id() == active->id();
+        }))
         categories.append(*active);
-    PBItem newItem(QUuid::createUuid(), hash, categories, std::move(classified.provider), now, now, sourceApp, false, std::nullopt);
+    PBItem newItem(QUuid::createUuid(), hash, categories, std::move(classified.provider), now, now, sourceApp, false,
+                   std::nullopt);
     return PasteboardProcessResult::newItem(std::move(newItem));
 }
 } // namespace
@@ -309,9 +316,9 @@ const QStringList &PBItemPipeline::handoffTypes()
 
 const QStringList &PBItemPipeline::transientTypes()
 {
-    static const QStringList types{QStringLiteral("com.tavi.TransientPasteboardType"),
-                                   QStringLiteral("com.typeit4me.clipping"), QStringLiteral("Pasteboard generator type"),
-                                   QStringLiteral("com.agilebits.onepassword")};
+    static const QStringList types{
+        QStringLiteral("com.tavi.TransientPasteboardType"), QStringLiteral("com.typeit4me.clipping"),
+        QStringLiteral("Pasteboard generator type"), QStringLiteral("com.agilebits.onepassword")};
     return types;
 }
 
@@ -322,14 +329,16 @@ const QStringList &PBItemPipeline::markerTypes()
     return types;
 }
 
-PasteboardProcessResult PBItemPipeline::process(const PasteboardItem &item, const std::optional<RunningApplication> &app,
+PasteboardProcessResult PBItemPipeline::process(const PasteboardItem &item,
+                                                const std::optional<RunningApplication> &app,
                                                 const Environment &environment)
 {
     PasteboardProcessResult result;
     try {
         result = processItem(item, app, environment);
     } catch (const std::exception &error) {
-        result = fail(QStringLiteral("Reading the item failed: ") + QString::fromUtf8(error.what()) + QStringLiteral(". Ignored."));
+        result = fail(QStringLiteral("Reading the item failed: ") + QString::fromUtf8(error.what())
+                      + QStringLiteral(". Ignored."));
     } catch (...) {
         result = fail(QStringLiteral("Reading the item failed. Ignored."));
     }
@@ -343,7 +352,7 @@ PasteboardProcessResult PBItemPipeline::process(const PasteboardItem &item, cons
 }
 
 std::pair<PBItemProvider, PBDefaultCategory> PBItemPipeline::getPasteboardData(const PasteboardItem &item,
-                                                                                const std::optional<QString> &text)
+                                                                               const std::optional<QString> &text)
 {
     for (const QString &type : item.types()) {
         if (!UniformType::conformsTo(type, UniformType::text))
@@ -358,8 +367,9 @@ QString PBItemPipeline::contentHash(const PasteboardItem &item, const QString &a
 {
     // The whole content: a prefix or suffix would make different copies look like repeats.
     const bool textual = UniformType::conformsTo(availableType, UniformType::text)
-        || UniformType::conformsTo(availableType, UniformType::html);
-    if (!UniformType::conformsTo(availableType, UniformType::fileURL) && (textual || item.hasType(PasteboardType::string))) {
+                         || UniformType::conformsTo(availableType, UniformType::html);
+    if (!UniformType::conformsTo(availableType, UniformType::fileURL)
+        && (textual || item.hasType(PasteboardType::string))) {
         if (const std::optional<QString> string = item.string(PasteboardType::string))
             return md5(*string);
     }

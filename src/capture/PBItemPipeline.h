@@ -45,7 +45,7 @@ public:
 
     // The fallback classifier of content of no known kind.
     static std::pair<PBItemProvider, PBDefaultCategory> getPasteboardData(const PasteboardItem &item,
-                                                                           const std::optional<QString> &text);
+                                                                          const std::optional<QString> &text);
 
     // The de-duplication hash of an item whose chosen type and data are given: MD5 of the whole
     // plain text when there is one, else of the whole data.

@@ -8,7 +8,6 @@
 #include "platform/Pasteboard.h"
 #include "platform/UniformType.h"
 
-
 namespace {
 // Enough of an image file to hold its size (a JPEG's comes after its metadata).
 constexpr qsizetype kImageHeaderBytes = 64 * 1024;
@@ -94,7 +93,7 @@ QByteArray ownContent(const PBItemProvider &provider, const QString &type)
     }
     return {};
 }
-}
+} // namespace
 
 std::optional<PBItem> pbItem(const PBItemRecord &record, PayloadLoading loading, bool *readFailed)
 {
@@ -127,7 +126,8 @@ std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading
             categories.append(*category);
     }
     const auto has = [&](PBDefaultCategory kind) {
-        return std::any_of(categories.cbegin(), categories.cend(), [&](const PBCategory &c) { return c.type() == kind; });
+        return std::any_of(categories.cbegin(), categories.cend(),
+                           [&](const PBCategory &c) { return c.type() == kind; });
     };
 
     // Lists read only the head of the text and small payloads; a note is always whole.
@@ -156,7 +156,8 @@ std::optional<PBItem> convert(const PBItemRecord &record, PayloadLoading loading
     } else if (has(PBDefaultCategory::note)) {
         const QByteArray data = record.data();
         provider = PBNoteItemProvider(textOf(record, true), data.isNull() ? QVariant() : QVariant(data));
-        if (std::none_of(categories.cbegin(), categories.cend(), [](const PBCategory &c) { return c.id() == PBCategory::all().id(); }))
+        if (std::none_of(categories.cbegin(), categories.cend(),
+                         [](const PBCategory &c) { return c.id() == PBCategory::all().id(); }))
             categories.append(PBCategory::all());
     } else if (has(PBDefaultCategory::other)) {
         const std::optional<QByteArray> data = dataOf(record, whole);

@@ -87,10 +87,7 @@ void PasteboardCapture::detach()
         m_timer.reset();
 }
 
-void PasteboardCapture::drain()
-{
-    m_pbQueue.shutdown();
-}
+void PasteboardCapture::drain() { m_pbQueue.shutdown(); }
 
 void PasteboardCapture::schedulePoll()
 {
@@ -112,13 +109,14 @@ std::optional<RunningApplication> PasteboardCapture::getCurrentActiveApp()
 {
     std::optional<RunningApplication> app = m_workspace.frontmostApplication();
     LOG_DEBUG("getCurrentActiveApp()", QStringLiteral("Active App --> ")
-                                            + (app ? app->bundleIdentifier : QStringLiteral("nil")) + QStringLiteral(": ")
-                                            + (app ? app->localizedName : QStringLiteral("nil")));
+                                           + (app ? app->bundleIdentifier : QStringLiteral("nil"))
+                                           + QStringLiteral(": ") + (app ? app->localizedName : QStringLiteral("nil")));
     return app;
 }
 
-void PasteboardCapture::processPasteboardItem(const PasteboardItem &item, const std::optional<RunningApplication> &app,
-                                              const std::function<void(const PasteboardProcessResult &)> &resultCompletion)
+void PasteboardCapture::processPasteboardItem(
+    const PasteboardItem &item, const std::optional<RunningApplication> &app,
+    const std::function<void(const PasteboardProcessResult &)> &resultCompletion)
 {
     tellIfSizeLimitIsUnreadable();
     const PBItemPipeline::Environment environment{[this](const QString &hash) { return m_records.findItem(hash); },
@@ -218,7 +216,8 @@ void PasteboardCapture::processChange(const PasteboardChange &change, std::deque
 
     const std::optional<QList<PasteboardItem>> &items = change.items;
     if (!items) {
-        noteLostCopies(change.unread == PasteboardChange::Unread::Replaced ? LossCause::Replaced : LossCause::NoAnswer, 1);
+        noteLostCopies(change.unread == PasteboardChange::Unread::Replaced ? LossCause::Replaced : LossCause::NoAnswer,
+                       1);
         return;
     }
     // Every step below is linear in the number of items: drops are counted by reason and logged
@@ -270,8 +269,7 @@ void PasteboardCapture::processChange(const PasteboardChange &change, std::deque
                     ++updated;
                 }
                 break;
-            case PasteboardProcessResult::Kind::Failure:
-                continue;
+            case PasteboardProcessResult::Kind::Failure: continue;
             }
             if (++unsaved >= TaviPBManager::kSaveEveryItems) {
                 m_records.changed();
@@ -291,12 +289,13 @@ void PasteboardCapture::processChange(const PasteboardChange &change, std::deque
         reasons.append(it.value() == 1 ? it.key() : QStringLiteral("%1 (%2 items)").arg(it.key()).arg(it.value()));
         droppedCount += it.value();
     }
-    LOG_DEBUG(kPoll, QStringLiteral("Clipboard change of %1 items: %2 new, %3 repeated, %4 dropped%5")
-                         .arg(items->size())
-                         .arg(newItems.size())
-                         .arg(updated)
-                         .arg(droppedCount)
-                         .arg(reasons.isEmpty() ? QString() : QStringLiteral(": ") + reasons.join(QStringLiteral("; "))));
+    LOG_DEBUG(kPoll,
+              QStringLiteral("Clipboard change of %1 items: %2 new, %3 repeated, %4 dropped%5")
+                  .arg(items->size())
+                  .arg(newItems.size())
+                  .arg(updated)
+                  .arg(droppedCount)
+                  .arg(reasons.isEmpty() ? QString() : QStringLiteral(": ") + reasons.join(QStringLiteral("; "))));
     if (!newItems.isEmpty() || !updatedItemsByCategory.isEmpty())
         m_records.changed();
     // The copied files are bookmarked together, off this queue, unless the whole root is.
@@ -306,15 +305,17 @@ void PasteboardCapture::processChange(const PasteboardChange &change, std::deque
             bookmarks.store(newFiles);
     }
 
-    auto end = [&settings = m_settings, folder = folderToAsk(*items), newItemsByCategory = newItemsByCategory.byCategory(),
+    auto end = [&settings = m_settings, folder = folderToAsk(*items),
+                newItemsByCategory = newItemsByCategory.byCategory(),
                 updatedItemsByCategory = updatedItemsByCategory.byCategory(), newItems] {
         if (folder && !settings.notPromptFolderAccess())
             NotificationCenter::defaultCenter().post(NotificationName::needCheckAuthorize, nullptr,
                                                      NotificationPayload::FolderToAuthorize::encode(*folder));
         if (!newItemsByCategory.isEmpty()) {
             settings.setCopyTotalTimes(settings.copyTotalTimes() + 1);
-            NotificationCenter::defaultCenter().post(NotificationName::historyDidAddNewItem, nullptr,
-                                                     NotificationPayload::ItemChanges::encode(newItemsByCategory, newItems));
+            NotificationCenter::defaultCenter().post(
+                NotificationName::historyDidAddNewItem, nullptr,
+                NotificationPayload::ItemChanges::encode(newItemsByCategory, newItems));
         }
         if (!updatedItemsByCategory.isEmpty())
             NotificationCenter::defaultCenter().post(NotificationName::historyItemDidUpdate, nullptr,

@@ -22,5 +22,8 @@ struct PasteboardProcessResult {
     {
         return {Kind::Update, std::move(item), std::move(category), {}};
     }
-    static PasteboardProcessResult failure(QString reason) { return {Kind::Failure, std::nullopt, std::nullopt, std::move(reason)}; }
+    static PasteboardProcessResult failure(QString reason)
+    {
+        return {Kind::Failure, std::nullopt, std::nullopt, std::move(reason)};
+    }
 };

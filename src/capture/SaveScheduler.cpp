@@ -56,7 +56,8 @@ struct SaveScheduler::State {
 };
 
 SaveScheduler::SaveScheduler(SaveFunction save, std::chrono::milliseconds delay, std::chrono::milliseconds retryDelay)
-    : m_state(std::make_shared<State>()), m_delay(delay)
+    : m_state(std::make_shared<State>()),
+      m_delay(delay)
 {
     m_state->save = std::move(save);
     m_state->retryDelay = retryDelay;
@@ -88,17 +89,8 @@ bool SaveScheduler::flush(bool force)
     return true;
 }
 
-bool SaveScheduler::isPending() const
-{
-    return m_state->pending.load();
-}
+bool SaveScheduler::isPending() const { return m_state->pending.load(); }
 
-int SaveScheduler::saveCount() const
-{
-    return m_state->saves.load();
-}
+int SaveScheduler::saveCount() const { return m_state->saves.load(); }
 
-int SaveScheduler::failureCount() const
-{
-    return m_state->failures.load();
-}
+int SaveScheduler::failureCount() const { return m_state->failures.load(); }

@@ -44,10 +44,7 @@ TaviPBManager::TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCat
 {
 }
 
-TaviPBManager::~TaviPBManager()
-{
-    shutDown();
-}
+TaviPBManager::~TaviPBManager() { shutDown(); }
 
 void TaviPBManager::shutDown()
 {
@@ -75,7 +72,8 @@ CoreDataManager<PBItemRecord> &TaviPBManager::storage()
     return m_records->storage();
 }
 
-void TaviPBManager::setFolderAuthorizationCheck(std::function<std::optional<QString>(const QList<PasteboardItem> &)> check)
+void TaviPBManager::setFolderAuthorizationCheck(
+    std::function<std::optional<QString>(const QList<PasteboardItem> &)> check)
 {
     m_capture->setFolderAuthorizationCheck(std::move(check));
 }
@@ -114,7 +112,10 @@ bool TaviPBManager::saveNow() { return m_saveScheduler.flush(true); }
 
 void TaviPBManager::reloadRecords(RecordSorter sorter, bool ascending) { m_queries->reloadRecords(sorter, ascending); }
 QList<PBItem> TaviPBManager::getAllItems() { return m_queries->getAllItems(); }
-QList<PBItem> TaviPBManager::getItemsPage(qsizetype offset, qsizetype limit) { return m_queries->getItemsPage(offset, limit); }
+QList<PBItem> TaviPBManager::getItemsPage(qsizetype offset, qsizetype limit)
+{
+    return m_queries->getItemsPage(offset, limit);
+}
 qsizetype TaviPBManager::itemCount() { return m_queries->itemCount(); }
 qsizetype TaviPBManager::itemCount(const PBCategory &category) { return m_queries->itemCount(category); }
 
@@ -152,7 +153,10 @@ void TaviPBManager::getFilterItems(const PBCategory &category, const ItemsComple
     m_queries->getFilterItems(category, completion);
 }
 
-PBItem TaviPBManager::loadFullItem(const PBItem &item, bool *readFailed) { return m_records->loadFullItem(item, readFailed); }
+PBItem TaviPBManager::loadFullItem(const PBItem &item, bool *readFailed)
+{
+    return m_records->loadFullItem(item, readFailed);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Copy-out
@@ -169,13 +173,14 @@ bool TaviPBManager::copy(const QList<PBItem> &items, const std::optional<PBCateg
     return true;
 }
 
-std::optional<PasteboardItem> TaviPBManager::getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category,
-                                                               bool *readFailed)
+std::optional<PasteboardItem>
+TaviPBManager::getPasteboardItem(const PBItem &item, const std::optional<PBCategory> &category, bool *readFailed)
 {
     return m_copyOut->getPasteboardItem(item, category, readFailed);
 }
 
-std::unique_ptr<QMimeData> TaviPBManager::mimeDataForDrag(const QList<PBItem> &items, const std::optional<PBCategory> &category)
+std::unique_ptr<QMimeData> TaviPBManager::mimeDataForDrag(const QList<PBItem> &items,
+                                                          const std::optional<PBCategory> &category)
 {
     return m_copyOut->mimeDataForDrag(items, category);
 }
@@ -183,7 +188,8 @@ std::unique_ptr<QMimeData> TaviPBManager::mimeDataForDrag(const QList<PBItem> &i
 // ---------------------------------------------------------------------------------------------
 // Edits
 
-void TaviPBManager::updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion)
+void TaviPBManager::updateComment(const PBItem &item, const std::optional<QString> &comment,
+                                  const std::function<void()> &completion)
 {
     m_edits->updateComment(item, comment, completion);
 }
@@ -201,7 +207,10 @@ void TaviPBManager::stickItem(const PBItem &item, bool is_sticky, const std::fun
 void TaviPBManager::addItem(const PBItem &item, const PBCategory &to) { m_edits->addItem(item, to); }
 void TaviPBManager::addItems(const QList<PBItem> &items, const PBCategory &to) { m_edits->addItems(items, to); }
 void TaviPBManager::removeItem(const PBItem &item, const PBCategory &from) { m_edits->removeItem(item, from); }
-void TaviPBManager::removeCategoryFromAllItems(const PBCategory &category) { m_edits->removeCategoryFromAllItems(category); }
+void TaviPBManager::removeCategoryFromAllItems(const PBCategory &category)
+{
+    m_edits->removeCategoryFromAllItems(category);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Deleting, clearing and auto-clean
@@ -211,17 +220,24 @@ void TaviPBManager::deleteItems(const QList<PBItem> &items) { m_clearing->delete
 void TaviPBManager::deleteItems(const QList<QUuid> &uuids) { m_clearing->deleteItems(uuids); }
 void TaviPBManager::deleteItems(const ListRows &rows) { m_clearing->deleteItems(rows); }
 void TaviPBManager::clearAllItems(bool withNotes) { m_clearing->clearAllItems(withNotes); }
-void TaviPBManager::clearItems(const PBCategory &in, const ClearOptions &options) { m_clearing->clearItems(in, options); }
+void TaviPBManager::clearItems(const PBCategory &in, const ClearOptions &options)
+{
+    m_clearing->clearItems(in, options);
+}
 void TaviPBManager::clearAllItemsInBackground(bool withNotes) { m_clearing->clearAllItemsInBackground(withNotes); }
 
-void TaviPBManager::clearItemsInBackground(const PBCategory &in, const ClearOptions &options, std::function<void()> done)
+void TaviPBManager::clearItemsInBackground(const PBCategory &in, const ClearOptions &options,
+                                           std::function<void()> done)
 {
     m_clearing->clearItemsInBackground(in, options, std::move(done));
 }
 
 void TaviPBManager::clearHistoryItems(const QList<PBItem> &items) { m_clearing->clearHistoryItems(items); }
 void TaviPBManager::autoCleanHistory() { m_clearing->autoCleanHistory(); }
-void TaviPBManager::getAutoCleanCandidates(const ItemsCompletion &completion) { m_clearing->getAutoCleanCandidates(completion); }
+void TaviPBManager::getAutoCleanCandidates(const ItemsCompletion &completion)
+{
+    m_clearing->getAutoCleanCandidates(completion);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Notes

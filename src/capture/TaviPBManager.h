@@ -180,7 +180,8 @@ public:
     std::unique_ptr<QMimeData> mimeDataForDrag(const QList<PBItem> &items, const std::optional<PBCategory> &category);
 
     // --- Edits (completions run before returning; not run when the item is gone)
-    void updateComment(const PBItem &item, const std::optional<QString> &comment, const std::function<void()> &completion = {});
+    void updateComment(const PBItem &item, const std::optional<QString> &comment,
+                       const std::function<void()> &completion = {});
     void updateText(const PBItem &item, const QString &text, const std::function<void()> &completion = {});
     void stickItem(const PBItem &item, bool is_sticky, const std::function<void()> &completion = {});
     void addItem(const PBItem &item, const PBCategory &to);

@@ -16,7 +16,9 @@
 #include <cstdlib>
 
 AddButtonView::AddButtonView(MainViewController &owner, PBScreenMonitor &monitor)
-    : QWidget(&owner), m_owner(owner), m_monitor(monitor)
+    : QWidget(&owner),
+      m_owner(owner),
+      m_monitor(monitor)
 {
     setObjectName(QStringLiteral("addImageView"));
     setCursor(Qt::PointingHandCursor);
@@ -31,7 +33,9 @@ void AddButtonView::paintEvent(QPaintEvent *)
     if (m_pressed)
         background.setAlphaF(0.6f);
     const ColorBarMetrics metrics = ColorBarMetrics::current();
-    painter.fillPath(ColorBarPlacement::tabShape(QRectF(rect()), metrics.cornerRadius, ColorBarPlacement::roundedSide()), background);
+    painter.fillPath(
+        ColorBarPlacement::tabShape(QRectF(rect()), metrics.cornerRadius, ColorBarPlacement::roundedSide()),
+        background);
     const double arm = std::max(3.0, width() * 0.28);
     const QPointF centre = QRectF(rect()).center();
     painter.setPen(QPen(Qt::white, std::max(1.5, width() / 10.0), Qt::SolidLine, Qt::RoundCap));
@@ -57,10 +61,7 @@ void AddButtonView::mouseReleaseEvent(QMouseEvent *event)
         m_owner.addButtonReleased(event->globalPosition().toPoint());
 }
 
-void AddButtonView::contextMenuEvent(QContextMenuEvent *event)
-{
-    m_owner.addButtonMenuRequested(event->globalPos());
-}
+void AddButtonView::contextMenuEvent(QContextMenuEvent *event) { m_owner.addButtonMenuRequested(event->globalPos()); }
 
 void AddButtonView::press()
 {
@@ -99,7 +100,8 @@ void AddButtonView::moveBarTo(int top)
     const QRect frame = screen->geometry();
     if (top < frame.top() + ColorBarPlacement::kTopMargin)
         return;
-    const int x = ColorBarPlacement::dockedX(screen->availableGeometry(), ColorBarPlacement::isDockedRight(), bar->width());
+    const int x =
+        ColorBarPlacement::dockedX(screen->availableGeometry(), ColorBarPlacement::isDockedRight(), bar->width());
     if (top + bar->height() <= frame.top() + frame.height() - ColorBarPlacement::kBottomMargin)
         bar->move(x, top);
     // The top the bar actually has, so the remembered value always lies within the bounds.

@@ -82,7 +82,9 @@ private:
 };
 
 CategoryCellView::CategoryCellView(CategoryCellHost &host, QWidget *parent)
-    : QWidget(parent), m_host(host), m_metrics(ColorBarMetrics::current())
+    : QWidget(parent),
+      m_host(host),
+      m_metrics(ColorBarMetrics::current())
 {
     m_tab = new CategoryTabView(this, host);
     m_tabWidth = m_metrics.barWidth;
@@ -164,7 +166,8 @@ QRegion CategoryCellView::tabRegion() const
         m_tabRegionRect = tab;
         m_tabRegionSide = side;
         m_tabRegionRadius = m_metrics.cornerRadius;
-        m_tabRegion = QRegion(ColorBarPlacement::tabShape(QRectF(tab), m_metrics.cornerRadius, side).toFillPolygon().toPolygon());
+        m_tabRegion =
+            QRegion(ColorBarPlacement::tabShape(QRectF(tab), m_metrics.cornerRadius, side).toFillPolygon().toPolygon());
     }
     return m_tabRegion;
 }
@@ -309,13 +312,16 @@ void CategoryCellView::paintTab(QPainter &painter, const QRect &rect) const
     QColor background = m_category->backgroundColor().isValid() ? m_category->backgroundColor() : QColor(0x7F8C8D);
     if (m_pressed)
         background.setAlphaF(0.8f);
-    const QColor border = QColor::fromRgbF(background.redF() * 0.9f, background.greenF() * 0.9f, background.blueF() * 0.9f);
-    const QPainterPath path = ColorBarPlacement::tabShape(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), m_metrics.cornerRadius, roundedSide());
+    const QColor border =
+        QColor::fromRgbF(background.redF() * 0.9f, background.greenF() * 0.9f, background.blueF() * 0.9f);
+    const QPainterPath path =
+        ColorBarPlacement::tabShape(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5), m_metrics.cornerRadius, roundedSide());
     painter.fillPath(path, background);
     painter.setPen(QPen(border, 1));
     painter.drawPath(path);
 
-    const QColor foreground = m_category->foregroundColor().isValid() ? m_category->foregroundColor() : QColor(Qt::white);
+    const QColor foreground =
+        m_category->foregroundColor().isValid() ? m_category->foregroundColor() : QColor(Qt::white);
     const double starRadius = std::max(3.0, m_metrics.barWidth * 0.28);
     if (m_activeStarVisible && !m_contentVisible) {
         const QPointF centre(m_dockedRight ? rect.right() - m_metrics.barWidth / 2.0 : m_metrics.barWidth / 2.0,
@@ -331,8 +337,9 @@ void CategoryCellView::paintTab(QPainter &painter, const QRect &rect) const
     const QString star = starImageName();
     if (!star.isEmpty()) {
         const int starBox = int(starRadius * 2) + 4;
-        const QRect box = m_dockedRight ? QRect(content.left(), content.top(), starBox, content.height())
-                                        : QRect(content.right() - starBox + 1, content.top(), starBox, content.height());
+        const QRect box = m_dockedRight
+                              ? QRect(content.left(), content.top(), starBox, content.height())
+                              : QRect(content.right() - starBox + 1, content.top(), starBox, content.height());
         const QPainterPath shape = starPath(QRectF(box).center(), starRadius);
         if (star == QLatin1String("active_star")) {
             painter.fillPath(shape, foreground);

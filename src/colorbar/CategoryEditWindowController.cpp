@@ -53,8 +53,9 @@ public:
     {
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
-        const QRectF box = QRectF(option.rect).adjusted(kSwatchSpacing / 2.0, kSwatchSpacing / 2.0, -kSwatchSpacing / 2.0,
-                                                        -kSwatchSpacing / 2.0);
+        const QRectF box =
+            QRectF(option.rect)
+                .adjusted(kSwatchSpacing / 2.0, kSwatchSpacing / 2.0, -kSwatchSpacing / 2.0, -kSwatchSpacing / 2.0);
         QPainterPath path;
         path.addRoundedRect(box, 4, 4);
         if (index.data(kIsAddRole).toBool()) {
@@ -81,7 +82,8 @@ public:
         }
         if (option.state & QStyle::State_Selected) {
             const bool custom = entry.contains(QLatin1Char('#'));
-            const QColor border = custom ? QColor::fromRgbF(1.0f, 0.755f, 0.138f) : QColor::fromRgbF(0.017f, 0.198f, 1.0f);
+            const QColor border =
+                custom ? QColor::fromRgbF(1.0f, 0.755f, 0.138f) : QColor::fromRgbF(0.017f, 0.198f, 1.0f);
             QPainterPath ring;
             ring.addRoundedRect(box.adjusted(-1, -1, 1, 1), 5, 5);
             painter->setPen(QPen(border, 2));
@@ -91,22 +93,19 @@ public:
     }
 };
 
-QString colorName(const QString &asset)
-{
-    return hexString(ColorAssets::namedOr(asset, QColor()));
-}
+QString colorName(const QString &asset) { return hexString(ColorAssets::namedOr(asset, QColor())); }
 } // namespace
 
 const QStringList &CategoryEditWindowController::seedColors()
 {
     static const QStringList seed{
-        QStringLiteral("Pomegranate"), QStringLiteral("Alizarin"),    QStringLiteral("Pumpkin"),
-        QStringLiteral("Carrot"),      QStringLiteral("Orange"),      QStringLiteral("Sun Flower"),
-        QStringLiteral("Wisteria"),    QStringLiteral("Amethyst"),    QStringLiteral("Nephritis"),
-        QStringLiteral("Emerald"),     QStringLiteral("Green Sea"),   QStringLiteral("Belize Hole"),
-        QStringLiteral("Perter River"), QStringLiteral("Turquoise"),  QStringLiteral("WetAsphalt"),
+        QStringLiteral("Pomegranate"),   QStringLiteral("Alizarin"),  QStringLiteral("Pumpkin"),
+        QStringLiteral("Carrot"),        QStringLiteral("Orange"),    QStringLiteral("Sun Flower"),
+        QStringLiteral("Wisteria"),      QStringLiteral("Amethyst"),  QStringLiteral("Nephritis"),
+        QStringLiteral("Emerald"),       QStringLiteral("Green Sea"), QStringLiteral("Belize Hole"),
+        QStringLiteral("Perter River"),  QStringLiteral("Turquoise"), QStringLiteral("WetAsphalt"),
         QStringLiteral("Midnight Blue"), QStringLiteral("Asbestos"),  QStringLiteral("Concrete"),
-        QStringLiteral("Sliver"),      QStringLiteral("Clouds")};
+        QStringLiteral("Sliver"),        QStringLiteral("Clouds")};
     return seed;
 }
 
@@ -128,7 +127,8 @@ std::optional<QColor> CategoryEditWindowController::colorOfEntry(const QString &
 }
 
 CategoryEditWindowController::CategoryEditWindowController(PBCategoryManager &categories, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint), m_categoryManager(categories)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint),
+      m_categoryManager(categories)
 {
     windowDidLoad();
 }
@@ -175,10 +175,13 @@ void CategoryEditWindowController::windowDidLoad()
     m_darkBtn->setObjectName(QStringLiteral("darkBtn"));
     for (QPushButton *button : {m_lightBtn, m_darkBtn})
         button->setCheckable(true);
-    m_lightBtn->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid #95A5A6; border-radius: 4px; padding: 5px 14px; }"
-                                             "QPushButton:checked { border: 2px solid #0432FF; }")
-                                  .arg(colorName(QStringLiteral("Clouds")), colorName(QStringLiteral("Midnight Blue"))));
-    m_darkBtn->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid #95A5A6; border-radius: 4px; padding: 5px 14px; }"
+    m_lightBtn->setStyleSheet(
+        QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid #95A5A6; border-radius: 4px; "
+                       "padding: 5px 14px; }"
+                       "QPushButton:checked { border: 2px solid #0432FF; }")
+            .arg(colorName(QStringLiteral("Clouds")), colorName(QStringLiteral("Midnight Blue"))));
+    m_darkBtn->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: 1px solid #95A5A6; "
+                                            "border-radius: 4px; padding: 5px 14px; }"
                                             "QPushButton:checked { border: 2px solid #0432FF; }")
                                  .arg(colorName(QStringLiteral("Midnight Blue")), colorName(QStringLiteral("Clouds"))));
     connect(m_lightBtn, &QPushButton::clicked, this, [this] { lightBtnAction(); });
@@ -250,10 +253,7 @@ void CategoryEditWindowController::reloadPalette()
     m_model->appendRow(add);
 }
 
-int CategoryEditWindowController::numberOfItems() const
-{
-    return m_model->rowCount();
-}
+int CategoryEditWindowController::numberOfItems() const { return m_model->rowCount(); }
 
 QList<int> CategoryEditWindowController::selectedSwatches() const
 {
@@ -269,7 +269,8 @@ void CategoryEditWindowController::selectSwatch(int index, bool exclusive)
     if (index < 0 || index >= m_model->rowCount() - 1)
         return;
     const QModelIndex modelIndex = m_model->index(index, 0);
-    m_colors->selectionModel()->select(modelIndex, exclusive ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select);
+    m_colors->selectionModel()->select(modelIndex,
+                                       exclusive ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::Select);
     m_colors->setCurrentIndex(modelIndex);
     m_colors->scrollTo(modelIndex);
 }
@@ -292,8 +293,9 @@ void CategoryEditWindowController::configure(const PBCategory &category)
     const QStringList colors = categoryColors().value_or(QStringList());
     for (int i = 0; i < colors.size(); ++i) {
         const QString &entry = colors.at(i);
-        const bool matches = entry.contains(QLatin1Char('#')) ? entry == background
-                                                              : (ColorAssets::named(entry) && colorName(entry) == background);
+        const bool matches = entry.contains(QLatin1Char('#'))
+                                 ? entry == background
+                                 : (ColorAssets::named(entry) && colorName(entry) == background);
         if (matches) {
             selectSwatch(i);
             break;
@@ -337,14 +339,16 @@ QColorDialog *CategoryEditWindowController::colorPanel()
         m_colorPanel = new QColorDialog(this);
         m_colorPanel->setOptions(QColorDialog::DontUseNativeDialog);
         m_colorPanel->setWindowTitle(L("ColorBar.Edit.colorPanel"));
-        connect(m_colorPanel, &QColorDialog::currentColorChanged, this, [this](const QColor &color) { colorPanelDidChange(color); });
+        connect(m_colorPanel, &QColorDialog::currentColorChanged, this,
+                [this](const QColor &color) { colorPanelDidChange(color); });
         connect(m_colorPanel, &QDialog::accepted, this, [this] { m_colorEdit.reset(); });
         connect(m_colorPanel, &QDialog::rejected, this, [this] { cancelColorEdit(); });
     }
     return m_colorPanel;
 }
 
-void CategoryEditWindowController::showColorPanel(int index, const QColor &color, const std::optional<QString> &entryBefore)
+void CategoryEditWindowController::showColorPanel(int index, const QColor &color,
+                                                  const std::optional<QString> &entryBefore)
 {
     QColorDialog *panel = colorPanel();
     {
@@ -376,7 +380,8 @@ void CategoryEditWindowController::cancelColorEdit()
 
 void CategoryEditWindowController::addColor()
 {
-    Analytics::trackEvent(QStringLiteral("Category_Action"), {{QStringLiteral("action"), QStringLiteral("AddNewCategoryColor")}});
+    Analytics::trackEvent(QStringLiteral("Category_Action"),
+                          {{QStringLiteral("action"), QStringLiteral("AddNewCategoryColor")}});
     QStringList colors = categoryColors().value_or(seedColors());
     colors.append(QStringLiteral("#FFFFFF"));
     setCategoryColors(colors);
@@ -438,8 +443,8 @@ std::optional<QColor> CategoryEditWindowController::selectedColor() const
 
 bool CategoryEditWindowController::showMissingAlert(const char *messageKey)
 {
-    showAlert(L("Category.Alert.MissingDetails.title"), L(messageKey), L("Category.Alert.confirm"), std::nullopt, nullptr,
-              AlertStyle::warning);
+    showAlert(L("Category.Alert.MissingDetails.title"), L(messageKey), L("Category.Alert.confirm"), std::nullopt,
+              nullptr, AlertStyle::warning);
     return false;
 }
 
@@ -456,17 +461,19 @@ void CategoryEditWindowController::saveCategory()
         showMissingAlert("Category.Alert.Color.message");
         return;
     }
-    const QColor text = ColorAssets::namedOr(m_lightBtn->isChecked() ? QStringLiteral("Clouds") : QStringLiteral("Midnight Blue"),
-                                             m_lightBtn->isChecked() ? QColor(0xECF0F1) : QColor(0x2C3E50));
+    const QColor text =
+        ColorAssets::namedOr(m_lightBtn->isChecked() ? QStringLiteral("Clouds") : QStringLiteral("Midnight Blue"),
+                             m_lightBtn->isChecked() ? QColor(0xECF0F1) : QColor(0x2C3E50));
     if (!m_category) {
         const PBCategory created(std::nullopt, name, *background, text, PBDefaultCategory::custom, false, false);
         m_categoryManager.add(created);
         if (changedBlick)
             changedBlick(true, created);
         MainWindowController::relayoutColorBar();
-        Analytics::trackEvent(QStringLiteral("Category_Action"),
-                              {{QStringLiteral("action"), QStringLiteral("AddNewCategory")},
-                               {QStringLiteral("totalCustomCount"), QString::number(m_categoryManager.customCategories().size())}});
+        Analytics::trackEvent(
+            QStringLiteral("Category_Action"),
+            {{QStringLiteral("action"), QStringLiteral("AddNewCategory")},
+             {QStringLiteral("totalCustomCount"), QString::number(m_categoryManager.customCategories().size())}});
     } else {
         PBCategory edited = *m_category;
         if (edited.type() == PBDefaultCategory::custom)
@@ -477,8 +484,9 @@ void CategoryEditWindowController::saveCategory()
         if (changedBlick)
             changedBlick(false, edited);
         NotificationCenter::defaultCenter().post(NotificationName::categorySettingsUpdated, nullptr,
-                                                NotificationPayload::ChangedCategory::encode(edited));
-        Analytics::trackEvent(QStringLiteral("Category_Action"), {{QStringLiteral("action"), QStringLiteral("EditCategory")}});
+                                                 NotificationPayload::ChangedCategory::encode(edited));
+        Analytics::trackEvent(QStringLiteral("Category_Action"),
+                              {{QStringLiteral("action"), QStringLiteral("EditCategory")}});
     }
     close();
 }

@@ -22,11 +22,14 @@ constexpr std::chrono::milliseconds kDefaultSettleDelay(1000);
 } // namespace
 
 CategoryItemCounts::CategoryItemCounts(TaviPBManager &history, QObject *parent)
-    : CategoryItemCounts([history = &history](const PBCategory &category) { return history->itemCount(category); }, parent)
+    : CategoryItemCounts([history = &history](const PBCategory &category) { return history->itemCount(category); },
+                         parent)
 {
 }
 
-CategoryItemCounts::CategoryItemCounts(Counter counter, QObject *parent) : QObject(parent), m_counter(std::move(counter))
+CategoryItemCounts::CategoryItemCounts(Counter counter, QObject *parent)
+    : QObject(parent),
+      m_counter(std::move(counter))
 {
     m_clock.start();
     m_runTimer = new QTimer(this);
@@ -89,9 +92,9 @@ void CategoryItemCounts::recount(const QStringList &categoryIds)
 
 bool CategoryItemCounts::isCounting() const
 {
-    return m_running || m_runTimer->isActive() || (m_held && std::any_of(m_entries.cbegin(), m_entries.cend(), [](const Entry &entry) {
-                                                       return entry.dirty;
-                                                   }));
+    return m_running || m_runTimer->isActive()
+           || (m_held
+               && std::any_of(m_entries.cbegin(), m_entries.cend(), [](const Entry &entry) { return entry.dirty; }));
 }
 
 void CategoryItemCounts::setHeld(bool held)
@@ -107,10 +110,7 @@ void CategoryItemCounts::setHeld(bool held)
     }
 }
 
-void CategoryItemCounts::setSettleDelay(std::chrono::milliseconds delay)
-{
-    m_settleTimer->setInterval(delay);
-}
+void CategoryItemCounts::setSettleDelay(std::chrono::milliseconds delay) { m_settleTimer->setInterval(delay); }
 
 // --- Announcements
 
@@ -118,7 +118,8 @@ void CategoryItemCounts::itemsAdded(const Notification &notification)
 {
     // The capture files each new item under each of its categories' ids; other posters may send
     // only the items. All counts every item once.
-    const std::optional<NotificationPayload::ItemChanges> changes = NotificationPayload::ItemChanges::decode(notification);
+    const std::optional<NotificationPayload::ItemChanges> changes =
+        NotificationPayload::ItemChanges::decode(notification);
     if (!changes)
         return;
     QSet<QUuid> items;
@@ -169,15 +170,9 @@ void CategoryItemCounts::itemUpdated(const Notification &)
         markDirty({active});
 }
 
-void CategoryItemCounts::membershipChanged(const Notification &)
-{
-    markDirty(customCategoryIds());
-}
+void CategoryItemCounts::membershipChanged(const Notification &) { markDirty(customCategoryIds()); }
 
-void CategoryItemCounts::historyReplaced(const Notification &)
-{
-    recount();
-}
+void CategoryItemCounts::historyReplaced(const Notification &) { recount(); }
 
 QStringList CategoryItemCounts::customCategoryIds() const
 {

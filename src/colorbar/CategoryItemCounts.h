@@ -53,8 +53,8 @@ private:
     struct Entry {
         PBCategory category;
         std::optional<qsizetype> count;
-        bool dirty = true;     // to be counted by the next run
-        bool counting = false; // in the run under way
+        bool dirty = true;      // to be counted by the next run
+        bool counting = false;  // in the run under way
         bool unsettled = false; // to be counted once the history is quiet
         bool raced = false;     // changed while counted: the result may or may not hold the changes
         qsizetype racedDelta = 0;

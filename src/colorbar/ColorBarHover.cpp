@@ -19,9 +19,14 @@
 #include <cmath>
 #include <utility>
 
-ColorBarHover::ColorBarHover(MainViewController &bar, ColorBarLayout &layout, const std::vector<CategoryCellView *> &rows,
-                             TaviSettings &settings, std::function<void()> pointerLeft)
-    : m_bar(bar), m_layout(layout), m_rows(rows), m_settings(settings), m_pointerLeft(std::move(pointerLeft))
+ColorBarHover::ColorBarHover(MainViewController &bar, ColorBarLayout &layout,
+                             const std::vector<CategoryCellView *> &rows, TaviSettings &settings,
+                             std::function<void()> pointerLeft)
+    : m_bar(bar),
+      m_layout(layout),
+      m_rows(rows),
+      m_settings(settings),
+      m_pointerLeft(std::move(pointerLeft))
 {
     m_hideTimer = new QTimer(&m_bar);
     m_hideTimer->setSingleShot(true);
@@ -37,10 +42,7 @@ ColorBarHover::ColorBarHover(MainViewController &bar, ColorBarLayout &layout, co
 
 ColorBarHover::~ColorBarHover() = default;
 
-QWidget *ColorBarHover::barWindow() const
-{
-    return m_bar.window();
-}
+QWidget *ColorBarHover::barWindow() const { return m_bar.window(); }
 
 // --- Auto-hide
 
@@ -53,20 +55,11 @@ void ColorBarHover::scheduleHideTimer()
     m_hideTimer->start(int(std::lround(bounded * 1000)));
 }
 
-void ColorBarHover::stopHideTimer()
-{
-    m_hideTimer->stop();
-}
+void ColorBarHover::stopHideTimer() { m_hideTimer->stop(); }
 
-bool ColorBarHover::isHideTimerArmed() const
-{
-    return m_hideTimer->isActive();
-}
+bool ColorBarHover::isHideTimerArmed() const { return m_hideTimer->isActive(); }
 
-int ColorBarHover::hideTimerInterval() const
-{
-    return m_hideTimer->interval();
-}
+int ColorBarHover::hideTimerInterval() const { return m_hideTimer->interval(); }
 
 void ColorBarHover::collapsePanel()
 {
@@ -154,15 +147,9 @@ void ColorBarHover::watchForPointer(bool watch)
         m_pointerPoll->start();
 }
 
-bool ColorBarHover::isWatchingForPointer() const
-{
-    return m_pointerMovedMonitor != 0 || m_pointerPoll->isActive();
-}
+bool ColorBarHover::isWatchingForPointer() const { return m_pointerMovedMonitor != 0 || m_pointerPoll->isActive(); }
 
-bool ColorBarHover::isPollingForPointer() const
-{
-    return m_pointerPoll->isActive();
-}
+bool ColorBarHover::isPollingForPointer() const { return m_pointerPoll->isActive(); }
 
 void ColorBarHover::pointerMoved(const QPoint &globalPosition)
 {
@@ -204,15 +191,9 @@ void ColorBarHover::scheduleCollapseTimer()
     m_collapseTimer->start();
 }
 
-void ColorBarHover::stopCollapseTimer()
-{
-    m_collapseTimer->stop();
-}
+void ColorBarHover::stopCollapseTimer() { m_collapseTimer->stop(); }
 
-bool ColorBarHover::isCollapseTimerArmed() const
-{
-    return m_collapseTimer->isActive();
-}
+bool ColorBarHover::isCollapseTimerArmed() const { return m_collapseTimer->isActive(); }
 
 void ColorBarHover::watchBarWindow()
 {
@@ -229,14 +210,9 @@ void ColorBarHover::windowEvent(QObject *watched, QEvent *event)
         return;
     switch (event->type()) {
     case QEvent::Enter:
-    case QEvent::MouseMove:
-        followPointer(static_cast<QSinglePointEvent *>(event)->globalPosition().toPoint());
-        break;
-    case QEvent::Leave:
-        followPointer(QCursor::pos());
-        break;
-    default:
-        break;
+    case QEvent::MouseMove: followPointer(static_cast<QSinglePointEvent *>(event)->globalPosition().toPoint()); break;
+    case QEvent::Leave: followPointer(QCursor::pos()); break;
+    default: break;
     }
 }
 

@@ -13,20 +13,23 @@
 #include <algorithm>
 #include <cmath>
 
-ColorBarLayout::ColorBarLayout(QWidget &view, const QList<PBCategory> &categories, const std::vector<CategoryCellView *> &rows,
-                               QWidget &addButton, PBScreenMonitor &monitor)
-    : m_view(view), m_categories(categories), m_rows(rows), m_addButton(addButton), m_monitor(monitor)
+ColorBarLayout::ColorBarLayout(QWidget &view, const QList<PBCategory> &categories,
+                               const std::vector<CategoryCellView *> &rows, QWidget &addButton,
+                               PBScreenMonitor &monitor)
+    : m_view(view),
+      m_categories(categories),
+      m_rows(rows),
+      m_addButton(addButton),
+      m_monitor(monitor)
 {
 }
 
-QWidget *ColorBarLayout::barWindow() const
-{
-    return m_view.window();
-}
+QWidget *ColorBarLayout::barWindow() const { return m_view.window(); }
 
 int ColorBarLayout::visibleCategoryCount() const
 {
-    return int(std::count_if(m_categories.begin(), m_categories.end(), [](const PBCategory &c) { return !c.isHidden(); }));
+    return int(
+        std::count_if(m_categories.begin(), m_categories.end(), [](const PBCategory &c) { return !c.isHidden(); }));
 }
 
 void ColorBarLayout::layoutRows()
@@ -117,8 +120,8 @@ void ColorBarLayout::placeSideBarOnScreen()
     if (place != window->geometry())
         window->setGeometry(place);
     // The bar moves along its edge and widens under the pointer: it keeps the edge's whole strip.
-    DockWindow::setReservedArea(window, QRect(ColorBarPlacement::dockedX(visible, right, metrics.expandedWidth), visible.top(),
-                                              metrics.expandedWidth, visible.height()));
+    DockWindow::setReservedArea(window, QRect(ColorBarPlacement::dockedX(visible, right, metrics.expandedWidth),
+                                              visible.top(), metrics.expandedWidth, visible.height()));
     m_edgeCorrections = 0;
     layoutRows();
 }
@@ -129,7 +132,8 @@ void ColorBarLayout::keepDockedEdge()
     QWidget *window = barWindow();
     if (!screen || m_edgeCorrections >= 5)
         return;
-    const int x = ColorBarPlacement::dockedX(screen->availableGeometry(), ColorBarPlacement::isDockedRight(), window->width());
+    const int x =
+        ColorBarPlacement::dockedX(screen->availableGeometry(), ColorBarPlacement::isDockedRight(), window->width());
     if (window->x() == x)
         return;
     ++m_edgeCorrections;
@@ -145,10 +149,7 @@ void ColorBarLayout::collapseExpandedBar()
         setWindowWidth(metrics.barWidth);
 }
 
-void ColorBarLayout::widenWindow()
-{
-    setWindowWidth(ColorBarMetrics::current().expandedWidth);
-}
+void ColorBarLayout::widenWindow() { setWindowWidth(ColorBarMetrics::current().expandedWidth); }
 
 void ColorBarLayout::flashDidEnd()
 {

@@ -18,7 +18,10 @@ const char *const kLogTag = "MainViewController";
 
 ColorBarListOpener::ColorBarListOpener(MainViewController &bar, const QList<PBCategory> &categories,
                                        PBCategoryManager &categoryManager, PBScreenMonitor &monitor)
-    : m_bar(bar), m_categories(categories), m_categoryManager(categoryManager), m_monitor(monitor)
+    : m_bar(bar),
+      m_categories(categories),
+      m_categoryManager(categoryManager),
+      m_monitor(monitor)
 {
 }
 
@@ -53,7 +56,7 @@ void ColorBarListOpener::openCategoryList()
         const QRect visible = screen->availableGeometry();
         const int listWidth = list->width();
         const int x = ColorBarPlacement::isDockedRight() ? visible.x() + visible.width() - listWidth - metrics.barWidth
-                                                        : visible.x() + metrics.barWidth;
+                                                         : visible.x() + metrics.barWidth;
         const std::optional<PBCategory> category = m_bar.categoryAt(m_bar.selectedRow());
         if (!category)
             return;

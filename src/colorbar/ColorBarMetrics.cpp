@@ -10,32 +10,20 @@
 ColorBarMetrics ColorBarMetrics::forSize(PBColorBarSize size)
 {
     switch (size) {
-    case PBColorBarSize::large:
-        return {24, 56, 140, 6, 48, 15, 16, 132};
-    case PBColorBarSize::small:
-        return {12, 32, 100, 2, 24, 11, 4, 92};
-    case PBColorBarSize::medium:
-        break;
+    case PBColorBarSize::large: return {24, 56, 140, 6, 48, 15, 16, 132};
+    case PBColorBarSize::small: return {12, 32, 100, 2, 24, 11, 4, 92};
+    case PBColorBarSize::medium: break;
     }
     return {18, 44, 120, 4, 36, 13, 10, 112};
 }
 
-ColorBarMetrics ColorBarMetrics::current()
-{
-    return forSize(TaviSettings::shared().barSize());
-}
+ColorBarMetrics ColorBarMetrics::current() { return forSize(TaviSettings::shared().barSize()); }
 
 namespace ColorBarPlacement {
 
-bool isDockedRight()
-{
-    return TaviSettings::shared().barPosition() == PBColorBarPosition::right;
-}
+bool isDockedRight() { return TaviSettings::shared().barPosition() == PBColorBarPosition::right; }
 
-bool isRounded()
-{
-    return TaviSettings::shared().barAppearance() == PBColorBarAppearance::rounded;
-}
+bool isRounded() { return TaviSettings::shared().barAppearance() == PBColorBarAppearance::rounded; }
 
 QString originKey(quint32 number, const QPoint &frameOrigin)
 {
@@ -58,20 +46,11 @@ bool isAcceptableTop(double top, const QRect &frame, int height)
            && top + height <= frame.top() + frame.height() - kBottomMargin;
 }
 
-int centredTop(const QRect &frame, int height)
-{
-    return frame.top() + std::max(0, (frame.height() - height) / 2);
-}
+int centredTop(const QRect &frame, int height) { return frame.top() + std::max(0, (frame.height() - height) / 2); }
 
-std::optional<double> rememberedTop(const QString &key)
-{
-    return TaviSettings::shared().colorBarOriginY(key);
-}
+std::optional<double> rememberedTop(const QString &key) { return TaviSettings::shared().colorBarOriginY(key); }
 
-void rememberTop(const QString &key, double top)
-{
-    TaviSettings::shared().setColorBarOriginY(key, top);
-}
+void rememberTop(const QString &key, double top) { TaviSettings::shared().setColorBarOriginY(key, top); }
 
 std::optional<Qt::Edge> roundedSide()
 {

@@ -23,7 +23,10 @@ const char *const kLogTag = "MainViewController";
 
 ColorBarRowDrag::ColorBarRowDrag(MainViewController &bar, const std::vector<CategoryCellView *> &rows,
                                  PBCategoryManager &categories, TaviPBManager &history)
-    : m_bar(bar), m_rows(rows), m_categories(categories), m_history(history)
+    : m_bar(bar),
+      m_rows(rows),
+      m_categories(categories),
+      m_history(history)
 {
 }
 
@@ -68,7 +71,8 @@ bool ColorBarRowDrag::accept(const QObject *source, const QMimeData *data, int r
         return false;
     m_categories.reorder(reorderedCategories(current, *dragged, row));
     m_history.saveScheduler().schedule();
-    Analytics::trackEvent(QStringLiteral("Category_Action"), {{QStringLiteral("action"), QStringLiteral("SortCategories")}});
+    Analytics::trackEvent(QStringLiteral("Category_Action"),
+                          {{QStringLiteral("action"), QStringLiteral("SortCategories")}});
     m_bar.selectRow(-1);
     m_bar.reloadData();
     NotificationCenter::defaultCenter().post(NotificationName::colorBarCategoryChanged);

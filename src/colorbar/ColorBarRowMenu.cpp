@@ -19,7 +19,11 @@
 
 ColorBarRowMenu::ColorBarRowMenu(MainViewController &bar, PBCategoryManager &categories, TaviPBManager &history,
                                  TaviSettings &settings, PBScreenMonitor &monitor)
-    : m_bar(bar), m_categories(categories), m_history(history), m_settings(settings), m_monitor(monitor)
+    : m_bar(bar),
+      m_categories(categories),
+      m_history(history),
+      m_settings(settings),
+      m_monitor(monitor)
 {
 }
 
@@ -79,8 +83,8 @@ void ColorBarRowMenu::confirmRemoveCategory()
 {
     if (!m_selectedCategory)
         return;
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.Delete"),
-                         L("Category.Alert.NO"), nullptr, [this](ModalResponse response) {
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"),
+                         L("Category.Alert.Delete"), L("Category.Alert.NO"), nullptr, [this](ModalResponse response) {
                              if (response == ModalResponse::alertFirstButtonReturn)
                                  removeCategory();
                          });
@@ -92,7 +96,8 @@ void ColorBarRowMenu::removeCategory()
     if (!list)
         return;
     const std::optional<PBCategory> &shown = list->contentViewController()->category;
-    const bool sameCategory = (!shown && !m_selectedCategory) || (shown && m_selectedCategory && shown->id() == m_selectedCategory->id());
+    const bool sameCategory =
+        (!shown && !m_selectedCategory) || (shown && m_selectedCategory && shown->id() == m_selectedCategory->id());
     if (sameCategory && list->isVisible())
         list->close();
     if (!m_selectedCategory)
@@ -133,5 +138,6 @@ void ColorBarRowMenu::hideCategory()
         m_hideCategoryHint->activateWindow();
     }
     Analytics::trackEvent(QStringLiteral("Category_Hide"),
-                          {{QStringLiteral("category"), rawValue(category.type())}, {QStringLiteral("source"), QStringLiteral("RightClickMenu")}});
+                          {{QStringLiteral("category"), rawValue(category.type())},
+                           {QStringLiteral("source"), QStringLiteral("RightClickMenu")}});
 }

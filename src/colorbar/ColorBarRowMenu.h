@@ -20,8 +20,8 @@ class TaviSettings;
 
 class ColorBarRowMenu {
 public:
-    ColorBarRowMenu(MainViewController &bar, PBCategoryManager &categories, TaviPBManager &history, TaviSettings &settings,
-                    PBScreenMonitor &monitor);
+    ColorBarRowMenu(MainViewController &bar, PBCategoryManager &categories, TaviPBManager &history,
+                    TaviSettings &settings, PBScreenMonitor &monitor);
     ~ColorBarRowMenu();
 
     // The menu for the row, its entries set for the row's category; none for an invalid row.

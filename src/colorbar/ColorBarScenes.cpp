@@ -50,10 +50,7 @@ void registerAll()
     };
 }
 
-MainWindowController *showColorBar()
-{
-    return showColorBar(PBCategoryManager::shared(), TaviPBManager::shared());
-}
+MainWindowController *showColorBar() { return showColorBar(PBCategoryManager::shared(), TaviPBManager::shared()); }
 
 MainWindowController *showColorBar(PBCategoryManager &categories, TaviPBManager &history)
 {

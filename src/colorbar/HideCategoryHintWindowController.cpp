@@ -63,7 +63,4 @@ void HideCategoryHintWindowController::preferencesBtnAction()
         seams.selectPreferencesTab(kCategoryTab);
 }
 
-void HideCategoryHintWindowController::confirmBtnAction()
-{
-    close();
-}
+void HideCategoryHintWindowController::confirmBtnAction() { close(); }

@@ -29,7 +29,11 @@
 
 MainViewController::MainViewController(PBCategoryManager &categories, TaviPBManager &history, PBScreenMonitor &monitor,
                                        QWidget *parent)
-    : QWidget(parent), m_categoryManager(categories), m_history(history), m_settings(TaviSettings::shared()), m_mouseMonitor(monitor)
+    : QWidget(parent),
+      m_categoryManager(categories),
+      m_history(history),
+      m_settings(TaviSettings::shared()),
+      m_mouseMonitor(monitor)
 {
     setObjectName(QStringLiteral("MainViewController"));
     setAcceptDrops(true);
@@ -132,10 +136,7 @@ CategoryCellView *MainViewController::rowView(int row) const
     return isValidRow(row) && size_t(row) < m_rows.size() ? m_rows[size_t(row)] : nullptr;
 }
 
-void MainViewController::selectRow(int row)
-{
-    m_selectedRow = isValidRow(row) ? row : -1;
-}
+void MainViewController::selectRow(int row) { m_selectedRow = isValidRow(row) ? row : -1; }
 
 std::optional<int> MainViewController::rowAt(const QPoint &position) const
 {
@@ -146,10 +147,7 @@ std::optional<int> MainViewController::rowAt(const QPoint &position) const
     return std::nullopt;
 }
 
-QRect MainViewController::addButtonGeometry() const
-{
-    return m_addButton->geometry();
-}
+QRect MainViewController::addButtonGeometry() const { return m_addButton->geometry(); }
 
 void MainViewController::resizeEvent(QResizeEvent *event)
 {
@@ -157,10 +155,7 @@ void MainViewController::resizeEvent(QResizeEvent *event)
     m_layout->layoutRows();
 }
 
-void MainViewController::paintEvent(QPaintEvent *)
-{
-    m_rowDrag->paintIndicator();
-}
+void MainViewController::paintEvent(QPaintEvent *) { m_rowDrag->paintIndicator(); }
 
 // --- Layout
 
@@ -202,10 +197,7 @@ void MainViewController::announceCategoryEdited(MainViewController *bar, bool is
 
 // --- Auto-hide and hover
 
-void MainViewController::collapsePanel()
-{
-    m_hover->collapsePanel();
-}
+void MainViewController::collapsePanel() { m_hover->collapsePanel(); }
 
 void MainViewController::enterEvent(QEnterEvent *event)
 {
@@ -219,10 +211,7 @@ void MainViewController::leaveEvent(QEvent *event)
     m_hover->followPointer(QCursor::pos());
 }
 
-void MainViewController::pointerCrossedTab()
-{
-    m_hover->followPointer(QCursor::pos());
-}
+void MainViewController::pointerCrossedTab() { m_hover->followPointer(QCursor::pos()); }
 
 bool MainViewController::eventFilter(QObject *watched, QEvent *event)
 {
@@ -247,7 +236,8 @@ void MainViewController::bindCategoryShortcuts()
     bind(kShowNextCategoryShortcutKey, &MainViewController::selectNextCategory);
     // Ctrl+Shift+A belongs to browsers and editors: the list opens with Shift+Super+A.
     binder.retireDefault(kShowCategoryAllShortcutKey, Shortcut(0, Shortcut::kControl | Shortcut::kShift));
-    binder.registerDefaultShortcuts({{kShowCategoryAllShortcutKey, Shortcut(0, Shortcut::kShift | Shortcut::kCommand)}});
+    binder.registerDefaultShortcuts(
+        {{kShowCategoryAllShortcutKey, Shortcut(0, Shortcut::kShift | Shortcut::kCommand)}});
     bind(kShowCategoryAllShortcutKey, &MainViewController::selectAllCategory);
 }
 
@@ -255,7 +245,8 @@ void MainViewController::bindCategoryShortcuts()
 
 void MainViewController::handleDidAddNewItem(const Notification &notification)
 {
-    const std::optional<NotificationPayload::ItemChanges> changes = NotificationPayload::ItemChanges::decode(notification);
+    const std::optional<NotificationPayload::ItemChanges> changes =
+        NotificationPayload::ItemChanges::decode(notification);
     if (!changes)
         return;
     if (!m_settings.animateWhenAddItem() || m_hover->panelIsHidden())
@@ -306,7 +297,8 @@ void MainViewController::remoteDataChanged()
 void MainViewController::observeNotifications()
 {
     const QPointer<MainViewController> self(this);
-    const auto observe = [&](const QString &name, std::function<void(MainViewController &, const Notification &)> handler) {
+    const auto observe = [&](const QString &name,
+                             std::function<void(MainViewController &, const Notification &)> handler) {
         m_observers.observe(name, [self, handler](const Notification &notification) {
             if (self)
                 handler(*self, notification);
@@ -327,7 +319,8 @@ void MainViewController::observeNotifications()
             bar.followFullScreenWindows();
     });
     connect(&FullScreenWindows::shared(), &FullScreenWindows::changed, this, [this] { followFullScreenWindows(); });
-    observe(NotificationName::categorySettingsUpdated, [](MainViewController &bar, const Notification &) { bar.reloadData(); });
+    observe(NotificationName::categorySettingsUpdated,
+            [](MainViewController &bar, const Notification &) { bar.reloadData(); });
     observe(NotificationName::colorBarAutoHideSwitch, [](MainViewController &bar, const Notification &n) {
         if (NotificationPayload::ColorBarSwitch::decode(n))
             bar.showPanel();
@@ -370,12 +363,18 @@ void MainViewController::observeNotifications()
         bar.placeSideBarOnScreen();
         bar.reloadData();
     });
-    observe(NotificationName::colorBarMouseEntered, [](MainViewController &bar, const Notification &) { bar.m_hover->stopCollapseTimer(); });
-    observe(NotificationName::colorBarMouseExited, [](MainViewController &bar, const Notification &) { bar.scheduleCollapseTimer(); });
-    observe(NotificationName::categoryActiveStatusChanged, [](MainViewController &bar, const Notification &) { bar.reloadData(); });
-    observe(NotificationName::remoteDataChanged, [](MainViewController &bar, const Notification &) { bar.remoteDataChanged(); });
-    observe(NotificationName::historyDidAddNewItem, [](MainViewController &bar, const Notification &n) { bar.handleDidAddNewItem(n); });
-    observe(AppActivation::kWillResignActive, [](MainViewController &bar, const Notification &) { bar.remoteDataChanged(); });
+    observe(NotificationName::colorBarMouseEntered,
+            [](MainViewController &bar, const Notification &) { bar.m_hover->stopCollapseTimer(); });
+    observe(NotificationName::colorBarMouseExited,
+            [](MainViewController &bar, const Notification &) { bar.scheduleCollapseTimer(); });
+    observe(NotificationName::categoryActiveStatusChanged,
+            [](MainViewController &bar, const Notification &) { bar.reloadData(); });
+    observe(NotificationName::remoteDataChanged,
+            [](MainViewController &bar, const Notification &) { bar.remoteDataChanged(); });
+    observe(NotificationName::historyDidAddNewItem,
+            [](MainViewController &bar, const Notification &n) { bar.handleDidAddNewItem(n); });
+    observe(AppActivation::kWillResignActive,
+            [](MainViewController &bar, const Notification &) { bar.remoteDataChanged(); });
     m_observers.observe(
         CloudKeyValueStore::kDidChangeExternally,
         [self](const Notification &notification) {
@@ -399,9 +398,8 @@ void MainViewController::observeNotifications()
             watch(screen);
             placeSideBarOnScreen();
         });
-        connect(app, &QGuiApplication::screenRemoved, this, [this] {
-            QTimer::singleShot(0, this, [this] { placeSideBarOnScreen(); });
-        });
+        connect(app, &QGuiApplication::screenRemoved, this,
+                [this] { QTimer::singleShot(0, this, [this] { placeSideBarOnScreen(); }); });
     }
 }
 
@@ -418,15 +416,9 @@ void MainViewController::rowMenuRequested(CategoryCellView *row, const QPoint &g
 
 // --- The add button
 
-void MainViewController::addButtonPressed(const QPoint &)
-{
-    m_addButton->press();
-}
+void MainViewController::addButtonPressed(const QPoint &) { m_addButton->press(); }
 
-void MainViewController::mouseDragged(const QPoint &globalPosition)
-{
-    m_addButton->dragTo(globalPosition);
-}
+void MainViewController::mouseDragged(const QPoint &globalPosition) { m_addButton->dragTo(globalPosition); }
 
 void MainViewController::addButtonReleased(const QPoint &globalPosition)
 {
@@ -434,15 +426,9 @@ void MainViewController::addButtonReleased(const QPoint &globalPosition)
         categoryColorPickWindowController()->present();
 }
 
-bool MainViewController::isAddButtonPressed() const
-{
-    return m_addButton->isPressed();
-}
+bool MainViewController::isAddButtonPressed() const { return m_addButton->isPressed(); }
 
-bool MainViewController::isDraggingBar() const
-{
-    return m_addButton->isDraggingBar();
-}
+bool MainViewController::isDraggingBar() const { return m_addButton->isDraggingBar(); }
 
 void MainViewController::addButtonMenuRequested(const QPoint &globalPosition)
 {
@@ -452,10 +438,7 @@ void MainViewController::addButtonMenuRequested(const QPoint &globalPosition)
 
 // --- Clicks and drags of rows
 
-QString MainViewController::activeCategoryId() const
-{
-    return m_settings.activeCategoryID();
-}
+QString MainViewController::activeCategoryId() const { return m_settings.activeCategoryID(); }
 
 std::optional<qsizetype> MainViewController::knownItemCount(const PBCategory &category) const
 {
@@ -477,22 +460,10 @@ void MainViewController::rowDragStarted(CategoryCellView *row)
     m_rowDrag->start(row, int(it - m_rows.begin()));
 }
 
-void MainViewController::dragEnterEvent(QDragEnterEvent *event)
-{
-    m_rowDrag->dragEnter(event);
-}
+void MainViewController::dragEnterEvent(QDragEnterEvent *event) { m_rowDrag->dragEnter(event); }
 
-void MainViewController::dragMoveEvent(QDragMoveEvent *event)
-{
-    m_rowDrag->dragMove(event);
-}
+void MainViewController::dragMoveEvent(QDragMoveEvent *event) { m_rowDrag->dragMove(event); }
 
-void MainViewController::dragLeaveEvent(QDragLeaveEvent *)
-{
-    m_rowDrag->dragLeave();
-}
+void MainViewController::dragLeaveEvent(QDragLeaveEvent *) { m_rowDrag->dragLeave(); }
 
-void MainViewController::dropEvent(QDropEvent *event)
-{
-    m_rowDrag->drop(event);
-}
+void MainViewController::dropEvent(QDropEvent *event) { m_rowDrag->drop(event); }

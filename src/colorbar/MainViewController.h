@@ -154,9 +154,15 @@ public:
     // The drop row ("above" it) for a point of this view: 0 to the number of rows.
     int dropRowAt(const QPoint &position) const { return m_rowDrag->dropRowAt(position); }
     // Whether a drop from this source may land: only the bar's own drags.
-    bool validateCategoryDrop(const QObject *source, const QMimeData *data) const { return m_rowDrag->validate(source, data); }
+    bool validateCategoryDrop(const QObject *source, const QMimeData *data) const
+    {
+        return m_rowDrag->validate(source, data);
+    }
     // Moves the dragged rows above `row`; false (nothing changes) for a refused payload.
-    bool acceptCategoryDrop(const QObject *source, const QMimeData *data, int row) { return m_rowDrag->accept(source, data, row); }
+    bool acceptCategoryDrop(const QObject *source, const QMimeData *data, int row)
+    {
+        return m_rowDrag->accept(source, data, row);
+    }
 
     // CategoryCellHost
     void widenWindow() override { m_layout->widenWindow(); }

@@ -12,8 +12,8 @@ namespace {
 QPointer<MainWindowController> g_bar;
 }
 
-MainWindowController::MainWindowController(PBCategoryManager &categories, TaviPBManager &history, PBScreenMonitor &monitor,
-                                           QWidget *parent)
+MainWindowController::MainWindowController(PBCategoryManager &categories, TaviPBManager &history,
+                                           PBScreenMonitor &monitor, QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("MainWindowController"));
@@ -67,14 +67,16 @@ void MainWindowController::showEvent(QShowEvent *event)
         return;
     m_appeared = true;
     // Once mapped, the bar takes the screen it is on; it was placed before it was shown.
-    QMetaObject::invokeMethod(m_content, [content = m_content] { content->viewDidAppear(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_content, [content = m_content] { content->viewDidAppear(); }, Qt::QueuedConnection);
 }
 
 void MainWindowController::moveEvent(QMoveEvent *event)
 {
     QWidget::moveEvent(event);
     if (event->spontaneous())
-        QMetaObject::invokeMethod(m_content, [content = m_content] { content->keepDockedEdge(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            m_content, [content = m_content] { content->keepDockedEdge(); }, Qt::QueuedConnection);
 }
 
 void MainWindowController::resizeEvent(QResizeEvent *event)

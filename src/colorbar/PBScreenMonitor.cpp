@@ -20,10 +20,7 @@ PBScreenMonitor::PBScreenMonitor()
         connect(app, &QGuiApplication::screenRemoved, this, &PBScreenMonitor::screenRemoved);
 }
 
-PBScreenMonitor::~PBScreenMonitor()
-{
-    stopMonitoring();
-}
+PBScreenMonitor::~PBScreenMonitor() { stopMonitoring(); }
 
 QScreen *PBScreenMonitor::currentScreen() const
 {
@@ -47,7 +44,7 @@ void PBScreenMonitor::setCurrentScreen(QScreen *screen)
     if (!current || current == previous)
         return;
     NotificationCenter::defaultCenter().post(NotificationName::activeScreenDidChange, nullptr,
-                                            NotificationPayload::ActiveScreen::encode(current));
+                                             NotificationPayload::ActiveScreen::encode(current));
 }
 
 void PBScreenMonitor::updateCurrentScreen(const QRect &windowFrame)
@@ -95,10 +92,7 @@ QScreen *PBScreenMonitor::screenUnderMouse(QPoint position) const
     return nullptr;
 }
 
-void PBScreenMonitor::handleMouseUp(QPoint position)
-{
-    setCurrentScreen(screenUnderMouse(position));
-}
+void PBScreenMonitor::handleMouseUp(QPoint position) { setCurrentScreen(screenUnderMouse(position)); }
 
 void PBScreenMonitor::screenRemoved(QScreen *screen)
 {

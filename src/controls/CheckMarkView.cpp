@@ -21,7 +21,9 @@ QEasingCurve easeOut()
 } // namespace
 
 CheckMarkView::CheckMarkView(QWidget *parent)
-    : QWidget(parent), lineColor(QStringLiteral("#333333")), loadingLineColor(QStringLiteral("#333333"))
+    : QWidget(parent),
+      lineColor(QStringLiteral("#333333")),
+      loadingLineColor(QStringLiteral("#333333"))
 {
 }
 
@@ -94,11 +96,12 @@ QVariantAnimation *CheckMarkView::checkMarkAnimation(ShapeLayer *layer)
     animation->setDuration(int(std::lround(settle * 1000.0)));
     const double target = lineWidth;
     const double springDamping = damping;
-    connect(animation, &QVariantAnimation::valueChanged, this, [this, layer, target, springDamping](const QVariant &time) {
-        const double t = time.toDouble();
-        layer->lineWidth = std::max(0.0, target * springValue(springDamping, t));
-        update();
-    });
+    connect(animation, &QVariantAnimation::valueChanged, this,
+            [this, layer, target, springDamping](const QVariant &time) {
+                const double t = time.toDouble();
+                layer->lineWidth = std::max(0.0, target * springValue(springDamping, t));
+                update();
+            });
     connect(animation, &QVariantAnimation::finished, this, [this, layer, target] {
         layer->lineWidth = target;
         update();

@@ -9,15 +9,9 @@ ClickedCollectionView::ClickedCollectionView(QWidget *parent) : QListView(parent
     setContextMenuPolicy(Qt::DefaultContextMenu);
 }
 
-QMenu *ClickedCollectionView::menu() const
-{
-    return m_menu;
-}
+QMenu *ClickedCollectionView::menu() const { return m_menu; }
 
-void ClickedCollectionView::setMenu(QMenu *menu)
-{
-    m_menu = menu;
-}
+void ClickedCollectionView::setMenu(QMenu *menu) { m_menu = menu; }
 
 QMenu *ClickedCollectionView::menuForEvent(const QPoint &viewportPosition)
 {

@@ -39,10 +39,7 @@ bool ColorTransition::animate(const QColor &target, double durationSeconds)
     return true;
 }
 
-double ColorTransition::animationDuration() const
-{
-    return m_animation ? m_animation->duration() / 1000.0 : -1.0;
-}
+double ColorTransition::animationDuration() const { return m_animation ? m_animation->duration() / 1000.0 : -1.0; }
 
 void ColorTransition::removeAnimation()
 {

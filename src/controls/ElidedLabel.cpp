@@ -31,21 +31,15 @@ void ElidedLabel::setElideAtWordBoundary(bool atWord)
     update();
 }
 
-QSize ElidedLabel::minimumSizeHint() const
-{
-    return {0, QLabel::minimumSizeHint().height()};
-}
+QSize ElidedLabel::minimumSizeHint() const { return {0, QLabel::minimumSizeHint().height()}; }
 
-QSize ElidedLabel::sizeHint() const
-{
-    return {0, QLabel::sizeHint().height()};
-}
+QSize ElidedLabel::sizeHint() const { return {0, QLabel::sizeHint().height()}; }
 
 void ElidedLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     drawFrame(&painter);
     const Qt::Alignment align = QStyle::visualAlignment(layoutDirection(), alignment());
-    style()->drawItemText(&painter, textArea(), int(align) | Qt::TextSingleLine, palette(), isEnabled(), displayedText(),
-                          foregroundRole());
+    style()->drawItemText(&painter, textArea(), int(align) | Qt::TextSingleLine, palette(), isEnabled(),
+                          displayedText(), foregroundRole());
 }

@@ -28,17 +28,18 @@ QImage tinted(const QImage &mask, const QColor &color)
 } // namespace
 
 FlatButton::FlatButton(QWidget *parent)
-    : QAbstractButton(parent)
-    , m_borderColor(kDarkGray)
-    , m_activeBorderColor(Qt::white)
-    , m_buttonColor(Qt::white)
-    , m_activeButtonColor(Qt::white)
-    , m_iconColor(kGray)
-    , m_activeIconColor(Qt::black)
-    , m_textColor(kGray)
-    , m_activeTextColor(kGray)
+    : QAbstractButton(parent),
+      m_borderColor(kDarkGray),
+      m_activeBorderColor(Qt::white),
+      m_buttonColor(Qt::white),
+      m_activeButtonColor(Qt::white),
+      m_iconColor(kGray),
+      m_activeIconColor(Qt::black),
+      m_textColor(kGray),
+      m_activeTextColor(kGray)
 {
-    for (ColorTransition *transition : {&m_background, &m_border, &m_iconBackground, &m_alternateIconBackground, &m_glow})
+    for (ColorTransition *transition :
+         {&m_background, &m_border, &m_iconBackground, &m_alternateIconBackground, &m_glow})
         connect(transition, &ColorTransition::changed, this, qOverload<>(&QWidget::update));
     setup();
 }
@@ -103,11 +104,11 @@ void FlatButton::setBorderWidth(double width)
     update();
 }
 
-#define TAVI_PALETTE_SETTER(setter, member) \
+#define TAVI_PALETTE_SETTER(setter, member)      \
     void FlatButton::setter(const QColor &color) \
-    { \
-        member = color; \
-        reapplyPalette(); \
+    {                                            \
+        member = color;                          \
+        reapplyPalette();                        \
     }
 TAVI_PALETTE_SETTER(setBorderColor, m_borderColor)
 TAVI_PALETTE_SETTER(setActiveBorderColor, m_activeBorderColor)
@@ -152,10 +153,7 @@ void FlatButton::setOn(bool on)
     animateColor(on);
 }
 
-void FlatButton::updateTitleLayer()
-{
-    positionTitleAndImage();
-}
+void FlatButton::updateTitleLayer() { positionTitleAndImage(); }
 
 void FlatButton::setupImage()
 {
@@ -202,8 +200,7 @@ void FlatButton::positionTitleAndImage()
         icon = {roundHalfAway((W - iw) * 0.5), v};
         text = {roundHalfAway((W - tw) * 0.5), H - th - 2.0};
         break;
-    default:
-        break;
+    default: break;
     }
     m_iconFrame = QRectF(icon, QSizeF(iw, ih));
     m_alternateIconFrame = m_iconFrame;

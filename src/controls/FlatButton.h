@@ -36,7 +36,17 @@ public:
     static constexpr int kMixedState = -1;
 
     // Where the image sits relative to the title.
-    enum class ImagePosition { NoImage, ImageOnly, ImageLeft, ImageRight, ImageBelow, ImageAbove, ImageOverlaps, ImageLeading, ImageTrailing };
+    enum class ImagePosition {
+        NoImage,
+        ImageOnly,
+        ImageLeft,
+        ImageRight,
+        ImageBelow,
+        ImageAbove,
+        ImageOverlaps,
+        ImageLeading,
+        ImageTrailing
+    };
     Q_ENUM(ImagePosition)
 
     // The animated colours of the drawing.

@@ -54,10 +54,7 @@ void setColumn(QAbstractItemModel *model, int column, const std::optional<QStrin
         model->setHeaderData(column, Qt::Horizontal, localized(key));
 }
 
-std::optional<QString> get(const QObject *)
-{
-    return std::nullopt;
-}
+std::optional<QString> get(const QObject *) { return std::nullopt; }
 
 void applyAll(QObject *root)
 {

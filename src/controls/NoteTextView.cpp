@@ -9,17 +9,14 @@ NoteTextView::NoteTextView(QWidget *parent) : QTextEdit(parent)
 {
     QFont font = this->font();
     font.setPixelSize(12);
-    placeholderAttributedString = Placeholder{L("Note.Edit.PlaceholderString"),
-                                              palette().color(QPalette::PlaceholderText), font};
+    placeholderAttributedString =
+        Placeholder{L("Note.Edit.PlaceholderString"), palette().color(QPalette::PlaceholderText), font};
     // Deleting the last character must bring the placeholder back everywhere, not just where
     // the character was.
     connect(this, &QTextEdit::textChanged, viewport(), qOverload<>(&QWidget::update));
 }
 
-bool NoteTextView::showsPlaceholder() const
-{
-    return placeholderAttributedString.has_value() && document()->isEmpty();
-}
+bool NoteTextView::showsPlaceholder() const { return placeholderAttributedString.has_value() && document()->isEmpty(); }
 
 QRectF NoteTextView::placeholderRect(const QRectF &area) const
 {

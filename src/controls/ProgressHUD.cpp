@@ -114,10 +114,10 @@ void ProgressHUD::setMaskType(const ProgressHUDMaskType &maskType)
 }
 
 #define TAVI_LAYOUT_SETTER(setter, type, member) \
-    void ProgressHUD::setter(type value) \
-    { \
-        member = value; \
-        layoutContent(); \
+    void ProgressHUD::setter(type value)         \
+    {                                            \
+        member = value;                          \
+        layoutContent();                         \
     }
 TAVI_LAYOUT_SETTER(setPosition, ProgressHUDPosition, m_position)
 TAVI_LAYOUT_SETTER(setOpacity, double, m_opacity)
@@ -151,15 +151,9 @@ void ProgressHUD::setIndicator(QWidget *view)
     layoutContent();
 }
 
-SpinningProgressIndicatorLayer *ProgressHUD::progressIndicator() const
-{
-    return m_progressIndicator;
-}
+SpinningProgressIndicatorLayer *ProgressHUD::progressIndicator() const { return m_progressIndicator; }
 
-QString ProgressHUD::status() const
-{
-    return m_statusLabel->text();
-}
+QString ProgressHUD::status() const { return m_statusLabel->text(); }
 
 void ProgressHUD::setStatus(const QString &text)
 {
@@ -167,15 +161,9 @@ void ProgressHUD::setStatus(const QString &text)
     layoutContent();
 }
 
-double ProgressHUD::alphaValue() const
-{
-    return m_alpha->opacity();
-}
+double ProgressHUD::alphaValue() const { return m_alpha->opacity(); }
 
-void ProgressHUD::setAlphaValue(double alpha)
-{
-    m_alpha->setOpacity(alpha);
-}
+void ProgressHUD::setAlphaValue(double alpha) { m_alpha->setOpacity(alpha); }
 
 void ProgressHUD::showIn(QWidget *container)
 {
@@ -263,11 +251,8 @@ void ProgressHUD::hideDelayed(const QVariant &argument)
         case QMetaType::LongLong:
         case QMetaType::ULongLong:
         case QMetaType::Double:
-        case QMetaType::Float:
-            animated = argument.toDouble() != 0.0;
-            break;
-        default:
-            break; // anything but a number differs from the number 0
+        case QMetaType::Float: animated = argument.toDouble() != 0.0; break;
+        default: break; // anything but a number differs from the number 0
         }
     }
     hide(animated);

@@ -26,7 +26,10 @@ struct ProgressHUDStyle {
     QColor foreground;
     QColor backgroud;
 
-    static ProgressHUDStyle custom(const QColor &foreground, const QColor &backgroud) { return {Kind::custom, foreground, backgroud}; }
+    static ProgressHUDStyle custom(const QColor &foreground, const QColor &backgroud)
+    {
+        return {Kind::custom, foreground, backgroud};
+    }
     static ProgressHUDStyle light() { return {Kind::light, {}, {}}; }
     static ProgressHUDStyle dark() { return {Kind::dark, {}, {}}; }
 
@@ -55,7 +58,10 @@ struct ProgressHUDMode {
     static ProgressHUDMode custom(QWidget *view) { return {Kind::custom, view}; }
     static ProgressHUDMode of(Kind kind) { return {kind, nullptr}; }
     // Modes whose indicator area is an icon of spinnerSize.
-    bool drawsIcon() const { return kind == Kind::determinate || kind == Kind::info || kind == Kind::success || kind == Kind::error; }
+    bool drawsIcon() const
+    {
+        return kind == Kind::determinate || kind == Kind::info || kind == Kind::success || kind == Kind::error;
+    }
 };
 
 class ProgressHUD : public QWidget {

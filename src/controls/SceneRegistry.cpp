@@ -28,10 +28,7 @@ void SceneRegistry::removeScene(const QString &storyboardName, const QString &id
     m_scenes.remove(sceneKey(storyboardName, identifier));
 }
 
-void SceneRegistry::removeNib(const QString &nibName)
-{
-    m_nibs.remove(nibName);
-}
+void SceneRegistry::removeNib(const QString &nibName) { m_nibs.remove(nibName); }
 
 bool SceneRegistry::hasScene(const QString &storyboardName, const QString &identifier) const
 {
@@ -42,7 +39,8 @@ QObject *SceneRegistry::instantiateScene(const QString &storyboardName, const QS
 {
     const auto it = m_scenes.constFind(sceneKey(storyboardName, identifier));
     if (it == m_scenes.constEnd() || !*it) {
-        LOG_WARNING("instantiateScene()", QStringLiteral("No scene \"%1\" in storyboard \"%2\"").arg(identifier, storyboardName));
+        LOG_WARNING("instantiateScene()",
+                    QStringLiteral("No scene \"%1\" in storyboard \"%2\"").arg(identifier, storyboardName));
         return nullptr;
     }
     return (*it)();

@@ -50,7 +50,8 @@ public:
 
     // Makes a view of class T from the nib named after T: the last top-level object of that class.
     // The other top-level objects are deleted. nullptr when the nib is missing or holds no T.
-    template <typename T> T *loadFromNib() const
+    template <typename T>
+    T *loadFromNib() const
     {
         const QString name = plainClassName(T::staticMetaObject.className());
         std::vector<QObject *> objects = loadNib(name);

@@ -9,17 +9,15 @@
 #include <numbers>
 
 SpinningProgressIndicatorLayer::SpinningProgressIndicatorLayer(QWidget *parent, int numFins)
-    : QWidget(parent), m_foreColor(QColor(Qt::black))
+    : QWidget(parent),
+      m_foreColor(QColor(Qt::black))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     m_clock.start();
     setNumFins(numFins);
 }
 
-SpinningProgressIndicatorLayer::~SpinningProgressIndicatorLayer()
-{
-    stopProgressAnimation();
-}
+SpinningProgressIndicatorLayer::~SpinningProgressIndicatorLayer() { stopProgressAnimation(); }
 
 void SpinningProgressIndicatorLayer::setDeterminate(bool determinate)
 {
@@ -200,8 +198,9 @@ void SpinningProgressIndicatorLayer::paintFins(QPainter &painter, const QColor &
         painter.rotate(qRadiansToDegrees(fin.rotation));
         painter.setOpacity(opacity);
         // Unit y points up for the anchor: the fin stands above it, pointing away from the centre.
-        const QRectF body(-fin.anchorPoint.x() * fin.size.width(), fin.anchorPoint.y() * fin.size.height() - fin.size.height(),
-                          fin.size.width(), fin.size.height());
+        const QRectF body(-fin.anchorPoint.x() * fin.size.width(),
+                          fin.anchorPoint.y() * fin.size.height() - fin.size.height(), fin.size.width(),
+                          fin.size.height());
         painter.setBrush(color);
         painter.drawRoundedRect(body, fin.cornerRadius, fin.cornerRadius);
         painter.restore();

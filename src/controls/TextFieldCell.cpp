@@ -11,10 +11,7 @@ QRectF TextFieldCell::titleRect(const QStyleOptionViewItem &option) const
     return style->subElementRect(QStyle::SE_ItemViewItemText, &option, option.widget);
 }
 
-double TextFieldCell::textHeight(const QStyleOptionViewItem &option)
-{
-    return QFontMetricsF(option.font).height();
-}
+double TextFieldCell::textHeight(const QStyleOptionViewItem &option) { return QFontMetricsF(option.font).height(); }
 
 void TextFieldCell::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {

@@ -15,7 +15,4 @@ TrashFilterNoteView::TrashFilterNoteView(QWidget *parent) : QWidget(parent)
     layout->addWidget(noteBtn);
 }
 
-bool TrashFilterNoteView::includesNotes() const
-{
-    return noteBtn->isChecked();
-}
+bool TrashFilterNoteView::includesNotes() const { return noteBtn->isChecked(); }

@@ -9,7 +9,8 @@ QRectF VerticalAlignTextFieldCell::adjustedFrame(const QStyleOptionViewItem &opt
     return QRectF(title.x(), title.y() + (title.height() - h) * 0.5, title.width(), h);
 }
 
-QWidget *VerticalAlignTextFieldCell::createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const
+QWidget *VerticalAlignTextFieldCell::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                                                  const QModelIndex &index) const
 {
     QWidget *editor = TextFieldCell::createEditor(parent, option, index);
     if (auto *field = qobject_cast<QLineEdit *>(editor)) {
@@ -21,7 +22,8 @@ QWidget *VerticalAlignTextFieldCell::createEditor(QWidget *parent, const QStyleO
     return editor;
 }
 
-void VerticalAlignTextFieldCell::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &index) const
+void VerticalAlignTextFieldCell::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
+                                                      const QModelIndex &index) const
 {
     QStyleOptionViewItem opt(option);
     initStyleOption(&opt, index);

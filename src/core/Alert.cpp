@@ -17,12 +17,9 @@ std::function<ModalResponse(const AlertRequest &)> &responder()
 QMessageBox::Icon iconFor(AlertStyle style)
 {
     switch (style) {
-    case AlertStyle::informational:
-        return QMessageBox::Information;
-    case AlertStyle::critical:
-        return QMessageBox::Critical;
-    case AlertStyle::warning:
-        break;
+    case AlertStyle::informational: return QMessageBox::Information;
+    case AlertStyle::critical: return QMessageBox::Critical;
+    case AlertStyle::warning: break;
     }
     return QMessageBox::Warning;
 }
@@ -78,7 +75,6 @@ ModalResponse runDialog(const AlertRequest &request)
                                                    : ModalResponse::alertFirstButtonReturn;
 }
 
-
 void ask(const AlertRequest &request, const std::function<void(ModalResponse)> &completion)
 {
     const auto answer = responder();
@@ -99,7 +95,8 @@ void showDestructiveAlert(const QString &messageText, const QString &informative
                           const QString &cancelButtonTitle, QWidget *accessoryView,
                           const std::function<void(ModalResponse)> &completion)
 {
-    ask({messageText, informativeText, destroyButtonTitle, cancelButtonTitle, accessoryView, AlertStyle::warning, true}, completion);
+    ask({messageText, informativeText, destroyButtonTitle, cancelButtonTitle, accessoryView, AlertStyle::warning, true},
+        completion);
 }
 
 void setAlertResponder(std::function<ModalResponse(const AlertRequest &)> responder_)

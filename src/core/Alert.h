@@ -20,8 +20,7 @@ enum class ModalResponse { alertFirstButtonReturn = 1000, alertSecondButtonRetur
 // the accessory widget (it is unparented again before the call returns).
 void showAlert(const QString &messageText, const QString &informativeText, const QString &firstButtonTitle,
                const std::optional<QString> &secondButtonTitle = std::nullopt, QWidget *accessoryView = nullptr,
-               AlertStyle alertStyle = AlertStyle::warning,
-               const std::function<void(ModalResponse)> &completion = {});
+               AlertStyle alertStyle = AlertStyle::warning, const std::function<void(ModalResponse)> &completion = {});
 
 // Asks before something that cannot be undone: a warning whose first button does it and whose
 // second cancels. The cancel is the default, so Return and Escape both leave things as they are.

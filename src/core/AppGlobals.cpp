@@ -28,7 +28,4 @@ std::optional<QString> appName()
     return name;
 }
 
-std::optional<QString> platformUUID()
-{
-    return DeviceInfo::platformUUID();
-}
+std::optional<QString> platformUUID() { return DeviceInfo::platformUUID(); }

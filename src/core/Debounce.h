@@ -13,10 +13,7 @@
 
 using DebounceScheduler = DelayedScheduler;
 
-inline DebounceScheduler mainQueueScheduler()
-{
-    return MainQueue::scheduler();
-}
+inline DebounceScheduler mainQueueScheduler() { return MainQueue::scheduler(); }
 
 // The action receives the argument of the call that runs it.
 template <typename... Args>

@@ -28,15 +28,9 @@ bool conforms(const QUrl &url, const QString &type)
     return !identifier.isEmpty() && UniformType::conformsTo(identifier, type);
 }
 
-bool isImage(const QUrl &url)
-{
-    return conforms(url, UniformType::image);
-}
+bool isImage(const QUrl &url) { return conforms(url, UniformType::image); }
 
-bool isVideo(const QUrl &url)
-{
-    return conforms(url, UniformType::video);
-}
+bool isVideo(const QUrl &url) { return conforms(url, UniformType::video); }
 
 bool isMedia(const QUrl &url)
 {

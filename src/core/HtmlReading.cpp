@@ -21,10 +21,11 @@ bool isOneOf(QStringView name, std::initializer_list<QLatin1StringView> names)
 
 bool isVoid(QStringView name)
 {
-    return isOneOf(name, {QLatin1StringView("br"), QLatin1StringView("img"), QLatin1StringView("hr"), QLatin1StringView("input"),
-                          QLatin1StringView("meta"), QLatin1StringView("link"), QLatin1StringView("col"), QLatin1StringView("area"),
-                          QLatin1StringView("base"), QLatin1StringView("embed"), QLatin1StringView("param"),
-                          QLatin1StringView("source"), QLatin1StringView("track"), QLatin1StringView("wbr")});
+    return isOneOf(name, {QLatin1StringView("br"), QLatin1StringView("img"), QLatin1StringView("hr"),
+                          QLatin1StringView("input"), QLatin1StringView("meta"), QLatin1StringView("link"),
+                          QLatin1StringView("col"), QLatin1StringView("area"), QLatin1StringView("base"),
+                          QLatin1StringView("embed"), QLatin1StringView("param"), QLatin1StringView("source"),
+                          QLatin1StringView("track"), QLatin1StringView("wbr")});
 }
 
 // Elements whose text the parser takes as it is, up to their end tag.
@@ -36,31 +37,35 @@ bool isRawText(QStringView name)
 
 bool isInline(QStringView name)
 {
-    return isOneOf(name, {QLatin1StringView("a"), QLatin1StringView("b"), QLatin1StringView("i"), QLatin1StringView("em"),
-                          QLatin1StringView("strong"), QLatin1StringView("span"), QLatin1StringView("font"), QLatin1StringView("u"),
-                          QLatin1StringView("s"), QLatin1StringView("small"), QLatin1StringView("big"), QLatin1StringView("code"),
-                          QLatin1StringView("sub"), QLatin1StringView("sup"), QLatin1StringView("tt"), QLatin1StringView("abbr"),
-                          QLatin1StringView("cite"), QLatin1StringView("kbd"), QLatin1StringView("mark"), QLatin1StringView("q"),
-                          QLatin1StringView("samp"), QLatin1StringView("var"), QLatin1StringView("label")});
+    return isOneOf(name, {QLatin1StringView("a"),     QLatin1StringView("b"),      QLatin1StringView("i"),
+                          QLatin1StringView("em"),    QLatin1StringView("strong"), QLatin1StringView("span"),
+                          QLatin1StringView("font"),  QLatin1StringView("u"),      QLatin1StringView("s"),
+                          QLatin1StringView("small"), QLatin1StringView("big"),    QLatin1StringView("code"),
+                          QLatin1StringView("sub"),   QLatin1StringView("sup"),    QLatin1StringView("tt"),
+                          QLatin1StringView("abbr"),  QLatin1StringView("cite"),   QLatin1StringView("kbd"),
+                          QLatin1StringView("mark"),  QLatin1StringView("q"),      QLatin1StringView("samp"),
+                          QLatin1StringView("var"),   QLatin1StringView("label")});
 }
 
 // Block elements whose start ends an open paragraph.
 bool closesParagraph(QStringView name)
 {
     return name == QLatin1StringView("p")
-        || isOneOf(name, {QLatin1StringView("div"), QLatin1StringView("table"), QLatin1StringView("ul"), QLatin1StringView("ol"),
-                          QLatin1StringView("dl"), QLatin1StringView("h1"), QLatin1StringView("h2"), QLatin1StringView("h3"),
-                          QLatin1StringView("h4"), QLatin1StringView("h5"), QLatin1StringView("h6"), QLatin1StringView("pre"),
-                          QLatin1StringView("blockquote"), QLatin1StringView("form"), QLatin1StringView("address"),
-                          QLatin1StringView("section"), QLatin1StringView("article"), QLatin1StringView("header"),
-                          QLatin1StringView("footer"), QLatin1StringView("nav"), QLatin1StringView("aside"),
-                          QLatin1StringView("fieldset"), QLatin1StringView("figure"), QLatin1StringView("main")});
+           || isOneOf(name,
+                      {QLatin1StringView("div"),        QLatin1StringView("table"),   QLatin1StringView("ul"),
+                       QLatin1StringView("ol"),         QLatin1StringView("dl"),      QLatin1StringView("h1"),
+                       QLatin1StringView("h2"),         QLatin1StringView("h3"),      QLatin1StringView("h4"),
+                       QLatin1StringView("h5"),         QLatin1StringView("h6"),      QLatin1StringView("pre"),
+                       QLatin1StringView("blockquote"), QLatin1StringView("form"),    QLatin1StringView("address"),
+                       QLatin1StringView("section"),    QLatin1StringView("article"), QLatin1StringView("header"),
+                       QLatin1StringView("footer"),     QLatin1StringView("nav"),     QLatin1StringView("aside"),
+                       QLatin1StringView("fieldset"),   QLatin1StringView("figure"),  QLatin1StringView("main")});
 }
 
 // One element open where the tokenizer is.
 struct OpenElement {
     QString name;
-    bool kept = true;       // false: its tags were left out
+    bool kept = true;        // false: its tags were left out
     qsizetype listItems = 0; // for a list, the items kept in it
 };
 
@@ -71,8 +76,8 @@ constexpr qsizetype kSearchDepth = 2 * kMaxHtmlNesting;
 // after <td>...), or -1.
 qsizetype implicitlyClosed(const QList<OpenElement> &stack, QStringView name)
 {
-    auto closeTo = [&](std::initializer_list<QLatin1StringView> matches, std::initializer_list<QLatin1StringView> boundaries,
-                       bool inlineOnly) -> qsizetype {
+    auto closeTo = [&](std::initializer_list<QLatin1StringView> matches,
+                       std::initializer_list<QLatin1StringView> boundaries, bool inlineOnly) -> qsizetype {
         for (qsizetype i = stack.size() - 1; i >= 0 && i >= stack.size() - kSearchDepth; --i) {
             const QString &open = stack.at(i).name;
             if (isOneOf(open, matches))
@@ -90,10 +95,12 @@ qsizetype implicitlyClosed(const QList<OpenElement> &stack, QStringView name)
         return closeTo({QLatin1StringView("option")}, {QLatin1StringView("select")}, false);
     if (name == QLatin1StringView("tr"))
         return closeTo({QLatin1StringView("tr")},
-                       {QLatin1StringView("table"), QLatin1StringView("tbody"), QLatin1StringView("thead"), QLatin1StringView("tfoot")},
+                       {QLatin1StringView("table"), QLatin1StringView("tbody"), QLatin1StringView("thead"),
+                        QLatin1StringView("tfoot")},
                        false);
     if (name == QLatin1StringView("td") || name == QLatin1StringView("th"))
-        return closeTo({QLatin1StringView("td"), QLatin1StringView("th")}, {QLatin1StringView("tr"), QLatin1StringView("table")}, false);
+        return closeTo({QLatin1StringView("td"), QLatin1StringView("th")},
+                       {QLatin1StringView("tr"), QLatin1StringView("table")}, false);
     if (closesParagraph(name))
         return closeTo({QLatin1StringView("p")}, {}, true);
     return -1;

@@ -15,9 +15,10 @@ const QList<QPair<QHostAddress, int>> &localRanges()
 {
     static const QList<QPair<QHostAddress, int>> ranges = [] {
         QList<QPair<QHostAddress, int>> parsed;
-        for (const char *range : {"0.0.0.0/8", "10.0.0.0/8", "100.64.0.0/10", "127.0.0.0/8", "169.254.0.0/16", "172.16.0.0/12",
-                                  "192.0.0.0/24", "192.168.0.0/16", "198.18.0.0/15", "224.0.0.0/3", // multicast, reserved, broadcast
-                                  "::/128", "::1/128", "fc00::/7", "fe80::/10", "fec0::/10", "ff00::/8"})
+        for (const char *range :
+             {"0.0.0.0/8", "10.0.0.0/8", "100.64.0.0/10", "127.0.0.0/8", "169.254.0.0/16", "172.16.0.0/12",
+              "192.0.0.0/24", "192.168.0.0/16", "198.18.0.0/15", "224.0.0.0/3", // multicast, reserved, broadcast
+              "::/128", "::1/128", "fc00::/7", "fe80::/10", "fec0::/10", "ff00::/8"})
             parsed.append(QHostAddress::parseSubnet(QString::fromLatin1(range)));
         return parsed;
     }();
@@ -30,7 +31,9 @@ std::optional<quint32> embeddedIPv4(const QHostAddress &address)
     if (address.protocol() != QAbstractSocket::IPv6Protocol)
         return std::nullopt;
     const Q_IPV6ADDR bytes = address.toIPv6Address();
-    const auto word = [&bytes](int at) { return quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 | quint32(bytes[at + 2]) << 8 | bytes[at + 3]; };
+    const auto word = [&bytes](int at) {
+        return quint32(bytes[at]) << 24 | quint32(bytes[at + 1]) << 16 | quint32(bytes[at + 2]) << 8 | bytes[at + 3];
+    };
     const auto zeroes = [&bytes](int from, int to) {
         for (int i = from; i < to; ++i) {
             if (bytes[i] != 0)
@@ -49,11 +52,13 @@ std::optional<quint32> embeddedIPv4(const QHostAddress &address)
 
 bool isLocalName(const QString &name)
 {
-    static const QStringList exact = {QStringLiteral("localhost"), QStringLiteral("localhost.localdomain"), QStringLiteral("localhost6"),
-                                      QStringLiteral("localhost6.localdomain6"), QStringLiteral("ip6-localhost"), QStringLiteral("ip6-loopback")};
-    static const QStringList suffixes = {QStringLiteral(".localhost"), QStringLiteral(".local"),   QStringLiteral(".localdomain"),
-                                         QStringLiteral(".internal"),  QStringLiteral(".home.arpa"), QStringLiteral(".lan"),
-                                         QStringLiteral(".home"),      QStringLiteral(".corp"),     QStringLiteral(".intranet")};
+    static const QStringList exact = {QStringLiteral("localhost"),     QStringLiteral("localhost.localdomain"),
+                                      QStringLiteral("localhost6"),    QStringLiteral("localhost6.localdomain6"),
+                                      QStringLiteral("ip6-localhost"), QStringLiteral("ip6-loopback")};
+    static const QStringList suffixes = {
+        QStringLiteral(".localhost"), QStringLiteral(".local"),     QStringLiteral(".localdomain"),
+        QStringLiteral(".internal"),  QStringLiteral(".home.arpa"), QStringLiteral(".lan"),
+        QStringLiteral(".home"),      QStringLiteral(".corp"),      QStringLiteral(".intranet")};
     if (exact.contains(name))
         return true;
     for (const QString &suffix : suffixes) {
@@ -98,7 +103,8 @@ bool isLocalHost(const QString &host)
     QUrl canonical;
     canonical.setHost(name);
     const QString spelled = canonical.host();
-    static const QRegularExpression dottedQuad(QRegularExpression::anchoredPattern(QStringLiteral("\\d{1,3}(\\.\\d{1,3}){3}")));
+    static const QRegularExpression dottedQuad(
+        QRegularExpression::anchoredPattern(QStringLiteral("\\d{1,3}(\\.\\d{1,3}){3}")));
     if (dottedQuad.match(spelled).hasMatch()) {
         const QHostAddress address(spelled);
         return address.isNull() || isLocalAddress(address);

@@ -22,8 +22,8 @@ inline const QString killHelper = QStringLiteral("killHelper");
 // History. Payloads of the first two: category id -> list of PBItem.
 inline const QString historyDidAddNewItem = QStringLiteral("historyDidAddNewItem");
 inline const QString historyItemDidUpdate = QStringLiteral("historyItemDidUpdate");
-inline const QString historyItemsDidClear = QStringLiteral("historyItemsDidClear"); // PBCategory or none
-inline const QString historyItemDidDelete = QStringLiteral("historyItemDidDelete"); // PBItem
+inline const QString historyItemsDidClear = QStringLiteral("historyItemsDidClear");               // PBCategory or none
+inline const QString historyItemDidDelete = QStringLiteral("historyItemDidDelete");               // PBItem
 inline const QString historyItemDidDeleteFromHUD = QStringLiteral("historyItemDidDeleteFromHUD"); // PBItem
 
 // Categories.

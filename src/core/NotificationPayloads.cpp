@@ -33,10 +33,7 @@ std::optional<ItemChanges> ItemChanges::decode(const Notification &notification)
     return changes;
 }
 
-QVariantMap ActiveScreen::encode(QScreen *screen)
-{
-    return {{NotificationKey::info, QVariant::fromValue(screen)}};
-}
+QVariantMap ActiveScreen::encode(QScreen *screen) { return {{NotificationKey::info, QVariant::fromValue(screen)}}; }
 
 std::optional<QScreen *> ActiveScreen::decode(const Notification &notification)
 {

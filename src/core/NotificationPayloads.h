@@ -21,7 +21,8 @@ class QScreen;
 namespace NotificationPayload {
 
 // A single value under NotificationKey::info.
-template <typename T> struct Single {
+template <typename T>
+struct Single {
     static QVariantMap encode(const T &value) { return {{NotificationKey::info, QVariant::fromValue(value)}}; }
     static std::optional<T> decode(const Notification &notification)
     {
@@ -55,9 +56,9 @@ using ChangedCategory = Single<PBCategory>;
 using ColorBarSwitch = Single<bool>;
 // "colorBarDelayChanged": the delay in seconds.
 using ColorBarDelay = Single<double>;
-using ColorBarAppearance = Single<PBColorBarAppearance>;       // "colorBarAppearanceChanged"
-using ColorBarSize = Single<PBColorBarSize>;                   // "colorBarSizeChanged"
-using ColorBarPosition = Single<PBColorBarPosition>;           // "colorBarPositionChanged"
+using ColorBarAppearance = Single<PBColorBarAppearance>;            // "colorBarAppearanceChanged"
+using ColorBarSize = Single<PBColorBarSize>;                        // "colorBarSizeChanged"
+using ColorBarPosition = Single<PBColorBarPosition>;                // "colorBarPositionChanged"
 using ColorBarScreenOption = Single<PBColorBarDisplayScreenOption>; // "colorBarScreenOptionChanged"
 // "historyCopiesLost": how many copies were lost this session.
 using CopiesLost = Single<qint64>;

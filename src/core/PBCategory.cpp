@@ -20,7 +20,9 @@ const QString kLocked = QStringLiteral("isLocked");
 
 PBCategory::PBCategory(std::optional<QString> id, QString name, QColor backgroundColor, QColor foregroundColor,
                        PBDefaultCategory type, bool isHidden, bool isLocked)
-    : m_id(id ? *id : type == PBDefaultCategory::custom ? newUuidString() : categoryId(type)),
+    : m_id(id                                  ? *id
+           : type == PBDefaultCategory::custom ? newUuidString()
+                                               : categoryId(type)),
       m_type(type),
       m_name(std::move(name)),
       m_backgroundColor(backgroundColor),
@@ -82,13 +84,12 @@ std::optional<PBCategory> PBCategory::decode(const QByteArray &archive)
     const QString name = stringOr(kName, QStringLiteral("??"));
     const PBDefaultCategory type =
         categoryKind(stringOr(kType, QStringLiteral("unknown"))).value_or(PBDefaultCategory::unknown);
-    const QColor background = colorWithHexString(stringOr(kBackground, QStringLiteral("#E74C3C"))).value_or(QColor(Qt::red));
-    const QColor foreground = colorWithHexString(stringOr(kForeground, QStringLiteral("#ECF0F1"))).value_or(QColor(Qt::white));
+    const QColor background =
+        colorWithHexString(stringOr(kBackground, QStringLiteral("#E74C3C"))).value_or(QColor(Qt::red));
+    const QColor foreground =
+        colorWithHexString(stringOr(kForeground, QStringLiteral("#ECF0F1"))).value_or(QColor(Qt::white));
     return PBCategory(id.toString(), name, background, foreground, type, object.value(kHidden).toBool(false),
                       object.value(kLocked).toBool(false));
 }
 
-QString PBCategory::description() const
-{
-    return m_name + QLatin1Char('(') + m_id + QLatin1Char(')');
-}
+QString PBCategory::description() const { return m_name + QLatin1Char('(') + m_id + QLatin1Char(')'); }

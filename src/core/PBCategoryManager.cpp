@@ -66,9 +66,9 @@ QList<PBCategory> PBCategoryManager::categories() const
 QList<PBCategory> PBCategoryManager::defaultCategories() const
 {
     QList<PBCategory> result;
-    for (PBDefaultCategory kind : {PBDefaultCategory::all, PBDefaultCategory::text, PBDefaultCategory::link,
-                                   PBDefaultCategory::image, PBDefaultCategory::file, PBDefaultCategory::note,
-                                   PBDefaultCategory::other, PBDefaultCategory::email}) {
+    for (PBDefaultCategory kind :
+         {PBDefaultCategory::all, PBDefaultCategory::text, PBDefaultCategory::link, PBDefaultCategory::image,
+          PBDefaultCategory::file, PBDefaultCategory::note, PBDefaultCategory::other, PBDefaultCategory::email}) {
         result.append(PBCategory(categoryId(kind), localizedName(kind), defaultBackgroundColor(kind),
                                  defaultForegroundColor(kind), kind, false, false));
     }
@@ -149,7 +149,8 @@ void PBCategoryManager::update(const PBCategory &category)
 {
     std::lock_guard lock(context()->mutex());
     const auto fetched = m_storage.fetchedObjects();
-    const auto records = fetched ? filterCategoryRecords(*fetched, category) : QList<std::shared_ptr<PBCategoryRecord>>();
+    const auto records =
+        fetched ? filterCategoryRecords(*fetched, category) : QList<std::shared_ptr<PBCategoryRecord>>();
     if (records.isEmpty()) {
         DebugOutput::print(QStringLiteral("Cannot find category: ") + category.id());
         return;
@@ -165,7 +166,8 @@ void PBCategoryManager::deleteCategory(const PBCategory &category)
         return;
     {
         std::lock_guard lock(context()->mutex());
-        const auto records = filterCategoryRecords(m_storage.fetchedObjects().value_or(QList<std::shared_ptr<PBCategoryRecord>>()), category);
+        const auto records = filterCategoryRecords(
+            m_storage.fetchedObjects().value_or(QList<std::shared_ptr<PBCategoryRecord>>()), category);
         if (records.isEmpty())
             return;
         // Mirroring can leave several records with one id: all of them go.
@@ -201,10 +203,7 @@ void PBCategoryManager::save(const QList<PBCategory> &categories)
     refetch();
 }
 
-int PBCategoryManager::numberOfCategories() const
-{
-    return int(categories().size());
-}
+int PBCategoryManager::numberOfCategories() const { return int(categories().size()); }
 
 std::optional<PBCategory> PBCategoryManager::categoryAt(int index) const
 {
@@ -232,10 +231,7 @@ std::optional<PBCategory> PBCategoryManager::categoryWithName(const QString &nam
     return std::nullopt;
 }
 
-std::optional<int> PBCategoryManager::indexOf(const PBCategory &category) const
-{
-    return indexOfId(category.id());
-}
+std::optional<int> PBCategoryManager::indexOf(const PBCategory &category) const { return indexOfId(category.id()); }
 
 std::optional<int> PBCategoryManager::indexOfId(const QString &id) const
 {

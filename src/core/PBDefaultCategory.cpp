@@ -28,16 +28,10 @@ constexpr std::array<KindInfo, 10> kKinds = {{
     {PBDefaultCategory::email, "email", "7", "Category.email", "Sliver", "Midnight Blue"},
 }};
 
-const KindInfo &info(PBDefaultCategory kind)
-{
-    return kKinds[static_cast<size_t>(kind)];
-}
+const KindInfo &info(PBDefaultCategory kind) { return kKinds[static_cast<size_t>(kind)]; }
 
 // The platform's dark gray: a third of full intensity.
-QColor darkGray()
-{
-    return QColor::fromRgbF(1.0f / 3, 1.0f / 3, 1.0f / 3);
-}
+QColor darkGray() { return QColor::fromRgbF(1.0f / 3, 1.0f / 3, 1.0f / 3); }
 } // namespace
 
 namespace PBDefaultCategories {
@@ -53,10 +47,7 @@ const QList<PBDefaultCategory> &allCases()
 }
 } // namespace PBDefaultCategories
 
-QString rawValue(PBDefaultCategory kind)
-{
-    return QString::fromLatin1(info(kind).rawValue);
-}
+QString rawValue(PBDefaultCategory kind) { return QString::fromLatin1(info(kind).rawValue); }
 
 std::optional<PBDefaultCategory> categoryKind(const QString &rawValue)
 {
@@ -67,25 +58,13 @@ std::optional<PBDefaultCategory> categoryKind(const QString &rawValue)
     return std::nullopt;
 }
 
-QString categoryId(PBDefaultCategory kind)
-{
-    return QString::fromLatin1(info(kind).id);
-}
+QString categoryId(PBDefaultCategory kind) { return QString::fromLatin1(info(kind).id); }
 
-QString localizedName(PBDefaultCategory kind)
-{
-    return Strings::text(info(kind).nameKey);
-}
+QString localizedName(PBDefaultCategory kind) { return Strings::text(info(kind).nameKey); }
 
-QString defaultBackgroundColorName(PBDefaultCategory kind)
-{
-    return QString::fromLatin1(info(kind).backgroundName);
-}
+QString defaultBackgroundColorName(PBDefaultCategory kind) { return QString::fromLatin1(info(kind).backgroundName); }
 
-QString defaultForegroundColorName(PBDefaultCategory kind)
-{
-    return QString::fromLatin1(info(kind).foregroundName);
-}
+QString defaultForegroundColorName(PBDefaultCategory kind) { return QString::fromLatin1(info(kind).foregroundName); }
 
 QColor defaultBackgroundColor(PBDefaultCategory kind)
 {

@@ -1,14 +1,12 @@
 #include "core/PBFileItemProvider.h"
 
 PBFileItemProvider::PBFileItemProvider(QUrl url, PasteboardDataMap pasteboardData)
-    : m_pasteboardData(std::move(pasteboardData)), m_url(std::move(url))
+    : m_pasteboardData(std::move(pasteboardData)),
+      m_url(std::move(url))
 {
 }
 
-void PBFileItemProvider::setUrl(const QUrl &url)
-{
-    m_url = url;
-}
+void PBFileItemProvider::setUrl(const QUrl &url) { m_url = url; }
 
 QString PBFileItemProvider::representedText() const
 {
@@ -20,10 +18,7 @@ QString PBFileItemProvider::representedText() const
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-QVariant PBFileItemProvider::accosicatedData() const
-{
-    return m_url.toString(QUrl::FullyEncoded).toUtf8();
-}
+QVariant PBFileItemProvider::accosicatedData() const { return m_url.toString(QUrl::FullyEncoded).toUtf8(); }
 
 std::optional<PBFileItemProvider> PBFileItemProvider::restore(const std::optional<QByteArray> &data)
 {

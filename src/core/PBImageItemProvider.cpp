@@ -3,8 +3,7 @@
 #include <QBuffer>
 #include <QImageReader>
 
-PBImageItemProvider::PBImageItemProvider(const std::optional<QByteArray> &data)
-    : PBImageItemProvider(data, QString())
+PBImageItemProvider::PBImageItemProvider(const std::optional<QByteArray> &data) : PBImageItemProvider(data, QString())
 {
 }
 

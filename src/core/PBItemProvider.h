@@ -19,8 +19,9 @@ public:
                                  PBOtherItemProvider, PBImageItemProvider, PBEmailItemProvider>;
 
     template <typename P>
-        requires std::is_constructible_v<Variant, P &&>
-    PBItemProvider(P &&provider) : m_provider(std::forward<P>(provider)) {}
+    requires std::is_constructible_v<Variant, P &&> PBItemProvider(P &&provider) : m_provider(std::forward<P>(provider))
+    {
+    }
 
     // The text shown for the item.
     QString representedText() const;
@@ -32,9 +33,21 @@ public:
     // An empty list, or a list of empty keywords, never matches.
     bool matches(const QStringList &keywords) const;
 
-    template <typename P> bool is() const { return std::holds_alternative<P>(m_provider); }
-    template <typename P> const P *as() const { return std::get_if<P>(&m_provider); }
-    template <typename P> P *as() { return std::get_if<P>(&m_provider); }
+    template <typename P>
+    bool is() const
+    {
+        return std::holds_alternative<P>(m_provider);
+    }
+    template <typename P>
+    const P *as() const
+    {
+        return std::get_if<P>(&m_provider);
+    }
+    template <typename P>
+    P *as()
+    {
+        return std::get_if<P>(&m_provider);
+    }
     const Variant &variant() const { return m_provider; }
     Variant &variant() { return m_provider; }
 

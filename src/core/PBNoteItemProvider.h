@@ -6,7 +6,9 @@
 class PBNoteItemProvider : public PBPayloadItemProvider {
 public:
     PBNoteItemProvider(QString title, QVariant body, PasteboardDataMap pasteboardData = {})
-        : PBPayloadItemProvider(std::move(title), std::move(body), std::move(pasteboardData)) {}
+        : PBPayloadItemProvider(std::move(title), std::move(body), std::move(pasteboardData))
+    {
+    }
 
     // A note of the title and the body as UTF-8; nothing when the body can't be encoded.
     static std::optional<PBNoteItemProvider> make(const QString &title, const QString &body);

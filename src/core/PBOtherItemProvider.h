@@ -8,7 +8,9 @@ class PBOtherItemProvider : public PBPayloadItemProvider {
 public:
     explicit PBOtherItemProvider(QString representedText = {}, QVariant accosicatedData = {},
                                  PasteboardDataMap pasteboardData = {})
-        : PBPayloadItemProvider(std::move(representedText), std::move(accosicatedData), std::move(pasteboardData)) {}
+        : PBPayloadItemProvider(std::move(representedText), std::move(accosicatedData), std::move(pasteboardData))
+    {
+    }
 
     static std::optional<PBOtherItemProvider> restore(const std::optional<QByteArray> &) { return std::nullopt; }
 };

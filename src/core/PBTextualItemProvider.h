@@ -6,10 +6,14 @@
 
 #include <QVariant>
 
-template <typename Self> class PBTextualItemProvider {
+template <typename Self>
+class PBTextualItemProvider {
 public:
     explicit PBTextualItemProvider(QString representedText = {}, PasteboardDataMap pasteboardData = {})
-        : m_pasteboardData(std::move(pasteboardData)), m_representedText(std::move(representedText)) {}
+        : m_pasteboardData(std::move(pasteboardData)),
+          m_representedText(std::move(representedText))
+    {
+    }
 
     const QString &representedText() const { return m_representedText; }
     void setRepresentedText(const QString &text) { m_representedText = text; }
@@ -40,8 +44,11 @@ protected:
 class PBPayloadItemProvider {
 public:
     PBPayloadItemProvider(QString representedText, QVariant accosicatedData, PasteboardDataMap pasteboardData)
-        : m_representedText(std::move(representedText)), m_accosicatedData(std::move(accosicatedData)),
-          m_pasteboardData(std::move(pasteboardData)) {}
+        : m_representedText(std::move(representedText)),
+          m_accosicatedData(std::move(accosicatedData)),
+          m_pasteboardData(std::move(pasteboardData))
+    {
+    }
 
     const QString &representedText() const { return m_representedText; }
     void setRepresentedText(const QString &text) { m_representedText = text; }

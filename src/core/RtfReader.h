@@ -12,4 +12,4 @@
 namespace RtfReader {
 // Nothing when the data is not an RTF document.
 std::optional<QTextDocumentFragment> read(const QByteArray &rtf);
-}
+} // namespace RtfReader

@@ -101,10 +101,7 @@ QString md5(const QByteArray &data)
     return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Md5).toHex());
 }
 
-QString md5(const QString &text)
-{
-    return md5(text.toUtf8());
-}
+QString md5(const QString &text) { return md5(text.toUtf8()); }
 
 bool isURL(const QString &text)
 {
@@ -114,8 +111,9 @@ bool isURL(const QString &text)
 bool isEmail(const QString &text)
 {
     // Anchored on the whole text: a bare "$" would also accept a trailing newline.
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral(
-        "^[\\p{L}0-9!#$%&'*+\\/=?^_`{|}~-][\\p{L}0-9.!#$%&'*+\\/=?^_`{|}~-]{0,63}@[\\p{L}0-9-]+(?:\\.[\\p{L}0-9-]{2,7})*$")));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("^[\\p{L}0-9!#$%&'*+\\/=?^_`{|}~-][\\p{L}0-9.!#$%&'*+\\/"
+                       "=?^_`{|}~-]{0,63}@[\\p{L}0-9-]+(?:\\.[\\p{L}0-9-]{2,7})*$")));
     return pattern.match(text).hasMatch();
 }
 
@@ -139,10 +137,15 @@ namespace {
 bool breaksLine(QChar c)
 {
     switch (c.unicode()) {
-    case u'\t': case u'\n': case u'\v': case u'\f': case u'\r': case 0x85: case 0x2028: case 0x2029:
-        return true;
-    default:
-        return false;
+    case u'\t':
+    case u'\n':
+    case u'\v':
+    case u'\f':
+    case u'\r':
+    case 0x85:
+    case 0x2028:
+    case 0x2029: return true;
+    default: return false;
     }
 }
 } // namespace
@@ -163,7 +166,8 @@ QString oneLineTitle(const QString &text, int length)
     // of a partial start is no boundary of the text.
     QList<qsizetype> ends;
     QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, head);
-    for (qsizetype at = characters.toNextBoundary(); at > 0 && ends.size() <= length; at = characters.toNextBoundary()) {
+    for (qsizetype at = characters.toNextBoundary(); at > 0 && ends.size() <= length;
+         at = characters.toNextBoundary()) {
         if (partial && at == head.size())
             break;
         ends.append(at);
@@ -185,7 +189,8 @@ QString elideAtWordBoundary(const QString &text, const QFontMetrics &metrics, in
     const QString elided = metrics.elidedText(text, Qt::ElideRight, width);
     const qsizetype cut = elided.size() - 1;
     // It fits, nothing but "…" fits, or the cut is not a plain start of the text.
-    if (elided == text || cut <= 0 || !elided.endsWith(QChar(0x2026)) || !text.startsWith(QStringView(elided).left(cut)))
+    if (elided == text || cut <= 0 || !elided.endsWith(QChar(0x2026))
+        || !text.startsWith(QStringView(elided).left(cut)))
         return elided;
     return cutAtWordBoundary(text, cut, cut - std::max<qsizetype>(1, cut / 5));
 }

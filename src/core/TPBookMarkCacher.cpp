@@ -13,10 +13,7 @@
 #include <QReadLocker>
 #include <QWriteLocker>
 
-QString authorizedRootPath()
-{
-    return TaviSettings::shared().isIRM() ? QStringLiteral("/home") : QStringLiteral("/");
-}
+QString authorizedRootPath() { return TaviSettings::shared().isIRM() ? QStringLiteral("/home") : QStringLiteral("/"); }
 
 TPBookMarkCacher &TPBookMarkCacher::shared()
 {
@@ -31,15 +28,9 @@ TPBookMarkCacher::TPBookMarkCacher(ContextSource context)
 {
 }
 
-TPBookMarkCacher::~TPBookMarkCacher()
-{
-    shutDown();
-}
+TPBookMarkCacher::~TPBookMarkCacher() { shutDown(); }
 
-void TPBookMarkCacher::shutDown()
-{
-    m_serialQueue.shutdown();
-}
+void TPBookMarkCacher::shutDown() { m_serialQueue.shutdown(); }
 
 QString TPBookMarkCacher::pathOf(const QUrl &url)
 {
@@ -100,7 +91,8 @@ void TPBookMarkCacher::ensureLoaded() const
             read = true;
         }
     } catch (const std::exception &error) {
-        LOG_ERROR("TPBookMarkCacher::load()", QStringLiteral("The stored bookmarks could not be read: ") + storeFailureKind(error));
+        LOG_ERROR("TPBookMarkCacher::load()",
+                  QStringLiteral("The stored bookmarks could not be read: ") + storeFailureKind(error));
     }
     // Bookmarks an earlier version kept in the settings file move into the store; they leave the
     // settings file only once the store holds them for good.
@@ -114,7 +106,8 @@ void TPBookMarkCacher::ensureLoaded() const
         }
         if (read && write(moved, {}) && !store->isTemporary()) {
             TaviSettings::shared().setLegacyBookmarks(std::nullopt);
-            LOG_INFO("TPBookMarkCacher::load()", QStringLiteral("%1 bookmarks moved from the settings file into the store").arg(moved.size()));
+            LOG_INFO("TPBookMarkCacher::load()",
+                     QStringLiteral("%1 bookmarks moved from the settings file into the store").arg(moved.size()));
         }
     }
     {
@@ -140,7 +133,8 @@ bool TPBookMarkCacher::write(const Table &entries, const QList<QString> &deleted
                 SQLite::Database &database = store->database();
                 SQLite::Transaction transaction(database);
                 qsizetype rows = 0;
-                SQLite::Statement insert(database, R"sql(INSERT OR REPLACE INTO "FileBookmark" ("path", "bookmark") VALUES (?, ?))sql");
+                SQLite::Statement insert(
+                    database, R"sql(INSERT OR REPLACE INTO "FileBookmark" ("path", "bookmark") VALUES (?, ?))sql");
                 for (; entry != entries.cend() && rows < kRowsPerTransaction; ++entry, ++rows) {
                     insert.bind(1, entry.key().toStdString());
                     insert.bind(2, entry.value().constData(), int(entry.value().size()));
@@ -157,7 +151,8 @@ bool TPBookMarkCacher::write(const Table &entries, const QList<QString> &deleted
             });
         }
     } catch (const std::exception &error) {
-        LOG_ERROR("TPBookMarkCacher::write()", QStringLiteral("Bookmarks could not be written: ") + storeFailureKind(error));
+        LOG_ERROR("TPBookMarkCacher::write()",
+                  QStringLiteral("Bookmarks could not be written: ") + storeFailureKind(error));
         return false;
     }
     return true;
@@ -191,10 +186,11 @@ void TPBookMarkCacher::asyncLoadBookMarks()
             ++accessible;
     }
     // One line for the whole table: no path ever reaches the log.
-    LOG_INFO("asyncLoadBookMarks()", QStringLiteral("%1 bookmarks restored, %2 readable; %3 gone or no longer the granted location")
-                                         .arg(loaded.size() - dropped.size())
-                                         .arg(accessible)
-                                         .arg(dropped.size()));
+    LOG_INFO("asyncLoadBookMarks()",
+             QStringLiteral("%1 bookmarks restored, %2 readable; %3 gone or no longer the granted location")
+                 .arg(loaded.size() - dropped.size())
+                 .arg(accessible)
+                 .arg(dropped.size()));
     // Drop only what was checked here; an entry replaced meanwhile is another bookmark.
     QWriteLocker locker(&m_lock);
     for (const QString &path : std::as_const(dropped)) {
@@ -230,9 +226,10 @@ void TPBookMarkCacher::storeWork(const QList<QUrl> &urls)
     }
     write(made, {});
     if (failed > 0)
-        LOG_ERROR("store(_:)", QStringLiteral("%1 of %2 bookmarks could not be made (the location is gone or unreadable)")
-                                   .arg(failed)
-                                   .arg(urls.size()));
+        LOG_ERROR("store(_:)",
+                  QStringLiteral("%1 of %2 bookmarks could not be made (the location is gone or unreadable)")
+                      .arg(failed)
+                      .arg(urls.size()));
     LOG_DEBUG("store(_:)", QStringLiteral("%1 bookmarks stored").arg(made.size()));
 }
 
@@ -301,10 +298,7 @@ bool TPBookMarkCacher::hasBookMark(const QString &path) const
     return m_currentBookMarks.contains(path);
 }
 
-void TPBookMarkCacher::waitUntilIdle()
-{
-    m_serialQueue.drain();
-}
+void TPBookMarkCacher::waitUntilIdle() { m_serialQueue.drain(); }
 
 void TPBookMarkCacher::stopAccessing(const QByteArray &bookmark, const char *function)
 {

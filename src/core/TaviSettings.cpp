@@ -26,20 +26,14 @@ QString firstPreferredLanguage()
 }
 } // namespace
 
-QString symbol(PBHistoryQuickSelectionKey key)
-{
-    return Shortcut::modifierText(modifierFlags(key));
-}
+QString symbol(PBHistoryQuickSelectionKey key) { return Shortcut::modifierText(modifierFlags(key)); }
 
 quint32 modifierFlags(PBHistoryQuickSelectionKey key)
 {
     switch (key) {
-    case PBHistoryQuickSelectionKey::command:
-        return 0x100000;
-    case PBHistoryQuickSelectionKey::option:
-        return 0x80000;
-    case PBHistoryQuickSelectionKey::control:
-        return 0x40000;
+    case PBHistoryQuickSelectionKey::command: return 0x100000;
+    case PBHistoryQuickSelectionKey::option: return 0x80000;
+    case PBHistoryQuickSelectionKey::control: return 0x40000;
     }
     return 0;
 }
@@ -53,7 +47,8 @@ TaviSettings &TaviSettings::shared()
 void TaviSettings::setMenuHistoryCapacity(int capacity)
 {
     m_menuHistoryCapacity.set(capacity);
-    Analytics::trackEvent(QStringLiteral("Settings_HistoryCapacity"), {{QStringLiteral("number"), QString::number(capacity)}});
+    Analytics::trackEvent(QStringLiteral("Settings_HistoryCapacity"),
+                          {{QStringLiteral("number"), QString::number(capacity)}});
 }
 
 void TaviSettings::setHistoryKeepLastCount(int count)
@@ -84,12 +79,15 @@ std::optional<QString> TaviSettings::unreadableSizeLimitSetting() const
 
 const QStringList &TaviSettings::passwordManagerIds()
 {
-    static const QStringList ids{
-        QStringLiteral("org.keepassxc.KeePassXC"),        QStringLiteral("org.gnome.seahorse.Application"),
-        QStringLiteral("org.kde.kwalletmanager5"),        QStringLiteral("org.kde.kwalletmanager"),
-        QStringLiteral("org.gnome.World.Secrets"),        QStringLiteral("keepass2"),
-        QStringLiteral("org.kde.kleopatra"),              QStringLiteral("bitwarden"),
-        QStringLiteral("1password")};
+    static const QStringList ids{QStringLiteral("org.keepassxc.KeePassXC"),
+                                 QStringLiteral("org.gnome.seahorse.Application"),
+                                 QStringLiteral("org.kde.kwalletmanager5"),
+                                 QStringLiteral("org.kde.kwalletmanager"),
+                                 QStringLiteral("org.gnome.World.Secrets"),
+                                 QStringLiteral("keepass2"),
+                                 QStringLiteral("org.kde.kleopatra"),
+                                 QStringLiteral("bitwarden"),
+                                 QStringLiteral("1password")};
     return ids;
 }
 
@@ -144,10 +142,7 @@ QString TaviSettings::selectedOCRLanguage()
     return TaviUserDefaults::supportedOCRLanguages().contains(preferred) ? preferred : kFallbackOCRLanguage;
 }
 
-void TaviSettings::setSelectedOCRLanguage(const QString &language)
-{
-    shared().m_selectedOCRLanguage.set(language);
-}
+void TaviSettings::setSelectedOCRLanguage(const QString &language) { shared().m_selectedOCRLanguage.set(language); }
 
 std::optional<QStringList> TaviSettings::categoryColors() const
 {
@@ -207,24 +202,18 @@ void TaviSettings::setStatusItemPreferredPosition(int index, qint64 position)
     Defaults::standard().setValue(kStatusItemPositionPrefix + QString::number(index), position);
 }
 
-bool TaviSettings::flush()
-{
-    return Defaults::standard().flush();
-}
+bool TaviSettings::flush() { return Defaults::standard().flush(); }
 
-QString TaviSettings::keptAsidePath() const
-{
-    return Defaults::standard().keptAsidePath();
-}
+QString TaviSettings::keptAsidePath() const { return Defaults::standard().keptAsidePath(); }
 
 namespace TaviUserDefaults {
 
 const QStringList &supportedOCRLanguages()
 {
-    static const QStringList languages{
-        QStringLiteral("en-US"), QStringLiteral("zh-Hans"), QStringLiteral("zh-Hant"), QStringLiteral("fr-FR"),
-        QStringLiteral("it-IT"), QStringLiteral("de-DE"),   QStringLiteral("es-ES"),   QStringLiteral("pt-BR"),
-        QStringLiteral("ko-KR"), QStringLiteral("ja-JP"),   QStringLiteral("ru-RU"),   QStringLiteral("uk-UA")};
+    static const QStringList languages{QStringLiteral("en-US"), QStringLiteral("zh-Hans"), QStringLiteral("zh-Hant"),
+                                       QStringLiteral("fr-FR"), QStringLiteral("it-IT"),   QStringLiteral("de-DE"),
+                                       QStringLiteral("es-ES"), QStringLiteral("pt-BR"),   QStringLiteral("ko-KR"),
+                                       QStringLiteral("ja-JP"), QStringLiteral("ru-RU"),   QStringLiteral("uk-UA")};
     return languages;
 }
 

@@ -43,13 +43,18 @@ constexpr int caseCount(TextSorter) { return 4; }
 constexpr int caseCount(NoteSorter) { return 3; }
 constexpr int caseCount(IgnoreDataSizeType) { return 2; }
 
-template <typename E> constexpr std::optional<E> fromRawValue(qint64 raw)
+template <typename E>
+constexpr std::optional<E> fromRawValue(qint64 raw)
 {
     if (raw < 0 || raw >= caseCount(E{}))
         return std::nullopt;
     return static_cast<E>(raw);
 }
-template <typename E> constexpr int rawValue(E value) { return static_cast<int>(value); }
+template <typename E>
+constexpr int rawValue(E value)
+{
+    return static_cast<int>(value);
+}
 
 // The name of the modifier the digit hot keys use on this desktop ("Super", "Alt" or "Ctrl"), and
 // the stored modifier flags of the key.
@@ -58,88 +63,86 @@ quint32 modifierFlags(PBHistoryQuickSelectionKey key);
 
 // Stored settings as (property, setter, type, key, initial value), in declaration order.
 // menuHistoryCapacity and historyKeepLastCount have their own setters (they report usage).
-#define TAVI_STORED_SETTINGS(X)                                                                             \
-    X(needAutoHideWindow, setNeedAutoHideWindow, bool, "needAutoHideWindow", false)                       \
-    X(needAutoHideColorBar, setNeedAutoHideColorBar, bool, "needAutoHidePanel", false)                    \
-    X(ignoreDirectory, setIgnoreDirectory, bool, "ignoreDirectory", false)                                \
-    X(ignoreFile, setIgnoreFile, bool, "ignoreFile", false)                                               \
-    X(ignoreImage, setIgnoreImage, bool, "ignoreImage", false)                                            \
-    X(enableAutoSaveNote, setEnableAutoSaveNote, bool, "enableAutoSaveNote", false)                       \
-    X(needShowWhenMouseEntered, setNeedShowWhenMouseEntered, bool, "needShowWhenMouseEntered", true)      \
-    X(needShowWhenEnterFullscreen, setNeedShowWhenEnterFullscreen, bool, "needShowWhenEnterFullscreen",   \
-      false)                                                                                               \
-    X(displayMenuBarButton, setDisplayMenuBarButton, bool, "displayMenuBarButton", true)                  \
-    X(animateWhenAddItem, setAnimateWhenAddItem, bool, "animateWhenAddItem", true)                        \
-    X(hideColorBarDuration, setHideColorBarDuration, double, "hidePanelDuration", 3.0)                    \
-    X(hideColorBarMaxDuration, setHideColorBarMaxDuration, double, "hideColorBarMaxDuration", 10.0)       \
-    X(ignoreWhiteSpace, setIgnoreWhiteSpace, bool, "ignoreWhiteSpace", false)                             \
-    X(enableLiteMode, setEnableLiteMode, bool, "enableLiteMode", false)                                   \
-    X(ignoreDataFromOtherDevices, setIgnoreDataFromOtherDevices, bool, "ignoreDataFromOtherDevices", false) \
-    X(ignoreDataSizeMoreThan, setIgnoreDataSizeMoreThan, bool, "ignoreDataSizeMoreThan", false)           \
-    X(notPromptFolderAccess, setNotPromptFolderAccess, bool, "notPromptFolderAccess", false)              \
-    X(autoCleanIncludeSticky, setAutoCleanIncludeSticky, bool, "autoCleanIncludeSticky", false)           \
-    X(autoCleanIncludeNote, setAutoCleanIncludeNote, bool, "autoCleanIncludeNote", false)                 \
-    X(autoCleanIncludeLock, setAutoCleanIncludeLock, bool, "autoCleanIncludeLock", false)                 \
-    X(autoCleanIncludeCustom, setAutoCleanIncludeCustom, bool, "autoCleanIncludeCustom", false)           \
-    X(textOrderAscending, setTextOrderAscending, bool, "textOrderAscending", false)                       \
-    X(noteOrderAscending, setNoteOrderAscending, bool, "noteOrderAscending", false)                       \
-    X(needPlaySound, setNeedPlaySound, bool, "needPlaySound", true)                                       \
-    X(needShowHUD, setNeedShowHUD, bool, "needShowHUD", true)                                             \
-    X(needShowHideCategoryTips, setNeedShowHideCategoryTips, bool, "needShowHideCategoryTips", true)      \
-    X(isAutoLaunch, setIsAutoLaunch, bool, "isAutoLaunch", false)                                         \
-    X(noAutoLaunchHint, setNoAutoLaunchHint, bool, "noAutoLaunchHint", false)                             \
-    X(menuHistoryMaxCapacity, setMenuHistoryMaxCapacity, int, "menuHistoryMaxCapacity", 9)                \
-    X(copyOutTimes, setCopyOutTimes, int, "copyOutTimes", 0)                                              \
-    X(copyTotalTimes, setCopyTotalTimes, int, "copyTotalTimes", 0)                                        \
-    X(enableAutoCleanHistory, setEnableAutoCleanHistory, bool, "enableAutoCleanHistory", false)           \
-    X(selectedScreenID, setSelectedScreenID, qint64, "selectedScreenID", 0)                                  \
-    X(alwaysCopyPlainText, setAlwaysCopyPlainText, bool, "copyPlainText", true)                           \
-    X(quickPasteEnable, setQuickPasteEnable, bool, "quickPasteEnable", false)                             \
+#define TAVI_STORED_SETTINGS(X)                                                                                \
+    X(needAutoHideWindow, setNeedAutoHideWindow, bool, "needAutoHideWindow", false)                            \
+    X(needAutoHideColorBar, setNeedAutoHideColorBar, bool, "needAutoHidePanel", false)                         \
+    X(ignoreDirectory, setIgnoreDirectory, bool, "ignoreDirectory", false)                                     \
+    X(ignoreFile, setIgnoreFile, bool, "ignoreFile", false)                                                    \
+    X(ignoreImage, setIgnoreImage, bool, "ignoreImage", false)                                                 \
+    X(enableAutoSaveNote, setEnableAutoSaveNote, bool, "enableAutoSaveNote", false)                            \
+    X(needShowWhenMouseEntered, setNeedShowWhenMouseEntered, bool, "needShowWhenMouseEntered", true)           \
+    X(needShowWhenEnterFullscreen, setNeedShowWhenEnterFullscreen, bool, "needShowWhenEnterFullscreen", false) \
+    X(displayMenuBarButton, setDisplayMenuBarButton, bool, "displayMenuBarButton", true)                       \
+    X(animateWhenAddItem, setAnimateWhenAddItem, bool, "animateWhenAddItem", true)                             \
+    X(hideColorBarDuration, setHideColorBarDuration, double, "hidePanelDuration", 3.0)                         \
+    X(hideColorBarMaxDuration, setHideColorBarMaxDuration, double, "hideColorBarMaxDuration", 10.0)            \
+    X(ignoreWhiteSpace, setIgnoreWhiteSpace, bool, "ignoreWhiteSpace", false)                                  \
+    X(enableLiteMode, setEnableLiteMode, bool, "enableLiteMode", false)                                        \
+    X(ignoreDataFromOtherDevices, setIgnoreDataFromOtherDevices, bool, "ignoreDataFromOtherDevices", false)    \
+    X(ignoreDataSizeMoreThan, setIgnoreDataSizeMoreThan, bool, "ignoreDataSizeMoreThan", false)                \
+    X(notPromptFolderAccess, setNotPromptFolderAccess, bool, "notPromptFolderAccess", false)                   \
+    X(autoCleanIncludeSticky, setAutoCleanIncludeSticky, bool, "autoCleanIncludeSticky", false)                \
+    X(autoCleanIncludeNote, setAutoCleanIncludeNote, bool, "autoCleanIncludeNote", false)                      \
+    X(autoCleanIncludeLock, setAutoCleanIncludeLock, bool, "autoCleanIncludeLock", false)                      \
+    X(autoCleanIncludeCustom, setAutoCleanIncludeCustom, bool, "autoCleanIncludeCustom", false)                \
+    X(textOrderAscending, setTextOrderAscending, bool, "textOrderAscending", false)                            \
+    X(noteOrderAscending, setNoteOrderAscending, bool, "noteOrderAscending", false)                            \
+    X(needPlaySound, setNeedPlaySound, bool, "needPlaySound", true)                                            \
+    X(needShowHUD, setNeedShowHUD, bool, "needShowHUD", true)                                                  \
+    X(needShowHideCategoryTips, setNeedShowHideCategoryTips, bool, "needShowHideCategoryTips", true)           \
+    X(isAutoLaunch, setIsAutoLaunch, bool, "isAutoLaunch", false)                                              \
+    X(noAutoLaunchHint, setNoAutoLaunchHint, bool, "noAutoLaunchHint", false)                                  \
+    X(menuHistoryMaxCapacity, setMenuHistoryMaxCapacity, int, "menuHistoryMaxCapacity", 9)                     \
+    X(copyOutTimes, setCopyOutTimes, int, "copyOutTimes", 0)                                                   \
+    X(copyTotalTimes, setCopyTotalTimes, int, "copyTotalTimes", 0)                                             \
+    X(enableAutoCleanHistory, setEnableAutoCleanHistory, bool, "enableAutoCleanHistory", false)                \
+    X(selectedScreenID, setSelectedScreenID, qint64, "selectedScreenID", 0)                                    \
+    X(alwaysCopyPlainText, setAlwaysCopyPlainText, bool, "copyPlainText", true)                                \
+    X(quickPasteEnable, setQuickPasteEnable, bool, "quickPasteEnable", false)                                  \
     X(enableQuickSelection, setEnableQuickSelection, bool, "enableQuickSelection", true)
 
 // Stored numbers that decide what is deleted or not recorded, as (property, setter, type, key,
 // initial value, lowest, highest): the range is what Preferences can set, and a stored value outside
 // it cannot be read, like one of another type. ignoreDataSize is in units of ignoreDataSizeType.
-#define TAVI_BOUNDED_SETTINGS(X)                                                                            \
+#define TAVI_BOUNDED_SETTINGS(X) \
     X(ignoreDataSize, setIgnoreDataSize, double, "ignoreDataSize", 1.0, 0.0, 1024.0 * 1024.0)
 
 // Enumeration-backed settings as (property, setter, enumeration, key, initial case, fallback case).
 // The stored integer's range is the enumeration's cases; a stored integer of no case reads as the
 // fallback case and counts as unreadable.
-#define TAVI_ENUM_SETTINGS(X)                                                                               \
-    X(barAppearance, setBarAppearance, PBColorBarAppearance, "colorBarAppearance", rounded, right)         \
-    X(barSize, setBarSize, PBColorBarSize, "colorBarSize", medium, medium)                                 \
-    X(barPosition, setBarPosition, PBColorBarPosition, "colorBarPosition", left, left)                     \
-    X(barScreenOption, setBarScreenOption, PBColorBarDisplayScreenOption, "colorBarScreenOption", active,  \
-      initial)                                                                                             \
-    X(timeUnit, setTimeUnit, PBTimeUnit, "historyKeepTimeUnit", day, day)                                  \
-    X(historyQuickSelectionKey, setHistoryQuickSelectionKey, PBHistoryQuickSelectionKey,                   \
-      "historyQuickSelectionKey", command, command)                                                        \
-    X(clearType, setClearType, PBHistoryClearType, "historyClearType", days, days)                         \
-    X(textSortType, setTextSortType, TextSorter, "textSortType", defaultOrder, defaultOrder)               \
-    X(noteSortType, setNoteSortType, NoteSorter, "noteSortType", defaultOrder, defaultOrder)               \
+#define TAVI_ENUM_SETTINGS(X)                                                                                        \
+    X(barAppearance, setBarAppearance, PBColorBarAppearance, "colorBarAppearance", rounded, right)                   \
+    X(barSize, setBarSize, PBColorBarSize, "colorBarSize", medium, medium)                                           \
+    X(barPosition, setBarPosition, PBColorBarPosition, "colorBarPosition", left, left)                               \
+    X(barScreenOption, setBarScreenOption, PBColorBarDisplayScreenOption, "colorBarScreenOption", active, initial)   \
+    X(timeUnit, setTimeUnit, PBTimeUnit, "historyKeepTimeUnit", day, day)                                            \
+    X(historyQuickSelectionKey, setHistoryQuickSelectionKey, PBHistoryQuickSelectionKey, "historyQuickSelectionKey", \
+      command, command)                                                                                              \
+    X(clearType, setClearType, PBHistoryClearType, "historyClearType", days, days)                                   \
+    X(textSortType, setTextSortType, TextSorter, "textSortType", defaultOrder, defaultOrder)                         \
+    X(noteSortType, setNoteSortType, NoteSorter, "noteSortType", defaultOrder, defaultOrder)                         \
     X(ignoreDataSizeType, setIgnoreDataSizeType, IgnoreDataSizeType, "ignoreDataSizeType", mb, mb)
 
 // Values the program keeps for itself rather than the user's choices, as (property, setter, type,
 // key, initial value). An optional value is removed from the file when set to none.
-#define TAVI_PROGRAM_VALUES(X)                                                                              \
-    X(firstVersion, setFirstVersion, QString, "1stVersion", QString())                                     \
-    X(lastVersion, setLastVersion, QString, "lastVersion", QString())                                      \
-    X(launchTime, setLaunchTime, int, "launchTime", 1)                                                     \
-    X(alreadyShowTutorial, setAlreadyShowTutorial, bool, "alreadyShowTutorial", false)                     \
-    X(isIRM, setIsIRM, bool, "isIRM", false)                                                               \
-    X(serviceBaseURL, setServiceBaseURL, QString, "serviceBaseURL", QString())                             \
-    X(installationUUID, setInstallationUUID, QString, "UUID", QString())                                   \
-    X(hasSentFirstInstallEvent, setHasSentFirstInstallEvent, bool, "HasSendFirstInstallGAEvent", false)    \
-    X(ignoredVersion, setIgnoredVersion, std::optional<QString>, "ignoreVersion", std::nullopt)             \
-    X(hasShownSearchHUDTip, setHasShownSearchHUDTip, bool, "hasShownSearchHUDTip", false)                  \
-    X(hasShownPBHUDCloseTip, setHasShownPBHUDCloseTip, bool, "hasShowPBHUDCloseTip", false)                \
-    X(noTrayMenuPlacesTold, setNoTrayMenuPlacesTold, bool, "noTrayMenuPlacesTold", false)                  \
-    X(lastSyncDate, setLastSyncDate, QDateTime, "lastSyncDate", QDateTime())                               \
-    X(syncFolderPath, setSyncFolderPath, QString, "syncFolderPath", QString())                             \
-    X(syncFolderKey, setSyncFolderKey, std::optional<QByteArray>, "syncFolderKey", std::nullopt)            \
-    X(syncByteBudget, setSyncByteBudget, qint64, "syncByteBudget", 0)                                      \
-    X(syncLastError, setSyncLastError, QString, "syncLastError", QString())                                \
+#define TAVI_PROGRAM_VALUES(X)                                                                          \
+    X(firstVersion, setFirstVersion, QString, "1stVersion", QString())                                  \
+    X(lastVersion, setLastVersion, QString, "lastVersion", QString())                                   \
+    X(launchTime, setLaunchTime, int, "launchTime", 1)                                                  \
+    X(alreadyShowTutorial, setAlreadyShowTutorial, bool, "alreadyShowTutorial", false)                  \
+    X(isIRM, setIsIRM, bool, "isIRM", false)                                                            \
+    X(serviceBaseURL, setServiceBaseURL, QString, "serviceBaseURL", QString())                          \
+    X(installationUUID, setInstallationUUID, QString, "UUID", QString())                                \
+    X(hasSentFirstInstallEvent, setHasSentFirstInstallEvent, bool, "HasSendFirstInstallGAEvent", false) \
+    X(ignoredVersion, setIgnoredVersion, std::optional<QString>, "ignoreVersion", std::nullopt)         \
+    X(hasShownSearchHUDTip, setHasShownSearchHUDTip, bool, "hasShownSearchHUDTip", false)               \
+    X(hasShownPBHUDCloseTip, setHasShownPBHUDCloseTip, bool, "hasShowPBHUDCloseTip", false)             \
+    X(noTrayMenuPlacesTold, setNoTrayMenuPlacesTold, bool, "noTrayMenuPlacesTold", false)               \
+    X(lastSyncDate, setLastSyncDate, QDateTime, "lastSyncDate", QDateTime())                            \
+    X(syncFolderPath, setSyncFolderPath, QString, "syncFolderPath", QString())                          \
+    X(syncFolderKey, setSyncFolderKey, std::optional<QByteArray>, "syncFolderKey", std::nullopt)        \
+    X(syncByteBudget, setSyncByteBudget, qint64, "syncByteBudget", 0)                                   \
+    X(syncLastError, setSyncLastError, QString, "syncLastError", QString())                             \
     X(legacyBookmarks, setLegacyBookmarks, std::optional<QVariantMap>, "kTPBookMarks", std::nullopt)
 
 class TaviSettings {
@@ -147,31 +150,28 @@ public:
     // The one instance, created on first use from any thread.
     static TaviSettings &shared();
 
-#define TAVI_DECLARE_STORED(name, setter, type, key, initial)                                              \
-    type name() const { return m_##name.get(); }                                                           \
+#define TAVI_DECLARE_STORED(name, setter, type, key, initial) \
+    type name() const { return m_##name.get(); }              \
     void setter(const type &value) { m_##name.set(value); }
     TAVI_STORED_SETTINGS(TAVI_DECLARE_STORED)
 #undef TAVI_DECLARE_STORED
 
-#define TAVI_DECLARE_BOUNDED(name, setter, type, key, initial, lowest, highest)                            \
-    type name() const { return m_##name.get(); }                                                           \
-    void setter(const type &value) { m_##name.set(value); }                                                \
+#define TAVI_DECLARE_BOUNDED(name, setter, type, key, initial, lowest, highest) \
+    type name() const { return m_##name.get(); }                                \
+    void setter(const type &value) { m_##name.set(value); }                     \
     static constexpr ValidRange<type> name##Range() { return {lowest, highest}; }
     TAVI_BOUNDED_SETTINGS(TAVI_DECLARE_BOUNDED)
 #undef TAVI_DECLARE_BOUNDED
 
-#define TAVI_DECLARE_ENUM(name, setter, type, key, initial, fallback)                                      \
-    type name() const                                                                                      \
-    {                                                                                                      \
-        return m_##name.hasValueOutOfRange() ? type::fallback : static_cast<type>(m_##name.get());          \
-    }                                                                                                      \
+#define TAVI_DECLARE_ENUM(name, setter, type, key, initial, fallback)                                                \
+    type name() const { return m_##name.hasValueOutOfRange() ? type::fallback : static_cast<type>(m_##name.get()); } \
     void setter(type value) { m_##name.set(rawValue(value)); }
     TAVI_ENUM_SETTINGS(TAVI_DECLARE_ENUM)
 #undef TAVI_DECLARE_ENUM
 
-#define TAVI_DECLARE_PROGRAM(name, setter, type, key, initial)                                             \
-    type name() const { return m_##name.get(); }                                                           \
-    void setter(const type &value) { m_##name.set(value); }                                                \
+#define TAVI_DECLARE_PROGRAM(name, setter, type, key, initial) \
+    type name() const { return m_##name.get(); }               \
+    void setter(const type &value) { m_##name.set(value); }    \
     static QString name##Key() { return QStringLiteral(key); }
     TAVI_PROGRAM_VALUES(TAVI_DECLARE_PROGRAM)
 #undef TAVI_DECLARE_PROGRAM
@@ -244,11 +244,11 @@ private:
 
 #define TAVI_MEMBER_STORED(name, setter, type, key, initial) AutoCache<type> m_##name{QStringLiteral(key), initial};
     TAVI_STORED_SETTINGS(TAVI_MEMBER_STORED)
-#define TAVI_MEMBER_BOUNDED(name, setter, type, key, initial, lowest, highest)                             \
+#define TAVI_MEMBER_BOUNDED(name, setter, type, key, initial, lowest, highest) \
     AutoCache<type> m_##name{QStringLiteral(key), initial, name##Range()};
     TAVI_BOUNDED_SETTINGS(TAVI_MEMBER_BOUNDED)
 #undef TAVI_MEMBER_BOUNDED
-#define TAVI_MEMBER_ENUM(name, setter, type, key, initial, fallback)                                       \
+#define TAVI_MEMBER_ENUM(name, setter, type, key, initial, fallback) \
     AutoCache<int> m_##name{QStringLiteral(key), rawValue(type::initial), ValidRange<int>{0, caseCount(type{}) - 1}};
     TAVI_ENUM_SETTINGS(TAVI_MEMBER_ENUM)
 #undef TAVI_MEMBER_ENUM

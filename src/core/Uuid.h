@@ -4,12 +4,6 @@
 #include <QString>
 #include <QUuid>
 
-inline QString uuidString(const QUuid &uuid)
-{
-    return uuid.toString(QUuid::WithoutBraces).toUpper();
-}
+inline QString uuidString(const QUuid &uuid) { return uuid.toString(QUuid::WithoutBraces).toUpper(); }
 
-inline QString newUuidString()
-{
-    return uuidString(QUuid::createUuid());
-}
+inline QString newUuidString() { return uuidString(QUuid::createUuid()); }

@@ -39,7 +39,9 @@ QColor CategoryListHeader::readable(const QColor &foreground)
 }
 
 CategoryListHeader::CategoryListHeader(CategoryListViewController &list, TaviSettings &settings)
-    : QWidget(&list), m_list(list), m_settings(settings)
+    : QWidget(&list),
+      m_list(list),
+      m_settings(settings)
 {
     m_background = ColorAssets::namedOr(QStringLiteral("Pomegranate"), QColor());
     list.naviView = this;
@@ -60,7 +62,8 @@ CategoryListHeader::CategoryListHeader(CategoryListViewController &list, TaviSet
     m_list.rightTopPanel = new QWidget(this);
     m_list.rightTopPanel->setObjectName(QStringLiteral("rightTopPanel"));
     m_list.noteAddBtn = makeButton(m_list.rightTopPanel, "noteAddBtn", QStringLiteral("+"), "ToolTip.List.NewNote");
-    m_list.textStyleBtn = makeButton(m_list.rightTopPanel, "textStyleBtn", QStringLiteral("\u00B6"), "ToolTip.List.Style");
+    m_list.textStyleBtn =
+        makeButton(m_list.rightTopPanel, "textStyleBtn", QStringLiteral("\u00B6"), "ToolTip.List.Style");
     m_list.sortTypeBtn = makeButton(m_list.rightTopPanel, "sortTypeBtn", QStringLiteral("\u2261"), "ToolTip.List.Sort");
     m_list.orderBtn = makeButton(m_list.rightTopPanel, "orderBtn", QStringLiteral("\u21C5"), "ToolTip.List.Order");
     m_list.activeBtn = makeButton(m_list.rightTopPanel, "activeBtn", QStringLiteral("\u2606"), "ToolTip.List.AutoTag");
@@ -73,21 +76,25 @@ CategoryListHeader::CategoryListHeader(CategoryListViewController &list, TaviSet
     m_list.trashBtn->setFont(font());
     m_list.floatingBtn = makeButton(m_list.rightTopPanel, "floatingBtn", QStringLiteral("\u21A5"), "ToolTip.List.Top");
     m_list.editBtn = makeButton(m_list.rightTopPanel, "editBtn", QStringLiteral("\u270E"), "ToolTip.List.Edit");
-    m_list.settingsBtn = makeButton(m_list.rightTopPanel, "settingsBtn", QStringLiteral("\u2699"), "ToolTip.List.Settings");
-    for (QToolButton *toggle : {m_list.textStyleBtn, m_list.orderBtn, m_list.activeBtn, m_list.lockBtn, m_list.floatingBtn})
+    m_list.settingsBtn =
+        makeButton(m_list.rightTopPanel, "settingsBtn", QStringLiteral("\u2699"), "ToolTip.List.Settings");
+    for (QToolButton *toggle :
+         {m_list.textStyleBtn, m_list.orderBtn, m_list.activeBtn, m_list.lockBtn, m_list.floatingBtn})
         toggle->setCheckable(true);
     auto *buttons = new QHBoxLayout(m_list.rightTopPanel);
     buttons->setContentsMargins(0, 0, 0, 0);
     buttons->setSpacing(0);
-    for (QToolButton *button : {m_list.noteAddBtn, m_list.textStyleBtn, m_list.sortTypeBtn, m_list.orderBtn, m_list.activeBtn,
-                                m_list.lockBtn, m_list.trashBtn, m_list.floatingBtn, m_list.editBtn, m_list.settingsBtn})
+    for (QToolButton *button :
+         {m_list.noteAddBtn, m_list.textStyleBtn, m_list.sortTypeBtn, m_list.orderBtn, m_list.activeBtn, m_list.lockBtn,
+          m_list.trashBtn, m_list.floatingBtn, m_list.editBtn, m_list.settingsBtn})
         buttons->addWidget(button);
 
     m_list.selectionStackView = new QWidget(this);
     m_list.selectionStackView->setObjectName(QStringLiteral("selectionStackView"));
     m_list.selectedItemsLabel = new QLabel(m_list.selectionStackView);
     m_list.selectedItemsLabel->setObjectName(QStringLiteral("selectedItemsLabel"));
-    m_list.selectionDeleteBtn = makeButton(m_list.selectionStackView, "selectionDeleteBtn", QString(), "Category.List.DeleteSelection");
+    m_list.selectionDeleteBtn =
+        makeButton(m_list.selectionStackView, "selectionDeleteBtn", QString(), "Category.List.DeleteSelection");
     auto *selection = new QHBoxLayout(m_list.selectionStackView);
     selection->setContentsMargins(0, 0, 0, 0);
     selection->addWidget(m_list.selectedItemsLabel);
@@ -152,12 +159,14 @@ void CategoryListHeader::showCategory(const PBCategory &shown)
 
 void CategoryListHeader::applyTint(const QColor &color)
 {
-    const QString style = QStringLiteral("QToolButton { color: %1; border: none; } QToolButton:checked { background: rgba(255,255,255,60); border-radius: 4px; }"
-                                         " QToolButton:disabled { color: %2; }")
-                              .arg(color.name(), QColor(color.red(), color.green(), color.blue(), 90).name(QColor::HexArgb));
-    for (QToolButton *button : {m_list.trashBtn, m_list.floatingBtn, m_list.editBtn, m_list.settingsBtn, m_list.noteAddBtn,
-                                m_list.textStyleBtn, m_list.activeBtn, m_list.lockBtn, m_list.orderBtn, m_list.sortTypeBtn,
-                                m_list.selectionDeleteBtn, m_list.closeBtn})
+    const QString style =
+        QStringLiteral("QToolButton { color: %1; border: none; } QToolButton:checked { background: "
+                       "rgba(255,255,255,60); border-radius: 4px; }"
+                       " QToolButton:disabled { color: %2; }")
+            .arg(color.name(), QColor(color.red(), color.green(), color.blue(), 90).name(QColor::HexArgb));
+    for (QToolButton *button : {m_list.trashBtn, m_list.floatingBtn, m_list.editBtn, m_list.settingsBtn,
+                                m_list.noteAddBtn, m_list.textStyleBtn, m_list.activeBtn, m_list.lockBtn,
+                                m_list.orderBtn, m_list.sortTypeBtn, m_list.selectionDeleteBtn, m_list.closeBtn})
         button->setStyleSheet(style);
     m_list.trashBtn->setIcon(symbolIcon(QStringLiteral("trash"), color));
     m_list.selectionDeleteBtn->setIcon(m_list.trashBtn->icon());

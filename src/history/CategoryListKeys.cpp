@@ -13,15 +13,16 @@
 
 namespace {
 
-void track(const char *event)
-{
-    Analytics::trackEvent(QString::fromLatin1(event));
-}
+void track(const char *event) { Analytics::trackEvent(QString::fromLatin1(event)); }
 
 } // namespace
 
-CategoryListKeys::CategoryListKeys(CategoryListViewController &list, QLineEdit &searchField, CategoryListTableView &table)
-    : QObject(&list), m_list(list), m_searchField(searchField), m_table(table)
+CategoryListKeys::CategoryListKeys(CategoryListViewController &list, QLineEdit &searchField,
+                                   CategoryListTableView &table)
+    : QObject(&list),
+      m_list(list),
+      m_searchField(searchField),
+      m_table(table)
 {
 }
 
@@ -97,11 +98,8 @@ bool CategoryListKeys::handleKeyDown(QObject *receiver, QKeyEvent *event)
         track("ListVC_KeyBoardSelection");
         jumpSelection(Qt::Key(event->key()));
         return true;
-    case Qt::Key_Escape:
-        m_list.window()->close();
-        return true;
-    default:
-        return false;
+    case Qt::Key_Escape: m_list.window()->close(); return true;
+    default: return false;
     }
 }
 

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 
-CategoryListModel::CategoryListModel(TaviPBManager &manager, QObject *parent) : QAbstractListModel(parent), m_manager(manager)
+CategoryListModel::CategoryListModel(TaviPBManager &manager, QObject *parent)
+    : QAbstractListModel(parent),
+      m_manager(manager)
 {
 }
 
@@ -78,10 +80,7 @@ void CategoryListModel::fetch(const TaviPBManager::ListQuery &query, std::functi
     });
 }
 
-int CategoryListModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : m_count;
-}
+int CategoryListModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : m_count; }
 
 QVariant CategoryListModel::data(const QModelIndex &index, int role) const
 {
@@ -148,10 +147,7 @@ int CategoryListModel::rowOf(const QUuid &uuid) const
     return -1;
 }
 
-void CategoryListModel::removeRowAt(int row)
-{
-    removeRange(row, row);
-}
+void CategoryListModel::removeRowAt(int row) { removeRange(row, row); }
 
 void CategoryListModel::removeRows(QList<int> rows)
 {
@@ -205,10 +201,7 @@ void CategoryListModel::removeRange(int first, int last)
     endRemoveRows();
 }
 
-QList<PBItem> CategoryListModel::items(const QList<int> &rows)
-{
-    return itemsReader(rows)();
-}
+QList<PBItem> CategoryListModel::items(const QList<int> &rows) { return itemsReader(rows)(); }
 
 namespace {
 // Sorted rows as runs of consecutive rows: (first row, count).

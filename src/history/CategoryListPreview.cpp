@@ -16,15 +16,16 @@
 #include <QApplication>
 #include <QPointer>
 
-CategoryListPreview::CategoryListPreview(QWidget &list, TaviPBManager &manager, CategoryListModel &model, CategoryListTableView &table)
-    : m_list(list), m_manager(manager), m_model(model), m_table(table)
+CategoryListPreview::CategoryListPreview(QWidget &list, TaviPBManager &manager, CategoryListModel &model,
+                                         CategoryListTableView &table)
+    : m_list(list),
+      m_manager(manager),
+      m_model(model),
+      m_table(table)
 {
 }
 
-CategoryListPreview::~CategoryListPreview()
-{
-    delete m_popover;
-}
+CategoryListPreview::~CategoryListPreview() { delete m_popover; }
 
 void CategoryListPreview::previewRow(int row)
 {
@@ -72,7 +73,8 @@ void CategoryListPreview::showPreviewFor(const PBItem &item, int row)
         return;
     }
     case PBDefaultCategory::link:
-        linkContentViewController()->configure(item.dataProvider() ? item.dataProvider()->representedText() : QString());
+        linkContentViewController()->configure(item.dataProvider() ? item.dataProvider()->representedText()
+                                                                   : QString());
         showInPopover(linkContentViewController(), row);
         return;
     case PBDefaultCategory::image:
@@ -102,9 +104,10 @@ void CategoryListPreview::showPreviewFor(const PBItem &item, int row)
         });
         m_model.readAsync([store, item, show] {
             const PBItem full = store->loadFullItem(item);
-            const QImage image = full.dataProvider()
-                ? ImagePreviewViewController::decodeForPreview(full.dataProvider()->accosicatedData().toByteArray())
-                : QImage();
+            const QImage image =
+                full.dataProvider()
+                    ? ImagePreviewViewController::decodeForPreview(full.dataProvider()->accosicatedData().toByteArray())
+                    : QImage();
             MainQueue::async([show, full, image] { show(full, image); });
         });
         return;
@@ -112,8 +115,7 @@ void CategoryListPreview::showPreviewFor(const PBItem &item, int row)
     case PBDefaultCategory::all:
     case PBDefaultCategory::custom:
     case PBDefaultCategory::email:
-    case PBDefaultCategory::unknown:
-        return;
+    case PBDefaultCategory::unknown: return;
     }
 }
 

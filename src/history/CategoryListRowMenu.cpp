@@ -78,14 +78,16 @@ void CategoryListViewController::setupRowMenu()
         if (m_menuTarget.clickedItem)
             openNoteWindow(*m_menuTarget.clickedItem);
     });
-    connect(copyToPasteboardMenuItem, &QAction::triggered, this, &CategoryListViewController::copyToPasteMenuItemAction);
+    connect(copyToPasteboardMenuItem, &QAction::triggered, this,
+            &CategoryListViewController::copyToPasteMenuItemAction);
     connect(copyToAppMenuItem, &QAction::triggered, this, &CategoryListViewController::copyToAppMenuItemAction);
     connect(deleteMenuItem, &QAction::triggered, this, &CategoryListViewController::deleteMenuItemAction);
     connect(addToCategoryMenuItem, &QAction::triggered, this, [this] {
         if (!m_menuTarget.several && m_menuTarget.clickedRow >= 0)
             showCategoryPicker(m_menuTarget.clickedRow);
     });
-    connect(openViaBrowserMenuItem, &QAction::triggered, this, &CategoryListViewController::openViaBrowserMenuItemAction);
+    connect(openViaBrowserMenuItem, &QAction::triggered, this,
+            &CategoryListViewController::openViaBrowserMenuItemAction);
     connect(addCommentMenuItem, &QAction::triggered, this, &CategoryListViewController::addCommentMenuItemAction);
     connect(sendEmailMenuItem, &QAction::triggered, this, &CategoryListViewController::sendEmailMenuItemAction);
     connect(imageOCRMenuItem, &QAction::triggered, this, &CategoryListViewController::imageOCRMenuItemAction);
@@ -124,9 +126,10 @@ QList<PBItem> CategoryListViewController::menuItems() const
 
 void CategoryListViewController::menuNeedsUpdate()
 {
-    const QList<QAction *> entries{markTopMenuItem,  cancelTopMenuItem,   editTextMenuItem,       openInFinderMenuItem,
-                                   openmenuItem,     copyToPasteboardMenuItem, copyToAppMenuItem,  deleteMenuItem,
-                                   openViaBrowserMenuItem, addCommentMenuItem, sendEmailMenuItem, imageOCRMenuItem};
+    const QList<QAction *> entries{markTopMenuItem,      cancelTopMenuItem, editTextMenuItem,
+                                   openInFinderMenuItem, openmenuItem,      copyToPasteboardMenuItem,
+                                   copyToAppMenuItem,    deleteMenuItem,    openViaBrowserMenuItem,
+                                   addCommentMenuItem,   sendEmailMenuItem, imageOCRMenuItem};
     if (!m_menuTarget.clickedItem) {
         for (QAction *entry : entries)
             entry->setVisible(false);
@@ -135,20 +138,23 @@ void CategoryListViewController::menuNeedsUpdate()
     deleteMenuItem->setVisible(true);
     copyToPasteboardMenuItem->setVisible(true);
     const AppDelegate *delegate = AppDelegate::shared();
-    const bool previous = delegate && delegate->lastActiveApplication && !delegate->lastActiveApplication->localizedName.isEmpty();
+    const bool previous =
+        delegate && delegate->lastActiveApplication && !delegate->lastActiveApplication->localizedName.isEmpty();
     copyToAppMenuItem->setVisible(previous);
     if (previous)
-        copyToAppMenuItem->setText(L("Category.List.Menu.CopyToApp").arg(delegate->lastActiveApplication->localizedName));
+        copyToAppMenuItem->setText(
+            L("Category.List.Menu.CopyToApp").arg(delegate->lastActiveApplication->localizedName));
 
     if (m_menuTarget.several) {
-        for (QAction *entry : {openInFinderMenuItem, openmenuItem, openViaBrowserMenuItem, markTopMenuItem, cancelTopMenuItem,
-                               editTextMenuItem, addCommentMenuItem, imageOCRMenuItem})
+        for (QAction *entry : {openInFinderMenuItem, openmenuItem, openViaBrowserMenuItem, markTopMenuItem,
+                               cancelTopMenuItem, editTextMenuItem, addCommentMenuItem, imageOCRMenuItem})
             entry->setVisible(false);
         const QList<PBItem> &selected = m_menuTarget.selectedBottomUp;
-        sendEmailMenuItem->setVisible(!selected.isEmpty() && std::all_of(selected.cbegin(), selected.cend(), [](const PBItem &item) {
-            const auto primary = item.primaryCategory();
-            return primary && primary->type() == PBDefaultCategory::email;
-        }));
+        sendEmailMenuItem->setVisible(!selected.isEmpty()
+                                      && std::all_of(selected.cbegin(), selected.cend(), [](const PBItem &item) {
+                                             const auto primary = item.primaryCategory();
+                                             return primary && primary->type() == PBDefaultCategory::email;
+                                         }));
         return;
     }
     const PBItem &item = *m_menuTarget.clickedItem;
@@ -398,10 +404,12 @@ void CategoryListViewController::imageOCRMenuItemAction()
         const auto onMain = [](auto work) { MainQueue::async(std::move(work)); };
         bool failed = false;
         const PBItem full = store->loadFullItem(listed, &failed);
-        const QByteArray bytes = full.dataProvider() ? full.dataProvider()->accosicatedData().toByteArray() : QByteArray();
+        const QByteArray bytes =
+            full.dataProvider() ? full.dataProvider()->accosicatedData().toByteArray() : QByteArray();
         const QImage image = failed ? QImage() : TextRecognizer::readImage(bytes);
         if (image.isNull()) {
-            LOG_INFO("imageOCRMenuItemAction(_:)", QStringLiteral("An image of %1 bytes does not decode").arg(bytes.size()));
+            LOG_INFO("imageOCRMenuItemAction(_:)",
+                     QStringLiteral("An image of %1 bytes does not decode").arg(bytes.size()));
             onMain([self, waiting] {
                 if (!waiting)
                     return;
@@ -477,8 +485,9 @@ CustomCategoryPickViewController *CategoryListViewController::categoryPickViewCo
 void CategoryListViewController::showCategoryPicker(int row)
 {
     if (manager.categoryManager().customCategories().isEmpty()) {
-        showAlert(L("Category.Alert.Tips.title"), L("Category.Alert.NoCustomCategory.message"), L("Category.Alert.confirm"),
-                  L("Category.Alert.NotNow"), nullptr, AlertStyle::informational, [](ModalResponse response) {
+        showAlert(L("Category.Alert.Tips.title"), L("Category.Alert.NoCustomCategory.message"),
+                  L("Category.Alert.confirm"), L("Category.Alert.NotNow"), nullptr, AlertStyle::informational,
+                  [](ModalResponse response) {
                       if (response == ModalResponse::alertFirstButtonReturn && ShellSeams::shared().showCategoryEditor)
                           ShellSeams::shared().showCategoryEditor(std::nullopt);
                   });

@@ -40,7 +40,8 @@ void CategoryListTableView::setLiteMode(bool lite)
     scheduleDelayedItemsLayout();
 }
 
-void CategoryListTableView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles)
+void CategoryListTableView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                                        const QList<int> &roles)
 {
     // New data never moves a row: only what shows of the range is repainted.
     QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
@@ -59,10 +60,7 @@ void CategoryListTableView::rowsAboutToBeRemoved(const QModelIndex &parent, int 
     scheduleDelayedItemsLayout();
 }
 
-int CategoryListTableView::rows() const
-{
-    return model() ? model()->rowCount(rootIndex()) : 0;
-}
+int CategoryListTableView::rows() const { return model() ? model()->rowCount(rootIndex()) : 0; }
 
 std::pair<int, int> CategoryListTableView::rowsBetween(int top, int bottom) const
 {
@@ -145,9 +143,11 @@ void CategoryListTableView::paintEvent(QPaintEvent *event)
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     const QModelIndex current = currentIndex();
-    const QModelIndex hover = viewport()->underMouse() ? indexAt(viewport()->mapFromGlobal(QCursor::pos())) : QModelIndex();
+    const QModelIndex hover =
+        viewport()->underMouse() ? indexAt(viewport()->mapFromGlobal(QCursor::pos())) : QModelIndex();
     QItemSelectionModel *selection = selectionModel();
-    const QStyle::State base = option.state & ~(QStyle::State_Selected | QStyle::State_MouseOver | QStyle::State_HasFocus);
+    const QStyle::State base =
+        option.state & ~(QStyle::State_Selected | QStyle::State_MouseOver | QStyle::State_HasFocus);
     const auto [first, last] = rowsBetween(event->rect().top(), event->rect().bottom());
     bool allRead = true;
     for (int row = first; row <= last; ++row) {
@@ -182,8 +182,8 @@ void CategoryListTableView::prefetchAhead()
     for (int step = kPrefetchScrolls; step >= 1; --step) {
         const qint64 top = std::clamp<qint64>(verticalOffset() + step * stride, 0, end);
         const qint64 bottom = std::clamp<qint64>(top + visible, 0, end);
-        for (int page = int(top / height) / CategoryListModel::kPageSize; page <= int(bottom / height) / CategoryListModel::kPageSize;
-             ++page) {
+        for (int page = int(top / height) / CategoryListModel::kPageSize;
+             page <= int(bottom / height) / CategoryListModel::kPageSize; ++page) {
             pages.removeAll(page);
             pages.append(page);
         }
@@ -215,10 +215,7 @@ void CategoryListTableView::setEmptyText(const QString &text)
         viewport()->update();
 }
 
-void CategoryListTableView::resizeEvent(QResizeEvent *event)
-{
-    QAbstractItemView::resizeEvent(event);
-}
+void CategoryListTableView::resizeEvent(QResizeEvent *event) { QAbstractItemView::resizeEvent(event); }
 
 void CategoryListTableView::scrollContentsBy(int dx, int dy)
 {
@@ -227,15 +224,9 @@ void CategoryListTableView::scrollContentsBy(int dx, int dy)
     QAbstractItemView::scrollContentsBy(dx, dy);
 }
 
-int CategoryListTableView::horizontalOffset() const
-{
-    return 0;
-}
+int CategoryListTableView::horizontalOffset() const { return 0; }
 
-int CategoryListTableView::verticalOffset() const
-{
-    return verticalScrollBar()->value();
-}
+int CategoryListTableView::verticalOffset() const { return verticalScrollBar()->value(); }
 
 QModelIndex CategoryListTableView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers)
 {
@@ -258,10 +249,7 @@ QModelIndex CategoryListTableView::moveCursor(CursorAction cursorAction, Qt::Key
     return model()->index(std::clamp(row, 0, count - 1), 0, rootIndex());
 }
 
-bool CategoryListTableView::isIndexHidden(const QModelIndex &) const
-{
-    return false;
-}
+bool CategoryListTableView::isIndexHidden(const QModelIndex &) const { return false; }
 
 void CategoryListTableView::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command)
 {
@@ -273,8 +261,8 @@ void CategoryListTableView::setSelection(const QRect &rect, QItemSelectionModel:
         selectionModel()->select(QItemSelection(), command);
         return;
     }
-    selectionModel()->select(QItemSelection(model()->index(first, 0, rootIndex()), model()->index(last, 0, rootIndex())),
-                             command);
+    selectionModel()->select(
+        QItemSelection(model()->index(first, 0, rootIndex()), model()->index(last, 0, rootIndex())), command);
 }
 
 QRegion CategoryListTableView::visualRegionForSelection(const QItemSelection &selection) const
@@ -295,20 +283,14 @@ QRegion CategoryListTableView::visualRegionForSelection(const QItemSelection &se
     return region;
 }
 
-QSize CategoryListTableView::viewportSizeHint() const
-{
-    return QAbstractItemView::viewportSizeHint();
-}
+QSize CategoryListTableView::viewportSizeHint() const { return QAbstractItemView::viewportSizeHint(); }
 
 int CategoryListTableView::rowHeight() const
 {
     return m_lite ? SimplePasteItemCellView::kRowHeight : PasteItemCellView::kRowHeight;
 }
 
-int CategoryListTableView::rowsPerPage() const
-{
-    return std::max(1, viewport()->height() / rowHeight());
-}
+int CategoryListTableView::rowsPerPage() const { return std::max(1, viewport()->height() / rowHeight()); }
 
 QList<int> CategoryListTableView::selectedRows() const
 {

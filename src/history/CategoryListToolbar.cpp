@@ -47,9 +47,11 @@ QMenu *sortMenu(QWidget *parent, const char *objectName, std::initializer_list<c
 
 void CategoryListViewController::setupToolbarActions()
 {
-    textSortTypeMenu = sortMenu(this, "textSortTypeMenu",
-                                {"Actions.Sort.Default", "Actions.Sort.CreatedAt", "Actions.Sort.Title", "Actions.Sort.SourceApp"});
-    noteSortTypeMenu = sortMenu(this, "noteSortTypeMenu", {"Actions.Sort.Default", "Actions.Sort.CreatedAt", "Actions.Sort.Title"});
+    textSortTypeMenu =
+        sortMenu(this, "textSortTypeMenu",
+                 {"Actions.Sort.Default", "Actions.Sort.CreatedAt", "Actions.Sort.Title", "Actions.Sort.SourceApp"});
+    noteSortTypeMenu =
+        sortMenu(this, "noteSortTypeMenu", {"Actions.Sort.Default", "Actions.Sort.CreatedAt", "Actions.Sort.Title"});
     connect(textSortTypeMenu, &QMenu::aboutToShow, this, &CategoryListViewController::updateSortMenus);
     connect(noteSortTypeMenu, &QMenu::aboutToShow, this, &CategoryListViewController::updateSortMenus);
     connect(textSortTypeMenu, &QMenu::triggered, this,
@@ -59,9 +61,9 @@ void CategoryListViewController::setupToolbarActions()
     connect(sortTypeBtn, &QToolButton::clicked, this, [this] {
         if (!category)
             return;
-        QMenu *menu = category->type() == PBDefaultCategory::text ? textSortTypeMenu
-            : category->type() == PBDefaultCategory::note        ? noteSortTypeMenu
-                                                                 : nullptr;
+        QMenu *menu = category->type() == PBDefaultCategory::text   ? textSortTypeMenu
+                      : category->type() == PBDefaultCategory::note ? noteSortTypeMenu
+                                                                    : nullptr;
         if (menu)
             menu->popup(sortTypeBtn->mapToGlobal(QPoint(0, sortTypeBtn->height())));
     });
@@ -174,9 +176,10 @@ void CategoryListViewController::trashBtnAction()
     };
     if (!seachKeywords.isEmpty()) {
         bool confirmed = false;
-        showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryFilterItemsClear.message"),
-                             L("Category.Alert.YES"), L("Category.Alert.NO"), nullptr,
-                             [&confirmed](ModalResponse response) { confirmed = response == ModalResponse::alertFirstButtonReturn; });
+        showDestructiveAlert(
+            L("Category.Alert.Warning.title"), L("Category.Alert.CategoryFilterItemsClear.message"),
+            L("Category.Alert.YES"), L("Category.Alert.NO"), nullptr,
+            [&confirmed](ModalResponse response) { confirmed = response == ModalResponse::alertFirstButtonReturn; });
         if (!confirmed)
             return;
         // Exactly the search's matches, read and deleted off the GUI thread.
@@ -190,9 +193,10 @@ void CategoryListViewController::trashBtnAction()
     TrashFilterView filter;
     filter.setCategoryType(category ? std::optional(category->type()) : std::nullopt);
     bool confirmed = false;
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClear.message"), L("Category.Alert.YES"),
-                         L("Category.Alert.NO"), &filter,
-                         [&confirmed](ModalResponse response) { confirmed = response == ModalResponse::alertFirstButtonReturn; });
+    showDestructiveAlert(
+        L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClear.message"), L("Category.Alert.YES"),
+        L("Category.Alert.NO"), &filter,
+        [&confirmed](ModalResponse response) { confirmed = response == ModalResponse::alertFirstButtonReturn; });
     if (!confirmed || !category)
         return;
     const PBCategory cleared = *category;
@@ -230,6 +234,6 @@ void CategoryListViewController::textStyleChangeAction()
     textStyleBtn->setText(plain ? QStringLiteral("\u00B6") : QStringLiteral("A"));
     itemsTableView->clearSelection();
     reloadItems();
-    Analytics::trackEvent(QStringLiteral("Text_Style"),
-                          {{QStringLiteral("UsingPlainText"), plain ? QStringLiteral("true") : QStringLiteral("false")}});
+    Analytics::trackEvent(QStringLiteral("Text_Style"), {{QStringLiteral("UsingPlainText"),
+                                                          plain ? QStringLiteral("true") : QStringLiteral("false")}});
 }

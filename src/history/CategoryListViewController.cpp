@@ -45,7 +45,8 @@
 #include <algorithm>
 
 CategoryListViewController::CategoryListViewController(TaviPBManager &manager, QWidget *parent)
-    : QWidget(parent), manager(manager)
+    : QWidget(parent),
+      manager(manager)
 {
     setObjectName(QStringLiteral("CategoryListViewController"));
     setupUI();
@@ -57,10 +58,7 @@ CategoryListViewController::CategoryListViewController(TaviPBManager &manager, Q
     });
 }
 
-CategoryListViewController::~CategoryListViewController()
-{
-    removeKeyEventMonitor();
-}
+CategoryListViewController::~CategoryListViewController() { removeKeyEventMonitor(); }
 
 // --- Set-up
 
@@ -117,12 +115,14 @@ void CategoryListViewController::setupUI()
     });
     connect(selectionDeleteBtn, &QToolButton::clicked, this, &CategoryListViewController::deleteSelectedItems);
     connect(closeBtn, &QToolButton::clicked, this, [this] { window()->close(); });
-    connect(&RowIcons::shared(), &RowIcons::iconReady, itemsTableView->viewport(), [this] { itemsTableView->viewport()->update(); });
+    connect(&RowIcons::shared(), &RowIcons::iconReady, itemsTableView->viewport(),
+            [this] { itemsTableView->viewport()->update(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] { m_delegate->forgetRows(); });
-    connect(model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
-        if (roles.contains(CategoryListModel::RichTitleRole))
-            m_delegate->forgetRows();
-    });
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (roles.contains(CategoryListModel::RichTitleRole))
+                    m_delegate->forgetRows();
+            });
     LOG_DEBUG("setupUI()", QStringLiteral("<-- CategoryListViewController setupUI done"));
 }
 
@@ -146,10 +146,14 @@ void CategoryListViewController::registerObservers()
             fetchItems();
     });
     m_observers.observe(NotificationName::categoryActiveStatusChanged, [this](const Notification &) { updateStar(); });
-    m_observers.observe(NotificationName::historyItemsDidClear, [this](const Notification &) { refetchFromNotification(); });
-    m_observers.observe(NotificationName::historyItemDidDeleteFromHUD, [this](const Notification &n) { handleDeleteFromHUD(n); });
-    m_observers.observe(NotificationName::didRemovedCustomCategory, [this](const Notification &) { refetchFromNotification(); });
-    m_observers.observe(NotificationName::categoryListLiteModeChanged, [this](const Notification &) { layoutModeChanged(); });
+    m_observers.observe(NotificationName::historyItemsDidClear,
+                        [this](const Notification &) { refetchFromNotification(); });
+    m_observers.observe(NotificationName::historyItemDidDeleteFromHUD,
+                        [this](const Notification &n) { handleDeleteFromHUD(n); });
+    m_observers.observe(NotificationName::didRemovedCustomCategory,
+                        [this](const Notification &) { refetchFromNotification(); });
+    m_observers.observe(NotificationName::categoryListLiteModeChanged,
+                        [this](const Notification &) { layoutModeChanged(); });
     m_observers.observe(NotificationName::remoteDataChanged, [this](const Notification &) { reloadItems(); });
     m_observers.observe(CloudKeyValueStore::kDidChangeExternally, [this](const Notification &notification) {
         const QStringList keys = notification.userInfo.value(CloudKeyValueStore::kChangedKeys).toStringList();
@@ -194,11 +198,12 @@ TaviPBManager::ListQuery CategoryListViewController::listQuery() const
     TaviSettings &settings = TaviSettings::shared();
     const PBDefaultCategory kind = category ? category->type() : PBDefaultCategory::unknown;
     if (kind == PBDefaultCategory::text) {
-        query.order = {sortKey(static_cast<RecordSorter>(rawValue(settings.textSortType()))), settings.textOrderAscending()};
+        query.order = {sortKey(static_cast<RecordSorter>(rawValue(settings.textSortType()))),
+                       settings.textOrderAscending()};
     } else if (kind == PBDefaultCategory::note) {
         const NoteSorter sorter = settings.noteSortType();
         query.order.key = sorter == NoteSorter::createAt ? QStringLiteral("createdAt")
-            : sorter == NoteSorter::title                ? QStringLiteral("text")
+                          : sorter == NoteSorter::title  ? QStringLiteral("text")
                                                          : QStringLiteral("modifiedAt");
         query.order.ascending = settings.noteOrderAscending();
     }
@@ -265,20 +270,11 @@ void CategoryListViewController::refreshQuickSelection()
         delegate->requestQuickSelectionRefresh();
 }
 
-bool CategoryListViewController::isLoading() const
-{
-    return m_loading || model->isFetching();
-}
+bool CategoryListViewController::isLoading() const { return m_loading || model->isFetching(); }
 
-int CategoryListViewController::numberOfRows() const
-{
-    return model->rowCount();
-}
+int CategoryListViewController::numberOfRows() const { return model->rowCount(); }
 
-PBItem CategoryListViewController::itemAt(int row)
-{
-    return model->item(row);
-}
+PBItem CategoryListViewController::itemAt(int row) { return model->item(row); }
 
 void CategoryListViewController::layoutModeChanged()
 {
@@ -317,25 +313,13 @@ void CategoryListViewController::tableViewSelectionDidChange()
     selectedItemsLabel->setText(L("Category.List.ItemsSelectedCount").arg(rows.size()));
 }
 
-void CategoryListViewController::previewRow(int row)
-{
-    m_preview->previewRow(row);
-}
+void CategoryListViewController::previewRow(int row) { m_preview->previewRow(row); }
 
-void CategoryListViewController::closePreview()
-{
-    m_preview->close();
-}
+void CategoryListViewController::closePreview() { m_preview->close(); }
 
-void CategoryListViewController::placeBesideList(QWidget *window)
-{
-    m_preview->placeBesideList(window);
-}
+void CategoryListViewController::placeBesideList(QWidget *window) { m_preview->placeBesideList(window); }
 
-PreviewPopover *CategoryListViewController::contentPopover()
-{
-    return m_preview->contentPopover();
-}
+PreviewPopover *CategoryListViewController::contentPopover() { return m_preview->contentPopover(); }
 
 TextContentViewController *CategoryListViewController::textContentViewController()
 {
@@ -357,27 +341,15 @@ ImagePreviewViewController *CategoryListViewController::imagePreviewViewControll
     return m_preview->imagePreviewViewController();
 }
 
-bool CategoryListViewController::ownsWindow(const QWidget *candidate) const
-{
-    return m_preview->ownsWindow(candidate);
-}
+bool CategoryListViewController::ownsWindow(const QWidget *candidate) const { return m_preview->ownsWindow(candidate); }
 
 // --- Keyboard
 
-void CategoryListViewController::addKeyEventMonitor()
-{
-    m_keys->install();
-}
+void CategoryListViewController::addKeyEventMonitor() { m_keys->install(); }
 
-void CategoryListViewController::removeKeyEventMonitor()
-{
-    m_keys->remove();
-}
+void CategoryListViewController::removeKeyEventMonitor() { m_keys->remove(); }
 
-bool CategoryListViewController::hasKeyEventMonitor() const
-{
-    return m_keys->isInstalled();
-}
+bool CategoryListViewController::hasKeyEventMonitor() const { return m_keys->isInstalled(); }
 
 // --- Pasting and deleting
 

@@ -21,7 +21,8 @@
 #include <QVBoxLayout>
 
 CategoryNoteWindowController::CategoryNoteWindowController(TaviPBManager &manager, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_manager(manager)
+    : QWidget(parent, Qt::Window),
+      m_manager(manager)
 {
     setObjectName(QStringLiteral("CategoryNoteWindowController"));
     setWindowTitle(L("Actions.Note.title"));
@@ -54,9 +55,9 @@ CategoryNoteWindowController::CategoryNoteWindowController(TaviPBManager &manage
     autoSaveTimer->setSingleShot(true);
 
     auto *counts = new QHBoxLayout;
-    for (const auto &[key, label] : {std::pair{"Actions.Note.Lines", linesCountLabel},
-                                     std::pair{"Actions.Note.Characters", charactersCountLabel},
-                                     std::pair{"Actions.Note.Words", wordsCountLabel}}) {
+    for (const auto &[key, label] :
+         {std::pair{"Actions.Note.Lines", linesCountLabel}, std::pair{"Actions.Note.Characters", charactersCountLabel},
+          std::pair{"Actions.Note.Words", wordsCountLabel}}) {
         auto *name = new QLabel(L(key), this);
         name->setEnabled(false);
         counts->addWidget(name);
@@ -153,7 +154,8 @@ void CategoryNoteWindowController::saveNote()
     const QString body = noteContentTextView->toPlainText();
     if (title.isEmpty() || body.isEmpty()) {
         showAlert(L("Note.Alert.MissingDetails.title"),
-                  L(title.isEmpty() ? "Note.Alert.Title.message" : "Note.Alert.Content.message"), L("Note.Alert.confirm"));
+                  L(title.isEmpty() ? "Note.Alert.Title.message" : "Note.Alert.Content.message"),
+                  L("Note.Alert.confirm"));
         return;
     }
     if (!isUpdated || !item) {
@@ -181,9 +183,10 @@ void CategoryNoteWindowController::escape()
 bool CategoryNoteWindowController::confirmDiscard()
 {
     bool discard = false;
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.NoteExitWithContent.message"), L("Note.Alert.Discard"),
-                         L("Category.Alert.NO"), nullptr,
-                         [&discard](ModalResponse response) { discard = response == ModalResponse::alertFirstButtonReturn; });
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.NoteExitWithContent.message"),
+                         L("Note.Alert.Discard"), L("Category.Alert.NO"), nullptr, [&discard](ModalResponse response) {
+                             discard = response == ModalResponse::alertFirstButtonReturn;
+                         });
     return discard;
 }
 

@@ -27,17 +27,18 @@ CategoryWindowController *sharedCategoryWindowController()
     if (!g_shared) {
         g_shared = SceneRegistry::shared().instantiate<CategoryWindowController>(QStringLiteral("Main"));
         if (!g_shared)
-            LOG_ERROR("sharedCategoryWindowController()", QStringLiteral("The list window could not be made from its scene"));
+            LOG_ERROR("sharedCategoryWindowController()",
+                      QStringLiteral("The list window could not be made from its scene"));
     }
     return g_shared;
 }
 
-CategoryWindowController *existingCategoryWindowController()
-{
-    return g_shared;
-}
+CategoryWindowController *existingCategoryWindowController() { return g_shared; }
 
-CategoryWindowController::CategoryWindowController(QWidget *parent) : CategoryWindowController(TaviPBManager::shared(), parent) {}
+CategoryWindowController::CategoryWindowController(QWidget *parent)
+    : CategoryWindowController(TaviPBManager::shared(), parent)
+{
+}
 
 CategoryWindowController::CategoryWindowController(TaviPBManager &manager, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
@@ -204,8 +205,7 @@ bool CategoryWindowController::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return QWidget::eventFilter(watched, event);
 }

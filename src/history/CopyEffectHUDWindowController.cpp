@@ -80,9 +80,10 @@ void CopyEffectHUDWindowController::animateCheckMark()
     if (!isVisible())
         return;
     // The view records its rectangle when it is first painted; until then use its own.
-    const QRectF rect = m_checkView->originalRect.value_or(
-        QRectF(m_checkView->rect()).adjusted(m_checkView->lineWidth, m_checkView->lineWidth, -m_checkView->lineWidth,
-                                             -m_checkView->lineWidth));
+    const QRectF rect =
+        m_checkView->originalRect.value_or(QRectF(m_checkView->rect())
+                                               .adjusted(m_checkView->lineWidth, m_checkView->lineWidth,
+                                                         -m_checkView->lineWidth, -m_checkView->lineWidth));
     m_checkView->drawCheckMark(rect);
 }
 

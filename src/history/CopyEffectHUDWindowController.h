@@ -18,7 +18,8 @@ public:
     static constexpr int kCloseDelayMs = 1000;
 
     // The scheduler runs the closes (the main queue's timers unless a test gives another).
-    explicit CopyEffectHUDWindowController(QWidget *parent = nullptr, DelayedScheduler scheduler = MainQueue::scheduler());
+    explicit CopyEffectHUDWindowController(QWidget *parent = nullptr,
+                                           DelayedScheduler scheduler = MainQueue::scheduler());
 
     QLabel *label() const override { return m_label; }
     QLabel *itemsCountLabel() const override { return m_itemsCountLabel; }

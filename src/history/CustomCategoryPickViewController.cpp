@@ -12,7 +12,8 @@
 #include <QVBoxLayout>
 
 CustomCategoryPickViewController::CustomCategoryPickViewController(TaviPBManager &manager, QWidget *parent)
-    : QFrame(parent, Qt::Popup), m_manager(manager)
+    : QFrame(parent, Qt::Popup),
+      m_manager(manager)
 {
     setObjectName(QStringLiteral("CustomCategoryPickViewController"));
     setFrameShape(QFrame::StyledPanel);
@@ -47,20 +48,11 @@ void CustomCategoryPickViewController::reloadData()
     adjustSize();
 }
 
-int CustomCategoryPickViewController::listHeight() const
-{
-    return kRowHeight * int(m_cells.size()) + 4;
-}
+int CustomCategoryPickViewController::listHeight() const { return kRowHeight * int(m_cells.size()) + 4; }
 
-int CustomCategoryPickViewController::numberOfRows() const
-{
-    return int(m_cells.size());
-}
+int CustomCategoryPickViewController::numberOfRows() const { return int(m_cells.size()); }
 
-CustomCategoryPickCellView *CustomCategoryPickViewController::cellAt(int row) const
-{
-    return m_cells.value(row);
-}
+CustomCategoryPickCellView *CustomCategoryPickViewController::cellAt(int row) const { return m_cells.value(row); }
 
 void CustomCategoryPickViewController::popup(const QRect &anchor)
 {
@@ -85,9 +77,11 @@ void CustomCategoryPickViewController::toggle(bool isOn, const PBCategory &categ
     LOG_DEBUG("checkBtnClick", QStringLiteral("Click a category of %1 characters").arg(category.name().size()));
     if (isOn) {
         m_manager.addItem(*pasteItem, category);
-        Analytics::trackEvent(QStringLiteral("PasteItem_Action"), {{QStringLiteral("action"), QStringLiteral("AddTag")}});
+        Analytics::trackEvent(QStringLiteral("PasteItem_Action"),
+                              {{QStringLiteral("action"), QStringLiteral("AddTag")}});
     } else {
         m_manager.removeItem(*pasteItem, category);
-        Analytics::trackEvent(QStringLiteral("PasteItem_Action"), {{QStringLiteral("action"), QStringLiteral("RemoveTag")}});
+        Analytics::trackEvent(QStringLiteral("PasteItem_Action"),
+                              {{QStringLiteral("action"), QStringLiteral("RemoveTag")}});
     }
 }

@@ -54,14 +54,16 @@ FilePreviewViewController::Content FilePreviewViewController::read(const QUrl &f
     content.name = info.fileName().isEmpty() ? fileURL.fileName() : info.fileName();
     if (path.isEmpty() || !info.exists() || !info.isReadable()) {
         content.missing = true;
-        LOG_INFO("FilePreviewViewController.read", QStringLiteral("A copied file is gone or unreadable; its card is shown"));
+        LOG_INFO("FilePreviewViewController.read",
+                 QStringLiteral("A copied file is gone or unreadable; its card is shown"));
         return content;
     }
     content.size = info.isFile() ? info.size() : -1;
     // A database this process has open (a copy of the history's own file, say) is never opened
     // here: closing the descriptor would drop the locks the store's connections hold on it.
     const bool locked = LockedFiles::isHeld(path);
-    const QMimeType mime = QMimeDatabase().mimeTypeForFile(info, locked ? QMimeDatabase::MatchExtension : QMimeDatabase::MatchDefault);
+    const QMimeType mime =
+        QMimeDatabase().mimeTypeForFile(info, locked ? QMimeDatabase::MatchExtension : QMimeDatabase::MatchDefault);
     content.type = mime.comment();
     if (info.isDir() || locked)
         return content;
@@ -132,9 +134,7 @@ void FilePreviewViewController::updatePreview(const Content &content)
         m_image->setPixmap(QPixmap::fromImage(content.image));
         m_image->setFixedSize(content.image.size());
         break;
-    case Content::Kind::text:
-        m_text->setPlainText(content.text);
-        break;
+    case Content::Kind::text: m_text->setPlainText(content.text); break;
     case Content::Kind::card: {
         const auto icon = fileIcon(fileUrl.toString());
         m_icon->setPixmap(icon ? icon->pixmap(128, 128) : QPixmap());

@@ -24,10 +24,7 @@ ImageLoader &ImageLoader::shared()
     return loader;
 }
 
-ImageLoader::~ImageLoader()
-{
-    stop();
-}
+ImageLoader::~ImageLoader() { stop(); }
 
 void ImageLoader::stop()
 {
@@ -89,7 +86,8 @@ void ImageLoader::transfer(QObject *worker, const QUrl &url)
     // A site's icon may move to another site, never to this computer or the local network, nor
     // from https to http.
     QObject::connect(reply, &QNetworkReply::redirected, reply, [reply](const QUrl &target) {
-        const bool downgrade = reply->url().scheme() == QLatin1String("https") && target.scheme() != QLatin1String("https");
+        const bool downgrade =
+            reply->url().scheme() == QLatin1String("https") && target.scheme() != QLatin1String("https");
         if (downgrade || LocalNetwork::isLocalHost(target.host()))
             reply->abort();
         else

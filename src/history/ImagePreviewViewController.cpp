@@ -19,8 +19,10 @@ QImage readFitted(QImageReader &reader)
         const ImageDecoding::LargeImageAllowance allowance;
         image = reader.read();
     }
-    if (!image.isNull() && (image.width() > ImagePreviewViewController::kLimit || image.height() > ImagePreviewViewController::kLimit))
-        image = image.scaled(ImagePreviewViewController::fittedSize(image.size()), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (!image.isNull()
+        && (image.width() > ImagePreviewViewController::kLimit || image.height() > ImagePreviewViewController::kLimit))
+        image = image.scaled(ImagePreviewViewController::fittedSize(image.size()), Qt::KeepAspectRatio,
+                             Qt::SmoothTransformation);
     return image;
 }
 

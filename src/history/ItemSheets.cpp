@@ -40,7 +40,9 @@ QDialogButtonBox *buttons(QDialog *sheet, const char *acceptKey)
 
 // --- Text edit
 
-TextEditViewController::TextEditViewController(TaviPBManager &manager, QWidget *parent) : QDialog(parent), m_manager(manager)
+TextEditViewController::TextEditViewController(TaviPBManager &manager, QWidget *parent)
+    : QDialog(parent),
+      m_manager(manager)
 {
     makeSheet(this, "TextEditViewController", "Actions.EditText.title");
     editTextView = new QPlainTextEdit(this);
@@ -108,7 +110,8 @@ std::optional<QString> AddCommentVC::commentFrom(const QString &text)
     QString line = text;
     line.replace(QLatin1String("\r\n"), QLatin1String(" "));
     for (QChar &c : line) {
-        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator)
             c = QLatin1Char(' ');
     }
     line = line.trimmed().left(kMaxLength);
@@ -169,10 +172,7 @@ ImageOCRResultVC::ImageOCRResultVC(Pasteboard &pasteboard, QWidget *parent) : QD
     m_spinner->startProgressAnimation();
 }
 
-ImageOCRResultVC::~ImageOCRResultVC()
-{
-    m_cancel->store(true);
-}
+ImageOCRResultVC::~ImageOCRResultVC() { m_cancel->store(true); }
 
 void ImageOCRResultVC::setProgress(int percent)
 {
@@ -195,10 +195,7 @@ void ImageOCRResultVC::setResult(const QString &text)
     m_closeButton->setText(L("Actions.Sheet.Close"));
 }
 
-bool ImageOCRResultVC::isWaiting() const
-{
-    return !result.has_value();
-}
+bool ImageOCRResultVC::isWaiting() const { return !result.has_value(); }
 
 void ImageOCRResultVC::copyToPasteboardAction()
 {

@@ -12,33 +12,30 @@ constexpr int kKnownHosts = 1000;
 QString originOf(const QUrl &url)
 {
     const bool secure = url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("wss");
-    return (secure ? QStringLiteral("https://") : QStringLiteral("http://")) + url.host() + QLatin1Char(':') + QString::number(url.port(secure ? 443 : 80));
+    return (secure ? QStringLiteral("https://") : QStringLiteral("http://")) + url.host() + QLatin1Char(':')
+           + QString::number(url.port(secure ? 443 : 80));
 }
 
 bool isNetworkScheme(const QString &scheme)
 {
-    return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ws") || scheme == QLatin1String("wss");
+    return scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("ws")
+           || scheme == QLatin1String("wss");
 }
 } // namespace
 
 LinkAddressGuard::LinkAddressGuard(QObject *parent) : QObject(parent) {}
 
-void LinkAddressGuard::allowOrigin(const QUrl &url)
-{
-    m_allowedOrigins.insert(originOf(url));
-}
+void LinkAddressGuard::allowOrigin(const QUrl &url) { m_allowedOrigins.insert(originOf(url)); }
 
-bool LinkAddressGuard::isAllowedOrigin(const QUrl &url) const
-{
-    return m_allowedOrigins.contains(originOf(url));
-}
+bool LinkAddressGuard::isAllowedOrigin(const QUrl &url) const { return m_allowedOrigins.contains(originOf(url)); }
 
 LinkAddressGuard::Verdict LinkAddressGuard::verdict(const QUrl &url, RequestKind kind) const
 {
     const QString scheme = url.scheme();
     if (!isNetworkScheme(scheme)) {
         // What a page makes itself (inline data, its own blobs, a blank frame) touches no network.
-        const bool inPage = scheme == QLatin1String("data") || scheme == QLatin1String("blob") || scheme == QLatin1String("about");
+        const bool inPage =
+            scheme == QLatin1String("data") || scheme == QLatin1String("blob") || scheme == QLatin1String("about");
         return inPage ? Verdict::allow : Verdict::block;
     }
     if (isAllowedOrigin(url))
@@ -49,13 +46,10 @@ LinkAddressGuard::Verdict LinkAddressGuard::verdict(const QUrl &url, RequestKind
     if (!QHostAddress(host).isNull())
         return Verdict::allow; // an address outside, spelled out
     switch (reach(host)) {
-    case Reach::local:
-        return Verdict::block;
-    case Reach::outside:
-        return Verdict::allow;
+    case Reach::local: return Verdict::block;
+    case Reach::outside: return Verdict::allow;
     case Reach::unknown:
-    case Reach::unresolved:
-        break;
+    case Reach::unresolved: break;
     }
     // A page or frame is a request of its own the engine's private-network check does not cover;
     // what a public page loads is refused by that check where its name leads to a local address.

@@ -23,7 +23,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-
 namespace {
 constexpr int kWidth = 480;
 constexpr int kHeight = 360;
@@ -62,7 +61,9 @@ QLabel *centredLabel(QWidget *parent)
 }
 } // namespace
 
-LinkContentViewController::LinkContentViewController(QWidget *parent, EngineUse engineUse) : QWidget(parent), m_engineUse(engineUse)
+LinkContentViewController::LinkContentViewController(QWidget *parent, EngineUse engineUse)
+    : QWidget(parent),
+      m_engineUse(engineUse)
 {
     setObjectName(QStringLiteral("LinkContentViewController"));
     setFixedSize(kWidth, kHeight);
@@ -151,7 +152,8 @@ bool LinkContentViewController::mayStartEngine() const
     if (m_engineFailed)
         return false;
 #ifdef TAVI_HAVE_WEBENGINE
-    return m_engineUse == EngineUse::whereverItStarts || LinkPreviewEngine::obstacle() == LinkPreviewEngine::Obstacle::none;
+    return m_engineUse == EngineUse::whereverItStarts
+           || LinkPreviewEngine::obstacle() == LinkPreviewEngine::Obstacle::none;
 #else
     return false;
 #endif
@@ -161,7 +163,8 @@ QString LinkContentViewController::cardText() const
 {
     if (m_card->isHidden())
         return {};
-    return QStringList{m_cardTitle->text(), m_cardAddress.toString(QUrl::RemoveUserInfo), m_cardDetail->text()}.join(QLatin1Char('\n'));
+    return QStringList{m_cardTitle->text(), m_cardAddress.toString(QUrl::RemoveUserInfo), m_cardDetail->text()}.join(
+        QLatin1Char('\n'));
 }
 
 void LinkContentViewController::configure(const QString &link)
@@ -172,9 +175,10 @@ void LinkContentViewController::configure(const QString &link)
         // Never the previous item's page: a link that may not load leaves the preview empty.
         url = QUrl();
         // Its scheme is copied text too: only its length is told.
-        LOG_INFO("LinkContentViewController.configure", QStringLiteral("A link that is not an http or https address is not loaded "
-                                                                       "(a scheme of %1 characters)")
-                                                             .arg(QUrl(link.trimmed()).scheme().size()));
+        LOG_INFO("LinkContentViewController.configure",
+                 QStringLiteral("A link that is not an http or https address is not loaded "
+                                "(a scheme of %1 characters)")
+                     .arg(QUrl(link.trimmed()).scheme().size()));
     }
     if (isVisible())
         present();
@@ -261,7 +265,8 @@ void LinkContentViewController::makeWebView(QFunctionPointer entry)
         callbacks.loadFinished = [this](bool ok) { didFinishNavigation(ok); };
         callbacks.rendererStopped = [this](int status) {
             m_engineFailed = true;
-            LOG_INFO("LinkContentViewController", QStringLiteral("The page's renderer stopped (status %1)").arg(status));
+            LOG_INFO("LinkContentViewController",
+                     QStringLiteral("The page's renderer stopped (status %1)").arg(status));
             showCard(Showing::noEngine, url);
         };
         m_webView.reset(reinterpret_cast<LinkWebViewEntry>(entry)(this, std::move(callbacks)));
@@ -279,19 +284,19 @@ void LinkContentViewController::makeWebView(QFunctionPointer entry)
 // first is stopped and handed to the preview, which loads it again once the name is known.
 bool LinkContentViewController::mayRequest(const QUrl &target, LinkWebView::RequestKind requestKind, int resourceType)
 {
-    const auto kind = requestKind == LinkWebView::RequestKind::page ? LinkAddressGuard::RequestKind::page
-        : requestKind == LinkWebView::RequestKind::frame            ? LinkAddressGuard::RequestKind::frame
-                                                                    : LinkAddressGuard::RequestKind::resource;
+    const auto kind = requestKind == LinkWebView::RequestKind::page    ? LinkAddressGuard::RequestKind::page
+                      : requestKind == LinkWebView::RequestKind::frame ? LinkAddressGuard::RequestKind::frame
+                                                                       : LinkAddressGuard::RequestKind::resource;
     switch (m_guard->verdict(target, kind)) {
-    case LinkAddressGuard::Verdict::allow:
-        return true;
+    case LinkAddressGuard::Verdict::allow: return true;
     case LinkAddressGuard::Verdict::block:
         // A page may try many times: the first few are told, so the log is never flooded.
         if (++m_refused <= kRefusalsLogged)
-            LOG_INFO("LinkRequestInterceptor", QStringLiteral("A request of type %1 to this computer or the local network is refused%2")
-                                                   .arg(resourceType)
-                                                   .arg(m_refused == kRefusalsLogged ? QStringLiteral("; further refusals are not logged")
-                                                                                     : QString()));
+            LOG_INFO("LinkRequestInterceptor",
+                     QStringLiteral("A request of type %1 to this computer or the local network is refused%2")
+                         .arg(resourceType)
+                         .arg(m_refused == kRefusalsLogged ? QStringLiteral("; further refusals are not logged")
+                                                           : QString()));
         if (kind == LinkAddressGuard::RequestKind::page)
             pageHeld(target);
         return false;
@@ -341,13 +346,15 @@ void LinkContentViewController::showCard(Showing kind, const QUrl &address)
     m_showing = kind;
     m_cardAddress = address;
     if (kind == Showing::noEngine) {
-        LOG_INFO("LinkContentViewController", QStringLiteral("Link preview falls back to a card: %1")
-                                                  .arg(m_engineFailed ? QStringLiteral("the web engine stopped earlier")
-                                                                      : LinkPreviewEngine::describe(LinkPreviewEngine::obstacle())));
+        LOG_INFO("LinkContentViewController",
+                 QStringLiteral("Link preview falls back to a card: %1")
+                     .arg(m_engineFailed ? QStringLiteral("the web engine stopped earlier")
+                                         : LinkPreviewEngine::describe(LinkPreviewEngine::obstacle())));
     } else {
         LOG_INFO("LinkContentViewController",
-                 kind == Showing::localAddress ? QStringLiteral("A page on this computer or the local network waits for the user to ask")
-                                               : QStringLiteral("A page could not be loaded"));
+                 kind == Showing::localAddress
+                     ? QStringLiteral("A page on this computer or the local network waits for the user to ask")
+                     : QStringLiteral("A page could not be loaded"));
     }
 
     QPixmap site = namedImage(QStringLiteral("website_default"), kIconSize);
@@ -356,16 +363,19 @@ void LinkContentViewController::showCard(Showing kind, const QUrl &address)
     m_cardIcon->setPixmap(site);
     m_cardTitle->setText(address.host());
     const int lineWidth = width() - 2 * kCardMargin - 16;
-    m_cardAddressLabel->setText(addressLines(address.toString(QUrl::RemoveUserInfo), m_cardAddressLabel->fontMetrics(), lineWidth));
+    m_cardAddressLabel->setText(
+        addressLines(address.toString(QUrl::RemoveUserInfo), m_cardAddressLabel->fontMetrics(), lineWidth));
     switch (kind) {
     case Showing::noEngine: {
         const LinkPreviewEngine::Obstacle obstacle = LinkPreviewEngine::obstacle();
         m_cardDetail->setText(obstacle == LinkPreviewEngine::Obstacle::root ? L("Category.Preview.NoEngine.Root")
-                              : obstacle == LinkPreviewEngine::Obstacle::sandboxTurnedOff || obstacle == LinkPreviewEngine::Obstacle::noUserNamespaces
+                              : obstacle == LinkPreviewEngine::Obstacle::sandboxTurnedOff
+                                      || obstacle == LinkPreviewEngine::Obstacle::noUserNamespaces
                                   ? L("Category.Preview.NoEngine.Sandbox")
                                   : L("Category.Preview.NoEngine"));
         // The icon the list's row shows, when it has one by now: the card itself asks nothing.
-        const QPixmap favicon = ImageLoader::shared().cached(PBLinkItemProvider(address.toString()).accosicatedData().toUrl());
+        const QPixmap favicon =
+            ImageLoader::shared().cached(PBLinkItemProvider(address.toString()).accosicatedData().toUrl());
         if (!favicon.isNull())
             m_cardIcon->setPixmap(favicon.scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
         break;
@@ -381,8 +391,7 @@ void LinkContentViewController::showCard(Showing kind, const QUrl &address)
         break;
     case Showing::nothing:
     case Showing::loading:
-    case Showing::page:
-        break;
+    case Showing::page: break;
     }
     loadButton->setVisible(kind == Showing::localAddress && mayStartEngine());
     reloadBtn->setVisible(kind == Showing::couldNotLoad);
@@ -395,7 +404,8 @@ void LinkContentViewController::loadThisPage()
     const QUrl address = m_cardAddress.isEmpty() ? url : m_cardAddress;
     if (address.isEmpty() || !mayStartEngine())
         return;
-    LOG_INFO("LinkContentViewController", QStringLiteral("The user asked to load a page on this computer or the local network"));
+    LOG_INFO("LinkContentViewController",
+             QStringLiteral("The user asked to load a page on this computer or the local network"));
     m_guard->allowOrigin(address);
     ++m_attempt;
     m_held.reset();
@@ -454,16 +464,10 @@ void LinkContentViewController::resumeHeldPage()
     const HeldPage held = *m_held;
     m_held.reset();
     switch (held.reach) {
-    case LinkAddressGuard::Reach::outside:
-        load(held.target);
-        return;
-    case LinkAddressGuard::Reach::local:
-        showCard(Showing::localAddress, held.target);
-        return;
+    case LinkAddressGuard::Reach::outside: load(held.target); return;
+    case LinkAddressGuard::Reach::local: showCard(Showing::localAddress, held.target); return;
     case LinkAddressGuard::Reach::unknown:
-    case LinkAddressGuard::Reach::unresolved:
-        showCard(Showing::couldNotLoad, held.target);
-        return;
+    case LinkAddressGuard::Reach::unresolved: showCard(Showing::couldNotLoad, held.target); return;
     }
 }
 

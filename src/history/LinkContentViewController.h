@@ -26,8 +26,9 @@ class LinkContentViewController : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kTimeoutSeconds = 60;
-    static inline const QString kPauseVideosScript = QStringLiteral(
-        "var vids = document.getElementsByTagName('video'); for( var i = 0; i < vids.length; i++ ){vids.item(i).pause()}");
+    static inline const QString kPauseVideosScript =
+        QStringLiteral("var vids = document.getElementsByTagName('video'); for( var i = 0; i < vids.length; i++ "
+                       "){vids.item(i).pause()}");
 
     // Where the web engine may start: only sandboxed, or, for tests of the pages themselves,
     // wherever Qt lets it start (a test run as root turns the sandbox off for its own process).

@@ -41,8 +41,8 @@ bool canCreateUserNamespace()
             ::close(fd);
             return written;
         };
-        const bool entered = ::unshare(CLONE_NEWUSER) == 0 && put("/proc/self/setgroups", "deny") &&
-                             put("/proc/self/uid_map", uidMap) && put("/proc/self/gid_map", gidMap);
+        const bool entered = ::unshare(CLONE_NEWUSER) == 0 && put("/proc/self/setgroups", "deny")
+                             && put("/proc/self/uid_map", uidMap) && put("/proc/self/gid_map", gidMap);
         ::_exit(entered ? 0 : 1);
     }
     int status = 0;
@@ -58,10 +58,11 @@ bool helperProgramFound()
 {
     const QString name = QStringLiteral("QtWebEngineProcess");
     const QString fromEnvironment = qEnvironmentVariable("QTWEBENGINEPROCESS_PATH");
-    const QStringList candidates = !fromEnvironment.isEmpty()
-        ? QStringList{fromEnvironment}
-        : QStringList{QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + QLatin1Char('/') + name,
-                      QCoreApplication::applicationDirPath() + QLatin1Char('/') + name};
+    const QStringList candidates =
+        !fromEnvironment.isEmpty()
+            ? QStringList{fromEnvironment}
+            : QStringList{QLibraryInfo::path(QLibraryInfo::LibraryExecutablesPath) + QLatin1Char('/') + name,
+                          QCoreApplication::applicationDirPath() + QLatin1Char('/') + name};
     for (const QString &candidate : candidates) {
         const QFileInfo file(candidate);
         if (file.isFile() && file.isExecutable())
@@ -81,7 +82,8 @@ LinkPreviewEngine::Conditions LinkPreviewEngine::current()
     conditions.platformName = QGuiApplication::platformName();
     conditions.turnedOff = !qEnvironmentVariableIsEmpty("TAVI_NO_WEB_ENGINE");
     conditions.sandboxVariableSet = qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX");
-    conditions.switches = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS").split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+    conditions.switches = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS")
+                              .split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
     conditions.switches += QCoreApplication::arguments().mid(1);
     conditions.root = ::geteuid() == 0;
     conditions.userNamespaces = !conditions.root && canCreateUserNamespace();
@@ -98,8 +100,9 @@ LinkPreviewEngine::Obstacle LinkPreviewEngine::obstacle(const Conditions &condit
     if (conditions.turnedOff)
         return Obstacle::turnedOff;
     // Any of these runs pages outside the sandbox, or without part of it.
-    static const QRegularExpression unsandboxed(QRegularExpression::anchoredPattern(QStringLiteral(
-        "--?(no-sandbox|single-process|no-zygote|disable-seccomp-filter-sandbox|disable-namespace-sandbox|disable-setuid-sandbox)(=.*)?")));
+    static const QRegularExpression unsandboxed(QRegularExpression::anchoredPattern(
+        QStringLiteral("--?(no-sandbox|single-process|no-zygote|disable-seccomp-filter-sandbox|disable-namespace-"
+                       "sandbox|disable-setuid-sandbox)(=.*)?")));
     if (conditions.sandboxVariableSet)
         return Obstacle::sandboxTurnedOff;
     for (QString argument : conditions.switches) {

@@ -10,15 +10,24 @@
 
 class LinkPreviewEngine {
 public:
-    enum class Obstacle { none, notBuiltIn, noDisplay, turnedOff, sandboxTurnedOff, root, noUserNamespaces, helperMissing };
+    enum class Obstacle {
+        none,
+        notBuiltIn,
+        noDisplay,
+        turnedOff,
+        sandboxTurnedOff,
+        root,
+        noUserNamespaces,
+        helperMissing
+    };
 
     // What the engine would meet in a process.
     struct Conditions {
         bool builtIn = false;
         QString platformName;
-        bool turnedOff = false; // TAVI_NO_WEB_ENGINE
+        bool turnedOff = false;          // TAVI_NO_WEB_ENGINE
         bool sandboxVariableSet = false; // QTWEBENGINE_DISABLE_SANDBOX, whatever its value
-        QStringList switches; // QTWEBENGINE_CHROMIUM_FLAGS and the program's arguments
+        QStringList switches;            // QTWEBENGINE_CHROMIUM_FLAGS and the program's arguments
         bool root = false;
         bool userNamespaces = false;
         bool helperFound = false;

@@ -19,11 +19,13 @@ QPixmap namedImage(const QString &name, int size)
     else if (name == QLatin1String("df_image"))
         icon = QIcon::fromTheme(QStringLiteral("image-x-generic"), style->standardIcon(QStyle::SP_FileIcon));
     else if (name == QLatin1String("noteIcon"))
-        icon = QIcon::fromTheme(QStringLiteral("accessories-text-editor"), style->standardIcon(QStyle::SP_FileDialogDetailedView));
+        icon = QIcon::fromTheme(QStringLiteral("accessories-text-editor"),
+                                style->standardIcon(QStyle::SP_FileDialogDetailedView));
     else if (name == QLatin1String("email"))
         icon = QIcon::fromTheme(QStringLiteral("mail-message"), style->standardIcon(QStyle::SP_MessageBoxInformation));
     else if (name == QLatin1String("ic_appicon_missing"))
-        icon = QIcon::fromTheme(QStringLiteral("application-x-executable"), style->standardIcon(QStyle::SP_DesktopIcon));
+        icon =
+            QIcon::fromTheme(QStringLiteral("application-x-executable"), style->standardIcon(QStyle::SP_DesktopIcon));
     const QPixmap pixmap = icon.pixmap(size, size);
     images.insert(key, pixmap);
     return pixmap;
@@ -45,7 +47,8 @@ QPixmap painted(const QIcon &shape, const QColor &color, int size, qreal ratio)
 
 QIcon symbolIcon(const QString &name, const QColor &color, int size)
 {
-    const QString themeName = name == QLatin1String("trash") ? QStringLiteral("user-trash-symbolic") : QStringLiteral("window-close-symbolic");
+    const QString themeName = name == QLatin1String("trash") ? QStringLiteral("user-trash-symbolic")
+                                                             : QStringLiteral("window-close-symbolic");
     const QIcon shape = QIcon::fromTheme(themeName, QIcon(QStringLiteral(":/assets/images/%1.svg").arg(name)));
     const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
     QColor faded = color;

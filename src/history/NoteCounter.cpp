@@ -20,8 +20,8 @@ struct Part {
 
 bool isLineBreak(QChar c)
 {
-    return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator
-        || c == QChar(0x0B) || c == QChar(0x0C) || c == QChar(0x85);
+    return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator
+           || c == QChar::ParagraphSeparator || c == QChar(0x0B) || c == QChar(0x0C) || c == QChar(0x85);
 }
 
 Part countPart(const QString &text)
@@ -64,7 +64,9 @@ namespace {
 // deletes a block's data when the block goes or is recounted).
 class BlockCounts : public QTextBlockUserData {
 public:
-    BlockCounts(std::shared_ptr<NoteCounter::Totals> totals, const Part &part) : m_totals(std::move(totals)), m_part(part)
+    BlockCounts(std::shared_ptr<NoteCounter::Totals> totals, const Part &part)
+        : m_totals(std::move(totals)),
+          m_part(part)
     {
         m_totals->blocks += 1;
         m_totals->sum.breaks += m_part.breaks;
@@ -87,7 +89,9 @@ private:
 } // namespace
 
 NoteCounter::NoteCounter(QTextDocument &document, QObject *parent)
-    : QObject(parent), m_document(document), m_totals(std::make_shared<Totals>())
+    : QObject(parent),
+      m_document(document),
+      m_totals(std::make_shared<Totals>())
 {
     m_slices.setSingleShot(true);
     m_slices.setInterval(0);
@@ -108,10 +112,7 @@ NoteCounts NoteCounter::count(const QString &text)
     return {1 + part.breaks, part.characters, part.words};
 }
 
-bool NoteCounter::isCounting() const
-{
-    return m_totals->blocks != m_document.blockCount();
-}
+bool NoteCounter::isCounting() const { return m_totals->blocks != m_document.blockCount(); }
 
 NoteCounts NoteCounter::counts() const
 {

@@ -31,10 +31,7 @@ namespace {
 
 constexpr int kIconSize = PBHUDCell::kIconSize;
 
-QPixmap iconPixmap(const QIcon &icon)
-{
-    return icon.pixmap(kIconSize, kIconSize);
-}
+QPixmap iconPixmap(const QIcon &icon) { return icon.pixmap(kIconSize, kIconSize); }
 
 QPixmap applicationIcon(const QString &bundleIdentifier)
 {
@@ -68,10 +65,7 @@ QPixmap imageThumbnail(const PBItem &item, const QByteArray &listed)
 }
 
 // The rows that have a digit hot key: never more than the nine digits.
-int digitKeyRows()
-{
-    return std::clamp(TaviSettings::shared().menuHistoryCapacity(), 0, 9);
-}
+int digitKeyRows() { return std::clamp(TaviSettings::shared().menuHistoryCapacity(), 0, 9); }
 
 // Thumbnails of copied image files, by item.
 QCache<QUuid, QPixmap> &fileThumbnails()
@@ -95,10 +89,7 @@ QImage readThumbnail(const QString &path)
 }
 
 // The key that pastes the row Return would paste, as the keyboard names it.
-QString returnKeyName()
-{
-    return L("Key.Enter");
-}
+QString returnKeyName() { return L("Key.Enter"); }
 
 } // namespace
 
@@ -153,8 +144,9 @@ void PBHUDCell::configureHUDCell(const PBItem &item, int row, bool isSearchMode)
     if (!isSearchMode) {
         // The digit hot key as the user presses it: "Super+1", "Alt+1" or "Ctrl+1".
         shortCutStr = symbol(settings.historyQuickSelectionKey()) + QLatin1Char('+') + QString::number(row + 1);
-        const QString text = row == 0 ? shortCutStr + QLatin1Char(' ') + L("PBHUD.OR") + QLatin1Char(' ') + returnKeyName()
-                                      : shortCutStr;
+        const QString text = row == 0
+                                 ? shortCutStr + QLatin1Char(' ') + L("PBHUD.OR") + QLatin1Char(' ') + returnKeyName()
+                                 : shortCutStr;
         lblShortCut->setText(row < digitKeyRows() ? text : QString());
     } else {
         lblShortCut->setText(row == 0 ? returnKeyName() : QString());
@@ -197,10 +189,11 @@ void PBHUDCell::updateIcon()
             setIcon(namedImage(QStringLiteral("website_default")));
             if (const auto &provider = m_item.dataProvider()) {
                 const QUuid uuid = m_item.uuid();
-                ImageLoader::shared().load(provider->accosicatedData().toUrl(), this, [this, uuid](const QPixmap &favicon) {
-                    if (m_item.uuid() == uuid)
-                        setIcon(favicon);
-                });
+                ImageLoader::shared().load(provider->accosicatedData().toUrl(), this,
+                                           [this, uuid](const QPixmap &favicon) {
+                                               if (m_item.uuid() == uuid)
+                                                   setIcon(favicon);
+                                           });
             }
             break;
         case PBDefaultCategory::image:
@@ -220,16 +213,11 @@ void PBHUDCell::updateIcon()
                 }
             }
             break;
-        case PBDefaultCategory::note:
-            setIcon(namedImage(QStringLiteral("noteIcon")));
-            break;
-        case PBDefaultCategory::email:
-            setIcon(namedImage(QStringLiteral("email")));
-            break;
+        case PBDefaultCategory::note: setIcon(namedImage(QStringLiteral("noteIcon"))); break;
+        case PBDefaultCategory::email: setIcon(namedImage(QStringLiteral("email"))); break;
         case PBDefaultCategory::unknown:
         case PBDefaultCategory::custom:
-        case PBDefaultCategory::all:
-            break;
+        case PBDefaultCategory::all: break;
         }
     }
 }

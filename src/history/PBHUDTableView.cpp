@@ -27,10 +27,7 @@ PBHUDTableView::PBHUDTableView(QWidget *parent) : QWidget(parent)
     m_scrollBar->hide();
 }
 
-int PBHUDTableView::rowHeight() const
-{
-    return int(PBHUDCell::kRowHeight);
-}
+int PBHUDTableView::rowHeight() const { return int(PBHUDCell::kRowHeight); }
 
 void PBHUDTableView::setNumberOfRows(int rows)
 {
@@ -52,7 +49,9 @@ void PBHUDTableView::setModel(QAbstractItemModel *model)
     connect(model, &QAbstractItemModel::rowsInserted, this, recount);
     connect(model, &QAbstractItemModel::rowsRemoved, this, recount);
     connect(model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) { reloadRows(topLeft.row(), bottomRight.row()); });
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+                reloadRows(topLeft.row(), bottomRight.row());
+            });
     recount();
 }
 
@@ -131,10 +130,7 @@ PBHUDCell *PBHUDTableView::cellForRow(int row) const
     return row < 0 || index < 0 ? nullptr : m_cells.at(index);
 }
 
-int PBHUDTableView::firstVisibleRow() const
-{
-    return m_scrollBar->value() / rowHeight();
-}
+int PBHUDTableView::firstVisibleRow() const { return m_scrollBar->value() / rowHeight(); }
 
 int PBHUDTableView::rowAt(int y) const
 {

@@ -40,10 +40,7 @@
 
 namespace {
 
-void track(const char *event)
-{
-    Analytics::trackEvent(QString::fromLatin1(event));
-}
+void track(const char *event) { Analytics::trackEvent(QString::fromLatin1(event)); }
 
 // Three bars, the usual sign of a menu; no icon theme is needed.
 QIcon menuIcon(const QColor &color)
@@ -135,10 +132,7 @@ PBHUDViewController::PBHUDViewController(TaviPBManager &manager, QWidget *parent
     setTableHeight();
 }
 
-PBHUDViewController::~PBHUDViewController()
-{
-    stopKeyMonitor();
-}
+PBHUDViewController::~PBHUDViewController() { stopKeyMonitor(); }
 
 void PBHUDViewController::setupSearch()
 {
@@ -153,7 +147,8 @@ void PBHUDViewController::setupSearch()
             controlTextDidBeginEditing();
         controlTextDidChange();
     });
-    connect(searchInput, &QLineEdit::textChanged, this, [this] { btnClearSearch->setHidden(searchInput->text().isEmpty()); });
+    connect(searchInput, &QLineEdit::textChanged, this,
+            [this] { btnClearSearch->setHidden(searchInput->text().isEmpty()); });
 }
 
 void PBHUDViewController::setupUI()
@@ -162,7 +157,8 @@ void PBHUDViewController::setupUI()
     historyTableView->setModel(m_model);
     // A search's count follows its first page: the panel grows to it.
     connect(m_model, &CategoryListModel::countChanged, this, [this] { setTableHeight(); });
-    connect(historyTableView, &PBHUDTableView::selectionDidChange, this, &PBHUDViewController::tableViewSelectionDidChange);
+    connect(historyTableView, &PBHUDTableView::selectionDidChange, this,
+            &PBHUDViewController::tableViewSelectionDidChange);
     connect(historyTableView, &PBHUDTableView::dragRequested, this, &PBHUDViewController::startDrag);
     connect(btnClearSearch, &QToolButton::clicked, this, &PBHUDViewController::clearAction);
     connect(btnClose, &QToolButton::clicked, this, &PBHUDViewController::closeAction);
@@ -265,10 +261,7 @@ void PBHUDViewController::fetch(std::function<void()> then)
     });
 }
 
-int PBHUDViewController::numberOfRows() const
-{
-    return m_model->rowCount();
-}
+int PBHUDViewController::numberOfRows() const { return m_model->rowCount(); }
 
 QString PBHUDViewController::shownKeyword() const
 {
@@ -374,8 +367,7 @@ bool PBHUDViewController::handleKeyDown(QKeyEvent *event)
         if (event->modifiers() & Qt::ControlModifier)
             deleteSelectedItem();
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -491,10 +483,7 @@ void PBHUDViewController::handleItemDelete(const Notification &notification)
     });
 }
 
-void PBHUDViewController::handleAppResignActive()
-{
-    Q_EMIT closeRequested();
-}
+void PBHUDViewController::handleAppResignActive() { Q_EMIT closeRequested(); }
 
 // --- Buttons and the search field
 
@@ -505,7 +494,8 @@ void PBHUDViewController::closeAction()
         Q_EMIT closeRequested();
         return;
     }
-    showAlert(L("PBHUD.Close.Tip"), QString(), L("Note.Alert.confirm"), std::nullopt, nullptr, AlertStyle::informational);
+    showAlert(L("PBHUD.Close.Tip"), QString(), L("Note.Alert.confirm"), std::nullopt, nullptr,
+              AlertStyle::informational);
     Q_EMIT closeRequested();
     TaviSettings::shared().setHasShownPBHUDCloseTip(true);
 }
@@ -522,10 +512,7 @@ void PBHUDViewController::controlTextDidChange()
         changeHandleFunc();
 }
 
-void PBHUDViewController::controlTextDidBeginEditing()
-{
-    track("PBHUD_UsingSearch");
-}
+void PBHUDViewController::controlTextDidBeginEditing() { track("PBHUD_UsingSearch"); }
 
 // --- Drag out
 

@@ -18,7 +18,9 @@ namespace {
 PBHUDWindowController *g_shared = nullptr;
 } // namespace
 
-PBHUDWindowController::PBHUDWindowController(QWidget *parent) : PBHUDWindowController(TaviPBManager::shared(), parent) {}
+PBHUDWindowController::PBHUDWindowController(QWidget *parent) : PBHUDWindowController(TaviPBManager::shared(), parent)
+{
+}
 
 PBHUDWindowController::PBHUDWindowController(TaviPBManager &manager, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
@@ -36,18 +38,16 @@ PBHUDWindowController::PBHUDWindowController(TaviPBManager &manager, QWidget *pa
     fitToContent();
 }
 
-PBHUDWindowController *PBHUDWindowController::shared()
-{
-    return g_shared;
-}
+PBHUDWindowController *PBHUDWindowController::shared() { return g_shared; }
 
 void PBHUDWindowController::toggle()
 {
     if (!g_shared) {
         g_shared = SceneRegistry::shared().instantiate<PBHUDWindowController>(QStringLiteral("PBHUD"),
-                                                                             QStringLiteral("PBHUDWindowController"));
+                                                                              QStringLiteral("PBHUDWindowController"));
         if (!g_shared) {
-            LOG_ERROR("PBHUDWindowController.toggle()", QStringLiteral("Failed to initialize window controller. Pleas check storyboard."));
+            LOG_ERROR("PBHUDWindowController.toggle()",
+                      QStringLiteral("Failed to initialize window controller. Pleas check storyboard."));
             return;
         }
     }

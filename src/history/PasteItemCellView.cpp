@@ -79,7 +79,8 @@ void drawFormattedLastLine(QPainter &painter, QPointF at, int width, const QStri
     layOut(rest.left(cut) + ellipsis)->draw(&painter, at);
 }
 
-void drawFormattedText(QPainter &painter, const QRect &rect, const QString &text, int lines, const QList<RichTitle::Run> &runs)
+void drawFormattedText(QPainter &painter, const QRect &rect, const QString &text, int lines,
+                       const QList<RichTitle::Run> &runs)
 {
     const QFontMetrics metrics(painter.font());
     QTextLayout layout(text, painter.font());
@@ -102,7 +103,8 @@ void drawFormattedText(QPainter &painter, const QRect &rect, const QString &text
         next = textLine.textStart() + textLine.textLength();
     }
     if (next < text.size())
-        drawFormattedLastLine(painter, QPointF(rect.left(), rect.top() + layout.lineCount() * metrics.lineSpacing()), rect.width(), text, next, runs);
+        drawFormattedLastLine(painter, QPointF(rect.left(), rect.top() + layout.lineCount() * metrics.lineSpacing()),
+                              rect.width(), text, next, runs);
 }
 
 } // namespace
@@ -141,9 +143,11 @@ void drawText(QPainter &painter, const QRect &rect, const QString &text, int lin
         const bool last = line == lines - 1;
         if (last) {
             const QString rest = text.mid(textLine.textStart());
-            painter.drawText(QPoint(rect.left(), y + metrics.ascent()), metrics.elidedText(rest, Qt::ElideRight, rect.width()));
+            painter.drawText(QPoint(rect.left(), y + metrics.ascent()),
+                             metrics.elidedText(rest, Qt::ElideRight, rect.width()));
         } else {
-            painter.drawText(QPoint(rect.left(), y + metrics.ascent()), text.mid(textLine.textStart(), textLine.textLength()));
+            painter.drawText(QPoint(rect.left(), y + metrics.ascent()),
+                             text.mid(textLine.textStart(), textLine.textLength()));
         }
         y += metrics.lineSpacing();
     }
@@ -208,7 +212,10 @@ void PasteItemCellView::paint(QPainter &painter, const QRect &rowRect, const Pas
     PasteItemRowView::paint(painter, rowRect, state.selected);
     const QRect card = PasteItemRowView::cardRect(rowRect);
     const int iconWidth = row.iconWidth > 0 ? row.iconWidth : 36;
-    RowPainting::drawIcon(painter, QRect(card.left() + kPadding, card.top() + kPadding, iconWidth, std::min(iconWidth, card.height() - 2 * kPadding)), row);
+    RowPainting::drawIcon(painter,
+                          QRect(card.left() + kPadding, card.top() + kPadding, iconWidth,
+                                std::min(iconWidth, card.height() - 2 * kPadding)),
+                          row);
 
     painter.save();
     QFont titleFont = painter.font();
@@ -224,7 +231,8 @@ void PasteItemCellView::paint(QPainter &painter, const QRect &rowRect, const Pas
     painter.setFont(titleFont);
     painter.setPen(QApplication::palette().color(QPalette::Text));
     const int titleHeight = QFontMetrics(titleFont).lineSpacing() * row.titleLines;
-    RowPainting::drawText(painter, QRect(textLeft, y, textRight - textLeft, titleHeight), row.title, row.titleLines, row.titleRuns);
+    RowPainting::drawText(painter, QRect(textLeft, y, textRight - textLeft, titleHeight), row.title, row.titleLines,
+                          row.titleRuns);
     y += titleHeight + 1;
 
     painter.setFont(smallFont);
@@ -239,8 +247,10 @@ void PasteItemCellView::paint(QPainter &painter, const QRect &rowRect, const Pas
         painter.drawText(QPoint(textLeft, y + smallMetrics.ascent()),
                          smallMetrics.elidedText(*row.comment, Qt::ElideRight, textRight - textLeft));
     }
-    RowPainting::drawChips(painter, QRect(textLeft, bottom, textRight - textLeft - dateWidth, smallMetrics.height()), row.chips);
-    painter.drawText(QRect(card.right() - kPadding - dateWidth, bottom, dateWidth, smallMetrics.height()), Qt::AlignRight | Qt::AlignVCenter, row.date);
+    RowPainting::drawChips(painter, QRect(textLeft, bottom, textRight - textLeft - dateWidth, smallMetrics.height()),
+                           row.chips);
+    painter.drawText(QRect(card.right() - kPadding - dateWidth, bottom, dateWidth, smallMetrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter, row.date);
     painter.restore();
 
     if (row.isSticky)

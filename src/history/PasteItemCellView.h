@@ -29,9 +29,10 @@ public:
 namespace RowPainting {
 void drawIcon(QPainter &painter, const QRect &box, const PasteItemRow &row);
 // The text within `rect` on at most `lines` lines, the last one elided; formatted by the runs.
-void drawText(QPainter &painter, const QRect &rect, const QString &text, int lines, const QList<RichTitle::Run> &runs = {});
+void drawText(QPainter &painter, const QRect &rect, const QString &text, int lines,
+              const QList<RichTitle::Run> &runs = {});
 // The chips from the left of `rect`; returns the x after the last one.
 int drawChips(QPainter &painter, const QRect &rect, const QList<QColor> &chips);
 void drawPin(QPainter &painter, const QRect &rect);
 void drawDeleteButton(QPainter &painter, const QRect &rect);
-}
+} // namespace RowPainting

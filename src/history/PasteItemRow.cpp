@@ -30,7 +30,9 @@ QList<qsizetype> characterBoundaries(const QString &text, qsizetype upTo)
 
 QString oneLine(QString text)
 {
-    text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\t'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '))
+        .replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\t'), QLatin1Char(' '));
     return text;
 }
 
@@ -168,8 +170,7 @@ PasteItemRow PasteItemRow::describe(const PBItem &item, bool compact, const Rich
             break;
         case PBDefaultCategory::unknown:
         case PBDefaultCategory::custom:
-        case PBDefaultCategory::all:
-            break;
+        case PBDefaultCategory::all: break;
         }
         if (category.type() == PBDefaultCategory::custom)
             row.chips.append(category.backgroundColor());

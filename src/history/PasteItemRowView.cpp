@@ -18,7 +18,8 @@ void paintCard(QPainter &painter, const QRect &rowRect, bool selected, const QCo
 {
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath card;
-    card.addRoundedRect(QRectF(PasteItemRowView::cardRect(rowRect)), PasteItemRowView::kRadius, PasteItemRowView::kRadius);
+    card.addRoundedRect(QRectF(PasteItemRowView::cardRect(rowRect)), PasteItemRowView::kRadius,
+                        PasteItemRowView::kRadius);
     if (selected) {
         // The shadow: a few widening, fading copies of the card offset down and right.
         painter.setPen(Qt::NoPen);
@@ -27,8 +28,9 @@ void paintCard(QPainter &painter, const QRect &rowRect, bool selected, const QCo
             layer.setAlphaF(shadow.alphaF() / 4.0);
             painter.setBrush(layer);
             QPainterPath spread;
-            spread.addRoundedRect(QRectF(PasteItemRowView::cardRect(rowRect)).translated(2, 4).adjusted(-blur, -blur, blur, blur),
-                                  PasteItemRowView::kRadius + blur, PasteItemRowView::kRadius + blur);
+            spread.addRoundedRect(
+                QRectF(PasteItemRowView::cardRect(rowRect)).translated(2, 4).adjusted(-blur, -blur, blur, blur),
+                PasteItemRowView::kRadius + blur, PasteItemRowView::kRadius + blur);
             painter.drawPath(spread);
         }
     }
@@ -43,9 +45,11 @@ void PasteItemRowView::paint(QPainter &painter, const QRect &rowRect, bool selec
 {
     const QColor border = selected ? ColorAssets::namedOr(QStringLiteral("SelectedBorderColor"), QColor(0, 0, 0, 40))
                                    : ColorAssets::namedOr(QStringLiteral("NormalBorderColor"), QColor(0, 0, 0, 30));
-    const QColor background = selected ? ColorAssets::namedOr(QStringLiteral("SelectedBackgroundColor"), QColor(214, 232, 255))
-                                       : ColorAssets::namedOr(QStringLiteral("NormalBackgroundColor"), QColor(255, 255, 255));
-    const QColor shadow = selected ? ColorAssets::namedOr(QStringLiteral("SelectedShadowColor"), QColor(0, 0, 0, 60)) : QColor();
+    const QColor background =
+        selected ? ColorAssets::namedOr(QStringLiteral("SelectedBackgroundColor"), QColor(214, 232, 255))
+                 : ColorAssets::namedOr(QStringLiteral("NormalBackgroundColor"), QColor(255, 255, 255));
+    const QColor shadow =
+        selected ? ColorAssets::namedOr(QStringLiteral("SelectedShadowColor"), QColor(0, 0, 0, 60)) : QColor();
     // Stroking the antialiased card is the dearest part of a row: every row of one size and look
     // draws one cached picture of it.
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
@@ -57,7 +61,8 @@ void PasteItemRowView::paint(QPainter &painter, const QRect &rowRect, bool selec
                             .arg(background.rgba())
                             .arg(shadow.rgba())
                             .arg(selected);
-    const QRect area = QRect(QPoint(0, 0), rowRect.size()).adjusted(-kShadowReach, -kShadowReach, kShadowReach, kShadowReach);
+    const QRect area =
+        QRect(QPoint(0, 0), rowRect.size()).adjusted(-kShadowReach, -kShadowReach, kShadowReach, kShadowReach);
     QPixmap picture;
     if (!QPixmapCache::find(key, &picture)) {
         picture = QPixmap(area.size() * ratio);

@@ -47,10 +47,7 @@ QByteArray wholeUtf8Characters(const QByteArray &head)
     return end - (start - 1) < needed ? head.left(start - 1) : head;
 }
 
-bool isBlank(QChar c)
-{
-    return c.isSpace() || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
-}
+bool isBlank(QChar c) { return c.isSpace() || c == QChar::ParagraphSeparator || c == QChar::LineSeparator; }
 
 } // namespace
 
@@ -58,7 +55,8 @@ std::optional<RichTitle> RichTitle::fromDocument(const QTextDocument &document)
 {
     RichTitle title;
     bool started = false;
-    for (QTextBlock block = document.begin(); block.isValid() && title.text.size() < kTextLength; block = block.next()) {
+    for (QTextBlock block = document.begin(); block.isValid() && title.text.size() < kTextLength;
+         block = block.next()) {
         if (started)
             title.text.append(QLatin1Char('\n'));
         for (auto it = block.begin(); !it.atEnd() && title.text.size() < kTextLength; ++it) {
@@ -155,7 +153,8 @@ QHash<QUuid, RichTitle> RichTitle::load(TaviPBManager &manager, const QList<PBIt
         const QList<std::shared_ptr<PBPasteboardDataRecord>> stored = record->pasteboards();
         // The first rich representation that can be read, in the order the copy-out prefers.
         for (const QString &type : PasteboardTypeName::kRichTypes) {
-            const auto found = std::find_if(stored.cbegin(), stored.cend(), [&type](const auto &row) { return row && row->type() == type; });
+            const auto found = std::find_if(stored.cbegin(), stored.cend(),
+                                            [&type](const auto &row) { return row && row->type() == type; });
             if (found == stored.cend())
                 continue;
             const quint32 failures = (*found)->readFailureCount();

@@ -26,16 +26,14 @@ QImage readScaled(QImageReader &reader)
     reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
-        return reader.read().scaled(RowIcons::kThumbnailSize, RowIcons::kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        return reader.read().scaled(RowIcons::kThumbnailSize, RowIcons::kThumbnailSize, Qt::KeepAspectRatio,
+                                    Qt::SmoothTransformation);
     reader.setScaledSize(thumbnailSize(QSizeF(size), RowIcons::kThumbnailSize, RowIcons::kThumbnailSize));
     const ImageDecoding::LargeImageAllowance allowance;
     return reader.read();
 }
 
-QImage imageFromData(const QByteArray &data)
-{
-    return ImageDecoding::fromBytes(data, readScaled);
-}
+QImage imageFromData(const QByteArray &data) { return ImageDecoding::fromBytes(data, readScaled); }
 
 QImage imageFromFile(const QString &path)
 {
@@ -55,15 +53,13 @@ QString desktopIcon(const QString &applicationId)
     return entry ? entry->icon : QString();
 }
 
-QPixmap pixmapOf(const QIcon &icon, int size)
-{
-    return icon.isNull() ? QPixmap() : icon.pixmap(size, size);
-}
+QPixmap pixmapOf(const QIcon &icon, int size) { return icon.isNull() ? QPixmap() : icon.pixmap(size, size); }
 
 QPixmap fileTypeIcon(const QString &path)
 {
     const auto icon = fileIcon(path);
-    return icon ? pixmapOf(*icon, kApplicationIconSize) : namedImage(QStringLiteral("ic_appicon_missing"), kApplicationIconSize);
+    return icon ? pixmapOf(*icon, kApplicationIconSize)
+                : namedImage(QStringLiteral("ic_appicon_missing"), kApplicationIconSize);
 }
 
 } // namespace
@@ -107,14 +103,15 @@ QPixmap RowIcons::icon(const PasteItemRow &row)
         land(key, pixmap);
         return pixmap;
     }
-    default:
-        break;
+    default: break;
     }
     if (!m_loading.contains(key)) {
         m_loading.insert(key);
         start(row, key);
     }
-    return row.icon == PasteItemRow::IconSource::favicon ? namedImage(QStringLiteral("website_default"), kApplicationIconSize) : QPixmap();
+    return row.icon == PasteItemRow::IconSource::favicon
+               ? namedImage(QStringLiteral("website_default"), kApplicationIconSize)
+               : QPixmap();
 }
 
 void RowIcons::start(const PasteItemRow &row, const QString &key)
@@ -130,9 +127,11 @@ void RowIcons::start(const PasteItemRow &row, const QString &key)
                     return;
                 QPixmap pixmap;
                 if (!icon.isEmpty())
-                    pixmap = pixmapOf(QFileInfo(icon).isAbsolute() ? QIcon(icon) : QIcon::fromTheme(icon), kApplicationIconSize);
+                    pixmap = pixmapOf(QFileInfo(icon).isAbsolute() ? QIcon(icon) : QIcon::fromTheme(icon),
+                                      kApplicationIconSize);
                 if (pixmap.isNull()) {
-                    LOG_INFO("RowIcons.application", QStringLiteral("No desktop entry icon for application %1; shown as missing").arg(id));
+                    LOG_INFO("RowIcons.application",
+                             QStringLiteral("No desktop entry icon for application %1; shown as missing").arg(id));
                     pixmap = namedImage(QStringLiteral("ic_appicon_missing"), kApplicationIconSize);
                 }
                 self->land(key, pixmap);
@@ -144,7 +143,8 @@ void RowIcons::start(const PasteItemRow &row, const QString &key)
         const QUrl url(row.iconKey);
         ImageLoader::shared().load(url, this, [self, key](const QPixmap &favicon) {
             if (self)
-                self->land(key, favicon.scaled(kApplicationIconSize, kApplicationIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+                self->land(key, favicon.scaled(kApplicationIconSize, kApplicationIconSize, Qt::KeepAspectRatio,
+                                               Qt::SmoothTransformation));
         });
         return;
     }
@@ -162,18 +162,20 @@ void RowIcons::start(const PasteItemRow &row, const QString &key)
                 if (!image.isNull()) {
                     self->land(key, QPixmap::fromImage(image));
                 } else if (fromFile) {
-                    LOG_INFO("RowIcons.thumbnail", QStringLiteral("No thumbnail for an image file; its type icon is shown"));
+                    LOG_INFO("RowIcons.thumbnail",
+                             QStringLiteral("No thumbnail for an image file; its type icon is shown"));
                     self->land(key, fileTypeIcon(path));
                 } else {
-                    LOG_INFO("RowIcons.image", QStringLiteral("A copied image of %1 bytes does not decode; a generic image is shown").arg(bytes));
+                    LOG_INFO("RowIcons.image",
+                             QStringLiteral("A copied image of %1 bytes does not decode; a generic image is shown")
+                                 .arg(bytes));
                     self->land(key, namedImage(QStringLiteral("df_image"), kApplicationIconSize));
                 }
             });
         });
         return;
     }
-    default:
-        return;
+    default: return;
     }
 }
 

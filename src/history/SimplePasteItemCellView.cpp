@@ -7,7 +7,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-void SimplePasteItemCellView::paint(QPainter &painter, const QRect &rowRect, const PasteItemRow &row, RowPaintState state)
+void SimplePasteItemCellView::paint(QPainter &painter, const QRect &rowRect, const PasteItemRow &row,
+                                    RowPaintState state)
 {
     PasteItemRowView::paint(painter, rowRect, state.selected);
     const QRect card = PasteItemRowView::cardRect(rowRect);
@@ -26,7 +27,8 @@ void SimplePasteItemCellView::paint(QPainter &painter, const QRect &rowRect, con
     const bool tagLine = row.titleLines == 1;
     const int textHeight = metrics.lineSpacing() * row.titleLines + (tagLine ? 10 : 0);
     const int top = card.center().y() - textHeight / 2;
-    RowPainting::drawText(painter, QRect(left, top, right - left, metrics.lineSpacing() * row.titleLines), row.title, row.titleLines, row.titleRuns);
+    RowPainting::drawText(painter, QRect(left, top, right - left, metrics.lineSpacing() * row.titleLines), row.title,
+                          row.titleLines, row.titleRuns);
     if (tagLine) {
         const QRect line(left, top + metrics.lineSpacing() + 1, right - left, 9);
         const int x = RowPainting::drawChips(painter, line, row.chips);

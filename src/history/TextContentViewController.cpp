@@ -91,7 +91,9 @@ void TextContentViewController::configure(const PBItemProvider &provider)
             return;
         }
         if (rich)
-            LOG_INFO("TextContentViewController.configure", QStringLiteral("Rich text of %1 bytes previewed as plain text").arg(richData.toByteArray().size()));
+            LOG_INFO(
+                "TextContentViewController.configure",
+                QStringLiteral("Rich text of %1 bytes previewed as plain text").arg(richData.toByteArray().size()));
         contentTextView->document()->setDefaultFont(systemFont(12));
         contentTextView->setPlainText(shownText(plain));
         applySize(measure(plain, systemFont(12)));

@@ -46,8 +46,10 @@ TaviPBManager::ClearOptions TrashFilterView::clearOptions() const
 {
     TaviPBManager::ClearOptions options;
     options.includeSticky = !stickyBtn->isHidden() && stickyBtn->isChecked();
-    options.includeNotes = m_categoryType == PBDefaultCategory::note || (!m_noteView->isHidden() && noteBtn->isChecked());
+    options.includeNotes =
+        m_categoryType == PBDefaultCategory::note || (!m_noteView->isHidden() && noteBtn->isChecked());
     options.includeLock = !lockBtn->isHidden() && lockBtn->isChecked();
-    options.includeCustom = m_categoryType == PBDefaultCategory::custom || (!customBtn->isHidden() && customBtn->isChecked());
+    options.includeCustom =
+        m_categoryType == PBDefaultCategory::custom || (!customBtn->isHidden() && customBtn->isChecked());
     return options;
 }

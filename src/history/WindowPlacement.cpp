@@ -75,11 +75,13 @@ void placeBeside(QWidget *window, const QWidget *anchor)
         return;
     // Not shown yet, a window has the size its layout asks for only once it is shown.
     const QSize hint = window->sizeHint();
-    const QSize size = window->testAttribute(Qt::WA_Resized) || !hint.isValid() ? window->size()
-                                                                               : hint.expandedTo(window->minimumSize());
+    const QSize size = window->testAttribute(Qt::WA_Resized) || !hint.isValid()
+                           ? window->size()
+                           : hint.expandedTo(window->minimumSize());
     const QMargins decorations = decorationsOf(window);
     const QSize framed = size.grownBy(decorations);
-    const QRect place = beside(framed, asking->frameGeometry(), screen->availableGeometry(), DockWindow::reservedAreas(screen));
+    const QRect place =
+        beside(framed, asking->frameGeometry(), screen->availableGeometry(), DockWindow::reservedAreas(screen));
     // A top-level window is moved by its frame and sized by its contents.
     if (place.size() != framed)
         window->resize(place.size().shrunkBy(decorations));

@@ -72,9 +72,10 @@ void crashHandler(int signal)
 void installCrashHook()
 {
     Paths::makePrivateDirectory(Analytics::crashDirectory());
-    const QByteArray path = (Analytics::crashDirectory() + QStringLiteral("/crash-%1-%2.txt")
-                                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))
-                                 .arg(QCoreApplication::applicationPid()))
+    const QByteArray path = (Analytics::crashDirectory()
+                             + QStringLiteral("/crash-%1-%2.txt")
+                                   .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")))
+                                   .arg(QCoreApplication::applicationPid()))
                                 .toLocal8Bit();
     qstrncpy(g_crashPath, path.constData(), sizeof(g_crashPath));
     void *warmUp[1];
@@ -116,7 +117,6 @@ void appendEvent(const QByteArray &line)
         file.write(line);
 }
 } // namespace
-
 
 namespace Analytics {
 
@@ -206,9 +206,6 @@ void setEventObserver(EventObserver observer)
     g_observer = std::move(observer);
 }
 
-void flush()
-{
-    writerQueue().drain();
-}
+void flush() { writerQueue().drain(); }
 
 } // namespace Analytics

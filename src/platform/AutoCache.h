@@ -21,8 +21,7 @@ namespace autocache_detail {
 inline std::optional<qint64> exactInteger(const QVariant &v)
 {
     switch (v.metaType().id()) {
-    case QMetaType::LongLong:
-        return v.toLongLong();
+    case QMetaType::LongLong: return v.toLongLong();
     case QMetaType::Double: {
         const double d = v.toDouble();
         // 2^63 itself is out of range; every double below it in magnitude fits.
@@ -39,18 +38,15 @@ inline std::optional<qint64> exactInteger(const QVariant &v)
         const double d = text.toDouble(&ok); // "500.0"
         return ok ? exactInteger(QVariant(d)) : std::nullopt;
     }
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
 inline std::optional<double> number(const QVariant &v)
 {
     switch (v.metaType().id()) {
-    case QMetaType::Double:
-        return v.toDouble();
-    case QMetaType::LongLong:
-        return double(v.toLongLong());
+    case QMetaType::Double: return v.toDouble();
+    case QMetaType::LongLong: return double(v.toLongLong());
     case QMetaType::QString: {
         bool ok = false;
         const double d = v.toString().trimmed().toDouble(&ok);
@@ -58,12 +54,12 @@ inline std::optional<double> number(const QVariant &v)
             return std::nullopt;
         return d;
     }
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 
-template <typename T> struct Codec {
+template <typename T>
+struct Codec {
     static std::optional<T> read(const QVariant &v)
     {
         if constexpr (std::is_enum_v<T>) {
@@ -105,7 +101,8 @@ template <typename T> struct Codec {
     }
 };
 
-template <typename T> struct Codec<std::optional<T>> {
+template <typename T>
+struct Codec<std::optional<T>> {
     static std::optional<std::optional<T>> read(const QVariant &v)
     {
         if (auto inner = Codec<T>::read(v))
@@ -118,19 +115,26 @@ template <typename T> struct Codec<std::optional<T>> {
 } // namespace autocache_detail
 
 // The values a numeric setting may hold, both ends included.
-template <typename T> struct ValidRange {
+template <typename T>
+struct ValidRange {
     T lowest;
     T highest;
     constexpr bool contains(T value) const { return value >= lowest && value <= highest; } // false for NaN
 };
 
-template <typename T> class AutoCache {
+template <typename T>
+class AutoCache {
 public:
     AutoCache(QString key, T initial, Defaults *store = nullptr)
-        : m_key(std::move(key)), m_initial(std::move(initial)), m_store(store) {}
-    AutoCache(QString key, T initial, ValidRange<T> range, Defaults *store = nullptr)
-        requires std::is_arithmetic_v<T>
-        : m_key(std::move(key)), m_initial(std::move(initial)), m_range(range), m_store(store) {}
+        : m_key(std::move(key)),
+          m_initial(std::move(initial)),
+          m_store(store)
+    {
+    }
+    AutoCache(QString key, T initial, ValidRange<T> range, Defaults *store = nullptr) requires std::is_arithmetic_v<T>
+        : m_key(std::move(key)), m_initial(std::move(initial)), m_range(range), m_store(store)
+    {
+    }
 
     const QString &key() const { return m_key; }
     const T &initialValue() const { return m_initial; }

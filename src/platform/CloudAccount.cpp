@@ -45,8 +45,7 @@ void FolderCloudAccount::accountStatus(StatusCompletion completion)
         return;
     }
     if (!info.isDir() || !info.isWritable()) {
-        completion(CloudAccountStatus::Restricted,
-                   QStringLiteral("The sync folder %1 is not writable.").arg(folder));
+        completion(CloudAccountStatus::Restricted, QStringLiteral("The sync folder %1 is not writable.").arg(folder));
         return;
     }
     completion(CloudAccountStatus::Available, std::nullopt);

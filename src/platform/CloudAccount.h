@@ -9,7 +9,13 @@
 #include <memory>
 #include <optional>
 
-enum class CloudAccountStatus { CouldNotDetermine = 0, Available = 1, Restricted = 2, NoAccount = 3, TemporarilyUnavailable = 4 };
+enum class CloudAccountStatus {
+    CouldNotDetermine = 0,
+    Available = 1,
+    Restricted = 2,
+    NoAccount = 3,
+    TemporarilyUnavailable = 4
+};
 
 class CloudAccount {
 public:

@@ -4,10 +4,7 @@
 #include "platform/Paths.h"
 
 namespace {
-QString defaultPath()
-{
-    return Paths::dataDirectory() + QStringLiteral("/cloud-kvs.json");
-}
+QString defaultPath() { return Paths::dataDirectory() + QStringLiteral("/cloud-kvs.json"); }
 // Never destroyed: objects that stop late (a sync engine) still reach it; its file is flushed
 // explicitly before the program ends.
 std::unique_ptr<CloudKeyValueStore> &instance()
@@ -39,10 +36,7 @@ void CloudKeyValueStore::resetShared()
 
 CloudKeyValueStore::CloudKeyValueStore(QString filePath) : m_values(std::move(filePath)) {}
 
-QVariant CloudKeyValueStore::value(const QString &key) const
-{
-    return m_values.value(key);
-}
+QVariant CloudKeyValueStore::value(const QString &key) const { return m_values.value(key); }
 
 void CloudKeyValueStore::setValue(const QString &key, const QVariant &value)
 {
@@ -56,10 +50,7 @@ void CloudKeyValueStore::setValue(const QString &key, const QVariant &value)
         publisher({{key, value}});
 }
 
-void CloudKeyValueStore::remove(const QString &key)
-{
-    m_values.remove(key);
-}
+void CloudKeyValueStore::remove(const QString &key) { m_values.remove(key); }
 
 bool CloudKeyValueStore::synchronize()
 {
@@ -75,6 +66,6 @@ void CloudKeyValueStore::setPublisher(Publisher publisher)
 void CloudKeyValueStore::applyExternalChange(const QVariantMap &values, ChangeReason reason)
 {
     m_values.setValues(values);
-    NotificationCenter::defaultCenter().post(kDidChangeExternally, this,
-                                             {{kChangedKeys, QStringList(values.keys())}, {kChangeReason, int(reason)}});
+    NotificationCenter::defaultCenter().post(
+        kDidChangeExternally, this, {{kChangedKeys, QStringList(values.keys())}, {kChangeReason, int(reason)}});
 }

@@ -32,10 +32,7 @@ std::optional<QColor> named(const QString &name)
     return std::nullopt;
 }
 
-QColor namedOr(const QString &name, const QColor &fallback)
-{
-    return named(name).value_or(fallback);
-}
+QColor namedOr(const QString &name, const QColor &fallback) { return named(name).value_or(fallback); }
 
 QStringList names()
 {

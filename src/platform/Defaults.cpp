@@ -29,10 +29,8 @@ QVariant normalized(const QVariant &value)
     case QMetaType::ULong:
     case QMetaType::Short:
     case QMetaType::UShort:
-    case QMetaType::ULongLong:
-        return QVariant::fromValue(value.toLongLong());
-    case QMetaType::Float:
-        return QVariant::fromValue(value.toDouble());
+    case QMetaType::ULongLong: return QVariant::fromValue(value.toLongLong());
+    case QMetaType::Float: return QVariant::fromValue(value.toDouble());
     case QMetaType::QVariantList: {
         QVariantList list;
         for (const QVariant &item : value.toList())
@@ -46,8 +44,7 @@ QVariant normalized(const QVariant &value)
             map.insert(it.key(), normalized(it.value()));
         return map;
     }
-    default:
-        return value;
+    default: return value;
     }
 }
 
@@ -76,10 +73,7 @@ SerialQueue &writerQueue()
 }
 } // namespace
 
-Defaults::Defaults(QString filePath) : m_path(std::move(filePath))
-{
-    load();
-}
+Defaults::Defaults(QString filePath) : m_path(std::move(filePath)) { load(); }
 
 Defaults::~Defaults()
 {
@@ -160,8 +154,7 @@ QJsonValue Defaults::encode(const QVariant &input)
         tagged[kValue] = object;
         break;
     }
-    default:
-        return QJsonValue(QJsonValue::Undefined);
+    default: return QJsonValue(QJsonValue::Undefined);
     }
     return tagged;
 }
@@ -199,7 +192,8 @@ QVariant Defaults::decode(const QJsonValue &taggedValue, bool *ok)
         return success(list);
     }
     if (type == QLatin1String("data") && raw.isString()) {
-        auto result = QByteArray::fromBase64Encoding(raw.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        auto result =
+            QByteArray::fromBase64Encoding(raw.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         return result ? success(*result) : QVariant();
     }
     if (type == QLatin1String("date") && raw.isString()) {
@@ -249,7 +243,8 @@ void Defaults::load()
         const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
         file.close();
         if (error.error != QJsonParseError::NoError || !document.isObject()) {
-            problem = error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("not a JSON object");
+            problem =
+                error.error != QJsonParseError::NoError ? error.errorString() : QStringLiteral("not a JSON object");
         } else if (!document.object().value(QStringLiteral("values")).isObject()) {
             // Another file's shape: keep it rather than overwrite it with the next write.
             problem = QStringLiteral("no values object");
@@ -262,7 +257,8 @@ void Defaults::load()
                     m_values.insert(it.key(), decoded);
                 } else {
                     m_unreadable.insert(it.key(), it.value());
-                    LOG_WARNING("Defaults::load()", QStringLiteral("Ignoring unreadable value of \"%1\" in %2").arg(it.key(), m_path));
+                    LOG_WARNING("Defaults::load()",
+                                QStringLiteral("Ignoring unreadable value of \"%1\" in %2").arg(it.key(), m_path));
                 }
             }
             return;
@@ -271,8 +267,9 @@ void Defaults::load()
     const QString aside = Paths::moveAside(m_path, QStringLiteral("corrupt"));
     if (!aside.isEmpty())
         m_keptAsidePath = aside;
-    LOG_ERROR("Defaults::load()", QStringLiteral("Settings file %1 is unreadable (%2); kept as %3, defaults apply")
-                                      .arg(m_path, problem, aside.isEmpty() ? QStringLiteral("(could not rename)") : aside));
+    LOG_ERROR("Defaults::load()",
+              QStringLiteral("Settings file %1 is unreadable (%2); kept as %3, defaults apply")
+                  .arg(m_path, problem, aside.isEmpty() ? QStringLiteral("(could not rename)") : aside));
 }
 
 bool Defaults::noteChange()
@@ -334,10 +331,7 @@ bool Defaults::writeLatest()
     return true;
 }
 
-void Defaults::setWriteHookForTesting(std::function<void()> hook)
-{
-    writeHook() = std::move(hook);
-}
+void Defaults::setWriteHookForTesting(std::function<void()> hook) { writeHook() = std::move(hook); }
 
 bool Defaults::flush()
 {
@@ -357,10 +351,7 @@ bool Defaults::contains(const QString &key) const
     return m_values.contains(key);
 }
 
-void Defaults::setValue(const QString &key, const QVariant &value)
-{
-    setValues({{key, value}});
-}
+void Defaults::setValue(const QString &key, const QVariant &value) { setValues({{key, value}}); }
 
 void Defaults::setValues(const QVariantMap &values)
 {
@@ -369,7 +360,8 @@ void Defaults::setValues(const QVariantMap &values)
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
         const QVariant value = normalized(it.value());
         if (encode(value).isUndefined()) {
-            LOG_ERROR("Defaults::setValues()", QStringLiteral("Value of \"%1\" has a type that cannot be stored").arg(it.key()));
+            LOG_ERROR("Defaults::setValues()",
+                      QStringLiteral("Value of \"%1\" has a type that cannot be stored").arg(it.key()));
             continue;
         }
         auto existing = m_values.constFind(it.key());
@@ -421,7 +413,4 @@ QVariantMap Defaults::snapshot() const
     return m_values;
 }
 
-void Defaults::reload()
-{
-    load();
-}
+void Defaults::reload() { load(); }

@@ -72,8 +72,8 @@ private:
     QJsonObject m_unreadable; // undecodable entries as found, written back as they are
     QString m_keptAsidePath;
     quint64 m_changes = 0;
-    QMutex m_writeMutex; // one write at a time, in the order of the changes
-    quint64 m_written = 0; // guarded by m_writeMutex: the changes the file holds
+    QMutex m_writeMutex;            // one write at a time, in the order of the changes
+    quint64 m_written = 0;          // guarded by m_writeMutex: the changes the file holds
     bool m_lastWriteFailed = false; // guarded by m_writeMutex
     std::atomic<bool> m_writeQueued{false};
     std::atomic<bool> m_usedWriter{false};

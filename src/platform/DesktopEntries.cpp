@@ -185,7 +185,8 @@ std::optional<DesktopEntry> DesktopEntries::byProgram(const QString &executableP
     std::lock_guard lock(m_mutex);
     refreshIfChanged();
     for (const DesktopEntry &entry : m_entries) {
-        if (!entry.program.isEmpty() && (entry.program == executablePath || QFileInfo(entry.program).fileName() == name))
+        if (!entry.program.isEmpty()
+            && (entry.program == executablePath || QFileInfo(entry.program).fileName() == name))
             return entry;
     }
     return std::nullopt;

@@ -12,11 +12,11 @@
 #include <optional>
 
 struct DesktopEntry {
-    QString id;   // file name without ".desktop", subfolders joined by '-'
+    QString id; // file name without ".desktop", subfolders joined by '-'
     QString path;
     QString name; // localized when the file has the user's language
     QString icon;
-    QString program;        // the executable named by Exec, without arguments
+    QString program; // the executable named by Exec, without arguments
     QString startupWMClass;
 
     // Reads one [Desktop Entry] of type Application; none for other files.

@@ -17,8 +17,9 @@ std::optional<QString> platformUUID(const QStringList &sources)
         const QString text = QString::fromLatin1(file.read(256)).trimmed();
         QUuid uuid = QUuid::fromString(text);
         if (uuid.isNull() && machineId.match(text).hasMatch())
-            uuid = QUuid::fromString(QStringLiteral("%1-%2-%3-%4-%5")
-                                         .arg(text.mid(0, 8), text.mid(8, 4), text.mid(12, 4), text.mid(16, 4), text.mid(20)));
+            uuid = QUuid::fromString(
+                QStringLiteral("%1-%2-%3-%4-%5")
+                    .arg(text.mid(0, 8), text.mid(8, 4), text.mid(12, 4), text.mid(16, 4), text.mid(20)));
         if (!uuid.isNull())
             return uuid.toString(QUuid::WithoutBraces).toUpper();
     }
@@ -31,9 +32,6 @@ std::optional<QString> platformUUID()
                          QStringLiteral("/var/lib/dbus/machine-id")});
 }
 
-QString osVersionString()
-{
-    return QSysInfo::prettyProductName();
-}
+QString osVersionString() { return QSysInfo::prettyProductName(); }
 
 } // namespace DeviceInfo

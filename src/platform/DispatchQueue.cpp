@@ -69,10 +69,7 @@ bool syncWithTimeout(std::function<void()> work, std::chrono::milliseconds timeo
 } // namespace MainQueue
 
 namespace GlobalQueue {
-void async(std::function<void()> work)
-{
-    QThreadPool::globalInstance()->start(std::move(work));
-}
+void async(std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); }
 } // namespace GlobalQueue
 
 namespace {
@@ -84,10 +81,7 @@ SerialQueue::SerialQueue(QString label) : m_label(std::move(label))
     m_thread = std::thread([this] { run(); });
 }
 
-SerialQueue::~SerialQueue()
-{
-    shutdown();
-}
+SerialQueue::~SerialQueue() { shutdown(); }
 
 void SerialQueue::async(std::function<void()> work)
 {
@@ -145,10 +139,7 @@ void SerialQueue::shutdown()
         m_thread.join();
 }
 
-bool SerialQueue::isCurrent() const
-{
-    return t_currentQueue == this;
-}
+bool SerialQueue::isCurrent() const { return t_currentQueue == this; }
 
 void SerialQueue::run()
 {
@@ -171,7 +162,8 @@ void SerialQueue::run()
         try {
             work();
         } catch (const std::exception &error) {
-            LOG_ERROR("SerialQueue::run()", QStringLiteral("Work on %1 threw: %2").arg(m_label, QString::fromUtf8(error.what())));
+            LOG_ERROR("SerialQueue::run()",
+                      QStringLiteral("Work on %1 threw: %2").arg(m_label, QString::fromUtf8(error.what())));
         } catch (...) {
             LOG_ERROR("SerialQueue::run()", QStringLiteral("Work on %1 threw an unknown exception").arg(m_label));
         }

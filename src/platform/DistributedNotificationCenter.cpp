@@ -20,7 +20,8 @@ class DistributedNotificationReceiver : public QObject {
     Q_OBJECT
 public:
     DistributedNotificationReceiver(QString object, std::function<void()> handler)
-        : m_object(std::move(object)), m_handler(std::move(handler))
+        : m_object(std::move(object)),
+          m_handler(std::move(handler))
     {
     }
 
@@ -42,20 +43,19 @@ DistributedNotificationCenter &DistributedNotificationCenter::defaultCenter()
     return center;
 }
 
-DistributedNotificationCenter::DistributedNotificationCenter(const QDBusConnection &connection) : m_connection(connection)
+DistributedNotificationCenter::DistributedNotificationCenter(const QDBusConnection &connection)
+    : m_connection(connection)
 {
 }
 
 DistributedNotificationCenter::~DistributedNotificationCenter() = default;
 
-bool DistributedNotificationCenter::isConnected() const
-{
-    return m_connection.isConnected();
-}
+bool DistributedNotificationCenter::isConnected() const { return m_connection.isConnected(); }
 
 bool DistributedNotificationCenter::isValidName(const QString &name)
 {
-    static const QRegularExpression member(QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z_][A-Za-z0-9_]{0,254}")));
+    static const QRegularExpression member(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z_][A-Za-z0-9_]{0,254}")));
     return member.match(name).hasMatch();
 }
 
@@ -79,8 +79,8 @@ bool DistributedNotificationCenter::post(const QString &name, const QString &obj
     return true;
 }
 
-DistributedNotificationCenter::Token DistributedNotificationCenter::addObserver(const QString &name, const QString &object,
-                                                                                std::function<void()> handler)
+DistributedNotificationCenter::Token
+DistributedNotificationCenter::addObserver(const QString &name, const QString &object, std::function<void()> handler)
 {
     m_lastError.clear();
     if (!isValidName(name) || !isConnected()) {
@@ -89,8 +89,8 @@ DistributedNotificationCenter::Token DistributedNotificationCenter::addObserver(
         return 0;
     }
     auto receiver = std::make_unique<DistributedNotificationReceiver>(object, std::move(handler));
-    if (!m_connection.connect(QString(), kPath, kInterface, name, QStringList{object}, QStringLiteral("s"), receiver.get(),
-                              SLOT(received(QString)))) {
+    if (!m_connection.connect(QString(), kPath, kInterface, name, QStringList{object}, QStringLiteral("s"),
+                              receiver.get(), SLOT(received(QString)))) {
         m_lastError = m_connection.lastError().message();
         return 0;
     }
@@ -135,8 +135,9 @@ bool DistributedNotificationCenter::registerName(const QString &busName)
         return false;
     }
     if (!m_connection.registerService(busName)) {
-        m_lastError = m_connection.lastError().isValid() ? m_connection.lastError().message()
-                                                         : QStringLiteral("%1 is owned by another program").arg(busName);
+        m_lastError = m_connection.lastError().isValid()
+                          ? m_connection.lastError().message()
+                          : QStringLiteral("%1 is owned by another program").arg(busName);
         return false;
     }
     return true;

@@ -33,13 +33,14 @@ void showItem(const QString &path)
     QDBusConnection bus = QDBusConnection::sessionBus();
     QDBusConnectionInterface *names = bus.isConnected() ? bus.interface() : nullptr;
     const bool available = names
-        && (names->isServiceRegistered(kService).value() || names->activatableServiceNames().value().contains(kService));
+                           && (names->isServiceRegistered(kService).value()
+                               || names->activatableServiceNames().value().contains(kService));
     if (!available) {
         openFolder(path);
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/FileManager1"), kService,
-                                                       QStringLiteral("ShowItems"));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/FileManager1"),
+                                                       kService, QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)} << QString();
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [path](QDBusPendingCallWatcher *done) {

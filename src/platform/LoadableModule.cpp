@@ -22,7 +22,8 @@ QString modulePath(const QString &name)
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
     const QString file = name + QStringLiteral(".so");
-    const QStringList folders{programFolder + QStringLiteral("/" TAVI_MODULES_FROM_PROGRAM), programFolder + QStringLiteral("/modules"),
+    const QStringList folders{programFolder + QStringLiteral("/" TAVI_MODULES_FROM_PROGRAM),
+                              programFolder + QStringLiteral("/modules"),
                               programFolder + QStringLiteral("/../modules")};
     for (const QString &folder : folders) {
         const QFileInfo candidate(folder + QLatin1Char('/') + file);
@@ -36,10 +37,7 @@ QString modulePath(const QString &name)
 
 namespace LoadableModule {
 
-bool isInstalled(const QString &name)
-{
-    return !modulePath(name).isEmpty();
-}
+bool isInstalled(const QString &name) { return !modulePath(name).isEmpty(); }
 
 QFunctionPointer entry(const QString &name, const char *symbol)
 {
@@ -53,7 +51,8 @@ QFunctionPointer entry(const QString &name, const char *symbol)
         } else {
             library = new QLibrary(path);
             if (!library->load()) {
-                LOG_WARNING("LoadableModule.entry", QStringLiteral("The module %1 could not be loaded: %2").arg(name, library->errorString()));
+                LOG_WARNING("LoadableModule.entry",
+                            QStringLiteral("The module %1 could not be loaded: %2").arg(name, library->errorString()));
                 delete library;
                 library = nullptr;
             } else {
@@ -66,7 +65,8 @@ QFunctionPointer entry(const QString &name, const char *symbol)
         return nullptr;
     const QFunctionPointer function = (*found)->resolve(symbol);
     if (!function)
-        LOG_WARNING("LoadableModule.entry", QStringLiteral("The module %1 has no %2").arg(name, QString::fromLatin1(symbol)));
+        LOG_WARNING("LoadableModule.entry",
+                    QStringLiteral("The module %1 has no %2").arg(name, QString::fromLatin1(symbol)));
     return function;
 }
 

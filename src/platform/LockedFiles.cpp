@@ -20,10 +20,7 @@ Registry &registry()
     return *instance;
 }
 
-bool identity(const QString &path, struct stat *info)
-{
-    return ::stat(QFile::encodeName(path).constData(), info) == 0;
-}
+bool identity(const QString &path, struct stat *info) { return ::stat(QFile::encodeName(path).constData(), info) == 0; }
 } // namespace
 
 namespace LockedFiles {

@@ -35,7 +35,9 @@ Log::Observer g_observer;
 class LazyFlusher {
 public:
     LazyFlusher(std::weak_ptr<spdlog::logger> logger, std::chrono::seconds delay)
-        : m_logger(std::move(logger)), m_delay(delay), m_thread([this] { run(); })
+        : m_logger(std::move(logger)),
+          m_delay(delay),
+          m_thread([this] { run(); })
     {
         m_thread.detach();
     }
@@ -88,10 +90,7 @@ spdlog::level::level_enum toSpd(LogLevel level)
     return spdlog::level::info;
 }
 
-std::shared_ptr<spdlog::logger> logger()
-{
-    return std::atomic_load(&loggerSlot());
-}
+std::shared_ptr<spdlog::logger> logger() { return std::atomic_load(&loggerSlot()); }
 
 QString shortHash(QByteArrayView bytes)
 {
@@ -109,10 +108,7 @@ QString shortHash(QByteArrayView bytes)
 
 namespace Log {
 
-QString logDirectory()
-{
-    return Paths::stateDirectory() + QStringLiteral("/logs");
-}
+QString logDirectory() { return Paths::stateDirectory() + QStringLiteral("/logs"); }
 
 void setup()
 {

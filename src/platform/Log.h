@@ -31,8 +31,8 @@ QString redacted(const QString &text);
 QString redacted(const QByteArray &data);
 
 // Receives every message after the sinks; for tests. Pass an empty function to remove.
-using Observer = std::function<void(LogLevel, const QString &message, const char *file,
-                                    const char *function, int line)>;
+using Observer =
+    std::function<void(LogLevel, const QString &message, const char *file, const char *function, int line)>;
 void setObserver(Observer observer);
 
 // Lines below warning reach the files at least this often; warnings and errors at once.

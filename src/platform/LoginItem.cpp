@@ -45,8 +45,10 @@ QStringList execArguments(const QString &value)
     for (qsizetype i = 0; i < value.size(); ++i) {
         if (value[i] == QLatin1Char('\\') && i + 1 < value.size()) {
             const QChar next = value[++i];
-            unescaped += next == QLatin1Char('n') ? QChar('\n') : next == QLatin1Char('t') ? QChar('\t')
-                       : next == QLatin1Char('r') ? QChar('\r') : next;
+            unescaped += next == QLatin1Char('n')   ? QChar('\n')
+                         : next == QLatin1Char('t') ? QChar('\t')
+                         : next == QLatin1Char('r') ? QChar('\r')
+                                                    : next;
         } else {
             unescaped += value[i];
         }
@@ -119,7 +121,8 @@ QString execArgument(const QString &argument)
     for (const QChar c : argument) {
         if (c == QLatin1Char('%'))
             quoted += QLatin1String("%%");
-        else if (quote && (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\')))
+        else if (quote
+                 && (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\')))
             quoted += QLatin1Char('\\') + c;
         else
             quoted += c;
@@ -162,9 +165,8 @@ Result setEnabled(const QString &identifier, bool enabled, const QStringList &co
                                         "X-GNOME-Autostart-enabled=true\n")
                              .arg(name, escapedValue(program), exec.join(QLatin1Char(' ')));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || file.write(text.toUtf8()) < 0 ||
-        !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || file.write(text.toUtf8()) < 0 || !file.commit())
         return {false, QStringLiteral("Could not write %1: %2").arg(path, file.errorString())};
     return {isEnabled(identifier), QString()};
 }

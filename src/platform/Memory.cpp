@@ -12,9 +12,6 @@ void returnLargeBlocksAtOnce()
     mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
 }
 
-void trim()
-{
-    malloc_trim(0);
-}
+void trim() { malloc_trim(0); }
 
 } // namespace Memory

@@ -68,10 +68,7 @@ void PasteboardItem::setData(const QString &type, const QByteArray &data)
 }
 
 namespace {
-qint64 sizeOf(const PasteboardChange &change)
-{
-    return change.items ? PasteboardItem::byteSize(*change.items) : 0;
-}
+qint64 sizeOf(const PasteboardChange &change) { return change.items ? PasteboardItem::byteSize(*change.items) : 0; }
 } // namespace
 
 qint64 PasteboardItem::byteSize(const QList<PasteboardItem> &items)
@@ -113,8 +110,7 @@ void Pasteboard::recordChange(PasteboardChange change)
         m_keptBytes += sizeOf(change);
         m_changes.push_back(std::move(change));
         qsizetype dropped = 0;
-        while (m_changes.size() > 1
-               && (qsizetype(m_changes.size()) > kMaxKeptChanges || m_keptBytes > kMaxKeptBytes)) {
+        while (m_changes.size() > 1 && (qsizetype(m_changes.size()) > kMaxKeptChanges || m_keptBytes > kMaxKeptBytes)) {
             m_keptBytes -= sizeOf(m_changes.front());
             m_changes.pop_front();
             ++dropped;

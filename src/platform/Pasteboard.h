@@ -67,8 +67,8 @@ struct PasteboardChange {
     // Why a change's contents could not be read.
     enum class Unread {
         No,
-        Replaced,  // a newer owner came before they could be read
-        NoAnswer,  // the owner did not answer, or stopped sending part-way
+        Replaced, // a newer owner came before they could be read
+        NoAnswer, // the owner did not answer, or stopped sending part-way
     };
 
     qint64 changeCount = 0;

@@ -53,8 +53,9 @@ bool isInside(const QString &path, const QString &folder)
 {
     const auto canonical = [](const QString &value) {
         const QString resolved = QFileInfo(value).canonicalFilePath();
-        return resolved.isEmpty() ? QDir::cleanPath(QDir::isAbsolutePath(value) ? value : QDir::current().absoluteFilePath(value))
-                                  : resolved;
+        return resolved.isEmpty()
+                   ? QDir::cleanPath(QDir::isAbsolutePath(value) ? value : QDir::current().absoluteFilePath(value))
+                   : resolved;
     };
     if (path.isEmpty() || folder.isEmpty())
         return false;
@@ -70,8 +71,8 @@ QString homeDirectoryPath(unsigned int userId)
     std::vector<char> buffer(size_t(size > 0 ? size : 16384));
     struct passwd entry {};
     struct passwd *found = nullptr;
-    if (::getpwuid_r(uid_t(userId), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir ||
-        !*found->pw_dir)
+    if (::getpwuid_r(uid_t(userId), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir
+        || !*found->pw_dir)
         return QStringLiteral("/");
     return QFile::decodeName(found->pw_dir);
 }

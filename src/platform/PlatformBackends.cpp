@@ -79,11 +79,17 @@ void ShortcutMonitor::setShared(std::unique_ptr<ShortcutMonitor> monitor) { g_sh
 KeyEventPoster &KeyEventPoster::shared() { return g_keyEventPoster.get(); }
 void KeyEventPoster::setShared(std::unique_ptr<KeyEventPoster> poster) { g_keyEventPoster.set(std::move(poster)); }
 AccessibilityTrust &AccessibilityTrust::shared() { return g_accessibilityTrust.get(); }
-void AccessibilityTrust::setShared(std::unique_ptr<AccessibilityTrust> trust) { g_accessibilityTrust.set(std::move(trust)); }
+void AccessibilityTrust::setShared(std::unique_ptr<AccessibilityTrust> trust)
+{
+    g_accessibilityTrust.set(std::move(trust));
+}
 MouseUpMonitor &MouseUpMonitor::shared() { return g_mouseUpMonitor.get(); }
 void MouseUpMonitor::setShared(std::unique_ptr<MouseUpMonitor> monitor) { g_mouseUpMonitor.set(std::move(monitor)); }
 FullScreenWindows &FullScreenWindows::shared() { return g_fullScreenWindows.get(); }
-void FullScreenWindows::setShared(std::unique_ptr<FullScreenWindows> windows) { g_fullScreenWindows.set(std::move(windows)); }
+void FullScreenWindows::setShared(std::unique_ptr<FullScreenWindows> windows)
+{
+    g_fullScreenWindows.set(std::move(windows));
+}
 
 namespace PlatformBackends {
 
@@ -109,9 +115,10 @@ Kind install()
 {
     const bool onX11 = QGuiApplication::platformName() == QLatin1String("xcb");
     if (!onX11)
-        LOG_WARNING("PlatformBackends::install()", QStringLiteral("Not on an X11 display (Qt platform \"%1\"): the clipboard "
-                                                                  "is not watched and hot keys do not work")
-                                                       .arg(QGuiApplication::platformName()));
+        LOG_WARNING("PlatformBackends::install()",
+                    QStringLiteral("Not on an X11 display (Qt platform \"%1\"): the clipboard "
+                                   "is not watched and hot keys do not work")
+                        .arg(QGuiApplication::platformName()));
     return install(onX11 ? Kind::X11 : Kind::Memory);
 }
 
@@ -122,11 +129,12 @@ bool installX11()
     std::unique_ptr<X11Pasteboard> pasteboard = X11Pasteboard::create();
     if (!pasteboard)
         return false;
-    pasteboard->setApplicationResolver([](xcb_window_t owner, xcb_window_t active) -> std::optional<RunningApplication> {
-        if (auto *workspace = dynamic_cast<X11Workspace *>(&Workspace::shared()))
-            return workspace->applicationForClipboardOwner(owner, active);
-        return std::nullopt;
-    });
+    pasteboard->setApplicationResolver(
+        [](xcb_window_t owner, xcb_window_t active) -> std::optional<RunningApplication> {
+            if (auto *workspace = dynamic_cast<X11Workspace *>(&Workspace::shared()))
+                return workspace->applicationForClipboardOwner(owner, active);
+            return std::nullopt;
+        });
     Pasteboard::setGeneral(std::move(pasteboard));
     if (auto workspace = X11Workspace::create())
         Workspace::setShared(std::move(workspace));
@@ -139,7 +147,8 @@ bool installX11()
     if (poster)
         KeyEventPoster::setShared(std::move(poster));
     else
-        LOG_WARNING("PlatformBackends::install()", QStringLiteral("No XTest extension: items cannot be pasted directly"));
+        LOG_WARNING("PlatformBackends::install()",
+                    QStringLiteral("No XTest extension: items cannot be pasted directly"));
     if (auto mouse = X11MouseUpMonitor::create())
         MouseUpMonitor::setShared(std::move(mouse));
     if (auto fullScreen = X11FullScreenWindows::create())
@@ -151,24 +160,19 @@ Kind install(Kind kind)
 {
     installMemory();
     if (kind == Kind::X11 && !installX11()) {
-        LOG_WARNING("PlatformBackends::install()", QStringLiteral("The X server cannot be used; the clipboard is not watched"));
+        LOG_WARNING("PlatformBackends::install()",
+                    QStringLiteral("The X server cannot be used; the clipboard is not watched"));
         kind = Kind::Memory;
     }
     g_current = kind;
-    LOG_INFO("PlatformBackends::install()",
-             kind == Kind::X11 ? QStringLiteral("Platform backends: X11") : QStringLiteral("Platform backends: in-memory"));
+    LOG_INFO("PlatformBackends::install()", kind == Kind::X11 ? QStringLiteral("Platform backends: X11")
+                                                              : QStringLiteral("Platform backends: in-memory"));
     return kind;
 }
 
-Kind current()
-{
-    return g_current;
-}
+Kind current() { return g_current; }
 
-void stopDisplayThreads()
-{
-    XcbEventLoop::stopAll();
-}
+void stopDisplayThreads() { XcbEventLoop::stopAll(); }
 
 bool isSystemTrayAvailable()
 {

@@ -72,10 +72,7 @@ void handle(QtMsgType type, const QMessageLogContext &context, const QString &me
 
 namespace QtMessages {
 
-void install()
-{
-    qInstallMessageHandler(handle);
-}
+void install() { qInstallMessageHandler(handle); }
 
 void setDisplayLostHandler(std::function<void()> handler)
 {

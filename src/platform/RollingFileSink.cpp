@@ -18,7 +18,9 @@ QDateTime startTimeOf(const QString &fileName)
 } // namespace
 
 RollingFileSink::RollingFileSink(QString directory, qint64 rollSeconds, int maxFiles, Clock clock)
-    : m_directory(std::move(directory)), m_rollSeconds(rollSeconds), m_maxFiles(qMax(1, maxFiles)),
+    : m_directory(std::move(directory)),
+      m_rollSeconds(rollSeconds),
+      m_maxFiles(qMax(1, maxFiles)),
       m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
 {
     Paths::makePrivateDirectory(m_directory);
@@ -64,7 +66,4 @@ void RollingFileSink::sink_it_(const spdlog::details::log_msg &msg)
     m_file.write(formatted);
 }
 
-void RollingFileSink::flush_()
-{
-    m_file.flush();
-}
+void RollingFileSink::flush_() { m_file.flush(); }

@@ -29,7 +29,8 @@ void ShortcutBinder::retireDefault(const QString &defaultsKey, const Shortcut &f
     const QVariant stored = defaults.value(defaultsKey);
     if (stored.isValid() && decode(stored) == formerDefault) {
         LOG_INFO("ShortcutBinder::retireDefault()",
-                 QStringLiteral("%1 moves from the former default %2 to the current one").arg(defaultsKey, formerDefault.displayText()));
+                 QStringLiteral("%1 moves from the former default %2 to the current one")
+                     .arg(defaultsKey, formerDefault.displayText()));
         defaults.remove(defaultsKey);
     }
 }

@@ -23,10 +23,7 @@ QDBusConnection busOf(const SingleInstance::Address &address)
     return address.busConnection.isEmpty() ? QDBusConnection::sessionBus() : QDBusConnection(address.busConnection);
 }
 
-bool hasBus(const SingleInstance::Address &address)
-{
-    return address.useBus && busOf(address).isConnected();
-}
+bool hasBus(const SingleInstance::Address &address) { return address.useBus && busOf(address).isConnected(); }
 
 QString lockFileOf(const SingleInstance::Address &address)
 {
@@ -56,10 +53,12 @@ std::unique_ptr<SingleInstance> SingleInstance::claim(const Address &address)
     if (hasBus(address)) {
         QDBusConnection bus = busOf(address);
         // Registered before the name is taken, so a request that follows the claim finds it.
-        if (!bus.registerObject(QString::fromLatin1(kObjectPath), instance.get(), QDBusConnection::ExportScriptableSlots))
+        if (!bus.registerObject(QString::fromLatin1(kObjectPath), instance.get(),
+                                QDBusConnection::ExportScriptableSlots))
             return nullptr;
-        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
-            address.serviceName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+            bus.interface()->registerService(address.serviceName, QDBusConnectionInterface::DontQueueService,
+                                             QDBusConnectionInterface::DontAllowReplacement);
         if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
             bus.unregisterObject(QString::fromLatin1(kObjectPath));
             return nullptr;

@@ -12,9 +12,9 @@
 // Where an instance is looked for. The defaults are the session's; tests pass their own.
 struct SingleInstanceAddress {
     QString serviceName = QStringLiteral("org.tavipaste.TaviPaste"); // SingleInstance::kServiceName
-    QString busConnection;  // the name of a QDBusConnection; empty: the session bus
-    bool useBus = true;     // false: the lock file only, as where there is no bus
-    QString lockFilePath;   // empty: TaviPaste.lock in $XDG_RUNTIME_DIR
+    QString busConnection; // the name of a QDBusConnection; empty: the session bus
+    bool useBus = true;    // false: the lock file only, as where there is no bus
+    QString lockFilePath;  // empty: TaviPaste.lock in $XDG_RUNTIME_DIR
 };
 
 class SingleInstance : public QObject {

@@ -17,17 +17,14 @@ std::mutex g_mutex;
 std::function<void(const QString &)> g_observer;
 std::atomic<int> g_muted{-1}; // -1: decided from the platform on first use
 
-QString resourcePath(const QString &name)
-{
-    return QStringLiteral(":/assets/sounds/%1.wav").arg(name);
-}
+QString resourcePath(const QString &name) { return QStringLiteral(":/assets/sounds/%1.wav").arg(name); }
 
 bool mutedByPlatform()
 {
     if (!qEnvironmentVariableIsEmpty("TAVI_MUTE_SOUNDS"))
         return true;
     return QGuiApplication::platformName() == QLatin1String("offscreen")
-        || QGuiApplication::platformName() == QLatin1String("minimal");
+           || QGuiApplication::platformName() == QLatin1String("minimal");
 }
 
 // Plays on the GUI thread once the sound module is loaded (on a worker: it maps the audio
@@ -62,10 +59,7 @@ void play(const QString &name)
     playWithBackend(name);
 }
 
-void setMuted(bool muted)
-{
-    g_muted = muted ? 1 : 0;
-}
+void setMuted(bool muted) { g_muted = muted ? 1 : 0; }
 
 bool isMuted()
 {

@@ -22,10 +22,7 @@ void install()
     }
 }
 
-QString text(const char *key)
-{
-    return qtTrId(key);
-}
+QString text(const char *key) { return qtTrId(key); }
 
 QString text(const QString &key)
 {

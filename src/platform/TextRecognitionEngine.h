@@ -11,9 +11,9 @@ public:
     virtual ~TextRecognitionEngine() = default;
     // Recognises a grayscale image with the data at `dataPath` for the languages ("eng+fra");
     // on failure `failure` says what failed, for the log.
-    virtual TextRecognizer::Result recognize(const QImage &gray, const QByteArray &dataPath, const QByteArray &languages,
-                                             const std::atomic<bool> *cancel, const std::function<void(int)> &progress,
-                                             QString *failure) = 0;
+    virtual TextRecognizer::Result recognize(const QImage &gray, const QByteArray &dataPath,
+                                             const QByteArray &languages, const std::atomic<bool> *cancel,
+                                             const std::function<void(int)> &progress, QString *failure) = 0;
 };
 
 using TextRecognitionEngineEntry = TextRecognitionEngine *(*)();

@@ -17,13 +17,20 @@ namespace TextRecognizer {
 QString dataName(const QString &language)
 {
     static const QHash<QString, QString> names{
-        {QStringLiteral("en-US"), QStringLiteral("eng")},    {QStringLiteral("zh-Hans"), QStringLiteral("chi_sim")},
-        {QStringLiteral("zh-Hant"), QStringLiteral("chi_tra")}, {QStringLiteral("yue-Hans"), QStringLiteral("chi_sim")},
-        {QStringLiteral("yue-Hant"), QStringLiteral("chi_tra")}, {QStringLiteral("fr-FR"), QStringLiteral("fra")},
-        {QStringLiteral("it-IT"), QStringLiteral("ita")},    {QStringLiteral("de-DE"), QStringLiteral("deu")},
-        {QStringLiteral("es-ES"), QStringLiteral("spa")},    {QStringLiteral("pt-BR"), QStringLiteral("por")},
-        {QStringLiteral("ko-KR"), QStringLiteral("kor")},    {QStringLiteral("ja-JP"), QStringLiteral("jpn")},
-        {QStringLiteral("ru-RU"), QStringLiteral("rus")},    {QStringLiteral("uk-UA"), QStringLiteral("ukr")},
+        {QStringLiteral("en-US"), QStringLiteral("eng")},
+        {QStringLiteral("zh-Hans"), QStringLiteral("chi_sim")},
+        {QStringLiteral("zh-Hant"), QStringLiteral("chi_tra")},
+        {QStringLiteral("yue-Hans"), QStringLiteral("chi_sim")},
+        {QStringLiteral("yue-Hant"), QStringLiteral("chi_tra")},
+        {QStringLiteral("fr-FR"), QStringLiteral("fra")},
+        {QStringLiteral("it-IT"), QStringLiteral("ita")},
+        {QStringLiteral("de-DE"), QStringLiteral("deu")},
+        {QStringLiteral("es-ES"), QStringLiteral("spa")},
+        {QStringLiteral("pt-BR"), QStringLiteral("por")},
+        {QStringLiteral("ko-KR"), QStringLiteral("kor")},
+        {QStringLiteral("ja-JP"), QStringLiteral("jpn")},
+        {QStringLiteral("ru-RU"), QStringLiteral("rus")},
+        {QStringLiteral("uk-UA"), QStringLiteral("ukr")},
     };
     return names.value(language);
 }
@@ -33,8 +40,8 @@ QString dataPath()
     const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
     if (!prefix.isEmpty())
         return prefix;
-    for (const char *candidate : {"/usr/share/tesseract-ocr/5/tessdata", "/usr/share/tesseract-ocr/4.00/tessdata",
-                                  "/usr/share/tessdata"}) {
+    for (const char *candidate :
+         {"/usr/share/tesseract-ocr/5/tessdata", "/usr/share/tesseract-ocr/4.00/tessdata", "/usr/share/tessdata"}) {
         if (QFileInfo(QString::fromLatin1(candidate)).isDir())
             return QString::fromLatin1(candidate);
     }
@@ -48,14 +55,16 @@ QStringList installedDataNames(const QStringList &languages)
     for (const QString &language : languages) {
         const QString name = dataName(language);
         if (name.isEmpty()) {
-            LOG_WARNING("installedDataNames(languages:)", QStringLiteral("No recognition data is known for ") + language);
+            LOG_WARNING("installedDataNames(languages:)",
+                        QStringLiteral("No recognition data is known for ") + language);
             continue;
         }
         if (names.contains(name))
             continue;
         if (!folder.exists(name + QStringLiteral(".traineddata"))) {
             LOG_WARNING("installedDataNames(languages:)",
-                        QStringLiteral("Recognition data %1 for %2 is not installed; the language is left out").arg(name, language));
+                        QStringLiteral("Recognition data %1 for %2 is not installed; the language is left out")
+                            .arg(name, language));
             continue;
         }
         names.append(name);
@@ -96,7 +105,8 @@ Result recognize(const QImage &image, const QStringList &dataNames, const std::a
         return {Status::failed, {}};
 
     // On this worker thread: the first recognition loads the module and maps libtesseract.
-    const QFunctionPointer entry = LoadableModule::entry(QString::fromLatin1(kTextRecognitionModule), kTextRecognitionEngineEntry);
+    const QFunctionPointer entry =
+        LoadableModule::entry(QString::fromLatin1(kTextRecognitionModule), kTextRecognitionEngineEntry);
     if (!entry) {
         LOG_ERROR(function, QStringLiteral("This build has no text recognition"));
         return {Status::failed, {}};

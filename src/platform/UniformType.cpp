@@ -76,10 +76,7 @@ const Table &table()
     return instance;
 }
 
-bool looksLikeMimeType(const QString &type)
-{
-    return type.contains(QLatin1Char('/'));
-}
+bool looksLikeMimeType(const QString &type) { return type.contains(QLatin1Char('/')); }
 
 // Parents of a MIME type outside the table: its MIME ancestors and its top-level family.
 QStringList mimeParents(const QString &mimeName)
@@ -145,15 +142,9 @@ bool conformsTo(const QString &type, const QString &parent)
     return parents(type).contains(parent);
 }
 
-bool isEqual(const QString &a, const QString &b)
-{
-    return !a.isEmpty() && a == b;
-}
+bool isEqual(const QString &a, const QString &b) { return !a.isEmpty() && a == b; }
 
-bool isDynamic(const QString &type)
-{
-    return type.startsWith(QLatin1String("dyn."));
-}
+bool isDynamic(const QString &type) { return type.startsWith(QLatin1String("dyn.")); }
 
 QString identifierForMimeType(const QString &mimeType)
 {
@@ -185,8 +176,7 @@ QString preferredIdentifierForFilenameExtension(const QString &extension)
 {
     if (extension.isEmpty())
         return QStringLiteral("dyn.ext");
-    const QList<QMimeType> candidates =
-        QMimeDatabase().mimeTypesForFileName(QStringLiteral("file.") + extension);
+    const QList<QMimeType> candidates = QMimeDatabase().mimeTypesForFileName(QStringLiteral("file.") + extension);
     if (candidates.isEmpty())
         return QStringLiteral("dyn.ext.") + extension.toLower();
     return identifierForMimeType(candidates.first().name());

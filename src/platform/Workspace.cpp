@@ -4,10 +4,7 @@
 
 #include <mutex>
 
-QString RunningApplication::description() const
-{
-    return bundleIdentifier + QStringLiteral(": ") + localizedName;
-}
+QString RunningApplication::description() const { return bundleIdentifier + QStringLiteral(": ") + localizedName; }
 
 namespace {
 std::mutex g_sharedMutex;

@@ -17,7 +17,7 @@ struct RunningApplication {
     QString bundlePath;       // the .desktop file, else the executable
     QString executablePath;
     qint64 processIdentifier = 0;
-    QString iconName;         // theme icon name or file, from the .desktop file
+    QString iconName; // theme icon name or file, from the .desktop file
 
     // "bundleIdentifier: localizedName", as the capture log writes it.
     QString description() const;

@@ -58,10 +58,12 @@ BlacklistViewController::BlacklistViewController(QWidget *parent) : QWidget(pare
     setObjectName(QStringLiteral("BlacklistViewController"));
     chooseFiles = [this] {
         const QStringList folders = applicationFolders();
-        const QString start = std::ranges::find_if(folders, [](const QString &f) { return QFileInfo(f).isDir(); }) != folders.end()
-                                  ? *std::ranges::find_if(folders, [](const QString &f) { return QFileInfo(f).isDir(); })
-                                  : QDir::homePath();
-        QFileDialog dialog(this, L("Settings.Blacklist.OpenPanel.Prompt"), start, L("Settings.Blacklist.OpenPanel.Filter"));
+        const QString start =
+            std::ranges::find_if(folders, [](const QString &f) { return QFileInfo(f).isDir(); }) != folders.end()
+                ? *std::ranges::find_if(folders, [](const QString &f) { return QFileInfo(f).isDir(); })
+                : QDir::homePath();
+        QFileDialog dialog(this, L("Settings.Blacklist.OpenPanel.Prompt"), start,
+                           L("Settings.Blacklist.OpenPanel.Filter"));
         dialog.setFileMode(QFileDialog::ExistingFiles);
         if (dialog.exec() != QDialog::Accepted)
             return QStringList();
@@ -265,17 +267,10 @@ bool BlacklistViewController::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == listTableView->viewport()) {
         switch (event->type()) {
-        case QEvent::DragEnter:
-            dragEnterEvent(static_cast<QDragEnterEvent *>(event));
-            return true;
-        case QEvent::DragMove:
-            dragMoveEvent(static_cast<QDragMoveEvent *>(event));
-            return true;
-        case QEvent::Drop:
-            dropEvent(static_cast<QDropEvent *>(event));
-            return true;
-        default:
-            break;
+        case QEvent::DragEnter: dragEnterEvent(static_cast<QDragEnterEvent *>(event)); return true;
+        case QEvent::DragMove: dragMoveEvent(static_cast<QDragMoveEvent *>(event)); return true;
+        case QEvent::Drop: dropEvent(static_cast<QDropEvent *>(event)); return true;
+        default: break;
         }
     }
     return QWidget::eventFilter(watched, event);

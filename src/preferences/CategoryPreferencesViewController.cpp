@@ -20,14 +20,8 @@
 
 namespace {
 
-QString onOff(bool value)
-{
-    return value ? QStringLiteral("on") : QStringLiteral("off");
-}
-QString trueFalse(bool value)
-{
-    return value ? QStringLiteral("true") : QStringLiteral("false");
-}
+QString onOff(bool value) { return value ? QStringLiteral("on") : QStringLiteral("off"); }
+QString trueFalse(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
 
 void post(const QString &name, const QVariantMap &userInfo)
 {
@@ -52,7 +46,8 @@ CategoryPreferencesViewController::CategoryPreferencesViewController(QWidget *pa
 
     pane.section(L("Settings.Apperance.Section.ColorBar"));
     sizePopUpBtn = pane.comboBox(L("Settings.Apperance.Size"), "sizePopUpBtn",
-                                 {L("Settings.Category.Apperance.ColorBarSize.Large"), L("Settings.Category.Apperance.ColorBarSize.Medium"),
+                                 {L("Settings.Category.Apperance.ColorBarSize.Large"),
+                                  L("Settings.Category.Apperance.ColorBarSize.Medium"),
                                   L("Settings.Category.Apperance.ColorBarSize.Small")});
     appearancePopUpBtn = pane.comboBox(L("Settings.Apperance.Appearance"), "appearancePopUpBtn",
                                        {L("Settings.Category.Apperance.ColorBarAppearance.Right"),
@@ -60,15 +55,17 @@ CategoryPreferencesViewController::CategoryPreferencesViewController(QWidget *pa
     positionPopUpBtn = pane.comboBox(L("Settings.Apperance.Position"), "positionPopUpBtn",
                                      {L("Settings.Category.Apperance.ColorBarPosition.Left"),
                                       L("Settings.Category.Apperance.ColorBarPosition.Right")});
-    screenOptionPopupBtn = pane.comboBox(L("Settings.Apperance.ScreenOption"), "screenOptionPopupBtn",
-                                         {L("Settings.Apperance.ScreenOption.Initial"), L("Settings.Apperance.ScreenOption.Active"),
-                                          L("Settings.Apperance.ScreenOption.Specific")});
+    screenOptionPopupBtn =
+        pane.comboBox(L("Settings.Apperance.ScreenOption"), "screenOptionPopupBtn",
+                      {L("Settings.Apperance.ScreenOption.Initial"), L("Settings.Apperance.ScreenOption.Active"),
+                       L("Settings.Apperance.ScreenOption.Specific")});
     screenPopupBtn = pane.comboBox(L("Settings.Apperance.Screen"), "screenPopupBtn", {});
     autoHideBtn = pane.checkBox(L("Settings.Apperance.AutoHide"), "autoHideBtn");
-    delayTextfield = pane.stepperField(L("Settings.Apperance.HideDelay"), "delayTextfield", ValueStepperField::Kind::Decimal,
-                                       L("Settings.Apperance.Seconds"));
+    delayTextfield = pane.stepperField(L("Settings.Apperance.HideDelay"), "delayTextfield",
+                                       ValueStepperField::Kind::Decimal, L("Settings.Apperance.Seconds"));
     showWhenEnteredBtn = pane.checkBox(L("Settings.Apperance.ShowWhenEntered"), "showWhenEnteredBtn", 1);
-    showWhenEnteredFullscreenBtn = pane.checkBox(L("Settings.Apperance.ShowWhenFullscreen"), "showWhenEnteredFullscreenBtn");
+    showWhenEnteredFullscreenBtn =
+        pane.checkBox(L("Settings.Apperance.ShowWhenFullscreen"), "showWhenEnteredFullscreenBtn");
     animateWhenAddItemBtn = pane.checkBox(L("Settings.Apperance.AnimateWhenAdd"), "animateWhenAddItemBtn");
 
     pane.section(L("Settings.Apperance.Section.List"));
@@ -84,23 +81,30 @@ CategoryPreferencesViewController::CategoryPreferencesViewController(QWidget *pa
 
     connect(autoHideBtn, &QCheckBox::clicked, this, &CategoryPreferencesViewController::autoHideBtnAction);
     connect(autoHideWindowBtn, &QCheckBox::clicked, this, &CategoryPreferencesViewController::hideWindowBtnAction);
-    connect(displayMenuBarBtn, &QCheckBox::clicked, this, &CategoryPreferencesViewController::displayMenuBarButtonAction);
-    connect(showWhenEnteredBtn, &QCheckBox::clicked, this, &CategoryPreferencesViewController::showWhenMouseEnteredAction);
+    connect(displayMenuBarBtn, &QCheckBox::clicked, this,
+            &CategoryPreferencesViewController::displayMenuBarButtonAction);
+    connect(showWhenEnteredBtn, &QCheckBox::clicked, this,
+            &CategoryPreferencesViewController::showWhenMouseEnteredAction);
     connect(showWhenEnteredFullscreenBtn, &QCheckBox::clicked, this,
             &CategoryPreferencesViewController::showColorBarWhenEnterFullscreenAction);
-    connect(animateWhenAddItemBtn, &QCheckBox::clicked, this, &CategoryPreferencesViewController::animateWhenAddItemAction);
+    connect(animateWhenAddItemBtn, &QCheckBox::clicked, this,
+            &CategoryPreferencesViewController::animateWhenAddItemAction);
     connect(liteModeBtn, &QCheckBox::clicked, this, &CategoryPreferencesViewController::enableLiteModeAction);
     connect(checkboxEnableHUD, &QCheckBox::clicked, this, &CategoryPreferencesViewController::needShowHUDBtnAction);
     connect(appearancePopUpBtn, &QComboBox::activated, this, &CategoryPreferencesViewController::appearanceBtnAction);
     connect(sizePopUpBtn, &QComboBox::activated, this, &CategoryPreferencesViewController::sizeChangeBtnAction);
     connect(positionPopUpBtn, &QComboBox::activated, this, &CategoryPreferencesViewController::positionChangeAction);
-    connect(screenOptionPopupBtn, &QComboBox::activated, this, &CategoryPreferencesViewController::displayOptionChangeAction);
+    connect(screenOptionPopupBtn, &QComboBox::activated, this,
+            &CategoryPreferencesViewController::displayOptionChangeAction);
     connect(screenPopupBtn, &QComboBox::activated, this, &CategoryPreferencesViewController::screenChangeAction);
     connect(historyCapacityTextfield, &ValueStepperField::textEdited, this, [this] { capacityTextChanged(false); });
     connect(historyCapacityTextfield, &ValueStepperField::editingFinished, this, [this] { capacityTextChanged(true); });
-    connect(historyCapacityTextfield, &ValueStepperField::stepped, this, &CategoryPreferencesViewController::capacityStepperAction);
-    connect(delayTextfield, &ValueStepperField::editingFinished, this, &CategoryPreferencesViewController::delayTextChanged);
-    connect(delayTextfield, &ValueStepperField::stepped, this, &CategoryPreferencesViewController::delayChangeStepperAction);
+    connect(historyCapacityTextfield, &ValueStepperField::stepped, this,
+            &CategoryPreferencesViewController::capacityStepperAction);
+    connect(delayTextfield, &ValueStepperField::editingFinished, this,
+            &CategoryPreferencesViewController::delayTextChanged);
+    connect(delayTextfield, &ValueStepperField::stepped, this,
+            &CategoryPreferencesViewController::delayChangeStepperAction);
 
     // Displays come and go while the window is open.
     const auto watchScreen = [this](QScreen *screen) {
@@ -185,7 +189,8 @@ void CategoryPreferencesViewController::autoHideBtnAction()
     TaviSettings::shared().setNeedAutoHideColorBar(on);
     showWhenEnteredBtn->setEnabled(on);
     showWhenEnteredFullscreenBtn->setEnabled(true);
-    post(NotificationName::colorBarAutoHideSwitch, NotificationPayload::ColorBarSwitch::encode(TaviSettings::shared().needAutoHideColorBar()));
+    post(NotificationName::colorBarAutoHideSwitch,
+         NotificationPayload::ColorBarSwitch::encode(TaviSettings::shared().needAutoHideColorBar()));
 }
 
 void CategoryPreferencesViewController::hideWindowBtnAction()
@@ -226,24 +231,28 @@ void CategoryPreferencesViewController::animateWhenAddItemAction()
 void CategoryPreferencesViewController::enableLiteModeAction()
 {
     TaviSettings::shared().setEnableLiteMode(liteModeBtn->isChecked());
-    Analytics::trackEvent(QStringLiteral("Settings_LiteMode"), {{QStringLiteral("enable"), onOff(TaviSettings::shared().enableLiteMode())}});
+    Analytics::trackEvent(QStringLiteral("Settings_LiteMode"),
+                          {{QStringLiteral("enable"), onOff(TaviSettings::shared().enableLiteMode())}});
     NotificationCenter::defaultCenter().post(NotificationName::categoryListLiteModeChanged);
 }
 
 void CategoryPreferencesViewController::needShowHUDBtnAction()
 {
     TaviSettings::shared().setNeedShowHUD(checkboxEnableHUD->isChecked());
-    Analytics::trackEvent(QStringLiteral("Settings_HUD"), {{QStringLiteral("enable"), onOff(TaviSettings::shared().needShowHUD())}});
+    Analytics::trackEvent(QStringLiteral("Settings_HUD"),
+                          {{QStringLiteral("enable"), onOff(TaviSettings::shared().needShowHUD())}});
 }
 
 // --- Pop-ups
 
 void CategoryPreferencesViewController::appearanceBtnAction()
 {
-    const auto value = fromRawValue<PBColorBarAppearance>(appearancePopUpBtn->currentIndex()).value_or(PBColorBarAppearance::right);
+    const auto value =
+        fromRawValue<PBColorBarAppearance>(appearancePopUpBtn->currentIndex()).value_or(PBColorBarAppearance::right);
     TaviSettings::shared().setBarAppearance(value);
     post(NotificationName::colorBarAppearanceChanged, NotificationPayload::ColorBarAppearance::encode(value));
-    Analytics::trackEvent(QStringLiteral("Settings_BarAppearance"), {{QStringLiteral("appearance"), QString::number(rawValue(value))}});
+    Analytics::trackEvent(QStringLiteral("Settings_BarAppearance"),
+                          {{QStringLiteral("appearance"), QString::number(rawValue(value))}});
 }
 
 void CategoryPreferencesViewController::sizeChangeBtnAction()
@@ -251,15 +260,18 @@ void CategoryPreferencesViewController::sizeChangeBtnAction()
     const auto value = fromRawValue<PBColorBarSize>(sizePopUpBtn->currentIndex()).value_or(PBColorBarSize::medium);
     TaviSettings::shared().setBarSize(value);
     post(NotificationName::colorBarSizeChanged, NotificationPayload::ColorBarSize::encode(value));
-    Analytics::trackEvent(QStringLiteral("Settings_BarSize"), {{QStringLiteral("size"), QString::number(rawValue(value))}});
+    Analytics::trackEvent(QStringLiteral("Settings_BarSize"),
+                          {{QStringLiteral("size"), QString::number(rawValue(value))}});
 }
 
 void CategoryPreferencesViewController::positionChangeAction()
 {
-    const auto value = fromRawValue<PBColorBarPosition>(positionPopUpBtn->currentIndex()).value_or(PBColorBarPosition::left);
+    const auto value =
+        fromRawValue<PBColorBarPosition>(positionPopUpBtn->currentIndex()).value_or(PBColorBarPosition::left);
     TaviSettings::shared().setBarPosition(value);
     post(NotificationName::colorBarPositionChanged, NotificationPayload::ColorBarPosition::encode(value));
-    Analytics::trackEvent(QStringLiteral("Settings_BarPosition"), {{QStringLiteral("position"), QString::number(rawValue(value))}});
+    Analytics::trackEvent(QStringLiteral("Settings_BarPosition"),
+                          {{QStringLiteral("position"), QString::number(rawValue(value))}});
 }
 
 void CategoryPreferencesViewController::displayOptionChangeAction()
@@ -269,7 +281,8 @@ void CategoryPreferencesViewController::displayOptionChangeAction()
     TaviSettings::shared().setBarScreenOption(value);
     screenPopupBtn->setEnabled(value == PBColorBarDisplayScreenOption::specific);
     post(NotificationName::colorBarScreenOptionChanged, NotificationPayload::ColorBarScreenOption::encode(value));
-    Analytics::trackEvent(QStringLiteral("Settings_BarScreenOption"), {{QStringLiteral("option"), QString::number(rawValue(value))}});
+    Analytics::trackEvent(QStringLiteral("Settings_BarScreenOption"),
+                          {{QStringLiteral("option"), QString::number(rawValue(value))}});
 }
 
 void CategoryPreferencesViewController::screenChangeAction()
@@ -329,17 +342,15 @@ void CategoryPreferencesViewController::capacityTextChanged(bool editingFinished
         storeCapacity(capacity);
 }
 
-void CategoryPreferencesViewController::capacityStepperAction(double value)
-{
-    storeCapacity(int(value));
-}
+void CategoryPreferencesViewController::capacityStepperAction(double value) { storeCapacity(int(value)); }
 
 // --- Hide delay
 
 void CategoryPreferencesViewController::storeDelay(double seconds)
 {
     TaviSettings::shared().setHideColorBarDuration(seconds);
-    post(NotificationName::colorBarDelayChanged, NotificationPayload::ColorBarDelay::encode(TaviSettings::shared().hideColorBarDuration()));
+    post(NotificationName::colorBarDelayChanged,
+         NotificationPayload::ColorBarDelay::encode(TaviSettings::shared().hideColorBarDuration()));
 }
 
 void CategoryPreferencesViewController::delayTextChanged()

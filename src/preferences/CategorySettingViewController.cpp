@@ -57,9 +57,9 @@ CategorySettingViewController::CategorySettingViewController(QWidget *parent) : 
     listTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listTableView->setShowGrid(false);
     listTableView->setAlternatingRowColors(true);
-    const char *headers[ColumnCount] = {"Settings.Category.Color", "Settings.Category.Name",    "Settings.Category.Items",
-                                        "Settings.Category.Active", "Settings.Category.Type",   "Settings.Category.Display",
-                                        "Settings.Category.Lock",   "Settings.Category.Manage"};
+    const char *headers[ColumnCount] = {
+        "Settings.Category.Color", "Settings.Category.Name",    "Settings.Category.Items", "Settings.Category.Active",
+        "Settings.Category.Type",  "Settings.Category.Display", "Settings.Category.Lock",  "Settings.Category.Manage"};
     QStringList titles;
     for (const char *key : headers)
         titles.append(L(key));
@@ -98,8 +98,10 @@ CategorySettingViewController::CategorySettingViewController(QWidget *parent) : 
     connect(btnAddCategory, &QPushButton::clicked, this, &CategorySettingViewController::clickAddCategory);
     connect(btnDeleteCategory, &QPushButton::clicked, this, &CategorySettingViewController::clickDeleteCategory);
     connect(btnClearAll, &QPushButton::clicked, this, &CategorySettingViewController::clearAllAction);
-    connect(listTableView, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { listItemDoubleClickAction(row); });
-    connect(listTableView, &QTableWidget::itemSelectionChanged, this, &CategorySettingViewController::tableViewSelectionDidChange);
+    connect(listTableView, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { listItemDoubleClickAction(row); });
+    connect(listTableView, &QTableWidget::itemSelectionChanged, this,
+            &CategorySettingViewController::tableViewSelectionDidChange);
 
     const QPointer<CategorySettingViewController> self(this);
     const auto reload = [self](const Notification &) {
@@ -183,7 +185,8 @@ void CategorySettingViewController::reloadData()
     reloadItemCounts();
 }
 
-void CategorySettingViewController::fillRow(int row, const PBCategory &category, const std::optional<PBCategory> &active)
+void CategorySettingViewController::fillRow(int row, const PBCategory &category,
+                                            const std::optional<PBCategory> &active)
 {
     const QString id = category.id();
     const PBDefaultCategory kind = category.type();
@@ -197,8 +200,9 @@ void CategorySettingViewController::fillRow(int row, const PBCategory &category,
     items->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     listTableView->setItem(row, ItemsColumn, items);
     listTableView->setItem(row, TypeColumn,
-                           new QTableWidgetItem(kind == PBDefaultCategory::custom ? L("Settings.Category.Type.Custom")
-                                                                                  : L("Settings.Category.Type.Default")));
+                           new QTableWidgetItem(kind == PBDefaultCategory::custom
+                                                    ? L("Settings.Category.Type.Custom")
+                                                    : L("Settings.Category.Type.Default")));
 
     auto *activeCell = new SettingCategoryActiveCell;
     activeCell->configure(active && active->id() == id, kind == PBDefaultCategory::custom);
@@ -243,16 +247,19 @@ void CategorySettingViewController::setActive(const QString &categoryId, bool ac
     if (const std::optional<PBCategory> previous = manager.activeCategory()) {
         const qsizetype row = m_rowIds.indexOf(previous->id());
         if (row >= 0)
-            if (auto *cell = qobject_cast<SettingCategoryActiveCell *>(listTableView->cellWidget(int(row), ActiveColumn)))
+            if (auto *cell =
+                    qobject_cast<SettingCategoryActiveCell *>(listTableView->cellWidget(int(row), ActiveColumn)))
                 cell->configure(false, true);
     }
     const std::optional<PBCategory> category = manager.categoryWithId(categoryId);
     if (active && category && category->type() == PBDefaultCategory::custom) {
         manager.setActiveCategory(category);
-        Analytics::trackEvent(QStringLiteral("Category_Action"), {{QStringLiteral("action"), QStringLiteral("ActiveCustomCategory")}});
+        Analytics::trackEvent(QStringLiteral("Category_Action"),
+                              {{QStringLiteral("action"), QStringLiteral("ActiveCustomCategory")}});
     } else {
         manager.setActiveCategory(std::nullopt);
-        Analytics::trackEvent(QStringLiteral("Category_Action"), {{QStringLiteral("action"), QStringLiteral("InactiveCustomCategory")}});
+        Analytics::trackEvent(QStringLiteral("Category_Action"),
+                              {{QStringLiteral("action"), QStringLiteral("InactiveCustomCategory")}});
     }
 }
 
@@ -266,7 +273,8 @@ void CategorySettingViewController::setHidden(const QString &categoryId, bool hi
     category->setHidden(hidden);
     if (hidden)
         Analytics::trackEvent(QStringLiteral("Category_Hide"),
-                              {{QStringLiteral("category"), rawValue(category->type())}, {QStringLiteral("source"), QStringLiteral("Settings")}});
+                              {{QStringLiteral("category"), rawValue(category->type())},
+                               {QStringLiteral("source"), QStringLiteral("Settings")}});
     categoryManager().update(*category);
     scheduleSave();
     // The bar lays itself out again on this.
@@ -283,11 +291,12 @@ void CategorySettingViewController::setLocked(const QString &categoryId, bool lo
     category->setLocked(locked);
     if (locked)
         Analytics::trackEvent(QStringLiteral("Category_Lock"),
-                              {{QStringLiteral("category"), rawValue(category->type())}, {QStringLiteral("source"), QStringLiteral("Settings")}});
+                              {{QStringLiteral("category"), rawValue(category->type())},
+                               {QStringLiteral("source"), QStringLiteral("Settings")}});
     categoryManager().update(*category);
     scheduleSave();
     NotificationCenter::defaultCenter().post(NotificationName::categorySettingsUpdated, nullptr,
-                                            NotificationPayload::ChangedCategory::encode(*category));
+                                             NotificationPayload::ChangedCategory::encode(*category));
 }
 
 // --- Clearing
@@ -301,8 +310,7 @@ void CategorySettingViewController::clearItems(const QString &categoryId)
     TrashFilterView filter;
     filter.setCategoryType(category->type());
     showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClear.message"),
-                         L("Category.Alert.YES"), L("Category.Alert.NO"), &filter,
-                         [&](ModalResponse response) {
+                         L("Category.Alert.YES"), L("Category.Alert.NO"), &filter, [&](ModalResponse response) {
                              if (response != ModalResponse::alertFirstButtonReturn)
                                  return;
                              const TaviPBManager::ClearOptions options = filter.clearOptions();
@@ -317,8 +325,8 @@ void CategorySettingViewController::clearAllAction()
     if (!manager)
         return;
     const std::unique_ptr<TrashFilterNoteView> notes = makeNotesAccessory();
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
-                         L("Category.Alert.NO"), notes.get(), [&](ModalResponse response) {
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"),
+                         L("Category.Alert.YES"), L("Category.Alert.NO"), notes.get(), [&](ModalResponse response) {
                              if (response == ModalResponse::alertFirstButtonReturn)
                                  manager->clearAllItemsInBackground(notes->includesNotes());
                          });
@@ -347,8 +355,9 @@ void CategorySettingViewController::clickDeleteCategory()
     if (!selectedCategory || selectedCategory->type() != PBDefaultCategory::custom)
         return;
     const QString id = selectedCategory->id();
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"), L("Category.Alert.Delete"),
-                         L("Category.Alert.NO"), nullptr, [this, id](ModalResponse response) {
+    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryDelete.message"),
+                         L("Category.Alert.Delete"), L("Category.Alert.NO"), nullptr,
+                         [this, id](ModalResponse response) {
                              if (response != ModalResponse::alertFirstButtonReturn)
                                  return;
                              const std::optional<PBCategory> category = categoryManager().categoryWithId(id);

@@ -20,8 +20,17 @@ class TaviPBManager;
 class CategorySettingViewController : public QWidget {
     Q_OBJECT
 public:
-    enum Column { ColorColumn = 0, NameColumn, ItemsColumn, ActiveColumn, TypeColumn, DisplayColumn, LockColumn, ManageColumn,
-                  ColumnCount };
+    enum Column {
+        ColorColumn = 0,
+        NameColumn,
+        ItemsColumn,
+        ActiveColumn,
+        TypeColumn,
+        DisplayColumn,
+        LockColumn,
+        ManageColumn,
+        ColumnCount
+    };
     static constexpr int kRowHeight = 30;
 
     explicit CategorySettingViewController(QWidget *parent = nullptr);

@@ -31,14 +31,8 @@
 
 namespace {
 
-QString trueFalse(bool value)
-{
-    return value ? QStringLiteral("true") : QStringLiteral("false");
-}
-QString onOff(bool value)
-{
-    return value ? QStringLiteral("on") : QStringLiteral("off");
-}
+QString trueFalse(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+QString onOff(bool value) { return value ? QStringLiteral("on") : QStringLiteral("off"); }
 
 // A check box that writes one Bool setting and sends one event.
 struct BoolSetting {
@@ -50,26 +44,26 @@ struct BoolSetting {
 };
 
 const BoolSetting kBoolSettings[] = {
-    {&GeneralSettingsViewController::ignoreDirectoryBtn, &TaviSettings::ignoreDirectory, &TaviSettings::setIgnoreDirectory,
-     "Setting_ignoreDirectory_change", false},
+    {&GeneralSettingsViewController::ignoreDirectoryBtn, &TaviSettings::ignoreDirectory,
+     &TaviSettings::setIgnoreDirectory, "Setting_ignoreDirectory_change", false},
     {&GeneralSettingsViewController::ignoreFileBtn, &TaviSettings::ignoreFile, &TaviSettings::setIgnoreFile,
      "Setting_ignoreFile_change", false},
     {&GeneralSettingsViewController::ignoreImageBtn, &TaviSettings::ignoreImage, &TaviSettings::setIgnoreImage,
      "Setting_ignoreImage_change", false},
-    {&GeneralSettingsViewController::ignoreWhiteSpaceBtn, &TaviSettings::ignoreWhiteSpace, &TaviSettings::setIgnoreWhiteSpace,
-     "Setting_ignoreWhiteSpace_change", false},
+    {&GeneralSettingsViewController::ignoreWhiteSpaceBtn, &TaviSettings::ignoreWhiteSpace,
+     &TaviSettings::setIgnoreWhiteSpace, "Setting_ignoreWhiteSpace_change", false},
     {&GeneralSettingsViewController::ignoreDataFromOtherDevicesBtn, &TaviSettings::ignoreDataFromOtherDevices,
      &TaviSettings::setIgnoreDataFromOtherDevices, "Setting_ignoreDataFromOtherDevices_change", false},
-    {&GeneralSettingsViewController::autoSaveNoteBtn, &TaviSettings::enableAutoSaveNote, &TaviSettings::setEnableAutoSaveNote,
-     "Setting_enableAutoSaveNote_change", false},
+    {&GeneralSettingsViewController::autoSaveNoteBtn, &TaviSettings::enableAutoSaveNote,
+     &TaviSettings::setEnableAutoSaveNote, "Setting_enableAutoSaveNote_change", false},
     {&GeneralSettingsViewController::checkboxEnableSound, &TaviSettings::needPlaySound, &TaviSettings::setNeedPlaySound,
      "Settings_Sound", true},
     {&GeneralSettingsViewController::includeStickyBtn, &TaviSettings::autoCleanIncludeSticky,
      &TaviSettings::setAutoCleanIncludeSticky, "Settings_AutoCleanUp", true},
-    {&GeneralSettingsViewController::includeNoteBtn, &TaviSettings::autoCleanIncludeNote, &TaviSettings::setAutoCleanIncludeNote,
-     "Settings_AutoCleanUp", true},
-    {&GeneralSettingsViewController::includeLockBtn, &TaviSettings::autoCleanIncludeLock, &TaviSettings::setAutoCleanIncludeLock,
-     "Settings_AutoCleanUp", true},
+    {&GeneralSettingsViewController::includeNoteBtn, &TaviSettings::autoCleanIncludeNote,
+     &TaviSettings::setAutoCleanIncludeNote, "Settings_AutoCleanUp", true},
+    {&GeneralSettingsViewController::includeLockBtn, &TaviSettings::autoCleanIncludeLock,
+     &TaviSettings::setAutoCleanIncludeLock, "Settings_AutoCleanUp", true},
     {&GeneralSettingsViewController::includeCustomBtn, &TaviSettings::autoCleanIncludeCustom,
      &TaviSettings::setAutoCleanIncludeCustom, "Settings_AutoCleanUp", true},
 };
@@ -133,7 +127,8 @@ GeneralSettingsViewController::GeneralSettingsViewController(QWidget *parent) : 
     helpButton->setObjectName(QStringLiteral("helpBtn"));
     helpButton->setFlat(true);
     helpButton->setCursor(Qt::PointingHandCursor);
-    helpButton->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-align: left; padding: 0 0 0 12px; border: none; }"));
+    helpButton->setStyleSheet(
+        QStringLiteral("QPushButton { color: palette(link); text-align: left; padding: 0 0 0 12px; border: none; }"));
     pane.row(QString(), helpButton);
     launchUpBtn = pane.checkBox(L("Settings.General.LaunchAtLogin"), "launchUpBtn");
     textStyleBtn = pane.checkBox(L("Settings.General.PlainText"), "textStyleBtn");
@@ -145,7 +140,8 @@ GeneralSettingsViewController::GeneralSettingsViewController(QWidget *parent) : 
     ignoreFileBtn = pane.checkBox(L("Settings.General.IgnoreFile"), "ignoreFileBtn");
     ignoreImageBtn = pane.checkBox(L("Settings.General.IgnoreImage"), "ignoreImageBtn");
     ignoreWhiteSpaceBtn = pane.checkBox(L("Settings.General.IgnoreWhiteSpace"), "ignoreWhiteSpaceBtn");
-    ignoreDataFromOtherDevicesBtn = pane.checkBox(L("Settings.General.IgnoreOtherDevices"), "ignoreDataFromOtherDevicesBtn");
+    ignoreDataFromOtherDevicesBtn =
+        pane.checkBox(L("Settings.General.IgnoreOtherDevices"), "ignoreDataFromOtherDevicesBtn");
     ignoreDataSizeBtn = pane.checkBox(L("Settings.General.IgnoreDataSize"), "ignoreDataSizeBtn");
     {
         auto *holder = new QWidget(pane.content());
@@ -201,7 +197,8 @@ GeneralSettingsViewController::GeneralSettingsViewController(QWidget *parent) : 
     {
         auto *layout = new QHBoxLayout(grantPermissionBox);
         layout->setContentsMargins(0, 0, 0, 0);
-        allowRootFolderAccessBtn = new QCheckBox(L("Settings.General.AllowRootFolderAccess").arg(authorizedRootPath()), grantPermissionBox);
+        allowRootFolderAccessBtn =
+            new QCheckBox(L("Settings.General.AllowRootFolderAccess").arg(authorizedRootPath()), grantPermissionBox);
         allowRootFolderAccessBtn->setObjectName(QStringLiteral("allowRootFolderAccessBtn"));
         layout->addWidget(allowRootFolderAccessBtn);
     }
@@ -220,29 +217,38 @@ GeneralSettingsViewController::GeneralSettingsViewController(QWidget *parent) : 
             TaviSettings &settings = TaviSettings::shared();
             (settings.*setting.set)(box->isChecked());
             const bool stored = (settings.*setting.get)();
-            Analytics::trackEvent(QString::fromLatin1(setting.event),
-                                  {{QStringLiteral("enable"), setting.onOffValues ? onOff(stored) : trueFalse(stored)}});
+            Analytics::trackEvent(
+                QString::fromLatin1(setting.event),
+                {{QStringLiteral("enable"), setting.onOffValues ? onOff(stored) : trueFalse(stored)}});
         });
     }
     connect(quickPasteBtn, &QCheckBox::clicked, this, &GeneralSettingsViewController::quickPasteBtnAction);
     connect(helpButton, &QPushButton::clicked, this, &GeneralSettingsViewController::helpBtnAction);
     connect(launchUpBtn, &QCheckBox::clicked, this, &GeneralSettingsViewController::launchUpBtnAction);
     connect(ignoreDataSizeBtn, &QCheckBox::clicked, this, &GeneralSettingsViewController::ignoreDataSizeAction);
-    connect(ignoreDataSizeTextfield, &ValueStepperField::textEdited, this, [this] { changeIgnoreDataSizeByTexfield(false); });
-    connect(ignoreDataSizeTextfield, &ValueStepperField::editingFinished, this, [this] { changeIgnoreDataSizeByTexfield(true); });
-    connect(ignoreDataSizeTextfield, &ValueStepperField::stepped, this, &GeneralSettingsViewController::changeIgnoreDataSizeByStepper);
+    connect(ignoreDataSizeTextfield, &ValueStepperField::textEdited, this,
+            [this] { changeIgnoreDataSizeByTexfield(false); });
+    connect(ignoreDataSizeTextfield, &ValueStepperField::editingFinished, this,
+            [this] { changeIgnoreDataSizeByTexfield(true); });
+    connect(ignoreDataSizeTextfield, &ValueStepperField::stepped, this,
+            &GeneralSettingsViewController::changeIgnoreDataSizeByStepper);
     connect(dataSizeTypeBtn, &QComboBox::activated, this, &GeneralSettingsViewController::changeIgnoreDataSizeType);
     connect(textStyleBtn, &QCheckBox::clicked, this, &GeneralSettingsViewController::changeTextStyleAction);
-    connect(historyClearPopupBtn, &QComboBox::activated, this, &GeneralSettingsViewController::lastHistoryClearTypeChangedAction);
-    connect(enableAutoCleanBtn, &QCheckBox::clicked, this, &GeneralSettingsViewController::enableAutomaticCleanupAction);
+    connect(historyClearPopupBtn, &QComboBox::activated, this,
+            &GeneralSettingsViewController::lastHistoryClearTypeChangedAction);
+    connect(enableAutoCleanBtn, &QCheckBox::clicked, this,
+            &GeneralSettingsViewController::enableAutomaticCleanupAction);
     connect(historyClearTextfield, &ValueStepperField::textEdited, this, [this] { lastNumbersTextChanged(false); });
     connect(historyClearTextfield, &ValueStepperField::editingFinished, this, [this] { lastNumbersTextChanged(true); });
-    connect(historyClearTextfield, &ValueStepperField::stepped, this, &GeneralSettingsViewController::lastNumbersStepperAction);
+    connect(historyClearTextfield, &ValueStepperField::stepped, this,
+            &GeneralSettingsViewController::lastNumbersStepperAction);
     connect(clearNowBtn, &QPushButton::clicked, this, &GeneralSettingsViewController::clearKeepLastAction);
     connect(ocrLanguagePopUpBtn, &QComboBox::activated, this, &GeneralSettingsViewController::changeOCRLanguage);
-    connect(allowRootFolderAccessBtn, &QCheckBox::clicked, this, &GeneralSettingsViewController::configAllowAccessAction);
+    connect(allowRootFolderAccessBtn, &QCheckBox::clicked, this,
+            &GeneralSettingsViewController::configAllowAccessAction);
 
-    m_observers.observe(NotificationName::disableQuickPaste, [this](const Notification &) { disableQuickPasteHandler(); });
+    m_observers.observe(NotificationName::disableQuickPaste,
+                        [this](const Notification &) { disableQuickPasteHandler(); });
     reloadFromSettings();
 }
 
@@ -298,10 +304,7 @@ void GeneralSettingsViewController::quickPasteBtnAction()
     Analytics::trackEvent(QStringLiteral("Setting_quickPaste_change"), {{QStringLiteral("enable"), trueFalse(on)}});
 }
 
-void GeneralSettingsViewController::disableQuickPasteHandler()
-{
-    quickPasteBtn->setChecked(false);
-}
+void GeneralSettingsViewController::disableQuickPasteHandler() { quickPasteBtn->setChecked(false); }
 
 void GeneralSettingsViewController::launchUpBtnAction()
 {
@@ -320,7 +323,8 @@ void GeneralSettingsViewController::launchUpBtnAction()
         return;
     }
     settings.setIsAutoLaunch(wanted);
-    Analytics::trackEvent(QStringLiteral("Setting_autoLaunch_change"), {{QStringLiteral("enable"), trueFalse(settings.isAutoLaunch())}});
+    Analytics::trackEvent(QStringLiteral("Setting_autoLaunch_change"),
+                          {{QStringLiteral("enable"), trueFalse(settings.isAutoLaunch())}});
 }
 
 // --- Size limit
@@ -363,17 +367,15 @@ void GeneralSettingsViewController::changeIgnoreDataSizeByTexfield(bool editingF
     storeDataSize(*typed);
 }
 
-void GeneralSettingsViewController::changeIgnoreDataSizeByStepper(double value)
-{
-    storeDataSize(value);
-}
+void GeneralSettingsViewController::changeIgnoreDataSizeByStepper(double value) { storeDataSize(value); }
 
 void GeneralSettingsViewController::changeIgnoreDataSizeType()
 {
     const int tag = dataSizeTypeBtn->currentData().toInt();
     TaviSettings::shared().setIgnoreDataSizeType(tag == 1 ? IgnoreDataSizeType::mb : IgnoreDataSizeType::kb);
     ignoreDataSizeTextfield->setIncrement(tag == 1 ? 0.1 : 1.0);
-    Analytics::trackEvent(QStringLiteral("Setting_ignoreDataSizeType_change"), {{QStringLiteral("type"), QString::number(tag)}});
+    Analytics::trackEvent(QStringLiteral("Setting_ignoreDataSizeType_change"),
+                          {{QStringLiteral("type"), QString::number(tag)}});
 }
 
 // --- Text style
@@ -381,7 +383,8 @@ void GeneralSettingsViewController::changeIgnoreDataSizeType()
 void GeneralSettingsViewController::changeTextStyleAction()
 {
     TaviSettings::shared().setAlwaysCopyPlainText(textStyleBtn->isChecked());
-    Analytics::trackEvent(QStringLiteral("Settings_TextStyle"), {{QStringLiteral("style"), trueFalse(textStyleBtn->isChecked())}});
+    Analytics::trackEvent(QStringLiteral("Settings_TextStyle"),
+                          {{QStringLiteral("style"), trueFalse(textStyleBtn->isChecked())}});
 }
 
 // --- Auto-clean
@@ -444,9 +447,11 @@ void GeneralSettingsViewController::clearKeepLastAction()
     const qint64 count = typed && *typed >= 1 ? *typed : std::max(1, TaviSettings::shared().historyKeepLastCount());
     const bool items = TaviSettings::shared().clearType() == PBHistoryClearType::items;
     const bool singular = count < 2;
-    const char *unit = items ? (singular ? "Settings.General.Unit.Items.singular" : "Settings.General.Unit.Items.plural")
-                             : (singular ? "Settings.General.Unit.Days.singular" : "Settings.General.Unit.Days.plural");
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearLast.message").arg(QString::number(count), L(unit)),
+    const char *unit = items
+                           ? (singular ? "Settings.General.Unit.Items.singular" : "Settings.General.Unit.Items.plural")
+                           : (singular ? "Settings.General.Unit.Days.singular" : "Settings.General.Unit.Days.plural");
+    showDestructiveAlert(L("Category.Alert.Warning.title"),
+                         L("Category.Alert.CategoryItemsClearLast.message").arg(QString::number(count), L(unit)),
                          L("Category.Alert.YES"), L("Category.Alert.NO"), nullptr, [](ModalResponse response) {
                              if (response != ModalResponse::alertFirstButtonReturn)
                                  return;
@@ -467,7 +472,8 @@ void GeneralSettingsViewController::changeOCRLanguage()
 
 void GeneralSettingsViewController::helpBtnAction()
 {
-    Analytics::trackEvent(QStringLiteral("ClickQuickPasteHelp"), {{QStringLiteral("source"), QStringLiteral("Preference_page")}});
+    Analytics::trackEvent(QStringLiteral("ClickQuickPasteHelp"),
+                          {{QStringLiteral("source"), QStringLiteral("Preference_page")}});
     const QUrl url(L("Server.Page.Quickpastehelp"), QUrl::StrictMode);
     if (url.isValid() && !url.scheme().isEmpty())
         Workspace::shared().openUrl(url);

@@ -131,7 +131,4 @@ QLabel *PaneLayout::note(const QString &text)
     return label;
 }
 
-void PaneLayout::finish()
-{
-    m_grid->setRowStretch(m_row, 1);
-}
+void PaneLayout::finish() { m_grid->setRowStretch(m_row, 1); }

@@ -63,7 +63,4 @@ void PreferenceTabViewController::tabDidChange(int index)
                           {{QStringLiteral("tab"), identifier.isEmpty() ? QStringLiteral("na") : identifier}});
 }
 
-QWidget *PreferenceTabViewController::makeSyncPane()
-{
-    return new SyncPaneViewController;
-}
+QWidget *PreferenceTabViewController::makeSyncPane() { return new SyncPaneViewController; }

@@ -37,10 +37,7 @@ void PreferencesWindowViewController::showWindow()
     }
 }
 
-PreferencesWindowViewController *preferencesWindowController()
-{
-    return g_controller;
-}
+PreferencesWindowViewController *preferencesWindowController() { return g_controller; }
 
 void showPreferencesWindow()
 {

@@ -11,10 +11,7 @@ namespace SecondaryText {
 
 namespace {
 
-double channel(double value)
-{
-    return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
-}
+double channel(double value) { return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4); }
 
 double luminance(const QColor &color)
 {
@@ -27,7 +24,8 @@ QColor over(const QColor &foreground, const QColor &background)
     const double alpha = foreground.alphaF();
     const QColor fg = foreground.toRgb();
     const QColor bg = background.toRgb();
-    return QColor::fromRgbF(float(fg.redF() * alpha + bg.redF() * (1 - alpha)), float(fg.greenF() * alpha + bg.greenF() * (1 - alpha)),
+    return QColor::fromRgbF(float(fg.redF() * alpha + bg.redF() * (1 - alpha)),
+                            float(fg.greenF() * alpha + bg.greenF() * (1 - alpha)),
                             float(fg.blueF() * alpha + bg.blueF() * (1 - alpha)));
 }
 
@@ -35,15 +33,20 @@ QColor mix(const QColor &from, const QColor &to, double share)
 {
     const QColor a = from.toRgb();
     const QColor b = to.toRgb();
-    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * share), float(a.greenF() + (b.greenF() - a.greenF()) * share),
-                            float(a.blueF() + (b.blueF() - a.blueF()) * share), float(a.alphaF() + (b.alphaF() - a.alphaF()) * share));
+    return QColor::fromRgbF(
+        float(a.redF() + (b.redF() - a.redF()) * share), float(a.greenF() + (b.greenF() - a.greenF()) * share),
+        float(a.blueF() + (b.blueF() - a.blueF()) * share), float(a.alphaF() + (b.alphaF() - a.alphaF()) * share));
 }
 
 // Keeps its widget's colour of one role in step with the palette the widget inherits.
 class Follower : public QObject {
 public:
     Follower(QWidget *widget, Kind kind, QPalette::ColorRole role, QList<QPalette::ColorRole> backgrounds)
-        : QObject(widget), m_widget(widget), m_kind(kind), m_role(role), m_backgrounds(std::move(backgrounds))
+        : QObject(widget),
+          m_widget(widget),
+          m_kind(kind),
+          m_role(role),
+          m_backgrounds(std::move(backgrounds))
     {
         widget->installEventFilter(this);
         update();
@@ -54,7 +57,8 @@ protected:
     {
         // Shown, it is where it draws: its foreground role follows the ancestor it was put in.
         if (watched == m_widget
-            && (event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange || event->type() == QEvent::Show))
+            && (event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange
+                || event->type() == QEvent::Show))
             update();
         return false;
     }
@@ -99,8 +103,9 @@ QColor readable(const QColor &preferred, const QColor &text, const QList<QColor>
 {
     // A little above the minimum, so rounding to 8-bit channels never takes it below.
     const auto reads = [&](const QColor &candidate) {
-        return std::all_of(backgrounds.cbegin(), backgrounds.cend(),
-                           [&](const QColor &background) { return contrastRatio(candidate, background) >= kMinimumContrast + 0.1; });
+        return std::all_of(backgrounds.cbegin(), backgrounds.cend(), [&](const QColor &background) {
+            return contrastRatio(candidate, background) >= kMinimumContrast + 0.1;
+        });
     };
     constexpr int kSteps = 40;
     for (int step = 0; step < kSteps; ++step) {
@@ -111,7 +116,8 @@ QColor readable(const QColor &preferred, const QColor &text, const QList<QColor>
     return text;
 }
 
-QColor color(const QPalette &palette, Kind kind, QPalette::ColorRole role, const QList<QPalette::ColorRole> &backgrounds)
+QColor color(const QPalette &palette, Kind kind, QPalette::ColorRole role,
+             const QList<QPalette::ColorRole> &backgrounds)
 {
     const QPalette::ColorRole textRole =
         role == QPalette::PlaceholderText || role == QPalette::Text ? QPalette::Text : QPalette::WindowText;
@@ -125,7 +131,8 @@ QColor color(const QPalette &palette, Kind kind, QPalette::ColorRole role, const
         const QColor button = palette.color(QPalette::Active, QPalette::Button);
         behind = {palette.color(QPalette::Active, QPalette::Window), button, button.lighter(130)};
     }
-    const QColor preferred = kind == Kind::Warning ? QColor(0xC0, 0x39, 0x2B) : palette.color(QPalette::Disabled, textRole);
+    const QColor preferred =
+        kind == Kind::Warning ? QColor(0xC0, 0x39, 0x2B) : palette.color(QPalette::Disabled, textRole);
     return readable(preferred, text, behind);
 }
 

@@ -22,7 +22,8 @@ double contrastRatio(const QColor &foreground, const QColor &background);
 QColor readable(const QColor &preferred, const QColor &text, const QList<QColor> &backgrounds);
 // The colour of the kind for a role of the palette (WindowText for a label on a pane, Text in
 // an item view, PlaceholderText for a field) on the backgrounds given; none given: those a pane is painted in.
-QColor color(const QPalette &palette, Kind kind, QPalette::ColorRole role, const QList<QPalette::ColorRole> &backgrounds);
+QColor color(const QPalette &palette, Kind kind, QPalette::ColorRole role,
+             const QList<QPalette::ColorRole> &backgrounds);
 // Gives the widget's role (NoRole: the one it draws its text in) that colour, now and whenever
 // the palette it inherits changes.
 void apply(QWidget *widget, Kind kind, QPalette::ColorRole role = QPalette::NoRole,

@@ -27,7 +27,8 @@ SettingBlacklistCell::SettingBlacklistCell(QWidget *parent) : QWidget(parent)
     QFont small = idField->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     idField->setFont(small);
-    SecondaryText::apply(idField, SecondaryText::Kind::Help, QPalette::NoRole, {QPalette::Base, QPalette::AlternateBase});
+    SecondaryText::apply(idField, SecondaryText::Kind::Help, QPalette::NoRole,
+                         {QPalette::Base, QPalette::AlternateBase});
     texts->addWidget(textField);
     texts->addWidget(idField);
     row->addWidget(appIconView);

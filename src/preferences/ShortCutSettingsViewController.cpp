@@ -47,12 +47,16 @@ ShortCutSettingsViewController::ShortCutSettingsViewController(QWidget *parent) 
     enableQuickSelectionBtn = pane.checkBox(L("Settings.Shortcut.EnableQuickSelection"), "enableQuickSelectionBtn");
     QStringList modifiers;
     for (int i = 0; i < caseCount(PBHistoryQuickSelectionKey{}); ++i)
-        modifiers.append(L("Settings.Shortcut.QuickSelectionKey").arg(symbol(static_cast<PBHistoryQuickSelectionKey>(i))));
-    historyQuickSelectionPopUpBtn = pane.comboBox(L("Settings.Shortcut.QuickSelectionModifier"), "historyQuickSelectionPopUpBtn", modifiers);
+        modifiers.append(
+            L("Settings.Shortcut.QuickSelectionKey").arg(symbol(static_cast<PBHistoryQuickSelectionKey>(i))));
+    historyQuickSelectionPopUpBtn =
+        pane.comboBox(L("Settings.Shortcut.QuickSelectionModifier"), "historyQuickSelectionPopUpBtn", modifiers);
     pane.finish();
 
-    connect(historyQuickSelectionPopUpBtn, &QComboBox::activated, this, &ShortCutSettingsViewController::historyQuickSelectionChanged);
-    connect(enableQuickSelectionBtn, &QCheckBox::clicked, this, &ShortCutSettingsViewController::enableQuickSelectionAction);
+    connect(historyQuickSelectionPopUpBtn, &QComboBox::activated, this,
+            &ShortCutSettingsViewController::historyQuickSelectionChanged);
+    connect(enableQuickSelectionBtn, &QCheckBox::clicked, this,
+            &ShortCutSettingsViewController::enableQuickSelectionAction);
     reloadFromSettings();
 }
 
@@ -65,7 +69,8 @@ void ShortCutSettingsViewController::showEvent(QShowEvent *event)
 void ShortCutSettingsViewController::reloadFromSettings()
 {
     for (qsizetype i = 0; i < m_recorders.size(); ++i)
-        m_recorders.at(i)->setShortcutValue(ShortcutBinder::shared().shortcut(QString::fromLatin1(entries().at(i).defaultsKey)));
+        m_recorders.at(i)->setShortcutValue(
+            ShortcutBinder::shared().shortcut(QString::fromLatin1(entries().at(i).defaultsKey)));
     const TaviSettings &settings = TaviSettings::shared();
     enableQuickSelectionBtn->setChecked(settings.enableQuickSelection());
     historyQuickSelectionPopUpBtn->setCurrentIndex(rawValue(settings.historyQuickSelectionKey()));
@@ -107,12 +112,14 @@ QString ShortCutSettingsViewController::conflict(const QString &defaultsKey, con
     return QString();
 }
 
-void ShortCutSettingsViewController::shortcutValueChanged(const QString &defaultsKey, const std::optional<Shortcut> &shortcut)
+void ShortCutSettingsViewController::shortcutValueChanged(const QString &defaultsKey,
+                                                          const std::optional<Shortcut> &shortcut)
 {
     // A cleared shortcut is stored as cleared, so the default does not come back at the next start.
     ShortcutBinder::shared().setShortcut(defaultsKey, shortcut);
     if (shortcut && defaultsKey == AppDelegate::kSpotlightShortcutKey)
-        Analytics::trackEvent(QStringLiteral("PBHUD_ShortCutChange"), {{QStringLiteral("value"), shortcut->displayText()}});
+        Analytics::trackEvent(QStringLiteral("PBHUD_ShortCutChange"),
+                              {{QStringLiteral("value"), shortcut->displayText()}});
 }
 
 void ShortCutSettingsViewController::historyQuickSelectionChanged()

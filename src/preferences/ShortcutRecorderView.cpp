@@ -57,17 +57,12 @@ bool isModifierKey(int qtKey)
     case Qt::Key_Hyper_R:
     case Qt::Key_AltGr:
     case Qt::Key_CapsLock:
-    case Qt::Key_NumLock:
-        return true;
-    default:
-        return false;
+    case Qt::Key_NumLock: return true;
+    default: return false;
     }
 }
 
-bool isFunctionKey(int qtKey)
-{
-    return qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F35;
-}
+bool isFunctionKey(int qtKey) { return qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F35; }
 
 } // namespace
 
@@ -126,7 +121,8 @@ std::optional<Shortcut> ShortcutRecorderView::chordOf(int qtKey, Qt::KeyboardMod
         return std::nullopt;
     if (modifiers & Qt::ShiftModifier)
         qtKey = unshiftedKey(qtKey);
-    return Shortcut::fromQtKeyEvent(qtKey, modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    return Shortcut::fromQtKeyEvent(
+        qtKey, modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
 }
 
 QString ShortcutRecorderView::basicRefusal(const Shortcut &shortcut)
@@ -139,15 +135,9 @@ QString ShortcutRecorderView::basicRefusal(const Shortcut &shortcut)
     return QString();
 }
 
-QString ShortcutRecorderView::refusal() const
-{
-    return m_reason->isHidden() ? QString() : m_reason->text();
-}
+QString ShortcutRecorderView::refusal() const { return m_reason->isHidden() ? QString() : m_reason->text(); }
 
-QString ShortcutRecorderView::displayedText() const
-{
-    return m_text->text();
-}
+QString ShortcutRecorderView::displayedText() const { return m_text->text(); }
 
 void ShortcutRecorderView::showRefusal(const QString &reason)
 {
@@ -190,7 +180,8 @@ void ShortcutRecorderView::updateText(Qt::KeyboardModifiers held)
 {
     QString text;
     if (m_recording) {
-        const QString modifiers = Shortcut::modifierText(Shortcut::fromQtKeyEvent(Qt::Key_A, held).value_or(Shortcut()).modifierFlags);
+        const QString modifiers =
+            Shortcut::modifierText(Shortcut::fromQtKeyEvent(Qt::Key_A, held).value_or(Shortcut()).modifierFlags);
         text = modifiers.isEmpty() ? L("Settings.Shortcut.TypeShortcut") : modifiers + QStringLiteral("+…");
     } else {
         text = m_value ? m_value->displayText() : L("Settings.Shortcut.Record");
@@ -279,7 +270,8 @@ void ShortcutRecorderView::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF box = QRectF(0.5, 0.5, m_text->parentWidget()->width() - 1, 25);
     const QPalette &palette = this->palette();
-    painter.setPen(QPen(m_recording ? palette.color(QPalette::Highlight) : palette.color(QPalette::Mid), m_recording ? 2 : 1));
+    painter.setPen(
+        QPen(m_recording ? palette.color(QPalette::Highlight) : palette.color(QPalette::Mid), m_recording ? 2 : 1));
     painter.setBrush(palette.color(isEnabled() ? QPalette::Base : QPalette::Window));
     painter.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
 }

@@ -84,7 +84,9 @@ SyncPaneViewController::SyncPaneViewController(QWidget *parent) : QWidget(parent
     });
     connect(m_enableBox, &QCheckBox::clicked, this, &SyncPaneViewController::setSyncEnabled);
 
-    const auto refreshLater = [this](const Notification &) { QMetaObject::invokeMethod(this, "refresh", Qt::QueuedConnection); };
+    const auto refreshLater = [this](const Notification &) {
+        QMetaObject::invokeMethod(this, "refresh", Qt::QueuedConnection);
+    };
     m_observers.observe(NotificationName::cloudSyncStateChanged, refreshLater);
     m_observers.observe(NotificationName::remoteDataChanged, refreshLater);
     m_observers.observe(CloudAccount::kAccountChangedNotification, refreshLater);
@@ -190,9 +192,11 @@ void SyncPaneViewController::refresh()
     m_statusLabel->setText(state);
 
     const QDateTime last = TaviSettings::shared().lastSyncDate();
-    m_lastSyncLabel->setText(last.isValid() ? L("Sync.Pane.lastSync").arg(QLocale().toString(last, QLocale::ShortFormat))
-                                            : L("Sync.Pane.neverSynced"));
-    const QString error = !m_pendingError.isEmpty() ? m_pendingError : (enabled ? SyncSettings::lastError() : QString());
+    m_lastSyncLabel->setText(last.isValid()
+                                 ? L("Sync.Pane.lastSync").arg(QLocale().toString(last, QLocale::ShortFormat))
+                                 : L("Sync.Pane.neverSynced"));
+    const QString error =
+        !m_pendingError.isEmpty() ? m_pendingError : (enabled ? SyncSettings::lastError() : QString());
     m_errorLabel->setText(error);
     m_errorLabel->setVisible(!error.isEmpty());
 }

@@ -107,10 +107,7 @@ std::optional<double> ValueStepperField::parse(const QString &text)
     return value;
 }
 
-std::optional<double> ValueStepperField::typedValue() const
-{
-    return parse(m_edit->text());
-}
+std::optional<double> ValueStepperField::typedValue() const { return parse(m_edit->text()); }
 
 std::optional<qint64> ValueStepperField::typedInteger() const
 {
@@ -127,10 +124,7 @@ void ValueStepperField::showRefusal(const QString &reason)
     m_edit->setStyleSheet(reason.isEmpty() ? QString() : QStringLiteral("QLineEdit { border: 1px solid #c0392b; }"));
 }
 
-QString ValueStepperField::refusal() const
-{
-    return m_reason->isHidden() ? QString() : m_reason->text();
-}
+QString ValueStepperField::refusal() const { return m_reason->isHidden() ? QString() : m_reason->text(); }
 
 void ValueStepperField::stepBy(int steps)
 {

@@ -111,27 +111,15 @@ void AccessibilityPermissionWindowController::present()
     makeKeyAndOrderFront();
 }
 
-void AccessibilityPermissionWindowController::openBtnAction()
-{
-    openAccessibilitySettings();
-}
+void AccessibilityPermissionWindowController::openBtnAction() { openAccessibilitySettings(); }
 
-void AccessibilityPermissionWindowController::cancelBtnAction()
-{
-    confirmDisableQuickPaste();
-}
+void AccessibilityPermissionWindowController::cancelBtnAction() { confirmDisableQuickPaste(); }
 
-void AccessibilityPermissionWindowController::helpBtnAction()
-{
-    openQuickPasteHelp();
-}
+void AccessibilityPermissionWindowController::helpBtnAction() { openQuickPasteHelp(); }
 
 // This desktop has no settings pane that grants sending keys (the X server's XTEST extension
 // does): the window's default button only closes it; help explains the rest.
-void AccessibilityPermissionWindowController::openAccessibilitySettings()
-{
-    close();
-}
+void AccessibilityPermissionWindowController::openAccessibilitySettings() { close(); }
 
 void AccessibilityPermissionWindowController::confirmDisableQuickPaste()
 {
@@ -152,7 +140,8 @@ void AccessibilityPermissionWindowController::confirmDisableQuickPaste()
 
 void AccessibilityPermissionWindowController::openQuickPasteHelp()
 {
-    Analytics::trackEvent(QStringLiteral("ClickQuickPasteHelp"), {{QStringLiteral("source"), QStringLiteral("Permission_Alert")}});
+    Analytics::trackEvent(QStringLiteral("ClickQuickPasteHelp"),
+                          {{QStringLiteral("source"), QStringLiteral("Permission_Alert")}});
     if (const QUrl url = quickPasteHelpUrl(); !url.isEmpty())
         Workspace::shared().openUrl(url);
 }

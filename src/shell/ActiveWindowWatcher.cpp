@@ -13,20 +13,18 @@ constexpr int kPollMs = 500;
 bool isOwnApplication(const RunningApplication &app)
 {
     return app.processIdentifier == QCoreApplication::applicationPid()
-        || (!app.bundleIdentifier.isEmpty() && app.bundleIdentifier == Workspace::shared().ownBundleIdentifier());
+           || (!app.bundleIdentifier.isEmpty() && app.bundleIdentifier == Workspace::shared().ownBundleIdentifier());
 }
 
 } // namespace
 
 ActiveWindowWatcher::ActiveWindowWatcher(std::optional<RunningApplication> &lastActiveApplication, QObject *parent)
-    : QObject(parent), m_lastActiveApplication(lastActiveApplication)
+    : QObject(parent),
+      m_lastActiveApplication(lastActiveApplication)
 {
 }
 
-ActiveWindowWatcher::~ActiveWindowWatcher()
-{
-    stop();
-}
+ActiveWindowWatcher::~ActiveWindowWatcher() { stop(); }
 
 void ActiveWindowWatcher::noteStartingApplication()
 {
@@ -40,10 +38,13 @@ void ActiveWindowWatcher::start()
         return;
     QPointer<ActiveWindowWatcher> self(this);
     m_watching = Workspace::shared().setFrontmostApplicationObserver([self] {
-        QMetaObject::invokeMethod(qApp, [self] {
-            if (self)
-                self->poll();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self] {
+                if (self)
+                    self->poll();
+            },
+            Qt::QueuedConnection);
     });
     if (m_watching)
         return;

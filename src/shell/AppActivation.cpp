@@ -35,10 +35,7 @@ bool isTrayIcon(const QWidget *window)
 
 namespace AppActivation {
 
-void postWillResignActive()
-{
-    NotificationCenter::defaultCenter().post(kWillResignActive);
-}
+void postWillResignActive() { NotificationCenter::defaultCenter().post(kWillResignActive); }
 
 void hide()
 {
@@ -53,7 +50,8 @@ void hide()
     for (QWidget *window : windows) {
         if (!window->isVisible() || window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip)
             continue;
-        if (window->testAttribute(Qt::WA_ShowWithoutActivating) || (window->windowFlags() & Qt::WindowDoesNotAcceptFocus)
+        if (window->testAttribute(Qt::WA_ShowWithoutActivating)
+            || (window->windowFlags() & Qt::WindowDoesNotAcceptFocus)
             || (window->windowFlags() & Qt::BypassWindowManagerHint) || isTrayIcon(window))
             continue;
         g_hidden.append(window);
@@ -76,19 +74,10 @@ void unhideWithoutActivation()
     g_isHidden = false;
 }
 
-bool isHidden()
-{
-    return g_isHidden;
-}
+bool isHidden() { return g_isHidden; }
 
-bool isSteppingAside()
-{
-    return g_isHidden || g_steppingAside;
-}
+bool isSteppingAside() { return g_isHidden || g_steppingAside; }
 
-void didBecomeActive()
-{
-    g_steppingAside = false;
-}
+void didBecomeActive() { g_steppingAside = false; }
 
 } // namespace AppActivation

@@ -45,8 +45,9 @@ AppDelegate::AppDelegate(TaviPBManager &pbManager, QObject *parent) : QObject(pa
     auto &settings = TaviSettings::shared();
     // Every window made from here on carries the program's icon.
     AppIcon::install();
-    pbManager.setFolderAuthorizationCheck(
-        [](const QList<PasteboardItem> &items) { return AuthorizerManager::shared().folderNeedingAuthorization(items); });
+    pbManager.setFolderAuthorizationCheck([](const QList<PasteboardItem> &items) {
+        return AuthorizerManager::shared().folderNeedingAuthorization(items);
+    });
     m_statusIcon = std::make_unique<StatusIcon>(pbManager, settings, statusBarMenu, statusItemIndex, currentFrame);
     m_feedback = std::make_unique<OperationFeedback>(settings, *m_statusIcon);
 
@@ -73,10 +74,7 @@ AppDelegate::~AppDelegate()
         delete *m_searchTipWC; // a window of its own: nobody else owns it
 }
 
-AppDelegate *AppDelegate::shared()
-{
-    return g_shared;
-}
+AppDelegate *AppDelegate::shared() { return g_shared; }
 
 QFileDialog &AppDelegate::openPanel()
 {
@@ -94,10 +92,7 @@ SearchHUDIntroWindowController *AppDelegate::searchTipWC()
 
 // --- Application life
 
-void AppDelegate::applicationWillFinishLaunching()
-{
-    m_windowWatcher->noteStartingApplication();
-}
+void AppDelegate::applicationWillFinishLaunching() { m_windowWatcher->noteStartingApplication(); }
 
 void AppDelegate::applicationDidFinishLaunching()
 {
@@ -135,15 +130,9 @@ void AppDelegate::applicationWillBecomeActive()
         pbManager.autoCleanHistory();
 }
 
-void AppDelegate::applicationWillResignActive()
-{
-    pbManager.saveNow();
-}
+void AppDelegate::applicationWillResignActive() { pbManager.saveNow(); }
 
-QMessageBox *AppDelegate::aboutWindow() const
-{
-    return m_aboutWindow;
-}
+QMessageBox *AppDelegate::aboutWindow() const { return m_aboutWindow; }
 
 void AppDelegate::aboutMenuItemAction()
 {
@@ -206,29 +195,21 @@ void AppDelegate::colorBarScreenOptionHandler(const Notification &)
     }
 }
 
-void AppDelegate::checkAuthorizationHandler(const Notification &notification)
-{
-    showAuthorizer(notification.userInfo);
-}
+void AppDelegate::checkAuthorizationHandler(const Notification &notification) { showAuthorizer(notification.userInfo); }
 
 void AppDelegate::showAuthorizer(const QVariantMap &userInfo)
 {
-    const std::optional<QString> folder = NotificationPayload::FolderToAuthorize::decode({QString(), nullptr, userInfo});
+    const std::optional<QString> folder =
+        NotificationPayload::FolderToAuthorize::decode({QString(), nullptr, userInfo});
     if (!folder)
         return;
     if (auto &show = ShellSeams::shared().showAuthorizer)
         show(nullptr, *folder);
 }
 
-void AppDelegate::didChangedPasteEnableStateHandler(const Notification &)
-{
-    updatePasteEnableState();
-}
+void AppDelegate::didChangedPasteEnableStateHandler(const Notification &) { updatePasteEnableState(); }
 
-void AppDelegate::dayChangedHandler(const Notification &)
-{
-    pbManager.autoCleanHistory();
-}
+void AppDelegate::dayChangedHandler(const Notification &) { pbManager.autoCleanHistory(); }
 
 void AppDelegate::updateDayChangedObserver()
 {
@@ -267,7 +248,8 @@ void AppDelegate::ubiquitousKeyValueStoreDidChange(const Notification &notificat
 bool AppDelegate::showWelcomeWindow()
 {
     if (!welcomeWindowController) {
-        QObject *scene = SceneRegistry::shared().instantiateScene(QStringLiteral("Welcome"), QStringLiteral("welcomeWindowController"));
+        QObject *scene = SceneRegistry::shared().instantiateScene(QStringLiteral("Welcome"),
+                                                                  QStringLiteral("welcomeWindowController"));
         if (auto *window = qobject_cast<QWidget *>(scene))
             welcomeWindowController = window;
         else
@@ -288,15 +270,9 @@ bool AppDelegate::showWelcomeWindow()
     return welcomeWindowController->isVisible();
 }
 
-void AppDelegate::observeApplicationDeactivation()
-{
-    m_windowWatcher->start();
-}
+void AppDelegate::observeApplicationDeactivation() { m_windowWatcher->start(); }
 
-void AppDelegate::pollFrontmostApplication()
-{
-    m_windowWatcher->poll();
-}
+void AppDelegate::pollFrontmostApplication() { m_windowWatcher->poll(); }
 
 // --- Feedback and status icon
 
@@ -305,45 +281,21 @@ void AppDelegate::showFeedback(OperationType operation, bool hideHUD, int count)
     m_feedback->show(operation, hideHUD, count);
 }
 
-FeedbackPanel *AppDelegate::hud() const
-{
-    return m_feedback->panel();
-}
+FeedbackPanel *AppDelegate::hud() const { return m_feedback->panel(); }
 
-void AppDelegate::animateStatusIcon()
-{
-    m_statusIcon->animate();
-}
+void AppDelegate::animateStatusIcon() { m_statusIcon->animate(); }
 
-bool AppDelegate::isStatusIconAnimating() const
-{
-    return m_statusIcon->isAnimating();
-}
+bool AppDelegate::isStatusIconAnimating() const { return m_statusIcon->isAnimating(); }
 
-void AppDelegate::updateStatusItem()
-{
-    m_statusIcon->update();
-}
+void AppDelegate::updateStatusItem() { m_statusIcon->update(); }
 
-QSystemTrayIcon *AppDelegate::statusItem() const
-{
-    return m_statusIcon->item();
-}
+QSystemTrayIcon *AppDelegate::statusItem() const { return m_statusIcon->item(); }
 
-QString AppDelegate::statusItemImageName() const
-{
-    return m_statusIcon->imageName();
-}
+QString AppDelegate::statusItemImageName() const { return m_statusIcon->imageName(); }
 
-QString AppDelegate::statusToolTip() const
-{
-    return m_statusIcon->toolTip();
-}
+QString AppDelegate::statusToolTip() const { return m_statusIcon->toolTip(); }
 
-void AppDelegate::updatePasteEnableState()
-{
-    m_statusIcon->updatePasteEnableState();
-}
+void AppDelegate::updatePasteEnableState() { m_statusIcon->updatePasteEnableState(); }
 
 void AppDelegate::tellMenuPlacesIfNoTray()
 {
@@ -351,7 +303,4 @@ void AppDelegate::tellMenuPlacesIfNoTray()
         m_statusIcon->tellMenuPlacesIfNoTray();
 }
 
-QMessageBox *AppDelegate::noTrayWindow() const
-{
-    return m_statusIcon->noTrayWindow();
-}
+QMessageBox *AppDelegate::noTrayWindow() const { return m_statusIcon->noTrayWindow(); }

@@ -69,8 +69,8 @@ void AppDelegate::tellRefusedShortcut(const Shortcut &shortcut)
             return;
         const QString chords = self->m_refusedShortcuts.join(QStringLiteral(", "));
         self->m_refusedShortcuts.clear();
-        showAlert(L("Shortcut.Taken.title"), L("Shortcut.Taken.message").arg(chords), L("Shortcut.Taken.OK"), std::nullopt,
-                  nullptr, AlertStyle::warning);
+        showAlert(L("Shortcut.Taken.title"), L("Shortcut.Taken.message").arg(chords), L("Shortcut.Taken.OK"),
+                  std::nullopt, nullptr, AlertStyle::warning);
     });
 }
 
@@ -90,12 +90,13 @@ void AppDelegate::showClearAllAlert()
         if (auto *view = qobject_cast<QWidget *>(object))
             accessory = view;
     }
-    showDestructiveAlert(L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
-                         L("Category.Alert.NO"), accessory, [this, accessory](ModalResponse response) {
-                             if (response != ModalResponse::alertFirstButtonReturn)
-                                 return;
-                             auto *noteBtn = accessory ? accessory->findChild<QAbstractButton *>(QStringLiteral("noteBtn")) : nullptr;
-                             // Off the GUI thread: the history may hold many thousands of items.
-                             pbManager.clearAllItemsInBackground(noteBtn && noteBtn->isChecked());
-                         });
+    showDestructiveAlert(
+        L("Category.Alert.Warning.title"), L("Category.Alert.CategoryItemsClearAll.message"), L("Category.Alert.YES"),
+        L("Category.Alert.NO"), accessory, [this, accessory](ModalResponse response) {
+            if (response != ModalResponse::alertFirstButtonReturn)
+                return;
+            auto *noteBtn = accessory ? accessory->findChild<QAbstractButton *>(QStringLiteral("noteBtn")) : nullptr;
+            // Off the GUI thread: the history may hold many thousands of items.
+            pbManager.clearAllItemsInBackground(noteBtn && noteBtn->isChecked());
+        });
 }

@@ -13,9 +13,6 @@ QIcon icon()
     return icon;
 }
 
-void install()
-{
-    QApplication::setWindowIcon(icon());
-}
+void install() { QApplication::setWindowIcon(icon()); }
 
 } // namespace AppIcon

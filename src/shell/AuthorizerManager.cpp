@@ -33,8 +33,10 @@ QPoint popoverPosition(const QRect &anchor, const QSize &size)
     const QRect available = screen->availableGeometry();
     if (position.y() + size.height() > available.bottom())
         position.setY(bottomEdge.top() - 6 - size.height());
-    position.setX(std::clamp(position.x(), available.left(), std::max(available.left(), available.right() - size.width())));
-    position.setY(std::clamp(position.y(), available.top(), std::max(available.top(), available.bottom() - size.height())));
+    position.setX(
+        std::clamp(position.x(), available.left(), std::max(available.left(), available.right() - size.width())));
+    position.setY(
+        std::clamp(position.y(), available.top(), std::max(available.top(), available.bottom() - size.height())));
     return position;
 }
 } // namespace
@@ -69,10 +71,7 @@ std::optional<QString> AuthorizerManager::folderNeedingAuthorization(const QList
     return std::nullopt;
 }
 
-TaviPermissionViewController *AuthorizerManager::popover() const
-{
-    return m_popover;
-}
+TaviPermissionViewController *AuthorizerManager::popover() const { return m_popover; }
 
 QFileDialog &AuthorizerManager::openPanel()
 {

@@ -18,7 +18,8 @@
 #include <QVBoxLayout>
 
 AutoLaunchHintWindowController::AutoLaunchHintWindowController(AppDelegate &delegate, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_delegate(delegate)
+    : QWidget(parent, Qt::Window),
+      m_delegate(delegate)
 {
     setObjectName(QStringLiteral("AutoLaunchHintWindowController"));
     setWindowTitle(L("AutoLaunchHint.Window.title"));
@@ -88,10 +89,7 @@ void AutoLaunchHintWindowController::notPromptBtnAction(bool checked)
     TaviSettings::shared().setNoAutoLaunchHint(checked);
 }
 
-void AutoLaunchHintWindowController::cancelBtnAction()
-{
-    m_delegate.terminate();
-}
+void AutoLaunchHintWindowController::cancelBtnAction() { m_delegate.terminate(); }
 
 void AutoLaunchHintWindowController::autoLaunchBtnAction()
 {
@@ -107,10 +105,7 @@ void AutoLaunchHintWindowController::autoLaunchBtnAction()
     });
 }
 
-void AutoLaunchHintWindowController::cancelQuitAction()
-{
-    hide();
-}
+void AutoLaunchHintWindowController::cancelQuitAction() { hide(); }
 
 void AutoLaunchHintWindowController::keyPressEvent(QKeyEvent *event)
 {
@@ -129,10 +124,7 @@ void AutoLaunchHintWindowController::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-void AutoLaunchHintWindowController::windowWillClose()
-{
-    m_delegate.terminate();
-}
+void AutoLaunchHintWindowController::windowWillClose() { m_delegate.terminate(); }
 
 void AutoLaunchHintWindowController::closeEvent(QCloseEvent *event)
 {

@@ -48,7 +48,8 @@ LoginItem::Result setEnabled(bool enabled)
         if (helper.isEmpty())
             result = {false, L("AutoLaunch.Failed.NoHelper")};
         else
-            result = LoginItem::setEnabled(helperIdentifier(), true, {helper}, appName().value_or(QStringLiteral("TaviPaste")));
+            result = LoginItem::setEnabled(helperIdentifier(), true, {helper},
+                                           appName().value_or(QStringLiteral("TaviPaste")));
     } else {
         result = LoginItem::setEnabled(helperIdentifier(), false);
     }
@@ -81,8 +82,8 @@ void check()
     setEnabled(false);
     settings.setIsAutoLaunch(false);
     MainQueue::async([] {
-        showAlert(L("AutoLaunch.Lost.title"), L("AutoLaunch.Lost.NoHelper"), L("AutoLaunch.Failed.OK"), std::nullopt, nullptr,
-                  AlertStyle::warning);
+        showAlert(L("AutoLaunch.Lost.title"), L("AutoLaunch.Lost.NoHelper"), L("AutoLaunch.Failed.OK"), std::nullopt,
+                  nullptr, AlertStyle::warning);
     });
 }
 
@@ -97,9 +98,6 @@ bool isHelperRunning()
     return DistributedNotificationCenter::defaultCenter().isNameOwned(LoginHelper::kHelperBusName);
 }
 
-QString ownBundleIdentifier()
-{
-    return appBundleIdentifier().value_or(Workspace::shared().ownBundleIdentifier());
-}
+QString ownBundleIdentifier() { return appBundleIdentifier().value_or(Workspace::shared().ownBundleIdentifier()); }
 
 } // namespace LaunchAtLogin

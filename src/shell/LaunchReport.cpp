@@ -10,7 +10,6 @@
 #include <QMessageAuthenticationCode>
 #include <QUuid>
 
-
 namespace {
 const QString kProductName = QStringLiteral("TaviPaste");
 const QString kBundleIdentifier = QStringLiteral("tavipaste");
@@ -51,7 +50,8 @@ MakerService::Parameters parameters(const Facts &facts)
         {QStringLiteral("countryCode"), MakerService::regionCode(facts.locale)},
         {QStringLiteral("languageCode"), languageCode.isEmpty() ? QStringLiteral("en") : languageCode},
         {QStringLiteral("appVersion"), facts.appVersion},
-        {QStringLiteral("deviceGuid"), facts.platformUUID ? deviceIdentifier(*facts.platformUUID) : facts.installationUUID},
+        {QStringLiteral("deviceGuid"),
+         facts.platformUUID ? deviceIdentifier(*facts.platformUUID) : facts.installationUUID},
         {QStringLiteral("osVersion"), facts.osVersion},
     };
 }

@@ -114,7 +114,8 @@ void finish(QNetworkReply *reply, const QString &path, const MakerService::Compl
     completion(json, QString());
 }
 
-void send(bool isPost, const QString &path, const MakerService::Parameters &parameters, MakerService::Completion completion)
+void send(bool isPost, const QString &path, const MakerService::Parameters &parameters,
+          MakerService::Completion completion)
 {
     MainQueue::async([=] {
         QString problem;
@@ -149,23 +150,22 @@ void send(bool isPost, const QString &path, const MakerService::Parameters &para
             if (reply->isRunning())
                 reply->abort();
         });
-        QObject::connect(reply, &QNetworkReply::finished, reply, [reply, path, completion] { finish(reply, path, completion); });
+        QObject::connect(reply, &QNetworkReply::finished, reply,
+                         [reply, path, completion] { finish(reply, path, completion); });
     });
 }
 
 QUrl pageURL(const QLocale &locale, const QString &page)
 {
-    const auto url = serviceURL(MakerService::regionCode(locale) == QLatin1String("cn") ? QStringLiteral("/cn") + page : page);
+    const auto url =
+        serviceURL(MakerService::regionCode(locale) == QLatin1String("cn") ? QStringLiteral("/cn") + page : page);
     return url ? *url : QUrl();
 }
 } // namespace
 
 namespace MakerService {
 
-void setRequestTimeout(std::chrono::milliseconds timeout)
-{
-    g_timeoutMs.store(int(timeout.count()));
-}
+void setRequestTimeout(std::chrono::milliseconds timeout) { g_timeoutMs.store(int(timeout.count())); }
 
 void post(const QString &path, const Parameters &parameters, Completion completion)
 {
@@ -203,20 +203,11 @@ QString regionCode(const QLocale &locale)
     return code.isEmpty() ? QStringLiteral("unknown") : code;
 }
 
-QUrl websiteURL(const QLocale &locale)
-{
-    return pageURL(locale, QStringLiteral("/"));
-}
+QUrl websiteURL(const QLocale &locale) { return pageURL(locale, QStringLiteral("/")); }
 
-QUrl supportURL(const QLocale &locale)
-{
-    return pageURL(locale, QStringLiteral("/support/"));
-}
+QUrl supportURL(const QLocale &locale) { return pageURL(locale, QStringLiteral("/support/")); }
 
-bool isConfigured()
-{
-    return serviceURL(QString()).has_value();
-}
+bool isConfigured() { return serviceURL(QString()).has_value(); }
 
 QStringList feedbackRecipients()
 {
@@ -231,8 +222,8 @@ QStringList feedbackRecipients()
 
 QString feedbackMailBody(const QString &appVersion, const QString &systemVersion, const QLocale &locale)
 {
-    return QStringLiteral("\n\n\n------------------------------\nApp Version: ") + appVersion +
-           QStringLiteral("\nSystem Version: ") + systemVersion + QStringLiteral("\nRegion: ") + regionCode(locale);
+    return QStringLiteral("\n\n\n------------------------------\nApp Version: ") + appVersion
+           + QStringLiteral("\nSystem Version: ") + systemVersion + QStringLiteral("\nRegion: ") + regionCode(locale);
 }
 
 QString feedbackMailBody()

@@ -15,7 +15,9 @@
 #include <vector>
 
 OperationFeedback::OperationFeedback(TaviSettings &settings, StatusIcon &statusIcon, QObject *parent)
-    : QObject(parent), m_settings(settings), m_statusIcon(statusIcon)
+    : QObject(parent),
+      m_settings(settings),
+      m_statusIcon(statusIcon)
 {
     // A missing nib leaves the shell without panel.
     std::vector<QObject *> objects = SceneRegistry::shared().loadNib(QStringLiteral("HUDWindowController"));

@@ -38,7 +38,8 @@ PBPageController::PBPageController(QWidget *parent) : QWidget(parent)
     layout->addLayout(buttons);
 
     m_transition = new QParallelAnimationGroup(this);
-    connect(m_transition, &QParallelAnimationGroup::finished, this, &PBPageController::pageControllerDidEndLiveTransition);
+    connect(m_transition, &QParallelAnimationGroup::finished, this,
+            &PBPageController::pageControllerDidEndLiveTransition);
 
     // The first page has nothing before it.
     btnLeft->setEnabled(false);
@@ -46,10 +47,7 @@ PBPageController::PBPageController(QWidget *parent) : QWidget(parent)
     didTransitionToObject(tutorialPages.first());
 }
 
-QString PBPageController::identifierForObject(PBTutorials page) const
-{
-    return Tutorials::rawValue(page);
-}
+QString PBPageController::identifierForObject(PBTutorials page) const { return Tutorials::rawValue(page); }
 
 QWidget *PBPageController::viewControllerForIdentifier(const QString &identifier)
 {
@@ -97,15 +95,9 @@ QWidget *PBPageController::selectedViewController() const
     return m_pages.value(identifierForObject(tutorialPages.at(m_selectedIndex)));
 }
 
-void PBPageController::navigateBack()
-{
-    setSelectedIndex(m_selectedIndex - 1);
-}
+void PBPageController::navigateBack() { setSelectedIndex(m_selectedIndex - 1); }
 
-void PBPageController::navigateForward()
-{
-    setSelectedIndex(m_selectedIndex + 1);
-}
+void PBPageController::navigateForward() { setSelectedIndex(m_selectedIndex + 1); }
 
 void PBPageController::setSelectedIndex(int index)
 {

@@ -10,16 +10,11 @@ QList<PBTutorials> allCases()
 QString rawValue(PBTutorials page)
 {
     switch (page) {
-    case PBTutorials::sideBar:
-        return QStringLiteral("sideBar");
-    case PBTutorials::drag:
-        return QStringLiteral("drag");
-    case PBTutorials::click:
-        return QStringLiteral("click");
-    case PBTutorials::tag:
-        return QStringLiteral("tag");
-    case PBTutorials::autoTag:
-        return QStringLiteral("autoTag");
+    case PBTutorials::sideBar: return QStringLiteral("sideBar");
+    case PBTutorials::drag: return QStringLiteral("drag");
+    case PBTutorials::click: return QStringLiteral("click");
+    case PBTutorials::tag: return QStringLiteral("tag");
+    case PBTutorials::autoTag: return QStringLiteral("autoTag");
     }
     return {};
 }

@@ -10,13 +10,14 @@
 
 namespace PasteRoutine {
 
-void paste(TaviPBManager &manager, const QList<PBItem> &items, const std::optional<PBCategory> &category, Feedback feedback,
-           Keystroke keystroke)
+void paste(TaviPBManager &manager, const QList<PBItem> &items, const std::optional<PBCategory> &category,
+           Feedback feedback, Keystroke keystroke)
 {
     if (items.isEmpty())
         return;
     const bool withKeystroke = keystroke == Keystroke::always || TaviSettings::shared().quickPasteEnable();
-    if (withKeystroke && keystroke == Keystroke::followSetting && !AccessibilityTrust::shared().isProcessTrusted(true)) {
+    if (withKeystroke && keystroke == Keystroke::followSetting
+        && !AccessibilityTrust::shared().isProcessTrusted(true)) {
         // The permission window says the items are copied for the user to paste: they are.
         AccessibilityPermissionWindowController::copyInsteadOfPasting(manager, items, category);
         return;

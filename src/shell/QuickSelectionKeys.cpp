@@ -14,28 +14,22 @@
 namespace {
 
 // Only nine digit keys exist, whatever the settings say.
-int boundedCapacity(int capacity)
-{
-    return std::clamp(capacity, 0, 9);
-}
+int boundedCapacity(int capacity) { return std::clamp(capacity, 0, 9); }
 
 } // namespace
 
 QuickSelectionKeys::QuickSelectionKeys(TaviPBManager &manager, QList<PBItem> &items, std::function<void()> refreshed,
                                        QObject *parent)
-    : QObject(parent), m_manager(manager), m_items(items), m_refreshed(std::move(refreshed))
+    : QObject(parent),
+      m_manager(manager),
+      m_items(items),
+      m_refreshed(std::move(refreshed))
 {
 }
 
-QuickSelectionKeys::~QuickSelectionKeys()
-{
-    unregisterAll();
-}
+QuickSelectionKeys::~QuickSelectionKeys() { unregisterAll(); }
 
-quint32 QuickSelectionKeys::modifier()
-{
-    return modifierFlags(TaviSettings::shared().historyQuickSelectionKey());
-}
+quint32 QuickSelectionKeys::modifier() { return modifierFlags(TaviSettings::shared().historyQuickSelectionKey()); }
 
 // After a change of the modifier the old keys must go, not the ones the new modifier would make.
 void QuickSelectionKeys::unregisterAll()
@@ -72,8 +66,9 @@ void QuickSelectionKeys::refresh(const QList<PBItem> &items)
         // Registering would take the combination over from another of our shortcuts, and
         // unregistering the digit keys later would leave that one dead.
         if (!ours && monitor.isShortcutRegistered(shortcut)) {
-            LOG_WARNING("refreshQuickSelection(items:)",
-                        QStringLiteral("The digit key %1 is another shortcut of TaviPaste").arg(shortcut.displayText()));
+            LOG_WARNING(
+                "refreshQuickSelection(items:)",
+                QStringLiteral("The digit key %1 is another shortcut of TaviPaste").arg(shortcut.displayText()));
             continue;
         }
         const PBItem item = m_items.at(i);

@@ -21,7 +21,8 @@ public:
     static constexpr int kDigitKeyCodes[9] = {18, 19, 20, 21, 23, 22, 26, 28, 25};
 
     // `items` is where the items the keys paste are kept; `refreshed` runs after each refresh.
-    QuickSelectionKeys(TaviPBManager &manager, QList<PBItem> &items, std::function<void()> refreshed, QObject *parent = nullptr);
+    QuickSelectionKeys(TaviPBManager &manager, QList<PBItem> &items, std::function<void()> refreshed,
+                       QObject *parent = nullptr);
     ~QuickSelectionKeys() override;
 
     // Binds digit key i + 1 to item i.

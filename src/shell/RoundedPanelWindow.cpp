@@ -13,15 +13,13 @@
 #include <algorithm>
 
 RoundedPanelWindow::RoundedPanelWindow(double cornerRadius, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), m_cornerRadius(cornerRadius)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_cornerRadius(cornerRadius)
 {
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
-void RoundedPanelWindow::showWindow()
-{
-    show();
-}
+void RoundedPanelWindow::showWindow() { show(); }
 
 void RoundedPanelWindow::makeKeyAndOrderFront()
 {
@@ -59,7 +57,8 @@ void RoundedPanelWindow::fitToWidth(int width)
         return;
     content->activate();
     const int fitted = std::max(width, content->totalMinimumSize().width());
-    const int height = content->hasHeightForWidth() ? content->totalHeightForWidth(fitted) : content->totalSizeHint().height();
+    const int height =
+        content->hasHeightForWidth() ? content->totalHeightForWidth(fitted) : content->totalSizeHint().height();
     setFixedSize(fitted, std::max(height, content->totalMinimumSize().height()));
 }
 
@@ -72,7 +71,8 @@ void RoundedPanelWindow::changeEvent(QEvent *event)
         setTitleLabel(m_title);
     // Once the children have taken the new font too.
     if (m_preferredWidth > 0)
-        QMetaObject::invokeMethod(this, [this] { fitToWidth(m_preferredWidth); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { fitToWidth(m_preferredWidth); }, Qt::QueuedConnection);
 }
 
 void RoundedPanelWindow::keyPressEvent(QKeyEvent *event)

@@ -47,7 +47,8 @@ void SearchHUDIntroWindowController::updateMessage()
 {
     const std::optional<Shortcut> hotKey = ShortcutBinder::shared().shortcut(AppDelegate::kSpotlightShortcutKey);
     const QString open = hotKey ? L("SearchTip.Message").arg(hotKey->displayText()) : L("SearchTip.Message.NoHotKey");
-    const QString enter = TaviSettings::shared().quickPasteEnable() ? L("SearchTip.Return.Paste") : L("SearchTip.Return.Copy");
+    const QString enter =
+        TaviSettings::shared().quickPasteEnable() ? L("SearchTip.Return.Paste") : L("SearchTip.Return.Copy");
     messageLabel->setText(open + QLatin1Char(' ') + enter);
     fitToWidth(kPreferredWidth);
 }
@@ -83,7 +84,8 @@ void SearchHUDIntroWindowController::present()
     // without taking the focus: the window manager would activate it a moment later, in the
     // middle of whatever the user does then (opening the tray menu, or receiving a paste).
     const std::optional<RunningApplication> front = Workspace::shared().frontmostApplication();
-    const bool takesFocus = front && front->processIdentifier == QCoreApplication::applicationPid() && !AppActivation::isSteppingAside();
+    const bool takesFocus =
+        front && front->processIdentifier == QCoreApplication::applicationPid() && !AppActivation::isSteppingAside();
     setAttribute(Qt::WA_ShowWithoutActivating, !takesFocus);
     center(); // before it is shown, so it is mapped once, there
     showWindow();
@@ -104,10 +106,7 @@ void SearchHUDIntroWindowController::waitWhileShown(QWidget *window)
         window->installEventFilter(this);
 }
 
-bool SearchHUDIntroWindowController::isHeldBack() const
-{
-    return m_heldBackBy && m_heldBackBy->isVisible();
-}
+bool SearchHUDIntroWindowController::isHeldBack() const { return m_heldBackBy && m_heldBackBy->isVisible(); }
 
 bool SearchHUDIntroWindowController::eventFilter(QObject *watched, QEvent *event)
 {

@@ -59,7 +59,8 @@ void ServerConfigManager::fetchConfig(Completion completion)
         apply(*configure);
         if (completion)
             completion(configure, QString());
-        NotificationCenter::defaultCenter().post(NotificationName::serverConfigDidUpdate, nullptr, encodeUpdate(*configure));
+        NotificationCenter::defaultCenter().post(NotificationName::serverConfigDidUpdate, nullptr,
+                                                 encodeUpdate(*configure));
     });
 }
 
@@ -82,10 +83,7 @@ void ServerConfigManager::apply(const ServerConfigure &configure)
     TaviSettings::shared().setIsIRM(VersionString::compare(configure.version, appVersion()) < 0);
 }
 
-void ServerConfigManager::timerCallback()
-{
-    fetchConfig();
-}
+void ServerConfigManager::timerCallback() { fetchConfig(); }
 
 void ServerConfigManager::start()
 {
@@ -104,7 +102,4 @@ void ServerConfigManager::stop()
         m_timer->stop();
 }
 
-bool ServerConfigManager::isTimerActive() const
-{
-    return m_timer && m_timer->isActive();
-}
+bool ServerConfigManager::isTimerActive() const { return m_timer && m_timer->isActive(); }

@@ -13,7 +13,8 @@
 #include "shell/ShellSeams.h"
 
 ShutdownSequence::ShutdownSequence(TaviPBManager &pbManager, TaviSettings &settings)
-    : m_pbManager(pbManager), m_settings(settings)
+    : m_pbManager(pbManager),
+      m_settings(settings)
 {
 }
 
@@ -43,7 +44,8 @@ void ShutdownSequence::run()
 
 void ShutdownSequence::tellUnsavedItems(int count)
 {
-    LOG_ERROR("applicationWillTerminate(_:)", QStringLiteral("History not saved: %1 items could not be written").arg(count));
+    LOG_ERROR("applicationWillTerminate(_:)",
+              QStringLiteral("History not saved: %1 items could not be written").arg(count));
     if (count <= 0)
         return;
     const QString text = count == 1 ? L("Save.Problem.UnsavedOne") : L("Save.Problem.UnsavedMany").arg(count);

@@ -46,8 +46,12 @@ QString regionCode(const QLocale &locale)
 
 } // namespace
 
-StartUpSequence::StartUpSequence(AppDelegate &delegate, TaviPBManager &pbManager, TaviSettings &settings, ObserverBag &observers)
-    : m_delegate(delegate), m_pbManager(pbManager), m_settings(settings), m_observers(observers)
+StartUpSequence::StartUpSequence(AppDelegate &delegate, TaviPBManager &pbManager, TaviSettings &settings,
+                                 ObserverBag &observers)
+    : m_delegate(delegate),
+      m_pbManager(pbManager),
+      m_settings(settings),
+      m_observers(observers)
 {
 }
 
@@ -60,12 +64,14 @@ void StartUpSequence::run()
         m_settings.setInstallationUUID(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
 
     Analytics::setCountryCode(languageCode(locale));
-    const bool lastRunCrashed = !Analytics::start(kAppSecret, {Analytics::Service::Analytics, Analytics::Service::Crashes}).isEmpty();
+    const bool lastRunCrashed =
+        !Analytics::start(kAppSecret, {Analytics::Service::Analytics, Analytics::Service::Crashes}).isEmpty();
     Analytics::trackEvent(QStringLiteral("APP_Launch"));
     Analytics::trackEvent(QStringLiteral("Device_Info"),
                           {{QStringLiteral("ScreenCount"), QString::number(QGuiApplication::screens().size())}});
     const QString region = regionCode(locale);
-    Analytics::trackEvent(QStringLiteral("Region"), {{QStringLiteral("region"), region.isEmpty() ? QStringLiteral("na") : region}});
+    Analytics::trackEvent(QStringLiteral("Region"),
+                          {{QStringLiteral("region"), region.isEmpty() ? QStringLiteral("na") : region}});
 
     Log::setup();
     LOG_DEBUG(kLaunching, QStringLiteral("--> App launching..."));
@@ -76,7 +82,8 @@ void StartUpSequence::run()
     LOG_DEBUG(kLaunching, QStringLiteral("Loading data..."));
     if (lastRunCrashed) // told once: the report is marked as reported
         MainQueue::async([intact = !CoreDataStack::shared().storeProblem()] {
-            showAlert(L("Crash.LastRun.title"), L(intact ? "Crash.LastRun.HistoryIntact" : "Crash.LastRun.HistoryNotOpened"),
+            showAlert(L("Crash.LastRun.title"),
+                      L(intact ? "Crash.LastRun.HistoryIntact" : "Crash.LastRun.HistoryNotOpened"),
                       L("Store.Problem.OK"), std::nullopt, nullptr, AlertStyle::warning);
         });
     tellHistoryProblems();
@@ -119,7 +126,8 @@ void StartUpSequence::registerObservers()
 {
     AppDelegate *delegate = &m_delegate;
     const auto observe = [this, delegate](const QString &name, void (AppDelegate::*handler)(const Notification &)) {
-        m_observers.observe(name, [delegate, handler](const Notification &notification) { (delegate->*handler)(notification); });
+        m_observers.observe(
+            name, [delegate, handler](const Notification &notification) { (delegate->*handler)(notification); });
     };
     observe(NotificationName::historyDidAddNewItem, &AppDelegate::newItemHandler);
     observe(NotificationName::historyItemDidUpdate, &AppDelegate::updateItemHandler);

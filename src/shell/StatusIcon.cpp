@@ -25,7 +25,12 @@ const QString kDisabledIcon = QStringLiteral("statusBarIcon_disabled");
 
 StatusIcon::StatusIcon(TaviPBManager &pbManager, TaviSettings &settings, QPointer<QMenu> &menu, int &index, int &frame,
                        QObject *parent)
-    : QObject(parent), m_pbManager(pbManager), m_settings(settings), m_menu(menu), m_index(index), m_frame(frame)
+    : QObject(parent),
+      m_pbManager(pbManager),
+      m_settings(settings),
+      m_menu(menu),
+      m_index(index),
+      m_frame(frame)
 {
     m_animTimer = new QTimer(this);
     m_animTimer->setInterval(50);
@@ -34,15 +39,9 @@ StatusIcon::StatusIcon(TaviPBManager &pbManager, TaviSettings &settings, QPointe
 
 StatusIcon::~StatusIcon() = default;
 
-void StatusIcon::animate()
-{
-    m_animTimer->start();
-}
+void StatusIcon::animate() { m_animTimer->start(); }
 
-bool StatusIcon::isAnimating() const
-{
-    return m_animTimer->isActive();
-}
+bool StatusIcon::isAnimating() const { return m_animTimer->isActive(); }
 
 void StatusIcon::tick()
 {
@@ -123,17 +122,15 @@ void StatusIcon::tellMenuPlacesIfNoTray()
     LOG_INFO("tellMenuPlacesIfNoTray()", QStringLiteral("No system tray: told where the menu is"));
 }
 
-QMessageBox *StatusIcon::noTrayWindow() const
-{
-    return m_noTrayWindow;
-}
+QMessageBox *StatusIcon::noTrayWindow() const { return m_noTrayWindow; }
 
 QString StatusIcon::toolTip() const
 {
     const qint64 lost = m_pbManager.lostCopyCount();
     if (lost <= 0)
         return L("App.name");
-    return L("App.name") + QLatin1Char('\n') + (lost == 1 ? L("Capture.Lost.TooltipOne") : L("Capture.Lost.TooltipMany").arg(lost));
+    return L("App.name") + QLatin1Char('\n')
+           + (lost == 1 ? L("Capture.Lost.TooltipOne") : L("Capture.Lost.TooltipMany").arg(lost));
 }
 
 void StatusIcon::updatePasteEnableState()

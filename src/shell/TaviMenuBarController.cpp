@@ -39,7 +39,9 @@ void setEntryKey(QAction *entry, const QString &title, const Shortcut &shortcut)
 } // namespace
 
 TaviMenuBarController::TaviMenuBarController(AppDelegate &delegate, QObject *parent)
-    : QObject(parent), m_delegate(delegate), m_menu(std::make_unique<QMenu>())
+    : QObject(parent),
+      m_delegate(delegate),
+      m_menu(std::make_unique<QMenu>())
 {
     m_menu->setObjectName(QStringLiteral("statusBarMenu"));
     m_menu->setWindowTitle(QStringLiteral("TaviPaste Menu"));
@@ -64,10 +66,7 @@ TaviMenuBarController::TaviMenuBarController(AppDelegate &delegate, QObject *par
     connect(m_menu.get(), &QMenu::aboutToHide, this, &TaviMenuBarController::menuDidClose);
 }
 
-TaviMenuBarController::~TaviMenuBarController()
-{
-    delete autoLaunchHintWC;
-}
+TaviMenuBarController::~TaviMenuBarController() { delete autoLaunchHintWC; }
 
 QAction *TaviMenuBarController::addFixedEntry(const char *titleKey, void (TaviMenuBarController::*action)())
 {
@@ -77,10 +76,7 @@ QAction *TaviMenuBarController::addFixedEntry(const char *titleKey, void (TaviMe
     return entry;
 }
 
-int TaviMenuBarController::tag(const QAction *entry)
-{
-    return entry ? entry->data().toInt() : 0;
-}
+int TaviMenuBarController::tag(const QAction *entry) { return entry ? entry->data().toInt() : 0; }
 
 void TaviMenuBarController::updateServiceEntries()
 {
@@ -118,7 +114,8 @@ void TaviMenuBarController::menuNeedsUpdate()
                 continue;
             auto *entry = new QAction(m_menu.get());
             entry->setData(kItemTagBase + int(i));
-            setEntryKey(entry, menuTitle(itemTitle(item, kMaximumTitleLength)), Shortcut(AppDelegate::kDigitKeyCodes[i], modifier));
+            setEntryKey(entry, menuTitle(itemTitle(item, kMaximumTitleLength)),
+                        Shortcut(AppDelegate::kDigitKeyCodes[i], modifier));
             entry->setShortcutVisibleInContextMenu(true);
             connect(entry, &QAction::triggered, this, [this, entry] { pasteItem(entry); });
             m_menu->insertAction(before, entry);
@@ -174,10 +171,7 @@ void TaviMenuBarController::preferencesItemAction()
         show();
 }
 
-void TaviMenuBarController::clearAllItemAction()
-{
-    m_delegate.showClearAllAlert();
-}
+void TaviMenuBarController::clearAllItemAction() { m_delegate.showClearAllAlert(); }
 
 void TaviMenuBarController::checkUpdateAction()
 {
@@ -197,23 +191,17 @@ void TaviMenuBarController::checkUpdateAction()
 void TaviMenuBarController::showUpdateResult(bool hasUpdate, const QString &text)
 {
     if (!hasUpdate) {
-        showAlert(text.isEmpty() ? QStringLiteral("Error") : text, QString(), QStringLiteral("OK"), std::nullopt, nullptr,
-                  AlertStyle::informational);
+        showAlert(text.isEmpty() ? QStringLiteral("Error") : text, QString(), QStringLiteral("OK"), std::nullopt,
+                  nullptr, AlertStyle::informational);
         return;
     }
     if (auto &page = ShellSeams::shared().downloadPageURL)
         openExternalURL(page());
 }
 
-void TaviMenuBarController::showHelpAction()
-{
-    m_delegate.showWelcomeWindow();
-}
+void TaviMenuBarController::showHelpAction() { m_delegate.showWelcomeWindow(); }
 
-void TaviMenuBarController::contactUsItemAction()
-{
-    openExternalURL(MakerService::supportURL());
-}
+void TaviMenuBarController::contactUsItemAction() { openExternalURL(MakerService::supportURL()); }
 
 void TaviMenuBarController::moreToolsItemAction()
 {
@@ -228,7 +216,8 @@ void TaviMenuBarController::feedbackItemAction()
         LOG_INFO("feedbackItemAction(_:)", QStringLiteral("No support address is configured: no feedback mail"));
         return;
     }
-    openExternalURL(feedbackMailURL(recipients, QStringLiteral("Feedback of TaviPaste"), MakerService::feedbackMailBody()));
+    openExternalURL(
+        feedbackMailURL(recipients, QStringLiteral("Feedback of TaviPaste"), MakerService::feedbackMailBody()));
 }
 
 QUrl TaviMenuBarController::feedbackMailURL(const QStringList &recipients, const QString &subject, const QString &body)
@@ -236,28 +225,27 @@ QUrl TaviMenuBarController::feedbackMailURL(const QStringList &recipients, const
     QByteArrayList to;
     for (const QString &recipient : recipients)
         to.append(QUrl::toPercentEncoding(recipient, "@"));
-    const QByteArray encoded = "mailto:" + to.join(',') + "?subject=" + QUrl::toPercentEncoding(subject) +
-                               "&body=" + QUrl::toPercentEncoding(body);
+    const QByteArray encoded = "mailto:" + to.join(',') + "?subject=" + QUrl::toPercentEncoding(subject)
+                               + "&body=" + QUrl::toPercentEncoding(body);
     return QUrl::fromEncoded(encoded, QUrl::StrictMode);
 }
 
 bool TaviMenuBarController::openExternalURL(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
-    const bool allowed = url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
-                                           scheme == QLatin1String("mailto"));
+    const bool allowed =
+        url.isValid()
+        && (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto"));
     if (!allowed) {
-        LOG_WARNING("openExternalURL(_:)", url.isEmpty() ? QStringLiteral("No address to open")
-                                                         : QStringLiteral("Refused to open an address of scheme \"%1\"").arg(scheme));
+        LOG_WARNING("openExternalURL(_:)",
+                    url.isEmpty() ? QStringLiteral("No address to open")
+                                  : QStringLiteral("Refused to open an address of scheme \"%1\"").arg(scheme));
         return false;
     }
     return Workspace::shared().openUrl(url);
 }
 
-void TaviMenuBarController::aboutItemAction()
-{
-    m_delegate.aboutMenuItemAction();
-}
+void TaviMenuBarController::aboutItemAction() { m_delegate.aboutMenuItemAction(); }
 
 void TaviMenuBarController::pasueItemAction()
 {
@@ -265,7 +253,8 @@ void TaviMenuBarController::pasueItemAction()
     manager.setPaused(!manager.isPaused());
     NotificationCenter::defaultCenter().post(NotificationName::didChangedPasteEnableState);
     pauseBtnItem->setText(manager.isPaused() ? L("StatusBarMenu.Resume.title") : L("StatusBarMenu.Pause.title"));
-    LOG_INFO("pasueItemAction(_:)", manager.isPaused() ? QStringLiteral("Capture paused") : QStringLiteral("Capture resumed"));
+    LOG_INFO("pasueItemAction(_:)",
+             manager.isPaused() ? QStringLiteral("Capture paused") : QStringLiteral("Capture resumed"));
 }
 
 void TaviMenuBarController::quitItemAction()

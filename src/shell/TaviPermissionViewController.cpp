@@ -34,7 +34,9 @@ QString canonicalOrClean(const QString &path)
 } // namespace
 
 TaviPermissionViewController::TaviPermissionViewController(QFileDialog *openPanel, QWidget *parent)
-    : RoundedPanelWindow(10, parent), m_openPanel(openPanel), m_homeDir(Paths::homeDirectoryPath())
+    : RoundedPanelWindow(10, parent),
+      m_openPanel(openPanel),
+      m_homeDir(Paths::homeDirectoryPath())
 {
     setObjectName(QStringLiteral("TaviPermissionViewController"));
     setWindowTitle(L("Authorization.Unreadable"));
@@ -84,20 +86,15 @@ TaviPermissionViewController::TaviPermissionViewController(QFileDialog *openPane
 
     // The dialog's checks follow this controller (the panel's delegate).
     if (m_openPanel) {
-        connect(m_openPanel, &QFileDialog::directoryEntered, this, &TaviPermissionViewController::panelDidChangeToDirectory);
+        connect(m_openPanel, &QFileDialog::directoryEntered, this,
+                &TaviPermissionViewController::panelDidChangeToDirectory);
         connect(m_openPanel, &QDialog::finished, this, &TaviPermissionViewController::panelDidFinish);
     }
 }
 
-QFileDialog *TaviPermissionViewController::panel() const
-{
-    return m_openPanel;
-}
+QFileDialog *TaviPermissionViewController::panel() const { return m_openPanel; }
 
-QString TaviPermissionViewController::targetPath() const
-{
-    return initialPath.value_or(m_homeDir);
-}
+QString TaviPermissionViewController::targetPath() const { return initialPath.value_or(m_homeDir); }
 
 void TaviPermissionViewController::updateTexts()
 {
@@ -123,15 +120,9 @@ void TaviPermissionViewController::showEvent(QShowEvent *event)
     makeKeyAndOrderFront();
 }
 
-void TaviPermissionViewController::OKAction()
-{
-    openPanel();
-}
+void TaviPermissionViewController::OKAction() { openPanel(); }
 
-void TaviPermissionViewController::cancelAction()
-{
-    AuthorizerManager::shared().close();
-}
+void TaviPermissionViewController::cancelAction() { AuthorizerManager::shared().close(); }
 
 void TaviPermissionViewController::notPromptAction()
 {
@@ -196,8 +187,8 @@ void TaviPermissionViewController::panelDidFinish(int result)
         MainQueue::async([this, self = QPointer(this)] {
             if (!self)
                 return;
-            showAlert(L("Authorization.Invalid"), L("Authorization.Desc"), L("Authorization.OK"), L("Authorization.Cancel"),
-                      nullptr, AlertStyle::warning, [this](ModalResponse response) {
+            showAlert(L("Authorization.Invalid"), L("Authorization.Desc"), L("Authorization.OK"),
+                      L("Authorization.Cancel"), nullptr, AlertStyle::warning, [this](ModalResponse response) {
                           if (response == ModalResponse::alertFirstButtonReturn)
                               openPanel();
                       });
@@ -211,8 +202,8 @@ void TaviPermissionViewController::panelDidFinish(int result)
 
 void TaviPermissionViewController::showFailureAlert()
 {
-    showAlert(L("Authorization.Failed"), L("Authorization.Desc"), L("Authorization.OK"), L("Authorization.Cancel"), nullptr,
-              AlertStyle::critical, [this](ModalResponse response) {
+    showAlert(L("Authorization.Failed"), L("Authorization.Desc"), L("Authorization.OK"), L("Authorization.Cancel"),
+              nullptr, AlertStyle::critical, [this](ModalResponse response) {
                   if (response == ModalResponse::alertFirstButtonReturn)
                       openPanel();
               });

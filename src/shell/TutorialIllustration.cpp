@@ -73,7 +73,8 @@ void drawKindBadge(QPainter &painter, const QPointF &center, int kind)
     switch (kind) {
     case 0: // text
         for (int i = 0; i < 3; ++i)
-            painter.drawLine(badge.left() + 9, badge.top() + 11 + i * 7, badge.right() - 9 - (i == 2 ? 7 : 0), badge.top() + 11 + i * 7);
+            painter.drawLine(badge.left() + 9, badge.top() + 11 + i * 7, badge.right() - 9 - (i == 2 ? 7 : 0),
+                             badge.top() + 11 + i * 7);
         break;
     case 1: // link
         painter.drawEllipse(QRectF(badge.left() + 7, badge.top() + 13, 13, 10));

@@ -57,7 +57,8 @@ void UpdateChecker::checkUpdate(Completion completion)
         MainQueue::async([completion] { completion(false, L("CheckUpdate.Msg.NoService")); });
         return;
     }
-    const MakerService::Parameters parameters{{QStringLiteral("appid"), appId()}, {QStringLiteral("version"), appVersion()}};
+    const MakerService::Parameters parameters{{QStringLiteral("appid"), appId()},
+                                              {QStringLiteral("version"), appVersion()}};
     MakerService::get(kPath, parameters, [completion](const std::optional<QJsonDocument> &json, const QString &error) {
         QString problem = error;
         std::optional<std::pair<bool, std::optional<QString>>> result;
@@ -80,29 +81,22 @@ void UpdateChecker::showNewVersionAlert(bool hasUpdate, const std::optional<QStr
               L("CheckUpdate.Btn.OK"), L("CheckUpdate.Msg.IgnoreCurrent"), nullptr, AlertStyle::informational,
               [version = *version](ModalResponse response) {
                   if (response == ModalResponse::alertFirstButtonReturn) {
-                      Analytics::trackEvent(QStringLiteral("Upgrade_Action"), {{QStringLiteral("action"), QStringLiteral("upgrade")}});
+                      Analytics::trackEvent(QStringLiteral("Upgrade_Action"),
+                                            {{QStringLiteral("action"), QStringLiteral("upgrade")}});
                       openDownloadPage();
                   } else {
-                      Analytics::trackEvent(QStringLiteral("Upgrade_Action"), {{QStringLiteral("action"), QStringLiteral("ignore")}});
+                      Analytics::trackEvent(QStringLiteral("Upgrade_Action"),
+                                            {{QStringLiteral("action"), QStringLiteral("ignore")}});
                       storeIgnoredVersion(version);
                   }
               });
 }
 
-std::optional<QString> UpdateChecker::ignoredVersion()
-{
-    return TaviSettings::shared().ignoredVersion();
-}
+std::optional<QString> UpdateChecker::ignoredVersion() { return TaviSettings::shared().ignoredVersion(); }
 
-void UpdateChecker::storeIgnoredVersion(const QString &version)
-{
-    TaviSettings::shared().setIgnoredVersion(version);
-}
+void UpdateChecker::storeIgnoredVersion(const QString &version) { TaviSettings::shared().setIgnoredVersion(version); }
 
-QUrl UpdateChecker::downloadPageURL()
-{
-    return MakerService::address(kDownloadPath);
-}
+QUrl UpdateChecker::downloadPageURL() { return MakerService::address(kDownloadPath); }
 
 void UpdateChecker::openDownloadPage()
 {

@@ -29,7 +29,8 @@ QList<Run> runsOf(const QString &version)
         i = end;
     }
     // Trailing ".0" runs do not make a version newer.
-    while (runs.size() >= 2 && runs.last().isNumber && runs.last().number == 0 && runs.at(runs.size() - 2).text == QLatin1String(".")) {
+    while (runs.size() >= 2 && runs.last().isNumber && runs.last().number == 0
+           && runs.at(runs.size() - 2).text == QLatin1String(".")) {
         runs.removeLast();
         runs.removeLast();
     }
@@ -41,7 +42,8 @@ namespace VersionString {
 
 bool isValid(const QString &text)
 {
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,9}(\\.[0-9]{1,9}){0,3}")));
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,9}(\\.[0-9]{1,9}){0,3}")));
     return pattern.match(text).hasMatch();
 }
 

@@ -47,10 +47,11 @@ WhatsnewViewController::WhatsnewViewController(QWidget *parent) : QWidget(parent
     btnGo->setCursor(Qt::PointingHandCursor);
     btnGo->setMinimumHeight(36);
     btnGo->setMinimumWidth(200);
-    btnGo->setStyleSheet(QStringLiteral("QPushButton { color: white; border: none; border-radius: 18px; padding: 0 24px;"
-                                        " background-color: rgb(39, 174, 96); font-weight: bold; }"
-                                        "QPushButton:hover { background-color: rgb(46, 196, 110); }"
-                                        "QPushButton:pressed { background-color: rgb(33, 150, 83); }"));
+    btnGo->setStyleSheet(
+        QStringLiteral("QPushButton { color: white; border: none; border-radius: 18px; padding: 0 24px;"
+                       " background-color: rgb(39, 174, 96); font-weight: bold; }"
+                       "QPushButton:hover { background-color: rgb(46, 196, 110); }"
+                       "QPushButton:pressed { background-color: rgb(33, 150, 83); }"));
     connect(btnGo, &QPushButton::clicked, this, &WhatsnewViewController::btnGoAction);
 
     auto *layout = new QVBoxLayout(this);

@@ -168,8 +168,10 @@ TEST(AutoClean, AnUnreadableRuleSettingDeletesNothingAndIsToldOnce)
         EXPECT_TRUE(h.posted(NotificationName::historyItemDidDelete).isEmpty());
         const auto told = h.posted(NotificationName::historyProblemOccurred);
         ASSERT_EQ(told.size(), 1) << key.toStdString();
-        EXPECT_TRUE(told.first().userInfo.value(NotificationKey::info).toString().contains(
-            Strings::text(QStringLiteral("Settings.Name.") + key)));
+        EXPECT_TRUE(told.first()
+                        .userInfo.value(NotificationKey::info)
+                        .toString()
+                        .contains(Strings::text(QStringLiteral("Settings.Name.") + key)));
         defaults.remove(key);
     }
 
@@ -222,8 +224,10 @@ TEST(AutoClean, ARuleOutsideWhatPreferencesCanSetDeletesNothingAndIsToldOnce)
         toldKeys.insert(key);
         ASSERT_EQ(told.size(), firstOfKey ? 1 : 0) << label;
         if (firstOfKey) {
-            EXPECT_TRUE(told.first().userInfo.value(NotificationKey::info).toString().contains(
-                Strings::text(QStringLiteral("Settings.Name.") + key)))
+            EXPECT_TRUE(told.first()
+                            .userInfo.value(NotificationKey::info)
+                            .toString()
+                            .contains(Strings::text(QStringLiteral("Settings.Name.") + key)))
                 << label;
         }
         defaults.remove(key);

@@ -51,7 +51,8 @@ TEST(Capture, TwoItemsOfOneCopyAreAnnouncedOnceOnTheMainThread)
     const PBCategory work = h.userCategory(QStringLiteral("Work"));
     h.categories->setActiveCategory(work);
     const int before = TaviSettings::shared().copyTotalTimes();
-    h.copyFromOutside({CaptureHarness::textItem(QStringLiteral("one")), CaptureHarness::textItem(QStringLiteral("two"))});
+    h.copyFromOutside(
+        {CaptureHarness::textItem(QStringLiteral("one")), CaptureHarness::textItem(QStringLiteral("two"))});
 
     const auto added = h.posted(NotificationName::historyDidAddNewItem);
     ASSERT_EQ(added.size(), 1);
@@ -220,19 +221,22 @@ TEST(Capture, ContentIsStoredOnceAndReadBackWhole)
     h.manager->saveNow();
     SQLite::Database &database = h.manager->storage().context()->store()->database();
     QStringList stored;
-    SQLite::Statement rows(database, "SELECT i.\"text\", i.\"data\" IS NULL, p.\"type\", length(p.\"data\") = 0 FROM \"PBItemRecord\" i "
-                                     "JOIN \"PBPasteboardDataRecord\" p ON p.\"item\" = i.\"pk\" ORDER BY i.\"pk\", p.\"pk\"");
+    SQLite::Statement rows(
+        database, "SELECT i.\"text\", i.\"data\" IS NULL, p.\"type\", length(p.\"data\") = 0 FROM \"PBItemRecord\" i "
+                  "JOIN \"PBPasteboardDataRecord\" p ON p.\"item\" = i.\"pk\" ORDER BY i.\"pk\", p.\"pk\"");
     while (rows.executeStep()) {
         const QString type = QString::fromUtf8(rows.getColumn(2).getText());
-        const QString label = type == PasteboardType::png ? QStringLiteral("image") : QString::fromUtf8(rows.getColumn(0).getText()).left(12);
-        stored << QStringLiteral("%1 %2 %3 %4").arg(label,
-                                                    rows.getColumn(1).getInt() ? QStringLiteral("-") : QStringLiteral("data"),
-                                                    QString::fromUtf8(rows.getColumn(2).getText()),
-                                                    rows.getColumn(3).getInt() ? QStringLiteral("-") : QStringLiteral("bytes"));
+        const QString label = type == PasteboardType::png ? QStringLiteral("image")
+                                                          : QString::fromUtf8(rows.getColumn(0).getText()).left(12);
+        stored << QStringLiteral("%1 %2 %3 %4")
+                      .arg(label, rows.getColumn(1).getInt() ? QStringLiteral("-") : QStringLiteral("data"),
+                           QString::fromUtf8(rows.getColumn(2).getText()),
+                           rows.getColumn(3).getInt() ? QStringLiteral("-") : QStringLiteral("bytes"));
     }
     const QStringList expected{QStringLiteral("plain words  - public.utf8-plain-text -"),
                                QStringLiteral("marked-up wo data public.html bytes"),
-                               QStringLiteral("marked-up wo data public.utf8-plain-text -"), QStringLiteral("image data public.png -")};
+                               QStringLiteral("marked-up wo data public.utf8-plain-text -"),
+                               QStringLiteral("image data public.png -")};
     EXPECT_EQ(stored, expected);
 
     for (const PBItem &item : h.manager->getItemsPage(0, 3)) {
@@ -358,7 +362,8 @@ TEST(Capture, FailedInsertIsNeitherAnnouncedNorCounted)
 {
     CaptureHarness h;
     // No category records to file items under.
-    for (const auto &record : h.categories->storage().fetch(std::nullopt).value_or(QList<std::shared_ptr<PBCategoryRecord>>()))
+    for (const auto &record :
+         h.categories->storage().fetch(std::nullopt).value_or(QList<std::shared_ptr<PBCategoryRecord>>()))
         h.categories->storage().deleteRecord(record);
     const int before = TaviSettings::shared().copyTotalTimes();
     h.copyText(QStringLiteral("nowhere to go"));
@@ -380,9 +385,9 @@ TEST(Capture, ChangesAreSavedSoonAfterABatch)
 TEST(Capture, RandomCopiesNeverLoseStoredItems)
 {
     CaptureHarness h;
-    const QStringList types{PasteboardType::string, PasteboardType::html, PasteboardType::rtf, PasteboardType::png,
-                            PasteboardType::fileURL, QStringLiteral("com.example.odd"), PasteboardType::concealed,
-                            QStringLiteral("dyn.xyz"), QStringLiteral("public.image")};
+    const QStringList types{PasteboardType::string,    PasteboardType::html,      PasteboardType::rtf,
+                            PasteboardType::png,       PasteboardType::fileURL,   QStringLiteral("com.example.odd"),
+                            PasteboardType::concealed, QStringLiteral("dyn.xyz"), QStringLiteral("public.image")};
     QRandomGenerator random(4242);
     qsizetype stored = 0;
     for (int round = 0; round < 120; ++round) {

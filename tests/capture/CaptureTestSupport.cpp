@@ -34,10 +34,7 @@ void CaptureHarness::copyFromOutside(const QList<PasteboardItem> &items)
     settle();
 }
 
-void CaptureHarness::copyText(const QString &text)
-{
-    copyFromOutside({textItem(text)});
-}
+void CaptureHarness::copyText(const QString &text) { copyFromOutside({textItem(text)}); }
 
 void CaptureHarness::settle()
 {

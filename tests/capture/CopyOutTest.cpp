@@ -8,10 +8,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-PBCategory kind(PBDefaultCategory type)
-{
-    return PBCategory(std::nullopt, QString(), {}, {}, type, false, false);
-}
+PBCategory kind(PBDefaultCategory type) { return PBCategory(std::nullopt, QString(), {}, {}, type, false, false); }
 
 // Another program's copy of a small image with more representations beside its PNG; returns the PNG.
 QByteArray copyImage(CaptureHarness &h, const QColor &color, const QList<std::pair<QString, QByteArray>> &more)
@@ -82,7 +79,8 @@ TEST(CopyOut, NoteGivesItsBodyFromTheNoteListAndItsTitleElsewhere)
     const PBItem listed = h.manager->getAllItems().first();
     h.manager->copy({listed}, kind(PBDefaultCategory::note));
     EXPECT_EQ(h.pasteboard.contents().first().string(PasteboardType::string), QStringLiteral("Body text"));
-    h.manager->copy({listed}, PBCategory(std::nullopt, QStringLiteral("Mine"), {}, {}, PBDefaultCategory::custom, false, false));
+    h.manager->copy({listed},
+                    PBCategory(std::nullopt, QStringLiteral("Mine"), {}, {}, PBDefaultCategory::custom, false, false));
     EXPECT_EQ(h.pasteboard.contents().first().string(PasteboardType::string), QStringLiteral("Body text"));
     h.manager->copy({listed}, PBCategory::all());
     EXPECT_EQ(h.pasteboard.contents().first().string(PasteboardType::string), QStringLiteral("Title"));
@@ -107,7 +105,8 @@ TEST(CopyOut, ImagesAndFilesKeepEveryStoredType)
 TEST(CopyOut, ADragCarriesWhatTheClipboardWouldOfferForEveryStoredType)
 {
     CaptureHarness h;
-    const QByteArray png = copyImage(h, Qt::red, {{PasteboardType::tiff, "tiff bytes"}, {QStringLiteral("com.example.meta"), "meta"}});
+    const QByteArray png =
+        copyImage(h, Qt::red, {{PasteboardType::tiff, "tiff bytes"}, {QStringLiteral("com.example.meta"), "meta"}});
     const PBItem listed = h.manager->getAllItems().first();
     const int copiesBefore = TaviSettings::shared().copyOutTimes();
 

@@ -69,9 +69,11 @@ TEST(DeletingById, ASelectionGoesInOneTransactionWithItsPayloadsLinksSearchEntri
     EXPECT_FALSE(cacher.hasBookMark(path));
     EXPECT_EQ(countOf(*h.manager, "SELECT count(*) FROM \"PBItemRecord\""), kept.size());
     EXPECT_EQ(countOf(*h.manager, "SELECT count(*) FROM \"PBPasteboardDataRecord\" WHERE \"item\" NOT IN "
-                                  "(SELECT \"pk\" FROM \"PBItemRecord\")"), 0);
+                                  "(SELECT \"pk\" FROM \"PBItemRecord\")"),
+              0);
     EXPECT_EQ(countOf(*h.manager, "SELECT count(*) FROM \"PBItemRecord_categories\" WHERE \"item\" NOT IN "
-                                  "(SELECT \"pk\" FROM \"PBItemRecord\")"), 0);
+                                  "(SELECT \"pk\" FROM \"PBItemRecord\")"),
+              0);
 
     // Search and counts agree with a scan of what is left, before and after the next save.
     for (int pass = 0; pass < 2; ++pass) {
@@ -124,7 +126,8 @@ TEST(DeletingById, RunsOfAListsRowsTakeTheItemsListedThere)
     }
     h.manager->stickItem(h.item(QStringLiteral("entry 7")), true);
     for (const TaviPBManager::ListQuery &query :
-         {TaviPBManager::ListQuery{work, std::nullopt}, TaviPBManager::ListQuery{std::nullopt, PBSearchFilter{{QStringLiteral("entry 1")}}},
+         {TaviPBManager::ListQuery{work, std::nullopt},
+          TaviPBManager::ListQuery{std::nullopt, PBSearchFilter{{QStringLiteral("entry 1")}}},
           TaviPBManager::ListQuery{}}) {
         // The pinned row, a run below it, and a known item that is also in a run.
         const QList<PBItem> listed = h.manager->getItemsPage(query, 0, 100);

@@ -15,15 +15,9 @@
 #include <thread>
 
 namespace {
-void tick()
-{
-    waitForTheClockToMove();
-}
+void tick() { waitForTheClockToMove(); }
 
-PBCategory kind(PBDefaultCategory type)
-{
-    return PBCategory(std::nullopt, QString(), {}, {}, type, false, false);
-}
+PBCategory kind(PBDefaultCategory type) { return PBCategory(std::nullopt, QString(), {}, {}, type, false, false); }
 } // namespace
 
 TEST(ItemEdits, CommentTextAndPinChangeTheRecordAsTheirRulesSay)
@@ -136,11 +130,13 @@ TEST(Clearing, ClearingACategorySparesWhatTheOptionsDoNotInclude)
 
     // A locked user category spares every user category's items.
     h.userCategory(QStringLiteral("Locked"), true);
-    h.manager->clearItems(PBCategory::all(), {.includeSticky = true, .includeNotes = false, .includeLock = false, .includeCustom = true});
+    h.manager->clearItems(PBCategory::all(),
+                          {.includeSticky = true, .includeNotes = false, .includeLock = false, .includeCustom = true});
     EXPECT_EQ(h.texts(), (QStringList{QStringLiteral("note"), QStringLiteral("tagged")}));
 
     h.clearPosted();
-    h.manager->clearItems(work, {.includeSticky = true, .includeNotes = true, .includeLock = true, .includeCustom = false});
+    h.manager->clearItems(work,
+                          {.includeSticky = true, .includeNotes = true, .includeLock = true, .includeCustom = false});
     EXPECT_EQ(h.texts().size(), 2);
     const auto cleared = h.posted(NotificationName::historyItemsDidClear);
     ASSERT_EQ(cleared.size(), 1);
@@ -148,7 +144,9 @@ TEST(Clearing, ClearingACategorySparesWhatTheOptionsDoNotInclude)
 
     // A category without a stored record posts nothing.
     h.clearPosted();
-    h.manager->clearItems(PBCategory(QStringLiteral("nope"), QStringLiteral("Gone"), {}, {}, PBDefaultCategory::custom, false, false), {});
+    h.manager->clearItems(
+        PBCategory(QStringLiteral("nope"), QStringLiteral("Gone"), {}, {}, PBDefaultCategory::custom, false, false),
+        {});
     EXPECT_TRUE(h.posted(NotificationName::historyItemsDidClear).isEmpty());
 }
 
@@ -165,11 +163,13 @@ TEST(Clearing, ClearsTheStoreRefusesKeepItemsAndBookmarksAndAnnounceNothing)
     ASSERT_TRUE(cacher.hasBookMark(path));
     h.manager->saveNow();
     SQLite::Database &database = h.manager->storage().context()->store()->database();
-    database.exec("CREATE TEMP TRIGGER refuse BEFORE DELETE ON \"PBItemRecord\" BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    database.exec(
+        "CREATE TEMP TRIGGER refuse BEFORE DELETE ON \"PBItemRecord\" BEGIN SELECT RAISE(ABORT, 'refused'); END");
     h.clearPosted();
 
     h.manager->clearAllItems(true);
-    h.manager->clearItems(PBCategory::all(), {.includeSticky = true, .includeNotes = true, .includeLock = true, .includeCustom = true});
+    h.manager->clearItems(PBCategory::all(),
+                          {.includeSticky = true, .includeNotes = true, .includeLock = true, .includeCustom = true});
     h.manager->clearItems(kind(PBDefaultCategory::file), {});
     h.settle();
     cacher.waitUntilIdle();

@@ -27,10 +27,7 @@ QList<PBItem> waitForItems(const std::function<void(const TaviPBManager::ItemsCo
     return result.value_or(QList<PBItem>());
 }
 
-void tick()
-{
-    waitForTheClockToMove();
-}
+void tick() { waitForTheClockToMove(); }
 } // namespace
 
 TEST(HistoryQueries, AllItemsListPinnedFirstThenNewest)
@@ -212,5 +209,6 @@ TEST(RecordConversion, ListedItemsLeaveTheirRepresentationsForCopyOut)
     const PBItem listed = h.item(QStringLiteral("bold"));
     EXPECT_TRUE(listed.dataProvider()->pasteboardData().isEmpty());
     const PBItem full = h.manager->loadFullItem(listed);
-    EXPECT_EQ(full.dataProvider()->pasteboardData().keys(), (QStringList{PasteboardType::html, PasteboardType::string}));
+    EXPECT_EQ(full.dataProvider()->pasteboardData().keys(),
+              (QStringList{PasteboardType::html, PasteboardType::string}));
 }

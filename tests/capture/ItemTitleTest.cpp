@@ -46,7 +46,8 @@ PBCategory imageCategory(CaptureHarness &h)
 QStringList listedImageTitles(CaptureHarness &h)
 {
     QStringList titles;
-    for (const PBItem &item : h.manager->getItemsPage(TaviPBManager::ListQuery{imageCategory(h), std::nullopt, {}}, 0, 10))
+    for (const PBItem &item :
+         h.manager->getItemsPage(TaviPBManager::ListQuery{imageCategory(h), std::nullopt, {}}, 0, 10))
         titles.append(itemTitle(item, 64));
     return titles;
 }
@@ -71,8 +72,9 @@ TEST(ItemTitles, AnImageIsTitledWithItsSizeAndAnImageFileWithItsName)
     h.copyFromOutside({CaptureHarness::fileItem(photo)});
 
     const QString times = QStringLiteral(" \u00D7 ");
-    EXPECT_EQ(listedImageTitles(h), QStringList({QStringLiteral("photo.png"), QStringLiteral("Image 400") + times + QStringLiteral("300"),
-                                                 QStringLiteral("Image 1920") + times + QStringLiteral("1080")}));
+    EXPECT_EQ(listedImageTitles(h),
+              QStringList({QStringLiteral("photo.png"), QStringLiteral("Image 400") + times + QStringLiteral("300"),
+                           QStringLiteral("Image 1920") + times + QStringLiteral("1080")}));
     // The whole item reads the same.
     for (const PBItem &item : h.manager->getAllItems())
         EXPECT_EQ(itemTitle(h.manager->loadFullItem(item), 64), itemTitle(item, 64));
@@ -87,11 +89,11 @@ TEST(ItemTitles, AnImageStoredWithAnIdForNameOrUnreadableDataShowsNoId)
     const QUuid first = QUuid::createUuid(), second = QUuid::createUuid();
     const QByteArray large = largePng(300, 250);
     ASSERT_TRUE(h.manager->add(PBItem(first, QStringLiteral("a"), {image, PBCategory::all()},
-                                      PBImageItemProvider(large, first.toString(QUuid::WithoutBraces).toUpper()), now, now,
-                                      std::nullopt, false, std::nullopt)));
+                                      PBImageItemProvider(large, first.toString(QUuid::WithoutBraces).toUpper()), now,
+                                      now, std::nullopt, false, std::nullopt)));
     ASSERT_TRUE(h.manager->add(PBItem(second, QStringLiteral("b"), {image, PBCategory::all()},
-                                      PBImageItemProvider(QByteArray("not an image"), second.toString()), now.addSecs(1),
-                                      now.addSecs(1), std::nullopt, false, std::nullopt)));
+                                      PBImageItemProvider(QByteArray("not an image"), second.toString()),
+                                      now.addSecs(1), now.addSecs(1), std::nullopt, false, std::nullopt)));
     h.settle();
     EXPECT_EQ(listedImageTitles(h), QStringList({QStringLiteral("Image"), QStringLiteral("Image 300 \u00D7 250")}));
 }

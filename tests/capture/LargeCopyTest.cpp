@@ -179,7 +179,9 @@ TEST(LargeCopies, DeeplyNestedHtmlTakesNoLongerThanFlatHtmlOfItsSize)
     const PBItem item = h.manager->getItemsPage(0, 1).value(0);
     const QString text = h.manager->loadFullItem(item).dataProvider()->representedText();
     for (int i : {0, 99, 100, 4000, kTables - 1})
-        EXPECT_TRUE(text.contains(QStringLiteral("cell %1\n").arg(i)) || text.endsWith(QStringLiteral("cell %1").arg(i))) << i;
+        EXPECT_TRUE(text.contains(QStringLiteral("cell %1\n").arg(i))
+                    || text.endsWith(QStringLiteral("cell %1").arg(i)))
+            << i;
 }
 
 TEST(LostCopies, ACopyReplacedBeforeItCouldBeReadIsCountedAnnouncedAndToldOnceUnlessCaptureIsPaused)

@@ -76,7 +76,8 @@ TEST(ListQueries, TheOrderAppliesToUnpinnedRowsOnly)
 {
     ListFixture f;
     TaviPBManager::ListQuery byTitle{PBCategory::all(), std::nullopt, {QStringLiteral("text"), true}};
-    EXPECT_EQ(textsOf(readInPages(*f.h.manager, byTitle, 2)), QStringList({"delta", "bravo", "alpha", "charlie", "echo", "foxtrot"}));
+    EXPECT_EQ(textsOf(readInPages(*f.h.manager, byTitle, 2)),
+              QStringList({"delta", "bravo", "alpha", "charlie", "echo", "foxtrot"}));
 }
 
 TEST(ListQueries, ATitleOrderReadsAsAPersonReadsPageByPage)
@@ -113,7 +114,8 @@ TEST(ListQueries, TheListsSearchIsItsOwnAndLeavesTheSharedFilterAlone)
 TEST(ListQueries, ACategoryWithoutItsRecordOrAnEmptySearchListsNothing)
 {
     ListFixture f;
-    const PBCategory gone(std::nullopt, QStringLiteral("Gone"), Qt::red, Qt::white, PBDefaultCategory::custom, false, false);
+    const PBCategory gone(std::nullopt, QStringLiteral("Gone"), Qt::red, Qt::white, PBDefaultCategory::custom, false,
+                          false);
     TaviPBManager::ListQuery none{gone, std::nullopt, {}};
     EXPECT_TRUE(f.h.manager->getItemsPage(none, 0, 10).isEmpty());
     EXPECT_EQ(f.h.manager->itemCount(none), 0);

@@ -87,13 +87,15 @@ TEST(LogPrivacy, CopiesEditsCommentsCategoryNamesAndFilePathsNeverReachTheLog)
     h.manager->addItem(h.item(edited), category);
     h.manager->removeItem(h.item(edited), category);
     h.manager->addItem(h.item(edited), category);
-    h.manager->clearItems(category, {.includeSticky = true, .includeNotes = true, .includeLock = true, .includeCustom = true});
+    h.manager->clearItems(category,
+                          {.includeSticky = true, .includeNotes = true, .includeLock = true, .includeCustom = true});
     h.manager->deleteItem(h.item(link));
     h.settle();
 
     ASSERT_FALSE(logged.lines().isEmpty());
-    const QStringList fragments{text, edited, comment, link, filePath, QFileInfo(filePath).fileName(), md5(text),
-                                md5(edited), md5(link), categoryName};
+    const QStringList fragments{
+        text,      edited,      comment,   link,        filePath, QFileInfo(filePath).fileName(),
+        md5(text), md5(edited), md5(link), categoryName};
     EXPECT_EQ(logged.containing(fragments), QStringList()) << "content in the log";
 }
 

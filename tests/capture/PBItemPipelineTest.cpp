@@ -25,10 +25,7 @@ PasteboardItem itemOf(std::initializer_list<std::pair<QString, QByteArray>> entr
     return item;
 }
 
-PasteboardItem textItem(const QString &text)
-{
-    return itemOf({{PasteboardType::string, text.toUtf8()}});
-}
+PasteboardItem textItem(const QString &text) { return itemOf({{PasteboardType::string, text.toUtf8()}}); }
 
 RunningApplication editor()
 {
@@ -399,12 +396,23 @@ TEST_F(PipelineTest, ItemsWithoutTypesOrDataAreDropped)
 TEST_F(PipelineTest, RandomTypesAndDataNeverCrashAndEveryDropHasAReason)
 {
     QStringList logged;
-    Log::setObserver([&](LogLevel, const QString &message, const char *, const char *, int) { logged.append(message); });
-    const QStringList types{PasteboardType::string, PasteboardType::html, PasteboardType::rtf, PasteboardType::fileURL,
-                            PasteboardType::png, PasteboardType::jpeg, PasteboardType::tiff, QStringLiteral("public.text"),
-                            QStringLiteral("com.apple.webarchive"), QStringLiteral("com.apple.notes.richtext"),
-                            QStringLiteral("dyn.ah62d4rv4gu8y"), QStringLiteral(""), QStringLiteral("public.image"),
-                            QStringLiteral("com.apple.flat-rtfd"), PasteboardType::concealed};
+    Log::setObserver(
+        [&](LogLevel, const QString &message, const char *, const char *, int) { logged.append(message); });
+    const QStringList types{PasteboardType::string,
+                            PasteboardType::html,
+                            PasteboardType::rtf,
+                            PasteboardType::fileURL,
+                            PasteboardType::png,
+                            PasteboardType::jpeg,
+                            PasteboardType::tiff,
+                            QStringLiteral("public.text"),
+                            QStringLiteral("com.apple.webarchive"),
+                            QStringLiteral("com.apple.notes.richtext"),
+                            QStringLiteral("dyn.ah62d4rv4gu8y"),
+                            QStringLiteral(""),
+                            QStringLiteral("public.image"),
+                            QStringLiteral("com.apple.flat-rtfd"),
+                            PasteboardType::concealed};
     QRandomGenerator random(20261209);
     int made = 0;
     for (int round = 0; round < 400; ++round) {
@@ -413,7 +421,7 @@ TEST_F(PipelineTest, RandomTypesAndDataNeverCrashAndEveryDropHasAReason)
         for (int i = 0; i < count; ++i) {
             QByteArray data;
             switch (random.bounded(6)) {
-            case 0: break; // empty
+            case 0: break;                                                   // empty
             case 1: data = QByteArray("\xff\xfe\xc3\x28\xa0\xa1", 6); break; // invalid UTF-8
             case 2: data = pngBytes(int(random.bounded(1, 50)), int(random.bounded(1, 50))); break;
             case 3: data = QByteArray(int(random.bounded(200000)), char(random.bounded(256))); break;

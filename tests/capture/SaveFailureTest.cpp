@@ -38,10 +38,7 @@ TEST(SaveScheduler, AFailedSaveStaysPendingAndIsTriedAgainUntilOneSucceeds)
 }
 
 namespace {
-SQLite::Database &database(CaptureHarness &h)
-{
-    return h.manager->storage().context()->store()->database();
-}
+SQLite::Database &database(CaptureHarness &h) { return h.manager->storage().context()->store()->database(); }
 
 QStringList toldTexts(const CaptureHarness &h)
 {
@@ -98,7 +95,8 @@ TEST(SaveFailure, AnyOtherFailureNamesItsReason)
     CaptureHarness h;
     h.copyText(QStringLiteral("first"));
     ASSERT_TRUE(h.manager->saveNow());
-    database(h).exec("CREATE TEMP TRIGGER refuse BEFORE INSERT ON \"PBItemRecord\" BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    database(h).exec(
+        "CREATE TEMP TRIGGER refuse BEFORE INSERT ON \"PBItemRecord\" BEGIN SELECT RAISE(ABORT, 'refused'); END");
     h.clearPosted();
     h.copyText(QStringLiteral("second"));
     EXPECT_FALSE(h.manager->saveNow());

@@ -21,8 +21,10 @@ TEST(SizeLimit, AnUnreadableLimitRecordsEveryCopyAndIsToldOnce)
     EXPECT_EQ(h.texts().size(), 2);
     const auto told = h.posted(NotificationName::historyProblemOccurred);
     ASSERT_EQ(told.size(), 1);
-    EXPECT_TRUE(told.first().userInfo.value(NotificationKey::info).toString().contains(
-        Strings::text("Settings.Name.ignoreDataSize")));
+    EXPECT_TRUE(told.first()
+                    .userInfo.value(NotificationKey::info)
+                    .toString()
+                    .contains(Strings::text("Settings.Name.ignoreDataSize")));
 
     // Chosen again, the limit applies, and nothing more is told.
     h.clearPosted();

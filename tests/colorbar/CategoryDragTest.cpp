@@ -51,7 +51,8 @@ TEST(CategoryReorderTest, OnlyDistinctCurrentRowsAreTakenFromAPayload)
     EXPECT_EQ(CategoryPasteboardWriter::draggedRows(payload("2", rows.at(2)).get(), rows), QList<int>{2});
 
     const std::unique_ptr<QMimeData> written(CategoryPasteboardWriter(rows.at(1), 1).mimeData());
-    EXPECT_EQ(written->formats(), (QStringList{CategoryPasteboardWriter::kIndexType, CategoryPasteboardWriter::kCategoryType}));
+    EXPECT_EQ(written->formats(),
+              (QStringList{CategoryPasteboardWriter::kIndexType, CategoryPasteboardWriter::kCategoryType}));
     EXPECT_EQ(PBCategory::decode(written->data(CategoryPasteboardWriter::kCategoryType))->id(), rows.at(1).id());
 }
 

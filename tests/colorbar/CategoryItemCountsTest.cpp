@@ -40,8 +40,9 @@ void announceNewItem(const PBCategory &category)
 {
     const PBItem item(QUuid::createUuid(), QStringLiteral("hash"), {category, PBCategory::all()}, std::nullopt,
                       QDateTime::currentDateTime(), QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
-    NotificationCenter::defaultCenter().post(NotificationName::historyDidAddNewItem, nullptr,
-                                             {{NotificationKey::info, QVariantMap{{category.id(), QVariant::fromValue(QList<PBItem>{item})}}}});
+    NotificationCenter::defaultCenter().post(
+        NotificationName::historyDidAddNewItem, nullptr,
+        {{NotificationKey::info, QVariantMap{{category.id(), QVariant::fromValue(QList<PBItem>{item})}}}});
 }
 
 // A store whose counts a test sets, and whose counting a test can hold up.
@@ -60,7 +61,8 @@ struct HeldCounter {
             gate.tryAcquire(1, 5000);
             --waiting;
             std::lock_guard lock(mutex);
-            countedOnGuiThread = countedOnGuiThread || QThread::currentThread() == QCoreApplication::instance()->thread();
+            countedOnGuiThread =
+                countedOnGuiThread || QThread::currentThread() == QCoreApplication::instance()->thread();
             ++runs;
             return counts.value(category.id());
         };

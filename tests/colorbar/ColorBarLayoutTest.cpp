@@ -49,7 +49,8 @@ TEST_F(ColorBarLayoutTest, TheBarIsOneRowPerVisibleCategoryPlusTheAddButton)
 TEST_F(ColorBarLayoutTest, TheRememberedTopIsKeyedByScreenNumberAndOrigin)
 {
     EXPECT_EQ(ColorBarPlacement::originKey(5, QPoint(0, 0)), QStringLiteral("SideBarOriginY-5-x:0.0-y:0.0"));
-    EXPECT_EQ(ColorBarPlacement::originKey(7, QPoint(-1440, 1920)), QStringLiteral("SideBarOriginY-7-x:-1440.0-y:1920.0"));
+    EXPECT_EQ(ColorBarPlacement::originKey(7, QPoint(-1440, 1920)),
+              QStringLiteral("SideBarOriginY-7-x:-1440.0-y:1920.0"));
 }
 
 TEST_F(ColorBarLayoutTest, AFirstPlacementCentresTheBarAndASecondReusesTheRememberedTop)
@@ -102,7 +103,8 @@ TEST_F(ColorBarLayoutTest, TheBarKeepsItsEdgesWholeStripAsWideAsItGrows)
     const QRect visible = leftScreen()->availableGeometry();
     const int wide = ColorBarMetrics::current().expandedWidth;
     makeBar();
-    EXPECT_EQ(DockWindow::reservedAreas(leftScreen()), QList<QRect>{QRect(visible.left(), visible.top(), wide, visible.height())});
+    EXPECT_EQ(DockWindow::reservedAreas(leftScreen()),
+              QList<QRect>{QRect(visible.left(), visible.top(), wide, visible.height())});
     TaviSettings::shared().setBarPosition(PBColorBarPosition::right);
     bar().placeSideBarOnScreen();
     EXPECT_EQ(DockWindow::reservedAreas(leftScreen()),
@@ -119,7 +121,8 @@ TEST_F(ColorBarLayoutTest, ATinyScreenNeverPutsTheBarAboveItsTop)
     EXPECT_FALSE(ColorBarPlacement::isAcceptableTop(50, tiny, 100));
     EXPECT_EQ(ColorBarPlacement::centredTop(tiny, 100), 50);
     EXPECT_EQ(ColorBarPlacement::dockedX(tiny, true, 18), 83);
-    EXPECT_FALSE(ColorBarPlacement::isAcceptableTop(std::numeric_limits<double>::infinity(), QRect(0, 0, 900, 900), 10));
+    EXPECT_FALSE(
+        ColorBarPlacement::isAcceptableTop(std::numeric_limits<double>::infinity(), QRect(0, 0, 900, 900), 10));
 }
 
 TEST_F(ColorBarLayoutTest, DraggingTheAddButtonMovesTheBarVerticallyWithinTheMargins)
@@ -194,7 +197,8 @@ TEST_F(ColorBarLayoutTest, TheBarIsShownOnlyAtItsPlaceOnStartAndOnEveryReturn)
     view.collapsePanel();
     monitor.setCurrentScreen(rightScreen());
     const QRect right = rightScreen()->availableGeometry();
-    const QRect centred(right.right() + 1 - width, right.top() + (right.height() - window.height()) / 2, width, window.height());
+    const QRect centred(right.right() + 1 - width, right.top() + (right.height() - window.height()) / 2, width,
+                        window.height());
     EXPECT_EQ(shown.places, (QList<QRect>{stored, centred}));
     EXPECT_EQ(window.geometry(), centred);
 

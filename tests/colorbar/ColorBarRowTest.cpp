@@ -49,7 +49,8 @@ TEST_F(ColorBarRowTest, HoverWidensTheBarAndShowsTheCountUntilThePointerLeaves)
     ASSERT_TRUE(animationsEnd(view));
     EXPECT_EQ(cell->tabWidth(), metrics.expandedWidth);
     EXPECT_TRUE(cell->isContentVisible());
-    EXPECT_TRUE(waitUntil([&] { return cell->countText() == QString::number(sharedShell().manager->itemCount(*cell->category())); }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return cell->countText() == QString::number(sharedShell().manager->itemCount(*cell->category())); }));
     EXPECT_EQ(cell->countText(), QStringLiteral("2"));
     // An open row shows a new item's count as it is announced.
     sharedShell().copyText(QStringLiteral("three"));
@@ -181,7 +182,8 @@ TEST_F(ColorBarRowTest, NewItemsFlashTheirRowUnlessTheBarIsHiddenOrFlashesAreOff
     copyAndSettle(QStringLiteral("hidden"));
     EXPECT_FALSE(textRow->isAnimating());
     // A payload without items does nothing.
-    NotificationCenter::defaultCenter().post(NotificationName::historyDidAddNewItem, nullptr, {{QStringLiteral("items"), 3}});
+    NotificationCenter::defaultCenter().post(NotificationName::historyDidAddNewItem, nullptr,
+                                             {{QStringLiteral("items"), 3}});
 }
 
 } // namespace

@@ -35,8 +35,8 @@ void ColorBarTest::SetUp()
         if (key.startsWith(QStringLiteral("SideBarOriginY-")) || key.startsWith(QStringLiteral("colorBar"))
             || key == QStringLiteral("categoryColors") || key == QStringLiteral("needAutoHidePanel")
             || key == QStringLiteral("needShowWhenMouseEntered") || key == QStringLiteral("animateWhenAddItem")
-            || key == QStringLiteral("needShowWhenEnterFullscreen")
-            || key == QStringLiteral("needShowHideCategoryTips") || key == QStringLiteral("hidePanelDuration"))
+            || key == QStringLiteral("needShowWhenEnterFullscreen") || key == QStringLiteral("needShowHideCategoryTips")
+            || key == QStringLiteral("hidePanelDuration"))
             Defaults::standard().remove(key);
     }
     TaviSettings::shared().setBarScreenOption(PBColorBarDisplayScreenOption::active);
@@ -84,17 +84,12 @@ int ColorBarTest::rowOf(PBDefaultCategory kind)
 
 PBCategory ColorBarTest::addCustom(const QString &name)
 {
-    const PBCategory category(std::nullopt, name, QColor(0x8E44AD), QColor(0xECF0F1), PBDefaultCategory::custom, false, false);
+    const PBCategory category(std::nullopt, name, QColor(0x8E44AD), QColor(0xECF0F1), PBDefaultCategory::custom, false,
+                              false);
     categories().add(category);
     return category;
 }
 
-QScreen *ColorBarTest::leftScreen()
-{
-    return QGuiApplication::screens().value(0);
-}
+QScreen *ColorBarTest::leftScreen() { return QGuiApplication::screens().value(0); }
 
-QScreen *ColorBarTest::rightScreen()
-{
-    return QGuiApplication::screens().value(1);
-}
+QScreen *ColorBarTest::rightScreen() { return QGuiApplication::screens().value(1); }

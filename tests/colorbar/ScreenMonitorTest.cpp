@@ -20,10 +20,7 @@ struct PostedScreens {
     QList<QScreen *> screens;
 };
 
-FakeMouseUpMonitor &fakeMouse()
-{
-    return static_cast<FakeMouseUpMonitor &>(MouseUpMonitor::shared());
-}
+FakeMouseUpMonitor &fakeMouse() { return static_cast<FakeMouseUpMonitor &>(MouseUpMonitor::shared()); }
 
 using ScreenMonitorTest = ColorBarTest;
 

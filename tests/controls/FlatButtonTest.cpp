@@ -30,7 +30,10 @@ struct PaletteButton : ::testing::Test {
         button.setActiveBorderColor(Qt::blue);
     }
     QColor background() const { return *button.layerColor(FlatButton::LayerColor::Background).value(); }
-    double backgroundDuration() const { return button.layerColor(FlatButton::LayerColor::Background).animationDuration(); }
+    double backgroundDuration() const
+    {
+        return button.layerColor(FlatButton::LayerColor::Background).animationDuration();
+    }
 };
 
 QImage squareImage(int side)

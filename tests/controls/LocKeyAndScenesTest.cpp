@@ -120,7 +120,8 @@ TEST_F(Scenes, ASceneOfAnotherClassGivesNothingAndIsNotLeaked)
     });
     EXPECT_EQ(registry.instantiate<TipWindowController>(QStringLiteral("Main"), QStringLiteral("Scene")), nullptr);
     EXPECT_TRUE(made.isNull());
-    std::unique_ptr<OtherController> other(registry.instantiate<OtherController>(QStringLiteral("Main"), QStringLiteral("Scene")));
+    std::unique_ptr<OtherController> other(
+        registry.instantiate<OtherController>(QStringLiteral("Main"), QStringLiteral("Scene")));
     EXPECT_NE(other, nullptr);
 }
 

@@ -28,8 +28,10 @@ struct HUD : ::testing::Test {
     {
         container.resize(400, 500);
         hud = new ProgressHUD;
-        for (const QString &name : {ProgressHUD::kWillDisappear, ProgressHUD::kDidDisappear, ProgressHUD::kDidReceiveMouseDownEvent})
-            observers.observe(name, [this](const Notification &n) { posted << n.name; }, hud);
+        for (const QString &name :
+             {ProgressHUD::kWillDisappear, ProgressHUD::kDidDisappear, ProgressHUD::kDidReceiveMouseDownEvent})
+            observers.observe(
+                name, [this](const Notification &n) { posted << n.name; }, hud);
     }
     void TearDown() override { delete hud; }
 
@@ -39,7 +41,10 @@ struct HUD : ::testing::Test {
         hud->setStatus(text);
         hud->showIn(&container);
     }
-    double textWidth(const QString &text) const { return QFontMetricsF(hud->statusLabel()->font()).horizontalAdvance(text); }
+    double textWidth(const QString &text) const
+    {
+        return QFontMetricsF(hud->statusLabel()->font()).horizontalAdvance(text);
+    }
     QImage render() const
     {
         QImage image(hud->size(), QImage::Format_ARGB32_Premultiplied);

@@ -34,7 +34,8 @@ TEST(DisplayLabel, OtherDaysShowMonthAndDayInTheLocalesOrder)
     EXPECT_EQ(displayLabel(yesterday, QLocale(QStringLiteral("en_US")), today), QStringLiteral("03/13 21:40"));
     EXPECT_EQ(displayLabel(yesterday, QLocale(QStringLiteral("de_DE")), today), QStringLiteral("13.03 21:40"));
     EXPECT_EQ(displayLabel(yesterday, QLocale(QStringLiteral("ja_JP")), today), QStringLiteral("03/13 21:40"));
-    const QString label = displayLabel(QDateTime(QDate(2025, 1, 2), QTime(7, 0)), QLocale(QStringLiteral("fr_FR")), today);
+    const QString label =
+        displayLabel(QDateTime(QDate(2025, 1, 2), QTime(7, 0)), QLocale(QStringLiteral("fr_FR")), today);
     EXPECT_EQ(label, QStringLiteral("02/01 07:00"));
 }
 
@@ -156,9 +157,12 @@ TEST(Alerts, ADestructiveAlertIsLeftWithReturnOrEscape)
     for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Enter}) {
         std::optional<ModalResponse> response;
         QString defaultTitle;
-        typeWhenShown(key, [&](QMessageBox &box) { defaultTitle = box.defaultButton() ? box.defaultButton()->text() : QString(); });
-        showDestructiveAlert(QStringLiteral("Clear this category?"), QStringLiteral("This cannot be undone."), QStringLiteral("Clear"),
-                             QStringLiteral("Cancel"), nullptr, [&](ModalResponse r) { response = r; });
+        typeWhenShown(key, [&](QMessageBox &box) {
+            defaultTitle = box.defaultButton() ? box.defaultButton()->text() : QString();
+        });
+        showDestructiveAlert(QStringLiteral("Clear this category?"), QStringLiteral("This cannot be undone."),
+                             QStringLiteral("Clear"), QStringLiteral("Cancel"), nullptr,
+                             [&](ModalResponse r) { response = r; });
         EXPECT_EQ(defaultTitle, QStringLiteral("Cancel"));
         EXPECT_EQ(response, ModalResponse::alertSecondButtonReturn) << "key " << key;
     }
@@ -166,8 +170,8 @@ TEST(Alerts, ADestructiveAlertIsLeftWithReturnOrEscape)
     for (const AlertStyle style : {AlertStyle::informational, AlertStyle::warning}) {
         std::optional<ModalResponse> response;
         typeWhenShown(Qt::Key_Return);
-        showAlert(QStringLiteral("Folder not readable"), QString(), QStringLiteral("Choose Folder"), QStringLiteral("Later"),
-                  nullptr, style, [&](ModalResponse r) { response = r; });
+        showAlert(QStringLiteral("Folder not readable"), QString(), QStringLiteral("Choose Folder"),
+                  QStringLiteral("Later"), nullptr, style, [&](ModalResponse r) { response = r; });
         EXPECT_EQ(response, ModalResponse::alertFirstButtonReturn);
     }
 }
@@ -189,8 +193,9 @@ TEST(Alerts, TheOptionsSitBetweenTheTextsAndTheButtons)
         textsPlace = place(box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")));
         buttonsPlace = place(box.findChild<QDialogButtonBox *>(QStringLiteral("qt_msgbox_buttonbox")));
     });
-    showDestructiveAlert(QStringLiteral("Clear this category?"), QStringLiteral("This cannot be undone."), QStringLiteral("Clear"),
-                         QStringLiteral("Cancel"), options, [&](ModalResponse r) { response = r; });
+    showDestructiveAlert(QStringLiteral("Clear this category?"), QStringLiteral("This cannot be undone."),
+                         QStringLiteral("Clear"), QStringLiteral("Cancel"), options,
+                         [&](ModalResponse r) { response = r; });
     ASSERT_FALSE(optionsPlace.isEmpty());
     ASSERT_FALSE(textsPlace.isEmpty());
     ASSERT_FALSE(buttonsPlace.isEmpty());

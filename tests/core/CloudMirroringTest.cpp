@@ -29,8 +29,16 @@ struct MirrorLog {
 class RecordingMirror : public CloudMirror {
 public:
     explicit RecordingMirror(std::shared_ptr<MirrorLog> log) : m_log(std::move(log)) { ++m_log->made; }
-    void start() override { ++m_log->started; m_running = true; }
-    void stop() override { ++m_log->stopped; m_running = false; }
+    void start() override
+    {
+        ++m_log->started;
+        m_running = true;
+    }
+    void stop() override
+    {
+        ++m_log->stopped;
+        m_running = false;
+    }
     bool isRunning() const override { return m_running; }
     void setRemoteChangeHandler(CloudRemoteChangeHandler handler) override { m_log->remoteChange = std::move(handler); }
 
@@ -68,7 +76,8 @@ protected:
     void SetUp() override
     {
         log = std::make_shared<MirrorLog>();
-        CloudMirror::setFactory([log = log](const CloudMirrorOptions &) { return std::make_unique<RecordingMirror>(log); });
+        CloudMirror::setFactory(
+            [log = log](const CloudMirrorOptions &) { return std::make_unique<RecordingMirror>(log); });
         Analytics::setEventObserver([this](const QString &name, const EventProperties &properties) {
             events.append({name, properties});
         });
@@ -95,7 +104,8 @@ protected:
             names << event.first;
         return names;
     }
-    void post(const CloudMirrorEvent &event, const QVariantMap &userInfo = {{QStringLiteral("event"), QStringLiteral("x")}})
+    void post(const CloudMirrorEvent &event,
+              const QVariantMap &userInfo = {{QStringLiteral("event"), QStringLiteral("x")}})
     {
         CloudMirrorEvents::shared().post(event, userInfo);
     }
@@ -299,7 +309,8 @@ TEST_F(CloudMirroringTest, ShuttingDownWaitsForAnImportBeingTakenInAndRebuildsNo
         std::shared_ptr<Engine> m_engine;
     };
     auto engine = std::make_shared<Engine>();
-    CloudMirror::setFactory([engine](const CloudMirrorOptions &) { return std::make_unique<HandingOverMirror>(engine); });
+    CloudMirror::setFactory(
+        [engine](const CloudMirrorOptions &) { return std::make_unique<HandingOverMirror>(engine); });
     startMirroring();
     item(QStringLiteral("kept"));
     ASSERT_TRUE(context()->save());

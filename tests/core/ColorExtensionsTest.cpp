@@ -45,8 +45,8 @@ TEST(ColorHex, SignsAreAcceptedAndNegativesUseTwosComplement)
 
 TEST(ColorHex, BlanksStraySignsAndOverflowGiveNothing)
 {
-    for (const char *text : {" #FFFFFF", "#FFFFFF ", "#FF FFFF", "FF\tFFFF", "#FFFFFF\n", "+-1", "0x-1x",
-                             "#GG0000", "8000000000000000", "-8000000000000001", "10000000000000000000"})
+    for (const char *text : {" #FFFFFF", "#FFFFFF ", "#FF FFFF", "FF\tFFFF", "#FFFFFF\n", "+-1", "0x-1x", "#GG0000",
+                             "8000000000000000", "-8000000000000001", "10000000000000000000"})
         EXPECT_FALSE(colorWithHexString(QString::fromLatin1(text)).has_value()) << text;
     EXPECT_TRUE(colorWithHexString(QStringLiteral("7FFFFFFFFFFFFFFF")).has_value());
     EXPECT_FALSE(colorWithHexString(QStringLiteral("#１２３４５６")).has_value()); // full-width digits

@@ -9,10 +9,7 @@
 #include <gtest/gtest.h>
 
 namespace {
-QUrl fileIn(const QTemporaryDir &dir, const QString &name)
-{
-    return QUrl::fromLocalFile(dir.filePath(name));
-}
+QUrl fileIn(const QTemporaryDir &dir, const QString &name) { return QUrl::fromLocalFile(dir.filePath(name)); }
 
 QUrl writePng(const QTemporaryDir &dir, const QString &name)
 {

@@ -43,7 +43,8 @@ TEST(HtmlReading, OrdinaryHtmlReadsAsTheDocumentReadsItUnbounded)
         QStringLiteral("<div><p>one<p>two</div><ol><li>x</li><li>y</li></ol><dl><dt>term<dd>meaning<dt>next</dl>"),
         QStringLiteral("<TABLE><TR><TD>1</TD><TD>2<TR><TD>3<TD>4</TABLE><P CLASS=\"x\">Upper</P><BR>case"),
         QStringLiteral("<style>p { color: red }</style><p>styled</p><select><option>a<option>b</select>"),
-        QStringLiteral("<html><head><title>T</title></head><body><h1>Head</h1><pre>  kept\n  as is</pre></body></html>"),
+        QStringLiteral(
+            "<html><head><title>T</title></head><body><h1>Head</h1><pre>  kept\n  as is</pre></body></html>"),
     };
     for (const QString &html : samples)
         EXPECT_EQ(documentText(htmlWithBoundedNesting(html)), documentText(html)) << html.toStdString();
@@ -52,7 +53,7 @@ TEST(HtmlReading, OrdinaryHtmlReadsAsTheDocumentReadsItUnbounded)
 TEST(HtmlReading, DeepNestingAndLongListsKeepEveryWordAndTakeTimeInProportionToTheirLength)
 {
     const QByteArray nested = repeated("<html><body>", "<table><tr><td>cell #", 8000, "")
-        + repeated("", "</td></tr></table>", 8000, "</body></html>");
+                              + repeated("", "</td></tr></table>", 8000, "</body></html>");
     const QByteArray flat = repeated("<html><body>", "<table><tr><td>cell #</td></tr></table>", 8000, "</body></html>");
     const QByteArray list = repeated("<ul>", "<li>item #<p>more", 8000, "</ul>");
     const QByteArray spans = repeated("", "<span><b>word #", 8000, "");
@@ -60,7 +61,9 @@ TEST(HtmlReading, DeepNestingAndLongListsKeepEveryWordAndTakeTimeInProportionToT
     const QString nestedText = htmlString(nested);
     const QString listText = htmlString(list);
     for (int i : {0, 99, 100, 4000, 7999}) {
-        EXPECT_TRUE(nestedText.contains(QStringLiteral("cell %1\n").arg(i)) || nestedText.endsWith(QStringLiteral("cell %1").arg(i))) << i;
+        EXPECT_TRUE(nestedText.contains(QStringLiteral("cell %1\n").arg(i))
+                    || nestedText.endsWith(QStringLiteral("cell %1").arg(i)))
+            << i;
         EXPECT_TRUE(listText.contains(QStringLiteral("item %1").arg(i))) << i;
     }
     EXPECT_TRUE(htmlString(spans).contains(QStringLiteral("word 7999")));

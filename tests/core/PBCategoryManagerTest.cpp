@@ -56,7 +56,8 @@ protected:
     int countPosts(const QString &name, const std::function<void()> &work)
     {
         int posts = 0;
-        const auto token = NotificationCenter::defaultCenter().addObserver(name, [&](const Notification &) { ++posts; });
+        const auto token =
+            NotificationCenter::defaultCenter().addObserver(name, [&](const Notification &) { ++posts; });
         work();
         NotificationCenter::defaultCenter().removeObserver(token);
         return posts;
@@ -75,7 +76,8 @@ TEST_F(CategoryManager, AnEmptyStoreIsSeededWithTheBuiltInCategories)
     EXPECT_EQ(idsOf(categories), (QStringList{"0", "1", "2", "3", "4", "5", "6", "7"}));
     EXPECT_EQ(categories.at(3).type(), PBDefaultCategory::image);
     EXPECT_EQ(categories.at(3).name(), localizedName(PBDefaultCategory::image));
-    EXPECT_EQ(hexString(categories.at(3).backgroundColor()), hexString(defaultBackgroundColor(PBDefaultCategory::image)));
+    EXPECT_EQ(hexString(categories.at(3).backgroundColor()),
+              hexString(defaultBackgroundColor(PBDefaultCategory::image)));
     const Records records = manager.storage().fetchedObjects().value_or(Records());
     ASSERT_EQ(records.size(), 8);
     for (int i = 0; i < 8; ++i) {
@@ -238,7 +240,8 @@ TEST_F(CategoryManager, TheActiveCategoryFollowsTheStoredId)
     EXPECT_EQ(countPosts(NotificationName::categoryActiveStatusChanged, [&] { manager.setActiveCategory(link); }), 1);
     EXPECT_EQ(manager.activeCategory()->id(), QStringLiteral("2"));
     EXPECT_EQ(countPosts(NotificationName::categoryActiveStatusChanged, [&] { manager.setActiveCategory(link); }), 1);
-    EXPECT_EQ(countPosts(NotificationName::categoryActiveStatusChanged, [&] { manager.setActiveCategory(std::nullopt); }), 1);
+    EXPECT_EQ(
+        countPosts(NotificationName::categoryActiveStatusChanged, [&] { manager.setActiveCategory(std::nullopt); }), 1);
     EXPECT_EQ(CloudKeyValueStore::shared().value(QStringLiteral("activeCategoryID")), QVariant(QString()));
     EXPECT_FALSE(manager.activeCategory());
     TaviSettings::shared().setActiveCategoryID(QStringLiteral("gone"));

@@ -10,10 +10,7 @@ PBCategory make(std::optional<QString> id, PBDefaultCategory type, const QString
     return PBCategory(std::move(id), name, QColor(0x12, 0x34, 0x56), QColor(0xAB, 0xCD, 0xEF), type, false, false);
 }
 
-QString hex(const QColor &color)
-{
-    return color.name(QColor::HexRgb).toUpper();
-}
+QString hex(const QColor &color) { return color.name(QColor::HexRgb).toUpper(); }
 } // namespace
 
 TEST(PBDefaultCategory, RawValuesIdsAndColoursOfTheKinds)
@@ -55,7 +52,8 @@ TEST(PBCategory, EqualityComparesIdsOnly)
 {
     EXPECT_EQ(make(QStringLiteral("A"), PBDefaultCategory::custom, QStringLiteral("One")),
               make(QStringLiteral("A"), PBDefaultCategory::text, QStringLiteral("Two")));
-    EXPECT_NE(make(QStringLiteral("A"), PBDefaultCategory::custom), make(QStringLiteral("B"), PBDefaultCategory::custom));
+    EXPECT_NE(make(QStringLiteral("A"), PBDefaultCategory::custom),
+              make(QStringLiteral("B"), PBDefaultCategory::custom));
 }
 
 TEST(PBCategory, AnArchiveDecodesToTheSameCategory)
@@ -76,7 +74,8 @@ TEST(PBCategory, AnArchiveDecodesToTheSameCategory)
 
 TEST(PBCategory, DecodingFallsBackForBadEntriesAndFailsWithoutAnId)
 {
-    const auto odd = PBCategory::decode(R"({"id":"X","type":"folder","backgroundColor":"#GG0000","foregroundColor":7})");
+    const auto odd =
+        PBCategory::decode(R"({"id":"X","type":"folder","backgroundColor":"#GG0000","foregroundColor":7})");
     ASSERT_TRUE(odd);
     EXPECT_EQ(odd->type(), PBDefaultCategory::unknown);
     EXPECT_EQ(odd->name(), QStringLiteral("??"));

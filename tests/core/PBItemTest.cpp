@@ -21,8 +21,8 @@ PBItem textItem(QUuid uuid, const QString &text)
 {
     const QDateTime now = QDateTime::currentDateTime();
     return PBItem(uuid, QStringLiteral("hash"), {category(PBDefaultCategory::text), PBCategory::all()},
-                  PBItemProvider(PBTextItemProvider(text)), now, now, PBAppInfo{QStringLiteral("Notes"), {}, {}},
-                  false, std::nullopt);
+                  PBItemProvider(PBTextItemProvider(text)), now, now, PBAppInfo{QStringLiteral("Notes"), {}, {}}, false,
+                  std::nullopt);
 }
 
 QByteArray noteArchive(const QCborValue &title, const QCborValue &body)
@@ -33,10 +33,7 @@ QByteArray noteArchive(const QCborValue &title, const QCborValue &body)
     return map.toCborValue().toCbor();
 }
 
-QVariant favicon(const QString &link)
-{
-    return PBLinkItemProvider(link).accosicatedData();
-}
+QVariant favicon(const QString &link) { return PBLinkItemProvider(link).accosicatedData(); }
 
 std::vector<PBItemProvider> oneOfEachKind()
 {
@@ -54,12 +51,14 @@ TEST(PBItem, EqualityIsIdentity)
 {
     const QUuid uuid = QUuid::createUuid();
     EXPECT_EQ(textItem(uuid, QStringLiteral("one")), textItem(uuid, QStringLiteral("two")));
-    EXPECT_NE(textItem(QUuid::createUuid(), QStringLiteral("same")), textItem(QUuid::createUuid(), QStringLiteral("same")));
+    EXPECT_NE(textItem(QUuid::createUuid(), QStringLiteral("same")),
+              textItem(QUuid::createUuid(), QStringLiteral("same")));
 }
 
 TEST(PBItem, DescriptionListsCategoriesTextAndSource)
 {
-    EXPECT_EQ(textItem(QUuid::createUuid(), QStringLiteral("Hi")).description(), QStringLiteral("[Text,All,]: Hi @ [Notes]"));
+    EXPECT_EQ(textItem(QUuid::createUuid(), QStringLiteral("Hi")).description(),
+              QStringLiteral("[Text,All,]: Hi @ [Notes]"));
     const QDateTime now = QDateTime::currentDateTime();
     const PBItem bare(QUuid::createUuid(), QString(), {}, std::nullopt, now, now, std::nullopt, false, std::nullopt);
     EXPECT_EQ(bare.description(), QStringLiteral("[]:  @ []"));
@@ -67,8 +66,8 @@ TEST(PBItem, DescriptionListsCategoriesTextAndSource)
 
 TEST(PBItem, DescriptionCutsAfterThirtyTwoWholeCharacters)
 {
-    const QString face = QString::fromUtf8("\xF0\x9F\x98\x80");     // outside the BMP: two UTF-16 units
-    const QString accented = QString::fromUtf8("e\xCC\x81");         // e + combining acute
+    const QString face = QString::fromUtf8("\xF0\x9F\x98\x80"); // outside the BMP: two UTF-16 units
+    const QString accented = QString::fromUtf8("e\xCC\x81");    // e + combining acute
     const QString family = QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9"); // joined emoji
     QString text = QString(31, QLatin1Char('a')) + face + QStringLiteral("tail");
     QString description = textItem(QUuid::createUuid(), text).description();
@@ -86,7 +85,8 @@ TEST(PBItem, DescriptionCutsAfterThirtyTwoWholeCharacters)
 TEST(PBItem, PrimaryCategoryIsTheFirstContentKind)
 {
     const QDateTime now = QDateTime::currentDateTime();
-    const PBCategory work(std::nullopt, QStringLiteral("Work"), Qt::black, Qt::white, PBDefaultCategory::custom, false, false);
+    const PBCategory work(std::nullopt, QStringLiteral("Work"), Qt::black, Qt::white, PBDefaultCategory::custom, false,
+                          false);
     const PBItem item(QUuid::createUuid(), QString(), {PBCategory::all(), work, category(PBDefaultCategory::link)},
                       std::nullopt, now, now, std::nullopt, false, std::nullopt);
     ASSERT_TRUE(item.primaryCategory());
@@ -106,12 +106,15 @@ TEST(PBItem, TravelsInNotificationPayloads)
 
 TEST(RichPayload, PrefersRtfThenHtmlThenPlainText)
 {
-    const PasteboardDataMap both = {{QStringLiteral("public.html"), "<b>x</b>"}, {QStringLiteral("public.rtf"), "{\\rtf1 x}"}};
+    const PasteboardDataMap both = {{QStringLiteral("public.html"), "<b>x</b>"},
+                                    {QStringLiteral("public.rtf"), "{\\rtf1 x}"}};
     EXPECT_EQ(PBTextItemProvider(QStringLiteral("x"), both).accosicatedData().toByteArray(), QByteArray("{\\rtf1 x}"));
     const PasteboardDataMap html = {{QStringLiteral("public.html"), "<b>x</b>"},
                                     {QStringLiteral("public.utf8-plain-text"), "x"}};
     EXPECT_EQ(PBEmailItemProvider(QStringLiteral("x"), html).accosicatedData().toByteArray(), QByteArray("<b>x</b>"));
-    EXPECT_EQ(PBTextItemProvider(QString::fromUtf8("Grüße")).accosicatedData().toByteArray(), QByteArray("Gr\xC3\xBC\xC3\x9F" "e"));
+    EXPECT_EQ(PBTextItemProvider(QString::fromUtf8("Grüße")).accosicatedData().toByteArray(),
+              QByteArray("Gr\xC3\xBC\xC3\x9F"
+                         "e"));
     EXPECT_FALSE(PBTextItemProvider(QString(QChar(0xD800))).accosicatedData().isValid()); // lone surrogate
 }
 
@@ -134,8 +137,9 @@ TEST(LinkFavicon, AnIpv6HostKeepsItsBrackets)
 
 TEST(LinkFavicon, IsNeverAskedOfThisComputerOrTheLocalNetwork)
 {
-    for (const char *link : {"http://127.0.0.1:8080/reboot", "http://192.168.1.1/cgi-bin/reboot", "http://localhost/", "http://router/",
-                             "http://nas.local/", "http://[::1]:631/", "http://[fe80::1]/", "http://2130706433/", "http://10.0.0.1./"})
+    for (const char *link :
+         {"http://127.0.0.1:8080/reboot", "http://192.168.1.1/cgi-bin/reboot", "http://localhost/", "http://router/",
+          "http://nas.local/", "http://[::1]:631/", "http://[fe80::1]/", "http://2130706433/", "http://10.0.0.1./"})
         EXPECT_FALSE(favicon(QString::fromLatin1(link)).isValid()) << link;
     EXPECT_TRUE(favicon(QStringLiteral("http://93.184.216.34/")).isValid());
 }
@@ -160,16 +164,21 @@ TEST(KeywordMatching, TextIgnoresCaseNotesDoNot)
     EXPECT_FALSE(note->matches({QStringLiteral("hello")}));
     EXPECT_TRUE(note->matches({QStringLiteral("Hell")}));
     EXPECT_TRUE(note->matches({QStringLiteral("x"), QStringLiteral("ocer")}));
-    EXPECT_FALSE(PBNoteItemProvider(QStringLiteral("t"), QStringLiteral("ocer as a string")).matches({QStringLiteral("ocer")}));
+    EXPECT_FALSE(
+        PBNoteItemProvider(QStringLiteral("t"), QStringLiteral("ocer as a string")).matches({QStringLiteral("ocer")}));
 }
 
 TEST(Restore, TextKindsNeedValidUtf8)
 {
-    EXPECT_EQ(PBTextItemProvider::restore(QByteArray("Gr\xC3\xBC\xC3\x9F" "e"))->representedText(), QString::fromUtf8("Grüße"));
+    EXPECT_EQ(PBTextItemProvider::restore(QByteArray("Gr\xC3\xBC\xC3\x9F"
+                                                     "e"))
+                  ->representedText(),
+              QString::fromUtf8("Grüße"));
     EXPECT_TRUE(PBLinkItemProvider::restore(QByteArray("https://x.org"))->pasteboardData().isEmpty());
     EXPECT_FALSE(PBTextItemProvider::restore(std::nullopt));
-    EXPECT_FALSE(PBTextItemProvider::restore(QByteArray("\xC3")));  // truncated sequence
-    EXPECT_FALSE(PBEmailItemProvider::restore(QByteArray("a\xFF" "b")));
+    EXPECT_FALSE(PBTextItemProvider::restore(QByteArray("\xC3"))); // truncated sequence
+    EXPECT_FALSE(PBEmailItemProvider::restore(QByteArray("a\xFF"
+                                                         "b")));
     EXPECT_EQ(PBEmailItemProvider::restore(QByteArray(""))->representedText(), QString());
 }
 
@@ -202,7 +211,8 @@ TEST(Restore, NotesComeFromAnArchiveWithTextTitleAndDataBody)
 
 TEST(NoteBody, IsReadOnlyFromUtf8Bytes)
 {
-    EXPECT_EQ(PBNoteItemProvider::make(QStringLiteral("t"), QString::fromUtf8("Straße"))->body(), QString::fromUtf8("Straße"));
+    EXPECT_EQ(PBNoteItemProvider::make(QStringLiteral("t"), QString::fromUtf8("Straße"))->body(),
+              QString::fromUtf8("Straße"));
     EXPECT_FALSE(PBNoteItemProvider(QStringLiteral("t"), QVariant()).body());
     EXPECT_FALSE(PBNoteItemProvider(QStringLiteral("t"), QByteArray("\xFF")).body());
     EXPECT_FALSE(PBNoteItemProvider::make(QStringLiteral("t"), QString(QChar(0xDC00))));
@@ -214,8 +224,10 @@ TEST(FileProvider, ShowsTheFileNameAndRestoresFromItsUrl)
               QStringLiteral("My Report.pdf"));
     EXPECT_EQ(PBFileItemProvider(QUrl::fromLocalFile(QStringLiteral("/tmp/folder/"))).representedText(),
               QStringLiteral("folder"));
-    EXPECT_TRUE(PBFileItemProvider(QUrl::fromLocalFile(QStringLiteral("/tmp/My Report.pdf"))).matches({QStringLiteral("report")}));
-    EXPECT_FALSE(PBFileItemProvider(QUrl::fromLocalFile(QStringLiteral("/tmp/My Report.pdf"))).matches({QStringLiteral("tmp")}));
+    EXPECT_TRUE(PBFileItemProvider(QUrl::fromLocalFile(QStringLiteral("/tmp/My Report.pdf")))
+                    .matches({QStringLiteral("report")}));
+    EXPECT_FALSE(
+        PBFileItemProvider(QUrl::fromLocalFile(QStringLiteral("/tmp/My Report.pdf"))).matches({QStringLiteral("tmp")}));
 
     const PBFileItemProvider original(QUrl::fromLocalFile(QStringLiteral("/tmp/a b/ü.txt")));
     const auto restored = PBFileItemProvider::restore(original.accosicatedData().toByteArray());
@@ -228,8 +240,9 @@ TEST(FileProvider, ShowsTheFileNameAndRestoresFromItsUrl)
 
 TEST(AttributedString, ReadsRtfWithItsStyles)
 {
-    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl\\f0\\fswiss Helvetica;}{\\colortbl;\\red255\\green0\\blue0;}"
-                           "\\f0 Plain {\\b bold} caf\\'e9 \\u8364?\\par next}";
+    const QByteArray rtf =
+        "{\\rtf1\\ansi\\ansicpg1252{\\fonttbl\\f0\\fswiss Helvetica;}{\\colortbl;\\red255\\green0\\blue0;}"
+        "\\f0 Plain {\\b bold} caf\\'e9 \\u8364?\\par next}";
     const PBTextItemProvider provider(QStringLiteral("fallback"), {{QStringLiteral("public.rtf"), rtf}});
     const auto fragment = provider.attributedString();
     ASSERT_TRUE(fragment);
@@ -257,7 +270,8 @@ TEST(AttributedString, ReadsRtfBytesInTheDocumentsCodePageAndSkipsBinaryData)
     EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2 ok}"), QString::fromUtf8("あい ok"));
     EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg99999 caf\\'e9}"), QString::fromUtf8("café")); // unknown: Western
     // A font's character set decides for the text in that font.
-    EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fnil\\fcharset204 Arial;}}"
+    EXPECT_EQ(plain("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 "
+                    "Arial;}{\\f1\\fnil\\fcharset204 Arial;}}"
                     "caf\\'e9 {\\f1 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2} caf\\'e9}"),
               QString::fromUtf8("café Привет café"));
     EXPECT_EQ(plain("{\\rtf1 a{\\pict\\bin2 {{}b}"), QStringLiteral("ab")); // binary picture data holds braces

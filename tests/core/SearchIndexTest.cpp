@@ -13,7 +13,8 @@ const QList<SortDescriptor> kPinnedThenNewest = PBItemRecord::pinnedThenNewest()
 // The search as the plain scan answers it: no index involved.
 Predicate scanned(const QString &keyword)
 {
-    return Predicate::contains(QStringLiteral("text"), keyword) || Predicate::contains(QStringLiteral("appName"), keyword);
+    return Predicate::contains(QStringLiteral("text"), keyword)
+           || Predicate::contains(QStringLiteral("appName"), keyword);
 }
 Predicate searched(const QString &keyword)
 {
@@ -36,7 +37,10 @@ public:
         else
             SearchIndex::setTuning({kUnbounded, 0, kUnbounded, kUnbounded});
     }
-    explicit TuningScope(SearchIndex::Tuning tuning) : m_saved(SearchIndex::tuning()) { SearchIndex::setTuning(tuning); }
+    explicit TuningScope(SearchIndex::Tuning tuning) : m_saved(SearchIndex::tuning())
+    {
+        SearchIndex::setTuning(tuning);
+    }
     ~TuningScope() { SearchIndex::setTuning(m_saved); }
 
 private:
@@ -44,13 +48,25 @@ private:
 };
 
 const QStringList kPieces = {
-    QStringLiteral("cafe"), QStringLiteral("Café"), QStringLiteral("CAFÉ"), QStringLiteral("cafe\u0301"), QStringLiteral("naïve"),
-    QStringLiteral("Straße"), QStringLiteral("ǅemal"), QStringLiteral("ﬁle"), QStringLiteral("😀"), QStringLiteral("👩‍💻"),
-    QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("ab"), QStringLiteral(" "), QStringLiteral("  "), QStringLiteral("\""),
-    QStringLiteral("*"), QStringLiteral("NEAR"), QStringLiteral("-"), QStringLiteral("^"), QStringLiteral("("), QStringLiteral(")"),
-    QStringLiteral("'"), QStringLiteral(":"), QStringLiteral("{t}"), QStringLiteral("\u0301\u0308"), QStringLiteral("Ωμέγα"),
-    QStringLiteral("日本語"), QStringLiteral("x\u0000y"), QStringLiteral("report"), QStringLiteral("Report"), QStringLiteral("\n"),
-    QStringLiteral("\t"), QStringLiteral("\u00a0"), QStringLiteral("\u3000"), QStringLiteral("word report"), QStringLiteral("a b"),
+    QStringLiteral("cafe"),     QStringLiteral("Café"),
+    QStringLiteral("CAFÉ"),     QStringLiteral("cafe\u0301"),
+    QStringLiteral("naïve"),    QStringLiteral("Straße"),
+    QStringLiteral("ǅemal"),    QStringLiteral("ﬁle"),
+    QStringLiteral("😀"),        QStringLiteral("👩‍💻"),
+    QStringLiteral("a"),        QStringLiteral("b"),
+    QStringLiteral("ab"),       QStringLiteral(" "),
+    QStringLiteral("  "),       QStringLiteral("\""),
+    QStringLiteral("*"),        QStringLiteral("NEAR"),
+    QStringLiteral("-"),        QStringLiteral("^"),
+    QStringLiteral("("),        QStringLiteral(")"),
+    QStringLiteral("'"),        QStringLiteral(":"),
+    QStringLiteral("{t}"),      QStringLiteral("\u0301\u0308"),
+    QStringLiteral("Ωμέγα"),    QStringLiteral("日本語"),
+    QStringLiteral("x\u0000y"), QStringLiteral("report"),
+    QStringLiteral("Report"),   QStringLiteral("\n"),
+    QStringLiteral("\t"),       QStringLiteral("\u00a0"),
+    QStringLiteral("\u3000"),   QStringLiteral("word report"),
+    QStringLiteral("a b"),
 };
 
 QString randomText(QRandomGenerator &random, int pieces)
@@ -70,17 +86,26 @@ QString randomKeyword(QRandomGenerator &random, const QStringList &stored)
         const int from = random.bounded(int(text.size()) + 1);
         return text.mid(from, random.bounded(12));
     }
-    case 1:
-        return randomText(random, 1 + random.bounded(4));
+    case 1: return randomText(random, 1 + random.bounded(4));
     default: {
         // Long keywords: a run of decomposable letters folds in time quadratic in its length (Qt's
         // decomposition), so that one is shorter, though still far beyond any phrase the index holds.
-        const QStringList awkward = {QString(), QString(10000, QLatin1Char('x')), QString(1500, QChar(0x00e9)),
-                                     QStringLiteral("     "), QStringLiteral("\u0301\u0301\u0301\u0301"),
-                                     QStringLiteral("\"report\" OR *"), QStringLiteral("NEAR(a b)"), QStringLiteral("-^()*"),
-                                     QStringLiteral("'; DROP TABLE \"PBItemRecord\"; --"), QStringLiteral("{t a} : x"),
-                                     QStringLiteral("cafe"), QStringLiteral("CAFÉ"), QStringLiteral("café report"),
-                                     QStringLiteral(" report"), QStringLiteral("report\u00a0"), QStringLiteral("ab cd ef"),
+        const QStringList awkward = {QString(),
+                                     QString(10000, QLatin1Char('x')),
+                                     QString(1500, QChar(0x00e9)),
+                                     QStringLiteral("     "),
+                                     QStringLiteral("\u0301\u0301\u0301\u0301"),
+                                     QStringLiteral("\"report\" OR *"),
+                                     QStringLiteral("NEAR(a b)"),
+                                     QStringLiteral("-^()*"),
+                                     QStringLiteral("'; DROP TABLE \"PBItemRecord\"; --"),
+                                     QStringLiteral("{t a} : x"),
+                                     QStringLiteral("cafe"),
+                                     QStringLiteral("CAFÉ"),
+                                     QStringLiteral("café report"),
+                                     QStringLiteral(" report"),
+                                     QStringLiteral("report\u00a0"),
+                                     QStringLiteral("ab cd ef"),
                                      QStringLiteral("Report  Report")};
         return awkward.at(random.bounded(int(awkward.size())));
     }
@@ -146,7 +171,8 @@ void SearchIndexTest::compareWithScanOverRandomHistory(Road road, quint32 seed)
 {
     QRandomGenerator random(seed);
     QStringList stored;
-    const QStringList apps = {QStringLiteral("Text Editor"), QStringLiteral("Café Bar"), QStringLiteral("日本語 App"), QString()};
+    const QStringList apps = {QStringLiteral("Text Editor"), QStringLiteral("Café Bar"), QStringLiteral("日本語 App"),
+                              QString()};
     for (int i = 0; i < 300; ++i) {
         QString text = randomText(random, 1 + random.bounded(30));
         if (i % 150 == 5) // beyond the indexed length: checked by scan
@@ -322,11 +348,12 @@ TEST_F(SearchIndexTest, AStoreIndexedWithSimpleCaseFoldingIsIndexedAnewAndFindsS
     stack.reset();
     for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
         QFile::remove(storePath() + suffix);
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TAVI_TESTS_DIR "/core/fixtures/PBHistory-v3-simple-folding.sqlite"), storePath()));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(TAVI_TESTS_DIR "/core/fixtures/PBHistory-v3-simple-folding.sqlite"), storePath()));
     ASSERT_TRUE(QFile::setPermissions(storePath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     openStack();
-    const QStringList texts{"Straße am Fluss", "Die ﬁle ist gut", "banana split", "Apple pie", "Éclair recipe", "zebra crossing",
-                            "MASSE und Maße"};
+    const QStringList texts{"Straße am Fluss", "Die ﬁle ist gut", "banana split",  "Apple pie",
+                            "Éclair recipe",   "zebra crossing",  "MASSE und Maße"};
     // Searches answer while the index is built again, and no item is lost by it.
     EXPECT_EQ(count(searched(QStringLiteral("STRASSE"))), 1);
     ASSERT_TRUE(index().waitUntilReady(10000));
@@ -344,21 +371,23 @@ TEST_F(SearchIndexTest, AStoreIndexedWithSimpleCaseFoldingIsIndexedAnewAndFindsS
 
 TEST_F(SearchIndexTest, KeywordsAcrossWhiteSpaceFindWhatTheScanFinds)
 {
-    for (const char *text : {"quarterly report", "quarterly  report", "quarterly\treport", "xquarterly reportx", "not otes",
-                             "a notes b", "Quarterly\nReport", "ab cd", "one two three"})
+    for (const char *text : {"quarterly report", "quarterly  report", "quarterly\treport", "xquarterly reportx",
+                             "not otes", "a notes b", "Quarterly\nReport", "ab cd", "one two three"})
         item(QString::fromUtf8(text));
     ASSERT_TRUE(context()->save());
     ASSERT_TRUE(index().waitUntilReady(10000));
     // No item is kept out of the index here: the matches alone stand for the keyword.
     for (const Road road : {Road::Sorted, Road::WalkIds, Road::Walk}) {
         const TuningScope tuning(road);
-        for (const char *keyword : {"quarterly report", "y r", "ly  re", "quarterly\treport", "notes", "t otes", "not otes",
-                                    "ly\nre", " report", "report ", "b cd", "one two", "e two t", "ne two thr"})
+        for (const char *keyword :
+             {"quarterly report", "y r", "ly  re", "quarterly\treport", "notes", "t otes", "not otes", "ly\nre",
+              " report", "report ", "b cd", "one two", "e two t", "ne two thr"})
             expectSameAsScan(QString::fromUtf8(keyword));
         // An order no index serves: the matches are sorted, never walked.
         const QList<SortDescriptor> byTitle{{QStringLiteral("text"), true}};
         for (const char *keyword : {"quarterly report", "notes", "one two"})
-            EXPECT_EQ(ids(searched(QString::fromUtf8(keyword)), 0, 2, byTitle), ids(scanned(QString::fromUtf8(keyword)), 0, 2, byTitle));
+            EXPECT_EQ(ids(searched(QString::fromUtf8(keyword)), 0, 2, byTitle),
+                      ids(scanned(QString::fromUtf8(keyword)), 0, 2, byTitle));
     }
     EXPECT_EQ(count(searched(QStringLiteral("quarterly report"))), 2);
     EXPECT_EQ(count(searched(QStringLiteral("notes"))), 1);
@@ -369,15 +398,17 @@ TEST_F(SearchIndexTest, ARarePhraseOfCommonWordsAnswersAsTheScan)
     // Each word is in every item, the phrase in a few: more items hold the words than a page's
     // sort takes, so the phrase's own matches are ordered.
     for (int i = 0; i < 60; ++i)
-        item(i % 10 == 3 ? QStringLiteral("Quarterly report %1").arg(i) : QStringLiteral("A report, quarterly %1").arg(i), i % 13,
-             i % 7 == 0);
+        item(i % 10 == 3 ? QStringLiteral("Quarterly report %1").arg(i)
+                         : QStringLiteral("A report, quarterly %1").arg(i),
+             i % 13, i % 7 == 0);
     item(QString(SearchIndex::kIndexedBytes, QLatin1Char('z')) + QStringLiteral(" quarterly report"), 5);
     ASSERT_TRUE(context()->save());
     ASSERT_TRUE(index().waitUntilReady(10000));
     // Matches sorted; a walk against them that gives up at once for the sort; a walk to the end.
     for (const qint64 walk : {qint64(0), qint64(1), std::numeric_limits<qint64>::max()}) {
         const TuningScope tuning(SearchIndex::Tuning{10, 0, walk, walk});
-        for (const char *keyword : {"quarterly report", "QUARTERLY  report", "rly rep", "report 3", "y report", "quarterly"})
+        for (const char *keyword :
+             {"quarterly report", "QUARTERLY  report", "rly rep", "report 3", "y report", "quarterly"})
             expectSameAsScan(QString::fromUtf8(keyword));
     }
     EXPECT_EQ(count(searched(QStringLiteral("quarterly report"))), 7);

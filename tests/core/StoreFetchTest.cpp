@@ -4,10 +4,7 @@
 
 namespace {
 const QList<SortDescriptor> kNewestFirst = {{QStringLiteral("modifiedAt"), false}};
-Predicate notSticky()
-{
-    return Predicate::equal(QStringLiteral("is_sticky"), false);
-}
+Predicate notSticky() { return Predicate::equal(QStringLiteral("is_sticky"), false); }
 } // namespace
 
 TEST_F(StoreTest, FetchesSeeUnsavedInsertsUpdatesAndDeletes)
@@ -107,7 +104,8 @@ TEST_F(StoreTest, TextsSortAsTheyReadIgnoringCaseInTheStoreAndUnsavedAlike)
         EXPECT_EQ(sorted.mid(0, 6), ascending.mid(0, 6));
         EXPECT_EQ(sorted.mid(6, 2), QStringList({longStart + QStringLiteral("B"), longStart + QStringLiteral("a")}));
         EXPECT_EQ(sorted.mid(8), ascending.mid(6));
-        EXPECT_EQ(fetchTexts(Predicate::contains(QStringLiteral("text"), QStringLiteral("e")), {{QStringLiteral("text"), false}}),
+        EXPECT_EQ(fetchTexts(Predicate::contains(QStringLiteral("text"), QStringLiteral("e")),
+                             {{QStringLiteral("text"), false}}),
                   QStringList({"zebra", "Éclair", "eclair", "Echo", "apple pie", "Apple"}));
         ASSERT_TRUE(context()->save());
         reopen();
@@ -128,10 +126,9 @@ TEST_F(StoreTest, UserTextInPredicatesIsNeverSql)
 TEST(Predicate, ItsReadableFormNamesTextsOnlyByLengthAndHash)
 {
     const QString secret = QStringLiteral("hunter2-password");
-    const Predicate predicate = Predicate::contains(QStringLiteral("text"), secret)
-                                && Predicate::equal(QStringLiteral("dataHash"), secret)
-                                && Predicate::search({QStringLiteral("text")}, secret)
-                                && Predicate::equal(QStringLiteral("is_sticky"), false);
+    const Predicate predicate =
+        Predicate::contains(QStringLiteral("text"), secret) && Predicate::equal(QStringLiteral("dataHash"), secret)
+        && Predicate::search({QStringLiteral("text")}, secret) && Predicate::equal(QStringLiteral("is_sticky"), false);
     const QString form = predicate.format();
     EXPECT_FALSE(form.contains(QStringLiteral("hunter2"))) << form.toStdString();
     EXPECT_TRUE(form.contains(QStringLiteral("is_sticky"))) << form.toStdString();
@@ -159,7 +156,8 @@ TEST_F(StoreTest, StoredAndUnsavedRecordsAnswerEveryPredicateAlike)
         !Predicate::contains(QStringLiteral("text"), QStringLiteral("A")),
         Predicate::in(QStringLiteral("appName"), {QStringLiteral("Editor"), QStringLiteral("Browser"), QVariant()}),
         !Predicate::in(QStringLiteral("appName"), {QStringLiteral("Editor")}),
-        Predicate::contains(QStringLiteral("text"), QStringLiteral("et")) || Predicate::equal(QStringLiteral("is_sticky"), true),
+        Predicate::contains(QStringLiteral("text"), QStringLiteral("et"))
+            || Predicate::equal(QStringLiteral("is_sticky"), true),
         Predicate::andPredicate({}),
         Predicate::orPredicate({}),
         Predicate::in(QStringLiteral("text"), {}),
@@ -221,7 +219,8 @@ TEST_F(StoreTest, WindowsAndCountsAgreeWithTheWholeFetchUnderUnsavedChanges)
         default: records << item(QStringLiteral("n%1").arg(round), std::rand() % 9, std::rand() % 3 == 0); break;
         }
 
-        for (const std::optional<Predicate> &predicate : {std::optional<Predicate>(notSticky()), std::optional<Predicate>()}) {
+        for (const std::optional<Predicate> &predicate :
+             {std::optional<Predicate>(notSticky()), std::optional<Predicate>()}) {
             auto request = PBItemRecord::fetchRequest();
             request.predicate = predicate;
             request.sortDescriptors = kNewestFirst;
@@ -282,7 +281,8 @@ TEST_F(StoreTest, AWindowMakesRecordsOnlyForWhatItReturns)
     EXPECT_EQ(context()->count(request), 500);
 
     // Deep windows, with and without a predicate, are the slices of the whole fetch.
-    for (const std::optional<Predicate> &predicate : {std::optional<Predicate>(notSticky()), std::optional<Predicate>()}) {
+    for (const std::optional<Predicate> &predicate :
+         {std::optional<Predicate>(notSticky()), std::optional<Predicate>()}) {
         auto whole = PBItemRecord::fetchRequest();
         whole.predicate = predicate;
         whole.sortDescriptors = kNewestFirst;
@@ -341,14 +341,16 @@ TEST_F(StoreTest, DeepWindowsReadFromAnEarlierPageEqualTheSkippedOnes)
     const auto groups = context()->fetch(groupRecord);
     ASSERT_TRUE(groups && groups->size() == 1);
 
-    const QList<QList<SortDescriptor>> orders{kNewestFirst,
-                                              {{QStringLiteral("modifiedAt"), true}},
-                                              {{QStringLiteral("text"), true}},
-                                              {{QStringLiteral("text"), false}},
-                                              {{QStringLiteral("is_sticky"), false}, {QStringLiteral("modifiedAt"), false}}};
+    const QList<QList<SortDescriptor>> orders{
+        kNewestFirst,
+        {{QStringLiteral("modifiedAt"), true}},
+        {{QStringLiteral("text"), true}},
+        {{QStringLiteral("text"), false}},
+        {{QStringLiteral("is_sticky"), false}, {QStringLiteral("modifiedAt"), false}}};
     const QList<std::optional<Predicate>> predicates{
         std::nullopt, notSticky(),
-        Predicate::andPredicate({notSticky(), Predicate::relationshipContains(QStringLiteral("categories"), groups->first())})};
+        Predicate::andPredicate(
+            {notSticky(), Predicate::relationshipContains(QStringLiteral("categories"), groups->first())})};
     auto check = [&](const char *when) {
         for (const auto &sort : orders) {
             for (const auto &predicate : predicates) {

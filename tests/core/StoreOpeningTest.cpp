@@ -83,7 +83,9 @@ TEST(StoreOpening, ANewStoreGetsTheCurrentSchema)
     EXPECT_EQ(database.execAndGet("PRAGMA journal_mode").getString(), "wal");
     for (const char *index : {"PBItemRecord_uuid", "PBItemRecord_dataHash", "PBItemRecord_sticky_modifiedAt",
                               "PBItemRecord_categories_category"}) {
-        EXPECT_EQ(database.execAndGet(std::string("SELECT count(*) FROM sqlite_master WHERE name = '") + index + "'").getInt(), 1)
+        EXPECT_EQ(database.execAndGet(std::string("SELECT count(*) FROM sqlite_master WHERE name = '") + index + "'")
+                      .getInt(),
+                  1)
             << index;
     }
 }
@@ -93,7 +95,8 @@ TEST(StoreOpening, ANewStoreHasTheSchemaTextOfTheStoresEarlierBuildsWrote)
     QTemporaryDir dir;
     const QString made = dir.path() + QStringLiteral("/PBHistory.sqlite");
     const QString earlier = dir.path() + QStringLiteral("/earlier.sqlite");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TAVI_TESTS_DIR "/core/fixtures/PBHistory-v3-simple-folding.sqlite"), earlier));
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(TAVI_TESTS_DIR "/core/fixtures/PBHistory-v3-simple-folding.sqlite"), earlier));
     ASSERT_TRUE(QFile::setPermissions(earlier, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     {
         CoreDataStack stack(made);
@@ -101,7 +104,8 @@ TEST(StoreOpening, ANewStoreHasTheSchemaTextOfTheStoresEarlierBuildsWrote)
     }
     const auto schema = [](const QString &path) {
         SQLite::Database database(path.toStdString(), SQLite::OPEN_READONLY);
-        SQLite::Statement query(database, "SELECT type, name, tbl_name, coalesce(sql, '') FROM sqlite_master ORDER BY name");
+        SQLite::Statement query(database,
+                                "SELECT type, name, tbl_name, coalesce(sql, '') FROM sqlite_master ORDER BY name");
         QStringList rows;
         while (query.executeStep())
             rows << QString::fromStdString(query.getColumn(0).getString() + " " + query.getColumn(1).getString() + " "
@@ -149,16 +153,17 @@ TEST(StoreOpening, ADamagedStoreIsKeptAsideAndANewOneStarted)
 TEST(StoreOpening, AnotherProgramsDatabaseIsKeptAsideUntouchedAndNeverGetsOurTables)
 {
     // One without a schema version, and one whose version matches ours but whose tables are not ours.
-    for (const char *schema : {"CREATE TABLE bookmarks (url TEXT); INSERT INTO bookmarks VALUES ('x')",
-                               "CREATE TABLE notes (body TEXT); INSERT INTO notes VALUES ('y'); PRAGMA user_version = 1"}) {
+    for (const char *schema :
+         {"CREATE TABLE bookmarks (url TEXT); INSERT INTO bookmarks VALUES ('x')",
+          "CREATE TABLE notes (body TEXT); INSERT INTO notes VALUES ('y'); PRAGMA user_version = 1"}) {
         QTemporaryDir dir;
         const QString path = dir.path() + QStringLiteral("/PBHistory.sqlite");
         {
             SQLite::Database other(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
             other.exec(schema);
         }
-        const QString kept = expectKeptAsideAndReplaced(path, StoreProblem::Kind::Foreign,
-                                                        QStringLiteral("PBHistory.sqlite.foreign-*"));
+        const QString kept =
+            expectKeptAsideAndReplaced(path, StoreProblem::Kind::Foreign, QStringLiteral("PBHistory.sqlite.foreign-*"));
         ASSERT_FALSE(kept.isEmpty()) << schema;
         SQLite::Database database(kept.toStdString(), SQLite::OPEN_READONLY);
         EXPECT_EQ(database.execAndGet("SELECT count(*) FROM sqlite_master WHERE name LIKE 'PB%'").getInt(), 0);

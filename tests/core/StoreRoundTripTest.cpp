@@ -83,7 +83,8 @@ TEST_F(StoreTest, PayloadsAreReadFromTheStoreOnlyWhenAskedFor)
     EXPECT_EQ(stored->text(), QStringLiteral("image"));
     EXPECT_EQ(representations.first()->type(), QStringLiteral("public.png"));
     // Changed behind the context's back: a payload read before would show the old bytes.
-    rawDatabase().exec("UPDATE PBItemRecord SET data = 'changed'; UPDATE PBPasteboardDataRecord SET data = 'changed png'");
+    rawDatabase().exec(
+        "UPDATE PBItemRecord SET data = 'changed'; UPDATE PBPasteboardDataRecord SET data = 'changed png'");
     EXPECT_EQ(stored->data(), QByteArray("changed"));
     EXPECT_EQ(representations.first()->data(), QByteArray("changed png"));
 }
@@ -113,8 +114,12 @@ TEST_F(StoreTest, ACategoryKnowsItsItemsIncludingUnsavedLinks)
 TEST_F(StoreTest, HeadsOfStoredTextsAndPayloadsAreWhatTheQueryWouldGive)
 {
     const QString emoji = QString::fromUcs4(U"\U0001F600");
-    const QList<QString> texts{QString(), QStringLiteral("short"), QString(2048, QLatin1Char('a')),
-                               QString(2049, QLatin1Char('b')), QString(3000, QChar(0x00e9)), emoji.repeated(2100),
+    const QList<QString> texts{QString(),
+                               QStringLiteral("short"),
+                               QString(2048, QLatin1Char('a')),
+                               QString(2049, QLatin1Char('b')),
+                               QString(3000, QChar(0x00e9)),
+                               emoji.repeated(2100),
                                QStringLiteral("x") + emoji.repeated(600) + QString(5000, QChar(0x4e2d)),
                                QString(300000, QLatin1Char('c'))};
     const QList<QByteArray> payloads{QByteArray(), QByteArray("tiny"), QByteArray(4096, 'p'), QByteArray(4097, 'q'),
@@ -133,8 +138,9 @@ TEST_F(StoreTest, HeadsOfStoredTextsAndPayloadsAreWhatTheQueryWouldGive)
     ASSERT_TRUE(found.has_value());
     ASSERT_EQ(found->size(), records.size());
     for (const auto &record : *found) {
-        SQLite::Statement query(database, "SELECT CASE WHEN length(text) <= 2048 THEN text ELSE substr(text, 1, 2048) END, "
-                                          "length(data) <= 4096, data FROM PBItemRecord WHERE uuid = ?");
+        SQLite::Statement query(database,
+                                "SELECT CASE WHEN length(text) <= 2048 THEN text ELSE substr(text, 1, 2048) END, "
+                                "length(data) <= 4096, data FROM PBItemRecord WHERE uuid = ?");
         query.bind(1, record->uuid().toString(QUuid::WithoutBraces).toStdString());
         ASSERT_TRUE(query.executeStep());
         const QString head = QString::fromUtf8(query.getColumn(0).getText());
@@ -146,7 +152,8 @@ TEST_F(StoreTest, HeadsOfStoredTextsAndPayloadsAreWhatTheQueryWouldGive)
             EXPECT_FALSE(data.has_value()) << "a payload over the limit is not read";
         } else {
             ASSERT_TRUE(data.has_value());
-            EXPECT_EQ(*data, QByteArray(static_cast<const char *>(query.getColumn(2).getBlob()), query.getColumn(2).getBytes()));
+            EXPECT_EQ(*data, QByteArray(static_cast<const char *>(query.getColumn(2).getBlob()),
+                                        query.getColumn(2).getBytes()));
         }
     }
 }

@@ -12,8 +12,8 @@
 #include <limits>
 
 namespace {
-const char *kFailInserts =
-    "CREATE TRIGGER fail_inserts BEFORE INSERT ON PBPasteboardDataRecord BEGIN SELECT RAISE(ABORT, 'disk is full'); END";
+const char *kFailInserts = "CREATE TRIGGER fail_inserts BEFORE INSERT ON PBPasteboardDataRecord BEGIN SELECT "
+                           "RAISE(ABORT, 'disk is full'); END";
 }
 
 TEST_F(StoreTest, AFailedSaveWritesNothingAndKeepsEveryChange)

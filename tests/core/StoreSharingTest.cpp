@@ -20,10 +20,7 @@
 #include <stdexcept>
 
 namespace {
-bool hasSqliteShell()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty();
-}
+bool hasSqliteShell() { return !QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty(); }
 
 // The sqlite3 shell run on the file with the statements; true when it exited with 0.
 bool runShell(const QString &path, const QString &sql)
@@ -71,7 +68,8 @@ private:
 QByteArray digest(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256) : QByteArray();
+    return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                          : QByteArray();
 }
 
 QStringList keptAside(const QString &folder)
@@ -84,14 +82,19 @@ class LogWatch {
 public:
     explicit LogWatch(std::function<void(const QString &)> seen)
     {
-        Log::setObserver([seen = std::move(seen)](LogLevel, const QString &message, const char *, const char *, int) { seen(message); });
+        Log::setObserver([seen = std::move(seen)](LogLevel, const QString &message, const char *, const char *, int) {
+            seen(message);
+        });
     }
     ~LogWatch() { Log::setObserver({}); }
 };
 
 class PatienceScope {
 public:
-    explicit PatienceScope(SearchIndex::Patience patience) : m_saved(SearchIndex::patience()) { SearchIndex::setPatience(patience); }
+    explicit PatienceScope(SearchIndex::Patience patience) : m_saved(SearchIndex::patience())
+    {
+        SearchIndex::setPatience(patience);
+    }
     ~PatienceScope() { SearchIndex::setPatience(m_saved); }
 
 private:
@@ -138,7 +141,8 @@ TEST_F(StoreSharing, AnotherProgramsSessionAfterARebuildLeavesTheLogAndLaterSave
     EXPECT_TRUE(QFileInfo::exists(storePath() + QStringLiteral("-wal")));
     save(QStringLiteral("after the shell"));
 
-    EXPECT_EQ(storedTexts(), (QStringList{QStringLiteral("before"), QStringLiteral("after the rebuild"), QStringLiteral("after the shell")}));
+    EXPECT_EQ(storedTexts(), (QStringList{QStringLiteral("before"), QStringLiteral("after the rebuild"),
+                                          QStringLiteral("after the shell")}));
 }
 
 TEST_F(StoreSharing, AStoreLockedByAnotherProgramAtStartIsWaitedForAndOpensWithItsHistory)
@@ -231,7 +235,8 @@ TEST_F(StoreSharing, TheSearchIndexWaitsOutAnotherProgramsWriteLockAndIsBuiltWhe
     ASSERT_TRUE(index.waitUntilReady(10000));
 
     // Each wait short, so that the lock outlasts many of them and the time other failures get.
-    const PatienceScope patience({std::chrono::milliseconds(20), std::chrono::milliseconds(10), std::chrono::milliseconds(200)});
+    const PatienceScope patience(
+        {std::chrono::milliseconds(20), std::chrono::milliseconds(10), std::chrono::milliseconds(200)});
     LockingShell shell(storePath(), "BEGIN IMMEDIATE; INSERT INTO PBCategoryRecord (name) VALUES ('other');");
     ASSERT_TRUE(shell.isLocked());
     std::promise<void> waiting;
@@ -247,14 +252,16 @@ TEST_F(StoreSharing, TheSearchIndexWaitsOutAnotherProgramsWriteLockAndIsBuiltWhe
     ASSERT_EQ(waiting.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready)
         << "the builder did not wait for the lock";
     EXPECT_FALSE(index.isReady());
-    EXPECT_EQ(fetchTexts(Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, QStringLiteral("report 7"))),
-              QStringList{QStringLiteral("Quarterly report 7")});
+    EXPECT_EQ(
+        fetchTexts(Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, QStringLiteral("report 7"))),
+        QStringList{QStringLiteral("Quarterly report 7")});
 
     shell.release(1.5);
     EXPECT_TRUE(index.waitUntilReady(20000)) << "the index was not built after the lock went";
     EXPECT_EQ(rowCount("PBItemRecord_search_docsize"), 30);
-    EXPECT_EQ(fetchTexts(Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, QStringLiteral("report 12"))),
-              QStringList{QStringLiteral("Quarterly report 12")});
+    EXPECT_EQ(
+        fetchTexts(Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, QStringLiteral("report 12"))),
+        QStringList{QStringLiteral("Quarterly report 12")});
 }
 
 TEST_F(StoreSharing, AStoreFileCutShortByAnotherProgramFailsReadsInsteadOfEndingTheProgram)

@@ -26,7 +26,8 @@ TEST(Digests, AreAlways32LowerCaseHexDigits)
         const QString digest = md5(data);
         ASSERT_EQ(digest.size(), 32);
         for (QChar c : digest)
-            EXPECT_TRUE((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f')));
+            EXPECT_TRUE((c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+                        || (c >= QLatin1Char('a') && c <= QLatin1Char('f')));
     }
 }
 
@@ -96,7 +97,8 @@ TEST(Titles, ATextNoOneCanSeeIsNamedInWords)
     // A supplementary format character (a tag) is one character.
     EXPECT_EQ(titleText(QStringLiteral("\U000E0041\U000E0042")), QStringLiteral("2 invisible characters"));
     // Only the start of a longer text is held: nothing is claimed about the rest.
-    EXPECT_EQ(titleText(QString(2048, QLatin1Char(' ')), TextExtent::start), QStringLiteral("Starts with 2048 invisible characters"));
+    EXPECT_EQ(titleText(QString(2048, QLatin1Char(' ')), TextExtent::start),
+              QStringLiteral("Starts with 2048 invisible characters"));
 }
 
 TEST(Titles, AVisibleTextIsShownFromItsFirstVisibleCharacter)
@@ -115,7 +117,8 @@ TEST(Titles, AVisibleTextIsShownFromItsFirstVisibleCharacter)
 TEST(Titles, ALongTitleIsCutAtAWordWithAnEllipsis)
 {
     const QString ellipsis = QStringLiteral("\u2026");
-    const QString report = QStringLiteral("The quarterly report for the northern region shows a steady increase in revenue");
+    const QString report =
+        QStringLiteral("The quarterly report for the northern region shows a steady increase in revenue");
     const QString cut = oneLineTitle(report, 64);
     EXPECT_EQ(cut, QStringLiteral("The quarterly report for the northern region shows a steady") + ellipsis);
     // Exactly the limit is no cut; one character more is.
@@ -130,7 +133,8 @@ TEST(Titles, ALongTitleIsCutAtAWordWithAnEllipsis)
 
 TEST(Titles, ATitleIsOneLineCountedInCharacters)
 {
-    EXPECT_EQ(oneLineTitle(QStringLiteral("Tom & Jerry\tshow\nnow\r\n\u2029end"), 64), QStringLiteral("Tom & Jerry show now   end"));
+    EXPECT_EQ(oneLineTitle(QStringLiteral("Tom & Jerry\tshow\nnow\r\n\u2029end"), 64),
+              QStringLiteral("Tom & Jerry show now   end"));
     // A flag and an accented letter made of two code points count as one character each.
     const QString flag = QStringLiteral("\U0001F1E9\U0001F1EA");
     const QString twenty = flag + QStringLiteral("e\u0301") + QStringLiteral("123456789012345678");

@@ -13,7 +13,8 @@ class SyncBlobTest : public TwoPeerSyncTest {
 protected:
     QStringList blobsOf(SyncPeer &peer, const QString &folder) const
     {
-        return QDir(folder + QStringLiteral("/devices/") + peer.device()).entryList({QStringLiteral("blob-*")}, QDir::Files);
+        return QDir(folder + QStringLiteral("/devices/") + peer.device())
+            .entryList({QStringLiteral("blob-*")}, QDir::Files);
     }
     std::shared_ptr<PBItemRecord> addLargeItem(const QByteArray &data, const QString &text = QStringLiteral("large"))
     {
@@ -31,7 +32,6 @@ protected:
             bytes[i] = char(seed + i * 7 + i / 4093);
         return bytes;
     }
-
 };
 
 TEST_F(SyncBlobTest, ALargeItemTravelsBesideItsSegmentConvergesAndEqualContentIsWrittenOnce)
@@ -47,7 +47,9 @@ TEST_F(SyncBlobTest, ALargeItemTravelsBesideItsSegmentConvergesAndEqualContentIs
     ASSERT_FALSE(exported.failure) << exported.failure->message.toStdString();
     EXPECT_TRUE(exported.skipped.isEmpty());
     EXPECT_EQ(blobsOf(*a, folderA()).size(), 2);
-    EXPECT_LT(QFileInfo(a->folder().deviceDirectory(a->device()) + QLatin1Char('/') + SyncFolder::segmentName(1)).size(), 64 * 1024);
+    EXPECT_LT(
+        QFileInfo(a->folder().deviceDirectory(a->device()) + QLatin1Char('/') + SyncFolder::segmentName(1)).size(),
+        64 * 1024);
 
     Replicator(folderA(), folderB()).copyAll();
     const SyncImporter::Result imported = b->importChanges();
@@ -86,7 +88,8 @@ TEST_F(SyncBlobTest, ABlobThatArrivesAfterItsSegmentOrDamagedMakesTheItemWaitNev
     target.write(damaged);
     target.close();
     const SyncImporter::Result report = b->importChanges();
-    EXPECT_EQ(report.partialErrors.value(item->uuid().toString(QUuid::WithoutBraces)).toString(), QStringLiteral("damaged data"));
+    EXPECT_EQ(report.partialErrors.value(item->uuid().toString(QUuid::WithoutBraces)).toString(),
+              QStringLiteral("damaged data"));
     EXPECT_FALSE(b->findItem(item->uuid()));
 
     replicator.copy(a->device(), blob);
@@ -148,8 +151,10 @@ TEST_F(SyncBlobTest, ALargeItemGoesOutWhileAnotherConnectionWritesToTheStore)
     // item and writes its blob.
     SQLite::Database other(a->stack->storePath().toStdString(), SQLite::OPEN_READWRITE, 5000);
     other.exec("BEGIN IMMEDIATE");
-    auto exporting = std::async(std::launch::async, [&] { return SyncExporter(a->journal(), a->folder(), key).exportChanges(); });
-    EXPECT_TRUE(waitUntil([&] { return !QDir(blobs).entryList({QStringLiteral("blob-*")}, QDir::Files).isEmpty(); }, 10000));
+    auto exporting =
+        std::async(std::launch::async, [&] { return SyncExporter(a->journal(), a->folder(), key).exportChanges(); });
+    EXPECT_TRUE(
+        waitUntil([&] { return !QDir(blobs).entryList({QStringLiteral("blob-*")}, QDir::Files).isEmpty(); }, 10000));
     other.exec("COMMIT");
     const SyncExporter::Result exported = exporting.get();
     ASSERT_FALSE(exported.failure) << exported.failure->message.toStdString();

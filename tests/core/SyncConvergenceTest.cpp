@@ -12,7 +12,8 @@ protected:
     // categories and links.
     void change(SyncPeer &peer, QRandomGenerator &random)
     {
-        QList<std::shared_ptr<PBItemRecord>> items = peer.context()->fetch(PBItemRecord::fetchRequest()).value_or(QList<std::shared_ptr<PBItemRecord>>());
+        QList<std::shared_ptr<PBItemRecord>> items =
+            peer.context()->fetch(PBItemRecord::fetchRequest()).value_or(QList<std::shared_ptr<PBItemRecord>>());
         const int roll = int(random.bounded(10));
         if (items.isEmpty() || roll < 3) {
             auto item = peer.addItem(QStringLiteral("item %1").arg(++m_made));
@@ -60,7 +61,10 @@ protected:
         const QString device = other.device();
         return peer.journal().meta(QStringLiteral("skipped:") + device).value_or(QString()).isEmpty()
                && peer.journal().database().execAndGet("SELECT count(*) FROM \"SyncWaiting\"").getInt() == 0
-               && peer.journal().cursor(device) >= other.journal().meta(QStringLiteral("lastSegment")).value_or(QStringLiteral("0")).toULongLong();
+               && peer.journal().cursor(device) >= other.journal()
+                                                       .meta(QStringLiteral("lastSegment"))
+                                                       .value_or(QStringLiteral("0"))
+                                                       .toULongLong();
     }
 
     int m_made = 0;

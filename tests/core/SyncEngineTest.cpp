@@ -18,8 +18,8 @@ protected:
         SyncSettings::setKey(SyncPeer::keyFor(folder()));
         FolderCloudMirror::install();
         TaviSettings::shared().setEnableCloudSync(true);
-        remoteToken = NotificationCenter::defaultCenter().addObserver(NotificationName::remoteDataChanged,
-                                                                      [this](const Notification &) { ++remoteNotices; });
+        remoteToken = NotificationCenter::defaultCenter().addObserver(
+            NotificationName::remoteDataChanged, [this](const Notification &) { ++remoteNotices; });
     }
     void TearDown() override
     {
@@ -84,16 +84,20 @@ TEST_F(SyncEngineTest, TurningSyncOffStopsTheEngineAndItsChangeLog)
     addItem(*stackA, QStringLiteral("private now"));
     SQLite::Database database(stackA->storePath().toStdString(), SQLite::OPEN_READONLY, 5000);
     EXPECT_EQ(database.execAndGet("SELECT count(*) FROM SyncChange").getInt(), 0);
-    EXPECT_EQ(database.execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'Sync%'").getInt(), 0);
+    EXPECT_EQ(
+        database.execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'Sync%'").getInt(),
+        0);
     // On again: one subscription still, and the change made while off goes out.
     TaviSettings::shared().setEnableCloudSync(true);
     stackA->setupContainer();
     EXPECT_EQ(CloudMirrorEvents::shared().subscriberCount(), 1);
     stackB = makeStack(QStringLiteral("b"));
-    EXPECT_TRUE(waitUntil([&] {
-        FetchRequest<PBItemRecord> request = PBItemRecord::fetchRequest();
-        return stackB->managedContext()->count(request).value_or(0) == 1;
-    }, 15000));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            FetchRequest<PBItemRecord> request = PBItemRecord::fetchRequest();
+            return stackB->managedContext()->count(request).value_or(0) == 1;
+        },
+        15000));
 }
 
 TEST_F(SyncEngineTest, AnotherMachinesActiveCategoryArrivesOneNoticePerKey)
@@ -104,13 +108,15 @@ TEST_F(SyncEngineTest, AnotherMachinesActiveCategoryArrivesOneNoticePerKey)
     TaviSettings::shared().setEnableCloudSync(true);
     const SyncKey key = SyncPeer::keyFor(folder());
     SyncKeyValues values(other.journal(), other.folder(), key);
-    values.recordLocal({QStringLiteral("activeCategoryID"), QStringLiteral("enableCloudSync")}, QDateTime::currentMSecsSinceEpoch() + 1000);
-    ASSERT_FALSE(values.exportValues({{QStringLiteral("activeCategoryID"), QStringLiteral("work")},
-                                      {QStringLiteral("enableCloudSync"), true}}));
+    values.recordLocal({QStringLiteral("activeCategoryID"), QStringLiteral("enableCloudSync")},
+                       QDateTime::currentMSecsSinceEpoch() + 1000);
+    ASSERT_FALSE(values.exportValues(
+        {{QStringLiteral("activeCategoryID"), QStringLiteral("work")}, {QStringLiteral("enableCloudSync"), true}}));
     QList<QStringList> notices;
-    const auto token = NotificationCenter::defaultCenter().addObserver(CloudKeyValueStore::kDidChangeExternally, [&](const Notification &n) {
-        notices.append(n.userInfo.value(CloudKeyValueStore::kChangedKeys).toStringList());
-    });
+    const auto token = NotificationCenter::defaultCenter().addObserver(
+        CloudKeyValueStore::kDidChangeExternally, [&](const Notification &n) {
+            notices.append(n.userInfo.value(CloudKeyValueStore::kChangedKeys).toStringList());
+        });
     stackA = makeStack(QStringLiteral("a"));
     EXPECT_TRUE(waitUntil([&] { return TaviSettings::shared().activeCategoryID() == QLatin1String("work"); }, 15000));
     NotificationCenter::defaultCenter().removeObserver(token);

@@ -33,14 +33,16 @@ protected:
     // (with fields replaced or added by `changes`), or any other file.
     void writeSegment(quint64 number, const QJsonArray &records, int format = 1, const QJsonObject &changes = {})
     {
-        QJsonObject content{{"format", format}, {"device", a->device()}, {"number", double(number)}, {"records", records}};
+        QJsonObject content{
+            {"format", format}, {"device", a->device()}, {"number", double(number)}, {"records", records}};
         for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
             content.insert(it.key(), it.value());
         writeSealed(SyncFolder::segmentName(number), content);
     }
     void writeSealed(const QString &name, const QJsonObject &content)
     {
-        ASSERT_FALSE(a->folder().writeFile(a->device(), name, SyncSegment::seal(testKeyOf(), a->device(), name, content)));
+        ASSERT_FALSE(
+            a->folder().writeFile(a->device(), name, SyncSegment::seal(testKeyOf(), a->device(), name, content)));
     }
     SyncKey testKeyOf() const { return SyncPeer::keyFor(folder()); }
     static QByteArray contents(const QString &path)
@@ -144,11 +146,24 @@ TEST_F(SyncFolderTest, UntrustedContentIsRefusedWithoutHarm)
     const double now = double(QDateTime::currentMSecsSinceEpoch());
     QJsonArray records;
     // Future-dated, wrong types, a path as id, an unknown kind, a deletion of b's own item dated long ago.
-    records.append(QJsonObject{{"k", "item"}, {"id", QUuid::createUuid().toString(QUuid::WithoutBraces)}, {"op", "put"}, {"t", now + 1e12}, {"a", QJsonObject{{"text", "future"}}}});
-    records.append(QJsonObject{{"k", "item"}, {"id", QUuid::createUuid().toString(QUuid::WithoutBraces)}, {"op", "put"}, {"t", now}, {"a", QJsonObject{{"is_sticky", "yes"}}}});
-    records.append(QJsonObject{{"k", "category"}, {"id", "../../etc|x"}, {"op", "put"}, {"t", now}, {"a", QJsonObject{{"name", "evil"}}}});
+    records.append(QJsonObject{{"k", "item"},
+                               {"id", QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                               {"op", "put"},
+                               {"t", now + 1e12},
+                               {"a", QJsonObject{{"text", "future"}}}});
+    records.append(QJsonObject{{"k", "item"},
+                               {"id", QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                               {"op", "put"},
+                               {"t", now},
+                               {"a", QJsonObject{{"is_sticky", "yes"}}}});
+    records.append(QJsonObject{
+        {"k", "category"}, {"id", "../../etc|x"}, {"op", "put"}, {"t", now}, {"a", QJsonObject{{"name", "evil"}}}});
     records.append(QJsonObject{{"k", "shell"}, {"id", "x"}, {"op", "put"}, {"t", now}});
-    records.append(QJsonObject{{"k", "item"}, {"id", QUuid::createUuid().toString(QUuid::WithoutBraces)}, {"op", "put"}, {"t", now}, {"a", QJsonObject{{"text", "fine"}}}});
+    records.append(QJsonObject{{"k", "item"},
+                               {"id", QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                               {"op", "put"},
+                               {"t", now},
+                               {"a", QJsonObject{{"text", "fine"}}}});
     writeSegment(1, records);
     const SyncImporter::Result result = b->importChanges();
     EXPECT_EQ(result.partialErrors.size(), 4);
@@ -238,7 +253,8 @@ TEST_F(SyncFolderTest, EverythingMadeInTheFolderIsPrivateWhateverTheUmask)
     EXPECT_EQ(modeOf(fresh + QLatin1Char('/') + SyncFolder::kMarkerName), 0600u);
     EXPECT_EQ(modeOf(fresh + QStringLiteral("/devices")), 0700u);
     int files = 0;
-    for (const QFileInfo &device : QDir(fresh + QStringLiteral("/devices")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo &device :
+         QDir(fresh + QStringLiteral("/devices")).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         EXPECT_EQ(modeOf(device.filePath()), 0700u);
         for (const QFileInfo &file : QDir(device.filePath()).entryInfoList(QDir::Files | QDir::Hidden)) {
             EXPECT_EQ(modeOf(file.filePath()), 0600u) << file.fileName().toStdString();
@@ -336,7 +352,10 @@ TEST_F(SyncFolderTest, SealedButMalformedFilesNeverWedgeTheImporter)
     for (int i = 0; i < 4; ++i)
         ids << QUuid::createUuid().toString(QUuid::WithoutBraces);
     auto record = [&](const char *op, double time) {
-        return QJsonObject{{"k", "item"}, {"id", ids.at(int(random.bounded(4)))}, {"op", op}, {"t", time},
+        return QJsonObject{{"k", "item"},
+                           {"id", ids.at(int(random.bounded(4)))},
+                           {"op", op},
+                           {"t", time},
                            {"a", QJsonObject{{"text", QStringLiteral("fuzz %1").arg(random.bounded(100))}}}};
     };
     quint64 number = 0;
@@ -355,12 +374,14 @@ TEST_F(SyncFolderTest, SealedButMalformedFilesNeverWedgeTheImporter)
                 records.append(record(op, now - double(random.bounded(1000)) + 500));
             break;
         case 3: // entries that are not records
-            for (const QJsonValue &value : {QJsonValue(7), QJsonValue(), QJsonValue("text"), QJsonValue(QJsonArray()), QJsonValue(QJsonObject())})
+            for (const QJsonValue &value :
+                 {QJsonValue(7), QJsonValue(), QJsonValue("text"), QJsonValue(QJsonArray()), QJsonValue(QJsonObject())})
                 records.append(value);
             break;
         case 4: // numbers no reader can take
             records.append(record("put", 1e300));
-            records.append(QJsonObject{{"k", "item"}, {"id", ids.first()}, {"op", "set"}, {"t", now}, {"a", QJsonObject{{"index", 1e300}}}});
+            records.append(QJsonObject{
+                {"k", "item"}, {"id", ids.first()}, {"op", "set"}, {"t", now}, {"a", QJsonObject{{"index", 1e300}}}});
             if (random.bounded(2))
                 changes.insert("number", 1e300);
             break;
@@ -376,19 +397,30 @@ TEST_F(SyncFolderTest, SealedButMalformedFilesNeverWedgeTheImporter)
 
     // A snapshot whose parts hold nothing or nothing readable, and newer manifests that make no sense.
     const quint64 snapshot = ++number;
-    writeSealed(SyncFolder::snapshotPartName(snapshot, 1), {{"format", 1}, {"device", a->device()}, {"number", double(snapshot)}, {"part", 1}, {"records", QJsonArray()}});
-    writeSealed(SyncFolder::snapshotPartName(snapshot, 2), {{"format", 1}, {"device", a->device()}, {"number", double(snapshot)}, {"part", 2}, {"records", "none"}});
-    writeSealed(SyncFolder::snapshotName(snapshot), {{"format", 1}, {"device", a->device()}, {"number", double(snapshot)}, {"parts", 2}});
+    writeSealed(
+        SyncFolder::snapshotPartName(snapshot, 1),
+        {{"format", 1}, {"device", a->device()}, {"number", double(snapshot)}, {"part", 1}, {"records", QJsonArray()}});
+    writeSealed(
+        SyncFolder::snapshotPartName(snapshot, 2),
+        {{"format", 1}, {"device", a->device()}, {"number", double(snapshot)}, {"part", 2}, {"records", "none"}});
+    writeSealed(SyncFolder::snapshotName(snapshot),
+                {{"format", 1}, {"device", a->device()}, {"number", double(snapshot)}, {"parts", 2}});
     const QList<QJsonValue> nonsense{0, -1, 2.5, 1e300, "2"};
     for (int i = 0; i < nonsense.size(); ++i)
         writeSealed(SyncFolder::snapshotName(snapshot + 10 + quint64(i)),
-                    {{"format", 1}, {"device", a->device()}, {"number", double(snapshot + 10 + quint64(i))}, {"parts", nonsense.at(i)}});
+                    {{"format", 1},
+                     {"device", a->device()},
+                     {"number", double(snapshot + 10 + quint64(i))},
+                     {"parts", nonsense.at(i)}});
     importOrEnd(*b);
     EXPECT_EQ(b->journal().cursor(a->device()), snapshot);
 
     // Sync goes on: the next segment is read.
     const QString last = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    writeSegment(++number, {QJsonObject{{"k", "item"}, {"id", last}, {"op", "put"}, {"t", now}, {"a", QJsonObject{{"text", "after the fuzz"}}}}});
+    writeSegment(
+        ++number,
+        {QJsonObject{
+            {"k", "item"}, {"id", last}, {"op", "put"}, {"t", now}, {"a", QJsonObject{{"text", "after the fuzz"}}}}});
     importOrEnd(*b);
     EXPECT_EQ(b->journal().cursor(a->device()), number);
     EXPECT_TRUE(b->findItem(QUuid(last)));
@@ -399,8 +431,12 @@ TEST_F(SyncFolderTest, RecordsWaitingForGoodDoNotHoldBackTheOnesBehindThem)
 {
     const double now = double(QDateTime::currentMSecsSinceEpoch());
     auto withBlob = [&](const QString &hash, qint64 size) {
-        return QJsonObject{{"k", "item"}, {"id", QUuid::createUuid().toString(QUuid::WithoutBraces)}, {"op", "put"}, {"t", now},
-                           {"a", QJsonObject{{"text", "waits"}}}, {"p", QJsonArray{QJsonArray{"public.png", QJsonObject{{"b", hash}, {"n", double(size)}}}}}};
+        return QJsonObject{{"k", "item"},
+                           {"id", QUuid::createUuid().toString(QUuid::WithoutBraces)},
+                           {"op", "put"},
+                           {"t", now},
+                           {"a", QJsonObject{{"text", "waits"}}},
+                           {"p", QJsonArray{QJsonArray{"public.png", QJsonObject{{"b", hash}, {"n", double(size)}}}}}};
     };
     // Records whose blobs never come, then one whose blob comes late.
     QJsonArray records;
@@ -429,14 +465,16 @@ TEST_F(SyncFolderTest, AMarkerStillBeingCopiedInIsWaitedForNeverReplaced)
     QDir().mkpath(copying);
     const QByteArray marker = contents(folder() + QLatin1Char('/') + SyncFolder::kMarkerName);
     overwrite(copying + QLatin1Char('/') + SyncFolder::kMarkerName, marker.left(marker.size() / 2));
-    const SyncFolder::Joined early = SyncFolder(copying).join(QStringLiteral("correct horse"), SyncKey::Cost::minimal());
+    const SyncFolder::Joined early =
+        SyncFolder(copying).join(QStringLiteral("correct horse"), SyncKey::Cost::minimal());
     EXPECT_FALSE(early.key) << "a new marker replaced the one being copied in";
     EXPECT_TRUE(early.failure);
     EXPECT_EQ(SyncFolder(copying).status().status, CloudAccountStatus::TemporarilyUnavailable);
     EXPECT_EQ(contents(copying + QLatin1Char('/') + SyncFolder::kMarkerName), marker.left(marker.size() / 2));
 
     overwrite(copying + QLatin1Char('/') + SyncFolder::kMarkerName, marker);
-    const SyncFolder::Joined joined = SyncFolder(copying).join(QStringLiteral("correct horse"), SyncKey::Cost::minimal());
+    const SyncFolder::Joined joined =
+        SyncFolder(copying).join(QStringLiteral("correct horse"), SyncKey::Cost::minimal());
     ASSERT_TRUE(joined.key);
     EXPECT_EQ(joined.key->bytes(), testKeyOf().bytes());
 }

@@ -21,7 +21,6 @@ protected:
         ASSERT_FALSE(a->exportChanges().failure);
         ASSERT_FALSE(b->exportChanges().failure);
     }
-
 };
 
 TEST_F(SyncMergeTest, TwoStoresConvergeAfterEveryKindOfChange)
@@ -111,7 +110,8 @@ TEST_F(SyncMergeTest, AnEditThatArrivesBeforeItsItemWaitsForIt)
     // Three devices: C edits A's item; C's files reach B before A's.
     const QString folderC = m_root.path() + QStringLiteral("/c");
     QDir().mkpath(folderC);
-    QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName, folderC + QLatin1Char('/') + SyncFolder::kMarkerName);
+    QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName,
+                folderC + QLatin1Char('/') + SyncFolder::kMarkerName);
     SyncPeer c(folderC);
     auto item = a->addItem(QStringLiteral("original"));
     auto work = a->addCategory(QStringLiteral("work"), 1);
@@ -160,10 +160,11 @@ TEST_F(SyncMergeTest, AClockKeptByAnEarlierVersionIsCarriedOver)
     const QJsonObject stamps = a->journal().stamps(QStringLiteral("item"), item->uuid().toString(QUuid::WithoutBraces));
     ASSERT_FALSE(stamps.isEmpty());
     // The earlier form of the clock: ordered by id, without a row id.
-    a->journal().database().exec("ALTER TABLE \"SyncClock\" RENAME TO \"Current\";"
-                                 "CREATE TABLE \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL,"
-                                 " PRIMARY KEY (\"kind\", \"gid\")) WITHOUT ROWID;"
-                                 "INSERT INTO \"SyncClock\" SELECT \"kind\", \"gid\", \"stamps\" FROM \"Current\"; DROP TABLE \"Current\";");
+    a->journal().database().exec(
+        "ALTER TABLE \"SyncClock\" RENAME TO \"Current\";"
+        "CREATE TABLE \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL,"
+        " PRIMARY KEY (\"kind\", \"gid\")) WITHOUT ROWID;"
+        "INSERT INTO \"SyncClock\" SELECT \"kind\", \"gid\", \"stamps\" FROM \"Current\"; DROP TABLE \"Current\";");
     std::unique_ptr<SyncJournal> reopened = SyncJournal::open(a->stack->storePath());
     ASSERT_TRUE(reopened);
     EXPECT_EQ(reopened->stamps(QStringLiteral("item"), item->uuid().toString(QUuid::WithoutBraces)), stamps);
@@ -176,7 +177,8 @@ TEST_F(SyncMergeTest, ImportedItemsAreFoundThroughTheSearchIndex)
     b->addItem(QStringLiteral("local quarterly notes"));
     QList<std::shared_ptr<PBItemRecord>> items;
     for (int i = 0; i < 40; ++i)
-        items << a->addItem(QStringLiteral("imported report %1%2").arg(i).arg(i % 7 == 0 ? QStringLiteral(" quarterly") : QString()));
+        items << a->addItem(
+            QStringLiteral("imported report %1%2").arg(i).arg(i % 7 == 0 ? QStringLiteral(" quarterly") : QString()));
     a->addItem(QString(SearchIndex::kIndexedBytes, QLatin1Char('z')) + QStringLiteral(" long report"));
     exchange();
     items[3]->setText(QStringLiteral("renamed memo"));
@@ -185,12 +187,14 @@ TEST_F(SyncMergeTest, ImportedItemsAreFoundThroughTheSearchIndex)
 
     SearchIndex &index = b->context()->store()->searchIndex();
     ASSERT_TRUE(index.waitUntilReady(10000));
-    for (const QString &keyword : {QStringLiteral("report"), QStringLiteral("quarterly"), QStringLiteral("memo"), QStringLiteral("imported report 1")}) {
+    for (const QString &keyword : {QStringLiteral("report"), QStringLiteral("quarterly"), QStringLiteral("memo"),
+                                   QStringLiteral("imported report 1")}) {
         FetchRequest<PBItemRecord> search = PBItemRecord::fetchRequest();
         search.predicate = Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, keyword);
         FetchRequest<PBItemRecord> scan = PBItemRecord::fetchRequest();
         scan.predicate = Predicate::contains(QStringLiteral("text"), keyword);
-        EXPECT_EQ(b->context()->count(search).value_or(-1), b->context()->count(scan).value_or(-2)) << keyword.toStdString();
+        EXPECT_EQ(b->context()->count(search).value_or(-1), b->context()->count(scan).value_or(-2))
+            << keyword.toStdString();
     }
     FetchRequest<PBItemRecord> memo = PBItemRecord::fetchRequest();
     memo.predicate = Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, QStringLiteral("memo"));

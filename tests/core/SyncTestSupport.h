@@ -31,7 +31,8 @@
 // A folder key made once with the cheapest derivation.
 inline const SyncKey &testKey()
 {
-    static const SyncKey key = *SyncKey::derive(QStringLiteral("correct horse"), QByteArray(SyncKey::kSaltSize, 'x'), SyncKey::Cost::minimal());
+    static const SyncKey key = *SyncKey::derive(QStringLiteral("correct horse"), QByteArray(SyncKey::kSaltSize, 'x'),
+                                                SyncKey::Cost::minimal());
     return key;
 }
 
@@ -44,13 +45,18 @@ inline void prepareFolder(const QString &path, const QString &passphrase = QStri
 
 class SyncPeer {
 public:
-    explicit SyncPeer(const QString &folder) : m_folder(folder), stack(std::make_unique<CoreDataStack>(m_dir.path() + QStringLiteral("/PBHistory.sqlite")))
+    explicit SyncPeer(const QString &folder)
+        : m_folder(folder),
+          stack(std::make_unique<CoreDataStack>(m_dir.path() + QStringLiteral("/PBHistory.sqlite")))
     {
         m_journal = SyncJournal::open(stack->storePath());
         m_journal->install();
         m_key = keyFor(folder);
     }
-    static SyncKey keyFor(const QString &folder) { return *SyncFolder(folder).join(QStringLiteral("correct horse"), SyncKey::Cost::minimal()).key; }
+    static SyncKey keyFor(const QString &folder)
+    {
+        return *SyncFolder(folder).join(QStringLiteral("correct horse"), SyncKey::Cost::minimal()).key;
+    }
 
     std::shared_ptr<ManagedObjectContext> context() const { return stack->managedContext(); }
     QString device() { return m_journal->deviceId(); }
@@ -76,8 +82,7 @@ public:
     // Rounds until nothing more is left to read now.
     void importAll()
     {
-        for (int round = 0; round < 1000 && importChanges().more; ++round) {
-        }
+        for (int round = 0; round < 1000 && importChanges().more; ++round) {}
     }
     // Compaction and the importer's patience on a clock the test moves (ms since the epoch).
     SyncSnapshots snapshots()
@@ -127,23 +132,27 @@ public:
     QStringList state()
     {
         QStringList lines;
-        for (const auto &item : context()->fetch(PBItemRecord::fetchRequest()).value_or(QList<std::shared_ptr<PBItemRecord>>())) {
+        for (const auto &item :
+             context()->fetch(PBItemRecord::fetchRequest()).value_or(QList<std::shared_ptr<PBItemRecord>>())) {
             QStringList categories;
             for (const auto &category : item->categories())
                 categories << category->id();
             categories.sort();
             QStringList pasteboards;
             for (const auto &pasteboard : item->pasteboards())
-                pasteboards << pasteboard->type() + QLatin1Char('=')
-                                   + QString::fromLatin1(pasteboard->data().size() <= 32
-                                                             ? pasteboard->data().toHex()
-                                                             : QCryptographicHash::hash(pasteboard->data(), QCryptographicHash::Md5).toHex());
+                pasteboards
+                    << pasteboard->type() + QLatin1Char('=')
+                           + QString::fromLatin1(
+                               pasteboard->data().size() <= 32
+                                   ? pasteboard->data().toHex()
+                                   : QCryptographicHash::hash(pasteboard->data(), QCryptographicHash::Md5).toHex());
             lines << QStringLiteral("item %1 text=%2 sticky=%3 comment=%4 in=%5 pb=%6")
                          .arg(item->uuid().toString(), item->text())
                          .arg(item->is_sticky())
                          .arg(item->comment(), categories.join(QLatin1Char(',')), pasteboards.join(QLatin1Char(',')));
         }
-        for (const auto &category : context()->fetch(PBCategoryRecord::fetchRequest()).value_or(QList<std::shared_ptr<PBCategoryRecord>>()))
+        for (const auto &category :
+             context()->fetch(PBCategoryRecord::fetchRequest()).value_or(QList<std::shared_ptr<PBCategoryRecord>>()))
             lines << QStringLiteral("category %1 name=%2 index=%3 hidden=%4")
                          .arg(category->id(), category->name())
                          .arg(category->index())
@@ -182,7 +191,8 @@ public:
     // Every file (again), or only those of one device.
     void copyAll(const QString &onlyDevice = {}) const
     {
-        for (const QString &device : QDir(m_from + QStringLiteral("/devices")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QString &device :
+             QDir(m_from + QStringLiteral("/devices")).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
             if (onlyDevice.isEmpty() || device == onlyDevice)
                 for (const QString &name : QDir(m_from + QStringLiteral("/devices/") + device).entryList(QDir::Files))
                     copy(device, name);
@@ -199,7 +209,8 @@ public:
     {
         copy(device, name, -1, temporaryName(name));
         ASSERT_EQ(::rename(QFile::encodeName(target(device, temporaryName(name))).constData(),
-                           QFile::encodeName(target(device, name)).constData()), 0);
+                           QFile::encodeName(target(device, name)).constData()),
+                  0);
     }
     void drop(const QString &device, const QString &name) const { QFile::remove(target(device, name)); }
 
@@ -219,7 +230,8 @@ public:
     {
         QStringList names;
         for (const QString &name : QDir(m_to + QStringLiteral("/devices/") + device).entryList(QDir::Files))
-            if (!isTemporary(name) && !QFile::exists(m_from + QStringLiteral("/devices/") + device + QLatin1Char('/') + name))
+            if (!isTemporary(name)
+                && !QFile::exists(m_from + QStringLiteral("/devices/") + device + QLatin1Char('/') + name))
                 names << name;
         return names;
     }
@@ -250,7 +262,8 @@ public:
             }
             ++faults;
             if (roll < 8)
-                copy(device, name, qsizetype(random.bounded(std::max<quint32>(1, quint32(source(device, name).size())))));
+                copy(device, name,
+                     qsizetype(random.bounded(std::max<quint32>(1, quint32(source(device, name).size())))));
             else if (roll < 9)
                 copy(device, name, -1, temporaryName(name));
             // else: late, not this time
@@ -272,7 +285,8 @@ public:
             copy(device, name);
         for (const QString &name : removed(device))
             drop(device, name);
-        for (const QString &name : QDir(m_to + QStringLiteral("/devices/") + device).entryList(QDir::Files | QDir::Hidden))
+        for (const QString &name :
+             QDir(m_to + QStringLiteral("/devices/") + device).entryList(QDir::Files | QDir::Hidden))
             if (isTemporary(name))
                 drop(device, name);
     }
@@ -328,7 +342,8 @@ protected:
     {
         prepareFolder(folderA());
         QDir().mkpath(folderB());
-        QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName, folderB() + QLatin1Char('/') + SyncFolder::kMarkerName);
+        QFile::copy(folderA() + QLatin1Char('/') + SyncFolder::kMarkerName,
+                    folderB() + QLatin1Char('/') + SyncFolder::kMarkerName);
         a = std::make_unique<SyncPeer>(folderA());
         b = std::make_unique<SyncPeer>(folderB());
     }

@@ -10,20 +10,11 @@
 #include <gtest/gtest.h>
 
 namespace {
-TaviSettings &settings()
-{
-    return TaviSettings::shared();
-}
+TaviSettings &settings() { return TaviSettings::shared(); }
 
-void store(const char *key, const QVariant &value)
-{
-    Defaults::standard().setValue(QString::fromLatin1(key), value);
-}
+void store(const char *key, const QVariant &value) { Defaults::standard().setValue(QString::fromLatin1(key), value); }
 
-QVariant stored(const char *key)
-{
-    return Defaults::standard().value(QString::fromLatin1(key));
-}
+QVariant stored(const char *key) { return Defaults::standard().value(QString::fromLatin1(key)); }
 
 class ScopedLocale {
 public:
@@ -145,9 +136,11 @@ TEST(TaviSettings, RuleValuesOutsideWhatPreferencesCanSetAreUnreadable)
         EXPECT_FALSE(unreadableWith("historyKeepLastCount", count)) << count.toString().toStdString();
     // Beyond them a rule would delete what the user never chose to delete.
     for (const QVariant &type : {QVariant(qint64(7)), QVariant(qint64(-1)), QVariant(qint64(2)), QVariant(2.0)})
-        EXPECT_EQ(unreadableWith("historyClearType", type), QStringLiteral("historyClearType")) << type.toString().toStdString();
-    for (const QVariant &count : {QVariant(qint64(0)), QVariant(qint64(-1)), QVariant(qint64(std::numeric_limits<int>::min())),
-                                  QVariant(qint64(std::numeric_limits<int>::max()) + 1), QVariant(QStringLiteral("0"))})
+        EXPECT_EQ(unreadableWith("historyClearType", type), QStringLiteral("historyClearType"))
+            << type.toString().toStdString();
+    for (const QVariant &count :
+         {QVariant(qint64(0)), QVariant(qint64(-1)), QVariant(qint64(std::numeric_limits<int>::min())),
+          QVariant(qint64(std::numeric_limits<int>::max()) + 1), QVariant(QStringLiteral("0"))})
         EXPECT_EQ(unreadableWith("historyKeepLastCount", count), QStringLiteral("historyKeepLastCount"))
             << count.toString().toStdString();
 

@@ -30,8 +30,9 @@ bool movePointer(const QPoint &to)
 // The id of the bar's shown window; empty while none is shown.
 QString barWindowId()
 {
-    const QByteArray found = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                            QStringLiteral("^%1$").arg(QString::fromLatin1(kBarTitle))});
+    const QByteArray found =
+        xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                       QStringLiteral("^%1$").arg(QString::fromLatin1(kBarTitle))});
     return found.isEmpty() || found.contains('\n') ? QString() : QString::fromLatin1(found);
 }
 
@@ -42,11 +43,13 @@ QRect barFromX()
     if (id.isEmpty())
         return {};
     const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("Position: (-?\\d+),(-?\\d+).*Geometry: (\\d+)x(\\d+)"), QRegularExpression::DotMatchesEverythingOption)
+        QRegularExpression(QStringLiteral("Position: (-?\\d+),(-?\\d+).*Geometry: (\\d+)x(\\d+)"),
+                           QRegularExpression::DotMatchesEverythingOption)
             .match(QString::fromUtf8(xdotoolOutput({QStringLiteral("getwindowgeometry"), id})));
     if (!match.hasMatch())
         return {};
-    return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(), match.captured(4).toInt());
+    return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
+                 match.captured(4).toInt());
 }
 
 // The extents of the bar's shape (its tabs and add button) as the X server has it, within the
@@ -60,16 +63,19 @@ QRect barShapeFromX()
     xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-shape"), QStringLiteral("-id"), id});
     if (!xwininfo.waitForFinished(5000) || xwininfo.exitCode() != 0)
         return {};
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("Window shape extents:\\s*(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"))
-                                              .match(QString::fromUtf8(xwininfo.readAllStandardOutput()));
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("Window shape extents:\\s*(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)"))
+            .match(QString::fromUtf8(xwininfo.readAllStandardOutput()));
     if (!match.hasMatch())
         return {};
-    return QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(), match.captured(2).toInt());
+    return QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
+                 match.captured(2).toInt());
 }
 
 bool isCategoryEditorShown()
 {
-    return !xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral("^Category$")})
+    return !xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                           QStringLiteral("^Category$")})
                 .isEmpty();
 }
 
@@ -112,10 +118,14 @@ TEST(EndToEnd, TheBarComesUpAtItsStoredPlaceOnEveryStartAtEitherEdge)
             const QPoint row(right ? area.right() - medium.barWidth / 2 : area.left() + medium.barWidth / 2,
                              kStoredTop + medium.rowHeight + medium.rowHeight / 2);
             ASSERT_TRUE(movePointer(row));
-            EXPECT_TRUE(waitUntil([&] {
-                return places.placesOf(kBarTitle).last().width() == medium.expandedWidth
-                       && barShapeFromX().width() == medium.expandedWidth;
-            }, 5000)) << WindowPlaces::describe(places.placesOf(kBarTitle)) << "; shape " << barShapeFromX().width() << " wide";
+            EXPECT_TRUE(waitUntil(
+                [&] {
+                    return places.placesOf(kBarTitle).last().width() == medium.expandedWidth
+                           && barShapeFromX().width() == medium.expandedWidth;
+                },
+                5000))
+                << WindowPlaces::describe(places.placesOf(kBarTitle)) << "; shape " << barShapeFromX().width()
+                << " wide";
             ASSERT_TRUE(movePointer(area.center()));
             EXPECT_TRUE(waitUntil([&] { return places.placesOf(kBarTitle).last().width() == medium.barWidth; }, 5000))
                 << WindowPlaces::describe(places.placesOf(kBarTitle));
@@ -131,8 +141,8 @@ TEST(EndToEnd, TheBarComesUpAtItsStoredPlaceOnEveryStartAtEitherEdge)
             // The add button at its foot, clicked where the X server shows it, opens the category
             // editor: the program knows where its bar is, too.
             const QPoint add(row.x(), kStoredTop + mapped.height() - medium.rowHeight / 2);
-            ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(add.x()), QString::number(add.y()), QStringLiteral("click"),
-                                 QStringLiteral("1")}));
+            ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QString::number(add.x()), QString::number(add.y()),
+                                 QStringLiteral("click"), QStringLiteral("1")}));
             EXPECT_TRUE(waitUntil([] { return isCategoryEditorShown(); }, 5000)) << "the add button opened nothing";
             ASSERT_TRUE(movePointer(area.center())); // off the bar's place, for whatever runs next
             EXPECT_TRUE(tavi.terminate()) << tavi.standardError().right(2000).constData();

@@ -18,10 +18,7 @@
 
 namespace EndToEnd {
 
-bool hasProgram(const char *name)
-{
-    return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
-}
+bool hasProgram(const char *name) { return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty(); }
 
 namespace {
 bool runFor(const QString &program, const QStringList &arguments, const QByteArray &input, QByteArray *output,
@@ -55,10 +52,7 @@ bool run(const QString &program, const QStringList &arguments, const QByteArray 
     return runFor(program, arguments, input, nullptr, timeoutMs);
 }
 
-bool xdotool(const QStringList &arguments)
-{
-    return run(QStringLiteral("xdotool"), arguments);
-}
+bool xdotool(const QStringList &arguments) { return run(QStringLiteral("xdotool"), arguments); }
 
 QByteArray xdotoolOutput(const QStringList &arguments)
 {
@@ -69,8 +63,8 @@ QByteArray xdotoolOutput(const QStringList &arguments)
 std::unique_ptr<QProcess> copyWithXclip(const QByteArray &text)
 {
     auto xclip = std::make_unique<QProcess>();
-    xclip->start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                           QStringLiteral("-i")});
+    xclip->start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                           QStringLiteral("clipboard"), QStringLiteral("-i")});
     xclip->waitForStarted(5000);
     xclip->write(text);
     xclip->closeWriteChannel();
@@ -111,7 +105,8 @@ QProcessEnvironment isolatedEnvironment(const TaviSession &session)
     // A user who has seen the welcome window: open, it would be the active window, and copies
     // made meanwhile by windowless programs (xclip) would count as TaviPaste's own.
     // Nor the note on where the menu is without a tray, for the same reason.
-    writeDefaults(environment, {{QStringLiteral("alreadyShowTutorial"), true}, {QStringLiteral("noTrayMenuPlacesTold"), true}});
+    writeDefaults(environment,
+                  {{QStringLiteral("alreadyShowTutorial"), true}, {QStringLiteral("noTrayMenuPlacesTold"), true}});
     return environment;
 }
 
@@ -134,10 +129,7 @@ Child::~Child()
     }
 }
 
-void Child::readOutput()
-{
-    m_buffer += m_process.readAllStandardOutput();
-}
+void Child::readOutput() { m_buffer += m_process.readAllStandardOutput(); }
 
 // Output arrives in pieces: only lines that have ended count.
 QList<QByteArray> Child::completeLines() const
@@ -150,14 +142,16 @@ QList<QByteArray> Child::completeLines() const
 std::optional<QByteArray> Child::waitForLine(const QByteArray &prefix, int timeoutMs)
 {
     std::optional<QByteArray> found;
-    waitUntil([&] {
-        readOutput();
-        for (const QByteArray &line : completeLines()) {
-            if (line.startsWith(prefix))
-                found = line.mid(prefix.size());
-        }
-        return found.has_value();
-    }, timeoutMs);
+    waitUntil(
+        [&] {
+            readOutput();
+            for (const QByteArray &line : completeLines()) {
+                if (line.startsWith(prefix))
+                    found = line.mid(prefix.size());
+            }
+            return found.has_value();
+        },
+        timeoutMs);
     return found;
 }
 
@@ -209,10 +203,7 @@ int logCount(const QString &stateHome, const QByteArray &text)
     return count;
 }
 
-bool logContains(const QString &stateHome, const QByteArray &text)
-{
-    return logCount(stateHome, text) > 0;
-}
+bool logContains(const QString &stateHome, const QByteArray &text) { return logCount(stateHome, text) > 0; }
 
 void printLogs(const QString &stateHome)
 {
@@ -258,39 +249,45 @@ QByteArray faultReport(const QByteArray &standardError)
 
 Tray::Tray()
 {
-    m_process.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                               QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                                               QStringLiteral("--height"), QStringLiteral("28"), QStringLiteral("--SetDockType"),
-                                               QStringLiteral("true")});
+    m_process.start(QStringLiteral("trayer"),
+                    {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                     QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                     QStringLiteral("--height"), QStringLiteral("28"), QStringLiteral("--SetDockType"),
+                     QStringLiteral("true")});
     if (!m_process.waitForStarted(5000))
         return;
-    waitUntil([&] {
-        // trayer's bar is its window of class "panel"; its other windows are hidden helpers.
-        m_window = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("^panel$")})
-                       .split('\n')
-                       .value(0);
-        return !m_window.isEmpty();
-    }, 5000);
+    waitUntil(
+        [&] {
+            // trayer's bar is its window of class "panel"; its other windows are hidden helpers.
+            m_window =
+                xdotoolOutput({QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("^panel$")})
+                    .split('\n')
+                    .value(0);
+            return !m_window.isEmpty();
+        },
+        5000);
 }
 
-Tray::~Tray()
-{
-    stop(m_process);
-}
+Tray::~Tray() { stop(m_process); }
 
 QRect Tray::geometry() const
 {
     QRect rect;
     for (const QByteArray &line :
-         xdotoolOutput({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(m_window)}).split('\n')) {
+         xdotoolOutput({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), QString::fromLatin1(m_window)})
+             .split('\n')) {
         const QList<QByteArray> pair = line.split('=');
         if (pair.size() != 2)
             continue;
         const int value = pair[1].toInt();
-        if (pair[0] == "X") rect.moveLeft(value);
-        else if (pair[0] == "Y") rect.moveTop(value);
-        else if (pair[0] == "WIDTH") rect.setWidth(value);
-        else if (pair[0] == "HEIGHT") rect.setHeight(value);
+        if (pair[0] == "X")
+            rect.moveLeft(value);
+        else if (pair[0] == "Y")
+            rect.moveTop(value);
+        else if (pair[0] == "WIDTH")
+            rect.setWidth(value);
+        else if (pair[0] == "HEIGHT")
+            rect.setHeight(value);
     }
     return rect;
 }

@@ -18,14 +18,16 @@ using namespace EndToEnd;
 
 bool listShown()
 {
-    return !xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral("^TaviPaste$")})
+    return !xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                           QStringLiteral("^TaviPaste$")})
                 .isEmpty();
 }
 
 // Copies the links (the last one newest) into a program started with the environment, opens the
 // list of every item and selects its rows from the top, one by one: `selected` runs after each
 // selection with the row's index.
-void previewLinksAsRoot(const QProcessEnvironment &environment, const QStringList &links, const std::function<void(int row)> &selected)
+void previewLinksAsRoot(const QProcessEnvironment &environment, const QStringList &links,
+                        const std::function<void(int row)> &selected)
 {
     auto tavi = std::make_unique<Child>(QStringLiteral(TAVI_EXECUTABLE), QStringList(), environment);
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
@@ -37,7 +39,8 @@ void previewLinksAsRoot(const QProcessEnvironment &environment, const QStringLis
                 printLogs(stateHome);
         }
     } logs{stateHome};
-    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000))
+        << "TaviPaste did not start";
 
     const QString dataHome = environment.value(QStringLiteral("XDG_DATA_HOME"));
     std::vector<std::unique_ptr<QProcess>> owners;
@@ -51,7 +54,8 @@ void previewLinksAsRoot(const QProcessEnvironment &environment, const QStringLis
     for (int row = 0; row < links.size(); ++row) {
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Down")}));
         selected(row);
-        ASSERT_EQ(tavi->process().state(), QProcess::Running) << "TaviPaste ended with status " << tavi->process().exitCode();
+        ASSERT_EQ(tavi->process().state(), QProcess::Running)
+            << "TaviPaste ended with status " << tavi->process().exitCode();
     }
     for (const auto &owner : owners)
         stop(*owner);
@@ -80,11 +84,15 @@ TEST(EndToEnd, AsRootALinkPreviewIsTheLinksCardAndTheProgramKeepsRunning)
     const QString local = router.baseURL() + QStringLiteral("/cgi-bin/reboot");
     previewLinksAsRoot(environment, {local, QStringLiteral("https://tavipaste-test.invalid/page")}, [&](int row) {
         if (row == 0)
-            EXPECT_TRUE(waitUntil([&] { return logContains(stateHome, "Link preview falls back to a card: running as root"); }, 10000))
+            EXPECT_TRUE(waitUntil(
+                [&] { return logContains(stateHome, "Link preview falls back to a card: running as root"); }, 10000))
                 << "no card for the site's link";
         else
-            EXPECT_TRUE(waitUntil([&] { return logContains(stateHome, "A page on this computer or the local network waits for the user"); },
-                                  10000))
+            EXPECT_TRUE(waitUntil(
+                [&] {
+                    return logContains(stateHome, "A page on this computer or the local network waits for the user");
+                },
+                10000))
                 << "no card for the link to this computer";
     });
     EXPECT_EQ(router.connectionCount(), 0);
@@ -99,7 +107,11 @@ TEST(EndToEnd, ARunWhoseSandboxWasTurnedOffNeverStartsTheWebEngine)
     environment.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
     previewLinksAsRoot(environment, {QStringLiteral("https://tavipaste-test.invalid/page")}, [&](int) {
-        EXPECT_TRUE(waitUntil([&] { return logContains(stateHome, "Link preview falls back to a card: the web engine's sandbox is turned off"); },
-                              10000));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return logContains(stateHome,
+                                   "Link preview falls back to a card: the web engine's sandbox is turned off");
+            },
+            10000));
     });
 }

@@ -17,19 +17,20 @@ using namespace EndToEnd;
 
 bool isFeedbackPanelShown()
 {
-    return run(QStringLiteral("xdotool"),
-               {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), QStringLiteral("TaviPaste Feedback")});
+    return run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                           QStringLiteral("--name"), QStringLiteral("TaviPaste Feedback")});
 }
 
 // The height of the quick-paste panel while it is mapped; none while it is not.
 std::optional<int> panelHeight()
 {
-    const QByteArray found = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                            QStringLiteral("^TaviPaste$")});
+    const QByteArray found = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                            QStringLiteral("--name"), QStringLiteral("^TaviPaste$")});
     const QList<QByteArray> windows = found.trimmed().split('\n');
     if (found.trimmed().isEmpty() || windows.size() != 1)
         return std::nullopt;
-    const QByteArray geometry = xdotoolOutput({QStringLiteral("getwindowgeometry"), QString::fromLatin1(windows.first())});
+    const QByteArray geometry =
+        xdotoolOutput({QStringLiteral("getwindowgeometry"), QString::fromLatin1(windows.first())});
     const qsizetype at = geometry.indexOf("Geometry: ");
     if (at < 0)
         return std::nullopt;
@@ -56,14 +57,16 @@ TEST(EndToEnd, TheHotKeyAndADigitKeyPasteIntoTheFocusedField)
 
     auto tavi = std::make_unique<Child>(QStringLiteral(TAVI_EXECUTABLE), QStringList(), environment);
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
-    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000))
+        << "TaviPaste did not start";
 
     const QString dataHome = environment.value(QStringLiteral("XDG_DATA_HOME"));
     auto first = copyWithXclip("first text");
     ASSERT_TRUE(waitUntil([&] { return storedItems(dataHome) == 1; }, 10000)) << "the first copy was not stored";
     auto second = copyWithXclip("second text");
     ASSERT_TRUE(waitUntil([&] { return storedItems(dataHome) == 2; }, 10000)) << "the second copy was not stored";
-    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(fieldWindow->trimmed())}));
+    ASSERT_TRUE(xdotool(
+        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(fieldWindow->trimmed())}));
 
     // The panel: typing filters, Return pastes the one row left into the field. Its list is shown
     // (and its search field has the focus) once it has grown to the two rows.
@@ -72,8 +75,10 @@ TEST(EndToEnd, TheHotKeyAndADigitKeyPasteIntoTheFocusedField)
     std::optional<int> twoRows;
     ASSERT_TRUE(waitUntil([&] { return (twoRows = panelHeight()) && *twoRows >= 2 * kRowHeight + 40; }, 10000))
         << "the panel did not show its rows";
-    ASSERT_TRUE(xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), QStringLiteral("first")}));
-    ASSERT_TRUE(waitUntil([&] { return panelHeight() == *twoRows - kRowHeight; }, 10000)) << "the search did not filter";
+    ASSERT_TRUE(
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), QStringLiteral("first")}));
+    ASSERT_TRUE(waitUntil([&] { return panelHeight() == *twoRows - kRowHeight; }, 10000))
+        << "the search did not filter";
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
     EXPECT_TRUE(field.waitForValue("TEXT:", "first text")) << "Return did not paste into the field";
 

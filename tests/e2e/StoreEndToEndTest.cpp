@@ -26,7 +26,7 @@ namespace {
 bool hasTools()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") && EndToEnd::hasProgram("xclip") && EndToEnd::hasProgram("sqlite3")
-        && EndToEnd::hasProgram("dbus-daemon");
+           && EndToEnd::hasProgram("dbus-daemon");
 }
 
 QString storePath(const QProcessEnvironment &environment)
@@ -55,8 +55,9 @@ std::unique_ptr<QProcess> copy(const QProcessEnvironment &environment, const QBy
 {
     auto xclip = std::make_unique<QProcess>();
     xclip->setProcessEnvironment(environment);
-    xclip->start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                                           QStringLiteral("-t"), type, QStringLiteral("-i")});
+    xclip->start(QStringLiteral("xclip"),
+                 {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                  QStringLiteral("-t"), type, QStringLiteral("-i")});
     xclip->waitForStarted(5000);
     xclip->write(text);
     xclip->closeWriteChannel();
@@ -69,18 +70,17 @@ QList<QByteArray> shownWindows(const QByteArray &title)
 {
     QList<QByteArray> shown;
     const QByteArray windows = EndToEnd::xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                              QStringLiteral("--classname"), QStringLiteral("^tavipaste$")});
+                                                        QStringLiteral("--classname"), QStringLiteral("^tavipaste$")});
     for (const QByteArray &window : windows.split('\n')) {
-        if (!window.isEmpty() && EndToEnd::xdotoolOutput({QStringLiteral("getwindowname"), QString::fromLatin1(window)}).trimmed() == title)
+        if (!window.isEmpty()
+            && EndToEnd::xdotoolOutput({QStringLiteral("getwindowname"), QString::fromLatin1(window)}).trimmed()
+                   == title)
             shown.append(window);
     }
     return shown;
 }
 
-QByteArray randomTag()
-{
-    return QByteArray::number(QRandomGenerator::global()->generate64(), 36);
-}
+QByteArray randomTag() { return QByteArray::number(QRandomGenerator::global()->generate64(), 36); }
 // Three copies, whatever `meanwhile` does with the running program, a read-write sqlite3 session
 // of the user's on the store, three more copies, and a kill: every copy is in the store.
 void copiesSurviveASqliteSessionAndAKill(TaviSession &session, const QProcessEnvironment &environment,
@@ -143,17 +143,19 @@ TEST(StoreEndToEnd, CopyingTheStoreFileUnderAnotherNameLeavesTheStoreItsLocks)
         const QString image = dataHome + QStringLiteral("/shot.png");
         const QString alias = dataHome + QStringLiteral("/history-copy");
         ASSERT_TRUE(QFile::link(storePath(environment), image));
-        ASSERT_EQ(::link(QFile::encodeName(storePath(environment)).constData(), QFile::encodeName(alias).constData()), 0);
+        ASSERT_EQ(::link(QFile::encodeName(storePath(environment)).constData(), QFile::encodeName(alias).constData()),
+                  0);
         const qint64 before = EndToEnd::storedItems(dataHome);
         const QByteArray list = QUrl::fromLocalFile(image).toEncoded() + "\n" + QUrl::fromLocalFile(alias).toEncoded();
         auto owner = copy(environment, list, QStringLiteral("text/uri-list"));
-        EXPECT_TRUE(waitUntil([&] { return EndToEnd::storedItems(dataHome) == before + 2; }, 15000)) << "the files were not stored";
+        EXPECT_TRUE(waitUntil([&] { return EndToEnd::storedItems(dataHome) == before + 2; }, 15000))
+            << "the files were not stored";
         EndToEnd::stop(*owner);
         // The list shows their rows, and closes again: copies made while it is the active window
         // would count as the program's own.
         const auto listShown = [] {
-            return !EndToEnd::xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                                             QStringLiteral("^TaviPaste$")})
+            return !EndToEnd::xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                             QStringLiteral("--name"), QStringLiteral("^TaviPaste$")})
                         .isEmpty();
         };
         ASSERT_TRUE(EndToEnd::xdotool({QStringLiteral("key"), QStringLiteral("shift+super+a")}));
@@ -178,7 +180,8 @@ TEST(StoreEndToEnd, AfterAQuitTheStoreFileAloneHoldsEveryCopy)
     for (int i = 0; i < 3; ++i) {
         texts.append("kept copy " + QByteArray::number(i) + " of " + run);
         auto owner = copy(environment, texts.last());
-        EXPECT_TRUE(waitUntil([&] { return storedCopies(path, texts.last()) == 1; }, 15000)) << "copy " << i << " was not stored";
+        EXPECT_TRUE(waitUntil([&] { return storedCopies(path, texts.last()) == 1; }, 15000))
+            << "copy " << i << " was not stored";
         EndToEnd::stop(*owner);
     }
     ASSERT_TRUE(tavi.terminate()) << "TaviPaste did not quit cleanly";
@@ -205,7 +208,8 @@ TEST(StoreEndToEnd, ACrashIsToldAtTheNextStartAndTheHistoryIsIntact)
         TaviProcess tavi(environment);
         ASSERT_TRUE(session.waitForLog("TaviPaste is running")) << "TaviPaste did not start";
         auto owner = copy(environment, kept);
-        ASSERT_TRUE(waitUntil([&] { return EndToEnd::storedItems(environment.value(QStringLiteral("XDG_DATA_HOME"))) == 1; }, 15000));
+        ASSERT_TRUE(waitUntil(
+            [&] { return EndToEnd::storedItems(environment.value(QStringLiteral("XDG_DATA_HOME"))) == 1; }, 15000));
         EndToEnd::stop(*owner);
         // Another program cuts the store's shared memory file short: the next use of its map
         // ends the program (SIGBUS).
@@ -215,17 +219,20 @@ TEST(StoreEndToEnd, ACrashIsToldAtTheNextStartAndTheHistoryIsIntact)
         EXPECT_EQ(tavi.process().exitStatus(), QProcess::CrashExit);
         EndToEnd::stop(*next);
     }
-    const QStringList reports = QDir(stateHome + QStringLiteral("/TaviPaste/crashes")).entryList({QStringLiteral("crash-*.txt")});
+    const QStringList reports =
+        QDir(stateHome + QStringLiteral("/TaviPaste/crashes")).entryList({QStringLiteral("crash-*.txt")});
     ASSERT_EQ(reports.size(), 1) << "no crash report";
 
     // The next start says so, once, in a dialog of its own.
     TaviProcess again(environment);
-    ASSERT_TRUE(waitUntil([&] { return session.logLinesContaining("TaviPaste is running") == 2; }, 15000)) << "no restart";
+    ASSERT_TRUE(waitUntil([&] { return session.logLinesContaining("TaviPaste is running") == 2; }, 15000))
+        << "no restart";
     QList<QByteArray> told;
     EXPECT_TRUE(waitUntil([&] { return !(told = shownWindows("TaviPaste")).isEmpty(); }, 15000))
         << "the crash was not told";
     EXPECT_EQ(told.size(), 1);
-    EXPECT_TRUE(QDir(stateHome + QStringLiteral("/TaviPaste/crashes")).entryList({QStringLiteral("crash-*.txt")}).isEmpty())
+    EXPECT_TRUE(
+        QDir(stateHome + QStringLiteral("/TaviPaste/crashes")).entryList({QStringLiteral("crash-*.txt")}).isEmpty())
         << "the report would be told again";
     for (const QByteArray &window : told)
         EndToEnd::xdotool({QStringLiteral("windowclose"), QString::fromLatin1(window)});

@@ -33,7 +33,7 @@ namespace {
 bool hasTools()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") && EndToEnd::hasProgram("xclip") && EndToEnd::hasProgram("Xvfb")
-        && EndToEnd::hasProgram("dbus-daemon");
+           && EndToEnd::hasProgram("dbus-daemon");
 }
 
 // A second X server, so each program has a clipboard of its own.
@@ -41,15 +41,18 @@ class SecondDisplay {
 public:
     SecondDisplay()
     {
-        m_server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                                                QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                                                QStringLiteral("1024x768x24")});
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                        QStringLiteral("1024x768x24")});
         QByteArray output;
         if (m_server.waitForStarted(5000))
-            waitUntil([&] {
-                output += m_server.readAllStandardOutput();
-                return output.contains('\n');
-            }, 10000);
+            waitUntil(
+                [&] {
+                    output += m_server.readAllStandardOutput();
+                    return output.contains('\n');
+                },
+                10000);
         if (output.contains('\n'))
             name = QLatin1Char(':') + QString::fromLatin1(output.trimmed());
     }
@@ -90,8 +93,10 @@ void writeEmptySegment(const QString &folder, const SyncKey &key)
 {
     const QString device = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QString name = SyncFolder::segmentName(1);
-    const QJsonObject content{{QStringLiteral("format"), SyncFolder::kFormat}, {QStringLiteral("device"), device},
-                              {QStringLiteral("number"), 1}, {QStringLiteral("records"), QJsonArray()}};
+    const QJsonObject content{{QStringLiteral("format"), SyncFolder::kFormat},
+                              {QStringLiteral("device"), device},
+                              {QStringLiteral("number"), 1},
+                              {QStringLiteral("records"), QJsonArray()}};
     const QString directory = folder + QStringLiteral("/devices/") + device;
     ASSERT_TRUE(QDir().mkdir(directory));
     QFile::setPermissions(directory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -117,7 +122,8 @@ QStringList openToOthers(const QString &folder)
 
 int storedCopies(const QProcessEnvironment &environment, const QByteArray &text)
 {
-    const QString path = environment.value(QStringLiteral("XDG_DATA_HOME")) + QStringLiteral("/TaviPaste/PBHistory.sqlite");
+    const QString path =
+        environment.value(QStringLiteral("XDG_DATA_HOME")) + QStringLiteral("/TaviPaste/PBHistory.sqlite");
     if (!QFile::exists(path))
         return 0;
     try {
@@ -140,7 +146,8 @@ TEST(SyncEndToEnd, ATextCopiedUnderTheFirstAppearsInTheSecondsHistory)
     QTemporaryDir shared;
     const QString folder = shared.filePath(QStringLiteral("sync"));
     QDir().mkpath(folder);
-    const SyncFolder::Joined joined = SyncFolder(folder).join(QStringLiteral("both know this"), SyncKey::Cost::minimal());
+    const SyncFolder::Joined joined =
+        SyncFolder(folder).join(QStringLiteral("both know this"), SyncKey::Cost::minimal());
     ASSERT_TRUE(joined.key);
     // What the programs make in the folder is made under the usual umask.
     const Umask usual(022);
@@ -157,7 +164,11 @@ TEST(SyncEndToEnd, ATextCopiedUnderTheFirstAppearsInTheSecondsHistory)
     ASSERT_TRUE(first.waitForLog("TaviPaste is running")) << "the first did not start";
     ASSERT_TRUE(second.waitForLog("TaviPaste is running")) << "the second did not start";
     // Once both have their folders, a third device's file without records arrives.
-    ASSERT_TRUE(waitUntil([&] { return QDir(folder + QStringLiteral("/devices")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() == 2; }, 20000))
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return QDir(folder + QStringLiteral("/devices")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size() == 2;
+        },
+        20000))
         << "the programs made no folders of their own";
     writeEmptySegment(folder, *joined.key);
 
@@ -165,13 +176,16 @@ TEST(SyncEndToEnd, ATextCopiedUnderTheFirstAppearsInTheSecondsHistory)
     QProcessEnvironment copier = first.environment();
     auto copy = std::make_unique<QProcess>();
     copy->setProcessEnvironment(copier);
-    copy->start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
+    copy->start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                          QStringLiteral("clipboard"), QStringLiteral("-i")});
     ASSERT_TRUE(copy->waitForStarted(5000));
     copy->write(text);
     copy->closeWriteChannel();
 
-    EXPECT_TRUE(waitUntil([&] { return storedCopies(first.environment(), text) == 1; }, 20000)) << "the first did not keep the copy";
-    EXPECT_TRUE(waitUntil([&] { return storedCopies(secondEnvironment, text) == 1; }, 30000)) << "the copy did not reach the second";
+    EXPECT_TRUE(waitUntil([&] { return storedCopies(first.environment(), text) == 1; }, 20000))
+        << "the first did not keep the copy";
+    EXPECT_TRUE(waitUntil([&] { return storedCopies(secondEnvironment, text) == 1; }, 30000))
+        << "the copy did not reach the second";
     copy->kill();
     copy->waitForFinished(2000);
     EXPECT_TRUE(one.terminate());
@@ -198,7 +212,8 @@ TEST(SyncEndToEnd, EveryQuitWithSyncOnExitsCleanlyWithTheHistorySaved)
     QTemporaryDir shared;
     const QString folder = shared.filePath(QStringLiteral("sync"));
     QDir().mkpath(folder);
-    const SyncFolder::Joined joined = SyncFolder(folder).join(QStringLiteral("quit with sync"), SyncKey::Cost::minimal());
+    const SyncFolder::Joined joined =
+        SyncFolder(folder).join(QStringLiteral("quit with sync"), SyncKey::Cost::minimal());
     ASSERT_TRUE(joined.key);
     EndToEnd::Tray tray;
     ASSERT_TRUE(tray.isUp()) << "trayer did not start";
@@ -210,7 +225,9 @@ TEST(SyncEndToEnd, EveryQuitWithSyncOnExitsCleanlyWithTheHistorySaved)
     enum class Route { Signal, Interrupt, TrayMenu };
     int run = 0;
     for (const Route route : {Route::Signal, Route::TrayMenu, Route::Interrupt}) {
-        SCOPED_TRACE(route == Route::Signal ? "SIGTERM" : route == Route::Interrupt ? "SIGINT" : "the tray menu's Quit");
+        SCOPED_TRACE(route == Route::Signal      ? "SIGTERM"
+                     : route == Route::Interrupt ? "SIGINT"
+                                                 : "the tray menu's Quit");
         ++run;
         TaviProcess tavi(environment);
         ASSERT_TRUE(waitUntil([&] { return EndToEnd::logCount(stateHome, "TaviPaste is running") == run; }, 15000))
@@ -221,16 +238,13 @@ TEST(SyncEndToEnd, EveryQuitWithSyncOnExitsCleanlyWithTheHistorySaved)
         for (int i = 0; i < 3; ++i) {
             const QByteArray text = "quit " + QByteArray::number(run) + " copy " + QByteArray::number(i);
             copiers.push_back(EndToEnd::copyWithXclip(text));
-            ASSERT_TRUE(waitUntil([&] { return EndToEnd::logCount(stateHome, "items: 1 new") == added + i + 1; }, 10000))
+            ASSERT_TRUE(
+                waitUntil([&] { return EndToEnd::logCount(stateHome, "items: 1 new") == added + i + 1; }, 10000))
                 << "not captured: " << text.constData();
         }
         switch (route) {
-        case Route::Signal:
-            tavi.process().terminate();
-            break;
-        case Route::Interrupt:
-            ::kill(pid_t(tavi.process().processId()), SIGINT);
-            break;
+        case Route::Signal: tavi.process().terminate(); break;
+        case Route::Interrupt: ::kill(pid_t(tavi.process().processId()), SIGINT); break;
         case Route::TrayMenu:
             ASSERT_TRUE(tray.waitForIcon()) << "the status icon did not dock";
             ASSERT_TRUE(EndToEnd::openMenu(tray)) << "the tray menu did not open";
@@ -244,7 +258,8 @@ TEST(SyncEndToEnd, EveryQuitWithSyncOnExitsCleanlyWithTheHistorySaved)
         EXPECT_TRUE(fault.isEmpty()) << fault.constData();
         // Nothing follows the save: not capture, nor the sync engine.
         const QList<QByteArray> last = EndToEnd::lastLogLines(stateHome, 3);
-        EXPECT_TRUE(!last.isEmpty() && last.last().contains("History saved")) << "the log ends with:\n" << last.join('\n').constData();
+        EXPECT_TRUE(!last.isEmpty() && last.last().contains("History saved")) << "the log ends with:\n"
+                                                                              << last.join('\n').constData();
         EXPECT_EQ(EndToEnd::logCount(stateHome, "History saved"), run);
         for (auto &copier : copiers)
             EndToEnd::stop(*copier);
@@ -278,7 +293,8 @@ TEST(SyncEndToEnd, LosingTheDisplayWithSyncOnSavesTheHistoryWithoutAFault)
     ASSERT_TRUE(session.waitForLog("store changes logged for sync")) << "sync did not start";
     QProcess copy;
     copy.setProcessEnvironment(environment);
-    copy.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i")});
+    copy.start(QStringLiteral("xclip"), {QStringLiteral("-quiet"), QStringLiteral("-selection"),
+                                         QStringLiteral("clipboard"), QStringLiteral("-i")});
     ASSERT_TRUE(copy.waitForStarted(5000));
     copy.write("copied before the display went");
     copy.closeWriteChannel();
@@ -293,7 +309,8 @@ TEST(SyncEndToEnd, LosingTheDisplayWithSyncOnSavesTheHistoryWithoutAFault)
     EXPECT_TRUE(fault.isEmpty()) << fault.constData();
     // Nothing follows the save: not the X threads, nor capture, nor the sync engine.
     const QList<QByteArray> last = EndToEnd::lastLogLines(stateHome, 3);
-    EXPECT_TRUE(!last.isEmpty() && last.last().contains("History saved")) << "the log ends with:\n" << last.join('\n').constData();
+    EXPECT_TRUE(!last.isEmpty() && last.last().contains("History saved")) << "the log ends with:\n"
+                                                                          << last.join('\n').constData();
     EXPECT_EQ(storedCopies(environment, "copied before the display went"), 1);
     copy.kill();
     copy.waitForFinished(2000);

@@ -43,14 +43,16 @@ TaviSession::TaviSession()
     m_environment.insert(QStringLiteral("TAVI_MUTE_SOUNDS"), QStringLiteral("1"));
 
     // A bus of this session's own: the well-known name is never shared with another test.
-    m_bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                QStringLiteral("--print-address=1")});
+    m_bus.start(QStringLiteral("dbus-daemon"),
+                {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     QByteArray address;
     if (m_bus.waitForStarted(5000)) {
-        waitUntil([&] {
-            address += m_bus.readAllStandardOutput();
-            return address.contains('\n');
-        }, 5000);
+        waitUntil(
+            [&] {
+                address += m_bus.readAllStandardOutput();
+                return address.contains('\n');
+            },
+            5000);
     }
     if (address.contains('\n'))
         m_environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(address.trimmed()));

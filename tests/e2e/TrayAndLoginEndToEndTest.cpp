@@ -38,10 +38,7 @@ private:
     QString m_stateHome;
 };
 
-bool key(const QString &keys)
-{
-    return xdotool({QStringLiteral("key"), keys});
-}
+bool key(const QString &keys) { return xdotool({QStringLiteral("key"), keys}); }
 
 QString readFile(const QString &path)
 {
@@ -116,14 +113,16 @@ QList<qint64> processesOf(const QString &executable)
 
 TEST(EndToEnd, TheTrayMenuPastesPausesResumesAndQuitsSaving)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("xdotool") || !hasProgram("xclip") || !hasProgram("trayer"))
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("xdotool") || !hasProgram("xclip")
+        || !hasProgram("trayer"))
         GTEST_SKIP() << "needs an X display with xdotool, xclip and trayer";
     Tray tray;
     ASSERT_TRUE(tray.isUp()) << "trayer did not start";
 
     TaviSession session;
     const QProcessEnvironment environment = isolatedEnvironment(session);
-    writeDefaults(environment, {{QStringLiteral("quickPasteEnable"), true}, {QStringLiteral("noAutoLaunchHint"), true}});
+    writeDefaults(environment,
+                  {{QStringLiteral("quickPasteEnable"), true}, {QStringLiteral("noAutoLaunchHint"), true}});
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
     const LogsOnFailure logs(stateHome);
 
@@ -132,7 +131,8 @@ TEST(EndToEnd, TheTrayMenuPastesPausesResumesAndQuitsSaving)
     ASSERT_TRUE(fieldWindow) << "the text field did not start";
 
     auto tavi = std::make_unique<Child>(QStringLiteral(TAVI_EXECUTABLE), QStringList(), environment);
-    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000))
+        << "TaviPaste did not start";
     ASSERT_TRUE(tray.waitForIcon()) << "the status icon did not dock";
 
     const auto captured = [&](int count) {
@@ -148,7 +148,8 @@ TEST(EndToEnd, TheTrayMenuPastesPausesResumesAndQuitsSaving)
     // The menu lists the newest items; Super+2 in it pastes the second newest into the field.
     ASSERT_TRUE(openMenu(tray)) << "the tray menu did not open";
     ASSERT_TRUE(key(QStringLiteral("super+2")));
-    EXPECT_TRUE(field.waitForValue("TEXT:", "first text")) << "the menu entry did not paste: " << field.lastValue("TEXT:").constData();
+    EXPECT_TRUE(field.waitForValue("TEXT:", "first text"))
+        << "the menu entry did not paste: " << field.lastValue("TEXT:").constData();
     EXPECT_TRUE(waitUntil([] { return !isMenuShown(); }, 2000));
 
     // Paused, a copy is not kept: the newest item is still the second text.
@@ -171,16 +172,20 @@ TEST(EndToEnd, TheTrayMenuPastesPausesResumesAndQuitsSaving)
     ASSERT_TRUE(captured(3));
     // The third copy kept brings up the search tip, which leaves the focus where the user works.
     QByteArray tip;
-    ASSERT_TRUE(waitUntil([&] {
-        tip = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                             QStringLiteral("^Search your whole history$")});
-        return !tip.isEmpty();
-    }, 5000)) << "no search tip";
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            tip = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                 QStringLiteral("^Search your whole history$")});
+            return !tip.isEmpty();
+        },
+        5000))
+        << "no search tip";
     pause(300); // time enough for a window manager to hand the focus over, were it asked to
     EXPECT_EQ(xdotoolOutput({QStringLiteral("getactivewindow")}), fieldWindow->trimmed());
     ASSERT_TRUE(openMenu(tray));
     ASSERT_TRUE(key(QStringLiteral("super+1")));
-    EXPECT_TRUE(field.waitForValue("TEXT:", "first textsecond textfourth text")) << field.lastValue("TEXT:").constData();
+    EXPECT_TRUE(field.waitForValue("TEXT:", "first textsecond textfourth text"))
+        << field.lastValue("TEXT:").constData();
 
     // Quit (no launch-at-login offer: declined earlier): the program ends normally and saved.
     ASSERT_TRUE(openMenu(tray));
@@ -199,28 +204,34 @@ TEST(EndToEnd, TheTrayMenuPastesPausesResumesAndQuitsSaving)
     ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), fieldId}));
     ASSERT_TRUE(openMenu(tray));
     ASSERT_TRUE(key(QStringLiteral("super+1")));
-    EXPECT_TRUE(field.waitForValue("TEXT:", "first textsecond textfourth textfourth text")) << field.lastValue("TEXT:").constData();
+    EXPECT_TRUE(field.waitForValue("TEXT:", "first textsecond textfourth textfourth text"))
+        << field.lastValue("TEXT:").constData();
     tavi.reset();
 }
 
 TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHelper)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("xdotool") || !hasProgram("trayer") || !hasProgram("cmake"))
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("xdotool") || !hasProgram("trayer")
+        || !hasProgram("cmake"))
         GTEST_SKIP() << "needs an X display with xdotool, trayer and cmake";
     QTemporaryDir root;
     const QString prefix = root.filePath(QStringLiteral("prefix"));
-    ASSERT_TRUE(run(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(TAVI_BUILD_DIR), QStringLiteral("--prefix"), prefix}, {}, 60000));
-    for (const char *installed : {"bin/tavipaste", "bin/TaviPaste", "libexec/tavipaste/TaviPasteHelper", "share/applications/tavipaste.desktop",
-                                  "share/man/man1/tavipaste.1.gz", "share/doc/tavipaste/copyright", "share/doc/tavipaste/changelog.gz",
-                                  "share/icons/hicolor/16x16/apps/tavipaste.png", "share/icons/hicolor/48x48/apps/tavipaste.png",
-                                  "share/icons/hicolor/256x256/apps/tavipaste.png", "share/icons/hicolor/scalable/apps/tavipaste.svg"})
+    ASSERT_TRUE(run(QStringLiteral("cmake"),
+                    {QStringLiteral("--install"), QStringLiteral(TAVI_BUILD_DIR), QStringLiteral("--prefix"), prefix},
+                    {}, 60000));
+    for (const char *installed :
+         {"bin/tavipaste", "bin/TaviPaste", "libexec/tavipaste/TaviPasteHelper", "share/applications/tavipaste.desktop",
+          "share/man/man1/tavipaste.1.gz", "share/doc/tavipaste/copyright", "share/doc/tavipaste/changelog.gz",
+          "share/icons/hicolor/16x16/apps/tavipaste.png", "share/icons/hicolor/48x48/apps/tavipaste.png",
+          "share/icons/hicolor/256x256/apps/tavipaste.png", "share/icons/hicolor/scalable/apps/tavipaste.svg"})
         EXPECT_TRUE(QFileInfo::exists(prefix + QLatin1Char('/') + QString::fromLatin1(installed))) << installed;
 
     Tray tray;
     ASSERT_TRUE(tray.isUp()) << "trayer did not start";
     TaviSession session;
     QProcessEnvironment environment = isolatedEnvironment(session);
-    environment.insert(QStringLiteral("PATH"), prefix + QStringLiteral("/bin:") + environment.value(QStringLiteral("PATH")));
+    environment.insert(QStringLiteral("PATH"),
+                       prefix + QStringLiteral("/bin:") + environment.value(QStringLiteral("PATH")));
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
     const LogsOnFailure logs(stateHome);
 
@@ -235,7 +246,8 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
               QFileInfo(prefix + QStringLiteral("/bin/tavipaste")).canonicalFilePath());
     ASSERT_FALSE(onPath(exec.first(), environment).isEmpty());
     auto tavi = std::make_unique<Child>(onPath(exec.first(), environment), exec.mid(1), environment);
-    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000))
+        << "TaviPaste did not start";
     ASSERT_TRUE(tray.waitForIcon());
 
     // Quitting offers launch at login; its button beside the default (which only quits) turns it
@@ -243,19 +255,24 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
     ASSERT_TRUE(openMenu(tray));
     ASSERT_TRUE(key(QStringLiteral("q")));
     QByteArray hint;
-    ASSERT_TRUE(waitUntil([&] {
-        hint = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                              QStringLiteral("^Quit TaviPaste$")});
-        return !hint.isEmpty();
-    }, 5000)) << "no launch-at-login offer";
-    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(hint.split('\n').first())}));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            hint = xdotoolOutput({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                  QStringLiteral("^Quit TaviPaste$")});
+            return !hint.isEmpty();
+        },
+        5000))
+        << "no launch-at-login offer";
+    ASSERT_TRUE(xdotool(
+        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(hint.split('\n').first())}));
     ASSERT_TRUE(key(QStringLiteral("shift+Tab")));
     ASSERT_TRUE(key(QStringLiteral("Return")));
     ASSERT_TRUE(tavi->waitForExit(10000)) << "TaviPaste did not quit";
     EXPECT_EQ(tavi->process().exitCode(), 0);
     EXPECT_EQ(logCount(stateHome, "History saved"), 1);
 
-    const QString entry = environment.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/autostart/tavipaste-helper.desktop");
+    const QString entry =
+        environment.value(QStringLiteral("XDG_CONFIG_HOME")) + QStringLiteral("/autostart/tavipaste-helper.desktop");
     ASSERT_TRUE(QFileInfo::exists(entry)) << "no autostart entry";
     EXPECT_EQ(QFileInfo(entry).permissions() & 0x0077, 0);
 
@@ -266,8 +283,8 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
     EXPECT_EQ(QFileInfo(command.first()).canonicalFilePath(),
               QFileInfo(prefix + QStringLiteral("/libexec/tavipaste/TaviPasteHelper")).canonicalFilePath());
     Child helper(command.first(), command.mid(1), environment);
-    ASSERT_TRUE(helper.waitForExit(20000)) << "the helper did not end: "
-                                           << helper.process().readAllStandardError().constData();
+    ASSERT_TRUE(helper.waitForExit(20000))
+        << "the helper did not end: " << helper.process().readAllStandardError().constData();
     EXPECT_EQ(helper.process().exitCode(), 0);
     EXPECT_TRUE(helper.process().readAllStandardError().contains("TaviPaste has started"));
     ASSERT_TRUE(waitUntil([&] { return logCount(stateHome, "TaviPaste is running") == 2; }, 15000));
@@ -280,11 +297,13 @@ TEST(EndToEnd, TheInstalledProgramStartsFromItsDesktopFileAndAtLoginThroughItsHe
 
 TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFile)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("cpack") || !hasProgram("dpkg-deb") || !hasProgram("dpkg-shlibdeps"))
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !hasProgram("cpack") || !hasProgram("dpkg-deb")
+        || !hasProgram("dpkg-shlibdeps"))
         GTEST_SKIP() << "needs an X display, cpack and the Debian packaging tools";
     QTemporaryDir root;
-    ASSERT_TRUE(run(QStringLiteral("cpack"), {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-                                              QStringLiteral(TAVI_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), root.path()},
+    ASSERT_TRUE(run(QStringLiteral("cpack"),
+                    {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                     QStringLiteral(TAVI_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), root.path()},
                     {}, 110000));
     const QStringList packages = QDir(root.path()).entryList({QStringLiteral("tavipaste_*.deb")}, QDir::Files);
     ASSERT_EQ(packages.size(), 1);
@@ -302,10 +321,11 @@ TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFil
     const QString desktopFile = tree + QStringLiteral("/usr/share/applications/tavipaste.desktop");
     ASSERT_TRUE(QFileInfo::exists(tree + QStringLiteral("/usr/libexec/tavipaste/TaviPasteHelper")));
     ASSERT_TRUE(QFileInfo::exists(tree + QStringLiteral("/usr/share/icons/hicolor/48x48/apps/tavipaste.png")));
-    for (const char *installed : {"/usr/bin/tavipaste", "/usr/share/man/man1/tavipaste.1.gz", "/usr/share/doc/tavipaste/copyright",
-                                  "/usr/share/doc/tavipaste/changelog.gz"})
+    for (const char *installed : {"/usr/bin/tavipaste", "/usr/share/man/man1/tavipaste.1.gz",
+                                  "/usr/share/doc/tavipaste/copyright", "/usr/share/doc/tavipaste/changelog.gz"})
         EXPECT_TRUE(QFileInfo::exists(tree + QString::fromLatin1(installed))) << installed;
-    EXPECT_EQ(QFileInfo(tree + QStringLiteral("/usr/bin/TaviPaste")).symLinkTarget(), tree + QStringLiteral("/usr/bin/tavipaste"));
+    EXPECT_EQ(QFileInfo(tree + QStringLiteral("/usr/bin/TaviPaste")).symLinkTarget(),
+              tree + QStringLiteral("/usr/bin/tavipaste"));
     if (hasProgram("lintian")) {
         QProcess lintian;
         lintian.start(QStringLiteral("lintian"), {QStringLiteral("--tag-display-limit"), QStringLiteral("0"), package});
@@ -316,13 +336,15 @@ TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFil
 
     TaviSession session;
     QProcessEnvironment environment = isolatedEnvironment(session);
-    environment.insert(QStringLiteral("PATH"), tree + QStringLiteral("/usr/bin:") + environment.value(QStringLiteral("PATH")));
+    environment.insert(QStringLiteral("PATH"),
+                       tree + QStringLiteral("/usr/bin:") + environment.value(QStringLiteral("PATH")));
     const QStringList exec = execArguments(desktopValue(desktopFile, QStringLiteral("Exec")));
     ASSERT_FALSE(exec.isEmpty());
     ASSERT_FALSE(onPath(exec.first(), environment).isEmpty());
     Child tavi(onPath(exec.first(), environment), exec.mid(1), environment);
     const QString stateHome = environment.value(QStringLiteral("XDG_STATE_HOME"));
-    EXPECT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    EXPECT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000))
+        << "TaviPaste did not start";
 }
 
 // An installation moved after launch at login was turned on: the entry written by the old place
@@ -336,7 +358,9 @@ TEST(EndToEnd, AMovedInstallationWritesItsLoginEntryAgainAtStart)
     QTemporaryDir root;
     const QString first = root.filePath(QStringLiteral("first"));
     const QString moved = root.filePath(QStringLiteral("moved"));
-    ASSERT_TRUE(run(QStringLiteral("cmake"), {QStringLiteral("--install"), QStringLiteral(TAVI_BUILD_DIR), QStringLiteral("--prefix"), first}, {}, 60000));
+    ASSERT_TRUE(run(QStringLiteral("cmake"),
+                    {QStringLiteral("--install"), QStringLiteral(TAVI_BUILD_DIR), QStringLiteral("--prefix"), first},
+                    {}, 60000));
 
     TaviSession session;
     const QProcessEnvironment environment = isolatedEnvironment(session);
@@ -355,7 +379,8 @@ TEST(EndToEnd, AMovedInstallationWritesItsLoginEntryAgainAtStart)
     ASSERT_TRUE(QDir().rename(first, moved));
 
     auto tavi = std::make_unique<Child>(moved + QStringLiteral("/bin/TaviPaste"), QStringList(), environment);
-    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000)) << "TaviPaste did not start";
+    ASSERT_TRUE(waitUntil([&] { return logContains(stateHome, "TaviPaste is running"); }, 15000))
+        << "TaviPaste did not start";
     const QString helper = QFileInfo(moved + QStringLiteral("/libexec/tavipaste/TaviPasteHelper")).canonicalFilePath();
     const QStringList command = execArguments(desktopValue(entry, QStringLiteral("Exec")));
     ASSERT_FALSE(command.isEmpty()) << readFile(entry).toStdString();
@@ -366,9 +391,11 @@ TEST(EndToEnd, AMovedInstallationWritesItsLoginEntryAgainAtStart)
 
     // The session logs in: the entry starts the helper, which starts TaviPaste.
     Child login(command.first(), command.mid(1), environment);
-    ASSERT_TRUE(login.waitForExit(20000)) << "the helper did not end: " << login.process().readAllStandardError().constData();
+    ASSERT_TRUE(login.waitForExit(20000))
+        << "the helper did not end: " << login.process().readAllStandardError().constData();
     EXPECT_EQ(login.process().exitCode(), 0);
-    ASSERT_TRUE(waitUntil([&] { return logCount(stateHome, "TaviPaste is running") == 2; }, 15000)) << "login did not start TaviPaste";
+    ASSERT_TRUE(waitUntil([&] { return logCount(stateHome, "TaviPaste is running") == 2; }, 15000))
+        << "login did not start TaviPaste";
     const QList<qint64> started = processesOf(moved + QStringLiteral("/bin/TaviPaste"));
     EXPECT_EQ(started.size(), 1);
     for (const qint64 pid : started)

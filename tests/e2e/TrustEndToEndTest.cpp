@@ -21,8 +21,8 @@ namespace {
 bool hasDisplayAndTools()
 {
     return !qEnvironmentVariableIsEmpty("DISPLAY") && !QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty()
-        && !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()
-        && !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
+           && !QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()
+           && !QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty();
 }
 
 // Another program's copy: xclip stays as the clipboard's owner until it is stopped.
@@ -69,15 +69,18 @@ TEST(TrustEndToEnd, APasswordManagersCopyIsInNoFileAndNoOutputOfTheProgram)
         // The user works in a window of another program.
         QProcess writer;
         writer.setProcessEnvironment(environment);
-        writer.start(QStringLiteral(TAVI_X11_PEER), {QStringLiteral("window"), QStringLiteral("TaviWriter"),
-                                                    QStringLiteral("Writer window")});
+        writer.start(QStringLiteral(TAVI_X11_PEER),
+                     {QStringLiteral("window"), QStringLiteral("TaviWriter"), QStringLiteral("Writer window")});
         QByteArray window;
-        ASSERT_TRUE(waitUntil([&] {
-            window += writer.readAllStandardOutput();
-            return window.contains('\n');
-        }, 10000));
-        ASSERT_TRUE(runToEnd(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                                                         QString::fromLatin1(window.trimmed().mid(int(qstrlen("WINDOW:"))))}));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                window += writer.readAllStandardOutput();
+                return window.contains('\n');
+            },
+            10000));
+        ASSERT_TRUE(
+            runToEnd(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"),
+                                                 QString::fromLatin1(window.trimmed().mid(int(qstrlen("WINDOW:"))))}));
 
         // The password manager offers the text with its hint, as KeePassXC does.
         QProcess passwords;
@@ -87,7 +90,8 @@ TEST(TrustEndToEnd, APasswordManagersCopyIsInNoFileAndNoOutputOfTheProgram)
         EXPECT_TRUE(session.waitForLog("concealed item")) << "the concealed copy was not seen";
 
         // The next copy is captured as usual, so the one before it has been dealt with.
-        const QByteArray ordinary = "an ordinary copy " + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const QByteArray ordinary =
+            "an ordinary copy " + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         XclipCopy copy(ordinary, environment);
         EXPECT_TRUE(session.waitForLog("items: 1 new")) << "the ordinary copy was not captured";
         passwords.kill();
@@ -178,7 +182,7 @@ TEST(TrustEndToEnd, WithoutAnXDisplayItSaysSoInOneSentenceAndExitsWithOne)
     TaviSession session;
     struct Case {
         const char *what;
-        QString display;       // empty: unset
+        QString display;        // empty: unset
         QString waylandDisplay; // empty: unset
     };
     const Case cases[] = {

@@ -22,11 +22,12 @@ class PrivateBus {
 public:
     PrivateBus()
     {
-        m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                       QStringLiteral("--print-address=1")});
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
         if (!m_daemon.waitForStarted(5000))
             return;
-        waitUntil([&] { return m_daemon.canReadLine() || (m_daemon.waitForReadyRead(50) && m_daemon.canReadLine()); }, 5000);
+        waitUntil([&] { return m_daemon.canReadLine() || (m_daemon.waitForReadyRead(50) && m_daemon.canReadLine()); },
+                  5000);
         address = QString::fromUtf8(m_daemon.readLine().trimmed());
         if (!address.isEmpty())
             center = std::make_unique<DistributedNotificationCenter>(

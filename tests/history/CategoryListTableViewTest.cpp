@@ -14,10 +14,7 @@ namespace {
 constexpr int kItems = 400;
 
 // The text of the row: the newest copy is the first row.
-QString textAt(int row)
-{
-    return QStringLiteral("text %1").arg(kItems - 1 - row);
-}
+QString textAt(int row) { return QStringLiteral("text %1").arg(kItems - 1 - row); }
 
 } // namespace
 

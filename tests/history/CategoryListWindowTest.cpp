@@ -201,7 +201,8 @@ TEST(HistoryListWindow, DeletesFromThePanelOrARowButtonRemoveTheRowWithoutARefet
     ListWindow list(shell, {"one", "two", "three"});
     const PBItem two = shell.item(QStringLiteral("two"));
     shell.manager->deleteItem(two);
-    NotificationCenter::defaultCenter().postInfo(NotificationName::historyItemDidDeleteFromHUD, QVariant::fromValue(two));
+    NotificationCenter::defaultCenter().postInfo(NotificationName::historyItemDidDeleteFromHUD,
+                                                 QVariant::fromValue(two));
     EXPECT_FALSE(list.view->isLoading());
     EXPECT_EQ(list.texts(), QStringList({"three", "one"}));
 
@@ -213,7 +214,8 @@ TEST(HistoryListWindow, DeletesFromThePanelOrARowButtonRemoveTheRowWithoutARefet
 TEST(HistoryListWindow, ATagChangeThatTakesAnItemOutReadsTheRowsAgain)
 {
     ShellHarness shell;
-    PBCategory mine(std::nullopt, QStringLiteral("Mine"), Qt::darkGreen, Qt::white, PBDefaultCategory::custom, false, false);
+    PBCategory mine(std::nullopt, QStringLiteral("Mine"), Qt::darkGreen, Qt::white, PBDefaultCategory::custom, false,
+                    false);
     shell.categories->add(mine);
     ListWindow list(shell, {"first", "second"});
     shell.manager->addItem(shell.item(QStringLiteral("first")), mine);
@@ -360,7 +362,9 @@ TEST(HistoryListWindow, PageKeysHomeAndEndMoveTheSelectionAsInAnyList)
     QLineEdit *search = list.view->itemSearchTextfield;
     const int page = table->rowsPerPage();
     ASSERT_GT(page, 1);
-    const auto shown = [table](int row) { return table->viewport()->rect().intersects(table->visualRect(table->model()->index(row, 0))); };
+    const auto shown = [table](int row) {
+        return table->viewport()->rect().intersects(table->visualRect(table->model()->index(row, 0)));
+    };
 
     // Without a selection Page Down takes the first row, as the arrows do.
     list.key(search, Qt::Key_PageDown);

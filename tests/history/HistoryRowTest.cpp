@@ -30,13 +30,14 @@ PBCategory custom(const QString &name, const QColor &color)
 PBItem itemOf(std::optional<PBItemProvider> provider, QList<PBCategory> categories, bool sticky = false,
               std::optional<QString> comment = std::nullopt, std::optional<PBAppInfo> app = std::nullopt)
 {
-    return PBItem(QUuid::createUuid(), QStringLiteral("hash"), categories, std::move(provider), QDateTime::currentDateTime(),
-                  QDateTime::currentDateTime(), app, sticky, comment);
+    return PBItem(QUuid::createUuid(), QStringLiteral("hash"), categories, std::move(provider),
+                  QDateTime::currentDateTime(), QDateTime::currentDateTime(), app, sticky, comment);
 }
 
 PBItem textItem(const QString &text, QList<PBCategory> extra = {}, bool sticky = false)
 {
-    return itemOf(PBTextItemProvider(text), QList<PBCategory>{PBCategory::all(), kind(PBDefaultCategory::text)} + extra, sticky);
+    return itemOf(PBTextItemProvider(text), QList<PBCategory>{PBCategory::all(), kind(PBDefaultCategory::text)} + extra,
+                  sticky);
 }
 
 } // namespace
@@ -51,7 +52,8 @@ TEST(HistoryRows, TitlesAreCutAtWholeCharacters)
     // An emoji sequence and a combining accent count as one character each.
     const QString emoji = QString(62, QLatin1Char('b')) + family + QStringLiteral("xyz");
     EXPECT_EQ(leftGraphemes(emoji, 63), QString(62, QLatin1Char('b')) + family);
-    EXPECT_EQ(leftGraphemes(QString(63, QLatin1Char('c')) + accented + QStringLiteral("d"), 64), QString(63, QLatin1Char('c')) + accented);
+    EXPECT_EQ(leftGraphemes(QString(63, QLatin1Char('c')) + accented + QStringLiteral("d"), 64),
+              QString(63, QLatin1Char('c')) + accented);
     EXPECT_EQ(leftGraphemes(QStringLiteral("short"), 64), QStringLiteral("short"));
 }
 
@@ -82,17 +84,21 @@ TEST(HistoryRows, ACopyNoOneCanSeeIsTitledAsWhatItIs)
 {
     for (const bool compact : {false, true}) {
         EXPECT_EQ(PasteItemRow::describe(textItem(QStringLiteral("   ")), compact).title, QStringLiteral("3 spaces"));
-        EXPECT_EQ(PasteItemRow::describe(textItem(QStringLiteral(" \n\n")), compact).title, QStringLiteral("Whitespace (3 lines)"));
-        EXPECT_EQ(PasteItemRow::describe(textItem(QStringLiteral("\u200B")), compact).title, QStringLiteral("1 invisible character"));
+        EXPECT_EQ(PasteItemRow::describe(textItem(QStringLiteral(" \n\n")), compact).title,
+                  QStringLiteral("Whitespace (3 lines)"));
+        EXPECT_EQ(PasteItemRow::describe(textItem(QStringLiteral("\u200B")), compact).title,
+                  QStringLiteral("1 invisible character"));
         // Text after more blanks than a title holds still shows.
-        EXPECT_EQ(PasteItemRow::describe(textItem(QString(100, QLatin1Char(' ')) + QStringLiteral("late")), compact).title,
-                  QStringLiteral("late"));
+        EXPECT_EQ(
+            PasteItemRow::describe(textItem(QString(100, QLatin1Char(' ')) + QStringLiteral("late")), compact).title,
+            QStringLiteral("late"));
     }
     // A list holds the start of a long text only: a blank start is said to be one.
     EXPECT_EQ(PasteItemRow::describe(textItem(QString(2048, QLatin1Char('\t'))), false).title,
               QStringLiteral("Starts with 2048 invisible characters"));
     // An image is named as one even when its size cannot be read.
-    const PBItem image = itemOf(PBImageItemProvider(QByteArray("not an image"), QString()), {PBCategory::all(), kind(PBDefaultCategory::image)});
+    const PBItem image = itemOf(PBImageItemProvider(QByteArray("not an image"), QString()),
+                                {PBCategory::all(), kind(PBDefaultCategory::image)});
     EXPECT_EQ(PasteItemRow::describe(image, false).title, QStringLiteral("Image"));
 }
 
@@ -118,7 +124,8 @@ TEST(HistoryRows, FileAndNoteRowsShowASecondLineOfOneTitleLine)
 TEST(HistoryRows, LinksOtherThanWebAddressesNeverAskTheNetwork)
 {
     for (const char *address : {"javascript:alert(1)", "file:///etc/passwd", "myapp://open"}) {
-        const PBItem link = itemOf(PBLinkItemProvider(QString::fromLatin1(address)), {PBCategory::all(), kind(PBDefaultCategory::link)});
+        const PBItem link = itemOf(PBLinkItemProvider(QString::fromLatin1(address)),
+                                   {PBCategory::all(), kind(PBDefaultCategory::link)});
         const PasteItemRow row = PasteItemRow::describe(link, false);
         EXPECT_EQ(row.icon, PasteItemRow::IconSource::named) << address;
         EXPECT_EQ(row.iconKey, QStringLiteral("website_default")) << address;
@@ -132,14 +139,22 @@ TEST(HistoryRows, ThumbnailsLandOnlyUnderTheirOwnItemAndBadImagesFallBack)
     picture.fill(Qt::red);
     const QString path = dir.filePath(QStringLiteral("red.png"));
     ASSERT_TRUE(picture.save(path));
-    const PBItem file = itemOf(PBFileItemProvider(QUrl::fromLocalFile(path)), {PBCategory::all(), kind(PBDefaultCategory::image)});
+    const PBItem file =
+        itemOf(PBFileItemProvider(QUrl::fromLocalFile(path)), {PBCategory::all(), kind(PBDefaultCategory::image)});
     const PasteItemRow fileRow = PasteItemRow::describe(file, false);
     // A 30000 x 30000 PNG header with no pixels behind it.
     QImage huge(1, 1, QImage::Format_RGB32);
     QByteArray claim = pngOf(huge);
-    claim[16] = 0; claim[17] = 0; claim[18] = 0x75; claim[19] = 0x30;
-    claim[20] = 0; claim[21] = 0; claim[22] = 0x75; claim[23] = 0x30;
-    const PBItem broken = itemOf(PBImageItemProvider(QByteArray("not an image")), {PBCategory::all(), kind(PBDefaultCategory::image)});
+    claim[16] = 0;
+    claim[17] = 0;
+    claim[18] = 0x75;
+    claim[19] = 0x30;
+    claim[20] = 0;
+    claim[21] = 0;
+    claim[22] = 0x75;
+    claim[23] = 0x30;
+    const PBItem broken =
+        itemOf(PBImageItemProvider(QByteArray("not an image")), {PBCategory::all(), kind(PBDefaultCategory::image)});
     const PBItem claimed = itemOf(PBImageItemProvider(claim), {PBCategory::all(), kind(PBDefaultCategory::image)});
     const PasteItemRow brokenRow = PasteItemRow::describe(broken, false);
     const PasteItemRow claimedRow = PasteItemRow::describe(claimed, false);
@@ -161,8 +176,8 @@ TEST(HistoryRows, ThumbnailsLandOnlyUnderTheirOwnItemAndBadImagesFallBack)
 
 TEST(HistoryRows, TheCommentsMarkIsDrawnFromAFontThatHasIt)
 {
-    const PBItem item = itemOf(PBTextItemProvider(QStringLiteral("x")), {PBCategory::all(), kind(PBDefaultCategory::text)}, false,
-                               QStringLiteral("for Friday"));
+    const PBItem item = itemOf(PBTextItemProvider(QStringLiteral("x")),
+                               {PBCategory::all(), kind(PBDefaultCategory::text)}, false, QStringLiteral("for Friday"));
     const std::optional<QString> comment = PasteItemRow::describe(item, false).comment;
     ASSERT_TRUE(comment);
     // Laid out in the list's font: the fallback that draws the mark must have a glyph for it, not a box.

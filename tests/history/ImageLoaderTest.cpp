@@ -56,7 +56,8 @@ TEST(ImageLoader, NothingIsShownForAFailedLoadOrAViewThatIsGone)
 
     server.respondWith(200, pngOf(Qt::red));
     auto gone = std::make_unique<QObject>();
-    ImageLoader::shared().load(QUrl(server.baseURL() + QStringLiteral("/late.ico")), gone.get(), [&](const QPixmap &) { ++calls; });
+    ImageLoader::shared().load(QUrl(server.baseURL() + QStringLiteral("/late.ico")), gone.get(),
+                               [&](const QPixmap &) { ++calls; });
     gone.reset();
     waitUntil([&] { return server.requests().size() == 2; }, 5000);
     waitUntil([] { return false; }, 300);
@@ -71,7 +72,8 @@ TEST(ImageLoader, ARedirectToTheLocalNetworkIsNotFollowed)
     site.respondTo("/favicon.ico", 302, {}, {{"Location", (local.baseURL() + QStringLiteral("/reboot")).toUtf8()}});
     QObject row;
     int calls = 0;
-    ImageLoader::shared().load(QUrl(site.baseURL() + QStringLiteral("/favicon.ico")), &row, [&](const QPixmap &) { ++calls; });
+    ImageLoader::shared().load(QUrl(site.baseURL() + QStringLiteral("/favicon.ico")), &row,
+                               [&](const QPixmap &) { ++calls; });
     ASSERT_TRUE(waitUntil([&] { return site.requests().size() == 1; }, 5000));
     // Followed, the redirect would reach the local server within moments.
     EXPECT_FALSE(waitUntil([&] { return local.connectionCount() > 0; }, 1500));

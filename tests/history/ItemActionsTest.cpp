@@ -43,22 +43,23 @@ PBItem reread(ShellHarness &shell, const PBItem &item)
 
 TEST(ItemActionChecks, OnlyWebLinksOpenInTheBrowser)
 {
-    EXPECT_EQ(ItemActions::browserUrl(QStringLiteral(" https://example.com/a?b=1 ")), QUrl(QStringLiteral("https://example.com/a?b=1")));
+    EXPECT_EQ(ItemActions::browserUrl(QStringLiteral(" https://example.com/a?b=1 ")),
+              QUrl(QStringLiteral("https://example.com/a?b=1")));
     EXPECT_TRUE(ItemActions::browserUrl(QStringLiteral("HTTP://example.com")).has_value());
-    for (const char *refused : {"javascript:alert(1)", "file:///etc/passwd", "tavi://open", "http://", "example.com", "",
-                                "mailto:a@b.c", "data:text/html,<b>x</b>"})
+    for (const char *refused : {"javascript:alert(1)", "file:///etc/passwd", "tavi://open", "http://", "example.com",
+                                "", "mailto:a@b.c", "data:text/html,<b>x</b>"})
         EXPECT_FALSE(ItemActions::browserUrl(QString::fromLatin1(refused)).has_value()) << refused;
 }
 
 TEST(ItemActionChecks, MailRecipientsCannotCarryAQueryOrAnAttachment)
 {
     EXPECT_TRUE(ItemActions::isEmailAddress(QStringLiteral("first.last+tag@mail.example.org")));
-    for (const char *refused : {"a@b.c?body=x&attach=/etc/passwd", "a@b", "a b@c.d", "a@b.c\nBcc: x@y.z", "@b.c", "a@b.c#x",
-                                "a%40b@c.d", ""})
+    for (const char *refused :
+         {"a@b.c?body=x&attach=/etc/passwd", "a@b", "a b@c.d", "a@b.c\nBcc: x@y.z", "@b.c", "a@b.c#x", "a%40b@c.d", ""})
         EXPECT_FALSE(ItemActions::isEmailAddress(QString::fromLatin1(refused))) << refused;
 
-    const auto url = ItemActions::mailtoUrl({QStringLiteral("a@b.c?body=x&attach=/etc/passwd"), QStringLiteral("x@y.org"),
-                                             QStringLiteral("o'neil@z.net")});
+    const auto url = ItemActions::mailtoUrl(
+        {QStringLiteral("a@b.c?body=x&attach=/etc/passwd"), QStringLiteral("x@y.org"), QStringLiteral("o'neil@z.net")});
     ASSERT_TRUE(url.has_value());
     EXPECT_EQ(url->scheme(), QStringLiteral("mailto"));
     EXPECT_FALSE(url->hasQuery());
@@ -87,9 +88,16 @@ TEST(NoteEditorCounts, FollowEveryEditAsAWholeCountWould)
     ASSERT_TRUE(waitUntil([&] { return !counter.isCounting(); }));
     EXPECT_EQ(counter.counts(), NoteCounts{});
 
-    const QStringList pieces = {QStringLiteral("word"), QStringLiteral(" "), QStringLiteral("\n"), QStringLiteral("\r\n"),
-                                QStringLiteral("\u2028"), QStringLiteral("e\u0301"), QStringLiteral("\U0001F1E9\U0001F1EA"),
-                                QStringLiteral("\t"), QStringLiteral("\u00A0"), QStringLiteral("\v")};
+    const QStringList pieces = {QStringLiteral("word"),
+                                QStringLiteral(" "),
+                                QStringLiteral("\n"),
+                                QStringLiteral("\r\n"),
+                                QStringLiteral("\u2028"),
+                                QStringLiteral("e\u0301"),
+                                QStringLiteral("\U0001F1E9\U0001F1EA"),
+                                QStringLiteral("\t"),
+                                QStringLiteral("\u00A0"),
+                                QStringLiteral("\v")};
     std::mt19937 random(7);
     QString large;
     while (large.size() <= NoteCounter::kCountAtOnceUpTo)
@@ -198,8 +206,10 @@ TEST(CustomCategoryPicker, RowsTagAndUntagTheItem)
     EXPECT_FALSE(std::any_of(stored.categories().cbegin(), stored.categories().cend(),
                              [&](const PBCategory &c) { return c.id() == home.id(); }));
     ASSERT_EQ(events.named(QStringLiteral("PasteItem_Action")).size(), 2);
-    EXPECT_EQ(events.named(QStringLiteral("PasteItem_Action")).at(0).properties.value(QStringLiteral("action")), QStringLiteral("AddTag"));
-    EXPECT_EQ(events.named(QStringLiteral("PasteItem_Action")).at(1).properties.value(QStringLiteral("action")), QStringLiteral("RemoveTag"));
+    EXPECT_EQ(events.named(QStringLiteral("PasteItem_Action")).at(0).properties.value(QStringLiteral("action")),
+              QStringLiteral("AddTag"));
+    EXPECT_EQ(events.named(QStringLiteral("PasteItem_Action")).at(1).properties.value(QStringLiteral("action")),
+              QStringLiteral("RemoveTag"));
     picker.show();
     picker.hide();
     EXPECT_EQ(changed, 1);

@@ -29,8 +29,8 @@
 TEST(ItemPreviews, ImagesAreFittedWithin480WhateverTheirShape)
 {
     const QList<std::pair<QSize, QSize>> cases = {
-        {{1000, 500}, {480, 240}}, {{500, 1000}, {240, 480}}, {{600, 300}, {480, 240}}, {{300, 600}, {240, 480}},
-        {{300, 200}, {300, 200}},  {{800, 800}, {480, 480}},  {{480, 1000}, {230, 480}}, {{1000, 480}, {480, 230}},
+        {{1000, 500}, {480, 240}}, {{500, 1000}, {240, 480}},    {{600, 300}, {480, 240}},  {{300, 600}, {240, 480}},
+        {{300, 200}, {300, 200}},  {{800, 800}, {480, 480}},     {{480, 1000}, {230, 480}}, {{1000, 480}, {480, 230}},
         {{480, 480}, {480, 480}},  {{30000, 30000}, {480, 480}},
     };
     for (const auto &[size, fitted] : cases)
@@ -80,8 +80,16 @@ TEST(ItemPreviews, TextAreasAreMeasuredOnTheTextsStart)
     EXPECT_EQ(preview.textWidthConstraint, TextContentViewController::kMaxWidth);
     EXPECT_LE(preview.textHeightConstraint, TextContentViewController::kMaxHeight);
 
-    const QFont small = [] { QFont f; f.setPixelSize(12); return f; }();
-    const QFont large = [] { QFont f; f.setPixelSize(16); return f; }();
+    const QFont small = [] {
+        QFont f;
+        f.setPixelSize(12);
+        return f;
+    }();
+    const QFont large = [] {
+        QFont f;
+        f.setPixelSize(16);
+        return f;
+    }();
     EXPECT_LT(TextContentViewController::measure(QStringLiteral("same"), small).height(),
               TextContentViewController::measure(QStringLiteral("same"), large).height());
 
@@ -98,14 +106,16 @@ TEST(ItemPreviews, CopiedHtmlNeverLoadsWhatItNames)
     secret.fill(Qt::green);
     const QString path = dir.filePath(QStringLiteral("secret.png"));
     ASSERT_TRUE(secret.save(path));
-    const QString html = QStringLiteral("<p>Hello</p><script>document.write('x')</script><img src=\"%1\"><img src=\"http://example.invalid/a.png\">")
+    const QString html = QStringLiteral("<p>Hello</p><script>document.write('x')</script><img src=\"%1\"><img "
+                                        "src=\"http://example.invalid/a.png\">")
                              .arg(QUrl::fromLocalFile(path).toString());
     TextContentViewController preview;
     preview.configure(PBTextItemProvider(QStringLiteral("Hello"), {{PasteboardType::html, html.toUtf8()}}));
     QTextDocument *document = preview.contentTextView->document();
     EXPECT_TRUE(document->toPlainText().contains(QStringLiteral("Hello")));
     EXPECT_FALSE(document->resource(QTextDocument::ImageResource, QUrl::fromLocalFile(path)).isValid());
-    EXPECT_FALSE(preview.contentTextView->loadResource(QTextDocument::ImageResource, QUrl::fromLocalFile(path)).isValid());
+    EXPECT_FALSE(
+        preview.contentTextView->loadResource(QTextDocument::ImageResource, QUrl::fromLocalFile(path)).isValid());
     TaviSettings::shared().setAlwaysCopyPlainText(true);
 }
 

@@ -11,10 +11,7 @@ using Verdict = LinkAddressGuard::Verdict;
 using Kind = LinkAddressGuard::RequestKind;
 using Obstacle = LinkPreviewEngine::Obstacle;
 
-QUrl url(const char *text)
-{
-    return QUrl(QString::fromLatin1(text));
-}
+QUrl url(const char *text) { return QUrl(QString::fromLatin1(text)); }
 
 // A process where the sandboxed engine can start.
 LinkPreviewEngine::Conditions sandboxable()
@@ -32,9 +29,10 @@ TEST(LinkAddressGuard, NothingOnThisComputerOrTheLocalNetworkIsReachedUnlessItsP
 {
     LinkAddressGuard guard;
     for (const Kind kind : {Kind::page, Kind::frame, Kind::resource}) {
-        for (const char *address : {"http://127.0.0.1:8080/reboot", "https://localhost/", "http://192.168.1.1/cgi-bin/reboot",
-                                    "http://[::1]:631/", "http://2130706433/", "ws://10.0.0.2/socket", "http://printer.local/",
-                                    "http://nas/", "file:///etc/passwd", "javascript:alert(1)", "ftp://example.com/"})
+        for (const char *address :
+             {"http://127.0.0.1:8080/reboot", "https://localhost/", "http://192.168.1.1/cgi-bin/reboot",
+              "http://[::1]:631/", "http://2130706433/", "ws://10.0.0.2/socket", "http://printer.local/", "http://nas/",
+              "file:///etc/passwd", "javascript:alert(1)", "ftp://example.com/"})
             EXPECT_EQ(guard.verdict(url(address), kind), Verdict::block) << address << " as " << int(kind);
     }
     // The page the user asked for reaches its own origin, its sockets included, and nothing else local.
@@ -62,9 +60,11 @@ TEST(LinkAddressGuard, APageOrFrameWaitsForItsNameToBeLookedUpWhatItLoadsDoesNot
     QList<LinkAddressGuard::Reach> answers;
     QObject context;
     guard.lookUp(QStringLiteral("localhost"), &context, [&](LinkAddressGuard::Reach reach) { answers.append(reach); });
-    guard.lookUp(QStringLiteral("93.184.216.34"), &context, [&](LinkAddressGuard::Reach reach) { answers.append(reach); });
+    guard.lookUp(QStringLiteral("93.184.216.34"), &context,
+                 [&](LinkAddressGuard::Reach reach) { answers.append(reach); });
     ASSERT_TRUE(waitUntil([&] { return answers.size() == 2; }, 5000));
-    EXPECT_EQ(answers, (QList<LinkAddressGuard::Reach>{LinkAddressGuard::Reach::local, LinkAddressGuard::Reach::outside}));
+    EXPECT_EQ(answers,
+              (QList<LinkAddressGuard::Reach>{LinkAddressGuard::Reach::local, LinkAddressGuard::Reach::outside}));
 }
 
 TEST(LinkPreviewEngine, StartsOnlyWhereItsSandboxCanRun)
@@ -82,13 +82,25 @@ TEST(LinkPreviewEngine, StartsOnlyWhereItsSandboxCanRun)
     EXPECT_EQ(with([](auto &c) { c.builtIn = false; }), Obstacle::notBuiltIn);
     // The sandbox turned off by someone else, in any of the ways the engine takes it, even as "0".
     EXPECT_EQ(with([](auto &c) { c.sandboxVariableSet = true; }), Obstacle::sandboxTurnedOff);
-    EXPECT_EQ(with([](auto &c) { c.root = true; c.sandboxVariableSet = true; }), Obstacle::sandboxTurnedOff);
-    for (const char *argument : {"--no-sandbox", "-no-sandbox", "--no-sandbox=1", "\"--no-sandbox\"", "--single-process", "--no-zygote",
-                                 "--disable-seccomp-filter-sandbox", "--disable-namespace-sandbox", "--disable-setuid-sandbox"})
-        EXPECT_EQ(with([&](auto &c) { c.switches = {QStringLiteral("--enable-logging"), QString::fromLatin1(argument)}; }), Obstacle::sandboxTurnedOff)
+    EXPECT_EQ(with([](auto &c) {
+                  c.root = true;
+                  c.sandboxVariableSet = true;
+              }),
+              Obstacle::sandboxTurnedOff);
+    for (const char *argument :
+         {"--no-sandbox", "-no-sandbox", "--no-sandbox=1", "\"--no-sandbox\"", "--single-process", "--no-zygote",
+          "--disable-seccomp-filter-sandbox", "--disable-namespace-sandbox", "--disable-setuid-sandbox"})
+        EXPECT_EQ(with([&](auto &c) {
+                      c.switches = {QStringLiteral("--enable-logging"), QString::fromLatin1(argument)};
+                  }),
+                  Obstacle::sandboxTurnedOff)
             << argument;
-    EXPECT_EQ(with([](auto &c) { c.switches = {QStringLiteral("--no-sandboxes-here"), QStringLiteral("--lang=en")}; }), Obstacle::none);
+    EXPECT_EQ(with([](auto &c) {
+                  c.switches = {QStringLiteral("--no-sandboxes-here"), QStringLiteral("--lang=en")};
+              }),
+              Obstacle::none);
 
     // This process: the variable the test run sets is seen.
-    EXPECT_EQ(LinkPreviewEngine::current().sandboxVariableSet, qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"));
+    EXPECT_EQ(LinkPreviewEngine::current().sandboxVariableSet,
+              qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"));
 }

@@ -65,13 +65,16 @@ QImage renderedText(const QStringList &lines)
     return image;
 }
 
-template <typename Sheet> Sheet *openSheet(ListWindow &list)
+template <typename Sheet>
+Sheet *openSheet(ListWindow &list)
 {
     Sheet *found = nullptr;
-    waitUntil([&] {
-        found = list.window.findChild<Sheet *>();
-        return found && found->isVisible();
-    }, 20000);
+    waitUntil(
+        [&] {
+            found = list.window.findChild<Sheet *>();
+            return found && found->isVisible();
+        },
+        20000);
     return found;
 }
 
@@ -99,7 +102,8 @@ TEST(HistoryRowMenu, EntriesFollowTheKindOfTheItemAndTheSelection)
     EXPECT_EQ(visibleEntries(list.view),
               QStringList({"addCommentMenuItem", "addToCategoryMenuItem", "cancelTopMenuItem", "copyToAppMenuItem",
                            "copyToPasteboardMenuItem", "deleteMenuItem", "markTopMenuItem"}));
-    EXPECT_EQ(list.view->copyToAppMenuItem->text(), L("Category.List.Menu.CopyToApp").arg(ShellHarness::editor().localizedName));
+    EXPECT_EQ(list.view->copyToAppMenuItem->text(),
+              L("Category.List.Menu.CopyToApp").arg(ShellHarness::editor().localizedName));
 
     list.view->prepareRowMenu(int(list.texts().indexOf(QStringLiteral("https://example.com/page"))));
     EXPECT_TRUE(list.view->editTextMenuItem->isVisible());
@@ -110,7 +114,8 @@ TEST(HistoryRowMenu, EntriesFollowTheKindOfTheItemAndTheSelection)
     // Several rows: only the entries for many items, and no category submenu without categories.
     list.view->itemsTableView->selectAll();
     list.view->prepareRowMenu(0);
-    EXPECT_EQ(visibleEntries(list.view), QStringList({"copyToAppMenuItem", "copyToPasteboardMenuItem", "deleteMenuItem"}));
+    EXPECT_EQ(visibleEntries(list.view),
+              QStringList({"copyToAppMenuItem", "copyToPasteboardMenuItem", "deleteMenuItem"}));
     addCustomCategory(shell, QStringLiteral("Work"));
     list.view->prepareRowMenu(0);
     EXPECT_TRUE(list.view->addToCategoryMenuItem->isVisible());
@@ -218,7 +223,8 @@ TEST(HistoryRowMenu, DeletingASelectionBeyondThePagesReadTakesExactlyThoseItems)
     // One row near the top and a run far below it, whose pages were never read.
     QItemSelectionModel *selection = list.view->itemsTableView->selectionModel();
     selection->select(list.view->model->index(2), QItemSelectionModel::Select);
-    selection->select(QItemSelection(list.view->model->index(110), list.view->model->index(169)), QItemSelectionModel::Select);
+    selection->select(QItemSelection(list.view->model->index(110), list.view->model->index(169)),
+                      QItemSelectionModel::Select);
     QStringList expected = shown;
     expected.remove(110, 60);
     expected.removeAt(2);
@@ -331,7 +337,8 @@ TEST(HistoryListToolbar, LockStarAndTextStyle)
     list.view->textStyleBtn->setChecked(false);
     list.view->textStyleBtn->click();
     EXPECT_FALSE(TaviSettings::shared().alwaysCopyPlainText());
-    EXPECT_EQ(events.named(QStringLiteral("Text_Style")).last().properties.value(QStringLiteral("UsingPlainText")), QStringLiteral("false"));
+    EXPECT_EQ(events.named(QStringLiteral("Text_Style")).last().properties.value(QStringLiteral("UsingPlainText")),
+              QStringLiteral("false"));
     list.view->textStyleBtn->click();
     EXPECT_TRUE(TaviSettings::shared().alwaysCopyPlainText());
 
@@ -352,9 +359,8 @@ TEST(HistoryListToolbar, ClearingAUserCategoryRemovesItsItemsAndAnnouncesOnTheMa
     ASSERT_EQ(list.view->numberOfRows(), 2);
     QThread *announcedOn = nullptr;
     ObserverBag observers;
-    observers.observe(NotificationName::historyItemsDidClear, [&announcedOn](const Notification &) {
-        announcedOn = QThread::currentThread();
-    });
+    observers.observe(NotificationName::historyItemsDidClear,
+                      [&announcedOn](const Notification &) { announcedOn = QThread::currentThread(); });
     {
         Answering no(ModalResponse::alertSecondButtonReturn);
         list.view->trashBtn->click();
@@ -462,7 +468,8 @@ TEST(TextRecognition, UnreadableTinyAndBlankImagesTellTheUser)
     list.view->imageOCRMenuItem->trigger();
     EXPECT_TRUE(waitUntil([&] { return ok.asked.size() == 2; }, 30000));
     EXPECT_EQ(ok.asked.value(1), L("Alert.OCR.Msg.Unreadable"));
-    EXPECT_FALSE(list.window.findChild<ImageOCRResultVC *>() && list.window.findChild<ImageOCRResultVC *>()->isVisible());
+    EXPECT_FALSE(list.window.findChild<ImageOCRResultVC *>()
+                 && list.window.findChild<ImageOCRResultVC *>()->isVisible());
 }
 
 TEST(HistoryListToolbar, ANewNoteWrittenInTheEditorIsListedAndSurvivesARestart)

@@ -35,7 +35,8 @@ inline QStringList numberedTexts(const QString &prefix, int count)
 // The list window over a history of the texts (the last one newest), showing a category.
 struct ListWindow {
     explicit ListWindow(ShellHarness &shell, const QStringList &texts, PBDefaultCategory kind = PBDefaultCategory::all)
-        : shell(shell), window(*shell.manager)
+        : shell(shell),
+          window(*shell.manager)
     {
         for (const QString &text : texts) {
             shell.copyText(text);
@@ -87,7 +88,8 @@ struct ListWindow {
 // A user's category with a name of its own, as stored.
 inline PBCategory addCustomCategory(ShellHarness &shell, const QString &name)
 {
-    const PBCategory category(std::nullopt, name, QColor(Qt::darkBlue), QColor(Qt::white), PBDefaultCategory::custom, false, false);
+    const PBCategory category(std::nullopt, name, QColor(Qt::darkBlue), QColor(Qt::white), PBDefaultCategory::custom,
+                              false, false);
     shell.categories->add(category);
     return shell.categories->customCategories().last();
 }

@@ -17,14 +17,16 @@ namespace {
 
 PBItem textItem(const QString &text)
 {
-    const PBCategory textKind(std::nullopt, QStringLiteral("Text"), Qt::white, Qt::black, PBDefaultCategory::text, false, false);
+    const PBCategory textKind(std::nullopt, QStringLiteral("Text"), Qt::white, Qt::black, PBDefaultCategory::text,
+                              false, false);
     return PBItem(QUuid::createUuid(), text, {PBCategory::all(), textKind}, PBTextItemProvider(text),
                   QDateTime::currentDateTime(), QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
 }
 
 PBItem emailItem(const QString &address)
 {
-    const PBCategory kind(std::nullopt, QStringLiteral("Email"), Qt::white, Qt::black, PBDefaultCategory::email, false, false);
+    const PBCategory kind(std::nullopt, QStringLiteral("Email"), Qt::white, Qt::black, PBDefaultCategory::email, false,
+                          false);
     return PBItem(QUuid::createUuid(), address, {PBCategory::all(), kind}, PBEmailItemProvider(address),
                   QDateTime::currentDateTime(), QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
 }
@@ -36,10 +38,7 @@ PBItem itemOfKind(PBDefaultCategory type, const PBItemProvider &provider, const 
                   QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
 }
 
-QString label(const PBHUDCell &cell)
-{
-    return cell.lblShortCut->text();
-}
+QString label(const PBHUDCell &cell) { return cell.lblShortCut->text(); }
 
 const QString kReturn = QStringLiteral("Enter");
 
@@ -181,8 +180,10 @@ TEST(PBHUDCell, EveryKindOfIconIsShownAtTheSameSize)
     QImage wide(300, 100, QImage::Format_RGB32);
     wide.fill(Qt::green);
     const QList<PBItem> items = {
-        itemOfKind(PBDefaultCategory::link, PBLinkItemProvider(QStringLiteral("about:blank")), QStringLiteral("about:blank")),
-        itemOfKind(PBDefaultCategory::note, PBNoteItemProvider(QStringLiteral("Title"), QStringLiteral("Body")), QStringLiteral("Title")),
+        itemOfKind(PBDefaultCategory::link, PBLinkItemProvider(QStringLiteral("about:blank")),
+                   QStringLiteral("about:blank")),
+        itemOfKind(PBDefaultCategory::note, PBNoteItemProvider(QStringLiteral("Title"), QStringLiteral("Body")),
+                   QStringLiteral("Title")),
         emailItem(QStringLiteral("someone@example.org")),
         itemOfKind(PBDefaultCategory::image, PBImageItemProvider(pngOf(wide)), QStringLiteral("image")),
     };
@@ -274,9 +275,11 @@ TEST(PBHUDCell, AnImageFileShowsItsThumbnail)
     QImage red(400, 200, QImage::Format_RGB32);
     red.fill(Qt::red);
     ASSERT_TRUE(red.save(path));
-    const PBCategory kind(std::nullopt, QStringLiteral("Image"), Qt::white, Qt::black, PBDefaultCategory::image, false, false);
-    const PBItem item(QUuid::createUuid(), path, {PBCategory::all(), kind}, PBFileItemProvider(QUrl::fromLocalFile(path)),
-                      QDateTime::currentDateTime(), QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
+    const PBCategory kind(std::nullopt, QStringLiteral("Image"), Qt::white, Qt::black, PBDefaultCategory::image, false,
+                          false);
+    const PBItem item(QUuid::createUuid(), path, {PBCategory::all(), kind},
+                      PBFileItemProvider(QUrl::fromLocalFile(path)), QDateTime::currentDateTime(),
+                      QDateTime::currentDateTime(), std::nullopt, false, std::nullopt);
     PBHUDCell cell;
     cell.configureHUDCell(item, 0, false);
     ASSERT_TRUE(waitUntil([&] { return !cell.iconImage->pixmap().isNull(); }, 5000));

@@ -390,10 +390,12 @@ TEST(QuickPastePanel, ItsRowsComeFromAListModelThatFillsThemPageByPage)
 
     // Rows far from the first page are blank until their page arrives, then filled.
     panel.view->historyTableView->scrollRowToVisible(129);
-    ASSERT_TRUE(waitUntil([&] {
-        PBHUDCell *cell = panel.view->historyTableView->cellForRow(129);
-        return cell && cell->textField->text() == QStringLiteral("item 1");
-    }, 10000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            PBHUDCell *cell = panel.view->historyTableView->cellForRow(129);
+            return cell && cell->textField->text() == QStringLiteral("item 1");
+        },
+        10000));
     EXPECT_LE(model->cachedPageCount(), CategoryListModel::kMaxCachedPages);
 
     panel.key(Qt::Key_Down);

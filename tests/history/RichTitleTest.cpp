@@ -27,7 +27,8 @@ RichTitle::Style italic()
     return style;
 }
 
-const QByteArray kBoldRtf = QByteArrayLiteral("{\\rtf1\\ansi{\\fonttbl\\f0 Helvetica;}\\f0 {\\b Bold} and {\\i slanted} text}");
+const QByteArray kBoldRtf =
+    QByteArrayLiteral("{\\rtf1\\ansi{\\fonttbl\\f0 Helvetica;}\\f0 {\\b Bold} and {\\i slanted} text}");
 
 // Another program's copy of a text with its rich form, then one poll.
 void copyRich(ShellHarness &shell, const QString &text, const QString &type, const QByteArray &rich)
@@ -70,7 +71,9 @@ TEST(RichTitles, ACutStartOfALargeCopyIsStillRead)
     EXPECT_EQ(fromRtf->text.size(), RichTitle::kTextLength);
     EXPECT_EQ(fromRtf->runs.value(0), (RichTitle::Run{0, 7, bold()}));
 
-    const QByteArray html = QByteArrayLiteral("<b>Gr\xc3\xbc\xc3\x9f""e</b> ") + QByteArray(100, 'y') + QByteArrayLiteral("\xc3\xbc");
+    const QByteArray html = QByteArrayLiteral("<b>Gr\xc3\xbc\xc3\x9f"
+                                              "e</b> ")
+                            + QByteArray(100, 'y') + QByteArrayLiteral("\xc3\xbc");
     const std::optional<RichTitle> fromHtml = RichTitle::read(PasteboardTypeName::kHtml, html.left(html.size() - 1));
     ASSERT_TRUE(fromHtml);
     EXPECT_TRUE(fromHtml->text.startsWith(QStringLiteral("Gr\u00fc\u00dfe ")));
@@ -79,10 +82,11 @@ TEST(RichTitles, ACutStartOfALargeCopyIsStillRead)
 
 TEST(RichTitles, ATitleTakesTheStylesOfTheCharactersItStandsFor)
 {
-    const RichTitle title = *RichTitle::read(PasteboardTypeName::kRtf,
-                                             QByteArrayLiteral("{\\rtf1\\ansi {\\b Bold}\\par\\par and {\\i slanted} text}"));
+    const RichTitle title = *RichTitle::read(
+        PasteboardTypeName::kRtf, QByteArrayLiteral("{\\rtf1\\ansi {\\b Bold}\\par\\par and {\\i slanted} text}"));
     // The row's title has one blank where the text has a paragraph break.
-    EXPECT_EQ(title.runsFor(QStringLiteral("Bold and slanted text")), (QList<RichTitle::Run>{{0, 4, bold()}, {9, 7, italic()}}));
+    EXPECT_EQ(title.runsFor(QStringLiteral("Bold and slanted text")),
+              (QList<RichTitle::Run>{{0, 4, bold()}, {9, 7, italic()}}));
     // A title cut short keeps the runs within it.
     EXPECT_EQ(title.runsFor(QStringLiteral("Bold and sl")), (QList<RichTitle::Run>{{0, 4, bold()}, {9, 2, italic()}}));
     // The rich data says something else than the plain text: the title stays plain.

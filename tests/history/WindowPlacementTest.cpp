@@ -45,5 +45,7 @@ TEST(WindowPlacement, NoWindowGoesUnderTheBarOrOffTheScreen)
     EXPECT_TRUE(kScreen.contains(huge));
 
     // A bar on another screen is no matter here.
-    EXPECT_EQ(WindowPlacement::beside(QSize(500, 400), QRect(18, 220, 380, 640), kScreen, {QRect(1920, 0, 160, 1080)}).left(), 18 + 380 + 8);
+    EXPECT_EQ(
+        WindowPlacement::beside(QSize(500, 400), QRect(18, 220, 380, 640), kScreen, {QRect(1920, 0, 160, 1080)}).left(),
+        18 + 380 + 8);
 }

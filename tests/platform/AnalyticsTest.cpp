@@ -28,7 +28,8 @@ QList<QJsonObject> recordedEvents()
 }
 
 // Runs body in a child process and answers its exit status as waitpid reports it.
-template <typename Body> int inChildProcess(Body body)
+template <typename Body>
+int inChildProcess(Body body)
 {
     const pid_t child = ::fork();
     if (child == 0) {
@@ -84,7 +85,8 @@ TEST(Analytics, ACrashLeavesAReportThatTheNextStartMentions)
     ASSERT_TRUE(WIFSIGNALED(crashed));
     EXPECT_EQ(WTERMSIG(crashed), SIGSEGV);
 
-    const QStringList reports = QDir(Analytics::crashDirectory()).entryList({QStringLiteral("crash-*.txt")}, QDir::Files);
+    const QStringList reports =
+        QDir(Analytics::crashDirectory()).entryList({QStringLiteral("crash-*.txt")}, QDir::Files);
     ASSERT_EQ(reports.size(), 1);
     QFile report(QDir(Analytics::crashDirectory()).filePath(reports.first()));
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
@@ -106,8 +108,7 @@ TEST(Analytics, ACrashLeavesAReportThatTheNextStartMentions)
     ASSERT_TRUE(WIFEXITED(nextStart));
     EXPECT_EQ(WEXITSTATUS(nextStart), 0);
 
-    const int thirdStart = inChildProcess([] {
-        ::_exit(Analytics::start(QStringLiteral("secret"), {Analytics::Service::Crashes}).isEmpty() ? 0 : 1);
-    });
+    const int thirdStart = inChildProcess(
+        [] { ::_exit(Analytics::start(QStringLiteral("secret"), {Analytics::Service::Crashes}).isEmpty() ? 0 : 1); });
     EXPECT_EQ(WEXITSTATUS(thirdStart), 0); // a report is mentioned once
 }

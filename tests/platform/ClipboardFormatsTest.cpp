@@ -9,10 +9,12 @@ using namespace ClipboardFormats;
 TEST(ClipboardFormats, ReadsOneTargetOfEachKindInTheOwnersOrder)
 {
     // What a Qt program offers for an image with a text: many conversions of each.
-    const QList<QByteArray> offered = {"TIMESTAMP", "TARGETS", "MULTIPLE", "image/bmp", "image/png", "image/jpeg",
-                                       "image/tiff", "image/x-xpm", "image/webp", "text/html", "STRING", "TEXT",
-                                       "COMPOUND_TEXT", "UTF8_STRING", "text/plain;charset=utf-8", "text/plain",
-                                       "SAVE_TARGETS", "application/x-qt-image"};
+    const QList<QByteArray> offered = {"TIMESTAMP",     "TARGETS",      "MULTIPLE",
+                                       "image/bmp",     "image/png",    "image/jpeg",
+                                       "image/tiff",    "image/x-xpm",  "image/webp",
+                                       "text/html",     "STRING",       "TEXT",
+                                       "COMPOUND_TEXT", "UTF8_STRING",  "text/plain;charset=utf-8",
+                                       "text/plain",    "SAVE_TARGETS", "application/x-qt-image"};
     EXPECT_EQ(targetsToRead(offered), (QList<QByteArray>{"image/png", "text/html", "text/plain;charset=utf-8"}));
     EXPECT_TRUE(targetsToRead({"TARGETS", "application/x-foo", "COMPOUND_TEXT"}).isEmpty());
     EXPECT_EQ(targetsToRead({"text/uri-list", "x-special/gnome-copied-files", "x-kde-passwordManagerHint"}),
@@ -56,8 +58,9 @@ TEST(ClipboardFormats, FilesBecomeOneItemEachWithTheOtherTypesOnTheFirst)
 {
     const QList<QByteArray> offered = {"UTF8_STRING", "text/uri-list"};
     const auto items = itemsFromTargets(
-        offered, {{"UTF8_STRING", "/home/u/a b.txt\n/home/u/c"},
-                  {"text/uri-list", "# a comment\r\nfile:///home/u/a%20b.txt\r\nhttps://example.org/\r\nfile:///home/u/c\r\n"}});
+        offered,
+        {{"UTF8_STRING", "/home/u/a b.txt\n/home/u/c"},
+         {"text/uri-list", "# a comment\r\nfile:///home/u/a%20b.txt\r\nhttps://example.org/\r\nfile:///home/u/c\r\n"}});
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items[0].types(), (QStringList{PasteboardType::fileURL, PasteboardType::string}));
     EXPECT_EQ(items[0].data(PasteboardType::fileURL), QByteArray("file:///home/u/a%20b.txt"));
@@ -72,8 +75,9 @@ TEST(ClipboardFormats, FilesBecomeOneItemEachWithTheOtherTypesOnTheFirst)
 
 TEST(ClipboardFormats, OnlyLinksToWebPagesGiveNoFileItems)
 {
-    const auto items = itemsFromTargets({"text/uri-list", "UTF8_STRING"},
-                                        {{"text/uri-list", "https://example.org/\r\n"}, {"UTF8_STRING", "https://example.org/"}});
+    const auto items =
+        itemsFromTargets({"text/uri-list", "UTF8_STRING"},
+                         {{"text/uri-list", "https://example.org/\r\n"}, {"UTF8_STRING", "https://example.org/"}});
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items[0].types(), QStringList{PasteboardType::string});
 }

@@ -15,10 +15,7 @@
 namespace {
 enum class Edge { Left = 0, Right = 1 };
 
-QString settingsFile()
-{
-    return Defaults::standard().filePath();
-}
+QString settingsFile() { return Defaults::standard().filePath(); }
 } // namespace
 
 TEST(Defaults, ValuesKeepTheirTypeAcrossARestart)
@@ -73,7 +70,8 @@ TEST(Defaults, ACorruptFileIsKeptAsideAndDefaultsApply)
     AutoCache<int> count(QStringLiteral("count"), 9);
     EXPECT_EQ(count.get(), 9);
 
-    const QStringList aside = QDir(QFileInfo(path).absolutePath()).entryList({QStringLiteral("defaults.json.corrupt-*")});
+    const QStringList aside =
+        QDir(QFileInfo(path).absolutePath()).entryList({QStringLiteral("defaults.json.corrupt-*")});
     ASSERT_EQ(aside.size(), 1);
     QFile kept(QFileInfo(path).absolutePath() + QLatin1Char('/') + aside.first());
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
@@ -106,8 +104,8 @@ void writeSettingsFile(const QByteArray &content)
 
 QStringList keptAside()
 {
-    return QDir(QFileInfo(settingsFile()).absolutePath()).entryList({QStringLiteral("defaults.json.corrupt-*")},
-                                                                    QDir::AllEntries | QDir::NoDotAndDotDot);
+    return QDir(QFileInfo(settingsFile()).absolutePath())
+        .entryList({QStringLiteral("defaults.json.corrupt-*")}, QDir::AllEntries | QDir::NoDotAndDotDot);
 }
 } // namespace
 

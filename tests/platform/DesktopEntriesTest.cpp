@@ -16,11 +16,14 @@ protected:
     {
         qputenv("XDG_DATA_DIRS", QFile::encodeName(home.root() + QStringLiteral("/system")));
         write(QStringLiteral("system/applications/org.example.Editor.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Editor\nName[de]=Bearbeiter\nExec=env FOO=1 /usr/bin/example-editor --new %F\n"
+              "[Desktop Entry]\nType=Application\nName=Editor\nName[de]=Bearbeiter\nExec=env FOO=1 "
+              "/usr/bin/example-editor --new %F\n"
               "Icon=accessories-text-editor\n\n[Desktop Action new]\nName=Other name\nExec=other\n");
         write(QStringLiteral("system/applications/kde/konsole.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Konsole\nExec=\"/opt/my apps/konsole\" -e\nStartupWMClass=KonsoleWindow\n");
-        write(QStringLiteral("system/applications/link.desktop"), "[Desktop Entry]\nType=Link\nName=A link\nURL=https://example.org\n");
+              "[Desktop Entry]\nType=Application\nName=Konsole\nExec=\"/opt/my apps/konsole\" "
+              "-e\nStartupWMClass=KonsoleWindow\n");
+        write(QStringLiteral("system/applications/link.desktop"),
+              "[Desktop Entry]\nType=Link\nName=A link\nURL=https://example.org\n");
     }
     void TearDown() override
     {
@@ -81,8 +84,9 @@ TEST_F(DesktopEntriesTest, TheUsersOwnFileHidesTheSystemOneAndNewFilesAreFound)
 TEST_F(DesktopEntriesTest, NamesFollowTheUsersLanguage)
 {
     QLocale::setDefault(QLocale(QStringLiteral("de_AT")));
-    const auto entry = DesktopEntry::read(home.root() + QStringLiteral("/system/applications/org.example.Editor.desktop"),
-                                          QStringLiteral("org.example.Editor"));
+    const auto entry =
+        DesktopEntry::read(home.root() + QStringLiteral("/system/applications/org.example.Editor.desktop"),
+                           QStringLiteral("org.example.Editor"));
     ASSERT_TRUE(entry.has_value());
     EXPECT_EQ(entry->name, QStringLiteral("Bearbeiter"));
 }

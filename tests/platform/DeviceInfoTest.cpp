@@ -22,7 +22,8 @@ TEST(DeviceInfo, PlatformUUIDComesFromTheFirstReadableSource)
     const QString product = writeFile(dir, QStringLiteral("product_uuid"), "4c4c4544-0051-3510-8052-b4c04f4e4d32\n");
     const QString machine = writeFile(dir, QStringLiteral("machine-id"), "0123456789abcdef0123456789abcdef\n");
     const QString missing = dir.filePath(QStringLiteral("missing"));
-    EXPECT_EQ(DeviceInfo::platformUUID({missing, product, machine}), QStringLiteral("4C4C4544-0051-3510-8052-B4C04F4E4D32"));
+    EXPECT_EQ(DeviceInfo::platformUUID({missing, product, machine}),
+              QStringLiteral("4C4C4544-0051-3510-8052-B4C04F4E4D32"));
     EXPECT_EQ(DeviceInfo::platformUUID({machine}), QStringLiteral("01234567-89AB-CDEF-0123-456789ABCDEF"));
 }
 

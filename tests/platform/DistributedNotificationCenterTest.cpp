@@ -13,7 +13,8 @@ TEST(DistributedNotifications, AnObserverHearsOnlyItsNameAndObject)
     if (!center.isConnected())
         GTEST_SKIP() << "no session bus";
     // A second connection stands for another program.
-    DistributedNotificationCenter other(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("other")));
+    DistributedNotificationCenter other(
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("other")));
     ASSERT_TRUE(other.isConnected());
     // An object of this test only: a real helper on the bus must not take these for its own.
     const QString me = QStringLiteral("tavipaste-test-%1").arg(::getpid());
@@ -51,7 +52,8 @@ TEST(DistributedNotifications, AnOwnedBusNameIsSeenByOthers)
     const QString name = QStringLiteral("org.tavipaste.Test.N%1").arg(::getpid());
     EXPECT_FALSE(center.isNameOwned(name));
     ASSERT_TRUE(center.registerName(name));
-    DistributedNotificationCenter other(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("other2")));
+    DistributedNotificationCenter other(
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("other2")));
     EXPECT_TRUE(other.isNameOwned(name));
     EXPECT_FALSE(other.registerName(name));
     QDBusConnection::sessionBus().unregisterService(name);

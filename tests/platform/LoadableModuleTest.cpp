@@ -15,10 +15,7 @@ QByteArray maps()
     QFile file(QStringLiteral("/proc/self/maps"));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-bool mapped(const QByteArray &library)
-{
-    return maps().contains(library);
-}
+bool mapped(const QByteArray &library) { return maps().contains(library); }
 // What the process mapped before any test ran (and asked for a module): what it links.
 const QByteArray kMappedAtStart = maps();
 } // namespace
@@ -35,7 +32,9 @@ TEST(LoadableModules, TheirLibrariesAreMappedOnlyOnceAModuleIsAskedFor)
     EXPECT_TRUE(mapped("libQt6Pdf"));
     EXPECT_EQ(LoadableModule::entry(QString::fromLatin1(kPdfModule), kPdfRendererEntry), pdf);
     // A file that is no PDF renders nothing.
-    EXPECT_TRUE(reinterpret_cast<PdfRendererEntry>(pdf)()->firstPage(QStringLiteral("/nonexistent.pdf"), [](const QSize &size) { return size; }).isNull());
+    EXPECT_TRUE(reinterpret_cast<PdfRendererEntry>(pdf)()
+                    ->firstPage(QStringLiteral("/nonexistent.pdf"), [](const QSize &size) { return size; })
+                    .isNull());
 
     EXPECT_NE(LoadableModule::entry(QString::fromLatin1(kSoundModule), kSoundBackendEntry), nullptr);
     EXPECT_TRUE(mapped("libQt6Multimedia"));

@@ -180,7 +180,9 @@ TEST(Log, WarningsReachTheFileAtOnceAndOtherLinesWithinASecond)
 TEST(Log, QtsOwnMessagesReachTheLogWithoutTheirText)
 {
     QList<std::pair<LogLevel, QString>> seen;
-    Log::setObserver([&](LogLevel level, const QString &message, const char *, const char *, int) { seen.append({level, message}); });
+    Log::setObserver([&](LogLevel level, const QString &message, const char *, const char *, int) {
+        seen.append({level, message});
+    });
     QtMessages::install();
     int displayLost = 0;
     QtMessages::setDisplayLostHandler([&] { ++displayLost; });
@@ -214,10 +216,12 @@ TEST(Log, QtMessagesNeverNameThePlaceTheyComeFrom)
     QStringList messages;
     Log::setObserver([&](LogLevel, const QString &message, const char *file, const char *function, int line) {
         messages.append(message);
-        places.append(QString::fromUtf8(file) + QLatin1Char(' ') + QString::fromUtf8(function) + QLatin1Char(' ') + QString::number(line));
+        places.append(QString::fromUtf8(file) + QLatin1Char(' ') + QString::fromUtf8(function) + QLatin1Char(' ')
+                      + QString::number(line));
     });
     QtMessages::install();
-    QMessageLogger("https://example.org/reset-password?token=s3cr3t-token", 8624, "https://example.org/s3cr3t-function", "js")
+    QMessageLogger("https://example.org/reset-password?token=s3cr3t-token", 8624, "https://example.org/s3cr3t-function",
+                   "js")
         .warning("Uncaught ReferenceError");
     QMessageLogger("/home/someone/s3cr3t-folder/file.cpp", 12, nullptr).critical("failed");
     qInstallMessageHandler(nullptr);

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 QString entryText(const QString &identifier)
@@ -73,9 +72,9 @@ QString execValue(const QString &text)
 TEST(LoginItem, EnablingWritesAPrivateEntryAndDisablingRemovesIt)
 {
     ScopedXdgHome home;
-    const LoginItem::Result on = LoginItem::setEnabled(QStringLiteral("tavipaste-helper"), true,
-                                                       {QStringLiteral("/usr/libexec/tavipaste/TaviPasteHelper")},
-                                                       QStringLiteral("TaviPaste"));
+    const LoginItem::Result on =
+        LoginItem::setEnabled(QStringLiteral("tavipaste-helper"), true,
+                              {QStringLiteral("/usr/libexec/tavipaste/TaviPasteHelper")}, QStringLiteral("TaviPaste"));
     EXPECT_TRUE(on.matches) << on.error.toStdString();
     EXPECT_TRUE(LoginItem::isEnabled(QStringLiteral("tavipaste-helper")));
     const QString text = entryText(QStringLiteral("tavipaste-helper"));
@@ -125,7 +124,8 @@ TEST(LoginItem, TheEntryNamesItsHelperSoTheSessionFindsItOrSkipsTheEntry)
     makeProgram(onPath + QStringLiteral("/tavi-test-helper"));
     makeProgram(elsewhere + QStringLiteral("/tavi-test-helper"));
     const QByteArray savedPath = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(onPath) + ':' + QFile::encodeName(root.filePath(QStringLiteral("other"))) + ':' + savedPath);
+    qputenv("PATH", QFile::encodeName(onPath) + ':' + QFile::encodeName(root.filePath(QStringLiteral("other"))) + ':'
+                        + savedPath);
     const QString id = QStringLiteral("tavipaste-helper");
 
     ASSERT_TRUE(LoginItem::setEnabled(id, true, {onPath + QStringLiteral("/tavi-test-helper")}).matches);
@@ -133,7 +133,8 @@ TEST(LoginItem, TheEntryNamesItsHelperSoTheSessionFindsItOrSkipsTheEntry)
     EXPECT_EQ(parsedExec(execValue(text)), QStringList{QStringLiteral("tavi-test-helper")}) << text.toStdString();
     EXPECT_EQ(value(text, QStringLiteral("TryExec")), QStringLiteral("tavi-test-helper"));
     EXPECT_TRUE(LoginItem::canStart(id));
-    ASSERT_TRUE(QFile::rename(onPath + QStringLiteral("/tavi-test-helper"), root.filePath(QStringLiteral("other/tavi-test-helper"))));
+    ASSERT_TRUE(QFile::rename(onPath + QStringLiteral("/tavi-test-helper"),
+                              root.filePath(QStringLiteral("other/tavi-test-helper"))));
     EXPECT_TRUE(LoginItem::canStart(id)) << "moved within the PATH";
 
     const QString outside = elsewhere + QStringLiteral("/tavi-test-helper");

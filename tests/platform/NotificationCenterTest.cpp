@@ -24,7 +24,8 @@ TEST(NotificationCenter, FiltersByNameAndPoster)
     NotificationCenter center;
     int poster = 0, other = 0;
     int hits = 0;
-    center.addObserver(QStringLiteral("a"), [&](const Notification &) { ++hits; }, &poster);
+    center.addObserver(
+        QStringLiteral("a"), [&](const Notification &) { ++hits; }, &poster);
     center.post(QStringLiteral("a"), &other);
     center.post(QStringLiteral("b"), &poster);
     center.post(QStringLiteral("a"), &poster);

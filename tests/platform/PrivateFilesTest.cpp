@@ -110,8 +110,8 @@ TEST(PrivateFiles, EverythingTheProgramWritesIsTheUsersAloneWhateverTheUmask)
     CloudKeyValueStore::shared().setValue(QStringLiteral("activeCategory"), QStringLiteral("1"));
     CloudKeyValueStore::shared().storage().flush();
     {
-        auto sink = std::make_shared<RollingFileSink>(Paths::stateDirectory() + QStringLiteral("/logs"), Log::kRollSeconds,
-                                                      Log::kMaxLogFiles);
+        auto sink = std::make_shared<RollingFileSink>(Paths::stateDirectory() + QStringLiteral("/logs"),
+                                                      Log::kRollSeconds, Log::kMaxLogFiles);
         spdlog::logger logger("private", sink);
         logger.info("a line");
         logger.flush();
@@ -119,15 +119,16 @@ TEST(PrivateFiles, EverythingTheProgramWritesIsTheUsersAloneWhateverTheUmask)
     Analytics::start(QStringLiteral("secret"), {Analytics::Service::Analytics, Analytics::Service::Crashes});
     Analytics::trackEvent(QStringLiteral("APP_Launch"));
     Analytics::flush();
-    const PersistentStore::OpenResult opened = PersistentStore::open(Paths::dataDirectory() + QStringLiteral("/PBHistory.sqlite"));
+    const PersistentStore::OpenResult opened =
+        PersistentStore::open(Paths::dataDirectory() + QStringLiteral("/PBHistory.sqlite"));
     ASSERT_TRUE(opened.store);
     ASSERT_TRUE(QFileInfo::exists(Paths::dataDirectory() + QStringLiteral("/PBHistory.sqlite-wal")));
 
     EXPECT_EQ(widerThanPrivate(), QStringList());
     for (const QString &file : QStringList{Paths::configDirectory() + QStringLiteral("/defaults.json"),
-                                Paths::dataDirectory() + QStringLiteral("/cloud-kvs.json"),
-                                Paths::dataDirectory() + QStringLiteral("/PBHistory.sqlite-shm"),
-                                Analytics::eventsDirectory() + QStringLiteral("/events.jsonl")})
+                                           Paths::dataDirectory() + QStringLiteral("/cloud-kvs.json"),
+                                           Paths::dataDirectory() + QStringLiteral("/PBHistory.sqlite-shm"),
+                                           Analytics::eventsDirectory() + QStringLiteral("/events.jsonl")})
         EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
 }
 

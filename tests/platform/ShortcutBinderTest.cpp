@@ -79,11 +79,11 @@ TEST_F(ShortcutBinderTest, ACombinationTakenElsewhereIsReportedAndNotHeld)
 TEST_F(ShortcutBinderTest, StoredValuesThatAreNoShortcutAreIgnored)
 {
     EXPECT_EQ(ShortcutBinder::decode(QStringLiteral("Meta+J")), std::nullopt);
-    EXPECT_EQ(ShortcutBinder::decode(QVariantMap{{QStringLiteral("keyCode"), qint64(-4)},
-                                                 {QStringLiteral("modifierFlags"), qint64(0)}}),
+    EXPECT_EQ(ShortcutBinder::decode(
+                  QVariantMap{{QStringLiteral("keyCode"), qint64(-4)}, {QStringLiteral("modifierFlags"), qint64(0)}}),
               std::nullopt);
-    EXPECT_EQ(ShortcutBinder::decode(QVariantMap{{QStringLiteral("keyCode"), qint64(999)},
-                                                 {QStringLiteral("modifierFlags"), qint64(0)}}),
+    EXPECT_EQ(ShortcutBinder::decode(
+                  QVariantMap{{QStringLiteral("keyCode"), qint64(999)}, {QStringLiteral("modifierFlags"), qint64(0)}}),
               std::nullopt);
     EXPECT_EQ(ShortcutBinder::decode(ShortcutBinder::encode(m_superJ)), m_superJ);
 }

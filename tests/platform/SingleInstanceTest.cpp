@@ -71,7 +71,9 @@ TEST(SingleInstance, OnTheBusTheFirstOwnsTheNameAndOthersAskItToShowThePanel)
 
     // Asked from another connection while this thread answers: a request before the handler
     // exists is kept for it.
-    auto ask = [&] { return std::async(std::launch::async, [&] { return SingleInstance::showQuickPastePanel(other); }); };
+    auto ask = [&] {
+        return std::async(std::launch::async, [&] { return SingleInstance::showQuickPastePanel(other); });
+    };
     std::future<bool> early = ask();
     ASSERT_TRUE(waitUntil([&] { return early.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 10000));
     EXPECT_TRUE(early.get());

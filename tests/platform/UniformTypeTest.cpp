@@ -31,7 +31,8 @@ TEST(UniformType, UnknownAndDynamicTypesConformOnlyToThemselves)
     EXPECT_FALSE(isDynamic(png));
     EXPECT_FALSE(conformsTo(QStringLiteral("dyn.ah62d4rv4gu8y"), data));
     EXPECT_FALSE(conformsTo(QStringLiteral("org.nspasteboard.ConcealedType"), text));
-    EXPECT_TRUE(conformsTo(QStringLiteral("org.nspasteboard.ConcealedType"), QStringLiteral("org.nspasteboard.ConcealedType")));
+    EXPECT_TRUE(
+        conformsTo(QStringLiteral("org.nspasteboard.ConcealedType"), QStringLiteral("org.nspasteboard.ConcealedType")));
     EXPECT_FALSE(conformsTo(QString(), QString()));
 }
 

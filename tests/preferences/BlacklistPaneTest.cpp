@@ -16,7 +16,8 @@ namespace {
 
 QString applicationsFolder()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/applications");
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/applications");
     QDir().mkpath(folder);
     return folder;
 }
@@ -32,8 +33,8 @@ QString writeDesktopFile(const QString &name, const QByteArray &body, const QStr
 
 QString application(const QString &id, const QString &name)
 {
-    return writeDesktopFile(id + QStringLiteral(".desktop"),
-                            "[Desktop Entry]\nType=Application\nName=" + name.toUtf8() + "\nExec=/usr/bin/true\nIcon=editor\n");
+    return writeDesktopFile(id + QStringLiteral(".desktop"), "[Desktop Entry]\nType=Application\nName=" + name.toUtf8()
+                                                                 + "\nExec=/usr/bin/true\nIcon=editor\n");
 }
 
 SettingBlacklistCell *cellAt(BlacklistViewController &pane, int row)
@@ -66,14 +67,16 @@ TEST(BlacklistPane, RefusesFilesThatAreNotApplicationsWithTheirReason)
     PreferencesFixture fixture;
     TaviSettings::shared().setBlackList({});
     BlacklistViewController pane;
-    const QString link = writeDesktopFile("site.desktop", "[Desktop Entry]\nType=Link\nName=Site\nURL=https://example.org\n");
+    const QString link =
+        writeDesktopFile("site.desktop", "[Desktop Entry]\nType=Link\nName=Site\nURL=https://example.org\n");
     const QString nameless = writeDesktopFile("nameless.desktop", "[Desktop Entry]\nType=Application\nExec=true\n");
     const QString loopA = applicationsFolder() + "/loop-a.desktop";
     const QString loopB = applicationsFolder() + "/loop-b.desktop";
     QFile::link(loopB, loopA);
     QFile::link(loopA, loopB);
     const QString text = writeDesktopFile("notes.txt", "hello");
-    EXPECT_TRUE(pane.addApplications({link, nameless, loopA, text, applicationsFolder() + "/missing.desktop"}).isEmpty());
+    EXPECT_TRUE(
+        pane.addApplications({link, nameless, loopA, text, applicationsFolder() + "/missing.desktop"}).isEmpty());
     EXPECT_TRUE(TaviSettings::shared().storedBlackList().isEmpty());
     const QString reasons = pane.lblRefusal->text();
     EXPECT_TRUE(reasons.contains("site.desktop")) << reasons.toStdString();

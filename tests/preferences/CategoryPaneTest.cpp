@@ -30,7 +30,8 @@ namespace {
 
 PBCategory addCustom(PreferencesFixture &fixture, const QString &name)
 {
-    PBCategory category(std::nullopt, name, QColor("#336699"), QColor("#ffffff"), PBDefaultCategory::custom, false, false);
+    PBCategory category(std::nullopt, name, QColor("#336699"), QColor("#ffffff"), PBDefaultCategory::custom, false,
+                        false);
     fixture.shell.categories->add(category);
     return category;
 }
@@ -43,7 +44,8 @@ int rowNamed(CategorySettingViewController &pane, const QString &name)
     return -1;
 }
 
-template <typename Cell> Cell *cellOf(CategorySettingViewController &pane, const QString &name, int column)
+template <typename Cell>
+Cell *cellOf(CategorySettingViewController &pane, const QString &name, int column)
 {
     const int row = rowNamed(pane, name);
     return row < 0 ? nullptr : qobject_cast<Cell *>(pane.listTableView->cellWidget(row, column));
@@ -78,11 +80,15 @@ TEST(CategoryPane, OnlyTheToggleThatMakesSenseForAKindIsEnabled)
     ASSERT_NE(textStar, nullptr);
     EXPECT_FALSE(textStar->btnActive->isEnabled());
     EXPECT_EQ(textStar->imageName(), "active-disable");
-    EXPECT_TRUE(cellOf<SettingCategoryActiveCell>(pane, "Work", CategorySettingViewController::ActiveColumn)->btnActive->isEnabled());
-    EXPECT_FALSE(cellOf<SettingCategoryDisplayCell>(pane, all, CategorySettingViewController::DisplayColumn)->btnDisplay->isEnabled());
+    EXPECT_TRUE(cellOf<SettingCategoryActiveCell>(pane, "Work", CategorySettingViewController::ActiveColumn)
+                    ->btnActive->isEnabled());
+    EXPECT_FALSE(cellOf<SettingCategoryDisplayCell>(pane, all, CategorySettingViewController::DisplayColumn)
+                     ->btnDisplay->isEnabled());
     for (const QString &name : {all, note, QStringLiteral("Work")})
-        EXPECT_FALSE(cellOf<SettingCategoryLockCell>(pane, name, CategorySettingViewController::LockColumn)->btnDisplay->isEnabled());
-    EXPECT_TRUE(cellOf<SettingCategoryLockCell>(pane, text, CategorySettingViewController::LockColumn)->btnDisplay->isEnabled());
+        EXPECT_FALSE(cellOf<SettingCategoryLockCell>(pane, name, CategorySettingViewController::LockColumn)
+                         ->btnDisplay->isEnabled());
+    EXPECT_TRUE(cellOf<SettingCategoryLockCell>(pane, text, CategorySettingViewController::LockColumn)
+                    ->btnDisplay->isEnabled());
 
     pane.listTableView->selectRow(rowNamed(pane, text));
     EXPECT_FALSE(pane.btnDeleteCategory->isEnabled());
@@ -152,8 +158,10 @@ TEST(CategoryPane, TheStarMovesFromOneCustomCategoryToAnother)
     cellOf<SettingCategoryActiveCell>(pane, "Home", CategorySettingViewController::ActiveColumn)->btnActive->click();
     fixture.shell.settle();
     EXPECT_EQ(fixture.shell.categories->activeCategory()->id(), home.id());
-    EXPECT_EQ(cellOf<SettingCategoryActiveCell>(pane, "Work", CategorySettingViewController::ActiveColumn)->imageName(), "inactive");
-    EXPECT_EQ(cellOf<SettingCategoryActiveCell>(pane, "Home", CategorySettingViewController::ActiveColumn)->imageName(), "active");
+    EXPECT_EQ(cellOf<SettingCategoryActiveCell>(pane, "Work", CategorySettingViewController::ActiveColumn)->imageName(),
+              "inactive");
+    EXPECT_EQ(cellOf<SettingCategoryActiveCell>(pane, "Home", CategorySettingViewController::ActiveColumn)->imageName(),
+              "active");
 }
 
 TEST(CategoryPane, ClearingACustomCategoryRemovesItsItems)
@@ -164,14 +172,16 @@ TEST(CategoryPane, ClearingACustomCategoryRemovesItsItems)
     fixture.shell.manager->addItem(fixture.shell.item("tagged two"), work);
     CategorySettingViewController pane;
     fixture.shell.settle();
-    EXPECT_EQ(pane.listTableView->item(rowNamed(pane, "Work"), CategorySettingViewController::ItemsColumn)->text(), "2");
+    EXPECT_EQ(pane.listTableView->item(rowNamed(pane, "Work"), CategorySettingViewController::ItemsColumn)->text(),
+              "2");
 
     AnsweredAlerts alerts;
     cellOf<SettingCategoryManageCell>(pane, "Work", CategorySettingViewController::ManageColumn)->deleteBtn->click();
     ASSERT_TRUE(waitUntil([&] { return fixture.shell.manager->itemCount() == 1; }));
     EXPECT_EQ(alerts.requests.size(), 1);
     ASSERT_TRUE(waitUntil([&] {
-        return pane.listTableView->item(rowNamed(pane, "Work"), CategorySettingViewController::ItemsColumn)->text() == "0";
+        return pane.listTableView->item(rowNamed(pane, "Work"), CategorySettingViewController::ItemsColumn)->text()
+               == "0";
     }));
 }
 
@@ -193,7 +203,8 @@ TEST(CategoryPane, ARowsClearAsksWhichProtectedItemsGoToo)
                 filter->stickyBtn->setChecked(includePinned);
             return ModalResponse::alertFirstButtonReturn;
         });
-        cellOf<SettingCategoryManageCell>(pane, category.name(), CategorySettingViewController::ManageColumn)->deleteBtn->click();
+        cellOf<SettingCategoryManageCell>(pane, category.name(), CategorySettingViewController::ManageColumn)
+            ->deleteBtn->click();
         setAlertResponder({});
     };
 
@@ -215,7 +226,8 @@ TEST(CategoryPane, NewAndDeletedCategoriesShowAtOnceInTheTableAndOnTheBar)
 {
     PreferencesFixture fixture;
     ColorBarScenes::registerAll();
-    const std::unique_ptr<MainWindowController> bar(ColorBarScenes::showColorBar(*fixture.shell.categories, *fixture.shell.manager));
+    const std::unique_ptr<MainWindowController> bar(
+        ColorBarScenes::showColorBar(*fixture.shell.categories, *fixture.shell.manager));
     fixture.shell.settle();
     const int rows = bar->contentViewController()->numberOfRows();
     const int height = bar->height();

@@ -88,7 +88,8 @@ protected:
         m_fixture.emplace();
         TaviSettings::shared().setBlackList({});
         // One ignored application, so that its row (name and grey id) is there to be read.
-        const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/applications");
+        const QString folder =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/applications");
         QDir().mkpath(folder);
         QFile file(folder + QStringLiteral("/org.example.Editor.desktop"));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -128,8 +129,9 @@ protected:
                 for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
                     const QRgb text = label->palette().color(group, label->foregroundRole()).rgb();
                     EXPECT_GE(contrast(text, background), 4.5)
-                        << theme << ", " << qPrintable(tabs->tabText(tab)) << ": \"" << qPrintable(label->text().left(50))
-                        << "\" in " << qPrintable(QColor(text).name()) << " on " << qPrintable(QColor(background).name());
+                        << theme << ", " << qPrintable(tabs->tabText(tab)) << ": \""
+                        << qPrintable(label->text().left(50)) << "\" in " << qPrintable(QColor(text).name()) << " on "
+                        << qPrintable(QColor(background).name());
                 }
                 ++labelsRead;
             }
@@ -139,8 +141,9 @@ protected:
                 const QRgb base = field->palette().color(QPalette::Active, QPalette::Base).rgb();
                 const QRgb placeholder = field->palette().color(QPalette::Active, QPalette::PlaceholderText).rgb();
                 EXPECT_GE(contrast(placeholder, base), 4.5)
-                    << theme << ", " << qPrintable(tabs->tabText(tab)) << ": placeholder \"" << qPrintable(field->placeholderText())
-                    << "\" in " << qPrintable(QColor(placeholder).name()) << " on " << qPrintable(QColor(base).name());
+                    << theme << ", " << qPrintable(tabs->tabText(tab)) << ": placeholder \""
+                    << qPrintable(field->placeholderText()) << "\" in " << qPrintable(QColor(placeholder).name())
+                    << " on " << qPrintable(QColor(base).name());
             }
         }
         EXPECT_GT(labelsRead, 20) << theme;

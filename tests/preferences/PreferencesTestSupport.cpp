@@ -14,10 +14,7 @@ PreferencesFixture::PreferencesFixture(const QStringList &texts)
     delegate = &shell.launchWith(texts);
 }
 
-PreferencesFixture::~PreferencesFixture()
-{
-    resetPreferencesWindowController();
-}
+PreferencesFixture::~PreferencesFixture() { resetPreferencesWindowController(); }
 
 void typeInto(ValueStepperField *field, const QString &text, bool finish)
 {
@@ -38,7 +35,4 @@ AnsweredAlerts::AnsweredAlerts(ModalResponse response)
     });
 }
 
-AnsweredAlerts::~AnsweredAlerts()
-{
-    setAlertResponder({});
-}
+AnsweredAlerts::~AnsweredAlerts() { setAlertResponder({}); }

@@ -18,10 +18,7 @@ namespace {
 const Shortcut kSuperJ(38, Shortcut::kCommand);
 const Shortcut kSuperK(40, Shortcut::kCommand);
 
-Shortcut digit(int number, quint32 modifier)
-{
-    return Shortcut(AppDelegate::kDigitKeyCodes[number - 1], modifier);
-}
+Shortcut digit(int number, quint32 modifier) { return Shortcut(AppDelegate::kDigitKeyCodes[number - 1], modifier); }
 
 // Clicks the recorder and presses the chord.
 void record(ShortcutRecorderView *view, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -112,7 +109,7 @@ TEST(ShortcutPane, ChordsThatCannotBeGlobalShortcutsAreRefusedWithTheReason)
         {Qt::Key_A, Qt::NoModifier, "needs"},
         {Qt::Key_A, Qt::ShiftModifier, "needs"},
         {Qt::Key_H, Qt::MetaModifier | Qt::ShiftModifier, "Close the history list"}, // another of our shortcuts
-        {Qt::Key_1, Qt::MetaModifier, "quick selection"},         // a digit key
+        {Qt::Key_1, Qt::MetaModifier, "quick selection"},                            // a digit key
         {Qt::Key_T, Qt::MetaModifier, "another program"},
     };
     for (const Case &c : cases) {

@@ -26,7 +26,10 @@ protected:
         CoreDataStack::shared().setupContainer();
     }
     QString folder() const { return m_root.path() + QStringLiteral("/sync"); }
-    QString errorText(SyncPaneViewController &pane) { return pane.findChild<QLabel *>(QStringLiteral("syncErrorLabel"))->text(); }
+    QString errorText(SyncPaneViewController &pane)
+    {
+        return pane.findChild<QLabel *>(QStringLiteral("syncErrorLabel"))->text();
+    }
 
     QTemporaryDir m_root;
 };
@@ -65,4 +68,3 @@ TEST_F(SyncPaneTest, AWrongPassphraseIsShownAndSyncStaysOff)
     EXPECT_FALSE(errorText(pane).isEmpty());
     EXPECT_FALSE(pane.findChild<QCheckBox *>(QStringLiteral("syncEnableBox"))->isChecked());
 }
-

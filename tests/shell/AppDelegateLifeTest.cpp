@@ -218,10 +218,12 @@ TEST(AppDelegateLife, OnlyAFirstChangedSyncKeyRebuildsTheStore)
     const auto container = CoreDataStack::shared().storeContainer();
     NotificationCenter::defaultCenter().post(
         CloudKeyValueStore::kDidChangeExternally, &CloudKeyValueStore::shared(),
-        {{CloudKeyValueStore::kChangedKeys, QStringList{QStringLiteral("activeCategoryID"), QStringLiteral("enableCloudSync")}}});
+        {{CloudKeyValueStore::kChangedKeys,
+          QStringList{QStringLiteral("activeCategoryID"), QStringLiteral("enableCloudSync")}}});
     EXPECT_EQ(CoreDataStack::shared().storeContainer(), container);
-    NotificationCenter::defaultCenter().post(CloudKeyValueStore::kDidChangeExternally, &CloudKeyValueStore::shared(),
-                                             {{CloudKeyValueStore::kChangedKeys, QStringList{QStringLiteral("enableCloudSync")}}});
+    NotificationCenter::defaultCenter().post(
+        CloudKeyValueStore::kDidChangeExternally, &CloudKeyValueStore::shared(),
+        {{CloudKeyValueStore::kChangedKeys, QStringList{QStringLiteral("enableCloudSync")}}});
     EXPECT_NE(CoreDataStack::shared().storeContainer(), container);
 }
 

@@ -17,11 +17,13 @@ namespace {
 QStringList recordAnimation(ShellHarness &shell, AppDelegate &delegate)
 {
     QStringList frames;
-    waitUntil([&] {
-        if (frames.isEmpty() || frames.last() != delegate.statusItemImageName())
-            frames.append(delegate.statusItemImageName());
-        return !delegate.isStatusIconAnimating();
-    }, 3000);
+    waitUntil(
+        [&] {
+            if (frames.isEmpty() || frames.last() != delegate.statusItemImageName())
+                frames.append(delegate.statusItemImageName());
+            return !delegate.isStatusIconAnimating();
+        },
+        3000);
     shell.settle();
     return frames;
 }

@@ -82,8 +82,10 @@ TEST(FolderTest, ComparesCanonicalPathsByComponent)
     QDir(dir.path()).mkpath(QStringLiteral("granted/inner"));
     QDir(dir.path()).mkpath(QStringLiteral("other"));
     QFile::link(dir.path() + QStringLiteral("/other"), dir.path() + QStringLiteral("/granted/escape"));
-    EXPECT_TRUE(Paths::isInside(dir.path() + QStringLiteral("/granted/inner"), dir.path() + QStringLiteral("/granted")));
-    EXPECT_FALSE(Paths::isInside(dir.path() + QStringLiteral("/granted/escape"), dir.path() + QStringLiteral("/granted")));
+    EXPECT_TRUE(
+        Paths::isInside(dir.path() + QStringLiteral("/granted/inner"), dir.path() + QStringLiteral("/granted")));
+    EXPECT_FALSE(
+        Paths::isInside(dir.path() + QStringLiteral("/granted/escape"), dir.path() + QStringLiteral("/granted")));
 }
 
 TEST(FolderAccess, AsksOnlyForTheFolderOfACopiedFileThatCannotBeRead)
@@ -102,7 +104,9 @@ TEST(FolderAccess, AsksOnlyForTheFolderOfACopiedFileThatCannotBeRead)
     AuthorizerManager &manager = AuthorizerManager::shared();
     // As root every file reads: the closed folder is made unreadable for the check itself.
     const auto realCheck = manager.isReadable;
-    manager.isReadable = [&](const QString &path) { return !path.startsWith(dir.path() + QStringLiteral("/closed")) && realCheck(path); };
+    manager.isReadable = [&](const QString &path) {
+        return !path.startsWith(dir.path() + QStringLiteral("/closed")) && realCheck(path);
+    };
     const auto url = [](const QString &path) { return QUrl::fromLocalFile(path).toEncoded(); };
 
     EXPECT_EQ(manager.folderNeedingAuthorization({textItem()}), std::nullopt);
@@ -141,8 +145,9 @@ TEST(FolderAccess, ACopyOfReadableFilesAsksNothingAndAnUnreadableOneNamesItsFold
     }
     QStringList asked;
     ObserverBag observers;
-    observers.observe(NotificationName::needCheckAuthorize,
-                      [&](const Notification &notification) { asked.append(notification.userInfo.value(NotificationKey::info).toString()); });
+    observers.observe(NotificationName::needCheckAuthorize, [&](const Notification &notification) {
+        asked.append(notification.userInfo.value(NotificationKey::info).toString());
+    });
     const auto copyFile = [&](const QString &path) {
         PasteboardItem item;
         item.setData(PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded());
@@ -211,7 +216,7 @@ TEST(FolderAccess, TheDialogStaysInTheFolderAndBookmarksOnlyThatFolder)
     ASSERT_EQ(alerts.shown.size(), 1);
     EXPECT_FALSE(TPBookMarkCacher::shared().hasBookMark(target + QStringLiteral("/inner")));
 
-    EXPECT_TRUE(name->text().isEmpty()); // the refused choice is not offered again
+    EXPECT_TRUE(name->text().isEmpty());    // the refused choice is not offered again
     static_cast<QDialog &>(panel).accept(); // the folder shown: the one asked for
     TPBookMarkCacher::shared().waitUntilIdle();
     EXPECT_TRUE(TPBookMarkCacher::shared().hasBookMark(target));

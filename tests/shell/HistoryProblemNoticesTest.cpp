@@ -29,7 +29,8 @@ struct AlertLog {
     ~AlertLog() { setAlertResponder({}); }
     bool saw(const QString &text) const
     {
-        return std::any_of(alerts.cbegin(), alerts.cend(), [&](const AlertRequest &a) { return a.informativeText.contains(text); });
+        return std::any_of(alerts.cbegin(), alerts.cend(),
+                           [&](const AlertRequest &a) { return a.informativeText.contains(text); });
     }
 };
 } // namespace
@@ -112,8 +113,9 @@ TEST(HistoryProblemNotices, CopiesLostBeforeTheyCouldBeReadAreCountedInTheTrayTo
         << delegate.statusItem()->toolTip().toStdString();
     EXPECT_TRUE(waitUntil([&] { return log.saw(L("Capture.Lost.Replaced")); }));
     loseOne(QStringLiteral("newest"));
-    EXPECT_TRUE(waitUntil([&] { return delegate.statusItem()->toolTip().contains(L("Capture.Lost.TooltipMany").arg(2)); }))
-        << delegate.statusItem()->toolTip().toStdString();
+    EXPECT_TRUE(waitUntil([&] {
+        return delegate.statusItem()->toolTip().contains(L("Capture.Lost.TooltipMany").arg(2));
+    })) << delegate.statusItem()->toolTip().toStdString();
     EXPECT_TRUE(delegate.statusItem()->toolTip().startsWith(L("App.name")));
     shell.settle();
     EXPECT_EQ(std::count_if(log.alerts.cbegin(), log.alerts.cend(),

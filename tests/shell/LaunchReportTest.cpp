@@ -15,9 +15,13 @@ namespace {
 
 LaunchReport::Facts sampleFacts()
 {
-    return {QStringLiteral("tavipaste"), QStringLiteral("TaviPaste"), QStringLiteral("1.2"),
-            QLocale(QStringLiteral("de_DE")), QStringLiteral("4C4C4544-0000-1000-8000-000000000001"),
-            QStringLiteral("install-uuid"), QStringLiteral("Debian GNU/Linux 12 (bookworm)")};
+    return {QStringLiteral("tavipaste"),
+            QStringLiteral("TaviPaste"),
+            QStringLiteral("1.2"),
+            QLocale(QStringLiteral("de_DE")),
+            QStringLiteral("4C4C4544-0000-1000-8000-000000000001"),
+            QStringLiteral("install-uuid"),
+            QStringLiteral("Debian GNU/Linux 12 (bookworm)")};
 }
 
 QString parameter(const MakerService::Parameters &parameters, const char *key)
@@ -28,10 +32,7 @@ QString parameter(const MakerService::Parameters &parameters, const char *key)
     return QStringLiteral("(absent)");
 }
 
-bool reportSent()
-{
-    return Defaults::standard().value(QStringLiteral("HasSendFirstInstallGAEvent")) == QVariant(true);
-}
+bool reportSent() { return Defaults::standard().value(QStringLiteral("HasSendFirstInstallGAEvent")) == QVariant(true); }
 
 // Sends the report and waits for its answer; false when no answer came.
 std::optional<bool> sendReport()
@@ -84,7 +85,8 @@ TEST(LaunchReportParameters, ComeInOrderFromTheFacts)
                                  QStringLiteral("deviceGuid"), QStringLiteral("osVersion")}));
     EXPECT_EQ(parameter(parameters, "countryCode"), QStringLiteral("de"));
     EXPECT_EQ(parameter(parameters, "languageCode"), QStringLiteral("de"));
-    EXPECT_EQ(parameter(parameters, "deviceGuid"), LaunchReport::deviceIdentifier(QStringLiteral("4C4C4544-0000-1000-8000-000000000001")));
+    EXPECT_EQ(parameter(parameters, "deviceGuid"),
+              LaunchReport::deviceIdentifier(QStringLiteral("4C4C4544-0000-1000-8000-000000000001")));
 }
 
 TEST(LaunchReportParameters, FallBackWhenFactsAreMissing)
@@ -172,7 +174,8 @@ TEST(MakerService, RegionCodeCNSelectsTheChinesePages)
     ScopedXdgHome home;
     EXPECT_TRUE(MakerService::websiteURL().isEmpty());
     TaviSettings::shared().setServiceBaseURL(QStringLiteral("https://www.maker.example"));
-    EXPECT_EQ(MakerService::websiteURL(QLocale(QStringLiteral("zh_CN"))).toString(), QStringLiteral("https://www.maker.example/cn/"));
+    EXPECT_EQ(MakerService::websiteURL(QLocale(QStringLiteral("zh_CN"))).toString(),
+              QStringLiteral("https://www.maker.example/cn/"));
     EXPECT_EQ(MakerService::supportURL(QLocale(QStringLiteral("zh_CN"))).toString(),
               QStringLiteral("https://www.maker.example/cn/support/"));
     EXPECT_EQ(MakerService::supportURL(QLocale(QStringLiteral("en_GB"))).toString(),
@@ -183,7 +186,8 @@ TEST(MakerService, RegionCodeCNSelectsTheChinesePages)
 
 TEST(MakerService, FeedbackBodyEndsWithTheRegion)
 {
-    const QString body = MakerService::feedbackMailBody(QStringLiteral("1.2"), QStringLiteral("Debian 12"), QLocale::c());
+    const QString body =
+        MakerService::feedbackMailBody(QStringLiteral("1.2"), QStringLiteral("Debian 12"), QLocale::c());
     EXPECT_TRUE(body.startsWith(QStringLiteral("\n\n\n------------------------------\nApp Version: 1.2\n")));
     EXPECT_TRUE(body.endsWith(QStringLiteral("\nSystem Version: Debian 12\nRegion: unknown")));
     EXPECT_TRUE(MakerService::feedbackMailBody(QStringLiteral("1"), QString(), QLocale(QStringLiteral("fr_CA")))

@@ -57,8 +57,8 @@ TEST(MakerService, OnlyHttpsIsUsedExceptToThisMachine)
     ScopedXdgHome home;
     LoopbackHttpServer server;
     const quint16 port = quint16(QUrl(server.baseURL()).port());
-    for (const QString &base : {QStringLiteral("ftp://127.0.0.1:%1").arg(port), QStringLiteral("127.0.0.1:%1").arg(port),
-                                QStringLiteral("http://maker.example")}) {
+    for (const QString &base : {QStringLiteral("ftp://127.0.0.1:%1").arg(port),
+                                QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("http://maker.example")}) {
         TaviSettings::shared().setServiceBaseURL(base);
         const Answer answer = getAnswer(QStringLiteral("/x"));
         EXPECT_FALSE(answer.json) << base.toStdString();
@@ -126,8 +126,10 @@ TEST(LaunchReport, SendsAKeyedHashOfTheMachineIdentifierNeverTheIdentifier)
     const QString machine = QStringLiteral("4C4C4544-0000-1000-8000-000000000001");
     const QString device = LaunchReport::deviceIdentifier(machine);
     EXPECT_NE(device, machine);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")).match(device).hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$")).match(device).hasMatch());
     EXPECT_EQ(LaunchReport::deviceIdentifier(machine.toLower()), device);
     EXPECT_NE(LaunchReport::deviceIdentifier(QStringLiteral("4C4C4544-0000-1000-8000-000000000002")), device);
-    EXPECT_NE(device, QString::fromLatin1(QCryptographicHash::hash(machine.toUtf8(), QCryptographicHash::Sha256).toHex()));
+    EXPECT_NE(device,
+              QString::fromLatin1(QCryptographicHash::hash(machine.toUtf8(), QCryptographicHash::Sha256).toHex()));
 }

@@ -227,7 +227,8 @@ TEST(SearchTipWindow, SaysWhatEnterDoesWithQuickPasteOnAndOff)
 {
     ScopedXdgHome home;
     ShortcutBinder::shared().reset();
-    ShortcutBinder::shared().registerDefaultShortcuts({{AppDelegate::kSpotlightShortcutKey, Shortcut(38, Shortcut::kCommand)}});
+    ShortcutBinder::shared().registerDefaultShortcuts(
+        {{AppDelegate::kSpotlightShortcutKey, Shortcut(38, Shortcut::kCommand)}});
     SearchHUDIntroWindowController tip;
     TaviSettings::shared().setQuickPasteEnable(false);
     tip.updateMessage();

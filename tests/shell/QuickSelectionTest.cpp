@@ -74,7 +74,8 @@ TEST(GlobalHotKeys, AStoredFormerDefaultMovesToTheNewOneAndOtherChoicesStay)
     ShortcutBinder &binder = ShortcutBinder::shared();
     const QString hideList = AppDelegate::kHideCategoryListShortcutKey;
     Defaults::standard().setValue(hideList, ShortcutBinder::encode(Shortcut(4, Shortcut::kCommand)));
-    Defaults::standard().setValue(AppDelegate::kSpotlightShortcutKey, ShortcutBinder::encode(Shortcut(9, Shortcut::kOption)));
+    Defaults::standard().setValue(AppDelegate::kSpotlightShortcutKey,
+                                  ShortcutBinder::encode(Shortcut(9, Shortcut::kOption)));
     Defaults::standard().setValue(AppDelegate::kClearAllShortcutKey, ShortcutBinder::encode(std::nullopt));
     shell.launchWith({});
     EXPECT_EQ(binder.shortcut(hideList), Shortcut(4, Shortcut::kShift | Shortcut::kCommand));
@@ -103,7 +104,8 @@ TEST(GlobalHotKeys, AChordAnotherProgramHoldsIsToldOnceNamingEveryRefusedChord)
     setAlertResponder({});
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_EQ(alerts.first().messageText, L("Shortcut.Taken.title"));
-    EXPECT_TRUE(alerts.first().informativeText.contains(clearAll.displayText())) << alerts.first().informativeText.toStdString();
+    EXPECT_TRUE(alerts.first().informativeText.contains(clearAll.displayText()))
+        << alerts.first().informativeText.toStdString();
     EXPECT_TRUE(alerts.first().informativeText.contains(panel.displayText()));
     EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(clearAll));
     // The other shortcuts work.
@@ -325,9 +327,8 @@ TEST(QuickSelection, TheProgramStepsAsideBeforeThePasteKeystrokeSoItReachesTheUs
     ours.show();
     int keystrokesWhenSteppingAside = -1;
     ObserverBag observers;
-    observers.observe(AppActivation::kWillResignActive, [&](const Notification &) {
-        keystrokesWhenSteppingAside = shell.keys->pasteKeystrokeCount();
-    });
+    observers.observe(AppActivation::kWillResignActive,
+                      [&](const Notification &) { keystrokesWhenSteppingAside = shell.keys->pasteKeystrokeCount(); });
     delegate.pasteItem(shell.item(QStringLiteral("older")));
     shell.settle();
     EXPECT_EQ(keystrokesWhenSteppingAside, 0);

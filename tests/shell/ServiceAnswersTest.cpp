@@ -40,7 +40,8 @@ struct Service {
     {
         server.respondWith(status, body);
         std::optional<bool> accepted;
-        ServerConfigManager::shared().fetchConfig([&](const auto &configure, const QString &) { accepted = configure.has_value(); });
+        ServerConfigManager::shared().fetchConfig(
+            [&](const auto &configure, const QString &) { accepted = configure.has_value(); });
         waitUntil([&] { return accepted.has_value(); }, 5000);
         return accepted.value_or(false);
     }
@@ -49,7 +50,9 @@ struct Service {
     {
         server.respondWith(status, body);
         std::optional<std::pair<bool, std::optional<QString>>> result;
-        UpdateChecker::shared().checkUpdate([&](bool hasUpdate, const std::optional<QString> &text) { result = {hasUpdate, text}; });
+        UpdateChecker::shared().checkUpdate([&](bool hasUpdate, const std::optional<QString> &text) {
+            result = {hasUpdate, text};
+        });
         waitUntil([&] { return result.has_value(); }, 5000);
         return result.value_or(std::pair{true, std::optional<QString>(QStringLiteral("no answer"))});
     }
@@ -67,10 +70,7 @@ struct ScopedAlerts {
     ~ScopedAlerts() { setAlertResponder({}); }
 };
 
-FakeWorkspace &workspace()
-{
-    return dynamic_cast<FakeWorkspace &>(Workspace::shared());
-}
+FakeWorkspace &workspace() { return dynamic_cast<FakeWorkspace &>(Workspace::shared()); }
 } // namespace
 
 TEST(VersionString, ComparesRunsOfDigitsAsNumbers)
@@ -111,10 +111,14 @@ TEST(RemoteConfiguration, BadAnswersChangeNothingAndAnnounceNothing)
     ScopedAppVersion version(QStringLiteral("1.2"));
     ASSERT_TRUE(service.fetch(R"({"version": "1.0"})"));
     service.posted.clear();
-    const std::pair<int, QByteArray> bad[] = {
-        {200, "{}"}, {200, R"({"version": 1.0})"}, {200, R"({"version": "abc"})"},
-        {200, R"({"version": "<b>9.0</b>"})"}, {200, R"(["version", "2.0"])"}, {200, ""},
-        {200, "not json"}, {503, R"({"version": "2.0"})"}};
+    const std::pair<int, QByteArray> bad[] = {{200, "{}"},
+                                              {200, R"({"version": 1.0})"},
+                                              {200, R"({"version": "abc"})"},
+                                              {200, R"({"version": "<b>9.0</b>"})"},
+                                              {200, R"(["version", "2.0"])"},
+                                              {200, ""},
+                                              {200, "not json"},
+                                              {503, R"({"version": "2.0"})"}};
     for (const auto &[status, body] : bad) {
         EXPECT_FALSE(service.fetch(body, status)) << body.constData();
         EXPECT_TRUE(TaviSettings::shared().isIRM()) << body.constData();
@@ -142,22 +146,27 @@ TEST(UpdateCheck, AsksWithTheProductAndVersionAndReadsTheNewestVersion)
     EXPECT_TRUE(result.first);
     EXPECT_EQ(result.second, QStringLiteral("2.0"));
     ASSERT_EQ(service.server.requests().size(), 1);
-    EXPECT_EQ(service.server.requests().first().path, QByteArray("/homepage/version?appid=") +
-                                                          UpdateChecker::shared().appId().toLatin1() + "&version=1.2");
+    EXPECT_EQ(service.server.requests().first().path,
+              QByteArray("/homepage/version?appid=") + UpdateChecker::shared().appId().toLatin1() + "&version=1.2");
 
     EXPECT_EQ(service.check(R"({"code": 0})"), (std::pair{true, std::optional<QString>()}));
-    EXPECT_EQ(service.check(R"({"code": 1})"), (std::pair{false, std::optional<QString>(L("CheckUpdate.Msg.AlreadyLatest"))}));
+    EXPECT_EQ(service.check(R"({"code": 1})"),
+              (std::pair{false, std::optional<QString>(L("CheckUpdate.Msg.AlreadyLatest"))}));
 }
 
 TEST(UpdateCheck, AnythingButTheExpectedAnswerIsANetworkError)
 {
     Service service;
-    const std::pair<int, QByteArray> bad[] = {
-        {200, "[1, 2]"}, {200, R"({"code": "0", "data": {"lastest_version": "2.0"}})"}, {200, R"({"data": {}})"},
-        {200, R"({"code": 0, "data": {"lastest_version": "two"}})"},
-        {200, R"({"code": 0, "data": {"lastest_version": "<img src=x>2.0"}})"}, {200, ""}, {500, R"({"code": 0})"}};
+    const std::pair<int, QByteArray> bad[] = {{200, "[1, 2]"},
+                                              {200, R"({"code": "0", "data": {"lastest_version": "2.0"}})"},
+                                              {200, R"({"data": {}})"},
+                                              {200, R"({"code": 0, "data": {"lastest_version": "two"}})"},
+                                              {200, R"({"code": 0, "data": {"lastest_version": "<img src=x>2.0"}})"},
+                                              {200, ""},
+                                              {500, R"({"code": 0})"}};
     for (const auto &[status, body] : bad)
-        EXPECT_EQ(service.check(body, status), (std::pair{false, std::optional<QString>(L("CheckUpdate.Msg.NetworkError"))}))
+        EXPECT_EQ(service.check(body, status),
+                  (std::pair{false, std::optional<QString>(L("CheckUpdate.Msg.NetworkError"))}))
             << body.constData();
 }
 
@@ -195,7 +204,8 @@ TEST(UpdateCheck, TheStatusMenuAsksTheSameService)
     ShellScenes::registerAll();
     service.server.respondWith(200, R"({"code": 1})");
     std::optional<QString> text;
-    ShellSeams::shared().checkUpdate([&](bool, const std::optional<QString> &answer) { text = answer.value_or(QString()); });
+    ShellSeams::shared().checkUpdate(
+        [&](bool, const std::optional<QString> &answer) { text = answer.value_or(QString()); });
     waitUntil([&] { return text.has_value(); }, 5000);
     EXPECT_EQ(text, L("CheckUpdate.Msg.AlreadyLatest"));
     EXPECT_EQ(ShellSeams::shared().downloadPageURL(), UpdateChecker::downloadPageURL());

@@ -40,10 +40,7 @@ QList<QAction *> itemEntries(TaviMenuBarController &menu)
 }
 
 // An entry's title, without the key a menu shows after the tab.
-QString title(const QAction *entry)
-{
-    return entry->text().section(QLatin1Char('\t'), 0, 0);
-}
+QString title(const QAction *entry) { return entry->text().section(QLatin1Char('\t'), 0, 0); }
 
 QStringList numbered(int count)
 {
@@ -70,10 +67,7 @@ struct AlertLog {
     QList<AlertRequest> requests;
 };
 
-TaviMenuBarController &menuOf(AppDelegate &delegate)
-{
-    return *delegate.menuBarController();
-}
+TaviMenuBarController &menuOf(AppDelegate &delegate) { return *delegate.menuBarController(); }
 
 FakeWorkspace &sharedFakeWorkspace()
 {
@@ -134,8 +128,9 @@ TEST(StatusMenu, AnEmptiedHistoryLeavesOnlyTheFixedEntries)
 TEST(StatusMenu, TitlesAreFlatEscapedAndCutAtAWordAfterTwentyCharacters)
 {
     ShellHarness shell;
-    AppDelegate &delegate = shell.launchWith({QStringLiteral("Tom & Jerry\tshow\nnow"), QStringLiteral("12345678901234567890"),
-                                              QStringLiteral("Meeting notes for the whole team")});
+    AppDelegate &delegate =
+        shell.launchWith({QStringLiteral("Tom & Jerry\tshow\nnow"), QStringLiteral("12345678901234567890"),
+                          QStringLiteral("Meeting notes for the whole team")});
     TaviMenuBarController &menu = *delegate.menuBarController();
     menu.menuNeedsUpdate();
     const QList<QAction *> entries = itemEntries(menu);
@@ -148,8 +143,8 @@ TEST(StatusMenu, TitlesAreFlatEscapedAndCutAtAWordAfterTwentyCharacters)
 TEST(StatusMenu, ACopyNoOneCanSeeIsListedAsWhatItIs)
 {
     ShellHarness shell;
-    AppDelegate &delegate = shell.launchWith({QStringLiteral("  \n "), QString(30, QLatin1Char(' ')) + QStringLiteral("indented"),
-                                              QStringLiteral("\t")});
+    AppDelegate &delegate = shell.launchWith(
+        {QStringLiteral("  \n "), QString(30, QLatin1Char(' ')) + QStringLiteral("indented"), QStringLiteral("\t")});
     TaviMenuBarController &menu = *delegate.menuBarController();
     menu.menuNeedsUpdate();
     const QList<QAction *> entries = itemEntries(menu);
@@ -190,9 +185,11 @@ TEST(StatusMenu, AnEntryPastesItsItem)
     // Its digit key in the open menu does the same.
     shell.copyText(QStringLiteral("another"));
     menu.menuNeedsUpdate();
-    const qsizetype older = std::find_if(menu.lastItems.cbegin(), menu.lastItems.cend(), [](const PBItem &item) {
-                                return item.dataProvider()->representedText() == QLatin1String("older");
-                            }) - menu.lastItems.cbegin();
+    const qsizetype older = std::find_if(menu.lastItems.cbegin(), menu.lastItems.cend(),
+                                         [](const PBItem &item) {
+                                             return item.dataProvider()->representedText() == QLatin1String("older");
+                                         })
+                            - menu.lastItems.cbegin();
     ASSERT_LT(older, menu.lastItems.size());
     QTest::keyClick(menu.statusBarMenu(), Qt::Key(Qt::Key_1 + older), Qt::MetaModifier);
     shell.settle();
@@ -245,7 +242,9 @@ TEST(StatusMenu, TheUpdateCheckTellsTheResultOrOpensTheDownloadPage)
     RecordedEvents events;
     bool hasUpdate = false;
     std::optional<QString> text = QStringLiteral("You have the newest version.");
-    ShellSeams::shared().checkUpdate = [&](const ShellSeams::UpdateCheckCompletion &completion) { completion(hasUpdate, text); };
+    ShellSeams::shared().checkUpdate = [&](const ShellSeams::UpdateCheckCompletion &completion) {
+        completion(hasUpdate, text);
+    };
     ShellSeams::shared().downloadPageURL = [] { return QUrl(QStringLiteral("https://tavipaste.app/download/")); };
     AlertLog alerts;
     TaviMenuBarController &menu = *delegate.menuBarController();
@@ -282,7 +281,8 @@ TEST(StatusMenu, EntriesThatNeedTheServiceShowOnlyWithItsAddressAndBlameNoNetwor
     };
     const auto checkedText = [] {
         std::optional<QString> text;
-        UpdateChecker::shared().checkUpdate([&](bool, const std::optional<QString> &answer) { text = answer.value_or(QString()); });
+        UpdateChecker::shared().checkUpdate(
+            [&](bool, const std::optional<QString> &answer) { text = answer.value_or(QString()); });
         waitUntil([&] { return text.has_value(); }, 5000);
         return text.value_or(QStringLiteral("no answer"));
     };
@@ -322,8 +322,10 @@ TEST(StatusMenu, FeedbackIsAnEncodedMailAndOnlyWebAndMailAddressesOpen)
     EXPECT_EQ(mail.scheme(), QStringLiteral("mailto"));
     EXPECT_EQ(mail.path(), QStringLiteral("support@tavipaste.app"));
     const QUrlQuery query(mail);
-    EXPECT_EQ(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded), QStringLiteral("Feedback of TaviPaste"));
-    EXPECT_EQ(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded), QStringLiteral("\n---\nRegion: de&x=1?#é"));
+    EXPECT_EQ(query.queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
+              QStringLiteral("Feedback of TaviPaste"));
+    EXPECT_EQ(query.queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded),
+              QStringLiteral("\n---\nRegion: de&x=1?#é"));
     EXPECT_FALSE(mail.toEncoded().contains(' '));
 
     ShellHarness shell;
@@ -339,7 +341,8 @@ TEST(StatusMenu, FeedbackIsAnEncodedMailAndOnlyWebAndMailAddressesOpen)
     menu.feedbackItemAction();
     ASSERT_EQ(workspace.openedUrls().size(), 2);
     EXPECT_EQ(workspace.openedUrls()[0].scheme(), QStringLiteral("https"));
-    EXPECT_TRUE(workspace.openedUrls()[1].toString().startsWith(QLatin1String("mailto:support@tavipaste.app?subject=")));
+    EXPECT_TRUE(
+        workspace.openedUrls()[1].toString().startsWith(QLatin1String("mailto:support@tavipaste.app?subject=")));
     TaviSettings::shared().setServiceBaseURL(QString());
 }
 
@@ -349,7 +352,10 @@ TEST(StatusMenu, AboutShowsTheIconVersionLicenseAndAddressAndEveryWindowHasTheIc
     AppDelegate &delegate = shell.launchWith({});
     EXPECT_FALSE(QApplication::windowIcon().isNull());
     EXPECT_FALSE(QApplication::windowIcon().pixmap(48, 48).isNull());
-    delegate.menuBarController()->statusBarMenu()->findChild<QAction *>(QStringLiteral("StatusBarMenu.About.title"))->trigger();
+    delegate.menuBarController()
+        ->statusBarMenu()
+        ->findChild<QAction *>(QStringLiteral("StatusBarMenu.About.title"))
+        ->trigger();
     QMessageBox *about = delegate.aboutWindow();
     ASSERT_TRUE(about);
     EXPECT_TRUE(about->isVisible());
@@ -443,7 +449,8 @@ TEST(LaunchAtLoginHint, ReturnQuitsWithoutChangingSettingsAndCancelKeepsRunning)
 
     menu.quitItemAction();
     QWidget *focused = QApplication::focusWidget();
-    QTest::keyClick(focused && focused->window() == menu.autoLaunchHintWC.data() ? focused : menu.autoLaunchHintWC.data(),
+    QTest::keyClick(focused && focused->window() == menu.autoLaunchHintWC.data() ? focused
+                                                                                 : menu.autoLaunchHintWC.data(),
                     Qt::Key_Return);
     EXPECT_TRUE(delegate.isTerminationRequested());
     EXPECT_FALSE(TaviSettings::shared().isAutoLaunch());
@@ -514,7 +521,8 @@ TEST(LaunchAtLogin, AtStartAnEntryThatCannotStartAnythingIsRemovedAndTheUserTold
     const QString id = QStringLiteral("tavipaste-helper");
     {
         ShellHarness shell;
-        ASSERT_TRUE(LoginItem::setEnabled(id, true, {QStringLiteral("/gone/libexec/tavipaste/TaviPasteHelper")}).matches);
+        ASSERT_TRUE(
+            LoginItem::setEnabled(id, true, {QStringLiteral("/gone/libexec/tavipaste/TaviPasteHelper")}).matches);
         TaviSettings::shared().setIsAutoLaunch(true);
         AlertLog alerts;
         shell.launchWith({});

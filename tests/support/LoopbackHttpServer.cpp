@@ -24,7 +24,8 @@ LoopbackHttpServer::LoopbackHttpServer()
                 for (qsizetype i = 1; i < lines.size(); ++i) {
                     const qsizetype colon = lines[i].indexOf(':');
                     if (colon > 0)
-                        request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+                        request.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                                               lines[i].mid(colon + 1).trimmed());
                 }
                 const qsizetype length = request.headers.value("content-length", "0").toLongLong();
                 if (buffer->size() < headerEnd + 4 + length)
@@ -50,10 +51,7 @@ LoopbackHttpServer::LoopbackHttpServer()
     });
 }
 
-QString LoopbackHttpServer::baseURL() const
-{
-    return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort());
-}
+QString LoopbackHttpServer::baseURL() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
 
 void LoopbackHttpServer::respondWith(int status, const QByteArray &body)
 {
@@ -61,7 +59,8 @@ void LoopbackHttpServer::respondWith(int status, const QByteArray &body)
     m_answer.body = body;
 }
 
-void LoopbackHttpServer::respondTo(const QByteArray &path, int status, const QByteArray &body, const QMap<QByteArray, QByteArray> &headers)
+void LoopbackHttpServer::respondTo(const QByteArray &path, int status, const QByteArray &body,
+                                   const QMap<QByteArray, QByteArray> &headers)
 {
     m_answers.insert(path, {status, body, headers});
 }

@@ -12,7 +12,7 @@ class LoopbackHttpServer : public QObject {
 public:
     struct Request {
         QByteArray method;
-        QByteArray path; // with the query
+        QByteArray path;                      // with the query
         QMap<QByteArray, QByteArray> headers; // lower-case names
         QByteArray body;
     };
@@ -22,7 +22,8 @@ public:
     void respondWith(int status, const QByteArray &body);
     // Answers requests for one path (without the query) with their own status, body and headers
     // (the content type is JSON unless they name another).
-    void respondTo(const QByteArray &path, int status, const QByteArray &body, const QMap<QByteArray, QByteArray> &headers = {});
+    void respondTo(const QByteArray &path, int status, const QByteArray &body,
+                   const QMap<QByteArray, QByteArray> &headers = {});
     // Reads requests but never answers them.
     void respondNever() { m_silent = true; }
     const QList<Request> &requests() const { return m_requests; }

@@ -103,8 +103,8 @@ public:
 
 void removeWhenTheTestsEnd(const QString &folder)
 {
-    static auto *removed = static_cast<FoldersRemovedAtTheEnd *>(
-        ::testing::AddGlobalTestEnvironment(new FoldersRemovedAtTheEnd));
+    static auto *removed =
+        static_cast<FoldersRemovedAtTheEnd *>(::testing::AddGlobalTestEnvironment(new FoldersRemovedAtTheEnd));
     removed->folders.append(folder);
 }
 
@@ -128,10 +128,7 @@ RecordedEvents::RecordedEvents() : m_state(std::make_shared<RecordedEventsState>
     });
 }
 
-RecordedEvents::~RecordedEvents()
-{
-    Analytics::setEventObserver({});
-}
+RecordedEvents::~RecordedEvents() { Analytics::setEventObserver({}); }
 
 QList<RecordedEvents::Event> RecordedEvents::events() const
 {
@@ -153,7 +150,4 @@ ScopedAppVersion::ScopedAppVersion(const QString &version) : m_saved(QCoreApplic
     QCoreApplication::setApplicationVersion(version);
 }
 
-ScopedAppVersion::~ScopedAppVersion()
-{
-    QCoreApplication::setApplicationVersion(m_saved);
-}
+ScopedAppVersion::~ScopedAppVersion() { QCoreApplication::setApplicationVersion(m_saved); }

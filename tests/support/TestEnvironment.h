@@ -15,15 +15,9 @@
 #include <ostream>
 
 // Readable QString values in test failure messages.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
 // Points and rectangles in screen terms: "x,y" and "x,y wxh".
-inline void PrintTo(const QPoint &point, std::ostream *out)
-{
-    *out << point.x() << ',' << point.y();
-}
+inline void PrintTo(const QPoint &point, std::ostream *out) { *out << point.x() << ',' << point.y(); }
 inline void PrintTo(const QRect &rect, std::ostream *out)
 {
     *out << rect.x() << ',' << rect.y() << ' ' << rect.width() << 'x' << rect.height();

@@ -11,10 +11,7 @@
 
 // Libraries stay mapped until the process ends, so that the leak check at exit can name the
 // library behind each allocation (its suppressions match by library) instead of "unknown module".
-extern "C" int dlclose(void *)
-{
-    return 0;
-}
+extern "C" int dlclose(void *) { return 0; }
 
 int main(int argc, char **argv)
 {
@@ -25,7 +22,8 @@ int main(int argc, char **argv)
     for (int i = 0; i < 5; ++i)
         qputenv(variables[i], (home.path() + QLatin1Char('/') + QLatin1String(folders[i])).toLocal8Bit());
     QDir().mkpath(home.path() + QStringLiteral("/runtime"));
-    QFile::setPermissions(home.path() + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(home.path() + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 

@@ -22,7 +22,8 @@ QByteArray textProperty(xcb_connection_t *connection, xcb_window_t window, xcb_a
         connection, xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
     QByteArray text;
     if (reply && reply->format == 8)
-        text = QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), xcb_get_property_value_length(reply));
+        text =
+            QByteArray(static_cast<const char *>(xcb_get_property_value(reply)), xcb_get_property_value_length(reply));
     std::free(reply);
     return text;
 }
@@ -45,9 +46,10 @@ WindowPlaces::WindowPlaces()
     if (xcb_query_tree_reply_t *tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, m_root), nullptr)) {
         const xcb_window_t *children = xcb_query_tree_children(tree);
         for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
-            xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(connection, xcb_get_geometry(connection, children[i]), nullptr);
-            xcb_get_window_attributes_reply_t *attributes =
-                xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, children[i]), nullptr);
+            xcb_get_geometry_reply_t *geometry =
+                xcb_get_geometry_reply(connection, xcb_get_geometry(connection, children[i]), nullptr);
+            xcb_get_window_attributes_reply_t *attributes = xcb_get_window_attributes_reply(
+                connection, xcb_get_window_attributes(connection, children[i]), nullptr);
             if (geometry && attributes) {
                 m_topLevels.insert(children[i], {QRect(geometry->x, geometry->y, geometry->width, geometry->height), 0,
                                                  attributes->map_state == XCB_MAP_STATE_VIEWABLE});
@@ -119,8 +121,9 @@ void WindowPlaces::read()
                 }
                 xcb_get_geometry_reply_t *geometry =
                     xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, reparented->window), nullptr);
-                m_topLevels.insert(reparented->window,
-                                   {geometry ? QRect(geometry->x, geometry->y, geometry->width, geometry->height) : QRect()});
+                m_topLevels.insert(
+                    reparented->window,
+                    {geometry ? QRect(geometry->x, geometry->y, geometry->width, geometry->height) : QRect()});
                 std::free(geometry);
             } else {
                 m_topLevels.remove(reparented->window);
@@ -142,7 +145,8 @@ void WindowPlaces::read()
         }
         case XCB_UNMAP_NOTIFY: {
             const auto *unmapped = reinterpret_cast<xcb_unmap_notify_event_t *>(event);
-            if (const auto it = m_topLevels.find(unmapped->window); unmapped->event == m_root && it != m_topLevels.end())
+            if (const auto it = m_topLevels.find(unmapped->window);
+                unmapped->event == m_root && it != m_topLevels.end())
                 it->mapped = false;
             break;
         }
@@ -152,8 +156,7 @@ void WindowPlaces::read()
                 m_topLevels.remove(destroyed->window);
             break;
         }
-        default:
-            break;
+        default: break;
         }
         std::free(event);
     }

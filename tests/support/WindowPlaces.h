@@ -37,7 +37,7 @@ private:
     xcb_connection_t *m_connection = nullptr;
     quint32 m_root = 0;
     quint32 m_netWmName = 0;
-    QHash<quint32, Window> m_topLevels; // children of the root
+    QHash<quint32, Window> m_topLevels;    // children of the root
     QHash<quint32, QList<QRect>> m_places; // by the window that was mapped (the client)
     QHash<QByteArray, quint32> m_latestByTitle;
 };

@@ -24,10 +24,7 @@
 // not ours to mend, and the sanitizer would end every test that starts the engine. The sanitizer
 // cannot suppress this report by library, so the check is off in this executable alone, which
 // holds only the tests that start the engine.
-extern "C" const char *__asan_default_options()
-{
-    return "new_delete_type_mismatch=0";
-}
+extern "C" const char *__asan_default_options() { return "new_delete_type_mismatch=0"; }
 #endif
 
 namespace {
@@ -41,7 +38,8 @@ bool g_engineStarted = false;
 QString engineUnavailable()
 {
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        return QStringLiteral("as root the web engine starts only with QTWEBENGINE_DISABLE_SANDBOX (scripts/test sets it)");
+        return QStringLiteral(
+            "as root the web engine starts only with QTWEBENGINE_DISABLE_SANDBOX (scripts/test sets it)");
     return {};
 }
 
@@ -50,7 +48,8 @@ enum class Shown { now, later };
 std::unique_ptr<LinkContentViewController> preview(Shown shown = Shown::now)
 {
     g_engineStarted = true;
-    auto view = std::make_unique<LinkContentViewController>(nullptr, LinkContentViewController::EngineUse::whereverItStarts);
+    auto view =
+        std::make_unique<LinkContentViewController>(nullptr, LinkContentViewController::EngineUse::whereverItStarts);
     if (shown == Shown::now)
         view->show();
     return view;
@@ -77,8 +76,8 @@ const QMap<QByteArray, QByteArray> kHtml = {{"Content-Type", "text/html"}};
 
 } // namespace
 
-#define SKIP_WITHOUT_ENGINE()                                                                                                    \
-    if (const QString reason = engineUnavailable(); !reason.isEmpty())                                                             \
+#define SKIP_WITHOUT_ENGINE()                                          \
+    if (const QString reason = engineUnavailable(); !reason.isEmpty()) \
     GTEST_SKIP() << reason.toStdString()
 
 TEST(X11LinkPreview, ALinkToThisComputerLoadsOnlyWhenTheUserAsks)
@@ -130,7 +129,8 @@ Promise.all(tries).then(() => fetch('/done')).then(() => { location.href = 'http
     view->configure(site.baseURL() + QStringLiteral("/page"));
     view->loadThisPage();
 
-    ASSERT_TRUE(waitUntil([&] { return asked(site, "/done"); }, 30000)) << "the page's script did not run: " << pathsOf(site).toStdString();
+    ASSERT_TRUE(waitUntil([&] { return asked(site, "/done"); }, 30000))
+        << "the page's script did not run: " << pathsOf(site).toStdString();
     EXPECT_TRUE(asked(site, "/own")) << "the page reaches its own server";
     // Sent away to another local address, the preview stops and says where it was sent.
     ASSERT_TRUE(waitUntil([&] { return view->showing() == Showing::localAddress; }, 10000)) << int(view->showing());
@@ -148,16 +148,19 @@ TEST(X11LinkPreview, APublicPagesScriptNeverReachesANameThatLeadsToThisComputer)
     // The engine takes the site's address for a public one, and resolves a public-looking name
     // to this computer: a public page whose script asks for a name that leads to the local network.
     const QByteArray previous = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", previous + " --host-resolver-rules=\"MAP site.example 127.0.0.1,MAP inside.example 127.0.0.1\""
-                                              " --ip-address-space-overrides=127.0.0.1:" +
-                                              QByteArray::number(QUrl(site.baseURL()).port()) + "=public");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+            previous
+                + " --host-resolver-rules=\"MAP site.example 127.0.0.1,MAP inside.example 127.0.0.1\""
+                  " --ip-address-space-overrides=127.0.0.1:"
+                + QByteArray::number(QUrl(site.baseURL()).port()) + "=public");
     const QByteArray target = "http://inside.example:" + QByteArray::number(QUrl(local.baseURL()).port());
     site.respondTo("/page", 200,
                    QByteArray(R"(<html><body><script>
 Promise.all([fetch('TARGET/fetch', {mode: 'no-cors'}).catch(() => null),
              new Promise(done => { const image = new Image(); image.onload = image.onerror = done; image.src = 'TARGET/image'; })])
     .then(() => fetch('/done'));
-</script></body></html>)").replace("TARGET", target),
+</script></body></html>)")
+                       .replace("TARGET", target),
                    kHtml);
     // A site by name: an address of this computer would make the page a secure one, which the
     // engine's check lets through, and a name is what a public site has.
@@ -210,7 +213,8 @@ TEST(X11LinkPreview, ARendererEndingWithAnUnnamedStatusFallsBackToTheCard)
     }
     ASSERT_NE(page, nullptr);
     const QMetaObject *meta = page->metaObject();
-    const QMetaMethod terminated = meta->method(meta->indexOfSignal("renderProcessTerminated(RenderProcessTerminationStatus,int)"));
+    const QMetaMethod terminated =
+        meta->method(meta->indexOfSignal("renderProcessTerminated(RenderProcessTerminationStatus,int)"));
     ASSERT_TRUE(terminated.isValid());
     // Emitted as the engine does, with the raw value in the enum's place.
     int status = -1;

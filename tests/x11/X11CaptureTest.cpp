@@ -69,10 +69,12 @@ protected:
     // Polls as the capture timer does until the history holds `count` items.
     bool waitForItems(qsizetype count, int timeoutMs = 10000)
     {
-        return waitUntil([&] {
-            manager->retreivePasteboardInfo();
-            return manager->itemCount() >= count;
-        }, timeoutMs);
+        return waitUntil(
+            [&] {
+                manager->retreivePasteboardInfo();
+                return manager->itemCount() >= count;
+            },
+            timeoutMs);
     }
 
     std::unique_ptr<ScopedXdgHome> home;
@@ -86,7 +88,8 @@ bool activate(const QByteArray &window)
 {
     bool ok = false;
     if (!window.isEmpty())
-        run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(window)}, {}, &ok);
+        run(QStringLiteral("xdotool"),
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(window)}, {}, &ok);
     return ok;
 }
 
@@ -155,16 +158,19 @@ TEST_F(X11CaptureTest, APasswordManagersCopyIsNeverStoredAndTheNextCopyIs)
         Peer passwords({QStringLiteral("secret"), QString::fromLatin1(secret)});
         ASSERT_EQ(passwords.waitForLine("COPIED:"), QByteArray("1"));
         const qint64 seen = manager->lastChangeCount();
-        ASSERT_TRUE(waitUntil([&] {
-            manager->retreivePasteboardInfo();
-            return manager->lastChangeCount() != seen;
-        }, 10000));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                manager->retreivePasteboardInfo();
+                return manager->lastChangeCount() != seen;
+            },
+            10000));
         EXPECT_EQ(manager->itemCount(), 0);
     }
     ASSERT_TRUE(copyWithXclip("UTF8_STRING", "an ordinary copy"));
     ASSERT_TRUE(waitForItems(1));
     EXPECT_EQ(manager->itemCount(), 1);
-    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("an ordinary copy"));
+    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(),
+              QStringLiteral("an ordinary copy"));
     EXPECT_TRUE(manager->findItem(md5(QString::fromUtf8(secret))) == std::nullopt);
 }
 
@@ -240,7 +246,8 @@ TEST_F(X11CaptureTest, WhileOurOwnWindowIsActiveAnotherProgramsCopyIsNamedAfterI
 TEST_F(X11CaptureTest, AnApplicationAddedToTheIgnoredListIsNoLongerRecorded)
 {
     BlacklistViewController pane;
-    const QString entry = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/org.tavi.Writer.desktop");
+    const QString entry =
+        qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/applications/org.tavi.Writer.desktop");
     ASSERT_EQ(pane.addApplications({entry}), QStringList{QStringLiteral("org.tavi.Writer")});
     manager->startMonitoring();
 
@@ -266,7 +273,8 @@ TEST_F(X11CaptureTest, TextWithInvalidUtf8OrNulIsKeptWithReplacements)
 {
     ASSERT_TRUE(copyWithXclip("UTF8_STRING", QByteArray("caf\xe9 one\0two", 13)));
     ASSERT_TRUE(waitForItems(1));
-    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("caf\uFFFD one\uFFFDtwo"));
+    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(),
+              QStringLiteral("caf\uFFFD one\uFFFDtwo"));
     ASSERT_TRUE(copyWithXclip("text/plain", QByteArray("na\xefve")));
     ASSERT_TRUE(waitForItems(2));
     EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("na\uFFFDve"));
@@ -302,10 +310,13 @@ TEST_F(X11CaptureTest, ACopyMadeWhileALargeOneIsStillArrivingReplacesItAtOnce)
     EXPECT_LT(sinceCopy.elapsed(), 5000);
     EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(),
               QStringLiteral("copied while the large one arrived"));
-    EXPECT_TRUE(waitUntil([&] {
-        manager->retreivePasteboardInfo();
-        return manager->lostCopyCount() == 1;
-    }, 5000)) << "the replaced copy is counted";
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            manager->retreivePasteboardInfo();
+            return manager->lostCopyCount() == 1;
+        },
+        5000))
+        << "the replaced copy is counted";
     EXPECT_EQ(manager->itemCount(), 1);
 }
 
@@ -319,10 +330,12 @@ TEST_F(X11CaptureTest, ACopyWhoseProgramStopsSendingIsCountedAndToldAndTheNextIs
         Peer owner({QStringLiteral("stop-text"), QString::number(2 * 1000 * 1000)});
         ASSERT_FALSE(owner.waitForLine("OWNED:").isEmpty());
         ASSERT_FALSE(owner.waitForLine("STOPPED:", 10000).isEmpty());
-        ASSERT_TRUE(waitUntil([&] {
-            manager->retreivePasteboardInfo();
-            return manager->lostCopyCount() == 1;
-        }, 10000));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                manager->retreivePasteboardInfo();
+                return manager->lostCopyCount() == 1;
+            },
+            10000));
         EXPECT_TRUE(waitUntil([&] { return told.size() == 1; }));
         EXPECT_EQ(told.value(0), L("Capture.Lost.NoAnswer"));
         EXPECT_EQ(manager->itemCount(), 0);
@@ -332,10 +345,13 @@ TEST_F(X11CaptureTest, ACopyWhoseProgramStopsSendingIsCountedAndToldAndTheNextIs
     ASSERT_NE(hung.waitForLine("OWNED:"), QByteArray("0"));
     ASSERT_TRUE(copyWithXclip("UTF8_STRING", "after the silent ones"));
     ASSERT_TRUE(waitForItems(1));
-    EXPECT_TRUE(waitUntil([&] {
-        manager->retreivePasteboardInfo();
-        return manager->lostCopyCount() == 2;
-    }, 5000));
-    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(), QStringLiteral("after the silent ones"));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            manager->retreivePasteboardInfo();
+            return manager->lostCopyCount() == 2;
+        },
+        5000));
+    EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(),
+              QStringLiteral("after the silent ones"));
     NotificationCenter::defaultCenter().removeObserver(token);
 }

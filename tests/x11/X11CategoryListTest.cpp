@@ -39,10 +39,7 @@ bool xdotool(const QStringList &arguments)
     return ok;
 }
 
-QString windowId(const QWidget &widget)
-{
-    return QString::number(widget.winId());
-}
+QString windowId(const QWidget &widget) { return QString::number(widget.winId()); }
 
 } // namespace
 
@@ -73,7 +70,8 @@ TEST(X11CategoryList, KeysPasteIntoAnotherProgramAndTheHideKeyClosesTheList)
     // Three copies made by another program, captured as the running program captures them.
     manager.startMonitoring();
     const QString tag = QString::number(QRandomGenerator::global()->bounded(100000));
-    const QStringList texts{QStringLiteral("first %1").arg(tag), QStringLiteral("second %1").arg(tag), QStringLiteral("third %1").arg(tag)};
+    const QStringList texts{QStringLiteral("first %1").arg(tag), QStringLiteral("second %1").arg(tag),
+                            QStringLiteral("third %1").arg(tag)};
     for (const QString &text : texts) {
         const qsizetype before = manager.itemCount();
         ASSERT_TRUE(copyWithXclip("UTF8_STRING", text.toUtf8()));
@@ -99,7 +97,8 @@ TEST(X11CategoryList, KeysPasteIntoAnotherProgramAndTheHideKeyClosesTheList)
     ASSERT_TRUE(waitUntil([&] { return list->itemsTableView->selectedRows() == QList<int>({1}); }, 3000));
 
     // Return pastes the row into the field of the program that was active before.
-    ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(fieldWindow)}));
+    ASSERT_TRUE(
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(fieldWindow)}));
     ASSERT_TRUE(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), windowId(*window)}));
     ASSERT_TRUE(waitUntil([&] { return list->hasKeyEventMonitor(); }, 3000));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));

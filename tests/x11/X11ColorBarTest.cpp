@@ -52,10 +52,7 @@ bool xdotool(const QStringList &arguments)
     return ok;
 }
 
-QPoint centreOf(const QWidget &widget, const QRect &rect)
-{
-    return widget.mapToGlobal(rect.center());
-}
+QPoint centreOf(const QWidget &widget, const QRect &rect) { return widget.mapToGlobal(rect.center()); }
 
 bool moveTo(const QPoint &point)
 {
@@ -65,13 +62,16 @@ bool moveTo(const QPoint &point)
 // The window's frame as the X server has it.
 QRect geometryFromX(const QWidget &window)
 {
-    const QByteArray answer = run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QString::number(window.winId())});
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("Position: (-?\\d+),(-?\\d+).*Geometry: (\\d+)x(\\d+)"),
-                                                             QRegularExpression::DotMatchesEverythingOption)
-                                              .match(QString::fromUtf8(answer));
+    const QByteArray answer =
+        run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), QString::number(window.winId())});
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("Position: (-?\\d+),(-?\\d+).*Geometry: (\\d+)x(\\d+)"),
+                           QRegularExpression::DotMatchesEverythingOption)
+            .match(QString::fromUtf8(answer));
     if (!match.hasMatch())
         return {};
-    return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(), match.captured(4).toInt());
+    return QRect(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(),
+                 match.captured(4).toInt());
 }
 
 // What a failed hover leaves behind: the widths, where the pointer is, what is under it, and where
@@ -81,7 +81,8 @@ std::string hoverState(const QWidget &window, const CategoryCellView &row)
     const QPoint pointer = QCursor::pos();
     const QWidget *under = QApplication::widgetAt(pointer);
     const QRect fromX = geometryFromX(window);
-    return QStringLiteral("tab %1, window %2 wide; pointer at %3,%4 over %5; tab centre at %6,%7; X has the bar at %8,%9 %10x%11")
+    return QStringLiteral(
+               "tab %1, window %2 wide; pointer at %3,%4 over %5; tab centre at %6,%7; X has the bar at %8,%9 %10x%11")
         .arg(row.tabWidth())
         .arg(window.width())
         .arg(pointer.x())
@@ -121,7 +122,8 @@ TEST(X11ColorBar, TheAppearancePaneMovesAndResizesTheBar)
     // Away from both edges: a row under a pointer left there would widen the bar.
     ASSERT_TRUE(moveTo(screen->geometry().center()));
 
-    auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
+    auto window =
+        std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
     window->showBar();
     ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 5000));
     const int medium = ColorBarMetrics::current().barWidth;
@@ -135,7 +137,7 @@ TEST(X11ColorBar, TheAppearancePaneMovesAndResizesTheBar)
     // The other edge.
     choose(pane.positionPopUpBtn, int(PBColorBarPosition::right));
     EXPECT_EQ(TaviSettings::shared().barPosition(), PBColorBarPosition::right);
-    EXPECT_TRUE(waitUntil([&] { return geometryFromX(*window) .right() == visible.right(); }, 5000))
+    EXPECT_TRUE(waitUntil([&] { return geometryFromX(*window).right() == visible.right(); }, 5000))
         << "docked right: " << geometryFromX(*window).right() << " of " << visible.right();
     EXPECT_EQ(geometryFromX(*window).width(), medium);
 
@@ -143,20 +145,27 @@ TEST(X11ColorBar, TheAppearancePaneMovesAndResizesTheBar)
     choose(pane.sizePopUpBtn, int(PBColorBarSize::large));
     const ColorBarMetrics large = ColorBarMetrics::current();
     ASSERT_GT(large.barWidth, medium);
-    EXPECT_TRUE(waitUntil([&] {
-        const QRect frame = geometryFromX(*window);
-        return frame.width() == large.barWidth && frame.height() == large.barHeight(rows) && frame.right() == visible.right();
-    }, 5000)) << "large: " << geometryFromX(*window).width() << "x" << geometryFromX(*window).height();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const QRect frame = geometryFromX(*window);
+            return frame.width() == large.barWidth && frame.height() == large.barHeight(rows)
+                   && frame.right() == visible.right();
+        },
+        5000))
+        << "large: " << geometryFromX(*window).width() << "x" << geometryFromX(*window).height();
     EXPECT_TRUE(screen->geometry().contains(geometryFromX(*window)));
 
     // Back to the left edge, small.
     choose(pane.positionPopUpBtn, int(PBColorBarPosition::left));
     choose(pane.sizePopUpBtn, int(PBColorBarSize::small));
     const ColorBarMetrics small = ColorBarMetrics::current();
-    EXPECT_TRUE(waitUntil([&] {
-        const QRect frame = geometryFromX(*window);
-        return frame.x() == visible.left() && frame.width() == small.barWidth && frame.height() == small.barHeight(rows);
-    }, 5000));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const QRect frame = geometryFromX(*window);
+            return frame.x() == visible.left() && frame.width() == small.barWidth
+                   && frame.height() == small.barHeight(rows);
+        },
+        5000));
 
     // The one screen chosen by number keeps the bar on it.
     choose(pane.screenOptionPopupBtn, int(PBColorBarDisplayScreenOption::specific));
@@ -184,7 +193,8 @@ TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
     // would widen under it at once.
     ASSERT_TRUE(moveTo(screen->geometry().center()));
     WindowPlaces places;
-    auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
+    auto window =
+        std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
     window->showBar();
     ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 5000));
     MainViewController *bar = window->contentViewController();
@@ -199,12 +209,15 @@ TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
 
     // The window manager was told it is a dock on every desktop; it sits at the right edge.
     const QString id = QString::number(window->winId());
-    const QByteArray type = run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_WINDOW_TYPE")});
+    const QByteArray type =
+        run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_WINDOW_TYPE")});
     EXPECT_TRUE(type.contains("_NET_WM_WINDOW_TYPE_DOCK")) << type.constData();
-    const QByteArray desktop = run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_DESKTOP")});
+    const QByteArray desktop =
+        run(QStringLiteral("xprop"), {QStringLiteral("-id"), id, QStringLiteral("_NET_WM_DESKTOP")});
     EXPECT_TRUE(desktop.contains("4294967295")) << desktop.constData();
     const QByteArray geometry = run(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), id});
-    EXPECT_TRUE(geometry.contains(QStringLiteral("Position: %1,").arg(visible.right() + 1 - 24).toUtf8())) << geometry.constData();
+    EXPECT_TRUE(geometry.contains(QStringLiteral("Position: %1,").arg(visible.right() + 1 - 24).toUtf8()))
+        << geometry.constData();
     EXPECT_TRUE(geometry.contains("Geometry: 24x")) << geometry.constData();
 
     // Hover widens the row under the pointer and the window with it, away from the edge.
@@ -216,7 +229,8 @@ TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
 
     // A click opens the row's list beside the bar.
     ASSERT_TRUE(xdotool({QStringLiteral("click"), QStringLiteral("1")}));
-    EXPECT_TRUE(waitUntil([] { return existingCategoryWindowController() && existingCategoryWindowController()->isVisible(); }, 3000));
+    EXPECT_TRUE(waitUntil(
+        [] { return existingCategoryWindowController() && existingCategoryWindowController()->isVisible(); }, 3000));
     if (CategoryWindowController *list = existingCategoryWindowController()) {
         EXPECT_EQ(list->geometry().right(), visible.right() - 24);
         list->close();
@@ -234,15 +248,17 @@ TEST(X11ColorBar, TheBarDocksHoversOpensListsReordersAndTakesNewCategories)
     const QString first = bar->categoryAt(0)->id();
     CategoryCellView *source = bar->rowView(0);
     ASSERT_TRUE(moveTo(centreOf(*source, source->tabGeometry())));
-    EXPECT_TRUE(waitUntil([&] { return source->tabWidth() == 140 && window->width() == 140; }, 3000)) << hoverState(*window, *source);
+    EXPECT_TRUE(waitUntil([&] { return source->tabWidth() == 140 && window->width() == 140; }, 3000))
+        << hoverState(*window, *source);
     // One detached run of the whole gesture: the drag's own event loop runs while it plays.
     const QPoint from = centreOf(*source, source->tabGeometry());
     const QPoint target = window->mapToGlobal(QPoint(window->width() - 10, bar->rowView(3)->y() + 4));
-    QStringList gesture{QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("sleep"), QStringLiteral("0.2")};
+    QStringList gesture{QStringLiteral("mousedown"), QStringLiteral("1"), QStringLiteral("sleep"),
+                        QStringLiteral("0.2")};
     for (int step = 1; step <= 8; ++step) {
         const QPoint at = from + (target - from) * step / 8;
-        gesture << QStringLiteral("mousemove") << QString::number(at.x()) << QString::number(at.y()) << QStringLiteral("sleep")
-                << QStringLiteral("0.08");
+        gesture << QStringLiteral("mousemove") << QString::number(at.x()) << QString::number(at.y())
+                << QStringLiteral("sleep") << QStringLiteral("0.08");
     }
     gesture << QStringLiteral("sleep") << QStringLiteral("0.3") << QStringLiteral("mouseup") << QStringLiteral("1");
     ASSERT_TRUE(QProcess::startDetached(QStringLiteral("xdotool"), gesture));
@@ -288,17 +304,18 @@ TEST(X11ColorBar, ADeletedCategoryLeavesTheBarAndItsPlaceNeverOpensIt)
     ASSERT_TRUE(moveTo(screen->geometry().center()));
 
     // Two custom categories, the first moved up to row 1.
-    const PBCategory doomed(std::nullopt, QStringLiteral("Doomed"), QColor(0x8E44AD), QColor(0xECF0F1), PBDefaultCategory::custom,
-                            false, false);
-    const PBCategory stale(std::nullopt, QStringLiteral("Stale"), QColor(0x16A085), QColor(0xECF0F1), PBDefaultCategory::custom,
-                           false, false);
+    const PBCategory doomed(std::nullopt, QStringLiteral("Doomed"), QColor(0x8E44AD), QColor(0xECF0F1),
+                            PBDefaultCategory::custom, false, false);
+    const PBCategory stale(std::nullopt, QStringLiteral("Stale"), QColor(0x16A085), QColor(0xECF0F1),
+                           PBDefaultCategory::custom, false, false);
     shell->categories->add(doomed);
     shell->categories->add(stale);
     QList<PBCategory> order = shell->categories->categories();
     order.move(order.size() - 2, 1);
     shell->categories->reorder(order);
 
-    auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
+    auto window =
+        std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
     window->showBar();
     ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 5000));
     MainViewController *bar = window->contentViewController();
@@ -324,7 +341,8 @@ TEST(X11ColorBar, ADeletedCategoryLeavesTheBarAndItsPlaceNeverOpensIt)
 
     CategorySettingViewController pane;
     for (int row = 0; row < pane.listTableView->rowCount(); ++row) {
-        if (pane.listTableView->item(row, CategorySettingViewController::NameColumn)->text() == QStringLiteral("Doomed"))
+        if (pane.listTableView->item(row, CategorySettingViewController::NameColumn)->text()
+            == QStringLiteral("Doomed"))
             pane.listTableView->selectRow(row);
     }
     ASSERT_EQ(pane.selectedCategory->id(), doomed.id());
@@ -358,16 +376,19 @@ namespace {
 // The colour the X server shows at a point of the screen.
 QColor colourOnScreen(const QPoint &point)
 {
-    const QByteArray answer = run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
-                                                             QStringLiteral("1x1+%1+%2").arg(point.x()).arg(point.y()),
-                                                             QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("txt:-")});
-    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("#([0-9A-Fa-f]{6})")).match(QString::fromLatin1(answer));
+    const QByteArray answer =
+        run(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
+                                       QStringLiteral("1x1+%1+%2").arg(point.x()).arg(point.y()),
+                                       QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("txt:-")});
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("#([0-9A-Fa-f]{6})")).match(QString::fromLatin1(answer));
     return match.hasMatch() ? QColor(QLatin1Char('#') + match.captured(1)) : QColor();
 }
 
 bool isViewable(const QWidget &window)
 {
-    return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window.winId())}).contains("IsViewable");
+    return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window.winId())})
+        .contains("IsViewable");
 }
 
 } // namespace
@@ -388,7 +409,8 @@ TEST(X11ColorBar, AFullScreenWindowHasTheBarStepAsideOrStayAboveAsTheSettingSays
     PBScreenMonitor::shared().setCurrentScreen(screen);
     ASSERT_TRUE(moveTo(screen->geometry().center()));
 
-    auto window = std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
+    auto window =
+        std::make_unique<MainWindowController>(*shell->categories, *shell->manager, PBScreenMonitor::shared());
     window->showBar();
     ASSERT_TRUE(waitUntil([&] { return window->isVisible() && window->windowHandle()->isExposed(); }, 5000));
     MainViewController *bar = window->contentViewController();
@@ -396,12 +418,14 @@ TEST(X11ColorBar, AFullScreenWindowHasTheBarStepAsideOrStayAboveAsTheSettingSays
     const QPoint probe = centreOf(*row, row->tabGeometry());
     const QColor rowColour = bar->categoryAt(0)->backgroundColor();
     const QColor green(0x00, 0xff, 0x00);
-    ASSERT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000)) << colourOnScreen(probe).name().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000))
+        << colourOnScreen(probe).name().toStdString();
 
     auto peer = std::make_unique<Peer>(QStringList{QStringLiteral("fullscreen")});
     ASSERT_FALSE(peer->waitForLine("STATE:full").isEmpty());
     EXPECT_TRUE(waitUntil([&] { return bar->hasSteppedAsideForFullScreen() && !isViewable(*window); }, 5000));
-    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == green; }, 5000)) << colourOnScreen(probe).name().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == green; }, 5000))
+        << colourOnScreen(probe).name().toStdString();
 
     CategoryPreferencesViewController pane;
     pane.reloadFromSettings();
@@ -413,8 +437,10 @@ TEST(X11ColorBar, AFullScreenWindowHasTheBarStepAsideOrStayAboveAsTheSettingSays
 
     // Out of full screen, the bar is a dock the window manager keeps again.
     peer->writeLine("normal");
-    EXPECT_TRUE(waitUntil([&] { return !DockWindow::isKeptAboveFullScreenWindows(window.get()) && isViewable(*window); }, 5000));
-    EXPECT_TRUE(run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("_NET_WM_WINDOW_TYPE")})
+    EXPECT_TRUE(waitUntil(
+        [&] { return !DockWindow::isKeptAboveFullScreenWindows(window.get()) && isViewable(*window); }, 5000));
+    EXPECT_TRUE(run(QStringLiteral("xprop"),
+                    {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("_NET_WM_WINDOW_TYPE")})
                     .contains("_NET_WM_WINDOW_TYPE_DOCK"));
 
     // Off again: the next full screen has the bar step aside; the window going away brings it back.
@@ -423,7 +449,8 @@ TEST(X11ColorBar, AFullScreenWindowHasTheBarStepAsideOrStayAboveAsTheSettingSays
     EXPECT_TRUE(waitUntil([&] { return bar->hasSteppedAsideForFullScreen() && !isViewable(*window); }, 5000));
     peer.reset();
     EXPECT_TRUE(waitUntil([&] { return !bar->hasSteppedAsideForFullScreen() && isViewable(*window); }, 5000));
-    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000)) << colourOnScreen(probe).name().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return colourOnScreen(probe) == rowColour; }, 5000))
+        << colourOnScreen(probe).name().toStdString();
     EXPECT_EQ(geometryFromX(*window).x(), screen->availableGeometry().left());
     window.reset();
     FullScreenWindows::setShared(nullptr);

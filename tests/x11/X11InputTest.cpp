@@ -185,7 +185,8 @@ TEST(X11MouseUpMonitor, ReleasesElsewhereGoToGlobalMonitorsAndOnOurWindowsToLoca
     ASSERT_NE(globalToken, 0u);
     monitor->addLocalLeftMouseUpMonitor([&](QPoint at) { local.append(at); });
 
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("900"), QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("900"),
+                         QStringLiteral("click"), QStringLiteral("1")}));
     ASSERT_TRUE(waitUntil([&] { return !global.isEmpty(); }));
     EXPECT_EQ(global.first(), QPoint(1500, 900));
     EXPECT_TRUE(local.isEmpty());
@@ -201,8 +202,8 @@ TEST(X11MouseUpMonitor, ReleasesElsewhereGoToGlobalMonitorsAndOnOurWindowsToLoca
     ASSERT_TRUE(waitUntil([&] { return own.isVisible() && own.windowHandle() && own.windowHandle()->isExposed(); }));
     waitUntil([] { return false; }, 200);
     // A release over our own window: the global monitor leaves it to the local ones.
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("350"), QStringLiteral("300"),
-                         QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("350"),
+                         QStringLiteral("300"), QStringLiteral("click"), QStringLiteral("1")}));
     waitUntil([] { return false; }, 300);
     EXPECT_EQ(global.size(), 1) << "a release on our own window is not global";
     // Local monitors see releases in our windows as the application receives them. (Whether the
@@ -215,7 +216,8 @@ TEST(X11MouseUpMonitor, ReleasesElsewhereGoToGlobalMonitorsAndOnOurWindowsToLoca
     EXPECT_EQ(local.size(), before + 1);
 
     monitor->removeMonitor(globalToken);
-    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("900"), QStringLiteral("click"), QStringLiteral("1")}));
+    ASSERT_TRUE(xdotool({QStringLiteral("mousemove"), QStringLiteral("1500"), QStringLiteral("900"),
+                         QStringLiteral("click"), QStringLiteral("1")}));
     waitUntil([] { return false; }, 200);
     EXPECT_EQ(global.size(), 1);
 }

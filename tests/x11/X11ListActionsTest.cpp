@@ -58,8 +58,8 @@ TEST(X11ListActions, TheRowMenusPasteEntryPastesIntoThePreviousProgramsField)
     const QByteArray fieldWindow = field.waitForLine("READY:");
     ASSERT_FALSE(fieldWindow.isEmpty());
     bool activated = false;
-    run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(fieldWindow)}, {},
-        &activated);
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(fieldWindow)}, {}, &activated);
     ASSERT_TRUE(activated);
 
     {
@@ -161,13 +161,15 @@ TEST(X11ListActions, HandingItemsToMissingDesktopProgramsKeepsTheirTextsOutOfSta
             opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
         qputenv("PATH", QFile::encodeName(openerFolder) + ":/usr/bin/X11-none");
-        const QString captured = scratch.filePath(withOpener ? QStringLiteral("stderr-opener") : QStringLiteral("stderr-none"));
+        const QString captured =
+            scratch.filePath(withOpener ? QStringLiteral("stderr-opener") : QStringLiteral("stderr-none"));
         {
             CapturedStandardError error(captured);
             int handed = 0;
             for (int row = 0; row < list.view->numberOfRows(); ++row) {
                 list.view->prepareRowMenu(row);
-                for (QAction *entry : {list.view->sendEmailMenuItem, list.view->openInFinderMenuItem, list.view->openViaBrowserMenuItem}) {
+                for (QAction *entry : {list.view->sendEmailMenuItem, list.view->openInFinderMenuItem,
+                                       list.view->openViaBrowserMenuItem}) {
                     if (entry->isVisible()) {
                         entry->trigger();
                         ++handed;
@@ -177,7 +179,8 @@ TEST(X11ListActions, HandingItemsToMissingDesktopProgramsKeepsTheirTextsOutOfSta
             }
             EXPECT_EQ(handed, 3);
             if (withOpener) {
-                EXPECT_TRUE(waitUntil([&] { return contentsOf(marks).count('x') == 3; }, 10000)) << "the opener did not run";
+                EXPECT_TRUE(waitUntil([&] { return contentsOf(marks).count('x') == 3; }, 10000))
+                    << "the opener did not run";
             }
         }
         qputenv("PATH", savedPath);

@@ -56,7 +56,8 @@ QByteArray noisePng(int side)
 
 TEST_F(X11PasteboardTest, AnotherProgramsTextIsReadExactly)
 {
-    const QByteArray text = QStringLiteral("Grüße aus dem Test ✓ %1").arg(QRandomGenerator::global()->generate()).toUtf8();
+    const QByteArray text =
+        QStringLiteral("Grüße aus dem Test ✓ %1").arg(QRandomGenerator::global()->generate()).toUtf8();
     const qint64 before = pasteboard->changeCount();
     ASSERT_TRUE(copyWithXclip("UTF8_STRING", text));
     const auto items = itemsAfterChangeFrom(before);
@@ -68,7 +69,8 @@ TEST_F(X11PasteboardTest, AnotherProgramsTextIsReadExactly)
 
 TEST_F(X11PasteboardTest, HtmlKeepsItsTypeAndBytes)
 {
-    const QByteArray html = "<p>Hello <b>world</b> " + QByteArray::number(QRandomGenerator::global()->generate()) + "</p>";
+    const QByteArray html =
+        "<p>Hello <b>world</b> " + QByteArray::number(QRandomGenerator::global()->generate()) + "</p>";
     const qint64 before = pasteboard->changeCount();
     ASSERT_TRUE(copyWithXclip("text/html", html));
     const auto items = itemsAfterChangeFrom(before);
@@ -100,24 +102,29 @@ TEST_F(X11PasteboardTest, LargeContentsLetGoOnceRecordedAreReadAgainWhenAskedFor
         text += "a line of a large copy " + QByteArray::number(QRandomGenerator::global()->generate()) + '\n';
     ASSERT_TRUE(copyWithXclip("UTF8_STRING", text));
     // The change with the copy (the display is shared: others may come before it).
-    ASSERT_TRUE(waitUntil([&] {
-        for (const PasteboardChange &change : pasteboard->takeChanges()) {
-            if (change.items && change.items->size() == 1 && change.items->first().data(PasteboardType::string) == text)
-                return true;
-        }
-        return false;
-    }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const PasteboardChange &change : pasteboard->takeChanges()) {
+                if (change.items && change.items->size() == 1
+                    && change.items->first().data(PasteboardType::string) == text)
+                    return true;
+            }
+            return false;
+        },
+        5000));
 
     for (int i = 0; i < 2; ++i) {
         auto reader = std::async(std::launch::async, [this] { return pasteboard->items(); });
-        ASSERT_TRUE(waitUntil([&] { return reader.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 15000));
+        ASSERT_TRUE(
+            waitUntil([&] { return reader.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 15000));
         const auto items = reader.get();
         ASSERT_TRUE(items.has_value());
         ASSERT_EQ(items->size(), 1);
         EXPECT_EQ(items->first().data(PasteboardType::string), text);
     }
     for (const PasteboardChange &change : pasteboard->takeChanges())
-        EXPECT_FALSE(change.items && change.items->value(0).data(PasteboardType::string) == text) << "reading again is not a new change";
+        EXPECT_FALSE(change.items && change.items->value(0).data(PasteboardType::string) == text)
+            << "reading again is not a new change";
 }
 
 TEST_F(X11PasteboardTest, AUriListOfTwoFilesBecomesTwoFileItems)
@@ -125,7 +132,8 @@ TEST_F(X11PasteboardTest, AUriListOfTwoFilesBecomesTwoFileItems)
     QTemporaryDir dir;
     const QString first = dir.filePath(QStringLiteral("first file.txt"));
     const QString second = dir.filePath(QStringLiteral("second.png"));
-    const QByteArray list = QUrl::fromLocalFile(first).toEncoded() + "\r\n" + QUrl::fromLocalFile(second).toEncoded() + "\r\n";
+    const QByteArray list =
+        QUrl::fromLocalFile(first).toEncoded() + "\r\n" + QUrl::fromLocalFile(second).toEncoded() + "\r\n";
     const qint64 before = pasteboard->changeCount();
     ASSERT_TRUE(copyWithXclip("text/uri-list", list));
     const auto items = itemsAfterChangeFrom(before);
@@ -166,9 +174,7 @@ TEST_F(X11PasteboardTest, AHungOwnerNeverStallsTheMainThreadAndTheNextCopyIsRead
     QElapsedTimer sinceTick;
     sinceTick.start();
     QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, sinceTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
     ticker.start(5);
     auto reader = std::async(std::launch::async, [this] { return pasteboard->items(); });
     waitUntil([&] { return reader.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 15000);
@@ -256,7 +262,8 @@ TEST_F(X11PasteboardTest, FilesWeWriteReachFileManagersAsOneList)
     second.setData(PasteboardType::fileURL, "file:///tmp/b%20c.txt");
     pasteboard->write({first, second});
     EXPECT_EQ(pasteWithXclip("text/uri-list"), QByteArray("file:///tmp/a.txt\r\nfile:///tmp/b%20c.txt\r\n"));
-    EXPECT_EQ(pasteWithXclip("x-special/gnome-copied-files"), QByteArray("copy\nfile:///tmp/a.txt\nfile:///tmp/b%20c.txt"));
+    EXPECT_EQ(pasteWithXclip("x-special/gnome-copied-files"),
+              QByteArray("copy\nfile:///tmp/a.txt\nfile:///tmp/b%20c.txt"));
 }
 
 TEST_F(X11PasteboardTest, AnotherProgramsCopyAfterOursEndsOurOwnership)
@@ -296,10 +303,12 @@ TEST_F(X11PasteboardTest, EveryOwnerChangeIsKeptWithWhatItHeldAndOurOwnAreMarked
         ASSERT_TRUE(waitUntil([&] { return pasteboard->changeCount() != before; }, 5000));
     }
     QList<PasteboardChange> changes;
-    ASSERT_TRUE(waitUntil([&] {
-        changes += pasteboard->takeChanges();
-        return changes.size() >= 3;
-    }, 5000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            changes += pasteboard->takeChanges();
+            return changes.size() >= 3;
+        },
+        5000));
     ASSERT_EQ(changes.size(), 3);
     QList<QByteArray> texts;
     for (const PasteboardChange &change : changes) {

@@ -34,16 +34,18 @@ bool copyWithXclip(const QByteArray &target, const QByteArray &data)
 {
     bool ok = false;
     // xclip reads its input, forks an owner that stays, and its first process exits.
-    run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                  QString::fromLatin1(target), QStringLiteral("-i")},
+    run(QStringLiteral("xclip"),
+        {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"), QString::fromLatin1(target),
+         QStringLiteral("-i")},
         data, &ok);
     return ok;
 }
 
 QByteArray pasteWithXclip(const QByteArray &target, bool *ok)
 {
-    return run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
-                                         QString::fromLatin1(target), QStringLiteral("-o")},
+    return run(QStringLiteral("xclip"),
+               {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-t"),
+                QString::fromLatin1(target), QStringLiteral("-o")},
                {}, ok);
 }
 

@@ -11,8 +11,8 @@ namespace X11Test {
 
 // Runs a program to its end while our event loop keeps answering the X server (so it can read
 // what we own). Returns its standard output; `ok` tells whether it exited with 0 in time.
-QByteArray run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
-               bool *ok = nullptr, int timeoutMs = 10000);
+QByteArray run(const QString &program, const QStringList &arguments, const QByteArray &input = {}, bool *ok = nullptr,
+               int timeoutMs = 10000);
 
 // Another program takes the clipboard with these bytes under one target (xclip stays as owner).
 bool copyWithXclip(const QByteArray &target, const QByteArray &data);

@@ -43,8 +43,8 @@ TEST(TrayIcon, StaysInTheTrayWhenThePasteHidesTheWindows)
         GTEST_SKIP() << "needs the trayer tray host";
     QProcess trayer;
     trayer.start(QStringLiteral("trayer"), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                                            QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("pixel"),
-                                            QStringLiteral("--width"), QStringLiteral("120")});
+                                            QStringLiteral("right"), QStringLiteral("--widthtype"),
+                                            QStringLiteral("pixel"), QStringLiteral("--width"), QStringLiteral("120")});
     ASSERT_TRUE(trayer.waitForStarted(5000));
     ASSERT_TRUE(waitUntil([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 10000)) << "no tray appeared";
 

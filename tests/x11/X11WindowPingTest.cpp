@@ -59,8 +59,8 @@ public:
         while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection->raw())) {
             if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
                 const auto *answer = reinterpret_cast<const xcb_client_message_event_t *>(event);
-                if (answer->window == m_connection->root() && answer->type == m_protocols && answer->data.data32[0] == m_ping
-                    && answer->data.data32[2] == window)
+                if (answer->window == m_connection->root() && answer->type == m_protocols
+                    && answer->data.data32[0] == m_ping && answer->data.data32[2] == window)
                     m_answers.append(answer->data.data32[1]);
             }
             std::free(event);

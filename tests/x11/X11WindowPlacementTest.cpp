@@ -31,10 +31,12 @@ QList<QRect> placesWhenShown(const std::function<QWidget *()> &show)
     if (!window)
         return {};
     const QByteArray title = window->windowTitle().toUtf8();
-    waitUntil([&] {
-        const QList<QRect> seen = places.placesOf(title);
-        return !seen.isEmpty() && seen.last() == window->frameGeometry();
-    }, 5000);
+    waitUntil(
+        [&] {
+            const QList<QRect> seen = places.placesOf(title);
+            return !seen.isEmpty() && seen.last() == window->frameGeometry();
+        },
+        5000);
     const QList<QRect> seen = places.placesOf(title);
     window->close();
     return seen;
@@ -60,12 +62,24 @@ TEST(X11WindowPlacement, TheProgramsOwnPanelsAreMappedOnceWhereTheyStay)
         EXPECT_EQ(places.size(), 1) << name << ": " << WindowPlaces::describe(places);
     };
     CopyEffectHUDWindowController feedback;
-    expectMappedOnce("feedback panel", placesWhenShown([&] { feedback.showWindow(); return &feedback; }));
+    expectMappedOnce("feedback panel", placesWhenShown([&] {
+                         feedback.showWindow();
+                         return &feedback;
+                     }));
     TaviSettings::shared().setCopyTotalTimes(SearchHUDIntroWindowController::kMinimumCopies);
     SearchHUDIntroWindowController tip;
-    expectMappedOnce("search tip", placesWhenShown([&] { tip.showIfNeeded(); return &tip; }));
+    expectMappedOnce("search tip", placesWhenShown([&] {
+                         tip.showIfNeeded();
+                         return &tip;
+                     }));
     AccessibilityPermissionWindowController permission;
-    expectMappedOnce("accessibility permission", placesWhenShown([&] { permission.present(); return &permission; }));
+    expectMappedOnce("accessibility permission", placesWhenShown([&] {
+                         permission.present();
+                         return &permission;
+                     }));
     PBHUDWindowController panel(*shell.manager);
-    expectMappedOnce("quick-paste panel", placesWhenShown([&] { panel.showAndActivate(); return &panel; }));
+    expectMappedOnce("quick-paste panel", placesWhenShown([&] {
+                         panel.showAndActivate();
+                         return &panel;
+                     }));
 }

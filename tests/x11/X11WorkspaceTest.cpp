@@ -27,7 +27,8 @@ void writeDesktopFile(const QString &id, const QByteArray &body)
 bool activate(const QByteArray &window)
 {
     bool ok = false;
-    run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(window)}, {}, &ok);
+    run(QStringLiteral("xdotool"),
+        {QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(window)}, {}, &ok);
     return ok;
 }
 } // namespace
@@ -56,7 +57,9 @@ TEST(X11Workspace, TheActiveWindowsApplicationIsNamedAfterItsDesktopFile)
 
     bool listed = false;
     for (const RunningApplication &app : workspace->runningApplications())
-        listed = listed || (app.bundleIdentifier == QStringLiteral("org.tavi.Probe") && app.processIdentifier == probe.processId());
+        listed =
+            listed
+            || (app.bundleIdentifier == QStringLiteral("org.tavi.Probe") && app.processIdentifier == probe.processId());
     EXPECT_TRUE(listed);
 }
 

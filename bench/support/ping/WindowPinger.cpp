@@ -39,14 +39,17 @@ struct Atoms {
 xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 {
     Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr), &std::free);
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr),
+        &std::free);
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
-std::vector<uint32_t> property32(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
+std::vector<uint32_t> property32(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t property,
+                                 xcb_atom_t type)
 {
     Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(connection, xcb_get_property(connection, 0, window, property, type, 0, 64), nullptr), &std::free);
+        xcb_get_property_reply(connection, xcb_get_property(connection, 0, window, property, type, 0, 64), nullptr),
+        &std::free);
     if (!reply || reply->format != 32)
         return {};
     const auto *values = static_cast<const uint32_t *>(xcb_get_property_value(reply.get()));
@@ -57,7 +60,8 @@ std::vector<uint32_t> property32(xcb_connection_t *connection, xcb_window_t wind
 // managed windows inside frames of its own).
 xcb_window_t findWindow(xcb_connection_t *connection, xcb_window_t parent, uint32_t pid, const Atoms &atoms)
 {
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(connection, xcb_query_tree(connection, parent), nullptr), &std::free);
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(connection, xcb_query_tree(connection, parent), nullptr),
+                                       &std::free);
     if (!tree)
         return XCB_WINDOW_NONE;
     const xcb_window_t *children = xcb_query_tree_children(tree.get());
@@ -161,7 +165,8 @@ int main(int argc, char **argv)
                     waiting = false;
                     nextPingAt = now + interval;
                 }
-            } else if ((type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t *>(event)->window == window)
+            } else if ((type == XCB_DESTROY_NOTIFY
+                        && reinterpret_cast<xcb_destroy_notify_event_t *>(event)->window == window)
                        || type == 0) {
                 // The window went away (or the ping met an error): look for another one.
                 window = XCB_WINDOW_NONE;

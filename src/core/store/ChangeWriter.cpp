@@ -12,10 +12,7 @@
 using namespace StoreStatements;
 
 namespace {
-quint64 bit(int index)
-{
-    return quint64(1) << index;
-}
+quint64 bit(int index) { return quint64(1) << index; }
 } // namespace
 
 ChangeWriter::EncodedTexts ChangeWriter::encodeLargeTexts(const ManagedObjectContext &context)
@@ -62,34 +59,35 @@ bool ChangeWriter::write(const QList<ManagedObjectPtr> &inserts, const QList<Man
                          const QList<ManagedObjectPtr> &deletes, StoreError *error)
 {
     PersistentStore &store = *m_context.m_store;
-    for (int attempt = 0;; ++attempt) try {
-        SQLite::Transaction transaction(store.database(), SQLite::TransactionBehavior::IMMEDIATE);
-        for (const auto &object : std::as_const(inserts))
-            insertRow(*object);
-        for (const auto &object : std::as_const(updates))
-            updateRow(*object);
-        for (const auto &object : std::as_const(inserts))
-            writeLinks(*object);
-        for (const auto &object : std::as_const(updates))
-            writeLinks(*object);
-        for (const auto &object : std::as_const(deletes)) {
-            SQLite::Statement &statement = store.statement(sqlFor(object->entity()).deleteRow);
-            statement.bind(1, int64_t(object->m_rowId));
-            statement.exec();
-            statement.reset();
+    for (int attempt = 0;; ++attempt)
+        try {
+            SQLite::Transaction transaction(store.database(), SQLite::TransactionBehavior::IMMEDIATE);
+            for (const auto &object : std::as_const(inserts))
+                insertRow(*object);
+            for (const auto &object : std::as_const(updates))
+                updateRow(*object);
+            for (const auto &object : std::as_const(inserts))
+                writeLinks(*object);
+            for (const auto &object : std::as_const(updates))
+                writeLinks(*object);
+            for (const auto &object : std::as_const(deletes)) {
+                SQLite::Statement &statement = store.statement(sqlFor(object->entity()).deleteRow);
+                statement.bind(1, int64_t(object->m_rowId));
+                statement.exec();
+                statement.reset();
+            }
+            transaction.commit();
+            break;
+        } catch (const std::exception &failure) {
+            for (const auto &object : std::as_const(inserts))
+                object->m_rowId = 0;
+            if (attempt == 0 && SearchIndex::isIndexFailure(failure)) {
+                store.searchIndex().reportFailure(failure);
+                continue;
+            }
+            report(error, storeError(failure));
+            return false;
         }
-        transaction.commit();
-        break;
-    } catch (const std::exception &failure) {
-        for (const auto &object : std::as_const(inserts))
-            object->m_rowId = 0;
-        if (attempt == 0 && SearchIndex::isIndexFailure(failure)) {
-            store.searchIndex().reportFailure(failure);
-            continue;
-        }
-        report(error, storeError(failure));
-        return false;
-    }
     return true;
 }
 
@@ -140,13 +138,15 @@ void ChangeWriter::updateRow(ManagedObject &object)
     if (object.m_links && object.m_links->ownerDirty && !entity.ownerColumn.isEmpty()) {
         auto owner = object.m_links->owner.lock();
         assignments << quoted(entity.ownerColumn) + QStringLiteral(" = ?");
-        values.push_back(owner && m_context.isAlive(*owner) && owner->m_rowId > 0 ? StoreValue(owner->m_rowId) : StoreValue());
+        values.push_back(owner && m_context.isAlive(*owner) && owner->m_rowId > 0 ? StoreValue(owner->m_rowId)
+                                                                                  : StoreValue());
     }
     if (assignments.isEmpty())
         return;
-    SQLite::Statement statement(m_context.m_store->database(), QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
-                                                         .arg(quoted(entity.name), assignments.join(QStringLiteral(", ")))
-                                                         .toStdString());
+    SQLite::Statement statement(m_context.m_store->database(),
+                                QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
+                                    .arg(quoted(entity.name), assignments.join(QStringLiteral(", ")))
+                                    .toStdString());
     int column = 1;
     std::vector<std::string> texts;
     texts.reserve(values.size());
@@ -181,8 +181,9 @@ void ChangeWriter::writeLinks(ManagedObject &object)
             object.m_links->relationships[i].loaded = true;
         }
         if (!inserted) {
-            SQLite::Statement &clear = m_context.m_store->statement(
-                QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quoted(relationship.linkTable), quoted(relationship.ownColumn)));
+            SQLite::Statement &clear =
+                m_context.m_store->statement(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                                                 .arg(quoted(relationship.linkTable), quoted(relationship.ownColumn)));
             clear.bind(1, int64_t(object.m_rowId));
             clear.exec();
             clear.reset();
@@ -190,9 +191,10 @@ void ChangeWriter::writeLinks(ManagedObject &object)
         for (const auto &member : state.objects) {
             if (!m_context.isAlive(*member) || member->m_rowId <= 0)
                 continue;
-            SQLite::Statement &link = m_context.m_store->statement(QStringLiteral("INSERT OR IGNORE INTO %1 (%2, %3) VALUES (?, ?)")
-                                                             .arg(quoted(relationship.linkTable), quoted(relationship.ownColumn),
-                                                                  quoted(relationship.targetColumn)));
+            SQLite::Statement &link =
+                m_context.m_store->statement(QStringLiteral("INSERT OR IGNORE INTO %1 (%2, %3) VALUES (?, ?)")
+                                                 .arg(quoted(relationship.linkTable), quoted(relationship.ownColumn),
+                                                      quoted(relationship.targetColumn)));
             link.bind(1, int64_t(object.m_rowId));
             link.bind(2, int64_t(member->m_rowId));
             link.exec();

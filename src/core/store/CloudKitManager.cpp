@@ -6,10 +6,13 @@
 #include "platform/DispatchQueue.h"
 
 CloudKitManager::CloudKitManager(std::shared_ptr<CloudAccount> container, CoreDataStack *stack)
-    : m_container(std::move(container)), m_stack(stack), m_self(std::make_shared<CloudKitManager *>(this))
+    : m_container(std::move(container)),
+      m_stack(stack),
+      m_self(std::make_shared<CloudKitManager *>(this))
 {
     checkCloudAccountStatus();
-    m_observers.observe(CloudAccount::kAccountChangedNotification, [this](const Notification &) { accountDidChange(); });
+    m_observers.observe(CloudAccount::kAccountChangedNotification,
+                        [this](const Notification &) { accountDidChange(); });
 }
 
 CloudKitManager::~CloudKitManager()
@@ -18,15 +21,9 @@ CloudKitManager::~CloudKitManager()
     *m_self = nullptr;
 }
 
-CoreDataStack &CloudKitManager::stack() const
-{
-    return m_stack ? *m_stack : CoreDataStack::shared();
-}
+CoreDataStack &CloudKitManager::stack() const { return m_stack ? *m_stack : CoreDataStack::shared(); }
 
-void CloudKitManager::accountDidChange()
-{
-    refreshAccountStatus();
-}
+void CloudKitManager::accountDidChange() { refreshAccountStatus(); }
 
 void CloudKitManager::refreshAccountStatus()
 {

@@ -27,7 +27,8 @@ bool ContextFetcher::lessThan(ManagedObject &a, ManagedObject &b, const QList<in
         // As tavi_order_key() orders in SQL.
         const auto sortValue = [&](ManagedObject &object) -> StoreValue {
             StoreValue value = object.storeValue(keys[i]);
-            if (const auto *text = std::get_if<QString>(&value); text && object.entity().attribute(keys[i]).readableOrder)
+            if (const auto *text = std::get_if<QString>(&value);
+                text && object.entity().attribute(keys[i]).readableOrder)
                 return StoreValues::readableOrderKey(*text);
             return value;
         };
@@ -59,7 +60,8 @@ std::optional<QList<ManagedObjectPtr>> ContextFetcher::execute(const FetchReques
     if (wanted >= 0 && shadowed.isEmpty() && changed.isEmpty()) {
         QList<ManagedObjectPtr> window;
         try {
-            const QList<qint64> rows = StoredRowQuery::searchRows(store, request, *compiled, request.fetchLimit, offset);
+            const QList<qint64> rows =
+                StoredRowQuery::searchRows(store, request, *compiled, request.fetchLimit, offset);
             window.reserve(rows.size());
             for (qint64 row : rows) {
                 ManagedObjectPtr object = m_context.objectForRow(entity, row);
@@ -145,8 +147,9 @@ std::optional<qsizetype> ContextFetcher::count(const FetchRequestBase &request, 
             const quint64 generation = m_context.m_generation;
             qsizetype stored = 0;
             lock.unlock();
-            const bool read = store->withReader(
-                [&](PersistentStore &reader) { stored = StoredRowQuery::countStoredRows(reader, request, *compiled, shadowed); });
+            const bool read = store->withReader([&](PersistentStore &reader) {
+                stored = StoredRowQuery::countStoredRows(reader, request, *compiled, shadowed);
+            });
             lock.lock();
             if (m_context.m_generation != generation)
                 continue;
@@ -169,8 +172,8 @@ bool ContextFetcher::validate(const FetchRequestBase &request, StoreError *error
     if (!compiled)
         return false;
     try {
-        m_context.m_store->statement(QStringLiteral("SELECT \"pk\" FROM ") + quoted(request.entity->name) + compiled->where
-                                     + compiled->order);
+        m_context.m_store->statement(QStringLiteral("SELECT \"pk\" FROM ") + quoted(request.entity->name)
+                                     + compiled->where + compiled->order);
     } catch (const std::exception &failure) {
         report(error, storeError(failure));
         return false;

@@ -175,8 +175,8 @@ public:
     // Runs the fetch on a worker thread; the completion is called exactly once, on the main
     // thread when there is an application (else on the worker), with an empty list after a
     // failure. Never wait for it while holding the context's lock.
-    void asyncFetch(const std::optional<Predicate> &predicate, const std::optional<QList<SortDescriptor>> &sortDescriptors,
-                    Completion completion)
+    void asyncFetch(const std::optional<Predicate> &predicate,
+                    const std::optional<QList<SortDescriptor>> &sortDescriptors, Completion completion)
     {
         auto request = std::make_shared<AsynchronousFetchRequest<T>>();
         request->fetchRequest.predicate = predicate;

@@ -31,10 +31,7 @@ std::unique_ptr<CoreDataStack> &sharedInstance()
     return *stack;
 }
 
-QString defaultStorePath()
-{
-    return Paths::dataDirectory() + QLatin1Char('/') + PersistentStore::kFileName;
-}
+QString defaultStorePath() { return Paths::dataDirectory() + QLatin1Char('/') + PersistentStore::kFileName; }
 
 QString describe(const QVariantMap &map)
 {
@@ -123,10 +120,7 @@ CoreDataStack::CoreDataStack(const QString &storePath)
     setupContainer();
 }
 
-CoreDataStack::~CoreDataStack()
-{
-    shutDown();
-}
+CoreDataStack::~CoreDataStack() { shutDown(); }
 
 void CoreDataStack::shutDown()
 {
@@ -201,7 +195,8 @@ void CoreDataStack::setupContainer()
         const bool mirroring = TaviSettings::shared().enableCloudSync();
         if (mirroring) {
             description.cloudContainerIdentifier = kContainerIdentifier;
-            container->setRemoteChangeHandler([this](const CloudRemoteChanges &changes) { storeRemoteChange(changes); });
+            container->setRemoteChangeHandler(
+                [this](const CloudRemoteChanges &changes) { storeRemoteChange(changes); });
         } else {
             description.cloudContainerIdentifier.reset();
         }
@@ -231,7 +226,9 @@ void CoreDataStack::setupContainer()
         // One subscription to mirror events for the life of the stack.
         if (TaviSettings::shared().enableCloudSync() && !m_eventSubscription) {
             m_eventSubscription = CloudMirrorEvents::shared().subscribe(
-                [this](const CloudMirrorEvent &event, const QVariantMap &userInfo) { handleCloudKitEvent(event, userInfo); });
+                [this](const CloudMirrorEvent &event, const QVariantMap &userInfo) {
+                    handleCloudKitEvent(event, userInfo);
+                });
         }
         if (newProblem && !m_storeProblem)
             m_storeProblem = newProblem;
@@ -274,12 +271,8 @@ void CoreDataStack::handleCloudKitEvent(const CloudMirrorEvent &event, const QVa
         return;
     }
     switch (event.type) {
-    case CloudMirrorEvent::Type::Setup:
-        DebugOutput::print(QStringLiteral("Setup finished!"));
-        break;
-    case CloudMirrorEvent::Type::Export:
-        DebugOutput::print(QStringLiteral("An export finished!"));
-        break;
+    case CloudMirrorEvent::Type::Setup: DebugOutput::print(QStringLiteral("Setup finished!")); break;
+    case CloudMirrorEvent::Type::Export: DebugOutput::print(QStringLiteral("An export finished!")); break;
     case CloudMirrorEvent::Type::Import:
         DebugOutput::print(QStringLiteral("An import finished!"));
         if (event.succeeded) {
@@ -287,7 +280,8 @@ void CoreDataStack::handleCloudKitEvent(const CloudMirrorEvent &event, const QVa
             postCloudSyncStateChanged(nullptr);
         } else {
             DebugOutput::print(QStringLiteral("But it failed!"));
-            Analytics::trackEvent(QStringLiteral("iCloudSyncEventFailed"), {{QStringLiteral("event"), event.description()}});
+            Analytics::trackEvent(QStringLiteral("iCloudSyncEventFailed"),
+                                  {{QStringLiteral("event"), event.description()}});
         }
         break;
     }
@@ -304,17 +298,19 @@ void CoreDataStack::handleCloudKitEvent(const CloudMirrorEvent &event, const QVa
     if (error.code == int(CloudErrorCode::PartialFailure)) {
         const QVariant partial = error.userInfo.value(QStringLiteral("CKPartialErrorsByItemIDKey"));
         if (partial.metaType().id() == QMetaType::QVariantMap) {
-            Analytics::trackEvent(QStringLiteral("iCloudSyncPartialFailure"),
-                                  {{QStringLiteral("description"), error.localizedDescription},
-                                   {QStringLiteral("userInfo"), QStringLiteral("partialErrors #") + describe(partial.toMap())}});
+            Analytics::trackEvent(
+                QStringLiteral("iCloudSyncPartialFailure"),
+                {{QStringLiteral("description"), error.localizedDescription},
+                 {QStringLiteral("userInfo"), QStringLiteral("partialErrors #") + describe(partial.toMap())}});
         } else {
             Analytics::trackEvent(QStringLiteral("iCloudSyncPartialFailure"),
                                   {{QStringLiteral("description"), error.localizedDescription}});
         }
         return;
     }
-    Analytics::trackEvent(QStringLiteral("iCloudSyncFailed"), {{QStringLiteral("code"), error.codeName()},
-                                                               {QStringLiteral("description"), error.localizedDescription}});
+    Analytics::trackEvent(
+        QStringLiteral("iCloudSyncFailed"),
+        {{QStringLiteral("code"), error.codeName()}, {QStringLiteral("description"), error.localizedDescription}});
     switch (static_cast<CloudErrorCode>(error.code)) {
     case CloudErrorCode::RequestRateLimited:
     case CloudErrorCode::QuotaExceeded:
@@ -322,10 +318,7 @@ void CoreDataStack::handleCloudKitEvent(const CloudMirrorEvent &event, const QVa
         postCloudSyncStateChanged(&error);
         break;
     case CloudErrorCode::NetworkUnavailable:
-    case CloudErrorCode::NetworkFailure:
-        postCloudSyncStateChanged(&error);
-        break;
-    default:
-        break;
+    case CloudErrorCode::NetworkFailure: postCloudSyncStateChanged(&error); break;
+    default: break;
     }
 }

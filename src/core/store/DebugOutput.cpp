@@ -3,8 +3,5 @@
 #include "platform/Log.h"
 
 namespace DebugOutput {
-void print(const QString &line)
-{
-    LOG_DEBUG("DebugOutput::print()", line);
-}
+void print(const QString &line) { LOG_DEBUG("DebugOutput::print()", line); }
 } // namespace DebugOutput

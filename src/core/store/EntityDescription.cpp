@@ -20,12 +20,9 @@ StoreValue fromVariant(AttributeType type, const QVariant &value)
     if (!value.isValid() || value.isNull())
         return {};
     switch (type) {
-    case AttributeType::Boolean:
-        return qint64(value.toBool() ? 1 : 0);
-    case AttributeType::Integer64:
-        return qint64(value.toLongLong());
-    case AttributeType::String:
-        return value.toString();
+    case AttributeType::Boolean: return qint64(value.toBool() ? 1 : 0);
+    case AttributeType::Integer64: return qint64(value.toLongLong());
+    case AttributeType::String: return value.toString();
     case AttributeType::UUID: {
         const QUuid uuid = value.typeId() == QMetaType::QUuid ? value.toUuid() : QUuid::fromString(value.toString());
         if (uuid.isNull())
@@ -38,8 +35,7 @@ StoreValue fromVariant(AttributeType type, const QVariant &value)
             return {};
         return date.toMSecsSinceEpoch();
     }
-    case AttributeType::Binary:
-        return value.toByteArray();
+    case AttributeType::Binary: return value.toByteArray();
     }
     return {};
 }
@@ -86,18 +82,12 @@ QVariant toVariant(AttributeType type, const StoreValue &value)
     if (const StoreValue coerced = coerce(type, value); coerced.index() != value.index())
         return toVariant(type, coerced);
     switch (type) {
-    case AttributeType::Boolean:
-        return std::get<qint64>(value) != 0;
-    case AttributeType::Integer64:
-        return std::get<qint64>(value);
-    case AttributeType::String:
-        return std::get<QString>(value);
-    case AttributeType::UUID:
-        return QUuid::fromString(std::get<QString>(value));
-    case AttributeType::Date:
-        return QDateTime::fromMSecsSinceEpoch(std::get<qint64>(value));
-    case AttributeType::Binary:
-        return std::get<QByteArray>(value);
+    case AttributeType::Boolean: return std::get<qint64>(value) != 0;
+    case AttributeType::Integer64: return std::get<qint64>(value);
+    case AttributeType::String: return std::get<QString>(value);
+    case AttributeType::UUID: return QUuid::fromString(std::get<QString>(value));
+    case AttributeType::Date: return QDateTime::fromMSecsSinceEpoch(std::get<qint64>(value));
+    case AttributeType::Binary: return std::get<QByteArray>(value);
     }
     return {};
 }
@@ -131,14 +121,12 @@ int compare(const StoreValue &a, const StoreValue &b)
     if (a.index() != b.index())
         return a.index() < b.index() ? -1 : 1;
     switch (a.index()) {
-    case 0:
-        return 0;
+    case 0: return 0;
     case 1: {
         const qint64 x = std::get<qint64>(a), y = std::get<qint64>(b);
         return x == y ? 0 : (x < y ? -1 : 1);
     }
-    case 2:
-        return compareText(std::get<QString>(a), std::get<QString>(b));
+    case 2: return compareText(std::get<QString>(a), std::get<QString>(b));
     default: {
         const QByteArray &x = std::get<QByteArray>(a), &y = std::get<QByteArray>(b);
         const int c = std::memcmp(x.constData(), y.constData(), size_t(std::min(x.size(), y.size())));
@@ -153,7 +141,8 @@ namespace {
 bool isMark(QChar c)
 {
     const QChar::Category category = c.category();
-    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining || category == QChar::Mark_Enclosing;
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
+           || category == QChar::Mark_Enclosing;
 }
 
 QString withoutMarks(const QString &text)
@@ -247,7 +236,8 @@ QByteArray readableOrderKey(QStringView text)
                                      int32_t(key.size()));
     if (length > key.size()) {
         key.resize(length);
-        length = ucol_getSortKey(collator, units, int32_t(start.size()), reinterpret_cast<uint8_t *>(key.data()), length);
+        length =
+            ucol_getSortKey(collator, units, int32_t(start.size()), reinterpret_cast<uint8_t *>(key.data()), length);
     }
     // The key ends with a zero byte, left out so that keys compare as their bytes.
     key.truncate(std::max(0, length - 1));
@@ -294,5 +284,6 @@ QString RelationshipDescription::linkTableSchema(const EntityDescription &owner)
                           "    %3 INTEGER NOT NULL REFERENCES %5 (\"pk\") ON DELETE CASCADE,\n"
                           "    PRIMARY KEY (%2, %3)) WITHOUT ROWID;\n"
                           "CREATE INDEX %6 ON %1 (%3, %2);\n")
-        .arg(table, own, other, quoted(owner.name), quoted(target().name), quoted(linkTable + QLatin1Char('_') + targetColumn));
+        .arg(table, own, other, quoted(owner.name), quoted(target().name),
+             quoted(linkTable + QLatin1Char('_') + targetColumn));
 }

@@ -71,7 +71,7 @@ struct RelationshipDescription {
 };
 
 struct EntityDescription {
-    QString name;  // entity name = record class name = table name
+    QString name; // entity name = record class name = table name
     std::vector<AttributeDescription> attributes;
     std::vector<RelationshipDescription> relationships;
     QString ownerColumn; // set for entities owned by another entity

@@ -33,7 +33,8 @@ public:
     };
 
     FetchedResultsController(FetchRequest<T> request, std::shared_ptr<ManagedObjectContext> context)
-        : m_request(std::move(request)), m_context(std::move(context))
+        : m_request(std::move(request)),
+          m_context(std::move(context))
     {
     }
 

@@ -8,13 +8,11 @@
 namespace {
 std::unique_lock<std::recursive_mutex> lockContext(ManagedObjectContext *context)
 {
-    return context ? std::unique_lock<std::recursive_mutex>(context->mutex()) : std::unique_lock<std::recursive_mutex>();
+    return context ? std::unique_lock<std::recursive_mutex>(context->mutex())
+                   : std::unique_lock<std::recursive_mutex>();
 }
 
-quint64 bit(int index)
-{
-    return quint64(1) << index;
-}
+quint64 bit(int index) { return quint64(1) << index; }
 } // namespace
 
 ManagedObject::ManagedObject(const EntityDescription &entity) : m_entity(&entity)
@@ -49,10 +47,7 @@ bool ManagedObject::isFault() const
     return m_rowId > 0 && !m_valuesLoaded;
 }
 
-bool ManagedObject::hasChanges() const
-{
-    return isInserted() || isUpdated() || (m_state == PendingDelete);
-}
+bool ManagedObject::hasChanges() const { return isInserted() || isUpdated() || (m_state == PendingDelete); }
 
 quint32 ManagedObject::readFailureCount() const
 {

@@ -11,10 +11,7 @@
 #include <unordered_set>
 
 namespace {
-quint64 bit(int index)
-{
-    return quint64(1) << index;
-}
+quint64 bit(int index) { return quint64(1) << index; }
 } // namespace
 
 QString StoreError::userInfoText() const
@@ -135,7 +132,8 @@ void ManagedObjectContext::insert(const ManagedObjectPtr &object)
     const EntityDescription &entity = object->entity();
     object->m_values.resize(entity.attributes.size());
     for (size_t i = 0; i < entity.attributes.size(); ++i) {
-        const bool set = entity.attributes[i].lazy ? bool(object->m_lazyLoaded & bit(int(i))) : bool(object->m_dirty & bit(int(i)));
+        const bool set =
+            entity.attributes[i].lazy ? bool(object->m_lazyLoaded & bit(int(i))) : bool(object->m_dirty & bit(int(i)));
         if (!set)
             object->m_values[i] = entity.attributes[i].defaultValue;
     }
@@ -176,12 +174,10 @@ void ManagedObjectContext::remove(ManagedObject &object)
     ++m_generation;
 }
 
-void ManagedObjectContext::cutLinksTo(ManagedObject &target)
-{
-    cutLinksTo(target.entity(), {&target});
-}
+void ManagedObjectContext::cutLinksTo(ManagedObject &target) { cutLinksTo(target.entity(), {&target}); }
 
-void ManagedObjectContext::cutLinksTo(const EntityDescription &targetEntity, const std::unordered_set<const ManagedObject *> &targets)
+void ManagedObjectContext::cutLinksTo(const EntityDescription &targetEntity,
+                                      const std::unordered_set<const ManagedObject *> &targets)
 {
     if (targets.empty())
         return;
@@ -431,7 +427,8 @@ void ManagedObjectContext::checkpoint()
     try {
         m_store->database().exec("PRAGMA wal_checkpoint(TRUNCATE)");
     } catch (const std::exception &error) {
-        LOG_WARNING("ManagedObjectContext::checkpoint()", QStringLiteral("Checkpoint failed. ") + storeFailureKind(error));
+        LOG_WARNING("ManagedObjectContext::checkpoint()",
+                    QStringLiteral("Checkpoint failed. ") + storeFailureKind(error));
     }
 }
 

@@ -51,7 +51,7 @@ QList<std::shared_ptr<PBItemRecord>> PBCategoryRecord::records() const
     if (!context)
         return {};
     auto request = PBItemRecord::fetchRequest();
-    request.predicate = Predicate::relationshipContains(
-        QStringLiteral("categories"), std::const_pointer_cast<ManagedObject>(shared_from_this()));
+    request.predicate = Predicate::relationshipContains(QStringLiteral("categories"),
+                                                        std::const_pointer_cast<ManagedObject>(shared_from_this()));
     return context->fetch(request).value_or(QList<std::shared_ptr<PBItemRecord>>());
 }

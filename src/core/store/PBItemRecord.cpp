@@ -15,10 +15,7 @@ QList<ManagedObjectPtr> upcast(const auto &objects)
 
 PBItemRecord::PBItemRecord() : ManagedObject(entityDescription()) {}
 
-QList<SortDescriptor> PBItemRecord::pinnedThenNewest()
-{
-    return pinnedThen({QStringLiteral("modifiedAt"), false});
-}
+QList<SortDescriptor> PBItemRecord::pinnedThenNewest() { return pinnedThen({QStringLiteral("modifiedAt"), false}); }
 
 QList<SortDescriptor> PBItemRecord::pinnedThen(const SortDescriptor &order)
 {
@@ -50,10 +47,15 @@ const EntityDescription &PBItemRecord::entityDescription()
             {QStringLiteral("comment"), QStringLiteral("comment"), AttributeType::String},
         },
         {
-            {QStringLiteral("categories"), RelationshipDescription::Kind::ManyToMany, &PBCategoryRecord::entityDescription,
-             QStringLiteral("PBItemRecord_categories"), QStringLiteral("item"), QStringLiteral("category")},
-            {QStringLiteral("pasteboards"), RelationshipDescription::Kind::OwnedMany,
-             &PBPasteboardDataRecord::entityDescription, {}, {}, {}},
+            {QStringLiteral("categories"), RelationshipDescription::Kind::ManyToMany,
+             &PBCategoryRecord::entityDescription, QStringLiteral("PBItemRecord_categories"), QStringLiteral("item"),
+             QStringLiteral("category")},
+            {QStringLiteral("pasteboards"),
+             RelationshipDescription::Kind::OwnedMany,
+             &PBPasteboardDataRecord::entityDescription,
+             {},
+             {},
+             {}},
         },
         {},
         nullptr,
@@ -69,7 +71,10 @@ void PBItemRecord::setDataHash(const QString &hash) { setAttribute(kDataHash, ha
 QString PBItemRecord::text() const { return attribute(kText).toString(); }
 void PBItemRecord::setText(const QString &text) { setAttribute(kText, text); }
 QByteArray PBItemRecord::data() const { return attribute(kData).toByteArray(); }
-QString PBItemRecord::textHead(qsizetype length, bool *whole) const { return attributeHead(kText, length, length, whole).toString(); }
+QString PBItemRecord::textHead(qsizetype length, bool *whole) const
+{
+    return attributeHead(kText, length, length, whole).toString();
+}
 std::optional<QByteArray> PBItemRecord::dataUpTo(qsizetype size) const
 {
     bool whole = false;

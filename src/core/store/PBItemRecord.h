@@ -66,6 +66,18 @@ public:
     void addPasteboards(const QList<std::shared_ptr<PBPasteboardDataRecord>> &pasteboards);
     void removePasteboardsObject(const std::shared_ptr<PBPasteboardDataRecord> &pasteboard);
 
-    enum Attribute { kUuid, kDataHash, kText, kData, kAppName, kAppId, kAppPath, kCreatedAt, kModifiedAt, kIsSticky, kComment };
+    enum Attribute {
+        kUuid,
+        kDataHash,
+        kText,
+        kData,
+        kAppName,
+        kAppId,
+        kAppPath,
+        kCreatedAt,
+        kModifiedAt,
+        kIsSticky,
+        kComment
+    };
     enum Relationship { kCategories, kPasteboards };
 };

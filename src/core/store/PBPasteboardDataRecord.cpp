@@ -24,7 +24,10 @@ const EntityDescription &PBPasteboardDataRecord::entityDescription()
 QString PBPasteboardDataRecord::type() const { return attribute(kType).toString(); }
 void PBPasteboardDataRecord::setType(const QString &type) { setAttribute(kType, type); }
 QByteArray PBPasteboardDataRecord::data() const { return attribute(kData).toByteArray(); }
-QByteArray PBPasteboardDataRecord::dataHead(qsizetype size) const { return attributeHead(kData, size, size).toByteArray(); }
+QByteArray PBPasteboardDataRecord::dataHead(qsizetype size) const
+{
+    return attributeHead(kData, size, size).toByteArray();
+}
 void PBPasteboardDataRecord::setData(const QByteArray &data) { setAttribute(kData, data); }
 
 std::shared_ptr<PBItemRecord> PBPasteboardDataRecord::item() const

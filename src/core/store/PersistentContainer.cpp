@@ -7,12 +7,10 @@ PersistentContainer::PersistentContainer(QString name, QString storePath) : m_na
     m_descriptions.append(description);
 }
 
-PersistentContainer::~PersistentContainer()
-{
-    stopMirroring();
-}
+PersistentContainer::~PersistentContainer() { stopMirroring(); }
 
-void PersistentContainer::loadPersistentStores(const LoadCompletion &completion, std::shared_ptr<PersistentStore> existing)
+void PersistentContainer::loadPersistentStores(const LoadCompletion &completion,
+                                               std::shared_ptr<PersistentStore> existing)
 {
     if (m_descriptions.isEmpty())
         return;

@@ -26,8 +26,9 @@ constexpr qsizetype kStatementCacheSize = 256;
 
 class NewerStoreVersion : public std::runtime_error {
 public:
-    explicit NewerStoreVersion(int version)
-        : std::runtime_error("store written by a newer version"), version(version) {}
+    explicit NewerStoreVersion(int version) : std::runtime_error("store written by a newer version"), version(version)
+    {
+    }
     int version;
 };
 
@@ -61,15 +62,9 @@ void orderKeyFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
     sqlite3_result_blob(context, key.constData(), int(key.size()), SQLITE_TRANSIENT);
 }
 
-int userVersion(SQLite::Database &database)
-{
-    return database.execAndGet("PRAGMA user_version").getInt();
-}
+int userVersion(SQLite::Database &database) { return database.execAndGet("PRAGMA user_version").getInt(); }
 
-bool moveCompanion(const QString &from, const QString &to)
-{
-    return !QFile::exists(from) || QFile::rename(from, to);
-}
+bool moveCompanion(const QString &from, const QString &to) { return !QFile::exists(from) || QFile::rename(from, to); }
 
 // The wait for another program's lock while the store opens: one deadline for every statement of
 // the opening, told once in the log, so a slow start has its reason written down.
@@ -82,13 +77,15 @@ struct OpeningWait {
 int onBusy(void *context, int attempts)
 {
     auto &wait = *static_cast<OpeningWait *>(context);
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(wait.deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(wait.deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0)
         return 0;
     if (!wait.told) {
         wait.told = true;
-        LOG_WARNING("PersistentStore::open()", QStringLiteral("The store is locked by another connection; waiting up to %1 s for it")
-                                                   .arg(PersistentStore::kOpenBusyTimeoutMs / 1000));
+        LOG_WARNING("PersistentStore::open()",
+                    QStringLiteral("The store is locked by another connection; waiting up to %1 s for it")
+                        .arg(PersistentStore::kOpenBusyTimeoutMs / 1000));
     }
     sqlite3_sleep(int(std::min<qint64>({qint64(1) << std::min(attempts, 6), 50, left.count()})));
     return 1;
@@ -114,16 +111,13 @@ StoreProblem::Kind kindOfFailure(const std::exception &error)
     const auto *sqlite = dynamic_cast<const SQLite::Exception *>(&error);
     switch (sqlite ? (sqlite->getExtendedErrorCode() & 0xff) : SQLITE_OK) {
     case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        return StoreProblem::Kind::Busy;
+    case SQLITE_LOCKED: return StoreProblem::Kind::Busy;
     case SQLITE_READONLY:
     case SQLITE_CANTOPEN:
     case SQLITE_PERM:
     case SQLITE_FULL:
-    case SQLITE_AUTH:
-        return StoreProblem::Kind::Unwritable;
-    default:
-        return StoreProblem::Kind::Unreadable;
+    case SQLITE_AUTH: return StoreProblem::Kind::Unwritable;
+    default: return StoreProblem::Kind::Unreadable;
     }
 }
 } // namespace
@@ -139,20 +133,18 @@ QString StoreProblem::message() const
         if (movedAsidePath.isEmpty())
             return Strings::text("Store.Problem.ForeignNotMoved").arg(path);
         return Strings::text("Store.Problem.Foreign").arg(path, movedAsidePath);
-    case Kind::NewerVersion:
-        return Strings::text("Store.Problem.NewerVersion").arg(path);
-    case Kind::Unwritable:
-        return Strings::text("Store.Problem.Unwritable").arg(path);
-    case Kind::Busy:
-        return Strings::text("Store.Problem.Busy").arg(path);
-    case Kind::Unreadable:
-        return Strings::text("Store.Problem.Unreadable").arg(path);
+    case Kind::NewerVersion: return Strings::text("Store.Problem.NewerVersion").arg(path);
+    case Kind::Unwritable: return Strings::text("Store.Problem.Unwritable").arg(path);
+    case Kind::Busy: return Strings::text("Store.Problem.Busy").arg(path);
+    case Kind::Unreadable: return Strings::text("Store.Problem.Unreadable").arg(path);
     }
     return {};
 }
 
 PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed)
-    : m_database(std::move(database)), m_path(std::move(path)), m_temporary(temporary),
+    : m_database(std::move(database)),
+      m_path(std::move(path)),
+      m_temporary(temporary),
       m_pageAnchors(std::make_unique<StoredRowQuery::PageAnchors>())
 {
     if (!m_temporary)
@@ -222,7 +214,8 @@ int PersistentStore::logWritten(void *context, sqlite3 *database, const char *na
         std::lock_guard lock(store->m_checkpointMutex);
         const int result = sqlite3_wal_checkpoint_v2(database, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
         if (result != SQLITE_OK)
-            LOG_WARNING("PersistentStore::logWritten()", QStringLiteral("Checkpoint failed: ") + QString::fromUtf8(sqlite3_errstr(result)));
+            LOG_WARNING("PersistentStore::logWritten()",
+                        QStringLiteral("Checkpoint failed: ") + QString::fromUtf8(sqlite3_errstr(result)));
     }
     return SQLITE_OK;
 }
@@ -263,8 +256,8 @@ bool PersistentStore::finishWriting()
     }
     int logPages = -1;
     int copiedPages = -1;
-    const int result = sqlite3_wal_checkpoint_v2(m_database->getHandle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE, &logPages,
-                                                 &copiedPages);
+    const int result = sqlite3_wal_checkpoint_v2(m_database->getHandle(), nullptr, SQLITE_CHECKPOINT_TRUNCATE,
+                                                 &logPages, &copiedPages);
     if (result != SQLITE_OK) {
         LOG_WARNING("PersistentStore::finishWriting()",
                     QStringLiteral("The log stays beside the store: ") + QString::fromUtf8(sqlite3_errstr(result)));
@@ -299,15 +292,9 @@ std::function<void()> &readerHook()
 }
 } // namespace
 
-void PersistentStore::setLogCopiedHookForTesting(std::function<void()> hook)
-{
-    logCopiedHook() = std::move(hook);
-}
+void PersistentStore::setLogCopiedHookForTesting(std::function<void()> hook) { logCopiedHook() = std::move(hook); }
 
-void PersistentStore::setReaderHookForTesting(std::function<void()> hook)
-{
-    readerHook() = std::move(hook);
-}
+void PersistentStore::setReaderHookForTesting(std::function<void()> hook) { readerHook() = std::move(hook); }
 
 bool PersistentStore::copyLogIntoStore()
 {
@@ -322,7 +309,8 @@ bool PersistentStore::copyLogIntoStore()
             hook();
         return true;
     } catch (const std::exception &error) {
-        LOG_WARNING("PersistentStore::copyLogIntoStore()", QStringLiteral("Checkpoint failed: ") + storeFailureKind(error));
+        LOG_WARNING("PersistentStore::copyLogIntoStore()",
+                    QStringLiteral("Checkpoint failed: ") + storeFailureKind(error));
         m_checkpointConnection.reset();
         return false;
     }
@@ -430,7 +418,8 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
     waitWhileBusy(*database, wait);
     const std::string mode = database->execAndGet("PRAGMA journal_mode = WAL").getString();
     if (mode != "wal")
-        LOG_WARNING("PersistentStore::openFile()", QStringLiteral("journal mode stays %1").arg(QString::fromStdString(mode)));
+        LOG_WARNING("PersistentStore::openFile()",
+                    QStringLiteral("journal mode stays %1").arg(QString::fromStdString(mode)));
     const int version = userVersion(*database);
     if (version > kSchemaVersion)
         throw NewerStoreVersion(version);
@@ -462,34 +451,38 @@ PersistentStore::OpenResult PersistentStore::open(const QString &path)
             // is sound as far as anyone knows, and stays exactly where and as it is.
             StoreProblem problem{kindOfFailure(error), path, {}, storeFailureKind(error), 0};
             LOG_ERROR("PersistentStore::open()",
-                      QStringLiteral("Store %1 cannot be opened (%2); left as it is, using a temporary store").arg(path, problem.detail));
+                      QStringLiteral("Store %1 cannot be opened (%2); left as it is, using a temporary store")
+                          .arg(path, problem.detail));
             return {openTemporary(), problem};
         }
         const StoreProblem::Kind kind = foreign ? StoreProblem::Kind::Foreign : StoreProblem::Kind::Damaged;
         StoreProblem problem{kind, path, {}, QString::fromUtf8(error.what()), 0};
         LOG_ERROR("PersistentStore::open()",
                   QStringLiteral("Unresolved error %1, store %2 cannot be opened").arg(problem.detail, path));
-        const QString aside =
-            Paths::moveAside(path, kind == StoreProblem::Kind::Foreign ? QStringLiteral("foreign") : QStringLiteral("damaged"));
+        const QString aside = Paths::moveAside(path, kind == StoreProblem::Kind::Foreign ? QStringLiteral("foreign")
+                                                                                         : QStringLiteral("damaged"));
         if (aside.isEmpty()) {
             if (!QFileInfo::exists(path))
                 problem.kind = StoreProblem::Kind::Unwritable;
-            LOG_ERROR("PersistentStore::open()", QStringLiteral("Could not move %1 aside; using a temporary store").arg(path));
+            LOG_ERROR("PersistentStore::open()",
+                      QStringLiteral("Could not move %1 aside; using a temporary store").arg(path));
             return {openTemporary(), problem};
         }
         moveCompanion(path + QStringLiteral("-wal"), aside + QStringLiteral("-wal"));
         moveCompanion(path + QStringLiteral("-shm"), aside + QStringLiteral("-shm"));
         problem.movedAsidePath = aside;
-        LOG_WARNING("PersistentStore::open()", QStringLiteral("[-] %1 kept at %2; starting a new one")
-                                                   .arg(kind == StoreProblem::Kind::Foreign ? QStringLiteral("foreign database")
-                                                                                            : QStringLiteral("damaged store"),
-                                                        aside));
+        LOG_WARNING("PersistentStore::open()",
+                    QStringLiteral("[-] %1 kept at %2; starting a new one")
+                        .arg(kind == StoreProblem::Kind::Foreign ? QStringLiteral("foreign database")
+                                                                 : QStringLiteral("damaged store"),
+                             aside));
         try {
             auto database = openFile(path);
             return {std::shared_ptr<PersistentStore>(new PersistentStore(std::move(database), path, false)), problem};
         } catch (const std::exception &again) {
-            LOG_ERROR("PersistentStore::open()",
-                      QStringLiteral("Unresolved error %1, using a temporary store").arg(QString::fromUtf8(again.what())));
+            LOG_ERROR(
+                "PersistentStore::open()",
+                QStringLiteral("Unresolved error %1, using a temporary store").arg(QString::fromUtf8(again.what())));
             problem.kind = StoreProblem::Kind::Unwritable;
             return {openTemporary(), problem};
         }

@@ -85,10 +85,7 @@ QString unknownKey(const EntityDescription &entity, const QString &key)
 }
 } // namespace
 
-Predicate Predicate::equal(const QString &key, const QVariant &value)
-{
-    return compare(key, Comparison::Equal, value);
-}
+Predicate Predicate::equal(const QString &key, const QVariant &value) { return compare(key, Comparison::Equal, value); }
 
 Predicate Predicate::compare(const QString &key, Comparison comparison, const QVariant &value)
 {
@@ -179,7 +176,7 @@ QString Predicate::format() const
     switch (n.kind) {
     case Node::Kind::Compare:
         return n.key + QLatin1Char(' ') + QLatin1String(comparisonOperator(n.comparison)) + QLatin1Char(' ')
-               + (!n.value.isValid()                            ? QStringLiteral("nil")
+               + (!n.value.isValid()                       ? QStringLiteral("nil")
                   : n.value.typeId() == QMetaType::QString ? Log::redacted(n.value.toString())
                                                            : n.value.toString());
     case Node::Kind::Contains:
@@ -188,20 +185,15 @@ QString Predicate::format() const
                + (n.options.diacriticInsensitive ? QStringLiteral("d") : QString())
                + (foldFlags(n.options) ? QStringLiteral("]") : QString()) + QLatin1Char(' ')
                + Log::redacted(n.value.toString());
-    case Node::Kind::Search:
-        return joined(" OR ");
+    case Node::Kind::Search: return joined(" OR ");
     case Node::Kind::In:
         return n.key + QStringLiteral(" IN {") + QString::number(n.values.size()) + QStringLiteral(" values}");
-    case Node::Kind::RelationshipContains:
-        return n.key + QStringLiteral(" CONTAINS <object>");
+    case Node::Kind::RelationshipContains: return n.key + QStringLiteral(" CONTAINS <object>");
     case Node::Kind::SelfIn:
         return QStringLiteral("SELF IN {") + QString::number(n.objects.size()) + QStringLiteral(" objects}");
-    case Node::Kind::And:
-        return n.children.isEmpty() ? QStringLiteral("TRUEPREDICATE") : joined(" AND ");
-    case Node::Kind::Or:
-        return n.children.isEmpty() ? QStringLiteral("FALSEPREDICATE") : joined(" OR ");
-    case Node::Kind::Not:
-        return QStringLiteral("NOT ") + n.children.first().format();
+    case Node::Kind::And: return n.children.isEmpty() ? QStringLiteral("TRUEPREDICATE") : joined(" AND ");
+    case Node::Kind::Or: return n.children.isEmpty() ? QStringLiteral("FALSEPREDICATE") : joined(" OR ");
+    case Node::Kind::Not: return QStringLiteral("NOT ") + n.children.first().format();
     }
     return {};
 }
@@ -265,8 +257,8 @@ std::optional<QString> Predicate::compile(const EntityDescription &entity, QStri
         if (attribute.type != AttributeType::String)
             return QStringLiteral("CONTAINS needs a text attribute, %1 is not one").arg(n.key);
         const int flags = foldFlags(n.options);
-        const QString needle = StoreValues::fold(n.value.toString(), n.options.caseInsensitive,
-                                                 n.options.diacriticInsensitive);
+        const QString needle =
+            StoreValues::fold(n.value.toString(), n.options.caseInsensitive, n.options.diacriticInsensitive);
         if (needle.isEmpty()) {
             sql += QStringLiteral("0");
             return std::nullopt;
@@ -394,8 +386,8 @@ bool Predicate::evaluate(ManagedObject &object) const
         const int index = entity.attributeIndex(n.key);
         if (index < 0)
             return false;
-        const QString needle = StoreValues::fold(n.value.toString(), n.options.caseInsensitive,
-                                                 n.options.diacriticInsensitive);
+        const QString needle =
+            StoreValues::fold(n.value.toString(), n.options.caseInsensitive, n.options.diacriticInsensitive);
         const StoreValue &stored = object.storeValue(index);
         if (needle.isEmpty() || !std::holds_alternative<QString>(stored))
             return false;
@@ -437,8 +429,7 @@ bool Predicate::evaluate(ManagedObject &object) const
             if (child.evaluate(object))
                 return true;
         return false;
-    case Node::Kind::Not:
-        return !n.children.first().evaluate(object);
+    case Node::Kind::Not: return !n.children.first().evaluate(object);
     }
     return false;
 }
@@ -464,8 +455,9 @@ std::optional<qint64> Predicate::countThroughIndex(const EntityDescription &enti
         const qint64 row = n.object ? n.object->objectID() : 0;
         if (row <= 0 || &n.object->entity() != &relationship.target())
             return std::nullopt;
-        SQLite::Statement &statement = store.statement(
-            QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?").arg(quoted(relationship.linkTable), quoted(relationship.targetColumn)));
+        SQLite::Statement &statement =
+            store.statement(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 = ?")
+                                .arg(quoted(relationship.linkTable), quoted(relationship.targetColumn)));
         statement.bind(1, int64_t(row));
         const qint64 counted = statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
         statement.reset();

@@ -12,10 +12,7 @@
 using namespace StoreStatements;
 
 namespace {
-quint64 bit(int index)
-{
-    return quint64(1) << index;
-}
+quint64 bit(int index) { return quint64(1) << index; }
 
 qint64 codePoints(const char *bytes, qint64 size)
 {
@@ -40,8 +37,8 @@ qint64 headBytes(const char *bytes, qint64 size, qint64 count)
 // What "CASE WHEN length(x) <= wholeLimit THEN x ELSE substr(x, 1, headLength) END, length(x)"
 // gives, reading only the head of a large value (SQLite would read, and for a text count, all of
 // it). None when the value is not a text or blob, so the query answers instead.
-std::optional<std::pair<StoreValue, qint64>> readHead(PersistentStore &store, const EntityDescription &entity, int index,
-                                                      qint64 rowId, qint64 headLength, qint64 wholeLimit)
+std::optional<std::pair<StoreValue, qint64>> readHead(PersistentStore &store, const EntityDescription &entity,
+                                                      int index, qint64 rowId, qint64 headLength, qint64 wholeLimit)
 {
     const AttributeDescription &attribute = entity.attribute(index);
     const bool text = attribute.type == AttributeType::String;
@@ -109,7 +106,8 @@ void RecordLoader::prefetchValues(const EntityDescription &entity, const QList<M
         statement.reset();
     } catch (const std::exception &error) {
         // The records load their values one by one when read, and report a failure then.
-        LOG_WARNING("ManagedObjectContext::prefetchValues()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
+        LOG_WARNING("ManagedObjectContext::prefetchValues()",
+                    QStringLiteral("Could not fetch. ") + storeFailureKind(error));
     }
 }
 
@@ -127,7 +125,8 @@ bool RecordLoader::loadValues(ManagedObject &object)
             for (int column = 0; column < sql.valueIndexes.size(); ++column) {
                 const int index = sql.valueIndexes[column];
                 if (!(object.m_dirty & bit(index))) // set while an earlier load had failed
-                    object.m_values[size_t(index)] = StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(column)));
+                    object.m_values[size_t(index)] =
+                        StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(column)));
             }
         }
         statement.reset();
@@ -156,7 +155,8 @@ bool RecordLoader::loadLazyValue(ManagedObject &object, int index)
             value = StoreValues::coerce(entity.attribute(index).type, readValue(statement.getColumn(0)));
         statement.reset();
     } catch (const std::exception &error) {
-        LOG_ERROR("ManagedObjectContext::loadLazyValue()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
+        LOG_ERROR("ManagedObjectContext::loadLazyValue()",
+                  QStringLiteral("Could not fetch. ") + storeFailureKind(error));
         failed = true;
         ++object.m_readFailures;
     }
@@ -165,7 +165,7 @@ bool RecordLoader::loadLazyValue(ManagedObject &object, int index)
 }
 
 std::pair<StoreValue, qint64> RecordLoader::loadLazyPrefix(ManagedObject &object, int index, qint64 headLength,
-                                                                   qint64 wholeLimit)
+                                                           qint64 wholeLimit)
 {
     const EntityDescription &entity = object.entity();
     if (std::optional<std::pair<StoreValue, qint64>> head =
@@ -184,7 +184,8 @@ std::pair<StoreValue, qint64> RecordLoader::loadLazyPrefix(ManagedObject &object
         }
         statement.reset();
     } catch (const std::exception &error) {
-        LOG_ERROR("ManagedObjectContext::loadLazyPrefix()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
+        LOG_ERROR("ManagedObjectContext::loadLazyPrefix()",
+                  QStringLiteral("Could not fetch. ") + storeFailureKind(error));
         ++object.m_readFailures;
     }
     return {std::move(value), length};
@@ -196,8 +197,9 @@ bool RecordLoader::loadRelationship(ManagedObject &object, int index)
     const EntityDescription &target = relationship.target();
     QString sql;
     if (relationship.kind == RelationshipDescription::Kind::ManyToMany) {
-        sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                  .arg(quoted(relationship.targetColumn), quoted(relationship.linkTable), quoted(relationship.ownColumn));
+        sql =
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                .arg(quoted(relationship.targetColumn), quoted(relationship.linkTable), quoted(relationship.ownColumn));
     } else {
         sql = QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\"")
                   .arg(quoted(target.name), quoted(target.ownerColumn));
@@ -210,7 +212,8 @@ bool RecordLoader::loadRelationship(ManagedObject &object, int index)
             rows.append(statement.getColumn(0).getInt64());
         statement.reset();
     } catch (const std::exception &error) {
-        LOG_ERROR("ManagedObjectContext::loadRelationship()", QStringLiteral("Could not fetch. ") + storeFailureKind(error));
+        LOG_ERROR("ManagedObjectContext::loadRelationship()",
+                  QStringLiteral("Could not fetch. ") + storeFailureKind(error));
         ++object.m_readFailures;
         return false;
     }

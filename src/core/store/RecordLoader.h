@@ -22,7 +22,8 @@ public:
     bool loadLazyValue(ManagedObject &object, int index);
     // A lazy value whole when its length is at most `wholeLimit`, else its first `headLength`
     // characters (bytes for binary values); and its whole length.
-    std::pair<StoreValue, qint64> loadLazyPrefix(ManagedObject &object, int index, qint64 headLength, qint64 wholeLimit);
+    std::pair<StoreValue, qint64> loadLazyPrefix(ManagedObject &object, int index, qint64 headLength,
+                                                 qint64 wholeLimit);
     bool loadRelationship(ManagedObject &object, int index);
     bool loadOwner(ManagedObject &object);
 

@@ -35,10 +35,7 @@ void bindAll(SQLite::Statement &statement, const std::vector<StoreValue> &values
         StoreStatements::bindValue(statement, int(i) + 1, values[i]);
 }
 
-qint64 countOf(SQLite::Database &database, const char *sql)
-{
-    return database.execAndGet(sql).getInt64();
-}
+qint64 countOf(SQLite::Database &database, const char *sql) { return database.execAndGet(sql).getInt64(); }
 } // namespace
 
 namespace {
@@ -79,18 +76,13 @@ void SearchIndex::setPatience(Patience patience)
     g_patience = patience;
 }
 
-void SearchIndex::registerFunctions(SQLite::Database &database)
-{
-    SearchIndexSchema::registerFunctions(database);
-}
+void SearchIndex::registerFunctions(SQLite::Database &database) { SearchIndexSchema::registerFunctions(database); }
 
-void SearchIndex::createSchema(SQLite::Database &database)
-{
-    SearchIndexSchema::create(database);
-}
+void SearchIndex::createSchema(SQLite::Database &database) { SearchIndexSchema::create(database); }
 
 SearchIndex::SearchIndex(SQLite::Database &database, ConnectionFactory openConnection)
-    : m_database(database), m_openConnection(std::move(openConnection))
+    : m_database(database),
+      m_openConnection(std::move(openConnection))
 {
     verifySchema(database);
     if (!m_openConnection) {
@@ -99,10 +91,10 @@ SearchIndex::SearchIndex(SQLite::Database &database, ConnectionFactory openConne
             if (m_rebuild)
                 reset(database);
             m_rebuild = false;
-            while (buildStep(database, kBuildRows) == Step::More) {
-            }
+            while (buildStep(database, kBuildRows) == Step::More) {}
         } catch (const std::exception &error) {
-            LOG_ERROR("SearchIndex::SearchIndex()", QStringLiteral("search index not built: %1").arg(storeFailureKind(error)));
+            LOG_ERROR("SearchIndex::SearchIndex()",
+                      QStringLiteral("search index not built: %1").arg(storeFailureKind(error)));
             m_failed = true;
         }
         return;
@@ -110,10 +102,7 @@ SearchIndex::SearchIndex(SQLite::Database &database, ConnectionFactory openConne
     m_builder = std::thread([this] { run(); });
 }
 
-SearchIndex::~SearchIndex()
-{
-    stopBuilding();
-}
+SearchIndex::~SearchIndex() { stopBuilding(); }
 
 void SearchIndex::stopBuilding()
 {
@@ -139,13 +128,15 @@ void SearchIndex::verifySchema(SQLite::Database &database)
         if (present == int(SearchIndexSchema::parts().size())) {
             SQLite::Statement state(database, R"sql(SELECT count(*), max("fold") FROM "PBItemRecord_search_state")sql");
             state.executeStep();
-            if (state.getColumn(0).getInt() == 1 && state.getColumn(1).getString() == SearchIndexSchema::foldVersion().toStdString())
+            if (state.getColumn(0).getInt() == 1
+                && state.getColumn(1).getString() == SearchIndexSchema::foldVersion().toStdString())
                 return;
         }
-        LOG_WARNING("SearchIndex::verifySchema()", QStringLiteral("[-] search index incomplete or folded otherwise; building it anew"));
+        LOG_WARNING("SearchIndex::verifySchema()",
+                    QStringLiteral("[-] search index incomplete or folded otherwise; building it anew"));
     } catch (const std::exception &error) {
-        LOG_WARNING("SearchIndex::verifySchema()", QStringLiteral("[-] search index unreadable (%1); building it anew")
-                                                       .arg(storeFailureKind(error)));
+        LOG_WARNING("SearchIndex::verifySchema()",
+                    QStringLiteral("[-] search index unreadable (%1); building it anew").arg(storeFailureKind(error)));
     }
     disable(database);
     m_rebuild = true;
@@ -165,7 +156,8 @@ DROP TRIGGER IF EXISTS "PBItemRecord_search_update";
 DROP TABLE IF EXISTS "PBItemRecord_search_state";)sql");
         transaction.commit();
     } catch (const std::exception &error) {
-        LOG_ERROR("SearchIndex::disable()", QStringLiteral("could not switch the search index off: %1").arg(storeFailureKind(error)));
+        LOG_ERROR("SearchIndex::disable()",
+                  QStringLiteral("could not switch the search index off: %1").arg(storeFailureKind(error)));
     }
 }
 
@@ -186,10 +178,13 @@ DROP TABLE IF EXISTS "PBItemRecord_search";)sql");
 SearchIndex::Step SearchIndex::buildStep(SQLite::Database &database, int rows)
 {
     SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
-    const qint64 upTo = database.execAndGet(R"sql(SELECT "indexedUpTo" FROM "PBItemRecord_search_state")sql").getInt64();
+    const qint64 upTo =
+        database.execAndGet(R"sql(SELECT "indexedUpTo" FROM "PBItemRecord_search_state")sql").getInt64();
     if (upTo == kComplete)
         return Step::Done;
-    SQLite::Statement last(database, R"sql(SELECT max("pk") FROM (SELECT "pk" FROM "PBItemRecord" WHERE "pk" > ? ORDER BY "pk" LIMIT ?))sql");
+    SQLite::Statement last(
+        database,
+        R"sql(SELECT max("pk") FROM (SELECT "pk" FROM "PBItemRecord" WHERE "pk" > ? ORDER BY "pk" LIMIT ?))sql");
     last.bind(1, int64_t(upTo));
     last.bind(2, rows);
     last.executeStep();
@@ -225,7 +220,9 @@ void SearchIndex::indexRows(SQLite::Database &database, qint64 upTo, qint64 thro
 std::optional<qint64> SearchIndex::deferInserts(SQLite::Database &database)
 {
     // No state table: the index is switched off while it is built anew.
-    if (database.execAndGet(R"sql(SELECT count(*) FROM sqlite_master WHERE "name" = 'PBItemRecord_search_state')sql").getInt() == 0)
+    if (database.execAndGet(R"sql(SELECT count(*) FROM sqlite_master WHERE "name" = 'PBItemRecord_search_state')sql")
+            .getInt()
+        == 0)
         return std::nullopt;
     SQLite::Statement state(database, R"sql(SELECT "indexedUpTo" FROM "PBItemRecord_search_state")sql");
     if (!state.executeStep() || state.getColumn(0).getInt64() != kComplete)
@@ -295,7 +292,8 @@ void SearchIndex::run()
             const Step step = buildStep(*database, kBuildRows);
             failingSince.reset();
             if (std::exchange(waiting, false))
-                LOG_INFO("SearchIndex::run()", QStringLiteral("[+] the store's write lock is free; the search index is built on"));
+                LOG_INFO("SearchIndex::run()",
+                         QStringLiteral("[+] the store's write lock is free; the search index is built on"));
             if (step == Step::More) {
                 // Leaves a moment for the writes of the program between two steps.
                 std::unique_lock lock(m_mutex);
@@ -321,10 +319,12 @@ void SearchIndex::run()
                 // A passing state of a store that works: waited out, the connection kept.
                 failingSince.reset();
                 if (!std::exchange(waiting, true))
-                    LOG_WARNING("SearchIndex::run()", QStringLiteral("[-] the store is locked by another connection; the search "
-                                                                     "index waits for it while searches scan"));
+                    LOG_WARNING("SearchIndex::run()",
+                                QStringLiteral("[-] the store is locked by another connection; the search "
+                                               "index waits for it while searches scan"));
             } else {
-                LOG_WARNING("SearchIndex::run()", QStringLiteral("search index build step failed: ") + storeFailureKind(error));
+                LOG_WARNING("SearchIndex::run()",
+                            QStringLiteral("search index build step failed: ") + storeFailureKind(error));
                 database.reset();
                 if (!failingSince)
                     failingSince = now;
@@ -346,7 +346,7 @@ bool SearchIndex::isReady()
     try {
         SQLite::Statement state(m_database, R"sql(SELECT "indexedUpTo", "fold" FROM "PBItemRecord_search_state")sql");
         return state.executeStep() && state.getColumn(0).getInt64() == kComplete
-            && state.getColumn(1).getString() == SearchIndexSchema::foldVersion().toStdString();
+               && state.getColumn(1).getString() == SearchIndexSchema::foldVersion().toStdString();
     } catch (const std::exception &) {
         return false;
     }
@@ -373,7 +373,8 @@ bool SearchIndex::canAnswer(const EntityDescription &entity, const QStringList &
 }
 
 namespace {
-const char *const kLongItems = R"sql(SELECT "pk" FROM "PBItemRecord" WHERE "pk" IN (SELECT "pk" FROM "PBItemRecord_search_long") AND ()sql";
+const char *const kLongItems =
+    R"sql(SELECT "pk" FROM "PBItemRecord" WHERE "pk" IN (SELECT "pk" FROM "PBItemRecord_search_long") AND ()sql";
 
 // SELECT of the ids of the matching items: the index's matches (checked by scan when they are
 // only candidates) and the long items that the scan finds.
@@ -381,12 +382,13 @@ QString matchingSelect(const QString &keyword, const QString &scan, const std::v
                        std::vector<StoreValue> &bindings)
 {
     const IndexQuery query = indexQuery(keyword).value();
-    const QString indexed = QStringLiteral(R"sql(SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?)sql");
+    const QString indexed =
+        QStringLiteral(R"sql(SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?)sql");
     bindings.push_back(query.match);
     QString sql;
     if (!query.exact) {
-        sql += QStringLiteral(R"sql(SELECT "pk" FROM "PBItemRecord" WHERE "pk" IN ()sql") + indexed + QStringLiteral(") AND (")
-               + scan + QLatin1Char(')');
+        sql += QStringLiteral(R"sql(SELECT "pk" FROM "PBItemRecord" WHERE "pk" IN ()sql") + indexed
+               + QStringLiteral(") AND (") + scan + QLatin1Char(')');
         appendAll(bindings, scanBindings);
     } else {
         sql += indexed;
@@ -428,10 +430,13 @@ qint64 SearchIndex::count(const QStringList &, const QString &keyword, const QSt
 {
     const IndexQuery query = indexQuery(keyword).value();
     std::vector<StoreValue> bindings{query.match};
-    QString sql = query.exact
-        ? QStringLiteral(R"sql(SELECT (SELECT count(*) FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?))sql")
-        : QStringLiteral(R"sql(SELECT (SELECT count(*) FROM "PBItemRecord" WHERE "pk" IN (SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?) AND ()sql")
-              + scan + QStringLiteral("))");
+    QString sql =
+        query.exact
+            ? QStringLiteral(
+                R"sql(SELECT (SELECT count(*) FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?))sql")
+            : QStringLiteral(
+                  R"sql(SELECT (SELECT count(*) FROM "PBItemRecord" WHERE "pk" IN (SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?) AND ()sql")
+                  + scan + QStringLiteral("))");
     if (!query.exact)
         appendAll(bindings, scanBindings);
     sql += QStringLiteral(" + (SELECT count(*) FROM (") + QString::fromUtf8(kLongItems) + scan + QStringLiteral(")))");
@@ -448,7 +453,8 @@ std::optional<SearchIndex::Matches> SearchIndex::matchingIds(const QString &keyw
     if (kept > cap)
         return std::nullopt;
     const IndexQuery query = indexQuery(keyword).value();
-    SQLite::Statement statement(m_database, R"sql(SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?1 LIMIT ?2)sql");
+    SQLite::Statement statement(
+        m_database, R"sql(SELECT rowid FROM "PBItemRecord_search" WHERE "PBItemRecord_search" MATCH ?1 LIMIT ?2)sql");
     qint64 size = 0;
     const auto found = [&](const QString &match) -> std::optional<QString> {
         statement.reset();
@@ -511,17 +517,18 @@ bool SearchIndex::isIndexFailure(const std::exception &error)
 
 void SearchIndex::reportFailure(const std::exception &error)
 {
-    LOG_ERROR("SearchIndex::reportFailure()", QStringLiteral("[-] search index failed (%1); searches scan while it is built anew")
-                                                  .arg(storeFailureKind(error)));
+    LOG_ERROR("SearchIndex::reportFailure()",
+              QStringLiteral("[-] search index failed (%1); searches scan while it is built anew")
+                  .arg(storeFailureKind(error)));
     disable(m_database);
     if (!m_openConnection) {
         try {
             reset(m_database);
-            while (buildStep(m_database, kBuildRows) == Step::More) {
-            }
+            while (buildStep(m_database, kBuildRows) == Step::More) {}
             m_failed = false;
         } catch (const std::exception &again) {
-            LOG_ERROR("SearchIndex::reportFailure()", QStringLiteral("search index not rebuilt: %1").arg(storeFailureKind(again)));
+            LOG_ERROR("SearchIndex::reportFailure()",
+                      QStringLiteral("search index not rebuilt: %1").arg(storeFailureKind(again)));
         }
         return;
     }

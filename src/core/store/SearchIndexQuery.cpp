@@ -34,7 +34,8 @@ std::optional<IndexQuery> indexQuery(const QString &keyword)
         return std::nullopt;
     const QList<uint> characters = folded.toUcs4();
     bool exact = characters.size() <= kLongestPhrase && std::all_of(words.cbegin(), words.cend(), isLong)
-                 && !SearchTokenizer::isSeparator(characters.first()) && !SearchTokenizer::isSeparator(characters.last());
+                 && !SearchTokenizer::isSeparator(characters.first())
+                 && !SearchTokenizer::isSeparator(characters.last());
     qsizetype space = 0;
     for (const uint character : characters) {
         if (SearchTokenizer::isSeparator(character)) {

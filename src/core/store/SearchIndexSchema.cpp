@@ -78,15 +78,17 @@ void searchTextFunction(sqlite3_context *context, int argc, sqlite3_value **argv
 
 QString foldVersion()
 {
-    return QStringLiteral("3/%1/%2").arg(int(QChar::currentUnicodeVersion())).arg(QString::fromLatin1(U_UNICODE_VERSION));
+    return QStringLiteral("3/%1/%2")
+        .arg(int(QChar::currentUnicodeVersion()))
+        .arg(QString::fromLatin1(U_UNICODE_VERSION));
 }
 
 const std::vector<const char *> &parts()
 {
     // Never destroyed: the index's builder may still check the schema while the process ends.
-    static const auto &names = *new const std::vector<const char *>{"PBItemRecord_search",        "PBItemRecord_search_long",
-                                                                    "PBItemRecord_search_state",  "PBItemRecord_search_insert",
-                                                                    "PBItemRecord_search_delete", "PBItemRecord_search_update"};
+    static const auto &names = *new const std::vector<const char *>{
+        "PBItemRecord_search",        "PBItemRecord_search_long",   "PBItemRecord_search_state",
+        "PBItemRecord_search_insert", "PBItemRecord_search_delete", "PBItemRecord_search_update"};
     return names;
 }
 

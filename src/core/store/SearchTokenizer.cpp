@@ -12,10 +12,7 @@ namespace {
 // so a marker never meets a trigram.
 constexpr char kMarker = '\x01';
 
-bool isContinuation(unsigned char byte)
-{
-    return (byte & 0xC0) == 0x80;
-}
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // The character starting at `at` (of `length` bytes); a malformed sequence reads as U+FFFD.
 char32_t decode(const unsigned char *text, int at, int length)
@@ -79,7 +76,8 @@ int tokenize(Fts5Tokenizer *, void *context, int, const char *input, int length,
             starts[1] = starts[2];
             starts[2] = at;
             if (++inWord >= 3) {
-                if (const int rc = token(context, 0, input + starts[0], next - starts[0], starts[0], next); rc != SQLITE_OK)
+                if (const int rc = token(context, 0, input + starts[0], next - starts[0], starts[0], next);
+                    rc != SQLITE_OK)
                     return rc;
             }
         }
@@ -112,10 +110,7 @@ bool registerWith(sqlite3 *database)
     return api->xCreateTokenizer(api, kName, nullptr, &tokenizer, nullptr) == SQLITE_OK;
 }
 
-bool isSeparator(char32_t character)
-{
-    return QChar::isSpace(character);
-}
+bool isSeparator(char32_t character) { return QChar::isSpace(character); }
 
 QList<QString> words(const QString &folded)
 {

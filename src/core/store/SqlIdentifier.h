@@ -5,7 +5,4 @@
 
 // The name as a quoted SQL identifier. Names come from the entity descriptions and the program's
 // own constants, never from input.
-inline QString quoted(const QString &identifier)
-{
-    return QLatin1Char('"') + identifier + QLatin1Char('"');
-}
+inline QString quoted(const QString &identifier) { return QLatin1Char('"') + identifier + QLatin1Char('"'); }

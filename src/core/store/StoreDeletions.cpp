@@ -21,7 +21,8 @@ void StoreDeletions::markStoreDeleted(const EntityDescription &entity, const QLi
     std::unordered_set<const ManagedObject *> marked;
     for (qint64 row : rowIds) {
         ManagedObjectPtr object = m_context.registeredObject(entity, row);
-        if (!object || (object->m_state != ManagedObject::Registered && object->m_state != ManagedObject::PendingDelete))
+        if (!object
+            || (object->m_state != ManagedObject::Registered && object->m_state != ManagedObject::PendingDelete))
             continue;
         m_context.m_updated.erase(object.get());
         m_context.m_deleted.erase(object.get());
@@ -33,7 +34,8 @@ void StoreDeletions::markStoreDeleted(const EntityDescription &entity, const QLi
 }
 
 std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDescription &entity,
-                                                                const std::optional<Predicate> &predicate, StoreError *error)
+                                                                const std::optional<Predicate> &predicate,
+                                                                StoreError *error)
 {
     std::lock_guard lock(m_context.m_mutex);
     FetchRequestBase request(entity);
@@ -45,48 +47,51 @@ std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDesc
     const std::vector<StoreValue> &bindings = compiled->bindings;
     QList<qint64> rows;
     std::vector<std::pair<const EntityDescription *, QList<qint64>>> ownedRows;
-    for (int attempt = 0;; ++attempt) try {
-        rows.clear();
-        ownedRows.clear();
-        SQLite::Database &database = m_context.m_store->database();
-        SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
-        {
-            SQLite::Statement select(database, sql.toStdString());
-            for (size_t i = 0; i < bindings.size(); ++i)
-                bindValue(select, int(i) + 1, bindings[i]);
-            while (select.executeStep())
-                rows.append(select.getColumn(0).getInt64());
-        }
-        const QString ids = jsonRows(rows);
-        for (const RelationshipDescription &relationship : entity.relationships) {
-            if (relationship.kind != RelationshipDescription::Kind::OwnedMany)
+    for (int attempt = 0;; ++attempt)
+        try {
+            rows.clear();
+            ownedRows.clear();
+            SQLite::Database &database = m_context.m_store->database();
+            SQLite::Transaction transaction(database, SQLite::TransactionBehavior::IMMEDIATE);
+            {
+                SQLite::Statement select(database, sql.toStdString());
+                for (size_t i = 0; i < bindings.size(); ++i)
+                    bindValue(select, int(i) + 1, bindings[i]);
+                while (select.executeStep())
+                    rows.append(select.getColumn(0).getInt64());
+            }
+            const QString ids = jsonRows(rows);
+            for (const RelationshipDescription &relationship : entity.relationships) {
+                if (relationship.kind != RelationshipDescription::Kind::OwnedMany)
+                    continue;
+                const EntityDescription &target = relationship.target();
+                SQLite::Statement children(
+                    database, QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 IN (SELECT value FROM json_each(?))")
+                                  .arg(quoted(target.name), quoted(target.ownerColumn))
+                                  .toStdString());
+                children.bind(1, ids.toStdString());
+                QList<qint64> childRows;
+                while (children.executeStep())
+                    childRows.append(children.getColumn(0).getInt64());
+                ownedRows.emplace_back(&target, childRows);
+            }
+            m_context.m_store->searchIndex().willDelete(database, entity, rows.size());
+            SQLite::Statement remove(database,
+                                     QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
+                                         .arg(quoted(entity.name))
+                                         .toStdString());
+            remove.bind(1, ids.toStdString());
+            remove.exec();
+            transaction.commit();
+            break;
+        } catch (const std::exception &failure) {
+            if (attempt == 0 && SearchIndex::isIndexFailure(failure)) {
+                m_context.m_store->searchIndex().reportFailure(failure);
                 continue;
-            const EntityDescription &target = relationship.target();
-            SQLite::Statement children(database, QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 IN (SELECT value FROM json_each(?))")
-                                                     .arg(quoted(target.name), quoted(target.ownerColumn))
-                                                     .toStdString());
-            children.bind(1, ids.toStdString());
-            QList<qint64> childRows;
-            while (children.executeStep())
-                childRows.append(children.getColumn(0).getInt64());
-            ownedRows.emplace_back(&target, childRows);
+            }
+            report(error, storeError(failure));
+            return std::nullopt;
         }
-        m_context.m_store->searchIndex().willDelete(database, entity, rows.size());
-        SQLite::Statement remove(database, QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
-                                               .arg(quoted(entity.name))
-                                               .toStdString());
-        remove.bind(1, ids.toStdString());
-        remove.exec();
-        transaction.commit();
-        break;
-    } catch (const std::exception &failure) {
-        if (attempt == 0 && SearchIndex::isIndexFailure(failure)) {
-            m_context.m_store->searchIndex().reportFailure(failure);
-            continue;
-        }
-        report(error, storeError(failure));
-        return std::nullopt;
-    }
     ++m_context.m_generation;
     markStoreDeleted(entity, rows);
     for (const auto &[target, childRows] : ownedRows)

@@ -17,10 +17,11 @@ class StoreDeletions {
 public:
     explicit StoreDeletions(ManagedObjectContext &context);
 
-    std::optional<QList<qint64>> executeBatchDelete(const EntityDescription &entity, const std::optional<Predicate> &predicate,
-                                                    StoreError *error);
+    std::optional<QList<qint64>> executeBatchDelete(const EntityDescription &entity,
+                                                    const std::optional<Predicate> &predicate, StoreError *error);
     void mergeDeletedObjects(const QList<ManagedObjectPtr> &objects);
-    void mergeStoreChanges(const EntityDescription &entity, const QList<qint64> &changedRows, const QList<qint64> &deletedRows);
+    void mergeStoreChanges(const EntityDescription &entity, const QList<qint64> &changedRows,
+                           const QList<qint64> &deletedRows);
 
 private:
     void markStoreDeleted(const EntityDescription &entity, const QList<qint64> &rowIds);

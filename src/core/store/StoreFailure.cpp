@@ -16,12 +16,15 @@ QString storeFailureKind(const std::exception &error)
 {
     if (const auto *sqlite = dynamic_cast<const SQLite::Exception *>(&error)) {
         // sqlite3_errstr: one fixed text per code.
-        return QStringLiteral("SQLite error %1 (%2)").arg(sqlite->getExtendedErrorCode()).arg(QString::fromUtf8(sqlite->getErrorStr()));
+        return QStringLiteral("SQLite error %1 (%2)")
+            .arg(sqlite->getExtendedErrorCode())
+            .arg(QString::fromUtf8(sqlite->getErrorStr()));
     }
     if (dynamic_cast<const std::bad_alloc *>(&error))
         return QStringLiteral("out of memory");
     int status = 0;
-    const std::unique_ptr<char, decltype(&std::free)> name(abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), &std::free);
+    const std::unique_ptr<char, decltype(&std::free)> name(
+        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), &std::free);
     return QStringLiteral("%1 thrown").arg(QString::fromUtf8(status == 0 && name ? name.get() : typeid(error).name()));
 }
 
@@ -31,18 +34,14 @@ StoreError::Kind StoreError::kind() const
     if (!code.isValid())
         return Kind::other;
     switch (code.toInt() & 0xff) {
-    case SQLITE_FULL:
-        return Kind::diskFull;
+    case SQLITE_FULL: return Kind::diskFull;
     case SQLITE_READONLY:
     case SQLITE_PERM:
     case SQLITE_CANTOPEN:
-    case SQLITE_AUTH:
-        return Kind::readOnly;
+    case SQLITE_AUTH: return Kind::readOnly;
     case SQLITE_IOERR:
     case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        return Kind::ioError;
-    default:
-        return Kind::other;
+    case SQLITE_NOTADB: return Kind::ioError;
+    default: return Kind::other;
     }
 }

@@ -28,8 +28,9 @@ const EntitySql &sqlFor(const EntityDescription &entity)
         marks << QStringLiteral("?");
         if (attribute.lazy) {
             sql.selectLazy << QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(quoted(attribute.column), table);
-            sql.selectLazyPrefix << QStringLiteral("SELECT CASE WHEN length(%1) <= ?2 THEN %1 ELSE substr(%1, 1, ?1) END, "
-                                                   "length(%1) FROM %2 WHERE \"pk\" = ?3")
+            sql.selectLazyPrefix << QStringLiteral(
+                                        "SELECT CASE WHEN length(%1) <= ?2 THEN %1 ELSE substr(%1, 1, ?1) END, "
+                                        "length(%1) FROM %2 WHERE \"pk\" = ?3")
                                         .arg(quoted(attribute.column), table);
         } else {
             sql.selectLazy << QString();
@@ -43,7 +44,8 @@ const EntitySql &sqlFor(const EntityDescription &entity)
         marks << QStringLiteral("?");
         sql.selectOwner = QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(quoted(entity.ownerColumn), table);
     }
-    sql.selectValues = QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(eager.join(QStringLiteral(", ")), table);
+    sql.selectValues =
+        QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(eager.join(QStringLiteral(", ")), table);
     sql.selectRowsValues = QStringLiteral("SELECT \"pk\", %1 FROM %2 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
                                .arg(eager.join(QStringLiteral(", ")), table);
     sql.insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -68,10 +70,8 @@ void bindValue(SQLite::Statement &statement, int index, const StoreValue &value)
 StoreValue readValue(const SQLite::Column &column)
 {
     switch (column.getType()) {
-    case SQLITE_INTEGER:
-        return qint64(column.getInt64());
-    case SQLITE_FLOAT:
-        return qint64(column.getDouble());
+    case SQLITE_INTEGER: return qint64(column.getInt64());
+    case SQLITE_FLOAT: return qint64(column.getDouble());
     case SQLITE_TEXT: {
         QString text = QString::fromUtf8(column.getText(), column.getBytes());
         return text.isNull() ? QString(QLatin1String("")) : text;
@@ -80,8 +80,7 @@ StoreValue readValue(const SQLite::Column &column)
         const auto *bytes = static_cast<const char *>(column.getBlob());
         return QByteArray(bytes ? bytes : "", column.getBytes());
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 

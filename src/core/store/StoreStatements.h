@@ -24,7 +24,7 @@ struct EntitySql {
     QString insert;           // every column (and the owner column)
     QString selectOwner;
     QString deleteRow;
-    QList<QString> selectLazy; // by attribute index; empty for eager ones
+    QList<QString> selectLazy;       // by attribute index; empty for eager ones
     QList<QString> selectLazyPrefix; // the value when short enough, else its head; and its length
 };
 const EntitySql &sqlFor(const EntityDescription &entity);

@@ -93,8 +93,8 @@ std::optional<QList<qint64>> rowsAfter(PersistentStore &store, const QString &ta
 {
     const QString terms = compiled.terms.join(QStringLiteral(", "));
     const QString where = whereAnd(compiled);
-    SQLite::Statement &keysOf = store.statement(QStringLiteral("SELECT ") + terms + QStringLiteral(" FROM ") + table + where
-                                                + QStringLiteral("\"pk\" = ?"));
+    SQLite::Statement &keysOf = store.statement(QStringLiteral("SELECT ") + terms + QStringLiteral(" FROM ") + table
+                                                + where + QStringLiteral("\"pk\" = ?"));
     bindAll(keysOf, compiled.bindings);
     keysOf.bind(int(compiled.bindings.size()) + 1, int64_t(anchor.row));
     std::vector<StoreValue> keys;
@@ -103,7 +103,8 @@ std::optional<QList<qint64>> rowsAfter(PersistentStore &store, const QString &ta
             keys.push_back(StoreStatements::readValue(keysOf.getColumn(i)));
     }
     keysOf.reset();
-    if (keys.empty() || std::any_of(keys.cbegin(), keys.cend(), [](const StoreValue &value) { return value.index() == 0; }))
+    if (keys.empty()
+        || std::any_of(keys.cbegin(), keys.cend(), [](const StoreValue &value) { return value.index() == 0; }))
         return std::nullopt;
     const bool ascending = compiled.ascending.first();
     if (!ascending) {
@@ -112,7 +113,8 @@ std::optional<QList<qint64>> rowsAfter(PersistentStore &store, const QString &ta
         std::optional<bool> nulls = anchors.hasNullKeys(key);
         if (!nulls) {
             SQLite::Statement &any = store.statement(QStringLiteral("SELECT 1 FROM ") + table + where + QLatin1Char('(')
-                                                     + compiled.terms.join(QStringLiteral(" IS NULL OR ")) + QStringLiteral(" IS NULL) LIMIT 1"));
+                                                     + compiled.terms.join(QStringLiteral(" IS NULL OR "))
+                                                     + QStringLiteral(" IS NULL) LIMIT 1"));
             bindAll(any, compiled.bindings);
             nulls = any.executeStep();
             any.reset();
@@ -124,10 +126,10 @@ std::optional<QList<qint64>> rowsAfter(PersistentStore &store, const QString &ta
     QString places;
     for (size_t i = 0; i <= keys.size(); ++i)
         places += i == 0 ? QStringLiteral("?") : QStringLiteral(", ?");
-    SQLite::Statement &statement = store.statement(QStringLiteral("SELECT \"pk\" FROM ") + table + where + QLatin1Char('(') + terms
-                                                   + QStringLiteral(", \"pk\") ") + (ascending ? QLatin1Char('>') : QLatin1Char('<'))
-                                                   + QStringLiteral(" (") + places + QLatin1Char(')') + compiled.order
-                                                   + QStringLiteral(" LIMIT ? OFFSET ?"));
+    SQLite::Statement &statement = store.statement(
+        QStringLiteral("SELECT \"pk\" FROM ") + table + where + QLatin1Char('(') + terms + QStringLiteral(", \"pk\") ")
+        + (ascending ? QLatin1Char('>') : QLatin1Char('<')) + QStringLiteral(" (") + places + QLatin1Char(')')
+        + compiled.order + QStringLiteral(" LIMIT ? OFFSET ?"));
     int column = 1;
     bindAll(statement, compiled.bindings, column);
     column += int(compiled.bindings.size());
@@ -222,8 +224,9 @@ auto within(PersistentStore &store, qint64 steps, Read read) -> std::optional<de
 }
 
 // The rows of a request, when they are found within `steps` steps.
-std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QString &table, const CompiledRequest &compiled,
-                                              qint64 limit, qint64 offset, qint64 steps)
+std::optional<QList<qint64>> selectRowsWithin(PersistentStore &store, const QString &table,
+                                              const CompiledRequest &compiled, qint64 limit, qint64 offset,
+                                              qint64 steps)
 {
     return within(store, steps, [&] { return selectRows(store, table, compiled, limit, offset); });
 }
@@ -234,7 +237,8 @@ qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, con
     const EntityDescription &entity = *request.entity;
     const QString table = quoted(entity.name);
     auto countOf = [&](const CompiledRequest &compiled) {
-        SQLite::Statement &statement = store.statement(QStringLiteral("SELECT COUNT(*) FROM ") + table + compiled.where);
+        SQLite::Statement &statement =
+            store.statement(QStringLiteral("SELECT COUNT(*) FROM ") + table + compiled.where);
         for (size_t i = 0; i < compiled.bindings.size(); ++i)
             bindValue(statement, int(i) + 1, compiled.bindings[i]);
         const qint64 value = statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
@@ -251,8 +255,9 @@ qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, con
             // A short list (the pinned items) is walked, its rows tested against the matches,
             // rather than reading every match's row.
             const SearchIndex::Tuning tuning = SearchIndex::tuning();
-            const auto matches = tuning.countWalkSteps > 0 ? request.predicate->indexMatches(entity, store, tuning.sortedUpTo)
-                                                           : std::nullopt;
+            const auto matches = tuning.countWalkSteps > 0
+                                     ? request.predicate->indexMatches(entity, store, tuning.sortedUpTo)
+                                     : std::nullopt;
             if (matches && matches->found) {
                 const auto walk = compileRequest(request, nullptr, Predicate::SearchForm::IndexInOrder, &*matches);
                 if (const auto counted = within(store, tuning.countWalkSteps, [&] { return countOf(*walk); }))
@@ -270,7 +275,8 @@ qsizetype countRows(PersistentStore &store, const FetchRequestBase &request, con
 }
 } // namespace
 
-std::optional<PageAnchors::Anchor> PageAnchors::before(const QString &statement, qint64 offset, std::pair<qint64, qint64> state)
+std::optional<PageAnchors::Anchor> PageAnchors::before(const QString &statement, qint64 offset,
+                                                       std::pair<qint64, qint64> state)
 {
     follow(state);
     const auto rows = m_rows.constFind(statement);
@@ -308,8 +314,8 @@ void PageAnchors::follow(std::pair<qint64, qint64> state)
     m_state = state;
 }
 
-std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error, Predicate::SearchForm form,
-                                             const Predicate::IndexMatches *matches)
+std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error,
+                                              Predicate::SearchForm form, const Predicate::IndexMatches *matches)
 {
     const EntityDescription &entity = *request.entity;
     CompiledRequest compiled;
@@ -326,7 +332,8 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
         // ordered walk testing every row against them ("+" keeps SQLite off the order's index).
         const AttributeDescription &attribute = entity.attribute(index);
         const QString column = quoted(attribute.column);
-        const QString term = attribute.readableOrder ? QStringLiteral("tavi_order_key(") + column + QLatin1Char(')') : column;
+        const QString term =
+            attribute.readableOrder ? QStringLiteral("tavi_order_key(") + column + QLatin1Char(')') : column;
         compiled.terms << term;
         order += (form == Predicate::SearchForm::Index ? QStringLiteral("+") : QString()) + term
                  + (descriptor.ascending ? QStringLiteral(" ASC, ") : QStringLiteral(" DESC, "));
@@ -342,7 +349,8 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
     }
     // Ties follow the row order in the direction of the last key, so an index serves the whole order.
     const bool tiesAscending = request.sortDescriptors.isEmpty() || request.sortDescriptors.last().ascending;
-    compiled.order = QStringLiteral(" ORDER BY ") + order + (tiesAscending ? QStringLiteral("\"pk\" ASC") : QStringLiteral("\"pk\" DESC"));
+    compiled.order = QStringLiteral(" ORDER BY ") + order
+                     + (tiesAscending ? QStringLiteral("\"pk\" ASC") : QStringLiteral("\"pk\" DESC"));
     return compiled;
 }
 
@@ -351,8 +359,8 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
 // testing rows against a few, and when that takes too long they are ordered by the list's sort;
 // many mean a common keyword, whose page the list's first rows fill, tested by scan, or else
 // tested against the matches in the list's order.
-QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit,
-                         qint64 offset)
+QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan,
+                         qint64 limit, qint64 offset)
 {
     const EntityDescription &entity = *request.entity;
     const QString table = quoted(entity.name);
@@ -401,8 +409,9 @@ qsizetype countStoredRows(PersistentStore &store, const FetchRequestBase &reques
     const QString where = compiled.expression.isEmpty()
                               ? QStringLiteral(" WHERE ")
                               : QStringLiteral(" WHERE (") + compiled.expression + QStringLiteral(") AND ");
-    SQLite::Statement &statement = store.statement(QStringLiteral("SELECT COUNT(*) FROM ") + quoted(request.entity->name) + where
-                                                   + QStringLiteral("\"pk\" IN (SELECT value FROM json_each(?))"));
+    SQLite::Statement &statement =
+        store.statement(QStringLiteral("SELECT COUNT(*) FROM ") + quoted(request.entity->name) + where
+                        + QStringLiteral("\"pk\" IN (SELECT value FROM json_each(?))"));
     int column = 1;
     for (const StoreValue &binding : compiled.bindings)
         bindValue(statement, column++, binding);

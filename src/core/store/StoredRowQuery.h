@@ -59,13 +59,13 @@ private:
 
 // Absent, with the reason in `error`, when a key or the predicate does not fit the entity.
 std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, StoreError *error,
-                                             Predicate::SearchForm form = Predicate::SearchForm::Scan,
-                                             const Predicate::IndexMatches *matches = nullptr);
+                                              Predicate::SearchForm form = Predicate::SearchForm::Scan,
+                                              const Predicate::IndexMatches *matches = nullptr);
 
 // The ids of the stored rows of the request in its order, at most `limit` (< 0: all) after the
 // first `offset`. Throws on a store error.
-QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan, qint64 limit,
-                         qint64 offset = 0);
+QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request, const CompiledRequest &scan,
+                         qint64 limit, qint64 offset = 0);
 
 // The number of stored rows matching the request, less those of `shadowed` (rows the context
 // holds edited or deleted, which count as they are now, not as stored). Throws on a store error.

@@ -10,17 +10,15 @@
 
 FolderCloudMirror::FolderCloudMirror(const CloudMirrorOptions &options) : m_options(options) {}
 
-FolderCloudMirror::~FolderCloudMirror()
-{
-    stop();
-}
+FolderCloudMirror::~FolderCloudMirror() { stop(); }
 
 void FolderCloudMirror::start()
 {
     if (m_thread)
         return;
     m_alive = std::make_shared<std::atomic<bool>>(true);
-    SyncEngine::Setup setup{m_options.storePath, SyncSettings::folder(), SyncSettings::key(), SyncSettings::budget(), m_alive, m_handler};
+    SyncEngine::Setup setup{
+        m_options.storePath, SyncSettings::folder(), SyncSettings::key(), SyncSettings::budget(), m_alive, m_handler};
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("com.tavi.sync"));
     m_engine = new SyncEngine(std::move(setup));
@@ -29,7 +27,8 @@ void FolderCloudMirror::start()
     m_thread->start();
     CloudKeyValueStore::shared().setPublisher([engine = m_engine, alive = m_alive](const QVariantMap &changed) {
         if (alive->load())
-            QMetaObject::invokeMethod(engine, "localValuesChanged", Qt::QueuedConnection, Q_ARG(QStringList, changed.keys()));
+            QMetaObject::invokeMethod(engine, "localValuesChanged", Qt::QueuedConnection,
+                                      Q_ARG(QStringList, changed.keys()));
     });
 }
 
@@ -57,19 +56,14 @@ void FolderCloudMirror::stop()
     m_thread = nullptr;
 }
 
-bool FolderCloudMirror::isRunning() const
-{
-    return m_thread != nullptr;
-}
+bool FolderCloudMirror::isRunning() const { return m_thread != nullptr; }
 
-void FolderCloudMirror::setRemoteChangeHandler(CloudRemoteChangeHandler handler)
-{
-    m_handler = std::move(handler);
-}
+void FolderCloudMirror::setRemoteChangeHandler(CloudRemoteChangeHandler handler) { m_handler = std::move(handler); }
 
 void FolderCloudMirror::install()
 {
-    CloudMirror::setFactory([](const CloudMirrorOptions &options) { return std::make_unique<FolderCloudMirror>(options); });
+    CloudMirror::setFactory(
+        [](const CloudMirrorOptions &options) { return std::make_unique<FolderCloudMirror>(options); });
     CloudAccount::setDefaultAccount(std::make_shared<SyncFolderAccount>());
 }
 

@@ -37,10 +37,7 @@ QJsonObject SyncBlobs::refValue(const Ref &ref)
     return QJsonObject{{QStringLiteral("b"), ref.hash}, {QStringLiteral("n"), double(ref.size)}};
 }
 
-QString SyncBlobs::fileName(const QString &hash)
-{
-    return QStringLiteral("blob-") + hash + QStringLiteral(".tps");
-}
+QString SyncBlobs::fileName(const QString &hash) { return QStringLiteral("blob-") + hash + QStringLiteral(".tps"); }
 
 QList<SyncBlobs::Ref> SyncBlobs::refsIn(const QJsonObject &record)
 {
@@ -56,7 +53,9 @@ QList<SyncBlobs::Ref> SyncBlobs::refsIn(const QJsonObject &record)
 }
 
 SyncBlobs::SyncBlobs(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key)
-    : m_journal(journal), m_folder(folder), m_key(key)
+    : m_journal(journal),
+      m_folder(folder),
+      m_key(key)
 {
 }
 
@@ -124,7 +123,8 @@ int SyncBlobs::collect(quint64 oldestKept)
     const QString self = m_journal.deviceId();
     QStringList unused;
     {
-        SQLite::Statement &query = m_journal.statement(QStringLiteral("SELECT \"hash\" FROM \"SyncBlob\" WHERE \"lastUse\" < ?"));
+        SQLite::Statement &query =
+            m_journal.statement(QStringLiteral("SELECT \"hash\" FROM \"SyncBlob\" WHERE \"lastUse\" < ?"));
         query.bind(1, int64_t(oldestKept));
         while (query.executeStep())
             unused << QString::fromStdString(query.getColumn(0).getString());

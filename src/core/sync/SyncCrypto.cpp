@@ -18,10 +18,7 @@ SyncKey::Cost SyncKey::Cost::interactive()
     return {crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE};
 }
 
-SyncKey::Cost SyncKey::Cost::minimal()
-{
-    return {crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN};
-}
+SyncKey::Cost SyncKey::Cost::minimal() { return {crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN}; }
 
 SyncKey::SyncKey(QByteArray bytes) : m_bytes(std::move(bytes)) {}
 
@@ -91,11 +88,12 @@ QString SyncKey::contentHash(const QByteArray &plain) const
     // A subkey of its own, so the name never reveals anything about the sealing key.
     unsigned char subkey[crypto_generichash_KEYBYTES];
     static const QByteArray context = QByteArrayLiteral("TaviPaste/blob-name");
-    crypto_generichash(subkey, sizeof subkey, reinterpret_cast<const unsigned char *>(context.constData()), size_t(context.size()),
-                       reinterpret_cast<const unsigned char *>(m_bytes.constData()), size_t(m_bytes.size()));
+    crypto_generichash(subkey, sizeof subkey, reinterpret_cast<const unsigned char *>(context.constData()),
+                       size_t(context.size()), reinterpret_cast<const unsigned char *>(m_bytes.constData()),
+                       size_t(m_bytes.size()));
     unsigned char hash[32];
-    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char *>(plain.constData()), size_t(plain.size()),
-                       subkey, sizeof subkey);
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char *>(plain.constData()),
+                       size_t(plain.size()), subkey, sizeof subkey);
     sodium_memzero(subkey, sizeof subkey);
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(hash), sizeof hash).toHex());
 }

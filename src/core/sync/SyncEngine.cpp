@@ -30,7 +30,8 @@ void SyncEngine::begin()
     }
     try {
         if (m_journal->install())
-            LOG_INFO("SyncEngine::begin()", QStringLiteral("store changes logged for sync from now on; the whole store goes out once"));
+            LOG_INFO("SyncEngine::begin()",
+                     QStringLiteral("store changes logged for sync from now on; the whole store goes out once"));
     } catch (const std::exception &failure) {
         report(CloudMirrorEvent::Type::Setup, SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)});
         m_journal.reset();
@@ -91,7 +92,8 @@ void SyncEngine::finish(bool switchedOff)
         try {
             m_journal->uninstall();
         } catch (const std::exception &failure) {
-            LOG_ERROR("SyncEngine::finish()", QStringLiteral("sync logging could not be turned off: ") + storeFailureKind(failure));
+            LOG_ERROR("SyncEngine::finish()",
+                      QStringLiteral("sync logging could not be turned off: ") + storeFailureKind(failure));
         }
     }
     m_snapshots.reset();
@@ -105,8 +107,9 @@ void SyncEngine::watch()
 {
     if (!m_watcher)
         return;
-    QStringList paths{m_setup.storePath, m_setup.storePath + QStringLiteral("-wal"), QFileInfo(m_setup.storePath).absolutePath(),
-                      m_folder.path(), m_folder.path() + QStringLiteral("/devices")};
+    QStringList paths{m_setup.storePath, m_setup.storePath + QStringLiteral("-wal"),
+                      QFileInfo(m_setup.storePath).absolutePath(), m_folder.path(),
+                      m_folder.path() + QStringLiteral("/devices")};
     if (m_journal) {
         const QString self = m_journal->deviceId();
         for (const QString &device : m_folder.devices())
@@ -188,14 +191,16 @@ void SyncEngine::runExport()
     if (!result.failure)
         result.failure = m_snapshots->compact().failure;
     if (result.segments > 0 || result.failure)
-        LOG_INFO("SyncEngine::runExport()", QStringLiteral("exported %1 records in %2 segments").arg(result.records).arg(result.segments));
+        LOG_INFO("SyncEngine::runExport()",
+                 QStringLiteral("exported %1 records in %2 segments").arg(result.records).arg(result.segments));
     QVariantMap partial;
     for (const QString &id : std::as_const(result.skipped))
         partial.insert(id, QStringLiteral("too large to sync"));
     if (result.failure || !partial.isEmpty() || result.segments > 0) {
         std::optional<SyncFailure> failure = result.failure;
         if (!failure && !partial.isEmpty())
-            failure = SyncFailure{CloudErrorCode::PartialFailure, QStringLiteral("%1 items are too large to sync").arg(partial.size())};
+            failure = SyncFailure{CloudErrorCode::PartialFailure,
+                                  QStringLiteral("%1 items are too large to sync").arg(partial.size())};
         report(CloudMirrorEvent::Type::Export, failure, partial);
     }
 }
@@ -226,7 +231,9 @@ void SyncEngine::runImport()
     if (result.segments == 0 && !result.failure && changedValues.isEmpty())
         return;
     LOG_INFO("SyncEngine::runImport()", QStringLiteral("imported %1 records from %2 segments, %3 values")
-                                            .arg(result.records).arg(result.segments).arg(changedValues.size()));
+                                            .arg(result.records)
+                                            .arg(result.segments)
+                                            .arg(changedValues.size()));
     auto alive = m_setup.alive;
     if (!changedValues.isEmpty()) {
         // One notice per key, on the main queue: a listener may rebuild the store and stop us.
@@ -234,7 +241,8 @@ void SyncEngine::runImport()
             if (!alive->load())
                 return;
             for (auto it = changedValues.cbegin(); it != changedValues.cend(); ++it)
-                CloudKeyValueStore::shared().applyExternalChange({{it.key(), it.value()}}, CloudKeyValueStore::ServerChange);
+                CloudKeyValueStore::shared().applyExternalChange({{it.key(), it.value()}},
+                                                                 CloudKeyValueStore::ServerChange);
         });
     }
     if (result.hasChanges() && m_setup.remoteChange) {
@@ -246,11 +254,14 @@ void SyncEngine::runImport()
     }
     std::optional<SyncFailure> failure = result.failure;
     if (!failure && !result.partialErrors.isEmpty())
-        failure = SyncFailure{CloudErrorCode::PartialFailure, QStringLiteral("%1 records from other devices were refused").arg(result.partialErrors.size())};
+        failure =
+            SyncFailure{CloudErrorCode::PartialFailure,
+                        QStringLiteral("%1 records from other devices were refused").arg(result.partialErrors.size())};
     report(CloudMirrorEvent::Type::Import, failure, result.partialErrors);
 }
 
-void SyncEngine::report(CloudMirrorEvent::Type type, const std::optional<SyncFailure> &failure, const QVariantMap &partial)
+void SyncEngine::report(CloudMirrorEvent::Type type, const std::optional<SyncFailure> &failure,
+                        const QVariantMap &partial)
 {
     CloudMirrorEvent event;
     event.type = type;

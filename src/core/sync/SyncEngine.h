@@ -53,7 +53,8 @@ private:
     void checkAccount();
     bool mayUseFolder() const;
     void watch();
-    void report(CloudMirrorEvent::Type type, const std::optional<SyncFailure> &failure, const QVariantMap &partial = {});
+    void report(CloudMirrorEvent::Type type, const std::optional<SyncFailure> &failure,
+                const QVariantMap &partial = {});
 
     Setup m_setup;
     SyncFolder m_folder;

@@ -25,7 +25,9 @@ struct Pending {
 } // namespace
 
 SyncExporter::SyncExporter(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key)
-    : m_journal(journal), m_folder(folder), m_key(key)
+    : m_journal(journal),
+      m_folder(folder),
+      m_key(key)
 {
 }
 
@@ -33,8 +35,7 @@ SyncExporter::Result SyncExporter::exportChanges()
 {
     Result result;
     try {
-        while (!result.failure && exportOne(result)) {
-        }
+        while (!result.failure && exportOne(result)) {}
     } catch (const std::exception &failure) {
         LOG_ERROR("SyncExporter::exportChanges()", QStringLiteral("store error: ") + storeFailureKind(failure));
         result.failure = SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)};
@@ -52,7 +53,8 @@ bool SyncExporter::exportOne(Result &result)
     std::map<std::pair<QString, QString>, size_t> byId;
     qint64 lastSeq = 0;
     {
-        SQLite::Statement changes(database, "SELECT \"seq\", \"entity\", \"gid\", \"mask\", \"op\", \"at\" FROM \"SyncChange\" ORDER BY \"seq\" LIMIT 20000");
+        SQLite::Statement changes(database, "SELECT \"seq\", \"entity\", \"gid\", \"mask\", \"op\", \"at\" FROM "
+                                            "\"SyncChange\" ORDER BY \"seq\" LIMIT 20000");
         while (changes.executeStep()) {
             const QString kind = QString::fromStdString(changes.getColumn(1).getString());
             const QString id = QString::fromStdString(changes.getColumn(2).getString());
@@ -85,7 +87,8 @@ bool SyncExporter::exportOne(Result &result)
     if (pending.empty())
         return false;
 
-    const quint64 number = m_journal.meta(QStringLiteral("lastSegment")).value_or(QStringLiteral("0")).toULongLong() + 1;
+    const quint64 number =
+        m_journal.meta(QStringLiteral("lastSegment")).value_or(QStringLiteral("0")).toULongLong() + 1;
     SyncBlobs blobs(m_journal, m_folder, m_key);
     blobs.setBudget(m_budget);
     std::optional<SyncFailure> blobFailure;
@@ -116,7 +119,9 @@ bool SyncExporter::exportOne(Result &result)
         for (auto it = stamps.constBegin(); it != stamps.constEnd(); ++it)
             latest = std::max(latest, SyncJournal::stampOf(stamps, it.key()).time);
         const SyncStamp stamp{std::max({entry.at, latest + 1, qint64(1)}), self};
-        QJsonObject record{{QStringLiteral("k"), entry.kind}, {QStringLiteral("id"), entry.id}, {QStringLiteral("t"), double(stamp.time)}};
+        QJsonObject record{{QStringLiteral("k"), entry.kind},
+                           {QStringLiteral("id"), entry.id},
+                           {QStringLiteral("t"), double(stamp.time)}};
 
         if (entry.kind == SyncJournal::kLinkKind) {
             const bool linked = entry.op == SyncJournal::LinkAdd;
@@ -128,10 +133,14 @@ bool SyncExporter::exportOne(Result &result)
                 stamps = QJsonObject{{SyncJournal::kDeleted, SyncJournal::stampValue(stamp)}};
             } else {
                 tooLarge = false;
-                const std::optional<SyncRecords::Row> row = SyncRecords::read(m_journal, *entity, entry.id, entry.mask, large);
+                const std::optional<SyncRecords::Row> row =
+                    SyncRecords::read(m_journal, *entity, entry.id, entry.mask, large);
                 if (tooLarge) {
                     // Larger than any blob may be: it stays on this machine only.
-                    LOG_WARNING("SyncExporter::exportOne()", QStringLiteral("a %1 with a value over %2 bytes is too large to sync").arg(entry.kind).arg(SyncBlobs::kMaxBytes));
+                    LOG_WARNING("SyncExporter::exportOne()",
+                                QStringLiteral("a %1 with a value over %2 bytes is too large to sync")
+                                    .arg(entry.kind)
+                                    .arg(SyncBlobs::kMaxBytes));
                     result.skipped.append(entry.id);
                     continue;
                 }
@@ -141,7 +150,8 @@ bool SyncExporter::exportOne(Result &result)
                 }
                 if (!row)
                     continue; // deleted since; its delete is logged after this change
-                record.insert(QStringLiteral("op"), entry.op == SyncJournal::Insert ? QStringLiteral("put") : QStringLiteral("set"));
+                record.insert(QStringLiteral("op"),
+                              entry.op == SyncJournal::Insert ? QStringLiteral("put") : QStringLiteral("set"));
                 record.insert(QStringLiteral("a"), row->attributes);
                 if (row->pasteboards)
                     record.insert(QStringLiteral("p"), *row->pasteboards);
@@ -159,7 +169,8 @@ bool SyncExporter::exportOne(Result &result)
         const qint64 size = QJsonDocument(record).toJson(QJsonDocument::Compact).size();
         if (size > kMaxSegmentBytes) {
             // One record larger than a segment may be: it stays on this machine only.
-            LOG_WARNING("SyncExporter::exportOne()", QStringLiteral("a %1 of %2 bytes is too large to sync").arg(entry.kind).arg(size));
+            LOG_WARNING("SyncExporter::exportOne()",
+                        QStringLiteral("a %1 of %2 bytes is too large to sync").arg(entry.kind).arg(size));
             result.skipped.append(entry.id);
             continue;
         }
@@ -178,7 +189,8 @@ bool SyncExporter::exportOne(Result &result)
                                   {QStringLiteral("device"), self},
                                   {QStringLiteral("number"), double(number)},
                                   {QStringLiteral("records"), records}};
-        if (std::optional<SyncFailure> failure = m_folder.writeFile(self, name, SyncSegment::seal(m_key, self, name, segment), m_budget)) {
+        if (std::optional<SyncFailure> failure =
+                m_folder.writeFile(self, name, SyncSegment::seal(m_key, self, name, segment), m_budget)) {
             result.failure = failure;
             return false;
         }
@@ -195,7 +207,8 @@ bool SyncExporter::exportOne(Result &result)
         forget.exec();
     } else {
         // Forget only the changes of the records that were written.
-        SQLite::Statement forget(database, "DELETE FROM \"SyncChange\" WHERE \"seq\" <= ? AND \"entity\" = ? AND \"gid\" = ?");
+        SQLite::Statement forget(database,
+                                 "DELETE FROM \"SyncChange\" WHERE \"seq\" <= ? AND \"entity\" = ? AND \"gid\" = ?");
         for (auto it = newStamps.cbegin(); it != newStamps.cend(); ++it) {
             forget.bind(1, int64_t(lastSeq));
             forget.bind(2, it.key().first.toStdString());

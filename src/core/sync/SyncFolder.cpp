@@ -26,14 +26,15 @@ constexpr qint64 kFreeSpaceReserve = 16 * 1024 * 1024;
 
 const QRegularExpression &deviceNamePattern()
 {
-    static const QRegularExpression pattern(
-        QRegularExpression::anchoredPattern(QStringLiteral("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}")));
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+        QStringLiteral("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}")));
     return pattern;
 }
 
 QList<quint64> numberedFiles(const QString &directory, const QString &prefix)
 {
-    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("(seg|snap)-([0-9]{16})\\.tps")));
+    static const QRegularExpression pattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("(seg|snap)-([0-9]{16})\\.tps")));
     QList<quint64> numbers;
     const QStringList names = QDir(directory).entryList(QDir::Files | QDir::Hidden);
     for (const QString &name : names) {
@@ -151,7 +152,8 @@ SyncFolder::Joined SyncFolder::join(const QString &passphrase, SyncKey::Cost cos
                                  quint64(marker->value(QStringLiteral("memory")).toDouble())};
         std::optional<SyncKey> key = SyncKey::derive(passphrase, salt, cost);
         if (!key || !keyMatches(*key)) {
-            joined.failure = SyncFailure{CloudErrorCode::NotAuthenticated, Strings::text("Sync.Status.WrongPassphrase")};
+            joined.failure =
+                SyncFailure{CloudErrorCode::NotAuthenticated, Strings::text("Sync.Status.WrongPassphrase")};
             return joined;
         }
         joined.key = std::move(key);
@@ -208,7 +210,8 @@ QString SyncFolder::deviceDirectory(const QString &device) const
 QStringList SyncFolder::devices() const
 {
     QStringList result;
-    const QStringList names = QDir(m_path + QLatin1Char('/') + kDevicesFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList names =
+        QDir(m_path + QLatin1Char('/') + kDevicesFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &name : names)
         if (deviceNamePattern().match(name).hasMatch())
             result.append(name);
@@ -251,7 +254,8 @@ SyncFailure SyncFolder::ioFailure(int error)
         return {CloudErrorCode::QuotaExceeded, Strings::text("Sync.Error.DiskFull")};
     if (error == EROFS || error == EACCES || error == EPERM)
         return {CloudErrorCode::NetworkFailure, Strings::text("Sync.Error.ReadOnly")};
-    return {CloudErrorCode::NetworkFailure, Strings::text("Sync.Error.InputOutput").arg(QString::fromLocal8Bit(strerror(error)))};
+    return {CloudErrorCode::NetworkFailure,
+            Strings::text("Sync.Error.InputOutput").arg(QString::fromLocal8Bit(strerror(error)))};
 }
 
 std::optional<SyncFailure> SyncFolder::writeFile(const QString &device, const QString &name, const QByteArray &bytes,
@@ -268,7 +272,8 @@ std::optional<SyncFailure> SyncFolder::writeFile(const QString &device, const QS
     if (budget > 0 && deviceBytes(device) + bytes.size() > budget)
         return SyncFailure{CloudErrorCode::QuotaExceeded, Strings::text("Sync.Error.Budget")};
     const QStorageInfo storage(directory);
-    if (storage.isValid() && storage.bytesAvailable() >= 0 && storage.bytesAvailable() < bytes.size() + kFreeSpaceReserve)
+    if (storage.isValid() && storage.bytesAvailable() >= 0
+        && storage.bytesAvailable() < bytes.size() + kFreeSpaceReserve)
         return SyncFailure{CloudErrorCode::QuotaExceeded, Strings::text("Sync.Error.DiskFull")};
 
     const QByteArray target = QFile::encodeName(directory + QLatin1Char('/') + name);
@@ -318,8 +323,8 @@ QByteArray SyncFolder::fileVersion(const QString &device, const QString &name) c
     if (::stat(QFile::encodeName(deviceDirectory(device) + QLatin1Char('/') + name).constData(), &info) != 0)
         return {};
     return QByteArray::number(qint64(info.st_size)) + ':' + QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.'
-           + QByteArray::number(qint64(info.st_mtim.tv_nsec)) + ':' + QByteArray::number(qint64(info.st_ctim.tv_sec)) + '.'
-           + QByteArray::number(qint64(info.st_ctim.tv_nsec)) + ':' + QByteArray::number(quint64(info.st_ino));
+           + QByteArray::number(qint64(info.st_mtim.tv_nsec)) + ':' + QByteArray::number(qint64(info.st_ctim.tv_sec))
+           + '.' + QByteArray::number(qint64(info.st_ctim.tv_nsec)) + ':' + QByteArray::number(quint64(info.st_ino));
 }
 
 qint64 SyncFolder::deviceBytes(const QString &device) const

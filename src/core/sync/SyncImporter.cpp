@@ -32,14 +32,14 @@ bool isNumber(const QJsonValue &value, quint64 number)
     return value.isDouble() && value.toDouble() == double(number);
 }
 
-QString skippedKey(const QString &device)
-{
-    return QStringLiteral("skipped:") + device;
-}
+QString skippedKey(const QString &device) { return QStringLiteral("skipped:") + device; }
 } // namespace
 
 SyncImporter::SyncImporter(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key)
-    : m_journal(journal), m_folder(folder), m_key(key), m_blobs(journal, folder, key),
+    : m_journal(journal),
+      m_folder(folder),
+      m_key(key),
+      m_blobs(journal, folder, key),
       m_now([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
 }
@@ -55,7 +55,8 @@ SyncImporter::Result SyncImporter::importChanges(int recordBudget)
     try {
         retryWaiting(result);
     } catch (const std::exception &failure) {
-        LOG_ERROR("SyncImporter::importChanges()", QStringLiteral("waiting records could not be stored: ") + storeFailureKind(failure));
+        LOG_ERROR("SyncImporter::importChanges()",
+                  QStringLiteral("waiting records could not be stored: ") + storeFailureKind(failure));
     }
     for (const QString &device : m_folder.devices()) {
         if (device == self)
@@ -87,8 +88,9 @@ SyncImporter::Result SyncImporter::importChanges(int recordBudget)
                     break; // a segment in between has not arrived yet, or cannot be read yet
                 const quint64 reached = m_journal.cursor(device);
                 if (reached <= cursor && result.records < recordBudget) {
-                    LOG_WARNING("SyncImporter::importChanges()", QStringLiteral("reading past %1 made no progress; left for the next round")
-                                                                     .arg(logName(device, cursor)));
+                    LOG_WARNING("SyncImporter::importChanges()",
+                                QStringLiteral("reading past %1 made no progress; left for the next round")
+                                    .arg(logName(device, cursor)));
                     break;
                 }
                 cursor = reached;
@@ -96,7 +98,8 @@ SyncImporter::Result SyncImporter::importChanges(int recordBudget)
             if (!result.failure)
                 retrySkipped(device, files, recordBudget, result);
         } catch (const std::exception &failure) {
-            LOG_ERROR("SyncImporter::importChanges()", QStringLiteral("the read position of %1 could not be stored: %2").arg(device.left(8), storeFailureKind(failure)));
+            LOG_ERROR("SyncImporter::importChanges()", QStringLiteral("the read position of %1 could not be stored: %2")
+                                                           .arg(device.left(8), storeFailureKind(failure)));
             result.failure = SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)};
         }
         if (result.failure)
@@ -105,7 +108,8 @@ SyncImporter::Result SyncImporter::importChanges(int recordBudget)
     return result;
 }
 
-SyncImporter::Outcome SyncImporter::importSegment(const QString &device, quint64 number, const Files &files, Result &result)
+SyncImporter::Outcome SyncImporter::importSegment(const QString &device, quint64 number, const Files &files,
+                                                  Result &result)
 {
     const QString name = SyncFolder::segmentName(number);
     const std::optional<QByteArray> bytes = m_folder.readFile(device, name);
@@ -114,10 +118,13 @@ SyncImporter::Outcome SyncImporter::importSegment(const QString &device, quint64
         return Outcome::Stop;
     }
     SyncSegment::OpenError error = SyncSegment::OpenError::Unreadable;
-    const std::optional<QJsonObject> segment = bytes ? SyncSegment::open(m_key, device, name, *bytes, &error) : std::nullopt;
+    const std::optional<QJsonObject> segment =
+        bytes ? SyncSegment::open(m_key, device, name, *bytes, &error) : std::nullopt;
     if (error == SyncSegment::OpenError::NewerFormat) {
         if (isNews(device + QLatin1Char('/') + name, QByteArrayLiteral("newer format")))
-            LOG_INFO("SyncImporter::importSegment()", QStringLiteral("segment %1 is of a newer format; left for a newer version").arg(logName(device, number)));
+            LOG_INFO("SyncImporter::importSegment()",
+                     QStringLiteral("segment %1 is of a newer format; left for a newer version")
+                         .arg(logName(device, number)));
         return Outcome::Stop;
     }
     if (error == SyncSegment::OpenError::Unreadable)
@@ -128,32 +135,37 @@ SyncImporter::Outcome SyncImporter::importSegment(const QString &device, quint64
     if (!segment || !isNumber(segment->value(QStringLiteral("number")), number) || !records.isArray()
         || records.toArray().size() > kMaxRecordsPerSegment) {
         // Sealed at its place by a holder of the key: it is whole, and will not become readable.
-        LOG_WARNING("SyncImporter::importSegment()", QStringLiteral("segment %1 is malformed; skipped").arg(logName(device, number)));
+        LOG_WARNING("SyncImporter::importSegment()",
+                    QStringLiteral("segment %1 is malformed; skipped").arg(logName(device, number)));
         m_journal.setCursor(device, number);
         return Outcome::Applied;
     }
-    if (!applyRecords(device, records.toArray(), [&] { m_journal.setCursor(device, number); }, result))
+    if (!applyRecords(
+            device, records.toArray(), [&] { m_journal.setCursor(device, number); }, result))
         return Outcome::Stop;
     ++result.segments;
     return Outcome::Applied;
 }
 
-SyncImporter::Outcome SyncImporter::waitFor(const QString &device, quint64 number, const std::optional<QByteArray> &bytes, const Files &files)
+SyncImporter::Outcome SyncImporter::waitFor(const QString &device, quint64 number,
+                                            const std::optional<QByteArray> &bytes, const Files &files)
 {
     const QString name = SyncFolder::segmentName(number);
     const QString key = device + QLatin1Char('/') + name;
     const QByteArray fileVersion = m_folder.fileVersion(device, name);
     const QByteArray version =
-        fileVersion + '/' + (bytes ? QCryptographicHash::hash(*bytes, QCryptographicHash::Md5).toHex() : QByteArrayLiteral("unread"));
+        fileVersion + '/'
+        + (bytes ? QCryptographicHash::hash(*bytes, QCryptographicHash::Md5).toHex() : QByteArrayLiteral("unread"));
     const qint64 now = m_now();
     const auto found = m_unopened.constFind(key);
     if (found == m_unopened.cend() || found->version != version) {
         // New, or changed since the last round: the time to give up on it starts again.
         m_unopened.insert(key, {version, now});
-        LOG_INFO("SyncImporter::waitFor()", QStringLiteral("segment %1 (%2 bytes) cannot be opened yet: a partial copy, or not sealed for "
-                                                           "this place; waiting for it")
-                                                .arg(logName(device, number))
-                                                .arg(bytes ? bytes->size() : -1));
+        LOG_INFO("SyncImporter::waitFor()",
+                 QStringLiteral("segment %1 (%2 bytes) cannot be opened yet: a partial copy, or not sealed for "
+                                "this place; waiting for it")
+                     .arg(logName(device, number))
+                     .arg(bytes ? bytes->size() : -1));
         return Outcome::Retry;
     }
     const qint64 unchangedMs = now - found->since;
@@ -176,10 +188,11 @@ SyncImporter::Outcome SyncImporter::waitFor(const QString &device, quint64 numbe
     m_journal.setCursor(device, number);
     transaction.commit();
     m_unopened.remove(key);
-    LOG_WARNING("SyncImporter::waitFor()", QStringLiteral("segment %1 stayed unopened for %2 s while later ones are whole; read past it "
-                                                          "for now, and read when it changes")
-                                               .arg(logName(device, number))
-                                               .arg(unchangedMs / 1000));
+    LOG_WARNING("SyncImporter::waitFor()",
+                QStringLiteral("segment %1 stayed unopened for %2 s while later ones are whole; read past it "
+                               "for now, and read when it changes")
+                    .arg(logName(device, number))
+                    .arg(unchangedMs / 1000));
     return Outcome::Applied;
 }
 
@@ -192,7 +205,8 @@ bool SyncImporter::opens(const QString &device, const QString &name, qint64 cap)
 QMap<quint64, QByteArray> SyncImporter::skipped(const QString &device)
 {
     QMap<quint64, QByteArray> skipped;
-    const QJsonObject stored = QJsonDocument::fromJson(m_journal.meta(skippedKey(device)).value_or(QString()).toUtf8()).object();
+    const QJsonObject stored =
+        QJsonDocument::fromJson(m_journal.meta(skippedKey(device)).value_or(QString()).toUtf8()).object();
     for (auto it = stored.constBegin(); it != stored.constEnd(); ++it)
         if (const quint64 number = it.key().toULongLong())
             skipped.insert(number, it.value().toString().toLatin1());
@@ -204,7 +218,9 @@ void SyncImporter::setSkipped(const QString &device, const QMap<quint64, QByteAr
     QJsonObject stored;
     for (auto it = skipped.cbegin(); it != skipped.cend(); ++it)
         stored.insert(QString::number(it.key()), QString::fromLatin1(it.value()));
-    m_journal.setMeta(skippedKey(device), stored.isEmpty() ? QString() : QString::fromUtf8(QJsonDocument(stored).toJson(QJsonDocument::Compact)));
+    m_journal.setMeta(skippedKey(device),
+                      stored.isEmpty() ? QString()
+                                       : QString::fromUtf8(QJsonDocument(stored).toJson(QJsonDocument::Compact)));
 }
 
 void SyncImporter::retrySkipped(const QString &device, const Files &files, int recordBudget, Result &result)
@@ -222,20 +238,23 @@ void SyncImporter::retrySkipped(const QString &device, const Files &files, int r
         }
         const std::optional<QByteArray> bytes = m_folder.readFile(device, name);
         SyncSegment::OpenError error = SyncSegment::OpenError::Unreadable;
-        const std::optional<QJsonObject> segment = bytes ? SyncSegment::open(m_key, device, name, *bytes, &error) : std::nullopt;
+        const std::optional<QJsonObject> segment =
+            bytes ? SyncSegment::open(m_key, device, name, *bytes, &error) : std::nullopt;
         if (!segment && error != SyncSegment::OpenError::Malformed) {
             // Changed, but still not whole: read again when it changes next.
             QMap<quint64, QByteArray> now = this->skipped(device);
             now.insert(number, version);
             setSkipped(device, now);
-            LOG_INFO("SyncImporter::retrySkipped()", QStringLiteral("segment %1 changed but cannot be opened yet").arg(logName(device, number)));
+            LOG_INFO("SyncImporter::retrySkipped()",
+                     QStringLiteral("segment %1 changed but cannot be opened yet").arg(logName(device, number)));
             continue;
         }
         const QJsonValue records = segment ? segment->value(QStringLiteral("records")) : QJsonValue();
-        const bool wellFormed = segment && isNumber(segment->value(QStringLiteral("number")), number) && records.isArray()
-                                && records.toArray().size() <= kMaxRecordsPerSegment;
+        const bool wellFormed = segment && isNumber(segment->value(QStringLiteral("number")), number)
+                                && records.isArray() && records.toArray().size() <= kMaxRecordsPerSegment;
         if (!wellFormed)
-            LOG_WARNING("SyncImporter::retrySkipped()", QStringLiteral("segment %1 is malformed; skipped").arg(logName(device, number)));
+            LOG_WARNING("SyncImporter::retrySkipped()",
+                        QStringLiteral("segment %1 is malformed; skipped").arg(logName(device, number)));
         auto forget = [&] {
             QMap<quint64, QByteArray> now = this->skipped(device);
             now.remove(number);
@@ -244,13 +263,15 @@ void SyncImporter::retrySkipped(const QString &device, const Files &files, int r
         if (!applyRecords(device, wellFormed ? records.toArray() : QJsonArray(), forget, result))
             return;
         if (wellFormed) {
-            LOG_INFO("SyncImporter::retrySkipped()", QStringLiteral("segment %1 read after all").arg(logName(device, number)));
+            LOG_INFO("SyncImporter::retrySkipped()",
+                     QStringLiteral("segment %1 read after all").arg(logName(device, number)));
             ++result.segments;
         }
     }
     // What is still missing: a snapshot that covers it stands in for it.
     const QMap<quint64, QByteArray> left = this->skipped(device);
-    if (left.isEmpty() || files.snapshots.isEmpty() || files.snapshots.last() < left.firstKey() || result.records >= recordBudget)
+    if (left.isEmpty() || files.snapshots.isEmpty() || files.snapshots.last() < left.firstKey()
+        || result.records >= recordBudget)
         return;
     importSnapshot(device, files.snapshots, left.firstKey(), recordBudget, result);
     if (result.records >= recordBudget)
@@ -266,29 +287,33 @@ bool SyncImporter::isNews(const QString &key, const QByteArray &state)
     return true;
 }
 
-SyncImporter::Outcome SyncImporter::importSnapshot(const QString &device, const QList<quint64> &snapshots, quint64 from, int recordBudget,
-                                                   Result &result)
+SyncImporter::Outcome SyncImporter::importSnapshot(const QString &device, const QList<quint64> &snapshots, quint64 from,
+                                                   int recordBudget, Result &result)
 {
     for (auto it = snapshots.crbegin(); it != snapshots.crend() && *it >= from; ++it) {
         const quint64 number = *it;
         const QString name = SyncFolder::snapshotName(number);
         const std::optional<QByteArray> bytes = m_folder.readFile(device, name, SyncSegment::kMaxManifestBytes);
         SyncSegment::OpenError error = SyncSegment::OpenError::Unreadable;
-        const std::optional<QJsonObject> manifest = bytes ? SyncSegment::open(m_key, device, name, *bytes, &error) : std::nullopt;
+        const std::optional<QJsonObject> manifest =
+            bytes ? SyncSegment::open(m_key, device, name, *bytes, &error) : std::nullopt;
         if (error == SyncSegment::OpenError::NewerFormat)
             return Outcome::Stop;
         const QJsonValue parts = manifest ? manifest->value(QStringLiteral("parts")) : QJsonValue();
-        if (manifest && isNumber(manifest->value(QStringLiteral("number")), number) && parts.isDouble() && parts.toDouble() >= 1
-            && parts.toDouble() <= kMaxSnapshotParts && parts.toDouble() == std::floor(parts.toDouble()))
+        if (manifest && isNumber(manifest->value(QStringLiteral("number")), number) && parts.isDouble()
+            && parts.toDouble() >= 1 && parts.toDouble() <= kMaxSnapshotParts
+            && parts.toDouble() == std::floor(parts.toDouble()))
             return applySnapshot(device, number, int(parts.toDouble()), recordBudget, result);
         // Not arrived whole yet, or not a snapshot of ours: an older one stands in meanwhile.
         if (isNews(device + QLatin1Char('/') + name, m_folder.fileVersion(device, name)))
-            LOG_INFO("SyncImporter::importSnapshot()", QStringLiteral("snapshot %1 cannot be read yet; will retry").arg(logName(device, number)));
+            LOG_INFO("SyncImporter::importSnapshot()",
+                     QStringLiteral("snapshot %1 cannot be read yet; will retry").arg(logName(device, number)));
     }
     return Outcome::Retry;
 }
 
-SyncImporter::Outcome SyncImporter::applySnapshot(const QString &device, quint64 number, int parts, int recordBudget, Result &result)
+SyncImporter::Outcome SyncImporter::applySnapshot(const QString &device, quint64 number, int parts, int recordBudget,
+                                                  Result &result)
 {
     // Parts already applied in earlier rounds, when they were of this snapshot.
     const QString progressKey = QStringLiteral("snapshot:") + device;
@@ -305,8 +330,10 @@ SyncImporter::Outcome SyncImporter::applySnapshot(const QString &device, quint64
         if (!content && error != SyncSegment::OpenError::Malformed) {
             // Not arrived, half copied, or removed while read (a newer snapshot replaced it).
             if (isNews(device + QLatin1Char('/') + partName, m_folder.fileVersion(device, partName)))
-                LOG_INFO("SyncImporter::applySnapshot()", QStringLiteral("part %1 of snapshot %2 cannot be read yet; will retry")
-                                                              .arg(part).arg(logName(device, number)));
+                LOG_INFO("SyncImporter::applySnapshot()",
+                         QStringLiteral("part %1 of snapshot %2 cannot be read yet; will retry")
+                             .arg(part)
+                             .arg(logName(device, number)));
             return Outcome::Retry;
         }
         m_logged.remove(device + QLatin1Char('/') + partName);
@@ -315,7 +342,9 @@ SyncImporter::Outcome SyncImporter::applySnapshot(const QString &device, quint64
                                 && content->value(QStringLiteral("part")) == QJsonValue(part) && records.isArray()
                                 && records.toArray().size() <= kMaxRecordsPerSegment;
         if (!wellFormed)
-            LOG_WARNING("SyncImporter::applySnapshot()", QStringLiteral("part %1 of snapshot %2 is malformed; skipped").arg(part).arg(logName(device, number)));
+            LOG_WARNING(
+                "SyncImporter::applySnapshot()",
+                QStringLiteral("part %1 of snapshot %2 is malformed; skipped").arg(part).arg(logName(device, number)));
         const bool last = part == parts;
         auto finish = [&] {
             if (last) {
@@ -340,7 +369,8 @@ SyncImporter::Outcome SyncImporter::applySnapshot(const QString &device, quint64
     return Outcome::Applied;
 }
 
-bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records, const std::function<void()> &finish, Result &result)
+bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records, const std::function<void()> &finish,
+                                Result &result)
 {
     qsizetype next = 0;
     do {
@@ -357,7 +387,9 @@ bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records
             SyncBlobs::State state = SyncBlobs::State::Ready;
             if (!fetchBlobs(device, entry.record, entry.blobs, &state)) {
                 if (state == SyncBlobs::State::Damaged)
-                    result.partialErrors.insert(entry.record.value(QStringLiteral("id")).toString().left(SyncRecordMerge::kMaxIdLength), QStringLiteral("damaged data"));
+                    result.partialErrors.insert(
+                        entry.record.value(QStringLiteral("id")).toString().left(SyncRecordMerge::kMaxIdLength),
+                        QStringLiteral("damaged data"));
                 entry.waits = true;
             }
             for (const QByteArray &bytes : std::as_const(entry.blobs))
@@ -394,7 +426,8 @@ bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records
                 result.takeChanges(applied);
             } while (done < batch.size());
         } catch (const std::exception &failure) {
-            LOG_ERROR("SyncImporter::applyRecords()", QStringLiteral("records from %1 could not be stored: %2").arg(device.left(8), storeFailureKind(failure)));
+            LOG_ERROR("SyncImporter::applyRecords()", QStringLiteral("records from %1 could not be stored: %2")
+                                                          .arg(device.left(8), storeFailureKind(failure)));
             result.failure = SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)};
             return false;
         }
@@ -413,7 +446,8 @@ void SyncImporter::Result::takeChanges(const Result &applied)
         partialErrors.insert(it.key(), it.value());
 }
 
-bool SyncImporter::fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs, SyncBlobs::State *state)
+bool SyncImporter::fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs,
+                              SyncBlobs::State *state)
 {
     for (const SyncBlobs::Ref &ref : SyncBlobs::refsIn(record)) {
         if (blobs.contains(ref.hash))
@@ -424,9 +458,12 @@ bool SyncImporter::fetchBlobs(const QString &device, const QJsonObject &record, 
         if (*state != SyncBlobs::State::Ready) {
             // Told once per blob and state: the record is tried again every round.
             if (isNews(key, QByteArray::number(int(*state))))
-                LOG_WARNING("SyncImporter::fetchBlobs()", QStringLiteral("a blob of %1 bytes from %2 is %3; its record waits")
-                                                              .arg(ref.size).arg(device.left(8))
-                                                              .arg(*state == SyncBlobs::State::Damaged ? QStringLiteral("damaged") : QStringLiteral("missing")));
+                LOG_WARNING("SyncImporter::fetchBlobs()",
+                            QStringLiteral("a blob of %1 bytes from %2 is %3; its record waits")
+                                .arg(ref.size)
+                                .arg(device.left(8))
+                                .arg(*state == SyncBlobs::State::Damaged ? QStringLiteral("damaged")
+                                                                         : QStringLiteral("missing")));
             return false;
         }
         m_logged.remove(key);
@@ -446,12 +483,15 @@ void SyncImporter::retryWaiting(Result &result)
     {
         // A page per round, on from where the last one ended: records that wait for good do not
         // keep the ones behind them from being tried.
-        SQLite::Statement &query = m_journal.statement(QStringLiteral(
-            "SELECT \"seq\", \"device\", \"record\" FROM \"SyncWaiting\" WHERE \"seq\" > ? ORDER BY \"seq\" LIMIT %1").arg(kWaitingPerRound));
+        SQLite::Statement &query =
+            m_journal.statement(QStringLiteral("SELECT \"seq\", \"device\", \"record\" FROM \"SyncWaiting\" WHERE "
+                                               "\"seq\" > ? ORDER BY \"seq\" LIMIT %1")
+                                    .arg(kWaitingPerRound));
         query.bind(1, int64_t(m_waitingAfter));
         while (query.executeStep())
-            waiting.append({query.getColumn(0).getInt64(), QString::fromStdString(query.getColumn(1).getString()),
-                            QJsonDocument::fromJson(QByteArray::fromStdString(query.getColumn(2).getString())).object()});
+            waiting.append(
+                {query.getColumn(0).getInt64(), QString::fromStdString(query.getColumn(1).getString()),
+                 QJsonDocument::fromJson(QByteArray::fromStdString(query.getColumn(2).getString())).object()});
         query.reset();
     }
     m_waitingAfter = waiting.size() < kWaitingPerRound ? 0 : waiting.last().seq;
@@ -465,7 +505,9 @@ void SyncImporter::retryWaiting(Result &result)
             continue; // an edit whose record has not arrived yet
         if (!superseded && !fetchBlobs(entry.device, entry.record, blobs, &state)) {
             if (state == SyncBlobs::State::Damaged)
-                result.partialErrors.insert(entry.record.value(QStringLiteral("id")).toString().left(SyncRecordMerge::kMaxIdLength), QStringLiteral("damaged data"));
+                result.partialErrors.insert(
+                    entry.record.value(QStringLiteral("id")).toString().left(SyncRecordMerge::kMaxIdLength),
+                    QStringLiteral("damaged data"));
             continue;
         }
         Result applied;

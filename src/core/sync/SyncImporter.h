@@ -70,7 +70,8 @@ private:
     // Whether a file opens with the key at its place: sealed, whole, by a holder of the key.
     bool opens(const QString &device, const QString &name, qint64 cap) const;
     // The newest snapshot numbered `from` or above whose manifest opens.
-    Outcome importSnapshot(const QString &device, const QList<quint64> &snapshots, quint64 from, int recordBudget, Result &result);
+    Outcome importSnapshot(const QString &device, const QList<quint64> &snapshots, quint64 from, int recordBudget,
+                           Result &result);
     Outcome applySnapshot(const QString &device, quint64 number, int parts, int recordBudget, Result &result);
     // Segments read past (number -> file version when given up on), persisted per device.
     QMap<quint64, QByteArray> skipped(const QString &device);
@@ -80,10 +81,12 @@ private:
     // state is logged once, not on every round.
     bool isNews(const QString &key, const QByteArray &state);
     // Applies records in short transactions; `finish` runs in the last one (cursor, progress).
-    bool applyRecords(const QString &device, const QJsonArray &records, const std::function<void()> &finish, Result &result);
+    bool applyRecords(const QString &device, const QJsonArray &records, const std::function<void()> &finish,
+                      Result &result);
     void retryWaiting(Result &result);
     // Reads the blobs a record refers to; false (with the state) when one is missing or damaged.
-    bool fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs, SyncBlobs::State *state);
+    bool fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs,
+                    SyncBlobs::State *state);
 
     SyncJournal &m_journal;
     const SyncFolder &m_folder;

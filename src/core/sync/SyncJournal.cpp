@@ -52,7 +52,8 @@ QByteArray encodeStamps(const QJsonObject &stamps)
             return QJsonDocument(stamps).toJson(QJsonDocument::Compact);
         if (json.size() > 1)
             json += ',';
-        json += '"' + it.key().toLatin1() + "\":[" + QByteArray::number(qint64(time)) + ",\"" + device.toLatin1() + "\"]";
+        json +=
+            '"' + it.key().toLatin1() + "\":[" + QByteArray::number(qint64(time)) + ",\"" + device.toLatin1() + "\"]";
     }
     json += '}';
     return json;
@@ -73,14 +74,18 @@ QStringList triggersFor(const SyncEntity &entity)
     const QString mask = maskTerms.join(QStringLiteral(" | "));
     const QString prefix = QStringLiteral("Sync_") + entity.kind;
     QStringList sql;
-    sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"%1_insert\" AFTER INSERT ON %2 WHEN NEW.%3 IS NOT NULL AND %4 "
-                          "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('%5', NEW.%3, -1, 0, %6); END")
+    sql << QStringLiteral(
+               "CREATE TRIGGER IF NOT EXISTS \"%1_insert\" AFTER INSERT ON %2 WHEN NEW.%3 IS NOT NULL AND %4 "
+               "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('%5', NEW.%3, -1, 0, %6); END")
                .arg(prefix, table, id, QLatin1String(kLogging), entity.kind, QLatin1String(kNow));
-    sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"%1_update\" AFTER UPDATE ON %2 WHEN NEW.%3 IS NOT NULL AND (%4) != 0 AND %5 "
-                          "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('%6', NEW.%3, %4, 1, %7); END")
+    sql << QStringLiteral(
+               "CREATE TRIGGER IF NOT EXISTS \"%1_update\" AFTER UPDATE ON %2 WHEN NEW.%3 IS NOT NULL AND (%4) != 0 "
+               "AND %5 "
+               "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('%6', NEW.%3, %4, 1, %7); END")
                .arg(prefix, table, id, mask, QLatin1String(kLogging), entity.kind, QLatin1String(kNow));
-    sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"%1_delete\" AFTER DELETE ON %2 WHEN OLD.%3 IS NOT NULL AND %4 "
-                          "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('%5', OLD.%3, 0, 2, %6); END")
+    sql << QStringLiteral(
+               "CREATE TRIGGER IF NOT EXISTS \"%1_delete\" AFTER DELETE ON %2 WHEN OLD.%3 IS NOT NULL AND %4 "
+               "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('%5', OLD.%3, 0, 2, %6); END")
                .arg(prefix, table, id, QLatin1String(kLogging), entity.kind, QLatin1String(kNow));
     return sql;
 }
@@ -89,19 +94,22 @@ QStringList linkAndPasteboardTriggers()
 {
     const int bit = SyncEntity::item().pasteboardsBit();
     const QString itemId = QStringLiteral("(SELECT \"uuid\" FROM \"PBItemRecord\" WHERE \"pk\" = %1.\"item\")");
-    const QString categoryId = QStringLiteral("(SELECT \"id\" FROM \"PBCategoryRecord\" WHERE \"pk\" = %1.\"category\")");
+    const QString categoryId =
+        QStringLiteral("(SELECT \"id\" FROM \"PBCategoryRecord\" WHERE \"pk\" = %1.\"category\")");
     QStringList sql;
     for (const auto &[event, row, op] : {std::tuple{"INSERT", "NEW", 3}, std::tuple{"DELETE", "OLD", 4}}) {
         const QString r = QLatin1String(row);
         sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Sync_link_%1\" AFTER %1 ON %7 "
                               "WHEN %2 IS NOT NULL AND %3 IS NOT NULL AND %4 "
-                              "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('link', %2 || '|' || %3, 0, %5, %6); END")
+                              "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('link', %2 || '|' "
+                              "|| %3, 0, %5, %6); END")
                    .arg(QLatin1String(event), itemId.arg(r), categoryId.arg(r), QLatin1String(kLogging))
                    .arg(op)
                    .arg(QLatin1String(kNow), quoted(PBItemRecord::categoriesLink().linkTable));
-        sql << QStringLiteral("CREATE TRIGGER IF NOT EXISTS \"Sync_pasteboard_%1\" AFTER %1 ON \"PBPasteboardDataRecord\" "
-                              "WHEN %2 IS NOT NULL AND %3 "
-                              "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('item', %2, %4, 1, %5); END")
+        sql << QStringLiteral(
+                   "CREATE TRIGGER IF NOT EXISTS \"Sync_pasteboard_%1\" AFTER %1 ON \"PBPasteboardDataRecord\" "
+                   "WHEN %2 IS NOT NULL AND %3 "
+                   "BEGIN INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) VALUES ('item', %2, %4, 1, %5); END")
                    .arg(QLatin1String(event), itemId.arg(r), QLatin1String(kLogging))
                    .arg(qint64(1) << bit)
                    .arg(QLatin1String(kNow));
@@ -112,13 +120,15 @@ QStringList linkAndPasteboardTriggers()
 
 const SyncEntity &SyncEntity::item()
 {
-    static const SyncEntity entity = describe(QStringLiteral("item"), PBItemRecord::entityDescription(), QStringLiteral("uuid"), true);
+    static const SyncEntity entity =
+        describe(QStringLiteral("item"), PBItemRecord::entityDescription(), QStringLiteral("uuid"), true);
     return entity;
 }
 
 const SyncEntity &SyncEntity::category()
 {
-    static const SyncEntity entity = describe(QStringLiteral("category"), PBCategoryRecord::entityDescription(), QStringLiteral("id"), false);
+    static const SyncEntity entity =
+        describe(QStringLiteral("category"), PBCategoryRecord::entityDescription(), QStringLiteral("id"), false);
     return entity;
 }
 
@@ -143,14 +153,18 @@ std::unique_ptr<SyncJournal> SyncJournal::open(const QString &storePath, QString
         journal->database().exec("PRAGMA wal_autocheckpoint = 16384");
         journal->database().exec(
             "CREATE TABLE IF NOT EXISTS \"SyncMeta\" (\"key\" TEXT PRIMARY KEY, \"value\" TEXT) WITHOUT ROWID;"
-            "CREATE TABLE IF NOT EXISTS \"SyncChange\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"entity\" TEXT NOT NULL,"
+            "CREATE TABLE IF NOT EXISTS \"SyncChange\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"entity\" TEXT NOT "
+            "NULL,"
             " \"gid\" TEXT NOT NULL, \"mask\" INTEGER NOT NULL, \"op\" INTEGER NOT NULL, \"at\" INTEGER NOT NULL);"
             "CREATE INDEX IF NOT EXISTS \"SyncChange_id\" ON \"SyncChange\" (\"entity\", \"gid\");"
             // Rows in arrival order, found through a small index: records arrive in no order of
             // their ids, and a table ordered by id would be written all over on every import.
-            "CREATE TABLE IF NOT EXISTS \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL);"
-            "CREATE TABLE IF NOT EXISTS \"SyncBlob\" (\"hash\" TEXT PRIMARY KEY, \"lastUse\" INTEGER NOT NULL) WITHOUT ROWID;"
-            "CREATE TABLE IF NOT EXISTS \"SyncWaiting\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"device\" TEXT NOT NULL,"
+            "CREATE TABLE IF NOT EXISTS \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT "
+            "NOT NULL);"
+            "CREATE TABLE IF NOT EXISTS \"SyncBlob\" (\"hash\" TEXT PRIMARY KEY, \"lastUse\" INTEGER NOT NULL) WITHOUT "
+            "ROWID;"
+            "CREATE TABLE IF NOT EXISTS \"SyncWaiting\" (\"seq\" INTEGER PRIMARY KEY AUTOINCREMENT, \"device\" TEXT "
+            "NOT NULL,"
             " \"record\" TEXT NOT NULL);");
         journal->upgradeClock();
         return journal;
@@ -166,13 +180,16 @@ SyncJournal::SyncJournal(std::shared_ptr<PersistentStore> store) : m_store(std::
 void SyncJournal::upgradeClock()
 {
     SQLite::Transaction transaction(database(), SQLite::TransactionBehavior::IMMEDIATE);
-    const std::string sql = database().execAndGet("SELECT \"sql\" FROM sqlite_master WHERE \"name\" = 'SyncClock'").getString();
+    const std::string sql =
+        database().execAndGet("SELECT \"sql\" FROM sqlite_master WHERE \"name\" = 'SyncClock'").getString();
     if (QString::fromStdString(sql).contains(QLatin1String("WITHOUT ROWID"), Qt::CaseInsensitive)) {
         // A clock kept in id order by an earlier version: the same rows, in the new form.
-        database().exec("ALTER TABLE \"SyncClock\" RENAME TO \"SyncClockByIdOrder\";"
-                        "CREATE TABLE \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL);"
-                        "INSERT INTO \"SyncClock\" (\"kind\", \"gid\", \"stamps\") SELECT \"kind\", \"gid\", \"stamps\" FROM \"SyncClockByIdOrder\";"
-                        "DROP TABLE \"SyncClockByIdOrder\";");
+        database().exec(
+            "ALTER TABLE \"SyncClock\" RENAME TO \"SyncClockByIdOrder\";"
+            "CREATE TABLE \"SyncClock\" (\"kind\" TEXT NOT NULL, \"gid\" TEXT NOT NULL, \"stamps\" TEXT NOT NULL);"
+            "INSERT INTO \"SyncClock\" (\"kind\", \"gid\", \"stamps\") SELECT \"kind\", \"gid\", \"stamps\" FROM "
+            "\"SyncClockByIdOrder\";"
+            "DROP TABLE \"SyncClockByIdOrder\";");
     }
     database().exec("CREATE UNIQUE INDEX IF NOT EXISTS \"SyncClock_id\" ON \"SyncClock\" (\"kind\", \"gid\")");
     transaction.commit();
@@ -180,7 +197,11 @@ void SyncJournal::upgradeClock()
 
 bool SyncJournal::hasTriggers()
 {
-    return database().execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'Sync\\_%' ESCAPE '\\'").getInt() > 0
+    return database()
+                   .execAndGet(
+                       "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'Sync\\_%' ESCAPE '\\'")
+                   .getInt()
+               > 0
            && meta(QStringLiteral("logging")).value_or(QString()) == QLatin1String("1");
 }
 
@@ -188,7 +209,8 @@ bool SyncJournal::install()
 {
     SQLite::Transaction transaction(database(), SQLite::TransactionBehavior::IMMEDIATE);
     const bool wasOn = hasTriggers();
-    QStringList sql = triggersFor(SyncEntity::item()) + triggersFor(SyncEntity::category()) + linkAndPasteboardTriggers();
+    QStringList sql =
+        triggersFor(SyncEntity::item()) + triggersFor(SyncEntity::category()) + linkAndPasteboardTriggers();
     for (const QString &statement : sql)
         database().exec(statement.toStdString());
     setMeta(QStringLiteral("logging"), QStringLiteral("1"));
@@ -203,7 +225,8 @@ void SyncJournal::uninstall()
     SQLite::Transaction transaction(database(), SQLite::TransactionBehavior::IMMEDIATE);
     setMeta(QStringLiteral("logging"), QStringLiteral("0"));
     QStringList names;
-    SQLite::Statement triggers(database(), "SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'Sync\\_%' ESCAPE '\\'");
+    SQLite::Statement triggers(
+        database(), "SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'Sync\\_%' ESCAPE '\\'");
     while (triggers.executeStep())
         names << QString::fromStdString(triggers.getColumn(0).getString());
     for (const QString &name : std::as_const(names))
@@ -215,18 +238,24 @@ void SyncJournal::uninstall()
 void SyncJournal::logEverything()
 {
     database().exec("DELETE FROM \"SyncChange\"");
-    database().exec(QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'category', \"id\", -1, 0, %1 "
-                                   "FROM \"PBCategoryRecord\" WHERE \"id\" IS NOT NULL ORDER BY \"pk\"")
-                        .arg(QLatin1String(kNow))
-                        .toStdString());
-    database().exec(QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'item', \"uuid\", -1, 0, "
-                                   "coalesce(\"modifiedAt\", \"createdAt\", 0) FROM \"PBItemRecord\" WHERE \"uuid\" IS NOT NULL ORDER BY \"pk\"")
-                        .toStdString());
-    database().exec(QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'link', i.\"uuid\" || '|' || c.\"id\", 0, 3, "
-                                   "coalesce(i.\"modifiedAt\", 0) FROM %1 l JOIN \"PBItemRecord\" i ON i.\"pk\" = l.\"item\" "
-                                   "JOIN \"PBCategoryRecord\" c ON c.\"pk\" = l.\"category\" WHERE i.\"uuid\" IS NOT NULL AND c.\"id\" IS NOT NULL")
-                        .arg(quoted(PBItemRecord::categoriesLink().linkTable))
-                        .toStdString());
+    database().exec(
+        QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'category', \"id\", -1, 0, %1 "
+                       "FROM \"PBCategoryRecord\" WHERE \"id\" IS NOT NULL ORDER BY \"pk\"")
+            .arg(QLatin1String(kNow))
+            .toStdString());
+    database().exec(
+        QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'item', \"uuid\", -1, 0, "
+                       "coalesce(\"modifiedAt\", \"createdAt\", 0) FROM \"PBItemRecord\" WHERE \"uuid\" IS NOT NULL "
+                       "ORDER BY \"pk\"")
+            .toStdString());
+    database().exec(
+        QStringLiteral("INSERT INTO \"SyncChange\" (entity, gid, mask, op, at) SELECT 'link', i.\"uuid\" || '|' || "
+                       "c.\"id\", 0, 3, "
+                       "coalesce(i.\"modifiedAt\", 0) FROM %1 l JOIN \"PBItemRecord\" i ON i.\"pk\" = l.\"item\" "
+                       "JOIN \"PBCategoryRecord\" c ON c.\"pk\" = l.\"category\" WHERE i.\"uuid\" IS NOT NULL AND "
+                       "c.\"id\" IS NOT NULL")
+            .arg(quoted(PBItemRecord::categoriesLink().linkTable))
+            .toStdString());
 }
 
 void SyncJournal::setLogging(bool on)
@@ -236,7 +265,8 @@ void SyncJournal::setLogging(bool on)
 
 std::optional<QString> SyncJournal::meta(const QString &key)
 {
-    SQLite::Statement &statement = m_store->statement(QStringLiteral("SELECT \"value\" FROM \"SyncMeta\" WHERE \"key\" = ?"));
+    SQLite::Statement &statement =
+        m_store->statement(QStringLiteral("SELECT \"value\" FROM \"SyncMeta\" WHERE \"key\" = ?"));
     statement.bind(1, key.toStdString());
     std::optional<QString> value;
     if (statement.executeStep())
@@ -247,7 +277,8 @@ std::optional<QString> SyncJournal::meta(const QString &key)
 
 void SyncJournal::setMeta(const QString &key, const QString &value)
 {
-    SQLite::Statement &statement = m_store->statement(QStringLiteral("INSERT OR REPLACE INTO \"SyncMeta\" (\"key\", \"value\") VALUES (?, ?)"));
+    SQLite::Statement &statement =
+        m_store->statement(QStringLiteral("INSERT OR REPLACE INTO \"SyncMeta\" (\"key\", \"value\") VALUES (?, ?)"));
     statement.bind(1, key.toStdString());
     statement.bind(2, value.toStdString());
     statement.exec();
@@ -280,7 +311,8 @@ void SyncJournal::setCursor(const QString &device, quint64 number)
 
 QJsonObject SyncJournal::stamps(const QString &kind, const QString &id)
 {
-    SQLite::Statement &statement = m_store->statement(QStringLiteral("SELECT \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = ? AND \"gid\" = ?"));
+    SQLite::Statement &statement =
+        m_store->statement(QStringLiteral("SELECT \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = ? AND \"gid\" = ?"));
     statement.bind(1, kind.toStdString());
     statement.bind(2, id.toStdString());
     QJsonObject stamps;
@@ -292,8 +324,8 @@ QJsonObject SyncJournal::stamps(const QString &kind, const QString &id)
 
 void SyncJournal::setStamps(const QString &kind, const QString &id, const QJsonObject &stamps)
 {
-    SQLite::Statement &statement =
-        m_store->statement(QStringLiteral("INSERT OR REPLACE INTO \"SyncClock\" (\"kind\", \"gid\", \"stamps\") VALUES (?, ?, ?)"));
+    SQLite::Statement &statement = m_store->statement(
+        QStringLiteral("INSERT OR REPLACE INTO \"SyncClock\" (\"kind\", \"gid\", \"stamps\") VALUES (?, ?, ?)"));
     statement.bind(1, kind.toStdString());
     statement.bind(2, id.toStdString());
     statement.bind(3, encodeStamps(stamps).toStdString());
@@ -309,15 +341,12 @@ SyncStamp SyncJournal::stampOf(const QJsonObject &stamps, const QString &attribu
     return {qint64(entry.at(0).toDouble()), entry.at(1).toString()};
 }
 
-QJsonArray SyncJournal::stampValue(const SyncStamp &stamp)
-{
-    return QJsonArray{double(stamp.time), stamp.device};
-}
+QJsonArray SyncJournal::stampValue(const SyncStamp &stamp) { return QJsonArray{double(stamp.time), stamp.device}; }
 
 std::optional<SyncJournal::Operation> SyncJournal::pendingOperation(const QString &kind, const QString &id)
 {
-    SQLite::Statement &statement = m_store->statement(
-        QStringLiteral("SELECT \"op\" FROM \"SyncChange\" WHERE \"entity\" = ? AND \"gid\" = ? ORDER BY \"seq\" DESC LIMIT 1"));
+    SQLite::Statement &statement = m_store->statement(QStringLiteral(
+        "SELECT \"op\" FROM \"SyncChange\" WHERE \"entity\" = ? AND \"gid\" = ? ORDER BY \"seq\" DESC LIMIT 1"));
     statement.bind(1, kind.toStdString());
     statement.bind(2, id.toStdString());
     std::optional<Operation> operation;
@@ -340,7 +369,4 @@ void SyncJournal::forgetChangesAfter(qint64 change)
     statement.reset();
 }
 
-void SyncJournal::checkpoint()
-{
-    database().exec("PRAGMA wal_checkpoint(PASSIVE)");
-}
+void SyncJournal::checkpoint() { database().exec("PRAGMA wal_checkpoint(PASSIVE)"); }

@@ -16,7 +16,7 @@
 
 // An entity as sync sees it: its records keyed by a global id column, the attributes that travel.
 struct SyncEntity {
-    QString kind;     // "item", "category"; links are "link"
+    QString kind; // "item", "category"; links are "link"
     QString table;
     QString idColumn; // the global id
     QStringList attributes;

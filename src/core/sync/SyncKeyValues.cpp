@@ -7,14 +7,13 @@
 #include <QJsonArray>
 
 namespace {
-QString stampKey(const QString &key)
-{
-    return QStringLiteral("kv:") + key;
-}
+QString stampKey(const QString &key) { return QStringLiteral("kv:") + key; }
 } // namespace
 
 SyncKeyValues::SyncKeyValues(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key)
-    : m_journal(journal), m_folder(folder), m_key(key)
+    : m_journal(journal),
+      m_folder(folder),
+      m_key(key)
 {
 }
 
@@ -51,9 +50,11 @@ std::optional<SyncFailure> SyncKeyValues::exportValues(const QVariantMap &local)
                                             {QStringLiteral("t"), double(written.time)},
                                             {QStringLiteral("d"), written.device}});
     }
-    const QJsonObject content{{QStringLiteral("format"), SyncFolder::kFormat}, {QStringLiteral("device"), self},
+    const QJsonObject content{{QStringLiteral("format"), SyncFolder::kFormat},
+                              {QStringLiteral("device"), self},
                               {QStringLiteral("values"), values}};
-    return m_folder.writeFile(self, SyncFolder::kValuesName, SyncSegment::seal(m_key, self, SyncFolder::kValuesName, content));
+    return m_folder.writeFile(self, SyncFolder::kValuesName,
+                              SyncSegment::seal(m_key, self, SyncFolder::kValuesName, content));
 }
 
 QVariantMap SyncKeyValues::importValues(const QVariantMap &local)
@@ -72,7 +73,8 @@ QVariantMap SyncKeyValues::importValues(const QVariantMap &local)
             const QByteArray version = m_folder.fileVersion(device, SyncFolder::kValuesName);
             if (m_unopened.value(device) != version) {
                 m_unopened.insert(device, version);
-                LOG_INFO("SyncKeyValues::importValues()", QStringLiteral("values of %1 could not be opened; will retry").arg(device.left(8)));
+                LOG_INFO("SyncKeyValues::importValues()",
+                         QStringLiteral("values of %1 could not be opened; will retry").arg(device.left(8)));
             }
             continue;
         }
@@ -80,7 +82,8 @@ QVariantMap SyncKeyValues::importValues(const QVariantMap &local)
         const QJsonObject values = content->value(QStringLiteral("values")).toObject();
         for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
             const QJsonObject entry = it.value().toObject();
-            const SyncStamp theirs{qint64(entry.value(QStringLiteral("t")).toDouble()), entry.value(QStringLiteral("d")).toString()};
+            const SyncStamp theirs{qint64(entry.value(QStringLiteral("t")).toDouble()),
+                                   entry.value(QStringLiteral("d")).toString()};
             bool ok = false;
             const QVariant value = Defaults::decode(entry.value(QStringLiteral("v")), &ok);
             if (!ok || theirs.time < 1 || theirs.device.isEmpty() || it.key().size() > 128)

@@ -17,13 +17,18 @@ bool isValidId(const SyncEntity &entity, const QString &id)
 }
 } // namespace
 
-SyncRecordMerge::SyncRecordMerge(SyncJournal &journal, const std::function<qint64()> &now) : m_journal(journal), m_now(now) {}
+SyncRecordMerge::SyncRecordMerge(SyncJournal &journal, const std::function<qint64()> &now)
+    : m_journal(journal),
+      m_now(now)
+{
+}
 
 void SyncRecordMerge::wait(const QString &device, const QJsonObject &record)
 {
     if (refusal(record))
         return;
-    SQLite::Statement &statement = m_journal.statement(QStringLiteral("INSERT INTO \"SyncWaiting\" (\"device\", \"record\") VALUES (?, ?)"));
+    SQLite::Statement &statement =
+        m_journal.statement(QStringLiteral("INSERT INTO \"SyncWaiting\" (\"device\", \"record\") VALUES (?, ?)"));
     statement.bind(1, device.toStdString());
     statement.bind(2, QJsonDocument(record).toJson(QJsonDocument::Compact).toStdString());
     statement.exec();
@@ -45,7 +50,8 @@ bool SyncRecordMerge::isSuperseded(const QString &device, const QJsonObject &rec
     QStringList keys = record.value(QStringLiteral("a")).toObject().keys();
     if (record.contains(QStringLiteral("p")))
         keys << QStringLiteral("_pb");
-    if (op == QLatin1String("put") && SyncRecords::rowIdOf(m_journal, *entity, record.value(QStringLiteral("id")).toString()) == 0)
+    if (op == QLatin1String("put")
+        && SyncRecords::rowIdOf(m_journal, *entity, record.value(QStringLiteral("id")).toString()) == 0)
         return false; // the record itself has not arrived
     for (const QString &key : std::as_const(keys)) {
         const SyncStamp own{times.contains(key) ? qint64(times.value(key).toDouble()) : stamp.time, device};
@@ -70,13 +76,15 @@ std::optional<QString> SyncRecordMerge::refusal(const QJsonObject &record) const
         return QStringLiteral("dated in the future");
     if (kind == SyncJournal::kLinkKind) {
         const qsizetype bar = id.indexOf(QLatin1Char('|'));
-        if (bar <= 0 || !isValidId(SyncEntity::item(), id.left(bar)) || !isValidId(SyncEntity::category(), id.mid(bar + 1))
+        if (bar <= 0 || !isValidId(SyncEntity::item(), id.left(bar))
+            || !isValidId(SyncEntity::category(), id.mid(bar + 1))
             || (op != QLatin1String("put") && op != QLatin1String("del")))
             return QStringLiteral("malformed link");
         return std::nullopt;
     }
     const SyncEntity *entity = SyncEntity::byKind(kind);
-    if (!entity || !isValidId(*entity, id) || (op != QLatin1String("put") && op != QLatin1String("set") && op != QLatin1String("del")))
+    if (!entity || !isValidId(*entity, id)
+        || (op != QLatin1String("put") && op != QLatin1String("set") && op != QLatin1String("del")))
         return QStringLiteral("malformed record");
     const QJsonObject attributes = record.value(QStringLiteral("a")).toObject();
     for (auto it = attributes.constBegin(); it != attributes.constEnd(); ++it) {
@@ -84,12 +92,14 @@ std::optional<QString> SyncRecordMerge::refusal(const QJsonObject &record) const
         if (index < 0 || !SyncRecords::fits(*entity, index, it.value()))
             return QStringLiteral("attribute of the wrong kind");
     }
-    if (record.contains(QStringLiteral("p")) && (!entity->hasPasteboards || !SyncRecords::pasteboardsFit(record.value(QStringLiteral("p")))))
+    if (record.contains(QStringLiteral("p"))
+        && (!entity->hasPasteboards || !SyncRecords::pasteboardsFit(record.value(QStringLiteral("p")))))
         return QStringLiteral("malformed pasteboards");
     // Times of single attributes (a snapshot's records): known names, valid, not in the future.
     const QJsonObject times = record.value(QStringLiteral("ts")).toObject();
     for (auto it = times.constBegin(); it != times.constEnd(); ++it) {
-        if ((!attributes.contains(it.key()) && !(it.key() == QLatin1String("_pb") && record.contains(QStringLiteral("p"))))
+        if ((!attributes.contains(it.key())
+             && !(it.key() == QLatin1String("_pb") && record.contains(QStringLiteral("p"))))
             || !validTime(it.value()))
             return QStringLiteral("malformed attribute time");
         if (qint64(it.value().toDouble()) > m_now() + SyncImporter::kFutureToleranceMs)
@@ -104,7 +114,8 @@ void SyncRecordMerge::apply(const QString &device, const QJsonObject &record, co
     const QString kind = record.value(QStringLiteral("k")).toString();
     const QString id = record.value(QStringLiteral("id")).toString();
     if (const std::optional<QString> reason = refusal(record)) {
-        LOG_WARNING("SyncImporter::applyRecord()", QStringLiteral("a %1 record from %2 refused: %3").arg(kind.left(16), device.left(8), *reason));
+        LOG_WARNING("SyncImporter::applyRecord()",
+                    QStringLiteral("a %1 record from %2 refused: %3").arg(kind.left(16), device.left(8), *reason));
         if (!id.isEmpty() && id.size() <= kMaxIdLength)
             result.partialErrors.insert(id, *reason);
         return;
@@ -118,8 +129,9 @@ void SyncRecordMerge::apply(const QString &device, const QJsonObject &record, co
     ++result.records;
 }
 
-void SyncRecordMerge::applyEntity(const SyncEntity &entity, const QString &id, const QString &op, const SyncStamp &stamp,
-                               const QJsonObject &record, const SyncRecords::BlobContents &blobs, SyncImporter::Result &result)
+void SyncRecordMerge::applyEntity(const SyncEntity &entity, const QString &id, const QString &op,
+                                  const SyncStamp &stamp, const QJsonObject &record,
+                                  const SyncRecords::BlobContents &blobs, SyncImporter::Result &result)
 {
     QJsonObject stamps = m_journal.stamps(entity.kind, id);
     const SyncStamp tombstone = SyncJournal::stampOf(stamps, SyncJournal::kDeleted);
@@ -133,7 +145,8 @@ void SyncRecordMerge::applyEntity(const SyncEntity &entity, const QString &id, c
             return;
         m_journal.setStamps(entity.kind, id, QJsonObject{{SyncJournal::kDeleted, SyncJournal::stampValue(stamp)}});
         if (rowId > 0) {
-            SQLite::Statement &remove = m_journal.statement(QStringLiteral("DELETE FROM \"%1\" WHERE \"%2\" = ?").arg(entity.table, entity.idColumn));
+            SQLite::Statement &remove = m_journal.statement(
+                QStringLiteral("DELETE FROM \"%1\" WHERE \"%2\" = ?").arg(entity.table, entity.idColumn));
             remove.bind(1, id.toStdString());
             remove.exec();
             remove.reset();
@@ -164,7 +177,8 @@ void SyncRecordMerge::applyEntity(const SyncEntity &entity, const QString &id, c
         }
         const SyncStamp own = stampFor(QStringLiteral("_pb"));
         if (hasPasteboards && SyncJournal::stampOf(stamps, QStringLiteral("_pb")) < own)
-            stamps.insert(QStringLiteral("_pb"), QJsonArray{double(own.time), own.device, record.value(QStringLiteral("p"))});
+            stamps.insert(QStringLiteral("_pb"),
+                          QJsonArray{double(own.time), own.device, record.value(QStringLiteral("p"))});
         m_journal.setStamps(entity.kind, id, stamps);
         return;
     }
@@ -220,7 +234,8 @@ void SyncRecordMerge::applyLink(const QString &id, bool linked, const SyncStamp 
     const QJsonObject stamps = m_journal.stamps(SyncJournal::kLinkKind, id);
     if (!(SyncJournal::stampOf(stamps, SyncJournal::kLinked) < stamp))
         return;
-    m_journal.setStamps(SyncJournal::kLinkKind, id, QJsonObject{{SyncJournal::kLinked, QJsonArray{double(stamp.time), stamp.device, linked}}});
+    m_journal.setStamps(SyncJournal::kLinkKind, id,
+                        QJsonObject{{SyncJournal::kLinked, QJsonArray{double(stamp.time), stamp.device, linked}}});
     // Linked or unlinked here and not exported yet: that goes out stamped later and wins.
     if (m_journal.pendingOperation(SyncJournal::kLinkKind, id))
         return;
@@ -228,7 +243,8 @@ void SyncRecordMerge::applyLink(const QString &id, bool linked, const SyncStamp 
     setLink(id.left(bar), id.mid(bar + 1), linked, result);
 }
 
-bool SyncRecordMerge::setLink(const QString &itemId, const QString &categoryId, bool linked, SyncImporter::Result &result)
+bool SyncRecordMerge::setLink(const QString &itemId, const QString &categoryId, bool linked,
+                              SyncImporter::Result &result)
 {
     const qint64 item = SyncRecords::rowIdOf(m_journal, SyncEntity::item(), itemId);
     const qint64 category = SyncRecords::rowIdOf(m_journal, SyncEntity::category(), categoryId);
@@ -236,10 +252,12 @@ bool SyncRecordMerge::setLink(const QString &itemId, const QString &categoryId, 
         return false;
     using StoreStatements::quoted;
     const RelationshipDescription &link = PBItemRecord::categoriesLink();
-    const QString table = quoted(link.linkTable), itemColumn = quoted(link.ownColumn), categoryColumn = quoted(link.targetColumn);
+    const QString table = quoted(link.linkTable), itemColumn = quoted(link.ownColumn),
+                  categoryColumn = quoted(link.targetColumn);
     SQLite::Statement &statement = m_journal.statement(
-        linked ? QStringLiteral("INSERT OR IGNORE INTO %1 (%2, %3) VALUES (?, ?)").arg(table, itemColumn, categoryColumn)
-               : QStringLiteral("DELETE FROM %1 WHERE %2 = ? AND %3 = ?").arg(table, itemColumn, categoryColumn));
+        linked
+            ? QStringLiteral("INSERT OR IGNORE INTO %1 (%2, %3) VALUES (?, ?)").arg(table, itemColumn, categoryColumn)
+            : QStringLiteral("DELETE FROM %1 WHERE %2 = ? AND %3 = ?").arg(table, itemColumn, categoryColumn));
     statement.bind(1, int64_t(item));
     statement.bind(2, int64_t(category));
     const int changes = statement.exec();
@@ -256,14 +274,18 @@ void SyncRecordMerge::applyWaitingLinks(const SyncEntity &entity, const QString 
     // Item links are found by prefix; category links need a scan (categories arrive rarely).
     const bool item = &entity == &SyncEntity::item();
     SQLite::Statement &links = m_journal.statement(
-        item ? QStringLiteral("SELECT \"gid\", \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = 'link' AND \"gid\" >= ? AND \"gid\" < ?")
-             : QStringLiteral("SELECT \"gid\", \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = 'link' AND \"gid\" LIKE ? ESCAPE '\\'"));
+        item ? QStringLiteral(
+            "SELECT \"gid\", \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = 'link' AND \"gid\" >= ? AND \"gid\" < ?")
+             : QStringLiteral("SELECT \"gid\", \"stamps\" FROM \"SyncClock\" WHERE \"kind\" = 'link' AND \"gid\" LIKE "
+                              "? ESCAPE '\\'"));
     if (item) {
         links.bind(1, QString(id + QLatin1Char('|')).toStdString());
         links.bind(2, QString(id + QLatin1Char('}')).toStdString());
     } else {
         QString pattern = id;
-        pattern.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('%'), QStringLiteral("\\%")).replace(QLatin1Char('_'), QStringLiteral("\\_"));
+        pattern.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
         links.bind(1, QString(QStringLiteral("%|") + pattern).toStdString());
     }
     QList<QPair<QString, bool>> waiting;

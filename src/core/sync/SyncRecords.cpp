@@ -25,7 +25,8 @@ QJsonValue wireValue(const SQLite::Column &column, int type, const SyncRecords::
     return QString::fromStdString(column.getString());
 }
 
-void bindWire(SQLite::Statement &statement, int index, const QJsonValue &value, int type, const SyncRecords::BlobContents &blobs)
+void bindWire(SQLite::Statement &statement, int index, const QJsonValue &value, int type,
+              const SyncRecords::BlobContents &blobs)
 {
     if (value.isNull() || value.isUndefined()) {
         statement.bind(index);
@@ -47,13 +48,9 @@ void bindWire(SQLite::Statement &statement, int index, const QJsonValue &value, 
     }
     case AttributeType::Boolean:
     case AttributeType::Integer64:
-    case AttributeType::Date:
-        statement.bind(index, int64_t(value.toDouble()));
-        return;
+    case AttributeType::Date: statement.bind(index, int64_t(value.toDouble())); return;
     case AttributeType::String:
-    case AttributeType::UUID:
-        statement.bind(index, value.toString().toStdString());
-        return;
+    case AttributeType::UUID: statement.bind(index, value.toString().toStdString()); return;
     }
 }
 
@@ -66,7 +63,8 @@ bool isBase64(const QString &text)
 // Columns with a default never take a null.
 bool takesNoNull(const SyncEntity &entity, int index)
 {
-    return AttributeType(entity.types[index]) == AttributeType::Boolean || entity.attributes[index] == QLatin1String("index");
+    return AttributeType(entity.types[index]) == AttributeType::Boolean
+           || entity.attributes[index] == QLatin1String("index");
 }
 } // namespace
 
@@ -74,23 +72,26 @@ namespace SyncRecords {
 
 qint64 rowIdOf(SyncJournal &journal, const SyncEntity &entity, const QString &id)
 {
-    SQLite::Statement &statement = journal.statement(
-        QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\" LIMIT 1").arg(quoted(entity.table), quoted(entity.idColumn)));
+    SQLite::Statement &statement =
+        journal.statement(QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\" LIMIT 1")
+                              .arg(quoted(entity.table), quoted(entity.idColumn)));
     statement.bind(1, id.toStdString());
     const qint64 row = statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
     statement.reset();
     return row;
 }
 
-std::optional<Row> read(SyncJournal &journal, const SyncEntity &entity, const QString &id, qint64 mask, const LargeValue &large)
+std::optional<Row> read(SyncJournal &journal, const SyncEntity &entity, const QString &id, qint64 mask,
+                        const LargeValue &large)
 {
     QStringList columns{QStringLiteral("\"pk\"")};
     for (const QString &attribute : entity.attributes)
         columns << quoted(attribute);
     Row row;
     {
-        SQLite::Statement &statement = journal.statement(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY \"pk\" LIMIT 1")
-                                                             .arg(columns.join(QLatin1Char(',')), quoted(entity.table), quoted(entity.idColumn)));
+        SQLite::Statement &statement =
+            journal.statement(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY \"pk\" LIMIT 1")
+                                  .arg(columns.join(QLatin1Char(',')), quoted(entity.table), quoted(entity.idColumn)));
         statement.bind(1, id.toStdString());
         if (!statement.executeStep()) {
             statement.reset();
@@ -99,12 +100,13 @@ std::optional<Row> read(SyncJournal &journal, const SyncEntity &entity, const QS
         row.rowId = statement.getColumn(0).getInt64();
         for (int i = 0; i < entity.attributes.size(); ++i)
             if (mask & (qint64(1) << i))
-                row.attributes.insert(entity.attributes[i], wireValue(statement.getColumn(i + 1), entity.types[i], large));
+                row.attributes.insert(entity.attributes[i],
+                                      wireValue(statement.getColumn(i + 1), entity.types[i], large));
         statement.reset();
     }
     if (entity.hasPasteboards && (mask & (qint64(1) << entity.pasteboardsBit()))) {
-        SQLite::Statement &pasteboards =
-            journal.statement(QStringLiteral("SELECT \"type\", \"data\" FROM \"PBPasteboardDataRecord\" WHERE \"item\" = ? ORDER BY \"pk\""));
+        SQLite::Statement &pasteboards = journal.statement(QStringLiteral(
+            "SELECT \"type\", \"data\" FROM \"PBPasteboardDataRecord\" WHERE \"item\" = ? ORDER BY \"pk\""));
         pasteboards.bind(1, int64_t(row.rowId));
         QJsonArray list;
         while (pasteboards.executeStep())
@@ -121,17 +123,14 @@ bool fits(const SyncEntity &entity, int attribute, const QJsonValue &value)
     if (value.isNull())
         return true;
     switch (AttributeType(entity.types[attribute])) {
-    case AttributeType::Binary:
-        return (value.isString() && isBase64(value.toString())) || SyncBlobs::refOf(value);
-    case AttributeType::Boolean:
-        return value.isDouble() && (value.toDouble() == 0 || value.toDouble() == 1);
+    case AttributeType::Binary: return (value.isString() && isBase64(value.toString())) || SyncBlobs::refOf(value);
+    case AttributeType::Boolean: return value.isDouble() && (value.toDouble() == 0 || value.toDouble() == 1);
     case AttributeType::Integer64:
     case AttributeType::Date:
-        return value.isDouble() && std::abs(value.toDouble()) < 9.0e15 && value.toDouble() == std::floor(value.toDouble());
-    case AttributeType::String:
-        return value.isString() || SyncBlobs::refOf(value);
-    case AttributeType::UUID:
-        return value.isString();
+        return value.isDouble() && std::abs(value.toDouble()) < 9.0e15
+               && value.toDouble() == std::floor(value.toDouble());
+    case AttributeType::String: return value.isString() || SyncBlobs::refOf(value);
+    case AttributeType::UUID: return value.isString();
     }
     return false;
 }
@@ -143,14 +142,15 @@ bool pasteboardsFit(const QJsonValue &value)
     for (const QJsonValue &entry : value.toArray()) {
         const QJsonArray pair = entry.toArray();
         if (pair.size() != 2 || !pair.at(0).isString()
-            || !(pair.at(1).isNull() || (pair.at(1).isString() && isBase64(pair.at(1).toString())) || SyncBlobs::refOf(pair.at(1))))
+            || !(pair.at(1).isNull() || (pair.at(1).isString() && isBase64(pair.at(1).toString()))
+                 || SyncBlobs::refOf(pair.at(1))))
             return false;
     }
     return true;
 }
 
-qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, qint64 rowId, const QJsonObject &attributes,
-             const BlobContents &blobs)
+qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, qint64 rowId,
+             const QJsonObject &attributes, const BlobContents &blobs)
 {
     QStringList names;
     QList<int> indexes;
@@ -176,8 +176,9 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
         QStringList assignments;
         for (const QString &name : std::as_const(names))
             assignments << name + QStringLiteral(" = ?");
-        SQLite::Statement &update = journal.statement(
-            QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?").arg(quoted(entity.table), assignments.join(QLatin1Char(','))));
+        SQLite::Statement &update =
+            journal.statement(QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
+                                  .arg(quoted(entity.table), assignments.join(QLatin1Char(','))));
         update.bind(bindValues(update, 1), int64_t(rowId));
         update.exec();
         update.reset();
@@ -187,8 +188,9 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
     names.prepend(quoted(entity.idColumn));
     for (int i = 0; i < indexes.size(); ++i)
         placeholders << QStringLiteral("?");
-    SQLite::Statement &insert = journal.statement(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                      .arg(quoted(entity.table), names.join(QLatin1Char(',')), placeholders.join(QLatin1Char(','))));
+    SQLite::Statement &insert = journal.statement(
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(quoted(entity.table), names.join(QLatin1Char(',')), placeholders.join(QLatin1Char(','))));
     insert.bind(1, id.toStdString());
     bindValues(insert, 2);
     insert.exec();
@@ -196,9 +198,11 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
     return journal.database().getLastInsertRowid();
 }
 
-void replacePasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray &pasteboards, const BlobContents &blobs)
+void replacePasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray &pasteboards,
+                        const BlobContents &blobs)
 {
-    SQLite::Statement &remove = journal.statement(QStringLiteral("DELETE FROM \"PBPasteboardDataRecord\" WHERE \"item\" = ?"));
+    SQLite::Statement &remove =
+        journal.statement(QStringLiteral("DELETE FROM \"PBPasteboardDataRecord\" WHERE \"item\" = ?"));
     remove.bind(1, int64_t(itemRowId));
     remove.exec();
     remove.reset();
@@ -209,8 +213,8 @@ void addPasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray &pa
 {
     for (const QJsonValue &entry : pasteboards) {
         const QJsonArray pair = entry.toArray();
-        SQLite::Statement &insert =
-            journal.statement(QStringLiteral("INSERT INTO \"PBPasteboardDataRecord\" (\"item\", \"type\", \"data\") VALUES (?, ?, ?)"));
+        SQLite::Statement &insert = journal.statement(
+            QStringLiteral("INSERT INTO \"PBPasteboardDataRecord\" (\"item\", \"type\", \"data\") VALUES (?, ?, ?)"));
         insert.bind(1, int64_t(itemRowId));
         insert.bind(2, pair.at(0).toString().toStdString());
         bindWire(insert, 3, pair.at(1), int(AttributeType::Binary), blobs);

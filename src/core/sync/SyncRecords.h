@@ -36,7 +36,9 @@ bool pasteboardsFit(const QJsonValue &value);
 // Writes values into an existing row, or inserts a row; returns the row id (0 on failure).
 qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, qint64 rowId,
              const QJsonObject &attributes, const BlobContents &blobs = {});
-void replacePasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray &pasteboards, const BlobContents &blobs = {});
+void replacePasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray &pasteboards,
+                        const BlobContents &blobs = {});
 // The same for a row just inserted, which has none yet.
-void addPasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray &pasteboards, const BlobContents &blobs = {});
+void addPasteboards(SyncJournal &journal, qint64 itemRowId, const QJsonArray &pasteboards,
+                    const BlobContents &blobs = {});
 } // namespace SyncRecords

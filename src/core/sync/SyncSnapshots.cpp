@@ -23,14 +23,16 @@ const QString kLastSnapshotBytes = QStringLiteral("lastSnapshotBytes");
 const QString kCleanedSnapshot = QStringLiteral("cleanedSnapshot");
 
 // The record that restores what this device last wrote of one clock entry, if anything.
-std::optional<QJsonObject> snapshotRecord(SyncJournal &journal, const QString &self, const QString &kind, const QString &id,
-                                          const QJsonObject &stamps, const SyncRecords::LargeValue &large)
+std::optional<QJsonObject> snapshotRecord(SyncJournal &journal, const QString &self, const QString &kind,
+                                          const QString &id, const QJsonObject &stamps,
+                                          const SyncRecords::LargeValue &large)
 {
     if (kind == SyncJournal::kLinkKind) {
         const QJsonArray entry = stamps.value(SyncJournal::kLinked).toArray();
         if (entry.size() != 3 || entry.at(1).toString() != self)
             return std::nullopt;
-        return QJsonObject{{QStringLiteral("k"), kind}, {QStringLiteral("id"), id},
+        return QJsonObject{{QStringLiteral("k"), kind},
+                           {QStringLiteral("id"), id},
                            {QStringLiteral("op"), entry.at(2).toBool() ? QStringLiteral("put") : QStringLiteral("del")},
                            {QStringLiteral("t"), entry.at(0)}};
     }
@@ -41,7 +43,9 @@ std::optional<QJsonObject> snapshotRecord(SyncJournal &journal, const QString &s
     if (!tombstone.isNull()) {
         if (tombstone.device != self)
             return std::nullopt;
-        return QJsonObject{{QStringLiteral("k"), kind}, {QStringLiteral("id"), id}, {QStringLiteral("op"), QStringLiteral("del")},
+        return QJsonObject{{QStringLiteral("k"), kind},
+                           {QStringLiteral("id"), id},
+                           {QStringLiteral("op"), QStringLiteral("del")},
                            {QStringLiteral("t"), double(tombstone.time)}};
     }
     // Values this device wrote and nobody has replaced since (a waiting value is someone else's).
@@ -72,8 +76,12 @@ std::optional<QJsonObject> snapshotRecord(SyncJournal &journal, const QString &s
     if (!row)
         return std::nullopt;
     const qint64 time = put ? (inserted.isNull() ? earliest : inserted.time) : latest;
-    QJsonObject record{{QStringLiteral("k"), kind}, {QStringLiteral("id"), id}, {QStringLiteral("op"), put ? QStringLiteral("put") : QStringLiteral("set")},
-                       {QStringLiteral("t"), double(time)}, {QStringLiteral("a"), row->attributes}, {QStringLiteral("ts"), times}};
+    QJsonObject record{{QStringLiteral("k"), kind},
+                       {QStringLiteral("id"), id},
+                       {QStringLiteral("op"), put ? QStringLiteral("put") : QStringLiteral("set")},
+                       {QStringLiteral("t"), double(time)},
+                       {QStringLiteral("a"), row->attributes},
+                       {QStringLiteral("ts"), times}};
     if (row->pasteboards)
         record.insert(QStringLiteral("p"), *row->pasteboards);
     return record;
@@ -81,14 +89,18 @@ std::optional<QJsonObject> snapshotRecord(SyncJournal &journal, const QString &s
 } // namespace
 
 SyncSnapshots::SyncSnapshots(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key)
-    : m_journal(journal), m_folder(folder), m_key(key), m_now([] { return QDateTime::currentMSecsSinceEpoch(); })
+    : m_journal(journal),
+      m_folder(folder),
+      m_key(key),
+      m_now([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
 }
 
 bool SyncSnapshots::isDue()
 {
     const quint64 last = m_journal.meta(kLastSnapshot).value_or(QStringLiteral("0")).toULongLong();
-    const quint64 lastSegment = m_journal.meta(QStringLiteral("lastSegment")).value_or(QStringLiteral("0")).toULongLong();
+    const quint64 lastSegment =
+        m_journal.meta(QStringLiteral("lastSegment")).value_or(QStringLiteral("0")).toULongLong();
     if (lastSegment <= last)
         return false;
     const QString self = m_journal.deviceId();
@@ -101,7 +113,9 @@ bool SyncSnapshots::isDue()
             // Not written here (a service's stray copy, another program's file): not ours to count.
             if (!m_foreign.contains(number)) {
                 m_foreign.insert(number);
-                LOG_WARNING("SyncSnapshots::isDue()", QStringLiteral("segment %1 in this device's folder was not written here; ignored").arg(number));
+                LOG_WARNING(
+                    "SyncSnapshots::isDue()",
+                    QStringLiteral("segment %1 in this device's folder was not written here; ignored").arg(number));
             }
             continue;
         }
@@ -154,8 +168,10 @@ SyncSnapshots::Result SyncSnapshots::write()
         qint64 partBytes = 0;
         auto flush = [&] {
             const QString name = SyncFolder::snapshotPartName(number, ++parts);
-            const QJsonObject content{{QStringLiteral("format"), SyncFolder::kFormat}, {QStringLiteral("device"), self},
-                                      {QStringLiteral("number"), double(number)}, {QStringLiteral("part"), parts},
+            const QJsonObject content{{QStringLiteral("format"), SyncFolder::kFormat},
+                                      {QStringLiteral("device"), self},
+                                      {QStringLiteral("number"), double(number)},
+                                      {QStringLiteral("part"), parts},
                                       {QStringLiteral("records"), records}};
             const QByteArray sealed = SyncSegment::seal(m_key, self, name, content);
             bytes += sealed.size();
@@ -179,13 +195,16 @@ SyncSnapshots::Result SyncSnapshots::write()
                 page.bind(1, lastKind.toStdString());
                 page.bind(2, lastId.toStdString());
                 while (page.executeStep())
-                    entries.append({QString::fromStdString(page.getColumn(0).getString()), QString::fromStdString(page.getColumn(1).getString()),
-                                    QJsonDocument::fromJson(QByteArray::fromStdString(page.getColumn(2).getString())).object()});
+                    entries.append(
+                        {QString::fromStdString(page.getColumn(0).getString()),
+                         QString::fromStdString(page.getColumn(1).getString()),
+                         QJsonDocument::fromJson(QByteArray::fromStdString(page.getColumn(2).getString())).object()});
                 page.reset();
             }
             more = entries.size() == 500;
             for (const Entry &entry : std::as_const(entries)) {
-                std::optional<QJsonObject> record = snapshotRecord(m_journal, self, entry.kind, entry.id, entry.stamps, large);
+                std::optional<QJsonObject> record =
+                    snapshotRecord(m_journal, self, entry.kind, entry.id, entry.stamps, large);
                 if (result.failure)
                     break;
                 if (!record)
@@ -211,15 +230,19 @@ SyncSnapshots::Result SyncSnapshots::write()
         result.failure = SyncFailure{CloudErrorCode::InternalError, storeFailureKind(failure)};
     }
     if (result.failure) {
-        LOG_WARNING("SyncSnapshots::write()", QStringLiteral("snapshot %1 not written: %2").arg(number).arg(int(result.failure->code)));
+        LOG_WARNING("SyncSnapshots::write()",
+                    QStringLiteral("snapshot %1 not written: %2").arg(number).arg(int(result.failure->code)));
         return result;
     }
     // The manifest last: a peer uses the snapshot only once every part is in place.
     const QString name = SyncFolder::snapshotName(number);
-    const QJsonObject manifest{{QStringLiteral("format"), SyncFolder::kFormat}, {QStringLiteral("device"), self},
-                               {QStringLiteral("number"), double(number)}, {QStringLiteral("parts"), parts},
+    const QJsonObject manifest{{QStringLiteral("format"), SyncFolder::kFormat},
+                               {QStringLiteral("device"), self},
+                               {QStringLiteral("number"), double(number)},
+                               {QStringLiteral("parts"), parts},
                                {QStringLiteral("records"), result.records}};
-    if (std::optional<SyncFailure> failure = m_folder.writeFile(self, name, SyncSegment::seal(m_key, self, name, manifest))) {
+    if (std::optional<SyncFailure> failure =
+            m_folder.writeFile(self, name, SyncSegment::seal(m_key, self, name, manifest))) {
         result.failure = failure;
         return result;
     }
@@ -236,7 +259,10 @@ SyncSnapshots::Result SyncSnapshots::write()
         return result;
     }
     LOG_INFO("SyncSnapshots::write()", QStringLiteral("snapshot %1 written: %2 records in %3 parts, %4 bytes")
-                                           .arg(number).arg(result.records).arg(parts).arg(bytes));
+                                           .arg(number)
+                                           .arg(result.records)
+                                           .arg(parts)
+                                           .arg(bytes));
     result.number = number;
     return result;
 }
@@ -257,7 +283,8 @@ int SyncSnapshots::cleanUp()
             ++removed;
         }
     }
-    static const QRegularExpression partPattern(QRegularExpression::anchoredPattern(QStringLiteral("part-([0-9]{16})-[0-9]{6}\\.tps")));
+    static const QRegularExpression partPattern(
+        QRegularExpression::anchoredPattern(QStringLiteral("part-([0-9]{16})-[0-9]{6}\\.tps")));
     for (const QString &name : QDir(m_folder.deviceDirectory(self)).entryList(QDir::Files)) {
         const QRegularExpressionMatch match = partPattern.match(name);
         if (match.hasMatch() && match.captured(1).toULongLong() != last) {
@@ -273,6 +300,7 @@ int SyncSnapshots::cleanUp()
     }
     removed += SyncBlobs(m_journal, m_folder, m_key).collect(last);
     m_journal.setMeta(kCleanedSnapshot, QString::number(last));
-    LOG_INFO("SyncSnapshots::cleanUp()", QStringLiteral("removed %1 files that snapshot %2 replaced").arg(removed).arg(last));
+    LOG_INFO("SyncSnapshots::cleanUp()",
+             QStringLiteral("removed %1 files that snapshot %2 replaced").arg(removed).arg(last));
     return removed;
 }

@@ -44,15 +44,18 @@ const bool g_shareContextOnLoad = makeShareContext();
 class LinkRequestInterceptor : public QWebEngineUrlRequestInterceptor {
 public:
     LinkRequestInterceptor(std::function<bool(const QUrl &, LinkWebView::RequestKind, int)> request, QObject *parent)
-        : QWebEngineUrlRequestInterceptor(parent), m_request(std::move(request))
+        : QWebEngineUrlRequestInterceptor(parent),
+          m_request(std::move(request))
     {
     }
 
     void interceptRequest(QWebEngineUrlRequestInfo &info) override
     {
-        const auto kind = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame ? LinkWebView::RequestKind::page
-            : info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeSubFrame              ? LinkWebView::RequestKind::frame
-                                                                                                 : LinkWebView::RequestKind::resource;
+        const auto kind = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame
+                              ? LinkWebView::RequestKind::page
+                          : info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeSubFrame
+                              ? LinkWebView::RequestKind::frame
+                              : LinkWebView::RequestKind::resource;
         if (!m_request(info.requestUrl(), kind, int(info.resourceType())))
             info.block(true);
     }
@@ -94,7 +97,8 @@ public:
         // The engine may report a status outside the enum (-1): taken by reference and read as
         // its raw value, never loaded as the enum.
         QObject::connect(page, &QWebEnginePage::renderProcessTerminated, m_view,
-                         [stopped = std::move(callbacks.rendererStopped)](const QWebEnginePage::RenderProcessTerminationStatus &status, int) {
+                         [stopped = std::move(callbacks.rendererStopped)](
+                             const QWebEnginePage::RenderProcessTerminationStatus &status, int) {
                              if (const int raw = rawStatus(status); raw != QWebEnginePage::NormalTerminationStatus)
                                  stopped(raw);
                          });

@@ -25,20 +25,11 @@ void FakeMouseUpMonitor::removeMonitor(Token token)
     m_moved.erase(token);
 }
 
-void FakeMouseUpMonitor::simulateGlobalMouseUp(QPoint position)
-{
-    deliver(m_global, position);
-}
+void FakeMouseUpMonitor::simulateGlobalMouseUp(QPoint position) { deliver(m_global, position); }
 
-void FakeMouseUpMonitor::simulateLocalMouseUp(QPoint position)
-{
-    deliver(m_local, position);
-}
+void FakeMouseUpMonitor::simulateLocalMouseUp(QPoint position) { deliver(m_local, position); }
 
-void FakeMouseUpMonitor::simulateMouseMoved(QPoint position)
-{
-    deliver(m_moved, position);
-}
+void FakeMouseUpMonitor::simulateMouseMoved(QPoint position) { deliver(m_moved, position); }
 
 void FakeMouseUpMonitor::deliver(const std::map<Token, Handler> &handlers, QPoint position)
 {

@@ -30,15 +30,9 @@ bool FakeWorkspace::openUrl(const QUrl &url)
     return true;
 }
 
-QIcon FakeWorkspace::iconForApplication(const QString &)
-{
-    return QFileIconProvider().icon(QFileIconProvider::File);
-}
+QIcon FakeWorkspace::iconForApplication(const QString &) { return QFileIconProvider().icon(QFileIconProvider::File); }
 
-QIcon FakeWorkspace::iconForFile(const QString &path)
-{
-    return QFileIconProvider().icon(QFileInfo(path));
-}
+QIcon FakeWorkspace::iconForFile(const QString &path) { return QFileIconProvider().icon(QFileInfo(path)); }
 
 void FakeWorkspace::setFrontmostApplication(std::optional<RunningApplication> application)
 {

@@ -89,12 +89,6 @@ int MemoryPasteboard::clearCount() const
     return m_clears;
 }
 
-bool MemoryPasteboard::announcesChanges() const
-{
-    return m_announces.load();
-}
+bool MemoryPasteboard::announcesChanges() const { return m_announces.load(); }
 
-void MemoryPasteboard::setAnnouncesChanges(bool announces)
-{
-    m_announces.store(announces);
-}
+void MemoryPasteboard::setAnnouncesChanges(bool announces) { m_announces.store(announces); }

@@ -16,10 +16,7 @@ void RecordingShortcutMonitor::unregisterShortcut(const Shortcut &shortcut)
     m_grabsAndReleases += int(m_actions.erase({shortcut.keyCode, shortcut.modifierFlags}));
 }
 
-void RecordingShortcutMonitor::unregisterAllShortcuts()
-{
-    m_actions.clear();
-}
+void RecordingShortcutMonitor::unregisterAllShortcuts() { m_actions.clear(); }
 
 bool RecordingShortcutMonitor::isShortcutRegistered(const Shortcut &shortcut) const
 {

@@ -39,8 +39,9 @@ bool cancelled(void *data, int)
 
 class TesseractEngine final : public TextRecognitionEngine {
 public:
-    Result recognize(const QImage &gray, const QByteArray &dataPath, const QByteArray &languages, const std::atomic<bool> *cancel,
-                     const std::function<void(int)> &progress, QString *failure) override
+    Result recognize(const QImage &gray, const QByteArray &dataPath, const QByteArray &languages,
+                     const std::atomic<bool> *cancel, const std::function<void(int)> &progress,
+                     QString *failure) override
     {
         adaptThreadsToLoad();
         auto api = std::make_unique<tesseract::TessBaseAPI>();

@@ -18,7 +18,8 @@ const QList<QByteArray> &preference(Kind kind)
     static const QList<QByteArray> html = {"text/html"};
     static const QList<QByteArray> rtf = {"text/rtf", "application/rtf", "text/richtext"};
     static const QList<QByteArray> files = {"text/uri-list", "x-special/gnome-copied-files"};
-    static const QList<QByteArray> image = {"image/png", "image/tiff", "image/jpeg", "image/gif", "image/bmp", "image/webp"};
+    static const QList<QByteArray> image = {"image/png", "image/tiff", "image/jpeg",
+                                            "image/gif", "image/bmp",  "image/webp"};
     static const QList<QByteArray> hint = {kPasswordHint};
     static const QList<QByteArray> none;
     switch (kind) {
@@ -172,26 +173,15 @@ QList<PasteboardItem> itemsFromTargets(const QList<QByteArray> &offered, const Q
             continue;
         const QByteArray &bytes = read[target];
         switch (kind) {
-        case Kind::Text:
-            first.setData(PasteboardType::string, textAsUtf8(target, bytes));
-            break;
-        case Kind::Html:
-            first.setData(PasteboardType::html, htmlAsUtf8(bytes));
-            break;
-        case Kind::Rtf:
-            first.setData(PasteboardType::rtf, withoutTrailingNuls(bytes));
-            break;
+        case Kind::Text: first.setData(PasteboardType::string, textAsUtf8(target, bytes)); break;
+        case Kind::Html: first.setData(PasteboardType::html, htmlAsUtf8(bytes)); break;
+        case Kind::Rtf: first.setData(PasteboardType::rtf, withoutTrailingNuls(bytes)); break;
         case Kind::Image:
             first.setData(UniformType::identifierForMimeType(QString::fromLatin1(normalized(target))), bytes);
             break;
-        case Kind::Files:
-            files = fileUrls(target, bytes);
-            break;
-        case Kind::Hint:
-            concealed = marksConcealed(target, bytes);
-            break;
-        case Kind::None:
-            break;
+        case Kind::Files: files = fileUrls(target, bytes); break;
+        case Kind::Hint: concealed = marksConcealed(target, bytes); break;
+        case Kind::None: break;
         }
     }
 

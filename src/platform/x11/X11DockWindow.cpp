@@ -32,7 +32,12 @@ xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 // place is compared with the server's and set right.
 class MappedPlaceCheck : public QObject {
 public:
-    MappedPlaceCheck(QWindow *window, xcb_connection_t *connection) : QObject(window), m_window(window), m_connection(connection) {}
+    MappedPlaceCheck(QWindow *window, xcb_connection_t *connection)
+        : QObject(window),
+          m_window(window),
+          m_connection(connection)
+    {
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -48,7 +53,8 @@ protected:
         m_checked = true;
         const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
         xcb_translate_coordinates_reply_t *reply = xcb_translate_coordinates_reply(
-            m_connection, xcb_translate_coordinates(m_connection, xcb_window_t(m_window->winId()), root, 0, 0), nullptr);
+            m_connection, xcb_translate_coordinates(m_connection, xcb_window_t(m_window->winId()), root, 0, 0),
+            nullptr);
         if (!reply)
             return false;
         const qreal ratio = m_window->devicePixelRatio();
@@ -76,8 +82,8 @@ void setDockProperties(xcb_connection_t *connection, xcb_window_t id)
     const std::array<xcb_atom_t, 3> states{internAtom(connection, "_NET_WM_STATE_STICKY"),
                                            internAtom(connection, "_NET_WM_STATE_ABOVE"),
                                            internAtom(connection, "_NET_WM_STATE_SKIP_TASKBAR")};
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, internAtom(connection, "_NET_WM_STATE"),
-                        XCB_ATOM_ATOM, 32, uint32_t(states.size()), states.data());
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, internAtom(connection, "_NET_WM_STATE"), XCB_ATOM_ATOM,
+                        32, uint32_t(states.size()), states.data());
     const uint32_t allDesktops = 0xFFFFFFFFu;
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, internAtom(connection, "_NET_WM_DESKTOP"),
                         XCB_ATOM_CARDINAL, 32, 1, &allDesktops);
@@ -98,7 +104,10 @@ xcb_connection_t *qtConnection()
 // both would handle it at once.
 class AboveSwitch : public QObject, public QAbstractNativeEventFilter {
 public:
-    AboveSwitch(QWidget *window, xcb_connection_t *connection) : QObject(window), m_window(window), m_connection(connection)
+    AboveSwitch(QWidget *window, xcb_connection_t *connection)
+        : QObject(window),
+          m_window(window),
+          m_connection(connection)
     {
         m_fallback.setSingleShot(true);
         m_fallback.setInterval(1000); // a window manager that never lets go
@@ -147,7 +156,8 @@ protected:
             return false;
         const auto *reparent = reinterpret_cast<const xcb_reparent_notify_event_t *>(event);
         if (reparent->window == xcb_window_t(m_window->winId()) && reparent->parent == root())
-            QMetaObject::invokeMethod(this, [this] { finish(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { finish(); }, Qt::QueuedConnection);
         return false;
     }
 
@@ -157,7 +167,8 @@ private:
     // Whether the window sits in a window manager's frame rather than on the root window.
     bool isFramed() const
     {
-        XcbTree tree(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, xcb_window_t(m_window->winId())), nullptr));
+        XcbTree tree(
+            xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, xcb_window_t(m_window->winId())), nullptr));
         return tree && tree->parent != root();
     }
 

@@ -36,7 +36,8 @@ std::unique_ptr<X11FullScreenWindows> X11FullScreenWindows::create()
     return std::unique_ptr<X11FullScreenWindows>(new X11FullScreenWindows(std::move(connection)));
 }
 
-X11FullScreenWindows::X11FullScreenWindows(std::unique_ptr<XcbConnection> connection) : m_connection(std::move(connection))
+X11FullScreenWindows::X11FullScreenWindows(std::unique_ptr<XcbConnection> connection)
+    : m_connection(std::move(connection))
 {
     m_atoms.clientList = m_connection->atom("_NET_CLIENT_LIST");
     m_atoms.stacking = m_connection->atom("_NET_CLIENT_LIST_STACKING");
@@ -49,14 +50,12 @@ X11FullScreenWindows::X11FullScreenWindows(std::unique_ptr<XcbConnection> connec
     xcb_change_window_attributes(m_connection->raw(), m_connection->root(), XCB_CW_EVENT_MASK, &mask);
     m_connection->flush();
     m_loop = std::make_unique<XcbEventLoop>(*m_connection, QStringLiteral("full screen"));
-    m_loop->start([this](const xcb_generic_event_t &event) { handleEvent(event); }, [this] { return refreshIfNeeded(); });
+    m_loop->start([this](const xcb_generic_event_t &event) { handleEvent(event); },
+                  [this] { return refreshIfNeeded(); });
     m_loop->post([] {}); // a first round reads the windows there are
 }
 
-X11FullScreenWindows::~X11FullScreenWindows()
-{
-    m_loop->stop();
-}
+X11FullScreenWindows::~X11FullScreenWindows() { m_loop->stop(); }
 
 void X11FullScreenWindows::handleEvent(const xcb_generic_event_t &event)
 {
@@ -73,11 +72,8 @@ void X11FullScreenWindows::handleEvent(const xcb_generic_event_t &event)
     case XCB_CONFIGURE_NOTIFY:
     case XCB_MAP_NOTIFY:
     case XCB_UNMAP_NOTIFY:
-    case XCB_DESTROY_NOTIFY:
-        m_dirty = true;
-        break;
-    default:
-        break; // errors of windows that went meanwhile, among others
+    case XCB_DESTROY_NOTIFY: m_dirty = true; break;
+    default: break; // errors of windows that went meanwhile, among others
     }
 }
 

@@ -23,16 +23,12 @@ std::unique_ptr<X11KeyEventPoster> X11KeyEventPoster::create()
     return std::unique_ptr<X11KeyEventPoster>(new X11KeyEventPoster(std::move(connection)));
 }
 
-X11KeyEventPoster::X11KeyEventPoster(std::unique_ptr<XcbConnection> connection)
-    : m_connection(std::move(connection))
+X11KeyEventPoster::X11KeyEventPoster(std::unique_ptr<XcbConnection> connection) : m_connection(std::move(connection))
 {
     m_queue.async([this] { m_keyboard = std::make_unique<X11Keyboard>(*m_connection); });
 }
 
-X11KeyEventPoster::~X11KeyEventPoster()
-{
-    m_queue.shutdown();
-}
+X11KeyEventPoster::~X11KeyEventPoster() { m_queue.shutdown(); }
 
 void X11KeyEventPoster::postPasteKeystroke()
 {
@@ -93,7 +89,8 @@ void X11KeyEventPoster::paste()
             }
             return true;
         }))
-        LOG_WARNING("X11KeyEventPoster::paste()", QStringLiteral("A key is still held; the paste keystroke may not arrive"));
+        LOG_WARNING("X11KeyEventPoster::paste()",
+                    QStringLiteral("A key is still held; the paste keystroke may not arrive"));
     // A modifier still held (the hot key's Super, say) would turn Ctrl+V into another chord.
     for (int code = 8; code < 256; ++code) {
         if (isDown(code) && m_keyboard->isModifierKey(xcb_keycode_t(code)))

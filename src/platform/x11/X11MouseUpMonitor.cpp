@@ -20,7 +20,8 @@ std::unique_ptr<X11MouseUpMonitor> X11MouseUpMonitor::create()
 }
 
 X11MouseUpMonitor::X11MouseUpMonitor(std::unique_ptr<XcbConnection> connection)
-    : m_connection(std::move(connection)), m_loop(*m_connection, QStringLiteral("mouse"))
+    : m_connection(std::move(connection)),
+      m_loop(*m_connection, QStringLiteral("mouse"))
 {
 }
 
@@ -51,7 +52,8 @@ bool X11MouseUpMonitor::selectRawEvents()
         xcb_input_event_mask_t head;
         uint32_t mask;
     } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
-           uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE) | (motion ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION) : 0u)};
+           uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_RELEASE)
+               | (motion ? uint32_t(XCB_INPUT_XI_EVENT_MASK_RAW_MOTION) : 0u)};
     XcbReply<xcb_generic_error_t> error(
         xcb_request_check(c, xcb_input_xi_select_events_checked(c, m_connection->root(), 1, &mask.head)));
     if (error)
@@ -108,7 +110,7 @@ void X11MouseUpMonitor::deliverGlobal()
 {
     const QPoint position = QCursor::pos();
     if (QGuiApplication::topLevelAt(position))
-        return; // over our own window: the local monitors have it
+        return;                                         // over our own window: the local monitors have it
     const std::map<Token, Handler> handlers = m_global; // a handler may remove monitors
     for (const auto &entry : handlers)
         entry.second(position);

@@ -43,18 +43,21 @@ std::unique_ptr<X11Pasteboard> X11Pasteboard::create()
         LOG_WARNING("X11Pasteboard::create()", QStringLiteral("The X server has no XFixes extension"));
         return nullptr;
     }
-    XcbReply<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
-        connection->raw(), xcb_xfixes_query_version(connection->raw(), 5, 0), nullptr));
+    XcbReply<xcb_xfixes_query_version_reply_t> version(
+        xcb_xfixes_query_version_reply(connection->raw(), xcb_xfixes_query_version(connection->raw(), 5, 0), nullptr));
     if (!version)
         return nullptr;
     return std::unique_ptr<X11Pasteboard>(new X11Pasteboard(std::move(connection), xfixes->first_event,
                                                             qtSetup->resource_id_base, qtSetup->resource_id_mask));
 }
 
-X11Pasteboard::X11Pasteboard(std::unique_ptr<XcbConnection> connection, uint8_t xfixesEventBase,
-                             uint32_t ownIdBase, uint32_t ownIdMask)
-    : m_connection(std::move(connection)), m_loop(*m_connection, QStringLiteral("clipboard")),
-      m_xfixesEventBase(xfixesEventBase), m_ownIdBase(ownIdBase), m_ownIdMask(ownIdMask)
+X11Pasteboard::X11Pasteboard(std::unique_ptr<XcbConnection> connection, uint8_t xfixesEventBase, uint32_t ownIdBase,
+                             uint32_t ownIdMask)
+    : m_connection(std::move(connection)),
+      m_loop(*m_connection, QStringLiteral("clipboard")),
+      m_xfixesEventBase(xfixesEventBase),
+      m_ownIdBase(ownIdBase),
+      m_ownIdMask(ownIdMask)
 {
     m_clipboard = m_connection->atom("CLIPBOARD");
     m_targets = m_connection->atom("TARGETS");
@@ -84,9 +87,9 @@ void X11Pasteboard::startWatching()
 {
     xcb_connection_t *c = m_connection->raw();
     xcb_xfixes_select_selection_input(c, m_window, m_clipboard,
-                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-                                          XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER
+                                          | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
+                                          | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
     XcbReply<xcb_get_selection_owner_reply_t> owner(
         xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_clipboard), nullptr));
     std::lock_guard lock(m_mutex);
@@ -105,7 +108,8 @@ void X11Pasteboard::handleEvent(const xcb_generic_event_t &event)
         return; // answers to reads that were given up, our own property deletions
     const auto &notify = reinterpret_cast<const xcb_xfixes_selection_notify_event_t &>(event);
     if (notify.selection == m_clipboard)
-        ownerChanged(notify.subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER ? notify.owner : xcb_window_t(XCB_WINDOW_NONE),
+        ownerChanged(notify.subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER ? notify.owner
+                                                                                      : xcb_window_t(XCB_WINDOW_NONE),
                      notify.selection_timestamp);
 }
 
@@ -122,7 +126,8 @@ void X11Pasteboard::settle(qint64 generation, std::optional<QList<PasteboardItem
         if (open.change.changeCount != generation || open.complete)
             continue;
         if (unread == PasteboardChange::Unread::Replaced)
-            LOG_WARNING("X11Pasteboard::settle()", QStringLiteral("A clipboard change was replaced before it could be read"));
+            LOG_WARNING("X11Pasteboard::settle()",
+                        QStringLiteral("A clipboard change was replaced before it could be read"));
         open.change.items = std::move(items);
         open.change.application = std::move(source);
         open.change.unread = open.change.items ? PasteboardChange::Unread::No : unread;
@@ -218,10 +223,7 @@ std::optional<RunningApplication> X11Pasteboard::sourceOf(const ReadRequest &req
     return resolver(request.owner, request.active);
 }
 
-bool X11Pasteboard::isOwnWindow(xcb_window_t window) const
-{
-    return (window & ~m_ownIdMask) == m_ownIdBase;
-}
+bool X11Pasteboard::isOwnWindow(xcb_window_t window) const { return (window & ~m_ownIdMask) == m_ownIdBase; }
 
 bool X11Pasteboard::readCancelled() const
 {
@@ -250,7 +252,8 @@ void X11Pasteboard::readIfPending()
             std::lock_guard lock(pasteboard.m_mutex);
             // A read given up leaves its change to be recorded as unread.
             if (pasteboard.isOpen(pasteboard.m_readingGeneration))
-                pasteboard.settle(pasteboard.m_readingGeneration, std::nullopt, std::nullopt, PasteboardChange::Unread::Replaced);
+                pasteboard.settle(pasteboard.m_readingGeneration, std::nullopt, std::nullopt,
+                                  PasteboardChange::Unread::Replaced);
             pasteboard.m_readingGeneration = -1;
         }
     } endOfRead{*this};
@@ -263,7 +266,8 @@ void X11Pasteboard::readIfPending()
         return;
     if (!targetList) {
         if (m_readFailed)
-            LOG_WARNING("X11Pasteboard::readIfPending()", QStringLiteral("The clipboard owner did not answer; contents skipped"));
+            LOG_WARNING("X11Pasteboard::readIfPending()",
+                        QStringLiteral("The clipboard owner did not answer; contents skipped"));
         publish(request, m_readFailed ? std::nullopt : std::optional(QList<PasteboardItem>()));
         return;
     }
@@ -282,7 +286,8 @@ void X11Pasteboard::readIfPending()
         if (m_readFailed) {
             // Half an answer could drop the password hint and keep the password: read nothing.
             LOG_WARNING("X11Pasteboard::readIfPending()",
-                        QStringLiteral("The clipboard owner did not answer for %1; contents skipped").arg(QLatin1String(target)));
+                        QStringLiteral("The clipboard owner did not answer for %1; contents skipped")
+                            .arg(QLatin1String(target)));
             publish(request, std::nullopt);
             return;
         }
@@ -298,7 +303,8 @@ void X11Pasteboard::readIfPending()
     std::optional<RunningApplication> source = sourceOf(request);
     publish(request, ClipboardFormats::itemsFromTargets(offered, read), std::move(source));
     LOG_DEBUG("X11Pasteboard::readIfPending()",
-              QStringLiteral("Clipboard read in %1 ms").arg(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count()));
+              QStringLiteral("Clipboard read in %1 ms")
+                  .arg(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count()));
 }
 
 std::optional<QByteArray> X11Pasteboard::readTarget(xcb_atom_t target, const ReadRequest &request, xcb_atom_t property)
@@ -386,7 +392,8 @@ std::optional<QByteArray> X11Pasteboard::readIncrementally(xcb_atom_t property)
         xcb_flush(c);
     }
     if (tooLarge) {
-        LOG_WARNING("X11Pasteboard::readIncrementally()", QStringLiteral("A clipboard representation is too large; left out"));
+        LOG_WARNING("X11Pasteboard::readIncrementally()",
+                    QStringLiteral("A clipboard representation is too large; left out"));
         return std::nullopt;
     }
     return data;

@@ -36,7 +36,8 @@ public:
     // Names the application a copy came from, given its clipboard owner and the window that was
     // active when the owner changed; asked on the clipboard thread once the copy is read, while the
     // owner still holds the clipboard. Set once at start-up.
-    using ApplicationResolver = std::function<std::optional<RunningApplication>(xcb_window_t owner, xcb_window_t active)>;
+    using ApplicationResolver =
+        std::function<std::optional<RunningApplication>(xcb_window_t owner, xcb_window_t active)>;
     void setApplicationResolver(ApplicationResolver resolver);
 
     qint64 changeCount() const override;
@@ -46,8 +47,8 @@ public:
     bool ownsContents() const override;
 
 private:
-    X11Pasteboard(std::unique_ptr<XcbConnection> connection, uint8_t xfixesEventBase,
-                  uint32_t ownIdBase, uint32_t ownIdMask);
+    X11Pasteboard(std::unique_ptr<XcbConnection> connection, uint8_t xfixesEventBase, uint32_t ownIdBase,
+                  uint32_t ownIdMask);
 
     struct ReadRequest {
         qint64 generation = 0;
@@ -69,8 +70,8 @@ private:
     // m_mutex held for these three.
     // Gives the open change of this generation its contents (none: given up for `unread`), then
     // records the open changes that are complete, oldest first.
-    void settle(qint64 generation, std::optional<QList<PasteboardItem>> items,
-                std::optional<RunningApplication> source, PasteboardChange::Unread unread);
+    void settle(qint64 generation, std::optional<QList<PasteboardItem>> items, std::optional<RunningApplication> source,
+                PasteboardChange::Unread unread);
     // Every change not read yet is given up (our own write or clear replaces them all).
     void settleAllOpenChanges();
     bool isOpen(qint64 generation) const;

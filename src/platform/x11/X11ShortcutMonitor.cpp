@@ -19,7 +19,8 @@ std::unique_ptr<X11ShortcutMonitor> X11ShortcutMonitor::create()
 }
 
 X11ShortcutMonitor::X11ShortcutMonitor(std::unique_ptr<XcbConnection> connection)
-    : m_connection(std::move(connection)), m_keyboard(std::make_unique<X11Keyboard>(*m_connection)),
+    : m_connection(std::move(connection)),
+      m_keyboard(std::make_unique<X11Keyboard>(*m_connection)),
       m_loop(*m_connection, QStringLiteral("hot keys"))
 {
     m_loop.start([this](const xcb_generic_event_t &event) { handleEvent(event); });
@@ -58,8 +59,8 @@ std::optional<X11ShortcutMonitor::Grab> X11ShortcutMonitor::grab(const Shortcut 
     xcb_connection_t *c = m_connection->raw();
     QList<xcb_void_cookie_t> cookies;
     for (uint16_t variant : lockVariants())
-        cookies.append(xcb_grab_key_checked(c, 1, m_connection->root(), uint16_t(result.modifiers | variant), result.keycode,
-                                            XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        cookies.append(xcb_grab_key_checked(c, 1, m_connection->root(), uint16_t(result.modifiers | variant),
+                                            result.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     bool taken = false;
     bool failed = false;
     for (const xcb_void_cookie_t &cookie : cookies) {
@@ -144,10 +145,12 @@ void X11ShortcutMonitor::unregisterAllShortcuts()
         m_registrations.clear();
     }
     if (!grabs.isEmpty())
-        m_loop.postAndWait([this, grabs] {
-            for (const Grab &grab : grabs)
-                ungrab(grab);
-        }, kServerTimeout);
+        m_loop.postAndWait(
+            [this, grabs] {
+                for (const Grab &grab : grabs)
+                    ungrab(grab);
+            },
+            kServerTimeout);
 }
 
 void X11ShortcutMonitor::setSuspended(bool suspended)
@@ -162,29 +165,33 @@ void X11ShortcutMonitor::setSuspended(bool suspended)
             grabs.append(entry.second.first);
     }
     if (suspended) {
-        m_loop.postAndWait([this, grabs] {
-            for (const Grab &grab : grabs)
-                ungrab(grab);
-        }, kServerTimeout);
+        m_loop.postAndWait(
+            [this, grabs] {
+                for (const Grab &grab : grabs)
+                    ungrab(grab);
+            },
+            kServerTimeout);
         return;
     }
     // The keyboard may have changed meanwhile, and another program may have taken a combination.
-    m_loop.postAndWait([this] {
-        std::lock_guard lock(m_mutex);
-        if (m_suspended)
-            return;
-        for (auto it = m_registrations.begin(); it != m_registrations.end();) {
-            const Shortcut shortcut(it->first.first, it->first.second);
-            if (const std::optional<Grab> grabbed = grab(shortcut)) {
-                it->second.first = *grabbed;
-                ++it;
-            } else {
-                LOG_WARNING("X11ShortcutMonitor::setSuspended()",
-                            QStringLiteral("%1 could not be held again").arg(shortcut.displayText()));
-                it = m_registrations.erase(it);
+    m_loop.postAndWait(
+        [this] {
+            std::lock_guard lock(m_mutex);
+            if (m_suspended)
+                return;
+            for (auto it = m_registrations.begin(); it != m_registrations.end();) {
+                const Shortcut shortcut(it->first.first, it->first.second);
+                if (const std::optional<Grab> grabbed = grab(shortcut)) {
+                    it->second.first = *grabbed;
+                    ++it;
+                } else {
+                    LOG_WARNING("X11ShortcutMonitor::setSuspended()",
+                                QStringLiteral("%1 could not be held again").arg(shortcut.displayText()));
+                    it = m_registrations.erase(it);
+                }
             }
-        }
-    }, kServerTimeout);
+        },
+        kServerTimeout);
 }
 
 bool X11ShortcutMonitor::isSuspended() const
@@ -243,7 +250,8 @@ void X11ShortcutMonitor::handleEvent(const xcb_generic_event_t &event)
     // Auto-repeat sends a release and a press with one time stamp: one press, one action.
     if (m_lastRelease.value(press.detail, 0) == press.time)
         return;
-    const uint16_t relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | m_keyboard->altMask() | m_keyboard->superMask();
+    const uint16_t relevant =
+        XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | m_keyboard->altMask() | m_keyboard->superMask();
     const uint16_t state = press.state & relevant;
     std::function<void()> action;
     {

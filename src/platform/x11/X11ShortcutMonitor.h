@@ -47,6 +47,6 @@ private:
 
     mutable std::mutex m_mutex;
     std::map<Key, std::pair<Grab, std::function<void()>>> m_registrations;
-    bool m_suspended = false; // no grab is held while set
+    bool m_suspended = false;                            // no grab is held while set
     QHash<xcb_keycode_t, xcb_timestamp_t> m_lastRelease; // loop thread only
 };

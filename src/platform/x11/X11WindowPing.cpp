@@ -32,7 +32,9 @@ PingAnswerer *g_answerer = nullptr;
 class PingAnswerer final : public QObject, public QAbstractNativeEventFilter {
 public:
     explicit PingAnswerer(xcb_connection_t *connection)
-        : QObject(qApp), m_connection(connection), m_protocols(internAtom(connection, "WM_PROTOCOLS")),
+        : QObject(qApp),
+          m_connection(connection),
+          m_protocols(internAtom(connection, "WM_PROTOCOLS")),
           m_ping(internAtom(connection, "_NET_WM_PING")),
           m_root(xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root)
     {
@@ -63,7 +65,8 @@ public:
         xcb_client_message_event_t answer = *ping;
         answer.response_type = XCB_CLIENT_MESSAGE;
         answer.window = m_root;
-        xcb_send_event(m_connection, 0, m_root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+        xcb_send_event(m_connection, 0, m_root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
                        reinterpret_cast<const char *>(&answer));
         xcb_flush(m_connection);
         return true;
@@ -74,7 +77,8 @@ protected:
     {
         // A window's X window is made (again) when it is shown or its flags change.
         if (event->type() == QEvent::PlatformSurface
-            && static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType() == QPlatformSurfaceEvent::SurfaceCreated) {
+            && static_cast<QPlatformSurfaceEvent *>(event)->surfaceEventType()
+                   == QPlatformSurfaceEvent::SurfaceCreated) {
             if (auto *window = qobject_cast<QWindow *>(watched))
                 advertise(window);
         }

@@ -39,8 +39,10 @@ std::unique_ptr<X11Workspace> X11Workspace::create()
 }
 
 X11Workspace::X11Workspace(std::unique_ptr<XcbConnection> connection, std::unique_ptr<XcbConnection> watchConnection)
-    : m_ownName(QGuiApplication::applicationDisplayName()), m_ownIdentifier(ownIdentifier()),
-      m_connection(std::move(connection)), m_watchConnection(std::move(watchConnection))
+    : m_ownName(QGuiApplication::applicationDisplayName()),
+      m_ownIdentifier(ownIdentifier()),
+      m_connection(std::move(connection)),
+      m_watchConnection(std::move(watchConnection))
 {
     if (!m_watchConnection)
         return;
@@ -67,7 +69,8 @@ X11Workspace::~X11Workspace()
 
 void X11Workspace::noteActiveWindow(XcbConnection &connection)
 {
-    const std::optional<xcb_window_t> active = connection.windowProperty(connection.root(), connection.atom("_NET_ACTIVE_WINDOW"));
+    const std::optional<xcb_window_t> active =
+        connection.windowProperty(connection.root(), connection.atom("_NET_ACTIVE_WINDOW"));
     if (active && *active != XCB_WINDOW_NONE && connection.processOfWindow(*active) != ::getpid())
         m_lastOtherWindow = *active;
 }
@@ -141,7 +144,8 @@ bool X11Workspace::isDesktopWindow(xcb_window_t window)
 RunningApplication X11Workspace::applicationForClipboardOwner(xcb_window_t owner, xcb_window_t active)
 {
     if (active != XCB_WINDOW_NONE && active != m_connection->root() && !isDesktopWindow(active)) {
-        if (std::optional<RunningApplication> app = applicationForWindow(active); app && app->processIdentifier != ::getpid())
+        if (std::optional<RunningApplication> app = applicationForWindow(active);
+            app && app->processIdentifier != ::getpid())
             return *app;
     }
     if (std::optional<RunningApplication> app = applicationForWindow(owner))
@@ -224,8 +228,8 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
         if (window == XCB_WINDOW_NONE) {
             // No window manager keeps the active window: the program that copied last stands in.
             xcb_connection_t *c = m_connection->raw();
-            XcbReply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
-                c, xcb_get_selection_owner(c, m_connection->atom("CLIPBOARD")), nullptr));
+            XcbReply<xcb_get_selection_owner_reply_t> owner(
+                xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_connection->atom("CLIPBOARD")), nullptr));
             if (owner)
                 window = owner->owner;
         }
@@ -264,10 +268,7 @@ QList<RunningApplication> X11Workspace::runningApplications()
     return result;
 }
 
-QString X11Workspace::ownBundleIdentifier() const
-{
-    return m_ownIdentifier;
-}
+QString X11Workspace::ownBundleIdentifier() const { return m_ownIdentifier; }
 
 bool X11Workspace::openUrl(const QUrl &url)
 {
@@ -304,7 +305,4 @@ QIcon X11Workspace::iconForApplication(const QString &bundlePathOrIdentifier)
     return generic.isNull() ? QFileIconProvider().icon(QFileIconProvider::File) : generic;
 }
 
-QIcon X11Workspace::iconForFile(const QString &path)
-{
-    return QFileIconProvider().icon(QFileInfo(path));
-}
+QIcon X11Workspace::iconForFile(const QString &path) { return QFileIconProvider().icon(QFileInfo(path)); }

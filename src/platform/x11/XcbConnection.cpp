@@ -25,14 +25,12 @@ std::unique_ptr<XcbConnection> XcbConnection::open()
 }
 
 XcbConnection::XcbConnection(xcb_connection_t *connection, xcb_screen_t *screen)
-    : m_connection(connection), m_screen(screen)
+    : m_connection(connection),
+      m_screen(screen)
 {
 }
 
-XcbConnection::~XcbConnection()
-{
-    xcb_disconnect(m_connection);
-}
+XcbConnection::~XcbConnection() { xcb_disconnect(m_connection); }
 
 xcb_atom_t XcbConnection::atom(const QByteArray &name)
 {
@@ -52,10 +50,7 @@ xcb_atom_t XcbConnection::atom(const QByteArray &name)
     return reply->atom;
 }
 
-QByteArray XcbConnection::atomName(xcb_atom_t atom)
-{
-    return atomNames({atom}).value(0);
-}
+QByteArray XcbConnection::atomName(xcb_atom_t atom) { return atomNames({atom}).value(0); }
 
 QList<QByteArray> XcbConnection::atomNames(const QList<xcb_atom_t> &atoms)
 {
@@ -89,8 +84,8 @@ xcb_window_t XcbConnection::createWindow(uint32_t eventMask)
     const xcb_window_t window = xcb_generate_id(m_connection);
     const uint32_t values[] = {1, eventMask}; // override-redirect: the window manager leaves it alone
     xcb_create_window(m_connection, XCB_COPY_FROM_PARENT, window, root(), -10, -10, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
-                      XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK,
+                      values);
     xcb_flush(m_connection);
     return window;
 }
@@ -137,7 +132,8 @@ qint64 XcbConnection::processOfWindow(xcb_window_t window)
     if (!reply)
         return 0;
     for (auto it = xcb_res_query_client_ids_ids_iterator(reply.get()); it.rem; xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && xcb_res_client_id_value_value_length(it.data) >= 1)
+        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID)
+            && xcb_res_client_id_value_value_length(it.data) >= 1)
             return *xcb_res_client_id_value_value(it.data);
     }
     return 0;

@@ -24,8 +24,7 @@ RunningLoops &running()
 }
 } // namespace
 
-XcbEventLoop::XcbEventLoop(XcbConnection &connection, QString name)
-    : m_connection(connection), m_name(std::move(name))
+XcbEventLoop::XcbEventLoop(XcbConnection &connection, QString name) : m_connection(connection), m_name(std::move(name))
 {
     m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 }
@@ -147,7 +146,8 @@ void XcbEventLoop::runTasks()
 bool XcbEventLoop::waitReadable(std::optional<Clock::duration> timeout)
 {
     pollfd fds[2] = {{xcb_get_file_descriptor(m_connection.raw()), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
-    const int milliseconds = timeout ? std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(*timeout).count())) : -1;
+    const int milliseconds =
+        timeout ? std::max(0, int(std::chrono::ceil<std::chrono::milliseconds>(*timeout).count())) : -1;
     const int ready = ::poll(fds, 2, milliseconds);
     if (ready > 0 && (fds[1].revents & POLLIN)) {
         uint64_t count = 0;

@@ -35,7 +35,8 @@ namespace {
 
 xcb_atom_t intern(xcb_connection_t *c, const char *name)
 {
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    xcb_intern_atom_reply_t *reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
     const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
     std::free(reply);
     return atom;
@@ -59,7 +60,8 @@ int hang()
     const xcb_window_t window = hiddenWindow(c);
     const xcb_atom_t clipboard = intern(c, "CLIPBOARD");
     xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
-    xcb_get_selection_owner_reply_t *owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr);
+    xcb_get_selection_owner_reply_t *owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr);
     const bool owned = owner && owner->owner == window;
     std::free(owner);
     std::printf("OWNED:%u\n", owned ? window : 0);
@@ -88,7 +90,8 @@ int muteHint(const char *text)
             xcb_atom_t property = XCB_ATOM_NONE;
             if (request->target == targets) {
                 const xcb_atom_t offered[] = {targets, utf8, hint};
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32, 3, offered);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32,
+                                    3, offered);
                 property = request->property;
             } else if (request->target == utf8) {
                 xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, utf8, 8,
@@ -158,14 +161,16 @@ int incrementalText(size_t bytes, int totalMs, int stopAfter)
             xcb_atom_t property = XCB_ATOM_NONE;
             if (request->target == targets) {
                 const xcb_atom_t offered[] = {targets, utf8};
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32, 2, offered);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, XCB_ATOM_ATOM, 32,
+                                    2, offered);
                 property = request->property;
             } else if (request->target == utf8 && transfer.requestor == XCB_WINDOW_NONE) {
                 // Parts are asked for by deleting the property: watch the reader's window.
                 const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
                 xcb_change_window_attributes(c, request->requestor, XCB_CW_EVENT_MASK, &mask);
                 const uint32_t size = uint32_t(bytes);
-                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, incr, 32, 1, &size);
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, request->property, incr, 32, 1,
+                                    &size);
                 property = request->property;
                 transfer = {request->requestor, request->property, 0, std::chrono::steady_clock::now()};
             }
@@ -187,7 +192,8 @@ int incrementalText(size_t bytes, int totalMs, int stopAfter)
                     std::fflush(stdout);
                     transfer.sent = parts + 1; // silent from now on
                 } else {
-                    const auto due = transfer.started
+                    const auto due =
+                        transfer.started
                         + std::chrono::milliseconds(long(totalMs) * long(transfer.sent + 1) / long(parts + 1));
                     const auto wait = due - std::chrono::steady_clock::now();
                     if (wait > std::chrono::steady_clock::duration::zero())
@@ -223,7 +229,8 @@ int window(const char *windowClass, const char *title)
     const xcb_window_t window = xcb_generate_id(c);
     const uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_EXPOSURE | XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 100, 100, 300, 200, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
+                      values);
     std::string wmClass = std::string(windowClass);
     std::string instance = wmClass;
     for (char &ch : instance)
@@ -256,11 +263,12 @@ int grabKey(char letter)
         return 2;
     xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(c);
-    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, xcb_keysym_t(std::tolower(static_cast<unsigned char>(letter))));
+    xcb_keycode_t *codes =
+        xcb_key_symbols_get_keycode(symbols, xcb_keysym_t(std::tolower(static_cast<unsigned char>(letter))));
     if (!codes || codes[0] == XCB_NO_SYMBOL)
         return 3;
-    const xcb_void_cookie_t cookie = xcb_grab_key_checked(c, 1, screen->root, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4, codes[0],
-                                                          XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    const xcb_void_cookie_t cookie = xcb_grab_key_checked(c, 1, screen->root, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_4,
+                                                          codes[0], XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     std::free(codes);
     if (xcb_generic_error_t *error = xcb_request_check(c, cookie)) {
         std::free(error);
@@ -383,6 +391,9 @@ int main(int argc, char **argv)
         return field(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "fullscreen") == 0)
         return fullScreen(argc, argv);
-    std::fprintf(stderr, "usage: %s hang | window CLASS TITLE | field | copy TEXT | secret TEXT | mute-hint TEXT | slow-text BYTES MS | stop-text BYTES | grab LETTER | fullscreen\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s hang | window CLASS TITLE | field | copy TEXT | secret TEXT | mute-hint TEXT | slow-text "
+                 "BYTES MS | stop-text BYTES | grab LETTER | fullscreen\n",
+                 argv[0]);
     return 1;
 }
