@@ -287,7 +287,7 @@ TEST_F(X11CaptureTest, ATextItsProgramSendsSlowlyButSteadilyIsKeptWhole)
     Peer owner({QStringLiteral("slow-text"), QString::number(kBytes), QStringLiteral("12000")});
     ASSERT_FALSE(owner.waitForLine("OWNED:").isEmpty());
     ASSERT_TRUE(waitForItems(1, 60000)) << "lost copies: " << manager->lostCopyCount();
-    EXPECT_FALSE(owner.waitForLine("SENT:", 1000).isEmpty());
+    EXPECT_FALSE(owner.waitForLine("SENT:", 10000).isEmpty());
     const PBItem item = manager->loadFullItem(manager->getItemsPage(0, 1).value(0));
     ASSERT_TRUE(item.dataProvider());
     const QString text = item.dataProvider()->representedText();

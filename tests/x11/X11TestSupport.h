@@ -24,8 +24,9 @@ class Peer {
 public:
     explicit Peer(const QStringList &arguments);
     ~Peer();
-    // Waits for a line of standard output that starts with `prefix`; returns the rest of it.
-    QByteArray waitForLine(const QByteArray &prefix, int timeoutMs = 5000);
+    // Waits for a line of standard output that starts with `prefix`; returns the rest of it. The
+    // limit is generous: a peer starting on a loaded machine can take seconds.
+    QByteArray waitForLine(const QByteArray &prefix, int timeoutMs = 30000);
     // A line on its standard input.
     void writeLine(const QByteArray &line);
     qint64 processId() const { return m_process.processId(); }
