@@ -2,6 +2,7 @@
 
 #include "core/store/EntityDescription.h"
 #include "core/store/SqlIdentifier.h"
+#include "core/store/StoreStatements.h"
 #include "core/sync/SyncBlobs.h"
 
 #include <SQLiteCpp/Statement.h>
@@ -58,13 +59,6 @@ bool isBase64(const QString &text)
 {
     return QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors).decodingStatus
            == QByteArray::Base64DecodingStatus::Ok;
-}
-
-// Columns with a default never take a null.
-bool takesNoNull(const SyncEntity &entity, int index)
-{
-    return AttributeType(entity.types[index]) == AttributeType::Boolean
-           || entity.attributes[index] == QLatin1String("index");
 }
 } // namespace
 
@@ -163,8 +157,8 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
     auto bindValues = [&](SQLite::Statement &statement, int bind) {
         for (int index : std::as_const(indexes)) {
             const QJsonValue value = attributes.value(entity.attributes[index]);
-            if (value.isNull() && takesNoNull(entity, index))
-                statement.bind(bind++, int64_t(0));
+            if (value.isNull() && !StoreValues::isNull(entity.defaults[index]))
+                StoreStatements::bindValue(statement, bind++, entity.defaults[index]);
             else
                 bindWire(statement, bind++, value, entity.types[index], blobs);
         }
