@@ -150,7 +150,7 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
     QList<int> indexes;
     for (int i = 0; i < entity.attributes.size(); ++i) {
         if (attributes.contains(entity.attributes[i])) {
-            names << quoted(entity.attributes[i]);
+            names << entity.attributes[i];
             indexes << i;
         }
     }
@@ -167,24 +167,14 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
     if (rowId > 0) {
         if (names.isEmpty())
             return rowId;
-        QStringList assignments;
-        for (const QString &name : std::as_const(names))
-            assignments << name + QStringLiteral(" = ?");
-        SQLite::Statement &update =
-            journal.statement(QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
-                                  .arg(quoted(entity.table), assignments.join(QLatin1Char(','))));
+        SQLite::Statement &update = journal.statement(StoreStatements::updateRowSql(entity.table, names));
         update.bind(bindValues(update, 1), int64_t(rowId));
         update.exec();
         update.reset();
         return rowId;
     }
-    QStringList placeholders{QStringLiteral("?")};
-    names.prepend(quoted(entity.idColumn));
-    for (int i = 0; i < indexes.size(); ++i)
-        placeholders << QStringLiteral("?");
-    SQLite::Statement &insert = journal.statement(
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(quoted(entity.table), names.join(QLatin1Char(',')), placeholders.join(QLatin1Char(','))));
+    names.prepend(entity.idColumn);
+    SQLite::Statement &insert = journal.statement(StoreStatements::insertRowSql(entity.table, names));
     insert.bind(1, id.toStdString());
     bindValues(insert, 2);
     insert.exec();
