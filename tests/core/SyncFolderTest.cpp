@@ -172,6 +172,33 @@ TEST_F(SyncFolderTest, UntrustedContentIsRefusedWithoutHarm)
     EXPECT_EQ(b->state().filter(QStringLiteral("text=fine")).size(), 1);
 }
 
+TEST_F(SyncFolderTest, ANullForAnAttributeWithADefaultIsStoredAsTheDefault)
+{
+    const double now = double(QDateTime::currentMSecsSinceEpoch());
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    writeSegment(1, {QJsonObject{{"k", "item"},
+                                 {"id", id},
+                                 {"op", "put"},
+                                 {"t", now},
+                                 {"a", QJsonObject{{"text", "kept"}, {"is_sticky", QJsonValue::Null}}}},
+                     QJsonObject{{"k", "category"},
+                                 {"id", "work"},
+                                 {"op", "put"},
+                                 {"t", now},
+                                 {"a", QJsonObject{{"name", "Work"},
+                                                   {"index", QJsonValue::Null},
+                                                   {"isHidden", QJsonValue::Null},
+                                                   {"isLock", QJsonValue::Null}}}}});
+    EXPECT_TRUE(b->importChanges().partialErrors.isEmpty());
+    const auto item = b->findItem(QUuid::fromString(id));
+    ASSERT_TRUE(item);
+    EXPECT_FALSE(item->is_sticky());
+    const auto category = b->findCategory(QStringLiteral("work"));
+    ASSERT_TRUE(category);
+    EXPECT_EQ(category->index(), 0);
+    EXPECT_FALSE(category->isHidden() || category->isLock());
+}
+
 TEST_F(SyncFolderTest, ANewerFormatWaitsAndForeignNamesAreIgnored)
 {
     writeSegment(1, {}, 2);

@@ -127,26 +127,23 @@ void ChangeWriter::insertRow(ManagedObject &object)
 void ChangeWriter::updateRow(ManagedObject &object)
 {
     const EntityDescription &entity = object.entity();
-    QStringList assignments;
+    QStringList columns;
     std::vector<StoreValue> values;
     for (size_t i = 0; i < entity.attributes.size(); ++i) {
         if (object.m_dirty & bit(int(i))) {
-            assignments << quoted(entity.attributes[i].column) + QStringLiteral(" = ?");
+            columns << entity.attributes[i].column;
             values.push_back(object.m_values[i]);
         }
     }
     if (object.m_links && object.m_links->ownerDirty && !entity.ownerColumn.isEmpty()) {
         auto owner = object.m_links->owner.lock();
-        assignments << quoted(entity.ownerColumn) + QStringLiteral(" = ?");
+        columns << entity.ownerColumn;
         values.push_back(owner && m_context.isAlive(*owner) && owner->m_rowId > 0 ? StoreValue(owner->m_rowId)
                                                                                   : StoreValue());
     }
-    if (assignments.isEmpty())
+    if (columns.isEmpty())
         return;
-    SQLite::Statement statement(m_context.m_store->database(),
-                                QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
-                                    .arg(quoted(entity.name), assignments.join(QStringLiteral(", ")))
-                                    .toStdString());
+    SQLite::Statement statement(m_context.m_store->database(), updateRowSql(entity.name, columns).toStdString());
     int column = 1;
     std::vector<std::string> texts;
     texts.reserve(values.size());

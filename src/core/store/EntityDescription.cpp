@@ -1,6 +1,6 @@
 #include "core/store/EntityDescription.h"
 
-#include "core/store/StoreStatements.h"
+#include "core/store/SqlIdentifier.h"
 
 #include <QDateTime>
 #include <QUuid>
@@ -275,15 +275,70 @@ int EntityDescription::relationshipIndex(const QString &key) const
     return -1;
 }
 
+namespace {
+QString sqlType(AttributeType type)
+{
+    switch (type) {
+    case AttributeType::Boolean:
+    case AttributeType::Integer64:
+    case AttributeType::Date: return QStringLiteral("INTEGER");
+    case AttributeType::String:
+    case AttributeType::UUID: return QStringLiteral("TEXT");
+    case AttributeType::Binary: return QStringLiteral("BLOB");
+    }
+    return {};
+}
+
+QString literal(const StoreValue &value)
+{
+    if (const auto *number = std::get_if<qint64>(&value))
+        return QString::number(*number);
+    if (const auto *text = std::get_if<QString>(&value))
+        return QLatin1Char('\'') + QString(*text).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+    return QStringLiteral("X'") + QString::fromLatin1(std::get<QByteArray>(value).toHex()) + QLatin1Char('\'');
+}
+
+// A reference to a row of `entity`'s table, gone with it.
+QString references(const EntityDescription &entity)
+{
+    return QStringLiteral("REFERENCES %1 (\"pk\") ON DELETE CASCADE").arg(quoted(entity.name));
+}
+
+QString indexSchema(const QString &table, const QString &name, const QStringList &columns)
+{
+    return QStringLiteral("CREATE INDEX %1 ON %2 (%3);\n")
+        .arg(quoted(table + QLatin1Char('_') + name), quoted(table), quoted(columns).join(QStringLiteral(", ")));
+}
+} // namespace
+
 QString RelationshipDescription::linkTableSchema(const EntityDescription &owner) const
 {
-    using StoreStatements::quoted;
-    const QString table = quoted(linkTable), own = quoted(ownColumn), other = quoted(targetColumn);
+    const QString own = quoted(ownColumn), other = quoted(targetColumn);
     return QStringLiteral("CREATE TABLE %1 (\n"
-                          "    %2 INTEGER NOT NULL REFERENCES %4 (\"pk\") ON DELETE CASCADE,\n"
-                          "    %3 INTEGER NOT NULL REFERENCES %5 (\"pk\") ON DELETE CASCADE,\n"
-                          "    PRIMARY KEY (%2, %3)) WITHOUT ROWID;\n"
-                          "CREATE INDEX %6 ON %1 (%3, %2);\n")
-        .arg(table, own, other, quoted(owner.name), quoted(target().name),
-             quoted(linkTable + QLatin1Char('_') + targetColumn));
+                          "    %2 INTEGER NOT NULL %4,\n"
+                          "    %3 INTEGER NOT NULL %5,\n"
+                          "    PRIMARY KEY (%2, %3)) WITHOUT ROWID;\n")
+               .arg(quoted(linkTable), own, other, references(owner), references(target()))
+           + indexSchema(linkTable, targetColumn, {targetColumn, ownColumn});
+}
+
+QString EntityDescription::tableSchema() const
+{
+    QString sql = QStringLiteral("CREATE TABLE %1 (\n    \"pk\" INTEGER PRIMARY KEY AUTOINCREMENT").arg(quoted(name));
+    if (!ownerColumn.isEmpty())
+        sql += QStringLiteral(",\n    %1 INTEGER %2").arg(quoted(ownerColumn), references(ownerEntity()));
+    bool afterOwnLine = true;
+    for (const AttributeDescription &attribute : attributes) {
+        const bool constrained = !attribute.isOptional();
+        const bool newLine = afterOwnLine || constrained || attribute.startsSchemaLine;
+        sql += (newLine ? QStringLiteral(",\n    ") : QStringLiteral(", ")) + quoted(attribute.column)
+               + QLatin1Char(' ') + sqlType(attribute.type);
+        if (constrained)
+            sql += QStringLiteral(" NOT NULL DEFAULT ") + literal(attribute.defaultValue);
+        afterOwnLine = constrained;
+    }
+    sql += QStringLiteral(");\n");
+    for (const IndexDescription &index : indexes)
+        sql += indexSchema(name, index.name, index.columns);
+    return sql;
 }

@@ -1,8 +1,10 @@
 #pragma once
 // How an entity of the history model maps onto its table: attributes with their column and type,
-// to-many relationships, and the owner link of entities that belong to another (cascade delete).
+// the table's indexes, to-many relationships, and the owner link of entities that belong to
+// another (cascade delete). The tables' DDL is generated from these.
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <functional>
@@ -46,9 +48,23 @@ struct AttributeDescription {
     QString column;
     AttributeType type;
     bool lazy = false; // read from the store only when asked for (payloads)
+    // Set for non-optional attributes: a null becomes this value, and the column is NOT NULL
+    // DEFAULT it.
     StoreValue defaultValue = {};
     // Sorted as a reader expects (readableOrderKey()), not by code point.
     bool readableOrder = false;
+    // The table's schema text starts a new line at this column, as the stores of earlier builds
+    // have it (SQLite keeps the text as written). A column with a constraint always has a line
+    // of its own.
+    bool startsSchemaLine = false;
+
+    bool isOptional() const { return StoreValues::isNull(defaultValue); }
+};
+
+// An index of an entity's table, named "<table>_<name>".
+struct IndexDescription {
+    QString name;
+    QStringList columns;
 };
 
 struct EntityDescription;
@@ -73,6 +89,7 @@ struct RelationshipDescription {
 struct EntityDescription {
     QString name; // entity name = record class name = table name
     std::vector<AttributeDescription> attributes;
+    std::vector<IndexDescription> indexes;
     std::vector<RelationshipDescription> relationships;
     QString ownerColumn; // set for entities owned by another entity
     const EntityDescription &(*ownerEntity)() = nullptr;
@@ -81,4 +98,7 @@ struct EntityDescription {
     int attributeIndex(const QString &key) const;
     int relationshipIndex(const QString &key) const;
     const AttributeDescription &attribute(int index) const { return attributes[size_t(index)]; }
+
+    // The DDL of the table and its indexes: the row id "pk", the owner column, then the attributes.
+    QString tableSchema() const;
 };

@@ -20,6 +20,7 @@ const EntityDescription &PBCategoryRecord::entityDescription()
             {QStringLiteral("isHidden"), QStringLiteral("isHidden"), AttributeType::Boolean, false, qint64(0)},
             {QStringLiteral("isLock"), QStringLiteral("isLock"), AttributeType::Boolean, false, qint64(0)},
         },
+        {{QStringLiteral("id"), {QStringLiteral("id")}}},
         {},
         {},
         nullptr,

@@ -13,6 +13,7 @@ const EntityDescription &PBPasteboardDataRecord::entityDescription()
             {QStringLiteral("type"), QStringLiteral("type"), AttributeType::String},
             {QStringLiteral("data"), QStringLiteral("data"), AttributeType::Binary, true},
         },
+        {{QStringLiteral("item"), {QStringLiteral("item")}}},
         {},
         QStringLiteral("item"),
         &PBItemRecord::entityDescription,

@@ -13,6 +13,7 @@ const EntityDescription &PBSyncOperation::entityDescription()
         },
         {},
         {},
+        {},
         nullptr,
         []() -> std::shared_ptr<ManagedObject> { return std::make_shared<PBSyncOperation>(); },
     };

@@ -3,67 +3,49 @@
 #include "core/store/PBCategoryRecord.h"
 #include "core/store/PBItemRecord.h"
 #include "core/store/PBPasteboardDataRecord.h"
+#include "core/store/PBSyncOperation.h"
 #include "core/store/PersistentStore.h"
 #include "core/store/SearchIndex.h"
 
 #include <QStringList>
 
 #include <iterator>
-#include <string>
 
 namespace StoreSchema {
 namespace {
-// Schema of each version; migrations[n] turns version n into n + 1.
-const char *const kMigrations[] = {
-    // 0 -> 1: the first schema.
-    R"sql(
-CREATE TABLE "PBCategoryRecord" (
-    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
-    "id" TEXT, "name" TEXT, "type" TEXT, "bgColorHexStr" TEXT, "fgColorHexStr" TEXT,
-    "index" INTEGER NOT NULL DEFAULT 0,
-    "isHidden" INTEGER NOT NULL DEFAULT 0,
-    "isLock" INTEGER NOT NULL DEFAULT 0);
-CREATE INDEX "PBCategoryRecord_id" ON "PBCategoryRecord" ("id");
-CREATE TABLE "PBItemRecord" (
-    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
-    "uuid" TEXT, "dataHash" TEXT, "text" TEXT, "data" BLOB,
-    "appName" TEXT, "appId" TEXT, "appPath" TEXT,
-    "createdAt" INTEGER, "modifiedAt" INTEGER,
-    "is_sticky" INTEGER NOT NULL DEFAULT 0,
-    "comment" TEXT);
-CREATE INDEX "PBItemRecord_uuid" ON "PBItemRecord" ("uuid");
-CREATE INDEX "PBItemRecord_dataHash" ON "PBItemRecord" ("dataHash");
-CREATE INDEX "PBItemRecord_sticky_modifiedAt" ON "PBItemRecord" ("is_sticky", "modifiedAt");
-CREATE TABLE "PBPasteboardDataRecord" (
-    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
-    "item" INTEGER REFERENCES "PBItemRecord" ("pk") ON DELETE CASCADE,
-    "type" TEXT, "data" BLOB);
-CREATE INDEX "PBPasteboardDataRecord_item" ON "PBPasteboardDataRecord" ("item");
-LINK_TABLES
-CREATE TABLE "PBSyncOperation" (
-    "pk" INTEGER PRIMARY KEY AUTOINCREMENT,
-    "uuid" TEXT, "updateDate" INTEGER);
-)sql",
-    // 1 -> 2: the search index, made by SearchIndex::createSchema (built after opening).
-    nullptr,
-    // 2 -> 3: the bookmarks of copied and granted files (see TPBookMarkCacher), by path.
-    R"sql(
+// The entity tables and their link tables as the entity descriptions give them, in the order
+// earlier builds made them. SQLite keeps each table's text as written; the stores of earlier
+// builds hold this same text. A column added to a description later changes it too: it needs a
+// migration that adds it to older stores and passes over those made with it.
+void createEntityTables(SQLite::Database &database)
+{
+    const EntityDescription &item = PBItemRecord::entityDescription();
+    QString sql = PBCategoryRecord::entityDescription().tableSchema() + item.tableSchema()
+                  + PBPasteboardDataRecord::entityDescription().tableSchema();
+    for (const RelationshipDescription &relationship : item.relationships)
+        if (relationship.kind == RelationshipDescription::Kind::ManyToMany)
+            sql += relationship.linkTableSchema(item);
+    sql += PBSyncOperation::entityDescription().tableSchema();
+    database.exec(sql.toStdString());
+}
+
+// The bookmarks of copied and granted files (see TPBookMarkCacher), by path.
+void createFileBookmarks(SQLite::Database &database)
+{
+    database.exec(R"sql(
 CREATE TABLE IF NOT EXISTS "FileBookmark" (
     "path" TEXT PRIMARY KEY NOT NULL,
     "bookmark" BLOB NOT NULL) WITHOUT ROWID;
-)sql",
+)sql");
+}
+
+// migrations[n] turns version n into n + 1.
+void (*const kMigrations[])(SQLite::Database &) = {
+    &createEntityTables,        // 0 -> 1: the first schema
+    &SearchIndex::createSchema, // 1 -> 2: the search index (built after opening)
+    &createFileBookmarks,       // 2 -> 3
 };
 static_assert(std::size(kMigrations) == PersistentStore::kSchemaVersion);
-
-// Migration `version`, with the link tables as their relationships describe them.
-std::string migration(int version)
-{
-    QString links;
-    for (const RelationshipDescription &relationship : PBItemRecord::entityDescription().relationships)
-        if (relationship.kind == RelationshipDescription::Kind::ManyToMany)
-            links += relationship.linkTableSchema(PBItemRecord::entityDescription());
-    return QString::fromUtf8(kMigrations[version]).replace(QStringLiteral("LINK_TABLES\n"), links).toStdString();
-}
 
 // Tables every version of our schema has.
 QStringList ownTables()
@@ -89,11 +71,5 @@ bool isOwnDatabase(SQLite::Database &database, int version)
     return true;
 }
 
-void migrate(SQLite::Database &database, int version)
-{
-    if (kMigrations[version])
-        database.exec(migration(version));
-    else
-        SearchIndex::createSchema(database);
-}
+void migrate(SQLite::Database &database, int version) { kMigrations[version](database); }
 } // namespace StoreSchema

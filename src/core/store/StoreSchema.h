@@ -1,7 +1,7 @@
 #pragma once
 // The store's tables by schema version, and how a database found at the store's path is told
-// for one of ours. The link tables' DDL comes from their relationships' descriptions. On the
-// connection that opens the store.
+// for one of ours. The entity tables' and link tables' DDL comes from the entity descriptions. On
+// the connection that opens the store.
 
 #include <SQLiteCpp/Database.h>
 

@@ -21,11 +21,10 @@ const EntitySql &sqlFor(const EntityDescription &entity)
         return it->second;
     EntitySql sql;
     const QString table = quoted(entity.name);
-    QStringList eager, all, marks;
+    QStringList eager, all;
     for (int i = 0; i < int(entity.attributes.size()); ++i) {
         const AttributeDescription &attribute = entity.attribute(i);
-        all << quoted(attribute.column);
-        marks << QStringLiteral("?");
+        all << attribute.column;
         if (attribute.lazy) {
             sql.selectLazy << QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(quoted(attribute.column), table);
             sql.selectLazyPrefix << QStringLiteral(
@@ -40,18 +39,29 @@ const EntitySql &sqlFor(const EntityDescription &entity)
         }
     }
     if (!entity.ownerColumn.isEmpty()) {
-        all << quoted(entity.ownerColumn);
-        marks << QStringLiteral("?");
+        all << entity.ownerColumn;
         sql.selectOwner = QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(quoted(entity.ownerColumn), table);
     }
     sql.selectValues =
         QStringLiteral("SELECT %1 FROM %2 WHERE \"pk\" = ?").arg(eager.join(QStringLiteral(", ")), table);
     sql.selectRowsValues = QStringLiteral("SELECT \"pk\", %1 FROM %2 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
                                .arg(eager.join(QStringLiteral(", ")), table);
-    sql.insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                     .arg(table, all.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    sql.insert = insertRowSql(entity.name, all);
     sql.deleteRow = QStringLiteral("DELETE FROM %1 WHERE \"pk\" = ?").arg(table);
     return cache.emplace(&entity, std::move(sql)).first->second;
+}
+
+QString insertRowSql(const QString &table, const QStringList &columns)
+{
+    const QStringList marks(columns.size(), QStringLiteral("?"));
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(quoted(table), quoted(columns).join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+}
+
+QString updateRowSql(const QString &table, const QStringList &columns)
+{
+    return QStringLiteral("UPDATE %1 SET %2 = ? WHERE \"pk\" = ?")
+        .arg(quoted(table), quoted(columns).join(QStringLiteral(" = ?, ")));
 }
 
 void bindValue(SQLite::Statement &statement, int index, const StoreValue &value)

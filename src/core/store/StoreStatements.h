@@ -10,6 +10,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <exception>
 
@@ -28,6 +29,10 @@ struct EntitySql {
     QList<QString> selectLazyPrefix; // the value when short enough, else its head; and its length
 };
 const EntitySql &sqlFor(const EntityDescription &entity);
+// Writing a row of `table`: an insert of all of `columns`, and an update of them (at least one)
+// by row id, bound last.
+QString insertRowSql(const QString &table, const QStringList &columns);
+QString updateRowSql(const QString &table, const QStringList &columns);
 
 void bindValue(SQLite::Statement &statement, int index, const StoreValue &value);
 StoreValue readValue(const SQLite::Column &column);

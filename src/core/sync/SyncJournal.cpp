@@ -17,12 +17,13 @@
 namespace {
 SyncEntity describe(const QString &kind, const EntityDescription &entity, const QString &idColumn, bool pasteboards)
 {
-    SyncEntity sync{kind, entity.name, idColumn, {}, {}, pasteboards};
+    SyncEntity sync{kind, entity.name, idColumn, {}, {}, {}, pasteboards};
     for (const AttributeDescription &attribute : entity.attributes) {
         if (attribute.column == idColumn)
             continue;
         sync.attributes.append(attribute.column);
         sync.types.append(int(attribute.type));
+        sync.defaults.append(attribute.defaultValue);
     }
     return sync;
 }

@@ -4,6 +4,7 @@
 // seen), the device id, the read position (cursor) per other device, and the last-writer stamp of
 // every synced attribute. Used by one thread at a time (the sync engine's).
 
+#include "core/store/EntityDescription.h"
 #include "core/store/PersistentStore.h"
 
 #include <QHash>
@@ -20,7 +21,8 @@ struct SyncEntity {
     QString table;
     QString idColumn; // the global id
     QStringList attributes;
-    QList<int> types; // AttributeType of each attribute
+    QList<int> types;           // AttributeType of each attribute
+    QList<StoreValue> defaults; // what a null becomes (null for optional attributes)
     bool hasPasteboards = false;
 
     static const SyncEntity &item();

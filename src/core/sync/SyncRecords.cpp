@@ -2,6 +2,7 @@
 
 #include "core/store/EntityDescription.h"
 #include "core/store/SqlIdentifier.h"
+#include "core/store/StoreStatements.h"
 #include "core/sync/SyncBlobs.h"
 
 #include <SQLiteCpp/Statement.h>
@@ -58,13 +59,6 @@ bool isBase64(const QString &text)
 {
     return QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors).decodingStatus
            == QByteArray::Base64DecodingStatus::Ok;
-}
-
-// Columns with a default never take a null.
-bool takesNoNull(const SyncEntity &entity, int index)
-{
-    return AttributeType(entity.types[index]) == AttributeType::Boolean
-           || entity.attributes[index] == QLatin1String("index");
 }
 } // namespace
 
@@ -156,15 +150,15 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
     QList<int> indexes;
     for (int i = 0; i < entity.attributes.size(); ++i) {
         if (attributes.contains(entity.attributes[i])) {
-            names << quoted(entity.attributes[i]);
+            names << entity.attributes[i];
             indexes << i;
         }
     }
     auto bindValues = [&](SQLite::Statement &statement, int bind) {
         for (int index : std::as_const(indexes)) {
             const QJsonValue value = attributes.value(entity.attributes[index]);
-            if (value.isNull() && takesNoNull(entity, index))
-                statement.bind(bind++, int64_t(0));
+            if (value.isNull() && !StoreValues::isNull(entity.defaults[index]))
+                StoreStatements::bindValue(statement, bind++, entity.defaults[index]);
             else
                 bindWire(statement, bind++, value, entity.types[index], blobs);
         }
@@ -173,24 +167,14 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
     if (rowId > 0) {
         if (names.isEmpty())
             return rowId;
-        QStringList assignments;
-        for (const QString &name : std::as_const(names))
-            assignments << name + QStringLiteral(" = ?");
-        SQLite::Statement &update =
-            journal.statement(QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
-                                  .arg(quoted(entity.table), assignments.join(QLatin1Char(','))));
+        SQLite::Statement &update = journal.statement(StoreStatements::updateRowSql(entity.table, names));
         update.bind(bindValues(update, 1), int64_t(rowId));
         update.exec();
         update.reset();
         return rowId;
     }
-    QStringList placeholders{QStringLiteral("?")};
-    names.prepend(quoted(entity.idColumn));
-    for (int i = 0; i < indexes.size(); ++i)
-        placeholders << QStringLiteral("?");
-    SQLite::Statement &insert = journal.statement(
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(quoted(entity.table), names.join(QLatin1Char(',')), placeholders.join(QLatin1Char(','))));
+    names.prepend(entity.idColumn);
+    SQLite::Statement &insert = journal.statement(StoreStatements::insertRowSql(entity.table, names));
     insert.bind(1, id.toStdString());
     bindValues(insert, 2);
     insert.exec();
