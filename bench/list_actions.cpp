@@ -1,15 +1,19 @@
 // Figures of what the user does with listed items: deleting 10,000 selected rows of a list of
 // 1,000,000 items (to the store's change and the list read again, with the GUI thread's longest
-// stall meanwhile), recognising the text of a 1920 x 1080 screenshot of text with the English
+// stall meanwhile), the auto-clean taking 10,000 items (each announced on its own, to every
+// listener: the shell, the open list, the quick-paste panel and the category pane), recognising the text of a 1920 x 1080 screenshot of text with the English
 // data (time, and the GUI thread's longest stall while it runs), and typing into a note of 1 MB
 // (the GUI thread's time per key). One child process seeds the store, another measures. A smaller
-// history deletes half of its rows. A figure that could not be taken exits with 1.
+// history deletes half of its rows. A figure that could not be taken exits with 1. With
+// QT_QPA_PLATFORM=xcb the stalls are also timed from outside the process, by a client pinging
+// the list's window.
 //
 //   bench_list_actions [items]   (default 1000000)
 
 #include "support/BenchDriver.h"
 #include "support/BenchHistory.h"
 #include "support/StallWatch.h"
+#include "support/WindowPing.h"
 
 #include "capture/TaviPBManager.h"
 #include "controls/NoteTextView.h"
@@ -19,9 +23,15 @@
 #include "history/CategoryNoteWindowController.h"
 #include "history/CategoryWindowController.h"
 #include "history/HistoryScenes.h"
+#include "history/PBHUDViewController.h"
+#include "history/PBHUDWindowController.h"
 #include "core/NotificationNames.h"
+#include "core/TaviSettings.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TextRecognizer.h"
+#include "platform/x11/X11WindowPing.h"
+#include "preferences/CategorySettingViewController.h"
+#include "shell/AppDelegate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -56,26 +66,108 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs)
     return true;
 }
 
-bool measureDelete()
+// The longest answer to a window ping since the last reset, printed; nothing off an X server.
+class OutsidePing {
+public:
+    OutsidePing()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            return;
+        X11WindowPing::install();
+        m_ping.emplace();
+        if (!m_ping->start(QCoreApplication::applicationPid(), 10000))
+            m_ping.reset();
+    }
+
+    void reset()
+    {
+        if (m_ping)
+            m_ping->reset();
+    }
+
+    // The line to print for the interval since the last reset, which starts a new one.
+    QByteArray take()
+    {
+        const std::optional<Bench::WindowPing::Report> outside = m_ping ? m_ping->report() : std::nullopt;
+        QByteArray line;
+        if (!m_ping)
+            line = "  (not on an X server: no stall timed from outside)\n";
+        else if (!outside || outside->pings == 0)
+            line = "  the window answered NO ping: no stall timed from outside\n";
+        else
+            line = QStringLiteral("  longest answer to a window ping from outside:  %1 ms (%2 pings)\n")
+                       .arg(outside->longestMs, 8, 'f', 1)
+                       .arg(outside->pings)
+                       .toUtf8();
+        reset();
+        return line;
+    }
+
+private:
+    std::optional<Bench::WindowPing> m_ping;
+};
+
+// Every window that takes the history's deletions, open as a user may have them: the shell (its
+// quick-selection keys), the list of All, the quick-paste panel and the category pane.
+struct Listeners {
+    Listeners() : delegate(TaviPBManager::shared()), window(TaviPBManager::shared())
+    {
+        TaviSettings::shared().setEnableQuickSelection(true);
+        TaviSettings::shared().setEnableAutoCleanHistory(false);
+        delegate.applicationWillFinishLaunching();
+        delegate.applicationDidFinishLaunching();
+        window.resize(380, 720);
+        window.show();
+        view = window.contentViewController();
+        view->updateUI(PBCategory::all());
+        pane.resize(900, 500);
+        pane.show();
+    }
+
+    bool showPanel()
+    {
+        PBHUDWindowController::toggle();
+        PBHUDViewController *panel = PBHUDWindowController::shared()->contentViewController();
+        return waitFor([&] { return !panel->isFetching() && panel->numberOfRows() > 0; }, 10000);
+    }
+
+    AppDelegate delegate;
+    CategoryWindowController window;
+    CategoryListViewController *view = nullptr;
+    CategorySettingViewController pane;
+};
+
+bool listShows(CategoryListViewController *view, qsizetype rows)
+{
+    return waitFor([&] { return !view->isLoading() && view->numberOfRows() == rows; }, 60000);
+}
+
+// The history's size and how many of it a figure takes, once the list shows all of it; none (and
+// said why) when there is nothing to take or the list does not show it.
+std::optional<std::pair<qsizetype, int>> historyToTake(CategoryListViewController *view, const char *what)
+{
+    const qsizetype before = TaviPBManager::shared().itemCount();
+    const int taken = int(std::min<qsizetype>(kDeleted, before / 2));
+    if (taken == 0) {
+        std::printf("  nothing to %s: the history has %lld items\n", what, static_cast<long long>(before));
+        return std::nullopt;
+    }
+    if (!listShows(view, before)) {
+        std::printf("  the list did NOT show its %lld rows within 60 s\n", static_cast<long long>(before));
+        return std::nullopt;
+    }
+    return std::pair{before, taken};
+}
+
+bool measureDelete(CategoryListViewController *view, OutsidePing &ping)
 {
     TaviPBManager &manager = TaviPBManager::shared();
-    const qsizetype before = manager.itemCount();
-    std::printf("history of %lld items\n", static_cast<long long>(before));
-    const int deleted = int(std::min<qsizetype>(kDeleted, before / 2));
+    std::printf("history of %lld items\n", static_cast<long long>(manager.itemCount()));
+    const auto history = historyToTake(view, "delete");
+    if (!history)
+        return false;
+    const auto [before, deleted] = *history;
     const int firstDeleted = int(std::min<qsizetype>(1000, before / 4));
-    if (deleted == 0) {
-        std::printf("  nothing to delete: the history has %lld items\n", static_cast<long long>(before));
-        return false;
-    }
-    CategoryWindowController window(manager);
-    window.resize(380, 720);
-    window.show();
-    CategoryListViewController *view = window.contentViewController();
-    view->updateUI(PBCategory::all());
-    if (!waitFor([&] { return !view->isLoading() && view->numberOfRows() >= before; }, 60000)) {
-        std::printf("  the list did NOT show its %lld rows within 60 s\n", static_cast<long long>(before));
-        return false;
-    }
     // Rows 1,000 to 10,999: most of them were never read into the list.
     view->itemsTableView->selectionModel()->select(
         QItemSelection(view->model->index(firstDeleted), view->model->index(firstDeleted + deleted - 1)),
@@ -90,11 +182,11 @@ bool measureDelete()
     observers.observe(NotificationName::historyItemsDidClear,
                       [&](const Notification &) { storeDone = ms(clock.nsecsElapsed()); });
     Bench::StallWatch stalls;
+    ping.reset();
     clock.start();
     view->deleteSelectedItems();
     const double rowsGone = ms(clock.nsecsElapsed());
     waitFor([&] { return storeDone > 0; }, 60000);
-    const bool stored = storeDone > 0 && manager.itemCount() == before - deleted;
     const bool redrawn = waitFor(
         [&] {
             return !view->isLoading() && view->numberOfRows() == before - deleted
@@ -103,13 +195,73 @@ bool measureDelete()
         60000);
     view->itemsTableView->viewport()->repaint();
     const double listDone = ms(clock.nsecsElapsed());
+    // The listeners' own reactions (counts, pages read again) run on after the announcement.
+    waitFor([] { return false; }, 1000);
+    const double longest = stalls.longestMs();
+    const double longestEndedAt = stalls.longestEndedAtMs();
+    const QByteArray outside = ping.take();
+    // Counted on this thread: after the stalls were taken.
+    const bool stored = storeDone > 0 && manager.itemCount() == before - deleted;
     std::printf("  delete %d selected rows: rows out of the list %8.1f ms\n", deleted, rowsGone);
     std::printf("  delete %d selected rows: store changed        %8.1f ms%s\n", deleted, storeDone,
                 stored ? "" : " (NOT done)");
     std::printf("  delete %d selected rows: list read again       %8.1f ms%s (less the 400 ms wait: %.1f ms)\n",
                 deleted, listDone, redrawn ? "" : " (NOT done)", listDone - 400);
-    std::printf("  longest GUI stall meanwhile:                   %8.1f ms\n", stalls.longestMs());
+    std::printf("  longest GUI stall meanwhile:                   %8.1f ms (ended at %.0f ms)\n", longest,
+                longestEndedAt);
+    std::printf("%s", outside.constData());
     return stored && redrawn;
+}
+
+bool measureAutoClean(AppDelegate &delegate, CategoryListViewController *view, OutsidePing &ping)
+{
+    TaviPBManager &manager = TaviPBManager::shared();
+    const auto history = historyToTake(view, "auto-clean");
+    if (!history)
+        return false;
+    const auto [before, taken] = *history;
+    TaviSettings &settings = TaviSettings::shared();
+    settings.setClearType(PBHistoryClearType::items);
+    settings.setHistoryKeepLastCount(int(before - taken));
+    QElapsedTimer clock;
+    qsizetype announced = 0;
+    double lastItemAt = 0;
+    double clearedAt = 0;
+    ObserverBag observers;
+    double firstItemAt = 0;
+    observers.observe(NotificationName::historyItemDidDelete, [&](const Notification &) {
+        if (++announced == 1)
+            firstItemAt = ms(clock.nsecsElapsed());
+        lastItemAt = ms(clock.nsecsElapsed());
+    });
+    observers.observe(NotificationName::historyItemsDidClear,
+                      [&](const Notification &) { clearedAt = ms(clock.nsecsElapsed()); });
+    Bench::StallWatch stalls;
+    ping.reset();
+    clock.start();
+    // As the program starts it when it becomes active.
+    settings.setEnableAutoCleanHistory(true);
+    delegate.applicationWillBecomeActive();
+    settings.setEnableAutoCleanHistory(false);
+    const double returned = ms(clock.nsecsElapsed());
+    const bool announcedAll = waitFor([&] { return clearedAt > 0; }, 60000);
+    const bool redrawn = listShows(view, before - taken);
+    // The listeners' own reactions (counts, pages read again) run on after the announcements.
+    waitFor([] { return false; }, 1000);
+    const double longest = stalls.longestMs();
+    const double longestEndedAt = stalls.longestEndedAtMs();
+    const QByteArray outside = ping.take();
+    const bool cleared = announcedAll && manager.itemCount() == before - taken;
+    std::printf("  auto-clean of %d items: returned               %8.1f ms\n", taken, returned);
+    std::printf("  auto-clean of %d items: the first announced    %8.1f ms\n", taken, firstItemAt);
+    std::printf("  auto-clean of %d items: %lld items announced   %8.1f ms%s\n", taken,
+                static_cast<long long>(announced), lastItemAt, announced == taken ? "" : " (NOT all)");
+    std::printf("  auto-clean of %d items: the clear announced    %8.1f ms%s\n", taken, clearedAt,
+                cleared ? "" : " (NOT done)");
+    std::printf("  longest GUI stall meanwhile:                   %8.1f ms (ended at %.0f ms)\n", longest,
+                longestEndedAt);
+    std::printf("%s", outside.constData());
+    return cleared && redrawn && announced == taken;
 }
 
 QImage screenshotOfText()
@@ -205,10 +357,21 @@ bool measure()
 {
     bool measured = true;
     HistoryScenes::registerAll();
-    // TAVI_BENCH_PARTS names the figures to take ("delete,recognition,note"); all by default.
-    const QString parts = qEnvironmentVariable("TAVI_BENCH_PARTS", QStringLiteral("delete,recognition,note"));
-    if (parts.contains(QStringLiteral("delete")))
-        measured = measureDelete() && measured;
+    // TAVI_BENCH_PARTS names the figures to take ("delete,autoclean,recognition,note"); all by default.
+    const QString parts = qEnvironmentVariable("TAVI_BENCH_PARTS", QStringLiteral("delete,autoclean,recognition,note"));
+    if (parts.contains(QStringLiteral("delete")) || parts.contains(QStringLiteral("autoclean"))) {
+        Listeners listeners;
+        OutsidePing ping;
+        if (!listeners.showPanel()) {
+            std::printf("  the quick-paste panel did NOT show its rows\n");
+            measured = false;
+        }
+        if (parts.contains(QStringLiteral("delete")))
+            measured = measureDelete(listeners.view, ping) && measured;
+        if (parts.contains(QStringLiteral("autoclean")))
+            measured = measureAutoClean(listeners.delegate, listeners.view, ping) && measured;
+        listeners.delegate.applicationWillTerminate();
+    }
     if (parts.contains(QStringLiteral("recognition")))
         measured = measureRecognition() && measured;
     if (parts.contains(QStringLiteral("note")))
@@ -226,5 +389,5 @@ int main(int argc, char *argv[])
                                              return QStringLiteral("Copied text number %1 with a few words").arg(i);
                                          });
                                      },
-                                     measure, {.measureOnCopy = true});
+                                     measure, {.platformFromEnvironment = true, .measureOnCopy = true});
 }

@@ -58,7 +58,7 @@ void HistoryClearing::deleteItem(const PBItem &item)
     removeBookmarks({item});
     m_records.changed();
     LOG_DEBUG(function, QStringLiteral("[-] <- delete done"));
-    postOnMain(NotificationName::historyItemDidDelete, NotificationPayload::ChangedItem::encode(item));
+    m_announcements.post(NotificationName::historyItemDidDelete, NotificationPayload::ChangedItem::encode(item));
 }
 
 void HistoryClearing::deleteItems(const QList<PBItem> &items)
@@ -109,7 +109,7 @@ void HistoryClearing::deleteItems(const ListRows &rows)
     m_records.refreshLists();
     m_records.changed();
     LOG_DEBUG(function, QStringLiteral("[x] <- deleted: ") + QString::number(*deleted));
-    postOnMain(NotificationName::historyItemsDidClear);
+    m_announcements.post(NotificationName::historyItemsDidClear);
 }
 
 std::optional<qsizetype> HistoryClearing::removeRows(const ListRows &rows, bool &moved)
@@ -224,7 +224,7 @@ void HistoryClearing::removeAndAnnounce(const char *function, const QList<Record
     m_records.refreshLists();
     m_records.changed();
     LOG_DEBUG(function, QStringLiteral("[x] <- clear done"));
-    postOnMain(NotificationName::historyItemsDidClear, userInfo);
+    m_announcements.post(NotificationName::historyItemsDidClear, userInfo);
 }
 
 void HistoryClearing::clearAllItemsInBackground(bool withNotes)
@@ -240,6 +240,11 @@ void HistoryClearing::clearItemsInBackground(const PBCategory &in, const ClearOp
         if (done)
             done();
     });
+}
+
+void HistoryClearing::autoCleanHistoryInBackground()
+{
+    m_clearQueue.async([this] { autoCleanHistory(); });
 }
 
 void HistoryClearing::finishBackgroundClears() { m_clearQueue.shutdown(); }
@@ -292,7 +297,7 @@ void HistoryClearing::clearHistoryItems(const QList<PBItem> &items)
         // An item already gone from the history needs its file's bookmark no more.
         removeBookmarks(gone);
         if (records.isEmpty())
-            postOnMain(NotificationName::historyItemsDidClear);
+            m_announcements.post(NotificationName::historyItemsDidClear);
         else
             discard(records, deleted);
     }
@@ -305,12 +310,15 @@ void HistoryClearing::discard(const QList<RecordPtr> &records, const QList<PBIte
         return;
     if (!m_records.removeRecords(records))
         return; // still stored: nothing is announced as deleted
+    QList<SlicedAnnouncements::Announcement> announcements;
+    announcements.reserve(items.size() + 1);
     for (const PBItem &item : items)
-        postOnMain(NotificationName::historyItemDidDelete, NotificationPayload::ChangedItem::encode(item));
+        announcements.append({NotificationName::historyItemDidDelete, NotificationPayload::ChangedItem::encode(item)});
     removeBookmarks(items);
     m_records.refreshLists();
     m_records.changed();
-    postOnMain(NotificationName::historyItemsDidClear);
+    announcements.append({NotificationName::historyItemsDidClear, {}});
+    m_announcements.post(std::move(announcements));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 // queue of their own, "com.tavi.clearQueue".
 
 #include "capture/HistoryRecords.h"
+#include "capture/SlicedAnnouncements.h"
 #include "capture/TaviPBManager.h"
 #include "platform/DispatchQueue.h"
 
@@ -34,6 +35,7 @@ public:
     void clearHistoryItems(const QList<PBItem> &items);
 
     void autoCleanHistory();
+    void autoCleanHistoryInBackground();
     void getAutoCleanCandidates(const TaviPBManager::ItemsCompletion &completion);
 
 private:
@@ -54,7 +56,8 @@ private:
     // info; nothing is dropped or announced on a store error.
     void removeAndAnnounce(const char *function, const QList<RecordPtr> &records, const QList<PBItem> &files,
                            const QVariantMap &userInfo);
-    // Deletes the records of these items and tells the interface: each item, then the clear.
+    // Deletes the records of these items and tells the interface: each item, then the clear, in
+    // one hop and over as many turns of the event loop as the listeners need.
     void discard(const QList<RecordPtr> &records, const QList<PBItem> &items);
     // Every record auto-clean may take, in the default order (pinned first, then newest).
     FetchRequest<PBItemRecord> autoCleanRequest();
@@ -63,5 +66,7 @@ private:
     HistoryRecords &m_records;
     HistoryQueries &m_queries;
     UnreadableSettingNotice &m_unreadableSettings;
+    // Every announcement of this class, in the order made; outlives the clear queue's work.
+    SlicedAnnouncements m_announcements;
     SerialQueue m_clearQueue{QStringLiteral("com.tavi.clearQueue")};
 };

@@ -234,6 +234,7 @@ void TaviPBManager::clearItemsInBackground(const PBCategory &in, const ClearOpti
 
 void TaviPBManager::clearHistoryItems(const QList<PBItem> &items) { m_clearing->clearHistoryItems(items); }
 void TaviPBManager::autoCleanHistory() { m_clearing->autoCleanHistory(); }
+void TaviPBManager::autoCleanHistoryInBackground() { m_clearing->autoCleanHistoryInBackground(); }
 void TaviPBManager::getAutoCleanCandidates(const ItemsCompletion &completion)
 {
     m_clearing->getAutoCleanCandidates(completion);

@@ -206,6 +206,8 @@ public:
 
     // --- Auto-clean
     void autoCleanHistory();
+    // The same on the clear queue, so that the GUI thread never waits for the deletion.
+    void autoCleanHistoryInBackground();
     void getAutoCleanCandidates(const ItemsCompletion &completion);
 
     // --- Notes (main thread)

@@ -398,9 +398,9 @@ void CategoryListViewController::removeAndDelete(const TaviPBManager::ListRows &
 {
     itemsTableView->clearSelection();
     model->removeRows(rows);
-    refreshQuickSelection();
     // The store's work runs on the list's queue, off the GUI thread; the rows are read again
-    // once it is done (and not before the removal was seen).
+    // once it is done (and not before the removal was seen). The digit keys follow the store's
+    // announcement: read now, they would bind the items going, and wait for the delete's hold.
     const QPointer<CategoryListViewController> self(this);
     TaviPBManager *store = &manager;
     model->readAsync([self, store, named] {

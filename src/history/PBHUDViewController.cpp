@@ -31,6 +31,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QTimer>
 #include <QStyle>
 #include <QToolButton>
 #include <QUrl>
@@ -39,6 +40,9 @@
 #include <utility>
 
 namespace {
+
+// Longer than the gap between two slices of a clear's announcements.
+constexpr std::chrono::milliseconds kDeleteRefreshDelay(20);
 
 void track(const char *event) { Analytics::trackEvent(QString::fromLatin1(event)); }
 
@@ -475,11 +479,31 @@ void PBHUDViewController::handleItemDelete(const Notification &notification)
 {
     if (!NotificationPayload::ChangedItem::decode(notification))
         return;
-    const int selected = historyTableView->selectedRow();
-    fetch([this, selected] {
-        historyTableView->reloadData();
-        if (selected >= 0 && numberOfRows() > 0)
-            historyTableView->selectRow(std::min(selected, numberOfRows() - 1));
+    // A clear announces each item it took: the rows are read again once the announcements pause.
+    m_stale = true;
+    ++m_deletesAnnounced;
+    if (m_deleteRefreshQueued)
+        return;
+    m_deleteRefreshQueued = true;
+    refreshAfterDeletes(historyTableView->selectedRow());
+}
+
+void PBHUDViewController::refreshAfterDeletes(int selected)
+{
+    const quint64 seen = m_deletesAnnounced;
+    QTimer::singleShot(kDeleteRefreshDelay, this, [this, selected, seen] {
+        if (m_deletesAnnounced != seen) {
+            refreshAfterDeletes(selected);
+            return;
+        }
+        m_deleteRefreshQueued = false;
+        if (m_observers.isEmpty())
+            return; // closed since
+        fetch([this, selected] {
+            historyTableView->reloadData();
+            if (selected >= 0 && numberOfRows() > 0)
+                historyTableView->selectRow(std::min(selected, numberOfRows() - 1));
+        });
     });
 }
 

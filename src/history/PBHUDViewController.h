@@ -98,6 +98,8 @@ private:
     // Reads the rows again: the history's pages without a search, the search's results with one.
     // `then` runs once the first page is in.
     void fetch(std::function<void()> then);
+    // Reads the rows again once no deletion was announced for a moment, keeping the selected row.
+    void refreshAfterDeletes(int selected);
     void setTableHeight();
     void configureCell(PBHUDCell *cell, int row);
     void deleteRowOfCell(PBHUDCell *cell);
@@ -111,6 +113,8 @@ private:
     TaviPBManager::ListQuery m_query;
     bool m_stale = true;
     quint64 m_fetchGeneration = 0;
+    bool m_deleteRefreshQueued = false;
+    quint64 m_deletesAnnounced = 0;
     bool m_keyMonitorInstalled = false;
     bool m_isEditingSearch = false;
     QWidget *m_keyReceiver = nullptr;

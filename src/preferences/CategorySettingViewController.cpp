@@ -114,10 +114,8 @@ CategorySettingViewController::CategorySettingViewController(QWidget *parent) : 
                                 NotificationName::remoteDataChanged})
         m_observers.observe(name, reload);
     const auto recount = [self](const Notification &) {
-        MainQueue::async([self] {
-            if (self)
-                self->reloadItemCounts();
-        });
+        if (self)
+            self->queueItemCounts();
     };
     for (const QString &name : {NotificationName::historyDidAddNewItem, NotificationName::historyItemDidUpdate,
                                 NotificationName::historyItemsDidClear, NotificationName::historyItemDidDelete})
@@ -236,6 +234,42 @@ void CategorySettingViewController::reloadItemCounts()
             continue;
         item->setText(manager ? QString::number(manager->itemCount(*category)) : QStringLiteral("–"));
     }
+}
+
+void CategorySettingViewController::queueItemCounts()
+{
+    // A clear announces each item it took: the rows are counted off the GUI thread, one count at
+    // a time, and once more after it when the history changed meanwhile.
+    if (m_countsQueued) {
+        m_countsAgain = true;
+        return;
+    }
+    TaviPBManager *manager = pbManager();
+    if (!manager)
+        return;
+    m_countsQueued = true;
+    const QPointer<CategorySettingViewController> self(this);
+    // The categories are read there too: reading them here would wait for any store read.
+    GlobalQueue::async([self, manager, categories = &categoryManager(), ids = m_rowIds] {
+        QHash<QString, qsizetype> counts;
+        for (const PBCategory &category : categories->categories()) {
+            if (ids.contains(category.id()))
+                counts.insert(category.id(), manager->itemCount(category));
+        }
+        MainQueue::async([self, counts] {
+            if (!self)
+                return;
+            for (int row = 0; row < self->m_rowIds.size(); ++row) {
+                QTableWidgetItem *item = self->listTableView->item(row, ItemsColumn);
+                const auto count = counts.constFind(self->m_rowIds.at(row));
+                if (item && count != counts.cend())
+                    item->setText(QString::number(*count));
+            }
+            self->m_countsQueued = false;
+            if (std::exchange(self->m_countsAgain, false))
+                self->queueItemCounts();
+        });
+    });
 }
 
 // --- Toggles

@@ -40,6 +40,8 @@ public:
     void queueReload();
     // Recounts the items of every row.
     void reloadItemCounts();
+    // Recounts them off the GUI thread; requests made while a count runs are taken by one more.
+    void queueItemCounts();
 
     void clickAddCategory();
     void clickDeleteCategory();
@@ -73,4 +75,5 @@ private:
     QList<QString> m_rowIds; // category id per row
     ObserverBag m_observers;
     bool m_countsQueued = false;
+    bool m_countsAgain = false;
 };

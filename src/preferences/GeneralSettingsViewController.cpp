@@ -456,7 +456,7 @@ void GeneralSettingsViewController::clearKeepLastAction()
                              if (response != ModalResponse::alertFirstButtonReturn)
                                  return;
                              if (AppDelegate *delegate = AppDelegate::shared())
-                                 delegate->pbManager.autoCleanHistory();
+                                 delegate->pbManager.autoCleanHistoryInBackground();
                          });
 }
 

@@ -127,7 +127,7 @@ void AppDelegate::terminate()
 void AppDelegate::applicationWillBecomeActive()
 {
     if (TaviSettings::shared().enableAutoCleanHistory())
-        pbManager.autoCleanHistory();
+        pbManager.autoCleanHistoryInBackground();
 }
 
 void AppDelegate::applicationWillResignActive() { pbManager.saveNow(); }
@@ -168,7 +168,7 @@ void AppDelegate::newItemHandler(const Notification &)
     if (TaviSettings::shared().enableQuickSelection())
         requestQuickSelectionRefresh();
     if (TaviSettings::shared().enableAutoCleanHistory())
-        pbManager.autoCleanHistory();
+        pbManager.autoCleanHistoryInBackground();
 }
 
 void AppDelegate::updateItemHandler(const Notification &)
@@ -209,7 +209,7 @@ void AppDelegate::showAuthorizer(const QVariantMap &userInfo)
 
 void AppDelegate::didChangedPasteEnableStateHandler(const Notification &) { updatePasteEnableState(); }
 
-void AppDelegate::dayChangedHandler(const Notification &) { pbManager.autoCleanHistory(); }
+void AppDelegate::dayChangedHandler(const Notification &) { pbManager.autoCleanHistoryInBackground(); }
 
 void AppDelegate::updateDayChangedObserver()
 {

@@ -97,7 +97,10 @@ void QuickSelectionKeys::requestRefresh()
         self->m_refreshQueued = false;
         if (self->m_stopped)
             return;
-        self->refresh(self->m_manager.getItemsPage(0, boundedCapacity(TaviSettings::shared().menuHistoryCapacity())));
+        // The list's page read (pinned first, then newest), not the store's lists: rebuilding
+        // those after a delete counts the whole history on this thread.
+        self->refresh(self->m_manager.getItemsPage(TaviPBManager::ListQuery{}, 0,
+                                                   boundedCapacity(TaviSettings::shared().menuHistoryCapacity())));
     });
 }
 

@@ -88,7 +88,7 @@ void StartUpSequence::run()
         });
     tellHistoryProblems();
     if (m_settings.enableAutoCleanHistory())
-        m_pbManager.autoCleanHistory();
+        m_pbManager.autoCleanHistoryInBackground();
     TPBookMarkCacher::shared().loadBookMarks();
     // The lists load lazily: only the pages shown are ever read.
     LaunchReport::sendFirstInstallGAEvent();
