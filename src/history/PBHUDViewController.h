@@ -15,7 +15,6 @@
 #include <optional>
 
 class CategoryListModel;
-class PBHUDCell;
 class PBHUDTableView;
 class QLabel;
 class QLineEdit;
@@ -53,6 +52,8 @@ public:
     // user was working.
     void pasteItem(int row);
     void deleteSelectedItem();
+    // Deletes the row's item (the row's delete button).
+    void deleteRow(int row);
     void reloadAfterDelete(int row);
 
     // --- The rows
@@ -99,8 +100,6 @@ private:
     // `then` runs once the first page is in.
     void fetch(std::function<void()> then);
     void setTableHeight();
-    void configureCell(PBHUDCell *cell, int row);
-    void deleteRowOfCell(PBHUDCell *cell);
     void tableViewSelectionDidChange();
     void startDrag(int row);
     bool handleKeyDown(QKeyEvent *event);
