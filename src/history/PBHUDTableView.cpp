@@ -37,14 +37,19 @@ void PBHUDTableView::setModel(QAbstractItemModel *model)
     QAbstractItemView::setModel(model);
     if (!model)
         return;
-    connect(model, &QAbstractItemModel::modelReset, this, &PBHUDTableView::recount);
-    connect(model, &QAbstractItemModel::layoutChanged, this, &PBHUDTableView::recount);
-    connect(model, &QAbstractItemModel::rowsInserted, this, &PBHUDTableView::recount);
-    connect(model, &QAbstractItemModel::rowsRemoved, this, &PBHUDTableView::recount);
-    recount();
+    const auto recountAll = [this] { recount(Repaint::rows); };
+    connect(model, &QAbstractItemModel::modelReset, this, recountAll);
+    connect(model, &QAbstractItemModel::layoutChanged, this, recountAll);
+    // Rows added below the view (a count that grows) change only the scroll range.
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first) {
+        const bool shown = qint64(first) * rowHeight() < qint64(verticalOffset()) + viewport()->height();
+        recount(shown ? Repaint::rows : Repaint::none);
+    });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, recountAll);
+    recount(Repaint::rows);
 }
 
-void PBHUDTableView::recount()
+void PBHUDTableView::recount(Repaint repaint)
 {
     const int rows = numberOfRows();
     if (m_selectedRow >= rows)
@@ -52,7 +57,8 @@ void PBHUDTableView::recount()
     if (m_hoveredRow >= rows)
         m_hoveredRow = -1;
     updateGeometries();
-    viewport()->update();
+    if (repaint == Repaint::rows)
+        viewport()->update();
 }
 
 int PBHUDTableView::numberOfRows() const { return model() ? model()->rowCount(rootIndex()) : 0; }

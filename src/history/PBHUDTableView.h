@@ -72,8 +72,9 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
+    enum class Repaint { none, rows };
     // The rows follow the model's count; a selection past the end goes.
-    void recount();
+    void recount(Repaint repaint);
     int rowAt(int y) const;
     void updateRow(int row);
     void setHover(const QPoint &position);
