@@ -3,6 +3,7 @@
 #include "history/PBHUDRowDelegate.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -247,6 +248,21 @@ bool PBHUDTableView::pressDeleteButton(const QPoint &position)
     m_pressedDeleteRow = hoveredRow();
     updateRow(m_pressedDeleteRow);
     return true;
+}
+
+void PBHUDTableView::scrollContentsBy(int dx, int dy)
+{
+    QAbstractItemView::scrollContentsBy(dx, dy);
+    // Rows moved under a still pointer: the row now under it is the one it is over.
+    if (!viewport()->underMouse())
+        return;
+    const QPoint position = viewport()->mapFromGlobal(QCursor::pos());
+    const int row = viewport()->rect().contains(position) ? rowAt(position.y()) : -1;
+    if (row != m_hoveredRow) {
+        updateRow(std::exchange(m_hoveredRow, row));
+        updateRow(row);
+    }
+    m_onDeleteButton = deleteButtonRect(hoveredRow()).contains(position);
 }
 
 void PBHUDTableView::mousePressEvent(QMouseEvent *event)

@@ -70,6 +70,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     enum class Repaint { none, rows };
