@@ -14,7 +14,6 @@
 #include "core/store/CoreDataStack.h"
 #include "core/store/PBCategoryRecord.h"
 #include "history/HistoryScenes.h"
-#include "history/PBHUDCell.h"
 #include "history/PBHUDTableView.h"
 #include "history/PBHUDViewController.h"
 #include "history/PBHUDWindowController.h"
@@ -145,9 +144,9 @@ bool waitUntilShown(PBHUDWindowController *panel, PBHUDViewController *view, con
     deadline.start();
     while (deadline.elapsed() < 5000) {
         QApplication::processEvents();
-        PBHUDCell *first = view->historyTableView->cellForRow(0);
+        const std::optional<PBHUDCell> first = view->historyTableView->cellForRow(0);
         if (panel->isVisible() && view->shownKeyword() == keyword && !view->isFetching() && view->numberOfRows() > 0
-            && first && first->isVisible() && !first->textField->text().isEmpty())
+            && view->historyTableView->isVisible() && first && !first->text.isEmpty())
             return true;
     }
     return false;

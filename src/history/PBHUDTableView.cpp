@@ -1,89 +1,83 @@
 #include "history/PBHUDTableView.h"
 
-#include "history/PBHUDCell.h"
+#include "history/PBHUDRowDelegate.h"
 
-#include <QAbstractButton>
-#include <QAbstractItemModel>
 #include <QApplication>
-#include <QHBoxLayout>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
 
-PBHUDTableView::PBHUDTableView(QWidget *parent) : QWidget(parent)
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+PBHUDTableView::PBHUDTableView(QWidget *parent) : QAbstractItemView(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
-    m_viewport = new QWidget(this);
-    m_scrollBar = new QScrollBar(Qt::Vertical, this);
-    m_scrollBar->setSingleStep(rowHeight() / 3);
-    m_scrollBar->setPageStep(rowHeight() * 9);
-    connect(m_scrollBar, &QScrollBar::valueChanged, this, &PBHUDTableView::layoutCells);
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(m_viewport, 1);
-    layout->addWidget(m_scrollBar);
-    m_scrollBar->hide();
-}
-
-int PBHUDTableView::rowHeight() const { return int(PBHUDCell::kRowHeight); }
-
-void PBHUDTableView::setNumberOfRows(int rows)
-{
-    m_rows = std::max(0, rows);
-    if (m_selectedRow >= m_rows)
-        m_selectedRow = -1;
-    const int contentHeight = m_rows * rowHeight();
-    m_scrollBar->setRange(0, std::max(0, contentHeight - m_viewport->height()));
-    m_scrollBar->setVisible(contentHeight > height() && height() > 0);
+    setFrameShape(QFrame::NoFrame);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The panel's own background shows behind the rows.
+    setAutoFillBackground(false);
+    viewport()->setAutoFillBackground(false);
+    setMouseTracking(true);
+    viewport()->setMouseTracking(true);
+    m_delegate = new PBHUDRowDelegate(this);
+    setItemDelegate(m_delegate);
+    verticalScrollBar()->setSingleStep(rowHeight() / 3);
 }
 
 void PBHUDTableView::setModel(QAbstractItemModel *model)
 {
-    const auto recount = [this, model] {
-        setNumberOfRows(model->rowCount());
-        reloadData();
-    };
-    connect(model, &QAbstractItemModel::modelReset, this, recount);
-    connect(model, &QAbstractItemModel::rowsInserted, this, recount);
-    connect(model, &QAbstractItemModel::rowsRemoved, this, recount);
-    connect(model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
-                reloadRows(topLeft.row(), bottomRight.row());
-            });
-    recount();
+    QAbstractItemView::setModel(model);
+    if (!model)
+        return;
+    const auto recountAll = [this] { recount(Repaint::rows); };
+    connect(model, &QAbstractItemModel::modelReset, this, recountAll);
+    connect(model, &QAbstractItemModel::layoutChanged, this, recountAll);
+    // Rows added below the view (a count that grows) change only the scroll range.
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &, int first) {
+        const bool shown = qint64(first) * rowHeight() < qint64(verticalOffset()) + viewport()->height();
+        recount(shown ? Repaint::rows : Repaint::none);
+    });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, recountAll);
+    recount(Repaint::rows);
 }
 
-void PBHUDTableView::reloadData()
+void PBHUDTableView::recount(Repaint repaint)
 {
-    setNumberOfRows(m_rows);
-    m_cellRows.fill(-1);
-    layoutCells();
+    const int rows = numberOfRows();
+    if (m_selectedRow >= rows)
+        m_selectedRow = -1;
+    if (m_hoveredRow >= rows)
+        m_hoveredRow = -1;
+    updateGeometries();
+    if (repaint == Repaint::rows)
+        viewport()->update();
 }
 
-void PBHUDTableView::reloadRows(int first, int last)
+int PBHUDTableView::numberOfRows() const { return model() ? model()->rowCount(rootIndex()) : 0; }
+
+int PBHUDTableView::rowHeight() const { return int(PBHUDCell::kRowHeight); }
+
+void PBHUDTableView::updateRow(int row)
 {
-    bool changed = false;
-    for (int &row : m_cellRows) {
-        if (row >= first && row <= last) {
-            row = -1;
-            changed = true;
-        }
-    }
-    if (changed)
-        layoutCells();
+    if (row >= 0 && row < numberOfRows())
+        viewport()->update(visualRect(model()->index(row, 0, rootIndex())));
 }
 
 void PBHUDTableView::selectRow(int row)
 {
-    if (row < 0 || row >= m_rows || row == m_selectedRow)
+    if (row < 0 || row >= numberOfRows() || row == m_selectedRow)
         return;
-    m_selectedRow = row;
-    for (int i = 0; i < m_cells.size(); ++i) {
-        m_cells[i]->isSelected = m_cellRows[i] == row;
-        m_cells[i]->update();
-    }
+    updateRow(std::exchange(m_selectedRow, row));
+    updateRow(row);
     Q_EMIT selectionDidChange();
 }
 
@@ -91,153 +85,242 @@ void PBHUDTableView::deselectAll()
 {
     if (m_selectedRow < 0)
         return;
-    m_selectedRow = -1;
-    for (PBHUDCell *cell : std::as_const(m_cells)) {
-        cell->isSelected = false;
-        cell->update();
-    }
+    updateRow(std::exchange(m_selectedRow, -1));
     Q_EMIT selectionDidChange();
 }
 
 void PBHUDTableView::scrollRowToVisible(int row)
 {
-    if (row < 0 || row >= m_rows)
+    if (row < 0 || row >= numberOfRows())
         return;
-    const int top = row * rowHeight();
-    const int bottom = top + rowHeight();
-    const int viewHeight = m_viewport->height();
-    if (top < m_scrollBar->value())
-        m_scrollBar->setValue(top);
-    else if (bottom > m_scrollBar->value() + viewHeight)
-        m_scrollBar->setValue(bottom - viewHeight);
+    QScrollBar *bar = verticalScrollBar();
+    const qint64 top = qint64(row) * rowHeight();
+    const qint64 bottom = top + rowHeight();
+    const int viewHeight = viewport()->height();
+    if (top < bar->value())
+        bar->setValue(int(top));
+    else if (bottom > bar->value() + viewHeight)
+        bar->setValue(int(bottom - viewHeight));
 }
 
-void PBHUDTableView::scrollToTop()
-{
-    m_scrollBar->setValue(0);
-    layoutCells();
-}
-
-int PBHUDTableView::rowForCell(const PBHUDCell *cell) const
-{
-    const qsizetype index = m_cells.indexOf(const_cast<PBHUDCell *>(cell));
-    return index < 0 ? -1 : m_cellRows.at(index);
-}
-
-PBHUDCell *PBHUDTableView::cellForRow(int row) const
-{
-    const qsizetype index = m_cellRows.indexOf(row);
-    return row < 0 || index < 0 ? nullptr : m_cells.at(index);
-}
-
-int PBHUDTableView::firstVisibleRow() const { return m_scrollBar->value() / rowHeight(); }
+int PBHUDTableView::firstVisibleRow() const { return verticalOffset() / rowHeight(); }
 
 int PBHUDTableView::rowAt(int y) const
 {
-    const int row = (y + m_scrollBar->value()) / rowHeight();
-    return row >= 0 && row < m_rows ? row : -1;
+    const qint64 row = (qint64(y) + verticalOffset()) / rowHeight();
+    return y >= 0 && row < numberOfRows() ? int(row) : -1;
 }
 
-// Cells are kept for the rows in view only and refilled when the rows under them change.
-void PBHUDTableView::layoutCells()
+QStyleOptionViewItem PBHUDTableView::optionFor(int row) const
 {
-    const int height = rowHeight();
-    const int offset = m_scrollBar->value();
-    const int first = offset / height;
-    const int wanted = std::min(m_rows - first, m_viewport->height() / height + 2);
-    while (m_cells.size() < wanted) {
-        auto *cell = new PBHUDCell(m_viewport);
-        cell->installEventFilter(this);
-        for (QWidget *child : cell->findChildren<QWidget *>())
-            child->installEventFilter(this);
-        m_cells.append(cell);
-        m_cellRows.append(-1);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualRect(model()->index(row, 0, rootIndex()));
+    option.state &= ~(QStyle::State_Selected | QStyle::State_MouseOver | QStyle::State_HasFocus);
+    if (row == m_selectedRow)
+        option.state |= QStyle::State_Selected;
+    if (row == hoveredRow())
+        option.state |= QStyle::State_MouseOver;
+    return option;
+}
+
+std::optional<PBHUDCell> PBHUDTableView::cellForRow(int row) const
+{
+    if (row < 0 || row >= numberOfRows())
+        return std::nullopt;
+    const QStyleOptionViewItem option = optionFor(row);
+    if (!option.rect.intersects(viewport()->rect()))
+        return std::nullopt;
+    return m_delegate->cellFor(option, model()->index(row, 0, rootIndex()));
+}
+
+QRect PBHUDTableView::deleteButtonRect(int row) const
+{
+    if (row < 0 || row != hoveredRow() || row >= numberOfRows())
+        return {};
+    const QStyleOptionViewItem option = optionFor(row);
+    return m_delegate->layoutOf(option, m_delegate->cellFor(option, model()->index(row, 0, rootIndex())), true)
+        .deleteButton;
+}
+
+QRect PBHUDTableView::visualRect(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.parent() != rootIndex() || index.column() != 0)
+        return {};
+    const qint64 top = qint64(index.row()) * rowHeight() - verticalOffset();
+    // Rows far out of view have no place a QRect can hold.
+    if (std::abs(top) > std::numeric_limits<int>::max() / 2)
+        return {};
+    return QRect(0, int(top), viewport()->width(), rowHeight());
+}
+
+void PBHUDTableView::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    if (!index.isValid() || index.parent() != rootIndex())
+        return;
+    if (hint == EnsureVisible) {
+        scrollRowToVisible(index.row());
+        return;
     }
-    for (int i = 0; i < m_cells.size(); ++i) {
-        PBHUDCell *cell = m_cells[i];
-        const int row = first + i;
-        if (i >= wanted) {
-            cell->hide();
-            m_cellRows[i] = -1;
-            continue;
-        }
-        if (m_cellRows[i] != row) {
-            m_cellRows[i] = row;
-            cell->isSelected = false;
-            if (m_configure)
-                m_configure(cell, row);
-            if (m_selectedRow >= 0) {
-                cell->isSelected = row == m_selectedRow;
-                cell->updateShortcutLabel();
-            }
-        }
-        cell->setGeometry(0, row * height - offset, m_viewport->width(), height);
-        cell->show();
-    }
+    const qint64 top = qint64(index.row()) * rowHeight();
+    const int room = viewport()->height() - rowHeight();
+    const qint64 value = hint == PositionAtTop ? top : hint == PositionAtBottom ? top - room : top - room / 2;
+    QScrollBar *bar = verticalScrollBar();
+    bar->setValue(int(std::clamp<qint64>(value, bar->minimum(), bar->maximum())));
 }
 
-void PBHUDTableView::resizeEvent(QResizeEvent *event)
+QModelIndex PBHUDTableView::indexAt(const QPoint &point) const
 {
-    QWidget::resizeEvent(event);
-    setNumberOfRows(m_rows);
-    layoutCells();
+    const int row = viewport()->rect().contains(point) ? rowAt(point.y()) : -1;
+    return row < 0 ? QModelIndex() : model()->index(row, 0, rootIndex());
 }
 
-void PBHUDTableView::wheelEvent(QWheelEvent *event)
+void PBHUDTableView::paintEvent(QPaintEvent *event)
 {
-    m_scrollBar->setValue(m_scrollBar->value() - event->angleDelta().y() / 2);
-    event->accept();
+    const int rows = numberOfRows();
+    if (rows == 0)
+        return;
+    QPainter painter(viewport());
+    const int first = std::max(0, rowAt(std::max(0, event->rect().top())));
+    const int bottom = rowAt(event->rect().bottom());
+    const int last = bottom < 0 ? rows - 1 : bottom;
+    for (int row = first; row <= last; ++row)
+        m_delegate->paint(&painter, optionFor(row), model()->index(row, 0, rootIndex()));
 }
+
+void PBHUDTableView::updateGeometries()
+{
+    QScrollBar *bar = verticalScrollBar();
+    const qint64 content = qint64(numberOfRows()) * rowHeight();
+    const int visible = viewport()->height();
+    bar->setPageStep(visible);
+    bar->setRange(0, int(std::clamp<qint64>(content - visible, 0, std::numeric_limits<int>::max())));
+    QAbstractItemView::updateGeometries();
+}
+
+int PBHUDTableView::horizontalOffset() const { return 0; }
+
+int PBHUDTableView::verticalOffset() const { return verticalScrollBar()->value(); }
+
+QModelIndex PBHUDTableView::moveCursor(CursorAction, Qt::KeyboardModifiers) { return {}; }
+
+bool PBHUDTableView::isIndexHidden(const QModelIndex &) const { return false; }
+
+void PBHUDTableView::setSelection(const QRect &, QItemSelectionModel::SelectionFlags) {}
+
+QRegion PBHUDTableView::visualRegionForSelection(const QItemSelection &) const { return {}; }
 
 void PBHUDTableView::keyPressEvent(QKeyEvent *event)
 {
-    if (m_rows > 0 && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+    const int rows = numberOfRows();
+    if (rows > 0 && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
         const int current = m_selectedRow < 0 ? 0 : m_selectedRow;
-        const int row = std::clamp(current + (event->key() == Qt::Key_Up ? -1 : 1), 0, m_rows - 1);
+        const int row = std::clamp(current + (event->key() == Qt::Key_Up ? -1 : 1), 0, rows - 1);
         selectRow(row);
         scrollRowToVisible(row);
         event->accept();
         return;
     }
-    QWidget::keyPressEvent(event);
+    event->ignore();
 }
 
-bool PBHUDTableView::eventFilter(QObject *watched, QEvent *event)
+void PBHUDTableView::setHover(const QPoint &position)
 {
-    auto *widget = qobject_cast<QWidget *>(watched);
-    if (!widget)
-        return false;
-    if (event->type() == QEvent::Wheel) {
-        wheelEvent(static_cast<QWheelEvent *>(event));
-        return false;
+    const int row = viewport()->rect().contains(position) ? rowAt(position.y()) : -1;
+    if (row != m_hoveredRow) {
+        m_deleteHidden = false;
+        updateRow(std::exchange(m_hoveredRow, row));
+        updateRow(row);
     }
-    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick
-        && event->type() != QEvent::MouseMove)
-        return false;
-    auto *mouse = static_cast<QMouseEvent *>(event);
-    const QPoint inViewport = widget->mapTo(m_viewport, mouse->position().toPoint());
-    if (event->type() == QEvent::MouseMove) {
-        if ((mouse->buttons() & Qt::LeftButton) && m_pressRow >= 0
-            && (inViewport - m_pressPosition).manhattanLength() >= QApplication::startDragDistance()) {
-            const int row = std::exchange(m_pressRow, -1);
-            Q_EMIT dragRequested(row);
-            return true;
-        }
-        return false;
+    const bool onButton = deleteButtonRect(hoveredRow()).contains(position);
+    if (onButton != m_onDeleteButton) {
+        m_onDeleteButton = onButton;
+        updateRow(hoveredRow());
     }
-    if (mouse->button() != Qt::LeftButton)
+}
+
+bool PBHUDTableView::pressDeleteButton(const QPoint &position)
+{
+    setHover(position);
+    m_clickedRow = rowAt(position.y());
+    if (!m_onDeleteButton)
         return false;
-    m_clickedRow = rowAt(inViewport.y());
-    // The delete button handles its own clicks.
-    if (qobject_cast<QAbstractButton *>(widget))
-        return false;
-    if (event->type() == QEvent::MouseButtonPress) {
-        m_pressPosition = inViewport;
-        m_pressRow = m_clickedRow;
-        if (m_clickedRow >= 0)
-            selectRow(m_clickedRow);
-    } else {
-        Q_EMIT doubleClicked();
+    m_pressedDeleteRow = hoveredRow();
+    updateRow(m_pressedDeleteRow);
+    return true;
+}
+
+void PBHUDTableView::scrollContentsBy(int dx, int dy)
+{
+    QAbstractItemView::scrollContentsBy(dx, dy);
+    // Rows moved under a still pointer: the row now under it is the one it is over.
+    if (!viewport()->underMouse())
+        return;
+    const QPoint position = viewport()->mapFromGlobal(QCursor::pos());
+    const int row = viewport()->rect().contains(position) ? rowAt(position.y()) : -1;
+    if (row != m_hoveredRow) {
+        updateRow(std::exchange(m_hoveredRow, row));
+        updateRow(row);
     }
-    return false;
+    m_onDeleteButton = deleteButtonRect(hoveredRow()).contains(position);
+}
+
+void PBHUDTableView::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint position = event->position().toPoint();
+    // The delete button takes its own clicks.
+    if (event->button() != Qt::LeftButton || pressDeleteButton(position))
+        return;
+    m_pressPosition = position;
+    m_pressRow = m_clickedRow;
+    if (m_clickedRow >= 0)
+        selectRow(m_clickedRow);
+}
+
+void PBHUDTableView::mouseReleaseEvent(QMouseEvent *event)
+{
+    m_pressRow = -1;
+    if (event->button() != Qt::LeftButton || m_pressedDeleteRow < 0)
+        return;
+    const int row = std::exchange(m_pressedDeleteRow, -1);
+    updateRow(row);
+    if (deleteButtonRect(row).contains(event->position().toPoint()))
+        Q_EMIT deleteClicked(row);
+}
+
+void PBHUDTableView::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint position = event->position().toPoint();
+    setHover(position);
+    if ((event->buttons() & Qt::LeftButton) && m_pressRow >= 0
+        && (position - m_pressPosition).manhattanLength() >= QApplication::startDragDistance())
+        Q_EMIT dragRequested(std::exchange(m_pressRow, -1));
+}
+
+void PBHUDTableView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // A quick second click on the delete button is one more click of it.
+    if (event->button() == Qt::LeftButton && !pressDeleteButton(event->position().toPoint()))
+        Q_EMIT rowDoubleClicked();
+}
+
+bool PBHUDTableView::viewportEvent(QEvent *event)
+{
+    // The pointer left the rows: no delete button shows.
+    if (event->type() == QEvent::Leave) {
+        m_onDeleteButton = false;
+        updateRow(std::exchange(m_hoveredRow, -1));
+    }
+    return QAbstractItemView::viewportEvent(event);
+}
+
+void PBHUDTableView::wheelEvent(QWheelEvent *event)
+{
+    if (event->angleDelta().y() != 0 && !m_deleteHidden) {
+        m_deleteHidden = true;
+        m_onDeleteButton = false;
+        updateRow(m_hoveredRow);
+    }
+    verticalScrollBar()->setValue(verticalScrollBar()->value() - event->angleDelta().y() / 2);
+    event->accept();
 }

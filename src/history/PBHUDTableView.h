@@ -1,74 +1,95 @@
 #pragma once
 // The list of the quick-paste panel: one column of fixed-height rows over the rows of a model,
-// with single selection. Only the rows in view have a cell: a long history costs nothing until it
-// is scrolled to. The configurator fills a cell for a row, again when the model changes the row.
-// GUI thread.
+// painted by the panel's row delegate (no widget per row), with single selection. Rows are placed
+// by arithmetic: a long history costs nothing until it is scrolled to. The row under the pointer
+// shows its delete button; the wheel hides it until the pointer enters another row. GUI thread.
 
-#include <QList>
-#include <QWidget>
+#include "history/PBHUDCell.h"
 
-#include <functional>
+#include <QAbstractItemView>
 
-class PBHUDCell;
-class QAbstractItemModel;
-class QScrollBar;
+#include <optional>
 
-class PBHUDTableView : public QWidget {
+class PBHUDRowDelegate;
+
+class PBHUDTableView : public QAbstractItemView {
     Q_OBJECT
 public:
-    using CellConfigurator = std::function<void(PBHUDCell *cell, int row)>;
-
     explicit PBHUDTableView(QWidget *parent = nullptr);
 
-    void setCellConfigurator(CellConfigurator configurator) { m_configure = std::move(configurator); }
-    // The rows follow the model's count; its changed rows are filled again.
-    void setModel(QAbstractItemModel *model);
-    void setNumberOfRows(int rows);
-    int numberOfRows() const { return m_rows; }
+    void setModel(QAbstractItemModel *model) override;
+    PBHUDRowDelegate *rowDelegate() const { return m_delegate; }
+    int numberOfRows() const;
     int rowHeight() const;
 
-    // Rebuilds every visible cell from the data source.
-    void reloadData();
-    // Fills the cells of the rows in view among these again.
-    void reloadRows(int first, int last);
     // The selected row, -1 when none.
     int selectedRow() const { return m_selectedRow; }
     void selectRow(int row);
     void deselectAll();
     void scrollRowToVisible(int row);
-    void scrollToTop();
-    // The row of a cell in view, or -1.
-    int rowForCell(const PBHUDCell *cell) const;
-    // The cell showing the row, when the row is in view.
-    PBHUDCell *cellForRow(int row) const;
     // The row last clicked, -1 when the click was outside the rows.
     int clickedRow() const { return m_clickedRow; }
     int firstVisibleRow() const;
+    // What the row shows while it is in view.
+    std::optional<PBHUDCell> cellForRow(int row) const;
+    // The row whose delete button shows, -1 when none.
+    int hoveredRow() const { return m_deleteHidden ? -1 : m_hoveredRow; }
+    bool isPointerOnDeleteButton() const { return m_onDeleteButton; }
+    // The row whose delete button is held down, -1 when none.
+    int pressedDeleteRow() const { return m_pressedDeleteRow; }
+    // Where the row's delete button is while it shows (viewport coordinates); empty otherwise.
+    QRect deleteButtonRect(int row) const;
+
+    QRect visualRect(const QModelIndex &index) const override;
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint &point) const override;
 
 Q_SIGNALS:
     void selectionDidChange();
-    void doubleClicked();
+    void rowDoubleClicked();
     // A drag left the threshold on a row.
     void dragRequested(int row);
+    void deleteClicked(int row);
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void updateGeometries() override;
+    int verticalOffset() const override;
+    int horizontalOffset() const override;
+    // The selection is the one selected row, and keys are handled by keyPressEvent(): the item
+    // view's own selecting and cursor moves do nothing.
+    void setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection &selection) const override;
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    bool isIndexHidden(const QModelIndex &index) const override;
+
     void keyPressEvent(QKeyEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
-    void layoutCells();
+    enum class Repaint { none, rows };
+    // The rows follow the model's count; a selection past the end goes.
+    void recount(Repaint repaint);
     int rowAt(int y) const;
+    void updateRow(int row);
+    void setHover(const QPoint &position);
+    // A left press at the position: whether it pressed a delete button.
+    bool pressDeleteButton(const QPoint &position);
+    QStyleOptionViewItem optionFor(int row) const;
 
-    CellConfigurator m_configure;
-    QScrollBar *m_scrollBar = nullptr;
-    QWidget *m_viewport = nullptr;
-    QList<PBHUDCell *> m_cells;
-    QList<int> m_cellRows;
-    int m_rows = 0;
+    PBHUDRowDelegate *m_delegate = nullptr;
     int m_selectedRow = -1;
     int m_clickedRow = -1;
+    int m_hoveredRow = -1;
+    bool m_deleteHidden = false;
+    bool m_onDeleteButton = false;
+    int m_pressedDeleteRow = -1;
     QPoint m_pressPosition;
     int m_pressRow = -1;
 };

@@ -7,8 +7,9 @@
 #include "core/NotificationPayloads.h"
 #include "core/TaviSettings.h"
 #include "history/CategoryListModel.h"
-#include "history/PBHUDCell.h"
 #include "history/DragOut.h"
+#include "history/PBHUDCell.h"
+#include "history/PBHUDRowDelegate.h"
 #include "history/PBHUDTableView.h"
 #include "history/PasteItemRow.h"
 #include "history/PasteRoutine.h"
@@ -140,7 +141,7 @@ PBHUDViewController::~PBHUDViewController() { stopKeyMonitor(); }
 
 void PBHUDViewController::setupSearch()
 {
-    connect(historyTableView, &PBHUDTableView::doubleClicked, this, &PBHUDViewController::doubleClickAciton);
+    connect(historyTableView, &PBHUDTableView::rowDoubleClicked, this, &PBHUDViewController::doubleClickAciton);
     const QPointer<PBHUDViewController> self(this);
     changeHandleFunc = debounce(std::chrono::milliseconds(100), [self] {
         if (self)
@@ -157,13 +158,23 @@ void PBHUDViewController::setupSearch()
 
 void PBHUDViewController::setupUI()
 {
-    historyTableView->setCellConfigurator([this](PBHUDCell *cell, int row) { configureCell(cell, row); });
     historyTableView->setModel(m_model);
+    // Large images are listed without their data: their thumbnails read the stored item off the
+    // GUI thread.
+    TaviPBManager *store = &manager;
+    historyTableView->rowDelegate()->setStoredItemReader(
+        [this, store](const PBItem &listed, std::function<void(const PBItem &)> done) {
+            m_model->readAsync([store, listed, done = std::move(done)] {
+                const PBItem stored = store->loadFullItem(listed);
+                MainQueue::async([done, stored] { done(stored); });
+            });
+        });
     // A search's count follows its first page: the panel grows to it.
     connect(m_model, &CategoryListModel::countChanged, this, [this] { setTableHeight(); });
     connect(historyTableView, &PBHUDTableView::selectionDidChange, this,
             &PBHUDViewController::tableViewSelectionDidChange);
     connect(historyTableView, &PBHUDTableView::dragRequested, this, &PBHUDViewController::startDrag);
+    connect(historyTableView, &PBHUDTableView::deleteClicked, this, &PBHUDViewController::deleteRow);
     connect(btnClearSearch, &QToolButton::clicked, this, &PBHUDViewController::clearAction);
     connect(btnClose, &QToolButton::clicked, this, &PBHUDViewController::closeAction);
     connect(btnMenu, &QToolButton::clicked, this, &PBHUDViewController::menuAction);
@@ -230,7 +241,6 @@ void PBHUDViewController::searchAndReload()
     btnClearSearch->setHidden(text.isEmpty());
     m_keyword = text;
     fetch([this] {
-        historyTableView->reloadData();
         lastSelectedIndex = 0;
         historyTableView->scrollToTop();
     });
@@ -239,7 +249,6 @@ void PBHUDViewController::searchAndReload()
 void PBHUDViewController::refreshData()
 {
     fetch([this] {
-        historyTableView->reloadData();
         lastSelectedIndex = 0;
         historyTableView->scrollToTop();
     });
@@ -296,21 +305,6 @@ void PBHUDViewController::setTableHeight()
         m_tableHeight = height;
         Q_EMIT tableHeightChanged(height);
     }
-}
-
-void PBHUDViewController::configureCell(PBHUDCell *cell, int row)
-{
-    // A row whose page is not in yet is blank until the page arrives and fills it.
-    const std::optional<PBItem> item = m_model->cachedItem(row);
-    cell->configureHUDCell(item.value_or(PBItem()), row, isSearchMode);
-    if (!item)
-        cell->textField->clear();
-    const QPointer<PBHUDViewController> self(this);
-    const QPointer<PBHUDCell> weakCell(cell);
-    cell->deleteAction = [self, weakCell] {
-        if (self && weakCell)
-            self->deleteRowOfCell(weakCell);
-    };
 }
 
 // --- Keyboard
@@ -389,21 +383,8 @@ void PBHUDViewController::moveSelection(bool up)
 
 void PBHUDViewController::tableViewSelectionDidChange()
 {
-    const int selected = historyTableView->selectedRow();
-    const int old = lastSelectedIndex;
-    if (selected == old)
-        return;
-    if (PBHUDCell *cell = historyTableView->cellForRow(selected)) {
-        cell->isSelected = true;
-        cell->updateShortcutLabel();
-    }
-    if (old >= 0 && old < numberOfRows()) {
-        if (PBHUDCell *cell = historyTableView->cellForRow(old)) {
-            cell->isSelected = false;
-            cell->updateShortcutLabel();
-        }
-    }
-    lastSelectedIndex = selected;
+    // The rows repaint their hints themselves: the selected one says that Return pastes it.
+    lastSelectedIndex = historyTableView->selectedRow();
 }
 
 // --- Pasting
@@ -438,25 +419,14 @@ void PBHUDViewController::pasteItem(int row)
 
 // --- Deleting
 
-void PBHUDViewController::deleteSelectedItem()
+void PBHUDViewController::deleteSelectedItem() { deleteRow(historyTableView->selectedRow()); }
+
+void PBHUDViewController::deleteRow(int row)
 {
-    const int row = historyTableView->selectedRow();
     if (row < 0 || row >= numberOfRows())
         return;
     const PBItem item = itemAt(row);
     manager.deleteItem(item);
-    NotificationCenter::defaultCenter().post(NotificationName::historyItemDidDeleteFromHUD, nullptr,
-                                             NotificationPayload::ChangedItem::encode(item));
-    reloadAfterDelete(row);
-}
-
-void PBHUDViewController::deleteRowOfCell(PBHUDCell *cell)
-{
-    const int row = historyTableView->rowForCell(cell);
-    if (row < 0 || row >= numberOfRows())
-        return;
-    const PBItem item = cell->item();
-    manager.deleteItem(itemAt(row));
     NotificationCenter::defaultCenter().post(NotificationName::historyItemDidDeleteFromHUD, nullptr,
                                              NotificationPayload::ChangedItem::encode(item));
     reloadAfterDelete(row);
@@ -469,7 +439,6 @@ void PBHUDViewController::reloadAfterDelete(int row)
             delegate->requestQuickSelectionRefresh();
     }
     fetch([this, row] {
-        historyTableView->reloadData();
         if (numberOfRows() > 0)
             historyTableView->selectRow(std::min(row, numberOfRows() - 1));
     });
@@ -500,7 +469,6 @@ void PBHUDViewController::refreshAfterDeletes(int selected)
         if (m_observers.isEmpty())
             return; // closed since
         fetch([this, selected] {
-            historyTableView->reloadData();
             if (selected >= 0 && numberOfRows() > 0)
                 historyTableView->selectRow(std::min(selected, numberOfRows() - 1));
         });

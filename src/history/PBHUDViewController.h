@@ -15,7 +15,6 @@
 #include <optional>
 
 class CategoryListModel;
-class PBHUDCell;
 class PBHUDTableView;
 class QLabel;
 class QLineEdit;
@@ -53,6 +52,8 @@ public:
     // user was working.
     void pasteItem(int row);
     void deleteSelectedItem();
+    // Deletes the row's item (the row's delete button).
+    void deleteRow(int row);
     void reloadAfterDelete(int row);
 
     // --- The rows
@@ -101,8 +102,6 @@ private:
     // Reads the rows again once no deletion was announced for a moment, keeping the selected row.
     void refreshAfterDeletes(int selected);
     void setTableHeight();
-    void configureCell(PBHUDCell *cell, int row);
-    void deleteRowOfCell(PBHUDCell *cell);
     void tableViewSelectionDidChange();
     void startDrag(int row);
     bool handleKeyDown(QKeyEvent *event);

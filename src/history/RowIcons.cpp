@@ -114,6 +114,12 @@ QPixmap RowIcons::icon(const PasteItemRow &row)
                : QPixmap();
 }
 
+QPixmap RowIcons::cached(const PasteItemRow &row) const
+{
+    const QPixmap *found = m_icons.object(keyOf(row));
+    return found ? *found : QPixmap();
+}
+
 void RowIcons::start(const PasteItemRow &row, const QString &key)
 {
     const QPointer<RowIcons> self(this);

@@ -23,6 +23,8 @@ public:
     // The row's icon when it is ready; otherwise its placeholder (possibly null), and the load
     // starts. iconReady() tells when a load finished.
     QPixmap icon(const PasteItemRow &row);
+    // The row's icon when it is ready, else null; starts no load.
+    QPixmap cached(const PasteItemRow &row) const;
     // The key under which the row's icon is kept.
     static QString keyOf(const PasteItemRow &row);
 

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QToolButton>
 #include <QTest>
 
@@ -72,6 +73,19 @@ struct Panel {
     QWidget window;
     PBHUDViewController *view = nullptr;
 };
+
+// Mouse events on the panel's rows, at a point of the list.
+void sendMouse(PBHUDTableView *table, const QList<QEvent::Type> &types, const QPoint &position)
+{
+    QWidget *viewport = table->viewport();
+    for (const QEvent::Type type : types) {
+        const bool down = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
+        QMouseEvent event(type, position, viewport->mapToGlobal(position),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    }
+}
 
 QStringList numbered(int count)
 {
@@ -392,8 +406,8 @@ TEST(QuickPastePanel, ItsRowsComeFromAListModelThatFillsThemPageByPage)
     panel.view->historyTableView->scrollRowToVisible(129);
     ASSERT_TRUE(waitUntil(
         [&] {
-            PBHUDCell *cell = panel.view->historyTableView->cellForRow(129);
-            return cell && cell->textField->text() == QStringLiteral("item 1");
+            const std::optional<PBHUDCell> cell = panel.view->historyTableView->cellForRow(129);
+            return cell && cell->text == QStringLiteral("item 1");
         },
         10000));
     EXPECT_LE(model->cachedPageCount(), CategoryListModel::kMaxCachedPages);
@@ -410,4 +424,69 @@ TEST(QuickPastePanel, ItsRowsComeFromAListModelThatFillsThemPageByPage)
     panel.view->clearAction();
     panel.settle();
     ASSERT_TRUE(waitUntil([&] { return panel.view->numberOfRows() == 129; }, 10000));
+}
+
+TEST(QuickPastePanel, RowsOfferTheirDigitKeyAndSearchResultsOnlyReturn)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"apple pie", "apple", "cherry"});
+    const auto shown = [&](int row) {
+        const std::optional<PBHUDCell> cell = panel.view->historyTableView->cellForRow(row);
+        return cell ? cell->text + QStringLiteral(" | ") + cell->shortcutLabel : QStringLiteral("not in view");
+    };
+    EXPECT_EQ(shown(0), QStringLiteral("cherry | Super+1 or Enter"));
+    EXPECT_EQ(shown(1), QStringLiteral("apple | Super+2"));
+    panel.type(QStringLiteral("apple"));
+    ASSERT_EQ(panel.view->numberOfRows(), 2);
+    EXPECT_EQ(shown(0), QStringLiteral("apple | Enter"));
+    EXPECT_EQ(shown(1), QStringLiteral("apple pie | "));
+    // Once a row is selected, Return pastes it and only it says so.
+    panel.key(Qt::Key_Down);
+    EXPECT_EQ(shown(0), QStringLiteral("apple | "));
+    EXPECT_EQ(shown(1), QStringLiteral("apple pie | Enter"));
+    panel.view->clearAction();
+    panel.settle();
+    ASSERT_EQ(panel.view->numberOfRows(), 3);
+    EXPECT_EQ(shown(0), QStringLiteral("cherry | Super+1"));
+    EXPECT_EQ(shown(1), QStringLiteral("apple | Super+2 or Enter"));
+}
+
+TEST(QuickPastePanel, ARowsDeleteButtonDeletesThatRow)
+{
+    ShellHarness shell;
+    Panel panel(shell, {"a", "b", "c"});
+    PBHUDTableView *table = panel.view->historyTableView;
+    QList<PBItem> fromPanel;
+    ObserverBag observers;
+    observers.observe(NotificationName::historyItemDidDeleteFromHUD,
+                      [&](const Notification &n) { fromPanel.append(n.info().value<PBItem>()); });
+    const QPoint overRow = table->visualRect(panel.view->model()->index(1, 0)).center();
+    sendMouse(table, {QEvent::MouseMove}, overRow);
+    ASSERT_EQ(table->hoveredRow(), 1);
+    sendMouse(table, {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}, table->deleteButtonRect(1).center());
+    panel.settle();
+    EXPECT_EQ(shell.manager->itemCount(), 2);
+    ASSERT_EQ(fromPanel.size(), 1);
+    EXPECT_EQ(fromPanel.first().dataProvider()->representedText(), QStringLiteral("b"));
+    ASSERT_TRUE(waitUntil([&] { return panel.view->numberOfRows() == 2; }));
+    EXPECT_EQ(panel.textAt(1), QStringLiteral("a"));
+}
+
+TEST(QuickPastePanel, AClickSelectsARowAndADoubleClickPastesIt)
+{
+    ShellHarness shell;
+    RecordedEvents events;
+    Panel panel(shell, {"older", "newest"});
+    PBHUDTableView *table = panel.view->historyTableView;
+    const QPoint second = table->visualRect(panel.view->model()->index(1, 0)).center() - QPoint(100, 0);
+    sendMouse(table, {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}, second);
+    EXPECT_EQ(panel.selected(), 1);
+    EXPECT_EQ(panel.view->lastSelectedIndex, 1);
+    const std::optional<PBHUDCell> selected = table->cellForRow(1);
+    ASSERT_TRUE(selected.has_value());
+    EXPECT_TRUE(selected->isSelected);
+    sendMouse(table, {QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}, second);
+    panel.settle();
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("older"));
+    EXPECT_EQ(events.named(QStringLiteral("PBHUD_DoubleClickCopy")).size(), 1);
 }
