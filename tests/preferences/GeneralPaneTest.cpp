@@ -157,8 +157,8 @@ TEST(GeneralPane, CleanNowNamesTheCountWithItsUnit)
     AnsweredAlerts alerts;
     pane.clearKeepLastAction();
     EXPECT_TRUE(alerts.requests.first().informativeText.contains("2 items?"));
-    fixture.shell.settle();
-    EXPECT_EQ(fixture.shell.manager->itemCount(), 2);
+    // The clean runs on the clear queue.
+    EXPECT_TRUE(waitUntil([&] { return fixture.shell.manager->itemCount() == 2; }, 30000));
 }
 
 TEST(GeneralPane, ChangingTheCleanUpTypeRestartsTheDayObserver)
