@@ -7,7 +7,8 @@
 //          after and 30 s later; the store's size on disk (with its write-ahead log) once idle;
 //   restart the resident memory of a fresh start on that history, and on an empty one.
 // The GUI thread's stalls are timed inside (its event loop's timer) and from outside (a separate
-// client pinging the color bar's window). A copy that is not stored, or burst copies that are
+// client pinging the color bar's window); the longest is split into the time the thread ran and
+// the time it waited for a CPU, so a loaded machine's share is told apart from the program's. A copy that is not stored, or burst copies that are
 // all lost, exit with 1. Run it inside xvfb-run with a window manager (openbox) and xclip.
 //
 //   bench_capture_x11 [small]   (small: 20 burst copies; a 1 MB PNG, 2 MB and 5 MB texts)
@@ -40,6 +41,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -81,6 +85,74 @@ void spin(int milliseconds)
 {
     spinUntil([] { return false; }, milliseconds);
 }
+
+// The longest gap between two turns of the GUI thread's event loop, with how much of it the
+// thread ran and how much it was ready but waited for a CPU (the kernel's schedstat of the thread).
+class StallSplit {
+public:
+    struct Gap {
+        double ms = 0;
+        double runningMs = 0;
+        double waitingMs = 0;
+    };
+
+    StallSplit() : m_schedstat(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC))
+    {
+        m_clock.start();
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const Sample now = sample();
+            if (now.at - m_last.at > m_longest.ms * 1e6)
+                m_longest = {(now.at - m_last.at) / 1e6, (now.running - m_last.running) / 1e6,
+                             (now.waiting - m_last.waiting) / 1e6};
+            m_last = now;
+        });
+        m_timer.start(1);
+        reset();
+    }
+    ~StallSplit()
+    {
+        if (m_schedstat >= 0)
+            ::close(m_schedstat);
+    }
+    StallSplit(const StallSplit &) = delete;
+    StallSplit &operator=(const StallSplit &) = delete;
+
+    bool isAvailable() const { return m_schedstat >= 0; }
+    void reset()
+    {
+        m_last = sample();
+        m_longest = {};
+    }
+    Gap longest() const { return m_longest; }
+
+private:
+    struct Sample {
+        qint64 at = 0;
+        qint64 running = 0;
+        qint64 waiting = 0;
+    };
+
+    Sample sample() const
+    {
+        Sample sample{m_clock.nsecsElapsed()};
+        char line[96] = {};
+        if (m_schedstat >= 0 && ::pread(m_schedstat, line, sizeof line - 1, 0) > 0) {
+            long long running = 0, waiting = 0;
+            if (std::sscanf(line, "%lld %lld", &running, &waiting) == 2) {
+                sample.running = running;
+                sample.waiting = waiting;
+            }
+        }
+        return sample;
+    }
+
+    const int m_schedstat;
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    Sample m_last;
+    Gap m_longest;
+};
 
 QByteArray textOf(qsizetype size, char seed)
 {
@@ -188,11 +260,12 @@ bool large(TaviPBManager &manager)
         QByteArray data;
     };
     const Case cases[] = {
-        {"PNG", "image/png", Bench::noisePng(1620 / (g_small ? 3 : 1))},
+        {"PNG", "image/png", Bench::noisePng(1870 / (g_small ? 3 : 1))}, // 10 MB of noise
         {"text", "UTF8_STRING", textOf(20 * 1000 * 1000 / scale, 'a')},
         {"text", "UTF8_STRING", textOf(50 * 1000 * 1000 / scale, 'b')},
     };
     Bench::StallWatch stalls;
+    StallSplit split;
     Bench::WindowPing ping;
     const bool pinging = ping.start(QCoreApplication::applicationPid(), 10000);
     bool allStored = true;
@@ -217,6 +290,7 @@ bool large(TaviPBManager &manager)
         // thread, which is the benchmark's cost, not the program's.
         xclip->waitForStarted(5000);
         stalls.reset();
+        split.reset();
         ping.reset();
         QElapsedTimer clock;
         clock.start();
@@ -224,6 +298,7 @@ bool large(TaviPBManager &manager)
         const qint64 storedMs = clock.elapsed();
         const double stall = stalls.longestMs();
         const double stallEnded = stalls.longestEndedAtMs();
+        const StallSplit::Gap gap = split.longest();
         const std::optional<Bench::WindowPing::Report> outside = pinging ? ping.report() : std::nullopt;
         allStored = allStored && stored;
         NotificationCenter::defaultCenter().removeObserver(token);
@@ -243,13 +318,18 @@ bool large(TaviPBManager &manager)
                                            ? QByteArray::number(outside->longestMs, 'f', 1) + " ms ("
                                                  + QByteArray::number(outside->pings) + " pings)"
                                            : QByteArrayLiteral("NOT measured (no ping answered)");
+        const QByteArray splitText = split.isAvailable()
+                                         ? QByteArray::number(gap.ms, 'f', 0) + " ms of which it ran "
+                                               + QByteArray::number(gap.runningMs, 'f', 0) + " ms and waited for a CPU "
+                                               + QByteArray::number(gap.waitingMs, 'f', 0) + " ms"
+                                         : QByteArrayLiteral("NOT split (no schedstat)");
         std::printf(
-            "%-4s (%s MB): %s in %lld ms; GUI thread's longest stall %.0f ms (ended %.0f ms after the copy, at %s), "
-            "from outside %s; resident %.0f MB before, %.0f MB when saved, %.0f MB %d s later (back within 20 MB after "
-            "%s)\n",
+            "%-4s (%s MB): %s in %lld ms; GUI thread's longest stall %.0f ms (ended %.0f ms after the copy, at %s; "
+            "%s), from outside %s; resident %.0f MB before, %.0f MB when saved, %.0f MB %d s later (back within 20 "
+            "MB after %s)\n",
             c.name, dataSize.constData(), stored ? "stored and saved" : "NOT STORED", (long long)storedMs, stall,
             stallEnded, qPrintable(stalls.longestEndedTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
-            seenOutside.constData(), before, after, settled, settleMs / 1000,
+            splitText.constData(), seenOutside.constData(), before, after, settled, settleMs / 1000,
             backAfterMs < 0 ? "never" : qPrintable(QStringLiteral("%1 s").arg(backAfterMs / 1000.0, 0, 'f', 1)));
         std::fflush(stdout);
     }

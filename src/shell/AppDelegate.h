@@ -100,9 +100,12 @@ public:
     void unregisterQuickSelectionShortcuts() { m_quickSelectionKeys->unregisterAll(); }
     // The completion of the recent-items request: binds digit key i + 1 to item i.
     void refreshQuickSelection(const QList<PBItem> &items) { m_quickSelectionKeys->refresh(items); }
-    // Asks the history for its first items with refreshQuickSelection() as the completion.
-    // Coalesced: several calls in one turn of the event loop make one request. Any thread.
+    // Asks the history for its first items, read off the GUI thread, with refreshQuickSelection()
+    // as the completion. Coalesced: several calls in one turn of the event loop make one request.
+    // Any thread.
     void requestQuickSelectionRefresh() { m_quickSelectionKeys->requestRefresh(); }
+    // Whether a requested refresh of the digit keys is still to be made. Main thread.
+    bool isQuickSelectionRefreshing() const { return m_quickSelectionKeys->isRefreshing(); }
     // The digit key's action: copies the item out, pastes it when quick paste is on.
     void pasteItem(const PBItem &item) { m_quickSelectionKeys->paste(item); }
     // The modifier of the digit keys from "historyQuickSelectionKey".

@@ -10,6 +10,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -95,13 +96,38 @@ void QuickSelectionKeys::requestRefresh()
         if (!self)
             return;
         self->m_refreshQueued = false;
-        if (self->m_stopped)
-            return;
-        // The list's page read (pinned first, then newest), not the store's lists: rebuilding
-        // those after a delete counts the whole history on this thread.
-        self->refresh(self->m_manager.getItemsPage(TaviPBManager::ListQuery{}, 0,
-                                                   boundedCapacity(TaviSettings::shared().menuHistoryCapacity())));
+        self->readItems();
     });
+}
+
+void QuickSelectionKeys::readItems()
+{
+    if (m_stopped)
+        return;
+    // One read at a time, so an older answer never lands after a newer one.
+    if (m_reading) {
+        m_readAgain = true;
+        return;
+    }
+    m_reading = true;
+    // Read off the GUI thread: the store's lock may be held by the save of a large copy, and the
+    // newest items' rows may be that copy.
+    const QPointer<QuickSelectionKeys> self(this);
+    GlobalQueue::async(
+        [self, &manager = m_manager, capacity = boundedCapacity(TaviSettings::shared().menuHistoryCapacity())] {
+            // The list's page read (pinned first, then newest), not the store's lists: rebuilding
+            // those after a delete counts the whole history.
+            QList<PBItem> items = manager.getItemsPage(TaviPBManager::ListQuery{}, 0, capacity);
+            MainQueue::async([self, items = std::move(items)] {
+                if (!self)
+                    return;
+                self->m_reading = false;
+                if (!self->m_stopped)
+                    self->refresh(items);
+                if (std::exchange(self->m_readAgain, false))
+                    self->readItems();
+            });
+        });
 }
 
 void QuickSelectionKeys::paste(const PBItem &item)

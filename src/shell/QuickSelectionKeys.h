@@ -27,9 +27,12 @@ public:
 
     // Binds digit key i + 1 to item i.
     void refresh(const QList<PBItem> &items);
-    // Reads the history's first items and refreshes with them. Coalesced: several calls in one
-    // turn of the event loop make one request. Any thread.
+    // Reads the history's first items off the GUI thread and refreshes with them on it. Coalesced:
+    // several calls in one turn of the event loop make one request, and calls during a read make
+    // one more read after it. Any thread.
     void requestRefresh();
+    // Whether a requested refresh is still to be made. Main thread.
+    bool isRefreshing() const { return m_refreshQueued.load() || m_reading; }
     // No refresh requested from now on is made (the program is quitting).
     void stop() { m_stopped = true; }
     // The keys registered last, whatever the modifier setting says now.
@@ -40,10 +43,14 @@ public:
     QList<Shortcut> registered() const { return m_registered; }
 
 private:
+    void readItems();
+
     TaviPBManager &m_manager;
     QList<PBItem> &m_items;
     std::function<void()> m_refreshed;
     QList<Shortcut> m_registered;
     std::atomic<bool> m_refreshQueued{false};
+    bool m_reading = false;   // a read of the items is under way
+    bool m_readAgain = false; // and another was asked for meanwhile
     bool m_stopped = false;
 };

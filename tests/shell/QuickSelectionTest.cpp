@@ -1,5 +1,6 @@
 #include "core/Alert.h"
 #include "core/NotificationNames.h"
+#include "core/store/CoreDataStack.h"
 #include "core/TaviSettings.h"
 #include "platform/Defaults.h"
 #include "platform/NotificationCenter.h"
@@ -23,6 +24,10 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
+
+#include <atomic>
+#include <future>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -274,6 +279,42 @@ TEST(QuickSelection, ACapacityBeyondTheNineDigitsIsBounded)
     shell.settle();
     EXPECT_TRUE(delegate.lastItems.isEmpty());
     EXPECT_TRUE(shell.shortcuts->registeredShortcuts().size() == 3);
+}
+
+TEST(QuickSelection, TheDigitKeysWaitForABusyStoreWithoutHoldingTheInterfaceAndTakeTheLatestRequest)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({"a", "b", "c"});
+    TaviSettings::shared().setMenuHistoryCapacity(1);
+    // Another thread holds the store, as the save of a large copy does, until it is let go.
+    std::promise<void> letGo;
+    std::atomic<bool> held{false};
+    std::thread saver([&held, released = letGo.get_future()] {
+        std::lock_guard lock(CoreDataStack::shared().managedContext()->mutex());
+        held = true;
+        released.wait_for(std::chrono::seconds(5));
+    });
+    ASSERT_TRUE(waitUntil([&] { return held.load(); }));
+    int turns = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+    ticker.start(1);
+    delegate.requestQuickSelectionRefresh();
+    // The event loop keeps turning while the items are waited for.
+    const bool turning = waitUntil([&] { return turns >= 20; });
+    // Asked again during the read: that answer is not the last one.
+    TaviSettings::shared().setMenuHistoryCapacity(3);
+    delegate.requestQuickSelectionRefresh();
+    const int before = turns;
+    const bool stillTurning = waitUntil([&] { return turns >= before + 20; });
+    letGo.set_value();
+    saver.join();
+    EXPECT_TRUE(turning);
+    EXPECT_TRUE(stillTurning);
+    shell.settle();
+    EXPECT_EQ(delegate.registeredQuickSelectionShortcuts().size(), 3);
+    ASSERT_EQ(delegate.lastItems.size(), 3);
+    EXPECT_EQ(delegate.lastItems.first().dataProvider()->representedText(), QStringLiteral("c"));
 }
 
 TEST(QuickSelection, WithoutQuickPasteADigitKeyOnlyCopies)

@@ -35,6 +35,7 @@ ShellHarness::ShellHarness()
 ShellHarness::~ShellHarness()
 {
     SoundPlayer::setObserver({});
+    settle(); // no read for the digit keys outlives the manager
     delegate.reset();
     ShortcutBinder::shared().reset();
     ShellSeams::shared().reset();
@@ -72,6 +73,11 @@ void ShellHarness::settle()
 {
     for (int i = 0; i < 4; ++i)
         QCoreApplication::processEvents();
+    // The digit keys' items are read off the GUI thread.
+    if (delegate && waitUntil([&] { return !delegate->isQuickSelectionRefreshing(); }, 10000)) {
+        for (int i = 0; i < 4; ++i)
+            QCoreApplication::processEvents();
+    }
 }
 
 PBItem ShellHarness::item(const QString &text)
