@@ -226,6 +226,7 @@ int main(int argc, char **argv)
             std::printf("NO stall timed from outside: the window answered no ping\n");
             measured = false;
         }
+        std::fflush(stdout); // a trace taken meanwhile can be lined up with the figures
         TaviSettings::shared().setEnableCloudSync(false);
         shared.setupContainer();
     }
@@ -240,6 +241,7 @@ int main(int argc, char **argv)
                    && measured;
         std::printf("first import of %lld items from %s: %lld ms, memory added %.1f MB\n", qint64(itemCount(*target)),
                     from, qint64(elapsed.elapsed()), peak - before);
+        std::fflush(stdout);
         return target;
     };
 
