@@ -1,6 +1,7 @@
 #include "core/DateExtensions.h"
 
 #include <mutex>
+#include <optional>
 
 namespace {
 std::mutex g_dateSourceMutex;
@@ -80,8 +81,17 @@ QString displayLabel(const QDateTime &date, const QLocale &locale, const QDate &
 
 QString displayLabel(const QDateTime &date)
 {
-    const QStringList languages = QLocale().uiLanguages();
-    const QLocale locale = languages.isEmpty() ? QLocale() : QLocale(languages.first());
+    // The locale of the first UI language, looked up again only when the default locale changes:
+    // the system's languages are read from the environment under a lock that other threads take
+    // too, which a list painting its rows must not wait for.
+    thread_local std::optional<QLocale> lookedUpFor;
+    thread_local QLocale locale;
+    const QLocale current;
+    if (!lookedUpFor || *lookedUpFor != current) {
+        const QStringList languages = current.uiLanguages();
+        locale = languages.isEmpty() ? current : QLocale(languages.first());
+        lookedUpFor = current;
+    }
     return displayLabel(date, locale, currentDate());
 }
 

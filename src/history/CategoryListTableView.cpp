@@ -5,7 +5,6 @@
 #include "history/SimplePasteItemCellView.h"
 
 #include <QContextMenuEvent>
-#include <QCursor>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QKeyEvent>
@@ -143,8 +142,7 @@ void CategoryListTableView::paintEvent(QPaintEvent *event)
     QStyleOptionViewItem option;
     initViewItemOption(&option);
     const QModelIndex current = currentIndex();
-    const QModelIndex hover =
-        viewport()->underMouse() ? indexAt(viewport()->mapFromGlobal(QCursor::pos())) : QModelIndex();
+    const QModelIndex hover = m_pointer ? indexAt(*m_pointer) : QModelIndex();
     QItemSelectionModel *selection = selectionModel();
     const QStyle::State base =
         option.state & ~(QStyle::State_Selected | QStyle::State_MouseOver | QStyle::State_HasFocus);
@@ -335,7 +333,8 @@ void CategoryListTableView::mousePressEvent(QMouseEvent *event)
 
 void CategoryListTableView::mouseMoveEvent(QMouseEvent *event)
 {
-    const QModelIndex index = indexAt(event->position().toPoint());
+    m_pointer = event->position().toPoint();
+    const QModelIndex index = indexAt(*m_pointer);
     const int row = index.isValid() ? index.row() : -1;
     if (row != m_hoveredRow)
         m_deleteHidden = false;
@@ -353,6 +352,7 @@ void CategoryListTableView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void CategoryListTableView::leaveEvent(QEvent *event)
 {
+    m_pointer.reset();
     setHoveredRow(-1);
     QListView::leaveEvent(event);
 }
@@ -364,6 +364,13 @@ void CategoryListTableView::wheelEvent(QWheelEvent *event)
         viewport()->update();
     }
     QListView::wheelEvent(event);
+}
+
+void CategoryListTableView::verticalScrollbarValueChanged(int value)
+{
+    // The item view's own asks the display server where the pointer is, on every scroll step.
+    if (model() && value == verticalScrollBar()->maximum() && model()->canFetchMore(rootIndex()))
+        model()->fetchMore(rootIndex());
 }
 
 void CategoryListTableView::contextMenuEvent(QContextMenuEvent *event)

@@ -4,9 +4,12 @@
 // arithmetic instead of the list view's layout, which walks every row (a million of them) on each
 // change of the row count. It does not handle keys itself: the list's key monitor does. It tracks
 // the row under the pointer for the delete button, hidden again by scrolling until the pointer
-// enters a row. GUI thread.
+// enters a row. The pointer's place comes from the mouse events: painting and scrolling never ask
+// the display server for it, which would make each frame wait for a round trip. GUI thread.
 
 #include <QListView>
+
+#include <optional>
 
 class CategoryListModel;
 class QPainter;
@@ -71,6 +74,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
 
+protected Q_SLOTS:
+    void verticalScrollbarValueChanged(int value) override;
+
 private:
     void setHoveredRow(int row);
     void paintEmptyText(QPainter &painter);
@@ -86,6 +92,8 @@ private:
     static constexpr int kPrefetchPages = 3;
 
     int m_hoveredRow = -1;
+    // Where the pointer was last seen over the rows (viewport coordinates); none once it left.
+    std::optional<QPoint> m_pointer;
     bool m_deleteHidden = false;
     int m_clickedRow = -1;
     bool m_lite = false;

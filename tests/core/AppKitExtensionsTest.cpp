@@ -53,6 +53,24 @@ TEST(DisplayLabel, UsesTheCurrentDayByDefault)
     EXPECT_GT(dayAfter.size(), 5);
 }
 
+TEST(DisplayLabel, FollowsTheDefaultLocaleWhenItChanges)
+{
+    // The locale of the user's languages is looked up once, and again for a new default.
+    const QDate today(2026, 3, 14);
+    setCurrentDateSource([today] { return today; });
+    const QDateTime yesterday(today.addDays(-1), QTime(21, 40));
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    const QString german = displayLabel(yesterday);
+    const QString germanAgain = displayLabel(yesterday);
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    const QString english = displayLabel(yesterday);
+    QLocale::setDefault(QLocale::system());
+    setCurrentDateSource({});
+    EXPECT_EQ(german, QStringLiteral("13.03 21:40"));
+    EXPECT_EQ(germanAgain, german);
+    EXPECT_EQ(english, QStringLiteral("03/13 21:40"));
+}
+
 TEST(ScreenNumbers, IdentifyAttachedScreens)
 {
     const QList<QScreen *> screens = QGuiApplication::screens();
