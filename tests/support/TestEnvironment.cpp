@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -87,6 +88,17 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
         QThread::msleep(1);
     }
     return true;
+}
+
+bool waitPastTimersDueWithin(int intervalMs, int timeoutMs)
+{
+    bool fired = false;
+    QTimer marker;
+    marker.setSingleShot(true);
+    marker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&marker, &QTimer::timeout, [&fired] { fired = true; });
+    marker.start(intervalMs);
+    return waitUntil([&fired] { return fired; }, intervalMs + timeoutMs);
 }
 
 namespace {
