@@ -53,6 +53,9 @@ bool waitPastTimersDueWithin(int intervalMs, int timeoutMs = 30000);
 // Removes the folder when the process's tests have ended: for the home of a harness kept for the
 // whole process, never destroyed (so its QTemporaryDir would stay behind).
 void removeWhenTheTestsEnd(const QString &folder);
+// Removes those folders; the shared main calls it once the application object is gone, so that
+// nothing written while the application ends makes them again.
+void removeFoldersLeftForTheEnd();
 
 // Returns once the wall clock reads a later millisecond than at the call, so that the next time
 // stamp differs from every earlier one.
