@@ -42,7 +42,7 @@ QByteArray pngOf(const QImage &image);
 QStringList entriesWiderThanPrivate(const QStringList &roots);
 
 // Pumps the Qt event loop until condition holds or timeoutMs passes; returns the condition.
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 2000);
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000);
 
 // Returns once a timer of this thread started now for the interval has fired, and with it every
 // timer due before it; false when it has not fired within the timeout. For showing that something

@@ -25,7 +25,7 @@ public:
     explicit Peer(const QStringList &arguments);
     ~Peer();
     // Waits for a line of standard output that starts with `prefix`; returns the rest of it.
-    QByteArray waitForLine(const QByteArray &prefix, int timeoutMs = 5000);
+    QByteArray waitForLine(const QByteArray &prefix, int timeoutMs = 15000);
     // A line on its standard input.
     void writeLine(const QByteArray &line);
     qint64 processId() const { return m_process.processId(); }
