@@ -329,6 +329,10 @@ TEST(EndToEnd, TheDebianPackageDeclaresItsDependenciesAndStartsFromItsDesktopFil
               tree + QStringLiteral("/usr/bin/tavipaste"));
     if (hasProgram("lintian")) {
         QProcess lintian;
+        // Its caches go in the test's folder, removed with it, instead of staying in /tmp.
+        QProcessEnvironment lintianEnvironment = QProcessEnvironment::systemEnvironment();
+        lintianEnvironment.insert(QStringLiteral("TMPDIR"), root.path());
+        lintian.setProcessEnvironment(lintianEnvironment);
         lintian.start(QStringLiteral("lintian"), {QStringLiteral("--tag-display-limit"), QStringLiteral("0"), package});
         ASSERT_TRUE(lintian.waitForFinished(110000));
         const QByteArray report = lintian.readAllStandardOutput() + lintian.readAllStandardError();
