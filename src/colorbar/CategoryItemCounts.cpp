@@ -6,6 +6,7 @@
 #include "core/TaviSettings.h"
 #include "platform/DispatchQueue.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSet>
 #include <QTimer>
@@ -31,7 +32,9 @@ CategoryItemCounts::CategoryItemCounts(Counter counter, QObject *parent)
     : QObject(parent),
       m_counter(std::move(counter))
 {
-    m_clock.start();
+    QElapsedTimer clock;
+    clock.start();
+    m_now = [clock] { return clock.elapsed(); };
     m_runTimer = new QTimer(this);
     m_runTimer->setSingleShot(true);
     connect(m_runTimer, &QTimer::timeout, this, &CategoryItemCounts::startRun);
@@ -111,6 +114,8 @@ void CategoryItemCounts::setHeld(bool held)
 }
 
 void CategoryItemCounts::setSettleDelay(std::chrono::milliseconds delay) { m_settleTimer->setInterval(delay); }
+
+void CategoryItemCounts::setClockForTesting(std::function<qint64()> now) { m_now = std::move(now); }
 
 // --- Announcements
 
@@ -195,7 +200,7 @@ void CategoryItemCounts::adjust(const QString &id, qsizetype delta)
     if (entry.counting) {
         entry.raced = true;
         entry.racedDelta += delta;
-    } else if (entry.countedAt >= 0 && m_clock.elapsed() - entry.countedAt < kRaceWindowMs) {
+    } else if (entry.countedAt >= 0 && m_now() - entry.countedAt < kRaceWindowMs) {
         entry.unsettled = true;
     }
     if (entry.raced || entry.unsettled)
@@ -268,7 +273,7 @@ void CategoryItemCounts::finishRun(const QList<Result> &results)
             continue;
         Entry &entry = *it;
         entry.counting = false;
-        entry.countedAt = m_clock.elapsed();
+        entry.countedAt = m_now();
         if (entry.raced) {
             // Taken as not holding the changes met while counting, until a count in quiet confirms.
             entry.unsettled = true;

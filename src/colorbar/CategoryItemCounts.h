@@ -9,7 +9,6 @@
 #include "core/PBCategory.h"
 #include "platform/NotificationCenter.h"
 
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QStringList>
@@ -45,6 +44,9 @@ public:
     void setHeld(bool held);
     // How long the history must be quiet before an announcement that raced a count is checked.
     void setSettleDelay(std::chrono::milliseconds delay);
+    // The clock that tells how long ago a count landed, in ms (a monotonic clock unless set);
+    // set before the first count.
+    void setClockForTesting(std::function<qint64()> now);
 
 Q_SIGNALS:
     void countChanged(const QString &categoryId, qsizetype count);
@@ -58,7 +60,7 @@ private:
         bool unsettled = false; // to be counted once the history is quiet
         bool raced = false;     // changed while counted: the result may or may not hold the changes
         qsizetype racedDelta = 0;
-        qint64 countedAt = -1; // when the last result landed (ms of m_clock)
+        qint64 countedAt = -1; // when the last result landed (ms of m_now)
     };
     struct Result {
         QString id;
@@ -85,7 +87,7 @@ private:
     QHash<QString, Entry> m_entries;
     QTimer *m_runTimer = nullptr;
     QTimer *m_settleTimer = nullptr;
-    QElapsedTimer m_clock;
+    std::function<qint64()> m_now;
     bool m_running = false;
     bool m_held = false;
     ObserverBag m_observers;

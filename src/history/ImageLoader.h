@@ -30,6 +30,8 @@ public:
     void load(const QUrl &url, QObject *context, std::function<void(const QPixmap &)> done);
     // The image already in memory for the address; null when there is none (nothing is asked).
     QPixmap cached(const QUrl &url);
+    // Whether the address failed to give an image in this run, so that it is not asked again.
+    bool hasFailed(const QUrl &url) const { return m_failed.contains(url); }
 
 private:
     struct Waiter {

@@ -134,7 +134,7 @@ TEST_F(HUD, AStartingHideCancelsScheduledOnes)
     EXPECT_TRUE(hud->hasPendingRequests());
     hud->hide(false);
     EXPECT_FALSE(hud->hasPendingRequests());
-    QTest::qWait(80);
+    ASSERT_TRUE(waitPastTimersDueWithin(80)); // the cancelled one was due at 30 ms
     EXPECT_EQ(posted.count(ProgressHUD::kDidDisappear), 1);
 
     showText(QStringLiteral("Again"));

@@ -67,7 +67,7 @@ TEST(SpinningProgressIndicatorLayer, RunningStepsOnATimerUntilStopped)
     layer.stopProgressAnimation();
     EXPECT_FALSE(layer.isRunning());
     const int stopped = layer.fposition();
-    QTest::qWait(3 * SpinningProgressIndicatorLayer::kStepIntervalMs);
+    ASSERT_TRUE(waitPastTimersDueWithin(3 * SpinningProgressIndicatorLayer::kStepIntervalMs));
     EXPECT_EQ(layer.fposition(), stopped);
 }
 

@@ -45,9 +45,9 @@ public:
     Child(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment);
     ~Child();
     // The rest of the last line of standard output that starts with the prefix, once one arrives.
-    std::optional<QByteArray> waitForLine(const QByteArray &prefix, int timeoutMs = 5000);
+    std::optional<QByteArray> waitForLine(const QByteArray &prefix, int timeoutMs = 15000);
     // Waits until the latest line with the prefix equals the value.
-    bool waitForValue(const QByteArray &prefix, const QByteArray &value, int timeoutMs = 5000);
+    bool waitForValue(const QByteArray &prefix, const QByteArray &value, int timeoutMs = 15000);
     QByteArray lastValue(const QByteArray &prefix);
     bool waitForExit(int timeoutMs);
     QProcess &process() { return m_process; }

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <QTimer>
 
 #include <sys/stat.h>
 
@@ -89,23 +90,34 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
     return true;
 }
 
+bool waitPastTimersDueWithin(int intervalMs, int timeoutMs)
+{
+    bool fired = false;
+    QTimer marker;
+    marker.setSingleShot(true);
+    marker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&marker, &QTimer::timeout, [&fired] { fired = true; });
+    marker.start(intervalMs);
+    return waitUntil([&fired] { return fired; }, intervalMs + timeoutMs);
+}
+
 namespace {
-class FoldersRemovedAtTheEnd : public ::testing::Environment {
-public:
-    void TearDown() override
-    {
-        for (const QString &folder : folders)
-            QDir(folder).removeRecursively();
-    }
-    QStringList folders;
-};
+QStringList &foldersLeftForTheEnd()
+{
+    static auto *folders = new QStringList;
+    return *folders;
+}
 } // namespace
 
-void removeWhenTheTestsEnd(const QString &folder)
+void removeWhenTheTestsEnd(const QString &folder) { foldersLeftForTheEnd().append(folder); }
+
+void removeFoldersLeftForTheEnd()
 {
-    static auto *removed =
-        static_cast<FoldersRemovedAtTheEnd *>(::testing::AddGlobalTestEnvironment(new FoldersRemovedAtTheEnd));
-    removed->folders.append(folder);
+    // What the settings still hold is written now, so that no write makes a folder again later.
+    Defaults::standard().flush();
+    for (const QString &folder : std::as_const(foldersLeftForTheEnd()))
+        QDir(folder).removeRecursively();
+    foldersLeftForTheEnd().clear();
 }
 
 void waitForTheClockToMove()

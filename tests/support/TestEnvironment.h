@@ -42,11 +42,20 @@ QByteArray pngOf(const QImage &image);
 QStringList entriesWiderThanPrivate(const QStringList &roots);
 
 // Pumps the Qt event loop until condition holds or timeoutMs passes; returns the condition.
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 2000);
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 10000);
+
+// Returns once a timer of this thread started now for the interval has fired, and with it every
+// timer due before it; false when it has not fired within the timeout. For showing that something
+// timed did not happen (a stopped animation, a cancelled delay) without guessing how long a loaded
+// machine needs.
+bool waitPastTimersDueWithin(int intervalMs, int timeoutMs = 30000);
 
 // Removes the folder when the process's tests have ended: for the home of a harness kept for the
 // whole process, never destroyed (so its QTemporaryDir would stay behind).
 void removeWhenTheTestsEnd(const QString &folder);
+// Removes those folders; the shared main calls it once the application object is gone, so that
+// nothing written while the application ends makes them again.
+void removeFoldersLeftForTheEnd();
 
 // Returns once the wall clock reads a later millisecond than at the call, so that the next time
 // stamp differs from every earlier one.

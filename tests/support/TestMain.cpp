@@ -1,6 +1,7 @@
 // Shared main of the test executables: a QApplication and temporary XDG folders per process.
 
 #include "platform/Strings.h"
+#include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,7 +31,12 @@ int main(int argc, char **argv)
     ::testing::InitGoogleTest(&argc, argv);
     QApplication::setApplicationName(QStringLiteral("TaviPaste"));
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    Strings::install();
-    return RUN_ALL_TESTS();
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        Strings::install();
+        result = RUN_ALL_TESTS();
+    }
+    removeFoldersLeftForTheEnd();
+    return result;
 }

@@ -23,11 +23,6 @@ bool xdotool(const QStringList &arguments)
     return ok;
 }
 
-void pause(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
 const Shortcut kSuperJ(38, Shortcut::kCommand);
 const Shortcut kSuperK(40, Shortcut::kCommand);
 const Shortcut kSuperL(37, Shortcut::kCommand);
@@ -44,8 +39,6 @@ TEST(X11ShortcutMonitor, ASuspendedMonitorHoldsNothingAndTakesItsKeysBackOnResum
 
     monitor->setSuspended(true);
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+k")}));
-    pause(300);
-    EXPECT_EQ(fired, 0);
     // While suspended a registration still learns that another program holds the chord.
     EXPECT_FALSE(monitor->registerShortcut(kSuperL, [] {}));
     EXPECT_TRUE(monitor->registerShortcut(kSuperJ, [&] { fired += 10; }));
@@ -53,7 +46,9 @@ TEST(X11ShortcutMonitor, ASuspendedMonitorHoldsNothingAndTakesItsKeysBackOnResum
     monitor->setSuspended(false);
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+k")}));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
-    EXPECT_TRUE(waitUntil([&] { return fired == 11; }, 5000)) << "fired " << fired;
+    // The presses are reported in their order: once the last has fired, the suspended one is past.
+    EXPECT_TRUE(waitUntil([&] { return fired >= 10; }, 10000)) << "fired " << fired;
+    EXPECT_EQ(fired, 11) << "a suspended monitor fired, or a resumed one did not";
 }
 
 TEST(X11ShortcutRecorder, TheRecordedChordReachesTheRecorderAndBecomesTheHotKey)
@@ -88,9 +83,11 @@ TEST(X11ShortcutRecorder, TheRecordedChordReachesTheRecorderAndBecomesTheHotKey)
 
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+k")}));
     EXPECT_TRUE(waitUntil([&] { return opened == 1; }, 5000));
+    // The old chord does nothing any more: the new one pressed after it is the next to open.
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
-    pause(300);
-    EXPECT_EQ(opened, 1);
+    ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+k")}));
+    EXPECT_TRUE(waitUntil([&] { return opened >= 2; }, 10000));
+    EXPECT_EQ(opened, 2);
 
     // A restart binds the stored chord again.
     binder.reset();
@@ -98,9 +95,8 @@ TEST(X11ShortcutRecorder, TheRecordedChordReachesTheRecorderAndBecomesTheHotKey)
     ASSERT_TRUE(binder.bindShortcut(QStringLiteral("activeSpotlightSearchShortcutKey"), [&] { ++opened; }));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+j")}));
     ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("super+k")}));
-    EXPECT_TRUE(waitUntil([&] { return opened == 2; }, 5000));
-    pause(300);
-    EXPECT_EQ(opened, 2);
+    EXPECT_TRUE(waitUntil([&] { return opened >= 3; }, 10000));
+    EXPECT_EQ(opened, 3);
     binder.reset();
     ShortcutMonitor::setShared(std::make_unique<RecordingShortcutMonitor>());
 }

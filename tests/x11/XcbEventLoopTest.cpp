@@ -31,8 +31,11 @@ TEST(XcbEventLoop, AnIdleLoopSleepsUntilTheServerOrATaskWakesIt)
             ++rounds;
             return false;
         });
-    QThread::msleep(200); // the first rounds of the start
+    // Past the rounds of the start: a task has run, and the loop went back to sleep after it.
+    ASSERT_TRUE(waitUntil([&] { return rounds.load() > 0; }, 10000));
+    EXPECT_TRUE(loop.postAndWait([] {}, std::chrono::milliseconds(10000)));
     const int before = rounds.load();
+    // Sleeping is shown only by time passing with nothing to wake for.
     QThread::msleep(1000);
     EXPECT_LE(rounds.load() - before, 1) << "an idle loop woke for nothing";
 

@@ -1,5 +1,5 @@
 // A small X client the X11 tests drive as "another program":
-//   hang              owns the clipboard and never answers a request
+//   hang              owns the clipboard and never answers a request (prints ASKED: for each)
 //   window CLASS NAME maps a window with that WM_CLASS and title
 //   field             a text field; prints every change of its text
 //   copy TEXT         copies TEXT as an ordinary program does
@@ -66,8 +66,16 @@ int hang()
     std::free(owner);
     std::printf("OWNED:%u\n", owned ? window : 0);
     std::fflush(stdout);
+    // Each request is told of and left unanswered.
+    while (xcb_generic_event_t *event = xcb_wait_for_event(c)) {
+        if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST) {
+            std::printf("ASKED:%u\n", reinterpret_cast<xcb_selection_request_event_t *>(event)->target);
+            std::fflush(stdout);
+        }
+        std::free(event);
+    }
     for (;;)
-        ::pause(); // requests pile up unanswered
+        ::pause();
 }
 
 int muteHint(const char *text)
