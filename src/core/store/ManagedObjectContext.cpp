@@ -12,6 +12,15 @@
 
 namespace {
 quint64 bit(int index) { return quint64(1) << index; }
+
+QList<ManagedObjectPtr> objectsOf(const std::unordered_map<ManagedObject *, ManagedObjectPtr> &changed)
+{
+    QList<ManagedObjectPtr> objects;
+    objects.reserve(qsizetype(changed.size()));
+    for (const auto &entry : changed)
+        objects.append(entry.second);
+    return objects;
+}
 } // namespace
 
 QString StoreError::userInfoText() const
@@ -263,19 +272,13 @@ QList<ManagedObjectPtr> ManagedObjectContext::insertedObjects() const
 QList<ManagedObjectPtr> ManagedObjectContext::updatedObjects() const
 {
     std::lock_guard lock(m_mutex);
-    QList<ManagedObjectPtr> objects;
-    for (const auto &entry : m_updated)
-        objects.append(entry.second);
-    return objects;
+    return objectsOf(m_updated);
 }
 
 QList<ManagedObjectPtr> ManagedObjectContext::deletedObjects() const
 {
     std::lock_guard lock(m_mutex);
-    QList<ManagedObjectPtr> objects;
-    for (const auto &entry : m_deleted)
-        objects.append(entry.second);
-    return objects;
+    return objectsOf(m_deleted);
 }
 
 int ManagedObjectContext::registeredObjectCount() const
