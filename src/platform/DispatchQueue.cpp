@@ -1,5 +1,6 @@
 #include "platform/DispatchQueue.h"
 
+#include "platform/FailureKind.h"
 #include "platform/Log.h"
 
 #include <QCoreApplication>
@@ -162,8 +163,7 @@ void SerialQueue::run()
         try {
             work();
         } catch (const std::exception &error) {
-            LOG_ERROR("SerialQueue::run()",
-                      QStringLiteral("Work on %1 threw: %2").arg(m_label, QString::fromUtf8(error.what())));
+            LOG_ERROR("SerialQueue::run()", QStringLiteral("Work on %1 threw: %2").arg(m_label, exceptionKind(error)));
         } catch (...) {
             LOG_ERROR("SerialQueue::run()", QStringLiteral("Work on %1 threw an unknown exception").arg(m_label));
         }

@@ -23,14 +23,6 @@ QList<ManagedObjectPtr> objectsOf(const std::unordered_map<ManagedObject *, Mana
 }
 } // namespace
 
-QString StoreError::userInfoText() const
-{
-    QStringList parts;
-    for (auto it = userInfo.cbegin(); it != userInfo.cend(); ++it)
-        parts << it.key() + QStringLiteral(": ") + it.value().toString();
-    return QLatin1Char('{') + parts.join(QStringLiteral(", ")) + QLatin1Char('}');
-}
-
 ManagedObjectContext::ManagedObjectContext(std::shared_ptr<PersistentStore> store) : m_store(std::move(store)) {}
 
 ManagedObjectContext::~ManagedObjectContext()
