@@ -47,6 +47,14 @@ void asyncAfter(std::chrono::milliseconds delay, std::function<void()> work)
     });
 }
 
+void asyncUnlessCurrent(std::function<void()> work)
+{
+    if (!QCoreApplication::instance() || isCurrent())
+        work();
+    else
+        async(std::move(work));
+}
+
 DelayedScheduler scheduler()
 {
     return [](std::chrono::milliseconds delay, std::function<void()> work) { asyncAfter(delay, std::move(work)); };
