@@ -5,15 +5,10 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 
-#include <QCoreApplication>
-
 void postOnMain(const QString &name, const QVariantMap &userInfo)
 {
-    if (!QCoreApplication::instance() || MainQueue::isCurrent()) {
-        NotificationCenter::defaultCenter().post(name, nullptr, userInfo);
-        return;
-    }
-    MainQueue::async([name, userInfo] { NotificationCenter::defaultCenter().post(name, nullptr, userInfo); });
+    MainQueue::asyncUnlessCurrent(
+        [name, userInfo] { NotificationCenter::defaultCenter().post(name, nullptr, userInfo); });
 }
 
 void UnreadableSettingNotice::tell(const QString &key, const char *consequence)
@@ -23,6 +18,6 @@ void UnreadableSettingNotice::tell(const QString &key, const char *consequence)
     LOG_WARNING("tellUnreadableSetting(_:)",
                 QStringLiteral("[-] the stored \"%1\" cannot be read or is out of range; %2")
                     .arg(key, QString::fromLatin1(consequence)));
-    postHistoryProblem(L("Settings.Problem.title"),
-                       L(consequence).arg(Strings::text(QStringLiteral("Settings.Name.") + key)));
+    m_problems.tell(L("Settings.Problem.title"),
+                    L(consequence).arg(Strings::text(QStringLiteral("Settings.Name.") + key)));
 }

@@ -1,9 +1,9 @@
 #pragma once
 // How the history manager's parts tell the rest of the program: notifications posted on the main
-// thread with the payloads of NotificationPayloads.h, and the user told once of each setting whose
-// stored value cannot be read. Any thread.
+// thread with the payloads of NotificationPayloads.h, and the user told once (through
+// HistoryProblems) of each setting whose stored value cannot be read. Any thread.
 
-#include "capture/HistorySaver.h"
+#include "capture/HistoryProblems.h"
 #include "core/NotificationPayloads.h"
 #include "core/PBItem.h"
 
@@ -20,10 +20,13 @@ void postOnMain(const QString &name, const QVariantMap &userInfo = {});
 
 class UnreadableSettingNotice {
 public:
+    explicit UnreadableSettingNotice(HistoryProblems &problems) : m_problems(problems) {}
+
     // Tells the user once per setting that its stored value cannot be read, and what follows
     // (the text under `consequence`, naming the setting).
     void tell(const QString &key, const char *consequence);
 
 private:
+    HistoryProblems &m_problems;
     ToldOnce m_told;
 };

@@ -1,13 +1,14 @@
 #include "capture/HistoryCopyOut.h"
 
-#include "capture/HistorySaver.h"
+#include "capture/HistoryProblems.h"
 #include "core/TaviSettings.h"
 #include "platform/Log.h"
 #include "platform/Strings.h"
 
-HistoryCopyOut::HistoryCopyOut(TaviSettings &settings, HistoryRecords &records)
+HistoryCopyOut::HistoryCopyOut(TaviSettings &settings, HistoryRecords &records, HistoryProblems &problems)
     : m_settings(settings),
-      m_records(records)
+      m_records(records),
+      m_problems(problems)
 {
 }
 
@@ -21,7 +22,7 @@ std::optional<QList<PasteboardItem>> HistoryCopyOut::pasteboardItems(const QList
             result.prepend(std::move(*pasteboardItem)); // the last item comes first
         // Nothing rather than an empty or partial copy.
         if (readFailed) {
-            postHistoryProblem(L("Read.Problem.title"), L("Read.Problem.CopyOut"));
+            m_problems.tell(L("Read.Problem.title"), L("Read.Problem.CopyOut"));
             return std::nullopt;
         }
     }

@@ -10,11 +10,12 @@
 
 #include <memory>
 
+class HistoryProblems;
 class TaviSettings;
 
 class HistoryCopyOut {
 public:
-    HistoryCopyOut(TaviSettings &settings, HistoryRecords &records);
+    HistoryCopyOut(TaviSettings &settings, HistoryRecords &records, HistoryProblems &problems);
 
     // The pasteboard items of a copy-out: the last item first, items without data left out;
     // none, the user told, when an item's stored data could not be read.
@@ -27,4 +28,5 @@ public:
 private:
     TaviSettings &m_settings;
     HistoryRecords &m_records;
+    HistoryProblems &m_problems;
 };

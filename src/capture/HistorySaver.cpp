@@ -1,39 +1,17 @@
 #include "capture/HistorySaver.h"
 
-#include "core/NotificationPayloads.h"
 #include "core/store/PBItemRecord.h"
 #include "core/store/PBPasteboardDataRecord.h"
-#include "platform/DispatchQueue.h"
 #include "platform/Log.h"
-#include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
-
-#include <QCoreApplication>
 
 #include <unordered_set>
 
-bool ToldOnce::isFirst(const QString &cause)
+HistorySaver::HistorySaver(std::shared_ptr<ManagedObjectContext> context, HistoryProblems &problems)
+    : m_context(std::move(context)),
+      m_problems(problems)
 {
-    std::lock_guard lock(m_mutex);
-    if (m_told.contains(cause))
-        return false;
-    m_told.insert(cause);
-    return true;
 }
-
-void ToldOnce::forgetAll()
-{
-    std::lock_guard lock(m_mutex);
-    m_told.clear();
-}
-
-bool ToldOnce::isEmpty() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_told.isEmpty();
-}
-
-HistorySaver::HistorySaver(std::shared_ptr<ManagedObjectContext> context) : m_context(std::move(context)) {}
 
 bool HistorySaver::save()
 {
@@ -50,7 +28,7 @@ bool HistorySaver::save()
     LOG_ERROR("saveContext()", QStringLiteral("Unresolved error ") + error.text());
     const FailureCause cause = causeOf(error);
     if (m_told.isFirst(QString::number(int(cause))))
-        postHistoryProblem(L("Save.Problem.title"), message(cause, error));
+        m_problems.tell(L("Save.Problem.title"), message(cause, error));
     return false;
 }
 
@@ -86,16 +64,4 @@ QString HistorySaver::message(FailureCause cause, const StoreError &error)
     case FailureCause::other: break;
     }
     return L("Save.Problem.Other").arg(error.description);
-}
-
-void postHistoryProblem(const QString &title, const QString &text)
-{
-    const QVariantMap userInfo = NotificationPayload::HistoryProblem::encode({title, text});
-    if (!QCoreApplication::instance() || MainQueue::isCurrent()) {
-        NotificationCenter::defaultCenter().post(NotificationName::historyProblemOccurred, nullptr, userInfo);
-        return;
-    }
-    MainQueue::async([userInfo] {
-        NotificationCenter::defaultCenter().post(NotificationName::historyProblemOccurred, nullptr, userInfo);
-    });
 }

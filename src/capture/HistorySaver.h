@@ -3,32 +3,18 @@
 // that fails (disk full, read-only, an I/O error); after a success a new failure is told again.
 // Also counts the items whose changes are still unwritten. Any thread.
 
+#include "capture/HistoryProblems.h"
 #include "core/store/ManagedObjectContext.h"
 
-#include <QSet>
 #include <QString>
 
 #include <memory>
-#include <mutex>
-
-// Remembers which problems the user was told about, so each is told once. Any thread.
-class ToldOnce {
-public:
-    // True the first time a cause is asked about (until forgetAll()).
-    bool isFirst(const QString &cause);
-    void forgetAll();
-    bool isEmpty() const;
-
-private:
-    mutable std::mutex m_mutex;
-    QSet<QString> m_told;
-};
 
 class HistorySaver {
 public:
     using FailureCause = StoreError::Kind;
 
-    explicit HistorySaver(std::shared_ptr<ManagedObjectContext> context);
+    HistorySaver(std::shared_ptr<ManagedObjectContext> context, HistoryProblems &problems);
 
     // Saves the pending changes; false when that failed (they stay pending).
     bool save();
@@ -41,8 +27,6 @@ public:
 
 private:
     std::shared_ptr<ManagedObjectContext> m_context;
+    HistoryProblems &m_problems;
     ToldOnce m_told;
 };
-
-// Posts "historyProblemOccurred" with this title and text on the main thread. Any thread.
-void postHistoryProblem(const QString &title, const QString &text);

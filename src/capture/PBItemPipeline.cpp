@@ -6,6 +6,7 @@
 #include "core/StringExtensions.h"
 #include "core/TaviSettings.h"
 #include "core/Thumbnail.h"
+#include "core/store/StoreFailure.h"
 #include "platform/LockedFiles.h"
 #include "platform/Log.h"
 #include "platform/UniformType.h"
@@ -337,8 +338,8 @@ PasteboardProcessResult PBItemPipeline::process(const PasteboardItem &item,
     try {
         result = processItem(item, app, environment);
     } catch (const std::exception &error) {
-        result = fail(QStringLiteral("Reading the item failed: ") + QString::fromUtf8(error.what())
-                      + QStringLiteral(". Ignored."));
+        result =
+            fail(QStringLiteral("Reading the item failed: ") + storeFailureKind(error) + QStringLiteral(". Ignored."));
     } catch (...) {
         result = fail(QStringLiteral("Reading the item failed. Ignored."));
     }

@@ -45,13 +45,14 @@ private:
 } // namespace
 
 PasteboardCapture::PasteboardCapture(Pasteboard &pasteboard, Workspace &workspace, TaviSettings &settings,
-                                     HistoryRecords &records, SaveScheduler &saveScheduler,
+                                     HistoryRecords &records, SaveScheduler &saveScheduler, HistoryProblems &problems,
                                      UnreadableSettingNotice &unreadableSettings)
     : m_pasteboard(pasteboard),
       m_workspace(workspace),
       m_settings(settings),
       m_records(records),
       m_saveScheduler(saveScheduler),
+      m_problems(problems),
       m_unreadableSettings(unreadableSettings)
 {
     m_lastChangeCount.store(m_pasteboard.changeCount());
@@ -354,10 +355,10 @@ void PasteboardCapture::noteLostCopies(LossCause cause, qint64 count)
                            .arg(count)
                            .arg(QLatin1String(kCauses[int(cause)]))
                            .arg(total));
-    postOnMain(NotificationName::historyCopiesLost, NotificationPayload::CopiesLost::encode(total));
+    m_problems.tellCopiesLost(total);
     static const char *const kTexts[] = {"Capture.Lost.Replaced", "Capture.Lost.NoAnswer", "Capture.Lost.NotTaken"};
     if (m_toldLosses.isFirst(QString::number(int(cause))))
-        postHistoryProblem(L("Capture.Lost.title"), L(kTexts[int(cause)]));
+        m_problems.tell(L("Capture.Lost.title"), L(kTexts[int(cause)]));
 }
 
 void PasteboardCapture::tellIfSizeLimitIsUnreadable()

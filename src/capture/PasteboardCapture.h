@@ -29,7 +29,8 @@ public:
     using FolderAuthorizationCheck = std::function<std::optional<QString>(const QList<PasteboardItem> &)>;
 
     PasteboardCapture(Pasteboard &pasteboard, Workspace &workspace, TaviSettings &settings, HistoryRecords &records,
-                      SaveScheduler &saveScheduler, UnreadableSettingNotice &unreadableSettings);
+                      SaveScheduler &saveScheduler, HistoryProblems &problems,
+                      UnreadableSettingNotice &unreadableSettings);
     ~PasteboardCapture();
     PasteboardCapture(const PasteboardCapture &) = delete;
     PasteboardCapture &operator=(const PasteboardCapture &) = delete;
@@ -84,6 +85,7 @@ private:
     TaviSettings &m_settings;
     HistoryRecords &m_records;
     SaveScheduler &m_saveScheduler;
+    HistoryProblems &m_problems;
     UnreadableSettingNotice &m_unreadableSettings;
 
     std::atomic<bool> m_isPaused{false};

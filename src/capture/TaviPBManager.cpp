@@ -26,18 +26,18 @@ TaviPBManager::TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCat
     : m_pasteboard(pasteboard),
       m_categoryManager(categoryManager),
       m_settings(TaviSettings::shared()),
-      m_saver(categoryManager.context()),
+      m_saver(categoryManager.context(), m_problems),
       m_saveScheduler([this] {
           const bool saved = m_saver.save();
           Memory::trim(); // what the saved payloads took goes back to the system
           return saved;
       }),
-      m_unreadableSettings(std::make_unique<UnreadableSettingNotice>()),
+      m_unreadableSettings(std::make_unique<UnreadableSettingNotice>(m_problems)),
       m_records(std::make_unique<HistoryRecords>(categoryManager, m_saveScheduler)),
       m_capture(std::make_unique<PasteboardCapture>(pasteboard, workspace, m_settings, *m_records, m_saveScheduler,
-                                                    *m_unreadableSettings)),
+                                                    m_problems, *m_unreadableSettings)),
       m_queries(std::make_unique<HistoryQueries>(m_settings, *m_records)),
-      m_copyOut(std::make_unique<HistoryCopyOut>(m_settings, *m_records)),
+      m_copyOut(std::make_unique<HistoryCopyOut>(m_settings, *m_records, m_problems)),
       m_edits(std::make_unique<HistoryEdits>(*m_records)),
       m_clearing(std::make_unique<HistoryClearing>(m_settings, *m_records, *m_queries, *m_unreadableSettings)),
       m_notes(std::make_unique<HistoryNotes>(m_settings, *m_records))

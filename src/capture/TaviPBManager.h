@@ -8,8 +8,9 @@
 //
 // Threads: the poll and the item pipeline run on the serial capture queue "com.tavi.pbQueue";
 // everything else may be called from any thread (the store's context is locked). Notifications
-// are always posted on the main thread. The capture queue never waits for the main thread.
+// are always posted, and problems() signalled, on the main thread. The capture queue never waits for the main thread.
 
+#include "capture/HistoryProblems.h"
 #include "capture/HistorySaver.h"
 #include "capture/PBItemPipeline.h"
 #include "capture/PBNote.h"
@@ -218,8 +219,13 @@ public:
     // The copies not recorded since this manager started: replaced by a newer one before they
     // could be read, given up because their program did not answer or stopped sending them, or
     // come faster than they could be taken. Each loss is logged and announced with the new total
-    // ("historyCopiesLost"); the first of each cause is told the user. Any thread.
+    // (problems().copiesLost); the first of each cause is told the user. Any thread.
     qint64 lostCopyCount() const;
+
+    // --- Problems
+    // Where the user is told of the history's problems (a failed save or read, lost copies, an
+    // unreadable setting), each cause once. Any thread; its signals come on the main thread.
+    HistoryProblems &problems() { return m_problems; }
 
     // --- Saving
     // Saves the pending changes now (termination, SIGTERM, the end of the session); false when
@@ -239,6 +245,7 @@ private:
     PBCategoryManager &m_categoryManager;
     TaviSettings &m_settings;
 
+    HistoryProblems m_problems;
     HistorySaver m_saver;
     SaveScheduler m_saveScheduler;
     std::unique_ptr<UnreadableSettingNotice> m_unreadableSettings;

@@ -10,8 +10,6 @@ inline const QString info = QStringLiteral("info");
 inline const QString items = QStringLiteral("items");
 // The new remote configuration of "ServerConfigDidUpdate".
 inline const QString serverConfig = QStringLiteral("kServerConfig");
-// The title of "historyProblemOccurred" (its text is under info).
-inline const QString title = QStringLiteral("title");
 } // namespace NotificationKey
 
 namespace NotificationName {
@@ -53,11 +51,6 @@ inline const QString activeScreenDidChange = QStringLiteral("activeScreenDidChan
 // Store and sync.
 inline const QString remoteDataChanged = QStringLiteral("remoteDataChanged");
 inline const QString cloudSyncStateChanged = QStringLiteral("cloudSyncStateChanged");
-// Something the user must know about their history (a save that failed, a setting that was
-// ignored, an item that could not be read): info is the plain-words text, title its title.
-inline const QString historyProblemOccurred = QStringLiteral("historyProblemOccurred");
-// Copies were lost before they could be recorded; info is how many this session (qint64).
-inline const QString historyCopiesLost = QStringLiteral("historyCopiesLost");
 
 // Shell.
 inline const QString needCheckAuthorize = QStringLiteral("needCheckAuthorize"); // folder path

@@ -43,17 +43,4 @@ std::optional<QScreen *> ActiveScreen::decode(const Notification &notification)
     return info.value<QScreen *>();
 }
 
-QVariantMap HistoryProblem::encode(const HistoryProblem &problem)
-{
-    return {{NotificationKey::info, problem.text}, {NotificationKey::title, problem.title}};
-}
-
-std::optional<HistoryProblem> HistoryProblem::decode(const Notification &notification)
-{
-    const QVariant text = notification.info();
-    if (text.typeId() != QMetaType::QString)
-        return std::nullopt;
-    return HistoryProblem{notification.userInfo.value(NotificationKey::title).toString(), text.toString()};
-}
-
 } // namespace NotificationPayload

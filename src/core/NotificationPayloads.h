@@ -60,8 +60,6 @@ using ColorBarAppearance = Single<PBColorBarAppearance>;            // "colorBar
 using ColorBarSize = Single<PBColorBarSize>;                        // "colorBarSizeChanged"
 using ColorBarPosition = Single<PBColorBarPosition>;                // "colorBarPositionChanged"
 using ColorBarScreenOption = Single<PBColorBarDisplayScreenOption>; // "colorBarScreenOptionChanged"
-// "historyCopiesLost": how many copies were lost this session.
-using CopiesLost = Single<qint64>;
 // "needCheckAuthorize": the folder to ask access to.
 using FolderToAuthorize = Single<QString>;
 
@@ -69,15 +67,6 @@ using FolderToAuthorize = Single<QString>;
 struct ActiveScreen {
     static QVariantMap encode(QScreen *screen);
     static std::optional<QScreen *> decode(const Notification &notification);
-};
-
-// "historyProblemOccurred": what the user must be told, in plain words, and its title.
-struct HistoryProblem {
-    QString title;
-    QString text;
-
-    static QVariantMap encode(const HistoryProblem &problem);
-    static std::optional<HistoryProblem> decode(const Notification &notification);
 };
 
 } // namespace NotificationPayload

@@ -132,16 +132,8 @@ void CategoryNoteWindowController::autoSave()
     const QString body = noteContentTextView->toPlainText();
     if (title.isEmpty() && body.isEmpty())
         return;
-    if (!isUpdated || !item) {
-        item = m_manager.addNote(title, body);
-        isUpdated = true;
-    } else {
-        auto provider = PBNoteItemProvider::make(title, body);
-        if (!provider)
-            return;
-        item->setDataProvider(std::move(*provider));
-        m_manager.updateNote(*item);
-    }
+    if (writeNote(title, body) == NoteWrite::refused)
+        return;
     m_dirty = false;
     const QString when = QLocale().toString(QDateTime::currentDateTime(), QLocale::LongFormat);
     autoSavedLabel->setText(L("Note.AutoSave.Title").arg(when));
@@ -158,19 +150,28 @@ void CategoryNoteWindowController::saveNote()
                   L("Note.Alert.confirm"));
         return;
     }
-    if (!isUpdated || !item) {
-        m_manager.addNote(title, body);
-        Analytics::trackEvent(QStringLiteral("Note_Add"));
-    } else {
-        auto provider = PBNoteItemProvider::make(title, body);
-        if (!provider)
-            return;
-        item->setDataProvider(std::move(*provider));
-        m_manager.updateNote(*item);
-        Analytics::trackEvent(QStringLiteral("Note_Edit"));
-    }
+    const NoteWrite written = writeNote(title, body);
+    if (written == NoteWrite::refused)
+        return;
+    Analytics::trackEvent(written == NoteWrite::added ? QStringLiteral("Note_Add") : QStringLiteral("Note_Edit"));
     m_dirty = false;
     closeWithoutAsking();
+}
+
+CategoryNoteWindowController::NoteWrite CategoryNoteWindowController::writeNote(const QString &title,
+                                                                                const QString &body)
+{
+    if (!isUpdated || !item) {
+        item = m_manager.addNote(title, body);
+        isUpdated = true;
+        return NoteWrite::added;
+    }
+    auto provider = PBNoteItemProvider::make(title, body);
+    if (!provider)
+        return NoteWrite::refused;
+    item->setDataProvider(std::move(*provider));
+    m_manager.updateNote(*item);
+    return NoteWrite::updated;
 }
 
 void CategoryNoteWindowController::escape()

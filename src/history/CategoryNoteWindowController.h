@@ -57,6 +57,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    enum class NoteWrite { added, updated, refused };
+
+    // Adds the note the first time (it is then the one edited), else writes the text into it;
+    // refused when the text makes no note.
+    NoteWrite writeNote(const QString &title, const QString &body);
     void textDidChange();
     void showCounts(const NoteCounts &counts);
     bool isEmpty() const;

@@ -1,5 +1,6 @@
 #include "platform/DispatchQueue.h"
 
+#include "platform/FailureKind.h"
 #include "platform/Log.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,14 @@ void asyncAfter(std::chrono::milliseconds delay, std::function<void()> work)
     async([delay, work = std::move(work)]() mutable {
         QTimer::singleShot(delay, QCoreApplication::instance(), std::move(work));
     });
+}
+
+void asyncUnlessCurrent(std::function<void()> work)
+{
+    if (!QCoreApplication::instance() || isCurrent())
+        work();
+    else
+        async(std::move(work));
 }
 
 DelayedScheduler scheduler()
@@ -162,8 +171,7 @@ void SerialQueue::run()
         try {
             work();
         } catch (const std::exception &error) {
-            LOG_ERROR("SerialQueue::run()",
-                      QStringLiteral("Work on %1 threw: %2").arg(m_label, QString::fromUtf8(error.what())));
+            LOG_ERROR("SerialQueue::run()", QStringLiteral("Work on %1 threw: %2").arg(m_label, exceptionKind(error)));
         } catch (...) {
             LOG_ERROR("SerialQueue::run()", QStringLiteral("Work on %1 threw an unknown exception").arg(m_label));
         }

@@ -24,6 +24,8 @@ namespace MainQueue {
 // Runs on the GUI thread's event loop. Any thread. Dropped when no application object exists.
 void async(std::function<void()> work);
 void asyncAfter(std::chrono::milliseconds delay, std::function<void()> work);
+// Runs at once on the GUI thread (or where no application object exists), else as async(). Any thread.
+void asyncUnlessCurrent(std::function<void()> work);
 bool isCurrent();
 // asyncAfter as a scheduler.
 DelayedScheduler scheduler();

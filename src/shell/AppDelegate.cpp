@@ -109,6 +109,7 @@ void AppDelegate::applicationWillTerminate()
     m_terminated = true;
     m_quickSelectionKeys->stop();
     m_observers.clear();
+    m_startUp->stopListening();
     if (m_dayTimer)
         m_dayTimer->stop();
     m_windowWatcher->stop();

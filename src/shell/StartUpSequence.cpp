@@ -1,10 +1,10 @@
 #include "shell/StartUpSequence.h"
 
+#include "capture/HistoryProblems.h"
 #include "capture/TaviPBManager.h"
 #include "core/Alert.h"
 #include "core/AppGlobals.h"
 #include "core/NotificationNames.h"
-#include "core/NotificationPayloads.h"
 #include "core/TPBookMarkCacher.h"
 #include "core/TaviSettings.h"
 #include "core/store/CoreDataStack.h"
@@ -51,9 +51,14 @@ StartUpSequence::StartUpSequence(AppDelegate &delegate, TaviPBManager &pbManager
     : m_delegate(delegate),
       m_pbManager(pbManager),
       m_settings(settings),
-      m_observers(observers)
+      m_observers(observers),
+      m_listeners(std::make_unique<QObject>())
 {
 }
+
+StartUpSequence::~StartUpSequence() = default;
+
+void StartUpSequence::stopListening() { m_listeners.reset(); }
 
 void StartUpSequence::run()
 {
@@ -136,7 +141,7 @@ void StartUpSequence::registerObservers()
     observe(NotificationName::didChangedPasteEnableState, &AppDelegate::didChangedPasteEnableStateHandler);
     observe(NotificationName::historyItemDidDelete, &AppDelegate::historyShortenedHandler);
     observe(NotificationName::historyItemsDidClear, &AppDelegate::historyShortenedHandler);
-    m_observers.observe(NotificationName::historyCopiesLost, [delegate](const Notification &) {
+    QObject::connect(&m_pbManager.problems(), &HistoryProblems::copiesLost, m_listeners.get(), [delegate] {
         if (QSystemTrayIcon *item = delegate->statusItem())
             item->setToolTip(delegate->statusToolTip());
     });
@@ -150,17 +155,20 @@ void StartUpSequence::tellHistoryProblems()
 {
     // Each is told once the launch is done (or the reporter has moved on), so the dialog holds
     // up neither.
-    const auto tell = [](const QString &title, const QString &text) {
-        MainQueue::async([title, text] {
-            showAlert(title, text, L("Store.Problem.OK"), std::nullopt, nullptr, AlertStyle::critical);
-        });
+    const auto alert = [](const QString &title, const QString &text) {
+        showAlert(title, text, L("Store.Problem.OK"), std::nullopt, nullptr, AlertStyle::critical);
     };
-    if (const auto problem = CoreDataStack::shared().storeProblem())
-        tell(L("Store.Problem.title"), problem->message());
+    const auto tellLater = [alert](const QString &title, const QString &text) {
+        MainQueue::async([alert, title, text] { alert(title, text); });
+    };
+    CoreDataStack &stack = CoreDataStack::shared();
+    if (const auto problem = stack.storeProblem())
+        tellLater(L("Store.Problem.title"), problem->message());
     if (const QString aside = m_settings.keptAsidePath(); !aside.isEmpty())
-        tell(L("Settings.Problem.title"), L("Settings.Problem.KeptAside").arg(aside));
-    m_observers.observe(NotificationName::historyProblemOccurred, [tell](const Notification &notification) {
-        if (const auto problem = NotificationPayload::HistoryProblem::decode(notification))
-            tell(problem->title, problem->text);
-    });
+        tellLater(L("Settings.Problem.title"), L("Settings.Problem.KeptAside").arg(aside));
+    QObject::connect(&m_pbManager.problems(), &HistoryProblems::problemOccurred, m_listeners.get(), alert,
+                     Qt::QueuedConnection);
+    QObject::connect(
+        &stack, &CoreDataStack::storeProblemFound, m_listeners.get(),
+        [alert](const QString &message) { alert(L("Store.Problem.title"), message); }, Qt::QueuedConnection);
 }

@@ -13,15 +13,31 @@ CaptureHarness::CaptureHarness()
     categories = std::make_unique<PBCategoryManager>(CoreDataStack::shared().managedContext());
     workspace.setFrontmostApplication(editor());
     manager = std::make_unique<TaviPBManager>(pasteboard, workspace, *categories);
+    watchProblems();
     auto posted = m_posted;
     m_token = NotificationCenter::defaultCenter().addObserver({}, [posted](const Notification &notification) {
         posted->append({notification.name, notification.userInfo, MainQueue::isCurrent()});
     });
 }
 
+void CaptureHarness::watchProblems()
+{
+    HistoryProblems &problems = manager->problems();
+    m_told = std::make_unique<QSignalSpy>(&problems, &HistoryProblems::problemOccurred);
+    m_lost = std::make_unique<QSignalSpy>(&problems, &HistoryProblems::copiesLost);
+    const auto checkThread = [this] {
+        if (!MainQueue::isCurrent())
+            m_signalledOnMainThreadOnly = false;
+    };
+    QObject::connect(&problems, &HistoryProblems::problemOccurred, checkThread);
+    QObject::connect(&problems, &HistoryProblems::copiesLost, checkThread);
+}
+
 CaptureHarness::~CaptureHarness()
 {
     NotificationCenter::defaultCenter().removeObserver(m_token);
+    m_told.reset();
+    m_lost.reset();
     manager.reset();
     categories.reset();
     CoreDataStack::resetShared();
@@ -50,6 +66,29 @@ QList<PostedNotification> CaptureHarness::posted(const QString &name) const
             result.append(notification);
     }
     return result;
+}
+
+QStringList CaptureHarness::told() const
+{
+    QStringList texts;
+    for (const QList<QVariant> &arguments : *m_told)
+        texts << arguments.value(1).toString();
+    return texts;
+}
+
+QList<qint64> CaptureHarness::lostTotals() const
+{
+    QList<qint64> totals;
+    for (const QList<QVariant> &arguments : *m_lost)
+        totals << arguments.value(0).toLongLong();
+    return totals;
+}
+
+void CaptureHarness::clearPosted()
+{
+    m_posted->clear();
+    m_told->clear();
+    m_lost->clear();
 }
 
 QStringList CaptureHarness::texts()

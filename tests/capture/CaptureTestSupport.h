@@ -10,8 +10,10 @@
 #include "support/TestEnvironment.h"
 
 #include <QList>
+#include <QSignalSpy>
 #include <QVariantMap>
 
+#include <atomic>
 #include <memory>
 
 struct PostedNotification {
@@ -32,7 +34,14 @@ public:
     void settle();
 
     QList<PostedNotification> posted(const QString &name) const;
-    void clearPosted() { m_posted->clear(); }
+    // The texts of the problems told (problems().problemOccurred), and the totals of lost copies
+    // announced (problems().copiesLost), in order; each signal with whether it came on the main thread.
+    QStringList told() const;
+    QList<qint64> lostTotals() const;
+    bool signalledOnMainThreadOnly() const { return m_signalledOnMainThreadOnly.load(); }
+    void clearPosted();
+    // Watches the problems of `manager` (again, after a test replaced it); what was seen before is forgotten.
+    void watchProblems();
     QStringList texts(); // every item's text, in getAllItems() order
     PBItem item(const QString &text);
 
@@ -49,6 +58,9 @@ public:
     std::unique_ptr<TaviPBManager> manager;
 
 private:
+    std::unique_ptr<QSignalSpy> m_told;
+    std::unique_ptr<QSignalSpy> m_lost;
+    std::atomic<bool> m_signalledOnMainThreadOnly{true};
     std::shared_ptr<QList<PostedNotification>> m_posted = std::make_shared<QList<PostedNotification>>();
     NotificationCenter::Token m_token = 0;
 };

@@ -20,6 +20,7 @@ void restart(CaptureHarness &h)
     CoreDataStack::resetShared();
     h.categories = std::make_unique<PBCategoryManager>(CoreDataStack::shared().managedContext());
     h.manager = std::make_unique<TaviPBManager>(h.pasteboard, h.workspace, *h.categories);
+    h.watchProblems();
 }
 
 void renameTable(const char *from, const char *to)
@@ -51,9 +52,7 @@ TEST(ReadFailure, AnItemWhoseDataCannotBeReadIsNotCopiedOutEmpty)
     h.settle();
     ASSERT_EQ(h.pasteboard.contents().size(), 1);
     EXPECT_EQ(h.pasteboard.contents().first().string(PasteboardType::string), QStringLiteral("on the clipboard"));
-    const auto told = h.posted(NotificationName::historyProblemOccurred);
-    ASSERT_EQ(told.size(), 1);
-    EXPECT_EQ(told.first().userInfo.value(NotificationKey::info).toString(), L("Read.Problem.CopyOut"));
+    EXPECT_EQ(h.told(), QStringList{L("Read.Problem.CopyOut")});
 
     // Once the store reads again, so does the item: the failure was not remembered as "empty".
     renameTable("away", "PBPasteboardDataRecord");

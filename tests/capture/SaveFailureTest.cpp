@@ -39,14 +39,6 @@ TEST(SaveScheduler, AFailedSaveStaysPendingAndIsTriedAgainUntilOneSucceeds)
 
 namespace {
 SQLite::Database &database(CaptureHarness &h) { return h.manager->storage().context()->store()->database(); }
-
-QStringList toldTexts(const CaptureHarness &h)
-{
-    QStringList texts;
-    for (const PostedNotification &notification : h.posted(NotificationName::historyProblemOccurred))
-        texts << notification.userInfo.value(NotificationKey::info).toString();
-    return texts;
-}
 } // namespace
 
 TEST(SaveFailure, EachCauseIsToldOnceInPlainWordsAndTheChangesStayPending)
@@ -61,7 +53,7 @@ TEST(SaveFailure, EachCauseIsToldOnceInPlainWordsAndTheChangesStayPending)
     EXPECT_FALSE(h.manager->saveNow());
     EXPECT_FALSE(h.manager->saveNow());
     h.settle();
-    EXPECT_EQ(toldTexts(h), QStringList{L("Save.Problem.ReadOnly")});
+    EXPECT_EQ(h.told(), QStringList{L("Save.Problem.ReadOnly")});
     EXPECT_EQ(h.manager->unsavedItemCount(), 1);
 
     database(h).exec("PRAGMA query_only = 0");
@@ -70,7 +62,7 @@ TEST(SaveFailure, EachCauseIsToldOnceInPlainWordsAndTheChangesStayPending)
     EXPECT_FALSE(h.manager->saveNow());
     EXPECT_FALSE(h.manager->saveNow());
     h.settle();
-    EXPECT_EQ(toldTexts(h), (QStringList{L("Save.Problem.ReadOnly"), L("Save.Problem.DiskFull")}));
+    EXPECT_EQ(h.told(), (QStringList{L("Save.Problem.ReadOnly"), L("Save.Problem.DiskFull")}));
     EXPECT_EQ(h.manager->unsavedItemCount(), 2);
     EXPECT_TRUE(h.manager->saveScheduler().isPending());
 
@@ -86,7 +78,7 @@ TEST(SaveFailure, EachCauseIsToldOnceInPlainWordsAndTheChangesStayPending)
     h.copyText(QStringLiteral("third"));
     EXPECT_FALSE(h.manager->saveNow());
     h.settle();
-    EXPECT_EQ(toldTexts(h).size(), 3);
+    EXPECT_EQ(h.told().size(), 3);
     database(h).exec("PRAGMA query_only = 0");
 }
 
@@ -101,7 +93,7 @@ TEST(SaveFailure, AnyOtherFailureNamesItsReason)
     h.copyText(QStringLiteral("second"));
     EXPECT_FALSE(h.manager->saveNow());
     h.settle();
-    const QStringList told = toldTexts(h);
+    const QStringList told = h.told();
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told.first().contains(QStringLiteral("refused"))) << told.first().toStdString();
     database(h).exec("DROP TRIGGER temp.refuse");

@@ -68,10 +68,11 @@ TEST(NotificationPayloads, APayloadOfAnotherShapeDecodesAsNothing)
         delivered(NotificationPayload::ColorBarPosition::encode(PBColorBarPosition::right))));
     EXPECT_FALSE(NotificationPayload::ActiveScreen::decode(
         delivered(NotificationPayload::FolderToAuthorize::encode(QStringLiteral("/home")))));
-    EXPECT_FALSE(NotificationPayload::HistoryProblem::decode(delivered(NotificationPayload::CopiesLost::encode(3))));
+    EXPECT_FALSE(
+        NotificationPayload::FolderToAuthorize::decode(delivered(NotificationPayload::ColorBarDelay::encode(3))));
 }
 
-TEST(NotificationPayloads, SingleValuesAndProblemsComeBackAsPosted)
+TEST(NotificationPayloads, SingleValuesComeBackAsPosted)
 {
     const PBItem item = textItem(QStringLiteral("a"), {PBCategory::all()});
     EXPECT_EQ(
@@ -85,14 +86,7 @@ TEST(NotificationPayloads, SingleValuesAndProblemsComeBackAsPosted)
     EXPECT_EQ(NotificationPayload::ColorBarScreenOption::decode(delivered(
                   NotificationPayload::ColorBarScreenOption::encode(PBColorBarDisplayScreenOption::specific))),
               PBColorBarDisplayScreenOption::specific);
-    EXPECT_EQ(NotificationPayload::CopiesLost::decode(delivered(NotificationPayload::CopiesLost::encode(7))), 7);
-
-    const QVariantMap problem =
-        NotificationPayload::HistoryProblem::encode({QStringLiteral("Title"), QStringLiteral("Text")});
-    // The text is the payload, its title beside it.
-    EXPECT_EQ(delivered(problem).info(), QVariant(QStringLiteral("Text")));
-    const auto decoded = NotificationPayload::HistoryProblem::decode(delivered(problem));
-    ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->title, QStringLiteral("Title"));
-    EXPECT_EQ(decoded->text, QStringLiteral("Text"));
+    EXPECT_EQ(NotificationPayload::FolderToAuthorize::decode(
+                  delivered(NotificationPayload::FolderToAuthorize::encode(QStringLiteral("/home/a")))),
+              QStringLiteral("/home/a"));
 }

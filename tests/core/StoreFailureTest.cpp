@@ -1,4 +1,5 @@
 #include "core/store/StoreFailure.h"
+#include "core/store/StoreStatements.h"
 
 #include <SQLiteCpp/Database.h>
 
@@ -18,6 +19,10 @@ TEST(StoreFailure, NamesTheCodeNeverTheMessage)
         const QString kind = storeFailureKind(error);
         EXPECT_FALSE(kind.contains(QStringLiteral("secret")));
         EXPECT_TRUE(kind.startsWith(QStringLiteral("SQLite error 1 ")));
+        // A failed fetch or save carries both: the message for the user, the kind for the log.
+        const StoreError stored = StoreStatements::storeError(error);
+        EXPECT_TRUE(stored.description.contains(QStringLiteral("copied secret text")));
+        EXPECT_EQ(stored.text(), kind);
     }
     const QString other = storeFailureKind(std::runtime_error("copied secret text"));
     EXPECT_FALSE(other.contains(QStringLiteral("secret")));

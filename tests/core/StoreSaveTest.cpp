@@ -65,7 +65,7 @@ TEST_F(StoreTest, AFailedSaveNamesItsKind)
     EXPECT_TRUE(context()->save());
 
     // An extended result code is of the kind of its primary code; an error without a code is of none.
-    const auto kindOf = [](int code) { return StoreError{QString(), {{QStringLiteral("code"), code}}}.kind(); };
+    const auto kindOf = [](int code) { return StoreError{QString(), {{QStringLiteral("code"), code}}, {}}.kind(); };
     EXPECT_EQ(kindOf(SQLITE_IOERR_WRITE), StoreError::Kind::ioError);
     EXPECT_EQ(kindOf(SQLITE_READONLY_DBMOVED), StoreError::Kind::readOnly);
     EXPECT_EQ(kindOf(SQLITE_CORRUPT_VTAB), StoreError::Kind::ioError);

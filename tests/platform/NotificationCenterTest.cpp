@@ -1,9 +1,13 @@
 #include "platform/DispatchQueue.h"
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <mutex>
+#include <stdexcept>
 
 TEST(NotificationCenter, DeliversSynchronouslyOnThePostingThreadWithThePayload)
 {
@@ -87,9 +91,21 @@ TEST(SerialQueue, RunsWorkInOrderOnOneThreadAndDrainsAtShutdown)
 
 TEST(SerialQueue, SyncFromTheQueueItselfDoesNotDeadlockAndAThrowDoesNotStopIt)
 {
+    QStringList logged;
+    std::mutex loggedMutex;
+    Log::setObserver([&](LogLevel, const QString &message, const char *, const char *, int) {
+        std::lock_guard lock(loggedMutex);
+        logged << message;
+    });
     SerialQueue queue(QStringLiteral("com.tavi.test"));
-    queue.async([] { throw std::runtime_error("boom"); });
+    // An exception's message can quote what the work was about: the log names only its type.
+    queue.async([] { throw std::runtime_error("copied secret text"); });
     bool inner = false;
     queue.sync([&] { queue.sync([&] { inner = true; }); });
     EXPECT_TRUE(inner);
+    Log::setObserver({});
+    const QStringList thrown = logged.filter(QStringLiteral("com.tavi.test"));
+    ASSERT_EQ(thrown.size(), 1) << logged.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(thrown.first().contains(QStringLiteral("std::runtime_error"))) << thrown.first().toStdString();
+    EXPECT_TRUE(logged.filter(QStringLiteral("secret")).isEmpty());
 }

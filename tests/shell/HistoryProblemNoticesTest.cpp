@@ -1,4 +1,4 @@
-#include "capture/HistorySaver.h"
+#include "capture/TaviPBManager.h"
 #include "core/Alert.h"
 #include "core/store/CoreDataStack.h"
 #include "platform/Defaults.h"
@@ -87,9 +87,13 @@ TEST(HistoryProblemNotices, ASettingsFileKeptAsideAndLaterProblemsAreShown)
     shell.makeDelegate().applicationDidFinishLaunching();
     EXPECT_TRUE(waitUntil([&] { return log.saw(aside); }));
 
-    postHistoryProblem(QStringLiteral("Title"), QStringLiteral("Something went wrong"));
+    shell.manager->problems().tell(QStringLiteral("Title"), QStringLiteral("Something went wrong"));
     EXPECT_TRUE(waitUntil([&] { return log.saw(QStringLiteral("Something went wrong")); }));
     EXPECT_EQ(log.alerts.size(), 2);
+    // A store rebuilt later (sync switched) that cannot use the file is told as well.
+    Q_EMIT CoreDataStack::shared().storeProblemFound(QStringLiteral("The store is in use by another program"));
+    EXPECT_TRUE(waitUntil([&] { return log.saw(QStringLiteral("in use by another program")); }));
+    EXPECT_EQ(log.alerts.size(), 3);
 }
 
 TEST(HistoryProblemNotices, CopiesLostBeforeTheyCouldBeReadAreCountedInTheTrayTooltipAndToldOnce)

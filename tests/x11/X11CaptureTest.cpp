@@ -1,12 +1,10 @@
 #include "X11TestSupport.h"
 
 #include "capture/TaviPBManager.h"
-#include "core/NotificationNames.h"
 #include "core/PBCategoryManager.h"
 #include "core/StringExtensions.h"
 #include "core/store/CoreDataStack.h"
 #include "platform/x11/X11Pasteboard.h"
-#include "platform/NotificationCenter.h"
 #include "platform/Strings.h"
 #include "platform/x11/X11Workspace.h"
 #include "preferences/BlacklistViewController.h"
@@ -324,9 +322,9 @@ TEST_F(X11CaptureTest, ACopyMadeWhileALargeOneIsStillArrivingReplacesItAtOnce)
 TEST_F(X11CaptureTest, ACopyWhoseProgramStopsSendingIsCountedAndToldAndTheNextIsKept)
 {
     QList<QString> told;
-    const auto token = NotificationCenter::defaultCenter().addObserver(
-        NotificationName::historyProblemOccurred,
-        [&](const Notification &notification) { told.append(notification.info().toString()); });
+    QObject listener;
+    QObject::connect(&manager->problems(), &HistoryProblems::problemOccurred, &listener,
+                     [&](const QString &, const QString &text) { told.append(text); });
     {
         Peer owner({QStringLiteral("stop-text"), QString::number(2 * 1000 * 1000)});
         ASSERT_FALSE(owner.waitForLine("OWNED:").isEmpty());
@@ -354,5 +352,4 @@ TEST_F(X11CaptureTest, ACopyWhoseProgramStopsSendingIsCountedAndToldAndTheNextIs
         5000));
     EXPECT_EQ(manager->getItemsPage(0, 1).value(0).dataProvider()->representedText(),
               QStringLiteral("after the silent ones"));
-    NotificationCenter::defaultCenter().removeObserver(token);
 }

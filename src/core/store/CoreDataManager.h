@@ -48,16 +48,11 @@ public:
 
     const std::shared_ptr<ManagedObjectContext> &context() const { return m_context; }
 
-    std::weak_ptr<FetchedResultsControllerDelegate> delegate() const
-    {
-        std::lock_guard lock(m_context->mutex());
-        return m_delegate;
-    }
+    std::weak_ptr<FetchedResultsControllerDelegate> delegate() const { return m_delegate.get(*m_context); }
     // Applies to the controllers built from now on.
     void setDelegate(std::weak_ptr<FetchedResultsControllerDelegate> delegate)
     {
-        std::lock_guard lock(m_context->mutex());
-        m_delegate = std::move(delegate);
+        m_delegate.set(*m_context, std::move(delegate));
     }
 
     std::shared_ptr<Controller> fetchedRC() const
@@ -272,7 +267,7 @@ private:
     void build(std::shared_ptr<Controller> &slot, FetchRequest<T> request)
     {
         slot = std::make_shared<Controller>(std::move(request), m_context);
-        slot->setDelegate(m_delegate);
+        slot->setDelegate(delegate());
         StoreError error;
         if (!slot->performFetch(&error))
             DebugOutput::print(QStringLiteral("Could not fetch. ") + error.text());
@@ -288,7 +283,7 @@ private:
     }
 
     std::shared_ptr<ManagedObjectContext> m_context;
-    std::weak_ptr<FetchedResultsControllerDelegate> m_delegate;
+    DelegateSlot m_delegate;
     std::shared_ptr<Controller> m_fetchedRC;
     std::shared_ptr<Controller> m_recordsFetchRC;
     std::shared_ptr<AsynchronousFetchRequest<T>> m_asyncFetchRequest;

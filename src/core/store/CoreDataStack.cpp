@@ -20,9 +20,6 @@
 
 namespace {
 QMutex g_sharedMutex;
-// Set while this thread builds the shared stack: its store problem is told once the lock is free,
-// so a listener may ask for the shared stack.
-thread_local bool t_buildingShared = false;
 // Never destroyed: what a stack's destructor stops (the mirror, the event subscription) lives in
 // other process-wide objects, which may be gone at exit. shutDownShared() stops it in time.
 std::unique_ptr<CoreDataStack> &sharedInstance()
@@ -65,15 +62,8 @@ CoreDataStack &CoreDataStack::shared()
     QMutexLocker lock(&g_sharedMutex);
     if (sharedInstance())
         return *sharedInstance();
-    t_buildingShared = true;
     sharedInstance() = std::make_unique<CoreDataStack>();
-    t_buildingShared = false;
-    CoreDataStack &stack = *sharedInstance();
-    const std::optional<StoreProblem> problem = stack.storeProblem();
-    lock.unlock();
-    if (problem)
-        NotificationCenter::defaultCenter().postInfo(kStoreProblemNotification, problem->message(), &stack);
-    return stack;
+    return *sharedInstance();
 }
 
 void CoreDataStack::resetShared()
@@ -235,8 +225,7 @@ void CoreDataStack::setupContainer()
     }
     if (newProblem) {
         LOG_ERROR("setupContainer()", newProblem->message());
-        if (!t_buildingShared)
-            NotificationCenter::defaultCenter().postInfo(kStoreProblemNotification, newProblem->message(), this);
+        Q_EMIT storeProblemFound(newProblem->message());
     }
 }
 

@@ -9,16 +9,15 @@
 #include "core/store/PersistentContainer.h"
 #include "platform/CloudMirror.h"
 
+#include <QObject>
 #include <QString>
 
 #include <memory>
 #include <optional>
 
-class CoreDataStack {
+class CoreDataStack : public QObject {
+    Q_OBJECT
 public:
-    // Posted (object: the stack) when the store could not be used as it was found; "info": the
-    // text to show the user.
-    static inline const QString kStoreProblemNotification = QStringLiteral("persistentStoreProblem");
     static inline const QString kContainerIdentifier = QStringLiteral("TaviPaste.PBHistory");
     static inline const QString kModelName = QStringLiteral("PBHistory");
 
@@ -56,7 +55,13 @@ public:
 
     // The problem found when the store was first opened, if any (for the shell to show).
     std::optional<StoreProblem> storeProblem() const;
+
     QString storePath() const { return m_storePath; }
+
+Q_SIGNALS:
+    // A rebuild of the container could not use the store as it was found; the text to show the
+    // user. On the thread of the rebuild, with no lock held.
+    void storeProblemFound(const QString &message);
 
 private:
     QString m_storePath;

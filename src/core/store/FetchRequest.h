@@ -35,15 +35,17 @@ struct StoreError {
     // cannot be read back (an I/O error, a damaged file), or anything else.
     enum class Kind { diskFull, readOnly, ioError, other };
 
+    // The failure's message, for the user: it can quote stored values, so it is never logged.
     QString description;
     QVariantMap userInfo;
+    // How a log line names the failure: storeFailureKind() of what was thrown.
+    QString failureKind;
 
     // Read from the SQLite result code the error carries; other without one.
     Kind kind() const;
 
-    QString userInfoText() const;
-    // "<description>, <user info>"
-    QString text() const { return description + QStringLiteral(", ") + userInfoText(); }
+    // What a log line says of the failure: its kind, never its message.
+    QString text() const { return failureKind; }
 };
 
 struct FetchRequestBase {

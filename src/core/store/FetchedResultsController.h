@@ -24,6 +24,24 @@ public:
     virtual void controllerDidChangeContent(const void *controller) = 0;
 };
 
+// A delegate held weakly, read and replaced under the lock of the context it serves. Any thread.
+class DelegateSlot {
+public:
+    std::weak_ptr<FetchedResultsControllerDelegate> get(const ManagedObjectContext &context) const
+    {
+        std::lock_guard lock(context.mutex());
+        return m_delegate;
+    }
+    void set(const ManagedObjectContext &context, std::weak_ptr<FetchedResultsControllerDelegate> delegate)
+    {
+        std::lock_guard lock(context.mutex());
+        m_delegate = std::move(delegate);
+    }
+
+private:
+    std::weak_ptr<FetchedResultsControllerDelegate> m_delegate;
+};
+
 template <class T>
 class FetchedResultsController {
 public:
@@ -41,15 +59,10 @@ public:
     const FetchRequest<T> &fetchRequest() const { return m_request; }
     const std::shared_ptr<ManagedObjectContext> &managedObjectContext() const { return m_context; }
 
-    std::weak_ptr<FetchedResultsControllerDelegate> delegate() const
-    {
-        std::lock_guard lock(m_context->mutex());
-        return m_delegate;
-    }
+    std::weak_ptr<FetchedResultsControllerDelegate> delegate() const { return m_delegate.get(*m_context); }
     void setDelegate(std::weak_ptr<FetchedResultsControllerDelegate> delegate)
     {
-        std::lock_guard lock(m_context->mutex());
-        m_delegate = std::move(delegate);
+        m_delegate.set(*m_context, std::move(delegate));
     }
 
     // Checks the request and takes the controller into its fetched state. The objects are not
@@ -63,7 +76,7 @@ public:
             return false;
         m_fetched = true;
         m_countGeneration = 0;
-        if (auto delegate = m_delegate.lock())
+        if (auto delegate = m_delegate.get(*m_context).lock())
             delegate->controllerDidChangeContent(this);
         return true;
     }
@@ -135,7 +148,7 @@ public:
 private:
     FetchRequest<T> m_request;
     std::shared_ptr<ManagedObjectContext> m_context;
-    std::weak_ptr<FetchedResultsControllerDelegate> m_delegate;
+    DelegateSlot m_delegate;
     bool m_fetched = false;
     mutable quint64 m_countGeneration = 0;
     mutable qsizetype m_count = 0;

@@ -12,15 +12,16 @@
 
 namespace {
 quint64 bit(int index) { return quint64(1) << index; }
-} // namespace
 
-QString StoreError::userInfoText() const
+QList<ManagedObjectPtr> objectsOf(const std::unordered_map<ManagedObject *, ManagedObjectPtr> &changed)
 {
-    QStringList parts;
-    for (auto it = userInfo.cbegin(); it != userInfo.cend(); ++it)
-        parts << it.key() + QStringLiteral(": ") + it.value().toString();
-    return QLatin1Char('{') + parts.join(QStringLiteral(", ")) + QLatin1Char('}');
+    QList<ManagedObjectPtr> objects;
+    objects.reserve(qsizetype(changed.size()));
+    for (const auto &entry : changed)
+        objects.append(entry.second);
+    return objects;
 }
+} // namespace
 
 ManagedObjectContext::ManagedObjectContext(std::shared_ptr<PersistentStore> store) : m_store(std::move(store)) {}
 
@@ -263,19 +264,13 @@ QList<ManagedObjectPtr> ManagedObjectContext::insertedObjects() const
 QList<ManagedObjectPtr> ManagedObjectContext::updatedObjects() const
 {
     std::lock_guard lock(m_mutex);
-    QList<ManagedObjectPtr> objects;
-    for (const auto &entry : m_updated)
-        objects.append(entry.second);
-    return objects;
+    return objectsOf(m_updated);
 }
 
 QList<ManagedObjectPtr> ManagedObjectContext::deletedObjects() const
 {
     std::lock_guard lock(m_mutex);
-    QList<ManagedObjectPtr> objects;
-    for (const auto &entry : m_deleted)
-        objects.append(entry.second);
-    return objects;
+    return objectsOf(m_deleted);
 }
 
 int ManagedObjectContext::registeredObjectCount() const

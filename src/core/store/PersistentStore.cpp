@@ -456,7 +456,7 @@ PersistentStore::OpenResult PersistentStore::open(const QString &path)
             return {openTemporary(), problem};
         }
         const StoreProblem::Kind kind = foreign ? StoreProblem::Kind::Foreign : StoreProblem::Kind::Damaged;
-        StoreProblem problem{kind, path, {}, QString::fromUtf8(error.what()), 0};
+        StoreProblem problem{kind, path, {}, storeFailureKind(error), 0};
         LOG_ERROR("PersistentStore::open()",
                   QStringLiteral("Unresolved error %1, store %2 cannot be opened").arg(problem.detail, path));
         const QString aside = Paths::moveAside(path, kind == StoreProblem::Kind::Foreign ? QStringLiteral("foreign")
@@ -480,9 +480,8 @@ PersistentStore::OpenResult PersistentStore::open(const QString &path)
             auto database = openFile(path);
             return {std::shared_ptr<PersistentStore>(new PersistentStore(std::move(database), path, false)), problem};
         } catch (const std::exception &again) {
-            LOG_ERROR(
-                "PersistentStore::open()",
-                QStringLiteral("Unresolved error %1, using a temporary store").arg(QString::fromUtf8(again.what())));
+            LOG_ERROR("PersistentStore::open()",
+                      QStringLiteral("Unresolved error %1, using a temporary store").arg(storeFailureKind(again)));
             problem.kind = StoreProblem::Kind::Unwritable;
             return {openTemporary(), problem};
         }

@@ -28,7 +28,7 @@ struct StoreProblem {
     Kind kind;
     QString path;           // the store file
     QString movedAsidePath; // where a damaged or foreign file now is (empty when it could not be moved)
-    QString detail;         // the underlying error
+    QString detail;         // the underlying error's kind (storeFailureKind()), never its message
     int foundVersion = 0;
 
     // A plain-words explanation for the user.

@@ -1,16 +1,11 @@
 #include "core/store/StoreFailure.h"
 
 #include "core/store/FetchRequest.h"
+#include "platform/FailureKind.h"
 
 #include <SQLiteCpp/Exception.h>
 
-#include <cxxabi.h>
 #include <sqlite3.h>
-
-#include <cstdlib>
-#include <memory>
-#include <new>
-#include <typeinfo>
 
 QString storeFailureKind(const std::exception &error)
 {
@@ -20,12 +15,7 @@ QString storeFailureKind(const std::exception &error)
             .arg(sqlite->getExtendedErrorCode())
             .arg(QString::fromUtf8(sqlite->getErrorStr()));
     }
-    if (dynamic_cast<const std::bad_alloc *>(&error))
-        return QStringLiteral("out of memory");
-    int status = 0;
-    const std::unique_ptr<char, decltype(&std::free)> name(
-        abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status), &std::free);
-    return QStringLiteral("%1 thrown").arg(QString::fromUtf8(status == 0 && name ? name.get() : typeid(error).name()));
+    return exceptionKind(error);
 }
 
 StoreError::Kind StoreError::kind() const

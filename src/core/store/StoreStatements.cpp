@@ -1,5 +1,7 @@
 #include "core/store/StoreStatements.h"
 
+#include "core/store/StoreFailure.h"
+
 #include <SQLiteCpp/Exception.h>
 #include <sqlite3.h>
 
@@ -106,6 +108,7 @@ StoreError storeError(const std::exception &error)
 {
     StoreError result;
     result.description = QString::fromUtf8(error.what());
+    result.failureKind = storeFailureKind(error);
     if (const auto *sqlite = dynamic_cast<const SQLite::Exception *>(&error)) {
         result.userInfo.insert(QStringLiteral("code"), sqlite->getExtendedErrorCode());
         result.userInfo.insert(QStringLiteral("reason"), QString::fromUtf8(sqlite->getErrorStr()));

@@ -323,7 +323,9 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
     for (const SortDescriptor &descriptor : request.sortDescriptors) {
         const int index = entity.attributeIndex(descriptor.key);
         if (index < 0) {
-            report(error, {QStringLiteral("keypath %1 not found in entity %2").arg(descriptor.key, entity.name), {}});
+            const QString missing =
+                QStringLiteral("keypath %1 not found in entity %2").arg(descriptor.key, entity.name);
+            report(error, {missing, {}, missing});
             return std::nullopt;
         }
         compiled.keys << index;
@@ -341,7 +343,10 @@ std::optional<CompiledRequest> compileRequest(const FetchRequestBase &request, S
     if (request.predicate) {
         QString where;
         if (auto problem = request.predicate->compile(entity, where, compiled.bindings, form, matches)) {
-            report(error, {*problem, {{QStringLiteral("predicate"), request.predicate->format()}}});
+            // The predicate's text can hold what was searched for: the log gets the entity only.
+            report(error, {*problem,
+                           {{QStringLiteral("predicate"), request.predicate->format()}},
+                           QStringLiteral("predicate not compiled for %1").arg(entity.name)});
             return std::nullopt;
         }
         compiled.expression = where;

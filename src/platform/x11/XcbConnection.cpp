@@ -5,6 +5,18 @@
 #include <cstring>
 #include <optional>
 
+namespace {
+// The first 32-bit item of a property's value (format 32), if it has one.
+std::optional<uint32_t> firstWord(const QByteArray &value)
+{
+    if (value.size() < 4)
+        return std::nullopt;
+    uint32_t result = 0;
+    std::memcpy(&result, value.constData(), 4);
+    return result;
+}
+} // namespace
+
 std::unique_ptr<XcbConnection> XcbConnection::open()
 {
     int screenNumber = 0;
@@ -102,22 +114,13 @@ QByteArray XcbConnection::property(xcb_window_t window, xcb_atom_t property, xcb
 
 std::optional<uint32_t> XcbConnection::cardinalProperty(xcb_window_t window, xcb_atom_t property)
 {
-    const QByteArray value = this->property(window, property, XCB_ATOM_CARDINAL);
-    if (value.size() < 4)
-        return std::nullopt;
-    uint32_t result = 0;
-    std::memcpy(&result, value.constData(), 4);
-    return result;
+    return firstWord(this->property(window, property, XCB_ATOM_CARDINAL));
 }
 
 std::optional<xcb_window_t> XcbConnection::windowProperty(xcb_window_t window, xcb_atom_t property)
 {
-    const QByteArray value = this->property(window, property, XCB_ATOM_WINDOW);
-    if (value.size() < 4)
-        return std::nullopt;
-    xcb_window_t result = 0;
-    std::memcpy(&result, value.constData(), 4);
-    return result;
+    static_assert(sizeof(xcb_window_t) == sizeof(uint32_t));
+    return firstWord(this->property(window, property, XCB_ATOM_WINDOW));
 }
 
 qint64 XcbConnection::processOfWindow(xcb_window_t window)
