@@ -172,6 +172,30 @@ TEST_F(SyncMergeTest, AClockKeptByAnEarlierVersionIsCarriedOver)
     EXPECT_EQ(reopened->database().execAndGet("SELECT count(*) FROM \"SyncClock\"").getInt(), 1);
 }
 
+TEST_F(SyncMergeTest, AnImportedRecordKeepsTheStampsItWasSentWith)
+{
+    auto item = a->addItem(QStringLiteral("stamped"));
+    auto pasteboard = a->context()->insertNewObject<PBPasteboardDataRecord>();
+    pasteboard->setType(QStringLiteral("public.utf8-plain-text"));
+    pasteboard->setData(QByteArray("stamped"));
+    item->addPasteboardsObject(pasteboard);
+    a->context()->save();
+    exchange();
+    const QString id = item->uuid().toString(QUuid::WithoutBraces);
+    const QJsonObject sent = a->journal().stamps(QStringLiteral("item"), id);
+    ASSERT_TRUE(sent.contains(QStringLiteral("_pb")));
+    ASSERT_TRUE(sent.contains(SyncJournal::kInserted));
+    EXPECT_EQ(b->journal().stamps(QStringLiteral("item"), id), sent);
+
+    // A writer's name that is not a plain one is kept as it is.
+    const QMap<QString, SyncStamp> odd{{QStringLiteral("text"), {7, QStringLiteral("a \"quoted\" device")}},
+                                       {QStringLiteral("_put"), {9000000000000000, QStringLiteral("plain")}}};
+    b->journal().setStamps(QStringLiteral("item"), QStringLiteral("odd"), QJsonObject(), odd);
+    const QJsonObject kept = b->journal().stamps(QStringLiteral("item"), QStringLiteral("odd"));
+    EXPECT_EQ(SyncJournal::stampOf(kept, QStringLiteral("text")).device, odd[QStringLiteral("text")].device);
+    EXPECT_EQ(SyncJournal::stampOf(kept, QStringLiteral("_put")).time, 9000000000000000);
+}
+
 TEST_F(SyncMergeTest, ImportedItemsAreFoundThroughTheSearchIndex)
 {
     b->addItem(QStringLiteral("local quarterly notes"));

@@ -60,6 +60,19 @@ bool isBase64(const QString &text)
            == QByteArray::Base64DecodingStatus::Ok;
 }
 
+// The statements an import runs for every record, built once per entity and column set (the
+// key: a mask of the attributes written, with the kind of statement in high bits).
+constexpr qint64 kUpdateBit = qint64(1) << 61;
+constexpr qint64 kInsertBit = qint64(1) << 62;
+const QString &cachedSql(const SyncEntity &entity, qint64 key, const std::function<QString()> &build)
+{
+    thread_local QHash<QPair<const SyncEntity *, qint64>, QString> cache;
+    auto it = cache.find({&entity, key});
+    if (it == cache.end())
+        it = cache.insert({&entity, key}, build());
+    return *it;
+}
+
 // Columns with a default never take a null.
 bool takesNoNull(const SyncEntity &entity, int index)
 {
@@ -72,9 +85,10 @@ namespace SyncRecords {
 
 qint64 rowIdOf(SyncJournal &journal, const SyncEntity &entity, const QString &id)
 {
-    SQLite::Statement &statement =
-        journal.statement(QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\" LIMIT 1")
-                              .arg(quoted(entity.table), quoted(entity.idColumn)));
+    SQLite::Statement &statement = journal.statement(cachedSql(entity, -1, [&] {
+        return QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\" LIMIT 1")
+            .arg(quoted(entity.table), quoted(entity.idColumn));
+    }));
     statement.bind(1, id.toStdString());
     const qint64 row = statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
     statement.reset();
@@ -152,14 +166,20 @@ bool pasteboardsFit(const QJsonValue &value)
 qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, qint64 rowId,
              const QJsonObject &attributes, const BlobContents &blobs)
 {
-    QStringList names;
     QList<int> indexes;
+    qint64 mask = 0;
     for (int i = 0; i < entity.attributes.size(); ++i) {
         if (attributes.contains(entity.attributes[i])) {
-            names << quoted(entity.attributes[i]);
             indexes << i;
+            mask |= qint64(1) << i;
         }
     }
+    auto names = [&] {
+        QStringList names;
+        for (int index : std::as_const(indexes))
+            names << quoted(entity.attributes[index]);
+        return names;
+    };
     auto bindValues = [&](SQLite::Statement &statement, int bind) {
         for (int index : std::as_const(indexes)) {
             const QJsonValue value = attributes.value(entity.attributes[index]);
@@ -171,26 +191,29 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
         return bind;
     };
     if (rowId > 0) {
-        if (names.isEmpty())
+        if (indexes.isEmpty())
             return rowId;
-        QStringList assignments;
-        for (const QString &name : std::as_const(names))
-            assignments << name + QStringLiteral(" = ?");
-        SQLite::Statement &update =
-            journal.statement(QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
-                                  .arg(quoted(entity.table), assignments.join(QLatin1Char(','))));
+        SQLite::Statement &update = journal.statement(cachedSql(entity, kUpdateBit | mask, [&] {
+            QStringList assignments;
+            for (const QString &name : names())
+                assignments << name + QStringLiteral(" = ?");
+            return QStringLiteral("UPDATE %1 SET %2 WHERE \"pk\" = ?")
+                .arg(quoted(entity.table), assignments.join(QLatin1Char(',')));
+        }));
         update.bind(bindValues(update, 1), int64_t(rowId));
         update.exec();
         update.reset();
         return rowId;
     }
-    QStringList placeholders{QStringLiteral("?")};
-    names.prepend(quoted(entity.idColumn));
-    for (int i = 0; i < indexes.size(); ++i)
-        placeholders << QStringLiteral("?");
-    SQLite::Statement &insert = journal.statement(
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(quoted(entity.table), names.join(QLatin1Char(',')), placeholders.join(QLatin1Char(','))));
+    SQLite::Statement &insert = journal.statement(cachedSql(entity, kInsertBit | mask, [&] {
+        QStringList columns = names();
+        columns.prepend(quoted(entity.idColumn));
+        QStringList placeholders;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            placeholders << QStringLiteral("?");
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(quoted(entity.table), columns.join(QLatin1Char(',')), placeholders.join(QLatin1Char(',')));
+    }));
     insert.bind(1, id.toStdString());
     bindValues(insert, 2);
     insert.exec();
