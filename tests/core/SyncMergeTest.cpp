@@ -146,6 +146,28 @@ TEST_F(SyncMergeTest, ABurstOfCopiesGoesOutAsOneSegment)
     EXPECT_EQ(a->exportChanges().segments, 0);
 }
 
+TEST_F(SyncMergeTest, ALargeSaveSendsEachItemOnce)
+{
+    // Its items' inserts are logged before all their pasteboards, more than one segment apart.
+    const int count = SyncExporter::kMaxRecords + 500;
+    std::shared_ptr<PBItemRecord> first;
+    for (int i = 0; i < count; ++i) {
+        auto item = a->addItem(QStringLiteral("copy %1").arg(i));
+        if (!first)
+            first = item;
+        auto pasteboard = a->context()->insertNewObject<PBPasteboardDataRecord>();
+        pasteboard->setType(QStringLiteral("public.utf8-plain-text"));
+        pasteboard->setData(QStringLiteral("copy %1").arg(i).toUtf8());
+        item->addPasteboardsObject(pasteboard);
+    }
+    EXPECT_EQ(a->exportChanges().records, count);
+    // A later edit still travels.
+    first->setComment(QStringLiteral("edited"));
+    EXPECT_EQ(a->exportChanges().records, 1);
+    exchange();
+    EXPECT_EQ(a->state(), b->state());
+}
+
 TEST_F(SyncMergeTest, ImportedChangesAreNotSentBack)
 {
     a->addItem(QStringLiteral("one"));
