@@ -146,6 +146,28 @@ TEST_F(SyncMergeTest, ABurstOfCopiesGoesOutAsOneSegment)
     EXPECT_EQ(a->exportChanges().segments, 0);
 }
 
+TEST_F(SyncMergeTest, ALargeSaveSendsEachItemOnce)
+{
+    // Its items' inserts are logged before all their pasteboards, more than one segment apart.
+    const int count = SyncExporter::kMaxRecords + 500;
+    std::shared_ptr<PBItemRecord> first;
+    for (int i = 0; i < count; ++i) {
+        auto item = a->addItem(QStringLiteral("copy %1").arg(i));
+        if (!first)
+            first = item;
+        auto pasteboard = a->context()->insertNewObject<PBPasteboardDataRecord>();
+        pasteboard->setType(QStringLiteral("public.utf8-plain-text"));
+        pasteboard->setData(QStringLiteral("copy %1").arg(i).toUtf8());
+        item->addPasteboardsObject(pasteboard);
+    }
+    EXPECT_EQ(a->exportChanges().records, count);
+    // A later edit still travels.
+    first->setComment(QStringLiteral("edited"));
+    EXPECT_EQ(a->exportChanges().records, 1);
+    exchange();
+    EXPECT_EQ(a->state(), b->state());
+}
+
 TEST_F(SyncMergeTest, ImportedChangesAreNotSentBack)
 {
     a->addItem(QStringLiteral("one"));
@@ -170,6 +192,30 @@ TEST_F(SyncMergeTest, AClockKeptByAnEarlierVersionIsCarriedOver)
     EXPECT_EQ(reopened->stamps(QStringLiteral("item"), item->uuid().toString(QUuid::WithoutBraces)), stamps);
     reopened->setStamps(QStringLiteral("item"), item->uuid().toString(QUuid::WithoutBraces), QJsonObject{{"x", 1}});
     EXPECT_EQ(reopened->database().execAndGet("SELECT count(*) FROM \"SyncClock\"").getInt(), 1);
+}
+
+TEST_F(SyncMergeTest, AnImportedRecordKeepsTheStampsItWasSentWith)
+{
+    auto item = a->addItem(QStringLiteral("stamped"));
+    auto pasteboard = a->context()->insertNewObject<PBPasteboardDataRecord>();
+    pasteboard->setType(QStringLiteral("public.utf8-plain-text"));
+    pasteboard->setData(QByteArray("stamped"));
+    item->addPasteboardsObject(pasteboard);
+    a->context()->save();
+    exchange();
+    const QString id = item->uuid().toString(QUuid::WithoutBraces);
+    const QJsonObject sent = a->journal().stamps(QStringLiteral("item"), id);
+    ASSERT_TRUE(sent.contains(QStringLiteral("_pb")));
+    ASSERT_TRUE(sent.contains(SyncJournal::kInserted));
+    EXPECT_EQ(b->journal().stamps(QStringLiteral("item"), id), sent);
+
+    // A writer's name that is not a plain one is kept as it is.
+    const QMap<QString, SyncStamp> odd{{QStringLiteral("text"), {7, QStringLiteral("a \"quoted\" device")}},
+                                       {QStringLiteral("_put"), {9000000000000000, QStringLiteral("plain")}}};
+    b->journal().setStamps(QStringLiteral("item"), QStringLiteral("odd"), QJsonObject(), odd);
+    const QJsonObject kept = b->journal().stamps(QStringLiteral("item"), QStringLiteral("odd"));
+    EXPECT_EQ(SyncJournal::stampOf(kept, QStringLiteral("text")).device, odd[QStringLiteral("text")].device);
+    EXPECT_EQ(SyncJournal::stampOf(kept, QStringLiteral("_put")).time, 9000000000000000);
 }
 
 TEST_F(SyncMergeTest, ImportedItemsAreFoundThroughTheSearchIndex)

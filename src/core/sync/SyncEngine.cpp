@@ -211,7 +211,9 @@ void SyncEngine::runImport()
         return;
     watch();
     SyncImporter::Result result = m_importer->importChanges();
-    if (result.records > 0) {
+    // Once the import has caught up: within a long one, the write-ahead log is copied when it
+    // reaches its own limit, so pages that every round rewrites are copied once, not per round.
+    if (result.records > 0 && !result.more) {
         try {
             m_journal->checkpoint();
         } catch (const std::exception &failure) {

@@ -109,6 +109,10 @@ bool SyncExporter::exportOne(Result &result)
         return SyncBlobs::refValue(std::get<SyncBlobs::Ref>(stored));
     };
 
+    // Changes logged up to here are in the rows read below: later updates they cover need not
+    // travel again (a large save logs its items' inserts long before their pasteboards).
+    const qint64 readAfter = m_journal.lastChange();
+    QHash<QPair<QString, QString>, qint64> readMasks;
     QJsonArray records;
     QHash<QPair<QString, QString>, QJsonObject> newStamps;
     qint64 bytes = 0;
@@ -177,6 +181,8 @@ bool SyncExporter::exportOne(Result &result)
         bytes += size;
         records.append(record);
         newStamps.insert({entry.kind, entry.id}, stamps);
+        if (entry.kind != SyncJournal::kLinkKind && entry.op != SyncJournal::Delete)
+            readMasks.insert({entry.kind, entry.id}, entry.op == SyncJournal::Insert ? -1 : entry.mask);
         if (bytes > kMaxSegmentBytes) {
             cutShort = true; // the rest stays logged for the next segment
             break;
@@ -216,6 +222,17 @@ bool SyncExporter::exportOne(Result &result)
             forget.exec();
             forget.reset();
         }
+    }
+    SQLite::Statement covered(database, "DELETE FROM \"SyncChange\" WHERE \"entity\" = ? AND \"gid\" = ? AND "
+                                        "\"seq\" > ? AND \"seq\" <= ? AND \"op\" = 1 AND (\"mask\" & ?) = \"mask\"");
+    for (auto it = readMasks.cbegin(); it != readMasks.cend(); ++it) {
+        covered.bind(1, it.key().first.toStdString());
+        covered.bind(2, it.key().second.toStdString());
+        covered.bind(3, int64_t(lastSeq));
+        covered.bind(4, int64_t(readAfter));
+        covered.bind(5, int64_t(it.value()));
+        covered.exec();
+        covered.reset();
     }
     if (!records.isEmpty())
         m_journal.setMeta(QStringLiteral("lastSegment"), QString::number(number));

@@ -60,6 +60,37 @@ QByteArray encodeStamps(const QJsonObject &stamps)
     return json;
 }
 
+// The same for stamps all of the form [time, device] (a record's first stamps): written directly,
+// or empty when one is not of the plain form.
+QByteArray encodePlainStamps(const QMap<QString, SyncStamp> &stamps)
+{
+    QByteArray json;
+    json.reserve(stamps.size() * 64);
+    json += '{';
+    const QString *checked = nullptr;
+    for (auto it = stamps.constBegin(); it != stamps.constEnd(); ++it) {
+        const SyncStamp &stamp = it.value();
+        if (stamp.time < 0 || double(stamp.time) > 9.0e15 || !isPlainName(it.key()))
+            return {};
+        if (!checked || stamp.device != *checked) {
+            if (!isPlainName(stamp.device))
+                return {};
+            checked = &stamp.device;
+        }
+        if (json.size() > 1)
+            json += ',';
+        json += '"';
+        json += it.key().toLatin1();
+        json += "\":[";
+        json += QByteArray::number(stamp.time);
+        json += ",\"";
+        json += stamp.device.toLatin1();
+        json += "\"]";
+    }
+    json += '}';
+    return json;
+}
+
 const char *const kNow = "CAST((julianday('now') - 2440587.5) * 86400000 AS INTEGER)";
 const char *const kLogging = "(SELECT \"value\" FROM \"SyncMeta\" WHERE \"key\" = 'logging') = '1'";
 
@@ -150,7 +181,8 @@ std::unique_ptr<SyncJournal> SyncJournal::open(const QString &storePath, QString
         // to the id indexes of a large history would go to the disk.
         journal->database().exec("PRAGMA cache_size = -32768");
         // An import rewrites the same index pages in commit after commit: they are copied into
-        // the store once per round (checkpoint()) rather than after every few commits.
+        // the store when the log reaches this size or the import ends (checkpoint()), rather
+        // than after every few commits.
         journal->database().exec("PRAGMA wal_autocheckpoint = 16384");
         journal->database().exec(
             "CREATE TABLE IF NOT EXISTS \"SyncMeta\" (\"key\" TEXT PRIMARY KEY, \"value\" TEXT) WITHOUT ROWID;"
@@ -325,11 +357,32 @@ QJsonObject SyncJournal::stamps(const QString &kind, const QString &id)
 
 void SyncJournal::setStamps(const QString &kind, const QString &id, const QJsonObject &stamps)
 {
+    writeStamps(kind, id, encodeStamps(stamps));
+}
+
+void SyncJournal::setStamps(const QString &kind, const QString &id, const QJsonObject &stamps,
+                            const QMap<QString, SyncStamp> &newer)
+{
+    if (stamps.isEmpty()) {
+        const QByteArray plain = encodePlainStamps(newer);
+        if (!plain.isEmpty()) {
+            writeStamps(kind, id, plain);
+            return;
+        }
+    }
+    QJsonObject merged = stamps;
+    for (auto it = newer.constBegin(); it != newer.constEnd(); ++it)
+        merged.insert(it.key(), stampValue(it.value()));
+    writeStamps(kind, id, encodeStamps(merged));
+}
+
+void SyncJournal::writeStamps(const QString &kind, const QString &id, const QByteArray &encoded)
+{
     SQLite::Statement &statement = m_store->statement(
         QStringLiteral("INSERT OR REPLACE INTO \"SyncClock\" (\"kind\", \"gid\", \"stamps\") VALUES (?, ?, ?)"));
     statement.bind(1, kind.toStdString());
     statement.bind(2, id.toStdString());
-    statement.bind(3, encodeStamps(stamps).toStdString());
+    statement.bindNoCopy(3, encoded.constData()); // text, alive until exec() returns
     statement.exec();
     statement.reset();
 }

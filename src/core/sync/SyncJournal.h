@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -77,6 +78,9 @@ public:
     // Stamps of one record: attribute -> [time, device] (a pending value rides as a third element).
     QJsonObject stamps(const QString &kind, const QString &id);
     void setStamps(const QString &kind, const QString &id, const QJsonObject &stamps);
+    // The stored stamps with `newer` written over them.
+    void setStamps(const QString &kind, const QString &id, const QJsonObject &stamps,
+                   const QMap<QString, SyncStamp> &newer);
     static SyncStamp stampOf(const QJsonObject &stamps, const QString &attribute);
     static QJsonArray stampValue(const SyncStamp &stamp);
 
@@ -94,6 +98,7 @@ private:
     explicit SyncJournal(std::shared_ptr<PersistentStore> store);
     void upgradeClock();
     bool hasTriggers();
+    void writeStamps(const QString &kind, const QString &id, const QByteArray &encoded);
 
     std::shared_ptr<PersistentStore> m_store;
     QString m_deviceId;

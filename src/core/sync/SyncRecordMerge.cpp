@@ -183,24 +183,27 @@ void SyncRecordMerge::applyEntity(const SyncEntity &entity, const QString &id, c
         return;
     }
 
-    QJsonObject winners;
+    // The stamps this record wins, written over the stored ones at the end. Nearly always it
+    // wins every attribute: the incoming values are then written as they are.
+    QMap<QString, SyncStamp> newer;
+    QJsonObject winners = incoming;
     for (auto it = incoming.constBegin(); it != incoming.constEnd(); ++it) {
         const SyncStamp own = stampFor(it.key());
-        if (SyncJournal::stampOf(stamps, it.key()) < own) {
-            winners.insert(it.key(), it.value());
-            stamps.insert(it.key(), SyncJournal::stampValue(own));
-        }
+        if (SyncJournal::stampOf(stamps, it.key()) < own)
+            newer.insert(it.key(), own);
+        else
+            winners.remove(it.key());
     }
     std::optional<QJsonArray> pasteboards;
     if (hasPasteboards && SyncJournal::stampOf(stamps, QStringLiteral("_pb")) < stampFor(QStringLiteral("_pb"))) {
         pasteboards = record.value(QStringLiteral("p")).toArray();
-        stamps.insert(QStringLiteral("_pb"), SyncJournal::stampValue(stampFor(QStringLiteral("_pb"))));
+        newer.insert(QStringLiteral("_pb"), stampFor(QStringLiteral("_pb")));
     }
     if (rowId == 0) {
         // Newer edits that arrived first take their place in the new record.
         for (auto it = stamps.begin(); it != stamps.end(); ++it) {
             const QJsonArray entry = it.value().toArray();
-            if (entry.size() != 3)
+            if (entry.size() != 3 || newer.contains(it.key()))
                 continue;
             if (it.key() == QLatin1String("_pb"))
                 pasteboards = entry.at(2).toArray();
@@ -210,9 +213,9 @@ void SyncRecordMerge::applyEntity(const SyncEntity &entity, const QString &id, c
         }
     }
     if (op == QLatin1String("put") && SyncJournal::stampOf(stamps, SyncJournal::kInserted) < stamp)
-        stamps.insert(SyncJournal::kInserted, SyncJournal::stampValue(stamp));
+        newer.insert(SyncJournal::kInserted, stamp);
     stamps.remove(SyncJournal::kDeleted);
-    m_journal.setStamps(entity.kind, id, stamps);
+    m_journal.setStamps(entity.kind, id, stamps, newer);
     if (winners.isEmpty() && !pasteboards && rowId > 0)
         return;
     // Deleted here and not exported yet: the deletion goes out stamped after what the stamps now

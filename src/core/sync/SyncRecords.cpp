@@ -60,15 +60,30 @@ bool isBase64(const QString &text)
     return QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors).decodingStatus
            == QByteArray::Base64DecodingStatus::Ok;
 }
+
+// The statements an import runs for every record, built once per entity and column set (the
+// key: a mask of the attributes written, with the kind of statement in high bits).
+constexpr qint64 kUpdateBit = qint64(1) << 61;
+constexpr qint64 kInsertBit = qint64(1) << 62;
+const QString &cachedSql(const SyncEntity &entity, qint64 key, const std::function<QString()> &build)
+{
+    thread_local QHash<QPair<const SyncEntity *, qint64>, QString> cache;
+    auto it = cache.find({&entity, key});
+    if (it == cache.end())
+        it = cache.insert({&entity, key}, build());
+    return *it;
+}
+
 } // namespace
 
 namespace SyncRecords {
 
 qint64 rowIdOf(SyncJournal &journal, const SyncEntity &entity, const QString &id)
 {
-    SQLite::Statement &statement =
-        journal.statement(QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\" LIMIT 1")
-                              .arg(quoted(entity.table), quoted(entity.idColumn)));
+    SQLite::Statement &statement = journal.statement(cachedSql(entity, -1, [&] {
+        return QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 = ? ORDER BY \"pk\" LIMIT 1")
+            .arg(quoted(entity.table), quoted(entity.idColumn));
+    }));
     statement.bind(1, id.toStdString());
     const qint64 row = statement.executeStep() ? statement.getColumn(0).getInt64() : 0;
     statement.reset();
@@ -146,14 +161,20 @@ bool pasteboardsFit(const QJsonValue &value)
 qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, qint64 rowId,
              const QJsonObject &attributes, const BlobContents &blobs)
 {
-    QStringList names;
     QList<int> indexes;
+    qint64 mask = 0;
     for (int i = 0; i < entity.attributes.size(); ++i) {
         if (attributes.contains(entity.attributes[i])) {
-            names << entity.attributes[i];
             indexes << i;
+            mask |= qint64(1) << i;
         }
     }
+    auto names = [&] {
+        QStringList names;
+        for (int index : std::as_const(indexes))
+            names << entity.attributes[index];
+        return names;
+    };
     auto bindValues = [&](SQLite::Statement &statement, int bind) {
         for (int index : std::as_const(indexes)) {
             const QJsonValue value = attributes.value(entity.attributes[index]);
@@ -165,16 +186,20 @@ qint64 write(SyncJournal &journal, const SyncEntity &entity, const QString &id, 
         return bind;
     };
     if (rowId > 0) {
-        if (names.isEmpty())
+        if (indexes.isEmpty())
             return rowId;
-        SQLite::Statement &update = journal.statement(StoreStatements::updateRowSql(entity.table, names));
+        SQLite::Statement &update = journal.statement(
+            cachedSql(entity, kUpdateBit | mask, [&] { return StoreStatements::updateRowSql(entity.table, names()); }));
         update.bind(bindValues(update, 1), int64_t(rowId));
         update.exec();
         update.reset();
         return rowId;
     }
-    names.prepend(entity.idColumn);
-    SQLite::Statement &insert = journal.statement(StoreStatements::insertRowSql(entity.table, names));
+    SQLite::Statement &insert = journal.statement(cachedSql(entity, kInsertBit | mask, [&] {
+        QStringList columns = names();
+        columns.prepend(entity.idColumn);
+        return StoreStatements::insertRowSql(entity.table, columns);
+    }));
     insert.bind(1, id.toStdString());
     bindValues(insert, 2);
     insert.exec();
