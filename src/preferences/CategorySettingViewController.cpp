@@ -123,6 +123,8 @@ CategorySettingViewController::CategorySettingViewController(QWidget *parent) : 
     reloadData();
 }
 
+CategorySettingViewController::~CategorySettingViewController() { m_countQueue.shutdown(); }
+
 PBCategoryManager &CategorySettingViewController::categoryManager() const
 {
     if (TaviPBManager *manager = pbManager())
@@ -180,7 +182,8 @@ void CategorySettingViewController::reloadData()
         listTableView->clearSelection();
     blocker.unblock();
     tableViewSelectionDidChange();
-    reloadItemCounts();
+    // Counted here, a million items would hold the GUI thread on every category change.
+    queueItemCounts();
 }
 
 void CategorySettingViewController::fillRow(int row, const PBCategory &category,
@@ -194,7 +197,9 @@ void CategorySettingViewController::fillRow(int row, const PBCategory &category,
 
     auto *name = new QTableWidgetItem(category.name());
     listTableView->setItem(row, NameColumn, name);
-    auto *items = new QTableWidgetItem;
+    const auto count = m_counts.constFind(id);
+    const QString known = count != m_counts.cend() ? QString::number(*count) : QString();
+    auto *items = new QTableWidgetItem(pbManager() ? known : QStringLiteral("–"));
     items->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     listTableView->setItem(row, ItemsColumn, items);
     listTableView->setItem(row, TypeColumn,
@@ -224,18 +229,6 @@ void CategorySettingViewController::fillRow(int row, const PBCategory &category,
     listTableView->setCellWidget(row, ManageColumn, manage);
 }
 
-void CategorySettingViewController::reloadItemCounts()
-{
-    TaviPBManager *manager = pbManager();
-    for (int row = 0; row < m_rowIds.size(); ++row) {
-        QTableWidgetItem *item = listTableView->item(row, ItemsColumn);
-        const std::optional<PBCategory> category = categoryManager().categoryWithId(m_rowIds.at(row));
-        if (!item || !category)
-            continue;
-        item->setText(manager ? QString::number(manager->itemCount(*category)) : QStringLiteral("–"));
-    }
-}
-
 void CategorySettingViewController::queueItemCounts()
 {
     // A clear announces each item it took: the rows are counted off the GUI thread, one count at
@@ -250,7 +243,7 @@ void CategorySettingViewController::queueItemCounts()
     m_countsQueued = true;
     const QPointer<CategorySettingViewController> self(this);
     // The categories are read there too: reading them here would wait for any store read.
-    GlobalQueue::async([self, manager, categories = &categoryManager(), ids = m_rowIds] {
+    m_countQueue.async([self, manager, categories = &categoryManager(), ids = m_rowIds] {
         QHash<QString, qsizetype> counts;
         for (const PBCategory &category : categories->categories()) {
             if (ids.contains(category.id()))
@@ -259,6 +252,7 @@ void CategorySettingViewController::queueItemCounts()
         MainQueue::async([self, counts] {
             if (!self)
                 return;
+            self->m_counts.insert(counts);
             for (int row = 0; row < self->m_rowIds.size(); ++row) {
                 QTableWidgetItem *item = self->listTableView->item(row, ItemsColumn);
                 const auto count = counts.constFind(self->m_rowIds.at(row));

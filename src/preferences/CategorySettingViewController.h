@@ -5,8 +5,10 @@
 // so an edit made elsewhere meanwhile is kept. GUI thread.
 
 #include "core/PBCategory.h"
+#include "platform/DispatchQueue.h"
 #include "platform/NotificationCenter.h"
 
+#include <QHash>
 #include <QWidget>
 
 #include <optional>
@@ -34,13 +36,13 @@ public:
     static constexpr int kRowHeight = 30;
 
     explicit CategorySettingViewController(QWidget *parent = nullptr);
+    ~CategorySettingViewController() override;
 
     void reloadData();
     // Reloads on the next turn of the event loop.
     void queueReload();
-    // Recounts the items of every row.
-    void reloadItemCounts();
-    // Recounts them off the GUI thread; requests made while a count runs are taken by one more.
+    // Recounts the items of every row off the GUI thread; requests made while a count runs are
+    // taken by one more.
     void queueItemCounts();
 
     void clickAddCategory();
@@ -74,6 +76,10 @@ private:
 
     QList<QString> m_rowIds; // category id per row
     ObserverBag m_observers;
+    // The counts read last, shown by a row made again until the next are in.
+    QHash<QString, qsizetype> m_counts;
+    // Counts run here; the pane waits for the one under way when it goes.
+    SerialQueue m_countQueue{QStringLiteral("com.tavi.categoryPane.counts")};
     bool m_countsQueued = false;
     bool m_countsAgain = false;
 };

@@ -179,8 +179,11 @@ void AppDelegate::updateItemHandler(const Notification &)
         requestQuickSelectionRefresh();
 }
 
-void AppDelegate::historyShortenedHandler(const Notification &)
+void AppDelegate::historyShortenedHandler(const Notification &notification)
 {
+    // Its key goes at once: a key pressed before the next page is in never pastes it.
+    if (const std::optional<PBItem> deleted = NotificationPayload::ChangedItem::decode(notification))
+        m_quickSelectionKeys->forget(deleted->uuid());
     if (TaviSettings::shared().enableQuickSelection())
         requestQuickSelectionRefresh();
 }

@@ -43,6 +43,13 @@ void QuickSelectionKeys::unregisterAll()
 
 void QuickSelectionKeys::refresh(const QList<PBItem> &items)
 {
+    ++m_generation;
+    m_readAgain = false;
+    bind(items);
+}
+
+void QuickSelectionKeys::bind(const QList<PBItem> &items)
+{
     const int capacity = boundedCapacity(TaviSettings::shared().menuHistoryCapacity());
     m_items = items.mid(0, capacity);
     const quint32 modifier = QuickSelectionKeys::modifier();
@@ -96,6 +103,7 @@ void QuickSelectionKeys::requestRefresh()
         if (!self)
             return;
         self->m_refreshQueued = false;
+        ++self->m_generation;
         self->readItems();
     });
 }
@@ -110,24 +118,44 @@ void QuickSelectionKeys::readItems()
         return;
     }
     m_reading = true;
+    const quint64 generation = m_generation;
     // Read off the GUI thread: the store's lock may be held by the save of a large copy, and the
     // newest items' rows may be that copy.
     const QPointer<QuickSelectionKeys> self(this);
-    GlobalQueue::async(
-        [self, &manager = m_manager, capacity = boundedCapacity(TaviSettings::shared().menuHistoryCapacity())] {
-            // The list's page read (pinned first, then newest), not the store's lists: rebuilding
-            // those after a delete counts the whole history.
-            QList<PBItem> items = manager.getItemsPage(TaviPBManager::ListQuery{}, 0, capacity);
-            MainQueue::async([self, items = std::move(items)] {
-                if (!self)
-                    return;
-                self->m_reading = false;
-                if (!self->m_stopped)
-                    self->refresh(items);
-                if (std::exchange(self->m_readAgain, false))
-                    self->readItems();
-            });
+    GlobalQueue::async([self, &manager = m_manager, generation,
+                        capacity = boundedCapacity(TaviSettings::shared().menuHistoryCapacity())] {
+        // The list's page read (pinned first, then newest), not the store's lists: rebuilding
+        // those after a delete counts the whole history.
+        QList<PBItem> items = manager.getItemsPage(TaviPBManager::ListQuery{}, 0, capacity);
+        MainQueue::async([self, generation, items = std::move(items)] {
+            if (!self)
+                return;
+            self->m_reading = false;
+            // A later request reads again; a delete since may be among these items.
+            if (std::exchange(self->m_readAgain, false))
+                self->readItems();
+            else if (!self->m_stopped && generation == self->m_generation)
+                self->bind(items);
         });
+    });
+}
+
+void QuickSelectionKeys::forget(const QUuid &uuid)
+{
+    // A read under way may still hold the item.
+    ++m_generation;
+    ShortcutMonitor &monitor = ShortcutMonitor::shared();
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
+        if (m_items.at(i).uuid() != uuid)
+            continue;
+        const int keyCode = kDigitKeyCodes[i];
+        const auto bound = std::find_if(m_registered.begin(), m_registered.end(),
+                                        [keyCode](const Shortcut &shortcut) { return shortcut.keyCode == keyCode; });
+        if (bound == m_registered.end())
+            continue;
+        monitor.unregisterShortcut(*bound);
+        m_registered.erase(bound);
+    }
 }
 
 void QuickSelectionKeys::paste(const PBItem &item)

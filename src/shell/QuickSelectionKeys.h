@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QUuid>
 
 #include <atomic>
 #include <functional>
@@ -25,14 +26,16 @@ public:
                        QObject *parent = nullptr);
     ~QuickSelectionKeys() override;
 
-    // Binds digit key i + 1 to item i.
+    // Binds digit key i + 1 to item i. A read asked for before is not bound after it.
     void refresh(const QList<PBItem> &items);
     // Reads the history's first items off the GUI thread and refreshes with them on it. Coalesced:
     // several calls in one turn of the event loop make one request, and calls during a read make
-    // one more read after it. Any thread.
+    // one more read after it; a read that a later call replaced is not bound. Any thread.
     void requestRefresh();
     // Whether a requested refresh is still to be made. Main thread.
     bool isRefreshing() const { return m_refreshQueued.load() || m_reading; }
+    // The item was deleted: its key goes now, before the next read is in. Main thread.
+    void forget(const QUuid &uuid);
     // No refresh requested from now on is made (the program is quitting).
     void stop() { m_stopped = true; }
     // The keys registered last, whatever the modifier setting says now.
@@ -44,6 +47,7 @@ public:
 
 private:
     void readItems();
+    void bind(const QList<PBItem> &items);
 
     TaviPBManager &m_manager;
     QList<PBItem> &m_items;
@@ -52,5 +56,7 @@ private:
     std::atomic<bool> m_refreshQueued{false};
     bool m_reading = false;   // a read of the items is under way
     bool m_readAgain = false; // and another was asked for meanwhile
+    // Moves with every request and every delete; a read made before it is not bound.
+    quint64 m_generation = 0;
     bool m_stopped = false;
 };

@@ -171,7 +171,13 @@ TEST(CategoryPane, ClearingACustomCategoryRemovesItsItems)
     fixture.shell.manager->addItem(fixture.shell.item("tagged one"), work);
     fixture.shell.manager->addItem(fixture.shell.item("tagged two"), work);
     CategorySettingViewController pane;
-    fixture.shell.settle();
+    // Counted off the GUI thread.
+    EXPECT_TRUE(waitUntil([&] {
+        return pane.listTableView->item(rowNamed(pane, "Work"), CategorySettingViewController::ItemsColumn)->text()
+               == "2";
+    }));
+    // Rows made again show the counts known until the next are in.
+    pane.reloadData();
     EXPECT_EQ(pane.listTableView->item(rowNamed(pane, "Work"), CategorySettingViewController::ItemsColumn)->text(),
               "2");
 

@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <future>
+#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -265,6 +266,31 @@ TEST(QuickSelection, ADigitKeyNeverPastesADeletedItem)
     shell.manager->clearAllItems(true);
     shell.settle();
     EXPECT_FALSE(shell.shortcuts->isShortcutRegistered(digit(1)));
+}
+
+TEST(QuickSelection, AKeyPressedBeforeTheNextReadIsInNeverPastesTheDeletedItem)
+{
+    ShellHarness shell;
+    AppDelegate &delegate = shell.launchWith({"old", "new"});
+    ASSERT_TRUE(waitUntil([&] { return delegate.lastItems.size() == 2; }));
+    // Pressed as the delete is told, before the read after it can be in.
+    std::optional<bool> bound;
+    const auto token = NotificationCenter::defaultCenter().addObserver(
+        NotificationName::historyItemDidDelete, [&](const Notification &) {
+            if (!bound)
+                bound = shell.shortcuts->simulatePress(digit(1));
+        });
+    shell.sounds.clear();
+    shell.manager->deleteItem(shell.item(QStringLiteral("new")));
+    const bool told = waitUntil([&] { return bound.has_value(); });
+    NotificationCenter::defaultCenter().removeObserver(token);
+    ASSERT_TRUE(told);
+    EXPECT_FALSE(*bound);
+    EXPECT_FALSE(shell.sounds.contains(QStringLiteral("paste")));
+    // Once the read is in, the key takes the item left.
+    shell.settle();
+    EXPECT_TRUE(shell.shortcuts->simulatePress(digit(1)));
+    EXPECT_EQ(shell.clipboardText(), QStringLiteral("old"));
 }
 
 TEST(QuickSelection, ACapacityBeyondTheNineDigitsIsBounded)
