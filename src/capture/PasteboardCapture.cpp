@@ -308,7 +308,7 @@ void PasteboardCapture::processChange(const PasteboardChange &change, std::deque
 
     auto end = [&settings = m_settings, folder = folderToAsk(*items),
                 newItemsByCategory = newItemsByCategory.byCategory(),
-                updatedItemsByCategory = updatedItemsByCategory.byCategory(), newItems] {
+                updatedItemsByCategory = updatedItemsByCategory.byCategory(), newItems]() mutable {
         if (folder && !settings.notPromptFolderAccess())
             NotificationCenter::defaultCenter().post(NotificationName::needCheckAuthorize, nullptr,
                                                      NotificationPayload::FolderToAuthorize::encode(*folder));
@@ -321,6 +321,11 @@ void PasteboardCapture::processChange(const PasteboardChange &change, std::deque
         if (!updatedItemsByCategory.isEmpty())
             NotificationCenter::defaultCenter().post(NotificationName::historyItemDidUpdate, nullptr,
                                                      NotificationPayload::ItemChanges::encode(updatedItemsByCategory));
+        // The last references of a large batch are let go on a worker: freeing its items one
+        // by one would hold the GUI thread.
+        if (QCoreApplication::instance())
+            GlobalQueue::async([added = std::move(newItemsByCategory), updated = std::move(updatedItemsByCategory),
+                                items = std::move(newItems)] {});
     };
     if (QCoreApplication::instance())
         MainQueue::async(std::move(end));

@@ -10,6 +10,7 @@
 #include "capture/PasteboardCapture.h"
 #include "core/PBCategoryManager.h"
 #include "core/TaviSettings.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Memory.h"
 
 #include <QMimeData>
@@ -29,7 +30,12 @@ TaviPBManager::TaviPBManager(Pasteboard &pasteboard, Workspace &workspace, PBCat
       m_saver(categoryManager.context(), m_problems),
       m_saveScheduler([this] {
           const bool saved = m_saver.save();
-          Memory::trim(); // what the saved payloads took goes back to the system
+          // What the saved payloads took goes back to the system. The trim walks every heap and
+          // holds each one meanwhile: a save the GUI thread runs leaves it to a worker.
+          if (MainQueue::isCurrent())
+              GlobalQueue::async(&Memory::trim);
+          else
+              Memory::trim();
           return saved;
       }),
       m_unreadableSettings(std::make_unique<UnreadableSettingNotice>(m_problems)),

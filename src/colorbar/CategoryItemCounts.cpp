@@ -127,16 +127,9 @@ void CategoryItemCounts::itemsAdded(const Notification &notification)
         NotificationPayload::ItemChanges::decode(notification);
     if (!changes)
         return;
-    QSet<QUuid> items;
     const QString all = categoryId(PBDefaultCategory::all);
-    if (!changes->byCategory.isEmpty()) {
-        for (auto it = changes->byCategory.cbegin(); it != changes->byCategory.cend(); ++it) {
-            for (const PBItem &item : it.value())
-                items.insert(item.uuid());
-            if (it.key() != all)
-                adjust(it.key(), it.value().size());
-        }
-    } else {
+    if (changes->byCategory.isEmpty()) {
+        QSet<QUuid> items;
         for (const PBItem &item : changes->items) {
             items.insert(item.uuid());
             for (const PBCategory &category : item.categories()) {
@@ -144,9 +137,27 @@ void CategoryItemCounts::itemsAdded(const Notification &notification)
                     adjust(category.id(), 1);
             }
         }
+        if (!items.isEmpty())
+            adjust(all, items.size());
+        return;
     }
-    if (!items.isEmpty())
-        adjust(all, items.size());
+    for (auto it = changes->byCategory.cbegin(); it != changes->byCategory.cend(); ++it) {
+        if (it.key() != all)
+            adjust(it.key(), it.value().size());
+    }
+    // A batch's items come once each, so All grows by their number in one step however large the
+    // batch; without them, an item filed under several categories is counted once.
+    qsizetype added = changes->items.size();
+    if (changes->items.isEmpty()) {
+        QSet<QUuid> items;
+        for (const QList<PBItem> &filed : changes->byCategory) {
+            for (const PBItem &item : filed)
+                items.insert(item.uuid());
+        }
+        added = items.size();
+    }
+    if (added > 0)
+        adjust(all, added);
 }
 
 void CategoryItemCounts::itemDeleted(const Notification &notification)

@@ -94,6 +94,24 @@ TEST_F(CategoryItemCountsTest, CountsFollowCopiesDeletesMovesClearsAndImports)
     EXPECT_EQ(counts.count(PBCategory::all().id()), everything + 1);
     EXPECT_TRUE(agrees());
 
+    // A copy of several items at once adds each of them once, to All too.
+    QList<PasteboardItem> batch;
+    for (const QString &text :
+         {QStringLiteral("batch one"), QStringLiteral("batch two"), QStringLiteral("batch three")}) {
+        PasteboardItem copied;
+        copied.setString(PasteboardType::string, text);
+        batch.append(copied);
+    }
+    shell.pasteboard.simulateCopy(batch);
+    shell.manager->retreivePasteboardInfo();
+    ASSERT_TRUE(waitUntil([&] { return counts.count(PBCategory::all().id()) == everything + 4; }));
+    EXPECT_FALSE(counts.isCounting());
+    EXPECT_EQ(counts.count(text.id()), texts + 4);
+    EXPECT_TRUE(agrees());
+    for (const PasteboardItem &copied : std::as_const(batch))
+        shell.manager->deleteItem(shell.item(*copied.string(PasteboardType::string)));
+    ASSERT_TRUE(waitUntil(agrees));
+
     // Filed under a category, moved to another, deleted.
     const PBItem item = shell.item(QStringLiteral("counted at once"));
     shell.manager->addItem(item, work);
