@@ -102,7 +102,10 @@ void TaviMenuBarController::menuNeedsUpdate()
     }
     // Nine digit keys exist, whatever the capacity setting holds.
     const int capacity = std::clamp(TaviSettings::shared().menuHistoryCapacity(), 0, kMaximumItems);
-    lastItems = capacity > 0 ? m_delegate.pbManager.getItemsPage(0, capacity) : QList<PBItem>();
+    // The list's page read (pinned first, then newest), as the digit keys read it: rebuilding the
+    // store's lists would count the whole history while the menu opens.
+    lastItems =
+        capacity > 0 ? m_delegate.pbManager.getItemsPage(TaviPBManager::ListQuery{}, 0, capacity) : QList<PBItem>();
     if (!lastItems.isEmpty()) {
         // The global digit keys would take the menu's own keys while it shows.
         m_delegate.unregisterQuickSelectionShortcuts();
