@@ -12,8 +12,8 @@
 
 #include "support/BenchDriver.h"
 #include "support/BenchHistory.h"
+#include "support/GuiStalls.h"
 #include "support/StallWatch.h"
-#include "support/WindowPing.h"
 
 #include "capture/TaviPBManager.h"
 #include "controls/NoteTextView.h"
@@ -29,7 +29,6 @@
 #include "core/TaviSettings.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TextRecognizer.h"
-#include "platform/x11/X11WindowPing.h"
 #include "preferences/CategorySettingViewController.h"
 #include "shell/AppDelegate.h"
 
@@ -65,47 +64,6 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs)
     }
     return true;
 }
-
-// The longest answer to a window ping since the last reset, printed; nothing off an X server.
-class OutsidePing {
-public:
-    OutsidePing()
-    {
-        if (QGuiApplication::platformName() != QLatin1String("xcb"))
-            return;
-        X11WindowPing::install();
-        m_ping.emplace();
-        if (!m_ping->start(QCoreApplication::applicationPid(), 10000))
-            m_ping.reset();
-    }
-
-    void reset()
-    {
-        if (m_ping)
-            m_ping->reset();
-    }
-
-    // The line to print for the interval since the last reset, which starts a new one.
-    QByteArray take()
-    {
-        const std::optional<Bench::WindowPing::Report> outside = m_ping ? m_ping->report() : std::nullopt;
-        QByteArray line;
-        if (!m_ping)
-            line = "  (not on an X server: no stall timed from outside)\n";
-        else if (!outside || outside->pings == 0)
-            line = "  the window answered NO ping: no stall timed from outside\n";
-        else
-            line = QStringLiteral("  longest answer to a window ping from outside:  %1 ms (%2 pings)\n")
-                       .arg(outside->longestMs, 8, 'f', 1)
-                       .arg(outside->pings)
-                       .toUtf8();
-        reset();
-        return line;
-    }
-
-private:
-    std::optional<Bench::WindowPing> m_ping;
-};
 
 // Every window that takes the history's deletions, open as a user may have them: the shell (its
 // quick-selection keys), the list of All, the quick-paste panel and the category pane.
@@ -159,7 +117,7 @@ std::optional<std::pair<qsizetype, int>> historyToTake(CategoryListViewControlle
     return std::pair{before, taken};
 }
 
-bool measureDelete(CategoryListViewController *view, OutsidePing &ping)
+bool measureDelete(CategoryListViewController *view, Bench::GuiStalls &stalls)
 {
     TaviPBManager &manager = TaviPBManager::shared();
     std::printf("history of %lld items\n", static_cast<long long>(manager.itemCount()));
@@ -181,8 +139,7 @@ bool measureDelete(CategoryListViewController *view, OutsidePing &ping)
     ObserverBag observers;
     observers.observe(NotificationName::historyItemsDidClear,
                       [&](const Notification &) { storeDone = ms(clock.nsecsElapsed()); });
-    Bench::StallWatch stalls;
-    ping.reset();
+    stalls.reset();
     clock.start();
     view->deleteSelectedItems();
     const double rowsGone = ms(clock.nsecsElapsed());
@@ -197,9 +154,9 @@ bool measureDelete(CategoryListViewController *view, OutsidePing &ping)
     const double listDone = ms(clock.nsecsElapsed());
     // The listeners' own reactions (counts, pages read again) run on after the announcement.
     waitFor([] { return false; }, 1000);
-    const double longest = stalls.longestMs();
-    const double longestEndedAt = stalls.longestEndedAtMs();
-    const QByteArray outside = ping.take();
+    bool outsideMissing = false;
+    const QByteArray longest = stalls.describe(&outsideMissing);
+    const double longestEndedAt = stalls.inside().longestEndedAtMs();
     // Counted on this thread: after the stalls were taken.
     const bool stored = storeDone > 0 && manager.itemCount() == before - deleted;
     std::printf("  delete %d selected rows: rows out of the list %8.1f ms\n", deleted, rowsGone);
@@ -207,13 +164,11 @@ bool measureDelete(CategoryListViewController *view, OutsidePing &ping)
                 stored ? "" : " (NOT done)");
     std::printf("  delete %d selected rows: list read again       %8.1f ms%s (less the 400 ms wait: %.1f ms)\n",
                 deleted, listDone, redrawn ? "" : " (NOT done)", listDone - 400);
-    std::printf("  longest GUI stall meanwhile:                   %8.1f ms (ended at %.0f ms)\n", longest,
-                longestEndedAt);
-    std::printf("%s", outside.constData());
-    return stored && redrawn;
+    std::printf("  meanwhile %s; the longest inside ended at %.0f ms\n", longest.constData(), longestEndedAt);
+    return stored && redrawn && !outsideMissing;
 }
 
-bool measureAutoClean(AppDelegate &delegate, CategoryListViewController *view, OutsidePing &ping)
+bool measureAutoClean(AppDelegate &delegate, CategoryListViewController *view, Bench::GuiStalls &stalls)
 {
     TaviPBManager &manager = TaviPBManager::shared();
     const auto history = historyToTake(view, "auto-clean");
@@ -236,8 +191,7 @@ bool measureAutoClean(AppDelegate &delegate, CategoryListViewController *view, O
     });
     observers.observe(NotificationName::historyItemsDidClear,
                       [&](const Notification &) { clearedAt = ms(clock.nsecsElapsed()); });
-    Bench::StallWatch stalls;
-    ping.reset();
+    stalls.reset();
     clock.start();
     // As the program starts it when it becomes active.
     settings.setEnableAutoCleanHistory(true);
@@ -248,9 +202,9 @@ bool measureAutoClean(AppDelegate &delegate, CategoryListViewController *view, O
     const bool redrawn = listShows(view, before - taken);
     // The listeners' own reactions (counts, pages read again) run on after the announcements.
     waitFor([] { return false; }, 1000);
-    const double longest = stalls.longestMs();
-    const double longestEndedAt = stalls.longestEndedAtMs();
-    const QByteArray outside = ping.take();
+    bool outsideMissing = false;
+    const QByteArray longest = stalls.describe(&outsideMissing);
+    const double longestEndedAt = stalls.inside().longestEndedAtMs();
     const bool cleared = announcedAll && manager.itemCount() == before - taken;
     std::printf("  auto-clean of %d items: returned               %8.1f ms\n", taken, returned);
     std::printf("  auto-clean of %d items: the first announced    %8.1f ms\n", taken, firstItemAt);
@@ -258,10 +212,8 @@ bool measureAutoClean(AppDelegate &delegate, CategoryListViewController *view, O
                 static_cast<long long>(announced), lastItemAt, announced == taken ? "" : " (NOT all)");
     std::printf("  auto-clean of %d items: the clear announced    %8.1f ms%s\n", taken, clearedAt,
                 cleared ? "" : " (NOT done)");
-    std::printf("  longest GUI stall meanwhile:                   %8.1f ms (ended at %.0f ms)\n", longest,
-                longestEndedAt);
-    std::printf("%s", outside.constData());
-    return cleared && redrawn && announced == taken;
+    std::printf("  meanwhile %s; the longest inside ended at %.0f ms\n", longest.constData(), longestEndedAt);
+    return cleared && redrawn && announced == taken && !outsideMissing;
 }
 
 QImage screenshotOfText()
@@ -361,15 +313,16 @@ bool measure()
     const QString parts = qEnvironmentVariable("TAVI_BENCH_PARTS", QStringLiteral("delete,autoclean,recognition,note"));
     if (parts.contains(QStringLiteral("delete")) || parts.contains(QStringLiteral("autoclean"))) {
         Listeners listeners;
-        OutsidePing ping;
+        // Pings the list's own window.
+        Bench::GuiStalls stalls(&listeners.window);
         if (!listeners.showPanel()) {
             std::printf("  the quick-paste panel did NOT show its rows\n");
             measured = false;
         }
         if (parts.contains(QStringLiteral("delete")))
-            measured = measureDelete(listeners.view, ping) && measured;
+            measured = measureDelete(listeners.view, stalls) && measured;
         if (parts.contains(QStringLiteral("autoclean")))
-            measured = measureAutoClean(listeners.delegate, listeners.view, ping) && measured;
+            measured = measureAutoClean(listeners.delegate, listeners.view, stalls) && measured;
         listeners.delegate.applicationWillTerminate();
     }
     if (parts.contains(QStringLiteral("recognition")))

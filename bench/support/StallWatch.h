@@ -1,53 +1,97 @@
 #pragma once
 // The longest interval in which the GUI thread did not return to its event loop: the longest gap
-// between two ticks of a precise 1 ms timer, which only fires from the event loop. Main thread.
+// between two ticks of a precise 1 ms timer, which only fires from the event loop. The longest gap
+// is split into the time the thread ran and the time it was ready but waited for a CPU (the
+// kernel's schedstat of the thread): a stall that is mostly waiting is the machine's load, not the
+// program's work. Main thread.
 
 #include <QElapsedTimer>
 #include <QTime>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace Bench {
 
 class StallWatch {
 public:
-    StallWatch()
+    StallWatch() : m_schedstat(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC))
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            if (now - m_lastTick > m_longest) {
-                m_longest = now - m_lastTick;
-                m_longestEndedAt = now;
+            const Sample now = sample();
+            if (now.at - m_last.at > m_longest.at) {
+                m_longest = {now.at - m_last.at, now.running - m_last.running, now.waiting - m_last.waiting};
+                m_longestEndedAt = now.at;
                 m_longestEndedTime = QTime::currentTime();
             }
-            m_lastTick = now;
+            m_last = now;
         });
         m_clock.start();
+        m_last = sample();
         m_timer.start(1);
     }
+    ~StallWatch()
+    {
+        if (m_schedstat >= 0)
+            ::close(m_schedstat);
+    }
+    StallWatch(const StallWatch &) = delete;
+    StallWatch &operator=(const StallWatch &) = delete;
 
     void reset()
     {
         m_clock.restart();
-        m_lastTick = 0;
-        m_longest = 0;
+        m_last = sample();
+        m_longest = {};
         m_longestEndedAt = 0;
         m_longestEndedTime = {};
     }
 
     // Counting the stall still under way, when the timer has not fired since.
-    double longestMs() const { return double(std::max(m_longest, m_clock.nsecsElapsed() - m_lastTick)) / 1e6; }
+    double longestMs() const { return double(std::max(m_longest.at, m_clock.nsecsElapsed() - m_last.at)) / 1e6; }
     // When the longest stall ended: milliseconds since the last reset, and the time of day.
     double longestEndedAtMs() const { return double(m_longestEndedAt) / 1e6; }
     QTime longestEndedTime() const { return m_longestEndedTime; }
 
+    // Whether the longest gap can be split into running and waiting (the kernel keeps schedstat).
+    bool canSplit() const { return m_schedstat >= 0; }
+    // Of the longest gap the timer saw end: how long the thread ran, and how long it waited for a CPU.
+    double longestRanMs() const { return double(m_longest.running) / 1e6; }
+    double longestWaitedMs() const { return double(m_longest.waiting) / 1e6; }
+
 private:
+    // The clock, with the thread's time on a CPU and waiting for one, in nanoseconds.
+    struct Sample {
+        qint64 at = 0;
+        qint64 running = 0;
+        qint64 waiting = 0;
+    };
+
+    Sample sample() const
+    {
+        Sample sample{m_clock.isValid() ? m_clock.nsecsElapsed() : 0};
+        char line[96] = {};
+        if (m_schedstat >= 0 && ::pread(m_schedstat, line, sizeof line - 1, 0) > 0) {
+            long long running = 0, waiting = 0;
+            if (std::sscanf(line, "%lld %lld", &running, &waiting) == 2) {
+                sample.running = running;
+                sample.waiting = waiting;
+            }
+        }
+        return sample;
+    }
+
+    const int m_schedstat;
     QTimer m_timer;
     QElapsedTimer m_clock;
-    qint64 m_lastTick = 0;
-    qint64 m_longest = 0;
+    Sample m_last;
+    // `at` is the gap's length.
+    Sample m_longest;
     qint64 m_longestEndedAt = 0;
     QTime m_longestEndedTime;
 };

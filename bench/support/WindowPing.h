@@ -25,12 +25,15 @@ public:
         m_client.waitForFinished(1000);
     }
 
-    // Pings a window of process `pid` every `intervalMs`; false (and said on standard error)
-    // when the process had no window within `timeoutMs`.
-    bool start(qint64 pid, int timeoutMs, int intervalMs = 5)
+    // Pings a window of process `pid` (the X window `window`, when given) every `intervalMs`;
+    // false (and said on standard error) when the process had no such window within `timeoutMs`.
+    bool start(qint64 pid, int timeoutMs, int intervalMs = 5, quint64 window = 0)
     {
         m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_client.start(QStringLiteral(TAVI_WINDOW_PING), {QString::number(pid), QString::number(intervalMs)});
+        QStringList arguments{QString::number(pid), QString::number(intervalMs)};
+        if (window != 0)
+            arguments.append(QString::number(window));
+        m_client.start(QStringLiteral(TAVI_WINDOW_PING), arguments);
         if (m_client.waitForReadyRead(timeoutMs) && m_client.readLine().startsWith("window"))
             return true;
         std::fprintf(stderr, "process %lld had no window within %d ms\n", pid, timeoutMs);

@@ -2,9 +2,9 @@
 // _NET_WM_PING only when its program's GUI thread reads its X events, so the longest round trip
 // is the longest the GUI thread stayed away from its event loop, timed outside the process.
 //
-//   tavi_window_ping <pid> [interval ms]   (default 5)
+//   tavi_window_ping <pid> [interval ms] [window id]   (default 5; any window of the process)
 //
-// Prints "window <id>" once it found a window of the process, then reads commands from its
+// Prints "window <id>" once it found a window of the process (the one named, when it takes pings), then reads commands from its
 // standard input: "reset" starts a new interval, "pause" and "resume" stop and restart pinging,
 // "report" prints "longest <ms> pings <count>" for the interval so far (a ping still unanswered
 // counts with its age). Ends at the end of its input or when the X connection breaks.
@@ -56,6 +56,16 @@ std::vector<uint32_t> property32(xcb_connection_t *connection, xcb_window_t wind
     return {values, values + xcb_get_property_value_length(reply.get()) / 4};
 }
 
+// Whether the window is the process's and says it takes pings.
+bool takesPings(xcb_connection_t *connection, xcb_window_t window, uint32_t pid, const Atoms &atoms)
+{
+    const std::vector<uint32_t> owner = property32(connection, window, atoms.pid, XCB_ATOM_CARDINAL);
+    if (owner.empty() || owner.front() != pid)
+        return false;
+    const std::vector<uint32_t> protocols = property32(connection, window, atoms.protocols, XCB_ATOM_ATOM);
+    return std::find(protocols.begin(), protocols.end(), atoms.ping) != protocols.end();
+}
+
 // A window of the process that takes pings, searched depth first (the window manager puts
 // managed windows inside frames of its own).
 xcb_window_t findWindow(xcb_connection_t *connection, xcb_window_t parent, uint32_t pid, const Atoms &atoms)
@@ -66,12 +76,8 @@ xcb_window_t findWindow(xcb_connection_t *connection, xcb_window_t parent, uint3
         return XCB_WINDOW_NONE;
     const xcb_window_t *children = xcb_query_tree_children(tree.get());
     for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-        const std::vector<uint32_t> owner = property32(connection, children[i], atoms.pid, XCB_ATOM_CARDINAL);
-        if (!owner.empty() && owner.front() == pid) {
-            const std::vector<uint32_t> protocols = property32(connection, children[i], atoms.protocols, XCB_ATOM_ATOM);
-            if (std::find(protocols.begin(), protocols.end(), atoms.ping) != protocols.end())
-                return children[i];
-        }
+        if (takesPings(connection, children[i], pid, atoms))
+            return children[i];
         if (const xcb_window_t found = findWindow(connection, children[i], pid, atoms))
             return found;
     }
@@ -88,11 +94,13 @@ double millisecondsBetween(Clock::time_point from, Clock::time_point to)
 int main(int argc, char **argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s <pid> [interval ms]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <pid> [interval ms] [window id]\n", argv[0]);
         return 2;
     }
     const uint32_t pid = uint32_t(std::strtoul(argv[1], nullptr, 10));
     const auto interval = std::chrono::milliseconds(argc > 2 ? std::atoi(argv[2]) : 5);
+    const xcb_window_t named =
+        argc > 3 ? xcb_window_t(std::strtoul(argv[3], nullptr, 0)) : xcb_window_t(XCB_WINDOW_NONE);
     int screenNumber = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &screenNumber);
     if (xcb_connection_has_error(connection)) {
@@ -122,7 +130,10 @@ int main(int argc, char **argv)
     for (;;) {
         Clock::time_point now = Clock::now();
         if (window == XCB_WINDOW_NONE && now >= nextSearchAt) {
-            window = findWindow(connection, root, pid, atoms);
+            if (named == XCB_WINDOW_NONE)
+                window = findWindow(connection, root, pid, atoms);
+            else if (takesPings(connection, named, pid, atoms))
+                window = named;
             nextSearchAt = now + std::chrono::milliseconds(50);
             if (window != XCB_WINDOW_NONE) {
                 const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY; // to hear of its destruction
