@@ -198,6 +198,8 @@ int main(int argc, char *argv[])
     delegate.applicationDidFinishLaunching();
     ColorBarScenes::showColorBar();
     instance->setQuickPastePanelHandler(showQuickPastePanel);
+    // Built while the program idles, before its hot key comes.
+    PBHUDWindowController::prepare();
     g_delegate = &delegate;
     QtMessages::setDisplayLostHandler(endWithTheDisplay);
     std::atexit([] { finishBeforeExit(); });

@@ -2,20 +2,108 @@
 
 #include "capture/TaviPBManager.h"
 #include "controls/SceneRegistry.h"
+#include "history/PBHUDCell.h"
+#include "history/PBHUDTableView.h"
 #include "history/PBHUDViewController.h"
 #include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 
+#include <QApplication>
 #include <QCursor>
-#include <QGuiApplication>
+#include <QImage>
+#include <QLayout>
+#include <QStyle>
+#include <QTimer>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QVBoxLayout>
 
 namespace {
+
 PBHUDWindowController *g_shared = nullptr;
+
+// The steps of prepare(), in order; each runs in a turn of the event loop of its own.
+enum class Preparation { notStarted, icons, widgets, nativeWindow, polish, drawing, done };
+Preparation g_preparation = Preparation::notStarted;
+
+// The shared controller, made when it does not exist; null when the scene cannot be made.
+PBHUDWindowController *makeShared()
+{
+    if (!g_shared) {
+        g_shared = SceneRegistry::shared().instantiate<PBHUDWindowController>(QStringLiteral("PBHUD"),
+                                                                              QStringLiteral("PBHUDWindowController"));
+        if (!g_shared)
+            LOG_ERROR("PBHUDWindowController.toggle()",
+                      QStringLiteral("Failed to initialize window controller. Pleas check storyboard."));
+    }
+    return g_shared;
+}
+
+void drawOffScreen(PBHUDWindowController &panel)
+{
+    QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    panel.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    const QScrollBar *bar = panel.contentViewController()->historyTableView->verticalScrollBar();
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = Qt::Vertical;
+    option.rect =
+        QRect(0, 0, bar->sizeHint().width(), int(PBHUDCell::kRowHeight) * PBHUDViewController::kMaxVisibleRows);
+    option.maximum = 1000;
+    option.pageStep = 10;
+    option.subControls = QStyle::SC_All;
+    QImage column(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
+    column.fill(Qt::transparent);
+    QPainter painter(&column);
+    bar->style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, bar);
+}
+
+// Runs the next step of the preparation and queues the one after it.
+void prepareNextStep()
+{
+    switch (g_preparation) {
+    case Preparation::notStarted: g_preparation = Preparation::icons; break;
+    case Preparation::icons:
+        // The style looks each of its icons up in the icon theme once, on first use: the panel's
+        // buttons take these.
+        QApplication::style()->standardIcon(QStyle::SP_LineEditClearButton);
+        QApplication::style()->standardIcon(QStyle::SP_TitleBarCloseButton);
+        g_preparation = Preparation::widgets;
+        break;
+    case Preparation::widgets: g_preparation = makeShared() ? Preparation::nativeWindow : Preparation::done; break;
+    case Preparation::nativeWindow:
+        // The X window, with its properties and cursors, made but not mapped.
+        if (g_shared && !g_shared->testAttribute(Qt::WA_WState_Created))
+            g_shared->winId();
+        g_preparation = Preparation::polish;
+        break;
+    case Preparation::polish:
+        if (g_shared && !g_shared->isVisible()) {
+            g_shared->ensurePolished();
+            for (QWidget *child : g_shared->findChildren<QWidget *>())
+                child->ensurePolished();
+            if (QLayout *layout = g_shared->layout())
+                layout->activate();
+        }
+        g_preparation = Preparation::drawing;
+        break;
+    case Preparation::drawing:
+        // A drawing nobody sees readies the fonts, the style's cached pictures and, with a scroll
+        // bar as tall as a full list's, the helper threads the painter splits tall fills among.
+        if (g_shared && !g_shared->isVisible())
+            drawOffScreen(*g_shared);
+        g_preparation = Preparation::done;
+        return;
+    case Preparation::done: return;
+    }
+    QTimer::singleShot(0, qApp, prepareNextStep);
+}
+
 } // namespace
 
 PBHUDWindowController::PBHUDWindowController(QWidget *parent) : PBHUDWindowController(TaviPBManager::shared(), parent)
@@ -34,25 +122,31 @@ PBHUDWindowController::PBHUDWindowController(TaviPBManager &manager, QWidget *pa
     layout->addWidget(m_content);
     setFixedWidth(kWidth);
     connect(m_content, &PBHUDViewController::tableHeightChanged, this, &PBHUDWindowController::fitToContent);
-    connect(m_content, &PBHUDViewController::closeRequested, this, &QWidget::close);
+    // Hidden rather than closed: a closed window loses its native window, which the next opening
+    // would make again.
+    connect(m_content, &PBHUDViewController::closeRequested, this, &QWidget::hide);
     fitToContent();
 }
 
 PBHUDWindowController *PBHUDWindowController::shared() { return g_shared; }
 
+void PBHUDWindowController::prepare()
+{
+    if (g_preparation != Preparation::notStarted || g_shared)
+        return;
+    prepareNextStep();
+}
+
+bool PBHUDWindowController::isPrepared() { return g_preparation == Preparation::done; }
+
 void PBHUDWindowController::toggle()
 {
-    if (!g_shared) {
-        g_shared = SceneRegistry::shared().instantiate<PBHUDWindowController>(QStringLiteral("PBHUD"),
-                                                                              QStringLiteral("PBHUDWindowController"));
-        if (!g_shared) {
-            LOG_ERROR("PBHUDWindowController.toggle()",
-                      QStringLiteral("Failed to initialize window controller. Pleas check storyboard."));
-            return;
-        }
-    }
+    if (!makeShared())
+        return;
+    // What the preparation has not done yet, showing does.
+    g_preparation = Preparation::done;
     if (g_shared->isVisible()) {
-        g_shared->close();
+        g_shared->hide();
         return;
     }
     g_shared->showAndActivate();
