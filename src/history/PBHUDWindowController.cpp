@@ -12,23 +12,49 @@
 #include <QCursor>
 #include <QImage>
 #include <QLayout>
-#include <QStyle>
-#include <QTimer>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyleOptionSlider>
+#include <QThreadPool>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <atomic>
 
 namespace {
 
 PBHUDWindowController *g_shared = nullptr;
 
 // The steps of prepare(), in order; each runs in a turn of the event loop of its own.
-enum class Preparation { notStarted, icons, widgets, nativeWindow, polish, drawing, done };
+enum class Preparation { notStarted, clearIcon, closeIcon, widgets, nativeWindow, polish, drawing, done };
 Preparation g_preparation = Preparation::notStarted;
+// How long the drawing step waits for the painter's helper threads to be started.
+constexpr int kDrawingRetryMs = 10;
+constexpr int kDrawingRetries = 50;
+int g_drawingRetries = 0;
+std::atomic<bool> g_painterThreadsStarted{false};
+
+// The painter splits a tall fill among helper threads, which it starts on first use; a thread of
+// the pool starts them with a fill of its own, so that the GUI thread never waits for their start.
+void startPainterThreads()
+{
+    QThreadPool::globalInstance()->start([] {
+        QImage column(16, int(PBHUDCell::kRowHeight) * PBHUDViewController::kMaxVisibleRows,
+                      QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&column);
+        QLinearGradient gradient(0, 0, column.width(), 0);
+        gradient.setColorAt(0, Qt::white);
+        gradient.setColorAt(1, Qt::gray);
+        painter.fillRect(column.rect(), gradient);
+        painter.end();
+        g_painterThreadsStarted = true;
+    });
+}
 
 // The shared controller, made when it does not exist; null when the scene cannot be made.
 PBHUDWindowController *makeShared()
@@ -43,6 +69,7 @@ PBHUDWindowController *makeShared()
     return g_shared;
 }
 
+// The panel as it is, and a scroll bar as tall as a full list's.
 void drawOffScreen(PBHUDWindowController &panel)
 {
     QImage image(panel.size(), QImage::Format_ARGB32_Premultiplied);
@@ -67,11 +94,17 @@ void drawOffScreen(PBHUDWindowController &panel)
 void prepareNextStep()
 {
     switch (g_preparation) {
-    case Preparation::notStarted: g_preparation = Preparation::icons; break;
-    case Preparation::icons:
-        // The style looks each of its icons up in the icon theme once, on first use: the panel's
-        // buttons take these.
+    case Preparation::notStarted:
+        startPainterThreads();
+        g_preparation = Preparation::clearIcon;
+        break;
+    // The style looks each of its icons up in the icon theme once, on first use: the panel's
+    // buttons take these.
+    case Preparation::clearIcon:
         QApplication::style()->standardIcon(QStyle::SP_LineEditClearButton);
+        g_preparation = Preparation::closeIcon;
+        break;
+    case Preparation::closeIcon:
         QApplication::style()->standardIcon(QStyle::SP_TitleBarCloseButton);
         g_preparation = Preparation::widgets;
         break;
@@ -93,8 +126,11 @@ void prepareNextStep()
         g_preparation = Preparation::drawing;
         break;
     case Preparation::drawing:
-        // A drawing nobody sees readies the fonts, the style's cached pictures and, with a scroll
-        // bar as tall as a full list's, the helper threads the painter splits tall fills among.
+        if (!g_painterThreadsStarted && ++g_drawingRetries < kDrawingRetries) {
+            QTimer::singleShot(kDrawingRetryMs, qApp, prepareNextStep);
+            return;
+        }
+        // A drawing nobody sees readies the fonts and the style's cached pictures.
         if (g_shared && !g_shared->isVisible())
             drawOffScreen(*g_shared);
         g_preparation = Preparation::done;
