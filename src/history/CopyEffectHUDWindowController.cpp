@@ -68,9 +68,10 @@ void CopyEffectHUDWindowController::showWindow()
     }
     show();
     const QPointer<CopyEffectHUDWindowController> self(this);
+    // Hidden, not closed: closing a window drops its native window, made again at every copy.
     m_scheduler(std::chrono::milliseconds(kCloseDelayMs), [self] {
         if (self)
-            self->close();
+            self->hide();
     });
 }
 

@@ -9,16 +9,19 @@
 
 using namespace std::chrono_literals;
 
-TEST(CopyEffectHUDWindowController, ClosesItselfOneSecondAfterShowing)
+TEST(CopyEffectHUDWindowController, ClosesItselfOneSecondAfterShowingAndKeepsItsNativeWindowForTheNext)
 {
     ManualScheduler clock;
     CopyEffectHUDWindowController panel(nullptr, clock.scheduler());
     panel.showWindow();
     EXPECT_TRUE(panel.isVisible());
+    const WId native = panel.winId();
     clock.advance(999ms);
     EXPECT_TRUE(panel.isVisible());
     clock.advance(1ms);
     EXPECT_FALSE(panel.isVisible());
+    panel.showWindow();
+    EXPECT_EQ(panel.winId(), native);
 }
 
 TEST(CopyEffectHUDWindowController, AnEarlierCloseAlsoEndsALaterShowing)
