@@ -1,0 +1,175 @@
+#include "StoreTestSupport.h"
+
+#include "support/TestEnvironment.h"
+
+#include <future>
+#include <thread>
+
+namespace {
+const QList<SortDescriptor> kNewestFirst = {{QStringLiteral("modifiedAt"), false}};
+
+// A page of the newest items and the count of all, as a list reads them.
+struct ListAnswer {
+    QStringList page;
+    qsizetype count = -1;
+    bool operator==(const ListAnswer &) const = default;
+};
+
+ListAnswer readList(ManagedObjectContext &context, int limit = 10)
+{
+    auto request = PBItemRecord::fetchRequest();
+    request.sortDescriptors = kNewestFirst;
+    request.fetchLimit = limit;
+    ListAnswer answer;
+    answer.count = context.count(PBItemRecord::fetchRequest()).value_or(-1);
+    for (const auto &record : context.fetch(request).value_or(QList<std::shared_ptr<PBItemRecord>>()))
+        answer.page.append(record->text());
+    return answer;
+}
+
+std::optional<ListAnswer> readListOnReader(ManagedObjectContext &context, int limit = 10)
+{
+    ListAnswer answer;
+    if (!context.readOnReader([&](ManagedObjectContext &reader) { answer = readList(reader, limit); }))
+        return std::nullopt;
+    return answer;
+}
+
+// Another connection's write transaction, as a sync import holds one: the store's writers wait
+// for it, readers do not.
+class WriteLock {
+public:
+    explicit WriteLock(const QString &path) : m_database(path.toStdString(), SQLite::OPEN_READWRITE, 10000)
+    {
+        m_database.exec("BEGIN IMMEDIATE");
+    }
+    void release()
+    {
+        if (std::exchange(m_held, false))
+            m_database.exec("COMMIT");
+    }
+    ~WriteLock() { release(); }
+
+private:
+    SQLite::Database m_database;
+    bool m_held = true;
+};
+
+bool lockIsHeld(ManagedObjectContext &context)
+{
+    if (!context.mutex().try_lock())
+        return true;
+    context.mutex().unlock();
+    return false;
+}
+} // namespace
+
+TEST_F(StoreTest, ListsAreReadWhileASaveOrABatchDeleteWaitsForTheStore)
+{
+    for (int i = 0; i < 20; ++i)
+        item(QStringLiteral("r%1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    const ListAnswer before = readList(*context());
+    ASSERT_EQ(before.count, 20);
+    EXPECT_EQ(readListOnReader(*context()), before);
+
+    // A save that waits for another connection's write holds the context's lock meanwhile.
+    WriteLock writer(storePath());
+    item(QStringLiteral("new"), 100);
+    EXPECT_FALSE(readListOnReader(*context())) << "an unsaved change is only seen through the context";
+    std::future<bool> save = std::async(std::launch::async, [this] { return context()->save(); });
+    ASSERT_TRUE(waitUntil([&] { return context()->readsMatchStore(); }));
+    ASSERT_TRUE(lockIsHeld(*context()));
+    EXPECT_EQ(readListOnReader(*context()), before) << "the store as it was before the save";
+    EXPECT_EQ(save.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "read without waiting";
+    writer.release();
+    ASSERT_TRUE(save.get());
+    const ListAnswer saved = readList(*context());
+    EXPECT_EQ(saved.count, 21);
+    EXPECT_EQ(saved.page.value(0), QStringLiteral("new"));
+    EXPECT_EQ(readListOnReader(*context()), saved);
+
+    // A batch delete holds the lock for its whole transaction.
+    WriteLock again(storePath());
+    std::future<bool> deletion = std::async(std::launch::async, [this] {
+        return context()
+            ->executeBatchDelete(PBItemRecord::entityDescription(),
+                                 Predicate::in(QStringLiteral("text"), {QStringLiteral("new"), QStringLiteral("r19")}))
+            .has_value();
+    });
+    ASSERT_TRUE(waitUntil([&] { return lockIsHeld(*context()); }));
+    EXPECT_EQ(readListOnReader(*context()), saved);
+    EXPECT_EQ(deletion.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+    again.release();
+    ASSERT_TRUE(deletion.get());
+    const auto deleted = readListOnReader(*context());
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(deleted->count, 19);
+    EXPECT_EQ(deleted->page.value(0), QStringLiteral("r18"));
+    EXPECT_EQ(*deleted, readList(*context()));
+}
+
+TEST_F(StoreTest, AReaderNeverChangesTheContextNorEntersItsRecords)
+{
+    category(QStringLiteral("c"));
+    for (int i = 0; i < 5; ++i)
+        item(QStringLiteral("r%1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    reopen();
+    const int registered = context()->registeredObjectCount();
+    ASSERT_TRUE(context()->readOnReader([&](ManagedObjectContext &reader) {
+        EXPECT_TRUE(reader.isReadOnly());
+        const auto records =
+            reader.fetch(PBItemRecord::fetchRequest()).value_or(QList<std::shared_ptr<PBItemRecord>>());
+        ASSERT_EQ(records.size(), 5);
+        records.first()->setText(QStringLiteral("edited"));
+        reader.deleteObject(records.last());
+        reader.insertNewObject<PBItemRecord>()->setText(QStringLiteral("inserted"));
+        EXPECT_FALSE(reader.hasChanges());
+        EXPECT_TRUE(reader.save());
+    }));
+    EXPECT_EQ(context()->registeredObjectCount(), registered);
+    EXPECT_FALSE(context()->hasChanges());
+    EXPECT_EQ(fetchTexts(std::nullopt, kNewestFirst), (QStringList{"r4", "r3", "r2", "r1", "r0"}));
+    EXPECT_EQ(rowCount("PBItemRecord"), 5);
+
+    // Edits not saved yet are merged by the context, never skipped by a reader.
+    context()->fetch(PBItemRecord::fetchRequest())->first()->setModifiedAt(at(50));
+    EXPECT_FALSE(context()->readsMatchStore());
+    EXPECT_FALSE(context()->readOnReader([](ManagedObjectContext &) { ADD_FAILURE() << "read on a reader"; }));
+}
+
+TEST_F(StoreTest, AListReadOnAReaderSeesOneStateOfTheStoreWhileSavesGoOn)
+{
+    // Item i is modified at i: the newest page of a count of n is r(n-1) down to r(n-limit).
+    constexpr int kBatches = 30, kBatch = 20, kLimit = 25;
+    std::atomic<bool> done = false;
+    std::thread saver([&] {
+        for (int batch = 0; batch < kBatches; ++batch) {
+            context()->performAndWait([&] {
+                for (int i = batch * kBatch; i < (batch + 1) * kBatch; ++i)
+                    item(QStringLiteral("r%1").arg(i), i);
+            });
+            EXPECT_TRUE(context()->save());
+        }
+        done = true;
+    });
+    int answered = 0;
+    QSet<qsizetype> counts;
+    while (!done) {
+        const auto answer = readListOnReader(*context(), kLimit);
+        if (!answer)
+            continue;
+        ++answered;
+        counts.insert(answer->count);
+        ASSERT_EQ(answer->count % kBatch, 0) << "a save is seen whole or not at all";
+        QStringList expected;
+        for (qsizetype i = answer->count - 1; i >= 0 && expected.size() < kLimit; --i)
+            expected.append(QStringLiteral("r%1").arg(i));
+        ASSERT_EQ(answer->page, expected) << "count " << answer->count;
+    }
+    saver.join();
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(readListOnReader(*context(), kLimit)->count, kBatches * kBatch);
+    RecordProperty("distinct_states_read", int(counts.size()));
+}
