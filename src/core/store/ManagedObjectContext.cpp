@@ -391,13 +391,7 @@ bool ManagedObjectContext::save(StoreError *error)
     bool large = false;
     {
         std::lock_guard lock(m_mutex);
-        // Readers go on meanwhile: they see the store before the save or after it.
-        m_writing = true;
-        const bool written = writeChanges(error, texts, large);
-        if (!written)
-            noteChange(); // a read that saw the store during the save misses the changes kept
-        m_writing = false;
-        if (!written)
+        if (!writeChanges(error, texts, large))
             return false;
     }
     if (large)

@@ -84,13 +84,14 @@ public:
     // one of the store's readers without the context's lock, so that other threads' reads go on
     // meanwhile. Searches through the index, and stores without a file, count as count() does.
     std::optional<qsizetype> countOnReader(const FetchRequestBase &request, StoreError *error = nullptr);
-    // Whether the store alone answers reads as this context would: it has no unsaved changes, or
-    // a save is writing them (a read then sees the store just before the save or just after it).
-    // Any thread, without the lock.
-    bool readsMatchStore() const { return !m_unsaved.load() || m_writing.load(); }
+    // Whether the store alone answers reads as this context would: it has no unsaved changes. A
+    // save's changes count as unsaved until it has committed them: lists were told of them when
+    // they were made, and the store before the save would take them back. Any thread, without
+    // the lock.
+    bool readsMatchStore() const { return !m_unsaved.load(); }
     // Runs `read` with a read-only context of its own on one of the store's readers, in one read
-    // transaction (one snapshot), without this context's lock, so that a save, a batch delete or
-    // another connection's write never delays it. Runs only while readsMatchStore(), and counts
+    // transaction (one snapshot), without this context's lock, so that a batch delete or another
+    // connection's write never delays it. Runs only while readsMatchStore(), and counts
     // only when that still holds, or nothing changed, once it has read. False when it did not run
     // or does not count, when the store has no file, or when `read` threw: the caller then reads
     // through this context. The reader's records must not outlive `read`.
@@ -180,7 +181,7 @@ private:
     std::unordered_map<ManagedObject *, ManagedObjectPtr> m_storeDeleted;
     quint64 m_nextSequence = 1;
     std::atomic<quint64> m_generation{1};
-    // Set before the generation moves, so a reader that sees the new generation sees them too.
-    std::atomic<bool> m_unsaved{false}; // pending inserts, edits or deletes
-    std::atomic<bool> m_writing{false}; // a save is writing them
+    // Pending inserts, edits or deletes; set before the generation moves, so that a reader that
+    // sees the new generation sees it too.
+    std::atomic<bool> m_unsaved{false};
 };
