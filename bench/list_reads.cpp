@@ -1,12 +1,12 @@
 // How long a list waits for its reads while the store is being written: the latency of a list's
 // first page (50 rows of every item), of the count of every item and of a kind's count (as the
-// colour bar counts it), taken again and again from another thread while a write holds the
-// store's writer: a save of one 48 MB copy, a delete of 10,000 rows, and another connection's
-// import-style write transaction that a small capture's save waits for. For each: the write's
-// length, how many reads ended during it, their median and longest latency, and each read's
-// latency with nothing written. One child process seeds the store, another measures (on a copy
-// of it, since it changes it). A quick run (TAVI_BENCH_QUICK) saves 4 MB and deletes half of a
-// small history. A figure that could not be taken exits with 1.
+// colour bar counts it), read again and again while a write runs on another thread: a save of
+// one 48 MB copy, a delete of 10,000 rows, and another connection's import-style write
+// transaction that a small capture's save waits for. For each: the write's length, how many
+// reads ended during it, their median and longest latency; and each read's latency with nothing
+// written. One child process seeds the store, another measures (on a copy of it, since it
+// changes it). A quick run (TAVI_BENCH_QUICK) saves 4 MB and deletes half of a small history. A
+// figure that could not be taken exits with 1.
 //
 //   bench_list_reads [items]   (default 1000000)
 

@@ -117,6 +117,21 @@ TEST_F(StoreTest, ChangesNotCommittedYetAreReadThroughTheContext)
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->count, 6);
     EXPECT_EQ(saved->page.value(0), QStringLiteral("new"));
+
+    // Every way a change comes and goes keeps the state a reader relies on.
+    const auto records = context()->fetch(PBItemRecord::fetchRequest()).value();
+    context()->deleteObject(records.value(0));
+    EXPECT_FALSE(context()->readsMatchStore());
+    context()->insert(records.value(0)); // revived: nothing left to save
+    EXPECT_EQ(context()->readsMatchStore(), !context()->hasChanges());
+    records.value(1)->setModifiedAt(at(200));
+    EXPECT_FALSE(context()->readsMatchStore());
+    // The edited row deleted in the store takes its edit with it.
+    ASSERT_TRUE(
+        context()->executeBatchDelete(PBItemRecord::entityDescription(), Predicate::selfIn({records.value(1)})));
+    EXPECT_FALSE(context()->hasChanges());
+    EXPECT_TRUE(context()->readsMatchStore());
+    EXPECT_EQ(readListOnReader(*context()), readList(*context()));
 }
 
 TEST_F(StoreTest, AReaderNeverChangesTheContextNorEntersItsRecords)
