@@ -388,6 +388,15 @@ bool ManagedObjectContext::save(StoreError *error)
     if (!hasChanges())
         return true;
     ChangeWriter::EncodedTexts texts = ChangeWriter::encodeLargeTexts(*this);
+    // Another connection's write (a sync import) is waited for before the lock is taken, so that
+    // lists go on reading through the context meanwhile.
+    std::shared_ptr<PersistentStore> writer;
+    {
+        std::lock_guard storeLock(m_storeMutex);
+        writer = m_store;
+    }
+    if (writer)
+        writer->waitForWriter();
     bool large = false;
     {
         std::lock_guard lock(m_mutex);
