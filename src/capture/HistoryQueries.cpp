@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 bool hasKind(const PBItem &item, PBDefaultCategory kind)
@@ -29,6 +30,29 @@ FetchRequest<PBItemRecord> searchRequest(const Predicate &predicate)
     request.sortDescriptors = PBItemRecord::pinnedThenNewest();
     return request;
 }
+
+// What a read on a reader could not answer: the caller reads through the main context instead.
+struct ReaderReadFailed : std::runtime_error {
+    ReaderReadFailed() : std::runtime_error("a read on a reader failed") {}
+};
+
+template <class T>
+T answered(std::optional<T> value)
+{
+    if (!value)
+        throw ReaderReadFailed();
+    return std::move(*value);
+}
+
+std::shared_ptr<PBCategoryRecord> categoryIn(ManagedObjectContext &context, const QString &id)
+{
+    auto request = PBCategoryRecord::fetchRequest();
+    request.predicate = Predicate::equal(QStringLiteral("id"), id);
+    request.fetchLimit = 1;
+    const QList<std::shared_ptr<PBCategoryRecord>> records = answered(context.fetch(request));
+    return records.isEmpty() ? nullptr : records.first();
+}
+
 } // namespace
 
 HistoryQueries::HistoryQueries(TaviSettings &settings, HistoryRecords &records)
@@ -76,14 +100,9 @@ qsizetype HistoryQueries::itemCount()
 
 qsizetype HistoryQueries::itemCount(const PBCategory &category)
 {
-    if (category.type() == PBDefaultCategory::all)
-        return itemCount();
-    const auto categoryRow = m_records.categoryRecord(category.id());
-    if (!categoryRow)
-        return 0;
-    auto request = PBItemRecord::fetchRequest();
-    request.predicate = Predicate::relationshipContains(QStringLiteral("categories"), categoryRow);
-    return m_records.storage().context()->countOnReader(request).value_or(0);
+    ListQuery query;
+    query.category = category;
+    return itemCount(query);
 }
 
 void HistoryQueries::getItems(PBDefaultCategory categoryType, bool useFilter, const ItemsCompletion &completion)
@@ -142,11 +161,12 @@ qsizetype HistoryQueries::filterItemCount(const PBSearchFilter &filter)
     return m_records.storage().context()->count(searchRequest(*predicate)).value_or(0);
 }
 
-std::optional<FetchRequest<PBItemRecord>> HistoryQueries::listRequest(const ListQuery &query, bool sticky)
+std::optional<FetchRequest<PBItemRecord>> HistoryQueries::listRequest(const ListQuery &query, bool sticky,
+                                                                      const CategoryLookup &categoryRecord)
 {
     QList<Predicate> parts{Predicate::equal(kIsSticky, sticky)};
     if (query.category && query.category->type() != PBDefaultCategory::all) {
-        const auto record = m_records.categoryRecord(query.category->id());
+        const auto record = categoryRecord(query.category->id());
         if (!record)
             return std::nullopt;
         parts.append(Predicate::relationshipContains(QStringLiteral("categories"), record));
@@ -165,6 +185,11 @@ std::optional<FetchRequest<PBItemRecord>> HistoryQueries::listRequest(const List
     return request;
 }
 
+HistoryQueries::CategoryLookup HistoryQueries::mainLookup()
+{
+    return [this](const QString &id) { return m_records.categoryRecord(id); };
+}
+
 QList<PBItem> HistoryQueries::getItemsPage(const ListQuery &query, qsizetype offset, qsizetype limit)
 {
     // A search in every category, newest first: pinned and other items in one read of the search
@@ -172,6 +197,19 @@ QList<PBItem> HistoryQueries::getItemsPage(const ListQuery &query, qsizetype off
     if (query.search && (!query.category || query.category->type() == PBDefaultCategory::all)
         && query.order.key == kModifiedAt && !query.order.ascending)
         return getFilterItemsPage(*query.search, offset, limit);
+    if (offset < 0 || limit <= 0)
+        return {};
+    // On a reader unless the page needs the search index (readers have none) or unsaved changes.
+    QList<PBItem> items;
+    if (!query.search && m_records.storage().context()->readOnReader([&](ManagedObjectContext &reader) {
+            bool failed = false;
+            const QList<RecordPtr> records =
+                recordsPage(reader, readerLookup(reader), query, offset, limit, RecordValues::WithFetch, &failed);
+            if (failed)
+                throw ReaderReadFailed();
+            items = m_records.itemsOf(records);
+        }))
+        return items;
     return m_records.itemsOf(listRecordsPage(query, offset, limit));
 }
 
@@ -180,25 +218,42 @@ QList<HistoryQueries::RecordPtr> HistoryQueries::listRecordsPage(const ListQuery
 {
     if (offset < 0 || limit <= 0)
         return {};
-    const std::shared_ptr<ManagedObjectContext> &context = m_records.storage().context();
+    return recordsPage(*m_records.storage().context(), mainLookup(), query, offset, limit, values, nullptr);
+}
+
+HistoryQueries::CategoryLookup HistoryQueries::readerLookup(ManagedObjectContext &reader)
+{
+    return [&reader](const QString &id) { return categoryIn(reader, id); };
+}
+
+QList<HistoryQueries::RecordPtr> HistoryQueries::recordsPage(ManagedObjectContext &context,
+                                                             const CategoryLookup &categoryRecord,
+                                                             const ListQuery &query, qsizetype offset, qsizetype limit,
+                                                             RecordValues values, bool *failed)
+{
+    const auto got = [failed](auto value) {
+        if (!value && failed)
+            *failed = true;
+        return value.value_or(typename decltype(value)::value_type());
+    };
     QList<RecordPtr> records;
     qsizetype mainOffset = offset;
-    if (auto pinned = listRequest(query, true)) {
-        const qsizetype pinnedCount = context->count(*pinned).value_or(0);
+    if (auto pinned = listRequest(query, true, categoryRecord)) {
+        const qsizetype pinnedCount = got(context.count(*pinned));
         if (offset < pinnedCount) {
             pinned->fetchOffset = offset;
             pinned->fetchLimit = limit;
             pinned->includesPropertyValues = values == RecordValues::WithFetch;
-            records = context->fetch(*pinned).value_or(QList<RecordPtr>());
+            records = got(context.fetch(*pinned));
         }
         mainOffset = std::max<qsizetype>(0, offset - pinnedCount);
     }
     if (records.size() < limit) {
-        if (auto rest = listRequest(query, false)) {
+        if (auto rest = listRequest(query, false, categoryRecord)) {
             rest->fetchOffset = mainOffset;
             rest->fetchLimit = limit - records.size();
             rest->includesPropertyValues = values == RecordValues::WithFetch;
-            records += context->fetch(*rest).value_or(QList<RecordPtr>());
+            records += got(context.fetch(*rest));
         }
     }
     return records;
@@ -210,23 +265,38 @@ qsizetype HistoryQueries::itemCount(const ListQuery &query)
     if (query.search && (!query.category || query.category->type() == PBDefaultCategory::all))
         return filterItemCount(*query.search);
     if (!query.search) {
-        // Pinned or not, every item of the category: counted from its links (or the whole table)
-        // instead of testing each row of the two lists.
-        auto request = PBItemRecord::fetchRequest();
-        if (query.category && query.category->type() != PBDefaultCategory::all) {
-            const auto record = m_records.categoryRecord(query.category->id());
-            if (!record)
-                return 0;
-            request.predicate = Predicate::relationshipContains(QStringLiteral("categories"), record);
-        }
-        return m_records.storage().context()->countOnReader(request).value_or(0);
+        qsizetype count = 0;
+        const std::shared_ptr<ManagedObjectContext> &context = m_records.storage().context();
+        if (context->readOnReader([&](ManagedObjectContext &reader) {
+                if (const auto request = categoryRequest(query, readerLookup(reader)))
+                    count = answered(reader.count(*request));
+            }))
+            return count;
+        // countOnReader: a whole category takes long to count, other reads go on meanwhile.
+        const auto request = categoryRequest(query, mainLookup());
+        return request ? context->countOnReader(*request).value_or(0) : 0;
     }
     qsizetype count = 0;
     for (const bool sticky : {true, false}) {
-        if (const auto request = listRequest(query, sticky))
+        if (const auto request = listRequest(query, sticky, mainLookup()))
             count += m_records.storage().context()->count(*request).value_or(0);
     }
     return count;
+}
+
+std::optional<FetchRequest<PBItemRecord>> HistoryQueries::categoryRequest(const ListQuery &query,
+                                                                          const CategoryLookup &categoryRecord)
+{
+    // Pinned or not, every item of the category: counted from its links (or the whole table)
+    // instead of testing each row of the two lists.
+    auto request = PBItemRecord::fetchRequest();
+    if (query.category && query.category->type() != PBDefaultCategory::all) {
+        const auto record = categoryRecord(query.category->id());
+        if (!record)
+            return std::nullopt;
+        request.predicate = Predicate::relationshipContains(QStringLiteral("categories"), record);
+    }
+    return request;
 }
 
 void HistoryQueries::getFilterItems(PBDefaultCategory categoryType, const ItemsCompletion &completion)

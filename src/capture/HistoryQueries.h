@@ -1,12 +1,15 @@
 #pragma once
 // What the history lists read: the main history's lists, a category's items, a list's pages and
 // counts read from the store without the other rows, and the search (the shared filter and a
-// list's own). Any thread; a search by the shared filter answers on the main thread.
+// list's own). Pages and counts outside searches are read on one of the store's readers while
+// the store holds the context's state, so that no write delays them. Any thread; a search by
+// the shared filter answers on the main thread.
 
 #include "capture/HistoryRecords.h"
 #include "capture/RecordSorter.h"
 #include "capture/TaviPBManager.h"
 
+#include <functional>
 #include <mutex>
 
 class TaviSettings;
@@ -43,8 +46,22 @@ public:
                                      RecordValues values = RecordValues::WithFetch);
 
 private:
+    // A category's record by id in a context (null when there is none).
+    using CategoryLookup = std::function<std::shared_ptr<PBCategoryRecord>(const QString &id)>;
+    CategoryLookup mainLookup();
+    // On a reader a failed look-up throws, so that the read is made through the main context.
+    static CategoryLookup readerLookup(ManagedObjectContext &reader);
+
     // The list's pinned or unpinned records; absent when the query can match nothing.
-    std::optional<FetchRequest<PBItemRecord>> listRequest(const ListQuery &query, bool sticky);
+    static std::optional<FetchRequest<PBItemRecord>> listRequest(const ListQuery &query, bool sticky,
+                                                                 const CategoryLookup &categoryRecord);
+    // Every item of the query's category; absent when there is no such category.
+    static std::optional<FetchRequest<PBItemRecord>> categoryRequest(const ListQuery &query,
+                                                                     const CategoryLookup &categoryRecord);
+    // A page of the list in `context`; a read that fails counts as empty and sets `failed`.
+    static QList<RecordPtr> recordsPage(ManagedObjectContext &context, const CategoryLookup &categoryRecord,
+                                        const ListQuery &query, qsizetype offset, qsizetype limit, RecordValues values,
+                                        bool *failed);
 
     TaviSettings &m_settings;
     HistoryRecords &m_records;

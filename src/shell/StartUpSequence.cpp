@@ -108,7 +108,7 @@ void StartUpSequence::run()
     // A tray host may start after this program at login: its absence is judged a moment later.
     QTimer::singleShot(AppDelegate::noTrayGraceMs, &m_delegate, &AppDelegate::tellMenuPlacesIfNoTray);
     if (m_settings.enableQuickSelection())
-        m_delegate.refreshQuickSelection(m_pbManager.getItemsPage(0, 9));
+        m_delegate.refreshQuickSelection(m_pbManager.getItemsPage(TaviPBManager::ListQuery{}, 0, 9));
 
     LOG_DEBUG(kLaunching, QStringLiteral("Starting working..."));
     if (m_settings.barScreenOption() == PBColorBarDisplayScreenOption::active && seams.startScreenMonitoring)

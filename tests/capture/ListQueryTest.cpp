@@ -1,9 +1,13 @@
 #include "CaptureTestSupport.h"
 
 #include "core/TaviSettings.h"
+#include "core/store/PBItemRecord.h"
 
 #include <gtest/gtest.h>
 
+#include <SQLiteCpp/Database.h>
+
+#include <future>
 #include <thread>
 
 namespace {
@@ -143,4 +147,53 @@ TEST(ListQueries, DeepPagesReadAfterEarlierOnesEqualTheWholeListWithPinsAndTies)
                     << order.key.toStdString() << " at " << offset;
         }
     }
+}
+
+TEST(ListQueries, PagesAndCountsAreAnsweredWhileAWriteHoldsTheStore)
+{
+    ListFixture f;
+    const std::shared_ptr<ManagedObjectContext> context = f.h.categories->context();
+    ASSERT_TRUE(context->save());
+    const TaviPBManager::ListQuery all{},
+        text{kindCategory(*f.h.categories, PBDefaultCategory::text), std::nullopt, {}}, mine{f.mine, std::nullopt, {}};
+    const auto read = [&] {
+        QList<std::pair<QStringList, qsizetype>> lists;
+        for (const auto &query : {all, text, mine})
+            lists.append({textsOf(f.h.manager->getItemsPage(query, 1, 4)), f.h.manager->itemCount(query)});
+        return lists;
+    };
+    const auto before = read();
+    ASSERT_EQ(before.value(2), std::pair(QStringList{"charlie"}, qsizetype(2)));
+
+    // Another connection's write transaction; a batch delete waits for it under the context's lock.
+    SQLite::Database other(context->store()->path().toStdString(), SQLite::OPEN_READWRITE, 10000);
+    other.exec("BEGIN IMMEDIATE");
+    std::future<bool> deletion = std::async(std::launch::async, [&] {
+        return context
+            ->executeBatchDelete(PBItemRecord::entityDescription(),
+                                 Predicate::equal(QStringLiteral("text"), QStringLiteral("none such")))
+            .has_value();
+    });
+    ASSERT_TRUE(waitUntil([&] {
+        if (!context->mutex().try_lock())
+            return true;
+        context->mutex().unlock();
+        return false;
+    }));
+    EXPECT_EQ(read(), before);
+    EXPECT_EQ(deletion.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "read without waiting";
+    other.exec("COMMIT");
+    EXPECT_TRUE(deletion.get());
+
+    // An unsaved change is in the next page read at once.
+    const QStringList top = textsOf(f.h.manager->getItemsPage(all, 0, 3));
+    auto delta = PBItemRecord::fetchRequest();
+    delta.predicate = Predicate::equal(QStringLiteral("text"), QStringLiteral("delta"));
+    context->fetch(delta).value().value(0)->setIs_sticky(false);
+    ASSERT_FALSE(context->readsMatchStore());
+    const QStringList unsaved = textsOf(f.h.manager->getItemsPage(all, 0, 3));
+    EXPECT_EQ(unsaved.value(0), QStringLiteral("bravo"));
+    EXPECT_NE(unsaved, top);
+    ASSERT_TRUE(context->save());
+    EXPECT_EQ(textsOf(f.h.manager->getItemsPage(all, 0, 3)), unsaved);
 }

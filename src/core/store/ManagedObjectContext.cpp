@@ -25,6 +25,12 @@ QList<ManagedObjectPtr> objectsOf(const std::unordered_map<ManagedObject *, Mana
 
 ManagedObjectContext::ManagedObjectContext(std::shared_ptr<PersistentStore> store) : m_store(std::move(store)) {}
 
+ManagedObjectContext::ManagedObjectContext(std::shared_ptr<PersistentStore> store, ReadOnly)
+    : m_store(std::move(store)),
+      m_readOnly(true)
+{
+}
+
 ManagedObjectContext::~ManagedObjectContext()
 {
     std::lock_guard lock(m_mutex);
@@ -45,8 +51,25 @@ std::shared_ptr<PersistentStore> ManagedObjectContext::store() const
 void ManagedObjectContext::setStore(std::shared_ptr<PersistentStore> store)
 {
     std::lock_guard lock(m_mutex);
-    m_store = std::move(store);
+    {
+        std::lock_guard storeLock(m_storeMutex);
+        m_store = std::move(store);
+    }
+    noteChange();
+}
+
+void ManagedObjectContext::noteChange()
+{
+    m_unsaved = !m_inserted.isEmpty() || !m_updated.empty() || !m_deleted.empty();
     ++m_generation;
+}
+
+bool ManagedObjectContext::refusesChange(const char *operation) const
+{
+    if (m_readOnly)
+        LOG_ERROR("ManagedObjectContext",
+                  QStringLiteral("%1 refused: the context only reads").arg(QLatin1String(operation)));
+    return m_readOnly;
 }
 
 void ManagedObjectContext::setMergePolicy(MergePolicy policy)
@@ -114,17 +137,19 @@ void ManagedObjectContext::insert(const ManagedObjectPtr &object)
     if (!object)
         return;
     std::lock_guard lock(m_mutex);
+    if (refusesChange("insert"))
+        return;
     if (object->m_context && object->m_context != this) {
         LOG_ERROR("ManagedObjectContext::insert()", QStringLiteral("record belongs to another context; not inserted"));
         return;
     }
     if (object->m_context == this) {
         if (object->m_state == ManagedObject::PendingDelete) {
-            ++m_generation;
             m_deleted.erase(object.get());
             object->m_state = ManagedObject::Registered;
             if (object->m_dirty)
                 markUpdated(*object);
+            noteChange();
         }
         return;
     }
@@ -144,15 +169,16 @@ void ManagedObjectContext::insert(const ManagedObjectPtr &object)
     object->m_state = ManagedObject::PendingInsert;
     object->m_insertSequence = m_nextSequence++;
     m_inserted.append(object);
-    ++m_generation;
+    noteChange();
 }
 
 void ManagedObjectContext::markUpdated(ManagedObject &object)
 {
-    if (object.m_context == this)
-        ++m_generation;
-    if (object.m_context == this && object.m_state == ManagedObject::Registered && object.m_rowId > 0)
+    if (object.m_context != this || refusesChange("edit"))
+        return;
+    if (object.m_state == ManagedObject::Registered && object.m_rowId > 0)
         m_updated.emplace(&object, object.shared_from_this());
+    noteChange();
 }
 
 void ManagedObjectContext::remove(ManagedObject &object)
@@ -172,7 +198,7 @@ void ManagedObjectContext::remove(ManagedObject &object)
     m_inserted.removeOne(keep);
     object.m_state = ManagedObject::Removed;
     object.m_context = nullptr;
-    ++m_generation;
+    noteChange();
 }
 
 void ManagedObjectContext::cutLinksTo(ManagedObject &target) { cutLinksTo(target.entity(), {&target}); }
@@ -226,7 +252,7 @@ void ManagedObjectContext::deleteObject(const ManagedObjectPtr &object)
     if (!object)
         return;
     std::lock_guard lock(m_mutex);
-    if (object->m_context != this)
+    if (object->m_context != this || refusesChange("delete"))
         return;
     if (object->m_state == ManagedObject::PendingInsert) {
         forgetInserted(*object);
@@ -235,9 +261,9 @@ void ManagedObjectContext::deleteObject(const ManagedObjectPtr &object)
     if (object->m_state != ManagedObject::Registered)
         return;
     object->m_state = ManagedObject::PendingDelete;
-    ++m_generation;
     m_updated.erase(object.get());
     m_deleted.emplace(object.get(), object);
+    noteChange();
     const EntityDescription &entity = object->entity();
     for (size_t i = 0; i < entity.relationships.size(); ++i) {
         if (entity.relationships[i].kind != RelationshipDescription::Kind::OwnedMany)
@@ -299,6 +325,31 @@ std::optional<qsizetype> ManagedObjectContext::countOnReader(const FetchRequestB
     return ContextFetcher(*this).count(request, error, true);
 }
 
+bool ManagedObjectContext::readOnReader(const std::function<void(ManagedObjectContext &reader)> &read)
+{
+    const quint64 generation = m_generation;
+    if (m_readOnly || !readsMatchStore())
+        return false;
+    std::shared_ptr<PersistentStore> store;
+    {
+        std::lock_guard storeLock(m_storeMutex);
+        store = m_store;
+    }
+    if (!store)
+        return false;
+    const bool answered = store->withReader([&](PersistentStore &reader) {
+        // The reader context borrows the connection for this read only.
+        ManagedObjectContext context(std::shared_ptr<PersistentStore>(std::shared_ptr<PersistentStore>(), &reader),
+                                     ReadOnly{});
+        SQLite::Database &database = reader.database();
+        database.exec("BEGIN");
+        read(context);
+        database.exec("COMMIT");
+    });
+    // Changes made meanwhile and not written yet would be missing from what was read.
+    return answered && (m_generation == generation || readsMatchStore());
+}
+
 bool ManagedObjectContext::validate(const FetchRequestBase &request, StoreError *error)
 {
     return ContextFetcher(*this).validate(request, error);
@@ -337,6 +388,15 @@ bool ManagedObjectContext::save(StoreError *error)
     if (!hasChanges())
         return true;
     ChangeWriter::EncodedTexts texts = ChangeWriter::encodeLargeTexts(*this);
+    // Another connection's write (a sync import) is waited for before the lock is taken, so that
+    // lists go on reading through the context meanwhile.
+    std::shared_ptr<PersistentStore> writer;
+    {
+        std::lock_guard storeLock(m_storeMutex);
+        writer = m_store;
+    }
+    if (writer)
+        writer->waitForWriter();
     bool large = false;
     {
         std::lock_guard lock(m_mutex);
@@ -402,7 +462,7 @@ bool ManagedObjectContext::writeChanges(StoreError *error, ChangeWriter::Encoded
         remove(*object);
     m_inserted.clear();
     m_updated.clear();
-    ++m_generation;
+    noteChange();
     large = payloadBytes >= kCheckpointAfterBytes;
     return true;
 }

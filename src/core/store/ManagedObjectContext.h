@@ -4,7 +4,9 @@
 // all in one transaction or none. Every operation runs under one reentrant lock, so the context
 // may be used synchronously from any thread; performAndWait() groups several operations.
 // ContextFetcher answers its fetches and counts, RecordLoader fills its records, ChangeWriter
-// writes a save and StoreDeletions takes in rows deleted outside a save.
+// writes a save and StoreDeletions takes in rows deleted outside a save. readOnReader() reads
+// without the lock, on a read-only context of its own, while the store alone holds this
+// context's state.
 
 #include "core/store/ChangeWriter.h"
 #include "core/store/FetchRequest.h"
@@ -14,6 +16,8 @@
 #include <QHash>
 #include <QList>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -80,6 +84,20 @@ public:
     // one of the store's readers without the context's lock, so that other threads' reads go on
     // meanwhile. Searches through the index, and stores without a file, count as count() does.
     std::optional<qsizetype> countOnReader(const FetchRequestBase &request, StoreError *error = nullptr);
+    // Whether the store alone answers reads as this context would: it has no unsaved changes. A
+    // save's changes count as unsaved until it has committed them: lists were told of them when
+    // they were made, and the store before the save would take them back. Any thread, without
+    // the lock.
+    bool readsMatchStore() const { return !m_unsaved.load(); }
+    // Runs `read` with a read-only context of its own on one of the store's readers, in one read
+    // transaction (one snapshot), without this context's lock, so that a batch delete or another
+    // connection's write never delays it. Runs only while readsMatchStore(), and counts
+    // only when that still holds, or nothing changed, once it has read. False when it did not run
+    // or does not count, when the store has no file, or when `read` threw: the caller then reads
+    // through this context. The reader's records must not outlive `read`.
+    bool readOnReader(const std::function<void(ManagedObjectContext &reader)> &read);
+    // A context on a reader: it never registers inserts, edits or deletes, and never saves.
+    bool isReadOnly() const { return m_readOnly; }
     // Whether the request can run: its keys exist and its statement compiles.
     bool validate(const FetchRequestBase &request, StoreError *error = nullptr);
     // Moves on with every change of the context's records (inserts, edits, deletes, saves), so
@@ -130,6 +148,12 @@ private:
         qsizetype sweepAt = 4096;
     };
 
+    struct ReadOnly {};
+    ManagedObjectContext(std::shared_ptr<PersistentStore> store, ReadOnly);
+    // After every change of the records: the generation moves on, the unsaved state is taken again.
+    void noteChange();
+    // Refuses (logged) a change of a read-only context.
+    bool refusesChange(const char *operation) const;
     ManagedObjectPtr objectForRow(const EntityDescription &entity, qint64 rowId);
     ManagedObjectPtr registeredObject(const EntityDescription &entity, qint64 rowId) const;
     bool writeChanges(StoreError *error, ChangeWriter::EncodedTexts &texts, bool &large);
@@ -144,7 +168,10 @@ private:
     bool isAlive(const ManagedObject &object) const;
 
     mutable std::recursive_mutex m_mutex;
+    // m_store is set with both locks held and read with either.
+    mutable std::mutex m_storeMutex;
     std::shared_ptr<PersistentStore> m_store;
+    const bool m_readOnly = false;
     MergePolicy m_mergePolicy = MergePolicy::Error;
     bool m_automaticallyMerges = false;
     std::unordered_map<const EntityDescription *, EntityRows> m_registered;
@@ -153,5 +180,8 @@ private:
     std::unordered_map<ManagedObject *, ManagedObjectPtr> m_deleted;
     std::unordered_map<ManagedObject *, ManagedObjectPtr> m_storeDeleted;
     quint64 m_nextSequence = 1;
-    quint64 m_generation = 1;
+    std::atomic<quint64> m_generation{1};
+    // Pending inserts, edits or deletes; set before the generation moves, so that a reader that
+    // sees the new generation sees it too.
+    std::atomic<bool> m_unsaved{false};
 };

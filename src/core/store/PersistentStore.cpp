@@ -175,6 +175,7 @@ PersistentStore::~PersistentStore()
     if (copier.joinable())
         copier.join();
     m_idleReaders.clear();
+    m_writerProbe.reset();
     m_searchIndex.reset();
     m_statements.clear();
     m_checkpointConnection.reset();
@@ -249,6 +250,10 @@ bool PersistentStore::finishWriting()
     {
         std::lock_guard lock(m_checkpointMutex);
         m_checkpointConnection.reset();
+    }
+    {
+        std::lock_guard lock(m_writerProbeMutex);
+        m_writerProbe.reset();
     }
     {
         std::lock_guard lock(m_readerMutex);
@@ -351,6 +356,23 @@ bool PersistentStore::withReader(const std::function<void(PersistentStore &reade
     if (m_idleReaders.size() < kIdleReaders)
         m_idleReaders.push_back(std::move(reader));
     return true;
+}
+
+void PersistentStore::waitForWriter()
+{
+    if (m_temporary || isReader())
+        return;
+    std::lock_guard lock(m_writerProbeMutex);
+    try {
+        if (!m_writerProbe)
+            m_writerProbe = connectTo(m_path, SQLite::OPEN_READWRITE);
+        m_writerProbe->exec("BEGIN IMMEDIATE");
+        m_writerProbe->exec("ROLLBACK");
+    } catch (const std::exception &error) {
+        // The save then waits under the lock, as it always could.
+        LOG_DEBUG("PersistentStore::waitForWriter()", QStringLiteral("Writer still busy: ") + storeFailureKind(error));
+        m_writerProbe.reset();
+    }
 }
 
 std::unique_ptr<SQLite::Database> PersistentStore::connectTo(const QString &path, int flags)

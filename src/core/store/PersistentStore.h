@@ -110,6 +110,10 @@ public:
     // opened, or `read` threw (logged).
     bool withReader(const std::function<void(PersistentStore &reader)> &read);
     bool isReader() const { return !m_searchIndex; }
+    // Waits, on a connection of its own, until no other connection holds the store's write lock
+    // (at most the busy timeout), so that a save then asks for it without the owning context's
+    // lock held for the wait: lists go on reading meanwhile. Any thread, without that lock.
+    void waitForWriter();
     // Runs in withReader() before each read, without the reader's lock (tests).
     static void setReaderHookForTesting(std::function<void()> hook);
 
@@ -142,4 +146,6 @@ private:
     static constexpr size_t kIdleReaders = 2;
     std::mutex m_readerMutex;
     std::vector<std::unique_ptr<PersistentStore>> m_idleReaders; // guarded by m_readerMutex
+    std::mutex m_writerProbeMutex;
+    std::unique_ptr<SQLite::Database> m_writerProbe; // guarded by m_writerProbeMutex
 };

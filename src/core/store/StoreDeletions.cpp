@@ -31,6 +31,7 @@ void StoreDeletions::markStoreDeleted(const EntityDescription &entity, const QLi
         marked.insert(object.get());
     }
     m_context.cutLinksTo(entity, marked);
+    m_context.noteChange();
 }
 
 std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDescription &entity,
@@ -92,7 +93,7 @@ std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDesc
             report(error, storeError(failure));
             return std::nullopt;
         }
-    ++m_context.m_generation;
+    m_context.noteChange();
     markStoreDeleted(entity, rows);
     for (const auto &[target, childRows] : ownedRows)
         markStoreDeleted(*target, childRows);
@@ -167,5 +168,5 @@ void StoreDeletions::mergeStoreChanges(const EntityDescription &entity, const QL
             deleted.append(object);
     markStoreDeleted(entity, deletedRows);
     mergeDeletedObjects(deleted);
-    ++m_context.m_generation;
+    m_context.noteChange();
 }

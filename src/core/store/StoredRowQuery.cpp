@@ -369,9 +369,9 @@ QList<qint64> searchRows(PersistentStore &store, const FetchRequestBase &request
 {
     const EntityDescription &entity = *request.entity;
     const QString table = quoted(entity.name);
-    SearchIndex &index = store.searchIndex();
-    if (!request.predicate || !request.predicate->usesSearchIndex(entity) || !index.isReady())
+    if (!request.predicate || !request.predicate->usesSearchIndex(entity) || !store.searchIndex().isReady())
         return orderedRows(store, table, scan, limit, offset);
+    SearchIndex &index = store.searchIndex();
     const SearchIndex::Tuning tuning = SearchIndex::tuning();
     try {
         Predicate::SearchForm form = Predicate::SearchForm::Index;

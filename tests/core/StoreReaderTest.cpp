@@ -1,0 +1,208 @@
+#include "StoreTestSupport.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QSet>
+
+#include <future>
+#include <thread>
+
+namespace {
+const QList<SortDescriptor> kNewestFirst = {{QStringLiteral("modifiedAt"), false}};
+
+// A page of the newest items and the count of all, as a list reads them.
+struct ListAnswer {
+    QStringList page;
+    qsizetype count = -1;
+    bool operator==(const ListAnswer &) const = default;
+};
+
+ListAnswer readList(ManagedObjectContext &context, int limit = 10)
+{
+    auto request = PBItemRecord::fetchRequest();
+    request.sortDescriptors = kNewestFirst;
+    request.fetchLimit = limit;
+    ListAnswer answer;
+    answer.count = context.count(PBItemRecord::fetchRequest()).value_or(-1);
+    for (const auto &record : context.fetch(request).value_or(QList<std::shared_ptr<PBItemRecord>>()))
+        answer.page.append(record->text());
+    return answer;
+}
+
+std::optional<ListAnswer> readListOnReader(ManagedObjectContext &context, int limit = 10)
+{
+    ListAnswer answer;
+    if (!context.readOnReader([&](ManagedObjectContext &reader) { answer = readList(reader, limit); }))
+        return std::nullopt;
+    return answer;
+}
+
+// Another connection's write transaction, as a sync import holds one: the store's writers wait
+// for it, readers do not.
+class WriteLock {
+public:
+    explicit WriteLock(const QString &path) : m_database(path.toStdString(), SQLite::OPEN_READWRITE, 10000)
+    {
+        m_database.exec("BEGIN IMMEDIATE");
+    }
+    void release()
+    {
+        if (std::exchange(m_held, false))
+            m_database.exec("COMMIT");
+    }
+    ~WriteLock() { release(); }
+
+private:
+    SQLite::Database m_database;
+    bool m_held = true;
+};
+
+bool lockIsHeld(ManagedObjectContext &context)
+{
+    if (!context.mutex().try_lock())
+        return true;
+    context.mutex().unlock();
+    return false;
+}
+} // namespace
+
+TEST_F(StoreTest, ListsAreReadWhileABatchDeleteWaitsForAnotherConnectionsWrite)
+{
+    for (int i = 0; i < 20; ++i)
+        item(QStringLiteral("r%1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    const ListAnswer before = readList(*context());
+    ASSERT_EQ(before.count, 20);
+    EXPECT_EQ(readListOnReader(*context()), before);
+
+    // The delete holds the context's lock while it waits for the writer, then for its transaction.
+    WriteLock writer(storePath());
+    std::future<bool> deletion = std::async(std::launch::async, [this] {
+        return context()
+            ->executeBatchDelete(PBItemRecord::entityDescription(),
+                                 Predicate::in(QStringLiteral("text"), {QStringLiteral("r19"), QStringLiteral("r18")}))
+            .has_value();
+    });
+    ASSERT_TRUE(waitUntil([&] { return lockIsHeld(*context()); }));
+    EXPECT_EQ(readListOnReader(*context()), before) << "the store as it was before the delete";
+    EXPECT_EQ(deletion.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "read without waiting";
+    writer.release();
+    ASSERT_TRUE(deletion.get());
+    const auto deleted = readListOnReader(*context());
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(deleted->count, 18);
+    EXPECT_EQ(deleted->page.value(0), QStringLiteral("r17"));
+    EXPECT_EQ(*deleted, readList(*context()));
+}
+
+TEST_F(StoreTest, ChangesNotCommittedYetAreReadThroughTheContext)
+{
+    for (int i = 0; i < 5; ++i)
+        item(QStringLiteral("r%1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    item(QStringLiteral("new"), 100);
+    EXPECT_FALSE(context()->readsMatchStore());
+    EXPECT_FALSE(readListOnReader(*context())) << "an unsaved insert is only seen through the context";
+    EXPECT_EQ(readList(*context()).count, 6);
+
+    // A save's changes stay the context's until it has committed them: the store before the save
+    // would take back what lists were already told of. Waiting for another connection's write,
+    // the save leaves the context's lock free, so reads through the context go on meanwhile.
+    WriteLock writer(storePath());
+    std::future<bool> save = std::async(std::launch::async, [this] { return context()->save(); });
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_FALSE(readListOnReader(*context()));
+        EXPECT_EQ(readList(*context()).count, 6);
+    }
+    EXPECT_EQ(save.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "read without waiting";
+    EXPECT_FALSE(lockIsHeld(*context()));
+    writer.release();
+    ASSERT_TRUE(save.get());
+    const auto saved = readListOnReader(*context());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->count, 6);
+    EXPECT_EQ(saved->page.value(0), QStringLiteral("new"));
+
+    // Every way a change comes and goes keeps the state a reader relies on.
+    const auto records = context()->fetch(PBItemRecord::fetchRequest()).value();
+    context()->deleteObject(records.value(0));
+    EXPECT_FALSE(context()->readsMatchStore());
+    context()->insert(records.value(0)); // revived: nothing left to save
+    EXPECT_EQ(context()->readsMatchStore(), !context()->hasChanges());
+    records.value(1)->setModifiedAt(at(200));
+    EXPECT_FALSE(context()->readsMatchStore());
+    // The edited row deleted in the store takes its edit with it.
+    ASSERT_TRUE(
+        context()->executeBatchDelete(PBItemRecord::entityDescription(), Predicate::selfIn({records.value(1)})));
+    EXPECT_FALSE(context()->hasChanges());
+    EXPECT_TRUE(context()->readsMatchStore());
+    EXPECT_EQ(readListOnReader(*context()), readList(*context()));
+}
+
+TEST_F(StoreTest, AReaderNeverChangesTheContextNorEntersItsRecords)
+{
+    category(QStringLiteral("c"));
+    for (int i = 0; i < 5; ++i)
+        item(QStringLiteral("r%1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    reopen();
+    const int registered = context()->registeredObjectCount();
+    ASSERT_TRUE(context()->readOnReader([&](ManagedObjectContext &reader) {
+        EXPECT_TRUE(reader.isReadOnly());
+        const auto records =
+            reader.fetch(PBItemRecord::fetchRequest()).value_or(QList<std::shared_ptr<PBItemRecord>>());
+        ASSERT_EQ(records.size(), 5);
+        records.first()->setText(QStringLiteral("edited"));
+        reader.deleteObject(records.last());
+        reader.insertNewObject<PBItemRecord>()->setText(QStringLiteral("inserted"));
+        EXPECT_FALSE(reader.hasChanges());
+        EXPECT_TRUE(reader.save());
+    }));
+    EXPECT_EQ(context()->registeredObjectCount(), registered);
+    EXPECT_FALSE(context()->hasChanges());
+    EXPECT_EQ(fetchTexts(std::nullopt, kNewestFirst), (QStringList{"r4", "r3", "r2", "r1", "r0"}));
+    EXPECT_EQ(rowCount("PBItemRecord"), 5);
+
+    // Edits not saved yet are merged by the context, never skipped by a reader.
+    context()->fetch(PBItemRecord::fetchRequest())->first()->setModifiedAt(at(50));
+    EXPECT_FALSE(context()->readsMatchStore());
+    EXPECT_FALSE(context()->readOnReader([](ManagedObjectContext &) { ADD_FAILURE() << "read on a reader"; }));
+}
+
+TEST_F(StoreTest, AListReadOnAReaderSeesOneStateOfTheStoreWhileAnotherConnectionWrites)
+{
+    // Item i is modified at i: the newest page of a count of n is r(n-1) down to r(n-limit).
+    constexpr int kBatches = 30, kBatch = 20, kLimit = 25;
+    std::atomic<bool> done = false;
+    std::thread importer([&] {
+        ManagedObjectContext other(PersistentStore::openExisting(storePath()));
+        for (int batch = 0; batch < kBatches; ++batch) {
+            for (int i = batch * kBatch; i < (batch + 1) * kBatch; ++i) {
+                auto record = other.insertNewObject<PBItemRecord>();
+                record->setUuid(QUuid::createUuid());
+                record->setText(QStringLiteral("r%1").arg(i));
+                record->setDataHash(QStringLiteral("hash-%1").arg(i));
+                record->setCreatedAt(at(i));
+                record->setModifiedAt(at(i));
+            }
+            EXPECT_TRUE(other.save());
+        }
+        done = true;
+    });
+    int answered = 0;
+    QSet<qsizetype> counts;
+    while (!done) {
+        const auto answer = readListOnReader(*context(), kLimit);
+        ASSERT_TRUE(answer) << "the context has no changes of its own";
+        ++answered;
+        counts.insert(answer->count);
+        ASSERT_EQ(answer->count % kBatch, 0) << "a save is seen whole or not at all";
+        QStringList expected;
+        for (qsizetype i = answer->count - 1; i >= 0 && expected.size() < kLimit; --i)
+            expected.append(QStringLiteral("r%1").arg(i));
+        ASSERT_EQ(answer->page, expected) << "count " << answer->count;
+    }
+    importer.join();
+    EXPECT_GT(counts.size(), 2) << "reads came between the writes";
+    EXPECT_EQ(readListOnReader(*context(), kLimit)->count, kBatches * kBatch);
+}
