@@ -277,7 +277,7 @@ bool large(TaviPBManager &manager)
     if (qEnvironmentVariable("TAVI_BENCH_LIST", QStringLiteral("1")) != QStringLiteral("0")) {
         list = std::make_unique<CategoryWindowController>(manager);
         list->resize(380, 720);
-        list->show();
+        list->showCategory(PBCategory::all());
     }
     std::printf("large: the history list %s\n", list ? "open (TAVI_BENCH_LIST=0 leaves it closed)" : "closed");
     Bench::StallWatch stalls;
