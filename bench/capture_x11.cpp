@@ -2,20 +2,26 @@
 //   burst  200 copies at 20 a second by another program (xclip): how many are stored, how many
 //          with their application, how many were lost and counted, and how soon each is announced
 //          after xclip has copied it;
-//   large  a 10 MB PNG, a 20 MB text and a 50 MB text copied by another program: the longest
-//          stall of the GUI thread until each is stored and saved, and the resident memory before,
-//          after and 30 s later; the store's size on disk (with its write-ahead log) once idle;
-//   restart the resident memory of a fresh start on that history, and on an empty one.
+//   large  on a history of 1,000,000 text items, with the history list open, a 10 MB PNG, a 20 MB
+//          text and a 50 MB text copied by another program: the longest stall of the GUI thread
+//          until each is stored and saved, and the resident memory before, after and 30 s later;
+//          the store's size on disk (with its write-ahead log) once idle;
+//   restart the resident memory of a fresh start on that history, and on an empty one; on the
+//          history with the large copies, how long the list's first page (which holds them) takes
+//          to read, first and again, beside a page further down that holds none.
 // The GUI thread's stalls are timed inside (its event loop's timer) and from outside (a separate
 // client pinging the color bar's window); the longest is split into the time the thread ran and
-// the time it waited for a CPU, so a loaded machine's share is told apart from the program's. A copy that is not stored, or burst copies that are
-// all lost, exit with 1. Run it inside xvfb-run with a window manager (openbox) and xclip.
+// the time it waited for a CPU, so a loaded machine's share is told apart from the program's. A
+// copy that is not stored, or burst copies that are all lost, exit with 1. Run it inside xvfb-run
+// with a window manager (openbox) and xclip.
 //
-//   bench_capture_x11 [small]   (small: 20 burst copies; a 1 MB PNG, 2 MB and 5 MB texts)
+//   bench_capture_x11 [small] [items]   (small: 20 burst copies; a 1 MB PNG, 2 MB and 5 MB texts on
+//                                        1,000 items; items: the size of the large copies' history)
 
 #include "capture/TaviPBManager.h"
 #include "core/NotificationNames.h"
 #include "core/store/CoreDataStack.h"
+#include "history/CategoryWindowController.h"
 #include "history/HistoryScenes.h"
 #include "platform/Memory.h"
 #include "platform/NotificationCenter.h"
@@ -40,6 +46,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include <fcntl.h>
@@ -264,6 +272,14 @@ bool large(TaviPBManager &manager)
         {"text", "UTF8_STRING", textOf(20 * 1000 * 1000 / scale, 'a')},
         {"text", "UTF8_STRING", textOf(50 * 1000 * 1000 / scale, 'b')},
     };
+    // The history list stays open meanwhile, as a user's may, so its updates are part of the figures.
+    std::unique_ptr<CategoryWindowController> list;
+    if (qEnvironmentVariable("TAVI_BENCH_LIST", QStringLiteral("1")) != QStringLiteral("0")) {
+        list = std::make_unique<CategoryWindowController>(manager);
+        list->resize(380, 720);
+        list->showCategory(PBCategory::all());
+    }
+    std::printf("large: the history list %s\n", list ? "open (TAVI_BENCH_LIST=0 leaves it closed)" : "closed");
     Bench::StallWatch stalls;
     StallSplit split;
     Bench::WindowPing ping;
@@ -345,12 +361,47 @@ bool large(TaviPBManager &manager)
     return allStored;
 }
 
+// The list's first page (newest first: the large copies), the tray menu's and digit keys' few
+// newest rows, and a page further down, each read a few times.
+void pageReads(TaviPBManager &manager)
+{
+    constexpr int kReads = 5;
+    const qsizetype count = manager.itemCount(TaviPBManager::ListQuery{});
+    const std::pair<qsizetype, int> reads[] = {{0, 50}, {0, 9}, {std::min<qsizetype>(count / 2, 1000), 50}};
+    for (const auto &[offset, rows] : reads) {
+        std::vector<double> ms;
+        qsizetype longest = 0; // the longest text the page's items carry, as listed
+        for (int i = 0; i < kReads; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            const QList<PBItem> page = manager.getItemsPage(TaviPBManager::ListQuery{}, offset, rows);
+            ms.push_back(clock.nsecsElapsed() / 1e6);
+            for (const PBItem &item : page)
+                longest = std::max(longest, item.dataProvider() ? item.dataProvider()->representedText().size() : 0);
+        }
+        QByteArray figures;
+        for (const double each : ms)
+            figures += (figures.isEmpty() ? "" : ", ") + QByteArray::number(each, 'f', 1);
+        std::printf("list page read (%d rows from row %lld of %lld; its longest listed text %lld characters): %s ms\n",
+                    rows, (long long)offset, (long long)count, (long long)longest, figures.constData());
+    }
+}
+
 int child(int argc, char **argv, const QString &mode, const QString &folder)
 {
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder + QStringLiteral("/data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder + QStringLiteral("/config")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(folder + QStringLiteral("/state")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(folder + QStringLiteral("/cache")));
+    if (mode == QStringLiteral("seed")) {
+        QCoreApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("TaviPaste"));
+        Bench::seedHistory(qEnvironmentVariableIntValue("TAVI_BENCH_ITEMS"), [](qint64 i) {
+            return QStringLiteral("Copied text number %1 with some more words to make it the length of a usual copy")
+                .arg(i);
+        });
+        return 0;
+    }
     qputenv("QT_QPA_PLATFORM", "xcb");
     Memory::returnLargeBlocksAtOnce();
     QApplication::setApplicationName(QStringLiteral("TaviPaste"));
@@ -379,6 +430,8 @@ int child(int argc, char **argv, const QString &mode, const QString &folder)
         Memory::trim();
         std::printf("restart on %s: resident %.0f MB after start-up, %lld items listed\n", qPrintable(mode),
                     Bench::residentMegabytes(), (long long)delegate.pbManager.itemCount());
+        if (mode.contains(QStringLiteral("large")))
+            pageReads(delegate.pbManager);
     }
     std::fflush(stdout);
     delegate.applicationWillTerminate();
@@ -390,12 +443,24 @@ int child(int argc, char **argv, const QString &mode, const QString &folder)
 int main(int argc, char **argv)
 {
     g_small = qEnvironmentVariableIntValue("TAVI_BENCH_SMALL") == 1;
-    if (argc >= 3)
+    if (argc >= 3 && qstrcmp(argv[1], "small") != 0)
         return child(argc, argv, QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]));
-    if (argc == 2 && qstrcmp(argv[1], "small") == 0) {
-        g_small = true;
-        qputenv("TAVI_BENCH_SMALL", "1"); // for the children
+    std::optional<qint64> items;
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "small") == 0) {
+            g_small = true;
+            qputenv("TAVI_BENCH_SMALL", "1"); // for the children
+        } else {
+            items = QByteArray(argv[i]).toLongLong();
+        }
     }
+    if (!items)
+        items = g_small ? 1000 : 1000000;
+    if (*items <= 0) {
+        std::fprintf(stderr, "nothing to measure: a history of %lld items\n", (long long)*items);
+        return 1;
+    }
+    qputenv("TAVI_BENCH_ITEMS", QByteArray::number(*items));
     QCoreApplication app(argc, argv);
     const QString self = QCoreApplication::applicationFilePath();
     int status = 0;
@@ -410,6 +475,12 @@ int main(int argc, char **argv)
     QTemporaryDir empty, burstHome, largeHome;
     run(QStringLiteral("burst"), burstHome.path());
     run(QStringLiteral("an empty history"), empty.path());
+    QElapsedTimer seeding;
+    seeding.start();
+    run(QStringLiteral("seed"), largeHome.path());
+    std::printf("large: a history of %lld text items seeded in %.1f s\n", (long long)*items,
+                seeding.elapsed() / 1000.0);
+    std::fflush(stdout);
     run(QStringLiteral("large"), largeHome.path());
     run(QStringLiteral("the history with the large copies"), largeHome.path());
     return status;
