@@ -5,6 +5,7 @@
 #include "support/TestEnvironment.h"
 
 #include <SQLiteCpp/Database.h>
+#include <sqlite3.h>
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -87,6 +88,29 @@ TEST(StoreOpening, ANewStoreGetsTheCurrentSchema)
                   1)
             << index;
     }
+}
+
+TEST(StoreOpening, ANewStoreReadsTheColumnsAfterALargeTextWithoutReadingTheText)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/PBHistory.sqlite");
+    {
+        CoreDataStack stack(path);
+        auto record = stack.managedContext()->insertNewObject<PBItemRecord>();
+        record->setText(QString(8 * 1024 * 1024, QLatin1Char('x')));
+        record->setAppName(QStringLiteral("Editor"));
+        ASSERT_TRUE(stack.managedContext()->save());
+    }
+    // A fresh connection has nothing cached: every page it needs is a miss.
+    SQLite::Database database(path.toStdString(), SQLite::OPEN_READONLY);
+    EXPECT_EQ(database.execAndGet("PRAGMA auto_vacuum").getInt(), 2);
+    EXPECT_EQ(
+        database.execAndGet("SELECT \"appName\" FROM \"" + PBItemRecord::entityDescription().name.toStdString() + "\"")
+            .getString(),
+        "Editor");
+    int misses = 0, highest = 0;
+    sqlite3_db_status(database.getHandle(), SQLITE_DBSTATUS_CACHE_MISS, &misses, &highest, 0);
+    EXPECT_LT(misses, 100) << "pages read for one row's application name";
 }
 
 TEST(StoreOpening, ANewStoreHasTheSchemaTextOfTheStoresEarlierBuildsWrote)

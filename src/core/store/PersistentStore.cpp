@@ -438,6 +438,11 @@ std::unique_ptr<SQLite::Database> PersistentStore::openFile(const QString &path)
     }
     configure(*database);
     waitWhileBusy(*database, wait);
+    // A new file keeps a map of its pages' owners, which lets SQLite step over the overflow pages
+    // of a large text or image when a row's later columns are read (a list page holding a 48 MB
+    // copy reads a few pages instead of all of them). It can only be chosen before the first table.
+    if (database->execAndGet("PRAGMA page_count").getInt64() == 0)
+        database->exec("PRAGMA auto_vacuum = INCREMENTAL");
     const std::string mode = database->execAndGet("PRAGMA journal_mode = WAL").getString();
     if (mode != "wal")
         LOG_WARNING("PersistentStore::openFile()",
