@@ -16,6 +16,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <ctime>
+
 namespace {
 constexpr qsizetype kMaxRecordsPerSegment = 100000;
 constexpr double kMaxSnapshotParts = 100000;
@@ -33,6 +35,14 @@ bool isNumber(const QJsonValue &value, quint64 number)
 }
 
 QString skippedKey(const QString &device) { return QStringLiteral("skipped:") + device; }
+
+// The processor time this thread has used, in microseconds.
+qint64 threadCpuMicroseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
 } // namespace
 
 SyncImporter::SyncImporter(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key)
@@ -404,6 +414,7 @@ bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records
                 Result applied;
                 QElapsedTimer held;
                 held.start();
+                const qint64 heldFrom = threadCpuMicroseconds();
                 SQLite::Transaction transaction(m_journal.database(), SQLite::TransactionBehavior::IMMEDIATE);
                 // What an import writes is not a local change: it must not travel back.
                 m_journal.setLogging(false);
@@ -414,7 +425,8 @@ bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records
                         SyncRecordMerge(m_journal, m_now).wait(device, entry.record);
                     else
                         SyncRecordMerge(m_journal, m_now).apply(device, entry.record, entry.blobs, applied);
-                    if (held.elapsed() >= kTransactionMs)
+                    if (threadCpuMicroseconds() - heldFrom >= kTransactionMs * 1000
+                        || held.elapsed() >= kTransactionClockMs)
                         break;
                 }
                 if (done == batch.size() && next >= records.size())

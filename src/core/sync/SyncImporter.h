@@ -32,10 +32,14 @@ public:
     // Records stamped further ahead of this machine's clock are skipped.
     static constexpr qint64 kFutureToleranceMs = 24LL * 3600 * 1000;
     // Records applied per round (more segments wait for the next round), records read ahead of
-    // the store's lock, and how long one transaction may hold it.
+    // the store's lock, and how long one transaction may hold it: that much of this thread's own
+    // work, and at most the longer time by the clock. (Bounded by the clock alone, a transaction
+    // on a busy machine holds a few records, and the import spends its share of the processor
+    // committing.)
     static constexpr int kRecordsPerRound = 5000;
     static constexpr int kRecordsPerTransaction = 1000;
     static constexpr qint64 kTransactionMs = 40;
+    static constexpr qint64 kTransactionClockMs = 200;
     // Blob bytes read ahead of one transaction.
     static constexpr qint64 kBlobBytesPerTransaction = 64 * 1024 * 1024;
 
