@@ -6,8 +6,9 @@
 // and an open All list show, as on a user's machine, so their reactions to the imported rows run
 // on the GUI thread meanwhile: its longest stall is timed inside the process and, with
 // QT_QPA_PLATFORM=xcb (offscreen otherwise), from outside it by a client pinging a window of the
-// process. An import that does not arrive in time, an engine that exports nothing, or (on X) a
-// window that answers no ping exits with 1.
+// process. Each import also prints the processor time its sync threads used, which depends far
+// less than its duration on how busy the machine is. An import that does not arrive in time, an
+// engine that exports nothing, or (on X) a window that answers no ping exits with 1.
 //
 //   bench_sync [items]   (default 100000)
 
@@ -39,6 +40,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -56,6 +58,33 @@ double residentMegabytes()
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+// The processor time of this process's sync threads (those named after sync), summed by name, as
+// "name 1234 ms, ...": all are started by the import being measured.
+QByteArray syncThreadTimes()
+{
+    QMap<QByteArray, qint64> byName;
+    const long ticks = sysconf(_SC_CLK_TCK);
+    for (const QString &task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('('), close = line.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        const QByteArray name = line.mid(open + 1, close - open - 1);
+        // After the name: state (field 3) ... utime (14), stime (15).
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (!name.contains("tavi.sync") || fields.size() < 13 || ticks <= 0)
+            continue;
+        byName[name] += (fields[11].toLongLong() + fields[12].toLongLong()) * 1000 / ticks;
+    }
+    QByteArray text;
+    for (auto it = byName.cbegin(); it != byName.cend(); ++it)
+        text += (text.isEmpty() ? "" : ", ") + it.key() + ' ' + QByteArray::number(it.value()) + " ms";
+    return text.isEmpty() ? QByteArrayLiteral("no sync thread found") : text;
 }
 
 void addItems(CoreDataStack &stack, int count, int offset)
@@ -217,11 +246,12 @@ int main(int argc, char **argv)
                        "the first import", [&] { return imported.count() >= items; }, 300000, &peak)
                    && measured;
         const qint64 importMs = elapsed.elapsed();
+        const QByteArray threadTimes = syncThreadTimes();
         bool outsideMissing = false;
         const QByteArray stalled = stalls.describe(&outsideMissing);
         std::printf("first import of %lld items from segments, with the bar and a list open: %lld ms, memory added "
-                    "%.1f MB; %s\n",
-                    qint64(imported.count()), importMs, peak - before, stalled.constData());
+                    "%.1f MB; %s; processor time: %s\n",
+                    qint64(imported.count()), importMs, peak - before, stalled.constData(), threadTimes.constData());
         if (outsideMissing) {
             std::printf("NO stall timed from outside: the window answered no ping\n");
             measured = false;
@@ -239,8 +269,9 @@ int main(int argc, char **argv)
         measured = runUntil(
                        "the first import", [&] { return itemCount(*target) >= items; }, 300000, &peak)
                    && measured;
-        std::printf("first import of %lld items from %s: %lld ms, memory added %.1f MB\n", qint64(itemCount(*target)),
-                    from, qint64(elapsed.elapsed()), peak - before);
+        const qint64 importMs = elapsed.elapsed();
+        std::printf("first import of %lld items from %s: %lld ms, memory added %.1f MB; processor time: %s\n",
+                    qint64(itemCount(*target)), from, importMs, peak - before, syncThreadTimes().constData());
         std::fflush(stdout);
         return target;
     };

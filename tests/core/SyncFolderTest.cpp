@@ -323,6 +323,28 @@ TEST_F(SyncFolderTest, AHalfCopiedSegmentHoldsBackTheLaterOnesUntilItIsWhole)
     EXPECT_TRUE(b->findItem(second->uuid()));
 }
 
+TEST_F(SyncFolderTest, ASegmentReadAheadWhileHalfCopiedIsReadAgainOnceWhole)
+{
+    auto first = a->addItem(QStringLiteral("first"));
+    ASSERT_FALSE(a->exportChanges().failure);
+    auto second = a->addItem(QStringLiteral("second"));
+    ASSERT_FALSE(a->exportChanges().failure);
+    auto third = a->addItem(QStringLiteral("third"));
+    ASSERT_FALSE(a->exportChanges().failure);
+    const QByteArray whole = cutShort(2);
+    // A round that ends after the first segment, with the next one read ahead as it was then.
+    EXPECT_TRUE(b->importChanges(1).more);
+    EXPECT_TRUE(b->findItem(first->uuid()));
+    EXPECT_FALSE(b->findItem(second->uuid()));
+
+    overwrite(segmentPath(*a, 2), whole);
+    b->importAll();
+    EXPECT_TRUE(b->findItem(second->uuid())) << "a stale read-ahead was taken for the file";
+    EXPECT_TRUE(b->findItem(third->uuid()));
+    EXPECT_EQ(b->journal().cursor(a->device()), 3u);
+    EXPECT_EQ(b->state(), a->state());
+}
+
 TEST_F(SyncFolderTest, ASegmentGivenUpOnIsReadWhenItsWholeCopyArrives)
 {
     auto first = a->addItem(QStringLiteral("first"));

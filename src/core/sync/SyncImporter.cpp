@@ -5,6 +5,7 @@
 #include "core/sync/SyncRecordMerge.h"
 #include "core/sync/SyncRecords.h"
 #include "core/sync/SyncSegment.h"
+#include "platform/DispatchQueue.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Transaction.h>
@@ -15,6 +16,11 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+
+#include <condition_variable>
+#include <ctime>
+#include <mutex>
+#include <utility>
 
 namespace {
 constexpr qsizetype kMaxRecordsPerSegment = 100000;
@@ -33,15 +39,70 @@ bool isNumber(const QJsonValue &value, quint64 number)
 }
 
 QString skippedKey(const QString &device) { return QStringLiteral("skipped:") + device; }
+
+// The processor time this thread has used, in microseconds.
+qint64 threadCpuMicroseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
 } // namespace
+
+struct SyncImporter::Ahead {
+    QString device;
+    QString name;
+    std::mutex mutex;
+    std::condition_variable doneSignal;
+    bool done = false;
+    OpenedFile file;
+};
 
 SyncImporter::SyncImporter(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key)
     : m_journal(journal),
       m_folder(folder),
       m_key(key),
       m_blobs(journal, folder, key),
-      m_now([] { return QDateTime::currentMSecsSinceEpoch(); })
+      m_now([] { return QDateTime::currentMSecsSinceEpoch(); }),
+      m_reader(std::make_unique<SerialQueue>(QStringLiteral("com.tavi.syncRead")))
 {
+}
+
+SyncImporter::~SyncImporter() = default;
+
+SyncImporter::OpenedFile SyncImporter::openFile(const QString &device, const QString &name)
+{
+    const std::shared_ptr<Ahead> ahead = std::exchange(m_ahead, nullptr);
+    if (ahead && ahead->device == device && ahead->name == name) {
+        std::unique_lock lock(ahead->mutex);
+        ahead->doneSignal.wait(lock, [&] { return ahead->done; });
+        if (ahead->file.content)
+            return std::move(ahead->file);
+    }
+    OpenedFile file;
+    file.bytes = m_folder.readFile(device, name);
+    if (file.bytes)
+        file.content = SyncSegment::open(m_key, device, name, *file.bytes, &file.error);
+    return file;
+}
+
+void SyncImporter::readAhead(const QString &device, const QString &name)
+{
+    auto ahead = std::make_shared<Ahead>();
+    ahead->device = device;
+    ahead->name = name;
+    m_ahead = ahead;
+    // The folder and the key outlive the reader's thread, which is joined first.
+    m_reader->async([ahead, &folder = m_folder, &key = m_key] {
+        OpenedFile file;
+        file.bytes = folder.readFile(ahead->device, ahead->name);
+        if (file.bytes)
+            file.content = SyncSegment::open(key, ahead->device, ahead->name, *file.bytes, &file.error);
+        std::lock_guard lock(ahead->mutex);
+        ahead->file = std::move(file);
+        ahead->done = true;
+        ahead->doneSignal.notify_all();
+    });
 }
 
 SyncImporter::Result SyncImporter::importChanges(int recordBudget)
@@ -112,14 +173,16 @@ SyncImporter::Outcome SyncImporter::importSegment(const QString &device, quint64
                                                   Result &result)
 {
     const QString name = SyncFolder::segmentName(number);
-    const std::optional<QByteArray> bytes = m_folder.readFile(device, name);
+    OpenedFile file = openFile(device, name);
+    const std::optional<QByteArray> &bytes = file.bytes;
     if (!bytes && !QFileInfo(m_folder.path()).isDir()) {
         result.failure = m_folder.missingFolder();
         return Outcome::Stop;
     }
-    SyncSegment::OpenError error = SyncSegment::OpenError::Unreadable;
-    const std::optional<QJsonObject> segment =
-        bytes ? SyncSegment::open(m_key, device, name, *bytes, &error) : std::nullopt;
+    const SyncSegment::OpenError error = file.error;
+    const std::optional<QJsonObject> &segment = file.content;
+    if (segment && std::binary_search(files.segments.cbegin(), files.segments.cend(), number + 1))
+        readAhead(device, SyncFolder::segmentName(number + 1));
     if (error == SyncSegment::OpenError::NewerFormat) {
         if (isNews(device + QLatin1Char('/') + name, QByteArrayLiteral("newer format")))
             LOG_INFO("SyncImporter::importSegment()",
@@ -323,10 +386,11 @@ SyncImporter::Outcome SyncImporter::applySnapshot(const QString &device, quint64
         if (result.records >= recordBudget)
             return Outcome::Applied; // go on from here next round
         const QString partName = SyncFolder::snapshotPartName(number, part);
-        const std::optional<QByteArray> partBytes = m_folder.readFile(device, partName);
-        SyncSegment::OpenError error = SyncSegment::OpenError::Unreadable;
-        const std::optional<QJsonObject> content =
-            partBytes ? SyncSegment::open(m_key, device, partName, *partBytes, &error) : std::nullopt;
+        const OpenedFile file = openFile(device, partName);
+        const SyncSegment::OpenError error = file.error;
+        const std::optional<QJsonObject> &content = file.content;
+        if (content && part < parts)
+            readAhead(device, SyncFolder::snapshotPartName(number, part + 1));
         if (!content && error != SyncSegment::OpenError::Malformed) {
             // Not arrived, half copied, or removed while read (a newer snapshot replaced it).
             if (isNews(device + QLatin1Char('/') + partName, m_folder.fileVersion(device, partName)))
@@ -404,6 +468,7 @@ bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records
                 Result applied;
                 QElapsedTimer held;
                 held.start();
+                const qint64 heldFrom = threadCpuMicroseconds();
                 SQLite::Transaction transaction(m_journal.database(), SQLite::TransactionBehavior::IMMEDIATE);
                 // What an import writes is not a local change: it must not travel back.
                 m_journal.setLogging(false);
@@ -414,7 +479,8 @@ bool SyncImporter::applyRecords(const QString &device, const QJsonArray &records
                         SyncRecordMerge(m_journal, m_now).wait(device, entry.record);
                     else
                         SyncRecordMerge(m_journal, m_now).apply(device, entry.record, entry.blobs, applied);
-                    if (held.elapsed() >= kTransactionMs)
+                    if (threadCpuMicroseconds() - heldFrom >= kTransactionMs * 1000
+                        || held.elapsed() >= kTransactionClockMs)
                         break;
                 }
                 if (done == batch.size() && next >= records.size())

@@ -11,18 +11,23 @@
 // later file of its device opens are the later ones read past it, and it is then remembered and
 // read when it changes, or when a snapshot that covers it arrives. One that is sealed but
 // malformed is dropped with a log line. Work is done in rounds of bounded size, each in short
-// transactions; every round either makes progress or ends. Sync engine thread.
+// transactions; every round either makes progress or ends. The next file of a device is read and
+// opened on a thread of its own while the one before it is applied. Sync engine thread.
 
 #include "core/sync/SyncBlobs.h"
 #include "core/sync/SyncFolder.h"
 #include "core/sync/SyncJournal.h"
 #include "core/sync/SyncRecords.h"
+#include "core/sync/SyncSegment.h"
 
 #include <QHash>
 #include <QMap>
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
+
+class SerialQueue;
 
 class SyncImporter {
 public:
@@ -32,14 +37,19 @@ public:
     // Records stamped further ahead of this machine's clock are skipped.
     static constexpr qint64 kFutureToleranceMs = 24LL * 3600 * 1000;
     // Records applied per round (more segments wait for the next round), records read ahead of
-    // the store's lock, and how long one transaction may hold it.
+    // the store's lock, and how long one transaction may hold it: that much of this thread's own
+    // work, and at most the longer time by the clock. (Bounded by the clock alone, a transaction
+    // on a busy machine holds a few records, and the import spends its share of the processor
+    // committing.)
     static constexpr int kRecordsPerRound = 5000;
     static constexpr int kRecordsPerTransaction = 1000;
     static constexpr qint64 kTransactionMs = 40;
+    static constexpr qint64 kTransactionClockMs = 200;
     // Blob bytes read ahead of one transaction.
     static constexpr qint64 kBlobBytesPerTransaction = 64 * 1024 * 1024;
 
     SyncImporter(SyncJournal &journal, const SyncFolder &folder, const SyncKey &key);
+    ~SyncImporter(); // waits for a file being read ahead
     void setClock(std::function<qint64()> nowMs) { m_now = std::move(nowMs); }
 
     struct Result {
@@ -87,6 +97,15 @@ private:
     // Reads the blobs a record refers to; false (with the state) when one is missing or damaged.
     bool fetchBlobs(const QString &device, const QJsonObject &record, SyncRecords::BlobContents &blobs,
                     SyncBlobs::State *state);
+    // A segment or snapshot part, read and opened; the one read ahead when it is that file and
+    // opened (a file that did not open is read again: it may have been whole meanwhile).
+    struct OpenedFile {
+        std::optional<QByteArray> bytes;
+        std::optional<QJsonObject> content;
+        SyncSegment::OpenError error = SyncSegment::OpenError::Unreadable;
+    };
+    OpenedFile openFile(const QString &device, const QString &name);
+    void readAhead(const QString &device, const QString &name);
 
     SyncJournal &m_journal;
     const SyncFolder &m_folder;
@@ -100,4 +119,7 @@ private:
     QHash<QString, Unopened> m_unopened; // by device/name
     QHash<QString, QByteArray> m_logged;
     qint64 m_waitingAfter = 0; // where the next retry of waiting records starts
+    struct Ahead;
+    std::shared_ptr<Ahead> m_ahead;        // the file being read ahead, if any
+    std::unique_ptr<SerialQueue> m_reader; // last: joined before the folder and key may go
 };
