@@ -79,10 +79,16 @@ SyncImporter::OpenedFile SyncImporter::openFile(const QString &device, const QSt
         if (ahead->file.content)
             return std::move(ahead->file);
     }
+    return readAndOpen(m_folder, m_key, device, name);
+}
+
+SyncImporter::OpenedFile SyncImporter::readAndOpen(const SyncFolder &folder, const SyncKey &key, const QString &device,
+                                                   const QString &name)
+{
     OpenedFile file;
-    file.bytes = m_folder.readFile(device, name);
+    file.bytes = folder.readFile(device, name);
     if (file.bytes)
-        file.content = SyncSegment::open(m_key, device, name, *file.bytes, &file.error);
+        file.content = SyncSegment::open(key, device, name, *file.bytes, &file.error);
     return file;
 }
 
@@ -94,10 +100,7 @@ void SyncImporter::readAhead(const QString &device, const QString &name)
     m_ahead = ahead;
     // The folder and the key outlive the reader's thread, which is joined first.
     m_reader->async([ahead, &folder = m_folder, &key = m_key] {
-        OpenedFile file;
-        file.bytes = folder.readFile(ahead->device, ahead->name);
-        if (file.bytes)
-            file.content = SyncSegment::open(key, ahead->device, ahead->name, *file.bytes, &file.error);
+        OpenedFile file = readAndOpen(folder, key, ahead->device, ahead->name);
         std::lock_guard lock(ahead->mutex);
         ahead->file = std::move(file);
         ahead->done = true;

@@ -105,6 +105,8 @@ private:
         SyncSegment::OpenError error = SyncSegment::OpenError::Unreadable;
     };
     OpenedFile openFile(const QString &device, const QString &name);
+    static OpenedFile readAndOpen(const SyncFolder &folder, const SyncKey &key, const QString &device,
+                                  const QString &name);
     void readAhead(const QString &device, const QString &name);
 
     SyncJournal &m_journal;
