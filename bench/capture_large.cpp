@@ -238,6 +238,11 @@ int child(int argc, char **argv, const QString &mode, int count, const QString &
             home + QLatin1Char('/') + QString::fromLatin1(variable).section(QLatin1Char('_'), 1, 1).toLower();
         qputenv(variable, QFile::encodeName(folder));
     }
+    // The sound server's client keeps its folder there too, and not in /tmp after the run.
+    const QString runtime = home + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication::setApplicationName(QStringLiteral("TaviPaste"));

@@ -341,12 +341,14 @@ bool large(TaviPBManager &manager)
                                                + QByteArray::number(gap.waitingMs, 'f', 0) + " ms"
                                          : QByteArrayLiteral("NOT split (no schedstat)");
         std::printf(
-            "%-4s (%s MB): %s in %lld ms; GUI thread's longest stall %.0f ms (ended %.0f ms after the copy, at %s; "
+            "%-4s (%s MB): %s in %lld ms; GUI thread's longest stall %.0f ms (%.0f ms less the machine's pauses; ended "
+            "%.0f ms after the copy, at %s; "
             "%s), from outside %s; resident %.0f MB before, %.0f MB when saved, %.0f MB %d s later (back within 20 "
             "MB after %s)\n",
             c.name, dataSize.constData(), stored ? "stored and saved" : "NOT STORED", (long long)storedMs, stall,
-            stallEnded, qPrintable(stalls.longestEndedTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
-            splitText.constData(), seenOutside.constData(), before, after, settled, settleMs / 1000,
+            stalls.longestOwnMs(), stallEnded,
+            qPrintable(stalls.longestEndedTime().toString(QStringLiteral("HH:mm:ss.zzz"))), splitText.constData(),
+            seenOutside.constData(), before, after, settled, settleMs / 1000,
             backAfterMs < 0 ? "never" : qPrintable(QStringLiteral("%1 s").arg(backAfterMs / 1000.0, 0, 'f', 1)));
         std::fflush(stdout);
     }
@@ -393,6 +395,11 @@ int child(int argc, char **argv, const QString &mode, const QString &folder)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder + QStringLiteral("/config")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(folder + QStringLiteral("/state")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(folder + QStringLiteral("/cache")));
+    // The sound server's client keeps its folder there too, and not in /tmp after the run.
+    const QString runtime = folder + QStringLiteral("/runtime");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     if (mode == QStringLiteral("seed")) {
         QCoreApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("TaviPaste"));

@@ -15,6 +15,7 @@
 
 #include "support/BenchDriver.h"
 #include "support/BenchHistory.h"
+#include "support/MachinePauses.h"
 #include "support/WindowPing.h"
 
 #include "capture/TaviPBManager.h"
@@ -184,11 +185,14 @@ double percentile(QList<double> values, double p)
 
 // Scrolling frames: the time of those that painted their rows' items, and how many painted
 // rows still unread. Frames come at most at 60 Hz, as a display shows them: between two, the
-// events that arrive (pages read off the GUI thread) are served.
+// events that arrive (pages read off the GUI thread) are served. `longestOwn` is the longest
+// painted frame less the machine's pauses inside it (MachinePauses).
 struct Frames {
     QList<double> painted;
+    double longestOwn = 0;
     qint64 empty = 0;
     QElapsedTimer sinceLast;
+    const qint64 startedAt = Bench::MachinePauses::now();
 };
 
 constexpr qint64 kFrameNs = 1000000000 / 60;
@@ -204,13 +208,16 @@ void frame(CategoryListViewController *view, int value, Frames &frames)
     CategoryListTableView *table = view->itemsTableView;
     QElapsedTimer clock;
     clock.start();
+    const qint64 start = Bench::MachinePauses::now();
     table->verticalScrollBar()->setValue(value);
     QApplication::processEvents();
     table->viewport()->repaint();
     const double took = ms(clock.nsecsElapsed());
-    if (visibleRowsRead(table, *view->model))
+    if (visibleRowsRead(table, *view->model)) {
         frames.painted.append(took);
-    else
+        const qint64 paused = Bench::MachinePauses::shared().pausedNs(start, Bench::MachinePauses::now());
+        frames.longestOwn = std::max(frames.longestOwn, took - ms(paused));
+    } else
         ++frames.empty;
 }
 
@@ -222,6 +229,8 @@ void printFrames(const char *what, const Frames &frames)
         what, static_cast<long long>(painted.size()), percentile(painted, 0.5), percentile(painted, 0.99),
         percentile(painted, 1.0), static_cast<long long>(frames.empty),
         100.0 * double(frames.empty) / double(std::max<qint64>(1, painted.size() + frames.empty)));
+    std::printf("    longest frame less the machine's pauses: %.2f ms; %s\n", frames.longestOwn,
+                Bench::MachinePauses::shared().describeSince(frames.startedAt).constData());
 }
 
 bool measureOpen(CategoryListViewController *view)

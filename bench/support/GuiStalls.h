@@ -80,7 +80,9 @@ public:
     std::optional<WindowPing::Report> outside() { return m_ping && m_answering ? m_ping->report() : std::nullopt; }
 
     // Both figures of the stretch since the last reset, as a benchmark prints them: "longest GUI
-    // stall 3.1 ms inside (ran 2.5, waited 0.2, slept 0.4), 4.0 ms from outside (812 pings)".
+    // stall 3.1 ms inside (ran 2.5, waited 0.2, slept 0.4), 4.0 ms from outside (812 pings); 3.1 ms
+    // less the machine's pauses; the machine did not pause". A pause of the whole machine inside
+    // the longest stall is named in its split.
     // `failed` is set when the process is on X but its window does not answer pings: the outside
     // figure is missing, not small.
     QByteArray describe(bool *failed = nullptr)
@@ -90,6 +92,9 @@ public:
         if (m_inside.canSplit())
             text += " (ran " + QByteArray::number(gap.ranMs, 'f', 1) + ", waited "
                     + QByteArray::number(gap.waitedMs, 'f', 1) + ", slept " + QByteArray::number(gap.sleptMs, 'f', 1)
+                    + (gap.machinePausedMs > 0
+                           ? "; the machine paused " + QByteArray::number(gap.machinePausedMs, 'f', 1) + " of it"
+                           : QByteArray())
                     + ")";
         text += ", ";
         const std::optional<WindowPing::Report> answers = outside();
@@ -100,6 +105,8 @@ public:
             text += "NOT timed from outside (the window answers no ping)";
         else
             text += "not timed from outside (not on an X server)";
+        text += "; " + QByteArray::number(m_inside.longestOwnMs(), 'f', 1) + " ms less the machine's pauses; "
+                + MachinePauses::shared().describeSince(m_inside.resetAt());
         if (failed && onX() && !answers)
             *failed = true;
         return text;

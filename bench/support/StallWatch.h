@@ -4,7 +4,10 @@
 // is split into the time the thread ran (its CPU clock) and the time it was ready but waited for a
 // CPU (the kernel's schedstat of the thread): a stall that is mostly waiting is the machine's
 // load, not the program's work; the rest of it the thread slept (on a lock, a reply, a disk
-// read). Main thread.
+// read). A pause of the whole machine inside the gap (MachinePauses) is told apart, and the
+// longest gap less such pauses is kept too. Main thread.
+
+#include "MachinePauses.h"
 
 #include <QElapsedTimer>
 #include <QTime>
@@ -24,13 +27,16 @@ public:
     StallWatch() : m_schedstat(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC))
     {
         m_timer.setTimerType(Qt::PreciseTimer);
+        MachinePauses::shared();
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             const Sample now = sample();
-            if (now.at - m_last.at > m_longest.at) {
-                m_longest = {now.at - m_last.at, now.running - m_last.running, now.waiting - m_last.waiting};
+            const Sample gap = between(m_last, now);
+            if (gap.at > m_longest.at) {
+                m_longest = gap;
                 m_longestEndedAt = now.at;
                 m_longestEndedTime = QTime::currentTime();
             }
+            m_longestOwn = std::max(m_longestOwn, gap.at - gap.paused);
             m_last = now;
         });
         m_clock.start();
@@ -48,48 +54,68 @@ public:
     void reset()
     {
         m_clock.restart();
+        m_resetAt = MachinePauses::now();
         m_last = sample();
         m_longest = {};
+        m_longestOwn = 0;
         m_longestEndedAt = 0;
         m_longestEndedTime = {};
     }
 
     // The longest gap, split: how long the thread ran, how long it was ready but waited for a
-    // CPU, and how long it slept. The split needs the kernel's schedstat (canSplit()).
+    // CPU, and how long it slept (the split needs the kernel's schedstat: canSplit()); and how
+    // much of it the whole machine was paused.
     struct Gap {
         double ms = 0;
         double ranMs = 0;
         double waitedMs = 0;
         double sleptMs = 0;
+        double machinePausedMs = 0;
     };
     // Counting the stall still under way, when the timer has not fired since.
     Gap longest() const
     {
-        const Sample now = sample();
-        const bool underWay = now.at - m_last.at > m_longest.at;
-        const Sample gap = underWay
-                               ? Sample{now.at - m_last.at, now.running - m_last.running, now.waiting - m_last.waiting}
-                               : m_longest;
+        const Sample gap = std::max(between(m_last, sample()), m_longest,
+                                    [](const Sample &a, const Sample &b) { return a.at < b.at; });
         return {double(gap.at) / 1e6, double(gap.running) / 1e6, double(gap.waiting) / 1e6,
-                double(std::max<qint64>(0, gap.at - gap.running - gap.waiting)) / 1e6};
+                double(std::max<qint64>(0, gap.at - gap.running - gap.waiting)) / 1e6, double(gap.paused) / 1e6};
     }
     double longestMs() const { return longest().ms; }
+    // The longest gap less the machine's pauses inside it: the program's own part of a stall.
+    double longestOwnMs() const
+    {
+        const Sample gap = between(m_last, sample());
+        return double(std::max(m_longestOwn, gap.at - gap.paused)) / 1e6;
+    }
+    // When this watch was last reset, on MachinePauses' clock.
+    qint64 resetAt() const { return m_resetAt; }
     // When the longest stall ended: milliseconds since the last reset, and the time of day.
     double longestEndedAtMs() const { return double(m_longestEndedAt) / 1e6; }
     QTime longestEndedTime() const { return m_longestEndedTime; }
     bool canSplit() const { return m_schedstat >= 0; }
 
 private:
-    // The clock, with the thread's time on a CPU and waiting for one, in nanoseconds.
+    // The clock, with the thread's time on a CPU and waiting for one, in nanoseconds; `monotonic`
+    // is the moment on MachinePauses' clock. A gap between two samples has the same fields, with
+    // `paused` the machine's pauses inside it.
     struct Sample {
         qint64 at = 0;
         qint64 running = 0;
         qint64 waiting = 0;
+        qint64 monotonic = 0;
+        qint64 paused = 0;
     };
+
+    static Sample between(const Sample &from, const Sample &to)
+    {
+        return {to.at - from.at, to.running - from.running, to.waiting - from.waiting, to.monotonic,
+                MachinePauses::shared().pausedNs(from.monotonic, to.monotonic)};
+    }
 
     Sample sample() const
     {
         Sample sample{m_clock.isValid() ? m_clock.nsecsElapsed() : 0};
+        sample.monotonic = MachinePauses::now();
         // The thread's own clock is exact at any moment; the schedstat's run time lags behind it
         // by up to a scheduler tick while the thread runs. Its waiting time is brought up to date
         // whenever the thread gets a CPU, as it has one now.
@@ -111,6 +137,8 @@ private:
     Sample m_last;
     // `at` is the gap's length.
     Sample m_longest;
+    qint64 m_longestOwn = 0;
+    qint64 m_resetAt = MachinePauses::now();
     qint64 m_longestEndedAt = 0;
     QTime m_longestEndedTime;
 };
