@@ -312,7 +312,8 @@ bool large(TaviPBManager &manager)
         clock.start();
         const bool stored = spinUntil([&] { return added > 0 && manager.saveScheduler().saveCount() > saves; }, 60000);
         const qint64 storedMs = clock.elapsed();
-        const double stall = stalls.longestMs();
+        const Bench::StallWatch::Gap inside = stalls.longest();
+        const double stall = inside.ms;
         const double stallEnded = stalls.longestEndedAtMs();
         const StallSplit::Gap gap = split.longest();
         // No ping answered reads as none taken.
@@ -346,9 +347,8 @@ bool large(TaviPBManager &manager)
             "%s), from outside %s; resident %.0f MB before, %.0f MB when saved, %.0f MB %d s later (back within 20 "
             "MB after %s)\n",
             c.name, dataSize.constData(), stored ? "stored and saved" : "NOT STORED", (long long)storedMs, stall,
-            stalls.longestOwnMs(), stallEnded,
-            qPrintable(stalls.longestEndedTime().toString(QStringLiteral("HH:mm:ss.zzz"))), splitText.constData(),
-            seenOutside.constData(), before, after, settled, settleMs / 1000,
+            inside.ownMs, stallEnded, qPrintable(stalls.longestEndedTime().toString(QStringLiteral("HH:mm:ss.zzz"))),
+            splitText.constData(), seenOutside.constData(), before, after, settled, settleMs / 1000,
             backAfterMs < 0 ? "never" : qPrintable(QStringLiteral("%1 s").arg(backAfterMs / 1000.0, 0, 'f', 1)));
         std::fflush(stdout);
     }

@@ -105,7 +105,7 @@ public:
             text += "NOT timed from outside (the window answers no ping)";
         else
             text += "not timed from outside (not on an X server)";
-        text += "; " + QByteArray::number(m_inside.longestOwnMs(), 'f', 1) + " ms less the machine's pauses; "
+        text += "; " + QByteArray::number(gap.ownMs, 'f', 1) + " ms less the machine's pauses; "
                 + MachinePauses::shared().describeSince(m_inside.resetAt());
         if (failed && onX() && !answers)
             *failed = true;

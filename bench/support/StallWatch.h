@@ -71,22 +71,20 @@ public:
         double waitedMs = 0;
         double sleptMs = 0;
         double machinePausedMs = 0;
+        // The longest gap of the stretch less the machine's pauses inside it (not always the same
+        // gap): the program's own part of its stalls.
+        double ownMs = 0;
     };
     // Counting the stall still under way, when the timer has not fired since.
     Gap longest() const
     {
-        const Sample gap = std::max(between(m_last, sample()), m_longest,
-                                    [](const Sample &a, const Sample &b) { return a.at < b.at; });
-        return {double(gap.at) / 1e6, double(gap.running) / 1e6, double(gap.waiting) / 1e6,
-                double(std::max<qint64>(0, gap.at - gap.running - gap.waiting)) / 1e6, double(gap.paused) / 1e6};
+        const Sample underWay = between(m_last, sample());
+        const Sample gap = std::max(underWay, m_longest, [](const Sample &a, const Sample &b) { return a.at < b.at; });
+        return {double(gap.at) / 1e6,      double(gap.running) / 1e6,
+                double(gap.waiting) / 1e6, double(std::max<qint64>(0, gap.at - gap.running - gap.waiting)) / 1e6,
+                double(gap.paused) / 1e6,  double(std::max(m_longestOwn, underWay.at - underWay.paused)) / 1e6};
     }
     double longestMs() const { return longest().ms; }
-    // The longest gap less the machine's pauses inside it: the program's own part of a stall.
-    double longestOwnMs() const
-    {
-        const Sample gap = between(m_last, sample());
-        return double(std::max(m_longestOwn, gap.at - gap.paused)) / 1e6;
-    }
     // When this watch was last reset, on MachinePauses' clock.
     qint64 resetAt() const { return m_resetAt; }
     // When the longest stall ended: milliseconds since the last reset, and the time of day.
