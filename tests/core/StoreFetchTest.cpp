@@ -226,10 +226,12 @@ TEST_F(StoreTest, WindowsAndCountsAgreeWithTheWholeFetchUnderUnsavedChanges)
             request.sortDescriptors = kNewestFirst;
             const QStringList whole = texts(context()->fetch(request));
             ASSERT_EQ(context()->count(request), whole.size());
-            for (const auto &[offset, limit] : {std::pair{0, 5}, {3, 4}, {0, 100}, {17, 9}, {38, 10}, {60, 5}}) {
+            // A limit of 0: every record after the offset.
+            for (const auto &[offset, limit] :
+                 {std::pair{0, 5}, {3, 4}, {0, 100}, {17, 9}, {38, 10}, {60, 5}, {12, 0}, {60, 0}}) {
                 request.fetchOffset = offset;
                 request.fetchLimit = limit;
-                ASSERT_EQ(texts(context()->fetch(request)), whole.mid(offset, limit))
+                ASSERT_EQ(texts(context()->fetch(request)), whole.mid(offset, limit > 0 ? limit : -1))
                     << "round " << round << " window " << offset << "+" << limit;
             }
         }
@@ -280,6 +282,13 @@ TEST_F(StoreTest, AWindowMakesRecordsOnlyForWhatItReturns)
     EXPECT_LE(context()->registeredObjectCount(), 3);
     EXPECT_EQ(context()->count(request), 500);
 
+    // An offset without a limit: the oldest past the newest N, as the auto-clean finds them.
+    reopen();
+    auto oldest = PBItemRecord::fetchRequest();
+    oldest.sortDescriptors = kNewestFirst;
+    oldest.fetchOffset = 497;
+    EXPECT_EQ(texts(context()->fetch(oldest)), (QStringList{"r2", "r1", "r0"}));
+
     // Deep windows, with and without a predicate, are the slices of the whole fetch.
     for (const std::optional<Predicate> &predicate :
          {std::optional<Predicate>(notSticky()), std::optional<Predicate>()}) {
@@ -287,11 +296,12 @@ TEST_F(StoreTest, AWindowMakesRecordsOnlyForWhatItReturns)
         whole.predicate = predicate;
         whole.sortDescriptors = kNewestFirst;
         const QStringList all = texts(context()->fetch(whole));
-        for (const auto &[offset, limit] : {std::pair{490, 20}, {250, 50}, {499, 1}, {500, 5}}) {
+        for (const auto &[offset, limit] : {std::pair{490, 20}, {250, 50}, {499, 1}, {500, 5}, {480, 0}, {500, 0}}) {
             auto window = whole;
             window.fetchOffset = offset;
             window.fetchLimit = limit;
-            EXPECT_EQ(texts(context()->fetch(window)), all.mid(offset, limit)) << offset << "+" << limit;
+            EXPECT_EQ(texts(context()->fetch(window)), all.mid(offset, limit > 0 ? limit : -1))
+                << offset << "+" << limit;
         }
     }
 }

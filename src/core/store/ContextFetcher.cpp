@@ -53,15 +53,16 @@ std::optional<QList<ManagedObjectPtr>> ContextFetcher::execute(const FetchReques
     // asked for as many more as there are stored rows whose unsaved state replaces them.
     const qsizetype wanted = request.fetchLimit > 0 ? offset + request.fetchLimit : -1;
 
-    // Without unsaved changes of the entity the store answers the window itself; otherwise every
+    // Without unsaved changes of the entity the store answers the window itself, an offset without
+    // a limit too (the oldest items past the newest N: only those rows are read); otherwise every
     // stored row up to its end is needed to merge the changes in.
     const QList<qint64> shadowed = shadowedRows(entity);
     QList<ManagedObjectPtr> changed = changedMatches(request);
-    if (wanted >= 0 && shadowed.isEmpty() && changed.isEmpty()) {
+    if ((wanted >= 0 || offset > 0) && shadowed.isEmpty() && changed.isEmpty()) {
         QList<ManagedObjectPtr> window;
         try {
-            const QList<qint64> rows =
-                StoredRowQuery::searchRows(store, request, *compiled, request.fetchLimit, offset);
+            const QList<qint64> rows = StoredRowQuery::searchRows(
+                store, request, *compiled, request.fetchLimit > 0 ? request.fetchLimit : -1, offset);
             window.reserve(rows.size());
             for (qint64 row : rows) {
                 ManagedObjectPtr object = m_context.objectForRow(entity, row);

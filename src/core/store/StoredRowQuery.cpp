@@ -20,11 +20,11 @@ using StoreStatements::report;
 
 namespace {
 // The ids of the stored rows of the request, in its order; at most `limit` (< 0: all) after the
-// first `offset` (which needs a limit).
-QString selectSql(const QString &table, const CompiledRequest &compiled, qint64 limit)
+// first `offset`.
+QString selectSql(const QString &table, const CompiledRequest &compiled, qint64 limit, qint64 offset = 0)
 {
     QString sql = QStringLiteral("SELECT \"pk\" FROM ") + table + compiled.where + compiled.order;
-    if (limit >= 0)
+    if (limit >= 0 || offset > 0)
         sql += QStringLiteral(" LIMIT ? OFFSET ?");
     return sql;
 }
@@ -32,11 +32,12 @@ QString selectSql(const QString &table, const CompiledRequest &compiled, qint64 
 QList<qint64> selectRows(PersistentStore &store, const QString &table, const CompiledRequest &compiled, qint64 limit,
                          qint64 offset = 0)
 {
-    SQLite::Statement &statement = store.statement(selectSql(table, compiled, limit));
+    SQLite::Statement &statement = store.statement(selectSql(table, compiled, limit, offset));
     for (size_t i = 0; i < compiled.bindings.size(); ++i)
         bindValue(statement, int(i) + 1, compiled.bindings[i]);
-    if (limit >= 0) {
-        statement.bind(int(compiled.bindings.size()) + 1, int64_t(limit));
+    if (limit >= 0 || offset > 0) {
+        // LIMIT -1: every row after the offset.
+        statement.bind(int(compiled.bindings.size()) + 1, int64_t(limit >= 0 ? limit : -1));
         statement.bind(int(compiled.bindings.size()) + 2, int64_t(std::max<qint64>(0, offset)));
     }
     QList<qint64> rows;
