@@ -1,7 +1,8 @@
 // Figures of what the user does with listed items: deleting 10,000 selected rows of a list of
 // 1,000,000 items (to the store's change and the list read again, with the GUI thread's longest
 // stall meanwhile), the auto-clean taking 10,000 items (each announced on its own, to every
-// listener: the shell, the open list, the quick-paste panel and the category pane), recognising the text of a 1920 x 1080 screenshot of text with the English
+// listener: the shell, the open list, the quick-paste panel and the category pane), Clear History
+// of what is left (to its announcement and the list emptied, with the peak memory), recognising the text of a 1920 x 1080 screenshot of text with the English
 // data (time, and the GUI thread's longest stall while it runs), and typing into a note of 1 MB
 // (the GUI thread's time per key). One child process seeds the store, another measures. A smaller
 // history deletes half of its rows. A figure that could not be taken exits with 1. With
@@ -168,6 +169,36 @@ bool measureDelete(CategoryListViewController *view, Bench::GuiStalls &stalls)
     return stored && redrawn && !outsideMissing;
 }
 
+// Clear History of everything left: to the announcement and the list emptied, with the GUI
+// thread's longest stall and the process's resident high-water mark.
+bool measureClearAll(CategoryListViewController *view, Bench::GuiStalls &stalls)
+{
+    TaviPBManager &manager = TaviPBManager::shared();
+    const qsizetype before = manager.itemCount();
+    QElapsedTimer clock;
+    double clearedAt = 0;
+    ObserverBag observers;
+    observers.observe(NotificationName::historyItemsDidClear,
+                      [&](const Notification &) { clearedAt = ms(clock.nsecsElapsed()); });
+    const double peakBefore = Bench::statusMegabytes("VmHWM");
+    stalls.reset();
+    clock.start();
+    manager.clearAllItemsInBackground(false);
+    const double returned = ms(clock.nsecsElapsed());
+    const bool announced = waitFor([&] { return clearedAt > 0; }, 120000);
+    const bool emptied = waitFor([&] { return !view->isLoading() && view->numberOfRows() == 0; }, 60000);
+    const double emptyAt = ms(clock.nsecsElapsed());
+    waitFor([] { return false; }, 1000);
+    bool outsideMissing = false;
+    const QByteArray longest = stalls.describe(&outsideMissing);
+    std::printf("  clear all %lld items: returned %.1f ms, announced %.1f ms, list empty %.1f ms%s\n",
+                static_cast<long long>(before), returned, clearedAt, emptyAt,
+                announced && emptied ? "" : " (NOT done)");
+    std::printf("  meanwhile %s; resident high-water mark %.0f MB before, %.0f MB after\n", longest.constData(),
+                peakBefore, Bench::statusMegabytes("VmHWM"));
+    return announced && emptied && manager.itemCount() == 0 && !outsideMissing;
+}
+
 bool measureAutoClean(AppDelegate &delegate, CategoryListViewController *view, Bench::GuiStalls &stalls)
 {
     TaviPBManager &manager = TaviPBManager::shared();
@@ -309,9 +340,12 @@ bool measure()
 {
     bool measured = true;
     HistoryScenes::registerAll();
-    // TAVI_BENCH_PARTS names the figures to take ("delete,autoclean,recognition,note"); all by default.
-    const QString parts = qEnvironmentVariable("TAVI_BENCH_PARTS", QStringLiteral("delete,autoclean,recognition,note"));
-    if (parts.contains(QStringLiteral("delete")) || parts.contains(QStringLiteral("autoclean"))) {
+    // TAVI_BENCH_PARTS names the figures to take ("delete,autoclean,clear,recognition,note"); all by
+    // default.
+    const QString parts =
+        qEnvironmentVariable("TAVI_BENCH_PARTS", QStringLiteral("delete,autoclean,clear,recognition,note"));
+    if (parts.contains(QStringLiteral("delete")) || parts.contains(QStringLiteral("autoclean"))
+        || parts.contains(QStringLiteral("clear"))) {
         Listeners listeners;
         // Pings the list's own window.
         Bench::GuiStalls stalls(&listeners.window);
@@ -323,6 +357,8 @@ bool measure()
             measured = measureDelete(listeners.view, stalls) && measured;
         if (parts.contains(QStringLiteral("autoclean")))
             measured = measureAutoClean(listeners.delegate, listeners.view, stalls) && measured;
+        if (parts.contains(QStringLiteral("clear")))
+            measured = measureClearAll(listeners.view, stalls) && measured;
         listeners.delegate.applicationWillTerminate();
     }
     if (parts.contains(QStringLiteral("recognition")))

@@ -259,6 +259,24 @@ TEST_F(SearchIndexTest, TheIndexKeepsInStepWithEditsBumpsDeletesAndClears)
     EXPECT_TRUE(index().isReady());
 }
 
+TEST_F(SearchIndexTest, AClearOfTensOfThousandsOfItemsEmptiesTheHistoryAndTheIndex)
+{
+    // Enough items for the clear to start the index afresh instead of deleting row by row.
+    for (int i = 0; i < 10000; ++i)
+        item(QStringLiteral("Item %1 of the report").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(60000));
+
+    ASSERT_TRUE(context()->executeBatchDelete(PBItemRecord::entityDescription(), std::nullopt));
+    EXPECT_EQ(rowCount("PBItemRecord"), 0);
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 0);
+
+    item(QStringLiteral("Fresh report"), 20000);
+    ASSERT_TRUE(context()->save());
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 1);
+}
+
 TEST_F(SearchIndexTest, AStoreFromBeforeTheIndexBuildsItInTheBackgroundWhileSearchesScan)
 {
     for (int i = 0; i < 5000; ++i)
