@@ -10,6 +10,7 @@
 // inside the process and, with QT_QPA_PLATFORM=xcb (offscreen otherwise), from outside it by a
 // client pinging a window of the process; on X, a window that answers no ping exits with 1.
 
+#include "support/BenchHistory.h"
 #include "support/GuiStalls.h"
 
 #include "capture/TaviPBManager.h"
@@ -239,10 +240,7 @@ int child(int argc, char **argv, const QString &mode, int count, const QString &
         qputenv(variable, QFile::encodeName(folder));
     }
     // The sound server's client keeps its folder there too, and not in /tmp after the run.
-    const QString runtime = home + QStringLiteral("/runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Bench::makeRuntimeFolder(home + QStringLiteral("/runtime"))));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication::setApplicationName(QStringLiteral("TaviPaste"));

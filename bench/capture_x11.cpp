@@ -396,10 +396,7 @@ int child(int argc, char **argv, const QString &mode, const QString &folder)
     qputenv("XDG_STATE_HOME", QFile::encodeName(folder + QStringLiteral("/state")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(folder + QStringLiteral("/cache")));
     // The sound server's client keeps its folder there too, and not in /tmp after the run.
-    const QString runtime = folder + QStringLiteral("/runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Bench::makeRuntimeFolder(folder + QStringLiteral("/runtime"))));
     if (mode == QStringLiteral("seed")) {
         QCoreApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("TaviPaste"));

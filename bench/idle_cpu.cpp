@@ -131,10 +131,9 @@ int main(int argc, char **argv)
         return 1;
     }
     QTemporaryDir home;
-    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+    for (const char *name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
         QDir().mkpath(home.path() + QLatin1Char('/') + QString::fromLatin1(name));
-    QFile::setPermissions(home.path() + QStringLiteral("/XDG_RUNTIME_DIR"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Bench::makeRuntimeFolder(home.path() + QStringLiteral("/XDG_RUNTIME_DIR"));
     if (QProcess::execute(arguments.first(), {QStringLiteral("seed"), QString::number(items), home.path()}) != 0) {
         std::fprintf(stderr, "seeding the history failed\n");
         return 1;

@@ -177,10 +177,8 @@ int main(int argc, char **argv)
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
     environment.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
     environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.path() + QStringLiteral("/cache"));
-    const QString runtime = home.path() + QStringLiteral("/runtime");
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                       Bench::makeRuntimeFolder(home.path() + QStringLiteral("/runtime")));
     QProcess bus;
     const QString busAddress = Bench::startBus(bus);
     if (busAddress.isEmpty()) {

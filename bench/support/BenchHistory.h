@@ -1,6 +1,6 @@
 #pragma once
 // What the benchmarks share: a history of text copies written straight into the store, a PNG
-// that does not compress, and the resident memory of a process.
+// that does not compress, the resident memory of a process, and a private runtime folder.
 
 #include "core/PBCategoryManager.h"
 #include "core/StringExtensions.h"
@@ -13,6 +13,7 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
@@ -54,6 +55,15 @@ inline void seedHistory(qint64 count, const std::function<QString(qint64)> &text
         if ((i + 1) % 50000 == 0 || i + 1 == count)
             context->saveContext();
     }
+}
+
+// A runtime folder only its owner may enter (as XDG_RUNTIME_DIR must be), made at `path`: the
+// sound client and the display's helpers then leave nothing in /tmp.
+inline QString makeRuntimeFolder(const QString &path)
+{
+    QDir().mkpath(path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
 }
 
 // A line of /proc/<pid>/status in megabytes, of this process or of another one by its id.

@@ -203,24 +203,27 @@ void HistoryClearing::clearAllItems(bool withNotes)
 {
     const char *const function = "clearAllItems(withNotes:)";
     LOG_DEBUG(function, QStringLiteral("[x] -> clear all items"));
-    const std::optional<Predicate> predicate = withNotes ? std::nullopt : notFiledUnder({PBDefaultCategory::note});
-    auto records = m_records.storage().fetch(predicate);
-    if (!records) {
-        LOG_DEBUG(function, QStringLiteral("[x] -> no items to clear"));
-        return;
-    }
-    // The file items are read before their records go; bookmarks go only with the records.
-    removeAndAnnounce(function, *records, fileItemsAmong(predicate), {});
+    removeAndAnnounce(function, withNotes ? std::nullopt : notFiledUnder({PBDefaultCategory::note}), true, {});
 }
 
-void HistoryClearing::removeAndAnnounce(const char *function, const QList<RecordPtr> &records,
-                                        const QList<PBItem> &files, const QVariantMap &userInfo)
+void HistoryClearing::removeAndAnnounce(const char *function, const std::optional<Predicate> &predicate, bool withFiles,
+                                        const QVariantMap &userInfo)
 {
-    if (!m_records.removeRecords(records)) {
+    // What is removed is never read; the file items alone are, before their records go, for
+    // their bookmarks. Both under one hold of the context, so nothing comes in between.
+    const std::optional<qsizetype> removed =
+        m_records.storage().context()->performAndWait([&]() -> std::optional<qsizetype> {
+            const QList<PBItem> files = withFiles ? fileItemsAmong(predicate) : QList<PBItem>();
+            const std::optional<qsizetype> count = m_records.removeWhere(predicate);
+            if (count)
+                removeBookmarks(files); // only once the records are gone
+            return count;
+        });
+    if (!removed) {
         LOG_ERROR(function, QStringLiteral("[x] ! clear failed, the history is unchanged"));
         return;
     }
-    removeBookmarks(files);
+    LOG_INFO(function, QStringLiteral("Trashing PBItemRecord of count: ") + QString::number(*removed));
     m_records.refreshLists();
     m_records.changed();
     LOG_DEBUG(function, QStringLiteral("[x] <- clear done"));
@@ -262,14 +265,10 @@ void HistoryClearing::clearItems(const PBCategory &in, const ClearOptions &optio
         predicate = both(predicate, notSticky());
     if (in.type() != PBDefaultCategory::all)
         predicate = both(predicate, Predicate::relationshipContains(QStringLiteral("categories"), categoryRow));
-    const QList<RecordPtr> targets = m_records.storage().fetch(predicate).value_or(QList<RecordPtr>());
-    LOG_INFO(function, QStringLiteral("Trashing PBItemRecord of count: ") + QString::number(targets.size()));
     // Only the removed file items lose their bookmarks; spared ones keep their access.
-    QList<PBItem> files;
-    if (in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image
-        || in.type() == PBDefaultCategory::all)
-        files = fileItemsAmong(predicate);
-    removeAndAnnounce(function, targets, files, NotificationPayload::ChangedCategory::encode(in));
+    const bool withFiles = in.type() == PBDefaultCategory::file || in.type() == PBDefaultCategory::image
+                           || in.type() == PBDefaultCategory::all;
+    removeAndAnnounce(function, predicate, withFiles, NotificationPayload::ChangedCategory::encode(in));
 }
 
 void HistoryClearing::clearHistoryItems(const QList<PBItem> &items)

@@ -52,9 +52,10 @@ private:
     // The records a list's rows name, found and deleted under one hold of the context; zero when
     // the list moved since (`moved`), absent on a store error.
     std::optional<qsizetype> removeRows(const ListRows &rows, bool &moved);
-    // Deletes the records, then the bookmarks of `files`, and announces the clear with this user
-    // info; nothing is dropped or announced on a store error.
-    void removeAndAnnounce(const char *function, const QList<RecordPtr> &records, const QList<PBItem> &files,
+    // Deletes the records the predicate selects, then the bookmarks of the file items among them
+    // (`withFiles`), and announces the clear with this user info; nothing is dropped or announced
+    // on a store error.
+    void removeAndAnnounce(const char *function, const std::optional<Predicate> &predicate, bool withFiles,
                            const QVariantMap &userInfo);
     // Deletes the records of these items and tells the interface: each item, then the clear, in
     // one hop and over as many turns of the event loop as the listeners need.

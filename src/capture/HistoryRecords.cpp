@@ -2,6 +2,7 @@
 
 #include "capture/PBItemRecordConversion.h"
 #include "core/PBCategoryManager.h"
+#include "core/store/DebugOutput.h"
 #include "platform/Log.h"
 #include "platform/Pasteboard.h"
 
@@ -258,4 +259,18 @@ bool HistoryRecords::removeRecords(const QList<RecordPtr> &records)
         return false;
     m_storage.mergeDeletedObjects(records);
     return true;
+}
+
+std::optional<qsizetype> HistoryRecords::removeWhere(const std::optional<Predicate> &predicate)
+{
+    const std::shared_ptr<ManagedObjectContext> context = m_storage.context();
+    StoreError error;
+    const std::optional<QList<qint64>> rows =
+        context->executeBatchDelete(PBItemRecord::entityDescription(), predicate, &error);
+    if (!rows) {
+        DebugOutput::print(QStringLiteral("Could not delete. ") + error.text());
+        return std::nullopt;
+    }
+    context->mergeStoreChanges(PBItemRecord::entityDescription(), {}, *rows);
+    return rows->size();
 }

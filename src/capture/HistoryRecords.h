@@ -73,6 +73,9 @@ public:
     bool update(const PBItem &item, const std::optional<PBCategory> &activeCategory, const QDateTime &at);
     // Deletes the records from the store at once; false (nothing deleted) on a store error.
     bool removeRecords(const QList<RecordPtr> &records);
+    // Deletes the records the predicate selects (all without one) in the store at once, none of
+    // them read; the number deleted, or absent (nothing deleted) on a store error.
+    std::optional<qsizetype> removeWhere(const std::optional<Predicate> &predicate);
 
 private:
     PBCategoryManager &m_categoryManager;

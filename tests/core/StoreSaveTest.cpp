@@ -179,6 +179,60 @@ TEST_F(StoreTest, ABatchDeleteActsOnTheStoreAndLeavesLoadedRecordsUntilMerged)
     EXPECT_EQ(representation->managedObjectContext(), nullptr);
 }
 
+TEST_F(StoreTest, ABatchDeleteJudgesUnsavedEditsAsAFetchDoes)
+{
+    CoreDataManager<PBItemRecord> storage(context());
+    auto stays = item(QStringLiteral("moved out of the range"), 1);
+    auto goes = item(QStringLiteral("moved into the range"), 9);
+    auto old = item(QStringLiteral("old"), 2);
+    ASSERT_TRUE(context()->save());
+    stays->setModifiedAt(at(8));
+    goes->setModifiedAt(at(1));
+    const auto before = Predicate::compare(QStringLiteral("modifiedAt"), Predicate::Comparison::Less, at(3));
+    const QStringList fetched = fetchTexts(before);
+
+    ASSERT_TRUE(storage.batchDelete(before));
+    EXPECT_EQ(fetched.size(), 2);
+    EXPECT_TRUE(goes->isDeleted());
+    EXPECT_TRUE(old->isDeleted());
+    EXPECT_FALSE(stays->isDeleted());
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(fetchTexts(std::nullopt), QStringList{"moved out of the range"});
+}
+
+TEST_F(StoreTest, ABatchDeleteOfMostOfALargeTableLeavesTheRestWholeAndIndexed)
+{
+    auto group = category(QStringLiteral("g"));
+    constexpr int kItems = 12000, kKept = 1000;
+    for (int i = 0; i < kItems; ++i) {
+        auto record = item(QStringLiteral("item %1").arg(i), i);
+        record->addCategoriesObject(group);
+        record->addPasteboardsObject(pasteboard(QStringLiteral("t"), QByteArray::number(i)));
+    }
+    ASSERT_TRUE(context()->save());
+    auto indexes = [this] {
+        return rawDatabase()
+            .execAndGet("SELECT group_concat(sql, ';') FROM sqlite_master WHERE type = 'index' AND tbl_name = "
+                        "'PBItemRecord' ORDER BY name")
+            .getString();
+    };
+    const std::string indexesBefore = indexes();
+
+    CoreDataManager<PBItemRecord> storage(context());
+    ASSERT_TRUE(storage.batchDelete(
+        Predicate::compare(QStringLiteral("modifiedAt"), Predicate::Comparison::Less, at(kItems - kKept))));
+    EXPECT_EQ(rowCount("PBItemRecord"), kKept);
+    EXPECT_EQ(rowCount("PBPasteboardDataRecord"), kKept);
+    EXPECT_EQ(rowCount("PBItemRecord_categories"), kKept);
+    EXPECT_EQ(indexes(), indexesBefore);
+    EXPECT_EQ(rawDatabase().execAndGet("PRAGMA integrity_check").getString(), "ok");
+    EXPECT_EQ(rawDatabase()
+                  .execAndGet("SELECT count(*) FROM PBPasteboardDataRecord p JOIN PBItemRecord i ON p.item = i.pk "
+                              "WHERE i.text = 'item ' || CAST(p.data AS TEXT)")
+                  .getInt(),
+              kKept);
+}
+
 TEST_F(StoreTest, NewRepresentationsOfABatchDeletedItemAreDroppedWithIt)
 {
     auto record = item(QStringLiteral("a"));

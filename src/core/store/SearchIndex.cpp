@@ -481,22 +481,9 @@ std::optional<SearchIndex::Matches> SearchIndex::matchingIds(const QString &keyw
     return std::nullopt;
 }
 
-void SearchIndex::willDelete(SQLite::Database &database, const EntityDescription &entity, qint64 rows)
+void SearchIndex::willDeleteMostOf(SQLite::Database &database, const EntityDescription &entity)
 {
-    constexpr qint64 kManyRows = 10000;
-    if (!m_openConnection || rows < kManyRows || entity.name != QStringLiteral("PBItemRecord") || !isReady())
-        return;
-    // Counted only as far as the answer needs: a full count reads every page of an index. The
-    // statement is done before the tables are dropped, which SQLite refuses while one still reads.
-    qint64 items = 0;
-    {
-        SQLite::Statement count(database, R"sql(SELECT count(*) FROM (SELECT 1 FROM "PBItemRecord" LIMIT ?))sql");
-        count.bind(1, int64_t(rows * 2 + 1));
-        if (!count.executeStep())
-            return;
-        items = count.getColumn(0).getInt64();
-    }
-    if (rows * 2 < items)
+    if (!m_openConnection || entity.name != QStringLiteral("PBItemRecord") || !isReady())
         return;
     // In the caller's transaction: the index restarts empty (the remaining items, if any, to be
     // built), so the delete triggers find nothing to do.

@@ -127,10 +127,10 @@ public:
     static std::optional<qint64> deferInserts(SQLite::Database &database);
     static void indexDeferred(SQLite::Database &database, qint64 deferredAfter);
 
-    // Called inside the transaction that is about to delete `rows` rows of `entity`: when that is
-    // most of a large history, the index is emptied and the rest built again in the background,
-    // far quicker than taking each item out of it.
-    void willDelete(SQLite::Database &database, const EntityDescription &entity, qint64 rows);
+    // Called inside the transaction that is about to delete most of a large table of `entity`:
+    // for the history, the index is emptied and the rest built again in the background, far
+    // quicker than taking each item out of it.
+    void willDeleteMostOf(SQLite::Database &database, const EntityDescription &entity);
 
     // Whether a failed statement failed in the index (so that writes may go on without it).
     static bool isIndexFailure(const std::exception &error);

@@ -34,6 +34,68 @@ void StoreDeletions::markStoreDeleted(const EntityDescription &entity, const QLi
     m_context.noteChange();
 }
 
+namespace {
+constexpr qint64 kManyRows = 10000;
+
+// Whether deleting `rows` rows takes most of a large table: then the table's indexes are dropped
+// and built again over what is left, far quicker than taking each row out of each index.
+// Counted only as far as the answer needs: a full count reads every page of an index.
+bool takesMostOf(SQLite::Database &database, const EntityDescription &entity, qsizetype rows)
+{
+    if (rows < kManyRows)
+        return false;
+    SQLite::Statement count(
+        database,
+        QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM %1 LIMIT ?)").arg(quoted(entity.name)).toStdString());
+    count.bind(1, int64_t(rows) * 2 + 1);
+    return count.executeStep() && int64_t(rows) * 2 >= count.getColumn(0).getInt64();
+}
+
+// The statements that make the table's own indexes, as the store holds them.
+std::vector<std::pair<std::string, std::string>> indexesOf(SQLite::Database &database, const EntityDescription &entity)
+{
+    SQLite::Statement query(database, R"sql(SELECT "name", "sql" FROM "sqlite_master")sql"
+                                      R"sql( WHERE "type" = 'index' AND "tbl_name" = ? AND "sql" IS NOT NULL)sql");
+    query.bind(1, entity.name.toStdString());
+    std::vector<std::pair<std::string, std::string>> indexes;
+    while (query.executeStep())
+        indexes.emplace_back(query.getColumn(0).getString(), query.getColumn(1).getString());
+    return indexes;
+}
+
+void execWithRows(SQLite::Database &database, const QString &sql, const std::string &rows)
+{
+    SQLite::Statement statement(database, sql.toStdString());
+    statement.bind(1, rows);
+    statement.exec();
+}
+} // namespace
+
+void StoreDeletions::judgeEditsByUnsavedValues(const EntityDescription &entity,
+                                               const std::optional<Predicate> &predicate, QList<qint64> &rows)
+{
+    if (!predicate)
+        return;
+    std::unordered_set<qint64> leaving, joining;
+    for (const auto &entry : m_context.m_updated) {
+        ManagedObject &object = *entry.second;
+        if (&object.entity() != &entity || object.m_rowId <= 0)
+            continue;
+        (predicate->evaluate(object) ? joining : leaving).insert(object.m_rowId);
+    }
+    if (leaving.empty() && joining.empty())
+        return;
+    QList<qint64> judged;
+    judged.reserve(rows.size() + qsizetype(joining.size()));
+    for (qint64 row : std::as_const(rows)) {
+        joining.erase(row);
+        if (!leaving.count(row))
+            judged.append(row);
+    }
+    judged.append(QList<qint64>(joining.begin(), joining.end()));
+    rows = std::move(judged);
+}
+
 std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDescription &entity,
                                                                 const std::optional<Predicate> &predicate,
                                                                 StoreError *error)
@@ -61,28 +123,43 @@ std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDesc
                 while (select.executeStep())
                     rows.append(select.getColumn(0).getInt64());
             }
-            const QString ids = jsonRows(rows);
+            judgeEditsByUnsavedValues(entity, predicate, rows);
+            const std::string ids = jsonRows(rows).toStdString();
+            // The rows they own and their links go first, each table in one statement: the
+            // cascade would look them up row by row.
             for (const RelationshipDescription &relationship : entity.relationships) {
-                if (relationship.kind != RelationshipDescription::Kind::OwnedMany)
+                if (relationship.kind == RelationshipDescription::Kind::ManyToMany) {
+                    execWithRows(database,
+                                 QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT value FROM json_each(?))")
+                                     .arg(quoted(relationship.linkTable), quoted(relationship.ownColumn)),
+                                 ids);
                     continue;
+                }
                 const EntityDescription &target = relationship.target();
-                SQLite::Statement children(
-                    database, QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 IN (SELECT value FROM json_each(?))")
-                                  .arg(quoted(target.name), quoted(target.ownerColumn))
-                                  .toStdString());
-                children.bind(1, ids.toStdString());
+                const QString owned = QStringLiteral("FROM %1 WHERE %2 IN (SELECT value FROM json_each(?))")
+                                          .arg(quoted(target.name), quoted(target.ownerColumn));
+                SQLite::Statement children(database, QString(QStringLiteral("SELECT \"pk\" ") + owned).toStdString());
+                children.bind(1, ids);
                 QList<qint64> childRows;
                 while (children.executeStep())
                     childRows.append(children.getColumn(0).getInt64());
                 ownedRows.emplace_back(&target, childRows);
+                execWithRows(database, QStringLiteral("DELETE ") + owned, ids);
             }
-            m_context.m_store->searchIndex().willDelete(database, entity, rows.size());
-            SQLite::Statement remove(database,
-                                     QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
-                                         .arg(quoted(entity.name))
-                                         .toStdString());
-            remove.bind(1, ids.toStdString());
-            remove.exec();
+            const bool most = takesMostOf(database, entity, rows.size());
+            std::vector<std::pair<std::string, std::string>> indexes;
+            if (most) {
+                m_context.m_store->searchIndex().willDeleteMostOf(database, entity);
+                indexes = indexesOf(database, entity);
+                for (const auto &[name, schema] : indexes)
+                    database.exec("DROP INDEX " + quoted(QString::fromStdString(name)).toStdString());
+            }
+            execWithRows(database,
+                         QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
+                             .arg(quoted(entity.name)),
+                         ids);
+            for (const auto &[name, schema] : indexes)
+                database.exec(schema);
             transaction.commit();
             break;
         } catch (const std::exception &failure) {

@@ -24,6 +24,10 @@ public:
                            const QList<qint64> &deletedRows);
 
 private:
+    // The stored rows a predicate selected, with the records edited and not saved yet judged by
+    // their unsaved values instead, as a fetch judges them.
+    void judgeEditsByUnsavedValues(const EntityDescription &entity, const std::optional<Predicate> &predicate,
+                                   QList<qint64> &rows);
     void markStoreDeleted(const EntityDescription &entity, const QList<qint64> &rowIds);
 
     ManagedObjectContext &m_context;
