@@ -285,7 +285,10 @@ bool measureRecognition()
     const double took = ms(clock.nsecsElapsed());
     std::printf("  recognise text of a 1920x1080 screenshot (eng): %8.1f ms, %lld lines\n", took,
                 static_cast<long long>(result.lines.size()));
-    std::printf("  longest GUI stall meanwhile:                   %8.1f ms\n", stalls.longestMs());
+    const Bench::StallWatch::Gap longest = stalls.longest();
+    std::printf("  longest GUI stall meanwhile:                   %8.1f ms (ran %.1f; %.1f ms less the machine's "
+                "pauses)\n",
+                longest.ms, longest.ranMs, longest.ownMs);
     if (!finished) {
         // The recognition still reads `image` and `result`: they must outlive it.
         std::printf("  the recognition did NOT finish within 120 s\n");
