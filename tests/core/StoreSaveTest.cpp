@@ -212,11 +212,12 @@ TEST_F(StoreTest, ABatchDeleteOfMostOfALargeTableLeavesTheRestWholeAndIndexed)
     ASSERT_TRUE(context()->save());
     auto indexes = [this] {
         return rawDatabase()
-            .execAndGet("SELECT group_concat(sql, ';') FROM sqlite_master WHERE type = 'index' AND tbl_name = "
-                        "'PBItemRecord' ORDER BY name")
+            .execAndGet("SELECT group_concat(sql, ';') FROM (SELECT sql FROM sqlite_master WHERE type = 'index' "
+                        "AND tbl_name IN ('PBItemRecord', 'PBItemRecord_categories') ORDER BY name)")
             .getString();
     };
     const std::string indexesBefore = indexes();
+    ASSERT_NE(indexesBefore.find("PBItemRecord_categories_category"), std::string::npos);
 
     CoreDataManager<PBItemRecord> storage(context());
     ASSERT_TRUE(storage.batchDelete(

@@ -37,8 +37,8 @@ void StoreDeletions::markStoreDeleted(const EntityDescription &entity, const QLi
 namespace {
 constexpr qint64 kManyRows = 10000;
 
-// Whether deleting `rows` rows takes most of a large table: then the table's indexes are dropped
-// and built again over what is left, far quicker than taking each row out of each index.
+// Whether deleting `rows` rows takes most of a large table: then its indexes and its links'
+// are dropped and built again over what is left, far quicker than taking each row out of each.
 // Counted only as far as the answer needs: a full count reads every page of an index.
 bool takesMostOf(SQLite::Database &database, const EntityDescription &entity, qsizetype rows)
 {
@@ -51,15 +51,18 @@ bool takesMostOf(SQLite::Database &database, const EntityDescription &entity, qs
     return count.executeStep() && int64_t(rows) * 2 >= count.getColumn(0).getInt64();
 }
 
-// The statements that make the table's own indexes, as the store holds them.
-std::vector<std::pair<std::string, std::string>> indexesOf(SQLite::Database &database, const EntityDescription &entity)
+// The statements that make the indexes of these tables, as the store holds them.
+std::vector<std::pair<std::string, std::string>> indexesOf(SQLite::Database &database, const QStringList &tables)
 {
     SQLite::Statement query(database, R"sql(SELECT "name", "sql" FROM "sqlite_master")sql"
                                       R"sql( WHERE "type" = 'index' AND "tbl_name" = ? AND "sql" IS NOT NULL)sql");
-    query.bind(1, entity.name.toStdString());
     std::vector<std::pair<std::string, std::string>> indexes;
-    while (query.executeStep())
-        indexes.emplace_back(query.getColumn(0).getString(), query.getColumn(1).getString());
+    for (const QString &table : tables) {
+        query.bind(1, table.toStdString());
+        while (query.executeStep())
+            indexes.emplace_back(query.getColumn(0).getString(), query.getColumn(1).getString());
+        query.reset();
+    }
     return indexes;
 }
 
@@ -125,6 +128,20 @@ std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDesc
             }
             judgeEditsByUnsavedValues(entity, predicate, rows);
             const std::string ids = jsonRows(rows).toStdString();
+            // The table's own indexes and those of its links (their keys stay: the deletes
+            // below go by them).
+            const bool most = takesMostOf(database, entity, rows.size());
+            std::vector<std::pair<std::string, std::string>> indexes;
+            if (most) {
+                m_context.m_store->searchIndex().willDeleteMostOf(database, entity);
+                QStringList tables{entity.name};
+                for (const RelationshipDescription &relationship : entity.relationships)
+                    if (relationship.kind == RelationshipDescription::Kind::ManyToMany)
+                        tables.append(relationship.linkTable);
+                indexes = indexesOf(database, tables);
+                for (const auto &[name, schema] : indexes)
+                    database.exec("DROP INDEX " + quoted(QString::fromStdString(name)).toStdString());
+            }
             // The rows they own and their links go first, each table in one statement: the
             // cascade would look them up row by row.
             for (const RelationshipDescription &relationship : entity.relationships) {
@@ -145,14 +162,6 @@ std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDesc
                     childRows.append(children.getColumn(0).getInt64());
                 ownedRows.emplace_back(&target, childRows);
                 execWithRows(database, QStringLiteral("DELETE ") + owned, ids);
-            }
-            const bool most = takesMostOf(database, entity, rows.size());
-            std::vector<std::pair<std::string, std::string>> indexes;
-            if (most) {
-                m_context.m_store->searchIndex().willDeleteMostOf(database, entity);
-                indexes = indexesOf(database, entity);
-                for (const auto &[name, schema] : indexes)
-                    database.exec("DROP INDEX " + quoted(QString::fromStdString(name)).toStdString());
             }
             execWithRows(database,
                          QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
