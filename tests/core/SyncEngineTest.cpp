@@ -123,3 +123,54 @@ TEST_F(SyncEngineTest, AnotherMachinesActiveCategoryArrivesOneNoticePerKey)
     for (const QStringList &keys : std::as_const(notices))
         EXPECT_EQ(keys.size(), 1);
 }
+
+TEST_F(SyncEngineTest, ABatchDeleteLogsOnlyTheItemsItDeletes)
+{
+    stackA = makeStack(QStringLiteral("a"));
+    ASSERT_TRUE(stackA->isMirroring());
+    const auto context = stackA->managedContext();
+    SQLite::Database &database = context->store()->database();
+    // The engine makes its change log on a thread of its own.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return database
+                       .execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name LIKE 'Sync%'")
+                       .getInt()
+                   > 0;
+        },
+        10000));
+    auto group = context->insertNewObject<PBCategoryRecord>();
+    group->setId(QStringLiteral("g"));
+    group->setName(QStringLiteral("Group"));
+    group->setType(QStringLiteral("custom"));
+    for (int i = 0; i < 3; ++i) {
+        auto record = context->insertNewObject<PBItemRecord>();
+        record->setUuid(QUuid::createUuid());
+        record->setText(QStringLiteral("item %1").arg(i));
+        record->setCreatedAt(QDateTime::currentDateTimeUtc());
+        record->setModifiedAt(QDateTime::currentDateTimeUtc());
+        record->addCategoriesObject(group);
+        auto pasteboard = context->insertNewObject<PBPasteboardDataRecord>();
+        pasteboard->setType(QStringLiteral("public.utf8-plain-text"));
+        pasteboard->setData("item");
+        record->addPasteboardsObject(pasteboard);
+    }
+    ASSERT_TRUE(context->save());
+    // What the delete logs, seen on its own connection before the exporter takes it.
+    database.exec("CREATE TEMP TABLE seen (entity TEXT, op INTEGER)");
+    database.exec("CREATE TEMP TRIGGER spy AFTER INSERT ON SyncChange BEGIN "
+                  "INSERT INTO seen VALUES (NEW.entity, NEW.op); END");
+
+    // Their links and representations go with them: the other machines learn of three deletes,
+    // and of no link taken away or representation changed.
+    ASSERT_TRUE(context->executeBatchDelete(PBItemRecord::entityDescription(), std::nullopt));
+    QStringList ops;
+    {
+        SQLite::Statement changes(database, "SELECT entity, op FROM seen ORDER BY rowid");
+        while (changes.executeStep())
+            ops << QString::fromStdString(changes.getColumn(0).getString()) + QLatin1Char(':')
+                       + QString::number(changes.getColumn(1).getInt());
+    }
+    database.exec("DROP TRIGGER temp.spy; DROP TABLE temp.seen");
+    EXPECT_EQ(ops, (QStringList{"item:2", "item:2", "item:2"}));
+}

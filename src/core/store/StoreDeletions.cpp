@@ -128,8 +128,8 @@ std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDesc
             }
             judgeEditsByUnsavedValues(entity, predicate, rows);
             const std::string ids = jsonRows(rows).toStdString();
-            // The table's own indexes and those of its links (their keys stay: the deletes
-            // below go by them).
+            // The table's own indexes and those of its links (their keys stay: the cascade goes
+            // by them).
             const bool most = takesMostOf(database, entity, rows.size());
             std::vector<std::pair<std::string, std::string>> indexes;
             if (most) {
@@ -142,26 +142,21 @@ std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDesc
                 for (const auto &[name, schema] : indexes)
                     database.exec("DROP INDEX " + quoted(QString::fromStdString(name)).toStdString());
             }
-            // The rows they own and their links go first, each table in one statement: the
-            // cascade would look them up row by row.
+            // The rows they own go with them, and so do their links, by the store's cascade: after
+            // each row, so that the sync log records the row's delete alone.
             for (const RelationshipDescription &relationship : entity.relationships) {
-                if (relationship.kind == RelationshipDescription::Kind::ManyToMany) {
-                    execWithRows(database,
-                                 QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT value FROM json_each(?))")
-                                     .arg(quoted(relationship.linkTable), quoted(relationship.ownColumn)),
-                                 ids);
+                if (relationship.kind != RelationshipDescription::Kind::OwnedMany)
                     continue;
-                }
                 const EntityDescription &target = relationship.target();
-                const QString owned = QStringLiteral("FROM %1 WHERE %2 IN (SELECT value FROM json_each(?))")
-                                          .arg(quoted(target.name), quoted(target.ownerColumn));
-                SQLite::Statement children(database, QString(QStringLiteral("SELECT \"pk\" ") + owned).toStdString());
+                SQLite::Statement children(
+                    database, QStringLiteral("SELECT \"pk\" FROM %1 WHERE %2 IN (SELECT value FROM json_each(?))")
+                                  .arg(quoted(target.name), quoted(target.ownerColumn))
+                                  .toStdString());
                 children.bind(1, ids);
                 QList<qint64> childRows;
                 while (children.executeStep())
                     childRows.append(children.getColumn(0).getInt64());
                 ownedRows.emplace_back(&target, childRows);
-                execWithRows(database, QStringLiteral("DELETE ") + owned, ids);
             }
             execWithRows(database,
                          QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
