@@ -2,7 +2,6 @@
 
 #include "capture/PBItemRecordConversion.h"
 #include "core/PBCategoryManager.h"
-#include "core/store/DebugOutput.h"
 #include "platform/Log.h"
 #include "platform/Pasteboard.h"
 
@@ -263,14 +262,10 @@ bool HistoryRecords::removeRecords(const QList<RecordPtr> &records)
 
 std::optional<qsizetype> HistoryRecords::removeWhere(const std::optional<Predicate> &predicate)
 {
-    const std::shared_ptr<ManagedObjectContext> context = m_storage.context();
-    StoreError error;
-    const std::optional<QList<qint64>> rows =
-        context->executeBatchDelete(PBItemRecord::entityDescription(), predicate, &error);
-    if (!rows) {
-        DebugOutput::print(QStringLiteral("Could not delete. ") + error.text());
+    const std::optional<QList<qint64>> rows = m_storage.batchDelete(predicate);
+    if (!rows)
         return std::nullopt;
-    }
-    context->mergeStoreChanges(PBItemRecord::entityDescription(), {}, *rows);
+    // Loaded records of the deleted rows leave the context.
+    m_storage.context()->mergeStoreChanges(PBItemRecord::entityDescription(), {}, *rows);
     return rows->size();
 }

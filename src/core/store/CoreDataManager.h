@@ -215,9 +215,12 @@ public:
 
     // Store-side deletes (see ManagedObjectContext::executeBatchDelete); loaded records learn
     // of them through mergeDeletedObjects().
-    // False on a store error: then nothing was deleted.
-    bool deleteAll() { return runBatchDelete(std::nullopt); }
-    bool batchDelete(const std::optional<Predicate> &predicate) { return runBatchDelete(predicate); }
+    // The deleted row ids; absent on a store error: then nothing was deleted.
+    std::optional<QList<qint64>> deleteAll() { return runBatchDelete(std::nullopt); }
+    std::optional<QList<qint64>> batchDelete(const std::optional<Predicate> &predicate)
+    {
+        return runBatchDelete(predicate);
+    }
 
     void mergeDeletedObjects(const List &objects)
     {
@@ -273,13 +276,13 @@ private:
             DebugOutput::print(QStringLiteral("Could not fetch. ") + error.text());
     }
 
-    bool runBatchDelete(const std::optional<Predicate> &predicate)
+    std::optional<QList<qint64>> runBatchDelete(const std::optional<Predicate> &predicate)
     {
         StoreError error;
-        if (m_context->executeBatchDelete(T::entityDescription(), predicate, &error))
-            return true;
-        DebugOutput::print(QStringLiteral("Could not delete. ") + error.text());
-        return false;
+        auto rows = m_context->executeBatchDelete(T::entityDescription(), predicate, &error);
+        if (!rows)
+            DebugOutput::print(QStringLiteral("Could not delete. ") + error.text());
+        return rows;
     }
 
     std::shared_ptr<ManagedObjectContext> m_context;

@@ -65,13 +65,6 @@ std::vector<std::pair<std::string, std::string>> indexesOf(SQLite::Database &dat
     }
     return indexes;
 }
-
-void execWithRows(SQLite::Database &database, const QString &sql, const std::string &rows)
-{
-    SQLite::Statement statement(database, sql.toStdString());
-    statement.bind(1, rows);
-    statement.exec();
-}
 } // namespace
 
 void StoreDeletions::judgeEditsByUnsavedValues(const EntityDescription &entity,
@@ -130,9 +123,8 @@ std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDesc
             const std::string ids = jsonRows(rows).toStdString();
             // The table's own indexes and those of its links (their keys stay: the cascade goes
             // by them).
-            const bool most = takesMostOf(database, entity, rows.size());
             std::vector<std::pair<std::string, std::string>> indexes;
-            if (most) {
+            if (takesMostOf(database, entity, rows.size())) {
                 m_context.m_store->searchIndex().willDeleteMostOf(database, entity);
                 QStringList tables{entity.name};
                 for (const RelationshipDescription &relationship : entity.relationships)
@@ -158,10 +150,14 @@ std::optional<QList<qint64>> StoreDeletions::executeBatchDelete(const EntityDesc
                     childRows.append(children.getColumn(0).getInt64());
                 ownedRows.emplace_back(&target, childRows);
             }
-            execWithRows(database,
-                         QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
-                             .arg(quoted(entity.name)),
-                         ids);
+            {
+                SQLite::Statement remove(
+                    database, QStringLiteral("DELETE FROM %1 WHERE \"pk\" IN (SELECT value FROM json_each(?))")
+                                  .arg(quoted(entity.name))
+                                  .toStdString());
+                remove.bind(1, ids);
+                remove.exec();
+            }
             for (const auto &[name, schema] : indexes)
                 database.exec(schema);
             transaction.commit();
