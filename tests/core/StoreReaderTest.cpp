@@ -4,7 +4,11 @@
 
 #include <QSet>
 
+#include <sqlite3.h>
+
+#include <cstring>
 #include <future>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -205,4 +209,182 @@ TEST_F(StoreTest, AListReadOnAReaderSeesOneStateOfTheStoreWhileAnotherConnection
     importer.join();
     EXPECT_GT(counts.size(), 2) << "reads came between the writes";
     EXPECT_EQ(readListOnReader(*context(), kLimit)->count, kBatches * kBatch);
+}
+
+namespace {
+// Holds the save of the context's connection at its first change of a row of `table`, or at its
+// commit, until released: the save then keeps its lock and the snapshot of its changes.
+class HeldSave {
+public:
+    enum class At { RowChange, Commit };
+    // With `rejectCommit`, the commit fails once the save is released.
+    HeldSave(ManagedObjectContext &context, At at, const char *table = "PBItemRecord", bool rejectCommit = false)
+        : m_database(context.store()->database().getHandle()),
+          m_table(table),
+          m_at(at),
+          m_rejectCommit(rejectCommit)
+    {
+        if (at == At::RowChange)
+            sqlite3_update_hook(m_database, &HeldSave::rowChanged, this);
+        if (at == At::Commit || rejectCommit)
+            sqlite3_commit_hook(m_database, &HeldSave::committing, this);
+    }
+    ~HeldSave()
+    {
+        release();
+        sqlite3_update_hook(m_database, nullptr, nullptr);
+        sqlite3_commit_hook(m_database, nullptr, nullptr);
+    }
+    bool held() const { return m_held; }
+    void release() { m_released.set_value_once(); }
+
+private:
+    struct Gate {
+        std::promise<void> promise;
+        std::shared_future<void> future = promise.get_future().share();
+        std::once_flag once;
+        void set_value_once()
+        {
+            std::call_once(once, [this] { promise.set_value(); });
+        }
+    };
+    void hold()
+    {
+        if (m_held.exchange(true))
+            return;
+        m_released.future.wait();
+    }
+    static void rowChanged(void *self, int, const char *, const char *table, sqlite3_int64)
+    {
+        auto *held = static_cast<HeldSave *>(self);
+        if (std::strcmp(table, held->m_table) == 0)
+            held->hold();
+    }
+    static int committing(void *self)
+    {
+        auto *held = static_cast<HeldSave *>(self);
+        if (held->m_at == At::Commit)
+            held->hold();
+        return held->m_rejectCommit ? 1 : 0;
+    }
+
+    sqlite3 *m_database;
+    const char *m_table;
+    At m_at;
+    bool m_rejectCommit;
+    std::atomic<bool> m_held = false;
+    Gate m_released;
+};
+
+QStringList categoryTexts(ManagedObjectContext &context, const QString &id)
+{
+    auto categories = PBCategoryRecord::fetchRequest();
+    categories.predicate = Predicate::equal(QStringLiteral("id"), id);
+    const auto found = context.fetch(categories).value_or(QList<std::shared_ptr<PBCategoryRecord>>());
+    if (found.isEmpty())
+        return {QStringLiteral("<no category>")};
+    auto request = PBItemRecord::fetchRequest();
+    request.predicate = Predicate::relationshipContains(QStringLiteral("categories"), found.first());
+    request.sortDescriptors = kNewestFirst;
+    QStringList texts;
+    for (const auto &record : context.fetch(request).value_or(QList<std::shared_ptr<PBItemRecord>>())) {
+        QString text = record->text();
+        for (const auto &pasteboard : record->pasteboards())
+            text += QStringLiteral("+") + QString::fromUtf8(pasteboard->data());
+        texts.append(text);
+    }
+    return texts;
+}
+} // namespace
+
+TEST_F(StoreTest, AListReadDuringASaveSeesTheSaveWithoutWaitingForIt)
+{
+    const auto filed = category(QStringLiteral("c"));
+    QList<std::shared_ptr<PBItemRecord>> items;
+    for (int i = 0; i < 5; ++i)
+        items.append(item(QStringLiteral("r%1").arg(i), i));
+    items[3]->addCategories({filed});
+    ASSERT_TRUE(context()->save());
+
+    // A new item with a payload, filed under the category; an edit that moves r1 to the top and
+    // files it too; a delete of r3, which leaves the category.
+    const auto added = item(QStringLiteral("new"), 100);
+    added->addPasteboardsObject(pasteboard(QStringLiteral("public.utf8-plain-text"), QByteArray(1 << 20, 'p').left(3)));
+    added->addCategories({filed});
+    items[1]->setModifiedAt(at(200));
+    items[1]->addCategories({filed});
+    context()->deleteObject(items[3]);
+    const ListAnswer expected = readList(*context());
+    ASSERT_EQ(expected.count, 5);
+    ASSERT_EQ(expected.page.value(0), QStringLiteral("r1"));
+    const QStringList filedTexts = categoryTexts(*context(), QStringLiteral("c"));
+    ASSERT_EQ(filedTexts, (QStringList{"r1", "new+ppp"}));
+
+    HeldSave held(*context(), HeldSave::At::RowChange);
+    std::future<bool> save = std::async(std::launch::async, [this] { return context()->save(); });
+    ASSERT_TRUE(waitUntil([&] { return held.held(); }));
+    ASSERT_TRUE(lockIsHeld(*context()));
+    EXPECT_EQ(readListOnReader(*context()), expected) << "the save's changes, read while it writes them";
+    QStringList readerFiled;
+    EXPECT_TRUE(context()->readOnReader(
+        [&](ManagedObjectContext &reader) { readerFiled = categoryTexts(reader, QStringLiteral("c")); }));
+    EXPECT_EQ(readerFiled, filedTexts);
+    EXPECT_EQ(save.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "read without waiting";
+    EXPECT_TRUE(context()->readOnReader([&](ManagedObjectContext &reader) {
+        EXPECT_TRUE(reader.hasChanges());
+        EXPECT_FALSE(reader.save()) << "a reader never writes what it took in";
+    }));
+
+    held.release();
+    ASSERT_TRUE(save.get());
+    EXPECT_FALSE(context()->hasChanges());
+    EXPECT_EQ(readListOnReader(*context()), expected);
+    EXPECT_EQ(readList(*context()), expected);
+    EXPECT_EQ(categoryTexts(*context(), QStringLiteral("c")), filedTexts);
+    EXPECT_EQ(rowCount("PBItemRecord"), 5);
+}
+
+TEST_F(StoreTest, AListReadDuringASavesCommitSeesItsChangesOnce)
+{
+    for (int i = 0; i < 5; ++i)
+        item(QStringLiteral("r%1").arg(i), i);
+    ASSERT_TRUE(context()->save());
+    item(QStringLiteral("new"), 100);
+    const ListAnswer expected = readList(*context());
+    ASSERT_EQ(expected.count, 6);
+
+    HeldSave held(*context(), HeldSave::At::Commit);
+    std::future<bool> save = std::async(std::launch::async, [this] { return context()->save(); });
+    ASSERT_TRUE(waitUntil([&] { return held.held(); }));
+    std::atomic<bool> reading = false;
+    PersistentStore::setReaderHookForTesting([&] { reading = true; });
+    std::future<std::optional<ListAnswer>> read =
+        std::async(std::launch::async, [this] { return readListOnReader(*context()); });
+    ASSERT_TRUE(waitUntil([&] { return reading.load(); }));
+    held.release();
+    const std::optional<ListAnswer> answer = read.get();
+    PersistentStore::setReaderHookForTesting({});
+    ASSERT_TRUE(save.get());
+    ASSERT_TRUE(answer) << "read on a reader, after the commit";
+    EXPECT_EQ(*answer, expected) << "the new item once";
+
+    // A save that fails leaves its changes unsaved: readers see them as the context does while it
+    // writes, and read through the context once it has failed.
+    item(QStringLiteral("newer"), 101);
+    const ListAnswer pending = readList(*context());
+    ASSERT_EQ(pending.count, 7);
+    {
+        HeldSave failing(*context(), HeldSave::At::RowChange, "PBItemRecord", true);
+        std::future<bool> failed = std::async(std::launch::async, [this] { return context()->save(); });
+        ASSERT_TRUE(waitUntil([&] { return failing.held(); }));
+        EXPECT_EQ(readListOnReader(*context()), pending);
+        failing.release();
+        EXPECT_FALSE(failed.get());
+    }
+    EXPECT_TRUE(context()->hasChanges());
+    EXPECT_FALSE(readListOnReader(*context()));
+    EXPECT_EQ(readList(*context()), pending);
+    EXPECT_EQ(rowCount("PBItemRecord"), 6);
+    ASSERT_TRUE(context()->save());
+    EXPECT_EQ(readListOnReader(*context()), pending);
 }

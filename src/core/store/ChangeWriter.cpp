@@ -76,7 +76,7 @@ bool ChangeWriter::write(const QList<ManagedObjectPtr> &inserts, const QList<Man
                 statement.exec();
                 statement.reset();
             }
-            transaction.commit();
+            m_context.commitSave(transaction);
             break;
         } catch (const std::exception &failure) {
             for (const auto &object : std::as_const(inserts))

@@ -76,6 +76,7 @@ private:
     friend class ContextFetcher;
     friend class StoreDeletions;
     friend class ChangeWriter;
+    friend class SaveSnapshot;
 
     struct RelationshipState {
         bool loaded = false;

@@ -6,6 +6,8 @@
 #include "core/store/StoreFailure.h"
 #include "platform/Log.h"
 
+#include <SQLiteCpp/Transaction.h>
+
 #include <algorithm>
 #include <mutex>
 #include <unordered_set>
@@ -328,7 +330,7 @@ std::optional<qsizetype> ManagedObjectContext::countOnReader(const FetchRequestB
 bool ManagedObjectContext::readOnReader(const std::function<void(ManagedObjectContext &reader)> &read)
 {
     const quint64 generation = m_generation;
-    if (m_readOnly || !readsMatchStore())
+    if (m_readOnly)
         return false;
     std::shared_ptr<PersistentStore> store;
     {
@@ -337,17 +339,34 @@ bool ManagedObjectContext::readOnReader(const std::function<void(ManagedObjectCo
     }
     if (!store)
         return false;
+    bool declined = false;
     const bool answered = store->withReader([&](PersistentStore &reader) {
         // The reader context borrows the connection for this read only.
         ManagedObjectContext context(std::shared_ptr<PersistentStore>(std::shared_ptr<PersistentStore>(), &reader),
                                      ReadOnly{});
         SQLite::Database &database = reader.database();
-        database.exec("BEGIN");
+        std::shared_ptr<const SaveSnapshot> saving;
+        {
+            std::lock_guard saveLock(m_saveMutex);
+            if (!m_saving && !readsMatchStore()) {
+                declined = true;
+                return;
+            }
+            database.exec("BEGIN");
+            if (m_saving && !m_savingCommitted) {
+                // The first read fixes the snapshot before the save can commit: it lacks the
+                // save's changes, which the reader then takes in.
+                database.exec("SELECT 1 FROM sqlite_master LIMIT 1");
+                saving = m_saving;
+            }
+        }
+        if (saving)
+            saving->adoptInto(context);
         read(context);
         database.exec("COMMIT");
     });
     // Changes made meanwhile and not written yet would be missing from what was read.
-    return answered && (m_generation == generation || readsMatchStore());
+    return answered && !declined && (m_generation == generation || readsMatchStore());
 }
 
 bool ManagedObjectContext::validate(const FetchRequestBase &request, StoreError *error)
@@ -431,6 +450,21 @@ bool ManagedObjectContext::writeChanges(StoreError *error, ChangeWriter::Encoded
         for (const auto &object : *changed)
             payloadBytes += object->lazyPayloadBytes();
     }
+    // Taken back once the save has settled its records, or failed.
+    struct Publication {
+        ManagedObjectContext &context;
+        ~Publication()
+        {
+            std::lock_guard saveLock(context.m_saveMutex);
+            context.m_saving.reset();
+        }
+    } publication{*this};
+    {
+        auto snapshot = std::make_shared<const SaveSnapshot>(inserts, updates, deletes);
+        std::lock_guard saveLock(m_saveMutex);
+        m_saving = std::move(snapshot);
+        m_savingCommitted = false;
+    }
     if (!ChangeWriter(*this, texts).write(inserts, updates, deletes, error))
         return false;
 
@@ -465,6 +499,13 @@ bool ManagedObjectContext::writeChanges(StoreError *error, ChangeWriter::Encoded
     noteChange();
     large = payloadBytes >= kCheckpointAfterBytes;
     return true;
+}
+
+void ManagedObjectContext::commitSave(SQLite::Transaction &transaction)
+{
+    std::lock_guard saveLock(m_saveMutex);
+    transaction.commit();
+    m_savingCommitted = true;
 }
 
 void ManagedObjectContext::checkpoint()

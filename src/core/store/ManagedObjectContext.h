@@ -6,12 +6,13 @@
 // ContextFetcher answers its fetches and counts, RecordLoader fills its records, ChangeWriter
 // writes a save and StoreDeletions takes in rows deleted outside a save. readOnReader() reads
 // without the lock, on a read-only context of its own, while the store alone holds this
-// context's state.
+// context's state, or the store and a copy of the changes the running save writes (SaveSnapshot).
 
 #include "core/store/ChangeWriter.h"
 #include "core/store/FetchRequest.h"
 #include "core/store/ManagedObject.h"
 #include "core/store/PersistentStore.h"
+#include "core/store/SaveSnapshot.h"
 
 #include <QHash>
 #include <QList>
@@ -23,6 +24,10 @@
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
+
+namespace SQLite {
+class Transaction;
+}
 
 class ManagedObjectContext {
 public:
@@ -90,11 +95,13 @@ public:
     // the lock.
     bool readsMatchStore() const { return !m_unsaved.load(); }
     // Runs `read` with a read-only context of its own on one of the store's readers, in one read
-    // transaction (one snapshot), without this context's lock, so that a batch delete or another
-    // connection's write never delays it. Runs only while readsMatchStore(), and counts
-    // only when that still holds, or nothing changed, once it has read. False when it did not run
-    // or does not count, when the store has no file, or when `read` threw: the caller then reads
-    // through this context. The reader's records must not outlive `read`.
+    // transaction (one snapshot), without this context's lock, so that a save, a batch delete or
+    // another connection's write never delays it. While a save writes, the reader takes in a copy
+    // of the save's changes unless its snapshot already holds their commit. Runs only while
+    // readsMatchStore() or a save writes every unsaved change, and counts only when that still
+    // holds, or nothing changed, once it has read. False when it did not run or does not count,
+    // when the store has no file, or when `read` threw: the caller then reads through this
+    // context. The reader's records must not outlive `read`.
     bool readOnReader(const std::function<void(ManagedObjectContext &reader)> &read);
     // A context on a reader: it never registers inserts, edits or deletes, and never saves.
     bool isReadOnly() const { return m_readOnly; }
@@ -143,6 +150,7 @@ private:
     friend class ContextFetcher;
     friend class StoreDeletions;
     friend class ChangeWriter;
+    friend class SaveSnapshot;
     struct EntityRows {
         QHash<qint64, std::weak_ptr<ManagedObject>> rows;
         qsizetype sweepAt = 4096;
@@ -157,6 +165,8 @@ private:
     ManagedObjectPtr objectForRow(const EntityDescription &entity, qint64 rowId);
     ManagedObjectPtr registeredObject(const EntityDescription &entity, qint64 rowId) const;
     bool writeChanges(StoreError *error, ChangeWriter::EncodedTexts &texts, bool &large);
+    // Commits a save's transaction; readers that take the save's changes in wait for it.
+    void commitSave(SQLite::Transaction &transaction);
     // Without the lock held.
     void checkpoint();
     void markUpdated(ManagedObject &object);
@@ -184,4 +194,9 @@ private:
     // Pending inserts, edits or deletes; set before the generation moves, so that a reader that
     // sees the new generation sees it too.
     std::atomic<bool> m_unsaved{false};
+    // The changes of the save that is writing, and whether it has committed them. A reader fixes
+    // its snapshot of the store holding this lock, so it knows whether that holds the commit.
+    mutable std::mutex m_saveMutex;
+    std::shared_ptr<const SaveSnapshot> m_saving;
+    bool m_savingCommitted = false;
 };
