@@ -207,7 +207,9 @@ bool logContains(const QString &stateHome, const QByteArray &text) { return logC
 
 void printLogs(const QString &stateHome)
 {
-    QDirIterator files(stateHome, {QStringLiteral("*.log")}, QDir::Files, QDirIterator::Subdirectories);
+    // With the program's crash reports: its own handler, not the sanitizer, reports a fault.
+    QDirIterator files(stateHome, {QStringLiteral("*.log"), QStringLiteral("crash-*.txt*")}, QDir::Files,
+                       QDirIterator::Subdirectories);
     while (files.hasNext()) {
         QFile file(files.next());
         if (file.open(QIODevice::ReadOnly))

@@ -66,6 +66,7 @@ qint64 storedItems(const QString &dataHome);
 // Every log file under the folder, searched or printed (on a failure).
 bool logContains(const QString &stateHome, const QByteArray &text);
 int logCount(const QString &stateHome, const QByteArray &text);
+// The log files and crash reports under the state folder, on standard error.
 void printLogs(const QString &stateHome);
 // The last lines of the newest log file under the folder, the last one last.
 QList<QByteArray> lastLogLines(const QString &stateHome, int count);

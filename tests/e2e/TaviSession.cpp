@@ -1,5 +1,7 @@
 #include "TaviSession.h"
 
+#include "EndToEndSupport.h"
+
 #include "support/TestEnvironment.h"
 
 #include <QDir>
@@ -95,11 +97,7 @@ bool TaviSession::waitForLog(const QByteArray &text, int timeoutMs) const
     return waitUntil([&] { return logLinesContaining(text) > 0; }, timeoutMs);
 }
 
-void TaviSession::printLogs() const
-{
-    for (const QString &path : filesUnder(folder("XDG_STATE_HOME"), {QStringLiteral("*.log")}))
-        std::fprintf(stderr, "--- %s\n%s\n", qPrintable(path), contentsOf(path).constData());
-}
+void TaviSession::printLogs() const { EndToEnd::printLogs(folder("XDG_STATE_HOME")); }
 
 TaviProcess::TaviProcess(const QProcessEnvironment &environment, std::function<void()> childSetUp)
 {

@@ -26,7 +26,7 @@ public:
     int logLinesContaining(const QByteArray &text) const;
     // Waits until a log line holds the text.
     bool waitForLog(const QByteArray &text, int timeoutMs = 15000) const;
-    // For a failing test: the log files on standard error.
+    // For a failing test: the log files and crash reports on standard error.
     void printLogs() const;
 
 private:
