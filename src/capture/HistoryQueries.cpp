@@ -199,7 +199,7 @@ QList<PBItem> HistoryQueries::getItemsPage(const ListQuery &query, qsizetype off
         return getFilterItemsPage(*query.search, offset, limit);
     if (offset < 0 || limit <= 0)
         return {};
-    // On a reader unless the page needs the search index (readers have none) or unsaved changes.
+    // On a reader, with the unsaved changes, unless the page needs the search index (readers have none).
     QList<PBItem> items;
     if (!query.search && m_records.storage().context()->readOnReader([&](ManagedObjectContext &reader) {
             bool failed = false;

@@ -76,7 +76,7 @@ private:
     friend class ContextFetcher;
     friend class StoreDeletions;
     friend class ChangeWriter;
-    friend class SaveSnapshot;
+    friend class ChangeSnapshot;
 
     struct RelationshipState {
         bool loaded = false;

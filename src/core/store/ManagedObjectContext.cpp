@@ -9,6 +9,7 @@
 #include <SQLiteCpp/Transaction.h>
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <unordered_set>
 
@@ -339,34 +340,49 @@ bool ManagedObjectContext::readOnReader(const std::function<void(ManagedObjectCo
     }
     if (!store)
         return false;
-    bool declined = false;
     const bool answered = store->withReader([&](PersistentStore &reader) {
         // The reader context borrows the connection for this read only.
         ManagedObjectContext context(std::shared_ptr<PersistentStore>(std::shared_ptr<PersistentStore>(), &reader),
                                      ReadOnly{});
         SQLite::Database &database = reader.database();
-        std::shared_ptr<const SaveSnapshot> saving;
-        {
-            std::lock_guard saveLock(m_saveMutex);
-            if (!m_saving && !readsMatchStore()) {
-                declined = true;
-                return;
-            }
-            database.exec("BEGIN");
-            if (m_saving && !m_savingCommitted) {
-                // The first read fixes the snapshot before the save can commit: it lacks the
-                // save's changes, which the reader then takes in.
-                database.exec("SELECT 1 FROM sqlite_master LIMIT 1");
-                saving = m_saving;
-            }
-        }
-        if (saving)
-            saving->adoptInto(context);
+        if (const std::shared_ptr<const ChangeSnapshot> changes = beginRead(database))
+            changes->adoptInto(context);
         read(context);
         database.exec("COMMIT");
     });
     // Changes made meanwhile and not written yet would be missing from what was read.
-    return answered && !declined && (m_generation == generation || readsMatchStore());
+    return answered && (m_generation == generation || readsMatchStore());
+}
+
+std::shared_ptr<const ChangeSnapshot> ManagedObjectContext::beginRead(SQLite::Database &database)
+{
+    // The first read fixes the snapshot; no save commits meanwhile, as each commits under the
+    // save lock (or the context's, which a save holds).
+    const auto fix = [&] {
+        database.exec("BEGIN");
+        database.exec("SELECT 1 FROM sqlite_master LIMIT 1");
+    };
+    std::unique_lock saveLock(m_saveMutex);
+    for (;;) {
+        if (m_saving) {
+            fix();
+            return m_savingCommitted ? nullptr : m_saving;
+        }
+        if (readsMatchStore()) {
+            fix();
+            return nullptr;
+        }
+        // Unsaved changes that no save writes yet: copied under the context's lock. A save
+        // about to write them takes it first and publishes them at once.
+        std::unique_lock contextLock(m_mutex, std::try_to_lock);
+        if (contextLock.owns_lock()) {
+            fix();
+            QList<ManagedObjectPtr> inserts, updates, deletes;
+            collectChanges(inserts, updates, deletes);
+            return std::make_shared<const ChangeSnapshot>(inserts, updates, deletes);
+        }
+        m_saveChanged.wait_for(saveLock, std::chrono::milliseconds(1));
+    }
 }
 
 bool ManagedObjectContext::validate(const FetchRequestBase &request, StoreError *error)
@@ -427,44 +443,50 @@ bool ManagedObjectContext::save(StoreError *error)
     return true;
 }
 
-bool ManagedObjectContext::writeChanges(StoreError *error, ChangeWriter::EncodedTexts &texts, bool &large)
+void ManagedObjectContext::collectChanges(QList<ManagedObjectPtr> &inserts, QList<ManagedObjectPtr> &updates,
+                                          QList<ManagedObjectPtr> &deletes) const
 {
-    if (!hasChanges())
-        return true;
     // Owners before the records they own, so owned rows can point at their owner's new row.
-    QList<ManagedObjectPtr> inserts;
     for (const auto &object : std::as_const(m_inserted))
         if (object->entity().ownerColumn.isEmpty())
             inserts.append(object);
     for (const auto &object : std::as_const(m_inserted))
         if (!object->entity().ownerColumn.isEmpty())
             inserts.append(object);
-    QList<ManagedObjectPtr> updates;
     for (const auto &entry : m_updated)
         updates.append(entry.second);
-    QList<ManagedObjectPtr> deletes;
     for (const auto &entry : m_deleted)
         deletes.append(entry.second);
+}
+
+void ManagedObjectContext::publishSave(std::shared_ptr<const ChangeSnapshot> changes)
+{
+    {
+        std::lock_guard saveLock(m_saveMutex);
+        m_saving = std::move(changes);
+        m_savingCommitted = false;
+    }
+    m_saveChanged.notify_all();
+}
+
+bool ManagedObjectContext::writeChanges(StoreError *error, ChangeWriter::EncodedTexts &texts, bool &large)
+{
+    if (!hasChanges())
+        return true;
+    QList<ManagedObjectPtr> inserts, updates, deletes;
+    collectChanges(inserts, updates, deletes);
     qint64 payloadBytes = 0;
     for (const auto *changed : {&inserts, &updates}) {
         for (const auto &object : *changed)
             payloadBytes += object->lazyPayloadBytes();
     }
-    // Taken back once the save has settled its records, or failed.
+    // Readers take the changes in while the save writes them; taken back once it has settled its
+    // records, or failed.
+    publishSave(std::make_shared<const ChangeSnapshot>(inserts, updates, deletes));
     struct Publication {
         ManagedObjectContext &context;
-        ~Publication()
-        {
-            std::lock_guard saveLock(context.m_saveMutex);
-            context.m_saving.reset();
-        }
+        ~Publication() { context.publishSave(nullptr); }
     } publication{*this};
-    {
-        auto snapshot = std::make_shared<const SaveSnapshot>(inserts, updates, deletes);
-        std::lock_guard saveLock(m_saveMutex);
-        m_saving = std::move(snapshot);
-        m_savingCommitted = false;
-    }
     if (!ChangeWriter(*this, texts).write(inserts, updates, deletes, error))
         return false;
 

@@ -6,18 +6,19 @@
 // ContextFetcher answers its fetches and counts, RecordLoader fills its records, ChangeWriter
 // writes a save and StoreDeletions takes in rows deleted outside a save. readOnReader() reads
 // without the lock, on a read-only context of its own, while the store alone holds this
-// context's state, or the store and a copy of the changes the running save writes (SaveSnapshot).
+// context's state, or the store and a copy of its unsaved changes (ChangeSnapshot).
 
 #include "core/store/ChangeWriter.h"
 #include "core/store/FetchRequest.h"
 #include "core/store/ManagedObject.h"
 #include "core/store/PersistentStore.h"
-#include "core/store/SaveSnapshot.h"
+#include "core/store/ChangeSnapshot.h"
 
 #include <QHash>
 #include <QList>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -96,12 +97,12 @@ public:
     bool readsMatchStore() const { return !m_unsaved.load(); }
     // Runs `read` with a read-only context of its own on one of the store's readers, in one read
     // transaction (one snapshot), without this context's lock, so that a save, a batch delete or
-    // another connection's write never delays it. While a save writes, the reader takes in a copy
-    // of the save's changes unless its snapshot already holds their commit. Runs only while
-    // readsMatchStore() or a save writes every unsaved change, and counts only when that still
-    // holds, or nothing changed, once it has read. False when it did not run or does not count,
-    // when the store has no file, or when `read` threw: the caller then reads through this
-    // context. The reader's records must not outlive `read`.
+    // another connection's write never delays it. The reader takes in a copy of the unsaved
+    // changes its snapshot lacks: those of the save that is writing, or else those of the context,
+    // copied under its lock (waited for only while another operation than a save holds it).
+    // Counts only when nothing changed meanwhile, or nothing is unsaved once it has read. False
+    // when it does not count, when the store has no file, or when `read` threw: the caller then
+    // reads through this context. The reader's records must not outlive `read`.
     bool readOnReader(const std::function<void(ManagedObjectContext &reader)> &read);
     // A context on a reader: it never registers inserts, edits or deletes, and never saves.
     bool isReadOnly() const { return m_readOnly; }
@@ -150,7 +151,7 @@ private:
     friend class ContextFetcher;
     friend class StoreDeletions;
     friend class ChangeWriter;
-    friend class SaveSnapshot;
+    friend class ChangeSnapshot;
     struct EntityRows {
         QHash<qint64, std::weak_ptr<ManagedObject>> rows;
         qsizetype sweepAt = 4096;
@@ -164,7 +165,14 @@ private:
     bool refusesChange(const char *operation) const;
     ManagedObjectPtr objectForRow(const EntityDescription &entity, qint64 rowId);
     ManagedObjectPtr registeredObject(const EntityDescription &entity, qint64 rowId) const;
+    // Every unsaved change: inserts (owners before the records they own), edits, deletes.
+    void collectChanges(QList<ManagedObjectPtr> &inserts, QList<ManagedObjectPtr> &updates,
+                        QList<ManagedObjectPtr> &deletes) const;
     bool writeChanges(StoreError *error, ChangeWriter::EncodedTexts &texts, bool &large);
+    // Begins a reader's read transaction and fixes its snapshot of the store; the unsaved changes
+    // the snapshot lacks, if any.
+    std::shared_ptr<const ChangeSnapshot> beginRead(SQLite::Database &database);
+    void publishSave(std::shared_ptr<const ChangeSnapshot> changes);
     // Commits a save's transaction; readers that take the save's changes in wait for it.
     void commitSave(SQLite::Transaction &transaction);
     // Without the lock held.
@@ -197,6 +205,7 @@ private:
     // The changes of the save that is writing, and whether it has committed them. A reader fixes
     // its snapshot of the store holding this lock, so it knows whether that holds the commit.
     mutable std::mutex m_saveMutex;
-    std::shared_ptr<const SaveSnapshot> m_saving;
+    std::condition_variable m_saveChanged;
+    std::shared_ptr<const ChangeSnapshot> m_saving;
     bool m_savingCommitted = false;
 };

@@ -1,7 +1,7 @@
 #pragma once
-// A value copy of the changes a save writes, taken under the context's lock as the save starts.
-// While the save writes them, a read on one of the store's readers takes them in as its own
-// unsaved changes, so it sees what the context shows without waiting for the save. Payloads are
+// A value copy of a context's unsaved changes, taken under its lock: by a save as it starts, or
+// by a read while no save runs. A read on one of the store's readers takes them in as its own
+// unsaved changes, so it sees what the context shows without waiting for a save. Payloads are
 // shared with the context's records, not copied.
 
 #include "core/store/ManagedObject.h"
@@ -13,11 +13,11 @@
 
 class ManagedObjectContext;
 
-class SaveSnapshot {
+class ChangeSnapshot {
 public:
-    // Context lock held; `inserts`, `updates` and `deletes` are every pending change of the save.
-    SaveSnapshot(const QList<ManagedObjectPtr> &inserts, const QList<ManagedObjectPtr> &updates,
-                 const QList<ManagedObjectPtr> &deletes);
+    // Context lock held; `inserts`, `updates` and `deletes` are every unsaved change.
+    ChangeSnapshot(const QList<ManagedObjectPtr> &inserts, const QList<ManagedObjectPtr> &updates,
+                   const QList<ManagedObjectPtr> &deletes);
     // Makes the changes the unsaved changes of `reader`, a read-only context made for one read.
     void adoptInto(ManagedObjectContext &reader) const;
 

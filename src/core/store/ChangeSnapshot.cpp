@@ -1,4 +1,4 @@
-#include "core/store/SaveSnapshot.h"
+#include "core/store/ChangeSnapshot.h"
 
 #include "core/store/ManagedObjectContext.h"
 
@@ -6,8 +6,8 @@
 #include <optional>
 #include <unordered_map>
 
-SaveSnapshot::SaveSnapshot(const QList<ManagedObjectPtr> &inserts, const QList<ManagedObjectPtr> &updates,
-                           const QList<ManagedObjectPtr> &deletes)
+ChangeSnapshot::ChangeSnapshot(const QList<ManagedObjectPtr> &inserts, const QList<ManagedObjectPtr> &updates,
+                               const QList<ManagedObjectPtr> &deletes)
 {
     std::unordered_map<const ManagedObject *, int> insertIndex;
     for (const auto &object : inserts)
@@ -67,7 +67,7 @@ SaveSnapshot::SaveSnapshot(const QList<ManagedObjectPtr> &inserts, const QList<M
         m_deletes.emplace_back(&object->entity(), object->m_rowId);
 }
 
-void SaveSnapshot::adoptInto(ManagedObjectContext &reader) const
+void ChangeSnapshot::adoptInto(ManagedObjectContext &reader) const
 {
     std::vector<ManagedObjectPtr> inserted;
     inserted.reserve(m_inserts.size());
@@ -96,8 +96,8 @@ void SaveSnapshot::adoptInto(ManagedObjectContext &reader) const
     reader.noteChange();
 }
 
-void SaveSnapshot::fill(const Record &record, ManagedObject &object, ManagedObjectContext &reader,
-                        const std::vector<ManagedObjectPtr> &inserted) const
+void ChangeSnapshot::fill(const Record &record, ManagedObject &object, ManagedObjectContext &reader,
+                          const std::vector<ManagedObjectPtr> &inserted) const
 {
     object.m_values = record.values;
     object.m_valuesLoaded = record.valuesLoaded;
