@@ -81,8 +81,9 @@ public:
 
     // Both figures of the stretch since the last reset, as a benchmark prints them: "longest GUI
     // stall 3.1 ms inside (ran 2.5, waited 0.2, slept 0.4), 4.0 ms from outside (812 pings); 3.1 ms
-    // less the machine's pauses; the machine did not pause". A pause of the whole machine inside
-    // the longest stall is named in its split.
+    // less the machine's pauses; the machine did not pause; served in the longest: 2.9 ms
+    // QWidgetWindow:Paint (x1)". A pause of the whole machine inside the longest stall is named in
+    // its split.
     // `failed` is set when the process is on X but its window does not answer pings: the outside
     // figure is missing, not small.
     QByteArray describe(bool *failed = nullptr)
@@ -106,7 +107,8 @@ public:
         else
             text += "not timed from outside (not on an X server)";
         text += "; " + QByteArray::number(gap.ownMs, 'f', 1) + " ms less the machine's pauses; "
-                + MachinePauses::shared().describeSince(m_inside.resetAt());
+                + MachinePauses::shared().describeSince(m_inside.resetAt())
+                + "; served in the longest: " + m_inside.longestEvents();
         if (failed && onX() && !answers)
             *failed = true;
         return text;

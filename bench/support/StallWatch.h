@@ -5,16 +5,25 @@
 // CPU (the kernel's schedstat of the thread): a stall that is mostly waiting is the machine's
 // load, not the program's work; the rest of it the thread slept (on a lock, a reply, a disk
 // read). A pause of the whole machine inside the gap (MachinePauses) is told apart, and the
-// longest gap less such pauses is kept too. Main thread.
+// longest gap less such pauses is kept too. The events the thread served within the longest gap
+// are named too (the receiver's class and the event's type, the longest of them first): what the
+// program did meanwhile. Main thread.
 
 #include "MachinePauses.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QHash>
+#include <QMetaEnum>
+#include <QThread>
 #include <QTime>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include <fcntl.h>
 #include <time.h>
@@ -22,19 +31,80 @@
 
 namespace Bench {
 
+// The main thread's events between two ticks of the watch: how long each kind took, counted
+// from its delivery to the next event's (nested ones, served from inside a handler, are counted
+// apart from it).
+class EventTrace : public QObject {
+public:
+    explicit EventTrace(const QElapsedTimer &clock) : m_clock(clock)
+    {
+        if (QCoreApplication::instance())
+            QCoreApplication::instance()->installEventFilter(this);
+        // Time the loop waits for events belongs to no event.
+        if (auto *dispatcher = QAbstractEventDispatcher::instance())
+            connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { close(); });
+    }
+
+    struct Kind {
+        QByteArray name;
+        qint64 ns = 0;
+        int count = 0;
+    };
+    // Ends the current stretch; its events, the longest first.
+    std::vector<Kind> take()
+    {
+        close();
+        std::vector<Kind> kinds;
+        for (auto it = m_kinds.cbegin(); it != m_kinds.cend(); ++it)
+            kinds.push_back({it.key(), it->ns, it->count});
+        std::sort(kinds.begin(), kinds.end(), [](const Kind &a, const Kind &b) { return a.ns > b.ns; });
+        m_kinds.clear();
+        return kinds;
+    }
+
+    bool eventFilter(QObject *receiver, QEvent *event) override
+    {
+        if (QThread::currentThread() != thread() || !m_clock.isValid())
+            return false;
+        close();
+        m_current = QByteArray(receiver->metaObject()->className()) + ':'
+                    + QMetaEnum::fromType<QEvent::Type>().valueToKey(event->type());
+        m_since = m_clock.nsecsElapsed();
+        return false;
+    }
+
+private:
+    void close()
+    {
+        if (m_current.isEmpty())
+            return;
+        Kind &kind = m_kinds[m_current];
+        kind.ns += m_clock.nsecsElapsed() - m_since;
+        ++kind.count;
+        m_current.clear();
+    }
+
+    const QElapsedTimer &m_clock;
+    QByteArray m_current;
+    qint64 m_since = 0;
+    QHash<QByteArray, Kind> m_kinds;
+};
+
 class StallWatch {
 public:
-    StallWatch() : m_schedstat(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC))
+    StallWatch() : m_schedstat(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)), m_events(m_clock)
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         MachinePauses::shared();
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             const Sample now = sample();
             const Sample gap = between(m_last, now);
+            std::vector<EventTrace::Kind> events = m_events.take();
             if (gap.at > m_longest.at) {
                 m_longest = gap;
                 m_longestEndedAt = now.at;
                 m_longestEndedTime = QTime::currentTime();
+                m_longestEvents = std::move(events);
             }
             m_longestOwn = std::max(m_longestOwn, gap.at - gap.paused);
             m_last = now;
@@ -60,6 +130,8 @@ public:
         m_longestOwn = 0;
         m_longestEndedAt = 0;
         m_longestEndedTime = {};
+        m_longestEvents.clear();
+        m_events.take();
     }
 
     // The longest gap, split: how long the thread ran, how long it was ready but waited for a
@@ -91,6 +163,18 @@ public:
     double longestEndedAtMs() const { return double(m_longestEndedAt) / 1e6; }
     QTime longestEndedTime() const { return m_longestEndedTime; }
     bool canSplit() const { return m_schedstat >= 0; }
+    // The events served within the longest gap that ended, the longest kinds first: "3.2 ms
+    // QWidgetWindow:Expose (x1), 1.0 ms Receiver:MetaCall (x12)".
+    QByteArray longestEvents(int kinds = 4) const
+    {
+        QByteArray text;
+        for (size_t i = 0; i < m_longestEvents.size() && i < size_t(kinds); ++i) {
+            const EventTrace::Kind &kind = m_longestEvents[i];
+            text += (i ? ", " : "") + QByteArray::number(double(kind.ns) / 1e6, 'f', 1) + " ms " + kind.name + " (x"
+                    + QByteArray::number(kind.count) + ")";
+        }
+        return text.isEmpty() ? QByteArrayLiteral("no event") : text;
+    }
 
 private:
     // The clock, with the thread's time on a CPU and waiting for one, in nanoseconds; `monotonic`
@@ -139,6 +223,8 @@ private:
     qint64 m_resetAt = MachinePauses::now();
     qint64 m_longestEndedAt = 0;
     QTime m_longestEndedTime;
+    EventTrace m_events;
+    std::vector<EventTrace::Kind> m_longestEvents;
 };
 
 } // namespace Bench
