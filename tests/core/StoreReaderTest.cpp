@@ -357,20 +357,38 @@ TEST_F(StoreTest, AListReadDuringASavesCommitSeesItsChangesOnce)
     const ListAnswer expected = readList(*context());
     ASSERT_EQ(expected.count, 6);
 
-    HeldSave held(*context(), HeldSave::At::Commit);
-    std::future<bool> save = std::async(std::launch::async, [this] { return context()->save(); });
-    ASSERT_TRUE(waitUntil([&] { return held.held(); }));
-    std::atomic<bool> reading = false;
-    PersistentStore::setReaderHookForTesting([&] { reading = true; });
-    std::future<std::optional<ListAnswer>> read =
-        std::async(std::launch::async, [this] { return readListOnReader(*context()); });
-    ASSERT_TRUE(waitUntil([&] { return reading.load(); }));
-    held.release();
-    const std::optional<ListAnswer> answer = read.get();
-    PersistentStore::setReaderHookForTesting({});
-    ASSERT_TRUE(save.get());
-    ASSERT_TRUE(answer) << "read on a reader, after the commit";
-    EXPECT_EQ(*answer, expected) << "the new item once";
+    // A save with a new row commits without the readers' lock: a read during its commit answers
+    // at once, from the snapshot before it with the save's changes taken in, or from one after it.
+    {
+        HeldSave held(*context(), HeldSave::At::Commit);
+        std::future<bool> save = std::async(std::launch::async, [this] { return context()->save(); });
+        ASSERT_TRUE(waitUntil([&] { return held.held(); }));
+        EXPECT_EQ(readListOnReader(*context()), expected) << "the new item once, while the commit runs";
+        held.release();
+        ASSERT_TRUE(save.get());
+    }
+    EXPECT_EQ(readListOnReader(*context()), expected) << "the new item once, after the commit";
+
+    // A save of edits alone: a read that starts during its commit waits for it.
+    context()->fetch(PBItemRecord::fetchRequest())->first()->setModifiedAt(at(300));
+    const ListAnswer edited = readList(*context());
+    ASSERT_EQ(edited.count, 6);
+    {
+        HeldSave held(*context(), HeldSave::At::Commit);
+        std::future<bool> save = std::async(std::launch::async, [this] { return context()->save(); });
+        ASSERT_TRUE(waitUntil([&] { return held.held(); }));
+        std::atomic<bool> reading = false;
+        PersistentStore::setReaderHookForTesting([&] { reading = true; });
+        std::future<std::optional<ListAnswer>> read =
+            std::async(std::launch::async, [this] { return readListOnReader(*context()); });
+        ASSERT_TRUE(waitUntil([&] { return reading.load(); }));
+        held.release();
+        const std::optional<ListAnswer> answer = read.get();
+        PersistentStore::setReaderHookForTesting({});
+        ASSERT_TRUE(save.get());
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(*answer, edited) << "the edit once";
+    }
 
     // A save that fails leaves its changes unsaved: readers see them as the context does, while it
     // writes and once it has failed.

@@ -76,7 +76,7 @@ bool ChangeWriter::write(const QList<ManagedObjectPtr> &inserts, const QList<Man
                 statement.exec();
                 statement.reset();
             }
-            m_context.commitSave(transaction);
+            m_context.commitSave(transaction, inserts.isEmpty() ? nullptr : inserts.first().get());
             break;
         } catch (const std::exception &failure) {
             for (const auto &object : std::as_const(inserts))

@@ -4,6 +4,7 @@
 #include "core/store/ContextFetcher.h"
 #include "core/store/StoreDeletions.h"
 #include "core/store/StoreFailure.h"
+#include "core/store/StoreStatements.h"
 #include "platform/Log.h"
 
 #include <SQLiteCpp/Transaction.h>
@@ -366,7 +367,20 @@ std::shared_ptr<const ChangeSnapshot> ManagedObjectContext::beginRead(SQLite::Da
     for (;;) {
         if (m_saving) {
             fix();
-            return m_savingCommitted ? nullptr : m_saving;
+            if (m_savingCommitted)
+                return nullptr;
+            if (!m_savingProbe.entity)
+                return m_saving; // the commit waits for this lock
+            // The commit runs without the lock: the save's first new row tells whether the
+            // snapshot holds it.
+            const SaveProbe probe = m_savingProbe;
+            std::shared_ptr<const ChangeSnapshot> saving = m_saving;
+            saveLock.unlock();
+            const QString sql =
+                QStringLiteral("SELECT 1 FROM %1 WHERE \"pk\" = ?").arg(StoreStatements::quoted(probe.entity->name));
+            SQLite::Statement row(database, sql.toStdString());
+            row.bind(1, int64_t(probe.rowId));
+            return row.executeStep() ? nullptr : saving;
         }
         if (readsMatchStore()) {
             fix();
@@ -465,6 +479,7 @@ void ManagedObjectContext::publishSave(std::shared_ptr<const ChangeSnapshot> cha
         std::lock_guard saveLock(m_saveMutex);
         m_saving = std::move(changes);
         m_savingCommitted = false;
+        m_savingProbe = {};
     }
     m_saveChanged.notify_all();
 }
@@ -523,10 +538,19 @@ bool ManagedObjectContext::writeChanges(StoreError *error, ChangeWriter::Encoded
     return true;
 }
 
-void ManagedObjectContext::commitSave(SQLite::Transaction &transaction)
+void ManagedObjectContext::commitSave(SQLite::Transaction &transaction, const ManagedObject *firstInsert)
 {
-    std::lock_guard saveLock(m_saveMutex);
-    transaction.commit();
+    std::unique_lock saveLock(m_saveMutex);
+    if (firstInsert && firstInsert->m_rowId > 0) {
+        // Readers tell by this row whether their snapshot holds the commit: it runs without the
+        // lock (the commit of a large copy rewrites much of the log's frames).
+        m_savingProbe = {&firstInsert->entity(), firstInsert->m_rowId};
+        saveLock.unlock();
+        transaction.commit();
+        saveLock.lock();
+    } else {
+        transaction.commit();
+    }
     m_savingCommitted = true;
 }
 

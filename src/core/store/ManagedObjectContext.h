@@ -173,8 +173,9 @@ private:
     // the snapshot lacks, if any.
     std::shared_ptr<const ChangeSnapshot> beginRead(SQLite::Database &database);
     void publishSave(std::shared_ptr<const ChangeSnapshot> changes);
-    // Commits a save's transaction; readers that take the save's changes in wait for it.
-    void commitSave(SQLite::Transaction &transaction);
+    // Commits a save's transaction. Readers that take the save's changes in wait for it, unless
+    // the save inserted a row (`firstInsert`), by which they tell whether they see the commit.
+    void commitSave(SQLite::Transaction &transaction, const ManagedObject *firstInsert);
     // Without the lock held.
     void checkpoint();
     void markUpdated(ManagedObject &object);
@@ -208,4 +209,9 @@ private:
     std::condition_variable m_saveChanged;
     std::shared_ptr<const ChangeSnapshot> m_saving;
     bool m_savingCommitted = false;
+    struct SaveProbe {
+        const EntityDescription *entity = nullptr;
+        qint64 rowId = 0;
+    };
+    SaveProbe m_savingProbe;
 };
