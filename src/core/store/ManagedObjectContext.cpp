@@ -357,8 +357,9 @@ bool ManagedObjectContext::readOnReader(const std::function<void(ManagedObjectCo
 
 std::shared_ptr<const ChangeSnapshot> ManagedObjectContext::beginRead(SQLite::Database &database)
 {
-    // The first read fixes the snapshot; no save commits meanwhile, as each commits under the
-    // save lock (or the context's, which a save holds).
+    // The first read fixes the snapshot. A save commits under the save lock, or without it when
+    // it inserted a row, which then tells whether the snapshot holds the commit; and changes are
+    // copied under the context's lock, which a save holds until it has committed.
     const auto fix = [&] {
         database.exec("BEGIN");
         database.exec("SELECT 1 FROM sqlite_master LIMIT 1");
