@@ -2,7 +2,6 @@
 
 #include "core/store/ManagedObjectContext.h"
 
-#include <algorithm>
 #include <optional>
 #include <unordered_map>
 
@@ -76,7 +75,6 @@ void ChangeSnapshot::adoptInto(ManagedObjectContext &reader) const
         object->m_context = &reader;
         object->m_state = ManagedObject::PendingInsert;
         object->m_insertSequence = record.insertSequence;
-        reader.m_nextSequence = std::max(reader.m_nextSequence, record.insertSequence + 1);
         reader.m_inserted.append(object);
         inserted.push_back(std::move(object));
     }

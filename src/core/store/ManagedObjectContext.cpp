@@ -346,7 +346,7 @@ bool ManagedObjectContext::readOnReader(const std::function<void(ManagedObjectCo
         ManagedObjectContext context(std::shared_ptr<PersistentStore>(std::shared_ptr<PersistentStore>(), &reader),
                                      ReadOnly{});
         SQLite::Database &database = reader.database();
-        if (const std::shared_ptr<const ChangeSnapshot> changes = beginRead(database))
+        if (const std::shared_ptr<const ChangeSnapshot> changes = beginRead(reader))
             changes->adoptInto(context);
         read(context);
         database.exec("COMMIT");
@@ -355,8 +355,9 @@ bool ManagedObjectContext::readOnReader(const std::function<void(ManagedObjectCo
     return answered && (m_generation == generation || readsMatchStore());
 }
 
-std::shared_ptr<const ChangeSnapshot> ManagedObjectContext::beginRead(SQLite::Database &database)
+std::shared_ptr<const ChangeSnapshot> ManagedObjectContext::beginRead(PersistentStore &reader)
 {
+    SQLite::Database &database = reader.database();
     // The first read fixes the snapshot. A save commits under the save lock, or without it when
     // it inserted a row, which then tells whether the snapshot holds the commit; and changes are
     // copied under the context's lock, which a save holds until it has committed.
@@ -377,11 +378,11 @@ std::shared_ptr<const ChangeSnapshot> ManagedObjectContext::beginRead(SQLite::Da
             const SaveProbe probe = m_savingProbe;
             std::shared_ptr<const ChangeSnapshot> saving = m_saving;
             saveLock.unlock();
-            const QString sql =
-                QStringLiteral("SELECT 1 FROM %1 WHERE \"pk\" = ?").arg(StoreStatements::quoted(probe.entity->name));
-            SQLite::Statement row(database, sql.toStdString());
+            SQLite::Statement &row = reader.statement(StoreStatements::sqlFor(*probe.entity).selectValues);
             row.bind(1, int64_t(probe.rowId));
-            return row.executeStep() ? nullptr : saving;
+            const bool committed = row.executeStep();
+            row.reset();
+            return committed ? nullptr : saving;
         }
         if (readsMatchStore()) {
             fix();

@@ -8,11 +8,11 @@
 // without the lock, on a read-only context of its own, while the store alone holds this
 // context's state, or the store and a copy of its unsaved changes (ChangeSnapshot).
 
+#include "core/store/ChangeSnapshot.h"
 #include "core/store/ChangeWriter.h"
 #include "core/store/FetchRequest.h"
 #include "core/store/ManagedObject.h"
 #include "core/store/PersistentStore.h"
-#include "core/store/ChangeSnapshot.h"
 
 #include <QHash>
 #include <QList>
@@ -171,7 +171,7 @@ private:
     bool writeChanges(StoreError *error, ChangeWriter::EncodedTexts &texts, bool &large);
     // Begins a reader's read transaction and fixes its snapshot of the store; the unsaved changes
     // the snapshot lacks, if any.
-    std::shared_ptr<const ChangeSnapshot> beginRead(SQLite::Database &database);
+    std::shared_ptr<const ChangeSnapshot> beginRead(PersistentStore &reader);
     void publishSave(std::shared_ptr<const ChangeSnapshot> changes);
     // Commits a save's transaction. Readers that take the save's changes in wait for it, unless
     // the save inserted a row (`firstInsert`), by which they tell whether they see the commit.
