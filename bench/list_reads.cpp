@@ -1,8 +1,9 @@
 // How long a list waits for its reads while the store is being written: the latency of a list's
-// first page (50 rows of every item), of the count of every item and of a kind's count (as the
-// colour bar counts it), read again and again while a write runs on another thread: a save of
-// one 48 MB copy, a delete of 10,000 rows, and another connection's import-style write
-// transaction that a small capture's save waits for. For each: the write's length, how many
+// first page (50 rows of every item), of the count of every item, of a kind's count (as the
+// colour bar counts it) and of a search's first page (a keyword about 1 in 250 items hold), read
+// again and again while a write runs on another thread: a save of one 48 MB copy, a delete of
+// 10,000 rows, and another connection's import-style write transaction that a small capture's
+// save waits for. For each: the write's length, how many
 // reads ended during it, their median and longest latency; and each read's latency with nothing
 // written. One child process seeds the store, another measures (on a copy of it, since it
 // changes it). A quick run (TAVI_BENCH_QUICK) saves 4 MB and deletes half of a small history. A
@@ -37,7 +38,7 @@ constexpr qsizetype kPage = 50;
 bool quick() { return !qEnvironmentVariableIsEmpty("TAVI_BENCH_QUICK"); }
 
 struct Latencies {
-    std::vector<double> page, count, kindCount;
+    std::vector<double> page, count, kindCount, search;
 };
 
 double median(std::vector<double> values)
@@ -77,13 +78,17 @@ bool readOnce(TaviPBManager &manager, const PBCategory &kind, Latencies &latenci
         timed([&] { return manager.getItemsPage(TaviPBManager::ListQuery{}, 0, kPage).size() == kPage; }, ok));
     latencies.count.push_back(timed([&] { return manager.itemCount(TaviPBManager::ListQuery{}) > 0; }, ok));
     latencies.kindCount.push_back(timed([&] { return manager.itemCount(kind) > 0; }, ok));
+    TaviPBManager::ListQuery search;
+    search.search = PBSearchFilter{{QStringLiteral("424")}};
+    latencies.search.push_back(timed([&] { return !manager.getItemsPage(search, 0, kPage).isEmpty(); }, ok));
     return ok;
 }
 
 void print(const char *what, const Latencies &latencies)
 {
-    for (const auto &[name, values] : {std::pair{"page", &latencies.page}, std::pair{"count", &latencies.count},
-                                       std::pair{"kind count", &latencies.kindCount}})
+    for (const auto &[name, values] :
+         {std::pair{"page", &latencies.page}, std::pair{"count", &latencies.count},
+          std::pair{"kind count", &latencies.kindCount}, std::pair{"search", &latencies.search}})
         std::printf("    %-10s %4zu reads, median %8.2f ms, longest %8.2f ms  (%s)\n", name, values->size(),
                     median(*values), longest(*values), what);
 }

@@ -150,7 +150,12 @@ QList<PBItem> HistoryQueries::getFilterItemsPage(const PBSearchFilter &filter, q
     FetchRequest<PBItemRecord> request = searchRequest(*predicate);
     request.fetchOffset = offset;
     request.fetchLimit = limit;
-    return m_records.itemsOf(m_records.storage().context()->fetch(request).value_or(QList<RecordPtr>()));
+    const std::shared_ptr<ManagedObjectContext> &context = m_records.storage().context();
+    QList<PBItem> items;
+    if (context->readOnReader(
+            [&](ManagedObjectContext &reader) { items = m_records.itemsOf(answered(reader.fetch(request))); }))
+        return items;
+    return m_records.itemsOf(context->fetch(request).value_or(QList<RecordPtr>()));
 }
 
 qsizetype HistoryQueries::filterItemCount(const PBSearchFilter &filter)
@@ -158,7 +163,12 @@ qsizetype HistoryQueries::filterItemCount(const PBSearchFilter &filter)
     const std::optional<Predicate> predicate = searchPredicate(filter);
     if (!predicate)
         return 0;
-    return m_records.storage().context()->count(searchRequest(*predicate)).value_or(0);
+    const std::shared_ptr<ManagedObjectContext> &context = m_records.storage().context();
+    const FetchRequest<PBItemRecord> request = searchRequest(*predicate);
+    qsizetype count = 0;
+    if (context->readOnReader([&](ManagedObjectContext &reader) { count = answered(reader.count(request)); }))
+        return count;
+    return context->count(request).value_or(0);
 }
 
 std::optional<FetchRequest<PBItemRecord>> HistoryQueries::listRequest(const ListQuery &query, bool sticky,
@@ -199,9 +209,9 @@ QList<PBItem> HistoryQueries::getItemsPage(const ListQuery &query, qsizetype off
         return getFilterItemsPage(*query.search, offset, limit);
     if (offset < 0 || limit <= 0)
         return {};
-    // On a reader, with the unsaved changes, unless the page needs the search index (readers have none).
+    // On a reader, with the unsaved changes.
     QList<PBItem> items;
-    if (!query.search && m_records.storage().context()->readOnReader([&](ManagedObjectContext &reader) {
+    if (m_records.storage().context()->readOnReader([&](ManagedObjectContext &reader) {
             bool failed = false;
             const QList<RecordPtr> records =
                 recordsPage(reader, readerLookup(reader), query, offset, limit, RecordValues::WithFetch, &failed);
@@ -264,9 +274,9 @@ qsizetype HistoryQueries::itemCount(const ListQuery &query)
     // A search in every category counts pinned and other items at once, in the search index.
     if (query.search && (!query.category || query.category->type() == PBDefaultCategory::all))
         return filterItemCount(*query.search);
+    const std::shared_ptr<ManagedObjectContext> &context = m_records.storage().context();
+    qsizetype count = 0;
     if (!query.search) {
-        qsizetype count = 0;
-        const std::shared_ptr<ManagedObjectContext> &context = m_records.storage().context();
         if (context->readOnReader([&](ManagedObjectContext &reader) {
                 if (const auto request = categoryRequest(query, readerLookup(reader)))
                     count = answered(reader.count(*request));
@@ -276,12 +286,19 @@ qsizetype HistoryQueries::itemCount(const ListQuery &query)
         const auto request = categoryRequest(query, mainLookup());
         return request ? context->countOnReader(*request).value_or(0) : 0;
     }
-    qsizetype count = 0;
-    for (const bool sticky : {true, false}) {
-        if (const auto request = listRequest(query, sticky, mainLookup()))
-            count += m_records.storage().context()->count(*request).value_or(0);
-    }
-    return count;
+    // A search in a category: its pinned and other items.
+    const auto countIn = [&](ManagedObjectContext &in, const CategoryLookup &lookup, bool onReader) {
+        qsizetype sum = 0;
+        for (const bool sticky : {true, false}) {
+            if (const auto request = listRequest(query, sticky, lookup))
+                sum += onReader ? answered(in.count(*request)) : in.count(*request).value_or(0);
+        }
+        return sum;
+    };
+    if (context->readOnReader(
+            [&](ManagedObjectContext &reader) { count = countIn(reader, readerLookup(reader), true); }))
+        return count;
+    return countIn(*context, mainLookup(), false);
 }
 
 std::optional<FetchRequest<PBItemRecord>> HistoryQueries::categoryRequest(const ListQuery &query,

@@ -194,6 +194,27 @@ void SearchIndexTest::compareWithScanOverRandomHistory(Road road, quint32 seed)
     for (int round = 0; round < 30; ++round)
         expectSameAsScan(randomKeyword(random, stored));
     EXPECT_TRUE(index().isReady());
+    // A reader answers through its own snapshot of the index, with the unsaved changes taken in.
+    for (int round = 0; round < 8; ++round) {
+        const QString keyword = randomKeyword(random, stored);
+        auto request = PBItemRecord::fetchRequest();
+        request.predicate = searched(keyword);
+        request.sortDescriptors = kPinnedThenNewest;
+        request.fetchLimit = 6;
+        const auto expected = context()->fetch(request).value();
+        const qsizetype expectedCount = count(searched(keyword));
+        ASSERT_TRUE(context()->readOnReader([&](ManagedObjectContext &reader) {
+            EXPECT_TRUE(reader.store()->searchIndex().isReady());
+            EXPECT_EQ(reader.count(request), expectedCount) << keyword.left(40).toStdString();
+            QStringList texts;
+            for (const auto &record : reader.fetch(request).value_or(QList<std::shared_ptr<PBItemRecord>>()))
+                texts << record->text();
+            QStringList expectedTexts;
+            for (const auto &record : expected)
+                expectedTexts << record->text();
+            EXPECT_EQ(texts, expectedTexts) << keyword.left(40).toStdString();
+        }));
+    }
 }
 
 // Two random histories per road, each a test of its own: with the sanitizers one takes a while.
@@ -324,14 +345,33 @@ TEST_F(SearchIndexTest, ADamagedIndexIsBuiltAnewAndNeverStopsASave)
     EXPECT_EQ(count(searched(QStringLiteral("report"))), 301);
     EXPECT_EQ(ids(searched(QStringLiteral("more"))), ids(scanned(QStringLiteral("more"))));
 
+    // Damage found by a search on a reader: it answers by scan and the store builds the index anew.
+    {
+        SQLite::Database database = rawDatabase();
+        database.exec(R"sql(DELETE FROM "PBItemRecord_search_data" WHERE "id" > 10)sql");
+    }
+    auto reportRequest = PBItemRecord::fetchRequest();
+    reportRequest.predicate = searched(QStringLiteral("report"));
+    qsizetype onReader = -1;
+    ASSERT_TRUE(context()->readOnReader(
+        [&](ManagedObjectContext &reader) { onReader = reader.count(reportRequest).value_or(-1); }));
+    EXPECT_EQ(onReader, 301);
+    EXPECT_FALSE(index().isReady()) << "the reader's failure reached the store's index";
+    ASSERT_TRUE(index().waitUntilReady(10000));
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 301);
+    EXPECT_EQ(rowCount("PBItemRecord_search_docsize"), 301);
+    item(QStringLiteral("A last report"), 600);
+    EXPECT_TRUE(context()->save());
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 302);
+
     // An index that went missing altogether is found at the next start and built again.
     context().reset();
     stack.reset();
     rawDatabase().exec(R"sql(DROP TABLE "PBItemRecord_search")sql");
     openStack();
-    EXPECT_EQ(count(searched(QStringLiteral("report"))), 301);
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 302);
     ASSERT_TRUE(index().waitUntilReady(10000));
-    EXPECT_EQ(count(searched(QStringLiteral("report"))), 301);
+    EXPECT_EQ(count(searched(QStringLiteral("report"))), 302);
 }
 
 TEST_F(SearchIndexTest, AnIndexOfAnEarlierLayoutIsBuiltAnewWhileSearchesScan)

@@ -333,6 +333,19 @@ TEST_F(StoreTest, AListReadDuringASaveSeesTheSaveWithoutWaitingForIt)
     EXPECT_TRUE(context()->readOnReader(
         [&](ManagedObjectContext &reader) { readerFiled = categoryTexts(reader, QStringLiteral("c")); }));
     EXPECT_EQ(readerFiled, filedTexts);
+    // A search, through the reader's search index.
+    auto search = PBItemRecord::fetchRequest();
+    search.predicate = Predicate::search({QStringLiteral("text"), QStringLiteral("appName")}, QStringLiteral("new"));
+    std::optional<qsizetype> found;
+    QStringList foundTexts;
+    EXPECT_TRUE(context()->readOnReader([&](ManagedObjectContext &reader) {
+        EXPECT_TRUE(reader.store()->searchIndex().isReady());
+        found = reader.count(search);
+        for (const auto &record : reader.fetch(search).value_or(QList<std::shared_ptr<PBItemRecord>>()))
+            foundTexts << record->text();
+    }));
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(foundTexts, QStringList{QStringLiteral("new")});
     EXPECT_EQ(save.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "read without waiting";
     EXPECT_TRUE(context()->readOnReader([&](ManagedObjectContext &reader) {
         EXPECT_TRUE(reader.hasChanges());

@@ -219,7 +219,8 @@ TEST(HistoryRowMenu, DeletingASelectionBeyondThePagesReadTakesExactlyThoseItems)
     // Newest first, as listed; read from what was copied, so no page is asked for.
     QStringList shown = texts;
     std::reverse(shown.begin(), shown.end());
-    ASSERT_EQ(list.view->numberOfRows(), shown.size());
+    // The first page shows first, the count follows.
+    ASSERT_TRUE(waitUntil([&] { return list.view->numberOfRows() == shown.size(); }));
     // One row near the top and a run far below it, whose pages were never read.
     QItemSelectionModel *selection = list.view->itemsTableView->selectionModel();
     selection->select(list.view->model->index(2), QItemSelectionModel::Select);

@@ -141,16 +141,20 @@ QString StoreProblem::message() const
     return {};
 }
 
-PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed)
+PersistentStore::PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary,
+                                 SearchIndex *indexedBy)
     : m_database(std::move(database)),
       m_path(std::move(path)),
       m_temporary(temporary),
+      m_reader(indexedBy != nullptr),
       m_pageAnchors(std::make_unique<StoredRowQuery::PageAnchors>())
 {
     if (!m_temporary)
         LockedFiles::hold(m_path);
-    if (!indexed)
+    if (m_reader) {
+        m_searchIndex = SearchIndex::readerOf(*m_database, *indexedBy);
         return;
+    }
     SearchIndex::ConnectionFactory connect;
     if (!m_temporary) {
         connect = [path = m_path] { return connectTo(path, SQLite::OPEN_READWRITE); };
@@ -339,7 +343,8 @@ bool PersistentStore::withReader(const std::function<void(PersistentStore &reade
     }
     if (!reader) {
         try {
-            reader.reset(new PersistentStore(connectTo(m_path, SQLite::OPEN_READONLY), m_path, false, false));
+            reader.reset(
+                new PersistentStore(connectTo(m_path, SQLite::OPEN_READONLY), m_path, false, m_searchIndex.get()));
         } catch (const std::exception &error) {
             LOG_WARNING("PersistentStore::withReader()", QStringLiteral("No reader: ") + storeFailureKind(error));
             return false;

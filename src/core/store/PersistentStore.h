@@ -66,7 +66,8 @@ public:
     const QString &path() const { return m_path; }
     bool isTemporary() const { return m_temporary; }
     SQLite::Database &database() { return *m_database; }
-    SearchIndex &searchIndex() { return *m_searchIndex; } // never on a reader
+    // On a reader, the index as that reader's snapshot holds it.
+    SearchIndex &searchIndex() { return *m_searchIndex; }
 
     // A prepared statement for `sql`, reset with bindings cleared, kept for reuse. At most a few
     // hundred are kept: the reference holds until the next call.
@@ -106,10 +107,9 @@ public:
 
     // Runs `read` with a read-only connection of its own to the store file (one per caller at a
     // time; a few are kept for reuse), so that a long read never holds the owning context's lock.
-    // The reader has no search index. False when the store has no file, or the reader cannot be
-    // opened, or `read` threw (logged).
+    // False when the store has no file, or the reader cannot be opened, or `read` threw (logged).
     bool withReader(const std::function<void(PersistentStore &reader)> &read);
-    bool isReader() const { return !m_searchIndex; }
+    bool isReader() const { return m_reader; }
     // Waits, on a connection of its own, until no other connection holds the store's write lock
     // (at most the busy timeout), so that a save then asks for it without the owning context's
     // lock held for the wait: lists go on reading meanwhile. Any thread, without that lock.
@@ -118,7 +118,9 @@ public:
     static void setReaderHookForTesting(std::function<void()> hook);
 
 private:
-    PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary, bool indexed = true);
+    // With `indexedBy`, a reader of the store that index belongs to.
+    PersistentStore(std::unique_ptr<SQLite::Database> database, QString path, bool temporary,
+                    SearchIndex *indexedBy = nullptr);
     static std::unique_ptr<SQLite::Database> openFile(const QString &path);
     // One more connection to the store file at `path`, configured as every one is.
     static std::unique_ptr<SQLite::Database> connectTo(const QString &path, int flags);
@@ -131,6 +133,7 @@ private:
     std::unique_ptr<SQLite::Database> m_database;
     QString m_path;
     bool m_temporary;
+    bool m_reader;
     QHash<QString, std::shared_ptr<SQLite::Statement>> m_statements;
     std::unique_ptr<StoredRowQuery::PageAnchors> m_pageAnchors;
     std::unique_ptr<SearchIndex> m_searchIndex;

@@ -102,6 +102,13 @@ SearchIndex::SearchIndex(SQLite::Database &database, ConnectionFactory openConne
     m_builder = std::thread([this] { run(); });
 }
 
+SearchIndex::SearchIndex(SQLite::Database &database, SearchIndex *owner) : m_database(database), m_owner(owner) {}
+
+std::unique_ptr<SearchIndex> SearchIndex::readerOf(SQLite::Database &database, SearchIndex &owner)
+{
+    return std::unique_ptr<SearchIndex>(new SearchIndex(database, &owner));
+}
+
 SearchIndex::~SearchIndex() { stopBuilding(); }
 
 void SearchIndex::stopBuilding()
@@ -341,7 +348,7 @@ void SearchIndex::run()
 
 bool SearchIndex::isReady()
 {
-    if (m_failed)
+    if (m_failed || (m_owner && m_owner->m_failed))
         return false;
     try {
         SQLite::Statement state(m_database, R"sql(SELECT "indexedUpTo", "fold" FROM "PBItemRecord_search_state")sql");
@@ -483,7 +490,7 @@ std::optional<SearchIndex::Matches> SearchIndex::matchingIds(const QString &keyw
 
 void SearchIndex::willDeleteMostOf(SQLite::Database &database, const EntityDescription &entity)
 {
-    if (!m_openConnection || entity.name != QStringLiteral("PBItemRecord") || !isReady())
+    if (m_owner || !m_openConnection || entity.name != QStringLiteral("PBItemRecord") || !isReady())
         return;
     // In the caller's transaction: the index restarts empty (the remaining items, if any, to be
     // built), so the delete triggers find nothing to do.
@@ -514,6 +521,11 @@ void SearchIndex::reportFailure(const std::exception &error)
     LOG_ERROR("SearchIndex::reportFailure()",
               QStringLiteral("[-] search index failed (%1); searches scan while it is built anew")
                   .arg(storeFailureKind(error)));
+    if (m_owner) {
+        // A reader cannot switch the triggers off: the builder drops them with the index.
+        m_owner->rebuildInBackground();
+        return;
+    }
     disable(m_database);
     if (!m_openConnection) {
         try {
@@ -526,6 +538,12 @@ void SearchIndex::reportFailure(const std::exception &error)
         }
         return;
     }
+    rebuildInBackground();
+}
+
+void SearchIndex::rebuildInBackground()
+{
+    m_failed = true;
     {
         std::lock_guard lock(m_mutex);
         m_rebuild = true;

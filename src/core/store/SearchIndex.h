@@ -8,7 +8,8 @@
 // and is listed apart, so every search checks it by scan. A store that predates the index, or
 // whose index is damaged, builds it in the background on a connection of its own; until it is
 // complete every search scans. Owned by its PersistentStore; the query helpers run on the
-// store's connection under the owning context's lock.
+// store's connection under the owning context's lock. A reader's index (readerOf()) answers the
+// same queries on a read-only connection, in that connection's snapshot, and builds nothing.
 
 #include "core/store/EntityDescription.h"
 #include "core/store/SearchIndexSchema.h"
@@ -81,6 +82,10 @@ public:
     // `openConnection` gives the background builder its own connection to the store file; without
     // one (a store that has no file) the index is built at once on `database`.
     SearchIndex(SQLite::Database &database, ConnectionFactory openConnection);
+    // The index as read on a read-only connection `database` to the store `owner` indexes: ready
+    // when `owner` has not failed and the connection's snapshot holds it complete; a failure
+    // through it has `owner` build the index anew. Lives no longer than `owner`.
+    static std::unique_ptr<SearchIndex> readerOf(SQLite::Database &database, SearchIndex &owner);
     ~SearchIndex();
     // Stops the builder for good and waits for it (at quit): the index is brought up to date at
     // the next start. Not with the owning context's lock.
@@ -139,6 +144,9 @@ public:
 
 private:
     enum class Step { More, Done };
+    SearchIndex(SQLite::Database &database, SearchIndex *owner);
+    // Has the builder drop the index and build it anew; searches scan meanwhile.
+    void rebuildInBackground();
     void verifySchema(SQLite::Database &database);
     void disable(SQLite::Database &database);
     static void reset(SQLite::Database &database);
@@ -151,6 +159,7 @@ private:
     static int waitWhileBusy(void *index, int attempts);
 
     SQLite::Database &m_database;
+    SearchIndex *const m_owner = nullptr; // for a reader's index
     ConnectionFactory m_openConnection;
     std::atomic<bool> m_failed{false};
     std::mutex m_mutex;
