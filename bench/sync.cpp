@@ -7,7 +7,7 @@
 // on the GUI thread meanwhile: its longest stall is timed inside the process and, with
 // QT_QPA_PLATFORM=xcb (offscreen otherwise), from outside it by a client pinging a window of the
 // process. Each import also prints the processor time its sync threads used, which depends far
-// less than its duration on how busy the machine is. An import that does not arrive in time, an
+// less than its duration on how busy the machine is, and how much they wrote. An import that does not arrive in time, an
 // engine that exports nothing, or (on X) a window that answers no ping exits with 1.
 //
 //   bench_sync [items]   (default 100000)
@@ -60,11 +60,15 @@ double residentMegabytes()
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
 }
 
-// The processor time of this process's sync threads (those named after sync), summed by name, as
-// "name 1234 ms, ...": all are started by the import being measured.
+// The processor time of this process's sync threads (those named after sync) and what they wrote
+// (bytes and write calls, the log's frames and copies into the store among them), summed by name,
+// as "name 1234 ms, 56 MB in 7000 writes, ...": all are started by the import being measured.
 QByteArray syncThreadTimes()
 {
-    QMap<QByteArray, qint64> byName;
+    struct Use {
+        qint64 ms = 0, bytes = 0, writes = 0;
+    };
+    QMap<QByteArray, Use> byName;
     const long ticks = sysconf(_SC_CLK_TCK);
     for (const QString &task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
@@ -79,11 +83,23 @@ QByteArray syncThreadTimes()
         const QList<QByteArray> fields = line.mid(close + 2).split(' ');
         if (!name.contains("tavi.sync") || fields.size() < 13 || ticks <= 0)
             continue;
-        byName[name] += (fields[11].toLongLong() + fields[12].toLongLong()) * 1000 / ticks;
+        Use &use = byName[name];
+        use.ms += (fields[11].toLongLong() + fields[12].toLongLong()) * 1000 / ticks;
+        QFile io(QStringLiteral("/proc/self/task/%1/io").arg(task));
+        if (!io.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &row : io.readAll().split('\n')) {
+            if (row.startsWith("wchar: "))
+                use.bytes += row.mid(7).toLongLong();
+            else if (row.startsWith("syscw: "))
+                use.writes += row.mid(7).toLongLong();
+        }
     }
     QByteArray text;
     for (auto it = byName.cbegin(); it != byName.cend(); ++it)
-        text += (text.isEmpty() ? "" : ", ") + it.key() + ' ' + QByteArray::number(it.value()) + " ms";
+        text += (text.isEmpty() ? "" : ", ") + it.key() + ' ' + QByteArray::number(it->ms) + " ms, "
+                + QByteArray::number(it->bytes / (1024 * 1024)) + " MB in " + QByteArray::number(it->writes)
+                + " writes";
     return text.isEmpty() ? QByteArrayLiteral("no sync thread found") : text;
 }
 
