@@ -93,6 +93,7 @@ bool finishBeforeExit()
     g_delegate->pbManager.shutDown();
     TPBookMarkCacher::shared().waitUntilIdle();
     const bool saved = g_delegate->isTerminated() || g_delegate->pbManager.saveNow();
+    CoreDataStack::shutDownShared(); // sync stops before the outcome is logged
     if (!g_delegate->isTerminated())
         LOG_INFO("main()", saved ? QStringLiteral("History saved") : QStringLiteral("History not saved"));
     g_delegate = nullptr;
@@ -171,6 +172,8 @@ int main(int argc, char *argv[])
             LOG_WARNING("main()",
                         QStringLiteral("Could not tell the login helper \"%1\": %2").arg(name, center.lastError()));
     };
+
+    ShellSeams::shared().stopStore = [] { CoreDataStack::shutDownShared(); };
 
     AppDelegate delegate(TaviPBManager::shared());
     delegate.applicationWillFinishLaunching();

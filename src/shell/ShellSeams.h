@@ -36,6 +36,9 @@ struct ShellSeams {
     // Daily remote configuration: (re)start its timer and fetch at once; stop the timer.
     std::function<void()> startRemoteConfiguration;
     std::function<void()> stopRemoteConfiguration;
+    // At quit, after the last save: stops sync and the store's own threads, so that nothing is
+    // written or logged after the save's outcome.
+    std::function<void()> stopStore;
     // The update check, with its new-version alert.
     std::function<void()> checkForUpdate;
     // The update check the user asked for: the completion gets (has update, text): the newest

@@ -36,7 +36,10 @@ void ShutdownSequence::run()
     m_settings.flush();
     TPBookMarkCacher::shared().waitUntilIdle();
     CloudKeyValueStore::shared().storage().flush();
-    if (m_pbManager.saveNow())
+    const bool saved = m_pbManager.saveNow();
+    if (seams.stopStore)
+        seams.stopStore();
+    if (saved)
         LOG_INFO("applicationWillTerminate(_:)", QStringLiteral("History saved"));
     else
         tellUnsavedItems(m_pbManager.unsavedItemCount());
