@@ -518,6 +518,10 @@ bool SearchIndex::isIndexFailure(const std::exception &error)
 
 void SearchIndex::reportFailure(const std::exception &error)
 {
+    // A reader's own trouble (its connection busy or failing) is no damage to the index: the read
+    // fails, and the caller reads through the store's connection instead.
+    if (m_owner && !isIndexFailure(error))
+        throw;
     LOG_ERROR("SearchIndex::reportFailure()",
               QStringLiteral("[-] search index failed (%1); searches scan while it is built anew")
                   .arg(storeFailureKind(error)));

@@ -140,6 +140,8 @@ public:
     // Whether a failed statement failed in the index (so that writes may go on without it).
     static bool isIndexFailure(const std::exception &error);
     // A statement through the index failed: searches scan from now on and the index is built anew.
+    // Called while `error` is being handled; on a reader's index, a failure that is not the
+    // index's own is thrown on.
     void reportFailure(const std::exception &error);
 
 private:
